@@ -1,0 +1,81 @@
+# Helpers shared by every folder's CMakeLists.txt.
+
+# olai_library(<target> [OBJECT] [SOURCES files...] [DEPS targets...])
+# Without SOURCES, every .cpp at the folder's root is compiled (tests/ and
+# other sub-folders are not). OBJECT builds an object library, for code whose
+# static initialisers register classes and must not be dropped by the linker.
+function(olai_library target)
+  cmake_parse_arguments(ARG "OBJECT" "" "SOURCES;DEPS" ${ARGN})
+  if(NOT ARG_SOURCES)
+    file(GLOB ARG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  endif()
+  if(ARG_OBJECT)
+    add_library(${target} OBJECT ${ARG_SOURCES})
+  else()
+    add_library(${target} STATIC ${ARG_SOURCES})
+  endif()
+  target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+endfunction()
+
+# olai_test(<name> [SOURCES files...] [DEPS targets...] [WORKDIR dir])
+# One GoogleTest program per call; each test registers with CTest as
+# "<name>.<Suite>.<Test>", so `ctest -R <name>` runs that group.
+# Without SOURCES, every .cpp in the folder's tests/ is used.
+function(olai_test name)
+  if(NOT OLAI_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "WORKDIR" "SOURCES;DEPS" ${ARGN})
+  if(NOT ARG_SOURCES)
+    file(GLOB ARG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)
+  endif()
+  if(NOT ARG_WORKDIR)
+    set(ARG_WORKDIR ${CMAKE_CURRENT_BINARY_DIR})
+  endif()
+  add_executable(${name}_tests ${ARG_SOURCES})
+  target_link_libraries(${name}_tests PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
+  target_compile_definitions(${name}_tests PRIVATE
+    OLAI_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests"
+    OLAI_TEST_OUTPUT_DIR="${CMAKE_CURRENT_BINARY_DIR}/test-output")
+  gtest_discover_tests(${name}_tests TEST_PREFIX "${name}." WORKING_DIRECTORY ${ARG_WORKDIR}
+                       DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# olai_bench(<name> SOURCES files... [DEPS targets...])
+function(olai_bench name)
+  if(NOT OLAI_BENCH)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(bench_${name} ${ARG_SOURCES})
+  target_link_libraries(bench_${name} PRIVATE ${ARG_DEPS} benchmark::benchmark benchmark::benchmark_main)
+endfunction()
+
+# olai_fuzz(<name> SOURCES files... [DEPS targets...])
+# A target defines LLVMFuzzerTestOneInput. With OLAI_FUZZ and clang it is a
+# libFuzzer program; otherwise it is linked with a replay driver, and CTest
+# replays the seed corpus in fuzz/<name>/corpus (under the sanitizers in CI).
+function(olai_fuzz name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_executable(fuzz_${name} ${ARG_SOURCES})
+  target_link_libraries(fuzz_${name} PRIVATE ${ARG_DEPS})
+  if(OLAI_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+    target_compile_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+    target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
+  else()
+    target_sources(fuzz_${name} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
+  endif()
+  set(corpus ${PROJECT_SOURCE_DIR}/fuzz/${name}/corpus)
+  add_test(NAME fuzz_${name}.replay COMMAND fuzz_${name} ${corpus})
+endfunction()
+
+# Adds every sub-folder of the current folder that has a CMakeLists.txt
+# (used by tools/, bench/ and fuzz/, where each program has its own folder).
+function(olai_add_subfolders)
+  file(GLOB dirs LIST_DIRECTORIES true CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*)
+  foreach(dir IN LISTS dirs)
+    if(IS_DIRECTORY ${dir} AND EXISTS ${dir}/CMakeLists.txt)
+      add_subdirectory(${dir})
+    endif()
+  endforeach()
+endfunction()
