@@ -48,7 +48,10 @@ class CActionFloat : public CAction
     }
 
   protected:
-    void CopyValues(const CAction& other) override { m_value = static_cast<const CActionFloat&>(other).m_value; }
+    void CopyValues(const CAction& other) override
+    {
+        m_value = static_cast<const CActionFloat&>(other).m_value;
+    }
     float m_value = 0.0f;
 };
 
@@ -91,16 +94,19 @@ class CActionFlag : public CAction
     }
 
   protected:
-    void CopyValues(const CAction& other) override { m_value = static_cast<const CActionFlag&>(other).m_value; }
+    void CopyValues(const CAction& other) override
+    {
+        m_value = static_cast<const CActionFlag&>(other).m_value;
+    }
     bool m_value = false;
 };
 
-#define ZELK_DECLARE_ACTION(Name, Base)                                                                          \
-    class Name : public Base                                                                                     \
-    {                                                                                                            \
-      public:                                                                                                    \
-        static CActionRecord s_classRecord;                                                                      \
-        const CClassRecord* GetClassRecord() const override { return &s_classRecord; }                          \
+#define ZELK_DECLARE_ACTION(Name, Base)                                                                      \
+    class Name : public Base                                                                                 \
+    {                                                                                                        \
+      public:                                                                                                \
+        static CActionRecord s_classRecord;                                                                  \
+        const CClassRecord* GetClassRecord() const override { return &s_classRecord; }                       \
     };
 
 ZELK_DECLARE_ACTION(CActionSpeed, CActionFloat)

@@ -95,7 +95,8 @@ bool CAisReader::Load(CAisInput* input, CConfigNode* root)
         return Fail("no input");
     }
     char magic[sizeof kAisMagic];
-    if (input->Read(magic, sizeof magic) != sizeof magic || std::memcmp(magic, kAisMagic, sizeof magic) != 0) {
+    if (input->Read(magic, sizeof magic) != sizeof magic ||
+        std::memcmp(magic, kAisMagic, sizeof magic) != 0) {
         return Fail("not an .AIS file (wrong magic)");
     }
     uint8_t version[4];

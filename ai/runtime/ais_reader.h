@@ -54,7 +54,10 @@ class CAisInput : public CAiObject
 class CMemoryAisInput : public CAisInput
 {
   public:
-    CMemoryAisInput(const void* data, std::size_t size) : m_data(static_cast<const uint8_t*>(data)), m_size(size) {}
+    CMemoryAisInput(const void* data, std::size_t size)
+        : m_data(static_cast<const uint8_t*>(data)), m_size(size)
+    {
+    }
     uint32_t Read(void* buffer, uint32_t n) override;
     bool Skip(uint32_t n) override;
 

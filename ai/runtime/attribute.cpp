@@ -52,16 +52,19 @@ CEntityAttribute* CreateVisualAcuteness()
 
 CEntityAttributeRecord CEntityWidth::s_classRecord("CEntityWidth", &CreateWidth);
 CEntityAttributeRecord CEntityHeight::s_classRecord("CEntityHeight", &CreateHeight);
-CEntityAttributeRecord CEntityHeadDirection::s_classRecord("CEntityHeadDirection", &Create<CEntityHeadDirection>);
+CEntityAttributeRecord CEntityHeadDirection::s_classRecord("CEntityHeadDirection",
+                                                           &Create<CEntityHeadDirection>);
 CEntityAttributeRecord CEntityHealth::s_classRecord("CEntityHealth", &Create<CEntityHealth>);
-CEntityAttributeRecord CEntityVisualAcuteness::s_classRecord("CEntityVisualAcuteness", &CreateVisualAcuteness);
+CEntityAttributeRecord CEntityVisualAcuteness::s_classRecord("CEntityVisualAcuteness",
+                                                             &CreateVisualAcuteness);
 CEntityAttributeRecord CEntityEyePosition::s_classRecord("CEntityEyePosition", &Create<CEntityEyePosition>);
 CEntityAttributeRecord CEntityGunPosition::s_classRecord("CEntityGunPosition", &Create<CEntityGunPosition>);
 CEntityAttributeRecord CEntityMaxSpeed::s_classRecord("CEntityMaxSpeed", &CreateMaxSpeed);
 CEntityAttributeRecord CEntityHearingAcuteness::s_classRecord("CEntityHearingAcuteness",
                                                               &Create<CEntityHearingAcuteness>);
 CEntityAttributeRecord CEntityTeamSide::s_classRecord("CEntityTeamSide", &Create<CEntityTeamSide>);
-CEntityAttributeRecord CEntityKneePosition::s_classRecord("CEntityKneePosition", &Create<CEntityKneePosition>);
+CEntityAttributeRecord CEntityKneePosition::s_classRecord("CEntityKneePosition",
+                                                          &Create<CEntityKneePosition>);
 
 CEntityAttribute* CEntityAttribute::Assign(const CEntityAttribute& other)
 {

@@ -60,12 +60,12 @@ class CEntityVectorAttribute : public CEntityAttribute
     CVec3 m_value;
 };
 
-#define ZELK_DECLARE_ATTRIBUTE(Name, Base)                                                                       \
-    class Name : public Base                                                                                     \
-    {                                                                                                            \
-      public:                                                                                                    \
-        static CEntityAttributeRecord s_classRecord;                                                             \
-        const CClassRecord* GetClassRecord() const override { return &s_classRecord; }                          \
+#define ZELK_DECLARE_ATTRIBUTE(Name, Base)                                                                   \
+    class Name : public Base                                                                                 \
+    {                                                                                                        \
+      public:                                                                                                \
+        static CEntityAttributeRecord s_classRecord;                                                         \
+        const CClassRecord* GetClassRecord() const override { return &s_classRecord; }                       \
     };
 
 ZELK_DECLARE_ATTRIBUTE(CEntityWidth, CEntityFloatAttribute)

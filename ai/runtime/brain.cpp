@@ -107,7 +107,8 @@ bool CBrain::LoadFromConfig(CConfigNode* node)
     }
     for (uint32_t i = 0; i < node->GetChildCount(); ++i) {
         CConfigNode* child = node->GetChild(i);
-        if (!IsKey(child, "Class") && !IsKey(child, "Service") && !IsKey(child, "Agent") && !ReadParameter(child)) {
+        if (!IsKey(child, "Class") && !IsKey(child, "Service") && !IsKey(child, "Agent") &&
+            !ReadParameter(child)) {
             return false;
         }
     }

@@ -13,7 +13,8 @@ constexpr uint32_t kInitialTeamCapacity = 4;
 
 } // namespace
 
-CEntity::CEntity(const char* name, void* hostObject) : m_name(AiStrDup(name ? name : "none")), m_userData(hostObject)
+CEntity::CEntity(const char* name, void* hostObject)
+    : m_name(AiStrDup(name ? name : "none")), m_userData(hostObject)
 {
     m_teams = new CFixedList<CTeam>(kInitialTeamCapacity);
     int32_t count = CEntityAttributeRecord::GetCount();
@@ -84,7 +85,8 @@ CEntityAttribute* CEntity::GetAttribute(const CEntityAttributeRecord* record) co
 
 CEntityAttribute* CEntity::CreateAttribute(const CEntityAttributeRecord* record)
 {
-    if (!record || record->GetIndex() < 0 || record->GetIndex() >= m_attributeCount || !record->GetCreator()) {
+    if (!record || record->GetIndex() < 0 || record->GetIndex() >= m_attributeCount ||
+        !record->GetCreator()) {
         return nullptr;
     }
     CEntityAttribute* attribute = record->GetCreator()();

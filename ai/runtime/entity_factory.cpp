@@ -23,8 +23,8 @@ bool IsKey(const CConfigNode* node, const char* key)
 
 // Resolves one "Agent" or "Service" child of a brain definition through the root's
 // library of that kind: a deep copy of the definition, keyed kind and valued its name.
-bool AddResolvedDefinition(CConfigNode* brain, const CConfigNode* root, const char* kind, const char* libraryKey,
-                           const CConfigNode* reference)
+bool AddResolvedDefinition(CConfigNode* brain, const CConfigNode* root, const char* kind,
+                           const char* libraryKey, const CConfigNode* reference)
 {
     const CConfigNode* library = root->FindChild(libraryKey);
     const CConfigNode* definition =
@@ -124,7 +124,8 @@ CEntity* CreateEntityFromConfig(const char* name, CConfigNode* config, uint32_t 
         return nullptr;
     }
     CConfigNode* brainConfig = config->FindChild("Brain");
-    CBrainClassRecord* brainClass = brainConfig ? CBrainClassRecord::Find(brainConfig->GetChildValue("Class")) : nullptr;
+    CBrainClassRecord* brainClass =
+        brainConfig ? CBrainClassRecord::Find(brainConfig->GetChildValue("Class")) : nullptr;
     if (brainClass && brainClass->GetCreator()) {
         const char* actionClassName = config->GetChildValue("ActionClass");
         if (!actionClassName) {

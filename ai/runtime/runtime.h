@@ -140,7 +140,8 @@ int AiCallWithCurrentWorld(int (*fn)(CWorld* world, void* user), void* user);
 CConfigNode* AiCopyEntityConfig(const CWorld* world, const char* definitionName);
 /// See CreateEntityFromConfig (entity.h); pass AiGetClassMask() as classMask to be seen by
 /// the entity managers and path finders.
-CEntity* AiCreateEntityFromConfig(const char* name, CConfigNode* config, uint32_t classMask, void* hostObject);
+CEntity* AiCreateEntityFromConfig(const char* name, CConfigNode* config, uint32_t classMask,
+                                  void* hostObject);
 /// False when the entity already belongs to a world or the world is full.
 bool AiAddEntity(CWorld* world, CEntity* entity);
 bool AiRemoveEntity(CWorld* world, CEntity* entity);

@@ -48,5 +48,4 @@ class CGlobalService : public CAiObject
     virtual const CClassRecord* GetClassRecord() const = 0;
 };
 
-
 } // namespace Zelk

@@ -40,8 +40,8 @@ CTimeManager* CTimeManager::Get()
     TimeGlobals& g = Globals();
     if (!g.instance) {
         CWorld* world = GetCurrentWorld();
-        auto* tm = new CTimeManager(g.aperiodicCapacity, g.periodicCapacity, world ? world->GetMaxEntity() : 0,
-                                    world ? world->GetMaxTeam() : 0);
+        auto* tm = new CTimeManager(g.aperiodicCapacity, g.periodicCapacity,
+                                    world ? world->GetMaxEntity() : 0, world ? world->GetMaxTeam() : 0);
         if (tm && !tm->Allocate()) {
             delete tm;
             tm = nullptr;
@@ -76,8 +76,8 @@ float CTimeManager::GetFrameStartTime()
 
 CTimeManager::CTimeManager(int32_t aperiodicCapacity, int32_t periodicCapacity, uint32_t entityLimit,
                            uint32_t teamLimit)
-    : m_aperiodicCapacity(aperiodicCapacity), m_periodicCapacity(periodicCapacity), m_entityLimit(entityLimit),
-      m_teamLimit(teamLimit)
+    : m_aperiodicCapacity(aperiodicCapacity), m_periodicCapacity(periodicCapacity),
+      m_entityLimit(entityLimit), m_teamLimit(teamLimit)
 {
 }
 
@@ -497,7 +497,8 @@ void CTimeManager::BeginFrame()
         m_entities[e].totalWaiting = total;
     }
     if (m_entityLimit) {
-        std::sort(m_order, m_order + m_entityLimit, [this](int32_t a, int32_t b) { return Compare(a, b) < 0; });
+        std::sort(m_order, m_order + m_entityLimit,
+                  [this](int32_t a, int32_t b) { return Compare(a, b) < 0; });
     }
     m_currentEntity = -1;
     m_cursor = 0;

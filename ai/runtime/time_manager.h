@@ -125,7 +125,8 @@ class CTimeManager : public CAiObject
         float* lastRun;
     };
 
-    CTimeManager(int32_t aperiodicCapacity, int32_t periodicCapacity, uint32_t entityLimit, uint32_t teamLimit);
+    CTimeManager(int32_t aperiodicCapacity, int32_t periodicCapacity, uint32_t entityLimit,
+                 uint32_t teamLimit);
     bool Allocate();
     bool ValidAperiodic(int32_t task) const { return task >= 0 && task < m_aperiodicCount; }
     bool ValidPeriodic(int32_t task) const { return task >= 0 && task < m_periodicCount; }
@@ -152,7 +153,7 @@ class CTimeManager : public CAiObject
     uint32_t m_cursor = 0;
     bool m_frameExceeded = false;
     int32_t m_currentEntity = -1; // interrupted this frame: sorted first at the next frame start
-    float* m_arena = nullptr;      // every per-record float array
+    float* m_arena = nullptr;     // every per-record float array
 };
 
 } // namespace Zelk

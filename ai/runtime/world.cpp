@@ -258,9 +258,10 @@ void CWorld::CreateGlobalServices(CConfigNode* root)
         if (ContainsRawData(definition)) {
             int32_t position = ChildIndex(library, definition);
             if (position < lastRawDefinition) {
-                AiWarning("world service \"%s\" with raw data is listed after \"%s\" but defined before it; its "
-                          "raw data can no longer be read",
-                          name, lastRawName);
+                AiWarning(
+                    "world service \"%s\" with raw data is listed after \"%s\" but defined before it; its "
+                    "raw data can no longer be read",
+                    name, lastRawName);
             } else {
                 lastRawDefinition = position;
                 lastRawName = name;
@@ -269,7 +270,8 @@ void CWorld::CreateGlobalServices(CConfigNode* root)
         const char* className = definition->GetChildValue("Class");
         CGlobalServiceClassRecord* record = CGlobalServiceClassRecord::Find(className);
         if (!record || !record->GetCreator()) {
-            AiWarning("world service \"%s\": unknown class \"%s\"; left out", name, className ? className : "");
+            AiWarning("world service \"%s\": unknown class \"%s\"; left out", name,
+                      className ? className : "");
             continue;
         }
         CGlobalService* service = record->GetCreator()();

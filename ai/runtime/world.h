@@ -66,7 +66,10 @@ class CWorld : public CAiObject
     /// First service whose record is exactly record.
     CGlobalService* FindGlobalServiceExact(const CClassRecord* record) const;
     uint32_t GetGlobalServiceCount() const { return m_serviceCount; }
-    CGlobalService* GetGlobalService(uint32_t i) const { return i < m_serviceCount ? m_services[i] : nullptr; }
+    CGlobalService* GetGlobalService(uint32_t i) const
+    {
+        return i < m_serviceCount ? m_services[i] : nullptr;
+    }
 
     CDataSource* GetDataSource() const { return m_source; }
     CConfigNode* GetConfig() const { return m_config; }
