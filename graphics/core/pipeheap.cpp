@@ -1,9 +1,10 @@
 #include "graphics/core/pipeheap.h"
 
 #include <cstddef>
-#include <cstdlib>
 #include <cstring>
 
+#include "graphics/core/error.h"
+#include "graphics/core/memory.h"
 #include "graphics/core/pipeheapspan.h"
 
 namespace {
@@ -22,21 +23,9 @@ constexpr uintptr_t kBlockAlignment = 128;
 /// Requests above this can't be rounded or given a block without overflow.
 constexpr uint32_t kLargestRequest = 0xFFFFFFFFu - kLargeBlockExtra - kPipelineHeapGranule;
 
-// TODO(spine): route through the engine's memory functions and error records.
-void* MemoryAllocate(size_t size, uint32_t /*hint*/)
+void RaiseOutOfMemory(size_t size)
 {
-    return std::malloc(size);
-}
-void* MemoryReallocate(void* block, size_t size, uint32_t /*hint*/)
-{
-    return std::realloc(block, size);
-}
-void MemoryFree(void* block)
-{
-    std::free(block);
-}
-void RaiseOutOfMemory(size_t /*size*/)
-{
+    ErrorRaise(0, ErrorCode(kErrorOutOfMemory, size));
 }
 
 uint32_t RoundToGranule(uint32_t n)
