@@ -13,6 +13,7 @@ using CoreModuleAttach = int32_t (*)();
 constexpr CoreModuleAttach kCoreModules[] = {
     ErrorModuleAttach,
     EmptyModuleAttach,
+    PipelineModuleAttach,
 };
 
 int32_t gEmptyOpenCount = 0;

@@ -9,8 +9,17 @@
 #include <vector>
 
 #include "graphics/core/pipeheapspan.h"
+#include "graphics/core/tests/enginetesting.h"
 
 namespace {
+
+/// The heap takes its memory through the engine's memory functions.
+class PipelineHeapTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override { ASSERT_TRUE(EngineTestStart()); }
+    void TearDown() override { EngineTestShutdown(); }
+};
 
 /// Walks every block and span of the heap and checks the structure: the span
 /// chain links both ways, each block's spans tile it exactly, no two free
@@ -59,7 +68,7 @@ void CheckHeap(const PipelineHeap* heap)
     EXPECT_EQ(markers, blocks);
 }
 
-TEST(PipelineHeap, CreateRoundsTheBlockSize)
+TEST_F(PipelineHeapTest, CreateRoundsTheBlockSize)
 {
     struct Case
     {
@@ -77,7 +86,7 @@ TEST(PipelineHeap, CreateRoundsTheBlockSize)
     }
 }
 
-TEST(PipelineHeap, SmallAllocationsTakeWholeGranulesAndLeaveOneFreeSpan)
+TEST_F(PipelineHeapTest, SmallAllocationsTakeWholeGranulesAndLeaveOneFreeSpan)
 {
     PipelineHeap* heap = PipelineHeapCreate(100);
     auto* a = static_cast<uint8_t*>(PipelineHeapAlloc(heap, 1));
@@ -92,7 +101,7 @@ TEST(PipelineHeap, SmallAllocationsTakeWholeGranulesAndLeaveOneFreeSpan)
     PipelineHeapDestroy(heap);
 }
 
-TEST(PipelineHeap, RequestBeyondTheBlockSizeAddsAFittingBlock)
+TEST_F(PipelineHeapTest, RequestBeyondTheBlockSizeAddsAFittingBlock)
 {
     PipelineHeap* heap = PipelineHeapCreate(1024);
     void* big = PipelineHeapAlloc(heap, 2000);
@@ -103,7 +112,7 @@ TEST(PipelineHeap, RequestBeyondTheBlockSizeAddsAFittingBlock)
     PipelineHeapDestroy(heap);
 }
 
-TEST(PipelineHeap, FreeingNeighboursInAnyOrderMergesThem)
+TEST_F(PipelineHeapTest, FreeingNeighboursInAnyOrderMergesThem)
 {
     const int orders[][3] = {{0, 2, 1}, {0, 1, 2}, {2, 1, 0}, {1, 0, 2}, {1, 2, 0}, {2, 0, 1}};
     for (const auto& order : orders) {
@@ -122,7 +131,7 @@ TEST(PipelineHeap, FreeingNeighboursInAnyOrderMergesThem)
     }
 }
 
-TEST(PipelineHeap, ReallocGrowsInPlaceShrinksAndMoves)
+TEST_F(PipelineHeapTest, ReallocGrowsInPlaceShrinksAndMoves)
 {
     PipelineHeap* heap = PipelineHeapCreate(4096);
     auto* a = static_cast<uint8_t*>(PipelineHeapAlloc(heap, 64));
@@ -148,7 +157,7 @@ TEST(PipelineHeap, ReallocGrowsInPlaceShrinksAndMoves)
     PipelineHeapDestroy(heap);
 }
 
-TEST(PipelineHeap, ResetMakesEveryBlockOneFreeSpan)
+TEST_F(PipelineHeapTest, ResetMakesEveryBlockOneFreeSpan)
 {
     PipelineHeap* heap = PipelineHeapCreate(1024);
     for (int i = 0; i < 20; ++i)
@@ -200,7 +209,7 @@ void CheckLive(const std::map<uint8_t*, Live>& live)
     }
 }
 
-TEST(PipelineHeap, RandomWorkMatchesAShadowOfWhatIsLive)
+TEST_F(PipelineHeapTest, RandomWorkMatchesAShadowOfWhatIsLive)
 {
     PipelineHeap* heap = PipelineHeapCreate(2048);
     std::map<uint8_t*, Live> live;
