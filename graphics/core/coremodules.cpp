@@ -1,7 +1,11 @@
 #include "graphics/core/coremodules.h"
 
 #include "graphics/core/engine.h"
+#include "graphics/core/frame.h"
+#include "graphics/core/matrix.h"
 #include "graphics/core/pluginids.h"
+#include "graphics/core/resources.h"
+#include "graphics/core/vector.h"
 
 namespace {
 
@@ -11,9 +15,8 @@ namespace {
 // images, rasters, textures, pipelines, names, immediate-mode 3-D, resources.
 using CoreModuleAttach = int32_t (*)();
 constexpr CoreModuleAttach kCoreModules[] = {
-    ErrorModuleAttach,
-    EmptyModuleAttach,
-    PipelineModuleAttach,
+    ErrorModuleAttach, VectorModuleAttach,   EmptyModuleAttach,     MatrixModuleAttach,
+    FrameModuleAttach, PipelineModuleAttach, ResourcesModuleAttach,
 };
 
 int32_t gEmptyOpenCount = 0;
