@@ -1,7 +1,9 @@
 #include "graphics/core/coremodules.h"
 
 #include "graphics/core/engine.h"
+#include "graphics/core/image.h"
 #include "graphics/core/pluginids.h"
+#include "graphics/core/raster.h"
 
 namespace {
 
@@ -13,6 +15,8 @@ using CoreModuleAttach = int32_t (*)();
 constexpr CoreModuleAttach kCoreModules[] = {
     ErrorModuleAttach,
     EmptyModuleAttach,
+    ImageModuleAttach,
+    RasterModuleAttach,
 };
 
 int32_t gEmptyOpenCount = 0;
