@@ -20,9 +20,6 @@ enum ImageFlag : uint32_t
     kImageFlagGammaCorrected = 0x2, ///< set by ImageGammaCorrect, carried to and from rasters
 };
 
-/// Image chunk type.
-constexpr uint32_t kChunkImage = 0x18;
-
 struct Image
 {
     uint32_t flags; ///< ImageFlag bits
@@ -104,14 +101,15 @@ const char* ImageFindFileExtension(const char* fileName);
 /// memory. Shared: valid until the next call.
 void* ImageGetScratchBuffer(size_t n);
 
-/// Bytes of the image chunk body (struct header and data).
+/// Bytes of the image chunk's (kChunkImage) body: struct chunk and data.
 uint32_t ImageStreamGetSize(const Image* image);
 /// Writes chunk 0x18: struct {width, height, depth, stride}, the rows, the
 /// palette. Null when a write fails or the image has no pixels.
 const Image* ImageStreamWrite(const Image* image, Stream* stream);
 /// Reads an image chunk body (the caller found chunk 0x18). Null for a
 /// missing struct chunk, a bad version (0x80000004), a depth other than 4, 8
-/// or 32 or an impossible size (0x80000009), or a short read (0x8000001A).
+/// or 32, a size that is not positive or not backed by the data that is left
+/// (0x80000009), or a short read (0x8000001A).
 Image* ImageStreamRead(Stream* stream);
 
 /// Image plug-ins (data appended to every image).
