@@ -17,8 +17,8 @@ namespace {
 // images, rasters, textures, pipelines, names, immediate-mode 3-D, resources.
 using CoreModuleAttach = int32_t (*)();
 constexpr CoreModuleAttach kCoreModules[] = {
-    ErrorModuleAttach, VectorModuleAttach, EmptyModuleAttach,  MatrixModuleAttach,
-    FrameModuleAttach, ImageModuleAttach,  RasterModuleAttach, ResourcesModuleAttach,
+    ErrorModuleAttach, VectorModuleAttach, EmptyModuleAttach,    MatrixModuleAttach,    FrameModuleAttach,
+    ImageModuleAttach, RasterModuleAttach, PipelineModuleAttach, ResourcesModuleAttach,
 };
 
 int32_t gEmptyOpenCount = 0;
