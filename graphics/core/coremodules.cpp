@@ -2,8 +2,10 @@
 
 #include "graphics/core/engine.h"
 #include "graphics/core/frame.h"
+#include "graphics/core/image.h"
 #include "graphics/core/matrix.h"
 #include "graphics/core/pluginids.h"
+#include "graphics/core/raster.h"
 #include "graphics/core/resources.h"
 #include "graphics/core/vector.h"
 
@@ -15,8 +17,8 @@ namespace {
 // images, rasters, textures, pipelines, names, immediate-mode 3-D, resources.
 using CoreModuleAttach = int32_t (*)();
 constexpr CoreModuleAttach kCoreModules[] = {
-    ErrorModuleAttach, VectorModuleAttach,   EmptyModuleAttach,     MatrixModuleAttach,
-    FrameModuleAttach, PipelineModuleAttach, ResourcesModuleAttach,
+    ErrorModuleAttach, VectorModuleAttach, EmptyModuleAttach,    MatrixModuleAttach,    FrameModuleAttach,
+    ImageModuleAttach, RasterModuleAttach, PipelineModuleAttach, ResourcesModuleAttach,
 };
 
 int32_t gEmptyOpenCount = 0;
