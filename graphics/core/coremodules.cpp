@@ -23,6 +23,7 @@ constexpr CoreModuleAttach kCoreModules[] = {
     MatrixModuleAttach,
     FrameModuleAttach,
     CameraModuleAttach,
+    PipelineModuleAttach,
     ResourcesModuleAttach,
 };
 // clang-format on
