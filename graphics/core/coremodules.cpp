@@ -3,8 +3,10 @@
 #include "graphics/core/camera.h"
 #include "graphics/core/engine.h"
 #include "graphics/core/frame.h"
+#include "graphics/core/image.h"
 #include "graphics/core/matrix.h"
 #include "graphics/core/pluginids.h"
+#include "graphics/core/raster.h"
 #include "graphics/core/resources.h"
 #include "graphics/core/vector.h"
 
@@ -23,6 +25,8 @@ constexpr CoreModuleAttach kCoreModules[] = {
     MatrixModuleAttach,
     FrameModuleAttach,
     CameraModuleAttach,
+    ImageModuleAttach,
+    RasterModuleAttach,
     PipelineModuleAttach,
     ResourcesModuleAttach,
 };
