@@ -13,6 +13,8 @@ using CoreModuleAttach = int32_t (*)();
 constexpr CoreModuleAttach kCoreModules[] = {
     ErrorModuleAttach,
     EmptyModuleAttach,
+    StreamModuleAttach,
+    NameModuleAttach,
 };
 
 int32_t gEmptyOpenCount = 0;
