@@ -375,7 +375,7 @@ TEST_F(AisTest, WorldServicesReadRawDataAndOutOfOrderListsWarn)
     }
     EXPECT_EQ(third->GetRawSum(), sum);
     ASSERT_GE(m_warnings.size(), 1u);
-    EXPECT_NE(m_warnings[0].find("\"First\""), std::string::npos);
+    EXPECT_NE(m_warnings[0].find("\"First\" reads raw-data block 0 after \"Second\""), std::string::npos);
     EXPECT_EQ(AiDestroyWorld(world), 1);
     delete root;
 }

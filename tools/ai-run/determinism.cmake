@@ -1,0 +1,21 @@
+# Runs ai-run twice on a sample and requires the same trace both times, with
+# every spawned entity thinking.
+# Variables: AIRUN (the program), SAMPLE (the configuration), OUT (a scratch folder).
+file(MAKE_DIRECTORY ${OUT})
+foreach(run 1 2)
+  execute_process(COMMAND ${AIRUN} ${SAMPLE} --frames 100 OUTPUT_FILE ${OUT}/trace${run}.txt RESULT_VARIABLE rc)
+  if(NOT rc EQUAL 0)
+    message(FATAL_ERROR "ai-run failed")
+  endif()
+endforeach()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}/trace1.txt ${OUT}/trace2.txt RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "two runs gave different traces")
+endif()
+file(READ ${OUT}/trace1.txt trace)
+foreach(needle "frame 100" "think Alpha" "think Bravo" "think Charlie" "apply Alpha" "end Delta")
+  string(FIND "${trace}" "${needle}" at)
+  if(at EQUAL -1)
+    message(FATAL_ERROR "the trace lacks \"${needle}\"")
+  endif()
+endforeach()
