@@ -4,6 +4,7 @@
 #include "graphics/core/error.h"
 #include "graphics/core/freelist.h"
 #include "graphics/core/pluginids.h"
+#include "graphics/core/raster.h"
 
 namespace {
 
@@ -155,6 +156,11 @@ Camera* CameraEndUpdateDefault(Camera* camera)
 Camera* CameraClear(Camera* camera, const uint8_t colour[4], int32_t flags)
 {
     return CallDevice(kDeviceFnCameraClear, camera, const_cast<uint8_t*>(colour), flags, camera);
+}
+
+Camera* CameraShowRaster(Camera* camera, void* window, uint32_t flags)
+{
+    return RasterShowRaster(camera->frameBuffer, window, flags) ? camera : nullptr;
 }
 
 Camera* CameraSetViewWindow(Camera* camera, const V2d* window)

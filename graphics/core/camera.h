@@ -113,6 +113,10 @@ int32_t CameraFrustumTestSphere(const Camera* camera, const Sphere* sphere);
 /// flags; the camera, or null when the device fails.
 Camera* CameraClear(Camera* camera, const uint8_t colour[4], int32_t flags);
 
+/// Shows the camera's frame-buffer raster in `window` (RasterShowRaster, which
+/// also starts a new frame of the resources arena); null when it fails.
+Camera* CameraShowRaster(Camera* camera, void* window, uint32_t flags);
+
 /// Camera plug-ins (see plugin.h); offsets or -1.
 int32_t CameraRegisterPlugin(int32_t size, uint32_t pluginId, PluginConstructor constructor,
                              PluginDestructor destructor, PluginCopy copy);
