@@ -1,0 +1,105 @@
+// The AI middleware's flat interface: what a host calls, in this order:
+//   AiEngineInitialize(host block)
+//   AiLoadConfigStream / a text configuration -> configuration root
+//   AiCreateWorld(root, heap size)
+//   teams and entities (AiCopyEntityConfig, AiCreateEntityFromConfig, AiAddEntity, ...)
+//   AiStartWorld, then AiUpdateWorld once per frame
+//   AiDestroyWorld, AiEngineTerminate
+// Operations given a null world, entity or team return 0, false or null and touch nothing.
+#pragma once
+
+#include "ai/runtime/allocator.h"
+#include "ai/runtime/host.h"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace Zelk {
+
+class CConfigNode;
+
+/// Largest entity limit a host block may ask for.
+inline constexpr uint32_t kAiMaxEntityLimit = 4096;
+
+// ---- Start and stop ------------------------------------------------------------
+
+/// Copies the host block and starts the runtime. Returns 1 on success; 0 when the block is
+/// null, lacks allocate, free or clock, asks for more than kAiMaxEntityLimit entities, or
+/// the runtime is already started.
+int AiEngineInitialize(const AiHostInterface* host);
+/// Destroys every world and every entity left, resets the default allocator; returns 1.
+int AiEngineTerminate();
+/// Starts the runtime on a settings block (AiEngineInitialize builds one); true on success.
+bool AiRuntimeInitialize(const AiRuntimeSettings& settings);
+/// Destroys every world and every entity left; clears the initialised flag.
+void AiRuntimeTerminate();
+/// True between a successful start and the termination.
+bool AiIsInitialized();
+
+// ---- Graph generator hooks -------------------------------------------------------
+
+using AiPositionHook = void (*)(const CVec3* point, void* generator);
+using AiSegmentHook = void (*)(const CVec3* p, const CVec3* q, void* generator);
+using AiPointFilterHook = int (*)(const CVec3* point); // non-zero keeps the point
+
+void AiSetPositionHook(AiPositionHook hook);
+void AiSetSegmentHook(AiSegmentHook hook);
+void AiSetPointFilterHook(AiPointFilterHook hook);
+AiPositionHook AiGetPositionHook();
+AiSegmentHook AiGetSegmentHook();
+AiPointFilterHook AiGetPointFilterHook();
+void AiCallPositionHook(const CVec3* point, void* generator);
+void AiCallSegmentHook(const CVec3* p, const CVec3* q, void* generator);
+/// Without a filter every point is kept (1).
+int AiCallPointFilterHook(const CVec3* point);
+
+// ---- Allocators ------------------------------------------------------------------
+
+/// When size > 0: a CBlockAllocator of size bytes (maxChildren children) over the current
+/// allocator becomes current (the heap). Returns it, null for size 0 or on failure.
+CBlockAllocator* AiInstallHeapAllocator(uint32_t size, uint32_t maxChildren);
+/// Deletes the heap; the default allocator becomes current again when the heap was.
+void AiRemoveHeapAllocator();
+CBlockAllocator* AiGetHeapAllocator();
+/// Heap size and used bytes; 0 without a heap.
+uint32_t AiGetHeapSize();
+uint32_t AiGetHeapUsed();
+/// A pool of count blocks of blockSize bytes over the current allocator; null on failure.
+CPoolAllocator* AiCreatePoolAllocator(uint32_t blockSize, uint32_t count);
+/// Deletes an allocator (null is ignored).
+void AiDeleteAllocator(CAllocator* allocator);
+/// Takes a block from a pool; null for a null or exhausted pool.
+CPoolBlock* AiPoolAllocatorTakeBlock(CPoolAllocator* pool);
+
+// ---- Configuration nodes ---------------------------------------------------------
+
+CConfigNode* AiNewConfigNode();
+/// Deletes a node and its children (null is ignored).
+void AiDeleteConfigNode(CConfigNode* node);
+/// A new node with one child "Class" = className.
+CConfigNode* AiNewEntityConfig(const char* className);
+CConfigNode* AiNewTeamConfig(const char* className);
+/// Appends a child with that key and name; returns it.
+CConfigNode* AiAddConfigChild(CConfigNode* node, const char* key, const char* name);
+/// Appends a leaf with that key and value; returns it.
+CConfigNode* AiAddConfigLeaf(CConfigNode* node, const char* key, const char* value);
+/// Appends a child "Brain", "Agent" or "Service" named name, holding "Class" = className.
+CConfigNode* AiAddBrainConfig(CConfigNode* node, const char* className, const char* name);
+CConfigNode* AiAddAgentConfig(CConfigNode* node, const char* className, const char* name);
+CConfigNode* AiAddServiceConfig(CConfigNode* node, const char* className, const char* name);
+/// Appends a "RawData" leaf with that value carrying the in-memory block (data, size);
+/// data must outlive the node. Null when the raw-data handles are used up.
+CConfigNode* AiAddRawDataConfig(CConfigNode* node, const char* value, const void* data, uint32_t size);
+/// Removes and deletes child; nothing when it is not among node's children.
+void AiRemoveConfigChild(CConfigNode* node, CConfigNode* child);
+void AiSetConfigKey(CConfigNode* node, const char* key);
+void AiSetConfigValue(CConfigNode* node, const char* value);
+const char* AiGetConfigName(const CConfigNode* node);
+const char* AiGetConfigKey(const CConfigNode* node);
+const char* AiGetConfigValue(const CConfigNode* node);
+/// A deep copy; null for null.
+CConfigNode* AiCopyConfig(const CConfigNode* node);
+CConfigNode* AiFindConfigChild(const CConfigNode* node, const char* key);
+CConfigNode* AiFindConfigChildByName(const CConfigNode* node, const char* name);
+
+} // namespace Zelk

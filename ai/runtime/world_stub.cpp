@@ -1,0 +1,9 @@
+#include "ai/runtime/runtime_state.h"
+
+namespace Zelk {
+
+void AiDestroyAllWorldsAndEntities()
+{
+}
+
+} // namespace Zelk
