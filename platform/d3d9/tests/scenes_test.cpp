@@ -244,8 +244,9 @@ void CheckLitSphere(TestDevice& t, bool spot)
     EXPECT_GT(Red(lit), 100) << "the side facing the light is lit";
     EXPECT_LT(Red(dark), Red(lit));
     EXPECT_EQ(t.Pixel(0, 0), 0xFF000000u) << "outside the sphere";
-    if (spot)
+    if (spot) {
         EXPECT_EQ(Red(t.Pixel(21, 21)), 16) << "outside the cone only the ambient 0x10 remains";
+    }
 }
 
 const Scene kScenes[] = {
