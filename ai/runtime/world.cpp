@@ -217,7 +217,8 @@ void CWorld::CreateGlobalServices(CConfigNode* root)
     if (!wanted || !library) {
         return;
     }
-    CheckRawDataOrder(root, [](const char* text, void*) { AiWarning("%s", text); }, nullptr);
+    CheckRawDataOrder(
+        root, [](const char* text, void*) { AiWarning("%s", text); }, nullptr);
     for (uint32_t i = 0; i < wanted->GetChildCount(); ++i) {
         CConfigNode* entry = wanted->GetChild(i);
         if (!IsKey(entry, "Service") || !entry->GetValue()) {

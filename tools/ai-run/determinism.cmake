@@ -1,6 +1,7 @@
 # Runs ai-run twice on a sample and requires the same trace both times, with
 # every spawned entity thinking.
-# Variables: AIRUN (the program), SAMPLE (the configuration), OUT (a scratch folder).
+# Then compiles the sample with aisc and requires the same trace from the ".AIS" file.
+# Variables: AIRUN, AISC (the programs), SAMPLE (the configuration), OUT (a scratch folder).
 file(MAKE_DIRECTORY ${OUT})
 foreach(run 1 2)
   execute_process(COMMAND ${AIRUN} ${SAMPLE} --frames 100 OUTPUT_FILE ${OUT}/trace${run}.txt RESULT_VARIABLE rc)
@@ -19,3 +20,16 @@ foreach(needle "frame 100" "think Alpha" "think Bravo" "think Charlie" "apply Al
     message(FATAL_ERROR "the trace lacks \"${needle}\"")
   endif()
 endforeach()
+
+execute_process(COMMAND ${AISC} compile ${SAMPLE} ${OUT}/sample.ais RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "aisc compile failed")
+endif()
+execute_process(COMMAND ${AIRUN} ${OUT}/sample.ais --frames 100 OUTPUT_FILE ${OUT}/trace_ais.txt RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "ai-run on the .AIS file failed")
+endif()
+execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}/trace1.txt ${OUT}/trace_ais.txt RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "the .AIS file gave another trace than the text")
+endif()

@@ -19,6 +19,7 @@
 #include "ai/runtime/world.h"
 #include "ai/testhost/testclasses.h"
 #include "ai/testhost/testhost.h"
+#include "graphics/core/stream.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -105,8 +106,8 @@ bool Spawn(CWorld* world, const CConfigNode* root)
         }
         const char* definition = spawn->GetChildValue("Entity");
         CConfigNode* config = AiCopyEntityConfig(world, definition);
-        CEntity* entity = config ? AiCreateEntityFromConfig(spawn->GetName(), config, AiGetClassMask(), nullptr)
-                                 : nullptr;
+        CEntity* entity =
+            config ? AiCreateEntityFromConfig(spawn->GetName(), config, AiGetClassMask(), nullptr) : nullptr;
         AiDeleteConfigNode(config);
         if (!entity || !AiAddEntity(world, entity)) {
             std::fprintf(stderr, "ai-run: cannot create entity \"%s\" from \"%s\"\n",
@@ -121,7 +122,8 @@ bool Spawn(CWorld* world, const CConfigNode* root)
                 AiDeleteConfigNode(teamConfig);
             }
             if (!team || !AiTeamAddMember(team, entity)) {
-                std::fprintf(stderr, "ai-run: cannot put \"%s\" into team \"%s\"\n", entity->GetName(), teamName);
+                std::fprintf(stderr, "ai-run: cannot put \"%s\" into team \"%s\"\n", entity->GetName(),
+                             teamName);
                 return false;
             }
         }
@@ -132,25 +134,31 @@ bool Spawn(CWorld* world, const CConfigNode* root)
 
 int Run(const Options& o, CTestHost& host)
 {
-    CConfigNode* root = AiNewConfigNode();
+    CConfigNode* root = nullptr;
     CTextConfigSource textSource;
     std::vector<uint8_t> aisBytes;
-    CMemoryAisInput aisInput(nullptr, 0);
+    Stream stream{};
+    bool streamOpen = false;
     CWorld* world = nullptr;
     if (EndsWith(o.config, ".ais")) {
-        if (!ReadFile(o.config, &aisBytes)) {
+        // The engine's stream over the file's bytes; it stays open while the world lives,
+        // since services may read their raw data at any time.
+        StreamMemory memory{nullptr, 0};
+        if (ReadFile(o.config, &aisBytes)) {
+            memory = StreamMemory{aisBytes.data(), aisBytes.size()};
+            streamOpen = StreamInit(&stream, false, kStreamMemory, kStreamRead, &memory) != nullptr;
+        }
+        if (!streamOpen) {
             std::fprintf(stderr, "ai-run: %s: cannot read\n", o.config);
-            AiDeleteConfigNode(root);
             return 1;
         }
-        aisInput = CMemoryAisInput(aisBytes.data(), aisBytes.size());
-        CAisReader* reader = AiGetAisReader();
-        if (!reader->Load(&aisInput, root)) {
-            std::fprintf(stderr, "ai-run: %s: %s\n", o.config, reader->GetLastError());
+        root = AiLoadConfigStream(&stream);
+        if (AiGetAisReader()->GetLastError()[0]) {
+            std::fprintf(stderr, "ai-run: %s: %s\n", o.config, AiGetAisReader()->GetLastError());
         } else {
             world = AiCreateWorld(root, kHeapSize);
         }
-    } else if (!textSource.Load(o.config, root)) {
+    } else if (!textSource.Load(o.config, root = AiNewConfigNode())) {
         std::fprintf(stderr, "ai-run: %s:%d: %s\n", o.config, textSource.GetLastError().line,
                      textSource.GetLastError().message);
     } else {
@@ -159,6 +167,9 @@ int Run(const Options& o, CTestHost& host)
     if (!world) {
         std::fprintf(stderr, "ai-run: %s: the world was refused\n", o.config);
         AiDeleteConfigNode(root);
+        if (streamOpen) {
+            StreamClose(&stream, nullptr);
+        }
         return 1;
     }
     int status = 0;
@@ -179,6 +190,9 @@ int Run(const Options& o, CTestHost& host)
     }
     AiDestroyWorld(world);
     AiDeleteConfigNode(root);
+    if (streamOpen) {
+        StreamClose(&stream, nullptr);
+    }
     return status;
 }
 

@@ -115,7 +115,8 @@ int Dump(const char* input, const char* output)
             return 1;
         }
         std::vector<uint8_t> bytes(reader.GetRawDataSize(node));
-        uint32_t got = bytes.empty() ? 0 : reader.ReadRawData(node, bytes.data(), static_cast<uint32_t>(bytes.size()));
+        uint32_t got =
+            bytes.empty() ? 0 : reader.ReadRawData(node, bytes.data(), static_cast<uint32_t>(bytes.size()));
         reader.CloseRawData(node);
         if (got != bytes.size()) {
             std::fprintf(stderr, "aisc: %s: raw-data block %zu is truncated\n", input, i);
