@@ -1,5 +1,6 @@
 #include "graphics/core/coremodules.h"
 
+#include "graphics/core/camera.h"
 #include "graphics/core/engine.h"
 #include "graphics/core/frame.h"
 #include "graphics/core/image.h"
@@ -16,10 +17,22 @@ namespace {
 // errors, vectors, the empty module, matrices, frames, streams, cameras,
 // images, rasters, textures, pipelines, names, immediate-mode 3-D, resources.
 using CoreModuleAttach = int32_t (*)();
+// clang-format off
 constexpr CoreModuleAttach kCoreModules[] = {
-    ErrorModuleAttach, VectorModuleAttach, EmptyModuleAttach,    MatrixModuleAttach,    FrameModuleAttach,
-    ImageModuleAttach, RasterModuleAttach, PipelineModuleAttach, ResourcesModuleAttach,
+    ErrorModuleAttach,
+    VectorModuleAttach,
+    EmptyModuleAttach,
+    MatrixModuleAttach,
+    FrameModuleAttach,
+    StreamModuleAttach,
+    CameraModuleAttach,
+    ImageModuleAttach,
+    RasterModuleAttach,
+    PipelineModuleAttach,
+    NameModuleAttach,
+    ResourcesModuleAttach,
 };
+// clang-format on
 
 int32_t gEmptyOpenCount = 0;
 

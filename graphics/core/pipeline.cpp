@@ -85,6 +85,10 @@ bool OrderNodes(Pipeline* pipeline)
     for (uint32_t i = 0; i < pipeline->nodeCount; ++i) {
         const PipelineNode* node = &pipeline->nodes[i];
         for (uint32_t o = 0; o < node->outputCount; ++o) {
+            if (node->outputs[o] >= int32_t(pipeline->nodeCount)) {
+                ErrorRaise(0, kErrorBadArgument); // an output written by hand past the last node
+                return false;
+            }
             if (node->outputs[o] >= 0)
                 ++pipeline->nodes[node->outputs[o]].compile->inputCount;
         }

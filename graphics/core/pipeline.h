@@ -18,14 +18,13 @@
 // needs the engine started (the pipeline module's data lives in the engine
 // instance); failures return null/0 and record the first error (error.h).
 // Single-threaded: one execution at a time.
-//
-// Plain error codes of the engine core (plug-in id 1) raised here:
 
 #include <cstddef>
 #include <cstdint>
 
 #include "graphics/core/pipeheap.h"
 
+// Plain error codes of the engine core (plug-in id 1) that pipelines raise.
 constexpr uint32_t kErrorPipelineUnorderable = 28;     ///< the nodes' connections form a cycle
 constexpr uint32_t kErrorPipelineClusterConflict = 29; ///< an output fails a cluster a later node requires
 constexpr uint32_t kErrorPipelineClusterTwice = 30;    ///< a node lists one cluster twice

@@ -8,6 +8,7 @@
 #include <map>
 #include <vector>
 
+#include "graphics/core/error.h"
 #include "graphics/core/pipeheapspan.h"
 #include "graphics/core/tests/enginetesting.h"
 
@@ -207,6 +208,55 @@ void CheckLive(const std::map<uint8_t*, Live>& live)
         ASSERT_EQ((reinterpret_cast<const PipelineHeapSpan*>(data) - 1)->isFree, 0u);
         end = data + entry.size;
     }
+}
+
+TEST_F(PipelineHeapTest, OutOfMemoryFailsCleanlyAndKeepsTheHeapWhole)
+{
+    EngineTestShutdown();
+    CountingMemory::Reset();
+    ASSERT_TRUE(EngineTestStart(CountingMemory::Table()));
+    PipelineHeap* heap = PipelineHeapCreate(1024);
+    ASSERT_NE(heap, nullptr);
+    void* kept = PipelineHeapAlloc(heap, 100);
+    ASSERT_NE(kept, nullptr);
+    std::memset(kept, 0x5A, 100);
+    ErrorRecord record;
+    ErrorGet(&record);
+
+    CountingMemory::failAfter = 0;
+    EXPECT_EQ(PipelineHeapAlloc(heap, 5000), nullptr) << "no block for a request beyond the free spans";
+    EXPECT_EQ(PipelineHeapRealloc(heap, kept, 5000), nullptr);
+    ErrorGet(&record);
+    EXPECT_EQ(record.code, kErrorOutOfMemory);
+    EXPECT_EQ(PipelineHeapCreate(1024), nullptr);
+    // Frees that would need a bigger free table leave their span unlisted
+    // until it merges with a listed neighbour.
+    void* spans[40];
+    CountingMemory::failAfter = -1;
+    for (void*& span : spans)
+        ASSERT_NE(span = PipelineHeapAlloc(heap, 32), nullptr);
+    uint32_t capacity = heap->freeCapacity;
+    CountingMemory::failAfter = 0;
+    for (int i = 0; i < 40; i += 2)
+        PipelineHeapFree(heap, spans[i]);
+    EXPECT_EQ(heap->freeCapacity, capacity);
+    EXPECT_EQ(heap->freeCount, capacity) << "the table is full; later frees stay unlisted";
+    CountingMemory::failAfter = -1;
+    for (int i = 1; i < 40; i += 2)
+        PipelineHeapFree(heap, spans[i]);
+    CheckHeap(heap);
+    for (int i = 0; i < 100; ++i)
+        ASSERT_EQ(static_cast<uint8_t*>(kept)[i], 0x5A);
+    ASSERT_EQ(PipelineHeapRealloc(heap, kept, 100), kept);
+    PipelineHeapFree(heap, kept);
+    CheckHeap(heap);
+    size_t blocks = 0;
+    for (const PipelineHeapBlock* block = heap->blocks; block; block = block->next)
+        ++blocks;
+    EXPECT_EQ(heap->freeCount, blocks) << "every block is one free span again";
+    PipelineHeapDestroy(heap);
+    EngineTestShutdown();
+    EXPECT_EQ(CountingMemory::live, 0) << "every block given back";
 }
 
 TEST_F(PipelineHeapTest, RandomWorkMatchesAShadowOfWhatIsLive)
