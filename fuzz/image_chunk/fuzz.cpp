@@ -34,10 +34,12 @@ template <typename Read> void ReadChunk(const uint8_t* data, size_t size, uint32
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    // Started once; shut down at exit so that the leak checker sees a clean engine.
+    // Started once; shut down at exit (before the doubles' own statics go)
+    // so that the leak checker sees a clean engine.
     static const bool started = [] {
+        const bool ok = RasterDoubleStart();
         std::atexit([] { EngineTestShutdown(); });
-        return RasterDoubleStart();
+        return ok;
     }();
     if (!started) {
         return 0;
