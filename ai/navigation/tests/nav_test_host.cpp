@@ -1,0 +1,147 @@
+#include "nav_test_host.h"
+
+#include "ai/runtime/config_node.h"
+#include "ai/runtime/runtime.h"
+#include "ai/runtime/text_config.h"
+#include "ai/runtime/world.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+
+namespace Zelk::NavTest {
+
+CTestHost& Host()
+{
+    static CTestHost host;
+    return host;
+}
+
+void StartRuntime()
+{
+    StopRuntime();
+    Host().ClearBoxes();
+    Host().ClearGround();
+    Host().ClearDrawing();
+    Host().SetTime(0.0f);
+    Host().SetClockStep(0.0f);
+    AiHostInterface host{};
+    Host().Fill(host, 64);
+    AiEngineInitialize(&host);
+}
+
+void StopRuntime()
+{
+    if (AiIsInitialized())
+        AiEngineTerminate();
+}
+
+namespace {
+
+struct WorldState
+{
+    CConfigNode* root = nullptr;
+    CTextConfigSource source;
+    CWorld* world = nullptr;
+};
+
+WorldState& State()
+{
+    static WorldState state;
+    return state;
+}
+
+} // namespace
+
+CWorld* StartWorld(const std::string& configText)
+{
+    StopWorld();
+    StartRuntime();
+    WorldState& state = State();
+    state.root = AiNewConfigNode();
+    CConfigError error;
+    EXPECT_TRUE(ParseConfigText(configText.c_str(), configText.size(), state.root, &error))
+        << error.line << ": " << error.message;
+    state.world = AiCreateWorldWithSource(state.root, &state.source, 0);
+    EXPECT_NE(state.world, nullptr);
+    return state.world;
+}
+
+std::string WorldText(float oneMeter, const std::string& extra)
+{
+    return "<World \"test\"><MaxEntity>16</MaxEntity><OneMeter>" + std::to_string(oneMeter) +
+           "</OneMeter><Tpf>20</Tpf>" + extra + "</World>";
+}
+
+void StopWorld()
+{
+    WorldState& state = State();
+    if (state.world != nullptr)
+        AiDestroyWorld(state.world);
+    state.world = nullptr;
+    AiDeleteConfigNode(state.root);
+    state.root = nullptr;
+    StopRuntime();
+}
+
+std::string OutputPath(const char* name)
+{
+    std::filesystem::create_directories(OLAI_TEST_OUTPUT_DIR);
+    return std::string(OLAI_TEST_OUTPUT_DIR) + "/" + name;
+}
+
+void MakeGrid(CSpatialGraph& graph, int w, int h, float spacing, int blockedPercent, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<int> percent(0, 99);
+    std::vector<uint8_t> blocked(size_t(w) * size_t(h));
+    for (int i = 0; i < w * h; ++i) {
+        CGraphNodeData record;
+        record.position = CVec3(float(i % w) * spacing, 0.0f, float(i / w) * spacing);
+        graph.AddNode(record);
+        blocked[size_t(i)] = percent(random) < blockedPercent ? 1 : 0;
+    }
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            if (blocked[size_t(y * w + x)])
+                continue;
+            for (int dy = -1; dy <= 1; ++dy)
+                for (int dx = -1; dx <= 1; ++dx) {
+                    const int nx = x + dx;
+                    const int ny = y + dy;
+                    if ((dx == 0 && dy == 0) || nx < 0 || ny < 0 || nx >= w || ny >= h ||
+                        blocked[size_t(ny * w + nx)])
+                        continue;
+                    CGraphNode* from = graph.GetNode(y * w + x);
+                    CGraphNode* to = graph.GetNode(ny * w + nx);
+                    CGraphArcData arc;
+                    arc.length = arc.cost =
+                        std::sqrt(CVec3::SquaredDistance(from->GetPosition(), to->GetPosition()));
+                    graph.AddArc(arc, from, to);
+                }
+        }
+}
+
+void MakeRandomGraph(CSpatialGraph& graph, int n, float size, int arcsPerNode, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> coordinate(0.0f, size);
+    std::uniform_int_distribution<int> pick(0, n - 1);
+    for (int i = 0; i < n; ++i) {
+        CGraphNodeData record;
+        record.position = CVec3(coordinate(random), coordinate(random), coordinate(random));
+        graph.AddNode(record);
+    }
+    for (int i = 0; i < n; ++i)
+        for (int k = 0; k < arcsPerNode; ++k) {
+            CGraphNode* from = graph.GetNode(i);
+            CGraphNode* to = graph.GetNode(pick(random));
+            CGraphArcData arc;
+            arc.length = arc.cost = std::sqrt(CVec3::SquaredDistance(from->GetPosition(), to->GetPosition()));
+            graph.AddArc(arc, from, to);
+        }
+}
+
+} // namespace Zelk::NavTest
