@@ -8,105 +8,98 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <new>
 
 namespace Zelk {
 
 namespace {
 
-struct AstarCell
+// The open set: a binary heap over a pool sized once, ordered by (f, arrival
+// number). Popping it gives the nodes in ascending f and, among equal f, in
+// the order they arrived -- the order of a list sorted by f in which a new
+// node goes behind the equal ones -- at logarithmic cost instead of a walk.
+struct AstarOpenEntry
 {
+    float f;
+    uint32_t arrival;
     CGraphNode* node;
-    AstarCell* prev;
-    AstarCell* next;
-    uint8_t inUse;
 };
 
-// A list kept in ascending order of the nodes' f over a fixed pool of cells.
-struct AstarNodeList
+struct AstarOpenHeap
 {
-    AstarCell* cells = nullptr;
-    AstarCell* head = nullptr;
-    AstarCell* tail = nullptr;
-    AstarCell* freeTop = nullptr;
+    AstarOpenEntry* entries = nullptr;
     int32_t count = 0;
+    int32_t capacity = 0;
+    int32_t* position = nullptr; // per node index: heap position + 1, 0 when not open
+    uint32_t nextArrival = 0;
 
-    bool Create(int32_t capacity)
+    static bool Before(const AstarOpenEntry& a, const AstarOpenEntry& b)
     {
-        cells = static_cast<AstarCell*>(std::calloc(size_t(capacity), sizeof(AstarCell)));
-        if (cells == nullptr)
+        return a.f < b.f || (a.f == b.f && a.arrival < b.arrival);
+    }
+    void Place(int32_t i, const AstarOpenEntry& entry)
+    {
+        entries[i] = entry;
+        position[entry.node->GetIndex()] = i + 1;
+    }
+    void SiftUp(int32_t i, const AstarOpenEntry entry)
+    {
+        while (i > 0 && Before(entry, entries[(i - 1) / 2])) {
+            Place(i, entries[(i - 1) / 2]);
+            i = (i - 1) / 2;
+        }
+        Place(i, entry);
+    }
+    void SiftDown(int32_t i, const AstarOpenEntry entry)
+    {
+        for (;;) {
+            int32_t child = 2 * i + 1;
+            if (child >= count)
+                break;
+            if (child + 1 < count && Before(entries[child + 1], entries[child]))
+                ++child;
+            if (!Before(entries[child], entry))
+                break;
+            Place(i, entries[child]);
+            i = child;
+        }
+        Place(i, entry);
+    }
+    // False when the pool is full.
+    bool Insert(CGraphNode* node)
+    {
+        if (count >= capacity)
             return false;
-        for (int32_t i = 0; i < capacity; ++i)
-            cells[i].next = i + 1 < capacity ? &cells[i + 1] : nullptr;
-        freeTop = cells;
+        SiftUp(count++, AstarOpenEntry{node->GetData().f, nextArrival++, node});
         return true;
     }
-
-    void Destroy()
+    bool Contains(const CGraphNode* node) const { return position[node->GetIndex()] != 0; }
+    void Remove(const CGraphNode* node)
     {
-        std::free(cells);
-        *this = AstarNodeList();
+        const int32_t i = position[node->GetIndex()] - 1;
+        position[node->GetIndex()] = 0;
+        const AstarOpenEntry last = entries[--count];
+        if (i == count)
+            return;
+        if (i > 0 && Before(last, entries[(i - 1) / 2]))
+            SiftUp(i, last);
+        else
+            SiftDown(i, last);
     }
-
-    // Links a cell for node before the first cell of strictly greater f, so
-    // that equal totals keep their order of arrival; null when the pool is empty.
-    AstarCell* Insert(CGraphNode* node)
-    {
-        AstarCell* cell = freeTop;
-        if (cell == nullptr)
-            return nullptr;
-        freeTop = cell->next;
-        cell->node = node;
-        cell->inUse = 1;
-        const float f = node->GetData().f;
-        AstarCell* after = head;
-        while (after != nullptr && after->node->GetData().f <= f)
-            after = after->next;
-        cell->next = after;
-        cell->prev = after != nullptr ? after->prev : tail;
-        if (cell->prev != nullptr)
-            cell->prev->next = cell;
-        else
-            head = cell;
-        if (after != nullptr)
-            after->prev = cell;
-        else
-            tail = cell;
-        ++count;
-        return cell;
-    }
-
-    void Remove(AstarCell* cell)
-    {
-        cell->inUse = 0;
-        if (cell->prev != nullptr)
-            cell->prev->next = cell->next;
-        else
-            head = cell->next;
-        if (cell->next != nullptr)
-            cell->next->prev = cell->prev;
-        else
-            tail = cell->prev;
-        cell->prev = nullptr;
-        cell->next = freeTop;
-        freeTop = cell;
-        --count;
-    }
-
+    CGraphNode* Top() const { return count > 0 ? entries[0].node : nullptr; }
+    // Forgets every entry; the node positions are cleared by the fresh start.
     void Empty()
     {
-        while (head != nullptr)
-            Remove(head);
+        for (int32_t i = 0; i < count; ++i)
+            position[entries[i].node->GetIndex()] = 0;
+        count = 0;
     }
 };
 
 struct AstarMemory
 {
     int32_t capacity = 0;
-    AstarNodeList open;
-    AstarNodeList closed;
-    AstarCell** openIndex = nullptr;
-    AstarCell** closedIndex = nullptr;
+    AstarOpenHeap open;
+    uint8_t* closed = nullptr; // per node index: 1 when closed
     CGraphNode* lastStart = nullptr;
     uint8_t idle = 1;
     // The query of the suspended sliced search.
@@ -115,6 +108,7 @@ struct AstarMemory
     void* savedUser = nullptr;
     CHeuristic* savedHeuristic = nullptr;
     CConstraint* savedConstraint = nullptr;
+    uint32_t expansions = 0;
 };
 
 AstarMemory g_memory;
@@ -132,43 +126,37 @@ bool FailSearch(const char* what)
 
 void InsertOpen(CGraphNode* node, bool& ok)
 {
-    AstarCell* cell = g_memory.open.Insert(node);
-    g_memory.openIndex[node->GetIndex()] = cell;
-    ok = ok && cell != nullptr;
-}
-
-void InsertClosed(CGraphNode* node, bool& ok)
-{
-    AstarCell* cell = g_memory.closed.Insert(node);
-    g_memory.closedIndex[node->GetIndex()] = cell;
-    ok = ok && cell != nullptr;
+    ok = g_memory.open.Insert(node) && ok;
 }
 
 void RemoveOpen(CGraphNode* node)
 {
-    g_memory.open.Remove(g_memory.openIndex[node->GetIndex()]);
-    g_memory.openIndex[node->GetIndex()] = nullptr;
+    g_memory.open.Remove(node);
 }
 
-void RemoveClosed(CGraphNode* node)
+bool IsOpen(const CGraphNode* node)
 {
-    g_memory.closed.Remove(g_memory.closedIndex[node->GetIndex()]);
-    g_memory.closedIndex[node->GetIndex()] = nullptr;
+    return g_memory.open.Contains(node);
 }
 
-// Empties both lists, clears every node's index entries and puts the start
+bool IsClosed(const CGraphNode* node)
+{
+    return g_memory.closed[node->GetIndex()] != 0;
+}
+
+// Empties both sets, clears every node's entries and puts the start
 // on the open list. False when the start is refused or a node index does not
 // fit the memory.
 bool FreshStart(CSpatialGraph& graph, CGraphNode* start, CGraphNode* goal, void* user)
 {
-    g_memory.closed.Empty();
     g_memory.open.Empty();
     if (graph.GetHighestNodeIndex() >= g_memory.capacity)
         return FailSearch("graph has node indices beyond the A* memory's capacity");
     for (int32_t i = 0; i <= graph.GetHighestNodeIndex(); ++i) {
-        g_memory.openIndex[i] = nullptr;
-        g_memory.closedIndex[i] = nullptr;
+        g_memory.open.position[i] = 0;
+        g_memory.closed[i] = 0;
     }
+    g_memory.expansions = 0;
     CGraphNodeData& data = start->GetData();
     data.g = 0.0f;
     if (!graph.GetHeuristic()->Estimate(user, start, goal, &data.h))
@@ -191,10 +179,9 @@ enum class EStep
 // Expands the node at the head of the open list toward the goal.
 EStep Step(CSpatialGraph& graph, CGraphNode* goal, void* user)
 {
-    AstarCell* head = g_memory.open.head;
-    if (head == nullptr)
+    CGraphNode* n = g_memory.open.Top();
+    if (n == nullptr)
         return EStep::Exhausted;
-    CGraphNode* n = head->node;
     if (n->GetIndex() == goal->GetIndex())
         return EStep::Goal;
     CConstraint* constraint = graph.GetConstraint();
@@ -222,17 +209,17 @@ EStep Step(CSpatialGraph& graph, CGraphNode* goal, void* user)
         const float newG = n->GetData().g + arcData.cost;
         const float newF = newG + h;
         CGraphNodeData& md = m->GetData();
-        if (g_memory.closedIndex[m->GetIndex()] != nullptr) {
+        if (IsClosed(m)) {
             if (!(newF < md.f))
                 continue;
             md.g = newG;
             md.h = h;
             md.f = newF;
-            RemoveClosed(m);
+            g_memory.closed[m->GetIndex()] = 0;
             md.parent = n;
             md.arrivalArc = arc;
             InsertOpen(m, ok);
-        } else if (g_memory.openIndex[m->GetIndex()] != nullptr) {
+        } else if (IsOpen(m)) {
             if (!(newF < md.f))
                 continue;
             md.g = newG;
@@ -252,7 +239,8 @@ EStep Step(CSpatialGraph& graph, CGraphNode* goal, void* user)
         }
     }
     RemoveOpen(n);
-    InsertClosed(n, ok);
+    g_memory.closed[n->GetIndex()] = 1;
+    ++g_memory.expansions;
     if (!ok) {
         NavSetError(ENavError::NoMemory, "A* memory exhausted");
         return EStep::Failed;
@@ -351,10 +339,12 @@ bool AstarMemoryInit(int32_t nodeCount)
     if (nodeCount <= 0)
         return true;
     g_memory.capacity = nodeCount;
-    g_memory.openIndex = static_cast<AstarCell**>(std::calloc(size_t(nodeCount), sizeof(AstarCell*)));
-    g_memory.closedIndex = static_cast<AstarCell**>(std::calloc(size_t(nodeCount), sizeof(AstarCell*)));
-    if (g_memory.openIndex == nullptr || g_memory.closedIndex == nullptr ||
-        !g_memory.open.Create(nodeCount) || !g_memory.closed.Create(nodeCount)) {
+    g_memory.open.capacity = nodeCount;
+    g_memory.open.entries =
+        static_cast<AstarOpenEntry*>(std::calloc(size_t(nodeCount), sizeof(AstarOpenEntry)));
+    g_memory.open.position = static_cast<int32_t*>(std::calloc(size_t(nodeCount), sizeof(int32_t)));
+    g_memory.closed = static_cast<uint8_t*>(std::calloc(size_t(nodeCount), 1));
+    if (g_memory.open.entries == nullptr || g_memory.open.position == nullptr || g_memory.closed == nullptr) {
         AstarMemoryFree();
         NavSetError(ENavError::NoMemory, "A* memory could not be allocated");
         return false;
@@ -364,16 +354,20 @@ bool AstarMemoryInit(int32_t nodeCount)
 
 void AstarMemoryFree()
 {
-    g_memory.open.Destroy();
-    g_memory.closed.Destroy();
-    std::free(g_memory.openIndex);
-    std::free(g_memory.closedIndex);
+    std::free(g_memory.open.entries);
+    std::free(g_memory.open.position);
+    std::free(g_memory.closed);
     g_memory = AstarMemory();
 }
 
 int32_t AstarMemoryCapacity()
 {
     return g_memory.capacity;
+}
+
+uint32_t AstarLastExpansionCount()
+{
+    return g_memory.expansions;
 }
 
 bool AstarSearch(CSpatialGraph& graph, CPathRecord& path, CGraphNode* start, CGraphNode* goal, void* user)

@@ -20,6 +20,8 @@ bool AstarMemoryInit(int32_t nodeCount);
 void AstarMemoryFree();
 // Node capacity of the working memory (0 when empty).
 int32_t AstarMemoryCapacity();
+// Nodes expanded by the last search (all slices of a sliced one).
+uint32_t AstarLastExpansionCount();
 
 // Finds the cheapest path from start to goal and writes it into the path
 // record (at most its capacity entries; see CPathRecord). False when there is

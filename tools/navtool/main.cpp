@@ -96,6 +96,13 @@ int Info(int argc, char** argv)
             std::printf("  %s: %u points\n", mapper.GetContainerName(i), unsigned(mapper.GetPointCount(i)));
         return 0;
     }
+    const bool known = StartsWith(bytes, CFindNearestData::kMagic) ||
+                       StartsWith(bytes, CAccessWaysData::kMagic) || StartsWith(bytes, CAstarData::kMagic) ||
+                       StartsWith(bytes, CPathCostData::kMagic);
+    if (!known) {
+        std::fprintf(stderr, "navtool: %s: not a navigation file\n", argv[2]);
+        return 1;
+    }
     if (argc < 4 || !ReadGraph(argv[3], graph))
         return Fail("a data file needs its graph file");
     if (StartsWith(bytes, CFindNearestData::kMagic)) {
@@ -125,14 +132,11 @@ int Info(int argc, char** argv)
             for (int32_t j = 0; j < data.GetNodeCount(); ++j)
                 reachable += i != j && data.GetEntry(i, j) != CAstarData::kNoArc;
         std::printf("A* data for %d nodes, %d reachable pairs\n", data.GetNodeCount(), reachable);
-    } else if (StartsWith(bytes, CPathCostData::kMagic)) {
+    } else {
         CPathCostData data(&graph);
         if (!data.ReadFromMemory(bytes.data(), bytes.size()))
             return Fail("path-cost file refused");
         std::printf("path-cost data for %d nodes, scale %g\n", data.GetNodeCount(), double(data.GetScale()));
-    } else {
-        std::fprintf(stderr, "navtool: %s: not a navigation file\n", argv[2]);
-        return 1;
     }
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "ai/navigation/astar.h"
 #include "ai/navigation/astar_data.h"
 #include "ai/navigation/constraint.h"
+#include "ai/navigation/grid_graph.h"
 #include "ai/navigation/nav_error.h"
 #include "ai/navigation/path_cost_data.h"
 #include "ai/navigation/path_record.h"
@@ -78,7 +79,7 @@ TEST_F(AstarDataTest, LookupsEqualAstarOnAllPairs)
 TEST_F(AstarDataTest, TruncatedLookupKeepsTheRemainingLength)
 {
     CSpatialGraph line;
-    NavTest::MakeGrid(line, 8, 1, 3.0f, 0, 1);
+    BuildGridGraph(line, 8, 1, 3.0f, 0, 1);
     CAstarData data(&line);
     ASSERT_TRUE(data.Build());
     CPathRecord path;
@@ -146,7 +147,7 @@ TEST_F(AstarDataTest, FileRoundTripAndRefusals)
 TEST_F(AstarDataTest, ALoopInTheTableEndsTheLookup)
 {
     CSpatialGraph pair;
-    NavTest::MakeGrid(pair, 3, 1, 1.0f, 0, 1);
+    BuildGridGraph(pair, 3, 1, 1.0f, 0, 1);
     CAstarData data(&pair);
     ASSERT_TRUE(data.Build());
     std::vector<uint8_t> bytes;
@@ -167,7 +168,7 @@ TEST_F(AstarDataTest, ALoopInTheTableEndsTheLookup)
 TEST(PathCostDataFile, RoundTripAndAFailedReadIsUnusable)
 {
     CSpatialGraph graph;
-    NavTest::MakeGrid(graph, 3, 1, 1.0f, 0, 1);
+    BuildGridGraph(graph, 3, 1, 1.0f, 0, 1);
     CPathCostData data(&graph);
     ASSERT_TRUE(data.SetTable({0, 1, 2, 1, 0, 1, 2, 1, 255}, 4.0f));
     std::vector<uint8_t> bytes;

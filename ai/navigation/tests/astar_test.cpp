@@ -1,5 +1,6 @@
 #include "ai/navigation/astar.h"
 #include "ai/navigation/constraint.h"
+#include "ai/navigation/grid_graph.h"
 #include "ai/navigation/nav_error.h"
 #include "ai/navigation/path_record.h"
 #include "ai/navigation/spatial_graph.h"
@@ -108,7 +109,7 @@ TEST_F(AstarTest, CostsEqualDijkstraOnRandomGraphs)
 TEST_F(AstarTest, SlicedSearchEqualsWholeSearch)
 {
     CSpatialGraph graph;
-    NavTest::MakeGrid(graph, 30, 30, 1.0f, 20, 3);
+    BuildGridGraph(graph, 30, 30, 1.0f, 20, 3);
     Prepare(graph);
     // Every clock reading advances by a millisecond, so a small budget
     // suspends the search many times.
@@ -140,7 +141,7 @@ TEST_F(AstarTest, SlicedSearchEqualsWholeSearch)
 TEST_F(AstarTest, SlicedSearchRestartsOnAnotherQuery)
 {
     CSpatialGraph graph;
-    NavTest::MakeGrid(graph, 20, 20, 1.0f, 0, 1);
+    BuildGridGraph(graph, 20, 20, 1.0f, 0, 1);
     Prepare(graph);
     NavTest::Host().SetClockStep(0.001f);
     AstarSliceStats stats;
@@ -162,7 +163,7 @@ TEST_F(AstarTest, SlicedSearchRestartsOnAnotherQuery)
 TEST_F(AstarTest, ImmediateGoal)
 {
     CSpatialGraph graph;
-    NavTest::MakeGrid(graph, 3, 3, 1.0f, 0, 1);
+    BuildGridGraph(graph, 3, 3, 1.0f, 0, 1);
     Prepare(graph);
     ASSERT_TRUE(AstarSearch(graph, path, graph.GetNode(4), graph.GetNode(4), nullptr));
     EXPECT_EQ(path.count, 1);
@@ -182,7 +183,7 @@ TEST_F(AstarTest, ImmediateGoal)
 TEST_F(AstarTest, UnreachableGoalAndBlockedArcs)
 {
     CSpatialGraph graph;
-    NavTest::MakeGrid(graph, 4, 1, 1.0f, 0, 1);
+    BuildGridGraph(graph, 4, 1, 1.0f, 0, 1);
     Prepare(graph);
     ASSERT_TRUE(AstarSearch(graph, path, graph.GetNode(0), graph.GetNode(3), nullptr));
     CSpatialGraph::FindOutArcTo(graph.GetNode(1), graph.GetNode(2))->GetData().blocked = 1;
@@ -196,7 +197,7 @@ TEST_F(AstarTest, UnreachableGoalAndBlockedArcs)
 TEST_F(AstarTest, CapacityExhaustionFailsCleanly)
 {
     CSpatialGraph graph;
-    NavTest::MakeGrid(graph, 10, 10, 1.0f, 0, 1);
+    BuildGridGraph(graph, 10, 10, 1.0f, 0, 1);
     graph.SetConstraint(&shortest);
     graph.SetHeuristic(&euclid);
     path.SetCapacity(100);
@@ -217,7 +218,7 @@ TEST_F(AstarTest, CapacityExhaustionFailsCleanly)
 TEST_F(AstarTest, LongPathIsTruncatedWithTheRemainingLength)
 {
     CSpatialGraph graph;
-    NavTest::MakeGrid(graph, 10, 1, 2.0f, 0, 1);
+    BuildGridGraph(graph, 10, 1, 2.0f, 0, 1);
     Prepare(graph);
     path.SetCapacity(4);
     path.remainingLength = 0.0f;

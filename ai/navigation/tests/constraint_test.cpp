@@ -1,5 +1,6 @@
 #include "ai/navigation/astar.h"
 #include "ai/navigation/constraint.h"
+#include "ai/navigation/grid_graph.h"
 #include "ai/navigation/path_cost_data.h"
 #include "ai/navigation/path_record.h"
 #include "ai/navigation/spatial_graph.h"
@@ -100,7 +101,7 @@ TEST_F(TwoWays, AnOverestimatingHeuristicChangesTheAnswer)
 TEST(PathCostHeuristic, RefusesWithoutUsableData)
 {
     CSpatialGraph graph;
-    NavTest::MakeGrid(graph, 2, 1, 1.0f, 0, 1);
+    BuildGridGraph(graph, 2, 1, 1.0f, 0, 1);
     CPathCostHeuristic heuristic;
     float estimate = -1.0f;
     EXPECT_FALSE(heuristic.Estimate(nullptr, graph.GetNode(0), graph.GetNode(1), &estimate));
@@ -184,16 +185,13 @@ TEST(SearchClassRecords, ConstraintsAndHeuristicsAreFoundByName)
 
 TEST(SearchClassRecords, AReplacingHeuristicRecordKeepsTheSlot)
 {
-    const CHeuristicClassRecord* old = CHeuristicClassRecord::Find("CZeroHeuristic");
-    ASSERT_NE(old, nullptr);
-    const int index = old->GetIndex();
+    // Records live as long as the program; these two are the test's own.
+    static CHeuristicClassRecord first("TestOnlyHeuristic", nullptr);
     const int count = CHeuristicClassRecord::GetCount();
-    {
-        CHeuristicClassRecord replacement("CZeroHeuristic", nullptr);
-        EXPECT_EQ(replacement.GetIndex(), index);
-        EXPECT_EQ(CHeuristicClassRecord::GetCount(), count);
-        EXPECT_EQ(CHeuristicClassRecord::Find("CZeroHeuristic"), &replacement);
-    }
+    static CHeuristicClassRecord replacement("TestOnlyHeuristic", nullptr);
+    EXPECT_EQ(replacement.GetIndex(), first.GetIndex());
+    EXPECT_EQ(CHeuristicClassRecord::GetCount(), count);
+    EXPECT_EQ(CHeuristicClassRecord::Find("TestOnlyHeuristic"), &replacement);
 }
 
 } // namespace

@@ -34,10 +34,6 @@ void StopWorld();
 // Path of a file in the test output folder (created on demand).
 std::string OutputPath(const char* name);
 
-// A graph of w x h nodes on a grid of the given spacing (y = 0), with arcs
-// both ways between 8-connected neighbours; blocked cells (chance in
-// percent, seeded) get no node arcs.
-void MakeGrid(CSpatialGraph& graph, int w, int h, float spacing, int blockedPercent, uint32_t seed);
 // n random nodes in a cube of the given size and about arcsPerNode random
 // out-arcs per node (seeded).
 void MakeRandomGraph(CSpatialGraph& graph, int n, float size, int arcsPerNode, uint32_t seed);
