@@ -1,9 +1,12 @@
 #include "graphics/core/coremodules.h"
 
+#include "graphics/core/camera.h"
 #include "graphics/core/engine.h"
 #include "graphics/core/frame.h"
+#include "graphics/core/image.h"
 #include "graphics/core/matrix.h"
 #include "graphics/core/pluginids.h"
+#include "graphics/core/raster.h"
 #include "graphics/core/resources.h"
 #include "graphics/core/vector.h"
 
@@ -14,10 +17,22 @@ namespace {
 // errors, vectors, the empty module, matrices, frames, streams, cameras,
 // images, rasters, textures, pipelines, names, immediate-mode 3-D, resources.
 using CoreModuleAttach = int32_t (*)();
+// clang-format off
 constexpr CoreModuleAttach kCoreModules[] = {
-    ErrorModuleAttach,  VectorModuleAttach, EmptyModuleAttach,
-    MatrixModuleAttach, FrameModuleAttach,  ResourcesModuleAttach,
+    ErrorModuleAttach,
+    VectorModuleAttach,
+    EmptyModuleAttach,
+    MatrixModuleAttach,
+    FrameModuleAttach,
+    StreamModuleAttach,
+    CameraModuleAttach,
+    ImageModuleAttach,
+    RasterModuleAttach,
+    PipelineModuleAttach,
+    NameModuleAttach,
+    ResourcesModuleAttach,
 };
+// clang-format on
 
 int32_t gEmptyOpenCount = 0;
 

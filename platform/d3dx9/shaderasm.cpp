@@ -614,63 +614,6 @@ class Assembler
         return true;
     }
 
-    bool Available(ShaderOpcode op) const
-    {
-        switch (op) {
-        case ShaderOpcode::Nop:
-        case ShaderOpcode::Mov:
-        case ShaderOpcode::Add:
-        case ShaderOpcode::Sub:
-        case ShaderOpcode::Mad:
-        case ShaderOpcode::Mul:
-        case ShaderOpcode::Dp3:
-        case ShaderOpcode::Def:
-            return true;
-        case ShaderOpcode::Rcp:
-        case ShaderOpcode::Rsq:
-        case ShaderOpcode::Min:
-        case ShaderOpcode::Max:
-        case ShaderOpcode::Slt:
-        case ShaderOpcode::Sge:
-        case ShaderOpcode::Exp:
-        case ShaderOpcode::Log:
-        case ShaderOpcode::Lit:
-        case ShaderOpcode::Dst:
-        case ShaderOpcode::Frc:
-        case ShaderOpcode::M4x4:
-        case ShaderOpcode::M4x3:
-        case ShaderOpcode::M3x4:
-        case ShaderOpcode::M3x3:
-        case ShaderOpcode::M3x2:
-        case ShaderOpcode::Expp:
-        case ShaderOpcode::Logp:
-            return !pixel_;
-        case ShaderOpcode::Dp4:
-            return !pixel_ || minor_ >= 2;
-        case ShaderOpcode::Lrp:
-            return pixel_ || major_ >= 2;
-        case ShaderOpcode::Pow:
-        case ShaderOpcode::Crs:
-        case ShaderOpcode::Sgn:
-        case ShaderOpcode::Abs:
-        case ShaderOpcode::Nrm:
-        case ShaderOpcode::SinCos:
-        case ShaderOpcode::Mova:
-            return !pixel_ && major_ >= 2;
-        case ShaderOpcode::TexCoord:
-        case ShaderOpcode::TexKill:
-        case ShaderOpcode::Tex:
-        case ShaderOpcode::TexBem:
-        case ShaderOpcode::TexBemL:
-        case ShaderOpcode::Cnd:
-            return pixel_;
-        case ShaderOpcode::Cmp:
-            return pixel_ && minor_ >= 2;
-        default: // dcl is handled apart; defi, defb need flow control, which is not supported
-            return false;
-        }
-    }
-
     bool Instruction(const std::string& mnemonic, std::string_view rest, bool coissue)
     {
         size_t underscore = mnemonic.find('_');
@@ -679,7 +622,7 @@ class Assembler
         if (info == nullptr || info->form == ShaderOperandForm::Dcl) {
             return Fail("unknown instruction '" + mnemonic + "'");
         }
-        if (!Available(info->opcode)) {
+        if (!ShaderOpcodeAvailable(info->opcode, tokens().front())) {
             return Fail("instruction '" + base + "' is not available in this shader version");
         }
         uint32_t resultMods = 0;
