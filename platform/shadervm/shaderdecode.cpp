@@ -101,17 +101,122 @@ class Decoder
                 }
             }
         }
-        // Reads of def registers by number become immediate reads.
+        // Reads of def registers by number become immediate reads; every
+        // constant operand gets its prepared lanes.
         for (VmInst& inst : p_->code) {
             for (int s = 0; s < inst.sources; ++s) {
                 VmSrc& src = inst.src[s];
-                if (src.bank == VmBank::Const && RowsOf(inst.op) == 1 && p_->defSlot[src.index] >= 0) {
+                src.needed = Needed(inst);
+                const int rows = s == 1 ? RowsOf(inst.op) : 1;
+                if (src.bank == VmBank::Const && rows == 1 && p_->defSlot[src.index] >= 0) {
                     src.bank = VmBank::Immediate;
                     src.index = static_cast<uint16_t>(p_->defSlot[src.index]);
+                }
+                if (src.bank == VmBank::Const || src.bank == VmBank::Immediate) {
+                    if (p_->prepared.size() + static_cast<size_t>(rows) > 0xFFFF) {
+                        return Fail("too many constant operands");
+                    }
+                    src.prepared = static_cast<uint16_t>(p_->prepared.size());
+                    for (int r = 0; r < rows; ++r) {
+                        VmPrepared prepared = {src.bank, src.mod, {}, static_cast<uint16_t>(src.index + r)};
+                        std::memcpy(prepared.swizzle, src.swizzle, sizeof prepared.swizzle);
+                        p_->prepared.push_back(prepared);
+                    }
+                }
+            }
+        }
+        for (VmInst& inst : p_->code) {
+            inst.direct = Direct(inst);
+        }
+        for (int slot = 0; slot < kVmTempSlots; ++slot) {
+            for (int c = 0; c < 4; ++c) {
+                if ((p_->tempReadFirst[slot] >> c) & 1) {
+                    p_->zeroFirst.push_back(static_cast<uint16_t>(slot * 4 + c));
+                }
+            }
+        }
+        for (int o = 0; o < kShaderOutputCount && !p_->pixel; ++o) {
+            for (int c = 0; c < 4; ++c) {
+                if (p_->outputWritten[o] != 0 && ((p_->outputWritten[o] >> c) & 1) == 0) {
+                    p_->outputDefaults.push_back(static_cast<uint16_t>(o * 4 + c));
                 }
             }
         }
         return true;
+    }
+
+    // Vertex instructions whose result can be written as it is computed:
+    // those that write only their masked components, into a register none
+    // of their sources reads, without saturation.
+    bool Direct(const VmInst& inst) const
+    {
+        if (p_->pixel || inst.dst.saturate || inst.dst.shift != 0 || inst.dst.bank == VmBank::Addr) {
+            return false;
+        }
+        switch (inst.op) {
+        case VmOp::ExppFull:
+        case VmOp::LogpFull:
+        case VmOp::Lit:
+        case VmOp::Dst:
+        case VmOp::Crs:
+        case VmOp::Nrm:
+        case VmOp::SinCos:
+            return false;
+        default:
+            break;
+        }
+        for (int s = 0; s < inst.sources; ++s) {
+            const VmSrc& src = inst.src[s];
+            const int rows = s == 1 ? RowsOf(inst.op) : 1;
+            if (inst.dst.bank == VmBank::Temp && src.bank == VmBank::Temp && inst.dst.index >= src.index &&
+                inst.dst.index < src.index + rows) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    // Components of each source that an instruction reads.
+    static uint8_t Needed(const VmInst& in)
+    {
+        switch (in.op) {
+        case VmOp::Dp3:
+        case VmOp::M3x4:
+        case VmOp::M3x3:
+        case VmOp::M3x2:
+        case VmOp::Crs:
+            return 0x7;
+        case VmOp::Rcp:
+        case VmOp::Rsq:
+        case VmOp::Exp:
+        case VmOp::Log:
+        case VmOp::ExppFull:
+        case VmOp::ExppScalar:
+        case VmOp::LogpFull:
+        case VmOp::LogpScalar:
+        case VmOp::Pow:
+        case VmOp::SinCos:
+            return 0x8; // the replicate swizzle's component (w when none is given)
+        case VmOp::Mov:
+        case VmOp::Add:
+        case VmOp::Sub:
+        case VmOp::Mad:
+        case VmOp::Mul:
+        case VmOp::Min:
+        case VmOp::Max:
+        case VmOp::Slt:
+        case VmOp::Sge:
+        case VmOp::Frc:
+        case VmOp::Lrp:
+        case VmOp::Sgn:
+        case VmOp::Abs:
+        case VmOp::Mova:
+        case VmOp::Cnd:
+        case VmOp::Cmp:
+            return in.dst.mask;
+        default:
+            return 0xF;
+        }
     }
 
     static int RowsOf(VmOp op)

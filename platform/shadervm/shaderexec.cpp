@@ -1,18 +1,22 @@
 // Shader execution. One executor, templated on the number of lanes: eight
 // vertices at a time for vertex shaders (every register component is an
 // array of eight floats, so each operation is a short loop the compiler
-// turns into vector code), one lane for pixel shaders. Results follow the
-// published instruction definitions, including their special cases.
+// turns into vector code), one lane for pixel shaders. Constant operands are
+// swizzled, modified and spread into lanes once per call (Prepare), so
+// instructions read registers and constants alike through pointers. Results
+// follow the published instruction definitions, including their special cases.
 #include "platform/shadervm/shaderprogram.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <vector>
+
+#define OLAI_INLINE inline __attribute__((always_inline))
 
 namespace {
-
-template <int L> using Lanes = float[L];
 
 // Partial precision results keep the top 16 mantissa bits, as the reference
 // definitions of expp and logp do.
@@ -91,6 +95,7 @@ template <int L> struct Frame
     int32_t a0[4][L];
     const float (*constants)[4];
     int constantCount;
+    const float (*prepared)[4][L];
     bool pixel;
     // Pixel shaders only.
     const ShaderPixelState* state;
@@ -99,7 +104,7 @@ template <int L> struct Frame
 };
 
 // The value of constant register `index`: the program's def, else the caller's, else 0.
-template <int L> inline const float* ConstantRow(const Frame<L>& f, int index)
+template <int L> const float* ConstantRow(const Frame<L>& f, int64_t index)
 {
     static const float kZero[4] = {0, 0, 0, 0};
     if (index < 0 || index >= kShaderMaxVertexConstants) {
@@ -109,28 +114,106 @@ template <int L> inline const float* ConstantRow(const Frame<L>& f, int index)
     if (slot >= 0) {
         return &f.program->immediates[static_cast<size_t>(slot) * 4];
     }
-    return index < f.constantCount && f.constants != nullptr ? f.constants[index] : kZero;
+    return index < f.constantCount ? f.constants[index] : kZero;
+}
+
+// Fills the lanes of every constant operand of the program.
+template <int L> void Prepare(const Frame<L>& f, float (*lanes)[4][L])
+{
+    const std::vector<VmPrepared>& prepared = f.program->prepared;
+    for (size_t i = 0; i < prepared.size(); ++i) {
+        const VmPrepared& p = prepared[i];
+        const float* row = p.bank == VmBank::Immediate
+                               ? &f.program->immediates[static_cast<size_t>(p.index) * 4]
+                               : ConstantRow(f, p.index);
+        for (int k = 0; k < 4; ++k) {
+            float v = row[p.swizzle[k]];
+            if (f.pixel) {
+                v = v < -1.0f ? -1.0f : v > 1.0f ? 1.0f : v; // ps_1_x constants lie in [-1, 1]
+            }
+            v = ApplyMod(p.mod, v);
+            for (int l = 0; l < L; ++l) {
+                lanes[i][k][l] = v;
+            }
+        }
+    }
+}
+
+// Lane kernels: restrict-qualified so each loop becomes a few vector instructions.
+template <int L, typename Fn> OLAI_INLINE void Lanes1(float* __restrict r, const float* __restrict a, Fn fn)
+{
+    for (int l = 0; l < L; ++l) {
+        r[l] = fn(a[l]);
+    }
+}
+
+template <int L, typename Fn>
+OLAI_INLINE void Lanes2(float* __restrict r, const float* __restrict a, const float* __restrict b, Fn fn)
+{
+    for (int l = 0; l < L; ++l) {
+        r[l] = fn(a[l], b[l]);
+    }
+}
+
+template <int L, typename Fn>
+OLAI_INLINE void Lanes3(float* __restrict r, const float* __restrict a, const float* __restrict b,
+                        const float* __restrict c, Fn fn)
+{
+    for (int l = 0; l < L; ++l) {
+        r[l] = fn(a[l], b[l], c[l]);
+    }
+}
+
+template <int L>
+OLAI_INLINE void Dot3(float* __restrict r, const float* __restrict a0, const float* __restrict a1,
+                      const float* __restrict a2, const float* __restrict b0, const float* __restrict b1,
+                      const float* __restrict b2)
+{
+    for (int l = 0; l < L; ++l) {
+        r[l] = a0[l] * b0[l] + a1[l] * b1[l] + a2[l] * b2[l];
+    }
+}
+
+template <int L>
+OLAI_INLINE void Dot4(float* __restrict r, const float* __restrict a0, const float* __restrict a1,
+                      const float* __restrict a2, const float* __restrict a3, const float* __restrict b0,
+                      const float* __restrict b1, const float* __restrict b2, const float* __restrict b3)
+{
+    for (int l = 0; l < L; ++l) {
+        r[l] = a0[l] * b0[l] + a1[l] * b1[l] + a2[l] * b2[l] + a3[l] * b3[l];
+    }
+}
+
+template <int L> OLAI_INLINE void DotLanes(float* r, const float* const* a, const float* const* b, int n)
+{
+    if (n == 4) {
+        Dot4<L>(r, a[0], a[1], a[2], a[3], b[0], b[1], b[2], b[3]);
+    } else {
+        Dot3<L>(r, a[0], a[1], a[2], b[0], b[1], b[2]);
+    }
 }
 
 // Resolves source `s` (row offset `row` for matrix instructions) into four
-// pointers to lane arrays, one per result component in `needed`; modified,
-// constant and gathered values go through `scratch`.
+// pointers to lane arrays, one per component it reads; modified registers
+// and relative reads go through `scratch`.
 template <int L>
-inline void Fetch(const Frame<L>& f, const VmSrc& s, int row, uint8_t needed, float (*scratch)[L],
-                  const float* out[4])
+OLAI_INLINE void Fetch(const Frame<L>& f, const VmSrc& s, int row, float (*scratch)[L], const float* out[4])
 {
     switch (s.bank) {
     case VmBank::Temp:
     case VmBank::Input: {
         const float(*reg)[L] = s.bank == VmBank::Temp ? f.temps[s.index + row] : f.inputs[s.index + row];
         for (int k = 0; k < 4; ++k) {
-            if ((needed >> k) & 1) {
-                const float* p = reg[s.swizzle[k]];
-                if (s.mod == 0) {
-                    out[k] = p;
-                } else {
-                    for (int l = 0; l < L; ++l) {
-                        scratch[k][l] = ApplyMod(s.mod, p[l]);
+            out[k] = reg[s.swizzle[k]];
+        }
+        if (s.mod != 0) {
+            for (int k = 0; k < 4; ++k) {
+                if ((s.needed >> k) & 1) {
+                    if (s.mod == static_cast<uint8_t>(ShaderSrcMod::Neg)) {
+                        Lanes1<L>(scratch[k], out[k], [](float x) { return -x; });
+                    } else {
+                        const uint8_t mod = s.mod;
+                        Lanes1<L>(scratch[k], out[k], [mod](float x) { return ApplyMod(mod, x); });
                     }
                     out[k] = scratch[k];
                 }
@@ -140,21 +223,9 @@ inline void Fetch(const Frame<L>& f, const VmSrc& s, int row, uint8_t needed, fl
     }
     case VmBank::Const:
     case VmBank::Immediate: {
-        const float* row4 = s.bank == VmBank::Immediate
-                                ? &f.program->immediates[static_cast<size_t>(s.index) * 4]
-                                : ConstantRow(f, s.index + row);
+        const float(*lanes)[L] = f.prepared[s.prepared + row];
         for (int k = 0; k < 4; ++k) {
-            if ((needed >> k) & 1) {
-                float v = row4[s.swizzle[k]];
-                if (f.pixel) {
-                    v = v < -1.0f ? -1.0f : v > 1.0f ? 1.0f : v; // ps_1_x constants lie in [-1, 1]
-                }
-                v = ApplyMod(s.mod, v);
-                for (int l = 0; l < L; ++l) {
-                    scratch[k][l] = v;
-                }
-                out[k] = scratch[k];
-            }
+            out[k] = lanes[k];
         }
         return;
     }
@@ -162,12 +233,12 @@ inline void Fetch(const Frame<L>& f, const VmSrc& s, int row, uint8_t needed, fl
         const int32_t* a = f.a0[s.relComponent];
         const bool defs = f.program->hasRelativeDefs;
         for (int k = 0; k < 4; ++k) {
-            if (!((needed >> k) & 1)) {
+            if (!((s.needed >> k) & 1)) {
                 continue;
             }
             const int c = s.swizzle[k];
             for (int l = 0; l < L; ++l) {
-                const int32_t index = a[l] + s.index + row;
+                const int64_t index = static_cast<int64_t>(a[l]) + s.index + row;
                 float v = 0.0f;
                 if (defs) {
                     v = ConstantRow(f, index)[c];
@@ -182,58 +253,6 @@ inline void Fetch(const Frame<L>& f, const VmSrc& s, int row, uint8_t needed, fl
     }
     default:
         return;
-    }
-}
-
-template <int L> inline float Dot(const float* const a[4], const float* const b[4], int n, int l)
-{
-    float sum = a[0][l] * b[0][l];
-    for (int c = 1; c < n; ++c) {
-        sum += a[c][l] * b[c][l];
-    }
-    return sum;
-}
-
-// Components of each source that an instruction reads.
-inline uint8_t Needed(const VmInst& in)
-{
-    switch (in.op) {
-    case VmOp::Dp3:
-    case VmOp::M3x4:
-    case VmOp::M3x3:
-    case VmOp::M3x2:
-    case VmOp::Crs:
-        return 0x7;
-    case VmOp::Rcp:
-    case VmOp::Rsq:
-    case VmOp::Exp:
-    case VmOp::Log:
-    case VmOp::ExppFull:
-    case VmOp::ExppScalar:
-    case VmOp::LogpFull:
-    case VmOp::LogpScalar:
-    case VmOp::Pow:
-    case VmOp::SinCos:
-        return 0x8; // the replicate swizzle's component (w when none is given)
-    case VmOp::Mov:
-    case VmOp::Add:
-    case VmOp::Sub:
-    case VmOp::Mad:
-    case VmOp::Mul:
-    case VmOp::Min:
-    case VmOp::Max:
-    case VmOp::Slt:
-    case VmOp::Sge:
-    case VmOp::Frc:
-    case VmOp::Lrp:
-    case VmOp::Sgn:
-    case VmOp::Abs:
-    case VmOp::Mova:
-    case VmOp::Cnd:
-    case VmOp::Cmp:
-        return in.dst.mask;
-    default:
-        return 0xF;
     }
 }
 
@@ -300,11 +319,12 @@ template <int L> void Texture(Frame<L>& f, const VmInst& in, float (*res)[L])
 }
 
 // Computes instruction `in` into res (the components of its write mask).
+
+// Computes instruction `in` into res (the components of its write mask).
 template <int L> void Compute(Frame<L>& f, const VmInst& in, float (*res)[L])
 {
     float scratch[3][4][L];
-    const float* s[3][4] = {};
-    const uint8_t needed = Needed(in);
+    const float* s[3][4];
     const uint8_t mask = in.dst.mask;
     switch (in.op) {
     case VmOp::Tex:
@@ -321,14 +341,11 @@ template <int L> void Compute(Frame<L>& f, const VmInst& in, float (*res)[L])
     case VmOp::M3x2: {
         const int columns = in.op == VmOp::M4x4 || in.op == VmOp::M4x3 ? 4 : 3;
         const int rows = in.op == VmOp::M4x4 || in.op == VmOp::M3x4 ? 4 : in.op == VmOp::M3x2 ? 2 : 3;
-        Fetch(f, in.src[0], 0, needed, scratch[0], s[0]);
+        Fetch(f, in.src[0], 0, scratch[0], s[0]);
         for (int r = 0; r < rows; ++r) {
-            if (!((mask >> r) & 1)) {
-                continue;
-            }
-            Fetch(f, in.src[1], r, needed, scratch[1], s[1]);
-            for (int l = 0; l < L; ++l) {
-                res[r][l] = Dot<L>(s[0], s[1], columns, l);
+            if ((mask >> r) & 1) {
+                Fetch(f, in.src[1], r, scratch[1], s[1]);
+                DotLanes<L>(res[r], s[0], s[1], columns);
             }
         }
         return;
@@ -337,102 +354,138 @@ template <int L> void Compute(Frame<L>& f, const VmInst& in, float (*res)[L])
         break;
     }
     for (int i = 0; i < in.sources; ++i) {
-        Fetch(f, in.src[i], 0, needed, scratch[i], s[i]);
+        Fetch(f, in.src[i], 0, scratch[i], s[i]);
     }
-    auto each = [&](auto fn) {
-        for (int c = 0; c < 4; ++c) {
-            if ((mask >> c) & 1) {
-                for (int l = 0; l < L; ++l) {
-                    res[c][l] = fn(c, l);
-                }
-            }
-        }
-    };
-    auto scalar = [&](auto fn) { // one value replicated to every written component
-        for (int l = 0; l < L; ++l) {
-            const float v = fn(l);
-            for (int c = 0; c < 4; ++c) {
-                res[c][l] = v;
-            }
-        }
-    };
     const float* const* a = s[0];
     const float* const* b = s[1];
-    const float* const* c3 = s[2];
+    const float* const* c = s[2];
+    // Component-wise instructions: component k of the result from component k of each source.
+    auto each1 = [&](auto fn) {
+        for (int k = 0; k < 4; ++k) {
+            if ((mask >> k) & 1) {
+                Lanes1<L>(res[k], a[k], fn);
+            }
+        }
+    };
+    auto each2 = [&](auto fn) {
+        for (int k = 0; k < 4; ++k) {
+            if ((mask >> k) & 1) {
+                Lanes2<L>(res[k], a[k], b[k], fn);
+            }
+        }
+    };
+    auto each3 = [&](auto fn) {
+        for (int k = 0; k < 4; ++k) {
+            if ((mask >> k) & 1) {
+                Lanes3<L>(res[k], a[k], b[k], c[k], fn);
+            }
+        }
+    };
+    // One value per lane, computed into the first written component and copied to the others.
+    auto replicate = [&]() {
+        int first = 0;
+        while (first < 3 && !((mask >> first) & 1)) {
+            ++first;
+        }
+        for (int k = first + 1; k < 4; ++k) {
+            if ((mask >> k) & 1) {
+                std::memcpy(res[k], res[first], sizeof(float) * L);
+            }
+        }
+        return first;
+    };
+    auto scalar1 = [&](auto fn) {
+        int first = 0;
+        while (first < 3 && !((mask >> first) & 1)) {
+            ++first;
+        }
+        Lanes1<L>(res[first], a[3], fn);
+        replicate();
+    };
     switch (in.op) {
     case VmOp::Mov:
     case VmOp::Mova:
-        each([&](int c, int l) { return a[c][l]; });
+        each1([](float x) { return x; });
         return;
     case VmOp::Add:
-        each([&](int c, int l) { return a[c][l] + b[c][l]; });
+        each2([](float x, float y) { return x + y; });
         return;
     case VmOp::Sub:
-        each([&](int c, int l) { return a[c][l] - b[c][l]; });
+        each2([](float x, float y) { return x - y; });
         return;
     case VmOp::Mul:
-        each([&](int c, int l) { return a[c][l] * b[c][l]; });
+        each2([](float x, float y) { return x * y; });
         return;
     case VmOp::Mad:
-        each([&](int c, int l) { return a[c][l] * b[c][l] + c3[c][l]; });
+        each3([](float x, float y, float z) { return x * y + z; });
         return;
     case VmOp::Min:
-        each([&](int c, int l) { return a[c][l] < b[c][l] ? a[c][l] : b[c][l]; });
+        each2([](float x, float y) { return x < y ? x : y; });
         return;
     case VmOp::Max:
-        each([&](int c, int l) { return a[c][l] >= b[c][l] ? a[c][l] : b[c][l]; });
+        each2([](float x, float y) { return x >= y ? x : y; });
         return;
     case VmOp::Slt:
-        each([&](int c, int l) { return a[c][l] < b[c][l] ? 1.0f : 0.0f; });
+        each2([](float x, float y) { return x < y ? 1.0f : 0.0f; });
         return;
     case VmOp::Sge:
-        each([&](int c, int l) { return a[c][l] >= b[c][l] ? 1.0f : 0.0f; });
+        each2([](float x, float y) { return x >= y ? 1.0f : 0.0f; });
         return;
     case VmOp::Frc:
-        each([&](int c, int l) { return a[c][l] - std::floor(a[c][l]); });
+        each1([](float x) { return x - std::floor(x); });
         return;
     case VmOp::Lrp:
-        each([&](int c, int l) { return a[c][l] * (b[c][l] - c3[c][l]) + c3[c][l]; });
+        each3([](float x, float y, float z) { return x * (y - z) + z; });
         return;
     case VmOp::Abs:
-        each([&](int c, int l) { return std::fabs(a[c][l]); });
+        each1([](float x) { return std::fabs(x); });
         return;
     case VmOp::Sgn:
-        each([&](int c, int l) { return a[c][l] < 0.0f ? -1.0f : a[c][l] > 0.0f ? 1.0f : 0.0f; });
+        each1([](float x) { return x < 0.0f ? -1.0f : x > 0.0f ? 1.0f : 0.0f; });
         return;
     case VmOp::Cnd:
-        each([&](int c, int l) { return a[c][l] > 0.5f ? b[c][l] : c3[c][l]; });
+        each3([](float x, float y, float z) { return x > 0.5f ? y : z; });
         return;
     case VmOp::Cmp:
-        each([&](int c, int l) { return a[c][l] >= 0.0f ? b[c][l] : c3[c][l]; });
+        each3([](float x, float y, float z) { return x >= 0.0f ? y : z; });
         return;
     case VmOp::Dp3:
-        scalar([&](int l) { return Dot<L>(a, b, 3, l); });
+    case VmOp::Dp4: {
+        int first = 0;
+        while (first < 3 && !((mask >> first) & 1)) {
+            ++first;
+        }
+        DotLanes<L>(res[first], a, b, in.op == VmOp::Dp4 ? 4 : 3);
+        replicate();
         return;
-    case VmOp::Dp4:
-        scalar([&](int l) { return Dot<L>(a, b, 4, l); });
-        return;
+    }
     case VmOp::Rcp:
-        scalar([&](int l) { return Rcp(a[3][l]); });
+        scalar1([](float x) { return Rcp(x); });
         return;
     case VmOp::Rsq:
-        scalar([&](int l) { return Rsq(a[3][l]); });
+        scalar1([](float x) { return Rsq(x); });
         return;
     case VmOp::Exp:
-        scalar([&](int l) { return std::exp2(a[3][l]); });
+        scalar1([](float x) { return std::exp2(x); });
         return;
     case VmOp::Log:
-        scalar([&](int l) { return Log2Abs(a[3][l]); });
+        scalar1([](float x) { return Log2Abs(x); });
         return;
     case VmOp::ExppScalar:
-        scalar([&](int l) { return Partial(std::exp2(a[3][l])); });
+        scalar1([](float x) { return Partial(std::exp2(x)); });
         return;
     case VmOp::LogpScalar:
-        scalar([&](int l) { return a[3][l] != 0.0f ? Partial(Log2Abs(a[3][l])) : -FLT_MAX; });
+        scalar1([](float x) { return x != 0.0f ? Partial(Log2Abs(x)) : -FLT_MAX; });
         return;
-    case VmOp::Pow:
-        scalar([&](int l) { return std::pow(std::fabs(a[3][l]), b[3][l]); });
+    case VmOp::Pow: {
+        int first = 0;
+        while (first < 3 && !((mask >> first) & 1)) {
+            ++first;
+        }
+        Lanes2<L>(res[first], a[3], b[3], [](float x, float y) { return std::pow(std::fabs(x), y); });
+        replicate();
         return;
+    }
     case VmOp::ExppFull:
         for (int l = 0; l < L; ++l) {
             const float w = a[3][l];
@@ -495,13 +548,12 @@ template <int L> void Compute(Frame<L>& f, const VmInst& in, float (*res)[L])
         return;
     case VmOp::Nrm:
         for (int l = 0; l < L; ++l) {
-            const float length2 = Dot<L>(a, a, 3, l);
+            const float length2 = a[0][l] * a[0][l] + a[1][l] * a[1][l] + a[2][l] * a[2][l];
             // A zero vector stays zero rather than becoming 0 x infinity.
             const float scale = length2 != 0.0f ? 1.0f / std::sqrt(length2) : 0.0f;
-            for (int c = 0; c < 3; ++c) {
-                res[c][l] = a[c][l] * scale;
+            for (int k = 0; k < 4; ++k) {
+                res[k][l] = a[k][l] * scale;
             }
-            res[3][l] = a[3][l] * scale;
         }
         return;
     case VmOp::SinCos:
@@ -531,14 +583,18 @@ template <int L> void Write(Frame<L>& f, const VmInst& in, float (*res)[L])
         return;
     }
     float(*reg)[L] = d.bank == VmBank::Output ? f.outputs[d.index] : f.temps[d.index];
+    if (d.shift == 0 && !d.saturate && !f.pixel) {
+        for (int c = 0; c < 4; ++c) {
+            if ((d.mask >> c) & 1) {
+                std::memcpy(reg[c], res[c], sizeof(float) * L);
+            }
+        }
+        return;
+    }
     const float scale = d.shift == 0 ? 1.0f : d.shift > 0 ? static_cast<float>(1 << d.shift) : 0.5f;
-    const float range = f.pixel ? f.state->maxValue : 0.0f;
+    const float range = f.pixel ? f.state->maxValue : FLT_MAX;
     for (int c = 0; c < 4; ++c) {
         if (!((d.mask >> c) & 1)) {
-            continue;
-        }
-        if (d.shift == 0 && !d.saturate && !f.pixel) {
-            std::memcpy(reg[c], res[c], sizeof(float) * L);
             continue;
         }
         for (int l = 0; l < L; ++l) {
@@ -556,11 +612,17 @@ template <int L> void Write(Frame<L>& f, const VmInst& in, float (*res)[L])
 
 template <int L> void Execute(Frame<L>& f)
 {
-    const std::vector<VmInst>& code = f.program->code;
+    const VmInst* code = f.program->code.data();
+    const size_t count = f.program->code.size();
     float res[2][4][L];
-    for (size_t i = 0; i < code.size(); ++i) {
+    for (size_t i = 0; i < count; ++i) {
+        if (code[i].direct) {
+            const VmDst& d = code[i].dst;
+            Compute(f, code[i], d.bank == VmBank::Output ? f.outputs[d.index] : f.temps[d.index]);
+            continue;
+        }
         Compute(f, code[i], res[0]);
-        if (i + 1 < code.size() && code[i + 1].coissue) {
+        if (i + 1 < count && code[i + 1].coissue) {
             // Co-issued pairs read their sources before either writes.
             Compute(f, code[i + 1], res[1]);
             Write(f, code[i], res[0]);
@@ -572,22 +634,15 @@ template <int L> void Execute(Frame<L>& f)
     }
 }
 
-template <int L> void ZeroReadFirst(Frame<L>& f)
+template <int L> void ResetState(Frame<L>& f)
 {
-    for (int r = 0; r < kVmTempSlots; ++r) {
-        const uint8_t m = f.program->tempReadFirst[r];
-        for (int c = 0; c < 4; ++c) {
-            if ((m >> c) & 1) {
-                for (int l = 0; l < L; ++l) {
-                    f.temps[r][c][l] = 0.0f;
-                }
-            }
+    for (uint16_t entry : f.program->zeroFirst) {
+        for (int l = 0; l < L; ++l) {
+            f.temps[entry >> 2][entry & 3][l] = 0.0f;
         }
     }
-    for (int c = 0; c < 4; ++c) {
-        for (int l = 0; l < L; ++l) {
-            f.a0[c][l] = 0;
-        }
+    if (f.program->addrReadFirst != 0) {
+        std::memset(f.a0, 0, sizeof f.a0);
     }
 }
 
@@ -596,45 +651,66 @@ constexpr float kOutputDefaults[kShaderOutputCount][4] = {
     {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {1, 0, 0, 0}, {0, 0, 0, 0},
 };
 
+// Constant lanes live on the stack for typical programs, on the heap for large ones.
+template <int L> class PreparedLanes
+{
+  public:
+    explicit PreparedLanes(size_t count)
+    {
+        if (count > kLocal) {
+            heap_.resize(count * 4 * L);
+        }
+    }
+    float (*data())[4][L] { return heap_.empty() ? local_ : reinterpret_cast<float(*)[4][L]>(heap_.data()); }
+
+  private:
+    static constexpr size_t kLocal = 48;
+    float local_[kLocal][4][L];
+    std::vector<float> heap_;
+};
+
 } // namespace
 
-bool ShaderVertexRun(const ShaderProgram* program, const float (*constants)[4], int constantCount,
-                     ShaderVertexBatch* batch)
+bool ShaderVertexRunBatches(const ShaderProgram* program, const float (*constants)[4], int constantCount,
+                            ShaderVertexBatch* batches, int batchCount)
 {
-    if (program == nullptr || program->pixel || batch == nullptr) {
+    if (program == nullptr || program->pixel || batches == nullptr || batchCount < 0) {
         return false;
     }
     ShaderLanes4 temps[kVmTempSlots];
     Frame<kShaderLanes> f;
     f.program = program;
     f.temps = reinterpret_cast<float(*)[4][kShaderLanes]>(temps);
-    f.inputs = reinterpret_cast<const float(*)[4][kShaderLanes]>(batch->input);
-    f.outputs = reinterpret_cast<float(*)[4][kShaderLanes]>(batch->output);
     f.constants = constants;
-    f.constantCount = constants == nullptr                        ? 0
-                      : constantCount < 0                         ? 0
-                      : constantCount > kShaderMaxVertexConstants ? kShaderMaxVertexConstants
-                                                                  : constantCount;
+    f.constantCount =
+        constants == nullptr ? 0 : std::min(std::max(constantCount, 0), kShaderMaxVertexConstants);
     f.pixel = false;
     f.state = nullptr;
     f.pixelInputs = nullptr;
     f.killed = false;
-    ZeroReadFirst(f);
-    for (int o = 0; o < kShaderOutputCount; ++o) {
-        const uint8_t written = program->outputWritten[o];
-        if (written == 0 || written == 0xF) {
-            continue;
-        }
-        for (int c = 0; c < 4; ++c) {
-            if (!((written >> c) & 1)) {
-                for (int l = 0; l < kShaderLanes; ++l) {
-                    batch->output[o].v[c][l] = kOutputDefaults[o][c];
-                }
+    PreparedLanes<kShaderLanes> prepared(program->prepared.size());
+    Prepare(f, prepared.data());
+    f.prepared = prepared.data();
+    for (int b = 0; b < batchCount; ++b) {
+        ShaderVertexBatch& batch = batches[b];
+        f.inputs = reinterpret_cast<const float(*)[4][kShaderLanes]>(batch.input);
+        f.outputs = reinterpret_cast<float(*)[4][kShaderLanes]>(batch.output);
+        ResetState(f);
+        for (uint16_t entry : program->outputDefaults) {
+            const float value = kOutputDefaults[entry >> 2][entry & 3];
+            for (int l = 0; l < kShaderLanes; ++l) {
+                batch.output[entry >> 2].v[entry & 3][l] = value;
             }
         }
+        Execute(f);
     }
-    Execute(f);
     return true;
+}
+
+bool ShaderVertexRun(const ShaderProgram* program, const float (*constants)[4], int constantCount,
+                     ShaderVertexBatch* batch)
+{
+    return ShaderVertexRunBatches(program, constants, constantCount, batch, 1);
 }
 
 bool ShaderPixelRun(const ShaderProgram* program, const ShaderPixelState& state,
@@ -661,7 +737,10 @@ bool ShaderPixelRun(const ShaderProgram* program, const ShaderPixelState& state,
     f.state = &state;
     f.pixelInputs = &inputs;
     f.killed = false;
-    ZeroReadFirst(f);
+    PreparedLanes<1> prepared(program->prepared.size());
+    Prepare(f, prepared.data());
+    f.prepared = prepared.data();
+    ResetState(f);
     temps[0][0][0] = temps[0][1][0] = temps[0][2][0] = temps[0][3][0] =
         0.0f; // r0 is the result even if unwritten
     Execute(f);

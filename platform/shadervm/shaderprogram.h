@@ -76,7 +76,19 @@ struct VmSrc
     uint8_t mod = 0; // ShaderSrcMod
     uint8_t swizzle[4] = {0, 1, 2, 3};
     uint8_t relComponent = 0;
+    uint8_t needed = 0xF; // components (after swizzle) the instruction reads
     uint16_t index = 0;
+    uint16_t prepared = 0; // Const and Immediate: first entry of ShaderProgram::prepared (one per matrix row)
+};
+
+// A constant source operand, swizzled and modified once per run into lanes
+// so that instructions read it like a register.
+struct VmPrepared
+{
+    VmBank bank; // Const or Immediate
+    uint8_t mod;
+    uint8_t swizzle[4];
+    uint16_t index;
 };
 
 struct VmDst
@@ -92,6 +104,7 @@ struct VmInst
 {
     VmOp op = VmOp::Mov;
     bool coissue = false; // pixel shaders: runs together with the previous instruction
+    bool direct = false;  // computes straight into its destination (no source reads it, no modifiers)
     uint8_t sources = 0;
     VmDst dst;
     VmSrc src[3];
@@ -117,9 +130,14 @@ struct ShaderProgram
 
     // Output components written (x..w bits) per ShaderOutput.
     uint8_t outputWritten[kShaderOutputCount] = {};
+    std::vector<VmPrepared> prepared;
+
     // Temporary and a0 components read before any write: zeroed before a run.
     uint8_t tempReadFirst[kVmTempSlots] = {};
     uint8_t addrReadFirst = 0;
+    std::vector<uint16_t> zeroFirst; // slot * 4 + component, from tempReadFirst
+    // Output components the program leaves unwritten in outputs it writes: output * 4 + component.
+    std::vector<uint16_t> outputDefaults;
     int tempCount = 0;
 
     uint32_t sampledStages = 0;
