@@ -89,7 +89,12 @@ void StopWorld()
 std::string OutputPath(const char* name)
 {
     std::filesystem::create_directories(OLAI_TEST_OUTPUT_DIR);
-    return std::string(OLAI_TEST_OUTPUT_DIR) + "/" + name;
+    // CTest runs the tests of one program in parallel processes: each test
+    // gets files of its own.
+    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    const std::string prefix =
+        test != nullptr ? std::string(test->test_suite_name()) + "." + test->name() + "." : "";
+    return std::string(OLAI_TEST_OUTPUT_DIR) + "/" + prefix + name;
 }
 
 void MakeRandomGraph(CSpatialGraph& graph, int n, float size, int arcsPerNode, uint32_t seed)

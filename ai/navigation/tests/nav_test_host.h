@@ -31,7 +31,7 @@ CWorld* StartWorld(const std::string& configText);
 std::string WorldText(float oneMeter, const std::string& extra = "");
 // Destroys the world and stops the runtime.
 void StopWorld();
-// Path of a file in the test output folder (created on demand).
+// Path of a file of the running test in the test output folder (created on demand).
 std::string OutputPath(const char* name);
 
 // n random nodes in a cube of the given size and about arcsPerNode random
