@@ -1,0 +1,50 @@
+// Controls of the software device that Direct3D 9 does not have: counting
+// live objects, configuring the adapters and their caps, and scripting the
+// device into the lost, needs-reset, failed-reset and resized states, so
+// that tests reach every recovery path of the engine.
+#pragma once
+
+#include "platform/d3d9/d3d9.h"
+
+/// Number of device objects (of every kind) alive in the process.
+long D3D9LiveObjectCount();
+
+/// The caps every new adapter starts with (the defaults that let the
+/// renderer take its main paths: hardware T&L, stream offsets, vs 2.0,
+/// ps 1.1, 2048 x 2048 textures, 8 lights, 256 vertex constants).
+D3DCAPS9 D3D9DefaultCaps();
+
+/// One adapter as Direct3DCreate9 will see it.
+struct D3D9AdapterConfig
+{
+    D3DCAPS9 caps;
+    char description[128];
+    D3DDISPLAYMODE desktop; ///< the desktop mode (X8R8G8B8 1024 x 768 by default)
+    bool hasDevice;         ///< false: GetDeviceCaps and CreateDevice fail (D3DERR_NOTAVAILABLE)
+    bool supportsDxt;       ///< DXT1..5 textures pass CheckDeviceFormat
+    bool supportsPalettes;  ///< P8 textures pass CheckDeviceFormat
+    UINT textureMemory;     ///< what GetAvailableTextureMem answers, bytes
+};
+/// The default adapter configuration.
+D3D9AdapterConfig D3D9DefaultAdapter();
+/// Replaces the adapter list read by later Direct3DCreate9 calls (count 0:
+/// Direct3DCreate9 answers null). At most 4 adapters.
+void D3D9SetAdapters(const D3D9AdapterConfig* adapters, UINT count);
+/// Back to one default adapter.
+void D3D9ResetAdapters();
+
+/// Scripted device conditions, applied to `device` at once:
+enum class D3D9Condition
+{
+    Operational, ///< TestCooperativeLevel D3D_OK
+    Lost,        ///< D3DERR_DEVICELOST from TestCooperativeLevel, Present and Reset
+    NotReset,    ///< D3DERR_DEVICENOTRESET until a successful Reset
+};
+void D3D9ScriptCondition(IDirect3DDevice9* device, D3D9Condition condition);
+/// The next `count` Reset calls fail with `result` (D3DERR_INVALIDCALL,
+/// D3DERR_DEVICELOST, ...), leaving the device in the needs-reset state.
+void D3D9ScriptResetFailures(IDirect3DDevice9* device, UINT count, HRESULT result);
+/// Frames presented by the device since creation.
+UINT D3D9PresentCount(IDirect3DDevice9* device);
+/// Writes a surface of a colour format as an 8-bit RGBA PNG; false on failure.
+bool D3D9SurfaceWritePng(IDirect3DSurface9* surface, const char* path);

@@ -1,0 +1,184 @@
+// Rasterisation of triangles, lines and points into spans.
+#include <algorithm>
+#include <cmath>
+
+#include "platform/d3d9/pipeline.h"
+
+namespace d3d9sw {
+namespace {
+
+constexpr int kSubBits = 4; // sub-pixel precision of the edge tests
+constexpr float kSub = float(1 << kSubBits);
+
+inline int64_t FloorDiv(int64_t a, int64_t b)
+{ // b > 0
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+inline int64_t CeilDiv(int64_t a, int64_t b)
+{
+    return -FloorDiv(-a, b);
+}
+
+// Plane through three (x, y, f) points.
+Plane MakePlane(float x0, float y0, float f0, float x1, float y1, float f1, float x2, float y2, float f2,
+                float invDet)
+{
+    float dx1 = x1 - x0, dy1 = y1 - y0, dx2 = x2 - x0, dy2 = y2 - y0;
+    float df1 = f1 - f0, df2 = f2 - f0;
+    Plane p;
+    p.dx = (df1 * dy2 - df2 * dy1) * invDet;
+    p.dy = (df2 * dx1 - df1 * dx2) * invDet;
+    p.a = f0 - p.dx * x0 - p.dy * y0;
+    return p;
+}
+
+} // namespace
+
+void RasterTriangle(const PixelState& ps, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
+                    const float* flat)
+{
+    const ScreenVertex* v[3] = {&a, &b, &c};
+    int64_t X[3], Y[3];
+    for (int i = 0; i < 3; ++i) {
+        X[i] = int64_t(std::lrint(v[i]->x * kSub));
+        Y[i] = int64_t(std::lrint(v[i]->y * kSub));
+    }
+    int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+    if (area == 0)
+        return;
+    if (area < 0) {
+        std::swap(v[1], v[2]);
+        std::swap(X[1], X[2]);
+        std::swap(Y[1], Y[2]);
+    }
+    // Rows whose pixel centres may be covered, clipped to the clip rectangle.
+    int64_t ymin = std::min({Y[0], Y[1], Y[2]}), ymax = std::max({Y[0], Y[1], Y[2]});
+    int y0 = int(std::max<int64_t>(CeilDiv(ymin, 1 << kSubBits), ps.clipY0));
+    int y1 = int(std::min<int64_t>(FloorDiv(ymax, 1 << kSubBits), ps.clipY1 - 1));
+    if (y0 > y1)
+        return;
+    int64_t xmin = std::min({X[0], X[1], X[2]}), xmax = std::max({X[0], X[1], X[2]});
+    int xlo = int(std::max<int64_t>(CeilDiv(xmin, 1 << kSubBits), ps.clipX0));
+    int xhi = int(std::min<int64_t>(FloorDiv(xmax, 1 << kSubBits), ps.clipX1 - 1));
+    if (xlo > xhi)
+        return;
+
+    // Attribute planes (values divided by w; flat shading takes the colours of
+    // the first vertex of the primitive).
+    SpanPlanes planes;
+    const float fx0 = v[0]->x, fy0 = v[0]->y, fx1 = v[1]->x, fy1 = v[1]->y, fx2 = v[2]->x, fy2 = v[2]->y;
+    float det = (fx1 - fx0) * (fy2 - fy0) - (fx2 - fx0) * (fy1 - fy0);
+    if (det == 0.0f)
+        return;
+    const float invDet = 1.0f / det;
+    planes.z = MakePlane(fx0, fy0, v[0]->z, fx1, fy1, v[1]->z, fx2, fy2, v[2]->z, invDet);
+    const float r0 = v[0]->rhw, r1 = v[1]->rhw, r2 = v[2]->rhw;
+    planes.rhw = MakePlane(fx0, fy0, r0, fx1, fy1, r1, fx2, fy2, r2, invDet);
+    planes.perspective = !(r0 == r1 && r1 == r2);
+    for (int k = 0; k < ps.attrCount; ++k) {
+        float f0 = v[0]->attr[k], f1 = v[1]->attr[k], f2 = v[2]->attr[k];
+        if (flat && k < kAttrFog)
+            f0 = f1 = f2 = flat[k];
+        planes.attr[k] = MakePlane(fx0, fy0, f0 * r0, fx1, fy1, f1 * r1, fx2, fy2, f2 * r2, invDet);
+    }
+
+    // Edge functions E(p) = dx * (py - ya) - dy * (px - xa), positive inside;
+    // pixels exactly on an edge belong to it only for top and left edges.
+    struct Edge
+    {
+        int64_t dx, dy, xa, ya, bias;
+    } e[3];
+    for (int i = 0; i < 3; ++i) {
+        int j = (i + 1) % 3;
+        int64_t dx = X[j] - X[i], dy = Y[j] - Y[i];
+        bool topLeft = dy < 0 || (dy == 0 && dx > 0);
+        e[i] = {dx, dy, X[i], Y[i], topLeft ? 0 : 1};
+    }
+    for (int y = y0; y <= y1; ++y) {
+        const int64_t py = int64_t(y) << kSubBits;
+        int64_t lo = xlo, hi = xhi;
+        bool empty = false;
+        for (const Edge& ed : e) {
+            // A * px + C >= 0 with A = -dy * 16.
+            int64_t A = -ed.dy * (1 << kSubBits);
+            int64_t C = ed.dx * (py - ed.ya) + ed.dy * ed.xa - ed.bias;
+            if (A > 0) {
+                lo = std::max(lo, CeilDiv(-C, A));
+            } else if (A < 0) {
+                hi = std::min(hi, FloorDiv(C, -A));
+            } else if (C < 0) {
+                empty = true;
+                break;
+            }
+        }
+        if (empty || lo > hi)
+            continue;
+        ps.span(ps, planes, y, int(lo), int(hi) + 1);
+    }
+}
+
+void RasterLine(const PixelState& ps, const ScreenVertex& a, const ScreenVertex& b, const float* flat)
+{
+    float dx = b.x - a.x, dy = b.y - a.y;
+    const bool xMajor = std::fabs(dx) >= std::fabs(dy);
+    float major0 = xMajor ? a.x : a.y, major1 = xMajor ? b.x : b.y;
+    float len = major1 - major0;
+    if (len == 0.0f)
+        return;
+    // Pixels whose centre lies in [start, end) along the major axis; the last
+    // pixel is left out so that strips do not draw shared ends twice.
+    int p0 = int(std::floor(std::min(major0, major1) + 0.5f));
+    int p1 = int(std::floor(std::max(major0, major1) + 0.5f));
+    if (major1 < major0) { // drawing backwards: skip the end at the lower side
+        ++p0;
+        ++p1;
+    }
+    // Planes along the major axis only.
+    SpanPlanes planes;
+    auto plane = [&](float fa, float fb) {
+        Plane p;
+        float g = (fb - fa) / len;
+        p.dx = xMajor ? g : 0.0f;
+        p.dy = xMajor ? 0.0f : g;
+        p.a = fa - g * major0;
+        return p;
+    };
+    planes.z = plane(a.z, b.z);
+    planes.rhw = plane(a.rhw, b.rhw);
+    planes.perspective = a.rhw != b.rhw;
+    for (int k = 0; k < ps.attrCount; ++k) {
+        bool f = flat && k < kAttrFog;
+        planes.attr[k] = plane((f ? flat[k] : a.attr[k]) * a.rhw, (f ? flat[k] : b.attr[k]) * b.rhw);
+    }
+    const float slope = xMajor ? dy / dx : dx / dy;
+    const float minor0 = xMajor ? a.y : a.x;
+    for (int p = p0; p < p1; ++p) {
+        float minor = minor0 + (float(p) - major0) * slope;
+        int m = int(std::floor(minor + 0.5f));
+        int x = xMajor ? p : m, y = xMajor ? m : p;
+        if (x < ps.clipX0 || x >= ps.clipX1 || y < ps.clipY0 || y >= ps.clipY1)
+            continue;
+        ps.span(ps, planes, y, x, x + 1);
+    }
+}
+
+void RasterPoint(const PixelState& ps, const ScreenVertex& v, float size)
+{
+    size = std::max(size, 1.0f);
+    // Pixels whose centres lie in [x - size/2, x + size/2).
+    int x0 = int(std::ceil(v.x - size * 0.5f));
+    int y0 = int(std::ceil(v.y - size * 0.5f));
+    int n = std::max(1, int(size + 0.5f));
+    SpanPlanes planes;
+    planes.z = {v.z, 0, 0};
+    planes.rhw = {v.rhw, 0, 0};
+    planes.perspective = false;
+    for (int k = 0; k < ps.attrCount; ++k)
+        planes.attr[k] = {v.attr[k] * v.rhw, 0, 0};
+    int xa = std::max(x0, ps.clipX0), xb = std::min(x0 + n, ps.clipX1);
+    for (int y = std::max(y0, ps.clipY0); y < std::min(y0 + n, ps.clipY1); ++y)
+        if (xa < xb)
+            ps.span(ps, planes, y, xa, xb);
+}
+
+} // namespace d3d9sw

@@ -1,0 +1,248 @@
+// Clearing, filling and copying surfaces.
+#include "platform/d3d9/device.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace d3d9sw {
+namespace {
+
+bool ClipRect(RECT& r, LONG w, LONG h)
+{
+    r.left = std::max<LONG>(r.left, 0);
+    r.top = std::max<LONG>(r.top, 0);
+    r.right = std::min<LONG>(r.right, w);
+    r.bottom = std::min<LONG>(r.bottom, h);
+    return r.left < r.right && r.top < r.bottom;
+}
+
+bool ValidRect(const RECT& r, UINT w, UINT h)
+{
+    return r.left >= 0 && r.top >= 0 && r.left < r.right && r.top < r.bottom && UINT(r.right) <= w &&
+           UINT(r.bottom) <= h;
+}
+
+// Fills a rectangle of a colour surface with one A8R8G8B8 colour.
+void FillColour(Surface* s, const RECT& r, D3DCOLOR color)
+{
+    UINT n = UINT(r.right - r.left);
+    std::vector<uint32_t> src(n, color);
+    std::vector<uint8_t> encoded(size_t(n) * s->info.bytesPerPixel);
+    EncodeRow(s->format, src.data(), encoded.data(), n);
+    for (LONG y = r.top; y < r.bottom; ++y)
+        std::memcpy(s->bits.data() + size_t(y) * s->pitch + size_t(r.left) * s->info.bytesPerPixel,
+                    encoded.data(), encoded.size());
+    s->Touch();
+}
+
+} // namespace
+
+HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil)
+{
+    if ((count > 0 && !rects) || (flags & ~7u) || flags == 0)
+        return D3DERR_INVALIDCALL;
+    Surface* rt = renderTargets_[0];
+    Surface* ds = depthStencil_;
+    if ((flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) && !ds)
+        return D3DERR_INVALIDCALL;
+    if ((flags & D3DCLEAR_STENCIL) && !ds->info.stencil)
+        return D3DERR_INVALIDCALL;
+    if (!(z >= 0.0f && z <= 1.0f))
+        return D3DERR_INVALIDCALL;
+    const D3DVIEWPORT9& vp = state_.viewport;
+    RECT viewport{LONG(vp.X), LONG(vp.Y), LONG(vp.X + vp.Width), LONG(vp.Y + vp.Height)};
+    if (state_.renderStates[D3DRS_SCISSORTESTENABLE]) {
+        viewport.left = std::max(viewport.left, state_.scissor.left);
+        viewport.top = std::max(viewport.top, state_.scissor.top);
+        viewport.right = std::min(viewport.right, state_.scissor.right);
+        viewport.bottom = std::min(viewport.bottom, state_.scissor.bottom);
+    }
+    DWORD n = count ? count : 1;
+    for (DWORD i = 0; i < n; ++i) {
+        RECT r = viewport;
+        if (count) {
+            r.left = std::max<LONG>(r.left, rects[i].x1);
+            r.top = std::max<LONG>(r.top, rects[i].y1);
+            r.right = std::min<LONG>(r.right, rects[i].x2);
+            r.bottom = std::min<LONG>(r.bottom, rects[i].y2);
+        }
+        if ((flags & D3DCLEAR_TARGET) && rt) {
+            RECT c = r;
+            if (ClipRect(c, LONG(rt->width), LONG(rt->height)))
+                FillColour(rt, c, color);
+        }
+        if (flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) {
+            RECT c = r;
+            if (!ClipRect(c, LONG(ds->width), LONG(ds->height)))
+                continue;
+            for (LONG y = c.top; y < c.bottom; ++y) {
+                size_t row = size_t(y) * ds->width;
+                if (flags & D3DCLEAR_ZBUFFER)
+                    std::fill(&ds->depth[row + c.left], &ds->depth[row + c.right], z);
+                if (flags & D3DCLEAR_STENCIL)
+                    std::fill(&ds->stencil[row + c.left], &ds->stencil[row + c.right], uint8_t(stencil));
+            }
+            ds->Touch();
+        }
+    }
+    return D3D_OK;
+}
+
+HRESULT Device::ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR color)
+{
+    auto* s = static_cast<Surface*>(surface);
+    if (!s || s->pool != D3DPOOL_DEFAULT || s->info.depth || s->info.block || !s->info.decodable)
+        return D3DERR_INVALIDCALL;
+    RECT r = rect ? *rect : RECT{0, 0, LONG(s->width), LONG(s->height)};
+    if (!ValidRect(r, s->width, s->height))
+        return D3DERR_INVALIDCALL;
+    FillColour(s, r, color);
+    return D3D_OK;
+}
+
+HRESULT Device::StretchRect(IDirect3DSurface9* srcSurface, const RECT* srcRect, IDirect3DSurface9* dstSurface,
+                            const RECT* dstRect, D3DTEXTUREFILTERTYPE filter)
+{
+    auto* src = static_cast<Surface*>(srcSurface);
+    auto* dst = static_cast<Surface*>(dstSurface);
+    if (!src || !dst || src == dst)
+        return D3DERR_INVALIDCALL;
+    if (src->pool != D3DPOOL_DEFAULT || dst->pool != D3DPOOL_DEFAULT)
+        return D3DERR_INVALIDCALL;
+    if (filter > D3DTEXF_LINEAR)
+        return D3DERR_INVALIDCALL;
+    RECT sr = srcRect ? *srcRect : RECT{0, 0, LONG(src->width), LONG(src->height)};
+    RECT dr = dstRect ? *dstRect : RECT{0, 0, LONG(dst->width), LONG(dst->height)};
+    if (!ValidRect(sr, src->width, src->height) || !ValidRect(dr, dst->width, dst->height))
+        return D3DERR_INVALIDCALL;
+    if (src->info.depth || dst->info.depth) {
+        // Depth copies: whole surfaces of equal size only, no scaling.
+        if (!src->info.depth || !dst->info.depth || src->width != dst->width || src->height != dst->height ||
+            srcRect || dstRect)
+            return D3DERR_INVALIDCALL;
+        dst->depth = src->depth;
+        dst->stencil = src->stencil;
+        dst->Touch();
+        return D3D_OK;
+    }
+    if (!dst->info.decodable || dst->info.block || !(dst->usage & D3DUSAGE_RENDERTARGET))
+        return D3DERR_INVALIDCALL;
+    const uint32_t* in = src->Argb(nullptr, 0);
+    const UINT sw = UINT(sr.right - sr.left), sh = UINT(sr.bottom - sr.top);
+    const UINT dw = UINT(dr.right - dr.left), dh = UINT(dr.bottom - dr.top);
+    std::vector<uint32_t> row(dw);
+    for (UINT y = 0; y < dh; ++y) {
+        for (UINT x = 0; x < dw; ++x) {
+            // Sample at the destination pixel's centre mapped into the source.
+            float fx = (float(x) + 0.5f) * float(sw) / float(dw) - 0.5f;
+            float fy = (float(y) + 0.5f) * float(sh) / float(dh) - 0.5f;
+            if (filter != D3DTEXF_LINEAR || (sw == dw && sh == dh)) {
+                UINT px = std::min(sw - 1, UINT(std::max(0.0f, std::floor(fx + 0.5f))));
+                UINT py = std::min(sh - 1, UINT(std::max(0.0f, std::floor(fy + 0.5f))));
+                row[x] = in[size_t(sr.top + py) * src->width + sr.left + px];
+                continue;
+            }
+            fx = std::clamp(fx, 0.0f, float(sw - 1));
+            fy = std::clamp(fy, 0.0f, float(sh - 1));
+            UINT x0 = UINT(fx), y0 = UINT(fy);
+            UINT x1 = std::min(sw - 1, x0 + 1), y1 = std::min(sh - 1, y0 + 1);
+            float ax = fx - float(x0), ay = fy - float(y0);
+            uint32_t c[4] = {in[size_t(sr.top + y0) * src->width + sr.left + x0],
+                             in[size_t(sr.top + y0) * src->width + sr.left + x1],
+                             in[size_t(sr.top + y1) * src->width + sr.left + x0],
+                             in[size_t(sr.top + y1) * src->width + sr.left + x1]};
+            uint32_t out = 0;
+            for (int k = 0; k < 32; k += 8) {
+                float top = float((c[0] >> k) & 255) * (1 - ax) + float((c[1] >> k) & 255) * ax;
+                float bottom = float((c[2] >> k) & 255) * (1 - ax) + float((c[3] >> k) & 255) * ax;
+                out |= uint32_t(top * (1 - ay) + bottom * ay + 0.5f) << k;
+            }
+            row[x] = out;
+        }
+        EncodeRow(dst->format, row.data(),
+                  dst->bits.data() + size_t(dr.top + y) * dst->pitch +
+                      size_t(dr.left) * dst->info.bytesPerPixel,
+                  dw);
+    }
+    dst->Touch();
+    return D3D_OK;
+}
+
+HRESULT Device::UpdateSurface(IDirect3DSurface9* srcSurface, const RECT* srcRect,
+                              IDirect3DSurface9* dstSurface, const POINT* dstPoint)
+{
+    auto* src = static_cast<Surface*>(srcSurface);
+    auto* dst = static_cast<Surface*>(dstSurface);
+    if (!src || !dst || src->pool != D3DPOOL_SYSTEMMEM || dst->pool != D3DPOOL_DEFAULT)
+        return D3DERR_INVALIDCALL;
+    if (src->format != dst->format || src->info.depth)
+        return D3DERR_INVALIDCALL;
+    RECT sr = srcRect ? *srcRect : RECT{0, 0, LONG(src->width), LONG(src->height)};
+    if (!ValidRect(sr, src->width, src->height))
+        return D3DERR_INVALIDCALL;
+    POINT p = dstPoint ? *dstPoint : POINT{0, 0};
+    RECT dr{p.x, p.y, p.x + (sr.right - sr.left), p.y + (sr.bottom - sr.top)};
+    if (!ValidRect(dr, dst->width, dst->height))
+        return D3DERR_INVALIDCALL;
+    const FormatInfo& info = src->info;
+    if (info.block && ((sr.left | sr.top | dr.left | dr.top) & 3))
+        return D3DERR_INVALIDCALL;
+    UINT rows = info.block ? FormatRows(src->format, UINT(sr.bottom - sr.top)) : UINT(sr.bottom - sr.top);
+    size_t bytes = FormatPitch(src->format, UINT(sr.right - sr.left));
+    size_t srcCol =
+        info.block ? size_t(sr.left / 4) * info.bytesPerPixel : size_t(sr.left) * info.bytesPerPixel;
+    size_t dstCol =
+        info.block ? size_t(dr.left / 4) * info.bytesPerPixel : size_t(dr.left) * info.bytesPerPixel;
+    UINT srcRow0 = info.block ? UINT(sr.top / 4) : UINT(sr.top);
+    UINT dstRow0 = info.block ? UINT(dr.top / 4) : UINT(dr.top);
+    for (UINT y = 0; y < rows; ++y) {
+        size_t so = (srcRow0 + y) * src->pitch + srcCol, d0 = (dstRow0 + y) * dst->pitch + dstCol;
+        size_t n = std::min({bytes, src->bits.size() - so, dst->bits.size() - d0});
+        std::memcpy(dst->bits.data() + d0, src->bits.data() + so, n);
+    }
+    dst->Touch();
+    return D3D_OK;
+}
+
+HRESULT Device::UpdateTexture(IDirect3DBaseTexture9* srcTexture, IDirect3DBaseTexture9* dstTexture)
+{
+    bool srcCube = false, dstCube = false;
+    const MipChain* src = TextureChain(srcTexture, &srcCube);
+    const MipChain* dst = TextureChain(dstTexture, &dstCube);
+    if (!src || !dst || srcCube != dstCube)
+        return D3DERR_INVALIDCALL;
+    Surface* s0 = src->Level(0, 0);
+    Surface* d0 = dst->Level(0, 0);
+    if (s0->pool != D3DPOOL_SYSTEMMEM || d0->pool != D3DPOOL_DEFAULT || s0->format != d0->format)
+        return D3DERR_INVALIDCALL;
+    // Level i of the destination takes the source level of the same size.
+    for (UINT f = 0; f < dst->faces; ++f)
+        for (UINT l = 0; l < dst->levels; ++l) {
+            Surface* d = dst->Level(f, l);
+            for (UINT k = 0; k < src->levels; ++k) {
+                Surface* s = src->Level(f, k);
+                if (s->width == d->width && s->height == d->height) {
+                    d->bits = s->bits;
+                    d->Touch();
+                    break;
+                }
+            }
+        }
+    return D3D_OK;
+}
+
+HRESULT Device::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* dstSurface)
+{
+    auto* src = static_cast<Surface*>(renderTarget);
+    auto* dst = static_cast<Surface*>(dstSurface);
+    if (!src || !dst || !(src->usage & D3DUSAGE_RENDERTARGET) || dst->pool != D3DPOOL_SYSTEMMEM)
+        return D3DERR_INVALIDCALL;
+    if (src->format != dst->format || src->width != dst->width || src->height != dst->height)
+        return D3DERR_INVALIDCALL;
+    dst->bits = src->bits;
+    dst->Touch();
+    return D3D_OK;
+}
+
+} // namespace d3d9sw

@@ -1,0 +1,174 @@
+#include "testdevice.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+
+namespace d3d9test {
+
+TestDevice::TestDevice(UINT width, UINT height, D3DFORMAT backBuffer)
+{
+    d3d = Direct3DCreate9(D3D_SDK_VERSION);
+    params.BackBufferWidth = width;
+    params.BackBufferHeight = height;
+    params.BackBufferFormat = backBuffer;
+    params.BackBufferCount = 1;
+    params.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    params.Windowed = 1;
+    params.EnableAutoDepthStencil = 1;
+    params.AutoDepthStencilFormat = D3DFMT_D24S8;
+    params.PresentationInterval = D3DPRESENT_INTERVAL_IMMEDIATE;
+    if (d3d)
+        d3d->CreateDevice(0, D3DDEVTYPE_HAL, nullptr, D3DCREATE_HARDWARE_VERTEXPROCESSING, &params, &device);
+}
+
+TestDevice::~TestDevice()
+{
+    if (device)
+        device->Release();
+    if (d3d)
+        d3d->Release();
+}
+
+std::vector<uint32_t> TestDevice::Pixels()
+{
+    IDirect3DSurface9* bb = nullptr;
+    device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
+    D3DSURFACE_DESC desc;
+    bb->GetDesc(&desc);
+    IDirect3DSurface9* copy = nullptr;
+    device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy,
+                                        nullptr);
+    device->GetRenderTargetData(bb, copy);
+    D3DLOCKED_RECT lr;
+    copy->LockRect(&lr, nullptr, D3DLOCK_READONLY);
+    std::vector<uint32_t> out(size_t(desc.Width) * desc.Height);
+    for (UINT y = 0; y < desc.Height; ++y)
+        for (UINT x = 0; x < desc.Width; ++x) {
+            const uint8_t* p = static_cast<const uint8_t*>(lr.pBits) + size_t(y) * lr.Pitch + x * 4;
+            uint32_t c = uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+            out[size_t(y) * desc.Width + x] = desc.Format == D3DFMT_X8R8G8B8 ? (c | 0xFF000000u) : c;
+        }
+    copy->UnlockRect();
+    copy->Release();
+    bb->Release();
+    return out;
+}
+
+uint32_t TestDevice::Pixel(int x, int y)
+{
+    return Pixels()[size_t(y) * params.BackBufferWidth + x];
+}
+
+void DrawRect(IDirect3DDevice9* device, float x0, float y0, float x1, float y1, float z, D3DCOLOR colour,
+              float u0, float v0, float u1, float v1)
+{
+    // Pixel centres are at integers: the edges sit half a pixel before them.
+    x0 -= 0.5f;
+    y0 -= 0.5f;
+    x1 -= 0.5f;
+    y1 -= 0.5f;
+    TVertex v[4] = {{x0, y0, z, 1, colour, u0, v0},
+                    {x1, y0, z, 1, colour, u1, v0},
+                    {x0, y1, z, 1, colour, u0, v1},
+                    {x1, y1, z, 1, colour, u1, v1}};
+    device->SetFVF(kTVertexFvf);
+    device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TVertex));
+}
+
+IDirect3DTexture9* MakeTexture(IDirect3DDevice9* device, UINT width, UINT height,
+                               const std::vector<uint32_t>& texels)
+{
+    IDirect3DTexture9* texture = nullptr;
+    if (FAILED(
+            device->CreateTexture(width, height, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture, nullptr)))
+        return nullptr;
+    D3DLOCKED_RECT lr;
+    texture->LockRect(0, &lr, nullptr, 0);
+    for (UINT y = 0; y < height; ++y)
+        for (UINT x = 0; x < width; ++x) {
+            uint32_t c = texels[size_t(y) * width + x];
+            uint8_t* p = static_cast<uint8_t*>(lr.pBits) + size_t(y) * lr.Pitch + x * 4;
+            p[0] = uint8_t(c);
+            p[1] = uint8_t(c >> 8);
+            p[2] = uint8_t(c >> 16);
+            p[3] = uint8_t(c >> 24);
+        }
+    texture->UnlockRect(0);
+    return texture;
+}
+
+namespace {
+
+bool ReadPng(const std::string& path, std::vector<uint32_t>* pixels, UINT* width, UINT* height)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return false;
+    image.format = PNG_FORMAT_BGRA; // little-endian words 0xAARRGGBB
+    pixels->resize(size_t(image.width) * image.height);
+    *width = image.width;
+    *height = image.height;
+    bool ok = png_image_finish_read(&image, nullptr, pixels->data(), 0, nullptr) != 0;
+    png_image_free(&image);
+    return ok;
+}
+
+bool WritePng(const std::string& path, const std::vector<uint32_t>& pixels, UINT width, UINT height)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = width;
+    image.height = height;
+    image.format = PNG_FORMAT_BGRA;
+    return png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr) != 0;
+}
+
+} // namespace
+
+std::string CompareWithReference(const std::string& name, const std::vector<uint32_t>& pixels, UINT width,
+                                 UINT height)
+{
+    const std::string refPath = std::string(OLAI_TEST_SOURCE_DIR) + "/reference/" + name + ".png";
+    const char* update = std::getenv("OLAI_UPDATE_REFERENCES");
+    if (update && std::string(update) == "1") {
+        if (!WritePng(refPath, pixels, width, height))
+            return "cannot write " + refPath;
+        return "";
+    }
+    std::vector<uint32_t> ref;
+    UINT rw = 0, rh = 0;
+    if (!ReadPng(refPath, &ref, &rw, &rh))
+        return "cannot read " + refPath;
+    if (rw != width || rh != height)
+        return "reference size differs";
+    size_t bad = 0;
+    std::vector<uint32_t> diff(pixels.size());
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        int worst = 0;
+        uint32_t d = 0xFF000000u;
+        for (int k = 0; k < 32; k += 8) {
+            int a = int((pixels[i] >> k) & 255), b = int((ref[i] >> k) & 255);
+            int delta = a > b ? a - b : b - a;
+            worst = std::max(worst, delta);
+            if (k < 24)
+                d |= uint32_t(std::min(255, delta * 8)) << k;
+        }
+        diff[i] = d;
+        if (worst > 3)
+            ++bad;
+    }
+    if (bad * 1000 <= pixels.size() * 5)
+        return "";
+    std::filesystem::create_directories(OLAI_TEST_OUTPUT_DIR);
+    const std::string out = std::string(OLAI_TEST_OUTPUT_DIR) + "/" + name;
+    WritePng(out + ".actual.png", pixels, width, height);
+    WritePng(out + ".diff.png", diff, width, height);
+    return std::to_string(bad) + " pixels differ; see " + out + ".actual.png and .diff.png";
+}
+
+} // namespace d3d9test

@@ -1,0 +1,50 @@
+#include "platform/win32/win32.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+
+TEST(Window, ClientSizeResizeAndStyle)
+{
+    HWND w = Win32WindowCreate("test", 64, 48);
+    ASSERT_NE(w, nullptr);
+    RECT r{};
+    ASSERT_TRUE(GetClientRect(w, &r));
+    EXPECT_EQ(r.right - r.left, 64);
+    EXPECT_EQ(r.bottom - r.top, 48);
+    EXPECT_TRUE(SetWindowPos(w, HWND_TOP, 0, 0, 80, 60, SWP_NOMOVE | SWP_NOZORDER));
+    Win32PumpEvents();
+    ASSERT_TRUE(GetClientRect(w, &r));
+    EXPECT_EQ(r.right, 80);
+    EXPECT_EQ(r.bottom, 60);
+    EXPECT_TRUE(GetWindowLongA(w, GWL_STYLE) & LONG(WS_VISIBLE));
+    RECT adjusted{0, 0, 10, 20};
+    EXPECT_TRUE(AdjustWindowRectEx(&adjusted, WS_OVERLAPPEDWINDOW, 0, 0));
+    EXPECT_EQ(GetMenu(w), nullptr);
+    Win32WindowDestroy(w);
+}
+
+TEST(Window, UnknownHandleFailsCleanly)
+{
+    RECT r{};
+    HWND bogus = reinterpret_cast<HWND>(&r);
+    EXPECT_FALSE(GetClientRect(bogus, &r));
+    EXPECT_FALSE(IsIconic(bogus));
+    EXPECT_FALSE(SetWindowPos(bogus, HWND_TOP, 0, 0, 1, 1, 0));
+    EXPECT_EQ(Win32WindowGetSdl(nullptr), nullptr);
+}
+
+TEST(Window, QuitFlagAndFrameLimit)
+{
+    Win32ClearQuit();
+    EXPECT_FALSE(Win32PeekQuit());
+    Win32PostQuit();
+    EXPECT_TRUE(Win32PeekQuit());
+    Win32ClearQuit();
+    setenv("OLAI_EXIT_AFTER_FRAMES", "12", 1);
+    EXPECT_EQ(Win32ExitAfterFrames(), 12);
+    setenv("OLAI_EXIT_AFTER_FRAMES", "x3", 1);
+    EXPECT_EQ(Win32ExitAfterFrames(), 0);
+    unsetenv("OLAI_EXIT_AFTER_FRAMES");
+    EXPECT_EQ(Win32ExitAfterFrames(), 0);
+}

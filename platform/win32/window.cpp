@@ -1,0 +1,268 @@
+// SDL2 windows behind Win32-style handles.
+#include "platform/win32/win32.h"
+
+#include <SDL.h>
+
+#include <cstdlib>
+#include <cstring>
+
+struct HWND__
+{
+    SDL_Window* sdl;
+    uint32_t id;
+    LONG style;
+    LONG exStyle;
+    HWND__* next;
+};
+
+namespace {
+
+struct Win32State
+{
+    int initCount = 0;
+    bool quit = false;
+    HWND__* windows = nullptr;
+};
+
+Win32State& State()
+{
+    static Win32State state;
+    return state;
+}
+
+HWND__* Find(HWND window)
+{
+    for (HWND__* w = State().windows; w; w = w->next)
+        if (w == window)
+            return w;
+    return nullptr;
+}
+
+} // namespace
+
+bool Win32Initialize()
+{
+    Win32State& s = State();
+    if (s.initCount > 0) {
+        ++s.initCount;
+        return true;
+    }
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
+        // No display: fall back to the offscreen driver, then the dummy one, so a
+        // run without a display still has a (never shown) window.
+        const char* fallbacks[] = {"offscreen", "dummy"};
+        bool ok = false;
+        for (const char* driver : fallbacks) {
+            SDL_SetHint(SDL_HINT_VIDEODRIVER, driver);
+            if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+                ok = true;
+                break;
+            }
+        }
+        if (!ok)
+            return false;
+    }
+    s.initCount = 1;
+    return true;
+}
+
+void Win32Shutdown()
+{
+    Win32State& s = State();
+    if (s.initCount == 0)
+        return;
+    if (--s.initCount == 0) {
+        while (s.windows)
+            Win32WindowDestroy(s.windows);
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+    }
+}
+
+HWND Win32WindowCreate(const char* title, int width, int height)
+{
+    if (width < 1 || height < 1 || !Win32Initialize())
+        return nullptr;
+    SDL_Window* sdl = SDL_CreateWindow(title ? title : "", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
+                                       width, height, SDL_WINDOW_RESIZABLE);
+    if (!sdl) {
+        Win32Shutdown();
+        return nullptr;
+    }
+    auto* w =
+        new HWND__{sdl, SDL_GetWindowID(sdl), LONG(WS_OVERLAPPEDWINDOW | WS_VISIBLE), 0, State().windows};
+    State().windows = w;
+    return w;
+}
+
+void Win32WindowDestroy(HWND window)
+{
+    HWND__* w = Find(window);
+    if (!w)
+        return;
+    HWND__** link = &State().windows;
+    while (*link != w)
+        link = &(*link)->next;
+    *link = w->next;
+    SDL_DestroyWindow(w->sdl);
+    delete w;
+    Win32Shutdown();
+}
+
+void* Win32WindowGetSdl(HWND window)
+{
+    HWND__* w = Find(window);
+    return w ? w->sdl : nullptr;
+}
+
+void Win32PumpEvents()
+{
+    if (State().initCount == 0)
+        return;
+    SDL_Event event;
+    while (SDL_PollEvent(&event))
+        if (event.type == SDL_QUIT)
+            State().quit = true;
+}
+
+void Win32PostQuit()
+{
+    State().quit = true;
+    if (State().initCount > 0) {
+        SDL_Event event{};
+        event.type = SDL_QUIT;
+        SDL_PushEvent(&event);
+    }
+}
+
+bool Win32PeekQuit()
+{
+    return State().quit;
+}
+
+void Win32ClearQuit()
+{
+    State().quit = false;
+}
+
+long Win32ExitAfterFrames()
+{
+    const char* text = std::getenv("OLAI_EXIT_AFTER_FRAMES");
+    if (!text || !*text)
+        return 0;
+    char* end = nullptr;
+    long n = std::strtol(text, &end, 10);
+    return (*end == '\0' && n > 0) ? n : 0;
+}
+
+BOOL GetClientRect(HWND window, RECT* rect)
+{
+    HWND__* w = Find(window);
+    if (!w || !rect)
+        return 0;
+    int width = 0, height = 0;
+    SDL_GetWindowSize(w->sdl, &width, &height);
+    *rect = {0, 0, width, height};
+    return 1;
+}
+
+BOOL GetWindowRect(HWND window, RECT* rect)
+{
+    HWND__* w = Find(window);
+    if (!w || !rect)
+        return 0;
+    int x = 0, y = 0, width = 0, height = 0;
+    SDL_GetWindowPosition(w->sdl, &x, &y);
+    SDL_GetWindowSize(w->sdl, &width, &height);
+    *rect = {x, y, x + width, y + height};
+    return 1;
+}
+
+BOOL IsIconic(HWND window)
+{
+    HWND__* w = Find(window);
+    return (w && (SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_MINIMIZED)) ? 1 : 0;
+}
+
+BOOL ShowWindow(HWND window, int command)
+{
+    HWND__* w = Find(window);
+    if (!w)
+        return 0;
+    BOOL wasVisible = (SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_SHOWN) ? 1 : 0;
+    switch (command) {
+    case SW_HIDE:
+        SDL_HideWindow(w->sdl);
+        w->style &= ~LONG(WS_VISIBLE);
+        break;
+    case SW_MINIMIZE:
+    case SW_SHOWMINIMIZED:
+        SDL_MinimizeWindow(w->sdl);
+        break;
+    case SW_MAXIMIZE:
+        SDL_MaximizeWindow(w->sdl);
+        w->style |= LONG(WS_MAXIMIZE);
+        break;
+    case SW_RESTORE:
+        SDL_RestoreWindow(w->sdl);
+        SDL_ShowWindow(w->sdl);
+        w->style = (w->style & ~LONG(WS_MAXIMIZE)) | LONG(WS_VISIBLE);
+        break;
+    default:
+        SDL_ShowWindow(w->sdl);
+        w->style |= LONG(WS_VISIBLE);
+        break;
+    }
+    return wasVisible;
+}
+
+BOOL SetWindowPos(HWND window, HWND, int x, int y, int cx, int cy, UINT flags)
+{
+    HWND__* w = Find(window);
+    if (!w)
+        return 0;
+    if (!(flags & SWP_NOMOVE))
+        SDL_SetWindowPosition(w->sdl, x, y);
+    if (!(flags & SWP_NOSIZE) && cx > 0 && cy > 0)
+        SDL_SetWindowSize(w->sdl, cx, cy);
+    return 1;
+}
+
+BOOL AdjustWindowRectEx(RECT* rect, DWORD, BOOL, DWORD)
+{
+    return rect ? 1 : 0;
+}
+
+LONG GetWindowLongA(HWND window, int index)
+{
+    HWND__* w = Find(window);
+    if (!w)
+        return 0;
+    if (index == GWL_STYLE) {
+        LONG style = w->style & ~LONG(WS_MAXIMIZE);
+        if (SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_MAXIMIZED)
+            style |= LONG(WS_MAXIMIZE);
+        return style;
+    }
+    return index == GWL_EXSTYLE ? w->exStyle : 0;
+}
+
+LONG SetWindowLongA(HWND window, int index, LONG value)
+{
+    HWND__* w = Find(window);
+    if (!w)
+        return 0;
+    LONG old = GetWindowLongA(window, index);
+    if (index == GWL_STYLE) {
+        if ((old & LONG(WS_MAXIMIZE)) && !(value & LONG(WS_MAXIMIZE)))
+            SDL_RestoreWindow(w->sdl);
+        w->style = value;
+    } else if (index == GWL_EXSTYLE) {
+        w->exStyle = value;
+    }
+    return old;
+}
+
+HMENU GetMenu(HWND)
+{
+    return nullptr;
+}
