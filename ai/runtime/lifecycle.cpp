@@ -1,4 +1,5 @@
 // Runtime start and termination: the world table and the entity node pool.
+#include "ai/runtime/ais_reader.h"
 #include "ai/runtime/fixed_list.h"
 #include "ai/runtime/runtime.h"
 #include "ai/runtime/runtime_state.h"
@@ -49,6 +50,9 @@ void AiRuntimeTerminate()
     g.entityPool = nullptr;
     g.usedWorldSlots = 0;
     g.currentWorld = nullptr;
+    delete g.aisReader;
+    g.aisReader = nullptr;
+    g.anonymousEntityCounter = 0;
     g.initialised = false;
 }
 

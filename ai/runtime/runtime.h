@@ -14,9 +14,16 @@
 #include <cstddef>
 #include <cstdint>
 
+struct Stream; // the engine's chunked stream
+
 namespace Zelk {
 
+class CAisReader;
 class CConfigNode;
+class CDataSource;
+class CEntity;
+class CTeam;
+class CWorld;
 
 /// Largest entity limit a host block may ask for.
 inline constexpr uint32_t kAiMaxEntityLimit = 4096;
@@ -101,5 +108,69 @@ const char* AiGetConfigValue(const CConfigNode* node);
 CConfigNode* AiCopyConfig(const CConfigNode* node);
 CConfigNode* AiFindConfigChild(const CConfigNode* node, const char* key);
 CConfigNode* AiFindConfigChildByName(const CConfigNode* node, const char* name);
+
+// ---- Worlds -------------------------------------------------------------------------
+
+/// Reads an ".AIS" stream into a new tree, always a node (empty when nothing could be read);
+/// the caller owns it. The stream must stay open until AiCreateWorld returns: the world's
+/// services read their raw data from it.
+CConfigNode* AiLoadConfigStream(Stream* stream);
+/// Installs a heap of heapSize bytes when none exists and heapSize > 0, then creates the
+/// world from root with the ".AIS" reader as its data source. Null when refused.
+CWorld* AiCreateWorld(CConfigNode* root, uint32_t heapSize);
+/// The ".AIS" reader singleton (created on first use; deleted by AiDestroyWorld).
+CAisReader* AiGetAisReader();
+/// As AiCreateWorld with another data source (a text configuration); the source must
+/// outlive the world.
+CWorld* AiCreateWorldWithSource(CConfigNode* root, CDataSource* source, uint32_t heapSize);
+float AiGetWorldOneMeter(const CWorld* world);
+uint32_t AiGetWorldMaxEntity(const CWorld* world);
+uint32_t AiGetWorldMaxTeam(const CWorld* world);
+/// Starts every entity, brain and world service; returns 1 (0 for null).
+int AiStartWorld(CWorld* world);
+/// One AI frame.
+void AiUpdateWorld(CWorld* world);
+/// Destroys the world, deletes the ".AIS" reader and removes the heap; returns 1 (0 for null).
+int AiDestroyWorld(CWorld* world);
+/// fn(current world, user).
+int AiCallWithCurrentWorld(int (*fn)(CWorld* world, void* user), void* user);
+
+// ---- Entities and teams -------------------------------------------------------------
+
+CConfigNode* AiCopyEntityConfig(const CWorld* world, const char* definitionName);
+/// See CreateEntityFromConfig (entity.h); pass AiGetClassMask() as classMask to be seen by
+/// the entity managers and path finders.
+CEntity* AiCreateEntityFromConfig(const char* name, CConfigNode* config, uint32_t classMask,
+                                  void* hostObject);
+/// False when the entity already belongs to a world or the world is full.
+bool AiAddEntity(CWorld* world, CEntity* entity);
+bool AiRemoveEntity(CWorld* world, CEntity* entity);
+bool AiDestroyEntity(CEntity* entity);
+CConfigNode* AiCopyTeamConfig(const CWorld* world, const char* teamName);
+CTeam* AiCreateTeam(CConfigNode* config, uint32_t memberCapacity, const char* name);
+void AiDestroyTeam(CTeam* team);
+/// False when the entity is in no world; else the team's AddMember.
+bool AiTeamAddMember(CTeam* team, CEntity* entity);
+void AiTeamRemoveMember(CTeam* team, CEntity* entity);
+void AiTeamSetFlag(CTeam* team, uint8_t value);
+
+using AiEntityVisitor = int (*)(CEntity* entity, void* user);
+using AiTeamVisitor = int (*)(CTeam* team, void* user);
+/// fn(entity, user) for every entity of the runtime's pool in list order until fn answers
+/// 0; returns the last answer, 0 when there is none.
+int AiForEachEntity(AiEntityVisitor fn, void* user);
+int AiForEachWorldEntity(const CWorld* world, AiEntityVisitor fn, void* user);
+int AiForEachTeamMember(const CTeam* team, AiEntityVisitor fn, void* user);
+int AiForEachEntityTeam(const CEntity* entity, AiTeamVisitor fn, void* user);
+
+CWorld* AiGetEntityWorld(const CEntity* entity);
+const char* AiGetEntityName(const CEntity* entity);
+uint32_t AiGetEntityClassMask(const CEntity* entity);
+void* AiGetEntityUserData(const CEntity* entity);
+void AiSetEntityUserData(CEntity* entity, void* data);
+void AiGetEntityPosition(const CEntity* entity, CVec3* out);
+void AiGetEntityAngles(const CEntity* entity, CVec3* out);
+void AiGetEntityDirection(const CEntity* entity, CVec3* out);
+float AiGetEntitySpeed(const CEntity* entity);
 
 } // namespace Zelk

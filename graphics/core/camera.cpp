@@ -4,8 +4,12 @@
 #include "graphics/core/error.h"
 #include "graphics/core/freelist.h"
 #include "graphics/core/pluginids.h"
+#include "graphics/core/raster.h"
 
 namespace {
+
+// Memory hints name cameras by their chunk type.
+constexpr uint32_t kCameraMemoryKind = 5;
 
 struct CameraModuleData
 {
@@ -40,7 +44,7 @@ void* CameraModuleOpen(void* instance, int32_t /*offset*/, int32_t /*size*/)
 {
     CameraData()->freeList = FreeListCreate(
         uint32_t(gCameraRegistry.objectSize), uint32_t(gCameraEntriesPerBlock), 16,
-        uint32_t(gCameraBlocksToPreallocate), &gCameraFreeListHeader, kMemoryHintEngine | kPluginIdCamera);
+        uint32_t(gCameraBlocksToPreallocate), &gCameraFreeListHeader, kMemoryHintEngine | kCameraMemoryKind);
     return CameraData()->freeList ? instance : nullptr;
 }
 
@@ -62,7 +66,7 @@ void CameraSetFreeListCreateParams(int32_t entriesPerBlock, int32_t blocksToPrea
 Camera* CameraCreate()
 {
     auto* camera = static_cast<Camera*>(
-        MemoryFreeListAlloc(CameraData()->freeList, kMemoryHintObject | kPluginIdCamera));
+        MemoryFreeListAlloc(CameraData()->freeList, kMemoryHintObject | kCameraMemoryKind));
     if (!camera) {
         ErrorRaise(0, ErrorCode(kErrorOutOfMemory, gCameraRegistry.objectSize));
         return nullptr;
@@ -155,6 +159,11 @@ Camera* CameraEndUpdateDefault(Camera* camera)
 Camera* CameraClear(Camera* camera, const uint8_t colour[4], int32_t flags)
 {
     return CallDevice(kDeviceFnCameraClear, camera, const_cast<uint8_t*>(colour), flags, camera);
+}
+
+Camera* CameraShowRaster(Camera* camera, void* window, uint32_t flags)
+{
+    return RasterShowRaster(camera->frameBuffer, window, flags) ? camera : nullptr;
 }
 
 Camera* CameraSetViewWindow(Camera* camera, const V2d* window)

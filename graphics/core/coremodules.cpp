@@ -24,10 +24,12 @@ constexpr CoreModuleAttach kCoreModules[] = {
     EmptyModuleAttach,
     MatrixModuleAttach,
     FrameModuleAttach,
+    StreamModuleAttach,
     CameraModuleAttach,
     ImageModuleAttach,
     RasterModuleAttach,
     PipelineModuleAttach,
+    NameModuleAttach,
     ResourcesModuleAttach,
 };
 // clang-format on

@@ -8,6 +8,8 @@
 
 int32_t ErrorModuleAttach();
 int32_t EmptyModuleAttach();
+int32_t StreamModuleAttach();
+int32_t NameModuleAttach();
 int32_t PipelineModuleAttach();
 
 /// Registers every core module in order; false when any registration failed

@@ -98,9 +98,11 @@ ULONG Device::Release()
     if (left > 0)
         return Object::Release();
     if (!released_) {
-        released_ = true;
         FlushScreenshot();
         UnbindAll();
+        // Only now: unbinding may release the last resources, which must not
+        // destroy the device while it is still unbinding.
+        released_ = true;
     }
     if (resources_ == 0)
         return Object::Release();

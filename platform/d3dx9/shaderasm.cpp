@@ -223,7 +223,7 @@ class Assembler
         std::string kind = name.substr(0, letters);
         std::string_view digits = std::string_view(name).substr(letters);
         if (kind.empty()) {
-            return Fail("expected a register, found '" + std::string(text) + "'");
+            return Fail(std::string("expected a register, found '") + std::string(text) + "'");
         }
         if (kind == "c" && !digits.empty() && digits.front() == '[') {
             return ConstantIndex(digits, op, source);
@@ -231,14 +231,14 @@ class Assembler
         uint32_t number = 0;
         bool numbered = ParseUnsigned(digits, &number);
         if (!numbered && !digits.empty()) {
-            return Fail("bad register '" + std::string(text) + "'");
+            return Fail(std::string("bad register '") + std::string(text) + "'");
         }
         auto need = [&](ShaderRegType type, uint32_t count) {
             if (!numbered) {
-                return Fail("register '" + std::string(text) + "' needs a number");
+                return Fail(std::string("register '") + std::string(text) + "' needs a number");
             }
             if (number >= count) {
-                return Fail("register index out of range: '" + std::string(text) + "'");
+                return Fail(std::string("register index out of range: '") + std::string(text) + "'");
             }
             op->type = type;
             op->number = number;
@@ -276,14 +276,14 @@ class Assembler
                 }
             }
         }
-        return Fail("unknown register '" + std::string(text) + "'");
+        return Fail(std::string("unknown register '") + std::string(text) + "'");
     }
 
     // "[a0.x + 5]", "[5 + a0.x]", "[a0.y]", "[1 + 5]": integer terms and at most one a0 component.
     bool ConstantIndex(std::string_view index, Operand* op, bool source)
     {
         if (index.size() < 2 || index.back() != ']') {
-            return Fail("bad constant index '" + std::string(index) + "'");
+            return Fail(std::string("bad constant index '") + std::string(index) + "'");
         }
         std::string_view body = index.substr(1, index.size() - 2);
         int64_t offset = 0;
@@ -300,7 +300,7 @@ class Assembler
             }
             if (!expectTerm) {
                 if (c != '+' && c != '-') {
-                    return Fail("bad constant index '" + std::string(index) + "'");
+                    return Fail(std::string("bad constant index '") + std::string(index) + "'");
                 }
                 negate = c == '-';
                 expectTerm = true;
@@ -314,13 +314,13 @@ class Assembler
                 }
                 uint32_t value = 0;
                 if (!ParseUnsigned(body.substr(i, j - i), &value)) {
-                    return Fail("bad constant index '" + std::string(index) + "'");
+                    return Fail(std::string("bad constant index '") + std::string(index) + "'");
                 }
                 offset += negate ? -static_cast<int64_t>(value) : value;
                 i = j;
             } else if (body.substr(i, 2) == "a0") {
                 if (relative || negate) {
-                    return Fail("bad relative address '" + std::string(index) + "'");
+                    return Fail(std::string("bad relative address '") + std::string(index) + "'");
                 }
                 relative = true;
                 i += 2;
@@ -328,23 +328,23 @@ class Assembler
                     int comp = i + 1 < body.size() ? ComponentIndex(body[i + 1]) : -1;
                     if (comp < 0 ||
                         (i + 2 < body.size() && std::isalpha(static_cast<unsigned char>(body[i + 2])))) {
-                        return Fail("bad relative address '" + std::string(index) + "'");
+                        return Fail(std::string("bad relative address '") + std::string(index) + "'");
                     }
                     component = static_cast<uint32_t>(comp);
                     i += 2;
                 }
             } else {
-                return Fail("bad constant index '" + std::string(index) + "'");
+                return Fail(std::string("bad constant index '") + std::string(index) + "'");
             }
             expectTerm = false;
             negate = false;
         }
         if (expectTerm) {
-            return Fail("bad constant index '" + std::string(index) + "'");
+            return Fail(std::string("bad constant index '") + std::string(index) + "'");
         }
         uint32_t limit = pixel_ ? 8 : kVertexConstants;
         if (offset < 0 || offset >= limit) {
-            return Fail("register index out of range: 'c" + std::string(index) + "'");
+            return Fail(std::string("register index out of range: 'c") + std::string(index) + "'");
         }
         if (relative) {
             if (pixel_ || !source) {
@@ -365,14 +365,14 @@ class Assembler
     bool WriteMask(std::string_view mask, uint32_t* bits)
     {
         if (mask.empty() || mask.size() > 4) {
-            return Fail("bad write mask '." + std::string(mask) + "'");
+            return Fail(std::string("bad write mask '.") + std::string(mask) + "'");
         }
         *bits = 0;
         int last = -1;
         for (char c : mask) {
             int comp = ComponentIndex(c);
             if (comp <= last) {
-                return Fail("bad write mask '." + std::string(mask) + "'");
+                return Fail(std::string("bad write mask '.") + std::string(mask) + "'");
             }
             *bits |= 1u << comp;
             last = comp;
@@ -402,7 +402,7 @@ class Assembler
             }
             break;
         default:
-            return Fail("register '" + std::string(text) + "' cannot be written");
+            return Fail(std::string("register '") + std::string(text) + "' cannot be written");
         }
         if (op->type == ShaderRegType::RastOut && op->number != 0 && op->mask != 0xF && op->mask != 1) {
             return Fail("oFog and oPts take the mask .x only");
@@ -452,7 +452,7 @@ class Assembler
                     return false;
                 }
             } else {
-                return Fail("bad source '" + std::string(text) + "'");
+                return Fail(std::string("bad source '") + std::string(text) + "'");
             }
             rest = rest.substr(next);
         }
@@ -467,7 +467,7 @@ class Assembler
             }
             [[fallthrough]];
         default:
-            return Fail("register '" + std::string(text) + "' cannot be read");
+            return Fail(std::string("register '") + std::string(text) + "' cannot be read");
         }
         if (!pixel_ && op->type == ShaderRegType::Input && (declaredInputs_ & (1u << op->number)) == 0) {
             return Fail("input register v" + std::to_string(op->number) + " is not declared");
@@ -602,7 +602,7 @@ class Assembler
             return false;
         }
         if ((declaredInputs_ & (1u << op.number)) != 0) {
-            return Fail("v" + std::to_string(op.number) + " is declared twice");
+            return Fail(std::string("v") + std::to_string(op.number) + " is declared twice");
         }
         declaredInputs_ |= 1u << op.number;
         size_t start = tokens().size();
@@ -614,63 +614,6 @@ class Assembler
         return true;
     }
 
-    bool Available(ShaderOpcode op) const
-    {
-        switch (op) {
-        case ShaderOpcode::Nop:
-        case ShaderOpcode::Mov:
-        case ShaderOpcode::Add:
-        case ShaderOpcode::Sub:
-        case ShaderOpcode::Mad:
-        case ShaderOpcode::Mul:
-        case ShaderOpcode::Dp3:
-        case ShaderOpcode::Def:
-            return true;
-        case ShaderOpcode::Rcp:
-        case ShaderOpcode::Rsq:
-        case ShaderOpcode::Min:
-        case ShaderOpcode::Max:
-        case ShaderOpcode::Slt:
-        case ShaderOpcode::Sge:
-        case ShaderOpcode::Exp:
-        case ShaderOpcode::Log:
-        case ShaderOpcode::Lit:
-        case ShaderOpcode::Dst:
-        case ShaderOpcode::Frc:
-        case ShaderOpcode::M4x4:
-        case ShaderOpcode::M4x3:
-        case ShaderOpcode::M3x4:
-        case ShaderOpcode::M3x3:
-        case ShaderOpcode::M3x2:
-        case ShaderOpcode::Expp:
-        case ShaderOpcode::Logp:
-            return !pixel_;
-        case ShaderOpcode::Dp4:
-            return !pixel_ || minor_ >= 2;
-        case ShaderOpcode::Lrp:
-            return pixel_ || major_ >= 2;
-        case ShaderOpcode::Pow:
-        case ShaderOpcode::Crs:
-        case ShaderOpcode::Sgn:
-        case ShaderOpcode::Abs:
-        case ShaderOpcode::Nrm:
-        case ShaderOpcode::SinCos:
-        case ShaderOpcode::Mova:
-            return !pixel_ && major_ >= 2;
-        case ShaderOpcode::TexCoord:
-        case ShaderOpcode::TexKill:
-        case ShaderOpcode::Tex:
-        case ShaderOpcode::TexBem:
-        case ShaderOpcode::TexBemL:
-        case ShaderOpcode::Cnd:
-            return pixel_;
-        case ShaderOpcode::Cmp:
-            return pixel_ && minor_ >= 2;
-        default: // dcl is handled apart; defi, defb need flow control, which is not supported
-            return false;
-        }
-    }
-
     bool Instruction(const std::string& mnemonic, std::string_view rest, bool coissue)
     {
         size_t underscore = mnemonic.find('_');
@@ -679,7 +622,7 @@ class Assembler
         if (info == nullptr || info->form == ShaderOperandForm::Dcl) {
             return Fail("unknown instruction '" + mnemonic + "'");
         }
-        if (!Available(info->opcode)) {
+        if (!ShaderOpcodeAvailable(info->opcode, tokens().front())) {
             return Fail("instruction '" + base + "' is not available in this shader version");
         }
         uint32_t resultMods = 0;
@@ -768,7 +711,8 @@ class Assembler
         case ShaderOpcode::TexBem:
         case ShaderOpcode::TexBemL:
             if (!isTexReg || dst.mask != 0xF) {
-                return Fail("'" + std::string(info.mnemonic) + "' writes a whole texture register t#");
+                return Fail(std::string("'") + std::string(info.mnemonic) +
+                            "' writes a whole texture register t#");
             }
             return true;
         default:
@@ -795,19 +739,19 @@ class Assembler
                     uint32_t mods)
     {
         if (mods != 0) {
-            return Fail("'" + std::string(info.mnemonic) + "' takes no modifiers");
+            return Fail(std::string("'") + std::string(info.mnemonic) + "' takes no modifiers");
         }
         if (sawInstruction_) {
             return Fail("definitions must come before instructions");
         }
         size_t values = info.form == ShaderOperandForm::DefB ? 1 : 4;
         if (operands.size() != values + 1) {
-            return Fail("'" + std::string(info.mnemonic) + "' takes a register and " +
+            return Fail(std::string("'") + std::string(info.mnemonic) + "' takes a register and " +
                         std::to_string(values) + " values");
         }
         Operand dst;
         if (operands[0].find('.') != std::string_view::npos || !Register(operands[0], &dst, false)) {
-            return Fail("bad register in '" + std::string(info.mnemonic) + "'");
+            return Fail(std::string("bad register in '") + std::string(info.mnemonic) + "'");
         }
         if (dst.type != ShaderRegType::Const || dst.relative) {
             return Fail("def defines a constant register c#");
@@ -823,7 +767,7 @@ class Assembler
             float value = 0.0f;
             auto [ptr, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
             if (text.empty() || ec != std::errc() || ptr != text.data() + text.size()) {
-                return Fail("bad number '" + std::string(operands[i]) + "'");
+                return Fail(std::string("bad number '") + std::string(operands[i]) + "'");
             }
             uint32_t bits = 0;
             std::memcpy(&bits, &value, sizeof bits);

@@ -186,7 +186,7 @@ class Disassembler
             if (ShaderParamRegType(token) != ShaderRegType::Const) {
                 return Fail("relative addressing of a register other than c#");
             }
-            name = "c[a0." + std::string(1, kComponents[component]) + " + " +
+            name = std::string("c[a0.") + std::string(1, kComponents[component]) + " + " +
                    std::to_string(ShaderParamRegNumber(token)) + "]";
         }
         std::string swizzle = SwizzleText(ShaderParamSwizzle(token));
@@ -241,7 +241,7 @@ class Disassembler
             if (name == nullptr || !Destination(reg, &dst)) {
                 return Fail("bad declaration");
             }
-            line += "dcl_" + std::string(name) +
+            line += std::string("dcl_") + std::string(name) +
                     std::to_string((usage & kShaderUsageIndexMask) >> kShaderUsageIndexShift) + " " + dst;
         } else if (info.form == ShaderOperandForm::Def || info.form == ShaderOperandForm::DefB) {
             uint32_t reg = 0;

@@ -128,6 +128,9 @@ struct ShaderOpcodeInfo
 const ShaderOpcodeInfo* ShaderOpcodeFind(uint32_t opcode);
 /// The table entry of a mnemonic (lower case, exact); null when unknown.
 const ShaderOpcodeInfo* ShaderOpcodeFindByName(const char* mnemonic, size_t length);
+/// True when the instruction exists in the shader version (version token)
+/// and our tools support it (no flow control; dcl is checked apart).
+bool ShaderOpcodeAvailable(ShaderOpcode opcode, uint32_t version);
 
 // ---------------------------------------------------------------- parameter tokens
 // bits 0-10 register number, 11-12 register type bits 3-4, bit 13 relative

@@ -47,6 +47,9 @@ bool Win32Initialize()
         ++s.initCount;
         return true;
     }
+    // The device hands SDL finished frames: a plain software framebuffer is
+    // all a window needs, and it spares loading GL drivers.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
     if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) {
         // No display: fall back to the offscreen driver, then the dummy one, so a
         // run without a display still has a (never shown) window.

@@ -2,6 +2,7 @@
 
 #include "graphics/core/camera.h"
 #include "graphics/core/engine.h"
+#include "graphics/core/raster.h"
 #include "graphics/core/tests/mathstesting.h"
 
 namespace {
@@ -213,6 +214,19 @@ TEST_F(CameraTest, BeginAndEndUpdateGoThroughTheDevice)
     CameraDestroy(camera_);
     camera_ = nullptr;
     EXPECT_EQ(instance->currentCamera, nullptr);
+}
+
+TEST_F(CameraTest, ShowRasterShowsTheFrameBuffer)
+{
+    camera_->frameBuffer = RasterCreate(64, 32, 32, kRasterTypeCamera);
+    ASSERT_NE(camera_->frameBuffer, nullptr);
+    DeviceDoubleGet().functionCalls.clear();
+    int window;
+    EXPECT_EQ(CameraShowRaster(camera_, &window, 0), camera_);
+    EXPECT_EQ(DeviceDoubleGet().functionCalls, std::vector<int32_t>{kDeviceFnRasterShowRaster});
+    EngineGetInstance()->deviceFunctions[kDeviceFnRasterShowRaster] = Refuse;
+    EXPECT_EQ(CameraShowRaster(camera_, &window, 0), nullptr);
+    RasterDestroy(camera_->frameBuffer);
 }
 
 TEST_F(CameraTest, CloneSharesFrameAndRasters)

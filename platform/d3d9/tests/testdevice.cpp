@@ -39,10 +39,16 @@ std::vector<uint32_t> TestDevice::Pixels()
     device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
     D3DSURFACE_DESC desc;
     bb->GetDesc(&desc);
-    IDirect3DSurface9* copy = nullptr;
-    device->CreateOffscreenPlainSurface(desc.Width, desc.Height, desc.Format, D3DPOOL_SYSTEMMEM, &copy,
+    // Through an A8R8G8B8 target, so that every back-buffer format reads back
+    // the same way.
+    IDirect3DSurface9 *argb = nullptr, *copy = nullptr;
+    device->CreateRenderTarget(desc.Width, desc.Height, D3DFMT_A8R8G8B8, D3DMULTISAMPLE_NONE, 0, 0, &argb,
+                               nullptr);
+    device->StretchRect(bb, nullptr, argb, nullptr, D3DTEXF_NONE);
+    device->CreateOffscreenPlainSurface(desc.Width, desc.Height, D3DFMT_A8R8G8B8, D3DPOOL_SYSTEMMEM, &copy,
                                         nullptr);
-    device->GetRenderTargetData(bb, copy);
+    device->GetRenderTargetData(argb, copy);
+    argb->Release();
     D3DLOCKED_RECT lr;
     copy->LockRect(&lr, nullptr, D3DLOCK_READONLY);
     std::vector<uint32_t> out(size_t(desc.Width) * desc.Height);

@@ -1,9 +1,0 @@
-#include "ai/runtime/runtime_state.h"
-
-namespace Zelk {
-
-void AiDestroyAllWorldsAndEntities()
-{
-}
-
-} // namespace Zelk
