@@ -8,6 +8,9 @@
 
 namespace {
 
+// Memory hints name cameras by their chunk type.
+constexpr uint32_t kCameraMemoryKind = 5;
+
 struct CameraModuleData
 {
     FreeList* freeList;
@@ -41,7 +44,7 @@ void* CameraModuleOpen(void* instance, int32_t /*offset*/, int32_t /*size*/)
 {
     CameraData()->freeList = FreeListCreate(
         uint32_t(gCameraRegistry.objectSize), uint32_t(gCameraEntriesPerBlock), 16,
-        uint32_t(gCameraBlocksToPreallocate), &gCameraFreeListHeader, kMemoryHintEngine | kPluginIdCamera);
+        uint32_t(gCameraBlocksToPreallocate), &gCameraFreeListHeader, kMemoryHintEngine | kCameraMemoryKind);
     return CameraData()->freeList ? instance : nullptr;
 }
 
@@ -63,7 +66,7 @@ void CameraSetFreeListCreateParams(int32_t entriesPerBlock, int32_t blocksToPrea
 Camera* CameraCreate()
 {
     auto* camera = static_cast<Camera*>(
-        MemoryFreeListAlloc(CameraData()->freeList, kMemoryHintObject | kPluginIdCamera));
+        MemoryFreeListAlloc(CameraData()->freeList, kMemoryHintObject | kCameraMemoryKind));
     if (!camera) {
         ErrorRaise(0, ErrorCode(kErrorOutOfMemory, gCameraRegistry.objectSize));
         return nullptr;

@@ -117,6 +117,17 @@ Camera* CameraClear(Camera* camera, const uint8_t colour[4], int32_t flags);
 /// also starts a new frame of the resources arena); null when it fails.
 Camera* CameraShowRaster(Camera* camera, void* window, uint32_t flags);
 
+/// Stream form, chunk 5: a 32-byte struct chunk (view window, view offset,
+/// near, far, fog, projection) and the camera's extension chunk.
+/// Body size: extension size + 56.
+uint32_t CameraStreamGetSize(const Camera* camera);
+/// Writes chunk 5; the camera, or null on a stream failure.
+const Camera* CameraStreamWrite(const Camera* camera, Stream* stream);
+/// Reads the body of a chunk 5 that the caller has found into a new camera
+/// without a frame. Null on short or malformed data (an unknown projection
+/// included); nothing is left allocated.
+Camera* CameraStreamRead(Stream* stream);
+
 /// Camera plug-ins (see plugin.h); offsets or -1.
 int32_t CameraRegisterPlugin(int32_t size, uint32_t pluginId, PluginConstructor constructor,
                              PluginDestructor destructor, PluginCopy copy);

@@ -9,6 +9,9 @@
 
 namespace {
 
+// Memory hints name frames by the frame-list chunk type.
+constexpr uint32_t kFrameMemoryKind = 0xE;
+
 struct FrameModuleData
 {
     FreeList* freeList;
@@ -184,7 +187,7 @@ void DestroyOne(Frame* frame, bool freeMemory)
 Frame* CloneFrame(Frame* source, Frame* cloneRoot)
 {
     auto* clone =
-        static_cast<Frame*>(MemoryFreeListAlloc(FrameData()->freeList, kMemoryHintObject | kPluginIdFrame));
+        static_cast<Frame*>(MemoryFreeListAlloc(FrameData()->freeList, kMemoryHintObject | kFrameMemoryKind));
     if (!clone) {
         return nullptr;
     }
@@ -225,7 +228,7 @@ void* FrameModuleOpen(void* instance, int32_t /*offset*/, int32_t /*size*/)
 {
     FrameData()->freeList = FreeListCreate(
         uint32_t(gFrameRegistry.objectSize), uint32_t(gFrameEntriesPerBlock), 16,
-        uint32_t(gFrameBlocksToPreallocate), &gFrameFreeListHeader, kMemoryHintEngine | kPluginIdFrame);
+        uint32_t(gFrameBlocksToPreallocate), &gFrameFreeListHeader, kMemoryHintEngine | kFrameMemoryKind);
     if (!FrameData()->freeList) {
         return nullptr;
     }
@@ -273,7 +276,7 @@ int32_t FrameInitStatic(Frame* frame)
 Frame* FrameCreate()
 {
     auto* frame =
-        static_cast<Frame*>(MemoryFreeListAlloc(FrameData()->freeList, kMemoryHintObject | kPluginIdFrame));
+        static_cast<Frame*>(MemoryFreeListAlloc(FrameData()->freeList, kMemoryHintObject | kFrameMemoryKind));
     if (!frame) {
         ErrorRaise(0, ErrorCode(kErrorOutOfMemory, gFrameRegistry.objectSize));
         return nullptr;
@@ -315,6 +318,13 @@ int32_t FrameDestroyHierarchy(Frame* frame)
 
 Frame* FrameAddChildNoUpdate(Frame* parent, Frame* child)
 {
+    // A frame under itself or under one of its descendants would make a cycle.
+    for (const Frame* f = parent; f; f = FrameGetParent(f)) {
+        if (f == child) {
+            ErrorRaise(0, kErrorBadArgument);
+            return nullptr;
+        }
+    }
     if (FrameGetParent(child)) {
         FrameRemoveChild(child);
     }
@@ -327,7 +337,9 @@ Frame* FrameAddChildNoUpdate(Frame* parent, Frame* child)
 
 Frame* FrameAddChild(Frame* parent, Frame* child)
 {
-    FrameAddChildNoUpdate(parent, child);
+    if (!FrameAddChildNoUpdate(parent, child)) {
+        return nullptr;
+    }
     LeaveDirtyList(child);
     MarkDirty(child);
     return parent;

@@ -58,9 +58,10 @@ int32_t FrameDeinit(Frame* frame);
 int32_t FrameDestroyHierarchy(Frame* frame);
 
 /// Attaches `child` (detaching it from any parent) and marks it dirty; the
-/// parent.
+/// parent. Null (0x80000003) when `parent` is `child` or lies below it.
 Frame* FrameAddChild(Frame* parent, Frame* child);
-/// Attaches without taking the child off the dirty list; the parent.
+/// Attaches without taking the child off the dirty list; the parent, or null
+/// as FrameAddChild.
 Frame* FrameAddChildNoUpdate(Frame* parent, Frame* child);
 /// Detaches a frame from its parent; it becomes a dirty root. The frame.
 Frame* FrameRemoveChild(Frame* child);

@@ -10,6 +10,8 @@
 
 namespace {
 
+// Memory hints name matrices by their chunk type.
+constexpr uint32_t kMatrixMemoryKind = 0xD;
 constexpr float kDegreesToRadians = 0.017453292f;
 constexpr float kRadiansToDegrees = 57.29578f;
 
@@ -95,9 +97,10 @@ void MatrixSetFreeListCreateParams(int32_t entriesPerBlock, int32_t blocksToPrea
 
 Matrix* MatrixCreate()
 {
-    auto* matrix =
-        static_cast<Matrix*>(MemoryFreeListAlloc(MatrixData()->freeList, 0x30000u | kPluginIdMatrix));
+    auto* matrix = static_cast<Matrix*>(
+        MemoryFreeListAlloc(MatrixData()->freeList, kMemoryHintObject | kMatrixMemoryKind));
     if (!matrix) {
+        ErrorRaise(0, ErrorCode(kErrorOutOfMemory, sizeof(Matrix)));
         return nullptr;
     }
     *matrix = kIdentity;
@@ -438,7 +441,7 @@ void* MatrixModuleOpen(void* instance, int32_t /*offset*/, int32_t /*size*/)
 {
     MatrixModuleData* data = MatrixData();
     data->freeList = FreeListCreate(sizeof(Matrix), gMatrixEntriesPerBlock, 16, gMatrixBlocksToPreallocate,
-                                    &gMatrixFreeListHeader, 0x40000u | kPluginIdMatrix);
+                                    &gMatrixFreeListHeader, kMemoryHintEngine | kMatrixMemoryKind);
     if (!data->freeList) {
         return nullptr;
     }

@@ -9,14 +9,13 @@
 
 struct Stream;
 
-enum : uint32_t
-{
-    kMatrixFlagNormal = 0x1,       ///< every axis has unit length
-    kMatrixFlagOrthogonal = 0x2,   ///< axes mutually perpendicular
-    kMatrixFlagIdentity = 0x20000, ///< the identity (trusted when the optimisation mask holds it)
-    kMatrixFlagsAll = 0x20003,
-    kMatrixFlagsOrthonormal = 0x3,
-};
+/// Matrix flag bits.
+constexpr uint32_t kMatrixFlagNormal = 0x1;     ///< every axis has unit length
+constexpr uint32_t kMatrixFlagOrthogonal = 0x2; ///< axes mutually perpendicular
+constexpr uint32_t kMatrixFlagIdentity =
+    0x20000; ///< the identity (trusted when the optimisation mask holds it)
+constexpr uint32_t kMatrixFlagsAll = 0x20003;
+constexpr uint32_t kMatrixFlagsOrthonormal = 0x3;
 
 /// Combination ops of MatrixTransform/Rotate/Scale/Translate.
 enum : int32_t

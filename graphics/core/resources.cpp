@@ -82,8 +82,7 @@ void* ResourcesModuleOpen(void* instance, int32_t /*offset*/, int32_t /*size*/)
     data->older = &data->listB;
     // Without memory the engine still runs: every request answers null and
     // its owner builds the data without keeping it.
-    LayOutArena(data, static_cast<EngineInstance*>(instance)->arenaSize,
-                kMemoryHintEngine | kPluginIdResources);
+    LayOutArena(data, static_cast<EngineInstance*>(instance)->arenaSize, kMemoryHintEngine | 0xB);
     gResourcesOpen = true;
     return instance;
 }

@@ -109,6 +109,8 @@ struct TargetView
 };
 
 /// Everything the pixel pipeline needs, compiled from the device state.
+struct Plane;
+
 struct PixelState
 {
     int stageCount = 0;
@@ -135,7 +137,11 @@ struct PixelState
     float blendFactor[4];
     DWORD colorWriteMask = 0xF;
     int attrCount = kAttrTex;  ///< attribute slots to interpolate
-    bool fastAlphaOne = false; ///< fast path: alpha comes from a missing texture (1)
+    bool fastAlphaOne = false; ///< fast paths: alpha comes from a missing texture (1)
+    bool fastModulate = false; ///< textured fast path: texture x diffuse
+    int fastAlphaMode = 0;     ///< textured fast path: alpha of texture, product, diffuse
+    /// Fast paths: depth test and write of a chunk; answers the live pixels.
+    int (*fastDepth)(const Plane& z, float x, float y, int n, float* depth, uint8_t* live) = nullptr;
     bool needEyeDepth = false;
     TargetView target;
     int clipX0 = 0, clipY0 = 0, clipX1 = 0, clipY1 = 0; ///< pixel rectangle, exclusive end

@@ -185,12 +185,13 @@ void ProcessVertices(const VertexConfig& cfg, const InputLayout& layout, const u
                     }
                 }
             }
+            // Lit colours are clamped to [0, 1] per vertex, before interpolation.
             for (int k = 0; k < 3; ++k) {
-                attr[kAttrDiffuse + k] = me[k] + ma[k] * amb[k] + md[k] * dif[k];
-                attr[kAttrSpecular + k] = ms[k] * spe[k];
+                attr[kAttrDiffuse + k] = std::clamp(me[k] + ma[k] * amb[k] + md[k] * dif[k], 0.0f, 1.0f);
+                attr[kAttrSpecular + k] = std::clamp(ms[k] * spe[k], 0.0f, 1.0f);
             }
-            attr[kAttrDiffuse + 3] = md[3];
-            attr[kAttrSpecular + 3] = ms[3];
+            attr[kAttrDiffuse + 3] = std::clamp(md[3], 0.0f, 1.0f);
+            attr[kAttrSpecular + 3] = std::clamp(ms[3], 0.0f, 1.0f);
         } else {
             std::memcpy(attr + kAttrDiffuse, diffuse, 16);
             std::memcpy(attr + kAttrSpecular, specular, 16);

@@ -241,6 +241,23 @@ TEST_F(FrameTest, DestroyingOneFrameMakesItsChildrenRoots)
     FrameDestroyHierarchy(b);
 }
 
+TEST_F(FrameTest, AttachingThatWouldMakeACycleIsRefused)
+{
+    Frame* root = FrameCreate();
+    Frame* child = FrameCreate();
+    Frame* grandchild = FrameCreate();
+    FrameAddChild(root, child);
+    FrameAddChild(child, grandchild);
+    EXPECT_EQ(FrameAddChild(grandchild, root), nullptr);
+    EXPECT_EQ(TakeError(), (ErrorRecord{0, kErrorBadArgument}));
+    EXPECT_EQ(FrameAddChild(child, child), nullptr);
+    EXPECT_EQ(FrameAddChildNoUpdate(grandchild, child), nullptr);
+    EXPECT_EQ(FrameGetParent(child), root);
+    EXPECT_EQ(FrameCount(root), 3);
+    FrameSyncDirty();
+    FrameDestroyHierarchy(root);
+}
+
 TEST_F(FrameTest, DestroyHierarchyOfAChildDetachesItFirst)
 {
     Frame* root = FrameCreate();
