@@ -8,6 +8,7 @@
 #include "graphics/core/pluginids.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/resources.h"
+#include "graphics/core/texture.h"
 #include "graphics/core/vector.h"
 
 namespace {
@@ -28,6 +29,7 @@ constexpr CoreModuleAttach kCoreModules[] = {
     CameraModuleAttach,
     ImageModuleAttach,
     RasterModuleAttach,
+    TextureModuleAttach,
     PipelineModuleAttach,
     NameModuleAttach,
     ResourcesModuleAttach,

@@ -1,15 +1,33 @@
 #include "graphics/core/engine.h"
 
+#include <cstdlib>
+
 #include "graphics/core/coremodules.h"
 #include "graphics/core/error.h"
 #include "graphics/core/freelist.h"
 
 namespace {
 
+// Until EngineInit installs the application's table, the memory functions
+// are the C library's, so that nothing allocated early finds a null function.
+constexpr EngineInstance MakeStaticInstance()
+{
+    EngineInstance instance{};
+    instance.memoryFunctions.allocate = [](size_t size, uint32_t) { return std::malloc(size); };
+    instance.memoryFunctions.free = [](void* block) { std::free(block); };
+    instance.memoryFunctions.reallocate = [](void* block, size_t size, uint32_t) {
+        return std::realloc(block, size);
+    };
+    instance.memoryFunctions.allocateZeroed = [](size_t count, size_t size, uint32_t) {
+        return std::calloc(count, size);
+    };
+    return instance;
+}
+
 // The static block carries the fixed slots (memory and string functions,
 // device block, state) across close and re-open; it is the current instance
 // whenever no block is allocated.
-EngineInstance gStaticInstance;
+constinit EngineInstance gStaticInstance = MakeStaticInstance();
 EngineInstance* gInstance = &gStaticInstance;
 int32_t gOpenCount = 0;
 PluginRegistry gEngineRegistry = PluginRegistryMake(int32_t(sizeof(EngineInstance)));

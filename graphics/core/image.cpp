@@ -126,7 +126,8 @@ Image* ImageAllocatePixels(Image* image)
     }
     const size_t pixelBytes = static_cast<size_t>(stride) * static_cast<size_t>(image->height);
     const size_t total = pixelBytes + PaletteBytes(image->depth);
-    auto* block = static_cast<uint8_t*>(MemoryAllocate(total > 0 ? total : 1, kImageHint));
+    // One spare byte keeps an empty image's block a real allocation.
+    auto* block = static_cast<uint8_t*>(MemoryAllocate(total + 1, kImageHint));
     if (!block) {
         Raise(ErrorCode(kErrorOutOfMemory, total));
         return nullptr;
@@ -157,40 +158,32 @@ Image* ImageResize(Image* image, int32_t width, int32_t height)
         image->height = height;
         return image;
     }
-    Image resized = *image;
-    resized.width = width;
-    resized.height = height;
-    resized.pixels = nullptr;
-    resized.palette = nullptr;
-    resized.flags = 0;
     const int32_t stride = ImageStrideFor(width, image->depth);
     if (width < 0 || height < 0 || stride < 0) {
         Raise(kErrorImageSize);
         return nullptr;
     }
     const size_t pixelBytes = static_cast<size_t>(stride) * static_cast<size_t>(height);
-    const size_t total = pixelBytes + PaletteBytes(image->depth);
-    auto* block = static_cast<uint8_t*>(MemoryAllocate(total > 0 ? total : 1, kImageHint));
+    const size_t paletteBytes = PaletteBytes(image->depth);
+    auto* block = static_cast<uint8_t*>(MemoryAllocate(pixelBytes + paletteBytes + 1, kImageHint));
     if (!block) {
-        Raise(ErrorCode(kErrorOutOfMemory, total));
+        Raise(ErrorCode(kErrorOutOfMemory, pixelBytes + paletteBytes));
         return nullptr;
     }
-    resized.stride = stride;
-    resized.pixels = block;
-    resized.palette = PaletteBytes(image->depth) ? block + pixelBytes : nullptr;
-    if (resized.palette) {
-        std::memcpy(resized.palette, image->palette, PaletteBytes(image->depth));
+    uint8_t* palette = paletteBytes ? block + pixelBytes : nullptr;
+    if (palette) {
+        std::memcpy(palette, image->palette, paletteBytes);
     }
     const size_t rowBytes = static_cast<size_t>(std::min(width, image->width)) * BytesPerPixel(image->depth);
     for (int32_t y = 0; y < std::min(height, image->height); ++y) {
-        std::memcpy(Row(&resized, y), Row(image, y), rowBytes);
+        std::memcpy(block + static_cast<size_t>(y) * stride, Row(image, y), rowBytes);
     }
     MemoryFree(image->pixels);
     image->width = width;
     image->height = height;
     image->stride = stride;
-    image->pixels = resized.pixels;
-    image->palette = resized.palette;
+    image->pixels = block;
+    image->palette = palette;
     return image;
 }
 

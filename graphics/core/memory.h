@@ -2,7 +2,8 @@
 // The engine's memory functions. Every allocation of the graphics engine
 // goes through the six functions held in the engine instance, so that an
 // application can hand the engine its own allocator (EngineInit's memory
-// table). The wrappers below call the current instance's functions.
+// table). The wrappers below call the current instance's functions; before
+// the first EngineInit these are the C library's.
 
 #include <cstddef>
 #include <cstdint>

@@ -12,71 +12,95 @@ namespace {
 constexpr uint32_t kStringHint = kMemoryHintObject | kChunkString;
 constexpr size_t kFirstBlock = 256;
 
-// Reads a body of `size` bytes of `charBytes`-byte characters in pieces,
-// keeping each character's low byte up to the first NUL. With no buffer the
-// text goes to a block grown as characters arrive, so a size read from the
-// data cannot make a large allocation by itself.
+// The text being read: a caller's buffer of fixed capacity, or a block of
+// its own that grows as characters arrive (up to `longest`), so that a size
+// read from the data cannot make a large allocation by itself.
+struct TextBuffer
+{
+    char* text;
+    size_t capacity;
+    size_t length;
+    size_t longest;
+    bool own;
+
+    // Room for one more character and the NUL; false (error raised) when the
+    // text does not fit or the block cannot grow.
+    bool MakeRoom()
+    {
+        if (length + 1 < capacity) {
+            return true;
+        }
+        if (!own || capacity >= longest) {
+            ErrorRaise(0, kErrorNameTooLong);
+            return false;
+        }
+        size_t grown = capacity * 2 < longest ? capacity * 2 : longest;
+        auto* bigger = static_cast<char*>(MemoryReallocate(text, grown, kStringHint | kMemoryHintResizable));
+        if (!bigger) {
+            ErrorRaise(0, ErrorCode(kErrorOutOfMemory, grown));
+            return false;
+        }
+        text = bigger;
+        capacity = grown;
+        return true;
+    }
+};
+
+// Reads the characters of a body of `size` bytes, `charBytes` to a
+// character, in pieces; keeps each character's low byte up to the first NUL
+// and consumes the whole body.
+bool ReadCharacters(Stream* stream, uint32_t size, uint32_t charBytes, TextBuffer& out)
+{
+    uint8_t staging[128];
+    const uint32_t pieceSize = charBytes == 1 ? 64 : 128;
+    bool ended = false;
+    for (uint32_t left = size; left;) {
+        uint32_t piece = left < pieceSize ? left : pieceSize;
+        if (StreamRead(stream, staging, piece) != piece) {
+            ErrorRaise(0, kErrorRead);
+            return false;
+        }
+        left -= piece;
+        for (uint32_t i = 0; i < piece && !ended; i += charBytes) {
+            if (staging[i] == 0) {
+                ended = true;
+            } else if (!out.MakeRoom()) {
+                return false;
+            } else {
+                out.text[out.length++] = char(staging[i]);
+            }
+        }
+    }
+    out.text[out.length] = '\0';
+    return true;
+}
+
 char* ReadBody(Stream* stream, uint32_t size, uint32_t charBytes, char* buffer, size_t capacity)
 {
     if (size % charBytes != 0) {
         ErrorRaise(0, kErrorRead);
         return nullptr;
     }
-    const bool own = buffer == nullptr;
-    const size_t longest = size / charBytes + 1;
-    if (own) {
-        capacity = longest < kFirstBlock ? longest : kFirstBlock;
-        buffer = static_cast<char*>(MemoryAllocate(capacity, kStringHint));
-        if (!buffer) {
-            ErrorRaise(0, ErrorCode(kErrorOutOfMemory, capacity));
+    TextBuffer out{buffer, capacity, 0, size / charBytes + 1, buffer == nullptr};
+    if (out.own) {
+        out.capacity = out.longest < kFirstBlock ? out.longest : kFirstBlock;
+        out.text = static_cast<char*>(MemoryAllocate(out.capacity, kStringHint));
+        if (!out.text) {
+            ErrorRaise(0, ErrorCode(kErrorOutOfMemory, out.capacity));
             return nullptr;
         }
     }
-    if (capacity == 0) {
+    if (out.capacity == 0) {
         ErrorRaise(0, kErrorNameTooLong);
         return nullptr;
     }
-    uint8_t staging[128];
-    const uint32_t pieceSize = charBytes == 1 ? 64 : 128;
-    size_t length = 0;
-    bool ended = false;
-    for (uint32_t left = size; left;) {
-        uint32_t piece = left < pieceSize ? left : pieceSize;
-        if (StreamRead(stream, staging, piece) != piece) {
-            ErrorRaise(0, kErrorRead);
-            goto fail;
+    if (!ReadCharacters(stream, size, charBytes, out)) {
+        if (out.own) {
+            MemoryFree(out.text);
         }
-        left -= piece;
-        for (uint32_t i = 0; i < piece && !ended; i += charBytes) {
-            if (staging[i] == 0) {
-                ended = true;
-                break;
-            }
-            if (length + 1 >= capacity) {
-                if (!own || capacity >= longest) {
-                    ErrorRaise(0, kErrorNameTooLong);
-                    goto fail;
-                }
-                size_t grown = capacity * 2 < longest ? capacity * 2 : longest;
-                auto* bigger =
-                    static_cast<char*>(MemoryReallocate(buffer, grown, kStringHint | kMemoryHintResizable));
-                if (!bigger) {
-                    ErrorRaise(0, ErrorCode(kErrorOutOfMemory, grown));
-                    goto fail;
-                }
-                buffer = bigger;
-                capacity = grown;
-            }
-            buffer[length++] = char(staging[i]);
-        }
+        return nullptr;
     }
-    buffer[length] = '\0';
-    return buffer;
-fail:
-    if (own) {
-        MemoryFree(buffer);
-    }
-    return nullptr;
+    return out.text;
 }
 
 } // namespace

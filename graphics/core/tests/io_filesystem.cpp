@@ -2,8 +2,11 @@
 // slots, prefix dispatch, modes, letter case and separators, asynchronous
 // completion and the error codes.
 
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
+#include <unistd.h>
 #include <vector>
 
 #include "graphics/core/tests/iotesting.h"
@@ -338,6 +341,60 @@ TEST_F(FileSystemTest, AsynchronousFileSystemMakesEveryFileAsynchronous)
     EXPECT_EQ(file->async, 1u);
     EXPECT_EQ(fs->wait(file, true), kFileSlotIdle);
     FileSystemManagerFClose(file);
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(FileSystemTest, DefaultFileSystemOnTheCurrentDirectory)
+{
+    FileSystemManagerClose();
+    FileSystemManagerOpen(-1);
+    ASSERT_TRUE(Win32FileSystemRegisterDefault());
+    FileSystem* fs = FileSystemManagerGetDefault();
+    ASSERT_NE(fs, nullptr);
+    EXPECT_STREQ(fs->name, "unc");
+    EXPECT_EQ(fs->slotCount, 20);
+    EXPECT_EQ(std::string(fs->deviceName), std::filesystem::current_path().string() + "/");
+    EXPECT_FALSE(Win32FileSystemRegisterDefault()) << "registered once";
+    std::string name = "io_default_" + std::to_string(::getpid()) + ".txt";
+    FileSlot* file = FileSystemManagerFOpen(name.c_str(), "wb");
+    ASSERT_NE(file, nullptr);
+    FileSystemManagerFClose(file);
+    EXPECT_TRUE(std::filesystem::exists(std::filesystem::current_path() / name));
+    std::filesystem::remove(std::filesystem::current_path() / name);
+}
+
+TEST_F(FileSystemTest, ThreadsNeverShareASlot)
+{
+    PutFile("shared.bin", "s");
+    constexpr int kThreads = 4;
+    std::atomic<int> clashes{0};
+    std::vector<std::thread> threads;
+    static std::atomic<FileSlot*> owners[kThreads];
+    for (int t = 0; t < kThreads; ++t) {
+        threads.emplace_back([t, &clashes] {
+            for (int i = 0; i < 200; ++i) {
+                FileSlot* file = FileSystemManagerFOpen("shared.bin", "rb");
+                if (!file) {
+                    continue;
+                }
+                owners[t] = file;
+                for (int other = 0; other < kThreads; ++other) {
+                    if (other != t && owners[other].load() == file) {
+                        ++clashes;
+                    }
+                }
+                owners[t] = nullptr;
+                FileSystemManagerFClose(file);
+            }
+        });
+    }
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    EXPECT_EQ(clashes.load(), 0);
 }
 
 } // namespace

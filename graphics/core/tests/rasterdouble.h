@@ -3,7 +3,9 @@
 // points that keep every raster's pixels (all mip levels) in memory, lock
 // levels and sub-rasters, fit image sizes like a device with a largest
 // texture side and power-of-two sizes, convert between images and rasters,
-// and keep the rendering context. Pixels of 32-bit rasters are stored as RGBA
+// keep the rendering context, regenerate mip levels after level 0 was
+// written (as a device that cannot make them itself), and write and read
+// native texture bodies for texture dictionaries. Pixels of 32-bit rasters are stored as RGBA
 // bytes; 8-bit palettised rasters hold indices and a 256-entry palette.
 // RasterDoubleStart() brings the engine up on the spine's device double and
 // installs these entry points over its recording ones.
@@ -13,11 +15,14 @@
 #include <map>
 #include <vector>
 
+#include "graphics/core/chunk.h"
 #include "graphics/core/engine.h"
 #include "graphics/core/error.h"
 #include "graphics/core/image.h"
 #include "graphics/core/raster.h"
+#include "graphics/core/stream.h"
 #include "graphics/core/tests/enginetesting.h"
+#include "graphics/core/texture.h"
 
 struct RasterDoubleBody
 {
@@ -36,6 +41,7 @@ struct RasterDoubleState
     int32_t forcedWidth = 0;   ///< non-zero: the size the format query answers
     int32_t forcedHeight = 0;
     uint16_t deviceId = 2;         ///< answer to device request 22
+    int32_t generatedMipmaps = 0;  ///< times unlocking level 0 regenerated the levels
     Raster* context = nullptr;     ///< the device's current context
     std::vector<Raster*> contexts; ///< every context set, in order
     std::map<const Raster*, RasterDoubleBody> bodies;
@@ -164,7 +170,14 @@ inline int32_t Unlock(void*, void* inOut, int32_t)
     raster->width = raster->originalWidth;
     raster->height = raster->originalHeight;
     raster->privateFlags &= static_cast<uint8_t>(~(kRasterPrivateLockedRead | kRasterPrivateLockedWrite));
+    const bool regenerate = body.lockedLevel == 0 && body.lockedForWrite &&
+                            (raster->format & (kRasterFormatAutoMipmap >> 8)) && body.levels.size() > 1;
     body.lockedLevel = -1;
+    if (regenerate) {
+        // Like a device that cannot make the levels itself.
+        ++RasterDoubleGet().generatedMipmaps;
+        return TextureGenerateMipmaps(Top(raster), nullptr);
+    }
     return 1;
 }
 
@@ -364,6 +377,90 @@ inline int32_t ImageFromRaster(void* out, void* inOut, int32_t)
     return 1;
 }
 
+// Native texture bodies of the double: a struct chunk {width, height, level
+// count, sampling word, name[32], mask[32]} followed by every level's RGBA
+// bytes, for 32-bit textures only.
+inline uint32_t NativeBodySize(const Raster* raster)
+{
+    uint32_t size = kChunkHeaderSize + 16 + 64;
+    for (const auto& level : RasterDoubleGet().bodies[raster].levels) {
+        size += static_cast<uint32_t>(level.size());
+    }
+    return size;
+}
+
+inline int32_t NativeSize(void* out, void* inOut, int32_t)
+{
+    const auto* texture = static_cast<const Texture*>(inOut);
+    if (!texture->raster || texture->raster->depth != 32) {
+        return 0;
+    }
+    *static_cast<int32_t*>(out) = static_cast<int32_t>(NativeBodySize(texture->raster));
+    return 1;
+}
+
+inline int32_t NativeWrite(void* out, void* inOut, int32_t)
+{
+    auto* stream = static_cast<Stream*>(out);
+    const auto* texture = static_cast<const Texture*>(inOut);
+    const Raster* raster = texture->raster;
+    const RasterDoubleBody& body = RasterDoubleGet().bodies[raster];
+    const uint32_t fields[4] = {static_cast<uint32_t>(raster->width), static_cast<uint32_t>(raster->height),
+                                static_cast<uint32_t>(body.levels.size()), texture->filterAddressing};
+    if (!ChunkHeaderWriteCurrent(stream, kChunkStruct, NativeBodySize(raster) - kChunkHeaderSize) ||
+        !StreamWriteInt32(stream, reinterpret_cast<const int32_t*>(fields), sizeof(fields)) ||
+        !StreamWrite(stream, texture->name, 32) || !StreamWrite(stream, texture->mask, 32)) {
+        return 0;
+    }
+    for (const auto& level : body.levels) {
+        if (!StreamWrite(stream, level.data(), level.size())) {
+            return 0;
+        }
+    }
+    return 1;
+}
+
+inline int32_t NativeRead(void* out, void* inOut, int32_t)
+{
+    auto* stream = static_cast<Stream*>(out);
+    uint32_t size = 0;
+    uint32_t fields[4];
+    char names[64];
+    if (!StreamFindChunk(stream, kChunkStruct, &size, nullptr) ||
+        !StreamReadInt32(stream, reinterpret_cast<int32_t*>(fields), sizeof(fields)) ||
+        StreamRead(stream, names, sizeof(names)) != sizeof(names)) {
+        return 0;
+    }
+    const int32_t width = static_cast<int32_t>(fields[0]);
+    const int32_t height = static_cast<int32_t>(fields[1]);
+    const int32_t maxSide = RasterDoubleGet().maxSide;
+    if (width < 1 || height < 1 || width > maxSide || height > maxSide ||
+        (fields[2] != 1 && fields[2] != static_cast<uint32_t>(LevelCount(width, height)))) {
+        return 0;
+    }
+    const uint32_t flags = kRasterTypeTexture | kRasterFormat8888 | (fields[2] > 1 ? kRasterFormatMipmap : 0);
+    Raster* raster = RasterCreate(width, height, 32, flags);
+    if (!raster) {
+        return 0;
+    }
+    RasterDoubleBody& body = RasterDoubleGet().bodies[raster];
+    bool ok = NativeBodySize(raster) == size + kChunkHeaderSize;
+    for (auto& level : body.levels) {
+        ok = ok && StreamRead(stream, level.data(), level.size()) == level.size();
+    }
+    Texture* texture = ok ? TextureCreate(raster) : nullptr;
+    if (!texture) {
+        RasterDestroy(raster);
+        return 0;
+    }
+    names[31] = names[63] = '\0';
+    TextureSetName(texture, names);
+    TextureSetMaskName(texture, names + 32);
+    texture->filterAddressing = fields[3];
+    *static_cast<Texture**>(inOut) = texture;
+    return 1;
+}
+
 inline int32_t Succeed(void*, void*, int32_t)
 {
     return 1;
@@ -406,6 +503,9 @@ inline void RasterDoubleInstall()
     f[kDeviceFnRasterRenderFast] = Succeed;
     f[kDeviceFnRasterRenderScaled] = Succeed;
     f[kDeviceFnRasterShowRaster] = Succeed;
+    f[kDeviceFnNativeTextureSize] = NativeSize;
+    f[kDeviceFnNativeTextureWrite] = NativeWrite;
+    f[kDeviceFnNativeTextureRead] = NativeRead;
     RasterDoubleGet().spineHandler = EngineGetInstance()->device.systemHandler;
     EngineGetInstance()->device.systemHandler = Handler;
 }
