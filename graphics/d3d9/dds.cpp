@@ -186,35 +186,6 @@ uint32_t DdsFormatOf(const DdsHeader* h)
     }
 }
 
-size_t DdsRowBytes(uint32_t format, uint32_t width)
-{
-    const size_t w = width ? width : 1;
-    if (DxtIsFormat(format)) {
-        return (w + 3) / 4 * DxtBlockBytes(format);
-    }
-    return w * (D3D9FormatDescribe(format).depth / 8);
-}
-
-uint32_t DdsRowCount(uint32_t format, uint32_t height)
-{
-    const uint32_t h = height ? height : 1;
-    return DxtIsFormat(format) ? (h + 3) / 4 : h;
-}
-
-size_t DdsLevelBytes(uint32_t format, uint32_t width, uint32_t height)
-{
-    const size_t rowBytes = DdsRowBytes(format, width);
-    const size_t rows = DdsRowCount(format, height);
-    // Saturates, so that a header with absurd sizes asks for more than any file holds.
-    return rowBytes > SIZE_MAX / rows ? SIZE_MAX : rowBytes * rows;
-}
-
-uint32_t DdsLevelDimension(uint32_t size, uint32_t level)
-{
-    const uint32_t shifted = level < 32 ? size >> level : 0;
-    return shifted ? shifted : 1;
-}
-
 bool DdsDecodeLevel(uint32_t format, uint32_t width, uint32_t height, const uint8_t* level,
                     const uint8_t* palette, uint8_t* rgba, size_t stride, bool* transparent)
 {
@@ -244,7 +215,7 @@ bool DdsDecodeLevel(uint32_t format, uint32_t width, uint32_t height, const uint
     if (!D3D9FormatCanDecode(format)) {
         return false;
     }
-    const size_t rowBytes = DdsRowBytes(format, width);
+    const size_t rowBytes = D3D9FormatRowBytes(format, width);
     for (uint32_t y = 0; y < height; ++y) {
         D3D9DecodePixels(format, level + y * rowBytes, rgba + y * stride, width);
     }
@@ -257,7 +228,7 @@ bool DdsLocateLevel0(const uint8_t* data, size_t size, DdsLevel0* out)
         return false;
     }
     out->format = DdsFormatOf(&out->header);
-    out->bytes = DdsLevelBytes(out->format, out->header.width, out->header.height);
+    out->bytes = D3D9FormatLevelBytes(out->format, out->header.width, out->header.height);
     if (out->format == 0 || out->bytes == 0) {
         return false;
     }

@@ -9,6 +9,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "graphics/d3d9/pixelformat.h"
+
 constexpr uint32_t kDdsMagic = 0x20534444; ///< "DDS "
 constexpr size_t kDdsHeaderBytes = 128;    ///< magic + 124-byte header
 constexpr size_t kDdsPaletteBytes = 1024;  ///< 256 entries red, green, blue, flags
@@ -71,18 +73,8 @@ uint32_t DdsLevelCount(const DdsHeader* header);
 /// (D3DFMT_P8 for 8 bits with all masks 0); 0 for a layout that has none.
 /// Cube maps allow only the layouts a cube texture can hold.
 uint32_t DdsFormatOf(const DdsHeader* header);
-/// Bytes of one stored row of a w-texel level (of 4 x 4 blocks for DXT) and
-/// the number of stored rows of an h-texel level; 0 for a format without a
-/// known layout. Sizes of 0 count as 1.
-size_t DdsRowBytes(uint32_t format, uint32_t width);
-uint32_t DdsRowCount(uint32_t format, uint32_t height);
-/// Bytes of a stored level: DdsRowBytes x DdsRowCount (SIZE_MAX when that
-/// does not fit in a size_t).
-size_t DdsLevelBytes(uint32_t format, uint32_t width, uint32_t height);
-/// Size of level n of a chain (each at least 1).
-uint32_t DdsLevelDimension(uint32_t size, uint32_t level);
 
-/// Decodes a whole level of `format` (DdsLevelBytes bytes at `level`) into
+/// Decodes a whole level of `format` (D3D9FormatLevelBytes bytes at `level`) into
 /// RGBA rows `stride` bytes apart. `palette` (1,024 bytes) for D3DFMT_P8.
 /// False for a format that cannot be decoded. `transparent` (may be null)
 /// is set when a "DXT1" texel came out transparent.
@@ -95,7 +87,7 @@ struct DdsLevel0
     DdsHeader header;
     uint32_t format;        ///< DdsFormatOf
     const uint8_t* palette; ///< the 1,024-byte palette of D3DFMT_P8, else null
-    const uint8_t* pixels;  ///< DdsLevelBytes(format, width, height) bytes
+    const uint8_t* pixels;  ///< D3D9FormatLevelBytes(format, width, height) bytes
     size_t bytes;
 };
 /// Finds level 0 of a file in memory. False for a bad header, a zero width or

@@ -5,10 +5,12 @@
 #include "graphics/d3d9/pixelformat.h"
 
 #include <array>
+#include <cstdint>
 #include <cstring>
 
 #include "graphics/core/error.h"
 #include "graphics/core/raster.h"
+#include "graphics/d3d9/dxt.h"
 #include "platform/d3d9/d3d9types.h"
 
 namespace {
@@ -410,4 +412,33 @@ bool D3D9EncodePixels(uint32_t d3dFormat, const uint8_t* rgba, uint8_t* destinat
         EncodeOne(d3dFormat, rgba + size_t(i) * 4, destination + size_t(i) * bytes);
     }
     return true;
+}
+
+size_t D3D9FormatRowBytes(uint32_t format, uint32_t width)
+{
+    const size_t w = width ? width : 1;
+    if (DxtIsFormat(format)) {
+        return (w + 3) / 4 * DxtBlockBytes(format);
+    }
+    return w * (D3D9FormatDescribe(format).depth / 8);
+}
+
+uint32_t D3D9FormatRowCount(uint32_t format, uint32_t height)
+{
+    const uint32_t h = height ? height : 1;
+    return DxtIsFormat(format) ? (h + 3) / 4 : h;
+}
+
+size_t D3D9FormatLevelBytes(uint32_t format, uint32_t width, uint32_t height)
+{
+    const size_t rowBytes = D3D9FormatRowBytes(format, width);
+    const size_t rows = D3D9FormatRowCount(format, height);
+    // Saturates, so that a header with absurd sizes asks for more than any file holds.
+    return rowBytes > SIZE_MAX / rows ? SIZE_MAX : rowBytes * rows;
+}
+
+uint32_t D3D9LevelDimension(uint32_t size, uint32_t level)
+{
+    const uint32_t shifted = level < 32 ? size >> level : 0;
+    return shifted ? shifted : 1;
 }

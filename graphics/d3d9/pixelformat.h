@@ -60,3 +60,14 @@ bool D3D9DecodePixels(uint32_t d3dFormat, const uint8_t* source, uint8_t* rgba, 
 bool D3D9EncodePixels(uint32_t d3dFormat, const uint8_t* rgba, uint8_t* destination, uint32_t count);
 /// Luminance of a colour as the 8-bit formats store it: (30 r + 59 g + 11 b) / 100.
 uint8_t D3D9Luminance(const uint8_t* rgba);
+
+/// Bytes of one stored row of a w-texel level (a row of 4 x 4 blocks for the
+/// DXT formats) and the number of stored rows of an h-texel level (ceil(h / 4)
+/// block rows for DXT); tight, without padding. 0 bytes for a format without
+/// a known layout. Sizes of 0 count as 1.
+size_t D3D9FormatRowBytes(uint32_t d3dFormat, uint32_t width);
+uint32_t D3D9FormatRowCount(uint32_t d3dFormat, uint32_t height);
+/// Bytes of a stored level: row bytes x rows (SIZE_MAX when that does not fit).
+size_t D3D9FormatLevelBytes(uint32_t d3dFormat, uint32_t width, uint32_t height);
+/// Size of mip level n of a side of `size` texels (at least 1).
+uint32_t D3D9LevelDimension(uint32_t size, uint32_t level);

@@ -82,8 +82,8 @@ TEST(DdsHeader, LevelCountsAreBoundedByTheChain)
     h.width = 5;
     h.height = 3;
     EXPECT_EQ(DdsLevelCount(&h), 3u);
-    EXPECT_EQ(DdsLevelDimension(5, 2), 1u);
-    EXPECT_EQ(DdsLevelDimension(64, 40), 1u);
+    EXPECT_EQ(D3D9LevelDimension(5, 2), 1u);
+    EXPECT_EQ(D3D9LevelDimension(64, 40), 1u);
 }
 
 TEST(DdsHeader, FormatsOfPixelLayouts)
@@ -126,15 +126,15 @@ TEST(DdsHeader, FormatsOfPixelLayouts)
 
 TEST(DdsHeader, StoredLayouts)
 {
-    EXPECT_EQ(DdsLevelBytes(kFourCCDXT1, 3, 5), 16u);
-    EXPECT_EQ(DdsLevelBytes(kFourCCDXT5, 1, 1), 16u);
-    EXPECT_EQ(DdsRowBytes(kFourCCDXT3, 9), 48u);
-    EXPECT_EQ(DdsRowCount(kFourCCDXT3, 9), 3u);
-    EXPECT_EQ(DdsLevelBytes(D3DFMT_R8G8B8, 3, 2), 18u);
-    EXPECT_EQ(DdsLevelBytes(D3DFMT_A16B16G16R16, 2, 2), 32u);
-    EXPECT_EQ(DdsLevelBytes(D3DFMT_P8, 5, 3), 15u);
-    EXPECT_EQ(DdsLevelBytes(0x32595559u, 4, 4), 0u);
-    EXPECT_EQ(DdsLevelBytes(D3DFMT_A8R8G8B8, 0xFFFFFFFFu, 0xFFFFFFFFu), SIZE_MAX);
+    EXPECT_EQ(D3D9FormatLevelBytes(kFourCCDXT1, 3, 5), 16u);
+    EXPECT_EQ(D3D9FormatLevelBytes(kFourCCDXT5, 1, 1), 16u);
+    EXPECT_EQ(D3D9FormatRowBytes(kFourCCDXT3, 9), 48u);
+    EXPECT_EQ(D3D9FormatRowCount(kFourCCDXT3, 9), 3u);
+    EXPECT_EQ(D3D9FormatLevelBytes(D3DFMT_R8G8B8, 3, 2), 18u);
+    EXPECT_EQ(D3D9FormatLevelBytes(D3DFMT_A16B16G16R16, 2, 2), 32u);
+    EXPECT_EQ(D3D9FormatLevelBytes(D3DFMT_P8, 5, 3), 15u);
+    EXPECT_EQ(D3D9FormatLevelBytes(0x32595559u, 4, 4), 0u);
+    EXPECT_EQ(D3D9FormatLevelBytes(D3DFMT_A8R8G8B8, 0xFFFFFFFFu, 0xFFFFFFFFu), SIZE_MAX);
 }
 
 TEST(DdsHeader, LevelZeroOfOddDxtFile)
