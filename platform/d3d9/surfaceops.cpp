@@ -126,7 +126,9 @@ HRESULT Device::StretchRect(IDirect3DSurface9* srcSurface, const RECT* srcRect, 
         dst->Touch();
         return D3D_OK;
     }
-    if (!dst->info.decodable || dst->info.block || !(dst->usage & D3DUSAGE_RENDERTARGET))
+    // Any default-pool colour surface can be the destination: render targets,
+    // offscreen plain surfaces and levels of default-pool textures.
+    if (!dst->info.decodable || dst->info.block)
         return D3DERR_INVALIDCALL;
     const uint32_t* in = src->Argb(nullptr, 0);
     const UINT sw = UINT(sr.right - sr.left), sh = UINT(sr.bottom - sr.top);
