@@ -108,6 +108,12 @@ int32_t TexturedQuad(Raster* source, const RasterRect& rect, bool scaled, bool b
     if (!intoTexture) {
         D3D9SetRenderTarget(0, s.defaultRenderTarget);
     }
+    // The quad is drawn without depth; whatever depth-stencil was bound comes
+    // back afterwards, so that drawing after it in the same update keeps its depth.
+    const uintptr_t savedDepth = D3D9GetBindingCache()->depthStencil;
+    IDirect3DSurface9* depthAfter = savedDepth == kD3D9CacheUnset
+                                        ? s.defaultDepthStencil
+                                        : reinterpret_cast<IDirect3DSurface9*>(savedDepth);
     D3D9SetDepthStencilSurface(nullptr);
     const D3DVIEWPORT9 viewport = {DWORD(gContext->xOffset),
                                    DWORD(gContext->yOffset),
@@ -140,9 +146,11 @@ int32_t TexturedQuad(Raster* source, const RasterRect& rect, bool scaled, bool b
         for (int i = 0; i < 8; ++i) {
             D3D9RenderStateGet(kSaved[i], &saved[i]);
         }
-        uint32_t zEnable = 0, cullMode = 0;
+        uint32_t zEnable = 0, cullMode = 0, blending = 0, alphaTest = 0;
         D3D9GetRenderState(D3DRS_ZENABLE, &zEnable);
         D3D9GetRenderState(D3DRS_CULLMODE, &cullMode);
+        D3D9GetRenderState(D3DRS_ALPHABLENDENABLE, &blending);
+        D3D9GetRenderState(D3DRS_ALPHATESTENABLE, &alphaTest);
 
         D3D9SetStageRaster(source, 0);
         if (blend && D3D9RasterHasAlpha(top)) {
@@ -151,6 +159,10 @@ int32_t TexturedQuad(Raster* source, const RasterRect& rect, bool scaled, bool b
             D3D9SetDestBlend(D3DBLEND_INVSRCALPHA);
         } else {
             D3D9SetVertexAlphaEnable(0);
+            // A source with alpha turns blending on with its binding: the
+            // unblended entry draws it opaque all the same.
+            D3D9SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+            D3D9SetRenderState(D3DRS_ALPHATESTENABLE, 0);
         }
         D3D9RenderStateSet(kRenderStateFogEnable, nullptr);
         D3D9RenderStateSet(kRenderStateTextureFilter, reinterpret_cast<void*>(uintptr_t(scaled ? 2 : 1)));
@@ -169,8 +181,11 @@ int32_t TexturedQuad(Raster* source, const RasterRect& rect, bool scaled, bool b
         D3D9RenderStateSet(kRenderStateTextureAddressV, reinterpret_cast<void*>(saved[6]));
         D3D9SetRenderState(D3DRS_ZENABLE, zEnable);
         D3D9SetRenderState(D3DRS_CULLMODE, cullMode);
+        D3D9SetRenderState(D3DRS_ALPHABLENDENABLE, blending);
+        D3D9SetRenderState(D3DRS_ALPHATESTENABLE, alphaTest);
     }
     if (cameraContext) {
+        D3D9SetDepthStencilSurface(depthAfter);
         return result;
     }
     if (!intoTexture && gContext->type == kRasterTypeCameraTexture) {
@@ -185,8 +200,8 @@ int32_t TexturedQuad(Raster* source, const RasterRect& rect, bool scaled, bool b
     } else {
         D3D9SetRenderTarget(0, s.defaultRenderTarget);
     }
-    // The quad ran without depth: the automatic depth-stencil comes back at once.
-    D3D9SetDepthStencilSurface(s.defaultDepthStencil);
+    // After the copy through the back buffer the depth-stencil comes back at once.
+    D3D9SetDepthStencilSurface(depthAfter);
     return result;
 }
 

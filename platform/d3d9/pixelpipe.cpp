@@ -93,7 +93,8 @@ inline uint8_t StencilOp(DWORD op, uint8_t s, uint8_t ref)
 
 inline float Clamp01(float v)
 {
-    return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
+    // NaN goes to 0, so that later conversions to integers stay defined.
+    return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
 }
 
 inline uint32_t ToByte(float v)
@@ -842,7 +843,7 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
             float u = (u0 + pu.dx * float(i)) * w[i];
             float v = (v0 + pv.dx * float(i)) * w[i];
             // Wrap: keep the fixed-point coordinates in range (masks wrap them).
-            constexpr float lo = Wrap ? -4096.0f : 0.0f, hi = Wrap ? 4096.0f : 1.0f;
+            constexpr float lo = Wrap ? -1024.0f : 0.0f, hi = Wrap ? 1024.0f : 1.0f;
             u = std::min(std::max(u, lo), hi);
             v = std::min(std::max(v, lo), hi);
             iu[i] = int(u * fw - bias);

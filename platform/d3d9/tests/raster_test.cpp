@@ -2,6 +2,8 @@
 // near-plane clipping and texture transforms.
 #include <gtest/gtest.h>
 
+#include <limits>
+
 #include "testdevice.h"
 
 using namespace d3d9test;
@@ -127,4 +129,35 @@ TEST(Raster, TextureTransformMovesCoordinates)
     d->SetFVF(D3DFVF_XYZ | D3DFVF_TEX1);
     d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V));
     EXPECT_EQ(t.Pixel(1, 1), 0xFF00FF00u) << "u + 0.5 lands on the second texel";
+}
+
+TEST(Raster, HostileInputFailsOrDrawsNothingHarmful)
+{
+    TestDevice t(16, 16);
+    IDirect3DDevice9* d = t.device;
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    TVertex bad[6] = {{nan, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0},    {1e30f, 5, 0.5f, 1, 0xFFFFFFFF, nan, inf},
+                      {3, -1e30f, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {1, 1, 0.5f, 0, 0xFFFFFFFF, 0, 0},
+                      {9, 1, 0.5f, inf, 0xFFFFFFFF, 0, 0},    {1, 9, 0.5f, 1, 0xFFFFFFFF, inf, nan}};
+    d->SetFVF(kTVertexFvf);
+    EXPECT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, bad, sizeof(TVertex)), D3D_OK);
+    // Indices outside the declared vertex range are skipped, not read.
+    const uint16_t indices[6] = {0, 1, 2, 0, 2, 60000};
+    TVertex good[3] = {{0, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                       {16, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                       {0, 16, 0.5f, 1, 0xFFFFFFFF, 0, 0}};
+    EXPECT_EQ(d->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 2, indices, D3DFMT_INDEX16, good,
+                                        sizeof(TVertex)),
+              D3D_OK);
+    EXPECT_EQ(t.Pixel(2, 2), 0xFFFFFFFFu);
+    // A vertex buffer too small for the requested range, and no stream at all.
+    IDirect3DVertexBuffer9* vb = nullptr;
+    d->CreateVertexBuffer(3 * sizeof(TVertex), 0, 0, D3DPOOL_MANAGED, &vb, nullptr);
+    d->SetStreamSource(0, vb, 0, sizeof(TVertex));
+    EXPECT_EQ(d->DrawPrimitive(D3DPT_TRIANGLELIST, 1, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(d->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
+    d->SetStreamSource(0, nullptr, 0, 0);
+    vb->Release();
+    EXPECT_EQ(d->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(d->DrawPrimitive(D3DPRIMITIVETYPE(9), 0, 1), D3DERR_INVALIDCALL);
 }
