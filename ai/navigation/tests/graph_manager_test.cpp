@@ -230,6 +230,9 @@ TEST_F(GraphManagerTest, PointMapperBuildsWritesAndReadsItsTables)
     ASSERT_TRUE(mapper->GetContainerIndex("DenseGraph", dense16));
     ASSERT_TRUE(mapper->GetContainerIndex("MoveGraph", move16));
     EXPECT_FALSE(mapper->GetContainerIndex("CGraphWrapper", move16));
+    uint16_t byGraph = 0;
+    ASSERT_TRUE(mapper->GetGraphIndex(CGraphManager::FindInCurrentWorld()->GetGraph("MoveGraph"), byGraph));
+    EXPECT_EQ(byGraph, move16);
     uint16_t out = 0;
     // Dense node (2, 2) at (2, 0, 2) lies on coarse node (1, 1) = index 4.
     ASSERT_TRUE(mapper->MapPoint(dense16, 12, move16, out));
