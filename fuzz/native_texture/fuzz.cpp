@@ -1,21 +1,26 @@
-// Native texture chunk bodies: the record, the palette and every level read
-// into buffers shaped like locked levels, on arbitrary bytes.
+// Native texture chunk bodies on arbitrary bytes: the record layer into
+// buffers shaped like locked levels, then the driver's reader, which makes
+// rasters and textures on the software device.
 #include <vector>
 
-#include "graphics/core/tests/fuzzengine.h"
+#include "graphics/core/error.h"
+#include "graphics/core/stream.h"
+#include "graphics/core/texture.h"
 #include "graphics/d3d9/nativetexture.h"
+#include "graphics/d3d9/nativetextureio.h"
 #include "graphics/d3d9/pixelformat.h"
+#include "graphics/d3d9/tests/fuzzdriver.h"
 
 namespace {
 
-void ReadBody(Stream* stream)
+void ReadRecords(Stream* stream)
 {
     NativeTextureRecord record{};
     if (!NativeTextureRecordRead(stream, &record)) {
         return;
     }
     // A body whose levels need more bytes than remain is refused before any
-    // level storage is made, as a reader making device textures must.
+    // level storage is made, as the driver's reader does.
     const uint32_t size = NativeTextureBodySize(&record);
     if (size == 0 || int64_t(size) - int64_t(kNativeTextureFixedBytes) > StreamGetRemaining(stream)) {
         return;
@@ -38,16 +43,30 @@ void ReadBody(Stream* stream)
     }
 }
 
+template <typename Read> void OnStream(const uint8_t* data, size_t size, Read read)
+{
+    StreamMemory memory = {const_cast<uint8_t*>(data), size};
+    if (Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory)) {
+        read(stream);
+        StreamClose(stream, nullptr);
+    }
+    ErrorRecord error;
+    ErrorGet(&error);
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (!FuzzEngineStart()) {
+    if (!FuzzDriverStart()) {
         return 0;
     }
-    if (Stream* stream = FuzzStreamOpen(data, size)) {
-        ReadBody(stream);
-        FuzzStreamClose(stream);
-    }
+    OnStream(data, size, ReadRecords);
+    OnStream(data, size, [](Stream* stream) {
+        Texture* texture = nullptr;
+        if (D3D9NativeTextureRead(stream, &texture, 0) && texture) {
+            TextureDestroy(texture);
+        }
+    });
     return 0;
 }

@@ -600,11 +600,6 @@ int32_t D3D9TextureSetRaster(void* texture, void* raster, int32_t)
     return 1;
 }
 
-int32_t D3D9TextureHasAlpha(const Texture* texture)
-{
-    return texture->raster ? D3D9RasterGetExtension(D3D9RasterGetTop(texture->raster))->hasAlpha : 0;
-}
-
 void D3D9RasterClearAlpha(Raster* raster)
 {
     D3D9RasterGetExtension(raster)->hasAlpha = 0;

@@ -13,23 +13,18 @@
 #include "graphics/d3d9/rasterext.h"
 
 struct Raster;
-struct Texture;
 
 /// Entry points: palette lock (out palette, raster, mode) and unlock (-, raster, -);
 /// mip-level count (out int32 count, raster, -); sub-raster (sub-raster, parent, -);
-/// texture set raster (texture, raster, -). 1, or 0 recording the error.
+/// (D3D9TextureSetRaster is in rasterext.h.) 1, or 0 recording the error.
 int32_t D3D9RasterLockPalette(void* out, void* raster, int32_t mode);
 int32_t D3D9RasterUnlockPalette(void* out, void* raster, int32_t number);
 int32_t D3D9RasterGetMipLevels(void* out, void* raster, int32_t number);
 int32_t D3D9RasterSubRaster(void* subRaster, void* parent, int32_t number);
-int32_t D3D9TextureSetRaster(void* texture, void* raster, int32_t number);
 /// Puts every raster, texture and pixel-conversion entry point of native
 /// rasters into a slot array indexed by DeviceFunctionIndex (`count` slots).
 void D3D9NativeRasterEntryPoints(DeviceFunction* slots, int32_t count);
 
-/// 1 when the texture's raster carries alpha (D3D9RasterHasAlpha of
-/// d3d9renderstate.h for a raster); 0 for a texture without raster.
-int32_t D3D9TextureHasAlpha(const Texture* texture);
 void D3D9RasterClearAlpha(Raster* raster);
 /// The cube nibble: non-zero for a cube texture.
 int32_t D3D9RasterIsCubeTexture(const Raster* raster);

@@ -2,14 +2,19 @@
 // into rasters, on the software device.
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <vector>
 
 #include "graphics/core/chunk.h"
 #include "graphics/core/error.h"
+#include "graphics/core/filesystem.h"
+#include "graphics/core/image.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/stream.h"
 #include "graphics/core/texture.h"
+#include "graphics/core/win32filesystem.h"
 #include "graphics/d3d9/d3d9renderstate.h"
 #include "graphics/d3d9/dds.h"
 #include "graphics/d3d9/ddsread.h"
@@ -347,6 +352,32 @@ TEST_F(NativeTextureRead, LyingDdsFilesAreRefused)
     for (const Case& c : cases) {
         EXPECT_EQ(ReadDds(c.file), nullptr) << "decoded: " << c.what;
     }
+}
+
+TEST_F(NativeTextureRead, TextureFoundAlongTheImagePath)
+{
+    StartOn(true);
+    const std::filesystem::path root = std::filesystem::path(OLAI_TEST_OUTPUT_DIR) / "ddsfiles";
+    std::filesystem::remove_all(root);
+    std::filesystem::create_directories(root / "second");
+    const Bytes file = DdsFile(kFourCCDXT3, 8, 8, 0, 1);
+    {
+        std::ofstream out(root / "second" / "rock.dds", std::ios::binary);
+        out.write(reinterpret_cast<const char*>(file.data()), std::streamsize(file.size()));
+    }
+    ASSERT_TRUE(FileSystemManagerOpen(0));
+    FileSystem* files = Win32FileSystemCreate(20, (root.string() + "/").c_str(), "dds");
+    ASSERT_NE(files, nullptr);
+    ASSERT_TRUE(FileSystemManagerRegister(files));
+    FileSystemManagerSetDefault(files);
+    ASSERT_NE(ImageSetPath("first/;second/"), nullptr);
+    Texture* texture = D3D9TextureReadDDS("rock");
+    ASSERT_NE(texture, nullptr);
+    EXPECT_STREQ(texture->name, "rock");
+    EXPECT_TRUE(Levels(texture->raster, true));
+    TextureDestroy(texture);
+    EXPECT_EQ(D3D9TextureReadDDS("missing"), nullptr);
+    FileSystemManagerClose();
 }
 
 } // namespace
