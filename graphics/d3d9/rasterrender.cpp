@@ -207,8 +207,9 @@ int32_t TexturedQuad(Raster* source, const RasterRect& rect, bool scaled, bool b
 
 int32_t Render(Raster* source, const RasterRect& rect, bool scaled, bool blend)
 {
-    if (!gContext || !source || !D3D9State().device) {
-        return 0;
+    // The raster module's blank bottom context has no pixels and no device body.
+    if (!gContext || !source || !D3D9State().device || gContext->width <= 0 || gContext->height <= 0) {
+        return RefuseCombination();
     }
     const uint8_t sourceType = D3D9RasterGetTop(source)->type;
     switch (gContext->type) {
@@ -284,7 +285,7 @@ int32_t D3D9RasterClearRect(void*, void* rectangle, int32_t pixel)
 {
     D3D9DriverState& s = D3D9State();
     const RasterRect& rect = *static_cast<const RasterRect*>(rectangle);
-    if (!gContext || !s.device) {
+    if (!gContext || !s.device || gContext->width <= 0 || gContext->height <= 0) {
         return 0;
     }
     Raster* top = D3D9RasterGetTop(gContext);

@@ -220,3 +220,31 @@ TEST_F(Immediate, RastersDrawIntoTheCameraBlendedOrNot)
     RasterPopContext();
     RasterDestroy(texture);
 }
+
+TEST_F(Immediate, ClearsFillTextureContextsAndTheCamera)
+{
+    Raster* texture = RasterCreate(8, 8, 32, kRasterTypeTexture | kRasterFormat888);
+    ASSERT_NE(texture, nullptr);
+    ASSERT_NE(RasterPushContext(texture), nullptr);
+    ASSERT_TRUE(RasterClear(0xFF112233));
+    const RasterRect rect = {2, 2, 3, 3};
+    ASSERT_TRUE(RasterClearRect(&rect, 0xFF00FF00));
+    RasterPopContext();
+    uint8_t* pixels = RasterLock(texture, 0, kRasterLockRead);
+    ASSERT_NE(pixels, nullptr);
+    auto texel = [&](int x, int y) { return reinterpret_cast<uint32_t*>(pixels + y * texture->stride)[x]; };
+    EXPECT_EQ(texel(0, 0), 0xFF112233u);
+    EXPECT_EQ(texel(3, 3), 0xFF00FF00u);
+    EXPECT_EQ(texel(5, 5), 0xFF112233u);
+    RasterUnlock(texture);
+
+    ASSERT_NE(RasterPushContext(camera_->frameBuffer), nullptr);
+    const RasterRect corner = {0, 0, 4, 4};
+    ASSERT_TRUE(RasterClearRect(&corner, 0xFF0000FF));
+    RasterPopContext();
+    EXPECT_EQ(Pixel(1, 1), 0x0000FFu);
+    EXPECT_EQ(Pixel(6, 6), 0u);
+    // The blank bottom context has nothing to draw into.
+    EXPECT_EQ(RasterRender(texture, 0, 0), nullptr);
+    RasterDestroy(texture);
+}
