@@ -767,19 +767,29 @@ void ShadeSpanGouraud(const PixelState& ps, const SpanPlanes& pl, int y, int xa,
         if (!ps.fastDepth(pl.z, fx, fy, n, depth ? depth + x : nullptr, live))
             continue;
         ChunkW(pl, fx, fy, n, w);
-        float c[4][kChunk];
+        // Colours to packed words in loops the compiler vectorises: vertex
+        // colours lie in [0, 1], so an integer clamp catches rounding.
+        uint32_t packed[kChunk];
+        std::fill(packed, packed + n, ps.fastAlphaOne ? 0xFF000000u : 0u);
         for (int k = 0; k < 4; ++k) {
+            if (k == 3 && ps.fastAlphaOne)
+                break;
             const Plane& p = pc[k];
-            float v = p.At(fx, fy);
-            for (int i = 0; i < n; ++i)
-                c[k][i] = (v + p.dx * float(i)) * w[i];
+            const float v = p.At(fx, fy);
+            const int shift = k == 3 ? 24 : 16 - 8 * k;
+            for (int i = 0; i < n; ++i) {
+                int b = int((v + p.dx * float(i)) * w[i] * 255.0f + 0.5f);
+                packed[i] |= uint32_t(std::min(std::max(b, 0), 255)) << shift;
+            }
         }
-        for (int i = 0; i < n; ++i) {
-            if (!live[i])
-                continue;
-            uint32_t a = ps.fastAlphaOne ? 255u : ToByte(c[3][i]);
-            uint32_t value = a << 24 | ToByte(c[0][i]) << 16 | ToByte(c[1][i]) << 8 | ToByte(c[2][i]);
-            row[x + i] = ps.fastBlend ? BlendSourceAlpha(row[x + i], value) : value;
+        if (ps.fastBlend) {
+            for (int i = 0; i < n; ++i)
+                if (live[i])
+                    row[x + i] = BlendSourceAlpha(row[x + i], packed[i]);
+        } else {
+            for (int i = 0; i < n; ++i)
+                if (live[i])
+                    row[x + i] = packed[i];
         }
     }
 }
