@@ -236,16 +236,17 @@ int32_t D3D9CameraBeginUpdate(void*, void* object, int32_t)
     SetViewTransform(camera);
     SetProjectionTransform(camera);
     bool swapChain = false;
-    if (!SetupTargets(camera, false, &swapChain)) {
-        return 0;
+    if (SetupTargets(camera, false, &swapChain)) {
+        SetViewport(camera->frameBuffer, false);
+        D3D9SetRenderState(D3DRS_FOGSTART, FloatBits(camera->fogPlane));
+        D3D9SetRenderState(D3DRS_FOGEND, FloatBits(camera->farPlane));
+        if (D3D9TestDevice() && D3D9OpenScene()) {
+            return 1;
+        }
     }
-    SetViewport(camera->frameBuffer, false);
-    D3D9SetRenderState(D3DRS_FOGSTART, FloatBits(camera->fogPlane));
-    D3D9SetRenderState(D3DRS_FOGEND, FloatBits(camera->farPlane));
-    if (!D3D9TestDevice()) {
-        return 0;
-    }
-    return D3D9OpenScene();
+    // No end update follows a refused begin: the camera must not stay current.
+    s.currentCamera = nullptr;
+    return 0;
 }
 
 int32_t D3D9CameraEndUpdate(void*, void*, int32_t)

@@ -40,8 +40,10 @@ void RasterTriangle(const PixelState& ps, const ScreenVertex& a, const ScreenVer
     const ScreenVertex* v[3] = {&a, &b, &c};
     int64_t X[3], Y[3];
     for (int i = 0; i < 3; ++i) {
-        X[i] = int64_t(std::lrint(v[i]->x * kSub));
-        Y[i] = int64_t(std::lrint(v[i]->y * kSub));
+        // Snap to the sub-pixel grid (coordinates are within the guard band).
+        float fx = v[i]->x * kSub, fy = v[i]->y * kSub;
+        X[i] = int64_t(fx + (fx >= 0.0f ? 0.5f : -0.5f));
+        Y[i] = int64_t(fy + (fy >= 0.0f ? 0.5f : -0.5f));
     }
     int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
     if (area == 0)

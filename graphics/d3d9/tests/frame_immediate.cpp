@@ -248,3 +248,23 @@ TEST_F(Immediate, ClearsFillTextureContextsAndTheCamera)
     EXPECT_EQ(RasterRender(texture, 0, 0), nullptr);
     RasterDestroy(texture);
 }
+
+TEST_F(EngineFixture, Im2DWithItsOwnBufferWrapsToTheStart)
+{
+    // Without hardware transform and lighting the 2-D mode keeps its own buffer.
+    ASSERT_TRUE(Init());
+    ASSERT_TRUE(Open());
+    D3D9EngineSetSoftwareVertexProcessing(1);
+    ASSERT_TRUE(EngineStart());
+    ASSERT_EQ(D3D9State().device->BeginScene(), D3D_OK);
+    std::vector<Im2DVertex> many(kIm2DMaxVertices - 1, Im2DVertex{1, 1, 0, 1, 0xFFFFFFFF, 0, 0});
+    EXPECT_TRUE(D3D9Im2DRenderPrimitive(kIm2DTriList, many.data(), kIm2DMaxVertices - 1));
+    Im2DVertex line[2] = {{2, 2, 0, 1, 0xFFFFFFFF, 0, 0}, {20, 2, 0, 1, 0xFFFFFFFF, 0, 0}};
+    EXPECT_TRUE(D3D9Im2DRenderLine(line, 2, 0, 1))
+        << "the full buffer is discarded, the line starts it again";
+    EXPECT_TRUE(D3D9Im2DRenderPrimitive(kIm2DTriList, many.data(), kIm2DMaxVertices - 1));
+    std::vector<Im2DVertex> tooMany(kIm2DMaxVertices + 1, Im2DVertex{1, 1, 0, 1, 0, 0, 0});
+    EXPECT_FALSE(D3D9Im2DRenderPrimitive(kIm2DTriList, tooMany.data(), kIm2DMaxVertices + 1))
+        << "more than the buffer holds is refused, not written past its end";
+    D3D9State().device->EndScene();
+}
