@@ -8,8 +8,10 @@
 //   for each v register: ShaderProgramInputUsage(p, reg, &usage, &index) -> bind the
 //       vertex-declaration element with that usage/index to batch.input[reg];
 //   per group of up to kShaderLanes vertices: fill batch.input, ShaderVertexRun(p, consts, 256, &batch),
-//       read batch.output[ShaderOutput::Position] etc.
-//   ShaderProgramDestroy(p);
+//       read batch.output[kShaderOutPosition] etc.;
+//   faster: fill an array of batches (64 vertices or more) and call ShaderVertexRunBatches once,
+//       reading only the outputs in ShaderProgramOutputMask(p);
+//   ShaderProgramDestroy(p).
 //
 // Programs are immutable after creation: one program may run on several
 // threads at once, each with its own batch.
