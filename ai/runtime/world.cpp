@@ -97,29 +97,6 @@ bool IsKey(const CConfigNode* node, const char* key)
     return node->GetKey() && std::strcmp(node->GetKey(), key) == 0;
 }
 
-bool ContainsRawData(const CConfigNode* node)
-{
-    if (node->GetRawData() || IsKey(node, "RawData")) {
-        return true;
-    }
-    for (uint32_t i = 0; i < node->GetChildCount(); ++i) {
-        if (ContainsRawData(node->GetChild(i))) {
-            return true;
-        }
-    }
-    return false;
-}
-
-int32_t ChildIndex(const CConfigNode* parent, const CConfigNode* child)
-{
-    for (uint32_t i = 0; i < parent->GetChildCount(); ++i) {
-        if (parent->GetChild(i) == child) {
-            return static_cast<int32_t>(i);
-        }
-    }
-    return -1;
-}
-
 } // namespace
 
 void RegisterEntityAddedCallback(CWorld*, AiEntityCallback fn, void* user)
@@ -240,8 +217,8 @@ void CWorld::CreateGlobalServices(CConfigNode* root)
     if (!wanted || !library) {
         return;
     }
-    int32_t lastRawDefinition = -1;
-    const char* lastRawName = nullptr;
+    CheckRawDataOrder(
+        root, [](const char* text, void*) { AiWarning("%s", text); }, nullptr);
     for (uint32_t i = 0; i < wanted->GetChildCount(); ++i) {
         CConfigNode* entry = wanted->GetChild(i);
         if (!IsKey(entry, "Service") || !entry->GetValue()) {
@@ -252,20 +229,6 @@ void CWorld::CreateGlobalServices(CConfigNode* root)
         if (!definition) {
             AiWarning("world service \"%s\" has no definition under \"Services\"; left out", name);
             continue;
-        }
-        // Raw-data blocks are read forwards: a service whose definition comes earlier than
-        // that of a service created before it finds its block already passed.
-        if (ContainsRawData(definition)) {
-            int32_t position = ChildIndex(library, definition);
-            if (position < lastRawDefinition) {
-                AiWarning(
-                    "world service \"%s\" with raw data is listed after \"%s\" but defined before it; its "
-                    "raw data can no longer be read",
-                    name, lastRawName);
-            } else {
-                lastRawDefinition = position;
-                lastRawName = name;
-            }
         }
         const char* className = definition->GetChildValue("Class");
         CGlobalServiceClassRecord* record = CGlobalServiceClassRecord::Find(className);

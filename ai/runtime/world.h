@@ -111,6 +111,11 @@ float GetFrameStartTime();
 /// Update of every world of the runtime.
 void UpdateAllWorlds();
 
+/// Reports (one text per problem) the world services listed under "GlobalServices" whose
+/// raw-data blocks come before a block that an earlier listed service reads: the forward-only
+/// ".AIS" reader has passed them by the time they are opened. Returns the number of problems.
+int CheckRawDataOrder(const CConfigNode* root, void (*report)(const char* text, void* user), void* user);
+
 /// Entity added / removed notices, shared by all worlds (the world argument is not used).
 /// Called in registration order; unregistering removes the first matching pair.
 void RegisterEntityAddedCallback(CWorld* world, AiEntityCallback fn, void* user);

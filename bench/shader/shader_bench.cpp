@@ -146,23 +146,28 @@ void InterpretedShader(benchmark::State& state)
         return;
     }
     // The device's way: gather a few hundred vertices into lanes, run them in one call, scatter the results.
-    constexpr int kBatches = 8;
+    constexpr int kBatches = 16;
     std::vector<ShaderVertexBatch> batches(kBatches);
     for (auto _ : state) {
         const size_t count = scene.vertices.size();
         for (size_t first = 0; first < count; first += kBatches * kShaderLanes) {
             const size_t chunk = std::min<size_t>(count - first, kBatches * kShaderLanes);
-            for (size_t i = 0; i < chunk; ++i) {
-                const Vertex& v = scene.vertices[first + i];
-                ShaderVertexBatch& batch = batches[i / kShaderLanes];
-                const size_t l = i % kShaderLanes;
-                for (int c = 0; c < 3; ++c) {
-                    batch.input[0].v[c][l] = v.position[c];
-                    batch.input[3].v[c][l] = v.normal[c];
+            const Vertex* source = scene.vertices.data() + first;
+            for (size_t b = 0; b * kShaderLanes < chunk; ++b) {
+                ShaderLanes4* in = batches[b].input;
+                const size_t lanes = std::min<size_t>(kShaderLanes, chunk - b * kShaderLanes);
+                for (size_t l = 0; l < lanes; ++l) {
+                    const Vertex& v = source[b * kShaderLanes + l];
+                    in[0].v[0][l] = v.position[0];
+                    in[0].v[1][l] = v.position[1];
+                    in[0].v[2][l] = v.position[2];
+                    in[0].v[3][l] = 1.0f;
+                    in[3].v[0][l] = v.normal[0];
+                    in[3].v[1][l] = v.normal[1];
+                    in[3].v[2][l] = v.normal[2];
+                    in[5].v[0][l] = v.uv[0];
+                    in[5].v[1][l] = v.uv[1];
                 }
-                batch.input[0].v[3][l] = 1.0f;
-                batch.input[5].v[0][l] = v.uv[0];
-                batch.input[5].v[1][l] = v.uv[1];
             }
             const int used = static_cast<int>((chunk + kShaderLanes - 1) / kShaderLanes);
             ShaderVertexRunBatches(program, scene.constants, 7, batches.data(), used);

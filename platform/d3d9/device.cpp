@@ -551,15 +551,34 @@ HRESULT Device::CreateVertexDeclaration(const D3DVERTEXELEMENT9* elements, IDire
     return D3D_OK;
 }
 
+namespace {
+
+// Decodes a token stream of the wanted kind; null when it is malformed,
+// unsupported or of the other kind.
+ShaderProgram* DecodeShader(const DWORD* tokens, bool pixel)
+{
+    if (!tokens)
+        return nullptr;
+    size_t count = ShaderTokensLength(tokens, 1u << 16);
+    ShaderProgram* program = count ? ShaderProgramCreate(tokens, count, nullptr) : nullptr;
+    if (program && ShaderProgramIsPixel(program) != pixel) {
+        ShaderProgramDestroy(program);
+        program = nullptr;
+    }
+    return program;
+}
+
+} // namespace
+
 HRESULT Device::CreateVertexShader(const DWORD* tokens, IDirect3DVertexShader9** out)
 {
     if (!out)
         return D3DERR_INVALIDCALL;
     *out = nullptr;
-    size_t n = ShaderTokenCount(tokens, false, 1u << 16);
-    if (n == 0)
+    ShaderProgram* program = DecodeShader(tokens, false);
+    if (!program)
         return D3DERR_INVALIDCALL;
-    *out = new VertexShader(this, std::vector<DWORD>(tokens, tokens + n));
+    *out = new VertexShader(this, program);
     return D3D_OK;
 }
 
@@ -568,10 +587,10 @@ HRESULT Device::CreatePixelShader(const DWORD* tokens, IDirect3DPixelShader9** o
     if (!out)
         return D3DERR_INVALIDCALL;
     *out = nullptr;
-    size_t n = ShaderTokenCount(tokens, true, 1u << 16);
-    if (n == 0)
+    ShaderProgram* program = DecodeShader(tokens, true);
+    if (!program)
         return D3DERR_INVALIDCALL;
-    *out = new PixelShader(this, std::vector<DWORD>(tokens, tokens + n));
+    *out = new PixelShader(this, program);
     return D3D_OK;
 }
 

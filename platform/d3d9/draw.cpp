@@ -225,7 +225,11 @@ bool Device::CompileDraw()
     ColourFloats(rs[D3DRS_TEXTUREFACTOR], ps.tfactor);
     ps.colorWriteMask = rs[D3DRS_COLORWRITEENABLE] & 0xF;
     ps.specularAdd = rs[D3DRS_SPECULARENABLE] != 0;
-    ps.fog = fogOn && (tableMode != D3DFOG_NONE || vc.fogVertex || layout_.positionT);
+    vc.vertexShader = vertexShader_ ? vertexShader_->program : nullptr;
+    vc.vsConstants = state_.vsConstants;
+    if (vertexShader_)
+        vc.lighting = vc.fogVertex = false;
+    ps.fog = fogOn && (tableMode != D3DFOG_NONE || vc.fogVertex || layout_.positionT || vertexShader_);
     ps.fogTableMode = tableMode;
     ps.fogStart = vc.fogStart;
     ps.fogEnd = vc.fogEnd;
@@ -239,7 +243,8 @@ bool Device::CompileDraw()
     vc.needCamera = false;
     for (; stages < kMaxStages; ++stages) {
         const DWORD* t = state_.stageStates[stages];
-        if (t[D3DTSS_COLOROP] == D3DTOP_DISABLE)
+        // A pixel shader reads stages 0-3 whatever their operations.
+        if (pixelShader_ ? stages >= kShaderPixelTextures : t[D3DTSS_COLOROP] == D3DTOP_DISABLE)
             break;
         StageConfig& st = ps.stages[stages];
         st.colorOp = t[D3DTSS_COLOROP];
@@ -267,6 +272,12 @@ bool Device::CompileDraw()
         int comps = g.transform                     ? int(g.transform)
                     : g.mode != D3DTSS_TCI_PASSTHRU ? 3
                                                     : std::max<int>(1, layout_.texComponents[g.source]);
+        if (vertexShader_) {
+            // Components the shader writes to that coordinate output.
+            uint32_t written = ShaderProgramOutputComponents(
+                vertexShader_->program, ShaderOutput(kShaderOutTexCoord0 + std::min(g.source, 7)));
+            comps = written & 8 ? 4 : written & 4 ? 3 : written & 2 ? 2 : 1;
+        }
         st.projected = (ttff & D3DTTFF_PROJECTED) != 0 && !layout_.positionT;
         st.coordCount = comps;
         SamplerConfig& smp = st.sampler;
@@ -315,6 +326,18 @@ bool Device::CompileDraw()
     ps.clipY0 = y0;
     ps.clipX1 = x1;
     ps.clipY1 = y1;
+    if (pixelShader_) {
+        ps.pixelShader = pixelShader_->program;
+        ps.shaderState.constants = state_.psConstants;
+        ps.shaderState.maxValue = caps_.PixelShader1xMaxValue;
+        for (int s = 0; s < kShaderPixelTextures; ++s) {
+            const StageConfig& st = ps.stages[s];
+            std::memcpy(ps.shaderState.bumpEnvMat[s], st.bumpMat, sizeof(st.bumpMat));
+            ps.shaderState.bumpEnvLScale[s] = st.bumpLScale;
+            ps.shaderState.bumpEnvLOffset[s] = st.bumpLOffset;
+        }
+        ps.specularAdd = false; // the shader decides what specular does
+    }
     PixelStateFinish(&ps);
     dirty_ = false;
     return true;
@@ -379,10 +402,6 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
     // A lost device accepts draws and draws nothing, as Direct3D does.
     if (condition_ != D3D9Condition::Operational)
         return D3D_OK;
-    // Shaders run through the shader virtual machine, which this build does
-    // not have yet: such draws fail instead of drawing something wrong.
-    if (vertexShader_ || pixelShader_)
-        return D3DERR_INVALIDCALL;
     if (!renderTargets_[0])
         return D3DERR_INVALIDCALL;
     if (dirty_ && !CompileDraw())
@@ -427,7 +446,11 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
     // Transform and light the used range once.
     if (vertexCache_.size() < numVertices)
         vertexCache_.resize(numVertices);
-    ProcessVertices(vertex_, layout_, base, strides, numVertices, pixel_.attrCount, vertexCache_.data());
+    if (vertexShader_)
+        ProcessVerticesShader(vertex_, layout_, base, strides, numVertices, pixel_.attrCount,
+                              vertexCache_.data());
+    else
+        ProcessVertices(vertex_, layout_, base, strides, numVertices, pixel_.attrCount, vertexCache_.data());
     VertexOut* verts = vertexCache_.data();
     Surface* rt = pixel_.target.color;
     rt->Touch();

@@ -136,7 +136,11 @@ struct PixelState
     DWORD srcBlendAlpha = D3DBLEND_ONE, destBlendAlpha = D3DBLEND_ZERO, blendOpAlpha = D3DBLENDOP_ADD;
     float blendFactor[4];
     DWORD colorWriteMask = 0xF;
-    int attrCount = kAttrTex;  ///< attribute slots to interpolate
+    int attrCount = kAttrTex; ///< attribute slots to interpolate
+    /// A ps_1_x program replaces the texture stages (stages 0-3 then only
+    /// provide samplers and coordinates); shaderState holds its constants.
+    const ShaderProgram* pixelShader = nullptr;
+    ShaderPixelState shaderState;
     bool fastAlphaOne = false; ///< fast paths: alpha comes from a missing texture (1)
     bool fastModulate = false; ///< textured fast path: texture x diffuse
     int fastAlphaMode = 0;     ///< textured fast path: alpha of texture, product, diffuse
@@ -201,6 +205,8 @@ struct VertexConfig
     float vpX, vpY, vpW, vpH, vpMinZ, vpMaxZ;
     bool clipping = true;
     float pointSize = 1;
+    const ShaderProgram* vertexShader = nullptr; ///< runs instead of transform and lighting
+    const float (*vsConstants)[4] = nullptr;     ///< its 256 constant registers
 };
 
 /// Runs transform and lighting over `count` vertices fetched through
@@ -208,6 +214,13 @@ struct VertexConfig
 /// their strides. `attrCount` attribute slots are written.
 void ProcessVertices(const VertexConfig& config, const InputLayout& layout, const uint8_t* const* streams,
                      const UINT* strides, UINT count, int attrCount, VertexOut* out);
+
+/// The same through the vertex shader of `config`: inputs bound by usage
+/// and usage index, outputs oPos, oD0, oD1, oFog and oT (per stage, by its
+/// texture-coordinate index).
+void ProcessVerticesShader(const VertexConfig& config, const InputLayout& layout,
+                           const uint8_t* const* streams, const UINT* strides, UINT count, int attrCount,
+                           VertexOut* out);
 
 /// Chooses the span routine and derived flags; call after filling the state.
 void PixelStateFinish(PixelState* state);

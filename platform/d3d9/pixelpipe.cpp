@@ -439,6 +439,71 @@ void ComputeLod(const SpanPlanes& pl, const StageConfig& st, const Work& wk, flo
 
 } // namespace
 
+namespace {
+
+// Per-pixel state of the shader's texture fetches.
+struct ShaderSampleContext
+{
+    const PixelState* ps;
+    const float (*lod)[kChunk];
+    int pixel;
+};
+
+void ShaderSample(void* user, int stage, float u, float v, float w, float rgba[4])
+{
+    auto* ctx = static_cast<ShaderSampleContext*>(user);
+    const SamplerConfig& smp = ctx->ps->stages[stage].sampler;
+    if (!smp.chain) {
+        rgba[0] = rgba[1] = rgba[2] = rgba[3] = 0.0f;
+        return;
+    }
+    float lod = ctx->lod[stage][ctx->pixel];
+    float* out[4] = {&rgba[0], &rgba[1], &rgba[2], &rgba[3]};
+    SampleTexture(smp, 1, &u, &v, &w, &lod, out);
+}
+
+// Runs the pixel shader over the live pixels of a chunk into wk.current;
+// texkill clears `live`.
+void RunPixelShader(const PixelState& ps, const SpanPlanes& pl, Work& wk, float fx, float fy, int n)
+{
+    float coords[kShaderPixelTextures][4][kChunk];
+    float lod[kShaderPixelTextures][kChunk];
+    for (int s = 0; s < kShaderPixelTextures && s < ps.stageCount; ++s) {
+        const StageConfig& st = ps.stages[s];
+        for (int c = 0; c < 4; ++c) {
+            const Plane& p = pl.attr[st.coordSlot + c];
+            for (int i = 0; i < n; ++i)
+                coords[s][c][i] = p.At(fx + float(i), fy) * wk.w[i];
+        }
+        ComputeLod(pl, st, wk, fx, fy, n, lod[s]);
+    }
+    ShaderSampleContext ctx{&ps, lod, 0};
+    ShaderPixelState state = ps.shaderState;
+    state.sample = &ShaderSample;
+    state.user = &ctx;
+    ShaderPixelInputs in{};
+    for (int i = 0; i < n; ++i) {
+        if (!wk.live[i])
+            continue;
+        ctx.pixel = i;
+        for (int c = 0; c < 4; ++c) {
+            in.color[0][c] = wk.diffuse[c][i];
+            in.color[1][c] = wk.specular[c][i];
+            for (int s = 0; s < kShaderPixelTextures; ++s)
+                in.texcoord[s][c] = s < ps.stageCount ? coords[s][c][i] : 0.0f;
+        }
+        float result[4];
+        if (!ShaderPixelRun(ps.pixelShader, state, in, result)) {
+            wk.live[i] = 0;
+            continue;
+        }
+        for (int c = 0; c < 4; ++c)
+            wk.current[c][i] = result[c];
+    }
+}
+
+} // namespace
+
 void ShadeSpanGeneral(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
 {
     Work wk;
@@ -475,83 +540,87 @@ void ShadeSpanGeneral(const PixelState& ps, const SpanPlanes& pl, int y, int xa,
         }
         std::memcpy(wk.current, wk.diffuse, sizeof(wk.current));
         std::memset(wk.temp, 0, sizeof(wk.temp));
-        bool bumpPending = false, bumpLuminance = false;
-        // Texture stages.
-        for (int s = 0; s < ps.stageCount; ++s) {
-            const StageConfig& st = ps.stages[s];
-            const bool sample = st.sampler.chain != nullptr;
-            if (sample || bumpPending) {
-                for (int c = 0; c < 4; ++c) {
-                    const Plane& p = pl.attr[st.coordSlot + c];
-                    for (int i = 0; i < n; ++i)
-                        wk.coord[c][i] = p.At(fx + float(i), fy) * wk.w[i];
-                }
-                if (st.projected) {
-                    const float* q = wk.coord[std::max(0, st.coordCount - 1)];
-                    for (int i = 0; i < n; ++i) {
-                        float inv = q[i] != 0.0f ? 1.0f / q[i] : 0.0f;
-                        wk.coord[0][i] *= inv;
-                        wk.coord[1][i] *= inv;
-                        if (st.coordCount > 3)
-                            wk.coord[2][i] *= inv;
-                    }
-                }
-                if (bumpPending) {
-                    for (int i = 0; i < n; ++i) {
-                        wk.coord[0][i] += wk.bumpDu[i];
-                        wk.coord[1][i] += wk.bumpDv[i];
-                    }
-                }
-            }
-            if (sample) {
-                ComputeLod(pl, st, wk, fx, fy, n, wk.lod);
-                float* out[4] = {wk.texel[0], wk.texel[1], wk.texel[2], wk.texel[3]};
-                SampleTexture(st.sampler, n, wk.coord[0], wk.coord[1], wk.coord[2], wk.lod, out);
-                if (bumpLuminance)
-                    for (int k = 0; k < 3; ++k)
+        if (ps.pixelShader) {
+            RunPixelShader(ps, pl, wk, fx, fy, n);
+        } else {
+            bool bumpPending = false, bumpLuminance = false;
+            // Texture stages.
+            for (int s = 0; s < ps.stageCount; ++s) {
+                const StageConfig& st = ps.stages[s];
+                const bool sample = st.sampler.chain != nullptr;
+                if (sample || bumpPending) {
+                    for (int c = 0; c < 4; ++c) {
+                        const Plane& p = pl.attr[st.coordSlot + c];
                         for (int i = 0; i < n; ++i)
-                            wk.texel[k][i] = Clamp01(wk.texel[k][i] * wk.bumpL[i]);
-            } else {
-                for (int k = 0; k < 4; ++k)
-                    std::fill(wk.texel[k], wk.texel[k] + n, 1.0f);
-            }
-            bumpPending = bumpLuminance = false;
-            if (st.colorOp == D3DTOP_BUMPENVMAP || st.colorOp == D3DTOP_BUMPENVMAPLUMINANCE) {
-                // du/dv (biased by 128 in blue and green) rotate into the next
-                // stage's coordinates; the colour passes through unchanged.
-                for (int i = 0; i < n; ++i) {
-                    float du = (wk.texel[2][i] * 255.0f - 128.0f) / 127.0f;
-                    float dv = (wk.texel[1][i] * 255.0f - 128.0f) / 127.0f;
-                    wk.bumpDu[i] = st.bumpMat[0] * du + st.bumpMat[2] * dv;
-                    wk.bumpDv[i] = st.bumpMat[1] * du + st.bumpMat[3] * dv;
-                    wk.bumpL[i] = wk.texel[0][i] * st.bumpLScale + st.bumpLOffset;
+                            wk.coord[c][i] = p.At(fx + float(i), fy) * wk.w[i];
+                    }
+                    if (st.projected) {
+                        const float* q = wk.coord[std::max(0, st.coordCount - 1)];
+                        for (int i = 0; i < n; ++i) {
+                            float inv = q[i] != 0.0f ? 1.0f / q[i] : 0.0f;
+                            wk.coord[0][i] *= inv;
+                            wk.coord[1][i] *= inv;
+                            if (st.coordCount > 3)
+                                wk.coord[2][i] *= inv;
+                        }
+                    }
+                    if (bumpPending) {
+                        for (int i = 0; i < n; ++i) {
+                            wk.coord[0][i] += wk.bumpDu[i];
+                            wk.coord[1][i] += wk.bumpDv[i];
+                        }
+                    }
                 }
-                bumpPending = true;
-                bumpLuminance = st.colorOp == D3DTOP_BUMPENVMAPLUMINANCE;
-                continue;
+                if (sample) {
+                    ComputeLod(pl, st, wk, fx, fy, n, wk.lod);
+                    float* out[4] = {wk.texel[0], wk.texel[1], wk.texel[2], wk.texel[3]};
+                    SampleTexture(st.sampler, n, wk.coord[0], wk.coord[1], wk.coord[2], wk.lod, out);
+                    if (bumpLuminance)
+                        for (int k = 0; k < 3; ++k)
+                            for (int i = 0; i < n; ++i)
+                                wk.texel[k][i] = Clamp01(wk.texel[k][i] * wk.bumpL[i]);
+                } else {
+                    for (int k = 0; k < 4; ++k)
+                        std::fill(wk.texel[k], wk.texel[k] + n, 1.0f);
+                }
+                bumpPending = bumpLuminance = false;
+                if (st.colorOp == D3DTOP_BUMPENVMAP || st.colorOp == D3DTOP_BUMPENVMAPLUMINANCE) {
+                    // du/dv (biased by 128 in blue and green) rotate into the next
+                    // stage's coordinates; the colour passes through unchanged.
+                    for (int i = 0; i < n; ++i) {
+                        float du = (wk.texel[2][i] * 255.0f - 128.0f) / 127.0f;
+                        float dv = (wk.texel[1][i] * 255.0f - 128.0f) / 127.0f;
+                        wk.bumpDu[i] = st.bumpMat[0] * du + st.bumpMat[2] * dv;
+                        wk.bumpDv[i] = st.bumpMat[1] * du + st.bumpMat[3] * dv;
+                        wk.bumpL[i] = wk.texel[0][i] * st.bumpLScale + st.bumpLOffset;
+                    }
+                    bumpPending = true;
+                    bumpLuminance = st.colorOp == D3DTOP_BUMPENVMAPLUMINANCE;
+                    continue;
+                }
+                LoadArg(ps, st, wk, st.colorArg0, n, wk.arg[0]);
+                LoadArg(ps, st, wk, st.colorArg1, n, wk.arg[1]);
+                LoadArg(ps, st, wk, st.colorArg2, n, wk.arg[2]);
+                ApplyOp(st.colorOp, wk, ps, 0, 3, n);
+                const bool dot3 = st.colorOp == D3DTOP_DOTPRODUCT3;
+                float saved[3][kChunk];
+                for (int k = 0; k < 3; ++k)
+                    std::memcpy(saved[k], wk.result[k], sizeof(float) * n);
+                if (dot3) {
+                    std::memcpy(wk.result[3], wk.result[0], sizeof(float) * n);
+                } else if (st.alphaOp == D3DTOP_DISABLE) {
+                    std::memcpy(wk.result[3], wk.current[3], sizeof(float) * n);
+                } else {
+                    LoadArg(ps, st, wk, st.alphaArg0, n, wk.arg[0]);
+                    LoadArg(ps, st, wk, st.alphaArg1, n, wk.arg[1]);
+                    LoadArg(ps, st, wk, st.alphaArg2, n, wk.arg[2]);
+                    ApplyOp(st.alphaOp, wk, ps, 3, 4, n);
+                }
+                float(*dest)[kChunk] = st.resultArg == D3DTA_TEMP ? wk.temp : wk.current;
+                for (int k = 0; k < 3; ++k)
+                    std::memcpy(dest[k], saved[k], sizeof(float) * n);
+                std::memcpy(dest[3], wk.result[3], sizeof(float) * n);
             }
-            LoadArg(ps, st, wk, st.colorArg0, n, wk.arg[0]);
-            LoadArg(ps, st, wk, st.colorArg1, n, wk.arg[1]);
-            LoadArg(ps, st, wk, st.colorArg2, n, wk.arg[2]);
-            ApplyOp(st.colorOp, wk, ps, 0, 3, n);
-            const bool dot3 = st.colorOp == D3DTOP_DOTPRODUCT3;
-            float saved[3][kChunk];
-            for (int k = 0; k < 3; ++k)
-                std::memcpy(saved[k], wk.result[k], sizeof(float) * n);
-            if (dot3) {
-                std::memcpy(wk.result[3], wk.result[0], sizeof(float) * n);
-            } else if (st.alphaOp == D3DTOP_DISABLE) {
-                std::memcpy(wk.result[3], wk.current[3], sizeof(float) * n);
-            } else {
-                LoadArg(ps, st, wk, st.alphaArg0, n, wk.arg[0]);
-                LoadArg(ps, st, wk, st.alphaArg1, n, wk.arg[1]);
-                LoadArg(ps, st, wk, st.alphaArg2, n, wk.arg[2]);
-                ApplyOp(st.alphaOp, wk, ps, 3, 4, n);
-            }
-            float(*dest)[kChunk] = st.resultArg == D3DTA_TEMP ? wk.temp : wk.current;
-            for (int k = 0; k < 3; ++k)
-                std::memcpy(dest[k], saved[k], sizeof(float) * n);
-            std::memcpy(dest[3], wk.result[3], sizeof(float) * n);
         }
         float(*colour)[kChunk] = wk.current;
         if (ps.specularAdd)
@@ -881,6 +950,8 @@ bool StageIsSimpleTexture(const StageConfig& st, bool* modulate, int* alphaMode)
 void PixelStateFinish(PixelState* ps)
 {
     ps->span = &ShadeSpanGeneral;
+    if (ps->pixelShader)
+        return;
     Surface* rt = ps->target.color;
     if (!rt || (rt->format != D3DFMT_A8R8G8B8 && rt->format != D3DFMT_X8R8G8B8))
         return;

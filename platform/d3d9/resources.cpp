@@ -480,20 +480,27 @@ HRESULT VertexDeclaration::GetDevice(IDirect3DDevice9** out)
 }
 
 template <class Interface>
-Shader<Interface>::Shader(Device* device, std::vector<DWORD> tokens_) : tokens(std::move(tokens_))
+Shader<Interface>::Shader(Device* device, ShaderProgram* program_) : program(program_)
 {
     link_ = std::make_unique<ResourceLink>(device, false);
+}
+
+template <class Interface> Shader<Interface>::~Shader()
+{
+    ShaderProgramDestroy(program);
 }
 
 template <class Interface> HRESULT Shader<Interface>::GetFunction(void* data, UINT* size)
 {
     if (!size)
         return D3DERR_INVALIDCALL;
-    UINT bytes = UINT(tokens.size() * sizeof(DWORD));
+    size_t count = 0;
+    const uint32_t* tokens = ShaderProgramTokens(program, &count);
+    UINT bytes = UINT(count * sizeof(DWORD));
     if (data) {
         if (*size < bytes)
             return D3DERR_INVALIDCALL;
-        std::memcpy(data, tokens.data(), bytes);
+        std::memcpy(data, tokens, bytes);
     }
     *size = bytes;
     return D3D_OK;
@@ -506,27 +513,5 @@ template <class Interface> HRESULT Shader<Interface>::GetDevice(IDirect3DDevice9
 
 template class Shader<IDirect3DVertexShader9>;
 template class Shader<IDirect3DPixelShader9>;
-
-size_t ShaderTokenCount(const DWORD* tokens, bool pixel, size_t maxTokens)
-{
-    if (!tokens || maxTokens == 0)
-        return 0;
-    DWORD kind = tokens[0] >> 16;
-    if (kind != (pixel ? 0xFFFFu : 0xFFFEu))
-        return 0;
-    size_t i = 1;
-    while (i < maxTokens) {
-        DWORD t = tokens[i];
-        if (t == 0x0000FFFFu)
-            return i + 1;
-        DWORD opcode = t & 0xFFFF;
-        if (opcode == 0xFFFE) { // comment: length in bits 16-30
-            i += 1 + ((t >> 16) & 0x7FFF);
-        } else {
-            ++i;
-        }
-    }
-    return 0;
-}
 
 } // namespace d3d9sw

@@ -4,6 +4,7 @@
 
 #include "platform/d3d9/format.h"
 #include "platform/d3d9/object.h"
+#include "platform/shadervm/shadervm.h"
 
 #include <memory>
 #include <vector>
@@ -227,24 +228,23 @@ class VertexDeclaration final : public Object<IDirect3DVertexDeclaration9>
     std::unique_ptr<ResourceLink> link_;
 };
 
+/// A vertex or pixel shader: its token stream, decoded once by the shader
+/// interpreter (platform/shadervm), which the draw calls run.
 template <class Interface> class Shader final : public Object<Interface>
 {
   public:
-    Shader(Device* device, std::vector<DWORD> tokens);
+    /// Takes ownership of `program`.
+    Shader(Device* device, ShaderProgram* program);
+    ~Shader() override;
     HRESULT GetFunction(void* data, UINT* size) override;
     HRESULT GetDevice(IDirect3DDevice9** device) override;
 
-    std::vector<DWORD> tokens;
+    ShaderProgram* program;
 
   private:
     std::unique_ptr<ResourceLink> link_;
 };
 using VertexShader = Shader<IDirect3DVertexShader9>;
 using PixelShader = Shader<IDirect3DPixelShader9>;
-
-/// Length in DWORDs of a shader token stream up to and including its end
-/// token (0x0000FFFF), 0 when the version token is wrong or no end token is
-/// found within `maxTokens`.
-size_t ShaderTokenCount(const DWORD* tokens, bool pixel, size_t maxTokens);
 
 } // namespace d3d9sw

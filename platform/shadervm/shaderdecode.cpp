@@ -128,6 +128,7 @@ class Decoder
         for (VmInst& inst : p_->code) {
             inst.direct = Direct(inst);
         }
+        FindReadsBeforeWrites();
         for (int slot = 0; slot < kVmTempSlots; ++slot) {
             for (int c = 0; c < 4; ++c) {
                 if ((p_->tempReadFirst[slot] >> c) & 1) {
@@ -143,6 +144,52 @@ class Decoder
             }
         }
         return true;
+    }
+
+    // Temporary components that some instruction reads before any writes
+    // them; a run zeroes them first, so results never depend on old memory.
+    void FindReadsBeforeWrites()
+    {
+        uint8_t written[kVmTempSlots] = {};
+        auto reads = [&](const VmInst& inst) {
+            for (int s = 0; s < inst.sources; ++s) {
+                const VmSrc& src = inst.src[s];
+                if (src.bank != VmBank::Temp) {
+                    continue;
+                }
+                uint8_t components = 0;
+                for (int k = 0; k < 4; ++k) {
+                    if ((src.needed >> k) & 1) {
+                        components |= static_cast<uint8_t>(1u << src.swizzle[k]);
+                    }
+                }
+                const int rows = s == 1 ? RowsOf(inst.op) : 1;
+                for (int r = src.index; r < src.index + rows; ++r) {
+                    p_->tempReadFirst[r] |= static_cast<uint8_t>(components & ~written[r]);
+                }
+            }
+            if (inst.op == VmOp::TexKill || inst.op == VmOp::TexBem || inst.op == VmOp::TexBemL) {
+                const int reg = inst.op == VmOp::TexKill ? inst.dst.index : inst.src[0].index;
+                p_->tempReadFirst[reg] |= static_cast<uint8_t>(0xF & ~written[reg]);
+            }
+        };
+        auto writes = [&](const VmInst& inst) {
+            if (inst.dst.bank == VmBank::Temp) {
+                written[inst.dst.index] |= inst.dst.mask;
+            }
+        };
+        const std::vector<VmInst>& code = p_->code;
+        for (size_t i = 0; i < code.size(); ++i) {
+            reads(code[i]);
+            if (i + 1 < code.size() && code[i + 1].coissue) { // a co-issued pair reads before it writes
+                reads(code[i + 1]);
+                writes(code[i]);
+                writes(code[i + 1]);
+                ++i;
+            } else {
+                writes(code[i]);
+            }
+        }
     }
 
     // Vertex instructions whose result can be written as it is computed:
@@ -482,11 +529,6 @@ class Decoder
         if (!ok) {
             return Fail("bad source register " + Hex(token));
         }
-        if (src->bank == VmBank::Temp) {
-            for (uint32_t r = src->index; r < src->index + static_cast<uint32_t>(rows); ++r) {
-                p_->tempReadFirst[r] |= static_cast<uint8_t>(0xF & ~tempWritten_[r]);
-            }
-        }
         return true;
     }
 
@@ -628,9 +670,7 @@ class Decoder
              inst.src[0].index >= inst.dst.index || inst.src[0].mod != 0)) {
             return Fail("texbem reads a lower-numbered texture register");
         }
-        if (inst.dst.bank == VmBank::Temp) {
-            tempWritten_[inst.dst.index] |= inst.dst.mask;
-        } else if (inst.dst.bank == VmBank::Addr) {
+        if (inst.dst.bank == VmBank::Addr) {
             addrWritten_ |= inst.dst.mask;
         } else if (inst.dst.bank == VmBank::Output) {
             p_->outputWritten[inst.dst.index] |= inst.dst.mask;
@@ -653,7 +693,6 @@ class Decoder
     std::string error_;
     unsigned major_ = 0;
     size_t start_ = 0;
-    uint8_t tempWritten_[kVmTempSlots] = {};
     uint8_t addrWritten_ = 0;
     uint8_t addrRead_ = 0;
 };

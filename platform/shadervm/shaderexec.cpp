@@ -85,17 +85,33 @@ float ApplyMod(uint8_t mod, float x)
     }
 }
 
+// Groups of batches run instruction by instruction: each instruction is
+// decoded into pointers once per group, then applied to every batch of the
+// group, so the interpretive work is shared by kGroup x kShaderLanes vertices.
+constexpr int kGroup = 8;
+
+// Where one operand's four components are for the first batch of a group,
+// and how far (in floats) the next batch's are.
+struct Ref
+{
+    const float* p[4];
+    ptrdiff_t stride;
+};
+
 // Everything one run reads and writes.
 template <int L> struct Frame
 {
     const ShaderProgram* program;
-    float (*temps)[4][L];
-    const float (*inputs)[4][L];
-    float (*outputs)[4][L];
-    int32_t a0[4][L];
+    int batches;
+    float* temps; // [batch][slot][component][lane]
+    ptrdiff_t tempStride;
+    const float* inputs; // [batch][register][component][lane]
+    float* outputs;
+    ptrdiff_t ioStride;
+    int32_t (*a0)[4][L]; // per batch
     const float (*constants)[4];
     int constantCount;
-    const float (*prepared)[4][L];
+    const float* prepared; // [operand][component][lane]
     bool pixel;
     // Pixel shaders only.
     const ShaderPixelState* state;
@@ -118,7 +134,7 @@ template <int L> const float* ConstantRow(const Frame<L>& f, int64_t index)
 }
 
 // Fills the lanes of every constant operand of the program.
-template <int L> void Prepare(const Frame<L>& f, float (*lanes)[4][L])
+template <int L> void Prepare(const Frame<L>& f, float* lanes)
 {
     const std::vector<VmPrepared>& prepared = f.program->prepared;
     for (size_t i = 0; i < prepared.size(); ++i) {
@@ -133,7 +149,7 @@ template <int L> void Prepare(const Frame<L>& f, float (*lanes)[4][L])
             }
             v = ApplyMod(p.mod, v);
             for (int l = 0; l < L; ++l) {
-                lanes[i][k][l] = v;
+                lanes[(i * 4 + k) * L + l] = v;
             }
         }
     }
@@ -184,74 +200,99 @@ OLAI_INLINE void Dot4(float* __restrict r, const float* __restrict a0, const flo
     }
 }
 
-template <int L> OLAI_INLINE void DotLanes(float* r, const float* const* a, const float* const* b, int n)
+// r = a . b over n = 3 or 4 components, for every batch.
+template <int L>
+OLAI_INLINE void DotBatches(int batches, float* r, ptrdiff_t rs, const Ref& a, const Ref& b, int n)
 {
-    if (n == 4) {
-        Dot4<L>(r, a[0], a[1], a[2], a[3], b[0], b[1], b[2], b[3]);
-    } else {
-        Dot3<L>(r, a[0], a[1], a[2], b[0], b[1], b[2]);
+    for (int i = 0; i < batches; ++i) {
+        const ptrdiff_t x = i * a.stride;
+        const ptrdiff_t y = i * b.stride;
+        if (n == 4) {
+            Dot4<L>(r + i * rs, a.p[0] + x, a.p[1] + x, a.p[2] + x, a.p[3] + x, b.p[0] + y, b.p[1] + y,
+                    b.p[2] + y, b.p[3] + y);
+        } else {
+            Dot3<L>(r + i * rs, a.p[0] + x, a.p[1] + x, a.p[2] + x, b.p[0] + y, b.p[1] + y, b.p[2] + y);
+        }
     }
 }
 
-// Resolves source `s` (row offset `row` for matrix instructions) into four
-// pointers to lane arrays, one per component it reads; modified registers
-// and relative reads go through `scratch`.
-template <int L>
-OLAI_INLINE void Fetch(const Frame<L>& f, const VmSrc& s, int row, float (*scratch)[L], const float* out[4])
+// Resolves source `s` (row offset `row` for matrix instructions) for every
+// batch of the group; modified registers and relative reads are computed
+// into `scratch` ([component][batch][lane]).
+template <int L> OLAI_INLINE void Fetch(const Frame<L>& f, const VmSrc& s, int row, float* scratch, Ref* out)
 {
+    const int n = f.batches;
     switch (s.bank) {
     case VmBank::Temp:
     case VmBank::Input: {
-        const float(*reg)[L] = s.bank == VmBank::Temp ? f.temps[s.index + row] : f.inputs[s.index + row];
+        const float* reg =
+            s.bank == VmBank::Temp ? f.temps + (s.index + row) * 4 * L : f.inputs + (s.index + row) * 4 * L;
+        out->stride = s.bank == VmBank::Temp ? f.tempStride : f.ioStride;
         for (int k = 0; k < 4; ++k) {
-            out[k] = reg[s.swizzle[k]];
+            out->p[k] = reg + s.swizzle[k] * L;
         }
-        if (s.mod != 0) {
-            for (int k = 0; k < 4; ++k) {
-                if ((s.needed >> k) & 1) {
-                    if (s.mod == static_cast<uint8_t>(ShaderSrcMod::Neg)) {
-                        Lanes1<L>(scratch[k], out[k], [](float x) { return -x; });
-                    } else {
-                        const uint8_t mod = s.mod;
-                        Lanes1<L>(scratch[k], out[k], [mod](float x) { return ApplyMod(mod, x); });
-                    }
-                    out[k] = scratch[k];
-                }
-            }
+        if (s.mod == 0) {
+            return;
         }
-        return;
-    }
-    case VmBank::Const:
-    case VmBank::Immediate: {
-        const float(*lanes)[L] = f.prepared[s.prepared + row];
-        for (int k = 0; k < 4; ++k) {
-            out[k] = lanes[k];
-        }
-        return;
-    }
-    case VmBank::ConstRel: {
-        const int32_t* a = f.a0[s.relComponent];
-        const bool defs = f.program->hasRelativeDefs;
         for (int k = 0; k < 4; ++k) {
             if (!((s.needed >> k) & 1)) {
                 continue;
             }
-            const int c = s.swizzle[k];
-            for (int l = 0; l < L; ++l) {
-                const int64_t index = static_cast<int64_t>(a[l]) + s.index + row;
-                float v = 0.0f;
-                if (defs) {
-                    v = ConstantRow(f, index)[c];
-                } else if (index >= 0 && index < f.constantCount) {
-                    v = f.constants[index][c];
+            float* dst = scratch + k * kGroup * L;
+            for (int b = 0; b < n; ++b) {
+                if (s.mod == static_cast<uint8_t>(ShaderSrcMod::Neg)) {
+                    Lanes1<L>(dst + b * L, out->p[k] + b * out->stride, [](float x) { return -x; });
+                } else {
+                    const uint8_t mod = s.mod;
+                    Lanes1<L>(dst + b * L, out->p[k] + b * out->stride,
+                              [mod](float x) { return ApplyMod(mod, x); });
                 }
-                scratch[k][l] = s.mod ? -v : v;
             }
-            out[k] = scratch[k];
+            out->p[k] = dst;
         }
+        out->stride = L;
+        return;
+    }
+    case VmBank::Const:
+    case VmBank::Immediate: {
+        const float* lanes = f.prepared + (s.prepared + row) * 4 * L;
+        for (int k = 0; k < 4; ++k) {
+            out->p[k] = lanes + k * L;
+        }
+        out->stride = 0;
+        return;
+    }
+    case VmBank::ConstRel: {
+        const bool defs = f.program->hasRelativeDefs;
+        for (int k = 0; k < 4; ++k) {
+            out->p[k] = scratch + k * kGroup * L;
+            if (!((s.needed >> k) & 1)) {
+                continue;
+            }
+            const int c = s.swizzle[k];
+            for (int b = 0; b < n; ++b) {
+                const int32_t* a = f.a0[b][s.relComponent];
+                float* dst = scratch + (k * kGroup + b) * L;
+                for (int l = 0; l < L; ++l) {
+                    const int64_t index = static_cast<int64_t>(a[l]) + s.index + row;
+                    float v = 0.0f;
+                    if (defs) {
+                        v = ConstantRow(f, index)[c];
+                    } else if (index >= 0 && index < f.constantCount) {
+                        v = f.constants[index][c];
+                    }
+                    dst[l] = s.mod ? -v : v;
+                }
+            }
+        }
+        out->stride = L;
         return;
     }
     default:
+        for (int k = 0; k < 4; ++k) {
+            out->p[k] = scratch;
+        }
+        out->stride = 0;
         return;
     }
 }
@@ -264,8 +305,8 @@ template <int L> void Sample(Frame<L>& f, int stage, float u, float v, float w, 
     }
 }
 
-// Texture-addressing instructions of ps_1_x (one lane).
-template <int L> void Texture(Frame<L>& f, const VmInst& in, float (*res)[L])
+// Texture-addressing instructions of ps_1_x (one lane, one batch).
+template <int L> void Texture(Frame<L>& f, const VmInst& in, float* const res[4])
 {
     if constexpr (L == 1) {
         const int stage = in.dst.index - kVmTextureBase;
@@ -286,18 +327,18 @@ template <int L> void Texture(Frame<L>& f, const VmInst& in, float (*res)[L])
                 f.killed = true;
             }
             for (int c = 0; c < 4; ++c) {
-                rgba[c] = f.temps[in.dst.index][c][0];
+                rgba[c] = f.temps[in.dst.index * 4 + c];
             }
             break;
         case VmOp::TexBem:
         case VmOp::TexBemL: {
-            const float(*bump)[1] = f.temps[in.src[0].index];
+            const float* bump = f.temps + in.src[0].index * 4;
             const float* m = f.state->bumpEnvMat[stage];
-            const float du = bump[0][0];
-            const float dv = bump[1][0];
+            const float du = bump[0];
+            const float dv = bump[1];
             Sample(f, stage, tc[0] + m[0] * du + m[2] * dv, tc[1] + m[1] * du + m[3] * dv, tc[2], rgba);
             if (in.op == VmOp::TexBemL) {
-                float lum = bump[2][0] * f.state->bumpEnvLScale[stage] + f.state->bumpEnvLOffset[stage];
+                float lum = bump[2] * f.state->bumpEnvLScale[stage] + f.state->bumpEnvLOffset[stage];
                 lum = lum < 0.0f ? 0.0f : lum > 1.0f ? 1.0f : lum;
                 for (int c = 0; c < 3; ++c) {
                     rgba[c] *= lum;
@@ -318,21 +359,21 @@ template <int L> void Texture(Frame<L>& f, const VmInst& in, float (*res)[L])
     }
 }
 
-// Computes instruction `in` into res (the components of its write mask).
-
-// Computes instruction `in` into res (the components of its write mask).
-template <int L> void Compute(Frame<L>& f, const VmInst& in, float (*res)[L])
+// Computes instruction `in` for every batch of the group into the
+// components of its write mask at r (r.p[k] + batch x r.stride).
+template <int L> void Compute(Frame<L>& f, const VmInst& in, float* const r[4], ptrdiff_t rs)
 {
-    float scratch[3][4][L];
-    const float* s[3][4];
+    float scratch[3][4 * kGroup * L];
+    Ref s[3];
     const uint8_t mask = in.dst.mask;
+    const int n = f.batches;
     switch (in.op) {
     case VmOp::Tex:
     case VmOp::TexCoord:
     case VmOp::TexBem:
     case VmOp::TexBemL:
     case VmOp::TexKill:
-        Texture(f, in, res);
+        Texture(f, in, r);
         return;
     case VmOp::M4x4:
     case VmOp::M4x3:
@@ -341,11 +382,11 @@ template <int L> void Compute(Frame<L>& f, const VmInst& in, float (*res)[L])
     case VmOp::M3x2: {
         const int columns = in.op == VmOp::M4x4 || in.op == VmOp::M4x3 ? 4 : 3;
         const int rows = in.op == VmOp::M4x4 || in.op == VmOp::M3x4 ? 4 : in.op == VmOp::M3x2 ? 2 : 3;
-        Fetch(f, in.src[0], 0, scratch[0], s[0]);
-        for (int r = 0; r < rows; ++r) {
-            if ((mask >> r) & 1) {
-                Fetch(f, in.src[1], r, scratch[1], s[1]);
-                DotLanes<L>(res[r], s[0], s[1], columns);
+        Fetch(f, in.src[0], 0, scratch[0], &s[0]);
+        for (int row = 0; row < rows; ++row) {
+            if ((mask >> row) & 1) {
+                Fetch(f, in.src[1], row, scratch[1], &s[1]);
+                DotBatches<L>(n, r[row], rs, s[0], s[1], columns);
             }
         }
         return;
@@ -354,53 +395,73 @@ template <int L> void Compute(Frame<L>& f, const VmInst& in, float (*res)[L])
         break;
     }
     for (int i = 0; i < in.sources; ++i) {
-        Fetch(f, in.src[i], 0, scratch[i], s[i]);
+        Fetch(f, in.src[i], 0, scratch[i], &s[i]);
     }
-    const float* const* a = s[0];
-    const float* const* b = s[1];
-    const float* const* c = s[2];
+    const Ref& a = s[0];
+    const Ref& b = s[1];
+    const Ref& c = s[2];
+    int first = 0;
+    while (first < 3 && !((mask >> first) & 1)) {
+        ++first;
+    }
     // Component-wise instructions: component k of the result from component k of each source.
     auto each1 = [&](auto fn) {
         for (int k = 0; k < 4; ++k) {
             if ((mask >> k) & 1) {
-                Lanes1<L>(res[k], a[k], fn);
+                for (int i = 0; i < n; ++i) {
+                    Lanes1<L>(r[k] + i * rs, a.p[k] + i * a.stride, fn);
+                }
             }
         }
     };
     auto each2 = [&](auto fn) {
         for (int k = 0; k < 4; ++k) {
             if ((mask >> k) & 1) {
-                Lanes2<L>(res[k], a[k], b[k], fn);
+                for (int i = 0; i < n; ++i) {
+                    Lanes2<L>(r[k] + i * rs, a.p[k] + i * a.stride, b.p[k] + i * b.stride, fn);
+                }
             }
         }
     };
     auto each3 = [&](auto fn) {
         for (int k = 0; k < 4; ++k) {
             if ((mask >> k) & 1) {
-                Lanes3<L>(res[k], a[k], b[k], c[k], fn);
+                for (int i = 0; i < n; ++i) {
+                    Lanes3<L>(r[k] + i * rs, a.p[k] + i * a.stride, b.p[k] + i * b.stride,
+                              c.p[k] + i * c.stride, fn);
+                }
             }
         }
     };
     // One value per lane, computed into the first written component and copied to the others.
     auto replicate = [&]() {
-        int first = 0;
-        while (first < 3 && !((mask >> first) & 1)) {
-            ++first;
-        }
         for (int k = first + 1; k < 4; ++k) {
             if ((mask >> k) & 1) {
-                std::memcpy(res[k], res[first], sizeof(float) * L);
+                for (int i = 0; i < n; ++i) {
+                    std::memcpy(r[k] + i * rs, r[first] + i * rs, sizeof(float) * L);
+                }
             }
         }
-        return first;
     };
     auto scalar1 = [&](auto fn) {
-        int first = 0;
-        while (first < 3 && !((mask >> first) & 1)) {
-            ++first;
+        for (int i = 0; i < n; ++i) {
+            Lanes1<L>(r[first] + i * rs, a.p[3] + i * a.stride, fn);
         }
-        Lanes1<L>(res[first], a[3], fn);
         replicate();
+    };
+    // Instructions that write fixed components: one lane at a time.
+    auto lanes = [&](auto fn) {
+        for (int i = 0; i < n; ++i) {
+            for (int l = 0; l < L; ++l) {
+                const ptrdiff_t x = i * a.stride + l;
+                const ptrdiff_t y = i * b.stride + l;
+                float out[4];
+                fn(a.p, b.p, x, y, out);
+                for (int k = 0; k < 4; ++k) {
+                    r[k][i * rs + l] = out[k];
+                }
+            }
+        }
     };
     switch (in.op) {
     case VmOp::Mov:
@@ -450,15 +511,10 @@ template <int L> void Compute(Frame<L>& f, const VmInst& in, float (*res)[L])
         each3([](float x, float y, float z) { return x >= 0.0f ? y : z; });
         return;
     case VmOp::Dp3:
-    case VmOp::Dp4: {
-        int first = 0;
-        while (first < 3 && !((mask >> first) & 1)) {
-            ++first;
-        }
-        DotLanes<L>(res[first], a, b, in.op == VmOp::Dp4 ? 4 : 3);
+    case VmOp::Dp4:
+        DotBatches<L>(n, r[first], rs, a, b, in.op == VmOp::Dp4 ? 4 : 3);
         replicate();
         return;
-    }
     case VmOp::Rcp:
         scalar1([](float x) { return Rcp(x); });
         return;
@@ -477,135 +533,148 @@ template <int L> void Compute(Frame<L>& f, const VmInst& in, float (*res)[L])
     case VmOp::LogpScalar:
         scalar1([](float x) { return x != 0.0f ? Partial(Log2Abs(x)) : -FLT_MAX; });
         return;
-    case VmOp::Pow: {
-        int first = 0;
-        while (first < 3 && !((mask >> first) & 1)) {
-            ++first;
+    case VmOp::Pow:
+        for (int i = 0; i < n; ++i) {
+            Lanes2<L>(r[first] + i * rs, a.p[3] + i * a.stride, b.p[3] + i * b.stride,
+                      [](float x, float y) { return std::pow(std::fabs(x), y); });
         }
-        Lanes2<L>(res[first], a[3], b[3], [](float x, float y) { return std::pow(std::fabs(x), y); });
         replicate();
         return;
-    }
     case VmOp::ExppFull:
-        for (int l = 0; l < L; ++l) {
-            const float w = a[3][l];
+        lanes([](const float* const* x, const float* const*, ptrdiff_t i, ptrdiff_t, float* out) {
+            const float w = x[3][i];
             const float v = std::floor(w);
-            res[0][l] = std::exp2(v);
-            res[1][l] = w - v;
-            res[2][l] = Partial(std::exp2(w));
-            res[3][l] = 1.0f;
-        }
+            out[0] = std::exp2(v);
+            out[1] = w - v;
+            out[2] = Partial(std::exp2(w));
+            out[3] = 1.0f;
+        });
         return;
     case VmOp::LogpFull:
-        for (int l = 0; l < L; ++l) {
-            const float v = std::fabs(a[3][l]);
-            if (v != 0.0f) {
-                uint32_t bits = 0;
-                std::memcpy(&bits, &v, sizeof bits);
-                const uint32_t mantissa = (bits & 0x7FFFFFu) | 0x3F800000u;
-                res[0][l] = static_cast<float>(static_cast<int>((bits >> 23) & 0xFF) - 127);
-                std::memcpy(&res[1][l], &mantissa, sizeof mantissa);
-                res[2][l] = Partial(std::log2(v));
-            } else {
-                res[0][l] = -FLT_MAX;
-                res[1][l] = 1.0f;
-                res[2][l] = -FLT_MAX;
+        lanes([](const float* const* x, const float* const*, ptrdiff_t i, ptrdiff_t, float* out) {
+            const float v = std::fabs(x[3][i]);
+            out[3] = 1.0f;
+            if (v == 0.0f) {
+                out[0] = -FLT_MAX;
+                out[1] = 1.0f;
+                out[2] = -FLT_MAX;
+                return;
             }
-            res[3][l] = 1.0f;
-        }
+            uint32_t bits = 0;
+            std::memcpy(&bits, &v, sizeof bits);
+            const uint32_t mantissa = (bits & 0x7FFFFFu) | 0x3F800000u;
+            out[0] = static_cast<float>(static_cast<int>((bits >> 23) & 0xFF) - 127);
+            std::memcpy(&out[1], &mantissa, sizeof mantissa);
+            out[2] = Partial(std::log2(v));
+        });
         return;
     case VmOp::Lit:
-        for (int l = 0; l < L; ++l) {
+        lanes([](const float* const* x, const float* const*, ptrdiff_t i, ptrdiff_t, float* out) {
             constexpr float kMaxPower = 127.9961f;
-            float power = a[3][l];
+            float power = x[3][i];
             power = power < -kMaxPower ? -kMaxPower : power > kMaxPower ? kMaxPower : power;
-            res[0][l] = 1.0f;
-            res[1][l] = 0.0f;
-            res[2][l] = 0.0f;
-            res[3][l] = 1.0f;
-            if (a[0][l] > 0.0f) {
-                res[1][l] = a[0][l];
-                if (a[1][l] > 0.0f) {
-                    res[2][l] = std::pow(a[1][l], power);
+            out[0] = 1.0f;
+            out[1] = 0.0f;
+            out[2] = 0.0f;
+            out[3] = 1.0f;
+            if (x[0][i] > 0.0f) {
+                out[1] = x[0][i];
+                if (x[1][i] > 0.0f) {
+                    out[2] = std::pow(x[1][i], power);
                 }
             }
-        }
+        });
         return;
     case VmOp::Dst:
-        for (int l = 0; l < L; ++l) {
-            res[0][l] = 1.0f;
-            res[1][l] = a[1][l] * b[1][l];
-            res[2][l] = a[2][l];
-            res[3][l] = b[3][l];
-        }
+        lanes([](const float* const* x, const float* const* y, ptrdiff_t i, ptrdiff_t j, float* out) {
+            out[0] = 1.0f;
+            out[1] = x[1][i] * y[1][j];
+            out[2] = x[2][i];
+            out[3] = y[3][j];
+        });
         return;
     case VmOp::Crs:
-        for (int l = 0; l < L; ++l) {
-            res[0][l] = a[1][l] * b[2][l] - a[2][l] * b[1][l];
-            res[1][l] = a[2][l] * b[0][l] - a[0][l] * b[2][l];
-            res[2][l] = a[0][l] * b[1][l] - a[1][l] * b[0][l];
-        }
+        lanes([](const float* const* x, const float* const* y, ptrdiff_t i, ptrdiff_t j, float* out) {
+            out[0] = x[1][i] * y[2][j] - x[2][i] * y[1][j];
+            out[1] = x[2][i] * y[0][j] - x[0][i] * y[2][j];
+            out[2] = x[0][i] * y[1][j] - x[1][i] * y[0][j];
+            out[3] = 0.0f;
+        });
         return;
     case VmOp::Nrm:
-        for (int l = 0; l < L; ++l) {
-            const float length2 = a[0][l] * a[0][l] + a[1][l] * a[1][l] + a[2][l] * a[2][l];
+        lanes([](const float* const* x, const float* const*, ptrdiff_t i, ptrdiff_t, float* out) {
+            const float length2 = x[0][i] * x[0][i] + x[1][i] * x[1][i] + x[2][i] * x[2][i];
             // A zero vector stays zero rather than becoming 0 x infinity.
             const float scale = length2 != 0.0f ? 1.0f / std::sqrt(length2) : 0.0f;
             for (int k = 0; k < 4; ++k) {
-                res[k][l] = a[k][l] * scale;
+                out[k] = x[k][i] * scale;
             }
-        }
+        });
         return;
     case VmOp::SinCos:
-        for (int l = 0; l < L; ++l) {
-            res[0][l] = std::cos(a[3][l]);
-            res[1][l] = std::sin(a[3][l]);
-        }
+        lanes([](const float* const* x, const float* const*, ptrdiff_t i, ptrdiff_t, float* out) {
+            out[0] = std::cos(x[3][i]);
+            out[1] = std::sin(x[3][i]);
+            out[2] = 0.0f;
+            out[3] = 0.0f;
+        });
         return;
     default:
         return;
     }
 }
 
-// Writes the masked components of res into the destination, with the
-// result shift, saturation and (pixel shaders) the register range.
-template <int L> void Write(Frame<L>& f, const VmInst& in, float (*res)[L])
+// The four component pointers and batch stride of a destination register.
+template <int L> float* DestinationBase(Frame<L>& f, const VmDst& d, ptrdiff_t* stride)
+{
+    if (d.bank == VmBank::Output) {
+        *stride = f.ioStride;
+        return f.outputs + d.index * 4 * L;
+    }
+    *stride = f.tempStride;
+    return f.temps + d.index * 4 * L;
+}
+
+// Writes the masked components of res ([component][batch][lane]) into the
+// destination, with the result shift, saturation and (pixel shaders) the
+// register range.
+template <int L> void Write(Frame<L>& f, const VmInst& in, const float* res)
 {
     const VmDst& d = in.dst;
+    const int n = f.batches;
     if (d.bank == VmBank::Addr) {
         for (int c = 0; c < 4; ++c) {
             if ((d.mask >> c) & 1) {
-                for (int l = 0; l < L; ++l) {
-                    f.a0[c][l] = AddressRound(res[c][l]);
+                for (int i = 0; i < n; ++i) {
+                    for (int l = 0; l < L; ++l) {
+                        f.a0[i][c][l] = AddressRound(res[(c * kGroup + i) * L + l]);
+                    }
                 }
             }
         }
         return;
     }
-    float(*reg)[L] = d.bank == VmBank::Output ? f.outputs[d.index] : f.temps[d.index];
-    if (d.shift == 0 && !d.saturate && !f.pixel) {
-        for (int c = 0; c < 4; ++c) {
-            if ((d.mask >> c) & 1) {
-                std::memcpy(reg[c], res[c], sizeof(float) * L);
-            }
-        }
-        return;
-    }
+    ptrdiff_t stride = 0;
+    float* base = DestinationBase(f, d, &stride);
     const float scale = d.shift == 0 ? 1.0f : d.shift > 0 ? static_cast<float>(1 << d.shift) : 0.5f;
     const float range = f.pixel ? f.state->maxValue : FLT_MAX;
     for (int c = 0; c < 4; ++c) {
         if (!((d.mask >> c) & 1)) {
             continue;
         }
-        for (int l = 0; l < L; ++l) {
-            float v = res[c][l] * scale;
-            if (d.saturate) {
-                v = v < 0.0f ? 0.0f : v > 1.0f ? 1.0f : v;
+        for (int i = 0; i < n; ++i) {
+            const float* from = res + (c * kGroup + i) * L;
+            float* to = base + i * stride + c * L;
+            for (int l = 0; l < L; ++l) {
+                float v = from[l] * scale;
+                if (d.saturate) {
+                    v = v < 0.0f ? 0.0f : v > 1.0f ? 1.0f : v;
+                }
+                if (f.pixel) {
+                    v = v < -range ? -range : v > range ? range : v;
+                }
+                to[l] = v;
             }
-            if (f.pixel) {
-                v = v < -range ? -range : v > range ? range : v;
-            }
-            reg[c][l] = v;
         }
     }
 }
@@ -614,35 +683,44 @@ template <int L> void Execute(Frame<L>& f)
 {
     const VmInst* code = f.program->code.data();
     const size_t count = f.program->code.size();
-    float res[2][4][L];
+    float res[2][4 * kGroup * L];
+    float* const held[2][4] = {
+        {res[0], res[0] + kGroup * L, res[0] + 2 * kGroup * L, res[0] + 3 * kGroup * L},
+        {res[1], res[1] + kGroup * L, res[1] + 2 * kGroup * L, res[1] + 3 * kGroup * L}};
     for (size_t i = 0; i < count; ++i) {
-        if (code[i].direct) {
-            const VmDst& d = code[i].dst;
-            Compute(f, code[i], d.bank == VmBank::Output ? f.outputs[d.index] : f.temps[d.index]);
+        const VmInst& in = code[i];
+        if (in.direct) {
+            ptrdiff_t stride = 0;
+            float* base = DestinationBase(f, in.dst, &stride);
+            float* const target[4] = {base, base + L, base + 2 * L, base + 3 * L};
+            Compute(f, in, target, stride);
             continue;
         }
-        Compute(f, code[i], res[0]);
+        Compute(f, in, held[0], L);
         if (i + 1 < count && code[i + 1].coissue) {
             // Co-issued pairs read their sources before either writes.
-            Compute(f, code[i + 1], res[1]);
-            Write(f, code[i], res[0]);
+            Compute(f, code[i + 1], held[1], L);
+            Write(f, in, res[0]);
             Write(f, code[i + 1], res[1]);
             ++i;
         } else {
-            Write(f, code[i], res[0]);
+            Write(f, in, res[0]);
         }
     }
 }
 
+// Zeroes what the program reads before writing, in every batch of the group.
 template <int L> void ResetState(Frame<L>& f)
 {
-    for (uint16_t entry : f.program->zeroFirst) {
-        for (int l = 0; l < L; ++l) {
-            f.temps[entry >> 2][entry & 3][l] = 0.0f;
+    for (int i = 0; i < f.batches; ++i) {
+        for (uint16_t entry : f.program->zeroFirst) {
+            for (int l = 0; l < L; ++l) {
+                f.temps[i * f.tempStride + entry * L + l] = 0.0f;
+            }
         }
-    }
-    if (f.program->addrReadFirst != 0) {
-        std::memset(f.a0, 0, sizeof f.a0);
+        if (f.program->addrReadFirst != 0) {
+            std::memset(f.a0[i], 0, sizeof f.a0[i]);
+        }
     }
 }
 
@@ -661,11 +739,11 @@ template <int L> class PreparedLanes
             heap_.resize(count * 4 * L);
         }
     }
-    float (*data())[4][L] { return heap_.empty() ? local_ : reinterpret_cast<float(*)[4][L]>(heap_.data()); }
+    float* data() { return heap_.empty() ? local_ : heap_.data(); }
 
   private:
     static constexpr size_t kLocal = 48;
-    float local_[kLocal][4][L];
+    float local_[kLocal * 4 * L];
     std::vector<float> heap_;
 };
 
@@ -677,10 +755,15 @@ bool ShaderVertexRunBatches(const ShaderProgram* program, const float (*constant
     if (program == nullptr || program->pixel || batches == nullptr || batchCount < 0) {
         return false;
     }
-    ShaderLanes4 temps[kVmTempSlots];
-    Frame<kShaderLanes> f;
+    constexpr int L = kShaderLanes;
+    float temps[kGroup * kVmTempSlots * 4 * L];
+    int32_t a0[kGroup][4][L];
+    Frame<L> f;
     f.program = program;
-    f.temps = reinterpret_cast<float(*)[4][kShaderLanes]>(temps);
+    f.temps = temps;
+    f.tempStride = program->tempCount * 4 * L;
+    f.ioStride = static_cast<ptrdiff_t>(sizeof(ShaderVertexBatch) / sizeof(float));
+    f.a0 = a0;
     f.constants = constants;
     f.constantCount =
         constants == nullptr ? 0 : std::min(std::max(constantCount, 0), kShaderMaxVertexConstants);
@@ -688,18 +771,21 @@ bool ShaderVertexRunBatches(const ShaderProgram* program, const float (*constant
     f.state = nullptr;
     f.pixelInputs = nullptr;
     f.killed = false;
-    PreparedLanes<kShaderLanes> prepared(program->prepared.size());
+    PreparedLanes<L> prepared(program->prepared.size());
     Prepare(f, prepared.data());
     f.prepared = prepared.data();
-    for (int b = 0; b < batchCount; ++b) {
-        ShaderVertexBatch& batch = batches[b];
-        f.inputs = reinterpret_cast<const float(*)[4][kShaderLanes]>(batch.input);
-        f.outputs = reinterpret_cast<float(*)[4][kShaderLanes]>(batch.output);
+    for (int first = 0; first < batchCount; first += kGroup) {
+        ShaderVertexBatch* group = batches + first;
+        f.batches = std::min(kGroup, batchCount - first);
+        f.inputs = &group->input[0].v[0][0];
+        f.outputs = &group->output[0].v[0][0];
         ResetState(f);
-        for (uint16_t entry : program->outputDefaults) {
-            const float value = kOutputDefaults[entry >> 2][entry & 3];
-            for (int l = 0; l < kShaderLanes; ++l) {
-                batch.output[entry >> 2].v[entry & 3][l] = value;
+        for (int i = 0; i < f.batches; ++i) {
+            for (uint16_t entry : program->outputDefaults) {
+                const float value = kOutputDefaults[entry >> 2][entry & 3];
+                for (int l = 0; l < L; ++l) {
+                    group[i].output[entry >> 2].v[entry & 3][l] = value;
+                }
             }
         }
         Execute(f);
@@ -719,18 +805,23 @@ bool ShaderPixelRun(const ShaderProgram* program, const ShaderPixelState& state,
     if (program == nullptr || !program->pixel) {
         return false;
     }
-    float temps[kVmTempSlots][4][1];
-    float colours[2][4][1];
+    float temps[kVmTempSlots * 4];
+    float colours[2 * 4];
     for (int i = 0; i < 2; ++i) {
         for (int c = 0; c < 4; ++c) {
-            colours[i][c][0] = inputs.color[i][c];
+            colours[i * 4 + c] = inputs.color[i][c];
         }
     }
+    int32_t a0[kGroup][4][1] = {};
     Frame<1> f;
     f.program = program;
+    f.batches = 1;
     f.temps = temps;
+    f.tempStride = kVmTempSlots * 4;
     f.inputs = colours;
     f.outputs = nullptr;
+    f.ioStride = 0;
+    f.a0 = a0;
     f.constants = state.constants;
     f.constantCount = state.constants == nullptr ? 0 : kShaderPixelConstants;
     f.pixel = true;
@@ -741,11 +832,10 @@ bool ShaderPixelRun(const ShaderProgram* program, const ShaderPixelState& state,
     Prepare(f, prepared.data());
     f.prepared = prepared.data();
     ResetState(f);
-    temps[0][0][0] = temps[0][1][0] = temps[0][2][0] = temps[0][3][0] =
-        0.0f; // r0 is the result even if unwritten
+    temps[0] = temps[1] = temps[2] = temps[3] = 0.0f; // r0 is the result even if unwritten
     Execute(f);
     for (int c = 0; c < 4; ++c) {
-        const float v = temps[0][c][0];
+        const float v = temps[c];
         result[c] = v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
     }
     return !f.killed;

@@ -3,6 +3,7 @@
 #include "ai/runtime/ais_reader.h"
 #include "ai/runtime/ais_writer.h"
 #include "ai/testhost/testclasses.h"
+#include "graphics/core/stream.h"
 
 #include <map>
 #include <memory>
@@ -375,9 +376,45 @@ TEST_F(AisTest, WorldServicesReadRawDataAndOutOfOrderListsWarn)
     }
     EXPECT_EQ(third->GetRawSum(), sum);
     ASSERT_GE(m_warnings.size(), 1u);
-    EXPECT_NE(m_warnings[0].find("\"First\""), std::string::npos);
+    EXPECT_NE(m_warnings[0].find("\"First\" reads raw-data block 0 after \"Second\""), std::string::npos);
     EXPECT_EQ(AiDestroyWorld(world), 1);
     delete root;
+}
+
+} // namespace
+} // namespace Zelk
+
+namespace Zelk {
+namespace {
+
+TEST_F(AisTest, LoadsThroughTheEnginesStream)
+{
+    StreamMemory memory{m_file.data(), m_file.size()};
+    Stream stream{};
+    ASSERT_NE(StreamInit(&stream, false, kStreamMemory, kStreamRead, &memory), nullptr);
+    CConfigNode* root = AiLoadConfigStream(&stream);
+    ASSERT_NE(root, nullptr);
+    EXPECT_EQ(TreeText(*root, false), TreeText(*m_textRoot, false));
+    // The raw data is read through the same stream afterwards.
+    auto nodes = RawNodes(*root);
+    CAisReader* reader = AiGetAisReader();
+    auto* last = const_cast<CConfigNode*>(nodes[3]);
+    ASSERT_TRUE(reader->OpenRawData(last));
+    EXPECT_EQ(ReadBlock(*reader, last), m_blobs["three"]);
+    reader->CloseRawData(last);
+    AiDeleteConfigNode(root);
+    StreamClose(&stream, nullptr);
+
+    // A stream that is not an ".AIS" file gives an empty node.
+    uint8_t junk[20] = {'n', 'o', 't'};
+    StreamMemory other{junk, sizeof junk};
+    ASSERT_NE(StreamInit(&stream, false, kStreamMemory, kStreamRead, &other), nullptr);
+    CConfigNode* empty = AiLoadConfigStream(&stream);
+    ASSERT_NE(empty, nullptr);
+    EXPECT_EQ(empty->GetKey(), nullptr);
+    EXPECT_EQ(empty->GetChildCount(), 0u);
+    AiDeleteConfigNode(empty);
+    StreamClose(&stream, nullptr);
 }
 
 } // namespace

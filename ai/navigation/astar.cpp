@@ -1,0 +1,469 @@
+#include "ai/navigation/astar.h"
+
+#include "ai/navigation/constraint.h"
+#include "ai/navigation/nav_error.h"
+#include "ai/navigation/nav_host.h"
+#include "ai/navigation/path_record.h"
+#include "ai/navigation/spatial_graph.h"
+
+#include <cmath>
+#include <cstdlib>
+
+namespace Zelk {
+
+namespace {
+
+// The open set: a binary heap over a pool sized once, ordered by (f, arrival
+// number). Popping it gives the nodes in ascending f and, among equal f, in
+// the order they arrived -- the order of a list sorted by f in which a new
+// node goes behind the equal ones -- at logarithmic cost instead of a walk.
+struct AstarOpenEntry
+{
+    float f;
+    uint32_t arrival;
+    CGraphNode* node;
+};
+
+struct AstarOpenHeap
+{
+    AstarOpenEntry* entries = nullptr;
+    int32_t count = 0;
+    int32_t capacity = 0;
+    int32_t* position = nullptr; // per node index: heap position + 1, 0 when not open
+    uint32_t nextArrival = 0;
+
+    static bool Before(const AstarOpenEntry& a, const AstarOpenEntry& b)
+    {
+        return a.f < b.f || (a.f == b.f && a.arrival < b.arrival);
+    }
+    void Place(int32_t i, const AstarOpenEntry& entry)
+    {
+        entries[i] = entry;
+        position[entry.node->GetIndex()] = i + 1;
+    }
+    void SiftUp(int32_t i, const AstarOpenEntry entry)
+    {
+        while (i > 0 && Before(entry, entries[(i - 1) / 2])) {
+            Place(i, entries[(i - 1) / 2]);
+            i = (i - 1) / 2;
+        }
+        Place(i, entry);
+    }
+    void SiftDown(int32_t i, const AstarOpenEntry entry)
+    {
+        for (;;) {
+            int32_t child = 2 * i + 1;
+            if (child >= count)
+                break;
+            if (child + 1 < count && Before(entries[child + 1], entries[child]))
+                ++child;
+            if (!Before(entries[child], entry))
+                break;
+            Place(i, entries[child]);
+            i = child;
+        }
+        Place(i, entry);
+    }
+    // False when the pool is full.
+    bool Insert(CGraphNode* node)
+    {
+        if (count >= capacity)
+            return false;
+        SiftUp(count++, AstarOpenEntry{node->GetData().f, nextArrival++, node});
+        return true;
+    }
+    bool Contains(const CGraphNode* node) const { return position[node->GetIndex()] != 0; }
+    void Remove(const CGraphNode* node)
+    {
+        const int32_t i = position[node->GetIndex()] - 1;
+        position[node->GetIndex()] = 0;
+        const AstarOpenEntry last = entries[--count];
+        if (i == count)
+            return;
+        if (i > 0 && Before(last, entries[(i - 1) / 2]))
+            SiftUp(i, last);
+        else
+            SiftDown(i, last);
+    }
+    CGraphNode* Top() const { return count > 0 ? entries[0].node : nullptr; }
+    // Forgets every entry; the node positions are cleared by the fresh start.
+    void Empty()
+    {
+        for (int32_t i = 0; i < count; ++i)
+            position[entries[i].node->GetIndex()] = 0;
+        count = 0;
+    }
+};
+
+struct AstarMemory
+{
+    int32_t capacity = 0;
+    AstarOpenHeap open;
+    uint8_t* closed = nullptr; // per node index: 1 when closed
+    CGraphNode* lastStart = nullptr;
+    uint8_t idle = 1;
+    // The query of the suspended sliced search.
+    CGraphNode* savedStart = nullptr;
+    CGraphNode* savedGoal = nullptr;
+    void* savedUser = nullptr;
+    CHeuristic* savedHeuristic = nullptr;
+    CConstraint* savedConstraint = nullptr;
+    uint32_t expansions = 0;
+};
+
+AstarMemory g_memory;
+
+bool IndexInRange(const CGraphNode* node)
+{
+    return node->GetIndex() >= 0 && node->GetIndex() < g_memory.capacity;
+}
+
+bool FailSearch(const char* what)
+{
+    NavSetError(ENavError::BadIndex, what);
+    return false;
+}
+
+void InsertOpen(CGraphNode* node, bool& ok)
+{
+    ok = g_memory.open.Insert(node) && ok;
+}
+
+void RemoveOpen(CGraphNode* node)
+{
+    g_memory.open.Remove(node);
+}
+
+bool IsOpen(const CGraphNode* node)
+{
+    return g_memory.open.Contains(node);
+}
+
+bool IsClosed(const CGraphNode* node)
+{
+    return g_memory.closed[node->GetIndex()] != 0;
+}
+
+// Empties both sets, clears every node's entries and puts the start
+// on the open list. False when the start is refused or a node index does not
+// fit the memory.
+bool FreshStart(CSpatialGraph& graph, CGraphNode* start, CGraphNode* goal, void* user)
+{
+    g_memory.open.Empty();
+    if (graph.GetHighestNodeIndex() >= g_memory.capacity)
+        return FailSearch("graph has node indices beyond the A* memory's capacity");
+    for (int32_t i = 0; i <= graph.GetHighestNodeIndex(); ++i) {
+        g_memory.open.position[i] = 0;
+        g_memory.closed[i] = 0;
+    }
+    g_memory.expansions = 0;
+    CGraphNodeData& data = start->GetData();
+    data.g = 0.0f;
+    if (!graph.GetHeuristic()->Estimate(user, start, goal, &data.h))
+        return false;
+    data.f = data.h + data.g;
+    data.startMarker = 1;
+    bool ok = true;
+    InsertOpen(start, ok);
+    return ok;
+}
+
+enum class EStep
+{
+    Expanded,
+    Goal,
+    Exhausted,
+    Failed
+};
+
+// Expands the node at the head of the open list toward the goal.
+EStep Step(CSpatialGraph& graph, CGraphNode* goal, void* user)
+{
+    CGraphNode* n = g_memory.open.Top();
+    if (n == nullptr)
+        return EStep::Exhausted;
+    if (n->GetIndex() == goal->GetIndex())
+        return EStep::Goal;
+    CConstraint* constraint = graph.GetConstraint();
+    CHeuristic* heuristic = graph.GetHeuristic();
+    bool ok = true;
+    for (int32_t i = 0; i < n->GetOutArcCount(); ++i) {
+        CGraphArc* arc = n->GetOutArc(i);
+        CGraphArcData& arcData = arc->GetData();
+        if (arcData.blocked == 1)
+            continue;
+        const bool priced =
+            arcData.linkedObject != nullptr
+                ? PathObjectCostThroughArc(arcData.linkedObject, user, arc, constraint, &arcData.cost)
+                : constraint->ComputeCost(user, arc, &arcData.cost);
+        if (!priced)
+            continue;
+        CGraphNode* m = arc->GetTo();
+        if (!IndexInRange(m)) {
+            FailSearch("node index beyond the A* memory's capacity");
+            return EStep::Failed;
+        }
+        float h = 0.0f;
+        if (!heuristic->Estimate(user, m, goal, &h))
+            continue;
+        const float newG = n->GetData().g + arcData.cost;
+        const float newF = newG + h;
+        CGraphNodeData& md = m->GetData();
+        if (IsClosed(m)) {
+            if (!(newF < md.f))
+                continue;
+            md.g = newG;
+            md.h = h;
+            md.f = newF;
+            g_memory.closed[m->GetIndex()] = 0;
+            md.parent = n;
+            md.arrivalArc = arc;
+            InsertOpen(m, ok);
+        } else if (IsOpen(m)) {
+            if (!(newF < md.f))
+                continue;
+            md.g = newG;
+            md.h = h;
+            md.f = newF;
+            RemoveOpen(m);
+            InsertOpen(m, ok);
+            md.parent = n;
+            md.arrivalArc = arc;
+        } else {
+            md.g = newG;
+            md.h = h;
+            md.f = newF;
+            md.parent = n;
+            md.arrivalArc = arc;
+            InsertOpen(m, ok);
+        }
+    }
+    RemoveOpen(n);
+    g_memory.closed[n->GetIndex()] = 1;
+    ++g_memory.expansions;
+    if (!ok) {
+        NavSetError(ENavError::NoMemory, "A* memory exhausted");
+        return EStep::Failed;
+    }
+    return EStep::Expanded;
+}
+
+void ClearStartMarker(CGraphNode* start)
+{
+    start->GetData().startMarker = 0;
+    if (g_memory.lastStart == start)
+        g_memory.lastStart = nullptr;
+}
+
+// Writes the path from the start (the node with the start marker) to the goal.
+bool BuildPath(CSpatialGraph& graph, CPathRecord& path, CGraphNode* goal)
+{
+    path.graph = &graph;
+    int32_t d = 0;
+    CGraphNode* walk = goal;
+    while (walk->GetData().startMarker != 1) {
+        walk = walk->GetData().parent;
+        ++d;
+        if (walk == nullptr || d >= graph.GetNodeCount()) {
+            path.count = 0;
+            return false;
+        }
+    }
+    CGraphNode* start = walk;
+    if (d + 1 > path.capacity) {
+        path.truncated = 1;
+        path.count = path.capacity;
+    } else {
+        path.truncated = 0;
+        path.count = d + 1;
+        path.nodeIndices[size_t(d)] = uint32_t(goal->GetIndex());
+        path.arcIndices[size_t(d)] = uint32_t(-1);
+        path.positions[size_t(d)] = goal->GetPosition();
+        path.pathObjects[size_t(d)] = nullptr;
+    }
+    CGraphNode* current = goal;
+    while (d > path.capacity) {
+        path.remainingLength += current->GetData().arrivalArc->GetLength();
+        current = current->GetData().parent;
+        --d;
+    }
+    for (; d > 0; --d) {
+        CGraphNode* parent = current->GetData().parent;
+        CGraphArc* arc = current->GetData().arrivalArc;
+        const size_t e = size_t(d - 1);
+        path.nodeIndices[e] = uint32_t(parent->GetIndex());
+        path.positions[e] = parent->GetPosition();
+        path.arcIndices[e] = uint32_t(arc->GetIndex());
+        path.pathObjects[e] = arc->GetData().linkedObject;
+        current = parent;
+    }
+    ClearStartMarker(start);
+    return true;
+}
+
+bool CheckQuery(CSpatialGraph& graph, CGraphNode* start, CGraphNode* goal)
+{
+    if (graph.GetHeuristic() == nullptr || graph.GetConstraint() == nullptr || start == nullptr ||
+        goal == nullptr) {
+        NavSetError(ENavError::BadArgument, "A* needs a constraint, a heuristic, a start and a goal");
+        return false;
+    }
+    if (!IndexInRange(start) || !IndexInRange(goal))
+        return FailSearch("start or goal beyond the A* memory's capacity");
+    return true;
+}
+
+void UpdateStats(AstarSliceStats& stats, float elapsed, uint32_t n)
+{
+    const uint32_t c = stats.nodeCount;
+    if (c + n == 0)
+        return;
+    const float total = float(c + n);
+    const float mean = (float(c) * stats.meanTime + elapsed) / total;
+    stats.deviation = (float(c) * stats.deviation + std::fabs(mean * float(n) - elapsed)) / total;
+    stats.meanTime = mean;
+    stats.nodeCount = c + n;
+}
+
+float AllowedNodes(float time, const AstarSliceStats& stats, float spread)
+{
+    const float denominator = spread * stats.deviation + stats.meanTime;
+    return denominator == 0.0f ? 1.0f : time / denominator;
+}
+
+} // namespace
+
+bool AstarMemoryInit(int32_t nodeCount)
+{
+    AstarMemoryFree();
+    if (nodeCount <= 0)
+        return true;
+    g_memory.capacity = nodeCount;
+    g_memory.open.capacity = nodeCount;
+    g_memory.open.entries =
+        static_cast<AstarOpenEntry*>(std::calloc(size_t(nodeCount), sizeof(AstarOpenEntry)));
+    g_memory.open.position = static_cast<int32_t*>(std::calloc(size_t(nodeCount), sizeof(int32_t)));
+    g_memory.closed = static_cast<uint8_t*>(std::calloc(size_t(nodeCount), 1));
+    if (g_memory.open.entries == nullptr || g_memory.open.position == nullptr || g_memory.closed == nullptr) {
+        AstarMemoryFree();
+        NavSetError(ENavError::NoMemory, "A* memory could not be allocated");
+        return false;
+    }
+    return true;
+}
+
+void AstarMemoryFree()
+{
+    std::free(g_memory.open.entries);
+    std::free(g_memory.open.position);
+    std::free(g_memory.closed);
+    g_memory = AstarMemory();
+}
+
+int32_t AstarMemoryCapacity()
+{
+    return g_memory.capacity;
+}
+
+uint32_t AstarLastExpansionCount()
+{
+    return g_memory.expansions;
+}
+
+bool AstarSearch(CSpatialGraph& graph, CPathRecord& path, CGraphNode* start, CGraphNode* goal, void* user)
+{
+    if (!CheckQuery(graph, start, goal))
+        return false;
+    if (g_memory.lastStart != nullptr)
+        g_memory.lastStart->GetData().startMarker = 0;
+    g_memory.lastStart = nullptr;
+    g_memory.idle = 1;
+    if (!FreshStart(graph, start, goal, user)) {
+        start->GetData().startMarker = 0;
+        return false;
+    }
+    for (;;) {
+        switch (Step(graph, goal, user)) {
+        case EStep::Expanded:
+            continue;
+        case EStep::Goal:
+            return BuildPath(graph, path, goal);
+        case EStep::Exhausted:
+        case EStep::Failed:
+            start->GetData().startMarker = 0;
+            return false;
+        }
+    }
+}
+
+EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNode* start, CGraphNode* goal,
+                               void* user, AstarSliceStats& stats, float spread, float budget, bool restart)
+{
+    if (!CheckQuery(graph, start, goal))
+        return kAstarNoPath;
+    float sliceStart = NavClock();
+    float remaining = budget;
+    float allowed = AllowedNodes(budget, stats, spread);
+
+    bool resume = false;
+    if (!restart && g_memory.idle == 0) {
+        if (g_memory.lastStart != start) {
+            if (g_memory.lastStart != nullptr)
+                g_memory.lastStart->GetData().startMarker = 0;
+        } else {
+            resume = g_memory.savedStart == start && g_memory.savedGoal == goal &&
+                     g_memory.savedUser == user && g_memory.savedHeuristic == graph.GetHeuristic() &&
+                     g_memory.savedConstraint == graph.GetConstraint();
+        }
+    }
+    if (!resume) {
+        if (g_memory.lastStart != nullptr && g_memory.lastStart != start)
+            g_memory.lastStart->GetData().startMarker = 0;
+        g_memory.idle = 1;
+        g_memory.lastStart = start;
+        if (!FreshStart(graph, start, goal, user)) {
+            ClearStartMarker(start);
+            return kAstarNoPath;
+        }
+    }
+
+    uint32_t n = 0;
+    for (;;) {
+        switch (Step(graph, goal, user)) {
+        case EStep::Expanded:
+            break;
+        case EStep::Goal: {
+            const bool built = BuildPath(graph, path, goal);
+            g_memory.idle = built ? 1 : 0;
+            UpdateStats(stats, NavClock() - sliceStart, n);
+            return built ? kAstarFound : kAstarNoPath;
+        }
+        case EStep::Exhausted:
+        case EStep::Failed:
+            ClearStartMarker(start);
+            g_memory.idle = 1;
+            return kAstarNoPath;
+        }
+        ++n;
+        if (float(n) < allowed)
+            continue;
+        const float now = NavClock();
+        const float elapsed = now - sliceStart;
+        UpdateStats(stats, elapsed, n);
+        if (elapsed >= remaining) {
+            g_memory.savedStart = start;
+            g_memory.savedGoal = goal;
+            g_memory.savedUser = user;
+            g_memory.savedHeuristic = graph.GetHeuristic();
+            g_memory.savedConstraint = graph.GetConstraint();
+            g_memory.idle = 0;
+            return kAstarSuspended;
+        }
+        allowed = AllowedNodes(remaining - elapsed, stats, spread);
+        sliceStart = now;
+        remaining -= elapsed;
+        n = 0;
+    }
+}
+
+} // namespace Zelk

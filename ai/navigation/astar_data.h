@@ -1,0 +1,62 @@
+// A* data of a graph: for every ordered pair of nodes, the index of the first
+// arc of a cheapest path between them under the shortest-path constraint, so
+// that a path can be read off without searching. Needs the graph's nodes at
+// indices 0..N-1. Table size N x N x 4 bytes; Build runs N x (N - 1) searches.
+#pragma once
+
+#include "ai/navigation/graph_data.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace Zelk {
+
+class CPathRecord;
+
+class CAstarData : public CGraphAdditionalData
+{
+  public:
+    static constexpr char kMagic[] = "Varnoth Astar Data";
+    static constexpr size_t kMagicLength = sizeof(kMagic) - 1;
+    static constexpr uint32_t kNoArc = 0xFFFFFFFFu;
+
+    explicit CAstarData(CSpatialGraph* graph);
+
+    // Reads the file of the node's "RawData" child; false for a graph without nodes.
+    bool Init(CConfigNode* node) override;
+    const CClassRecord* GetClassRecord() const override;
+    // Runs A* between all pairs with the shortest-path constraint (whatever
+    // constraint the graph holds, restored afterwards). False when the graph
+    // has holes or the A* memory is too small for it.
+    bool Build() override;
+    bool Write(const char* fileName) override;
+
+    // Fails on wrong magic or version, a size other than N x N entries, or an
+    // entry that is neither -1 nor an out-arc of its row's node (the diagonal
+    // must hold the row's own index).
+    bool ReadFromMemory(const uint8_t* data, size_t size);
+    bool ReadFromFile(const char* fileName);
+    bool WriteToMemory(std::vector<uint8_t>& out) const;
+
+    // Fills the path record from start to goal by following the table; false
+    // when an index is outside 0..N-1, there is no path, or the walk does not
+    // reach the goal within N steps. A path longer than the record's capacity
+    // is truncated and its remaining length accumulated.
+    bool Lookup(int32_t start, int32_t goal, CPathRecord& path) const;
+
+    // The first arc from i to j (i itself when i == j, kNoArc without a path).
+    uint32_t GetEntry(int32_t i, int32_t j) const
+    {
+        return m_table[size_t(i) * size_t(m_nodeCount) + size_t(j)];
+    }
+    int32_t GetNodeCount() const { return m_nodeCount; }
+    bool IsReady() const { return m_ready; }
+
+  private:
+    int32_t m_nodeCount;
+    std::vector<uint32_t> m_table; // row-major N x N
+    bool m_ready = false;
+};
+
+} // namespace Zelk

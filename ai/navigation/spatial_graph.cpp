@@ -1,0 +1,549 @@
+#include "ai/navigation/spatial_graph.h"
+
+#include "ai/navigation/nav_bytes.h"
+#include "ai/navigation/nav_files.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace Zelk {
+
+namespace {
+
+// Bytes of one node record (x, y, z, in-arc count, out-arc count) and one
+// arc record (from index, to index) of the graph file.
+constexpr uint64_t kNodeRecordSize = 20;
+constexpr uint64_t kArcRecordSize = 8;
+
+float Distance(const CVec3& a, const CVec3& b)
+{
+    return std::sqrt(CVec3::SquaredDistance(a, b));
+}
+
+bool RemoveFromList(std::vector<CGraphArc*>& list, const CGraphArc* arc)
+{
+    auto it = std::find(list.begin(), list.end(), arc);
+    if (it == list.end())
+        return false;
+    list.erase(it);
+    return true;
+}
+
+bool RemoveFromListByIndex(std::vector<CGraphArc*>& list, int32_t arcIndex)
+{
+    auto it = std::find_if(list.begin(), list.end(),
+                           [arcIndex](const CGraphArc* a) { return a->GetIndex() == arcIndex; });
+    if (it == list.end())
+        return false;
+    list.erase(it);
+    return true;
+}
+
+bool ReserveList(std::vector<CGraphArc*>& list, int32_t n)
+{
+    if (n <= 0)
+        return false;
+    list.reserve(size_t(n));
+    return true;
+}
+
+// Grows the slot array so that the index is addressable: 64 slots first,
+// then doubling.
+bool ReserveSlots(auto& slots, int32_t index)
+{
+    if (index < 0)
+        return false;
+    size_t capacity = slots.size();
+    while (size_t(index) >= capacity)
+        capacity = capacity == 0 ? 64 : capacity * 2;
+    slots.resize(capacity, nullptr);
+    return true;
+}
+
+} // namespace
+
+CGraphArc* CGraphNode::GetOutArc(int32_t i) const
+{
+    return i >= 0 && i < GetOutArcCount() ? m_outArcs[size_t(i)] : nullptr;
+}
+
+CGraphArc* CGraphNode::GetInArc(int32_t i) const
+{
+    return i >= 0 && i < GetInArcCount() ? m_inArcs[size_t(i)] : nullptr;
+}
+
+bool CGraphNode::AddOutArc(CGraphArc* arc)
+{
+    m_outArcs.push_back(arc);
+    return true;
+}
+
+bool CGraphNode::AddInArc(CGraphArc* arc)
+{
+    m_inArcs.push_back(arc);
+    return true;
+}
+
+bool CGraphNode::RemoveOutArc(const CGraphArc* arc)
+{
+    return RemoveFromList(m_outArcs, arc);
+}
+bool CGraphNode::RemoveInArc(const CGraphArc* arc)
+{
+    return RemoveFromList(m_inArcs, arc);
+}
+bool CGraphNode::RemoveOutArcByIndex(int32_t arcIndex)
+{
+    return RemoveFromListByIndex(m_outArcs, arcIndex);
+}
+bool CGraphNode::RemoveInArcByIndex(int32_t arcIndex)
+{
+    return RemoveFromListByIndex(m_inArcs, arcIndex);
+}
+bool CGraphNode::ReserveOutArcs(int32_t n)
+{
+    return ReserveList(m_outArcs, n);
+}
+bool CGraphNode::ReserveInArcs(int32_t n)
+{
+    return ReserveList(m_inArcs, n);
+}
+
+CSpatialGraph::~CSpatialGraph()
+{
+    // Clear calls the virtual delete operations, which at this point are this
+    // class's own; a derived class that overrides them clears in its destructor.
+    Clear();
+}
+
+CGraphNode* CSpatialGraph::GetNode(int32_t index) const
+{
+    return index >= 0 && index <= m_highestNode ? m_nodes[size_t(index)] : nullptr;
+}
+
+CGraphArc* CSpatialGraph::GetArc(int32_t index) const
+{
+    return index >= 0 && index <= m_highestArc ? m_arcs[size_t(index)] : nullptr;
+}
+
+bool CSpatialGraph::ReserveNodes(int32_t index)
+{
+    return ReserveSlots(m_nodes, index);
+}
+bool CSpatialGraph::ReserveArcs(int32_t index)
+{
+    return ReserveSlots(m_arcs, index);
+}
+
+bool CSpatialGraph::SetNodeCapacity(int32_t n)
+{
+    if (n < m_highestNode + 1)
+        return false;
+    m_nodes.resize(size_t(n), nullptr);
+    m_nodes.shrink_to_fit();
+    return true;
+}
+
+bool CSpatialGraph::SetArcCapacity(int32_t n)
+{
+    if (n < m_highestArc + 1)
+        return false;
+    m_arcs.resize(size_t(n), nullptr);
+    m_arcs.shrink_to_fit();
+    return true;
+}
+
+void CSpatialGraph::PlaceNode(CGraphNode* node, int32_t index)
+{
+    m_nodes[size_t(index)] = node;
+    node->m_index = index;
+    ++m_nodeCount;
+    m_highestNode = std::max(m_highestNode, index);
+}
+
+bool CSpatialGraph::SetNodeAt(CGraphNode* node, int32_t index)
+{
+    if (node == nullptr)
+        return false;
+    if (!ReserveNodes(index)) {
+        delete node;
+        return false;
+    }
+    // A node already in the slot leaves with its arcs, so that no arc keeps
+    // pointing at a destroyed node.
+    if (m_nodes[size_t(index)] != nullptr)
+        RemoveNode(index);
+    PlaceNode(node, index);
+    return true;
+}
+
+int32_t CSpatialGraph::AddNode(const CGraphNodeData& record, int32_t index)
+{
+    if (index == -1)
+        index = m_highestNode + 1;
+    if (index < 0)
+        return -1;
+    return SetNodeAt(new CGraphNode(record), index) ? index : -1;
+}
+
+bool CSpatialGraph::OpenNodeSlot(int32_t index)
+{
+    if (index < 0 || index > m_highestNode + 1)
+        return false;
+    if (!ReserveNodes(m_highestNode + 1))
+        return false;
+    for (int32_t i = m_highestNode; i >= index; --i) {
+        CGraphNode* moved = m_nodes[size_t(i)];
+        m_nodes[size_t(i + 1)] = moved;
+        m_nodes[size_t(i)] = nullptr;
+        if (moved != nullptr) {
+            moved->m_index = i + 1;
+            OnNodeMoved(i, i + 1);
+        }
+    }
+    if (index <= m_highestNode)
+        ++m_highestNode;
+    return true;
+}
+
+bool CSpatialGraph::InsertNodeAt(CGraphNode* node, int32_t index)
+{
+    if (index == -1)
+        index = m_highestNode + 1;
+    if (node == nullptr || !OpenNodeSlot(index)) {
+        delete node;
+        return false;
+    }
+    return SetNodeAt(node, index);
+}
+
+bool CSpatialGraph::RemoveNode(int32_t index)
+{
+    CGraphNode* node = GetNode(index);
+    if (node == nullptr)
+        return false;
+    while (!node->m_outArcs.empty())
+        RemoveArc(node->m_outArcs.back()->GetIndex());
+    while (!node->m_inArcs.empty())
+        RemoveArc(node->m_inArcs.back()->GetIndex());
+    DeleteNodeObject(index);
+    --m_nodeCount;
+    return true;
+}
+
+int32_t CSpatialGraph::AddArc(const CGraphArcData& record, CGraphNode* from, CGraphNode* to, int32_t index)
+{
+    if (from == nullptr || to == nullptr)
+        return -1;
+    if (CGraphArc* existing = FindOutArcTo(from, to))
+        return existing->GetIndex();
+    if (index == -1)
+        index = m_highestArc + 1;
+    if (index < 0)
+        return -1;
+    return SetArcAt(new CGraphArc(record), from, to, index) ? index : -1;
+}
+
+bool CSpatialGraph::SetArcAt(CGraphArc* arc, CGraphNode* from, CGraphNode* to, int32_t index)
+{
+    if (arc == nullptr)
+        return false;
+    if (from == nullptr || to == nullptr || !ReserveArcs(index)) {
+        delete arc;
+        return false;
+    }
+    // An arc already in the slot is detached from its nodes before it goes.
+    if (m_arcs[size_t(index)] != nullptr)
+        RemoveArc(index);
+    m_arcs[size_t(index)] = arc;
+    arc->m_index = index;
+    ++m_arcCount;
+    m_highestArc = std::max(m_highestArc, index);
+    arc->m_from = from;
+    arc->m_to = to;
+    from->AddOutArc(arc);
+    to->AddInArc(arc);
+    return true;
+}
+
+bool CSpatialGraph::OpenArcSlot(int32_t index)
+{
+    if (index < 0 || index > m_highestArc + 1)
+        return false;
+    if (!ReserveArcs(m_highestArc + 1))
+        return false;
+    for (int32_t i = m_highestArc; i >= index; --i) {
+        CGraphArc* moved = m_arcs[size_t(i)];
+        m_arcs[size_t(i + 1)] = moved;
+        m_arcs[size_t(i)] = nullptr;
+        if (moved != nullptr) {
+            moved->m_index = i + 1;
+            OnArcMoved(i, i + 1);
+        }
+    }
+    if (index <= m_highestArc)
+        ++m_highestArc;
+    return true;
+}
+
+bool CSpatialGraph::InsertArcAt(CGraphArc* arc, CGraphNode* from, CGraphNode* to, int32_t index)
+{
+    if (index == -1)
+        index = m_highestArc + 1;
+    if (arc == nullptr || !OpenArcSlot(index)) {
+        delete arc;
+        return false;
+    }
+    return SetArcAt(arc, from, to, index);
+}
+
+bool CSpatialGraph::RemoveArc(int32_t index)
+{
+    CGraphArc* arc = GetArc(index);
+    if (arc == nullptr)
+        return false;
+    const bool detached = arc->m_from->RemoveOutArc(arc) & arc->m_to->RemoveInArc(arc);
+    DeleteArcObject(index);
+    --m_arcCount;
+    return detached;
+}
+
+void CSpatialGraph::DeleteNodeObject(int32_t index)
+{
+    if (index < 0 || size_t(index) >= m_nodes.size())
+        return;
+    delete m_nodes[size_t(index)];
+    m_nodes[size_t(index)] = nullptr;
+}
+
+void CSpatialGraph::DeleteArcObject(int32_t index)
+{
+    if (index < 0 || size_t(index) >= m_arcs.size())
+        return;
+    delete m_arcs[size_t(index)];
+    m_arcs[size_t(index)] = nullptr;
+}
+
+bool CSpatialGraph::PackNodeSlots()
+{
+    int32_t to = 0;
+    for (int32_t i = 0; i <= m_highestNode; ++i) {
+        CGraphNode* node = m_nodes[size_t(i)];
+        if (node == nullptr)
+            continue;
+        if (i != to) {
+            m_nodes[size_t(to)] = node;
+            m_nodes[size_t(i)] = nullptr;
+            node->m_index = to;
+            OnNodeMoved(i, to);
+        }
+        ++to;
+    }
+    m_highestNode = to - 1;
+    return true;
+}
+
+bool CSpatialGraph::PackArcSlots()
+{
+    int32_t to = 0;
+    for (int32_t i = 0; i <= m_highestArc; ++i) {
+        CGraphArc* arc = m_arcs[size_t(i)];
+        if (arc == nullptr)
+            continue;
+        if (i != to) {
+            m_arcs[size_t(to)] = arc;
+            m_arcs[size_t(i)] = nullptr;
+            arc->m_index = to;
+            OnArcMoved(i, to);
+        }
+        ++to;
+    }
+    m_highestArc = to - 1;
+    return true;
+}
+
+void CSpatialGraph::Renumber()
+{
+    PackNodeSlots();
+    PackArcSlots();
+}
+
+bool CSpatialGraph::RemoveArcBetween(CGraphNode* from, CGraphNode* to)
+{
+    CGraphArc* arc = FindOutArcTo(from, to);
+    return arc != nullptr && RemoveArc(arc->GetIndex());
+}
+
+CGraphArc* CSpatialGraph::FindOutArcTo(const CGraphNode* node, const CGraphNode* to)
+{
+    if (node == nullptr || to == nullptr)
+        return nullptr;
+    for (CGraphArc* arc : node->m_outArcs)
+        if (arc->GetTo() == to)
+            return arc;
+    return nullptr;
+}
+
+void CSpatialGraph::Clear()
+{
+    for (int32_t i = 0; i <= m_highestNode; ++i)
+        DeleteNodeObject(i);
+    for (int32_t i = 0; i <= m_highestArc; ++i)
+        DeleteArcObject(i);
+    m_nodes.clear();
+    m_nodes.shrink_to_fit();
+    m_arcs.clear();
+    m_arcs.shrink_to_fit();
+    m_nodeCount = m_arcCount = 0;
+    m_highestNode = m_highestArc = -1;
+}
+
+bool CSpatialGraph::VisitNodes(CGraphVisitor& visitor)
+{
+    visitor.BeginNodes(*this);
+    for (int32_t i = 0; i <= m_highestNode; ++i)
+        if (CGraphNode* node = m_nodes[size_t(i)]; node != nullptr && !visitor.VisitNode(*node))
+            return false;
+    return true;
+}
+
+bool CSpatialGraph::VisitArcs(CGraphVisitor& visitor)
+{
+    visitor.BeginArcs(*this);
+    for (int32_t i = 0; i <= m_highestArc; ++i)
+        if (CGraphArc* arc = m_arcs[size_t(i)]; arc != nullptr && !visitor.VisitArc(*arc))
+            return false;
+    return true;
+}
+
+float CSpatialGraph::GetSearchRadius()
+{
+    if (m_searchRadius > 0.0f)
+        return m_searchRadius;
+    float longest2 = 0.0f;
+    for (int32_t i = 0; i <= m_highestArc; ++i) {
+        const CGraphArc* arc = m_arcs[size_t(i)];
+        if (arc == nullptr || arc->GetData().linkedObject != nullptr)
+            continue;
+        longest2 = std::max(
+            longest2, CVec3::SquaredDistance(arc->GetFrom()->GetPosition(), arc->GetTo()->GetPosition()));
+    }
+    m_searchRadius = 1.5f * std::sqrt(longest2);
+    return m_searchRadius;
+}
+
+bool CSpatialGraph::WriteToMemory(std::vector<uint8_t>& out)
+{
+    if (m_highestNode != m_nodeCount - 1 || m_highestArc != m_arcCount - 1)
+        Renumber();
+    CNavByteWriter writer;
+    writer.WriteHeader(kMagic, kMagicLength);
+    writer.WriteF32(GetSearchRadius());
+    writer.WriteU32(uint32_t(m_nodeCount));
+    for (int32_t i = 0; i < m_nodeCount; ++i) {
+        const CGraphNode* node = m_nodes[size_t(i)];
+        writer.WriteF32(node->GetPosition().x);
+        writer.WriteF32(node->GetPosition().y);
+        writer.WriteF32(node->GetPosition().z);
+        writer.WriteU32(uint32_t(node->GetInArcCount()));
+        writer.WriteU32(uint32_t(node->GetOutArcCount()));
+    }
+    writer.WriteU32(uint32_t(m_arcCount));
+    for (int32_t i = 0; i < m_arcCount; ++i) {
+        const CGraphArc* arc = m_arcs[size_t(i)];
+        writer.WriteU32(uint32_t(arc->GetFrom()->GetIndex()));
+        writer.WriteU32(uint32_t(arc->GetTo()->GetIndex()));
+    }
+    out = writer.Bytes();
+    return true;
+}
+
+bool CSpatialGraph::Write(const char* fileName)
+{
+    std::vector<uint8_t> bytes;
+    return WriteToMemory(bytes) && NavWriteHostFile(fileName, bytes);
+}
+
+bool CSpatialGraph::ReadFromMemory(const uint8_t* data, size_t size)
+{
+    Clear();
+    CNavByteReader reader(data, size);
+    float radius = 0.0f;
+    uint32_t nodeCount = 0;
+    if (!reader.ReadHeader(kMagic, kMagicLength) || !reader.ReadF32(radius) || !reader.ReadU32(nodeCount))
+        return false;
+    m_searchRadius = radius;
+    // The count must fit both the data (node records plus the arc count word)
+    // and the index type before anything is allocated from it.
+    if (nodeCount > uint32_t(INT32_MAX) || !reader.HasRecords(nodeCount, kNodeRecordSize))
+        return reader.Fail(ENavError::BadCount, "node count larger than the graph file");
+    const uint64_t maxArcs = (reader.Remaining() - nodeCount * kNodeRecordSize) / kArcRecordSize;
+    if (nodeCount > 0)
+        SetNodeCapacity(int32_t(nodeCount));
+    for (uint32_t i = 0; i < nodeCount; ++i) {
+        CGraphNodeData record;
+        uint32_t inCount = 0;
+        uint32_t outCount = 0;
+        if (!reader.ReadF32(record.position.x) || !reader.ReadF32(record.position.y) ||
+            !reader.ReadF32(record.position.z) || !reader.ReadU32(inCount) || !reader.ReadU32(outCount))
+            return false;
+        if (inCount > maxArcs || outCount > maxArcs)
+            return reader.Fail(ENavError::BadCount, "node arc count larger than the graph file");
+        const int32_t index = AddNode(record, -1);
+        if (index < 0)
+            return reader.Fail(ENavError::NoMemory, "node could not be added");
+        if (inCount > 0)
+            m_nodes[size_t(index)]->ReserveInArcs(int32_t(inCount));
+        if (outCount > 0)
+            m_nodes[size_t(index)]->ReserveOutArcs(int32_t(outCount));
+    }
+    uint32_t arcCount = 0;
+    if (!reader.ReadU32(arcCount))
+        return false;
+    if (arcCount > uint32_t(INT32_MAX) || !reader.HasRecords(arcCount, kArcRecordSize))
+        return reader.Fail(ENavError::BadCount, "arc count larger than the graph file");
+    if (arcCount > 0)
+        SetArcCapacity(int32_t(arcCount));
+    for (uint32_t i = 0; i < arcCount; ++i) {
+        uint32_t fromIndex = 0;
+        uint32_t toIndex = 0;
+        if (!reader.ReadU32(fromIndex) || !reader.ReadU32(toIndex))
+            return false;
+        CGraphNode* from = fromIndex < nodeCount ? GetNode(int32_t(fromIndex)) : nullptr;
+        CGraphNode* to = toIndex < nodeCount ? GetNode(int32_t(toIndex)) : nullptr;
+        if (from == nullptr || to == nullptr)
+            return reader.Fail(ENavError::BadIndex, "arc end outside the graph's nodes");
+        // A repeated pair would shift the indices of every later arc, which the
+        // data files of the graph refer to: refuse it.
+        if (FindOutArcTo(from, to) != nullptr)
+            return reader.Fail(ENavError::BadIndex, "arc repeats an earlier arc");
+        CGraphArcData record;
+        record.length = record.cost = Distance(from->GetPosition(), to->GetPosition());
+        if (AddArc(record, from, to, -1) < 0)
+            return reader.Fail(ENavError::NoMemory, "arc could not be added");
+    }
+    return true;
+}
+
+bool CSpatialGraph::ReadFromWorldFiles(CConfigNode* rawDataNode)
+{
+    Clear();
+    std::vector<uint8_t> bytes;
+    return NavReadRawData(rawDataNode, bytes) && ReadFromMemory(bytes.data(), bytes.size());
+}
+
+bool CSpatialGraph::ReadFromFile(const char* fileName)
+{
+    Clear();
+    std::vector<uint8_t> bytes;
+    return NavReadHostFile(fileName, bytes) && ReadFromMemory(bytes.data(), bytes.size());
+}
+
+CGraphNode* AddNodeAtPosition(CSpatialGraph& graph, const CVec3& position)
+{
+    CGraphNodeData record;
+    record.position = position;
+    return graph.GetNode(graph.AddNode(record, -1));
+}
+
+} // namespace Zelk

@@ -1,0 +1,201 @@
+#include "ai/navigation/astar.h"
+#include "ai/navigation/astar_data.h"
+#include "ai/navigation/constraint.h"
+#include "ai/navigation/grid_graph.h"
+#include "ai/navigation/nav_error.h"
+#include "ai/navigation/path_cost_data.h"
+#include "ai/navigation/path_record.h"
+#include "ai/navigation/spatial_graph.h"
+#include "nav_test_host.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+namespace Zelk {
+namespace {
+
+class AstarDataTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        NavTest::StartRuntime();
+        NavTest::MakeRandomGraph(graph, 40, 50.0f, 2, 21);
+        ASSERT_TRUE(AstarMemoryInit(graph.GetNodeCount()));
+    }
+    void TearDown() override
+    {
+        AstarMemoryFree();
+        NavTest::StopRuntime();
+    }
+    CSpatialGraph graph;
+};
+
+float Length(CSpatialGraph& graph, const CPathRecord& path)
+{
+    float total = 0.0f;
+    for (int32_t i = 0; i + 1 < path.count; ++i)
+        total += graph.GetArc(int32_t(path.arcIndices[size_t(i)]))->GetLength();
+    return total;
+}
+
+TEST_F(AstarDataTest, LookupsEqualAstarOnAllPairs)
+{
+    // Whatever constraint the graph holds, the table is built for shortest paths.
+    CConstraintPointToFleePath flee;
+    flee.AddThreatPoint(CVec3(25, 25, 25));
+    graph.SetConstraint(&flee);
+    CAstarData data(&graph);
+    ASSERT_TRUE(data.Build());
+    EXPECT_EQ(graph.GetConstraint(), &flee);
+    EXPECT_EQ(graph.GetHeuristic(), nullptr);
+
+    CConstraintShortestPath shortest;
+    CHeuristicEuclidianDistance euclid;
+    graph.SetConstraint(&shortest);
+    graph.SetHeuristic(&euclid);
+    CPathRecord byTable;
+    CPathRecord bySearch;
+    byTable.SetCapacity(40);
+    bySearch.SetCapacity(40);
+    int reachable = 0;
+    for (int32_t s = 0; s < 40; ++s)
+        for (int32_t t = 0; t < 40; ++t) {
+            const bool found = AstarSearch(graph, bySearch, graph.GetNode(s), graph.GetNode(t), nullptr);
+            ASSERT_EQ(data.Lookup(s, t, byTable), found) << s << " -> " << t;
+            if (!found)
+                continue;
+            ++reachable;
+            EXPECT_EQ(byTable.nodeIndices[0], uint32_t(s));
+            EXPECT_EQ(byTable.nodeIndices[size_t(byTable.count - 1)], uint32_t(t));
+            EXPECT_EQ(byTable.arcIndices[size_t(byTable.count - 1)], CAstarData::kNoArc);
+            EXPECT_NEAR(Length(graph, byTable), Length(graph, bySearch), 1e-3f);
+        }
+    EXPECT_GT(reachable, 40);
+    EXPECT_EQ(data.GetEntry(7, 7), 7u);
+}
+
+TEST_F(AstarDataTest, TruncatedLookupKeepsTheRemainingLength)
+{
+    CSpatialGraph line;
+    BuildGridGraph(line, 8, 1, 3.0f, 0, 1);
+    CAstarData data(&line);
+    ASSERT_TRUE(data.Build());
+    CPathRecord path;
+    path.SetCapacity(3);
+    ASSERT_TRUE(data.Lookup(0, 7, path));
+    EXPECT_EQ(path.truncated, 1);
+    EXPECT_EQ(path.count, 3);
+    EXPECT_EQ(path.nodeIndices[2], 2u);
+    EXPECT_NE(path.arcIndices[2], CAstarData::kNoArc);
+    EXPECT_FLOAT_EQ(path.remainingLength, 15.0f);
+    ASSERT_TRUE(data.Lookup(4, 4, path));
+    EXPECT_EQ(path.count, 1);
+    EXPECT_FALSE(data.Lookup(0, 8, path));
+    EXPECT_FALSE(data.Lookup(-1, 2, path));
+}
+
+TEST_F(AstarDataTest, FileRoundTripAndRefusals)
+{
+    CAstarData data(&graph);
+    ASSERT_TRUE(data.Build());
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(data.WriteToMemory(bytes));
+    ASSERT_EQ(bytes.size(), 22u + 4u * 40u * 40u);
+    CAstarData read(&graph);
+    ASSERT_TRUE(read.ReadFromMemory(bytes.data(), bytes.size()));
+    std::vector<uint8_t> again;
+    read.WriteToMemory(again);
+    EXPECT_EQ(again, bytes);
+
+    const std::string file = NavTest::OutputPath("random.astar");
+    ASSERT_TRUE(data.Write(file.c_str()));
+    CAstarData fromFile(&graph);
+    ASSERT_TRUE(fromFile.ReadFromFile(file.c_str()));
+
+    // An arc that does not leave node 0, for entry [0][1].
+    int32_t foreign = 0;
+    while (graph.GetArc(foreign)->GetFrom()->GetIndex() == 0)
+        ++foreign;
+    struct Case
+    {
+        const char* what;
+        size_t offset;
+        uint32_t value;
+        ENavError error;
+    };
+    const Case cases[] = {
+        {"magic", 0, 0x6E726157u, ENavError::WrongMagic},
+        {"version", 18, 2, ENavError::WrongVersion},
+        {"diagonal", 22, 5, ENavError::BadIndex},
+        {"arc that does not exist", 26, 100000, ENavError::BadIndex},
+        {"arc leaving another node", 26, uint32_t(foreign), ENavError::BadIndex},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bad = bytes;
+        for (int i = 0; i < 4; ++i)
+            bad[c.offset + size_t(i)] = uint8_t(c.value >> (8 * i));
+        NavClearError();
+        EXPECT_FALSE(read.ReadFromMemory(bad.data(), bad.size())) << c.what;
+        EXPECT_EQ(NavGetLastError(), c.error) << c.what;
+    }
+    for (size_t length : {size_t(0), size_t(10), size_t(21), size_t(25), bytes.size() - 1})
+        EXPECT_FALSE(read.ReadFromMemory(bytes.data(), length)) << length;
+}
+
+TEST_F(AstarDataTest, ALoopInTheTableEndsTheLookup)
+{
+    CSpatialGraph pair;
+    BuildGridGraph(pair, 3, 1, 1.0f, 0, 1);
+    CAstarData data(&pair);
+    ASSERT_TRUE(data.Build());
+    std::vector<uint8_t> bytes;
+    data.WriteToMemory(bytes);
+    // Make 0 -> 2 go to 1 and 1 -> 2 go back to 0: both are real out-arcs.
+    const auto put = [&](int i, int j, uint32_t v) {
+        for (int k = 0; k < 4; ++k)
+            bytes[22 + size_t(i * 3 + j) * 4 + size_t(k)] = uint8_t(v >> (8 * k));
+    };
+    put(0, 2, uint32_t(CSpatialGraph::FindOutArcTo(pair.GetNode(0), pair.GetNode(1))->GetIndex()));
+    put(1, 2, uint32_t(CSpatialGraph::FindOutArcTo(pair.GetNode(1), pair.GetNode(0))->GetIndex()));
+    ASSERT_TRUE(data.ReadFromMemory(bytes.data(), bytes.size()));
+    CPathRecord path;
+    path.SetCapacity(100);
+    EXPECT_FALSE(data.Lookup(0, 2, path));
+}
+
+TEST(PathCostDataFile, RoundTripAndAFailedReadIsUnusable)
+{
+    CSpatialGraph graph;
+    BuildGridGraph(graph, 3, 1, 1.0f, 0, 1);
+    CPathCostData data(&graph);
+    ASSERT_TRUE(data.SetTable({0, 1, 2, 1, 0, 1, 2, 1, 255}, 4.0f));
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(data.WriteToMemory(bytes));
+    ASSERT_EQ(bytes.size(), 29u + 9u);
+    EXPECT_EQ(std::memcmp(bytes.data(), "Varnoth PathCost Data", 21), 0);
+    CPathCostData read(&graph);
+    ASSERT_TRUE(read.ReadFromMemory(bytes.data(), bytes.size()));
+    EXPECT_EQ(read.GetCost(0, 2), 2);
+    EXPECT_EQ(read.GetScale(), 4.0f);
+
+    std::vector<uint8_t> badVersion = bytes;
+    badVersion[21] = 2;
+    EXPECT_FALSE(read.ReadFromMemory(badVersion.data(), badVersion.size()));
+    EXPECT_EQ(NavGetLastError(), ENavError::WrongVersion);
+    EXPECT_FALSE(read.IsUsable());
+    ASSERT_TRUE(read.ReadFromMemory(bytes.data(), bytes.size()));
+    EXPECT_FALSE(read.ReadFromMemory(bytes.data(), bytes.size() - 1));
+    EXPECT_FALSE(read.IsUsable());
+    std::vector<uint8_t> zeroScale = bytes;
+    std::memset(zeroScale.data() + 25, 0, 4);
+    EXPECT_FALSE(read.ReadFromMemory(zeroScale.data(), zeroScale.size()));
+    std::vector<uint8_t> badMagic = bytes;
+    badMagic[20] = 'x';
+    EXPECT_FALSE(read.ReadFromMemory(badMagic.data(), badMagic.size()));
+    EXPECT_EQ(NavGetLastError(), ENavError::WrongMagic);
+}
+
+} // namespace
+} // namespace Zelk

@@ -1,0 +1,263 @@
+#include "ai/navigation/astar.h"
+#include "ai/navigation/constraint.h"
+#include "ai/navigation/grid_graph.h"
+#include "ai/navigation/nav_error.h"
+#include "ai/navigation/path_record.h"
+#include "ai/navigation/spatial_graph.h"
+#include "nav_test_host.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+#include <queue>
+#include <random>
+
+namespace Zelk {
+namespace {
+
+// Reference costs from one node to all others (Dijkstra over arc lengths).
+std::vector<float> Dijkstra(CSpatialGraph& graph, int32_t start)
+{
+    std::vector<float> cost(size_t(graph.GetNodeArraySize()), std::numeric_limits<float>::infinity());
+    using Item = std::pair<float, int32_t>;
+    std::priority_queue<Item, std::vector<Item>, std::greater<>> queue;
+    cost[size_t(start)] = 0.0f;
+    queue.push({0.0f, start});
+    while (!queue.empty()) {
+        const auto [c, n] = queue.top();
+        queue.pop();
+        if (c > cost[size_t(n)])
+            continue;
+        const CGraphNode* node = graph.GetNode(n);
+        for (int32_t i = 0; i < node->GetOutArcCount(); ++i) {
+            const CGraphArc* arc = node->GetOutArc(i);
+            if (arc->GetData().blocked == 1)
+                continue;
+            const int32_t m = arc->GetTo()->GetIndex();
+            if (c + arc->GetLength() < cost[size_t(m)]) {
+                cost[size_t(m)] = c + arc->GetLength();
+                queue.push({cost[size_t(m)], m});
+            }
+        }
+    }
+    return cost;
+}
+
+// Sum of the arc lengths along a path, checking that each arc joins its entries.
+float PathLength(CSpatialGraph& graph, const CPathRecord& path)
+{
+    float total = 0.0f;
+    for (int32_t i = 0; i + 1 < path.count; ++i) {
+        const CGraphArc* arc = graph.GetArc(int32_t(path.arcIndices[size_t(i)]));
+        EXPECT_NE(arc, nullptr);
+        if (arc == nullptr)
+            return -1.0f;
+        EXPECT_EQ(uint32_t(arc->GetFrom()->GetIndex()), path.nodeIndices[size_t(i)]);
+        EXPECT_EQ(uint32_t(arc->GetTo()->GetIndex()), path.nodeIndices[size_t(i + 1)]);
+        total += arc->GetLength();
+    }
+    return total;
+}
+
+class AstarTest : public ::testing::Test
+{
+  protected:
+    void SetUp() override { NavTest::StartRuntime(); }
+    void TearDown() override
+    {
+        AstarMemoryFree();
+        NavTest::StopRuntime();
+    }
+    void Prepare(CSpatialGraph& graph)
+    {
+        graph.SetConstraint(&shortest);
+        graph.SetHeuristic(&euclid);
+        ASSERT_TRUE(AstarMemoryInit(graph.GetNodeArraySize()));
+        path.SetCapacity(graph.GetNodeCount());
+    }
+    CConstraintShortestPath shortest;
+    CHeuristicEuclidianDistance euclid;
+    CPathRecord path;
+};
+
+TEST_F(AstarTest, CostsEqualDijkstraOnRandomGraphs)
+{
+    for (uint32_t seed : {11u, 12u, 13u, 14u}) {
+        CSpatialGraph graph;
+        NavTest::MakeRandomGraph(graph, 120, 100.0f, 3, seed);
+        Prepare(graph);
+        std::mt19937 random(seed);
+        std::uniform_int_distribution<int32_t> pick(0, graph.GetNodeCount() - 1);
+        for (int q = 0; q < 40; ++q) {
+            const int32_t s = pick(random);
+            const int32_t t = pick(random);
+            const float expected = Dijkstra(graph, s)[size_t(t)];
+            const bool found = AstarSearch(graph, path, graph.GetNode(s), graph.GetNode(t), nullptr);
+            ASSERT_EQ(found, std::isfinite(expected)) << s << " -> " << t;
+            if (!found)
+                continue;
+            EXPECT_EQ(path.nodeIndices[0], uint32_t(s));
+            EXPECT_EQ(path.nodeIndices[size_t(path.count - 1)], uint32_t(t));
+            EXPECT_EQ(path.arcIndices[size_t(path.count - 1)], uint32_t(-1));
+            EXPECT_NEAR(PathLength(graph, path), expected, 1e-3f * (1.0f + expected));
+            EXPECT_EQ(graph.GetNode(s)->GetData().startMarker, 0);
+        }
+    }
+}
+
+TEST_F(AstarTest, SlicedSearchEqualsWholeSearch)
+{
+    CSpatialGraph graph;
+    BuildGridGraph(graph, 30, 30, 1.0f, 20, 3);
+    Prepare(graph);
+    // Every clock reading advances by a millisecond, so a small budget
+    // suspends the search many times.
+    NavTest::Host().SetClockStep(0.001f);
+    CPathRecord whole;
+    whole.SetCapacity(graph.GetNodeCount());
+    int suspended = 0;
+    for (int32_t s : {0, 31, 200}) {
+        const int32_t t = graph.GetNodeCount() - 1 - s;
+        const bool found = AstarSearch(graph, whole, graph.GetNode(s), graph.GetNode(t), nullptr);
+        AstarSliceStats stats;
+        EAstarResult result = kAstarSuspended;
+        for (int call = 0; call < 10000 && result == kAstarSuspended; ++call) {
+            result = AstarSearchSliced(graph, path, graph.GetNode(s), graph.GetNode(t), nullptr, stats, 1.0f,
+                                       0.005f, false);
+            suspended += result == kAstarSuspended;
+        }
+        ASSERT_EQ(result == kAstarFound, found);
+        if (!found)
+            continue;
+        ASSERT_EQ(path.count, whole.count);
+        for (int32_t i = 0; i < path.count; ++i)
+            EXPECT_EQ(path.nodeIndices[size_t(i)], whole.nodeIndices[size_t(i)]);
+        EXPECT_GT(stats.nodeCount, 0u);
+    }
+    EXPECT_GT(suspended, 0);
+}
+
+TEST_F(AstarTest, SlicedSearchRestartsOnAnotherQuery)
+{
+    CSpatialGraph graph;
+    BuildGridGraph(graph, 20, 20, 1.0f, 0, 1);
+    Prepare(graph);
+    NavTest::Host().SetClockStep(0.001f);
+    AstarSliceStats stats;
+    ASSERT_EQ(AstarSearchSliced(graph, path, graph.GetNode(0), graph.GetNode(399), nullptr, stats, 1.0f, 0.0f,
+                                false),
+              kAstarSuspended);
+    // A whole search in between abandons the suspended one; the sliced search
+    // then starts afresh and still finds the right path.
+    ASSERT_TRUE(AstarSearch(graph, path, graph.GetNode(5), graph.GetNode(6), nullptr));
+    EAstarResult result = kAstarSuspended;
+    for (int call = 0; call < 10000 && result == kAstarSuspended; ++call)
+        result = AstarSearchSliced(graph, path, graph.GetNode(0), graph.GetNode(399), nullptr, stats, 1.0f,
+                                   0.01f, false);
+    ASSERT_EQ(result, kAstarFound);
+    EXPECT_EQ(path.count, 20);
+    EXPECT_EQ(path.nodeIndices[19], 399u);
+}
+
+TEST_F(AstarTest, ImmediateGoal)
+{
+    CSpatialGraph graph;
+    BuildGridGraph(graph, 3, 3, 1.0f, 0, 1);
+    Prepare(graph);
+    ASSERT_TRUE(AstarSearch(graph, path, graph.GetNode(4), graph.GetNode(4), nullptr));
+    EXPECT_EQ(path.count, 1);
+    EXPECT_EQ(path.nodeIndices[0], 4u);
+    EXPECT_EQ(path.arcIndices[0], uint32_t(-1));
+    // The sliced search reaches the goal before expanding anything: its
+    // statistics must stay finite.
+    AstarSliceStats stats;
+    EXPECT_EQ(
+        AstarSearchSliced(graph, path, graph.GetNode(4), graph.GetNode(4), nullptr, stats, 1.0f, 1.0f, true),
+        kAstarFound);
+    EXPECT_EQ(stats.nodeCount, 0u);
+    EXPECT_TRUE(std::isfinite(stats.meanTime));
+    EXPECT_TRUE(std::isfinite(stats.deviation));
+}
+
+TEST_F(AstarTest, UnreachableGoalAndBlockedArcs)
+{
+    CSpatialGraph graph;
+    BuildGridGraph(graph, 4, 1, 1.0f, 0, 1);
+    Prepare(graph);
+    ASSERT_TRUE(AstarSearch(graph, path, graph.GetNode(0), graph.GetNode(3), nullptr));
+    CSpatialGraph::FindOutArcTo(graph.GetNode(1), graph.GetNode(2))->GetData().blocked = 1;
+    EXPECT_FALSE(AstarSearch(graph, path, graph.GetNode(0), graph.GetNode(3), nullptr));
+    EXPECT_EQ(graph.GetNode(0)->GetData().startMarker, 0);
+    EXPECT_TRUE(AstarSearch(graph, path, graph.GetNode(3), graph.GetNode(0), nullptr));
+    graph.SetHeuristic(nullptr);
+    EXPECT_FALSE(AstarSearch(graph, path, graph.GetNode(3), graph.GetNode(0), nullptr));
+}
+
+TEST_F(AstarTest, CapacityExhaustionFailsCleanly)
+{
+    CSpatialGraph graph;
+    BuildGridGraph(graph, 10, 10, 1.0f, 0, 1);
+    graph.SetConstraint(&shortest);
+    graph.SetHeuristic(&euclid);
+    path.SetCapacity(100);
+    ASSERT_TRUE(AstarMemoryInit(50));
+    NavClearError();
+    EXPECT_FALSE(AstarSearch(graph, path, graph.GetNode(0), graph.GetNode(99), nullptr));
+    EXPECT_EQ(NavGetLastError(), ENavError::BadIndex);
+    AstarSliceStats stats;
+    EXPECT_EQ(
+        AstarSearchSliced(graph, path, graph.GetNode(0), graph.GetNode(9), nullptr, stats, 1.0f, 1.0f, false),
+        kAstarNoPath);
+    AstarMemoryFree();
+    EXPECT_FALSE(AstarSearch(graph, path, graph.GetNode(0), graph.GetNode(1), nullptr));
+    ASSERT_TRUE(AstarMemoryInit(100));
+    EXPECT_TRUE(AstarSearch(graph, path, graph.GetNode(0), graph.GetNode(99), nullptr));
+}
+
+TEST_F(AstarTest, LongPathIsTruncatedWithTheRemainingLength)
+{
+    CSpatialGraph graph;
+    BuildGridGraph(graph, 10, 1, 2.0f, 0, 1);
+    Prepare(graph);
+    path.SetCapacity(4);
+    path.remainingLength = 0.0f;
+    ASSERT_TRUE(AstarSearch(graph, path, graph.GetNode(0), graph.GetNode(9), nullptr));
+    EXPECT_EQ(path.truncated, 1);
+    EXPECT_EQ(path.count, 4);
+    EXPECT_EQ(path.nodeIndices[3], 3u);
+    EXPECT_NE(path.arcIndices[3], uint32_t(-1));
+    // From node 4 (just beyond the last entry) to node 9.
+    EXPECT_FLOAT_EQ(path.remainingLength, 10.0f);
+}
+
+TEST_F(AstarTest, EqualTotalsExpandInArrivalOrderAndCheaperRoutesReopen)
+{
+    // 0 -> 1 -> 3 costs 2 + 2; 0 -> 2 -> 3 costs 1 + 1: the search must
+    // give the cheaper one even though node 3 was first reached through 1.
+    CSpatialGraph graph;
+    const CVec3 positions[] = {CVec3(0, 0, 0), CVec3(1, 0, 0), CVec3(0, 0, 1), CVec3(1, 0, 1)};
+    for (const CVec3& p : positions) {
+        CGraphNodeData record;
+        record.position = p;
+        graph.AddNode(record);
+    }
+    const auto join = [&](int a, int b, float length) {
+        CGraphArcData arc;
+        arc.length = length;
+        graph.AddArc(arc, graph.GetNode(a), graph.GetNode(b));
+    };
+    join(0, 1, 2.0f);
+    join(0, 2, 1.0f);
+    join(1, 3, 2.0f);
+    join(2, 3, 1.0f);
+    CZeroHeuristic zero;
+    Prepare(graph);
+    graph.SetHeuristic(&zero);
+    ASSERT_TRUE(AstarSearch(graph, path, graph.GetNode(0), graph.GetNode(3), nullptr));
+    ASSERT_EQ(path.count, 3);
+    EXPECT_EQ(path.nodeIndices[1], 2u);
+}
+
+} // namespace
+} // namespace Zelk

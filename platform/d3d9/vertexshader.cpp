@@ -1,0 +1,64 @@
+// Vertex processing through a vertex shader of the shader interpreter.
+#include <algorithm>
+#include <cstring>
+
+#include "platform/d3d9/pipeline.h"
+
+namespace d3d9sw {
+
+void ProcessVerticesShader(const VertexConfig& cfg, const InputLayout& layout, const uint8_t* const* streams,
+                           const UINT* strides, UINT count, int attrCount, VertexOut* out)
+{
+    const ShaderProgram* program = cfg.vertexShader;
+    // Input register -> declaration element with the same usage and index.
+    int source[kShaderVertexInputs];
+    const uint32_t inputs = ShaderProgramInputMask(program);
+    for (int reg = 0; reg < kShaderVertexInputs; ++reg) {
+        source[reg] = -1;
+        ShaderUsage usage;
+        uint32_t index = 0;
+        if (!(inputs & (1u << reg)) || !ShaderProgramInputUsage(program, reg, &usage, &index))
+            continue;
+        for (size_t e = 0; e < layout.elements.size(); ++e)
+            if (layout.elements[e].usage == uint8_t(usage) && layout.elements[e].index == index) {
+                source[reg] = int(e);
+                break;
+            }
+    }
+    ShaderVertexBatch batch;
+    for (UINT first = 0; first < count; first += kShaderLanes) {
+        const int lanes = int(std::min<UINT>(kShaderLanes, count - first));
+        for (int reg = 0; reg < kShaderVertexInputs; ++reg) {
+            if (!(inputs & (1u << reg)))
+                continue;
+            for (int lane = 0; lane < kShaderLanes; ++lane) {
+                float v[4] = {0, 0, 0, 1};
+                if (source[reg] >= 0 && lane < lanes) {
+                    const InputElement& e = layout.elements[size_t(source[reg])];
+                    FetchElement(e.type,
+                                 streams[e.stream] + size_t(first + lane) * strides[e.stream] + e.offset, v);
+                }
+                for (int c = 0; c < 4; ++c)
+                    batch.input[reg].v[c][lane] = v[c];
+            }
+        }
+        ShaderVertexRun(program, cfg.vsConstants, kShaderMaxVertexConstants, &batch);
+        for (int lane = 0; lane < lanes; ++lane) {
+            VertexOut& o = out[first + lane];
+            std::fill(o.attr, o.attr + attrCount, 0.0f);
+            for (int c = 0; c < 4; ++c) {
+                o.pos[c] = batch.output[kShaderOutPosition].v[c][lane];
+                o.attr[kAttrDiffuse + c] = std::clamp(batch.output[kShaderOutColor0].v[c][lane], 0.0f, 1.0f);
+                o.attr[kAttrSpecular + c] = std::clamp(batch.output[kShaderOutColor1].v[c][lane], 0.0f, 1.0f);
+            }
+            o.attr[kAttrFog] = std::clamp(batch.output[kShaderOutFog].v[0][lane], 0.0f, 1.0f);
+            for (int s = 0; s < cfg.stageCount; ++s) {
+                int set = std::clamp(cfg.tex[s].source, 0, kShaderTexCoordOutputs - 1);
+                for (int c = 0; c < 4; ++c)
+                    o.attr[kAttrTex + 4 * s + c] = batch.output[kShaderOutTexCoord0 + set].v[c][lane];
+            }
+        }
+    }
+}
+
+} // namespace d3d9sw

@@ -1,0 +1,222 @@
+// ai-run: a headless AI run. Loads an ".AIS" file or a text configuration with
+// the test host, creates the world, creates the entities listed under the
+// root's "Spawn" children, ticks a number of frames and prints a trace of which
+// entity thought and what it decided. The output is the same on every run.
+//
+//   ai-run <config.txt | config.ais> [--frames N] [--step SECONDS] [--read-cost SECONDS]
+//
+// A spawn entry: <Spawn "Name"><Entity>Definition</Entity><Team>TeamDefinition</Team></Spawn>
+// (the team is optional; a team is created once per definition, with 16 places).
+// --step: clock advance per frame (default 1/30 s); --read-cost: clock advance per
+// clock reading inside a frame (default 0.0005 s), so that the frame budget is spent.
+#include "ai/runtime/ais_reader.h"
+#include "ai/runtime/config_node.h"
+#include "ai/runtime/entity.h"
+#include "ai/runtime/registries.h"
+#include "ai/runtime/runtime.h"
+#include "ai/runtime/team.h"
+#include "ai/runtime/text_config.h"
+#include "ai/runtime/world.h"
+#include "ai/testhost/testclasses.h"
+#include "ai/testhost/testhost.h"
+#include "graphics/core/stream.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace Zelk;
+
+constexpr uint32_t kHeapSize = 4 * 1024 * 1024;
+constexpr uint32_t kTeamPlaces = 16;
+
+void PrintTrace(const char* line, void*)
+{
+    std::printf("  %s\n", line);
+}
+
+bool EndsWith(const std::string& s, const char* suffix)
+{
+    std::size_t n = std::strlen(suffix);
+    if (s.size() < n) {
+        return false;
+    }
+    for (std::size_t i = 0; i < n; ++i) {
+        if (std::tolower(static_cast<unsigned char>(s[s.size() - n + i])) != suffix[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+bool ReadFile(const char* path, std::vector<uint8_t>* bytes)
+{
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) {
+        return false;
+    }
+    uint8_t buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) {
+        bytes->insert(bytes->end(), buffer, buffer + n);
+    }
+    std::fclose(f);
+    return true;
+}
+
+struct Options
+{
+    const char* config = nullptr;
+    int frames = 100;
+    float step = 1.0f / 30.0f;
+    float readCost = 0.0005f;
+};
+
+bool ParseOptions(int argc, char** argv, Options* o)
+{
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--frames" && i + 1 < argc) {
+            o->frames = std::atoi(argv[++i]);
+        } else if (a == "--step" && i + 1 < argc) {
+            o->step = ConfigToFloat(argv[++i]);
+        } else if (a == "--read-cost" && i + 1 < argc) {
+            o->readCost = ConfigToFloat(argv[++i]);
+        } else if (!o->config && a.compare(0, 2, "--") != 0) {
+            o->config = argv[i];
+        } else {
+            return false;
+        }
+    }
+    return o->config && o->frames >= 0;
+}
+
+// Creates the entities of the root's "Spawn" children and adds them to the world.
+bool Spawn(CWorld* world, const CConfigNode* root)
+{
+    std::map<std::string, CTeam*> teams;
+    for (uint32_t i = 0; i < root->GetChildCount(); ++i) {
+        const CConfigNode* spawn = root->GetChild(i);
+        if (!spawn->GetKey() || std::strcmp(spawn->GetKey(), "Spawn") != 0) {
+            continue;
+        }
+        const char* definition = spawn->GetChildValue("Entity");
+        CConfigNode* config = AiCopyEntityConfig(world, definition);
+        CEntity* entity =
+            config ? AiCreateEntityFromConfig(spawn->GetName(), config, AiGetClassMask(), nullptr) : nullptr;
+        AiDeleteConfigNode(config);
+        if (!entity || !AiAddEntity(world, entity)) {
+            std::fprintf(stderr, "ai-run: cannot create entity \"%s\" from \"%s\"\n",
+                         spawn->GetName() ? spawn->GetName() : "", definition ? definition : "");
+            return false;
+        }
+        if (const char* teamName = spawn->GetChildValue("Team")) {
+            CTeam*& team = teams[teamName];
+            if (!team) {
+                CConfigNode* teamConfig = AiCopyTeamConfig(world, teamName);
+                team = teamConfig ? AiCreateTeam(teamConfig, kTeamPlaces, teamName) : nullptr;
+                AiDeleteConfigNode(teamConfig);
+            }
+            if (!team || !AiTeamAddMember(team, entity)) {
+                std::fprintf(stderr, "ai-run: cannot put \"%s\" into team \"%s\"\n", entity->GetName(),
+                             teamName);
+                return false;
+            }
+        }
+        std::printf("spawn %s (%s) id=%d\n", entity->GetName(), definition, entity->GetId());
+    }
+    return true;
+}
+
+int Run(const Options& o, CTestHost& host)
+{
+    CConfigNode* root = nullptr;
+    CTextConfigSource textSource;
+    std::vector<uint8_t> aisBytes;
+    Stream stream{};
+    bool streamOpen = false;
+    CWorld* world = nullptr;
+    if (EndsWith(o.config, ".ais")) {
+        // The engine's stream over the file's bytes; it stays open while the world lives,
+        // since services may read their raw data at any time.
+        StreamMemory memory{nullptr, 0};
+        if (ReadFile(o.config, &aisBytes)) {
+            memory = StreamMemory{aisBytes.data(), aisBytes.size()};
+            streamOpen = StreamInit(&stream, false, kStreamMemory, kStreamRead, &memory) != nullptr;
+        }
+        if (!streamOpen) {
+            std::fprintf(stderr, "ai-run: %s: cannot read\n", o.config);
+            return 1;
+        }
+        root = AiLoadConfigStream(&stream);
+        if (AiGetAisReader()->GetLastError()[0]) {
+            std::fprintf(stderr, "ai-run: %s: %s\n", o.config, AiGetAisReader()->GetLastError());
+        } else {
+            world = AiCreateWorld(root, kHeapSize);
+        }
+    } else if (!textSource.Load(o.config, root = AiNewConfigNode())) {
+        std::fprintf(stderr, "ai-run: %s:%d: %s\n", o.config, textSource.GetLastError().line,
+                     textSource.GetLastError().message);
+    } else {
+        world = AiCreateWorldWithSource(root, &textSource, kHeapSize);
+    }
+    if (!world) {
+        std::fprintf(stderr, "ai-run: %s: the world was refused\n", o.config);
+        AiDeleteConfigNode(root);
+        if (streamOpen) {
+            StreamClose(&stream, nullptr);
+        }
+        return 1;
+    }
+    int status = 0;
+    if (Spawn(world, root)) {
+        AiStartWorld(world);
+        for (int frame = 1; frame <= o.frames; ++frame) {
+            host.SetTime(static_cast<float>(frame) * o.step);
+            std::printf("frame %d\n", frame);
+            AiUpdateWorld(world);
+        }
+        for (auto it = world->GetEntities().Begin(); it.IsValid(); ++it) {
+            const CVec3& p = it.Item()->GetPosition();
+            std::printf("end %s at (%.2f, %.2f, %.2f) heading %.2f\n", it.Item()->GetName(), p.x, p.y, p.z,
+                        it.Item()->GetAngles().y);
+        }
+    } else {
+        status = 1;
+    }
+    AiDestroyWorld(world);
+    AiDeleteConfigNode(root);
+    if (streamOpen) {
+        StreamClose(&stream, nullptr);
+    }
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    Options options;
+    if (!ParseOptions(argc, argv, &options)) {
+        std::fprintf(stderr, "usage: ai-run <config.txt | config.ais> [--frames N] [--step SECONDS] "
+                             "[--read-cost SECONDS]\n");
+        return 1;
+    }
+    CTestHost host;
+    AiHostInterface block;
+    host.Fill(block);
+    host.SetClockStep(options.readCost);
+    SetTestFrameStep(options.step);
+    SetTestTrace(&PrintTrace, nullptr);
+    if (AiEngineInitialize(&block) != 1) {
+        std::fprintf(stderr, "ai-run: the AI runtime did not start\n");
+        return 1;
+    }
+    int status = Run(options, host);
+    AiEngineTerminate();
+    return status;
+}

@@ -1,0 +1,157 @@
+// aisc: compiles a text configuration into an ".AIS" file, and dumps an ".AIS"
+// file back as text.
+//
+//   aisc compile <config.txt> <out.ais>
+//       "RawData" values name binary files (relative to the current directory);
+//       their bytes become the file's raw-data blocks.
+//   aisc dump <in.ais> <out.txt>
+//       writes the tree as text; each raw-data block goes to <out.txt>.<n>.bin,
+//       whose name becomes the "RawData" value, so compiling the dump gives the
+//       same ".AIS" file again.
+// Exit status: 0 on success, 1 on a failure (reported on standard error).
+// Warnings (what the format cannot keep, raw data out of order) go to standard error.
+#include "ai/runtime/ais_reader.h"
+#include "ai/runtime/ais_writer.h"
+#include "ai/runtime/config_node.h"
+#include "ai/runtime/text_config.h"
+#include "ai/runtime/world.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace Zelk;
+
+bool ReadFile(const char* path, std::vector<uint8_t>* bytes)
+{
+    std::FILE* f = std::fopen(path, "rb");
+    if (!f) {
+        return false;
+    }
+    bytes->clear();
+    uint8_t buffer[65536];
+    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) {
+        bytes->insert(bytes->end(), buffer, buffer + n);
+    }
+    bool ok = !std::ferror(f);
+    std::fclose(f);
+    return ok;
+}
+
+bool WriteFile(const std::string& path, const void* data, std::size_t size)
+{
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) {
+        return false;
+    }
+    bool ok = std::fwrite(data, 1, size, f) == size;
+    return std::fclose(f) == 0 && ok;
+}
+
+bool RawFromFile(const CConfigNode* node, std::vector<uint8_t>* bytes, void*)
+{
+    return node->GetValue() && ReadFile(node->GetValue(), bytes);
+}
+
+void Warn(const char* text, void*)
+{
+    std::fprintf(stderr, "aisc: warning: %s\n", text);
+}
+
+int Compile(const char* input, const char* output)
+{
+    std::vector<uint8_t> text;
+    if (!ReadFile(input, &text)) {
+        std::fprintf(stderr, "aisc: %s: cannot read\n", input);
+        return 1;
+    }
+    CConfigNode root;
+    CConfigError error;
+    if (!ParseConfigText(reinterpret_cast<const char*>(text.data()), text.size(), &root, &error)) {
+        std::fprintf(stderr, "aisc: %s:%d: %s\n", input, error.line, error.message);
+        return 1;
+    }
+    CheckRawDataOrder(&root, &Warn, nullptr);
+    std::vector<uint8_t> file;
+    std::string why;
+    std::vector<std::string> warnings;
+    if (!AisWriteTree(root, &RawFromFile, nullptr, &file, &why, &warnings)) {
+        std::fprintf(stderr, "aisc: %s: %s\n", input, why.c_str());
+        return 1;
+    }
+    for (const std::string& w : warnings) {
+        Warn(w.c_str(), nullptr);
+    }
+    if (!WriteFile(output, file.data(), file.size())) {
+        std::fprintf(stderr, "aisc: %s: cannot write\n", output);
+        return 1;
+    }
+    return 0;
+}
+
+int Dump(const char* input, const char* output)
+{
+    std::vector<uint8_t> file;
+    if (!ReadFile(input, &file)) {
+        std::fprintf(stderr, "aisc: %s: cannot read\n", input);
+        return 1;
+    }
+    CMemoryAisInput source(file.data(), file.size());
+    CAisReader reader;
+    CConfigNode root;
+    if (!reader.Load(&source, &root)) {
+        std::fprintf(stderr, "aisc: %s: %s\n", input, reader.GetLastError());
+        return 1;
+    }
+    std::vector<const CConfigNode*> raw;
+    CollectRawDataNodes(root, &raw);
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        auto* node = const_cast<CConfigNode*>(raw[i]);
+        if (!reader.OpenRawData(node)) {
+            std::fprintf(stderr, "aisc: %s: raw-data block %zu is missing\n", input, i);
+            return 1;
+        }
+        std::vector<uint8_t> bytes(reader.GetRawDataSize(node));
+        uint32_t got =
+            bytes.empty() ? 0 : reader.ReadRawData(node, bytes.data(), static_cast<uint32_t>(bytes.size()));
+        reader.CloseRawData(node);
+        if (got != bytes.size()) {
+            std::fprintf(stderr, "aisc: %s: raw-data block %zu is truncated\n", input, i);
+            return 1;
+        }
+        std::string name = std::string(output) + "." + std::to_string(i) + ".bin";
+        if (!WriteFile(name, bytes.data(), bytes.size())) {
+            std::fprintf(stderr, "aisc: %s: cannot write\n", name.c_str());
+            return 1;
+        }
+        node->SetValue(name.c_str());
+    }
+    std::string text, why;
+    if (!WriteConfigText(root, &text, &why)) {
+        std::fprintf(stderr, "aisc: %s: %s\n", input, why.c_str());
+        return 1;
+    }
+    if (!WriteFile(output, text.data(), text.size())) {
+        std::fprintf(stderr, "aisc: %s: cannot write\n", output);
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 4 && std::strcmp(argv[1], "compile") == 0) {
+        return Compile(argv[2], argv[3]);
+    }
+    if (argc == 4 && std::strcmp(argv[1], "dump") == 0) {
+        return Dump(argv[2], argv[3]);
+    }
+    std::fprintf(stderr, "usage: aisc compile <config.txt> <out.ais>\n"
+                         "       aisc dump <in.ais> <out.txt>\n");
+    return 1;
+}

@@ -1,0 +1,39 @@
+// navtool's inputs and outputs: whole files, the graph description, the box
+// world and the grid laid over it.
+#pragma once
+
+#include "ai/runtime/host.h"
+#include "ai/runtime/vec3.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace Zelk {
+
+class CSpatialGraph;
+class CTestHost;
+
+struct CBoxWorld
+{
+    float minX = 0.0f, minZ = 0.0f, maxX = 0.0f, maxZ = 0.0f, floorY = 0.0f;
+    float oneMeter = 1.0f;
+    std::vector<CVec3> boxMin;
+    std::vector<CVec3> boxMax;
+};
+
+bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes);
+bool WriteWholeFile(const char* path, const std::vector<uint8_t>& bytes);
+// Reads "node", "arc" and "radius" lines into the graph; false (message
+// printed) on a malformed line or an arc end that names no node.
+bool ReadGraphDescription(const char* path, CSpatialGraph& graph);
+// Reads "area", "box" and "onemeter" lines; false on a malformed line.
+bool ReadBoxWorld(const char* path, CBoxWorld& world);
+// Starts the AI runtime on the test host with the world's boxes.
+void StartRuntime(CTestHost& host, const CBoxWorld& world);
+// Nodes on the grid points of the area that lie in no box; arcs both ways
+// between 8-neighbours that a body can walk between (host can-go test).
+void LayGrid(const CBoxWorld& world, float spacing, CSpatialGraph& graph);
+// Writes a seed corpus for every navigation fuzz target under the folder.
+bool WriteFuzzCorpora(const char* fuzzFolder);
+
+} // namespace Zelk
