@@ -94,14 +94,8 @@ bool CGraphManager::Init(CConfigNode* node)
     if (node == nullptr)
         return false;
     m_astarMemoryGiven = false;
-    for (uint32_t i = 0; i < node->GetChildCount(); ++i) {
-        CConfigNode* child = node->GetChild(i);
-        const char* key = child->GetKey();
-        if (key != nullptr && std::strcmp(key, "Class") == 0)
-            continue;
-        if (!ReadParameter(child))
-            return false;
-    }
+    if (!CGlobalService::Init(node))
+        return false;
     if (!m_astarMemoryGiven && !m_entries.empty()) {
         int32_t largest = 0;
         for (const CGraphEntry* entry : m_entries)

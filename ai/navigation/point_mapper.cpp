@@ -1,5 +1,6 @@
 #include "ai/navigation/point_mapper.h"
 
+#include "ai/navigation/graph_manager.h"
 #include "ai/navigation/graph_wrapper.h"
 #include "ai/navigation/nav_bytes.h"
 #include "ai/navigation/nav_files.h"
@@ -79,6 +80,13 @@ bool CPointMapper::GetContainerIndex(const char* name, uint16_t& index) const
             return true;
         }
     return false;
+}
+
+bool CPointMapper::GetGraphIndex(const CSpatialGraph* graph, uint16_t& index) const
+{
+    const CGraphManager* manager = CGraphManager::FindInCurrentWorld();
+    const CGraphEntry* entry = manager != nullptr ? manager->FindEntry(graph) : nullptr;
+    return entry != nullptr && GetContainerIndex(entry->GetName(), index);
 }
 
 bool CPointMapper::MapPoint(uint16_t container, uint16_t point, uint16_t target, uint16_t& out) const

@@ -23,6 +23,7 @@
 namespace Zelk {
 
 class CGraphWrapper;
+class CSpatialGraph;
 
 class CPointMapper : public CGlobalService
 {
@@ -40,6 +41,9 @@ class CPointMapper : public CGlobalService
 
     // Index of the container of that name (exact); false when none.
     bool GetContainerIndex(const char* name, uint16_t& index) const;
+    // Index of the container of a graph of the current world's graph manager
+    // (containers are named after their graphs); false when none.
+    bool GetGraphIndex(const CSpatialGraph* graph, uint16_t& index) const;
     // The point of the target container that corresponds to point `point` of
     // container `container`; false when an index is out of range or no point corresponds.
     bool MapPoint(uint16_t container, uint16_t point, uint16_t target, uint16_t& out) const;

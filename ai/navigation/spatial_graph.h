@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 namespace Zelk {
@@ -206,7 +207,25 @@ class CSpatialGraph : public CAiObject
     // Reads the graph file through the host's file functions ("rb").
     bool ReadFromFile(const char* fileName);
 
+    // Diagnostic dumps (not used by the rest of the system). Text: a line
+    // "Nodes:n", one "(x;y;z)" per node, "Arcs:m", one "(x;y;z)--->(x;y;z)"
+    // per arc. Raw: node count, positions, arc count, end positions (u32 and
+    // f32, little-endian). Readers match arc ends to nodes within the
+    // position-matching tolerance (Manhattan distance) and stop at the first
+    // arc an end of which matches no node; they fail on counts larger than
+    // the data or malformed lines.
+    std::string WriteTextToString();
+    bool WriteText(const char* fileName);
+    bool ReadTextFromMemory(const char* text, size_t size);
+    bool ReadText(const char* fileName);
+    bool WriteRawToMemory(std::vector<uint8_t>& out);
+    bool WriteRaw(const char* fileName);
+    bool ReadRawFromMemory(const uint8_t* data, size_t size);
+    bool ReadRaw(const char* fileName);
+
   private:
+    // Adds an arc between the nodes at the two positions; false when one matches no node.
+    bool AddArcBetweenPositions(const CVec3& from, const CVec3& to);
     void PlaceNode(CGraphNode* node, int32_t index);
     bool OpenNodeSlot(int32_t index);
     bool OpenArcSlot(int32_t index);

@@ -184,11 +184,18 @@ CChainedAllocator* CChainedAllocator::Alloc(std::size_t size, void** out)
 void* CChainedAllocator::AllocForChild(std::size_t size, CAllocator* child)
 {
     for (CChainedAllocator* a = this; a; a = a->m_next) {
-        if (void* arena = a->RawAlloc(size)) {
-            child->SetParent(a);
-            a->AddChild(child);
-            return arena;
+        void* arena = a->RawAlloc(size);
+        if (!arena) {
+            continue;
         }
+        // A child that its parent cannot list would never be found by a free, which would
+        // then hand its addresses to the wrong allocator: try the next allocator instead.
+        if (!a->AddChild(child)) {
+            a->RawFree(arena);
+            continue;
+        }
+        child->SetParent(a);
+        return arena;
     }
     return nullptr;
 }

@@ -114,8 +114,9 @@ class CChainedAllocator : public CAllocator
     /// out = RawAlloc(size); on failure asks the next allocator. Returns the allocator
     /// that served the request, null (out null) when the whole chain failed.
     virtual CChainedAllocator* Alloc(std::size_t size, void** out);
-    /// Allocates an arena for child from this allocator or the next ones, makes the
-    /// serving allocator child's parent and registers child with it; null on failure.
+    /// Allocates an arena for child from the first allocator of the chain (this one, then the
+    /// next ones) that has room and can register child as its child; that allocator becomes
+    /// child's parent. Null when none can.
     virtual void* AllocForChild(std::size_t size, CAllocator* child);
     virtual void* RawAlloc(std::size_t size) = 0;
     virtual void RawFree(void* p) = 0;

@@ -227,6 +227,21 @@ bool CTestGotoAgent::Think()
     return true;
 }
 
+// ---- CTestCounterService --------------------------------------------------------------
+
+bool CTestCounterService::Init(CConfigNode* node)
+{
+    return CService::Init(node) && !m_fail;
+}
+
+bool CTestCounterService::ReadParameter(CConfigNode* node)
+{
+    if (IsKey(node, "Fail")) {
+        m_fail = ConfigToInt(node->GetValue()) == 1;
+    }
+    return true;
+}
+
 // ---- CTestGlobalService ---------------------------------------------------------------
 
 bool CTestGlobalService::Init(CConfigNode* node)

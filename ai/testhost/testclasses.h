@@ -12,8 +12,8 @@
 //    time manager lists the aperiodic task "CTestGotoAgent::Plan" it plans only
 //    when admitted.
 //  - "CTestCounterService" (brain service) and "CTestGlobalService" (world
-//    service) count their starts and updates; the world service refuses its
-//    definition when "Fail" is 1 and reads the raw data of a "RawData" child.
+//    service) count their starts and updates and refuse their definition when
+//    "Fail" is 1; the world service reads the raw data of a "RawData" child.
 // Every thought and decision is reported to the trace sink, when one is set.
 #pragma once
 
@@ -103,12 +103,15 @@ class CTestCounterService : public CService
   public:
     static CServiceClassRecord s_classRecord;
     explicit CTestCounterService(CBrain* brain) : CService(brain) {}
-    bool ReadParameter(CConfigNode*) override { return true; }
+    /// Refuses its definition when it holds "Fail" 1.
+    bool Init(CConfigNode* node) override;
+    bool ReadParameter(CConfigNode* node) override;
     void Start() override { ++m_starts; }
     const CClassRecord* GetClassRecord() const override { return &s_classRecord; }
     int GetStartCount() const { return m_starts; }
 
   private:
+    bool m_fail = false;
     int m_starts = 0;
 };
 

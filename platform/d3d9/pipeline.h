@@ -209,6 +209,15 @@ struct VertexConfig
     const float (*vsConstants)[4] = nullptr;     ///< its 256 constant registers
 };
 
+/// Replaces NaN and huge attribute values of a processed vertex by 0, so
+/// that the pixel pipeline only ever interpolates finite numbers.
+inline void SanitizeAttributes(float* attr, int count)
+{
+    for (int k = 0; k < count; ++k)
+        if (!(attr[k] >= -1e30f && attr[k] <= 1e30f))
+            attr[k] = 0.0f;
+}
+
 /// Runs transform and lighting over `count` vertices fetched through
 /// `layout` from stream pointers (already offset to the first vertex) with
 /// their strides. `attrCount` attribute slots are written.

@@ -3,6 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 
 #include "platform/d3d9/pipeline.h"
 
@@ -90,7 +93,8 @@ inline uint8_t StencilOp(DWORD op, uint8_t s, uint8_t ref)
 
 inline float Clamp01(float v)
 {
-    return v < 0.0f ? 0.0f : (v > 1.0f ? 1.0f : v);
+    // NaN goes to 0, so that later conversions to integers stay defined.
+    return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
 }
 
 inline uint32_t ToByte(float v)
@@ -769,6 +773,30 @@ inline uint32_t LerpArgb(uint32_t a, uint32_t b, uint32_t f)
     return rb | ag;
 }
 
+#if defined(__SSE2__)
+// Bilinear filter of four ARGB texels (weights ax, ay in 0..255, used at 7
+// bits), then each channel times the byte of `mul` / 255; `alphaOr` forces
+// the filtered alpha to 255 first (so that the multiplier replaces it).
+inline uint32_t BilinearModulate(uint32_t t00, uint32_t t01, uint32_t t10, uint32_t t11, uint32_t ax,
+                                 uint32_t ay, uint32_t mul, uint32_t alphaOr)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i top =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(t00)), _mm_cvtsi32_si128(int(t01))), zero);
+    __m128i bot =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(t10)), _mm_cvtsi32_si128(int(t11))), zero);
+    __m128i wy = _mm_set1_epi16(short(ay >> 1)), wx = _mm_set1_epi16(short(ax >> 1));
+    __m128i v = _mm_add_epi16(top, _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(bot, top), wy), 7));
+    __m128i right = _mm_unpackhi_epi64(v, v);
+    __m128i h = _mm_add_epi16(v, _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(right, v), wx), 7));
+    h = _mm_or_si128(h, _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(alphaOr)), zero));
+    __m128i m = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(mul)), zero);
+    __m128i p = _mm_add_epi16(_mm_mullo_epi16(h, m), _mm_set1_epi16(128));
+    p = _mm_srli_epi16(_mm_add_epi16(p, _mm_srli_epi16(p, 8)), 8);
+    return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(p, p)));
+}
+#endif
+
 // x * y / 255 rounded, for bytes.
 inline uint32_t MulByte(uint32_t x, uint32_t y)
 {
@@ -815,7 +843,7 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
             float u = (u0 + pu.dx * float(i)) * w[i];
             float v = (v0 + pv.dx * float(i)) * w[i];
             // Wrap: keep the fixed-point coordinates in range (masks wrap them).
-            constexpr float lo = Wrap ? -4096.0f : 0.0f, hi = Wrap ? 4096.0f : 1.0f;
+            constexpr float lo = Wrap ? -1024.0f : 0.0f, hi = Wrap ? 1024.0f : 1.0f;
             u = std::min(std::max(u, lo), hi);
             v = std::min(std::max(v, lo), hi);
             iu[i] = int(u * fw - bias);
@@ -823,18 +851,27 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
         }
         uint32_t dc[kChunk];
         if (modulate || alphaMode != 0) {
-            float c[4][kChunk];
+            // Vertex colours lie in [0, 1], so interpolated ones only stray by
+            // rounding: an integer clamp suffices (and vectorises).
+            int c[4][kChunk];
             for (int k = 0; k < 4; ++k) {
                 float a0 = pc[k].At(fx, fy);
                 for (int i = 0; i < n; ++i) {
-                    float v = (a0 + pc[k].dx * float(i)) * w[i];
-                    c[k][i] = std::min(std::max(v, 0.0f), 1.0f) * 255.0f + 0.5f;
+                    int v = int((a0 + pc[k].dx * float(i)) * w[i] * 255.0f + 0.5f);
+                    c[k][i] = std::min(std::max(v, 0), 255);
                 }
             }
             for (int i = 0; i < n; ++i)
-                dc[i] = uint32_t(int(c[3][i])) << 24 | uint32_t(int(c[0][i])) << 16 |
-                        uint32_t(int(c[1][i])) << 8 | uint32_t(int(c[2][i]));
+                dc[i] = uint32_t(c[3][i]) << 24 | uint32_t(c[0][i]) << 16 | uint32_t(c[1][i]) << 8 |
+                        uint32_t(c[2][i]);
         }
+        // Per-channel multipliers of the filtered texel: the diffuse colour
+        // where the stage modulates, 255 (unchanged) elsewhere.
+        uint32_t mul[kChunk];
+        const uint32_t rgbKeep = modulate ? 0u : 0x00FFFFFFu, alphaKeep = alphaMode == 0 ? 0xFF000000u : 0u;
+        const uint32_t alphaOr = alphaMode == 2 ? 0xFF000000u : 0u;
+        for (int i = 0; i < n; ++i)
+            mul[i] = dc[i] | rgbKeep | alphaKeep;
         for (int i = 0; i < n; ++i) {
             if (!live[i])
                 continue;
@@ -858,7 +895,12 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
                 }
                 const uint32_t* r0 = texels + size_t(y0) * tw;
                 const uint32_t* r1 = texels + size_t(y1) * tw;
+#if defined(__SSE2__)
+                row[x + i] = BilinearModulate(r0[x0], r0[x1], r1[x0], r1[x1], ax, ay, mul[i], alphaOr);
+                continue;
+#else
                 t = LerpArgb(LerpArgb(r0[x0], r0[x1], ax), LerpArgb(r1[x0], r1[x1], ax), ay);
+#endif
             } else {
                 int ix = iu[i] >> 8, iy = iv[i] >> 8;
                 if constexpr (Wrap) {

@@ -68,11 +68,13 @@ void RasterTriangle(const PixelState& ps, const ScreenVertex& a, const ScreenVer
     SpanPlanes planes;
     const float fx0 = v[0]->x, fy0 = v[0]->y, fx1 = v[1]->x, fy1 = v[1]->y, fx2 = v[2]->x, fy2 = v[2]->y;
     float det = (fx1 - fx0) * (fy2 - fy0) - (fx2 - fx0) * (fy1 - fy0);
-    if (det == 0.0f)
+    if (!(det != 0.0f) || !std::isfinite(det))
         return;
     const float invDet = 1.0f / det;
     planes.z = MakePlane(fx0, fy0, v[0]->z, fx1, fy1, v[1]->z, fx2, fy2, v[2]->z, invDet);
     const float r0 = v[0]->rhw, r1 = v[1]->rhw, r2 = v[2]->rhw;
+    if (!(r0 > 0.0f && r1 > 0.0f && r2 > 0.0f) || !std::isfinite(r0 + r1 + r2))
+        return;
     planes.rhw = MakePlane(fx0, fy0, r0, fx1, fy1, r1, fx2, fy2, r2, invDet);
     planes.perspective = !(r0 == r1 && r1 == r2);
     for (int k = 0; k < ps.attrCount; ++k) {

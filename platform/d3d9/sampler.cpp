@@ -147,13 +147,12 @@ void SampleTexture(const SamplerConfig& smp, int n, const float* u, const float*
         return;
     }
     const MipChain& chain = *smp.chain;
-    Level levels[6][16];
     const UINT levelCount = std::min<UINT>(chain.levels, 16);
-    for (UINT f = 0; f < chain.faces; ++f)
-        for (UINT l = 0; l < levelCount; ++l) {
-            Surface* s = chain.Level(f, l);
-            levels[f][l] = {s->Argb(smp.palette, smp.paletteStamp), int(s->width), int(s->height)};
-        }
+    // Levels are decoded (when their format needs it) on first use only.
+    auto levelOf = [&](int face, int l) {
+        Surface* s = chain.Level(UINT(face), UINT(l));
+        return Level{s->Argb(smp.palette, smp.paletteStamp), int(s->width), int(s->height)};
+    };
     const int first = int(std::min<UINT>(smp.firstLevel, levelCount - 1));
     const int last = int(levelCount) - 1;
     const bool mip = smp.mipFilter != D3DTEXF_NONE && last > first;
@@ -170,19 +169,19 @@ void SampleTexture(const SamplerConfig& smp, int n, const float* u, const float*
         bool linear = (magnify ? smp.magFilter : smp.minFilter) >= D3DTEXF_LINEAR;
         float c[4];
         if (!mip || magnify) {
-            SampleLevel(levels[face][first], su, sv, linear, au, av, smp.border, c);
+            SampleLevel(levelOf(face, first), su, sv, linear, au, av, smp.border, c);
         } else {
             float level = std::min(float(first) + l, float(last));
             if (smp.mipFilter == D3DTEXF_POINT) {
                 int li = std::min(last, int(std::floor(level + 0.5f)));
-                SampleLevel(levels[face][li], su, sv, linear, au, av, smp.border, c);
+                SampleLevel(levelOf(face, li), su, sv, linear, au, av, smp.border, c);
             } else {
                 int l0 = int(std::floor(level));
                 int l1 = std::min(last, l0 + 1);
                 float f = level - float(l0);
                 float c1[4];
-                SampleLevel(levels[face][l0], su, sv, linear, au, av, smp.border, c);
-                SampleLevel(levels[face][l1], su, sv, linear, au, av, smp.border, c1);
+                SampleLevel(levelOf(face, l0), su, sv, linear, au, av, smp.border, c);
+                SampleLevel(levelOf(face, l1), su, sv, linear, au, av, smp.border, c1);
                 for (int k = 0; k < 4; ++k)
                     c[k] += (c1[k] - c[k]) * f;
             }

@@ -126,7 +126,9 @@ HRESULT Device::StretchRect(IDirect3DSurface9* srcSurface, const RECT* srcRect, 
         dst->Touch();
         return D3D_OK;
     }
-    if (!dst->info.decodable || dst->info.block || !(dst->usage & D3DUSAGE_RENDERTARGET))
+    // Any default-pool colour surface can be the destination: render targets,
+    // offscreen plain surfaces and levels of default-pool textures.
+    if (!dst->info.decodable || dst->info.block)
         return D3DERR_INVALIDCALL;
     const uint32_t* in = src->Argb(nullptr, 0);
     const UINT sw = UINT(sr.right - sr.left), sh = UINT(sr.bottom - sr.top);
@@ -174,7 +176,10 @@ HRESULT Device::UpdateSurface(IDirect3DSurface9* srcSurface, const RECT* srcRect
 {
     auto* src = static_cast<Surface*>(srcSurface);
     auto* dst = static_cast<Surface*>(dstSurface);
-    if (!src || !dst || src->pool != D3DPOOL_SYSTEMMEM || dst->pool != D3DPOOL_DEFAULT)
+    // Direct3D wants system memory to default pool; every pool is memory
+    // here, and the engine also copies between managed textures this way, so
+    // any two surfaces of one colour format will do.
+    if (!src || !dst || src == dst || src->locked || dst->locked)
         return D3DERR_INVALIDCALL;
     if (src->format != dst->format || src->info.depth)
         return D3DERR_INVALIDCALL;
@@ -236,7 +241,9 @@ HRESULT Device::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSu
 {
     auto* src = static_cast<Surface*>(renderTarget);
     auto* dst = static_cast<Surface*>(dstSurface);
-    if (!src || !dst || !(src->usage & D3DUSAGE_RENDERTARGET) || dst->pool != D3DPOOL_SYSTEMMEM)
+    // The destination may be any surface of the same size and format (a
+    // managed texture level too, which the engine reads back into).
+    if (!src || !dst || src == dst || !(src->usage & D3DUSAGE_RENDERTARGET) || dst->info.depth)
         return D3DERR_INVALIDCALL;
     if (src->format != dst->format || src->width != dst->width || src->height != dst->height)
         return D3DERR_INVALIDCALL;

@@ -104,6 +104,7 @@ void ProcessVertices(const VertexConfig& cfg, const InputLayout& layout, const u
                 int src = std::min(cfg.tex[s].source, 7);
                 std::memcpy(attr + kAttrTex + 4 * s, tex[src], 16);
             }
+            SanitizeAttributes(attr, attrCount);
             continue;
         }
         Transform4(pos, cfg.worldViewProj, o.pos);
@@ -257,6 +258,7 @@ void ProcessVertices(const VertexConfig& cfg, const InputLayout& layout, const u
             else
                 std::memcpy(dst, in, sizeof(in));
         }
+        SanitizeAttributes(attr, attrCount);
     }
 }
 

@@ -57,6 +57,7 @@ void ProcessVerticesShader(const VertexConfig& cfg, const InputLayout& layout, c
                 for (int c = 0; c < 4; ++c)
                     o.attr[kAttrTex + 4 * s + c] = batch.output[kShaderOutTexCoord0 + set].v[c][lane];
             }
+            SanitizeAttributes(o.attr, attrCount);
         }
     }
 }

@@ -46,6 +46,12 @@ bool WriteFuzzCorpora(const char* fuzzFolder)
     std::vector<uint8_t> bytes;
     bool ok = graph.WriteToMemory(bytes) && WriteSeeds(root + "/nav_graph/corpus", bytes, 21);
 
+    // The dumps have no version: the text one gets a malformed line instead.
+    const std::string text = graph.WriteTextToString();
+    std::vector<uint8_t> textBytes(text.begin(), text.end());
+    ok = ok && graph.WriteRawToMemory(bytes) && WriteSeeds(root + "/nav_graphdump/corpus", textBytes, 8) &&
+         WriteWholeFile((root + "/nav_graphdump/corpus/raw").c_str(), bytes);
+
     CFindNearestData nearest(&graph);
     ok = ok && nearest.Build() && nearest.WriteToMemory(bytes) &&
          WriteSeeds(root + "/nav_findnearest/corpus", bytes, 24);

@@ -4,6 +4,8 @@
 #include "ai/navigation/path_cost_data.h"
 #include "ai/navigation/path_record.h"
 #include "ai/navigation/spatial_graph.h"
+#include "ai/runtime/attribute.h"
+#include "ai/runtime/entity.h"
 #include "nav_test_host.h"
 
 #include <gtest/gtest.h>
@@ -75,6 +77,45 @@ TEST_F(TwoWays, FleePathAvoidsTheThreat)
     CConstraintPointToFleePath flee;
     EXPECT_TRUE(flee.AddThreatPoint(CVec3(5, 0, 6)));
     EXPECT_EQ(Via(flee), 2u);
+}
+
+// An entity standing somewhere and looking somewhere, for the threat lists.
+class CWatcher : public CEntity
+{
+  public:
+    CWatcher(const CVec3& position, const CVec3& direction) : CEntity("watcher", nullptr)
+    {
+        SetPosition(position);
+        SetDirection(direction);
+    }
+    const CClassRecord* GetClassRecord() const override { return &s_record; }
+    void Update() override {}
+    static CEntityClassRecord s_record;
+};
+CEntityClassRecord CWatcher::s_record("TestOnlyWatcher", nullptr);
+
+TEST_F(TwoWays, ConeVisionStealthPathAvoidsWhatAWatcherLooksAt)
+{
+    CWatcher watcher(CVec3(5, 0, 20), CVec3(0, 0, -1));
+    CEntityVisualAcuteness* vision = watcher.CreateAttribute<CEntityVisualAcuteness>();
+    ASSERT_NE(vision, nullptr);
+    vision->SetAngle(30.0f);
+    CConstraintConeVisionStealthPath cone;
+    ASSERT_TRUE(cone.AddThreatEntity(&watcher));
+    EXPECT_EQ(Via(cone), 2u);
+    // Looking the other way it sees nothing of the northern way.
+    watcher.SetDirection(CVec3(0, 0, 1));
+    EXPECT_EQ(Via(cone), 1u);
+}
+
+TEST_F(TwoWays, StealthPathCountsThreatEntities)
+{
+    CWatcher watcher(CVec3(5, 0, 20), CVec3(0, 0, 1));
+    CConstraintStealthPath stealth;
+    ASSERT_TRUE(stealth.AddThreatEntity(&watcher));
+    EXPECT_EQ(Via(stealth), 2u);
+    watcher.SetPosition(CVec3(5, 0, -21));
+    EXPECT_EQ(Via(stealth), 1u);
 }
 
 TEST_F(TwoWays, AnOverestimatingHeuristicChangesTheAnswer)

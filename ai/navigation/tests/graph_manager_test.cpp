@@ -6,6 +6,8 @@
 #include "ai/navigation/nav_error.h"
 #include "ai/navigation/point_mapper.h"
 #include "ai/navigation/spatial_graph.h"
+#include "ai/runtime/config_node.h"
+#include "ai/runtime/runtime.h"
 #include "ai/runtime/world.h"
 #include "nav_test_host.h"
 
@@ -161,6 +163,46 @@ TEST_F(GraphManagerTest, AddAndRemoveGraphs)
     EXPECT_EQ(manager->GetGraph("Made"), nullptr);
 }
 
+TEST_F(GraphManagerTest, ReadsInMemoryBlocksThroughTheWorldsReader)
+{
+    // A host-built configuration whose raw data lies in memory, read through
+    // the ".AIS" reader that AiCreateWorld installs.
+    CSpatialGraph source;
+    BuildGridGraph(source, 4, 3, 1.0f, 0, 1);
+    std::vector<uint8_t> graphBytes;
+    ASSERT_TRUE(source.WriteToMemory(graphBytes));
+    CFindNearestData sourceNearest(&source);
+    ASSERT_TRUE(sourceNearest.Build());
+    std::vector<uint8_t> nearestBytes;
+    ASSERT_TRUE(sourceNearest.WriteToMemory(nearestBytes));
+
+    NavTest::StartRuntime();
+    CConfigNode* root = AiNewConfigNode();
+    root->SetKey("World");
+    AiAddConfigLeaf(root, "MaxEntity", "4");
+    AiAddConfigLeaf(root, "OneMeter", "1");
+    AiAddConfigLeaf(root, "Tpf", "20");
+    AiAddConfigLeaf(AiAddConfigChild(root, "GlobalServices", nullptr), "Service", "Graphs");
+    CConfigNode* definition =
+        AiAddConfigChild(AiAddConfigChild(root, "Services", nullptr), "Service", "Graphs");
+    AiAddConfigLeaf(definition, "Class", "CGraphManager");
+    CConfigNode* graph = AiAddConfigChild(definition, "Graph", "Memory");
+    ASSERT_NE(AiAddRawDataConfig(graph, "graph", graphBytes.data(), uint32_t(graphBytes.size())), nullptr);
+    CConfigNode* data = AiAddConfigChild(graph, "AdditionalData", nullptr);
+    AiAddConfigLeaf(data, "Class", "CFindNearestData");
+    ASSERT_NE(AiAddRawDataConfig(data, "fn", nearestBytes.data(), uint32_t(nearestBytes.size())), nullptr);
+    CWorld* world = AiCreateWorld(root, 0);
+    ASSERT_NE(world, nullptr);
+    CGraphManager* manager = CGraphManager::FindInCurrentWorld();
+    ASSERT_NE(manager, nullptr);
+    CSpatialGraph* loaded = manager->GetGraph("Memory");
+    ASSERT_NE(loaded, nullptr);
+    EXPECT_EQ(loaded->GetNodeCount(), 12);
+    EXPECT_NE(manager->GetAdditionalData(loaded, CGraphDataClassRecord::Find("CFindNearestData")), nullptr);
+    AiDestroyWorld(world);
+    AiDeleteConfigNode(root);
+}
+
 std::string PointMapper(const std::string& content)
 {
     return "<Service \"Points\"><Class>CPointMapper</Class>" + content + "</Service>";
@@ -188,6 +230,9 @@ TEST_F(GraphManagerTest, PointMapperBuildsWritesAndReadsItsTables)
     ASSERT_TRUE(mapper->GetContainerIndex("DenseGraph", dense16));
     ASSERT_TRUE(mapper->GetContainerIndex("MoveGraph", move16));
     EXPECT_FALSE(mapper->GetContainerIndex("CGraphWrapper", move16));
+    uint16_t byGraph = 0;
+    ASSERT_TRUE(mapper->GetGraphIndex(CGraphManager::FindInCurrentWorld()->GetGraph("MoveGraph"), byGraph));
+    EXPECT_EQ(byGraph, move16);
     uint16_t out = 0;
     // Dense node (2, 2) at (2, 0, 2) lies on coarse node (1, 1) = index 4.
     ASSERT_TRUE(mapper->MapPoint(dense16, 12, move16, out));

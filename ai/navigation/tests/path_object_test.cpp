@@ -30,6 +30,18 @@ class CToll : public CSeedPathObject
     }
 };
 
+// A path object that closes the arcs it is linked to while it is shut.
+class CGate : public CSeedPathObject
+{
+  public:
+    CGate() : CSeedPathObject("gate", nullptr) {}
+    bool CostThroughArc(void* user, CGraphArc* arc, CConstraint* constraint, float* cost) override
+    {
+        return !shut && constraint->ComputeCost(user, arc, cost);
+    }
+    bool shut = true;
+};
+
 class PathObjectTest : public ::testing::Test
 {
   protected:
@@ -121,6 +133,17 @@ TEST_F(PathObjectTest, LinkedObjectsPriceTheSearchAndBlockedArcsAreSkipped)
     EXPECT_EQ(via(), 3u);
     arc->GetData().blocked = 0;
     ASSERT_TRUE(marker.Unlink(&graph, arc));
+    // A shut gate on both ways blocks the search; opened, it lets it through.
+    CGate gate;
+    ASSERT_TRUE(gate.Link(&graph, arc));
+    CGraphArc* detour = CSpatialGraph::FindOutArcTo(graph.GetNode(0), graph.GetNode(3));
+    ASSERT_TRUE(gate.Link(&graph, detour));
+    EXPECT_FALSE(AstarSearch(graph, path, graph.GetNode(0), graph.GetNode(2), nullptr));
+    gate.shut = false;
+    EXPECT_EQ(via(), 1u);
+    ASSERT_TRUE(gate.Unlink(&graph, detour));
+    gate.shut = true;
+    EXPECT_EQ(via(), 3u);
     AstarMemoryFree();
 }
 

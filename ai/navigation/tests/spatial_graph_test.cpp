@@ -305,3 +305,47 @@ TEST(SpatialGraphFile, RefusesEveryTruncation)
 
 } // namespace
 } // namespace Zelk
+
+namespace Zelk {
+namespace {
+
+TEST(SpatialGraphDumps, TextAndRawRoundTrips)
+{
+    CSpatialGraph graph;
+    NavTest::MakeRandomGraph(graph, 30, 20.0f, 2, 5);
+    const std::string text = graph.WriteTextToString();
+    EXPECT_EQ(text.substr(0, 9), "Nodes:30\n");
+    CSpatialGraph fromText;
+    ASSERT_TRUE(fromText.ReadTextFromMemory(text.data(), text.size()));
+    std::vector<uint8_t> raw;
+    ASSERT_TRUE(graph.WriteRawToMemory(raw));
+    CSpatialGraph fromRaw;
+    ASSERT_TRUE(fromRaw.ReadRawFromMemory(raw.data(), raw.size()));
+    for (CSpatialGraph* read : {&fromText, &fromRaw}) {
+        ASSERT_EQ(read->GetNodeCount(), graph.GetNodeCount());
+        ASSERT_EQ(read->GetArcCount(), graph.GetArcCount());
+        for (int32_t i = 0; i < graph.GetArcCount(); ++i) {
+            EXPECT_EQ(read->GetArc(i)->GetFrom()->GetIndex(), graph.GetArc(i)->GetFrom()->GetIndex());
+            EXPECT_EQ(read->GetArc(i)->GetTo()->GetIndex(), graph.GetArc(i)->GetTo()->GetIndex());
+        }
+    }
+}
+
+TEST(SpatialGraphDumps, ReadersStopAtUnmatchedArcsAndRefuseBadCounts)
+{
+    const char text[] = "Nodes:2\n(0.0;0.0;0.0)\n(1.0;0.0;0.0)\nArcs:3\n(0.0;0.0;0.0)--->(1.0;0.0;0.0)\n"
+                        "(0.0;0.0;0.0)--->(5.0;0.0;0.0)\n(1.0;0.0;0.0)--->(0.0;0.0;0.0)\n";
+    CSpatialGraph graph;
+    ASSERT_TRUE(graph.ReadTextFromMemory(text, sizeof text - 1));
+    EXPECT_EQ(graph.GetArcCount(), 1);
+    const char tooMany[] = "Nodes:99999999\n(0;0;0)\n";
+    EXPECT_FALSE(graph.ReadTextFromMemory(tooMany, sizeof tooMany - 1));
+    const char malformed[] = "Nodes:1\n(0;zero;0)\nArcs:0\n";
+    EXPECT_FALSE(graph.ReadTextFromMemory(malformed, sizeof malformed - 1));
+    const uint8_t raw[] = {0xFF, 0xFF, 0xFF, 0x0F, 0, 0, 0, 0};
+    EXPECT_FALSE(graph.ReadRawFromMemory(raw, sizeof raw));
+    EXPECT_EQ(NavGetLastError(), ENavError::BadCount);
+}
+
+} // namespace
+} // namespace Zelk

@@ -72,6 +72,16 @@ TEST_F(AllocatorTest, ChainPassesAFailedRequestToTheNextAllocator)
     AiFree(out); // not in the arena: goes to the host
 }
 
+TEST_F(AllocatorTest, ArenaComesFromAnAllocatorThatCanListTheChild)
+{
+    CBlockAllocator noTable(1024, AiGetDefaultAllocator(), 0);
+    CBlockAllocator child(64, &noTable, 0);
+    ASSERT_EQ(child.GetSize(), AiAlignUp(64));
+    EXPECT_EQ(child.GetParent(), AiGetDefaultAllocator()); // noTable cannot list it
+    void* p = child.RawAlloc(8);
+    EXPECT_EQ(AiGetDefaultAllocator()->Free(p), &child);
+}
+
 TEST_F(AllocatorTest, HeapServesObjectsAndFreeFindsTheOwner)
 {
     CBlockAllocator* heap = AiInstallHeapAllocator(4096, 100);

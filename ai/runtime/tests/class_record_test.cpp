@@ -30,7 +30,7 @@ Widget* MakeTwo()
     return new Widget{2};
 }
 
-// Creation by the name under "Class", as every creating part of the runtime does it.
+// Creation by the name under "Class", as the runtime creates every object.
 std::unique_ptr<Widget> CreateFromConfig(const CConfigNode& node)
 {
     CWidgetRecord* record = CWidgetRecord::Find(node.GetChildValue("Class"));

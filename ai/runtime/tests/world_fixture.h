@@ -39,6 +39,7 @@ inline const char* kTestWorldText = R"(<World "Test">
     <Service "Counter"><Class>CTestGlobalService</Class><Param>1</Param></Service>
     <Service "Broken"><Class>CTestGlobalService</Class><Fail>1</Fail></Service>
     <Service "Count"><Class>CTestCounterService</Class><Param>x</Param></Service>
+    <Service "BadCount"><Class>CTestCounterService</Class><Fail>1</Fail></Service>
   </Services>
   <Agents>
     <Agent "Goto"><Class>CTestGotoAgent</Class><TargetX>10</TargetX><Speed>1</Speed></Agent>
@@ -46,11 +47,13 @@ inline const char* kTestWorldText = R"(<World "Test">
   <Brains>
     <Brain "Walker"><Class>CTestBrain</Class><Agent>Goto</Agent><Service>Count</Service></Brain>
     <Brain "Lost"><Class>CTestBrain</Class><Agent>Nowhere</Agent></Brain>
+    <Brain "Mixed"><Class>CTestBrain</Class><Service>BadCount</Service><Agent>Goto</Agent><Service>Count</Service></Brain>
   </Brains>
   <Entities>
     <Entity "Guard"><Class>CTestEntity</Class><ActionClass>CTestActionClass</ActionClass><Brain>Walker</Brain></Entity>
     <Entity "Post"><Class>CTestEntity</Class><StartX>1</StartX></Entity>
     <Entity "NoActions"><Class>CTestEntity</Class><Brain>Walker</Brain></Entity>
+    <Entity "Mixed"><Class>CTestEntity</Class><ActionClass>CTestActionClass</ActionClass><Brain>Mixed</Brain></Entity>
     <Entity "LostBrain"><Class>CTestEntity</Class><ActionClass>CTestActionClass</ActionClass><Brain>Lost</Brain></Entity>
   </Entities>
   <Teams>

@@ -161,6 +161,16 @@ TEST_F(WorldTest, CreatesEntitiesWithAndWithoutBrains)
     // post and post2 die with the world.
 }
 
+TEST_F(WorldTest, BrainSkipsAServiceThatRefusesItsDefinition)
+{
+    CWorld* world = MakeWorld(kTestWorldText);
+    CEntity* mixed = MakeEntity(world, "Mixed", "mixed");
+    ASSERT_NE(mixed, nullptr);
+    ASSERT_NE(mixed->GetBrain(), nullptr);
+    EXPECT_EQ(mixed->GetBrain()->GetServiceCount(), 1u);
+    EXPECT_EQ(mixed->GetBrain()->GetAgentCount(), 1u);
+}
+
 TEST_F(WorldTest, EveryStartRunsOnce)
 {
     CWorld* world = MakeWorld(kTestWorldText);

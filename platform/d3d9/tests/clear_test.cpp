@@ -76,7 +76,12 @@ TEST(Clear, ColorFillStretchRectAndCopies)
     readBack->LockRect(&lr, nullptr, D3DLOCK_READONLY);
     EXPECT_EQ(static_cast<uint32_t*>(lr.pBits)[3], 0xFF123456u);
     readBack->UnlockRect();
-    EXPECT_EQ(d->UpdateSurface(src, nullptr, sys, nullptr), D3DERR_INVALIDCALL) << "wrong pools";
+    IDirect3DSurface9* other = nullptr;
+    d->CreateOffscreenPlainSurface(2, 2, D3DFMT_R5G6B5, D3DPOOL_SYSTEMMEM, &other, nullptr);
+    EXPECT_EQ(d->UpdateSurface(other, nullptr, src, nullptr), D3DERR_INVALIDCALL) << "formats differ";
+    RECT tooBig{0, 0, 3, 2};
+    EXPECT_EQ(d->UpdateSurface(sys, &tooBig, src, nullptr), D3DERR_INVALIDCALL);
+    other->Release();
     for (IDirect3DSurface9* s : {src, bb, sys, readBack})
         s->Release();
 }

@@ -1,0 +1,163 @@
+// Stencil, colour write mask, flat shading, lines, points, 16-bit targets,
+// near-plane clipping and texture transforms.
+#include <gtest/gtest.h>
+
+#include <limits>
+
+#include "testdevice.h"
+
+using namespace d3d9test;
+
+TEST(Raster, StencilMarksAndMasks)
+{
+    TestDevice t(8, 8);
+    IDirect3DDevice9* d = t.device;
+    d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL, 0xFF000000, 1.0f, 0);
+    d->SetRenderState(D3DRS_STENCILENABLE, 1);
+    d->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_ALWAYS);
+    d->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_REPLACE);
+    d->SetRenderState(D3DRS_STENCILREF, 1);
+    d->SetRenderState(D3DRS_COLORWRITEENABLE, 0);
+    DrawRect(d, 0, 0, 4, 8, 0.5f, 0xFFFFFFFF); // marks the left half, draws nothing
+    EXPECT_EQ(t.Pixel(1, 1), 0xFF000000u);
+    d->SetRenderState(D3DRS_COLORWRITEENABLE, 0xF);
+    d->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+    d->SetRenderState(D3DRS_STENCILPASS, D3DSTENCILOP_KEEP);
+    DrawRect(d, 0, 0, 8, 8, 0.4f, 0xFF00FF00);
+    EXPECT_EQ(t.Pixel(1, 1), 0xFF00FF00u);
+    EXPECT_EQ(t.Pixel(6, 1), 0xFF000000u) << "stencil 0 fails EQUAL 1";
+    d->SetRenderState(D3DRS_STENCILENABLE, 0);
+    d->SetRenderState(D3DRS_COLORWRITEENABLE, D3DCOLORWRITEENABLE_RED);
+    DrawRect(d, 0, 0, 8, 8, 0.3f, 0xFFFF00FF);
+    EXPECT_EQ(t.Pixel(1, 1), 0xFFFFFF00u) << "only red written over green";
+}
+
+TEST(Raster, FlatShadingTakesTheFirstVertex)
+{
+    TestDevice t(16, 16);
+    IDirect3DDevice9* d = t.device;
+    d->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+    TVertex v[3] = {{0, 0, 0.5f, 1, 0xFFFF0000, 0, 0},
+                    {16, 0, 0.5f, 1, 0xFF00FF00, 0, 0},
+                    {0, 16, 0.5f, 1, 0xFF0000FF, 0, 0}};
+    d->SetFVF(kTVertexFvf);
+    d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, v, sizeof(TVertex));
+    EXPECT_EQ(t.Pixel(1, 1), 0xFFFF0000u);
+    EXPECT_EQ(t.Pixel(10, 3), 0xFFFF0000u);
+    EXPECT_EQ(t.Pixel(3, 10), 0xFFFF0000u);
+}
+
+TEST(Raster, LinesAndPoints)
+{
+    TestDevice t(16, 16);
+    IDirect3DDevice9* d = t.device;
+    d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    TVertex line[2] = {{2, 5, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {12, 5, 0.5f, 1, 0xFFFFFFFF, 0, 0}};
+    d->SetFVF(kTVertexFvf);
+    ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_LINELIST, 1, line, sizeof(TVertex)), D3D_OK);
+    EXPECT_EQ(t.Pixel(2, 5), 0xFFFFFFFFu);
+    EXPECT_EQ(t.Pixel(11, 5), 0xFFFFFFFFu);
+    EXPECT_EQ(t.Pixel(12, 5), 0xFF000000u) << "the last pixel is left out";
+    EXPECT_EQ(t.Pixel(6, 4), 0xFF000000u);
+    TVertex point{9, 12, 0.5f, 1, 0xFFFF0000, 0, 0};
+    ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_POINTLIST, 1, &point, sizeof(TVertex)), D3D_OK);
+    EXPECT_EQ(t.Pixel(9, 12), 0xFFFF0000u);
+    EXPECT_EQ(t.Pixel(10, 12), 0xFF000000u);
+}
+
+TEST(Raster, SixteenBitTargetDrawsAndBlends)
+{
+    TestDevice t(8, 8, D3DFMT_R5G6B5);
+    IDirect3DDevice9* d = t.device;
+    d->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0);
+    DrawRect(d, 0, 0, 8, 8, 0.5f, 0xFFFF0000);
+    d->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_ONE);
+    d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_ONE);
+    DrawRect(d, 0, 0, 4, 8, 0.5f, 0xFF0000FF);
+    EXPECT_EQ(t.Pixel(1, 1), 0xFFFF00FFu);
+    EXPECT_EQ(t.Pixel(6, 1), 0xFFFF0000u);
+}
+
+TEST(Raster, NearPlaneClipsWhatCrossesIt)
+{
+    TestDevice t(16, 16);
+    IDirect3DDevice9* d = t.device;
+    D3DMATRIX id{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+    d->SetTransform(D3DTS_WORLD, &id);
+    d->SetTransform(D3DTS_VIEW, &id);
+    d->SetTransform(D3DTS_PROJECTION, &id); // clip space = object space, w = 1
+    d->SetRenderState(D3DRS_LIGHTING, 0);
+    d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+    struct V
+    {
+        float x, y, z;
+        D3DCOLOR c;
+    } v[4] = {
+        {-1, 1, -1, 0xFFFFFFFF}, {1, 1, -1, 0xFFFFFFFF}, {-1, -1, 1, 0xFFFFFFFF}, {1, -1, 1, 0xFFFFFFFF}};
+    d->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
+    // z runs from -1 at the top to 1 at the bottom: only the lower half has z >= 0.
+    EXPECT_EQ(t.Pixel(8, 3), 0xFF000000u);
+    EXPECT_EQ(t.Pixel(8, 12), 0xFFFFFFFFu);
+}
+
+TEST(Raster, TextureTransformMovesCoordinates)
+{
+    TestDevice t(8, 8);
+    IDirect3DDevice9* d = t.device;
+    IDirect3DTexture9* tex = MakeTexture(d, 2, 1, {0xFFFF0000, 0xFF00FF00});
+    d->SetTexture(0, tex);
+    tex->Release();
+    D3DMATRIX shift{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0.5f, 0, 1, 0}, {0, 0, 0, 1}}}; // 2-D: translation in row 3
+    d->SetTransform(D3DTS_TEXTURE0, &shift);
+    DrawRect(d, 0, 0, 8, 8, 0.5f, 0xFFFFFFFF);
+    EXPECT_EQ(t.Pixel(1, 1), 0xFFFF0000u) << "pre-transformed vertices ignore texture transforms";
+    // Transformed vertices use it.
+    D3DMATRIX id{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+    d->SetTransform(D3DTS_WORLD, &id);
+    d->SetTransform(D3DTS_VIEW, &id);
+    d->SetTransform(D3DTS_PROJECTION, &id);
+    d->SetRenderState(D3DRS_LIGHTING, 0);
+    d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    d->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    struct V
+    {
+        float x, y, z, u, v;
+    } v[4] = {{-1, 1, 0.5f, 0, 0}, {1, 1, 0.5f, 1, 0}, {-1, -1, 0.5f, 0, 1}, {1, -1, 0.5f, 1, 1}};
+    d->SetFVF(D3DFVF_XYZ | D3DFVF_TEX1);
+    d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V));
+    EXPECT_EQ(t.Pixel(1, 1), 0xFF00FF00u) << "u + 0.5 lands on the second texel";
+}
+
+TEST(Raster, HostileInputFailsOrDrawsNothingHarmful)
+{
+    TestDevice t(16, 16);
+    IDirect3DDevice9* d = t.device;
+    const float nan = std::numeric_limits<float>::quiet_NaN(), inf = std::numeric_limits<float>::infinity();
+    TVertex bad[6] = {{nan, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0},    {1e30f, 5, 0.5f, 1, 0xFFFFFFFF, nan, inf},
+                      {3, -1e30f, 0.5f, 1, 0xFFFFFFFF, 0, 0}, {1, 1, 0.5f, 0, 0xFFFFFFFF, 0, 0},
+                      {9, 1, 0.5f, inf, 0xFFFFFFFF, 0, 0},    {1, 9, 0.5f, 1, 0xFFFFFFFF, inf, nan}};
+    d->SetFVF(kTVertexFvf);
+    EXPECT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, bad, sizeof(TVertex)), D3D_OK);
+    // Indices outside the declared vertex range are skipped, not read.
+    const uint16_t indices[6] = {0, 1, 2, 0, 2, 60000};
+    TVertex good[3] = {{0, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                       {16, 0, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                       {0, 16, 0.5f, 1, 0xFFFFFFFF, 0, 0}};
+    EXPECT_EQ(d->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, 3, 2, indices, D3DFMT_INDEX16, good,
+                                        sizeof(TVertex)),
+              D3D_OK);
+    EXPECT_EQ(t.Pixel(2, 2), 0xFFFFFFFFu);
+    // A vertex buffer too small for the requested range, and no stream at all.
+    IDirect3DVertexBuffer9* vb = nullptr;
+    d->CreateVertexBuffer(3 * sizeof(TVertex), 0, 0, D3DPOOL_MANAGED, &vb, nullptr);
+    d->SetStreamSource(0, vb, 0, sizeof(TVertex));
+    EXPECT_EQ(d->DrawPrimitive(D3DPT_TRIANGLELIST, 1, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(d->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3D_OK);
+    d->SetStreamSource(0, nullptr, 0, 0);
+    vb->Release();
+    EXPECT_EQ(d->DrawPrimitive(D3DPT_TRIANGLELIST, 0, 1), D3DERR_INVALIDCALL);
+    EXPECT_EQ(d->DrawPrimitive(D3DPRIMITIVETYPE(9), 0, 1), D3DERR_INVALIDCALL);
+}

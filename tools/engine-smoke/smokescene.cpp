@@ -1,0 +1,182 @@
+// The smoke scene: engine start-up on the Direct3D 9 driver, one camera,
+// and a frame of immediate-mode 3-D and 2-D drawing.
+
+#include "tools/engine-smoke/smokescene.h"
+
+#include "graphics/core/camera.h"
+#include "graphics/core/engine.h"
+#include "graphics/core/frame.h"
+#include "graphics/core/raster.h"
+#include "graphics/d3d9/d3d9device.h"
+#include "graphics/d3d9/d3d9im2d.h"
+#include "graphics/d3d9/d3d9renderstate.h"
+#include "graphics/d3d9/im3d.h"
+
+namespace {
+
+void* StateValue(uintptr_t value)
+{
+    return reinterpret_cast<void*>(value);
+}
+
+Raster* MakeCheckerTexture()
+{
+    Raster* raster = RasterCreate(8, 8, 32, kRasterTypeTexture | kRasterFormat888);
+    if (!raster) {
+        return nullptr;
+    }
+    uint8_t* pixels = RasterLock(raster, 0, kRasterLockWrite);
+    if (!pixels) {
+        RasterDestroy(raster);
+        return nullptr;
+    }
+    for (int32_t y = 0; y < 8; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(pixels + y * raster->stride);
+        for (int32_t x = 0; x < 8; ++x) {
+            row[x] = ((x / 4 + y / 4) & 1) ? 0xFFFFFFFF : 0xFFE08020;
+        }
+    }
+    RasterUnlock(raster);
+    return raster;
+}
+
+void DrawTriangleStrip()
+{
+    // A quad split into two triangles 3 units in front of the camera, one colour per corner.
+    Im3DVertex strip[4] = {
+        {-1.0f, 1.0f, 0.0f, 0, 0, -1, 0xFFFF0000, 0, 0},
+        {1.0f, 1.0f, 0.0f, 0, 0, -1, 0xFF00FF00, 1, 0},
+        {-1.0f, -1.0f, 0.0f, 0, 0, -1, 0xFF0000FF, 0, 1},
+        {1.0f, -1.0f, 0.0f, 0, 0, -1, 0xFFFFFF00, 1, 1},
+    };
+    if (Im3DTransform(strip, 4, nullptr, kIm3DNoVertexAlpha)) {
+        Im3DRenderPrimitive(kIm3DTriStrip);
+        Im3DEnd();
+    }
+}
+
+void DrawLines()
+{
+    // A white frame around the strip and a cyan diagonal, drawn with indices.
+    Im3DVertex corners[5] = {
+        {-1.2f, 1.2f, 0.0f, 0, 0, 0, 0xFFFFFFFF, 0, 0},   {1.2f, 1.2f, 0.0f, 0, 0, 0, 0xFFFFFFFF, 0, 0},
+        {1.2f, -1.2f, 0.0f, 0, 0, 0, 0xFFFFFFFF, 0, 0},   {-1.2f, -1.2f, 0.0f, 0, 0, 0, 0xFFFFFFFF, 0, 0},
+        {-1.6f, -1.6f, -0.5f, 0, 0, 0, 0xFF00FFFF, 0, 0},
+    };
+    const uint16_t edges[10] = {0, 1, 1, 2, 2, 3, 3, 0, 4, 1};
+    if (Im3DTransform(corners, 5, nullptr, kIm3DNoVertexAlpha)) {
+        Im3DRenderIndexedPrimitive(kIm3DLineList, edges, 10);
+        Im3DEnd();
+    }
+}
+
+void DrawTexturedQuad(Raster* texture)
+{
+    EngineInstance* engine = EngineGetInstance();
+    const float x = 8.0f, y = 8.0f, size = 48.0f;
+    Im2DVertex quad[4] = {
+        {x, y, 0.0f, 1.0f, 0xFFFFFFFF, 0.0f, 0.0f},
+        {x + size, y, 0.0f, 1.0f, 0xFFFFFFFF, 1.0f, 0.0f},
+        {x, y + size, 0.0f, 1.0f, 0xFFFFFFFF, 0.0f, 1.0f},
+        {x + size, y + size, 0.0f, 1.0f, 0xFFFFFFFF, 1.0f, 1.0f},
+    };
+    engine->device.renderStateSet(kRenderStateTextureRaster, texture);
+    engine->device.renderStateSet(kRenderStateTextureFilter, StateValue(1));
+    engine->device.renderStateSet(kRenderStateZTestEnable, StateValue(0));
+    engine->device.im2DRenderPrimitive(kIm2DTriStrip, quad, 4);
+    engine->device.renderStateSet(kRenderStateZTestEnable, StateValue(1));
+    engine->device.renderStateSet(kRenderStateTextureRaster, nullptr);
+}
+
+} // namespace
+
+bool SmokeEngineStart(HWND window)
+{
+    static EngineOpenParams params;
+    params.displayId = window;
+    EngineSetDeviceDriver(D3D9DriverGet());
+    if (!EngineInit(nullptr, 0, 0x100000)) {
+        return false;
+    }
+    if (!EngineOpen(&params)) {
+        EngineTerm();
+        return false;
+    }
+    if (!EngineStart()) {
+        EngineClose();
+        EngineTerm();
+        return false;
+    }
+    return true;
+}
+
+void SmokeEngineStop()
+{
+    EngineStop();
+    EngineClose();
+    EngineTerm();
+}
+
+bool SmokeSceneCreate(SmokeScene* scene, int32_t width, int32_t height)
+{
+    *scene = {};
+    scene->camera = CameraCreate();
+    scene->frame = FrameCreate();
+    if (!scene->camera || !scene->frame) {
+        SmokeSceneDestroy(scene);
+        return false;
+    }
+    const V3d back = {0.0f, 0.0f, -3.0f};
+    FrameTranslate(scene->frame, &back, kCombineReplace);
+    CameraSetFrame(scene->camera, scene->frame);
+    const V2d window = {0.5f * float(width) / float(height), 0.5f};
+    CameraSetViewWindow(scene->camera, &window);
+    scene->camera->frameBuffer = RasterCreate(width, height, 0, kRasterTypeCamera);
+    scene->camera->zBuffer = RasterCreate(width, height, 0, kRasterTypeZBuffer);
+    scene->texture = MakeCheckerTexture();
+    if (!scene->camera->frameBuffer || !scene->camera->zBuffer || !scene->texture) {
+        SmokeSceneDestroy(scene);
+        return false;
+    }
+    // The strip faces the camera either way round: no culling.
+    EngineGetInstance()->device.renderStateSet(kRenderStateCullMode, StateValue(1));
+    return true;
+}
+
+void SmokeSceneDestroy(SmokeScene* scene)
+{
+    if (scene->camera) {
+        if (scene->camera->frameBuffer) {
+            RasterDestroy(scene->camera->frameBuffer);
+        }
+        if (scene->camera->zBuffer) {
+            RasterDestroy(scene->camera->zBuffer);
+        }
+        CameraDestroy(scene->camera);
+    }
+    if (scene->frame) {
+        FrameDestroy(scene->frame);
+    }
+    if (scene->texture) {
+        RasterDestroy(scene->texture);
+    }
+    *scene = {};
+}
+
+bool SmokeSceneRender(SmokeScene* scene)
+{
+    const uint8_t background[4] = {uint8_t(kSmokeBackground >> 16), uint8_t(kSmokeBackground >> 8),
+                                   uint8_t(kSmokeBackground), 0xFF};
+    bool drawn = CameraClear(scene->camera, background, 3) != nullptr;
+    if (drawn && CameraBeginUpdate(scene->camera)) {
+        DrawTriangleStrip();
+        DrawLines();
+        DrawTexturedQuad(scene->texture);
+        CameraEndUpdate(scene->camera);
+    } else {
+        drawn = false;
+    }
+    RasterShowRaster(scene->camera->frameBuffer, nullptr, 0);
+    ++scene->frames;
+    return drawn;
+}

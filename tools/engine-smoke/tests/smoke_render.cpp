@@ -1,0 +1,153 @@
+// The smoke scene rendered headless and compared with its reference image
+// (every channel within 3 levels on at least 99.5 % of the pixels), plus
+// pixel checks that follow from the scene's geometry.
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "graphics/d3d9/d3d9device.h"
+#include "platform/d3d9/d3d9control.h"
+#include "tools/engine-smoke/smokescene.h"
+
+namespace {
+
+constexpr int kWidth = 320;
+constexpr int kHeight = 240;
+
+/// The back buffer as 0xAARRGGBB words.
+std::vector<uint32_t> BackBufferPixels()
+{
+    std::vector<uint32_t> pixels;
+    IDirect3DSurface9* surface = nullptr;
+    if (FAILED(D3D9GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) {
+        return pixels;
+    }
+    D3DLOCKED_RECT locked{};
+    if (SUCCEEDED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+        for (int y = 0; y < kHeight; ++y) {
+            const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
+                                                                y * locked.Pitch);
+            pixels.insert(pixels.end(), row, row + kWidth);
+        }
+        surface->UnlockRect();
+    }
+    surface->Release();
+    for (uint32_t& pixel : pixels) {
+        pixel |= 0xFF000000; // the window shows no alpha
+    }
+    return pixels;
+}
+
+bool WritePng(const std::string& path, const std::vector<uint32_t>& pixels)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = kWidth;
+    image.height = kHeight;
+    image.format = PNG_FORMAT_BGRA;
+    return png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr) != 0;
+}
+
+bool ReadPng(const std::string& path, std::vector<uint32_t>* pixels)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str())) {
+        return false;
+    }
+    image.format = PNG_FORMAT_BGRA;
+    if (image.width != kWidth || image.height != kHeight) {
+        png_image_free(&image);
+        return false;
+    }
+    pixels->assign(size_t(kWidth) * kHeight, 0);
+    return png_image_finish_read(&image, nullptr, pixels->data(), 0, nullptr) != 0;
+}
+
+/// Empty when the frame matches tests/reference/<name>.png; else why not,
+/// with the actual frame and a difference image written beside the test's output.
+std::string CompareWithReference(const std::string& name, const std::vector<uint32_t>& pixels)
+{
+    const std::string reference = std::string(OLAI_TEST_SOURCE_DIR) + "/reference/" + name + ".png";
+    if (const char* update = std::getenv("OLAI_UPDATE_REFERENCES"); update && std::string(update) == "1") {
+        return WritePng(reference, pixels) ? "" : "cannot write " + reference;
+    }
+    std::vector<uint32_t> expected;
+    if (!ReadPng(reference, &expected)) {
+        return "cannot read " + reference;
+    }
+    size_t differing = 0;
+    std::vector<uint32_t> difference(pixels.size());
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        int worst = 0;
+        uint32_t shown = 0xFF000000;
+        for (int shift = 0; shift < 24; shift += 8) {
+            const int delta = std::abs(int((pixels[i] >> shift) & 255) - int((expected[i] >> shift) & 255));
+            worst = std::max(worst, delta);
+            shown |= uint32_t(std::min(255, delta * 8)) << shift;
+        }
+        difference[i] = shown;
+        differing += worst > 3;
+    }
+    if (differing * 1000 <= pixels.size() * 5) {
+        return "";
+    }
+    std::filesystem::create_directories(OLAI_TEST_OUTPUT_DIR);
+    const std::string out = std::string(OLAI_TEST_OUTPUT_DIR) + "/" + name;
+    WritePng(out + ".actual.png", pixels);
+    WritePng(out + ".diff.png", difference);
+    return std::to_string(differing) + " pixels differ; see " + out + ".actual.png and .diff.png";
+}
+
+uint32_t At(const std::vector<uint32_t>& pixels, int x, int y)
+{
+    return pixels[size_t(y) * kWidth + x] & 0xFFFFFF;
+}
+
+} // namespace
+
+TEST(SmokeScene, RendersTheReferencePicture)
+{
+    if (!std::getenv("DISPLAY")) {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    }
+    HWND window = Win32WindowCreate("smoke test", kWidth, kHeight);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(SmokeEngineStart(window));
+    SmokeScene scene;
+    ASSERT_TRUE(SmokeSceneCreate(&scene, kWidth, kHeight));
+    // Two frames: the second one draws on buffers the first has rotated.
+    ASSERT_TRUE(SmokeSceneRender(&scene));
+    ASSERT_TRUE(SmokeSceneRender(&scene));
+    // Draw once more without presenting, to read what the frame holds.
+    const std::vector<uint32_t> pixels = BackBufferPixels();
+    ASSERT_EQ(pixels.size(), size_t(kWidth) * kHeight);
+
+    EXPECT_EQ(At(pixels, kWidth - 2, kHeight - 2), kSmokeBackground & 0xFFFFFF) << "cleared background";
+    EXPECT_EQ(At(pixels, 9, 9), 0xE08020u) << "first checker texel of the 2-D quad";
+    EXPECT_EQ(At(pixels, 8 + 36, 9), 0xFFFFFFu) << "second checker texel";
+    EXPECT_EQ(At(pixels, 60, 9), kSmokeBackground & 0xFFFFFF) << "right of the quad";
+    // The strip fills [-1, 1]^2 at distance 3 with a view window of half height 0.5:
+    // the screen's middle is inside it, a blend of all four corner colours.
+    const uint32_t middle = At(pixels, kWidth / 2, kHeight / 2);
+    EXPECT_GT((middle >> 16) & 255, 64u);
+    EXPECT_GT((middle >> 8) & 255, 64u);
+    // The white frame at y = +-1.2 crosses the middle column 1.2 / 1.5 of the half height away.
+    bool white = false;
+    for (int y = 22; y <= 26; ++y) {
+        white = white || At(pixels, kWidth / 2, y) == 0xFFFFFF;
+    }
+    EXPECT_TRUE(white) << "the top edge of the line frame";
+    EXPECT_EQ(CompareWithReference("smoke", pixels), "");
+
+    SmokeSceneDestroy(&scene);
+    SmokeEngineStop();
+    Win32WindowDestroy(window);
+    EXPECT_EQ(D3D9LiveObjectCount(), 0);
+}
