@@ -2,6 +2,7 @@
 
 #include "ai/navigation/astar.h"
 #include "ai/navigation/constraint.h"
+#include "ai/navigation/heuristic.h"
 #include "ai/navigation/nav_bytes.h"
 #include "ai/navigation/nav_files.h"
 #include "ai/navigation/path_record.h"

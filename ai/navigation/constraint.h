@@ -1,8 +1,7 @@
-// Search constraints and heuristics: a constraint prices the crossing of one
-// arc for one searcher, a heuristic estimates the cost still to pay from a
-// node to the goal. The A* search asks the graph's current pair. Constraints
-// are created by name from the runtime's constraint registry, heuristics from
-// the heuristic registry below.
+// Search constraints: a constraint prices the crossing of one arc for one
+// searcher. The A* search asks the graph's current constraint (and its
+// heuristic, heuristic.h). Constraints are created by name from the runtime's
+// constraint registry.
 #pragma once
 
 #include "ai/runtime/allocator.h"
@@ -18,7 +17,6 @@ class CEntity;
 class CGraphArc;
 class CGraphNode;
 class CSpatialGraph;
-class CPathCostData;
 class CPathObject;
 
 // Prices an arc that has a linked path object: the object's own cost through
@@ -39,22 +37,6 @@ class CConstraint : public CAiObject
     // The abstract base's record (no creator); every constraint class descends from it.
     static const CConstraintClassRecord& BaseRecord();
 };
-
-class CHeuristic : public CAiObject
-{
-  public:
-    // Writes the estimated cost from one node to the other; false refuses.
-    virtual bool Estimate(void* user, CGraphNode* from, CGraphNode* to, float* estimate) = 0;
-    virtual void SetGraph(CSpatialGraph* /*graph*/) {}
-    virtual const CClassRecord* GetClassRecord() const = 0;
-};
-
-// Heuristic classes: creator() -> heuristic.
-struct HeuristicKind
-{
-    using Creator = CHeuristic* (*)();
-};
-using CHeuristicClassRecord = TClassRecord<HeuristicKind>;
 
 // Cost = the arc's length.
 class CConstraintShortestPath : public CConstraint
@@ -113,38 +95,6 @@ class CConstraintPointToFleePath : public CConstraintStealthPath
     CConstraintPointToFleePath();
     const CClassRecord* GetClassRecord() const override;
     bool ComputeCost(void* user, CGraphArc* arc, float* cost) override;
-};
-
-// Straight-line distance between the nodes.
-class CHeuristicEuclidianDistance : public CHeuristic
-{
-  public:
-    bool Estimate(void* user, CGraphNode* from, CGraphNode* to, float* estimate) override;
-    const CClassRecord* GetClassRecord() const override;
-};
-
-// Always 0: the search becomes a uniform-cost search.
-class CZeroHeuristic : public CHeuristic
-{
-  public:
-    bool Estimate(void* user, CGraphNode* from, CGraphNode* to, float* estimate) override;
-    const CClassRecord* GetClassRecord() const override;
-};
-
-// The graph's path-cost data: byte / scale; refuses pairs stored as 255 and
-// every pair when the graph has no usable path-cost data.
-class CPathCostHeuristic : public CHeuristic
-{
-  public:
-    bool Estimate(void* user, CGraphNode* from, CGraphNode* to, float* estimate) override;
-    // Finds the graph's CPathCostData through the world's graph manager.
-    void SetGraph(CSpatialGraph* graph) override;
-    const CClassRecord* GetClassRecord() const override;
-    // Uses the given data directly (null: none).
-    void SetData(CPathCostData* data) { m_data = data; }
-
-  private:
-    CPathCostData* m_data = nullptr;
 };
 
 } // namespace Zelk

@@ -2,6 +2,7 @@
 
 #include "ai/navigation/astar.h"
 #include "ai/navigation/constraint.h"
+#include "ai/navigation/heuristic.h"
 #include "ai/navigation/nav_error.h"
 #include "ai/navigation/nav_host.h"
 #include "ai/navigation/spatial_graph.h"

@@ -1,4 +1,4 @@
-#include "ai/navigation/constraint.h"
+#include "ai/navigation/heuristic.h"
 #include "ai/navigation/path_cost_data.h"
 #include "ai/navigation/spatial_graph.h"
 

@@ -4,6 +4,7 @@
 #include "ai/navigation/astar.h"
 #include "ai/navigation/constraint.h"
 #include "ai/navigation/grid_graph.h"
+#include "ai/navigation/heuristic.h"
 #include "ai/navigation/path_record.h"
 #include "ai/navigation/spatial_graph.h"
 

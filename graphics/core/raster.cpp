@@ -10,6 +10,7 @@
 #include "graphics/core/image.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/pluginids.h"
+#include "graphics/core/resources.h"
 
 namespace {
 
@@ -210,6 +211,13 @@ Raster* RasterRenderScaled(Raster* raster, const RasterRect* rect)
 {
     RasterRect copy = *rect;
     return DeviceCall(kDeviceFnRasterRenderScaled, raster, &copy, 0) ? raster : nullptr;
+}
+
+Raster* RasterShowRaster(Raster* raster, void* window, uint32_t flags)
+{
+    ResourcesNextFrame();
+    return DeviceCall(kDeviceFnRasterShowRaster, raster, window, static_cast<int32_t>(flags)) ? raster
+                                                                                              : nullptr;
 }
 
 // ---- Colours and images ---------------------------------------------------------

@@ -8,6 +8,7 @@
 #include <cstdint>
 
 struct Raster;
+struct Texture;
 
 /// Engine render-state numbers.
 enum D3D9EngineRenderState : int32_t
@@ -49,6 +50,14 @@ int32_t D3D9RenderStateSet(int32_t state, void* value);
 /// The device record's get: writes a pointer-sized value (state 17: a float). 1/0.
 int32_t D3D9RenderStateGet(int32_t state, void* value);
 
+/// Binds an engine texture's raster (or none for null) to a stage (< 8)
+/// with the texture's filter, addressing and anisotropy; 1.
+int32_t D3D9SetTexture(const Texture* texture, uint32_t stage);
+/// Where a per-texture anisotropy byte lives inside Texture (0: none); set
+/// by the plug-in that adds it.
+void D3D9SetTextureAnisotropyOffset(int32_t offset);
+/// The alpha flag of the texture's raster; 0 for a texture without raster.
+int32_t D3D9TextureHasAlpha(const Texture* texture);
 /// Binds a texture's raster to a stage (< 8) with the texture's
 /// filter-and-addressing word (bits 0-7 filter mode, 8-11 address U, 12-15
 /// address V) and anisotropy (0 or 1: none); a null raster unbinds. 1.

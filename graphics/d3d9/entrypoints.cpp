@@ -21,6 +21,7 @@ constexpr EntryPoint kEntryPoints[] = {
     {kDeviceFnCameraBeginUpdate, D3D9CameraBeginUpdate},
     {kDeviceFnRasterCreate, D3D9RasterCreate},
     {kDeviceFnRasterDestroy, D3D9RasterDestroy},
+    {kDeviceFnTextureSetRaster, D3D9TextureSetRaster},
     {kDeviceFnCameraEndUpdate, D3D9CameraEndUpdate},
     {kDeviceFnSetContextRaster, D3D9RasterSetContext},
     {kDeviceFnClearRect, D3D9RasterClearRect},

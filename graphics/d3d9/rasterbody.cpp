@@ -7,6 +7,7 @@
 #include "graphics/core/error.h"
 #include "graphics/core/pluginids.h"
 #include "graphics/core/raster.h"
+#include "graphics/core/texture.h"
 #include "graphics/d3d9/driverstate.h"
 #include "graphics/d3d9/rasterext.h"
 
@@ -138,6 +139,12 @@ int32_t D3D9RasterCreate(void*, void* object, int32_t flags)
     default:
         return Refuse();
     }
+}
+
+int32_t D3D9TextureSetRaster(void* texture, void* raster, int32_t)
+{
+    static_cast<Texture*>(texture)->raster = static_cast<Raster*>(raster);
+    return 1;
 }
 
 int32_t D3D9RasterDestroy(void*, void* object, int32_t)

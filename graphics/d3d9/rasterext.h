@@ -51,6 +51,8 @@ int32_t D3D9RasterCreate(void* out, void* raster, int32_t flags);
 int32_t D3D9RasterDestroy(void* out, void* raster, int32_t number);
 int32_t D3D9RasterLock(void* out, void* raster, int32_t flags);
 int32_t D3D9RasterUnlock(void* out, void* raster, int32_t number);
+/// Texture set raster entry point: (texture, raster, -) stores the raster in the texture; 1.
+int32_t D3D9TextureSetRaster(void* texture, void* raster, int32_t number);
 /// Top-level raster of a (sub-)raster.
 Raster* D3D9RasterGetTop(Raster* raster);
 /// Level 0 (or the cube face) of a texture raster, with a reference; null otherwise.

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "graphics/core/raster.h"
+#include "graphics/core/texture.h"
 #include "graphics/d3d9/d3d9cache.h"
 #include "graphics/d3d9/d3d9renderstate.h"
 #include "graphics/d3d9/driverstate.h"
@@ -374,6 +375,29 @@ int32_t D3D9SetTextureRaster(Raster* raster, uint32_t filterAddressing, uint32_t
         SendFilter(stage, filter);
     }
     return D3D9SetStageRaster(raster, stage);
+}
+
+int32_t D3D9SetTexture(const Texture* texture, uint32_t stage)
+{
+    if (!texture) {
+        return D3D9SetTextureRaster(nullptr, 0, 0, stage);
+    }
+    const int32_t offset = D3D9State().anisotropyOffset;
+    const uint32_t anisotropy = offset > 0 ? reinterpret_cast<const uint8_t*>(texture)[offset] : 0;
+    if (!texture->raster) {
+        return D3D9SetTextureRaster(nullptr, 0, 0, stage);
+    }
+    return D3D9SetTextureRaster(texture->raster, texture->filterAddressing, anisotropy, stage);
+}
+
+void D3D9SetTextureAnisotropyOffset(int32_t offset)
+{
+    D3D9State().anisotropyOffset = offset;
+}
+
+int32_t D3D9TextureHasAlpha(const Texture* texture)
+{
+    return texture && texture->raster ? D3D9RasterHasAlpha(D3D9RasterGetTop(texture->raster)) : 0;
 }
 
 Raster* D3D9GetTexture(uint32_t stage)

@@ -2,6 +2,7 @@
 #include "ai/navigation/astar_data.h"
 #include "ai/navigation/constraint.h"
 #include "ai/navigation/grid_graph.h"
+#include "ai/navigation/heuristic.h"
 #include "ai/navigation/nav_error.h"
 #include "ai/navigation/path_cost_data.h"
 #include "ai/navigation/path_record.h"

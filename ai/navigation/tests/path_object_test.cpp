@@ -2,6 +2,7 @@
 #include "ai/navigation/constraint.h"
 #include "ai/navigation/graph_manager.h"
 #include "ai/navigation/grid_graph.h"
+#include "ai/navigation/heuristic.h"
 #include "ai/navigation/path_object.h"
 #include "ai/navigation/path_object_manager.h"
 #include "ai/navigation/path_record.h"

@@ -1,10 +1,9 @@
 #pragma once
 // Fixture for tests that read images from files: the engine started on the
-// raster device double, the file-system manager with a default file system
-// rooted in a directory of the test's own, and a small image file format of
-// the tests' own (".tst") registered through the image-format registry. Its
-// files hold "TST" and a NUL, then width, height and depth (u32 each, little
-// endian), the palette of a 4- or 8-bit image, and the rows without padding.
+// raster device double with a memory table that counts live blocks, the file-system manager with a default
+// file system rooted in a directory of the test's own, and a small image file format of the tests' own
+// (".tst") registered through the image-format registry. Its files hold "TST" and a NUL, then width, height
+// and depth (u32 each, little endian), the palette of a 4- or 8-bit image, and the rows without padding.
 
 #include <gtest/gtest.h>
 
@@ -93,7 +92,11 @@ class ImageFileTest : public ::testing::Test
   protected:
     void SetUp() override
     {
-        ASSERT_TRUE(RasterDoubleStart());
+        RasterDoubleGet() = RasterDoubleState{};
+        ASSERT_TRUE(EngineTestInit(CountingMemory::Table()));
+        BeforeOpen();
+        ASSERT_TRUE(EngineTestOpen() && EngineStart());
+        RasterDoubleInstall();
         const ::testing::TestInfo* info = ::testing::UnitTest::GetInstance()->current_test_info();
         root = std::filesystem::path(OLAI_TEST_OUTPUT_DIR) /
                (std::string(info->test_suite_name()) + "." + info->name());
@@ -112,7 +115,12 @@ class ImageFileTest : public ::testing::Test
     {
         FileSystemManagerClose();
         EngineTestShutdown();
+        EXPECT_EQ(CountingMemory::live, 0) << "engine blocks left after shutdown";
+        CountingMemory::Reset();
     }
+
+    /// Runs between EngineInit and EngineOpen, where plug-ins register.
+    virtual void BeforeOpen() {}
 
     /// A width x height image of `depth` whose pixel (x, y) is colour(x, y)
     /// (for 4 and 8 bits: palette entry i is colour(i, 0), pixel (x, y) index (x + y) mod 2^depth).

@@ -39,6 +39,9 @@ class TexDictionaryTest : public ImageFileTest
         StreamMemory memory{const_cast<uint8_t*>(bytes.data()), bytes.size()};
         Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
         decltype(read(stream)) result = nullptr;
+        if (!stream) {
+            return result;
+        }
         if (StreamFindChunk(stream, chunk, nullptr, nullptr)) {
             result = read(stream);
         }
@@ -145,6 +148,32 @@ TEST_F(TexDictionaryTest, TruncatedDictionariesAreRefusedWithoutLeftovers)
         EXPECT_TRUE(RasterDoubleGet().bodies.empty()) << length;
         TakeError();
     }
+}
+
+TEST_F(TexDictionaryTest, RunningOutOfMemoryWhileReadingFailsCleanly)
+{
+    TexDictionary* dictionary = MakeDictionary();
+    const std::vector<uint8_t> bytes = WriteDictionary(dictionary);
+    TexDictionaryDestroy(dictionary);
+    TexDictionary* first = ReadDictionary(bytes);
+    ASSERT_NE(first, nullptr);
+    TexDictionaryDestroy(first);
+    const int64_t baseline = CountingMemory::live;
+    for (int32_t failAfter = 0; failAfter < 200; ++failAfter) {
+        CountingMemory::failAfter = failAfter;
+        TexDictionary* back = ReadDictionary(bytes);
+        CountingMemory::failAfter = -1;
+        TakeError();
+        if (back) {
+            EXPECT_EQ(Names(back).size(), 2u);
+            TexDictionaryDestroy(back);
+            EXPECT_EQ(CountingMemory::live, baseline);
+            return;
+        }
+        EXPECT_EQ(CountingMemory::live, baseline) << "after failing allocation " << failAfter;
+        EXPECT_TRUE(RasterDoubleGet().bodies.empty()) << failAfter;
+    }
+    FAIL() << "the read never succeeded";
 }
 
 TEST_F(TexDictionaryTest, SharedTextureOutlivesItsDictionary)
@@ -290,6 +319,86 @@ TEST_F(TextureChunkTest, MissingImageSkipsTheExtension)
     for (size_t length = 0; length < bytes.size(); ++length) {
         EXPECT_EQ(ReadTexture(std::vector<uint8_t>(bytes.begin(), bytes.begin() + length)), nullptr);
     }
+}
+
+} // namespace
+
+namespace {
+
+// A texture plug-in that saves one u32 per texture in the extension chunk.
+constexpr uint32_t kTagPluginId = 0x7F1;
+int32_t g_tagOffset = -1;
+
+uint32_t& Tag(void* texture)
+{
+    return *reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(texture) + g_tagOffset);
+}
+
+void* TagConstruct(void* texture, int32_t, int32_t)
+{
+    Tag(texture) = 0;
+    return texture;
+}
+
+Stream* TagRead(Stream* stream, int32_t length, void* texture, int32_t, int32_t)
+{
+    return length == 4 && StreamReadUInt32(stream, &Tag(texture)) ? stream : nullptr;
+}
+
+Stream* TagWrite(Stream* stream, int32_t, const void* texture, int32_t, int32_t)
+{
+    return StreamWriteUInt32(stream, Tag(const_cast<void*>(texture)));
+}
+
+int32_t TagSize(const void* texture, int32_t, int32_t)
+{
+    return Tag(const_cast<void*>(texture)) ? 4 : 0;
+}
+
+class TexturePluginTest : public TextureChunkTest
+{
+  protected:
+    void BeforeOpen() override
+    {
+        g_tagOffset = TextureRegisterPlugin(4, kTagPluginId, TagConstruct, nullptr, nullptr);
+        ASSERT_GE(g_tagOffset, 0);
+        ASSERT_EQ(TextureRegisterPluginStream(kTagPluginId, TagRead, TagWrite, TagSize), g_tagOffset);
+    }
+};
+
+TEST_F(TexturePluginTest, ExtensionDataIsReadOnlyForFreshTextures)
+{
+    PutSolid("red.tst", 2, 2, kRed);
+    Texture* texture = TextureRead("red", nullptr);
+    ASSERT_NE(texture, nullptr);
+    Tag(texture) = 0xC0FFEE;
+    const std::vector<uint8_t> bytes = WriteTexture(texture);
+    EXPECT_EQ(bytes.size(), TextureStreamGetSize(texture) + 12);
+
+    // Loaded: the stored extension is skipped.
+    Tag(texture) = 7;
+    Texture* again = ReadTexture(bytes);
+    ASSERT_EQ(again, texture);
+    EXPECT_EQ(Tag(texture), 7u);
+    TextureDestroy(again);
+    TextureDestroy(texture);
+
+    // Read afresh: the extension gives the plug-in its data back.
+    Texture* fresh = ReadTexture(bytes);
+    ASSERT_NE(fresh, nullptr);
+    EXPECT_EQ(fresh->refCount, 1);
+    EXPECT_EQ(Tag(fresh), 0xC0FFEEu);
+
+    // And through a dictionary.
+    TexDictionary* dictionary = TexDictionaryGetCurrent();
+    const std::vector<uint8_t> saved = WriteDictionary(dictionary);
+    TexDictionaryDestroy(dictionary);
+    TexDictionary* back = ReadDictionary(saved);
+    ASSERT_NE(back, nullptr);
+    Texture* restored = TexDictionaryFindNamedTexture(back, "red");
+    ASSERT_NE(restored, nullptr);
+    EXPECT_EQ(Tag(restored), 0xC0FFEEu);
+    TexDictionaryDestroy(back);
 }
 
 } // namespace

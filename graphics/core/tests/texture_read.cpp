@@ -298,3 +298,45 @@ TEST_F(TextureReadTest, RasterReadScalesToTheDevicesSize)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(TextureReadTest, RunningOutOfMemoryAnywhereFailsCleanly)
+{
+    // Every allocation of a mip-level texture read fails in turn; each read
+    // either succeeds or fails leaving no engine block and no raster behind.
+    PutSolid("wall.tst", 8, 4, kRed);
+    PutSolid("wallm1.tst", 4, 2, kGreen);
+    PutSolid("wallm2.tst", 2, 1, kBlue);
+    PutSolid("wallm3.tst", 1, 1, kGrey);
+    PutSolid("mask.tst", 8, 4, kGrey);
+    PutSolid("maskm1.tst", 4, 2, kGrey);
+    PutSolid("maskm2.tst", 2, 1, kGrey);
+    PutSolid("maskm3.tst", 1, 1, kGrey);
+    TextureSetMipmapping(1);
+    // One read first, so that free-list blocks made and emptied by it are gone.
+    Texture* first = TextureRead("wall", "mask");
+    ASSERT_NE(first, nullptr);
+    TextureDestroy(first);
+    const int64_t baseline = CountingMemory::live;
+    int32_t failures = 0;
+    for (int32_t failAfter = 0; failAfter < 400; ++failAfter) {
+        CountingMemory::failAfter = failAfter;
+        Texture* texture = TextureRead("wall", "mask");
+        CountingMemory::failAfter = -1;
+        TakeError();
+        if (!texture) {
+            ++failures;
+            EXPECT_EQ(CountingMemory::live, baseline) << "after failing allocation " << failAfter;
+            EXPECT_TRUE(RasterDoubleGet().bodies.empty()) << failAfter;
+            continue;
+        }
+        EXPECT_EQ(RasterGetNumLevels(TextureGetRaster(texture)), 4);
+        TextureDestroy(texture);
+        EXPECT_EQ(CountingMemory::live, baseline);
+        break;
+    }
+    EXPECT_GT(failures, 5);
+}
+
+} // namespace

@@ -2,6 +2,7 @@
 // blending to vertex and texture alpha, stage addressing and filtering.
 
 #include "graphics/core/raster.h"
+#include "graphics/core/texture.h"
 #include "graphics/d3d9/d3d9cache.h"
 #include "graphics/d3d9/d3d9renderstate.h"
 #include "graphics/d3d9/tests/d3d9testing.h"
@@ -144,4 +145,28 @@ TEST_F(EngineFixture, FogStaysOffWithoutFogCaps)
     D3D9GetRenderState(D3DRS_FOGVERTEXMODE, &vertexMode);
     EXPECT_EQ(vertexMode, uint32_t(D3DFOG_LINEAR))
         << "without table and w fog the vertex mode carries the type";
+}
+
+TEST_F(RenderStates, EngineTexturesBindWithTheirFilterAndAddressing)
+{
+    Raster* raster = RasterCreate(4, 4, 32, kRasterTypeTexture | kRasterFormat8888);
+    ASSERT_NE(raster, nullptr);
+    Texture* texture = TextureCreate(raster);
+    ASSERT_NE(texture, nullptr);
+    EXPECT_EQ(texture->raster, raster);
+    TextureSetFilterMode(texture, 3);
+    TextureSetAddressingU(texture, D3DTADDRESS_CLAMP);
+    TextureSetAddressingV(texture, D3DTADDRESS_MIRROR);
+    ASSERT_TRUE(D3D9SetTexture(texture, 0));
+    EXPECT_EQ(D3D9GetTexture(0), raster);
+    EXPECT_EQ(DeviceSamplerState(0, D3DSAMP_MINFILTER), DWORD(D3DTEXF_POINT));
+    EXPECT_EQ(DeviceSamplerState(0, D3DSAMP_MIPFILTER), DWORD(D3DTEXF_POINT));
+    EXPECT_EQ(DeviceSamplerState(0, D3DSAMP_ADDRESSU), DWORD(D3DTADDRESS_CLAMP));
+    EXPECT_EQ(DeviceSamplerState(0, D3DSAMP_ADDRESSV), DWORD(D3DTADDRESS_MIRROR));
+    EXPECT_EQ(D3D9TextureHasAlpha(texture), 1);
+    EXPECT_EQ(Wanted(D3DRS_ALPHABLENDENABLE), 1u);
+    ASSERT_TRUE(D3D9SetTexture(nullptr, 0));
+    EXPECT_EQ(D3D9GetTexture(0), nullptr);
+    EXPECT_EQ(Wanted(D3DRS_ALPHABLENDENABLE), 0u);
+    TextureDestroy(texture);
 }

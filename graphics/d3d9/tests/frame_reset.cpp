@@ -266,3 +266,56 @@ TEST_F(Frames, SwapChainCamerasPresentIntoTheirOwnWindow)
     camera_ = nullptr;
     Win32WindowDestroy(second);
 }
+
+TEST_F(Frames, VideoModeChangesAtRunTimeAndBack)
+{
+    const D3D9VideoModeEntry* modes = nullptr;
+    int32_t count = 0;
+    modes = D3D9GetVideoModes(&count);
+    ASSERT_GT(count, 1);
+    ASSERT_EQ(modes[1].flags, 1u);
+    EXPECT_TRUE(D3D9ChangeVideoMode(count)) << "outside the table: nothing to do";
+    ASSERT_TRUE(D3D9ChangeVideoMode(1));
+    EXPECT_EQ(D3D9GetPresentParameters()->Windowed, 0);
+    EXPECT_EQ(BackBufferWidth(), modes[1].width);
+    EXPECT_EQ(D3D9State().currentModeIndex, 1);
+    ASSERT_TRUE(D3D9ChangeVideoMode(0));
+    EXPECT_EQ(D3D9GetPresentParameters()->Windowed, 1);
+    EXPECT_EQ(D3D9State().currentModeIndex, 0);
+    EXPECT_TRUE(Frame());
+}
+
+TEST_F(Frames, ClearingTheDepthAlsoClearsStencilOnAStencilFormat)
+{
+    ASSERT_EQ(D3D9GetPresentParameters()->AutoDepthStencilFormat, D3DFMT_D24S8);
+    Device()->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 9);
+    D3D9SetStencilClear(3);
+    const uint8_t colour[4] = {0, 0, 0, 0};
+    ASSERT_NE(CameraClear(camera_, colour, 2), nullptr);
+    // Stencil 3 passes an EQUAL test against 3, so a draw writes; 9 would not.
+    ASSERT_NE(CameraBeginUpdate(camera_), nullptr);
+    Device()->SetRenderState(D3DRS_STENCILENABLE, 1);
+    Device()->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+    Device()->SetRenderState(D3DRS_STENCILREF, 3);
+    Device()->SetRenderState(D3DRS_ZENABLE, 0);
+    Device()->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    Device()->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE);
+    struct Vertex
+    {
+        float x, y, z, rhw;
+        D3DCOLOR colour;
+    } quad[4] = {{0, 0, 0, 1, 0xFFFFFFFF},
+                 {20, 0, 0, 1, 0xFFFFFFFF},
+                 {0, 20, 0, 1, 0xFFFFFFFF},
+                 {20, 20, 0, 1, 0xFFFFFFFF}};
+    Device()->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex));
+    D3D9ResetDeviceCache();
+    CameraEndUpdate(camera_);
+    IDirect3DSurface9* surface = nullptr;
+    Device()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface);
+    D3DLOCKED_RECT locked{};
+    surface->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+    EXPECT_EQ(static_cast<const uint32_t*>(locked.pBits)[5 * locked.Pitch / 4 + 5] & 0xFFFFFF, 0xFFFFFFu);
+    surface->UnlockRect();
+    surface->Release();
+}
