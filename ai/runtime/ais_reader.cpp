@@ -134,7 +134,8 @@ bool CAisReader::ReadNode(CConfigNode* node, int depth)
         if (m_input->Read(body, sizeof body) != sizeof body) {
             return Fail("truncated node");
         }
-        if (!ReadString(body, node, &CConfigNode::SetName) ||
+        // An empty name field is a node without a name, as in the text it came from.
+        if ((body[0] != 0 && !ReadString(body, node, &CConfigNode::SetName)) ||
             !ReadString(body + kAisStringField, node, &CConfigNode::SetKey)) {
             return false;
         }

@@ -9,8 +9,8 @@
 //   0x10002 leaf: 256 bytes: key[128], value[128];
 //   0x10003 raw-data marker: 4 bytes; a leaf "RawData" whose block follows later;
 //   0x10004 raw-data block: the bytes.
-// String fields hold NUL-terminated text of at most 127 characters. Unknown chunk
-// types are skipped by their size.
+// String fields hold NUL-terminated text of at most 127 characters; an empty
+// name field is a node without a name. Unknown chunk types are skipped by their size.
 //
 // The file is read strictly forwards: blocks must be opened in increasing order,
 // each at most once; opening a later block skips the ones between, and a block

@@ -1,6 +1,6 @@
 // Shader assembler on arbitrary text: it must refuse or assemble without
 // faults, and what it assembles must disassemble and reassemble to the same
-// tokens and be accepted by the interpreter's decoder.
+// tokens, be accepted by the interpreter's decoder and run.
 #include "platform/d3dx9/shaderasm.h"
 #include "platform/shadervm/shadervm.h"
 
@@ -26,9 +26,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!ShaderAssemble(disassembled, &again) || again.tokens != assembly.tokens) {
         std::abort();
     }
+    // What the assembler accepts, the interpreter accepts.
     std::string error;
     ShaderProgram* program = ShaderProgramCreate(assembly.tokens.data(), assembly.tokens.size(), &error);
-    if (program != nullptr) {
+    if (program == nullptr) {
+        std::abort();
+    }
+    {
         if (ShaderProgramIsPixel(program)) {
             ShaderPixelState state;
             ShaderPixelInputs inputs = {};

@@ -47,7 +47,8 @@ enum D3D9EngineRenderState : int32_t
 /// (a raster for state 1, a float's address for state 17). 1, 0 for an
 /// unhandled state.
 int32_t D3D9RenderStateSet(int32_t state, void* value);
-/// The device record's get: writes a pointer-sized value (state 17: a float). 1/0.
+/// The device record's get: writes a uint32_t, a Raster* for state 1 and a
+/// float for state 17. 1/0.
 int32_t D3D9RenderStateGet(int32_t state, void* value);
 
 /// Binds an engine texture's raster (or none for null) to a stage (< 8)

@@ -138,14 +138,16 @@ int32_t TexturedQuad(Raster* source, const RasterRect& rect, bool scaled, bool b
             {x + w, y, 0.0f, 1.0f, 0xFFFFFFFF, u1, v0},
             {x + w, y + h, 0.0f, 1.0f, 0xFFFFFFFF, u1, v1},
         };
-        uintptr_t saved[8] = {};
-        constexpr int32_t kSaved[8] = {kRenderStateSrcBlend,          kRenderStateDestBlend,
+        constexpr int32_t kSaved[7] = {kRenderStateSrcBlend,          kRenderStateDestBlend,
                                        kRenderStateVertexAlphaEnable, kRenderStateFogEnable,
                                        kRenderStateTextureFilter,     kRenderStateTextureAddressU,
-                                       kRenderStateTextureAddressV,   kRenderStateTextureRaster};
-        for (int i = 0; i < 8; ++i) {
+                                       kRenderStateTextureAddressV};
+        uint32_t saved[7] = {};
+        for (int i = 0; i < 7; ++i) {
             D3D9RenderStateGet(kSaved[i], &saved[i]);
         }
+        Raster* savedRaster = nullptr;
+        D3D9RenderStateGet(kRenderStateTextureRaster, &savedRaster);
         uint32_t zEnable = 0, cullMode = 0, blending = 0, alphaTest = 0;
         D3D9GetRenderState(D3DRS_ZENABLE, &zEnable);
         D3D9GetRenderState(D3DRS_CULLMODE, &cullMode);
@@ -171,14 +173,12 @@ int32_t TexturedQuad(Raster* source, const RasterRect& rect, bool scaled, bool b
         D3D9SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
         result = D3D9Im2DRenderPrimitive(kIm2DTriStrip, quad, 4);
 
-        D3D9RenderStateSet(kRenderStateSrcBlend, reinterpret_cast<void*>(saved[0]));
-        D3D9RenderStateSet(kRenderStateDestBlend, reinterpret_cast<void*>(saved[1]));
-        D3D9RenderStateSet(kRenderStateVertexAlphaEnable, reinterpret_cast<void*>(saved[2]));
-        D3D9RenderStateSet(kRenderStateFogEnable, reinterpret_cast<void*>(saved[3]));
-        D3D9RenderStateSet(kRenderStateTextureFilter, reinterpret_cast<void*>(saved[4]));
-        D3D9SetStageRaster(reinterpret_cast<Raster*>(saved[7]), 0);
-        D3D9RenderStateSet(kRenderStateTextureAddressU, reinterpret_cast<void*>(saved[5]));
-        D3D9RenderStateSet(kRenderStateTextureAddressV, reinterpret_cast<void*>(saved[6]));
+        for (int i = 0; i < 5; ++i) {
+            D3D9RenderStateSet(kSaved[i], reinterpret_cast<void*>(uintptr_t(saved[i])));
+        }
+        D3D9SetStageRaster(savedRaster, 0);
+        D3D9RenderStateSet(kRenderStateTextureAddressU, reinterpret_cast<void*>(uintptr_t(saved[5])));
+        D3D9RenderStateSet(kRenderStateTextureAddressV, reinterpret_cast<void*>(uintptr_t(saved[6])));
         D3D9SetRenderState(D3DRS_ZENABLE, zEnable);
         D3D9SetRenderState(D3DRS_CULLMODE, cullMode);
         D3D9SetRenderState(D3DRS_ALPHABLENDENABLE, blending);
@@ -207,8 +207,9 @@ int32_t TexturedQuad(Raster* source, const RasterRect& rect, bool scaled, bool b
 
 int32_t Render(Raster* source, const RasterRect& rect, bool scaled, bool blend)
 {
-    if (!gContext || !source || !D3D9State().device) {
-        return 0;
+    // The raster module's blank bottom context has no pixels and no device body.
+    if (!gContext || !source || !D3D9State().device || gContext->width <= 0 || gContext->height <= 0) {
+        return RefuseCombination();
     }
     const uint8_t sourceType = D3D9RasterGetTop(source)->type;
     switch (gContext->type) {
@@ -284,7 +285,7 @@ int32_t D3D9RasterClearRect(void*, void* rectangle, int32_t pixel)
 {
     D3D9DriverState& s = D3D9State();
     const RasterRect& rect = *static_cast<const RasterRect*>(rectangle);
-    if (!gContext || !s.device) {
+    if (!gContext || !s.device || gContext->width <= 0 || gContext->height <= 0) {
         return 0;
     }
     Raster* top = D3D9RasterGetTop(gContext);

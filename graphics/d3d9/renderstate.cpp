@@ -29,9 +29,10 @@ uint32_t ValueOf(void* value)
     return uint32_t(reinterpret_cast<uintptr_t>(value));
 }
 
-void StoreValue(void* out, uintptr_t value)
+/// Numbered states read back as 32-bit values; only the raster (state 1) is a pointer.
+void StoreValue(void* out, uint32_t value)
 {
-    *static_cast<uintptr_t*>(out) = value;
+    *static_cast<uint32_t*>(out) = value;
 }
 
 void SetZEnable()
@@ -241,7 +242,7 @@ int32_t D3D9RenderStateGet(int32_t state, void* value)
     const D3D9EngineStates& e = Engine();
     switch (state) {
     case kRenderStateTextureRaster:
-        StoreValue(value, reinterpret_cast<uintptr_t>(e.stages[0].raster));
+        *static_cast<Raster**>(value) = e.stages[0].raster;
         return 1;
     case kRenderStateTextureAddress:
         if (e.stages[0].addressU != e.stages[0].addressV) {

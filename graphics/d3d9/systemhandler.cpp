@@ -110,6 +110,8 @@ int32_t Close()
     return 1;
 }
 
+int32_t Stop();
+
 int32_t Start()
 {
     D3D9DriverState& s = gState;
@@ -174,11 +176,14 @@ int32_t Start()
     D3D9TransformCacheReset();
     D3D9LightCacheFree();
     s.inScene = 0;
-    if (!D3D9RasterListCreate() || !D3D9Im2DCreateBuffers()) {
-        return 0;
+    bool ok = D3D9RasterListCreate() && D3D9Im2DCreateBuffers();
+    if (ok) {
+        D3D9RenderStateInit();
+        ok = D3D9BuffersOpen();
     }
-    D3D9RenderStateInit();
-    if (!D3D9BuffersOpen()) {
+    if (!ok) {
+        // The engine does not stop a device that failed to start.
+        Stop();
         return 0;
     }
     s.started = 1;

@@ -265,6 +265,8 @@ class Device final : public Object<IDirect3DDevice9>
     PixelState pixel_;
     VertexConfig vertex_;
     std::vector<VertexOut> vertexCache_;
+    std::vector<uint8_t> codes_;       ///< clip codes of vertexCache_
+    std::vector<ScreenVertex> screen_; ///< screen positions of unclipped vertices
     std::vector<D3DVERTEXELEMENT9> fvfElements_;
     DWORD layoutFvf_ = ~0u;
     const VertexDeclaration* layoutDeclaration_ = nullptr;

@@ -520,16 +520,27 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
         }
     };
     VertexOut clipped[2][kMaxPolygon];
-    auto triangle = [&](const VertexOut& a, const VertexOut& b, const VertexOut& c) {
+    // Clip codes and screen positions once per vertex, not per triangle.
+    if (codes_.size() < numVertices) {
+        codes_.resize(numVertices);
+        screen_.resize(numVertices);
+    }
+    for (UINT i = 0; i < numVertices; ++i) {
+        codes_[i] = uint8_t(outcode(verts[i]));
+        if (codes_[i] == 0)
+            toScreen(verts[i], &screen_[i]);
+    }
+    auto triangle = [&](UINT ia, UINT ib, UINT ic) {
+        const VertexOut &a = verts[ia], &b = verts[ib], &c = verts[ic];
         const float* flatAttr = flat ? a.attr : nullptr;
-        int ca = outcode(a), cb = outcode(b), cc = outcode(c);
+        int ca = codes_[ia], cb = codes_[ib], cc = codes_[ic];
         if (ca & cb & cc)
             return;
         ScreenVertex sv[kMaxPolygon];
         if ((ca | cb | cc) == 0) {
-            toScreen(a, &sv[0]);
-            toScreen(b, &sv[1]);
-            toScreen(c, &sv[2]);
+            sv[0] = screen_[ia];
+            sv[1] = screen_[ib];
+            sv[2] = screen_[ic];
             drawPolygon(sv, 3, flatAttr);
             return;
         }
@@ -660,20 +671,20 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
         }
         case D3DPT_TRIANGLELIST:
             if (fetchIndex(3 * p, &i[0]) && fetchIndex(3 * p + 1, &i[1]) && fetchIndex(3 * p + 2, &i[2]))
-                triangle(verts[i[0]], verts[i[1]], verts[i[2]]);
+                triangle(i[0], i[1], i[2]);
             break;
         case D3DPT_TRIANGLESTRIP:
             if (fetchIndex(p, &i[0]) && fetchIndex(p + 1, &i[1]) && fetchIndex(p + 2, &i[2])) {
                 if (p & 1)
-                    triangle(verts[i[0]], verts[i[2]], verts[i[1]]);
+                    triangle(i[0], i[2], i[1]);
                 else
-                    triangle(verts[i[0]], verts[i[1]], verts[i[2]]);
+                    triangle(i[0], i[1], i[2]);
             }
             break;
         case D3DPT_TRIANGLEFAN:
             // The provoking vertex of a fan triangle is its second vertex.
             if (fetchIndex(0, &i[0]) && fetchIndex(p + 1, &i[1]) && fetchIndex(p + 2, &i[2]))
-                triangle(verts[i[1]], verts[i[2]], verts[i[0]]);
+                triangle(i[1], i[2], i[0]);
             break;
         default:
             break;

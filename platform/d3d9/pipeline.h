@@ -143,7 +143,13 @@ struct PixelState
     ShaderPixelState shaderState;
     bool fastAlphaOne = false; ///< fast paths: alpha comes from a missing texture (1)
     bool fastModulate = false; ///< textured fast path: texture x diffuse
-    int fastAlphaMode = 0;     ///< textured fast path: alpha of texture, product, diffuse
+    bool fastBlend = false;    ///< fast paths: blend by source alpha
+    /// Attribute slots the pixel side reads (the rasteriser sets up planes
+    /// for these only); specular is among them only when needSpecular.
+    int usedAttr[kMaxAttr];
+    int usedCount = 0;
+    bool needSpecular = false;
+    int fastAlphaMode = 0; ///< textured fast path: alpha of texture, product, diffuse
     /// Fast paths: depth test and write of a chunk; answers the live pixels.
     int (*fastDepth)(const Plane& z, float x, float y, int n, float* depth, uint8_t* live) = nullptr;
     bool needEyeDepth = false;

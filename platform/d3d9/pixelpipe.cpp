@@ -535,12 +535,15 @@ void ShadeSpanGeneral(const PixelState& ps, const SpanPlanes& pl, int y, int xa,
         // Interpolated colours.
         for (int k = 0; k < 4; ++k) {
             const Plane& d = pl.attr[kAttrDiffuse + k];
-            const Plane& s = pl.attr[kAttrSpecular + k];
-            for (int i = 0; i < n; ++i) {
-                float px = fx + float(i);
-                wk.diffuse[k][i] = Clamp01(d.At(px, fy) * wk.w[i]);
-                wk.specular[k][i] = Clamp01(s.At(px, fy) * wk.w[i]);
+            for (int i = 0; i < n; ++i)
+                wk.diffuse[k][i] = Clamp01(d.At(fx + float(i), fy) * wk.w[i]);
+            if (!ps.needSpecular) {
+                std::fill(wk.specular[k], wk.specular[k] + n, 0.0f);
+                continue;
             }
+            const Plane& s = pl.attr[kAttrSpecular + k];
+            for (int i = 0; i < n; ++i)
+                wk.specular[k][i] = Clamp01(s.At(fx + float(i), fy) * wk.w[i]);
         }
         std::memcpy(wk.current, wk.diffuse, sizeof(wk.current));
         std::memset(wk.temp, 0, sizeof(wk.temp));
@@ -730,6 +733,22 @@ inline void ChunkW(const SpanPlanes& pl, float fx, float fy, int n, float* w)
         w[i] = 1.0f / (r0 + pl.rhw.dx * float(i));
 }
 
+// Packed 8-bit lerp of two ARGB words, f in 0..256.
+inline uint32_t LerpArgb(uint32_t a, uint32_t b, uint32_t f)
+{
+    uint32_t g = 256 - f;
+    uint32_t rb = (((a & 0x00FF00FFu) * g + (b & 0x00FF00FFu) * f) >> 8) & 0x00FF00FFu;
+    uint32_t ag = (((a >> 8) & 0x00FF00FFu) * g + ((b >> 8) & 0x00FF00FFu) * f) & 0xFF00FF00u;
+    return rb | ag;
+}
+
+// src x srcAlpha + dest x (1 - srcAlpha), on all four channels.
+inline uint32_t BlendSourceAlpha(uint32_t dest, uint32_t src)
+{
+    uint32_t a = src >> 24;
+    return LerpArgb(dest, src, a + (a >> 7));
+}
+
 // Fast path: Gouraud colour only, no blending, fog, alpha test or stencil,
 // into a 32-bit target.
 void ShadeSpanGouraud(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
@@ -748,35 +767,36 @@ void ShadeSpanGouraud(const PixelState& ps, const SpanPlanes& pl, int y, int xa,
         if (!ps.fastDepth(pl.z, fx, fy, n, depth ? depth + x : nullptr, live))
             continue;
         ChunkW(pl, fx, fy, n, w);
-        float c[4][kChunk];
+        // Colours to packed words in loops the compiler vectorises: vertex
+        // colours lie in [0, 1], so an integer clamp catches rounding.
+        uint32_t packed[kChunk];
+        std::fill(packed, packed + n, ps.fastAlphaOne ? 0xFF000000u : 0u);
         for (int k = 0; k < 4; ++k) {
+            if (k == 3 && ps.fastAlphaOne)
+                break;
             const Plane& p = pc[k];
-            float v = p.At(fx, fy);
-            for (int i = 0; i < n; ++i)
-                c[k][i] = (v + p.dx * float(i)) * w[i];
+            const float v = p.At(fx, fy);
+            const int shift = k == 3 ? 24 : 16 - 8 * k;
+            for (int i = 0; i < n; ++i) {
+                int b = int((v + p.dx * float(i)) * w[i] * 255.0f + 0.5f);
+                packed[i] |= uint32_t(std::min(std::max(b, 0), 255)) << shift;
+            }
         }
-        for (int i = 0; i < n; ++i) {
-            if (!live[i])
-                continue;
-            uint32_t a = ps.fastAlphaOne ? 255u : ToByte(c[3][i]);
-            row[x + i] = a << 24 | ToByte(c[0][i]) << 16 | ToByte(c[1][i]) << 8 | ToByte(c[2][i]);
+        if (ps.fastBlend) {
+            for (int i = 0; i < n; ++i)
+                if (live[i])
+                    row[x + i] = BlendSourceAlpha(row[x + i], packed[i]);
+        } else {
+            for (int i = 0; i < n; ++i)
+                if (live[i])
+                    row[x + i] = packed[i];
         }
     }
 }
 
-// Packed 8-bit lerp of two ARGB words, f in 0..256.
-inline uint32_t LerpArgb(uint32_t a, uint32_t b, uint32_t f)
-{
-    uint32_t g = 256 - f;
-    uint32_t rb = (((a & 0x00FF00FFu) * g + (b & 0x00FF00FFu) * f) >> 8) & 0x00FF00FFu;
-    uint32_t ag = (((a >> 8) & 0x00FF00FFu) * g + ((b >> 8) & 0x00FF00FFu) * f) & 0xFF00FF00u;
-    return rb | ag;
-}
-
 #if defined(__SSE2__)
-// Bilinear filter of four ARGB texels (weights ax, ay in 0..255, used at 7
-// bits), then each channel times the byte of `mul` / 255; `alphaOr` forces
-// the filtered alpha to 255 first (so that the multiplier replaces it).
+// Bilinear filter of four ARGB texels (weights ax, ay in 0..255), then each channel times the byte of `mul` /
+// 255; `alphaOr` forces the filtered alpha to 255 first (so that the multiplier replaces it).
 inline uint32_t BilinearModulate(uint32_t t00, uint32_t t01, uint32_t t10, uint32_t t11, uint32_t ax,
                                  uint32_t ay, uint32_t mul, uint32_t alphaOr)
 {
@@ -785,10 +805,12 @@ inline uint32_t BilinearModulate(uint32_t t00, uint32_t t01, uint32_t t10, uint3
         _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(t00)), _mm_cvtsi32_si128(int(t01))), zero);
     __m128i bot =
         _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(t10)), _mm_cvtsi32_si128(int(t11))), zero);
-    __m128i wy = _mm_set1_epi16(short(ay >> 1)), wx = _mm_set1_epi16(short(ax >> 1));
-    __m128i v = _mm_add_epi16(top, _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(bot, top), wy), 7));
+    // a * (256 - w) + b * w stays below 65281: exact in unsigned 16-bit lanes.
+    const __m128i wy = _mm_set1_epi16(short(ay)), iy = _mm_set1_epi16(short(256 - ay));
+    const __m128i wx = _mm_set1_epi16(short(ax)), ix = _mm_set1_epi16(short(256 - ax));
+    __m128i v = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(top, iy), _mm_mullo_epi16(bot, wy)), 8);
     __m128i right = _mm_unpackhi_epi64(v, v);
-    __m128i h = _mm_add_epi16(v, _mm_srai_epi16(_mm_mullo_epi16(_mm_sub_epi16(right, v), wx), 7));
+    __m128i h = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(v, ix), _mm_mullo_epi16(right, wx)), 8);
     h = _mm_or_si128(h, _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(alphaOr)), zero));
     __m128i m = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(mul)), zero);
     __m128i p = _mm_add_epi16(_mm_mullo_epi16(h, m), _mm_set1_epi16(128));
@@ -896,7 +918,8 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
                 const uint32_t* r0 = texels + size_t(y0) * tw;
                 const uint32_t* r1 = texels + size_t(y1) * tw;
 #if defined(__SSE2__)
-                row[x + i] = BilinearModulate(r0[x0], r0[x1], r1[x0], r1[x1], ax, ay, mul[i], alphaOr);
+                uint32_t value = BilinearModulate(r0[x0], r0[x1], r1[x0], r1[x1], ax, ay, mul[i], alphaOr);
+                row[x + i] = ps.fastBlend ? BlendSourceAlpha(row[x + i], value) : value;
                 continue;
 #else
                 t = LerpArgb(LerpArgb(r0[x0], r0[x1], ax), LerpArgb(r1[x0], r1[x1], ax), ay);
@@ -923,7 +946,8 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
                 a = MulByte(a, d >> 24);
             else if (alphaMode == 2)
                 a = d >> 24;
-            row[x + i] = a << 24 | r << 16 | g << 8 | b;
+            uint32_t value = a << 24 | r << 16 | g << 8 | b;
+            row[x + i] = ps.fastBlend ? BlendSourceAlpha(row[x + i], value) : value;
         }
     }
 }
@@ -991,13 +1015,37 @@ bool StageIsSimpleTexture(const StageConfig& st, bool* modulate, int* alphaMode)
 
 void PixelStateFinish(PixelState* ps)
 {
+    // Attributes to interpolate: diffuse always, specular when added or an
+    // argument, fog when per vertex, coordinates of every active stage.
+    ps->needSpecular = ps->specularAdd || ps->pixelShader;
+    for (int s = 0; s < ps->stageCount; ++s) {
+        const StageConfig& st = ps->stages[s];
+        for (DWORD arg : {st.colorArg0, st.colorArg1, st.colorArg2, st.alphaArg0, st.alphaArg1, st.alphaArg2})
+            ps->needSpecular |= (arg & D3DTA_SELECTMASK) == D3DTA_SPECULAR;
+    }
+    ps->usedCount = 0;
+    for (int k = 0; k < 4; ++k)
+        ps->usedAttr[ps->usedCount++] = kAttrDiffuse + k;
+    if (ps->needSpecular)
+        for (int k = 0; k < 4; ++k)
+            ps->usedAttr[ps->usedCount++] = kAttrSpecular + k;
+    if (ps->fog && ps->fogTableMode == D3DFOG_NONE)
+        ps->usedAttr[ps->usedCount++] = kAttrFog;
+    for (int k = kAttrTex; k < ps->attrCount; ++k)
+        ps->usedAttr[ps->usedCount++] = k;
+
     ps->span = &ShadeSpanGeneral;
     if (ps->pixelShader)
         return;
     Surface* rt = ps->target.color;
     if (!rt || (rt->format != D3DFMT_A8R8G8B8 && rt->format != D3DFMT_X8R8G8B8))
         return;
-    if (ps->blend || ps->fog || ps->alphaTest || ps->stencil || ps->specularAdd || ps->colorWriteMask != 0xF)
+    // The one blend the fast paths do: source alpha over the target.
+    ps->fastBlend = ps->blend && !ps->separateAlpha && ps->blendOp == D3DBLENDOP_ADD &&
+                    ((ps->srcBlend == D3DBLEND_SRCALPHA && ps->destBlend == D3DBLEND_INVSRCALPHA) ||
+                     ps->srcBlend == D3DBLEND_BOTHSRCALPHA);
+    if ((ps->blend && !ps->fastBlend) || ps->fog || ps->alphaTest || ps->stencil || ps->specularAdd ||
+        ps->colorWriteMask != 0xF)
         return;
     const bool test = ps->target.depth && ps->depthTest;
     const bool write = ps->target.depth && ps->depthWrite;

@@ -50,7 +50,7 @@ bool WritePng(const uint32_t* argb, UINT width, UINT height, const char* path)
 }
 
 // Copies the frame into the window's own surface, scaled to its client area.
-void ShowInWindow(const std::vector<uint32_t>& argb, UINT width, UINT height, HWND window)
+void ShowInWindow(const uint32_t* argb, UINT width, UINT height, HWND window)
 {
     auto* sdl = static_cast<SDL_Window*>(Win32WindowGetSdl(window));
     if (!sdl)
@@ -58,9 +58,8 @@ void ShowInWindow(const std::vector<uint32_t>& argb, UINT width, UINT height, HW
     SDL_Surface* target = SDL_GetWindowSurface(sdl);
     if (!target)
         return;
-    SDL_Surface* frame =
-        SDL_CreateRGBSurfaceWithFormatFrom(const_cast<uint32_t*>(argb.data()), int(width), int(height), 32,
-                                           int(width * 4), SDL_PIXELFORMAT_ARGB8888);
+    SDL_Surface* frame = SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<uint32_t*>(argb), int(width), int(height), 32, int(width * 4), SDL_PIXELFORMAT_ARGB8888);
     if (!frame)
         return;
     SDL_SetSurfaceBlendMode(frame, SDL_BLENDMODE_NONE);
@@ -82,14 +81,22 @@ HRESULT Device::PresentSurface(Surface* surface, HWND window)
         // Presenting inside a scene is an application error in Direct3D 9.
         return D3DERR_INVALIDCALL;
     }
-    lastFrame_ = SurfaceArgb(surface);
-    lastFrameWidth_ = surface->width;
-    lastFrameHeight_ = surface->height;
-    if (window)
-        ShowInWindow(lastFrame_, lastFrameWidth_, lastFrameHeight_, window);
-    ++presentCount_;
+    // Frames are converted only for a window to show them in or a screenshot
+    // to keep: headless runs present without touching the pixels.
     const char* shot = std::getenv("OLAI_SCREENSHOT");
-    screenshotPending_ = shot && *shot;
+    const bool keep = shot && *shot;
+    if (window || keep) {
+        const uint32_t* argb = surface->Argb(nullptr, 0);
+        if (window)
+            ShowInWindow(argb, surface->width, surface->height, window);
+        if (keep) {
+            lastFrame_.assign(argb, argb + size_t(surface->width) * surface->height);
+            lastFrameWidth_ = surface->width;
+            lastFrameHeight_ = surface->height;
+        }
+    }
+    ++presentCount_;
+    screenshotPending_ = keep;
     long limit = Win32ExitAfterFrames();
     if (limit > 0 && presentCount_ == UINT(limit)) {
         FlushScreenshot();

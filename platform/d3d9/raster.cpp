@@ -40,8 +40,10 @@ void RasterTriangle(const PixelState& ps, const ScreenVertex& a, const ScreenVer
     const ScreenVertex* v[3] = {&a, &b, &c};
     int64_t X[3], Y[3];
     for (int i = 0; i < 3; ++i) {
-        X[i] = int64_t(std::lrint(v[i]->x * kSub));
-        Y[i] = int64_t(std::lrint(v[i]->y * kSub));
+        // Snap to the sub-pixel grid (coordinates are within the guard band).
+        float fx = v[i]->x * kSub, fy = v[i]->y * kSub;
+        X[i] = int64_t(fx + (fx >= 0.0f ? 0.5f : -0.5f));
+        Y[i] = int64_t(fy + (fy >= 0.0f ? 0.5f : -0.5f));
     }
     int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
     if (area == 0)
@@ -77,7 +79,8 @@ void RasterTriangle(const PixelState& ps, const ScreenVertex& a, const ScreenVer
         return;
     planes.rhw = MakePlane(fx0, fy0, r0, fx1, fy1, r1, fx2, fy2, r2, invDet);
     planes.perspective = !(r0 == r1 && r1 == r2);
-    for (int k = 0; k < ps.attrCount; ++k) {
+    for (int j = 0; j < ps.usedCount; ++j) {
+        const int k = ps.usedAttr[j];
         float f0 = v[0]->attr[k], f1 = v[1]->attr[k], f2 = v[2]->attr[k];
         if (flat && k < kAttrFog)
             f0 = f1 = f2 = flat[k];
@@ -148,7 +151,8 @@ void RasterLine(const PixelState& ps, const ScreenVertex& a, const ScreenVertex&
     planes.z = plane(a.z, b.z);
     planes.rhw = plane(a.rhw, b.rhw);
     planes.perspective = a.rhw != b.rhw;
-    for (int k = 0; k < ps.attrCount; ++k) {
+    for (int j = 0; j < ps.usedCount; ++j) {
+        const int k = ps.usedAttr[j];
         bool f = flat && k < kAttrFog;
         planes.attr[k] = plane((f ? flat[k] : a.attr[k]) * a.rhw, (f ? flat[k] : b.attr[k]) * b.rhw);
     }
@@ -175,8 +179,8 @@ void RasterPoint(const PixelState& ps, const ScreenVertex& v, float size)
     planes.z = {v.z, 0, 0};
     planes.rhw = {v.rhw, 0, 0};
     planes.perspective = false;
-    for (int k = 0; k < ps.attrCount; ++k)
-        planes.attr[k] = {v.attr[k] * v.rhw, 0, 0};
+    for (int j = 0; j < ps.usedCount; ++j)
+        planes.attr[ps.usedAttr[j]] = {v.attr[ps.usedAttr[j]] * v.rhw, 0, 0};
     int xa = std::max(x0, ps.clipX0), xb = std::min(x0 + n, ps.clipX1);
     for (int y = std::max(y0, ps.clipY0); y < std::min(y0 + n, ps.clipY1); ++y)
         if (xa < xb)

@@ -683,11 +683,35 @@ class Assembler
                               src.mod != ShaderSrcMod::None)) {
                 return Fail("'" + base + "' reads a lower-numbered texture register t#");
             }
+            if (i == 2 && !src.relative && !MatrixRowsFit(info->opcode, src)) {
+                return Fail("register index out of range: the matrix of '" + base +
+                            "' runs past the last register");
+            }
             EmitSource(src);
         }
         SetLength(start);
         lastWasArithmetic_ = pixel_ && !isTexture && !coissue;
         return true;
+    }
+
+    // The rows a matrix instruction reads from consecutive registers must all exist.
+    bool MatrixRowsFit(ShaderOpcode op, const Operand& src) const
+    {
+        uint32_t rows = 1;
+        if (op == ShaderOpcode::M4x4 || op == ShaderOpcode::M3x4) {
+            rows = 4;
+        } else if (op == ShaderOpcode::M4x3 || op == ShaderOpcode::M3x3) {
+            rows = 3;
+        } else if (op == ShaderOpcode::M3x2) {
+            rows = 2;
+        }
+        uint32_t limit = kVertexConstants;
+        if (src.type == ShaderRegType::Temp) {
+            limit = TempCount();
+        } else if (src.type == ShaderRegType::Input) {
+            limit = kVertexInputs;
+        }
+        return src.number + rows <= limit;
     }
 
     bool CheckDestination(const ShaderOpcodeInfo& info, const Operand& dst)
@@ -715,6 +739,11 @@ class Assembler
                             "' writes a whole texture register t#");
             }
             return true;
+        case ShaderOpcode::Crs:
+            if (dst.mask & 8u) {
+                return Fail("bad write mask: crs writes x, y and z only");
+            }
+            break;
         default:
             if (isAddr) {
                 return Fail("a0 is written with mov (vs_1_1) or mova only");

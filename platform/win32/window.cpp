@@ -12,6 +12,7 @@ struct HWND__
     uint32_t id;
     LONG style;
     LONG exStyle;
+    bool minimised; ///< kept here too: headless video drivers do not minimise
     HWND__* next;
 };
 
@@ -91,8 +92,8 @@ HWND Win32WindowCreate(const char* title, int width, int height)
         Win32Shutdown();
         return nullptr;
     }
-    auto* w =
-        new HWND__{sdl, SDL_GetWindowID(sdl), LONG(WS_OVERLAPPEDWINDOW | WS_VISIBLE), 0, State().windows};
+    auto* w = new HWND__{sdl,   SDL_GetWindowID(sdl), LONG(WS_OVERLAPPEDWINDOW | WS_VISIBLE), 0,
+                         false, State().windows};
     State().windows = w;
     return w;
 }
@@ -122,9 +123,21 @@ void Win32PumpEvents()
     if (State().initCount == 0)
         return;
     SDL_Event event;
-    while (SDL_PollEvent(&event))
+    while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT)
             State().quit = true;
+        if (event.type != SDL_WINDOWEVENT)
+            continue;
+        for (HWND__* w = State().windows; w; w = w->next) {
+            if (w->id != event.window.windowID)
+                continue;
+            if (event.window.event == SDL_WINDOWEVENT_MINIMIZED)
+                w->minimised = true;
+            else if (event.window.event == SDL_WINDOWEVENT_RESTORED ||
+                     event.window.event == SDL_WINDOWEVENT_MAXIMIZED)
+                w->minimised = false;
+        }
+    }
 }
 
 void Win32PostQuit()
@@ -183,7 +196,7 @@ BOOL GetWindowRect(HWND window, RECT* rect)
 BOOL IsIconic(HWND window)
 {
     HWND__* w = Find(window);
-    return (w && (SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_MINIMIZED)) ? 1 : 0;
+    return (w && (w->minimised || (SDL_GetWindowFlags(w->sdl) & SDL_WINDOW_MINIMIZED))) ? 1 : 0;
 }
 
 BOOL ShowWindow(HWND window, int command)
@@ -200,15 +213,18 @@ BOOL ShowWindow(HWND window, int command)
     case SW_MINIMIZE:
     case SW_SHOWMINIMIZED:
         SDL_MinimizeWindow(w->sdl);
+        w->minimised = true;
         break;
     case SW_MAXIMIZE:
         SDL_MaximizeWindow(w->sdl);
         w->style |= LONG(WS_MAXIMIZE);
+        w->minimised = false;
         break;
     case SW_RESTORE:
         SDL_RestoreWindow(w->sdl);
         SDL_ShowWindow(w->sdl);
         w->style = (w->style & ~LONG(WS_MAXIMIZE)) | LONG(WS_VISIBLE);
+        w->minimised = false;
         break;
     default:
         SDL_ShowWindow(w->sdl);

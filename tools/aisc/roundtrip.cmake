@@ -31,3 +31,13 @@ foreach(pair "0;blob0.bin" "1;blob1.bin")
     message(FATAL_ERROR "raw block ${n} differs from ${name}")
   endif()
 endforeach()
+# Services listed out of the order of their raw data draw a warning.
+execute_process(COMMAND ${AISC} compile out_of_order.txt ${OUT}/out_of_order.ais WORKING_DIRECTORY ${SOURCE_DIR}
+                RESULT_VARIABLE rc ERROR_VARIABLE warnings)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "aisc compile of out_of_order.txt failed")
+endif()
+string(FIND "${warnings}" "\"First\" reads raw-data block 0 after \"Second\"" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "no warning about raw data out of order: ${warnings}")
+endif()

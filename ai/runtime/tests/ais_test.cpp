@@ -59,6 +59,7 @@ const char* kFourBlocks = R"(<Data "d">
   <RawData>one</RawData>
   <B "b"><C "c"><RawData>two</RawData><X>x</X></C></B>
   <RawData>three</RawData>
+  <E><K>1</K><Empty></Empty></E>
 </Data>)";
 
 class AisTest : public WorldFixture
@@ -116,6 +117,8 @@ TEST_F(AisTest, WrittenTreeReadsBackEqual)
     CConfigNode root;
     ASSERT_TRUE(reader.Load(&input, &root)) << reader.GetLastError();
     EXPECT_EQ(TreeText(root, false), TreeText(*m_textRoot, false));
+    EXPECT_EQ(root.FindChild("E")->GetName(), nullptr);
+    EXPECT_STREQ(root.FindChild("E")->GetChildValue("Empty"), "");
     EXPECT_EQ(RawNodes(root).size(), 4u);
     EXPECT_EQ(root.GetChild(1)->GetRawData()->sequence, 1u);
     // The file starts with the magic and version 1, and chunks carry the system's stamp.

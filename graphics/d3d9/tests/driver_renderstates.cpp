@@ -1,6 +1,7 @@
 // The engine's render states on the device: translation, the coupling of
 // blending to vertex and texture alpha, stage addressing and filtering.
 
+#include "graphics/core/pipeline.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/texture.h"
 #include "graphics/d3d9/d3d9cache.h"
@@ -23,9 +24,9 @@ class RenderStates : public EngineFixture
         ASSERT_TRUE(Start());
     }
 
-    uintptr_t Get(int32_t state)
+    uint32_t Get(int32_t state)
     {
-        uintptr_t value = 0xDEAD;
+        uint32_t value = 0xDEAD;
         EXPECT_TRUE(D3D9RenderStateGet(state, &value)) << state;
         return value;
     }
@@ -42,12 +43,12 @@ class RenderStates : public EngineFixture
 TEST_F(RenderStates, StartValuesAndUnhandledStates)
 {
     EXPECT_EQ(Get(kRenderStateZTestEnable), 1u);
-    EXPECT_EQ(Get(kRenderStateCullMode), uintptr_t(D3DCULL_CW));
-    EXPECT_EQ(Get(kRenderStateSrcBlend), uintptr_t(D3DBLEND_SRCALPHA));
+    EXPECT_EQ(Get(kRenderStateCullMode), uint32_t(D3DCULL_CW));
+    EXPECT_EQ(Get(kRenderStateSrcBlend), uint32_t(D3DBLEND_SRCALPHA));
     EXPECT_EQ(Get(kRenderStateTextureFilter), 2u);
-    EXPECT_EQ(Get(kRenderStateTextureAddress), uintptr_t(D3DTADDRESS_WRAP));
+    EXPECT_EQ(Get(kRenderStateTextureAddress), uint32_t(D3DTADDRESS_WRAP));
     EXPECT_EQ(Get(kRenderStateStencilMask), 0xFFFFFFFFu);
-    uintptr_t value = 0;
+    uint32_t value = 0;
     for (int32_t state : {0, 5, 18, 19, 31}) {
         EXPECT_FALSE(D3D9RenderStateGet(state, &value)) << state;
     }
@@ -76,7 +77,7 @@ TEST_F(RenderStates, ZTestAndZWriteDriveZEnable)
 TEST_F(RenderStates, AddressingSendsOnlyWhatChanged)
 {
     ASSERT_TRUE(D3D9RenderStateSet(kRenderStateTextureAddressV, Value(D3DTADDRESS_CLAMP)));
-    uintptr_t both = 1;
+    uint32_t both = 1;
     EXPECT_FALSE(D3D9RenderStateGet(kRenderStateTextureAddress, &both)) << "U and V differ";
     Device()->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_BORDER);
     ASSERT_TRUE(D3D9RenderStateSet(kRenderStateTextureAddress, Value(D3DTADDRESS_WRAP)));
@@ -94,7 +95,9 @@ TEST_F(RenderStates, BlendingFollowsVertexAndTextureAlpha)
     ASSERT_TRUE(D3D9RenderStateSet(kRenderStateTextureRaster, alpha));
     EXPECT_EQ(Wanted(D3DRS_ALPHABLENDENABLE), 1u);
     EXPECT_EQ(Wanted(D3DRS_ALPHATESTENABLE), 1u);
-    EXPECT_EQ(Get(kRenderStateTextureRaster), reinterpret_cast<uintptr_t>(alpha));
+    Raster* stageRaster = nullptr;
+    ASSERT_TRUE(D3D9RenderStateGet(kRenderStateTextureRaster, &stageRaster));
+    EXPECT_EQ(stageRaster, alpha);
     ASSERT_TRUE(D3D9RenderStateSet(kRenderStateTextureRaster, opaque));
     EXPECT_EQ(Wanted(D3DRS_ALPHABLENDENABLE), 0u);
     ASSERT_TRUE(D3D9RenderStateSet(kRenderStateVertexAlphaEnable, Value(1)));
@@ -138,7 +141,7 @@ TEST_F(EngineFixture, FogStaysOffWithoutFogCaps)
     D3D9SetAdapters(&adapter, 1);
     ASSERT_TRUE(Start());
     EXPECT_TRUE(D3D9RenderStateSet(kRenderStateFogEnable, reinterpret_cast<void*>(1)));
-    uintptr_t fog = 1;
+    uint32_t fog = 1;
     D3D9RenderStateGet(kRenderStateFogEnable, &fog);
     EXPECT_EQ(fog, 0u);
     uint32_t vertexMode = 0;
@@ -169,4 +172,18 @@ TEST_F(RenderStates, EngineTexturesBindWithTheirFilterAndAddressing)
     EXPECT_EQ(D3D9GetTexture(0), nullptr);
     EXPECT_EQ(Wanted(D3DRS_ALPHABLENDENABLE), 0u);
     TextureDestroy(texture);
+}
+
+TEST_F(RenderStates, TheEngineCapturesTheDevicesStates)
+{
+    ASSERT_TRUE(D3D9RenderStateSet(kRenderStateCullMode, Value(D3DCULL_CCW)));
+    ASSERT_TRUE(D3D9RenderStateSet(kRenderStateZWriteEnable, Value(0)));
+    PipelineRenderStates* states = PipelineRenderStatesCapture();
+    ASSERT_NE(states, nullptr);
+    EXPECT_EQ(states->cullMode, uint32_t(D3DCULL_CCW));
+    EXPECT_EQ(states->flags & kRenderStateZWrite, 0u);
+    EXPECT_EQ(states->flags & kRenderStateZTest, kRenderStateZTest);
+    EXPECT_EQ(states->raster, nullptr);
+    EXPECT_EQ(states->filterMode, 2u);
+    PipelineRenderStatesDestroy(states);
 }

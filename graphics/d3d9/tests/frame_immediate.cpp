@@ -220,3 +220,51 @@ TEST_F(Immediate, RastersDrawIntoTheCameraBlendedOrNot)
     RasterPopContext();
     RasterDestroy(texture);
 }
+
+TEST_F(Immediate, ClearsFillTextureContextsAndTheCamera)
+{
+    Raster* texture = RasterCreate(8, 8, 32, kRasterTypeTexture | kRasterFormat888);
+    ASSERT_NE(texture, nullptr);
+    ASSERT_NE(RasterPushContext(texture), nullptr);
+    ASSERT_TRUE(RasterClear(0xFF112233));
+    const RasterRect rect = {2, 2, 3, 3};
+    ASSERT_TRUE(RasterClearRect(&rect, 0xFF00FF00));
+    RasterPopContext();
+    uint8_t* pixels = RasterLock(texture, 0, kRasterLockRead);
+    ASSERT_NE(pixels, nullptr);
+    auto texel = [&](int x, int y) { return reinterpret_cast<uint32_t*>(pixels + y * texture->stride)[x]; };
+    EXPECT_EQ(texel(0, 0), 0xFF112233u);
+    EXPECT_EQ(texel(3, 3), 0xFF00FF00u);
+    EXPECT_EQ(texel(5, 5), 0xFF112233u);
+    RasterUnlock(texture);
+
+    ASSERT_NE(RasterPushContext(camera_->frameBuffer), nullptr);
+    const RasterRect corner = {0, 0, 4, 4};
+    ASSERT_TRUE(RasterClearRect(&corner, 0xFF0000FF));
+    RasterPopContext();
+    EXPECT_EQ(Pixel(1, 1), 0x0000FFu);
+    EXPECT_EQ(Pixel(6, 6), 0u);
+    // The blank bottom context has nothing to draw into.
+    EXPECT_EQ(RasterRender(texture, 0, 0), nullptr);
+    RasterDestroy(texture);
+}
+
+TEST_F(EngineFixture, Im2DWithItsOwnBufferWrapsToTheStart)
+{
+    // Without hardware transform and lighting the 2-D mode keeps its own buffer.
+    ASSERT_TRUE(Init());
+    ASSERT_TRUE(Open());
+    D3D9EngineSetSoftwareVertexProcessing(1);
+    ASSERT_TRUE(EngineStart());
+    ASSERT_EQ(D3D9State().device->BeginScene(), D3D_OK);
+    std::vector<Im2DVertex> many(kIm2DMaxVertices - 1, Im2DVertex{1, 1, 0, 1, 0xFFFFFFFF, 0, 0});
+    EXPECT_TRUE(D3D9Im2DRenderPrimitive(kIm2DTriList, many.data(), kIm2DMaxVertices - 1));
+    Im2DVertex line[2] = {{2, 2, 0, 1, 0xFFFFFFFF, 0, 0}, {20, 2, 0, 1, 0xFFFFFFFF, 0, 0}};
+    EXPECT_TRUE(D3D9Im2DRenderLine(line, 2, 0, 1))
+        << "the full buffer is discarded, the line starts it again";
+    EXPECT_TRUE(D3D9Im2DRenderPrimitive(kIm2DTriList, many.data(), kIm2DMaxVertices - 1));
+    std::vector<Im2DVertex> tooMany(kIm2DMaxVertices + 1, Im2DVertex{1, 1, 0, 1, 0, 0, 0});
+    EXPECT_FALSE(D3D9Im2DRenderPrimitive(kIm2DTriList, tooMany.data(), kIm2DMaxVertices + 1))
+        << "more than the buffer holds is refused, not written past its end";
+    D3D9State().device->EndScene();
+}

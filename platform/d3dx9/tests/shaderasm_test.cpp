@@ -234,6 +234,8 @@ TEST(ShaderAssemble, RefusesBadTextWithItsLine)
         {"vs_1_1\ndcl_position0 v0\nmov r0, c[a0.x + a0.x]\nmov oPos, v0\n", 3, "relative"},
         {"vs_1_1\ndcl_position0 v0\nmov r0, c[a0.x +]\nmov oPos, v0\n", 3, "index"},
         {"vs_1_1\ndcl_position0 v0\nmov r0, c[2 - 5]\nmov oPos, v0\n", 3, "out of range"},
+        {"vs_1_1\ndcl_position0 v0\nm4x4 oPos, v0, c253\n", 3, "out of range"},
+        {"vs_2_0\ndcl_position0 v0\nm3x3 r0.xyz, v0, r10\nmov oPos, v0\n", 3, "out of range"},
         {"vs_1_1\ndcl_position0 v0\nmov oPos, v0\ndcl_normal0 v3\n", 4, "before"},
         {"vs_1_1\ndcl_position0 v0\ndcl_normal0 v0\nmov oPos, v0\n", 3, "twice"},
         {"vs_1_1\ndcl_banana0 v0\nmov oPos, v0\n", 2, "unknown declaration"},

@@ -21,6 +21,11 @@ TEST(Window, ClientSizeResizeAndStyle)
     RECT adjusted{0, 0, 10, 20};
     EXPECT_TRUE(AdjustWindowRectEx(&adjusted, WS_OVERLAPPEDWINDOW, 0, 0));
     EXPECT_EQ(GetMenu(w), nullptr);
+    EXPECT_FALSE(IsIconic(w));
+    ShowWindow(w, SW_MINIMIZE);
+    EXPECT_TRUE(IsIconic(w)) << "minimised on every video driver, headless ones too";
+    ShowWindow(w, SW_RESTORE);
+    EXPECT_FALSE(IsIconic(w));
     Win32WindowDestroy(w);
 }
 
