@@ -118,6 +118,7 @@ CEntityManager::CEntityManager(CBrain* brain) : CService(brain)
 CEntityManager::~CEntityManager()
 {
     if (m_registered) {
+        UnregisterEntityAddedCallback(nullptr, &CEntityManager::OnEntityAdded, this);
         UnregisterEntityRemovedCallback(nullptr, &CEntityManager::OnEntityRemoved, this);
     }
     for (uint32_t i = 0; i < m_recordCount; ++i) {
@@ -180,6 +181,7 @@ bool CEntityManager::Init(CConfigNode* node)
     for (bool& rescan : m_rescan) {
         rescan = true;
     }
+    RegisterEntityAddedCallback(world, &CEntityManager::OnEntityAdded, this);
     RegisterEntityRemovedCallback(world, &CEntityManager::OnEntityRemoved, this);
     m_registered = true;
     return true;
@@ -446,6 +448,17 @@ bool CEntityManager::IsOutOfPlay(const CEntity* entity) const
         }
     }
     return !entity->GetWorld() || (entity->GetFlags() & kEntityFlagOutOfPlay) != 0;
+}
+
+void CEntityManager::OnEntityAdded(CEntity* entity, void* user)
+{
+    // An entity back in the world is in play again, whichever slot it takes.
+    auto* self = static_cast<CEntityManager*>(user);
+    for (uint32_t i = 0; i < self->m_recordCount; ++i) {
+        if (self->m_records[i].entity == entity) {
+            self->ResetRecord(self->m_records[i], nullptr);
+        }
+    }
 }
 
 void CEntityManager::OnEntityRemoved(CEntity* entity, void* user)

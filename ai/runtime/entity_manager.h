@@ -129,6 +129,7 @@ class CEntityManager : public CService
     bool Refresh(int32_t slot, const CEntity* other);
     void ComputeCommonInfo(int32_t i, int32_t j, bool needVisibility);
     void ResetRecord(CEntityInfo& info, const CEntity* entity);
+    static void OnEntityAdded(CEntity* entity, void* user);
     static void OnEntityRemoved(CEntity* entity, void* user);
 
     float m_infoDelay = 0.1f;

@@ -133,7 +133,11 @@ TEST_F(EntityManagerTest, EnemiesAreEntitiesOfAnotherSide)
     EXPECT_TRUE(m_manager->IsOutOfPlay(m_ahead));
     Frame();
     EXPECT_EQ(m_manager->GetNearestEnemy(), m_far);
-    DestroyEntity(m_ahead);
+    // Back in the world, it is in play again and found anew.
+    ASSERT_TRUE(m_world->AddEntity(m_ahead));
+    EXPECT_FALSE(m_manager->IsOutOfPlay(m_ahead));
+    Frame();
+    EXPECT_EQ(m_manager->GetNearestEnemy(), m_ahead);
 }
 
 TEST_F(EntityManagerTest, OnlyEntitiesWithTheClassBitTakePart)
@@ -246,6 +250,50 @@ TEST_F(EntityManagerTest, NothingRefreshesInAFrameAtTimeZero)
     EXPECT_EQ(m_manager->GetEntityInfo(m_aside)->distance, 0.0f);
     Frame();
     EXPECT_FLOAT_EQ(m_manager->GetEntityInfo(m_aside)->distance, 10.0f);
+}
+
+TEST_F(EntityManagerTest, NoPairsWithOneSlotAndNoCandidatesWithoutTheBit)
+{
+    // A world of one entity slot has no pair to share: the queries simply find nothing.
+    std::string text = kPerceptionWorldText;
+    text.replace(text.find("<MaxEntity>8</MaxEntity>"), 24, "<MaxEntity>1</MaxEntity>");
+    text.replace(text.find("@MAXCALL@"), 9, "10");
+    m_world = MakeWorld(text);
+    ASSERT_NE(m_world, nullptr);
+    CEntity* alone = Place("Watcher", "alone", CVec3());
+    ASSERT_NE(alone, nullptr);
+    ASSERT_EQ(AiStartWorld(m_world), 1);
+    Frame();
+    EXPECT_EQ(ManagerOf(alone)->GetRecordCount(), 1u);
+    EXPECT_EQ(ManagerOf(alone)->GetNearestEntity(), nullptr);
+    EXPECT_EQ(ManagerOf(alone)->GetNearestVisibleEnemy(), nullptr);
+}
+
+TEST_F(EntityManagerTest, EntitiesWithoutTheBitAreNeverCandidates)
+{
+    ASSERT_NE(MakePerceptionWorld(), nullptr);
+    CEntity* watcher = Place("Watcher", "watcher", CVec3());
+    ASSERT_NE(watcher, nullptr);
+    for (int i = 0; i < 3; ++i) {
+        CConfigNode* config = CopyEntityConfig(m_world, "Body");
+        CEntity* other = CreateEntityFromConfig(nullptr, config, 1u, nullptr);
+        delete config;
+        ASSERT_NE(other, nullptr);
+        other->SetPosition(CVec3(float(i + 1), 0.0f, 0.0f));
+        SetSide(other, 5);
+        ASSERT_TRUE(m_world->AddEntity(other));
+    }
+    SetSide(watcher, 1);
+    ASSERT_EQ(AiStartWorld(m_world), 1);
+    Frame();
+    CEntityManager* manager = ManagerOf(watcher);
+    EXPECT_EQ(manager->GetNearestVisibleEntity(), nullptr);
+    EXPECT_EQ(manager->GetNearestUnblockedEntity(), nullptr);
+    EXPECT_EQ(manager->GetNearestEntity(), nullptr);
+    EXPECT_EQ(manager->GetNearestVisibleEnemy(), nullptr);
+    EXPECT_EQ(manager->GetNearestUnblockedEnemy(), nullptr);
+    EXPECT_EQ(manager->GetNearestEnemy(), nullptr);
+    EXPECT_EQ(manager->FindNearestEntity(~0u), nullptr);
 }
 
 } // namespace
