@@ -1,7 +1,5 @@
 #include "ai/runtime/action.h"
 
-#include "ai/runtime/attribute.h"
-
 namespace Zelk {
 
 namespace {
@@ -100,28 +98,6 @@ void CActionSet::Reset()
             m_slots[i]->SetIsSet(false);
         }
     }
-}
-
-bool CheckEntityAttributeClasses()
-{
-    const CClassRecord* records[] = {
-        &CEntityWidth::s_classRecord,         &CEntityHeight::s_classRecord,
-        &CEntityHeadDirection::s_classRecord, &CEntityVisualAcuteness::s_classRecord,
-        &CEntityEyePosition::s_classRecord,   &CEntityGunPosition::s_classRecord,
-        &CEntityMaxSpeed::s_classRecord,      &CEntityHearingAcuteness::s_classRecord,
-        &CEntityTeamSide::s_classRecord,      &CEntityKneePosition::s_classRecord,
-        &CActionCrouch::s_classRecord,        &CActionShoot::s_classRecord,
-        &CActionSpeed::s_classRecord,         &CActionTorsoRotate::s_classRecord,
-        &CActionRotate::s_classRecord,        &CActionAcceleration::s_classRecord,
-        &CActionSteering::s_classRecord,      &CActionJump::s_classRecord,
-        &CActionHeadRotate::s_classRecord,    &CActionActivate::s_classRecord,
-    };
-    for (const CClassRecord* record : records) {
-        if (record->GetIndex() < 0) {
-            return false;
-        }
-    }
-    return true;
 }
 
 } // namespace Zelk

@@ -189,7 +189,4 @@ class CActionSet : public CAiObject
     CAction** m_slots = nullptr;
 };
 
-/// True when every attribute and action record (CEntityHealth excepted) holds a registry index.
-bool CheckEntityAttributeClasses();
-
 } // namespace Zelk

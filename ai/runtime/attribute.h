@@ -153,6 +153,10 @@ class CEntityHealth : public CEntityAttribute
     int32_t m_initial = 0;
 };
 
+/// True when the records of the attribute classes (CEntityHealth excepted) and of the action
+/// classes all hold a registry index: the static registrations ran.
+bool CheckEntityAttributeClasses();
+
 /// True when point lies in the entity's field of view: apex its eye position (else its
 /// position), axis its head direction (else its facing direction), half-angle its visual
 /// acuteness angle (180 without one), unlimited range. False for a null entity.

@@ -184,6 +184,11 @@ void CConfigNode::ClearChildren()
     m_childCount = 0;
 }
 
+void DeleteConfigNode(CConfigNode* node)
+{
+    delete node;
+}
+
 CConfigNode* AddConfigChild(CConfigNode* node, const char* name, const char* key, const char* value)
 {
     if (!node) {

@@ -82,6 +82,9 @@ class CConfigNode : public CAiObject
     uint32_t m_childCapacity = 0;
 };
 
+/// Deletes a node and its children; null is ignored.
+void DeleteConfigNode(CConfigNode* node);
+
 /// Appends a child with the given strings (null leaves a field unset); null when out of memory.
 CConfigNode* AddConfigChild(CConfigNode* node, const char* name, const char* key, const char* value);
 

@@ -246,7 +246,7 @@ CConfigNode* AiNewConfigNode()
 
 void AiDeleteConfigNode(CConfigNode* node)
 {
-    delete node;
+    DeleteConfigNode(node);
 }
 
 namespace {

@@ -428,6 +428,12 @@ CWorld* GetCurrentWorld()
     return RuntimeState().currentWorld;
 }
 
+CEntity* GetEntityById(int32_t id)
+{
+    CWorld* world = GetCurrentWorld();
+    return world ? world->GetEntityById(id) : nullptr;
+}
+
 float GetOneMeter()
 {
     CWorld* world = GetCurrentWorld();

@@ -104,6 +104,8 @@ CWorld* CreateWorldFromConfig(CConfigNode* root, CDataSource* source);
 bool DestroyWorld(CWorld* world);
 /// The current world or null.
 CWorld* GetCurrentWorld();
+/// The current world's entity with that identifier; null when unused, out of range or no world.
+CEntity* GetEntityById(int32_t id);
 /// The current world's OneMeter; 0 without a world.
 float GetOneMeter();
 /// The time manager's last frame start time (seconds).

@@ -109,7 +109,7 @@ const Image* ImageStreamWrite(const Image* image, Stream* stream);
 /// Reads an image chunk body (the caller found chunk 0x18). Null for a
 /// missing struct chunk, a bad version (0x80000004), a depth other than 4, 8
 /// or 32, a size that is not positive or not backed by the data that is left
-/// (0x80000009), or a short read (0x8000001A).
+/// (0x80000009), a short read or a 4-bit pixel beyond the palette (0x8000001A).
 Image* ImageStreamRead(Stream* stream);
 
 /// Image plug-ins (data appended to every image).

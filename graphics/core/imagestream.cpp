@@ -31,6 +31,20 @@ bool ReadExactly(Stream* stream, void* buffer, uint32_t n)
     return true;
 }
 
+// A 4-bit image keeps a byte per pixel; each must index one of its 16 entries.
+bool FourBitIndicesValid(const Image* image)
+{
+    for (int32_t y = 0; y < image->height; ++y) {
+        const uint8_t* row = image->pixels + static_cast<size_t>(y) * image->stride;
+        for (int32_t x = 0; x < image->width; ++x) {
+            if (row[x] > 15) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 uint32_t ImageStreamGetSize(const Image* image)
@@ -118,6 +132,10 @@ Image* ImageStreamRead(Stream* stream)
     }
     if (ok && depth <= 8) {
         ok = ReadExactly(stream, image->palette, PaletteBytes(depth));
+    }
+    if (ok && depth == 4 && !FourBitIndicesValid(image)) {
+        ErrorRaise(0, kErrorRead);
+        ok = false;
     }
     if (!ok) {
         ImageDestroy(image);

@@ -16,6 +16,7 @@
 #include "graphics/d3d9/d3d9transform.h"
 #include "graphics/d3d9/devicereset.h"
 #include "graphics/d3d9/driverstate.h"
+#include "graphics/d3d9/nativerasterlist.h"
 #include "graphics/d3d9/rasterext.h"
 
 namespace {
@@ -236,16 +237,17 @@ int32_t D3D9CameraBeginUpdate(void*, void* object, int32_t)
     SetViewTransform(camera);
     SetProjectionTransform(camera);
     bool swapChain = false;
-    if (!SetupTargets(camera, false, &swapChain)) {
-        return 0;
+    if (SetupTargets(camera, false, &swapChain)) {
+        SetViewport(camera->frameBuffer, false);
+        D3D9SetRenderState(D3DRS_FOGSTART, FloatBits(camera->fogPlane));
+        D3D9SetRenderState(D3DRS_FOGEND, FloatBits(camera->farPlane));
+        if (D3D9TestDevice() && D3D9OpenScene()) {
+            return 1;
+        }
     }
-    SetViewport(camera->frameBuffer, false);
-    D3D9SetRenderState(D3DRS_FOGSTART, FloatBits(camera->fogPlane));
-    D3D9SetRenderState(D3DRS_FOGEND, FloatBits(camera->farPlane));
-    if (!D3D9TestDevice()) {
-        return 0;
-    }
-    return D3D9OpenScene();
+    // No end update follows a refused begin: the camera must not stay current.
+    s.currentCamera = nullptr;
+    return 0;
 }
 
 int32_t D3D9CameraEndUpdate(void*, void*, int32_t)
@@ -403,7 +405,14 @@ int32_t D3D9CameraAttachWindow(Camera* camera, HWND window)
     body->swapChain = chain;
     body->window = window;
     frameBuffer->depth = int32_t(D3D9FormatColourDepth(desc.Format));
-    D3D9RasterGetExtension(zBuffer)->object = depth;
+    // The z-buffer raster made its own surface (or took the device's): the
+    // swap chain's depth surface replaces it.
+    D3D9RasterExtension* zBody = D3D9RasterGetExtension(zBuffer);
+    if (zBody->object && !(zBody->mipFlags & kZBufferUsesAutoSurface)) {
+        zBody->object->Release();
+    }
+    zBody->object = depth;
+    zBody->mipFlags = 0;
     camera->frameBuffer = frameBuffer;
     camera->zBuffer = zBuffer;
     backBuffer->Release();

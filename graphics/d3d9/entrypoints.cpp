@@ -1,6 +1,7 @@
 // The device entry points the driver copies into the engine instance.
 
 #include "graphics/d3d9/d3d9device.h"
+#include "graphics/d3d9/nativeraster.h"
 #include "graphics/d3d9/rasterext.h"
 #include "graphics/d3d9/rasterrender.h"
 
@@ -49,6 +50,7 @@ int32_t D3D9GetStandardFunctions(void* slots, void*, int32_t count)
                 functions[entry.index] = entry.function;
             }
         }
+        D3D9NativeRasterEntryPoints(functions, count);
     }
     return 1;
 }

@@ -4,12 +4,8 @@
 // palette, format and lock state, and the swap chain of a camera raster that
 // presents into a window of its own.
 //
-// The driver's raster entry points here cover what the frame code needs:
-// camera rasters on the back buffer (or a swap chain), z-buffer rasters on
-// the automatic depth-stencil surface (or a depth surface of their own for a
-// swap-chain camera), and 16/32-bit textures in the managed pool that lock
-// level 0. Palettised, cube, mip-mapped and render-target textures and the
-// default-pool list are left to the full native-raster code.
+// The entry points that create, lock and convert rasters are in
+// nativeraster.h, rasterconvert.h and nativetextureio.h.
 
 #include <cstdint>
 

@@ -117,10 +117,10 @@ class IDirect3DCubeTexture9 : public IDirect3DBaseTexture9
 class IDirect3DVertexBuffer9 : public IDirect3DResource9
 {
   public:
-    /// size 0 = to the end. The range must lie inside the buffer and the buffer
-    /// must not be locked already (D3DERR_INVALIDCALL). DISCARD gives fresh
-    /// storage when the device still reads the old contents; NOOVERWRITE keeps
-    /// them.
+    /// size 0 = to the end; a range outside the buffer is D3DERR_INVALIDCALL.
+    /// Locks nest (one Unlock each). Every draw is finished before its call
+    /// returns, so DISCARD and NOOVERWRITE both hand out the buffer's own
+    /// storage at once (the contents stay as they were).
     virtual HRESULT Lock(UINT offset, UINT size, void** data, DWORD flags) = 0;
     virtual HRESULT Unlock() = 0;
     virtual HRESULT GetDesc(D3DVERTEXBUFFER_DESC* desc) = 0;

@@ -12,7 +12,9 @@
 // with attribute planes to (4) the pixel pipeline (pixelpipe.cpp), compiled
 // from the device state whenever it changes: texture stages, fog, alpha
 // test, stencil, depth, blending and the colour write mask run as loops over
-// a span of pixels, so no work is dispatched per pixel.
+// a span of pixels, so no work is dispatched per pixel. Common states get a
+// specialised span routine instead (fastspan.cpp); a pixel shader replaces
+// the stages, a vertex shader (vertexshader.cpp) the transform and lighting.
 #pragma once
 
 #include "platform/d3d9/resources.h"

@@ -796,6 +796,18 @@ bool ShaderVertexRunBatches(const ShaderProgram* program, const float (*constant
 bool ShaderVertexRun(const ShaderProgram* program, const float (*constants)[4], int constantCount,
                      ShaderVertexBatch* batch)
 {
+    if (program == nullptr || program->pixel || batch == nullptr) {
+        return false;
+    }
+    for (int o = 0; o < kShaderOutputCount; ++o) {
+        if (program->outputWritten[o] == 0) {
+            for (int c = 0; c < 4; ++c) {
+                for (int l = 0; l < kShaderLanes; ++l) {
+                    batch->output[o].v[c][l] = kOutputDefaults[o][c];
+                }
+            }
+        }
+    }
     return ShaderVertexRunBatches(program, constants, constantCount, batch, 1);
 }
 

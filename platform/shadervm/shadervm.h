@@ -8,8 +8,10 @@
 //   for each v register: ShaderProgramInputUsage(p, reg, &usage, &index) -> bind the
 //       vertex-declaration element with that usage/index to batch.input[reg];
 //   per group of up to kShaderLanes vertices: fill batch.input, ShaderVertexRun(p, consts, 256, &batch),
-//       read batch.output[ShaderOutput::Position] etc.
-//   ShaderProgramDestroy(p);
+//       read batch.output[kShaderOutPosition] etc.;
+//   faster: fill an array of batches (64 vertices or more) and call ShaderVertexRunBatches once,
+//       reading only the outputs in ShaderProgramOutputMask(p);
+//   ShaderProgramDestroy(p).
 //
 // Programs are immutable after creation: one program may run on several
 // threads at once, each with its own batch.
@@ -105,17 +107,19 @@ struct ShaderVertexBatch
 /// constants: constantCount float registers c0..c(n-1), n <= 256; registers at
 /// or above constantCount, and relative reads c[a0 + n] out of range, read 0.
 /// The program's def constants take the place of the caller's registers.
-/// In every output the program writes, the components it does not write are
-/// set to their defaults: (0, 0, 0, 1) for oPos and oT#, (1, 1, 1, 1) for oD0,
-/// (0, 0, 0, 0) for oD1, 1 for oFog, 0 for oPts; outputs it never writes are
-/// left untouched (see ShaderProgramOutputMask). Returns false only for a null
-/// or pixel program.
+/// Every output component the program does not write is set to its
+/// default: (0, 0, 0, 1) for oPos and oT#, (1, 1, 1, 1) for oD0,
+/// (0, 0, 0, 0) for oD1, 1 for oFog, 0 for oPts. Returns false only for a
+/// null or pixel program.
 bool ShaderVertexRun(const ShaderProgram* program, const float (*constants)[4], int constantCount,
                      ShaderVertexBatch* batch);
 /// ShaderVertexRun over batchCount batches with one set of constants. The
 /// constant operands are prepared once per call and the batches run in
 /// groups of eight, instruction by instruction, so a draw should pass at
 /// least eight batches (64 vertices) per call. Uses about 50 KB of stack.
+/// Unlike ShaderVertexRun, outputs the program never writes are left
+/// untouched (only the unwritten components of written outputs get their
+/// defaults): read only the outputs in ShaderProgramOutputMask.
 bool ShaderVertexRunBatches(const ShaderProgram* program, const float (*constants)[4], int constantCount,
                             ShaderVertexBatch* batches, int batchCount);
 

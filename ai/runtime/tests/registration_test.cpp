@@ -1,5 +1,6 @@
 // Proves that the runtime's and the test host's classes register themselves:
 // this program never names their classes, only looks them up by name.
+#include "ai/runtime/attribute.h"
 #include "ai/runtime/registries.h"
 
 #include <gtest/gtest.h>
@@ -27,6 +28,7 @@ TEST(RegistrationTest, AttributesAndActionsAreRegisteredByName)
         ASSERT_NE(record, nullptr) << name;
         EXPECT_NE(record->GetCreator(), nullptr) << name;
     }
+    EXPECT_TRUE(CheckEntityAttributeClasses());
     EXPECT_EQ(CEntityAttributeRecord::GetCount(), 11);
     EXPECT_EQ(CActionRecord::GetCount(), 10);
     EXPECT_NE(CTeamClassRecord::Find("CTeam"), nullptr);

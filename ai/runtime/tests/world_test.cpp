@@ -148,6 +148,7 @@ TEST_F(WorldTest, CreatesEntitiesWithAndWithoutBrains)
     EXPECT_EQ(world->FindEntity("guard"), guard);
     EXPECT_EQ(world->FindEntity("Guard"), nullptr);
     EXPECT_EQ(world->GetEntityById(1), post);
+    EXPECT_EQ(GetEntityById(1), post);
     EXPECT_EQ(world->GetEntityById(7), nullptr);
     EXPECT_EQ(world->GetEntityById(8), nullptr);
 

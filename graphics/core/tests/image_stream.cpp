@@ -25,8 +25,9 @@ class ImageStreamTest : public ::testing::Test
         Image* image = ImageCreate(width, height, depth);
         EXPECT_NE(ImageAllocatePixels(image), nullptr);
         const size_t bytes = static_cast<size_t>(image->stride) * height;
+        // 4-bit images keep a byte per pixel, below 16.
         for (size_t i = 0; i < bytes; ++i) {
-            image->pixels[i] = static_cast<uint8_t>(i * 7 + 3);
+            image->pixels[i] = static_cast<uint8_t>((i * 7 + 3) % (depth == 4 ? 16 : 256));
         }
         if (image->palette) {
             for (size_t i = 0; i < (size_t{4} << depth); ++i) {
@@ -146,6 +147,24 @@ TEST_F(ImageStreamTest, TruncatedChunksAreRefused)
         }
         ImageDestroy(image);
     }
+}
+
+TEST_F(ImageStreamTest, FourBitIndicesBeyondThePaletteAreRefused)
+{
+    Image* image = Make(3, 2, 4);
+    for (int32_t i = 0; i < image->stride * 2; ++i) {
+        image->pixels[i] = static_cast<uint8_t>(i % 16);
+    }
+    std::vector<uint8_t> bytes = Write(image);
+    Image* back = Read(bytes);
+    ASSERT_NE(back, nullptr);
+    ImageDestroy(back);
+    bytes[40 + 4 + 1] = 0x21; // pixel (1, 1): header 12, struct 12 + 16, row 0 of 4 bytes
+    EXPECT_EQ(Read(bytes), nullptr);
+    ErrorRecord record;
+    ErrorGet(&record);
+    EXPECT_EQ(record.code, kErrorRead);
+    ImageDestroy(image);
 }
 
 TEST_F(ImageStreamTest, CorruptedStructFieldsAreRefused)

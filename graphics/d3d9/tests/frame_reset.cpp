@@ -179,6 +179,7 @@ TEST_F(Frames, ALostDeviceRecoversInOrder)
     D3D9ScriptCondition(Device(), D3D9Condition::Lost);
     EXPECT_FALSE(Frame()) << "a lost device draws nothing";
     EXPECT_EQ(D3D9State().inScene, 0u);
+    EXPECT_EQ(D3D9GetCurrentCamera(), nullptr) << "a refused begin leaves no current camera";
     EXPECT_FALSE(D3D9TestDeviceAndBeginScene());
     EXPECT_TRUE(Calls().empty()) << "nothing is released while the device cannot be reset";
 

@@ -208,3 +208,39 @@ TEST(Raster, FastPathsMatchTheGeneralPipeline)
     // in floats: over high-contrast texels the two may part by a few levels.
     EXPECT_LE(worst, 6);
 }
+
+TEST(Raster, ReflectionVectorLooksUpTheFaceBehindTheViewer)
+{
+    // A quad facing the camera reflects the view ray straight back: the
+    // cube map's -Z face (towards the viewer) shows in its middle.
+    TestDevice t(16, 16);
+    IDirect3DDevice9* d = t.device;
+    IDirect3DCubeTexture9* cube = nullptr;
+    ASSERT_EQ(d->CreateCubeTexture(2, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr), D3D_OK);
+    const uint32_t faces[6] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00, 0xFF00FFFF, 0xFFFF00FF};
+    for (int f = 0; f < 6; ++f) {
+        D3DLOCKED_RECT lr;
+        cube->LockRect(D3DCUBEMAP_FACES(f), 0, &lr, nullptr, 0);
+        for (int i = 0; i < 4; ++i)
+            static_cast<uint32_t*>(lr.pBits)[i] = faces[f];
+        cube->UnlockRect(D3DCUBEMAP_FACES(f), 0);
+    }
+    d->SetTexture(0, cube);
+    cube->Release();
+    D3DMATRIX world{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 2, 1}}};
+    D3DMATRIX id{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+    D3DMATRIX proj{{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 1}, {0, 0, -0.5f, 0}}};
+    d->SetTransform(D3DTS_WORLD, &world);
+    d->SetTransform(D3DTS_VIEW, &id);
+    d->SetTransform(D3DTS_PROJECTION, &proj);
+    d->SetRenderState(D3DRS_LIGHTING, 0);
+    d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
+    struct V
+    {
+        float x, y, z, nx, ny, nz;
+    } v[4] = {{-1, 1, 0, 0, 0, -1}, {1, 1, 0, 0, 0, -1}, {-1, -1, 0, 0, 0, -1}, {1, -1, 0, 0, 0, -1}};
+    d->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL);
+    ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
+    EXPECT_EQ(t.Pixel(8, 8), 0xFFFF00FFu);
+}

@@ -99,11 +99,24 @@ TEST(ShaderPixelRun, ArithmeticMatchesItsDefinition)
              return Map([&](int c) { return in.v[1][3] > 0.5 ? in.t[0][c] : in.t[1][c]; });
          }},
         {"mov r0, -c0.b", [](const Inputs& in) { return Map([&](int) { return -in.c[0][2]; }); }},
+        // ps_1_2 and later.
+        {"dp4 r0, t0, c0",
+         [](const Inputs& in) {
+             double d = 0;
+             for (int c = 0; c < 4; ++c) {
+                 d += in.t[0][c] * in.c[0][c];
+             }
+             return Map([&](int) { return Clamp1(d); });
+         }},
+        {"cmp r0, c1, t0, -t1",
+         [](const Inputs& in) {
+             return Map([&](int c) { return in.c[1][c] >= 0 ? in.t[0][c] : -in.t[1][c]; });
+         }},
     };
     TestRandom random(99);
     for (const PixelCase& pc : cases) {
         // r1 carries v1 so that cnd reads a temporary's alpha.
-        ProgramPtr program = Assemble(std::string("ps_1_1\ntex t0\ntex t1\nmov r1, v1\n") + pc.line + "\n");
+        ProgramPtr program = Assemble(std::string("ps_1_3\ntex t0\ntex t1\nmov r1, v1\n") + pc.line + "\n");
         ASSERT_NE(program, nullptr);
         for (int round = 0; round < 200; ++round) {
             Inputs in;

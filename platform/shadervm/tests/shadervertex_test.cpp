@@ -9,6 +9,7 @@
 
 #include <cfloat>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <limits>
 #include <vector>
@@ -393,8 +394,14 @@ TEST(ShaderVertexRun, UnwrittenOutputComponentsTakeDefaults)
     EXPECT_EQ(batch->output[kShaderOutTexCoord0 + 3].v[3][2], 1.0f);
     EXPECT_EQ(batch->output[kShaderOutColor0].v[3][7], 1.0f);
     EXPECT_EQ(batch->output[kShaderOutColor1].v[1][0], 0.0f);
-    EXPECT_EQ(batch->output[kShaderOutFog].v[0][0], -9.0f); // not written at all: left to the caller
+    EXPECT_EQ(batch->output[kShaderOutFog].v[0][0], 1.0f); // never written: the default too
     EXPECT_EQ(ShaderProgramOutputMask(program.get()) & (1u << kShaderOutFog), 0u);
+    // The batch form leaves outputs the program never writes to the caller.
+    batch->output[kShaderOutFog].v[0][0] = -9.0f;
+    batch->output[kShaderOutTexCoord0 + 3].v[3][2] = -9.0f;
+    ASSERT_TRUE(ShaderVertexRunBatches(program.get(), nullptr, 0, batch, 1));
+    EXPECT_EQ(batch->output[kShaderOutFog].v[0][0], -9.0f);
+    EXPECT_EQ(batch->output[kShaderOutTexCoord0 + 3].v[3][2], 1.0f);
 }
 
 // The generator's one-directional-light shader: transform by the transposed
@@ -502,6 +509,56 @@ TEST(ShaderVertexRun, GeneratedSkinningShader)
                     expected += skinned[comp] * c[row][comp];
                 }
                 EXPECT_NEAR(batch->output[kShaderOutPosition].v[row][l], expected, 1e-4) << profile;
+            }
+        }
+    }
+}
+
+// Batches run in groups give exactly what one-batch runs give, for every
+// generated shader (relative addressing, temporaries and a0 per batch).
+TEST(ShaderVertexRun, GroupsOfBatchesMatchSingleRuns)
+{
+    TestRandom random(5);
+    float constants[256][4];
+    for (auto& row : constants) {
+        for (float& v : row) {
+            v = random.Uniform(-1, 1);
+        }
+    }
+    constexpr int kBatches = 11; // one full group of eight and a partial one
+    std::vector<ShaderVertexBatch> grouped(kBatches);
+    std::vector<ShaderVertexBatch> single(kBatches);
+    for (const GeneratedShaderKey& key : GeneratedShaderKeys()) {
+        ProgramPtr program = Assemble(GeneratedShaderWrite(key, 20, 256, false, nullptr));
+        ASSERT_NE(program, nullptr);
+        for (ShaderVertexBatch& batch : grouped) {
+            for (auto& reg : batch.input) {
+                for (auto& component : reg.v) {
+                    for (float& v : component) {
+                        v = random.Uniform(-2, 2);
+                    }
+                }
+            }
+            for (int l = 0; l < kShaderLanes; ++l) {
+                batch.input[2].v[0][l] = static_cast<float>(3 * (random.Next() % 40));
+                batch.input[2].v[1][l] = static_cast<float>(3 * (random.Next() % 40));
+                batch.input[2].v[2][l] = static_cast<float>(3 * (random.Next() % 40));
+                batch.input[2].v[3][l] = static_cast<float>(3 * (random.Next() % 40));
+            }
+        }
+        single = grouped;
+        ASSERT_TRUE(ShaderVertexRunBatches(program.get(), constants, 256, grouped.data(), kBatches));
+        for (ShaderVertexBatch& batch : single) {
+            ASSERT_TRUE(ShaderVertexRun(program.get(), constants, 256, &batch));
+        }
+        const uint32_t written = ShaderProgramOutputMask(program.get());
+        for (int b = 0; b < kBatches; ++b) {
+            for (int o = 0; o < kShaderOutputCount; ++o) {
+                if (written & (1u << o)) {
+                    EXPECT_EQ(std::memcmp(&grouped[b].output[o], &single[b].output[o], sizeof(ShaderLanes4)),
+                              0)
+                        << "batch " << b << " output " << o;
+                }
             }
         }
     }

@@ -1,0 +1,427 @@
+// Specialised span routines for the common states: Gouraud colour and one
+// bilinear or point-sampled texture into a 32-bit target, with or without
+// depth and source-alpha blending; and the choice between them and the
+// general pipeline whenever the state is compiled.
+#include <algorithm>
+#include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "platform/d3d9/pipeline.h"
+#include "platform/d3d9/span.h"
+
+namespace d3d9sw {
+namespace {
+
+using DepthPassFn = decltype(PixelState::fastDepth);
+
+// Depth pass of a chunk for the fast paths: fills `live`, writes depth
+// where it passes and answers how many pixels live. Func 0: no depth buffer.
+template <DWORD Func, bool Write>
+int DepthPass(const Plane& pz, float fx, float fy, int n, float* depth, uint8_t* live)
+{
+    if constexpr (Func == 0) {
+        std::memset(live, 1, size_t(n));
+        return n;
+    } else {
+        int alive = 0;
+        float z0 = pz.At(fx, fy);
+        for (int i = 0; i < n; ++i) {
+            float z = z0 + pz.dx * float(i);
+            z = z < 0.0f ? 0.0f : (z > 1.0f ? 1.0f : z);
+            bool pass = Compare(Func, z, depth[i]);
+            live[i] = pass;
+            alive += pass;
+            if constexpr (Write)
+                depth[i] = pass ? z : depth[i];
+        }
+        return alive;
+    }
+}
+
+template <bool Write> DepthPassFn PickDepth(DWORD func)
+{
+    switch (func) {
+    case D3DCMP_LESS:
+        return &DepthPass<D3DCMP_LESS, Write>;
+    case D3DCMP_LESSEQUAL:
+        return &DepthPass<D3DCMP_LESSEQUAL, Write>;
+    case D3DCMP_GREATER:
+        return &DepthPass<D3DCMP_GREATER, Write>;
+    case D3DCMP_GREATEREQUAL:
+        return &DepthPass<D3DCMP_GREATEREQUAL, Write>;
+    case D3DCMP_EQUAL:
+        return &DepthPass<D3DCMP_EQUAL, Write>;
+    case D3DCMP_NOTEQUAL:
+        return &DepthPass<D3DCMP_NOTEQUAL, Write>;
+    case D3DCMP_NEVER:
+        return &DepthPass<D3DCMP_NEVER, Write>;
+    default:
+        return &DepthPass<D3DCMP_ALWAYS, Write>;
+    }
+}
+
+// 1/w per pixel of a chunk (constant when the primitive is affine).
+inline void ChunkW(const SpanPlanes& pl, float fx, float fy, int n, float* w)
+{
+    if (!pl.perspective) {
+        float c = 1.0f / pl.rhw.a;
+        for (int i = 0; i < n; ++i)
+            w[i] = c;
+        return;
+    }
+    float r0 = pl.rhw.At(fx, fy);
+    for (int i = 0; i < n; ++i)
+        w[i] = 1.0f / (r0 + pl.rhw.dx * float(i));
+}
+
+// Packed 8-bit lerp of two ARGB words, f in 0..256.
+inline uint32_t LerpArgb(uint32_t a, uint32_t b, uint32_t f)
+{
+    uint32_t g = 256 - f;
+    uint32_t rb = (((a & 0x00FF00FFu) * g + (b & 0x00FF00FFu) * f) >> 8) & 0x00FF00FFu;
+    uint32_t ag = (((a >> 8) & 0x00FF00FFu) * g + ((b >> 8) & 0x00FF00FFu) * f) & 0xFF00FF00u;
+    return rb | ag;
+}
+
+// src x srcAlpha + dest x (1 - srcAlpha), on all four channels.
+inline uint32_t BlendSourceAlpha(uint32_t dest, uint32_t src)
+{
+    uint32_t a = src >> 24;
+    return LerpArgb(dest, src, a + (a >> 7));
+}
+
+// Fast path: Gouraud colour only, no blending, fog, alpha test or stencil,
+// into a 32-bit target.
+void ShadeSpanGouraud(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
+{
+    Surface* rt = ps.target.color;
+    uint32_t* row = reinterpret_cast<uint32_t*>(rt->bits.data() + size_t(y) * rt->pitch);
+    float* depth =
+        ps.target.depth ? ps.target.depth->depth.data() + size_t(y) * ps.target.depth->width : nullptr;
+    const float fy = float(y);
+    const Plane* pc = &pl.attr[kAttrDiffuse];
+    for (int x = xa; x < xb; x += kChunk) {
+        const int n = std::min(kChunk, xb - x);
+        uint8_t live[kChunk];
+        float w[kChunk];
+        const float fx = float(x);
+        if (!ps.fastDepth(pl.z, fx, fy, n, depth ? depth + x : nullptr, live))
+            continue;
+        ChunkW(pl, fx, fy, n, w);
+        // Colours to packed words in loops the compiler vectorises: vertex
+        // colours lie in [0, 1], so an integer clamp catches rounding.
+        uint32_t packed[kChunk];
+        std::fill(packed, packed + n, ps.fastAlphaOne ? 0xFF000000u : 0u);
+        for (int k = 0; k < 4; ++k) {
+            if (k == 3 && ps.fastAlphaOne)
+                break;
+            const Plane& p = pc[k];
+            const float v = p.At(fx, fy);
+            const int shift = k == 3 ? 24 : 16 - 8 * k;
+            for (int i = 0; i < n; ++i) {
+                int b = int((v + p.dx * float(i)) * w[i] * 255.0f + 0.5f);
+                packed[i] |= uint32_t(std::min(std::max(b, 0), 255)) << shift;
+            }
+        }
+        if (ps.fastBlend) {
+            for (int i = 0; i < n; ++i)
+                if (live[i])
+                    row[x + i] = BlendSourceAlpha(row[x + i], packed[i]);
+        } else {
+            for (int i = 0; i < n; ++i)
+                if (live[i])
+                    row[x + i] = packed[i];
+        }
+    }
+}
+
+#if defined(__SSE2__)
+// Bilinear filter of four ARGB texels (weights ax, ay in 0..255), then each channel times the byte of `mul` /
+// 255; `alphaOr` forces the filtered alpha to 255 first (so that the multiplier replaces it).
+inline uint32_t BilinearModulate(uint32_t t00, uint32_t t01, uint32_t t10, uint32_t t11, uint32_t ax,
+                                 uint32_t ay, uint32_t mul, uint32_t alphaOr)
+{
+    const __m128i zero = _mm_setzero_si128();
+    __m128i top =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(t00)), _mm_cvtsi32_si128(int(t01))), zero);
+    __m128i bot =
+        _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(t10)), _mm_cvtsi32_si128(int(t11))), zero);
+    // a * (256 - w) + b * w stays below 65281: exact in unsigned 16-bit lanes.
+    const __m128i wy = _mm_set1_epi16(short(ay)), iy = _mm_set1_epi16(short(256 - ay));
+    const __m128i wx = _mm_set1_epi16(short(ax)), ix = _mm_set1_epi16(short(256 - ax));
+    __m128i v = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(top, iy), _mm_mullo_epi16(bot, wy)), 8);
+    __m128i right = _mm_unpackhi_epi64(v, v);
+    __m128i h = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(v, ix), _mm_mullo_epi16(right, wx)), 8);
+    h = _mm_or_si128(h, _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(alphaOr)), zero));
+    __m128i m = _mm_unpacklo_epi8(_mm_cvtsi32_si128(int(mul)), zero);
+    __m128i p = _mm_add_epi16(_mm_mullo_epi16(h, m), _mm_set1_epi16(128));
+    p = _mm_srli_epi16(_mm_add_epi16(p, _mm_srli_epi16(p, 8)), 8);
+    return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(p, p)));
+}
+#endif
+
+// x * y / 255 rounded, for bytes.
+inline uint32_t MulByte(uint32_t x, uint32_t y)
+{
+    uint32_t t = x * y + 128;
+    return (t + (t >> 8)) >> 8;
+}
+
+// Fast path: one texture stage (texture, or texture times diffuse) sampled
+// from a 32-bit level without mip-mapping, with wrap (power-of-two sizes) or
+// clamp addressing; otherwise as the Gouraud path.
+template <bool Linear, bool Wrap>
+void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
+{
+    Surface* rt = ps.target.color;
+    uint32_t* row = reinterpret_cast<uint32_t*>(rt->bits.data() + size_t(y) * rt->pitch);
+    float* depth =
+        ps.target.depth ? ps.target.depth->depth.data() + size_t(y) * ps.target.depth->width : nullptr;
+    const StageConfig& st = ps.stages[0];
+    const SamplerConfig& smp = st.sampler;
+    Surface* level = smp.chain->Level(0, std::min(smp.firstLevel, smp.chain->levels - 1));
+    const uint32_t* texels = level->Argb(smp.palette, smp.paletteStamp);
+    const int tw = int(level->width), th = int(level->height);
+    const float fw = float(tw) * 256.0f, fh = float(th) * 256.0f;
+    const float fy = float(y);
+    const Plane& pu = pl.attr[st.coordSlot];
+    const Plane& pv = pl.attr[st.coordSlot + 1];
+    const Plane* pc = &pl.attr[kAttrDiffuse];
+    const bool modulate = ps.fastModulate;
+    const int alphaMode = ps.fastAlphaMode;
+    for (int x = xa; x < xb; x += kChunk) {
+        const int n = std::min(kChunk, xb - x);
+        uint8_t live[kChunk];
+        float w[kChunk];
+        const float fx = float(x);
+        if (!ps.fastDepth(pl.z, fx, fy, n, depth ? depth + x : nullptr, live))
+            continue;
+        ChunkW(pl, fx, fy, n, w);
+        const float u0 = pu.At(fx, fy), v0 = pv.At(fx, fy);
+        // Texel coordinates in 24.8 fixed point and the diffuse colour as
+        // bytes, in loops the compiler can vectorise.
+        int iu[kChunk], iv[kChunk];
+        const float bias = Linear ? 128.0f : 0.0f;
+        for (int i = 0; i < n; ++i) {
+            float u = (u0 + pu.dx * float(i)) * w[i];
+            float v = (v0 + pv.dx * float(i)) * w[i];
+            // Wrap: keep the fixed-point coordinates in range (masks wrap them).
+            constexpr float lo = Wrap ? -1024.0f : 0.0f, hi = Wrap ? 1024.0f : 1.0f;
+            u = std::min(std::max(u, lo), hi);
+            v = std::min(std::max(v, lo), hi);
+            iu[i] = int(u * fw - bias);
+            iv[i] = int(v * fh - bias);
+        }
+        uint32_t dc[kChunk];
+        if (modulate || alphaMode != 0) {
+            // Vertex colours lie in [0, 1], so interpolated ones only stray by
+            // rounding: an integer clamp suffices (and vectorises).
+            int c[4][kChunk];
+            for (int k = 0; k < 4; ++k) {
+                float a0 = pc[k].At(fx, fy);
+                for (int i = 0; i < n; ++i) {
+                    int v = int((a0 + pc[k].dx * float(i)) * w[i] * 255.0f + 0.5f);
+                    c[k][i] = std::min(std::max(v, 0), 255);
+                }
+            }
+            for (int i = 0; i < n; ++i)
+                dc[i] = uint32_t(c[3][i]) << 24 | uint32_t(c[0][i]) << 16 | uint32_t(c[1][i]) << 8 |
+                        uint32_t(c[2][i]);
+        }
+        // Per-channel multipliers of the filtered texel: the diffuse colour
+        // where the stage modulates, 255 (unchanged) elsewhere.
+        uint32_t mul[kChunk];
+        const uint32_t rgbKeep = modulate ? 0u : 0x00FFFFFFu, alphaKeep = alphaMode == 0 ? 0xFF000000u : 0u;
+        const uint32_t alphaOr = alphaMode == 2 ? 0xFF000000u : 0u;
+        for (int i = 0; i < n; ++i)
+            mul[i] = dc[i] | rgbKeep | alphaKeep;
+        for (int i = 0; i < n; ++i) {
+            if (!live[i])
+                continue;
+            uint32_t t;
+            if constexpr (Linear) {
+                int x0 = iu[i] >> 8, y0 = iv[i] >> 8;
+                uint32_t ax = uint32_t(iu[i] & 255), ay = uint32_t(iv[i] & 255);
+                int x1, y1;
+                if constexpr (Wrap) {
+                    x0 &= tw - 1;
+                    y0 &= th - 1;
+                    x1 = (x0 + 1) & (tw - 1);
+                    y1 = (y0 + 1) & (th - 1);
+                } else {
+                    x1 = std::min(x0 + 1, tw - 1);
+                    y1 = std::min(y0 + 1, th - 1);
+                    x0 = std::max(x0, 0);
+                    y0 = std::max(y0, 0);
+                    x1 = std::max(x1, 0);
+                    y1 = std::max(y1, 0);
+                }
+                const uint32_t* r0 = texels + size_t(y0) * tw;
+                const uint32_t* r1 = texels + size_t(y1) * tw;
+#if defined(__SSE2__)
+                uint32_t value = BilinearModulate(r0[x0], r0[x1], r1[x0], r1[x1], ax, ay, mul[i], alphaOr);
+                row[x + i] = ps.fastBlend ? BlendSourceAlpha(row[x + i], value) : value;
+                continue;
+#else
+                t = LerpArgb(LerpArgb(r0[x0], r0[x1], ax), LerpArgb(r1[x0], r1[x1], ax), ay);
+#endif
+            } else {
+                int ix = iu[i] >> 8, iy = iv[i] >> 8;
+                if constexpr (Wrap) {
+                    ix &= tw - 1;
+                    iy &= th - 1;
+                } else {
+                    ix = std::min(ix, tw - 1);
+                    iy = std::min(iy, th - 1);
+                }
+                t = texels[size_t(iy) * tw + ix];
+            }
+            uint32_t r = (t >> 16) & 255, g = (t >> 8) & 255, b = t & 255, a = t >> 24;
+            const uint32_t d = dc[i];
+            if (modulate) {
+                r = MulByte(r, (d >> 16) & 255);
+                g = MulByte(g, (d >> 8) & 255);
+                b = MulByte(b, d & 255);
+            }
+            if (alphaMode == 1)
+                a = MulByte(a, d >> 24);
+            else if (alphaMode == 2)
+                a = d >> 24;
+            uint32_t value = a << 24 | r << 16 | g << 8 | b;
+            row[x + i] = ps.fastBlend ? BlendSourceAlpha(row[x + i], value) : value;
+        }
+    }
+}
+
+// True when the stages reduce to "the diffuse colour".
+bool StagesAreDiffuse(const PixelState& ps, bool* alphaOne)
+{
+    *alphaOne = false;
+    if (ps.stageCount == 0)
+        return true;
+    if (ps.stageCount > 1)
+        return false;
+    const StageConfig& st = ps.stages[0];
+    if (st.sampler.chain || st.resultArg == D3DTA_TEMP)
+        return false;
+    auto isDiffuseOrWhite = [](DWORD a) {
+        return a == D3DTA_DIFFUSE || a == D3DTA_CURRENT || a == D3DTA_TEXTURE; // no texture: white
+    };
+    auto colourIsDiffuse = [&](DWORD op, DWORD a1, DWORD a2) {
+        if (op == D3DTOP_SELECTARG1)
+            return a1 == D3DTA_DIFFUSE || a1 == D3DTA_CURRENT;
+        if (op == D3DTOP_SELECTARG2)
+            return a2 == D3DTA_DIFFUSE || a2 == D3DTA_CURRENT;
+        if (op == D3DTOP_MODULATE)
+            return isDiffuseOrWhite(a1) && isDiffuseOrWhite(a2) &&
+                   (a1 == D3DTA_TEXTURE || a2 == D3DTA_TEXTURE);
+        return false;
+    };
+    bool colour = colourIsDiffuse(st.colorOp, st.colorArg1, st.colorArg2);
+    bool alpha = st.alphaOp == D3DTOP_DISABLE || colourIsDiffuse(st.alphaOp, st.alphaArg1, st.alphaArg2) ||
+                 (st.alphaOp == D3DTOP_SELECTARG1 && st.alphaArg1 == D3DTA_TEXTURE);
+    *alphaOne = st.alphaOp == D3DTOP_SELECTARG1 && st.alphaArg1 == D3DTA_TEXTURE;
+    return colour && alpha;
+}
+
+// Colour and alpha of a single stage 0 that samples a texture: colour
+// TEXTURE or TEXTURE x DIFFUSE; alpha TEXTURE (0), TEXTURE x DIFFUSE (1) or
+// DIFFUSE (2).
+bool StageIsSimpleTexture(const StageConfig& st, bool* modulate, int* alphaMode)
+{
+    auto diffuse = [](DWORD a) { return a == D3DTA_DIFFUSE || a == D3DTA_CURRENT; };
+    if (st.resultArg == D3DTA_TEMP || st.projected || st.coordCount < 2)
+        return false;
+    if (st.colorOp == D3DTOP_SELECTARG1 && st.colorArg1 == D3DTA_TEXTURE)
+        *modulate = false;
+    else if (st.colorOp == D3DTOP_MODULATE && ((st.colorArg1 == D3DTA_TEXTURE && diffuse(st.colorArg2)) ||
+                                               (st.colorArg2 == D3DTA_TEXTURE && diffuse(st.colorArg1))))
+        *modulate = true;
+    else
+        return false;
+    if (st.alphaOp == D3DTOP_SELECTARG1 && st.alphaArg1 == D3DTA_TEXTURE)
+        *alphaMode = 0;
+    else if (st.alphaOp == D3DTOP_MODULATE && ((st.alphaArg1 == D3DTA_TEXTURE && diffuse(st.alphaArg2)) ||
+                                               (st.alphaArg2 == D3DTA_TEXTURE && diffuse(st.alphaArg1))))
+        *alphaMode = 1;
+    else if (st.alphaOp == D3DTOP_DISABLE || (st.alphaOp == D3DTOP_SELECTARG1 && diffuse(st.alphaArg1)) ||
+             (st.alphaOp == D3DTOP_SELECTARG2 && diffuse(st.alphaArg2)))
+        *alphaMode = 2;
+    else
+        return false;
+    return true;
+}
+
+} // namespace
+
+void PixelStateFinish(PixelState* ps)
+{
+    // Attributes to interpolate: diffuse always, specular when added or an
+    // argument, fog when per vertex, coordinates of every active stage.
+    ps->needSpecular = ps->specularAdd || ps->pixelShader;
+    for (int s = 0; s < ps->stageCount; ++s) {
+        const StageConfig& st = ps->stages[s];
+        for (DWORD arg : {st.colorArg0, st.colorArg1, st.colorArg2, st.alphaArg0, st.alphaArg1, st.alphaArg2})
+            ps->needSpecular |= (arg & D3DTA_SELECTMASK) == D3DTA_SPECULAR;
+    }
+    ps->usedCount = 0;
+    for (int k = 0; k < 4; ++k)
+        ps->usedAttr[ps->usedCount++] = kAttrDiffuse + k;
+    if (ps->needSpecular)
+        for (int k = 0; k < 4; ++k)
+            ps->usedAttr[ps->usedCount++] = kAttrSpecular + k;
+    if (ps->fog && ps->fogTableMode == D3DFOG_NONE)
+        ps->usedAttr[ps->usedCount++] = kAttrFog;
+    for (int k = kAttrTex; k < ps->attrCount; ++k)
+        ps->usedAttr[ps->usedCount++] = k;
+
+    ps->span = &ShadeSpanGeneral;
+    if (ps->pixelShader)
+        return;
+    Surface* rt = ps->target.color;
+    if (!rt || (rt->format != D3DFMT_A8R8G8B8 && rt->format != D3DFMT_X8R8G8B8))
+        return;
+    // The one blend the fast paths do: source alpha over the target.
+    ps->fastBlend = ps->blend && !ps->separateAlpha && ps->blendOp == D3DBLENDOP_ADD &&
+                    ((ps->srcBlend == D3DBLEND_SRCALPHA && ps->destBlend == D3DBLEND_INVSRCALPHA) ||
+                     ps->srcBlend == D3DBLEND_BOTHSRCALPHA);
+    if ((ps->blend && !ps->fastBlend) || ps->fog || ps->alphaTest || ps->stencil || ps->specularAdd ||
+        ps->colorWriteMask != 0xF)
+        return;
+    const bool test = ps->target.depth && ps->depthTest;
+    const bool write = ps->target.depth && ps->depthWrite;
+    if (!test && !write)
+        ps->fastDepth = &DepthPass<0, false>;
+    else
+        ps->fastDepth = write ? PickDepth<true>(test ? ps->depthFunc : DWORD(D3DCMP_ALWAYS))
+                              : PickDepth<false>(ps->depthFunc);
+    if (StagesAreDiffuse(*ps, &ps->fastAlphaOne)) {
+        ps->span = &ShadeSpanGouraud;
+        return;
+    }
+    if (ps->stageCount != 1)
+        return;
+    const StageConfig& st = ps->stages[0];
+    const SamplerConfig& smp = st.sampler;
+    if (!smp.chain || smp.cube || !StageIsSimpleTexture(st, &ps->fastModulate, &ps->fastAlphaMode))
+        return;
+    // No mip-mapping and one filter for both magnification and minification.
+    if ((smp.mipFilter != D3DTEXF_NONE && smp.chain->levels > smp.firstLevel + 1) ||
+        (smp.magFilter >= D3DTEXF_LINEAR) != (smp.minFilter >= D3DTEXF_LINEAR))
+        return;
+    const Surface* level = smp.chain->Level(0, std::min(smp.firstLevel, smp.chain->levels - 1));
+    if (!level->info.decodable || level->info.signedBump || level->info.depth)
+        return;
+    const bool linear = smp.magFilter >= D3DTEXF_LINEAR;
+    const bool pow2 = (level->width & (level->width - 1)) == 0 && (level->height & (level->height - 1)) == 0;
+    const bool wrap = smp.addressU == D3DTADDRESS_WRAP && smp.addressV == D3DTADDRESS_WRAP;
+    const bool clamp = smp.addressU == D3DTADDRESS_CLAMP && smp.addressV == D3DTADDRESS_CLAMP;
+    if (wrap && pow2)
+        ps->span = linear ? &ShadeSpanTextured<true, true> : &ShadeSpanTextured<false, true>;
+    else if (clamp)
+        ps->span = linear ? &ShadeSpanTextured<true, false> : &ShadeSpanTextured<false, false>;
+}
+
+} // namespace d3d9sw

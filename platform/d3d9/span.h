@@ -1,0 +1,71 @@
+// Helpers shared by the span routines of the pixel pipeline.
+#pragma once
+
+#include "platform/d3d9/pipeline.h"
+
+namespace d3d9sw {
+
+/// Pixels a span routine works on at once (arrays of this size live on the
+/// stack).
+constexpr int kChunk = 64;
+
+/// Direct3D comparison `a func b` (depth and alpha reference tests).
+inline bool Compare(DWORD func, float a, float b)
+{
+    switch (func) {
+    case D3DCMP_NEVER:
+        return false;
+    case D3DCMP_LESS:
+        return a < b;
+    case D3DCMP_EQUAL:
+        return a == b;
+    case D3DCMP_LESSEQUAL:
+        return a <= b;
+    case D3DCMP_GREATER:
+        return a > b;
+    case D3DCMP_NOTEQUAL:
+        return a != b;
+    case D3DCMP_GREATEREQUAL:
+        return a >= b;
+    default:
+        return true;
+    }
+}
+
+/// The same on integers (stencil values, alpha as a byte).
+inline bool CompareU(DWORD func, uint32_t a, uint32_t b)
+{
+    switch (func) {
+    case D3DCMP_NEVER:
+        return false;
+    case D3DCMP_LESS:
+        return a < b;
+    case D3DCMP_EQUAL:
+        return a == b;
+    case D3DCMP_LESSEQUAL:
+        return a <= b;
+    case D3DCMP_GREATER:
+        return a > b;
+    case D3DCMP_NOTEQUAL:
+        return a != b;
+    case D3DCMP_GREATEREQUAL:
+        return a >= b;
+    default:
+        return true;
+    }
+}
+
+/// v clamped to [0, 1].
+inline float Clamp01(float v)
+{
+    // NaN goes to 0, so that later conversions to integers stay defined.
+    return v > 0.0f ? (v < 1.0f ? v : 1.0f) : 0.0f;
+}
+
+/// v in [0, 1] as a byte, rounded.
+inline uint32_t ToByte(float v)
+{
+    return uint32_t(Clamp01(v) * 255.0f + 0.5f);
+}
+
+} // namespace d3d9sw
