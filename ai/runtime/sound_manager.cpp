@@ -70,7 +70,9 @@ int32_t SideOf(const CEntity* entity)
 
 } // namespace
 
-CGlobalServiceClassRecord CSoundManager::s_classRecord("CSoundManager", &CreateSoundManager);
+// The sound manager's record takes a class bit but does not add it to the class mask.
+CGlobalServiceClassRecord CSoundManager::s_classRecord("CSoundManager", &CreateSoundManager, nullptr, true,
+                                                       false);
 
 CSoundManager::~CSoundManager()
 {
@@ -80,7 +82,7 @@ CSoundManager::~CSoundManager()
     }
 }
 
-CSoundManager* CSoundManager::Get()
+CSoundManager* CSoundManager::GetInstance()
 {
     return g_manager;
 }
@@ -378,14 +380,14 @@ CEntity* CSoundManager::FindLoudestEnemyEmitter(const CEntity* listener)
     return side == -1 ? nullptr : FindLoudest(listener, side);
 }
 
-CWorldSound* CSoundManager::FindLoudestSoundAt(const CVec3& point)
+const CWorldSound* CSoundManager::FindLoudestSoundAt(const CVec3& point)
 {
     Update();
     double best = 0.0;
     bool atPoint = false;
-    CWorldSound* kept = nullptr;
+    const CWorldSound* kept = nullptr;
     for (int32_t i = m_activeHead; i != -1; i = m_sounds[i].next) {
-        CWorldSound& sound = m_sounds[i];
+        const CWorldSound& sound = m_sounds[i];
         const double d2 = CVec3::SquaredDistance(sound.position, point);
         const double intensity = sound.intensity;
         if (d2 == 0.0) {
@@ -402,8 +404,8 @@ CWorldSound* CSoundManager::FindLoudestSoundAt(const CVec3& point)
     return kept;
 }
 
-int32_t CSoundManager::CollectAudibleSounds(const CEntity* listener, CWorldSound** out, int32_t capacity,
-                                            uint32_t kindMask)
+int32_t CSoundManager::CollectAudibleSounds(const CEntity* listener, const CWorldSound** out,
+                                            int32_t capacity, uint32_t kindMask)
 {
     Update();
     if (!out || capacity < 1 || !listener) {

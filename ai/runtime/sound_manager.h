@@ -50,12 +50,9 @@ struct CWorldSound
     int32_t next = -1;   // next slot of its list, -1 at the end
 
     /// Combat, World, Player or Danger.
-    bool IsActivityKind() const
-    {
-        return (kind & (kSoundCombat | kSoundWorld | kSoundPlayer | kSoundDanger)) != 0;
-    }
+    bool IsNoise() const { return (kind & (kSoundCombat | kSoundWorld | kSoundPlayer | kSoundDanger)) != 0; }
     /// Carcass, Meat or Garbage.
-    bool IsRemainsKind() const { return (kind & (kSoundCarcass | kSoundMeat | kSoundGarbage)) != 0; }
+    bool IsRemains() const { return (kind & (kSoundCarcass | kSoundMeat | kSoundGarbage)) != 0; }
 };
 
 inline constexpr float kSoundNeverExpires = -1.0f;
@@ -86,7 +83,7 @@ class CSoundManager : public CGlobalService
     bool IsConfigValid() const;
 
     /// The manager that last completed Init, null when none exists.
-    static CSoundManager* Get();
+    static CSoundManager* GetInstance();
 
     /// Frees every slot and zeroes the counts.
     void Reset();
@@ -121,10 +118,10 @@ class CSoundManager : public CGlobalService
     /// As FindLoudestEmitter among emitters of another team side; null for a listener without side.
     CEntity* FindLoudestEnemyEmitter(const CEntity* listener);
     /// The loudest sound at point (a sound exactly there beats every other); null when none.
-    CWorldSound* FindLoudestSoundAt(const CVec3& point);
+    const CWorldSound* FindLoudestSoundAt(const CVec3& point);
     /// Writes up to capacity audible sounds whose kind meets kindMask, in active-list order;
     /// returns the count written.
-    int32_t CollectAudibleSounds(const CEntity* listener, CWorldSound** out, int32_t capacity,
+    int32_t CollectAudibleSounds(const CEntity* listener, const CWorldSound** out, int32_t capacity,
                                  uint32_t kindMask);
     /// Draws every present sound as a yellow point through the host's debug drawing.
     void DrawSounds() const;

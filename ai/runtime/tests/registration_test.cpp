@@ -32,6 +32,9 @@ TEST(RegistrationTest, AttributesAndActionsAreRegisteredByName)
     EXPECT_EQ(CEntityAttributeRecord::GetCount(), 11);
     EXPECT_EQ(CActionRecord::GetCount(), 10);
     EXPECT_NE(CTeamClassRecord::Find("CTeam"), nullptr);
+    CGlobalServiceClassRecord* sounds = CGlobalServiceClassRecord::Find("CSoundManager");
+    ASSERT_NE(sounds, nullptr);
+    EXPECT_NE(sounds->GetClassBit(), 0u);
 }
 
 TEST(RegistrationTest, TestHostClassesAreRegisteredByName)

@@ -36,7 +36,7 @@ class SoundManagerTest : public PerceptionFixture
 
 TEST_F(SoundManagerTest, ReservationsKeepSlotsForEveryKind)
 {
-    EXPECT_EQ(CSoundManager::Get(), m_sounds);
+    EXPECT_EQ(CSoundManager::GetInstance(), m_sounds);
     EXPECT_EQ(m_sounds->GetMaxSounds(), 64);
     int accepted = 0;
     while (accepted < 100 && m_sounds->AddSound(kSoundCombat, CVec3(), 1, 10.0f, nullptr)) {
@@ -76,7 +76,7 @@ TEST_F(SoundManagerTest, ConfigurationIsChecked)
     {
         CSoundManager refused;
         EXPECT_FALSE(refused.Init(nullptr));
-        EXPECT_EQ(CSoundManager::Get(), m_sounds); // a refused manager does not replace the world's
+        EXPECT_EQ(CSoundManager::GetInstance(), m_sounds); // a refused manager does not replace the world's
     }
     for (const Case& c : cases) {
         CConfigNode node;
@@ -120,6 +120,12 @@ TEST_F(SoundManagerTest, HeardWithinIntensityTimesHearing)
     far.intensity = 1;
     far.expiry = GetFrameStartTime() + 1.0f;
     EXPECT_TRUE(m_sounds->CanHear(m_emitter, far));
+    // A deaf listener (hearing 0) hears nothing, however close.
+    m_emitter->CreateAttribute<CEntityHearingAcuteness>()->SetValue(0.0f);
+    CWorldSound close = far;
+    close.position = m_emitter->GetPosition() + CVec3(0.1f, 0.0f, 0.0f);
+    close.intensity = 1000;
+    EXPECT_FALSE(m_sounds->CanHear(m_emitter, close));
 }
 
 TEST_F(SoundManagerTest, SoundsExpireButLastingOnesStay)
@@ -200,7 +206,7 @@ TEST_F(SoundManagerTest, LoudestEmittersAndSounds)
 
     // Collected by kind.
     m_listener->GetAttribute<CEntityHearingAcuteness>()->SetValue(1.0f);
-    CWorldSound* out[4] = {};
+    const CWorldSound* out[4] = {};
     EXPECT_EQ(m_sounds->CollectAudibleSounds(m_listener, out, 4, kSoundCombat), 2);
     EXPECT_EQ(m_sounds->CollectAudibleSounds(m_listener, out, 4, kSoundWorld), 1);
     EXPECT_EQ(out[0]->intensity, 50);
