@@ -6,119 +6,96 @@
 #include "ai/runtime/host.h"
 #include "ai/runtime/world.h"
 
-#include <cmath>
 #include <cstring>
+#include <limits>
 #include <new>
 
 namespace Zelk {
 
 namespace {
 
-CSoundManager* g_instance = nullptr;
-
-// In the order of the reservation arrays.
-constexpr uint32_t kKinds[CSoundManager::kKindCount] = {
-    kSoundCombat, kSoundWorld, kSoundPlayer, kSoundDanger, kSoundCarcass, kSoundMeat, kSoundGarbage};
-constexpr const char* kReservationKeys[CSoundManager::kKindCount] = {
-    "NbReservedSoundsCombat",  "NbReservedSoundsWorld", "NbReservedSoundsPlayer", "NbReservedSoundsDanger",
-    "NbReservedSoundsCarcass", "NbReservedSoundsMeat",  "NbReservedSoundsGarbage"};
-
-CGlobalService* CreateSoundManager()
+struct SoundKindInfo
 {
-    return new CSoundManager;
-}
+    uint32_t value;
+    const char* key;
+};
 
-// i^2 / d^2, from the integer i^2; a sound at the listener is infinitely loud (0 when silent).
-float Loudness(const CWorldSound& sound, const CVec3& at)
+constexpr SoundKindInfo kKinds[] = {
+#define ZELK_SOUND_KIND_INFO(name, value, key) {value, key},
+    ZELK_SOUND_KINDS(ZELK_SOUND_KIND_INFO)
+#undef ZELK_SOUND_KIND_INFO
+};
+static_assert(sizeof(kKinds) / sizeof(kKinds[0]) == kSoundKindCount, "one reservation per sound kind");
+
+/// Reservation index of a kind value, -1 for anything that is not exactly one kind.
+int KindIndex(uint32_t kind)
 {
-    float d2 = CVec3::SquaredDistance(sound.position, at);
-    float i2 = static_cast<float>(static_cast<int64_t>(sound.intensity) * sound.intensity);
-    if (d2 == 0.0f) {
-        return i2 > 0.0f ? HUGE_VALF : 0.0f;
-    }
-    return i2 / d2;
-}
-
-// Heard at that loudness by a listener of hearing range h (any loudness without one).
-bool LoudEnough(const CEntity* listener, float loudness)
-{
-    if (!(loudness > 0.0f)) {
-        return false;
-    }
-    auto* hearing = listener->GetAttribute<CEntityHearingAcuteness>();
-    if (!hearing) {
-        return true;
-    }
-    float h = hearing->GetValue();
-    return 1.0f / loudness < h * h;
-}
-
-int32_t TeamSide(const CEntity* entity)
-{
-    auto* side = entity ? entity->GetAttribute<CEntityTeamSide>() : nullptr;
-    return side ? side->GetValue() : -1;
-}
-
-} // namespace
-
-CGlobalServiceClassRecord CSoundManager::s_classRecord("CSoundManager", &CreateSoundManager, nullptr, true,
-                                                       false);
-
-void CSoundManager::FreeSlots()
-{
-    for (int32_t i = 0; m_slots && i < m_slotCount; ++i) {
-        m_slots[i].~CWorldSound();
-    }
-    AiFree(m_slots);
-    m_slots = nullptr;
-    m_slotCount = 0;
-}
-
-CSoundManager::~CSoundManager()
-{
-    FreeSlots();
-    if (g_instance == this) {
-        g_instance = nullptr;
-    }
-}
-
-CSoundManager* CSoundManager::GetInstance()
-{
-    return g_instance;
-}
-
-int CSoundManager::KindIndex(uint32_t kind)
-{
-    for (int i = 0; i < kKindCount; ++i) {
-        if (kKinds[i] == kind) {
+    for (int i = 0; i < kSoundKindCount; ++i) {
+        if (kKinds[i].value == kind) {
             return i;
         }
     }
     return -1;
 }
 
-bool CSoundManager::Init(CConfigNode* node)
+CSoundManager* g_manager = nullptr;
+
+CGlobalService* CreateSoundManager()
 {
-    m_max = 64;
-    for (int32_t& r : m_reserved) {
-        r = 1;
+    return new CSoundManager();
+}
+
+float Now()
+{
+    return GetFrameStartTime();
+}
+
+bool IsExpired(const CWorldSound& sound, float now)
+{
+    return sound.expiry != kSoundNeverExpires && !(sound.expiry > now);
+}
+
+/// The listener's hearing range per unit of intensity, or -1 without the attribute.
+float HearingOf(const CEntity* listener)
+{
+    const auto* hearing = listener->GetAttribute<CEntityHearingAcuteness>();
+    return hearing ? hearing->GetValue() : -1.0f;
+}
+
+int32_t SideOf(const CEntity* entity)
+{
+    const auto* side = entity ? entity->GetAttribute<CEntityTeamSide>() : nullptr;
+    return side ? side->GetValue() : -1;
+}
+
+} // namespace
+
+// The sound manager's record takes a class bit but does not add it to the class mask.
+CGlobalServiceClassRecord CSoundManager::s_classRecord("CSoundManager", &CreateSoundManager, nullptr, true,
+                                                       false);
+
+CSoundManager::~CSoundManager()
+{
+    FreeTable();
+    if (g_manager == this) {
+        g_manager = nullptr;
     }
-    m_lastUpdate = AiClockNow();
-    if (!node || !CGlobalService::Init(node) || !IsConfigValid()) {
-        return false;
+}
+
+CSoundManager* CSoundManager::GetInstance()
+{
+    return g_manager;
+}
+
+void CSoundManager::FreeTable()
+{
+    if (m_sounds) {
+        for (int32_t i = 0; i < m_maxSounds; ++i) {
+            m_sounds[i].~CWorldSound();
+        }
+        AiFree(m_sounds);
+        m_sounds = nullptr;
     }
-    FreeSlots();
-    m_slots = static_cast<CWorldSound*>(AiAlloc(sizeof(CWorldSound) * m_max));
-    if (!m_slots) {
-        return false;
-    }
-    for (int32_t i = 0; i < m_max; ++i) {
-        ::new (&m_slots[i]) CWorldSound{}; // its vectors are polymorphic: construct them
-    }
-    m_slotCount = m_max;
-    Reset();
-    g_instance = this;
-    return true;
 }
 
 bool CSoundManager::ReadParameter(CConfigNode* node)
@@ -127,11 +104,11 @@ bool CSoundManager::ReadParameter(CConfigNode* node)
         return false;
     }
     if (std::strcmp(node->GetKey(), "MaxWorldSounds") == 0) {
-        m_max = ConfigToInt(node->GetValue());
+        m_maxSounds = ConfigToInt(node->GetValue());
         return true;
     }
-    for (int i = 0; i < kKindCount; ++i) {
-        if (std::strcmp(node->GetKey(), kReservationKeys[i]) == 0) {
+    for (int i = 0; i < kSoundKindCount; ++i) {
+        if (std::strcmp(node->GetKey(), kKinds[i].key) == 0) {
             m_reserved[i] = ConfigToInt(node->GetValue());
             return true;
         }
@@ -141,51 +118,78 @@ bool CSoundManager::ReadParameter(CConfigNode* node)
 
 bool CSoundManager::IsConfigValid() const
 {
-    int64_t sum = 0;
-    for (int32_t r : m_reserved) {
-        if (r < 0) {
+    if (m_maxSounds < 1) {
+        return false;
+    }
+    int64_t total = 0;
+    for (int32_t reserved : m_reserved) {
+        if (reserved < 0) {
             return false;
         }
-        sum += r;
+        total += reserved;
     }
-    return m_max >= 1 && sum <= m_max;
+    return total <= m_maxSounds;
 }
 
-void CSoundManager::Reset()
+bool CSoundManager::Init(CConfigNode* node)
 {
-    for (int32_t i = 0; i < m_slotCount; ++i) {
-        m_slots[i] =
-            CWorldSound{CVec3(0.0f, 0.0f, 0.0f), nullptr, 0, 0, 0.0f, i + 1 < m_slotCount ? i + 1 : -1};
+    FreeTable();
+    m_maxSounds = 64;
+    for (int32_t& reserved : m_reserved) {
+        reserved = 1;
     }
-    m_freeHead = m_slotCount > 0 ? 0 : -1;
-    m_activeHead = -1;
-    for (int32_t& c : m_current) {
-        c = 0;
+    m_lastUpdate = Now();
+    if (!node || !CGlobalService::Init(node) || !IsConfigValid()) {
+        return false;
     }
+    void* block = AiAlloc(sizeof(CWorldSound) * static_cast<std::size_t>(m_maxSounds));
+    if (!block) {
+        return false;
+    }
+    m_sounds = static_cast<CWorldSound*>(block);
+    for (int32_t i = 0; i < m_maxSounds; ++i) {
+        new (&m_sounds[i]) CWorldSound();
+    }
+    Reset();
+    g_manager = this;
+    return true;
 }
 
 void CSoundManager::Start()
 {
-    m_lastUpdate = AiClockNow();
+    m_lastUpdate = Now();
     Reset();
+}
+
+void CSoundManager::Reset()
+{
+    for (int32_t i = 0; m_sounds && i < m_maxSounds; ++i) {
+        m_sounds[i] = CWorldSound();
+        m_sounds[i].next = i + 1 < m_maxSounds ? i + 1 : -1;
+    }
+    m_freeHead = m_sounds ? 0 : -1;
+    m_activeHead = -1;
+    for (int32_t& current : m_current) {
+        current = 0;
+    }
 }
 
 void CSoundManager::Update()
 {
-    float now = AiClockNow();
-    if (now == m_lastUpdate) {
+    const float now = Now();
+    if (m_lastUpdate == now) {
         return;
     }
     int32_t previous = -1;
-    for (int32_t i = m_activeHead; i >= 0;) {
-        int32_t next = m_slots[i].next;
-        float expiry = m_slots[i].expiry;
-        if (expiry != -1.0f && !(expiry > now)) {
-            RemoveSound(i, previous);
+    int32_t index = m_activeHead;
+    while (index != -1) {
+        const int32_t next = m_sounds[index].next;
+        if (IsExpired(m_sounds[index], now)) {
+            RemoveSound(index, previous);
         } else {
-            previous = i;
+            previous = index;
         }
-        i = next;
+        index = next;
     }
     m_lastUpdate = now;
 }
@@ -193,145 +197,171 @@ void CSoundManager::Update()
 int32_t CSoundManager::AllocSound(uint32_t kind)
 {
     Update();
-    int k = KindIndex(kind);
-    if (!m_slots || m_freeHead < 0 || k < 0) {
+    const int kindIndex = KindIndex(kind);
+    if (m_freeHead == -1 || kindIndex < 0) {
         return -1;
     }
-    if (m_current[k] >= m_reserved[k]) {
-        // Beyond its reservation a kind may only use what the others' reservations leave.
+    if (m_current[kindIndex] >= m_reserved[kindIndex]) {
+        // Beyond its reservation a kind may only use slots that no reservation keeps.
         int64_t claimed = 0;
-        for (int i = 0; i < kKindCount; ++i) {
-            claimed += m_reserved[i] > m_current[i] ? m_reserved[i] : m_current[i];
+        for (int i = 0; i < kSoundKindCount; ++i) {
+            claimed += m_current[i] > m_reserved[i] ? m_current[i] : m_reserved[i];
         }
-        if (claimed >= m_max) {
+        if (claimed >= m_maxSounds) {
             return -1;
         }
     }
-    int32_t index = m_freeHead;
-    m_freeHead = m_slots[index].next;
-    m_slots[index].next = m_activeHead;
+    const int32_t index = m_freeHead;
+    m_freeHead = m_sounds[index].next;
+    m_sounds[index].next = m_activeHead;
     m_activeHead = index;
-    ++m_current[k];
+    ++m_current[kindIndex];
     return index;
 }
 
 bool CSoundManager::AddSound(uint32_t kind, const CVec3& position, int32_t intensity, float duration,
                              CEntity* emitter)
 {
-    int32_t index = AllocSound(kind);
+    const int32_t index = AllocSound(kind);
     if (index < 0) {
         return false;
     }
-    CWorldSound& s = m_slots[index];
-    s.position = position;
-    s.emitter = emitter;
-    s.kind = kind;
-    s.intensity = intensity;
-    s.expiry = AiClockNow() + duration;
+    CWorldSound& sound = m_sounds[index];
+    sound.position = position;
+    sound.emitter = emitter;
+    sound.kind = kind;
+    sound.intensity = intensity;
+    sound.expiry = Now() + duration;
     return true;
 }
 
 bool CSoundManager::EmitWorldSound(float x, float y, float z, uint32_t kind, int32_t intensity,
                                    float duration, const char* emitterName)
 {
-    if (!g_instance) {
+    if (!g_manager) {
         return false;
     }
     CWorld* world = GetCurrentWorld();
     CEntity* emitter = world && emitterName ? world->FindEntity(emitterName) : nullptr;
-    return g_instance->AddSound(kind, CVec3(x, y, z), intensity, duration, emitter);
+    return g_manager->AddSound(kind, CVec3(x, y, z), intensity, duration, emitter);
 }
 
-void CSoundManager::RemoveSound(int32_t index, int32_t previous)
+bool CSoundManager::RemoveSound(int32_t index, int32_t previous)
 {
-    if (!m_slots || index < 0 || index >= m_slotCount) {
-        return;
+    if (!m_sounds || index < 0 || index >= m_maxSounds) {
+        return false;
     }
-    CWorldSound& s = m_slots[index];
-    if (previous < 0) {
-        m_activeHead = s.next;
+    // The caller's predecessor must be the real one, else unlinking would corrupt both lists.
+    int32_t before = -1;
+    int32_t at = m_activeHead;
+    for (int32_t steps = 0; at != -1 && at != index && steps < m_maxSounds; ++steps) {
+        before = at;
+        at = m_sounds[at].next;
+    }
+    if (at != index || before != previous) {
+        return false;
+    }
+    CWorldSound& sound = m_sounds[index];
+    if (previous == -1) {
+        m_activeHead = sound.next;
     } else {
-        m_slots[previous].next = s.next;
+        m_sounds[previous].next = sound.next;
     }
-    s.next = m_freeHead;
+    sound.next = m_freeHead;
     m_freeHead = index;
-    int k = KindIndex(s.kind);
-    if (k >= 0 && m_current[k] > 0) {
-        --m_current[k];
+    const int kindIndex = KindIndex(sound.kind);
+    if (kindIndex >= 0 && m_current[kindIndex] > 0) {
+        --m_current[kindIndex];
     }
+    return true;
 }
 
 int32_t CSoundManager::GetSoundCount(int mode)
 {
     Update();
     int32_t present = 0;
-    for (int32_t c : m_current) {
-        present += c;
+    for (int32_t current : m_current) {
+        present += current;
     }
-    return mode == 1 ? m_max - present : (mode == 2 ? present : 0);
+    if (mode == 1) {
+        return m_maxSounds - present;
+    }
+    return mode == 2 ? present : 0;
 }
 
-const CWorldSound* CSoundManager::GetSound(int32_t index) const
+CWorldSound* CSoundManager::GetSound(int32_t index) const
 {
-    return m_slots && index >= 0 && index < m_slotCount ? &m_slots[index] : nullptr;
+    return m_sounds && index >= 0 && index < m_maxSounds ? &m_sounds[index] : nullptr;
+}
+
+float CSoundManager::Loudness(const CEntity* listener, const CWorldSound& sound) const
+{
+    const double d2 = CVec3::SquaredDistance(sound.position, listener->GetPosition());
+    const double i = sound.intensity;
+    if (d2 == 0.0) {
+        return sound.intensity > 0 ? std::numeric_limits<float>::infinity() : 0.0f;
+    }
+    return static_cast<float>(i * i / d2);
+}
+
+bool CSoundManager::IsAudible(const CEntity* listener, const CWorldSound& sound) const
+{
+    if (CVec3::SquaredDistance(sound.position, listener->GetPosition()) == 0.0f) {
+        return sound.intensity > 0;
+    }
+    const float loudness = Loudness(listener, sound);
+    const float h = HearingOf(listener);
+    if (h < 0.0f) {
+        return loudness > 0.0f;
+    }
+    return loudness > 0.0f && 1.0f / loudness < h * h;
 }
 
 bool CSoundManager::CanHear(const CEntity* listener, const CWorldSound& sound) const
 {
-    if (!listener || !(sound.expiry > AiClockNow())) {
+    if (!listener || IsExpired(sound, Now())) {
         return false;
     }
-    if (CVec3::SquaredDistance(sound.position, listener->GetPosition()) == 0.0f) {
-        return sound.intensity > 0;
-    }
-    return LoudEnough(listener, Loudness(sound, listener->GetPosition()));
+    return IsAudible(listener, sound);
 }
 
 bool CSoundManager::IsEntityHeard(const CEntity* listener, const CEntity* emitter)
 {
     Update();
-    for (int32_t i = m_activeHead; i >= 0; i = m_slots[i].next) {
-        if (m_slots[i].emitter == emitter && CanHear(listener, m_slots[i])) {
+    for (int32_t i = m_activeHead; i != -1; i = m_sounds[i].next) {
+        if (m_sounds[i].emitter == emitter && CanHear(listener, m_sounds[i])) {
             return true;
         }
     }
     return false;
 }
 
-CEntity* CSoundManager::FindLoudest(const CEntity* listener, bool enemiesOnly)
+CEntity* CSoundManager::FindLoudest(const CEntity* listener, int32_t enemyOfSide)
 {
-    Update();
     if (!listener) {
-        return nullptr;
-    }
-    int32_t side = TeamSide(listener);
-    if (enemiesOnly && side == -1) {
         return nullptr;
     }
     float best = 0.0f;
     CEntity* loudest = nullptr;
-    for (int32_t i = m_activeHead; i >= 0; i = m_slots[i].next) {
-        const CWorldSound& s = m_slots[i];
-        if (!s.emitter || s.emitter == listener) {
+    for (int32_t i = m_activeHead; i != -1; i = m_sounds[i].next) {
+        const CWorldSound& sound = m_sounds[i];
+        if (!sound.emitter || sound.emitter == listener) {
             continue;
         }
-        if (enemiesOnly) {
-            int32_t other = TeamSide(s.emitter);
-            if (other == -1 || other == side) {
+        if (enemyOfSide != -1) {
+            const int32_t side = SideOf(sound.emitter);
+            if (side == -1 || side == enemyOfSide) {
                 continue;
             }
         }
-        float loudness = Loudness(s, listener->GetPosition());
+        const float loudness = Loudness(listener, sound);
         if (loudness > best) {
             best = loudness;
-            loudest = s.emitter;
+            loudest = sound.emitter;
         }
     }
-    if (!loudest) {
-        return nullptr;
-    }
-    auto* hearing = listener->GetAttribute<CEntityHearingAcuteness>();
-    if (hearing && 1.0f / best >= hearing->GetValue() * hearing->GetValue()) {
+    const float h = HearingOf(listener);
+    if (loudest && h >= 0.0f && !(1.0f / best < h * h)) {
         return nullptr;
     }
     return loudest;
@@ -339,35 +369,36 @@ CEntity* CSoundManager::FindLoudest(const CEntity* listener, bool enemiesOnly)
 
 CEntity* CSoundManager::FindLoudestEmitter(const CEntity* listener)
 {
-    return FindLoudest(listener, false);
+    Update();
+    return FindLoudest(listener, -1);
 }
 
 CEntity* CSoundManager::FindLoudestEnemyEmitter(const CEntity* listener)
 {
-    return FindLoudest(listener, true);
+    Update();
+    const int32_t side = SideOf(listener);
+    return side == -1 ? nullptr : FindLoudest(listener, side);
 }
 
 const CWorldSound* CSoundManager::FindLoudestSoundAt(const CVec3& point)
 {
     Update();
-    float best = 0.0f;
+    double best = 0.0;
     bool atPoint = false;
     const CWorldSound* kept = nullptr;
-    for (int32_t i = m_activeHead; i >= 0; i = m_slots[i].next) {
-        const CWorldSound& s = m_slots[i];
-        if (CVec3::SquaredDistance(s.position, point) == 0.0f) {
-            float intensity = static_cast<float>(s.intensity);
+    for (int32_t i = m_activeHead; i != -1; i = m_sounds[i].next) {
+        const CWorldSound& sound = m_sounds[i];
+        const double d2 = CVec3::SquaredDistance(sound.position, point);
+        const double intensity = sound.intensity;
+        if (d2 == 0.0) {
             if (!atPoint || intensity > best) {
-                best = intensity;
                 atPoint = true;
-                kept = &s;
+                best = intensity;
+                kept = &sound;
             }
-        } else if (!atPoint) {
-            float loudness = Loudness(s, point);
-            if (loudness > best) {
-                best = loudness;
-                kept = &s;
-            }
+        } else if (!atPoint && intensity * intensity / d2 > best) {
+            best = intensity * intensity / d2;
+            kept = &sound;
         }
     }
     return kept;
@@ -377,29 +408,26 @@ int32_t CSoundManager::CollectAudibleSounds(const CEntity* listener, const CWorl
                                             int32_t capacity, uint32_t kindMask)
 {
     Update();
-    if (capacity < 1 || !out || !listener) {
+    if (!out || capacity < 1 || !listener) {
         return 0;
     }
-    int32_t written = 0;
-    for (int32_t i = m_activeHead; i >= 0 && written < capacity; i = m_slots[i].next) {
-        const CWorldSound& s = m_slots[i];
-        if (!(s.kind & kindMask)) {
-            continue;
-        }
-        bool audible = CVec3::SquaredDistance(s.position, listener->GetPosition()) == 0.0f
-                           ? s.intensity >= 1
-                           : LoudEnough(listener, Loudness(s, listener->GetPosition()));
-        if (audible) {
-            out[written++] = &s;
+    int32_t count = 0;
+    for (int32_t i = m_activeHead; i != -1 && count < capacity; i = m_sounds[i].next) {
+        if ((m_sounds[i].kind & kindMask) != 0 && IsAudible(listener, m_sounds[i])) {
+            out[count++] = &m_sounds[i];
         }
     }
-    return written;
+    return count;
 }
 
 void CSoundManager::DrawSounds() const
 {
-    for (int32_t i = m_activeHead; i >= 0; i = m_slots[i].next) {
-        HostDrawPoint(m_slots[i].position, 255, 255, 0);
+    AiDrawPointAdapter draw = AiGetSettings().drawPoint;
+    if (!draw) {
+        return;
+    }
+    for (int32_t i = m_activeHead; i != -1; i = m_sounds[i].next) {
+        draw(m_sounds[i].position, 255, 255, 0);
     }
 }
 
