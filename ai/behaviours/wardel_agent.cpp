@@ -36,7 +36,9 @@ bool Hit(const CHitRecord& hit)
 
 CAgentClassRecord CWardelAgent::s_classRecord("CWardelAgent", &Create);
 
-CWardelAgent::CWardelAgent(CBrain* brain) : CAgent(brain) {}
+CWardelAgent::CWardelAgent(CBrain* brain) : CAgent(brain)
+{
+}
 
 CWardelAgent::~CWardelAgent()
 {
@@ -197,8 +199,8 @@ bool CWardelAgent::Think()
     FarModeStep(h, meter, m_farMode, m_farThreshold);
     if (CActionSpeed* speed = m_pathFinder->GetSpeedAction()) {
         const CEntityMaxSpeed* maxSpeed = m_pathFinder->GetMaxSpeedAttribute();
-        speed->SetValue(SpeedLaw(h, m_pathFinder->GetDistGoal(), maxSpeed != nullptr ? maxSpeed->GetValue() : 0.0f,
-                                 m_farMode != 0));
+        speed->SetValue(SpeedLaw(h, m_pathFinder->GetDistGoal(),
+                                 maxSpeed != nullptr ? maxSpeed->GetValue() : 0.0f, m_farMode != 0));
     }
     GetActionSet()->Merge(*m_pathFinder->GetActionSet());
     m_pathFinder->SetDistGoal(m_pathFinder->HasArrived() ? meter : 0.4f * meter);
@@ -218,12 +220,14 @@ bool CWardelAgent::Think()
             if (draw) {
                 const CGuardNodeRecord* record = m_team->GetCurrentRecord();
                 const uint16_t* watched = m_team->GetWatchedList(slot);
-                for (int32_t i = 0; record != nullptr && i < kMaxAccessWayClusters && watched[i] != kNoCluster; ++i)
+                for (int32_t i = 0;
+                     record != nullptr && i < kMaxAccessWayClusters && watched[i] != kNoCluster; ++i)
                     HostDrawLine(e, record->clusters[watched[i]].nearest, 255, 0, 255);
                 const uint16_t* arcs = nullptr;
                 const int32_t count = m_team->GetAccessWays()->GetAccessWays(m_team->GetCurrentNode(), arcs);
                 for (int32_t i = 0; i < count; ++i)
-                    if (const CGraphArc* arc = m_team->GetGraph()->GetArc(arcs[i]); arc != nullptr && arc->GetTo())
+                    if (const CGraphArc* arc = m_team->GetGraph()->GetArc(arcs[i]);
+                        arc != nullptr && arc->GetTo())
                         HostDrawPoint(arc->GetTo()->GetPosition(), 0, 255, 0);
             }
         } else if (finderRotate != nullptr && finderRotate->IsSet()) {
@@ -287,7 +291,8 @@ bool CWardelAgent::Watch()
         for (int32_t tried = 0; tried < kMaxAccessWayClusters; ++tried, p = (p + 1) % kMaxAccessWayClusters) {
             if (m_scanAll) {
                 const CAccessWayCluster& cluster = record->clusters[p];
-                if (cluster.InUse() && (v - e).GetNormalized().Dot((cluster.nearest - e).GetNormalized()) <= 0.7f) {
+                if (cluster.InUse() &&
+                    (v - e).GetNormalized().Dot((cluster.nearest - e).GetNormalized()) <= 0.7f) {
                     m_watchedCluster = m_watchIndex = p;
                     m_lastSwitch = now;
                     break;
@@ -317,7 +322,8 @@ bool CWardelAgent::Watch()
         }
     }
 
-    const bool hasCluster = record != nullptr && m_watchedCluster >= 0 && m_watchedCluster < kMaxAccessWayClusters &&
+    const bool hasCluster = record != nullptr && m_watchedCluster >= 0 &&
+                            m_watchedCluster < kMaxAccessWayClusters &&
                             record->clusters[m_watchedCluster].InUse();
     CVec3 aim = self->GetDirection();
     if (hasCluster) {

@@ -62,7 +62,8 @@ bool EscortLevelParse(const char* text, size_t size, CEscortLevel& level, std::s
         for (size_t i = 1; ok && i < wanted; ++i)
             ok = Number(words[i], v[i - 1]);
         if (!ok) {
-            error = "line " + std::to_string(lineNumber) + ": expected size/box with 4 numbers or route/escort with 2";
+            error = "line " + std::to_string(lineNumber) +
+                    ": expected size/box with 4 numbers or route/escort with 2";
             return false;
         }
         if (key == "size") {

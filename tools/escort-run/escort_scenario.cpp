@@ -26,9 +26,9 @@ namespace Zelk {
 
 namespace {
 
-constexpr float kVipSpeed = 1.5f;   // metres per second
+constexpr float kVipSpeed = 1.5f;    // metres per second
 constexpr float kEscortWidth = 0.6f; // metres, for the walkable grids
-constexpr int kTrailEvery = 5;      // frames between trail points
+constexpr int kTrailEvery = 5;       // frames between trail points
 
 std::string Format(const char* format, double a, double b = 0.0, double c = 0.0, double d = 0.0)
 {
@@ -38,7 +38,8 @@ std::string Format(const char* format, double a, double b = 0.0, double c = 0.0,
 }
 
 // A walkable grid over the level with find-nearest data, handed to the graph manager.
-CSpatialGraph* AddGridGraph(CGraphManager& manager, const char* name, const CEscortLevel& level, float spacing)
+CSpatialGraph* AddGridGraph(CGraphManager& manager, const char* name, const CEscortLevel& level,
+                            float spacing)
 {
     auto* graph = new CSpatialGraph;
     const int w = int((level.maxX - level.minX) / spacing);
@@ -64,7 +65,8 @@ bool HasEscortAgent(const CEntity* entity)
            static_cast<const CSoldierBrain*>(brain)->GetEscortAgent() != nullptr;
 }
 
-CEntity* MakeEntity(CWorld* world, const char* definition, const char* name, const CVec3& start, bool hasBrain)
+CEntity* MakeEntity(CWorld* world, const char* definition, const char* name, const CVec3& start,
+                    bool hasBrain)
 {
     CConfigNode* config = CopyEntityConfig(world, definition);
     if (config == nullptr)
@@ -95,8 +97,8 @@ CEscortScenario::~CEscortScenario()
     Stop();
 }
 
-bool CEscortScenario::Start(const CEscortLevel& level, const std::string& aiConfig, const CEscortRunOptions& options,
-                            std::string& error)
+bool CEscortScenario::Start(const CEscortLevel& level, const std::string& aiConfig,
+                            const CEscortRunOptions& options, std::string& error)
 {
     Stop();
     m_level = level;
@@ -149,7 +151,8 @@ bool CEscortScenario::Start(const CEscortLevel& level, const std::string& aiConf
 
     m_vip = MakeEntity(m_world, "Player", "Player", level.route[0], false);
     CConfigNode* teamConfig = CopyTeamConfig(m_world, "WardelsTeam");
-    CTeam* team = teamConfig != nullptr ? CreateTeam(teamConfig, uint32_t(options.escorts), "WardelsTeam") : nullptr;
+    CTeam* team =
+        teamConfig != nullptr ? CreateTeam(teamConfig, uint32_t(options.escorts), "WardelsTeam") : nullptr;
     AiDeleteConfigNode(teamConfig);
     if (m_vip == nullptr || team == nullptr || team->GetClassRecord() != &CWardelTeam::s_classRecord) {
         error = "the AI configuration lacks the entity \"Player\" or the team \"WardelsTeam\"";
@@ -274,7 +277,8 @@ void CEscortScenario::Record()
         const CEscortSample s = Sample(i);
         m_trace += std::to_string(m_frame) + "," + m_escorts[size_t(i)]->GetName() +
                    Format(",%.4f,%.4f,%.4f,%.4f", s.position.x, s.position.z, s.target.x, s.target.z) +
-                   Format(",%.4f,%d,%d,%d", s.guardDistance, s.slot, s.watched, s.holding ? 1 : 0) + "\n";
+                   Format(",%.4f,%.0f,%.0f,%.0f", s.guardDistance, s.slot, s.watched, s.holding ? 1 : 0) +
+                   "\n";
         if (m_frame % kTrailEvery == 0)
             m_trails[size_t(i)].push_back(s.position);
     }
@@ -303,8 +307,8 @@ std::string CEscortScenario::ReportLine() const
             covered += c ? 1 : 0;
             which += (which.empty() ? "" : ",") + std::to_string(e) + (c ? "+" : "-");
         }
-    return line + " | access ways covered " + std::to_string(covered) + "/" + std::to_string(clusters) + " [" +
-           which + "]";
+    return line + " | access ways covered " + std::to_string(covered) + "/" + std::to_string(clusters) +
+           " [" + which + "]";
 }
 
 void CEscortScenario::Run(std::string* report)
@@ -326,13 +330,14 @@ std::string CEscortScenario::MakeSvg() const
     // x to the right, z up the picture.
     auto px = [&](float x) { return (x - m_level.minX) * scale; };
     auto pz = [&](float z) { return (m_level.maxZ - z) * scale; };
-    std::string svg = Format("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\">\n", width,
-                             height) +
-                      Format("<rect width=\"%.0f\" height=\"%.0f\" fill=\"#f4f1ea\"/>\n", width, height);
+    std::string svg =
+        Format("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\">\n", width, height) +
+        Format("<rect width=\"%.0f\" height=\"%.0f\" fill=\"#f4f1ea\"/>\n", width, height);
     for (size_t i = 0; i < m_level.boxMin.size(); ++i)
-        svg += Format("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" ", px(m_level.boxMin[i].x), pz(m_level.boxMax[i].z),
-                      (m_level.boxMax[i].x - m_level.boxMin[i].x) * scale) +
-               Format("height=\"%.1f\" fill=\"#555\"/>\n", (m_level.boxMax[i].z - m_level.boxMin[i].z) * scale);
+        svg +=
+            Format("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" ", px(m_level.boxMin[i].x),
+                   pz(m_level.boxMax[i].z), (m_level.boxMax[i].x - m_level.boxMin[i].x) * scale) +
+            Format("height=\"%.1f\" fill=\"#555\"/>\n", (m_level.boxMax[i].z - m_level.boxMin[i].z) * scale);
     // Access ways of the VIP's node: arcs drawn in green, their clusters' nearest points ringed.
     if (m_team != nullptr && m_team->GetCurrentRecord() != nullptr) {
         const uint16_t* arcs = nullptr;
@@ -341,13 +346,15 @@ std::string CEscortScenario::MakeSvg() const
             if (const CGraphArc* arc = m_team->GetGraph()->GetArc(arcs[i]); arc != nullptr) {
                 const CVec3 a = arc->GetFrom()->GetPosition();
                 const CVec3 b = arc->GetTo()->GetPosition();
-                svg += Format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#2a2\" stroke-width=\"3\"/>\n",
+                svg += Format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#2a2\" "
+                              "stroke-width=\"3\"/>\n",
                               px(a.x), pz(a.z), px(b.x), pz(b.z));
             }
         const CGuardNodeRecord* record = m_team->GetCurrentRecord();
         for (int e = 0; e < kMaxAccessWayClusters; ++e)
             if (record->clusters[e].InUse())
-                svg += Format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"6\" fill=\"none\" stroke=\"#2a2\" stroke-width=\"2\"/>\n",
+                svg += Format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"6\" fill=\"none\" stroke=\"#2a2\" "
+                              "stroke-width=\"2\"/>\n",
                               px(record->clusters[e].nearest.x), pz(record->clusters[e].nearest.z));
     }
     const char* colours[] = {"#c33", "#36c", "#c93", "#939", "#3a9", "#963", "#669", "#c6c"};
@@ -365,7 +372,8 @@ std::string CEscortScenario::MakeSvg() const
             if (m_team->GetMemberSlot(i) < 0)
                 continue;
             const CVec3 g = v + m_team->GetMemberOffset(i);
-            svg += Format("<rect x=\"%.1f\" y=\"%.1f\" width=\"10\" height=\"10\" fill=\"none\" stroke-width=\"2\" ",
+            svg += Format("<rect x=\"%.1f\" y=\"%.1f\" width=\"10\" height=\"10\" fill=\"none\" "
+                          "stroke-width=\"2\" ",
                           px(g.x) - 5.0f, pz(g.z) - 5.0f) +
                    "stroke=\"" + colours[i % 8] + "\"/>\n";
         }

@@ -18,20 +18,20 @@ class CWorld;
 
 struct CEscortRunOptions
 {
-    int escorts = 4;          // at most the level's escort starts
-    float seconds = 40.0f;    // simulated time
+    int escorts = 4;           // at most the level's escort starts
+    float seconds = 40.0f;     // simulated time
     float step = 1.0f / 30.0f; // seconds per frame
-    uint32_t seed = 1;        // the project's random generator
+    uint32_t seed = 1;         // the project's random generator
 };
 
 /// One escort's state at the end of a frame.
 struct CEscortSample
 {
     CVec3 position;
-    CVec3 target;          // the reachable point the agent walks to
-    float guardDistance;   // horizontal distance to that point
-    int32_t slot;          // guard slot, -1 when none
-    int32_t watched;       // watched cluster, -1 when none
+    CVec3 target;        // the reachable point the agent walks to
+    float guardDistance; // horizontal distance to that point
+    int32_t slot;        // guard slot, -1 when none
+    int32_t watched;     // watched cluster, -1 when none
     bool holding;
     bool crouching;
 };

@@ -1,8 +1,8 @@
 // The escort scenario over the sample level: the escorts reach their guard
 // points once the VIP stops, share no point, cover every access way of the
 // VIP's node, and the same run gives the same trace.
-#include "tools/escort-run/escort_scenario.h"
 #include "ai/behaviours/wardel_team.h"
+#include "tools/escort-run/escort_scenario.h"
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
@@ -53,7 +53,8 @@ TEST(EscortScenarioTest, EscortsReachDistinctGuardPointsCoveringEveryAccessWay)
         settled = true;
         for (int i = 0; i < scenario.GetEscortCount(); ++i) {
             const CEscortSample s = scenario.Sample(i);
-            settled = settled && (s.slot < 0 ? s.holding : s.guardDistance <= scenario.GetGoalDistance(i) + 0.05f);
+            settled =
+                settled && (s.slot < 0 ? s.holding : s.guardDistance <= scenario.GetGoalDistance(i) + 0.05f);
         }
     }
     EXPECT_TRUE(settled) << "escorts still walking " << scenario.GetTime() - scenario.GetVipStopTime()
