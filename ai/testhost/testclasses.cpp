@@ -86,6 +86,11 @@ void SetTestFrameStep(float seconds)
     g_frameStep = seconds;
 }
 
+float GetTestFrameStep()
+{
+    return g_frameStep;
+}
+
 // ---- CTestEntity ------------------------------------------------------------------------
 
 bool CTestEntity::Init(CConfigNode* config)

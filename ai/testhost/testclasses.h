@@ -32,6 +32,7 @@ using TestTraceSink = void (*)(const char* line, void* user);
 void SetTestTrace(TestTraceSink sink, void* user);
 /// Seconds one frame moves a test entity (default 1/30).
 void SetTestFrameStep(float seconds);
+float GetTestFrameStep();
 
 class CTestEntity : public CEntity
 {

@@ -166,6 +166,10 @@ uint32_t TextureGetAddressingV(const Texture* texture)
 
 Texture* TextureRead(const char* name, const char* maskName)
 {
+    if (!name) {
+        ErrorRaise(0, kErrorNullArgument);
+        return nullptr;
+    }
     TextureModule* module = TextureModuleGet();
     if (Texture* found = module->find(name)) {
         return TextureAddRef(found);

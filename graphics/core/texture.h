@@ -128,7 +128,7 @@ TexDictionary* TexDictionaryGetCurrent();
 
 /// The texture of that name: a loaded one with one more reference, else one
 /// read by the read callback and filed in the current dictionary. Null with
-/// plain error 22 when it cannot be read.
+/// plain error 22 when it cannot be read (0x80000016 for a null name).
 Texture* TextureRead(const char* name, const char* maskName);
 /// The default callbacks.
 Texture* TextureFindDefault(const char* name);

@@ -53,10 +53,8 @@ bool Dxt1HasTransparency(Raster* raster, uint32_t levels, uint32_t faces)
             if (!pixels) {
                 continue;
             }
-            const uint32_t rows = D3D9FormatRowCount(kFourCCDXT1, uint32_t(raster->width));
             const size_t blocksWide = (size_t(raster->width) + 3) / 4;
             const uint32_t blockRows = D3D9FormatRowCount(kFourCCDXT1, uint32_t(raster->height));
-            (void)rows;
             bool found = false;
             for (uint32_t by = 0; by < blockRows && !found; ++by) {
                 const uint8_t* row = pixels + size_t(by) * size_t(raster->stride);
@@ -178,7 +176,16 @@ Raster* ReadDirect(Stream* stream, const DdsHeader& h, uint32_t format, bool* fa
     }
     const uint8_t mipBits = raster->format & 0xF0;
     if (!fourCC) {
+        // Depth and engine format follow the file's layout (a palette raster
+        // is marked palettised, with alpha in its palette when the file says so).
+        const D3D9FormatDescription described = D3D9FormatDescribe(format);
         body->hasAlpha = (h.pixelFlags & kDdsPixelAlpha) || h.alphaMask ? 1 : 0;
+        raster->depth = described.depth;
+        uint8_t code = uint8_t((described.engineFormat >> 8) & 0x0F);
+        if (format == D3DFMT_P8) {
+            code = uint8_t((kRasterFormatPal8 >> 8) | (body->hasAlpha ? 0x05 : 0x06));
+        }
+        raster->format = uint8_t(mipBits | code);
     } else if (format == kFourCCDXT1) {
         body->hasAlpha =
             Dxt1HasTransparency(raster, uint32_t(RasterGetNumLevels(raster)), cube ? 6 : 1) ? 1 : 0;

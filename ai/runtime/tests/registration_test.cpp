@@ -32,6 +32,9 @@ TEST(RegistrationTest, AttributesAndActionsAreRegisteredByName)
     EXPECT_EQ(CEntityAttributeRecord::GetCount(), 11);
     EXPECT_EQ(CActionRecord::GetCount(), 10);
     EXPECT_NE(CTeamClassRecord::Find("CTeam"), nullptr);
+    CGlobalServiceClassRecord* sounds = CGlobalServiceClassRecord::Find("CSoundManager");
+    ASSERT_NE(sounds, nullptr);
+    EXPECT_NE(sounds->GetClassBit(), 0u);
 }
 
 TEST(RegistrationTest, TestHostClassesAreRegisteredByName)
@@ -42,7 +45,10 @@ TEST(RegistrationTest, TestHostClassesAreRegisteredByName)
     EXPECT_NE(CAgentClassRecord::Find("CTestGotoAgent"), nullptr);
     EXPECT_NE(CServiceClassRecord::Find("CTestCounterService"), nullptr);
     EXPECT_NE(CGlobalServiceClassRecord::Find("CTestGlobalService"), nullptr);
-    EXPECT_EQ(AiGetClassMask(), 1u); // no class asked to be added to the mask
+    // Only the entity manager asks for its class bit to be added to the mask.
+    const CServiceClassRecord* entityManager = CServiceClassRecord::Find("CEntityManager");
+    ASSERT_NE(entityManager, nullptr);
+    EXPECT_EQ(AiGetClassMask(), 1u | entityManager->GetClassBit());
 }
 
 } // namespace

@@ -253,6 +253,8 @@ TEST_F(TextureReadTest, NamesThatDoNotFitAreNotFound)
     TextureDestroy(texture);
     EXPECT_EQ(TextureRead(over.c_str(), nullptr), nullptr);
     TakeError();
+    EXPECT_EQ(TextureRead(nullptr, nullptr), nullptr);
+    EXPECT_EQ(TakeError().code, kErrorNullArgument);
     // Far too long: cut, reported, not found.
     const std::string huge(1000, 'h');
     EXPECT_EQ(TextureRead(huge.c_str(), nullptr), nullptr);

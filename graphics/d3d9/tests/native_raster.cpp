@@ -293,4 +293,91 @@ TEST_F(NativeRaster, CompressedRastersRefuseConversion)
     EXPECT_EQ(D3D9RasterCreateFromFormat(8, 8, 0x32595559u, kRasterTypeTexture), nullptr);
 }
 
+TEST_F(NativeRaster, CameraTexturesLockThroughSystemMemory)
+{
+    StartOn(D3DFMT_X8R8G8B8);
+    Raster* target = RasterCreate(16, 8, 0, kRasterTypeCameraTexture);
+    ASSERT_NE(target, nullptr);
+    ASSERT_NE(D3D9RasterGetExtension(target)->object, nullptr);
+    uint8_t* pixels = RasterLock(target, 0, kRasterLockWrite);
+    ASSERT_NE(pixels, nullptr);
+    for (int32_t y = 0; y < 8; ++y) {
+        for (int32_t x = 0; x < 16; ++x) {
+            const uint32_t value = 0xFF000000u | uint32_t(x * 16) << 16 | uint32_t(y * 32);
+            std::memcpy(pixels + y * target->stride + x * 4, &value, 4);
+        }
+    }
+    ASSERT_NE(RasterUnlock(target), nullptr);
+    // A sub-raster reads its rectangle of the render target back.
+    Raster* sub = RasterCreate(0, 0, 0, kRasterTypeCameraTexture | kRasterFlagNoPixels);
+    ASSERT_NE(sub, nullptr);
+    const RasterRect rect = {4, 2, 8, 4};
+    ASSERT_NE(RasterSubRaster(sub, target, &rect), nullptr);
+    pixels = RasterLock(sub, 0, kRasterLockRead);
+    ASSERT_NE(pixels, nullptr);
+    EXPECT_EQ(sub->width, 8);
+    uint32_t value = 0;
+    std::memcpy(&value, pixels + 1 * sub->stride + 2 * 4, 4);
+    EXPECT_EQ(value, 0xFF000000u | uint32_t(6 * 16) << 16 | uint32_t(3 * 32));
+    RasterUnlock(sub);
+    RasterDestroy(sub);
+    RasterDestroy(target);
+}
+
+TEST_F(NativeRaster, DefaultPoolRastersSurviveADeviceReset)
+{
+    StartOn(D3DFMT_X8R8G8B8);
+    Raster* target = RasterCreate(16, 16, 0, kRasterTypeCameraTexture);
+    Raster* depth = RasterCreate(32, 32, 0, kRasterTypeZBuffer);
+    Raster* paletted = RasterCreate(4, 4, 0, kRasterTypeTexture | kRasterFormatPal8 | kRasterFormat888);
+    ASSERT_TRUE(target && depth && paletted);
+    uint8_t* palette = RasterLockPalette(paletted, kRasterLockWrite);
+    palette[4 * 3] = 77;
+    RasterUnlockPalette(paletted);
+    const uint32_t number = static_cast<D3D9PaletteBlock*>(D3D9RasterGetExtension(paletted)->palette)->number;
+
+    D3D9ScriptCondition(Device(), D3D9Condition::NotReset);
+    ASSERT_TRUE(D3D9RestoreLostDevice());
+    EXPECT_NE(D3D9RasterGetExtension(target)->object, nullptr);
+    EXPECT_NE(D3D9RasterGetExtension(depth)->object, nullptr);
+    PALETTEENTRY sent[256] = {};
+    ASSERT_EQ(Device()->GetPaletteEntries(number, sent), D3D_OK);
+    EXPECT_EQ(sent[3].peRed, 77);
+    ASSERT_NE(RasterLock(target, 0, kRasterLockRead), nullptr);
+    RasterUnlock(target);
+    RasterDestroy(paletted);
+    RasterDestroy(depth);
+    RasterDestroy(target);
+}
+
+TEST_F(NativeRaster, ConvertViaImageKeepsThePixels)
+{
+    StartOn(D3DFMT_X8R8G8B8);
+    Raster* raster = RasterCreate(2, 1, 0, kRasterTypeTexture | kRasterFormat4444);
+    ASSERT_NE(raster, nullptr);
+    Image* in = Row({{0xF0, 0x80, 0x10, 0xA0}, {0x20, 0x40, 0x60, 0xFF}});
+    ASSERT_NE(RasterSetFromImage(raster, in), nullptr);
+    ASSERT_TRUE(D3D9RasterConvertViaImage(raster));
+    EXPECT_EQ(raster->format & 0x0F, 0x05) << "alpha at a 32-bit mode: A8R8G8B8";
+    Image* out = ImageCreate(2, 1, 32);
+    ASSERT_TRUE(ImageAllocatePixels(out));
+    ASSERT_NE(ImageSetFromRaster(out, raster), nullptr);
+    EXPECT_EQ(Pixel(out, 0), (Rgba{0xF0, 0x80, 0x10, 0xA0}));
+    EXPECT_EQ(Pixel(out, 1), (Rgba{0x20, 0x40, 0x60, 0xFF}));
+    ImageDestroy(in);
+    ImageDestroy(out);
+    RasterDestroy(raster);
+}
+
+TEST_F(NativeRaster, TexturesLeftInTheDictionaryAreReleasedAtShutdown)
+{
+    StartOn(D3DFMT_X8R8G8B8);
+    Raster* paletted = RasterCreate(4, 4, 0, kRasterTypeTexture | kRasterFormatPal8 | kRasterFormat888);
+    Raster* target = RasterCreate(8, 8, 0, kRasterTypeCameraTexture);
+    ASSERT_TRUE(paletted && target);
+    TexDictionaryAddTexture(TexDictionaryGetCurrent(), TextureCreate(paletted));
+    TexDictionaryAddTexture(TexDictionaryGetCurrent(), TextureCreate(target));
+    Shutdown(); // the fixture checks that no device object outlives the engine
+}
+
 } // namespace

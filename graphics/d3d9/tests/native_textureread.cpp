@@ -380,4 +380,58 @@ TEST_F(NativeTextureRead, TextureFoundAlongTheImagePath)
     FileSystemManagerClose();
 }
 
+TEST_F(NativeTextureRead, LuminanceAndPaletteFilesConvertToImages)
+{
+    StartOn(true);
+    auto header = [](uint32_t flags, uint32_t bits, uint32_t red, uint32_t alpha) {
+        DdsHeader h{};
+        h.flags = kDdsFlagCaps | kDdsFlagHeight | kDdsFlagWidth | kDdsFlagPixelFormat;
+        h.width = 2;
+        h.height = 1;
+        h.pixelFlags = flags;
+        h.bitCount = bits;
+        h.redMask = red;
+        h.alphaMask = alpha;
+        Bytes file(kDdsHeaderBytes);
+        DdsWriteHeader(&h, file.data());
+        return file;
+    };
+    // A8L8: grey 0x40 with alpha 0x80, grey 0xC0 opaque.
+    Bytes luminance = header(0x20001, 16, 0xFF, 0xFF00);
+    for (uint8_t byte : {0x40, 0x80, 0xC0, 0xFF}) {
+        luminance.push_back(byte);
+    }
+    // P8: entries 1 and 2 of the palette.
+    Bytes palette = header(0x20, 8, 0, 0);
+    Bytes entries(kDdsPaletteBytes, 0);
+    const uint8_t one[4] = {10, 20, 30, 255}, two[4] = {40, 50, 60, 255};
+    std::memcpy(entries.data() + 4, one, 4);
+    std::memcpy(entries.data() + 8, two, 4);
+    palette.insert(palette.end(), entries.begin(), entries.end());
+    palette.push_back(2);
+    palette.push_back(1);
+    struct Case
+    {
+        const Bytes& file;
+        int32_t depth;
+        uint8_t first[4], second[4];
+    };
+    const Case cases[] = {
+        {luminance, 16, {0x40, 0x40, 0x40, 0x80}, {0xC0, 0xC0, 0xC0, 0xFF}},
+        {palette, 8, {40, 50, 60, 255}, {10, 20, 30, 255}},
+    };
+    for (const Case& c : cases) {
+        Raster* raster = ReadDds(c.file);
+        ASSERT_NE(raster, nullptr);
+        EXPECT_EQ(raster->depth, c.depth);
+        Image* image = ImageCreate(2, 1, 32);
+        ASSERT_TRUE(ImageAllocatePixels(image));
+        ASSERT_NE(ImageSetFromRaster(image, raster), nullptr);
+        EXPECT_EQ(std::memcmp(image->pixels, c.first, 4), 0) << c.depth;
+        EXPECT_EQ(std::memcmp(image->pixels + 4, c.second, 4), 0) << c.depth;
+        ImageDestroy(image);
+        RasterDestroy(raster);
+    }
+}
+
 } // namespace
