@@ -110,12 +110,13 @@ bool D3D9PaletteAcquire(D3D9RasterExtension* body)
 void D3D9PaletteRelease(D3D9RasterExtension* body)
 {
     auto* block = static_cast<D3D9PaletteBlock*>(body->palette);
-    if (!block) {
+    body->palette = nullptr;
+    // After device stop the blocks went with their free list: nothing to return.
+    if (!block || !gState.palettes) {
         return;
     }
     PushNumber(block->number);
     FreeListFree(gState.palettes, block);
-    body->palette = nullptr;
 }
 
 void D3D9PaletteSend(D3D9RasterExtension* body)

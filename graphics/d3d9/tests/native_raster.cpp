@@ -369,4 +369,15 @@ TEST_F(NativeRaster, ConvertViaImageKeepsThePixels)
     RasterDestroy(raster);
 }
 
+TEST_F(NativeRaster, TexturesLeftInTheDictionaryAreReleasedAtShutdown)
+{
+    StartOn(D3DFMT_X8R8G8B8);
+    Raster* paletted = RasterCreate(4, 4, 0, kRasterTypeTexture | kRasterFormatPal8 | kRasterFormat888);
+    Raster* target = RasterCreate(8, 8, 0, kRasterTypeCameraTexture);
+    ASSERT_TRUE(paletted && target);
+    TexDictionaryAddTexture(TexDictionaryGetCurrent(), TextureCreate(paletted));
+    TexDictionaryAddTexture(TexDictionaryGetCurrent(), TextureCreate(target));
+    Shutdown(); // the fixture checks that no device object outlives the engine
+}
+
 } // namespace
