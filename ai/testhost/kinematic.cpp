@@ -74,13 +74,20 @@ void CKinematicEntity::Update()
     if (step <= 0.0f)
         return;
     const CVec3 from = GetPosition();
-    const CVec3 to = from + GetDirection() * step;
+    const CVec3 move = GetDirection() * step;
     const auto* width = GetAttribute<CEntityWidth>();
-    if (!HostCanGo(from, to, width != nullptr ? 0.5f * width->GetValue() : 0.0f, this, 2)) {
-        ++m_blocked;
+    const float radius = width != nullptr ? 0.5f * width->GetValue() : 0.0f;
+    if (HostCanGo(from, from + move, radius, this, 2)) {
+        SetPosition(from + move);
         return;
     }
-    SetPosition(to);
+    // Touching a wall: slide along it (the boxes are axis-aligned) when one axis is free.
+    ++m_blocked;
+    for (const CVec3& slide : {CVec3(move.x, move.y, 0.0f), CVec3(0.0f, move.y, move.z)})
+        if (slide.SquaredLengthXZ() > 0.0f && HostCanGo(from, from + slide, radius, this, 2)) {
+            SetPosition(from + slide);
+            return;
+        }
 }
 
 CKinematicActionClass::CKinematicActionClass()

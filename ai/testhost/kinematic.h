@@ -4,8 +4,9 @@
 //    the attributes the path finder needs: "MaxSpeed" (metres per second,
 //    default 2), "Width" (metres, default 0.6) and "Height" (metres, default
 //    1.8). Each Update moves it one frame step along its direction at its
-//    speed, unless the box world stops a body of its width on the way: then it
-//    stays where it is and the step counts as blocked.
+//    speed; when the box world stops a body of its width on the way, the step
+//    counts as blocked and the body slides along the wall on the free axis
+//    (or stays where it is when neither axis is free).
 //  - "CKinematicActionClass" (action class): CActionRotate and CActionSpeed.
 //    Apply turns the entity to the decided heading (degrees) and sets its speed
 //    (clamped to 0..MaxSpeed).
@@ -28,7 +29,7 @@ class CKinematicEntity : public CTestEntity
     bool Init(CConfigNode* config) override;
     const CClassRecord* GetClassRecord() const override { return &s_classRecord; }
     void Update() override;
-    /// Frames in which a wall stopped the step.
+    /// Frames in which a wall stopped the full step.
     int GetBlockedSteps() const { return m_blocked; }
 
   private:

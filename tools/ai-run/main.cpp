@@ -4,6 +4,7 @@
 // entity thought and what it decided. The output is the same on every run.
 //
 //   ai-run <config.txt | config.ais> [--frames N] [--step SECONDS] [--read-cost SECONDS]
+//   ai-run --scenario <output folder> [--frames N] [--step SECONDS]   (see scenario_command.h)
 //
 // A spawn entry: <Spawn "Name"><Entity>Definition</Entity><Team>TeamDefinition</Team></Spawn>
 // (the team is optional; a team is created once per definition, with 16 places).
@@ -20,6 +21,7 @@
 #include "ai/testhost/testclasses.h"
 #include "ai/testhost/testhost.h"
 #include "graphics/core/stream.h"
+#include "tools/ai-run/scenario_command.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -200,6 +202,9 @@ int Run(const Options& o, CTestHost& host)
 
 int main(int argc, char** argv)
 {
+    if (argc > 1 && std::strcmp(argv[1], "--scenario") == 0) {
+        return RunScenarioCommand(argc, argv);
+    }
     Options options;
     if (!ParseOptions(argc, argv, &options)) {
         std::fprintf(stderr, "usage: ai-run <config.txt | config.ais> [--frames N] [--step SECONDS] "
