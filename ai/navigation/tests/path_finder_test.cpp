@@ -5,6 +5,7 @@
 
 #include "ai/navigation/graph_manager.h"
 #include "ai/navigation/path_finder.h"
+#include "ai/navigation/path_finder_strategies.h"
 #include "ai/navigation/spatial_graph.h"
 #include "ai/navigation/walkable_grid.h"
 #include "ai/runtime/action.h"
@@ -414,6 +415,108 @@ TEST_F(PathFinderTest, ConfigurationRefusesUnknownNames)
         Walker walker = MakeWalker("Walker", 0.0f, 0.0f);
         EXPECT_NE(walker.entity, nullptr) << params;
         EXPECT_EQ(walker.finder, nullptr) << params;
+        NavTest::StopWorld();
+    }
+}
+
+TEST_F(PathFinderTest, ArrivalNeedsTheGoalWithinReachInHeightToo)
+{
+    ASSERT_NE(StartBoxWorld({}), nullptr);
+    Walker walker = MakeWalker("Walker", 0.0f, 0.0f);
+    ASSERT_NE(walker.finder, nullptr);
+    m_world->Start();
+    BeginFrame();
+    Think(walker, CVec3(0.3f, 3.0f, 0.0f)); // within DistGoal across, 3 m above
+    EXPECT_FALSE(walker.finder->HasArrived());
+    Think(walker, CVec3(0.3f, 0.5f, 0.0f));
+    EXPECT_TRUE(walker.finder->HasArrived());
+    EXPECT_NEAR(walker.finder->GetRemainingDistance(), std::sqrt(0.34f), 1e-4f);
+}
+
+TEST_F(PathFinderTest, VisibleMoveSlowsDownNearThePointAndStandsOnIt)
+{
+    ASSERT_NE(StartBoxWorld({}, "<DistSlowDown>1</DistSlowDown>"), nullptr);
+    Walker walker = MakeWalker("Walker", 0.0f, 0.0f, 30.0f);
+    ASSERT_NE(walker.finder, nullptr);
+    m_world->Start(); // the path finder takes the entity's position
+    struct Case
+    {
+        CVec3 point;
+        float speed;
+    };
+    for (const Case& c : {Case{CVec3(0.5f, 0.0f, 0.0f), 1.0f}, Case{CVec3(0.0f, 0.0f, 1.0f), 1.0f},
+                          Case{CVec3(0.0f, 0.0f, 1.5f), 2.0f}, Case{CVec3(0.0f, 0.0f, 0.0f), 0.0f}}) {
+        CPathMove move;
+        ASSERT_TRUE(CPathFinderStrategies::VisibleMove(*walker.finder, move, c.point));
+        EXPECT_FLOAT_EQ(move.speed, c.speed) << c.point.x << " " << c.point.z;
+        EXPECT_EQ(move.direction.y, 0.0f);
+        EXPECT_TRUE(std::isfinite(move.direction.x) && std::isfinite(move.direction.z));
+    }
+    // On the point: the heading is kept.
+    CPathMove move;
+    CPathFinderStrategies::VisibleMove(*walker.finder, move, CVec3());
+    EXPECT_NEAR(move.direction.x, 0.5f, 1e-5f);
+}
+
+struct ProbeCase
+{
+    const char* name;
+    std::vector<CTestBox> boxes;
+    float expectedSide; // sign of the chosen direction's x
+};
+
+TEST_F(PathFinderTest, InvisibleMoveTakesTheFreerSide)
+{
+    const std::vector<ProbeCase> cases = {
+        {"both blocked alike: right", {{CVec3(-10.0f, -1.0f, 3.0f), CVec3(10.0f, 2.0f, 4.0f)}}, 1.0f},
+        {"left blocked: right", {{CVec3(-10.0f, -1.0f, 3.0f), CVec3(-0.5f, 2.0f, 4.0f)}}, 1.0f},
+        {"left free", {{CVec3(0.5f, -1.0f, 3.0f), CVec3(10.0f, 2.0f, 4.0f)}}, -1.0f},
+        {"left blocked later",
+         {{CVec3(0.2f, -1.0f, 2.0f), CVec3(10.0f, 2.0f, 2.5f)},
+          {CVec3(-10.0f, -1.0f, 4.0f), CVec3(-0.2f, 2.0f, 4.5f)}},
+         -1.0f},
+    };
+    for (const ProbeCase& c : cases) {
+        ASSERT_NE(StartBoxWorld(c.boxes), nullptr);
+        Walker walker = MakeWalker("Walker", 0.0f, 0.0f);
+        ASSERT_NE(walker.finder, nullptr);
+        m_world->Start();
+        CPathMove move;
+        ASSERT_TRUE(CPathFinderStrategies::InvisibleMove(*walker.finder, move, CVec3(0.0f, 0.0f, 10.0f)));
+        EXPECT_EQ(move.direction.x > 0.0f ? 1.0f : -1.0f, c.expectedSide) << c.name;
+        EXPECT_FLOAT_EQ(move.speed, 2.0f) << c.name;
+        NavTest::StopWorld();
+    }
+}
+
+TEST_F(PathFinderTest, HoleTestProbesBothEdgesForFloor)
+{
+    // Floor slabs under the way from z = -5 to 20, with or without a gap from z = 4 to 7.
+    const CTestBox near{CVec3(-10.0f, -0.9f, -5.0f), CVec3(10.0f, -0.4f, 4.0f)};
+    const CTestBox gap{CVec3(-10.0f, -0.9f, 4.0f), CVec3(10.0f, -0.4f, 7.0f)};
+    const CTestBox far{CVec3(-10.0f, -0.9f, 7.0f), CVec3(10.0f, -0.4f, 20.0f)};
+    struct Case
+    {
+        std::vector<CTestBox> floor;
+        CVec3 point;
+        bool hole;
+    };
+    const std::vector<Case> cases = {
+        {{near, gap, far}, CVec3(0.0f, 0.0f, 10.0f), false},
+        {{near, far},
+         CVec3(0.0f, 0.0f, 10.0f),
+         true}, // the probe half-way between 2 m and the end (6 m) finds the gap
+        {{}, CVec3(0.0f, 0.0f, 10.0f), true}, // no floor at all
+        {{}, CVec3(0.0f, 0.0f, 0.0f), false}, // no way, no test
+    };
+    for (const Case& c : cases) {
+        ASSERT_NE(StartBoxWorld(c.floor), nullptr);
+        Walker walker = MakeWalker("Walker", 0.0f, 0.0f);
+        ASSERT_NE(walker.finder, nullptr);
+        m_world->Start();
+        EXPECT_EQ(CPathFinderStrategies::HasHole(*walker.finder, c.point), c.hole) << c.floor.size();
+        EXPECT_EQ(CPathFinderStrategies::VisibleWithoutHoleGo(*walker.finder, c.point), !c.hole)
+            << c.floor.size();
         NavTest::StopWorld();
     }
 }
