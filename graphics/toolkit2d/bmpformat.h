@@ -36,8 +36,10 @@ inline void BmpPutU32(uint8_t* bytes, uint32_t value)
     bytes[3] = uint8_t(value >> 24);
 }
 
-/// Bytes of one stored row: the bits rounded up to bytes, then to a multiple of 4.
+/// Bytes of one stored row: the bits rounded up to bytes, then to a multiple
+/// of 4. 15-bit pixels are stored in 16 bits.
 inline uint64_t BmpRowBytes(uint64_t width, uint32_t bits)
 {
-    return ((bits * width + 7) / 8 + 3) & ~uint64_t{3};
+    const uint64_t stored = bits == 15 ? 16 : bits;
+    return ((stored * width + 7) / 8 + 3) & ~uint64_t{3};
 }

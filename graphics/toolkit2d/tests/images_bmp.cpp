@@ -138,10 +138,18 @@ TEST_F(BmpReadTest, EachBitCountReadsIntoItsDepth)
          {.width = 3, .height = 1, .bits = 16, .data = {0x00, 0xF8, 0xE0, 0x07, 0x1F, 0x00, 0, 0}},
          32,
          {{248, 0, 0, 255}, {0, 252, 0, 255}, {0, 0, 248, 255}}},
-        {"15-bit 5-5-5",
-         {.width = 2, .height = 1, .bits = 15, .data = {0x00, 0x7C, 0xE0, 0x03}},
+        {"15-bit 5-5-5 in 16-bit units",
+         {.width = 3,
+          .height = 2,
+          .bits = 15,
+          .data = {0x00, 0x7C, 0xE0, 0x03, 0x1F, 0x00, 0, 0, 0xFF, 0x7F, 0, 0, 0, 0, 0, 0}},
          32,
-         {{248, 0, 0, 255}, {0, 248, 0, 255}}},
+         {{248, 248, 248, 255},
+          {0, 0, 0, 255},
+          {0, 0, 0, 255},
+          {248, 0, 0, 255},
+          {0, 248, 0, 255},
+          {0, 0, 248, 255}}},
         {"old header with 3-byte palette entries",
          {.width = 2,
           .height = 1,
@@ -195,6 +203,24 @@ TEST_F(BmpReadTest, EachBitCountReadsIntoItsDepth)
         EXPECT_EQ(Colours(image), c.colours);
         ImageDestroy(image);
     }
+}
+
+TEST_F(BmpReadTest, FifteenBitRowsTakeTwoBytesAPixel)
+{
+    // 32 pixels a row: 64 bytes, where 15 bits a pixel would make 60.
+    Bytes data;
+    for (const uint32_t pixel : {0x03E0u, 0x7C00u}) { // bottom row green, top row red
+        for (int x = 0; x < 32; ++x) {
+            PutU16(data, pixel);
+        }
+    }
+    Put("a.bmp", MakeBmp({.width = 32, .height = 2, .bits = 15, .data = data}));
+    Image* image = BmpRead("a.bmp");
+    ASSERT_NE(image, nullptr);
+    std::vector<TestColour> expected(32, TestColour{248, 0, 0, 255});
+    expected.resize(64, TestColour{0, 248, 0, 255});
+    EXPECT_EQ(Colours(image), expected);
+    ImageDestroy(image);
 }
 
 TEST_F(BmpReadTest, MalformedFilesAreRefusedWithAnError)
