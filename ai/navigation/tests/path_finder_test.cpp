@@ -47,9 +47,11 @@ class PathFinderTest : public ::testing::Test
 
     // A world with a graph manager holding "Grid", a walkable 25 x 25 grid of one metre
     // around the origin over the given boxes; finderParams go into the path finder.
-    CWorld* StartBoxWorld(const std::vector<CTestBox>& boxes, const std::string& finderParams = "")
+    CWorld* StartBoxWorld(const std::vector<CTestBox>& boxes, const std::string& finderParams = "",
+                          const std::string& worldParams = "")
     {
         const std::string extra =
+            worldParams +
             "<GlobalServices><Service>Graphs</Service></GlobalServices>"
             "<Services><Service "
             "\"Graphs\"><Class>CGraphManager</Class><AstarMemory>2000</AstarMemory></Service>"
@@ -125,6 +127,9 @@ class PathFinderTest : public ::testing::Test
             }
         }
         EXPECT_TRUE(std::isfinite(walker.finder->GetRemainingDistance()));
+        if (found) {
+            EXPECT_GE(walker.finder->GetRemainingDistance(), 0.0f);
+        }
         actions->Apply(walker.entity);
         return found;
     }
@@ -216,6 +221,10 @@ TEST_P(PathFinderWallTest, ArrivesAroundAWallAlongTheGraph)
     ASSERT_NE(walker.finder, nullptr);
     m_world->Start();
     const CVec3 goal(5.0f, 0.0f, 0.0f);
+    // The path status counts the way round the wall, not the straight 10 m.
+    BeginFrame();
+    ASSERT_TRUE(Think(walker, goal));
+    EXPECT_GT(walker.finder->GetRemainingDistance(), 14.0f);
     ASSERT_GE(WalkTo(walker, goal, 1500), 0);
     EXPECT_FALSE(TrailCrossesBoxes(walker.trail));
     // The way round the wall is at least 2 x sqrt(25 + 36) long.
@@ -350,6 +359,31 @@ TEST_F(PathFinderTest, UnreachableGoalIsReportedWithoutHang)
     EXPECT_EQ(walker.entity->GetSpeed(), 0.0f);
     // The same goal is not searched again every think.
     EXPECT_LE(walker.finder->GetSearchCount(), 2u);
+}
+
+TEST_F(PathFinderTest, SearchWaitsForTheTimeManager)
+{
+    // One search per frame: the second walker waits a frame for its first path.
+    ASSERT_NE(StartBoxWorld({}, "",
+                            "<TimeMgt><Aperiodic \"CPathFinder::FindNextMove::ASTAR\"><Priority>1</Priority>"
+                            "<Tpf>5</Tpf><MaxCall>1</MaxCall></Aperiodic></TimeMgt>"),
+              nullptr);
+    Walker a = MakeWalker("Walker", -6.0f, 0.0f);
+    Walker b = MakeWalker("Walker", -6.0f, 2.0f);
+    ASSERT_NE(a.finder, nullptr);
+    ASSERT_NE(b.finder, nullptr);
+    m_world->Start();
+    const CVec3 goal(6.0f, 0.0f, 1.0f);
+    BeginFrame();
+    EXPECT_TRUE(Think(a, goal));
+    EXPECT_FALSE(Think(b, goal)); // no path yet
+    EXPECT_FALSE(b.finder->HasArrived());
+    EXPECT_GE(b.finder->GetRemainingDistance(), 0.0f); // waiting, not unreachable
+    EXPECT_EQ(b.entity->GetSpeed(), 0.0f);
+    BeginFrame();
+    EXPECT_TRUE(Think(a, goal));
+    EXPECT_TRUE(Think(b, goal));
+    EXPECT_TRUE(b.finder->IsPathValid());
 }
 
 TEST_F(PathFinderTest, EntityMustHaveExactlyOneHeadingAndPaceAction)
