@@ -47,11 +47,20 @@ void CGraphGenState::AddAgent(CGraphGeneratorAgent* agent, int32_t entityIndex)
 
 void CGraphGenState::RemoveAgent(const CGraphGeneratorAgent* agent)
 {
-    for (size_t i = 0; i < agents.size(); ++i)
+    bool removed = false;
+    bool anyLeft = false;
+    for (size_t i = 0; i < agents.size(); ++i) {
         if (agents[i] == agent) {
             agents[i] = nullptr;
             finished[i] = 0;
+            removed = true;
         }
+        anyLeft = anyLeft || agents[i] != nullptr;
+    }
+    // The run ends with its last agent: a later world (even one at the same
+    // address) starts a run of its own.
+    if (removed && !anyLeft)
+        Reset();
 }
 
 bool CGraphGenState::IsFinished(int32_t entityIndex) const

@@ -354,6 +354,7 @@ void CPathFinder::Start()
     m_relaunch = false;
     m_accident = false;
     m_lastSubgoalDistance = -1.0f;
+    m_accidentWatchTime = -1.0e9f;
     m_pathIndex = -1;
     if (CEntity* entity = GetEntity()) {
         m_position = entity->GetPosition();

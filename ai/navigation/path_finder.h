@@ -16,7 +16,8 @@
 // OneMeter); everything else is in world units, seconds and degrees.
 //
 // Time-manager tasks (when the world lists them; an unlisted task is always
-// admitted / always due): aperiodic "CPathFinder::FindNextMove::ASTAR",
+// admitted / always due, except the accident watch, which then runs once a
+// second): aperiodic "CPathFinder::FindNextMove::ASTAR",
 // periodic "CPathFinder::FindNextMove::CheckAccident", "...::NewSubGoal", "...::Goto".
 #pragma once
 
@@ -257,6 +258,8 @@ class CPathFinder : public IPathFinder
     float DistanceTo(const CVec3& point) const;
     bool TaskDue(int32_t task);
     void MarkRun(int32_t task);
+    bool AccidentWatchDue();
+    void MarkAccidentWatchRun();
     void BindGraphData();
     static void OnPathObject(CPathObject* object, void* user);
 
@@ -339,6 +342,9 @@ class CPathFinder : public IPathFinder
     int32_t m_taskGoto = -1;
 
     float m_lastSubgoalDistance = -1.0f;
+    // The accident watch's own pace when the world lists no "CheckAccident" task.
+    static constexpr float kAccidentWatchPeriod = 1.0f;
+    float m_accidentWatchTime = -1.0e9f;
     SpreadState* m_spread = nullptr; // one per constraint class
     // A two-node graph whose one arc prices a straight leg under the constraint.
     CSpatialGraph* m_legGraph = nullptr;

@@ -59,6 +59,27 @@ void CPathFinder::MarkRun(int32_t task)
         tm->MarkPeriodicTaskRun(task, GetEntity());
 }
 
+bool CPathFinder::AccidentWatchDue()
+{
+    if (m_taskCheckAccident >= 0 || CTimeManager::Peek() == nullptr)
+        return TaskDue(m_taskCheckAccident);
+    // Without a configured task the watch runs once a second: asking for 5 % progress
+    // every frame would call a walker on a long leg stuck.
+    const float now = CTimeManager::GetFrameStartTime();
+    if (now - m_accidentWatchTime <= kAccidentWatchPeriod)
+        return false;
+    m_accidentWatchTime = now;
+    return true;
+}
+
+void CPathFinder::MarkAccidentWatchRun()
+{
+    if (m_taskCheckAccident >= 0)
+        MarkRun(m_taskCheckAccident);
+    else
+        m_accidentWatchTime = CTimeManager::GetFrameStartTime();
+}
+
 bool CPathFinder::FindNextMove(const IPathTarget& target)
 {
     return FindNextMoveTo(target.GetTargetPosition(), &target);
@@ -202,7 +223,7 @@ bool CPathFinder::Plan(CPathMove& move, const IPathTarget* target)
             // Restart the progress watch from here.
             m_accident = false;
             m_lastSubgoalDistance = DistanceTo(m_subGoal);
-            MarkRun(m_taskCheckAccident);
+            MarkAccidentWatchRun();
         }
     }
     // 6. Without a path there is no move.
@@ -243,7 +264,7 @@ bool CPathFinder::Plan(CPathMove& move, const IPathTarget* target)
     // 11. A new sub-goal restarts the progress watch.
     if (m_subGoal != oldSubGoal) {
         m_lastSubgoalDistance = DistanceTo(m_subGoal);
-        MarkRun(m_taskCheckAccident);
+        MarkAccidentWatchRun();
         m_accident = false;
     }
     return true;
@@ -416,7 +437,7 @@ float CPathFinder::CheckAccident()
 {
     if (m_accident)
         return 1.0f;
-    if (!TaskDue(m_taskCheckAccident))
+    if (!AccidentWatchDue())
         return 0.0f;
     const float d = DistanceTo(m_subGoal);
     if (m_lastSubgoalDistance >= 0.0f && d <= 0.95f * m_lastSubgoalDistance) {
@@ -424,7 +445,7 @@ float CPathFinder::CheckAccident()
         return 0.0f;
     }
     m_accident = true;
-    MarkRun(m_taskCheckAccident);
+    MarkAccidentWatchRun();
     m_lastSubgoalDistance = d;
     // Distance 0 (standing on the sub-goal) still reports the accident.
     return d > 0.0f ? d : 1.0f;

@@ -215,8 +215,9 @@ TEST_F(GraphGeneratorTest, SameWorldGivesSameGraph)
     const Files first = MakeFiles("first");
     ASSERT_TRUE(StartGenerator(first));
     ASSERT_EQ(Run(), kGraphGenFinished);
+    // Destroying the world ends the run: the next world runs again from the start.
     NavTest::StopWorld();
-    GraphGenReset();
+    EXPECT_EQ(GraphGenGetStep(), kGraphGenNoStep);
 
     const Files second = MakeFiles("second");
     ASSERT_TRUE(StartGenerator(second));
@@ -301,6 +302,119 @@ TEST_F(GraphGeneratorTest, DamagedSavedGraphStopsTheRun)
     ASSERT_TRUE(StartGenerator(missing, "<FIRST_STEP>SIMPLIFY_EDGES</FIRST_STEP>"));
     Run(50);
     EXPECT_TRUE(GraphGenHasFailed());
+}
+
+TEST_F(GraphGeneratorTest, TwoExplorersShareOneGraph)
+{
+    const Files files = MakeFiles("two");
+    const std::string second =
+        "<Agent \"Gen2\"><Class>CGraphGeneratorAgent</Class><RADIUS_AVERAGE>2</RADIUS_AVERAGE>"
+        "<NB_SECTORS>8</NB_SECTORS><STARTING_POINT><x>0</x><y>1</y><z>4.5</z></STARTING_POINT>"
+        "<BB_MIN><x>-6</x><y>-1</y><z>-6</z></BB_MIN><BB_MAX><x>6</x><y>3</y><z>6</z></BB_MAX>"
+        "<DenseGraph>" +
+        files.dense + "</DenseGraph><FinalGraph>" + files.final + "</FinalGraph></Agent>";
+    std::string agents = AgentText(files, "");
+    agents.insert(agents.find("</Agents>"), second);
+    const std::string text = NavTest::WorldText(
+        1.0f,
+        agents +
+            "<Brains><Brain \"GenBrain\"><Class>CGraphGeneratorBrain</Class><Agent>Gen</Agent></Brain>"
+            "<Brain \"GenBrain2\"><Class>CGraphGeneratorBrain</Class><Agent>Gen2</Agent></Brain></Brains>"
+            "<Entities><Entity \"Gen\"><Class>CKinematicEntity</Class>"
+            "<ActionClass>CKinematicActionClass</ActionClass><Brain>GenBrain</Brain></Entity>"
+            "<Entity \"Gen2\"><Class>CKinematicEntity</Class>"
+            "<ActionClass>CKinematicActionClass</ActionClass><Brain>GenBrain2</Brain></Entity></Entities>");
+    m_world = NavTest::StartWorld(text);
+    ASSERT_NE(m_world, nullptr);
+    SetTestFrameStep(kStep);
+    Host().SetGround(0.0f);
+    for (const CTestBox& box : kBoxes)
+        Host().AddBox(box.min, box.max);
+    for (const char* name : {"Gen", "Gen2"}) {
+        CConfigNode* config = CopyEntityConfig(m_world, name);
+        ASSERT_NE(config, nullptr);
+        CEntity* entity = CreateEntityFromConfig(nullptr, config, AiGetClassMask(), nullptr);
+        DeleteConfigNode(config);
+        ASSERT_NE(entity, nullptr);
+        ASSERT_TRUE(m_world->AddEntity(entity));
+    }
+    ASSERT_EQ(Run(), kGraphGenFinished);
+    CSpatialGraph dense;
+    ASSERT_TRUE(dense.ReadFromFile(files.dense.c_str()));
+    ExpectWalkable(dense);
+    CSpatialGraph final;
+    ASSERT_TRUE(final.ReadFromFile(files.final.c_str()));
+    ExpectWalkable(final);
+    EXPECT_GT(final.GetArcCount(), 0);
+}
+
+TEST_F(GraphGeneratorTest, ArcsThatCannotBeWalkedAreRemoved)
+{
+    // A saved graph with one pair of arcs through a box and one pair in the open,
+    // written through the running host before the run reads it.
+    Files files = MakeFiles("walked");
+    ASSERT_TRUE(StartGenerator(files, "<FIRST_STEP>SIMPLIFY_EDGES</FIRST_STEP>"));
+    {
+        CSpatialGraph graph;
+        const CVec3 points[4] = {CVec3(-4.0f, kHalfHeight, 1.0f), CVec3(0.0f, kHalfHeight, 1.0f),
+                                 CVec3(-4.0f, kHalfHeight, -3.0f), CVec3(-1.0f, kHalfHeight, -3.0f)};
+        CGraphNode* nodes[4];
+        for (int i = 0; i < 4; ++i)
+            nodes[i] = AddNodeAtPosition(graph, points[i]);
+        for (int pair = 0; pair < 2; ++pair) {
+            CGraphArcData arc;
+            arc.length = arc.cost = (points[2 * pair + 1] - points[2 * pair]).Length();
+            ASSERT_GE(graph.AddArc(arc, nodes[2 * pair], nodes[2 * pair + 1]), 0);
+            ASSERT_GE(graph.AddArc(arc, nodes[2 * pair + 1], nodes[2 * pair]), 0);
+        }
+        ASSERT_TRUE(graph.Write(files.edges.c_str()));
+    }
+    ASSERT_EQ(Run(), kGraphGenFinished);
+    CSpatialGraph final;
+    ASSERT_TRUE(final.ReadFromFile(files.final.c_str()));
+    ASSERT_EQ(final.GetNodeCount(), 4);
+    ASSERT_EQ(final.GetArcCount(), 2);
+    for (int32_t i = 0; i < 2; ++i)
+        EXPECT_EQ(final.GetArc(i)->GetFrom()->GetPosition().z, -3.0f);
+}
+
+// Refuses every sector point: exploration ends at the starting node.
+bool RefuseEveryPoint(const CVec3&, CEntity*)
+{
+    return false;
+}
+
+TEST_F(GraphGeneratorTest, RefusedPointsLeaveOnlyTheStart)
+{
+    CGraphGeneratorHooks hooks;
+    hooks.pointFilter = &RefuseEveryPoint;
+    SetGraphGeneratorHooks(hooks);
+    const Files files = MakeFiles("refusing");
+    ASSERT_TRUE(StartGenerator(files));
+    const uint8_t step = Run(1000);
+    SetGraphGeneratorHooks(CGraphGeneratorHooks{});
+    ASSERT_EQ(step, kGraphGenFinished);
+    CSpatialGraph dense;
+    ASSERT_TRUE(dense.ReadFromFile(files.dense.c_str()));
+    ASSERT_EQ(dense.GetNodeCount(), 1);
+    EXPECT_NEAR(dense.GetNode(0)->GetPosition().z, -4.5f, 1e-4f);
+    EXPECT_NEAR(dense.GetNode(0)->GetPosition().y, kHalfHeight, 1e-4f);
+    // A lone node has no arc: simplification drops it.
+    CSpatialGraph final;
+    ASSERT_TRUE(final.ReadFromFile(files.final.c_str()));
+    EXPECT_EQ(final.GetNodeCount(), 0);
+}
+
+TEST_F(GraphGeneratorTest, UnwritableFinalGraphStopsTheRun)
+{
+    Files files = MakeFiles("unwritable");
+    files.final = NavTest::OutputPath("no-such-folder/final.gph");
+    ASSERT_TRUE(StartGenerator(files));
+    Run();
+    EXPECT_TRUE(GraphGenHasFailed());
+    EXPECT_EQ(GraphGenGetStep(), kGraphGenCreateArcs);
+    EXPECT_EQ(GraphGenGetGraph()->GetNodeCount(), 0);
+    EXPECT_TRUE(ReadBytes(files.nearest).empty());
 }
 
 struct ConfigCase

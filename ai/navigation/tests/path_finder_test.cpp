@@ -6,6 +6,7 @@
 #include "ai/navigation/graph_manager.h"
 #include "ai/navigation/path_finder.h"
 #include "ai/navigation/path_finder_strategies.h"
+#include "ai/navigation/path_object_manager.h"
 #include "ai/navigation/spatial_graph.h"
 #include "ai/navigation/walkable_grid.h"
 #include "ai/runtime/action.h"
@@ -47,12 +48,15 @@ class PathFinderTest : public ::testing::Test
 
     // A world with a graph manager holding "Grid", a walkable 25 x 25 grid of one metre
     // around the origin over the given boxes; finderParams go into the path finder.
-    CWorld* StartBoxWorld(const std::vector<CTestBox>& boxes, const std::string& finderParams = "")
+    CWorld* StartBoxWorld(const std::vector<CTestBox>& boxes, const std::string& finderParams = "",
+                          const std::string& worldParams = "")
     {
         const std::string extra =
-            "<GlobalServices><Service>Graphs</Service></GlobalServices>"
+            worldParams +
+            "<GlobalServices><Service>Graphs</Service><Service>Objects</Service></GlobalServices>"
             "<Services><Service "
             "\"Graphs\"><Class>CGraphManager</Class><AstarMemory>2000</AstarMemory></Service>"
+            "<Service \"Objects\"><Class>CPathObjectManager</Class></Service>"
             "<Service \"Finder\"><Class>CPathFinder</Class><Graph>Grid</Graph>" +
             finderParams +
             "</Service></Services>"
@@ -125,6 +129,9 @@ class PathFinderTest : public ::testing::Test
             }
         }
         EXPECT_TRUE(std::isfinite(walker.finder->GetRemainingDistance()));
+        if (found) {
+            EXPECT_GE(walker.finder->GetRemainingDistance(), 0.0f);
+        }
         actions->Apply(walker.entity);
         return found;
     }
@@ -216,6 +223,10 @@ TEST_P(PathFinderWallTest, ArrivesAroundAWallAlongTheGraph)
     ASSERT_NE(walker.finder, nullptr);
     m_world->Start();
     const CVec3 goal(5.0f, 0.0f, 0.0f);
+    // The path status counts the way round the wall, not the straight 10 m.
+    BeginFrame();
+    ASSERT_TRUE(Think(walker, goal));
+    EXPECT_GT(walker.finder->GetRemainingDistance(), 14.0f);
     ASSERT_GE(WalkTo(walker, goal, 1500), 0);
     EXPECT_FALSE(TrailCrossesBoxes(walker.trail));
     // The way round the wall is at least 2 x sqrt(25 + 36) long.
@@ -350,6 +361,60 @@ TEST_F(PathFinderTest, UnreachableGoalIsReportedWithoutHang)
     EXPECT_EQ(walker.entity->GetSpeed(), 0.0f);
     // The same goal is not searched again every think.
     EXPECT_LE(walker.finder->GetSearchCount(), 2u);
+}
+
+TEST_F(PathFinderTest, SearchWaitsForTheTimeManager)
+{
+    // One search per frame: the second walker waits a frame for its first path.
+    ASSERT_NE(StartBoxWorld({}, "",
+                            "<TimeMgt><Aperiodic \"CPathFinder::FindNextMove::ASTAR\"><Priority>1</Priority>"
+                            "<Tpf>5</Tpf><MaxCall>1</MaxCall></Aperiodic></TimeMgt>"),
+              nullptr);
+    Walker a = MakeWalker("Walker", -6.0f, 0.0f);
+    Walker b = MakeWalker("Walker", -6.0f, 2.0f);
+    ASSERT_NE(a.finder, nullptr);
+    ASSERT_NE(b.finder, nullptr);
+    m_world->Start();
+    const CVec3 goal(6.0f, 0.0f, 1.0f);
+    BeginFrame();
+    EXPECT_TRUE(Think(a, goal));
+    EXPECT_FALSE(Think(b, goal)); // no path yet
+    EXPECT_FALSE(b.finder->HasArrived());
+    EXPECT_GE(b.finder->GetRemainingDistance(), 0.0f); // waiting, not unreachable
+    EXPECT_EQ(b.entity->GetSpeed(), 0.0f);
+    BeginFrame();
+    EXPECT_TRUE(Think(a, goal));
+    EXPECT_TRUE(Think(b, goal));
+    EXPECT_TRUE(b.finder->IsPathValid());
+}
+
+TEST_F(PathFinderTest, PathObjectNoticeSearchesAgain)
+{
+    ASSERT_NE(StartBoxWorld({}), nullptr);
+    Walker walker = MakeWalker("Walker", -6.0f, 0.0f);
+    Walker other = MakeWalker("Walker", -6.0f, 3.0f);
+    ASSERT_NE(walker.finder, nullptr);
+    ASSERT_NE(other.finder, nullptr);
+    m_world->Start();
+    const CVec3 goal(6.0f, 0.0f, 0.0f);
+    for (int frame = 0; frame < 10; ++frame) {
+        BeginFrame();
+        Think(walker, goal);
+        Think(other, goal);
+    }
+    const uint32_t searches = walker.finder->GetSearchCount();
+    const uint32_t otherSearches = other.finder->GetSearchCount();
+    // A path object tells this walker (only) that its way changed.
+    CPathObjectManager::NotifyPathObjectListeners(nullptr, walker.entity);
+    BeginFrame();
+    Think(walker, goal);
+    Think(other, goal);
+    EXPECT_EQ(walker.finder->GetSearchCount(), searches + 1);
+    EXPECT_EQ(other.finder->GetSearchCount(), otherSearches);
+    // The path finders leave the listener table with their world.
+    NavTest::StopWorld();
+    ASSERT_NE(StartBoxWorld({}), nullptr);
+    CPathObjectManager::NotifyPathObjectListeners(nullptr, nullptr);
 }
 
 TEST_F(PathFinderTest, EntityMustHaveExactlyOneHeadingAndPaceAction)
