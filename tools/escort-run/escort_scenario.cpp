@@ -21,6 +21,7 @@
 #include "ai/testhost/testhost.h"
 #include <cmath>
 #include <cstdio>
+#include <filesystem>
 
 namespace Zelk {
 
@@ -88,7 +89,14 @@ struct CEscortScenario::State
 {
     CConfigNode* root = nullptr;
     CTextConfigSource source;
+    CGraphManager* manager = nullptr;
 };
+
+namespace {
+
+constexpr const char* kGraphNames[] = {"DenseGraph", "MoveGraph", "AccessWaysGraph"};
+
+} // namespace
 
 CEscortScenario::CEscortScenario() = default;
 
@@ -132,6 +140,7 @@ bool CEscortScenario::Start(const CEscortLevel& level, const std::string& aiConf
         error = "the AI configuration gives no world with a graph manager";
         return false;
     }
+    m_state->manager = manager;
     CSpatialGraph* accessGraph = nullptr;
     if (AddGridGraph(*manager, "DenseGraph", level, 1.0f) == nullptr ||
         AddGridGraph(*manager, "MoveGraph", level, 1.0f) == nullptr ||
@@ -172,6 +181,35 @@ bool CEscortScenario::Start(const CEscortLevel& level, const std::string& aiConf
     }
     m_trails.assign(m_escorts.size() + 1, {});
     m_world->Start();
+    return true;
+}
+
+bool CEscortScenario::WriteData(const std::string& dir, std::string& error) const
+{
+    if (m_state == nullptr || m_state->manager == nullptr) {
+        error = "the scenario has not started";
+        return false;
+    }
+    std::error_code ignored;
+    std::filesystem::create_directories(dir, ignored);
+    const CClassRecord* nearestRecord = CGraphDataClassRecord::Find("CFindNearestData");
+    for (const char* name : kGraphNames) {
+        CSpatialGraph* graph = m_state->manager->GetGraph(name);
+        CGraphAdditionalData* nearest = m_state->manager->GetAdditionalData(graph, nearestRecord);
+        const std::string base = dir + "/" + name;
+        if (graph == nullptr || nearest == nullptr || !graph->Write((base + ".graph").c_str()) ||
+            !nearest->Write((base + ".nearest").c_str())) {
+            error = "cannot write " + base + ".graph or its find-nearest data";
+            return false;
+        }
+    }
+    CAccessWaysGenerator generator;
+    generator.graph = m_state->manager->GetGraph("AccessWaysGraph");
+    const std::string accessWays = dir + "/" + kAccessWaysFileName;
+    if (!AccessWaysGenerateTo(generator, accessWays.c_str())) {
+        error = "cannot write " + accessWays;
+        return false;
+    }
     return true;
 }
 

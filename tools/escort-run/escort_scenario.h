@@ -48,6 +48,11 @@ class CEscortScenario
     /// over the level and creates the VIP, the escorts and their team.
     bool Start(const CEscortLevel& level, const std::string& aiConfig, const CEscortRunOptions& options,
                std::string& error);
+    /// Writes the sample's navigation data into dir: "DenseGraph.graph", "MoveGraph.graph"
+    /// and "AccessWaysGraph.graph" with their find-nearest data ("<graph>.nearest"), and
+    /// the access ways of "AccessWaysGraph" from the escort generator as
+    /// "data/generation/aw.awl" under dir. False with a message on the first failure.
+    bool WriteData(const std::string& dir, std::string& error) const;
     /// Runs every frame; calls Frame. The per-second report goes to `report` when given.
     void Run(std::string* report);
     /// One frame: the VIP's scripted step, then the AI frame.

@@ -4,6 +4,7 @@
 //
 //   escort-run [--level data/escort/level.txt] [--ai data/escort/escort_ai.txt]
 //              [--escorts 4] [--seconds 40] [--seed 1] [--out build/escort]
+//              [--write-data DIR]   also writes the level's navigation data into DIR
 #include "tools/escort-run/escort_scenario.h"
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +40,7 @@ int main(int argc, char** argv)
     std::string levelName = "data/escort/level.txt";
     std::string aiName = "data/escort/escort_ai.txt";
     std::string out = "build/escort";
+    std::string dataDir;
     Zelk::CEscortRunOptions options;
     for (int i = 1; i + 1 < argc; i += 2) {
         const char* key = argv[i];
@@ -49,6 +51,8 @@ int main(int argc, char** argv)
             aiName = value;
         else if (std::strcmp(key, "--out") == 0)
             out = value;
+        else if (std::strcmp(key, "--write-data") == 0)
+            dataDir = value;
         else if (std::strcmp(key, "--escorts") == 0)
             options.escorts = std::atoi(value);
         else if (std::strcmp(key, "--seconds") == 0)
@@ -75,6 +79,13 @@ int main(int argc, char** argv)
     if (!scenario.Start(level, aiConfig, options, error)) {
         std::fprintf(stderr, "escort-run: %s\n", error.c_str());
         return 1;
+    }
+    if (!dataDir.empty()) {
+        if (!scenario.WriteData(dataDir, error)) {
+            std::fprintf(stderr, "escort-run: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("escort-run: navigation data written into %s\n", dataDir.c_str());
     }
     std::string report;
     scenario.Run(&report);

@@ -2,6 +2,8 @@
 // points once the VIP stops, share no point, cover every access way of the
 // VIP's node, and the same run gives the same trace.
 #include "ai/behaviours/wardel_team.h"
+#include "ai/navigation/access_ways_data.h"
+#include "ai/navigation/spatial_graph.h"
 #include "tools/escort-run/escort_scenario.h"
 #include <cstring>
 #include <fstream>
@@ -89,6 +91,35 @@ TEST(EscortScenarioTest, TheSameRunGivesTheSameTrace)
     }
     EXPECT_FALSE(traces[0].empty());
     EXPECT_EQ(traces[0], traces[1]);
+}
+
+TEST(EscortScenarioTest, WritesTheNavigationDataItBuilds)
+{
+    SampleRun sample;
+    CEscortScenario scenario;
+    std::string error;
+    ASSERT_TRUE(scenario.Start(sample.level, sample.ai, CEscortRunOptions(), error)) << error;
+    const std::string dir = std::string(OLAI_TEST_OUTPUT_DIR) + "/sample-data";
+    ASSERT_TRUE(scenario.WriteData(dir, error)) << error;
+    // The written graph and access ways read back as what the team guards with.
+    CSpatialGraph graph;
+    ASSERT_TRUE(graph.ReadFromFile((dir + "/AccessWaysGraph.graph").c_str()));
+    CAccessWaysData written(&graph);
+    ASSERT_TRUE(written.ReadFromFile((dir + "/data/generation/aw.awl").c_str()));
+    const CAccessWaysData* used = scenario.GetTeam()->GetAccessWays();
+    ASSERT_EQ(written.GetNodeCount(), used->GetNodeCount());
+    int ways = 0;
+    for (int32_t i = 0; i < used->GetNodeCount(); ++i) {
+        const uint16_t* a = nullptr;
+        const uint16_t* b = nullptr;
+        const int32_t n = used->GetAccessWays(i, a);
+        ASSERT_EQ(written.GetAccessWays(i, b), n);
+        for (int32_t k = 0; k < n; ++k)
+            EXPECT_EQ(a[k], b[k]);
+        ways += n;
+    }
+    EXPECT_GT(ways, 0);
+    EXPECT_FALSE(scenario.WriteData("/proc/no-such-place", error));
 }
 
 struct BadLevel
