@@ -6,6 +6,7 @@
 #include "ai/navigation/graph_manager.h"
 #include "ai/navigation/path_finder.h"
 #include "ai/navigation/path_finder_strategies.h"
+#include "ai/navigation/path_object_manager.h"
 #include "ai/navigation/spatial_graph.h"
 #include "ai/navigation/walkable_grid.h"
 #include "ai/runtime/action.h"
@@ -52,9 +53,10 @@ class PathFinderTest : public ::testing::Test
     {
         const std::string extra =
             worldParams +
-            "<GlobalServices><Service>Graphs</Service></GlobalServices>"
+            "<GlobalServices><Service>Graphs</Service><Service>Objects</Service></GlobalServices>"
             "<Services><Service "
             "\"Graphs\"><Class>CGraphManager</Class><AstarMemory>2000</AstarMemory></Service>"
+            "<Service \"Objects\"><Class>CPathObjectManager</Class></Service>"
             "<Service \"Finder\"><Class>CPathFinder</Class><Graph>Grid</Graph>" +
             finderParams +
             "</Service></Services>"
@@ -384,6 +386,35 @@ TEST_F(PathFinderTest, SearchWaitsForTheTimeManager)
     EXPECT_TRUE(Think(a, goal));
     EXPECT_TRUE(Think(b, goal));
     EXPECT_TRUE(b.finder->IsPathValid());
+}
+
+TEST_F(PathFinderTest, PathObjectNoticeSearchesAgain)
+{
+    ASSERT_NE(StartBoxWorld({}), nullptr);
+    Walker walker = MakeWalker("Walker", -6.0f, 0.0f);
+    Walker other = MakeWalker("Walker", -6.0f, 3.0f);
+    ASSERT_NE(walker.finder, nullptr);
+    ASSERT_NE(other.finder, nullptr);
+    m_world->Start();
+    const CVec3 goal(6.0f, 0.0f, 0.0f);
+    for (int frame = 0; frame < 10; ++frame) {
+        BeginFrame();
+        Think(walker, goal);
+        Think(other, goal);
+    }
+    const uint32_t searches = walker.finder->GetSearchCount();
+    const uint32_t otherSearches = other.finder->GetSearchCount();
+    // A path object tells this walker (only) that its way changed.
+    CPathObjectManager::NotifyPathObjectListeners(nullptr, walker.entity);
+    BeginFrame();
+    Think(walker, goal);
+    Think(other, goal);
+    EXPECT_EQ(walker.finder->GetSearchCount(), searches + 1);
+    EXPECT_EQ(other.finder->GetSearchCount(), otherSearches);
+    // The path finders leave the listener table with their world.
+    NavTest::StopWorld();
+    ASSERT_NE(StartBoxWorld({}), nullptr);
+    CPathObjectManager::NotifyPathObjectListeners(nullptr, nullptr);
 }
 
 TEST_F(PathFinderTest, EntityMustHaveExactlyOneHeadingAndPaceAction)
