@@ -1,4 +1,6 @@
 #include "ai/behaviours/behaviour_registry.h"
+#include "ai/behaviours/soldier_brain.h"
+#include "ai/behaviours/wardel_agent.h"
 #include "ai/behaviours/wardel_team.h"
 
 namespace Zelk {
@@ -8,7 +10,8 @@ static_assert(sizeof(kStandardAgentTaskNames) / sizeof(kStandardAgentTaskNames[0
 
 bool CheckBehaviourClassesRegistered()
 {
-    return CWardelTeam::s_classRecord.GetIndex() >= 0;
+    return CWardelTeam::s_classRecord.GetIndex() >= 0 && CWardelAgent::s_classRecord.GetIndex() >= 0 &&
+           CSoldierBrain::s_classRecord.GetIndex() >= 0;
 }
 
 } // namespace Zelk

@@ -182,9 +182,10 @@ int16_t CWardelTeam::GetGuardSlot(const CEntity* entity)
     const CFixedList<CEntity>& members = GetMembers();
     if (members.GetHead() != nullptr && members.GetHead()->item == entity && m_vip != nullptr) {
         const CVec3& v = m_vip->GetPosition();
-        CGraphNode* node = m_findNearest != nullptr
-                               ? FindNearestNodeFromData(v, m_vip, -1.0f, *m_findNearest, false, false)
-                               : FindNearestNode(*m_graph, v, false, false);
+        CGraphNode* node =
+            m_findNearest != nullptr
+                ? FindNearestNodeFromData(v, m_vip, m_graph->GetSearchRadius(), *m_findNearest, false, false)
+                : FindNearestNode(*m_graph, v, false, false);
         if (node != nullptr && g_showCoverage)
             HostDrawPoint(node->GetPosition(), 255, 0, 0);
         if (node == nullptr)

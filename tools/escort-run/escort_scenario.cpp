@@ -1,0 +1,385 @@
+#include "tools/escort-run/escort_scenario.h"
+#include "ai/behaviours/access_ways_generate.h"
+#include "ai/behaviours/soldier_brain.h"
+#include "ai/behaviours/wardel_agent.h"
+#include "ai/behaviours/wardel_team.h"
+#include "ai/navigation/access_ways_data.h"
+#include "ai/navigation/find_nearest_data.h"
+#include "ai/navigation/graph_manager.h"
+#include "ai/navigation/path_finder.h"
+#include "ai/navigation/spatial_graph.h"
+#include "ai/navigation/walkable_grid.h"
+#include "ai/runtime/action.h"
+#include "ai/runtime/config_node.h"
+#include "ai/runtime/entity.h"
+#include "ai/runtime/random.h"
+#include "ai/runtime/runtime.h"
+#include "ai/runtime/team.h"
+#include "ai/runtime/text_config.h"
+#include "ai/runtime/world.h"
+#include "ai/testhost/testclasses.h"
+#include "ai/testhost/testhost.h"
+#include <cmath>
+#include <cstdio>
+
+namespace Zelk {
+
+namespace {
+
+constexpr float kVipSpeed = 1.5f;    // metres per second
+constexpr float kEscortWidth = 0.6f; // metres, for the walkable grids
+constexpr int kTrailEvery = 5;       // frames between trail points
+
+std::string Format(const char* format, double a, double b = 0.0, double c = 0.0, double d = 0.0)
+{
+    char text[160];
+    std::snprintf(text, sizeof text, format, a, b, c, d);
+    return text;
+}
+
+// A walkable grid over the level with find-nearest data, handed to the graph manager.
+CSpatialGraph* AddGridGraph(CGraphManager& manager, const char* name, const CEscortLevel& level,
+                            float spacing)
+{
+    auto* graph = new CSpatialGraph;
+    const int w = int((level.maxX - level.minX) / spacing);
+    const int h = int((level.maxZ - level.minZ) / spacing);
+    const CVec3 origin(level.minX + spacing * 0.5f, 0.0f, level.minZ + spacing * 0.5f);
+    BuildWalkableGridGraph(*graph, origin, w, h, spacing, kEscortWidth);
+    if (graph->GetNodeCount() == 0 || !manager.AddGraph(name, graph, false)) {
+        delete graph;
+        return nullptr;
+    }
+    auto* findNearest = new CFindNearestData(graph);
+    if (!findNearest->Build() || !manager.FindEntry(graph)->AddAdditionalData(findNearest)) {
+        delete findNearest;
+        return nullptr;
+    }
+    return graph;
+}
+
+bool HasEscortAgent(const CEntity* entity)
+{
+    const auto* brain = entity->GetBrain();
+    return brain != nullptr && brain->GetClassRecord() == &CSoldierBrain::s_classRecord &&
+           static_cast<const CSoldierBrain*>(brain)->GetEscortAgent() != nullptr;
+}
+
+CEntity* MakeEntity(CWorld* world, const char* definition, const char* name, const CVec3& start,
+                    bool hasBrain)
+{
+    CConfigNode* config = CopyEntityConfig(world, definition);
+    if (config == nullptr)
+        return nullptr;
+    AddConfigChild(config, nullptr, "StartX", Format("%.3f", start.x).c_str());
+    AddConfigChild(config, nullptr, "StartZ", Format("%.3f", start.z).c_str());
+    CEntity* entity = CreateEntityFromConfig(name, config, AiGetClassMask(), nullptr);
+    delete config;
+    if (entity != nullptr && ((hasBrain && !HasEscortAgent(entity)) || !world->AddEntity(entity))) {
+        DestroyEntity(entity);
+        return nullptr;
+    }
+    return entity;
+}
+
+} // namespace
+
+struct CEscortScenario::State
+{
+    CConfigNode* root = nullptr;
+    CTextConfigSource source;
+};
+
+CEscortScenario::CEscortScenario() = default;
+
+CEscortScenario::~CEscortScenario()
+{
+    Stop();
+}
+
+bool CEscortScenario::Start(const CEscortLevel& level, const std::string& aiConfig,
+                            const CEscortRunOptions& options, std::string& error)
+{
+    Stop();
+    m_level = level;
+    m_options = options;
+    if (options.escorts < 1 || size_t(options.escorts) > level.escorts.size() || options.step <= 0.0f) {
+        error = "the level has fewer escort starts than escorts asked for";
+        return false;
+    }
+    m_host = new CTestHost;
+    AiHostInterface host{};
+    m_host->Fill(host, 64);
+    m_host->SetClockStep(0.0f);
+    for (size_t i = 0; i < level.boxMin.size(); ++i)
+        m_host->AddBox(level.boxMin[i], level.boxMax[i]);
+    if (AiEngineInitialize(&host) == 0) {
+        error = "the AI runtime did not start";
+        return false;
+    }
+    AiSeedRandom(options.seed);
+    SetTestFrameStep(options.step);
+    m_state = new State;
+    m_state->root = AiNewConfigNode();
+    CConfigError parseError;
+    if (!ParseConfigText(aiConfig.data(), aiConfig.size(), m_state->root, &parseError)) {
+        error = "AI configuration line " + std::to_string(parseError.line) + ": " + parseError.message;
+        return false;
+    }
+    m_world = AiCreateWorldWithSource(m_state->root, &m_state->source, 0);
+    CGraphManager* manager = CGraphManager::FindInCurrentWorld();
+    if (m_world == nullptr || manager == nullptr) {
+        error = "the AI configuration gives no world with a graph manager";
+        return false;
+    }
+    CSpatialGraph* accessGraph = nullptr;
+    if (AddGridGraph(*manager, "DenseGraph", level, 1.0f) == nullptr ||
+        AddGridGraph(*manager, "MoveGraph", level, 1.0f) == nullptr ||
+        (accessGraph = AddGridGraph(*manager, "AccessWaysGraph", level, 2.0f)) == nullptr) {
+        error = "the level gives no walkable graph";
+        return false;
+    }
+    CAccessWaysGenerator generator;
+    generator.graph = accessGraph;
+    auto* accessWays = new CAccessWaysData(accessGraph);
+    if (!AccessWaysDataFromLists(*accessWays, AccessWaysCompute(generator)) ||
+        !manager->FindEntry(accessGraph)->AddAdditionalData(accessWays)) {
+        delete accessWays;
+        error = "no access ways could be computed";
+        return false;
+    }
+
+    m_vip = MakeEntity(m_world, "Player", "Player", level.route[0], false);
+    CConfigNode* teamConfig = CopyTeamConfig(m_world, "WardelsTeam");
+    CTeam* team =
+        teamConfig != nullptr ? CreateTeam(teamConfig, uint32_t(options.escorts), "WardelsTeam") : nullptr;
+    AiDeleteConfigNode(teamConfig);
+    if (m_vip == nullptr || team == nullptr || team->GetClassRecord() != &CWardelTeam::s_classRecord) {
+        error = "the AI configuration lacks the entity \"Player\" or the team \"WardelsTeam\"";
+        return false;
+    }
+    m_team = static_cast<CWardelTeam*>(team);
+    m_team->SetVip(m_vip);
+    for (int i = 0; i < options.escorts; ++i) {
+        char name[32];
+        std::snprintf(name, sizeof name, "Soldier%d", i);
+        CEntity* escort = MakeEntity(m_world, "Guard", name, level.escorts[size_t(i)], true);
+        if (escort == nullptr || !m_team->AddMember(escort)) {
+            error = "the escort \"Guard\" could not be created with a soldier brain and an escort agent";
+            return false;
+        }
+        m_escorts.push_back(escort);
+    }
+    m_trails.assign(m_escorts.size() + 1, {});
+    m_world->Start();
+    return true;
+}
+
+void CEscortScenario::Stop()
+{
+    if (m_world != nullptr)
+        AiDestroyWorld(m_world);
+    m_world = nullptr;
+    m_vip = nullptr;
+    m_team = nullptr;
+    m_escorts.clear();
+    if (m_state != nullptr) {
+        AiDeleteConfigNode(m_state->root);
+        delete m_state;
+        m_state = nullptr;
+    }
+    if (AiIsInitialized())
+        AiEngineTerminate();
+    delete m_host;
+    m_host = nullptr;
+}
+
+void CEscortScenario::StepVip()
+{
+    if (m_waypoint >= m_level.route.size()) {
+        m_vip->SetSpeed(0.0f);
+        return;
+    }
+    const CVec3 goal = m_level.route[m_waypoint];
+    const CVec3 to = goal - m_vip->GetPosition();
+    const float stride = kVipSpeed * m_options.step;
+    if (to.Length() <= stride) {
+        m_vip->SetPosition(goal);
+        m_vip->SetSpeed(0.0f);
+        if (++m_waypoint >= m_level.route.size())
+            m_vipStopTime = GetTime();
+        return;
+    }
+    const CVec3 direction = to.GetNormalized();
+    m_vip->SetDirection(direction);
+    m_vip->SetAngles(DirectionToAngles(direction));
+    m_vip->SetSpeed(kVipSpeed);
+}
+
+void CEscortScenario::Frame()
+{
+    if (m_world == nullptr)
+        return;
+    m_host->Advance(m_options.step);
+    StepVip();
+    m_world->Update();
+    ++m_frame;
+    Record();
+}
+
+CEscortSample CEscortScenario::Sample(int escort) const
+{
+    CEscortSample sample{};
+    CEntity* entity = m_escorts[size_t(escort)];
+    const auto* brain = static_cast<const CSoldierBrain*>(entity->GetBrain());
+    const CWardelAgent* agent = brain->GetEscortAgent();
+    sample.position = entity->GetPosition();
+    sample.target = agent->GetTarget();
+    sample.guardDistance = std::sqrt((sample.target - sample.position).SquaredLengthXZ());
+    sample.slot = m_team->GetMemberSlot(escort);
+    sample.watched = agent->IsWatching() ? agent->GetWatchedCluster() : -1;
+    sample.holding = agent->IsHolding();
+    const CActionCrouch* crouch = brain->GetActionSet()->Get<CActionCrouch>();
+    sample.crouching = crouch != nullptr && crouch->IsSet() && crouch->GetValue();
+    return sample;
+}
+
+float CEscortScenario::GetGoalDistance(int escort) const
+{
+    const CBrain* brain = m_escorts[size_t(escort)]->GetBrain();
+    const auto* finder = static_cast<const IPathFinder*>(brain->FindService(&IPathFinder::s_classRecord));
+    return finder != nullptr ? finder->GetDistGoal() : 0.0f;
+}
+
+int CEscortScenario::GetClusterCount() const
+{
+    const CGuardNodeRecord* record = m_team != nullptr ? m_team->GetCurrentRecord() : nullptr;
+    int count = 0;
+    for (int e = 0; record != nullptr && e < kMaxAccessWayClusters; ++e)
+        count += record->clusters[e].InUse() ? 1 : 0;
+    return count;
+}
+
+bool CEscortScenario::IsClusterCovered(int cluster) const
+{
+    const int32_t slot = m_team->GetSlotOfCluster(cluster);
+    if (slot == kNoCluster)
+        return false;
+    for (int i = 0; i < GetEscortCount(); ++i)
+        if (m_team->GetMemberSlot(i) == slot)
+            return true;
+    return false;
+}
+
+void CEscortScenario::Record()
+{
+    for (int i = 0; i < GetEscortCount(); ++i) {
+        const CEscortSample s = Sample(i);
+        m_trace += std::to_string(m_frame) + "," + m_escorts[size_t(i)]->GetName() +
+                   Format(",%.4f,%.4f,%.4f,%.4f", s.position.x, s.position.z, s.target.x, s.target.z) +
+                   Format(",%.4f,%.0f,%.0f,%.0f", s.guardDistance, s.slot, s.watched, s.holding ? 1 : 0) +
+                   "\n";
+        if (m_frame % kTrailEvery == 0)
+            m_trails[size_t(i)].push_back(s.position);
+    }
+    if (m_frame % kTrailEvery == 0)
+        m_trails.back().push_back(m_vip->GetPosition());
+}
+
+std::string CEscortScenario::ReportLine() const
+{
+    const CVec3 v = m_vip->GetPosition();
+    std::string line = Format("t=%4.1fs VIP (%.1f, %.1f)", GetTime(), v.x, v.z) +
+                       (m_vip->GetSpeed() == 0.0f ? " standing" : " walking");
+    for (int i = 0; i < GetEscortCount(); ++i) {
+        const CEscortSample s = Sample(i);
+        line += " | " + std::string(m_escorts[size_t(i)]->GetName()) + Format(" %.2f m", s.guardDistance);
+        line += s.slot >= 0 ? " slot " + std::to_string(s.slot) : std::string(" no slot");
+        if (s.watched >= 0)
+            line += " watches " + std::to_string(s.watched);
+    }
+    const int clusters = GetClusterCount();
+    int covered = 0;
+    std::string which;
+    for (int e = 0; e < kMaxAccessWayClusters && m_team->GetCurrentRecord() != nullptr; ++e)
+        if (m_team->GetCurrentRecord()->clusters[e].InUse()) {
+            const bool c = IsClusterCovered(e);
+            covered += c ? 1 : 0;
+            which += (which.empty() ? "" : ",") + std::to_string(e) + (c ? "+" : "-");
+        }
+    return line + " | access ways covered " + std::to_string(covered) + "/" + std::to_string(clusters) +
+           " [" + which + "]";
+}
+
+void CEscortScenario::Run(std::string* report)
+{
+    const int frames = int(std::lround(m_options.seconds / m_options.step));
+    const int perSecond = int(std::lround(1.0f / m_options.step));
+    for (int f = 0; f < frames && m_world != nullptr; ++f) {
+        Frame();
+        if (report != nullptr && perSecond > 0 && m_frame % perSecond == 0)
+            *report += ReportLine() + "\n";
+    }
+}
+
+std::string CEscortScenario::MakeSvg() const
+{
+    const float scale = 20.0f;
+    const float width = (m_level.maxX - m_level.minX) * scale;
+    const float height = (m_level.maxZ - m_level.minZ) * scale;
+    // x to the right, z up the picture.
+    auto px = [&](float x) { return (x - m_level.minX) * scale; };
+    auto pz = [&](float z) { return (m_level.maxZ - z) * scale; };
+    std::string svg =
+        Format("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\">\n", width, height) +
+        Format("<rect width=\"%.0f\" height=\"%.0f\" fill=\"#f4f1ea\"/>\n", width, height);
+    for (size_t i = 0; i < m_level.boxMin.size(); ++i)
+        svg +=
+            Format("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" ", px(m_level.boxMin[i].x),
+                   pz(m_level.boxMax[i].z), (m_level.boxMax[i].x - m_level.boxMin[i].x) * scale) +
+            Format("height=\"%.1f\" fill=\"#555\"/>\n", (m_level.boxMax[i].z - m_level.boxMin[i].z) * scale);
+    // Access ways of the VIP's node: arcs drawn in green, their clusters' nearest points ringed.
+    if (m_team != nullptr && m_team->GetCurrentRecord() != nullptr) {
+        const uint16_t* arcs = nullptr;
+        const int32_t count = m_team->GetAccessWays()->GetAccessWays(m_team->GetCurrentNode(), arcs);
+        for (int32_t i = 0; i < count; ++i)
+            if (const CGraphArc* arc = m_team->GetGraph()->GetArc(arcs[i]); arc != nullptr) {
+                const CVec3 a = arc->GetFrom()->GetPosition();
+                const CVec3 b = arc->GetTo()->GetPosition();
+                svg += Format("<line x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#2a2\" "
+                              "stroke-width=\"3\"/>\n",
+                              px(a.x), pz(a.z), px(b.x), pz(b.z));
+            }
+        const CGuardNodeRecord* record = m_team->GetCurrentRecord();
+        for (int e = 0; e < kMaxAccessWayClusters; ++e)
+            if (record->clusters[e].InUse())
+                svg += Format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"6\" fill=\"none\" stroke=\"#2a2\" "
+                              "stroke-width=\"2\"/>\n",
+                              px(record->clusters[e].nearest.x), pz(record->clusters[e].nearest.z));
+    }
+    const char* colours[] = {"#c33", "#36c", "#c93", "#939", "#3a9", "#963", "#669", "#c6c"};
+    for (size_t t = 0; t < m_trails.size(); ++t) {
+        const bool vip = t + 1 == m_trails.size();
+        std::string points;
+        for (const CVec3& p : m_trails[t])
+            points += Format("%.1f,%.1f ", px(p.x), pz(p.z));
+        svg += "<polyline fill=\"none\" stroke-width=\"2\" stroke=\"" +
+               std::string(vip ? "#000" : colours[t % 8]) + "\" points=\"" + points + "\"/>\n";
+    }
+    if (m_vip != nullptr && m_team != nullptr) {
+        const CVec3 v = m_vip->GetPosition();
+        for (int i = 0; i < GetEscortCount(); ++i) {
+            if (m_team->GetMemberSlot(i) < 0)
+                continue;
+            const CVec3 g = v + m_team->GetMemberOffset(i);
+            svg += Format("<rect x=\"%.1f\" y=\"%.1f\" width=\"10\" height=\"10\" fill=\"none\" "
+                          "stroke-width=\"2\" ",
+                          px(g.x) - 5.0f, pz(g.z) - 5.0f) +
+                   "stroke=\"" + colours[i % 8] + "\"/>\n";
+        }
+        svg += Format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"7\" fill=\"#000\"/>\n", px(v.x), pz(v.z));
+    }
+    return svg + "</svg>\n";
+}
+
+} // namespace Zelk

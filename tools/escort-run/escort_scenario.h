@@ -1,0 +1,97 @@
+// The escort scenario: a VIP ("Player") walks a scripted route through a
+// box-world level and stops; N escorts ("Soldier%d", soldier brains with escort
+// agents) guard it as the escort team "WardelsTeam". The run records a trace
+// (CSV), per-second reports and an SVG picture of the level, access ways,
+// guard points and trails.
+#pragma once
+#include "tools/escort-run/escort_level.h"
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace Zelk {
+
+class CEntity;
+class CTestHost;
+class CWardelTeam;
+class CWorld;
+
+struct CEscortRunOptions
+{
+    int escorts = 4;           // at most the level's escort starts
+    float seconds = 40.0f;     // simulated time
+    float step = 1.0f / 30.0f; // seconds per frame
+    uint32_t seed = 1;         // the project's random generator
+};
+
+/// One escort's state at the end of a frame.
+struct CEscortSample
+{
+    CVec3 position;
+    CVec3 target;        // the reachable point the agent walks to
+    float guardDistance; // horizontal distance to that point
+    int32_t slot;        // guard slot, -1 when none
+    int32_t watched;     // watched cluster, -1 when none
+    bool holding;
+    bool crouching;
+};
+
+class CEscortScenario
+{
+  public:
+    CEscortScenario();
+    ~CEscortScenario();
+    CEscortScenario(const CEscortScenario&) = delete;
+    CEscortScenario& operator=(const CEscortScenario&) = delete;
+
+    /// Starts the runtime and world from the AI configuration text, builds the graphs
+    /// over the level and creates the VIP, the escorts and their team.
+    bool Start(const CEscortLevel& level, const std::string& aiConfig, const CEscortRunOptions& options,
+               std::string& error);
+    /// Runs every frame; calls Frame. The per-second report goes to `report` when given.
+    void Run(std::string* report);
+    /// One frame: the VIP's scripted step, then the AI frame.
+    void Frame();
+    /// Ends the world and the runtime (also done by the destructor).
+    void Stop();
+
+    float GetTime() const { return float(m_frame) * m_options.step; }
+    /// Seconds at which the VIP stopped at the end of its route; negative while walking.
+    float GetVipStopTime() const { return m_vipStopTime; }
+    int GetEscortCount() const { return int(m_escorts.size()); }
+    CEscortSample Sample(int escort) const;
+    CWardelTeam* GetTeam() const { return m_team; }
+    CEntity* GetVip() const { return m_vip; }
+    /// Clusters of the VIP's current access-ways node: in use, and covered by a slot.
+    int GetClusterCount() const;
+    bool IsClusterCovered(int cluster) const;
+    /// The goal distance of escort i's path finder (world units).
+    float GetGoalDistance(int escort) const;
+
+    /// The CSV trace so far: one line per escort and frame.
+    const std::string& GetTrace() const { return m_trace; }
+    /// An SVG picture of the level, access ways, guard points and trails.
+    std::string MakeSvg() const;
+
+  private:
+    void StepVip();
+    void Record();
+    std::string ReportLine() const;
+
+    CEscortRunOptions m_options;
+    CEscortLevel m_level;
+    CTestHost* m_host = nullptr;
+    struct State;
+    State* m_state = nullptr;
+    CWorld* m_world = nullptr;
+    CEntity* m_vip = nullptr;
+    CWardelTeam* m_team = nullptr;
+    std::vector<CEntity*> m_escorts;
+    std::vector<std::vector<CVec3>> m_trails; // escorts, then the VIP
+    size_t m_waypoint = 1;
+    float m_vipStopTime = -1.0f;
+    int m_frame = 0;
+    std::string m_trace;
+};
+
+} // namespace Zelk

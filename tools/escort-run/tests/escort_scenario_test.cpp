@@ -1,0 +1,130 @@
+// The escort scenario over the sample level: the escorts reach their guard
+// points once the VIP stops, share no point, cover every access way of the
+// VIP's node, and the same run gives the same trace.
+#include "ai/behaviours/wardel_team.h"
+#include "tools/escort-run/escort_scenario.h"
+#include <cstring>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <set>
+#include <sstream>
+
+namespace Zelk {
+namespace {
+
+std::string ReadData(const char* name)
+{
+    std::ifstream file(std::string(OLAI_ESCORT_DATA_DIR) + "/" + name, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+struct SampleRun
+{
+    CEscortLevel level;
+    std::string ai;
+    SampleRun()
+    {
+        std::string error;
+        const std::string text = ReadData("level.txt");
+        EXPECT_TRUE(EscortLevelParse(text.data(), text.size(), level, error)) << error;
+        ai = ReadData("escort_ai.txt");
+    }
+};
+
+TEST(EscortScenarioTest, EscortsReachDistinctGuardPointsCoveringEveryAccessWay)
+{
+    SampleRun sample;
+    CEscortScenario scenario;
+    CEscortRunOptions options;
+    options.escorts = 4;
+    std::string error;
+    ASSERT_TRUE(scenario.Start(sample.level, sample.ai, options, error)) << error;
+    // Walk until the VIP stops, then allow a bounded time to take positions.
+    const float limit = 60.0f;
+    while (scenario.GetVipStopTime() < 0.0f && scenario.GetTime() < limit)
+        scenario.Frame();
+    ASSERT_GE(scenario.GetVipStopTime(), 0.0f);
+    const float deadline = scenario.GetVipStopTime() + 20.0f;
+    bool settled = false;
+    while (!settled && scenario.GetTime() < deadline) {
+        scenario.Frame();
+        settled = true;
+        for (int i = 0; i < scenario.GetEscortCount(); ++i) {
+            const CEscortSample s = scenario.Sample(i);
+            settled =
+                settled && (s.slot < 0 ? s.holding : s.guardDistance <= scenario.GetGoalDistance(i) + 0.05f);
+        }
+    }
+    EXPECT_TRUE(settled) << "escorts still walking " << scenario.GetTime() - scenario.GetVipStopTime()
+                         << " s after the VIP stopped";
+    std::set<int> slots;
+    for (int i = 0; i < scenario.GetEscortCount(); ++i) {
+        const CEscortSample s = scenario.Sample(i);
+        if (s.slot >= 0) {
+            EXPECT_TRUE(slots.insert(s.slot).second) << "two escorts share slot " << s.slot;
+        }
+    }
+    EXPECT_FALSE(slots.empty());
+    ASSERT_GT(scenario.GetClusterCount(), 0);
+    for (int e = 0; e < 60; ++e)
+        if (scenario.GetTeam()->GetCurrentRecord()->clusters[e].InUse()) {
+            EXPECT_TRUE(scenario.IsClusterCovered(e)) << "access-way cluster " << e;
+        }
+}
+
+TEST(EscortScenarioTest, TheSameRunGivesTheSameTrace)
+{
+    SampleRun sample;
+    std::string traces[2];
+    for (std::string& trace : traces) {
+        CEscortScenario scenario;
+        CEscortRunOptions options;
+        options.seconds = 12.0f;
+        std::string error;
+        ASSERT_TRUE(scenario.Start(sample.level, sample.ai, options, error)) << error;
+        scenario.Run(nullptr);
+        trace = scenario.GetTrace();
+    }
+    EXPECT_FALSE(traces[0].empty());
+    EXPECT_EQ(traces[0], traces[1]);
+}
+
+struct BadLevel
+{
+    const char* name;
+    const char* text;
+};
+
+TEST(EscortLevelTest, MalformedLevelsAreRefused)
+{
+    const BadLevel cases[] = {
+        {"empty", ""},
+        {"no route", "size 0 0 10 10\n"},
+        {"no size", "route 1 1\n"},
+        {"short box", "size 0 0 10 10\nbox 1 2 3\nroute 1 1\n"},
+        {"bad number", "size 0 0 10 10\nroute 1 x\n"},
+        {"trailing junk", "size 0 0 10 10\nroute 1 1q\n"},
+        {"unknown word", "size 0 0 10 10\nwall 1 1 2 2\nroute 1 1\n"},
+        {"empty box", "size 0 0 10 10\nbox 2 2 1 3\nroute 1 1\n"},
+        {"huge", "size 0 0 1e9 10\nroute 1 1\n"},
+        {"not a number", "size 0 0 nan 10\nroute 1 1\n"},
+    };
+    for (const BadLevel& c : cases) {
+        CEscortLevel level;
+        std::string error;
+        EXPECT_FALSE(EscortLevelParse(c.text, std::strlen(c.text), level, error)) << c.name;
+        EXPECT_FALSE(error.empty()) << c.name;
+    }
+    CEscortLevel level;
+    std::string error;
+    const char good[] = "# a room\nsize -5 -5 5 5\nbox -1 -1 1 1\r\nroute -4 -4\nroute 4 4\nescort 0 -4\n";
+    ASSERT_TRUE(EscortLevelParse(good, sizeof good - 1, level, error)) << error;
+    EXPECT_EQ(level.boxMin.size(), 1u);
+    EXPECT_EQ(level.route.size(), 2u);
+    EXPECT_EQ(level.escorts.size(), 1u);
+}
+
+} // namespace
+} // namespace Zelk
