@@ -460,7 +460,7 @@ bool CGraphGeneratorBrain::Think()
     return decided;
 }
 
-bool CheckManagerClasses()
+bool CGraphGeneratorAgent::CheckManagerClasses()
 {
     return CGraphGeneratorAgent::s_classRecord.GetIndex() != -1 &&
            CGraphGenData::s_classRecord.GetIndex() != -1 &&

@@ -169,7 +169,7 @@ class GraphGeneratorTest : public ::testing::Test
 
 TEST_F(GraphGeneratorTest, ClassesAreRegistered)
 {
-    EXPECT_TRUE(CheckManagerClasses());
+    EXPECT_TRUE(CGraphGeneratorAgent::CheckManagerClasses());
     EXPECT_NE(CGraphDataClassRecord::Find("CGraphGenData"), nullptr);
     EXPECT_NE(CAgentClassRecord::Find("CGraphGeneratorAgent"), nullptr);
     EXPECT_NE(CBrainClassRecord::Find("CGraphGeneratorBrain"), nullptr);
