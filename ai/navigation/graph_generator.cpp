@@ -8,12 +8,14 @@
 #include "ai/navigation/nav_error.h"
 #include "ai/navigation/nav_host.h"
 #include "ai/navigation/nav_text.h"
+#include "ai/navigation/path_object.h"
 #include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/action.h"
 #include "ai/runtime/attribute.h"
 #include "ai/runtime/config_node.h"
 #include "ai/runtime/entity.h"
 #include "ai/runtime/host.h"
+#include "ai/runtime/registries.h"
 #include "ai/runtime/world.h"
 
 #include <cmath>
@@ -178,6 +180,22 @@ bool ReadKey(const CConfigNode* child, float k, CGraphGenConfig& config, std::st
     return Fail(error, key != nullptr ? key : "(no key)");
 }
 
+// The path object that brings a seed graph's nodes and arcs into the run,
+// unless one exists already; a refused one is simply not there.
+void CreateSeedObject(const std::string& seedGraph)
+{
+    CWorld* world = GetCurrentWorld();
+    if (seedGraph.empty() || world == nullptr || CSeedPathObject::GetCurrent() != nullptr)
+        return;
+    CConfigNode config;
+    if (AddConfigChild(&config, nullptr, "Class", "CSeedPathObject") == nullptr ||
+        AddConfigChild(&config, nullptr, "SEED_GRAPH", seedGraph.c_str()) == nullptr)
+        return;
+    CEntity* seed = CreateEntityFromConfig("SeedGraph", &config, AiGetClassMask(), nullptr);
+    if (seed != nullptr && !world->AddEntity(seed))
+        DestroyEntity(seed);
+}
+
 } // namespace
 
 CAgentClassRecord CGraphGeneratorAgent::s_classRecord("CGraphGeneratorAgent", &CreateAgent);
@@ -292,6 +310,7 @@ void CGraphGeneratorAgent::Start()
                                            : CVec3();
     m_lastPoint = CVec3(-10000.0f);
     state.AddAgent(this, m_entityIndex);
+    CreateSeedObject(m_config.seedGraph);
     // The first agent to start renews the graph of the run.
     if (state.graph == nullptr)
         state.RenewGraph();
@@ -441,7 +460,7 @@ bool CGraphGeneratorBrain::Think()
     return decided;
 }
 
-bool CheckManagerClasses()
+bool CGraphGeneratorAgent::CheckManagerClasses()
 {
     return CGraphGeneratorAgent::s_classRecord.GetIndex() != -1 &&
            CGraphGenData::s_classRecord.GetIndex() != -1 &&

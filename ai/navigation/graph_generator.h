@@ -132,6 +132,10 @@ class CGraphGeneratorAgent : public CAgent
     // One think of the run; true when the agent decided actions.
     bool Think() override;
 
+    // True when the generator's three classes (agent, generation data, brain)
+    // hold registry slots: their static registrations ran.
+    static bool CheckManagerClasses();
+
     const CGraphGenConfig& GetConfig() const { return m_config; }
     CEntity* GetEntity() const;
     bool IsFinished() const;
@@ -221,9 +225,6 @@ class CGraphGeneratorBrain : public CBrain
   private:
     CGraphGeneratorAgent* m_agent = nullptr;
 };
-
-// True when the generator's three classes hold registry slots.
-bool CheckManagerClasses();
 
 // The run as the generator sees it: the current step, the graph under
 // construction (null before the first agent started), its generation data,

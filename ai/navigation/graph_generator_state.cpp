@@ -24,8 +24,7 @@ void CGraphGenState::BindToWorld(CWorld* current)
 void CGraphGenState::Reset()
 {
     world = nullptr;
-    data.reset();
-    graph.reset();
+    ForgetGraph();
     step = firstStep = kGraphGenNoStep;
     stepEntered = stepDone = failed = false;
     config = CGraphGenConfig{};
@@ -97,17 +96,33 @@ bool CGraphGenState::IsLeadAgent(const CGraphGeneratorAgent* agent) const
 
 void CGraphGenState::RenewGraph()
 {
-    data.reset();
-    graph = std::make_unique<CGenGraph>();
-    data = std::make_unique<CGraphGenData>(graph.get());
-    data->Init(nullptr);
+    ForgetGraph();
+    // The runtime's allocator answers null when memory is exhausted: no graph, no run.
+    graph.reset(new CGenGraph);
+    if (graph != nullptr)
+        data.reset(new CGraphGenData(graph.get()));
+    if (data == nullptr || !data->Init(nullptr)) {
+        ForgetGraph();
+        failed = true;
+        return;
+    }
     graph->SetGenData(data.get());
+}
+
+void CGraphGenState::ForgetGraph()
+{
+    if (graph != nullptr)
+        graph->SetGenData(nullptr);
+    data.reset();
+    graph.reset();
 }
 
 bool CGraphGenState::ReadGraph(const char* fileName)
 {
     if (graph == nullptr)
         RenewGraph();
+    if (graph == nullptr)
+        return false;
     // Records are renewed below: the reader's moves need not be followed.
     graph->SetGenData(nullptr);
     const bool read = fileName != nullptr && fileName[0] != '\0' && graph->ReadFromFile(fileName);

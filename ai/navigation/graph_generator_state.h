@@ -40,8 +40,9 @@ struct CGraphGenState
     bool AllFinished() const;
     // The agent of the lowest entity index drives the step changes and draws.
     bool IsLeadAgent(const CGraphGeneratorAgent* agent) const;
-    // A new empty graph with fresh generation data.
+    // A new empty graph with fresh generation data (none, run failed, without memory).
     void RenewGraph();
+    void ForgetGraph();
     // Replaces the graph with the file's; false (graph emptied) when refused.
     bool ReadGraph(const char* fileName);
     // Empties the graph and stops the run; false.

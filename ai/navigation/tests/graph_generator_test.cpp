@@ -8,6 +8,8 @@
 #include "ai/navigation/find_nearest_data.h"
 #include "ai/navigation/graph_gen_data.h"
 #include "ai/navigation/graph_generator.h"
+#include "ai/navigation/path_object.h"
+#include "ai/navigation/path_object_manager.h"
 #include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/config_node.h"
 #include "ai/runtime/entity.h"
@@ -23,6 +25,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -166,7 +169,7 @@ class GraphGeneratorTest : public ::testing::Test
 
 TEST_F(GraphGeneratorTest, ClassesAreRegistered)
 {
-    EXPECT_TRUE(CheckManagerClasses());
+    EXPECT_TRUE(CGraphGeneratorAgent::CheckManagerClasses());
     EXPECT_NE(CGraphDataClassRecord::Find("CGraphGenData"), nullptr);
     EXPECT_NE(CAgentClassRecord::Find("CGraphGeneratorAgent"), nullptr);
     EXPECT_NE(CBrainClassRecord::Find("CGraphGeneratorBrain"), nullptr);
@@ -376,6 +379,98 @@ TEST_F(GraphGeneratorTest, ArcsThatCannotBeWalkedAreRemoved)
     ASSERT_EQ(final.GetArcCount(), 2);
     for (int32_t i = 0; i < 2; ++i)
         EXPECT_EQ(final.GetArc(i)->GetFrom()->GetPosition().z, -3.0f);
+}
+
+// A seed graph whose two arcs pass through the first box, as a door would:
+// the generator keeps them although no entity could walk them. The seed path
+// object is made by the test, or by the generator from its "SEED_GRAPH" key.
+class GraphGeneratorSeedTest : public GraphGeneratorTest
+{
+  protected:
+    void RunSeeded(bool byKey);
+};
+
+void GraphGeneratorSeedTest::RunSeeded(bool byKey)
+{
+    const CVec3 ends[2] = {CVec3(-4.0f, kHalfHeight, 1.0f), CVec3(0.0f, kHalfHeight, 1.0f)};
+    Files files = MakeFiles("seeded");
+    const std::string seedFile = NavTest::OutputPath("seed.gph");
+    const std::string services =
+        "<GlobalServices><Service>Graphs</Service><Service>Objects</Service></GlobalServices>"
+        "<Services><Service \"Graphs\"><Class>CGraphManager</Class><Graph \"Seed\"><RawData>" +
+        seedFile +
+        "</RawData></Graph></Service><Service "
+        "\"Objects\"><Class>CPathObjectManager</Class></Service></Services>";
+    {
+        // The seed file is written through a runtime of its own before the world reads it.
+        NavTest::StartRuntime();
+        CSpatialGraph seed;
+        CGraphNode* a = AddNodeAtPosition(seed, ends[0]);
+        CGraphNode* b = AddNodeAtPosition(seed, ends[1]);
+        CGraphArcData arc;
+        arc.length = arc.cost = 4.0f;
+        seed.AddArc(arc, a, b);
+        seed.AddArc(arc, b, a);
+        ASSERT_TRUE(seed.Write(seedFile.c_str()));
+        NavTest::StopRuntime();
+    }
+    const std::string text = NavTest::WorldText(
+        1.0f,
+        services + AgentText(files, byKey ? "<SEED_GRAPH>Seed</SEED_GRAPH>" : "") +
+            "<Brains><Brain \"GenBrain\"><Class>CGraphGeneratorBrain</Class><Agent>Gen</Agent></Brain>"
+            "</Brains><Entities><Entity \"Gen\"><Class>CKinematicEntity</Class>"
+            "<ActionClass>CKinematicActionClass</ActionClass><Brain>GenBrain</Brain></Entity></Entities>");
+    m_world = NavTest::StartWorld(text);
+    ASSERT_NE(m_world, nullptr);
+    SetTestFrameStep(kStep);
+    Host().SetGround(0.0f);
+    for (const CTestBox& box : kBoxes)
+        Host().AddBox(box.min, box.max);
+    auto* objects =
+        static_cast<CPathObjectManager*>(m_world->FindGlobalService(&CPathObjectManager::Record()));
+    ASSERT_NE(objects, nullptr);
+    std::unique_ptr<CSeedPathObject> seedObject;
+    if (!byKey) {
+        seedObject = std::make_unique<CSeedPathObject>("door", nullptr);
+        CConfigNode seedConfig;
+        AddConfigChild(&seedConfig, nullptr, "SEED_GRAPH", "Seed");
+        ASSERT_TRUE(seedObject->Init(&seedConfig));
+        ASSERT_TRUE(objects->AddPathObject(seedObject.get()));
+    }
+    CConfigNode* config = CopyEntityConfig(m_world, "Gen");
+    ASSERT_NE(config, nullptr);
+    m_entity = CreateEntityFromConfig(nullptr, config, AiGetClassMask(), nullptr);
+    DeleteConfigNode(config);
+    ASSERT_NE(m_entity, nullptr);
+    ASSERT_TRUE(m_world->AddEntity(m_entity));
+
+    ASSERT_EQ(Run(), kGraphGenFinished);
+    if (byKey)
+        EXPECT_NE(m_world->FindEntity("SeedGraph"), nullptr);
+    else
+        objects->RemovePathObject(seedObject.get());
+    CSpatialGraph final;
+    ASSERT_TRUE(final.ReadFromFile(files.final.c_str()));
+    // Both door ends are nodes of the final graph, joined both ways.
+    CGraphNode* found[2] = {nullptr, nullptr};
+    for (int32_t i = 0; i < final.GetNodeCount(); ++i)
+        for (int e = 0; e < 2; ++e)
+            if (final.GetNode(i)->GetPosition() == ends[e])
+                found[e] = final.GetNode(i);
+    ASSERT_NE(found[0], nullptr);
+    ASSERT_NE(found[1], nullptr);
+    EXPECT_NE(CSpatialGraph::FindOutArcTo(found[0], found[1]), nullptr);
+    EXPECT_NE(CSpatialGraph::FindOutArcTo(found[1], found[0]), nullptr);
+}
+
+TEST_F(GraphGeneratorSeedTest, PathObjectSegmentsAreKeptAsTheyAre)
+{
+    RunSeeded(false);
+}
+
+TEST_F(GraphGeneratorSeedTest, SeedGraphKeyBringsItsSegments)
+{
+    RunSeeded(true);
 }
 
 // Refuses every sector point: exploration ends at the starting node.

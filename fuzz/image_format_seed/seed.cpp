@@ -1,6 +1,6 @@
-// Writes the seed corpus of the BMP fuzz target with the toolkit's own
-// writer: one file of each depth the writer takes.
-// Usage: bmp_seed <corpus directory>
+// Writes the seed corpus of the BMP or PNG fuzz target with the toolkit's
+// own writers: one file of each depth the writers take.
+// Usage: image_format_seed bmp|png <corpus directory>
 #include <cstdio>
 #include <string>
 
@@ -9,10 +9,13 @@
 #include "graphics/core/stream.h"
 #include "graphics/core/tests/fuzzengine.h"
 #include "graphics/toolkit2d/bmp.h"
+#include "graphics/toolkit2d/png.h"
 
 namespace {
 
-bool WriteSeed(const std::string& path, int32_t width, int32_t height, int32_t depth)
+using StreamWriter = Image* (*)(Image* image, Stream* stream);
+
+bool WriteSeed(StreamWriter write, const std::string& path, int32_t width, int32_t height, int32_t depth)
 {
     Image* image = ImageCreate(width, height, depth);
     if (!image || !ImageAllocatePixels(image)) {
@@ -28,7 +31,7 @@ bool WriteSeed(const std::string& path, int32_t width, int32_t height, int32_t d
         }
     }
     Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    const bool written = stream && BmpStreamWrite(image, stream);
+    const bool written = stream && write(image, stream);
     ImageDestroy(image);
     StreamMemory memory{};
     if (!stream || !StreamClose(stream, &memory) || !written) {
@@ -48,8 +51,12 @@ bool WriteSeed(const std::string& path, int32_t width, int32_t height, int32_t d
 
 int main(int argc, char** argv)
 {
-    if (argc != 2 || !FuzzEngineStart()) {
-        std::fprintf(stderr, "usage: bmp_seed <corpus directory>\n");
+    const std::string format = argc == 3 ? argv[1] : "";
+    const StreamWriter write = format == "bmp"   ? StreamWriter(BmpStreamWrite)
+                               : format == "png" ? StreamWriter(PngStreamWrite)
+                                                 : nullptr;
+    if (!write || !FuzzEngineStart()) {
+        std::fprintf(stderr, "usage: image_format_seed bmp|png <corpus directory>\n");
         return 1;
     }
     struct Shape
@@ -57,9 +64,10 @@ int main(int argc, char** argv)
         int32_t width, height, depth;
     };
     for (const Shape shape : {Shape{3, 2, 4}, Shape{5, 3, 8}, Shape{4, 4, 32}, Shape{1, 1, 32}}) {
-        const std::string name = std::string(argv[1]) + "/bmp_" + std::to_string(shape.width) + "x" +
-                                 std::to_string(shape.height) + "x" + std::to_string(shape.depth) + ".bmp";
-        if (!WriteSeed(name, shape.width, shape.height, shape.depth)) {
+        const std::string name = std::string(argv[2]) + "/" + format + "_" + std::to_string(shape.width) +
+                                 "x" + std::to_string(shape.height) + "x" + std::to_string(shape.depth) +
+                                 "." + format;
+        if (!WriteSeed(write, name, shape.width, shape.height, shape.depth)) {
             std::fprintf(stderr, "cannot write %s\n", name.c_str());
             return 1;
         }
