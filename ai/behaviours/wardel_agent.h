@@ -72,7 +72,6 @@ class CWardelAgent : public CAgent
 
     CWardelTeam* m_team = nullptr;
     CVec3 m_target;
-    uint8_t m_hasTarget = 0;
     float m_targetDistance2 = 0.0f;
     CActionTorsoRotate* m_torsoRotate = nullptr;
     CActionRotate* m_rotate = nullptr;

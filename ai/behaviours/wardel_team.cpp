@@ -116,7 +116,6 @@ bool CWardelTeam::Init(CConfigNode* node)
         longest = c > longest ? c : longest;
     }
     m_absorbed.assign(size_t(longest), 0);
-    m_firstUse = 1;
     const size_t cap = m_capacity;
     m_watched.assign(cap, std::vector<uint16_t>(kMaxAccessWayClusters, kNoCluster));
     m_distances.assign(cap, std::vector<float>(cap, 0.0f));

@@ -137,8 +137,7 @@ class CWardelTeam : public CTeam
     uint16_t m_slotCount = 0;
     uint16_t m_currentNode = kNoCluster;
     std::vector<std::vector<uint16_t>> m_watched; // [member][60]
-    uint8_t m_firstUse = 0;
-    std::vector<uint8_t> m_absorbed; // per access way of the node being clustered
+    std::vector<uint8_t> m_absorbed;              // per access way of the node being clustered
     std::vector<int32_t> m_directions;
     CPermutationCounter m_counter;
     CPermutationCounter m_zeroCounter;
