@@ -5,7 +5,7 @@
 
 namespace {
 
-struct BmpSpec
+struct BmpLayout
 {
     int32_t width;
     int32_t height;
@@ -18,38 +18,38 @@ struct BmpSpec
     int64_t dataOffset = -1; ///< -1: right after the palette; larger leaves a gap of zeros
 };
 
-Bytes MakeBmp(const BmpSpec& spec)
+Bytes MakeBmp(const BmpLayout& layout)
 {
-    const uint32_t natural = 14 + spec.infoBytes + static_cast<uint32_t>(spec.palette.size());
-    const uint32_t offset = spec.dataOffset >= 0 ? static_cast<uint32_t>(spec.dataOffset) : natural;
+    const uint32_t natural = 14 + layout.infoBytes + static_cast<uint32_t>(layout.palette.size());
+    const uint32_t offset = layout.dataOffset >= 0 ? static_cast<uint32_t>(layout.dataOffset) : natural;
     Bytes bytes = {'B', 'M'};
-    PutU32(bytes, std::max(offset, natural) + static_cast<uint32_t>(spec.data.size()));
+    PutU32(bytes, std::max(offset, natural) + static_cast<uint32_t>(layout.data.size()));
     PutU32(bytes, 0);
     PutU32(bytes, offset);
-    PutU32(bytes, spec.infoBytes);
-    if (spec.infoBytes == 12) {
-        PutU16(bytes, static_cast<uint16_t>(spec.width));
-        PutU16(bytes, static_cast<uint16_t>(spec.height));
+    PutU32(bytes, layout.infoBytes);
+    if (layout.infoBytes == 12) {
+        PutU16(bytes, static_cast<uint16_t>(layout.width));
+        PutU16(bytes, static_cast<uint16_t>(layout.height));
         PutU16(bytes, 1);
-        PutU16(bytes, spec.bits);
+        PutU16(bytes, layout.bits);
     } else {
-        PutU32(bytes, static_cast<uint32_t>(spec.width));
-        PutU32(bytes, static_cast<uint32_t>(spec.height));
+        PutU32(bytes, static_cast<uint32_t>(layout.width));
+        PutU32(bytes, static_cast<uint32_t>(layout.height));
         PutU16(bytes, 1);
-        PutU16(bytes, spec.bits);
-        PutU32(bytes, spec.compression);
+        PutU16(bytes, layout.bits);
+        PutU32(bytes, layout.compression);
         for (int i = 0; i < 3; ++i) {
             PutU32(bytes, 0);
         }
-        PutU32(bytes, spec.coloursUsed);
+        PutU32(bytes, layout.coloursUsed);
         PutU32(bytes, 0);
-        bytes.resize(14 + spec.infoBytes, 0);
+        bytes.resize(14 + layout.infoBytes, 0);
     }
-    bytes.insert(bytes.end(), spec.palette.begin(), spec.palette.end());
+    bytes.insert(bytes.end(), layout.palette.begin(), layout.palette.end());
     if (bytes.size() < offset) {
         bytes.resize(offset, 0);
     }
-    bytes.insert(bytes.end(), spec.data.begin(), spec.data.end());
+    bytes.insert(bytes.end(), layout.data.begin(), layout.data.end());
     return bytes;
 }
 
@@ -94,7 +94,7 @@ TEST_F(BmpReadTest, EachBitCountReadsIntoItsDepth)
     struct Case
     {
         const char* name;
-        BmpSpec spec;
+        BmpLayout layout;
         int32_t depth;
         std::vector<TestColour> colours; ///< row by row, top first
     };
@@ -196,7 +196,7 @@ TEST_F(BmpReadTest, EachBitCountReadsIntoItsDepth)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Put("case.bmp", MakeBmp(c.spec));
+        Put("case.bmp", MakeBmp(c.layout));
         Image* image = BmpRead("case.bmp");
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(image->depth, c.depth);
@@ -225,22 +225,22 @@ TEST_F(BmpReadTest, FifteenBitRowsTakeTwoBytesAPixel)
 
 TEST_F(BmpReadTest, MalformedFilesAreRefusedWithAnError)
 {
-    const BmpSpec good = {.width = 2,
-                          .height = 2,
-                          .bits = 8,
-                          .data = {1, 2, 0, 0, 3, 4, 0, 0},
-                          .palette = Palette4({kRed, kGreen}),
-                          .coloursUsed = 2};
-    const BmpSpec rle = {.width = 2,
-                         .height = 1,
-                         .bits = 8,
-                         .data = {2, 1, 0, 1},
-                         .palette = Palette4({kRed, kGreen}),
-                         .compression = 1,
-                         .coloursUsed = 2};
-    auto with = [](BmpSpec spec, auto change) {
-        change(spec);
-        return MakeBmp(spec);
+    const BmpLayout good = {.width = 2,
+                            .height = 2,
+                            .bits = 8,
+                            .data = {1, 2, 0, 0, 3, 4, 0, 0},
+                            .palette = Palette4({kRed, kGreen}),
+                            .coloursUsed = 2};
+    const BmpLayout rle = {.width = 2,
+                           .height = 1,
+                           .bits = 8,
+                           .data = {2, 1, 0, 1},
+                           .palette = Palette4({kRed, kGreen}),
+                           .compression = 1,
+                           .coloursUsed = 2};
+    auto with = [](BmpLayout layout, auto change) {
+        change(layout);
+        return MakeBmp(layout);
     };
     auto patched = [](Bytes bytes, size_t at, uint32_t value) {
         bytes[at] = static_cast<uint8_t>(value);
@@ -261,40 +261,40 @@ TEST_F(BmpReadTest, MalformedFilesAreRefusedWithAnError)
         {"wrong signature", patched(MakeBmp(good), 0, 0x5A4D), kErrorRead},
         {"header size 20", patched(MakeBmp(good), 14, 20), kErrorImageSize},
         {"header size beyond the file", patched(MakeBmp(good), 14, 0x7FFFFFF0), kErrorRead},
-        {"width 0", with(good, [](BmpSpec& s) { s.width = 0; }), kErrorImageSize},
-        {"negative width", with(good, [](BmpSpec& s) { s.width = -2; }), kErrorImageSize},
-        {"height 0", with(good, [](BmpSpec& s) { s.height = 0; }), kErrorImageSize},
-        {"lowest height", with(good, [](BmpSpec& s) { s.height = INT32_MIN; }), kErrorRead},
-        {"huge width", with(good, [](BmpSpec& s) { s.width = 0x7FFFFFFF; }), kErrorRead},
-        {"huge height", with(good, [](BmpSpec& s) { s.height = 0x10000000; }), kErrorRead},
-        {"bit count 2", with(good, [](BmpSpec& s) { s.bits = 2; }), kErrorImageDepth},
-        {"bit count 0", with(good, [](BmpSpec& s) { s.bits = 0; }), kErrorImageDepth},
-        {"bit count 64", with(good, [](BmpSpec& s) { s.bits = 64; }), kErrorImageDepth},
-        {"4-bit run-length", with(good, [](BmpSpec& s) { s.compression = 2; }), kErrorImageSize},
-        {"bit fields on 8 bits", with(good, [](BmpSpec& s) { s.compression = 3; }), kErrorImageSize},
-        {"8-bit run-length on 4 bits", with(rle, [](BmpSpec& s) { s.bits = 4; }), kErrorImageSize},
+        {"width 0", with(good, [](BmpLayout& s) { s.width = 0; }), kErrorImageSize},
+        {"negative width", with(good, [](BmpLayout& s) { s.width = -2; }), kErrorImageSize},
+        {"height 0", with(good, [](BmpLayout& s) { s.height = 0; }), kErrorImageSize},
+        {"lowest height", with(good, [](BmpLayout& s) { s.height = INT32_MIN; }), kErrorRead},
+        {"huge width", with(good, [](BmpLayout& s) { s.width = 0x7FFFFFFF; }), kErrorRead},
+        {"huge height", with(good, [](BmpLayout& s) { s.height = 0x10000000; }), kErrorRead},
+        {"bit count 2", with(good, [](BmpLayout& s) { s.bits = 2; }), kErrorImageDepth},
+        {"bit count 0", with(good, [](BmpLayout& s) { s.bits = 0; }), kErrorImageDepth},
+        {"bit count 64", with(good, [](BmpLayout& s) { s.bits = 64; }), kErrorImageDepth},
+        {"4-bit run-length", with(good, [](BmpLayout& s) { s.compression = 2; }), kErrorImageSize},
+        {"bit fields on 8 bits", with(good, [](BmpLayout& s) { s.compression = 3; }), kErrorImageSize},
+        {"8-bit run-length on 4 bits", with(rle, [](BmpLayout& s) { s.bits = 4; }), kErrorImageSize},
         {"palette longer than the file",
          with(good,
-              [](BmpSpec& s) {
+              [](BmpLayout& s) {
                   s.coloursUsed = 256;
                   s.data.clear();
               }),
          0},
-        {"data offset inside the header", with(good, [](BmpSpec& s) { s.dataOffset = 20; }), kErrorRead},
+        {"data offset inside the header", with(good, [](BmpLayout& s) { s.dataOffset = 20; }), kErrorRead},
         {"data offset beyond the file", patched(MakeBmp(good), 10, 1u << 30), kErrorRead},
-        {"pixel data cut short", with(good, [](BmpSpec& s) { s.data.pop_back(); }), 0},
+        {"pixel data cut short", with(good, [](BmpLayout& s) { s.data.pop_back(); }), 0},
         {"run past the row's end",
          with(rle,
-              [](BmpSpec& s) {
+              [](BmpLayout& s) {
                   s.data = {3, 1, 0, 1};
               }),
          kErrorRead},
-        {"copy past the row's end", with(rle, [](BmpSpec& s) { s.data = {0, 3, 1, 1, 1, 0, 0, 1}; }),
+        {"copy past the row's end", with(rle, [](BmpLayout& s) { s.data = {0, 3, 1, 1, 1, 0, 0, 1}; }),
          kErrorRead},
-        {"run-length delta", with(rle, [](BmpSpec& s) { s.data = {0, 2, 1, 1, 0, 1}; }), kErrorImageSize},
+        {"run-length delta", with(rle, [](BmpLayout& s) { s.data = {0, 2, 1, 1, 0, 1}; }), kErrorImageSize},
         {"run-length without an end",
          with(rle,
-              [](BmpSpec& s) {
+              [](BmpLayout& s) {
                   s.data = {1, 1};
               }),
          0},

@@ -9,7 +9,7 @@
 
 namespace {
 
-struct PngSpec
+struct PngLayout
 {
     uint32_t width;
     uint32_t height;
@@ -29,31 +29,31 @@ void AppendHook(png_structp png, png_bytep data, size_t length)
 }
 
 /// A PNG file as libpng writes it (errors abort the test program).
-Bytes EncodePng(const PngSpec& spec)
+Bytes EncodePng(const PngLayout& layout)
 {
     Bytes bytes;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
     png_infop info = png_create_info_struct(png);
     png_set_write_fn(png, &bytes, AppendHook, nullptr);
-    png_set_IHDR(png, info, spec.width, spec.height, spec.bits, spec.colourType,
-                 spec.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+    png_set_IHDR(png, info, layout.width, layout.height, layout.bits, layout.colourType,
+                 layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
                  PNG_FILTER_TYPE_DEFAULT);
-    if (!spec.palette.empty()) {
-        png_set_PLTE(png, info, spec.palette.data(), static_cast<int>(spec.palette.size()));
+    if (!layout.palette.empty()) {
+        png_set_PLTE(png, info, layout.palette.data(), static_cast<int>(layout.palette.size()));
     }
-    if (!spec.alphas.empty()) {
-        png_set_tRNS(png, info, spec.alphas.data(), static_cast<int>(spec.alphas.size()), nullptr);
+    if (!layout.alphas.empty()) {
+        png_set_tRNS(png, info, layout.alphas.data(), static_cast<int>(layout.alphas.size()), nullptr);
     }
-    if (spec.transparentGrey >= 0) {
+    if (layout.transparentGrey >= 0) {
         png_color_16 grey = {};
-        grey.gray = static_cast<png_uint_16>(spec.transparentGrey);
+        grey.gray = static_cast<png_uint_16>(layout.transparentGrey);
         png_set_tRNS(png, info, nullptr, 0, &grey);
     }
     png_write_info(png, info);
-    const size_t rowBytes = spec.rows.size() / spec.height;
+    const size_t rowBytes = layout.rows.size() / layout.height;
     std::vector<png_bytep> rows;
-    for (uint32_t y = 0; y < spec.height; ++y) {
-        rows.push_back(const_cast<png_bytep>(spec.rows.data() + y * rowBytes));
+    for (uint32_t y = 0; y < layout.height; ++y) {
+        rows.push_back(const_cast<png_bytep>(layout.rows.data() + y * rowBytes));
     }
     png_write_image(png, rows.data());
     png_write_end(png, info);
@@ -79,7 +79,7 @@ TEST_F(PngReadTest, EachColourTypeReadsIntoItsDepth)
     struct Case
     {
         const char* name;
-        PngSpec spec;
+        PngLayout layout;
         int32_t depth;
         std::vector<TestColour> colours;
         Bytes indices = {}; ///< for 4- and 8-bit images
@@ -130,7 +130,7 @@ TEST_F(PngReadTest, EachColourTypeReadsIntoItsDepth)
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
-        Put("case.png", EncodePng(c.spec));
+        Put("case.png", EncodePng(c.layout));
         Image* image = PngRead("case.png");
         ASSERT_NE(image, nullptr);
         EXPECT_EQ(image->depth, c.depth);
@@ -144,13 +144,13 @@ TEST_F(PngReadTest, EachColourTypeReadsIntoItsDepth)
 
 TEST_F(PngReadTest, InterlacedFilesReadLikePlainOnes)
 {
-    PngSpec spec = {5, 4, 8, PNG_COLOR_TYPE_RGB, {}};
+    PngLayout layout = {5, 4, 8, PNG_COLOR_TYPE_RGB, {}};
     for (uint8_t i = 0; i < 5 * 4 * 3; ++i) {
-        spec.rows.push_back(static_cast<uint8_t>(i * 3));
+        layout.rows.push_back(static_cast<uint8_t>(i * 3));
     }
-    Put("plain.png", EncodePng(spec));
-    spec.interlaced = true;
-    Put("interlaced.png", EncodePng(spec));
+    Put("plain.png", EncodePng(layout));
+    layout.interlaced = true;
+    Put("interlaced.png", EncodePng(layout));
     Image* plain = PngRead("plain.png");
     Image* interlaced = PngRead("interlaced.png");
     ASSERT_NE(plain, nullptr);
