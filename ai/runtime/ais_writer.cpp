@@ -192,8 +192,7 @@ bool AisWriteTree(const CConfigNode& root, AisRawDataProvider provider, void* us
     std::string localError;
     std::string* err = error ? error : &localError;
     err->clear();
-    out->clear();
-    out->insert(out->end(), kAisMagic, kAisMagic + sizeof kAisMagic);
+    out->assign(kAisMagic, kAisMagic + sizeof kAisMagic);
     PutU32(*out, kAisVersion);
     Writer writer(provider, user, err, warnings);
     if (!writer.Node(*out, root, "")) {

@@ -343,7 +343,10 @@ std::string CEscortScenario::ReportLine() const
         if (m_team->GetCurrentRecord()->clusters[e].InUse()) {
             const bool c = IsClusterCovered(e);
             covered += c ? 1 : 0;
-            which += (which.empty() ? "" : ",") + std::to_string(e) + (c ? "+" : "-");
+            if (!which.empty())
+                which += ',';
+            which += std::to_string(e);
+            which += c ? '+' : '-';
         }
     return line + " | access ways covered " + std::to_string(covered) + "/" + std::to_string(clusters) +
            " [" + which + "]";
