@@ -66,19 +66,47 @@ CVec3 CEntityTarget::GetTargetPosition() const
 
 // ---- IPathFinder ----------------------------------------------------------------------
 
+namespace {
+
+// One null slot per registered class, from the AI allocator; count drops to 0
+// when the slots cannot be allocated.
+template <typename T> T** AllocateClassSlots(int32_t& count)
+{
+    if (count <= 0)
+        return nullptr;
+    T** slots = static_cast<T**>(AiAlloc(sizeof(T*) * size_t(count)));
+    if (slots == nullptr)
+        count = 0;
+    for (int32_t i = 0; i < count; ++i)
+        slots[i] = nullptr;
+    return slots;
+}
+
+// The object of a class record, created in its slot on first use and bound to
+// the graph; null for a record outside the slots or one that cannot create.
+template <typename T, typename Record>
+T* ObjectInClassSlot(T** slots, int32_t count, const Record* record, CSpatialGraph* graph)
+{
+    if (record == nullptr || record->GetIndex() < 0 || record->GetIndex() >= count)
+        return nullptr;
+    T*& slot = slots[record->GetIndex()];
+    if (slot == nullptr && record->GetCreator() != nullptr) {
+        slot = record->GetCreator()();
+        if (slot != nullptr)
+            slot->SetGraph(graph);
+    }
+    return slot;
+}
+
+} // namespace
+
 IPathFinder::IPathFinder(CBrain* brain) : CService(brain)
 {
     const CActionClassRecord* actionClass = brain != nullptr ? brain->GetActionClassRecord() : nullptr;
     if (actionClass != nullptr && actionClass->GetCreator() != nullptr)
         m_actions = actionClass->GetCreator()();
     m_constraintCount = CConstraintClassRecord::GetCount();
-    if (m_constraintCount > 0) {
-        m_constraints = static_cast<CConstraint**>(AiAlloc(sizeof(CConstraint*) * size_t(m_constraintCount)));
-        if (m_constraints == nullptr)
-            m_constraintCount = 0;
-        for (int32_t i = 0; i < m_constraintCount; ++i)
-            m_constraints[i] = nullptr;
-    }
+    m_constraints = AllocateClassSlots<CConstraint>(m_constraintCount);
 }
 
 IPathFinder::~IPathFinder()
@@ -125,13 +153,7 @@ CPathMoveRegistry& CPathFinder::MoveRegistry()
 CPathFinder::CPathFinder(CBrain* brain) : IPathFinder(brain)
 {
     m_heuristicCount = CHeuristicClassRecord::GetCount();
-    if (m_heuristicCount > 0) {
-        m_heuristics = static_cast<CHeuristic**>(AiAlloc(sizeof(CHeuristic*) * size_t(m_heuristicCount)));
-        if (m_heuristics == nullptr)
-            m_heuristicCount = 0;
-        for (int32_t i = 0; i < m_heuristicCount; ++i)
-            m_heuristics[i] = nullptr;
-    }
+    m_heuristics = AllocateClassSlots<CHeuristic>(m_heuristicCount);
     if (m_constraintCount > 0) {
         m_spread = static_cast<SpreadState*>(AiAlloc(sizeof(SpreadState) * size_t(m_constraintCount)));
         for (int32_t i = 0; m_spread != nullptr && i < m_constraintCount; ++i)
@@ -372,36 +394,21 @@ void CPathFinder::Start()
 
 bool CPathFinder::SetConstraint(const CConstraintClassRecord* record)
 {
-    if (record == nullptr || !record->IsA(&CConstraint::BaseRecord()) || record->GetIndex() < 0 ||
-        record->GetIndex() >= m_constraintCount)
+    if (record == nullptr || !record->IsA(&CConstraint::BaseRecord()))
         return false;
-    CConstraint*& slot = m_constraints[record->GetIndex()];
-    if (slot == nullptr) {
-        if (record->GetCreator() == nullptr)
-            return false;
-        slot = record->GetCreator()();
-        if (slot == nullptr)
-            return false;
-        slot->SetGraph(m_graph);
-    }
-    m_constraint = slot;
+    CConstraint* constraint = ObjectInClassSlot(m_constraints, m_constraintCount, record, m_graph);
+    if (constraint == nullptr)
+        return false;
+    m_constraint = constraint;
     return true;
 }
 
 bool CPathFinder::SetHeuristic(const CHeuristicClassRecord* record)
 {
-    if (record == nullptr || record->GetIndex() < 0 || record->GetIndex() >= m_heuristicCount)
+    CHeuristic* heuristic = ObjectInClassSlot(m_heuristics, m_heuristicCount, record, m_graph);
+    if (heuristic == nullptr)
         return false;
-    CHeuristic*& slot = m_heuristics[record->GetIndex()];
-    if (slot == nullptr) {
-        if (record->GetCreator() == nullptr)
-            return false;
-        slot = record->GetCreator()();
-        if (slot == nullptr)
-            return false;
-        slot->SetGraph(m_graph);
-    }
-    m_heuristic = slot;
+    m_heuristic = heuristic;
     return true;
 }
 

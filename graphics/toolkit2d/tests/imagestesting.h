@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <cstring>
 #include <fstream>
 #include <string>
 #include <vector>
@@ -63,6 +64,18 @@ class ToolkitImageTest : public ImageFileTest
             }
         }
         return indices;
+    }
+
+    /// A read-back image has the written one's depth and colours and, when
+    /// palettised, its indices and palette.
+    static void ExpectSameImage(const Image* back, const Image* image)
+    {
+        EXPECT_EQ(back->depth, image->depth);
+        EXPECT_EQ(Colours(back), Colours(image));
+        if (image->depth != 32) {
+            EXPECT_EQ(Indices(back), Indices(image));
+            EXPECT_EQ(std::memcmp(back->palette, image->palette, size_t{4} << image->depth), 0);
+        }
     }
 };
 
