@@ -63,11 +63,22 @@ void SetBlending(bool on)
     D3D9SetRenderState(D3DRS_ALPHATESTENABLE, on ? Engine().alphaTest : 0);
 }
 
-int32_t SetStencil(uint32_t& variable, uint32_t state, uint32_t value)
+// Sends a device render state only when it differs from the engine's record of it.
+int32_t SetStateIfChanged(uint32_t& variable, uint32_t state, uint32_t value)
 {
     if (variable != value) {
         variable = value;
         D3D9SetRenderState(state, value);
+    }
+    return 1;
+}
+
+// The same for a sampler state of stage 0.
+int32_t SetSamplerIfChanged(uint32_t& variable, uint32_t state, uint32_t value)
+{
+    if (variable != value) {
+        variable = value;
+        D3D9SetSamplerState(0, state, value);
     }
     return 1;
 }
@@ -202,21 +213,21 @@ int32_t D3D9RenderStateSet(int32_t state, void* value)
         }
         return 1;
     case kRenderStateStencilEnable:
-        return SetStencil(e.stencilEnable, D3DRS_STENCILENABLE, v);
+        return SetStateIfChanged(e.stencilEnable, D3DRS_STENCILENABLE, v);
     case kRenderStateStencilFail:
-        return SetStencil(e.stencilFail, D3DRS_STENCILFAIL, v);
+        return SetStateIfChanged(e.stencilFail, D3DRS_STENCILFAIL, v);
     case kRenderStateStencilZFail:
-        return SetStencil(e.stencilZFail, D3DRS_STENCILZFAIL, v);
+        return SetStateIfChanged(e.stencilZFail, D3DRS_STENCILZFAIL, v);
     case kRenderStateStencilPass:
-        return SetStencil(e.stencilPass, D3DRS_STENCILPASS, v);
+        return SetStateIfChanged(e.stencilPass, D3DRS_STENCILPASS, v);
     case kRenderStateStencilFunction:
-        return SetStencil(e.stencilFunction, D3DRS_STENCILFUNC, v);
+        return SetStateIfChanged(e.stencilFunction, D3DRS_STENCILFUNC, v);
     case kRenderStateStencilRef:
-        return SetStencil(e.stencilRef, D3DRS_STENCILREF, v);
+        return SetStateIfChanged(e.stencilRef, D3DRS_STENCILREF, v);
     case kRenderStateStencilMask:
-        return SetStencil(e.stencilMask, D3DRS_STENCILMASK, v);
+        return SetStateIfChanged(e.stencilMask, D3DRS_STENCILMASK, v);
     case kRenderStateStencilWriteMask:
-        return SetStencil(e.stencilWriteMask, D3DRS_STENCILWRITEMASK, v);
+        return SetStateIfChanged(e.stencilWriteMask, D3DRS_STENCILWRITEMASK, v);
     case kRenderStateAlphaFunction:
         if (e.alphaFunction != v) {
             e.alphaFunction = v;
@@ -465,40 +476,22 @@ int32_t D3D9SetTextureFilter(uint32_t mode)
 
 int32_t D3D9SetAddressU(uint32_t mode)
 {
-    D3D9StageRecord& record = Engine().stages[0];
-    if (mode != record.addressU) {
-        record.addressU = mode;
-        D3D9SetSamplerState(0, D3DSAMP_ADDRESSU, mode);
-    }
-    return 1;
+    return SetSamplerIfChanged(Engine().stages[0].addressU, D3DSAMP_ADDRESSU, mode);
 }
 
 int32_t D3D9SetAddressV(uint32_t mode)
 {
-    D3D9StageRecord& record = Engine().stages[0];
-    if (mode != record.addressV) {
-        record.addressV = mode;
-        D3D9SetSamplerState(0, D3DSAMP_ADDRESSV, mode);
-    }
-    return 1;
+    return SetSamplerIfChanged(Engine().stages[0].addressV, D3DSAMP_ADDRESSV, mode);
 }
 
 int32_t D3D9SetSrcBlend(uint32_t mode)
 {
-    if (Engine().srcBlend != mode) {
-        Engine().srcBlend = mode;
-        D3D9SetRenderState(D3DRS_SRCBLEND, mode);
-    }
-    return 1;
+    return SetStateIfChanged(Engine().srcBlend, D3DRS_SRCBLEND, mode);
 }
 
 int32_t D3D9SetDestBlend(uint32_t mode)
 {
-    if (Engine().destBlend != mode) {
-        Engine().destBlend = mode;
-        D3D9SetRenderState(D3DRS_DESTBLEND, mode);
-    }
-    return 1;
+    return SetStateIfChanged(Engine().destBlend, D3DRS_DESTBLEND, mode);
 }
 
 int32_t D3D9SetVertexAlphaEnable(uint32_t flag)
