@@ -3,16 +3,14 @@
 // pixel checks that follow from the scene's geometry.
 
 #include <gtest/gtest.h>
-#include <png.h>
 
-#include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "graphics/d3d9/d3d9device.h"
 #include "platform/d3d9/d3d9control.h"
+#include "platform/d3d9/testing/referenceimage.h"
 #include "tools/engine-smoke/smokescene.h"
 
 namespace {
@@ -42,67 +40,6 @@ std::vector<uint32_t> BackBufferPixels()
         pixel |= 0xFF000000; // the window shows no alpha
     }
     return pixels;
-}
-
-bool WritePng(const std::string& path, const std::vector<uint32_t>& pixels)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = kWidth;
-    image.height = kHeight;
-    image.format = PNG_FORMAT_BGRA;
-    return png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr) != 0;
-}
-
-bool ReadPng(const std::string& path, std::vector<uint32_t>* pixels)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str())) {
-        return false;
-    }
-    image.format = PNG_FORMAT_BGRA;
-    if (image.width != kWidth || image.height != kHeight) {
-        png_image_free(&image);
-        return false;
-    }
-    pixels->assign(size_t(kWidth) * kHeight, 0);
-    return png_image_finish_read(&image, nullptr, pixels->data(), 0, nullptr) != 0;
-}
-
-/// Empty when the frame matches tests/reference/<name>.png; else why not,
-/// with the actual frame and a difference image written beside the test's output.
-std::string CompareWithReference(const std::string& name, const std::vector<uint32_t>& pixels)
-{
-    const std::string reference = std::string(OLAI_TEST_SOURCE_DIR) + "/reference/" + name + ".png";
-    if (const char* update = std::getenv("OLAI_UPDATE_REFERENCES"); update && std::string(update) == "1") {
-        return WritePng(reference, pixels) ? "" : "cannot write " + reference;
-    }
-    std::vector<uint32_t> expected;
-    if (!ReadPng(reference, &expected)) {
-        return "cannot read " + reference;
-    }
-    size_t differing = 0;
-    std::vector<uint32_t> difference(pixels.size());
-    for (size_t i = 0; i < pixels.size(); ++i) {
-        int worst = 0;
-        uint32_t shown = 0xFF000000;
-        for (int shift = 0; shift < 24; shift += 8) {
-            const int delta = std::abs(int((pixels[i] >> shift) & 255) - int((expected[i] >> shift) & 255));
-            worst = std::max(worst, delta);
-            shown |= uint32_t(std::min(255, delta * 8)) << shift;
-        }
-        difference[i] = shown;
-        differing += worst > 3;
-    }
-    if (differing * 1000 <= pixels.size() * 5) {
-        return "";
-    }
-    std::filesystem::create_directories(OLAI_TEST_OUTPUT_DIR);
-    const std::string out = std::string(OLAI_TEST_OUTPUT_DIR) + "/" + name;
-    WritePng(out + ".actual.png", pixels);
-    WritePng(out + ".diff.png", difference);
-    return std::to_string(differing) + " pixels differ; see " + out + ".actual.png and .diff.png";
 }
 
 uint32_t At(const std::vector<uint32_t>& pixels, int x, int y)
@@ -144,7 +81,9 @@ TEST(SmokeScene, RendersTheReferencePicture)
         white = white || At(pixels, kWidth / 2, y) == 0xFFFFFF;
     }
     EXPECT_TRUE(white) << "the top edge of the line frame";
-    EXPECT_EQ(CompareWithReference("smoke", pixels), "");
+    EXPECT_EQ(d3d9test::CompareWithReferenceIn(std::string(OLAI_TEST_SOURCE_DIR) + "/reference",
+                                               OLAI_TEST_OUTPUT_DIR, "smoke", pixels, kWidth, kHeight),
+              "");
 
     SmokeSceneDestroy(&scene);
     SmokeEngineStop();
