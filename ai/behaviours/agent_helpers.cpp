@@ -3,8 +3,10 @@
 #include "ai/navigation/graph_manager.h"
 #include "ai/navigation/path_finder.h"
 #include "ai/navigation/point_mapper.h"
+#include "ai/runtime/action.h"
 #include "ai/runtime/brain.h"
 #include "ai/runtime/config_node.h"
+#include "ai/runtime/entity.h"
 #include "ai/runtime/time_manager.h"
 #include "ai/runtime/world.h"
 #include <cmath>
@@ -41,6 +43,18 @@ float SteeringFor(float headingError)
     if (headingError < -3.0f)
         return -1.0f;
     return 0.0f;
+}
+
+void DecideStop(CActionSpeed* speed, CActionAcceleration* acceleration, const CEntity* entity)
+{
+    if (speed != nullptr)
+        speed->SetValue(0.0f);
+    if (acceleration != nullptr) {
+        // Brake while moving; a standing (or creeping) entity is left alone, so that it
+        // does not start to oscillate around zero.
+        const float s = entity != nullptr ? entity->GetSpeed() : 0.0f;
+        acceleration->SetValue(s > 0.05f * GetOneMeter() ? -1.0f : 0.0f);
+    }
 }
 
 IPathFinder* FindPathFinder(const CBrain* brain)

@@ -5,7 +5,10 @@
 
 namespace Zelk {
 
+class CActionAcceleration;
+class CActionSpeed;
 class CBrain;
+class CEntity;
 class CConfigNode;
 class CFindNearestData;
 class CPointMapper;
@@ -22,6 +25,10 @@ bool IsParameter(const CConfigNode* node, const char* key);
 float FoldAngle180(float degrees);
 /// Steering for a heading error (degrees): +1 above 3, -1 below -3, else 0.
 float SteeringFor(float headingError);
+
+/// Decides that the entity stands: speed 0 with a speed action; with an acceleration action
+/// -1 (brake) while the entity moves faster than 0.05 m/s, else 0 (nothing to brake).
+void DecideStop(CActionSpeed* speed, CActionAcceleration* acceleration, const CEntity* entity);
 
 /// The brain's path finder (IPathFinder or a subclass); null when it has none.
 IPathFinder* FindPathFinder(const CBrain* brain);

@@ -199,14 +199,7 @@ bool CPathWayAgent::ParseCommand(const char* field, char* word, float* value)
 
 void CPathWayAgent::Stop()
 {
-    if (m_speed != nullptr)
-        m_speed->SetValue(0.0f);
-    if (m_acceleration != nullptr) {
-        // Brake while moving; standing (or creeping) entities are left alone so that
-        // they do not start to oscillate.
-        const float s = GetBrain()->GetEntity()->GetSpeed();
-        m_acceleration->SetValue(s > 0.05f * GetOneMeter() ? -1.0f : 0.0f);
-    }
+    DecideStop(m_speed, m_acceleration, GetBrain()->GetEntity());
 }
 
 void CPathWayAgent::Turn(float heading)

@@ -133,7 +133,10 @@ bool CShooterAgent::Think()
         m_shoot->SetFire(m_fire != 0);
     }
     if (m_fire) {
+        // The shooter stands while it fires: a host that keeps the last pace when none is
+        // decided would otherwise carry it on at its walking speed.
         m_walkGoal = self->GetPosition();
+        DecideStop(GetActionSet()->Get<CActionSpeed>(), GetActionSet()->Get<CActionAcceleration>(), self);
         return true;
     }
     m_walkGoal = m_target->GetPosition();

@@ -2,7 +2,8 @@
 // range it turns towards the target, aims with a random error of at most
 // "MaxInaccuracy" degrees and fires unless an entity flagged for the danger
 // test (kEntityFlagDangerTest) and in play stands inside the danger cone around
-// the line of fire; out of range it walks towards the target. Aiming runs as
+// the line of fire; out of range it walks towards the target. While it fires it
+// stands: it decides speed 0 (or brakes with an acceleration action). Aiming runs as
 // the time-manager task "CShooterAgent::BotShootAtEnemy", at most once per
 // "AimAtTargetInterval"; between aims the last aim is applied every tick.
 //

@@ -465,6 +465,9 @@ TEST_F(WalkingAgentsTest, ShooterWithoutInaccuracyAimsExactly)
     EXPECT_TRUE(decided->Get<CActionShoot>()->GetFire());
     EXPECT_NEAR(decided->Get<CActionRotate>()->GetValue(), DirectionToAngles(target->GetPosition()).y, 1e-4f);
     EXPECT_EQ(agent->GetWalkGoal(), shooter->GetPosition());
+    // Firing, it stands.
+    ASSERT_TRUE(decided->Get<CActionSpeed>()->IsSet());
+    EXPECT_EQ(decided->Get<CActionSpeed>()->GetValue(), 0.0f);
 }
 
 TEST_F(WalkingAgentsTest, ShooterDangerCone)
