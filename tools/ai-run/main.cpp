@@ -5,6 +5,8 @@
 //
 //   ai-run <config.txt | config.ais> [--frames N] [--step SECONDS] [--read-cost SECONDS]
 //   ai-run --scenario <output folder> [--frames N] [--step SECONDS]   (see scenario_command.h)
+//   ai-run --scenario <scenario folder> --out <folder> [--data <folder>] [--seconds S] [--step S]
+//          [--seed N]                                                 (see agent_scenario_command.h)
 // "ai-run --help" lists the options.
 //
 // A spawn entry: <Spawn "Name"><Entity>Definition</Entity><Team>TeamDefinition</Team></Spawn>
@@ -22,6 +24,7 @@
 #include "ai/testhost/testclasses.h"
 #include "ai/testhost/testhost.h"
 #include "graphics/core/stream.h"
+#include "tools/ai-run/agent_scenario_command.h"
 #include "tools/ai-run/scenario_command.h"
 #include "tools/cli/tool_cli.h"
 
@@ -76,9 +79,11 @@ struct Options
 {
     std::string config;
     std::string scenario;
+    std::string out;
     int frames = 100;
     float step = 1.0f / 30.0f;
     float readCost = 0.0005f;
+    CAgentScenarioOptions agents;
 };
 
 // Creates the entities of the root's "Spawn" children and adds them to the world.
@@ -193,9 +198,17 @@ int main(int argc, char** argv)
         "path-finding scenario instead.",
         "ai-run");
     app.add_option("config", options.config, "text configuration or \".AIS\" file");
-    app.add_option(
-        "--scenario", options.scenario,
-        "run the path-finding scenario, writing trajectory.csv and trajectory.svg into this folder");
+    app.add_option("--scenario", options.scenario,
+                   "without --out: run the path-finding scenario, writing trajectory.csv and trajectory.svg "
+                   "into this folder; with --out: run the standard agents' scenario of this folder");
+    app.add_option("--out", options.out, "the agents' scenario: folder for trajectory.csv and trajectory.svg");
+    app.add_option("--data", options.agents.dataDir,
+                   "the agents' scenario: folder of the data navtool made (default: the build's "
+                   "data/agents/<scenario>)");
+    app.add_option("--seconds", options.agents.seconds,
+                   "the agents' scenario: simulated time (default: the configuration's \"Seconds\")")
+        ->check(ToolCli::FiniteRange(0.0, 3600.0));
+    app.add_option("--seed", options.agents.seed, "the agents' scenario: seed of the random generator");
     app.add_option("--frames", options.frames, "frames to run (default 100; the scenario: 3000)")
         ->check(CLI::Range(0, 10000000));
     app.add_option("--step", options.step, "clock advance per frame (seconds)")
@@ -208,13 +221,27 @@ int main(int argc, char** argv)
     int status = 0;
     if (!ToolCli::Parse(app, argc, argv, &status))
         return status;
+    const bool agentOnly = app.count("--data") + app.count("--seconds") + app.count("--seed") > 0;
     if (!options.scenario.empty()) {
         if (!options.config.empty()) {
             std::fprintf(stderr, "ai-run: --scenario takes no configuration file\n");
             return 2;
         }
+        if (!options.out.empty()) {
+            options.agents.scenarioDir = options.scenario;
+            options.agents.step = options.step;
+            return RunAgentScenarioCommand(options.agents, options.out);
+        }
+        if (agentOnly) {
+            std::fprintf(stderr, "ai-run: --data, --seconds and --seed need --out\n");
+            return 2;
+        }
         return RunScenarioCommand(options.scenario, app.count("--frames") > 0 ? options.frames : 3000,
                                   options.step);
+    }
+    if (agentOnly || !options.out.empty()) {
+        std::fprintf(stderr, "ai-run: --out, --data, --seconds and --seed belong to --scenario\n");
+        return 2;
     }
     if (options.config.empty()) {
         std::fprintf(stderr,
