@@ -65,7 +65,8 @@ void PipelinePacketRelease(PipelinePacket* packet);
 /// Moves the clusters `target` expects at its first node from `source`'s open
 /// packet into `target`'s packet, drops the rest of `source`'s and returns
 /// target's packet; when source holds no packet nothing moves and null is
-/// returned.
+/// returned (never the source pipeline itself, which a caller would take for
+/// a packet).
 PipelinePacket* PipelinePacketHandOver(Pipeline* source, Pipeline* target);
 
 /// Locks the node's cluster reference `clusterIndex` in the packet (the

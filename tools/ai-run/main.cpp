@@ -201,7 +201,8 @@ int main(int argc, char** argv)
     app.add_option("--scenario", options.scenario,
                    "without --out: run the path-finding scenario, writing trajectory.csv and trajectory.svg "
                    "into this folder; with --out: run the standard agents' scenario of this folder");
-    app.add_option("--out", options.out, "the agents' scenario: folder for trajectory.csv and trajectory.svg");
+    app.add_option("--out", options.out,
+                   "the agents' scenario: folder for trajectory.csv and trajectory.svg");
     app.add_option("--data", options.agents.dataDir,
                    "the agents' scenario: folder of the data navtool made (default: the build's "
                    "data/agents/<scenario>)");

@@ -42,7 +42,7 @@ TEST(ConfigTextTest, ParsesGoodSources)
 {
     const GoodCase cases[] = {
         {"<W \"M\"><K>20</K></W>", "W\"M\"{K=[20]}"},
-        {"junk before <W><K \"leafname\">v</K></W> after", "W{K=[v]}"},
+        {"junk before <W><K \"leafname\">v</K></W> \r\n", "W{K=[v]}"},
         {"<W><K>  spaced  </K></W>", "W{K=[  spaced  ]}"},
         {"<W><K></K></W>", "W{K=[]}"},
         {"<Root>\r\n  <Entities>\r\n    <Entity \"Guard\">\r\n      <Class>CDefault</Class>\r\n"
