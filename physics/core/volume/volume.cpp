@@ -6,10 +6,12 @@
 #include "physics/core/volume/aggregate.h"
 #include "physics/core/volume/box.h"
 #include "physics/core/volume/capsule.h"
+#include "physics/core/volume/convex.h"
 #include "physics/core/volume/cylinder.h"
 #include "physics/core/volume/nullvolume.h"
 #include "physics/core/volume/plane.h"
 #include "physics/core/volume/sphere.h"
+#include "physics/core/volume/triangle.h"
 
 const OlpVolumeDescriptor* OlpVolumeGetBuiltinDescriptor(uint32_t typeId)
 {
@@ -18,10 +20,10 @@ const OlpVolumeDescriptor* OlpVolumeGetBuiltinDescriptor(uint32_t typeId)
         &kOlpPlaneDescriptor,
         &kOlpSphereDescriptor,
         &kOlpCapsuleDescriptor,
-        nullptr,
+        &kOlpTriangleDescriptor,
         &kOlpBoxDescriptor,
         &kOlpCylinderDescriptor,
-        nullptr,
+        &kOlpConvexDescriptor,
         &kOlpAggregateDescriptor,
         nullptr,
         nullptr,
@@ -101,6 +103,8 @@ void ReferenceSharedData(const OlpVolume* volume)
     }
     if (volume->descriptor->typeId == kOlpTypeAggregate) {
         OlpAggChildrenAddRef(static_cast<OlpAggChildren*>(volume->data[0].p));
+    } else if (volume->descriptor->typeId == kOlpTypeConvex) {
+        OlpConvexHullAddRef(static_cast<OlpConvexHull*>(volume->data[0].p));
     }
 }
 
