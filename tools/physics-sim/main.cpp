@@ -2,12 +2,14 @@
 //
 //   physics-sim shapes [--svg file]   volume table and a fan of line tests
 //   physics-sim hull <N>              the hull of a random cloud of N points
+//   physics-sim distance              a table of pairs measured by GJK or axes
 //   physics-sim corpus <folder>       the hull builder's fuzz seeds
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 
 #include "graphics/core/tests/enginetesting.h"
+#include "tools/physics-sim/distance.h"
 #include "tools/physics-sim/hull.h"
 #include "tools/physics-sim/shapes.h"
 
@@ -21,6 +23,8 @@ int main(int argc, char** argv)
     uint32_t hullCount = 200;
     CLI::App* hull = app.add_subcommand("hull", "counts, validity and mass of a random cloud's hull");
     hull->add_option("count", hullCount, "number of points")->required()->check(CLI::Range(1u, 100000u));
+    CLI::App* distance =
+        app.add_subcommand("distance", "a table of volume pairs measured by GJK or separating axes");
     std::string corpusFolder;
     CLI::App* corpus = app.add_subcommand("corpus", "write the seed corpus of the physics_hull fuzz target");
     corpus->add_option("folder", corpusFolder, "an existing folder")->required();
@@ -40,6 +44,8 @@ int main(int argc, char** argv)
         result = RunShapes(svgPath);
     } else if (hull->parsed()) {
         result = RunHull(hullCount);
+    } else if (distance->parsed()) {
+        result = RunDistance();
     } else if (corpus->parsed()) {
         result = WriteHullCorpus(corpusFolder);
     }
