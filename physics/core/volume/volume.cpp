@@ -8,6 +8,7 @@
 #include "physics/core/volume/capsule.h"
 #include "physics/core/volume/convex.h"
 #include "physics/core/volume/cylinder.h"
+#include "physics/core/volume/grid.h"
 #include "physics/core/volume/nullvolume.h"
 #include "physics/core/volume/plane.h"
 #include "physics/core/volume/sphere.h"
@@ -16,17 +17,12 @@
 const OlpVolumeDescriptor* OlpVolumeGetBuiltinDescriptor(uint32_t typeId)
 {
     static const OlpVolumeDescriptor* const kTable[kOlpBuiltinTypeCount] = {
-        &kOlpNullDescriptor,
-        &kOlpPlaneDescriptor,
-        &kOlpSphereDescriptor,
-        &kOlpCapsuleDescriptor,
-        &kOlpTriangleDescriptor,
-        &kOlpBoxDescriptor,
-        &kOlpCylinderDescriptor,
-        &kOlpConvexDescriptor,
-        &kOlpAggregateDescriptor,
-        nullptr,
-        nullptr,
+        &kOlpNullDescriptor,      &kOlpPlaneDescriptor,
+        &kOlpSphereDescriptor,    &kOlpCapsuleDescriptor,
+        &kOlpTriangleDescriptor,  &kOlpBoxDescriptor,
+        &kOlpCylinderDescriptor,  &kOlpConvexDescriptor,
+        &kOlpAggregateDescriptor, nullptr,
+        &kOlpGridDescriptor,
     };
     return typeId < kOlpBuiltinTypeCount ? kTable[typeId] : nullptr;
 }
@@ -105,6 +101,8 @@ void ReferenceSharedData(const OlpVolume* volume)
         OlpAggChildrenAddRef(static_cast<OlpAggChildren*>(volume->data[0].p));
     } else if (volume->descriptor->typeId == kOlpTypeConvex) {
         OlpConvexHullAddRef(static_cast<OlpConvexHull*>(volume->data[0].p));
+    } else if (volume->descriptor->typeId == kOlpTypeGrid) {
+        OlpGridAddRef(static_cast<OlpGridHeader*>(volume->data[0].p));
     }
 }
 
