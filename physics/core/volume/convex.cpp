@@ -6,6 +6,7 @@
 #include "physics/core/utils/maths.h"
 #include "physics/core/utils/vec3.h"
 #include "physics/core/volume/dispatch.h"
+#include "physics/core/volume/genericslots.h"
 #include "physics/core/volume/mass.h"
 #include "physics/core/volume/primitive.h"
 #include "physics/core/volume/raytests.h"

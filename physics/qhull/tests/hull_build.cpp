@@ -14,6 +14,7 @@
 #include "physics/core/volume/convex.h"
 #include "physics/core/volume/dispatch.h"
 #include "physics/core/volume/tests/volumetesting.h"
+#include "physics/core/volume/volumecopy.h"
 #include "physics/qhull/qhullbuild.h"
 
 using namespace olp;

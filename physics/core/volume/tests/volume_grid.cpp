@@ -5,6 +5,7 @@
 #include "physics/core/volume/grid.h"
 #include "physics/core/volume/sphere.h"
 #include "physics/core/volume/tests/volumetesting.h"
+#include "physics/core/volume/volumecopy.h"
 
 #include <algorithm>
 #include <random>

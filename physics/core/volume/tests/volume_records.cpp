@@ -2,6 +2,7 @@
 #include "physics/core/volume/aggregate.h"
 #include "physics/core/volume/box.h"
 #include "physics/core/volume/capsule.h"
+#include "physics/core/volume/coefficients.h"
 #include "physics/core/volume/cylinder.h"
 #include "physics/core/volume/dispatch.h"
 #include "physics/core/volume/nullvolume.h"
@@ -9,6 +10,8 @@
 #include "physics/core/volume/plane.h"
 #include "physics/core/volume/sphere.h"
 #include "physics/core/volume/tests/volumetesting.h"
+#include "physics/core/volume/typetable.h"
+#include "physics/core/volume/volumecopy.h"
 
 #include <cstring>
 
