@@ -3,7 +3,8 @@
 // immediate mode (the toolkit's own cost) and (b) through the software
 // device at 640 x 480 at the font's native size. (c) is the device's
 // textured fill rate in the same run: pixels per second of screen-sized
-// textured quads, to judge (b) by the glyph area it covers.
+// textured quads, to judge (b) by the glyph area it covers. (d) is the debug
+// character set printing the same line (8 x 14 pixel glyphs), for comparison.
 
 #include <benchmark/benchmark.h>
 
@@ -18,6 +19,7 @@
 #include "graphics/d3d9/d3d9renderstate.h"
 #include "graphics/d3d9/im3d.h"
 #include "graphics/toolkit2d/brush.h"
+#include "graphics/toolkit2d/charset.h"
 #include "graphics/toolkit2d/font.h"
 #include "graphics/toolkit2d/imageformats.h"
 #include "graphics/toolkit2d/testing/im3drecorder.h"
@@ -143,5 +145,26 @@ void BM_TexturedFill(benchmark::State& state)
         benchmark::Counter(double(state.iterations()) * kWidth * kHeight, benchmark::Counter::kIsRate);
 }
 BENCHMARK(BM_TexturedFill);
+
+void BM_CharsetDrawn(benchmark::State& state)
+{
+    Bench* bench = Started();
+    const uint8_t white[4] = {255, 255, 255, 255}, clear[4] = {0, 0, 0, 0};
+    Charset* charset = bench ? CharsetCreate(white, clear) : nullptr;
+    if (!charset) {
+        state.SkipWithError("the engine or the character set did not start");
+        return;
+    }
+    Camera* camera = bench->scene.camera;
+    CameraBeginUpdate(camera);
+    for (auto _ : state) {
+        CharsetPrint(charset, Line().c_str(), 4, 20 + 20 * int32_t(state.iterations() % 20));
+    }
+    CameraEndUpdate(camera);
+    state.counters["glyphs_per_second"] =
+        benchmark::Counter(double(state.iterations()) * double(Line().size()), benchmark::Counter::kIsRate);
+    CharsetDestroy(charset);
+}
+BENCHMARK(BM_CharsetDrawn);
 
 } // namespace
