@@ -1,10 +1,13 @@
 // Fuzz target for the ".met" font reader: the input is the file "fuzz.met"
 // of a small in-memory file system (device "mem:") that also holds one
-// valid glyph page, "page.png"; the font path is "mem:". Nothing touches
-// the disk. A font that reads is measured and listed characters walked.
+// valid glyph page, "page.png", and two bad ones: "flat.png" (cells of
+// h = 3) and "lonely.png" (no second marker in column 0); the font path is
+// "mem:". Nothing touches the disk. A font that reads is measured and its
+// listed characters walked.
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 #include <vector>
 
 #include "graphics/core/filesystem.h"
@@ -29,7 +32,8 @@ struct MemoryFile
 
 std::vector<MemoryFile>& Files()
 {
-    static std::vector<MemoryFile> files = {{"fuzz.met", {}}, {"page.png", {}}};
+    static std::vector<MemoryFile> files = {
+        {"fuzz.met", {}}, {"page.png", {}}, {"flat.png", {}}, {"lonely.png", {}}};
     return files;
 }
 
@@ -136,8 +140,10 @@ int32_t Exists(FileSystem*, const char* fileName)
     return Find(fileName) >= 0 ? 1 : 0;
 }
 
-/// A 32 x 15 page of two bands of h = 7 with three cells.
-bool MakePage()
+using Markers = std::vector<std::pair<int32_t, int32_t>>;
+
+/// A 32 x 15 page with magenta markers at the given pixels, as file `index`.
+bool MakePage(size_t index, const Markers& markers)
 {
     Image* image = ImageCreate(32, 15, 32);
     if (!image || !ImageAllocatePixels(image)) {
@@ -145,9 +151,8 @@ bool MakePage()
     }
     std::memset(image->pixels, 0, size_t(image->stride) * 15);
     const uint8_t marker[4] = {255, 0, 255, 255};
-    const int32_t markers[][2] = {{0, 0}, {6, 0}, {10, 0}, {11, 0}, {0, 7}, {5, 7}, {6, 7}, {0, 14}};
-    for (const auto& m : markers) {
-        std::memcpy(image->pixels + m[1] * image->stride + m[0] * 4, marker, 4);
+    for (const auto& [x, y] : markers) {
+        std::memcpy(image->pixels + y * image->stride + x * 4, marker, 4);
     }
     Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
     const bool written = stream && PngStreamWrite(image, stream);
@@ -157,14 +162,21 @@ bool MakePage()
         MemoryFree(memory.block);
         return false;
     }
-    Files()[1].bytes.assign(memory.block, memory.block + memory.length);
+    Files()[index].bytes.assign(memory.block, memory.block + memory.length);
     MemoryFree(memory.block);
     return true;
 }
 
+/// Two bands of h = 7 with three cells; cells of h = 3; no second marker.
+bool MakePages()
+{
+    return MakePage(1, {{0, 0}, {6, 0}, {10, 0}, {11, 0}, {0, 7}, {5, 7}, {6, 7}, {0, 14}}) &&
+           MakePage(2, {{0, 0}, {0, 3}, {6, 0}, {7, 0}}) && MakePage(3, {{0, 0}, {5, 0}});
+}
+
 bool Prepare()
 {
-    if (!FuzzEngineStart() || !FileSystemManagerOpen(0) || !Toolkit2dImageFormatsRegister() || !MakePage() ||
+    if (!FuzzEngineStart() || !FileSystemManagerOpen(0) || !Toolkit2dImageFormatsRegister() || !MakePages() ||
         !TessModuleOpen() || !PathModuleOpen() || !BrushModuleOpen() || !FontModuleOpen()) {
         return false;
     }

@@ -81,6 +81,11 @@ bool WriteMetSeeds(const std::string& dir)
         {"metrics2_two_pages.met", "METRICS2\npage\n1\nAB\nC\npage\n2\nDE\nF\n"},
         {"metrics2_cut_utf8.met", "METRICS2\npage\n1\nA\xC3\n"},
         {"metrics2_missing_page.met", "METRICS2\nnone\n1\nAB\n"},
+        {"metrics2_flat_cells.met", "METRICS2\nflat\n1\nAB\n"},
+        {"metrics2_no_second_marker.met", "METRICS2\nlonely\n1\nAB\n"},
+        {"metrics2_sample_text.met",
+         "METRICS2\npage\n4\n !\"#$%&'()*+,-./0123456789:;<=>?@ABCDEFGHIJKLMNOPQRSTUVWXYZ[\\]^_`"
+         "abcdefghijklmnopqrstuvwxyz{|}~\n"},
         {"metrics3.met", "METRICS3\nseed\n#A\nbegin\nmoveto 0 0\nlineto 0.5 1\ncurveto 0.6 1 0.9 0.5 1 0\n"
                          "closepath\nmoveto 1.2 0\nend\n# \nbegin\nmoveto 0.3 0\nend\n"},
         {"metrics3_lineto_first.met", "METRICS3\nseed\n#A\nbegin\nlineto 1 1\nend\n"},
@@ -120,9 +125,37 @@ bool WriteFontSeeds(const std::string& dir)
     PathCurveTo(a->path, 0.6f, 1, 0.9f, 0.5f, 1, 0);
     PathClose(a->path);
     FontAddGlyph(outline, ' ')->advance = 0.3f;
-    const bool ok =
+    bool ok =
         WriteSeed(dir + "/bitmap.font", [&](Stream* s) { return FontStreamWrite(bitmap, s) != nullptr; }) &&
         WriteSeed(dir + "/outline.font", [&](Stream* s) { return FontStreamWrite(outline, s) != nullptr; });
+    // The same bitmap font lying: a glyph count beyond the chunk, a texture
+    // index of 5, five textures. Offsets count the chunk header, the 36-byte
+    // header, the extended map and the 128-entry basic map.
+    const uint32_t glyphs = 12 + 36 + 2 * uint32_t(bitmap->extendedCount) + 256;
+    const uint32_t textures = glyphs + 21 * uint32_t(bitmap->glyphCount);
+    struct Lie
+    {
+        const char* name;
+        uint32_t at, value, width;
+    };
+    for (const Lie lie : {Lie{"/lying_glyph_count.font", 12 + 28, 5000, 4},
+                          Lie{"/lying_texture_index.font", glyphs + 20, 5, 1},
+                          Lie{"/lying_texture_count.font", textures, 5, 4}}) {
+        ok = ok && WriteSeed(dir + lie.name, [&](Stream* s) {
+                 Stream* memory = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
+                 const bool written = memory && FontStreamWrite(bitmap, memory) != nullptr;
+                 StreamMemory bytes{};
+                 StreamClose(memory, &bytes);
+                 if (written && lie.at + lie.width <= bytes.length) {
+                     for (uint32_t i = 0; i < lie.width; ++i) {
+                         bytes.block[lie.at + i] = uint8_t(lie.value >> (8 * i));
+                     }
+                 }
+                 const bool copied = written && StreamWrite(s, bytes.block, bytes.length);
+                 MemoryFree(bytes.block);
+                 return copied;
+             });
+    }
     FontDestroy(bitmap);
     FontDestroy(outline);
     return ok;
