@@ -10,6 +10,8 @@
 // further child goes to the entity's configuration (StartX, StartZ, ...) except
 // the host's own keys:
 //   <Destination>x y z</Destination>   a go-to agent's destination (metres)
+//   <Danger>Name</Danger>              an entity the hide or flee agent hides from or flees
+//   <DangerPoint>x y z</DangerPoint>   a point the flee agent flees (metres)
 // Entities are created in Spawn order, so a name is known to later ones.
 #pragma once
 #include "ai/runtime/vec3.h"
@@ -36,7 +38,8 @@ struct CAgentSample
     float heading = 0.0f;
     float speed = 0.0f;
     CVec3 goal;         // where its agent walks to (its own position without agent)
-    int32_t state = -1; // per agent: target node, step, arrived, firing or seen flag
+    int32_t state = -1; // per agent: target node, step, arrived, firing, seen or in-sight flag,
+                        // or 10 x side + band
     bool fire = false;  // a shot decided this frame
     CVec3 aim;          // the shot's direction
 };
