@@ -127,7 +127,8 @@ bool IsHostKey(const CConfigNode* node)
 }
 
 bool Spawn(CWorld* world, const CConfigNode* root, CAgentScenarioResult* result,
-           std::vector<CEntity*>& entities, std::string& error)
+           std::vector<CEntity*>& entities, std::vector<std::pair<CEntity*, CEntity*>>& watchers,
+           std::string& error)
 {
     for (uint32_t i = 0; i < root->GetChildCount(); ++i) {
         const CConfigNode* spawn = root->GetChild(i);

@@ -48,7 +48,8 @@ struct CAgentScenarioResult
 {
     std::vector<CTestBox> walls;
     std::vector<std::pair<CVec3, CVec3>> arcs;     // the graphs' arcs, each direction once
-    std::vector<std::pair<CVec3, CVec3>> sights;   // lines from dangers (drawn in the picture)
+    std::vector<std::pair<CVec3, CVec3>> sights;   // from each danger to what it watches, at the end
+    std::vector<CVec3> dangerPoints;               // the flee agents' danger points
     std::vector<std::string> names;                // entities in spawn order
     std::vector<std::string> agents;               // their first agent's class ("" without)
     std::vector<uint32_t> flags;                   // their host flags

@@ -205,8 +205,11 @@ TEST(AgentScenarioTest, TheHiderEndsOutOfTheGuardsSight)
     const Trace trace = RunTwice("hide");
     const std::vector<Row>& rows = trace.at("Hider");
     ASSERT_GT(rows.size(), 60u);
-    // Seen at the start in the middle of the room, unseen for the last two seconds.
-    EXPECT_EQ(rows.front().state, 1);
+    // Seen now and then while the guards walk; unseen for the last two seconds.
+    bool seen = false;
+    for (const Row& r : rows)
+        seen = seen || r.state == 1;
+    EXPECT_TRUE(seen);
     for (size_t i = rows.size() - 60; i < rows.size(); ++i)
         EXPECT_EQ(rows[i].state, 0) << rows[i].time;
     EXPECT_LT(DistanceXZ(rows.back().position, rows.back().goal), 1.0f);

@@ -10,6 +10,8 @@
 #include "ai/runtime/config_node.h"
 #include "ai/runtime/entity.h"
 #include "ai/runtime/world.h"
+#include <filesystem>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <memory>
 #include <string>
@@ -224,6 +226,38 @@ TEST_F(AttackTest, ANetWithFewerThanSevenInputsIsRefused)
         CConfigNode config;
         AddConfigChild(&config, nullptr, "CanWalkBackwards", value);
         EXPECT_TRUE(agent->Init(&config)) << value; // any text is accepted
+    }
+}
+
+TEST_F(AttackTest, ATruncatedNetFileIsRefusedAndTheAgentWithIt)
+{
+    const int32_t sizes[2] = {7, 7};
+    CNeuralNet net(2, sizes);
+    std::vector<float> weights = Weights({1, 0, 0, 0, 1, 0, 0}, 0.5f);
+    net.SetWeights(weights.data());
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(net.WriteToMemory(bytes));
+    const std::string dir = std::string(OLAI_TEST_OUTPUT_DIR) + "/agents";
+    std::filesystem::create_directories(dir);
+    auto* nets =
+        static_cast<CNeuralNetManager*>(m_world->FindGlobalService(&CNeuralNetManager::s_classRecord));
+    struct Case
+    {
+        const char* name;
+        size_t size;
+        bool loads;
+    };
+    for (const Case& c : {Case{"Whole", bytes.size(), true}, Case{"Cut", bytes.size() - 5, false},
+                          Case{"Header", 20, false}}) {
+        const std::string path = dir + "/" + c.name + ".net";
+        std::ofstream(path, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(c.size));
+        CConfigNode raw;
+        raw.SetKey("RawData");
+        raw.SetValue(path.c_str());
+        EXPECT_EQ(nets->Load(c.name, &raw), c.loads) << c.name;
+        CEntity* self = MakeEntity("Bare", CVec3(), 0.0f, c.name);
+        EXPECT_EQ(MakeAttacker(self, c.name) != nullptr, c.loads) << c.name;
     }
 }
 
