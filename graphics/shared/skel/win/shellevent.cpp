@@ -5,6 +5,8 @@
 #include <cstring>
 
 #include "graphics/core/memory.h"
+#include "graphics/shared/skel/win/devicechooser.h"
+#include "graphics/shared/skel/win/shellengine.h"
 #include "graphics/shared/skel/win/shellstate.h"
 
 namespace {
@@ -60,6 +62,27 @@ ShellEventResult DefaultTerminate(ShellEvent, void*)
     return ShellEventHandled;
 }
 
+ShellEventResult DefaultRegisterImageReaders(ShellEvent, void*)
+{
+    return Answer(ShellRegisterImageReaders());
+}
+
+ShellEventResult DefaultStartEngine(ShellEvent, void* param)
+{
+    return Answer(ShellStartEngine(static_cast<HWND>(param)));
+}
+
+ShellEventResult DefaultStopEngine(ShellEvent, void*)
+{
+    ShellStopEngine();
+    return ShellEventHandled;
+}
+
+ShellEventResult DefaultSelectDevice(ShellEvent, void*)
+{
+    return Answer(DeviceSelectDialog());
+}
+
 ShellEventResult DefaultEarlyArgument(ShellEvent, void* param)
 {
     // "-vms" is recognised and changes nothing else.
@@ -67,8 +90,7 @@ ShellEventResult DefaultEarlyArgument(ShellEvent, void* param)
     return Answer(arg && std::strcmp(arg, "-vms") == 0);
 }
 
-// The shell's defaults by event code; null answers 2. Events 10, 13, 14 and 15
-// are the engine's start and stop (shellengine.cpp).
+// The shell's defaults by event code; an event without one answers 2.
 struct DefaultEntry
 {
     ShellEvent event;
@@ -76,8 +98,14 @@ struct DefaultEntry
 };
 
 constexpr DefaultEntry kDefaults[] = {
-    {ShellEventArgument, DefaultArgument},           {ShellEventEngineInitialised, DefaultHandled},
-    {ShellEventInitialise, DefaultInitialise},       {ShellEventTerminate, DefaultTerminate},
+    {ShellEventArgument, DefaultArgument},
+    {ShellEventEngineInitialised, DefaultHandled},
+    {ShellEventRegisterImageReaders, DefaultRegisterImageReaders},
+    {ShellEventStartEngine, DefaultStartEngine},
+    {ShellEventStopEngine, DefaultStopEngine},
+    {ShellEventSelectDevice, DefaultSelectDevice},
+    {ShellEventInitialise, DefaultInitialise},
+    {ShellEventTerminate, DefaultTerminate},
     {ShellEventEarlyArgument, DefaultEarlyArgument},
 };
 

@@ -7,6 +7,7 @@
 #include <climits>
 #include <cstring>
 
+#include "graphics/core/engine.h"
 #include "graphics/core/filesystem.h"
 #include "graphics/core/win32filesystem.h"
 #include "graphics/shared/skel/win/shellinput.h"
@@ -396,6 +397,45 @@ TEST(InputDevices, ReportErrorReleasesKeysThroughTheKeyboard)
     EXPECT_EQ(Recorder().events[0].key.scan, 0xFF);
     EXPECT_EQ(Recorder().events[1].key.key, 0xFF);
     ShellResetInputDevices();
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(Loop, TheShellStartsAndStopsTheEngine)
+{
+    Recorder().startEngine = true;
+    int32_t stateDuringFrames = -1;
+    hook = [&](int idle) {
+        stateDuringFrames = int32_t(EngineGetState());
+        if (idle == 2)
+            PostQuitMessage(0);
+    };
+    EXPECT_EQ(Run({}), 0);
+    EXPECT_EQ(stateDuringFrames, int32_t(kEngineStateStarted));
+    EXPECT_EQ(EngineGetState(), kEngineStateNone) << "stopped, closed and terminated";
+    EXPECT_EQ(
+        Recorder().CodesWithoutFrames(),
+        (Codes{ShellEventInitialise, ShellEventEarlyArgument, ShellEventEarlyArgument, ShellEventStartEngine,
+               ShellEventMemoryFunctions, ShellEventEngineInitialised, ShellEventAttachPlugins,
+               ShellEventPluginsAttached, ShellEventSelectDevice, ShellEventRegisterImageReaders,
+               ShellEventArgument, ShellEventLoadFile, ShellEventArgument, ShellEventLoadFile,
+               ShellEventResize, ShellEventStopEngine, ShellEventTerminate}));
+}
+
+TEST_F(Loop, ExitInTheDeviceChoiceEndsBeforeTheWindowShows)
+{
+    Recorder().startEngine = true;
+    ShellTestReset({"prog", "-device", "exit"});
+    Recorder().startEngine = true;
+    Recorder().onIdle = [](int) { PostQuitMessage(0); };
+    EXPECT_EQ(Run({}), 0);
+    EXPECT_EQ(Recorder().Count(ShellEventActivate), 0) << "never shown, so never activated";
+    EXPECT_EQ(Recorder().Count(ShellEventIdle), 0);
+    EXPECT_EQ(Recorder().Count(ShellEventStopEngine), 0);
+    EXPECT_EQ(Recorder().events.back().event, ShellEventTerminate);
+    EXPECT_EQ(EngineGetState(), kEngineStateNone) << "closed and terminated";
 }
 
 } // namespace

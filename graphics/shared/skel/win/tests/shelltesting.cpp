@@ -113,6 +113,9 @@ ShellEventResult AppEventHandler(ShellEvent event, void* param)
             r.onIdle(idle);
     }
     const ShellEventResult answer = r.answer ? r.answer(event, param) : ShellEventNotHandled;
+    if (answer == ShellEventNotHandled && !r.startEngine &&
+        (event == ShellEventStartEngine || event == ShellEventStopEngine))
+        return ShellEventHandled; // the loop alone, without the engine
     if (answer == ShellEventNotHandled && event == ShellEventInitialise) {
         // As the framework does: initialise the shell, then choose the size.
         ShellInitialize();

@@ -35,6 +35,9 @@ struct ShellRecorder
     int idleLimit = 2000;
     /// Attach recording keyboard and mouse handlers during event 13.
     bool attachHandlers = true;
+    /// Let the shell start and stop the engine (events 13 and 14); otherwise
+    /// the application answers them and no engine runs.
+    bool startEngine = false;
 
     void Clear();
     std::vector<ShellEvent> Codes() const;
