@@ -7,7 +7,6 @@
 
 #include "graphics/shared/skel/win/shellengine.h"
 #include "graphics/shared/skel/win/shellstate.h"
-#include "graphics/shared/skel/win/shellwin.h"
 #include "graphics/shared/skel/win/splitcommandline.h"
 #include "platform/win32/commandline.h"
 #include "platform/win32/debugout.h"
@@ -49,7 +48,7 @@ bool ParseValue(const char* option, const char* text, bool allowExit, ShellDevic
 
 void Refuse(const std::string& text)
 {
-    MessageBoxA(ShellGetWindow(), text.c_str(), "Device Selection", MB_ICONERROR);
+    MessageBoxA(ShellGetWindowInfo()->window, text.c_str(), "Device Selection", MB_ICONERROR);
 }
 
 void List(const ShellDeviceChoices* choices)
@@ -179,7 +178,7 @@ bool DeviceSelectDialog()
     if (!e.videoModeInfo(&info, mode))
         return false;
     ShellSettings* settings = ShellGetSettings();
-    HWND window = ShellGetWindow();
+    HWND window = ShellGetWindowInfo()->window;
     if (info.flags & kVideoModeExclusive) {
         settings->width = info.width;
         settings->height = info.height;
