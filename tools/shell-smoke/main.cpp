@@ -87,8 +87,11 @@ ShellEventResult AppEventHandler(ShellEvent event, void* param)
         ShellGetSettings()->applicationName = "shell-smoke";
         return ShellEventHandled;
     case ShellEventStartEngine:
+        // No engine here: only the events are shown.
         ShellAttachInputDevice(ShellDeviceKeyboard, InputHandler);
         ShellAttachInputDevice(ShellDeviceMouse, InputHandler);
+        return ShellEventHandled;
+    case ShellEventStopEngine:
         return ShellEventHandled;
     case ShellEventIdle:
         Win32FramePresented(); // no device presents here: count the frame ourselves

@@ -27,7 +27,9 @@ TexDictionary* DestroyDictionary(TexDictionary* dictionary, void*)
 
 void DestroyAllDictionaries()
 {
-    TexDictionaryForAllDictionaries(DestroyDictionary, nullptr);
+    // The dictionaries live in the texture module, which exists only while started.
+    if (EngineGetState() == kEngineStateStarted)
+        TexDictionaryForAllDictionaries(DestroyDictionary, nullptr);
 }
 
 bool OpenFileSystems(int32_t maximum)
