@@ -9,6 +9,7 @@
 #include "graphics/shared/skel/win/devicechooser.h"
 #include "graphics/shared/skel/win/shellevent.h"
 #include "graphics/toolkit2d/bmp.h"
+#include "graphics/toolkit2d/charset.h"
 #include "graphics/toolkit2d/png.h"
 
 namespace {
@@ -32,6 +33,11 @@ void DestroyAllDictionaries()
         TexDictionaryForAllDictionaries(DestroyDictionary, nullptr);
 }
 
+bool OpenPrintBuffer()
+{
+    return CharsetBufferOpen() != 0;
+}
+
 bool OpenFileSystems(int32_t maximum)
 {
     return FileSystemManagerOpen(maximum);
@@ -44,8 +50,8 @@ const ShellEngine kRealEngine = {
     EngineStop,
     EngineClose,
     EngineTerm,
-    nullptr, // the debug character set's print buffer: not in the 2-D toolkit yet
-    nullptr,
+    OpenPrintBuffer,
+    CharsetBufferClose,
     OpenFileSystems,
     FileSystemManagerClose,
     DestroyAllDictionaries,
@@ -112,7 +118,7 @@ bool ShellStartEngine(HWND window)
     }
     if (Ask(ShellEventRegisterImageReaders, nullptr) == ShellEventNotHandled)
         ShellRegisterImageReaders();
-    if (e.printBufferOpen && !e.printBufferOpen()) {
+    if (!e.printBufferOpen()) {
         e.stop();
         e.close();
         e.term();
@@ -126,8 +132,7 @@ bool ShellStartEngine(HWND window)
 void ShellStopEngine()
 {
     const ShellEngine& e = *gEngine;
-    if (e.printBufferClose)
-        e.printBufferClose();
+    e.printBufferClose();
     e.destroyDictionaries();
     e.fileSystemsClose();
     e.stop();
