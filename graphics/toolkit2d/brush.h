@@ -98,5 +98,7 @@ const Brush* BrushStreamWrite(const Brush* brush, Stream* stream);
 /// of a format version other than 1, or whose texture cannot be read; the
 /// whole chunk is consumed when its size allows.
 Brush* BrushStreamRead(Brush* brush, Stream* stream);
+/// BrushStreamRead of a chunk the caller has found: its body of `size` bytes.
+Brush* BrushStreamReadBody(Brush* brush, Stream* stream, uint32_t size);
 /// BrushStreamRead into a new brush; null (nothing left allocated) on failure.
 Brush* BrushStreamReadNew(Stream* stream);

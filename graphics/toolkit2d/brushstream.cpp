@@ -110,9 +110,12 @@ const Brush* BrushStreamWrite(const Brush* brush, Stream* stream)
 Brush* BrushStreamRead(Brush* brush, Stream* stream)
 {
     uint32_t size = 0;
-    if (!StreamFindChunk(stream, kChunkBrush, &size, nullptr)) {
-        return nullptr;
-    }
+    return StreamFindChunk(stream, kChunkBrush, &size, nullptr) ? BrushStreamReadBody(brush, stream, size)
+                                                                : nullptr;
+}
+
+Brush* BrushStreamReadBody(Brush* brush, Stream* stream, uint32_t size)
+{
     uint8_t record[kRecordBytes];
     if (size < kRecordBytes) {
         ErrorRaise(0, kErrorRead);

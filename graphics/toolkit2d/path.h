@@ -133,6 +133,9 @@ const Path* PathStreamWrite(const Path* path, Stream* stream);
 /// short chunk, a format version other than 1, counts the chunk cannot
 /// hold, a node type other than 0-2 or a coordinate that is not finite.
 Path* PathStreamRead(Stream* stream);
+/// PathStreamRead of a chunk the caller has found: its body of `size` bytes.
+/// The stream stands after the chunk whether the read succeeds or not.
+Path* PathStreamReadBody(Stream* stream, uint32_t size);
 /// PathStreamRead whose result replaces the contents of `path`; on failure
 /// `path` is left as it was, the chunk skipped, and null returned.
 Path* PathStreamReadInto(Path* path, Stream* stream);

@@ -13,6 +13,7 @@
 #include "graphics/core/littleendian.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/toolkit2d/chunkreader.h"
 #include "graphics/toolkit2d/path.h"
 
 namespace {
@@ -57,32 +58,6 @@ bool WriteSub(const Path* sub, Stream* stream)
     return true;
 }
 
-/// The body bytes of the outermost chunk not yet consumed; every read
-/// takes from it, and what is left is skipped at the end whatever happened.
-struct Reader
-{
-    Stream* stream;
-    uint32_t outerLeft;
-
-    bool Read(void* buffer, uint32_t n)
-    {
-        if (n > outerLeft) {
-            ErrorRaise(0, kErrorRead);
-            return false;
-        }
-        outerLeft -= n;
-        return StreamRead(stream, buffer, n) == n;
-    }
-
-    void SkipRest()
-    {
-        if (outerLeft > 0) {
-            StreamSkip(stream, outerLeft);
-            outerLeft = 0;
-        }
-    }
-};
-
 bool DecodeNode(const uint8_t* bytes, PathNode* node)
 {
     const uint32_t type = LittleEndianGetU32(bytes);
@@ -102,7 +77,7 @@ bool DecodeNode(const uint8_t* bytes, PathNode* node)
 
 /// Reads one sub-path's header and nodes within `size` body bytes into a
 /// new record; `more` says whether a follower chunk comes next.
-Path* ReadSub(Reader& reader, uint32_t size, bool* more)
+Path* ReadSub(ChunkReader& reader, uint32_t size, bool* more)
 {
     uint8_t header[kHeaderBytes];
     if (size < kHeaderBytes || !reader.Read(header, kHeaderBytes)) {
@@ -176,15 +151,17 @@ const Path* PathStreamWrite(const Path* path, Stream* stream)
 Path* PathStreamRead(Stream* stream)
 {
     uint32_t size = 0;
-    if (!StreamFindChunk(stream, kChunkPath, &size, nullptr)) {
-        return nullptr;
-    }
-    Reader reader = {stream, size};
+    return StreamFindChunk(stream, kChunkPath, &size, nullptr) ? PathStreamReadBody(stream, size) : nullptr;
+}
+
+Path* PathStreamReadBody(Stream* stream, uint32_t size)
+{
+    ChunkReader reader = {stream, size};
     Path* first = nullptr;
     Path* last = nullptr;
     bool ok = true;
     for (;;) {
-        const uint32_t before = reader.outerLeft;
+        const uint32_t before = reader.left;
         bool more = false;
         Path* sub = ReadSub(reader, size, &more);
         if (!sub) {
@@ -201,23 +178,14 @@ Path* PathStreamRead(Stream* stream)
             break;
         }
         // The follower is a chunk inside what is left of this one.
-        const uint32_t left = size - (before - reader.outerLeft);
-        uint32_t type = 0, version = 0;
-        uint8_t bytes[kChunkHeaderSize];
-        if (left < kChunkHeaderSize || !reader.Read(bytes, kChunkHeaderSize)) {
-            ErrorRaise(0, kErrorRead);
+        const uint32_t left = size - (before - reader.left);
+        ChunkReader inner = {stream, left};
+        if (!ChunkReaderHeader(inner, kChunkPath, &size)) {
+            reader.Take(left - inner.left);
             ok = false;
             break;
         }
-        type = LittleEndianGetU32(bytes);
-        size = LittleEndianGetU32(bytes + 4);
-        uint32_t build = 0;
-        ChunkStampDecode(LittleEndianGetU32(bytes + 8), &version, &build);
-        if (type != kChunkPath || size > left - kChunkHeaderSize || !ChunkVersionIsSupported(version)) {
-            ErrorRaise(0, kErrorRead);
-            ok = false;
-            break;
-        }
+        reader.Take(kChunkHeaderSize);
     }
     reader.SkipRest();
     if (!ok) {

@@ -3,6 +3,8 @@
 #include "graphics/toolkit2d/toolkit2d.h"
 
 #include "graphics/toolkit2d/brush.h"
+#include "graphics/toolkit2d/font.h"
+#include "graphics/toolkit2d/object2d.h"
 #include "graphics/toolkit2d/path.h"
 #include "graphics/toolkit2d/tess.h"
 #include "graphics/toolkit2d/twoddevice.h"
@@ -17,10 +19,9 @@ struct ToolkitModule
 
 /// In opening order; closing runs backwards.
 constexpr ToolkitModule kModules[] = {
-    {TessModuleOpen, TessModuleClose},
-    {PathModuleOpen, PathModuleClose},
-    {BrushModuleOpen, BrushModuleClose},
-    {TwoDDeviceOpen, TwoDDeviceClose},
+    {TessModuleOpen, TessModuleClose},     {PathModuleOpen, PathModuleClose},
+    {BrushModuleOpen, BrushModuleClose},   {FontModuleOpen, FontModuleClose},
+    {ObjectModuleOpen, ObjectModuleClose}, {TwoDDeviceOpen, TwoDDeviceClose},
 };
 constexpr int32_t kModuleCount = int32_t(sizeof(kModules) / sizeof(kModules[0]));
 

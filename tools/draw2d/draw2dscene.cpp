@@ -3,16 +3,21 @@
 #include "tools/draw2d/draw2dscene.h"
 
 #include <cmath>
+#include <string>
 #include <vector>
 
 #include "graphics/core/camera.h"
 #include "graphics/core/engine.h"
+#include "graphics/core/filesystem.h"
 #include "graphics/core/frame.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/texture.h"
+#include "graphics/core/win32filesystem.h"
 #include "graphics/d3d9/d3d9renderstate.h"
 #include "graphics/d3d9/im3d.h"
 #include "graphics/toolkit2d/brush.h"
+#include "graphics/toolkit2d/font.h"
+#include "graphics/toolkit2d/imageformats.h"
 #include "graphics/toolkit2d/path.h"
 #include "graphics/toolkit2d/tess.h"
 #include "graphics/toolkit2d/toolkit2d.h"
@@ -101,7 +106,29 @@ void Spiral(Path* path, float cx, float cy)
     }
 }
 
+Texture* SetLinear(Texture* texture, void*)
+{
+    TextureSetFilterMode(texture, kTextureFilterLinear);
+    return texture;
+}
+
 } // namespace
+
+Font* Draw2DReadSampleFont(const char* data, const char* name)
+{
+    if (!FileSystemManagerOpen(0)) {
+        return nullptr;
+    }
+    FileSystem* files = Win32FileSystemCreate(8, (std::string(data) + "/").c_str(), "unc");
+    if (!files || !FileSystemManagerRegister(files) || !Toolkit2dImageFormatsRegister()) {
+        return nullptr;
+    }
+    FileSystemManagerSetDefault(files);
+    FontSetPath("FONTS\\");
+    FontListNode* node = FontFindOrRead(name);
+    TexDictionaryForAllTextures(FontGetTexDictionary(), SetLinear, nullptr);
+    return node ? node->font : nullptr;
+}
 
 int32_t Draw2DFillPath(Path* path, uint32_t colour)
 {
@@ -266,5 +293,32 @@ bool Draw2DSceneRender(Draw2DScene* scene)
     }
     PathDestroy(path);
     BrushDestroy(brush);
+    return CameraEndUpdate(scene->camera) != nullptr && ok;
+}
+
+bool Draw2DSceneRenderText(Draw2DScene* scene, Font* font, const char* text, bool paragraph)
+{
+    const uint8_t background[4] = {uint8_t(kDraw2DBackground >> 16), uint8_t(kDraw2DBackground >> 8),
+                                   uint8_t(kDraw2DBackground), 0xFF};
+    if (!CameraClear(scene->camera, background, 3) || !CameraBeginUpdate(scene->camera)) {
+        return false;
+    }
+    Brush* brush = BrushCreate();
+    bool ok = brush != nullptr;
+    if (ok) {
+        const uint8_t white[4] = {255, 255, 255, 255}, blue[4] = {150, 200, 255, 255};
+        BrushSetColours(brush, white, blue, blue, white);
+        const float native = FontGetNativeSize(font);
+        if (paragraph) {
+            float x, y, w, h;
+            TwoDDeviceGetViewport(&x, &y, &w, &h);
+            const float rect[4] = {kDraw2DTextX, 0.05f, w - 2 * kDraw2DTextX, h - 0.1f};
+            ok = FontRenderParagraph(font, text, 2 * native, rect, 0, brush) != nullptr;
+        } else {
+            float position[2] = {kDraw2DTextX, kDraw2DTextY};
+            ok = FontRenderString(font, text, native, position, brush) != nullptr;
+        }
+        BrushDestroy(brush);
+    }
     return CameraEndUpdate(scene->camera) != nullptr && ok;
 }

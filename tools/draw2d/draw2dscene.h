@@ -8,6 +8,7 @@
 #include <cstdint>
 
 struct Camera;
+struct Font;
 struct Frame;
 struct Texture;
 
@@ -38,6 +39,18 @@ void Draw2DSceneDestroy(Draw2DScene* scene);
 /// Clears the camera and draws the picture between begin and end update
 /// (not presented); false when drawing failed.
 bool Draw2DSceneRender(Draw2DScene* scene);
+/// Reads a font of the sample data folder `data` as the framework does
+/// (file systems opened on it, font path "FONTS" and a backslash, glyph textures filtered
+/// linearly); null when it cannot be read. FileSystemManagerClose undoes it.
+Font* Draw2DReadSampleFont(const char* data, const char* name);
+/// Clears the camera and draws `text` with `font` at the font's native size
+/// (one texel per pixel), white fading to light blue, on one line at the left
+/// middle of the view or, with `paragraph`, word-wrapped into the view's
+/// upper part at twice that size (not presented); false when drawing failed.
+bool Draw2DSceneRenderText(Draw2DScene* scene, Font* font, const char* text, bool paragraph);
+/// Where the one-line text starts, in 2-D units, and its size.
+constexpr float kDraw2DTextX = 0.05f;
+constexpr float kDraw2DTextY = 0.45f;
 /// Cuts every closed sub-path of `path` (flattened first) into triangles and
 /// draws them in one colour (0xAARRGGBB) with immediate-mode 3-D; the
 /// number of triangles, or -1 on failure.

@@ -3,11 +3,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <vector>
 
+#include "graphics/core/filesystem.h"
 #include "graphics/d3d9/d3d9device.h"
+#include "graphics/toolkit2d/font.h"
 #include "platform/d3d9/d3d9control.h"
 #include "platform/d3d9/testing/referenceimage.h"
 #include "tools/draw2d/draw2dscene.h"
@@ -83,6 +86,57 @@ TEST(Draw2D, RendersTheReferencePicture)
               "");
 
     Draw2DSceneDestroy(&scene);
+    SmokeEngineStop();
+    Win32WindowDestroy(window);
+    EXPECT_EQ(D3D9LiveObjectCount(), 0);
+}
+
+TEST(Draw2D, RendersTextInTheSampleFont)
+{
+    if (!std::getenv("DISPLAY")) {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    }
+    HWND window = Win32WindowCreate("draw2d text test", kWidth, kHeight);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(SmokeEngineStart(window));
+    Draw2DScene scene;
+    ASSERT_TRUE(Draw2DSceneCreate(&scene, kWidth, kHeight));
+    Font* font = Draw2DReadSampleFont(OLAI_SAMPLE_DATA_DIR, "did16");
+    ASSERT_NE(font, nullptr);
+    ASSERT_TRUE(Draw2DSceneRenderText(&scene, font, "Score 42", false));
+    const std::vector<uint32_t> pixels = BackBufferPixels();
+    ASSERT_EQ(pixels.size(), size_t(kWidth) * kHeight);
+
+    // Where the words lie: advances at one texel per pixel from the start.
+    const float native = FontGetNativeSize(font);
+    const int start = int(kDraw2DTextX * kHeight);
+    const int score = int(FontGetStringWidth(font, "Score", native) * kHeight);
+    const int space = int(FontGetStringWidth(font, " ", native) * kHeight);
+    const int baseline = int(float(kHeight) - kDraw2DTextY * kHeight);
+    auto brightest = [&](int x0, int x1, int y0, int y1) {
+        uint32_t best = 0;
+        for (int y = y0; y <= y1; ++y) {
+            for (int x = x0; x <= x1; ++x) {
+                best = std::max(best, pixels[size_t(y) * kWidth + x] & 0xFF);
+            }
+        }
+        return best;
+    };
+    const uint32_t background = kDraw2DBackground & 0xFF;
+    EXPECT_GT(brightest(start, start + score, baseline - 5, baseline - 3), 200u) << "strokes of \"Score\"";
+    EXPECT_GT(brightest(start + score + space, start + score + 2 * space + 16, baseline - 5, baseline - 3),
+              200u)
+        << "strokes of \"42\"";
+    EXPECT_EQ(brightest(start + score + 2, start + score + space - 2, baseline - 14, baseline + 4),
+              background)
+        << "nothing between the words";
+    EXPECT_EQ(brightest(start, kWidth - 1, 0, baseline - 20), background) << "nothing above the line";
+    EXPECT_EQ(d3d9test::CompareWithReferenceIn(std::string(OLAI_TEST_SOURCE_DIR) + "/reference",
+                                               OLAI_TEST_OUTPUT_DIR, "draw2d_text", pixels, kWidth, kHeight),
+              "");
+
+    Draw2DSceneDestroy(&scene);
+    FileSystemManagerClose();
     SmokeEngineStop();
     Win32WindowDestroy(window);
     EXPECT_EQ(D3D9LiveObjectCount(), 0);
