@@ -27,6 +27,7 @@
 #include "tools/ai-run/agent_scenario_command.h"
 #include "tools/ai-run/scenario_command.h"
 #include "tools/cli/tool_cli.h"
+#include "tools/common/toolfiles.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -58,20 +59,6 @@ bool EndsWith(const std::string& s, const char* suffix)
             return false;
         }
     }
-    return true;
-}
-
-bool ReadFile(const char* path, std::vector<uint8_t>* bytes)
-{
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) {
-        return false;
-    }
-    uint8_t buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) {
-        bytes->insert(bytes->end(), buffer, buffer + n);
-    }
-    std::fclose(f);
     return true;
 }
 
@@ -135,7 +122,7 @@ int Run(const Options& o, CTestHost& host)
         // The engine's stream over the file's bytes; it stays open while the world lives,
         // since services may read their raw data at any time.
         StreamMemory memory{nullptr, 0};
-        if (ReadFile(o.config.c_str(), &aisBytes)) {
+        if (ToolReadFile(o.config, &aisBytes)) {
             memory = StreamMemory{aisBytes.data(), aisBytes.size()};
             streamOpen = StreamInit(&stream, false, kStreamMemory, kStreamRead, &memory) != nullptr;
         }

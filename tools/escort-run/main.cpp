@@ -4,33 +4,19 @@
 // once per team size instead and prints a table of the coverage reached.
 // "escort-run --help" lists the options.
 #include "tools/cli/tool_cli.h"
+#include "tools/common/toolfiles.h"
 #include "tools/escort-run/escort_scenario.h"
 #include "tools/escort-run/escort_study.h"
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace {
 
 constexpr float kSettleLimit = 20.0f; // seconds after the VIP's stop that a study waits
 
-bool ReadFile(const std::string& name, std::string& text)
+bool WriteText(const std::string& name, const std::string& text)
 {
-    std::ifstream file(name, std::ios::binary);
-    if (!file)
-        return false;
-    std::stringstream s;
-    s << file.rdbuf();
-    text = s.str();
-    return true;
-}
-
-bool WriteFile(const std::string& name, const std::string& text)
-{
-    std::ofstream file(name, std::ios::binary);
-    file << text;
-    return bool(file);
+    return ToolWriteFile(name, text.data(), text.size());
 }
 
 // "A-B" or "A" into from..to; false when it is neither.
@@ -91,7 +77,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "escort-run: %s: %s\n", levelName.c_str(), error.c_str());
         return 1;
     }
-    if (!ReadFile(aiName, aiConfig)) {
+    if (!ToolReadText(aiName, &aiConfig)) {
         std::fprintf(stderr, "escort-run: cannot read %s\n", aiName.c_str());
         return 1;
     }
@@ -126,8 +112,8 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(out, ignored);
     const std::string csv = out + "/escort-trace.csv";
     const std::string svg = out + "/escort.svg";
-    if (!WriteFile(csv, Zelk::CEscortScenario::GetTraceHeader() + scenario.GetTrace()) ||
-        !WriteFile(svg, scenario.MakeSvg())) {
+    if (!WriteText(csv, Zelk::CEscortScenario::GetTraceHeader() + scenario.GetTrace()) ||
+        !WriteText(svg, scenario.MakeSvg())) {
         std::fprintf(stderr, "escort-run: cannot write into %s\n", out.c_str());
         return 1;
     }

@@ -36,6 +36,7 @@
 #include "ai/runtime/runtime.h"
 #include "ai/testhost/testhost.h"
 #include "tools/cli/tool_cli.h"
+#include "tools/common/toolfiles.h"
 #include "tools/navtool/navtool_files.h"
 
 #include <cerrno>
@@ -62,7 +63,7 @@ int Fail(const std::string& file, const char* what)
 // Reads a whole file; false with a message naming it.
 bool ReadInput(const std::string& path, std::vector<uint8_t>& bytes)
 {
-    if (ReadWholeFile(path.c_str(), bytes))
+    if (ToolReadFile(path, &bytes))
         return true;
     std::fprintf(stderr, "navtool: %s: cannot read: %s\n", path.c_str(), std::strerror(errno));
     return false;
@@ -176,7 +177,7 @@ int WriteGraph(CSpatialGraph& graph, const std::string& path)
 {
     std::vector<uint8_t> bytes;
     NavClearError();
-    if (!graph.WriteToMemory(bytes) || !WriteWholeFile(path.c_str(), bytes))
+    if (!graph.WriteToMemory(bytes) || !ToolWriteFile(path.c_str(), bytes.data(), bytes.size()))
         return Fail(path, "cannot write the graph");
     PrintGraph(graph);
     return 0;
@@ -228,7 +229,8 @@ template <class Data> int BuildData(CSpatialGraph& graph, const std::string& out
     Data data(&graph);
     std::vector<uint8_t> bytes;
     NavClearError();
-    if (!data.Build() || !data.WriteToMemory(bytes) || !WriteWholeFile(out.c_str(), bytes))
+    if (!data.Build() || !data.WriteToMemory(bytes) ||
+        !ToolWriteFile(out.c_str(), bytes.data(), bytes.size()))
         return Fail(out, (std::string("cannot make the ") + what).c_str());
     std::printf("%s: %zu bytes for %d nodes\n", what, bytes.size(), graph.GetNodeCount());
     return 0;
@@ -254,7 +256,8 @@ int AccessWays(const std::string& graphFile, const std::string& boxWorld, const 
     data.SetOneMeter(world.oneMeter);
     std::vector<uint8_t> bytes;
     NavClearError();
-    const bool built = data.Build() && data.WriteToMemory(bytes) && WriteWholeFile(out.c_str(), bytes);
+    const bool built =
+        data.Build() && data.WriteToMemory(bytes) && ToolWriteFile(out.c_str(), bytes.data(), bytes.size());
     AiEngineTerminate();
     if (!built)
         return Fail(out, "cannot make the access-ways data");
@@ -289,7 +292,7 @@ int PathWay(const std::string& description, const std::string& out)
     if (!ReadPathWayDescription(description.c_str(), way))
         return 1;
     NavClearError();
-    if (!way.WriteToMemory(bytes) || !WriteWholeFile(out.c_str(), bytes))
+    if (!way.WriteToMemory(bytes) || !ToolWriteFile(out.c_str(), bytes.data(), bytes.size()))
         return Fail(out, "cannot write the path way");
     std::printf("path way \"%s\": %u points%s\n", way.GetName(), way.GetPointCount(),
                 way.IsLooped() ? ", looped" : "");
@@ -306,7 +309,7 @@ int NeuralNet(const std::string& description, const std::string& out)
     built.SetWeights(net.weights.data());
     std::vector<uint8_t> bytes;
     NavClearError();
-    if (!built.WriteToMemory(bytes) || !WriteWholeFile(out.c_str(), bytes))
+    if (!built.WriteToMemory(bytes) || !ToolWriteFile(out.c_str(), bytes.data(), bytes.size()))
         return Fail(out, "cannot write the neural net");
     std::printf("neural net: %d inputs, %d outputs, %d weights\n", built.GetInputCount(),
                 built.GetOutputCount(), built.GetWeightCount());
