@@ -1,0 +1,259 @@
+// WorldLibraryAttach and the scene library's engine modules that own no
+// object kind of their own (geometry, atomics and clumps, the two counting
+// modules, worlds), the free-list sizing and the clump-link extension.
+#include "graphics/scene/scenelibrary.h"
+
+#include <cstring>
+
+#include "graphics/core/camera.h"
+#include "graphics/core/error.h"
+#include "graphics/scene/atomic.h"
+#include "graphics/scene/clump.h"
+#include "graphics/scene/light.h"
+#include "graphics/scene/mesh.h"
+#include "graphics/scene/sceneids.h"
+#include "graphics/scene/scenemodules.h"
+#include "graphics/scene/sceneplugins.h"
+
+namespace {
+
+int32_t gOffsets[kSceneModuleCount] = {-1, -1, -1, -1, -1, -1, -1, -1};
+int32_t gOpenCounts[kSceneModuleCount];
+
+FreeListParams gFreeListParams[kSceneFreeListCount] = {
+    {256, 1}, // materials
+    {128, 1}, // atomics
+    {128, 1}, // clumps
+    {32, 1},  // lights
+    {256, 1}, // atomic ties
+    {32, 1},  // light ties
+};
+
+FreeList gAtomicFreeListHeader;
+FreeList gClumpFreeListHeader;
+FreeList gWorldNodeFreeListHeader;
+
+int32_t gCameraClumpLinkOffset = -1;
+int32_t gLightClumpLinkOffset = -1;
+
+void SetParams(SceneFreeList list, int32_t entriesPerBlock, int32_t blocksToPreallocate)
+{
+    if (entriesPerBlock > 0 && blocksToPreallocate > 0) {
+        gFreeListParams[list] = {entriesPerBlock, blocksToPreallocate};
+    }
+}
+
+FreeList* CreateObjectFreeList(SceneFreeList params, int32_t entrySize, FreeList* header, uint32_t hint)
+{
+    const FreeListParams& p = gFreeListParams[params];
+    return FreeListCreateEx(uint32_t(entrySize), uint32_t(p.entriesPerBlock), 4,
+                            uint32_t(p.blocksToPreallocate), header, hint);
+}
+
+// The modules that own nothing only count their opens and closes.
+void* OpenNothing(void* instance, int32_t, int32_t)
+{
+    return instance;
+}
+
+// Every module's open and close, wrapped to keep its open counter.
+template <SceneModule module, EngineModuleFunc open>
+void* CountedOpen(void* instance, int32_t offset, int32_t size)
+{
+    void* opened = open(instance, offset, size);
+    gOpenCounts[module] += opened != nullptr;
+    return opened;
+}
+
+template <SceneModule module, EngineModuleFunc close>
+void* CountedClose(void* instance, int32_t offset, int32_t size)
+{
+    --gOpenCounts[module];
+    return close(instance, offset, size);
+}
+
+void* AtomicModuleOpen(void* instance, int32_t, int32_t)
+{
+    auto* data = SceneModuleData<AtomicModuleData>(kSceneModuleAtomic);
+    data->atomics = CreateObjectFreeList(kSceneFreeListAtomic, AtomicGetPluginRegistry()->objectSize,
+                                         &gAtomicFreeListHeader, 0x40010);
+    if (!data->atomics) {
+        return nullptr;
+    }
+    data->clumps = CreateObjectFreeList(kSceneFreeListClump, ClumpGetPluginRegistry()->objectSize,
+                                        &gClumpFreeListHeader, 0x40014);
+    if (!data->clumps) {
+        FreeListDestroy(data->atomics);
+        data->atomics = nullptr;
+        return nullptr;
+    }
+    return instance;
+}
+
+void* AtomicModuleClose(void* instance, int32_t, int32_t)
+{
+    auto* data = SceneModuleData<AtomicModuleData>(kSceneModuleAtomic);
+    FreeListDestroy(data->clumps);
+    FreeListDestroy(data->atomics);
+    data->clumps = nullptr;
+    data->atomics = nullptr;
+    return instance;
+}
+
+void* WorldModuleOpen(void* instance, int32_t, int32_t)
+{
+    auto* data = SceneModuleData<WorldModuleData>(kSceneModuleWorld);
+    data->nodes = FreeListCreateEx(sizeof(WorldListNode), 8, 4, 1, &gWorldNodeFreeListHeader, 0x4000B);
+    if (!data->nodes) {
+        return nullptr;
+    }
+    LinkListInit(&data->openWorlds);
+    return instance;
+}
+
+void* WorldModuleClose(void* instance, int32_t, int32_t)
+{
+    auto* data = SceneModuleData<WorldModuleData>(kSceneModuleWorld);
+    FreeListDestroy(data->nodes);
+    data->nodes = nullptr;
+    return instance;
+}
+
+struct ModuleEntry
+{
+    uint32_t id;
+    int32_t size;
+    EngineModuleFunc open;
+    EngineModuleFunc close;
+};
+
+// Registration order: materials before geometry, atomics before lights,
+// worlds last but one; they close in the reverse order.
+#define SCENE_MODULE(module, id, size, open, close)                                                          \
+    {                                                                                                        \
+        id, size, CountedOpen<module, open>, CountedClose<module, close>                                     \
+    }
+const ModuleEntry kModules[] = {
+    SCENE_MODULE(kSceneModuleMaterial, kModuleIdMaterial, sizeof(MaterialModuleData), MaterialModuleOpen,
+                 MaterialModuleClose),
+    SCENE_MODULE(kSceneModuleMesh, kModuleIdMesh, sizeof(MeshModuleData), MeshPoolOpen, MeshPoolClose),
+    SCENE_MODULE(kSceneModuleGeometry, kModuleIdGeometry, 0, OpenNothing, OpenNothing),
+    SCENE_MODULE(kSceneModuleAtomic, kModuleIdAtomic, sizeof(AtomicModuleData), AtomicModuleOpen,
+                 AtomicModuleClose),
+    SCENE_MODULE(kSceneModuleLight, kModuleIdLight, sizeof(LightModuleData), LightModuleOpen,
+                 LightModuleClose),
+    SCENE_MODULE(kSceneModule50A, kModuleId50A, 0, OpenNothing, OpenNothing),
+    SCENE_MODULE(kSceneModuleWorld, kModuleIdWorld, sizeof(WorldModuleData), WorldModuleOpen,
+                 WorldModuleClose),
+    SCENE_MODULE(kSceneModule50B, kModuleId50B, 0, OpenNothing, OpenNothing),
+};
+#undef SCENE_MODULE
+static_assert(sizeof(kModules) / sizeof(kModules[0]) == kSceneModuleCount, "one entry per module");
+
+// The clump link: zeroed at creation; a light or camera destroyed while in
+// a clump leaves the clump's list, so a clump destroyed later never walks a
+// freed member.
+void* ClumpLinkConstruct(void* object, int32_t offset, int32_t)
+{
+    auto* link = reinterpret_cast<ClumpLink*>(static_cast<char*>(object) + offset);
+    std::memset(link, 0, sizeof(ClumpLink));
+    return object;
+}
+
+void* ClumpLinkDestruct(void* object, int32_t offset, int32_t)
+{
+    auto* link = reinterpret_cast<ClumpLink*>(static_cast<char*>(object) + offset);
+    if (link->clump) {
+        LinkListRemove(&link->link);
+        std::memset(link, 0, sizeof(ClumpLink));
+    }
+    return object;
+}
+
+} // namespace
+
+int32_t SceneModuleGetOffset(SceneModule module)
+{
+    return gOffsets[module];
+}
+
+int32_t SceneModuleGetOpenCount(SceneModule module)
+{
+    return gOpenCounts[module];
+}
+
+FreeListParams SceneFreeListGetParams(SceneFreeList list)
+{
+    return gFreeListParams[list];
+}
+
+void SceneError(uint32_t code)
+{
+    ErrorRaise(kPluginIdScene, code);
+}
+
+int32_t WorldLibraryAttach()
+{
+    bool failed = false;
+    for (int32_t i = 0; i < kSceneModuleCount; ++i) {
+        const ModuleEntry& module = kModules[i];
+        gOffsets[i] = EngineAttachPlugin(module.size, module.id, module.open, module.close);
+        failed |= gOffsets[i] < 0;
+    }
+    if (failed) {
+        return 0;
+    }
+    return FrameObjectLinksAttach();
+}
+
+int32_t FrameObjectLinksAttach()
+{
+    gCameraClumpLinkOffset = CameraRegisterPlugin(sizeof(ClumpLink), kPluginIdClumpLink, ClumpLinkConstruct,
+                                                  ClumpLinkDestruct, nullptr);
+    if (gCameraClumpLinkOffset < 0) {
+        return 0;
+    }
+    gLightClumpLinkOffset = LightRegisterPlugin(sizeof(ClumpLink), kPluginIdClumpLink, ClumpLinkConstruct,
+                                                ClumpLinkDestruct, nullptr);
+    return gLightClumpLinkOffset >= 0 ? 1 : 0;
+}
+
+ClumpLink* LightGetClumpLink(Light* light)
+{
+    return reinterpret_cast<ClumpLink*>(reinterpret_cast<char*>(light) + gLightClumpLinkOffset);
+}
+
+ClumpLink* CameraGetClumpLink(Camera* camera)
+{
+    return reinterpret_cast<ClumpLink*>(reinterpret_cast<char*>(camera) + gCameraClumpLinkOffset);
+}
+
+void MaterialSetFreeListCreateParams(int32_t entriesPerBlock, int32_t blocksToPreallocate)
+{
+    SetParams(kSceneFreeListMaterial, entriesPerBlock, blocksToPreallocate);
+}
+
+void AtomicSetFreeListCreateParams(int32_t entriesPerBlock, int32_t blocksToPreallocate)
+{
+    SetParams(kSceneFreeListAtomic, entriesPerBlock, blocksToPreallocate);
+}
+
+void ClumpSetFreeListCreateParams(int32_t entriesPerBlock, int32_t blocksToPreallocate)
+{
+    SetParams(kSceneFreeListClump, entriesPerBlock, blocksToPreallocate);
+}
+
+void LightSetFreeListCreateParams(int32_t entriesPerBlock, int32_t blocksToPreallocate)
+{
+    SetParams(kSceneFreeListLight, entriesPerBlock, blocksToPreallocate);
+}
+
+void AtomicTieSetFreeListCreateParams(int32_t entriesPerBlock, int32_t blocksToPreallocate)
+{
+    SetParams(kSceneFreeListAtomicTie, entriesPerBlock, blocksToPreallocate);
+}
+
+void LightTieSetFreeListCreateParams(int32_t entriesPerBlock, int32_t blocksToPreallocate)
+{
+    SetParams(kSceneFreeListLightTie, entriesPerBlock, blocksToPreallocate);
+}
