@@ -5,6 +5,7 @@
 
 #include "graphics/core/chunk.h"
 #include "graphics/core/error.h"
+#include "graphics/core/pluginids.h"
 #include "graphics/core/stream.h"
 #include "graphics/scene/scenemodules.h"
 
@@ -13,7 +14,17 @@ bool SceneFindChunk(Stream* stream, uint32_t type, uint32_t* size, uint32_t* ver
     if (StreamFindChunk(stream, type, size, version)) {
         return true;
     }
-    SceneError(kErrorRead);
+    // A wrong version is reported as such; running out of data while
+    // looking for a chunk is a missing chunk, a read failure of the scene's.
+    ErrorRecord error;
+    ErrorGet(&error);
+    const bool endOfData = error.code == kErrorNone || error.code == kErrorRead ||
+                           (error.pluginId == kPluginIdCore && error.code == kErrorCoreEndOfStream);
+    if (endOfData) {
+        SceneError(kErrorRead);
+    } else {
+        ErrorSet(&error);
+    }
     return false;
 }
 

@@ -11,8 +11,8 @@ struct Stream;
 /// `size` (optional) gets the struct's size. False with the first error
 /// recorded (kErrorRead for a missing chunk or short read, kErrorBadVersion).
 bool SceneReadStruct(Stream* stream, uint8_t* buffer, uint32_t capacity, uint32_t* size);
-/// Finds chunk `type`; false with kErrorRead recorded (unless an error is
-/// already pending) when it is missing.
+/// Finds chunk `type`; false when it is missing (kErrorRead, replacing the
+/// stream's end-of-data error) or of a wrong version (kErrorBadVersion).
 bool SceneFindChunk(Stream* stream, uint32_t type, uint32_t* size, uint32_t* version);
 /// Remaining bytes of a stream, or SIZE_MAX when it cannot tell.
 size_t SceneStreamRemaining(const Stream* stream);

@@ -31,9 +31,9 @@ enum class StartChoice
 struct Edge
 {
     uint16_t a, b;
-    int32_t first;       ///< triangle
-    int32_t second;      ///< triangle, kNone while open
-    int32_t nextSameKey; ///< older unmatched edge with the same (a, b)
+    int32_t first;          ///< triangle
+    int32_t second;         ///< triangle, kNone while open
+    int32_t nextFromVertex; ///< older edge starting at the same vertex a
 };
 
 struct Node
@@ -64,15 +64,6 @@ struct StoredStrip
     bool taken;
 };
 
-// A key stays in its slot once used (its chain may become empty), so
-// probing never stops early at a slot whose edges were all matched.
-struct HashSlot
-{
-    uint32_t key;
-    int32_t head; ///< newest unmatched edge of that key, or kNone
-    bool occupied;
-};
-
 struct Builder
 {
     bool parity;
@@ -80,7 +71,7 @@ struct Builder
     // Per build, sized from the triangle count n.
     Node* nodes;           // n
     Edge* edges;           // 3n
-    HashSlot* table;       // power of two >= 6n
+    int32_t* vertexEdges;  // 65536: newest edge starting at each vertex
     uint16_t* forward;     // 2n + 2
     uint16_t* backward;    // 2n + 3
     uint16_t* pool;        // stored strips: 4n + 3
@@ -91,7 +82,7 @@ struct Builder
     int32_t* lastByIndex;  // 65536 chain tails
     // Per group.
     int32_t bucket[kBuckets];
-    uint32_t nodeCount, edgeCount, tableMask, stripCount, poolUsed, usedCount;
+    uint32_t nodeCount, edgeCount, stripCount, poolUsed, usedCount;
     uint32_t stamp;
     bool committing;
 
@@ -151,30 +142,14 @@ struct Builder
         }
     }
 
-    uint32_t Hash(uint32_t key) const { return uint32_t((key * 0x9E3779B1u) >> 8) & tableMask; }
-    HashSlot* Find(uint32_t key)
-    {
-        uint32_t slot = Hash(key);
-        while (table[slot].occupied && table[slot].key != key) {
-            slot = (slot + 1) & tableMask;
-        }
-        return &table[slot];
-    }
-
-    // Adjacency of the group's triangles; the table's chains yield the newest
-    // unmatched edge of a key first.
+    // Adjacency of the group's triangles. Each vertex keeps the edges that
+    // start at it, newest first, so the newest unmatched edge (b, a) is the
+    // first one found from b: the edge a search from the most recent edge
+    // backwards would find, with the lookups staying near the vertex.
     void BuildAdjacency(const MeshBuildTriangle* const* triangles, uint32_t count)
     {
         nodeCount = count;
         edgeCount = 0;
-        uint32_t size = 16;
-        while (size < 6 * count) {
-            size *= 2;
-        }
-        tableMask = size - 1;
-        for (uint32_t i = 0; i < size; ++i) {
-            table[i] = {0, kNone, false};
-        }
         for (int b = 0; b < kBuckets; ++b) {
             bucket[b] = kNone;
         }
@@ -185,32 +160,38 @@ struct Builder
             node.trial = 0;
             node.degree = 0;
             for (int j = 0; j < 3; ++j) {
-                uint16_t a = node.v[j];
-                uint16_t b = node.v[(j + 1) % 3];
-                HashSlot* opposite = Find(uint32_t(b) << 16 | a);
-                if (opposite->occupied && opposite->head != kNone) {
-                    int32_t e = opposite->head;
-                    Edge& edge = edges[e];
-                    opposite->head = edge.nextSameKey;
-                    edge.second = int32_t(t);
-                    node.edge[j] = e;
+                const uint16_t a = node.v[j];
+                const uint16_t b = node.v[(j + 1) % 3];
+                int32_t match = vertexEdges[b];
+                while (match != kNone && (edges[match].b != a || edges[match].second != kNone)) {
+                    match = edges[match].nextFromVertex;
+                }
+                if (match != kNone) {
+                    edges[match].second = int32_t(t);
+                    node.edge[j] = match;
                     ++node.degree;
-                    ++nodes[edge.first].degree;
+                    ++nodes[edges[match].first].degree;
                     continue;
                 }
-                int32_t e = int32_t(edgeCount++);
-                HashSlot* own = Find(uint32_t(a) << 16 | b);
-                if (!own->occupied) {
-                    *own = {uint32_t(a) << 16 | b, kNone, true};
-                }
-                edges[e] = {a, b, int32_t(t), kNone, own->head};
-                own->head = e;
+                const int32_t e = int32_t(edgeCount++);
+                edges[e] = {a, b, int32_t(t), kNone, vertexEdges[a]};
+                vertexEdges[a] = e;
                 node.edge[j] = e;
             }
         }
         for (uint32_t t = 0; t < count; ++t) {
             nodes[t].degree = nodes[t].degree < kBuckets ? nodes[t].degree : kBuckets - 1;
             BucketInsert(int32_t(t));
+        }
+    }
+
+    /// Empties the per-vertex edge lists of the group's vertices.
+    void ClearVertexEdges()
+    {
+        for (uint32_t t = 0; t < nodeCount; ++t) {
+            for (uint16_t v : nodes[t].v) {
+                vertexEdges[v] = kNone;
+            }
         }
     }
 
@@ -481,10 +462,6 @@ struct Builder
 
     bool Allocate(uint32_t n, uint32_t groups)
     {
-        uint32_t size = 16;
-        while (size < 6 * n) {
-            size *= 2;
-        }
         struct Block
         {
             void** pointer;
@@ -492,7 +469,7 @@ struct Builder
         } blocks[] = {
             {reinterpret_cast<void**>(&nodes), sizeof(Node) * n},
             {reinterpret_cast<void**>(&edges), sizeof(Edge) * 3 * size_t(n)},
-            {reinterpret_cast<void**>(&table), sizeof(HashSlot) * size},
+            {reinterpret_cast<void**>(&vertexEdges), sizeof(int32_t) * 0x10000},
             {reinterpret_cast<void**>(&forward), sizeof(uint16_t) * (2 * size_t(n) + 2)},
             {reinterpret_cast<void**>(&backward), sizeof(uint16_t) * (2 * size_t(n) + 3)},
             {reinterpret_cast<void**>(&pool), sizeof(uint16_t) * (4 * size_t(n) + 3)},
@@ -510,13 +487,14 @@ struct Builder
             }
         }
         std::memset(firstByIndex, 0xFF, sizeof(int32_t) * 0x10000);
+        std::memset(vertexEdges, 0xFF, sizeof(int32_t) * 0x10000);
         return true;
     }
 
     void Free()
     {
         for (void* block :
-             {static_cast<void*>(nodes), static_cast<void*>(edges), static_cast<void*>(table),
+             {static_cast<void*>(nodes), static_cast<void*>(edges), static_cast<void*>(vertexEdges),
               static_cast<void*>(forward), static_cast<void*>(backward), static_cast<void*>(pool),
               static_cast<void*>(strips), static_cast<void*>(joined), static_cast<void*>(offsets),
               static_cast<void*>(firstByIndex), static_cast<void*>(lastByIndex)}) {
@@ -541,6 +519,7 @@ MeshHeader* BuildStripHeader(MeshBuildList* list, StartChoice choice, bool parit
             builder.offsets[g] = out;
             builder.BuildAdjacency(sorted.triangles + sorted.groups[g].first, sorted.groups[g].count);
             builder.BuildStrips();
+            builder.ClearVertexEdges();
             out = builder.Join(out);
         }
         builder.offsets[sorted.groupCount] = out;
