@@ -15,6 +15,9 @@ function(olai_library target)
     add_library(${target} STATIC ${ARG_SOURCES})
   endif()
   target_link_libraries(${target} PUBLIC ${ARG_DEPS})
+  # The object files, one a line, for scripts/check-cycles.
+  file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/olai-libraries/${target}.txt
+       CONTENT "$<JOIN:$<TARGET_OBJECTS:${target}>,\n>\n")
 endfunction()
 
 # olai_test(<name> [SOURCES files...] [DEPS targets...] [WORKDIR dir])

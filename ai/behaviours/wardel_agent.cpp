@@ -140,7 +140,7 @@ bool CWardelAgent::Think()
     if (slot < 0 || uint32_t(slot) >= m_team->GetCapacity() || vip == nullptr)
         return false;
     const float meter = GetOneMeter();
-    const bool draw = GetShowCoverage();
+    const bool draw = ShowCoverage != 0;
     const CVec3 offset = m_team->GetMemberOffset(slot);
     const CVec3 e = self->GetPosition();
     const CVec3 v = vip->GetPosition();
@@ -237,7 +237,10 @@ bool CWardelAgent::Think()
         Watch();
         return true;
     }
-    if (dist0 < 1.5f * t) // compares a length with a squared length, as it always has
+    // The slow-down near the VIP compares the distance with 1.5 x the squared hold radius
+    // (a length against a squared length): for the usual 3 m guard distance it starts
+    // 3.4 m out, which is the walk-in the escorts are tuned for.
+    if (dist0 < 1.5f * t)
         m_speed->SetValue(m_speed->GetValue() * 0.25f);
     if (!m_holding && m_torsoRotate != nullptr && finderRotate != nullptr)
         m_torsoRotate->SetValue(finderRotate->GetValue());
@@ -340,7 +343,7 @@ bool CWardelAgent::Watch()
         m_shoot->SetTarget(aim);
     if (m_crouchChoice == 1 && m_crouch != nullptr)
         m_crouch->SetValue(true);
-    if (GetShowCoverage() && hasCluster)
+    if (ShowCoverage != 0 && hasCluster)
         HostDrawLine(e, record->clusters[m_watchedCluster].nearest, 0, 0, 255);
     return true;
 }

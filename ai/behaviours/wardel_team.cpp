@@ -23,8 +23,6 @@ constexpr int64_t kExhaustiveLimit = 10000;
 // Random trials at most; also where capacity! saturates.
 constexpr int64_t kMaxTrials = 100000;
 
-bool g_showCoverage = false;
-
 CTeam* Create(uint32_t capacity, const char* name)
 {
     return new CWardelTeam(capacity, name);
@@ -39,15 +37,7 @@ const CClassRecord* DataRecord(const char* name)
 
 CTeamClassRecord CWardelTeam::s_classRecord("CWardelTeam", &Create);
 
-void SetShowCoverage(bool show)
-{
-    g_showCoverage = show;
-}
-
-bool GetShowCoverage()
-{
-    return g_showCoverage;
-}
+uint8_t ShowCoverage = 0;
 
 CWardelTeam::CWardelTeam(uint32_t capacity, const char* name) : CTeam(capacity, name), m_capacity(capacity)
 {
@@ -185,7 +175,7 @@ int16_t CWardelTeam::GetGuardSlot(const CEntity* entity)
             m_findNearest != nullptr
                 ? FindNearestNodeFromData(v, m_vip, m_graph->GetSearchRadius(), *m_findNearest, false, false)
                 : FindNearestNode(*m_graph, v, false, false);
-        if (node != nullptr && g_showCoverage)
+        if (node != nullptr && ShowCoverage != 0)
             HostDrawPoint(node->GetPosition(), 255, 0, 0);
         if (node == nullptr)
             return -1;

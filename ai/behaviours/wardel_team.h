@@ -146,8 +146,8 @@ class CWardelTeam : public CTeam
     bool m_ready = false;
 };
 
-/// Debug drawing of guard points, access ways and paths (the host toggles it).
-void SetShowCoverage(bool show);
-bool GetShowCoverage();
+/// Non-zero: the escort team and agents draw guard points, access ways and path points
+/// through the host's draw callbacks. The host toggles it (F1 in the demo); 0 at start.
+extern uint8_t ShowCoverage;
 
 } // namespace Zelk

@@ -158,7 +158,12 @@ void CGraphGenState::BuildOutputs()
 {
     if (graph == nullptr)
         return;
-    if (!AstarMemoryInit(graph->GetNodeCount())) {
+    // The A* memory is shared by the whole process: grow it for the final graph when it is
+    // too small, and give it back at the size it had, so later searches keep working.
+    const int32_t kept = AstarMemoryCapacity();
+    const bool grow = kept < graph->GetNodeArraySize();
+    if (grow && !AstarMemoryInit(graph->GetNodeArraySize())) {
+        AstarMemoryInit(kept);
         Fail();
         return;
     }
@@ -171,7 +176,8 @@ void CGraphGenState::BuildOutputs()
         if (object != nullptr && object->Build())
             object->Write(output.fileName.c_str());
     }
-    AstarMemoryFree();
+    if (grow && !AstarMemoryInit(kept))
+        Fail();
 }
 
 void CGraphGenState::Draw() const

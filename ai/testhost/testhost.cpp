@@ -181,7 +181,8 @@ float CTestHost::Clock(void* user)
     return now;
 }
 
-float CTestHost::RayCast(const float* from, const float* to, const void*, int, float length, float* normal)
+float CTestHost::RayCast(const float* from, const float* to, const void*, int flags, float length,
+                         float* normal)
 {
     normal[0] = normal[1] = normal[2] = 0.0f;
     CTestHost* host = Active();
@@ -189,6 +190,10 @@ float CTestHost::RayCast(const float* from, const float* to, const void*, int, f
         return -1.0f;
     }
     CVec3 a = ToVec(from), b = ToVec(to);
+    float answer = 0.0f;
+    if (host->m_rayOverride && host->m_rayOverride(a, b, flags, length, &answer)) {
+        return answer;
+    }
     if (a == b) {
         return 0.0f;
     }

@@ -10,6 +10,8 @@
 #include "ai/runtime/host.h"
 
 #include <cstddef>
+#include <functional>
+#include <utility>
 #include <vector>
 
 namespace Zelk {
@@ -63,6 +65,12 @@ class CTestHost
     void ClearBoxes() { m_boxes.clear(); }
     /// Makes the ray cast answer -1 (a host without a physics world).
     void SetRayCastUnavailable(bool unavailable) { m_rayUnavailable = unavailable; }
+    /// Answers ray casts first: returns true with the host's answer (a distance along the
+    /// ray; the length means no hit, below 0 unavailable) or false to let the box world
+    /// answer. Lets tests give answers a box world never gives. Empty: none.
+    using RayCastOverride =
+        std::function<bool(const CVec3& from, const CVec3& to, int flags, float length, float* answer)>;
+    void SetRayCastOverride(RayCastOverride answer) { m_rayOverride = std::move(answer); }
 
     // Debug drawing recorder.
     const std::vector<CTestLine>& GetLines() const { return m_lines; }
@@ -92,6 +100,7 @@ class CTestHost
     bool m_hasGround = false;
     float m_ground = 0.0f;
     bool m_rayUnavailable = false;
+    RayCastOverride m_rayOverride;
     std::vector<CTestBox> m_boxes;
     std::vector<CTestLine> m_lines;
     std::vector<CTestPoint> m_points;

@@ -106,6 +106,13 @@ AnimInterpolator* Allocate(int32_t nodeCount, int32_t maxInterpKeySize)
         ErrorRaise(0, kErrorBadArgument);
         return nullptr;
     }
+    // Interpolated keys begin with pointers: the room per node keeps them aligned.
+    constexpr int32_t kAlign = alignof(AnimInterpKeyHeader);
+    if (maxInterpKeySize > INT32_MAX - kAlign) {
+        ErrorRaise(0, kErrorBadArgument);
+        return nullptr;
+    }
+    maxInterpKeySize = (maxInterpKeySize + kAlign - 1) / kAlign * kAlign;
     const size_t bytes =
         sizeof(AnimInterpolator) + static_cast<size_t>(nodeCount) * static_cast<size_t>(maxInterpKeySize);
     auto* interpolator = static_cast<AnimInterpolator*>(MemoryAllocateZeroed(1, bytes, kHintInterpolator));

@@ -40,7 +40,8 @@ struct AnimInterpolator
 };
 
 /// A player for `nodeCount` nodes (>= 1) with room for interpolated keys of
-/// `maxInterpKeySize` bytes; null with 0x80000003 or 0x80000013.
+/// `maxInterpKeySize` bytes (rounded up to pointer alignment); null with
+/// 0x80000003 or 0x80000013.
 AnimInterpolator* AnimInterpolatorCreate(int32_t nodeCount, int32_t maxInterpKeySize);
 /// Frees the player; 1.
 int32_t AnimInterpolatorDestroy(AnimInterpolator* interpolator);

@@ -289,7 +289,9 @@ Hierarchy* HierarchyCreateSub(Hierarchy* hierarchy, int32_t firstNode, uint32_t 
             ++count;
         }
     }
-    // The first node's parent: replay the pushes and pops before it.
+    // The first node's parent: replay the pushes and pops before it. Nodes
+    // are named by their position, which (unlike a node index read from a
+    // file) always lies inside the root's matrix array.
     int32_t stack[kHierarchyStackDepth + 1];
     int32_t depth = 0;
     int32_t current = -1;
@@ -300,7 +302,7 @@ Hierarchy* HierarchyCreateSub(Hierarchy* hierarchy, int32_t firstNode, uint32_t 
         if (nodes[i].flags & kHierarchyPop) {
             current = depth > 0 ? stack[--depth] : -1;
         } else {
-            current = nodes[i].nodeIndex;
+            current = i;
         }
     }
     auto* sub = static_cast<Hierarchy*>(

@@ -1,36 +1,11 @@
 #include "graphics/core/engine.h"
 
-#include <cstdlib>
-
 #include "graphics/core/coremodules.h"
 #include "graphics/core/error.h"
 #include "graphics/core/freelist.h"
 
 namespace {
 
-// Until EngineInit installs the application's table, the memory functions
-// are the C library's, so that nothing allocated early finds a null function.
-constexpr EngineInstance MakeStaticInstance()
-{
-    EngineInstance instance{};
-    instance.memoryFunctions.allocate = [](size_t size, uint32_t) { return std::malloc(size); };
-    instance.memoryFunctions.free = [](void* block) { std::free(block); };
-    instance.memoryFunctions.reallocate = [](void* block, size_t size, uint32_t) {
-        return std::realloc(block, size);
-    };
-    instance.memoryFunctions.allocateZeroed = [](size_t count, size_t size, uint32_t) {
-        return std::calloc(count, size);
-    };
-    return instance;
-}
-
-// The static block carries the fixed slots (memory and string functions,
-// device block, state) across close and re-open; it is the current instance
-// whenever no block is allocated.
-constinit EngineInstance gStaticInstance = MakeStaticInstance();
-EngineInstance* gInstance = &gStaticInstance;
-int32_t gOpenCount = 0;
-PluginRegistry gEngineRegistry = PluginRegistryMake(int32_t(sizeof(EngineInstance)));
 const DeviceDriver* gDriver = nullptr;
 
 void CloseRegistriesAndMemory()
@@ -43,14 +18,15 @@ void CloseRegistriesAndMemory()
 // which becomes current, and the block is freed.
 void ReturnToStaticBlock(EngineInstance* block)
 {
-    gStaticInstance = *block;
-    gInstance = &gStaticInstance;
-    gStaticInstance.memoryFunctions.free(block);
+    EngineInstance* staticBlock = EngineGetStaticInstance();
+    *staticBlock = *block;
+    EngineSetInstance(staticBlock);
+    staticBlock->memoryFunctions.free(block);
 }
 
 bool RequireState(EngineState state)
 {
-    if (gInstance->state != state) {
+    if (EngineGetState() != state) {
         ErrorRaise(0, kErrorWrongState);
         return false;
     }
@@ -66,15 +42,16 @@ void EngineSetDeviceDriver(const DeviceDriver* driver)
 
 bool EngineInit(const MemoryTable* table, uint32_t flags, uint32_t arenaSize)
 {
-    if (gInstance->state != kEngineStateNone) {
+    if (EngineGetState() != kEngineStateNone) {
         return false;
     }
-    gInstance = &gStaticInstance;
+    EngineInstance* instance = EngineGetStaticInstance();
+    EngineSetInstance(instance);
     bool unpooled = (flags & kEngineInitUnpooled) != 0;
-    gInstance->memoryFunctions.freeListAlloc = unpooled ? FreeListAllocUnpooled : FreeListAlloc;
-    gInstance->memoryFunctions.freeListFree = unpooled ? FreeListFreeUnpooled : FreeListFree;
+    instance->memoryFunctions.freeListAlloc = unpooled ? FreeListAllocUnpooled : FreeListAlloc;
+    instance->memoryFunctions.freeListFree = unpooled ? FreeListFreeUnpooled : FreeListFree;
     FreeListSetPreallocate(!unpooled);
-    gInstance->arenaSize = arenaSize;
+    instance->arenaSize = arenaSize;
     if (!StringFunctionsInstall() || !FreeListModuleOpen(table)) {
         return false;
     }
@@ -86,7 +63,7 @@ bool EngineInit(const MemoryTable* table, uint32_t flags, uint32_t arenaSize)
         CloseRegistriesAndMemory();
         return false;
     }
-    gInstance->state = kEngineStateInitialised;
+    instance->state = kEngineStateInitialised;
     return true;
 }
 
@@ -103,14 +80,14 @@ bool EngineOpen(const EngineOpenParams* params)
     if (!device) {
         return false;
     }
-    size_t size = size_t(gEngineRegistry.objectSize);
+    size_t size = size_t(EngineGetRegistry()->objectSize);
     auto* block = static_cast<EngineInstance*>(MemoryAllocateZeroed(1, size, kMemoryHintEngine));
     if (!block) {
         ErrorRaise(0, ErrorCode(kErrorOutOfMemory, size));
         return false;
     }
-    *block = gStaticInstance;
-    gInstance = block;
+    *block = *EngineGetStaticInstance();
+    EngineSetInstance(block);
     DeviceRequest(device, kDeviceRequestRegister, &block->device, &block->memoryFunctions, 0);
     if (!DeviceRequest(&block->device, kDeviceRequestOpen, nullptr, const_cast<EngineOpenParams*>(params),
                        0)) {
@@ -119,7 +96,7 @@ bool EngineOpen(const EngineOpenParams* params)
     }
     DeviceRequest(&block->device, kDeviceRequestEntryPoints, block->deviceFunctions, nullptr,
                   kDeviceFunctionCount);
-    ++gOpenCount;
+    EngineCountOpen(1);
     block->state = kEngineStateOpened;
     return true;
 }
@@ -129,16 +106,17 @@ bool EngineStart()
     if (!RequireState(kEngineStateOpened)) {
         return false;
     }
-    const DeviceBlock* device = &gInstance->device;
+    EngineInstance* instance = EngineGetInstance();
+    const DeviceBlock* device = &instance->device;
     if (!DeviceRequest(device, kDeviceRequestStart, nullptr, nullptr, 0)) {
         return false;
     }
-    if (!PluginRegistryConstruct(&gEngineRegistry, gInstance)) {
+    if (!PluginRegistryConstruct(EngineGetRegistry(), instance)) {
         DeviceRequest(device, kDeviceRequestStop, nullptr, nullptr, 0);
         return false;
     }
     DeviceRequest(device, kDeviceRequestAfterStart, nullptr, nullptr, 0);
-    gInstance->state = kEngineStateStarted;
+    instance->state = kEngineStateStarted;
     return true;
 }
 
@@ -147,12 +125,13 @@ bool EngineStop()
     if (!RequireState(kEngineStateStarted)) {
         return false;
     }
-    const DeviceBlock* device = &gInstance->device;
+    EngineInstance* instance = EngineGetInstance();
+    const DeviceBlock* device = &instance->device;
     DeviceRequest(device, kDeviceRequestBeforeStop, nullptr, nullptr, 0);
-    PluginRegistryDestruct(&gEngineRegistry, gInstance);
+    PluginRegistryDestruct(EngineGetRegistry(), instance);
     // The modules are closed whatever the device answers: the state follows
     // them, so that a second stop cannot close them again.
-    gInstance->state = kEngineStateOpened;
+    instance->state = kEngineStateOpened;
     return DeviceRequest(device, kDeviceRequestStop, nullptr, nullptr, 0) != 0;
 }
 
@@ -161,66 +140,21 @@ bool EngineClose()
     if (!RequireState(kEngineStateOpened)) {
         return false;
     }
-    if (!DeviceRequest(&gInstance->device, kDeviceRequestClose, nullptr, nullptr, 0)) {
+    if (!DeviceRequest(&EngineGetInstance()->device, kDeviceRequestClose, nullptr, nullptr, 0)) {
         return false;
     }
-    ReturnToStaticBlock(gInstance);
-    --gOpenCount;
-    gInstance->state = kEngineStateInitialised;
+    ReturnToStaticBlock(EngineGetInstance());
+    EngineCountOpen(-1);
+    EngineGetInstance()->state = kEngineStateInitialised;
     return true;
 }
 
 bool EngineTerm()
 {
-    if (gOpenCount != 0 || gInstance->state != kEngineStateInitialised) {
+    if (EngineGetOpenCount() != 0 || EngineGetState() != kEngineStateInitialised) {
         return false;
     }
     CloseRegistriesAndMemory();
-    gInstance->state = kEngineStateNone;
+    EngineGetInstance()->state = kEngineStateNone;
     return true;
-}
-
-int32_t EngineAttachPlugin(int32_t size, uint32_t pluginId, EngineModuleFunc open, EngineModuleFunc close)
-{
-    return PluginRegistryRegister(&gEngineRegistry, size, pluginId, open, close, nullptr);
-}
-
-int32_t EngineGetPluginOffset(uint32_t pluginId)
-{
-    return PluginRegistryGetOffset(&gEngineRegistry, pluginId);
-}
-
-int32_t EngineGetOpenCount()
-{
-    return gOpenCount;
-}
-
-uint32_t EngineGetVersion()
-{
-    return kEngineVersion;
-}
-
-PluginRegistry* EngineGetRegistry()
-{
-    return &gEngineRegistry;
-}
-
-EngineInstance* EngineGetInstance()
-{
-    return gInstance;
-}
-
-void* EngineGetModuleData(int32_t offset)
-{
-    return reinterpret_cast<char*>(gInstance) + offset;
-}
-
-EngineState EngineGetState()
-{
-    return EngineState(gInstance->state);
-}
-
-void* EngineGetReserved()
-{
-    return gInstance->reserved;
 }

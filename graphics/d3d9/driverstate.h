@@ -197,6 +197,8 @@ struct D3D9DriverState
 
 /// The driver's state block.
 D3D9DriverState& D3D9State();
+/// Clears the state block (at device close) and sets the options' defaults.
+void D3D9DriverStateClear();
 
 /// True with hardware transform and lighting in the caps copy.
 inline bool D3D9HardwareVertexProcessing()

@@ -1,7 +1,11 @@
 // The device entry points the driver copies into the engine instance.
 
 #include "graphics/d3d9/d3d9device.h"
+#include "graphics/d3d9/formatfit.h"
 #include "graphics/d3d9/nativeraster.h"
+#include "graphics/d3d9/nativetextureio.h"
+#include "graphics/d3d9/pixelformat.h"
+#include "graphics/d3d9/rasterconvert.h"
 #include "graphics/d3d9/rasterext.h"
 #include "graphics/d3d9/rasterrender.h"
 
@@ -34,6 +38,19 @@ constexpr EntryPoint kEntryPoints[] = {
     {kDeviceFnRasterRenderFast, D3D9RasterRenderFast},
     {kDeviceFnRasterShowRaster, D3D9RasterShowRaster},
     {kDeviceFnCameraClear, D3D9CameraClear},
+    // Native rasters, textures and pixel conversion.
+    {kDeviceFnRGBAToPixel, D3D9RGBAToPixel},
+    {kDeviceFnPixelToRGBA, D3D9PixelToRGBA},
+    {kDeviceFnImageFromRaster, D3D9ImageSetFromRaster},
+    {kDeviceFnRasterFromImage, D3D9RasterSetFromImage},
+    {kDeviceFnImageRasterFormat, D3D9ImageFindRasterFormat},
+    {kDeviceFnSubRaster, D3D9RasterSubRaster},
+    {kDeviceFnPaletteLock, D3D9RasterLockPalette},
+    {kDeviceFnPaletteUnlock, D3D9RasterUnlockPalette},
+    {kDeviceFnMipLevels, D3D9RasterGetMipLevels},
+    {kDeviceFnNativeTextureSize, D3D9NativeTextureGetSize},
+    {kDeviceFnNativeTextureRead, D3D9NativeTextureRead},
+    {kDeviceFnNativeTextureWrite, D3D9NativeTextureWrite},
 };
 
 } // namespace
@@ -50,7 +67,6 @@ int32_t D3D9GetStandardFunctions(void* slots, void*, int32_t count)
                 functions[entry.index] = entry.function;
             }
         }
-        D3D9NativeRasterEntryPoints(functions, count);
     }
     return 1;
 }

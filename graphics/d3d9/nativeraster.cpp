@@ -1,6 +1,5 @@
-// Native rasters: registration of the raster body, creation by type and
-// format, destruction, locks of levels and palettes, and the device entry
-// points that the engine's raster and texture modules call.
+// Native rasters: creation by type and format, destruction, locks of levels and palettes, and the device
+// entry points that the engine's raster and texture modules call.
 
 #include "graphics/d3d9/nativeraster.h"
 
@@ -22,27 +21,7 @@
 
 namespace {
 
-int32_t gOffset = -1;
-
 constexpr uint32_t kMipBitsBoth = kRasterFormatMipmap | kRasterFormatAutoMipmap;
-
-void* Construct(void* object, int32_t offset, int32_t)
-{
-    auto* body = reinterpret_cast<D3D9RasterExtension*>(static_cast<char*>(object) + offset);
-    std::memset(body, 0, sizeof(*body));
-    body->lockedLevel = 255;
-    return object;
-}
-
-void* Destruct(void* object, int32_t offset, int32_t)
-{
-    auto* body = reinterpret_cast<D3D9RasterExtension*>(static_cast<char*>(object) + offset);
-    if (body->swapChain) {
-        body->swapChain->Release();
-        body->swapChain = nullptr;
-    }
-    return object;
-}
 
 bool Fail(uint32_t code)
 {
@@ -312,52 +291,6 @@ bool D3D9ZBufferCreateObject(Raster* raster, D3D9RasterExtension* body)
     return true;
 }
 
-int32_t D3D9RasterExtensionOffset()
-{
-    return gOffset;
-}
-
-int32_t D3D9RasterExtensionOpen()
-{
-    gOffset =
-        RasterRegisterPlugin(sizeof(D3D9RasterExtension), kPluginIdD3D9Raster, Construct, Destruct, nullptr);
-    return gOffset;
-}
-
-Raster* D3D9RasterGetTop(Raster* raster)
-{
-    while (raster->parent && raster->parent != raster) {
-        raster = raster->parent;
-    }
-    return raster;
-}
-
-IDirect3DSurface9* D3D9RasterGetSurface(Raster* raster)
-{
-    return D3D9RasterLevelSurface(D3D9RasterGetTop(raster), 0);
-}
-
-IDirect3DSurface9* D3D9RasterLevelSurface(Raster* top, uint32_t level)
-{
-    D3D9RasterExtension* body = D3D9RasterGetExtension(top);
-    IDirect3DSurface9* surface = nullptr;
-    if (!body->object) {
-        return nullptr;
-    }
-    if (body->cube & 0x0F) {
-        auto* cube = static_cast<IDirect3DCubeTexture9*>(body->object);
-        if (FAILED(cube->GetCubeMapSurface(D3DCUBEMAP_FACES(body->cube >> 4), level, &surface))) {
-            return nullptr;
-        }
-        return surface;
-    }
-    if (top->type == kRasterTypeZBuffer || top->type == kRasterTypeCamera) {
-        return nullptr;
-    }
-    auto* texture = static_cast<IDirect3DTexture9*>(body->object);
-    return SUCCEEDED(texture->GetSurfaceLevel(level, &surface)) ? surface : nullptr;
-}
-
 int32_t D3D9RasterCreate(void*, void* object, int32_t wordArgument)
 {
     auto* raster = static_cast<Raster*>(object);
@@ -594,33 +527,6 @@ int32_t D3D9RasterSubRaster(void* subObject, void* parentObject, int32_t)
     return 1;
 }
 
-int32_t D3D9TextureSetRaster(void* texture, void* raster, int32_t)
-{
-    static_cast<Texture*>(texture)->raster = static_cast<Raster*>(raster);
-    return 1;
-}
-
-void D3D9RasterClearAlpha(Raster* raster)
-{
-    D3D9RasterGetExtension(raster)->hasAlpha = 0;
-}
-
-int32_t D3D9RasterIsCubeTexture(const Raster* raster)
-{
-    return D3D9RasterGetExtension(raster)->cube & 0x0F;
-}
-
-int32_t D3D9RasterHasNativeFormat(const Raster* raster)
-{
-    return D3D9RasterGetExtension(raster)->mipFlags & 0xF0;
-}
-
-void D3D9RasterSetCubeFace(Raster* raster, uint32_t face)
-{
-    D3D9RasterExtension* body = D3D9RasterGetExtension(D3D9RasterGetTop(raster));
-    body->cube = uint8_t((body->cube & 0x0F) | ((face % 6) << 4));
-}
-
 Raster* D3D9RasterCreateFromFormat(int32_t width, int32_t height, uint32_t d3dFormat, uint32_t word)
 {
     const uint32_t type = word & kRasterTypeMask;
@@ -693,39 +599,6 @@ Raster* D3D9RasterCreateFromFormat(int32_t width, int32_t height, uint32_t d3dFo
 bool D3D9RasterConvertViaImage(Raster* raster)
 {
     return D3D9RasterRecreateFromImage(raster);
-}
-
-void D3D9NativeRasterEntryPoints(DeviceFunction* slots, int32_t count)
-{
-    struct Entry
-    {
-        DeviceFunctionIndex index;
-        DeviceFunction function;
-    };
-    const Entry entries[] = {
-        {kDeviceFnRGBAToPixel, D3D9RGBAToPixel},
-        {kDeviceFnPixelToRGBA, D3D9PixelToRGBA},
-        {kDeviceFnRasterCreate, D3D9RasterCreate},
-        {kDeviceFnRasterDestroy, D3D9RasterDestroy},
-        {kDeviceFnImageFromRaster, D3D9ImageSetFromRaster},
-        {kDeviceFnRasterFromImage, D3D9RasterSetFromImage},
-        {kDeviceFnTextureSetRaster, D3D9TextureSetRaster},
-        {kDeviceFnImageRasterFormat, D3D9ImageFindRasterFormat},
-        {kDeviceFnSubRaster, D3D9RasterSubRaster},
-        {kDeviceFnRasterLock, D3D9RasterLock},
-        {kDeviceFnRasterUnlock, D3D9RasterUnlock},
-        {kDeviceFnPaletteLock, D3D9RasterLockPalette},
-        {kDeviceFnPaletteUnlock, D3D9RasterUnlockPalette},
-        {kDeviceFnMipLevels, D3D9RasterGetMipLevels},
-        {kDeviceFnNativeTextureSize, D3D9NativeTextureGetSize},
-        {kDeviceFnNativeTextureRead, D3D9NativeTextureRead},
-        {kDeviceFnNativeTextureWrite, D3D9NativeTextureWrite},
-    };
-    for (const Entry& entry : entries) {
-        if (entry.index < count) {
-            slots[entry.index] = entry.function;
-        }
-    }
 }
 
 Raster* D3D9RasterCreateExplicit(const D3D9ExplicitRequest* request)

@@ -21,17 +21,6 @@ int32_t D3D9RasterLockPalette(void* out, void* raster, int32_t mode);
 int32_t D3D9RasterUnlockPalette(void* out, void* raster, int32_t number);
 int32_t D3D9RasterGetMipLevels(void* out, void* raster, int32_t number);
 int32_t D3D9RasterSubRaster(void* subRaster, void* parent, int32_t number);
-/// Puts every raster, texture and pixel-conversion entry point of native
-/// rasters into a slot array indexed by DeviceFunctionIndex (`count` slots).
-void D3D9NativeRasterEntryPoints(DeviceFunction* slots, int32_t count);
-
-void D3D9RasterClearAlpha(Raster* raster);
-/// The cube nibble: non-zero for a cube texture.
-int32_t D3D9RasterIsCubeTexture(const Raster* raster);
-/// Non-zero when the raster was made from an explicit Direct3D format ("DXT1" ...).
-int32_t D3D9RasterHasNativeFormat(const Raster* raster);
-/// Selects the cube face (0-5) that the next lock of a cube raster takes.
-void D3D9RasterSetCubeFace(Raster* raster, uint32_t face);
 
 /// A raster (type and flags in `word`, e.g. texture | 0x8000 for a mip
 /// chain) whose Direct3D object has the explicit format `d3dFormat`; its

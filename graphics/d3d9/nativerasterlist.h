@@ -29,9 +29,6 @@ void D3D9RasterListRemove(Raster* raster);
 /// Rasters on the list (for tests of resets).
 int32_t D3D9RasterListCount();
 
-/// Surface of `level` of a texture raster (the cube face of its cube nibble),
-/// with a reference; null for other rasters.
-IDirect3DSurface9* D3D9RasterLevelSurface(Raster* top, uint32_t level);
 /// Marks a z-buffer (in the mip-flags field, unused by z-buffers) that uses
 /// the device's automatic depth-stencil surface: never released, and taken
 /// again from the device after a reset.

@@ -53,6 +53,17 @@ int32_t D3D9TextureSetRaster(void* texture, void* raster, int32_t number);
 Raster* D3D9RasterGetTop(Raster* raster);
 /// Level 0 (or the cube face) of a texture raster, with a reference; null otherwise.
 IDirect3DSurface9* D3D9RasterGetSurface(Raster* raster);
+/// Surface of `level` of a texture raster (the cube face of its cube nibble),
+/// with a reference; null for other rasters.
+IDirect3DSurface9* D3D9RasterLevelSurface(Raster* top, uint32_t level);
+/// Clears the raster's alpha flag.
+void D3D9RasterClearAlpha(Raster* raster);
+/// The cube nibble: non-zero for a cube texture.
+int32_t D3D9RasterIsCubeTexture(const Raster* raster);
+/// Non-zero when the raster was made from an explicit Direct3D format ("DXT1" ...).
+int32_t D3D9RasterHasNativeFormat(const Raster* raster);
+/// Selects the cube face (0-5) that the next lock of a cube raster takes.
+void D3D9RasterSetCubeFace(Raster* raster, uint32_t face);
 
 /// Device-resource list around device start/stop and resets.
 bool D3D9RasterListCreate();

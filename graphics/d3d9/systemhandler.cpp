@@ -1,10 +1,9 @@
-// The driver's front: its device record, the numbered device requests
-// (open, close, start, stop, modes, subsystems, entry points) and the options
-// an application sets before the engine starts.
+// The driver's front: its device record and the numbered device requests
+// (open, close, start, stop, modes, subsystems, entry points). The state they
+// work on and its accessors are in driverstate.cpp.
 
 #include <cassert>
 #include <cstring>
-#include <initializer_list>
 
 #include "graphics/core/cpu.h"
 #include "graphics/core/engine.h"
@@ -20,8 +19,6 @@
 #include "graphics/d3d9/rasterext.h"
 
 namespace {
-
-D3D9DriverState gState;
 
 int32_t Im2DLine(Im2DVertex* vertices, int32_t count, int32_t a, int32_t b)
 {
@@ -49,22 +46,9 @@ bool AttachDriver()
 
 const DeviceDriver kDriver = {D3D9DriverGetDevice, AttachDriver};
 
-void ResetOptionDefaults(D3D9DriverState& s)
-{
-    s.deviceType = D3DDEVTYPE_HAL;
-    s.maxMultiSamples = s.requestedMultiSamples = s.nonMaskableCount = s.nonMaskableQuality = 1;
-    s.refreshCap = 0xFFFFFFFF;
-    s.staticBufferSize = 0x20000;
-}
-
-struct StateInitialiser
-{
-    StateInitialiser() { ResetOptionDefaults(gState); }
-} gStateInitialiser;
-
 int32_t Open(void* in)
 {
-    D3D9DriverState& s = gState;
+    D3D9DriverState& s = D3D9State();
     s.window = in ? static_cast<HWND>(static_cast<EngineOpenParams*>(in)->displayId) : nullptr;
     s.d3d = Direct3DCreate9(D3D_SDK_VERSION);
     if (!s.d3d) {
@@ -98,15 +82,14 @@ int32_t Open(void* in)
 
 int32_t Close()
 {
-    D3D9DriverState& s = gState;
+    D3D9DriverState& s = D3D9State();
     D3D9FreeModeTable();
     if (s.d3d) {
         s.d3d->Release();
         s.d3d = nullptr;
     }
     // Options belong to one open: the next open starts from the defaults.
-    std::memset(&s, 0, sizeof(s));
-    ResetOptionDefaults(s);
+    D3D9DriverStateClear();
     return 1;
 }
 
@@ -114,7 +97,7 @@ int32_t Stop();
 
 int32_t Start()
 {
-    D3D9DriverState& s = gState;
+    D3D9DriverState& s = D3D9State();
     if (!s.d3d) {
         return 0;
     }
@@ -192,7 +175,7 @@ int32_t Start()
 
 int32_t Stop()
 {
-    D3D9DriverState& s = gState;
+    D3D9DriverState& s = D3D9State();
     s.started = 0;
     D3D9FreeModeTable();
     CpuRestoreControlState();
@@ -234,7 +217,7 @@ int32_t Stop()
 
 int32_t SelectVideoMode(int32_t index)
 {
-    D3D9DriverState& s = gState;
+    D3D9DriverState& s = D3D9State();
     if (s.started || !D3D9EnsureModeTable() || index < 0 || index >= s.modeCount) {
         return 0;
     }
@@ -252,7 +235,7 @@ int32_t SelectVideoMode(int32_t index)
 
 int32_t SelectSubsystem(int32_t index)
 {
-    D3D9DriverState& s = gState;
+    D3D9DriverState& s = D3D9State();
     // An adapter the Direct3D object does not list cannot be used.
     if (index < 0 || uint32_t(index) >= s.d3d->GetAdapterCount()) {
         return 0;
@@ -275,7 +258,7 @@ int32_t SelectSubsystem(int32_t index)
 
 int32_t SubsystemInfo(void* out, int32_t index)
 {
-    D3D9DriverState& s = gState;
+    D3D9DriverState& s = D3D9State();
     if (index < 0 || uint32_t(index) >= s.d3d->GetAdapterCount()) {
         return 0;
     }
@@ -294,7 +277,7 @@ int32_t SubsystemInfo(void* out, int32_t index)
 
 int32_t Focus(int32_t restore)
 {
-    D3D9DriverState& s = gState;
+    D3D9DriverState& s = D3D9State();
     if (!s.device) {
         return 0;
     }
@@ -306,7 +289,7 @@ int32_t Focus(int32_t restore)
 
 int32_t VideoModeInfo(void* out, int32_t index)
 {
-    D3D9DriverState& s = gState;
+    D3D9DriverState& s = D3D9State();
     if (!D3D9EnsureModeTable() || index < 0 || index >= s.modeCount) {
         return 0;
     }
@@ -343,11 +326,6 @@ int32_t VideoModeInfo(void* out, int32_t index)
 
 } // namespace
 
-D3D9DriverState& D3D9State()
-{
-    return gState;
-}
-
 const DeviceDriver* D3D9DriverGet()
 {
     return &kDriver;
@@ -360,7 +338,7 @@ const DeviceBlock* D3D9DriverGetDevice()
 
 int32_t D3D9SystemHandler(int32_t request, void* out, void* inOut, int32_t number)
 {
-    D3D9DriverState& s = gState;
+    D3D9DriverState& s = D3D9State();
     const bool open = s.d3d != nullptr;
     switch (request) {
     case kDeviceRequestOpen:
@@ -424,100 +402,4 @@ int32_t D3D9SystemHandler(int32_t request, void* out, void* inOut, int32_t numbe
     default:
         return 0;
     }
-}
-
-IDirect3DDevice9* D3D9GetDevice()
-{
-    return gState.device;
-}
-
-IDirect3D9* D3D9GetDirect3D()
-{
-    return gState.d3d;
-}
-
-const D3DCAPS9* D3D9GetCaps()
-{
-    return &gState.caps;
-}
-
-const D3DPRESENT_PARAMETERS* D3D9GetPresentParameters()
-{
-    return &gState.present;
-}
-
-uint32_t D3D9GetHasStencil()
-{
-    return gState.hasStencil;
-}
-
-uint32_t D3D9EngineSetMultiThreadSafe(uint32_t flag)
-{
-    gState.multiThreadSafe = flag;
-    return 1;
-}
-
-uint32_t D3D9EngineSetSoftwareVertexProcessing(uint32_t flag)
-{
-    gState.softwareVertexProcessing = flag;
-    return 1;
-}
-
-uint32_t D3D9EngineSetDialogBoxMode(uint32_t flag)
-{
-    D3D9DriverState& s = gState;
-    if (s.dialogBoxMode == flag) {
-        return flag;
-    }
-    s.dialogBoxMode = flag;
-    if (s.started) {
-        return SUCCEEDED(s.device->SetDialogBoxMode(flag)) ? 1 : 0;
-    }
-    s.maxMultiSamples = s.requestedMultiSamples = s.nonMaskableCount = s.nonMaskableQuality = 1;
-    return 1;
-}
-
-bool D3D9DeviceSupportsDXTTexture()
-{
-    D3D9DriverState& s = gState;
-    if (!s.d3d) {
-        return false;
-    }
-    for (D3DFORMAT format : {D3DFMT_DXT1, D3DFMT_DXT2, D3DFMT_DXT3, D3DFMT_DXT4, D3DFMT_DXT5}) {
-        if (SUCCEEDED(s.d3d->CheckDeviceFormat(s.adapter, s.deviceType, s.mode.format, 0, D3DRTYPE_TEXTURE,
-                                               format))) {
-            return true;
-        }
-    }
-    return false;
-}
-
-void D3D9SetStencilClear(uint32_t value)
-{
-    gState.stencilClear = value;
-}
-
-uint32_t D3D9GetStencilClear()
-{
-    return gState.stencilClear;
-}
-
-void D3D9SetDeviceReleaseCallback(D3D9DeviceCallback callback)
-{
-    gState.releaseCallback = callback;
-}
-
-D3D9DeviceCallback D3D9GetDeviceReleaseCallback()
-{
-    return gState.releaseCallback;
-}
-
-void D3D9SetDeviceEventCallback(D3D9DeviceCallback callback)
-{
-    gState.restoreCallback = callback;
-}
-
-D3D9DeviceCallback D3D9GetDeviceEventCallback()
-{
-    return gState.restoreCallback;
 }

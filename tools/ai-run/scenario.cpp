@@ -12,6 +12,7 @@
 #include "ai/runtime/text_config.h"
 #include "ai/runtime/world.h"
 #include "ai/testhost/kinematic.h"
+#include "ai/testhost/state_hash.h"
 #include "ai/testhost/testclasses.h"
 
 #include <algorithm>
@@ -131,7 +132,18 @@ bool RunPathScenario(CTestHost& host, int frames, float step, ScenarioResult* re
             break;
         }
     }
+    result->endHeading = walker->GetAngles().y;
     return true;
+}
+
+uint64_t HashScenarioResult(const ScenarioResult& result)
+{
+    CStateHash hash;
+    for (const CVec3& p : result.trajectory)
+        hash.AddVec(p);
+    hash.AddFloat(result.endHeading);
+    hash.AddWord(uint32_t(result.arrivedFrame));
+    return hash.Get();
 }
 
 bool WriteScenarioCsv(const ScenarioResult& result, const std::string& path)

@@ -19,8 +19,12 @@ struct ScenarioResult
     std::vector<CVec3> trajectory; // the walker's position at the start of every frame
     CVec3 start;
     CVec3 goal;
-    int arrivedFrame = -1; // first frame (from 1) on which the walker had arrived; -1 when never
+    float endHeading = 0.0f; // the walker's heading (degrees) after the last frame
+    int arrivedFrame = -1;   // first frame (from 1) on which the walker had arrived; -1 when never
 };
+
+/// A hash of the run: every trajectory point, the final heading and the arrival frame.
+uint64_t HashScenarioResult(const ScenarioResult& result);
 
 /// Runs the scenario on the given host (which it fills and makes active) for at most
 /// frames frames of step seconds; false when the runtime or the world could not start.

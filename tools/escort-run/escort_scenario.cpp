@@ -17,6 +17,7 @@
 #include "ai/runtime/team.h"
 #include "ai/runtime/text_config.h"
 #include "ai/runtime/world.h"
+#include "ai/testhost/state_hash.h"
 #include "ai/testhost/testclasses.h"
 #include "ai/testhost/testhost.h"
 #include <cmath>
@@ -27,9 +28,10 @@ namespace Zelk {
 
 namespace {
 
-constexpr float kVipSpeed = 1.5f;    // metres per second
-constexpr float kEscortWidth = 0.6f; // metres, for the walkable grids
-constexpr int kTrailEvery = 5;       // frames between trail points
+constexpr float kVipSpeed = 1.5f;     // metres per second
+constexpr float kEscortWidth = 0.6f;  // metres, for the walkable grids
+constexpr int kTrailEvery = 5;        // frames between trail points
+constexpr float kSettleSlack = 0.05f; // metres beyond the goal distance that still count as arrived
 
 std::string Format(const char* format, double a, double b = 0.0, double c = 0.0, double d = 0.0)
 {
@@ -298,7 +300,7 @@ int CEscortScenario::GetClusterCount() const
     return count;
 }
 
-bool CEscortScenario::IsClusterCovered(int cluster) const
+bool CEscortScenario::IsClusterAssigned(int cluster) const
 {
     const int32_t slot = m_team->GetSlotOfCluster(cluster);
     if (slot == kNoCluster)
@@ -309,14 +311,78 @@ bool CEscortScenario::IsClusterCovered(int cluster) const
     return false;
 }
 
+bool CEscortScenario::IsSettled(int escort) const
+{
+    const CEscortSample s = Sample(escort);
+    return s.slot < 0 ? s.holding : s.guardDistance <= GetGoalDistance(escort) + kSettleSlack;
+}
+
+bool CEscortScenario::IsClusterWatched(int cluster) const
+{
+    const int32_t slot = m_team->GetSlotOfCluster(cluster);
+    if (slot == kNoCluster)
+        return false;
+    for (int i = 0; i < GetEscortCount(); ++i) {
+        if (m_team->GetMemberSlot(i) != slot || !IsSettled(i))
+            continue;
+        const uint16_t* watched = m_team->GetWatchedList(i);
+        for (int k = 0; k < kMaxAccessWayClusters && watched[k] != kNoCluster; ++k)
+            if (watched[k] == cluster)
+                return true;
+    }
+    return false;
+}
+
+int CEscortScenario::CountAssignedClusters() const
+{
+    const CGuardNodeRecord* record = m_team != nullptr ? m_team->GetCurrentRecord() : nullptr;
+    int count = 0;
+    for (int e = 0; record != nullptr && e < kMaxAccessWayClusters; ++e)
+        count += record->clusters[e].InUse() && IsClusterAssigned(e) ? 1 : 0;
+    return count;
+}
+
+int CEscortScenario::CountWatchedClusters() const
+{
+    const CGuardNodeRecord* record = m_team != nullptr ? m_team->GetCurrentRecord() : nullptr;
+    int count = 0;
+    for (int e = 0; record != nullptr && e < kMaxAccessWayClusters; ++e)
+        count += record->clusters[e].InUse() && IsClusterWatched(e) ? 1 : 0;
+    return count;
+}
+
+uint64_t CEscortScenario::HashState() const
+{
+    CStateHash hash;
+    std::vector<const CEntity*> entities(m_escorts.begin(), m_escorts.end());
+    if (m_vip != nullptr)
+        entities.push_back(m_vip);
+    for (const CEntity* entity : entities) {
+        hash.AddVec(entity->GetPosition());
+        hash.AddFloat(entity->GetAngles().y);
+    }
+    for (int i = 0; i < GetEscortCount(); ++i)
+        hash.AddWord(uint32_t(m_team->GetMemberSlot(i)));
+    return hash.Get();
+}
+
+const char* CEscortScenario::GetTraceHeader()
+{
+    return "frame,name,x,z,target_x,target_z,guard_distance,slot,watched,holding,clusters,assigned,"
+           "watched_clusters\n";
+}
+
 void CEscortScenario::Record()
 {
+    const int clusters = GetClusterCount();
+    const int assigned = CountAssignedClusters();
+    const int watchedClusters = CountWatchedClusters();
     for (int i = 0; i < GetEscortCount(); ++i) {
         const CEscortSample s = Sample(i);
         m_trace += std::to_string(m_frame) + "," + m_escorts[size_t(i)]->GetName() +
                    Format(",%.4f,%.4f,%.4f,%.4f", s.position.x, s.position.z, s.target.x, s.target.z) +
                    Format(",%.4f,%.0f,%.0f,%.0f", s.guardDistance, s.slot, s.watched, s.holding ? 1 : 0) +
-                   "\n";
+                   Format(",%.0f,%.0f,%.0f", clusters, assigned, watchedClusters) + "\n";
         if (m_frame % kTrailEvery == 0)
             m_trails[size_t(i)].push_back(s.position);
     }
@@ -337,19 +403,17 @@ std::string CEscortScenario::ReportLine() const
             line += " watches " + std::to_string(s.watched);
     }
     const int clusters = GetClusterCount();
-    int covered = 0;
     std::string which;
     for (int e = 0; e < kMaxAccessWayClusters && m_team->GetCurrentRecord() != nullptr; ++e)
         if (m_team->GetCurrentRecord()->clusters[e].InUse()) {
-            const bool c = IsClusterCovered(e);
-            covered += c ? 1 : 0;
             if (!which.empty())
                 which += ',';
             which += std::to_string(e);
-            which += c ? '+' : '-';
+            which += IsClusterWatched(e) ? '+' : IsClusterAssigned(e) ? '~' : '-';
         }
-    return line + " | access ways covered " + std::to_string(covered) + "/" + std::to_string(clusters) +
-           " [" + which + "]";
+    const std::string of = "/" + std::to_string(clusters);
+    return line + " | access ways assigned " + std::to_string(CountAssignedClusters()) + of + " watched " +
+           std::to_string(CountWatchedClusters()) + of + " [" + which + "]";
 }
 
 void CEscortScenario::Run(std::string* report)

@@ -67,13 +67,27 @@ class CEscortScenario
     CEscortSample Sample(int escort) const;
     CWardelTeam* GetTeam() const { return m_team; }
     CEntity* GetVip() const { return m_vip; }
-    /// Clusters of the VIP's current access-ways node: in use, and covered by a slot.
+    /// Clusters in use at the VIP's current access-ways node.
     int GetClusterCount() const;
-    bool IsClusterCovered(int cluster) const;
+    /// True when the cluster's guard slot is held by some escort.
+    bool IsClusterAssigned(int cluster) const;
+    /// True when an escort holding the cluster's slot stands within its goal distance of
+    /// its guard point and has the cluster in its watched list: the way is really watched.
+    bool IsClusterWatched(int cluster) const;
+    /// Clusters of the current node that are assigned and that are watched.
+    int CountAssignedClusters() const;
+    int CountWatchedClusters() const;
     /// The goal distance of escort i's path finder (world units).
     float GetGoalDistance(int escort) const;
+    /// Escort i stands on its guard point (within its goal distance, 5 cm of slack), or
+    /// holds near the VIP when it has no slot.
+    bool IsSettled(int escort) const;
+    /// A hash of the final state: every escort's and the VIP's position and heading bits,
+    /// and every escort's slot. Pins a run's behaviour in tests.
+    uint64_t HashState() const;
 
-    /// The CSV trace so far: one line per escort and frame.
+    /// The CSV header and the trace so far: one line per escort and frame.
+    static const char* GetTraceHeader();
     const std::string& GetTrace() const { return m_trace; }
     /// An SVG picture of the level, access ways, guard points and trails.
     std::string MakeSvg() const;

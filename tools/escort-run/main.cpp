@@ -94,8 +94,7 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(out, ignored);
     const std::string csv = out + "/escort-trace.csv";
     const std::string svg = out + "/escort.svg";
-    if (!WriteFile(csv, "frame,name,x,z,target_x,target_z,guard_distance,slot,watched,holding\n" +
-                            scenario.GetTrace()) ||
+    if (!WriteFile(csv, Zelk::CEscortScenario::GetTraceHeader() + scenario.GetTrace()) ||
         !WriteFile(svg, scenario.MakeSvg())) {
         std::fprintf(stderr, "escort-run: cannot write into %s\n", out.c_str());
         return 1;

@@ -45,6 +45,7 @@ CWorld* StartWorld(const std::string& configText)
     Host().ClearBoxes();
     Host().ClearGround();
     Host().ClearDrawing();
+    Host().SetRayCastOverride(nullptr);
     Host().SetTime(0.0f);
     AiHostInterface host{};
     Host().Fill(host, 64);

@@ -19,7 +19,10 @@
 #include "ai/testhost/testclasses.h"
 #include "escort_test_host.h"
 #include <cmath>
+#include <cstring>
 #include <gtest/gtest.h>
+#include <limits>
+#include <optional>
 #include <set>
 #include <string>
 
@@ -94,7 +97,12 @@ class EscortWorldTest : public ::testing::Test
             "<Entity \"Guard\"><Class>CKinematicEntity</Class><ActionClass>CEscortActionClass</ActionClass>"
             "<Brain>Soldier</Brain><MaxSpeed>3</MaxSpeed></Entity>"
             "<Entity \"Idler\"><Class>CKinematicEntity</Class><ActionClass>CEscortActionClass</ActionClass>"
-            "<Brain>Idle</Brain></Entity></Entities>"
+            "<Brain>Idle</Brain></Entity>"
+            "<Entity "
+            "\"Plain\"><Class>CKinematicEntity</Class><ActionClass>CKinematicActionClass</ActionClass>"
+            "<Brain>Soldier</Brain><MaxSpeed>3</MaxSpeed></Entity>"
+            "<Entity \"Thin\"><Class>CKinematicEntity</Class><ActionClass>CEscortActionClass</ActionClass>"
+            "<Brain>Soldier</Brain><MaxSpeed>3</MaxSpeed><Width>0</Width></Entity></Entities>"
             "<Teams><Team \"Escorts\"><Class>CWardelTeam</Class><AccessWaysGraph>Ways</AccessWaysGraph>"
             "<DistanceToVIP>3</DistanceToVIP></Team>"
             "<Team \"Plain\"><Class>CTeam</Class></Team></Teams>";
@@ -208,6 +216,262 @@ TEST_F(EscortWorldTest, AWallShortensTheGuardPoint)
     // One escort width (0.6 m) short of the wall.
     EXPECT_NEAR(target.z, 2.0f - 0.6f, 1e-3f);
     EXPECT_NEAR(target.x, 0.0f, 0.06f);
+}
+
+// One row per mended corner of the agent's tick. The VIP stands at the origin; the
+// star's four ways give a single escort the guard point (0, 0, 3) (offset 3 m along +z).
+struct AgentCase
+{
+    const char* name;
+    const char* entity;                 // "Guard", "Plain" (rotate and speed only) or "Thin" (width 0)
+    CVec3 at;                           // the escort's start
+    float heading;                      // and its heading (degrees)
+    std::optional<float> wallAnswer;    // the host's answer to the wall ray, in lengths of the ray
+    std::vector<CTestBox> boxes;        // walls of the box world
+    std::optional<float> ground;        // height of a ground plane
+    bool fourOnPoints;                  // four more escorts stand on the four guard points first
+    bool reachable;                     // expected: the guard point can be reached
+    CVec3 target;                       //           this tick's target
+    bool holding;                       //           holds near the VIP
+    std::optional<float> rotate, speed; //           own rotate and speed values (set)
+    std::optional<float> torso;         //           torso rotate (set), when the entity has one
+    std::optional<int32_t> watched;     //           watched cluster once on post
+};
+
+TEST_F(EscortWorldTest, TheTickHandlesOddHostAnswersAndMissingPieces)
+{
+    constexpr std::nullopt_t none = std::nullopt;
+    const CTestBox nearWall{CVec3(-3.0f, 0.0f, 1.0f), CVec3(3.0f, 3.0f, 1.5f)};
+    const CTestBox wall{CVec3(-3.0f, 0.0f, 2.0f), CVec3(3.0f, 3.0f, 2.5f)};
+    const AgentCase cases[] = {
+        // A wall hit at the VIP itself: nothing reachable, the target is V, the escort holds.
+        {"hit at fraction 0",
+         "Guard",
+         CVec3(0.0f, 0.0f, -1.0f),
+         0.0f,
+         0.0f,
+         {},
+         none,
+         false,
+         false,
+         CVec3(),
+         true,
+         180.0f,
+         0.0f,
+         none,
+         none},
+        // Host answers outside [0, 1) of the ray are no hit.
+        {"answer beyond the ray",
+         "Guard",
+         CVec3(0.0f, 0.0f, 2.8f),
+         0.0f,
+         1.5f,
+         {},
+         none,
+         false,
+         true,
+         CVec3(0.0f, 0.0f, 3.0f),
+         false,
+         none,
+         none,
+         0.0f,
+         none},
+        {"negative answer",
+         "Guard",
+         CVec3(0.0f, 0.0f, 2.8f),
+         0.0f,
+         -1.0f,
+         {},
+         none,
+         false,
+         true,
+         CVec3(0.0f, 0.0f, 3.0f),
+         false,
+         none,
+         none,
+         0.0f,
+         none},
+        // Escort and VIP on one spot: no direction away, the escort keeps its heading.
+        {"coinciding points",
+         "Guard",
+         CVec3(),
+         30.0f,
+         0.0f,
+         {},
+         none,
+         false,
+         false,
+         CVec3(),
+         true,
+         30.0f,
+         0.0f,
+         none,
+         none},
+        // No torso, shoot or crouch action: those steps are skipped.
+        {"missing actions",
+         "Plain",
+         CVec3(0.0f, 0.0f, 2.8f),
+         0.0f,
+         none,
+         {},
+         none,
+         false,
+         true,
+         CVec3(0.0f, 0.0f, 3.0f),
+         false,
+         none,
+         none,
+         none,
+         none},
+        // Width 0: the target goes right up to the wall.
+        {"width 0",
+         "Thin",
+         CVec3(0.0f, 0.0f, 1.0f),
+         0.0f,
+         none,
+         {wall},
+         none,
+         false,
+         true,
+         CVec3(0.0f, 0.0f, 2.0f),
+         false,
+         none,
+         none,
+         0.0f,
+         none},
+        // A wall nearer than two widths: unreachable, the target is V and the escort holds; on
+        // post it turns to its first watched way the wall does not hide (heading 90, at (8, 0, 0)).
+        {"wall within two widths",
+         "Guard",
+         CVec3(0.0f, 0.0f, -1.0f),
+         0.0f,
+         none,
+         {nearWall},
+         none,
+         false,
+         false,
+         CVec3(),
+         true,
+         82.875f,
+         0.0f,
+         none,
+         none},
+        // Ground within 3 m below the target lifts it to 1 m above the ground.
+        {"ground lift",
+         "Guard",
+         CVec3(0.0f, 0.0f, 2.8f),
+         0.0f,
+         none,
+         {},
+         -2.0f,
+         false,
+         true,
+         CVec3(0.0f, -1.0f, 3.0f),
+         false,
+         none,
+         none,
+         0.0f,
+         none},
+        {"ground out of reach",
+         "Guard",
+         CVec3(0.0f, 0.0f, 2.8f),
+         0.0f,
+         none,
+         {},
+         -4.0f,
+         false,
+         true,
+         CVec3(0.0f, 0.0f, 3.0f),
+         false,
+         none,
+         none,
+         0.0f,
+         none},
+        // A fifth escort gets no slot and no watched ways: it holds, and after a second it
+        // scans every cluster, skipping the one towards the VIP (cluster 0 at heading 0) and
+        // taking the next (heading 90).
+        {"scan all",
+         "Guard",
+         CVec3(0.0f, 0.0f, -1.0f),
+         0.0f,
+         none,
+         {},
+         none,
+         true,
+         true,
+         CVec3(),
+         true,
+         180.0f,
+         0.0f,
+         none,
+         1},
+    };
+    for (const AgentCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetUp();
+        for (const CTestBox& box : c.boxes)
+            EscortTest::Host().AddBox(box.min, box.max);
+        if (c.ground)
+            EscortTest::Host().SetGround(*c.ground);
+        if (c.wallAnswer) {
+            // Only the horizontal wall ray gets the odd answer; the ground ray sees the world.
+            const float scale = *c.wallAnswer;
+            EscortTest::Host().SetRayCastOverride(
+                [scale](const CVec3& from, const CVec3& to, int, float length, float* answer) {
+                    if (from.y != to.y)
+                        return false;
+                    *answer = scale * length;
+                    return true;
+                });
+        }
+        std::vector<CEntity*> others;
+        if (c.fourOnPoints)
+            for (const CVec3& point : {CVec3(0.0f, 0.0f, 3.0f), CVec3(3.0f, 0.0f, 0.0f),
+                                       CVec3(0.0f, 0.0f, -3.0f), CVec3(-3.0f, 0.0f, 0.0f)})
+                others.push_back(MakeEntity("Guard", point));
+        CTeam* team = MakeTeam("Escorts", uint32_t(others.size() + 1));
+        for (CEntity* other : others)
+            ASSERT_TRUE(team->AddMember(other));
+        CEntity* escort = MakeEntity(c.entity, c.at, c.heading);
+        ASSERT_TRUE(team->AddMember(escort));
+        m_world->Start();
+        for (CEntity* other : others)
+            BrainOf(other)->Think();
+        ASSERT_TRUE(BrainOf(escort)->Think());
+
+        const CWardelAgent* agent = AgentOf(escort);
+        EXPECT_EQ(agent->IsReachable(), c.reachable);
+        EXPECT_NEAR(agent->GetTarget().x, c.target.x, 1e-3f);
+        EXPECT_NEAR(agent->GetTarget().y, c.target.y, 1e-3f);
+        EXPECT_NEAR(agent->GetTarget().z, c.target.z, 1e-3f);
+        EXPECT_EQ(agent->IsHolding(), c.holding);
+        const CActionSet* actions = agent->GetActionSet();
+        if (c.rotate) {
+            ASSERT_TRUE(actions->Get<CActionRotate>()->IsSet());
+            EXPECT_NEAR(actions->Get<CActionRotate>()->GetValue(), *c.rotate, 1e-3f);
+        }
+        if (c.speed) {
+            ASSERT_TRUE(actions->Get<CActionSpeed>()->IsSet());
+            EXPECT_EQ(actions->Get<CActionSpeed>()->GetValue(), *c.speed);
+        }
+        const CActionTorsoRotate* torso = actions->Get<CActionTorsoRotate>();
+        if (c.torso) {
+            ASSERT_NE(torso, nullptr);
+            ASSERT_TRUE(torso->IsSet());
+            EXPECT_NEAR(torso->GetValue(), *c.torso, 1e-3f);
+        }
+        if (std::strcmp(c.entity, "Plain") == 0) {
+            EXPECT_EQ(torso, nullptr);
+            EXPECT_EQ(actions->Get<CActionShoot>(), nullptr);
+            EXPECT_EQ(actions->Get<CActionCrouch>(), nullptr);
+            EXPECT_TRUE(actions->Get<CActionSpeed>()->IsSet());
+        }
+        if (c.watched) {
+            Frames(40);
+            EXPECT_EQ(agent->GetWatchedCluster(), *c.watched);
+        }
+        TearDown();
+    }
 }
 
 struct WatchCase

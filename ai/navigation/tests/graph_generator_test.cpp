@@ -5,11 +5,16 @@
 // bad configurations and damaged saved graphs.
 #include "nav_test_host.h"
 
+#include "ai/navigation/astar.h"
+#include "ai/navigation/constraint.h"
 #include "ai/navigation/find_nearest_data.h"
 #include "ai/navigation/graph_gen_data.h"
 #include "ai/navigation/graph_generator.h"
+#include "ai/navigation/grid_graph.h"
+#include "ai/navigation/heuristic.h"
 #include "ai/navigation/path_object.h"
 #include "ai/navigation/path_object_manager.h"
+#include "ai/navigation/path_record.h"
 #include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/config_node.h"
 #include "ai/runtime/entity.h"
@@ -211,6 +216,36 @@ TEST_F(GraphGeneratorTest, BuildsWalkableGraphAroundBoxes)
     // The additional data was built over the final graph.
     CFindNearestData nearest(&final);
     EXPECT_TRUE(nearest.ReadFromFile(files.nearest.c_str()));
+}
+
+// Building the outputs needs A* memory for the final graph; a run must leave the
+// process-wide memory as large as it found it, so searches elsewhere go on working.
+TEST_F(GraphGeneratorTest, SearchesStillWorkAfterARun)
+{
+    for (const int32_t before : {0, 4, 400}) {
+        SCOPED_TRACE(before);
+        ASSERT_TRUE(AstarMemoryInit(before));
+        const Files files = MakeFiles("astar");
+        ASSERT_TRUE(StartGenerator(files));
+        ASSERT_EQ(Run(), kGraphGenFinished);
+        EXPECT_FALSE(GraphGenHasFailed());
+        EXPECT_EQ(AstarMemoryCapacity(), before);
+        NavTest::StopWorld();
+        GraphGenReset();
+
+        CSpatialGraph grid;
+        BuildGridGraph(grid, 2, 2, 1.0f, 0, 1);
+        CConstraintShortestPath shortest;
+        CHeuristicEuclidianDistance euclid;
+        grid.SetConstraint(&shortest);
+        grid.SetHeuristic(&euclid);
+        CPathRecord path;
+        path.SetCapacity(grid.GetNodeCount());
+        NavTest::StartRuntime();
+        EXPECT_EQ(AstarSearch(grid, path, grid.GetNode(0), grid.GetNode(3), nullptr), before >= 4);
+        NavTest::StopRuntime();
+    }
+    AstarMemoryFree();
 }
 
 TEST_F(GraphGeneratorTest, SameWorldGivesSameGraph)

@@ -293,3 +293,22 @@ TEST_F(AnimTest, MakeRelativeSubtractsThePoseAtTheTime)
 }
 
 } // namespace
+
+namespace {
+
+// Interpolated keys start with pointers: an odd room (a size read from a
+// file) is rounded up so that every node's key stays aligned.
+TEST_F(AnimTest, OddKeyRoomKeepsNodesAligned)
+{
+    AnimInterpolator* player = AnimInterpolatorCreate(3, 27);
+    ASSERT_NE(player, nullptr);
+    EXPECT_EQ(player->maxInterpKeySize, 32);
+    for (int32_t i = 0; i < 3; ++i) {
+        EXPECT_EQ(reinterpret_cast<uintptr_t>(AnimInterpolatorGetInterpKey(player, i)) % alignof(void*), 0u);
+    }
+    AnimInterpolatorDestroy(player);
+    EXPECT_EQ(AnimInterpolatorCreate(3, 15), nullptr); // below the key header
+    EXPECT_EQ(AnimInterpolatorCreate(0, 32), nullptr);
+}
+
+} // namespace

@@ -100,7 +100,9 @@ TEST_F(HierTest, PushAndPopFlagsShapeTheTree)
     ExpectMatrixNear(m[2], Product(Local(tree, 2), m[1]));
     ExpectMatrixNear(m[3], Product(Local(tree, 3), m[0]));
 
-    // The subtree of A covers A and C, under R.
+    // The subtree of A covers A and C, under R (named by its position: a
+    // node index from a file may say anything).
+    tree->nodes[0].nodeIndex = 1000;
     Hierarchy* sub = HierarchyCreateSub(tree, 1, kHierarchyLocalSpace, -1);
     ASSERT_NE(sub, nullptr);
     EXPECT_EQ(sub->nodeCount, 2);

@@ -53,11 +53,8 @@ TEST(EscortScenarioTest, EscortsReachDistinctGuardPointsCoveringEveryAccessWay)
     while (!settled && scenario.GetTime() < deadline) {
         scenario.Frame();
         settled = true;
-        for (int i = 0; i < scenario.GetEscortCount(); ++i) {
-            const CEscortSample s = scenario.Sample(i);
-            settled =
-                settled && (s.slot < 0 ? s.holding : s.guardDistance <= scenario.GetGoalDistance(i) + 0.05f);
-        }
+        for (int i = 0; i < scenario.GetEscortCount(); ++i)
+            settled = settled && scenario.IsSettled(i);
     }
     EXPECT_TRUE(settled) << "escorts still walking " << scenario.GetTime() - scenario.GetVipStopTime()
                          << " s after the VIP stopped";
@@ -70,27 +67,52 @@ TEST(EscortScenarioTest, EscortsReachDistinctGuardPointsCoveringEveryAccessWay)
     }
     EXPECT_FALSE(slots.empty());
     ASSERT_GT(scenario.GetClusterCount(), 0);
+    // Every way of access is watched by a settled escort, not only assigned to one.
     for (int e = 0; e < 60; ++e)
         if (scenario.GetTeam()->GetCurrentRecord()->clusters[e].InUse()) {
-            EXPECT_TRUE(scenario.IsClusterCovered(e)) << "access-way cluster " << e;
+            EXPECT_TRUE(scenario.IsClusterWatched(e)) << "access-way cluster " << e;
         }
+    EXPECT_EQ(scenario.CountWatchedClusters(), scenario.GetClusterCount());
+    EXPECT_EQ(scenario.CountAssignedClusters(), scenario.GetClusterCount());
+}
+
+TEST(EscortScenarioTest, WalkingEscortsAreAssignedButWatchNothing)
+{
+    SampleRun sample;
+    CEscortScenario scenario;
+    std::string error;
+    ASSERT_TRUE(scenario.Start(sample.level, sample.ai, CEscortRunOptions(), error)) << error;
+    // One second in, the VIP still walks and the escorts hurry after their points.
+    for (int f = 0; f < 30; ++f)
+        scenario.Frame();
+    ASSERT_GT(scenario.GetClusterCount(), 0);
+    EXPECT_GT(scenario.CountAssignedClusters(), 0);
+    EXPECT_LT(scenario.CountWatchedClusters(), scenario.CountAssignedClusters());
+    std::string report;
+    scenario.Run(&report);
+    EXPECT_NE(report.find(" assigned "), std::string::npos) << report;
+    EXPECT_NE(report.find(" watched "), std::string::npos) << report;
 }
 
 TEST(EscortScenarioTest, TheSameRunGivesTheSameTrace)
 {
     SampleRun sample;
     std::string traces[2];
-    for (std::string& trace : traces) {
+    uint64_t hashes[2] = {};
+    for (int run = 0; run < 2; ++run) {
         CEscortScenario scenario;
         CEscortRunOptions options;
         options.seconds = 12.0f;
         std::string error;
         ASSERT_TRUE(scenario.Start(sample.level, sample.ai, options, error)) << error;
         scenario.Run(nullptr);
-        trace = scenario.GetTrace();
+        traces[run] = scenario.GetTrace();
+        hashes[run] = scenario.HashState();
     }
     EXPECT_FALSE(traces[0].empty());
     EXPECT_EQ(traces[0], traces[1]);
+    // Pinned: a change that alters the escorts' behaviour changes this figure.
+    EXPECT_EQ(hashes[0], 0xbd9d07cedbd996a3ull) << std::hex << hashes[0];
 }
 
 TEST(EscortScenarioTest, WritesTheNavigationDataItBuilds)
