@@ -90,9 +90,22 @@ void* AtomicModuleOpen(void* instance, int32_t, int32_t)
     return instance;
 }
 
+void DestroyForgottenClump(void* clump, void*)
+{
+    ClumpDestroy(static_cast<Clump*>(clump));
+}
+
+void DestroyForgottenAtomic(void* atomic, void*)
+{
+    AtomicDestroy(static_cast<Atomic*>(atomic));
+}
+
 void* AtomicModuleClose(void* instance, int32_t, int32_t)
 {
     auto* data = SceneModuleData<AtomicModuleData>(kSceneModuleAtomic);
+    // Clumps first: each takes its atomics with it.
+    FreeListForAllUsed(data->clumps, DestroyForgottenClump, nullptr);
+    FreeListForAllUsed(data->atomics, DestroyForgottenAtomic, nullptr);
     FreeListDestroy(data->clumps);
     FreeListDestroy(data->atomics);
     data->clumps = nullptr;

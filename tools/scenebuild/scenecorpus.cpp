@@ -1,16 +1,22 @@
 // Seed inputs of the scene fuzz targets.
 #include "tools/scenebuild/scenecorpus.h"
 
+#include <initializer_list>
+
+#include "graphics/core/chunk.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
 #include "graphics/core/texture.h"
+#include "graphics/scene/clump.h"
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/light.h"
 #include "graphics/scene/material.h"
 #include "graphics/scene/materiallist.h"
 #include "graphics/scene/mesh.h"
 #include "graphics/scene/meshbuild.h"
+#include "graphics/scene/sceneids.h"
 #include "tools/scenebuild/meshshapes.h"
+#include "tools/scenebuild/modelbuild.h"
 
 namespace {
 
@@ -112,6 +118,53 @@ void MeshSeed(std::vector<SceneCorpusFile>& files, const char* name, const MeshS
     }
 }
 
+void ModelSeeds(std::vector<SceneCorpusFile>& files)
+{
+    auto geometrySeed = [&](const char* name, Geometry* geometry) {
+        files.push_back({"scene_geometry", name,
+                         geometry
+                             ? Capture([&](Stream* s) { return GeometryStreamWrite(geometry, s) != nullptr; })
+                             : std::vector<uint8_t>{}});
+    };
+    // Clumps are saved as read back once: the frame reader keeps no
+    // identity flag, so these bytes are what a round trip writes again.
+    auto clumpSeed = [&](const char* name, Clump* clump) {
+        std::vector<uint8_t> bytes;
+        if (clump) {
+            std::vector<uint8_t> first =
+                Capture([&](Stream* s) { return ClumpStreamWrite(clump, s) != nullptr; });
+            ClumpDestroy(clump);
+            StreamMemory memory = {first.data(), first.size()};
+            Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
+            Clump* read = stream && StreamFindChunk(stream, kChunkClump, nullptr, nullptr)
+                              ? ClumpStreamRead(stream)
+                              : nullptr;
+            if (stream) {
+                StreamClose(stream, nullptr);
+            }
+            if (read) {
+                bytes = Capture([&](Stream* s) { return ClumpStreamWrite(read, s) != nullptr; });
+                ClumpDestroy(read);
+            }
+        }
+        files.push_back({"scene_clump", name, bytes});
+    };
+    Geometry* morphing = ModelBuildMorphing();
+    Geometry* preLit = ModelBuildPreLit();
+    Geometry* space = GeometryCreateSpace(2.5f);
+    geometrySeed("morphing.bin", morphing);
+    geometrySeed("prelit.bin", preLit);
+    geometrySeed("space.bin", space);
+    clumpSeed("sample.bin", ModelBuildSample());
+    clumpSeed("morphing.bin", morphing ? ModelBuildClumpOf(morphing) : nullptr);
+    clumpSeed("prelit.bin", preLit ? ModelBuildClumpOf(preLit) : nullptr);
+    for (Geometry* geometry : {morphing, preLit, space}) {
+        if (geometry) {
+            GeometryRelease(geometry);
+        }
+    }
+}
+
 } // namespace
 
 std::vector<SceneCorpusFile> SceneCorpusFiles()
@@ -122,6 +175,7 @@ std::vector<SceneCorpusFile> SceneCorpusFiles()
     MeshSeed(files, "grid-strips.bin", MeshShapeGrid(4, 3), 1, false);
     MeshSeed(files, "soup-lists.bin", MeshShapeSoup(30, 20, 3), 0, false);
     MeshSeed(files, "fan-native.bin", MeshShapeFan(6), 1, true);
+    ModelSeeds(files);
     for (const SceneCorpusFile& file : files) {
         if (file.bytes.empty()) {
             return {};

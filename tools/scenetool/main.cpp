@@ -8,6 +8,10 @@
 //                           input triangles
 //   scenetool corpus DIR    writes the scene fuzz targets' seeds under
 //                           DIR/<target>/corpus/
+//   scenetool dump FILE     prints the chunk tree of a model file with the
+//                           fields it knows decoded
+//   scenetool roundtrip IN OUT  reads the model (clump) in IN and writes it
+//                           to OUT
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
@@ -15,14 +19,20 @@
 #include <fstream>
 #include <string>
 
+#include "graphics/core/chunk.h"
+#include "graphics/core/memory.h"
+#include "graphics/core/stream.h"
+#include "graphics/scene/clump.h"
 #include "graphics/scene/material.h"
 #include "graphics/scene/materiallist.h"
 #include "graphics/scene/mesh.h"
 #include "graphics/scene/meshbuild.h"
+#include "graphics/scene/sceneids.h"
 #include "tools/scenebuild/meshcheck.h"
 #include "tools/scenebuild/meshshapes.h"
 #include "tools/scenebuild/scenecorpus.h"
 #include "tools/scenebuild/sceneengine.h"
+#include "tools/scenetool/scenedump.h"
 
 namespace {
 
@@ -95,6 +105,63 @@ int Corpus(const std::string& dir)
     return 0;
 }
 
+bool ReadFile(const std::string& name, std::vector<uint8_t>* bytes)
+{
+    std::ifstream in(name, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "scenetool: cannot read %s\n", name.c_str());
+        return false;
+    }
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+int Dump(const std::string& file)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReadFile(file, &bytes)) {
+        return 1;
+    }
+    return SceneDump(bytes, stdout) ? 0 : 1;
+}
+
+int RoundTrip(const std::string& in, const std::string& out)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReadFile(in, &bytes)) {
+        return 1;
+    }
+    StreamMemory memory = {bytes.data(), bytes.size()};
+    Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
+    Clump* clump =
+        stream && StreamFindChunk(stream, kChunkClump, nullptr, nullptr) ? ClumpStreamRead(stream) : nullptr;
+    if (stream) {
+        StreamClose(stream, nullptr);
+    }
+    if (!clump) {
+        std::fprintf(stderr, "scenetool: %s holds no readable clump\n", in.c_str());
+        return 1;
+    }
+    Stream* writer = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
+    bool ok = writer && ClumpStreamWrite(clump, writer);
+    StreamMemory written{};
+    if (writer) {
+        StreamClose(writer, &written);
+    }
+    ClumpDestroy(clump);
+    if (ok) {
+        std::ofstream file(out, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(written.block), std::streamsize(written.length));
+        ok = bool(file);
+    }
+    MemoryFree(written.block);
+    if (!ok) {
+        std::fprintf(stderr, "scenetool: cannot write %s\n", out.c_str());
+        return 1;
+    }
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -105,6 +172,13 @@ int main(int argc, char** argv)
     CLI::App* corpus = app.add_subcommand("corpus", "write the scene fuzz targets' seeds");
     std::string dir;
     corpus->add_option("dir", dir, "folder holding the fuzz targets (fuzz/)")->required();
+    CLI::App* dump = app.add_subcommand("dump", "print the chunk tree of a model file");
+    std::string file;
+    dump->add_option("file", file, "the file")->required();
+    CLI::App* roundtrip = app.add_subcommand("roundtrip", "read a model and write it again");
+    std::string in, out;
+    roundtrip->add_option("in", in, "model to read")->required();
+    roundtrip->add_option("out", out, "file to write")->required();
     CLI11_PARSE(app, argc, argv);
 
     if (!SceneEngineStart()) {
@@ -116,6 +190,10 @@ int main(int argc, char** argv)
         result = Strips();
     } else if (*corpus) {
         result = Corpus(dir);
+    } else if (*dump) {
+        result = Dump(file);
+    } else if (*roundtrip) {
+        result = RoundTrip(in, out);
     }
     SceneEngineStop();
     return result;
