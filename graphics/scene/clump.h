@@ -93,7 +93,8 @@ inline void ClumpSetFrame(Clump* clump, Frame* frame)
 /// new frame at `position`: an invisible placeholder with a bounding sphere.
 Clump* ClumpCreateSpace(const V3d* position, float radius);
 
-/// Bytes of the chunk 0x10 body.
+/// Bytes of the chunk 0x10 body; 0 for a clump without a frame, which
+/// cannot be written.
 uint32_t ClumpStreamGetSize(const Clump* clump);
 /// Writes chunk 0x10 (header included); the clump or null.
 Clump* ClumpStreamWrite(Clump* clump, Stream* stream);

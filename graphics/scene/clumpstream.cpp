@@ -221,6 +221,10 @@ bool ReadGeometryList(Stream* stream, GeometryList* list)
 
 uint32_t ClumpStreamGetSize(const Clump* clump)
 {
+    // Only a clump with a frame can be written.
+    if (!ClumpGetFrame(clump)) {
+        return 0;
+    }
     FrameList frames{};
     GeometryList geometries{};
     if (!FrameListInitialize(&frames, ClumpGetFrame(clump)) || !MakeGeometryList(clump, &geometries)) {

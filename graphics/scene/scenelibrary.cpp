@@ -1,6 +1,6 @@
-// WorldLibraryAttach and the scene library's engine modules that own no
-// object kind of their own (geometry, atomics and clumps, the two counting
-// modules, worlds), the free-list sizing and the clump-link extension.
+// WorldLibraryAttach: the table of the scene library's engine modules, the
+// modules whose objects live in other files (atomics and clumps, worlds)
+// or that own none, and the clump-link extension.
 #include "graphics/scene/scenelibrary.h"
 
 #include <cstring>
@@ -17,35 +17,13 @@
 
 namespace {
 
-int32_t gOffsets[kSceneModuleCount] = {-1, -1, -1, -1, -1, -1, -1, -1};
-int32_t gOpenCounts[kSceneModuleCount];
-
-FreeListParams gFreeListParams[kSceneFreeListCount] = {
-    {256, 1}, // materials
-    {128, 1}, // atomics
-    {128, 1}, // clumps
-    {32, 1},  // lights
-    {256, 1}, // atomic ties
-    {32, 1},  // light ties
-};
-
 FreeList gAtomicFreeListHeader;
 FreeList gClumpFreeListHeader;
 FreeList gWorldNodeFreeListHeader;
 
-int32_t gCameraClumpLinkOffset = -1;
-int32_t gLightClumpLinkOffset = -1;
-
-void SetParams(SceneFreeList list, int32_t entriesPerBlock, int32_t blocksToPreallocate)
-{
-    if (entriesPerBlock > 0 && blocksToPreallocate > 0) {
-        gFreeListParams[list] = {entriesPerBlock, blocksToPreallocate};
-    }
-}
-
 FreeList* CreateObjectFreeList(SceneFreeList params, int32_t entrySize, FreeList* header, uint32_t hint)
 {
-    const FreeListParams& p = gFreeListParams[params];
+    const FreeListParams p = SceneFreeListGetParams(params);
     return FreeListCreateEx(uint32_t(entrySize), uint32_t(p.entriesPerBlock), 4,
                             uint32_t(p.blocksToPreallocate), header, hint);
 }
@@ -61,14 +39,16 @@ template <SceneModule module, EngineModuleFunc open>
 void* CountedOpen(void* instance, int32_t offset, int32_t size)
 {
     void* opened = open(instance, offset, size);
-    gOpenCounts[module] += opened != nullptr;
+    if (opened) {
+        SceneModuleCountOpen(module, 1);
+    }
     return opened;
 }
 
 template <SceneModule module, EngineModuleFunc close>
 void* CountedClose(void* instance, int32_t offset, int32_t size)
 {
-    --gOpenCounts[module];
+    SceneModuleCountOpen(module, -1);
     return close(instance, offset, size);
 }
 
@@ -185,33 +165,14 @@ void* ClumpLinkDestruct(void* object, int32_t offset, int32_t)
 
 } // namespace
 
-int32_t SceneModuleGetOffset(SceneModule module)
-{
-    return gOffsets[module];
-}
-
-int32_t SceneModuleGetOpenCount(SceneModule module)
-{
-    return gOpenCounts[module];
-}
-
-FreeListParams SceneFreeListGetParams(SceneFreeList list)
-{
-    return gFreeListParams[list];
-}
-
-void SceneError(uint32_t code)
-{
-    ErrorRaise(kPluginIdScene, code);
-}
-
 int32_t WorldLibraryAttach()
 {
     bool failed = false;
     for (int32_t i = 0; i < kSceneModuleCount; ++i) {
         const ModuleEntry& module = kModules[i];
-        gOffsets[i] = EngineAttachPlugin(module.size, module.id, module.open, module.close);
-        failed |= gOffsets[i] < 0;
+        const int32_t offset = EngineAttachPlugin(module.size, module.id, module.open, module.close);
+        SceneModuleSetOffset(SceneModule(i), offset);
+        failed |= offset < 0;
     }
     if (failed) {
         return 0;
@@ -221,52 +182,13 @@ int32_t WorldLibraryAttach()
 
 int32_t FrameObjectLinksAttach()
 {
-    gCameraClumpLinkOffset = CameraRegisterPlugin(sizeof(ClumpLink), kPluginIdClumpLink, ClumpLinkConstruct,
-                                                  ClumpLinkDestruct, nullptr);
-    if (gCameraClumpLinkOffset < 0) {
+    const int32_t camera = CameraRegisterPlugin(sizeof(ClumpLink), kPluginIdClumpLink, ClumpLinkConstruct,
+                                                ClumpLinkDestruct, nullptr);
+    if (camera < 0) {
         return 0;
     }
-    gLightClumpLinkOffset = LightRegisterPlugin(sizeof(ClumpLink), kPluginIdClumpLink, ClumpLinkConstruct,
-                                                ClumpLinkDestruct, nullptr);
-    return gLightClumpLinkOffset >= 0 ? 1 : 0;
-}
-
-ClumpLink* LightGetClumpLink(Light* light)
-{
-    return reinterpret_cast<ClumpLink*>(reinterpret_cast<char*>(light) + gLightClumpLinkOffset);
-}
-
-ClumpLink* CameraGetClumpLink(Camera* camera)
-{
-    return reinterpret_cast<ClumpLink*>(reinterpret_cast<char*>(camera) + gCameraClumpLinkOffset);
-}
-
-void MaterialSetFreeListCreateParams(int32_t entriesPerBlock, int32_t blocksToPreallocate)
-{
-    SetParams(kSceneFreeListMaterial, entriesPerBlock, blocksToPreallocate);
-}
-
-void AtomicSetFreeListCreateParams(int32_t entriesPerBlock, int32_t blocksToPreallocate)
-{
-    SetParams(kSceneFreeListAtomic, entriesPerBlock, blocksToPreallocate);
-}
-
-void ClumpSetFreeListCreateParams(int32_t entriesPerBlock, int32_t blocksToPreallocate)
-{
-    SetParams(kSceneFreeListClump, entriesPerBlock, blocksToPreallocate);
-}
-
-void LightSetFreeListCreateParams(int32_t entriesPerBlock, int32_t blocksToPreallocate)
-{
-    SetParams(kSceneFreeListLight, entriesPerBlock, blocksToPreallocate);
-}
-
-void AtomicTieSetFreeListCreateParams(int32_t entriesPerBlock, int32_t blocksToPreallocate)
-{
-    SetParams(kSceneFreeListAtomicTie, entriesPerBlock, blocksToPreallocate);
-}
-
-void LightTieSetFreeListCreateParams(int32_t entriesPerBlock, int32_t blocksToPreallocate)
-{
-    SetParams(kSceneFreeListLightTie, entriesPerBlock, blocksToPreallocate);
+    const int32_t light = LightRegisterPlugin(sizeof(ClumpLink), kPluginIdClumpLink, ClumpLinkConstruct,
+                                              ClumpLinkDestruct, nullptr);
+    SceneSetClumpLinkOffsets(camera, light);
+    return light >= 0 ? 1 : 0;
 }

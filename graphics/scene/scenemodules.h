@@ -65,8 +65,11 @@ enum SceneModule : int32_t
 
 /// The module's data offset in the engine instance (-1 before attach).
 int32_t SceneModuleGetOffset(SceneModule module);
+void SceneModuleSetOffset(SceneModule module, int32_t offset);
 /// Opens not yet closed.
 int32_t SceneModuleGetOpenCount(SceneModule module);
+/// Adds `delta` (1 at an open, -1 at a close) to the module's counter.
+void SceneModuleCountOpen(SceneModule module, int32_t delta);
 
 template <typename T> T* SceneModuleData(SceneModule module)
 {
@@ -92,6 +95,8 @@ enum SceneFreeList : int32_t
 
 FreeListParams SceneFreeListGetParams(SceneFreeList list);
 
+/// Records the clump-link offsets that FrameObjectLinksAttach obtained.
+void SceneSetClumpLinkOffsets(int32_t camera, int32_t light);
 /// The clump-link extension of a light or camera (FrameObjectLinksAttach).
 ClumpLink* LightGetClumpLink(Light* light);
 ClumpLink* CameraGetClumpLink(Camera* camera);

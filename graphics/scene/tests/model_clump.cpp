@@ -361,4 +361,65 @@ TEST_F(SceneClump, RegroupingDuplicatesSharedVertices)
     GeometryRelease(geometry);
 }
 
+TEST_F(SceneClump, RenderCallsEachRenderedAtomicAndInstancingMarksTheGeometry)
+{
+    static int calls;
+    static uint32_t formatDuringRender;
+    calls = 0;
+    auto render = [](Atomic* atomic) {
+        ++calls;
+        formatDuringRender = atomic->geometry ? atomic->geometry->format : 0;
+        return atomic;
+    };
+    Clump* clump = Model();
+    for (LinkList* link = clump->atomics.next; link != &clump->atomics; link = link->next) {
+        LinkListEntry(link, Atomic, clumpLink)->renderCallBack = render;
+    }
+    Atomic* first = LinkListEntry(clump->atomics.next, Atomic, clumpLink);
+    first->object.object.flags &= uint8_t(~kAtomicRender);
+    EXPECT_EQ(ClumpRender(clump), clump);
+    EXPECT_EQ(calls, 1);
+
+    // Pre-instancing renders once with the instancing flag set, then marks native.
+    calls = 0;
+    EXPECT_EQ(AtomicInstance(first), 1);
+    EXPECT_EQ(calls, 1);
+    EXPECT_NE(formatDuringRender & kGeometryNativeInstance, 0u);
+    EXPECT_EQ(first->geometry->format & (kGeometryNative | kGeometryNativeInstance), kGeometryNative);
+    EXPECT_EQ(AtomicInstance(first), 1);
+    EXPECT_EQ(calls, 1) << "a native geometry is not instanced again";
+    ClumpDestroy(clump);
+}
+
+TEST_F(SceneClump, SpacePlaceholderAndCallBack)
+{
+    const V3d position = {1, 2, 3};
+    Clump* clump = ClumpCreateSpace(&position, 4.0f);
+    ASSERT_NE(clump, nullptr);
+    ASSERT_EQ(ClumpCountAtomics(clump), 1);
+    Atomic* atomic = LinkListEntry(clump->atomics.next, Atomic, clumpLink);
+    EXPECT_EQ(atomic->object.object.flags & kAtomicRender, 0);
+    const Sphere* sphere = AtomicWorldBoundingSphere(atomic);
+    EXPECT_EQ(sphere->centre.z, 3.0f);
+    EXPECT_EQ(sphere->radius, 4.0f);
+    EXPECT_EQ(ClumpGetCallBack(clump), nullptr);
+    ClumpCallBack callBack = [](Clump* c, void*) { return c; };
+    ClumpSetCallBack(clump, callBack);
+    EXPECT_EQ(ClumpGetCallBack(clump), callBack);
+    ClumpSetCallBack(clump, nullptr);
+    EXPECT_EQ(ClumpGetCallBack(clump), nullptr);
+    ClumpDestroy(clump);
+}
+
+TEST_F(SceneClump, FramelessClumpHasNoSavedSize)
+{
+    Clump* clump = ClumpCreate();
+    EXPECT_EQ(ClumpStreamGetSize(clump), 0u);
+    TakeError();
+    EXPECT_TRUE(
+        WriteBytes([&](Stream* stream) { return ClumpStreamWrite(clump, stream) != nullptr; }).empty());
+    EXPECT_EQ(TakeError().code, kErrorNullArgument);
+    ClumpDestroy(clump);
+}
+
 } // namespace
