@@ -26,6 +26,16 @@ CActionSet* CreateKinematicSteeringActionClass()
     return new CKinematicSteeringActionClass;
 }
 
+CActionSet* CreateKinematicArmedActionClass()
+{
+    return new CKinematicArmedActionClass;
+}
+
+CActionSet* CreateKinematicArmedSteeringActionClass()
+{
+    return new CKinematicArmedSteeringActionClass;
+}
+
 float ReadMetres(CConfigNode* config, const char* key, float fallback)
 {
     const char* value = config->GetChildValue(key);
@@ -53,6 +63,12 @@ CActionClassRecord CKinematicActionClass::s_classRecord("CKinematicActionClass",
 CActionClassRecord CKinematicSteeringActionClass::s_classRecord("CKinematicSteeringActionClass",
                                                                 &CreateKinematicSteeringActionClass);
 
+CActionClassRecord CKinematicArmedActionClass::s_classRecord("CKinematicArmedActionClass",
+                                                             &CreateKinematicArmedActionClass);
+CActionClassRecord
+    CKinematicArmedSteeringActionClass::s_classRecord("CKinematicArmedSteeringActionClass",
+                                                      &CreateKinematicArmedSteeringActionClass);
+
 bool CKinematicEntity::Init(CConfigNode* config)
 {
     if (!CTestEntity::Init(config))
@@ -65,6 +81,13 @@ bool CKinematicEntity::Init(CConfigNode* config)
     maxSpeed->SetValue(ReadMetres(config, "MaxSpeed", 2.0f));
     width->SetValue(ReadMetres(config, "Width", 0.6f));
     height->SetValue(ReadMetres(config, "Height", 1.8f));
+    if (const char* side = config->GetChildValue("TeamSide")) {
+        auto* teamSide = CreateAttribute<CEntityTeamSide>();
+        if (teamSide == nullptr)
+            return false;
+        teamSide->SetValue(ConfigToInt(side, -1));
+    }
+    SetFlags(uint32_t(ConfigToInt(config->GetChildValue("Flags"), 0)));
     return true;
 }
 
@@ -128,6 +151,21 @@ void CKinematicSteeringActionClass::Apply(CEntity* entity)
         const float change = acceleration->GetValue() * 2.0f * MaxSpeedOf(entity) * dt;
         entity->SetSpeed(ClampSpeed(entity, entity->GetSpeed() + change));
     }
+}
+
+CKinematicArmedActionClass::CKinematicArmedActionClass()
+{
+    CreateAction(&CActionShoot::s_classRecord);
+    CreateAction(&CActionHeadRotate::s_classRecord);
+    CreateAction(&CActionCrouch::s_classRecord);
+    CreateAction(&CActionJump::s_classRecord);
+}
+
+CKinematicArmedSteeringActionClass::CKinematicArmedSteeringActionClass()
+{
+    CreateAction(&CActionShoot::s_classRecord);
+    CreateAction(&CActionCrouch::s_classRecord);
+    CreateAction(&CActionJump::s_classRecord);
 }
 
 } // namespace Zelk

@@ -5,6 +5,7 @@
 //
 //   ai-run <config.txt | config.ais> [--frames N] [--step SECONDS] [--read-cost SECONDS]
 //   ai-run --scenario <output folder> [--frames N] [--step SECONDS]   (see scenario_command.h)
+//   ai-run --scenario <scenario folder> --out <folder> [...]          (see agent_scenario_command.h)
 //
 // A spawn entry: <Spawn "Name"><Entity>Definition</Entity><Team>TeamDefinition</Team></Spawn>
 // (the team is optional; a team is created once per definition, with 16 places).

@@ -2,6 +2,7 @@
 // (CSV) and a picture (SVG) into a folder.
 #include "tools/ai-run/scenario_command.h"
 
+#include "tools/ai-run/agent_scenario_command.h"
 #include "tools/ai-run/scenario.h"
 
 #include "ai/runtime/config_node.h"
@@ -15,6 +16,10 @@ namespace Zelk {
 
 int RunScenarioCommand(int argc, char** argv)
 {
+    // With an output folder the argument names a standard agents' scenario.
+    for (int i = 2; i < argc; ++i)
+        if (std::string(argv[i]) == "--out")
+            return RunAgentScenarioCommand(argc, argv);
     std::string folder;
     int frames = 3000;
     float step = 1.0f / 30.0f;

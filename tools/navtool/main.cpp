@@ -10,6 +10,8 @@
 //   navtool findnearest <graph> <out>     builds find-nearest data
 //   navtool accessways <graph> <box world> <out>  builds access-ways data
 //   navtool astar <graph> <out>           builds A* data
+//   navtool pathway <description> <out>   writes a path-way file (see navtool_files.h)
+//   navtool neuralnet <description> <out> writes a neural-net file (see navtool_files.h)
 //   navtool corpus <fuzz folder>          writes the fuzz targets' seed corpora
 //
 // Graph description, one item a line ('#' starts a comment):
@@ -25,7 +27,9 @@
 #include "ai/navigation/astar_data.h"
 #include "ai/navigation/find_nearest_data.h"
 #include "ai/navigation/nav_error.h"
+#include "ai/navigation/neural_net.h"
 #include "ai/navigation/path_cost_data.h"
+#include "ai/navigation/path_way.h"
 #include "ai/navigation/point_mapper.h"
 #include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/runtime.h"
@@ -228,6 +232,35 @@ int Astar(char** argv)
     return result;
 }
 
+int PathWay(char** argv)
+{
+    CPathWay way;
+    std::vector<uint8_t> bytes;
+    if (!ReadPathWayDescription(argv[2], way))
+        return 1;
+    if (!way.WriteToMemory(bytes) || !WriteWholeFile(argv[3], bytes))
+        return Fail("path way");
+    std::printf("path way \"%s\": %u points%s\n", way.GetName(), way.GetPointCount(),
+                way.IsLooped() ? ", looped" : "");
+    return 0;
+}
+
+int NeuralNet(char** argv)
+{
+    CNeuralNetDescription description;
+    if (!ReadNeuralNetDescription(argv[2], description))
+        return 1;
+    CNeuralNet net(int32_t(description.layers.size()), description.layers.data());
+    net.SetLinearOutput(description.linear);
+    net.SetWeights(description.weights.data());
+    std::vector<uint8_t> bytes;
+    if (!net.WriteToMemory(bytes) || !WriteWholeFile(argv[3], bytes))
+        return Fail("neural net");
+    std::printf("neural net: %d inputs, %d outputs, %d weights\n", net.GetInputCount(), net.GetOutputCount(),
+                net.GetWeightCount());
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -245,11 +278,16 @@ int main(int argc, char** argv)
         return AccessWays(argv);
     if (command == "astar" && argc == 4)
         return Astar(argv);
+    if (command == "pathway" && argc == 4)
+        return PathWay(argv);
+    if (command == "neuralnet" && argc == 4)
+        return NeuralNet(argv);
     if (command == "corpus" && argc == 3)
         return WriteFuzzCorpora(argv[2]) ? 0 : 1;
     std::fprintf(stderr,
                  "usage: navtool info <file> [<graph>] | text <description> <out> | grid <box world> <out> "
                  "<spacing> | findnearest <graph> <out> | accessways <graph> <box world> <out> | astar "
-                 "<graph> <out> | corpus <fuzz folder>\n");
+                 "<graph> <out> | pathway <description> <out> | neuralnet <description> <out> | corpus <fuzz "
+                 "folder>\n");
     return 2;
 }

@@ -7,6 +7,7 @@
 #include "ai/navigation/find_nearest_data.h"
 #include "ai/navigation/graph_wrapper.h"
 #include "ai/navigation/path_cost_data.h"
+#include "ai/navigation/path_way.h"
 #include "ai/navigation/point_mapper.h"
 #include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/runtime.h"
@@ -93,6 +94,21 @@ bool WriteFuzzCorpora(const char* fuzzFolder)
     mapper.SetMaxDeltaUp(1.5f);
     ok = ok && mapper.BuildFrom({&fine, &sparse}, {"FineGraph", "CoarseGraph"}) &&
          mapper.WriteToMemory(bytes) && WriteSeeds(root + "/nav_pointmap/corpus", bytes, 26);
+    // The path-way agent's command fields as the path-way writer stores them and the
+    // reader gives them back: one 64-byte field per seed.
+    std::filesystem::create_directories(root + "/pathway_command/corpus");
+    CPathWay way;
+    const char* const commands[] = {"pause 2", "rotate 90", "orient -170",   "orient 720",     "rotate -45.5",
+                                    "pause",   "",          "dance 3 times", "  orient   12  "};
+    for (const char* command : commands)
+        ok = ok && way.InsertPoint(CWayPoint(CVec3(), "walk", command), CPathWay::kAppend);
+    CPathWay stored;
+    ok = ok && way.WriteToMemory(bytes) && stored.ReadFromMemory(bytes.data(), bytes.size());
+    for (uint32_t i = 0; ok && i < stored.GetPointCount(); ++i) {
+        const char* field = stored.GetPoint(int32_t(i))->action;
+        ok = WriteWholeFile((root + "/pathway_command/corpus/command" + std::to_string(i)).c_str(),
+                            std::vector<uint8_t>(field, field + CWayPoint::kActionSize));
+    }
     if (!ok)
         std::fprintf(stderr, "navtool: writing the corpora failed\n");
     return ok;

@@ -1,5 +1,6 @@
 #include "tools/navtool/navtool_files.h"
 
+#include "ai/navigation/path_way.h"
 #include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/host_queries.h"
 #include "ai/runtime/runtime.h"
@@ -168,6 +169,78 @@ void LayGrid(const CBoxWorld& world, float spacing, CSpatialGraph& graph)
                     graph.AddArc(arc, from, to);
                 }
         }
+}
+
+bool ReadPathWayDescription(const char* path, CPathWay& way)
+{
+    const bool read = ForEachLine(path, [&](const std::string& keyword, std::istringstream& words) {
+        if (keyword == "name") {
+            std::string name;
+            if (!(words >> name) || name.size() >= CPathWay::kNameSize)
+                return false;
+            way.SetName(name.c_str());
+            return true;
+        }
+        if (keyword == "loop") {
+            way.SetLooped(true);
+            return true;
+        }
+        CVec3 p;
+        if (keyword != "point" || !(words >> p.x >> p.y >> p.z))
+            return false;
+        std::string mode = "run";
+        words >> mode;
+        if (mode != "walk" && mode != "run" && mode != "jump" && mode != "crouch")
+            return false;
+        std::string command;
+        std::getline(words >> std::ws, command);
+        while (!command.empty() &&
+               (command.back() == ' ' || command.back() == '\t' || command.back() == '\r'))
+            command.pop_back();
+        if (command.size() >= CWayPoint::kActionSize)
+            return false;
+        return way.InsertPoint(CWayPoint(p, mode.c_str(), command.c_str()), CPathWay::kAppend);
+    });
+    if (read && way.GetPointCount() == 0)
+        std::fprintf(stderr, "navtool: %s: no point\n", path);
+    return read && way.GetPointCount() > 0;
+}
+
+bool ReadNeuralNetDescription(const char* path, CNeuralNetDescription& net)
+{
+    const bool read = ForEachLine(path, [&](const std::string& keyword, std::istringstream& words) {
+        if (keyword == "layers") {
+            for (int32_t n; words >> n;) {
+                if (n < 1)
+                    return false;
+                net.layers.push_back(n);
+            }
+            return words.eof() && net.layers.size() >= 2;
+        }
+        if (keyword == "linear") {
+            int flag = 0;
+            if (!(words >> flag) || (flag != 0 && flag != 1))
+                return false;
+            net.linear = flag == 1;
+            return true;
+        }
+        if (keyword != "weights")
+            return false;
+        for (float w; words >> w;)
+            net.weights.push_back(w);
+        return words.eof();
+    });
+    if (!read)
+        return false;
+    size_t needed = 0;
+    for (size_t i = 0; i + 1 < net.layers.size(); ++i)
+        needed += size_t(net.layers[i] + 1) * size_t(net.layers[i + 1]);
+    if (net.layers.size() < 2 || needed != net.weights.size()) {
+        std::fprintf(stderr, "navtool: %s: %zu weights where the layers need %zu\n", path, net.weights.size(),
+                     needed);
+        return false;
+    }
+    return true;
 }
 
 } // namespace Zelk

@@ -10,6 +10,7 @@
 
 namespace Zelk {
 
+class CPathWay;
 class CSpatialGraph;
 class CTestHost;
 
@@ -33,6 +34,22 @@ void StartRuntime(CTestHost& host, const CBoxWorld& world);
 // Nodes on the grid points of the area that lie in no box; arcs both ways
 // between 8-neighbours that a body can walk between (host can-go test).
 void LayGrid(const CBoxWorld& world, float spacing, CSpatialGraph& graph);
+// Reads a path-way description: "name <text>", "loop", and one line per point
+// "point <x> <y> <z> [<mode> [<command>]]" (mode walk, run, jump or crouch,
+// default run; the command is the rest of the line, at most 63 characters).
+// False (message printed) on a malformed line or an empty path way.
+bool ReadPathWayDescription(const char* path, CPathWay& way);
+// Reads a neural-net description: "layers <n> <n> ...", "linear 0|1" and
+// "weights <w> ..." lines (weights append in order). False (message printed)
+// on a malformed line, fewer than two layers or a weight count other than the
+// layers need.
+struct CNeuralNetDescription
+{
+    std::vector<int32_t> layers;
+    bool linear = false;
+    std::vector<float> weights;
+};
+bool ReadNeuralNetDescription(const char* path, CNeuralNetDescription& net);
 // Writes a seed corpus for every navigation fuzz target under the folder.
 bool WriteFuzzCorpora(const char* fuzzFolder);
 

@@ -20,3 +20,11 @@ if "$tool" info "$out/rooms.fn" "$out/triangle.graph" 2> /dev/null; then
     echo "navtool accepted data of another graph" >&2
     exit 1
 fi
+# Path ways and neural nets from text; a net whose weights do not fit its layers is refused.
+"$tool" pathway "$samples/patrol.way.txt" "$out/patrol.way"
+"$tool" neuralnet "$samples/tiny.net.txt" "$out/tiny.net"
+printf 'layers 2 2\nweights 1 2 3\n' > "$out/bad.net.txt"
+if "$tool" neuralnet "$out/bad.net.txt" "$out/bad.net" 2> /dev/null; then
+    echo "navtool accepted a net with too few weights" >&2
+    exit 1
+fi

@@ -1,0 +1,22 @@
+#include "ai/behaviours/standard_agents.h"
+#include "ai/behaviours/follower_agent.h"
+#include "ai/behaviours/goto_agent.h"
+#include "ai/behaviours/path_way_agent.h"
+#include "ai/behaviours/shooter_agent.h"
+#include "ai/behaviours/wander_agent.h"
+
+namespace Zelk {
+
+bool CheckAgentClassesRegistered()
+{
+    const CClassRecord* const records[] = {
+        &CWanderAgent::s_classRecord,  &CGotoAgent::s_classRecord,    &CFollowerAgent::s_classRecord,
+        &CShooterAgent::s_classRecord, &CPathWayAgent::s_classRecord,
+    };
+    for (const CClassRecord* record : records)
+        if (record->GetIndex() < 0)
+            return false;
+    return true;
+}
+
+} // namespace Zelk

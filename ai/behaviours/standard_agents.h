@@ -1,0 +1,11 @@
+// The middleware's standard agents, created by name under "Class" of an "Agent"
+// configuration: "CWanderAgent", "CGotoAgent", "CFollowerAgent", "CShooterAgent",
+// "CPathWayAgent".
+#pragma once
+
+namespace Zelk {
+
+/// True when every standard agent class holds an agent-registry index; hosts call it at start.
+bool CheckAgentClassesRegistered();
+
+} // namespace Zelk
