@@ -96,10 +96,13 @@ bool CStandardApplication::StartElement(const char* element, const char** attrib
             return true;
         int32_t size = int32_t(m_arenaSize);
         if (!ReadIntAttribute("size", AttributePair(attributes, 0), &size)) {
-            ReportEngineError("'size' attribute not found in 'RessourceArena' section.\nPlease update your XML file");
+            ReportEngineError(
+                "'size' attribute not found in 'RessourceArena' section.\nPlease update your XML file");
             return false;
         }
-        m_arenaSize = uint32_t(size);
+        // A negative size would wrap to an arena of gigabytes: keep the size.
+        if (size >= 0)
+            m_arenaSize = uint32_t(size);
         return true;
     }
     if (m_receiver) {
@@ -113,6 +116,11 @@ bool CStandardApplication::StartElement(const char* element, const char** attrib
             break;
         }
     }
+    if (m_observer) {
+        m_observer->OnDispatched(element, answer);
+        if (m_receiver || m_graphicsSettingsDepth == m_depth)
+            m_observer->OnSectionOpened(element);
+    }
     if (m_receiver)
         m_receiver->OnStart(element, attributes);
     return answer;
@@ -125,6 +133,8 @@ bool CStandardApplication::EndElement(const char* element)
     const uint32_t depth = m_depth--;
     if (m_graphicsSettingsDepth == depth) {
         m_graphicsSettingsDepth = 0;
+        if (m_observer)
+            m_observer->OnSectionClosed(element);
         return true;
     }
     if (!m_receiver)
@@ -143,6 +153,8 @@ bool CStandardApplication::EndElement(const char* element)
     m_receiver = nullptr;
     m_sectionDepth = 0;
     m_sectionIsApplication = false;
+    if (m_observer)
+        m_observer->OnSectionClosed(element);
     return true;
 }
 

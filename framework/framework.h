@@ -19,13 +19,13 @@ class CFont;
 /// object (standardapplication.h); null or zero when absent.
 struct FrameworkGlobals
 {
-    HWND window = nullptr;      ///< the main window (SetHWND)
+    HWND window = nullptr; ///< the main window (SetHWND)
     HINSTANCE instance = nullptr;
-    CFont* font = nullptr;      ///< the one on-screen text font
-    int32_t debugLevel = 0;     ///< 1: frame counter, 2: also statistics
-    bool halt = false;          ///< set by an error box; no frame runs afterwards
-    bool active = false;        ///< the main window is active (event 29)
-    bool paused = false;        ///< the game is paused (the start screen sets it)
+    CFont* font = nullptr;  ///< the one on-screen text font
+    int32_t debugLevel = 0; ///< 1: frame counter, 2: also statistics
+    bool halt = false;      ///< set by an error box; no frame runs afterwards
+    bool active = false;    ///< the main window is active (event 29)
+    bool paused = false;    ///< the game is paused (the start screen sets it)
 };
 
 /// The globals (never null).

@@ -21,6 +21,19 @@ struct Raster;
 using Charset = Raster;
 class CLight;
 
+/// Watches the configuration reader's dispatch (for tools and tests).
+class CConfigObserver
+{
+  public:
+    virtual ~CConfigObserver() = default;
+    /// A top-level element went through the dispatch; `answer` is the handler's.
+    virtual void OnDispatched(const char* element, bool answer) = 0;
+    /// A section (a receiver, or the graphics settings) opened at `element`.
+    virtual void OnSectionOpened(const char* element) = 0;
+    /// The section opened at `element` closed at its end.
+    virtual void OnSectionClosed(const char* element) = 0;
+};
+
 class CStandardApplication
 {
   public:
@@ -73,6 +86,9 @@ class CStandardApplication
     /// The dispatch of one element start or end; answers are not used by the reader.
     bool StartElement(const char* element, const char** attributes);
     bool EndElement(const char* element);
+
+    /// Sets the reader's observer (null: none); not owned.
+    void SetConfigObserver(CConfigObserver* observer) { m_observer = observer; }
 
     float GetScale() const { return m_scale; }
     uint32_t GetResourceArenaSize() const { return m_arenaSize; }
@@ -144,6 +160,7 @@ class CStandardApplication
     ApplicationSection m_applicationSection{this};
     IgnoredSection m_ignoredSection;
 
+    CConfigObserver* m_observer = nullptr;
     float m_lastElapsed = 0.0f;
     float m_lastStep = 0.0f;
 };

@@ -92,9 +92,12 @@ TEST_F(AppEvents, Answers)
         ShellEvent event;
         ShellEventResult answer;
     } cases[] = {
-        {ShellEventPluginsAttached, ShellEventHandled}, {ShellEventArgument, ShellEventNotHandled},
-        {ShellEventLoadFile, ShellEventNotHandled},     {ShellEventEarlyArgument, ShellEventNotHandled},
-        {ShellEventMemoryFunctions, ShellEventNotHandled}, {ShellEventResize, ShellEventHandled},
+        {ShellEventPluginsAttached, ShellEventHandled},
+        {ShellEventArgument, ShellEventNotHandled},
+        {ShellEventLoadFile, ShellEventNotHandled},
+        {ShellEventEarlyArgument, ShellEventNotHandled},
+        {ShellEventMemoryFunctions, ShellEventNotHandled},
+        {ShellEventResize, ShellEventHandled},
         {ShellEventQuit, ShellEventNotHandled},
     };
     for (const auto& c : cases)
@@ -120,9 +123,21 @@ TEST_F(AppEvents, PluginAttachesRunInOrderUntilOneFails)
     static std::vector<std::string> attached;
     attached.clear();
     static const FrameworkPluginAttach failing[] = {
-        {"first", [] { attached.emplace_back("first"); return true; }},
-        {"second", [] { attached.emplace_back("second"); return false; }},
-        {"third", [] { attached.emplace_back("third"); return true; }},
+        {"first",
+         [] {
+             attached.emplace_back("first");
+             return true;
+         }},
+        {"second",
+         [] {
+             attached.emplace_back("second");
+             return false;
+         }},
+        {"third",
+         [] {
+             attached.emplace_back("third");
+             return true;
+         }},
     };
     FrameworkSetPluginAttaches(failing, 3);
     EXPECT_EQ(app_.OnEvent(ShellEventAttachPlugins, nullptr), ShellEventFailed);
@@ -223,12 +238,12 @@ TEST_F(AppEvents, FrameSteps)
         float step;
         float elapsed;
     } frames[] = {
-        {5000, 0.0f, 0.0f},              // the first frame measures from itself
-        {5016, 0.016f, 0.016f},          //
-        {5516, 0.0333f, 0.5f},           // a stall: capped for the game, whole for the counter
-        {5549, 0.033f, 0.033f},          //
+        {5000, 0.0f, 0.0f},                 // the first frame measures from itself
+        {5016, 0.016f, 0.016f},             //
+        {5516, 0.0333f, 0.5f},              // a stall: capped for the game, whole for the counter
+        {5549, 0.033f, 0.033f},             //
         {0xFFFFFFF0u, 0.0333f, 4294962.0f}, // the clock jumps far ahead...
-        {0x10, 0.032f, 0.032f},          // ...and wraps: 32 ms
+        {0x10, 0.032f, 0.032f},             // ...and wraps: 32 ms
     };
     for (const auto& f : frames) {
         Now() = f.now;

@@ -106,7 +106,9 @@ TEST_F(ConfigReading, DebugLevelIsTheFirstAttribute)
     EXPECT_TRUE(Boxes().empty());
 
     ConfigBuilder second;
-    second.Open("Config").Element("Debug", {{"mode", "x"}, {"level", "1"}}).Element("Scale", {{"value", "2"}});
+    second.Open("Config")
+        .Element("Debug", {{"mode", "x"}, {"level", "1"}})
+        .Element("Scale", {{"value", "2"}});
     Read(second.Text());
     EXPECT_EQ(Boxes(), Calls{"'level' attribute not found in 'Debug' section.\nPlease update your XML file"});
     EXPECT_TRUE(Framework().halt);
@@ -149,9 +151,9 @@ TEST_F(ConfigReading, ApplicationElementsReachTheGame)
         .Close()
         .Element("Scale", {{"value", "5"}});
     RecordingApplication& app = Read(config.Text());
-    EXPECT_EQ(app.calls, (Calls{"start Application", "start Players", "end Players", "start Light", "start Color",
-                                "end Color", "end Light", "end Application", "start Scale", "end Scale",
-                                "end Config"}));
+    EXPECT_EQ(app.calls,
+              (Calls{"start Application", "start Players", "end Players", "start Light", "start Color",
+                     "end Color", "end Light", "end Application", "start Scale", "end Scale", "end Config"}));
     EXPECT_EQ(app.GetScale(), 1.0f) << "after Application the game stays the receiver";
 }
 
