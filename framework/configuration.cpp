@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "framework/framework.h"
+#include "framework/inputmanager.h"
 #include "framework/standardapplication.h"
 #include "graphics/core/resources.h"
 #include "graphics/shared/skel/win/shellinput.h"
@@ -30,11 +31,9 @@ void XMLCALL EndHandler(void* user, const XML_Char* name)
 } // namespace
 
 // The top-level elements. Sections whose receivers the framework does not
-// have yet (the physics world's "Worlds" children, "Hud", "Input",
-// "Physics", "Light" and "Camera", which need the physics world, and
-// "Character") are swallowed with everything inside them, as is "Audio";
-// the interactive objects, single elements kept by the physics world, are
-// ignored.
+// have yet (the physics world's "Worlds" children, "Hud", "Physics", "Light" and "Camera", which need the
+// physics world, and "Character") are swallowed with everything inside them, as is "Audio"; the interactive
+// objects, single elements kept by the physics world, are ignored.
 const CStandardApplication::TopLevelElement CStandardApplication::kTopLevelElements[] = {
     {"GraphicsGlobalSettings", &CStandardApplication::OpenGraphicsSettings},
     {"Worlds", &CStandardApplication::OpenWorlds},
@@ -48,7 +47,7 @@ const CStandardApplication::TopLevelElement CStandardApplication::kTopLevelEleme
     {"Bumper", &CStandardApplication::IgnoreElement},
     {"Door", &CStandardApplication::IgnoreElement},
     {"Hud", &CStandardApplication::OpenIgnoredSection},
-    {"Input", &CStandardApplication::OpenIgnoredSection},
+    {"Input", &CStandardApplication::OpenInput},
     {"Physics", &CStandardApplication::OpenIgnoredSection},
     {"Light", &CStandardApplication::OpenIgnoredSection},
     {"Camera", &CStandardApplication::OpenIgnoredSection},
@@ -206,6 +205,12 @@ bool CStandardApplication::ReadScale(const char** attributes)
 bool CStandardApplication::OpenApplication(const char**)
 {
     OpenSection(&m_applicationSection);
+    return true;
+}
+
+bool CStandardApplication::OpenInput(const char**)
+{
+    OpenSection(CInputManager::Instance());
     return true;
 }
 

@@ -2,6 +2,7 @@
 
 #include "framework/font.h"
 #include "framework/framework.h"
+#include "framework/inputmanager.h"
 #include "framework/light.h"
 #include "graphics/shared/skel/win/shellengine.h"
 #include "graphics/shared/skel/win/shellinput.h"
@@ -49,6 +50,10 @@ ShellEventResult CStandardApplication::OnEvent(ShellEvent event, void* parameter
             return ShellEventFailed; // reached only when the exit hook returns
         }
         OnInitialize();
+        // Input events go straight to the input manager's handlers.
+        ShellAttachInputDevice(ShellDeviceMouse, CInputManager::MouseHandler);
+        ShellAttachInputDevice(ShellDeviceKeyboard, CInputManager::KeyboardHandler);
+        ShellAttachInputDevice(ShellDevicePad, CInputManager::PadHandler);
         return ShellEventHandled;
     case ShellEventStopEngine:
         OnTerminate();
@@ -152,6 +157,7 @@ bool CStandardApplication::Terminate()
         CharsetDestroy(m_charset);
         m_charset = nullptr;
     }
+    CInputManager::DestroyInstance();
     ShellStopEngine();
     return true;
 }

@@ -106,6 +106,7 @@ class CStandardApplication
     bool ReadDebug(const char** attributes);
     bool ReadScale(const char** attributes);
     bool OpenApplication(const char** attributes);
+    bool OpenInput(const char** attributes);
     bool OpenIgnoredSection(const char** attributes);
     bool IgnoreElement(const char** attributes);
     void OpenSection(CConfigSection* receiver);

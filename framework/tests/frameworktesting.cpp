@@ -3,6 +3,7 @@
 #include <fstream>
 
 #include "framework/framework.h"
+#include "framework/inputmanager.h"
 #include "graphics/core/engine.h"
 #include "graphics/core/filesystem.h"
 #include "graphics/core/tests/devicedouble.h"
@@ -91,6 +92,7 @@ void FrameworkTest::SetUp()
 void FrameworkTest::TearDown()
 {
     Current() = nullptr;
+    CInputManager::DestroyInstance();
     Win32SetMessageBoxSink(nullptr);
     FrameworkSetClock(nullptr);
     FrameworkSetExit(nullptr);
