@@ -1,10 +1,14 @@
 // Shapes/*: support features, support points and line tests per second for
 // each primitive volume type over fixed tables of directions and segments.
+// Distance/*: GJK distance queries over 2000 random hull pairs and
+// separating-axis queries over 2000 box pairs, per second.
 #include <benchmark/benchmark.h>
 
+#include "bench/physics/distance_scene.h"
 #include "bench/physics/shapes_scene.h"
 #include "graphics/core/tests/enginetesting.h"
 #include "physics/core/volume/dispatch.h"
+#include "physics/core/volume/sat.h"
 
 namespace {
 
@@ -61,8 +65,56 @@ void LineTest(benchmark::State& state)
     });
 }
 
+/// Runs `query` over the scene's pairs of one kind.
+template <typename Query> void ForPairs(benchmark::State& state, bool hulls, Query query)
+{
+    EngineTestStart();
+    DistanceScene scene = MakeDistanceScene();
+    const std::vector<DistancePair>& pairs = hulls ? scene.hullPairs : scene.boxPairs;
+    const std::vector<OlpVolume*>& volumes = hulls ? scene.hulls : scene.boxes;
+    int64_t items = 0;
+    for (auto _ : state) {
+        for (const DistancePair& p : pairs) {
+            OlpPartPair pair = {{volumes[p.a.shape], &p.a.frame}, {volumes[p.b.shape], &p.b.frame}};
+            benchmark::DoNotOptimize(query(pair));
+        }
+        items += static_cast<int64_t>(pairs.size());
+    }
+    state.SetItemsProcessed(items);
+    DestroyDistanceScene(scene);
+    EngineTestShutdown();
+}
+
+void GjkHulls(benchmark::State& state)
+{
+    ForPairs(state, true, [](const OlpPartPair& pair) {
+        OlpGjkSimplex simplex;
+        OlpDistance out;
+        return OlpGjkDistance(&pair, nullptr, 100.0f, &simplex, &out, 1.0f);
+    });
+}
+
+void PenetrationHulls(benchmark::State& state)
+{
+    ForPairs(state, true, [](const OlpPartPair& pair) {
+        OlpDistance out;
+        return OlpGjkPenetration(&pair, 100.0f, &out, 1.0f);
+    });
+}
+
+void SatBoxes(benchmark::State& state)
+{
+    ForPairs(state, false, [](const OlpPartPair& pair) {
+        OlpDistance out;
+        return OlpSatQuery(&pair, 100.0f, 1.0f, &out);
+    });
+}
+
 } // namespace
 
+BENCHMARK(GjkHulls)->Name("Distance/GjkHullPairs");
+BENCHMARK(PenetrationHulls)->Name("Distance/PenetrationHullPairs");
+BENCHMARK(SatBoxes)->Name("Distance/SatBoxPairs");
 BENCHMARK(SupportFeature)->Name("Shapes/SupportFeature")->DenseRange(0, 3);
 BENCHMARK(SupportPoint)->Name("Shapes/SupportPoint")->DenseRange(0, 3);
 BENCHMARK(LineTest)->Name("Shapes/LineTest")->DenseRange(0, 3);

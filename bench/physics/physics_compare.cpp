@@ -6,18 +6,34 @@
 //            which gives one point whatever the feature) and line
 //            tests (Bullet: btCollisionWorld::rayTestSingle) per second on
 //            equal shapes, over the tables of bench/physics/shapes_scene.
+//   distance GJK with the penetration search over 2000 hull pairs and the
+//            separating-axis query over 2000 box pairs (Bullet:
+//            btGjkPairDetector with btVoronoiSimplexSolver and
+//            btGjkEpaPenetrationDepthSolver for both), with the largest
+//            disagreement in distance; hull builds against
+//            btConvexHullComputer.
+#include <BulletCollision/NarrowPhaseCollision/btGjkEpaPenetrationDepthSolver.h>
+#include <BulletCollision/NarrowPhaseCollision/btGjkPairDetector.h>
+#include <BulletCollision/NarrowPhaseCollision/btPointCollector.h>
+#include <BulletCollision/NarrowPhaseCollision/btVoronoiSimplexSolver.h>
+#include <LinearMath/btConvexHullComputer.h>
 #include <btBulletCollisionCommon.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "bench/physics/distance_scene.h"
 #include "bench/physics/shapes_scene.h"
 #include "graphics/core/tests/enginetesting.h"
 #include "physics/core/volume/dispatch.h"
+#include "physics/core/volume/sat.h"
+#include "physics/qhull/qhullbuild.h"
 
 namespace {
 
@@ -164,9 +180,115 @@ int CompareShapes(int rounds)
     return 0;
 }
 
+btTransform BulletPose(const Matrix& m)
+{
+    btMatrix3x3 basis(m.right.x, m.up.x, m.at.x, m.right.y, m.up.y, m.at.y, m.right.z, m.up.z, m.at.z);
+    return btTransform(basis, btVector3(m.pos.x, m.pos.y, m.pos.z));
+}
+
+/// Ours and Bullet's distances for one set of pairs, timed in rounds.
+void ComparePairs(const char* label, int rounds, const std::vector<DistancePair>& pairs,
+                  const std::vector<OlpVolume*>& ours,
+                  const std::vector<std::unique_ptr<btConvexShape>>& peers, bool gjk)
+{
+    std::vector<float> ourDistances(pairs.size());
+    std::vector<float> peerDistances(pairs.size());
+    std::vector<char> peerFound(pairs.size());
+    int failures = 0;
+    Race race = RunRounds(
+        rounds,
+        [&] {
+            failures = 0;
+            for (size_t i = 0; i < pairs.size(); ++i) {
+                const DistancePair& p = pairs[i];
+                OlpPartPair pair = {{ours[p.a.shape], &p.a.frame}, {ours[p.b.shape], &p.b.frame}};
+                OlpDistance out = {};
+                int32_t answer = gjk ? OlpGjkPenetration(&pair, 100.0f, &out, 1.0f)
+                                     : OlpSatQuery(&pair, 100.0f, 1.0f, &out);
+                failures += answer == 0;
+                ourDistances[i] = answer != 0 ? out.distance : NAN;
+            }
+        },
+        [&] {
+            btVoronoiSimplexSolver simplex;
+            btGjkEpaPenetrationDepthSolver epa;
+            for (size_t i = 0; i < pairs.size(); ++i) {
+                const DistancePair& p = pairs[i];
+                btGjkPairDetector detector(peers[p.a.shape].get(), peers[p.b.shape].get(), &simplex, &epa);
+                btGjkPairDetector::ClosestPointInput input;
+                input.m_transformA = BulletPose(p.a.frame);
+                input.m_transformB = BulletPose(p.b.frame);
+                btPointCollector output;
+                detector.getClosestPoints(input, output, nullptr);
+                peerFound[i] = output.m_hasResult;
+                peerDistances[i] = output.m_hasResult ? output.m_distance : NAN;
+            }
+        });
+    float apart = 0.0f;
+    float overlapping = 0.0f;
+    int compared = 0;
+    for (size_t i = 0; i < pairs.size(); ++i) {
+        if (!peerFound[i] || std::isnan(ourDistances[i])) {
+            continue;
+        }
+        ++compared;
+        float gap = std::fabs(ourDistances[i] - peerDistances[i]);
+        (peerDistances[i] > 0.0f ? apart : overlapping) =
+            std::max(peerDistances[i] > 0.0f ? apart : overlapping, gap);
+    }
+    PrintRow(label, double(rounds) * pairs.size(), race);
+    std::printf("  compared %d, our failures %d; largest disagreement apart %.2e, overlapping %.2e\n",
+                compared, failures, apart, overlapping);
+}
+
+int CompareDistance(int rounds)
+{
+    DistanceScene scene = MakeDistanceScene();
+    std::vector<std::unique_ptr<btConvexShape>> hulls;
+    for (const std::vector<V3d>& cloud : scene.clouds) {
+        auto shape = std::make_unique<btConvexHullShape>();
+        for (const V3d& p : cloud) {
+            shape->addPoint(btVector3(p.x, p.y, p.z), false);
+        }
+        shape->recalcLocalAabb();
+        shape->setMargin(0.0f);
+        hulls.push_back(std::move(shape));
+    }
+    std::vector<std::unique_ptr<btConvexShape>> boxes;
+    for (const V3d& h : scene.boxHalfExtents) {
+        auto box = std::make_unique<btBoxShape>(btVector3(h.x, h.y, h.z));
+        box->setMargin(0.0f);
+        boxes.push_back(std::move(box));
+    }
+    std::printf("distance: %zu hull pairs, %zu box pairs, %d interleaved rounds\n", scene.hullPairs.size(),
+                scene.boxPairs.size(), rounds);
+    std::printf("%-34s %12s %12s %8s\n", "figure (millions per second)", "ours", "Bullet", "ratio");
+    ComparePairs("hull pairs, GJK", rounds, scene.hullPairs, scene.hulls, hulls, true);
+    ComparePairs("box pairs, separating axes", rounds, scene.boxPairs, scene.boxes, boxes, false);
+
+    Race builds = RunRounds(
+        rounds,
+        [&] {
+            for (const std::vector<V3d>& cloud : scene.clouds) {
+                OlpConvexHullRelease(OlpQHullBuildHull(static_cast<uint32_t>(cloud.size()), cloud.data(),
+                                                       nullptr, OlpQHullDiscard()));
+            }
+        },
+        [&] {
+            for (const std::vector<V3d>& cloud : scene.clouds) {
+                btConvexHullComputer computer;
+                computer.compute(&cloud[0].x, static_cast<int>(sizeof(V3d)), static_cast<int>(cloud.size()),
+                                 0.0f, 0.0f);
+            }
+        });
+    PrintRow("hull builds (24 points)", double(rounds) * scene.clouds.size(), builds);
+    DestroyDistanceScene(scene);
+    return 0;
+}
+
 int Usage()
 {
-    std::fprintf(stderr, "usage: bench_physics_compare shapes [rounds]\n");
+    std::fprintf(stderr, "usage: bench_physics_compare shapes|distance [rounds]\n");
     return 2;
 }
 
@@ -185,7 +307,14 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "bench_physics_compare: the engine did not start\n");
         return 1;
     }
-    int result = std::strcmp(argv[1], "shapes") == 0 ? CompareShapes(rounds) : Usage();
+    int result = 0;
+    if (std::strcmp(argv[1], "shapes") == 0) {
+        result = CompareShapes(rounds);
+    } else if (std::strcmp(argv[1], "distance") == 0) {
+        result = CompareDistance(rounds);
+    } else {
+        result = Usage();
+    }
     EngineTestShutdown();
     return result;
 }

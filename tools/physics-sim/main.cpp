@@ -1,11 +1,16 @@
 // physics-sim: runs the physics engine headless on scenes made in code.
 //
 //   physics-sim shapes [--svg file]   volume table and a fan of line tests
+//   physics-sim hull <N>              the hull of a random cloud of N points
+//   physics-sim distance              a table of pairs measured by GJK or axes
+//   physics-sim corpus <folder>       the hull builder's fuzz seeds
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 
 #include "graphics/core/tests/enginetesting.h"
+#include "tools/physics-sim/distance.h"
+#include "tools/physics-sim/hull.h"
 #include "tools/physics-sim/shapes.h"
 
 int main(int argc, char** argv)
@@ -15,6 +20,14 @@ int main(int argc, char** argv)
     std::string svgPath;
     CLI::App* shapes = app.add_subcommand("shapes", "bounds, mass and support features of every volume type");
     shapes->add_option("--svg", svgPath, "write a fan of line tests against rounded shapes to this SVG file");
+    uint32_t hullCount = 200;
+    CLI::App* hull = app.add_subcommand("hull", "counts, validity and mass of a random cloud's hull");
+    hull->add_option("count", hullCount, "number of points")->required()->check(CLI::Range(1u, 100000u));
+    CLI::App* distance =
+        app.add_subcommand("distance", "a table of volume pairs measured by GJK or separating axes");
+    std::string corpusFolder;
+    CLI::App* corpus = app.add_subcommand("corpus", "write the seed corpus of the physics_hull fuzz target");
+    corpus->add_option("folder", corpusFolder, "an existing folder")->required();
     try {
         app.parse(argc, argv);
     } catch (const CLI::ParseError& error) {
@@ -29,6 +42,12 @@ int main(int argc, char** argv)
     int result = 0;
     if (shapes->parsed()) {
         result = RunShapes(svgPath);
+    } else if (hull->parsed()) {
+        result = RunHull(hullCount);
+    } else if (distance->parsed()) {
+        result = RunDistance();
+    } else if (corpus->parsed()) {
+        result = WriteHullCorpus(corpusFolder);
     }
     EngineTestShutdown();
     return result;

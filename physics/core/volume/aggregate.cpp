@@ -3,6 +3,7 @@
 #include "physics/core/utils/memory.h"
 #include "physics/core/utils/vec3.h"
 #include "physics/core/volume/dispatch.h"
+#include "physics/core/volume/genericslots.h"
 #include "physics/core/volume/mass.h"
 #include "physics/core/volume/nullvolume.h"
 #include "physics/core/volume/primitive.h"

@@ -1,6 +1,5 @@
 #pragma once
-// The frame-aware entry points to the volume slots, and the generic slot
-// implementations any type may share.
+// The frame-aware entry points to the volume slots.
 //
 // The effective frame of a volume under an extra matrix is its own frame
 // when no matrix is given and frame x matrix otherwise; when the type has
@@ -39,16 +38,6 @@ int32_t OlpVolumeLineIntersect(const OlpVolume* volume, const Matrix* matrix, co
 /// Moves every point by the matrix and rotates the normal; the offset
 /// becomes normal . first point (normal . position without points).
 OlpSupportFeature* OlpSupportFeatureTransform(OlpSupportFeature* feature, const Matrix* matrix);
-/// The sphere of the slot-4 box without a matrix.
-OlpSphere* OlpVolumeBoundingSphereFromBox(const OlpVolume* volume, OlpSphere* out);
-/// The mass of a rounded box over the slot-4 box (half extents, margin);
-/// reports half that box's volume.
-float OlpVolumeMassPropertiesFromBox(const OlpVolume* volume, OlpMassProperties* out, V3d* centre);
-/// Interval from the support points in +axis and -axis; 0 when a support
-/// point is missing.
-int32_t OlpVolumeProjectionFromSupport(const OlpVolume* volume, const V3d* axis, float* min, float* max);
-/// Smallest extent of the slot-4 box less twice the margin.
-float OlpVolumeCoreThicknessFromBox(const OlpVolume* volume);
 
 /// The effective frame of a volume under `matrix` (see above) in `storage`;
 /// null when there is none.

@@ -1,6 +1,7 @@
 #include "physics/core/volume/part.h"
 
 #include "physics/core/utils/inertia.h"
+#include "physics/core/volume/volumecopy.h"
 
 OlpPart* OlpPartInit(OlpPart* part, OlpVolume* volume)
 {

@@ -3,31 +3,6 @@
 #include <cmath>
 
 #include "physics/core/utils/memory.h"
-#include "physics/core/volume/aggregate.h"
-#include "physics/core/volume/box.h"
-#include "physics/core/volume/capsule.h"
-#include "physics/core/volume/cylinder.h"
-#include "physics/core/volume/nullvolume.h"
-#include "physics/core/volume/plane.h"
-#include "physics/core/volume/sphere.h"
-
-const OlpVolumeDescriptor* OlpVolumeGetBuiltinDescriptor(uint32_t typeId)
-{
-    static const OlpVolumeDescriptor* const kTable[kOlpBuiltinTypeCount] = {
-        &kOlpNullDescriptor,
-        &kOlpPlaneDescriptor,
-        &kOlpSphereDescriptor,
-        &kOlpCapsuleDescriptor,
-        nullptr,
-        &kOlpBoxDescriptor,
-        &kOlpCylinderDescriptor,
-        nullptr,
-        &kOlpAggregateDescriptor,
-        nullptr,
-        nullptr,
-    };
-    return typeId < kOlpBuiltinTypeCount ? kTable[typeId] : nullptr;
-}
 
 OlpFeaturePoint* OlpSupportFeatureRoom(OlpSupportFeature* feature, uint16_t* room)
 {
@@ -91,37 +66,6 @@ bool OlpVolumeIsValid(const OlpVolume* volume)
            volume->descriptor != nullptr;
 }
 
-namespace {
-
-/// Adds one reference to the data a volume shares with its copies.
-void ReferenceSharedData(const OlpVolume* volume)
-{
-    if (volume->descriptor == nullptr || volume->data[0].p == nullptr) {
-        return;
-    }
-    if (volume->descriptor->typeId == kOlpTypeAggregate) {
-        OlpAggChildrenAddRef(static_cast<OlpAggChildren*>(volume->data[0].p));
-    }
-}
-
-} // namespace
-
-OlpVolume* OlpVolumeCopy(OlpVolume* destination, const OlpVolume* source)
-{
-    *destination = *source;
-    ReferenceSharedData(destination);
-    return destination;
-}
-
-OlpVolume* OlpVolumeClone(const OlpVolume* volume)
-{
-    OlpVolume* clone = OlpVolumeAllocate();
-    if (clone == nullptr) {
-        return nullptr;
-    }
-    return OlpVolumeCopy(clone, volume);
-}
-
 OlpVolume* OlpVolumeSetMargin(OlpVolume* volume, float margin)
 {
     volume->margin = OlpSanitizeLength(margin);
@@ -156,37 +100,4 @@ const char* OlpVolumeGetTypeName(const OlpVolume* volume)
         return "<null-vtable>";
     }
     return volume->descriptor->name;
-}
-
-namespace {
-
-/// Calls `set` on the volume, or on every child when it is an aggregate.
-template <typename Setter> void ApplyToLeaves(OlpVolume* volume, Setter set)
-{
-    if (volume->descriptor != nullptr && volume->descriptor->typeId == kOlpTypeAggregate) {
-        OlpAggChildren* children = OlpAggregateGetChildren(volume);
-        if (children == nullptr) {
-            return;
-        }
-        uint32_t count = OlpAggChildrenGetCount(children);
-        for (uint32_t i = 0; i < count; ++i) {
-            ApplyToLeaves(OlpAggChildrenGetChild(children, i), set);
-        }
-        return;
-    }
-    set(volume);
-}
-
-} // namespace
-
-OlpVolume* OlpVolumeSetBounce(OlpVolume* volume, float bounce)
-{
-    ApplyToLeaves(volume, [bounce](OlpVolume* leaf) { leaf->bounce = bounce; });
-    return volume;
-}
-
-OlpVolume* OlpVolumeSetSlide(OlpVolume* volume, float slide)
-{
-    ApplyToLeaves(volume, [slide](OlpVolume* leaf) { leaf->slide = slide; });
-    return volume;
 }

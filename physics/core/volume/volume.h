@@ -168,10 +168,6 @@ static_assert(sizeof(OlpVolume) % 16 == 0, "volumes are handled as 16-byte align
 constexpr float kOlpDefaultBounce = 0.2f;
 constexpr float kOlpDefaultSlide = 0.2f;
 
-/// The descriptor of built-in type `typeId`, null for an unknown id or a
-/// type not built into this library.
-const OlpVolumeDescriptor* OlpVolumeGetBuiltinDescriptor(uint32_t typeId);
-
 /// Identity frame (flags 0x20003), margin 0, bounce and slide 0.2, id and tag
 /// 0, descriptor stored; the type data is the type init's business.
 OlpVolume* OlpVolumeInit(OlpVolume* volume, const OlpVolumeDescriptor* descriptor);
@@ -186,11 +182,6 @@ int32_t OlpVolumeDestroyContents(OlpVolume* volume);
 /// True for a non-null, 16-byte aligned volume with a margin >= 0 (not NaN)
 /// and a descriptor.
 bool OlpVolumeIsValid(const OlpVolume* volume);
-/// A new record with the same contents, sharing (and referencing) the
-/// type's shared data; null when the memory refuses.
-OlpVolume* OlpVolumeClone(const OlpVolume* volume);
-/// Copies `source` over `destination` and references the shared data.
-OlpVolume* OlpVolumeCopy(OlpVolume* destination, const OlpVolume* source);
 /// Sets the margin; a negative or NaN value is taken as 0.
 OlpVolume* OlpVolumeSetMargin(OlpVolume* volume, float margin);
 OlpVolume* OlpVolumeSetTag(OlpVolume* volume, uint16_t tag);
@@ -201,10 +192,6 @@ OlpVolume* OlpVolumeSetFrame(OlpVolume* volume, const Matrix* matrix);
 /// The type's name; "<null-pointer>" for a null volume, "<null-vtable>"
 /// without a descriptor.
 const char* OlpVolumeGetTypeName(const OlpVolume* volume);
-/// Restitution; on an aggregate every leaf below it takes the value instead.
-OlpVolume* OlpVolumeSetBounce(OlpVolume* volume, float bounce);
-/// Friction; on an aggregate every leaf below it takes the value instead.
-OlpVolume* OlpVolumeSetSlide(OlpVolume* volume, float slide);
 
 /// Makes a finite value >= 0 of a caller's length (NaN and negatives give 0).
 float OlpSanitizeLength(float length);

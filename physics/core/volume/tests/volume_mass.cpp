@@ -6,6 +6,7 @@
 #include "physics/core/volume/capsule.h"
 #include "physics/core/volume/cylinder.h"
 #include "physics/core/volume/dispatch.h"
+#include "physics/core/volume/genericslots.h"
 #include "physics/core/volume/mass.h"
 #include "physics/core/volume/nullvolume.h"
 #include "physics/core/volume/plane.h"

@@ -2,6 +2,7 @@
 #include "physics/core/volume/aggregate.h"
 #include "physics/core/volume/box.h"
 #include "physics/core/volume/capsule.h"
+#include "physics/core/volume/coefficients.h"
 #include "physics/core/volume/cylinder.h"
 #include "physics/core/volume/dispatch.h"
 #include "physics/core/volume/nullvolume.h"
@@ -9,6 +10,8 @@
 #include "physics/core/volume/plane.h"
 #include "physics/core/volume/sphere.h"
 #include "physics/core/volume/tests/volumetesting.h"
+#include "physics/core/volume/typetable.h"
+#include "physics/core/volume/volumecopy.h"
 
 #include <cstring>
 
@@ -73,7 +76,7 @@ TEST_F(VolumeRecords, DescriptorTableMatchesTheTypes)
     } rows[] = {
         {0, 0x00, 0, 0, 0, 0, 0},    {1, 0x00, 2, 2, 0, 1, 0}, {2, 0x00, 0, 0, 0, 0, 1},
         {3, 0x00, 0, 1, 1, 0, 2},    {5, 0x00, 0, 2, 3, 3, 4}, {6, 0x30, 0, 2, 99, 99, 99},
-        {8, 0x01, 0, 2, 99, 99, 99},
+        {8, 0x01, 0, 2, 99, 99, 99}, {4, 0x42, 0, 2, 3, 1, 3}, {7, 0x10, 0, 2, 99, 99, 99},
     };
     for (const Row& row : rows) {
         const OlpVolumeDescriptor* d = OlpVolumeGetBuiltinDescriptor(row.id);

@@ -1,0 +1,508 @@
+#include "physics/core/farfield/farfield.h"
+
+#include <algorithm>
+
+#include "physics/core/utils/vec3.h"
+
+using namespace olp;
+
+namespace {
+
+constexpr uint32_t kMaxLinks = 65534;
+
+size_t Align16(size_t value)
+{
+    return (value + 15) / 16 * 16;
+}
+
+uint32_t NodeCount(uint32_t objects)
+{
+    return std::max<uint32_t>(408, static_cast<uint32_t>(uint64_t(objects) * 408 / 1023));
+}
+
+// --- Pair lists ---
+
+void Unlink(OlpPairNode* nodes, uint16_t n)
+{
+    nodes[nodes[n].previous].next = nodes[n].next;
+    nodes[nodes[n].next].previous = nodes[n].previous;
+}
+
+void LinkAfterHead(OlpPairNode* nodes, uint16_t head, uint16_t n)
+{
+    nodes[n].previous = head;
+    nodes[n].next = nodes[head].next;
+    nodes[nodes[head].next].previous = n;
+    nodes[head].next = n;
+}
+
+void FreeNode(OlpPairLists* pairs, uint16_t n)
+{
+    pairs->nodes[n].next = pairs->freeHead;
+    pairs->freeHead = n;
+}
+
+bool HasPair(const OlpPairLists* pairs, uint32_t a, uint32_t b)
+{
+    for (uint16_t n = pairs->nodes[a].next; n != a; n = pairs->nodes[n].next) {
+        if (pairs->nodes[n].other == b) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// Two free nodes become the pair (a, b); no room drops it.
+void AddPair(OlpPairLists* pairs, uint32_t a, uint32_t b)
+{
+    uint16_t first = pairs->freeHead;
+    if (first == kOlpFarfieldNone || pairs->nodes[first].next == kOlpFarfieldNone || HasPair(pairs, a, b)) {
+        return;
+    }
+    uint16_t second = pairs->nodes[first].next;
+    pairs->freeHead = pairs->nodes[second].next;
+    OlpPairNode* nodes = pairs->nodes;
+    nodes[first].other = static_cast<uint16_t>(b);
+    nodes[first].partner = second;
+    nodes[second].other = static_cast<uint16_t>(a);
+    nodes[second].partner = first;
+    LinkAfterHead(nodes, static_cast<uint16_t>(a), first);
+    LinkAfterHead(nodes, static_cast<uint16_t>(b), second);
+}
+
+void RemovePairs(OlpPairLists* pairs, uint32_t id)
+{
+    OlpPairNode* nodes = pairs->nodes;
+    while (nodes[id].next != id) {
+        uint16_t n = nodes[id].next;
+        uint16_t partner = nodes[n].partner;
+        Unlink(nodes, partner);
+        FreeNode(pairs, partner);
+        Unlink(nodes, n);
+        FreeNode(pairs, n);
+    }
+}
+
+// --- Octree geometry ---
+
+/// The loose bounds of the lower and upper half of [lo, hi] on one axis.
+void LooseHalf(float lo, float hi, bool upper, float* outLo, float* outHi)
+{
+    if (upper) {
+        *outLo = 0.6f * lo + 0.4f * hi;
+        *outHi = hi;
+    } else {
+        *outLo = lo;
+        *outHi = 0.4f * lo + 0.6f * hi;
+    }
+}
+
+OlpBBox LooseCell(const OlpBBox& region, int octant)
+{
+    OlpBBox cell = region;
+    for (int axis = 0; axis < 3; ++axis) {
+        float lo, hi;
+        LooseHalf(Component(region.min, axis), Component(region.max, axis), ((octant >> axis) & 1) != 0, &lo,
+                  &hi);
+        SetComponent(cell.min, axis, lo);
+        SetComponent(cell.max, axis, hi);
+    }
+    return cell;
+}
+
+OlpBBox TightCell(const OlpBBox& region, int octant)
+{
+    OlpBBox cell = region;
+    V3d middle = (region.min + region.max) * 0.5f;
+    for (int axis = 0; axis < 3; ++axis) {
+        if (((octant >> axis) & 1) != 0) {
+            SetComponent(cell.min, axis, Component(middle, axis));
+        } else {
+            SetComponent(cell.max, axis, Component(middle, axis));
+        }
+    }
+    return cell;
+}
+
+/// Octants whose loose cells the box overlaps (bit k for octant k).
+uint32_t OctantMask(const OlpBBox& region, const OlpBBox& box)
+{
+    static const uint32_t kUpper[3] = {170, 204, 240};
+    static const uint32_t kLower[3] = {85, 51, 15};
+    uint32_t mask = 255;
+    for (int axis = 0; axis < 3; ++axis) {
+        float lo = Component(region.min, axis);
+        float hi = Component(region.max, axis);
+        uint32_t axisMask = 0;
+        if (Component(box.min, axis) <= 0.4f * lo + 0.6f * hi) {
+            axisMask |= kLower[axis];
+        }
+        if (Component(box.max, axis) >= 0.6f * lo + 0.4f * hi) {
+            axisMask |= kUpper[axis];
+        }
+        mask &= axisMask;
+    }
+    return mask;
+}
+
+/// The single octant whose loose cell wholly holds the box, or -1. A box in
+/// the overlap band of an axis goes to the side of its centre.
+int ContainingOctant(const OlpBBox& region, const OlpBBox& box)
+{
+    int octant = 0;
+    for (int axis = 0; axis < 3; ++axis) {
+        float lo = Component(region.min, axis);
+        float hi = Component(region.max, axis);
+        float bmin = Component(box.min, axis);
+        float bmax = Component(box.max, axis);
+        bool inLower = bmin >= lo && bmax <= 0.4f * lo + 0.6f * hi;
+        bool inUpper = bmin >= 0.6f * lo + 0.4f * hi && bmax <= hi;
+        if (inLower && inUpper) {
+            inLower = 0.5f * (bmin + bmax) < 0.5f * (lo + hi);
+        }
+        if (!inLower && !inUpper) {
+            return -1;
+        }
+        octant |= inLower ? 0 : (1 << axis);
+    }
+    return octant;
+}
+
+bool Contains(const OlpBBox& outer, const OlpBBox& inner)
+{
+    return OlpBBoxContains(&outer, &inner);
+}
+
+bool Excluded(const OlpFarfield* t, uint32_t a, uint32_t b)
+{
+    if (t->exclusion == nullptr) {
+        return false;
+    }
+    uint32_t ga = t->groups[a];
+    uint32_t gb = t->groups[b];
+    uint32_t columns = t->exclusion->columns;
+    return OlpBitMatrixGetBit(t->exclusion, ga + gb * columns) ||
+           OlpBitMatrixGetBit(t->exclusion, gb + ga * columns);
+}
+
+/// Calls `visit(id)` for every entry in the lists the box can reach.
+template <typename Visit>
+void Walk(const OlpFarfield* t, uint16_t node, const OlpBBox& region, const OlpBBox& box, Visit& visit)
+{
+    const OlpFarfieldNode& n = t->nodes[node];
+    for (uint16_t e = n.listHead; e != kOlpFarfieldNone; e = t->entryNext[e]) {
+        visit(e);
+    }
+    uint32_t mask = OctantMask(region, box);
+    for (int octant = 0; octant < 8; ++octant) {
+        if ((mask & (1u << octant)) == 0) {
+            continue;
+        }
+        const OlpFarfieldCell& cell = n.cells[octant];
+        if (cell.link == kOlpFarfieldNone) {
+            continue;
+        }
+        if (cell.isList) {
+            for (uint16_t e = cell.link; e != kOlpFarfieldNone; e = t->entryNext[e]) {
+                visit(e);
+            }
+        } else {
+            Walk(t, cell.link, LooseCell(region, octant), box, visit);
+        }
+    }
+}
+
+OlpFarfieldCell FreshCell()
+{
+    return {kOlpFarfieldNone, 1, 0};
+}
+
+/// Files `id` under `node` (whose region is given), splitting a crowded
+/// cell into a child node while nodes last.
+void File(OlpFarfield* t, uint16_t node, OlpBBox region, uint16_t id)
+{
+    const OlpBBox& box = t->boxes[id];
+    for (;;) {
+        OlpFarfieldNode& n = t->nodes[node];
+        int octant = ContainingOctant(region, box);
+        if (octant < 0) {
+            t->entryNext[id] = n.listHead;
+            n.listHead = id;
+            t->entryMarked[id] = 0;
+            t->locationNode[id] = node;
+            t->locationOctant[id] = kOlpFarfieldNodeList;
+            return;
+        }
+        OlpFarfieldCell& cell = n.cells[octant];
+        if (!cell.isList) {
+            region = LooseCell(region, octant);
+            node = cell.link;
+            continue;
+        }
+        t->entryNext[id] = cell.link;
+        cell.link = id;
+        t->locationNode[id] = node;
+        t->locationOctant[id] = static_cast<uint8_t>(octant);
+        t->entryMarked[id] = Contains(TightCell(region, octant), box) ? 1 : 0;
+        if (t->entryMarked[id] && cell.count < 31) {
+            ++cell.count;
+        }
+        if (cell.count < 4 || t->nodeFreeHead == kOlpFarfieldNone) {
+            return;
+        }
+        // Split: the cell becomes a child node; marked entries move into
+        // its cells, the others into its own list.
+        uint16_t child = t->nodeFreeHead;
+        t->nodeFreeHead = t->nodes[child].nextFree;
+        OlpFarfieldNode& c = t->nodes[child];
+        c.listHead = kOlpFarfieldNone;
+        c.parent = node;
+        c.octant = static_cast<uint8_t>(octant);
+        c.nextFree = kOlpFarfieldNone;
+        for (OlpFarfieldCell& fresh : c.cells) {
+            fresh = FreshCell();
+        }
+        uint16_t moving = cell.link;
+        cell = {child, 0, 0};
+        OlpBBox childRegion = LooseCell(region, octant);
+        while (moving != kOlpFarfieldNone) {
+            uint16_t next = t->entryNext[moving];
+            if (t->entryMarked[moving]) {
+                // A marked entry fits the tight cell, so one level down it
+                // is filed without further splitting.
+                const OlpBBox& b = t->boxes[moving];
+                int sub = ContainingOctant(childRegion, b);
+                if (sub < 0) {
+                    t->entryNext[moving] = c.listHead;
+                    c.listHead = moving;
+                    t->entryMarked[moving] = 0;
+                    t->locationOctant[moving] = kOlpFarfieldNodeList;
+                } else {
+                    OlpFarfieldCell& into = c.cells[sub];
+                    t->entryNext[moving] = into.link;
+                    into.link = moving;
+                    t->locationOctant[moving] = static_cast<uint8_t>(sub);
+                    t->entryMarked[moving] = Contains(TightCell(childRegion, sub), b) ? 1 : 0;
+                    if (t->entryMarked[moving] && into.count < 31) {
+                        ++into.count;
+                    }
+                }
+            } else {
+                t->entryNext[moving] = c.listHead;
+                c.listHead = moving;
+                t->locationOctant[moving] = kOlpFarfieldNodeList;
+            }
+            t->locationNode[moving] = child;
+            moving = next;
+        }
+        return;
+    }
+}
+
+bool ValidId(const OlpFarfield* t, uint32_t id)
+{
+    return id < t->objectCount;
+}
+
+} // namespace
+
+size_t OlpFarfieldSize(uint32_t objects, uint32_t pairs)
+{
+    uint64_t nodes = uint64_t(objects) + 2ull * pairs + 2;
+    if (objects == 0 || objects > kMaxLinks || nodes > kMaxLinks) {
+        return 0;
+    }
+    return Align16(sizeof(OlpPairLists)) + sizeof(OlpPairNode) * nodes;
+}
+
+OlpPairLists* OlpFarfieldInit(void* area, uint32_t objects, uint32_t pairs)
+{
+    if (OlpFarfieldSize(objects, pairs) == 0) {
+        return nullptr;
+    }
+    auto* lists = static_cast<OlpPairLists*>(area);
+    lists->objectCount = objects;
+    lists->pairCapacity = pairs;
+    lists->nodes =
+        reinterpret_cast<OlpPairNode*>(static_cast<uint8_t*>(area) + Align16(sizeof(OlpPairLists)));
+    uint32_t total = objects + 2 * pairs + 2;
+    for (uint32_t i = 0; i < objects; ++i) {
+        lists->nodes[i] = {static_cast<uint16_t>(i), static_cast<uint16_t>(i), kOlpFarfieldNone,
+                           kOlpFarfieldNone};
+    }
+    for (uint32_t i = objects; i < total; ++i) {
+        uint16_t next = i + 1 < total ? static_cast<uint16_t>(i + 1) : kOlpFarfieldNone;
+        lists->nodes[i] = {kOlpFarfieldNone, next, kOlpFarfieldNone, kOlpFarfieldNone};
+    }
+    lists->freeHead = static_cast<uint16_t>(objects);
+    return lists;
+}
+
+size_t OlpFarfieldGridSize(uint32_t objects)
+{
+    if (objects == 0 || objects > kMaxLinks) {
+        return 0;
+    }
+    size_t n = objects;
+    return Align16(sizeof(OlpFarfield)) + Align16(sizeof(OlpBBox) * n) +
+           Align16(sizeof(OlpFarfieldNode) * NodeCount(objects)) + Align16(2 * n) * 3 + Align16(n) * 3;
+}
+
+OlpFarfield* OlpFarfieldInitGrid(void* area, OlpPairLists* pairs, uint32_t objects, const OlpBBox* world,
+                                 float margin)
+{
+    if (OlpFarfieldGridSize(objects) == 0 || pairs == nullptr || pairs->objectCount < objects) {
+        return nullptr;
+    }
+    auto* base = static_cast<uint8_t*>(area);
+    auto* t = reinterpret_cast<OlpFarfield*>(base);
+    size_t n = objects;
+    size_t at = Align16(sizeof(OlpFarfield));
+    auto take = [&](size_t bytes) {
+        uint8_t* p = base + at;
+        at += Align16(bytes);
+        return p;
+    };
+    t->pairs = pairs;
+    t->objectCount = objects;
+    t->nodeCount = NodeCount(objects);
+    t->margin = margin;
+    t->world = *world;
+    t->exclusion = nullptr;
+    t->boxes = reinterpret_cast<OlpBBox*>(take(sizeof(OlpBBox) * n));
+    t->nodes = reinterpret_cast<OlpFarfieldNode*>(take(sizeof(OlpFarfieldNode) * t->nodeCount));
+    t->entryNext = reinterpret_cast<uint16_t*>(take(2 * n));
+    t->locationNode = reinterpret_cast<uint16_t*>(take(2 * n));
+    t->groups = reinterpret_cast<uint16_t*>(take(2 * n));
+    t->entryMarked = take(n);
+    t->inserted = take(n);
+    t->locationOctant = take(n);
+    for (uint32_t i = 0; i < t->nodeCount; ++i) {
+        OlpFarfieldNode& node = t->nodes[i];
+        node.listHead = kOlpFarfieldNone;
+        node.parent = kOlpFarfieldNone;
+        node.octant = 0;
+        node.nextFree = i + 1 < t->nodeCount ? static_cast<uint16_t>(i + 1) : kOlpFarfieldNone;
+        for (OlpFarfieldCell& cell : node.cells) {
+            cell = FreshCell();
+        }
+    }
+    // Node 0 is the root; the free list starts after it.
+    t->nodes[0].nextFree = kOlpFarfieldNone;
+    t->nodeFreeHead = t->nodeCount > 1 ? 1 : kOlpFarfieldNone;
+    for (uint32_t i = 0; i < objects; ++i) {
+        t->entryNext[i] = kOlpFarfieldNone;
+        t->locationNode[i] = kOlpFarfieldNone;
+        t->groups[i] = 0;
+        t->entryMarked[i] = 0;
+        t->inserted[i] = 0;
+        t->locationOctant[i] = 0;
+    }
+    return t;
+}
+
+bool OlpFarfieldInsert(OlpFarfield* table, uint32_t id, const OlpBBox* box)
+{
+    if (!ValidId(table, id)) {
+        return false;
+    }
+    if (table->inserted[id]) {
+        OlpFarfieldRemove(table, id);
+    }
+    OlpBBoxGrow(&table->boxes[id], box, table->margin, 1.0f);
+    const OlpBBox& grown = table->boxes[id];
+    auto visit = [&](uint16_t other) {
+        if (other != id && OlpBBoxOverlap(&table->boxes[other], &grown) && !Excluded(table, id, other)) {
+            AddPair(table->pairs, id, other);
+        }
+    };
+    Walk(table, 0, table->world, grown, visit);
+    File(table, 0, table->world, static_cast<uint16_t>(id));
+    table->inserted[id] = 1;
+    return true;
+}
+
+bool OlpFarfieldRemove(OlpFarfield* table, uint32_t id)
+{
+    if (!ValidId(table, id) || !table->inserted[id]) {
+        return false;
+    }
+    RemovePairs(table->pairs, id);
+    OlpFarfieldNode& node = table->nodes[table->locationNode[id]];
+    uint8_t octant = table->locationOctant[id];
+    uint16_t* head = octant == kOlpFarfieldNodeList ? &node.listHead : &node.cells[octant].link;
+    for (uint16_t* link = head; *link != kOlpFarfieldNone; link = &table->entryNext[*link]) {
+        if (*link == id) {
+            *link = table->entryNext[id];
+            break;
+        }
+    }
+    if (octant != kOlpFarfieldNodeList && table->entryMarked[id] && node.cells[octant].count > 0) {
+        --node.cells[octant].count;
+    }
+    table->entryNext[id] = kOlpFarfieldNone;
+    table->entryMarked[id] = 0;
+    table->inserted[id] = 0;
+    return true;
+}
+
+OlpBBox* OlpFarfieldGetBox(const OlpFarfield* table, uint32_t id, OlpBBox* out)
+{
+    if (!ValidId(table, id) || !table->inserted[id]) {
+        return nullptr;
+    }
+    return OlpBBoxGrow(out, &table->boxes[id], -table->margin, 1.0f);
+}
+
+uint32_t OlpFarfieldListPairs(const OlpPairLists* pairs, uint32_t id, uint16_t* out, const uint32_t* excluded,
+                              int32_t sort)
+{
+    if (id >= pairs->objectCount) {
+        return 0;
+    }
+    uint32_t count = 0;
+    for (uint16_t n = pairs->nodes[id].next; n != id; n = pairs->nodes[n].next) {
+        uint16_t other = pairs->nodes[n].other;
+        if (excluded != nullptr && (excluded[other >> 5] >> (other & 31) & 1u) != 0) {
+            continue;
+        }
+        out[count++] = other;
+    }
+    if (sort && count > 1) {
+        std::sort(out, out + count);
+    }
+    return count;
+}
+
+uint16_t OlpFarfieldGetObjectCell(const OlpFarfield* table, uint32_t id)
+{
+    return ValidId(table, id) ? table->groups[id] : 0;
+}
+
+void OlpFarfieldSetObjectCell(OlpFarfield* table, uint32_t id, uint16_t group)
+{
+    if (ValidId(table, id)) {
+        table->groups[id] = group;
+    }
+}
+
+void OlpFarfieldSetMode(OlpFarfield* table, const OlpBitMatrix* matrix)
+{
+    table->exclusion = matrix;
+}
+
+void OlpFarfieldSetMargin(OlpFarfield* table, float margin)
+{
+    table->margin = margin;
+}
+
+void OlpFarfieldQuery(const OlpFarfield* table, const OlpBBox* box, void (*callback)(uint32_t id, void* data),
+                      void* data)
+{
+    auto visit = [&](uint16_t id) {
+        if (OlpBBoxOverlap(&table->boxes[id], box)) {
+            callback(id, data);
+        }
+    };
+    Walk(table, 0, table->world, *box, visit);
+}
