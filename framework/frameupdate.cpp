@@ -2,6 +2,7 @@
 // the drawing. Nothing here allocates.
 #include <algorithm>
 
+#include "framework/fpscounter.h"
 #include "framework/framework.h"
 #include "framework/standardapplication.h"
 
@@ -31,10 +32,14 @@ void CStandardApplication::Update()
     m_lastStep = m_fixedStep ? m_fixedStepValue : std::min(m_lastElapsed, kMaxStep);
     if (!globals.paused)
         OnUpdate(m_lastStep);
+    if (CFpsCounter* counter = CFpsCounter::Instance())
+        counter->Update(m_lastElapsed);
     Render();
 }
 
 void CStandardApplication::Render()
 {
     OnRender();
+    if (Framework().debugLevel >= 1)
+        CFpsCounter::Instance()->Draw(Framework().font);
 }

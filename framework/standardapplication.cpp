@@ -1,6 +1,7 @@
 #include "framework/standardapplication.h"
 
 #include "framework/font.h"
+#include "framework/fpscounter.h"
 #include "framework/framework.h"
 #include "framework/inputmanager.h"
 #include "framework/light.h"
@@ -158,6 +159,7 @@ bool CStandardApplication::Terminate()
         m_charset = nullptr;
     }
     CInputManager::DestroyInstance();
+    CFpsCounter::Destroy();
     ShellStopEngine();
     return true;
 }
