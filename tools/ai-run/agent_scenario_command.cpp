@@ -1,25 +1,14 @@
 #include "tools/ai-run/agent_scenario_command.h"
 
 #include "tools/ai-run/agent_scenario.h"
+#include "tools/common/toolfiles.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <string>
 
 namespace Zelk {
-
-namespace {
-
-bool WriteText(const std::string& path, const std::string& text)
-{
-    std::ofstream out(path, std::ios::binary);
-    out << text;
-    return bool(out.flush());
-}
-
-} // namespace
 
 int RunAgentScenarioCommand(int argc, char** argv)
 {
@@ -58,8 +47,10 @@ int RunAgentScenarioCommand(int argc, char** argv)
         return 1;
     }
     std::fputs(result.report.c_str(), stdout);
-    if (!WriteText(out + "/trajectory.csv", AgentScenarioCsv(result)) ||
-        !WriteText(out + "/trajectory.svg", AgentScenarioSvg(result))) {
+    const std::string csv = AgentScenarioCsv(result);
+    const std::string svg = AgentScenarioSvg(result);
+    if (!ToolWriteFile(out + "/trajectory.csv", csv.data(), csv.size()) ||
+        !ToolWriteFile(out + "/trajectory.svg", svg.data(), svg.size())) {
         std::fprintf(stderr, "ai-run: cannot write into %s\n", out.c_str());
         return 1;
     }
