@@ -192,7 +192,8 @@ int main(int argc, char** argv)
                    "the agents' scenario: folder for trajectory.csv and trajectory.svg");
     app.add_option("--data", options.agents.dataDir,
                    "the agents' scenario: folder of the data navtool made (default: the build's "
-                   "data/agents/<scenario>)");
+                   "data/agents/<scenario>)")
+        ->check(CLI::ExistingDirectory);
     app.add_option("--seconds", options.agents.seconds,
                    "the agents' scenario: simulated time (default: the configuration's \"Seconds\")")
         ->check(ToolCli::FiniteRange(0.0, 3600.0));
