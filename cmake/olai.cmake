@@ -20,6 +20,17 @@ function(olai_library target)
        CONTENT "$<JOIN:$<TARGET_OBJECTS:${target}>,\n>\n")
 endfunction()
 
+# Test code is compiled without optimisation whatever the build type: it
+# runs once per test, and GoogleTest's templates cost most of the build time
+# when optimised. Libraries keep the build type's level (and the sanitizers).
+# Tests find their data in the folder's tests/ and write into test-output/.
+function(olai_test_options target)
+  target_compile_options(${target} PRIVATE -O0)
+  target_compile_definitions(${target} PRIVATE
+    OLAI_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests"
+    OLAI_TEST_OUTPUT_DIR="${CMAKE_CURRENT_BINARY_DIR}/test-output")
+endfunction()
+
 # olai_test(<name> [SOURCES files...] [DEPS targets...] [WORKDIR dir])
 # One GoogleTest program per call; each test registers with CTest as
 # "<name>.<Suite>.<Test>", so `ctest -R <name>` runs that group.
@@ -36,12 +47,43 @@ function(olai_test name)
     set(ARG_WORKDIR ${CMAKE_CURRENT_BINARY_DIR})
   endif()
   add_executable(${name}_tests ${ARG_SOURCES})
+  olai_test_options(${name}_tests)
   target_link_libraries(${name}_tests PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
-  target_compile_definitions(${name}_tests PRIVATE
-    OLAI_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests"
-    OLAI_TEST_OUTPUT_DIR="${CMAKE_CURRENT_BINARY_DIR}/test-output")
   gtest_discover_tests(${name}_tests TEST_PREFIX "${name}." WORKING_DIRECTORY ${ARG_WORKDIR}
                        DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+endfunction()
+
+# olai_test_groups(<prefix> [DEPS targets...])
+# Test groups: tests/<group>_*.cpp build one program per group, registered as
+# <prefix>_<group> (ctest -R <prefix>_<group>; ctest -R <prefix>_ runs them
+# all). A new group needs no edit of the CMakeLists.txt.
+function(olai_test_groups prefix)
+  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*_*.cpp)
+  set(groups "")
+  foreach(source IN LISTS sources)
+    get_filename_component(name ${source} NAME)
+    string(REGEX REPLACE "_.*" "" group ${name})
+    list(APPEND groups ${group})
+    list(APPEND sources_${group} ${source})
+  endforeach()
+  list(REMOVE_DUPLICATES groups)
+  foreach(group IN LISTS groups)
+    olai_test(${prefix}_${group} SOURCES ${sources_${group}} DEPS ${ARG_DEPS})
+  endforeach()
+endfunction()
+
+# olai_test_support(<target> SOURCES files... [DEPS targets...])
+# Code that several test programs share (hosts, fixtures, comparisons),
+# compiled once like the tests themselves; nothing when tests are off.
+function(olai_test_support target)
+  if(NOT OLAI_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
+  add_library(${target} STATIC ${ARG_SOURCES})
+  olai_test_options(${target})
+  target_link_libraries(${target} PUBLIC ${ARG_DEPS} GTest::gtest)
 endfunction()
 
 # olai_bench(<name> SOURCES files... [DEPS targets...])
@@ -66,7 +108,11 @@ function(olai_fuzz name)
     target_compile_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
     target_link_options(fuzz_${name} PRIVATE -fsanitize=fuzzer)
   else()
-    target_sources(fuzz_${name} PRIVATE ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
+    # The replay driver is compiled once for every target.
+    if(NOT TARGET olai_fuzz_replay)
+      add_library(olai_fuzz_replay STATIC ${PROJECT_SOURCE_DIR}/fuzz/replay_main.cpp)
+    endif()
+    target_link_libraries(fuzz_${name} PRIVATE olai_fuzz_replay)
   endif()
   set(corpus ${PROJECT_SOURCE_DIR}/fuzz/${name}/corpus)
   add_test(NAME fuzz_${name}.replay COMMAND fuzz_${name} ${corpus})

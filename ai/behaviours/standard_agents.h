@@ -1,6 +1,6 @@
 // The middleware's standard agents, created by name under "Class" of an "Agent"
-// configuration: "CWanderAgent", "CGotoAgent", "CFollowerAgent", "CShooterAgent",
-// "CPathWayAgent".
+// configuration: "CWanderAgent", "CShooterAgent", "CPathWayAgent", "CHideAgent",
+// "CGotoAgent", "CFollowerAgent", "CFleeAgent" and "CAttackNNAgent".
 #pragma once
 
 namespace Zelk {

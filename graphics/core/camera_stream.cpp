@@ -40,17 +40,9 @@ const Camera* CameraStreamWrite(const Camera* camera, Stream* stream)
 
 Camera* CameraStreamRead(Stream* stream)
 {
-    uint32_t stored = 0;
-    if (!StreamFindChunk(stream, kChunkStruct, &stored, nullptr)) {
-        return nullptr;
-    }
-    uint8_t record[kRecordSize] = {};
-    uint32_t wanted = stored < kRecordSize ? stored : kRecordSize;
-    if (StreamRead(stream, record, wanted) != wanted) {
-        ErrorRaise(0, kErrorRead);
-        return nullptr;
-    }
-    if (stored > wanted && !StreamSkip(stream, stored - wanted)) {
+    // Older files may hold a shorter record: the missing fields read as 0.
+    uint8_t record[kRecordSize];
+    if (!StreamReadStructRecord(stream, record, kRecordSize, 0, nullptr)) {
         return nullptr;
     }
     Camera* camera = CameraCreate();

@@ -5,24 +5,12 @@
 
 #include "graphics/core/engine.h"
 #include "graphics/core/error.h"
+#include "graphics/core/littleendian.h"
 #include "graphics/core/stream.h"
 
 namespace {
 
 constexpr size_t kStagingBytes = 256;
-
-void PutLittle32(uint8_t* out, uint32_t value)
-{
-    out[0] = uint8_t(value);
-    out[1] = uint8_t(value >> 8);
-    out[2] = uint8_t(value >> 16);
-    out[3] = uint8_t(value >> 24);
-}
-
-uint32_t GetLittle32(const uint8_t* in)
-{
-    return uint32_t(in[0]) | uint32_t(in[1]) << 8 | uint32_t(in[2]) << 16 | uint32_t(in[3]) << 24;
-}
 
 // Writes `bytes` of elements of `size` bytes as little-endian, through a
 // staging buffer of at most kStagingBytes per write.
@@ -109,9 +97,9 @@ bool ChunkVersionIsSupported(uint32_t version)
 Stream* ChunkHeaderWrite(Stream* stream, uint32_t type, uint32_t size, uint32_t version, uint32_t build)
 {
     uint8_t header[kChunkHeaderSize];
-    PutLittle32(header, type);
-    PutLittle32(header + 4, size);
-    PutLittle32(header + 8, ChunkStampEncode(version, build));
+    LittleEndianPutU32(header, type);
+    LittleEndianPutU32(header + 4, size);
+    LittleEndianPutU32(header + 8, ChunkStampEncode(version, build));
     return StreamWrite(stream, header, sizeof(header));
 }
 
@@ -128,12 +116,12 @@ bool ChunkHeaderRead(Stream* stream, uint32_t* type, uint32_t* size, uint32_t* v
         return false;
     }
     if (type) {
-        *type = GetLittle32(header);
+        *type = LittleEndianGetU32(header);
     }
     if (size) {
-        *size = GetLittle32(header + 4);
+        *size = LittleEndianGetU32(header + 4);
     }
-    ChunkStampDecode(GetLittle32(header + 8), version, build);
+    ChunkStampDecode(LittleEndianGetU32(header + 8), version, build);
     return true;
 }
 
@@ -202,6 +190,29 @@ bool StreamFindChunk(Stream* stream, uint32_t type, uint32_t* size, uint32_t* ve
     }
 }
 
+bool StreamReadStructRecord(Stream* stream, uint8_t* record, uint32_t size, uint32_t minimum,
+                            uint32_t* storedSize)
+{
+    uint32_t stored = 0;
+    if (!StreamFindChunk(stream, kChunkStruct, &stored, nullptr)) {
+        return false;
+    }
+    if (storedSize) {
+        *storedSize = stored;
+    }
+    if (stored < minimum) {
+        ErrorRaise(0, kErrorRead);
+        return false;
+    }
+    const uint32_t wanted = stored < size ? stored : size;
+    std::memset(record + wanted, 0, size - wanted);
+    if (StreamRead(stream, record, wanted) != wanted) {
+        ErrorRaise(0, kErrorRead);
+        return false;
+    }
+    return stored == wanted || StreamSkip(stream, stored - wanted);
+}
+
 Stream* StreamWriteReal(Stream* stream, const float* values, size_t bytes)
 {
     return WriteLittleEndian(stream, values, bytes, sizeof(float));
@@ -253,13 +264,13 @@ bool StreamReadUInt32(Stream* stream, uint32_t* value)
         ErrorRaise(0, kErrorRead);
         return false;
     }
-    *value = GetLittle32(bytes);
+    *value = LittleEndianGetU32(bytes);
     return true;
 }
 
 Stream* StreamWriteUInt32(Stream* stream, uint32_t value)
 {
     uint8_t bytes[4];
-    PutLittle32(bytes, value);
+    LittleEndianPutU32(bytes, value);
     return StreamWrite(stream, bytes, sizeof(bytes));
 }

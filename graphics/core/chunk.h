@@ -61,6 +61,13 @@ bool ChunkIsComplex(const ChunkHeaderInfo* info);
 /// bad version of the wanted type (kErrorBadVersion) or a body longer than
 /// the data left (kErrorRead).
 bool StreamFindChunk(Stream* stream, uint32_t type, uint32_t* size, uint32_t* version);
+/// The prologue of every reader of a fixed record: finds the struct chunk
+/// and reads `size` bytes of it into `record` (zero-filled where the chunk
+/// holds fewer), skipping what it holds beyond them; `stored` (may be null)
+/// gets the chunk's size. False as StreamFindChunk, or (kErrorRead) when it
+/// holds fewer than `minimum` bytes or the data ends early.
+bool StreamReadStructRecord(Stream* stream, uint8_t* record, uint32_t size, uint32_t minimum,
+                            uint32_t* stored);
 
 /// Typed arrays, stored little-endian; `bytes` is a multiple of the element
 /// size. Writers answer the stream or null; readers the stream, or null

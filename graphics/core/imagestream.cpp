@@ -7,6 +7,7 @@
 #include "graphics/core/engine.h"
 #include "graphics/core/error.h"
 #include "graphics/core/image.h"
+#include "graphics/core/littleendian.h"
 #include "graphics/core/stream.h"
 
 namespace {
@@ -74,23 +75,14 @@ const Image* ImageStreamWrite(const Image* image, Stream* stream)
 
 Image* ImageStreamRead(Stream* stream)
 {
-    uint32_t structSize = 0;
-    if (!StreamFindChunk(stream, kChunkStruct, &structSize, nullptr)) {
+    uint8_t record[kStructBytes];
+    if (!StreamReadStructRecord(stream, record, kStructBytes, kStructBytes, nullptr)) {
         return nullptr;
     }
-    int32_t fields[4];
-    if (structSize < kStructBytes) {
-        ErrorRaise(0, kErrorRead);
-        return nullptr;
-    }
-    if (!StreamReadInt32(stream, fields, sizeof(fields)) ||
-        (structSize > kStructBytes && !StreamSkip(stream, structSize - kStructBytes))) {
-        return nullptr;
-    }
-    const int32_t width = fields[0];
-    const int32_t height = fields[1];
-    const int32_t depth = fields[2];
-    const int32_t storedStride = fields[3];
+    const int32_t width = int32_t(LittleEndianGetU32(record));
+    const int32_t height = int32_t(LittleEndianGetU32(record + 4));
+    const int32_t depth = int32_t(LittleEndianGetU32(record + 8));
+    const int32_t storedStride = int32_t(LittleEndianGetU32(record + 12));
     const int64_t rowBytes = static_cast<int64_t>(width) * (depth == 32 ? 4 : 1);
     if ((depth != 4 && depth != 8 && depth != 32) || width <= 0 || height <= 0 || width > kMaxSide ||
         height > kMaxSide || storedStride < rowBytes ||

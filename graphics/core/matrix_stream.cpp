@@ -54,17 +54,10 @@ const Matrix* MatrixStreamWrite(const Matrix* matrix, Stream* stream)
 
 MatrixChunkData* MatrixStreamReadStruct(Stream* stream, MatrixChunkData* data, uint32_t* size)
 {
+    // Older files may hold a shorter record: the missing fields read as 0.
+    uint8_t record[kRecordSize];
     uint32_t stored = 0;
-    if (!StreamFindChunk(stream, kChunkStruct, &stored, nullptr)) {
-        return nullptr;
-    }
-    uint8_t record[kRecordSize] = {};
-    uint32_t wanted = stored < kRecordSize ? stored : kRecordSize;
-    if (StreamRead(stream, record, wanted) != wanted) {
-        ErrorRaise(0, kErrorRead);
-        return nullptr;
-    }
-    if (stored > wanted && !StreamSkip(stream, stored - wanted)) {
+    if (!StreamReadStructRecord(stream, record, kRecordSize, 0, &stored)) {
         return nullptr;
     }
     data->right = GetV3d(record);

@@ -5,6 +5,7 @@
 #include "graphics/core/chunk.h"
 #include "graphics/core/devicecall.h"
 #include "graphics/core/error.h"
+#include "graphics/core/littleendian.h"
 #include "graphics/core/stream.h"
 #include "graphics/core/texture.h"
 #include "graphics/core/texturemodule.h"
@@ -84,19 +85,11 @@ TexDictionary* TexDictionaryStreamWrite(TexDictionary* dictionary, Stream* strea
 
 TexDictionary* TexDictionaryStreamRead(Stream* stream)
 {
-    uint32_t structSize = 0;
-    if (!StreamFindChunk(stream, kChunkStruct, &structSize, nullptr)) {
+    uint8_t record[kStructBytes];
+    if (!StreamReadStructRecord(stream, record, kStructBytes, kStructBytes, nullptr)) {
         return nullptr;
     }
-    uint32_t stored = 0;
-    if (structSize < kStructBytes) {
-        ErrorRaise(0, kErrorRead);
-        return nullptr;
-    }
-    if (!StreamReadUInt32(stream, &stored) ||
-        (structSize > kStructBytes && !StreamSkip(stream, structSize - kStructBytes))) {
-        return nullptr;
-    }
+    uint32_t stored = LittleEndianGetU32(record);
     const uint32_t count = stored & 0xFFFF;
     const uint32_t storedId = (stored >> 16) & 0xFF;
     const uint32_t deviceId = DeviceId() & 0xFF;

@@ -4,6 +4,7 @@
 // filter mode samples them.
 #include "graphics/core/chunk.h"
 #include "graphics/core/error.h"
+#include "graphics/core/littleendian.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/stream.h"
 #include "graphics/core/stringstream.h"
@@ -48,19 +49,11 @@ Texture* TextureStreamWrite(Texture* texture, Stream* stream)
 
 Texture* TextureStreamRead(Stream* stream)
 {
-    uint32_t structSize = 0;
-    if (!StreamFindChunk(stream, kChunkStruct, &structSize, nullptr)) {
+    uint8_t record[kStructBytes];
+    if (!StreamReadStructRecord(stream, record, kStructBytes, kStructBytes, nullptr)) {
         return nullptr;
     }
-    uint32_t stored = 0;
-    if (structSize < kStructBytes) {
-        ErrorRaise(0, kErrorRead);
-        return nullptr;
-    }
-    if (!StreamReadUInt32(stream, &stored) ||
-        (structSize > kStructBytes && !StreamSkip(stream, structSize - kStructBytes))) {
-        return nullptr;
-    }
+    uint32_t stored = LittleEndianGetU32(record);
     // A stored V addressing of 0 means "as U".
     if ((stored & 0xF000) == 0) {
         stored |= (stored & 0x0F00) << 4;

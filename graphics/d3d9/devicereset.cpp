@@ -36,21 +36,27 @@ void FetchDefaultSurfaces()
 
 } // namespace
 
+void D3D9DeviceUnbindAll()
+{
+    IDirect3DDevice9* device = D3D9State().device;
+    for (DWORD stage = 0; stage < kD3D9Stages; ++stage) {
+        device->SetTexture(stage, nullptr);
+    }
+    device->SetIndices(nullptr);
+    for (UINT stream = 0; stream < 4; ++stream) {
+        device->SetStreamSource(stream, nullptr, 0, 0);
+    }
+    device->SetPixelShader(nullptr);
+    device->SetVertexDeclaration(nullptr);
+    device->SetVertexShader(nullptr);
+}
+
 void D3D9ReleaseForReset()
 {
     D3D9DriverState& s = D3D9State();
     D3D9BindingsForget();
     D3D9TransformCacheReset();
-    for (DWORD stage = 0; stage < kD3D9Stages; ++stage) {
-        s.device->SetTexture(stage, nullptr);
-    }
-    s.device->SetIndices(nullptr);
-    for (UINT stream = 0; stream < 4; ++stream) {
-        s.device->SetStreamSource(stream, nullptr, 0, 0);
-    }
-    s.device->SetPixelShader(nullptr);
-    s.device->SetVertexDeclaration(nullptr);
-    s.device->SetVertexShader(nullptr);
+    D3D9DeviceUnbindAll();
     D3D9SetRenderTarget(0, s.defaultRenderTarget);
     for (uint32_t target = 1; target < 4; ++target) {
         D3D9SetRenderTarget(target, nullptr);

@@ -5,6 +5,9 @@
 
 #include "platform/d3d9/d3d9.h"
 
+/// Unbinds the device's textures, indices, streams 0-3, shaders and
+/// declaration (before a Reset and at device stop); needs a device.
+void D3D9DeviceUnbindAll();
 /// Unbinds everything and releases the default pool before a Reset.
 void D3D9ReleaseForReset();
 /// After a successful Reset: default surfaces, default pool, dynamic

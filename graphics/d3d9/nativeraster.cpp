@@ -11,6 +11,7 @@
 #include "graphics/core/raster.h"
 #include "graphics/core/texture.h"
 #include "graphics/d3d9/d3d9renderstate.h"
+#include "graphics/d3d9/driverstate.h"
 #include "graphics/d3d9/dxt.h"
 #include "graphics/d3d9/formatfit.h"
 #include "graphics/d3d9/nativedevice.h"
@@ -43,23 +44,6 @@ IDirect3DDevice9* Device()
 bool IsPalettised(uint32_t word)
 {
     return (word & (kRasterFormatPal8 | kRasterFormatPal4)) != 0;
-}
-
-/// Engine format of the Direct3D depth a camera raster presents in.
-int32_t BackBufferDepth(D3DFORMAT format)
-{
-    switch (format) {
-    case D3DFMT_A8R8G8B8:
-    case D3DFMT_X8R8G8B8:
-    case D3DFMT_A2R10G10B10:
-        return 32;
-    case D3DFMT_R5G6B5:
-    case D3DFMT_X1R5G5B5:
-    case D3DFMT_A1R5G5B5:
-        return 16;
-    default:
-        return 0;
-    }
 }
 
 /// Picks the colour format of a normal or texture raster: the word with its
@@ -384,7 +368,7 @@ int32_t D3D9RasterCreate(void*, void* object, int32_t wordArgument)
                           uint32_t(raster->height) > device.clientHeight)) {
             return FailDevice("Camera raster is too big.");
         }
-        raster->depth = BackBufferDepth(device.backBufferFormat);
+        raster->depth = int32_t(D3D9FormatColourDepth(device.backBufferFormat));
         raster->stride = 0;
         raster->pixels = nullptr;
         raster->flags = kRasterFlagNoPixels;

@@ -149,11 +149,7 @@ int32_t D3D9RenderStateSet(int32_t state, void* value)
         }
         return 1;
     case kRenderStateShadeMode:
-        if (e.shadeMode != v) {
-            e.shadeMode = v;
-            D3D9SetRenderState(D3DRS_SHADEMODE, v);
-        }
-        return 1;
+        return SetStateIfChanged(e.shadeMode, D3DRS_SHADEMODE, v);
     case kRenderStateZWriteEnable:
         if (e.zWrite != (v != 0)) {
             e.zWrite = v != 0;
@@ -170,11 +166,7 @@ int32_t D3D9RenderStateSet(int32_t state, void* value)
     case kRenderStateVertexAlphaEnable:
         return D3D9SetVertexAlphaEnable(v);
     case kRenderStateBorderColour:
-        if (e.stages[0].borderColour != v) {
-            e.stages[0].borderColour = v;
-            D3D9SetSamplerState(0, D3DSAMP_BORDERCOLOR, v);
-        }
-        return 1;
+        return SetSamplerIfChanged(e.stages[0].borderColour, D3DSAMP_BORDERCOLOR, v);
     case kRenderStateFogEnable:
         if (v == 0) {
             e.fogEnable = 0;
@@ -185,11 +177,7 @@ int32_t D3D9RenderStateSet(int32_t state, void* value)
         }
         return 1;
     case kRenderStateFogColour:
-        if (e.fogColour != v) {
-            e.fogColour = v;
-            D3D9SetRenderState(D3DRS_FOGCOLOR, v);
-        }
-        return 1;
+        return SetStateIfChanged(e.fogColour, D3DRS_FOGCOLOR, v);
     case kRenderStateFogType:
         if (e.fogType != v) {
             e.fogType = v;
@@ -207,11 +195,7 @@ int32_t D3D9RenderStateSet(int32_t state, void* value)
         return 1;
     }
     case kRenderStateCullMode:
-        if (e.cullMode != v) {
-            e.cullMode = v;
-            D3D9SetRenderState(D3DRS_CULLMODE, v);
-        }
-        return 1;
+        return SetStateIfChanged(e.cullMode, D3DRS_CULLMODE, v);
     case kRenderStateStencilEnable:
         return SetStateIfChanged(e.stencilEnable, D3DRS_STENCILENABLE, v);
     case kRenderStateStencilFail:

@@ -12,6 +12,7 @@
 #include "graphics/d3d9/d3d9device.h"
 #include "graphics/d3d9/d3d9im2d.h"
 #include "graphics/d3d9/d3d9renderstate.h"
+#include "graphics/d3d9/devicereset.h"
 #include "graphics/d3d9/driverstate.h"
 #include "graphics/d3d9/im3d.h"
 #include "graphics/d3d9/presentparams.h"
@@ -182,16 +183,7 @@ int32_t Stop()
     D3D9TransformCacheDestroy();
     D3D9LightCacheFree();
     if (s.device) {
-        for (DWORD stage = 0; stage < kD3D9Stages; ++stage) {
-            s.device->SetTexture(stage, nullptr);
-        }
-        s.device->SetIndices(nullptr);
-        for (UINT stream = 0; stream < 4; ++stream) {
-            s.device->SetStreamSource(stream, nullptr, 0, 0);
-        }
-        s.device->SetPixelShader(nullptr);
-        s.device->SetVertexDeclaration(nullptr);
-        s.device->SetVertexShader(nullptr);
+        D3D9DeviceUnbindAll();
     }
     D3D9BindingsForget();
     D3D9TargetsForget();

@@ -223,7 +223,20 @@ class Device final : public Object<IDirect3DDevice9>
     // Drawing (draw.cpp).
     HRESULT Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex, UINT minIndex, UINT numVertices,
                  const void* indices, bool index32, const uint8_t* userVertices, UINT userStride);
+    /// Each used stream's bytes at vertex `first` and its stride, for
+    /// `numVertices` vertices; false when a stream is missing or too short.
+    bool FindStreams(int64_t first, UINT numVertices, const uint8_t* userVertices, UINT userStride,
+                     const uint8_t** base, UINT* strides) const;
+    // Compiling the state for drawing, one state group each (drawcompile.cpp).
     bool CompileDraw();
+    bool CompileInputLayout();
+    void CompileVertexSide();
+    void CompilePixelTests();
+    void CompileFog();
+    void CompileStages();
+    void CompileSampler(int stage, StageConfig* config);
+    void CompileClipRect();
+    void CompilePixelShader();
 
     Direct3D* d3d_;
     UINT adapter_;
@@ -272,7 +285,6 @@ class Device final : public Object<IDirect3DDevice9>
     const VertexDeclaration* layoutDeclaration_ = nullptr;
 
     friend class SwapChain;
-    friend struct DrawAccess;
 };
 
 } // namespace d3d9sw

@@ -4,12 +4,13 @@
 // general pipeline whenever the state is compiled.
 #include <algorithm>
 #include <cstring>
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 #include "platform/d3d9/pipeline.h"
 #include "platform/d3d9/span.h"
+
+#if OLAI_SPAN_SSE2
+#include <emmintrin.h>
+#endif
 
 namespace d3d9sw {
 namespace {
@@ -137,7 +138,7 @@ void ShadeSpanGouraud(const PixelState& ps, const SpanPlanes& pl, int y, int xa,
     }
 }
 
-#if defined(__SSE2__)
+#if OLAI_SPAN_SSE2
 // Bilinear filter of four ARGB texels (weights ax, ay in 0..255), then each channel times the byte of `mul` /
 // 255; `alphaOr` forces the filtered alpha to 255 first (so that the multiplier replaces it).
 inline uint32_t BilinearModulate(uint32_t t00, uint32_t t01, uint32_t t10, uint32_t t11, uint32_t ax,
@@ -230,6 +231,7 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
                 dc[i] = uint32_t(c[3][i]) << 24 | uint32_t(c[0][i]) << 16 | uint32_t(c[1][i]) << 8 |
                         uint32_t(c[2][i]);
         }
+#if OLAI_SPAN_SSE2
         // Per-channel multipliers of the filtered texel: the diffuse colour
         // where the stage modulates, 255 (unchanged) elsewhere.
         uint32_t mul[kChunk];
@@ -237,6 +239,7 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
         const uint32_t alphaOr = alphaMode == 2 ? 0xFF000000u : 0u;
         for (int i = 0; i < n; ++i)
             mul[i] = dc[i] | rgbKeep | alphaKeep;
+#endif
         for (int i = 0; i < n; ++i) {
             if (!live[i])
                 continue;
@@ -260,7 +263,7 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
                 }
                 const uint32_t* r0 = texels + size_t(y0) * tw;
                 const uint32_t* r1 = texels + size_t(y1) * tw;
-#if defined(__SSE2__)
+#if OLAI_SPAN_SSE2
                 uint32_t value = BilinearModulate(r0[x0], r0[x1], r1[x0], r1[x1], ax, ay, mul[i], alphaOr);
                 row[x + i] = ps.fastBlend ? BlendSourceAlpha(row[x + i], value) : value;
                 continue;

@@ -1,6 +1,7 @@
 // Presentation into SDL2 windows, PNG output and the unattended-run
 // variables.
 #include "platform/d3d9/device.h"
+#include "platform/win32/timing.h"
 
 #include <SDL.h>
 #include <png.h>
@@ -96,6 +97,7 @@ HRESULT Device::PresentSurface(Surface* surface, HWND window)
         }
     }
     ++presentCount_;
+    Win32FramePresented(); // frame clock and scripted input follow presented frames
     screenshotPending_ = keep;
     long limit = Win32ExitAfterFrames();
     if (limit > 0 && presentCount_ == UINT(limit)) {

@@ -3,6 +3,14 @@
 
 #include "platform/d3d9/pipeline.h"
 
+// The span routines use SSE2 where the compiler offers it, unless the build
+// asks for the scalar path (OLAI_NO_SIMD), which is then built and tested.
+#if defined(__SSE2__) && !defined(OLAI_NO_SIMD)
+#define OLAI_SPAN_SSE2 1
+#else
+#define OLAI_SPAN_SSE2 0
+#endif
+
 namespace d3d9sw {
 
 /// Pixels a span routine works on at once (arrays of this size live on the

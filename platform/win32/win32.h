@@ -40,6 +40,8 @@ constexpr DWORD WS_MINIMIZEBOX = 0x00020000;
 constexpr DWORD WS_MAXIMIZEBOX = 0x00010000;
 constexpr DWORD WS_VISIBLE = 0x10000000;
 constexpr DWORD WS_OVERLAPPEDWINDOW = 0x00CF0000;
+constexpr DWORD WS_POPUP = 0x80000000;
+constexpr DWORD WS_EX_TOPMOST = 0x00000008;
 constexpr int GWL_STYLE = -16;
 constexpr int GWL_EXSTYLE = -20;
 constexpr int SW_HIDE = 0;
@@ -65,14 +67,17 @@ bool Win32Initialize();
 void Win32Shutdown();
 
 /// Creates a visible, resizable window whose client area is width x height
-/// pixels (>= 1). Null on failure. Calls Win32Initialize itself.
+/// pixels (>= 1). Null on failure. Calls Win32Initialize itself. (Windows
+/// with a window procedure come from CreateWindowExA, messagequeue.h.)
 HWND Win32WindowCreate(const char* title, int width, int height);
 /// Destroys a window made by Win32WindowCreate; null is ignored.
 void Win32WindowDestroy(HWND window);
 /// The SDL_Window behind a handle (an SDL_Window*), null for an unknown handle.
 void* Win32WindowGetSdl(HWND window);
 /// Handles every pending SDL event: window size and minimised state follow
-/// the events, SDL_QUIT sets the quit flag. Call once per frame.
+/// the events, SDL_QUIT sets the quit flag, and windows with a window
+/// procedure get them as messages (PeekMessageA pumps too). Call once per
+/// frame in a loop without PeekMessageA.
 void Win32PumpEvents();
 
 /// Asks the program to end: sets the quit flag and queues an SDL_QUIT event.
@@ -98,7 +103,10 @@ BOOL IsIconic(HWND window);
 /// window was visible before.
 BOOL ShowWindow(HWND window, int command);
 /// Moves and/or sizes the window (client size = cx x cy since frames are 0);
-/// honours SWP_NOMOVE and SWP_NOSIZE.
+/// honours SWP_NOMOVE and SWP_NOSIZE. HWND_TOPMOST / HWND_NOTOPMOST (without
+/// SWP_NOZORDER) keep the window above others or not (WS_EX_TOPMOST follows);
+/// SWP_FRAMECHANGED applies the style: WS_POPUP without WS_CAPTION covers the
+/// screen (SDL full-screen desktop), any other style is a normal window.
 BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags);
 /// Our windows have no decorations that change the client size, so the
 /// rectangle is left as it is; answers TRUE.

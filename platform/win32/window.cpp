@@ -6,15 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-struct HWND__
-{
-    SDL_Window* sdl;
-    uint32_t id;
-    LONG style;
-    LONG exStyle;
-    bool minimised; ///< kept here too: headless video drivers do not minimise
-    HWND__* next;
-};
+#include "platform/win32/inputscript.h"
+#include "platform/win32/windowrecord.h"
 
 namespace {
 
@@ -84,18 +77,45 @@ void Win32Shutdown()
 
 HWND Win32WindowCreate(const char* title, int width, int height)
 {
+    return Win32WindowCreateShown(title, SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED, width, height,
+                                  true);
+}
+
+HWND Win32WindowCreateShown(const char* title, int x, int y, int width, int height, bool visible)
+{
     if (width < 1 || height < 1 || !Win32Initialize())
         return nullptr;
-    SDL_Window* sdl = SDL_CreateWindow(title ? title : "", SDL_WINDOWPOS_UNDEFINED, SDL_WINDOWPOS_UNDEFINED,
-                                       width, height, SDL_WINDOW_RESIZABLE);
+    SDL_Window* sdl = SDL_CreateWindow(title ? title : "", x, y, width, height,
+                                       SDL_WINDOW_RESIZABLE | (visible ? 0 : SDL_WINDOW_HIDDEN));
     if (!sdl) {
         Win32Shutdown();
         return nullptr;
     }
-    auto* w = new HWND__{sdl,   SDL_GetWindowID(sdl), LONG(WS_OVERLAPPEDWINDOW | WS_VISIBLE), 0,
-                         false, State().windows};
+    LONG style = LONG(WS_OVERLAPPEDWINDOW | (visible ? WS_VISIBLE : 0));
+    auto* w = new HWND__{sdl, SDL_GetWindowID(sdl), style, 0, false, State().windows, nullptr, false, false};
     State().windows = w;
     return w;
+}
+
+HWND__* Win32FindWindow(HWND window)
+{
+    return Find(window);
+}
+
+HWND__* Win32FindWindowById(uint32_t id)
+{
+    for (HWND__* w = State().windows; w; w = w->next)
+        if (w->id == id)
+            return w;
+    return nullptr;
+}
+
+HWND__* Win32MainWindow()
+{
+    for (HWND__* w = State().windows; w; w = w->next)
+        if (w->proc)
+            return w;
+    return State().windows;
 }
 
 void Win32WindowDestroy(HWND window)
@@ -107,6 +127,7 @@ void Win32WindowDestroy(HWND window)
     while (*link != w)
         link = &(*link)->next;
     *link = w->next;
+    Win32ForgetWindowMessages(w);
     SDL_DestroyWindow(w->sdl);
     delete w;
     Win32Shutdown();
@@ -122,22 +143,24 @@ void Win32PumpEvents()
 {
     if (State().initCount == 0)
         return;
+    InputScriptStart();
     SDL_Event event;
     while (SDL_PollEvent(&event)) {
         if (event.type == SDL_QUIT)
             State().quit = true;
-        if (event.type != SDL_WINDOWEVENT)
-            continue;
-        for (HWND__* w = State().windows; w; w = w->next) {
-            if (w->id != event.window.windowID)
-                continue;
-            if (event.window.event == SDL_WINDOWEVENT_MINIMIZED)
-                w->minimised = true;
-            else if (event.window.event == SDL_WINDOWEVENT_RESTORED ||
-                     event.window.event == SDL_WINDOWEVENT_MAXIMIZED)
-                w->minimised = false;
+        if (event.type == SDL_WINDOWEVENT) {
+            if (HWND__* w = Win32FindWindowById(event.window.windowID)) {
+                if (event.window.event == SDL_WINDOWEVENT_MINIMIZED)
+                    w->minimised = true;
+                else if (event.window.event == SDL_WINDOWEVENT_RESTORED ||
+                         event.window.event == SDL_WINDOWEVENT_MAXIMIZED)
+                    w->minimised = false;
+            }
         }
+        // Windows with a procedure also get the event as window messages.
+        Win32TranslateSdlEvent(event);
     }
+    Win32FinishSdlEvents();
 }
 
 void Win32PostQuit()
@@ -231,14 +254,28 @@ BOOL ShowWindow(HWND window, int command)
         w->style |= LONG(WS_VISIBLE);
         break;
     }
+    // Showing a window activates it, as Windows does for a top-level window.
+    if (w->proc && command != SW_HIDE && command != SW_MINIMIZE && command != SW_SHOWMINIMIZED)
+        Win32SetActive(w, true);
     return wasVisible;
 }
 
-BOOL SetWindowPos(HWND window, HWND, int x, int y, int cx, int cy, UINT flags)
+BOOL SetWindowPos(HWND window, HWND insertAfter, int x, int y, int cx, int cy, UINT flags)
 {
     HWND__* w = Find(window);
     if (!w)
         return 0;
+    if (!(flags & SWP_NOZORDER) && (insertAfter == HWND_TOPMOST || insertAfter == HWND_NOTOPMOST)) {
+        const bool topmost = insertAfter == HWND_TOPMOST;
+        SDL_SetWindowAlwaysOnTop(w->sdl, topmost ? SDL_TRUE : SDL_FALSE);
+        w->exStyle = topmost ? (w->exStyle | LONG(WS_EX_TOPMOST)) : (w->exStyle & ~LONG(WS_EX_TOPMOST));
+    }
+    if (flags & SWP_FRAMECHANGED) {
+        // A popup window without a caption is how a program covers the
+        // screen: SDL's full-screen desktop mode does that.
+        const bool popup = (w->style & LONG(WS_POPUP)) && !(w->style & LONG(WS_CAPTION));
+        SDL_SetWindowFullscreen(w->sdl, popup ? SDL_WINDOW_FULLSCREEN_DESKTOP : 0);
+    }
     if (!(flags & SWP_NOMOVE))
         SDL_SetWindowPosition(w->sdl, x, y);
     if (!(flags & SWP_NOSIZE) && cx > 0 && cy > 0)

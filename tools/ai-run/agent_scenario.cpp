@@ -1,7 +1,10 @@
 #include "tools/ai-run/agent_scenario.h"
 
+#include "ai/behaviours/attack_nn_agent.h"
+#include "ai/behaviours/flee_agent.h"
 #include "ai/behaviours/follower_agent.h"
 #include "ai/behaviours/goto_agent.h"
+#include "ai/behaviours/hide_agent.h"
 #include "ai/behaviours/path_way_agent.h"
 #include "ai/behaviours/shooter_agent.h"
 #include "ai/behaviours/wander_agent.h"
@@ -73,31 +76,59 @@ template <class T> T* AgentAs(CAgent* agent)
                                                                             : nullptr;
 }
 
-// Hands the host's keys of a spawn entry to the entity's agent.
-bool ApplyHostKey(const CConfigNode* key, CEntity* entity, std::string& error)
+// Hands the host's keys of a spawn entry to the entity's agent; a "Danger" names an
+// entity that then watches the agent (drawn as a sight line).
+bool ApplyHostKey(const CConfigNode* key, CEntity* entity, CWorld* world, CAgentScenarioResult* result,
+                  std::vector<std::pair<CEntity*, CEntity*>>& watchers, std::string& error)
 {
     CAgent* agent = entity->GetBrain() != nullptr ? entity->GetBrain()->GetAgent(0) : nullptr;
+    const std::string owner = entity->GetName();
     CVec3 point;
     if (IsKey(key, "Destination")) {
         auto* go = AgentAs<CGotoAgent>(agent);
         if (go == nullptr || !ReadPoint(key->GetValue(), point)) {
-            error = std::string("\"Destination\" of ") + entity->GetName() + " needs a go-to agent and x y z";
+            error = "\"Destination\" of " + owner + " needs a go-to agent and x y z";
             return false;
         }
         go->SetDestination(point * GetOneMeter());
         return true;
     }
-    error = std::string("unknown host key \"") + key->GetKey() + "\" of " + entity->GetName();
+    if (IsKey(key, "Danger")) {
+        CEntity* danger = key->GetValue() != nullptr ? world->FindEntity(key->GetValue()) : nullptr;
+        auto* hide = AgentAs<CHideAgent>(agent);
+        auto* flee = AgentAs<CFleeAgent>(agent);
+        const bool added = danger != nullptr && ((hide != nullptr && hide->AddDangerousEntity(danger)) ||
+                                                 (flee != nullptr && flee->AddDangerEntity(danger)));
+        if (!added) {
+            error =
+                "\"Danger\" of " + owner + " needs a hide or flee agent, room in its list and a known entity";
+            return false;
+        }
+        watchers.push_back({danger, entity});
+        return true;
+    }
+    if (IsKey(key, "DangerPoint")) {
+        auto* flee = AgentAs<CFleeAgent>(agent);
+        if (flee == nullptr || !ReadPoint(key->GetValue(), point) ||
+            !flee->AddDangerPoint(point * GetOneMeter())) {
+            error = "\"DangerPoint\" of " + owner + " needs a flee agent with room and x y z";
+            return false;
+        }
+        result->dangerPoints.push_back(point * GetOneMeter());
+        return true;
+    }
+    error = "unknown host key \"" + std::string(key->GetKey()) + "\" of " + owner;
     return false;
 }
 
 bool IsHostKey(const CConfigNode* node)
 {
-    return IsKey(node, "Destination");
+    return IsKey(node, "Destination") || IsKey(node, "Danger") || IsKey(node, "DangerPoint");
 }
 
 bool Spawn(CWorld* world, const CConfigNode* root, CAgentScenarioResult* result,
-           std::vector<CEntity*>& entities, std::string& error)
+           std::vector<CEntity*>& entities, std::vector<std::pair<CEntity*, CEntity*>>& watchers,
+           std::string& error)
 {
     for (uint32_t i = 0; i < root->GetChildCount(); ++i) {
         const CConfigNode* spawn = root->GetChild(i);
@@ -133,7 +164,8 @@ bool Spawn(CWorld* world, const CConfigNode* root, CAgentScenarioResult* result,
         if (!IsKey(spawn, "Spawn"))
             continue;
         for (uint32_t k = 0; k < spawn->GetChildCount(); ++k)
-            if (IsHostKey(spawn->GetChild(k)) && !ApplyHostKey(spawn->GetChild(k), entities[e], error))
+            if (IsHostKey(spawn->GetChild(k)) &&
+                !ApplyHostKey(spawn->GetChild(k), entities[e], world, result, watchers, error))
                 return false;
         ++e;
     }
@@ -164,6 +196,15 @@ CAgentSample Sample(const CEntity* entity)
     } else if (auto* way = AgentAs<CPathWayAgent>(agent)) {
         s.goal = way->GetCurrentPoint();
         s.state = way->GetStepIndex();
+    } else if (auto* hide = AgentAs<CHideAgent>(agent)) {
+        s.goal = hide->GetDestination();
+        s.state = hide->IsSeen(s.position) ? 1 : 0;
+    } else if (auto* flee = AgentAs<CFleeAgent>(agent)) {
+        s.goal = flee->GetDestination();
+        s.state = flee->IsVisibleToDanger() ? 1 : 0;
+    } else if (auto* attack = AgentAs<CAttackNNAgent>(agent)) {
+        s.goal = attack->GetGoal();
+        s.state = 10 * attack->GetSideState() + attack->GetBandState();
     }
     if (brain != nullptr)
         if (const auto* shoot = brain->GetActionSet()->Get<CActionShoot>();
@@ -194,6 +235,13 @@ std::string Describe(const std::string& name, const std::string& agent, const CA
         add(" %s", s.fire ? "fires" : s.state ? "aims" : "walks to the target");
     else if (agent == "CPathWayAgent")
         add(" step %d at (%.1f, %.1f)", s.state, gx, gz);
+    else if (agent == "CHideAgent")
+        add(" %s, hides at (%.1f, %.1f)", s.state ? "SEEN" : "unseen", gx, gz);
+    else if (agent == "CFleeAgent")
+        add(" flees to (%.1f, %.1f)%s", gx, gz, s.state ? ", danger in sight" : "");
+    else if (agent == "CAttackNNAgent")
+        add(" side %d band %d, goal (%.1f, %.1f)%s", s.state / 10, s.state % 10, gx, gz,
+            s.fire ? ", fires" : "");
     return std::string(line) + "\n";
 }
 
@@ -249,7 +297,8 @@ bool RunAgentScenario(CTestHost& host, const CAgentScenarioOptions& options, CAg
                     result->arcs.push_back({arc->GetFrom()->GetPosition(), arc->GetTo()->GetPosition()});
         }
     std::vector<CEntity*> entities;
-    if (!Spawn(scope.world, scope.root, result, entities, error))
+    std::vector<std::pair<CEntity*, CEntity*>> watchers;
+    if (!Spawn(scope.world, scope.root, result, entities, watchers, error))
         return false;
     const float seconds = options.seconds >= 0.0f
                               ? options.seconds
@@ -270,6 +319,8 @@ bool RunAgentScenario(CTestHost& host, const CAgentScenarioOptions& options, CAg
         }
         result->frames.push_back(std::move(samples));
     }
+    for (const auto& [danger, watched] : watchers)
+        result->sights.push_back({danger->GetPosition(), watched->GetPosition()});
     return true;
 }
 
@@ -328,6 +379,10 @@ std::string AgentScenarioSvg(const CAgentScenarioResult& result)
         put("<line class=\"sight\" x1=\"%.1f\" y1=\"%.1f\" x2=\"%.1f\" y2=\"%.1f\" stroke=\"#e0a000\" "
             "stroke-dasharray=\"4 3\"/>\n",
             X(sight.first.x), Y(sight.first.z), X(sight.second.x), Y(sight.second.z));
+    for (const CVec3& p : result.dangerPoints)
+        put("<circle class=\"danger\" cx=\"%.1f\" cy=\"%.1f\" r=\"6\" fill=\"none\" stroke=\"#e00000\" "
+            "stroke-width=\"2\"/>\n",
+            X(p.x), Y(p.z));
     static const char* const kColours[] = {"#d03020", "#2060d0", "#20a040", "#a020a0", "#e08000", "#008080"};
     for (size_t e = 0; e < result.names.size(); ++e) {
         const char* colour = kColours[e % (sizeof kColours / sizeof kColours[0])];

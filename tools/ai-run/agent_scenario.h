@@ -10,6 +10,8 @@
 // further child goes to the entity's configuration (StartX, StartZ, ...) except
 // the host's own keys:
 //   <Destination>x y z</Destination>   a go-to agent's destination (metres)
+//   <Danger>Name</Danger>              an entity the hide or flee agent hides from or flees
+//   <DangerPoint>x y z</DangerPoint>   a point the flee agent flees (metres)
 // Entities are created in Spawn order, so a name is known to later ones.
 #pragma once
 #include "ai/runtime/vec3.h"
@@ -36,7 +38,8 @@ struct CAgentSample
     float heading = 0.0f;
     float speed = 0.0f;
     CVec3 goal;         // where its agent walks to (its own position without agent)
-    int32_t state = -1; // per agent: target node, step, arrived, firing or seen flag
+    int32_t state = -1; // per agent: target node, step, arrived, firing, seen or in-sight flag,
+                        // or 10 x side + band
     bool fire = false;  // a shot decided this frame
     CVec3 aim;          // the shot's direction
 };
@@ -45,7 +48,8 @@ struct CAgentScenarioResult
 {
     std::vector<CTestBox> walls;
     std::vector<std::pair<CVec3, CVec3>> arcs;     // the graphs' arcs, each direction once
-    std::vector<std::pair<CVec3, CVec3>> sights;   // lines from dangers (drawn in the picture)
+    std::vector<std::pair<CVec3, CVec3>> sights;   // from each danger to what it watches, at the end
+    std::vector<CVec3> dangerPoints;               // the flee agents' danger points
     std::vector<std::string> names;                // entities in spawn order
     std::vector<std::string> agents;               // their first agent's class ("" without)
     std::vector<uint32_t> flags;                   // their host flags

@@ -23,6 +23,7 @@
 #include "ai/testhost/testhost.h"
 #include "graphics/core/stream.h"
 #include "tools/ai-run/scenario_command.h"
+#include "tools/common/toolfiles.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -54,20 +55,6 @@ bool EndsWith(const std::string& s, const char* suffix)
             return false;
         }
     }
-    return true;
-}
-
-bool ReadFile(const char* path, std::vector<uint8_t>* bytes)
-{
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) {
-        return false;
-    }
-    uint8_t buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) {
-        bytes->insert(bytes->end(), buffer, buffer + n);
-    }
-    std::fclose(f);
     return true;
 }
 
@@ -147,7 +134,7 @@ int Run(const Options& o, CTestHost& host)
         // The engine's stream over the file's bytes; it stays open while the world lives,
         // since services may read their raw data at any time.
         StreamMemory memory{nullptr, 0};
-        if (ReadFile(o.config, &aisBytes)) {
+        if (ToolReadFile(o.config, &aisBytes)) {
             memory = StreamMemory{aisBytes.data(), aisBytes.size()};
             streamOpen = StreamInit(&stream, false, kStreamMemory, kStreamRead, &memory) != nullptr;
         }

@@ -15,6 +15,7 @@
 #include "ai/runtime/config_node.h"
 #include "ai/runtime/text_config.h"
 #include "ai/runtime/world.h"
+#include "tools/common/toolfiles.h"
 
 #include <cstdio>
 #include <cstring>
@@ -25,35 +26,9 @@ namespace {
 
 using namespace Zelk;
 
-bool ReadFile(const char* path, std::vector<uint8_t>* bytes)
-{
-    std::FILE* f = std::fopen(path, "rb");
-    if (!f) {
-        return false;
-    }
-    bytes->clear();
-    uint8_t buffer[65536];
-    for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, f)) > 0;) {
-        bytes->insert(bytes->end(), buffer, buffer + n);
-    }
-    bool ok = !std::ferror(f);
-    std::fclose(f);
-    return ok;
-}
-
-bool WriteFile(const std::string& path, const void* data, std::size_t size)
-{
-    std::FILE* f = std::fopen(path.c_str(), "wb");
-    if (!f) {
-        return false;
-    }
-    bool ok = std::fwrite(data, 1, size, f) == size;
-    return std::fclose(f) == 0 && ok;
-}
-
 bool RawFromFile(const CConfigNode* node, std::vector<uint8_t>* bytes, void*)
 {
-    return node->GetValue() && ReadFile(node->GetValue(), bytes);
+    return node->GetValue() && ToolReadFile(node->GetValue(), bytes);
 }
 
 void Warn(const char* text, void*)
@@ -64,7 +39,7 @@ void Warn(const char* text, void*)
 int Compile(const char* input, const char* output)
 {
     std::vector<uint8_t> text;
-    if (!ReadFile(input, &text)) {
+    if (!ToolReadFile(input, &text)) {
         std::fprintf(stderr, "aisc: %s: cannot read\n", input);
         return 1;
     }
@@ -85,7 +60,7 @@ int Compile(const char* input, const char* output)
     for (const std::string& w : warnings) {
         Warn(w.c_str(), nullptr);
     }
-    if (!WriteFile(output, file.data(), file.size())) {
+    if (!ToolWriteFile(output, file.data(), file.size())) {
         std::fprintf(stderr, "aisc: %s: cannot write\n", output);
         return 1;
     }
@@ -95,7 +70,7 @@ int Compile(const char* input, const char* output)
 int Dump(const char* input, const char* output)
 {
     std::vector<uint8_t> file;
-    if (!ReadFile(input, &file)) {
+    if (!ToolReadFile(input, &file)) {
         std::fprintf(stderr, "aisc: %s: cannot read\n", input);
         return 1;
     }
@@ -123,7 +98,7 @@ int Dump(const char* input, const char* output)
             return 1;
         }
         std::string name = std::string(output) + "." + std::to_string(i) + ".bin";
-        if (!WriteFile(name, bytes.data(), bytes.size())) {
+        if (!ToolWriteFile(name, bytes.data(), bytes.size())) {
             std::fprintf(stderr, "aisc: %s: cannot write\n", name.c_str());
             return 1;
         }
@@ -134,7 +109,7 @@ int Dump(const char* input, const char* output)
         std::fprintf(stderr, "aisc: %s: %s\n", input, why.c_str());
         return 1;
     }
-    if (!WriteFile(output, text.data(), text.size())) {
+    if (!ToolWriteFile(output, text.data(), text.size())) {
         std::fprintf(stderr, "aisc: %s: cannot write\n", output);
         return 1;
     }

@@ -10,27 +10,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
+
+#include "tools/common/toolfiles.h"
 
 namespace {
 
-bool ReadFile(const std::string& name, std::string& text)
+bool WriteText(const std::string& name, const std::string& text)
 {
-    std::ifstream file(name, std::ios::binary);
-    if (!file)
-        return false;
-    std::stringstream s;
-    s << file.rdbuf();
-    text = s.str();
-    return true;
-}
-
-bool WriteFile(const std::string& name, const std::string& text)
-{
-    std::ofstream file(name, std::ios::binary);
-    file << text;
-    return bool(file);
+    return ToolWriteFile(name, text.data(), text.size());
 }
 
 } // namespace
@@ -71,7 +58,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "escort-run: %s: %s\n", levelName.c_str(), error.c_str());
         return 1;
     }
-    if (!ReadFile(aiName, aiConfig)) {
+    if (!ToolReadText(aiName, &aiConfig)) {
         std::fprintf(stderr, "escort-run: cannot read %s\n", aiName.c_str());
         return 1;
     }
@@ -94,8 +81,8 @@ int main(int argc, char** argv)
     std::filesystem::create_directories(out, ignored);
     const std::string csv = out + "/escort-trace.csv";
     const std::string svg = out + "/escort.svg";
-    if (!WriteFile(csv, Zelk::CEscortScenario::GetTraceHeader() + scenario.GetTrace()) ||
-        !WriteFile(svg, scenario.MakeSvg())) {
+    if (!WriteText(csv, Zelk::CEscortScenario::GetTraceHeader() + scenario.GetTrace()) ||
+        !WriteText(svg, scenario.MakeSvg())) {
         std::fprintf(stderr, "escort-run: cannot write into %s\n", out.c_str());
         return 1;
     }

@@ -34,6 +34,7 @@
 #include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/runtime.h"
 #include "ai/testhost/testhost.h"
+#include "tools/common/toolfiles.h"
 #include "tools/navtool/navtool_files.h"
 
 #include <cstdio>
@@ -55,7 +56,7 @@ int Fail(const char* what)
 bool ReadGraph(const char* path, CSpatialGraph& graph)
 {
     std::vector<uint8_t> bytes;
-    return ReadWholeFile(path, bytes) && graph.ReadFromMemory(bytes.data(), bytes.size());
+    return ToolReadFile(path, &bytes) && graph.ReadFromMemory(bytes.data(), bytes.size());
 }
 
 void PrintGraph(CSpatialGraph& graph)
@@ -82,7 +83,7 @@ bool StartsWith(const std::vector<uint8_t>& bytes, const char* magic)
 int Info(int argc, char** argv)
 {
     std::vector<uint8_t> bytes;
-    if (!ReadWholeFile(argv[2], bytes))
+    if (!ToolReadFile(argv[2], &bytes))
         return Fail(argv[2]);
     CSpatialGraph graph;
     if (StartsWith(bytes, CSpatialGraph::kMagic)) {
@@ -148,7 +149,7 @@ int Info(int argc, char** argv)
 int WriteGraph(CSpatialGraph& graph, const char* path)
 {
     std::vector<uint8_t> bytes;
-    if (!graph.WriteToMemory(bytes) || !WriteWholeFile(path, bytes))
+    if (!graph.WriteToMemory(bytes) || !ToolWriteFile(path, bytes.data(), bytes.size()))
         return Fail(path);
     PrintGraph(graph);
     return 0;
@@ -185,7 +186,7 @@ template <class Data> int BuildData(CSpatialGraph& graph, const char* out, const
 {
     Data data(&graph);
     std::vector<uint8_t> bytes;
-    if (!data.Build() || !data.WriteToMemory(bytes) || !WriteWholeFile(out, bytes))
+    if (!data.Build() || !data.WriteToMemory(bytes) || !ToolWriteFile(out, bytes.data(), bytes.size()))
         return Fail(what);
     std::printf("%s: %zu bytes for %d nodes\n", what, bytes.size(), graph.GetNodeCount());
     return 0;
@@ -212,7 +213,8 @@ int AccessWays(char** argv)
     CAccessWaysData data(&graph);
     data.SetOneMeter(world.oneMeter);
     std::vector<uint8_t> bytes;
-    const bool built = data.Build() && data.WriteToMemory(bytes) && WriteWholeFile(argv[4], bytes);
+    const bool built =
+        data.Build() && data.WriteToMemory(bytes) && ToolWriteFile(argv[4], bytes.data(), bytes.size());
     AiEngineTerminate();
     if (!built)
         return Fail("access-ways data");
@@ -238,7 +240,7 @@ int PathWay(char** argv)
     std::vector<uint8_t> bytes;
     if (!ReadPathWayDescription(argv[2], way))
         return 1;
-    if (!way.WriteToMemory(bytes) || !WriteWholeFile(argv[3], bytes))
+    if (!way.WriteToMemory(bytes) || !ToolWriteFile(argv[3], bytes.data(), bytes.size()))
         return Fail("path way");
     std::printf("path way \"%s\": %u points%s\n", way.GetName(), way.GetPointCount(),
                 way.IsLooped() ? ", looped" : "");
@@ -254,7 +256,7 @@ int NeuralNet(char** argv)
     net.SetLinearOutput(description.linear);
     net.SetWeights(description.weights.data());
     std::vector<uint8_t> bytes;
-    if (!net.WriteToMemory(bytes) || !WriteWholeFile(argv[3], bytes))
+    if (!net.WriteToMemory(bytes) || !ToolWriteFile(argv[3], bytes.data(), bytes.size()))
         return Fail("neural net");
     std::printf("neural net: %d inputs, %d outputs, %d weights\n", net.GetInputCount(), net.GetOutputCount(),
                 net.GetWeightCount());

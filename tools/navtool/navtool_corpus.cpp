@@ -13,6 +13,7 @@
 #include "ai/runtime/runtime.h"
 #include "ai/testhost/testhost.h"
 #include "fuzz/nav_fixture/fuzz_graph.h"
+#include "tools/common/toolfiles.h"
 #include "tools/navtool/navtool_files.h"
 
 #include <cstdio>
@@ -30,9 +31,9 @@ bool WriteSeeds(const std::string& folder, const std::vector<uint8_t>& valid, si
     std::vector<uint8_t> truncated(valid.begin(), valid.begin() + std::ptrdiff_t(valid.size() / 2));
     std::vector<uint8_t> version = valid;
     version[versionOffset] = 2;
-    const bool ok = WriteWholeFile((folder + "/valid").c_str(), valid) &&
-                    WriteWholeFile((folder + "/truncated").c_str(), truncated) &&
-                    WriteWholeFile((folder + "/version").c_str(), version);
+    const bool ok = ToolWriteFile(folder + "/valid", valid.data(), valid.size()) &&
+                    ToolWriteFile(folder + "/truncated", truncated.data(), truncated.size()) &&
+                    ToolWriteFile(folder + "/version", version.data(), version.size());
     std::printf("%s: %zu bytes\n", folder.c_str(), valid.size());
     return ok;
 }
@@ -51,7 +52,7 @@ bool WriteFuzzCorpora(const char* fuzzFolder)
     const std::string text = graph.WriteTextToString();
     std::vector<uint8_t> textBytes(text.begin(), text.end());
     ok = ok && graph.WriteRawToMemory(bytes) && WriteSeeds(root + "/nav_graphdump/corpus", textBytes, 8) &&
-         WriteWholeFile((root + "/nav_graphdump/corpus/raw").c_str(), bytes);
+         ToolWriteFile(root + "/nav_graphdump/corpus/raw", bytes.data(), bytes.size());
 
     CFindNearestData nearest(&graph);
     ok = ok && nearest.Build() && nearest.WriteToMemory(bytes) &&
@@ -106,8 +107,8 @@ bool WriteFuzzCorpora(const char* fuzzFolder)
     ok = ok && way.WriteToMemory(bytes) && stored.ReadFromMemory(bytes.data(), bytes.size());
     for (uint32_t i = 0; ok && i < stored.GetPointCount(); ++i) {
         const char* field = stored.GetPoint(int32_t(i))->action;
-        ok = WriteWholeFile((root + "/pathway_command/corpus/command" + std::to_string(i)).c_str(),
-                            std::vector<uint8_t>(field, field + CWayPoint::kActionSize));
+        ok = ToolWriteFile(root + "/pathway_command/corpus/command" + std::to_string(i), field,
+                           CWayPoint::kActionSize);
     }
     if (!ok)
         std::fprintf(stderr, "navtool: writing the corpora failed\n");

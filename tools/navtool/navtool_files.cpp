@@ -57,22 +57,6 @@ bool InsideABox(const CBoxWorld& world, const CVec3& p)
 
 } // namespace
 
-bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes)
-{
-    std::ifstream in(path, std::ios::binary);
-    if (!in)
-        return false;
-    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    return true;
-}
-
-bool WriteWholeFile(const char* path, const std::vector<uint8_t>& bytes)
-{
-    std::ofstream out(path, std::ios::binary);
-    out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-    return bool(out);
-}
-
 bool ReadGraphDescription(const char* path, CSpatialGraph& graph)
 {
     return ForEachLine(path, [&](const std::string& keyword, std::istringstream& words) {

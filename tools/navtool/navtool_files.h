@@ -22,8 +22,6 @@ struct CBoxWorld
     std::vector<CVec3> boxMax;
 };
 
-bool ReadWholeFile(const char* path, std::vector<uint8_t>& bytes);
-bool WriteWholeFile(const char* path, const std::vector<uint8_t>& bytes);
 // Reads "node", "arc" and "radius" lines into the graph; false (message
 // printed) on a malformed line or an arc end that names no node.
 bool ReadGraphDescription(const char* path, CSpatialGraph& graph);

@@ -3,12 +3,14 @@
 //   physics-sim shapes [--svg file]   volume table and a fan of line tests
 //   physics-sim hull <N>              the hull of a random cloud of N points
 //   physics-sim distance              a table of pairs measured by GJK or axes
+//   physics-sim broadphase <N>        N moving boxes through the far field
 //   physics-sim corpus <folder>       the hull builder's fuzz seeds
 #include <CLI/CLI.hpp>
 
 #include <cstdio>
 
 #include "graphics/core/tests/enginetesting.h"
+#include "tools/physics-sim/broadphase.h"
 #include "tools/physics-sim/distance.h"
 #include "tools/physics-sim/hull.h"
 #include "tools/physics-sim/shapes.h"
@@ -25,6 +27,10 @@ int main(int argc, char** argv)
     hull->add_option("count", hullCount, "number of points")->required()->check(CLI::Range(1u, 100000u));
     CLI::App* distance =
         app.add_subcommand("distance", "a table of volume pairs measured by GJK or separating axes");
+    uint32_t boxCount = 500;
+    CLI::App* broadphase =
+        app.add_subcommand("broadphase", "moving boxes through the far field against brute force");
+    broadphase->add_option("count", boxCount, "number of boxes")->required()->check(CLI::Range(2u, 20000u));
     std::string corpusFolder;
     CLI::App* corpus = app.add_subcommand("corpus", "write the seed corpus of the physics_hull fuzz target");
     corpus->add_option("folder", corpusFolder, "an existing folder")->required();
@@ -46,6 +52,8 @@ int main(int argc, char** argv)
         result = RunHull(hullCount);
     } else if (distance->parsed()) {
         result = RunDistance();
+    } else if (broadphase->parsed()) {
+        result = RunBroadphase(boxCount);
     } else if (corpus->parsed()) {
         result = WriteHullCorpus(corpusFolder);
     }

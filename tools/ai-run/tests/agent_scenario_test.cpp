@@ -200,5 +200,52 @@ TEST(AgentScenarioTest, ShotsOnlyWithAClearCone)
     EXPECT_GT(held, 0);
 }
 
+TEST(AgentScenarioTest, TheHiderEndsOutOfTheGuardsSight)
+{
+    const Trace trace = RunTwice("hide");
+    const std::vector<Row>& rows = trace.at("Hider");
+    ASSERT_GT(rows.size(), 60u);
+    // Seen now and then while the guards walk; unseen for the last two seconds.
+    bool seen = false;
+    for (const Row& r : rows)
+        seen = seen || r.state == 1;
+    EXPECT_TRUE(seen);
+    for (size_t i = rows.size() - 60; i < rows.size(); ++i)
+        EXPECT_EQ(rows[i].state, 0) << rows[i].time;
+    EXPECT_LT(DistanceXZ(rows.back().position, rows.back().goal), 1.0f);
+}
+
+TEST(AgentScenarioTest, TheFleerGetsFartherFromTheHunter)
+{
+    const Trace trace = RunTwice("flee");
+    const std::vector<Row>& fleer = trace.at("Fleer");
+    const std::vector<Row>& hunter = trace.at("Hunter");
+    const float start = DistanceXZ(fleer.front().position, hunter.front().position);
+    const float end = DistanceXZ(fleer.back().position, hunter.back().position);
+    EXPECT_GT(end, start + 2.0f);
+    // The hunter walks through the fleer's start: the fleer was never caught.
+    for (size_t i = 0; i < fleer.size(); ++i)
+        EXPECT_GT(DistanceXZ(fleer[i].position, hunter[i].position), 1.0f) << fleer[i].time;
+}
+
+TEST(AgentScenarioTest, TheAttackersSettleBehindTheSentryAtContact)
+{
+    const Trace trace = RunTwice("attack");
+    for (const char* name : {"Left", "Right"}) {
+        const std::vector<Row>& rows = trace.at(name);
+        ASSERT_FALSE(rows.empty());
+        // Side 2 (back), band 2 (contact), for the last two seconds, firing.
+        for (size_t i = rows.size() - 60; i < rows.size(); ++i)
+            EXPECT_EQ(rows[i].state, 22) << name << " " << rows[i].time;
+        EXPECT_TRUE(rows.back().fire) << name;
+        EXPECT_LT(rows.back().position.z, -0.5f) << name; // behind the sentry, which faces +z
+        // On the way they flanked: some time at a side of the sentry.
+        bool flanked = false;
+        for (const Row& r : rows)
+            flanked = flanked || r.state / 10 == 1 || r.state / 10 == 3;
+        EXPECT_TRUE(flanked) << name;
+    }
+}
+
 } // namespace
 } // namespace Zelk

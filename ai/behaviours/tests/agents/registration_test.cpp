@@ -20,8 +20,8 @@ TEST(AgentRegistrationTest, EveryStandardAgentIsCreatedByName)
     ASSERT_EQ(AiEngineInitialize(&block), 1);
     {
         CTestBrain brain(nullptr, CActionClassRecord::Find("CTestActionClass"));
-        for (const char* name :
-             {"CWanderAgent", "CGotoAgent", "CFollowerAgent", "CShooterAgent", "CPathWayAgent"}) {
+        for (const char* name : {"CWanderAgent", "CShooterAgent", "CPathWayAgent", "CHideAgent", "CGotoAgent",
+                                 "CFollowerAgent", "CFleeAgent", "CAttackNNAgent"}) {
             const CAgentClassRecord* record = CAgentClassRecord::Find(name);
             ASSERT_NE(record, nullptr) << name;
             EXPECT_GE(record->GetIndex(), 0) << name;

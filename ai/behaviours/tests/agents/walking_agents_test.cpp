@@ -115,8 +115,8 @@ TEST_F(WalkingAgentsTest, EveryAgentRefusesAnUnknownKey)
     Start();
     CEntity* bare = MakeEntity("Bare", CVec3());
     ASSERT_NE(bare, nullptr);
-    for (const char* name :
-         {"CWanderAgent", "CGotoAgent", "CFollowerAgent", "CShooterAgent", "CPathWayAgent"}) {
+    for (const char* name : {"CWanderAgent", "CShooterAgent", "CPathWayAgent", "CHideAgent", "CGotoAgent",
+                             "CFollowerAgent", "CFleeAgent", "CAttackNNAgent"}) {
         CAgent* agent = CAgentClassRecord::Find(name)->GetCreator()(bare->GetBrain());
         CConfigNode config;
         AddConfigChild(&config, nullptr, "Class", name);
@@ -175,11 +175,13 @@ TEST_F(WalkingAgentsTest, AnUnlistedTaskFailsTheAgentsThatNeedIt)
     ASSERT_TRUE(AddGraph("Grid", graph));
     CEntity* bare = MakeEntity("Bare", CVec3());
     MakeEntity("Plain", CVec3(1.0f, 0.0f, 0.0f), 0.0f, "Target");
-    for (const char* name : {"CFollowerAgent", "CShooterAgent"}) {
+    for (const char* name : {"CFollowerAgent", "CShooterAgent", "CHideAgent", "CFleeAgent"}) {
         CAgent* agent = CAgentClassRecord::Find(name)->GetCreator()(bare->GetBrain());
         CConfigNode config;
         if (std::string(name) == "CShooterAgent")
             AddConfigChild(&config, nullptr, "TargetBot", "Target");
+        if (std::string(name) == "CFleeAgent")
+            AddConfigChild(&config, nullptr, "Graph", "Grid"); // so that only the tasks are missing
         EXPECT_FALSE(agent->Init(&config)) << name;
         delete agent;
     }

@@ -1,0 +1,232 @@
+// Primitive assembly: clip codes, clipping, viewport mapping, culling and
+// fill modes (see primitive.h).
+#include "platform/d3d9/primitive.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace d3d9sw {
+namespace {
+
+// Copies the position and the attribute slots in use.
+void CopyVertex(const PrimitiveSetup& setup, VertexOut& to, const VertexOut& from)
+{
+    std::memcpy(to.pos, from.pos, sizeof(to.pos));
+    std::memcpy(to.attr, from.attr, sizeof(float) * size_t(setup.attrCount));
+}
+
+// The point at `t` from `s` to `e`, position and attributes.
+void Interpolate(const PrimitiveSetup& setup, const VertexOut& s, const VertexOut& e, float t, VertexOut& out)
+{
+    for (int k = 0; k < 4; ++k)
+        out.pos[k] = s.pos[k] + (e.pos[k] - s.pos[k]) * t;
+    for (int k = 0; k < setup.attrCount; ++k)
+        out.attr[k] = s.attr[k] + (e.attr[k] - s.attr[k]) * t;
+}
+
+} // namespace
+
+PrimitiveSetup MakePrimitiveSetup(const PixelState& pixel, const VertexConfig& vertex, bool pretransformed,
+                                  DWORD shadeMode, DWORD cullMode, DWORD fillMode)
+{
+    PrimitiveSetup setup;
+    setup.pixel = &pixel;
+    setup.vertex = &vertex;
+    setup.pretransformed = pretransformed;
+    setup.flat = shadeMode == D3DSHADE_FLAT;
+    setup.cull = cullMode;
+    setup.fill = fillMode;
+    setup.guardX = std::max(1.0f, kGuardBandPixels / vertex.vpW);
+    setup.guardY = std::max(1.0f, kGuardBandPixels / vertex.vpH);
+    setup.attrCount = pixel.attrCount;
+    return setup;
+}
+
+float ClipPlaneDistance(int plane, const float* v, float guardX, float guardY)
+{
+    switch (plane) {
+    case 0:
+        return v[3] * guardX + v[0];
+    case 1:
+        return v[3] * guardX - v[0];
+    case 2:
+        return v[3] * guardY + v[1];
+    case 3:
+        return v[3] * guardY - v[1];
+    case 4:
+        return v[2];
+    default:
+        return v[3] - v[2];
+    }
+}
+
+int ClipCode(const PrimitiveSetup& setup, const VertexOut& v)
+{
+    if (setup.pretransformed) {
+        const bool inside = std::fabs(v.pos[0]) < kGuardBandPixels &&
+                            std::fabs(v.pos[1]) < kGuardBandPixels && v.pos[3] > 0.0f;
+        return inside ? 0 : 1;
+    }
+    int code = 0;
+    for (int p = 0; p < kClipPlanes; ++p)
+        if (!(ClipPlaneDistance(p, v.pos, setup.guardX, setup.guardY) >= 0.0f))
+            code |= 1 << p;
+    return code;
+}
+
+void ToScreen(const PrimitiveSetup& setup, const VertexOut& v, ScreenVertex* s)
+{
+    if (setup.pretransformed) {
+        *s = {v.pos[0], v.pos[1], v.pos[2], v.pos[3], v.attr};
+        return;
+    }
+    const VertexConfig& vc = *setup.vertex;
+    float rhw = 1.0f / v.pos[3];
+    s->x = vc.vpX + (v.pos[0] * rhw + 1.0f) * vc.vpW * 0.5f;
+    s->y = vc.vpY + (1.0f - v.pos[1] * rhw) * vc.vpH * 0.5f;
+    s->z = vc.vpMinZ + v.pos[2] * rhw * (vc.vpMaxZ - vc.vpMinZ);
+    s->rhw = rhw;
+    s->attr = v.attr;
+}
+
+int ClipPolygon(const PrimitiveSetup& setup, int planes, VertexOut (&buffers)[2][kMaxClipPolygon], int* count)
+{
+    int n = *count, cur = 0;
+    for (int p = 0; p < kClipPlanes && n > 0; ++p) {
+        if (!(planes & (1 << p)))
+            continue;
+        const VertexOut* in = buffers[cur];
+        VertexOut* out = buffers[cur ^ 1];
+        int m = 0;
+        for (int i = 0; i < n; ++i) {
+            const VertexOut& s = in[i];
+            const VertexOut& e = in[(i + 1) % n];
+            float ds = ClipPlaneDistance(p, s.pos, setup.guardX, setup.guardY),
+                  de = ClipPlaneDistance(p, e.pos, setup.guardX, setup.guardY);
+            if (ds >= 0.0f)
+                CopyVertex(setup, out[m++], s);
+            if ((ds >= 0.0f) != (de >= 0.0f) && m < kMaxClipPolygon)
+                Interpolate(setup, s, e, ds / (ds - de), out[m++]);
+        }
+        n = m;
+        cur ^= 1;
+    }
+    *count = n;
+    return cur;
+}
+
+float ScreenArea(const ScreenVertex* sv, int n)
+{
+    float area = 0.0f;
+    for (int i = 0; i < n; ++i) {
+        const ScreenVertex &a = sv[i], &b = sv[(i + 1) % n];
+        area += a.x * b.y - b.x * a.y;
+    }
+    return area;
+}
+
+bool CullsArea(DWORD cull, float area)
+{
+    if (area == 0.0f)
+        return true;
+    if (cull == D3DCULL_CCW)
+        return area < 0.0f;
+    if (cull == D3DCULL_CW)
+        return area > 0.0f;
+    return false;
+}
+
+void DrawScreenPolygon(const PrimitiveSetup& setup, const ScreenVertex* sv, int n, const float* flat)
+{
+    if (CullsArea(setup.cull, ScreenArea(sv, n)))
+        return;
+    const PixelState& ps = *setup.pixel;
+    if (setup.fill == D3DFILL_POINT) {
+        for (int i = 0; i < n; ++i)
+            RasterPoint(ps, sv[i], 1.0f);
+    } else if (setup.fill == D3DFILL_WIREFRAME) {
+        for (int i = 0; i < n; ++i)
+            RasterLine(ps, sv[i], sv[(i + 1) % n], flat);
+    } else {
+        for (int i = 1; i + 1 < n; ++i)
+            RasterTriangle(ps, sv[0], sv[i], sv[i + 1], flat);
+    }
+}
+
+void AssembleTriangle(const PrimitiveSetup& setup, const VertexOut* verts, const uint8_t* codes,
+                      const ScreenVertex* screen, UINT ia, UINT ib, UINT ic)
+{
+    const float* flat = setup.flat ? verts[ia].attr : nullptr;
+    const int ca = codes[ia], cb = codes[ib], cc = codes[ic];
+    if (ca & cb & cc)
+        return;
+    ScreenVertex sv[kMaxClipPolygon];
+    if ((ca | cb | cc) == 0) {
+        sv[0] = screen[ia];
+        sv[1] = screen[ib];
+        sv[2] = screen[ic];
+        DrawScreenPolygon(setup, sv, 3, flat);
+        return;
+    }
+    if (setup.pretransformed)
+        return; // beyond the guard band: dropped
+    VertexOut clipped[2][kMaxClipPolygon];
+    CopyVertex(setup, clipped[0][0], verts[ia]);
+    CopyVertex(setup, clipped[0][1], verts[ib]);
+    CopyVertex(setup, clipped[0][2], verts[ic]);
+    int n = 3;
+    const int result = ClipPolygon(setup, ca | cb | cc, clipped, &n);
+    if (n < 3)
+        return;
+    for (int i = 0; i < n; ++i)
+        ToScreen(setup, clipped[result][i], &sv[i]);
+    DrawScreenPolygon(setup, sv, n, flat);
+}
+
+void AssembleLine(const PrimitiveSetup& setup, const VertexOut& a, const VertexOut& b)
+{
+    const int ca = ClipCode(setup, a), cb = ClipCode(setup, b);
+    if (ca & cb)
+        return;
+    VertexOut ends[2];
+    const VertexOut* pa = &a;
+    const VertexOut* pb = &b;
+    if ((ca | cb) && setup.pretransformed)
+        return;
+    if (ca | cb) {
+        // Parametric clipping: the part of the line inside every plane.
+        float t0 = 0.0f, t1 = 1.0f;
+        for (int p = 0; p < kClipPlanes; ++p) {
+            float da = ClipPlaneDistance(p, a.pos, setup.guardX, setup.guardY),
+                  db = ClipPlaneDistance(p, b.pos, setup.guardX, setup.guardY);
+            if (da < 0 && db < 0)
+                return;
+            if (da < 0)
+                t0 = std::max(t0, da / (da - db));
+            if (db < 0)
+                t1 = std::min(t1, da / (da - db));
+        }
+        if (t0 >= t1)
+            return;
+        Interpolate(setup, a, b, t0, ends[0]);
+        Interpolate(setup, a, b, t1, ends[1]);
+        pa = &ends[0];
+        pb = &ends[1];
+    }
+    ScreenVertex sa, sb;
+    ToScreen(setup, *pa, &sa);
+    ToScreen(setup, *pb, &sb);
+    RasterLine(*setup.pixel, sa, sb, setup.flat ? a.attr : nullptr);
+}
+
+void AssemblePoint(const PrimitiveSetup& setup, const VertexOut& v)
+{
+    if (ClipCode(setup, v) != 0)
+        return;
+    ScreenVertex s;
+    ToScreen(setup, v, &s);
+    RasterPoint(*setup.pixel, s, setup.vertex->pointSize);
+}
+
+} // namespace d3d9sw

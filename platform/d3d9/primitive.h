@@ -1,0 +1,76 @@
+// Primitive assembly of the software device: clip codes, clipping against
+// 0 <= z <= w and the guard band, mapping to the viewport, culling and the
+// fill mode, for the points, lines and triangles of one draw. Private to the
+// device (draw.cpp runs it; the tests call the stages one by one).
+#pragma once
+
+#include "platform/d3d9/pipeline.h"
+
+#include <cstdint>
+
+namespace d3d9sw {
+
+/// Clip planes: 0 left (-x), 1 right (+x), 2 bottom (-y), 3 top (+y), 4 near
+/// (z = 0), 5 far (z = w).
+constexpr int kClipPlanes = 6;
+/// Most vertices a clipped triangle can have (each plane adds at most one).
+constexpr int kMaxClipPolygon = 3 + kClipPlanes;
+/// Half the width of the guard band in pixels, centred on the viewport:
+/// screen coordinates stay within +-8192 pixels of it.
+constexpr float kGuardBandPixels = 16384.0f;
+
+/// What assembly needs of the compiled state, fixed for one draw.
+struct PrimitiveSetup
+{
+    const PixelState* pixel = nullptr;    ///< what the rasteriser draws with
+    const VertexConfig* vertex = nullptr; ///< viewport and point size
+    bool pretransformed = false;          ///< positions are screen x, y, z, rhw
+    bool flat = false;                    ///< flat shading: colours of the provoking vertex
+    DWORD cull = D3DCULL_CCW;
+    DWORD fill = D3DFILL_SOLID;
+    float guardX = 1.0f, guardY = 1.0f; ///< guard band in units of the viewport's half size (>= 1)
+    int attrCount = 0;                  ///< attribute slots carried through clipping
+};
+
+/// The setup of a draw under the compiled states and the render states named.
+PrimitiveSetup MakePrimitiveSetup(const PixelState& pixel, const VertexConfig& vertex, bool pretransformed,
+                                  DWORD shadeMode, DWORD cullMode, DWORD fillMode);
+
+/// Signed distance of a clip-space position to `plane` (inside >= 0); the x
+/// and y planes lie `guardX`, `guardY` times further out than the viewport.
+float ClipPlaneDistance(int plane, const float* pos, float guardX, float guardY);
+/// Bit p set for each plane the vertex lies outside; a pre-transformed vertex
+/// gets bit 0 beyond the guard band or with rhw <= 0 (it is then dropped).
+int ClipCode(const PrimitiveSetup& setup, const VertexOut& v);
+/// Maps a clip-space (or pre-transformed) vertex to the viewport.
+void ToScreen(const PrimitiveSetup& setup, const VertexOut& v, ScreenVertex* out);
+
+/// Clips the convex polygon in `buffers[0][0 .. count)` against each plane
+/// whose bit is set in `planes` (Sutherland-Hodgman), alternating between the
+/// two buffers. Answers the index of the buffer that holds the result and sets
+/// `*count` to its vertex count (below 3: nothing is left to draw).
+int ClipPolygon(const PrimitiveSetup& setup, int planes, VertexOut (&buffers)[2][kMaxClipPolygon],
+                int* count);
+/// Twice the signed area of a screen polygon (positive: clockwise on screen).
+float ScreenArea(const ScreenVertex* vertices, int count);
+/// True when `cull` removes a polygon of this signed area (a degenerate one
+/// is always removed): D3DCULL_CCW removes counter-clockwise ones, D3DCULL_CW
+/// clockwise ones.
+bool CullsArea(DWORD cull, float area);
+/// Culls a screen polygon and draws it as points, edges or a fan of
+/// triangles by the fill mode. `flat`: the colours of every pixel, or null.
+void DrawScreenPolygon(const PrimitiveSetup& setup, const ScreenVertex* vertices, int count,
+                       const float* flat);
+
+/// Assembles the triangle of processed vertices `a`, `b`, `c` (`a` provokes
+/// flat shading): trivially rejected, drawn from the precomputed screen
+/// positions when no vertex is outside, clipped otherwise. `codes` are the
+/// vertices' clip codes, `screen` their screen positions where the code is 0.
+void AssembleTriangle(const PrimitiveSetup& setup, const VertexOut* vertices, const uint8_t* codes,
+                      const ScreenVertex* screen, UINT a, UINT b, UINT c);
+/// Clips and draws a line without its last pixel.
+void AssembleLine(const PrimitiveSetup& setup, const VertexOut& a, const VertexOut& b);
+/// Draws a point of the state's point size when it is inside every plane.
+void AssemblePoint(const PrimitiveSetup& setup, const VertexOut& v);
+
+} // namespace d3d9sw

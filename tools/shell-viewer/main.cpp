@@ -1,0 +1,213 @@
+// shell-viewer: the engine started through the shell on the software device,
+// a small immediate-mode scene, the overlay menu on the viewer's own
+// settings, ./readme.txt as help and the preset views of ./views.txt.
+//
+// Keys: Space cycles hidden / menu / help; in the menu Up/Down/Left/Right;
+// S spins, H changes the shape, F5 steps the speed; Page Up / Page Down step
+// the preset views; F2 saves the camera as a view; Escape quits.
+// Options of the device choice: -device n, -mode m, -list-devices.
+#include <cmath>
+#include <cstdio>
+
+#include "graphics/core/camera.h"
+#include "graphics/core/engine.h"
+#include "graphics/core/frame.h"
+#include "graphics/d3d9/d3d9renderstate.h"
+#include "graphics/d3d9/im3d.h"
+#include "graphics/shared/skel/win/menu.h"
+#include "graphics/shared/skel/win/presetviews.h"
+#include "graphics/shared/skel/win/shellcamera.h"
+#include "graphics/shared/skel/win/shellengine.h"
+#include "graphics/shared/skel/win/shellevent.h"
+#include "graphics/shared/skel/win/shellinput.h"
+#include "graphics/shared/skel/win/shellstate.h"
+#include "graphics/shared/skel/win/shellwin.h"
+
+namespace {
+
+struct Viewer
+{
+    Camera* camera = nullptr;
+    int32_t spin = 1;  ///< toggle
+    int32_t shape = 1; ///< 0 triangle, 1 quad, 2 star
+    float speed = 0.5f;
+    float angle = 0.0f;
+};
+
+Viewer gViewer;
+
+const char* const kShapeNames[] = {"Triangle", "Quad", "Star"};
+
+void* StateValue(uintptr_t value)
+{
+    return reinterpret_cast<void*>(value);
+}
+
+void AddCorner(Im3DVertex* v, int* n, float x, float y, uint32_t colour)
+{
+    v[(*n)++] = {x, y, 0.0f, 0, 0, -1, colour, 0, 0};
+}
+
+// The shape as a triangle list in the plane z = 0, facing the camera.
+int BuildShape(Im3DVertex* v)
+{
+    int n = 0;
+    switch (gViewer.shape) {
+    case 0:
+        AddCorner(v, &n, 0.0f, 1.0f, 0xFFFF4040);
+        AddCorner(v, &n, 0.9f, -0.6f, 0xFF40FF40);
+        AddCorner(v, &n, -0.9f, -0.6f, 0xFF4040FF);
+        break;
+    case 1: {
+        const float quad[2][6] = {{-0.8f, 0.8f, 0.8f, 0.8f, -0.8f, -0.8f},
+                                  {0.8f, 0.8f, 0.8f, -0.8f, -0.8f, -0.8f}};
+        for (const auto& q : quad) {
+            AddCorner(v, &n, q[0], q[1], 0xFFE08020);
+            AddCorner(v, &n, q[2], q[3], 0xFF2080E0);
+            AddCorner(v, &n, q[4], q[5], 0xFF20E080);
+        }
+        break;
+    }
+    default:
+        for (int i = 0; i < 5; ++i) {
+            const float a = float(i) * 2.0f * 3.14159265f / 5.0f;
+            const float b = a + 3.14159265f / 5.0f, c = a - 3.14159265f / 5.0f;
+            AddCorner(v, &n, std::sin(a), std::cos(a), 0xFFFFE040);
+            AddCorner(v, &n, 0.4f * std::sin(b), 0.4f * std::cos(b), 0xFFFF8000);
+            AddCorner(v, &n, 0.4f * std::sin(c), 0.4f * std::cos(c), 0xFFFF8000);
+            AddCorner(v, &n, 0.0f, 0.0f, 0xFFFF8000);
+            AddCorner(v, &n, 0.4f * std::sin(c), 0.4f * std::cos(c), 0xFFFF8000);
+            AddCorner(v, &n, 0.4f * std::sin(b), 0.4f * std::cos(b), 0xFFFF8000);
+        }
+        break;
+    }
+    return n;
+}
+
+void RenderFrame()
+{
+    Camera* camera = gViewer.camera;
+    if (!camera)
+        return;
+    if (gViewer.spin)
+        gViewer.angle += gViewer.speed * 4.0f; // degrees per frame
+    const uint8_t background[4] = {16, 32, 64, 255};
+    CameraClear(camera, background, 3);
+    if (!CameraBeginUpdate(camera))
+        return;
+    Matrix* model = MatrixCreate();
+    const V3d axis{0, 0, 1};
+    MatrixRotate(model, &axis, gViewer.angle, kCombineReplace);
+    Im3DVertex vertices[30];
+    const int count = BuildShape(vertices);
+    EngineInstance* engine = EngineGetInstance();
+    engine->device.renderStateSet(kRenderStateCullMode, StateValue(1));
+    if (Im3DTransform(vertices, count, model, kIm3DNoVertexAlpha)) {
+        Im3DRenderPrimitive(kIm3DTriList);
+        Im3DEnd();
+    }
+    MatrixDestroy(model);
+    MenuRender(camera);
+    CameraEndUpdate(camera);
+    ShellCameraShowRaster(camera);
+}
+
+ShellEventResult Keyboard(ShellEvent event, void* param)
+{
+    if (MenuKeyboardHandler(event, param) != ShellEventNotHandled)
+        return ShellEventHandled;
+    const auto* key = static_cast<const ShellKeyRecord*>(param);
+    if (event != ShellEventKeyDown || !key)
+        return ShellEventNotHandled;
+    switch (key->key) {
+    case kShellKeyPageDown:
+        PresetViewNext(gViewer.camera);
+        break;
+    case kShellKeyPageUp:
+        PresetViewPrevious(gViewer.camera);
+        break;
+    case kShellKeyF1 + 1:
+        PresetViewsSave(gViewer.camera);
+        break;
+    default:
+        return ShellEventNotHandled;
+    }
+    if (const char* name = PresetViewCurrentName())
+        ShellDebugMessage(0, name);
+    return ShellEventHandled;
+}
+
+ShellEventResult Mouse(ShellEvent event, void* param)
+{
+    return MenuMouseHandler(event, param);
+}
+
+bool Start(HWND window)
+{
+    if (!ShellStartEngine(window))
+        return false;
+    const ShellSettings* settings = ShellGetSettings();
+    gViewer.camera = ShellCameraCreate(settings->width, settings->height, true);
+    if (!gViewer.camera)
+        return false;
+    Frame* frame = CameraGetFrame(gViewer.camera);
+    const V3d back{0, 0, -3};
+    FrameTranslate(frame, &back, kCombineReplace);
+    CameraSetNearClipPlane(gViewer.camera, 0.1f);
+    CameraSetFarClipPlane(gViewer.camera, 100.0f);
+    if (!MenuOpen(true, nullptr, nullptr))
+        return false;
+    MenuAddToggle("SPIN_S", &gViewer.spin, nullptr);
+    MenuAddInt("SHAPE_H", &gViewer.shape, nullptr, 0, 2, 1, kShapeNames);
+    MenuAddFloat("SPEEDF5", &gViewer.speed, nullptr, 0.0f, 2.0f, 0.25f);
+    MenuAddSeparator();
+    MenuAddText("PAGE UP/DOWN: VIEWS", nullptr);
+    MenuSetMode(kMenuHidden);
+    PresetViewsLoad();
+    ShellAttachInputDevice(ShellDeviceKeyboard, Keyboard);
+    ShellAttachInputDevice(ShellDeviceMouse, Mouse);
+    return true;
+}
+
+void Stop()
+{
+    PresetViewsFree();
+    MenuClose();
+    ShellCameraDestroy(gViewer.camera);
+    gViewer.camera = nullptr;
+    ShellStopEngine();
+}
+
+} // namespace
+
+ShellEventResult AppEventHandler(ShellEvent event, void* param)
+{
+    switch (event) {
+    case ShellEventInitialise: {
+        if (!ShellInitialize())
+            return ShellEventFailed;
+        ShellSettings* settings = ShellGetSettings();
+        settings->width = 640;
+        settings->height = 480;
+        settings->applicationName = "shell-viewer";
+        return ShellEventHandled;
+    }
+    case ShellEventStartEngine:
+        return Start(static_cast<HWND>(param)) ? ShellEventHandled : ShellEventFailed;
+    case ShellEventStopEngine:
+        Stop();
+        return ShellEventHandled;
+    case ShellEventResize:
+        if (gViewer.camera) {
+            const auto* r = static_cast<const ShellRect*>(param);
+            const ShellCameraRect rect{r->x, r->y, r->width, r->height};
+            ShellCameraSize(gViewer.camera, &rect, 0.5f, 4.0f / 3.0f);
+        }
+        return ShellEventHandled;
+    case ShellEventIdle:
+        RenderFrame();
+        return ShellEventHandled;
+    default:
+        return ShellEventNotHandled;
+    }
+}
