@@ -1,21 +1,19 @@
 // Stream helpers shared by the scene objects' readers and writers.
 #include "graphics/scene/scenestream.h"
 
-#include <cstring>
-
 #include "graphics/core/chunk.h"
 #include "graphics/core/error.h"
 #include "graphics/core/pluginids.h"
 #include "graphics/core/stream.h"
 #include "graphics/scene/scenemodules.h"
 
-bool SceneFindChunk(Stream* stream, uint32_t type, uint32_t* size, uint32_t* version)
+namespace {
+
+// A wrong version is reported as such; running out of data while looking
+// for a chunk is a missing chunk, a read failure of the scene's. An error
+// pending from before is kept.
+void SceneReportMissing()
 {
-    if (StreamFindChunk(stream, type, size, version)) {
-        return true;
-    }
-    // A wrong version is reported as such; running out of data while
-    // looking for a chunk is a missing chunk, a read failure of the scene's.
     ErrorRecord error;
     ErrorGet(&error);
     const bool endOfData = error.code == kErrorNone || error.code == kErrorRead ||
@@ -25,26 +23,26 @@ bool SceneFindChunk(Stream* stream, uint32_t type, uint32_t* size, uint32_t* ver
     } else {
         ErrorSet(&error);
     }
+}
+
+} // namespace
+
+bool SceneFindChunk(Stream* stream, uint32_t type, uint32_t* size, uint32_t* version)
+{
+    if (StreamFindChunk(stream, type, size, version)) {
+        return true;
+    }
+    SceneReportMissing();
     return false;
 }
 
 bool SceneReadStruct(Stream* stream, uint8_t* buffer, uint32_t capacity, uint32_t* size)
 {
-    std::memset(buffer, 0, capacity);
-    uint32_t structSize = 0;
-    if (!SceneFindChunk(stream, kChunkStruct, &structSize, nullptr)) {
-        return false;
+    if (StreamReadStructRecord(stream, buffer, capacity, 0, size)) {
+        return true;
     }
-    uint32_t taken = structSize < capacity ? structSize : capacity;
-    if (StreamRead(stream, buffer, taken) != taken ||
-        (structSize > taken && !StreamSkip(stream, structSize - taken))) {
-        SceneError(kErrorRead);
-        return false;
-    }
-    if (size) {
-        *size = structSize;
-    }
-    return true;
+    SceneReportMissing();
+    return false;
 }
 
 size_t SceneStreamRemaining(const Stream* stream)

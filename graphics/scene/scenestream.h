@@ -6,10 +6,9 @@
 
 struct Stream;
 
-/// Finds the next struct chunk and reads its body into `buffer`, zeroed
-/// first: at most `capacity` bytes, the rest of a longer struct skipped.
-/// `size` (optional) gets the struct's size. False with the first error
-/// recorded (kErrorRead for a missing chunk or short read, kErrorBadVersion).
+/// StreamReadStructRecord (zero-filled record of `capacity` bytes, the rest
+/// of a longer struct skipped, `size` optional) with the scene's error
+/// codes: kErrorRead for a missing chunk or short read, kErrorBadVersion.
 bool SceneReadStruct(Stream* stream, uint8_t* buffer, uint32_t capacity, uint32_t* size);
 /// Finds chunk `type`; false when it is missing (kErrorRead, replacing the
 /// stream's end-of-data error) or of a wrong version (kErrorBadVersion).
