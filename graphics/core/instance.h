@@ -52,6 +52,12 @@ struct EngineInstance
     void* reserved;     ///< readable with EngineGetReserved; the engine never sets it
     uint32_t state;     ///< EngineState
     uint32_t arenaSize; ///< resources arena bytes (EngineInit's third argument)
+    /// Advanced by the scene objects at every camera begin-update (set to 1
+    /// when their world module opens); renderers stamp objects with it.
+    uint16_t renderFrame;
+    /// Advanced by the lighting code before each walk of local lights; new
+    /// lights take their stamp from it.
+    uint16_t lightFrame;
 };
 
 /// A module's open and close functions: (instance, data offset, data size) ->

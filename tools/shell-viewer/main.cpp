@@ -2,6 +2,9 @@
 // a small immediate-mode scene, the overlay menu on the viewer's own
 // settings, ./readme.txt as help and the preset views of ./views.txt.
 //
+// The logo plug-in is attached at event 9 and drawn at the bottom right of
+// the camera, so the engine's plug-ins are seen coming in through the shell.
+//
 // Keys: Space cycles hidden / menu / help; in the menu Up/Down/Left/Right;
 // S spins, H changes the shape, F5 steps the speed; Page Up / Page Down step
 // the preset views; F2 saves the camera as a view; Escape quits.
@@ -9,6 +12,7 @@
 #include <cmath>
 #include <cstdio>
 
+#include "graphics/animation/logo.h"
 #include "graphics/core/camera.h"
 #include "graphics/core/engine.h"
 #include "graphics/core/frame.h"
@@ -153,6 +157,8 @@ bool Start(HWND window)
     Frame* frame = CameraGetFrame(gViewer.camera);
     const V3d back{0, 0, -3};
     FrameTranslate(frame, &back, kCombineReplace);
+    LogoCameraSetEnabled(gViewer.camera, 1);
+    LogoSetPosition(9);
     CameraSetNearClipPlane(gViewer.camera, 0.1f);
     CameraSetFarClipPlane(gViewer.camera, 100.0f);
     if (!MenuOpen(true, nullptr, nullptr))
@@ -192,6 +198,8 @@ ShellEventResult AppEventHandler(ShellEvent event, void* param)
         settings->applicationName = "shell-viewer";
         return ShellEventHandled;
     }
+    case ShellEventAttachPlugins:
+        return LogoPluginAttach() ? ShellEventHandled : ShellEventFailed;
     case ShellEventStartEngine:
         return Start(static_cast<HWND>(param)) ? ShellEventHandled : ShellEventFailed;
     case ShellEventStopEngine:

@@ -1,0 +1,236 @@
+// Reading "config.xml": expat delivers element starts and ends; the
+// application object dispatches top-level elements and hands everything
+// inside an open section to that section's receiver.
+#include <expat.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "framework/framework.h"
+#include "framework/inputmanager.h"
+#include "framework/standardapplication.h"
+#include "graphics/core/resources.h"
+#include "graphics/shared/skel/win/shellinput.h"
+#include "graphics/toolkit2d/charset.h"
+#include "platform/win32/debugout.h"
+
+namespace {
+
+constexpr size_t kBlockSize = 1024;
+
+void XMLCALL StartHandler(void* user, const XML_Char* name, const XML_Char** attributes)
+{
+    static_cast<CStandardApplication*>(user)->StartElement(name, attributes);
+}
+
+void XMLCALL EndHandler(void* user, const XML_Char* name)
+{
+    static_cast<CStandardApplication*>(user)->EndElement(name);
+}
+
+} // namespace
+
+// The top-level elements. Sections whose receivers the framework does not
+// have yet (the physics world's "Worlds" children, "Hud", "Physics", "Light" and "Camera", which need the
+// physics world, and "Character") are swallowed with everything inside them, as is "Audio"; the interactive
+// objects, single elements kept by the physics world, are ignored.
+const CStandardApplication::TopLevelElement CStandardApplication::kTopLevelElements[] = {
+    {"GraphicsGlobalSettings", &CStandardApplication::OpenGraphicsSettings},
+    {"Worlds", &CStandardApplication::OpenWorlds},
+    {"Debug", &CStandardApplication::ReadDebug},
+    {"Scale", &CStandardApplication::ReadScale},
+    {"JumpHelper", &CStandardApplication::IgnoreElement},
+    {"Switch", &CStandardApplication::IgnoreElement},
+    {"LaserBeam", &CStandardApplication::IgnoreElement},
+    {"Teleporter", &CStandardApplication::IgnoreElement},
+    {"Lift", &CStandardApplication::IgnoreElement},
+    {"Bumper", &CStandardApplication::IgnoreElement},
+    {"Door", &CStandardApplication::IgnoreElement},
+    {"Hud", &CStandardApplication::OpenIgnoredSection},
+    {"Input", &CStandardApplication::OpenInput},
+    {"Physics", &CStandardApplication::OpenIgnoredSection},
+    {"Light", &CStandardApplication::OpenIgnoredSection},
+    {"Camera", &CStandardApplication::OpenIgnoredSection},
+    {"Character", &CStandardApplication::OpenIgnoredSection},
+    {"Audio", &CStandardApplication::OpenIgnoredSection},
+    {"Application", &CStandardApplication::OpenApplication},
+};
+
+void CStandardApplication::LoadConfiguration()
+{
+    XML_Parser parser = XML_ParserCreate(nullptr);
+    if (!parser)
+        return;
+    XML_SetUserData(parser, this);
+    XML_SetElementHandler(parser, StartHandler, EndHandler);
+    std::FILE* file = std::fopen(m_configFile, "rb");
+    if (!file) {
+        ReportEngineError("Configuration file not found\n config.xml should be added in root directory");
+        XML_ParserFree(parser);
+        return;
+    }
+    m_depth = 0;
+    char block[kBlockSize];
+    for (;;) {
+        const size_t read = std::fread(block, 1, sizeof block, file);
+        const bool last = read < sizeof block;
+        // A malformed file stops the reading; what was read stays in effect.
+        if (XML_Parse(parser, block, int(read), last) == XML_STATUS_ERROR || last)
+            break;
+    }
+    std::fclose(file);
+    XML_ParserFree(parser);
+    // A file cut short leaves sections open: close them without their ends.
+    m_receiver = nullptr;
+    m_sectionDepth = 0;
+    m_graphicsSettingsDepth = 0;
+    m_sectionIsApplication = false;
+}
+
+bool CStandardApplication::StartElement(const char* element, const char** attributes)
+{
+    ++m_depth;
+    if (m_graphicsSettingsDepth != 0) {
+        if (std::strcmp(element, "RessourceArena") != 0)
+            return true;
+        int32_t size = int32_t(m_arenaSize);
+        if (!ReadIntAttribute("size", AttributePair(attributes, 0), &size)) {
+            ReportEngineError(
+                "'size' attribute not found in 'RessourceArena' section.\nPlease update your XML file");
+            return false;
+        }
+        // A negative size would wrap to an arena of gigabytes: keep the size.
+        if (size >= 0)
+            m_arenaSize = uint32_t(size);
+        return true;
+    }
+    if (m_receiver) {
+        m_receiver->OnStart(element, attributes);
+        return true;
+    }
+    bool answer = true;
+    for (const TopLevelElement& entry : kTopLevelElements) {
+        if (std::strcmp(element, entry.name) == 0) {
+            answer = (this->*entry.handle)(attributes);
+            break;
+        }
+    }
+    if (m_observer) {
+        m_observer->OnDispatched(element, answer);
+        if (m_receiver || m_graphicsSettingsDepth == m_depth)
+            m_observer->OnSectionOpened(element);
+    }
+    if (m_receiver)
+        m_receiver->OnStart(element, attributes);
+    return answer;
+}
+
+bool CStandardApplication::EndElement(const char* element)
+{
+    if (m_depth == 0)
+        return false; // the parser never ends more than it started
+    const uint32_t depth = m_depth--;
+    if (m_graphicsSettingsDepth == depth) {
+        m_graphicsSettingsDepth = 0;
+        if (m_observer)
+            m_observer->OnSectionClosed(element);
+        return true;
+    }
+    if (!m_receiver)
+        return true;
+    m_receiver->OnEnd(element);
+    if (depth != m_sectionDepth)
+        return true;
+    // The end of the element that opened the section.
+    if (m_sectionIsApplication) {
+        // The game stays the receiver up to the end of the enclosing element,
+        // so top-level elements after "Application" reach the game.
+        m_sectionDepth = depth - 1;
+        if (m_sectionDepth != 0)
+            return true;
+    }
+    m_receiver = nullptr;
+    m_sectionDepth = 0;
+    m_sectionIsApplication = false;
+    if (m_observer)
+        m_observer->OnSectionClosed(element);
+    return true;
+}
+
+void CStandardApplication::OpenSection(CConfigSection* receiver)
+{
+    m_receiver = receiver;
+    m_sectionDepth = m_depth;
+    m_sectionIsApplication = receiver == &m_applicationSection;
+}
+
+bool CStandardApplication::OpenGraphicsSettings(const char**)
+{
+    m_graphicsSettingsDepth = m_depth;
+    return true;
+}
+
+bool CStandardApplication::OpenWorlds(const char** attributes)
+{
+    if (m_charset) {
+        // A second "Worlds" would make a second set of worlds and leak the first.
+        ReportEngineError("Only one 'Worlds' section is allowed.\nPlease update your XML file");
+        return OpenIgnoredSection(attributes);
+    }
+    ResourcesSetArenaSize(m_arenaSize);
+    m_charset = CharsetCreate(m_charsetForeground, m_charsetBackground);
+    if (!m_charset) {
+        ShellReportError("Cannot create raster charset.");
+        return false;
+    }
+    // The worlds themselves are read by the physics world, which the
+    // framework does not have yet: their elements are passed over.
+    return OpenIgnoredSection(attributes);
+}
+
+bool CStandardApplication::ReadDebug(const char** attributes)
+{
+    if (!ReadIntAttribute("level", AttributePair(attributes, 0), &Framework().debugLevel)) {
+        ReportEngineError("'level' attribute not found in 'Debug' section.\nPlease update your XML file");
+        return false;
+    }
+    return true;
+}
+
+bool CStandardApplication::ReadScale(const char** attributes)
+{
+    return ReadFloatAttribute("value", AttributePair(attributes, 0), &m_scale);
+}
+
+bool CStandardApplication::OpenApplication(const char**)
+{
+    OpenSection(&m_applicationSection);
+    return true;
+}
+
+bool CStandardApplication::OpenInput(const char**)
+{
+    OpenSection(CInputManager::Instance());
+    return true;
+}
+
+bool CStandardApplication::OpenIgnoredSection(const char**)
+{
+    OpenSection(&m_ignoredSection);
+    return true;
+}
+
+bool CStandardApplication::IgnoreElement(const char**)
+{
+    return true;
+}
+
+bool CStandardApplication::ApplicationSection::OnStart(const char* element, const char** attributes)
+{
+    return m_application->OnXmlStartElement(element, attributes);
+}
+
+bool CStandardApplication::ApplicationSection::OnEnd(const char* element)
+{
+    return m_application->OnXmlEndElement(element);
+}

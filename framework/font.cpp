@@ -1,0 +1,71 @@
+#include "framework/font.h"
+
+#include <cstdio>
+
+#include "framework/standardapplication.h"
+#include "graphics/core/camera.h"
+#include "graphics/core/texture.h"
+#include "graphics/shared/skel/win/shellpath.h"
+#include "graphics/toolkit2d/brush.h"
+#include "graphics/toolkit2d/font.h"
+#include "graphics/toolkit2d/toolkit2d.h"
+#include "graphics/toolkit2d/twoddevice.h"
+
+namespace {
+
+/// Glyph pages are drawn scaled: bilinear filtering keeps them smooth.
+Texture* SetLinearFilter(Texture* texture, void*)
+{
+    TextureSetFilterMode(texture, kTextureFilterLinear);
+    return texture;
+}
+
+} // namespace
+
+bool CFont::Load(Camera* camera)
+{
+    Release();
+    m_toolkitOpen = TwoDToolkitOpen(camera);
+    char folder[16];
+    std::snprintf(folder, sizeof folder, "FONTS%c", ShellGetPathSeparator());
+    char* path = ShellMakeNativePath(folder);
+    FontSetPath(path ? path : folder);
+    ShellFreePath(path);
+    m_font = FontRead("DID16");
+    if (!m_font) {
+        CStandardApplication::ReportEngineError("Unable to load font DID16\nPlease update your assets");
+        return false;
+    }
+    m_brush = BrushCreate();
+    if (TexDictionary* glyphs = FontGetTexDictionary())
+        TexDictionaryForAllTextures(glyphs, SetLinearFilter, nullptr);
+    TwoDDeviceSetFlatness(1.0f);
+    if (camera)
+        TwoDDeviceSetLayerDepth(1.1f * camera->nearPlane);
+    return true;
+}
+
+Font* CFont::Print(const char* text, const V2d* position, float height)
+{
+    if (!m_font || !text || !position)
+        return nullptr;
+    float at[2] = {position->x, position->y};
+    return FontRenderString(m_font, text, height, at, m_brush);
+}
+
+bool CFont::Release()
+{
+    if (m_font) {
+        FontDestroy(m_font);
+        m_font = nullptr;
+    }
+    if (m_brush) {
+        BrushDestroy(m_brush);
+        m_brush = nullptr;
+    }
+    if (m_toolkitOpen) {
+        TwoDToolkitClose();
+        m_toolkitOpen = false;
+    }
+    return true;
+}

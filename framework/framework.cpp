@@ -1,0 +1,76 @@
+#include "framework/framework.h"
+
+#include <cstdlib>
+
+#include "graphics/animation/animation.h"
+#include "graphics/animation/hierarchy.h"
+#include "graphics/animation/spline.h"
+#include "graphics/scene/scenelibrary.h"
+#include "platform/win32/timing.h"
+
+namespace {
+
+// The plug-ins whose code exists, in the order the engine expects them: the
+// scene library, then the animation toolkit, hierarchies and splines. The
+// collision data, particles, skinning, material effects and physics bodies
+// join this list with their libraries.
+const FrameworkPluginAttach kAttaches[] = {
+    {"WorldLibraryAttach", [] { return WorldLibraryAttach() != 0; }},
+    {"AnimToolkitAttach", AnimToolkitAttach},
+    {"HierarchyPluginAttach", HierarchyPluginAttach},
+    {"SplinePluginAttach", SplinePluginAttach},
+};
+
+const FrameworkPluginAttach* gAttaches = kAttaches;
+size_t gAttachCount = sizeof kAttaches / sizeof kAttaches[0];
+FrameworkClock gClock = timeGetTime;
+FrameworkExit gExit = std::exit;
+
+} // namespace
+
+FrameworkGlobals& Framework()
+{
+    static FrameworkGlobals globals;
+    return globals;
+}
+
+FrameworkClock FrameworkSetClock(FrameworkClock clock)
+{
+    const FrameworkClock previous = gClock;
+    gClock = clock ? clock : timeGetTime;
+    return previous;
+}
+
+FrameworkClock FrameworkGetClock()
+{
+    return gClock;
+}
+
+FrameworkExit FrameworkSetExit(FrameworkExit exit)
+{
+    const FrameworkExit previous = gExit;
+    gExit = exit ? exit : std::exit;
+    return previous;
+}
+
+void FrameworkExitProcess(int code)
+{
+    gExit(code);
+}
+
+void FrameworkSetPluginAttaches(const FrameworkPluginAttach* attaches, size_t count)
+{
+    if (attaches) {
+        gAttaches = attaches;
+        gAttachCount = count;
+    } else {
+        gAttaches = kAttaches;
+        gAttachCount = sizeof kAttaches / sizeof kAttaches[0];
+    }
+}
+
+const FrameworkPluginAttach* FrameworkGetPluginAttaches(size_t* count)
+{
+    *count = gAttachCount;
+    return gAttaches;
+}

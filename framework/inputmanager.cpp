@@ -1,0 +1,287 @@
+#include "framework/inputmanager.h"
+
+#include <cstring>
+
+#include "graphics/shared/skel/win/shellinput.h"
+
+namespace {
+
+CInputManager*& TheInstance()
+{
+    static CInputManager* instance = nullptr;
+    return instance;
+}
+
+/// Sets an axis on a press; on a release clears it only when it still holds
+/// this key's value, so the other key of the pair keeps its effect.
+void Axis(float& axis, float value, bool down)
+{
+    if (down)
+        axis = value;
+    else if (axis == value)
+        axis = 0.0f;
+}
+
+/// A stick axis with its dead zone: values strictly inside (-0.6, 0.6) are 0.
+float DeadZone(float value)
+{
+    return (value > -0.6f && value < 0.6f) ? 0.0f : value;
+}
+
+} // namespace
+
+CInputManager* CInputManager::Instance()
+{
+    if (!TheInstance())
+        TheInstance() = new CInputManager();
+    return TheInstance();
+}
+
+void CInputManager::DestroyInstance()
+{
+    delete TheInstance();
+    TheInstance() = nullptr;
+}
+
+ShellEventResult CInputManager::KeyboardHandler(ShellEvent event, void* parameter)
+{
+    if ((event != ShellEventKeyDown && event != ShellEventKeyUp) || !parameter)
+        return ShellEventNotHandled;
+    return Instance()->OnKey(event, static_cast<const ShellKeyRecord*>(parameter)->key);
+}
+
+ShellEventResult CInputManager::MouseHandler(ShellEvent event, void* parameter)
+{
+    return Instance()->OnMouse(event, static_cast<const ShellMouseRecord*>(parameter));
+}
+
+ShellEventResult CInputManager::PadHandler(ShellEvent event, void* parameter)
+{
+    CInputManager* input = Instance();
+    if (!parameter)
+        return ShellEventNotHandled;
+    switch (uint32_t(event)) {
+    case ShellEventPadButtonDown:
+        return input->OnPadDown(static_cast<const PadButtonRecord*>(parameter)->buttons);
+    case ShellEventPadButtonUp:
+        return input->OnPadUp(static_cast<const PadButtonRecord*>(parameter)->buttons);
+    case ShellEventPadAnalogue: {
+        const auto* turn = static_cast<const PadTurnRecord*>(parameter);
+        input->m_turn = turn->turn;
+        if (input->m_cameraExists && input->m_cameraMode == kCameraFps)
+            input->m_deltaY += turn->pitch * 2.2f;
+        return ShellEventHandled;
+    }
+    case ShellEventReserved26: {
+        const auto* stick = static_cast<const PadStickRecord*>(parameter);
+        input->m_forward = DeadZone(stick->y);
+        input->m_side = DeadZone(stick->x);
+        return ShellEventHandled;
+    }
+    default:
+        return ShellEventNotHandled;
+    }
+}
+
+ShellEventResult CInputManager::OnKey(ShellEvent event, int32_t key)
+{
+    const bool down = event == ShellEventKeyDown;
+    if (key >= kShellKeyF1 && key < kShellKeyF1 + 12) {
+        if (!down)
+            return ShellEventNotHandled;
+        m_function[key - kShellKeyF1] = 1;
+        return ShellEventHandled;
+    }
+    switch (key) {
+    case ' ':
+        m_spaceHeld = down ? 1 : 0;
+        return ShellEventHandled;
+    case 'c':
+        if (!down)
+            return ShellEventNotHandled;
+        m_cameraSwitch = 1;
+        return ShellEventHandled;
+    case 'x':
+        Axis(m_turn, -1.0f, down);
+        return ShellEventHandled;
+    case 'z':
+        Axis(m_turn, 1.0f, down);
+        return ShellEventHandled;
+    case kShellKeyUp:
+        Axis(m_forward, 1.0f, down);
+        return ShellEventHandled;
+    case kShellKeyDown:
+        Axis(m_forward, -1.0f, down);
+        return ShellEventHandled;
+    case kShellKeyLeft:
+        Axis(m_side, 1.0f, down);
+        return ShellEventHandled;
+    case kShellKeyRight:
+        Axis(m_side, -1.0f, down);
+        return ShellEventHandled;
+    case kShellKeyPad0:
+        if (!down)
+            return ShellEventNotHandled;
+        m_keypad0 = 1;
+        return ShellEventHandled;
+    case kShellKeyTab:
+        m_tab = down ? 1 : 0;
+        return ShellEventHandled;
+    case kShellKeyLeftShift:
+        m_leftShift = down ? 1 : 0;
+        return ShellEventHandled;
+    case kShellKeyRightShift:
+        m_rightShift = down ? 1 : 0;
+        return ShellEventHandled;
+    case kShellKeyLeftControl:
+        m_leftControl = down ? 1 : 0;
+        return ShellEventHandled;
+    default:
+        return ShellEventNotHandled;
+    }
+}
+
+ShellEventResult CInputManager::OnMouse(ShellEvent event, const ShellMouseRecord* record)
+{
+    if (!WindowMouse())
+        return ShellEventNotHandled;
+    switch (event) {
+    case ShellEventLeftButtonDown:
+        m_deltaX = m_deltaY = 0.0f;
+        m_leftHeld = 1;
+        return ShellEventHandled;
+    case ShellEventLeftButtonUp:
+        m_leftHeld = 0;
+        return ShellEventHandled;
+    case ShellEventRightButtonDown:
+        m_deltaX = m_deltaY = 0.0f;
+        m_rightHeld = 1;
+        return ShellEventHandled;
+    case ShellEventRightButtonUp:
+        m_rightHeld = 0;
+        return ShellEventHandled;
+    case ShellEventMouseMove:
+        if (!record)
+            return ShellEventNotHandled;
+        if (m_cameraExists && m_cameraMode == kCameraFps) {
+            // First person: the cursor is held at the centre, so a move is
+            // measured from there.
+            m_deltaX = record->x - float(m_rasterWidth / 2);
+            m_deltaY = record->y - float(m_rasterHeight / 2);
+        } else {
+            m_deltaX = record->dx;
+            m_deltaY = record->dy;
+        }
+        m_pointerX = record->x;
+        m_pointerY = record->y;
+        return ShellEventHandled;
+    default:
+        return ShellEventNotHandled;
+    }
+}
+
+ShellEventResult CInputManager::OnPadDown(uint32_t buttons)
+{
+    const bool free = m_cameraMode == kCameraFree;
+    // The first set bit in this order decides.
+    if (buttons & 0x4) {
+        if (PadMovesPointer()) {
+            m_leftHeld = 1;
+            m_deltaY = free ? -8.0f : 2.0f;
+        }
+    } else if (buttons & 0x8) {
+        if (PadMovesPointer()) {
+            m_leftHeld = 1;
+            m_deltaY = free ? 8.0f : -2.0f;
+        }
+    } else if (buttons & 0x1) {
+        if (PadMovesPointer()) {
+            m_leftHeld = 1;
+            m_deltaX = free ? 8.0f : 2.0f;
+        }
+    } else if (buttons & 0x2) {
+        if (PadMovesPointer()) {
+            m_leftHeld = 1;
+            m_deltaX = free ? -8.0f : -2.0f;
+        }
+    } else if (buttons & 0x40) {
+        if (PadMovesPointer()) {
+            m_rightHeld = 1;
+            m_deltaY = -10.0f;
+        }
+    } else if (buttons & 0x80) {
+        if (PadMovesPointer()) {
+            m_rightHeld = 1;
+            m_deltaY = 10.0f;
+        }
+    } else if (buttons & 0x1000) {
+        m_function[0] = 1;
+    } else if (buttons & 0x2000) {
+        m_spaceHeld = 1;
+        m_leftHeld = 1;
+    } else if (buttons & 0x800) {
+        m_leftShift = 1;
+    } else if (buttons & 0x400) {
+        m_cameraSwitch = 1;
+    } else {
+        return ShellEventNotHandled;
+    }
+    return ShellEventHandled;
+}
+
+ShellEventResult CInputManager::OnPadUp(uint32_t buttons)
+{
+    const bool free = m_cameraMode == kCameraFree;
+    if (buttons & (0x4 | 0x8)) {
+        if (PadMovesPointer()) {
+            // Bit 2 pushes y negative in Free mode and positive otherwise; bit 3 the other way.
+            const bool negative = ((buttons & 0x4) != 0) == free;
+            if (negative ? m_deltaY < 0.0f : m_deltaY > 0.0f)
+                m_deltaY = 0.0f;
+            if (m_deltaX == 0.0f)
+                m_leftHeld = 0;
+        }
+    } else if (buttons & (0x1 | 0x2)) {
+        if (PadMovesPointer()) {
+            if ((buttons & 0x1) ? m_deltaX > 0.0f : m_deltaX < 0.0f)
+                m_deltaX = 0.0f;
+            if (m_deltaY == 0.0f)
+                m_leftHeld = 0;
+        }
+    } else if (buttons & (0x40 | 0x80)) {
+        if (PadMovesPointer()) {
+            m_rightHeld = 0;
+            m_deltaY = 0.0f;
+        }
+    } else if (buttons & 0x2000) {
+        m_spaceHeld = 0;
+        m_leftHeld = 0;
+    } else if (buttons & 0x800) {
+        m_leftShift = 0;
+    } else {
+        return ShellEventNotHandled;
+    }
+    return ShellEventHandled;
+}
+
+bool CInputManager::OnStart(const char* element, const char** attributes)
+{
+    if (std::strcmp(element, "MouseMode") != 0)
+        return true;
+    return ReadIntAttribute("Value", AttributePair(attributes, 0), &m_mouseMode);
+}
+
+void CInputManager::SetCameraState(bool exists, int32_t mode, int32_t width, int32_t height)
+{
+    m_cameraExists = exists;
+    m_cameraMode = mode;
+    m_rasterWidth = width;
+    m_rasterHeight = height;
+}
+
+void CInputManager::TakeMouseDelta(float* dx, float* dy)
+{
+    *dx = m_deltaX;
+    *dy = m_deltaY;
+    m_deltaX = m_deltaY = 0.0f;
+}

@@ -1,0 +1,163 @@
+#include "framework/standardapplication.h"
+
+#include "framework/font.h"
+#include "framework/framework.h"
+#include "framework/inputmanager.h"
+#include "framework/light.h"
+#include "graphics/shared/skel/win/shellengine.h"
+#include "graphics/shared/skel/win/shellinput.h"
+#include "graphics/shared/skel/win/shellstate.h"
+#include "graphics/toolkit2d/charset.h"
+#include "platform/win32/debugout.h"
+#include "platform/win32/windowclass.h"
+
+CStandardApplication::CStandardApplication(const char* configFile) : m_configFile(configFile)
+{
+    FrameworkGlobals& globals = Framework();
+    globals.window = nullptr;
+    globals.instance = nullptr;
+    globals.halt = false;
+    globals.debugLevel = 0;
+    globals.paused = false;
+}
+
+CStandardApplication::~CStandardApplication() = default;
+
+bool CStandardApplication::OnXmlStartElement(const char*, const char**)
+{
+    return true;
+}
+
+bool CStandardApplication::OnXmlEndElement(const char*)
+{
+    return true;
+}
+
+ShellEventResult CStandardApplication::OnEvent(ShellEvent event, void* parameter)
+{
+    switch (event) {
+    case ShellEventResize:
+        // The camera manager and the head-up display re-lay themselves out
+        // here once they exist.
+        return ShellEventHandled;
+    case ShellEventPluginsAttached:
+        return ShellEventHandled;
+    case ShellEventAttachPlugins:
+        return AttachPlugins() ? ShellEventHandled : ShellEventFailed;
+    case ShellEventStartEngine:
+        if (!Initialize(static_cast<HWND>(parameter))) {
+            FrameworkExitProcess(0);
+            return ShellEventFailed; // reached only when the exit hook returns
+        }
+        OnInitialize();
+        // Input events go straight to the input manager's handlers.
+        ShellAttachInputDevice(ShellDeviceMouse, CInputManager::MouseHandler);
+        ShellAttachInputDevice(ShellDeviceKeyboard, CInputManager::KeyboardHandler);
+        ShellAttachInputDevice(ShellDevicePad, CInputManager::PadHandler);
+        return ShellEventHandled;
+    case ShellEventStopEngine:
+        OnTerminate();
+        Terminate();
+        return ShellEventHandled;
+    case ShellEventInitialise:
+        return OpenEngine() ? ShellEventHandled : ShellEventFailed;
+    case ShellEventIdle:
+        if (!Framework().halt)
+            Update();
+        return ShellEventHandled;
+    case ShellEventActivate:
+        Framework().active = reinterpret_cast<intptr_t>(parameter) != 0;
+        return ShellEventHandled;
+    default:
+        return ShellEventNotHandled;
+    }
+}
+
+void CStandardApplication::SetHWND(HWND window)
+{
+    Framework().window = window;
+    // A 32-bit window long cannot hold a 64-bit handle: the window's
+    // instance is the program's own module.
+    Framework().instance = window ? GetModuleHandleA(nullptr) : nullptr;
+}
+
+void CStandardApplication::SetFixedStep(bool fixed, float step)
+{
+    m_fixedStep = fixed;
+    m_fixedStepValue = step;
+}
+
+void CStandardApplication::ReportEngineError(const char* text)
+{
+    Framework().halt = true;
+    MessageBoxA(nullptr, text, kFrameworkErrorCaption, MB_ICONERROR);
+}
+
+bool CStandardApplication::OpenEngine()
+{
+    if (!ShellInitialize())
+        return false;
+    ShellSettings* settings = ShellGetSettings();
+    if (settings->width == 0)
+        settings->width = 640;
+    if (settings->height == 0)
+        settings->height = 480;
+    settings->applicationName = GetTitle();
+    return true;
+}
+
+bool CStandardApplication::AttachPlugins()
+{
+    size_t count = 0;
+    const FrameworkPluginAttach* attaches = FrameworkGetPluginAttaches(&count);
+    for (size_t i = 0; i < count; ++i) {
+        if (!attaches[i].attach())
+            return false;
+    }
+    return true;
+}
+
+bool CStandardApplication::Initialize(HWND window)
+{
+    if (!ShellStartEngine(window)) {
+        ShellReportError("Error initializing Ombrelight.");
+        return false;
+    }
+    LoadConfiguration();
+
+    // No light in the configuration: an ambient and a directional light.
+    // They join the physics world's scenes once that world exists.
+    static const float kAmbientColour[4] = {0.45f, 0.45f, 0.45f, 0.0f};
+    static const float kDirectionalColour[4] = {0.5f, 0.5f, 0.5f, 0.0f};
+    static const V3d kOrigin = {0.0f, 0.0f, 0.0f};
+    static const V3d kFrom = {-174.0173f, 21.1665f, 247.2818f};
+    static const V3d kTowards = {66.6262f, -11.3181f, -8.2992f};
+    m_defaultLight1 = new CLight();
+    m_defaultLight1->Create(CLight::kAmbient, &kOrigin, &kOrigin);
+    m_defaultLight1->SetColour(kAmbientColour);
+    m_defaultLight2 = new CLight();
+    m_defaultLight2->Create(CLight::kDirectional, &kFrom, &kTowards);
+    m_defaultLight2->SetColour(kDirectionalColour);
+
+    // The font is loaded on the main camera, which the camera manager makes;
+    // until it exists the font stays empty and prints nothing.
+    Framework().font = new CFont();
+    return true;
+}
+
+bool CStandardApplication::Terminate()
+{
+    delete m_defaultLight1;
+    m_defaultLight1 = nullptr;
+    delete m_defaultLight2;
+    m_defaultLight2 = nullptr;
+    delete Framework().font;
+    Framework().font = nullptr;
+    if (m_charset) {
+        CharsetDestroy(m_charset);
+        m_charset = nullptr;
+    }
+    CInputManager::DestroyInstance();
+    ShellStopEngine();
+    return true;
+}

@@ -1,0 +1,103 @@
+// The framework's font on the software device: "DID16" from the sample
+// fonts (the tests run in <build>/data, where fontgen writes "fonts/").
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "framework/font.h"
+#include "framework/framework.h"
+#include "graphics/core/filesystem.h"
+#include "graphics/core/texture.h"
+#include "graphics/core/win32filesystem.h"
+#include "graphics/toolkit2d/font.h"
+#include "graphics/toolkit2d/imageformats.h"
+#include "graphics/toolkit2d/tests/twodtesting.h"
+#include "graphics/toolkit2d/toolkit2d.h"
+#include "graphics/toolkit2d/twoddevice.h"
+#include "platform/win32/debugout.h"
+
+namespace {
+
+std::vector<std::string>& Boxes()
+{
+    static std::vector<std::string> boxes;
+    return boxes;
+}
+
+class FontLoad : public TwoDTest
+{
+  protected:
+    void SetUp() override
+    {
+        TwoDTest::SetUp();
+        TwoDToolkitClose(); // the font opens the toolkit itself
+        Boxes().clear();
+        Framework() = FrameworkGlobals{};
+        Win32SetMessageBoxSink([](HWND, const char* text, const char*, UINT) {
+            Boxes().emplace_back(text);
+            return IDOK;
+        });
+        ASSERT_TRUE(FileSystemManagerOpen(0));
+        FileSystem* files = Win32FileSystemCreate(20, (root_ + "/").c_str(), "unc");
+        ASSERT_NE(files, nullptr);
+        ASSERT_TRUE(FileSystemManagerRegister(files));
+        FileSystemManagerSetDefault(files);
+        ASSERT_TRUE(Toolkit2dImageFormatsRegister());
+    }
+    void TearDown() override
+    {
+        Win32SetMessageBoxSink(nullptr);
+        TwoDToolkitOpen(camera_); // for the fixture's own close
+        TwoDTest::TearDown();
+        FileSystemManagerClose();
+    }
+
+    std::string root_ = std::filesystem::current_path().string();
+};
+
+Texture* CheckFilter(Texture* texture, void* count)
+{
+    EXPECT_EQ(TextureGetFilterMode(texture), 2u);
+    ++*static_cast<int*>(count);
+    return texture;
+}
+
+TEST_F(FontLoad, Did16WithLinearGlyphPages)
+{
+    CFont font;
+    ASSERT_TRUE(font.Load(camera_)) << (Boxes().empty() ? "" : Boxes()[0]);
+    EXPECT_TRUE(Boxes().empty());
+    ASSERT_NE(font.GetBrush(), nullptr);
+    int pages = 0;
+    TexDictionaryForAllTextures(FontGetTexDictionary(), CheckFilter, &pages);
+    EXPECT_GT(pages, 0);
+    EXPECT_EQ(TwoDDeviceGetFlatness(), 1.0f);
+    EXPECT_FLOAT_EQ(TwoDDeviceGetLayerDepth(), 1.1f * camera_->nearPlane);
+    const V2d at = {0.025f, 0.78f};
+    EXPECT_EQ(font.Print("FPS : 60.00", &at, 0.04f), font.GetFont());
+    EXPECT_TRUE(font.Release());
+    EXPECT_EQ(font.GetFont(), nullptr);
+}
+
+TEST_F(FontLoad, MissingFontIsReportedAndPrintsNothing)
+{
+    CFont font;
+    root_ = (std::filesystem::path(OLAI_TEST_OUTPUT_DIR) / "nofonts").string();
+    std::filesystem::create_directories(root_);
+    FileSystemManagerClose();
+    ASSERT_TRUE(FileSystemManagerOpen(0));
+    FileSystem* files = Win32FileSystemCreate(20, (root_ + "/").c_str(), "unc");
+    ASSERT_TRUE(FileSystemManagerRegister(files));
+    FileSystemManagerSetDefault(files);
+    EXPECT_FALSE(font.Load(camera_));
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"Unable to load font DID16\nPlease update your assets"});
+    EXPECT_TRUE(Framework().halt);
+    EXPECT_EQ(font.GetBrush(), nullptr);
+    const V2d at = {0, 0};
+    EXPECT_EQ(font.Print("text", &at, 0.04f), nullptr);
+    EXPECT_TRUE(font.Release());
+}
+
+} // namespace

@@ -1,0 +1,92 @@
+// Writes the config_xml seed corpus with the configuration builder the tests
+// use: config_xml_seed <corpus directory>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "framework/testing/configbuilder.h"
+
+namespace {
+
+/// Every element the framework reads, nested sections included.
+std::string Everything()
+{
+    ConfigBuilder config;
+    config.Open("Config")
+        .Open("GraphicsGlobalSettings")
+        .Element("RessourceArena", {{"size", "8388608"}})
+        .Close()
+        .Element("Debug", {{"level", "2"}})
+        .Element("Scale", {{"value", "0.5"}})
+        .Open("Worlds")
+        .Element("World", {{"file", "models\\level"}})
+        .Close()
+        .Open("Light", {{"type", "Directional"}})
+        .Element("Color", {{"r", "0.5"}, {"g", "0.5"}, {"b", "0.5"}})
+        .Element("Position", {{"x", "1"}, {"y", "2"}, {"z", "3"}})
+        .Element("Target", {{"x", "0"}, {"y", "0"}, {"z", "0"}})
+        .Close()
+        .Open("Camera")
+        .Open("Light", {{"type", "Ambient"}})
+        .Close()
+        .Close()
+        .Open("Audio")
+        .Element("Debug", {{"level", "1"}})
+        .Close()
+        .Element("Door")
+        .Open("Application")
+        .Element("Player", {{"name", "VIP"}})
+        .Open("Light")
+        .Close()
+        .Close()
+        .Element("Scale", {{"value", "2"}});
+    return config.Text();
+}
+
+/// A file of exactly `size` bytes around a Scale element.
+std::string Sized(size_t size)
+{
+    ConfigBuilder config;
+    config.Open("Config").Element("Scale", {{"value", "0.25"}});
+    config.PadTo(size - std::string("</Config>\n").size()).Close();
+    return config.Text();
+}
+
+std::string Faulty()
+{
+    ConfigBuilder config;
+    config.Open("Config")
+        .Element("Debug", {{"mode", "1"}, {"level", "2"}})
+        .Open("GraphicsGlobalSettings")
+        .Element("RessourceArena", {{"bytes", "1"}})
+        .Close()
+        .Open("Worlds")
+        .Close()
+        .Open("Worlds")
+        .Close()
+        .Raw("<Broken =>");
+    return config.Text();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: config_xml_seed <corpus directory>\n");
+        return 2;
+    }
+    const std::vector<std::pair<std::string, std::string>> seeds = {
+        {"everything.xml", Everything()}, {"size1023.xml", Sized(1023)}, {"size1024.xml", Sized(1024)},
+        {"size1025.xml", Sized(1025)},    {"faulty.xml", Faulty()},
+    };
+    for (const auto& [name, text] : seeds) {
+        const std::string path = std::string(argv[1]) + "/" + name;
+        std::FILE* f = std::fopen(path.c_str(), "wb");
+        if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fclose(f) != 0) {
+            std::fprintf(stderr, "cannot write %s\n", path.c_str());
+            return 1;
+        }
+    }
+    return 0;
+}

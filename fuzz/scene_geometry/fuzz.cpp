@@ -1,0 +1,42 @@
+// Geometry chunks (0x0F): GeometryStreamRead on arbitrary bytes. A geometry
+// read back must be one the mesh builder could draw: every vertex index
+// below the vertex count.
+#include <cstdlib>
+
+#include "graphics/core/chunk.h"
+#include "graphics/core/error.h"
+#include "graphics/core/stream.h"
+#include "graphics/scene/geometry.h"
+#include "graphics/scene/mesh.h"
+#include "graphics/scene/sceneids.h"
+#include "tools/scenebuild/sceneengine.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static const bool started = SceneEngineStart();
+    if (!started) {
+        return 0;
+    }
+    StreamMemory memory = {const_cast<uint8_t*>(data), size};
+    Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
+    if (stream && StreamFindChunk(stream, kChunkGeometry, nullptr, nullptr)) {
+        if (Geometry* geometry = GeometryStreamRead(stream)) {
+            const MeshHeader* header = geometry->mesh;
+            const Mesh* meshes = MeshHeaderGetMeshes(header);
+            for (uint32_t m = 0; m < header->numMeshes; ++m) {
+                for (uint32_t i = 0; i < meshes[m].numIndices; ++i) {
+                    if (meshes[m].indices[i] >= geometry->numVertices) {
+                        std::abort();
+                    }
+                }
+            }
+            GeometryRelease(geometry);
+        }
+    }
+    if (stream) {
+        StreamClose(stream, nullptr);
+    }
+    ErrorRecord error;
+    ErrorGet(&error);
+    return 0;
+}

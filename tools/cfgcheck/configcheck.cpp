@@ -1,0 +1,100 @@
+#include "tools/cfgcheck/configcheck.h"
+
+#include "framework/framework.h"
+#include "framework/standardapplication.h"
+#include "graphics/core/engine.h"
+#include "graphics/core/tests/devicedouble.h"
+#include "graphics/toolkit2d/charset.h"
+#include "platform/win32/debugout.h"
+
+namespace {
+
+std::string* gOut = nullptr;
+
+/// A game that only writes down what its section receives.
+class CheckApplication : public CStandardApplication, public CConfigObserver
+{
+  public:
+    explicit CheckApplication(const char* path) : CStandardApplication(path) { SetConfigObserver(this); }
+
+    bool OnXmlStartElement(const char* element, const char**) override
+    {
+        *gOut += std::string("game start ") + element + "\n";
+        return true;
+    }
+    bool OnXmlEndElement(const char* element) override
+    {
+        *gOut += std::string("game end ") + element + "\n";
+        return true;
+    }
+    bool OnInitialize() override { return true; }
+    bool OnUpdate(float) override { return true; }
+    void OnRender() override {}
+    bool OnTerminate() override { return true; }
+    const char* GetTitle() override { return "cfgcheck"; }
+
+    void OnDispatched(const char* element, bool answer) override
+    {
+        *gOut += std::string("element ") + element + (answer ? "\n" : " (refused)\n");
+        if (std::string(element) == "Worlds")
+            sawWorlds = true;
+        if (std::string(element) == "Camera")
+            sawCamera = true;
+    }
+    void OnSectionOpened(const char* element) override { *gOut += std::string("open ") + element + "\n"; }
+    void OnSectionClosed(const char* element) override { *gOut += std::string("close ") + element + "\n"; }
+
+    bool sawWorlds = false;
+    bool sawCamera = false;
+};
+
+int WriteBox(HWND, const char* text, const char* caption, UINT)
+{
+    *gOut += std::string("box [") + caption + "]: " + text + "\n";
+    return IDOK;
+}
+
+bool StartEngine()
+{
+    static const bool started = [] {
+        DeviceDoubleReset();
+        EngineSetDeviceDriver(DeviceDoubleDriver());
+        static int window;
+        static EngineOpenParams params = {&window};
+        return EngineInit(nullptr, 0, 0x400000) && EngineOpen(&params) && EngineStart();
+    }();
+    return started;
+}
+
+} // namespace
+
+// The shell's events never reach this program: it runs no shell.
+ShellEventResult AppEventHandler(ShellEvent, void*)
+{
+    return ShellEventNotHandled;
+}
+
+int ConfigCheck(const char* path, std::string* out)
+{
+    gOut = out;
+    if (!StartEngine()) {
+        *out += "the engine does not start\n";
+        return 1;
+    }
+    const Win32MessageBoxSink previous = Win32SetMessageBoxSink(WriteBox);
+    Framework().halt = false;
+    CheckApplication application(path);
+    application.LoadConfiguration();
+    if (Charset* charset = application.GetCharset())
+        CharsetDestroy(charset);
+    Win32SetMessageBoxSink(previous);
+    const bool halted = Framework().halt;
+    if (!halted) {
+        if (!application.sawWorlds)
+            *out += "warning: no 'Worlds' section: no world is loaded and frames draw nothing\n";
+        if (!application.sawCamera)
+            *out += "warning: no 'Camera' section: there is no main camera and frames draw nothing\n";
+    }
+    gOut = nullptr;
+    return halted ? 1 : 0;
+}

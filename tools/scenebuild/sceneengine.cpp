@@ -1,0 +1,28 @@
+// The engine for the scene tools, benchmarks and fuzz targets.
+#include "tools/scenebuild/sceneengine.h"
+
+#include "graphics/core/engine.h"
+#include "graphics/core/tests/devicedouble.h"
+#include "graphics/scene/scenelibrary.h"
+
+bool SceneEngineStart()
+{
+    DeviceDoubleReset();
+    EngineSetDeviceDriver(DeviceDoubleDriver());
+    static int window;
+    static EngineOpenParams params = {&window};
+    return EngineInit(nullptr, 0, 0x400000) && WorldLibraryAttach() && EngineOpen(&params) && EngineStart();
+}
+
+void SceneEngineStop()
+{
+    if (EngineGetState() == kEngineStateStarted) {
+        EngineStop();
+    }
+    if (EngineGetState() == kEngineStateOpened) {
+        EngineClose();
+    }
+    if (EngineGetState() == kEngineStateInitialised) {
+        EngineTerm();
+    }
+}

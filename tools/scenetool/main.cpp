@@ -1,0 +1,200 @@
+// scenetool: tools for the scene objects' data.
+//
+//   scenetool strips        builds the generated shapes (8x8 grid, fan,
+//                           ribbon, soup with duplicates; two opaque
+//                           materials and a transparent one) with every mesh
+//                           builder and prints mesh count, indices per
+//                           triangle and "ok" when the meshes draw exactly the
+//                           input triangles
+//   scenetool corpus DIR    writes the scene fuzz targets' seeds under
+//                           DIR/<target>/corpus/
+//   scenetool dump FILE     prints the chunk tree of a model file with the
+//                           fields it knows decoded
+//   scenetool roundtrip IN OUT  reads the model (clump) in IN and writes it
+//                           to OUT
+#include <CLI/CLI.hpp>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "graphics/core/chunk.h"
+#include "graphics/core/memory.h"
+#include "graphics/core/stream.h"
+#include "graphics/scene/clump.h"
+#include "graphics/scene/material.h"
+#include "graphics/scene/materiallist.h"
+#include "graphics/scene/mesh.h"
+#include "graphics/scene/meshbuild.h"
+#include "graphics/scene/sceneids.h"
+#include "tools/scenebuild/meshcheck.h"
+#include "tools/scenebuild/meshshapes.h"
+#include "tools/scenebuild/scenecorpus.h"
+#include "tools/scenebuild/sceneengine.h"
+#include "tools/scenetool/scenedump.h"
+
+namespace {
+
+struct Builder
+{
+    const char* name;
+    MeshBuildCallBack strips; // null: plain lists
+    bool keepsWinding;
+};
+
+const Builder kBuilders[] = {
+    {"StripBuild", StripBuild, true},
+    {"StripBuildNoWinding", StripBuildNoWinding, false},
+    {"StripBuildExhaustive", StripBuildExhaustive, true},
+    {"StripBuildExhaustiveNoWinding", StripBuildExhaustiveNoWinding, false},
+    {"StripBuildSearch", StripBuildSearch, true},
+    {"StripBuildSearchNoWinding", StripBuildSearchNoWinding, false},
+    {"MeshBuildLists", nullptr, true},
+};
+
+int Strips()
+{
+    Material* materials[3];
+    for (Material*& m : materials) {
+        m = MaterialCreate();
+    }
+    materials[2]->colour.alpha = 128;
+    int failures = 0;
+    for (const MeshShape& shape : MeshShapesStandard()) {
+        for (const Builder& builder : kBuilders) {
+            MeshSetBuildCallBack(builder.strips, nullptr);
+            MeshHeader* header = MeshBuild(MeshShapeBuildList(shape, materials), builder.strips ? 1 : 0);
+            MeshSetBuildCallBack(nullptr, nullptr);
+            std::string problem = header ? MeshCheckHeader(header, shape, materials, builder.keepsWinding)
+                                         : std::string("build failed");
+            std::printf("%-7s %-30s triangles %4zu meshes %u indices/triangle %.3f %s\n", shape.name.c_str(),
+                        builder.name, shape.triangles.size(), header ? header->numMeshes : 0,
+                        header ? double(header->totalIndices) / double(shape.triangles.size()) : 0.0,
+                        problem.empty() ? "ok" : ("FAIL: " + problem).c_str());
+            failures += !problem.empty();
+            if (header) {
+                MeshHeaderDestroy(header);
+            }
+        }
+    }
+    for (Material* m : materials) {
+        MaterialRelease(m);
+    }
+    return failures == 0 ? 0 : 1;
+}
+
+int Corpus(const std::string& dir)
+{
+    std::vector<SceneCorpusFile> files = SceneCorpusFiles();
+    if (files.empty()) {
+        std::fprintf(stderr, "scenetool: a writer failed\n");
+        return 1;
+    }
+    for (const SceneCorpusFile& file : files) {
+        std::filesystem::path folder = std::filesystem::path(dir) / file.target / "corpus";
+        std::filesystem::create_directories(folder);
+        std::ofstream out(folder / file.name, std::ios::binary);
+        out.write(reinterpret_cast<const char*>(file.bytes.data()), std::streamsize(file.bytes.size()));
+        if (!out) {
+            std::fprintf(stderr, "scenetool: cannot write %s\n", (folder / file.name).c_str());
+            return 1;
+        }
+        std::printf("%s/%s %zu bytes\n", file.target.c_str(), file.name.c_str(), file.bytes.size());
+    }
+    return 0;
+}
+
+bool ReadFile(const std::string& name, std::vector<uint8_t>* bytes)
+{
+    std::ifstream in(name, std::ios::binary);
+    if (!in) {
+        std::fprintf(stderr, "scenetool: cannot read %s\n", name.c_str());
+        return false;
+    }
+    bytes->assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return true;
+}
+
+int Dump(const std::string& file)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReadFile(file, &bytes)) {
+        return 1;
+    }
+    return SceneDump(bytes, stdout) ? 0 : 1;
+}
+
+int RoundTrip(const std::string& in, const std::string& out)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReadFile(in, &bytes)) {
+        return 1;
+    }
+    StreamMemory memory = {bytes.data(), bytes.size()};
+    Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
+    Clump* clump =
+        stream && StreamFindChunk(stream, kChunkClump, nullptr, nullptr) ? ClumpStreamRead(stream) : nullptr;
+    if (stream) {
+        StreamClose(stream, nullptr);
+    }
+    if (!clump) {
+        std::fprintf(stderr, "scenetool: %s holds no readable clump\n", in.c_str());
+        return 1;
+    }
+    Stream* writer = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
+    bool ok = writer && ClumpStreamWrite(clump, writer);
+    StreamMemory written{};
+    if (writer) {
+        StreamClose(writer, &written);
+    }
+    ClumpDestroy(clump);
+    if (ok) {
+        std::ofstream file(out, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(written.block), std::streamsize(written.length));
+        ok = bool(file);
+    }
+    MemoryFree(written.block);
+    if (!ok) {
+        std::fprintf(stderr, "scenetool: cannot write %s\n", out.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"scenetool: tools for the scene objects' data"};
+    app.require_subcommand(1);
+    CLI::App* strips = app.add_subcommand("strips", "check every mesh builder on generated shapes");
+    CLI::App* corpus = app.add_subcommand("corpus", "write the scene fuzz targets' seeds");
+    std::string dir;
+    corpus->add_option("dir", dir, "folder holding the fuzz targets (fuzz/)")->required();
+    CLI::App* dump = app.add_subcommand("dump", "print the chunk tree of a model file");
+    std::string file;
+    dump->add_option("file", file, "the file")->required();
+    CLI::App* roundtrip = app.add_subcommand("roundtrip", "read a model and write it again");
+    std::string in, out;
+    roundtrip->add_option("in", in, "model to read")->required();
+    roundtrip->add_option("out", out, "file to write")->required();
+    CLI11_PARSE(app, argc, argv);
+
+    if (!SceneEngineStart()) {
+        std::fprintf(stderr, "scenetool: the engine did not start\n");
+        return 1;
+    }
+    int result = 0;
+    if (*strips) {
+        result = Strips();
+    } else if (*corpus) {
+        result = Corpus(dir);
+    } else if (*dump) {
+        result = Dump(file);
+    } else if (*roundtrip) {
+        result = RoundTrip(in, out);
+    }
+    SceneEngineStop();
+    return result;
+}
