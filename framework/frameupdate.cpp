@@ -2,7 +2,9 @@
 // the drawing. Nothing here allocates.
 #include <algorithm>
 
+#include "framework/fpscounter.h"
 #include "framework/framework.h"
+#include "framework/inputmanager.h"
 #include "framework/standardapplication.h"
 
 namespace {
@@ -29,12 +31,17 @@ void CStandardApplication::Update()
     m_lastFrameTime = now;
     m_lastElapsed = float(double(elapsedMs) * 0.001);
     m_lastStep = m_fixedStep ? m_fixedStepValue : std::min(m_lastElapsed, kMaxStep);
+    CInputManager::Instance()->Update(m_lastStep);
     if (!globals.paused)
         OnUpdate(m_lastStep);
+    if (CFpsCounter* counter = CFpsCounter::Instance())
+        counter->Update(m_lastElapsed);
     Render();
 }
 
 void CStandardApplication::Render()
 {
     OnRender();
+    if (Framework().debugLevel >= 1)
+        CFpsCounter::Instance()->Draw(Framework().font);
 }

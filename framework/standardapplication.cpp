@@ -1,6 +1,7 @@
 #include "framework/standardapplication.h"
 
 #include "framework/font.h"
+#include "framework/fpscounter.h"
 #include "framework/framework.h"
 #include "framework/inputmanager.h"
 #include "framework/light.h"
@@ -54,6 +55,7 @@ ShellEventResult CStandardApplication::OnEvent(ShellEvent event, void* parameter
         ShellAttachInputDevice(ShellDeviceMouse, CInputManager::MouseHandler);
         ShellAttachInputDevice(ShellDeviceKeyboard, CInputManager::KeyboardHandler);
         ShellAttachInputDevice(ShellDevicePad, CInputManager::PadHandler);
+        CInputManager::Instance()->InitPointer(false); // no start screen yet
         return ShellEventHandled;
     case ShellEventStopEngine:
         OnTerminate();
@@ -157,7 +159,9 @@ bool CStandardApplication::Terminate()
         CharsetDestroy(m_charset);
         m_charset = nullptr;
     }
+    CInputManager::Instance()->ReleasePointer();
     CInputManager::DestroyInstance();
+    CFpsCounter::Destroy();
     ShellStopEngine();
     return true;
 }

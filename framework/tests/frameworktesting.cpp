@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "framework/fpscounter.h"
 #include "framework/framework.h"
 #include "framework/inputmanager.h"
 #include "graphics/core/engine.h"
@@ -93,6 +94,7 @@ void FrameworkTest::TearDown()
 {
     Current() = nullptr;
     CInputManager::DestroyInstance();
+    CFpsCounter::Destroy();
     Win32SetMessageBoxSink(nullptr);
     FrameworkSetClock(nullptr);
     FrameworkSetExit(nullptr);

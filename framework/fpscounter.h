@@ -1,0 +1,44 @@
+#pragma once
+// CFpsCounter: the frame rate measured over blocks of 200 frames and the
+// last 632 frame times. Created at its first use by the frame, destroyed by
+// the terminate event.
+#include <cstdint>
+
+class CFont;
+
+class CFpsCounter
+{
+  public:
+    static constexpr int32_t kBlock = 200;
+    static constexpr int32_t kHistory = 632;
+
+    /// The instance, created on the first call.
+    static CFpsCounter* Instance();
+    /// Deletes the instance.
+    static void Destroy();
+
+    /// One frame of `elapsed` seconds (the measured time, not the capped step).
+    void Update(float elapsed);
+    /// "FPS : %2.2f" once 200 frames were measured, else "FPS : [wait]".
+    void FormatText(char* text, int32_t size) const;
+    /// Prints the text at (0.75, 0.82), 0.04 high (nothing without a font).
+    void Draw(CFont* font) const;
+
+    bool IsValid() const { return m_valid; }
+    float GetFramesPerSecond() const { return m_framesPerSecond; }
+    /// Entries in the history (at most 632).
+    int32_t GetHistoryCount() const { return m_fill; }
+    /// History entry i, oldest first (0 <= i < GetHistoryCount()).
+    float GetHistory(int32_t i) const;
+
+  private:
+    CFpsCounter() = default;
+
+    bool m_valid = false;
+    int32_t m_count = 0;
+    float m_accumulated = 0.0f;
+    float m_framesPerSecond = 0.0f;
+    float m_history[kHistory] = {};
+    int32_t m_fill = 0;
+    int32_t m_write = 0;
+};
