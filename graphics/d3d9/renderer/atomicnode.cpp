@@ -220,6 +220,9 @@ int32_t AtomicNodeBody(PipelineNode* node, const PipelineExecution* execution)
     ResourcesEntry* entry = nullptr;
     if ((geometry->format & kGeometryNative) && geometry->instanced) {
         entry = geometry->instanced;
+    } else if ((geometry->format & kGeometryNative) && !geometry->morphTargets[0].vertices) {
+        // Native data that is gone cannot be rebuilt: a native geometry keeps no vertex arrays.
+        return 1;
     } else {
         const bool shared = geometry->numMorphTargets == 1;
         ResourcesEntry** slot = shared ? &geometry->instanced : &atomic->instanced;

@@ -15,9 +15,6 @@
 
 namespace {
 
-// Owner tag of a sector's entry (sectors carry no object header).
-constexpr uint32_t kInstancedSectorOwner = 0xFFFFFFFF;
-
 // Engine mesh primitive (kMesh... flags) to D3DPRIMITIVETYPE.
 uint32_t PrimitiveType(uint32_t meshFlags)
 {

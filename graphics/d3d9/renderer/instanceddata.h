@@ -73,6 +73,10 @@ inline InstancedData* InstancedDataFromEntry(ResourcesEntry* entry)
     return static_cast<InstancedData*>(ResourcesEntryData(entry));
 }
 
+/// Owner tag of a sector's entry (sectors carry no object header); other
+/// entries carry their owner's object type (geometry 8, atomic 1).
+constexpr uint32_t kInstancedSectorOwner = 0xFFFFFFFF;
+
 /// ObjectType given to InstancedDataCreate and the render callback.
 constexpr int32_t kInstancedAtomic = 1;
 constexpr int32_t kInstancedWorldSector = -1;
