@@ -73,7 +73,7 @@ PipelinePacket* PipelinePacketHandOver(Pipeline* source, Pipeline* target);
 /// header's current arrays): the slot's type and attributes are set at the
 /// first lock; for writing, external data is first copied into the pipeline
 /// heap. The cluster, or null when the cluster is not live here or out of
-/// memory (0x80000013).
+/// memory (kErrorOutOfMemory).
 PipelineCluster* PipelineClusterLock(PipelinePacket* packet, uint32_t clusterIndex, bool forWriting);
 /// Points the cluster at the caller's `count` elements of `stride` bytes
 /// (valid, external; freed never). Heap data it held is freed first.
