@@ -51,9 +51,9 @@ int main(int argc, char** argv)
     app.add_option("--text", text, "the text to draw");
     app.add_flag("--paragraph", paragraph, "word-wrap the text into the view");
     app.add_option("--data", data, "the sample data folder (holding fonts/)");
-    int status = 0;
-    if (!ToolCli::Parse(app, argc, argv, &status)) {
-        return status;
+    int parseStatus = 0;
+    if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
+        return parseStatus;
     }
 
     if (!std::getenv("DISPLAY")) {

@@ -25,9 +25,9 @@ int main(int argc, char** argv)
     std::string face = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
     app.add_option("--out", out, "data directory; the fonts go to its fonts/ folder")->required();
     app.add_option("--face", face, "TrueType face to render")->check(CLI::ExistingFile);
-    int status = 0;
-    if (!ToolCli::Parse(app, argc, argv, &status)) {
-        return status;
+    int parseStatus = 0;
+    if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
+        return parseStatus;
     }
 
     std::error_code error;

@@ -54,9 +54,9 @@ int main(int argc, char** argv)
     int logo = 8;
     app.add_option("text", text, "text to print")->required();
     app.add_option("--logo", logo, "the logo's place: 1 to 9")->check(CLI::Range(1, 9));
-    int status = 0;
-    if (!ToolCli::Parse(app, argc, argv, &status)) {
-        return status;
+    int parseStatus = 0;
+    if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
+        return parseStatus;
     }
 
     HWND window = Win32WindowCreate("overlay-demo", kWidth, kHeight);

@@ -34,9 +34,9 @@ int main(int argc, char** argv)
     std::string corpusFolder;
     CLI::App* corpus = app.add_subcommand("corpus", "write the seed corpus of the physics_hull fuzz target");
     corpus->add_option("folder", corpusFolder, "an existing folder")->required();
-    int status = 0;
-    if (!ToolCli::Parse(app, argc, argv, &status)) {
-        return status;
+    int parseStatus = 0;
+    if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
+        return parseStatus;
     }
     // The engine runs on its recording device double: nothing is drawn.
     if (!EngineTestStart()) {

@@ -179,9 +179,9 @@ int main(int argc, char** argv)
     std::string in, out;
     roundtrip->add_option("in", in, "model to read")->required();
     roundtrip->add_option("out", out, "file to write")->required();
-    int status = 0;
-    if (!ToolCli::Parse(app, argc, argv, &status)) {
-        return status;
+    int parseStatus = 0;
+    if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
+        return parseStatus;
     }
 
     if (!SceneEngineStart()) {

@@ -241,9 +241,9 @@ int main(int argc, char** argv)
     unpack->add_option("file", file, ".txd file")->required()->check(CLI::ExistingFile);
     unpack->add_option("dir", dir, "output folder")->required();
 
-    int status = 0;
-    if (!ToolCli::Parse(app, argc, argv, &status)) {
-        return status;
+    int parseStatus = 0;
+    if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
+        return parseStatus;
     }
     if (!EngineUp()) {
         return Fail("the engine did not start");
