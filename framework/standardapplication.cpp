@@ -55,6 +55,7 @@ ShellEventResult CStandardApplication::OnEvent(ShellEvent event, void* parameter
         ShellAttachInputDevice(ShellDeviceMouse, CInputManager::MouseHandler);
         ShellAttachInputDevice(ShellDeviceKeyboard, CInputManager::KeyboardHandler);
         ShellAttachInputDevice(ShellDevicePad, CInputManager::PadHandler);
+        CInputManager::Instance()->InitPointer(false); // no start screen yet
         return ShellEventHandled;
     case ShellEventStopEngine:
         OnTerminate();
@@ -86,12 +87,6 @@ void CStandardApplication::SetFixedStep(bool fixed, float step)
 {
     m_fixedStep = fixed;
     m_fixedStepValue = step;
-}
-
-void CStandardApplication::ReportEngineError(const char* text)
-{
-    Framework().halt = true;
-    MessageBoxA(nullptr, text, kFrameworkErrorCaption, MB_ICONERROR);
 }
 
 bool CStandardApplication::OpenEngine()
@@ -158,6 +153,7 @@ bool CStandardApplication::Terminate()
         CharsetDestroy(m_charset);
         m_charset = nullptr;
     }
+    CInputManager::Instance()->ReleasePointer();
     CInputManager::DestroyInstance();
     CFpsCounter::Destroy();
     ShellStopEngine();
