@@ -4,6 +4,7 @@
 
 #include "framework/fpscounter.h"
 #include "framework/framework.h"
+#include "framework/inputmanager.h"
 #include "framework/standardapplication.h"
 
 namespace {
@@ -30,6 +31,7 @@ void CStandardApplication::Update()
     m_lastFrameTime = now;
     m_lastElapsed = float(double(elapsedMs) * 0.001);
     m_lastStep = m_fixedStep ? m_fixedStepValue : std::min(m_lastElapsed, kMaxStep);
+    CInputManager::Instance()->Update(m_lastStep);
     if (!globals.paused)
         OnUpdate(m_lastStep);
     if (CFpsCounter* counter = CFpsCounter::Instance())

@@ -1,8 +1,14 @@
 #include "framework/inputmanager.h"
 
+#include <algorithm>
 #include <cstring>
 
+#include "framework/directinputmouse.h"
+#include "framework/standardapplication.h"
+#include "graphics/core/image.h"
+#include "graphics/core/texture.h"
 #include "graphics/shared/skel/win/shellinput.h"
+#include "graphics/shared/skel/win/shellpath.h"
 
 namespace {
 
@@ -284,4 +290,78 @@ void CInputManager::TakeMouseDelta(float* dx, float* dy)
     *dx = m_deltaX;
     *dy = m_deltaY;
     m_deltaX = m_deltaY = 0.0f;
+}
+
+CInputManager::~CInputManager()
+{
+    ReleasePointer();
+}
+
+bool CInputManager::InitPointer(bool startScreen)
+{
+    if (m_mouseMode != 0)
+        return true;
+    if (!m_mouse)
+        m_mouse = new CDirectInputMouse();
+    if (!startScreen && m_directInputActive)
+        m_mouse->Create();
+    char* path = ShellMakeNativePath("MODELS/TEXTURES/");
+    ImageSetPath(path ? path : "MODELS/TEXTURES/");
+    ShellFreePath(path);
+    m_pointerTexture = TextureRead("POINTER.BMP", "POINTER.BMP");
+    if (!m_pointerTexture) {
+        CStandardApplication::ReportEngineError("Texture not found : 'POINTER.BMP'");
+        return false;
+    }
+    return true;
+}
+
+void CInputManager::SetDirectInputActive(bool active)
+{
+    if (m_mouseMode != 0 || !m_mouse)
+        return;
+    m_directInputActive = active ? 1 : 0;
+    m_mouse->Recreate(active);
+}
+
+bool CInputManager::ReleasePointer()
+{
+    delete m_mouse; // releases its device
+    m_mouse = nullptr;
+    if (m_pointerTexture) {
+        TextureDestroy(m_pointerTexture);
+        m_pointerTexture = nullptr;
+    }
+    return true;
+}
+
+void CInputManager::Update(float)
+{
+    if (m_mouseMode != 0)
+        return;
+    if (m_mouse && m_mouse->HasDevice()) {
+        m_mouse->Update();
+        m_deltaX = m_mouse->GetDeltaX();
+        m_deltaY = m_mouse->GetDeltaY();
+        if (m_mouse->LeftChanged()) {
+            m_leftHeld = m_mouse->LeftDown() ? 1 : 0;
+            if (m_leftHeld)
+                m_deltaX = m_deltaY = 0.0f;
+        }
+        if (m_mouse->RightChanged()) {
+            m_rightHeld = m_mouse->RightDown() ? 1 : 0;
+            if (m_rightHeld)
+                m_deltaX = m_deltaY = 0.0f;
+        }
+    }
+    // The pointer lives on the main camera's raster; without one it stays.
+    if (!m_cameraExists)
+        return;
+    if (m_cameraMode == kCameraFps) {
+        m_pointerX = float(m_rasterWidth / 2);
+        m_pointerY = float(m_rasterHeight / 2);
+        return;
+    }
+    m_pointerX = std::clamp(m_pointerX + 2.0f * m_deltaX, 0.0f, float(m_rasterWidth));
+    m_pointerY = std::clamp(m_pointerY + 2.0f * m_deltaY, 0.0f, float(m_rasterHeight));
 }

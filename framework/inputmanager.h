@@ -30,6 +30,9 @@ struct PadStickRecord
     float x, y;
 };
 
+class CDirectInputMouse;
+struct Texture;
+
 class CInputManager : public CConfigSection
 {
   public:
@@ -51,6 +54,23 @@ class CInputManager : public CConfigSection
     /// "MouseMode" reads "Value" (first attribute); false without it, no message.
     bool OnStart(const char* element, const char** attributes) override;
     bool OnEnd(const char*) override { return true; }
+
+    /// In mouse mode 0: the DirectInput mouse (its device only when no start
+    /// screen exists, which switches it later) and the pointer texture
+    /// "POINTER.BMP" from "MODELS/TEXTURES/" (error box and false without it).
+    /// Other modes: true at once.
+    bool InitPointer(bool startScreen);
+    /// Mouse mode 0 with a mouse: keeps the flag and re-creates (set) or
+    /// releases (clear) the device.
+    void SetDirectInputActive(bool active);
+    /// Releases the DirectInput mouse and the pointer texture; true.
+    bool ReleasePointer();
+    /// Mouse mode 0: the DirectInput mouse's motion and buttons move the
+    /// pointer by twice the motion, kept inside the camera raster [0, W] x
+    /// [0, H]; in first person the pointer stays at the centre.
+    void Update(float step);
+    Texture* GetPointerTexture() const { return m_pointerTexture; }
+    CDirectInputMouse* GetDirectInputMouse() const { return m_mouse; }
 
     /// What the camera manager tells the input each frame: whether it exists,
     /// its mode and its raster's size in pixels.
@@ -85,6 +105,7 @@ class CInputManager : public CConfigSection
 
   private:
     CInputManager() = default;
+    ~CInputManager() override;
     static bool Take(uint32_t& flag)
     {
         const bool was = flag != 0;
@@ -118,6 +139,8 @@ class CInputManager : public CConfigSection
     float m_deltaY = 0.0f;
     float m_pointerX = 0.0f;
     float m_pointerY = 0.0f;
+    CDirectInputMouse* m_mouse = nullptr;
+    Texture* m_pointerTexture = nullptr;
 
     bool m_cameraExists = false;
     int32_t m_cameraMode = 0;

@@ -55,6 +55,7 @@ ShellEventResult CStandardApplication::OnEvent(ShellEvent event, void* parameter
         ShellAttachInputDevice(ShellDeviceMouse, CInputManager::MouseHandler);
         ShellAttachInputDevice(ShellDeviceKeyboard, CInputManager::KeyboardHandler);
         ShellAttachInputDevice(ShellDevicePad, CInputManager::PadHandler);
+        CInputManager::Instance()->InitPointer(false); // no start screen yet
         return ShellEventHandled;
     case ShellEventStopEngine:
         OnTerminate();
@@ -158,6 +159,7 @@ bool CStandardApplication::Terminate()
         CharsetDestroy(m_charset);
         m_charset = nullptr;
     }
+    CInputManager::Instance()->ReleasePointer();
     CInputManager::DestroyInstance();
     CFpsCounter::Destroy();
     ShellStopEngine();

@@ -9,8 +9,10 @@
 #include <string>
 #include <vector>
 
+#include "framework/directinputmouse.h"
 #include "framework/font.h"
 #include "framework/framework.h"
+#include "framework/inputmanager.h"
 #include "framework/light.h"
 #include "framework/testing/configbuilder.h"
 #include "framework/tests/frameworktesting.h"
@@ -18,6 +20,7 @@
 #include "graphics/scene/light.h"
 #include "graphics/shared/skel/win/shellengine.h"
 #include "graphics/shared/skel/win/shellstate.h"
+#include "platform/dinput8/dinput8.h"
 #include "platform/win32/debugout.h"
 
 namespace {
@@ -189,7 +192,8 @@ TEST_F(AppEvents, FailedEngineStartExitsWithZero)
 TEST_F(AppEvents, StartUpMakesDefaultLightsAndTeardownStopsTheEngineLast)
 {
     ConfigBuilder config;
-    config.Open("Config").Open("Worlds").Element("World", {{"file", "level.bsp"}});
+    config.Open("Config").Open("Worlds").Element("World", {{"file", "level.bsp"}}).Close();
+    config.Open("Input").Element("MouseMode", {{"Value", "1"}}); // the window's mouse: no pointer texture
     Start(config.Text());
     EXPECT_EQ(app_.calls, Calls{"OnInitialize"});
     EXPECT_TRUE(Boxes().empty());
@@ -225,7 +229,8 @@ TEST_F(AppEvents, SecondWorldsIsRefused)
     ConfigBuilder config;
     config.Open("Config").Open("Worlds").Close().Open("Worlds").Element("Scale", {{"value", "2"}});
     Start(config.Text());
-    EXPECT_EQ(Boxes(), Calls{"Only one 'Worlds' section is allowed.\nPlease update your XML file"});
+    ASSERT_FALSE(Boxes().empty());
+    EXPECT_EQ(Boxes()[0], "Only one 'Worlds' section is allowed.\nPlease update your XML file");
     EXPECT_EQ(app_.GetScale(), 1.0f) << "the refused section is passed over whole";
     app_.OnEvent(ShellEventStopEngine, nullptr);
 }
@@ -285,6 +290,61 @@ TEST_F(AppEvents, FramesAllocateNothing)
     }
     gCounting = false;
     EXPECT_EQ(gAllocations, 0);
+}
+
+TEST_F(AppEvents, DirectInputMouseMovesTheClampedPointer)
+{
+    Start("<Config/>");
+    EXPECT_EQ(Boxes(), Calls{"Texture not found : 'POINTER.BMP'"});
+    CInputManager* input = CInputManager::Instance();
+    ASSERT_NE(input->GetDirectInputMouse(), nullptr);
+    ASSERT_TRUE(input->GetDirectInputMouse()->HasDevice());
+    input->SetCameraState(true, CInputManager::kCameraFree, 640, 480);
+    float x = 0, y = 0;
+    const struct
+    {
+        int32_t dx, dy;
+        float x, y;
+    } moves[] = {
+        {10, 20, 20, 40}, {1000, -1000, 640, 0}, {-5000, 5000, 0, 480}, {INT32_MAX, INT32_MIN, 640, 0}};
+    for (const auto& m : moves) {
+        DInput8FeedMotion(m.dx, m.dy);
+        input->Update(0.02f);
+        input->GetPointerPosition(&x, &y);
+        EXPECT_EQ(x, m.x) << m.dx;
+        EXPECT_EQ(y, m.y) << m.dy;
+    }
+
+    DInput8FeedButton(0, true);
+    DInput8FeedMotion(-3, 0);
+    input->Update(0.02f);
+    EXPECT_TRUE(input->IsLeftButtonHeld());
+    float dx = 1, dy = 1;
+    input->TakeMouseDelta(&dx, &dy);
+    EXPECT_EQ(dx, 0.0f) << "the press clears the frame's motion";
+
+    // Lost input: the update reacquires and the next one reads again.
+    DInput8FeedFocusLost();
+    DInput8FeedMotion(-100, 0);
+    input->Update(0.02f);
+    input->GetPointerPosition(&x, &y);
+    EXPECT_EQ(x, 640.0f) << "nothing read while lost";
+    DInput8FeedMotion(-100, 0);
+    input->Update(0.02f);
+    input->GetPointerPosition(&x, &y);
+    EXPECT_EQ(x, 440.0f);
+
+    input->SetCameraState(true, CInputManager::kCameraFps, 640, 480);
+    input->Update(0.02f);
+    input->GetPointerPosition(&x, &y);
+    EXPECT_EQ(x, 320.0f);
+    EXPECT_EQ(y, 240.0f);
+
+    input->SetDirectInputActive(false);
+    EXPECT_FALSE(input->GetDirectInputMouse()->HasDevice());
+    input->SetDirectInputActive(true);
+    EXPECT_TRUE(input->GetDirectInputMouse()->HasDevice());
+    app_.OnEvent(ShellEventStopEngine, nullptr);
 }
 
 } // namespace

@@ -141,3 +141,10 @@ BOOL KillTimer(HWND window, uintptr_t id);
 void Win32ResetMessageQueue();
 /// Messages waiting in the queue (quit and timers not counted).
 int Win32QueuedMessageCount();
+
+union SDL_Event;
+/// Sees every SDL event the message pump takes, before it becomes window
+/// messages (the DirectInput stand-in reads the mouse this way).
+using Win32SdlEventObserver = void (*)(const SDL_Event& event);
+/// Replaces the observer (null: none); answers the previous one.
+Win32SdlEventObserver Win32SetSdlEventObserver(Win32SdlEventObserver observer);

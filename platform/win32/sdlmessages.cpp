@@ -219,10 +219,21 @@ void PostDrop()
     s.dropped.clear();
 }
 
+Win32SdlEventObserver gObserver = nullptr;
+
 } // namespace
+
+Win32SdlEventObserver Win32SetSdlEventObserver(Win32SdlEventObserver observer)
+{
+    const Win32SdlEventObserver previous = gObserver;
+    gObserver = observer;
+    return previous;
+}
 
 void Win32TranslateSdlEvent(const SDL_Event& event)
 {
+    if (gObserver)
+        gObserver(event);
     switch (event.type) {
     case SDL_QUIT:
         PostQuitMessage(0);
