@@ -2,10 +2,13 @@
 
 #include <cstdlib>
 
+#include "framework/standardapplication.h"
+
 #include "graphics/animation/animation.h"
 #include "graphics/animation/hierarchy.h"
 #include "graphics/animation/spline.h"
 #include "graphics/scene/scenelibrary.h"
+#include "platform/win32/debugout.h"
 #include "platform/win32/timing.h"
 
 namespace {
@@ -27,6 +30,14 @@ FrameworkClock gClock = timeGetTime;
 FrameworkExit gExit = std::exit;
 
 } // namespace
+
+// Defined with the globals it sets, so that every framework file that shows
+// an error box depends on this file alone rather than on the application's.
+void CStandardApplication::ReportEngineError(const char* text)
+{
+    Framework().halt = true;
+    MessageBoxA(nullptr, text, kFrameworkErrorCaption, MB_ICONERROR);
+}
 
 FrameworkGlobals& Framework()
 {

@@ -89,12 +89,6 @@ void CStandardApplication::SetFixedStep(bool fixed, float step)
     m_fixedStepValue = step;
 }
 
-void CStandardApplication::ReportEngineError(const char* text)
-{
-    Framework().halt = true;
-    MessageBoxA(nullptr, text, kFrameworkErrorCaption, MB_ICONERROR);
-}
-
 bool CStandardApplication::OpenEngine()
 {
     if (!ShellInitialize())

@@ -65,7 +65,7 @@ class CStandardApplication
     /// With `fixed` set every frame's step is `step` seconds, whatever the clock says.
     void SetFixedStep(bool fixed, float step);
     /// Sets the halt flag and shows `text` in the framework's error box
-    /// (caption kFrameworkErrorCaption, MB_ICONERROR).
+    /// (caption kFrameworkErrorCaption, MB_ICONERROR); defined in framework.cpp.
     static void ReportEngineError(const char* text);
 
     /// Event 16: the shell's initialisation, 640 x 480 unless set, the title. False on failure.

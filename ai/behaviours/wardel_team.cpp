@@ -80,7 +80,7 @@ bool CWardelTeam::ReadParameter(CConfigNode* node)
     if (std::strcmp(key, "DistanceToVIP") == 0) {
         if (value == nullptr)
             return false;
-        m_distanceToVip = float(std::atof(value)) * GetOneMeter();
+        m_distanceToVip = ConfigToFloat(value) * GetOneMeter();
         return true;
     }
     return false;

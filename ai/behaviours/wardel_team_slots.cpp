@@ -35,6 +35,35 @@ float HeadingOf(const CVec3& d)
     return DirectionToAngles(CVec3(d.x, 0.0f, d.z)).y;
 }
 
+// Whole degrees from sector s to a heading, folded into [-180, 180].
+int32_t FoldedAngle(float heading, int32_t s)
+{
+    int32_t a = int32_t(heading - float(s));
+    if (a > 180)
+        a -= 360;
+    else if (a < -180)
+        a += 360;
+    return a;
+}
+
+// Gives direction r every cluster in use, not yet done, whose heading lies within w
+// degrees of sector s; true when it covered any.
+bool MarkCovered(const CGuardNodeRecord& record, const float* heading, int32_t s, float w, int32_t r,
+                 bool* done, uint16_t* outSlotOfCluster)
+{
+    bool covered = false;
+    for (int32_t e = 0; e < kMaxAccessWayClusters; ++e) {
+        if (!record.clusters[e].InUse() || done[e])
+            continue;
+        if (float(std::abs(FoldedAngle(heading[e], s))) <= w) {
+            outSlotOfCluster[e] = uint16_t(r);
+            done[e] = true;
+            covered = true;
+        }
+    }
+    return covered;
+}
+
 } // namespace
 
 void CWardelTeam::BuildNodeClusters(CGuardNodeRecord& record, float cosThreshold, const CAccessWaysData& data,
@@ -161,18 +190,25 @@ int16_t CWardelTeam::ComputeGuardSlots(const CGuardNodeRecord& record, const CVe
             }
         }
 
-        for (int32_t e = 0; e < kMaxAccessWayClusters; ++e) {
-            if (!record.clusters[e].InUse() || done[e])
-                continue;
-            int32_t a = int32_t(heading[e] - float(s));
-            if (a > 180)
-                a -= 360;
-            else if (a < -180)
-                a += 360;
-            if (float(std::abs(a)) <= w) {
-                outSlotOfCluster[e] = uint16_t(r);
-                done[e] = true;
+        if (!MarkCovered(record, heading, s, w, r, done, outSlotOfCluster)) {
+            // The peak lies between clusters that are further than the window from it (the
+            // window narrows as the team grows): this pass would cover nothing and the same
+            // peak would win every later pass. The direction of the remaining cluster
+            // nearest to the peak is guarded instead, so every pass covers at least one.
+            int32_t nearest = -1;
+            int32_t nearestAngle = 0;
+            for (int32_t e = 0; e < kMaxAccessWayClusters; ++e) {
+                if (!record.clusters[e].InUse() || done[e])
+                    continue;
+                const int32_t a = std::abs(FoldedAngle(heading[e], s));
+                if (nearest < 0 || a < nearestAngle) {
+                    nearest = e;
+                    nearestAngle = a;
+                }
             }
+            s = (int32_t(heading[nearest]) + kSectors) % kSectors;
+            m_directions[size_t(r)] = s;
+            MarkCovered(record, heading, s, w, r, done, outSlotOfCluster);
         }
     }
 

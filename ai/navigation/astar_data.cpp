@@ -65,6 +65,10 @@ bool CAstarData::Build()
         NavSetError(ENavError::BadArgument, "A* data needs a graph without holes");
         return false;
     }
+    if (m_nodeCount > kMaxNodes) {
+        NavSetError(ENavError::BadCount, "A* data holds a table for at most 4096 nodes");
+        return false;
+    }
     if (AstarMemoryCapacity() < m_nodeCount) {
         NavSetError(ENavError::BadCount, "A* memory too small for the graph");
         return false;

@@ -20,6 +20,8 @@ class CAstarData : public CGraphAdditionalData
     static constexpr char kMagic[] = "Varnoth Astar Data";
     static constexpr size_t kMagicLength = sizeof(kMagic) - 1;
     static constexpr uint32_t kNoArc = 0xFFFFFFFFu;
+    /// Most nodes a table is built for: it holds nodes x nodes entries (64 MB at this size).
+    static constexpr int32_t kMaxNodes = 4096;
 
     explicit CAstarData(CSpatialGraph* graph);
 

@@ -1,5 +1,6 @@
 #include "ai/navigation/nav_bytes.h"
 
+#include <cmath>
 #include <cstring>
 
 namespace Zelk {
@@ -8,7 +9,7 @@ bool CNavByteReader::Fail(ENavError error, const char* what)
 {
     if (!m_failed) {
         m_failed = true;
-        NavSetError(error, what);
+        NavSetErrorAt(error, what, m_pos);
     }
     return false;
 }
@@ -49,6 +50,11 @@ bool CNavByteReader::ReadF32(float& value)
     if (!ReadU32(bits))
         return false;
     std::memcpy(&value, &bits, 4);
+    // No navigation file holds a NaN or an infinity: one would spread through every search.
+    if (!std::isfinite(value)) {
+        m_pos -= 4;
+        return Fail(ENavError::BadValue, "a number is not finite");
+    }
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "ai/runtime/config_node.h"
 
 #include <clocale>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <locale.h>
@@ -232,7 +233,25 @@ float ConfigToFloat(const char* text, float fallback)
     if (!text) {
         return fallback;
     }
-    return strtof_l(text, nullptr, CLocale());
+    const float value = strtof_l(text, nullptr, CLocale());
+    return std::isfinite(value) ? value : fallback;
+}
+
+bool ConfigIsNonFiniteNumber(const char* text)
+{
+    if (!text) {
+        return false;
+    }
+    auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    char* end = nullptr;
+    const double value = strtod_l(text, &end, CLocale());
+    if (end == text) {
+        return false;
+    }
+    while (*end != 0 && blank(*end)) {
+        ++end;
+    }
+    return *end == 0 && !std::isfinite(value);
 }
 
 } // namespace Zelk

@@ -88,8 +88,12 @@ void DeleteConfigNode(CConfigNode* node);
 /// Appends a child with the given strings (null leaves a field unset); null when out of memory.
 CConfigNode* AddConfigChild(CConfigNode* node, const char* name, const char* key, const char* value);
 
-/// Reads a value as a decimal integer or real in the "C" locale; fallback when text is null.
+/// Reads a value as a decimal integer or real in the "C" locale; fallback when text is null
+/// (and, for reals, when the number is not finite).
 int32_t ConfigToInt(const char* text, int32_t fallback = 0);
 float ConfigToFloat(const char* text, float fallback = 0.0f);
+/// True when text reads whole (blanks around allowed) as a number in the "C" locale that is
+/// not finite: "nan", "inf", "1e999" and the like.
+bool ConfigIsNonFiniteNumber(const char* text);
 
 } // namespace Zelk

@@ -44,7 +44,23 @@ class Parser
         if (!root->SetKey(tag.key) || !root->SetName(tag.hasName ? tag.name : nullptr)) {
             return Fail(m_tagStart, "out of memory");
         }
-        return ParseContent(pos, tag.key, root, 0);
+        if (!ParseContent(pos, tag.key, m_tagStart, root, 0)) {
+            return false;
+        }
+        // Only blanks may follow the root element; anything else would be dropped unseen.
+        for (; pos < m_end; ++pos) {
+            if (!IsBlank(m_text[pos])) {
+                return Fail(pos, "text after the root element </%s>", tag.key);
+            }
+        }
+        return true;
+    }
+
+    // A NUL byte would cut a value short without a word: refuse the text instead.
+    bool CheckNoNulByte()
+    {
+        const void* nul = std::memchr(m_text, '\0', m_end);
+        return !nul || Fail(std::size_t(static_cast<const char*>(nul) - m_text), "NUL byte in the text");
     }
 
   private:
@@ -125,7 +141,9 @@ class Parser
 
     // Parses the content of node (whose opening tag had key expected) from pos
     // up to and including its closing tag.
-    bool ParseContent(std::size_t& pos, const char* expected, CConfigNode* node, int depth)
+    // opened is where the element's opening tag starts, for the message when it never closes.
+    bool ParseContent(std::size_t& pos, const char* expected, std::size_t opened, CConfigNode* node,
+                      int depth)
     {
         if (depth > kMaxDepth) {
             return Fail(pos, "elements nested deeper than %d", kMaxDepth);
@@ -133,6 +151,9 @@ class Parser
         std::size_t contentStart = pos;
         for (;;) {
             Tag tag;
+            if (pos >= m_end || !std::memchr(m_text + pos, '<', m_end - pos)) {
+                return Fail(opened, "the text ends inside <%s>, which is never closed", expected);
+            }
             if (!NextTag(pos, tag)) {
                 return false;
             }
@@ -143,13 +164,17 @@ class Parser
                 if (node->GetChildCount() == 0 && !SetValue(node, contentStart, m_tagStart)) {
                     return Fail(contentStart, "out of memory");
                 }
+                if (node->GetChildCount() == 0 && ConfigIsNonFiniteNumber(node->GetValue())) {
+                    return Fail(contentStart, "<%s> holds \"%s\", which is not a finite number", expected,
+                                node->GetValue());
+                }
                 return true;
             }
             CConfigNode* child = node->AddChild();
             if (!child || !child->SetKey(tag.key)) {
                 return Fail(m_tagStart, "out of memory");
             }
-            if (!ParseContent(pos, tag.key, child, depth + 1)) {
+            if (!ParseContent(pos, tag.key, m_tagStart, child, depth + 1)) {
                 return false;
             }
             if (child->GetChildCount() > 0 && tag.hasName && !child->SetName(tag.name)) {
@@ -246,7 +271,7 @@ bool ParseConfigText(const char* text, std::size_t length, CConfigNode* root, CC
         }
         return false;
     }
-    return parser.ParseRoot(root);
+    return parser.CheckNoNulByte() && parser.ParseRoot(root);
 }
 
 bool CTextConfigSource::Load(const char* fileName, CConfigNode* root)

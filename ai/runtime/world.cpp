@@ -167,7 +167,13 @@ bool CWorld::ReadConfiguration(CConfigNode* root)
     }
     m_entityLimit = static_cast<uint32_t>(ConfigToInt(maxEntity));
     if (const char* maxTeam = root->GetChildValue("MaxTeam")) {
-        m_teamLimit = static_cast<uint32_t>(ConfigToInt(maxTeam));
+        const int32_t teams = ConfigToInt(maxTeam);
+        if (teams < 0 || teams > kMaxTeamLimit) {
+            AiWarning("world: \"MaxTeam\" %s is outside 0..%d (it would reserve %.0f bytes for team slots)",
+                      maxTeam, kMaxTeamLimit, double(teams) * double(sizeof(void*) * 4));
+            return false;
+        }
+        m_teamLimit = static_cast<uint32_t>(teams);
         m_teams = new CFixedList<CTeam>(m_teamLimit);
         if (!m_teams || m_teams->GetCapacity() != m_teamLimit) {
             return false;
@@ -178,6 +184,10 @@ bool CWorld::ReadConfiguration(CConfigNode* root)
         return false;
     }
     m_oneMeter = ConfigToFloat(oneMeter);
+    if (!(m_oneMeter > 0.0f) || ConfigIsNonFiniteNumber(oneMeter)) {
+        AiWarning("world: \"OneMeter\" %s is not a positive finite number of world units", oneMeter);
+        return false;
+    }
     // Unsigned comparison: a negative configured limit is lowered to the runtime's.
     if (m_entityLimit > AiGetSettings().entityLimit) {
         m_entityLimit = AiGetSettings().entityLimit;
@@ -204,7 +214,12 @@ bool CWorld::ReadConfiguration(CConfigNode* root)
     if (!tpf) {
         return false;
     }
-    timeManager->SetFrameBudget(ConfigToFloat(tpf) * 0.001f);
+    const float budget = ConfigToFloat(tpf, -1.0f);
+    if (!(budget >= 0.0f)) {
+        AiWarning("world: \"Tpf\" %s is not a finite number of milliseconds of 0 or more", tpf);
+        return false;
+    }
+    timeManager->SetFrameBudget(budget * 0.001f);
     timeManager->ReadTaskTable(timeMgt);
     CreateGlobalServices(root);
     return true;

@@ -21,6 +21,9 @@
 
 namespace Zelk {
 
+/// Most teams a world may hold: a larger "MaxTeam" is refused with a warning.
+inline constexpr int32_t kMaxTeamLimit = 65535;
+
 class CConfigNode;
 class CDataSource;
 class CEntity;

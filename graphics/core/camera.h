@@ -83,7 +83,7 @@ Camera* CameraSetViewOffset(Camera* camera, const V2d* offset);
 Camera* CameraSetNearClipPlane(Camera* camera, float distance);
 Camera* CameraSetFarClipPlane(Camera* camera, float distance);
 Camera* CameraSetFogDistance(Camera* camera, float distance);
-/// kCameraPerspective or kCameraParallel; anything else records 0x80000003
+/// kCameraPerspective or kCameraParallel; anything else records kErrorBadArgument
 /// "Invalid projection type specified" and answers null, camera unchanged.
 Camera* CameraSetProjection(Camera* camera, int32_t projection);
 inline Frame* CameraGetFrame(const Camera* camera)

@@ -16,7 +16,7 @@ namespace {
 // The core modules in the order EngineStart opens them (EngineStop closes
 // them in reverse). A new core module adds its attach function in its place:
 // errors, vectors, the empty module, matrices, frames, streams, cameras,
-// images, rasters, textures, pipelines, names, immediate-mode 3-D, resources.
+// images, rasters, textures, pipelines, names, resources.
 using CoreModuleAttach = int32_t (*)();
 // clang-format off
 constexpr CoreModuleAttach kCoreModules[] = {

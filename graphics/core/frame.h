@@ -58,7 +58,7 @@ int32_t FrameDeinit(Frame* frame);
 int32_t FrameDestroyHierarchy(Frame* frame);
 
 /// Attaches `child` (detaching it from any parent) and marks it dirty; the
-/// parent. Null (0x80000003) when `parent` is `child` or lies below it.
+/// parent. Null (kErrorBadArgument) when `parent` is `child` or lies below it.
 Frame* FrameAddChild(Frame* parent, Frame* child);
 /// Attaches without taking the child off the dirty list; the parent, or null
 /// as FrameAddChild.
@@ -82,7 +82,7 @@ inline Matrix* FrameGetMatrix(Frame* frame)
 }
 
 /// Edits of the modelling matrix (combine ops of matrix.h), then marked
-/// dirty; null for an invalid op (0x80000003).
+/// dirty; null for an invalid op (kErrorBadArgument).
 Frame* FrameTranslate(Frame* frame, const V3d* translation, int32_t op);
 Frame* FrameScale(Frame* frame, const V3d* scale, int32_t op);
 Frame* FrameTransform(Frame* frame, const Matrix* matrix, int32_t op);

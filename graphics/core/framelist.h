@@ -18,7 +18,7 @@ struct FrameList
 
 /// Fills the list with `root`'s hierarchy: the root, then fill(first child),
 /// where fill(f) is f, fill(f's next sibling), fill(f's first child). Null
-/// with 0x80000013 when the array cannot be allocated.
+/// with kErrorOutOfMemory when the array cannot be allocated.
 FrameList* FrameListInitialize(FrameList* list, Frame* root);
 /// Frees the array (the frames stay).
 FrameList* FrameListDeinitialize(FrameList* list);

@@ -49,33 +49,33 @@ Image* ImageCreate(int32_t width, int32_t height, int32_t depth);
 /// Frees owned pixels, runs the plug-in destructors, frees the record. 1.
 int32_t ImageDestroy(Image* image);
 /// Allocates stride x height bytes plus the palette (depth 4 or 8) in one
-/// block and takes ownership. Null (0x80000013) when out of memory, null
-/// (0x80000009) for a depth other than 4, 8 or 32 or a negative size.
+/// block and takes ownership. Null (kErrorOutOfMemory) when out of memory, null
+/// (kErrorImageSize) for a depth other than 4, 8 or 32 or a negative size.
 Image* ImageAllocatePixels(Image* image);
 /// Frees an owned pixel block; clears pixels, palette and kImageFlagOwnsPixels.
 Image* ImageFreePixels(Image* image);
 /// Changes the size. Owned pixels are reallocated keeping the palette and the
-/// overlapping rows; null (0x80000013) when out of memory (image unchanged).
+/// overlapping rows; null (kErrorOutOfMemory) when out of memory (image unchanged).
 Image* ImageResize(Image* image, int32_t width, int32_t height);
-/// Copies source into destination (same width and height; 0x8000000A
+/// Copies source into destination (same width and height; kErrorImageFormat
 /// otherwise) with depth conversion; the gamma flag is copied. Depth pairs
-/// (4,8), (4,32), (8,32) and equal depths are supported, others 0x80000009.
+/// (4,8), (4,32), (8,32) and equal depths are supported, others kErrorImageSize.
 Image* ImageCopy(Image* destination, const Image* source);
 /// Palette and every row between the two strides (equal depths).
 Image* ImageCopySameDepth(Image* destination, const Image* source);
 /// Depth conversion only: (4,8) copies bytes, (4,32) and (8,32) expand
-/// through the palette; equal depths do nothing; others 0x80000009.
+/// through the palette; equal depths do nothing; others kErrorImageSize.
 Image* ImageCopyConvert(Image* destination, const Image* source);
 /// Turns a grey mask into alpha: alpha = max(R, G, B) of every palette entry
 /// (depth 4, 8) or pixel (32).
 Image* ImageMakeMask(Image* image);
 /// Copies the mask's alpha into the image, first making a palettised image
-/// 32-bit. Null on a size mismatch (0x8000000A), an unsupported depth
-/// (0x80000009) or out of memory.
+/// 32-bit. Null on a size mismatch (kErrorImageFormat), an unsupported depth
+/// (kErrorImageSize) or out of memory.
 Image* ImageApplyMask(Image* image, const Image* mask);
 
 /// Stores a copy of the search path: directories separated by ";", each
-/// written with its trailing separator. Null (0x80000013) when out of memory.
+/// written with its trailing separator. Null (kErrorOutOfMemory) when out of memory.
 const char* ImageSetPath(const char* path);
 const char* ImageGetPath();
 /// Adds or updates the format of `extension` (without the dot; at most 18
@@ -107,9 +107,9 @@ uint32_t ImageStreamGetSize(const Image* image);
 /// palette. Null when a write fails or the image has no pixels.
 const Image* ImageStreamWrite(const Image* image, Stream* stream);
 /// Reads an image chunk body (the caller found chunk 0x18). Null for a
-/// missing struct chunk, a bad version (0x80000004), a depth other than 4, 8
+/// missing struct chunk, a bad version (kErrorBadVersion), a depth other than 4, 8
 /// or 32, a size that is not positive or not backed by the data that is left
-/// (0x80000009), a short read or a 4-bit pixel beyond the palette (0x8000001A).
+/// (kErrorImageSize), a short read or a 4-bit pixel beyond the palette (kErrorRead).
 Image* ImageStreamRead(Stream* stream);
 
 /// Image plug-ins (data appended to every image).
@@ -122,7 +122,7 @@ int32_t ImageSetGamma(float gamma);
 float ImageGetGamma();
 /// Maps R, G, B of the palette (depth 4, 8) or of every pixel (32) through
 /// the gamma table and sets kImageFlagGammaCorrected. Null for missing pixels
-/// or palette (0x80000016) or another depth (0x80000008).
+/// or palette (kErrorNullArgument) or another depth (kErrorImageDepth).
 Image* ImageGammaCorrect(Image* image);
 /// R, G, B of one RGBA colour through the gamma table, in place.
 uint8_t* ImageGammaCorrectColor(uint8_t* rgba);
@@ -133,7 +133,7 @@ uint8_t* ImageInverseGammaCorrectPixels(uint8_t* destination, const uint8_t* sou
 /// Fills `destination` (32-bit, pixels allocated) from `source` (32-bit) with
 /// an area filter: each destination pixel averages the source area it covers,
 /// partial pixels by their covered fraction. Null for other depths
-/// (0x80000009) or when out of memory.
+/// (kErrorImageSize) or when out of memory.
 Image* ImageResample(Image* destination, const Image* source);
 /// New 32-bit image of width x height (>= 1 each) resampled from `image` (a
 /// palettised image is expanded first). Null on failure.

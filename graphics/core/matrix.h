@@ -65,7 +65,7 @@ int32_t MatrixSetTolerances(const float tolerances[3]);
 /// out may alias a or b.
 Matrix* MatrixMultiply(Matrix* out, const Matrix* a, const Matrix* b);
 /// op 0 copy, 1 matrix = other x matrix, 2 matrix = matrix x other; any
-/// other op records 0x80000003 "Invalid combination type" and answers null.
+/// other op records kErrorBadArgument "Invalid combination type" and answers null.
 Matrix* MatrixTransform(Matrix* matrix, const Matrix* other, int32_t op);
 /// Rotation by `angle` degrees about `axis` (need not be unit); ops as above.
 Matrix* MatrixRotate(Matrix* matrix, const V3d* axis, float angle, int32_t op);
@@ -104,7 +104,7 @@ const Matrix* MatrixQueryRotate(const Matrix* matrix, V3d* axis, float* angle, V
 uint32_t MatrixStreamGetSize();
 const Matrix* MatrixStreamWrite(const Matrix* matrix, Stream* stream);
 /// Reads the body of a chunk 0xD the caller has found; into `matrix` or a new
-/// matrix when null. Null on a short read (0x8000001A) or a bad version.
+/// matrix when null. Null on a short read (kErrorRead) or a bad version.
 Matrix* MatrixStreamRead(Stream* stream, Matrix* matrix);
 
 /// The stored matrix record: 12 floats and the flags word AND 3.

@@ -29,13 +29,13 @@ struct PipelineHeap
 };
 
 /// Creates a heap with one block of `minimumBlockSize` data bytes (below 1024
-/// becomes 1024; rounded up to 32). Null when out of memory (0x80000013).
+/// becomes 1024; rounded up to 32). Null when out of memory (kErrorOutOfMemory).
 PipelineHeap* PipelineHeapCreate(uint32_t minimumBlockSize);
 /// Frees the free table, every block and the heap; null is ignored.
 void PipelineHeapDestroy(PipelineHeap* heap);
 /// n bytes (rounded up to 32; 0 gives 32) aligned to 32. Adds a block of
 /// max(n + 96, minimum) bytes when no free span fits; null when that block
-/// can't be had (0x80000013).
+/// can't be had (kErrorOutOfMemory).
 void* PipelineHeapAlloc(PipelineHeap* heap, uint32_t n);
 /// Gives data back, merging it with free neighbours; null is ignored.
 void PipelineHeapFree(PipelineHeap* heap, void* data);
@@ -44,7 +44,7 @@ void PipelineHeapFree(PipelineHeap* heap, void* data);
 /// old data then stays valid.
 void* PipelineHeapRealloc(PipelineHeap* heap, void* data, uint32_t n);
 /// Drops every allocation at once: each block becomes one free span. 1, or 0
-/// when the free table can't be grown to list every block (0x80000013).
+/// when the free table can't be grown to list every block (kErrorOutOfMemory).
 int32_t PipelineHeapReset(PipelineHeap* heap);
 /// Total data bytes of all blocks (what the heap holds from the engine).
 uint64_t PipelineHeapGetSize(const PipelineHeap* heap);

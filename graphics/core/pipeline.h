@@ -203,7 +203,7 @@ struct Pipeline
 /// Sets the free list parameters of pipeline records; call before EngineInit.
 void PipelineSetFreeListCreateParams(uint32_t entriesPerBlock, uint32_t blocksToPreallocate);
 
-/// A new empty compiled pipeline; null when out of memory (0x80000013).
+/// A new empty compiled pipeline; null when out of memory (kErrorOutOfMemory).
 Pipeline* PipelineCreate();
 /// Destroys every node entry and the pipeline; null is ignored.
 void PipelineDestroy(Pipeline* pipeline);
@@ -222,10 +222,10 @@ Pipeline* PipelineAddNodes(Pipeline* pipeline, uint32_t* firstIndex, PipelineNod
 Pipeline* PipelineUnlock(Pipeline* pipeline);
 /// Runs a compiled pipeline on `data`, first dropping every allocation of the
 /// pipeline heap when `resetHeap` is set and the heap is in use. The pipeline,
-/// or null when a body answered 0 (or the pipeline is locked: 0x80000003).
+/// or null when a body answered 0 (or the pipeline is locked: kErrorBadArgument).
 Pipeline* PipelineExecute(Pipeline* pipeline, void* data, bool resetHeap);
 /// A new compiled pipeline with the same nodes and connections as a compiled
-/// one; null on failure (0x80000003 when the source is locked).
+/// one; null on failure (kErrorBadArgument when the source is locked).
 Pipeline* PipelineDuplicate(const Pipeline* pipeline);
 /// The first entry after `after` (from the start when null) whose definition
 /// is named exactly `name`; its index goes to *index when given. Null when none.
@@ -267,7 +267,7 @@ enum PipelineObjectKind : uint32_t
     kPipelineKindWorldSector = 1,
     kPipelineKindThird = 2,
 };
-/// The slots of the running engine (all null at start); null before start (0x80000018).
+/// The slots of the running engine (all null at start); null before start (kErrorNotStarted).
 PipelineDefaultSlots* PipelineGetDefaultSlots();
 
 // ---- the engine render-state record ---------------------------------------------
@@ -299,8 +299,8 @@ enum PipelineRenderStateFlag : uint32_t
     kRenderStateVertexAlpha = 8,
 };
 /// Copies the module's default record {7, 2, 5, 6, null, 1, 1, 2, 0xFFFFFFFF,
-/// 0, 0xFFFFFFFF} into *out; out, or null before start (0x80000018) or for a
-/// null out (0x80000016).
+/// 0, 0xFFFFFFFF} into *out; out, or null before start (kErrorNotStarted) or for a
+/// null out (kErrorNullArgument).
 PipelineRenderStates* PipelineRenderStatesGetDefault(PipelineRenderStates* out);
 /// A new record holding the device's current engine render states (read
 /// through the device's render-state get function; a state the device does

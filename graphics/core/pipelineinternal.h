@@ -44,7 +44,7 @@ struct PipelineModuleData
 };
 
 /// The module's data while the engine is started; otherwise null after
-/// recording 0x80000018.
+/// recording kErrorNotStarted.
 PipelineModuleData* PipelineModuleGet();
 
 /// Records a plain error of the engine core.
@@ -80,7 +80,7 @@ inline void PipelineLockedAttach(void* area, uint32_t index)
 /// Runs the node-term callback of a compiled entry and lets go of its
 /// definition (definition-term at its last use).
 void PipelineNodeTerminate(PipelineNode* node);
-/// Null pipeline: 0x80000016; not locked: 52. True when editable.
+/// Null pipeline: kErrorNullArgument; not locked: 52. True when editable.
 bool PipelineCheckLocked(const Pipeline* pipeline);
 /// Appends entries for `count` definitions to a locked pipeline, chaining
 /// each to the one before when `chain` is set. False (nothing added) on error.

@@ -65,14 +65,15 @@ void PipelinePacketRelease(PipelinePacket* packet);
 /// Moves the clusters `target` expects at its first node from `source`'s open
 /// packet into `target`'s packet, drops the rest of `source`'s and returns
 /// target's packet; when source holds no packet nothing moves and null is
-/// returned.
+/// returned (never the source pipeline itself, which a caller would take for
+/// a packet).
 PipelinePacket* PipelinePacketHandOver(Pipeline* source, Pipeline* target);
 
 /// Locks the node's cluster reference `clusterIndex` in the packet (the
 /// header's current arrays): the slot's type and attributes are set at the
 /// first lock; for writing, external data is first copied into the pipeline
 /// heap. The cluster, or null when the cluster is not live here or out of
-/// memory (0x80000013).
+/// memory (kErrorOutOfMemory).
 PipelineCluster* PipelineClusterLock(PipelinePacket* packet, uint32_t clusterIndex, bool forWriting);
 /// Points the cluster at the caller's `count` elements of `stride` bytes
 /// (valid, external; freed never). Heap data it held is freed first.

@@ -43,7 +43,7 @@ void ResourcesNextFrame();
 /// Frees every entry. 1.
 int32_t ResourcesEmptyArena();
 /// Not started: stores the size for the next start; 1. Started: empties the
-/// arena and replaces its memory; 0 with 0x80000013 when the memory cannot
+/// arena and replaces its memory; 0 with kErrorOutOfMemory when the memory cannot
 /// be allocated (size 0 then), 0 with plain error 12 when `size` is too small
 /// to lay out (no memory then).
 int32_t ResourcesSetArenaSize(uint32_t size);

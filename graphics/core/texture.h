@@ -93,7 +93,7 @@ Texture* TextureAddRef(Texture* texture);
 /// Sets the raster through the device (null clears it); the texture or null.
 Texture* TextureSetRaster(Texture* texture, Raster* raster);
 Raster* TextureGetRaster(const Texture* texture);
-/// Copies the name; 32 characters or more record 0x8000001E and keep 31.
+/// Copies the name; 32 characters or more record kErrorNameTooLong and keep 31.
 Texture* TextureSetName(Texture* texture, const char* name);
 Texture* TextureSetMaskName(Texture* texture, const char* maskName);
 const char* TextureGetName(const Texture* texture);
@@ -128,7 +128,7 @@ TexDictionary* TexDictionaryGetCurrent();
 
 /// The texture of that name: a loaded one with one more reference, else one
 /// read by the read callback and filed in the current dictionary. Null with
-/// plain error 22 when it cannot be read (0x80000016 for a null name).
+/// plain error 22 when it cannot be read (kErrorNullArgument for a null name).
 Texture* TextureRead(const char* name, const char* maskName);
 /// The default callbacks.
 Texture* TextureFindDefault(const char* name);

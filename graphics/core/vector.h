@@ -66,8 +66,8 @@ V3d* V3dTransformVectorsDefault(V3d* out, const V3d* in, int32_t count, const Ma
 
 /// Vector module (core module 0x401): builds the tables, installs the
 /// portable routines. Open answers the instance, or null when the tables
-/// cannot be allocated (0x80000013).
+/// cannot be allocated (kErrorOutOfMemory).
 /// Registers the vector module (core module 0x401) with the engine at
-/// EngineInit; its open builds the square-root tables (null with 0x80000013
+/// EngineInit; its open builds the square-root tables (null with kErrorOutOfMemory
 /// when they cannot be allocated) and installs the portable routines.
 int32_t VectorModuleAttach();

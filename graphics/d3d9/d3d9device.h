@@ -72,13 +72,13 @@ void D3D9SetDeviceEventCallback(D3D9DeviceCallback callback);
 D3D9DeviceCallback D3D9GetDeviceEventCallback();
 
 // ---- frame entry points and device loss ----
-/// Entry point 1: (-, camera, -) -> 1 when a scene is open and rendering may go on.
+/// kDeviceFnCameraBeginUpdate: (-, camera, -) -> 1 when a scene is open and rendering may go on.
 int32_t D3D9CameraBeginUpdate(void* out, void* camera, int32_t number);
-/// Entry point 10: (-, -, -) -> 1.
+/// kDeviceFnCameraEndUpdate: (-, -, -) -> 1.
 int32_t D3D9CameraEndUpdate(void* out, void* camera, int32_t number);
-/// Entry point 21: (camera, colour RGBA bytes, flags 1 image 2 z 4 stencil) -> 1/0.
+/// kDeviceFnCameraClear: (camera, colour RGBA bytes, flags 1 image 2 z 4 stencil) -> 1/0.
 int32_t D3D9CameraClear(void* camera, void* colour, int32_t flags);
-/// Entry point 20: (raster, window, flags bit 0 vertical sync) -> 1 when presented.
+/// kDeviceFnRasterShowRaster: (raster, window, flags bit 0 vertical sync) -> 1 when presented.
 int32_t D3D9RasterShowRaster(void* raster, void* window, int32_t flags);
 /// 1 when a scene is open (device tested and reset when it needs it).
 int32_t D3D9TestDeviceAndBeginScene();

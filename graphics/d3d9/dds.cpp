@@ -108,7 +108,8 @@ bool DdsParseHeader(const uint8_t* data, size_t size, DdsHeader* h)
     h->alphaMask = LittleEndianGetU32(data + kOffAlpha);
     h->caps = LittleEndianGetU32(data + kOffCaps);
     h->caps2 = LittleEndianGetU32(data + kOffCaps2);
-    return (h->flags & (kDdsFlagCaps | kDdsFlagHeight | kDdsFlagWidth | kDdsFlagPixelFormat)) != 0;
+    return (h->flags & (kDdsFlagCaps | kDdsFlagHeight | kDdsFlagWidth | kDdsFlagPixelFormat)) != 0 &&
+           h->width <= kDdsMaxSide && h->height <= kDdsMaxSide;
 }
 
 void DdsWriteHeader(const DdsHeader* h, uint8_t* out)

@@ -13,6 +13,7 @@
 
 constexpr uint32_t kDdsMagic = 0x20534444; ///< "DDS "
 constexpr size_t kDdsHeaderBytes = 128;    ///< magic + 124-byte header
+constexpr uint32_t kDdsMaxSide = 16384;    ///< widest and tallest texture read
 constexpr size_t kDdsPaletteBytes = 1024;  ///< 256 entries red, green, blue, flags
 
 /// Header flags.
@@ -52,8 +53,8 @@ struct DdsHeader
 };
 
 /// Reads the magic and header from the first kDdsHeaderBytes of `data`.
-/// False for a short buffer, a wrong magic or flags without any of
-/// caps, height, width and pixel format.
+/// False for a short buffer, a wrong magic, flags without any of caps,
+/// height, width and pixel format, or a side beyond kDdsMaxSide.
 bool DdsParseHeader(const uint8_t* data, size_t size, DdsHeader* header);
 /// Writes the magic and header (128 bytes), every field little-endian.
 void DdsWriteHeader(const DdsHeader* header, uint8_t* out);

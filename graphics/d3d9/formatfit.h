@@ -15,7 +15,7 @@ struct Raster;
 void D3D9FitRasterSize(int32_t* width, int32_t* height, uint32_t word);
 /// The type | format word the device can make for a request of that type:
 /// colour formats fall back to ones the device accepts, palettes are kept
-/// only where the device takes them. False (recording 0x8000000D) for a
+/// only where the device takes them. False (recording kErrorRasterFormat) for a
 /// colour format on a z-buffer or camera raster, or an unknown type.
 bool D3D9FitRasterFormat(uint32_t type, uint32_t word, uint32_t* fitted);
 /// Sets the description's type and flags (low byte of the word), format

@@ -66,7 +66,7 @@ struct Im3DRenderPacket
 /// identity) and flags; the vertices, or null when the pipeline failed.
 Im3DVertex* Im3DTransform(Im3DVertex* vertices, uint32_t count, const Matrix* matrix, uint32_t flags);
 /// Draws indexed primitives of the open vertices: 1, or 0 (error 35 without
-/// an open transform, 37 for a bad type, 0x80000003 for an index naming no
+/// an open transform, 37 for a bad type, kErrorBadArgument for an index naming no
 /// vertex, or a device failure). Line lists use an even count, triangle
 /// lists a multiple of 3.
 int32_t Im3DRenderIndexedPrimitive(int32_t type, const uint16_t* indices, uint32_t count);

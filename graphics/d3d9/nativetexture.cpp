@@ -129,8 +129,12 @@ bool NativeTextureRecordRead(Stream* stream, NativeTextureRecord* record)
     record->levels = bytes[kOffLevels];
     record->type = bytes[kOffType];
     record->flags = bytes[kOffFlags];
+    // Textures live in normal, texture and camera-texture rasters; any other kind named by
+    // a file would get a device texture that its raster's destroy path never releases.
+    const bool textureType = record->type == kRasterTypeNormal || record->type == kRasterTypeTexture ||
+                             record->type == kRasterTypeCameraTexture;
     if (record->platform != kNativeTexturePlatform || record->width == 0 || record->height == 0 ||
-        record->levels == 0) {
+        record->levels == 0 || !textureType) {
         return false;
     }
     const uint32_t largest = record->width > record->height ? record->width : record->height;

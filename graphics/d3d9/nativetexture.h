@@ -62,8 +62,9 @@ uint32_t NativeTextureBodySize(const NativeTextureRecord* record);
 bool NativeTextureRecordWrite(Stream* stream, const NativeTextureRecord* record, uint32_t bodySize);
 /// Finds the struct chunk and reads the 88 bytes. False for a missing chunk,
 /// a version outside 0x35000..0x37002, a short read, a platform other than 9,
-/// a zero width, height or level count, a level count beyond the chain, or a
-/// cube that is not square.
+/// a zero width, height or level count, a level count beyond the chain, a
+/// cube that is not square, or a raster type other than normal, texture and
+/// camera texture.
 bool NativeTextureRecordRead(Stream* stream, NativeTextureRecord* record);
 
 /// Writes one level record: the count rowBytes x rows, then `rows` rows of

@@ -426,7 +426,8 @@ size_t D3D9FormatRowBytes(uint32_t format, uint32_t width)
 uint32_t D3D9FormatRowCount(uint32_t format, uint32_t height)
 {
     const uint32_t h = height ? height : 1;
-    return DxtIsFormat(format) ? (h + 3) / 4 : h;
+    // In 64 bits: a height near 2^32 must not wrap to a block-row count of 0.
+    return DxtIsFormat(format) ? uint32_t((uint64_t{h} + 3) / 4) : h;
 }
 
 size_t D3D9FormatLevelBytes(uint32_t format, uint32_t width, uint32_t height)
@@ -434,7 +435,7 @@ size_t D3D9FormatLevelBytes(uint32_t format, uint32_t width, uint32_t height)
     const size_t rowBytes = D3D9FormatRowBytes(format, width);
     const size_t rows = D3D9FormatRowCount(format, height);
     // Saturates, so that a header with absurd sizes asks for more than any file holds.
-    return rowBytes > SIZE_MAX / rows ? SIZE_MAX : rowBytes * rows;
+    return rows != 0 && rowBytes > SIZE_MAX / rows ? SIZE_MAX : rowBytes * rows;
 }
 
 uint32_t D3D9LevelDimension(uint32_t size, uint32_t level)

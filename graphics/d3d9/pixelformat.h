@@ -43,7 +43,7 @@ bool D3D9ColourToPixel(const uint8_t* rgba, uint32_t formatWord, uint32_t* pixel
 /// pixel value itself (its low byte first). False for an unknown format code.
 bool D3D9PixelToColour(uint32_t pixel, uint32_t formatWord, uint8_t* rgba);
 /// Device entry points: (out u32 pixel, RGBA bytes, format word) and
-/// (out RGBA bytes, in u32 pixel, format word); 1, or 0 recording 0x8000000D.
+/// (out RGBA bytes, in u32 pixel, format word); 1, or 0 recording kErrorRasterFormat.
 int32_t D3D9RGBAToPixel(void* pixel, void* rgba, int32_t formatWord);
 int32_t D3D9PixelToRGBA(void* rgba, void* pixel, int32_t formatWord);
 

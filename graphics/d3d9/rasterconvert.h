@@ -22,12 +22,12 @@ struct D3D9RasterPixels
 };
 
 /// Decodes the pixels into a 32-bit image of the same size. False
-/// (0x8000000C) for a depth outside 4-32, (0x8000000D) for a format without
+/// (kErrorConvertDepth) for a depth outside 4-32, (kErrorRasterFormat) for a format without
 /// decoder.
 bool D3D9RasterPixelsToImage(const D3D9RasterPixels* source, Image* image);
 /// Encodes a 4-, 8- or 32-bit image of the same size into the pixels (a
 /// palettised raster takes the indices of a palettised image). False
-/// (0x8000000C / 0x8000000D) when the depth or format cannot be written.
+/// (kErrorConvertDepth / kErrorRasterFormat) when the depth or format cannot be written.
 bool D3D9RasterPixelsFromImage(D3D9RasterPixels* destination, const Image* image);
 
 /// Entry points: (image, raster, -) and (raster, image, -); 1 or 0.

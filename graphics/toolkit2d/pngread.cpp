@@ -20,6 +20,17 @@ namespace {
 constexpr uint64_t kPixelsPerByte = 8 * 1032;
 /// Pixel limit when the stream cannot tell how many bytes it holds.
 constexpr uint64_t kUnknownSizePixelLimit = uint64_t{1} << 26;
+/// Widest and tallest image read (libpng's user limits).
+constexpr png_uint_32 kMaxSide = 32768;
+/// Most bytes libpng may allocate for one chunk: the chunks read (PLTE, tRNS) need
+/// at most 1 KB; everything else is skipped without being held in memory.
+constexpr png_alloc_size_t kChunkAllocationLimit = 64 * 1024;
+/// Ancillary chunks the reader has no use for: skipped like unknown ones, so that
+/// their declared lengths never turn into allocations.
+constexpr png_byte kSkippedChunks[] = "bKGD\0cHRM\0cICP\0eXIf\0gAMA\0hIST\0iCCP\0iTXt\0oFFs\0pCAL\0pHYs\0"
+                                      "sBIT\0sCAL\0sPLT\0sRGB\0tEXt\0tIME\0zTXt\0";
+constexpr int kSkippedChunkCount = 18;
+static_assert(sizeof kSkippedChunks == kSkippedChunkCount * 5 + 1, "one 4-letter name and a NUL per chunk");
 
 /// Everything the recovery point must release; lives in the caller's frame.
 struct PngReadState
@@ -94,6 +105,12 @@ bool ReadWithRecovery(PngReadState* state)
     png_structp png = state->png;
     png_infop info = state->info;
     png_set_read_fn(png, state->stream, PngReadHook);
+    // Bounds before the first chunk: a file of a few bytes may declare chunks of
+    // gigabytes, and only a short read after skipping them may end such a file.
+    png_set_user_limits(png, kMaxSide, kMaxSide);
+    png_set_chunk_malloc_max(png, kChunkAllocationLimit);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, nullptr, 0);
+    png_set_keep_unknown_chunks(png, PNG_HANDLE_CHUNK_NEVER, kSkippedChunks, kSkippedChunkCount);
     png_read_info(png, info);
     png_uint_32 width = 0;
     png_uint_32 height = 0;

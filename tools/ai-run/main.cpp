@@ -5,7 +5,9 @@
 //
 //   ai-run <config.txt | config.ais> [--frames N] [--step SECONDS] [--read-cost SECONDS]
 //   ai-run --scenario <output folder> [--frames N] [--step SECONDS]   (see scenario_command.h)
-//   ai-run --scenario <scenario folder> --out <folder> [...]          (see agent_scenario_command.h)
+//   ai-run --scenario <scenario folder> --out <folder> [--data <folder>] [--seconds S] [--step S]
+//          [--seed N]                                                 (see agent_scenario_command.h)
+// "ai-run --help" lists the options.
 //
 // A spawn entry: <Spawn "Name"><Entity>Definition</Entity><Team>TeamDefinition</Team></Spawn>
 // (the team is optional; a team is created once per definition, with 16 places).
@@ -22,7 +24,9 @@
 #include "ai/testhost/testclasses.h"
 #include "ai/testhost/testhost.h"
 #include "graphics/core/stream.h"
+#include "tools/ai-run/agent_scenario_command.h"
 #include "tools/ai-run/scenario_command.h"
+#include "tools/cli/tool_cli.h"
 #include "tools/common/toolfiles.h"
 
 #include <cstdio>
@@ -60,30 +64,14 @@ bool EndsWith(const std::string& s, const char* suffix)
 
 struct Options
 {
-    const char* config = nullptr;
+    std::string config;
+    std::string scenario;
+    std::string out;
     int frames = 100;
     float step = 1.0f / 30.0f;
     float readCost = 0.0005f;
+    CAgentScenarioOptions agents;
 };
-
-bool ParseOptions(int argc, char** argv, Options* o)
-{
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        if (a == "--frames" && i + 1 < argc) {
-            o->frames = std::atoi(argv[++i]);
-        } else if (a == "--step" && i + 1 < argc) {
-            o->step = ConfigToFloat(argv[++i]);
-        } else if (a == "--read-cost" && i + 1 < argc) {
-            o->readCost = ConfigToFloat(argv[++i]);
-        } else if (!o->config && a.compare(0, 2, "--") != 0) {
-            o->config = argv[i];
-        } else {
-            return false;
-        }
-    }
-    return o->config && o->frames >= 0;
-}
 
 // Creates the entities of the root's "Spawn" children and adds them to the world.
 bool Spawn(CWorld* world, const CConfigNode* root)
@@ -139,23 +127,23 @@ int Run(const Options& o, CTestHost& host)
             streamOpen = StreamInit(&stream, false, kStreamMemory, kStreamRead, &memory) != nullptr;
         }
         if (!streamOpen) {
-            std::fprintf(stderr, "ai-run: %s: cannot read\n", o.config);
+            std::fprintf(stderr, "ai-run: %s: cannot read\n", o.config.c_str());
             return 1;
         }
         root = AiLoadConfigStream(&stream);
         if (AiGetAisReader()->GetLastError()[0]) {
-            std::fprintf(stderr, "ai-run: %s: %s\n", o.config, AiGetAisReader()->GetLastError());
+            std::fprintf(stderr, "ai-run: %s: %s\n", o.config.c_str(), AiGetAisReader()->GetLastError());
         } else {
             world = AiCreateWorld(root, kHeapSize);
         }
-    } else if (!textSource.Load(o.config, root = AiNewConfigNode())) {
-        std::fprintf(stderr, "ai-run: %s:%d: %s\n", o.config, textSource.GetLastError().line,
+    } else if (!textSource.Load(o.config.c_str(), root = AiNewConfigNode())) {
+        std::fprintf(stderr, "ai-run: %s:%d: %s\n", o.config.c_str(), textSource.GetLastError().line,
                      textSource.GetLastError().message);
     } else {
         world = AiCreateWorldWithSource(root, &textSource, kHeapSize);
     }
     if (!world) {
-        std::fprintf(stderr, "ai-run: %s: the world was refused\n", o.config);
+        std::fprintf(stderr, "ai-run: %s: the world was refused\n", o.config.c_str());
         AiDeleteConfigNode(root);
         if (streamOpen) {
             StreamClose(&stream, nullptr);
@@ -190,14 +178,64 @@ int Run(const Options& o, CTestHost& host)
 
 int main(int argc, char** argv)
 {
-    if (argc > 1 && std::strcmp(argv[1], "--scenario") == 0) {
-        return RunScenarioCommand(argc, argv);
-    }
     Options options;
-    if (!ParseOptions(argc, argv, &options)) {
-        std::fprintf(stderr, "usage: ai-run <config.txt | config.ais> [--frames N] [--step SECONDS] "
-                             "[--read-cost SECONDS]\n");
-        return 1;
+    CLI::App app(
+        "A headless AI run with the test host: loads a configuration, spawns its \"Spawn\" entities, "
+        "ticks frames and prints a trace of thoughts and decisions. With --scenario it runs the "
+        "path-finding scenario instead.",
+        "ai-run");
+    app.add_option("config", options.config, "text configuration or \".AIS\" file");
+    app.add_option("--scenario", options.scenario,
+                   "without --out: run the path-finding scenario, writing trajectory.csv and trajectory.svg "
+                   "into this folder; with --out: run the standard agents' scenario of this folder");
+    app.add_option("--out", options.out,
+                   "the agents' scenario: folder for trajectory.csv and trajectory.svg");
+    app.add_option("--data", options.agents.dataDir,
+                   "the agents' scenario: folder of the data navtool made (default: the build's "
+                   "data/agents/<scenario>)")
+        ->check(CLI::ExistingDirectory);
+    app.add_option("--seconds", options.agents.seconds,
+                   "the agents' scenario: simulated time (default: the configuration's \"Seconds\")")
+        ->check(ToolCli::FiniteRange(0.0, 3600.0));
+    app.add_option("--seed", options.agents.seed, "the agents' scenario: seed of the random generator");
+    app.add_option("--frames", options.frames, "frames to run (default 100; the scenario: 3000)")
+        ->check(CLI::Range(0, 10000000));
+    app.add_option("--step", options.step, "clock advance per frame (seconds)")
+        ->check(ToolCli::FiniteRange(1e-6, 10.0))
+        ->capture_default_str();
+    app.add_option("--read-cost", options.readCost,
+                   "clock advance per clock reading inside a frame (seconds)")
+        ->check(ToolCli::FiniteRange(0.0, 10.0))
+        ->capture_default_str();
+    int status = 0;
+    if (!ToolCli::Parse(app, argc, argv, &status))
+        return status;
+    const bool agentOnly = app.count("--data") + app.count("--seconds") + app.count("--seed") > 0;
+    if (!options.scenario.empty()) {
+        if (!options.config.empty()) {
+            std::fprintf(stderr, "ai-run: --scenario takes no configuration file\n");
+            return 2;
+        }
+        if (!options.out.empty()) {
+            options.agents.scenarioDir = options.scenario;
+            options.agents.step = options.step;
+            return RunAgentScenarioCommand(options.agents, options.out);
+        }
+        if (agentOnly) {
+            std::fprintf(stderr, "ai-run: --data, --seconds and --seed need --out\n");
+            return 2;
+        }
+        return RunScenarioCommand(options.scenario, app.count("--frames") > 0 ? options.frames : 3000,
+                                  options.step);
+    }
+    if (agentOnly || !options.out.empty()) {
+        std::fprintf(stderr, "ai-run: --out, --data, --seconds and --seed belong to --scenario\n");
+        return 2;
+    }
+    if (options.config.empty()) {
+        std::fprintf(stderr,
+                     "ai-run: a configuration file is needed\nRun with --help for more information.\n");
+        return 2;
     }
     CTestHost host;
     AiHostInterface block;
@@ -209,7 +247,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "ai-run: the AI runtime did not start\n");
         return 1;
     }
-    int status = Run(options, host);
+    int result = Run(options, host);
     AiEngineTerminate();
-    return status;
+    return result;
 }

@@ -8,17 +8,18 @@
 //       writes the tree as text; each raw-data block goes to <out.txt>.<n>.bin,
 //       whose name becomes the "RawData" value, so compiling the dump gives the
 //       same ".AIS" file again.
-// Exit status: 0 on success, 1 on a failure (reported on standard error).
+// Exit status: 0 on success, 1 on a failure (reported on standard error), 2 on a
+// command line that is not understood ("aisc --help" lists the commands).
 // Warnings (what the format cannot keep, raw data out of order) go to standard error.
 #include "ai/runtime/ais_reader.h"
 #include "ai/runtime/ais_writer.h"
 #include "ai/runtime/config_node.h"
 #include "ai/runtime/text_config.h"
 #include "ai/runtime/world.h"
+#include "tools/cli/tool_cli.h"
 #include "tools/common/toolfiles.h"
 
 #include <cstdio>
-#include <cstring>
 #include <string>
 #include <vector>
 
@@ -120,13 +121,20 @@ int Dump(const char* input, const char* output)
 
 int main(int argc, char** argv)
 {
-    if (argc == 4 && std::strcmp(argv[1], "compile") == 0) {
-        return Compile(argv[2], argv[3]);
-    }
-    if (argc == 4 && std::strcmp(argv[1], "dump") == 0) {
-        return Dump(argv[2], argv[3]);
-    }
-    std::fprintf(stderr, "usage: aisc compile <config.txt> <out.ais>\n"
-                         "       aisc dump <in.ais> <out.txt>\n");
-    return 1;
+    CLI::App app(
+        "Compiles a text configuration into an \".AIS\" file, and dumps an \".AIS\" file back as text.",
+        "aisc");
+    app.require_subcommand(1);
+    std::string input;
+    std::string output;
+    CLI::App* compile = app.add_subcommand("compile", "text configuration -> \".AIS\" file");
+    compile->add_option("config", input, "text configuration")->required();
+    compile->add_option("out", output, "\".AIS\" file to write")->required();
+    CLI::App* dump = app.add_subcommand("dump", "\".AIS\" file -> text (raw-data blocks as <out>.<n>.bin)");
+    dump->add_option("in", input, "\".AIS\" file")->required();
+    dump->add_option("out", output, "text file to write")->required();
+    int status = 0;
+    if (!ToolCli::Parse(app, argc, argv, &status))
+        return status;
+    return compile->parsed() ? Compile(input.c_str(), output.c_str()) : Dump(input.c_str(), output.c_str());
 }

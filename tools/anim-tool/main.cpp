@@ -10,7 +10,6 @@
 //       prints the animation's head and every key
 //   anim-tool play FILE.anm --skeleton SKELETON --time T
 //       poses the skeleton at T seconds and prints each bone's position
-#include <CLI/CLI.hpp>
 
 #include <cstdio>
 #include <filesystem>
@@ -30,6 +29,7 @@
 #include "graphics/core/win32filesystem.h"
 #include "tools/anim-tool/clips.h"
 #include "tools/anim-tool/skeleton.h"
+#include "tools/cli/tool_cli.h"
 
 namespace {
 
@@ -225,9 +225,11 @@ int main(int argc, char** argv)
     CLI::App* play = app.add_subcommand("play", "pose a skeleton at a time and print each bone's position");
     play->add_option("file", file, ".anm file")->required()->check(CLI::ExistingFile);
     play->add_option("--skeleton", skeleton, "text skeleton")->required()->check(CLI::ExistingFile);
-    play->add_option("--time", time, "seconds")->required()->check(CLI::Range(0.0f, 1.0e6f));
+    play->add_option("--time", time, "seconds")->required()->check(ToolCli::FiniteRange(0.0, 1.0e6));
 
-    CLI11_PARSE(app, argc, argv);
+    int status = 0;
+    if (!ToolCli::Parse(app, argc, argv, &status))
+        return status;
     if (!EngineUp()) {
         return Fail("the engine did not start");
     }

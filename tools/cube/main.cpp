@@ -8,6 +8,7 @@
 
 #include "platform/d3d9/d3d9.h"
 #include "platform/win32/win32.h"
+#include "tools/cli/tool_cli.h"
 
 namespace {
 
@@ -79,8 +80,15 @@ D3DMATRIX Rotation(float yaw, float pitch)
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    CLI::App app(
+        "A spinning cube drawn through the software Direct3D 9 device in an SDL window, until Escape or the "
+        "window is closed. Unattended: OLAI_EXIT_AFTER_FRAMES=N, OLAI_SCREENSHOT=path.png.",
+        "cube");
+    int status = 0;
+    if (!ToolCli::Parse(app, argc, argv, &status))
+        return status;
     HWND window = Win32WindowCreate("cube", 640, 480);
     if (!window) {
         std::fprintf(stderr, "cube: cannot open a window\n");

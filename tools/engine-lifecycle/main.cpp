@@ -10,6 +10,7 @@
 #include "graphics/core/engine.h"
 #include "graphics/core/error.h"
 #include "graphics/core/tests/devicedouble.h"
+#include "tools/cli/tool_cli.h"
 
 namespace {
 
@@ -125,8 +126,15 @@ bool Run()
 
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    CLI::App app(
+        "Takes the engine through its whole lifecycle (init, open, start, stop, close, term) on the "
+        "recording device double, printing every step with its result and the device requests it sent.",
+        "engine-lifecycle");
+    int status = 0;
+    if (!ToolCli::Parse(app, argc, argv, &status))
+        return status;
     bool ok = Run();
     std::printf("engine lifecycle %s\n", ok ? "completed" : "FAILED");
     return ok ? EXIT_SUCCESS : EXIT_FAILURE;

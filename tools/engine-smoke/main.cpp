@@ -7,10 +7,18 @@
 
 #include <cstdio>
 
+#include "tools/cli/tool_cli.h"
 #include "tools/engine-smoke/smokescene.h"
 
-int main()
+int main(int argc, char** argv)
 {
+    CLI::App app(
+        "The engine started on the Direct3D 9 driver in an SDL window, showing the smoke scene until Escape "
+        "or the window is closed. Unattended: OLAI_EXIT_AFTER_FRAMES=N, OLAI_SCREENSHOT=path.png.",
+        "engine-smoke");
+    int exitCode = 0;
+    if (!ToolCli::Parse(app, argc, argv, &exitCode))
+        return exitCode;
     constexpr int kWidth = 320;
     constexpr int kHeight = 240;
     HWND window = Win32WindowCreate("engine-smoke", kWidth, kHeight);

@@ -20,6 +20,7 @@
 #include "ai/testhost/state_hash.h"
 #include "ai/testhost/testclasses.h"
 #include "ai/testhost/testhost.h"
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -28,10 +29,12 @@ namespace Zelk {
 
 namespace {
 
-constexpr float kVipSpeed = 1.5f;     // metres per second
-constexpr float kEscortWidth = 0.6f;  // metres, for the walkable grids
-constexpr int kTrailEvery = 5;        // frames between trail points
-constexpr float kSettleSlack = 0.05f; // metres beyond the goal distance that still count as arrived
+constexpr float kVipSpeed = 1.5f;           // metres per second
+constexpr float kEscortWidth = 0.6f;        // metres, for the walkable grids
+constexpr int kTrailEvery = 5;              // frames between trail points
+constexpr float kSettleSlack = 0.05f;       // metres beyond the goal distance that still count as arrived
+constexpr float kStartSpacing = 0.9f;       // metres between the starts given to extra escorts
+constexpr uint32_t kMaxAccessArcs = 0xFFFF; // arc indices of access-ways data are 16 bits
 
 std::string Format(const char* format, double a, double b = 0.0, double c = 0.0, double d = 0.0)
 {
@@ -85,6 +88,39 @@ CEntity* MakeEntity(CWorld* world, const char* definition, const char* name, con
     return entity;
 }
 
+// The level's escort starts, then, for escorts beyond them, the walkable grid's points
+// on free floor nearest to the first start (the VIP's when the level lists none), each
+// at least kStartSpacing from the VIP and from every start taken.
+std::vector<CVec3> EscortStarts(const CEscortLevel& level, const CSpatialGraph& grid, int count)
+{
+    std::vector<CVec3> starts(level.escorts.begin(),
+                              level.escorts.begin() +
+                                  std::min<ptrdiff_t>(count, ptrdiff_t(level.escorts.size())));
+    if (starts.size() >= size_t(count))
+        return starts;
+    const CVec3 from = level.escorts.empty() ? level.route[0] : level.escorts[0];
+    std::vector<CVec3> free;
+    for (int32_t i = 0; i <= grid.GetHighestNodeIndex(); ++i)
+        if (const CGraphNode* node = grid.GetNode(i))
+            free.push_back(CVec3(node->GetPosition().x, 0.0f, node->GetPosition().z));
+    // Stable, so equal distances keep the grid's order and runs repeat exactly.
+    std::stable_sort(free.begin(), free.end(), [&from](const CVec3& a, const CVec3& b) {
+        return (a - from).SquaredLengthXZ() < (b - from).SquaredLengthXZ();
+    });
+    const CVec3 vip = level.route[0];
+    for (const CVec3& p : free) {
+        if (starts.size() >= size_t(count))
+            break;
+        bool clear = EscortLevelIsFree(level, p, kEscortBodyRadius) &&
+                     (p - vip).SquaredLengthXZ() >= kStartSpacing * kStartSpacing;
+        for (const CVec3& taken : starts)
+            clear = clear && (p - taken).SquaredLengthXZ() >= kStartSpacing * kStartSpacing;
+        if (clear)
+            starts.push_back(p);
+    }
+    return starts;
+}
+
 } // namespace
 
 struct CEscortScenario::State
@@ -113,8 +149,10 @@ bool CEscortScenario::Start(const CEscortLevel& level, const std::string& aiConf
     Stop();
     m_level = level;
     m_options = options;
-    if (options.escorts < 1 || size_t(options.escorts) > level.escorts.size() || options.step <= 0.0f) {
-        error = "the level has fewer escort starts than escorts asked for";
+    if (options.escorts < 1 || options.escorts > kMaxEscortCount || !(options.step > 0.0f) ||
+        !std::isfinite(options.seconds) || options.seconds < 0.0f) {
+        error = "the run needs 1 to " + std::to_string(kMaxEscortCount) +
+                " escorts, a positive step and a duration of 0 s or more";
         return false;
     }
     m_host = new CTestHost;
@@ -144,10 +182,19 @@ bool CEscortScenario::Start(const CEscortLevel& level, const std::string& aiConf
     }
     m_state->manager = manager;
     CSpatialGraph* accessGraph = nullptr;
+    CSpatialGraph* moveGraph = nullptr;
     if (AddGridGraph(*manager, "DenseGraph", level, 1.0f) == nullptr ||
-        AddGridGraph(*manager, "MoveGraph", level, 1.0f) == nullptr ||
+        (moveGraph = AddGridGraph(*manager, "MoveGraph", level, 1.0f)) == nullptr ||
         (accessGraph = AddGridGraph(*manager, "AccessWaysGraph", level, 2.0f)) == nullptr) {
         error = "the level gives no walkable graph";
+        return false;
+    }
+    if (accessGraph->GetHighestArcIndex() >= int32_t(kMaxAccessArcs)) {
+        error = "no access ways could be computed: the level's 2 m access-ways grid has " +
+                std::to_string(accessGraph->GetHighestArcIndex() + 1) +
+                " arcs, and access-ways data indexes " +
+                "at most 65,535; make the walkable area smaller (about 180 m by 180 m at most) or wall "
+                "part of it off";
         return false;
     }
     CAccessWaysGenerator generator;
@@ -171,10 +218,15 @@ bool CEscortScenario::Start(const CEscortLevel& level, const std::string& aiConf
     }
     m_team = static_cast<CWardelTeam*>(team);
     m_team->SetVip(m_vip);
+    const std::vector<CVec3> starts = EscortStarts(level, *moveGraph, options.escorts);
+    if (starts.size() < size_t(options.escorts)) {
+        error = "the level has no free floor for " + std::to_string(options.escorts) + " escorts";
+        return false;
+    }
     for (int i = 0; i < options.escorts; ++i) {
         char name[32];
         std::snprintf(name, sizeof name, "Soldier%d", i);
-        CEntity* escort = MakeEntity(m_world, "Guard", name, level.escorts[size_t(i)], true);
+        CEntity* escort = MakeEntity(m_world, "Guard", name, starts[size_t(i)], true);
         if (escort == nullptr || !m_team->AddMember(escort)) {
             error = "the escort \"Guard\" could not be created with a soldier brain and an escort agent";
             return false;
@@ -425,6 +477,18 @@ void CEscortScenario::Run(std::string* report)
         if (report != nullptr && perSecond > 0 && m_frame % perSecond == 0)
             *report += ReportLine() + "\n";
     }
+}
+
+std::string CEscortScenario::Summary() const
+{
+    if (m_team == nullptr)
+        return "escort-run: the scenario did not run";
+    const std::string of = "/" + std::to_string(GetClusterCount());
+    const std::string ways = "access ways assigned " + std::to_string(CountAssignedClusters()) + of +
+                             ", watched " + std::to_string(CountWatchedClusters()) + of;
+    if (m_vipStopTime < 0.0f)
+        return Format("escort-run: after %.1f s the VIP never arrived; ", GetTime()) + ways;
+    return Format("escort-run: the VIP stopped at %.1f s; at %.1f s ", m_vipStopTime, GetTime()) + ways;
 }
 
 std::string CEscortScenario::MakeSvg() const

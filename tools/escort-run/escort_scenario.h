@@ -16,9 +16,13 @@ class CTestHost;
 class CWardelTeam;
 class CWorld;
 
+/// Most escorts a run takes.
+inline constexpr int kMaxEscortCount = 32;
+
 struct CEscortRunOptions
 {
-    int escorts = 4;           // at most the level's escort starts
+    int escorts = 4;           // 1..kMaxEscortCount; beyond the level's escort starts,
+                               // extra escorts start on the free floor nearest to them
     float seconds = 40.0f;     // simulated time
     float step = 1.0f / 30.0f; // seconds per frame
     uint32_t seed = 1;         // the project's random generator
@@ -55,6 +59,9 @@ class CEscortScenario
     bool WriteData(const std::string& dir, std::string& error) const;
     /// Runs every frame; calls Frame. The per-second report goes to `report` when given.
     void Run(std::string* report);
+    /// One line on how the run ended: when the VIP stopped (or that it never arrived) and
+    /// how many of its access ways were assigned and watched.
+    std::string Summary() const;
     /// One frame: the VIP's scripted step, then the AI frame.
     void Frame();
     /// Ends the world and the runtime (also done by the destructor).

@@ -1,23 +1,35 @@
-// escort-run: the escort scenario, headless. A VIP walks the sample level's
-// route and stops; the escorts guard it. Prints a report per second and writes
-// a CSV trace and an SVG picture.
-//
-//   escort-run [--level data/escort/level.txt] [--ai data/escort/escort_ai.txt]
-//              [--escorts 4] [--seconds 40] [--seed 1] [--out build/escort]
-//              [--write-data DIR]   also writes the level's navigation data into DIR
+// escort-run: the escort scenario, headless. A VIP walks the level's route and
+// stops; the escorts guard it. Prints a report per second and a summary, and
+// writes a CSV trace and an SVG picture. With --team-sizes it runs the scenario
+// once per team size instead and prints a table of the coverage reached.
+// "escort-run --help" lists the options.
+#include "tools/cli/tool_cli.h"
+#include "tools/common/toolfiles.h"
 #include "tools/escort-run/escort_scenario.h"
+#include "tools/escort-run/escort_study.h"
 #include <cstdio>
-#include <cstdlib>
-#include <cstring>
 #include <filesystem>
 
-#include "tools/common/toolfiles.h"
-
 namespace {
+
+constexpr float kSettleLimit = 20.0f; // seconds after the VIP's stop that a study waits
 
 bool WriteText(const std::string& name, const std::string& text)
 {
     return ToolWriteFile(name, text.data(), text.size());
+}
+
+// "A-B" or "A" into from..to; false when it is neither.
+bool ParseSizes(const std::string& text, int& from, int& to)
+{
+    char tail = 0;
+    if (std::sscanf(text.c_str(), "%d-%d%c", &from, &to, &tail) == 2)
+        return true;
+    if (std::sscanf(text.c_str(), "%d%c", &from, &tail) == 1) {
+        to = from;
+        return true;
+    }
+    return false;
 }
 
 } // namespace
@@ -28,29 +40,36 @@ int main(int argc, char** argv)
     std::string aiName = "data/escort/escort_ai.txt";
     std::string out = "build/escort";
     std::string dataDir;
+    std::string teamSizes;
     Zelk::CEscortRunOptions options;
-    for (int i = 1; i + 1 < argc; i += 2) {
-        const char* key = argv[i];
-        const char* value = argv[i + 1];
-        if (std::strcmp(key, "--level") == 0)
-            levelName = value;
-        else if (std::strcmp(key, "--ai") == 0)
-            aiName = value;
-        else if (std::strcmp(key, "--out") == 0)
-            out = value;
-        else if (std::strcmp(key, "--write-data") == 0)
-            dataDir = value;
-        else if (std::strcmp(key, "--escorts") == 0)
-            options.escorts = std::atoi(value);
-        else if (std::strcmp(key, "--seconds") == 0)
-            options.seconds = float(std::atof(value));
-        else if (std::strcmp(key, "--seed") == 0)
-            options.seed = uint32_t(std::strtoul(value, nullptr, 10));
-        else {
-            std::fprintf(stderr, "escort-run: unknown option %s\n", key);
-            return 2;
-        }
+    CLI::App app("The escort scenario, headless: a VIP walks the level's route and stops; the escorts guard "
+                 "every way of access to it.",
+                 "escort-run");
+    app.add_option("--level", levelName, "level text file")->capture_default_str();
+    app.add_option("--ai", aiName, "AI configuration text")->capture_default_str();
+    app.add_option("--escorts", options.escorts, "number of escorts")
+        ->check(CLI::Range(1, Zelk::kMaxEscortCount))
+        ->capture_default_str();
+    app.add_option("--seconds", options.seconds, "simulated time (a study: at most this until the VIP stops)")
+        ->check(ToolCli::FiniteRange(0.0, 3600.0))
+        ->capture_default_str();
+    app.add_option("--seed", options.seed, "seed of the project's random generator")->capture_default_str();
+    app.add_option("--out", out, "folder for escort-trace.csv and escort.svg")->capture_default_str();
+    app.add_option("--write-data", dataDir, "also write the level's navigation data into this folder");
+    app.add_option("--team-sizes", teamSizes,
+                   "run once per team size (\"1-16\" or \"4\") and print the coverage table instead");
+    int status = 0;
+    if (!ToolCli::Parse(app, argc, argv, &status))
+        return status;
+    int from = 0;
+    int to = 0;
+    if (!teamSizes.empty() &&
+        (!ParseSizes(teamSizes, from, to) || from < 1 || to < from || to > Zelk::kMaxEscortCount)) {
+        std::fprintf(stderr, "escort-run: --team-sizes: \"%s\" is not A-B with 1 <= A <= B <= %d\n",
+                     teamSizes.c_str(), Zelk::kMaxEscortCount);
+        return 2;
     }
+
     Zelk::CEscortLevel level;
     std::string error;
     std::string aiConfig;
@@ -62,6 +81,17 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "escort-run: cannot read %s\n", aiName.c_str());
         return 1;
     }
+    if (!teamSizes.empty()) {
+        std::vector<Zelk::CTeamSizeResult> results;
+        if (!Zelk::EscortTeamSizeStudy(level, aiConfig, options, from, to, kSettleLimit, results, error)) {
+            std::fprintf(stderr, "escort-run: %s\n", error.c_str());
+            return 1;
+        }
+        std::printf("escort-run: coverage by team size on %s\n%s", levelName.c_str(),
+                    Zelk::FormatTeamSizeTable(results).c_str());
+        return 0;
+    }
+
     Zelk::CEscortScenario scenario;
     if (!scenario.Start(level, aiConfig, options, error)) {
         std::fprintf(stderr, "escort-run: %s\n", error.c_str());
@@ -77,6 +107,7 @@ int main(int argc, char** argv)
     std::string report;
     scenario.Run(&report);
     std::fputs(report.c_str(), stdout);
+    std::puts(scenario.Summary().c_str());
     std::error_code ignored;
     std::filesystem::create_directories(out, ignored);
     const std::string csv = out + "/escort-trace.csv";

@@ -13,6 +13,7 @@
 //   navtool pathway <description> <out>   writes a path-way file (see navtool_files.h)
 //   navtool neuralnet <description> <out> writes a neural-net file (see navtool_files.h)
 //   navtool corpus <fuzz folder>          writes the fuzz targets' seed corpora
+// "navtool --help" and "navtool <command> --help" list the commands and their arguments.
 //
 // Graph description, one item a line ('#' starts a comment):
 //   node <x> <y> <z>        the next node (indices count from 0)
@@ -34,9 +35,12 @@
 #include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/runtime.h"
 #include "ai/testhost/testhost.h"
+#include "tools/cli/tool_cli.h"
 #include "tools/common/toolfiles.h"
 #include "tools/navtool/navtool_files.h"
 
+#include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -47,16 +51,34 @@ using namespace Zelk;
 
 namespace {
 
-int Fail(const char* what)
+// Reports a failure about a file: what went wrong and, when the navigation library
+// recorded one, its reason (which names the byte offset for refused data).
+int Fail(const std::string& file, const char* what)
 {
-    std::fprintf(stderr, "navtool: %s: %s\n", what, NavGetLastErrorText());
+    const char* reason = NavGetLastErrorText();
+    std::fprintf(stderr, "navtool: %s: %s%s%s\n", file.c_str(), what, reason[0] != 0 ? ": " : "", reason);
     return 1;
 }
 
-bool ReadGraph(const char* path, CSpatialGraph& graph)
+// Reads a whole file; false with a message naming it.
+bool ReadInput(const std::string& path, std::vector<uint8_t>& bytes)
+{
+    if (ToolReadFile(path, &bytes))
+        return true;
+    std::fprintf(stderr, "navtool: %s: cannot read: %s\n", path.c_str(), std::strerror(errno));
+    return false;
+}
+
+bool ReadGraph(const std::string& path, CSpatialGraph& graph)
 {
     std::vector<uint8_t> bytes;
-    return ToolReadFile(path, &bytes) && graph.ReadFromMemory(bytes.data(), bytes.size());
+    if (!ReadInput(path, bytes))
+        return false;
+    NavClearError();
+    if (graph.ReadFromMemory(bytes.data(), bytes.size()))
+        return true;
+    Fail(path, "graph file refused");
+    return false;
 }
 
 void PrintGraph(CSpatialGraph& graph)
@@ -80,22 +102,23 @@ bool StartsWith(const std::vector<uint8_t>& bytes, const char* magic)
     return bytes.size() >= n && std::memcmp(bytes.data(), magic, n) == 0;
 }
 
-int Info(int argc, char** argv)
+int Info(const std::string& file, const std::string& graphFile)
 {
     std::vector<uint8_t> bytes;
-    if (!ToolReadFile(argv[2], &bytes))
-        return Fail(argv[2]);
+    if (!ReadInput(file, bytes))
+        return 1;
+    NavClearError();
     CSpatialGraph graph;
     if (StartsWith(bytes, CSpatialGraph::kMagic)) {
         if (!graph.ReadFromMemory(bytes.data(), bytes.size()))
-            return Fail("graph file refused");
+            return Fail(file, "graph file refused");
         PrintGraph(graph);
         return 0;
     }
     if (StartsWith(bytes, CPointMapper::kMagic)) {
         CPointMapper mapper;
         if (!mapper.ReadFromMemory(bytes.data(), bytes.size()))
-            return Fail("point-mapping file refused");
+            return Fail(file, "point-mapping file refused");
         std::printf("point mapping: %u containers\n", unsigned(mapper.GetContainerCount()));
         for (uint16_t i = 0; i < mapper.GetContainerCount(); ++i)
             std::printf("  %s: %u points\n", mapper.GetContainerName(i), unsigned(mapper.GetPointCount(i)));
@@ -105,20 +128,24 @@ int Info(int argc, char** argv)
                        StartsWith(bytes, CAccessWaysData::kMagic) || StartsWith(bytes, CAstarData::kMagic) ||
                        StartsWith(bytes, CPathCostData::kMagic);
     if (!known) {
-        std::fprintf(stderr, "navtool: %s: not a navigation file\n", argv[2]);
+        std::fprintf(stderr, "navtool: %s: not a navigation file\n", file.c_str());
         return 1;
     }
-    if (argc < 4 || !ReadGraph(argv[3], graph))
-        return Fail("a data file needs its graph file");
+    if (graphFile.empty()) {
+        std::fprintf(stderr, "navtool: %s: a data file needs its graph file\n", file.c_str());
+        return 1;
+    }
+    if (!ReadGraph(graphFile, graph))
+        return 1;
     if (StartsWith(bytes, CFindNearestData::kMagic)) {
         CFindNearestData data(&graph);
         if (!data.ReadFromMemory(bytes.data(), bytes.size()))
-            return Fail("find-nearest file refused");
+            return Fail(file, "find-nearest file refused");
         std::printf("find-nearest data for %d nodes\n", data.GetNodeCount());
     } else if (StartsWith(bytes, CAccessWaysData::kMagic)) {
         CAccessWaysData data(&graph);
         if (!data.ReadFromMemory(bytes.data(), bytes.size()))
-            return Fail("access-ways file refused");
+            return Fail(file, "access-ways file refused");
         std::printf("access-ways data for %d nodes\n", data.GetNodeCount());
         for (int32_t i = 0; i < data.GetNodeCount(); ++i) {
             const uint16_t* list = nullptr;
@@ -131,7 +158,7 @@ int Info(int argc, char** argv)
     } else if (StartsWith(bytes, CAstarData::kMagic)) {
         CAstarData data(&graph);
         if (!data.ReadFromMemory(bytes.data(), bytes.size()))
-            return Fail("A* data file refused");
+            return Fail(file, "A* data file refused");
         int32_t reachable = 0;
         for (int32_t i = 0; i < data.GetNodeCount(); ++i)
             for (int32_t j = 0; j < data.GetNodeCount(); ++j)
@@ -140,126 +167,152 @@ int Info(int argc, char** argv)
     } else {
         CPathCostData data(&graph);
         if (!data.ReadFromMemory(bytes.data(), bytes.size()))
-            return Fail("path-cost file refused");
+            return Fail(file, "path-cost file refused");
         std::printf("path-cost data for %d nodes, scale %g\n", data.GetNodeCount(), double(data.GetScale()));
     }
     return 0;
 }
 
-int WriteGraph(CSpatialGraph& graph, const char* path)
+int WriteGraph(CSpatialGraph& graph, const std::string& path)
 {
     std::vector<uint8_t> bytes;
-    if (!graph.WriteToMemory(bytes) || !ToolWriteFile(path, bytes.data(), bytes.size()))
-        return Fail(path);
+    NavClearError();
+    if (!graph.WriteToMemory(bytes) || !ToolWriteFile(path.c_str(), bytes.data(), bytes.size()))
+        return Fail(path, "cannot write the graph");
     PrintGraph(graph);
     return 0;
 }
 
-int Text(char** argv)
+int Text(const std::string& description, const std::string& out)
 {
     CSpatialGraph graph;
-    if (!ReadGraphDescription(argv[2], graph))
+    if (!ReadGraphDescription(description.c_str(), graph))
         return 1;
-    return WriteGraph(graph, argv[3]);
+    return WriteGraph(graph, out);
 }
 
-int Grid(char** argv)
+// The grid covers the area with (columns x rows) points; refused beyond this many
+// before anything is allocated.
+constexpr double kMaxGridPoints = 4.0e6;
+
+int Grid(const std::string& boxWorld, const std::string& out, float spacing)
 {
     CBoxWorld world;
-    if (!ReadBoxWorld(argv[2], world))
+    if (!ReadBoxWorld(boxWorld.c_str(), world))
         return 1;
-    const float spacing = std::strtof(argv[4], nullptr);
-    if (!(spacing > 0.0f)) {
-        std::fprintf(stderr, "navtool: spacing must be positive\n");
+    const double columns = (double(world.maxX) - double(world.minX)) / double(spacing) + 1.0;
+    const double rows = (double(world.maxZ) - double(world.minZ)) / double(spacing) + 1.0;
+    if (!std::isfinite(columns) || !std::isfinite(rows) || !std::isfinite(world.floorY) ||
+        !(world.maxX >= world.minX) || !(world.maxZ >= world.minZ)) {
+        std::fprintf(stderr, "navtool: %s: the area needs finite corners with max >= min\n",
+                     boxWorld.c_str());
+        return 1;
+    }
+    if (columns * rows > kMaxGridPoints) {
+        std::fprintf(stderr,
+                     "navtool: %s: a grid of %.0f x %.0f points at spacing %g is more than %.0f points; "
+                     "make the spacing larger or the area smaller\n",
+                     boxWorld.c_str(), columns, rows, double(spacing), kMaxGridPoints);
         return 1;
     }
     CTestHost host;
     StartRuntime(host, world);
     CSpatialGraph graph;
     LayGrid(world, spacing, graph);
-    const int result = WriteGraph(graph, argv[3]);
+    const int result = WriteGraph(graph, out);
     AiEngineTerminate();
     return result;
 }
 
-template <class Data> int BuildData(CSpatialGraph& graph, const char* out, const char* what)
+template <class Data> int BuildData(CSpatialGraph& graph, const std::string& out, const char* what)
 {
     Data data(&graph);
     std::vector<uint8_t> bytes;
-    if (!data.Build() || !data.WriteToMemory(bytes) || !ToolWriteFile(out, bytes.data(), bytes.size()))
-        return Fail(what);
+    NavClearError();
+    if (!data.Build() || !data.WriteToMemory(bytes) ||
+        !ToolWriteFile(out.c_str(), bytes.data(), bytes.size()))
+        return Fail(out, (std::string("cannot make the ") + what).c_str());
     std::printf("%s: %zu bytes for %d nodes\n", what, bytes.size(), graph.GetNodeCount());
     return 0;
 }
 
-int FindNearest(char** argv)
+int FindNearest(const std::string& graphFile, const std::string& out)
 {
     CSpatialGraph graph;
-    if (!ReadGraph(argv[2], graph))
-        return Fail(argv[2]);
-    return BuildData<CFindNearestData>(graph, argv[3], "find-nearest data");
+    if (!ReadGraph(graphFile, graph))
+        return 1;
+    return BuildData<CFindNearestData>(graph, out, "find-nearest data");
 }
 
-int AccessWays(char** argv)
+int AccessWays(const std::string& graphFile, const std::string& boxWorld, const std::string& out)
 {
     CSpatialGraph graph;
     CBoxWorld world;
-    if (!ReadGraph(argv[2], graph))
-        return Fail(argv[2]);
-    if (!ReadBoxWorld(argv[3], world))
+    if (!ReadGraph(graphFile, graph) || !ReadBoxWorld(boxWorld.c_str(), world))
         return 1;
     CTestHost host;
     StartRuntime(host, world);
     CAccessWaysData data(&graph);
     data.SetOneMeter(world.oneMeter);
     std::vector<uint8_t> bytes;
+    NavClearError();
     const bool built =
-        data.Build() && data.WriteToMemory(bytes) && ToolWriteFile(argv[4], bytes.data(), bytes.size());
+        data.Build() && data.WriteToMemory(bytes) && ToolWriteFile(out.c_str(), bytes.data(), bytes.size());
     AiEngineTerminate();
     if (!built)
-        return Fail("access-ways data");
+        return Fail(out, "cannot make the access-ways data");
     std::printf("access-ways data: %zu bytes for %d nodes\n", bytes.size(), graph.GetNodeCount());
     return 0;
 }
 
-int Astar(char** argv)
+int Astar(const std::string& graphFile, const std::string& out)
 {
     CSpatialGraph graph;
-    if (!ReadGraph(argv[2], graph))
-        return Fail(argv[2]);
+    if (!ReadGraph(graphFile, graph))
+        return 1;
+    if (graph.GetNodeArraySize() > CAstarData::kMaxNodes) {
+        std::fprintf(stderr,
+                     "navtool: %s: %d nodes; A* data holds a table for at most %d (a larger graph needs "
+                     "%d x %d entries)\n",
+                     graphFile.c_str(), graph.GetNodeArraySize(), CAstarData::kMaxNodes,
+                     graph.GetNodeArraySize(), graph.GetNodeArraySize());
+        return 1;
+    }
     if (!AstarMemoryInit(graph.GetNodeArraySize()))
-        return Fail("A* memory");
-    const int result = BuildData<CAstarData>(graph, argv[3], "A* data");
+        return Fail(graphFile, "no A* memory for the graph");
+    const int result = BuildData<CAstarData>(graph, out, "A* data");
     AstarMemoryFree();
     return result;
 }
 
-int PathWay(char** argv)
+int PathWay(const std::string& description, const std::string& out)
 {
     CPathWay way;
     std::vector<uint8_t> bytes;
-    if (!ReadPathWayDescription(argv[2], way))
+    if (!ReadPathWayDescription(description.c_str(), way))
         return 1;
-    if (!way.WriteToMemory(bytes) || !ToolWriteFile(argv[3], bytes.data(), bytes.size()))
-        return Fail("path way");
+    NavClearError();
+    if (!way.WriteToMemory(bytes) || !ToolWriteFile(out.c_str(), bytes.data(), bytes.size()))
+        return Fail(out, "cannot write the path way");
     std::printf("path way \"%s\": %u points%s\n", way.GetName(), way.GetPointCount(),
                 way.IsLooped() ? ", looped" : "");
     return 0;
 }
 
-int NeuralNet(char** argv)
+int NeuralNet(const std::string& description, const std::string& out)
 {
-    CNeuralNetDescription description;
-    if (!ReadNeuralNetDescription(argv[2], description))
+    CNeuralNetDescription net;
+    if (!ReadNeuralNetDescription(description.c_str(), net))
         return 1;
-    CNeuralNet net(int32_t(description.layers.size()), description.layers.data());
-    net.SetLinearOutput(description.linear);
-    net.SetWeights(description.weights.data());
+    CNeuralNet built(int32_t(net.layers.size()), net.layers.data());
+    built.SetLinearOutput(net.linear);
+    built.SetWeights(net.weights.data());
     std::vector<uint8_t> bytes;
-    if (!net.WriteToMemory(bytes) || !ToolWriteFile(argv[3], bytes.data(), bytes.size()))
-        return Fail("neural net");
-    std::printf("neural net: %d inputs, %d outputs, %d weights\n", net.GetInputCount(), net.GetOutputCount(),
-                net.GetWeightCount());
+    NavClearError();
+    if (!built.WriteToMemory(bytes) || !ToolWriteFile(out.c_str(), bytes.data(), bytes.size()))
+        return Fail(out, "cannot write the neural net");
+    std::printf("neural net: %d inputs, %d outputs, %d weights\n", built.GetInputCount(),
+                built.GetOutputCount(), built.GetWeightCount());
     return 0;
 }
 
@@ -267,29 +320,63 @@ int NeuralNet(char** argv)
 
 int main(int argc, char** argv)
 {
-    const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "info" && argc >= 3)
-        return Info(argc, argv);
-    if (command == "text" && argc == 4)
-        return Text(argv);
-    if (command == "grid" && argc == 5)
-        return Grid(argv);
-    if (command == "findnearest" && argc == 4)
-        return FindNearest(argv);
-    if (command == "accessways" && argc == 5)
-        return AccessWays(argv);
-    if (command == "astar" && argc == 4)
-        return Astar(argv);
-    if (command == "pathway" && argc == 4)
-        return PathWay(argv);
-    if (command == "neuralnet" && argc == 4)
-        return NeuralNet(argv);
-    if (command == "corpus" && argc == 3)
-        return WriteFuzzCorpora(argv[2]) ? 0 : 1;
-    std::fprintf(stderr,
-                 "usage: navtool info <file> [<graph>] | text <description> <out> | grid <box world> <out> "
-                 "<spacing> | findnearest <graph> <out> | accessways <graph> <box world> <out> | astar "
-                 "<graph> <out> | pathway <description> <out> | neuralnet <description> <out> | corpus <fuzz "
-                 "folder>\n");
-    return 2;
+    CLI::App app("Makes and inspects the navigation's data files.", "navtool");
+    app.require_subcommand(1);
+    std::string a;
+    std::string b;
+    std::string c;
+    float spacing = 1.0f;
+
+    CLI::App* info =
+        app.add_subcommand("info", "print what a graph file holds, or a data file of the given graph");
+    info->add_option("file", a, "navigation file")->required();
+    info->add_option("graph", b, "the graph file of a data file");
+    CLI::App* text = app.add_subcommand("text", "build a graph from a text description");
+    text->add_option("description", a, "graph description")->required();
+    text->add_option("out", b, "graph file to write")->required();
+    CLI::App* grid = app.add_subcommand("grid", "lay a grid of walkable nodes over a box world");
+    grid->add_option("world", a, "box world")->required();
+    grid->add_option("out", b, "graph file to write")->required();
+    grid->add_option("spacing", spacing, "grid spacing (world units)")
+        ->required()
+        ->check(ToolCli::FiniteRange(1e-3, 1e6));
+    CLI::App* findNearest = app.add_subcommand("findnearest", "build find-nearest data");
+    findNearest->add_option("graph", a, "graph file")->required();
+    findNearest->add_option("out", b, "data file to write")->required();
+    CLI::App* accessWays = app.add_subcommand("accessways", "build access-ways data");
+    accessWays->add_option("graph", a, "graph file")->required();
+    accessWays->add_option("world", b, "box world")->required();
+    accessWays->add_option("out", c, "data file to write")->required();
+    CLI::App* astar = app.add_subcommand("astar", "build A* data");
+    astar->add_option("graph", a, "graph file")->required();
+    astar->add_option("out", b, "data file to write")->required();
+    CLI::App* pathWay = app.add_subcommand("pathway", "write a path-way file from its description");
+    pathWay->add_option("description", a, "path-way description")->required();
+    pathWay->add_option("out", b, "path-way file to write")->required();
+    CLI::App* neuralNet = app.add_subcommand("neuralnet", "write a neural-net file from its description");
+    neuralNet->add_option("description", a, "neural-net description")->required();
+    neuralNet->add_option("out", b, "neural-net file to write")->required();
+    CLI::App* corpus = app.add_subcommand("corpus", "write the fuzz targets' seed corpora");
+    corpus->add_option("folder", a, "fuzz folder")->required();
+    int status = 0;
+    if (!ToolCli::Parse(app, argc, argv, &status))
+        return status;
+
+    if (info->parsed())
+        return Info(a, b);
+    if (text->parsed())
+        return Text(a, b);
+    if (grid->parsed())
+        return Grid(a, b, spacing);
+    if (findNearest->parsed())
+        return FindNearest(a, b);
+    if (accessWays->parsed())
+        return AccessWays(a, b, c);
+    if (astar->parsed())
+        return Astar(a, b);
+    if (pathWay->parsed())
+        return PathWay(a, b);
+    if (neuralNet->parsed())
+        return NeuralNet(a, b);
+    return WriteFuzzCorpora(a.c_str()) ? 0 : 1;
 }

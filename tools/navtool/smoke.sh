@@ -28,3 +28,29 @@ if "$tool" neuralnet "$out/bad.net.txt" "$out/bad.net" 2> /dev/null; then
     echo "navtool accepted a net with too few weights" >&2
     exit 1
 fi
+# Hostile inputs are refused with a message naming the file, before any allocation.
+refuse() {
+    local expect=$1; shift
+    if "$tool" "$@" > "$out/refused.txt" 2>&1; then
+        echo "navtool $* was accepted" >&2
+        exit 1
+    fi
+    if ! grep -q "$expect" "$out/refused.txt"; then
+        echo "navtool $*: expected \"$expect\" in:" >&2
+        cat "$out/refused.txt" >&2
+        exit 1
+    fi
+}
+refuse "no-such-file: cannot read" info "$out/no-such-file"
+printf 'area 10 0 0 10 0\n' > "$out/backwards.boxes"
+refuse "max >= min" grid "$out/backwards.boxes" "$out/x.graph" 1
+printf 'area 0 0 1e30 10 0\n' > "$out/huge.boxes"
+refuse "more than" grid "$out/huge.boxes" "$out/x.graph" 1
+refuse "more than" grid "$samples/two_rooms.boxes" "$out/x.graph" 0.001
+refuse "outside" grid "$samples/two_rooms.boxes" "$out/x.graph" 0
+refuse "not a finite number" grid "$samples/two_rooms.boxes" "$out/x.graph" nan
+printf 'area 0 0 100 100 0\n' > "$out/big.boxes"
+"$tool" grid "$out/big.boxes" "$out/big.graph" 1 > /dev/null
+refuse "at most 4096" astar "$out/big.graph" "$out/x.astar"
+head -c 40 "$out/rooms.graph" > "$out/cut.graph"
+refuse "at byte" info "$out/cut.graph"

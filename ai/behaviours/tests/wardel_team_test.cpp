@@ -208,6 +208,39 @@ TEST_F(WardelTeamTest, GuardPointsFaceTheAccessWays)
     }
 }
 
+// Large teams narrow the covering window below the spacing of the clusters: a coverage
+// peak between two clusters then covers neither. Each pass must still cover a cluster,
+// so that no direction repeats and any team at least as large as the number of
+// directions covers them all; members beyond that stay without a direction.
+TEST_F(WardelTeamTest, EveryTeamSizeCoversEveryDirection)
+{
+    // Twelve directions, some close together, as around the sample hall's middle.
+    const std::vector<float> headings = {0, 8, 16, 45, 90, 100, 135, 180, 190, 225, 270, 315};
+    const CVec3 centre(0.0f, 0.0f, 0.0f);
+    CStar star = MakeStar(centre, WaysAtHeadings(centre, 8.0f, headings));
+    for (const int members : {12, 13, 16, 24, 32}) {
+        SCOPED_TRACE(members);
+        CWardelTeam& team = MakeTeam(uint32_t(members), star, centre);
+        CGuardNodeRecord record;
+        record.graph = star.graph.get();
+        team.BuildNodeClusters(record, 0.999f, *star.data, 0);
+        std::vector<CVec3> points(static_cast<size_t>(members));
+        uint16_t slotOf[kMaxAccessWayClusters];
+        const int k = team.ComputeGuardSlots(record, centre, 3.0f, points.data(), slotOf, members);
+        EXPECT_LE(k, int(headings.size()));
+        for (int e = 0; e < int(headings.size()); ++e) {
+            EXPECT_NE(slotOf[e], kNoCluster) << "cluster " << e;
+            EXPECT_LT(int(slotOf[e]), k);
+        }
+        // No two guard points on one spot.
+        for (int i = 0; i < k; ++i)
+            for (int j = i + 1; j < k; ++j)
+                EXPECT_GT((points[size_t(i)] - points[size_t(j)]).Length(), 0.1f) << i << " " << j;
+        delete m_team;
+        m_team = nullptr;
+    }
+}
+
 TEST_F(WardelTeamTest, WaysAtTheVipGiveAFiniteGuardPoint)
 {
     const CVec3 centre(0.0f, 0.0f, 0.0f);

@@ -77,6 +77,20 @@ TEST_F(AstarDataTest, LookupsEqualAstarOnAllPairs)
     EXPECT_EQ(data.GetEntry(7, 7), 7u);
 }
 
+// The table grows with the square of the graph: a graph beyond the stated limit is
+// refused before anything is allocated, even with A* memory to spare.
+TEST_F(AstarDataTest, GraphsBeyondTheLimitAreRefused)
+{
+    CSpatialGraph big;
+    BuildGridGraph(big, 65, 64, 1.0f, 0, 1);
+    ASSERT_GT(big.GetNodeCount(), CAstarData::kMaxNodes);
+    ASSERT_TRUE(AstarMemoryInit(big.GetNodeCount()));
+    CAstarData data(&big);
+    NavClearError();
+    EXPECT_FALSE(data.Build());
+    EXPECT_EQ(NavGetLastError(), ENavError::BadCount);
+}
+
 TEST_F(AstarDataTest, TruncatedLookupKeepsTheRemainingLength)
 {
     CSpatialGraph line;

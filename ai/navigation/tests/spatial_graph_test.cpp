@@ -275,6 +275,9 @@ TEST(SpatialGraphFile, RefusesMalformedFiles)
         {"arc from outside the nodes", arcCountOffset + 4, 4, ENavError::BadIndex},
         {"arc to outside the nodes", arcCountOffset + 8, 0xFFFFFFFFu, ENavError::BadIndex},
         {"repeated arc", arcCountOffset + 4 + 8, 0, ENavError::BadIndex},
+        {"infinite search radius", 25, 0x7F800000u, ENavError::BadValue},
+        {"NaN node position", 33, 0x7FC00000u, ENavError::BadValue},
+        {"infinite node height", 33 + 4, 0xFF800000u, ENavError::BadValue},
     };
     for (const Case& c : cases) {
         std::vector<uint8_t> bytes = SmallGraphBytes();
@@ -288,6 +291,12 @@ TEST(SpatialGraphFile, RefusesMalformedFiles)
         NavClearError();
         EXPECT_FALSE(graph.ReadFromMemory(bytes.data(), bytes.size())) << c.what;
         EXPECT_EQ(NavGetLastError(), c.error) << c.what;
+        if (c.error == ENavError::BadValue) {
+            // The message says where: the offset of the number.
+            EXPECT_NE(std::string(NavGetLastErrorText()).find("at byte " + std::to_string(c.offset)),
+                      std::string::npos)
+                << NavGetLastErrorText();
+        }
     }
 }
 

@@ -42,7 +42,7 @@ TEST(ConfigTextTest, ParsesGoodSources)
 {
     const GoodCase cases[] = {
         {"<W \"M\"><K>20</K></W>", "W\"M\"{K=[20]}"},
-        {"junk before <W><K \"leafname\">v</K></W> after", "W{K=[v]}"},
+        {"junk before <W><K \"leafname\">v</K></W> \r\n", "W{K=[v]}"},
         {"<W><K>  spaced  </K></W>", "W{K=[  spaced  ]}"},
         {"<W><K></K></W>", "W{K=[]}"},
         {"<Root>\r\n  <Entities>\r\n    <Entity \"Guard\">\r\n      <Class>CDefault</Class>\r\n"
@@ -75,7 +75,13 @@ TEST(ConfigTextTest, RefusesBadSourcesNamingTheLine)
         {"", 1, "ends"},
         {"no tags at all", 1, "ends"},
         {"<W>\n<K>1</K>\n<L>2</M>\n</W>", 3, "does not match"},
-        {"<W>\n<K>1</K>\n", 3, "ends"},
+        {"<W>\n<K>1</K>\n", 1, "<W>, which is never closed"},
+        {"<W>\n<K>\n<L>1</L>\n", 2, "<K>, which is never closed"},
+        {"<W>\n<K>nan</K>\n</W>", 2, "not a finite number"},
+        {"<W>\n<K> -inf </K>\n</W>", 2, "not a finite number"},
+        {"<W>\n<K>1e999</K>\n</W>", 2, "not a finite number"},
+        {"<W>\n<K>1</K>\n</W>\n<X>2</X>\n", 4, "after the root"},
+        {"<W>\n<K>1</K>\n</W>\ntrailing words", 4, "after the root"},
         {"<W>\n<K>1</K\n", 2, "'>'"},
         {"<W>\n\n<K \"unterminated>1</K>\n</W>", 3, "closing"},
         {"<W>\n< \"x\">1</ >\n</W>", 2, "key"},
@@ -89,6 +95,19 @@ TEST(ConfigTextTest, RefusesBadSourcesNamingTheLine)
         EXPECT_NE(std::string(error.message).find(c.reason), std::string::npos)
             << c.text << ": " << error.message;
     }
+}
+
+TEST(ConfigTextTest, NulBytesAreRefusedNotCut)
+{
+    const std::string text("<W>\n<K>ab\0cd</K>\n</W>", 21);
+    CConfigNode root;
+    CConfigError error;
+    EXPECT_FALSE(ParseConfigText(text.data(), text.size(), &root, &error));
+    EXPECT_EQ(error.line, 2);
+    EXPECT_NE(std::string(error.message).find("NUL"), std::string::npos) << error.message;
+    // Names and words that merely start like a number stay values.
+    const char good[] = "<W><K>Infantry</K><L>nano</L><M>12 m</M></W>";
+    EXPECT_TRUE(ParseConfigText(good, sizeof good - 1, &root, &error)) << error.message;
 }
 
 TEST(ConfigTextTest, KeysAndNamesHaveLimits)
@@ -154,6 +173,11 @@ TEST(ConfigNodeTest, NumbersAreReadInTheCLocale)
 {
     EXPECT_FLOAT_EQ(ConfigToFloat("2.5"), 2.5f);
     EXPECT_FLOAT_EQ(ConfigToFloat(nullptr, 7.0f), 7.0f);
+    EXPECT_FLOAT_EQ(ConfigToFloat("nan", 7.0f), 7.0f);
+    EXPECT_FLOAT_EQ(ConfigToFloat("inf", 7.0f), 7.0f);
+    EXPECT_TRUE(ConfigIsNonFiniteNumber(" NaN "));
+    EXPECT_FALSE(ConfigIsNonFiniteNumber("Infantry"));
+    EXPECT_FALSE(ConfigIsNonFiniteNumber("2.5"));
     EXPECT_EQ(ConfigToInt("-3"), -3);
 }
 

@@ -48,6 +48,39 @@ TEST_F(WorldTest, RefusesRootsWithoutRequiredKeys)
     EXPECT_NE(MakeWorld(kTestWorldText), nullptr);
 }
 
+// Values the world cannot serve are refused with a warning naming the key, before
+// anything is allocated for them.
+TEST_F(WorldTest, RefusesLimitsAndUnitsItCannotServe)
+{
+    const struct
+    {
+        const char* line;
+        const char* with;
+        const char* key;
+    } cases[] = {
+        {"<MaxTeam>2</MaxTeam>", "<MaxTeam>2000000000</MaxTeam>", "MaxTeam"},
+        {"<MaxTeam>2</MaxTeam>", "<MaxTeam>-1</MaxTeam>", "MaxTeam"},
+        {"<OneMeter>2</OneMeter>", "<OneMeter>0</OneMeter>", "OneMeter"},
+        {"<OneMeter>2</OneMeter>", "<OneMeter>-2</OneMeter>", "OneMeter"},
+        {"<Tpf>5</Tpf>", "<Tpf>-5</Tpf>", "Tpf"},
+    };
+    for (const auto& c : cases) {
+        m_warnings.clear();
+        EXPECT_EQ(MakeWorld(Edited(c.line, c.with)), nullptr) << c.with;
+        EXPECT_EQ(GetCurrentWorld(), nullptr) << c.with;
+        bool named = false;
+        for (const std::string& w : m_warnings)
+            named = named || w.find(c.key) != std::string::npos;
+        EXPECT_TRUE(named) << c.with;
+    }
+    // A tree built in code may carry a value the text reader refuses: it is not a number.
+    CConfigNode root;
+    ASSERT_TRUE(ParseConfigText(kTestWorldText, std::strlen(kTestWorldText), &root));
+    root.FindChild("OneMeter")->SetValue("nan");
+    EXPECT_EQ(CreateWorldFromConfig(&root, &m_source), nullptr);
+    EXPECT_NE(MakeWorld(kTestWorldText), nullptr);
+}
+
 TEST_F(WorldTest, OnlyOneWorldAtATime)
 {
     CWorld* first = MakeWorld(kTestWorldText);

@@ -50,17 +50,20 @@ inline bool EngineTestStart(const MemoryTable* table = nullptr, uint32_t flags =
     return EngineTestInit(table, flags) && EngineTestOpen() && EngineStart();
 }
 
-/// A memory table over the C library that counts live blocks and fails every
-/// request once `failAfter` more requests have succeeded (-1: never fails).
+/// A memory table over the C library that counts live blocks, keeps the largest
+/// request, and fails every request once `failAfter` more requests have
+/// succeeded (-1: never fails).
 struct CountingMemory
 {
     static inline int64_t live = 0;
     static inline int64_t requests = 0;
     static inline int64_t failAfter = -1;
+    static inline size_t largest = 0;
 
-    static bool Fail()
+    static bool Fail(size_t size)
     {
         ++requests;
+        largest = size > largest ? size : largest;
         if (failAfter == 0) {
             return true;
         }
@@ -71,7 +74,7 @@ struct CountingMemory
     }
     static void* Allocate(size_t size, uint32_t)
     {
-        if (Fail()) {
+        if (Fail(size)) {
             return nullptr;
         }
         void* block = std::malloc(size);
@@ -85,7 +88,7 @@ struct CountingMemory
     }
     static void* Reallocate(void* block, size_t size, uint32_t)
     {
-        if (Fail()) {
+        if (Fail(size)) {
             return nullptr;
         }
         void* grown = std::realloc(block, size);
@@ -94,7 +97,7 @@ struct CountingMemory
     }
     static void* AllocateZeroed(size_t count, size_t size, uint32_t)
     {
-        if (Fail()) {
+        if (Fail(count * size)) {
             return nullptr;
         }
         void* block = std::calloc(count, size);
@@ -106,6 +109,7 @@ struct CountingMemory
         live = 0;
         requests = 0;
         failAfter = -1;
+        largest = 0;
     }
     static const MemoryTable* Table()
     {

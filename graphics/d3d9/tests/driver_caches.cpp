@@ -211,3 +211,99 @@ TEST_F(StateCache, BindingsSkipUnchangedValues)
     Device()->GetMaterial(&held);
     EXPECT_EQ(held.Diffuse.r, 0.0f) << "an unchanged material is not sent";
 }
+
+TEST_F(StateCache, ForcedStatesGoOutEvenWhenTheCacheAgrees)
+{
+    D3D9SetRenderState(D3DRS_FOGCOLOR, 0x00ABCDEF);
+    D3D9RenderStateFlush();
+    Device()->SetRenderState(D3DRS_FOGCOLOR, 7);
+    D3D9ForceRenderState(D3DRS_FOGCOLOR, 0x00ABCDEF);
+    EXPECT_EQ(DeviceRenderState(D3DRS_FOGCOLOR), 0x00ABCDEFu) << "forced states go at once";
+
+    D3D9SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 2);
+    D3D9RenderStateFlush();
+    Device()->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+    D3D9ForceTextureStageState(1, D3DTSS_TEXCOORDINDEX, 2);
+    DWORD index = 0;
+    Device()->GetTextureStageState(1, D3DTSS_TEXCOORDINDEX, &index);
+    EXPECT_EQ(index, 2u);
+    // The forced value is also what the cache wants: a later equal set sends nothing.
+    Device()->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+    D3D9SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 2);
+    D3D9RenderStateFlush();
+    Device()->GetTextureStageState(1, D3DTSS_TEXCOORDINDEX, &index);
+    EXPECT_EQ(index, 0u);
+}
+
+TEST_F(StateCache, AResetForDirectUseForgetsEveryBinding)
+{
+    IDirect3DVertexBuffer9* buffer = nullptr;
+    ASSERT_TRUE(SUCCEEDED(Device()->CreateVertexBuffer(256, 0, 0, D3DPOOL_MANAGED, &buffer, nullptr)));
+    D3D9SetFVF(D3DFVF_XYZ);
+    D3D9SetStreamSource(0, buffer, 16, 12);
+    // The device changes behind the cache's back: equal sets are skipped ...
+    Device()->SetFVF(D3DFVF_XYZRHW);
+    Device()->SetStreamSource(0, nullptr, 0, 0);
+    D3D9SetFVF(D3DFVF_XYZ);
+    D3D9SetStreamSource(0, buffer, 16, 12);
+    DWORD fvf = 0;
+    Device()->GetFVF(&fvf);
+    EXPECT_EQ(fvf, DWORD(D3DFVF_XYZRHW));
+    // ... until the cache is reset for direct use: then the next set reaches the device.
+    EXPECT_EQ(D3D9ResetDeviceCache(), Device());
+    D3D9SetFVF(D3DFVF_XYZ);
+    D3D9SetStreamSource(0, buffer, 16, 12);
+    Device()->GetFVF(&fvf);
+    EXPECT_EQ(fvf, DWORD(D3DFVF_XYZ));
+    IDirect3DVertexBuffer9* bound = nullptr;
+    UINT offset = 0;
+    UINT stride = 0;
+    Device()->GetStreamSource(0, &bound, &offset, &stride);
+    EXPECT_EQ(bound, buffer);
+    EXPECT_EQ(offset, 16u);
+    EXPECT_EQ(stride, 12u);
+    if (bound) {
+        bound->Release();
+    }
+    D3D9SetStreamSource(0, nullptr, 0, 0);
+    buffer->Release();
+}
+
+TEST_F(StateCache, StreamPairsBindWithOrWithoutOffsetsAndUnbindEmptyEntries)
+{
+    IDirect3DVertexBuffer9* buffers[2] = {};
+    for (IDirect3DVertexBuffer9*& buffer : buffers) {
+        ASSERT_TRUE(SUCCEEDED(Device()->CreateVertexBuffer(256, 0, 0, D3DPOOL_MANAGED, &buffer, nullptr)));
+    }
+    auto bound = [this](UINT stream, UINT* offset, UINT* stride) {
+        IDirect3DVertexBuffer9* buffer = nullptr;
+        Device()->GetStreamSource(stream, &buffer, offset, stride);
+        if (buffer) {
+            buffer->Release();
+        }
+        return buffer;
+    };
+    UINT offset = 0;
+    UINT stride = 0;
+    const D3D9StreamRecord both[2] = {{buffers[0], 32, 12}, {buffers[1], 8, 4}};
+    D3D9SetStreams(both, false);
+    EXPECT_EQ(bound(0, &offset, &stride), buffers[0]);
+    EXPECT_EQ(offset, 0u) << "offsets only with the flag";
+    EXPECT_EQ(stride, 12u);
+    D3D9SetStreams(both, true);
+    EXPECT_EQ(bound(1, &offset, &stride), buffers[1]);
+    EXPECT_EQ(offset, 8u);
+    EXPECT_EQ(stride, 4u);
+    // An entry without a buffer unbinds its stream.
+    const D3D9StreamRecord first[2] = {{buffers[0], 32, 12}, {nullptr, 0, 0}};
+    D3D9SetStreams(first, true);
+    EXPECT_EQ(bound(0, &offset, &stride), buffers[0]);
+    EXPECT_EQ(offset, 32u);
+    EXPECT_EQ(bound(1, &offset, &stride), nullptr);
+    const D3D9StreamRecord none[2] = {};
+    D3D9SetStreams(none, true);
+    EXPECT_EQ(bound(0, &offset, &stride), nullptr);
+    for (IDirect3DVertexBuffer9* buffer : buffers) {
+        buffer->Release();
+    }
+}

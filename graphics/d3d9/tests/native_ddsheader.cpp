@@ -133,6 +133,11 @@ TEST(DdsHeader, StoredLayouts)
     EXPECT_EQ(D3D9FormatLevelBytes(D3DFMT_R8G8B8, 3, 2), 18u);
     EXPECT_EQ(D3D9FormatLevelBytes(D3DFMT_A16B16G16R16, 2, 2), 32u);
     EXPECT_EQ(D3D9FormatLevelBytes(D3DFMT_P8, 5, 3), 15u);
+    // Sizes near 2^32 neither wrap to zero rows (and a division by zero) nor overflow.
+    EXPECT_EQ(D3D9FormatRowCount(kFourCCDXT1, 0xFFFFFFFFu), 0x40000000u);
+    EXPECT_EQ(D3D9FormatLevelBytes(kFourCCDXT1, 4, 0xFFFFFFFFu), size_t{8} * 0x40000000u);
+    EXPECT_EQ(D3D9FormatLevelBytes(kFourCCDXT5, 0xFFFFFFFFu, 0xFFFFFFFFu), SIZE_MAX);
+    EXPECT_EQ(D3D9FormatLevelBytes(D3DFMT_A16B16G16R16, 0xFFFFFFFFu, 0xFFFFFFFFu), SIZE_MAX);
     EXPECT_EQ(D3D9FormatLevelBytes(0x32595559u, 4, 4), 0u);
     EXPECT_EQ(D3D9FormatLevelBytes(D3DFMT_A8R8G8B8, 0xFFFFFFFFu, 0xFFFFFFFFu), SIZE_MAX);
 }
@@ -177,7 +182,12 @@ TEST(DdsHeader, LyingHeadersAreRefused)
     pitch.width = 8;
     pitch.pitchOrLinearSize = 4; // claims a 4-byte row; the rows need 32
     DdsHeader zero = FourCCHeader(kFourCCDXT1, 0, 4);
+    // A DXT height whose block-row count once wrapped to 0 and divided by it.
+    DdsHeader tall = FourCCHeader(kFourCCDXT1, 4, 0xFFFFFFFFu);
+    DdsHeader wide = FourCCHeader(kFourCCDXT1, kDdsMaxSide + 4, 4);
     const Case cases[] = {
+        {"tall", tall, 4096},
+        {"wider than a texture", wide, 16 * 8 * 1024},
         {"huge", huge, 4096},
         {"linear size", linear, 16},
         {"pitch", pitch, 16},

@@ -201,6 +201,14 @@ TEST_F(NativeTextureChunk, LyingRecordsAreRefused)
         PutU32(bad, c.offset, c.value);
         EXPECT_FALSE(ReadTexture(bad, r)) << c.what;
     }
+    // Only the raster types a texture has: a camera or depth raster made from a file
+    // would hold a device texture that its destroy path does not release.
+    for (const uint8_t type :
+         {kRasterTypeZBuffer, kRasterTypeCamera, uint8_t(3), uint8_t(6), uint8_t(0x84)}) {
+        Bytes bad = good;
+        bad[record + 86] = type;
+        EXPECT_FALSE(ReadTexture(bad, r)) << "raster type " << int(type);
+    }
     // A cube must be square.
     const NativeTextureRecord cube = Record(D3DFMT_A8R8G8B8, 0x0500, 8, 4, 1, kNativeTextureCube);
     EXPECT_FALSE(ReadTexture(WriteTexture(cube), cube));

@@ -290,6 +290,37 @@ TEST_F(PngRefuseTest, TruncatedCorruptedAndLyingFilesAreRefused)
     }
 }
 
+// A few bytes that declare a chunk of gigabytes must not make the reader ask for
+// them: no allocation may exceed a small bound, whatever the declared lengths.
+TEST_F(PngRefuseTest, DeclaredChunkLengthsDoNotBecomeAllocations)
+{
+    Image* image = MakeImage(4, 4, 32, [](int32_t x, int32_t y) {
+        return TestColour{uint8_t(x), uint8_t(y), 0, 255};
+    });
+    ASSERT_NE(PngWrite(image, "good.png"), nullptr);
+    ImageDestroy(image);
+    const Bytes good = Get("good.png");
+    const Bytes header(good.begin(), good.begin() + 8 + 25); // signature and IHDR
+    for (const char* type : {"zTXt", "iCCP", "tEXt", "iTXt", "sPLT", "vpAg"}) {
+        SCOPED_TRACE(type);
+        Bytes bytes = header;
+        // Length 0x7FFFFFF0, the type, then two bytes of data and the end of the file.
+        bytes.insert(bytes.end(), {0x7F, 0xFF, 0xFF, 0xF0});
+        bytes.insert(bytes.end(), type, type + 4);
+        bytes.insert(bytes.end(), {0x78, 0x9C});
+        ASSERT_EQ(bytes.size(), 43u);
+        Put("lying.png", bytes);
+        CountingMemory::largest = 0;
+        Image* read = PngRead("lying.png");
+        EXPECT_EQ(read, nullptr);
+        if (read) {
+            ImageDestroy(read);
+        }
+        EXPECT_NE(TakeError().code, kErrorNone);
+        EXPECT_LT(CountingMemory::largest, size_t{1} << 20);
+    }
+}
+
 TEST_F(PngRefuseTest, RunningOutOfMemoryAnywhereFailsCleanly)
 {
     Image* image = MakeImage(9, 7, 8, [](int32_t i, int32_t) { return TestColour{uint8_t(i), 0, 0, 255}; });

@@ -163,6 +163,18 @@ TEST(EscortLevelTest, MalformedLevelsAreRefused)
         {"empty box", "size 0 0 10 10\nbox 2 2 1 3\nroute 1 1\n"},
         {"huge", "size 0 0 1e9 10\nroute 1 1\n"},
         {"not a number", "size 0 0 nan 10\nroute 1 1\n"},
+        {"infinite", "size 0 0 inf 10\nroute 1 1\n"},
+        {"second size", "size 0 0 10 10\nsize 0 0 20 20\nroute 1 1\n"},
+        {"VIP inside a wall", "size 0 0 10 10\nbox 0 0 3 3\nroute 1 1\n"},
+        {"VIP against a wall", "size 0 0 10 10\nbox 0 0 3 3\nroute 3.1 1\n"},
+        {"VIP outside the level", "size 0 0 10 10\nroute 11 1\n"},
+        {"escort inside a wall", "size 0 0 10 10\nbox 5 5 6 6\nroute 1 1\nescort 5.5 5.5\n"},
+        {"escort outside the level", "size 0 0 10 10\nroute 1 1\nescort -1 5\n"},
+        {"two escorts on one spot", "size 0 0 10 10\nroute 1 1\nescort 5 5\nescort 5 5\n"},
+        {"box over the whole level", "size 0 0 10 10\nbox -1 -1 11 11\nroute 1 1\n"},
+        {"route through a wall", "size 0 0 10 10\nbox 4 0 5 10\nroute 1 1\nroute 8 1\n"},
+        {"door of width 0 on the route", "size 0 0 10 10\nbox 4 0 5 5\nbox 4 5 5 10\nroute 1 5\nroute 8 5\n"},
+        {"route out of the level", "size 0 0 10 10\nroute 1 1\nroute 1 12\n"},
     };
     for (const BadLevel& c : cases) {
         CEscortLevel level;
@@ -172,7 +184,7 @@ TEST(EscortLevelTest, MalformedLevelsAreRefused)
     }
     CEscortLevel level;
     std::string error;
-    const char good[] = "# a room\nsize -5 -5 5 5\nbox -1 -1 1 1\r\nroute -4 -4\nroute 4 4\nescort 0 -4\n";
+    const char good[] = "# a room\nsize -5 -5 5 5\nbox -1 -1 1 1\r\nroute -4 -4\nroute -4 4\nescort 0 -4\n";
     ASSERT_TRUE(EscortLevelParse(good, sizeof good - 1, level, error)) << error;
     EXPECT_EQ(level.boxMin.size(), 1u);
     EXPECT_EQ(level.route.size(), 2u);

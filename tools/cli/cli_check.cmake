@@ -1,0 +1,21 @@
+cmake_minimum_required(VERSION 3.16)
+# Runs a tool with command lines that must end with given exit codes.
+# Variables: TOOL (the program), CASES (a list of "<code>|<arguments separated by spaces>").
+# "--help" must also print a usage line.
+foreach(case IN LISTS CASES)
+  string(FIND "${case}" "|" bar)
+  string(SUBSTRING "${case}" 0 ${bar} expected)
+  math(EXPR start "${bar} + 1")
+  string(SUBSTRING "${case}" ${start} -1 arguments)
+  separate_arguments(arguments UNIX_COMMAND "${arguments}")
+  execute_process(COMMAND ${TOOL} ${arguments} RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  if(NOT code STREQUAL expected)
+    message(FATAL_ERROR "${TOOL} ${arguments}: exit ${code}, expected ${expected}\n${out}${err}")
+  endif()
+  if("--help" IN_LIST arguments AND NOT out MATCHES "Usage:")
+    message(FATAL_ERROR "${TOOL} --help printed no usage:\n${out}")
+  endif()
+  if(NOT expected STREQUAL "0" AND err STREQUAL "")
+    message(FATAL_ERROR "${TOOL} ${arguments}: refused without a message")
+  endif()
+endforeach()
