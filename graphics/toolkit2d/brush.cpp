@@ -11,6 +11,7 @@
 #include "graphics/core/memory.h"
 #include "graphics/core/texture.h"
 #include "graphics/d3d9/im3d.h"
+#include "graphics/scene/material.h"
 #include "graphics/toolkit2d/toolkit2dids.h"
 #include "graphics/toolkit2d/twoddevice.h"
 
@@ -141,6 +142,10 @@ bool BrushDestroy(Brush* brush)
     }
     if (brush->texture) {
         TextureDestroy(brush->texture);
+    }
+    // The brush holds one reference to the material its first build made.
+    if (brush->material) {
+        MaterialRelease(brush->material);
     }
     MemoryFreeListFree(gBrushes, brush);
     return true;

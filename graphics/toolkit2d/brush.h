@@ -45,7 +45,7 @@ struct Brush
     uint8_t flatColour[4]; ///< R, G, B, A bytes of the top-left corner
     uint32_t flags;        ///< kBrushGradient, kBrushTextured
     Texture* texture;      ///< one reference held; null for none
-    Material* material;    ///< made by the shapes that first build the brush into a geometry
+    Material* material;    ///< made by the first build into a geometry; one reference held
     float halfWidth;       ///< half the width of stroked lines, in 2-D units
     int32_t refCount;
 };

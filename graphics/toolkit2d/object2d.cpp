@@ -10,7 +10,9 @@
 #include "graphics/core/freelist.h"
 #include "graphics/core/memory.h"
 #include "graphics/toolkit2d/chunkreader.h"
+#include "graphics/toolkit2d/container.h"
 #include "graphics/toolkit2d/object2dinternal.h"
+#include "graphics/toolkit2d/shape.h"
 #include "graphics/toolkit2d/twoddevice.h"
 
 namespace {
@@ -40,16 +42,18 @@ struct ObjectKindOps
     const Object2D* (*writeBody)(const Object2D*, Stream*);
     bool (*readBody)(Object2D*, ChunkReader&);
     Object2D* (*render)(Object2D*, const float*, const float*);
+    /// Copies directly; null: written to memory and read back.
+    Object2D* (*copy)(Object2D*, const Object2D*);
 };
 
-/// By kind 0-4; containers and shapes join with their own module.
+/// By kind 0-4.
 const ObjectKindOps kKinds[] = {
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
-    {nullptr, nullptr, nullptr, nullptr, nullptr},
+    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
+    {ContainerDestroyData, nullptr, nullptr, nullptr, ContainerRenderWith, ContainerCopy},
+    {ShapeDestroyData, nullptr, nullptr, nullptr, ShapeRenderWith, ShapeCopy},
     {HitRegionDestroyData, HitRegionStreamGetSize, HitRegionStreamWriteBody, HitRegionReadBody,
-     HitRegionUpdate},
-    {TextDestroyData, TextStreamGetSize, TextStreamWriteBody, TextReadBody, TextRender},
+     HitRegionUpdate, nullptr},
+    {TextDestroyData, TextStreamGetSize, TextStreamWriteBody, TextReadBody, TextRender, nullptr},
 };
 static_assert(sizeof(kKinds) / sizeof(kKinds[0]) == kObjectText + 1, "one entry per kind");
 
@@ -242,6 +246,10 @@ Object2D* ObjectRender(Object2D* object, const float* scale, const float* offset
 
 Object2D* ObjectCopy(Object2D* dst, const Object2D* src)
 {
+    const ObjectKindOps* ops = Ops(src->kind);
+    if (ops && ops->copy) {
+        return ops->copy(dst, src);
+    }
     if (src->kind != kObjectHitRegion && src->kind != kObjectText) {
         return nullptr;
     }

@@ -168,8 +168,8 @@ Object2D* TextSetSize(Object2D* object, float size);
 /// Looks the font up (listed or read); null when it cannot be found (the
 /// text then has no font). Success clears kObjectNoFont.
 Object2D* TextSetFont(Object2D* object, const char* fontName);
-/// Copies the brush's colours, coordinates, flags, texture (one reference
-/// taken), material and half width into the text's own brush.
+/// Copies the brush's colours, coordinates, flags, texture and material (one
+/// reference taken to each) and half width into the text's own brush.
 Object2D* TextSetBrush(Object2D* object, const Brush* brush);
 /// Copies the string (measured in the font's code width); null when out of memory.
 Object2D* TextSetString(Object2D* object, const char* string);

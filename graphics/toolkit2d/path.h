@@ -124,6 +124,10 @@ bool PathRender(Path* path, const Brush* brush);
 /// The same operation.
 bool PathStroke(Path* path, const Brush* brush);
 
+/// Fills every closed sub-path as a zig-zag strip between its ends (right
+/// for convex outlines only), coloured and textured bilinearly over each
+/// outline's bounds; open sub-paths are skipped. False as PathRender.
+bool PathFill(Path* path, const Brush* brush);
 /// Body bytes of the chunk of `path` and every sub-path after it.
 uint32_t PathStreamGetSize(const Path* path);
 /// Writes the chain as nested chunks 0x1A1; null on a stream failure.

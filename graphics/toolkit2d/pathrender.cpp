@@ -1,6 +1,8 @@
-// Paths: stroking. Each node gives two vertices across the band, and the
-// band is drawn as triangle strips of at most one batch of vertices.
+// Paths: stroking and immediate filling. Each node of a stroke gives two
+// vertices across the band; a fill zig-zags between the two ends of its
+// outline. Both are drawn as triangle strips of at most one batch of vertices.
 
+#include <algorithm>
 #include <cstdint>
 
 #include "graphics/core/raster.h"
@@ -103,9 +105,87 @@ void StrokeSub(Stroke& stroke, const Path* sub)
     Flush(stroke);
 }
 
-} // namespace
+/// The fill colour at (u, v) of the bounds: the bottom and top edge colours
+/// at u, blended by v, each channel truncated to a byte.
+uint32_t FillColour(const Brush* brush, float u, float v)
+{
+    const BrushColour& b0 = brush->bottomColour;
+    const BrushColour& bd = brush->bottomColourDelta;
+    const BrushColour& t0 = brush->topColour;
+    const BrushColour& td = brush->topColourDelta;
+    auto channel = [u, v](float bottomBase, float bottomDelta, float topBase, float topDelta) {
+        const float bottom = bottomBase + bottomDelta * u;
+        const float top = topBase + topDelta * u;
+        const float value = bottom + (top - bottom) * v;
+        return uint32_t(value <= 0.0f ? 0.0f : value >= 255.0f ? 255.0f : value);
+    };
+    return channel(b0.a, bd.a, t0.a, td.a) << 24 | channel(b0.r, bd.r, t0.r, td.r) << 16 |
+           channel(b0.g, bd.g, t0.g, td.g) << 8 | channel(b0.b, bd.b, t0.b, td.b);
+}
 
-bool PathRender(Path* path, const Brush* brush)
+/// One closed straight sub-path filled as a zig-zag strip between its ends.
+void FillSub(Stroke& fill, const Path* sub)
+{
+    const PathNode* nodes = PathGetNodes(sub);
+    // The last node of a closed outline repeats the first.
+    const int32_t count = PathGetNodeCount(sub) - 1;
+    if (!sub->closed || count < 3) {
+        return;
+    }
+    float minX = nodes[0].x, minY = nodes[0].y, maxX = minX, maxY = minY;
+    for (int32_t i = 1; i < count; ++i) {
+        minX = std::min(minX, nodes[i].x);
+        maxX = std::max(maxX, nodes[i].x);
+        minY = std::min(minY, nodes[i].y);
+        maxY = std::max(maxY, nodes[i].y);
+    }
+    const float invW = maxX > minX ? 1.0f / (maxX - minX) : 0.0f;
+    const float invH = maxY > minY ? 1.0f / (maxY - minY) : 0.0f;
+    const Brush* brush = fill.brush;
+    const uint32_t flat = BrushFlatColour(brush);
+    int32_t low = 0, high = count - 1;
+    for (int32_t k = 0; k < count; ++k) {
+        if (fill.pending >= kTwoDBatchVertices) {
+            // Continue the strip from its last two vertices.
+            const Im3DVertex a = fill.vertices[fill.pending - 2], b = fill.vertices[fill.pending - 1];
+            Flush(fill);
+            fill.vertices[0] = a;
+            fill.vertices[1] = b;
+            fill.pending = 2;
+        }
+        const PathNode& node = nodes[k % 2 == 0 ? high-- : low++];
+        const float x = node.x - node.mx * sub->strokeOffset;
+        const float y = node.y - node.my * sub->strokeOffset;
+        const float u = (x - minX) * invW, v = (y - minY) * invH;
+        Im3DVertex& out = fill.vertices[fill.pending++];
+        out = {x, y, fill.z, 0.0f, 0.0f, 0.0f, flat, 0.0f, 0.0f};
+        if (brush->flags & kBrushGradient) {
+            out.colour = FillColour(brush, u, v);
+        }
+        if (brush->flags & kBrushTextured) {
+            const float bu = brush->bottomUV.u + brush->bottomUVDelta.u * u;
+            const float bv = brush->bottomUV.v + brush->bottomUVDelta.v * u;
+            const float tu = brush->topUV.u + brush->topUVDelta.u * u;
+            const float tv = brush->topUV.v + brush->topUVDelta.v * u;
+            out.u = bu + (tu - bu) * v;
+            out.v = bv + (tv - bv) * v;
+        }
+    }
+    // Strips of 3 vertices are drawn too: one triangle.
+    if (fill.pending >= 3) {
+        const bool drawn =
+            Im3DTransform(fill.vertices, uint32_t(fill.pending), fill.matrix, fill.flags) &&
+            Im3DRenderIndexedPrimitive(kIm3DTriStrip, TwoDDeviceGetIndexTable(), uint32_t(fill.pending));
+        Im3DEnd();
+        fill.ok = fill.ok && drawn;
+    }
+    fill.pending = 0;
+}
+
+using SubDrawer = void (*)(Stroke&, const Path*);
+
+/// Draws every sub-path with `draw`, curved ones flattened first.
+bool DrawPath(Path* path, const Brush* brush, SubDrawer draw)
 {
     const Matrix* matrix = TwoDDeviceUpdateMatrix();
     Im3DVertex* vertices = BrushGetVertexScratch();
@@ -124,7 +204,7 @@ bool PathRender(Path* path, const Brush* brush)
     SetTextureStates(brush);
     for (const Path* sub = path; sub; sub = sub->next) {
         if (sub->straight) {
-            StrokeSub(stroke, sub);
+            draw(stroke, sub);
             continue;
         }
         Path* scratch = PathGetScratch();
@@ -132,10 +212,22 @@ bool PathRender(Path* path, const Brush* brush)
             return false;
         }
         for (const Path* flat = scratch; flat; flat = flat->next) {
-            StrokeSub(stroke, flat);
+            draw(stroke, flat);
         }
     }
     return stroke.ok;
+}
+
+} // namespace
+
+bool PathRender(Path* path, const Brush* brush)
+{
+    return DrawPath(path, brush, StrokeSub);
+}
+
+bool PathFill(Path* path, const Brush* brush)
+{
+    return DrawPath(path, brush, FillSub);
 }
 
 bool PathStroke(Path* path, const Brush* brush)

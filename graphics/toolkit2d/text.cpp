@@ -7,6 +7,7 @@
 #include "graphics/core/engine.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/texture.h"
+#include "graphics/scene/material.h"
 #include "graphics/toolkit2d/brush.h"
 #include "graphics/toolkit2d/font.h"
 #include "graphics/toolkit2d/object2dinternal.h"
@@ -154,6 +155,12 @@ Object2D* TextSetBrush(Object2D* object, const Brush* brush)
     }
     if (own->texture) {
         TextureDestroy(own->texture);
+    }
+    if (brush->material) {
+        ++brush->material->refCount;
+    }
+    if (own->material) {
+        MaterialRelease(own->material);
     }
     own->topColour = brush->topColour;
     own->topUV = brush->topUV;

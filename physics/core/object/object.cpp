@@ -1,0 +1,48 @@
+#include "physics/core/object/object.h"
+
+#include "graphics/core/memory.h"
+#include "physics/core/utils/memory.h"
+
+OlpObj* OlpObjInit(OlpObj* object, uint16_t partCapacity, uint16_t jointCapacity)
+{
+    object->id = kOlpObjNoId;
+    object->definition = nullptr;
+    object->manager = nullptr;
+    object->flags = 0;
+    object->partPairs = nullptr;
+    object->touches = nullptr;
+    object->referrers = nullptr;
+    object->partCount = 0;
+    object->partCapacity = partCapacity;
+    object->jointCount = 0;
+    object->jointCapacity = jointCapacity;
+    object->parts =
+        static_cast<OlpObjPart*>(MemoryAllocateZeroed(partCapacity, sizeof(OlpObjPart), kOlpMemoryHint));
+    object->joints = nullptr;
+    if (jointCapacity != 0) {
+        object->joints =
+            static_cast<OlpJoint**>(MemoryAllocateZeroed(jointCapacity, sizeof(OlpJoint*), kOlpMemoryHint));
+    }
+    if ((partCapacity != 0 && object->parts == nullptr) ||
+        (jointCapacity != 0 && object->joints == nullptr)) {
+        MemoryFree(object->parts);
+        MemoryFree(object->joints);
+        object->parts = nullptr;
+        object->joints = nullptr;
+        return nullptr;
+    }
+    return object;
+}
+
+int32_t OlpObjDeinit(OlpObj* object)
+{
+    for (OlpObjReferrer* referrer = object->referrers; referrer != nullptr; referrer = referrer->next) {
+        referrer->object = nullptr;
+    }
+    object->referrers = nullptr;
+    MemoryFree(object->parts);
+    object->parts = nullptr;
+    MemoryFree(object->joints);
+    object->joints = nullptr;
+    return 1;
+}
