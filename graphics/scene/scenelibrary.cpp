@@ -14,6 +14,7 @@
 #include "graphics/scene/sceneids.h"
 #include "graphics/scene/scenemodules.h"
 #include "graphics/scene/sceneplugins.h"
+#include "graphics/scene/worldmembers.h"
 
 namespace {
 
@@ -174,7 +175,7 @@ int32_t WorldLibraryAttach()
         SceneModuleSetOffset(SceneModule(i), offset);
         failed |= offset < 0;
     }
-    if (failed) {
+    if (failed || !WorldExtensionsAttach()) {
         return 0;
     }
     return FrameObjectLinksAttach();
