@@ -81,7 +81,8 @@ void SetPose(OlpDyn* handle, const Matrix* matrix)
 
 size_t OlpDynArraysSize(uint32_t count)
 {
-    return RoundUp16(sizeof(Matrix) * count) + RoundUp16(sizeof(Quaternion) * count) +
+    return RoundUp16(sizeof(OlpDyn) * count) + RoundUp16(sizeof(OlpDyn*) * count) +
+           RoundUp16(sizeof(Matrix) * count) + RoundUp16(sizeof(Quaternion) * count) +
            RoundUp16(sizeof(uint32_t) * count) + 2 * RoundUp16(sizeof(OlpDynMass) * count) +
            4 * RoundUp16(sizeof(OlpDynMotion) * count) + RoundUp16(sizeof(OlpDynVector) * count) +
            RoundUp16(sizeof(uint32_t) * count);
@@ -92,6 +93,8 @@ OlpDynArrays* OlpDynArraysInit(OlpDynArrays* arrays, void* area, uint32_t count)
     std::memset(area, 0, OlpDynArraysSize(count));
     auto* cursor = static_cast<uint8_t*>(area);
     arrays->capacity = count;
+    arrays->handles = Carve<OlpDyn>(cursor, count);
+    arrays->freeStack = Carve<OlpDyn*>(cursor, count);
     arrays->pose = Carve<Matrix>(cursor, count);
     arrays->orientation = Carve<Quaternion>(cursor, count);
     arrays->flags = Carve<uint32_t>(cursor, count);
@@ -103,7 +106,29 @@ OlpDynArrays* OlpDynArraysInit(OlpDynArrays* arrays, void* area, uint32_t count)
     arrays->correction = Carve<OlpDynMotion>(cursor, count);
     arrays->spinAxis = Carve<OlpDynVector>(cursor, count);
     arrays->solverIndex = Carve<uint32_t>(cursor, count);
+    // Filled in reverse, so that handle 0 is taken first.
+    for (uint32_t i = 0; i < count; ++i) {
+        arrays->handles[i].arrays = arrays;
+        arrays->handles[i].index = i;
+        arrays->freeStack[count - 1 - i] = &arrays->handles[i];
+    }
+    arrays->freeCount = count;
     return arrays;
+}
+
+OlpDyn* OlpDynArraysTake(OlpDynArrays* arrays)
+{
+    if (arrays->freeCount == 0) {
+        return nullptr;
+    }
+    return arrays->freeStack[--arrays->freeCount];
+}
+
+int32_t OlpDynRelease(OlpDyn* handle)
+{
+    OlpDynArrays* arrays = handle->arrays;
+    arrays->freeStack[arrays->freeCount++] = handle;
+    return 1;
 }
 
 OlpDyn* OlpDynInit(OlpDyn* handle, const OlpPart* part, const Matrix* sourceMatrix)

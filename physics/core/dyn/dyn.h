@@ -45,10 +45,16 @@ struct alignas(16) OlpDynVector
     float pad;
 };
 
-/// The structure-of-arrays block: `capacity` rows in each array.
+struct OlpDyn;
+
+/// The structure-of-arrays block: `capacity` rows in each array, and the
+/// pool of the handles that name them.
 struct OlpDynArrays
 {
     uint32_t capacity;
+    OlpDyn* handles;    ///< handle i names row i
+    OlpDyn** freeStack; ///< free handles, the next one taken on top
+    uint32_t freeCount;
     Matrix* pose;               ///< of the centre of mass
     Quaternion* orientation;    ///< unit, kept with the pose
     uint32_t* flags;            ///< kOlpDynSpinAxis, kOlpDynFullInertia
@@ -76,8 +82,13 @@ struct OlpDyn
 /// Bytes of the block (16-aligned areas) for `count` states.
 size_t OlpDynArraysSize(uint32_t count);
 /// Lays the block out in `area` (16-byte aligned, OlpDynArraysSize bytes)
-/// for `count` states, every row cleared; returns `arrays`.
+/// for `count` states, every row cleared and every handle free (handle 0
+/// taken first); returns `arrays`.
 OlpDynArrays* OlpDynArraysInit(OlpDynArrays* arrays, void* area, uint32_t count);
+/// A free handle of the pool, not initialised; null when none is left.
+OlpDyn* OlpDynArraysTake(OlpDynArrays* arrays);
+/// Gives the handle back to its pool; 1.
+int32_t OlpDynRelease(OlpDyn* handle);
 
 /// Fills the handle's row from `part` (null: mass 1, inertia 1, damping
 /// 0.01, centre 0) and the pose from `sourceMatrix` (null: identity) moved to

@@ -63,9 +63,10 @@ TEST_F(DynState, RowsAreAlignedAndDisjoint)
 {
     const uintptr_t start = reinterpret_cast<uintptr_t>(block);
     const uintptr_t end = start + OlpDynArraysSize(kRows);
-    const void* rows[] = {arrays.pose,        arrays.orientation, arrays.flags,        arrays.mass,
-                          arrays.inverseMass, arrays.velocity,    arrays.acceleration, arrays.force,
-                          arrays.correction,  arrays.spinAxis,    arrays.solverIndex};
+    const void* rows[] = {arrays.handles,      arrays.freeStack, arrays.pose,        arrays.orientation,
+                          arrays.flags,        arrays.mass,      arrays.inverseMass, arrays.velocity,
+                          arrays.acceleration, arrays.force,     arrays.correction,  arrays.spinAxis,
+                          arrays.solverIndex};
     uintptr_t previous = 0;
     for (const void* row : rows) {
         const auto address = reinterpret_cast<uintptr_t>(row);
@@ -212,4 +213,19 @@ TEST_F(DynState, ForcesAtPointsAndPointVelocities)
     ExpectNear(velocity, {1, 4, 3}, 1e-6f);
     EXPECT_EQ(OlpDynGetPose(&handle), &arrays.pose[0]);
     EXPECT_EQ(OlpDynGetVelocity(&handle), &arrays.velocity[0]);
+}
+
+TEST_F(DynState, ThePoolHandsOutRowZeroFirstAndTakesHandlesBack)
+{
+    EXPECT_EQ(arrays.freeCount, kRows);
+    OlpDyn* first = OlpDynArraysTake(&arrays);
+    OlpDyn* second = OlpDynArraysTake(&arrays);
+    OlpDyn* third = OlpDynArraysTake(&arrays);
+    ASSERT_NE(third, nullptr);
+    EXPECT_EQ(first->index, 0u);
+    EXPECT_EQ(second->index, 1u);
+    EXPECT_EQ(third->index, 2u);
+    EXPECT_EQ(OlpDynArraysTake(&arrays), nullptr);
+    EXPECT_EQ(OlpDynRelease(second), 1);
+    EXPECT_EQ(OlpDynArraysTake(&arrays), second);
 }
