@@ -19,7 +19,6 @@ namespace {
 
 constexpr uint32_t kHintTieList = 0x40507;
 
-WorldExtensionOffsets gOffsets;
 FreeList gAtomicTieHeader;
 FreeList gLightTieHeader;
 
@@ -239,25 +238,21 @@ int32_t SectorNativeSize(const void* object, int32_t, int32_t)
 
 } // namespace
 
-WorldExtensionOffsets& WorldExtensionGetOffsets()
-{
-    return gOffsets;
-}
-
 int32_t WorldExtensionsAttach()
 {
-    gOffsets.engine = EngineAttachPlugin(int32_t(sizeof(WorldEngineData)), kPluginIdWorldExtension,
-                                         EngineOpen, EngineClose);
-    gOffsets.camera = CameraRegisterPlugin(int32_t(sizeof(CameraWorldData)), kPluginIdWorldExtension,
-                                           CameraWorldConstruct, CameraWorldDestruct, CameraWorldCopy);
-    gOffsets.atomic = AtomicRegisterPlugin(int32_t(sizeof(AtomicWorldData)), kPluginIdWorldExtension,
-                                           AtomicConstruct, AtomicDestruct, nullptr);
-    gOffsets.clump = ClumpRegisterPlugin(int32_t(sizeof(ClumpWorldData)), kPluginIdWorldExtension,
-                                         ClumpConstruct, nullptr, ClumpCopy);
-    gOffsets.light = LightRegisterPlugin(int32_t(sizeof(LightWorldData)), kPluginIdWorldExtension,
-                                         LightConstruct, LightDestruct, LightCopy);
-    bool ok = gOffsets.engine >= 0 && gOffsets.camera >= 0 && gOffsets.atomic >= 0 && gOffsets.clump >= 0 &&
-              gOffsets.light >= 0;
+    WorldExtensionOffsets& offsets = WorldExtensionGetOffsets();
+    offsets.engine = EngineAttachPlugin(int32_t(sizeof(WorldEngineData)), kPluginIdWorldExtension, EngineOpen,
+                                        EngineClose);
+    offsets.camera = CameraRegisterPlugin(int32_t(sizeof(CameraWorldData)), kPluginIdWorldExtension,
+                                          CameraWorldConstruct, CameraWorldDestruct, CameraWorldCopy);
+    offsets.atomic = AtomicRegisterPlugin(int32_t(sizeof(AtomicWorldData)), kPluginIdWorldExtension,
+                                          AtomicConstruct, AtomicDestruct, nullptr);
+    offsets.clump = ClumpRegisterPlugin(int32_t(sizeof(ClumpWorldData)), kPluginIdWorldExtension,
+                                        ClumpConstruct, nullptr, ClumpCopy);
+    offsets.light = LightRegisterPlugin(int32_t(sizeof(LightWorldData)), kPluginIdWorldExtension,
+                                        LightConstruct, LightDestruct, LightCopy);
+    bool ok = offsets.engine >= 0 && offsets.camera >= 0 && offsets.atomic >= 0 && offsets.clump >= 0 &&
+              offsets.light >= 0;
     ok &= GeometryRegisterPlugin(0, kPluginIdMeshStream, nullptr, nullptr, nullptr) >= 0 &&
           GeometryRegisterPluginStream(kPluginIdMeshStream, GeometryMeshRead, GeometryMeshWrite,
                                        GeometryMeshSize) >= 0;

@@ -71,6 +71,7 @@ struct WorldExtensionOffsets
     int32_t clump = -1;
     int32_t light = -1;
 };
+/// The offsets (kept by scenemodules.cpp, which every file may call).
 WorldExtensionOffsets& WorldExtensionGetOffsets();
 
 inline WorldEngineData* WorldEngineGetData()
