@@ -5,9 +5,10 @@
 // reset, the atomic and world-sector pipeline nodes with their callbacks, and
 // the default pipelines.
 //
-// Use: WorldLibraryAttach (which ends with D3D9SceneRendererOpen) before
-// EngineOpen; the world module's open runs D3D9DefaultPipelinesOpen once the
-// device exists, its close D3D9DefaultPipelinesClose.
+// Use: D3D9SceneRendererInstall, then WorldLibraryAttach (which ends with
+// D3D9SceneRendererOpen) before EngineOpen; the world module's open runs
+// D3D9DefaultPipelinesOpen once the device exists, its close
+// D3D9DefaultPipelinesClose.
 
 #include <cstdint>
 
@@ -47,6 +48,9 @@ struct AllInOneNodeData
     RenderCallBack render;
 };
 
+/// Gives the scene library the renderer's entry points (open, default
+/// pipelines, native data); call once before WorldLibraryAttach.
+void D3D9SceneRendererInstall();
 /// Light extension, then renderer extension; installs the device-restore hook
 /// in every case. 1, or 0 when a registration failed.
 int32_t D3D9SceneRendererOpen();
