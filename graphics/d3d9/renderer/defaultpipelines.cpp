@@ -90,13 +90,13 @@ PipelineNodeDefinition* SectorNodeGet()
 
 int32_t AtomicNodeInit(PipelineNode* node)
 {
-    *NodeData(node) = {AtomicInstance, AtomicReinstance, nullptr, nullptr};
+    *NodeData(node) = {AtomicInstance, AtomicReinstance, nullptr, DefaultRender};
     return 1;
 }
 
 int32_t SectorNodeInit(PipelineNode* node)
 {
-    *NodeData(node) = {SectorInstance, nullptr, nullptr, nullptr};
+    *NodeData(node) = {SectorInstance, nullptr, nullptr, DefaultRender};
     return 1;
 }
 
