@@ -6,6 +6,7 @@
 //   physics-sim broadphase <N>        N moving boxes through the far field, then
 //                                     as bodies through the manager's activation
 //   physics-sim corpus <folder>       the hull builder's fuzz seeds
+//   physics-sim corpus --grid <folder> the grid data block's fuzz seeds
 #include "tools/cli/tool_cli.h"
 
 #include <cstdio>
@@ -14,6 +15,7 @@
 #include "tools/physics-sim/activation.h"
 #include "tools/physics-sim/broadphase.h"
 #include "tools/physics-sim/distance.h"
+#include "tools/physics-sim/gridcorpus.h"
 #include "tools/physics-sim/hull.h"
 #include "tools/physics-sim/shapes.h"
 
@@ -36,6 +38,8 @@ int main(int argc, char** argv)
     std::string corpusFolder;
     CLI::App* corpus = app.add_subcommand("corpus", "write the seed corpus of the physics_hull fuzz target");
     corpus->add_option("folder", corpusFolder, "an existing folder")->required();
+    bool gridCorpus = false;
+    corpus->add_flag("--grid", gridCorpus, "write the physics_grid target's seeds instead");
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
         return parseStatus;
@@ -56,7 +60,7 @@ int main(int argc, char** argv)
         result = RunBroadphase(boxCount);
         result = RunActivation(boxCount) != 0 ? 1 : result;
     } else if (corpus->parsed()) {
-        result = WriteHullCorpus(corpusFolder);
+        result = gridCorpus ? WriteGridCorpus(corpusFolder) : WriteHullCorpus(corpusFolder);
     }
     EngineTestShutdown();
     return result;
