@@ -49,8 +49,10 @@ struct ObjectKindOps
 /// By kind 0-4.
 const ObjectKindOps kKinds[] = {
     {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    {ContainerDestroyData, nullptr, nullptr, nullptr, ContainerRenderWith, ContainerCopy},
-    {ShapeDestroyData, nullptr, nullptr, nullptr, ShapeRenderWith, ShapeCopy},
+    {ContainerDestroyData, ContainerStreamGetSize, ContainerStreamWriteBody, ContainerReadBody,
+     ContainerRenderWith, ContainerCopy},
+    {ShapeDestroyData, ShapeStreamGetSize, ShapeStreamWriteBodyAlone, ShapeReadBody, ShapeRenderWith,
+     ShapeCopy},
     {HitRegionDestroyData, HitRegionStreamGetSize, HitRegionStreamWriteBody, HitRegionReadBody,
      HitRegionUpdate, nullptr},
     {TextDestroyData, TextStreamGetSize, TextStreamWriteBody, TextReadBody, TextRender, nullptr},

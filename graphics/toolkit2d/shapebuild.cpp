@@ -11,6 +11,7 @@
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/material.h"
 #include "graphics/toolkit2d/brush.h"
+#include "graphics/toolkit2d/object2dinternal.h"
 #include "graphics/toolkit2d/path.h"
 #include "graphics/toolkit2d/shape.h"
 #include "graphics/toolkit2d/tess.h"
@@ -314,15 +315,10 @@ Geometry* ShapeListBuildGeometry(ShapeList* list)
     return geometry;
 }
 
-Object2D* ShapeBuild(Object2D* object)
+bool ShapeMakeAtomic(Object2D* object, const Matrix* matrix)
 {
     ShapeData* data = ShapeGetData(object);
-    ShapeReleaseAtomic(object);
-    Geometry* geometry = ShapeListBuildGeometry(data->list);
-    const Matrix* matrix = TwoDDeviceUpdateMatrix();
-    if (!geometry || !matrix) {
-        return nullptr;
-    }
+    Geometry* geometry = data->list->geometry;
     Frame* frame = FrameCreate();
     Atomic* atomic = frame ? AtomicCreate() : nullptr;
     const int32_t materials = geometry->materials.count;
@@ -336,9 +332,11 @@ Object2D* ShapeBuild(Object2D* object)
         if (frame) {
             FrameDestroy(frame);
         }
-        return nullptr;
+        return false;
     }
-    FrameTransform(frame, matrix, 0);
+    if (matrix) {
+        FrameTransform(frame, matrix, 0);
+    }
     AtomicSetFrame(atomic, frame);
     AtomicSetGeometry(atomic, geometry, 0);
     for (int32_t i = 0; i < materials; ++i) {
@@ -346,6 +344,16 @@ Object2D* ShapeBuild(Object2D* object)
     }
     data->atomic = atomic;
     data->savedColours = colours;
+    return true;
+}
+
+Object2D* ShapeBuild(Object2D* object)
+{
+    ShapeReleaseAtomic(object);
+    const Matrix* matrix = TwoDDeviceUpdateMatrix();
+    if (!matrix || !ShapeListBuildGeometry(ShapeGetData(object)->list) || !ShapeMakeAtomic(object, matrix)) {
+        return nullptr;
+    }
     object->flags &= ~kObjectKindFlag;
     return object;
 }
