@@ -4,6 +4,7 @@
 
 #include "graphics/animation/animationids.h"
 #include "graphics/animation/animinterpolator.h"
+#include "graphics/animation/chunkfile.h"
 #include "graphics/core/chunk.h"
 #include "graphics/core/engine.h"
 #include "graphics/core/error.h"
@@ -280,26 +281,10 @@ Animation* AnimationStreamRead(Stream* stream)
 
 Animation* AnimationReadFile(const char* path)
 {
-    Stream* stream = StreamOpen(kStreamFileName, kStreamRead, path);
-    if (stream == nullptr) {
-        return nullptr;
-    }
-    Animation* animation = nullptr;
-    uint32_t size = 0;
-    if (StreamFindChunk(stream, kChunkAnimation, &size, nullptr)) {
-        animation = ReadBody(stream, size);
-    }
-    StreamClose(stream, nullptr);
-    return animation;
+    return ChunkFileRead(path, kChunkAnimation, ReadBody);
 }
 
 int32_t AnimationWriteFile(const Animation* animation, const char* path)
 {
-    Stream* stream = StreamOpen(kStreamFileName, kStreamWrite, path);
-    if (stream == nullptr) {
-        return 0;
-    }
-    const bool ok = AnimationStreamWrite(animation, stream) != nullptr;
-    const bool closed = StreamClose(stream, nullptr);
-    return ok && closed ? 1 : 0;
+    return ChunkFileWrite(path, animation, AnimationStreamWrite);
 }

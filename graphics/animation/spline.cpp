@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "graphics/animation/animationids.h"
+#include "graphics/animation/chunkfile.h"
 #include "graphics/animation/splineinternal.h"
 #include "graphics/core/chunk.h"
 #include "graphics/core/engine.h"
@@ -546,26 +547,10 @@ Spline* SplineStreamRead(Stream* stream)
 
 Spline* SplineReadFile(const char* path)
 {
-    Stream* stream = StreamOpen(kStreamFileName, kStreamRead, path);
-    if (stream == nullptr) {
-        return nullptr;
-    }
-    Spline* spline = nullptr;
-    uint32_t size = 0;
-    if (StreamFindChunk(stream, kChunkSpline, &size, nullptr)) {
-        spline = ReadBody(stream, size);
-    }
-    StreamClose(stream, nullptr);
-    return spline;
+    return ChunkFileRead(path, kChunkSpline, ReadBody);
 }
 
 int32_t SplineWriteFile(const Spline* spline, const char* path)
 {
-    Stream* stream = StreamOpen(kStreamFileName, kStreamWrite, path);
-    if (stream == nullptr) {
-        return 0;
-    }
-    const bool ok = SplineStreamWrite(spline, stream) != nullptr;
-    const bool closed = StreamClose(stream, nullptr);
-    return ok && closed ? 1 : 0;
+    return ChunkFileWrite(path, spline, SplineStreamWrite);
 }

@@ -1,6 +1,6 @@
 // cfgcheck: reads a "config.xml" through the framework's reader and prints
 // what it dispatched and every error box; exit status 1 after an error box.
-#include <CLI/CLI.hpp>
+#include "tools/cli/tool_cli.h"
 
 #include <cstdio>
 #include <string>
@@ -12,7 +12,10 @@ int main(int argc, char** argv)
     CLI::App app{"Reads a config.xml as the game framework does and prints its dispatch and error boxes"};
     std::string path;
     app.add_option("config", path, "the configuration file")->required();
-    CLI11_PARSE(app, argc, argv);
+    int parseStatus = 0;
+    if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
+        return parseStatus;
+    }
     std::string transcript;
     const int status = ConfigCheck(path.c_str(), &transcript);
     std::fputs(transcript.c_str(), stdout);

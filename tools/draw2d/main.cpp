@@ -5,7 +5,7 @@
 //   draw2d [--out draw2d.png] [--width 320] [--height 240]
 //          [--font did16 [--text "Score 42"] [--paragraph] [--data DIR]]
 
-#include <CLI/CLI.hpp>
+#include "tools/cli/tool_cli.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -51,7 +51,10 @@ int main(int argc, char** argv)
     app.add_option("--text", text, "the text to draw");
     app.add_flag("--paragraph", paragraph, "word-wrap the text into the view");
     app.add_option("--data", data, "the sample data folder (holding fonts/)");
-    CLI11_PARSE(app, argc, argv);
+    int parseStatus = 0;
+    if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
+        return parseStatus;
+    }
 
     if (!std::getenv("DISPLAY")) {
         setenv("SDL_VIDEODRIVER", "offscreen", 0);

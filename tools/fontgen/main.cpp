@@ -7,7 +7,7 @@
 //
 //   fontgen --out <data directory> [--face DejaVuSans.ttf]
 
-#include <CLI/CLI.hpp>
+#include "tools/cli/tool_cli.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -25,7 +25,10 @@ int main(int argc, char** argv)
     std::string face = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
     app.add_option("--out", out, "data directory; the fonts go to its fonts/ folder")->required();
     app.add_option("--face", face, "TrueType face to render")->check(CLI::ExistingFile);
-    CLI11_PARSE(app, argc, argv);
+    int parseStatus = 0;
+    if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
+        return parseStatus;
+    }
 
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(out) / "fonts", error);

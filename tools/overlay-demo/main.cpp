@@ -6,7 +6,7 @@
 // (OLAI_SCREENSHOT=path.png keeps the last one).
 //
 //   overlay-demo TEXT [--logo N]   N: the logo's place, 1 to 9 (default 8)
-#include <CLI/CLI.hpp>
+#include "tools/cli/tool_cli.h"
 
 #include <cstdio>
 #include <string>
@@ -54,7 +54,10 @@ int main(int argc, char** argv)
     int logo = 8;
     app.add_option("text", text, "text to print")->required();
     app.add_option("--logo", logo, "the logo's place: 1 to 9")->check(CLI::Range(1, 9));
-    CLI11_PARSE(app, argc, argv);
+    int parseStatus = 0;
+    if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
+        return parseStatus;
+    }
 
     HWND window = Win32WindowCreate("overlay-demo", kWidth, kHeight);
     if (window == nullptr) {

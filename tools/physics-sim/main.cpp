@@ -5,7 +5,7 @@
 //   physics-sim distance              a table of pairs measured by GJK or axes
 //   physics-sim broadphase <N>        N moving boxes through the far field
 //   physics-sim corpus <folder>       the hull builder's fuzz seeds
-#include <CLI/CLI.hpp>
+#include "tools/cli/tool_cli.h"
 
 #include <cstdio>
 
@@ -34,11 +34,9 @@ int main(int argc, char** argv)
     std::string corpusFolder;
     CLI::App* corpus = app.add_subcommand("corpus", "write the seed corpus of the physics_hull fuzz target");
     corpus->add_option("folder", corpusFolder, "an existing folder")->required();
-    try {
-        app.parse(argc, argv);
-    } catch (const CLI::ParseError& error) {
-        int code = app.exit(error);
-        return code == 0 ? 0 : 2;
+    int parseStatus = 0;
+    if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
+        return parseStatus;
     }
     // The engine runs on its recording device double: nothing is drawn.
     if (!EngineTestStart()) {

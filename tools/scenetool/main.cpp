@@ -12,7 +12,7 @@
 //                           fields it knows decoded
 //   scenetool roundtrip IN OUT  reads the model (clump) in IN and writes it
 //                           to OUT
-#include <CLI/CLI.hpp>
+#include "tools/cli/tool_cli.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -179,7 +179,10 @@ int main(int argc, char** argv)
     std::string in, out;
     roundtrip->add_option("in", in, "model to read")->required();
     roundtrip->add_option("out", out, "file to write")->required();
-    CLI11_PARSE(app, argc, argv);
+    int parseStatus = 0;
+    if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
+        return parseStatus;
+    }
 
     if (!SceneEngineStart()) {
         std::fprintf(stderr, "scenetool: the engine did not start\n");

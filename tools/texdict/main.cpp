@@ -6,7 +6,7 @@
 //       without folder and extension); --mips gives each texture mip levels
 //   texdict list FILE       names, sizes, depths, levels, filter, addressing
 //   texdict unpack FILE DIR writes each texture's first level as DIR/<name>.png
-#include <CLI/CLI.hpp>
+#include "tools/cli/tool_cli.h"
 
 #include <algorithm>
 #include <cctype>
@@ -241,7 +241,10 @@ int main(int argc, char** argv)
     unpack->add_option("file", file, ".txd file")->required()->check(CLI::ExistingFile);
     unpack->add_option("dir", dir, "output folder")->required();
 
-    CLI11_PARSE(app, argc, argv);
+    int parseStatus = 0;
+    if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
+        return parseStatus;
+    }
     if (!EngineUp()) {
         return Fail("the engine did not start");
     }
