@@ -297,5 +297,5 @@ bool ContainerReadBody(Object2D* object, ChunkReader& reader)
 
 Object2D* ContainerStreamRead(Stream* stream)
 {
-    return ObjectStreamReadChunk(stream, kChunkContainer, kObjectContainer);
+    return ObjectStreamReadChunk(stream, kChunkContainer, kObjectContainer, ContainerReadBody);
 }

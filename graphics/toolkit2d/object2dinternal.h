@@ -27,5 +27,8 @@ bool ContainerReadBody(Object2D* object, ChunkReader& reader);
 /// Builds the atomic of a shape whose list has its geometry, on a frame
 /// placed by `matrix` (identity when null). False when out of memory.
 bool ShapeMakeAtomic(Object2D* object, const Matrix* matrix);
-/// Finds chunk `type` and reads a new object of `kind` from it; null on failure.
-Object2D* ObjectStreamReadChunk(Stream* stream, uint32_t type, int32_t kind);
+/// Reads a kind's body after the common header; false on failure (the kind data freed).
+using ObjectBodyReader = bool (*)(Object2D* object, ChunkReader& reader);
+/// Finds chunk `type` and reads a new object of `kind` from it with
+/// `readBody`; null on failure.
+Object2D* ObjectStreamReadChunk(Stream* stream, uint32_t type, int32_t kind, ObjectBodyReader readBody);

@@ -226,7 +226,7 @@ Object2D* ShapeStreamReadBody(Object2D* object, Stream* stream, uint32_t size, c
 
 Object2D* ShapeStreamRead(Stream* stream)
 {
-    return ObjectStreamReadChunk(stream, kChunkShape, kObjectShape);
+    return ObjectStreamReadChunk(stream, kChunkShape, kObjectShape, ShapeReadBody);
 }
 
 const Object2D* ShapeStreamWriteBodyAlone(const Object2D* object, Stream* stream)
