@@ -45,9 +45,10 @@ RGBA ToRGBA(uint32_t argb)
     return {uint8_t(argb >> 16), uint8_t(argb >> 8), uint8_t(argb), uint8_t(argb >> 24)};
 }
 
+/// Rounded and clamped; NaN (from coordinates too far apart to blend) gives 0.
 uint8_t RoundByte(float value)
 {
-    return uint8_t(value <= 0.0f ? 0.0f : value >= 255.0f ? 255.0f : value + 0.5f);
+    return uint8_t(!(value > 0.0f) ? 0.0f : value >= 255.0f ? 255.0f : value + 0.5f);
 }
 
 /// The material of a brush: made at its first build (the brush then holds
