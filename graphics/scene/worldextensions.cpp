@@ -4,12 +4,13 @@
 // pipeline selector.
 #include "graphics/core/camera.h"
 #include "graphics/core/error.h"
-#include "graphics/d3d9/renderer/nativedata.h"
+#include "graphics/core/stream.h"
 #include "graphics/scene/atomic.h"
 #include "graphics/scene/clump.h"
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/light.h"
 #include "graphics/scene/mesh.h"
+#include "graphics/scene/rendererhooks.h"
 #include "graphics/scene/sceneids.h"
 #include "graphics/scene/sceneplugins.h"
 #include "graphics/scene/worldmembers.h"
@@ -200,40 +201,32 @@ int32_t SectorMeshSize(const void* object, int32_t, int32_t)
     return world ? int32_t(MeshStreamSize(sector->mesh, world)) : 0;
 }
 
-// Native data (0x510), read and written by the renderer.
-Stream* GeometryNativeRead(Stream* stream, int32_t, void* object, int32_t, int32_t)
+// Native data (0x510) of a sector: the renderer's bodies, given the
+// sector's world; without a renderer nothing is written and saved bytes are skipped.
+Stream* SectorNativeRead(Stream* stream, int32_t length, void* object, int32_t, int32_t)
 {
-    return GeometryNativeStreamRead(stream, static_cast<Geometry*>(object)) ? stream : nullptr;
-}
-
-Stream* GeometryNativeWrite(Stream* stream, int32_t, const void* object, int32_t, int32_t)
-{
-    return GeometryNativeStreamWrite(stream, static_cast<const Geometry*>(object));
-}
-
-int32_t GeometryNativeSize(const void* object, int32_t, int32_t)
-{
-    return int32_t(GeometryNativeStreamSize(static_cast<const Geometry*>(object)));
-}
-
-Stream* SectorNativeRead(Stream* stream, int32_t, void* object, int32_t, int32_t)
-{
+    const SceneRendererHooks* renderer = SceneGetRendererHooks();
+    if (!renderer->sectorNativeRead) {
+        return length <= 0 || StreamSkip(stream, size_t(length)) ? stream : nullptr;
+    }
     auto* sector = static_cast<WorldSector*>(object);
     const World* world = WorldSectorGetWorld(sector);
-    return world && WorldSectorNativeStreamRead(stream, sector, world) ? stream : nullptr;
+    return world && renderer->sectorNativeRead(stream, sector, world) ? stream : nullptr;
 }
 
 Stream* SectorNativeWrite(Stream* stream, int32_t, const void* object, int32_t, int32_t)
 {
     const auto* sector = static_cast<const WorldSector*>(object);
-    return WorldSectorNativeStreamWrite(stream, sector, WorldSectorGetWorld(sector));
+    return SceneGetRendererHooks()->sectorNativeWrite(stream, sector, WorldSectorGetWorld(sector));
 }
 
 int32_t SectorNativeSize(const void* object, int32_t, int32_t)
 {
+    const SceneRendererHooks* renderer = SceneGetRendererHooks();
     const auto* sector = static_cast<const WorldSector*>(object);
-    const World* world = WorldSectorGetWorld(sector);
-    return world ? int32_t(WorldSectorNativeStreamSize(sector, world)) : 0;
+    const World* world = renderer->sectorNativeSize ? WorldSectorGetWorld(sector) : nullptr;
+    const uint32_t size = world ? renderer->sectorNativeSize(sector, world) : 0;
+    return size > 0x7FFFFFFF ? 0 : int32_t(size);
 }
 
 } // namespace
@@ -260,11 +253,11 @@ int32_t WorldExtensionsAttach()
           WorldSectorRegisterPluginStream(kPluginIdMeshStream, SectorMeshRead, SectorMeshWrite,
                                           SectorMeshSize) >= 0;
     ok &= GeometryRegisterPlugin(0, kPluginIdNativeData, nullptr, nullptr, nullptr) >= 0 &&
-          GeometryRegisterPluginStream(kPluginIdNativeData, GeometryNativeRead, GeometryNativeWrite,
-                                       GeometryNativeSize) >= 0;
+          GeometryRegisterPluginStream(kPluginIdNativeData, GeometryNativeDataRead, GeometryNativeDataWrite,
+                                       GeometryNativeDataSize) >= 0;
     ok &= WorldSectorRegisterPlugin(0, kPluginIdNativeData, nullptr, nullptr, nullptr) >= 0 &&
           WorldSectorRegisterPluginStream(kPluginIdNativeData, SectorNativeRead, SectorNativeWrite,
                                           SectorNativeSize) >= 0;
     ok &= PipelineSelectorAttach();
-    return ok && NativeDataAttach() > 0 ? 1 : 0;
+    return ok ? 1 : 0;
 }
