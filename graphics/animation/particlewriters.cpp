@@ -192,6 +192,16 @@ void EmitterTexRect(const ParticleBatch* batch)
     }
 }
 
+/// Quads without texture coordinates of their own take the whole texture,
+/// as a point sprite does.
+void UnitTexCoords(const ParticleBatch* batch)
+{
+    static const float kUnit[4] = {0, 0, 1, 1};
+    for (int32_t i = 0; i < batch->count; ++i) {
+        StoreRectUVs(batch, i, kUnit);
+    }
+}
+
 void EmitterCornerUVs(const ParticleBatch* batch)
 {
     for (int32_t i = 0; i < batch->count; ++i) {
@@ -311,6 +321,8 @@ ParticleRoutines ParticleChooseRoutines(uint32_t flags, bool pointSprites)
         r.texCoordWriter = EmitterTexRect;
     } else if (flags & kParticleEmitterCornerUVs) {
         r.texCoordWriter = EmitterCornerUVs;
+    } else {
+        r.texCoordWriter = UnitTexCoords;
     }
     if (flags & kParticleColour) {
         r.colourWriter = Colours;
