@@ -5,16 +5,15 @@
 
 #include "graphics/animation/particle.h"
 #include "graphics/core/camera.h"
-#include "graphics/core/engine.h"
 #include "graphics/core/frame.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/texture.h"
-#include "graphics/d3d9/d3d9device.h"
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/material.h"
 #include "graphics/scene/scenelibrary.h"
 #include "graphics/toolkit2d/renderstatesave.h"
 #include "platform/d3d9/testing/capsprofiles.h"
+#include "tools/engine-smoke/smokescene.h"
 
 namespace {
 
@@ -75,32 +74,13 @@ Atomic* MakeEmitter(uint32_t flags, uint32_t value, Texture* texture)
 
 bool ParticleEngineStart(HWND window, const char* caps)
 {
-    if (!D3D9UseCapsProfile(caps)) {
-        return false;
-    }
-    static EngineOpenParams params;
-    params.displayId = window;
-    EngineSetDeviceDriver(D3D9DriverGet());
-    if (!EngineInit(nullptr, 0, 0x100000)) {
-        return false;
-    }
-    if (!WorldLibraryAttach() || !ParticlePluginAttach() || !EngineOpen(&params)) {
-        EngineTerm();
-        return false;
-    }
-    if (!EngineStart()) {
-        EngineClose();
-        EngineTerm();
-        return false;
-    }
-    return true;
+    return D3D9UseCapsProfile(caps) &&
+           SmokeEngineStartWith(window, [] { return WorldLibraryAttach() != 0 && ParticlePluginAttach(); });
 }
 
 void ParticleEngineStop()
 {
-    EngineStop();
-    EngineClose();
-    EngineTerm();
+    SmokeEngineStop();
     D3D9ResetAdapters();
 }
 
