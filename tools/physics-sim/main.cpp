@@ -5,6 +5,7 @@
 //   physics-sim distance              a table of pairs measured by GJK or axes
 //   physics-sim broadphase <N>        N moving boxes through the far field
 //   physics-sim corpus <folder>       the hull builder's fuzz seeds
+//   physics-sim corpus --grid <folder> the grid data block's fuzz seeds
 #include "tools/cli/tool_cli.h"
 
 #include <cstdio>
@@ -12,6 +13,7 @@
 #include "graphics/core/tests/enginetesting.h"
 #include "tools/physics-sim/broadphase.h"
 #include "tools/physics-sim/distance.h"
+#include "tools/physics-sim/gridcorpus.h"
 #include "tools/physics-sim/hull.h"
 #include "tools/physics-sim/shapes.h"
 
@@ -34,6 +36,8 @@ int main(int argc, char** argv)
     std::string corpusFolder;
     CLI::App* corpus = app.add_subcommand("corpus", "write the seed corpus of the physics_hull fuzz target");
     corpus->add_option("folder", corpusFolder, "an existing folder")->required();
+    bool gridCorpus = false;
+    corpus->add_flag("--grid", gridCorpus, "write the physics_grid target's seeds instead");
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
         return parseStatus;
@@ -53,7 +57,7 @@ int main(int argc, char** argv)
     } else if (broadphase->parsed()) {
         result = RunBroadphase(boxCount);
     } else if (corpus->parsed()) {
-        result = WriteHullCorpus(corpusFolder);
+        result = gridCorpus ? WriteGridCorpus(corpusFolder) : WriteHullCorpus(corpusFolder);
     }
     EngineTestShutdown();
     return result;
