@@ -271,6 +271,35 @@ TEST_F(Lights, LocalLightsReachingTheAtomicAreEnabledOthersAreNot)
     WorldRemoveAtomic(world_, atomic);
 }
 
+TEST_F(Lights, PointLightBrightensTheFaceItReaches)
+{
+    const uint32_t format = kGeometryNormals | kGeometryLight;
+    Atomic* near = Place(FacingQuad(format, nullptr), -0.8f, 0, 2);
+    Atomic* far = Place(FacingQuad(format, nullptr), 1.5f, 0, 2);
+    for (Atomic* atomic : {near, far}) {
+        WorldAddAtomic(world_, atomic);
+    }
+    // Half a unit in front of the first quad, out of the second's reach.
+    Light* lamp = MakeLight(kLightPoint, {-0.8f, 0, 1.5f}, 1.5f);
+    const RGBAReal red = {1, 0, 0, 1};
+    LightSetColor(lamp, &red);
+    FrameSyncDirty();
+    for (Atomic* atomic : {near, far}) {
+        ASSERT_NE(AtomicDefaultRender(atomic), nullptr);
+    }
+    const std::vector<uint32_t> frame = Pixels();
+    // The camera's x runs right to left on the screen: x -0.8 at pixel 112,
+    // x 1.5 at pixel 20. Vertex lighting: the corners, 0.87 from the lamp,
+    // get 0.58 (angle) x 1 / (1 + 5 x 0.75 / 2.25) (distance) of red, 55.
+    const uint32_t lit = frame[size_t(60 * kWidth + 112)], dark = frame[size_t(60 * kWidth + 20)];
+    EXPECT_NEAR(double((lit >> 16) & 0xFF), 55.0, 3.0) << std::hex << lit;
+    EXPECT_EQ((lit >> 8) & 0xFF, 0u);
+    EXPECT_EQ(dark & 0xFFFFFF, 0u) << std::hex << dark;
+    for (Atomic* atomic : {near, far}) {
+        WorldRemoveAtomic(world_, atomic);
+    }
+}
+
 TEST_F(Lights, FaceTurnedToADirectionalLightIsBrighter)
 {
     // Light travelling along +z (away from the camera) meets the faces whose
