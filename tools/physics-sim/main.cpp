@@ -5,6 +5,7 @@
 //   physics-sim distance              a table of pairs measured by GJK or axes
 //   physics-sim broadphase <N>        N moving boxes through the far field, then
 //                                     as bodies through the manager's activation
+//   physics-sim contacts <scene> [--svg file]  the contacts of a scene
 //   physics-sim corpus <folder>       the hull builder's fuzz seeds
 //   physics-sim corpus --grid <folder> the grid data block's fuzz seeds
 #include "tools/cli/tool_cli.h"
@@ -14,6 +15,7 @@
 #include "graphics/core/tests/enginetesting.h"
 #include "tools/physics-sim/activation.h"
 #include "tools/physics-sim/broadphase.h"
+#include "tools/physics-sim/contacts.h"
 #include "tools/physics-sim/distance.h"
 #include "tools/physics-sim/gridcorpus.h"
 #include "tools/physics-sim/hull.h"
@@ -35,6 +37,13 @@ int main(int argc, char** argv)
     CLI::App* broadphase = app.add_subcommand(
         "broadphase", "moving boxes through the far field and the activation against brute force");
     broadphase->add_option("count", boxCount, "number of boxes")->required()->check(CLI::Range(2u, 20000u));
+    std::string scene;
+    std::string contactSvg;
+    CLI::App* contacts = app.add_subcommand("contacts", "the contact records of a scene made in code");
+    contacts->add_option("scene", scene, "box-on-plane, box-on-box, sphere-on-mesh or hulls-on-terrain")
+        ->required()
+        ->check(CLI::IsMember({"box-on-plane", "box-on-box", "sphere-on-mesh", "hulls-on-terrain"}));
+    contacts->add_option("--svg", contactSvg, "write a side view to this SVG file");
     std::string corpusFolder;
     CLI::App* corpus = app.add_subcommand("corpus", "write the seed corpus of the physics_hull fuzz target");
     corpus->add_option("folder", corpusFolder, "an existing folder")->required();
@@ -59,6 +68,8 @@ int main(int argc, char** argv)
     } else if (broadphase->parsed()) {
         result = RunBroadphase(boxCount);
         result = RunActivation(boxCount) != 0 ? 1 : result;
+    } else if (contacts->parsed()) {
+        result = RunContacts(scene, contactSvg);
     } else if (corpus->parsed()) {
         result = gridCorpus ? WriteGridCorpus(corpusFolder) : WriteHullCorpus(corpusFolder);
     }
