@@ -5,6 +5,7 @@
 
 #include "platform/d3d9/bands.h"
 #include "platform/d3d9/device.h"
+#include "platform/d3d9/pointsprite.h"
 #include "platform/d3d9/primitive.h"
 
 namespace d3d9sw {
@@ -62,7 +63,7 @@ struct IndexSource
 // Assembles (and so rasterises) the primitives of a draw in order.
 void AssemblePrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT primitiveCount,
                         const IndexSource& indices, const VertexOut* verts, const uint8_t* codes,
-                        const ScreenVertex* screen)
+                        const ScreenVertex* screen, const float* pointSizes, bool sprites)
 {
     auto triangle = [&](UINT a, UINT b, UINT c) { AssembleTriangle(setup, verts, codes, screen, a, b, c); };
     for (UINT p = 0; p < primitiveCount; ++p) {
@@ -70,7 +71,7 @@ void AssemblePrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT
         switch (type) {
         case D3DPT_POINTLIST:
             if (indices.Fetch(p, &i[0]))
-                AssemblePoint(setup, verts[i[0]]);
+                AssemblePointSprite(setup, verts[i[0]], pointSizes[i[0]], sprites);
             break;
         case D3DPT_LINELIST:
         case D3DPT_LINESTRIP: {
@@ -245,6 +246,11 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
         }
     }
 
+    std::vector<float> pointSizes;
+    if (type == D3DPT_POINTLIST)
+        pointSizes = PointSizes(rs, caps_.MaxPointSize, vertex_, layout_, vertexShader_ != nullptr, base,
+                                strides, numVertices);
+    const bool sprites = rs[D3DRS_POINTSPRITEENABLE] != 0;
     const IndexSource indices{indexData, index32, minIndex, numVertices};
     if (!indexData && VerticesFor(type, primitiveCount) > numVertices)
         return D3DERR_INVALIDCALL;
@@ -252,7 +258,8 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
                        std::max(0.0f, std::min(maxY, bottom) - std::max(minY, top));
     const int bands = BandsForDraw(primitiveCount, area, pixel_.clipY1 - pixel_.clipY0);
     if (bands <= 1) {
-        AssemblePrimitives(setup, type, primitiveCount, indices, verts, codes_.data(), screen_.data());
+        AssemblePrimitives(setup, type, primitiveCount, indices, verts, codes_.data(), screen_.data(),
+                           pointSizes.data(), sprites);
         return D3D_OK;
     }
     // Each band draws every primitive clipped to its rows.
@@ -264,7 +271,8 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
         banded.clipY1 = y0 + rows * (band + 1) / bands;
         PrimitiveSetup bandSetup = setup;
         bandSetup.pixel = &banded;
-        AssemblePrimitives(bandSetup, type, primitiveCount, indices, verts, codes_.data(), screen_.data());
+        AssemblePrimitives(bandSetup, type, primitiveCount, indices, verts, codes_.data(), screen_.data(),
+                           pointSizes.data(), sprites);
     });
     return D3D_OK;
 }
