@@ -8,6 +8,7 @@
 
 #include "graphics/animation/animationids.h"
 #include "graphics/animation/skin/skininternal.h"
+#include "graphics/animation/skin/skinpipeline.h"
 #include "graphics/core/engine.h"
 #include "graphics/core/error.h"
 #include "graphics/core/freelist.h"
@@ -43,10 +44,7 @@ int32_t gGeometryOffset = -1;
 
 void CloseModule()
 {
-    for (Pipeline*& pipeline : gModule.pipelines) {
-        PipelineDestroy(pipeline);
-        pipeline = nullptr;
-    }
+    SkinPipelinesDestroy();
     if (gModule.freeList) {
         FreeListDestroy(gModule.freeList);
     }
@@ -70,6 +68,10 @@ void* SkinOpen(void* instance, int32_t, int32_t)
     }
     const auto address = reinterpret_cast<uintptr_t>(gModule.workspaceBlock);
     gModule.workspace = reinterpret_cast<SkinBoneMatrix*>((address + 15) & ~uintptr_t{15});
+    if (!SkinPipelineCreate()) {
+        CloseModule();
+        return nullptr;
+    }
     return instance;
 }
 

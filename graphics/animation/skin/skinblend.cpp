@@ -105,6 +105,35 @@ void BlendMany(const Skin* skin, const SkinBoneMatrix* bones, uint32_t influence
 
 } // namespace
 
+void SkinPoseBone(Matrix* out, const Matrix& bind, const Hierarchy* hierarchy, int32_t node,
+                  const Matrix& inverseAtomic)
+{
+    Matrix posed;
+    if (hierarchy->flags & kHierarchyNoMatrices) {
+        Frame* frame = hierarchy->nodes[node].frame;
+        if (frame) {
+            MatrixMultiplyDefault(&posed, &bind, FrameGetLTM(frame));
+        } else {
+            posed = bind;
+        }
+        MatrixMultiplyDefault(out, &posed, &inverseAtomic);
+    } else if (hierarchy->flags & kHierarchyLocalSpace) {
+        MatrixMultiplyDefault(out, &bind, &hierarchy->matrices[node]);
+    } else {
+        MatrixMultiplyDefault(&posed, &bind, &hierarchy->matrices[node]);
+        MatrixMultiplyDefault(out, &posed, &inverseAtomic);
+    }
+}
+
+Matrix SkinInverseAtomicMatrix(const Atomic* atomic)
+{
+    Matrix inverse = Identity();
+    if (Frame* frame = AtomicGetFrame(atomic)) {
+        MatrixInvert(&inverse, FrameGetLTM(frame));
+    }
+    return inverse;
+}
+
 SkinBoneMatrix* SkinBoneMatricesCompute(const Atomic* atomic, const Skin* skin, const Hierarchy* hierarchy)
 {
     SkinBoneMatrix* workspace = SkinGetMatrixWorkspace();
@@ -116,28 +145,14 @@ SkinBoneMatrix* SkinBoneMatricesCompute(const Atomic* atomic, const Skin* skin, 
         SkinReportTooManyNodes();
         return nullptr;
     }
-    const Frame* frame = AtomicGetFrame(atomic);
     const Matrix identity = Identity();
-    Matrix inverse = identity;
-    if (frame) {
-        MatrixInvert(&inverse, FrameGetLTM(const_cast<Frame*>(frame)));
-    }
+    const Matrix inverse = SkinInverseAtomicMatrix(atomic);
     // Nodes beyond the skin's bones have no bind pose; bones beyond the nodes no pose.
     const int32_t bones = int32_t(std::min<uint32_t>(skin->numBones, kSkinWorkspaceBones));
     const int32_t count = std::min(hierarchy->nodeCount, bones);
     for (int32_t i = 0; i < count; ++i) {
-        const Matrix& bind = skin->skinToBoneMatrices[i];
-        Matrix posed, result;
-        if (hierarchy->flags & kHierarchyNoMatrices) {
-            const Frame* node = hierarchy->nodes[i].frame;
-            MatrixMultiplyDefault(&posed, &bind, node ? FrameGetLTM(const_cast<Frame*>(node)) : &identity);
-            MatrixMultiplyDefault(&result, &posed, &inverse);
-        } else if (hierarchy->flags & kHierarchyLocalSpace) {
-            MatrixMultiplyDefault(&result, &bind, &hierarchy->matrices[i]);
-        } else {
-            MatrixMultiplyDefault(&posed, &bind, &hierarchy->matrices[i]);
-            MatrixMultiplyDefault(&result, &posed, &inverse);
-        }
+        Matrix result;
+        SkinPoseBone(&result, skin->skinToBoneMatrices[i], hierarchy, i, inverse);
         StoreTransposed(&workspace[i], result);
     }
     for (int32_t i = count; i < bones; ++i) {

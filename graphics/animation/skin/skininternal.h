@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "graphics/animation/skin/skin.h"
+#include "graphics/core/matrix.h"
 
 struct Stream;
 struct Pipeline;
@@ -36,6 +37,14 @@ Stream* SkinAtomicStreamRead(Stream* stream, int32_t length, void* object, int32
 
 /// Records, once per open, that a hierarchy has more nodes than the workspace holds.
 void SkinReportTooManyNodes();
+
+/// One bone's matrix: its bind-pose inverse times the node's pose (the
+/// node's frame, or the hierarchy's matrix in local or world space), taken
+/// into the atomic's frame unless the hierarchy is in local space.
+void SkinPoseBone(Matrix* out, const Matrix& bind, const Hierarchy* hierarchy, int32_t node,
+                  const Matrix& inverseAtomic);
+/// The inverse of the atomic's world matrix (the identity without a frame).
+Matrix SkinInverseAtomicMatrix(const Atomic* atomic);
 
 /// The skin pipelines (only the first is used); created at the first open.
 constexpr int32_t kSkinPipelineSlots = 4;
