@@ -16,8 +16,8 @@
 #include "ai/runtime/world.h"
 #include "ai/testhost/testclasses.h"
 #include "ai/testhost/testhost.h"
+#include "frame_measure.h"
 #include <benchmark/benchmark.h>
-#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -157,18 +157,7 @@ void BM_AgentsFrame(benchmark::State& state)
         state.SkipWithError("the agents' world could not be made");
         return;
     }
-    // Settle the first searches before measuring.
-    for (int i = 0; i < 30; ++i)
-        scene.Frame();
-    const auto begin = std::chrono::steady_clock::now();
-    for (auto _ : state)
-        scene.Frame();
-    const auto end = std::chrono::steady_clock::now();
-    const double agents = kWanderers + kFollowers + kShooters;
-    state.counters["ai_ms_per_frame"] =
-        1e3 * std::chrono::duration<double>(end - begin).count() / double(state.iterations());
-    state.counters["agent_ticks_per_s"] =
-        benchmark::Counter(double(state.iterations()) * agents, benchmark::Counter::kIsRate);
+    MeasureFrames(state, scene);
 }
 BENCHMARK(BM_AgentsFrame)->Unit(benchmark::kMillisecond)->Iterations(900);
 

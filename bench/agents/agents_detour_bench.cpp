@@ -6,8 +6,8 @@
 // target and walk towards it otherwise. One iteration is one crowd update.
 #include "agents_level.h"
 #include "ai/runtime/random.h"
+#include "frame_measure.h"
 #include <benchmark/benchmark.h>
-#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <memory>
@@ -260,17 +260,7 @@ void BM_DetourCrowdFrame(benchmark::State& state)
         state.SkipWithError("Recast or Detour refused the level");
         return;
     }
-    for (int i = 0; i < 30; ++i)
-        crowd.Frame();
-    const auto begin = std::chrono::steady_clock::now();
-    for (auto _ : state)
-        crowd.Frame();
-    const auto end = std::chrono::steady_clock::now();
-    const double agents = kWanderers + kFollowers + kShooters;
-    state.counters["ai_ms_per_frame"] =
-        1e3 * std::chrono::duration<double>(end - begin).count() / double(state.iterations());
-    state.counters["agent_ticks_per_s"] =
-        benchmark::Counter(double(state.iterations()) * agents, benchmark::Counter::kIsRate);
+    MeasureFrames(state, crowd);
 }
 BENCHMARK(BM_DetourCrowdFrame)->Unit(benchmark::kMillisecond)->Iterations(900);
 

@@ -3,23 +3,14 @@
 // below the vertex count.
 #include <cstdlib>
 
-#include "graphics/core/chunk.h"
-#include "graphics/core/error.h"
-#include "graphics/core/stream.h"
+#include "fuzz/scene_chunk.h"
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/mesh.h"
 #include "graphics/scene/sceneids.h"
-#include "tools/scenebuild/sceneengine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool started = SceneEngineStart();
-    if (!started) {
-        return 0;
-    }
-    StreamMemory memory = {const_cast<uint8_t*>(data), size};
-    Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
-    if (stream && StreamFindChunk(stream, kChunkGeometry, nullptr, nullptr)) {
+    return SceneChunkFuzz(data, size, kChunkGeometry, [](Stream* stream) {
         if (Geometry* geometry = GeometryStreamRead(stream)) {
             const MeshHeader* header = geometry->mesh;
             const Mesh* meshes = MeshHeaderGetMeshes(header);
@@ -32,11 +23,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             }
             GeometryRelease(geometry);
         }
-    }
-    if (stream) {
-        StreamClose(stream, nullptr);
-    }
-    ErrorRecord error;
-    ErrorGet(&error);
-    return 0;
+    });
 }

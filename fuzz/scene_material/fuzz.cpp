@@ -1,29 +1,15 @@
 // Material-list chunks (0x08) with their materials and textures:
 // MaterialListStreamRead on arbitrary bytes.
-#include "graphics/core/chunk.h"
-#include "graphics/core/error.h"
-#include "graphics/core/stream.h"
+#include "fuzz/scene_chunk.h"
 #include "graphics/scene/materiallist.h"
 #include "graphics/scene/sceneids.h"
-#include "tools/scenebuild/sceneengine.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static const bool started = SceneEngineStart();
-    if (!started) {
-        return 0;
-    }
-    StreamMemory memory = {const_cast<uint8_t*>(data), size};
-    Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
-    MaterialList list{};
-    if (stream && StreamFindChunk(stream, kChunkMaterialList, nullptr, nullptr) &&
-        MaterialListStreamRead(stream, &list)) {
-        MaterialListDeinitialize(&list);
-    }
-    if (stream) {
-        StreamClose(stream, nullptr);
-    }
-    ErrorRecord error;
-    ErrorGet(&error);
-    return 0;
+    return SceneChunkFuzz(data, size, kChunkMaterialList, [](Stream* stream) {
+        MaterialList list{};
+        if (MaterialListStreamRead(stream, &list)) {
+            MaterialListDeinitialize(&list);
+        }
+    });
 }

@@ -1,30 +1,8 @@
 #include "escort_test_host.h"
 #include "ai/behaviours/access_ways_generate.h"
-#include "ai/runtime/config_node.h"
-#include "ai/runtime/runtime.h"
-#include "ai/runtime/text_config.h"
-#include "ai/runtime/world.h"
-#include <filesystem>
 #include <gtest/gtest.h>
 
 namespace Zelk::EscortTest {
-
-namespace {
-
-struct WorldState
-{
-    CConfigNode* root = nullptr;
-    CTextConfigSource source;
-    CWorld* world = nullptr;
-};
-
-WorldState& State()
-{
-    static WorldState state;
-    return state;
-}
-
-} // namespace
 
 CTestHost& Host()
 {
@@ -41,36 +19,7 @@ std::string WorldText(const std::string& extra)
 
 CWorld* StartWorld(const std::string& configText)
 {
-    StopWorld();
-    Host().ClearBoxes();
-    Host().ClearGround();
-    Host().ClearDrawing();
-    Host().SetRayCastOverride(nullptr);
-    Host().SetTime(0.0f);
-    AiHostInterface host{};
-    Host().Fill(host, 64);
-    AiEngineInitialize(&host);
-    const std::string text = configText.empty() ? WorldText() : configText;
-    WorldState& state = State();
-    state.root = AiNewConfigNode();
-    CConfigError error;
-    EXPECT_TRUE(ParseConfigText(text.c_str(), text.size(), state.root, &error))
-        << error.line << ": " << error.message;
-    state.world = AiCreateWorldWithSource(state.root, &state.source, 0);
-    EXPECT_NE(state.world, nullptr);
-    return state.world;
-}
-
-void StopWorld()
-{
-    WorldState& state = State();
-    if (state.world != nullptr)
-        AiDestroyWorld(state.world);
-    state.world = nullptr;
-    AiDeleteConfigNode(state.root);
-    state.root = nullptr;
-    if (AiIsInitialized())
-        AiEngineTerminate();
+    return TestWorld::Start(Host(), configText.empty() ? WorldText() : configText, 64);
 }
 
 CStar MakeStar(const CVec3& centre, const std::vector<CVec3>& ways)
@@ -95,15 +44,6 @@ std::vector<CVec3> WaysAtHeadings(const CVec3& centre, float r, const std::vecto
     for (float h : headings)
         ways.push_back(centre + CVec3(SinDeg(h) * r, 0.0f, CosDeg(h) * r));
     return ways;
-}
-
-std::string OutputPath(const char* name)
-{
-    std::filesystem::create_directories(OLAI_TEST_OUTPUT_DIR);
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string prefix =
-        test != nullptr ? std::string(test->test_suite_name()) + "." + test->name() + "." : "";
-    return std::string(OLAI_TEST_OUTPUT_DIR) + "/" + prefix + name;
 }
 
 } // namespace Zelk::EscortTest

@@ -1,15 +1,6 @@
 #include "nav_test_host.h"
 
-#include "ai/runtime/config_node.h"
-#include "ai/runtime/runtime.h"
-#include "ai/runtime/text_config.h"
-#include "ai/runtime/world.h"
-
-#include <gtest/gtest.h>
-
-#include <algorithm>
 #include <cmath>
-#include <filesystem>
 
 namespace Zelk::NavTest {
 
@@ -21,80 +12,18 @@ CTestHost& Host()
 
 void StartRuntime()
 {
-    StopRuntime();
-    Host().ClearBoxes();
-    Host().ClearGround();
-    Host().ClearDrawing();
-    Host().SetTime(0.0f);
-    Host().SetClockStep(0.0f);
-    AiHostInterface host{};
-    Host().Fill(host, 64);
-    AiEngineInitialize(&host);
+    TestWorld::StartRuntime(Host(), 64);
 }
-
-void StopRuntime()
-{
-    if (AiIsInitialized())
-        AiEngineTerminate();
-}
-
-namespace {
-
-struct WorldState
-{
-    CConfigNode* root = nullptr;
-    CTextConfigSource source;
-    CWorld* world = nullptr;
-};
-
-WorldState& State()
-{
-    static WorldState state;
-    return state;
-}
-
-} // namespace
 
 CWorld* StartWorld(const std::string& configText)
 {
-    StopWorld();
-    StartRuntime();
-    WorldState& state = State();
-    state.root = AiNewConfigNode();
-    CConfigError error;
-    EXPECT_TRUE(ParseConfigText(configText.c_str(), configText.size(), state.root, &error))
-        << error.line << ": " << error.message;
-    state.world = AiCreateWorldWithSource(state.root, &state.source, 0);
-    EXPECT_NE(state.world, nullptr);
-    return state.world;
+    return TestWorld::Start(Host(), configText, 64);
 }
 
 std::string WorldText(float oneMeter, const std::string& extra)
 {
     return "<World \"test\"><MaxEntity>16</MaxEntity><OneMeter>" + std::to_string(oneMeter) +
            "</OneMeter><Tpf>20</Tpf>" + extra + "</World>";
-}
-
-void StopWorld()
-{
-    WorldState& state = State();
-    if (state.world != nullptr)
-        AiDestroyWorld(state.world);
-    state.world = nullptr;
-    AiDeleteConfigNode(state.root);
-    state.root = nullptr;
-    StopRuntime();
-}
-
-std::string OutputPath(const char* name)
-{
-    std::filesystem::create_directories(OLAI_TEST_OUTPUT_DIR);
-    // CTest runs the tests of one program in parallel processes: each test
-    // gets files of its own.
-    const ::testing::TestInfo* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    const std::string prefix =
-        test != nullptr ? std::string(test->test_suite_name()) + "." + test->name() + "." : "";
-    return std::string(OLAI_TEST_OUTPUT_DIR) + "/" + prefix + name;
 }
 
 void MakeRandomGraph(CSpatialGraph& graph, int n, float size, int arcsPerNode, uint32_t seed)

@@ -4,6 +4,7 @@
 
 #include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/vec3.h"
+#include "ai/testhost/support/test_world.h"
 #include "ai/testhost/testhost.h"
 
 #include <cstdint>
@@ -21,7 +22,7 @@ namespace Zelk::NavTest {
 CTestHost& Host();
 // Starts the runtime on a fresh test host (stops a running one first).
 void StartRuntime();
-void StopRuntime();
+using TestWorld::StopRuntime;
 // Starts the runtime and creates a world from configuration text whose
 // root element holds the world's keys; the world's "RawData" values are file
 // names. Null (test failure recorded) when the world is refused.
@@ -30,9 +31,11 @@ CWorld* StartWorld(const std::string& configText);
 // the given extra elements (services and their definitions).
 std::string WorldText(float oneMeter, const std::string& extra = "");
 // Destroys the world and stops the runtime.
-void StopWorld();
-// Path of a file of the running test in the test output folder (created on demand).
-std::string OutputPath(const char* name);
+inline void StopWorld()
+{
+    TestWorld::Stop();
+}
+using TestWorld::OutputPath;
 
 // n random nodes in a cube of the given size and about arcsPerNode random
 // out-arcs per node (seeded).

@@ -1,6 +1,7 @@
 #include "physics/core/context/context.h"
 
 #include "graphics/core/memory.h"
+#include "physics/core/manager/manager.h"
 #include "physics/core/utils/memory.h"
 
 namespace {
@@ -18,6 +19,10 @@ int64_t FindSlot(const OlpContext* context, const OlpVolume* volume)
 
 void FreeTables(OlpContext* context)
 {
+    if (context->manager != nullptr) {
+        OlpMgrDestroy(context->manager);
+    }
+    context->manager = nullptr;
     MemoryFree(context->volumes);
     MemoryFree(context->userData);
     MemoryFree(context->handlers);
@@ -44,11 +49,12 @@ OlpContext* OlpContextCreate(const OlpContextParams* params, float scale, const 
     return context;
 }
 
-OlpContext* OlpContextInit(OlpContext* context, const OlpContextParams* params, float, const float*)
+OlpContext* OlpContextInit(OlpContext* context, const OlpContextParams* params, float scale,
+                           const float box[6])
 {
     const uint32_t capacity = params->words[kOlpParamVolumes];
     const uint32_t typeCount = params->words[kOlpParamObjectTypes];
-    context->manager = nullptr;
+    context->manager = OlpMgrCreate(params, box, scale, 0);
     context->pipeline = nullptr;
     context->used = 0;
     context->capacity = capacity;
@@ -60,7 +66,8 @@ OlpContext* OlpContextInit(OlpContext* context, const OlpContextParams* params, 
         static_cast<uintptr_t*>(MemoryAllocateZeroed(capacity, sizeof(uintptr_t), kOlpMemoryHint));
     context->handlers = static_cast<OlpObjectTypeHandlers*>(
         MemoryAllocateZeroed(typeCount, sizeof(OlpObjectTypeHandlers), kOlpMemoryHint));
-    if ((capacity != 0 && (context->volumes == nullptr || context->userData == nullptr)) ||
+    if (context->manager == nullptr ||
+        (capacity != 0 && (context->volumes == nullptr || context->userData == nullptr)) ||
         (typeCount != 0 && context->handlers == nullptr)) {
         FreeTables(context);
         return nullptr;

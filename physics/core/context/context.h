@@ -29,7 +29,7 @@ struct OlpObjectTypeHandlers
 
 struct OlpContext
 {
-    OlpMgr* manager;       ///< null until the manager module is attached
+    OlpMgr* manager;
     OlpPipeline* pipeline; ///< null until the pipeline module is attached
     OlpVolume** volumes;   ///< capacity slots, null = free
     uint32_t used;         ///< highest used slot + 1 (empty slots before it count)
@@ -43,7 +43,8 @@ struct OlpContext
 using OlpContextVolumeVisitor = int32_t (*)(OlpVolume* volume, void* data);
 
 /// A new context sized from `params`; `scale` is the world's unit and `box`
-/// its bounds (maximum x, y, z then minimum x, y, z). Null when memory runs out.
+/// its bounds (maximum x, y, z then minimum x, y, z). Null when memory runs
+/// out or the manager refuses the capacities.
 OlpContext* OlpContextCreate(const OlpContextParams* params, float scale, const float box[6]);
 /// Initialises a context record in place; null (with nothing left allocated)
 /// when memory runs out.

@@ -1,6 +1,8 @@
 #include "physics/core/object/object.h"
 
 #include "graphics/core/memory.h"
+#include "physics/core/dyn/dyn.h"
+#include "physics/core/manager/manager.h"
 #include "physics/core/utils/memory.h"
 
 OlpObj* OlpObjInit(OlpObj* object, uint16_t partCapacity, uint16_t jointCapacity)
@@ -45,4 +47,29 @@ int32_t OlpObjDeinit(OlpObj* object)
     MemoryFree(object->joints);
     object->joints = nullptr;
     return 1;
+}
+
+OlpObj* OlpObjResetPartPose(OlpObj* object, uint32_t partIndex)
+{
+    OlpMgr* mgr = object->manager;
+    if (mgr == nullptr || !OlpMgrIsObjectActive(mgr, object) || partIndex >= object->partCount) {
+        return object;
+    }
+    const OlpObjPart& part = object->parts[partIndex];
+    if (part.dyn != nullptr && part.sourceMatrix != nullptr) {
+        OlpDynResetFromMatrix(part.dyn, part.sourceMatrix);
+    }
+    return object;
+}
+
+OlpObj* OlpObjUpdateBounds(OlpObj* object)
+{
+    if (object->manager == nullptr) {
+        return object;
+    }
+    OlpBBox box;
+    const bool hasBox =
+        object->type != nullptr && object->type->bounds != nullptr && object->type->bounds(object, &box) != 0;
+    OlpMgrUpdateObjectBounds(object->manager, object, hasBox ? &box : nullptr);
+    return object;
 }

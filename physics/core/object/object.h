@@ -104,3 +104,10 @@ OlpObj* OlpObjInit(OlpObj* object, uint16_t partCapacity, uint16_t jointCapacity
 /// Clears every referrer's object pointer and frees the arrays; 1. Remove
 /// the object from its manager first.
 int32_t OlpObjDeinit(OlpObj* object);
+/// Copies part `partIndex`'s source matrix into its dynamics state when the
+/// object is registered and active; does nothing otherwise (also for a part
+/// without a source matrix).
+OlpObj* OlpObjResetPartPose(OlpObj* object, uint32_t partIndex);
+/// Puts the type's box of the object into its manager's far field (takes it
+/// out when the type has none); nothing for an unregistered object.
+OlpObj* OlpObjUpdateBounds(OlpObj* object);

@@ -7,7 +7,6 @@
 #include "ai/runtime/config_node.h"
 #include "ai/runtime/entity.h"
 #include "ai/runtime/runtime.h"
-#include "ai/runtime/text_config.h"
 #include "ai/runtime/world.h"
 #include "ai/testhost/testclasses.h"
 #include <gtest/gtest.h>
@@ -15,19 +14,6 @@
 namespace Zelk::AgentsTest {
 
 namespace {
-
-struct WorldState
-{
-    CConfigNode* root = nullptr;
-    CTextConfigSource source;
-    CWorld* world = nullptr;
-};
-
-WorldState& State()
-{
-    static WorldState state;
-    return state;
-}
 
 const char* const kTasks[] = {
     "CShooterAgent::BotShootAtEnemy",          "CHideAgent::ComputeDestination",
@@ -73,36 +59,8 @@ std::string StandardServices(const char* graphName)
 
 CWorld* StartWorld(const std::string& text)
 {
-    StopWorld();
-    Host().ClearBoxes();
-    Host().ClearGround();
-    Host().ClearDrawing();
-    Host().SetTime(0.0f);
-    Host().SetClockStep(0.0f);
     SetTestFrameStep(kStep);
-    AiHostInterface host{};
-    Host().Fill(host, 32);
-    EXPECT_EQ(AiEngineInitialize(&host), 1);
-    WorldState& state = State();
-    state.root = AiNewConfigNode();
-    CConfigError error;
-    EXPECT_TRUE(ParseConfigText(text.c_str(), text.size(), state.root, &error))
-        << error.line << ": " << error.message;
-    state.world = AiCreateWorldWithSource(state.root, &state.source, 0);
-    EXPECT_NE(state.world, nullptr);
-    return state.world;
-}
-
-void StopWorld()
-{
-    WorldState& state = State();
-    if (state.world != nullptr)
-        AiDestroyWorld(state.world);
-    state.world = nullptr;
-    AiDeleteConfigNode(state.root);
-    state.root = nullptr;
-    if (AiIsInitialized())
-        AiEngineTerminate();
+    return TestWorld::Start(Host(), text, 32);
 }
 
 bool AddGraph(const char* name, CSpatialGraph* graph, bool pointMapper)
@@ -125,7 +83,7 @@ bool AddGraph(const char* name, CSpatialGraph* graph, bool pointMapper)
 
 CEntity* MakeEntity(const char* definition, const CVec3& at, float heading, const char* name)
 {
-    CWorld* world = State().world;
+    CWorld* world = TestWorld::Current();
     CConfigNode* config = CopyEntityConfig(world, definition);
     EXPECT_NE(config, nullptr) << definition;
     if (config == nullptr)

@@ -4,6 +4,7 @@
 // from definitions of the world's configuration.
 #pragma once
 #include "ai/runtime/vec3.h"
+#include "ai/testhost/support/test_world.h"
 #include "ai/testhost/testhost.h"
 #include <string>
 
@@ -26,7 +27,10 @@ CTestHost& Host();
 std::string WorldText(const std::string& extra, const std::string& refusedTask = "");
 /// Starts the runtime and the world; null (and a test failure) when refused.
 CWorld* StartWorld(const std::string& text);
-void StopWorld();
+inline void StopWorld()
+{
+    TestWorld::Stop();
+}
 
 /// Adds graph to the world's graph manager under name (taking ownership); with
 /// pointMapper the world's point mapper is rebuilt over that graph.

@@ -5,6 +5,7 @@
 
 #include "graphics/core/instance.h"
 #include "physics/core/context/context.h"
+#include "physics/core/manager/pools.h"
 
 namespace {
 
@@ -46,7 +47,7 @@ int32_t Collect(OlpVolume* volume, void* data)
 TEST_F(ContextTable, FreedSlotsAreReusedAndOnlyTheLastSlotShrinksTheTable)
 {
     ASSERT_NE(Make(2), nullptr);
-    EXPECT_EQ(OlpContextGetMgr(context), nullptr);
+    EXPECT_NE(OlpContextGetMgr(context), nullptr);
     EXPECT_EQ(OlpContextGetPipeline(context), nullptr);
     OlpVolume *first = Fake(1), *second = Fake(2), *third = Fake(3);
     ASSERT_EQ(OlpContextAddObject(context, first, 11), context);
@@ -129,4 +130,28 @@ TEST_F(ContextTable, RefusedMemoryGivesNullAndLeavesNothingAllocated)
     EXPECT_EQ(Make(4), nullptr);
     memory.allocateZeroed = saved;
     EXPECT_EQ(calls, 3);
+}
+
+TEST_F(ContextTable, TheContextOwnsAManagerSizedFromItsParameters)
+{
+    OlpContextParams params;
+    OlpContextParamsDefault(&params);
+    params.words[kOlpParamObjects] = 20;
+    params.words[kOlpParamActiveObjects] = 5;
+    params.words[kOlpParamActiveParts] = 7;
+    OlpContextParamsSetFreeJoints(&params, 3);
+    context = OlpContextCreate(&params, 2.0f, kBox);
+    ASSERT_NE(context, nullptr);
+    OlpMgr* mgr = OlpContextGetMgr(context);
+    ASSERT_NE(mgr, nullptr);
+    EXPECT_EQ(mgr->objectCapacity, 20u);
+    EXPECT_EQ(mgr->maxActive, 5u);
+    EXPECT_EQ(OlpMgrGetFreeDynStates(mgr), 7u);
+    EXPECT_EQ(OlpMgrGetFreeJoints(mgr), 3u);
+    EXPECT_FLOAT_EQ(mgr->farfield->margin, 0.02f);
+    EXPECT_FLOAT_EQ(mgr->farfield->world.min.z, -100.0f);
+
+    // Capacities beyond the manager's 16-bit ids: no context.
+    params.words[kOlpParamObjects] = 70000;
+    EXPECT_EQ(OlpContextCreate(&params, 1.0f, kBox), nullptr);
 }
