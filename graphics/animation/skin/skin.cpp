@@ -240,7 +240,9 @@ Skin* SkinAllocateRecord()
 
 void SkinFreeRecord(Skin* skin)
 {
-    MemoryFreeListFree(gModule.freeList, skin);
+    if (gModule.freeList) {
+        MemoryFreeListFree(gModule.freeList, skin);
+    }
 }
 
 bool SkinAllocateData(Skin* skin, int32_t numVertices, uint32_t usedRoom)

@@ -356,6 +356,13 @@ int32_t SkinNodeBody(PipelineNode* node, const PipelineExecution* execution)
     if (!geometry || geometry->numVertices < 1 || !geometry->mesh || geometry->mesh->numMeshes == 0) {
         return 1;
     }
+    if (geometry->format & kGeometryNative) {
+        // Pre-instanced data keeps no vertex arrays to deform or to build from.
+        if (geometry->instanced) {
+            FixedFunctionDraw(callbacks, atomic, geometry->instanced);
+        }
+        return 1;
+    }
     const bool shared = geometry->numMorphTargets == 1;
     ResourcesEntry** slot = shared ? &geometry->instanced : &atomic->instanced;
     ResourcesEntry* entry = *slot;

@@ -61,6 +61,8 @@ TEST_F(SkinCharacter, SoldierReadsBackWithItsHierarchyAndSkin)
     ASSERT_NE(skin, nullptr);
     EXPECT_EQ(skin->numBones, uint32_t(hierarchy->nodeCount));
     EXPECT_EQ(skin->maxWeights, 4u); // the hips
+    // Read from a stream, a skinned atomic is given the skin pipeline.
+    EXPECT_EQ(SkinAtomicGetType(atomic), 1u);
     ClumpDestroy(clump);
 }
 
