@@ -75,8 +75,9 @@ struct Engine
         window = Win32WindowCreate("scene-instance", kWidth, kHeight);
         EngineSetDeviceDriver(D3D9DriverGet());
         params.displayId = window;
-        ok = window && EngineInit(nullptr, 0, 0x4000000) && WorldLibraryAttach() && D3D9SceneRendererOpen() &&
-             EngineOpen(&params) && EngineStart() && D3D9DefaultPipelinesOpen();
+        D3D9SceneRendererInstall();
+        ok = window && EngineInit(nullptr, 0, 0x4000000) && WorldLibraryAttach() && EngineOpen(&params) &&
+             EngineStart();
         frame = ok ? FrameCreate() : nullptr;
     }
     ~Engine()
@@ -85,7 +86,6 @@ struct Engine
             FrameDestroy(frame);
         }
         if (EngineGetState() == kEngineStateStarted) {
-            D3D9DefaultPipelinesClose();
             EngineStop();
         }
         if (EngineGetState() == kEngineStateOpened) {

@@ -19,8 +19,9 @@ bool NativeEngineStart()
         EngineSetDeviceDriver(D3D9DriverGet());
         static EngineOpenParams params{};
         params.displayId = window;
-        return EngineInit(nullptr, 0, 0x400000) && WorldLibraryAttach() && D3D9SceneRendererOpen() &&
-               EngineOpen(&params) && EngineStart() && D3D9DefaultPipelinesOpen();
+        D3D9SceneRendererInstall();
+        return EngineInit(nullptr, 0, 0x400000) && WorldLibraryAttach() && EngineOpen(&params) &&
+               EngineStart();
     }();
     return started;
 }

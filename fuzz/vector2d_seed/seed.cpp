@@ -1,6 +1,6 @@
 // Writes the seed corpus of a 2-D toolkit fuzz target with the toolkit's
 // own writers.
-// Usage: vector2d_seed path2d|brush2d|font_met|font_chunk|object2d <corpus directory>
+// Usage: vector2d_seed path2d|brush2d|font_met|font_chunk|object2d|shape2d <corpus directory>
 #include <cstdio>
 #include <functional>
 #include <initializer_list>
@@ -12,10 +12,14 @@
 #include "graphics/core/tests/fuzzengine.h"
 #include "graphics/core/texture.h"
 #include "graphics/toolkit2d/brush.h"
+#include "graphics/toolkit2d/container.h"
 #include "graphics/toolkit2d/font.h"
 #include "graphics/toolkit2d/fontinternal.h"
 #include "graphics/toolkit2d/object2d.h"
 #include "graphics/toolkit2d/path.h"
+#include "graphics/toolkit2d/shape.h"
+#include "graphics/toolkit2d/tess.h"
+#include "tools/scenebuild/sceneengine.h"
 
 namespace {
 
@@ -188,17 +192,101 @@ bool WriteObjectSeeds(const std::string& dir)
     return ok;
 }
 
+Brush* ColourBrush(uint8_t r, uint8_t g, uint8_t b)
+{
+    Brush* brush = BrushCreate();
+    const uint8_t colour[4] = {r, g, b, 255};
+    BrushSetColours(brush, colour, colour, colour, colour);
+    return brush;
+}
+
+/// A shape filling a square with a gradient, stroking a curve with a flat
+/// brush, and one entry without a brush.
+Object2D* SeedShape()
+{
+    Object2D* shape = ShapeCreate();
+    Brush* gradient = BrushCreate();
+    const uint8_t red[4] = {255, 0, 0, 255}, blue[4] = {0, 0, 255, 128};
+    BrushSetColours(gradient, red, blue, blue, red);
+    Path* square = PathCreate();
+    PathRect(square, 0, 0, 2, 2);
+    ShapeAddEntry(shape, kShapeFill, square, gradient);
+    Brush* flat = ColourBrush(10, 200, 30);
+    flat->halfWidth = 0.125f;
+    Path* curve = PathCreate();
+    PathMoveTo(curve, 0, 0);
+    PathCurveTo(curve, 1, 2, 2, 2, 3, 0);
+    ShapeAddEntry(shape, 0, curve, flat);
+    Path* oval = PathCreate();
+    PathOval(oval, 1, 1, 0.5f, 0.5f);
+    ShapeAddEntry(shape, kShapeFill, oval, nullptr);
+    BrushDestroy(gradient);
+    BrushDestroy(flat);
+    return shape;
+}
+
+/// A shape alone, and containers: two shapes sharing a list (one inside a
+/// nested container), a tinted and reordered child, a hit region.
+bool WriteShapeSeeds(const std::string& dir)
+{
+    Object2D* shape = SeedShape();
+    Object2D* container = ContainerCreate();
+    Object2D* nested = ContainerCreate();
+    if (!shape || !container || !nested) {
+        return false;
+    }
+    Object2D* first = ContainerAddShape(container);
+    Brush* brush = ColourBrush(9, 8, 7);
+    Path* triangle = PathCreate();
+    PathMoveTo(triangle, 0, 0);
+    PathLineTo(triangle, 1, 0);
+    PathLineTo(triangle, 0.5f, 1);
+    PathClose(triangle);
+    ShapeAddEntry(first, kShapeFill, triangle, brush);
+    BrushDestroy(brush);
+    ObjectSetDrawOrder(first, 5);
+    Object2D* inner = ContainerAddContainer(container);
+    Object2D* sharing = ObjectAlloc();
+    ShapeInit(sharing, 0, ShapeGetList(first));
+    ContainerAddChild(inner, sharing);
+    const float half[4] = {0.5f, 0.5f, 0.5f, 1};
+    ObjectSetColourScale(inner, half);
+    ObjectSetDrawOrder(inner, 1);
+    ObjectTranslate(inner, 0.5f, 0.25f);
+    ContainerAddChild(container, SeedShape());
+    PathRect(HitRegionGetPath(ContainerAddHitRegion(container)), 0, 0, 1, 1);
+    ContainerMakeInline(container);
+    ContainerAddChild(nested, SeedShape());
+    Object2D* at = nested;
+    for (int32_t i = 0; i < 8; ++i) {
+        at = ContainerAddContainer(at);
+    }
+    ContainerAddShape(at);
+    const bool ok =
+        WriteSeed(dir + "/shape.shp", [&](Stream* s) { return ShapeStreamWrite(shape, s) != nullptr; }) &&
+        WriteSeed(dir + "/shared_lists.ctr",
+                  [&](Stream* s) { return ContainerStreamWrite(container, s) != nullptr; }) &&
+        WriteSeed(dir + "/nested.ctr", [&](Stream* s) { return ContainerStreamWrite(nested, s) != nullptr; });
+    ShapeDestroy(shape);
+    ContainerDestroy(container);
+    ContainerDestroy(nested);
+    return ok;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
 {
     const std::string target = argc == 3 ? argv[1] : "";
     const bool known = target == "path2d" || target == "brush2d" || target == "font_met" ||
-                       target == "font_chunk" || target == "object2d";
-    if (!known || !FuzzEngineStart() || !PathModuleOpen() || !BrushModuleOpen() || !FontModuleOpen() ||
+                       target == "font_chunk" || target == "object2d" || target == "shape2d";
+    // Shapes build geometries and atomics: they need the scene library.
+    const bool started = target == "shape2d" ? SceneEngineStart() && TessModuleOpen() : FuzzEngineStart();
+    if (!known || !started || !PathModuleOpen() || !BrushModuleOpen() || !FontModuleOpen() ||
         !ObjectModuleOpen()) {
-        std::fprintf(stderr,
-                     "usage: vector2d_seed path2d|brush2d|font_met|font_chunk|object2d <corpus directory>\n");
+        std::fprintf(
+            stderr,
+            "usage: vector2d_seed path2d|brush2d|font_met|font_chunk|object2d|shape2d <corpus directory>\n");
         return 1;
     }
     const std::string dir = argv[2];
@@ -236,6 +324,8 @@ int main(int argc, char** argv)
         ok = WriteFontSeeds(dir);
     } else if (target == "object2d") {
         ok = WriteObjectSeeds(dir);
+    } else if (target == "shape2d") {
+        ok = WriteShapeSeeds(dir);
     } else {
         Texture* band = TextureCreate(nullptr);
         ok = band && TextureSetName(band, "band") && TexDictionaryAddTexture(TexDictionaryGetCurrent(), band);

@@ -46,7 +46,6 @@ namespace {
 
 constexpr uint32_t kListHint = 0x40411;
 constexpr uint32_t kNodeHint = 0x30411;
-constexpr uint32_t kSlotSize = 0x40000;
 constexpr DWORD kDynamicUsage = D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY;
 
 D3D9DriverState& S()
@@ -111,10 +110,10 @@ bool CreateSlots()
         if (i >= slots) {
             continue;
         }
-        if (!D3D9DynamicVertexBufferCreate(kSlotSize, &slot.buffer)) {
+        if (!D3D9DynamicVertexBufferCreate(kD3D9DynamicSlotSize, &slot.buffer)) {
             return false;
         }
-        slot.size = kSlotSize;
+        slot.size = kD3D9DynamicSlotSize;
         for (D3D9DynamicEntry* entry = s.dynamicEntries; entry; entry = entry->next) {
             if (entry->owner == &slot.buffer) {
                 slot.entry = entry;

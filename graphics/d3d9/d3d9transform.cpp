@@ -92,12 +92,16 @@ bool D3D9TransformCacheReset()
 void D3D9TransformCacheDestroy()
 {
     D3D9DriverState& s = S();
+    // The slots go back first: unpooled free lists do not free their entries.
+    for (D3DMATRIX*& slot : s.transforms) {
+        if (slot) {
+            MemoryFreeListFree(s.transformList, slot);
+        }
+        slot = nullptr;
+    }
     if (s.transformList) {
         FreeListDestroy(s.transformList);
         s.transformList = nullptr;
-    }
-    for (D3DMATRIX*& slot : s.transforms) {
-        slot = nullptr;
     }
     s.worldIsIdentity = 0;
 }

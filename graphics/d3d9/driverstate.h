@@ -24,6 +24,8 @@ constexpr uint32_t kD3D9StageEntries = kD3D9Stages * kD3D9StageTypes;
 constexpr uint32_t kD3D9SamplerEntries = kD3D9Stages * kD3D9SamplerTypes;
 constexpr uint32_t kD3D9TransformSlots = 260;
 constexpr uint32_t kD3D9DynamicSlots = 4;
+/// Bytes of each dynamic slot's buffer (a larger lock grows one).
+constexpr uint32_t kD3D9DynamicSlotSize = 0x40000;
 
 /// One deferred state: what the engine wants, what the device was sent, and
 /// whether the device's value is known at all (it is not after start or a

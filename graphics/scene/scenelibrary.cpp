@@ -11,6 +11,7 @@
 #include "graphics/scene/clump.h"
 #include "graphics/scene/light.h"
 #include "graphics/scene/mesh.h"
+#include "graphics/scene/rendererhooks.h"
 #include "graphics/scene/sceneids.h"
 #include "graphics/scene/scenemodules.h"
 #include "graphics/scene/sceneplugins.h"
@@ -93,11 +94,20 @@ void* AtomicModuleClose(void* instance, int32_t, int32_t)
     return instance;
 }
 
+// The world module opens the renderer's default pipelines first and closes
+// them last.
 void* WorldModuleOpen(void* instance, int32_t, int32_t)
 {
+    const SceneRendererHooks* renderer = SceneGetRendererHooks();
+    if (renderer->pipelinesOpen && !renderer->pipelinesOpen()) {
+        return nullptr;
+    }
     auto* data = SceneModuleData<WorldModuleData>(kSceneModuleWorld);
     data->nodes = FreeListCreateEx(sizeof(WorldListNode), 8, 4, 1, &gWorldNodeFreeListHeader, 0x4000B);
     if (!data->nodes) {
+        if (renderer->pipelinesClose) {
+            renderer->pipelinesClose();
+        }
         return nullptr;
     }
     LinkListInit(&data->openWorlds);
@@ -109,6 +119,9 @@ void* WorldModuleClose(void* instance, int32_t, int32_t)
     auto* data = SceneModuleData<WorldModuleData>(kSceneModuleWorld);
     FreeListDestroy(data->nodes);
     data->nodes = nullptr;
+    if (const SceneRendererHooks* renderer = SceneGetRendererHooks(); renderer->pipelinesClose) {
+        renderer->pipelinesClose();
+    }
     return instance;
 }
 
@@ -174,10 +187,11 @@ int32_t WorldLibraryAttach()
         SceneModuleSetOffset(SceneModule(i), offset);
         failed |= offset < 0;
     }
-    if (failed) {
+    if (failed || !FrameObjectLinksAttach()) {
         return 0;
     }
-    return FrameObjectLinksAttach();
+    const SceneRendererHooks* renderer = SceneGetRendererHooks();
+    return !renderer->open || renderer->open() > 0 ? 1 : 0;
 }
 
 int32_t FrameObjectLinksAttach()

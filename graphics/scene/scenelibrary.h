@@ -11,10 +11,11 @@
 
 #include <cstdint>
 
-/// Registers the scene library's modules and extensions: 1, or 0 when any
-/// registration failed (every module registration is still attempted; the
-/// extensions are then not registered). After EngineOpen it fails with
-/// kErrorPluginRefused.
+/// Registers the scene library's modules and extensions, then runs the
+/// installed renderer's open (rendererhooks.h): 1, or 0 when any
+/// registration or the renderer's open failed (every module registration is
+/// still attempted; the extensions are then not registered). After
+/// EngineOpen it fails with kErrorPluginRefused.
 int32_t WorldLibraryAttach();
 /// Registers the clump-link extension (id 0x10) on cameras, then on lights:
 /// 1, or 0 when a registration failed.

@@ -11,6 +11,7 @@
 #include "graphics/toolkit2d/object2d.h"
 
 struct GrowArray;
+struct Stream;
 
 constexpr uint32_t kChunkContainer = 0x1A5;
 
@@ -85,3 +86,14 @@ bool ContainerDestroy(Object2D* object);
 /// dst (a record without kind data) becomes a deep copy of src (shapes
 /// share their lists). Null when out of memory (dst then holds nothing).
 Object2D* ContainerCopy(Object2D* dst, const Object2D* src);
+/// Body bytes of the container's chunk; 0 when out of memory.
+uint32_t ContainerStreamGetSize(const Object2D* object);
+/// The body: common header, child count, list table, children. Null on a
+/// stream failure or when out of memory ({0x190, 0x80000013} recorded).
+const Object2D* ContainerStreamWriteBody(const Object2D* object, Stream* stream);
+/// Chunk 0x1A5 and its body.
+const Object2D* ContainerStreamWrite(const Object2D* object, Stream* stream);
+/// Finds the next chunk 0x1A5 and reads a new inline container; null on a
+/// short read, a count the chunk cannot hold, a list index outside the
+/// table or a missing chunk (nothing left allocated).
+Object2D* ContainerStreamRead(Stream* stream);

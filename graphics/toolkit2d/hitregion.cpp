@@ -117,5 +117,5 @@ Object2D* HitRegionStreamReadBody(Object2D* object, Stream* stream, uint32_t siz
 
 Object2D* HitRegionStreamRead(Stream* stream)
 {
-    return ObjectStreamReadChunk(stream, kChunkHitRegion, kObjectHitRegion);
+    return ObjectStreamReadChunk(stream, kChunkHitRegion, kObjectHitRegion, HitRegionReadBody);
 }

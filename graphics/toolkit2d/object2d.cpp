@@ -1,5 +1,6 @@
-// 2-D objects: the module, the common record, dispatch by kind, transforms,
-// tints and the common stream header.
+// 2-D objects: the module, the common record, transforms, tints and the
+// common stream header. The kinds build on this file; the dispatch by kind
+// (objectkinds.cpp) builds on the kinds.
 
 #include "graphics/toolkit2d/object2d.h"
 
@@ -10,9 +11,7 @@
 #include "graphics/core/freelist.h"
 #include "graphics/core/memory.h"
 #include "graphics/toolkit2d/chunkreader.h"
-#include "graphics/toolkit2d/container.h"
 #include "graphics/toolkit2d/object2dinternal.h"
-#include "graphics/toolkit2d/shape.h"
 #include "graphics/toolkit2d/twoddevice.h"
 
 namespace {
@@ -32,34 +31,6 @@ void SetIdentity(Matrix* matrix)
     *matrix = {};
     matrix->right.x = matrix->up.y = matrix->at.z = 1.0f;
     matrix->flags = kMatrixFlagsAll;
-}
-
-/// The operations of one kind; null where the kind has none.
-struct ObjectKindOps
-{
-    bool (*destroyData)(Object2D*);
-    uint32_t (*getSize)(const Object2D*);
-    const Object2D* (*writeBody)(const Object2D*, Stream*);
-    bool (*readBody)(Object2D*, ChunkReader&);
-    Object2D* (*render)(Object2D*, const float*, const float*);
-    /// Copies directly; null: written to memory and read back.
-    Object2D* (*copy)(Object2D*, const Object2D*);
-};
-
-/// By kind 0-4.
-const ObjectKindOps kKinds[] = {
-    {nullptr, nullptr, nullptr, nullptr, nullptr, nullptr},
-    {ContainerDestroyData, nullptr, nullptr, nullptr, ContainerRenderWith, ContainerCopy},
-    {ShapeDestroyData, nullptr, nullptr, nullptr, ShapeRenderWith, ShapeCopy},
-    {HitRegionDestroyData, HitRegionStreamGetSize, HitRegionStreamWriteBody, HitRegionReadBody,
-     HitRegionUpdate, nullptr},
-    {TextDestroyData, TextStreamGetSize, TextStreamWriteBody, TextReadBody, TextRender, nullptr},
-};
-static_assert(sizeof(kKinds) / sizeof(kKinds[0]) == kObjectText + 1, "one entry per kind");
-
-const ObjectKindOps* Ops(int32_t kind)
-{
-    return kind >= 0 && kind <= kObjectText ? &kKinds[kind] : nullptr;
 }
 
 V3d GetV3d(const uint8_t* bytes)
@@ -153,21 +124,9 @@ Object2D* ObjectCopyRecord(Object2D* dst, const Object2D* src)
     return dst;
 }
 
-bool ObjectDestroyData(Object2D* object)
-{
-    const ObjectKindOps* ops = Ops(object->kind);
-    return ops && ops->destroyData && ops->destroyData(object);
-}
-
 uint32_t ObjectStreamGetSizeBase()
 {
     return kHeaderBytes + kChunkHeaderSize + MatrixStreamGetSize();
-}
-
-uint32_t ObjectStreamGetSize(const Object2D* object)
-{
-    const ObjectKindOps* ops = Ops(object->kind);
-    return ops && ops->getSize ? ops->getSize(object) : 0;
 }
 
 const Object2D* ObjectStreamWriteHeader(const Object2D* object, Stream* stream)
@@ -182,12 +141,6 @@ const Object2D* ObjectStreamWriteHeader(const Object2D* object, Stream* stream)
     }
     return StreamWrite(stream, header, kHeaderBytes) && MatrixStreamWrite(&object->local, stream) ? object
                                                                                                   : nullptr;
-}
-
-const Object2D* ObjectStreamWrite(const Object2D* object, Stream* stream)
-{
-    const ObjectKindOps* ops = Ops(object->kind);
-    return ops && ops->writeBody ? ops->writeBody(object, stream) : nullptr;
 }
 
 bool ObjectReadHeader(Object2D* object, ChunkReader& reader)
@@ -219,84 +172,6 @@ bool ObjectReadHeader(Object2D* object, ChunkReader& reader)
     object->local = local;
     object->flags = kObjectVisible | kObjectRecompose;
     return true;
-}
-
-Object2D* ObjectStreamReadBody(Object2D* object, Stream* stream, uint32_t size, void*)
-{
-    ChunkReader reader = {stream, size};
-    bool ok = ObjectReadHeader(object, reader);
-    const ObjectKindOps* ops = ok ? Ops(object->kind) : nullptr;
-    ok = ops && ops->readBody && ops->readBody(object, reader);
-    reader.SkipRest();
-    if (!ok) {
-        ErrorRaise(0, kErrorRead);
-        return nullptr;
-    }
-    return object;
-}
-
-Object2D* ObjectRender(Object2D* object, const float* scale, const float* offset)
-{
-    if (object->kind == 0) {
-        return object;
-    }
-    const ObjectKindOps* ops = Ops(object->kind);
-    return ops && ops->render ? ops->render(object, scale, offset) : nullptr;
-}
-
-Object2D* ObjectCopy(Object2D* dst, const Object2D* src)
-{
-    const ObjectKindOps* ops = Ops(src->kind);
-    if (ops && ops->copy) {
-        return ops->copy(dst, src);
-    }
-    if (src->kind != kObjectHitRegion && src->kind != kObjectText) {
-        return nullptr;
-    }
-    // Written to memory and read back: the copy shares nothing but the font.
-    Stream* out = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    const bool written = out && ObjectStreamWrite(src, out);
-    StreamMemory memory{};
-    if (!out || !StreamClose(out, &memory) || !written) {
-        MemoryFree(memory.block);
-        return nullptr;
-    }
-    Stream* in = StreamOpen(kStreamMemory, kStreamRead, &memory);
-    Object2D* copied = in ? ObjectStreamReadBody(dst, in, uint32_t(memory.length), nullptr) : nullptr;
-    if (in) {
-        StreamClose(in, nullptr);
-    }
-    MemoryFree(memory.block);
-    if (copied) {
-        // The reader left a fresh record; the drawing state goes along too.
-        copied->flags = src->flags;
-        copied->world = src->world;
-        if (src->kind == kObjectHitRegion) {
-            copied->hitRegion.inverse = src->hitRegion.inverse;
-        }
-    }
-    return copied;
-}
-
-Object2D* ObjectAssign(Object2D* dst, const Object2D* src)
-{
-    if (dst == src) {
-        return dst;
-    }
-    Object2D* target = dst;
-    if (target) {
-        ObjectDestroyData(target);
-    } else if (!(target = ObjectAlloc())) {
-        return nullptr;
-    }
-    if (!ObjectCopy(target, src)) {
-        ObjectInit(target, 0);
-        if (!dst) {
-            ObjectFree(target);
-        }
-        return nullptr;
-    }
-    return target;
 }
 
 Matrix* ObjectGetMatrix(Object2D* object)
@@ -431,7 +306,7 @@ bool ObjectPushWorldMatrix(Object2D* object)
     return true;
 }
 
-Object2D* ObjectStreamReadChunk(Stream* stream, uint32_t type, int32_t kind)
+Object2D* ObjectStreamReadChunk(Stream* stream, uint32_t type, int32_t kind, ObjectBodyReader readBody)
 {
     uint32_t size = 0;
     if (!StreamFindChunk(stream, type, &size, nullptr)) {
@@ -443,9 +318,7 @@ Object2D* ObjectStreamReadChunk(Stream* stream, uint32_t type, int32_t kind)
         return nullptr;
     }
     ChunkReader reader = {stream, size};
-    bool ok = ObjectReadHeader(object, reader) && object->kind == kind;
-    const ObjectKindOps* ops = ok ? Ops(kind) : nullptr;
-    ok = ops && ops->readBody(object, reader);
+    const bool ok = ObjectReadHeader(object, reader) && object->kind == kind && readBody(object, reader);
     reader.SkipRest();
     if (!ok) {
         ErrorRaise(0, kErrorRead);

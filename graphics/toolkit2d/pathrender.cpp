@@ -117,7 +117,8 @@ uint32_t FillColour(const Brush* brush, float u, float v)
         const float bottom = bottomBase + bottomDelta * u;
         const float top = topBase + topDelta * u;
         const float value = bottom + (top - bottom) * v;
-        return uint32_t(value <= 0.0f ? 0.0f : value >= 255.0f ? 255.0f : value);
+        // NaN (from coordinates too far apart to blend) gives 0.
+        return uint32_t(!(value > 0.0f) ? 0.0f : value >= 255.0f ? 255.0f : value);
     };
     return channel(b0.a, bd.a, t0.a, td.a) << 24 | channel(b0.r, bd.r, t0.r, td.r) << 16 |
            channel(b0.g, bd.g, t0.g, td.g) << 8 | channel(b0.b, bd.b, t0.b, td.b);

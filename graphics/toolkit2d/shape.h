@@ -17,6 +17,7 @@ struct GrowArray;
 struct Material;
 struct Path;
 struct RGBA;
+struct Stream;
 
 constexpr uint32_t kChunkShape = 0x1A4;
 
@@ -107,6 +108,34 @@ bool PathStrokeToGeometry(const Path* sub, Brush* brush, Material* material, Geo
 /// the `triangleCount` index triples of its tessellation, advancing the bases.
 bool PathFillToGeometry(const Path* sub, const uint32_t* indices, int32_t triangleCount, Brush* brush,
                         Material* material, Geometry* geometry, int32_t* vertexBase, int32_t* triangleBase);
+
+/// The shape lists of a container's file: a shape inside a container names
+/// its list by index here.
+struct ShapeListTable
+{
+    ShapeList** lists;
+    int32_t count;
+};
+
+/// Bytes of a list in its stream form.
+uint32_t ShapeListStreamGetSize(const ShapeList* list);
+/// Writes the list (format version, entry count, entries); null on a stream failure.
+const ShapeList* ShapeListStreamWrite(const ShapeList* list, Stream* stream);
+/// Reads a list within the next `size` bytes and builds its geometry; null
+/// (nothing left allocated) on a short read, bad counts or a missing chunk.
+ShapeList* ShapeListStreamRead(Stream* stream, uint32_t size);
+/// Body bytes of a shape written alone (common header and its list).
+uint32_t ShapeStreamGetSize(const Object2D* object);
+/// The common header and, with a table, the list's index in it (-1 when
+/// absent), else the list itself.
+const Object2D* ShapeStreamWriteBody(const Object2D* object, Stream* stream, const ShapeListTable* table);
+/// Chunk 0x1A4 and the body without a table.
+const Object2D* ShapeStreamWrite(const Object2D* object, Stream* stream);
+/// Reads a body of `size` bytes (common header, then the list or its index
+/// in `table`) into `object` and builds its atomic. Null on failure.
+Object2D* ShapeStreamReadBody(Object2D* object, Stream* stream, uint32_t size, const ShapeListTable* table);
+/// Finds the next chunk 0x1A4 and reads a new built shape; null on failure.
+Object2D* ShapeStreamRead(Stream* stream);
 
 /// Draws the shape tinted by scale x parent scale and offset x parent
 /// scale + parent offset (parent offset in 0-1): directly, or through the

@@ -11,6 +11,7 @@
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/material.h"
 #include "graphics/toolkit2d/brush.h"
+#include "graphics/toolkit2d/object2dinternal.h"
 #include "graphics/toolkit2d/path.h"
 #include "graphics/toolkit2d/shape.h"
 #include "graphics/toolkit2d/tess.h"
@@ -44,9 +45,10 @@ RGBA ToRGBA(uint32_t argb)
     return {uint8_t(argb >> 16), uint8_t(argb >> 8), uint8_t(argb), uint8_t(argb >> 24)};
 }
 
+/// Rounded and clamped; NaN (from coordinates too far apart to blend) gives 0.
 uint8_t RoundByte(float value)
 {
-    return uint8_t(value <= 0.0f ? 0.0f : value >= 255.0f ? 255.0f : value + 0.5f);
+    return uint8_t(!(value > 0.0f) ? 0.0f : value >= 255.0f ? 255.0f : value + 0.5f);
 }
 
 /// The material of a brush: made at its first build (the brush then holds
@@ -314,15 +316,10 @@ Geometry* ShapeListBuildGeometry(ShapeList* list)
     return geometry;
 }
 
-Object2D* ShapeBuild(Object2D* object)
+bool ShapeMakeAtomic(Object2D* object, const Matrix* matrix)
 {
     ShapeData* data = ShapeGetData(object);
-    ShapeReleaseAtomic(object);
-    Geometry* geometry = ShapeListBuildGeometry(data->list);
-    const Matrix* matrix = TwoDDeviceUpdateMatrix();
-    if (!geometry || !matrix) {
-        return nullptr;
-    }
+    Geometry* geometry = data->list->geometry;
     Frame* frame = FrameCreate();
     Atomic* atomic = frame ? AtomicCreate() : nullptr;
     const int32_t materials = geometry->materials.count;
@@ -336,9 +333,11 @@ Object2D* ShapeBuild(Object2D* object)
         if (frame) {
             FrameDestroy(frame);
         }
-        return nullptr;
+        return false;
     }
-    FrameTransform(frame, matrix, 0);
+    if (matrix) {
+        FrameTransform(frame, matrix, 0);
+    }
     AtomicSetFrame(atomic, frame);
     AtomicSetGeometry(atomic, geometry, 0);
     for (int32_t i = 0; i < materials; ++i) {
@@ -346,6 +345,16 @@ Object2D* ShapeBuild(Object2D* object)
     }
     data->atomic = atomic;
     data->savedColours = colours;
+    return true;
+}
+
+Object2D* ShapeBuild(Object2D* object)
+{
+    ShapeReleaseAtomic(object);
+    const Matrix* matrix = TwoDDeviceUpdateMatrix();
+    if (!matrix || !ShapeListBuildGeometry(ShapeGetData(object)->list) || !ShapeMakeAtomic(object, matrix)) {
+        return nullptr;
+    }
     object->flags &= ~kObjectKindFlag;
     return object;
 }

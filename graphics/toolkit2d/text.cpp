@@ -305,5 +305,5 @@ Object2D* TextStreamReadBody(Object2D* object, Stream* stream, uint32_t size)
 
 Object2D* TextStreamRead(Stream* stream)
 {
-    return ObjectStreamReadChunk(stream, kChunkText, kObjectText);
+    return ObjectStreamReadChunk(stream, kChunkText, kObjectText, TextReadBody);
 }

@@ -189,6 +189,7 @@ void Device::SetDefaultState()
     rs[D3DRS_POINTSIZE] = FloatBits(1.0f);
     rs[D3DRS_POINTSIZE_MIN] = FloatBits(1.0f);
     rs[D3DRS_POINTSIZE_MAX] = FloatBits(64.0f);
+    rs[D3DRS_POINTSCALE_A] = FloatBits(1.0f);
     rs[D3DRS_MULTISAMPLEANTIALIAS] = 1;
     rs[D3DRS_MULTISAMPLEMASK] = 0xFFFFFFFF;
     rs[D3DRS_COLORWRITEENABLE] = 0xF;

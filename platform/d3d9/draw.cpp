@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/d3d9/device.h"
+#include "platform/d3d9/pointsprite.h"
 #include "platform/d3d9/primitive.h"
 
 namespace d3d9sw {
@@ -159,6 +160,11 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
         AssembleTriangle(setup, verts, codes_.data(), screen_.data(), a, b, c);
     };
 
+    std::vector<float> pointSizes;
+    if (type == D3DPT_POINTLIST)
+        pointSizes = PointSizes(rs, caps_.MaxPointSize, vertex_, layout_, vertexShader_ != nullptr, base,
+                                strides, numVertices);
+    const bool sprites = rs[D3DRS_POINTSPRITEENABLE] != 0;
     const IndexSource indices{indexData, index32, minIndex, numVertices};
     if (!indexData && VerticesFor(type, primitiveCount) > numVertices)
         return D3DERR_INVALIDCALL;
@@ -167,7 +173,7 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
         switch (type) {
         case D3DPT_POINTLIST:
             if (indices.Fetch(p, &i[0]))
-                AssemblePoint(setup, verts[i[0]]);
+                AssemblePointSprite(setup, verts[i[0]], pointSizes[i[0]], sprites);
             break;
         case D3DPT_LINELIST:
         case D3DPT_LINESTRIP: {

@@ -3,15 +3,21 @@
 //   physics-sim shapes [--svg file]   volume table and a fan of line tests
 //   physics-sim hull <N>              the hull of a random cloud of N points
 //   physics-sim distance              a table of pairs measured by GJK or axes
-//   physics-sim broadphase <N>        N moving boxes through the far field
+//   physics-sim broadphase <N>        N moving boxes through the far field, then
+//                                     as bodies through the manager's activation
+//   physics-sim contacts <scene> [--svg file]  the contacts of a scene
 //   physics-sim corpus <folder>       the hull builder's fuzz seeds
+//   physics-sim corpus --grid <folder> the grid data block's fuzz seeds
 #include "tools/cli/tool_cli.h"
 
 #include <cstdio>
 
 #include "graphics/core/tests/enginetesting.h"
+#include "tools/physics-sim/activation.h"
 #include "tools/physics-sim/broadphase.h"
+#include "tools/physics-sim/contacts.h"
 #include "tools/physics-sim/distance.h"
+#include "tools/physics-sim/gridcorpus.h"
 #include "tools/physics-sim/hull.h"
 #include "tools/physics-sim/shapes.h"
 
@@ -28,12 +34,21 @@ int main(int argc, char** argv)
     CLI::App* distance =
         app.add_subcommand("distance", "a table of volume pairs measured by GJK or separating axes");
     uint32_t boxCount = 500;
-    CLI::App* broadphase =
-        app.add_subcommand("broadphase", "moving boxes through the far field against brute force");
+    CLI::App* broadphase = app.add_subcommand(
+        "broadphase", "moving boxes through the far field and the activation against brute force");
     broadphase->add_option("count", boxCount, "number of boxes")->required()->check(CLI::Range(2u, 20000u));
+    std::string scene;
+    std::string contactSvg;
+    CLI::App* contacts = app.add_subcommand("contacts", "the contact records of a scene made in code");
+    contacts->add_option("scene", scene, "box-on-plane, box-on-box, sphere-on-mesh or hulls-on-terrain")
+        ->required()
+        ->check(CLI::IsMember({"box-on-plane", "box-on-box", "sphere-on-mesh", "hulls-on-terrain"}));
+    contacts->add_option("--svg", contactSvg, "write a side view to this SVG file");
     std::string corpusFolder;
     CLI::App* corpus = app.add_subcommand("corpus", "write the seed corpus of the physics_hull fuzz target");
     corpus->add_option("folder", corpusFolder, "an existing folder")->required();
+    bool gridCorpus = false;
+    corpus->add_flag("--grid", gridCorpus, "write the physics_grid target's seeds instead");
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
         return parseStatus;
@@ -52,8 +67,11 @@ int main(int argc, char** argv)
         result = RunDistance();
     } else if (broadphase->parsed()) {
         result = RunBroadphase(boxCount);
+        result = RunActivation(boxCount) != 0 ? 1 : result;
+    } else if (contacts->parsed()) {
+        result = RunContacts(scene, contactSvg);
     } else if (corpus->parsed()) {
-        result = WriteHullCorpus(corpusFolder);
+        result = gridCorpus ? WriteGridCorpus(corpusFolder) : WriteHullCorpus(corpusFolder);
     }
     EngineTestShutdown();
     return result;

@@ -1,6 +1,7 @@
 // The atomic and world-sector pipeline nodes, the accessors of the callbacks
 // in their private data, and the default pipelines built from them.
 #include "graphics/core/pipeline.h"
+#include "graphics/d3d9/renderer/lights.h"
 #include "graphics/d3d9/renderer/rendererstate.h"
 #include "graphics/d3d9/renderer/scenerenderer.h"
 
@@ -90,13 +91,13 @@ PipelineNodeDefinition* SectorNodeGet()
 
 int32_t AtomicNodeInit(PipelineNode* node)
 {
-    *NodeData(node) = {AtomicInstance, AtomicReinstance, nullptr, nullptr};
+    *NodeData(node) = {AtomicInstance, AtomicReinstance, ObjectLighting, DefaultRender};
     return 1;
 }
 
 int32_t SectorNodeInit(PipelineNode* node)
 {
-    *NodeData(node) = {SectorInstance, nullptr, nullptr, nullptr};
+    *NodeData(node) = {SectorInstance, nullptr, SectorLightingCallBack, DefaultRender};
     return 1;
 }
 
@@ -139,6 +140,7 @@ RenderCallBack AllInOneNodeGetRenderCallBack(PipelineNode* node)
 
 Pipeline* DefaultAtomicPipelineCreate()
 {
+    LightsReset();
     Pipeline* pipeline = DefaultPipelineCreate(&gAtomicNode);
     if (pipeline) {
         PipelineGetDefaultSlots()->defaults[kPipelineKindAtomic] = pipeline;
@@ -175,6 +177,7 @@ void D3D9DefaultPipelinesClose()
 {
     CloseKind(kPipelineKindWorldSector);
     RendererRestoreListClose();
+    LightsClose();
     CloseKind(kPipelineKindAtomic);
 }
 

@@ -4,6 +4,7 @@
 #include "graphics/core/freelist.h"
 #include "graphics/core/instance.h"
 #include "graphics/d3d9/d3d9device.h"
+#include "graphics/d3d9/renderer/lights.h"
 #include "graphics/d3d9/renderer/rendererstate.h"
 #include "graphics/d3d9/renderer/scenerenderer.h"
 #include "graphics/scene/geometry.h"
@@ -76,7 +77,7 @@ int32_t D3D9ExtensionAttach()
 
 int32_t D3D9SceneRendererOpen()
 {
-    const int32_t result = D3D9ExtensionAttach();
+    const int32_t result = LightsExtensionAttach() && D3D9ExtensionAttach() ? 1 : 0;
     gPreviousDeviceCallback = D3D9GetDeviceEventCallback();
     D3D9SetDeviceEventCallback(D3D9DeviceRestoreCallBack);
     return result;

@@ -5,9 +5,10 @@
 // reset, the atomic and world-sector pipeline nodes with their callbacks, and
 // the default pipelines.
 //
-// Use: WorldLibraryAttach (which ends with D3D9SceneRendererOpen) before
-// EngineOpen; the world module's open runs D3D9DefaultPipelinesOpen once the
-// device exists, its close D3D9DefaultPipelinesClose.
+// Use: D3D9SceneRendererInstall, then WorldLibraryAttach (which ends with
+// D3D9SceneRendererOpen) before EngineOpen; the world module's open runs
+// D3D9DefaultPipelinesOpen once the device exists, its close
+// D3D9DefaultPipelinesClose.
 
 #include <cstdint>
 
@@ -47,6 +48,9 @@ struct AllInOneNodeData
     RenderCallBack render;
 };
 
+/// Gives the scene library the renderer's entry points (open, default
+/// pipelines, native data); call once before WorldLibraryAttach.
+void D3D9SceneRendererInstall();
 /// Light extension, then renderer extension; installs the device-restore hook
 /// in every case. 1, or 0 when a registration failed.
 int32_t D3D9SceneRendererOpen();
@@ -100,6 +104,17 @@ void WorldSectorSetDefaultPipeline(Pipeline* pipeline);
 int32_t AtomicNodeBody(PipelineNode* node, const struct PipelineExecution* execution);
 int32_t AtomicInstance(void* atomic, InstancedData* data, int32_t reinstance);
 int32_t AtomicReinstance(void* atomic, ResourcesEntry* entry, InstanceCallBack instance);
+/// The render callback of the atomic, sector and skinned-atomic nodes: binds
+/// the entry's buffers and declaration and draws every mesh through the
+/// fixed-function pipeline (objectType kInstancedAtomic or a sector; flags the
+/// geometry's or world's format flags). Unlit objects without pre-lit colours
+/// are drawn opaque black.
+void DefaultRender(ResourcesEntry* entry, void* object, int32_t objectType, uint32_t flags);
+/// D3DRS_CLIPPING 0 when the object lies wholly inside the current camera's
+/// frustum (an atomic's world bounding sphere, a sector's box), else 1 (also
+/// without a camera).
+void AtomicSetClipping(void* object, int32_t objectType);
+
 /// The sector node's body and instance callback.
 int32_t SectorNodeBody(PipelineNode* node, const struct PipelineExecution* execution);
 int32_t SectorInstance(void* sector, InstancedData* data, int32_t reinstance);

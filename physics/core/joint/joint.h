@@ -47,3 +47,57 @@ inline OlpObj* OlpJointEndObject(const OlpJointEnd* end)
 {
     return end->part != kOlpJointEndVolume ? static_cast<OlpObj*>(end->pointer) : nullptr;
 }
+
+/// An end with the local frame that the definition gives it.
+struct OlpJointEndFrame
+{
+    OlpJointEnd end;
+    OlpJointFrame frame;
+};
+
+/// An end's anchor: the position and the three axes of its frame.
+struct OlpJointAnchor
+{
+    V3d position;
+    V3d axes[3];
+};
+
+/// End = part `part` of `object`.
+OlpJointEnd* OlpJointEndSet(OlpJointEnd* end, OlpObj* object, uint16_t part);
+/// End = the collision volume `volume` by itself.
+OlpJointEnd* OlpJointEndSetVolume(OlpJointEnd* end, OlpVolume* volume);
+OlpJointEnd* OlpJointEndCopy(OlpJointEnd* destination, const OlpJointEnd* source);
+/// The world matrix an end's frame is given in: the part's source matrix
+/// (identity when it has none), or the volume's frame (identity for a
+/// volume type without a frame).
+Matrix* OlpJointEndGetWorldMatrix(const OlpJointEnd* end, Matrix* out);
+
+/// A joint record from the manager's pool on `def` (one reference taken),
+/// not entered in the manager; end 0 is the LAST argument and end 1 the
+/// third. Null when the pool is empty.
+OlpJoint* OlpJointCreate(OlpMgr* mgr, OlpJointDef* def, const OlpJointEnd* end1, const OlpJointEnd* end0);
+/// Takes the joint out of its manager's lists when it is entered, drops its
+/// definition reference and gives the record back to the pool; 1.
+int32_t OlpJointRelease(OlpJoint* joint);
+/// Drops the definition reference only; 1.
+int32_t OlpJointReleaseDef(OlpJoint* joint);
+OlpJointDef* OlpJointGetDef(const OlpJoint* joint);
+OlpJointState* OlpJointGetState(OlpJoint* joint);
+/// End 1 with frame B when `which` is non-zero, else end 0 with frame A.
+OlpJointEndFrame* OlpJointGetEndFrame(const OlpJoint* joint, int32_t which, OlpJointEndFrame* out);
+/// The anchor of end `which` (non-zero: end 1), in the end's local terms
+/// or, with `world`, through its world matrix.
+OlpJointAnchor* OlpJointGetAnchor(const OlpJoint* joint, int32_t which, int32_t world, OlpJointAnchor* out);
+
+/// End `which`'s frame: as stored when `local` is set, else in world terms.
+OlpJointFrame* OlpJointGetFrame(const OlpJoint* joint, int32_t which, int32_t local, OlpJointFrame* out);
+/// Sets end `which`'s frame in the (shared) definition, given as stored
+/// when `local` is set, else in world terms.
+OlpJoint* OlpJointSetFrame(OlpJoint* joint, int32_t which, int32_t local, const OlpJointFrame* frame);
+V3d* OlpJointGetPosition(const OlpJoint* joint, int32_t which, int32_t local, V3d* out);
+OlpJoint* OlpJointSetPosition(OlpJoint* joint, int32_t which, int32_t local, const V3d* position);
+Quaternion* OlpJointGetOrientation(const OlpJoint* joint, int32_t which, int32_t local, Quaternion* out);
+OlpJoint* OlpJointSetOrientation(OlpJoint* joint, int32_t which, int32_t local,
+                                 const Quaternion* orientation);
+Matrix* OlpJointGetMatrix(const OlpJoint* joint, int32_t which, int32_t local, Matrix* out);
+OlpJoint* OlpJointSetMatrix(OlpJoint* joint, int32_t which, int32_t local, const Matrix* matrix);

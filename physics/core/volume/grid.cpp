@@ -244,6 +244,8 @@ uint32_t OlpGridBuild(OlpVolume* grid, float minimumCellSize)
     h->visited =
         static_cast<uint32_t*>(MemoryAllocateZeroed((n + 31) / 32 + 1, sizeof(uint32_t), kOlpMemoryHint));
     if (withBox == 0 || h->visited == nullptr) {
+        // Nothing to hash: the grid lists nothing, with unit cells.
+        h->inverseCellSize = {1.0f, 1.0f, 1.0f};
         return 0;
     }
     h->origin = (h->box.max + h->box.min) * 0.5f;

@@ -177,6 +177,10 @@ int32_t OlpSatQuery(const OlpPartPair* pair, float, float, OlpDistance* out)
     V3d bestAxis = {0.0f, 0.0f, 1.0f};
     bool scored = false;
     auto score = [&](V3d axis) {
+        // A degenerate triangle lists a zero normal: no axis at all.
+        if (!(LengthSq(axis) > 0.5f)) {
+            return;
+        }
         float separation = OlpSatAxisOverlap(pair, &axis);
         if (separation > best) {
             best = separation;

@@ -159,6 +159,9 @@ TEST_F(Instancing, ReinstanceLocksOnlyTheStreamHoldingTheChangedSet)
 
 TEST_F(Instancing, ScaledTransformsRenormaliseNormalsUnderLighting)
 {
+    // The lighting state is the test's: no lighting callback decides it.
+    AllInOneNodeSetLightingCallBack(
+        PipelineGetNode(PipelineGetDefaultSlots()->current[kPipelineKindAtomic], 0), nullptr);
     Geometry* geometry = Quad();
     Atomic* atomic = AtomicOf(geometry);
     GeometryRelease(geometry);

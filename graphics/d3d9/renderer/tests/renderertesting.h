@@ -1,7 +1,7 @@
 #pragma once
 // The renderer tests' fixture: the engine on the software device in a
-// headless window with the scene library and the renderer attached and the
-// default pipelines open; the atomic pipeline's render callback records its
+// headless window with the renderer installed in the scene library (so the
+// default pipelines open with the engine's start); the atomic pipeline's render callback records its
 // calls instead of drawing. Helpers build a quad and read buffers back.
 
 #include <gtest/gtest.h>
@@ -16,6 +16,7 @@
 #include "graphics/d3d9/renderer/vertexconvert.h"
 #include "graphics/scene/atomic.h"
 #include "graphics/scene/geometry.h"
+#include "graphics/scene/rendererhooks.h"
 #include "graphics/scene/tests/scenetesting.h"
 
 struct RenderCall
@@ -47,12 +48,11 @@ class RendererFixture : public SceneFixture
     {
         SceneFixture::SetUp();
         gRenders.clear();
+        D3D9SceneRendererInstall();
         ASSERT_TRUE(EngineInit(nullptr, 0, 0x400000));
         ASSERT_TRUE(WorldLibraryAttach());
-        ASSERT_TRUE(D3D9SceneRendererOpen());
         ASSERT_TRUE(Open());
         ASSERT_TRUE(EngineStart());
-        ASSERT_TRUE(D3D9DefaultPipelinesOpen());
         Pipeline* pipeline = PipelineGetDefaultSlots()->current[kPipelineKindAtomic];
         ASSERT_NE(pipeline, nullptr);
         AllInOneNodeSetRenderCallBack(PipelineGetNode(pipeline, 0), RecordRender);
@@ -66,10 +66,10 @@ class RendererFixture : public SceneFixture
         for (Frame* frame : frames_) {
             FrameDestroy(frame);
         }
-        D3D9DefaultPipelinesClose();
+        SceneFixture::TearDown();
         VertexDeclTypesReset();
         D3D9SetDeviceEventCallback(nullptr);
-        SceneFixture::TearDown();
+        SceneSetRendererHooks(nullptr);
     }
 
     /// A unit quad (4 vertices, 2 triangles) with normals and one texture set,

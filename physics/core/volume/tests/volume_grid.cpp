@@ -1,13 +1,18 @@
 // Grid volumes: the hash, the build, queries against brute force.
+#include "graphics/core/memory.h"
+#include "graphics/core/stream.h"
 #include "physics/core/utils/vec3.h"
 #include "physics/core/volume/box.h"
 #include "physics/core/volume/dispatch.h"
 #include "physics/core/volume/grid.h"
+#include "physics/core/volume/griddata.h"
 #include "physics/core/volume/sphere.h"
 #include "physics/core/volume/tests/volumetesting.h"
 #include "physics/core/volume/volumecopy.h"
 
 #include <algorithm>
+#include <cstring>
+#include <limits>
 #include <random>
 #include <vector>
 
@@ -56,6 +61,22 @@ OlpBBox BoxAround(V3d centre, float half)
     return box;
 }
 
+/// Cells 0..small-1 become small spheres scattered over [-20, 20]^3 and
+/// cell `small` a huge flat box over them all.
+void SetScatteredCells(OlpVolume* grid, uint32_t small, uint32_t seed)
+{
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> coordinate(-20.0f, 20.0f);
+    for (uint32_t i = 0; i < small; ++i) {
+        OlpVolume* cell =
+            OlpSphereInit(OlpGridGetCell(grid, i), 0.2f + 0.3f * std::fabs(coordinate(random)) / 20.0f);
+        Matrix frame = Translation({coordinate(random), coordinate(random), coordinate(random)});
+        OlpVolumeSetFrame(cell, &frame);
+    }
+    V3d huge = {15, 2, 15};
+    OlpBoxInit(OlpGridGetCell(grid, small), &huge);
+}
+
 } // namespace
 
 TEST(VolumeGridHash, MixesItsThreeWords)
@@ -87,14 +108,7 @@ TEST_F(VolumeGrid, QueriesEqualBruteForceWithEachCellOnce)
     std::uniform_real_distribution<float> coordinate(-20.0f, 20.0f);
     const uint32_t small = 1000;
     OlpVolume* grid = OlpGridCreate(small + 1);
-    for (uint32_t i = 0; i < small; ++i) {
-        OlpVolume* cell =
-            OlpSphereInit(OlpGridGetCell(grid, i), 0.2f + 0.3f * std::fabs(coordinate(random)) / 20.0f);
-        Matrix frame = Translation({coordinate(random), coordinate(random), coordinate(random)});
-        OlpVolumeSetFrame(cell, &frame);
-    }
-    V3d huge = {15, 2, 15};
-    OlpBoxInit(OlpGridGetCell(grid, small), &huge);
+    SetScatteredCells(grid, small, 3);
     EXPECT_GT(OlpGridBuild(grid, 0.0f), 0u);
     // The huge box covers too many grid cells: it is tested by every query instead.
     ASSERT_EQ(OlpGridGetHeader(grid)->large.count, 1u);
@@ -161,5 +175,142 @@ TEST_F(VolumeGrid, MassThicknessAndReferences)
     EXPECT_EQ(OlpGridGetHeader(grid)->refCount, 2u);
     OlpVolumeDestroy(clone);
     EXPECT_EQ(OlpGridGetHeader(grid)->refCount, 1u);
+    OlpVolumeDestroy(grid);
+}
+
+// The packed data block: a grid rebuilt from it, with the same cells set
+// again, answers every query as the original does.
+TEST_F(VolumeGrid, PackedDataRebuildsTheSameGrid)
+{
+    const uint32_t small = 1000;
+    OlpVolume* grid = OlpGridCreate(small + 1);
+    SetScatteredCells(grid, small, 5);
+    ASSERT_GT(OlpGridBuild(grid, 0.0f), 0u);
+    OlpGridData data;
+    ASSERT_NE(OlpGridGetData(grid, &data), nullptr);
+    EXPECT_EQ(data.cellCount, small + 1);
+    EXPECT_EQ(data.header, OlpGridGetHeader(grid));
+
+    // Measuring, packing and streaming agree on the bytes.
+    size_t bytes = OlpGridDataSize(grid);
+    ASSERT_GT(bytes, 0u);
+    EXPECT_EQ(OlpGridStreamWriteData(grid, nullptr), bytes);
+    std::vector<uint8_t> block(bytes);
+    ASSERT_EQ(OlpGridPackData(grid, block.data(), bytes), bytes);
+    EXPECT_EQ(OlpGridPackData(grid, block.data(), bytes - 1), 0u);
+    EXPECT_EQ(block[0] | block[1] << 8 | block[2] << 16 | block[3] << 24, int(kOlpGridDataMagic));
+    Stream stream;
+    StreamMemory memory = {nullptr, 0};
+    ASSERT_NE(StreamInit(&stream, false, kStreamMemory, kStreamWrite, &memory), nullptr);
+    EXPECT_EQ(OlpGridStreamWriteData(grid, &stream), bytes);
+    StreamMemory written = {nullptr, 0};
+    ASSERT_TRUE(StreamClose(&stream, &written));
+    ASSERT_EQ(written.length, bytes);
+    EXPECT_EQ(std::vector<uint8_t>(written.block, written.block + written.length), block);
+    MemoryFree(written.block);
+
+    OlpVolume* copy = OlpVolumeAllocate();
+    ASSERT_NE(OlpGridInitFromData(copy, block.data(), block.size()), nullptr);
+    ASSERT_EQ(OlpGridGetCellCount(copy), small + 1);
+    SetScatteredCells(copy, small, 5);
+    const OlpGridHeader* a = OlpGridGetHeader(grid);
+    const OlpGridHeader* b = OlpGridGetHeader(copy);
+    EXPECT_EQ(b->entryCount, a->entryCount);
+    EXPECT_EQ(b->hashMask, a->hashMask);
+    EXPECT_EQ(b->cellLimit, a->cellLimit);
+    ASSERT_EQ(b->large.count, 1u);
+    EXPECT_EQ(b->large.cells[0], small);
+    ExpectNearV3(b->origin, a->origin, 0.0f);
+    OlpBBox bounds;
+    ASSERT_NE(OlpVolumeGetBBox(copy, nullptr, 1, &bounds), nullptr);
+    ExpectNearV3(bounds.max, a->box.max, 0.0f);
+    std::mt19937 random(8);
+    std::uniform_real_distribution<float> coordinate(-20.0f, 20.0f);
+    for (int n = 0; n < 100; ++n) {
+        OlpBBox box = BoxAround({coordinate(random), coordinate(random), coordinate(random)},
+                                0.5f + std::fabs(coordinate(random)) / 5);
+        ASSERT_EQ(Query(copy, box), Query(grid, box)) << n;
+    }
+    // Written again, the rebuilt grid gives the same block.
+    std::vector<uint8_t> again(bytes);
+    EXPECT_EQ(OlpGridPackData(copy, again.data(), bytes), bytes);
+    EXPECT_EQ(again, block);
+    OlpVolumeDestroy(copy);
+    OlpVolumeDestroy(grid);
+}
+
+TEST_F(VolumeGrid, MalformedDataBlocksAreRefused)
+{
+    OlpVolume* grid = OlpGridCreate(3);
+    for (uint32_t i = 0; i < 3; ++i) {
+        OlpVolume* cell = OlpSphereInit(OlpGridGetCell(grid, i), 0.5f);
+        Matrix frame = Translation({2.0f * i, 0, 0});
+        OlpVolumeSetFrame(cell, &frame);
+    }
+    // Not built yet: nothing to store.
+    EXPECT_EQ(OlpGridDataSize(grid), 0u);
+    EXPECT_EQ(OlpGridStreamWriteData(grid, nullptr), 0u);
+    ASSERT_GT(OlpGridBuild(grid, 0.0f), 0u);
+    std::vector<uint8_t> good(OlpGridDataSize(grid));
+    ASSERT_EQ(OlpGridPackData(grid, good.data(), good.size()), good.size());
+    const size_t fixed = 96;
+    const size_t lists = fixed + 4 * 256 + 10 * OlpGridGetHeader(grid)->entryCount;
+    auto put = [](std::vector<uint8_t>& b, size_t at, uint32_t v) {
+        for (int k = 0; k < 4; ++k) {
+            b[at + k] = uint8_t(v >> (8 * k));
+        }
+    };
+    struct Case
+    {
+        const char* what;
+        size_t at;
+        uint32_t value;
+    };
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    uint32_t nanBits;
+    std::memcpy(&nanBits, &nan, 4);
+    const Case cases[] = {
+        {"magic", 0, 0x10000002},
+        {"block bytes", 4, uint32_t(good.size() + 4)},
+        {"cell count over the limit", 8, kOlpGridDataMaxCells + 1},
+        {"hash mask not a power of two less one", 12, 300},
+        {"hash mask too small", 12, 127},
+        {"hash mask wrapping", 12, 0xFFFFFFFF},
+        {"entry count", 16, 0xFFFFFFF0},
+        {"list length", 20, 7},
+        {"inverse cell size", 32, nanBits},
+        {"negative radius", 68, 0xBF800000},
+        {"box too wide for its cells", 84, 0x4E6E6B28},
+        {"slot counts off", fixed, 0x7FFFFFFF},
+        {"entry moved to another cell", fixed + 4 * 256, 0x7F7F7F7F},
+        {"cell index out of range", lists, 3},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> bad = good;
+        put(bad, c.at, c.value);
+        OlpVolume volume;
+        EXPECT_EQ(OlpGridInitFromData(&volume, bad.data(), bad.size()), nullptr) << c.what;
+        EXPECT_EQ(volume.descriptor->typeId, uint32_t(kOlpTypeNull)) << c.what;
+    }
+    OlpVolume volume;
+    for (size_t cut : {size_t(0), size_t(4), fixed - 1, good.size() - 1}) {
+        EXPECT_EQ(OlpGridInitFromData(&volume, good.data(), cut), nullptr) << cut;
+    }
+    ASSERT_NE(OlpGridInitFromData(&volume, good.data(), good.size()), nullptr);
+    OlpVolumeDestroyContents(&volume);
+    OlpVolumeDestroy(grid);
+}
+
+TEST_F(VolumeGrid, AGridOfCellsWithoutBoxesStoresAsAnEmptyGrid)
+{
+    OlpVolume* grid = OlpGridCreate(4);
+    EXPECT_EQ(OlpGridBuild(grid, 0.0f), 0u);
+    std::vector<uint8_t> block(OlpGridDataSize(grid));
+    ASSERT_EQ(OlpGridPackData(grid, block.data(), block.size()), block.size());
+    OlpVolume copy;
+    ASSERT_NE(OlpGridInitFromData(&copy, block.data(), block.size()), nullptr);
+    EXPECT_EQ(OlpGridGetCellCount(&copy), 4u);
+    EXPECT_TRUE(Query(&copy, BoxAround({0, 0, 0}, 10.0f)).empty());
+    OlpVolumeDestroyContents(&copy);
     OlpVolumeDestroy(grid);
 }

@@ -1,0 +1,33 @@
+#include "bench/astar/astar_scene.h"
+
+#include "ai/navigation/grid_graph.h"
+
+#include <memory>
+#include <random>
+
+namespace astarbench {
+
+Scene& GetScene(int side)
+{
+    static std::vector<std::pair<int, std::unique_ptr<Scene>>> scenes;
+    for (auto& [s, scene] : scenes)
+        if (s == side)
+            return *scene;
+    auto scene = std::make_unique<Scene>();
+    Zelk::BuildGridGraph(scene->graph, side, side, 1.0f, 20, 1234);
+    scene->graph.SetConstraint(&scene->constraint);
+    scene->graph.SetHeuristic(&scene->heuristic);
+    scene->path.SetCapacity(side * side);
+    std::mt19937 random(99);
+    std::uniform_int_distribution<int32_t> pick(0, side * side - 1);
+    while (scene->queries.size() < 64) {
+        const int32_t s = pick(random);
+        const int32_t t = pick(random);
+        if (scene->graph.GetNode(s)->GetOutArcCount() > 0 && scene->graph.GetNode(t)->GetInArcCount() > 0)
+            scene->queries.emplace_back(s, t);
+    }
+    scenes.emplace_back(side, std::move(scene));
+    return *scenes.back().second;
+}
+
+} // namespace astarbench

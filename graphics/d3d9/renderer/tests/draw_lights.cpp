@@ -1,0 +1,279 @@
+// Fixed-function lights on the software device: device indices handed out
+// and given back, the light records sent for each light type, the enabled
+// set per object under the MaxActiveLights limit, the lighting callback's
+// decisions, and what a directional light does to the pixels.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+
+#include "graphics/core/instance.h"
+#include "graphics/core/plugin.h"
+#include "graphics/d3d9/d3d9transform.h"
+#include "graphics/d3d9/renderer/lights.h"
+#include "graphics/d3d9/renderer/tests/drawtesting.h"
+#include "graphics/scene/light.h"
+#include "graphics/scene/sceneplugins.h"
+#include "graphics/scene/world.h"
+
+namespace {
+
+constexpr float kDegrees = 3.14159265f / 180.0f;
+
+class Lights : public DrawFixture
+{
+  public:
+    void SetUp() override
+    {
+        DrawFixture::SetUp();
+        world_ = std::make_unique<World>();
+        LinkListInit(&world_->globalLights);
+        world_->format = kGeometryLight;
+        EngineGetInstance()->currentWorld = world_.get();
+    }
+
+    void TearDown() override
+    {
+        while (!lights_.empty()) {
+            DestroyLight(lights_.back());
+        }
+        if (EngineGetInstance()) {
+            EngineGetInstance()->currentWorld = nullptr;
+        }
+        DrawFixture::TearDown();
+    }
+
+    /// A light of `type` at `position` whose frame's "at" is `direction`'s
+    /// rotation of +z about x by `tilt` degrees; global lights join the world.
+    Light* MakeLight(uint8_t type, V3d position = {0, 0, 0}, float radius = 10.0f, float tilt = 0.0f)
+    {
+        Light* light = LightCreate(type);
+        EXPECT_NE(light, nullptr);
+        Frame* frame = FrameCreate();
+        const V3d xAxis = {1, 0, 0};
+        FrameRotate(frame, &xAxis, tilt, kCombineReplace);
+        FrameTranslate(frame, &position, kCombinePostConcat);
+        ObjectHasFrameSetFrame(&light->object, frame);
+        LightSetRadius(light, radius);
+        if (type < kLightFirstLocal) {
+            LinkListAddBack(&world_->globalLights, &light->worldLink);
+        }
+        lights_.push_back(light);
+        return light;
+    }
+
+    void DestroyLight(Light* light)
+    {
+        std::erase(lights_, light);
+        if (light->worldLink.next) {
+            LinkListRemove(&light->worldLink);
+        }
+        Frame* frame = LightGetFrame(light);
+        ObjectHasFrameSetFrame(&light->object, nullptr);
+        FrameDestroy(frame);
+        LightDestroy(light);
+    }
+
+    bool Enabled(int32_t index)
+    {
+        BOOL enabled = 0;
+        Device()->GetLightEnable(DWORD(index), &enabled);
+        return enabled != 0;
+    }
+
+    D3DLIGHT9 Sent(const Light* light)
+    {
+        D3DLIGHT9 record{};
+        Device()->GetLight(DWORD(LightGetDeviceIndex(light)), &record);
+        return record;
+    }
+
+    std::unique_ptr<World> world_;
+    std::vector<Light*> lights_;
+};
+
+TEST_F(Lights, IndicesAreHandedOutGivenBackAndStartOverWhenAllAreFree)
+{
+    Light* a = MakeLight(kLightPoint);
+    Light* b = MakeLight(kLightPoint);
+    Light* c = MakeLight(kLightPoint);
+    for (Light* light : {a, b, c}) {
+        EXPECT_EQ(LightGetDeviceIndex(light), -1);
+        EXPECT_EQ(LightsLoad(light), 1);
+    }
+    EXPECT_EQ(LightGetDeviceIndex(a), 0);
+    EXPECT_EQ(LightGetDeviceIndex(b), 1);
+    EXPECT_EQ(LightGetDeviceIndex(c), 2);
+
+    DestroyLight(b);
+    Light* d = MakeLight(kLightPoint);
+    LightsLoad(d);
+    EXPECT_EQ(LightGetDeviceIndex(d), 1) << "the freed index is taken first";
+
+    // A copy finds a slot of its own.
+    Light* clone = MakeLight(kLightPoint);
+    PluginRegistryCopy(LightGetPluginRegistry(), clone, a);
+    EXPECT_EQ(LightGetDeviceIndex(clone), -1);
+    DestroyLight(clone);
+
+    for (Light* light : {a, c, d}) {
+        DestroyLight(light);
+    }
+    Light* e = MakeLight(kLightPoint);
+    LightsLoad(e);
+    EXPECT_EQ(LightGetDeviceIndex(e), 0) << "every index free: the allocator starts over";
+    LightsEnable(1, 0);
+}
+
+TEST_F(Lights, LocalLightRecordsFollowTypeConeAndAttenuation)
+{
+    struct Case
+    {
+        const char* name;
+        uint8_t type;
+        float coneDegrees;
+        D3DLIGHTTYPE expectedType;
+        float phi, theta;
+    };
+    const Case cases[] = {
+        {"point", kLightPoint, 30.0f, D3DLIGHT_POINT, 0.0f, 0.0f},
+        {"spot of 30 degrees", kLightSpot, 30.0f, D3DLIGHT_SPOT, 60.0f * kDegrees, 60.0f * kDegrees},
+        {"spot of 100 degrees", kLightSpot, 100.0f, D3DLIGHT_SPOT, 200.0f * kDegrees,
+         200.0f * kDegrees - 0.001f},
+        {"soft spot", kLightSpotSoft, 30.0f, D3DLIGHT_SPOT, 60.0f * kDegrees, 0.0f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Light* light = MakeLight(c.type, {1, 2, 3}, 4.0f);
+        // As a stream read stores it: angles above the setter's limit come from files.
+        light->minusCosAngle = -std::cos(c.coneDegrees * kDegrees);
+        const float attenuation[3] = {1, 2, 8};
+        LightSetAttenuation(light, attenuation);
+        ASSERT_EQ(LightsLoad(light), 1);
+        const D3DLIGHT9 sent = Sent(light);
+        EXPECT_EQ(sent.Type, c.expectedType);
+        EXPECT_NEAR(sent.Phi, c.phi, 1e-4f);
+        EXPECT_NEAR(sent.Theta, c.theta, 1e-4f);
+        EXPECT_FLOAT_EQ(sent.Range, 4.0f);
+        EXPECT_FLOAT_EQ(sent.Attenuation0, 1.0f);
+        EXPECT_FLOAT_EQ(sent.Attenuation1, 0.5f);
+        EXPECT_FLOAT_EQ(sent.Attenuation2, 0.5f);
+        EXPECT_FLOAT_EQ(sent.Position.y, 2.0f);
+        LightsEnable(1, 0);
+    }
+    Light* dark = MakeLight(kLightPoint, {0, 0, 0}, 0.0f);
+    EXPECT_EQ(LightsLoad(dark), 0) << "radius 0 reaches nothing";
+    EXPECT_EQ(LightGetDeviceIndex(dark), -1);
+}
+
+TEST_F(Lights, ConsecutiveObjectsSwapTheirEnabledSets)
+{
+    Light* a = MakeLight(kLightPoint);
+    Light* b = MakeLight(kLightPoint);
+    Light* c = MakeLight(kLightPoint);
+    LightsLoad(a);
+    LightsLoad(b);
+    LightsEnable(1, 0);
+    D3D9RenderStateFlush();
+    EXPECT_TRUE(Enabled(LightGetDeviceIndex(a)));
+    EXPECT_TRUE(Enabled(LightGetDeviceIndex(b)));
+    LightsLoad(b);
+    LightsLoad(c);
+    LightsEnable(1, 0);
+    EXPECT_FALSE(Enabled(LightGetDeviceIndex(a)));
+    EXPECT_TRUE(Enabled(LightGetDeviceIndex(b)));
+    EXPECT_TRUE(Enabled(LightGetDeviceIndex(c)));
+    EXPECT_EQ(DeviceRenderState(D3DRS_LIGHTING), 1u);
+    LightsEnable(0, 0);
+    D3D9RenderStateFlush();
+    EXPECT_EQ(DeviceRenderState(D3DRS_LIGHTING), 0u);
+}
+
+TEST_F(Lights, AtMostMaxActiveLightsAreEnabled)
+{
+    ASSERT_EQ(D3D9GetCaps()->MaxActiveLights, 8u);
+    for (int i = 0; i < 10; ++i) {
+        LightsLoad(MakeLight(kLightPoint));
+    }
+    LightsEnable(1, 0);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(Enabled(i), i < 8) << i;
+    }
+}
+
+class UnlimitedLights : public Lights
+{
+  public:
+    void SetUp() override
+    {
+        D3D9AdapterConfig adapter = D3D9DefaultAdapter();
+        adapter.caps.MaxActiveLights = 0;
+        D3D9SetAdapters(&adapter, 1);
+        Lights::SetUp();
+    }
+};
+
+TEST_F(UnlimitedLights, NoLimitWhenTheCapsSayZero)
+{
+    for (int i = 0; i < 10; ++i) {
+        LightsLoad(MakeLight(kLightPoint));
+    }
+    LightsEnable(1, 0);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_TRUE(Enabled(i)) << i;
+    }
+}
+
+TEST_F(Lights, LightingCallBackDecidesLightingAndAmbient)
+{
+    Atomic* unlit = Place(FacingQuad(kGeometryNormals, nullptr), 0, 0, 2);
+    Atomic* lit = Place(FacingQuad(kGeometryNormals | kGeometryLight, nullptr), 0, 0, 2);
+    Light* ambient = MakeLight(kLightAmbient);
+    const RGBAReal grey = {0.25f, 0.5f, 0.75f, 1.0f};
+    LightSetColor(ambient, &grey);
+
+    ObjectLighting(unlit);
+    D3D9RenderStateFlush();
+    EXPECT_EQ(DeviceRenderState(D3DRS_LIGHTING), 0u) << "a geometry without the light flag";
+
+    ObjectLighting(lit);
+    D3D9RenderStateFlush();
+    EXPECT_EQ(DeviceRenderState(D3DRS_LIGHTING), 1u) << "an ambient light alone keeps lighting on";
+    EXPECT_EQ(LightGetDeviceIndex(ambient), -1);
+    EXPECT_FLOAT_EQ(D3D9GetAmbientLight()[1], 0.5f);
+    for (int i = 0; i < 8; ++i) {
+        EXPECT_FALSE(Enabled(i));
+    }
+
+    EngineGetInstance()->currentWorld = nullptr;
+    ObjectLighting(lit);
+    D3D9RenderStateFlush();
+    EXPECT_EQ(DeviceRenderState(D3DRS_LIGHTING), 0u) << "no world, no lights";
+}
+
+TEST_F(Lights, FaceTurnedToADirectionalLightIsBrighter)
+{
+    // Light travelling along +z (away from the camera) meets the faces whose
+    // normal is -z; the second quad turns its back (normal +z).
+    Light* sun = MakeLight(kLightDirectional);
+    const RGBAReal white = {1, 1, 1, 1};
+    LightSetColor(sun, &white);
+    const uint32_t format = kGeometryNormals | kGeometryLight;
+    Place(FacingQuad(format, nullptr), -0.8f, 0, 2);
+    Geometry* away = FacingQuad(format, nullptr);
+    for (int v = 0; v < 4; ++v) {
+        away->morphTargets[0].normals[v] = {0, 0, 1};
+    }
+    Place(away, 0.8f, 0, 2);
+    for (Atomic* atomic : atomics_) {
+        ASSERT_NE(AtomicDefaultRender(atomic), nullptr);
+    }
+    const std::vector<uint32_t> frame = Pixels();
+    auto brightness = [&](int x, int y) { return frame[size_t(y * kWidth + x)] & 0xFF; };
+    // The quads' centres land 16 pixels either side of the middle.
+    const uint32_t left = brightness(64, 60), right = brightness(96, 60);
+    EXPECT_GT(std::max(left, right), 200u);
+    EXPECT_LT(std::min(left, right), 60u);
+}
+
+} // namespace
