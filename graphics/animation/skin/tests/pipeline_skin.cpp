@@ -11,17 +11,10 @@
 #include "graphics/scene/atomic.h"
 #include "graphics/scene/clump.h"
 #include "graphics/scene/mesh.h"
-#include "platform/d3d9/d3d9control.h"
+#include "platform/d3d9/testing/capsprofiles.h"
 #include "tools/charactergen/characterbuild.h"
 
 namespace {
-
-enum class Profile
-{
-    Full,          ///< the default adapter: hardware T&L, 256 constants
-    Constants96,   ///< hardware T&L, MaxVertexShaderConst 96
-    NoHardwareTnL, ///< transform and lighting on the processor
-};
 
 struct Draw
 {
@@ -37,15 +30,10 @@ void RecordDraw(ResourcesEntry* entry, void* object, int32_t, uint32_t)
 class SkinPipeline : public SkinFixture
 {
   protected:
-    void Start(Profile profile)
+    /// The engine on the device with the caps of `profile` ("full", "vs96", "nohwtl").
+    void Start(const char* profile)
     {
-        D3D9AdapterConfig adapter = D3D9DefaultAdapter();
-        if (profile == Profile::Constants96) {
-            adapter.caps.MaxVertexShaderConst = 96;
-        } else if (profile == Profile::NoHardwareTnL) {
-            adapter.caps.DevCaps &= ~D3DDEVCAPS_HWTRANSFORMANDLIGHT;
-        }
-        D3D9SetAdapters(&adapter, 1);
+        ASSERT_TRUE(D3D9UseCapsProfile(profile));
         gDraws.clear();
         ASSERT_TRUE(EngineInit(nullptr, 0, 0x400000) && WorldLibraryAttach() && D3D9SceneRendererOpen() &&
                     HierarchyPluginAttach() && SkinPluginAttach() && Open() && EngineStart() &&
@@ -122,14 +110,13 @@ TEST_F(SkinPipeline, CapsProfilesChooseThePaths)
 {
     struct Case
     {
-        Profile profile;
+        const char* profile;
         bool hardware;
         uint32_t paletteBones;
     };
-    const Case cases[] = {
-        {Profile::Full, true, 81}, {Profile::Constants96, true, 28}, {Profile::NoHardwareTnL, false, 0}};
+    const Case cases[] = {{"full", true, 81}, {"vs96", true, 28}, {"nohwtl", false, 0}};
     for (const Case& c : cases) {
-        SCOPED_TRACE(int(c.profile));
+        SCOPED_TRACE(c.profile);
         Start(c.profile);
         const SkinDeviceState* state = SkinGetDeviceState();
         EXPECT_EQ(state->hardwareTnL, c.hardware);
@@ -195,7 +182,7 @@ TEST_F(SkinPipeline, BlendElementTypesFollowTheDeclarationTypes)
 
 TEST_F(SkinPipeline, PaletteSlotsFollowTheUsedListTheBonesOrTheRemap)
 {
-    Start(Profile::Constants96);
+    Start("vs96");
     std::vector<uint8_t> used;
     for (uint8_t b = 0; b < 40; b += 2) {
         used.push_back(uint8_t(39 - b)); // 39, 37, ..., 1: first appearance order
@@ -222,7 +209,7 @@ TEST_F(SkinPipeline, PaletteSlotsFollowTheUsedListTheBonesOrTheRemap)
 
 TEST_F(SkinPipeline, PaletteUploadsInRunsAtTheSlots)
 {
-    Start(Profile::Constants96);
+    Start("vs96");
     std::vector<SkinPaletteBone> palette(kSkinWorkspaceBones);
     for (size_t b = 0; b < palette.size(); ++b) {
         for (auto& column : palette[b].column) {
@@ -285,8 +272,8 @@ TEST_F(SkinPipeline, PaletteUploadsInRunsAtTheSlots)
 // the vertex stream to the closed-form answer and hands it to the render callback.
 TEST_F(SkinPipeline, SoftwarePathDeformsTheBarIntoTheVertexStream)
 {
-    for (Profile profile : {Profile::Full, Profile::NoHardwareTnL}) {
-        SCOPED_TRACE(int(profile));
+    for (const char* profile : {"full", "nohwtl"}) {
+        SCOPED_TRACE(profile);
         Start(profile);
         Atomic* bar = Model(CharacterBuildBar());
         Hierarchy* hierarchy = SkinAtomicGetHierarchy(bar);
@@ -306,7 +293,7 @@ TEST_F(SkinPipeline, SoftwarePathDeformsTheBarIntoTheVertexStream)
         EXPECT_EQ(skin->shaderPath, 0u); // until the shader generator provides its callbacks
         EXPECT_EQ(skin->paletteBoneCount, 2u);
         const uint32_t streams = data->streams[1].buffer ? 2 : 1;
-        EXPECT_EQ(streams, profile == Profile::Full ? 2u : 1u);
+        EXPECT_EQ(streams, std::string(profile) == "full" ? 2u : 1u);
         const std::vector<float> floats = StreamFloats(data->streams[0], data->numVertices);
         const uint32_t step = data->streams[0].stride / 4;
         const MorphTarget& target = geometry->morphTargets[0];
@@ -333,7 +320,7 @@ TEST_F(SkinPipeline, SoftwarePathDeformsTheBarIntoTheVertexStream)
 
 TEST_F(SkinPipeline, HierarchiesLargerThanTheWorkspaceAreNotDrawn)
 {
-    Start(Profile::Full);
+    Start("full");
     Atomic* bar = Model(CharacterBuildBar());
     Hierarchy* big = HierarchyCreate(kSkinWorkspaceBones + 1, nullptr, nullptr, 0, sizeof(HierInterpKey));
     ASSERT_NE(big, nullptr);
