@@ -3,13 +3,18 @@
 // Distance/*: GJK distance queries over 2000 random hull pairs and
 // separating-axis queries over 2000 box pairs, per second.
 // Broadphase/*: far-field steps per second for 1000 and 3000 boxes with 5 %
-// of them moving each step, pairs kept current.
+// of them moving each step, pairs kept current; Broadphase/ActivationStage:
+// the same boxes as bodies, the moved ones awake, through the manager's
+// far-field stage (bounds updated, activation spread, pairs listed).
 #include <benchmark/benchmark.h>
 
 #include "bench/physics/broadphase_scene.h"
 #include "bench/physics/distance_scene.h"
 #include "bench/physics/shapes_scene.h"
 #include "graphics/core/tests/enginetesting.h"
+#include "physics/core/body/body.h"
+#include "physics/core/manager/activation.h"
+#include "physics/core/volume/box.h"
 #include "physics/core/volume/dispatch.h"
 #include "physics/core/volume/sat.h"
 
@@ -130,9 +135,74 @@ void FarfieldSteps(benchmark::State& state)
     EngineTestShutdown();
 }
 
+void ActivationStage(benchmark::State& state)
+{
+    EngineTestStart();
+    const auto count = static_cast<uint32_t>(state.range(0));
+    BroadphaseScene scene = MakeBroadphaseScene(count, 200);
+    OlpContextParams params;
+    OlpContextParamsDefault(&params);
+    OlpBodyParamsReserve(&params, count, count);
+    params.words[kOlpParamPairs] = 4 * count;
+    const float world[6] = {scene.half, scene.half, scene.half, -scene.half, -scene.half, -scene.half};
+    OlpContext* context = OlpContextCreate(&params, 1.0f, world);
+    OlpMgr* mgr = OlpContextGetMgr(context);
+    OlpMgrSetFarfieldMargin(mgr, 0.0f);
+    std::vector<OlpBody*> bodies(count);
+    std::vector<Matrix> poses(count);
+    for (uint32_t i = 0; i < count; ++i) {
+        const OlpBBox& box = scene.boxes[i];
+        const V3d half = {0.5f * (box.max.x - box.min.x), 0.5f * (box.max.y - box.min.y),
+                          0.5f * (box.max.z - box.min.z)};
+        OlpBodyDef* def = OlpBodyDefCreate();
+        OlpBoxInit(def->volume, &half);
+        bodies[i] = OlpBodyCreate(def);
+        OlpBodyDefRelease(def);
+        poses[i] = {{1, 0, 0},
+                    0,
+                    {0, 1, 0},
+                    0,
+                    {0, 0, 1},
+                    0,
+                    {box.min.x + half.x, box.min.y + half.y, box.min.z + half.z},
+                    0};
+        bodies[i]->base.parts[0].sourceMatrix = &poses[i];
+        OlpMgrAddObject(mgr, &bodies[i]->base, kOlpMgrAnyId, kOlpMgrAddDynamic);
+    }
+    std::vector<OlpObj*> objects(count);
+    std::vector<OlpPair> pairs(params.words[kOlpParamPairs]);
+    OlpMgrStepLists lists = {};
+    size_t step = 0;
+    for (auto _ : state) {
+        for (const auto& [id, box] : scene.steps[step]) {
+            poses[id].pos = {0.5f * (box.max.x + box.min.x), 0.5f * (box.max.y + box.min.y),
+                             0.5f * (box.max.z + box.min.z)};
+            OlpBodyUpdateBounds(bodies[id]);
+            OlpMgrSetObjectAwake(mgr, &bodies[id]->base, 1);
+        }
+        lists = {objects.data(), count, 0, pairs.data(), static_cast<uint32_t>(pairs.size()), 0,
+                 nullptr,        0,     0};
+        OlpMgrUpdateFarfield(mgr, &lists);
+        for (const auto& [id, box] : scene.steps[step]) {
+            OlpMgrSetObjectAwake(mgr, &bodies[id]->base, 0);
+        }
+        step = (step + 1) % scene.steps.size();
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.counters["active"] = lists.objectCount;
+    state.counters["pairs"] = lists.pairCount;
+    for (OlpBody* body : bodies) {
+        OlpBodyDestroy(body);
+    }
+    OlpContextDestroy(context);
+    gOlpBodyType.maxActive = kOlpObjTypeUnlimited;
+    EngineTestShutdown();
+}
+
 } // namespace
 
 BENCHMARK(FarfieldSteps)->Name("Broadphase/Steps")->Arg(1000)->Arg(3000);
+BENCHMARK(ActivationStage)->Name("Broadphase/ActivationStage")->Arg(1000)->Arg(3000);
 BENCHMARK(GjkHulls)->Name("Distance/GjkHullPairs");
 BENCHMARK(PenetrationHulls)->Name("Distance/PenetrationHullPairs");
 BENCHMARK(SatBoxes)->Name("Distance/SatBoxPairs");

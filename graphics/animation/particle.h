@@ -119,7 +119,7 @@ struct ParticleRoutines
 {
     ParticleWriter vertexWriter; ///< the batch writer that runs the four below
     ParticleWriter cornerBuilder;
-    ParticleWriter texCoordWriter;
+    ParticleWriter texCoordWriter; ///< quads without texture properties span the whole texture
     ParticleWriter colourWriter;
     ParticleWriter normalWriter;
     ParticleWriter finisher; ///< after the batch: point sizes, or dead particles moved away

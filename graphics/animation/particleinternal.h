@@ -30,8 +30,6 @@ int32_t ParticlePropertySlot(uint32_t property);
 /// The corner builder, texture-coordinate, colour and normal writers for
 /// `flags` (quads; point sprites take positions, colours and normals only).
 ParticleRoutines ParticleChooseRoutines(uint32_t flags, bool pointSprites);
-/// Runs the chosen routines over one batch.
-void ParticleWriteBatch(const ParticleBatch* batch);
 /// The quad axes: the current camera's right axis negated and its up axis
 /// (identity axes without a camera), turned by the emitter's angle with
 /// kParticleEmitterRotation, or the emitter matrix's rows with kParticleEmitterMatrix.

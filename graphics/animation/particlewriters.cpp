@@ -192,6 +192,16 @@ void EmitterTexRect(const ParticleBatch* batch)
     }
 }
 
+/// Quads without texture coordinates of their own take the whole texture,
+/// as a point sprite does.
+void UnitTexCoords(const ParticleBatch* batch)
+{
+    static const float kUnit[4] = {0, 0, 1, 1};
+    for (int32_t i = 0; i < batch->count; ++i) {
+        StoreRectUVs(batch, i, kUnit);
+    }
+}
+
 void EmitterCornerUVs(const ParticleBatch* batch)
 {
     for (int32_t i = 0; i < batch->count; ++i) {
@@ -268,9 +278,8 @@ void SpriteSizes(const ParticleBatch* batch)
     }
 }
 
-} // namespace
-
-void ParticleWriteBatch(const ParticleBatch* batch)
+/// Runs the chosen routines over the batch, one vertex element after another.
+void WriteBatchByElement(const ParticleBatch* batch)
 {
     const ParticleRoutines& r = batch->emitter->routines;
     for (ParticleWriter writer :
@@ -281,10 +290,101 @@ void ParticleWriteBatch(const ParticleBatch* batch)
     }
 }
 
+/// Four floats (or their bits) that the compiler keeps in one vector register.
+using Float4 = float __attribute__((vector_size(16)));
+using Int4 = int32_t __attribute__((vector_size(16)));
+
+/// Writes the interleaved quads of WritePlainQuads, a vertex in two stores:
+/// with colours x, y, z, colour then u, v; without, x, y, z, u then v.
+template <bool Coloured>
+void WriteQuadVertices(const ParticleBatch* batch, const float (&corner)[4][3], const float (&uv)[4][2])
+{
+    constexpr size_t kStride = Coloured ? 24 : 20;
+    Float4 offset[4];
+    for (int32_t c = 0; c < 4; ++c) {
+        // Without colours the fourth lane carries u (added to the position's 0).
+        offset[c] = Float4{corner[c][0], corner[c][1], corner[c][2], Coloured ? 0.0f : uv[c][0]};
+    }
+    const Int4 keepXyz = {-1, -1, -1, 0};
+    // Locals: the vertex stores could alias the emitter, whose fields would
+    // otherwise be read again for every particle.
+    const ParticleArray& positionArray = batch->emitter->arrays[kSlotPosition];
+    const ParticleArray& colourArray = batch->emitter->arrays[kSlotColour];
+    const size_t positionStride = size_t(positionArray.stride), colourStride = size_t(colourArray.stride);
+    const uint8_t* position =
+        static_cast<const uint8_t*>(positionArray.data) + size_t(batch->first) * positionStride;
+    const uint8_t* rgba =
+        Coloured ? static_cast<const uint8_t*>(colourArray.data) + size_t(batch->first) * colourStride
+                 : nullptr;
+    uint8_t* vertex = batch->out.positions;
+    const int32_t count = batch->count;
+    for (int32_t i = 0; i < count; ++i, position += positionStride) {
+        float xyz[3];
+        std::memcpy(xyz, position, sizeof(xyz));
+        const Float4 p = {xyz[0], xyz[1], xyz[2], 0.0f};
+        Int4 colour = {0, 0, 0, 0};
+        if constexpr (Coloured) {
+            colour[3] = int32_t(ParticleArgb(rgba));
+            rgba += colourStride;
+        }
+        for (int32_t c = 0; c < 4; ++c, vertex += kStride) {
+            const Float4 sum = p + offset[c];
+            if constexpr (Coloured) {
+                // The colour's bits go in by mask: added as a float they could change.
+                const Int4 bits = ((Int4)sum & keepXyz) | colour;
+                std::memcpy(vertex, &bits, 16);
+                std::memcpy(vertex + 16, uv[c], 8);
+            } else {
+                std::memcpy(vertex, &sum, 16);
+                std::memcpy(vertex + 16, &uv[c][1], 4);
+            }
+        }
+    }
+}
+
+/// The common quad: plain corners, a colour per particle or none, one
+/// texture rectangle for all, written vertex by vertex in one pass when the
+/// elements are interleaved as the dynamic buffers hold them (position,
+/// colour, texture coordinates); otherwise element by element.
+void WritePlainQuads(const ParticleBatch* batch)
+{
+    const ParticleVertexStreams& out = batch->out;
+    const uint32_t stride = out.positionStride;
+    const bool coloured = out.colours != nullptr;
+    const uint32_t uvOffset = coloured ? 16 : 12;
+    const bool interleaved =
+        out.texCoords == out.positions + uvOffset && out.texCoordStride == stride &&
+        (!coloured || (out.colours == out.positions + 12 && out.colourStride == stride && !out.rgbaColours));
+    if (!interleaved || stride != uvOffset + 8) {
+        WriteBatchByElement(batch);
+        return;
+    }
+    const ParticleEmitter* emitter = batch->emitter;
+    static const float kUnit[4] = {0, 0, 1, 1};
+    const float* rect = emitter->routines.texCoordWriter == UnitTexCoords ? kUnit : emitter->texRect;
+    const float uv[4][2] = {{rect[0], rect[3]}, {rect[2], rect[3]}, {rect[2], rect[1]}, {rect[0], rect[1]}};
+    float w, h;
+    EmitterSize(emitter, &w, &h);
+    // The corners' offsets from the particle: -R w/2 -+ U h/2 and +R w/2 -+ U h/2.
+    const V3d r = {batch->right.x * 0.5f * w, batch->right.y * 0.5f * w, batch->right.z * 0.5f * w};
+    const V3d u = {batch->up.x * 0.5f * h, batch->up.y * 0.5f * h, batch->up.z * 0.5f * h};
+    const float corner[4][3] = {{-r.x - u.x, -r.y - u.y, -r.z - u.z},
+                                {r.x - u.x, r.y - u.y, r.z - u.z},
+                                {r.x + u.x, r.y + u.y, r.z + u.z},
+                                {-r.x + u.x, -r.y + u.y, -r.z + u.z}};
+    if (coloured) {
+        WriteQuadVertices<true>(batch, corner, uv);
+    } else {
+        WriteQuadVertices<false>(batch, corner, uv);
+    }
+}
+
+} // namespace
+
 ParticleRoutines ParticleChooseRoutines(uint32_t flags, bool pointSprites)
 {
     ParticleRoutines r = {};
-    r.vertexWriter = ParticleWriteBatch;
+    r.vertexWriter = WriteBatchByElement;
     if (flags & kParticleNormal) {
         r.normalWriter = Normals;
     }
@@ -311,6 +411,8 @@ ParticleRoutines ParticleChooseRoutines(uint32_t flags, bool pointSprites)
         r.texCoordWriter = EmitterTexRect;
     } else if (flags & kParticleEmitterCornerUVs) {
         r.texCoordWriter = EmitterCornerUVs;
+    } else {
+        r.texCoordWriter = UnitTexCoords;
     }
     if (flags & kParticleColour) {
         r.colourWriter = Colours;
@@ -318,6 +420,11 @@ ParticleRoutines ParticleChooseRoutines(uint32_t flags, bool pointSprites)
         r.colourWriter = CornerColours;
     } else if (flags & kParticleEmitterCornerColours) {
         r.colourWriter = EmitterCornerColours;
+    }
+    if (r.cornerBuilder == CornersPlain && !r.normalWriter &&
+        (!r.colourWriter || r.colourWriter == Colours) &&
+        (r.texCoordWriter == EmitterTexRect || r.texCoordWriter == UnitTexCoords)) {
+        r.vertexWriter = WritePlainQuads;
     }
     return r;
 }

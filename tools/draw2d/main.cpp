@@ -1,9 +1,10 @@
 // draw2d: the 2-D toolkit's picture, drawn headless (or in a window) and
 // written to a PNG file; prints what it drew. With --font it draws text in
-// a font of the sample data instead.
+// a font of the sample data instead; with --shapes a container of shapes,
+// immediate on the left and built into atomics on the right.
 //
 //   draw2d [--out draw2d.png] [--width 320] [--height 240]
-//          [--font did16 [--text "Score 42"] [--paragraph] [--data DIR]]
+//          [--font did16 [--text "Score 42"] [--paragraph] [--data DIR] | --shapes]
 
 #include "tools/cli/tool_cli.h"
 
@@ -16,6 +17,7 @@
 #include "graphics/toolkit2d/font.h"
 #include "platform/d3d9/d3d9control.h"
 #include "tools/draw2d/draw2dscene.h"
+#include "tools/draw2d/draw2dshapes.h"
 #include "tools/engine-smoke/smokescene.h"
 
 namespace {
@@ -47,10 +49,13 @@ int main(int argc, char** argv)
     std::string text = "Score 42";
     std::string data = OLAI_SAMPLE_DATA_DIR;
     bool paragraph = false;
-    app.add_option("--font", fontName, "draw text in this font of the sample data (e.g. did16)");
+    bool shapes = false;
+    auto* fontOption =
+        app.add_option("--font", fontName, "draw text in this font of the sample data (e.g. did16)");
     app.add_option("--text", text, "the text to draw");
     app.add_flag("--paragraph", paragraph, "word-wrap the text into the view");
     app.add_option("--data", data, "the sample data folder (holding fonts/)");
+    app.add_flag("--shapes", shapes, "draw a container of shapes, immediate and built")->excludes(fontOption);
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
         return parseStatus;
@@ -60,7 +65,7 @@ int main(int argc, char** argv)
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
     }
     HWND window = Win32WindowCreate("draw2d", width, height);
-    if (!window || !SmokeEngineStart(window)) {
+    if (!window || !(shapes ? Draw2DShapesEngineStart(window) : SmokeEngineStart(window))) {
         std::fprintf(stderr, "draw2d: the engine did not start\n");
         Win32WindowDestroy(window);
         return 1;
@@ -73,13 +78,16 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "draw2d: cannot read the font %s from %s/fonts\n", fontName.c_str(),
                      data.c_str());
         status = 1;
-    } else if (!created || !(font ? Draw2DSceneRenderText(&scene, font, text.c_str(), paragraph)
-                                  : Draw2DSceneRender(&scene))) {
+    } else if (!created || !(font     ? Draw2DSceneRenderText(&scene, font, text.c_str(), paragraph)
+                             : shapes ? Draw2DSceneRenderShapes(&scene)
+                                      : Draw2DSceneRender(&scene))) {
         std::fprintf(stderr, "draw2d: the picture could not be drawn\n");
         status = 1;
     } else if (!WriteFrame(out)) {
         std::fprintf(stderr, "draw2d: cannot write %s\n", out.c_str());
         status = 1;
+    } else if (shapes) {
+        std::printf("draw2d: shapes drawn immediate (left) and built (right); written to %s\n", out.c_str());
     } else if (font) {
         std::printf("draw2d: \"%s\" in %s (%d glyphs); written to %s\n", text.c_str(), fontName.c_str(),
                     FontGetGlyphCount(font), out.c_str());

@@ -92,13 +92,18 @@ void DrawTexturedQuad(Raster* texture)
 
 bool SmokeEngineStart(HWND window)
 {
+    return SmokeEngineStartWith(window, nullptr);
+}
+
+bool SmokeEngineStartWith(HWND window, bool (*attach)())
+{
     static EngineOpenParams params;
     params.displayId = window;
     EngineSetDeviceDriver(D3D9DriverGet());
     if (!EngineInit(nullptr, 0, 0x100000)) {
         return false;
     }
-    if (!EngineOpen(&params)) {
+    if ((attach && !attach()) || !EngineOpen(&params)) {
         EngineTerm();
         return false;
     }

@@ -25,6 +25,9 @@ constexpr uint32_t kSmokeBackground = 0xFF102040;
 
 /// Starts the engine on `window` (init, open, start); false when any step fails.
 bool SmokeEngineStart(HWND window);
+/// The same with `attach` (registering plug-ins, may be null) run between
+/// init and open.
+bool SmokeEngineStartWith(HWND window, bool (*attach)());
 /// Stops and terminates the engine.
 void SmokeEngineStop();
 /// Camera, frame and texture for the window's client size; false on failure.

@@ -101,8 +101,9 @@ TEST_F(ParticleRender, RotationAndMatricesSpanTheQuads)
     std::memcpy(size.data, wh, 8);
     Update(rotating);
     // Turned a quarter: R' = -U = (0, -1, 0), U' = R = (-1, 0, 0); corner 0 = -R' w/2 - U' h/2.
+    // Position and texture coordinates: five floats a vertex.
     std::vector<float> v = BatchVertices(ParticleAtomicGetEmitter(rotating));
-    ASSERT_EQ(v.size(), 12u);
+    ASSERT_EQ(v.size(), 20u);
     EXPECT_NEAR(v[0], 1.0f, 1e-5f);
     EXPECT_NEAR(v[1], 2.0f, 1e-5f);
     ParticleAtomicDestroy(rotating);
@@ -121,13 +122,16 @@ TEST_F(ParticleRender, RotationAndMatricesSpanTheQuads)
     emitter->liveParticles = 1;
     Update(matrices);
     v = BatchVertices(emitter);
-    ASSERT_EQ(v.size(), 12u);
-    // pos + (R - U)/2, pos - (R + U)/2, pos - (R - U)/2, pos + (R + U)/2.
-    const float expected[4][2] = {{11, 18}, {9, 18}, {9, 22}, {11, 22}};
+    ASSERT_EQ(v.size(), 20u);
+    // pos + (R - U)/2, pos - (R + U)/2, pos - (R - U)/2, pos + (R + U)/2;
+    // the whole texture from (0, 1) to (1, 0).
+    const float expected[4][4] = {{11, 18, 0, 1}, {9, 18, 1, 1}, {9, 22, 1, 0}, {11, 22, 0, 0}};
     for (int c = 0; c < 4; ++c) {
-        EXPECT_FLOAT_EQ(v[size_t(c) * 3], expected[c][0]) << c;
-        EXPECT_FLOAT_EQ(v[size_t(c) * 3 + 1], expected[c][1]) << c;
-        EXPECT_FLOAT_EQ(v[size_t(c) * 3 + 2], 30.0f) << c;
+        EXPECT_FLOAT_EQ(v[size_t(c) * 5], expected[c][0]) << c;
+        EXPECT_FLOAT_EQ(v[size_t(c) * 5 + 1], expected[c][1]) << c;
+        EXPECT_FLOAT_EQ(v[size_t(c) * 5 + 2], 30.0f) << c;
+        EXPECT_FLOAT_EQ(v[size_t(c) * 5 + 3], expected[c][2]) << c;
+        EXPECT_FLOAT_EQ(v[size_t(c) * 5 + 4], expected[c][3]) << c;
     }
     ParticleAtomicDestroy(matrices);
 }
@@ -141,12 +145,12 @@ TEST_F(ParticleRender, SpritesOrQuadsFollowTheValueTheFlagsAndTheDevice)
         uint32_t stride;
     } cases[] = {
         {kParticleColour, 1, true, 16},
-        {kParticleColour, 0, false, 16},
+        {kParticleColour, 0, false, 24}, // quads always carry texture coordinates
         {kParticleColour | kParticleEmitterTexRect, 1, true, 16},
         {kParticleSize, 1, true, 16}, // the device takes a size per vertex
-        {kParticleRotation, 1, false, 12},
+        {kParticleRotation, 1, false, 20},
         {kParticleNormal | kParticleColour, 1, true, 28},
-        {kParticleCornerColours, 1, false, 16},
+        {kParticleCornerColours, 1, false, 24},
     };
     for (const auto& c : cases) {
         Atomic* atomic = ParticleEmitterCreate(4, c.flags, c.value);

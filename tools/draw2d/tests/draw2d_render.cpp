@@ -14,6 +14,7 @@
 #include "platform/d3d9/d3d9control.h"
 #include "platform/d3d9/testing/referenceimage.h"
 #include "tools/draw2d/draw2dscene.h"
+#include "tools/draw2d/draw2dshapes.h"
 #include "tools/engine-smoke/smokescene.h"
 
 namespace {
@@ -137,6 +138,65 @@ TEST(Draw2D, RendersTextInTheSampleFont)
 
     Draw2DSceneDestroy(&scene);
     FileSystemManagerClose();
+    SmokeEngineStop();
+    Win32WindowDestroy(window);
+    EXPECT_EQ(D3D9LiveObjectCount(), 0);
+}
+
+// The shapes drawn immediate on the left and built into atomics on the
+// right: each probe reads the same on both sides.
+TEST(Draw2D, ShapesDrawTheSameImmediateAndBuilt)
+{
+    if (!std::getenv("DISPLAY")) {
+        setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    }
+    HWND window = Win32WindowCreate("draw2d shapes test", kWidth, kHeight);
+    ASSERT_NE(window, nullptr);
+    ASSERT_TRUE(Draw2DShapesEngineStart(window));
+    Draw2DScene scene;
+    ASSERT_TRUE(Draw2DSceneCreate(&scene, kWidth, kHeight));
+    ASSERT_TRUE(Draw2DSceneRenderShapes(&scene));
+    const std::vector<uint32_t> pixels = BackBufferPixels();
+    ASSERT_EQ(pixels.size(), size_t(kWidth) * kHeight);
+
+    const auto near = [](uint32_t a, uint32_t b) {
+        for (int shift = 0; shift < 24; shift += 8) {
+            const int d = int((a >> shift) & 255) - int((b >> shift) & 255);
+            if (d < -4 || d > 4) {
+                return false;
+            }
+        }
+        return true;
+    };
+    const struct
+    {
+        const char* what;
+        float x, y;
+        uint32_t expected;
+    } probes[] = {
+        {"the square's fill", 0.16f, 0.65f, 0xE68C28},
+        {"its white outline", 0.06f, 0.65f, 0xFFFFFF},
+        {"the tinted triangle at half white", 0.34f, 0.12f, 0x808080},
+        {"the wave's crest", 0.195f, 0.435f, 0x3CC85A},
+        {"the background between", 0.34f, 0.5f, kDraw2DBackground & 0xFFFFFF},
+    };
+    for (const auto& p : probes) {
+        const uint32_t left = At(pixels, p.x, p.y), right = At(pixels, p.x + kDraw2DShapesOffset, p.y);
+        EXPECT_TRUE(near(left, p.expected)) << p.what << ": " << std::hex << left;
+        EXPECT_TRUE(near(right, left)) << p.what << " built: " << std::hex << right << " against " << left;
+    }
+    // The hexagon's gradient: red at the bottom, blue at the top, on both sides.
+    for (float dx : {0.0f, kDraw2DShapesOffset}) {
+        const uint32_t bottom = At(pixels, 0.47f + dx, 0.54f), top = At(pixels, 0.47f + dx, 0.76f);
+        EXPECT_GT((bottom >> 16) & 255, (bottom & 255)) << dx;
+        EXPECT_GT(top & 255, (top >> 16) & 255) << dx;
+    }
+    EXPECT_EQ(d3d9test::CompareWithReferenceIn(std::string(OLAI_TEST_SOURCE_DIR) + "/reference",
+                                               OLAI_TEST_OUTPUT_DIR, "draw2d_shapes", pixels, kWidth,
+                                               kHeight),
+              "");
+
+    Draw2DSceneDestroy(&scene);
     SmokeEngineStop();
     Win32WindowDestroy(window);
     EXPECT_EQ(D3D9LiveObjectCount(), 0);
