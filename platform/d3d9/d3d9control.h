@@ -54,3 +54,8 @@ bool D3D9SurfaceWritePng(IDirect3DSurface9* surface, const char* path);
 /// into bands however small (tests compare pictures across thread counts).
 /// Pictures are the same whatever the count.
 void D3D9SetDeviceThreads(int threads, bool everyDraw);
+
+/// Lets the software device choose its AVX2 span routines where the
+/// processor has them (the default), or keeps it on the SSE2 ones; devices
+/// compile their states with the choice in force. Pictures are the same.
+void D3D9AllowWideVectors(bool allow);
