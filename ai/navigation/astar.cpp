@@ -9,6 +9,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <typeinfo>
 
 namespace Zelk {
 
@@ -18,10 +19,13 @@ namespace {
 // number). Popping it gives the nodes in ascending f and, among equal f, in
 // the order they arrived -- the order of a list sorted by f in which a new
 // node goes behind the equal ones -- at logarithmic cost instead of a walk.
+// The entry keeps the node's index so that moving it in the heap does not
+// reach into the node.
 struct AstarOpenEntry
 {
     float f;
     uint32_t arrival;
+    int32_t index;
     CGraphNode* node;
 };
 
@@ -30,7 +34,7 @@ struct AstarOpenHeap
     AstarOpenEntry* entries = nullptr;
     int32_t count = 0;
     int32_t capacity = 0;
-    int32_t* position = nullptr; // per node index: heap position + 1, 0 when not open
+    int32_t* position = nullptr; // per node index: heap position + 1, 0 when not open (valid when stamped)
     uint32_t nextArrival = 0;
 
     static bool Before(const AstarOpenEntry& a, const AstarOpenEntry& b)
@@ -40,7 +44,7 @@ struct AstarOpenHeap
     void Place(int32_t i, const AstarOpenEntry& entry)
     {
         entries[i] = entry;
-        position[entry.node->GetIndex()] = i + 1;
+        position[entry.index] = i + 1;
     }
     void SiftUp(int32_t i, const AstarOpenEntry entry)
     {
@@ -70,10 +74,16 @@ struct AstarOpenHeap
     {
         if (count >= capacity)
             return false;
-        SiftUp(count++, AstarOpenEntry{node->GetData().f, nextArrival++, node});
+        SiftUp(count++, AstarOpenEntry{node->GetData().f, nextArrival++, node->GetIndex(), node});
         return true;
     }
-    bool Contains(const CGraphNode* node) const { return position[node->GetIndex()] != 0; }
+    // The node's f dropped: it moves up as though removed and inserted
+    // anew (a new arrival number), since its new key is below its old one.
+    void Lower(CGraphNode* node)
+    {
+        const int32_t i = position[node->GetIndex()] - 1;
+        SiftUp(i, AstarOpenEntry{node->GetData().f, nextArrival++, node->GetIndex(), node});
+    }
     void Remove(const CGraphNode* node)
     {
         const int32_t i = position[node->GetIndex()] - 1;
@@ -87,20 +97,18 @@ struct AstarOpenHeap
             SiftDown(i, last);
     }
     CGraphNode* Top() const { return count > 0 ? entries[0].node : nullptr; }
-    // Forgets every entry; the node positions are cleared by the fresh start.
-    void Empty()
-    {
-        for (int32_t i = 0; i < count; ++i)
-            position[entries[i].node->GetIndex()] = 0;
-        count = 0;
-    }
 };
 
+// Per-node state (open position, closed flag) counts only where the node's
+// stamp equals the current search's: a fresh search bumps the stamp instead of
+// clearing the state of every node.
 struct AstarMemory
 {
     int32_t capacity = 0;
     AstarOpenHeap open;
-    uint8_t* closed = nullptr; // per node index: 1 when closed
+    uint8_t* closed = nullptr; // per node index: 1 when closed (valid when stamped)
+    uint32_t* stamp = nullptr; // per node index: the search that last touched it
+    uint32_t search = 0;       // the current search's stamp
     CGraphNode* lastStart = nullptr;
     uint8_t idle = 1;
     // The query of the suspended sliced search.
@@ -125,8 +133,19 @@ bool FailSearch(const char* what)
     return false;
 }
 
+// Gives the node the current stamp, neither open nor closed, if it lacks it.
+void Touch(int32_t index)
+{
+    if (g_memory.stamp[index] != g_memory.search) {
+        g_memory.stamp[index] = g_memory.search;
+        g_memory.open.position[index] = 0;
+        g_memory.closed[index] = 0;
+    }
+}
+
 void InsertOpen(CGraphNode* node, bool& ok)
 {
+    Touch(node->GetIndex());
     ok = g_memory.open.Insert(node) && ok;
 }
 
@@ -135,14 +154,26 @@ void RemoveOpen(CGraphNode* node)
     g_memory.open.Remove(node);
 }
 
-bool IsOpen(const CGraphNode* node)
+bool IsOpen(int32_t index)
 {
-    return g_memory.open.Contains(node);
+    return g_memory.stamp[index] == g_memory.search && g_memory.open.position[index] != 0;
 }
 
-bool IsClosed(const CGraphNode* node)
+bool IsClosed(int32_t index)
 {
-    return g_memory.closed[node->GetIndex()] != 0;
+    return g_memory.stamp[index] == g_memory.search && g_memory.closed[index] != 0;
+}
+
+// A new stamp for a fresh search; after the stamps wrap, every node is
+// cleared once.
+void NextSearch()
+{
+    g_memory.open.count = 0;
+    if (++g_memory.search == 0) {
+        for (int32_t i = 0; i < g_memory.capacity; ++i)
+            g_memory.stamp[i] = 0;
+        g_memory.search = 1;
+    }
 }
 
 // Empties both sets, clears every node's entries and puts the start
@@ -150,13 +181,9 @@ bool IsClosed(const CGraphNode* node)
 // fit the memory.
 bool FreshStart(CSpatialGraph& graph, CGraphNode* start, CGraphNode* goal, void* user)
 {
-    g_memory.open.Empty();
+    NextSearch();
     if (graph.GetHighestNodeIndex() >= g_memory.capacity)
         return FailSearch("graph has node indices beyond the A* memory's capacity");
-    for (int32_t i = 0; i <= graph.GetHighestNodeIndex(); ++i) {
-        g_memory.open.position[i] = 0;
-        g_memory.closed[i] = 0;
-    }
     g_memory.expansions = 0;
     CGraphNodeData& data = start->GetData();
     data.g = 0.0f;
@@ -177,26 +204,67 @@ enum class EStep
     Failed
 };
 
+// The arc's cost and the estimate from its end to the goal, through the
+// graph's constraint and heuristic; the common pair (shortest path,
+// straight-line distance) is recognised once per search and priced inline.
+struct AstarPricing
+{
+    CConstraint* constraint;
+    CHeuristic* heuristic;
+    bool shortestPath; // the constraint is exactly CConstraintShortestPath
+    bool straightLine; // the heuristic is exactly CHeuristicEuclidianDistance
+
+    AstarPricing(CSpatialGraph& graph)
+        : constraint(graph.GetConstraint()), heuristic(graph.GetHeuristic()),
+          shortestPath(typeid(*constraint) == typeid(CConstraintShortestPath)),
+          straightLine(typeid(*heuristic) == typeid(CHeuristicEuclidianDistance))
+    {
+    }
+    bool Cost(void* user, CGraphArc* arc, float* cost) const
+    {
+        if (shortestPath) {
+            *cost = arc->GetLength();
+            return true;
+        }
+        return constraint->ComputeCost(user, arc, cost);
+    }
+    bool Estimate(void* user, CGraphNode* from, CGraphNode* goal, float* estimate) const
+    {
+        if (straightLine) {
+            *estimate = std::sqrt(CVec3::SquaredDistance(from->GetPosition(), goal->GetPosition()));
+            return true;
+        }
+        return heuristic->Estimate(user, from, goal, estimate);
+    }
+};
+
 // Expands the node at the head of the open list toward the goal.
-EStep Step(CSpatialGraph& graph, CGraphNode* goal, void* user)
+EStep Step(const AstarPricing& pricing, CGraphNode* goal, void* user)
 {
     CGraphNode* n = g_memory.open.Top();
     if (n == nullptr)
         return EStep::Exhausted;
     if (n->GetIndex() == goal->GetIndex())
         return EStep::Goal;
-    CConstraint* constraint = graph.GetConstraint();
-    CHeuristic* heuristic = graph.GetHeuristic();
     bool ok = true;
-    for (int32_t i = 0; i < n->GetOutArcCount(); ++i) {
-        CGraphArc* arc = n->GetOutArc(i);
+    const float g = n->GetData().g;
+    CGraphArc* const* arcs = n->GetOutArcs();
+    const int32_t count = n->GetOutArcCount();
+    // The arcs and the nodes they reach live apart in memory: ask for all of
+    // them before the walk needs the first.
+    for (int32_t i = 0; i < count; ++i)
+        __builtin_prefetch(arcs[i]);
+    for (int32_t i = 0; i < count; ++i)
+        __builtin_prefetch(arcs[i]->GetTo());
+    for (int32_t i = 0; i < count; ++i) {
+        CGraphArc* arc = arcs[i];
         CGraphArcData& arcData = arc->GetData();
         if (arcData.blocked == 1)
             continue;
         const bool priced =
             arcData.linkedObject != nullptr
-                ? PathObjectCostThroughArc(arcData.linkedObject, user, arc, constraint, &arcData.cost)
-                : constraint->ComputeCost(user, arc, &arcData.cost);
+                ? PathObjectCostThroughArc(arcData.linkedObject, user, arc, pricing.constraint, &arcData.cost)
+                : pricing.Cost(user, arc, &arcData.cost);
         if (!priced)
             continue;
         CGraphNode* m = arc->GetTo();
@@ -205,29 +273,29 @@ EStep Step(CSpatialGraph& graph, CGraphNode* goal, void* user)
             return EStep::Failed;
         }
         float h = 0.0f;
-        if (!heuristic->Estimate(user, m, goal, &h))
+        if (!pricing.Estimate(user, m, goal, &h))
             continue;
-        const float newG = n->GetData().g + arcData.cost;
+        const float newG = g + arcData.cost;
         const float newF = newG + h;
         CGraphNodeData& md = m->GetData();
-        if (IsClosed(m)) {
+        const int32_t mi = m->GetIndex();
+        if (IsClosed(mi)) {
             if (!(newF < md.f))
                 continue;
             md.g = newG;
             md.h = h;
             md.f = newF;
-            g_memory.closed[m->GetIndex()] = 0;
+            g_memory.closed[mi] = 0;
             md.parent = n;
             md.arrivalArc = arc;
             InsertOpen(m, ok);
-        } else if (IsOpen(m)) {
+        } else if (IsOpen(mi)) {
             if (!(newF < md.f))
                 continue;
             md.g = newG;
             md.h = h;
             md.f = newF;
-            RemoveOpen(m);
-            InsertOpen(m, ok);
+            g_memory.open.Lower(m);
             md.parent = n;
             md.arrivalArc = arc;
         } else {
@@ -345,7 +413,9 @@ bool AstarMemoryInit(int32_t nodeCount)
         static_cast<AstarOpenEntry*>(std::calloc(size_t(nodeCount), sizeof(AstarOpenEntry)));
     g_memory.open.position = static_cast<int32_t*>(std::calloc(size_t(nodeCount), sizeof(int32_t)));
     g_memory.closed = static_cast<uint8_t*>(std::calloc(size_t(nodeCount), 1));
-    if (g_memory.open.entries == nullptr || g_memory.open.position == nullptr || g_memory.closed == nullptr) {
+    g_memory.stamp = static_cast<uint32_t*>(std::calloc(size_t(nodeCount), sizeof(uint32_t)));
+    if (g_memory.open.entries == nullptr || g_memory.open.position == nullptr || g_memory.closed == nullptr ||
+        g_memory.stamp == nullptr) {
         AstarMemoryFree();
         NavSetError(ENavError::NoMemory, "A* memory could not be allocated");
         return false;
@@ -358,6 +428,7 @@ void AstarMemoryFree()
     std::free(g_memory.open.entries);
     std::free(g_memory.open.position);
     std::free(g_memory.closed);
+    std::free(g_memory.stamp);
     g_memory = AstarMemory();
 }
 
@@ -383,8 +454,9 @@ bool AstarSearch(CSpatialGraph& graph, CPathRecord& path, CGraphNode* start, CGr
         start->GetData().startMarker = 0;
         return false;
     }
+    const AstarPricing pricing(graph);
     for (;;) {
-        switch (Step(graph, goal, user)) {
+        switch (Step(pricing, goal, user)) {
         case EStep::Expanded:
             continue;
         case EStep::Goal:
@@ -428,9 +500,10 @@ EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNo
         }
     }
 
+    const AstarPricing pricing(graph);
     uint32_t n = 0;
     for (;;) {
-        switch (Step(graph, goal, user)) {
+        switch (Step(pricing, goal, user)) {
         case EStep::Expanded:
             break;
         case EStep::Goal: {

@@ -61,6 +61,8 @@ class CGraphNode : public CAiObject
     int32_t GetInArcCount() const { return int32_t(m_inArcs.size()); }
     // The i-th out-arc (0-based), null outside 0..count-1.
     CGraphArc* GetOutArc(int32_t i) const;
+    /// The out-arcs as one array of GetOutArcCount() entries (for inner loops).
+    CGraphArc* const* GetOutArcs() const { return m_outArcs.data(); }
     CGraphArc* GetInArc(int32_t i) const;
 
     // Append an arc; false only when the list cannot grow.

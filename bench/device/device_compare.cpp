@@ -206,20 +206,21 @@ template <class Draw> double Seconds(int frames, Draw draw)
 }
 
 /// Runs `rounds` rounds of `frames` frames each, ours then the peer's, and
-/// prints the row (`work` units per frame, scaled to millions per second).
+/// prints the row (`work` units per frame, in millions per second: the
+/// median of the rounds).
 template <class Ours, class Peer>
 void Race(const char* figure, const std::string& peerName, double work, int frames, int rounds, Ours ours,
           Peer peer)
 {
     ours();
     peer();
-    double oursTime = 0.0, peerTime = 0.0;
+    std::vector<double> oursRates, peerRates;
+    const double total = work * frames / 1e6;
     for (int r = 0; r < rounds; ++r) {
-        oursTime += Seconds(frames, ours);
-        peerTime += Seconds(frames, peer);
+        oursRates.push_back(total / Seconds(frames, ours));
+        peerRates.push_back(total / Seconds(frames, peer));
     }
-    const double total = work * frames * rounds / 1e6;
-    PrintCompareRow(figure, total / oursTime, peerName.c_str(), total / peerTime, rounds);
+    PrintCompareRow(figure, MedianOf(oursRates), peerName.c_str(), MedianOf(peerRates), rounds);
 }
 
 } // namespace

@@ -4,6 +4,9 @@
 // that tests reach every recovery path of the engine.
 #pragma once
 
+#include <cstdint>
+#include <vector>
+
 #include "platform/d3d9/d3d9.h"
 
 /// Number of device objects (of every kind) alive in the process.
@@ -48,3 +51,41 @@ void D3D9ScriptResetFailures(IDirect3DDevice9* device, UINT count, HRESULT resul
 UINT D3D9PresentCount(IDirect3DDevice9* device);
 /// Writes a surface of a colour format as an 8-bit RGBA PNG; false on failure.
 bool D3D9SurfaceWritePng(IDirect3DSurface9* surface, const char* path);
+
+/// Device methods that the call log records.
+enum class D3D9Call : uint8_t
+{
+    SetRenderState,       ///< state, value
+    SetTextureStageState, ///< stage, type, value
+    SetSamplerState,      ///< sampler, type, value
+    SetTexture,           ///< stage, texture
+    SetLight,             ///< index
+    LightEnable,          ///< index, enable
+    SetMaterial,
+    SetTransform,           ///< transform state
+    SetIndices,             ///< buffer
+    SetStreamSource,        ///< stream, buffer, offset
+    SetVertexDeclaration,   ///< declaration
+    SetFVF,                 ///< fvf
+    SetVertexShader,        ///< shader
+    SetPixelShader,         ///< shader
+    DrawPrimitive,          ///< type, start vertex, primitives
+    DrawIndexedPrimitive,   ///< type, base vertex, primitives
+    DrawPrimitiveUP,        ///< type, primitives
+    DrawIndexedPrimitiveUP, ///< type, primitives
+};
+/// One recorded call: the method and up to three arguments (interfaces as
+/// their addresses), valid or not.
+struct D3D9CallRecord
+{
+    D3D9Call call;
+    uint64_t a, b, c;
+};
+/// Clears the device's call log and records every later call of the listed
+/// methods until D3D9CallLogStop (the recording device of the tests).
+void D3D9CallLogStart(IDirect3DDevice9* device);
+void D3D9CallLogStop(IDirect3DDevice9* device);
+/// The calls recorded since the last start, in order.
+std::vector<D3D9CallRecord> D3D9CallLog(IDirect3DDevice9* device);
+/// How many calls of `call` were recorded since the last start.
+UINT D3D9CallCount(IDirect3DDevice9* device, D3D9Call call);

@@ -615,3 +615,28 @@ UINT D3D9PresentCount(IDirect3DDevice9* device)
 {
     return device ? static_cast<d3d9sw::Device*>(device)->presentCount() : 0;
 }
+
+void D3D9CallLogStart(IDirect3DDevice9* device)
+{
+    if (device)
+        static_cast<d3d9sw::Device*>(device)->CallLogStart();
+}
+
+void D3D9CallLogStop(IDirect3DDevice9* device)
+{
+    if (device)
+        static_cast<d3d9sw::Device*>(device)->CallLogStop();
+}
+
+std::vector<D3D9CallRecord> D3D9CallLog(IDirect3DDevice9* device)
+{
+    return device ? static_cast<d3d9sw::Device*>(device)->callLog() : std::vector<D3D9CallRecord>{};
+}
+
+UINT D3D9CallCount(IDirect3DDevice9* device, D3D9Call call)
+{
+    UINT count = 0;
+    for (const D3D9CallRecord& record : D3D9CallLog(device))
+        count += record.call == call;
+    return count;
+}

@@ -8,6 +8,7 @@
 #include <array>
 #include <map>
 #include <memory>
+#include <type_traits>
 #include <vector>
 
 namespace d3d9sw {
@@ -206,6 +207,13 @@ class Device final : public Object<IDirect3DDevice9>
         resetFailResult_ = result;
     }
     UINT presentCount() const { return presentCount_; }
+    void CallLogStart()
+    {
+        callLog_.clear();
+        recording_ = true;
+    }
+    void CallLogStop() { recording_ = false; }
+    const std::vector<D3D9CallRecord>& callLog() const { return callLog_; }
     const D3DCAPS9& caps() const { return caps_; }
     /// Shows a surface in a window, scaled to its client area (nothing for a
     /// null window), counts the frame and honours the unattended-run variables.
@@ -215,6 +223,19 @@ class Device final : public Object<IDirect3DDevice9>
 
   private:
     ~Device() override;
+    template <typename A = uint64_t, typename B = uint64_t, typename C = uint64_t>
+    void Record(D3D9Call call, A a = 0, B b = 0, C c = 0)
+    {
+        if (recording_)
+            callLog_.push_back({call, Word(a), Word(b), Word(c)});
+    }
+    template <typename T> static uint64_t Word(T value)
+    {
+        if constexpr (std::is_pointer_v<T>)
+            return reinterpret_cast<uintptr_t>(value);
+        else
+            return uint64_t(value);
+    }
     void SetDefaultState();
     void UnbindAll();
     HRESULT CreateImplicitTargets(D3DPRESENT_PARAMETERS* params);
@@ -258,6 +279,9 @@ class Device final : public Object<IDirect3DDevice9>
     std::vector<uint32_t> lastFrame_;
     UINT lastFrameWidth_ = 0, lastFrameHeight_ = 0;
     bool screenshotPending_ = false;
+    // The tests' call log (D3D9CallLogStart).
+    bool recording_ = false;
+    std::vector<D3D9CallRecord> callLog_;
 
     DeviceState state_;
     Surface* renderTargets_[4] = {};

@@ -78,6 +78,7 @@ HRESULT Device::EndScene()
 
 HRESULT Device::SetTexture(DWORD stage, IDirect3DBaseTexture9* texture)
 {
+    Record(D3D9Call::SetTexture, stage, texture);
     if (stage >= kMaxStages)
         return stage >= 256 ? D3D_OK : D3DERR_INVALIDCALL; // vertex samplers: ignored
     bool cube = false;
@@ -100,6 +101,7 @@ HRESULT Device::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture)
 
 HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride)
 {
+    Record(D3D9Call::SetStreamSource, stream, buffer, offset);
     if (stream >= kMaxStreams)
         return D3DERR_INVALIDCALL;
     if (offset && !(caps_.DevCaps2 & D3DDEVCAPS2_STREAMOFFSET))
@@ -124,6 +126,7 @@ HRESULT Device::GetStreamSource(UINT stream, IDirect3DVertexBuffer9** buffer, UI
 
 HRESULT Device::SetIndices(IDirect3DIndexBuffer9* buffer)
 {
+    Record(D3D9Call::SetIndices, buffer);
     HoldRef(indices_, static_cast<IndexBuffer*>(buffer));
     return D3D_OK;
 }
@@ -140,6 +143,7 @@ HRESULT Device::GetIndices(IDirect3DIndexBuffer9** buffer)
 
 HRESULT Device::SetVertexDeclaration(IDirect3DVertexDeclaration9* declaration)
 {
+    Record(D3D9Call::SetVertexDeclaration, declaration);
     HoldRef(declaration_, static_cast<VertexDeclaration*>(declaration));
     fvf_ = 0;
     dirty_ = true;
@@ -158,6 +162,7 @@ HRESULT Device::GetVertexDeclaration(IDirect3DVertexDeclaration9** declaration)
 
 HRESULT Device::SetFVF(DWORD fvf)
 {
+    Record(D3D9Call::SetFVF, fvf);
     std::vector<D3DVERTEXELEMENT9> elements;
     if (fvf != 0 && !ElementsFromFvf(fvf, &elements))
         return D3DERR_INVALIDCALL;
@@ -177,6 +182,7 @@ HRESULT Device::GetFVF(DWORD* fvf)
 
 HRESULT Device::SetVertexShader(IDirect3DVertexShader9* shader)
 {
+    Record(D3D9Call::SetVertexShader, shader);
     HoldRef(vertexShader_, static_cast<VertexShader*>(shader));
     dirty_ = true;
     return D3D_OK;
@@ -194,6 +200,7 @@ HRESULT Device::GetVertexShader(IDirect3DVertexShader9** shader)
 
 HRESULT Device::SetPixelShader(IDirect3DPixelShader9* shader)
 {
+    Record(D3D9Call::SetPixelShader, shader);
     HoldRef(pixelShader_, static_cast<PixelShader*>(shader));
     dirty_ = true;
     return D3D_OK;
@@ -262,6 +269,7 @@ D3DMATRIX* TransformSlot(DeviceState& s, D3DTRANSFORMSTATETYPE t)
 
 HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE t, const D3DMATRIX* m)
 {
+    Record(D3D9Call::SetTransform, t);
     D3DMATRIX* slot = TransformSlot(state_, t);
     if (!m)
         return D3DERR_INVALIDCALL;
@@ -320,6 +328,7 @@ HRESULT Device::GetViewport(D3DVIEWPORT9* v)
 
 HRESULT Device::SetMaterial(const D3DMATERIAL9* m)
 {
+    Record(D3D9Call::SetMaterial);
     if (!m)
         return D3DERR_INVALIDCALL;
     state_.material = *m;
@@ -337,6 +346,7 @@ HRESULT Device::GetMaterial(D3DMATERIAL9* m)
 
 HRESULT Device::SetLight(DWORD index, const D3DLIGHT9* light)
 {
+    Record(D3D9Call::SetLight, index);
     if (!light || index > 4095)
         return D3DERR_INVALIDCALL;
     if (light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL)
@@ -363,6 +373,7 @@ HRESULT Device::GetLight(DWORD index, D3DLIGHT9* light)
 
 HRESULT Device::LightEnable(DWORD index, BOOL enable)
 {
+    Record(D3D9Call::LightEnable, index, enable);
     if (index > 4095)
         return D3DERR_INVALIDCALL;
     if (index >= state_.lightSet.size() || !state_.lightSet[index]) {
@@ -404,6 +415,7 @@ HRESULT Device::GetClipPlane(DWORD index, float* plane)
 
 HRESULT Device::SetRenderState(D3DRENDERSTATETYPE state, DWORD value)
 {
+    Record(D3D9Call::SetRenderState, state, value);
     if (state >= D3D9_RENDER_STATE_COUNT)
         return D3DERR_INVALIDCALL;
     state_.renderStates[state] = value;
@@ -509,6 +521,7 @@ HRESULT Device::GetScissorRect(RECT* rect)
 
 HRESULT Device::SetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type, DWORD value)
 {
+    Record(D3D9Call::SetTextureStageState, stage, type, value);
     if (stage >= kMaxStages || type >= D3D9_STAGE_STATE_COUNT)
         return D3DERR_INVALIDCALL;
     state_.stageStates[stage][type] = value;
@@ -526,6 +539,7 @@ HRESULT Device::GetTextureStageState(DWORD stage, D3DTEXTURESTAGESTATETYPE type,
 
 HRESULT Device::SetSamplerState(DWORD sampler, D3DSAMPLERSTATETYPE type, DWORD value)
 {
+    Record(D3D9Call::SetSamplerState, sampler, type, value);
     if (type >= D3D9_SAMPLER_STATE_COUNT)
         return D3DERR_INVALIDCALL;
     if (sampler >= kMaxStages)

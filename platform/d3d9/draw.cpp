@@ -62,6 +62,7 @@ struct IndexSource
 
 HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT primitiveCount)
 {
+    Record(D3D9Call::DrawPrimitive, type, startVertex, primitiveCount);
     return Draw(type, primitiveCount, 0, startVertex, VerticesFor(type, primitiveCount), nullptr, false,
                 nullptr, 0);
 }
@@ -69,6 +70,7 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
 HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIndex, UINT numVertices,
                                      UINT startIndex, UINT primitiveCount)
 {
+    Record(D3D9Call::DrawIndexedPrimitive, type, baseVertex, primitiveCount);
     if (!indices_)
         return D3DERR_INVALIDCALL;
     const bool index32 = indices_->format == D3DFMT_INDEX32;
@@ -82,6 +84,7 @@ HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT
 
 HRESULT Device::DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitiveCount, const void* vertices, UINT stride)
 {
+    Record(D3D9Call::DrawPrimitiveUP, type, primitiveCount);
     if (!vertices || stride == 0)
         return D3DERR_INVALIDCALL;
     // Direct3D unbinds stream 0 after a user-pointer draw.
@@ -95,6 +98,7 @@ HRESULT Device::DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex, UIN
                                        UINT primitiveCount, const void* indices, D3DFORMAT indexFormat,
                                        const void* vertices, UINT stride)
 {
+    Record(D3D9Call::DrawIndexedPrimitiveUP, type, primitiveCount);
     if (!vertices || !indices || stride == 0)
         return D3DERR_INVALIDCALL;
     if (indexFormat != D3DFMT_INDEX16 && indexFormat != D3DFMT_INDEX32)

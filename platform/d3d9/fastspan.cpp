@@ -19,23 +19,26 @@ using DepthPassFn = decltype(PixelState::fastDepth);
 
 // Depth pass of a chunk for the fast paths: fills `live`, writes depth
 // where it passes and answers how many pixels live. Func 0: no depth buffer.
+// The plane is copied and the arrays are restrict-qualified, and the test is
+// a select rather than a branch, so that the loop vectorises.
 template <DWORD Func, bool Write>
-int DepthPass(const Plane& pz, float fx, float fy, int n, float* depth, uint8_t* live)
+int DepthPass(const Plane& pz, float fx, float fy, int n, float* __restrict depth, uint8_t* __restrict live)
 {
     if constexpr (Func == 0) {
         std::memset(live, 1, size_t(n));
         return n;
     } else {
+        const float z0 = pz.At(fx, fy), dz = pz.dx;
         int alive = 0;
-        float z0 = pz.At(fx, fy);
         for (int i = 0; i < n; ++i) {
-            float z = z0 + pz.dx * float(i);
+            float z = z0 + dz * float(i);
             z = z < 0.0f ? 0.0f : (z > 1.0f ? 1.0f : z);
-            bool pass = Compare(Func, z, depth[i]);
-            live[i] = pass;
-            alive += pass;
+            const float stored = depth[i];
+            const bool pass = Compare(Func, z, stored);
+            live[i] = uint8_t(pass);
+            alive += int(pass);
             if constexpr (Write)
-                depth[i] = pass ? z : depth[i];
+                depth[i] = pass ? z : stored;
         }
         return alive;
     }
@@ -118,22 +121,22 @@ void ShadeSpanGouraud(const PixelState& ps, const SpanPlanes& pl, int y, int xa,
         for (int k = 0; k < 4; ++k) {
             if (k == 3 && ps.fastAlphaOne)
                 break;
-            const Plane& p = pc[k];
-            const float v = p.At(fx, fy);
+            const float v = pc[k].At(fx, fy), dv = pc[k].dx;
             const int shift = k == 3 ? 24 : 16 - 8 * k;
             for (int i = 0; i < n; ++i) {
-                int b = int((v + p.dx * float(i)) * w[i] * 255.0f + 0.5f);
+                const int b = int((v + dv * float(i)) * w[i] * 255.0f + 0.5f);
                 packed[i] |= uint32_t(std::min(std::max(b, 0), 255)) << shift;
             }
         }
+        uint32_t* __restrict out = row + x;
         if (ps.fastBlend) {
             for (int i = 0; i < n; ++i)
                 if (live[i])
-                    row[x + i] = BlendSourceAlpha(row[x + i], packed[i]);
+                    out[i] = BlendSourceAlpha(out[i], packed[i]);
         } else {
+            // A select (every pixel of the chunk rewritten) vectorises.
             for (int i = 0; i < n; ++i)
-                if (live[i])
-                    row[x + i] = packed[i];
+                out[i] = live[i] ? packed[i] : out[i];
         }
     }
 }
@@ -160,6 +163,39 @@ inline uint32_t BilinearModulate(uint32_t t00, uint32_t t01, uint32_t t10, uint3
     __m128i p = _mm_add_epi16(_mm_mullo_epi16(h, m), _mm_set1_epi16(128));
     p = _mm_srli_epi16(_mm_add_epi16(p, _mm_srli_epi16(p, 8)), 8);
     return uint32_t(_mm_cvtsi128_si32(_mm_packus_epi16(p, p)));
+}
+
+// The same filter for two pixels at once, both sharing each register: the
+// vertical step of each pixel fills a register of its own, the horizontal
+// step and the multiplier work on both. t holds the four texels (top-left,
+// top-right, bottom-left, bottom-right) of the first pixel, then of the
+// second; the results come back in one 64-bit word, the first pixel low.
+// Every lane computes what BilinearModulate computes.
+inline uint64_t BilinearModulate2(const uint32_t* t, const uint32_t* ax, const uint32_t* ay,
+                                  const uint32_t* mul, uint32_t alphaOr)
+{
+    const __m128i zero = _mm_setzero_si128();
+    auto pair = [&](uint32_t a, uint32_t b) {
+        return _mm_unpacklo_epi8(_mm_unpacklo_epi32(_mm_cvtsi32_si128(int(a)), _mm_cvtsi32_si128(int(b))),
+                                 zero);
+    };
+    auto vertical = [&](const uint32_t* q, uint32_t w) {
+        const __m128i wy = _mm_set1_epi16(short(w)), iy = _mm_set1_epi16(short(256 - w));
+        return _mm_srli_epi16(
+            _mm_add_epi16(_mm_mullo_epi16(pair(q[0], q[1]), iy), _mm_mullo_epi16(pair(q[2], q[3]), wy)), 8);
+    };
+    const __m128i v0 = vertical(t, ay[0]), v1 = vertical(t + 4, ay[1]);
+    const __m128i left = _mm_unpacklo_epi64(v0, v1), right = _mm_unpackhi_epi64(v0, v1);
+    const __m128i wx = _mm_unpacklo_epi64(_mm_set1_epi16(short(ax[0])), _mm_set1_epi16(short(ax[1])));
+    const __m128i ix =
+        _mm_unpacklo_epi64(_mm_set1_epi16(short(256 - ax[0])), _mm_set1_epi16(short(256 - ax[1])));
+    __m128i h = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(left, ix), _mm_mullo_epi16(right, wx)), 8);
+    h = _mm_or_si128(h, _mm_unpacklo_epi8(_mm_set1_epi32(int(alphaOr)), zero));
+    const __m128i m = _mm_unpacklo_epi8(
+        _mm_unpacklo_epi32(_mm_cvtsi32_si128(int(mul[0])), _mm_cvtsi32_si128(int(mul[1]))), zero);
+    __m128i p = _mm_add_epi16(_mm_mullo_epi16(h, m), _mm_set1_epi16(128));
+    p = _mm_srli_epi16(_mm_add_epi16(p, _mm_srli_epi16(p, 8)), 8);
+    return uint64_t(_mm_cvtsi128_si64(_mm_packus_epi16(p, p)));
 }
 #endif
 
@@ -230,56 +266,89 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
             for (int i = 0; i < n; ++i)
                 dc[i] = uint32_t(c[3][i]) << 24 | uint32_t(c[0][i]) << 16 | uint32_t(c[1][i]) << 8 |
                         uint32_t(c[2][i]);
+        } else {
+            std::fill(dc, dc + n, 0u);
         }
+        // Texel addresses (row offsets and columns) and filter weights of
+        // every pixel, in a loop the compiler vectorises.
+        int row0[kChunk], row1[kChunk], col0[kChunk], col1[kChunk];
+        uint32_t wx[kChunk], wy[kChunk];
+        for (int i = 0; i < n; ++i) {
+            int x0 = iu[i] >> 8, y0 = iv[i] >> 8;
+            int x1, y1;
+            if constexpr (Wrap) {
+                x0 &= tw - 1;
+                y0 &= th - 1;
+                x1 = (x0 + 1) & (tw - 1);
+                y1 = (y0 + 1) & (th - 1);
+            } else if constexpr (Linear) {
+                x1 = std::max(std::min(x0 + 1, tw - 1), 0);
+                y1 = std::max(std::min(y0 + 1, th - 1), 0);
+                x0 = std::max(x0, 0);
+                y0 = std::max(y0, 0);
+            } else {
+                x0 = x1 = std::min(x0, tw - 1);
+                y0 = y1 = std::min(y0, th - 1);
+            }
+            col0[i] = x0;
+            col1[i] = x1;
+            row0[i] = y0 * tw;
+            row1[i] = y1 * tw;
+            wx[i] = uint32_t(iu[i] & 255);
+            wy[i] = uint32_t(iv[i] & 255);
+        }
+        uint32_t* out = row + x;
 #if OLAI_SPAN_SSE2
-        // Per-channel multipliers of the filtered texel: the diffuse colour
-        // where the stage modulates, 255 (unchanged) elsewhere.
-        uint32_t mul[kChunk];
-        const uint32_t rgbKeep = modulate ? 0u : 0x00FFFFFFu, alphaKeep = alphaMode == 0 ? 0xFF000000u : 0u;
-        const uint32_t alphaOr = alphaMode == 2 ? 0xFF000000u : 0u;
-        for (int i = 0; i < n; ++i)
-            mul[i] = dc[i] | rgbKeep | alphaKeep;
+        if constexpr (Linear) {
+            // Per-channel multipliers of the filtered texel: the diffuse colour
+            // where the stage modulates, 255 (unchanged) elsewhere.
+            uint32_t mul[kChunk];
+            const uint32_t keep = (modulate ? 0u : 0x00FFFFFFu) | (alphaMode == 0 ? 0xFF000000u : 0u);
+            const uint32_t alphaOr = alphaMode == 2 ? 0xFF000000u : 0u;
+            for (int i = 0; i < n; ++i)
+                mul[i] = dc[i] | keep;
+            auto texelsOf = [&](int i, uint32_t* q) {
+                q[0] = texels[row0[i] + col0[i]];
+                q[1] = texels[row0[i] + col1[i]];
+                q[2] = texels[row1[i] + col0[i]];
+                q[3] = texels[row1[i] + col1[i]];
+            };
+            auto put = [&](int i, uint32_t value) {
+                out[i] = ps.fastBlend ? BlendSourceAlpha(out[i], value) : value;
+            };
+            int i = 0;
+            for (; i + 1 < n; i += 2) {
+                if (!(live[i] | live[i + 1]))
+                    continue;
+                uint32_t q[8];
+                texelsOf(i, q);
+                texelsOf(i + 1, q + 4);
+                const uint64_t both = BilinearModulate2(q, wx + i, wy + i, mul + i, alphaOr);
+                if (live[i])
+                    put(i, uint32_t(both));
+                if (live[i + 1])
+                    put(i + 1, uint32_t(both >> 32));
+            }
+            if (i < n && live[i]) {
+                uint32_t q[4];
+                texelsOf(i, q);
+                put(i, BilinearModulate(q[0], q[1], q[2], q[3], wx[i], wy[i], mul[i], alphaOr));
+            }
+            continue;
+        }
 #endif
         for (int i = 0; i < n; ++i) {
             if (!live[i])
                 continue;
             uint32_t t;
             if constexpr (Linear) {
-                int x0 = iu[i] >> 8, y0 = iv[i] >> 8;
-                uint32_t ax = uint32_t(iu[i] & 255), ay = uint32_t(iv[i] & 255);
-                int x1, y1;
-                if constexpr (Wrap) {
-                    x0 &= tw - 1;
-                    y0 &= th - 1;
-                    x1 = (x0 + 1) & (tw - 1);
-                    y1 = (y0 + 1) & (th - 1);
-                } else {
-                    x1 = std::min(x0 + 1, tw - 1);
-                    y1 = std::min(y0 + 1, th - 1);
-                    x0 = std::max(x0, 0);
-                    y0 = std::max(y0, 0);
-                    x1 = std::max(x1, 0);
-                    y1 = std::max(y1, 0);
-                }
-                const uint32_t* r0 = texels + size_t(y0) * tw;
-                const uint32_t* r1 = texels + size_t(y1) * tw;
-#if OLAI_SPAN_SSE2
-                uint32_t value = BilinearModulate(r0[x0], r0[x1], r1[x0], r1[x1], ax, ay, mul[i], alphaOr);
-                row[x + i] = ps.fastBlend ? BlendSourceAlpha(row[x + i], value) : value;
-                continue;
-#else
-                t = LerpArgb(LerpArgb(r0[x0], r0[x1], ax), LerpArgb(r1[x0], r1[x1], ax), ay);
-#endif
+                const uint32_t* r0 = texels + row0[i];
+                const uint32_t* r1 = texels + row1[i];
+                const uint32_t ax = wx[i];
+                t = LerpArgb(LerpArgb(r0[col0[i]], r0[col1[i]], ax), LerpArgb(r1[col0[i]], r1[col1[i]], ax),
+                             wy[i]);
             } else {
-                int ix = iu[i] >> 8, iy = iv[i] >> 8;
-                if constexpr (Wrap) {
-                    ix &= tw - 1;
-                    iy &= th - 1;
-                } else {
-                    ix = std::min(ix, tw - 1);
-                    iy = std::min(iy, th - 1);
-                }
-                t = texels[size_t(iy) * tw + ix];
+                t = texels[row0[i] + col0[i]];
             }
             uint32_t r = (t >> 16) & 255, g = (t >> 8) & 255, b = t & 255, a = t >> 24;
             const uint32_t d = dc[i];
@@ -293,7 +362,7 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
             else if (alphaMode == 2)
                 a = d >> 24;
             uint32_t value = a << 24 | r << 16 | g << 8 | b;
-            row[x + i] = ps.fastBlend ? BlendSourceAlpha(row[x + i], value) : value;
+            out[i] = ps.fastBlend ? BlendSourceAlpha(out[i], value) : value;
         }
     }
 }

@@ -161,6 +161,80 @@ TEST_F(AstarTest, SlicedSearchRestartsOnAnotherQuery)
     EXPECT_EQ(path.nodeIndices[19], 399u);
 }
 
+TEST_F(AstarTest, SearchesInARowMatchSearchesOnFreshMemory)
+{
+    // Node state left by one search must never leak into the next: each
+    // query gives the path and expansion count it gives on fresh memory.
+    CSpatialGraph graph;
+    BuildGridGraph(graph, 24, 24, 1.0f, 25, 7);
+    Prepare(graph);
+    std::mt19937 random(5);
+    std::uniform_int_distribution<int32_t> pick(0, graph.GetNodeCount() - 1);
+    std::vector<std::pair<int32_t, int32_t>> queries;
+    for (int q = 0; q < 30; ++q)
+        queries.emplace_back(pick(random), pick(random));
+    struct Answer
+    {
+        bool found;
+        uint32_t expansions;
+        std::vector<uint32_t> nodes;
+    };
+    auto ask = [&](int32_t s, int32_t t) {
+        Answer a{AstarSearch(graph, path, graph.GetNode(s), graph.GetNode(t), nullptr),
+                 AstarLastExpansionCount(),
+                 {}};
+        if (a.found)
+            a.nodes.assign(path.nodeIndices.begin(), path.nodeIndices.begin() + path.count);
+        return a;
+    };
+    std::vector<Answer> inARow;
+    for (const auto& [s, t] : queries)
+        inARow.push_back(ask(s, t));
+    for (size_t q = 0; q < queries.size(); ++q) {
+        ASSERT_TRUE(AstarMemoryInit(graph.GetNodeArraySize()));
+        const Answer fresh = ask(queries[q].first, queries[q].second);
+        EXPECT_EQ(inARow[q].found, fresh.found) << q;
+        EXPECT_EQ(inARow[q].expansions, fresh.expansions) << q;
+        EXPECT_EQ(inARow[q].nodes, fresh.nodes) << q;
+    }
+}
+
+// Derived from the common constraint and heuristic, so that only their own
+// overrides know what they do.
+class CRefusingShortestPath : public CConstraintShortestPath
+{
+  public:
+    bool ComputeCost(void*, CGraphArc*, float*) override { return false; }
+};
+class CDoubledDistance : public CHeuristicEuclidianDistance
+{
+  public:
+    bool Estimate(void* user, CGraphNode* from, CGraphNode* to, float* estimate) override
+    {
+        ++calls;
+        CHeuristicEuclidianDistance::Estimate(user, from, to, estimate);
+        *estimate *= 2.0f;
+        return true;
+    }
+    int calls = 0;
+};
+
+TEST_F(AstarTest, DerivedConstraintsAndHeuristicsAreAskedThemselves)
+{
+    CSpatialGraph graph;
+    BuildGridGraph(graph, 8, 8, 1.0f, 0, 1);
+    Prepare(graph);
+    CRefusingShortestPath refusing;
+    graph.SetConstraint(&refusing);
+    EXPECT_FALSE(AstarSearch(graph, path, graph.GetNode(0), graph.GetNode(63), nullptr));
+    graph.SetConstraint(&shortest);
+    CDoubledDistance doubled;
+    graph.SetHeuristic(&doubled);
+    ASSERT_TRUE(AstarSearch(graph, path, graph.GetNode(0), graph.GetNode(63), nullptr));
+    EXPECT_GT(doubled.calls, 1);
+    EXPECT_EQ(path.nodeIndices[size_t(path.count - 1)], 63u);
+}
+
 TEST_F(AstarTest, ImmediateGoal)
 {
     CSpatialGraph graph;

@@ -146,3 +146,34 @@ TEST(Adapters, ConfiguredCapsAndMissingDevice)
     EXPECT_EQ(Direct3DCreate9(31), nullptr);
     D3D9ResetAdapters();
 }
+
+TEST(CallLog, RecordsCallsInOrderOnlyWhileStarted)
+{
+    TestDevice t(8, 8);
+    IDirect3DDevice9* d = t.device;
+    d->SetRenderState(D3DRS_LIGHTING, 1);
+    D3D9CallLogStart(d);
+    d->SetRenderState(D3DRS_LIGHTING, 0);
+    d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    d->SetRenderState(D3DRS_ZENABLE, 0);
+    d->SetPixelShader(nullptr);
+    D3D9CallLogStop(d);
+    d->SetRenderState(D3DRS_LIGHTING, 1);
+
+    const std::vector<D3D9CallRecord> log = D3D9CallLog(d);
+    ASSERT_EQ(log.size(), 4u);
+    EXPECT_EQ(log[0].call, D3D9Call::SetRenderState);
+    EXPECT_EQ(log[0].a, uint64_t(D3DRS_LIGHTING));
+    EXPECT_EQ(log[0].b, 0u);
+    EXPECT_EQ(log[1].call, D3D9Call::SetTextureStageState);
+    EXPECT_EQ(log[1].a, 1u);
+    EXPECT_EQ(log[1].b, uint64_t(D3DTSS_COLOROP));
+    EXPECT_EQ(log[1].c, uint64_t(D3DTOP_DISABLE));
+    EXPECT_EQ(log[3].call, D3D9Call::SetPixelShader);
+    EXPECT_EQ(D3D9CallCount(d, D3D9Call::SetRenderState), 2u);
+    EXPECT_EQ(D3D9CallCount(d, D3D9Call::DrawPrimitive), 0u);
+
+    D3D9CallLogStart(d);
+    EXPECT_TRUE(D3D9CallLog(d).empty()) << "a start clears the log";
+    D3D9CallLogStop(d);
+}

@@ -16,6 +16,7 @@
 #include "graphics/d3d9/renderer/vertexconvert.h"
 #include "graphics/scene/atomic.h"
 #include "graphics/scene/geometry.h"
+#include "graphics/scene/material.h"
 #include "graphics/scene/mesh.h"
 
 namespace {
@@ -315,6 +316,59 @@ TEST(InstancedIndices, StripsTurnIntoSortedListsAndRangesCountFromTheMinimum)
     TrianglesSortByIndex(triangles, 9);
     EXPECT_EQ(std::vector<uint16_t>(triangles, triangles + 3), (std::vector<uint16_t>{2, 8, 1}));
     EXPECT_EQ(TriangleIndexCompare(triangles + 3, triangles + 6), 0) << "the same triangle in two windings";
+}
+
+TEST_F(Instancing, TangentsOfTwoMeshesFollowEachMeshsOwnVertices)
+{
+    // Mesh 1: a quad at z 0 with u along +x; mesh 2: a quad at z 5 with u
+    // along -x, its vertices after mesh 1's; vertex 8 belongs to no triangle.
+    Geometry* geometry = GeometryCreate(9, 4, kGeometryNormals | kGeometryTextured);
+    ASSERT_NE(geometry, nullptr);
+    const float corner[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    for (int v = 0; v < 9; ++v) {
+        const int quad = v / 4;
+        const float x = corner[v % 4][0], y = corner[v % 4][1];
+        geometry->morphTargets[0].vertices[v] = {x, y, quad * 5.0f};
+        geometry->morphTargets[0].normals[v] = {0, 0, -1};
+        geometry->texCoords[0][v] = {quad == 1 ? -x : x, y};
+    }
+    Material* materials[2] = {MaterialCreate(), MaterialCreate()};
+    for (int quad = 0; quad < 2; ++quad) {
+        const uint16_t b = uint16_t(quad * 4);
+        GeometryTriangleSetVertexIndices(geometry, &geometry->triangles[quad * 2], b + 2, b + 1, b);
+        GeometryTriangleSetVertexIndices(geometry, &geometry->triangles[quad * 2 + 1], b + 3, b + 2, b);
+        for (int t = 0; t < 2; ++t) {
+            GeometryTriangleSetMaterial(geometry, &geometry->triangles[quad * 2 + t], materials[quad]);
+        }
+    }
+    ASSERT_NE(GeometryUnlock(geometry), nullptr);
+    D3D9GeometrySetExtension(geometry, kD3D9ExtensionTangents);
+    Atomic* atomic = AtomicOf(geometry);
+    GeometryRelease(geometry);
+    for (Material* material : materials) {
+        MaterialRelease(material);
+    }
+    ASSERT_NE(AtomicDefaultRender(atomic), nullptr);
+    InstancedData* data = InstancedDataFromEntry(geometry->instanced);
+    ASSERT_EQ(data->numMeshes, 2u);
+    ASSERT_NE(InstancedDataMeshes(data)[1].minVertex, 0u) << "the second mesh starts past the first";
+
+    const std::vector<D3DVERTEXELEMENT9> elements = Elements(data);
+    const auto tangent = std::find_if(elements.begin(), elements.end(), [](const D3DVERTEXELEMENT9& e) {
+        return e.Usage == D3DDECLUSAGE_TANGENT;
+    });
+    ASSERT_NE(tangent, elements.end());
+    const InstancedStream& stream = data->streams[tangent->Stream];
+    const std::vector<uint8_t> bytes = StreamBytes(stream, data->numVertices);
+    for (uint32_t v = 0; v < data->numVertices; ++v) {
+        float position[3], t[3];
+        std::memcpy(position, bytes.data() + v * stream.stride, sizeof position);
+        VertexConvertBack3(tangent->Type, t, bytes.data() + v * stream.stride + tangent->Offset);
+        const float expected = position[2] == 0.0f ? 1.0f : position[2] == 5.0f ? -1.0f : 0.0f;
+        EXPECT_NEAR(t[0], expected, 0.01f) << "vertex at z " << position[2];
+        EXPECT_NEAR(t[1], 0.0f, 0.01f);
+        EXPECT_NEAR(t[2], 0.0f, 0.01f);
+    }
 }
 
 } // namespace
