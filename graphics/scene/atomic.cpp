@@ -15,6 +15,7 @@
 #include "graphics/scene/sceneids.h"
 #include "graphics/scene/scenemodules.h"
 #include "graphics/scene/sceneplugins.h"
+#include "graphics/scene/worldprivate.h"
 
 namespace {
 
@@ -69,6 +70,10 @@ Atomic* AtomicCreate()
 
 int32_t AtomicDestroy(Atomic* atomic)
 {
+    // The frame's other objects see the change at the next sync.
+    if (AtomicGetWorldData(atomic)->world && AtomicGetFrame(atomic)) {
+        FrameUpdateObjects(AtomicGetFrame(atomic));
+    }
     PluginRegistryDestruct(AtomicGetPluginRegistry(), atomic);
     if (atomic->instanced) {
         ResourcesFreeEntry(atomic->instanced);
@@ -123,6 +128,10 @@ Atomic* AtomicSetGeometry(Atomic* atomic, Geometry* geometry, uint32_t flags)
     if (!(flags & 1) && geometry) {
         atomic->boundingSphere = geometry->morphTargets[0].boundingSphere;
         atomic->object.object.privateFlags |= kAtomicPrivateWorldBoundDirty;
+        // A new size redoes the sector ties.
+        if (AtomicGetWorldData(atomic)->world && AtomicGetFrame(atomic)) {
+            FrameUpdateObjects(AtomicGetFrame(atomic));
+        }
     }
     return atomic;
 }

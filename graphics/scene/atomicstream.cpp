@@ -13,6 +13,7 @@
 #include "graphics/scene/scenemodules.h"
 #include "graphics/scene/sceneplugins.h"
 #include "graphics/scene/scenestream.h"
+#include "graphics/scene/worldprivate.h"
 
 namespace {
 
@@ -123,9 +124,11 @@ Atomic* AtomicStreamReadInClump(Stream* stream, const FrameList* frames, const G
         AtomicSetGeometry(atomic, geometry, 0);
         GeometryRelease(geometry);
     }
+    PipelineSelectorClear(kSelectorAtomic);
     if (!PluginRegistryStreamRead(AtomicGetPluginRegistry(), stream, atomic)) {
         return Fail(atomic);
     }
+    PipelineSelectorApply(kSelectorAtomic, atomic);
     return atomic;
 }
 

@@ -13,6 +13,8 @@
 #include "graphics/scene/sceneids.h"
 #include "graphics/scene/scenemodules.h"
 #include "graphics/scene/sceneplugins.h"
+#include "graphics/scene/worldmembers.h"
+#include "graphics/scene/worldprivate.h"
 
 namespace {
 
@@ -83,6 +85,10 @@ Clump* ClumpCreate()
 
 int32_t ClumpDestroy(Clump* clump)
 {
+    // A destroyed clump leaves its world, which would otherwise list it.
+    if (World* world = ClumpGetWorldData(clump)->world) {
+        WorldRemoveClump(world, clump);
+    }
     PluginRegistryDestruct(ClumpGetPluginRegistry(), clump);
     while (!LinkListIsEmpty(&clump->atomics)) {
         AtomicDestroy(AtomicOf(clump->atomics.next));

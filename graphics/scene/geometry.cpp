@@ -10,10 +10,10 @@
 #include "graphics/core/matrix.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/resources.h"
-#include "graphics/core/texture.h"
 #include "graphics/scene/material.h"
 #include "graphics/scene/mesh.h"
 #include "graphics/scene/meshbuild.h"
+#include "graphics/scene/meshmaterials.h"
 #include "graphics/scene/sceneids.h"
 #include "graphics/scene/scenemodules.h"
 #include "graphics/scene/sceneplugins.h"
@@ -60,18 +60,6 @@ size_t TargetBytes(const Geometry* geometry, int32_t count)
             sizeof(V3d) * size_t(geometry->numVertices) * ((geometry->format & kGeometryNormals) ? 2 : 1);
     }
     return perTarget * size_t(count);
-}
-
-// Order of first appearance of a value among those met so far.
-uint16_t OrderOf(const void** table, uint32_t* count, const void* value)
-{
-    for (uint32_t i = 0; i < *count; ++i) {
-        if (table[i] == value) {
-            return uint16_t(i);
-        }
-    }
-    table[*count] = value;
-    return uint16_t((*count)++);
 }
 
 } // namespace
@@ -216,50 +204,13 @@ Geometry* GeometryUnlock(Geometry* geometry)
         return geometry;
     }
     const int32_t triangles = HasArrays(geometry) ? geometry->numTriangles : 0;
-    MeshBuildList* list = MeshBuildListCreate(uint32_t(triangles));
-    if (!list) {
-        return nullptr;
-    }
-    // Order numbers of each material's texture, raster and pipeline, in
-    // order of first appearance; slot `count` stands for no material.
-    const int32_t count = geometry->materials.count;
-    const size_t slots = size_t(count) + 1;
-    auto* tables =
-        static_cast<const void**>(MemoryAllocate(sizeof(void*) * 3 * slots, kHintMeshBuildScratch));
-    auto* orders = static_cast<int32_t*>(MemoryAllocate(sizeof(int32_t) * 3 * slots, kHintMeshBuildScratch));
-    bool ok = tables && orders;
-    if (!ok) {
-        SceneError(ErrorCode(kErrorOutOfMemory, sizeof(void*) * 3 * slots));
-    }
-    uint32_t used[3] = {0, 0, 0};
-    for (size_t i = 0; ok && i < 3 * slots; ++i) {
-        orders[i] = -1;
-    }
-    for (int32_t t = 0; ok && t < triangles; ++t) {
-        const GeometryTriangle& triangle = geometry->triangles[t];
-        const bool named = triangle.material < count;
-        Material* material = named ? geometry->materials.materials[triangle.material] : nullptr;
-        const size_t slot = named ? triangle.material : size_t(count);
-        if (orders[3 * slot] < 0) {
-            Texture* texture = material ? material->texture : nullptr;
-            const void* keys[3] = {texture, texture ? texture->raster : nullptr,
-                                   material ? material->pipeline : nullptr};
-            for (int k = 0; k < 3; ++k) {
-                orders[3 * slot + k] = OrderOf(tables + k * slots, &used[k], keys[k]);
-            }
-        }
-        ok = MeshBuildListAddTriangle(list, material, triangle.vertex[0], triangle.vertex[1],
-                                      triangle.vertex[2], named ? triangle.material : kGeometryNoMaterial,
-                                      uint16_t(orders[3 * slot]), uint16_t(orders[3 * slot + 1]),
-                                      uint16_t(orders[3 * slot + 2])) != nullptr;
-    }
-    MemoryFree(tables);
-    MemoryFree(orders);
-    if (!ok) {
-        MeshBuildListDestroy(list);
-        return nullptr;
-    }
-    MeshHeader* header = MeshBuild(list, geometry->format & kGeometryTriStrip);
+    auto at = [](const void* source, int32_t index) {
+        const GeometryTriangle& triangle = static_cast<const Geometry*>(source)->triangles[index];
+        return MeshSourceTriangle{{triangle.vertex[0], triangle.vertex[1], triangle.vertex[2]},
+                                  triangle.material};
+    };
+    MeshHeader* header = MeshBuildFromMaterialList(geometry, at, triangles, &geometry->materials,
+                                                   geometry->format & kGeometryTriStrip);
     if (!header) {
         return nullptr;
     }

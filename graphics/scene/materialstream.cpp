@@ -12,6 +12,7 @@
 #include "graphics/scene/scenemodules.h"
 #include "graphics/scene/sceneplugins.h"
 #include "graphics/scene/scenestream.h"
+#include "graphics/scene/worldprivate.h"
 
 namespace {
 
@@ -107,11 +108,13 @@ Material* MaterialStreamRead(Stream* stream)
         }
         material->texture = ReadTexture(stream, size);
     }
+    PipelineSelectorClear(kSelectorMaterial);
     if (!PluginRegistryStreamRead(MaterialGetPluginRegistry(), stream, material)) {
         SceneError(kErrorRead);
         MaterialRelease(material);
         return nullptr;
     }
+    PipelineSelectorApply(kSelectorMaterial, material);
     return material;
 }
 

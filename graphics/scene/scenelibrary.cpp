@@ -15,6 +15,7 @@
 #include "graphics/scene/sceneids.h"
 #include "graphics/scene/scenemodules.h"
 #include "graphics/scene/sceneplugins.h"
+#include "graphics/scene/worldmembers.h"
 
 namespace {
 
@@ -187,7 +188,7 @@ int32_t WorldLibraryAttach()
         SceneModuleSetOffset(SceneModule(i), offset);
         failed |= offset < 0;
     }
-    if (failed || !FrameObjectLinksAttach()) {
+    if (failed || !WorldExtensionsAttach() || !FrameObjectLinksAttach()) {
         return 0;
     }
     const SceneRendererHooks* renderer = SceneGetRendererHooks();

@@ -7,6 +7,7 @@
 #include "graphics/scene/clump.h"
 #include "graphics/scene/sceneids.h"
 #include "graphics/scene/scenelibrary.h"
+#include "graphics/scene/worldprivate.h"
 
 namespace {
 
@@ -22,6 +23,7 @@ FreeListParams gFreeListParams[kSceneFreeListCount] = {
     {32, 1},  // light ties
 };
 
+WorldExtensionOffsets gWorldExtensionOffsets;
 int32_t gCameraClumpLinkOffset = -1;
 int32_t gLightClumpLinkOffset = -1;
 
@@ -57,6 +59,11 @@ void SceneModuleCountOpen(SceneModule module, int32_t delta)
 FreeListParams SceneFreeListGetParams(SceneFreeList list)
 {
     return gFreeListParams[list];
+}
+
+WorldExtensionOffsets& WorldExtensionGetOffsets()
+{
+    return gWorldExtensionOffsets;
 }
 
 void SceneError(uint32_t code)

@@ -1,10 +1,12 @@
 // Seed inputs of the scene fuzz targets.
 #include "tools/scenebuild/scenecorpus.h"
 
+#include <cstring>
 #include <initializer_list>
 
 #include "graphics/core/chunk.h"
 #include "graphics/core/memory.h"
+#include "graphics/core/pipeline.h"
 #include "graphics/core/stream.h"
 #include "graphics/core/texture.h"
 #include "graphics/scene/clump.h"
@@ -15,8 +17,11 @@
 #include "graphics/scene/mesh.h"
 #include "graphics/scene/meshbuild.h"
 #include "graphics/scene/sceneids.h"
+#include "graphics/scene/world.h"
 #include "tools/scenebuild/meshshapes.h"
 #include "tools/scenebuild/modelbuild.h"
+#include "tools/worldbuild/worldbuild.h"
+#include "tools/worldbuild/worldshapes.h"
 
 namespace {
 
@@ -165,6 +170,94 @@ void ModelSeeds(std::vector<SceneCorpusFile>& files)
     }
 }
 
+// Patches every atomic sector of a world chunk to an older stream version,
+// its triangles stored material first as those versions did.
+void OlderTriangleOrder(std::vector<uint8_t>& bytes, size_t at, size_t end, uint32_t version)
+{
+    auto u32 = [&](size_t offset) {
+        return uint32_t(bytes[offset]) | uint32_t(bytes[offset + 1]) << 8 |
+               uint32_t(bytes[offset + 2]) << 16 | uint32_t(bytes[offset + 3]) << 24;
+    };
+    while (at + 12 <= end) {
+        const uint32_t type = u32(at);
+        const size_t size = u32(at + 4);
+        if (type == kChunkWorld || type == kChunkPlaneSector) {
+            OlderTriangleOrder(bytes, at + 12, at + 12 + size, version);
+        } else if (type == kChunkWorldSector) {
+            const size_t body = at + 24;
+            const uint32_t stamp = ChunkStampEncode(version, 0x16);
+            for (int i = 0; i < 4; ++i) {
+                bytes[at + 20 + size_t(i)] = uint8_t(stamp >> (8 * i));
+            }
+            const uint32_t triangles = u32(body + 4);
+            const uint32_t vertices = u32(body + 8);
+            for (size_t t = 0; t < triangles; ++t) {
+                uint8_t* triangle = bytes.data() + body + 44 + 12 * vertices + 8 * t;
+                const uint8_t material[2] = {triangle[6], triangle[7]};
+                std::memmove(triangle + 2, triangle, 6);
+                triangle[0] = material[0];
+                triangle[1] = material[1];
+            }
+        }
+        at += 12 + size;
+    }
+}
+
+void WorldSeeds(std::vector<SceneCorpusFile>& files)
+{
+    Material* plain = MaterialCreate();
+    Material* glass = MaterialCreate();
+    glass->colour = {200, 220, 255, 96};
+    // Worlds are saved as read back once, meshes and all.
+    auto worldSeed = [&](const char* name, const WorldSoup& soup, uint32_t leaf, bool selectors) {
+        WorldBuildLimits limits;
+        limits.leafTriangles = leaf;
+        World* world = WorldBuild(soup, limits);
+        Pipeline* pipeline = world && selectors ? PipelineCreate() : nullptr;
+        if (pipeline) {
+            pipeline->pluginId = 0x120;
+            pipeline->pluginData = 3;
+            world->pipeline = pipeline;
+            WorldForAllSectors(
+                world,
+                [](WorldSector* sector, void* data) {
+                    sector->pipeline = static_cast<Pipeline*>(data);
+                    return sector;
+                },
+                pipeline);
+        }
+        std::vector<uint8_t> bytes =
+            world ? Capture([&](Stream* s) { return WorldStreamWrite(world, s) != nullptr; })
+                  : std::vector<uint8_t>{};
+        if (pipeline) {
+            world->pipeline = nullptr;
+            WorldForAllSectors(
+                world,
+                [](WorldSector* sector, void*) {
+                    sector->pipeline = nullptr;
+                    return sector;
+                },
+                nullptr);
+            PipelineDestroy(pipeline);
+        }
+        if (world) {
+            WorldDestroy(world);
+        }
+        files.push_back({"scene_world", name, bytes});
+        return bytes;
+    };
+    worldSeed("atomic-root.bin", WorldSoupRow(2, {plain}), 4, false);
+    WorldSoup terrain = WorldSoupTerrain(40, 20.0f, {plain, glass});
+    terrain.format |= kGeometryTriStrip;
+    worldSeed("two-planes.bin", WorldSoupRow(5, {plain}), 2, false);
+    worldSeed("terrain-selectors.bin", terrain, 16, true);
+    std::vector<uint8_t> older = worldSeed("older-order.bin", WorldSoupRow(5, {plain}), 2, false);
+    OlderTriangleOrder(older, 0, older.size(), 0x36001);
+    files.back().bytes = older;
+    MaterialRelease(plain);
+    MaterialRelease(glass);
+}
+
 } // namespace
 
 std::vector<SceneCorpusFile> SceneCorpusFiles()
@@ -176,6 +269,7 @@ std::vector<SceneCorpusFile> SceneCorpusFiles()
     MeshSeed(files, "soup-lists.bin", MeshShapeSoup(30, 20, 3), 0, false);
     MeshSeed(files, "fan-native.bin", MeshShapeFan(6), 1, true);
     ModelSeeds(files);
+    WorldSeeds(files);
     for (const SceneCorpusFile& file : files) {
         if (file.bytes.empty()) {
             return {};

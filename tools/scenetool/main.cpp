@@ -8,8 +8,8 @@
 //                           input triangles
 //   scenetool corpus DIR    writes the scene fuzz targets' seeds under
 //                           DIR/<target>/corpus/
-//   scenetool dump FILE     prints the chunk tree of a model file with the
-//                           fields it knows decoded
+//   scenetool dump FILE     prints the chunk tree of a model or world file
+//                           with the fields it knows decoded
 //   scenetool roundtrip IN OUT  reads the model (clump) in IN and writes it
 //                           to OUT
 #include "tools/cli/tool_cli.h"
@@ -172,7 +172,7 @@ int main(int argc, char** argv)
     CLI::App* corpus = app.add_subcommand("corpus", "write the scene fuzz targets' seeds");
     std::string dir;
     corpus->add_option("dir", dir, "folder holding the fuzz targets (fuzz/)")->required();
-    CLI::App* dump = app.add_subcommand("dump", "print the chunk tree of a model file");
+    CLI::App* dump = app.add_subcommand("dump", "print the chunk tree of a model or world file");
     std::string file;
     dump->add_option("file", file, "the file")->required();
     CLI::App* roundtrip = app.add_subcommand("roundtrip", "read a model and write it again");

@@ -130,10 +130,56 @@ void DumpGeometryStruct(const uint8_t* p, size_t size, std::FILE* out, int depth
     }
 }
 
+const char* AxisName(uint32_t type)
+{
+    return type == 0 ? "x" : type == 4 ? "y" : type == 8 ? "z" : "?";
+}
+
+void DumpWorldStruct(const uint8_t* p, size_t size, std::FILE* out)
+{
+    if (size < 64) {
+        std::fprintf(out, "world struct of %zu bytes\n", size);
+        return;
+    }
+    const uint32_t format = U32(p + 36);
+    std::fprintf(
+        out,
+        "root %s, origin (%g, %g, %g), triangles %u vertices %u, planes %u sectors %u, collision %u, "
+        "format 0x%08X (%u texture sets%s%s%s%s%s)\n",
+        U32(p) ? "atomic sector" : "plane sector", -F32(p + 4), -F32(p + 8), -F32(p + 12), U32(p + 16),
+        U32(p + 20), U32(p + 24), U32(p + 28), U32(p + 32), format, (format >> 16) & 0xFF,
+        (format & 0x01) ? ", strips" : "", (format & 0x08) ? ", pre-lit" : "",
+        (format & 0x10) ? ", normals" : "", (format & 0x01000000) ? ", native" : "",
+        (format & 0x40000000) ? ", left and right values" : "");
+}
+
 void DumpStruct(uint32_t parent, const uint8_t* p, size_t size, std::FILE* out, int depth)
 {
     Indent(out, depth);
     switch (parent) {
+    case 0x0B:
+        DumpWorldStruct(p, size, out);
+        if (size >= 64) {
+            Indent(out, depth);
+            std::fprintf(out, "box (%g, %g, %g) to (%g, %g, %g)\n", F32(p + 52), F32(p + 56), F32(p + 60),
+                         F32(p + 40), F32(p + 44), F32(p + 48));
+        }
+        return;
+    case 0x0A:
+        if (size >= 24) {
+            std::fprintf(out, "split %s at %g, left %s up to %g, right %s from %g\n", AxisName(U32(p)),
+                         F32(p + 4), U32(p + 8) ? "sector" : "plane", F32(p + 16),
+                         U32(p + 12) ? "sector" : "plane", F32(p + 20));
+        }
+        return;
+    case 0x09:
+        if (size >= 44) {
+            std::fprintf(out,
+                         "triangles %u vertices %u, materials from %u, box (%g, %g, %g) to (%g, %g, %g)\n",
+                         U32(p + 4), U32(p + 8), U32(p), F32(p + 12), F32(p + 16), F32(p + 20), F32(p + 24),
+                         F32(p + 28), F32(p + 32));
+        }
+        return;
     case 0x10:
         if (size >= 12) {
             std::fprintf(out, "atomics %u lights %u cameras %u\n", U32(p), U32(p + 4), U32(p + 8));

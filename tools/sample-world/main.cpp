@@ -1,0 +1,36 @@
+// sample-world: writes the sample data set (the escort level's world, the
+// models and their textures) into a folder.
+//
+//   sample-world OUTDIR [--level FILE]
+#include "tools/cli/tool_cli.h"
+
+#include <cstdio>
+#include <string>
+
+#include "tools/sample-world/sampledata.h"
+#include "tools/scenebuild/sceneengine.h"
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"sample-world: writes the sample world, models and textures"};
+    std::string out;
+    std::string level = "data/escort/level.txt";
+    app.add_option("outdir", out, "folder to write into")->required();
+    app.add_option("--level", level, "the level text to extrude");
+    int parseStatus = 0;
+    if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
+        return parseStatus;
+    }
+    if (!SceneEngineStart()) {
+        std::fprintf(stderr, "sample-world: the engine did not start\n");
+        return 1;
+    }
+    std::string error;
+    const bool written = SampleDataWrite(level, out, &error);
+    SceneEngineStop();
+    if (!written) {
+        std::fprintf(stderr, "sample-world: %s\n", error.c_str());
+        return 1;
+    }
+    return 0;
+}
