@@ -12,6 +12,10 @@
 //                           with the fields it knows decoded
 //   scenetool roundtrip IN OUT  reads the model (clump) in IN and writes it
 //                           to OUT
+//   scenetool native IN OUT reads a model or world, instances it on the
+//                           software device into native form (every atomic of
+//                           a one-target geometry, every world sector) and
+//                           writes it with its native data to OUT
 #include "tools/cli/tool_cli.h"
 
 #include <cstdio>
@@ -20,16 +24,21 @@
 #include <string>
 
 #include "graphics/core/chunk.h"
+#include "graphics/core/littleendian.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/scene/atomic.h"
 #include "graphics/scene/clump.h"
+#include "graphics/scene/geometry.h"
 #include "graphics/scene/material.h"
 #include "graphics/scene/materiallist.h"
 #include "graphics/scene/mesh.h"
 #include "graphics/scene/meshbuild.h"
 #include "graphics/scene/sceneids.h"
+#include "graphics/scene/world.h"
 #include "tools/scenebuild/meshcheck.h"
 #include "tools/scenebuild/meshshapes.h"
+#include "tools/scenebuild/nativeengine.h"
 #include "tools/scenebuild/scenecorpus.h"
 #include "tools/scenebuild/sceneengine.h"
 #include "tools/scenetool/scenedump.h"
@@ -125,30 +134,16 @@ int Dump(const std::string& file)
     return SceneDump(bytes, stdout) ? 0 : 1;
 }
 
-int RoundTrip(const std::string& in, const std::string& out)
+// Writes what `write` puts into a memory stream to the file `out`; false
+// (reported) when the write or the file fails.
+template <typename Write> bool WriteObject(const std::string& out, Write write)
 {
-    std::vector<uint8_t> bytes;
-    if (!ReadFile(in, &bytes)) {
-        return 1;
-    }
-    StreamMemory memory = {bytes.data(), bytes.size()};
-    Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
-    Clump* clump =
-        stream && StreamFindChunk(stream, kChunkClump, nullptr, nullptr) ? ClumpStreamRead(stream) : nullptr;
-    if (stream) {
-        StreamClose(stream, nullptr);
-    }
-    if (!clump) {
-        std::fprintf(stderr, "scenetool: %s holds no readable clump\n", in.c_str());
-        return 1;
-    }
     Stream* writer = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    bool ok = writer && ClumpStreamWrite(clump, writer);
+    bool ok = writer && write(writer);
     StreamMemory written{};
     if (writer) {
         StreamClose(writer, &written);
     }
-    ClumpDestroy(clump);
     if (ok) {
         std::ofstream file(out, std::ios::binary);
         file.write(reinterpret_cast<const char*>(written.block), std::streamsize(written.length));
@@ -157,9 +152,69 @@ int RoundTrip(const std::string& in, const std::string& out)
     MemoryFree(written.block);
     if (!ok) {
         std::fprintf(stderr, "scenetool: cannot write %s\n", out.c_str());
+    }
+    return ok;
+}
+
+// The first chunk of `type` in the bytes, read by `read`; null when absent or unreadable.
+template <typename T> T* ReadObject(std::vector<uint8_t>& bytes, uint32_t type, T* (*read)(Stream*))
+{
+    StreamMemory memory = {bytes.data(), bytes.size()};
+    Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
+    T* object = stream && StreamFindChunk(stream, type, nullptr, nullptr) ? read(stream) : nullptr;
+    if (stream) {
+        StreamClose(stream, nullptr);
+    }
+    return object;
+}
+
+int RoundTrip(const std::string& in, const std::string& out)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReadFile(in, &bytes)) {
         return 1;
     }
-    return 0;
+    Clump* clump = ReadObject(bytes, kChunkClump, ClumpStreamRead);
+    if (!clump) {
+        std::fprintf(stderr, "scenetool: %s holds no readable clump\n", in.c_str());
+        return 1;
+    }
+    const bool ok =
+        WriteObject(out, [&](Stream* stream) { return ClumpStreamWrite(clump, stream) != nullptr; });
+    ClumpDestroy(clump);
+    return ok ? 0 : 1;
+}
+
+int Native(const std::string& in, const std::string& out)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReadFile(in, &bytes)) {
+        return 1;
+    }
+    const uint32_t type = bytes.size() >= 4 ? LittleEndianGetU32(bytes.data()) : 0;
+    Clump* clump = type == kChunkClump ? ReadObject(bytes, kChunkClump, ClumpStreamRead) : nullptr;
+    World* world = type == kChunkWorld ? ReadObject(bytes, kChunkWorld, WorldStreamRead) : nullptr;
+    if (!clump && !world) {
+        std::fprintf(stderr, "scenetool: %s holds no readable model or world\n", in.c_str());
+        return 1;
+    }
+    bool ok = true;
+    if (clump) {
+        for (LinkList* link = clump->atomics.next; link != &clump->atomics; link = link->next) {
+            Atomic* atomic = LinkListEntry(link, Atomic, clumpLink);
+            if (atomic->geometry && atomic->geometry->numMorphTargets == 1) {
+                ok &= AtomicInstance(atomic) != 0;
+            }
+        }
+        ok = ok &&
+             WriteObject(out, [&](Stream* stream) { return ClumpStreamWrite(clump, stream) != nullptr; });
+        ClumpDestroy(clump);
+    } else {
+        ok = WorldInstance(world) &&
+             WriteObject(out, [&](Stream* stream) { return WorldStreamWrite(world, stream) != nullptr; });
+        WorldDestroy(world);
+    }
+    return ok ? 0 : 1;
 }
 
 } // namespace
@@ -179,12 +234,16 @@ int main(int argc, char** argv)
     std::string in, out;
     roundtrip->add_option("in", in, "model to read")->required();
     roundtrip->add_option("out", out, "file to write")->required();
+    CLI::App* native = app.add_subcommand("native", "write a model or world pre-instanced (native data)");
+    native->add_option("in", in, "model or world to read")->required();
+    native->add_option("out", out, "file to write")->required();
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
         return parseStatus;
     }
 
-    if (!SceneEngineStart()) {
+    // Native data is the software device's buffers; the other commands run on the device double.
+    if (*native ? !NativeEngineStart() : !SceneEngineStart()) {
         std::fprintf(stderr, "scenetool: the engine did not start\n");
         return 1;
     }
@@ -197,6 +256,8 @@ int main(int argc, char** argv)
         result = Dump(file);
     } else if (*roundtrip) {
         result = RoundTrip(in, out);
+    } else if (*native) {
+        result = Native(in, out);
     }
     SceneEngineStop();
     return result;
