@@ -6,11 +6,14 @@
 #include <cstdio>
 #include <cstring>
 
+#include "framework/cameramanager.h"
 #include "framework/framework.h"
+#include "framework/hud.h"
 #include "framework/inputmanager.h"
 #include "framework/standardapplication.h"
 #include "graphics/core/resources.h"
 #include "graphics/shared/skel/win/shellinput.h"
+#include "graphics/shared/skel/win/shellstate.h"
 #include "graphics/toolkit2d/charset.h"
 #include "platform/win32/debugout.h"
 
@@ -31,9 +34,10 @@ void XMLCALL EndHandler(void* user, const XML_Char* name)
 } // namespace
 
 // The top-level elements. Sections whose receivers the framework does not
-// have yet (the physics world's "Worlds" children, "Hud", "Physics", "Light" and "Camera", which need the
-// physics world, and "Character") are swallowed with everything inside them, as is "Audio"; the interactive
-// objects, single elements kept by the physics world, are ignored.
+// have yet (the physics world's "Worlds" children, "Physics", "Light", which needs the physics world, and
+// "Character") are swallowed with everything inside them, as is "Audio"; the interactive objects, single
+// elements kept by the physics world, are ignored. "Camera" needs the physics world, which "Worlds" makes:
+// until that world exists, a "Worlds" element read before stands for it.
 const CStandardApplication::TopLevelElement CStandardApplication::kTopLevelElements[] = {
     {"GraphicsGlobalSettings", &CStandardApplication::OpenGraphicsSettings},
     {"Worlds", &CStandardApplication::OpenWorlds},
@@ -46,11 +50,11 @@ const CStandardApplication::TopLevelElement CStandardApplication::kTopLevelEleme
     {"Lift", &CStandardApplication::IgnoreElement},
     {"Bumper", &CStandardApplication::IgnoreElement},
     {"Door", &CStandardApplication::IgnoreElement},
-    {"Hud", &CStandardApplication::OpenIgnoredSection},
+    {"Hud", &CStandardApplication::OpenHud},
     {"Input", &CStandardApplication::OpenInput},
     {"Physics", &CStandardApplication::OpenIgnoredSection},
     {"Light", &CStandardApplication::OpenIgnoredSection},
-    {"Camera", &CStandardApplication::OpenIgnoredSection},
+    {"Camera", &CStandardApplication::OpenCamera},
     {"Character", &CStandardApplication::OpenIgnoredSection},
     {"Audio", &CStandardApplication::OpenIgnoredSection},
     {"Application", &CStandardApplication::OpenApplication},
@@ -211,6 +215,36 @@ bool CStandardApplication::OpenApplication(const char**)
 bool CStandardApplication::OpenInput(const char**)
 {
     OpenSection(CInputManager::Instance());
+    return true;
+}
+
+bool CStandardApplication::OpenHud(const char** attributes)
+{
+    FrameworkGlobals& globals = Framework();
+    if (globals.hud)
+        return OpenIgnoredSection(attributes); // one start screen: a second would leak the first
+    globals.hud = new CHud();
+    globals.hud->LoadTextures();
+    OpenSection(globals.hud);
+    return true;
+}
+
+bool CStandardApplication::OpenCamera(const char** attributes)
+{
+    FrameworkGlobals& globals = Framework();
+    if (!m_charset) { // no "Worlds" yet, so no physics world: nothing is made
+        OpenIgnoredSection(attributes);
+        return false;
+    }
+    if (globals.cameraManager) {
+        // One main camera: a second section would leak the first.
+        ReportEngineError("Only one 'Camera' section is allowed.\nPlease update your XML file");
+        return OpenIgnoredSection(attributes);
+    }
+    globals.cameraManager = new CCameraManager(m_scale);
+    const ShellSettings* settings = ShellGetSettings();
+    globals.cameraManager->CreateCamera(settings->width, settings->height, true);
+    OpenSection(globals.cameraManager);
     return true;
 }
 

@@ -1,11 +1,25 @@
 #include "framework/fpscounter.h"
 
 #include <cstdio>
+#include <initializer_list>
+#include <new>
 
 #include "framework/font.h"
+#include "framework/framework.h"
+#include "framework/screenquad.h"
+#include "graphics/core/camera.h"
+#include "graphics/core/instance.h"
+#include "graphics/core/raster.h"
 #include "graphics/core/vector.h"
+#include "graphics/d3d9/d3d9renderstate.h"
 
 namespace {
+
+constexpr float kPixelsPerSecond = 2000.0f;
+constexpr uint32_t kGraphWhite = 0xFFFFFFFF;
+constexpr uint32_t kGraphGrey = 0xFF808080;
+constexpr uint32_t kShadeGouraud = 2;
+constexpr uint32_t kFilterLinear = 2;
 
 CFpsCounter*& TheInstance()
 {
@@ -18,7 +32,7 @@ CFpsCounter*& TheInstance()
 CFpsCounter* CFpsCounter::Instance()
 {
     if (!TheInstance())
-        TheInstance() = new CFpsCounter();
+        TheInstance() = new (std::nothrow) CFpsCounter(); // none when out of memory
     return TheInstance();
 }
 
@@ -55,14 +69,50 @@ void CFpsCounter::FormatText(char* text, int32_t size) const
         std::snprintf(text, size_t(size), "FPS : [wait]");
 }
 
-void CFpsCounter::Draw(CFont* font) const
+void CFpsCounter::Draw(CFont* font)
 {
-    if (!font)
+    if (font) {
+        char text[64];
+        FormatText(text, sizeof text);
+        const V2d position = {0.75f, 0.82f};
+        font->Print(text, &position, 0.04f);
+    }
+    const Camera* camera = EngineGetInstance()->currentCamera;
+    if (Framework().debugLevel < 2 || !camera || !camera->frameBuffer)
         return;
-    char text[64];
-    FormatText(text, sizeof text);
-    const V2d position = {0.75f, 0.82f};
-    font->Print(text, &position, 0.04f);
+    const int32_t count =
+        BuildGraph(float(camera->frameBuffer->width), float(camera->frameBuffer->height), camera->nearPlane);
+    const auto draw = EngineGetInstance()->device.im2DRenderPrimitive;
+    if (count == 0 || !draw)
+        return;
+    ScreenSetState(kRenderStateShadeMode, kShadeGouraud);
+    ScreenBeginOverlay();
+    ScreenSetState(kRenderStateTextureFilter, kFilterLinear);
+    ScreenSetRaster(nullptr);
+    draw(kIm2DLineList, m_graph, count);
+    ScreenSetDepth(true);
+}
+
+int32_t CFpsCounter::BuildGraph(float width, float height, float nearClip)
+{
+    if (m_fill == 0)
+        return 0;
+    const float z = ScreenNearZ();
+    const float recipZ = ScreenRecipZ(1.0f / nearClip - 0.1f, 1.0f / nearClip);
+    const float left = width - float(kHistory) - 4.0f;
+    const float bottom = height - 4.0f;
+    Im2DVertex* v = m_graph;
+    for (int32_t i = 0; i < m_fill; ++i) {
+        const float x = left + float(i);
+        *v++ = {x, bottom, z, recipZ, kGraphWhite, 0.0f, 0.0f};
+        *v++ = {x, bottom - GetHistory(i) * kPixelsPerSecond, z, recipZ, kGraphWhite, 0.0f, 0.0f};
+    }
+    // The heights of 1/30 s and 1/15 s.
+    for (const float y : {height - 66.6f, height - 133.2f}) {
+        *v++ = {width - float(kHistory), y, z, recipZ, kGraphGrey, 0.0f, 0.0f};
+        *v++ = {width, y, z, recipZ, kGraphGrey, 0.0f, 0.0f};
+    }
+    return int32_t(v - m_graph);
 }
 
 float CFpsCounter::GetHistory(int32_t i) const

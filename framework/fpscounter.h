@@ -4,6 +4,8 @@
 // the terminate event.
 #include <cstdint>
 
+#include "graphics/d3d9/d3d9im2d.h"
+
 class CFont;
 
 class CFpsCounter
@@ -21,8 +23,15 @@ class CFpsCounter
     void Update(float elapsed);
     /// "FPS : %2.2f" once 200 frames were measured, else "FPS : [wait]".
     void FormatText(char* text, int32_t size) const;
-    /// Prints the text at (0.75, 0.82), 0.04 high (nothing without a font).
-    void Draw(CFont* font) const;
+    /// Prints the text at (0.75, 0.82), 0.04 high (nothing without a font);
+    /// from debug level 2, between the current camera's begin and end update,
+    /// also the graph: one vertical line per history entry (2000 pixels a
+    /// second) along the raster's bottom right, and grey lines at 1/30 s and 1/15 s.
+    void Draw(CFont* font);
+    /// Fills the graph's line list for a width x height raster; its vertex
+    /// count (2 x entries + 4), 0 for an empty history.
+    int32_t BuildGraph(float width, float height, float nearClip);
+    const Im2DVertex* GetGraph() const { return m_graph; }
 
     bool IsValid() const { return m_valid; }
     float GetFramesPerSecond() const { return m_framesPerSecond; }
@@ -41,4 +50,5 @@ class CFpsCounter
     float m_history[kHistory] = {};
     int32_t m_fill = 0;
     int32_t m_write = 0;
+    Im2DVertex m_graph[2 * kHistory + 4] = {};
 };

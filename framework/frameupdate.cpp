@@ -1,9 +1,12 @@
-// One frame: the step measured with the frame clock, the game's update, then
-// the drawing. Nothing here allocates.
+// One frame: the step measured with the frame clock, input, camera switching,
+// the game's update, the start screen, the cameras and the frame counter,
+// then the drawing through the main camera. Nothing here allocates.
 #include <algorithm>
 
+#include "framework/cameramanager.h"
 #include "framework/fpscounter.h"
 #include "framework/framework.h"
+#include "framework/hud.h"
 #include "framework/inputmanager.h"
 #include "framework/standardapplication.h"
 
@@ -31,9 +34,20 @@ void CStandardApplication::Update()
     m_lastFrameTime = now;
     m_lastElapsed = float(double(elapsedMs) * 0.001);
     m_lastStep = m_fixedStep ? m_fixedStepValue : std::min(m_lastElapsed, kMaxStep);
-    CInputManager::Instance()->Update(m_lastStep);
-    if (!globals.paused)
+    CInputManager* input = CInputManager::Instance();
+    input->Update(m_lastStep);
+    if (!globals.paused) {
+        // "c" steps through the switch sequence, Tab through the fixed cameras.
+        if (input->TakeCameraSwitch() && globals.cameraManager)
+            globals.cameraManager->NextCamera();
+        if (input->TakeTab() && globals.cameraManager)
+            globals.cameraManager->NextFixedCamera();
         OnUpdate(m_lastStep);
+    }
+    if (globals.hud)
+        globals.hud->Update(m_lastStep);
+    if (globals.cameraManager)
+        globals.cameraManager->Update(m_lastStep);
     if (CFpsCounter* counter = CFpsCounter::Instance())
         counter->Update(m_lastElapsed);
     Render();
@@ -41,7 +55,23 @@ void CStandardApplication::Update()
 
 void CStandardApplication::Render()
 {
+    const FrameworkGlobals& globals = Framework();
+    CCameraManager* cameras = globals.cameraManager;
+    if (cameras)
+        cameras->Clear();
+    // Without a camera that began its update only the game's hook runs.
+    const bool drawing = cameras && cameras->BeginUpdate();
     OnRender();
-    if (Framework().debugLevel >= 1)
-        CFpsCounter::Instance()->Draw(Framework().font);
+    if (!drawing)
+        return;
+    if (globals.debugLevel >= 1) {
+        if (CFpsCounter* counter = CFpsCounter::Instance())
+            counter->Draw(globals.font);
+    }
+    CInputManager::Instance()->RenderPointer();
+    cameras->DrawOverlays(globals.font);
+    if (globals.hud)
+        globals.hud->Render();
+    cameras->EndUpdate();
+    cameras->ShowRaster();
 }

@@ -13,7 +13,9 @@
 #include "platform/win32/win32.h"
 #include "platform/win32/windowclass.h"
 
+class CCameraManager;
 class CFont;
+class CHud;
 
 /// Framework globals: created, reached and destroyed by the application
 /// object (standardapplication.h); null or zero when absent.
@@ -21,11 +23,13 @@ struct FrameworkGlobals
 {
     HWND window = nullptr; ///< the main window (SetHWND)
     HINSTANCE instance = nullptr;
-    CFont* font = nullptr;  ///< the one on-screen text font
-    int32_t debugLevel = 0; ///< 1: frame counter, 2: also statistics
-    bool halt = false;      ///< set by an error box; no frame runs afterwards
-    bool active = false;    ///< the main window is active (event 29)
-    bool paused = false;    ///< the game is paused (the start screen sets it)
+    CFont* font = nullptr;                   ///< the one on-screen text font
+    CCameraManager* cameraManager = nullptr; ///< made by the "Camera" section
+    CHud* hud = nullptr;                     ///< the start screen, made by the "Hud" section
+    int32_t debugLevel = 0;                  ///< 1: frame counter, 2: also statistics
+    bool halt = false;                       ///< set by an error box; no frame runs afterwards
+    bool active = false;                     ///< the main window is active (event 29)
+    bool paused = false;                     ///< the game is paused (the start screen sets it)
 };
 
 /// The globals (never null).

@@ -4,11 +4,16 @@
 #include <cstring>
 
 #include "framework/directinputmouse.h"
+#include "framework/framework.h"
+#include "framework/screenquad.h"
 #include "framework/standardapplication.h"
+#include "graphics/core/camera.h"
 #include "graphics/core/image.h"
+#include "graphics/core/instance.h"
 #include "graphics/core/texture.h"
 #include "graphics/shared/skel/win/shellinput.h"
 #include "graphics/shared/skel/win/shellpath.h"
+#include "platform/win32/cursor.h"
 
 namespace {
 
@@ -364,4 +369,35 @@ void CInputManager::Update(float)
     }
     m_pointerX = std::clamp(m_pointerX + 2.0f * m_deltaX, 0.0f, float(m_rasterWidth));
     m_pointerY = std::clamp(m_pointerY + 2.0f * m_deltaY, 0.0f, float(m_rasterHeight));
+}
+
+void CInputManager::RecentreCursor()
+{
+    if (m_mouseMode == 0 && m_directInputActive)
+        return;
+    const FrameworkGlobals& globals = Framework();
+    if (!globals.active || !m_cameraExists)
+        return;
+    POINT centre = {m_rasterWidth / 2, m_rasterHeight / 2};
+    ClientToScreen(globals.window, &centre);
+    SetCursorPos(centre.x, centre.y);
+    m_cursorRecentred = 1;
+}
+
+void CInputManager::RenderPointer()
+{
+    if (m_mouseMode != 0 || Framework().paused || m_cameraMode == kCameraFps || m_cameraMode == kCameraPath)
+        return;
+    const Camera* camera = EngineGetInstance()->currentCamera;
+    if (!camera)
+        return;
+    const float x = float(int32_t(m_pointerX));
+    const float y = float(int32_t(m_pointerY));
+    ScreenQuadSet(m_pointerQuad, x - 8.0f, y - 8.0f, 16.0f, 16.0f, ScreenNearZ(), camera->nearPlane,
+                  0xFFFFFFFF);
+    ScreenBeginOverlay();
+    if (m_pointerTexture)
+        ScreenSetRaster(TextureGetRaster(m_pointerTexture));
+    ScreenQuadDraw(m_pointerQuad);
+    ScreenSetDepth(true);
 }

@@ -10,6 +10,7 @@
 #include <cstdint>
 
 #include "framework/configsection.h"
+#include "graphics/d3d9/d3d9im2d.h"
 #include "graphics/shared/skel/win/shellevent.h"
 
 /// Parameter of pad events 22 and 23: the pressed or released button bits
@@ -40,6 +41,7 @@ class CInputManager : public CConfigSection
     /// pad steps, FPS centres the pointer and measures mouse moves from the centre.
     static constexpr int32_t kCameraFree = 1;
     static constexpr int32_t kCameraFps = 3;
+    static constexpr int32_t kCameraPath = 4;
 
     /// The instance, created on the first call.
     static CInputManager* Instance();
@@ -69,6 +71,17 @@ class CInputManager : public CConfigSection
     /// pointer by twice the motion, kept inside the camera raster [0, W] x
     /// [0, H]; in first person the pointer stays at the centre.
     void Update(float step);
+    /// With the window's mouse and the application active: the system cursor
+    /// to the centre of the camera raster, and the recentred flag set.
+    /// Nothing while the DirectInput mouse is in use.
+    void RecentreCursor();
+    /// Mouse mode 0, not paused, camera neither FPS nor Path: the pointer
+    /// texture on a 16 x 16 quad centred on the pointer, over everything,
+    /// blended by its alpha. Between the current camera's begin and end update.
+    void RenderPointer();
+    /// The pointer quad drawn last (4 vertices).
+    const Im2DVertex* GetPointerQuad() const { return m_pointerQuad; }
+    bool WasCursorRecentred() const { return m_cursorRecentred != 0; }
     Texture* GetPointerTexture() const { return m_pointerTexture; }
     CDirectInputMouse* GetDirectInputMouse() const { return m_mouse; }
 
@@ -141,6 +154,8 @@ class CInputManager : public CConfigSection
     float m_pointerY = 0.0f;
     CDirectInputMouse* m_mouse = nullptr;
     Texture* m_pointerTexture = nullptr;
+    Im2DVertex m_pointerQuad[4] = {};
+    uint32_t m_cursorRecentred = 0;
 
     bool m_cameraExists = false;
     int32_t m_cameraMode = 0;

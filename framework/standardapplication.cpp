@@ -1,10 +1,13 @@
 #include "framework/standardapplication.h"
 
+#include "framework/cameramanager.h"
 #include "framework/font.h"
 #include "framework/fpscounter.h"
 #include "framework/framework.h"
+#include "framework/hud.h"
 #include "framework/inputmanager.h"
 #include "framework/light.h"
+#include "graphics/shared/skel/win/shellcamera.h"
 #include "graphics/shared/skel/win/shellengine.h"
 #include "graphics/shared/skel/win/shellinput.h"
 #include "graphics/shared/skel/win/shellstate.h"
@@ -38,8 +41,14 @@ ShellEventResult CStandardApplication::OnEvent(ShellEvent event, void* parameter
 {
     switch (event) {
     case ShellEventResize:
-        // The camera manager and the head-up display re-lay themselves out
-        // here once they exist.
+        if (CCameraManager* cameras = Framework().cameraManager) {
+            const auto* r = static_cast<const ShellRect*>(parameter);
+            const ShellCameraRect rect =
+                r ? ShellCameraRect{r->x, r->y, r->width, r->height} : ShellCameraRect{};
+            cameras->OnResize(r ? &rect : nullptr);
+        }
+        if (CHud* hud = Framework().hud)
+            hud->OnResize();
         return ShellEventHandled;
     case ShellEventPluginsAttached:
         return ShellEventHandled;
@@ -55,7 +64,9 @@ ShellEventResult CStandardApplication::OnEvent(ShellEvent event, void* parameter
         ShellAttachInputDevice(ShellDeviceMouse, CInputManager::MouseHandler);
         ShellAttachInputDevice(ShellDeviceKeyboard, CInputManager::KeyboardHandler);
         ShellAttachInputDevice(ShellDevicePad, CInputManager::PadHandler);
-        CInputManager::Instance()->InitPointer(false); // no start screen yet
+        CInputManager::Instance()->InitPointer(Framework().hud != nullptr);
+        // The camera follows the game's first character, when there is one;
+        // characters join the framework with their own work.
         return ShellEventHandled;
     case ShellEventStopEngine:
         OnTerminate();
@@ -135,20 +146,27 @@ bool CStandardApplication::Initialize(HWND window)
     m_defaultLight2->Create(CLight::kDirectional, &kFrom, &kTowards);
     m_defaultLight2->SetColour(kDirectionalColour);
 
-    // The font is loaded on the main camera, which the camera manager makes;
-    // until it exists the font stays empty and prints nothing.
+    // The font is loaded on the main camera; without a "Camera" section there
+    // is none and the font stays empty, printing nothing.
     Framework().font = new CFont();
+    if (CCameraManager* cameras = Framework().cameraManager)
+        Framework().font->Load(cameras->GetCamera());
     return true;
 }
 
 bool CStandardApplication::Terminate()
 {
+    FrameworkGlobals& globals = Framework();
+    delete globals.cameraManager; // releases its camera
+    globals.cameraManager = nullptr;
     delete m_defaultLight1;
     m_defaultLight1 = nullptr;
     delete m_defaultLight2;
     m_defaultLight2 = nullptr;
-    delete Framework().font;
-    Framework().font = nullptr;
+    delete globals.font;
+    globals.font = nullptr;
+    delete globals.hud;
+    globals.hud = nullptr;
     if (m_charset) {
         CharsetDestroy(m_charset);
         m_charset = nullptr;

@@ -107,6 +107,8 @@ class CStandardApplication
     bool ReadScale(const char** attributes);
     bool OpenApplication(const char** attributes);
     bool OpenInput(const char** attributes);
+    bool OpenHud(const char** attributes);
+    bool OpenCamera(const char** attributes);
     bool OpenIgnoredSection(const char** attributes);
     bool IgnoreElement(const char** attributes);
     void OpenSection(CConfigSection* receiver);

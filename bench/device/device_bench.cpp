@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include "bench/device/device_draw.h"
+#include "platform/d3d9/d3d9control.h"
 
 namespace {
 
@@ -12,6 +13,7 @@ using namespace devbench;
 
 void RunFill(benchmark::State& state, bool textured, bool frontToBack)
 {
+    D3D9SetDeviceThreads(1, false);
     DeviceScene scene;
     if (!scene.Ok()) {
         state.SkipWithError("no device");
@@ -39,6 +41,7 @@ void BM_FlatGouraudFrontToBack(benchmark::State& state)
 
 void BM_LitSphere(benchmark::State& state)
 {
+    D3D9SetDeviceThreads(1, false);
     DeviceScene scene;
     if (!scene.Ok()) {
         state.SkipWithError("no device");

@@ -2,9 +2,9 @@
 // bench_device drawn by the software device and by Mesa's OSMesa (llvmpipe)
 // in one process, in interleaved rounds, as rows of figure, ours, peer and
 // ratio. llvmpipe runs with LP_NUM_THREADS=N (0, the default: on the calling
-// thread alone). Both draw the same vertices, texture, matrices, material and
-// light; after the rounds the two pictures are compared and the share of
-// pixels that differ by more than 8 in a channel is printed.
+// thread alone), the device on N threads (0: one). Both draw the same vertices, texture, matrices, material
+// and light; after the rounds the two pictures are compared and the share of pixels that differ by more than
+// 8 in a channel is printed.
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -19,6 +19,7 @@
 
 #include "bench/compare_row.h"
 #include "bench/device/device_draw.h"
+#include "platform/d3d9/d3d9control.h"
 
 namespace {
 
@@ -209,8 +210,8 @@ template <class Draw> double Seconds(int frames, Draw draw)
 /// prints the row (`work` units per frame, in millions per second: the
 /// median of the rounds).
 template <class Ours, class Peer>
-void Race(const char* figure, const std::string& peerName, double work, int frames, int rounds, Ours ours,
-          Peer peer)
+void Race(const std::string& figure, const std::string& peerName, double work, int frames, int rounds,
+          Ours ours, Peer peer)
 {
     ours();
     peer();
@@ -220,7 +221,7 @@ void Race(const char* figure, const std::string& peerName, double work, int fram
         oursRates.push_back(total / Seconds(frames, ours));
         peerRates.push_back(total / Seconds(frames, peer));
     }
-    PrintCompareRow(figure, MedianOf(oursRates), peerName.c_str(), MedianOf(peerRates), rounds);
+    PrintCompareRow(figure.c_str(), MedianOf(oursRates), peerName.c_str(), MedianOf(peerRates), rounds);
 }
 
 } // namespace
@@ -234,8 +235,10 @@ int main(int argc, char** argv)
         else
             rounds = std::max(1, std::atoi(argv[i]));
     }
-    // llvmpipe reads its thread count when the first context is made.
+    // llvmpipe reads its thread count when the first context is made; the
+    // device draws on as many threads (one for llvmpipe's 0).
     setenv("LP_NUM_THREADS", std::to_string(threads).c_str(), 1);
+    D3D9SetDeviceThreads(std::max(threads, 1), false);
     DeviceScene ours;
     PeerScene peer;
     if (!ours.Ok() || !peer.Ok()) {
@@ -250,31 +253,32 @@ int main(int argc, char** argv)
     std::printf("device against %s (%s), 640 x 480, %d interleaved rounds\n", peerName.c_str(),
                 renderer ? renderer : "?", rounds);
     PrintCompareHeader();
+    const std::string threadNote = threads > 1 ? ", " + std::to_string(threads) + " threads" : std::string();
     const double fillPixels = double(kWidth) * kHeight * kQuads;
     struct Fill
     {
-        const char* figure;
+        std::string figure;
         bool textured, frontToBack;
     };
-    const Fill fills[] = {{"flat fill, back to front (Mpix/s)", false, false},
-                          {"bilinear textured fill (Mpix/s)", true, false},
-                          {"front to back, 9 of 10 rejected (Mpix/s)", false, true}};
+    const Fill fills[] = {{"flat fill, back to front", false, false},
+                          {"bilinear textured fill", true, false},
+                          {"front to back, 9 of 10 rejected", false, true}};
     std::vector<std::string> remarks;
     for (const Fill& fill : fills) {
         ours.SetupFill(fill.textured);
         peer.SetupFill(fill.textured);
         Race(
-            fill.figure, peerName, fillPixels, 10, rounds, [&] { ours.DrawFillFrame(fill.frontToBack); },
-            [&] { peer.DrawFillFrame(fill.frontToBack); });
+            fill.figure + threadNote + " (Mpix/s)", peerName, fillPixels, 10, rounds,
+            [&] { ours.DrawFillFrame(fill.frontToBack); }, [&] { peer.DrawFillFrame(fill.frontToBack); });
         char remark[160];
-        std::snprintf(remark, sizeof remark, "%s: %.2f %% of the pixels differ by more than 8", fill.figure,
-                      DifferingPercent(ours.ReadBack(), peer.ReadBack()));
+        std::snprintf(remark, sizeof remark, "%s: %.2f %% of the pixels differ by more than 8",
+                      fill.figure.c_str(), DifferingPercent(ours.ReadBack(), peer.ReadBack()));
         remarks.push_back(remark);
     }
     const uint32_t triangles = ours.SetupSphere(448);
     peer.SetupSphere(448);
     Race(
-        "lit sphere, 200k triangles (Mtri/s)", peerName, double(triangles), 5, rounds,
+        "lit sphere, 200k triangles" + threadNote + " (Mtri/s)", peerName, double(triangles), 5, rounds,
         [&] { ours.DrawSphereFrame(); }, [&] { peer.DrawSphereFrame(); });
     char remark[160];
     std::snprintf(remark, sizeof remark, "lit sphere: %.2f %% of the pixels differ by more than 8",

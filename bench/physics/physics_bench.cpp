@@ -2,17 +2,23 @@
 // each primitive volume type over fixed tables of directions and segments.
 // Distance/*: GJK distance queries over 2000 random hull pairs and
 // separating-axis queries over 2000 box pairs, per second.
+// Contacts/*: contact records made per second by the contact pass over
+// the touching pairs of two snapshots (box stacks, hulls on a terrain).
 // Broadphase/*: far-field steps per second for 1000 and 3000 boxes with 5 %
 // of them moving each step, pairs kept current; Broadphase/ActivationStage:
 // the same boxes as bodies, the moved ones awake, through the manager's
 // far-field stage (bounds updated, activation spread, pairs listed).
 #include <benchmark/benchmark.h>
 
+#include <memory>
+
 #include "bench/physics/broadphase_scene.h"
+#include "bench/physics/contacts_scene.h"
 #include "bench/physics/distance_scene.h"
 #include "bench/physics/shapes_scene.h"
 #include "graphics/core/tests/enginetesting.h"
 #include "physics/core/body/body.h"
+#include "physics/core/contact/pipeline.h"
 #include "physics/core/manager/activation.h"
 #include "physics/core/volume/box.h"
 #include "physics/core/volume/dispatch.h"
@@ -135,6 +141,36 @@ void FarfieldSteps(benchmark::State& state)
     EngineTestShutdown();
 }
 
+void ContactPass(benchmark::State& state)
+{
+    EngineTestStart();
+    std::unique_ptr<ContactScene> scene = state.range(0) == 0 ? MakeStackScene() : MakeTerrainScene();
+    state.SetLabel(state.range(0) == 0 ? "1000 boxes in stacks" : "1764 hulls on 20000 triangles");
+    OlpContextParams params;
+    OlpContextParamsDefault(&params);
+    params.words[kOlpParamContacts] = 8192;
+    OlpPipeline* pipeline = OlpPipelineCreate(&params);
+    pipeline->batch.contactDistance = 0.05f;
+    int64_t records = 0;
+    uint32_t made = 0;
+    for (auto _ : state) {
+        made = OlpBatchContactPass(&pipeline->batch, scene->pairs.data(),
+                                   static_cast<uint32_t>(scene->pairs.size()), ContactSceneBox, nullptr,
+                                   pipeline->contacts, pipeline->contactCapacity);
+        records += made;
+    }
+    uint32_t points = 0;
+    for (uint32_t i = 0; i < made; ++i) {
+        points += pipeline->contacts[i].count;
+    }
+    state.SetItemsProcessed(records);
+    state.counters["records"] = made;
+    state.counters["points"] = points;
+    OlpPipelineDestroy(pipeline);
+    DestroyContactScene(*scene);
+    EngineTestShutdown();
+}
+
 void ActivationStage(benchmark::State& state)
 {
     EngineTestStart();
@@ -201,6 +237,7 @@ void ActivationStage(benchmark::State& state)
 
 } // namespace
 
+BENCHMARK(ContactPass)->Name("Contacts/Pass")->Arg(0)->Arg(1);
 BENCHMARK(FarfieldSteps)->Name("Broadphase/Steps")->Arg(1000)->Arg(3000);
 BENCHMARK(ActivationStage)->Name("Broadphase/ActivationStage")->Arg(1000)->Arg(3000);
 BENCHMARK(GjkHulls)->Name("Distance/GjkHullPairs");

@@ -12,6 +12,12 @@
 //            btGjkEpaPenetrationDepthSolver for both), with the largest
 //            disagreement in distance; hull builds against
 //            btConvexHullComputer.
+//   contacts whole-snapshot passes per second of the contact pass on the
+//            snapshots of bench/physics/contacts_scene (box stacks, hulls on
+//            a terrain) against Bullet's dispatcher narrow phase
+//            (btCollisionDispatcher::dispatchAllCollisionPairs after one
+//            broadphase update), with the records, manifolds and contact
+//            points each makes.
 //   broadphase  1000 and 3000 boxes, 5 % moving each step for 200 steps:
 //            steps per second of this engine's far field, Bullet's
 //            btDbvtBroadphase and ODE's hash space, and the pair count of
@@ -34,9 +40,11 @@
 #include <string>
 
 #include "bench/physics/broadphase_scene.h"
+#include "bench/physics/contacts_scene.h"
 #include "bench/physics/distance_scene.h"
 #include "bench/physics/shapes_scene.h"
 #include "graphics/core/tests/enginetesting.h"
+#include "physics/core/contact/pipeline.h"
 #include "physics/core/volume/dispatch.h"
 #include "physics/core/volume/sat.h"
 #include "physics/qhull/qhullbuild.h"
@@ -392,9 +400,136 @@ int CompareBroadphase(int rounds)
     return 0;
 }
 
+/// Bullet's copy of a contact snapshot: one collision object per body and
+/// the ground as a static plane or a triangle mesh.
+struct BulletContacts
+{
+    btDefaultCollisionConfiguration configuration;
+    btCollisionDispatcher dispatcher{&configuration};
+    btDbvtBroadphase broadphase;
+    btCollisionWorld world{&dispatcher, &broadphase, &configuration};
+    std::vector<std::unique_ptr<btCollisionShape>> shapes;
+    std::vector<std::unique_ptr<btCollisionObject>> objects;
+    std::unique_ptr<btTriangleMesh> mesh;
+
+    explicit BulletContacts(const ContactScene& scene)
+    {
+        if (scene.terrainVertices.empty()) {
+            shapes.push_back(std::make_unique<btStaticPlaneShape>(btVector3(0, 0, 1), 0.0f));
+        } else {
+            mesh = std::make_unique<btTriangleMesh>();
+            const std::vector<V3d>& v = scene.terrainVertices;
+            for (size_t i = 0; i + 2 < v.size(); i += 3) {
+                mesh->addTriangle(btVector3(v[i].x, v[i].y, v[i].z),
+                                  btVector3(v[i + 1].x, v[i + 1].y, v[i + 1].z),
+                                  btVector3(v[i + 2].x, v[i + 2].y, v[i + 2].z));
+            }
+            shapes.push_back(std::make_unique<btBvhTriangleMeshShape>(mesh.get(), true));
+        }
+        Add(shapes.back().get(), Matrix{{1, 0, 0}, 0, {0, 1, 0}, 0, {0, 0, 1}, 0, {0, 0, 0}, 0});
+        size_t firstHull = shapes.size();
+        for (const std::vector<V3d>& vertices : scene.hullVertices) {
+            auto hull = std::make_unique<btConvexHullShape>();
+            for (const V3d& p : vertices) {
+                hull->addPoint(btVector3(p.x, p.y, p.z), false);
+            }
+            hull->recalcLocalAabb();
+            hull->setMargin(0.001f);
+            shapes.push_back(std::move(hull));
+        }
+        shapes.push_back(std::make_unique<btBoxShape>(btVector3(0.5f, 0.5f, 0.5f)));
+        btCollisionShape* box = shapes.back().get();
+        for (const auto& body : scene.bodies) {
+            Add(body->shape < 0 ? box : shapes[firstHull + static_cast<size_t>(body->shape)].get(),
+                body->pose);
+        }
+        world.performDiscreteCollisionDetection();
+    }
+    void Add(btCollisionShape* shape, const Matrix& pose)
+    {
+        objects.push_back(std::make_unique<btCollisionObject>());
+        objects.back()->setCollisionShape(shape);
+        objects.back()->setWorldTransform(BulletPose(pose));
+        world.addCollisionObject(objects.back().get());
+    }
+    void Dispatch()
+    {
+        dispatcher.dispatchAllCollisionPairs(broadphase.getOverlappingPairCache(), world.getDispatchInfo(),
+                                             &dispatcher);
+    }
+    /// Manifolds with points, and their points.
+    std::pair<int, int> Counts()
+    {
+        int manifolds = 0, points = 0;
+        for (int i = 0; i < dispatcher.getNumManifolds(); ++i) {
+            int n = dispatcher.getManifoldByIndexInternal(i)->getNumContacts();
+            manifolds += n > 0;
+            points += n;
+        }
+        return {manifolds, points};
+    }
+    ~BulletContacts()
+    {
+        for (auto& object : objects) {
+            world.removeCollisionObject(object.get());
+        }
+    }
+};
+
+int CompareContacts(int rounds)
+{
+    std::printf("contacts: snapshot passes (contact pass against one dispatch), %d interleaved rounds\n",
+                rounds);
+    std::printf("%-34s %12s %12s %8s\n", "figure (millions per second)", "ours", "Bullet", "ratio");
+    OlpContextParams params;
+    OlpContextParamsDefault(&params);
+    params.words[kOlpParamContacts] = 8192;
+    OlpPipeline* pipeline = OlpPipelineCreate(&params);
+    pipeline->batch.contactDistance = 0.05f;
+    const int repeats = 10;
+    for (int which = 0; which < 2; ++which) {
+        std::unique_ptr<ContactScene> scene = which == 0 ? MakeStackScene() : MakeTerrainScene();
+        BulletContacts peer(*scene);
+        uint32_t made = 0;
+        Race race = RunRounds(
+            rounds,
+            [&] {
+                for (int r = 0; r < repeats; ++r) {
+                    made = OlpBatchContactPass(&pipeline->batch, scene->pairs.data(),
+                                               static_cast<uint32_t>(scene->pairs.size()), ContactSceneBox,
+                                               nullptr, pipeline->contacts, pipeline->contactCapacity);
+                }
+            },
+            [&] {
+                for (int r = 0; r < repeats; ++r) {
+                    peer.Dispatch();
+                }
+            });
+        uint32_t points = 0;
+        for (uint32_t i = 0; i < made; ++i) {
+            points += pipeline->contacts[i].count;
+        }
+        std::pair<int, int> counts = peer.Counts();
+        // Both sides take the whole snapshot once per pass: passes per second.
+        double passes = double(rounds) * repeats;
+        int peerPairs = peer.broadphase.getOverlappingPairCache()->getNumOverlappingPairs();
+        const char* name = which == 0 ? "contacts, 1000 boxes in stacks" : "contacts, 1764 hulls on terrain";
+        std::printf("%-34s %12.6f %12.6f %8.2f\n", name, passes / race.ours / 1e6, passes / race.peer / 1e6,
+                    race.peer / race.ours);
+        std::printf(
+            "  ours: %zu pairs, %u records with %u points, %.0f records/s; Bullet: %d pairs, %d manifolds "
+            "with %d points, %.0f manifolds/s\n",
+            scene->pairs.size(), made, points, passes * made / race.ours, peerPairs, counts.first,
+            counts.second, passes * counts.first / race.peer);
+        DestroyContactScene(*scene);
+    }
+    OlpPipelineDestroy(pipeline);
+    return 0;
+}
+
 int Usage()
 {
-    std::fprintf(stderr, "usage: bench_physics_compare shapes|distance|broadphase [rounds]\n");
+    std::fprintf(stderr, "usage: bench_physics_compare shapes|distance|contacts|broadphase [rounds]\n");
     return 2;
 }
 
@@ -418,6 +553,8 @@ int main(int argc, char** argv)
         result = CompareShapes(rounds);
     } else if (std::strcmp(argv[1], "distance") == 0) {
         result = CompareDistance(rounds);
+    } else if (std::strcmp(argv[1], "contacts") == 0) {
+        result = CompareContacts(rounds);
     } else if (std::strcmp(argv[1], "broadphase") == 0) {
         result = CompareBroadphase(rounds);
     } else {

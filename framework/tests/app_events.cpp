@@ -44,6 +44,13 @@ void* operator new(size_t size)
     throw std::bad_alloc();
 }
 
+void* operator new(size_t size, const std::nothrow_t&) noexcept
+{
+    if (gCounting)
+        ++gAllocations;
+    return std::malloc(size ? size : 1);
+}
+
 void operator delete(void* block) noexcept
 {
     std::free(block);

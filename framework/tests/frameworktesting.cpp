@@ -2,14 +2,19 @@
 
 #include <fstream>
 
+#include "framework/cameramanager.h"
 #include "framework/fpscounter.h"
 #include "framework/framework.h"
 #include "framework/inputmanager.h"
 #include "graphics/core/engine.h"
 #include "graphics/core/filesystem.h"
+#include "graphics/core/image.h"
 #include "graphics/core/tests/devicedouble.h"
+#include "graphics/shared/skel/win/shellcamera.h"
 #include "graphics/shared/skel/win/shellengine.h"
+#include "graphics/shared/skel/win/shellstate.h"
 #include "graphics/toolkit2d/charset.h"
+#include "platform/d3d9/d3d9control.h"
 #include "platform/win32/debugout.h"
 
 namespace {
@@ -125,4 +130,62 @@ CStandardApplication*& FrameworkTest::Current()
 {
     static CStandardApplication* current = nullptr;
     return current;
+}
+
+void SoftwareFrameworkTest::TearDown()
+{
+    Stop();
+    FrameworkTest::TearDown();
+}
+
+bool SoftwareFrameworkTest::Start(const std::string& config)
+{
+    path_ = WriteFile("config.xml", config);
+    app_.~RecordingApplication();
+    new (&app_) RecordingApplication(path_.c_str());
+    Current() = &app_;
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    FrameworkUseRealEngine();
+    window_ = Win32WindowCreate("framework test", 640, 480);
+    if (!window_ || app_.OnEvent(ShellEventInitialise, nullptr) != ShellEventHandled)
+        return false;
+    app_.SetHWND(window_);
+    return app_.OnEvent(ShellEventStartEngine, window_) == ShellEventHandled;
+}
+
+void SoftwareFrameworkTest::Stop()
+{
+    if (!window_)
+        return;
+    app_.OnEvent(ShellEventStopEngine, nullptr);
+    ShellTerminate();
+    Win32WindowDestroy(window_);
+    window_ = nullptr;
+    D3D9ResetAdapters();
+}
+
+void SoftwareFrameworkTest::RunFrame(uint32_t ms)
+{
+    Now() += ms;
+    app_.OnEvent(ShellEventIdle, nullptr);
+}
+
+std::vector<uint32_t> SoftwareFrameworkTest::CameraPixels(int32_t* width, int32_t* height)
+{
+    std::vector<uint32_t> pixels;
+    const CCameraManager* cameras = Framework().cameraManager;
+    Image* image = cameras ? ShellCameraToImage(cameras->GetCamera()) : nullptr;
+    if (!image)
+        return pixels;
+    *width = image->width;
+    *height = image->height;
+    for (int32_t y = 0; y < image->height; ++y) {
+        const uint8_t* row = image->pixels + y * image->stride;
+        for (int32_t x = 0; x < image->width; ++x) {
+            const uint8_t* p = row + 4 * x;
+            pixels.push_back(uint32_t(p[3]) << 24 | uint32_t(p[0]) << 16 | uint32_t(p[1]) << 8 | p[2]);
+        }
+    }
+    ImageDestroy(image);
+    return pixels;
 }

@@ -79,3 +79,24 @@ class FrameworkTest : public ::testing::Test
 void FrameworkUseDoubleEngine(void (*onStop)());
 /// Puts the shell's real engine table back.
 void FrameworkUseRealEngine();
+
+/// The framework on the software device in a headless 640 x 480 window:
+/// Start sends events 16 and 13 as the shell does (the configuration `config`
+/// read from the test's folder, run in <build>/data where the sample pictures,
+/// fonts and spline are), Stop sends 14 and destroys the window.
+class SoftwareFrameworkTest : public FrameworkTest
+{
+  protected:
+    void TearDown() override;
+    /// True when the engine started.
+    bool Start(const std::string& config);
+    void Stop();
+    /// One frame of `ms` milliseconds (event 18).
+    void RunFrame(uint32_t ms);
+    /// The main camera's raster as 0xAARRGGBB words (empty without one).
+    std::vector<uint32_t> CameraPixels(int32_t* width, int32_t* height);
+
+    std::string path_;
+    RecordingApplication app_{"config.xml"};
+    HWND window_ = nullptr;
+};

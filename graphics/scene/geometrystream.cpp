@@ -137,7 +137,10 @@ Geometry* GeometryStreamRead(Stream* stream)
     const int32_t targets = head[3];
     // Counts the struct cannot hold are refused before anything is made.
     const uint64_t room = structSize - kHeadSize;
-    if (triangles < 0 || vertices < 0 || targets < 0 || uint64_t(targets) > room / kTargetHeadSize ||
+    // Every target of a geometry with vertex arrays holds at least their positions.
+    const uint64_t perTarget =
+        kTargetHeadSize + (!(format & kGeometryNative) && vertices > 0 ? 12 * uint64_t(vertices) : 0);
+    if (triangles < 0 || vertices < 0 || targets < 0 || uint64_t(targets) > room / perTarget ||
         (!(format & kGeometryNative) && uint64_t(triangles) > room / 8) ||
         (!(format & kGeometryNative) && vertices == 0 && triangles > 0)) {
         return Fail(nullptr);

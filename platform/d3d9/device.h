@@ -248,6 +248,9 @@ class Device final : public Object<IDirect3DDevice9>
     /// `numVertices` vertices; false when a stream is missing or too short.
     bool FindStreams(int64_t first, UINT numVertices, const uint8_t* userVertices, UINT userStride,
                      const uint8_t** base, UINT* strides) const;
+    /// Transforms and lights `count` vertices from the streams into the
+    /// vertex cache, in ranges on the device's threads when there are many.
+    void ProcessVertexRange(const uint8_t* const* base, const UINT* strides, UINT count);
     // Compiling the state for drawing, one state group each (drawcompile.cpp).
     bool CompileDraw();
     bool CompileInputLayout();

@@ -1,7 +1,9 @@
 // Draw calls: checking the call and its vertex and index ranges, vertex
 // processing, and handing the primitives to assembly (primitive.cpp).
+#include <algorithm>
 #include <cstring>
 
+#include "platform/d3d9/bands.h"
 #include "platform/d3d9/device.h"
 #include "platform/d3d9/pointsprite.h"
 #include "platform/d3d9/primitive.h"
@@ -57,6 +59,86 @@ struct IndexSource
         return true;
     }
 };
+
+// Assembles (and so rasterises) the primitives of a draw in order.
+void AssemblePrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT primitiveCount,
+                        const IndexSource& indices, const VertexOut* verts, const uint8_t* codes,
+                        const ScreenVertex* screen, const float* pointSizes, bool sprites)
+{
+    auto triangle = [&](UINT a, UINT b, UINT c) { AssembleTriangle(setup, verts, codes, screen, a, b, c); };
+    for (UINT p = 0; p < primitiveCount; ++p) {
+        UINT i[3];
+        switch (type) {
+        case D3DPT_POINTLIST:
+            if (indices.Fetch(p, &i[0]))
+                AssemblePointSprite(setup, verts[i[0]], pointSizes[i[0]], sprites);
+            break;
+        case D3DPT_LINELIST:
+        case D3DPT_LINESTRIP: {
+            UINT k = type == D3DPT_LINELIST ? 2 * p : p;
+            if (indices.Fetch(k, &i[0]) && indices.Fetch(k + 1, &i[1]))
+                AssembleLine(setup, verts[i[0]], verts[i[1]]);
+            break;
+        }
+        case D3DPT_TRIANGLELIST:
+            if (indices.Fetch(3 * p, &i[0]) && indices.Fetch(3 * p + 1, &i[1]) &&
+                indices.Fetch(3 * p + 2, &i[2]))
+                triangle(i[0], i[1], i[2]);
+            break;
+        case D3DPT_TRIANGLESTRIP:
+            // Every second strip triangle is wound the other way round.
+            if (indices.Fetch(p, &i[0]) && indices.Fetch(p + 1, &i[1]) && indices.Fetch(p + 2, &i[2])) {
+                if (p & 1)
+                    triangle(i[0], i[2], i[1]);
+                else
+                    triangle(i[0], i[1], i[2]);
+            }
+            break;
+        case D3DPT_TRIANGLEFAN:
+            // The provoking vertex of a fan triangle is its second vertex.
+            if (indices.Fetch(0, &i[0]) && indices.Fetch(p + 1, &i[1]) && indices.Fetch(p + 2, &i[2]))
+                triangle(i[1], i[2], i[0]);
+            break;
+        default:
+            break;
+        }
+    }
+}
+
+// Pixels of the draw's screen rectangle above which a draw is worth cutting
+// into bands, and the fewest of them per primitive (a draw of many small
+// triangles is left whole: every band would walk all of them).
+constexpr float kBandMinPixels = 16384.0f;
+constexpr float kBandMinPixelsPerPrimitive = 256.0f;
+constexpr int kBandMinRows = 8;
+
+// Bands to draw the primitives in (1: on the calling thread alone).
+int BandsForDraw(UINT primitiveCount, float area, int rows)
+{
+    const int threads = std::min(DeviceThreads(), rows / kBandMinRows);
+    if (threads <= 1)
+        return 1;
+    if (DeviceSplitsEveryDraw())
+        return threads;
+    return area >= kBandMinPixels && area >= kBandMinPixelsPerPrimitive * float(primitiveCount) ? threads : 1;
+}
+
+// Texture levels decode on first use; decode every level the draw may
+// sample before bands share them, so that the bands only read.
+void PrepareSharedReads(const PixelState& ps)
+{
+    for (const StageConfig& st : ps.stages) {
+        const SamplerConfig& smp = st.sampler;
+        if (!smp.chain)
+            continue;
+        for (UINT face = 0; face < (smp.cube ? 6u : 1u); ++face)
+            for (UINT level = 0; level < smp.chain->levels; ++level)
+                smp.chain->Level(face, level)->Argb(smp.palette, smp.paletteStamp);
+    }
+}
+
+// Vertices a vertex-processing band takes at least.
+constexpr UINT kBandMinVertices = 2048;
 
 } // namespace
 
@@ -137,11 +219,7 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
     // Transform and light the used range once.
     if (vertexCache_.size() < numVertices)
         vertexCache_.resize(numVertices);
-    if (vertexShader_)
-        ProcessVerticesShader(vertex_, layout_, base, strides, numVertices, pixel_.attrCount,
-                              vertexCache_.data());
-    else
-        ProcessVertices(vertex_, layout_, base, strides, numVertices, pixel_.attrCount, vertexCache_.data());
+    ProcessVertexRange(base, strides, numVertices);
     const VertexOut* verts = vertexCache_.data();
     pixel_.target.color->Touch();
     if (pixel_.target.depth)
@@ -155,14 +233,22 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
         codes_.resize(numVertices);
         screen_.resize(numVertices);
     }
+    // The screen rectangle the vertices span (all of it when one is clipped).
+    float left = float(pixel_.clipX0), right = float(pixel_.clipX1);
+    float top = float(pixel_.clipY0), bottom = float(pixel_.clipY1);
+    float minX = right, maxX = left, minY = bottom, maxY = top;
     for (UINT i = 0; i < numVertices; ++i) {
         codes_[i] = uint8_t(ClipCode(setup, verts[i]));
-        if (codes_[i] == 0)
+        if (codes_[i] == 0) {
             ToScreen(setup, verts[i], &screen_[i]);
+            minX = std::min(minX, screen_[i].x);
+            maxX = std::max(maxX, screen_[i].x);
+            minY = std::min(minY, screen_[i].y);
+            maxY = std::max(maxY, screen_[i].y);
+        } else {
+            minX = left, maxX = right, minY = top, maxY = bottom;
+        }
     }
-    auto triangle = [&](UINT a, UINT b, UINT c) {
-        AssembleTriangle(setup, verts, codes_.data(), screen_.data(), a, b, c);
-    };
 
     std::vector<float> pointSizes;
     if (type == D3DPT_POINTLIST)
@@ -172,44 +258,57 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
     const IndexSource indices{indexData, index32, minIndex, numVertices};
     if (!indexData && VerticesFor(type, primitiveCount) > numVertices)
         return D3DERR_INVALIDCALL;
-    for (UINT p = 0; p < primitiveCount; ++p) {
-        UINT i[3];
-        switch (type) {
-        case D3DPT_POINTLIST:
-            if (indices.Fetch(p, &i[0]))
-                AssemblePointSprite(setup, verts[i[0]], pointSizes[i[0]], sprites);
-            break;
-        case D3DPT_LINELIST:
-        case D3DPT_LINESTRIP: {
-            UINT k = type == D3DPT_LINELIST ? 2 * p : p;
-            if (indices.Fetch(k, &i[0]) && indices.Fetch(k + 1, &i[1]))
-                AssembleLine(setup, verts[i[0]], verts[i[1]]);
-            break;
-        }
-        case D3DPT_TRIANGLELIST:
-            if (indices.Fetch(3 * p, &i[0]) && indices.Fetch(3 * p + 1, &i[1]) &&
-                indices.Fetch(3 * p + 2, &i[2]))
-                triangle(i[0], i[1], i[2]);
-            break;
-        case D3DPT_TRIANGLESTRIP:
-            // Every second strip triangle is wound the other way round.
-            if (indices.Fetch(p, &i[0]) && indices.Fetch(p + 1, &i[1]) && indices.Fetch(p + 2, &i[2])) {
-                if (p & 1)
-                    triangle(i[0], i[2], i[1]);
-                else
-                    triangle(i[0], i[1], i[2]);
-            }
-            break;
-        case D3DPT_TRIANGLEFAN:
-            // The provoking vertex of a fan triangle is its second vertex.
-            if (indices.Fetch(0, &i[0]) && indices.Fetch(p + 1, &i[1]) && indices.Fetch(p + 2, &i[2]))
-                triangle(i[1], i[2], i[0]);
-            break;
-        default:
-            break;
-        }
+    const float area = std::max(0.0f, std::min(maxX, right) - std::max(minX, left)) *
+                       std::max(0.0f, std::min(maxY, bottom) - std::max(minY, top));
+    const int bands = BandsForDraw(primitiveCount, area, pixel_.clipY1 - pixel_.clipY0);
+    if (bands <= 1) {
+        AssemblePrimitives(setup, type, primitiveCount, indices, verts, codes_.data(), screen_.data(),
+                           pointSizes.data(), sprites);
+        return D3D_OK;
     }
+    // Each band draws every primitive clipped to its rows.
+    PrepareSharedReads(pixel_);
+    const int y0 = pixel_.clipY0, rows = pixel_.clipY1 - pixel_.clipY0;
+    RunBands(bands, [&](int band) {
+        PixelState banded = pixel_;
+        banded.clipY0 = y0 + rows * band / bands;
+        banded.clipY1 = y0 + rows * (band + 1) / bands;
+        PrimitiveSetup bandSetup = setup;
+        bandSetup.pixel = &banded;
+        AssemblePrimitives(bandSetup, type, primitiveCount, indices, verts, codes_.data(), screen_.data(),
+                           pointSizes.data(), sprites);
+    });
     return D3D_OK;
+}
+
+void Device::ProcessVertexRange(const uint8_t* const* base, const UINT* strides, UINT count)
+{
+    auto process = [&](UINT first, UINT n) {
+        const uint8_t* streams[kMaxStreams];
+        for (int k = 0; k < kMaxStreams; ++k)
+            streams[k] = base[k] ? base[k] + size_t(first) * strides[k] : nullptr;
+        if (vertexShader_)
+            ProcessVerticesShader(vertex_, layout_, streams, strides, n, pixel_.attrCount,
+                                  vertexCache_.data() + first);
+        else
+            ProcessVertices(vertex_, layout_, streams, strides, n, pixel_.attrCount,
+                            vertexCache_.data() + first);
+    };
+    const UINT most =
+        DeviceSplitsEveryDraw() ? (count + kShaderLanes - 1) / kShaderLanes : count / kBandMinVertices;
+    const int bands = int(std::min(UINT(DeviceThreads()), most));
+    if (bands <= 1) {
+        process(0, count);
+        return;
+    }
+    // Whole batches of shader lanes per band, so that the batches are the
+    // ones a single thread runs.
+    RunBands(bands, [&](int band) {
+        const UINT first = count * UINT(band) / UINT(bands) / kShaderLanes * kShaderLanes;
+        const UINT end =
+            band + 1 == bands ? count : count * UINT(band + 1) / UINT(bands) / kShaderLanes * kShaderLanes;
+        process(first, end - first);
+    });
 }
 
 bool Device::FindStreams(int64_t first, UINT numVertices, const uint8_t* userVertices, UINT userStride,

@@ -1,6 +1,7 @@
 // Vertex processing through a vertex shader of the shader interpreter.
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "platform/d3d9/pipeline.h"
 
@@ -25,39 +26,72 @@ void ProcessVerticesShader(const VertexConfig& cfg, const InputLayout& layout, c
                 break;
             }
     }
-    ShaderVertexBatch batch;
-    for (UINT first = 0; first < count; first += kShaderLanes) {
-        const int lanes = int(std::min<UINT>(kShaderLanes, count - first));
-        for (int reg = 0; reg < kShaderVertexInputs; ++reg) {
-            if (!(inputs & (1u << reg)))
-                continue;
-            for (int lane = 0; lane < kShaderLanes; ++lane) {
-                float v[4] = {0, 0, 0, 1};
-                if (source[reg] >= 0 && lane < lanes) {
-                    const InputElement& e = layout.elements[size_t(source[reg])];
-                    FetchElement(e.type,
-                                 streams[e.stream] + size_t(first + lane) * strides[e.stream] + e.offset, v);
+    // Eight batches (64 vertices) per interpreter call, which prepares the
+    // constants once per call. The interpreter leaves outputs the program
+    // never writes alone: they hold their defaults from the start.
+    constexpr int kGroup = 8;
+    std::vector<ShaderVertexBatch> batches(kGroup);
+    const uint32_t written = ShaderProgramOutputMask(program);
+    for (int o = 0; o < kShaderOutputCount; ++o) {
+        if (written & (1u << o))
+            continue;
+        float value[4] = {0, 0, 0, 1}; // oPos, oT#
+        if (o == kShaderOutColor0)
+            value[0] = value[1] = value[2] = 1.0f;
+        else if (o == kShaderOutColor1)
+            value[3] = 0.0f;
+        else if (o == kShaderOutFog)
+            value[0] = 1.0f;
+        for (ShaderVertexBatch& batch : batches)
+            for (int c = 0; c < 4; ++c)
+                std::fill(batch.output[o].v[c], batch.output[o].v[c] + kShaderLanes, value[c]);
+    }
+    for (UINT group = 0; group < count; group += kGroup * kShaderLanes) {
+        const UINT inGroup = std::min<UINT>(kGroup * kShaderLanes, count - group);
+        const int used = int((inGroup + kShaderLanes - 1) / kShaderLanes);
+        for (int b = 0; b < used; ++b) {
+            const UINT first = group + UINT(b) * kShaderLanes;
+            const int lanes = int(std::min<UINT>(kShaderLanes, count - first));
+            ShaderVertexBatch& batch = batches[size_t(b)];
+            for (int reg = 0; reg < kShaderVertexInputs; ++reg) {
+                if (!(inputs & (1u << reg)))
+                    continue;
+                for (int lane = 0; lane < kShaderLanes; ++lane) {
+                    float v[4] = {0, 0, 0, 1};
+                    if (source[reg] >= 0 && lane < lanes) {
+                        const InputElement& e = layout.elements[size_t(source[reg])];
+                        FetchElement(e.type,
+                                     streams[e.stream] + size_t(first + lane) * strides[e.stream] + e.offset,
+                                     v);
+                    }
+                    for (int c = 0; c < 4; ++c)
+                        batch.input[reg].v[c][lane] = v[c];
                 }
-                for (int c = 0; c < 4; ++c)
-                    batch.input[reg].v[c][lane] = v[c];
             }
         }
-        ShaderVertexRun(program, cfg.vsConstants, kShaderMaxVertexConstants, &batch);
-        for (int lane = 0; lane < lanes; ++lane) {
-            VertexOut& o = out[first + lane];
-            std::fill(o.attr, o.attr + attrCount, 0.0f);
-            for (int c = 0; c < 4; ++c) {
-                o.pos[c] = batch.output[kShaderOutPosition].v[c][lane];
-                o.attr[kAttrDiffuse + c] = std::clamp(batch.output[kShaderOutColor0].v[c][lane], 0.0f, 1.0f);
-                o.attr[kAttrSpecular + c] = std::clamp(batch.output[kShaderOutColor1].v[c][lane], 0.0f, 1.0f);
+        ShaderVertexRunBatches(program, cfg.vsConstants, kShaderMaxVertexConstants, batches.data(), used);
+        for (int b = 0; b < used; ++b) {
+            const UINT first = group + UINT(b) * kShaderLanes;
+            const int lanes = int(std::min<UINT>(kShaderLanes, count - first));
+            const ShaderVertexBatch& batch = batches[size_t(b)];
+            for (int lane = 0; lane < lanes; ++lane) {
+                VertexOut& o = out[first + lane];
+                std::fill(o.attr, o.attr + attrCount, 0.0f);
+                for (int c = 0; c < 4; ++c) {
+                    o.pos[c] = batch.output[kShaderOutPosition].v[c][lane];
+                    o.attr[kAttrDiffuse + c] =
+                        std::clamp(batch.output[kShaderOutColor0].v[c][lane], 0.0f, 1.0f);
+                    o.attr[kAttrSpecular + c] =
+                        std::clamp(batch.output[kShaderOutColor1].v[c][lane], 0.0f, 1.0f);
+                }
+                o.attr[kAttrFog] = std::clamp(batch.output[kShaderOutFog].v[0][lane], 0.0f, 1.0f);
+                for (int s = 0; s < cfg.stageCount; ++s) {
+                    int set = std::clamp(cfg.tex[s].source, 0, kShaderTexCoordOutputs - 1);
+                    for (int c = 0; c < 4; ++c)
+                        o.attr[kAttrTex + 4 * s + c] = batch.output[kShaderOutTexCoord0 + set].v[c][lane];
+                }
+                SanitizeAttributes(o.attr, attrCount);
             }
-            o.attr[kAttrFog] = std::clamp(batch.output[kShaderOutFog].v[0][lane], 0.0f, 1.0f);
-            for (int s = 0; s < cfg.stageCount; ++s) {
-                int set = std::clamp(cfg.tex[s].source, 0, kShaderTexCoordOutputs - 1);
-                for (int c = 0; c < 4; ++c)
-                    o.attr[kAttrTex + 4 * s + c] = batch.output[kShaderOutTexCoord0 + set].v[c][lane];
-            }
-            SanitizeAttributes(o.attr, attrCount);
         }
     }
 }

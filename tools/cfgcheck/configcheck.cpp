@@ -1,11 +1,18 @@
 #include "tools/cfgcheck/configcheck.h"
 
+#include <cstdlib>
+
+#include "framework/cameramanager.h"
 #include "framework/framework.h"
+#include "framework/hud.h"
 #include "framework/standardapplication.h"
 #include "graphics/core/engine.h"
-#include "graphics/core/tests/devicedouble.h"
+#include "graphics/core/filesystem.h"
+#include "graphics/d3d9/d3d9device.h"
+#include "graphics/shared/skel/win/shellengine.h"
 #include "graphics/toolkit2d/charset.h"
 #include "platform/win32/debugout.h"
+#include "platform/win32/win32.h"
 
 namespace {
 
@@ -54,14 +61,21 @@ int WriteBox(HWND, const char* text, const char* caption, UINT)
     return IDOK;
 }
 
+/// The engine on the software device in a hidden window, with the readers
+/// and the file system the shell gives a started engine, so that the
+/// sections' pictures are read as the program reads them.
 bool StartEngine()
 {
     static const bool started = [] {
-        DeviceDoubleReset();
-        EngineSetDeviceDriver(DeviceDoubleDriver());
-        static int window;
-        static EngineOpenParams params = {&window};
-        return EngineInit(nullptr, 0, 0x400000) && EngineOpen(&params) && EngineStart();
+        if (!std::getenv("DISPLAY"))
+            setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        static HWND window = Win32WindowCreate("cfgcheck", 64, 64);
+        if (!window)
+            return false;
+        EngineSetDeviceDriver(D3D9DriverGet());
+        static EngineOpenParams params = {window};
+        return EngineInit(nullptr, 0, 0x400000) && EngineOpen(&params) && EngineStart() &&
+               ShellRegisterImageReaders() && FileSystemManagerOpen(-1) && ShellRegisterFileSystems();
     }();
     return started;
 }
@@ -87,6 +101,12 @@ int ConfigCheck(const char* path, std::string* out)
     application.LoadConfiguration();
     if (Charset* charset = application.GetCharset())
         CharsetDestroy(charset);
+    // The sections' objects are only read here, never run.
+    FrameworkGlobals& globals = Framework();
+    delete globals.cameraManager;
+    globals.cameraManager = nullptr;
+    delete globals.hud;
+    globals.hud = nullptr;
     Win32SetMessageBoxSink(previous);
     const bool halted = Framework().halt;
     if (!halted) {

@@ -2,6 +2,7 @@
 // unlock, transformation and chunk 0x0F with its refusals.
 #include <cstring>
 
+#include "graphics/core/littleendian.h"
 #include "graphics/core/matrix.h"
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/material.h"
@@ -261,6 +262,16 @@ TEST_F(SceneGeometryRefused, EveryPrefixAndCorruption)
         PutU32(bytes, c.offset, c.value);
         ExpectRefused(bytes, c.what);
     }
+
+    // Morph targets whose heads fit the struct but whose vertices cannot are
+    // refused before their arrays are allocated.
+    Bytes many = valid;
+    const uint32_t room = LittleEndianGetU32(&many[16]) - 16;
+    PutU32(many, 32, 60000);
+    PutU32(many, 36, room / 24);
+    CountingMemory::largest = 0;
+    ExpectRefused(many, "targets without room for their vertices");
+    EXPECT_LT(CountingMemory::largest, size_t{60000 * 12});
 }
 
 } // namespace

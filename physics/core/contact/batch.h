@@ -65,6 +65,8 @@ struct OlpBatchArea
     float scale;                        ///< the world's length unit
     int32_t overflow;                   ///< a list ran out of room
     int32_t removeShadowed;             ///< 1: the merge empties shadowed records
+    float toiAdvance;                   ///< smallest advance of an impact search, times the step (0.05)
+    float toiTolerance;                 ///< reach of an impact search, times the thicknesses (-0.16)
 };
 
 /// Most feature points one measurement may need beyond the inline room.
@@ -124,3 +126,19 @@ uint32_t OlpBatchContactPass(OlpBatchArea* area, const OlpBatchPair* pairs, uint
                              OlpBatchBoxFunc boxOf, void* boxData, OlpContact* contacts, uint32_t capacity);
 /// The default box function: `data` is the OlpFarfield (may be null).
 bool OlpBatchObjectBox(void* object, uint32_t selector, void* data, OlpBBox* out);
+
+/// Conservative advancement for one part pair over `step` seconds: moves
+/// copies of the moving sides' states (timeA or timeB null: that side
+/// rests) until the parts come within a slight penetration, and lowers the
+/// given impact times to that time. 1 when the search ran to an end, 0 when
+/// the parts cannot meet before the smaller impact time.
+int32_t OlpBatchTimeOfImpact(OlpBatchArea* area, const OlpBatchPartPair* pair, float* timeA, float* timeB,
+                             float step);
+/// The time-of-impact pass: for every far-field pair with a moving object
+/// (its id's slot in `slotIndex` non-zero), expands both sides over their
+/// swept boxes, pairs the parts and runs OlpBatchTimeOfImpact with the
+/// objects' impact times. Returns the number of part pairs that ran to an
+/// end; a full list ends the pass.
+uint32_t OlpBatchTimeOfImpactPass(OlpBatchArea* area, const OlpBatchPair* pairs, uint32_t pairCount,
+                                  const uint16_t* slotIndex, const OlpBBox* sweptBoxes, float* impactTimes,
+                                  uint32_t slotCount, float step, OlpBatchBoxFunc boxOf, void* boxData);

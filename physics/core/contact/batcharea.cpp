@@ -89,5 +89,7 @@ OlpBatchArea* OlpBatchAreaInit(OlpBatchArea* area, void* memory, const OlpContex
     area->scratchCapacity = static_cast<uint32_t>(c.scratch);
     area->scale = 1.0f;
     area->removeShadowed = 1;
+    area->toiAdvance = 0.05f;
+    area->toiTolerance = -0.16f;
     return area;
 }

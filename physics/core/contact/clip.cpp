@@ -381,7 +381,7 @@ uint32_t OlpGeneralPrimitiveCollide(const OlpFeaturePoint* pointsA, uint32_t cou
             return count;
         }
     }
-    V3d onA, onB;
+    V3d onA = {0, 0, 0}, onB = {0, 0, 0};
     if (!ClosestEdgePoints(pointsA, countA, pointsB, countB, &onA, &onB)) {
         return 0;
     }

@@ -85,8 +85,13 @@ void OlpContactClipPoints(const OlpFeaturePair* record, const OlpFeaturePoint* p
                combinedMargin - contactDistance;
     };
     // Stored separations are surface gaps: s + the contact distance.
+    // A lone point beyond the contact distance (its planes tilted against
+    // the direction) is no contact, as in the polygon case below.
     if (count == 1) {
-        OlpContactAddPoint(&points[0].p, separation(points[0].p) + contactDistance, contact, 0.0f);
+        float s = separation(points[0].p);
+        if (s <= 0.0f) {
+            OlpContactAddPoint(&points[0].p, s + contactDistance, contact, 0.0f);
+        }
         return;
     }
     constexpr uint32_t kRoom = 2 * kOlpClipMaxPoints + 2;

@@ -173,7 +173,7 @@ uint32_t OlpContactMerge(OlpContact* records, uint32_t count, int32_t removeShad
         }
     }
     for (uint32_t g = 0; g < groups; ++g) {
-        OlpContact* members[kOlpContactMaxPoints * 64];
+        OlpContact* members[kOlpContactMaxPoints * 64] = {};
         uint32_t size = 0;
         for (OlpContact* r = leads[g]; r != nullptr && size < kOlpContactMaxPoints * 64; r = r->groupLink) {
             members[size++] = r;

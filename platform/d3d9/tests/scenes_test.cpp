@@ -524,6 +524,33 @@ TEST_P(Scenes, MatchReference)
     EXPECT_EQ(D3D9LiveObjectCount(), 0);
 }
 
+TEST_P(Scenes, SameOnFourThreadsAsOnOne)
+{
+    // Every draw cut into four bands of rows (and its vertices into four
+    // ranges) must give the picture of one thread, byte for byte.
+    const Scene& s = GetParam();
+    auto render = [&](int threads) {
+        D3D9SetDeviceThreads(threads, true);
+        TestDevice t(s.width, s.height);
+        EXPECT_NE(t.device, nullptr);
+        if (!t.device)
+            return std::vector<uint32_t>();
+        t.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 1.0f, 0);
+        t.device->BeginScene();
+        s.draw(t.device);
+        t.device->EndScene();
+        return t.Pixels();
+    };
+    const std::vector<uint32_t> one = render(1);
+    const std::vector<uint32_t> four = render(4);
+    D3D9SetDeviceThreads(0, false);
+    ASSERT_EQ(one.size(), four.size());
+    size_t differing = 0;
+    for (size_t i = 0; i < one.size(); ++i)
+        differing += one[i] != four[i];
+    EXPECT_EQ(differing, 0u);
+}
+
 INSTANTIATE_TEST_SUITE_P(Table, Scenes, ::testing::ValuesIn(kScenes),
                          [](const ::testing::TestParamInfo<Scene>& info) {
                              return std::string(info.param.name);

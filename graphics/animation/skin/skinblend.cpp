@@ -1,0 +1,177 @@
+// The software skinning path: one matrix per bone from the hierarchy and
+// the skin's inverse bind-pose matrices, and the routines that deform
+// positions and normals with one, two or up to four influences per vertex.
+#include <algorithm>
+
+#include "graphics/animation/hierarchy.h"
+#include "graphics/animation/skin/skininternal.h"
+#include "graphics/core/error.h"
+#include "graphics/core/frame.h"
+#include "graphics/core/matrix.h"
+#include "graphics/scene/atomic.h"
+
+namespace {
+
+void StoreTransposed(SkinBoneMatrix* out, const Matrix& m)
+{
+    const V3d* axes[4] = {&m.right, &m.up, &m.at, &m.pos};
+    for (int c = 0; c < 4; ++c) {
+        out->row[0][c] = axes[c]->x;
+        out->row[1][c] = axes[c]->y;
+        out->row[2][c] = axes[c]->z;
+    }
+}
+
+Matrix Identity()
+{
+    Matrix m = {};
+    m.right.x = m.up.y = m.at.z = 1.0f;
+    m.flags = kMatrixFlagsAll;
+    return m;
+}
+
+/// Adds weight x (bone applied to the point (x, y, z, w)) to out.
+inline void Accumulate(float* out, const SkinBoneMatrix& bone, float weight, float x, float y, float z,
+                       float w)
+{
+    for (int r = 0; r < 3; ++r) {
+        const float* row = bone.row[r];
+        out[r] += weight * (row[0] * x + row[1] * y + row[2] * z + row[3] * w);
+    }
+}
+
+inline void Transform(float* out, const SkinBoneMatrix& bone, float x, float y, float z, float w)
+{
+    for (int r = 0; r < 3; ++r) {
+        const float* row = bone.row[r];
+        out[r] = row[0] * x + row[1] * y + row[2] * z + row[3] * w;
+    }
+}
+
+float* At(float* base, int32_t v, uint32_t stride)
+{
+    return reinterpret_cast<float*>(reinterpret_cast<uint8_t*>(base) + size_t(v) * stride);
+}
+
+/// One matrix per vertex: `fixed` for every vertex, else the first influence's.
+void BlendOne(const Skin* skin, const SkinBoneMatrix* bones, const SkinBoneMatrix* fixed, int32_t count,
+              const float* p, const float* n, float* outP, float* outN, uint32_t stride)
+{
+    for (int32_t v = 0; v < count; ++v) {
+        const SkinBoneMatrix& m = fixed ? *fixed : bones[skin->vertexBoneIndices[v] & 0xFF];
+        Transform(At(outP, v, stride), m, p[3 * v], p[3 * v + 1], p[3 * v + 2], 1.0f);
+        if (n) {
+            Transform(At(outN, v, stride), m, n[3 * v], n[3 * v + 1], n[3 * v + 2], 0.0f);
+        }
+    }
+}
+
+/// Weighted sums over the first `influences` slots; a vertex whose first
+/// weight is whole takes its first matrix alone.
+void BlendMany(const Skin* skin, const SkinBoneMatrix* bones, uint32_t influences, int32_t count,
+               const float* p, const float* n, float* outP, float* outN, uint32_t stride)
+{
+    for (int32_t v = 0; v < count; ++v) {
+        const float* weights = skin->vertexBoneWeights + 4 * v;
+        const uint32_t indices = skin->vertexBoneIndices[v];
+        const float x = p[3 * v], y = p[3 * v + 1], z = p[3 * v + 2];
+        float* dp = At(outP, v, stride);
+        float* dn = n ? At(outN, v, stride) : nullptr;
+        if (weights[0] >= 1.0f) {
+            const SkinBoneMatrix& m = bones[indices & 0xFF];
+            Transform(dp, m, x, y, z, 1.0f);
+            if (dn) {
+                Transform(dn, m, n[3 * v], n[3 * v + 1], n[3 * v + 2], 0.0f);
+            }
+            continue;
+        }
+        dp[0] = dp[1] = dp[2] = 0.0f;
+        if (dn) {
+            dn[0] = dn[1] = dn[2] = 0.0f;
+        }
+        for (uint32_t slot = 0; slot < influences; ++slot) {
+            const float weight = weights[slot];
+            if (weight == 0.0f) {
+                continue;
+            }
+            const SkinBoneMatrix& m = bones[(indices >> (8 * slot)) & 0xFF];
+            Accumulate(dp, m, weight, x, y, z, 1.0f);
+            if (dn) {
+                Accumulate(dn, m, weight, n[3 * v], n[3 * v + 1], n[3 * v + 2], 0.0f);
+            }
+        }
+    }
+}
+
+} // namespace
+
+void SkinPoseBone(Matrix* out, const Matrix& bind, const Hierarchy* hierarchy, int32_t node,
+                  const Matrix& inverseAtomic)
+{
+    Matrix posed;
+    if (hierarchy->flags & kHierarchyNoMatrices) {
+        Frame* frame = hierarchy->nodes[node].frame;
+        if (frame) {
+            MatrixMultiplyDefault(&posed, &bind, FrameGetLTM(frame));
+        } else {
+            posed = bind;
+        }
+        MatrixMultiplyDefault(out, &posed, &inverseAtomic);
+    } else if (hierarchy->flags & kHierarchyLocalSpace) {
+        MatrixMultiplyDefault(out, &bind, &hierarchy->matrices[node]);
+    } else {
+        MatrixMultiplyDefault(&posed, &bind, &hierarchy->matrices[node]);
+        MatrixMultiplyDefault(out, &posed, &inverseAtomic);
+    }
+}
+
+Matrix SkinInverseAtomicMatrix(const Atomic* atomic)
+{
+    Matrix inverse = Identity();
+    if (Frame* frame = AtomicGetFrame(atomic)) {
+        MatrixInvert(&inverse, FrameGetLTM(frame));
+    }
+    return inverse;
+}
+
+SkinBoneMatrix* SkinBoneMatricesCompute(const Atomic* atomic, const Skin* skin, const Hierarchy* hierarchy)
+{
+    SkinBoneMatrix* workspace = SkinGetMatrixWorkspace();
+    if (!workspace || !hierarchy || !skin->skinToBoneMatrices) {
+        ErrorRaise(0, kErrorBadArgument);
+        return nullptr;
+    }
+    if (hierarchy->nodeCount > kSkinWorkspaceBones) {
+        SkinReportTooManyNodes();
+        return nullptr;
+    }
+    const Matrix identity = Identity();
+    const Matrix inverse = SkinInverseAtomicMatrix(atomic);
+    // Nodes beyond the skin's bones have no bind pose; bones beyond the nodes no pose.
+    const int32_t bones = int32_t(std::min<uint32_t>(skin->numBones, kSkinWorkspaceBones));
+    const int32_t count = std::min(hierarchy->nodeCount, bones);
+    for (int32_t i = 0; i < count; ++i) {
+        Matrix result;
+        SkinPoseBone(&result, skin->skinToBoneMatrices[i], hierarchy, i, inverse);
+        StoreTransposed(&workspace[i], result);
+    }
+    for (int32_t i = count; i < bones; ++i) {
+        StoreTransposed(&workspace[i], identity);
+    }
+    return workspace;
+}
+
+void SkinVerticesBlend(const Skin* skin, const SkinBoneMatrix* bones, int32_t numVertices,
+                       const float* positions, const float* normals, float* outPositions, float* outNormals,
+                       uint32_t stride)
+{
+    const int32_t count = std::min(numVertices, skin->numVertices);
+    const float* n = normals && outNormals ? normals : nullptr;
+    if (skin->maxWeights <= 1) {
+        const SkinBoneMatrix* fixed = skin->numUsedBones == 1 ? &bones[skin->usedBones[0]] : nullptr;
+        BlendOne(skin, bones, fixed, count, positions, n, outPositions, outNormals, stride);
+    } else {
+        BlendMany(skin, bones, skin->maxWeights == 2 ? 2 : 4, count, positions, n, outPositions, outNormals,
+                  stride);
+    }
+}

@@ -1,0 +1,31 @@
+#pragma once
+// Skinned models built in code for charactergen, the skin tests, the
+// benchmarks and the fuzz seeds: a frame per bone with the hierarchy on the
+// first bone's frame, one atomic there, and a geometry of tapered boxes whose
+// vertices are weighted to the bones. The engine must be started with the
+// scene library, hierarchical animation and skinning attached.
+
+#include <cstdint>
+
+#include "tools/anim-tool/skeleton.h"
+
+struct Clump;
+
+/// Half the side of the soldier's texture, in pixels.
+constexpr int32_t kCharacterTextureSize = 64;
+/// The texture name of the soldier's material.
+constexpr const char* kCharacterTextureName = "soldier";
+
+/// The humanoid: a tapered box per limb, torso and head segment, vertices
+/// weighted to one or two bones across joints and to four at the hips,
+/// textured with kCharacterTextureName. Null on failure.
+Clump* CharacterBuildSoldier(const Skeleton& skeleton);
+/// A bar along x from 0 to 2 over two bones jointed at x = 1, whose middle
+/// vertices weigh 0.5 and 0.5.
+Clump* CharacterBuildBar();
+/// A chain of 40 bones along y of which the 20 even ones carry boxes, with
+/// split data (one mesh, one run per used bone, remapped to slots 0 to 19).
+Clump* CharacterBuildChain();
+/// The soldier's texture: 2 x kCharacterTextureSize square, 32 bits,
+/// written as a PNG file; false when it cannot be written.
+bool CharacterWriteTexture(const char* path);

@@ -1,0 +1,132 @@
+// framework-app: the game framework with no game. It reads the configuration
+// named by its argument (default "config.xml") in the data root (the current
+// directory), shows the start screen when the configuration has one, moves
+// the main camera as the user asks and draws a ground grid so that the
+// camera's moves show. Each time the camera mode changes, and every 10
+// frames, it prints the camera's mode, position and view direction:
+//
+//   frame 12: Free camera at 0.00 12.00 -30.00 looking 0.00 -0.37 0.93
+//
+//   framework-app [config.xml]     (run in the data root)
+#include <cstdio>
+#include <cstring>
+
+#include "framework/cameramanager.h"
+#include "framework/framework.h"
+#include "framework/screenquad.h"
+#include "framework/standardapplication.h"
+#include "graphics/core/frame.h"
+#include "graphics/d3d9/im3d.h"
+
+namespace {
+
+/// The configuration's path: the shell passes the arguments before the
+/// engine starts, and the application keeps a pointer to this text.
+char gConfigPath[4096] = "config.xml";
+
+const char* ModeName(int32_t mode)
+{
+    switch (mode) {
+    case CCameraManager::kFree:
+        return "Free";
+    case CCameraManager::kFollow:
+        return "Follow";
+    case CCameraManager::kFps:
+        return "FPS";
+    case CCameraManager::kPath:
+        return "Path";
+    case CCameraManager::kFixed:
+        return "Fixed";
+    default:
+        return "Unknown";
+    }
+}
+
+class CFrameworkApp : public CStandardApplication
+{
+  public:
+    CFrameworkApp() : CStandardApplication(gConfigPath) {}
+
+    bool OnInitialize() override { return true; }
+    bool OnUpdate(float) override { return true; }
+    bool OnTerminate() override { return true; }
+    const char* GetTitle() override { return "OLAI - Framework"; }
+
+    void OnRender() override
+    {
+        DrawGrid();
+        Report();
+    }
+
+    ShellEventResult OnEvent(ShellEvent event, void* parameter) override
+    {
+        if (event == ShellEventEarlyArgument) {
+            const char* argument = static_cast<const char*>(parameter);
+            if (argument && argument[0] != '-') {
+                std::snprintf(gConfigPath, sizeof gConfigPath, "%s", argument);
+                return ShellEventHandled;
+            }
+        }
+        if (event == ShellEventStartEngine)
+            SetHWND(static_cast<HWND>(parameter));
+        return CStandardApplication::OnEvent(event, parameter);
+    }
+
+  private:
+    /// A 100 x 100 grid on the ground, a line every 5 units, the axes in colour.
+    static void DrawGrid()
+    {
+        constexpr int kLines = 21;
+        static Im3DVertex vertices[4 * kLines];
+        for (int i = 0; i < kLines; ++i) {
+            const float c = -50.0f + 5.0f * float(i);
+            const uint32_t colour = i == kLines / 2 ? 0xFFE04040 : 0xFF909090;
+            const uint32_t other = i == kLines / 2 ? 0xFF4040E0 : 0xFF909090;
+            vertices[4 * i + 0] = {c, 0.0f, -50.0f, 0, 1, 0, other, 0, 0};
+            vertices[4 * i + 1] = {c, 0.0f, 50.0f, 0, 1, 0, other, 0, 0};
+            vertices[4 * i + 2] = {-50.0f, 0.0f, c, 0, 1, 0, colour, 0, 0};
+            vertices[4 * i + 3] = {50.0f, 0.0f, c, 0, 1, 0, colour, 0, 0};
+        }
+        // The overlays of the last frame leave their picture as the texture.
+        ScreenSetRaster(nullptr);
+        if (Im3DTransform(vertices, 4 * kLines, nullptr, kIm3DNoVertexAlpha)) {
+            Im3DRenderPrimitive(kIm3DLineList);
+            Im3DEnd();
+        }
+    }
+
+    void Report()
+    {
+        const CCameraManager* cameras = Framework().cameraManager;
+        Frame* frame = cameras ? cameras->GetCameraFrame() : nullptr;
+        if (!frame)
+            return;
+        const int32_t mode = cameras->GetMode();
+        if (mode != m_reportedMode || m_frame % kReportEvery == 0) {
+            const Matrix* m = FrameGetMatrix(frame);
+            std::printf("frame %d: %s camera at %.2f %.2f %.2f looking %.2f %.2f %.2f\n", m_frame,
+                        ModeName(mode), double(m->pos.x), double(m->pos.y), double(m->pos.z), double(m->at.x),
+                        double(m->at.y), double(m->at.z));
+            std::fflush(stdout);
+            m_reportedMode = mode;
+        }
+        ++m_frame;
+    }
+
+    static constexpr int32_t kReportEvery = 10;
+    int32_t m_frame = 0;
+    int32_t m_reportedMode = 0;
+};
+
+CFrameworkApp& App()
+{
+    static CFrameworkApp app;
+    return app;
+}
+
+} // namespace
+
+ShellEventResult AppEventHandler(ShellEvent event, void* param)
+{
+    return App().OnEvent(event, param);
+}

@@ -1,0 +1,88 @@
+// framework-app run headless on the sample data with its scripted input:
+// the start screen closes on Space, the drag turns the free camera, "c"
+// changes the mode and Tab steps the fixed cameras (the printed camera
+// lines), and the free camera's picture after the drag matches a reference.
+#include <gtest/gtest.h>
+
+#include <png.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "platform/d3d9/testing/referenceimage.h"
+
+namespace {
+
+std::string RunApp(const std::string& variables)
+{
+    const std::string out = std::string(OLAI_TEST_OUTPUT_DIR) + "/run.txt";
+    const std::string command = "cd " OLAI_DATA_DIR " && SDL_VIDEODRIVER=offscreen OLAI_FRAME_MS=33 " +
+                                variables +
+                                " OLAI_INPUT_SCRIPT=" OLAI_FRAMEWORK_APP_DIR "/drag.txt " OLAI_FRAMEWORK_APP
+                                " " OLAI_FRAMEWORK_APP_DIR "/config.xml > " +
+                                out;
+    EXPECT_EQ(std::system(command.c_str()), 0) << command;
+    std::ifstream file(out);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+/// The line printed for `frame`, or an empty string.
+std::string LineOf(const std::string& text, int frame)
+{
+    const std::string start = "frame " + std::to_string(frame) + ": ";
+    const size_t at = text.find(start);
+    if (at == std::string::npos)
+        return "";
+    return text.substr(at, text.find('\n', at) - at);
+}
+
+bool ReadPng(const std::string& path, std::vector<uint32_t>* pixels, uint32_t* width, uint32_t* height)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    if (!png_image_begin_read_from_file(&image, path.c_str()))
+        return false;
+    image.format = PNG_FORMAT_BGRA;
+    pixels->resize(size_t(image.width) * image.height);
+    const bool ok = png_image_finish_read(&image, nullptr, pixels->data(), 0, nullptr) != 0;
+    *width = image.width;
+    *height = image.height;
+    return ok;
+}
+
+TEST(FrameworkApp, ScriptedDragTurnsAndKeysSwitchTheCamera)
+{
+    const std::string text = RunApp("OLAI_EXIT_AFTER_FRAMES=50");
+    // Before the drag the camera looks from its initial position at the origin.
+    EXPECT_EQ(LineOf(text, 0), "frame 0: Free camera at 0.00 12.00 -30.00 looking 0.00 -0.37 0.93") << text;
+    const std::string turned = LineOf(text, 20);
+    EXPECT_EQ(turned.rfind("frame 20: Free camera at 0.00 12.00 -30.00 looking ", 0), 0u) << text;
+    EXPECT_NE(turned, "frame 20: Free camera at 0.00 12.00 -30.00 looking 0.00 -0.37 0.93")
+        << "the drag turns it";
+    EXPECT_NE(text.find("Fixed camera at 0.00 20.00 40.00"), std::string::npos)
+        << "c: the first fixed camera";
+    EXPECT_NE(text.find("Fixed camera at 45.00 30.00 0.00"), std::string::npos) << "Tab: the next one";
+}
+
+TEST(FrameworkApp, FreeCameraPictureMatchesTheReference)
+{
+    const std::string shot = std::string(OLAI_TEST_OUTPUT_DIR) + "/app.png";
+    std::remove(shot.c_str());
+    RunApp("OLAI_EXIT_AFTER_FRAMES=25 OLAI_SCREENSHOT=" + shot);
+    std::vector<uint32_t> pixels;
+    uint32_t width = 0, height = 0;
+    ASSERT_TRUE(ReadPng(shot, &pixels, &width, &height));
+    EXPECT_EQ(width, 640u);
+    EXPECT_EQ(height, 480u);
+    const std::string failure = d3d9test::CompareWithReferenceIn(
+        OLAI_TEST_SOURCE_DIR "/reference", OLAI_TEST_OUTPUT_DIR, "framework_app_free", pixels, width, height);
+    EXPECT_TRUE(failure.empty()) << failure;
+}
+
+} // namespace

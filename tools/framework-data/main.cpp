@@ -1,0 +1,60 @@
+// framework-data: writes the framework's sample pictures as BMP files into
+// <data directory>/models/textures (pointer.bmp, target.bmp and the start
+// screen's st*.bmp pages).
+//
+//   framework-data --out <data directory>
+
+#include "tools/cli/tool_cli.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "graphics/core/filesystem.h"
+#include "graphics/core/image.h"
+#include "graphics/core/tests/fuzzengine.h"
+#include "graphics/core/win32filesystem.h"
+#include "graphics/toolkit2d/bmp.h"
+#include "tools/framework-data/pictures.h"
+
+int main(int argc, char** argv)
+{
+    CLI::App app{"Writes the framework's sample pictures (pointer, target, start screen) as BMP files."};
+    std::string out;
+    app.add_option("--out", out, "data directory; the pictures go to its models/textures/ folder")
+        ->required();
+    int parseStatus = 0;
+    if (!ToolCli::Parse(app, argc, argv, &parseStatus))
+        return parseStatus;
+
+    std::error_code error;
+    std::filesystem::create_directories(std::filesystem::path(out) / "models" / "textures", error);
+    if (error || !FuzzEngineStart() || !FileSystemManagerOpen(0)) {
+        std::fprintf(stderr, "framework-data: cannot prepare %s\n", out.c_str());
+        return 1;
+    }
+    FileSystem* files = Win32FileSystemCreate(8, (out + "/").c_str(), "out");
+    if (!files || !FileSystemManagerRegister(files)) {
+        std::fprintf(stderr, "framework-data: no file system for %s\n", out.c_str());
+        return 1;
+    }
+    FileSystemManagerSetDefault(files);
+    int32_t count = 0;
+    const SamplePicture* pictures = SamplePictures(&count);
+    bool ok = true;
+    for (int32_t i = 0; i < count && ok; ++i) {
+        Image* image = SamplePictureMake(pictures[i]);
+        const std::string path =
+            std::string("models/textures/") + pictures[i].file; // under the data directory
+        ok = image && BmpWrite(image, path.c_str());
+        if (image)
+            ImageDestroy(image);
+        if (!ok)
+            std::fprintf(stderr, "framework-data: cannot write %s\n", path.c_str());
+    }
+    FileSystemManagerClose();
+    if (!ok)
+        return 1;
+    std::printf("framework-data: %d pictures written to %s/models/textures\n", int(count), out.c_str());
+    return 0;
+}
