@@ -195,21 +195,18 @@ template <typename Write> bool WriteStream(const std::string& path, Write write)
     return ok;
 }
 
-// A world built from a soup, given collision trees, written to `path`.
-bool WriteWorld(const WorldSoup& soup, const WorldBuildLimits& limits, const std::string& path,
-                std::string* error)
+// A world built from a soup with collision trees, written as the builder
+// makes it: a world read back here would lose its textures, which are found
+// by name only where the images are.
+bool WriteWorld(const WorldSoup& soup, WorldBuildLimits limits, const std::string& path, std::string* error)
 {
-    World* world = WorldBuild(soup, limits);
-    const bool written =
-        world && WorldBuildCollision(world, kCollisionBuildLeaf) &&
-        WriteStream(path, [&](Stream* stream) { return WorldStreamWrite(world, stream) != nullptr; });
-    if (world) {
-        WorldDestroy(world);
-    }
-    if (!written) {
+    limits.collisionLeaf = kCollisionBuildLeaf;
+    const std::vector<uint8_t> bytes = WorldBuildBytes(soup, limits);
+    if (bytes.empty() || !ToolWriteFile(path, bytes.data(), bytes.size())) {
         *error = "cannot build or write " + path;
+        return false;
     }
-    return written;
+    return true;
 }
 
 } // namespace
