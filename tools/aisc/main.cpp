@@ -14,8 +14,7 @@
 #include "ai/runtime/ais_reader.h"
 #include "ai/runtime/ais_writer.h"
 #include "ai/runtime/config_node.h"
-#include "ai/runtime/text_config.h"
-#include "ai/runtime/world.h"
+#include "tools/aisc/aisc_compile.h"
 #include "tools/cli/tool_cli.h"
 #include "tools/common/toolfiles.h"
 
@@ -32,7 +31,7 @@ bool RawFromFile(const CConfigNode* node, std::vector<uint8_t>* bytes, void*)
     return node->GetValue() && ToolReadFile(node->GetValue(), bytes);
 }
 
-void Warn(const char* text, void*)
+void Warn(const char* text)
 {
     std::fprintf(stderr, "aisc: warning: %s\n", text);
 }
@@ -44,24 +43,21 @@ int Compile(const char* input, const char* output)
         std::fprintf(stderr, "aisc: %s: cannot read\n", input);
         return 1;
     }
-    CConfigNode root;
-    CConfigError error;
-    if (!ParseConfigText(reinterpret_cast<const char*>(text.data()), text.size(), &root, &error)) {
-        std::fprintf(stderr, "aisc: %s:%d: %s\n", input, error.line, error.message);
+    CAiscResult result;
+    const bool compiled =
+        AiscCompile(reinterpret_cast<const char*>(text.data()), text.size(), &RawFromFile, nullptr, result);
+    for (const std::string& w : result.warnings) {
+        Warn(w.c_str());
+    }
+    if (!compiled) {
+        if (result.line > 0) {
+            std::fprintf(stderr, "aisc: %s:%d: %s\n", input, result.line, result.error.c_str());
+        } else {
+            std::fprintf(stderr, "aisc: %s: %s\n", input, result.error.c_str());
+        }
         return 1;
     }
-    CheckRawDataOrder(&root, &Warn, nullptr);
-    std::vector<uint8_t> file;
-    std::string why;
-    std::vector<std::string> warnings;
-    if (!AisWriteTree(root, &RawFromFile, nullptr, &file, &why, &warnings)) {
-        std::fprintf(stderr, "aisc: %s: %s\n", input, why.c_str());
-        return 1;
-    }
-    for (const std::string& w : warnings) {
-        Warn(w.c_str(), nullptr);
-    }
-    if (!ToolWriteFile(output, file.data(), file.size())) {
+    if (!ToolWriteFile(output, result.file.data(), result.file.size())) {
         std::fprintf(stderr, "aisc: %s: cannot write\n", output);
         return 1;
     }

@@ -10,6 +10,7 @@
 #include "ai/navigation/spatial_graph.h"
 #include "ai/navigation/walkable_grid.h"
 #include "ai/runtime/action.h"
+#include "ai/runtime/ais_reader.h"
 #include "ai/runtime/config_node.h"
 #include "ai/runtime/entity.h"
 #include "ai/runtime/random.h"
@@ -20,10 +21,13 @@
 #include "ai/testhost/state_hash.h"
 #include "ai/testhost/testclasses.h"
 #include "ai/testhost/testhost.h"
+#include "graphics/core/stream.h"
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
+#include <iterator>
 
 namespace Zelk {
 
@@ -43,15 +47,40 @@ std::string Format(const char* format, double a, double b = 0.0, double c = 0.0,
     return text;
 }
 
-// A walkable grid over the level with find-nearest data, handed to the graph manager.
+// Copies the grid's nodes that stand on the level's free floor, and the arcs between
+// them, into out (in index order). The host's can-go test also joins grid points that
+// lie inside one wall (a ray that starts inside a box is not stopped by it); such
+// islands would be found as the nearest node of a body beside the wall.
+void KeepFreeFloor(CSpatialGraph& grid, const CEscortLevel& level, CSpatialGraph& out)
+{
+    std::vector<CGraphNode*> kept(size_t(grid.GetHighestNodeIndex() + 1), nullptr);
+    for (int32_t i = 0; i <= grid.GetHighestNodeIndex(); ++i)
+        if (const CGraphNode* node = grid.GetNode(i);
+            node != nullptr && EscortLevelIsFree(level, node->GetPosition(), 0.0f))
+            kept[size_t(i)] = AddNodeAtPosition(out, node->GetPosition());
+    for (int32_t i = 0; i <= grid.GetHighestArcIndex(); ++i) {
+        const CGraphArc* arc = grid.GetArc(i);
+        if (arc == nullptr)
+            continue;
+        CGraphNode* from = kept[size_t(arc->GetFrom()->GetIndex())];
+        CGraphNode* to = kept[size_t(arc->GetTo()->GetIndex())];
+        if (from != nullptr && to != nullptr)
+            out.AddArc(arc->GetData(), from, to);
+    }
+}
+
+// A walkable grid over the level's free floor with find-nearest data, handed to the
+// graph manager.
 CSpatialGraph* AddGridGraph(CGraphManager& manager, const char* name, const CEscortLevel& level,
                             float spacing)
 {
-    auto* graph = new CSpatialGraph;
+    CSpatialGraph grid;
     const int w = int((level.maxX - level.minX) / spacing);
     const int h = int((level.maxZ - level.minZ) / spacing);
     const CVec3 origin(level.minX + spacing * 0.5f, 0.0f, level.minZ + spacing * 0.5f);
-    BuildWalkableGridGraph(*graph, origin, w, h, spacing, kEscortWidth);
+    BuildWalkableGridGraph(grid, origin, w, h, spacing, kEscortWidth);
+    auto* graph = new CSpatialGraph;
+    KeepFreeFloor(grid, level, *graph);
     if (graph->GetNodeCount() == 0 || !manager.AddGraph(name, graph, false)) {
         delete graph;
         return nullptr;
@@ -71,12 +100,32 @@ bool HasEscortAgent(const CEntity* entity)
            static_cast<const CSoldierBrain*>(brain)->GetEscortAgent() != nullptr;
 }
 
+// The demo's entity and action classes stand for framework characters, which a
+// headless run has not; the scenario's kinematic classes stand in for them.
+void StandInForDemoClasses(CConfigNode* config)
+{
+    const struct
+    {
+        const char* key;
+        const char* demo;
+        const char* standIn;
+    } standIns[] = {{"Class", "CDefaultEntityClass", "CKinematicEntity"},
+                    {"ActionClass", "CDefaultActionClass", "CEscortActionClass"}};
+    for (const auto& s : standIns) {
+        CConfigNode* child = AiFindConfigChild(config, s.key);
+        const char* value = child != nullptr ? AiGetConfigValue(child) : nullptr;
+        if (value != nullptr && std::strcmp(value, s.demo) == 0)
+            AiSetConfigValue(child, s.standIn);
+    }
+}
+
 CEntity* MakeEntity(CWorld* world, const char* definition, const char* name, const CVec3& start,
                     bool hasBrain)
 {
     CConfigNode* config = CopyEntityConfig(world, definition);
     if (config == nullptr)
         return nullptr;
+    StandInForDemoClasses(config);
     AddConfigChild(config, nullptr, "StartX", Format("%.3f", start.x).c_str());
     AddConfigChild(config, nullptr, "StartZ", Format("%.3f", start.z).c_str());
     CEntity* entity = CreateEntityFromConfig(name, config, AiGetClassMask(), nullptr);
@@ -128,6 +177,10 @@ struct CEscortScenario::State
     CConfigNode* root = nullptr;
     CTextConfigSource source;
     CGraphManager* manager = nullptr;
+    std::vector<uint8_t> ais; // the ".AIS" file a run from data reads
+    StreamMemory memory{};
+    Stream stream{};
+    bool streamOpen = false;
 };
 
 namespace {
@@ -145,6 +198,44 @@ CEscortScenario::~CEscortScenario()
 
 bool CEscortScenario::Start(const CEscortLevel& level, const std::string& aiConfig,
                             const CEscortRunOptions& options, std::string& error)
+{
+    if (!StartRuntime(level, options, error))
+        return false;
+    m_state->root = AiNewConfigNode();
+    CConfigError parseError;
+    if (!ParseConfigText(aiConfig.data(), aiConfig.size(), m_state->root, &parseError)) {
+        error = "AI configuration line " + std::to_string(parseError.line) + ": " + parseError.message;
+        return false;
+    }
+    m_world = AiCreateWorldWithSource(m_state->root, &m_state->source, 0);
+    return StartWorld(level, options, error);
+}
+
+bool CEscortScenario::StartFromAis(const CEscortLevel& level, const std::vector<uint8_t>& ais,
+                                   const CEscortRunOptions& options, std::string& error)
+{
+    if (!StartRuntime(level, options, error))
+        return false;
+    // The world's services read their raw data through the stream while it is created,
+    // so the bytes and the stream live as long as the scenario.
+    m_state->ais = ais;
+    m_state->memory = StreamMemory{m_state->ais.data(), m_state->ais.size()};
+    if (StreamInit(&m_state->stream, false, kStreamMemory, kStreamRead, &m_state->memory) == nullptr) {
+        error = "the \".AIS\" data cannot be opened as a stream";
+        return false;
+    }
+    m_state->streamOpen = true;
+    m_state->root = AiLoadConfigStream(&m_state->stream);
+    if (AiGetAisReader()->GetLastError()[0] != 0) {
+        error = std::string("\".AIS\" data refused: ") + AiGetAisReader()->GetLastError();
+        return false;
+    }
+    m_world = AiCreateWorld(m_state->root, 0);
+    return StartWorld(level, options, error);
+}
+
+bool CEscortScenario::StartRuntime(const CEscortLevel& level, const CEscortRunOptions& options,
+                                   std::string& error)
 {
     Stop();
     m_level = level;
@@ -168,27 +259,25 @@ bool CEscortScenario::Start(const CEscortLevel& level, const std::string& aiConf
     AiSeedRandom(options.seed);
     SetTestFrameStep(options.step);
     m_state = new State;
-    m_state->root = AiNewConfigNode();
-    CConfigError parseError;
-    if (!ParseConfigText(aiConfig.data(), aiConfig.size(), m_state->root, &parseError)) {
-        error = "AI configuration line " + std::to_string(parseError.line) + ": " + parseError.message;
-        return false;
+    return true;
+}
+
+bool CEscortScenario::AddGraphs(const CEscortLevel& level, std::string& error)
+{
+    CGraphManager* manager = m_state->manager;
+    const float spacings[] = {1.0f, 1.0f, 2.0f};
+    for (size_t i = 0; i < std::size(kGraphNames); ++i) {
+        if (manager->GetGraph(kGraphNames[i]) != nullptr)
+            continue;
+        if (AddGridGraph(*manager, kGraphNames[i], level, spacings[i]) == nullptr) {
+            error = "the level gives no walkable graph";
+            return false;
+        }
+        ++m_builtGraphs;
     }
-    m_world = AiCreateWorldWithSource(m_state->root, &m_state->source, 0);
-    CGraphManager* manager = CGraphManager::FindInCurrentWorld();
-    if (m_world == nullptr || manager == nullptr) {
-        error = "the AI configuration gives no world with a graph manager";
-        return false;
-    }
-    m_state->manager = manager;
-    CSpatialGraph* accessGraph = nullptr;
-    CSpatialGraph* moveGraph = nullptr;
-    if (AddGridGraph(*manager, "DenseGraph", level, 1.0f) == nullptr ||
-        (moveGraph = AddGridGraph(*manager, "MoveGraph", level, 1.0f)) == nullptr ||
-        (accessGraph = AddGridGraph(*manager, "AccessWaysGraph", level, 2.0f)) == nullptr) {
-        error = "the level gives no walkable graph";
-        return false;
-    }
+    CSpatialGraph* accessGraph = manager->GetGraph("AccessWaysGraph");
+    if (manager->GetAdditionalData(accessGraph, CGraphDataClassRecord::Find("CAccessWaysData")) != nullptr)
+        return true;
     if (accessGraph->GetHighestArcIndex() >= int32_t(kMaxAccessArcs)) {
         error = "no access ways could be computed: the level's 2 m access-ways grid has " +
                 std::to_string(accessGraph->GetHighestArcIndex() + 1) +
@@ -206,6 +295,22 @@ bool CEscortScenario::Start(const CEscortLevel& level, const std::string& aiConf
         error = "no access ways could be computed";
         return false;
     }
+    m_accessWaysBuilt = true;
+    return true;
+}
+
+bool CEscortScenario::StartWorld(const CEscortLevel& level, const CEscortRunOptions& options,
+                                 std::string& error)
+{
+    CGraphManager* manager = CGraphManager::FindInCurrentWorld();
+    if (m_world == nullptr || manager == nullptr) {
+        error = "the AI configuration gives no world with a graph manager";
+        return false;
+    }
+    m_state->manager = manager;
+    if (!AddGraphs(level, error))
+        return false;
+    CSpatialGraph* moveGraph = manager->GetGraph("MoveGraph");
 
     m_vip = MakeEntity(m_world, "Player", "Player", level.route[0], false);
     CConfigNode* teamConfig = CopyTeamConfig(m_world, "WardelsTeam");
@@ -275,8 +380,12 @@ void CEscortScenario::Stop()
     m_vip = nullptr;
     m_team = nullptr;
     m_escorts.clear();
+    m_builtGraphs = 0;
+    m_accessWaysBuilt = false;
     if (m_state != nullptr) {
         AiDeleteConfigNode(m_state->root);
+        if (m_state->streamOpen)
+            StreamClose(&m_state->stream, nullptr);
         delete m_state;
         m_state = nullptr;
     }

@@ -49,9 +49,18 @@ class CEscortScenario
     CEscortScenario& operator=(const CEscortScenario&) = delete;
 
     /// Starts the runtime and world from the AI configuration text, builds the graphs
-    /// over the level and creates the VIP, the escorts and their team.
+    /// the configuration does not load over the level and creates the VIP, the escorts and their team.
     bool Start(const CEscortLevel& level, const std::string& aiConfig, const CEscortRunOptions& options,
                std::string& error);
+    /// As Start, with the configuration and its raw data read from an ".AIS" file's bytes
+    /// (kept by the scenario). Graphs and access-ways data the file holds are used as
+    /// loaded; only those it lacks are built over the level.
+    bool StartFromAis(const CEscortLevel& level, const std::vector<uint8_t>& ais,
+                      const CEscortRunOptions& options, std::string& error);
+    /// Graphs of the three that Start built over the level (0 when the configuration loaded them all).
+    int GetBuiltGraphCount() const { return m_builtGraphs; }
+    /// True when Start computed the access ways (false when they came with the configuration).
+    bool AccessWaysBuilt() const { return m_accessWaysBuilt; }
     /// Writes the sample's navigation data into dir: "DenseGraph.graph", "MoveGraph.graph"
     /// and "AccessWaysGraph.graph" with their find-nearest data ("<graph>.nearest"), and
     /// the access ways of "AccessWaysGraph" from the escort generator as
@@ -100,6 +109,9 @@ class CEscortScenario
     std::string MakeSvg() const;
 
   private:
+    bool StartRuntime(const CEscortLevel& level, const CEscortRunOptions& options, std::string& error);
+    bool StartWorld(const CEscortLevel& level, const CEscortRunOptions& options, std::string& error);
+    bool AddGraphs(const CEscortLevel& level, std::string& error);
     void StepVip();
     void Record();
     std::string ReportLine() const;
@@ -117,6 +129,8 @@ class CEscortScenario
     size_t m_waypoint = 1;
     float m_vipStopTime = -1.0f;
     int m_frame = 0;
+    int m_builtGraphs = 0;
+    bool m_accessWaysBuilt = false;
     std::string m_trace;
 };
 

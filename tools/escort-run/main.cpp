@@ -1,7 +1,9 @@
 // escort-run: the escort scenario, headless. A VIP walks the level's route and
 // stops; the escorts guard it. Prints a report per second and a summary, and
 // writes a CSV trace and an SVG picture. With --team-sizes it runs the scenario
-// once per team size instead and prints a table of the coverage reached.
+// once per team size instead and prints a table of the coverage reached. With
+// --ais it reads the AI configuration and its graphs from an ".AIS" file (as
+// the demo does) instead of building the graphs over the level.
 // "escort-run --help" lists the options.
 #include "tools/cli/tool_cli.h"
 #include "tools/common/toolfiles.h"
@@ -38,6 +40,7 @@ int main(int argc, char** argv)
 {
     std::string levelName = "data/escort/level.txt";
     std::string aiName = "data/escort/escort_ai.txt";
+    std::string aisName;
     std::string out = "build/escort";
     std::string dataDir;
     std::string teamSizes;
@@ -46,7 +49,7 @@ int main(int argc, char** argv)
                  "every way of access to it.",
                  "escort-run");
     app.add_option("--level", levelName, "level text file")->capture_default_str();
-    app.add_option("--ai", aiName, "AI configuration text")->capture_default_str();
+    CLI::Option* ai = app.add_option("--ai", aiName, "AI configuration text")->capture_default_str();
     app.add_option("--escorts", options.escorts, "number of escorts")
         ->check(CLI::Range(1, Zelk::kMaxEscortCount))
         ->capture_default_str();
@@ -56,8 +59,13 @@ int main(int argc, char** argv)
     app.add_option("--seed", options.seed, "seed of the project's random generator")->capture_default_str();
     app.add_option("--out", out, "folder for escort-trace.csv and escort.svg")->capture_default_str();
     app.add_option("--write-data", dataDir, "also write the level's navigation data into this folder");
-    app.add_option("--team-sizes", teamSizes,
-                   "run once per team size (\"1-16\" or \"4\") and print the coverage table instead");
+    CLI::Option* sizes =
+        app.add_option("--team-sizes", teamSizes,
+                       "run once per team size (\"1-16\" or \"4\") and print the coverage table instead");
+    app.add_option("--ais", aisName,
+                   "\".AIS\" file with the AI configuration and the graphs as raw data (in place of --ai)")
+        ->excludes(ai)
+        ->excludes(sizes);
     int status = 0;
     if (!ToolCli::Parse(app, argc, argv, &status))
         return status;
@@ -77,8 +85,10 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "escort-run: %s: %s\n", levelName.c_str(), error.c_str());
         return 1;
     }
-    if (!ToolReadText(aiName, &aiConfig)) {
-        std::fprintf(stderr, "escort-run: cannot read %s\n", aiName.c_str());
+    std::vector<uint8_t> ais;
+    const bool fromAis = !aisName.empty();
+    if (fromAis ? !ToolReadFile(aisName, &ais) : !ToolReadText(aiName, &aiConfig)) {
+        std::fprintf(stderr, "escort-run: cannot read %s\n", (fromAis ? aisName : aiName).c_str());
         return 1;
     }
     if (!teamSizes.empty()) {
@@ -93,10 +103,14 @@ int main(int argc, char** argv)
     }
 
     Zelk::CEscortScenario scenario;
-    if (!scenario.Start(level, aiConfig, options, error)) {
+    if (fromAis ? !scenario.StartFromAis(level, ais, options, error)
+                : !scenario.Start(level, aiConfig, options, error)) {
         std::fprintf(stderr, "escort-run: %s\n", error.c_str());
         return 1;
     }
+    if (fromAis)
+        std::printf("escort-run: AI configuration and graphs from %s (%d of 3 graphs built over the level)\n",
+                    aisName.c_str(), scenario.GetBuiltGraphCount());
     if (!dataDir.empty()) {
         if (!scenario.WriteData(dataDir, error)) {
             std::fprintf(stderr, "escort-run: %s\n", error.c_str());

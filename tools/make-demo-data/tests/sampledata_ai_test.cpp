@@ -1,0 +1,185 @@
+// The demo's AI data: "data/wardels.ais" compiles from its text without a
+// warning and always to the same bytes, gives a world whose three graphs and
+// their data come from the file (nothing rebuilt), runs the escort scenario as
+// its text with the data files does and to the same end as the run that builds
+// its graphs over the level, and its graphs
+// fit the level (no arc through a wall, few access-way directions, every start
+// on free floor near a node).
+#include "ai/navigation/access_ways_data.h"
+#include "ai/navigation/astar_data.h"
+#include "ai/navigation/find_nearest_data.h"
+#include "ai/navigation/graph_manager.h"
+#include "ai/navigation/spatial_graph.h"
+#include "ai/runtime/config_node.h"
+#include "tools/aisc/aisc_compile.h"
+#include "tools/common/toolfiles.h"
+#include "tools/escort-run/escort_scenario.h"
+#include <cmath>
+#include <gtest/gtest.h>
+
+namespace Zelk {
+namespace {
+
+constexpr const char* kGraphNames[] = {"DenseGraph", "MoveGraph", "AccessWaysGraph"};
+constexpr int kMaxAccessDirections = 60; // the escort team's clusters per node
+
+std::vector<uint8_t> ReadBytes(const std::string& name)
+{
+    std::vector<uint8_t> bytes;
+    EXPECT_TRUE(ToolReadFile(name, &bytes)) << name;
+    return bytes;
+}
+
+bool RawFromGraphsDir(const CConfigNode* node, std::vector<uint8_t>* bytes, void*)
+{
+    return node->GetValue() != nullptr &&
+           ToolReadFile(std::string(OLAI_DEMO_GRAPHS_DIR) + "/" + node->GetValue(), bytes);
+}
+
+class SampleDataAi : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        std::string error;
+        ASSERT_TRUE(EscortLevelLoad(OLAI_ESCORT_DATA_DIR "/level.txt", level, error)) << error;
+        ais = ReadBytes(OLAI_DEMO_DATA_DIR "/data/wardels.ais");
+        ASSERT_FALSE(ais.empty());
+    }
+
+    // Runs the escort scenario to its end from the ".AIS" file, or from a text
+    // configuration (whose "RawData" files lie in the working directory).
+    void Run(CEscortScenario& scenario, const char* textFile = nullptr)
+    {
+        std::string error;
+        CEscortRunOptions options;
+        std::string text;
+        if (textFile != nullptr) {
+            ASSERT_TRUE(ToolReadText(textFile, &text)) << textFile;
+        }
+        ASSERT_TRUE(textFile == nullptr ? scenario.StartFromAis(level, ais, options, error)
+                                        : scenario.Start(level, text, options, error))
+            << error;
+        scenario.Run(nullptr);
+    }
+
+    CEscortLevel level;
+    std::vector<uint8_t> ais;
+};
+
+TEST_F(SampleDataAi, CompilesWithoutWarningToTheSameBytes)
+{
+    std::string text;
+    ASSERT_TRUE(ToolReadText(OLAI_WARDELS_DIR "/wardels_ai.txt", &text));
+    CAiscResult result;
+    ASSERT_TRUE(AiscCompile(text.data(), text.size(), &RawFromGraphsDir, nullptr, result)) << result.error;
+    EXPECT_TRUE(result.warnings.empty()) << result.warnings.front();
+    EXPECT_EQ(result.file, ais);
+}
+
+TEST_F(SampleDataAi, WorldTakesTheGraphsFromRawDataAndRunsTheEscortsAsBefore)
+{
+    CEscortScenario fromData;
+    Run(fromData);
+    EXPECT_EQ(fromData.GetBuiltGraphCount(), 0);
+    EXPECT_FALSE(fromData.AccessWaysBuilt());
+    const CGraphManager* manager = CGraphManager::FindInCurrentWorld();
+    ASSERT_NE(manager, nullptr);
+    EXPECT_EQ(manager->GetEntryCount(), 3u);
+    const struct
+    {
+        const char* graph;
+        const char* data;
+    } expected[] = {{"DenseGraph", "CFindNearestData"},
+                    {"MoveGraph", "CFindNearestData"},
+                    {"MoveGraph", "CAstarData"},
+                    {"AccessWaysGraph", "CFindNearestData"},
+                    {"AccessWaysGraph", "CAccessWaysData"}};
+    for (const auto& e : expected) {
+        const CSpatialGraph* graph = manager->GetGraph(e.graph);
+        ASSERT_NE(graph, nullptr) << e.graph;
+        EXPECT_GT(graph->GetNodeCount(), 100) << e.graph;
+        EXPECT_NE(manager->GetAdditionalData(graph, CGraphDataClassRecord::Find(e.data)), nullptr)
+            << e.graph << " " << e.data;
+    }
+    const uint64_t hash = fromData.HashState();
+    const std::string summary = fromData.Summary();
+    fromData.Stop();
+
+    // The same configuration read as text with its data files: the very same run.
+    CEscortScenario fromFiles;
+    Run(fromFiles, OLAI_WARDELS_DIR "/wardels_ai.txt");
+    EXPECT_EQ(fromFiles.GetBuiltGraphCount(), 0);
+    EXPECT_EQ(fromFiles.HashState(), hash);
+    fromFiles.Stop();
+
+    // The escort configuration, whose graphs are built over the level at start: the same
+    // outcome (the A* data's paths may differ from a search's among paths of equal cost).
+    CEscortScenario built;
+    Run(built, OLAI_ESCORT_DATA_DIR "/escort_ai.txt");
+    EXPECT_EQ(built.GetBuiltGraphCount(), 3);
+    EXPECT_TRUE(built.AccessWaysBuilt());
+    EXPECT_EQ(built.Summary(), summary);
+}
+
+// True when the segment a-b (horizontal, sampled every centimetre) meets a wall of the level.
+bool CrossesWall(const CEscortLevel& level, const CVec3& a, const CVec3& b)
+{
+    const CVec3 d = b - a;
+    const int steps = std::max(1, int(std::ceil(std::sqrt(d.SquaredLengthXZ()) / 0.01f)));
+    for (int i = 0; i <= steps; ++i) {
+        const float t = float(i) / float(steps);
+        if (!EscortLevelIsFree(level, CVec3(a.x + d.x * t, 0.0f, a.z + d.z * t), 0.0f))
+            return true;
+    }
+    return false;
+}
+
+TEST_F(SampleDataAi, GraphsFitTheLevel)
+{
+    CEscortScenario scenario;
+    std::string error;
+    ASSERT_TRUE(scenario.StartFromAis(level, ais, CEscortRunOptions(), error)) << error;
+    const CGraphManager* manager = CGraphManager::FindInCurrentWorld();
+    ASSERT_NE(manager, nullptr);
+    for (const char* name : kGraphNames) {
+        const CSpatialGraph* graph = manager->GetGraph(name);
+        ASSERT_NE(graph, nullptr);
+        for (int32_t i = 0; i <= graph->GetHighestArcIndex(); ++i) {
+            if (const CGraphArc* arc = graph->GetArc(i)) {
+                EXPECT_FALSE(CrossesWall(level, arc->GetFrom()->GetPosition(), arc->GetTo()->GetPosition()))
+                    << name << " arc " << i;
+            }
+        }
+    }
+
+    const CSpatialGraph* access = manager->GetGraph("AccessWaysGraph");
+    const auto* ways = static_cast<const CAccessWaysData*>(
+        manager->GetAdditionalData(access, CGraphDataClassRecord::Find("CAccessWaysData")));
+    ASSERT_NE(ways, nullptr);
+    ASSERT_EQ(ways->GetNodeCount(), access->GetNodeCount());
+    int withWays = 0;
+    for (int32_t i = 0; i < ways->GetNodeCount(); ++i) {
+        const uint16_t* list = nullptr;
+        const int32_t count = ways->GetAccessWays(i, list);
+        EXPECT_LE(count, kMaxAccessDirections) << "node " << i;
+        withWays += count > 0;
+    }
+    EXPECT_GT(withWays, 0);
+
+    // The VIP's and the escorts' starts: free floor, within a grid step of a node of the move graph.
+    const CSpatialGraph* move = manager->GetGraph("MoveGraph");
+    std::vector<CVec3> starts = level.escorts;
+    starts.push_back(level.route[0]);
+    for (const CVec3& start : starts) {
+        EXPECT_TRUE(EscortLevelIsFree(level, start, kEscortBodyRadius));
+        float nearest = 1e30f;
+        for (int32_t i = 0; i <= move->GetHighestNodeIndex(); ++i)
+            if (const CGraphNode* node = move->GetNode(i))
+                nearest = std::min(nearest, (node->GetPosition() - start).SquaredLengthXZ());
+        EXPECT_LE(std::sqrt(nearest), 1.0f) << start.x << " " << start.z;
+    }
+}
+
+} // namespace
+} // namespace Zelk
