@@ -1,12 +1,14 @@
 // make-demo-data: writes the part of the demo's data root that no other tool
 // makes: the particle and sky textures drawn in code under "models/textures/",
-// the small models built in code under "models/", the help page "readme.txt",
-// and "config.xml" and "furniture.xml" from the sources folder. Everything is
+// the small models built in code under "models/", the world file
+// "models/wardels.bsp" (the texture dictionary texdict packs, then the world
+// sample-world builds), the help page "readme.txt", and "config.xml" and
+// "furniture.xml" from the sources folder. Everything is
 // made in a temporary folder inside <out> first and moved into place only when
 // all of it was written, so a failure leaves <out> as it was. The output is the
 // same, byte for byte, on every run.
 //
-//   make-demo-data --sources <data/wardels> <out>
+//   make-demo-data --sources <data/wardels> --world-textures <txd> --world <bsp> <out>
 // Exit status: 0 on success, 1 on a failure (reported on standard error), 2 on a
 // command line that is not understood.
 #include "graphics/core/filesystem.h"
@@ -26,6 +28,46 @@
 namespace fs = std::filesystem;
 
 namespace {
+
+constexpr uint32_t kChunkHeaderSize = 12;
+constexpr uint32_t kChunkTextureDictionary = 0x23;
+constexpr uint32_t kChunkWorld = 0x0B;
+
+uint32_t ReadU32(const std::vector<uint8_t>& bytes, size_t at)
+{
+    return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
+           uint32_t(bytes[at + 3]) << 24;
+}
+
+// True when the bytes are exactly one chunk of that type (header and body).
+bool IsOneChunk(const std::vector<uint8_t>& bytes, uint32_t type)
+{
+    return bytes.size() >= kChunkHeaderSize && ReadU32(bytes, 0) == type &&
+           uint64_t(ReadU32(bytes, 4)) == uint64_t(bytes.size() - kChunkHeaderSize);
+}
+
+// The world file: the texture dictionary first (the world loader reads it before
+// the world), then the world chunk.
+bool WriteWorld(const std::string& textures, const std::string& world, const fs::path& out,
+                std::string& error)
+{
+    std::vector<uint8_t> dictionary;
+    std::vector<uint8_t> sectors;
+    if (!ToolReadFile(textures, &dictionary) || !IsOneChunk(dictionary, kChunkTextureDictionary)) {
+        error = textures + ": not one texture dictionary chunk";
+        return false;
+    }
+    if (!ToolReadFile(world, &sectors) || !IsOneChunk(sectors, kChunkWorld)) {
+        error = world + ": not one world chunk";
+        return false;
+    }
+    dictionary.insert(dictionary.end(), sectors.begin(), sectors.end());
+    if (!ToolWriteFile(out.string(), dictionary.data(), dictionary.size())) {
+        error = out.string() + ": cannot write";
+        return false;
+    }
+    return true;
+}
 
 constexpr const char* kPartial = ".make-demo-data.partial";
 
@@ -71,6 +113,14 @@ int main(int argc, char** argv)
     app.add_option("--sources", sources, "folder of config.xml and furniture.xml")
         ->required()
         ->check(CLI::ExistingDirectory);
+    std::string worldTextures;
+    std::string world;
+    app.add_option("--world-textures", worldTextures, "the world's texture dictionary (texdict pack)")
+        ->required()
+        ->check(CLI::ExistingFile);
+    app.add_option("--world", world, "the world (sample-world's level.bsp)")
+        ->required()
+        ->check(CLI::ExistingFile);
     app.add_option("out", out, "the data root")->required();
     int status = 0;
     if (!ToolCli::Parse(app, argc, argv, &status))
@@ -92,7 +142,8 @@ int main(int argc, char** argv)
     }
     FileSystemManagerSetDefault(files);
     std::string error;
-    bool made = DemoTexturesWrite(error) && DemoModelsWrite(partial.string(), error);
+    bool made = DemoTexturesWrite(error) && DemoModelsWrite(partial.string(), error) &&
+                WriteWorld(worldTextures, world, partial / "models" / "wardels.bsp", error);
     if (made && !WriteReadme(partial)) {
         error = (partial / "readme.txt").string() + ": cannot write";
         made = false;
@@ -114,8 +165,8 @@ int main(int argc, char** argv)
         return 1;
     }
     SceneEngineStop();
-    std::printf(
-        "make-demo-data: textures, models, readme.txt, config.xml and furniture.xml written into %s\n",
-        out.c_str());
+    std::printf("make-demo-data: textures, models, the world, readme.txt, config.xml and furniture.xml "
+                "written into %s\n",
+                out.c_str());
     return 0;
 }
