@@ -29,12 +29,22 @@ struct AstarOpenEntry
     CGraphNode* node;
 };
 
+// A node's state in the search whose stamp it carries (any other stamp:
+// neither open nor closed): its heap position + 1 while open, 0 when
+// neither, kAstarClosed when closed.
+struct AstarNodeState
+{
+    uint32_t stamp;
+    int32_t state;
+};
+constexpr int32_t kAstarClosed = -1;
+
 struct AstarOpenHeap
 {
     AstarOpenEntry* entries = nullptr;
     int32_t count = 0;
     int32_t capacity = 0;
-    int32_t* position = nullptr; // per node index: heap position + 1, 0 when not open (valid when stamped)
+    AstarNodeState* nodes = nullptr; // per node index
     uint32_t nextArrival = 0;
 
     static bool Before(const AstarOpenEntry& a, const AstarOpenEntry& b)
@@ -44,7 +54,7 @@ struct AstarOpenHeap
     void Place(int32_t i, const AstarOpenEntry& entry)
     {
         entries[i] = entry;
-        position[entry.index] = i + 1;
+        nodes[entry.index].state = i + 1;
     }
     void SiftUp(int32_t i, const AstarOpenEntry entry)
     {
@@ -81,13 +91,13 @@ struct AstarOpenHeap
     // anew (a new arrival number), since its new key is below its old one.
     void Lower(CGraphNode* node)
     {
-        const int32_t i = position[node->GetIndex()] - 1;
+        const int32_t i = nodes[node->GetIndex()].state - 1;
         SiftUp(i, AstarOpenEntry{node->GetData().f, nextArrival++, node->GetIndex(), node});
     }
     void Remove(const CGraphNode* node)
     {
-        const int32_t i = position[node->GetIndex()] - 1;
-        position[node->GetIndex()] = 0;
+        const int32_t i = nodes[node->GetIndex()].state - 1;
+        nodes[node->GetIndex()].state = 0;
         const AstarOpenEntry last = entries[--count];
         if (i == count)
             return;
@@ -99,16 +109,14 @@ struct AstarOpenHeap
     CGraphNode* Top() const { return count > 0 ? entries[0].node : nullptr; }
 };
 
-// Per-node state (open position, closed flag) counts only where the node's
-// stamp equals the current search's: a fresh search bumps the stamp instead of
-// clearing the state of every node.
+// Per-node state counts only where the node's stamp equals the current
+// search's: a fresh search bumps the stamp instead of clearing the state of
+// every node.
 struct AstarMemory
 {
     int32_t capacity = 0;
     AstarOpenHeap open;
-    uint8_t* closed = nullptr; // per node index: 1 when closed (valid when stamped)
-    uint32_t* stamp = nullptr; // per node index: the search that last touched it
-    uint32_t search = 0;       // the current search's stamp
+    uint32_t search = 0; // the current search's stamp
     CGraphNode* lastStart = nullptr;
     uint8_t idle = 1;
     // The query of the suspended sliced search.
@@ -136,10 +144,10 @@ bool FailSearch(const char* what)
 // Gives the node the current stamp, neither open nor closed, if it lacks it.
 void Touch(int32_t index)
 {
-    if (g_memory.stamp[index] != g_memory.search) {
-        g_memory.stamp[index] = g_memory.search;
-        g_memory.open.position[index] = 0;
-        g_memory.closed[index] = 0;
+    AstarNodeState& node = g_memory.open.nodes[index];
+    if (node.stamp != g_memory.search) {
+        node.stamp = g_memory.search;
+        node.state = 0;
     }
 }
 
@@ -156,12 +164,14 @@ void RemoveOpen(CGraphNode* node)
 
 bool IsOpen(int32_t index)
 {
-    return g_memory.stamp[index] == g_memory.search && g_memory.open.position[index] != 0;
+    const AstarNodeState& node = g_memory.open.nodes[index];
+    return node.stamp == g_memory.search && node.state > 0;
 }
 
 bool IsClosed(int32_t index)
 {
-    return g_memory.stamp[index] == g_memory.search && g_memory.closed[index] != 0;
+    const AstarNodeState& node = g_memory.open.nodes[index];
+    return node.stamp == g_memory.search && node.state < 0;
 }
 
 // A new stamp for a fresh search; after the stamps wrap, every node is
@@ -171,7 +181,7 @@ void NextSearch()
     g_memory.open.count = 0;
     if (++g_memory.search == 0) {
         for (int32_t i = 0; i < g_memory.capacity; ++i)
-            g_memory.stamp[i] = 0;
+            g_memory.open.nodes[i].stamp = 0;
         g_memory.search = 1;
     }
 }
@@ -272,20 +282,24 @@ EStep Step(const AstarPricing& pricing, CGraphNode* goal, void* user)
             FailSearch("node index beyond the A* memory's capacity");
             return EStep::Failed;
         }
+        CGraphNodeData& md = m->GetData();
+        const int32_t mi = m->GetIndex();
+        // A node this search reached already keeps its straight-line
+        // estimate (the same number again); others are asked.
         float h = 0.0f;
-        if (!pricing.Estimate(user, m, goal, &h))
+        if (pricing.straightLine && g_memory.open.nodes[mi].stamp == g_memory.search)
+            h = md.h;
+        else if (!pricing.Estimate(user, m, goal, &h))
             continue;
         const float newG = g + arcData.cost;
         const float newF = newG + h;
-        CGraphNodeData& md = m->GetData();
-        const int32_t mi = m->GetIndex();
         if (IsClosed(mi)) {
             if (!(newF < md.f))
                 continue;
             md.g = newG;
             md.h = h;
             md.f = newF;
-            g_memory.closed[mi] = 0;
+            g_memory.open.nodes[mi].state = 0;
             md.parent = n;
             md.arrivalArc = arc;
             InsertOpen(m, ok);
@@ -308,7 +322,7 @@ EStep Step(const AstarPricing& pricing, CGraphNode* goal, void* user)
         }
     }
     RemoveOpen(n);
-    g_memory.closed[n->GetIndex()] = 1;
+    g_memory.open.nodes[n->GetIndex()].state = kAstarClosed;
     ++g_memory.expansions;
     if (!ok) {
         NavSetError(ENavError::NoMemory, "A* memory exhausted");
@@ -411,11 +425,9 @@ bool AstarMemoryInit(int32_t nodeCount)
     g_memory.open.capacity = nodeCount;
     g_memory.open.entries =
         static_cast<AstarOpenEntry*>(std::calloc(size_t(nodeCount), sizeof(AstarOpenEntry)));
-    g_memory.open.position = static_cast<int32_t*>(std::calloc(size_t(nodeCount), sizeof(int32_t)));
-    g_memory.closed = static_cast<uint8_t*>(std::calloc(size_t(nodeCount), 1));
-    g_memory.stamp = static_cast<uint32_t*>(std::calloc(size_t(nodeCount), sizeof(uint32_t)));
-    if (g_memory.open.entries == nullptr || g_memory.open.position == nullptr || g_memory.closed == nullptr ||
-        g_memory.stamp == nullptr) {
+    g_memory.open.nodes =
+        static_cast<AstarNodeState*>(std::calloc(size_t(nodeCount), sizeof(AstarNodeState)));
+    if (g_memory.open.entries == nullptr || g_memory.open.nodes == nullptr) {
         AstarMemoryFree();
         NavSetError(ENavError::NoMemory, "A* memory could not be allocated");
         return false;
@@ -426,9 +438,7 @@ bool AstarMemoryInit(int32_t nodeCount)
 void AstarMemoryFree()
 {
     std::free(g_memory.open.entries);
-    std::free(g_memory.open.position);
-    std::free(g_memory.closed);
-    std::free(g_memory.stamp);
+    std::free(g_memory.open.nodes);
     g_memory = AstarMemory();
 }
 

@@ -95,3 +95,8 @@ void D3D9CallLogStop(IDirect3DDevice9* device);
 std::vector<D3D9CallRecord> D3D9CallLog(IDirect3DDevice9* device);
 /// How many calls of `call` were recorded since the last start.
 UINT D3D9CallCount(IDirect3DDevice9* device, D3D9Call call);
+
+/// Lets the software device choose its AVX2 span routines where the
+/// processor has them (the default), or keeps it on the SSE2 ones; devices
+/// compile their states with the choice in force. Pictures are the same.
+void D3D9AllowWideVectors(bool allow);

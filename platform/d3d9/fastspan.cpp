@@ -3,7 +3,10 @@
 // depth and source-alpha blending; and the choice between them and the
 // general pipeline whenever the state is compiled.
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+
+#include "platform/d3d9/d3d9control.h"
 
 #include "platform/d3d9/pipeline.h"
 #include "platform/d3d9/span.h"
@@ -44,26 +47,51 @@ int DepthPass(const Plane& pz, float fx, float fy, int n, float* __restrict dept
     }
 }
 
-template <bool Write> DepthPassFn PickDepth(DWORD func)
+#if OLAI_SPAN_WIDE
+// AVX2 builds of the routines: each wrapper inlines its whole routine, so
+// the compiler vectorises it eight floats wide. AVX2 alone does not fuse
+// multiplies and adds, so every value is the one the SSE2 build computes.
+#define OLAI_WIDE_ROUTINE __attribute__((target("avx2"), flatten))
+
+template <DWORD Func, bool Write>
+OLAI_WIDE_ROUTINE int DepthPassWide(const Plane& pz, float fx, float fy, int n, float* depth, uint8_t* live)
 {
+    return DepthPass<Func, Write>(pz, fx, fy, n, depth, live);
+}
+
+#endif
+
+template <bool Write, bool Wide> DepthPassFn PickDepthAs(DWORD func)
+{
+#if OLAI_SPAN_WIDE
+#define OLAI_DEPTH_PASS(F) (Wide ? &DepthPassWide<F, Write> : &DepthPass<F, Write>)
+#else
+#define OLAI_DEPTH_PASS(F) (&DepthPass<F, Write>)
+#endif
     switch (func) {
     case D3DCMP_LESS:
-        return &DepthPass<D3DCMP_LESS, Write>;
+        return OLAI_DEPTH_PASS(D3DCMP_LESS);
     case D3DCMP_LESSEQUAL:
-        return &DepthPass<D3DCMP_LESSEQUAL, Write>;
+        return OLAI_DEPTH_PASS(D3DCMP_LESSEQUAL);
     case D3DCMP_GREATER:
-        return &DepthPass<D3DCMP_GREATER, Write>;
+        return OLAI_DEPTH_PASS(D3DCMP_GREATER);
     case D3DCMP_GREATEREQUAL:
-        return &DepthPass<D3DCMP_GREATEREQUAL, Write>;
+        return OLAI_DEPTH_PASS(D3DCMP_GREATEREQUAL);
     case D3DCMP_EQUAL:
-        return &DepthPass<D3DCMP_EQUAL, Write>;
+        return OLAI_DEPTH_PASS(D3DCMP_EQUAL);
     case D3DCMP_NOTEQUAL:
-        return &DepthPass<D3DCMP_NOTEQUAL, Write>;
+        return OLAI_DEPTH_PASS(D3DCMP_NOTEQUAL);
     case D3DCMP_NEVER:
-        return &DepthPass<D3DCMP_NEVER, Write>;
+        return OLAI_DEPTH_PASS(D3DCMP_NEVER);
     default:
-        return &DepthPass<D3DCMP_ALWAYS, Write>;
+        return OLAI_DEPTH_PASS(D3DCMP_ALWAYS);
     }
+#undef OLAI_DEPTH_PASS
+}
+
+template <bool Write> DepthPassFn PickDepth(DWORD func, bool wide)
+{
+    return wide ? PickDepthAs<Write, true>(func) : PickDepthAs<Write, false>(func);
 }
 
 // 1/w per pixel of a chunk (constant when the primitive is affine).
@@ -367,6 +395,33 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
     }
 }
 
+#if OLAI_SPAN_WIDE
+OLAI_WIDE_ROUTINE void ShadeSpanGouraudWide(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
+{
+    ShadeSpanGouraud(ps, pl, y, xa, xb);
+}
+
+template <bool Linear, bool Wrap>
+OLAI_WIDE_ROUTINE void ShadeSpanTexturedWide(const PixelState& ps, const SpanPlanes& pl, int y, int xa,
+                                             int xb)
+{
+    ShadeSpanTextured<Linear, Wrap>(ps, pl, y, xa, xb);
+}
+#endif
+
+std::atomic<bool> g_allowWide{true};
+
+// True when the AVX2 routines may run here.
+bool UseWide()
+{
+#if OLAI_SPAN_WIDE
+    static const bool supported = __builtin_cpu_supports("avx2");
+    return supported && g_allowWide.load(std::memory_order_relaxed);
+#else
+    return false;
+#endif
+}
+
 // True when the stages reduce to "the diffuse colour".
 bool StagesAreDiffuse(const PixelState& ps, bool* alphaOne)
 {
@@ -464,13 +519,18 @@ void PixelStateFinish(PixelState* ps)
         return;
     const bool test = ps->target.depth && ps->depthTest;
     const bool write = ps->target.depth && ps->depthWrite;
+    const bool wide = UseWide();
     if (!test && !write)
         ps->fastDepth = &DepthPass<0, false>;
     else
-        ps->fastDepth = write ? PickDepth<true>(test ? ps->depthFunc : DWORD(D3DCMP_ALWAYS))
-                              : PickDepth<false>(ps->depthFunc);
+        ps->fastDepth = write ? PickDepth<true>(test ? ps->depthFunc : DWORD(D3DCMP_ALWAYS), wide)
+                              : PickDepth<false>(ps->depthFunc, wide);
     if (StagesAreDiffuse(*ps, &ps->fastAlphaOne)) {
         ps->span = &ShadeSpanGouraud;
+#if OLAI_SPAN_WIDE
+        if (wide)
+            ps->span = &ShadeSpanGouraudWide;
+#endif
         return;
     }
     if (ps->stageCount != 1)
@@ -494,6 +554,17 @@ void PixelStateFinish(PixelState* ps)
         ps->span = linear ? &ShadeSpanTextured<true, true> : &ShadeSpanTextured<false, true>;
     else if (clamp)
         ps->span = linear ? &ShadeSpanTextured<true, false> : &ShadeSpanTextured<false, false>;
+#if OLAI_SPAN_WIDE
+    if (wide && wrap && pow2)
+        ps->span = linear ? &ShadeSpanTexturedWide<true, true> : &ShadeSpanTexturedWide<false, true>;
+    else if (wide && clamp)
+        ps->span = linear ? &ShadeSpanTexturedWide<true, false> : &ShadeSpanTexturedWide<false, false>;
+#endif
 }
 
 } // namespace d3d9sw
+
+void D3D9AllowWideVectors(bool allow)
+{
+    d3d9sw::g_allowWide.store(allow, std::memory_order_relaxed);
+}

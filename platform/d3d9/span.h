@@ -10,6 +10,13 @@
 #else
 #define OLAI_SPAN_SSE2 0
 #endif
+// On x86-64 the fast span routines are also built for AVX2 and chosen at
+// run time where the processor has it.
+#if OLAI_SPAN_SSE2 && defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define OLAI_SPAN_WIDE 1
+#else
+#define OLAI_SPAN_WIDE 0
+#endif
 
 namespace d3d9sw {
 

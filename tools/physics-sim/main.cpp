@@ -6,6 +6,7 @@
 //   physics-sim broadphase <N>        N moving boxes through the far field, then
 //                                     as bodies through the manager's activation
 //   physics-sim contacts <scene> [--svg file]  the contacts of a scene
+//   physics-sim solve <case>          a one-island solver case beside closed form
 //   physics-sim corpus <folder>       the hull builder's fuzz seeds
 //   physics-sim corpus --grid <folder> the grid data block's fuzz seeds
 #include "tools/cli/tool_cli.h"
@@ -13,6 +14,7 @@
 #include <cstdio>
 
 #include "graphics/core/tests/enginetesting.h"
+#include "physics/core/solver/harness/harness.h"
 #include "tools/physics-sim/activation.h"
 #include "tools/physics-sim/broadphase.h"
 #include "tools/physics-sim/contacts.h"
@@ -44,6 +46,11 @@ int main(int argc, char** argv)
         ->required()
         ->check(CLI::IsMember({"box-on-plane", "box-on-box", "sphere-on-mesh", "hulls-on-terrain"}));
     contacts->add_option("--svg", contactSvg, "write a side view to this SVG file");
+    std::string solveCase;
+    CLI::App* solve = app.add_subcommand("solve", "a one-island solver case measured beside its closed form");
+    solve->add_option("case", solveCase, "free-fall, box-rest, pendulum, slope, bounce or hinge")
+        ->required()
+        ->check(CLI::IsMember({"free-fall", "box-rest", "pendulum", "slope", "bounce", "hinge"}));
     std::string corpusFolder;
     CLI::App* corpus = app.add_subcommand("corpus", "write the seed corpus of the physics_hull fuzz target");
     corpus->add_option("folder", corpusFolder, "an existing folder")->required();
@@ -70,6 +77,10 @@ int main(int argc, char** argv)
         result = RunActivation(boxCount) != 0 ? 1 : result;
     } else if (contacts->parsed()) {
         result = RunContacts(scene, contactSvg);
+    } else if (solve->parsed()) {
+        HarnessReport report = RunSolverCase(solveCase);
+        std::fputs(report.text.c_str(), stdout);
+        result = report.passed ? 0 : 1;
     } else if (corpus->parsed()) {
         result = gridCorpus ? WriteGridCorpus(corpusFolder) : WriteHullCorpus(corpusFolder);
     }

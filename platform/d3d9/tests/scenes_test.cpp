@@ -524,13 +524,15 @@ TEST_P(Scenes, MatchReference)
     EXPECT_EQ(D3D9LiveObjectCount(), 0);
 }
 
-TEST_P(Scenes, SameOnFourThreadsAsOnOne)
+TEST_P(Scenes, SameOnEveryThreadCountAndInstructionSet)
 {
     // Every draw cut into four bands of rows (and its vertices into four
-    // ranges) must give the picture of one thread, byte for byte.
+    // ranges), and the AVX2 span routines where the processor has them,
+    // must give the picture of one thread on SSE2, byte for byte.
     const Scene& s = GetParam();
-    auto render = [&](int threads) {
+    auto render = [&](int threads, bool wide) {
         D3D9SetDeviceThreads(threads, true);
+        D3D9AllowWideVectors(wide);
         TestDevice t(s.width, s.height);
         EXPECT_NE(t.device, nullptr);
         if (!t.device)
@@ -541,14 +543,22 @@ TEST_P(Scenes, SameOnFourThreadsAsOnOne)
         t.device->EndScene();
         return t.Pixels();
     };
-    const std::vector<uint32_t> one = render(1);
-    const std::vector<uint32_t> four = render(4);
+    const std::vector<uint32_t> one = render(1, false);
+    struct Way
+    {
+        int threads;
+        bool wide;
+    };
+    for (const Way way : {Way{4, false}, Way{1, true}, Way{4, true}}) {
+        const std::vector<uint32_t> other = render(way.threads, way.wide);
+        ASSERT_EQ(one.size(), other.size());
+        size_t differing = 0;
+        for (size_t i = 0; i < one.size(); ++i)
+            differing += one[i] != other[i];
+        EXPECT_EQ(differing, 0u) << way.threads << " threads, wide " << way.wide;
+    }
     D3D9SetDeviceThreads(0, false);
-    ASSERT_EQ(one.size(), four.size());
-    size_t differing = 0;
-    for (size_t i = 0; i < one.size(); ++i)
-        differing += one[i] != four[i];
-    EXPECT_EQ(differing, 0u);
+    D3D9AllowWideVectors(true);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Scenes, ::testing::ValuesIn(kScenes),

@@ -1,8 +1,10 @@
-// Random scenes through the whole contact pass: objects of several parts
-// (aggregates among them) over a grid of boxes and triangles.
+// Random scenes through the whole contact pass (objects of several parts,
+// aggregates among them, over a grid of boxes and triangles) and random
+// fast, spinning bodies through the impact search.
 #include <random>
 
 #include "physics/core/contact/tests/contacttesting.h"
+#include "physics/core/dyn/dyn.h"
 #include "physics/core/object/object.h"
 #include "physics/core/utils/vec3.h"
 #include "physics/core/volume/aggregate.h"
@@ -129,4 +131,59 @@ TEST_F(ContactStress, RandomScenesGiveSoundContacts)
     }
     EXPECT_GT(records, 100);
     OlpVolumeDestroy(ground);
+}
+
+TEST_F(ContactStress, RandomImpactSearchesStayWithinTheStep)
+{
+    std::mt19937 random(11);
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    V3d floorHalf = {5, 5, 0.05f};
+    OlpVolume floor;
+    OlpBoxInit(&floor, &floorHalf);
+    void* memory = OlpAlignedAlloc(OlpDynArraysSize(4), 16, kOlpMemoryHint);
+    OlpDynArrays arrays;
+    OlpDynArraysInit(&arrays, memory, 4);
+    const float step = 1.0f / 60.0f;
+    int ended = 0;
+    for (int n = 0; n < 300; ++n) {
+        OlpObj body;
+        OlpObjInit(&body, 2, 0);
+        body.partCount = 2;
+        body.id = 3;
+        OlpVolume parts[2];
+        Matrix poses[2];
+        V3d half = {0.2f, 0.1f, 0.3f * std::fabs(unit(random))};
+        OlpBoxInit(&parts[0], &half);
+        OlpCapsuleInit(&parts[1], 0.1f, 0.2f);
+        V3d axis = {unit(random), unit(random), 1.0f};
+        axis = axis * (1.0f / Length(axis));
+        V3d centre = {unit(random), unit(random), 0.3f + 2.0f * std::fabs(unit(random))};
+        OlpDyn* dyns[2];
+        for (int p = 0; p < 2; ++p) {
+            poses[p] = MakeFrame(axis, 180.0f * unit(random), centre + V3d{0.3f * p, 0, 0});
+            dyns[p] = OlpDynArraysTake(&arrays);
+            OlpDynInit(dyns[p], nullptr, &poses[p]);
+            V3d linear = {5.0f * unit(random), 5.0f * unit(random), -150.0f * std::fabs(unit(random))};
+            V3d angular = {20.0f * unit(random), 20.0f * unit(random), 20.0f * unit(random)};
+            OlpDynSetVelocity(dyns[p], &linear, &angular);
+            body.parts[p].volume = &parts[p];
+            body.parts[p].sourceMatrix = &poses[p];
+            body.parts[p].dyn = dyns[p];
+        }
+        uint16_t slots[4] = {0, 0, 0, 1};
+        OlpBBox swept[2];
+        swept[1].min = centre - V3d{3, 3, 3};
+        swept[1].max = centre + V3d{3, 3, 3};
+        float times[2] = {step, step};
+        OlpBatchPair pair = {&body, 0, &floor, kOlpBarePart, nullptr};
+        ended += static_cast<int>(
+            OlpBatchTimeOfImpactPass(&area, &pair, 1, slots, swept, times, 2, step, PartsBox, nullptr));
+        ASSERT_TRUE(times[1] >= 0.0f && times[1] <= step) << n << " " << times[1];
+        for (int p = 0; p < 2; ++p) {
+            OlpDynRelease(dyns[p]);
+        }
+        OlpObjDeinit(&body);
+    }
+    EXPECT_GT(ended, 20);
+    OlpAlignedFree(memory);
 }

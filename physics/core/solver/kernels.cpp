@@ -1,0 +1,175 @@
+// The scalar kernels and the pass driver.
+#include "physics/core/solver/kernels.h"
+
+#include <cmath>
+
+#include "physics/core/dyn/dyn.h"
+
+namespace {
+
+OlpSolveState gState;
+
+/// The six velocity components of a part: linear, then angular.
+void Components(const OlpDynMotion& m, float out[6])
+{
+    out[0] = m.linear.x, out[1] = m.linear.y, out[2] = m.linear.z;
+    out[3] = m.angular.x, out[4] = m.angular.y, out[5] = m.angular.z;
+}
+
+/// Lane `lane` of block b against the 6-vector w, summed in column order.
+float LaneDot(const OlpSolveBlock& b, uint32_t lane, const float w[6])
+{
+    float s = b.c[lane] * w[0];
+    for (uint32_t c = 1; c < 6; ++c) {
+        s = s + b.c[c * 4 + lane] * w[c];
+    }
+    return s;
+}
+
+} // namespace
+
+OlpSolveState* OlpSolveGetState()
+{
+    return &gState;
+}
+
+void OlpSolveScalarA(const OlpSolveSetup* s)
+{
+    for (uint32_t i = 0; i < s->groupCount * 4; ++i) {
+        s->accumulators[i] = 0.0f;
+    }
+    for (uint32_t p = 0; p < s->partCount; ++p) {
+        float v[6];
+        Components(s->velocities[p], v);
+        const float* m = s->inverseMass[p];
+        for (uint32_t k = 0; k < s->partGroupCount[p]; ++k) {
+            uint32_t entry = s->adjacency[s->partGroupFirst[p] + k];
+            uint32_t g = entry >> 1;
+            OlpSolveBlock& b = s->blocks[g][entry & 1];
+            for (uint32_t l = 0; l < 4; ++l) {
+                s->accumulators[g * 4 + l] = s->accumulators[g * 4 + l] + LaneDot(b, l, v);
+                for (uint32_t c = 0; c < 3; ++c) {
+                    b.c[c * 4 + l] = b.c[c * 4 + l] * m[3];
+                }
+                float a0 = b.c[12 + l], a1 = b.c[16 + l], a2 = b.c[20 + l];
+                for (uint32_t r = 0; r < 3; ++r) {
+                    b.c[(3 + r) * 4 + l] = m[r * 4] * a0 + m[r * 4 + 1] * a1 + m[r * 4 + 2] * a2;
+                }
+            }
+        }
+    }
+    float h = s->step;
+    for (uint32_t i = 0; i < s->groupCount * 4; ++i) {
+        s->residuals[i] = s->accumulators[i] - (s->a[i] - s->b[i] * s->c[i] / h) / h;
+    }
+}
+
+int32_t OlpSolveFindViolation(const OlpSolveSystem* s, uint32_t first, uint32_t count, float tolerance)
+{
+    float t = tolerance;
+    int32_t best = -1;
+    for (uint32_t i = first * 4; i < (first + count) * 4; ++i) {
+        float r = s->residuals[i];
+        if (s->mayDecrease[i] * r > t || s->mayIncrease[i] * r < -t) {
+            t = std::fabs(r);
+            best = static_cast<int32_t>(i);
+        }
+    }
+    return best;
+}
+
+float OlpSolvePivot(OlpSolveSystem* s, uint32_t row)
+{
+    float old = s->values[row];
+    float value = old - s->residuals[row];
+    value = value < s->lower[row] ? s->lower[row] : value;
+    value = value > s->upper[row] ? s->upper[row] : value;
+    s->mayDecrease[row] = value == s->lower[row] ? 0.0f : 1.0f;
+    s->mayIncrease[row] = value == s->upper[row] ? 0.0f : 1.0f;
+    s->values[row] = value;
+    return value - old;
+}
+
+void OlpSolvePropagate(OlpSolveSystem* s, uint32_t row, float delta)
+{
+    uint32_t g = row / 4, lane = row % 4;
+    for (uint32_t e = 0; e < 2; ++e) {
+        int32_t part = s->groupParts[g][e];
+        if (part < 0) {
+            continue;
+        }
+        const OlpSolveBlock& moved = s->blocks[g][e];
+        float w[6];
+        for (uint32_t c = 0; c < 6; ++c) {
+            w[c] = moved.c[c * 4 + lane] * delta;
+        }
+        auto p = static_cast<uint32_t>(part);
+        for (uint32_t k = 0; k < s->partGroupCount[p]; ++k) {
+            uint32_t entry = s->adjacency[s->partGroupFirst[p] + k];
+            uint32_t other = entry >> 1;
+            const OlpSolveBlock& b = s->blocks[other][entry & 1];
+            for (uint32_t l = 0; l < 4; ++l) {
+                s->residuals[other * 4 + l] = s->residuals[other * 4 + l] + LaneDot(b, l, w);
+            }
+        }
+    }
+    s->residuals[row] = s->residuals[row] + s->diagonal[row] * delta;
+}
+
+uint32_t OlpSolveScalarB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t limit, float tolerance)
+{
+    for (uint32_t i = first * 4; i < (first + count) * 4; ++i) {
+        s->values[i] = s->input[i];
+        s->mayDecrease[i] = s->values[i] == s->lower[i] ? 0.0f : 1.0f;
+        s->mayIncrease[i] = s->values[i] == s->upper[i] ? 0.0f : 1.0f;
+    }
+    gState.iteration = 0;
+    while (gState.iteration < limit) {
+        int32_t row = OlpSolveFindViolation(s, first, count, tolerance);
+        if (row < 0) {
+            break;
+        }
+        float delta = OlpSolvePivot(s, static_cast<uint32_t>(row));
+        OlpSolvePropagate(s, static_cast<uint32_t>(row), delta);
+        ++gState.iteration;
+    }
+    return gState.iteration;
+}
+
+void OlpSolveCommon(OlpSolveSystem* system, OlpSolveBlocks* blocks, uint32_t limit, float tolerance,
+                    int32_t mode, OlpSolveKernel kernel)
+{
+    uint32_t n = blocks->count;
+    if (n == 0) {
+        return;
+    }
+    uint32_t minimum = limit / n < 3 ? limit / n : 3;
+    int64_t pool = static_cast<int64_t>(limit) - static_cast<int64_t>(n) * minimum;
+    uint64_t remaining = 0, rows = 0;
+    for (uint32_t b = 0; b < n; ++b) {
+        remaining += blocks->weights[b];
+        rows += blocks->rows[b];
+    }
+    uint32_t group = 0;
+    for (uint32_t b = 0; b < n; ++b) {
+        uint32_t budget = limit;
+        if (mode == kOlpSolveProportional) {
+            pool += minimum;
+            if (rows == 0) {
+                budget = 0;
+            } else if (remaining == 0) {
+                budget = static_cast<uint32_t>(pool);
+            } else {
+                budget = minimum + static_cast<uint32_t>(static_cast<uint64_t>(blocks->weights[b]) *
+                                                         static_cast<uint64_t>(pool - minimum) / remaining);
+            }
+        }
+        gState.blockLimit = budget;
+        uint32_t groups = blocks->rows[b] / 4;
+        uint32_t used = kernel(system, group, groups, budget, tolerance);
+        blocks->iterations[b] = used;
+        pool = pool - used > 0 ? pool - used : 0;
+        remaining -= blocks->weights[b];
+        group += groups;
+    }
+}

@@ -1,0 +1,118 @@
+#pragma once
+// The solver kernels. A batch's system is a set of row groups (four rows,
+// one per lane) over the batch's parts; each group names its two parts
+// (-1 for a static side) and holds, per present end, a Jacobian block of six
+// columns (linear x, y, z, angular x, y, z) of four lanes.
+//
+// The assembly scales every row to a unit diagonal, so the pivot of a row
+// is new = clamp(old - residual, lower, upper): the matrix is
+// A = J J^T + D with the blocks mass-scaled by the set-up kernel, D the
+// rows' own diagonal term (softness), and A_ii = 1 for every live row. A
+// dead row (zero Jacobian and no softness) gets the bounds [0, 0] and is
+// never moved. The residual of a row is (A x - rhs); a row is violated
+// while it could decrease with a residual above the tolerance, or increase
+// with one below minus the tolerance. The scalar and SSE kernels visit the
+// rows in the same order with the same arithmetic.
+
+#include <cstdint>
+
+struct OlpDynMotion;
+
+/// One Jacobian block: column c of lane l at [c * 4 + l].
+struct alignas(16) OlpSolveBlock
+{
+    float c[24];
+};
+
+/// The rows of one pass of a batch (all arrays four lanes per group).
+struct OlpSolveSystem
+{
+    uint32_t groupCount;
+    const int32_t (*groupParts)[2];
+    OlpSolveBlock (*blocks)[2]; ///< per group, per end
+    float* values;
+    float* residuals;
+    const float* lower;
+    const float* upper;
+    float* mayDecrease;
+    float* mayIncrease;
+    const float* diagonal; ///< the rows' own diagonal term D
+    const float* input;    ///< starting values
+    const uint32_t* partGroupCount;
+    const uint32_t* partGroupFirst;
+    const uint32_t* adjacency; ///< group x 2 + end, listed per part
+};
+
+/// Process-wide state of the running solve.
+struct OlpSolveState
+{
+    int32_t pass;       ///< 0 position pass, 1 velocity pass
+    uint32_t iteration; ///< of the block being solved
+    uint32_t blockLimit;
+};
+OlpSolveState* OlpSolveGetState();
+
+/// Inputs of the set-up kernel.
+struct OlpSolveSetup
+{
+    uint32_t groupCount;
+    float* accumulators; ///< four lanes per group: J v on return
+    OlpSolveBlock (*blocks)[2];
+    const int32_t (*groupParts)[2];
+    uint32_t partCount;
+    const uint32_t* partGroupCount;
+    const uint32_t* partGroupFirst;
+    const uint32_t* adjacency;
+    const OlpDynMotion* velocities; ///< per batch part
+    const float (*inverseMass)[12]; ///< per batch part: inverse root inertia rows, inverse root mass in [3]
+    const float* a;
+    const float* b;
+    const float* c;
+    float step;
+    float* residuals; ///< out: J v - (a - b c / h) / h
+};
+
+/// Set-up kernels: J v per row, blocks mass-scaled in place, residuals.
+void OlpSolveScalarA(const OlpSolveSetup* setup);
+void OlpSolveSseA(const OlpSolveSetup* setup);
+
+/// Solve kernels: relax the most violated row of groups [first, first +
+/// count) until none is violated beyond `tolerance` or `limit` moves were
+/// made; returns the moves made.
+using OlpSolveKernel = uint32_t (*)(OlpSolveSystem* system, uint32_t first, uint32_t count, uint32_t limit,
+                                    float tolerance);
+uint32_t OlpSolveScalarB(OlpSolveSystem* system, uint32_t first, uint32_t count, uint32_t limit,
+                         float tolerance);
+uint32_t OlpSolveSseB(OlpSolveSystem* system, uint32_t first, uint32_t count, uint32_t limit,
+                      float tolerance);
+
+/// The most violated lane (group x 4 + lane) of the groups, or -1.
+int32_t OlpSolveFindViolation(const OlpSolveSystem* system, uint32_t first, uint32_t count, float tolerance);
+int32_t OlpSolveFindViolationSse(const OlpSolveSystem* system, uint32_t first, uint32_t count,
+                                 float tolerance);
+/// Moves one row to where its residual vanishes, clamped; returns the change.
+float OlpSolvePivot(OlpSolveSystem* system, uint32_t row);
+float OlpSolvePivotSse(OlpSolveSystem* system, uint32_t row);
+/// Adds the effect of `delta` on row `row` to every group sharing a part.
+void OlpSolvePropagate(OlpSolveSystem* system, uint32_t row, float delta);
+void OlpSolvePropagateSse(OlpSolveSystem* system, uint32_t row, float delta);
+
+/// Iteration sharing modes of the pass driver.
+constexpr int32_t kOlpSolveProportional = 0;
+constexpr int32_t kOlpSolveFixed = 1;
+
+/// The island blocks of a batch.
+struct OlpSolveBlocks
+{
+    uint32_t count;
+    const uint32_t* rows;    ///< per block, a multiple of four
+    const uint32_t* weights; ///< per block, for proportional sharing
+    uint32_t* iterations;    ///< out: moves used per block
+};
+
+/// Runs one pass over every block, sharing `limit` moves (at least 3 per
+/// block, or limit / blocks when smaller; proportional: the rest by
+/// weight, what a block leaves unused going to the next; fixed: `limit`
+/// for each block).
+void OlpSolveCommon(OlpSolveSystem* system, OlpSolveBlocks* blocks, uint32_t limit, float tolerance,
+                    int32_t mode, OlpSolveKernel kernel);

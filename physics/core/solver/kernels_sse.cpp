@@ -1,0 +1,172 @@
+// The four-wide kernels: a row group is one vector. They make the same
+// moves as the scalar kernels, in the same order and with the same
+// arithmetic, so the results agree; without SSE they are the scalar ones.
+#include "physics/core/solver/kernels.h"
+
+#include "physics/core/dyn/dyn.h"
+
+#if defined(__SSE__) || defined(_M_X64)
+#include <xmmintrin.h>
+
+namespace {
+
+/// Block b's four lanes against the 6-vector w, summed in column order.
+__m128 GroupDot(const OlpSolveBlock& b, const float w[6])
+{
+    __m128 s = _mm_mul_ps(_mm_load_ps(b.c), _mm_set1_ps(w[0]));
+    for (uint32_t c = 1; c < 6; ++c) {
+        s = _mm_add_ps(s, _mm_mul_ps(_mm_load_ps(b.c + c * 4), _mm_set1_ps(w[c])));
+    }
+    return s;
+}
+
+} // namespace
+
+void OlpSolveSseA(const OlpSolveSetup* s)
+{
+    for (uint32_t g = 0; g < s->groupCount; ++g) {
+        _mm_store_ps(s->accumulators + g * 4, _mm_setzero_ps());
+    }
+    for (uint32_t p = 0; p < s->partCount; ++p) {
+        const OlpDynMotion& m = s->velocities[p];
+        float v[6] = {m.linear.x, m.linear.y, m.linear.z, m.angular.x, m.angular.y, m.angular.z};
+        const float* im = s->inverseMass[p];
+        __m128 rootMass = _mm_set1_ps(im[3]);
+        for (uint32_t k = 0; k < s->partGroupCount[p]; ++k) {
+            uint32_t entry = s->adjacency[s->partGroupFirst[p] + k];
+            uint32_t g = entry >> 1;
+            OlpSolveBlock& b = s->blocks[g][entry & 1];
+            float* acc = s->accumulators + g * 4;
+            _mm_store_ps(acc, _mm_add_ps(_mm_load_ps(acc), GroupDot(b, v)));
+            for (uint32_t c = 0; c < 3; ++c) {
+                _mm_store_ps(b.c + c * 4, _mm_mul_ps(_mm_load_ps(b.c + c * 4), rootMass));
+            }
+            __m128 a0 = _mm_load_ps(b.c + 12), a1 = _mm_load_ps(b.c + 16), a2 = _mm_load_ps(b.c + 20);
+            for (uint32_t r = 0; r < 3; ++r) {
+                __m128 x = _mm_mul_ps(_mm_set1_ps(im[r * 4]), a0);
+                x = _mm_add_ps(x, _mm_mul_ps(_mm_set1_ps(im[r * 4 + 1]), a1));
+                x = _mm_add_ps(x, _mm_mul_ps(_mm_set1_ps(im[r * 4 + 2]), a2));
+                _mm_store_ps(b.c + (3 + r) * 4, x);
+            }
+        }
+    }
+    __m128 h = _mm_set1_ps(s->step);
+    for (uint32_t g = 0; g < s->groupCount; ++g) {
+        uint32_t i = g * 4;
+        __m128 rhs = _mm_sub_ps(_mm_load_ps(s->a + i),
+                                _mm_div_ps(_mm_mul_ps(_mm_load_ps(s->b + i), _mm_load_ps(s->c + i)), h));
+        _mm_store_ps(s->residuals + i, _mm_sub_ps(_mm_load_ps(s->accumulators + i), _mm_div_ps(rhs, h)));
+    }
+}
+
+int32_t OlpSolveFindViolationSse(const OlpSolveSystem* s, uint32_t first, uint32_t count, float tolerance)
+{
+    const __m128 signBits = _mm_set1_ps(-0.0f);
+    float t = tolerance;
+    int32_t best = -1;
+    for (uint32_t g = first; g < first + count; ++g) {
+        __m128 r = _mm_load_ps(s->residuals + g * 4);
+        __m128 up = _mm_set1_ps(t);
+        __m128 candidate = _mm_or_ps(_mm_cmpgt_ps(_mm_mul_ps(_mm_load_ps(s->mayDecrease + g * 4), r), up),
+                                     _mm_cmplt_ps(_mm_mul_ps(_mm_load_ps(s->mayIncrease + g * 4), r),
+                                                  _mm_sub_ps(_mm_setzero_ps(), up)));
+        if (_mm_movemask_ps(candidate) == 0) {
+            continue;
+        }
+        // A candidate's |r| exceeds t: take the largest, the first on ties.
+        alignas(16) float size[4];
+        _mm_store_ps(size, _mm_and_ps(candidate, _mm_andnot_ps(signBits, r)));
+        for (uint32_t l = 0; l < 4; ++l) {
+            if (size[l] > t) {
+                t = size[l];
+                best = static_cast<int32_t>(g * 4 + l);
+            }
+        }
+    }
+    return best;
+}
+
+float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
+{
+    __m128 old = _mm_load_ss(s->values + row);
+    __m128 lower = _mm_load_ss(s->lower + row), upper = _mm_load_ss(s->upper + row);
+    __m128 value = _mm_sub_ss(old, _mm_load_ss(s->residuals + row));
+    value = _mm_min_ss(_mm_max_ss(value, lower), upper);
+    float v = _mm_cvtss_f32(value);
+    s->mayDecrease[row] = v == s->lower[row] ? 0.0f : 1.0f;
+    s->mayIncrease[row] = v == s->upper[row] ? 0.0f : 1.0f;
+    s->values[row] = v;
+    return v - _mm_cvtss_f32(old);
+}
+
+void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta)
+{
+    uint32_t g = row / 4, lane = row % 4;
+    for (uint32_t e = 0; e < 2; ++e) {
+        int32_t part = s->groupParts[g][e];
+        if (part < 0) {
+            continue;
+        }
+        const OlpSolveBlock& moved = s->blocks[g][e];
+        float w[6];
+        for (uint32_t c = 0; c < 6; ++c) {
+            w[c] = moved.c[c * 4 + lane] * delta;
+        }
+        auto p = static_cast<uint32_t>(part);
+        for (uint32_t k = 0; k < s->partGroupCount[p]; ++k) {
+            uint32_t entry = s->adjacency[s->partGroupFirst[p] + k];
+            float* r = s->residuals + (entry >> 1) * 4;
+            _mm_store_ps(r, _mm_add_ps(_mm_load_ps(r), GroupDot(s->blocks[entry >> 1][entry & 1], w)));
+        }
+    }
+    s->residuals[row] = s->residuals[row] + s->diagonal[row] * delta;
+}
+
+uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t limit, float tolerance)
+{
+    const __m128 one = _mm_set1_ps(1.0f);
+    for (uint32_t g = first; g < first + count; ++g) {
+        uint32_t i = g * 4;
+        __m128 v = _mm_load_ps(s->input + i);
+        _mm_store_ps(s->values + i, v);
+        _mm_store_ps(s->mayDecrease + i, _mm_and_ps(_mm_cmpneq_ps(v, _mm_load_ps(s->lower + i)), one));
+        _mm_store_ps(s->mayIncrease + i, _mm_and_ps(_mm_cmpneq_ps(v, _mm_load_ps(s->upper + i)), one));
+    }
+    OlpSolveState* state = OlpSolveGetState();
+    state->iteration = 0;
+    while (state->iteration < limit) {
+        int32_t row = OlpSolveFindViolationSse(s, first, count, tolerance);
+        if (row < 0) {
+            break;
+        }
+        float delta = OlpSolvePivotSse(s, static_cast<uint32_t>(row));
+        OlpSolvePropagateSse(s, static_cast<uint32_t>(row), delta);
+        ++state->iteration;
+    }
+    return state->iteration;
+}
+
+#else
+
+void OlpSolveSseA(const OlpSolveSetup* setup)
+{
+    OlpSolveScalarA(setup);
+}
+int32_t OlpSolveFindViolationSse(const OlpSolveSystem* s, uint32_t first, uint32_t count, float tolerance)
+{
+    return OlpSolveFindViolation(s, first, count, tolerance);
+}
+float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
+{
+    return OlpSolvePivot(s, row);
+}
+void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta)
+{
+    OlpSolvePropagate(s, row, delta);
+}
+uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t limit, float tolerance)
+{
+    return OlpSolveScalarB(s, first, count, limit, tolerance);
+}
+
+#endif

@@ -1,0 +1,580 @@
+#include "physics/core/solver/stages.h"
+
+#include <cfloat>
+#include <cmath>
+#include <cstring>
+
+#include "physics/core/contact/contact.h"
+#include "physics/core/dyn/dyn.h"
+#include "physics/core/integrator/integrator.h"
+#include "physics/core/joint/joint.h"
+#include "physics/core/object/object.h"
+#include "physics/core/solver/cpu.h"
+#include "physics/core/utils/memory.h"
+#include "physics/core/utils/vec3.h"
+
+using namespace olp;
+
+namespace {
+
+constexpr float kCorrectionCap = 200.0f;
+
+/// Hands out 16-aligned arrays from a block; with a null base it only
+/// measures.
+struct Carver
+{
+    char* base;
+    size_t used = 0;
+    template <typename T> T* Take(size_t count)
+    {
+        T* out = base != nullptr ? reinterpret_cast<T*>(base + used) : nullptr;
+        used += (count * sizeof(T) + 15) & ~size_t{15};
+        return out;
+    }
+};
+
+/// Lays every array of the workspaces out (or measures them).
+void Layout(OlpSolverWork* work, Carver* carver, uint32_t rows, uint32_t parts, uint32_t constraints,
+            uint32_t islands)
+{
+    uint32_t groups = rows / 4;
+    OlpRowBuilder& b = work->builder;
+    b.jacobian = carver->Take<float[16]>(rows);
+    b.error = carver->Take<float>(rows);
+    b.bias = carver->Take<float>(rows);
+    b.softness[0] = carver->Take<float>(rows);
+    b.softness[1] = carver->Take<float>(rows);
+    for (float*& bound : b.bounds) {
+        bound = carver->Take<float>(rows);
+    }
+    b.reduction = carver->Take<float>(rows);
+    b.tag = carver->Take<int32_t>(rows);
+    b.bodies = carver->Take<int32_t[2]>(constraints);
+    b.constraintRows = carver->Take<uint32_t>(constraints);
+    b.constraintSource = carver->Take<const void*>(constraints);
+    work->groupParts = carver->Take<int32_t[2]>(groups);
+    work->blocks = carver->Take<OlpSolveBlock[2]>(groups);
+    float** perRow[] = {&work->scale,        &work->diagonal,     &work->zero,      &work->accumulators,
+                        &work->mayDecrease,  &work->mayIncrease,  &work->values[0], &work->values[1],
+                        &work->residuals[0], &work->residuals[1], &work->lower[0],  &work->lower[1],
+                        &work->upper[0],     &work->upper[1],     &work->a[0],      &work->a[1],
+                        &work->b[0],         &work->b[1],         &work->c[0],      &work->c[1]};
+    for (float** array : perRow) {
+        *array = carver->Take<float>(rows);
+    }
+    work->partRows = carver->Take<uint32_t>(parts);
+    work->predicted = carver->Take<OlpDynMotion>(parts);
+    work->inverseMass = carver->Take<float[12]>(parts);
+    work->sums = carver->Take<float[8]>(parts);
+    work->partGroupCount = carver->Take<uint32_t>(parts);
+    work->partGroupFirst = carver->Take<uint32_t>(parts);
+    work->inContact = carver->Take<uint32_t>(parts);
+    work->adjacency = carver->Take<uint32_t>(2 * size_t{groups});
+    work->blockRows = carver->Take<uint32_t>(islands);
+    work->blockWeights = carver->Take<uint32_t>(islands);
+    work->blockIterations[0] = carver->Take<uint32_t>(islands);
+    work->blockIterations[1] = carver->Take<uint32_t>(islands);
+}
+
+/// Row vector v times the symmetric 3 x 3 of an inverse-mass record.
+V3d TimesInertia(const float m[12], V3d v)
+{
+    return {m[0] * v.x + m[1] * v.y + m[2] * v.z, m[4] * v.x + m[5] * v.y + m[6] * v.z,
+            m[8] * v.x + m[9] * v.y + m[10] * v.z};
+}
+
+V3d Load3(const float* f)
+{
+    return {f[0], f[1], f[2]};
+}
+
+/// The position pass's target of one row, scaled: -f e, within the cap.
+float PositionTarget(const OlpRowBuilder& rb, uint32_t i, float scale, float cap)
+{
+    bool rigid = rb.softness[0][i] == 0.0f && rb.softness[1][i] == 0.0f;
+    float target = rigid ? -rb.reduction[i] * rb.error[i] : 0.0f;
+    target = target > cap ? cap : (target < -cap ? -cap : target);
+    return target * scale;
+}
+
+/// Fills one row of the system from the builder, given its mass-scaled
+/// diagonal (without the own term).
+void AssembleRow(OlpSolverWork* work, uint32_t i, float massDiagonal, float inverseStep)
+{
+    const OlpRowBuilder& rb = work->builder;
+    float h = 1.0f / inverseStep;
+    float own = rb.softness[0][i] * inverseStep + work->diagonalTerm;
+    float total = massDiagonal + own;
+    uint32_t g = i / 4, lane = i % 4;
+    if (!(total > 0.0f) || !std::isfinite(total)) {
+        // A dead row: never moved.
+        work->scale[i] = 0.0f;
+        work->diagonal[i] = 0.0f;
+        for (int pass = 0; pass < 2; ++pass) {
+            work->lower[pass][i] = work->upper[pass][i] = 0.0f;
+            work->a[pass][i] = work->b[pass][i] = work->c[pass][i] = 0.0f;
+        }
+        for (uint32_t c = 0; c < 6; ++c) {
+            work->blocks[g][0].c[c * 4 + lane] = work->blocks[g][1].c[c * 4 + lane] = 0.0f;
+        }
+        return;
+    }
+    float s = 1.0f / std::sqrt(total);
+    work->scale[i] = s;
+    work->diagonal[i] = own * s * s;
+    const float* j = rb.jacobian[i];
+    for (uint32_t c = 0; c < 3; ++c) {
+        work->blocks[g][0].c[c * 4 + lane] = j[c] * s;
+        work->blocks[g][0].c[(c + 3) * 4 + lane] = j[4 + c] * s;
+        work->blocks[g][1].c[c * 4 + lane] = j[8 + c] * s;
+        work->blocks[g][1].c[(c + 3) * 4 + lane] = j[12 + c] * s;
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        work->lower[pass][i] = rb.bounds[2 * pass][i] / s;
+        work->upper[pass][i] = rb.bounds[2 * pass + 1][i] / s;
+    }
+    // Position pass (h = 1, J v = 0): residual -(a - b c).
+    work->a[0][i] = 0.0f;
+    work->b[0][i] = -PositionTarget(rb, i, s, work->correctionCap * h);
+    work->c[0][i] = 1.0f;
+    // Velocity pass: target bias - k' e / h.
+    work->a[1][i] = h * rb.bias[i] * s;
+    work->b[1][i] = rb.softness[1][i] * s;
+    work->c[1][i] = h * rb.error[i];
+}
+
+/// Sum of squares of a row's mass-scaled Jacobian.
+float MassDiagonal(const OlpSolverWork* work, uint32_t i, const int32_t parts[2])
+{
+    const float* j = work->builder.jacobian[i];
+    float sum = 0.0f;
+    for (int e = 0; e < 2; ++e) {
+        if (parts[e] < 0) {
+            continue;
+        }
+        const float* m = work->inverseMass[parts[e]];
+        V3d linear = Load3(j + 8 * e) * m[3];
+        V3d angular = TimesInertia(m, Load3(j + 8 * e + 4));
+        sum += LengthSq(linear) + LengthSq(angular);
+    }
+    return sum;
+}
+
+} // namespace
+
+OlpSolverSettings* OlpSolverSettingsDefault(OlpSolverSettings* s)
+{
+    s->step = 1.0f / 60.0f;
+    s->gravity = {0, 0, -10.0f};
+    OlpCpuDetect();
+    s->mode = OlpCpuGetMode() != 0 ? 2 : 1;
+    s->positionTolerance = 1e-5f;
+    s->velocityTolerance = 1e-5f;
+    s->positionIterations = 100;
+    s->velocityIterations = 300;
+    s->diagonalTerm = 0.0f;
+    s->options = 0;
+    return s;
+}
+
+OlpSolverKernels OlpSolverKernelsForMode(int32_t mode)
+{
+    if (mode == 2) {
+        return {OlpSolveSseA, OlpSolveSseB};
+    }
+    return {OlpSolveScalarA, OlpSolveScalarB};
+}
+
+OlpSolverWork* OlpSolverWorkCreate(uint32_t rows, uint32_t parts, uint32_t constraints, uint32_t islands)
+{
+    rows = (rows + 3) & ~3u;
+    OlpSolverWork probe{};
+    Carver measure{nullptr};
+    measure.Take<OlpSolverWork>(1);
+    Layout(&probe, &measure, rows, parts, constraints, islands);
+    void* memory = OlpAlignedAlloc(measure.used, 16, kOlpMemoryHint);
+    if (memory == nullptr) {
+        return nullptr;
+    }
+    std::memset(memory, 0, measure.used);
+    Carver carver{static_cast<char*>(memory)};
+    auto* work = carver.Take<OlpSolverWork>(1);
+    Layout(work, &carver, rows, parts, constraints, islands);
+    work->memory = memory;
+    work->rowCapacity = rows;
+    work->partCapacity = parts;
+    work->constraintCapacity = constraints;
+    work->blockCapacity = islands;
+    work->builder.rowCapacity = rows;
+    work->builder.constraintCapacity = constraints;
+    return work;
+}
+
+void OlpSolverWorkDestroy(OlpSolverWork* work)
+{
+    if (work != nullptr) {
+        OlpAlignedFree(work->memory);
+    }
+}
+
+void OlpSolverReset(OlpSolverWork* work)
+{
+    OlpRowBuilder& b = work->builder;
+    b.constraint = b.rowBase = b.rowCount = b.groupCount = b.constraintCount = 0;
+    b.full = 0;
+    work->blockCount = work->partCount = work->groupCount = 0;
+}
+
+void OlpSolverBeginIsland(OlpSolverWork* work, uint32_t partCount)
+{
+    work->partCount += partCount;
+}
+
+void OlpSolverEndIsland(OlpSolverWork* work, uint32_t firstGroup)
+{
+    uint32_t groups = work->builder.groupCount - firstGroup;
+    if (groups == 0 || work->blockCount >= work->blockCapacity) {
+        return;
+    }
+    work->blockRows[work->blockCount] = groups * 4;
+    work->blockWeights[work->blockCount] = groups;
+    ++work->blockCount;
+}
+
+void OlpSolverBatchCounters(OlpSolverWork* work)
+{
+    work->groupCount = work->builder.rowCount / 4;
+}
+
+void OlpSolverSetupMass(OlpSolverWork* work, const OlpDynArrays* arrays)
+{
+    for (uint32_t p = 0; p < work->partCount; ++p) {
+        uint32_t row = work->partRows[p];
+        const float* inv = arrays->inverseMass[row].m;
+        float* out = work->inverseMass[p];
+        std::memset(out, 0, 12 * sizeof(float));
+        out[3] = inv[kOlpDynMassSlot];
+        if ((arrays->flags[row] & kOlpDynFullInertia) != 0) {
+            // R M R^T: the body-axis tensor turned into world axes.
+            const Matrix& r = arrays->pose[row];
+            V3d axes[3] = {r.right, r.up, r.at};
+            for (int i = 0; i < 3; ++i) {
+                for (int j = 0; j < 3; ++j) {
+                    float sum = 0.0f;
+                    for (int k = 0; k < 3; ++k) {
+                        for (int l = 0; l < 3; ++l) {
+                            sum += Component(axes[k], i) * inv[k * 4 + l] * Component(axes[l], j);
+                        }
+                    }
+                    out[i * 4 + j] = sum;
+                }
+            }
+        } else {
+            out[0] = out[5] = out[10] = inv[kOlpDynInertiaSlot];
+        }
+    }
+}
+
+void OlpSolverAssemble(OlpSolverWork* work, float inverseStep)
+{
+    for (uint32_t g = 0; g < work->groupCount; ++g) {
+        const float* first = work->builder.jacobian[g * 4];
+        int32_t parts[2] = {static_cast<int32_t>(first[3]), static_cast<int32_t>(first[11])};
+        work->groupParts[g][0] = parts[0];
+        work->groupParts[g][1] = parts[1];
+        for (uint32_t l = 0; l < 4; ++l) {
+            AssembleRow(work, g * 4 + l, MassDiagonal(work, g * 4 + l, parts), inverseStep);
+        }
+    }
+}
+
+void OlpSolverAssembleSse(OlpSolverWork* work, float inverseStep)
+{
+    // The per-row arithmetic is the scalar one (the SSE kernels must see
+    // the same system); the groups are filled in the same order.
+    OlpSolverAssemble(work, inverseStep);
+}
+
+void OlpSolverBuildAdjacency(OlpSolverWork* work)
+{
+    std::memset(work->partGroupCount, 0, work->partCount * sizeof(uint32_t));
+    for (uint32_t g = 0; g < work->groupCount; ++g) {
+        for (int e = 0; e < 2; ++e) {
+            if (work->groupParts[g][e] >= 0) {
+                ++work->partGroupCount[work->groupParts[g][e]];
+            }
+        }
+    }
+    uint32_t offset = 0;
+    for (uint32_t p = 0; p < work->partCount; ++p) {
+        work->partGroupFirst[p] = offset;
+        offset += work->partGroupCount[p];
+        work->partGroupCount[p] = 0;
+    }
+    for (uint32_t g = 0; g < work->groupCount; ++g) {
+        for (uint32_t e = 0; e < 2; ++e) {
+            int32_t p = work->groupParts[g][e];
+            if (p >= 0) {
+                work->adjacency[work->partGroupFirst[p] + work->partGroupCount[p]++] = g * 2 + e;
+            }
+        }
+    }
+}
+
+void OlpSolverAddRowGroupToPart(const OlpSolveBlock* block, const float values[4], float sum[8])
+{
+    float add[6];
+    for (uint32_t c = 0; c < 6; ++c) {
+        add[c] = block->c[c * 4] * values[0] + block->c[c * 4 + 1] * values[1] +
+                 block->c[c * 4 + 2] * values[2] + block->c[c * 4 + 3] * values[3];
+    }
+    OlpSolverAddVector6(sum, add);
+}
+
+void OlpSolverAddVector6(float sum[8], const float add[6])
+{
+    for (int c = 0; c < 3; ++c) {
+        sum[c] += add[c];
+        sum[4 + c] += add[3 + c];
+    }
+}
+
+void OlpSolverApplyResults(OlpSolverWork* work, const float* values)
+{
+    std::memset(work->sums, 0, work->partCount * sizeof(float[8]));
+    for (uint32_t g = 0; g < work->groupCount; ++g) {
+        for (int e = 0; e < 2; ++e) {
+            int32_t p = work->groupParts[g][e];
+            if (p >= 0) {
+                OlpSolverAddRowGroupToPart(&work->blocks[g][e], values + g * 4, work->sums[p]);
+            }
+        }
+    }
+}
+
+void OlpSolverUnscale(const float inverseMass[12], const float sum[8], V3d* linear, V3d* angular)
+{
+    *linear = Load3(sum) * inverseMass[3];
+    *angular = TimesInertia(inverseMass, Load3(sum + 4));
+}
+
+void OlpIntegrateCorrections(OlpDynArrays* arrays, const uint32_t* parts, uint32_t count,
+                             const OlpDynMotion* velocities, float time)
+{
+    for (uint32_t k = 0; k < count; ++k) {
+        uint32_t row = parts[k];
+        OlpDynMotion kept = arrays->velocity[row];
+        arrays->velocity[row] = velocities[row];
+        OlpIntegrateBody(arrays, row, time);
+        arrays->velocity[row] = kept;
+    }
+}
+
+void OlpAccumulateAcceleration(OlpDynMotion* velocities, const uint32_t* parts, uint32_t count,
+                               const OlpDynMotion* accelerations, float time)
+{
+    for (uint32_t k = 0; k < count; ++k) {
+        uint32_t row = parts[k];
+        velocities[row].linear = velocities[row].linear + accelerations[row].linear * time;
+        velocities[row].angular = velocities[row].angular + accelerations[row].angular * time;
+    }
+}
+
+uint32_t OlpSolverStageSequence(OlpSolverWork* work, OlpDynArrays* arrays, const OlpIsland* islands,
+                                uint32_t islandCount, const OlpSolverSettings* settings,
+                                const OlpSolverKernels* kernels, const OlpContact* contactBase,
+                                OlpContactImpulse* impulses, uint32_t* partScratch)
+{
+    const float h = settings->step;
+    // 1-2. Number the parts; gravity and damping into the forces.
+    OlpSolverReset(work);
+    for (uint32_t n = 0; n < islandCount; ++n) {
+        const OlpIsland& island = islands[n];
+        if ((island.flags & kOlpIslandAtRest) != 0) {
+            continue;
+        }
+        for (uint32_t o = 0; o < island.objectCount; ++o) {
+            OlpObj* object = island.objects[o];
+            for (uint32_t p = 0; p < object->partCount; ++p) {
+                OlpDyn* dyn = object->parts[p].dyn;
+                if (dyn == nullptr || work->partCount >= work->partCapacity) {
+                    continue;
+                }
+                uint32_t row = dyn->index;
+                arrays->solverIndex[row] = work->partCount;
+                work->partRows[work->partCount] = row;
+                partScratch[work->partCount] = row;
+                ++work->partCount;
+                float mass = arrays->mass[row].m[kOlpDynMassSlot];
+                OlpDynMotion& v = arrays->velocity[row];
+                OlpDynMotion& f = arrays->force[row];
+                f.linear = f.linear + settings->gravity * mass - v.linear * (mass * dyn->damping[0]);
+                if ((arrays->flags[row] & kOlpDynFullInertia) != 0) {
+                    const Matrix& r = arrays->pose[row];
+                    const float* i = arrays->mass[row].m;
+                    V3d local = InverseRotateVector(r, v.angular);
+                    V3d turned = {i[0] * local.x + i[1] * local.y + i[2] * local.z,
+                                  i[4] * local.x + i[5] * local.y + i[6] * local.z,
+                                  i[8] * local.x + i[9] * local.y + i[10] * local.z};
+                    f.angular = f.angular - RotateVector(r, turned) * dyn->damping[1];
+                } else {
+                    f.angular =
+                        f.angular - v.angular * (dyn->damping[1] * arrays->mass[row].m[kOlpDynInertiaSlot]);
+                }
+            }
+        }
+    }
+    uint32_t partCount = work->partCount;
+    // 3. Rows, one block per island.
+    for (uint32_t n = 0; n < islandCount; ++n) {
+        const OlpIsland& island = islands[n];
+        if ((island.flags & kOlpIslandAtRest) != 0) {
+            continue;
+        }
+        uint32_t firstGroup = work->builder.groupCount;
+        for (uint32_t j = 0; j < island.jointCount; ++j) {
+            OlpConstraintJointRows(&work->builder, island.joints[j], 0.0f, h);
+        }
+        for (uint32_t o = 0; o < island.objectCount; ++o) {
+            OlpObj* object = island.objects[o];
+            for (uint32_t j = 0; j < object->jointCount; ++j) {
+                OlpConstraintJointRows(&work->builder, object->joints[j], 0.0f, h);
+            }
+        }
+        for (const OlpContact* c = island.firstContact; c != nullptr; c = c->listLink) {
+            if (c->count > 0) {
+                OlpConstraintContactRows(&work->builder, c, 1.0f / h);
+            }
+        }
+        OlpSolverEndIsland(work, firstGroup);
+    }
+    // 4. Fixed values and mass records.
+    work->sharing = kOlpSolveProportional;
+    work->correctionCap = kCorrectionCap;
+    work->mode = settings->mode;
+    work->option = (settings->options >> 2) & 1;
+    work->diagonalTerm = settings->diagonalTerm;
+    OlpSolverSetupMass(work, arrays);
+    if (partCount == 0) {
+        return 0;
+    }
+    // 5. Assembly, adjacency and set-up against the velocities the forces
+    // would give.
+    OlpSolverBatchCounters(work);
+    settings->mode == 2 ? OlpSolverAssembleSse(work, 1.0f / h) : OlpSolverAssemble(work, 1.0f / h);
+    OlpSolverBuildAdjacency(work);
+    for (uint32_t p = 0; p < partCount; ++p) {
+        uint32_t row = work->partRows[p];
+        const float* m = work->inverseMass[p];
+        const OlpDynMotion& f = arrays->force[row];
+        OlpDynMotion& v = work->predicted[p];
+        v = arrays->velocity[row];
+        v.linear = v.linear + f.linear * (m[3] * m[3] * h);
+        v.angular = v.angular + TimesInertia(m, TimesInertia(m, f.angular)) * h;
+    }
+    uint32_t rows = work->groupCount * 4;
+    OlpSolveSetup setup = {work->groupCount,
+                           work->accumulators,
+                           work->blocks,
+                           work->groupParts,
+                           partCount,
+                           work->partGroupCount,
+                           work->partGroupFirst,
+                           work->adjacency,
+                           work->predicted,
+                           work->inverseMass,
+                           work->a[1],
+                           work->b[1],
+                           work->c[1],
+                           h,
+                           work->residuals[1]};
+    kernels->setup(&setup);
+    for (uint32_t i = 0; i < rows; ++i) {
+        work->residuals[0][i] = -(work->a[0][i] - work->b[0][i] * work->c[0][i]);
+    }
+    // 6-7. The position pass, then the velocity pass, both from 0.
+    OlpSolveSystem systems[2];
+    for (int pass = 0; pass < 2; ++pass) {
+        systems[pass] = {work->groupCount,      work->groupParts,  work->blocks,      work->values[pass],
+                         work->residuals[pass], work->lower[pass], work->upper[pass], work->mayDecrease,
+                         work->mayIncrease,     work->diagonal,    work->zero,        work->partGroupCount,
+                         work->partGroupFirst,  work->adjacency};
+    }
+    OlpSolveState* state = OlpSolveGetState();
+    OlpSolveBlocks blocks = {work->blockCount, work->blockRows, work->blockWeights, work->blockIterations[0]};
+    state->pass = 0;
+    OlpSolveCommon(&systems[0], &blocks, settings->positionIterations, settings->positionTolerance,
+                   work->sharing, kernels->solve);
+    blocks.iterations = work->blockIterations[1];
+    state->pass = 1;
+    OlpSolveCommon(&systems[1], &blocks, settings->velocityIterations, settings->velocityTolerance,
+                   work->sharing, kernels->solve);
+    // 8. Corrections and accelerations.
+    OlpSolverApplyResults(work, work->values[0]);
+    for (uint32_t p = 0; p < partCount; ++p) {
+        OlpDynMotion& correction = arrays->correction[work->partRows[p]];
+        OlpSolverUnscale(work->inverseMass[p], work->sums[p], &correction.linear, &correction.angular);
+    }
+    OlpSolverApplyResults(work, work->values[1]);
+    for (uint32_t p = 0; p < partCount; ++p) {
+        uint32_t row = work->partRows[p];
+        const float* m = work->inverseMass[p];
+        V3d dv, dw;
+        OlpSolverUnscale(m, work->sums[p], &dv, &dw);
+        const OlpDynMotion& f = arrays->force[row];
+        OlpDynMotion& acc = arrays->acceleration[row];
+        acc.linear = f.linear * (m[3] * m[3]) + dv * (1.0f / h);
+        acc.angular = TimesInertia(m, TimesInertia(m, f.angular)) + dw * (1.0f / h);
+    }
+    // Solved impulses of every contact, for the warm start.
+    const OlpRowBuilder& rb = work->builder;
+    uint32_t row = 0;
+    for (uint32_t k = 0; k < rb.constraintCount; ++k) {
+        auto* contact = static_cast<const OlpContact*>(rb.constraintSource[k]);
+        if (contact != nullptr && impulses != nullptr && contactBase != nullptr) {
+            OlpContactImpulse& out = impulses[contact - contactBase];
+            out = {};
+            for (uint32_t r = row; r < row + rb.constraintRows[k]; ++r) {
+                float lambda = work->values[1][r] * work->scale[r];
+                out.onA = out.onA + Load3(rb.jacobian[r]) * lambda;
+                out.onB = out.onB + Load3(rb.jacobian[r] + 8) * lambda;
+            }
+        }
+        row += rb.constraintRows[k];
+    }
+    // 9. Corrections over time 1, then the velocities.
+    OlpIntegrateCorrections(arrays, work->partRows, partCount, arrays->correction, 1.0f);
+    OlpAccumulateAcceleration(arrays->velocity, work->partRows, partCount, arrays->acceleration, h);
+    // 10. A correction against the force must not add energy. Only parts
+    // held by contacts: a joint's correction undoes the drift of the
+    // integration along its arc, which took no energy, and removing speed
+    // there would slow a pendulum.
+    std::memset(work->inContact, 0, partCount * sizeof(uint32_t));
+    for (uint32_t k = 0; k < rb.constraintCount; ++k) {
+        for (int e = 0; e < 2; ++e) {
+            if (rb.constraintSource[k] != nullptr && rb.bodies[k][e] >= 0) {
+                work->inContact[rb.bodies[k][e]] = 1;
+            }
+        }
+    }
+    for (uint32_t p = 0; p < partCount; ++p) {
+        uint32_t r = work->partRows[p];
+        V3d force = arrays->force[r].linear;
+        V3d d = arrays->correction[r].linear;
+        float work_ = Dot(force, d);
+        if (work_ < -1.1754944e-38f && work->inContact[p] != 0) {
+            V3d n = force * (1.0f / Length(force));
+            float mass = arrays->mass[r].m[kOlpDynMassSlot];
+            V3d& v = arrays->velocity[r].linear;
+            float vn = Dot(v, n);
+            float e = vn * vn + 2.0f * work_ / mass;
+            float speed = e > 1.1754944e-38f ? std::copysign(std::sqrt(e), vn) : 0.0f;
+            v = v + n * (speed - vn);
+        }
+    }
+    // 11. Forces cleared.
+    for (uint32_t p = 0; p < partCount; ++p) {
+        arrays->force[work->partRows[p]] = {};
+    }
+    return partCount;
+}

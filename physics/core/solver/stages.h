@@ -1,0 +1,189 @@
+#pragma once
+// The solver stages: one batch of islands turned into rows, solved in two
+// passes and applied to the parts.
+//
+// Design of the two passes (the kernels' residual is
+// J v - (a - b c / h) / h, rows scaled to a unit diagonal, see kernels.h):
+//  1. Units. The position pass solves for correction velocities that the
+//     stage moves the parts by over time 1 (OlpIntegrateCorrections) and
+//     never adds to the stored velocities; its J v starts at 0 and h is 1.
+//     The velocity pass solves for impulses against the velocities the
+//     forces would give (v + h M^-1 F); the result becomes the parts'
+//     accelerations a = M^-1 F + dv / h, and v += h a.
+//  2. Right-hand sides, with e the position error, the bias, softness
+//     values g and k', the factor f and the row scale s:
+//     position pass: a = 0, b = f s for a rigid row (0 for a soft one),
+//     c = e, so the target J v is -f e (the row removes the fraction f of
+//     its error over the step); bounds: the first pair.
+//     velocity pass: a = h bias s, b = k' s, c = h e, target bias - k' e / h;
+//     the own diagonal term is g / h plus the pipeline's diagonal term;
+//     bounds: the second pair. A spring row is thus implicit in both its
+//     stiffness and its damping; a rigid row's error is the first pass's.
+//  3. Pivot: with A = J J^T + D every live row has A_ii = 1 after the
+//     scaling, so the new value is old - residual, clamped. A row whose
+//     unscaled diagonal is not above 0 is dead: bounds [0, 0], never moved.
+//  4. The value 200: the largest correction speed (m/s); a row's position
+//     target is held within +-200 h per step, so a deep overlap is undone
+//     over several steps rather than flung apart.
+//  5. Hand-over: the velocity pass starts from values 0 with the residuals
+//     of the set-up kernel; only the mass-scaled blocks and the adjacency
+//     carry over, since the two passes solve in different units.
+//  6. Warm start: after the velocity pass every contact's impulse block
+//     (OlpContactImpulse, 64 bytes) gets the solved impulse on end A in
+//     floats 0-2 and on end B in floats 8-10, newton seconds: the load is
+//     the normal impulse of the contact, the unit the friction bound
+//     load x slide x 0.7071 expects.
+//  7. Step arguments: contacts get 1 / h; joints get 0 and h.
+//  8. Iteration sharing: a block's weight is its number of row groups.
+
+#include <cstdint>
+
+#include "graphics/core/vector.h"
+#include "physics/core/solver/kernels.h"
+#include "physics/core/solver/rows.h"
+
+struct OlpContact;
+struct OlpDynArrays;
+struct OlpDynMotion;
+struct OlpJoint;
+struct OlpObj;
+
+/// One island (the pipeline's island record).
+struct OlpIsland
+{
+    OlpObj** objects;
+    OlpContact* firstContact; ///< chained through listLink
+    OlpJoint** joints;
+    uint32_t objectCount;
+    uint32_t jointCount;
+    uint32_t partCount;
+    uint32_t flags; ///< kOlpIslandAtRest
+    uint32_t rowGroups;
+    uint32_t blockSums[2];
+};
+constexpr uint32_t kOlpIslandAtRest = 1;
+
+/// The solved impulses of one contact (its contact-point block).
+struct OlpContactImpulse
+{
+    V3d onA; ///< newton seconds
+    float pad0[5];
+    V3d onB;
+    float pad1[5];
+};
+static_assert(sizeof(OlpContactImpulse) == 64, "a contact-point block is 64 bytes");
+
+/// The values the sequencer takes from the pipeline.
+struct OlpSolverSettings
+{
+    float step; ///< seconds
+    V3d gravity;
+    int32_t mode; ///< 2 SSE, else scalar
+    float positionTolerance;
+    float velocityTolerance;
+    uint32_t positionIterations;
+    uint32_t velocityIterations;
+    float diagonalTerm;
+    uint32_t options;
+};
+/// Defaults: 1/60 s, gravity (0, 0, -10), tolerances 1e-5, 100 and 300
+/// iterations, diagonal term 0, mode from the processor test.
+OlpSolverSettings* OlpSolverSettingsDefault(OlpSolverSettings* settings);
+
+/// The kernels of the pipeline's slots.
+struct OlpSolverKernels
+{
+    void (*setup)(const OlpSolveSetup*);
+    OlpSolveKernel solve;
+};
+/// SSE kernels for mode 2, scalar ones otherwise.
+OlpSolverKernels OlpSolverKernelsForMode(int32_t mode);
+
+/// The solver workspaces and the system builder.
+struct OlpSolverWork
+{
+    uint32_t rowCapacity, partCapacity, constraintCapacity, blockCapacity;
+    OlpRowBuilder builder;
+    // Per group.
+    int32_t (*groupParts)[2];
+    OlpSolveBlock (*blocks)[2];
+    // Per row.
+    float* scale;
+    float* diagonal;
+    float* zero;
+    float* accumulators;
+    float* mayDecrease;
+    float* mayIncrease;
+    float* values[2];
+    float* residuals[2];
+    float* lower[2];
+    float* upper[2];
+    float* a[2];
+    float* b[2];
+    float* c[2];
+    // Per part.
+    uint32_t* partRows; ///< the dynamics rows of the batch's parts
+    OlpDynMotion* predicted;
+    float (*inverseMass)[12];
+    float (*sums)[8];
+    uint32_t* partGroupCount;
+    uint32_t* partGroupFirst;
+    uint32_t* inContact; ///< the part is held by a contact row
+    uint32_t* adjacency;
+    // Per island block.
+    uint32_t* blockRows;
+    uint32_t* blockWeights;
+    uint32_t* blockIterations[2];
+    uint32_t blockCount;
+    uint32_t partCount;
+    uint32_t groupCount;
+    float correctionCap; ///< 200
+    float diagonalTerm;
+    int32_t sharing;
+    int32_t mode;
+    uint32_t option;
+    void* memory;
+};
+
+/// Allocates the workspaces for `rows` rows (rounded up to 4), `parts`
+/// parts, `constraints` constraints and `islands` blocks; null when memory
+/// runs out.
+OlpSolverWork* OlpSolverWorkCreate(uint32_t rows, uint32_t parts, uint32_t constraints, uint32_t islands);
+void OlpSolverWorkDestroy(OlpSolverWork* work);
+
+/// Solves one batch of islands (islands at rest are skipped): forces and
+/// damping, rows, both passes, corrections, velocities, the energy check,
+/// forces cleared. `impulses[i]` is the block of `contactBase[i]`.
+/// `partScratch` (room for every part of the batch) receives the dynamics
+/// rows; returns the number used.
+uint32_t OlpSolverStageSequence(OlpSolverWork* work, OlpDynArrays* arrays, const OlpIsland* islands,
+                                uint32_t islandCount, const OlpSolverSettings* settings,
+                                const OlpSolverKernels* kernels, const OlpContact* contactBase,
+                                OlpContactImpulse* impulses, uint32_t* partScratch);
+
+// Builder helpers.
+void OlpSolverReset(OlpSolverWork* work);
+void OlpSolverBeginIsland(OlpSolverWork* work, uint32_t partCount);
+void OlpSolverEndIsland(OlpSolverWork* work, uint32_t firstGroup);
+void OlpSolverBatchCounters(OlpSolverWork* work);
+/// Inverse root mass records in world axes.
+void OlpSolverSetupMass(OlpSolverWork* work, const OlpDynArrays* arrays);
+/// Row groups from the builder: scaled Jacobian blocks, bounds, diagonal
+/// and right-hand sides of both passes (`inverseStep` = 1 / h).
+void OlpSolverAssemble(OlpSolverWork* work, float inverseStep);
+void OlpSolverAssembleSse(OlpSolverWork* work, float inverseStep);
+void OlpSolverBuildAdjacency(OlpSolverWork* work);
+/// Sums the pass's values through the blocks into the parts' 6-vectors.
+void OlpSolverApplyResults(OlpSolverWork* work, const float* values);
+void OlpSolverAddRowGroupToPart(const OlpSolveBlock* block, const float values[4], float sum[8]);
+void OlpSolverAddVector6(float sum[8], const float add[6]);
+/// A part's mass-scaled 6-vector to a velocity: M^-1/2 sum.
+void OlpSolverUnscale(const float inverseMass[12], const float sum[8], V3d* linear, V3d* angular);
+
+/// Moves the listed rows over `time` by the velocities of `velocities`
+/// (indexed by row), the stored velocities unchanged.
+void OlpIntegrateCorrections(OlpDynArrays* arrays, const uint32_t* parts, uint32_t count,
+                             const OlpDynMotion* velocities, float time);
+/// v += time x a for the listed rows.
+void OlpAccumulateAcceleration(OlpDynMotion* velocities, const uint32_t* parts, uint32_t count,
+                               const OlpDynMotion* accelerations, float time);

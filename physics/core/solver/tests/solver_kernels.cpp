@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <random>
+#include <vector>
+
+#include "physics/core/dyn/dyn.h"
+#include "physics/core/solver/kernels.h"
+
+namespace {
+
+/// A random bounded system over `parts` parts: `groups` row groups, set up
+/// with unit masses and random velocities.
+struct RandomSystem
+{
+    RandomSystem(uint32_t seed, uint32_t groups, uint32_t parts)
+        : parts_(groups), blocks(groups), lanes(groups * 4), velocities(parts), inverseMass(parts)
+    {
+        std::mt19937 rng(seed);
+        std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+        std::uniform_int_distribution<int32_t> pick(-1, static_cast<int32_t>(parts) - 1);
+        for (uint32_t g = 0; g < groups; ++g) {
+            int32_t a = pick(rng), b = pick(rng);
+            a = a < 0 ? 0 : a;
+            parts_[g][0] = a;
+            parts_[g][1] = b == a ? -1 : b;
+            for (int e = 0; e < 2; ++e) {
+                for (float& c : blocks[g][e].c) {
+                    c = parts_[g][e] >= 0 ? u(rng) * 0.5f : 0.0f;
+                }
+            }
+        }
+        for (uint32_t i = 0; i < groups * 4; ++i) {
+            lower.push_back(u(rng) < 0.0f ? 0.0f : -std::fabs(u(rng)) * 2.0f);
+            upper.push_back(std::fabs(u(rng)) * 2.0f);
+            diagonal.push_back(1.0f);
+            a.push_back(u(rng));
+            zero.push_back(0.0f);
+        }
+        for (uint32_t p = 0; p < parts; ++p) {
+            velocities[p] = {{u(rng), u(rng), u(rng)}, 0, {u(rng), u(rng), u(rng)}, 0};
+            for (float& m : inverseMass[p]) {
+                m = 0.0f;
+            }
+            inverseMass[p][0] = inverseMass[p][5] = inverseMass[p][10] = inverseMass[p][3] = 1.0f;
+        }
+        // Adjacency.
+        count.assign(parts, 0);
+        first.assign(parts, 0);
+        for (uint32_t g = 0; g < groups; ++g) {
+            for (int e = 0; e < 2; ++e) {
+                if (parts_[g][e] >= 0) {
+                    ++count[parts_[g][e]];
+                }
+            }
+        }
+        for (uint32_t p = 1; p < parts; ++p) {
+            first[p] = first[p - 1] + count[p - 1];
+        }
+        adjacency.assign(2 * groups, 0);
+        std::vector<uint32_t> fill(parts, 0);
+        for (uint32_t g = 0; g < groups; ++g) {
+            for (uint32_t e = 0; e < 2; ++e) {
+                int32_t p = parts_[g][e];
+                if (p >= 0) {
+                    adjacency[first[p] + fill[p]++] = g * 2 + e;
+                }
+            }
+        }
+        values = residuals = mayDecrease = mayIncrease = accumulators = zero;
+    }
+
+    OlpSolveSystem System()
+    {
+        return {static_cast<uint32_t>(parts_.size()),
+                parts_.data(),
+                blocks.data(),
+                values.data(),
+                residuals.data(),
+                lower.data(),
+                upper.data(),
+                mayDecrease.data(),
+                mayIncrease.data(),
+                diagonal.data(),
+                zero.data(),
+                count.data(),
+                first.data(),
+                adjacency.data()};
+    }
+    void Setup(bool sse)
+    {
+        OlpSolveSetup s = {static_cast<uint32_t>(parts_.size()),
+                           accumulators.data(),
+                           blocks.data(),
+                           parts_.data(),
+                           static_cast<uint32_t>(velocities.size()),
+                           count.data(),
+                           first.data(),
+                           adjacency.data(),
+                           velocities.data(),
+                           inverseMass.data(),
+                           a.data(),
+                           zero.data(),
+                           zero.data(),
+                           1.0f,
+                           residuals.data()};
+        sse ? OlpSolveSseA(&s) : OlpSolveScalarA(&s);
+        // Pivots assume a unit diagonal: D = 1 - |J_i|^2 may be negative, so
+        // scale the blocks to keep |J_i|^2 <= 1 and use D as the rest.
+        for (uint32_t i = 0; i < lanes; ++i) {
+            float sum = 0.0f;
+            for (int e = 0; e < 2; ++e) {
+                for (int c = 0; c < 6; ++c) {
+                    float x = blocks[i / 4][e].c[c * 4 + i % 4];
+                    sum += x * x;
+                }
+            }
+            diagonal[i] = 1.0f - sum;
+        }
+    }
+
+    /// Largest violation of A x - rhs against the bounds (complementarity).
+    float Violation()
+    {
+        float worst = 0.0f;
+        for (uint32_t i = 0; i < lanes; ++i) {
+            float r = residuals[i], x = values[i];
+            if (x > lower[i] + 1e-6f) {
+                worst = std::fmax(worst, r);
+            }
+            if (x < upper[i] - 1e-6f) {
+                worst = std::fmax(worst, -r);
+            }
+            worst = std::fmax(worst, std::fmax(lower[i] - x, x - upper[i]));
+        }
+        return worst;
+    }
+
+    std::vector<int32_t[2]> parts_;
+    std::vector<OlpSolveBlock[2]> blocks;
+    uint32_t lanes;
+    std::vector<OlpDynMotion> velocities;
+    std::vector<float[12]> inverseMass;
+    std::vector<float> lower, upper, diagonal, a, zero, values, residuals, mayDecrease, mayIncrease,
+        accumulators;
+    std::vector<uint32_t> count, first, adjacency;
+};
+
+TEST(SolverKernels, RandomBoundedSystemsMeetBoundsAndAgree)
+{
+    for (uint32_t seed = 0; seed < 200; ++seed) {
+        RandomSystem scalar(seed, 6, 4), sse(seed, 6, 4);
+        scalar.Setup(false);
+        sse.Setup(true);
+        OlpSolveSystem s1 = scalar.System(), s2 = sse.System();
+        uint32_t used1 = OlpSolveScalarB(&s1, 0, 6, 10000, 1e-6f);
+        uint32_t used2 = OlpSolveSseB(&s2, 0, 6, 10000, 1e-6f);
+        EXPECT_EQ(used1, used2) << seed;
+        EXPECT_LT(scalar.Violation(), 1e-4f) << seed;
+        for (uint32_t i = 0; i < scalar.lanes; ++i) {
+            ASSERT_NEAR(scalar.values[i], sse.values[i], 1e-4f) << seed;
+        }
+    }
+}
+
+TEST(SolverKernels, ToleranceEqualBoundsAndIdleBlocks)
+{
+    RandomSystem sys(7, 1, 1);
+    sys.Setup(false);
+    for (uint32_t i = 0; i < 4; ++i) {
+        sys.residuals[i] = 1e-6f;
+    }
+    OlpSolveSystem s = sys.System();
+    EXPECT_EQ(OlpSolveScalarB(&s, 0, 1, 100, 1e-5f), 0u);
+    // Equal bounds: one move fixes the row.
+    sys.lower[0] = sys.upper[0] = 0.5f;
+    sys.residuals[0] = 3.0f;
+    EXPECT_GE(OlpSolveScalarB(&s, 0, 1, 100, 1e-5f), 1u);
+    EXPECT_EQ(sys.values[0], 0.5f);
+    EXPECT_EQ(sys.mayDecrease[0] + sys.mayIncrease[0], 0.0f);
+}
+
+uint32_t Greedy(OlpSolveSystem*, uint32_t, uint32_t, uint32_t limit, float)
+{
+    return limit;
+}
+
+TEST(SolverKernels, SharingGivesSmallLimitsEvenly)
+{
+    RandomSystem sys(3, 4, 2);
+    OlpSolveSystem s = sys.System();
+    uint32_t rows[4] = {4, 4, 4, 4}, weights[4] = {1, 1, 1, 1}, used[4] = {};
+    OlpSolveBlocks blocks = {4, rows, weights, used};
+    OlpSolveCommon(&s, &blocks, 8, 1e-5f, kOlpSolveProportional, Greedy);
+    for (uint32_t b = 0; b < 4; ++b) {
+        EXPECT_EQ(used[b], 2u);
+    }
+    OlpSolveCommon(&s, &blocks, 100, 1e-5f, kOlpSolveProportional, Greedy);
+    EXPECT_EQ(used[0] + used[1] + used[2] + used[3], 100u);
+}
+
+} // namespace
