@@ -10,6 +10,7 @@
 // far-field stage (bounds updated, activation spread, pairs listed).
 #include <benchmark/benchmark.h>
 
+#include <algorithm>
 #include <memory>
 
 #include "bench/physics/broadphase_scene.h"
@@ -20,6 +21,7 @@
 #include "physics/core/body/body.h"
 #include "physics/core/manager/activation.h"
 #include "physics/core/pipeline/pipeline.h"
+#include "physics/core/solver/harness/harness.h"
 #include "physics/core/volume/box.h"
 #include "physics/core/volume/dispatch.h"
 #include "physics/core/volume/sat.h"
@@ -237,6 +239,52 @@ void ActivationStage(benchmark::State& state)
 
 } // namespace
 
+/// The solve stage of one step on a named island, scalar (mode 1) or SSE
+/// (mode 2); the dynamics rows are restored before every solve so that each
+/// one sees the same system.
+void SolveStage(benchmark::State& state, const char* island)
+{
+    EngineTestStart();
+    {
+        SolverHarness h(64);
+        BuildSolverIsland(&h, island, 2);
+        auto mode = static_cast<int32_t>(state.range(0));
+        h.settings.mode = mode;
+        h.kernels = OlpSolverKernelsForMode(mode);
+        uint32_t rows = h.arrays.capacity;
+        std::vector<Matrix> pose(h.arrays.pose, h.arrays.pose + rows);
+        std::vector<Quaternion> orientation(h.arrays.orientation, h.arrays.orientation + rows);
+        std::vector<OlpDynMotion> velocity(h.arrays.velocity, h.arrays.velocity + rows);
+        int64_t pivots = 0;
+        for (auto _ : state) {
+            std::copy(pose.begin(), pose.end(), h.arrays.pose);
+            std::copy(orientation.begin(), orientation.end(), h.arrays.orientation);
+            std::copy(velocity.begin(), velocity.end(), h.arrays.velocity);
+            h.Solve();
+            pivots += h.work->blockIterations[0][0] + h.work->blockIterations[1][0];
+        }
+        state.SetLabel(mode == 2 ? "sse" : "scalar");
+        state.counters["steps/s"] =
+            benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+        state.counters["pivots/s"] =
+            benchmark::Counter(static_cast<double>(pivots), benchmark::Counter::kIsRate);
+        state.counters["rows"] = static_cast<double>(h.work->groupCount * 4);
+    }
+    EngineTestShutdown();
+}
+
+void SolvePyramid(benchmark::State& state)
+{
+    SolveStage(state, "pyramid");
+}
+
+void SolveChain(benchmark::State& state)
+{
+    SolveStage(state, "chain");
+}
+
+BENCHMARK(SolvePyramid)->Name("Solver/Pyramid55")->Arg(1)->Arg(2);
+BENCHMARK(SolveChain)->Name("Solver/Chain20")->Arg(1)->Arg(2);
 BENCHMARK(ContactPass)->Name("Contacts/Pass")->Arg(0)->Arg(1);
 BENCHMARK(FarfieldSteps)->Name("Broadphase/Steps")->Arg(1000)->Arg(3000);
 BENCHMARK(ActivationStage)->Name("Broadphase/ActivationStage")->Arg(1000)->Arg(3000);

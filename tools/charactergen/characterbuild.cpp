@@ -142,8 +142,9 @@ void WriteBox(Geometry* geometry, const Box& box, int32_t vertex, int32_t triang
     add(last, last + 3, last + 2);
 }
 
-/// A clump of the skeleton's frames (node id = bone index), its hierarchy
-/// on bone 0's frame, and one atomic there whose geometry holds the boxes.
+/// A clump whose frame holds one atomic (the geometry of the boxes) and,
+/// below it, the skeleton's frames (node id = bone index) with the
+/// hierarchy on bone 0's frame.
 Clump* BuildClump(const Skeleton& skeleton, const std::vector<Box>& boxes, bool textured)
 {
     const int32_t bones = int32_t(skeleton.bones.size());
@@ -169,7 +170,10 @@ Clump* BuildClump(const Skeleton& skeleton, const std::vector<Box>& boxes, bool 
             FrameAddChild(frames[size_t(bone.parent)], frame);
         }
     }
-    ClumpSetFrame(clump, frames[0]);
+    // The clump's frame places the character; the bones hang below it.
+    Frame* root = FrameCreate();
+    FrameAddChild(root, frames[0]);
+    ClumpSetFrame(clump, root);
     FrameSetHierarchy(frames[0], hierarchy);
     HierarchyAttachFrames(hierarchy);
 
@@ -213,7 +217,7 @@ Clump* BuildClump(const Skeleton& skeleton, const std::vector<Box>& boxes, bool 
     Atomic* atomic = AtomicCreate();
     AtomicSetGeometry(atomic, geometry, 0);
     GeometryRelease(geometry);
-    AtomicSetFrame(atomic, frames[0]);
+    AtomicSetFrame(atomic, root);
     SkinAtomicSetHierarchy(atomic, hierarchy);
     SkinAtomicSetType(atomic, 1);
     ClumpAddAtomic(clump, atomic);

@@ -1,9 +1,10 @@
 #pragma once
 // Skinned models built in code for charactergen, the skin tests, the
-// benchmarks and the fuzz seeds: a frame per bone with the hierarchy on the
-// first bone's frame, one atomic there, and a geometry of tapered boxes whose
-// vertices are weighted to the bones. The engine must be started with the
-// scene library, hierarchical animation and skinning attached.
+// benchmarks and the fuzz seeds: the clump's frame places the model and
+// holds its one atomic; below it hang the bones' frames with the hierarchy
+// on bone 0's; the geometry is made of tapered boxes whose vertices are
+// weighted to the bones. The engine must be started with the scene library,
+// hierarchical animation and skinning attached.
 
 #include <cstdint>
 

@@ -349,15 +349,11 @@ bool SampleDataWrite(const std::string& levelFile, const std::string& dir, std::
     SampleMaterials materials;
     WorldBuildLimits limits;
     limits.leafTriangles = kSampleLeafTriangles;
-    World* world = WorldBuild(SampleLevelSoup(level, materials), limits);
+    // The builder's bytes as they are: a world read back here would lose its
+    // textures, which are found by name only where the images are.
+    const std::vector<uint8_t> worldBytes = WorldBuildBytes(SampleLevelSoup(level, materials), limits);
     const std::string worldPath = (folder / "level.bsp").string();
-    const bool worldWritten = world && WriteStream(worldPath, [&](Stream* stream) {
-                                  return WorldStreamWrite(world, stream) != nullptr;
-                              });
-    if (world) {
-        WorldDestroy(world);
-    }
-    if (!worldWritten) {
+    if (worldBytes.empty() || !ToolWriteFile(worldPath, worldBytes.data(), worldBytes.size())) {
         *error = "cannot build or write " + worldPath;
         return false;
     }

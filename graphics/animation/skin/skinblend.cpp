@@ -30,16 +30,6 @@ Matrix Identity()
     return m;
 }
 
-/// Adds weight x (bone applied to the point (x, y, z, w)) to out.
-inline void Accumulate(float* out, const SkinBoneMatrix& bone, float weight, float x, float y, float z,
-                       float w)
-{
-    for (int r = 0; r < 3; ++r) {
-        const float* row = bone.row[r];
-        out[r] += weight * (row[0] * x + row[1] * y + row[2] * z + row[3] * w);
-    }
-}
-
 inline void Transform(float* out, const SkinBoneMatrix& bone, float x, float y, float z, float w)
 {
     for (int r = 0; r < 3; ++r) {
@@ -66,39 +56,46 @@ void BlendOne(const Skin* skin, const SkinBoneMatrix* bones, const SkinBoneMatri
     }
 }
 
-/// Weighted sums over the first `influences` slots; a vertex whose first
-/// weight is whole takes its first matrix alone.
-void BlendMany(const Skin* skin, const SkinBoneMatrix* bones, uint32_t influences, int32_t count,
-               const float* p, const float* n, float* outP, float* outN, uint32_t stride)
+/// The weighted sum of the vertex's first `Influences` bone matrices (zero
+/// weights skipped): one matrix then transforms the point and the normal.
+template <uint32_t Influences>
+inline void WeightedMatrix(SkinBoneMatrix* out, const SkinBoneMatrix* bones, uint32_t indices,
+                           const float* weights)
 {
+    const float* first = &bones[indices & 0xFF].row[0][0];
+    float* sum = &out->row[0][0];
+    for (int k = 0; k < 12; ++k) {
+        sum[k] = first[k] * weights[0];
+    }
+    for (uint32_t slot = 1; slot < Influences; ++slot) {
+        const float weight = weights[slot];
+        if (weight != 0.0f) {
+            const float* m = &bones[(indices >> (8 * slot)) & 0xFF].row[0][0];
+            for (int k = 0; k < 12; ++k) {
+                sum[k] += m[k] * weight;
+            }
+        }
+    }
+}
+
+/// Weighted blends over the first `Influences` slots; a vertex whose first
+/// weight is whole takes its first matrix alone.
+template <uint32_t Influences>
+void BlendMany(const Skin* skin, const SkinBoneMatrix* bones, int32_t count, const float* p, const float* n,
+               float* outP, float* outN, uint32_t stride)
+{
+    SkinBoneMatrix blended;
     for (int32_t v = 0; v < count; ++v) {
         const float* weights = skin->vertexBoneWeights + 4 * v;
         const uint32_t indices = skin->vertexBoneIndices[v];
-        const float x = p[3 * v], y = p[3 * v + 1], z = p[3 * v + 2];
-        float* dp = At(outP, v, stride);
-        float* dn = n ? At(outN, v, stride) : nullptr;
-        if (weights[0] >= 1.0f) {
-            const SkinBoneMatrix& m = bones[indices & 0xFF];
-            Transform(dp, m, x, y, z, 1.0f);
-            if (dn) {
-                Transform(dn, m, n[3 * v], n[3 * v + 1], n[3 * v + 2], 0.0f);
-            }
-            continue;
+        const SkinBoneMatrix* m = &bones[indices & 0xFF];
+        if (weights[0] < 1.0f) {
+            WeightedMatrix<Influences>(&blended, bones, indices, weights);
+            m = &blended;
         }
-        dp[0] = dp[1] = dp[2] = 0.0f;
-        if (dn) {
-            dn[0] = dn[1] = dn[2] = 0.0f;
-        }
-        for (uint32_t slot = 0; slot < influences; ++slot) {
-            const float weight = weights[slot];
-            if (weight == 0.0f) {
-                continue;
-            }
-            const SkinBoneMatrix& m = bones[(indices >> (8 * slot)) & 0xFF];
-            Accumulate(dp, m, weight, x, y, z, 1.0f);
-            if (dn) {
-                Accumulate(dn, m, weight, n[3 * v], n[3 * v + 1], n[3 * v + 2], 0.0f);
-            }
+        Transform(At(outP, v, stride), *m, p[3 * v], p[3 * v + 1], p[3 * v + 2], 1.0f);
+        if (n) {
+            Transform(At(outN, v, stride), *m, n[3 * v], n[3 * v + 1], n[3 * v + 2], 0.0f);
         }
     }
 }
@@ -171,7 +168,10 @@ void SkinVerticesBlend(const Skin* skin, const SkinBoneMatrix* bones, int32_t nu
         const SkinBoneMatrix* fixed = skin->numUsedBones == 1 ? &bones[skin->usedBones[0]] : nullptr;
         BlendOne(skin, bones, fixed, count, positions, n, outPositions, outNormals, stride);
     } else {
-        BlendMany(skin, bones, skin->maxWeights == 2 ? 2 : 4, count, positions, n, outPositions, outNormals,
-                  stride);
+        if (skin->maxWeights == 2) {
+            BlendMany<2>(skin, bones, count, positions, n, outPositions, outNormals, stride);
+        } else {
+            BlendMany<4>(skin, bones, count, positions, n, outPositions, outNormals, stride);
+        }
     }
 }

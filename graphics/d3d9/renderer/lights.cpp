@@ -19,6 +19,7 @@
 #include "graphics/scene/light.h"
 #include "graphics/scene/sceneplugins.h"
 #include "graphics/scene/world.h"
+#include "graphics/scene/worldmembers.h"
 
 namespace {
 
@@ -182,6 +183,50 @@ bool LoadGlobals(const World* world, uint32_t mask, bool directional)
         D3D9SetRenderState(D3DRS_AMBIENT, 0);
     }
     return used;
+}
+
+// The local lights of the sectors an atomic is tied to, each visited once
+// per atomic (the light stamp), loaded when its range reaches the atomic's
+// world bounding sphere.
+struct AtomicVisit
+{
+    const Sphere* sphere;
+    uint16_t stamp;
+    bool any;
+};
+
+Light* VisitAtomicLight(Light* light, void* data)
+{
+    auto* visit = static_cast<AtomicVisit*>(data);
+    if (light->stamp == visit->stamp) {
+        return light;
+    }
+    light->stamp = visit->stamp;
+    if (!(LightFlags(light) & kLightLightsAtomics)) {
+        return light;
+    }
+    const V3d at = LightMatrix(light).pos;
+    const float dx = at.x - visit->sphere->centre.x, dy = at.y - visit->sphere->centre.y,
+                dz = at.z - visit->sphere->centre.z;
+    const float reach = light->radius + visit->sphere->radius;
+    if (dx * dx + dy * dy + dz * dz < reach * reach) {
+        visit->any |= LightsLoad(light) != 0;
+    }
+    return light;
+}
+
+WorldSector* VisitAtomicSector(WorldSector* sector, void* data)
+{
+    WorldSectorForAllLocalLights(sector, VisitAtomicLight, data);
+    return sector;
+}
+
+Light* VisitSectorLight(Light* light, void* data)
+{
+    if (LightFlags(light) & kLightLightsWorld) {
+        *static_cast<bool*>(data) |= LightsLoad(light) != 0;
+    }
+    return light;
 }
 
 void* ExtensionConstruct(void* object, int32_t offset, int32_t)
@@ -356,17 +401,26 @@ void ObjectLighting(void* object)
         LightsEnable(0, 0);
         return;
     }
-    const bool any = LoadGlobals(world, kLightLightsAtomics, geometry->format & kGeometryNormals);
+    const bool normals = geometry->format & kGeometryNormals;
+    bool any = LoadGlobals(world, kLightLightsAtomics, normals);
+    if (normals) {
+        AtomicVisit visit = {AtomicWorldBoundingSphere(atomic), ++EngineGetInstance()->lightFrame, false};
+        AtomicForAllWorldSectors(atomic, VisitAtomicSector, &visit);
+        any |= visit.any;
+    }
     LightsEnable(any ? 1 : 0, 0);
 }
 
-void SectorLightingCallBack(void*)
+void SectorLightingCallBack(void* object)
 {
+    auto* sector = static_cast<WorldSector*>(object);
     const World* world = CurrentWorld();
     if (!world || !(world->format & kGeometryLight)) {
         LightsEnable(0, 0);
         return;
     }
-    const bool any = LoadGlobals(world, kLightLightsWorld, true);
+    bool any = LoadGlobals(world, kLightLightsWorld, true);
+    ++EngineGetInstance()->lightFrame;
+    WorldSectorForAllLocalLights(sector, VisitSectorLight, &any);
     LightsEnable(any ? 1 : 0, 0);
 }

@@ -45,7 +45,13 @@ TEST_F(SkinCharacter, SoldierReadsBackWithItsHierarchyAndSkin)
     });
     ASSERT_NE(clump, nullptr);
 
-    Hierarchy* hierarchy = FrameGetHierarchy(ClumpGetFrame(clump));
+    // The clump's frame places the soldier; the hierarchy is on its first child, bone 0.
+    Frame* bone0 = nullptr;
+    FrameForAllChildren(
+        ClumpGetFrame(clump), [](Frame* child, void* data) { return *static_cast<Frame**>(data) = child; },
+        &bone0);
+    ASSERT_NE(bone0, nullptr);
+    Hierarchy* hierarchy = FrameGetHierarchy(bone0);
     ASSERT_NE(hierarchy, nullptr);
     EXPECT_GE(hierarchy->nodeCount, 36);
     HierarchyAttachFrames(hierarchy);

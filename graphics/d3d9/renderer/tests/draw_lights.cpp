@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <memory>
 
 #include "graphics/core/instance.h"
 #include "graphics/core/plugin.h"
@@ -15,6 +14,7 @@
 #include "graphics/scene/light.h"
 #include "graphics/scene/sceneplugins.h"
 #include "graphics/scene/world.h"
+#include "graphics/scene/worldmembers.h"
 
 namespace {
 
@@ -26,10 +26,11 @@ class Lights : public DrawFixture
     void SetUp() override
     {
         DrawFixture::SetUp();
-        world_ = std::make_unique<World>();
-        LinkListInit(&world_->globalLights);
-        world_->format = kGeometryLight;
-        EngineGetInstance()->currentWorld = world_.get();
+        const BBox box = {{50, 50, 50}, {-50, -50, -50}};
+        world_ = WorldCreate(&box);
+        ASSERT_NE(world_, nullptr);
+        world_->format |= kGeometryLight;
+        EngineGetInstance()->currentWorld = world_;
     }
 
     void TearDown() override
@@ -39,6 +40,9 @@ class Lights : public DrawFixture
         }
         if (EngineGetInstance()) {
             EngineGetInstance()->currentWorld = nullptr;
+        }
+        if (world_) {
+            WorldDestroy(world_);
         }
         DrawFixture::TearDown();
     }
@@ -55,9 +59,7 @@ class Lights : public DrawFixture
         FrameTranslate(frame, &position, kCombinePostConcat);
         ObjectHasFrameSetFrame(&light->object, frame);
         LightSetRadius(light, radius);
-        if (type < kLightFirstLocal) {
-            LinkListAddBack(&world_->globalLights, &light->worldLink);
-        }
+        WorldAddLight(world_, light);
         lights_.push_back(light);
         return light;
     }
@@ -65,9 +67,7 @@ class Lights : public DrawFixture
     void DestroyLight(Light* light)
     {
         std::erase(lights_, light);
-        if (light->worldLink.next) {
-            LinkListRemove(&light->worldLink);
-        }
+        WorldRemoveLight(world_, light);
         Frame* frame = LightGetFrame(light);
         ObjectHasFrameSetFrame(&light->object, nullptr);
         FrameDestroy(frame);
@@ -88,7 +88,7 @@ class Lights : public DrawFixture
         return record;
     }
 
-    std::unique_ptr<World> world_;
+    World* world_ = nullptr;
     std::vector<Light*> lights_;
 };
 
@@ -249,6 +249,55 @@ TEST_F(Lights, LightingCallBackDecidesLightingAndAmbient)
     ObjectLighting(lit);
     D3D9RenderStateFlush();
     EXPECT_EQ(DeviceRenderState(D3DRS_LIGHTING), 0u) << "no world, no lights";
+}
+
+TEST_F(Lights, LocalLightsReachingTheAtomicAreEnabledOthersAreNot)
+{
+    Atomic* atomic = Place(FacingQuad(kGeometryNormals | kGeometryLight, nullptr), 0, 0, 2);
+    WorldAddAtomic(world_, atomic);
+    Light* near = MakeLight(kLightPoint, {0, 0, 4}, 2.0f);
+    Light* far = MakeLight(kLightPoint, {0, 0, 9}, 2.0f);
+    Light* sectorsOnly = MakeLight(kLightPoint, {0, 0, 3}, 2.0f);
+    sectorsOnly->object.object.flags = kLightLightsWorld;
+    FrameSyncDirty();
+
+    ObjectLighting(atomic);
+    EXPECT_NE(LightGetDeviceIndex(near), -1);
+    EXPECT_EQ(LightGetDeviceIndex(far), -1) << "7 units away, 2 + 0.71 reach";
+    EXPECT_EQ(LightGetDeviceIndex(sectorsOnly), -1) << "lights world sectors only";
+    EXPECT_TRUE(Enabled(LightGetDeviceIndex(near)));
+    D3D9RenderStateFlush();
+    EXPECT_EQ(DeviceRenderState(D3DRS_LIGHTING), 1u);
+    WorldRemoveAtomic(world_, atomic);
+}
+
+TEST_F(Lights, PointLightBrightensTheFaceItReaches)
+{
+    const uint32_t format = kGeometryNormals | kGeometryLight;
+    Atomic* near = Place(FacingQuad(format, nullptr), -0.8f, 0, 2);
+    Atomic* far = Place(FacingQuad(format, nullptr), 1.5f, 0, 2);
+    for (Atomic* atomic : {near, far}) {
+        WorldAddAtomic(world_, atomic);
+    }
+    // Half a unit in front of the first quad, out of the second's reach.
+    Light* lamp = MakeLight(kLightPoint, {-0.8f, 0, 1.5f}, 1.5f);
+    const RGBAReal red = {1, 0, 0, 1};
+    LightSetColor(lamp, &red);
+    FrameSyncDirty();
+    for (Atomic* atomic : {near, far}) {
+        ASSERT_NE(AtomicDefaultRender(atomic), nullptr);
+    }
+    const std::vector<uint32_t> frame = Pixels();
+    // The camera's x runs right to left on the screen: x -0.8 at pixel 112,
+    // x 1.5 at pixel 20. Vertex lighting: the corners, 0.87 from the lamp,
+    // get 0.58 (angle) x 1 / (1 + 5 x 0.75 / 2.25) (distance) of red, 55.
+    const uint32_t lit = frame[size_t(60 * kWidth + 112)], dark = frame[size_t(60 * kWidth + 20)];
+    EXPECT_NEAR(double((lit >> 16) & 0xFF), 55.0, 3.0) << std::hex << lit;
+    EXPECT_EQ((lit >> 8) & 0xFF, 0u);
+    EXPECT_EQ(dark & 0xFFFFFF, 0u) << std::hex << dark;
+    for (Atomic* atomic : {near, far}) {
+        WorldRemoveAtomic(world_, atomic);
+    }
 }
 
 TEST_F(Lights, FaceTurnedToADirectionalLightIsBrighter)

@@ -202,6 +202,43 @@ void Hinge(HarnessReport* r, int32_t mode)
 
 } // namespace
 
+bool BuildSolverIsland(SolverHarness* h, const std::string& name, int settle)
+{
+    if (name == "pyramid") {
+        h->AddGround(0.5f, 0.0f);
+        for (int row = 0; row < 10; ++row) {
+            for (int k = 0; k < 10 - row; ++k) {
+                float x = static_cast<float>(k) * 1.0f + 0.5f * static_cast<float>(row);
+                HarnessBody* b = h->AddBox({0.5f, 0.5f, 0.5f}, 1.0f, {x, 0, 0.5f + static_cast<float>(row)});
+                h->SetCoefficients(b, 0.5f, 0.0f);
+            }
+        }
+    } else if (name == "chain") {
+        // Hanging straight down from (0, 0, 10), links 0.3 m apart.
+        HarnessBody* previous = nullptr;
+        for (int k = 0; k < 20; ++k) {
+            V3d at = {0, 0, 10.0f - 0.3f * static_cast<float>(k + 1)};
+            HarnessBody* b = h->AddSphere(0.1f, 1.0f, at);
+            OlpJointDef* def = OlpJointDefCreate();
+            V3d up = {0, 0, 0.15f};
+            V3d pivot = previous != nullptr ? V3d{0, 0, -0.15f} : V3d{0, 0, 9.85f};
+            OlpJointFrameSetPosition(&def->frames[0], &up);
+            OlpJointFrameSetPosition(&def->frames[1], &pivot);
+            h->AddJoint(def, b, previous);
+            OlpJointDefRelease(def);
+            previous = b;
+        }
+        h->arrays.velocity[previous->dyn->index].linear = {0, 2.0f, 0};
+    } else {
+        return false;
+    }
+    for (int n = 0; n < settle; ++n) {
+        h->Step();
+    }
+    h->Collide();
+    return true;
+}
+
 HarnessReport RunSolverCase(const std::string& name, int32_t mode)
 {
     HarnessReport report;

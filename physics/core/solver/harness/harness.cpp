@@ -74,6 +74,10 @@ SolverHarness::~SolverHarness()
 
 static HarnessBody* AddBody(SolverHarness* h, float mass, float inertia, V3d position)
 {
+    OlpDyn* handle = OlpDynArraysTake(&h->arrays);
+    if (handle == nullptr) {
+        return nullptr;
+    }
     h->bodies.push_back(std::make_unique<HarnessBody>());
     HarnessBody& b = *h->bodies.back();
     OlpObjInit(&b.object, 1, 0);
@@ -86,7 +90,7 @@ static HarnessBody* AddBody(SolverHarness* h, float mass, float inertia, V3d pos
     part.mass = mass;
     part.scalarInertia = inertia;
     part.damping[0] = part.damping[1] = 0.0f;
-    b.dyn = OlpDynInit(OlpDynArraysTake(&h->arrays), &part, &b.pose);
+    b.dyn = OlpDynInit(handle, &part, &b.pose);
     b.object.parts[0].dyn = b.dyn;
     return &b;
 }
@@ -95,6 +99,9 @@ HarnessBody* SolverHarness::AddBox(V3d half, float mass, V3d position)
 {
     float inertia = mass * (4.0f * (half.x * half.x + half.y * half.y)) / 12.0f;
     HarnessBody* b = AddBody(this, mass, inertia, position);
+    if (b == nullptr) {
+        return nullptr;
+    }
     OlpBoxInit(&b->volume, &half);
     objects_.push_back(&b->object);
     return b;
@@ -103,6 +110,9 @@ HarnessBody* SolverHarness::AddBox(V3d half, float mass, V3d position)
 HarnessBody* SolverHarness::AddSphere(float radius, float mass, V3d position)
 {
     HarnessBody* b = AddBody(this, mass, 0.4f * mass * radius * radius, position);
+    if (b == nullptr) {
+        return nullptr;
+    }
     OlpSphereInit(&b->volume, radius);
     objects_.push_back(&b->object);
     return b;
@@ -197,6 +207,7 @@ void SolverHarness::Solve()
     island.joints = jointList_.data();
     island.jointCount = static_cast<uint32_t>(jointList_.size());
     island.firstContact = contactCount > 0 ? &contacts[0] : nullptr;
+    island.flags = restFlag;
     rows_.resize(bodies.size());
     OlpSolverStageSequence(work, &arrays, &island, 1, &settings, &kernels, contacts.data(), impulses.data(),
                            rows_.data());

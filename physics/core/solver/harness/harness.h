@@ -35,6 +35,7 @@ class SolverHarness
     SolverHarness(const SolverHarness&) = delete;
     SolverHarness& operator=(const SolverHarness&) = delete;
 
+    /// A body at `position` (unturned); null when the room is used up.
     HarnessBody* AddBox(V3d half, float mass, V3d position);
     HarnessBody* AddSphere(float radius, float mass, V3d position);
     /// A ground plane through the origin, normal +z, with the coefficients.
@@ -58,6 +59,7 @@ class SolverHarness
     std::vector<OlpContactImpulse> impulses;
     uint32_t contactCount = 0;
     OlpIsland island{};
+    uint32_t restFlag = 0; ///< the island's flags (kOlpIslandAtRest skips it)
     OlpSolverWork* work = nullptr;
 
   private:
@@ -84,6 +86,12 @@ class SolverHarness
     OlpBatchArea area_{};
     OlpContextParams params_{};
 };
+
+/// Builds a named island in an empty harness: "pyramid" (55 unit boxes in
+/// ten rows on the ground) or "chain" (20 spheres hanging by ball joints
+/// from the world, the last one pushed sideways), then `settle` steps.
+/// False for another name.
+bool BuildSolverIsland(SolverHarness* harness, const std::string& name, int settle);
 
 /// A measured case: its lines beside closed form, and whether each check held.
 struct HarnessReport

@@ -1,0 +1,188 @@
+// The soldier walking, drawn through the skin pipeline's software path and
+// the renderer's fixed-function draw, against a reference picture.
+#include <memory>
+
+#include "graphics/animation/animation.h"
+#include "graphics/animation/skin/tests/skintesting.h"
+#include "graphics/core/camera.h"
+#include "graphics/core/instance.h"
+#include "graphics/core/raster.h"
+#include "graphics/core/texture.h"
+#include "graphics/d3d9/d3d9cache.h"
+#include "graphics/d3d9/d3d9device.h"
+#include "graphics/d3d9/renderer/scenerenderer.h"
+#include "graphics/scene/atomic.h"
+#include "graphics/scene/clump.h"
+#include "graphics/scene/light.h"
+#include "graphics/scene/material.h"
+#include "graphics/scene/world.h"
+#include "platform/d3d9/testing/capsprofiles.h"
+#include "platform/d3d9/testing/referenceimage.h"
+#include "tools/anim-tool/clips.h"
+#include "tools/charactergen/characterbuild.h"
+
+namespace {
+
+class SkinPicture : public SkinFixture
+{
+  protected:
+    void Start(const char* profile)
+    {
+        ASSERT_TRUE(D3D9UseCapsProfile(profile));
+        ASSERT_TRUE(EngineInit(nullptr, 0, 0x400000) && WorldLibraryAttach() && D3D9SceneRendererOpen() &&
+                    HierarchyPluginAttach() && SkinPluginAttach() && Open() && EngineStart() &&
+                    D3D9DefaultPipelinesOpen());
+        camera_ = CameraCreate();
+        cameraFrame_ = FrameCreate();
+        CameraSetFrame(camera_, cameraFrame_);
+        camera_->frameBuffer = RasterCreate(kWidth, kHeight, 0, kRasterTypeCamera);
+        camera_->zBuffer = RasterCreate(kWidth, kHeight, 0, kRasterTypeZBuffer);
+        const uint8_t background[4] = {64, 64, 96, 255};
+        ASSERT_NE(CameraClear(camera_, background, 3), nullptr);
+        ASSERT_NE(CameraBeginUpdate(camera_), nullptr);
+        // A world (made current after the camera's update began) holding an
+        // ambient light and a directional light from the upper left front.
+        world_ = std::make_unique<World>();
+        LinkListInit(&world_->globalLights);
+        world_->format = kGeometryLight;
+        EngineGetInstance()->currentWorld = world_.get();
+        AddLight(kLightAmbient, {0.35f, 0.35f, 0.35f, 1}, 0);
+        AddLight(kLightDirectional, {0.9f, 0.9f, 0.85f, 1}, 30);
+    }
+
+    void TearDown() override
+    {
+        if (camera_) {
+            CameraEndUpdate(camera_);
+            CameraSetFrame(camera_, nullptr);
+            RasterDestroy(camera_->frameBuffer);
+            RasterDestroy(camera_->zBuffer);
+            CameraDestroy(camera_);
+            FrameDestroy(cameraFrame_);
+        }
+        if (clump_) {
+            ClumpDestroy(clump_);
+        }
+        if (animation_) {
+            AnimationDestroy(animation_);
+        }
+        for (Light* light : lights_) {
+            LinkListRemove(&light->worldLink);
+            Frame* frame = LightGetFrame(light);
+            ObjectHasFrameSetFrame(&light->object, nullptr);
+            FrameDestroy(frame);
+            LightDestroy(light);
+        }
+        if (EngineGetInstance()) {
+            EngineGetInstance()->currentWorld = nullptr;
+        }
+        if (EngineGetState() == kEngineStateStarted) {
+            D3D9DefaultPipelinesClose();
+        }
+        SkinFixture::TearDown();
+    }
+
+    void AddLight(uint8_t type, RGBAReal colour, float tilt)
+    {
+        Light* light = LightCreate(type);
+        ASSERT_NE(light, nullptr);
+        LightSetColor(light, &colour);
+        Frame* frame = FrameCreate();
+        const V3d x = {1, 0, 0}, y = {0, 1, 0};
+        FrameRotate(frame, &x, tilt, kCombineReplace);
+        FrameRotate(frame, &y, -tilt, kCombinePostConcat);
+        ObjectHasFrameSetFrame(&light->object, frame);
+        LinkListAddBack(&world_->globalLights, &light->worldLink);
+        lights_.push_back(light);
+    }
+
+    /// The soldier 1.8 m in front of the camera, seen from his left, posed
+    /// by the walk at `time` seconds; its atomic.
+    Atomic* Soldier(float time)
+    {
+        Skeleton skeleton;
+        std::string error;
+        EXPECT_TRUE(SkeletonRead(OLAI_TEST_SOURCE_DIR "/../../../../data/characters/soldier-skeleton.txt",
+                                 &skeleton, &error))
+            << error;
+        clump_ = CharacterBuildSoldier(skeleton);
+        EXPECT_NE(clump_, nullptr);
+        Atomic* atomic = nullptr;
+        ClumpVisitAtomics(
+            clump_, [](Atomic* a, void* data) { return *static_cast<Atomic**>(data) = a; }, &atomic);
+        // The generated texture's olive in place of the file the material names.
+        Material* material = atomic->geometry->materials.materials[0];
+        MaterialSetTexture(material, nullptr);
+        material->colour = {110, 130, 80, 255};
+
+        Frame* place = ClumpGetFrame(clump_);
+        const V3d up = {0, 1, 0};
+        const V3d at = {0, -0.9f, 1.8f};
+        FrameRotate(place, &up, 90.0f, kCombineReplace);
+        FrameTranslate(place, &at, kCombinePostConcat);
+
+        for (const Clip& clip : ClipList()) {
+            if (clip.key == "Walk") {
+                animation_ = ClipBuild(skeleton, clip.motion);
+            }
+        }
+        EXPECT_NE(animation_, nullptr);
+        Hierarchy* hierarchy = SkinAtomicGetHierarchy(atomic);
+        AnimInterpolatorSetCurrentAnim(hierarchy->interpolator, animation_);
+        AnimInterpolatorSetCurrentTime(hierarchy->interpolator, time);
+        HierarchyUpdateMatrices(hierarchy);
+        return atomic;
+    }
+
+    std::vector<uint32_t> Pixels()
+    {
+        std::vector<uint32_t> out(size_t(kWidth * kHeight));
+        IDirect3DSurface9* surface = nullptr;
+        D3D9GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface);
+        D3DLOCKED_RECT locked{};
+        surface->LockRect(&locked, nullptr, D3DLOCK_READONLY);
+        for (int y = 0; y < kHeight; ++y) {
+            const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
+                                                                y * locked.Pitch);
+            for (int x = 0; x < kWidth; ++x) {
+                out[size_t(y * kWidth + x)] = row[x] | 0xFF000000;
+            }
+        }
+        surface->UnlockRect();
+        surface->Release();
+        return out;
+    }
+
+    std::unique_ptr<World> world_;
+    std::vector<Light*> lights_;
+    Camera* camera_ = nullptr;
+    Frame* cameraFrame_ = nullptr;
+    Clump* clump_ = nullptr;
+    Animation* animation_ = nullptr;
+
+    void ExpectWalkPicture()
+    {
+        Atomic* soldier = Soldier(0.5f);
+        ASSERT_NE(AtomicDefaultRender(soldier), nullptr);
+        const std::string why =
+            d3d9test::CompareWithReferenceIn(OLAI_TEST_SOURCE_DIR "/reference", OLAI_TEST_OUTPUT_DIR,
+                                             "soldier_walk", Pixels(), kWidth, kHeight);
+        EXPECT_TRUE(why.empty()) << why;
+    }
+};
+
+// Deformed into a dynamic stream of its own (hardware T&L) or in place in
+// the single stream: the same picture.
+TEST_F(SkinPicture, SoldierWalkingAtHalfASecondWithHardwareTnL)
+{
+    Start("full");
+    ExpectWalkPicture();
+}
+
+TEST_F(SkinPicture, SoldierWalkingAtHalfASecondWithoutHardwareTnL)
+{
+    Start("nohwtl");
+    ExpectWalkPicture();
+}
+
+} // namespace

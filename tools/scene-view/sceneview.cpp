@@ -1,0 +1,308 @@
+// The scene viewer's engine, scene and frame.
+#include "tools/scene-view/sceneview.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+
+#include "graphics/core/camera.h"
+#include "graphics/core/chunk.h"
+#include "graphics/core/engine.h"
+#include "graphics/core/error.h"
+#include "graphics/core/filesystem.h"
+#include "graphics/core/frame.h"
+#include "graphics/core/image.h"
+#include "graphics/core/matrix.h"
+#include "graphics/core/raster.h"
+#include "graphics/core/stream.h"
+#include "graphics/core/win32filesystem.h"
+#include "graphics/d3d9/d3d9device.h"
+#include "graphics/d3d9/renderer/scenerenderer.h"
+#include "graphics/scene/clump.h"
+#include "graphics/scene/light.h"
+#include "graphics/scene/sceneids.h"
+#include "graphics/scene/scenelibrary.h"
+#include "graphics/scene/world.h"
+#include "graphics/scene/worldmembers.h"
+#include "graphics/toolkit2d/imageformats.h"
+
+namespace {
+
+constexpr uint8_t kSky[4] = {96, 128, 160, 255};
+
+std::string EngineError()
+{
+    ErrorRecord error;
+    ErrorGet(&error);
+    char text[64];
+    std::snprintf(text, sizeof text, "error %u:0x%x", error.pluginId, error.code);
+    return text;
+}
+
+// The first chunk of `type` in a file, read by `read`; null when the file
+// cannot be opened, holds no such chunk or the reader fails.
+template <typename T> T* ReadFile(const std::string& path, uint32_t type, T* (*read)(Stream*))
+{
+    Stream* stream = StreamOpen(kStreamFileName, kStreamRead, path.c_str());
+    if (!stream) {
+        return nullptr;
+    }
+    T* object = nullptr;
+    if (StreamFindChunk(stream, type, nullptr, nullptr)) {
+        object = read(stream);
+    }
+    StreamClose(stream, nullptr);
+    return object;
+}
+
+V3d Sub(const V3d& a, const V3d& b)
+{
+    return {a.x - b.x, a.y - b.y, a.z - b.z};
+}
+
+V3d Cross(const V3d& a, const V3d& b)
+{
+    return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+}
+
+V3d Unit(const V3d& v)
+{
+    const float length = std::sqrt(v.x * v.x + v.y * v.y + v.z * v.z);
+    return length > 0.0f ? V3d{v.x / length, v.y / length, v.z / length} : V3d{0, 0, 1};
+}
+
+// A frame at `eye` whose "at" points to `target`, "up" as close to +y as it can be.
+void LookAt(Frame* frame, const V3d& eye, const V3d& target)
+{
+    Matrix matrix = {};
+    matrix.at = Unit(Sub(target, eye));
+    const V3d worldUp = std::fabs(matrix.at.y) > 0.99f ? V3d{0, 0, 1} : V3d{0, 1, 0};
+    matrix.right = Unit(Cross(worldUp, matrix.at));
+    matrix.up = Cross(matrix.at, matrix.right);
+    matrix.pos = eye;
+    FrameTransform(frame, &matrix, kCombineReplace);
+}
+
+Light* AddLight(SceneView* view, uint8_t type, RGBAReal colour, float radius, const V3d& at,
+                const V3d& target)
+{
+    Light* light = LightCreate(type);
+    Frame* frame = FrameCreate();
+    if (!light || !frame) {
+        if (light) {
+            LightDestroy(light);
+        }
+        if (frame) {
+            FrameDestroy(frame);
+        }
+        return nullptr;
+    }
+    LookAt(frame, at, target);
+    ObjectHasFrameSetFrame(&light->object, frame);
+    LightSetColor(light, &colour);
+    LightSetRadius(light, radius);
+    WorldAddLight(view->world, light);
+    view->lights.push_back(light);
+    return light;
+}
+
+// An ambient, a directional, three point lights and a spot over the floor.
+bool AddLights(SceneView* view, const BBox& box)
+{
+    const V3d centre = {(box.inf.x + box.sup.x) * 0.5f, box.inf.y, (box.inf.z + box.sup.z) * 0.5f};
+    const float extent = std::max(box.sup.x - box.inf.x, box.sup.z - box.inf.z);
+    const float radius = std::max(4.0f, extent * 0.25f);
+    bool ok =
+        AddLight(view, kLightAmbient, {0.1f, 0.1f, 0.12f, 1}, 0, centre, {centre.x, centre.y, centre.z + 1});
+    ok = ok && AddLight(view, kLightDirectional, {0.3f, 0.3f, 0.28f, 1}, 0,
+                        {centre.x - extent, centre.y + extent, centre.z - extent * 0.5f}, centre);
+    const RGBAReal colours[3] = {{0.9f, 0.5f, 0.2f, 1}, {0.2f, 0.6f, 0.9f, 1}, {0.5f, 0.9f, 0.3f, 1}};
+    for (int i = 0; i < 3 && ok; ++i) {
+        const float angle = float(i) * 2.0944f;
+        const V3d at = {centre.x + std::cos(angle) * extent * 0.25f, centre.y + 2.0f,
+                        centre.z + std::sin(angle) * extent * 0.25f};
+        ok = AddLight(view, kLightPoint, colours[i], radius, at, {at.x, at.y - 1, at.z}) != nullptr;
+    }
+    Light* spot = ok ? AddLight(view, kLightSpot, {1, 1, 0.8f, 1}, radius * 1.5f,
+                                {centre.x, centre.y + 6.0f, centre.z}, centre)
+                     : nullptr;
+    return spot && LightSetConeAngle(spot, 0.5f);
+}
+
+// Copies of the models, in turn, on a grid over the floor; the models
+// themselves in a row across the middle.
+bool PlaceModels(SceneView* view, const std::vector<Clump*>& models, int32_t instances, const BBox& box)
+{
+    const float width = box.sup.x - box.inf.x, depth = box.sup.z - box.inf.z;
+    const float middle = (box.inf.z + box.sup.z) * 0.5f;
+    for (size_t i = 0; i < models.size(); ++i) {
+        const V3d at = {box.inf.x + width * float(i + 1) / float(models.size() + 1), box.inf.y, middle};
+        FrameTranslate(ClumpGetFrame(models[i]), &at, kCombineReplace);
+    }
+    const int32_t side = int32_t(std::ceil(std::sqrt(double(std::max(instances, 1)))));
+    for (int32_t i = 0; i < instances && !models.empty(); ++i) {
+        Clump* copy = ClumpClone(models[size_t(i) % models.size()]);
+        if (!copy) {
+            return false;
+        }
+        view->clumps.push_back(copy);
+        const V3d at = {box.inf.x + width * (float(i % side) + 0.5f) / float(side), box.inf.y,
+                        box.inf.z + depth * (float(i / side) + 0.5f) / float(side)};
+        FrameTranslate(ClumpGetFrame(copy), &at, kCombineReplace);
+        WorldAddClump(view->world, copy);
+    }
+    return true;
+}
+
+bool MakeCamera(SceneView* view, const SceneViewOptions& options, const BBox& box)
+{
+    view->camera = CameraCreate();
+    view->cameraFrame = FrameCreate();
+    if (!view->camera || !view->cameraFrame) {
+        return false;
+    }
+    CameraSetFrame(view->camera, view->cameraFrame);
+    const float extent = std::max({box.sup.x - box.inf.x, box.sup.z - box.inf.z, 1.0f});
+    const V3d centre = {(box.inf.x + box.sup.x) * 0.5f, box.inf.y, (box.inf.z + box.sup.z) * 0.5f};
+    const V3d eye = options.cameraGiven
+                        ? options.eye
+                        : V3d{centre.x, box.inf.y + extent * 0.6f, box.inf.z - extent * 0.35f};
+    LookAt(view->cameraFrame, eye, options.cameraGiven ? options.target : centre);
+    const V2d window = {0.5f * float(options.width) / float(options.height), 0.5f};
+    CameraSetViewWindow(view->camera, &window);
+    CameraSetNearClipPlane(view->camera, 0.1f);
+    CameraSetFarClipPlane(view->camera, extent * 4.0f + 100.0f);
+    view->camera->frameBuffer = RasterCreate(options.width, options.height, 0, kRasterTypeCamera);
+    view->camera->zBuffer = RasterCreate(options.width, options.height, 0, kRasterTypeZBuffer);
+    if (!view->camera->frameBuffer || !view->camera->zBuffer) {
+        return false;
+    }
+    WorldAddCamera(view->world, view->camera);
+    return true;
+}
+
+} // namespace
+
+bool SceneViewEngineStart(HWND window)
+{
+    static EngineOpenParams params;
+    params.displayId = window;
+    EngineSetDeviceDriver(D3D9DriverGet());
+    D3D9SceneRendererInstall();
+    if (!EngineInit(nullptr, 0, 0x4000000)) {
+        return false;
+    }
+    if (!WorldLibraryAttach() || !EngineOpen(&params)) {
+        EngineTerm();
+        return false;
+    }
+    if (!EngineStart()) {
+        EngineClose();
+        EngineTerm();
+        return false;
+    }
+    // Files and images through a file system over the current directory.
+    FileSystem* files = nullptr;
+    if (!Toolkit2dImageFormatsRegister() || !FileSystemManagerOpen(0) ||
+        !(files = Win32FileSystemCreate(8, "", "files")) || !FileSystemManagerRegister(files)) {
+        SceneViewEngineStop();
+        return false;
+    }
+    FileSystemManagerSetDefault(files);
+    return true;
+}
+
+void SceneViewEngineStop()
+{
+    FileSystemManagerClose();
+    EngineStop();
+    EngineClose();
+    EngineTerm();
+}
+
+bool SceneViewCreate(SceneView* view, const SceneViewOptions& options, std::string* error)
+{
+    *view = {};
+    // Textures are found next to the world.
+    const std::string folder = std::filesystem::path(options.world).parent_path().string();
+    ImageSetPath((folder.empty() ? std::string("./") : folder + "/").c_str());
+    view->world = ReadFile<World>(options.world, kChunkWorld, WorldStreamRead);
+    if (!view->world) {
+        *error = options.world + ": no world read (" + EngineError() + ")";
+        return false;
+    }
+    std::vector<Clump*> models;
+    for (const std::string& path : options.models) {
+        Clump* clump = ReadFile<Clump>(path, kChunkClump, ClumpStreamRead);
+        if (!clump) {
+            *error = path + ": no model read (" + EngineError() + ")";
+            SceneViewDestroy(view);
+            return false;
+        }
+        view->clumps.push_back(clump);
+        models.push_back(clump);
+        WorldAddClump(view->world, clump);
+    }
+    const BBox box = view->world->boundingBox;
+    if (!PlaceModels(view, models, options.instances, box) || !AddLights(view, box) ||
+        !MakeCamera(view, options, box)) {
+        *error = "the scene could not be made (" + EngineError() + ")";
+        SceneViewDestroy(view);
+        return false;
+    }
+    return true;
+}
+
+bool SceneViewRender(SceneView* view)
+{
+    bool drawn = CameraClear(view->camera, kSky, 3) != nullptr;
+    if (drawn && CameraBeginUpdate(view->camera)) {
+        WorldRender(view->world);
+        CameraEndUpdate(view->camera);
+    } else {
+        drawn = false;
+    }
+    RasterShowRaster(view->camera->frameBuffer, nullptr, 0);
+    ++view->frames;
+    return drawn;
+}
+
+void SceneViewDestroy(SceneView* view)
+{
+    if (view->camera) {
+        if (view->world) {
+            WorldRemoveCamera(view->world, view->camera);
+        }
+        CameraSetFrame(view->camera, nullptr);
+        if (view->camera->frameBuffer) {
+            RasterDestroy(view->camera->frameBuffer);
+        }
+        if (view->camera->zBuffer) {
+            RasterDestroy(view->camera->zBuffer);
+        }
+        CameraDestroy(view->camera);
+    }
+    if (view->cameraFrame) {
+        FrameDestroy(view->cameraFrame);
+    }
+    for (Light* light : view->lights) {
+        if (view->world) {
+            WorldRemoveLight(view->world, light);
+        }
+        Frame* frame = LightGetFrame(light);
+        ObjectHasFrameSetFrame(&light->object, nullptr);
+        LightDestroy(light);
+        FrameDestroy(frame);
+    }
+    for (Clump* clump : view->clumps) {
+        if (view->world) {
+            WorldRemoveClump(view->world, clump);
+        }
+        ClumpDestroy(clump);
+    }
+    if (view->world) {
+        WorldDestroy(view->world);
+    }
+    *view = {};
+}

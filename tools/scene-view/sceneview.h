@@ -1,0 +1,53 @@
+#pragma once
+// The scene viewer: the engine with the scene library and the Direct3D 9
+// scene renderer on the software device, a world and models read from files,
+// copies of the models spread over the world's floor, an ambient, a
+// directional and a few point and spot lights, and a camera that sees the
+// whole world (or one placed by the caller).
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "graphics/core/vector.h"
+#include "platform/win32/win32.h"
+
+struct Camera;
+struct Clump;
+struct Frame;
+struct Light;
+struct World;
+
+struct SceneViewOptions
+{
+    std::string world;               ///< a world file (chunk 0x0B); its folder is the texture path
+    std::vector<std::string> models; ///< model files (chunk 0x10)
+    int32_t instances = 0;           ///< copies of the models, in turn, on a grid over the floor
+    bool cameraGiven = false;        ///< use eye and target instead of the overview
+    V3d eye = {0, 0, 0};             ///< camera position, world units
+    V3d target = {0, 0, 0};          ///< the point the camera looks at
+    int32_t width = 320;             ///< pixels of the camera's rasters
+    int32_t height = 240;
+};
+
+struct SceneView
+{
+    World* world = nullptr;
+    Camera* camera = nullptr;
+    Frame* cameraFrame = nullptr;
+    std::vector<Clump*> clumps; ///< models and their copies, all in the world
+    std::vector<Light*> lights; ///< in the world, each on a frame of its own
+    uint32_t frames = 0;
+};
+
+/// Installs the scene renderer, starts the engine on the Direct3D 9 driver
+/// in `window` with the scene library and registers the image formats; false on failure.
+bool SceneViewEngineStart(HWND window);
+void SceneViewEngineStop();
+/// Reads the files and builds the scene; false with `*error` naming the file
+/// and the engine's first error (nothing left behind).
+bool SceneViewCreate(SceneView* view, const SceneViewOptions& options, std::string* error);
+/// Clears, draws the world with everything in it and shows the frame; false
+/// when the camera could not be updated.
+bool SceneViewRender(SceneView* view);
+void SceneViewDestroy(SceneView* view);

@@ -1,0 +1,131 @@
+// The scene viewer's picture of the sample data set, rendered headless and
+// compared with its reference image (every channel within 3 levels on at
+// least 99.5 % of the pixels) plus pixels that follow from the scene, and
+// its refusal of a truncated world.
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "graphics/d3d9/d3d9device.h"
+#include "platform/d3d9/d3d9control.h"
+#include "platform/d3d9/testing/referenceimage.h"
+#include "tools/scene-view/sceneview.h"
+
+namespace {
+
+constexpr int kWidth = 160;
+constexpr int kHeight = 120;
+const std::string kData = OLAI_SAMPLE_DATA;
+
+std::vector<uint32_t> BackBufferPixels()
+{
+    std::vector<uint32_t> pixels;
+    IDirect3DSurface9* surface = nullptr;
+    if (FAILED(D3D9GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) {
+        return pixels;
+    }
+    D3DLOCKED_RECT locked{};
+    if (SUCCEEDED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
+        for (int y = 0; y < kHeight; ++y) {
+            const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
+                                                                y * locked.Pitch);
+            pixels.insert(pixels.end(), row, row + kWidth);
+        }
+        surface->UnlockRect();
+    }
+    surface->Release();
+    for (uint32_t& pixel : pixels) {
+        pixel |= 0xFF000000;
+    }
+    return pixels;
+}
+
+std::vector<std::string> SampleModels()
+{
+    std::vector<std::string> models;
+    for (const char* name : {"button", "crate", "lift", "morph", "soldier"}) {
+        models.push_back(kData + "/" + name + ".dff");
+    }
+    return models;
+}
+
+class View : public ::testing::Test
+{
+  protected:
+    void SetUp() override
+    {
+        if (!std::getenv("DISPLAY")) {
+            setenv("SDL_VIDEODRIVER", "offscreen", 0);
+        }
+        window_ = Win32WindowCreate("scene-view test", kWidth, kHeight);
+        ASSERT_NE(window_, nullptr);
+        ASSERT_TRUE(SceneViewEngineStart(window_));
+    }
+
+    void TearDown() override
+    {
+        SceneViewEngineStop();
+        Win32WindowDestroy(window_);
+        EXPECT_EQ(D3D9LiveObjectCount(), 0) << "device objects outlived the engine";
+    }
+
+    HWND window_ = nullptr;
+};
+
+TEST_F(View, SampleWorldMatchesItsReferencePicture)
+{
+    SceneViewOptions options;
+    options.world = kData + "/level.bsp";
+    options.models = SampleModels();
+    options.instances = 20;
+    options.width = kWidth;
+    options.height = kHeight;
+    SceneView view;
+    std::string error;
+    ASSERT_TRUE(SceneViewCreate(&view, options, &error)) << error;
+    ASSERT_TRUE(SceneViewRender(&view));
+    const std::vector<uint32_t> pixels = BackBufferPixels();
+    SceneViewDestroy(&view);
+    ASSERT_EQ(pixels.size(), size_t(kWidth * kHeight));
+
+    // The sky fills the top corners; the world fills the middle.
+    EXPECT_EQ(pixels[0] & 0xFFFFFF, 0x6080A0u);
+    EXPECT_EQ(pixels[kWidth - 1] & 0xFFFFFF, 0x6080A0u);
+    EXPECT_NE(pixels[size_t(kHeight / 2 * kWidth + kWidth / 2)] & 0xFFFFFF, 0x6080A0u);
+    EXPECT_EQ(d3d9test::CompareWithReferenceIn(OLAI_TEST_SOURCE_DIR "/reference", OLAI_TEST_OUTPUT_DIR,
+                                               "scene-view", pixels, kWidth, kHeight),
+              "");
+}
+
+TEST_F(View, TruncatedWorldIsRefusedWithTheEnginesError)
+{
+    std::ifstream in(kData + "/level.bsp", std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), 64u);
+    std::filesystem::create_directories(OLAI_TEST_OUTPUT_DIR);
+    const std::string truncated = std::string(OLAI_TEST_OUTPUT_DIR) + "/truncated.bsp";
+    std::ofstream(truncated, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size() / 2));
+
+    SceneViewOptions options;
+    options.world = truncated;
+    SceneView view;
+    std::string error;
+    EXPECT_FALSE(SceneViewCreate(&view, options, &error));
+    EXPECT_NE(error.find("truncated.bsp"), std::string::npos) << error;
+    EXPECT_NE(error.find("error "), std::string::npos) << error;
+    EXPECT_EQ(view.world, nullptr);
+
+    // The program ends with status 1.
+    const std::string command = "SDL_VIDEODRIVER=offscreen " OLAI_SCENE_VIEW " " + truncated + " 2>/dev/null";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+}
+
+} // namespace
