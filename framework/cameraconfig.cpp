@@ -49,7 +49,7 @@ bool ReadReported(const char** attributes, int32_t k, const char* key, const cha
 const char* FirstValue(const char** attributes, const char* key)
 {
     const char** pair = AttributePair(attributes, 0);
-    if (!pair || std::strcmp(pair[0], key) != 0)
+    if (!pair || !pair[0] || std::strcmp(pair[0], key) != 0) // pair[0] is null when there is no attribute
         return nullptr;
     return pair[1];
 }

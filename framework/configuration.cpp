@@ -20,6 +20,8 @@
 namespace {
 
 constexpr size_t kBlockSize = 1024;
+/// The largest resource arena a configuration may ask for (256 MiB).
+constexpr uint32_t kMaxArenaSize = 256u << 20;
 
 void XMLCALL StartHandler(void* user, const XML_Char* name, const XML_Char** attributes)
 {
@@ -103,8 +105,10 @@ bool CStandardApplication::StartElement(const char* element, const char** attrib
                 "'size' attribute not found in 'RessourceArena' section.\nPlease update your XML file");
             return false;
         }
-        // A negative size would wrap to an arena of gigabytes: keep the size.
-        if (size >= 0)
+        // A negative size would wrap to an arena of gigabytes, and an arena
+        // beyond kMaxArenaSize is no resource cache but a request to exhaust
+        // memory: either keeps the size.
+        if (size >= 0 && uint32_t(size) <= kMaxArenaSize)
             m_arenaSize = uint32_t(size);
         return true;
     }

@@ -160,6 +160,7 @@ ShellEventResult CInputManager::OnMouse(ShellEvent event, const ShellMouseRecord
     case ShellEventLeftButtonDown:
         m_deltaX = m_deltaY = 0.0f;
         m_leftHeld = 1;
+        m_leftPressed = 1;
         return ShellEventHandled;
     case ShellEventLeftButtonUp:
         m_leftHeld = 0;
@@ -342,6 +343,10 @@ bool CInputManager::ReleasePointer()
 
 void CInputManager::Update(float)
 {
+    // This frame's click: a left press since the last update, from the
+    // window's messages or (below) the DirectInput mouse.
+    m_click = m_leftPressed;
+    m_leftPressed = 0;
     if (m_mouseMode != 0)
         return;
     if (m_mouse && m_mouse->HasDevice()) {
@@ -350,8 +355,10 @@ void CInputManager::Update(float)
         m_deltaY = m_mouse->GetDeltaY();
         if (m_mouse->LeftChanged()) {
             m_leftHeld = m_mouse->LeftDown() ? 1 : 0;
-            if (m_leftHeld)
+            if (m_leftHeld) {
                 m_deltaX = m_deltaY = 0.0f;
+                m_click = 1;
+            }
         }
         if (m_mouse->RightChanged()) {
             m_rightHeld = m_mouse->RightDown() ? 1 : 0;

@@ -98,6 +98,9 @@ class CInputManager : public CConfigSection
     bool IsRightShiftHeld() const { return m_rightShift != 0; }
     bool IsLeftButtonHeld() const { return m_leftHeld != 0; }
     bool IsRightButtonHeld() const { return m_rightHeld != 0; }
+    /// The left button went down since the previous frame's Update (a click
+    /// this frame; valid from this frame's Update to the next).
+    bool IsClicked() const { return m_click != 0; }
     int32_t GetMouseMode() const { return m_mouseMode; }
     /// The "c" press, cleared by the call.
     bool TakeCameraSwitch() { return Take(m_cameraSwitch); }
@@ -156,6 +159,8 @@ class CInputManager : public CConfigSection
     Texture* m_pointerTexture = nullptr;
     Im2DVertex m_pointerQuad[4] = {};
     uint32_t m_cursorRecentred = 0;
+    uint32_t m_leftPressed = 0; ///< a left press since the last Update
+    uint32_t m_click = 0;
 
     bool m_cameraExists = false;
     int32_t m_cameraMode = 0;

@@ -18,6 +18,7 @@
 #include "graphics/core/camera.h"
 #include "graphics/core/frame.h"
 #include "graphics/core/matrix.h"
+#include "graphics/core/raster.h"
 #include "graphics/shared/skel/win/shellinput.h"
 
 namespace {
@@ -365,6 +366,39 @@ TEST_F(CameraModes, PickGoesThroughTheWorldQueries)
     EXPECT_EQ(point.x, 30.0f);
     EXPECT_EQ(point.z, 2.5f);
     EXPECT_EQ(normal.y, 1.0f);
+}
+
+TEST_F(CameraModes, ResizeRebuildsTheRasterAndSprites)
+{
+    StartWith(nullptr);
+    ShellRect rect{0, 0, 800, 600};
+    app_.OnEvent(ShellEventResize, &rect);
+    const Camera* camera = Cameras()->GetCamera();
+    EXPECT_EQ(camera->frameBuffer->width, 800);
+    EXPECT_EQ(camera->frameBuffer->height, 600);
+    EXPECT_FLOAT_EQ(camera->viewWindow.x, 1.0f);
+    EXPECT_FLOAT_EQ(camera->viewWindow.y, 0.75f);
+    EXPECT_EQ(Cameras()->GetTargetSprite()[0].x, 399.0f);
+    EXPECT_EQ(Cameras()->GetTargetSprite()[0].y, 299.0f);
+    EXPECT_EQ(Cameras()->GetOverlayQuad()[1].x, 800.0f);
+    // The input measures first-person moves from the new centre.
+    Cameras()->SetMode(CM::kFps);
+    MoveTo(400.0f, 300.0f);
+    float dx = 1.0f, dy = 1.0f;
+    CInputManager::Instance()->TakeMouseDelta(&dx, &dy);
+    EXPECT_EQ(dx, 0.0f);
+    EXPECT_EQ(dy, 0.0f);
+}
+
+TEST_F(CameraModes, FirstPersonRecentresTheWindowsCursor)
+{
+    StartWith(nullptr);
+    FakeTarget target;
+    Cameras()->SetTarget(&target);
+    Framework().active = true;
+    Cameras()->SetMode(CM::kFps);
+    Cameras()->Update(0.02f);
+    EXPECT_TRUE(CInputManager::Instance()->WasCursorRecentred());
 }
 
 TEST_F(CameraModes, WorldCameraSharesTheMainCamerasFrame)

@@ -56,6 +56,7 @@ TEST_F(CameraSection, MalformedElementsShowTheirMessage)
          {"mode", "Sideways"},
          "Unrecognized camera mode.\nPlease fix the 'CameraMode' section in your XML file"},
         {"CameraMode", {"value", "Free"}, nullptr},
+        {"CameraMode", {}, nullptr},
     };
     for (const auto& c : cases) {
         Boxes().clear();
@@ -98,6 +99,7 @@ TEST_F(CameraSection, SwitchSequenceHoldsEightModes)
 
     Boxes().clear();
     EXPECT_FALSE(Start("Mode", {"name", "Free"})) << "the first attribute must be \"value\"";
+    EXPECT_FALSE(Start("Mode"));
     EXPECT_FALSE(Start("Mode", {"value", "Orbit"}));
     EXPECT_EQ(Boxes(),
               Strings{"Unrecognized camera mode.\nPlease fix the 'SwitchSequence' section in your XML file"});

@@ -132,6 +132,16 @@ TEST_F(ConfigReading, ResourceArenaOnlyInsideGraphicsSettings)
     EXPECT_EQ(app_->GetResourceArenaSize(), 4096u);
     EXPECT_EQ(app_->GetScale(), 3.0f) << "the settings end where their element ends";
 
+    // Sizes that wrap or would take most of the memory keep the size.
+    for (const char* size : {"-1", "268435457", "838388608"}) {
+        ConfigBuilder huge;
+        huge.Open("Config").Open("GraphicsGlobalSettings").Element("RessourceArena", {{"size", size}});
+        EXPECT_EQ(Read(huge.Text()).GetResourceArenaSize(), 0x800000u) << size;
+    }
+    ConfigBuilder largest;
+    largest.Open("Config").Open("GraphicsGlobalSettings").Element("RessourceArena", {{"size", "268435456"}});
+    EXPECT_EQ(Read(largest.Text()).GetResourceArenaSize(), 268435456u);
+
     ConfigBuilder missing;
     missing.Open("Config").Open("GraphicsGlobalSettings").Element("RessourceArena", {{"bytes", "1"}});
     Read(missing.Text());

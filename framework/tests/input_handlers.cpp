@@ -124,6 +124,23 @@ TEST_F(InputTest, MouseMovesInFirstPersonAreMeasuredFromTheCentre)
     EXPECT_EQ(CInputManager::MouseHandler(ShellEventMouseWheel, &move), ShellEventNotHandled);
 }
 
+TEST_F(InputTest, ClickLastsOneFrame)
+{
+    const char* windowMouse[] = {"Value", "1", nullptr};
+    ASSERT_TRUE(Input()->OnStart("MouseMode", windowMouse));
+    ShellMouseRecord at{10, 10, 0, 0, 0, 0};
+    CInputManager::MouseHandler(ShellEventLeftButtonDown, &at);
+    CInputManager::MouseHandler(ShellEventLeftButtonUp, &at);
+    EXPECT_FALSE(Input()->IsClicked()) << "a click belongs to the next frame";
+    Input()->Update(0.02f);
+    EXPECT_TRUE(Input()->IsClicked()) << "pressed and released between two frames";
+    Input()->Update(0.02f);
+    EXPECT_FALSE(Input()->IsClicked());
+    CInputManager::MouseHandler(ShellEventRightButtonDown, &at);
+    Input()->Update(0.02f);
+    EXPECT_FALSE(Input()->IsClicked()) << "only the left button clicks";
+}
+
 TEST_F(InputTest, DirectInputModeLeavesWindowMouseMessages)
 {
     ShellMouseRecord move{10, 10, 1, 1, 0, 0};

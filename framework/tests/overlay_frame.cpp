@@ -9,6 +9,7 @@
 #include "framework/fpscounter.h"
 #include "framework/framework.h"
 #include "framework/inputmanager.h"
+#include "framework/marker.h"
 #include "framework/testing/configbuilder.h"
 #include "framework/tests/frameworktesting.h"
 #include "platform/dinput8/dinput8.h"
@@ -75,6 +76,26 @@ TEST_F(FrameOverlays, GraphLinesOldestFirst)
     EXPECT_FLOAT_EQ(v[0].recipW, 9.9f) << "1 / near clip - 0.1";
 }
 
+TEST(Marker, TwoCrossedQuadsAlongTheDirection)
+{
+    Im3DVertex v[kMarkerVertices] = {};
+    MarkerBuild(v, {1.0f, 2.0f, 3.0f}, {0.0f, 1.0f, 0.0f}, {1.0f, 0.0f, 0.0f}, {0.0f, 0.0f, 1.0f}, 2.0f, 0.5f,
+                0.0f);
+    // Base factor 0: both quads start from the base point and open to the
+    // half width at the tip.
+    const float expected[kMarkerVertices][3] = {
+        {1, 2, 3}, {1, 2, 3}, {1.5f, 4, 3}, {1, 2, 3}, {0.5f, 4, 3}, {1.5f, 4, 3},
+        {1, 2, 3}, {1, 2, 3}, {1, 4, 3.5f}, {1, 2, 3}, {1, 4, 2.5f}, {1, 4, 3.5f},
+    };
+    for (int i = 0; i < kMarkerVertices; ++i) {
+        EXPECT_EQ(v[i].x, expected[i][0]) << i;
+        EXPECT_EQ(v[i].y, expected[i][1]) << i;
+        EXPECT_EQ(v[i].z, expected[i][2]) << i;
+    }
+    MarkerSetColour(v, kMarkerVertices, 0xB040FF40);
+    EXPECT_EQ(v[11].colour, 0xB040FF40u);
+}
+
 TEST_F(FrameOverlays, PointerFollowsTheDirectInputMouse)
 {
     StartAt(0, 0);
@@ -86,6 +107,10 @@ TEST_F(FrameOverlays, PointerFollowsTheDirectInputMouse)
     const Im2DVertex* quad = CInputManager::Instance()->GetPointerQuad();
     EXPECT_EQ(quad[0].x, 192.0f);
     EXPECT_EQ(quad[1].y, 108.0f);
+
+    Framework().active = true;
+    CInputManager::Instance()->RecentreCursor();
+    EXPECT_FALSE(CInputManager::Instance()->WasCursorRecentred()) << "the DirectInput mouse is in use";
 
     Framework().paused = true;
     RunFrame(20);

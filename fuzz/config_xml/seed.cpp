@@ -47,6 +47,55 @@ std::string Everything()
     return config.Text();
 }
 
+/// The "Camera" section with every child: the sequence one "Mode" too long
+/// (the ninth refused), every mode word and a wrong one, seventeen fixed
+/// cameras (the last refused), the follow limits and the free camera's start.
+std::string Camera()
+{
+    ConfigBuilder config;
+    config.Open("Config").Element("Scale", {{"value", "2"}}).Open("Worlds").Close();
+    config.Open("Camera", {{"nearClip", "0.1"}, {"farClip", "3000"}, {"fov", "45"}});
+    config.Open("SwitchSequence");
+    for (const char* mode : {"Free", "Follow", "FPS", "Path", "Fixed", "Free", "Follow", "FPS", "Path"})
+        config.Element("Mode", {{"value", mode}});
+    config.Element("Mode", {{"value", "Orbit"}}).Element("Mode", {{"name", "Free"}}).Close();
+    config.Element("CameraMode", {{"mode", "Follow"}}).Element("CameraMode", {{"mode", "Sideways"}});
+    config.Element("Follow",
+                   {{"minVAngle", "-10"}, {"maxVAngle", "70"}, {"minDistance", "2"}, {"maxDistance", "25"}});
+    config.Open("Free")
+        .Element("InitialPosition", {{"x", "0"}, {"y", "12"}, {"z", "-30"}})
+        .Element("InitialTarget", {{"x", "0"}, {"y", "12"}, {"z", "-30"}})
+        .Element("InitialTarget", {{"x", "0"}, {"y", "0"}, {"z", "0"}})
+        .Close();
+    for (int i = 0; i < 17; ++i) {
+        config.Open("Fixed");
+        if (i % 2 == 0)
+            config.Element("Name", {{"value", "Gate " + std::to_string(i) + std::string(80, 'x')}});
+        config.Element("Position", {{"x", std::to_string(i)}, {"y", "5"}, {"z", "0"}})
+            .Element("Target", {{"x", "0"}, {"y", "0"}, {"z", "0"}})
+            .Close();
+    }
+    config.Open("SwitchSequence").Close(); // empty: reported at its end
+    config.Element("Follow", {{"minVAngle", "0"}});
+    return config.Text();
+}
+
+/// The start screen (its section reads nothing), a second one, a "Camera"
+/// before "Worlds" and a second "Camera".
+std::string Hud()
+{
+    ConfigBuilder config;
+    config.Open("Config").Open("Camera", {{"nearClip", "1"}, {"farClip", "9"}, {"fov", "1"}}).Close();
+    config.Open("Hud").Element("Page", {{"value", "1"}}).Close().Open("Hud").Close();
+    config.Open("Input").Element("MouseMode", {{"Value", "0"}}).Close().Open("Worlds").Close();
+    config.Open("Camera", {{"nearClip", "0.5"}, {"farClip", "100"}, {"fov", "60"}})
+        .Element("CameraMode", {{"mode", "Fixed"}})
+        .Close()
+        .Open("Camera", {{"farClip", "9"}})
+        .Close();
+    return config.Text();
+}
+
 /// A file of exactly `size` bytes around a Scale element.
 std::string Sized(size_t size)
 {
@@ -81,8 +130,13 @@ int main(int argc, char** argv)
         return 2;
     }
     const std::vector<std::pair<std::string, std::string>> seeds = {
-        {"everything.xml", Everything()}, {"size1023.xml", Sized(1023)}, {"size1024.xml", Sized(1024)},
-        {"size1025.xml", Sized(1025)},    {"faulty.xml", Faulty()},
+        {"everything.xml", Everything()},
+        {"size1023.xml", Sized(1023)},
+        {"size1024.xml", Sized(1024)},
+        {"size1025.xml", Sized(1025)},
+        {"faulty.xml", Faulty()},
+        {"camera.xml", Camera()},
+        {"hud.xml", Hud()},
     };
     for (const auto& [name, text] : seeds) {
         const std::string path = std::string(argv[1]) + "/" + name;

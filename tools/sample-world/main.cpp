@@ -1,7 +1,7 @@
 // sample-world: writes the sample data set (the escort level's world, the
 // models and their textures) into a folder.
 //
-//   sample-world OUTDIR [--level FILE]
+//   sample-world OUTDIR [--level FILE] [--terrain]
 #include "tools/cli/tool_cli.h"
 
 #include <cstdio>
@@ -17,6 +17,8 @@ int main(int argc, char** argv)
     std::string level = "data/escort/level.txt";
     app.add_option("outdir", out, "folder to write into")->required();
     app.add_option("--level", level, "the level text to extrude");
+    bool terrain = false;
+    app.add_flag("--terrain", terrain, "also write terrain.bsp (20,000 triangles)");
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
         return parseStatus;
@@ -26,7 +28,7 @@ int main(int argc, char** argv)
         return 1;
     }
     std::string error;
-    const bool written = SampleDataWrite(level, out, &error);
+    const bool written = SampleDataWrite(level, out, terrain, &error);
     SceneEngineStop();
     if (!written) {
         std::fprintf(stderr, "sample-world: %s\n", error.c_str());

@@ -18,6 +18,8 @@
 #include "tools/common/toolfiles.h"
 #include "tools/escort-run/escort_level.h"
 #include "tools/scenebuild/modelbuild.h"
+#include "tools/worldbuild/collisionbuild.h"
+#include "tools/worldbuild/worldshapes.h"
 
 namespace {
 
@@ -62,8 +64,9 @@ RGBA PreLit(float height)
     return {level, level, level, 255};
 }
 
-// Appends a quad of corners a, b, c, d (counter-clockwise seen from the
-// front) with one normal and texture coordinates u along a-b, v along a-d.
+// Appends a quad of corners a, b, c, d (clockwise seen from the side the
+// normal points to) with one normal and texture coordinates u along a-b,
+// v along a-d.
 void AddQuad(WorldSoup& soup, const V3d corners[4], const V3d& normal, float width, float height,
              uint16_t material)
 {
@@ -75,8 +78,10 @@ void AddQuad(WorldSoup& soup, const V3d corners[4], const V3d& normal, float wid
         soup.uv.push_back(uv[i]);
         soup.preLit.push_back(PreLit(corners[i].y));
     }
-    soup.triangles.push_back({{first, first + 1, first + 2}, material});
-    soup.triangles.push_back({{first, first + 2, first + 3}, material});
+    // Wound so that each triangle's (V1 - V0) x (V2 - V0) is the normal:
+    // the side that segment queries and culling take for the front.
+    soup.triangles.push_back({{first, first + 2, first + 1}, material});
+    soup.triangles.push_back({{first, first + 3, first + 2}, material});
 }
 
 // A box standing on the floor: its four sides and its top.
@@ -135,7 +140,7 @@ Geometry* BoxesGeometry(std::initializer_list<Box> boxes, Material* material)
 
 Clump* ModelOf(Geometry* geometry)
 {
-    if (!geometry || !GeometryUnlock(geometry)) {
+    if (!geometry || !GeometryUnlock(geometry) || !GeometryBuildCollision(geometry, kCollisionBuildLeaf)) {
         if (geometry) {
             GeometryRelease(geometry);
         }
@@ -188,6 +193,20 @@ template <typename Write> bool WriteStream(const std::string& path, Write write)
     ok = ok && ToolWriteFile(path, memory.block, memory.length);
     MemoryFree(memory.block);
     return ok;
+}
+
+// A world built from a soup with collision trees, written as the builder
+// makes it: a world read back here would lose its textures, which are found
+// by name only where the images are.
+bool WriteWorld(const WorldSoup& soup, WorldBuildLimits limits, const std::string& path, std::string* error)
+{
+    limits.collisionLeaf = kCollisionBuildLeaf;
+    const std::vector<uint8_t> bytes = WorldBuildBytes(soup, limits);
+    if (bytes.empty() || !ToolWriteFile(path, bytes.data(), bytes.size())) {
+        *error = "cannot build or write " + path;
+        return false;
+    }
+    return true;
 }
 
 } // namespace
@@ -323,7 +342,7 @@ Clump* SampleModel(const std::string& name, const SampleMaterials& materials)
     return nullptr;
 }
 
-bool SampleDataWrite(const std::string& levelFile, const std::string& dir, std::string* error)
+bool SampleDataWrite(const std::string& levelFile, const std::string& dir, bool terrain, std::string* error)
 {
     Zelk::CEscortLevel level;
     if (!Zelk::EscortLevelLoad(levelFile.c_str(), level, *error)) {
@@ -349,12 +368,12 @@ bool SampleDataWrite(const std::string& levelFile, const std::string& dir, std::
     SampleMaterials materials;
     WorldBuildLimits limits;
     limits.leafTriangles = kSampleLeafTriangles;
-    // The builder's bytes as they are: a world read back here would lose its
-    // textures, which are found by name only where the images are.
-    const std::vector<uint8_t> worldBytes = WorldBuildBytes(SampleLevelSoup(level, materials), limits);
-    const std::string worldPath = (folder / "level.bsp").string();
-    if (worldBytes.empty() || !ToolWriteFile(worldPath, worldBytes.data(), worldBytes.size())) {
-        *error = "cannot build or write " + worldPath;
+    if (!WriteWorld(SampleLevelSoup(level, materials), limits, (folder / "level.bsp").string(), error)) {
+        return false;
+    }
+    if (terrain && !WriteWorld(WorldSoupTerrain(kSampleTerrainTriangles, kSampleTerrainSize,
+                                                {materials.floor, materials.wall}),
+                               limits, (folder / "terrain.bsp").string(), error)) {
         return false;
     }
     for (const std::string& name : SampleModelNames()) {

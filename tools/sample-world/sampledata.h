@@ -1,6 +1,7 @@
 #pragma once
 // The sample data set of worlds, models and textures: the escort sample
-// level extruded into a world, five models and three textures made in code,
+// level extruded into a world (and a terrain), five models and three
+// textures made in code, with collision trees,
 // written through the engine's own writers. Deterministic: the same inputs
 // give the same bytes. The engine must be started with the scene library
 // attached.
@@ -54,7 +55,12 @@ Clump* SampleModel(const std::string& name, const SampleMaterials& materials);
 /// The model names, in writing order.
 const std::vector<std::string>& SampleModelNames();
 
+/// The terrain world: 100 x 100 cells of sin x cos heights over 200 m.
+constexpr int32_t kSampleTerrainTriangles = 20000;
+constexpr float kSampleTerrainSize = 200.0f;
+
 /// Writes "<dir>/level.bsp", "<dir>/<model>.dff" for every model and
-/// "<dir>/<texture>.png" for the three textures from the level file; false
-/// with a message on failure.
-bool SampleDataWrite(const std::string& levelFile, const std::string& dir, std::string* error);
+/// "<dir>/<texture>.png" for the three textures from the level file (and
+/// with `terrain` "<dir>/terrain.bsp"), worlds and models with collision
+/// trees; false with a message on failure.
+bool SampleDataWrite(const std::string& levelFile, const std::string& dir, bool terrain, std::string* error);

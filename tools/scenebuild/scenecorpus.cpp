@@ -10,6 +10,7 @@
 #include "graphics/core/stream.h"
 #include "graphics/core/texture.h"
 #include "graphics/scene/clump.h"
+#include "graphics/scene/collision.h"
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/light.h"
 #include "graphics/scene/material.h"
@@ -17,9 +18,11 @@
 #include "graphics/scene/mesh.h"
 #include "graphics/scene/meshbuild.h"
 #include "graphics/scene/sceneids.h"
+#include "graphics/scene/sceneplugins.h"
 #include "graphics/scene/world.h"
 #include "tools/scenebuild/meshshapes.h"
 #include "tools/scenebuild/modelbuild.h"
+#include "tools/worldbuild/collisionbuild.h"
 #include "tools/worldbuild/worldbuild.h"
 #include "tools/worldbuild/worldshapes.h"
 
@@ -258,6 +261,68 @@ void WorldSeeds(std::vector<SceneCorpusFile>& files)
     MaterialRelease(glass);
 }
 
+std::vector<uint8_t> Words(std::initializer_list<uint32_t> values)
+{
+    std::vector<uint8_t> bytes;
+    for (uint32_t v : values) {
+        for (int i = 0; i < 4; ++i) {
+            bytes.push_back(uint8_t(v >> (8 * i)));
+        }
+    }
+    return bytes;
+}
+
+void CollisionSeeds(std::vector<SceneCorpusFile>& files)
+{
+    // A geometry of 16 triangles in a row with a tree of three nodes; the
+    // seed is its plug-in sub-chunk's body as the geometry writes it.
+    Geometry* geometry = GeometryCreate(48, 16, 0);
+    std::vector<uint8_t> payload;
+    if (geometry) {
+        for (uint16_t t = 0; t < 16; ++t) {
+            const float x = float(2 * t);
+            geometry->morphTargets[0].vertices[3 * t] = {x, 0, 0};
+            geometry->morphTargets[0].vertices[3 * t + 1] = {x + 1, 0, 0};
+            geometry->morphTargets[0].vertices[3 * t + 2] = {x, 1, 0};
+            GeometryTriangleSetVertexIndices(geometry, &geometry->triangles[t], uint16_t(3 * t),
+                                             uint16_t(3 * t + 1), uint16_t(3 * t + 2));
+        }
+        std::vector<uint8_t> extension;
+        if (GeometryBuildCollision(geometry, 4)) {
+            extension = Capture([&](Stream* s) {
+                return PluginRegistryStreamWrite(GeometryGetPluginRegistry(), s, geometry) != nullptr;
+            });
+        }
+        // Find the plug-in's sub-chunk after the extension chunk's header.
+        for (size_t at = 12; at + 12 <= extension.size();) {
+            const uint32_t id = uint32_t(extension[at]) | uint32_t(extension[at + 1]) << 8 |
+                                uint32_t(extension[at + 2]) << 16 | uint32_t(extension[at + 3]) << 24;
+            const size_t length = size_t(extension[at + 4]) | size_t(extension[at + 5]) << 8 |
+                                  size_t(extension[at + 6]) << 16 | size_t(extension[at + 7]) << 24;
+            if (id == kPluginIdCollision && at + 12 + length <= extension.size()) {
+                payload.assign(extension.begin() + std::ptrdiff_t(at + 12),
+                               extension.begin() + std::ptrdiff_t(at + 12 + length));
+            }
+            at += 12 + length;
+        }
+        GeometryRelease(geometry);
+    }
+    auto seed = [&](const char* name, uint16_t triangles, uint8_t owner, const std::vector<uint8_t>& body) {
+        std::vector<uint8_t> bytes = {uint8_t(triangles), uint8_t(triangles >> 8), owner, 0};
+        bytes.insert(bytes.end(), body.begin(), body.end());
+        files.push_back({"scene_collision", name, body.empty() ? std::vector<uint8_t>{} : bytes});
+    };
+    seed("tree-geometry.bin", 16, 0, payload);
+    seed("tree-sector.bin", 16, 1, payload);
+    // Old layouts: V = node count + 1, the triangle count, then the nodes,
+    // the leaf words and the remap.
+    seed("old-flat.bin", 3, 1, Words({1, 3, 0, 2, 0, 1}));
+    seed("old-two-nodes.bin", 3, 0,
+         Words({3, 3, 0x00000200, 0x00010000, 0x3F000000, 0x3F000000, 0x00040000, 0, 0x3F000000, 0x3F000000,
+                0x00010000, 0x00010001, 0x00010002, 0, 1, 2}));
+    seed("old-large-leaf.bin", 3, 1, Words({2, 3, 0, 0, 0, 0, 240u << 16, 0, 0, 1, 2}));
+}
+
 } // namespace
 
 std::vector<SceneCorpusFile> SceneCorpusFiles()
@@ -270,6 +335,7 @@ std::vector<SceneCorpusFile> SceneCorpusFiles()
     MeshSeed(files, "fan-native.bin", MeshShapeFan(6), 1, true);
     ModelSeeds(files);
     WorldSeeds(files);
+    CollisionSeeds(files);
     for (const SceneCorpusFile& file : files) {
         if (file.bytes.empty()) {
             return {};

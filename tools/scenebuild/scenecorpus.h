@@ -19,3 +19,7 @@ std::vector<SceneCorpusFile> SceneCorpusFiles();
 /// The mesh target's input: a 4-byte prefix {owner vertex count (u16),
 /// material count (0-7), 1 for a native owner} before the payload.
 constexpr size_t kMeshFuzzPrefix = 4;
+
+/// The collision target's input: a 4-byte prefix {owner triangle count
+/// (u16), 0 for a geometry or 1 for a sector, 0} before the payload.
+constexpr size_t kCollisionFuzzPrefix = 4;

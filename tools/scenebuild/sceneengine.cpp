@@ -3,6 +3,7 @@
 
 #include "graphics/core/engine.h"
 #include "graphics/core/tests/devicedouble.h"
+#include "graphics/scene/collision.h"
 #include "graphics/scene/scenelibrary.h"
 
 bool SceneEngineStart()
@@ -11,7 +12,8 @@ bool SceneEngineStart()
     EngineSetDeviceDriver(DeviceDoubleDriver());
     static int window;
     static EngineOpenParams params = {&window};
-    return EngineInit(nullptr, 0, 0x400000) && WorldLibraryAttach() && EngineOpen(&params) && EngineStart();
+    return EngineInit(nullptr, 0, 0x400000) && WorldLibraryAttach() && CollisionPluginAttach() &&
+           EngineOpen(&params) && EngineStart();
 }
 
 void SceneEngineStop()

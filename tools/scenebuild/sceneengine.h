@@ -1,8 +1,10 @@
 #pragma once
 // The engine for the scene tools, benchmarks and fuzz targets: started on
-// the device double (no window) with the scene library attached.
+// the device double (no window) with the scene library and the collision
+// plug-in attached.
 
-/// Initialises, attaches the scene library, opens and starts; false on failure.
+/// Initialises, attaches the scene library and the collision plug-in, opens
+/// and starts; false on failure.
 bool SceneEngineStart();
 /// Stops and closes the engine from any state.
 void SceneEngineStop();

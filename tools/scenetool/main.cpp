@@ -12,8 +12,13 @@
 //                           with the fields it knows decoded
 //   scenetool roundtrip IN OUT  reads the model (clump) in IN and writes it
 //                           to OUT
+//   scenetool collide IN OUT    reads a world or model, gives every sector or
+//                           geometry a collision tree and writes it to OUT
+//   scenetool raycast WORLD x0 y0 z0 x1 y1 z1  prints every triangle the
+//                           segment hits (sector, triangle, t) and the nearest
 #include "tools/cli/tool_cli.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -22,17 +27,23 @@
 #include "graphics/core/chunk.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/scene/atomic.h"
 #include "graphics/scene/clump.h"
+#include "graphics/scene/collision.h"
+#include "graphics/scene/geometry.h"
+#include "graphics/scene/intersection.h"
 #include "graphics/scene/material.h"
 #include "graphics/scene/materiallist.h"
 #include "graphics/scene/mesh.h"
 #include "graphics/scene/meshbuild.h"
 #include "graphics/scene/sceneids.h"
+#include "graphics/scene/world.h"
 #include "tools/scenebuild/meshcheck.h"
 #include "tools/scenebuild/meshshapes.h"
 #include "tools/scenebuild/scenecorpus.h"
 #include "tools/scenebuild/sceneengine.h"
 #include "tools/scenetool/scenedump.h"
+#include "tools/worldbuild/collisionbuild.h"
 
 namespace {
 
@@ -162,6 +173,137 @@ int RoundTrip(const std::string& in, const std::string& out)
     return 0;
 }
 
+template <typename Write> bool WriteFile(const std::string& out, Write write)
+{
+    Stream* writer = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
+    bool ok = writer && write(writer);
+    StreamMemory written{};
+    if (writer) {
+        StreamClose(writer, &written);
+    }
+    if (ok) {
+        std::ofstream file(out, std::ios::binary);
+        file.write(reinterpret_cast<const char*>(written.block), std::streamsize(written.length));
+        ok = bool(file);
+    }
+    MemoryFree(written.block);
+    return ok;
+}
+
+World* ReadWorld(const std::vector<uint8_t>& bytes)
+{
+    StreamMemory memory = {const_cast<uint8_t*>(bytes.data()), bytes.size()};
+    Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
+    World* world =
+        stream && StreamFindChunk(stream, kChunkWorld, nullptr, nullptr) ? WorldStreamRead(stream) : nullptr;
+    if (stream) {
+        StreamClose(stream, nullptr);
+    }
+    return world;
+}
+
+int Collide(const std::string& in, const std::string& out)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReadFile(in, &bytes)) {
+        return 1;
+    }
+    bool ok = false;
+    if (World* world = ReadWorld(bytes)) {
+        ok = WorldBuildCollision(world, kCollisionBuildLeaf) &&
+             WriteFile(out, [&](Stream* s) { return WorldStreamWrite(world, s) != nullptr; });
+        WorldDestroy(world);
+    } else {
+        StreamMemory memory = {bytes.data(), bytes.size()};
+        Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
+        Clump* clump = stream && StreamFindChunk(stream, kChunkClump, nullptr, nullptr)
+                           ? ClumpStreamRead(stream)
+                           : nullptr;
+        if (stream) {
+            StreamClose(stream, nullptr);
+        }
+        if (!clump) {
+            std::fprintf(stderr, "scenetool: %s holds no readable world or model\n", in.c_str());
+            return 1;
+        }
+        ok = true;
+        ClumpVisitAtomics(
+            clump,
+            [](Atomic* atomic, void* data) {
+                *static_cast<bool*>(data) &=
+                    !atomic->geometry || GeometryBuildCollision(atomic->geometry, kCollisionBuildLeaf);
+                return atomic;
+            },
+            &ok);
+        ok = ok && WriteFile(out, [&](Stream* s) { return ClumpStreamWrite(clump, s) != nullptr; });
+        ClumpDestroy(clump);
+    }
+    if (!ok) {
+        std::fprintf(stderr, "scenetool: cannot write %s\n", out.c_str());
+        return 1;
+    }
+    return 0;
+}
+
+int Raycast(const std::string& file, const std::vector<float>& ends)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReadFile(file, &bytes)) {
+        return 1;
+    }
+    World* world = ReadWorld(bytes);
+    if (!world) {
+        std::fprintf(stderr, "scenetool: %s holds no readable world\n", file.c_str());
+        return 1;
+    }
+    struct Hits
+    {
+        std::vector<WorldSector*> sectors;
+        int count = 0;
+        float nearest = 2.0f;
+        int nearestSector = -1;
+        int32_t nearestTriangle = -1;
+    } hits;
+    WorldForAllSectors(
+        world,
+        [](WorldSector* sector, void* data) {
+            static_cast<Hits*>(data)->sectors.push_back(sector);
+            return sector;
+        },
+        &hits);
+    IntersectionQuery query;
+    query.type = kIntersectionLine;
+    query.t.line = {{ends[0], ends[1], ends[2]}, {ends[3], ends[4], ends[5]}};
+    WorldForAllTriangleIntersections(
+        world, &query,
+        [](IntersectionQuery*, WorldSector* sector, TriangleHitInfo* hit, float t, void* data) {
+            auto* hits = static_cast<Hits*>(data);
+            const int index =
+                int(std::find(hits->sectors.begin(), hits->sectors.end(), sector) - hits->sectors.begin());
+            std::printf("hit sector %d triangle %d t %.6f\n", index, hit->index, double(t));
+            ++hits->count;
+            if (t < hits->nearest) {
+                hits->nearest = t;
+                hits->nearestSector = index;
+                hits->nearestTriangle = hit->index;
+            }
+            return sector;
+        },
+        &hits);
+    if (hits.count == 0) {
+        std::printf("no hit%s\n", WorldHasCollisionData(world) ? "" : " (the world has no collision trees)");
+    } else {
+        const V3d& s = query.t.line.start;
+        const V3d& e = query.t.line.end;
+        const float t = hits.nearest;
+        std::printf("nearest: sector %d triangle %d t %.6f at (%g, %g, %g)\n", hits.nearestSector,
+                    hits.nearestTriangle, double(t), double(s.x + (e.x - s.x) * t),
+                    double(s.y + (e.y - s.y) * t), double(s.z + (e.z - s.z) * t));
+    }
+    WorldDestroy(world);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -179,6 +321,13 @@ int main(int argc, char** argv)
     std::string in, out;
     roundtrip->add_option("in", in, "model to read")->required();
     roundtrip->add_option("out", out, "file to write")->required();
+    CLI::App* collide = app.add_subcommand("collide", "give a world or model collision trees");
+    collide->add_option("in", in, "world or model to read")->required();
+    collide->add_option("out", out, "file to write")->required();
+    CLI::App* raycast = app.add_subcommand("raycast", "list the triangles a segment hits");
+    raycast->add_option("world", file, "the world")->required();
+    std::vector<float> ends;
+    raycast->add_option("ends", ends, "x0 y0 z0 x1 y1 z1")->required()->expected(6);
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
         return parseStatus;
@@ -197,6 +346,10 @@ int main(int argc, char** argv)
         result = Dump(file);
     } else if (*roundtrip) {
         result = RoundTrip(in, out);
+    } else if (*collide) {
+        result = Collide(in, out);
+    } else if (*raycast) {
+        result = Raycast(file, ends);
     }
     SceneEngineStop();
     return result;

@@ -9,11 +9,13 @@
 #include "graphics/core/chunk.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/scene/collision.h"
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/materiallist.h"
 #include "graphics/scene/sceneids.h"
 #include "graphics/scene/sceneplugins.h"
 #include "graphics/scene/world.h"
+#include "tools/worldbuild/collisionbuild.h"
 
 namespace {
 
@@ -34,7 +36,15 @@ class WorldImage
   public:
     WorldImage(const WorldSoup& soup, const WorldBuildLimits& limits) : soup_(soup), limits_(limits) {}
 
-    ~WorldImage() { MaterialListDeinitialize(&world_->materials); }
+    ~WorldImage()
+    {
+        for (WorldSector* sector : leaves_) {
+            WorldSectorDestroyCollisionData(sector);
+        }
+        if (world_) {
+            MaterialListDeinitialize(&world_->materials);
+        }
+    }
 
     bool Build()
     {
@@ -53,7 +63,25 @@ class WorldImage
         BBox box = Bounds(all);
         world_->boundingBox = box;
         world_->root = Node(all, box, 0);
-        return world_->root != nullptr;
+        if (!world_->root) {
+            return false;
+        }
+        // Collision trees live in the sectors' plug-in data, saved with them.
+        for (WorldSector* sector : leaves_) {
+            if (limits_.collisionLeaf == 0 || sector->numTriangles == 0) {
+                continue;
+            }
+            CollisionData* tree = CollisionBuild(sector->vertices, sector->triangles[0].vertex,
+                                                 sector->numTriangles, limits_.collisionLeaf);
+            WorldSectorSetCollisionData(sector, tree);
+            if (!tree || WorldSectorGetCollisionData(sector) != tree) {
+                if (tree) {
+                    CollisionDataDestroy(tree);
+                }
+                return false;
+            }
+        }
+        return true;
     }
 
     World* world() const { return world_; }
@@ -165,6 +193,7 @@ class WorldImage
                 sector->texCoords[0][i] = soup_.uv[used[i]];
             }
         }
+        leaves_.push_back(sector);
         sector->triangles = Allocate<WorldSectorTriangle>(sizeof(WorldSectorTriangle) * triangles.size());
         for (size_t i = 0; i < triangles.size(); ++i) {
             const WorldSoupTriangle& triangle = soup_.triangles[triangles[i]];
@@ -178,6 +207,7 @@ class WorldImage
     const WorldSoup& soup_;
     const WorldBuildLimits& limits_;
     std::vector<std::unique_ptr<uint64_t[]>> blocks_;
+    std::vector<WorldSector*> leaves_;
     World* world_ = nullptr;
 };
 

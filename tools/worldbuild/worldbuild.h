@@ -44,11 +44,15 @@ struct WorldBuildLimits
     uint32_t maxVertices = 65535;  ///< per sector
     uint32_t maxTriangles = 65535; ///< per sector
     int32_t maxDepth = 64;         ///< plane sectors on a path
+    /// Leaf size of the collision tree written with every sector that has
+    /// triangles; 0 writes none (trees need the collision plug-in attached).
+    uint32_t collisionLeaf = 0;
 };
 
-/// The world's chunk 0x0B (header included); empty when the soup is empty,
-/// an index is outside its array, a leaf at the depth limit exceeds a
-/// count limit, or a write fails.
+/// The world's chunk 0x0B (header included), without meshes (the reader
+/// builds them); empty when the soup is empty, an index is outside its
+/// array, a leaf at the depth limit exceeds a count limit, a tree cannot be
+/// built or a write fails.
 std::vector<uint8_t> WorldBuildBytes(const WorldSoup& soup, const WorldBuildLimits& limits);
 /// Reads a world from chunk bytes (WorldStreamRead); null on failure.
 World* WorldReadBytes(const std::vector<uint8_t>& bytes);

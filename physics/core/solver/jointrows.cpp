@@ -7,7 +7,25 @@
 //    keeps an axis of frame A perpendicular to an axis of frame B:
 //    flags & 6 == 2 keeps A's first axis perpendicular to B's third (no turn
 //    about the second axis), == 4 keeps it perpendicular to B's second (no
-//    turn about the third); its error is that entry of the relative matrix.
+//    turn about the third); its error is that entry of the relative matrix;
+//  - angular limits: limit block A with mode bit 0 holds hard limits, block
+//    B with mode bit 0 soft ones (a spring with block B's first drive):
+//    limit 0 bounds the twist (the angle about the first axis, from the
+//    twist part of the relative rotation), limit 1 the swing (the angle
+//    between the two first axes, a cone). A limit whose stored cosine is
+//    0.999999 or more is off; a free twist or swing only. The row pushes
+//    back when the angle is past the limit: about the first axis of frame
+//    B for the twist, about A's first axis x B's first axis for the swing;
+//  - angular drives (block C's drives: 0 linear, 1 twist or all axes, 2
+//    swing) pull the relative rotation q of B to A towards the target
+//    orientation t of the joint state: with e = t* q (w >= 0), a row about
+//    axis i of frame B has error -e_i, like the locks; the target angular
+//    velocity (joint state vector 2) is B's relative to A's, bias -w_i.
+//    Drive bits: 1 twist and 6 swing to the target orientation, 0x100 and
+//    0x600 to the target velocity, 0x10000 and 0x60000 bounded by the
+//    drive's largest torque, 0x7000000 all three axes at once (only when
+//    no angular lock is set). A swing drive acts only while B's first axis
+//    is not turned right round (2 (1 + xA . xB) > 0.01).
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -125,18 +143,153 @@ void OlpConstraintRelativeRotation(const Matrix* frameA, const Matrix* frameB, Q
     }
 }
 
+namespace {
+
+/// Which angular limits a block may add: bit 0 twist, bit 1 swing.
+uint32_t AngularLimits(const OlpJointDef* def, const OlpJointLimit& limit)
+{
+    if ((limit.mode & 1) == 0) {
+        return 0;
+    }
+    uint32_t out = 0;
+    out |= (def->flags & 1) == 0 && limit.cosHalf[0] < 0.999999f ? 1 : 0;
+    out |= (def->flags & 6) == 0 && limit.cosHalf[1] < 0.999999f ? 2 : 0;
+    return out;
+}
+
+/// The angular limit rows of one limit block; `soft` uses block B's spring.
+void AngularLimitRows(OlpRowBuilder* store, const OlpJointDef* def, const OlpJointLimit& limit, bool soft,
+                      const Matrix& frameA, const Matrix& frameB, const Quaternion& q, const OlpDyn* a,
+                      const OlpDyn* b, float s0, float h)
+{
+    uint32_t which = AngularLimits(def, limit);
+    for (int k = 0; k < 2; ++k) {
+        if ((which & (1u << k)) == 0) {
+            continue;
+        }
+        float maximum = 2.0f * std::acos(limit.cosHalf[k]);
+        float angle;
+        V3d axis;
+        if (k == 0) {
+            // Twist: B's turn about the first axis relative to A.
+            angle = 2.0f * std::atan2(q.x, q.w);
+            axis = angle >= 0.0f ? frameB.right : -frameB.right;
+        } else {
+            V3d normal = Cross(frameA.right, frameB.right);
+            float sine = Length(normal);
+            angle = std::atan2(sine, Dot(frameA.right, frameB.right));
+            if (sine <= 1e-6f) {
+                continue;
+            }
+            axis = normal * (1.0f / sine);
+        }
+        float excess = std::fabs(angle) - maximum;
+        if (excess <= 0.0f) {
+            continue;
+        }
+        // J v is the rate at which the angle returns towards the limit.
+        OlpConstraintRow row{};
+        Angular(&row, axis, a, b);
+        row.error = -excess;
+        if (soft) {
+            const OlpJointDrive& spring = def->drivesB[0];
+            if (!OlpConstraintSpring(spring.first, spring.second, h, s0 * h, row.softness)) {
+                continue;
+            }
+        }
+        row.bounds[0] = row.bounds[2] = 0.0f;
+        row.bounds[1] = row.bounds[3] = kOlpRowUnbounded;
+        row.reduction = kOlpRowReduction;
+        OlpConstraintAddRow(store, &row);
+    }
+}
+
+/// Angular drive rows that may be made: bit i for the rows about axis i.
+uint32_t AngularDrives(const OlpJointDef* def)
+{
+    uint32_t drive = DriveFlags(def);
+    const OlpJointDrive* d = def->blockC.drives;
+    if ((def->flags & 7) == 0 && (drive & 0x7000000) != 0) {
+        return d[1].first + d[1].second > 0.0f ? 7 : 0;
+    }
+    uint32_t out = 0;
+    if ((def->flags & 1) == 0 && (drive & 0x101) != 0 && d[1].first + d[1].second > 0.0f) {
+        out |= 1;
+    }
+    if ((def->flags & 6) == 0 && (drive & 0x606) != 0 && d[2].first + d[2].second > 0.0f) {
+        out |= 6;
+    }
+    return out;
+}
+
+void AngularDriveRows(OlpRowBuilder* store, const OlpJoint* joint, const Matrix& frameA, const Matrix& frameB,
+                      const Quaternion& q, const OlpDyn* a, const OlpDyn* b, float s0, float h)
+{
+    const OlpJointDef* def = joint->def;
+    uint32_t rows = AngularDrives(def);
+    if (rows == 0) {
+        return;
+    }
+    uint32_t drive = DriveFlags(def);
+    bool allAxes = (drive & 0x7000000) != 0 && (def->flags & 7) == 0;
+    // e = t* q with the target t (the identity when unset).
+    Quaternion t = joint->state.orientation;
+    if (t.x * t.x + t.y * t.y + t.z * t.z + t.w * t.w < 0.5f) {
+        t = {0, 0, 0, 1};
+    }
+    Quaternion e = {
+        t.w * q.x - t.x * q.w - t.y * q.z + t.z * q.y, t.w * q.y + t.x * q.z - t.y * q.w - t.z * q.x,
+        t.w * q.z - t.x * q.y + t.y * q.x - t.z * q.w, t.w * q.w + t.x * q.x + t.y * q.y + t.z * q.z};
+    if (e.w < 0.0f) {
+        e = {-e.x, -e.y, -e.z, -e.w};
+    }
+    float errors[3] = {-e.x, -e.y, -e.z};
+    bool swingUsable = 2.0f * (1.0f + Dot(frameA.right, frameB.right)) > 0.01f;
+    for (uint32_t i = 0; i < 3; ++i) {
+        if ((rows & (1u << i)) == 0 || (i > 0 && !allAxes && !swingUsable)) {
+            continue;
+        }
+        const OlpJointDrive& d = def->blockC.drives[allAxes || i == 0 ? 1 : 2];
+        OlpConstraintRow row{};
+        if (!OlpConstraintSpring(d.first, d.second, h, s0 * h, row.softness)) {
+            continue;
+        }
+        uint32_t bit = allAxes ? 0x7u : 1u << i;
+        Angular(&row, MatrixAxis(frameB, static_cast<int>(i)), a, b);
+        row.error = allAxes || (drive & bit) != 0 ? errors[i] : 0.0f;
+        if ((drive & (allAxes ? 0x700u : bit << 8)) != 0) {
+            row.bias = -Component(joint->state.vectors[2], static_cast<int>(i));
+        }
+        float limit = (drive & (allAxes ? 0x70000u : bit << 16)) != 0 ? d.third : kOlpRowUnbounded;
+        row.bounds[0] = row.bounds[1] = 0.0f;
+        row.bounds[2] = -limit;
+        row.bounds[3] = limit;
+        row.reduction = kOlpRowReduction;
+        OlpConstraintAddRow(store, &row);
+    }
+}
+
+uint32_t Bits(uint32_t v)
+{
+    return (v & 1) + ((v >> 1) & 1) + ((v >> 2) & 1);
+}
+
+} // namespace
+
 uint32_t OlpConstraintDriveRowCount(const OlpJoint* joint)
 {
     uint32_t rows = 0;
     for (int i = 0; i < 3; ++i) {
         rows += LinearDriveActive(joint->def, i) ? 1 : 0;
     }
-    return rows;
+    return rows + Bits(AngularDrives(joint->def));
 }
 
 uint32_t OlpConstraintLimitRowCount(const OlpJoint* joint)
 {
-    return HardLimit(joint->def) || SoftLimit(joint->def) ? 1 : 0;
+    const OlpJointDef* def = joint->def;
+    uint32_t distance = HardLimit(def) || SoftLimit(def) ? 1 : 0;
+    return distance + Bits(AngularLimits(def, def->limitA)) + Bits(AngularLimits(def, def->limitB));
 }
 
 uint32_t OlpConstraintJointRowCount(const OlpJoint* joint)
@@ -228,6 +381,9 @@ void OlpConstraintJointRows(OlpRowBuilder* store, const OlpJoint* joint, float s
             OlpConstraintAddRow(store, &row);
         }
     }
+    AngularLimitRows(store, def, def->limitA, false, frameA, frameB, q, a, b, s0, h);
+    AngularLimitRows(store, def, def->limitB, true, frameA, frameB, q, a, b, s0, h);
+    AngularDriveRows(store, joint, frameA, frameB, q, a, b, s0, h);
     // Linear drives towards the target position and velocity (joint state
     // vectors 0 and 1, along frame B's axes).
     uint32_t drive = DriveFlags(def);

@@ -8,6 +8,7 @@
 #include "graphics/core/chunk.h"
 #include "graphics/core/stream.h"
 #include "graphics/scene/clump.h"
+#include "graphics/scene/collision.h"
 #include "graphics/scene/sceneids.h"
 #include "graphics/scene/world.h"
 #include "tools/common/toolfiles.h"
@@ -48,8 +49,8 @@ TEST_F(SampleWorld, TwoRunsWriteTheSameFiles)
     const std::filesystem::path first = Folder("first");
     const std::filesystem::path second = Folder("second");
     std::string error;
-    ASSERT_TRUE(SampleDataWrite(OLAI_SAMPLE_LEVEL, first.string(), &error)) << error;
-    ASSERT_TRUE(SampleDataWrite(OLAI_SAMPLE_LEVEL, second.string(), &error)) << error;
+    ASSERT_TRUE(SampleDataWrite(OLAI_SAMPLE_LEVEL, first.string(), true, &error)) << error;
+    ASSERT_TRUE(SampleDataWrite(OLAI_SAMPLE_LEVEL, second.string(), true, &error)) << error;
     size_t files = 0;
     for (const auto& entry : std::filesystem::directory_iterator(first)) {
         std::vector<uint8_t> a;
@@ -59,14 +60,14 @@ TEST_F(SampleWorld, TwoRunsWriteTheSameFiles)
         EXPECT_EQ(a, b) << entry.path().filename();
         ++files;
     }
-    EXPECT_EQ(files, 3 + 1 + SampleModelNames().size());
+    EXPECT_EQ(files, 3 + 2 + SampleModelNames().size());
 }
 
 TEST_F(SampleWorld, EveryFileReadsBackAndTheSectorsHoldTheirTriangles)
 {
     const std::filesystem::path folder = Folder("read");
     std::string error;
-    ASSERT_TRUE(SampleDataWrite(OLAI_SAMPLE_LEVEL, folder.string(), &error)) << error;
+    ASSERT_TRUE(SampleDataWrite(OLAI_SAMPLE_LEVEL, folder.string(), false, &error)) << error;
     for (const std::string& name : SampleModelNames()) {
         std::vector<uint8_t> bytes;
         ASSERT_TRUE(ToolReadFile((folder / (name + ".dff")).string(), &bytes));
@@ -97,6 +98,7 @@ TEST_F(SampleWorld, EveryFileReadsBackAndTheSectorsHoldTheirTriangles)
             EXPECT_NE(sector->normals, nullptr);
             EXPECT_NE(sector->preLitColours, nullptr);
             EXPECT_NE(sector->mesh, nullptr);
+            EXPECT_TRUE(WorldSectorHasCollisionData(sector));
             const BBox& cell = sector->boundingBox;
             for (int t = 0; t < sector->numTriangles; ++t) {
                 for (uint16_t v : sector->triangles[t].vertex) {

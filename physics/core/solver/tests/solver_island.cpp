@@ -128,3 +128,76 @@ TEST_F(SolverIsland, PushingIntoTheGroundAddsNoEnergy)
 }
 
 } // namespace
+
+namespace {
+
+/// A 1 m bar on a hinge about y at its end, swinging down from level under
+/// gravity; `limit` (radians, 0: none) bounds the twist.
+float LowestBarAngle(float limit)
+{
+    SolverHarness h(2);
+    V3d pivot = {0, 0, 2.0f}, start = {0.5f, 0, 2.0f};
+    HarnessBody* bar = h.AddBox({0.5f, 0.05f, 0.05f}, 1.0f, start);
+    OlpJointDef* def = OlpJointDefCreate();
+    OlpJointDefSetFlags(def, 62);
+    Quaternion q = {0, 0, std::sin(0.7853982f), std::cos(0.7853982f)};
+    V3d local = pivot - start;
+    OlpJointFrameSetPosition(&def->frames[0], &local);
+    OlpJointFrameSetOrientation(&def->frames[0], &q);
+    OlpJointFrameSetPosition(&def->frames[1], &pivot);
+    OlpJointFrameSetOrientation(&def->frames[1], &q);
+    if (limit > 0.0f) {
+        OlpJointLimitSetMode(&def->limitA, 1);
+        OlpJointLimitSetAngle(&def->limitA, 0, limit);
+    }
+    h.AddJoint(def, bar, nullptr);
+    OlpJointDefRelease(def);
+    float lowest = 0.0f;
+    for (int n = 0; n < 120; ++n) {
+        h.Step();
+        lowest = std::fmax(lowest, std::asin(-h.arrays.pose[bar->dyn->index].right.z));
+    }
+    return lowest;
+}
+
+} // namespace
+
+TEST_F(SolverIsland, TwistLimitStopsTheHinge)
+{
+    EXPECT_GT(LowestBarAngle(0.0f), 1.4f);
+    // The row appears once the limit is passed: up to one step of swing
+    // (about 0.06 rad here) goes past it before it pushes back.
+    EXPECT_NEAR(LowestBarAngle(0.7853982f), 0.7853982f, 0.1f);
+}
+
+TEST_F(SolverIsland, AngularDrivePullsBackToTheTargetOrientation)
+{
+    // A sphere held at its centre by a ball joint, spun about z; the drive
+    // on all three axes turns it back to the joint's target (the identity).
+    for (bool driven : {false, true}) {
+        SolverHarness h(1);
+        HarnessBody* ball = h.AddSphere(0.5f, 1.0f, {0, 0, 1.0f});
+        OlpJointDef* def = OlpJointDefCreate();
+        V3d centre = {0, 0, 1.0f};
+        OlpJointFrameSetPosition(&def->frames[1], &centre);
+        if (driven) {
+            def->blockC.axisFlags[3] = 0x01; // bit 0x1000000 of the drive word
+            OlpJointDrive spring = {20.0f, 2.0f, 3.4028235e38f};
+            OlpJointBlockCSetDrive(&def->blockC, 1, &spring);
+        }
+        h.AddJoint(def, ball, nullptr);
+        OlpJointDefRelease(def);
+        h.arrays.velocity[ball->dyn->index].angular = {0, 0, 2.0f};
+        for (int n = 0; n < 180; ++n) {
+            h.Step();
+        }
+        Quaternion q = h.arrays.orientation[ball->dyn->index];
+        float angle = 2.0f * std::asin(std::fmin(1.0f, std::fabs(q.z)));
+        if (driven) {
+            EXPECT_LT(angle, 0.05f);
+            EXPECT_LT(std::fabs(h.arrays.velocity[ball->dyn->index].angular.z), 0.1f);
+        } else {
+            EXPECT_NEAR(h.arrays.velocity[ball->dyn->index].angular.z, 2.0f, 1e-3f);
+        }
+    }
+}
