@@ -73,14 +73,6 @@ CPhysicsWorld::~CPhysicsWorld()
         WorldDestroy(m_worlds[index]);
         m_worlds[index] = nullptr;
     }
-    for (TexDictionary*& dictionary : m_dictionaries) {
-        if (!dictionary)
-            continue;
-        if (TexDictionaryGetCurrent() == dictionary)
-            TexDictionarySetCurrent(nullptr);
-        TexDictionaryDestroy(dictionary);
-        dictionary = nullptr;
-    }
     m_worldCount = 0;
     if (Framework().physicsWorld == this)
         Framework().physicsWorld = nullptr;
@@ -242,8 +234,10 @@ bool CPhysicsWorld::LoadWorld(const char* fileName, int32_t renderMode)
         }
         return false;
     }
+    // The dictionary stays current, so that models read later find the
+    // level's textures, and gathers their textures too: it belongs to the
+    // engine, which destroys every dictionary when it stops.
     const int32_t slot = m_worldCount;
-    m_dictionaries[slot] = dictionary; // kept for the world's textures, destroyed after it
     m_renderModes[slot] = renderMode;
     m_worlds[slot] = world;
     m_worldCount = slot + 1;

@@ -16,7 +16,6 @@
 #include "graphics/core/vector.h"
 
 struct World;
-struct TexDictionary;
 class CCameraManager;
 
 /// The values of "PhysicsGlobalSettings".
@@ -50,8 +49,8 @@ class CPhysicsWorld : public CConfigSection
 
     /// Every value at its default; stores the instance in the framework's globals.
     CPhysicsWorld();
-    /// Releases the per-world cameras, the worlds and their texture dictionaries;
-    /// empties the framework's global.
+    /// Releases the per-world cameras and the worlds (the texture dictionaries
+    /// stay with the engine); empties the framework's global.
     ~CPhysicsWorld() override;
     CPhysicsWorld(const CPhysicsWorld&) = delete;
     CPhysicsWorld& operator=(const CPhysicsWorld&) = delete;
@@ -92,7 +91,6 @@ class CPhysicsWorld : public CConfigSection
     bool m_inGlobalSettings = false;
     PhysicsWorldSettings m_settings;
     World* m_worlds[kMaxWorlds] = {};
-    TexDictionary* m_dictionaries[kMaxWorlds] = {};
     int32_t m_renderModes[kMaxWorlds] = {};
     CCameraManager* m_worldCameras[kMaxWorlds] = {};
     int32_t m_worldCount = 0;
