@@ -718,7 +718,7 @@ int CompareStep(const char* scene)
         const char* settings;
     };
     const Entry entries[] = {
-        {"ours", StepOurs, "iterations 100 / 300, tolerances 1e-5"},
+        {"ours", StepOurs, "iterations 5000 / 5000, tolerances 1e-5"},
         {"bullet", StepBullet, "sequential impulse, 10 iterations, friction 0.5"},
         {"ode", StepOde, "quick step, 20 iterations, mu 0.5, 4 points a pair"},
     };

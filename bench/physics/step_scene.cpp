@@ -20,6 +20,9 @@ std::unique_ptr<PipelineScene> MakeStepBoxes(int columns, int layers)
     const int count = columns * columns * layers;
     auto scene = std::make_unique<PipelineScene>(static_cast<uint32_t>(count));
     scene->AddPlane({0, 0, 0}, {0, 1, 0}, 0.5f, 0.0f);
+    // A column of 30 needs more relaxation moves than the defaults give.
+    OlpPipelineSetMaxPosIterations(scene->pipeline, kStepIterations);
+    OlpPipelineSetMaxVelIterations(scene->pipeline, kStepIterations);
     for (int i = 0; i < count; ++i) {
         SceneBody* box = scene->AddBox({0.5f, 0.5f, 0.5f}, 1.0f, StepBoxStart(i, columns));
         scene->SetCoefficients(box, 0.5f, 0.0f);

@@ -10,6 +10,8 @@
 /// Lattice spacing and the first layer's height.
 constexpr float kStepBoxPitch = 1.05f;
 constexpr float kStepBoxBase = 0.55f;
+/// Move limit of both solver passes (the demo's menu allows up to 5000).
+constexpr uint32_t kStepIterations = 5000;
 
 /// The lattice (`columns` x `columns` x `layers` boxes) over a plane.
 std::unique_ptr<PipelineScene> MakeStepBoxes(int columns = 10, int layers = 30);
