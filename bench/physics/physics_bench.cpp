@@ -17,10 +17,11 @@
 #include "bench/physics/contacts_scene.h"
 #include "bench/physics/distance_scene.h"
 #include "bench/physics/shapes_scene.h"
+#include "bench/physics/step_scene.h"
 #include "graphics/core/tests/enginetesting.h"
 #include "physics/core/body/body.h"
-#include "physics/core/contact/pipeline.h"
 #include "physics/core/manager/activation.h"
+#include "physics/core/pipeline/pipeline.h"
 #include "physics/core/solver/harness/harness.h"
 #include "physics/core/volume/box.h"
 #include "physics/core/volume/dispatch.h"
@@ -151,7 +152,7 @@ void ContactPass(benchmark::State& state)
     OlpContextParams params;
     OlpContextParamsDefault(&params);
     params.words[kOlpParamContacts] = 8192;
-    OlpPipeline* pipeline = OlpPipelineCreate(&params);
+    OlpPipeline* pipeline = OlpPipelineCreate(nullptr, &params, 1.0f);
     pipeline->batch.contactDistance = 0.05f;
     int64_t records = 0;
     uint32_t made = 0;
@@ -283,6 +284,22 @@ void SolveChain(benchmark::State& state)
     SolveStage(state, "chain");
 }
 
+void StepBoxes(benchmark::State& state)
+{
+    EngineTestStart();
+    {
+        std::unique_ptr<PipelineScene> scene = MakeStepBoxes();
+        state.SetLabel("3000 boxes dropped on a plane, 60 Hz");
+        for (auto _ : state) {
+            scene->Step();
+        }
+        state.SetItemsProcessed(state.iterations());
+        state.counters["resting"] = StepRestShare(*scene);
+        state.counters["islands"] = scene->pipeline->islands.count;
+    }
+    EngineTestShutdown();
+}
+
 BENCHMARK(SolvePyramid)->Name("Solver/Pyramid55")->Arg(1)->Arg(2);
 BENCHMARK(SolveChain)->Name("Solver/Chain20")->Arg(1)->Arg(2);
 BENCHMARK(ContactPass)->Name("Contacts/Pass")->Arg(0)->Arg(1);
@@ -294,3 +311,4 @@ BENCHMARK(SatBoxes)->Name("Distance/SatBoxPairs");
 BENCHMARK(SupportFeature)->Name("Shapes/SupportFeature")->DenseRange(0, 3);
 BENCHMARK(SupportPoint)->Name("Shapes/SupportPoint")->DenseRange(0, 3);
 BENCHMARK(LineTest)->Name("Shapes/LineTest")->DenseRange(0, 3);
+BENCHMARK(StepBoxes)->Name("Step/boxes3000")->Iterations(1200)->Unit(benchmark::kMillisecond);
