@@ -4,6 +4,8 @@
 //   BM_InGameOverlays: clear, the pointer, the frame-rate text and its graph
 //     of 632 lines, the fixed camera's name and the first-person sprite,
 //     end; frames/s.
+//   BM_ClearOnly: clear, begin and end, which both of the above include.
+//   BM_OverlayPart/<part>: each overlay alone, without the clear.
 //   BM_CameraUpdate/<mode>: one step of the camera manager in Free (turning),
 //     Follow, FPS, Path and Fixed mode; steps/s.
 #include <benchmark/benchmark.h>
@@ -81,6 +83,61 @@ bool Started()
     }();
     return started;
 }
+
+/// The frame's own cost, included in the two below: clear colour and depth,
+/// begin and end the camera update.
+void BM_ClearOnly(benchmark::State& state)
+{
+    if (!Started()) {
+        state.SkipWithError("the framework did not start");
+        return;
+    }
+    CCameraManager* cameras = Framework().cameraManager;
+    for (auto _ : state) {
+        cameras->Clear();
+        cameras->BeginUpdate();
+        cameras->EndUpdate();
+    }
+    state.counters["frames/s"] = benchmark::Counter(double(state.iterations()), benchmark::Counter::kIsRate);
+}
+BENCHMARK(BM_ClearOnly)->Unit(benchmark::kMillisecond);
+
+/// One part of the in-game overlays, by argument: 0 the pointer, 1 the
+/// frame-rate text, 2 the text and the graph, 3 the fixed camera's name,
+/// 4 the first-person sprite.
+void BM_OverlayPart(benchmark::State& state)
+{
+    if (!Started()) {
+        state.SkipWithError("the framework did not start");
+        return;
+    }
+    SetPause(false);
+    CCameraManager* cameras = Framework().cameraManager;
+    CFpsCounter* counter = CFpsCounter::Instance();
+    while (counter->GetHistoryCount() < CFpsCounter::kHistory)
+        counter->Update(0.010f);
+    CFont* font = Framework().font;
+    const int64_t part = state.range(0);
+    const int32_t level = Framework().debugLevel;
+    Framework().debugLevel = part == 1 ? 1 : 2;
+    cameras->SetMode(part == 3   ? CCameraManager::kFixed
+                     : part == 4 ? CCameraManager::kFps
+                                 : CCameraManager::kFree);
+    cameras->Clear();
+    for (auto _ : state) {
+        cameras->BeginUpdate();
+        if (part == 0)
+            CInputManager::Instance()->RenderPointer();
+        else if (part <= 2)
+            counter->Draw(font);
+        else
+            cameras->DrawOverlays(font);
+        cameras->EndUpdate();
+    }
+    Framework().debugLevel = level;
+    cameras->SetMode(CCameraManager::kFree);
+}
+BENCHMARK(BM_OverlayPart)->DenseRange(0, 4)->Unit(benchmark::kMicrosecond);
 
 void BM_StartScreen(benchmark::State& state)
 {

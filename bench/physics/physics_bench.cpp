@@ -19,8 +19,8 @@
 #include "bench/physics/shapes_scene.h"
 #include "graphics/core/tests/enginetesting.h"
 #include "physics/core/body/body.h"
-#include "physics/core/contact/pipeline.h"
 #include "physics/core/manager/activation.h"
+#include "physics/core/pipeline/pipeline.h"
 #include "physics/core/solver/harness/harness.h"
 #include "physics/core/volume/box.h"
 #include "physics/core/volume/dispatch.h"
@@ -151,7 +151,7 @@ void ContactPass(benchmark::State& state)
     OlpContextParams params;
     OlpContextParamsDefault(&params);
     params.words[kOlpParamContacts] = 8192;
-    OlpPipeline* pipeline = OlpPipelineCreate(&params);
+    OlpPipeline* pipeline = OlpPipelineCreate(nullptr, &params, 1.0f);
     pipeline->batch.contactDistance = 0.05f;
     int64_t records = 0;
     uint32_t made = 0;

@@ -44,7 +44,7 @@
 #include "bench/physics/distance_scene.h"
 #include "bench/physics/shapes_scene.h"
 #include "graphics/core/tests/enginetesting.h"
-#include "physics/core/contact/pipeline.h"
+#include "physics/core/pipeline/pipeline.h"
 #include "physics/core/volume/dispatch.h"
 #include "physics/core/volume/sat.h"
 #include "physics/qhull/qhullbuild.h"
@@ -484,7 +484,7 @@ int CompareContacts(int rounds)
     OlpContextParams params;
     OlpContextParamsDefault(&params);
     params.words[kOlpParamContacts] = 8192;
-    OlpPipeline* pipeline = OlpPipelineCreate(&params);
+    OlpPipeline* pipeline = OlpPipelineCreate(nullptr, &params, 1.0f);
     pipeline->batch.contactDistance = 0.05f;
     const int repeats = 10;
     for (int which = 0; which < 2; ++which) {

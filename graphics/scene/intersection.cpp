@@ -9,6 +9,7 @@
 #include "graphics/scene/collision.h"
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/intersectionprivate.h"
+#include "graphics/scene/sceneplugins.h"
 #include "graphics/scene/world.h"
 
 namespace {
@@ -63,11 +64,16 @@ struct TriangleSet
     }
 };
 
-TriangleSet SectorTriangles(const WorldSector* sector)
+// `offset`: the collision plug-in's data offset in sectors (looked up once
+// per query), or negative without the plug-in.
+TriangleSet SectorTriangles(const WorldSector* sector, int32_t offset)
 {
     static_assert(sizeof(WorldSectorTriangle) == 8, "four u16 per triangle");
     return {sector->vertices, sector->triangles ? sector->triangles[0].vertex : nullptr,
-            WorldSectorGetCollisionData(sector), sector->numTriangles};
+            offset >= 0
+                ? *reinterpret_cast<CollisionData* const*>(reinterpret_cast<const char*>(sector) + offset)
+                : nullptr,
+            sector->numTriangles};
 }
 
 TriangleSet GeometryTriangles(const Geometry* geometry)
@@ -308,6 +314,7 @@ World* WorldForAllTriangleIntersections(World* world, IntersectionQuery* query,
                                         IntersectionWorldTriangleCallBack callBack, void* data)
 {
     const Primitive primitive = PrimitiveOf(query);
+    const int32_t offset = WorldSectorGetPluginOffset(kPluginIdCollision);
     WorldSector* current = nullptr;
     auto report = [&](TriangleHitInfo* hit, float distance) {
         return callBack(query, current, hit, distance, data) != nullptr;
@@ -317,12 +324,22 @@ World* WorldForAllTriangleIntersections(World* world, IntersectionQuery* query,
         WorldSectorLineIteratorInit(&sectors, world, &query->t.line, nullptr);
         while (sectors.pending > 0) {
             current = WorldSectorLineIteratorNext(&sectors);
-            const TriangleSet set = SectorTriangles(current);
+            const TriangleSet set = SectorTriangles(current, offset);
             if (!set.data || set.count == 0) {
                 continue;
             }
             CollisionTreeLineIterator tree;
             CollisionTreeLineIteratorInitFromSector(&tree, set.data, &sectors);
+            // Only the part of the sector's interval inside the tree's box
+            // can hit; the hits are the same, found with fewer leaves.
+            float t0 = 0.0f;
+            float t1 = 1.0f;
+            if (!LineClipToBox(primitive.line, set.data->boundingBox, &t0, &t1) || t0 > tree.stack[0].t1 ||
+                t1 < tree.stack[0].t0) {
+                continue;
+            }
+            tree.stack[0].t0 = t0 > tree.stack[0].t0 ? t0 : tree.stack[0].t0;
+            tree.stack[0].t1 = t1 < tree.stack[0].t1 ? t1 : tree.stack[0].t1;
             if (!TreeLineWalk(set, primitive, tree, report)) {
                 return world;
             }
@@ -339,7 +356,7 @@ World* WorldForAllTriangleIntersections(World* world, IntersectionQuery* query,
     WorldSectorBoxIteratorInit(&sectors, world, &box);
     while (sectors.pending > 0) {
         current = WorldSectorBoxIteratorNext(&sectors);
-        const TriangleSet set = SectorTriangles(current);
+        const TriangleSet set = SectorTriangles(current, offset);
         if (set.data && set.count > 0 && !TreeBoxWalk(set, primitive, report)) {
             return world;
         }

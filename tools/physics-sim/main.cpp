@@ -7,6 +7,8 @@
 //                                     as bodies through the manager's activation
 //   physics-sim contacts <scene> [--svg file]  the contacts of a scene
 //   physics-sim solve <case>          a one-island solver case beside closed form
+//   physics-sim run <scenario> [--svg f] [--csv f] [--solver scalar|sse] [--layout n]
+//                                     a named scene stepped through a whole context
 //   physics-sim corpus <folder>       the hull builder's fuzz seeds
 //   physics-sim corpus --grid <folder> the grid data block's fuzz seeds
 #include "tools/cli/tool_cli.h"
@@ -21,6 +23,7 @@
 #include "tools/physics-sim/distance.h"
 #include "tools/physics-sim/gridcorpus.h"
 #include "tools/physics-sim/hull.h"
+#include "tools/physics-sim/scenario.h"
 #include "tools/physics-sim/shapes.h"
 
 int main(int argc, char** argv)
@@ -51,6 +54,19 @@ int main(int argc, char** argv)
     solve->add_option("case", solveCase, "free-fall, box-rest, pendulum, slope, bounce or hinge")
         ->required()
         ->check(CLI::IsMember({"free-fall", "box-rest", "pendulum", "slope", "bounce", "hinge"}));
+    std::string scenario, runSvg, runCsv, solverPath;
+    ScenarioOptions runOptions;
+    CLI::App* run = app.add_subcommand("run", "a named scene stepped through a whole context");
+    run->add_option("scenario", scenario, "box-drop, stack3, pendulum, fast-sphere, slope or bounce")
+        ->required()
+        ->check(CLI::IsMember(ScenarioNames()));
+    run->add_option("--svg", runSvg, "plot the heights over time to this SVG file");
+    run->add_option("--csv", runCsv, "write the height trace to this CSV file");
+    run->add_option("--solver", solverPath, "solver kernels: scalar or sse")
+        ->check(CLI::IsMember({"scalar", "sse"}));
+    run->add_option("--layout", runOptions.layout, "working-memory layout flags (context parameter 0)");
+    run->add_option("--steps", runOptions.steps, "steps to run (default: the scenario's)")
+        ->check(CLI::Range(1, 100000));
     std::string corpusFolder;
     CLI::App* corpus = app.add_subcommand("corpus", "write the seed corpus of the physics_hull fuzz target");
     corpus->add_option("folder", corpusFolder, "an existing folder")->required();
@@ -81,6 +97,9 @@ int main(int argc, char** argv)
         HarnessReport report = RunSolverCase(solveCase);
         std::fputs(report.text.c_str(), stdout);
         result = report.passed ? 0 : 1;
+    } else if (run->parsed()) {
+        runOptions.mode = solverPath == "scalar" ? 1 : solverPath == "sse" ? 2 : 0;
+        result = RunScenarioCommand(scenario, runOptions, runSvg, runCsv);
     } else if (corpus->parsed()) {
         result = gridCorpus ? WriteGridCorpus(corpusFolder) : WriteHullCorpus(corpusFolder);
     }

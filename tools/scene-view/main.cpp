@@ -4,8 +4,12 @@
 //
 //   scene-view [WORLD] [MODEL...] [--data DIR] [--instances N]
 //              [--camera EX EY EZ TX TY TZ] [--width W] [--height H]
+//              [--anim FILE.anm --time T] [--caps PROFILE]
 //
-// Without files: DIR/level.bsp and every DIR/*.dff (the sample data set).
+// Without files: DIR/level.bsp and every DIR/*.dff (the sample data set);
+// with models (.dff) only: DIR/level.bsp and those models. --anim poses the
+// skinned models at T seconds; --caps gives the device the caps of a named
+// profile (full, vs96, nohwtl, ff3, minimal).
 #include "tools/cli/tool_cli.h"
 
 #include <SDL.h>
@@ -14,6 +18,7 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "platform/d3d9/testing/capsprofiles.h"
 #include "tools/scene-view/sceneview.h"
 
 namespace {
@@ -56,13 +61,26 @@ int main(int argc, char** argv)
     app.add_option("--height", options.height, "window height, pixels")
         ->check(CLI::Range(16, 4096))
         ->capture_default_str();
+    std::string caps;
+    app.add_option("--anim", options.anim, "keyframe animation (.anm) that poses the skinned models");
+    app.add_option("--time", options.time, "seconds into the animation")
+        ->check(ToolCli::FiniteRange(0.0, 1.0e6))
+        ->capture_default_str();
+    app.add_option("--caps", caps, "caps profile of the device")
+        ->check(CLI::IsMember({"full", "vs96", "nohwtl", "ff3", "minimal"}));
     int status = 0;
     if (!ToolCli::Parse(app, argc, argv, &status)) {
         return status;
     }
+    if (!caps.empty()) {
+        D3D9UseCapsProfile(caps.c_str());
+    }
     if (files.empty()) {
         options.world = data + "/level.bsp";
         options.models = ModelsIn(data);
+    } else if (std::filesystem::path(files[0]).extension() == ".dff") {
+        options.world = data + "/level.bsp";
+        options.models = files;
     } else {
         options.world = files[0];
         options.models.assign(files.begin() + 1, files.end());

@@ -6,6 +6,9 @@
 #include <cstdio>
 #include <filesystem>
 
+#include "graphics/animation/animation.h"
+#include "graphics/animation/hierarchy.h"
+#include "graphics/animation/skin/skin.h"
 #include "graphics/core/camera.h"
 #include "graphics/core/chunk.h"
 #include "graphics/core/engine.h"
@@ -19,7 +22,9 @@
 #include "graphics/core/win32filesystem.h"
 #include "graphics/d3d9/d3d9device.h"
 #include "graphics/d3d9/renderer/scenerenderer.h"
+#include "graphics/scene/atomic.h"
 #include "graphics/scene/clump.h"
+#include "graphics/scene/geometry.h"
 #include "graphics/scene/light.h"
 #include "graphics/scene/sceneids.h"
 #include "graphics/scene/scenelibrary.h"
@@ -182,6 +187,32 @@ bool MakeCamera(SceneView* view, const SceneViewOptions& options, const BBox& bo
     return true;
 }
 
+Frame* FindHierarchyFrame(Frame* frame, void* data)
+{
+    if (FrameGetHierarchy(frame)) {
+        *static_cast<Hierarchy**>(data) = FrameGetHierarchy(frame);
+    }
+    return *static_cast<Hierarchy**>(data) ? frame : FrameForAllChildren(frame, FindHierarchyFrame, data);
+}
+
+Atomic* PoseSkinnedAtomic(Atomic* atomic, void* data)
+{
+    auto* view = static_cast<SceneView*>(data);
+    Hierarchy* hierarchy = nullptr;
+    if (!atomic->geometry || !SkinGeometryGetSkin(atomic->geometry) || !atomic->clump) {
+        return atomic;
+    }
+    FindHierarchyFrame(ClumpGetFrame(atomic->clump), &hierarchy);
+    if (hierarchy) {
+        HierarchyAttachFrames(hierarchy);
+        AnimInterpolatorSetCurrentAnim(hierarchy->interpolator, view->animation);
+        AnimInterpolatorSetCurrentTime(hierarchy->interpolator, view->poseTime);
+        HierarchyUpdateMatrices(hierarchy);
+        SkinAtomicSetHierarchy(atomic, hierarchy);
+    }
+    return atomic;
+}
+
 } // namespace
 
 bool SceneViewEngineStart(HWND window)
@@ -193,7 +224,7 @@ bool SceneViewEngineStart(HWND window)
     if (!EngineInit(nullptr, 0, 0x4000000)) {
         return false;
     }
-    if (!WorldLibraryAttach() || !EngineOpen(&params)) {
+    if (!WorldLibraryAttach() || !HierarchyPluginAttach() || !SkinPluginAttach() || !EngineOpen(&params)) {
         EngineTerm();
         return false;
     }
@@ -251,6 +282,18 @@ bool SceneViewCreate(SceneView* view, const SceneViewOptions& options, std::stri
         SceneViewDestroy(view);
         return false;
     }
+    if (!options.anim.empty()) {
+        view->animation = AnimationReadFile(options.anim.c_str());
+        if (!view->animation) {
+            *error = options.anim + ": no animation read (" + EngineError() + ")";
+            SceneViewDestroy(view);
+            return false;
+        }
+        view->poseTime = options.time;
+        for (Clump* clump : view->clumps) {
+            ClumpVisitAtomics(clump, PoseSkinnedAtomic, view);
+        }
+    }
     return true;
 }
 
@@ -303,6 +346,9 @@ void SceneViewDestroy(SceneView* view)
     }
     if (view->world) {
         WorldDestroy(view->world);
+    }
+    if (view->animation) {
+        AnimationDestroy(view->animation);
     }
     *view = {};
 }

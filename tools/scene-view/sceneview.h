@@ -12,6 +12,7 @@
 #include "graphics/core/vector.h"
 #include "platform/win32/win32.h"
 
+struct Animation;
 struct Camera;
 struct Clump;
 struct Frame;
@@ -28,6 +29,8 @@ struct SceneViewOptions
     V3d target = {0, 0, 0};          ///< the point the camera looks at
     int32_t width = 320;             ///< pixels of the camera's rasters
     int32_t height = 240;
+    std::string anim;  ///< a keyframe animation (.anm) posing the skinned models; empty: none
+    float time = 0.0f; ///< seconds into the animation
 };
 
 struct SceneView
@@ -35,17 +38,21 @@ struct SceneView
     World* world = nullptr;
     Camera* camera = nullptr;
     Frame* cameraFrame = nullptr;
-    std::vector<Clump*> clumps; ///< models and their copies, all in the world
-    std::vector<Light*> lights; ///< in the world, each on a frame of its own
+    std::vector<Clump*> clumps;     ///< models and their copies, all in the world
+    std::vector<Light*> lights;     ///< in the world, each on a frame of its own
+    Animation* animation = nullptr; ///< played by the skinned models' hierarchies
+    float poseTime = 0.0f;          ///< seconds into it
     uint32_t frames = 0;
 };
 
 /// Installs the scene renderer, starts the engine on the Direct3D 9 driver
-/// in `window` with the scene library and registers the image formats; false on failure.
+/// in `window` with the scene library, hierarchical animation and skinning,
+/// and registers the image formats; false on failure.
 bool SceneViewEngineStart(HWND window);
 void SceneViewEngineStop();
-/// Reads the files and builds the scene; false with `*error` naming the file
-/// and the engine's first error (nothing left behind).
+/// Reads the files and builds the scene (skinned models posed by the
+/// animation at the time when one is given); false with `*error` naming the
+/// file and the engine's first error (nothing left behind).
 bool SceneViewCreate(SceneView* view, const SceneViewOptions& options, std::string* error);
 /// Clears, draws the world with everything in it and shows the frame; false
 /// when the camera could not be updated.

@@ -73,6 +73,91 @@ class TreeBuilder
         return value;
     }
 
+    BBox Bounds(uint32_t begin, uint32_t end) const
+    {
+        BBox box;
+        BBoxInitialize(&box, &Vertex(order_[begin], 0));
+        for (uint32_t p = begin; p < end; ++p) {
+            for (int i = 0; i < 3; ++i) {
+                BBoxAddPoint(&box, &Vertex(order_[p], i));
+            }
+        }
+        return box;
+    }
+
+    static float HalfArea(const BBox& box)
+    {
+        const float dx = box.sup.x - box.inf.x;
+        const float dy = box.sup.y - box.inf.y;
+        const float dz = box.sup.z - box.inf.z;
+        return dx * dy + dy * dz + dz * dx;
+    }
+
+    // The split of [begin, end): sorted by centre on the chosen axis, the
+    // left part ending at the returned position. Near the root, the
+    // cheapest of a few candidate planes per axis by surface area times
+    // triangles (so a floor and the walls standing on it part on y); deeper
+    // down, and when no plane separates anything, the median.
+    uint32_t Split(uint32_t begin, uint32_t end, int32_t depth, int* axis)
+    {
+        const uint32_t count = end - begin;
+        float bestCost = -1.0f;
+        uint32_t bestSplit = begin + count / 2;
+        int bestAxis = -1;
+        if (depth < kSurfaceAreaDepth) {
+            for (int k = 0; k < 3; ++k) {
+                SortBy(begin, end, k);
+                for (int c = 1; c < kCandidates; ++c) {
+                    // Candidates at fractions of the centres' range, moved to the first centre beyond.
+                    const float low = Centre(order_[begin], k);
+                    const float high = Centre(order_[end - 1], k);
+                    const float plane = low + (high - low) * float(c) / float(kCandidates);
+                    uint32_t split = begin;
+                    while (split < end && Centre(order_[split], k) <= plane) {
+                        ++split;
+                    }
+                    if (split == begin || split == end) {
+                        continue;
+                    }
+                    const float cost = HalfArea(Bounds(begin, split)) * float(split - begin) +
+                                       HalfArea(Bounds(split, end)) * float(end - split);
+                    if (bestCost < 0.0f || cost < bestCost) {
+                        bestCost = cost;
+                        bestSplit = split;
+                        bestAxis = k;
+                    }
+                }
+            }
+        }
+        if (bestAxis < 0) {
+            float low[3];
+            float high[3];
+            for (int k = 0; k < 3; ++k) {
+                low[k] = high[k] = Centre(order_[begin], k);
+                for (uint32_t p = begin; p < end; ++p) {
+                    low[k] = std::min(low[k], Centre(order_[p], k));
+                    high[k] = std::max(high[k], Centre(order_[p], k));
+                }
+            }
+            bestAxis = high[0] - low[0] >= high[1] - low[1] && high[0] - low[0] >= high[2] - low[2] ? 0
+                       : high[1] - low[1] >= high[2] - low[2]                                       ? 1
+                                                                                                    : 2;
+            bestSplit = begin + count / 2;
+        }
+        SortBy(begin, end, bestAxis);
+        *axis = bestAxis;
+        return bestSplit;
+    }
+
+    void SortBy(uint32_t begin, uint32_t end, int k)
+    {
+        std::sort(order_.begin() + begin, order_.begin() + end, [&](uint16_t a, uint16_t b) {
+            const float ca = Centre(a, k);
+            const float cb = Centre(b, k);
+            return ca < cb || (ca == cb && a < b);
+        });
+    }
+
     bool Node(uint32_t begin, uint32_t end, int32_t depth, CollisionTreeRef* ref)
     {
         const uint32_t count = end - begin;
@@ -80,23 +165,8 @@ class TreeBuilder
             *ref = {0, uint8_t(count), uint16_t(begin)};
             return count <= kCollisionMaxLeaf;
         }
-        float low[3];
-        float high[3];
-        for (int k = 0; k < 3; ++k) {
-            low[k] = high[k] = Centre(order_[begin], k);
-            for (uint32_t p = begin; p < end; ++p) {
-                low[k] = std::min(low[k], Centre(order_[p], k));
-                high[k] = std::max(high[k], Centre(order_[p], k));
-            }
-        }
-        const int k = high[0] - low[0] >= high[1] - low[1] && high[0] - low[0] >= high[2] - low[2] ? 0
-                      : high[1] - low[1] >= high[2] - low[2]                                       ? 1
-                                                                                                   : 2;
-        const uint32_t middle = begin + count / 2;
-        std::nth_element(order_.begin() + begin, order_.begin() + middle, order_.begin() + end,
-                         [&](uint16_t a, uint16_t b) {
-                             return Centre(a, k) < Centre(b, k) || (Centre(a, k) == Centre(b, k) && a < b);
-                         });
+        int k = 0;
+        const uint32_t middle = Split(begin, end, depth, &k);
         const size_t index = nodes_.size();
         nodes_.push_back({});
         const uint8_t axis = uint8_t(4 * k);
@@ -112,6 +182,11 @@ class TreeBuilder
         *ref = {axis, kCollisionInnerNode, uint16_t(index)};
         return true;
     }
+
+    /// Levels split by surface area; below them median splits keep the
+    /// depth of 65535 triangles in leaves of 8 within 32.
+    static constexpr int32_t kSurfaceAreaDepth = 16;
+    static constexpr int kCandidates = 8;
 
     const V3d* vertices_;
     const uint16_t* triangles_;

@@ -1,8 +1,9 @@
 #pragma once
-// The collision-tree builder: splits a set of triangles at the median of
-// their centres along the longest axis of the centres' box until a leaf
-// holds at most `leafTriangles`; each node keeps the largest coordinate of
-// its left triangles and the smallest of its right ones. Leaves are laid out
+// The collision-tree builder: splits a set of triangles by their centres
+// until a leaf holds at most `leafTriangles` (near the root at the cheapest
+// of a few planes per axis by surface area, deeper at the median of the
+// longest axis); each node keeps the largest coordinate of its left
+// triangles and the smallest of its right ones. Leaves are laid out
 // left to right over consecutive positions, the remap giving each
 // position's triangle. The engine must be started (with CollisionPluginAttach
 // for the Build...Collision functions).
@@ -16,7 +17,7 @@ struct Geometry;
 struct World;
 
 /// Leaf size of the trees the tools write: small leaves keep segment tests few.
-constexpr uint32_t kCollisionBuildLeaf = 8;
+constexpr uint32_t kCollisionBuildLeaf = 4;
 
 /// A tree over `count` triangles given as four u16 each (three vertex
 /// indices, a material); null for no triangles, leaves above 254 or a

@@ -2,6 +2,7 @@
 
 #include "graphics/core/memory.h"
 #include "physics/core/manager/manager.h"
+#include "physics/core/pipeline/pipeline.h"
 #include "physics/core/utils/memory.h"
 
 namespace {
@@ -19,6 +20,9 @@ int64_t FindSlot(const OlpContext* context, const OlpVolume* volume)
 
 void FreeTables(OlpContext* context)
 {
+    // The pipeline reads the manager: it goes first.
+    OlpPipelineDestroy(context->pipeline);
+    context->pipeline = nullptr;
     if (context->manager != nullptr) {
         OlpMgrDestroy(context->manager);
     }
@@ -55,7 +59,7 @@ OlpContext* OlpContextInit(OlpContext* context, const OlpContextParams* params, 
     const uint32_t capacity = params->words[kOlpParamVolumes];
     const uint32_t typeCount = params->words[kOlpParamObjectTypes];
     context->manager = OlpMgrCreate(params, box, scale, 0);
-    context->pipeline = nullptr;
+    context->pipeline = context->manager != nullptr ? OlpPipelineCreate(context, params, scale) : nullptr;
     context->used = 0;
     context->capacity = capacity;
     context->typeCount = typeCount;
@@ -66,7 +70,7 @@ OlpContext* OlpContextInit(OlpContext* context, const OlpContextParams* params, 
         static_cast<uintptr_t*>(MemoryAllocateZeroed(capacity, sizeof(uintptr_t), kOlpMemoryHint));
     context->handlers = static_cast<OlpObjectTypeHandlers*>(
         MemoryAllocateZeroed(typeCount, sizeof(OlpObjectTypeHandlers), kOlpMemoryHint));
-    if (context->manager == nullptr ||
+    if (context->manager == nullptr || context->pipeline == nullptr ||
         (capacity != 0 && (context->volumes == nullptr || context->userData == nullptr)) ||
         (typeCount != 0 && context->handlers == nullptr)) {
         FreeTables(context);

@@ -30,7 +30,7 @@ struct OlpObjectTypeHandlers
 struct OlpContext
 {
     OlpMgr* manager;
-    OlpPipeline* pipeline; ///< null until the pipeline module is attached
+    OlpPipeline* pipeline; ///< created after the manager, destroyed before it
     OlpVolume** volumes;   ///< capacity slots, null = free
     uint32_t used;         ///< highest used slot + 1 (empty slots before it count)
     uint32_t capacity;

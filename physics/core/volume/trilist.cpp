@@ -8,6 +8,7 @@
 #include "physics/core/utils/maths.h"
 #include "physics/core/utils/vec3.h"
 #include "physics/core/volume/mass.h"
+#include "physics/refpair/refpair.h"
 
 using namespace olp;
 
@@ -213,9 +214,17 @@ bool Append(OlpTrilistQuery* query, const V3d* const v[3], const V3d& normal, vo
     return query->count < query->capacity;
 }
 
+/// The words of an edge-data block, or null.
+const uint32_t* Bits(const OlpRefPair* block)
+{
+    return block != nullptr ? block->words : nullptr;
+}
+
 WorldSector* WorldTriangle(IntersectionQuery*, WorldSector* sector, TriangleHitInfo* hit, float, void* data)
 {
     auto* query = static_cast<OlpTrilistQuery*>(data);
+    // Every sector brings its own bits.
+    query->bits = Bits(OlpRefPairGetA(sector));
     return Append(query, hit->vertex, hit->normal, sector, uint32_t(hit->index)) ? sector : nullptr;
 }
 
@@ -228,6 +237,7 @@ TriangleHitInfo* ObjectTriangle(IntersectionQuery*, TriangleHitInfo* hit, float,
 void QuerySector(WorldSector* sector, const OlpBBox& box, OlpTrilistQuery* query)
 {
     query->flags |= kOlpTrilistFromTree;
+    query->bits = Bits(OlpRefPairGetA(sector));
     const CollisionData* tree = WorldSectorGetCollisionData(sector);
     if (tree == nullptr || query->capacity == 0) {
         return;
@@ -321,6 +331,7 @@ OlpTrilistQuery* OlpTrilistDefaultQuery(const OlpVolume* volume, const Matrix* m
     case kOlpTrilistAtomic: {
         query->flags |= kOlpTrilistFromObject;
         auto* atomic = static_cast<Atomic*>(source);
+        query->bits = atomic->geometry != nullptr ? Bits(OlpRefPairGetB(atomic->geometry)) : nullptr;
         if (query->capacity == 0) {
             break;
         }
@@ -335,6 +346,7 @@ OlpTrilistQuery* OlpTrilistDefaultQuery(const OlpVolume* volume, const Matrix* m
     case kOlpTrilistGeometry: {
         query->flags |= kOlpTrilistFromObject;
         auto* geometry = static_cast<Geometry*>(source);
+        query->bits = Bits(OlpRefPairGetB(geometry));
         if (query->capacity == 0) {
             break;
         }

@@ -2,7 +2,6 @@
 // chunked contact pass.
 #include <algorithm>
 
-#include "physics/core/contact/pipeline.h"
 #include "physics/core/contact/tests/contacttesting.h"
 #include "physics/core/object/object.h"
 #include "physics/core/utils/vec3.h"
@@ -291,36 +290,9 @@ TEST_F(ContactNarrow, TriangleListsBecomeTriangleEntries)
     }
     OlpBatchPair pair = {&object, 0, &list, kOlpBarePart, nullptr};
     OlpContact contacts[8];
-    area.triangleCount = 0;
     uint32_t n = OlpBatchContactPass(&area, &pair, 1, UnionBox, nullptr, contacts, 8);
     ASSERT_EQ(n, 1u); // both triangles' records merged into one plane
     ExpectNearV3(contacts[0].normal, {0, 0, 1}, 1e-4f);
     EXPECT_EQ(area.triangleCount, 3u);
     OlpObjDeinit(&object);
-}
-
-TEST_F(ContactNarrow, APipelineHoldsTheWorkspaceAndTheContactList)
-{
-    OlpPipeline* pipeline = OlpPipelineCreate(&params);
-    ASSERT_NE(pipeline, nullptr);
-    EXPECT_EQ(pipeline->contactCapacity, params.words[kOlpParamContacts]);
-    EXPECT_EQ(pipeline->batch.recordCapacity, params.words[kOlpParamNarrowSecond]);
-    EXPECT_EQ(pipeline->batch.entryCapacity, params.words[kOlpParamNarrowFirst] + 1);
-    EXPECT_EQ(pipeline->batch.touchCapacity, params.words[kOlpParamContacts]);
-    EXPECT_FLOAT_EQ(pipeline->batch.toiAdvance, 0.05f);
-    EXPECT_FLOAT_EQ(pipeline->batch.toiTolerance, -0.16f);
-    // The lists lie one after the other in the block, the contacts last.
-    auto* last = reinterpret_cast<uint8_t*>(pipeline->batch.scratch + pipeline->batch.scratchCapacity);
-    EXPECT_LE(last, reinterpret_cast<uint8_t*>(pipeline->contacts));
-    SphereObject a({{0, 0, 0}}), b({{0, 0, 0.95f}});
-    OlpBatchPair pair = {&a.object, 0, &b.object, 0, nullptr};
-    pipeline->batch.contactDistance = 0.05f;
-    EXPECT_EQ(OlpBatchContactPass(&pipeline->batch, &pair, 1, UnionBox, nullptr, pipeline->contacts,
-                                  pipeline->contactCapacity),
-              1u);
-    OlpPipelineDestroy(pipeline);
-    // Capacities whose lists cannot be addressed are refused.
-    OlpContextParams huge = params;
-    huge.words[kOlpParamNarrowFirst] = 0xFFFFFFFFu;
-    EXPECT_EQ(OlpPipelineCreate(&huge), nullptr);
 }

@@ -6,6 +6,7 @@
 #include "graphics/core/instance.h"
 #include "physics/core/context/context.h"
 #include "physics/core/manager/pools.h"
+#include "physics/core/pipeline/pipeline.h"
 
 namespace {
 
@@ -48,7 +49,8 @@ TEST_F(ContextTable, FreedSlotsAreReusedAndOnlyTheLastSlotShrinksTheTable)
 {
     ASSERT_NE(Make(2), nullptr);
     EXPECT_NE(OlpContextGetMgr(context), nullptr);
-    EXPECT_EQ(OlpContextGetPipeline(context), nullptr);
+    ASSERT_NE(OlpContextGetPipeline(context), nullptr);
+    EXPECT_EQ(OlpContextGetPipeline(context)->context, context);
     OlpVolume *first = Fake(1), *second = Fake(2), *third = Fake(3);
     ASSERT_EQ(OlpContextAddObject(context, first, 11), context);
     ASSERT_EQ(OlpContextAddObject(context, second, 22), context);

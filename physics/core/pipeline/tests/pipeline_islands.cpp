@@ -1,0 +1,206 @@
+// The island partition, the warm-start cache and the island helpers, on
+// bodies registered in a context with hand-made joints and contacts.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "graphics/core/tests/mathstesting.h"
+#include "physics/core/contact/contact.h"
+#include "physics/core/manager/manager.h"
+#include "physics/core/pipeline/pipeline.h"
+#include "physics/core/pipeline/scenes/scenes.h"
+#include "physics/core/utils/vec3.h"
+
+using namespace olp;
+
+namespace {
+
+class PipelineIslands : public StartedEngineTest
+{
+  protected:
+    void SetUp() override
+    {
+        StartedEngineTest::SetUp();
+        scene = std::make_unique<PipelineScene>(8);
+        for (int i = 0; i < 8; ++i) {
+            objects[i] =
+                &scene->AddBox({0.5f, 0.5f, 0.5f}, 1.0f, {3.0f * static_cast<float>(i), 0, 0})->body->base;
+        }
+    }
+    void TearDown() override
+    {
+        scene.reset();
+        StartedEngineTest::TearDown();
+    }
+
+    OlpJoint Joint(OlpObj* a, OlpObj* b)
+    {
+        OlpJoint joint{};
+        joint.ends[0] = {a, 0};
+        joint.ends[1] = {b, 0};
+        return joint;
+    }
+    OlpContact Contact(OlpObj* a, OlpObj* b, uint32_t points, V3d normal = {0, 1, 0})
+    {
+        OlpContact contact{};
+        contact.objectA = a;
+        contact.objectB = b;
+        contact.normal = normal;
+        contact.count = points;
+        return contact;
+    }
+    uint32_t Partition(OlpObj* const* listed, uint32_t count, OlpJoint* const* joints, uint32_t jointCount,
+                       OlpContact* contacts, uint32_t contactCount)
+    {
+        OlpPipeline* p = scene->pipeline;
+        return OlpPartitionIslands(&p->islands, &p->partition, listed, count, joints, jointCount, contacts,
+                                   contactCount);
+    }
+
+    std::unique_ptr<PipelineScene> scene;
+    OlpObj* objects[8] = {};
+};
+
+TEST_F(PipelineIslands, JointsAndContactsJoinActiveObjectsOnly)
+{
+    OlpMgr* mgr = OlpContextGetMgr(scene->context);
+    OlpObj** o = objects;
+    OlpMgrDeactivateObject(mgr, o[3]);
+    OlpMgrDeactivateObject(mgr, o[5]);
+    OlpJoint joints[2] = {Joint(o[0], o[1]), Joint(o[2], o[3])};
+    OlpJoint* jointList[2] = {&joints[0], &joints[1]};
+    // 2 touches 1: {0, 1, 2} is one island. A contact without points
+    // between 6 and 7 is ignored.
+    OlpContact contacts[2] = {Contact(o[2], o[1], 2), Contact(o[6], o[7], 0)};
+    uint32_t islands = Partition(o, 8, jointList, 2, contacts, 2);
+    // {0, 1, 2} with both joints (the one to inactive 3 stays with 2) and
+    // the contact; then 4, 6 and 7 alone; 3 and 5 are inactive: none.
+    ASSERT_EQ(islands, 4u);
+    const OlpIsland& joined = scene->pipeline->islands.islands[0];
+    EXPECT_EQ(joined.objectCount, 3u);
+    EXPECT_EQ(joined.jointCount, 2u);
+    EXPECT_EQ(joined.partCount, 3u);
+    EXPECT_EQ(joined.firstContact, &contacts[0]);
+    EXPECT_EQ(contacts[0].listLink, nullptr);
+    for (uint32_t i = 0; i < joined.objectCount; ++i) {
+        EXPECT_NE(joined.objects[i], o[3]);
+    }
+    for (uint32_t n = 1; n < islands; ++n) {
+        const OlpIsland& alone = scene->pipeline->islands.islands[n];
+        EXPECT_EQ(alone.objectCount, 1u);
+        EXPECT_EQ(alone.jointCount, 0u);
+        EXPECT_EQ(alone.firstContact, nullptr);
+        EXPECT_TRUE(alone.objects[0] == o[4] || alone.objects[0] == o[6] || alone.objects[0] == o[7]);
+    }
+}
+
+TEST_F(PipelineIslands, UnionsMergeChainsWhateverTheOrder)
+{
+    OlpObj** o = objects;
+    // Two sets made first, then joined by a contact.
+    OlpContact contacts[4] = {Contact(o[0], o[1], 1), Contact(o[2], o[3], 1), Contact(o[4], o[2], 1),
+                              Contact(o[1], o[3], 1)};
+    ASSERT_EQ(Partition(o, 5, nullptr, 0, contacts, 4), 1u);
+    const OlpIsland& island = scene->pipeline->islands.islands[0];
+    EXPECT_EQ(island.objectCount, 5u);
+    uint32_t chained = 0;
+    for (const OlpContact* c = island.firstContact; c != nullptr; c = c->listLink) {
+        ++chained;
+    }
+    EXPECT_EQ(chained, 4u);
+}
+
+TEST_F(PipelineIslands, IslandPrintWritesItsLines)
+{
+    OlpObj** o = objects;
+    OlpMgrDeactivateObject(OlpContextGetMgr(scene->context), o[2]);
+    OlpContact contacts[2] = {Contact(o[0], o[1], 3), Contact(o[1], o[2], 1)};
+    ASSERT_EQ(Partition(o, 2, nullptr, 0, contacts, 2), 1u);
+    testing::internal::CaptureStdout();
+    OlpIslandPrint(&scene->pipeline->islands.islands[0]);
+    std::string text = testing::internal::GetCapturedStdout();
+    uint32_t a = o[0]->id, b = o[1]->id;
+    std::string expected = "==========================\nObjects: " + std::to_string(a) + ", " +
+                           std::to_string(b) + ", \nContact (" + std::to_string(a) + ", " +
+                           std::to_string(b) + "), 3 points\nContact (" + std::to_string(b) +
+                           ", -1), 1 points\n";
+    EXPECT_EQ(text, expected);
+}
+
+TEST_F(PipelineIslands, RowGroupsCountActiveEndsAndTheDeepestPointIsKept)
+{
+    OlpObj** o = objects;
+    OlpContact contacts[1] = {Contact(o[0], o[1], 4)};
+    const float depths[4] = {-0.01f, -0.05f, 0.0f, -0.02f};
+    for (int i = 0; i < 4; ++i) {
+        contacts[0].points[i].separation = depths[i];
+    }
+    OlpIsland island{};
+    island.firstContact = &contacts[0];
+    EXPECT_EQ(OlpIslandRowGroups(&island), 6u); // ((4 + 1) x 3) / 4 per end
+    contacts[0].objectB = nullptr;
+    contacts[0].partB = kOlpBarePart;
+    EXPECT_EQ(OlpIslandRowGroups(&island), 3u);
+    OlpContactReduceToDeepest(&contacts[0]);
+    EXPECT_EQ(contacts[0].count, 1u);
+    EXPECT_EQ(contacts[0].points[0].separation, -0.05f);
+}
+
+TEST_F(PipelineIslands, CacheBucketsAndStoredLoads)
+{
+    EXPECT_EQ(OlpContactCacheBuckets(100), 64u);
+    EXPECT_EQ(OlpContactCacheBuckets(1), 1u);
+    EXPECT_EQ(OlpContactCacheBuckets(0), 1u);
+    EXPECT_EQ(OlpContactCacheBuckets(64), 64u);
+}
+
+TEST_F(PipelineIslands, CacheFindsItsPairInEitherOrderAndOnlyItsPair)
+{
+    OlpPipeline* p = scene->pipeline;
+    OlpObj** o = objects;
+    OlpContact* c = p->contacts;
+    c[0] = Contact(o[0], o[1], 1, {0, 1, 0});
+    c[1] = Contact(o[0], o[1], 1, {1, 0, 0}); // the same parts, another normal
+    c[2] = Contact(o[2], o[3], 1, {0, 1, 0}); // the same selectors, other objects
+    c[3] = Contact(o[4], o[5], 1, {0, 1, 0});
+    c[4] = Contact(o[6], o[7], 1, {0, 1, 0});
+    const float loads[5] = {2.0f, 5.0f, 7.0f, -3.0f, std::numeric_limits<float>::quiet_NaN()};
+    for (int i = 0; i < 5; ++i) {
+        p->impulses[i] = {};
+        p->impulses[i].onA = c[i].normal * loads[i];
+        c[i].listLink = i + 1 < 5 ? &c[i + 1] : nullptr;
+    }
+    OlpIsland& island = p->islands.islands[0];
+    island = {};
+    island.firstContact = &c[0];
+    p->islands.count = 1;
+    OlpContactCacheStore(&p->cache, &p->islands, p->contacts, p->impulses);
+    EXPECT_EQ(p->cache.used, 5u);
+
+    // Next step: the first pair comes with swapped ends (its normal turned),
+    // close to the first normal; the slanted impulse is not taken.
+    c[0] = Contact(o[1], o[0], 2, {0.1f, -0.995f, 0});
+    c[1] = Contact(o[2], o[3], 1, {0, 1, 0});
+    c[2] = Contact(o[2], o[4], 1, {0, 1, 0}); // never stored
+    c[3] = Contact(o[4], o[5], 1, {0, 1, 0});
+    c[4] = Contact(o[6], o[7], 1, {0, 1, 0});
+    for (int i = 0; i < 5; ++i) {
+        c[i].load = 99.0f;
+        c[i].listLink = i + 1 < 5 ? &c[i + 1] : nullptr;
+    }
+    OlpContactCacheLookup(&p->cache, &p->islands);
+    EXPECT_EQ(c[0].load, 2.0f);
+    EXPECT_EQ(c[1].load, 7.0f);
+    EXPECT_EQ(c[2].load, 0.0f);
+    EXPECT_EQ(c[3].load, 0.0f); // negative stored as 0
+    EXPECT_EQ(c[4].load, 0.0f); // NaN stored as 0
+    // Islands at rest are left alone.
+    island.flags = kOlpIslandAtRest;
+    c[0].load = 99.0f;
+    OlpContactCacheLookup(&p->cache, &p->islands);
+    EXPECT_EQ(c[0].load, 99.0f);
+}
+
+} // namespace

@@ -1,0 +1,170 @@
+// The whole step through a context: defaults, scenes at rest and asleep,
+// continuous collision, joints, capacities, determinism, no allocation.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+
+#include "graphics/core/instance.h"
+#include "graphics/core/tests/mathstesting.h"
+#include "physics/core/dyn/dyn.h"
+#include "physics/core/manager/manager.h"
+#include "physics/core/pipeline/pipeline.h"
+#include "physics/core/pipeline/scenes/scenes.h"
+
+namespace {
+
+const V3d kCube = {0.5f, 0.5f, 0.5f};
+
+class PipelineStep : public StartedEngineTest
+{
+};
+
+TEST_F(PipelineStep, DefaultsAfterCreationAndAnEmptyStep)
+{
+    PipelineScene scene(4);
+    ASSERT_NE(scene.pipeline, nullptr);
+    OlpPipeline* p = scene.pipeline;
+    EXPECT_EQ(p->context, scene.context);
+    EXPECT_EQ(p->maxPosIterations, 100u);
+    EXPECT_EQ(p->maxVelIterations, 300u);
+    EXPECT_FLOAT_EQ(p->posTolerance, 1e-5f);
+    EXPECT_FLOAT_EQ(p->velTolerance, 1e-5f);
+    EXPECT_FLOAT_EQ(p->restLinearVelocity, 0.1f);
+    EXPECT_FLOAT_EQ(p->restAngularVelocity, 0.6f);
+    EXPECT_FLOAT_EQ(p->restLinearAcceleration, 2.0f);
+    EXPECT_FLOAT_EQ(p->restAngularAcceleration, 10000.0f);
+    EXPECT_EQ(p->options, 1u);
+    EXPECT_EQ(p->islandBlockRows, 400u);
+    EXPECT_EQ(p->batchRows, 400u);
+    EXPECT_TRUE(p->mode == 1 || p->mode == 2);
+    // Gravity is zero until the scene sets it; set it back to check.
+    const float zero[3] = {0, 0, 0};
+    OlpPipelineSetGravity(p, zero);
+    EXPECT_EQ(p->gravity.y, 0.0f);
+    OlpPipelineSetIslandBlockRows(p, 1000); // held to the batch rows
+    EXPECT_EQ(p->islandBlockRows, 400u);
+    scene.Step();
+    EXPECT_EQ(p->islands.count, 0u);
+    EXPECT_EQ(p->contactCount, 0u);
+}
+
+TEST_F(PipelineStep, ABoxDroppedOnAPlaneRestsAndSleeps)
+{
+    PipelineScene scene(2);
+    scene.AddPlane({0, 0, 0}, {0, 1, 0});
+    SceneBody* box = scene.AddBox(kCube, 1.0f, {0, 2.0f, 0});
+    int sleptAt = -1;
+    for (int n = 1; n <= 300 && sleptAt < 0; ++n) {
+        scene.Step();
+        sleptAt = scene.Asleep(box) ? n : -1;
+    }
+    EXPECT_GT(sleptAt, 0);
+    EXPECT_NEAR(scene.Position(box).y, 0.5f, 0.02f);
+    // Asleep, it is no longer listed: its pose stays bit-identical.
+    uint64_t hash = scene.Hash();
+    for (int n = 0; n < 30; ++n) {
+        scene.Step();
+    }
+    EXPECT_EQ(scene.Hash(), hash);
+}
+
+TEST_F(PipelineStep, AnObjectThatMayNotRestNeverSleeps)
+{
+    PipelineScene scene(2);
+    scene.AddPlane({0, 0, 0}, {0, 1, 0});
+    SceneBody* box = scene.AddBox(kCube, 1.0f, {0, 0.5f, 0}, kOlpObjFlagsBody & ~kOlpObjFlagMayRest);
+    for (int n = 0; n < 300; ++n) {
+        scene.Step();
+        ASSERT_FALSE(scene.Asleep(box)) << n;
+    }
+    EXPECT_NEAR(scene.Position(box).y, 0.5f, 0.02f);
+}
+
+TEST_F(PipelineStep, AStackOfThreeStaysAndSleeps)
+{
+    ScenarioReport report = RunScenario("stack3", {});
+    ASSERT_TRUE(report.known);
+    ASSERT_EQ(report.bodies.size(), 3u);
+    for (const auto& row : report.heights) {
+        for (size_t i = 0; i < 3; ++i) {
+            ASSERT_NEAR(row[i], 0.5f + static_cast<float>(i), 0.05f);
+        }
+    }
+    for (const auto& body : report.bodies) {
+        EXPECT_TRUE(body.asleep);
+        EXPECT_NEAR(body.position.x, 0.0f, 0.05f);
+    }
+}
+
+TEST_F(PipelineStep, AFastSphereDoesNotPassAThinSlab)
+{
+    ScenarioReport report = RunScenario("fast-sphere", {});
+    ASSERT_EQ(report.bodies.size(), 1u);
+    for (const auto& row : report.heights) {
+        ASSERT_GT(row[0], 0.0f);
+    }
+}
+
+TEST_F(PipelineStep, AJointToAStaticVolumeHoldsItsAnchor)
+{
+    PipelineScene scene(2);
+    OlpVolume* hook = scene.AddStaticBox({0.05f, 0.05f, 0.05f}, {0, 3.0f, 0});
+    SceneBody* bob = scene.AddSphere(0.1f, 1.0f, {0.5f, 3.0f - 0.866f, 0});
+    ASSERT_NE(scene.AddAnchor(bob, hook, {0, 3.0f, 0}), nullptr);
+    for (int n = 0; n < 300; ++n) {
+        scene.Step();
+        V3d p = scene.Position(bob);
+        float length = std::sqrt(p.x * p.x + (p.y - 3.0f) * (p.y - 3.0f) + p.z * p.z);
+        ASSERT_NEAR(length, 1.0f, 0.01f) << n;
+    }
+}
+
+TEST_F(PipelineStep, RunsAreDeterministicAcrossLayoutsAndKernels)
+{
+    for (int32_t mode : {1, 2}) {
+        ScenarioOptions options;
+        options.mode = mode;
+        uint64_t first = RunScenario("stack3", options).hash;
+        EXPECT_EQ(RunScenario("stack3", options).hash, first);
+        options.layout = 0;
+        EXPECT_EQ(RunScenario("stack3", options).hash, first);
+    }
+}
+
+struct Counter
+{
+    static inline int calls = 0;
+    static inline MemoryAllocateFunc next = nullptr;
+    static void* Allocate(size_t size, uint32_t hint)
+    {
+        ++calls;
+        return next(size, hint);
+    }
+};
+
+TEST_F(PipelineStep, AStepAllocatesNothing)
+{
+    PipelineScene scene(8);
+    scene.AddPlane({0, 0, 0}, {0, 1, 0});
+    for (int i = 0; i < 4; ++i) {
+        scene.AddBox(kCube, 1.0f, {0, 0.5f + 1.1f * static_cast<float>(i), 0});
+    }
+    SceneBody* ball = scene.AddSphere(0.05f, 1.0f, {3.0f, 3.0f, 0});
+    scene.SetVelocity(ball, {0, -100.0f, 0});
+    MemoryFunctions& memory = EngineGetInstance()->memoryFunctions;
+    Counter::next = memory.allocate;
+    memory.allocate = Counter::Allocate;
+    Counter::calls = 0;
+    uint32_t contacts = 0;
+    for (int n = 0; n < 120; ++n) {
+        scene.Step();
+        contacts = std::max(contacts, scene.pipeline->contactCount);
+    }
+    memory.allocate = Counter::next;
+    EXPECT_EQ(Counter::calls, 0);
+    EXPECT_GE(contacts, 4u);
+}
+
+} // namespace
