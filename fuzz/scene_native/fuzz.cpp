@@ -4,7 +4,6 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "fuzz/scene_native/nativeengine.h"
 #include "graphics/core/error.h"
 #include "graphics/core/stream.h"
 #include "graphics/d3d9/renderer/instanceddata.h"
@@ -13,6 +12,7 @@
 #include "graphics/scene/material.h"
 #include "graphics/scene/materiallist.h"
 #include "graphics/scene/world.h"
+#include "tools/scenebuild/nativeengine.h"
 
 namespace {
 

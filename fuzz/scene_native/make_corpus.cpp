@@ -4,7 +4,6 @@
 #include <cstdio>
 #include <string>
 
-#include "fuzz/scene_native/nativeengine.h"
 #include "graphics/core/frame.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
@@ -12,6 +11,7 @@
 #include "graphics/scene/atomic.h"
 #include "graphics/scene/geometry.h"
 #include "tools/scenebuild/modelbuild.h"
+#include "tools/scenebuild/nativeengine.h"
 
 namespace {
 

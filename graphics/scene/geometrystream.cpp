@@ -97,20 +97,22 @@ const Geometry* GeometryStreamWrite(const Geometry* geometry, Stream* stream)
             }
         }
     }
+    // A native geometry is saved without vertex arrays (its native data
+    // holds the vertices), even while it still has them in memory.
+    const bool arrays = !Native(geometry);
     for (int32_t i = 0; i < geometry->numMorphTargets; ++i) {
         const MorphTarget& target = geometry->morphTargets[i];
+        const bool positions = arrays && target.vertices, normals = arrays && target.normals;
         uint8_t bytes[kTargetHeadSize];
         LittleEndianPutFloat(bytes, target.boundingSphere.centre.x);
         LittleEndianPutFloat(bytes + 4, target.boundingSphere.centre.y);
         LittleEndianPutFloat(bytes + 8, target.boundingSphere.centre.z);
         LittleEndianPutFloat(bytes + 12, target.boundingSphere.radius);
-        LittleEndianPutU32(bytes + 16, target.vertices ? 1 : 0);
-        LittleEndianPutU32(bytes + 20, target.normals ? 1 : 0);
+        LittleEndianPutU32(bytes + 16, positions ? 1 : 0);
+        LittleEndianPutU32(bytes + 20, normals ? 1 : 0);
         if (!StreamWrite(stream, bytes, sizeof(bytes)) ||
-            (target.vertices && vertices > 0 &&
-             !StreamWriteReal(stream, &target.vertices[0].x, 12 * vertices)) ||
-            (target.normals && vertices > 0 &&
-             !StreamWriteReal(stream, &target.normals[0].x, 12 * vertices))) {
+            (positions && vertices > 0 && !StreamWriteReal(stream, &target.vertices[0].x, 12 * vertices)) ||
+            (normals && vertices > 0 && !StreamWriteReal(stream, &target.normals[0].x, 12 * vertices))) {
             return nullptr;
         }
     }

@@ -60,10 +60,11 @@ void ProcessVertices(const VertexConfig& cfg, const InputLayout& layout, const u
     Colour(cfg.material.Ambient, matAmbient);
     Colour(cfg.material.Specular, matSpecular);
     Colour(cfg.material.Emissive, matEmissive);
+    // Every vertex overwrites the same inputs (the layout's elements), so
+    // the defaults of the others are set once.
+    float pos[4] = {0, 0, 0, 1}, normal[3] = {0, 0, 0}, diffuse[4] = {1, 1, 1, 1}, specular[4] = {0, 0, 0, 0};
+    float tex[8][4] = {};
     for (UINT vi = 0; vi < count; ++vi) {
-        float pos[4] = {0, 0, 0, 1}, normal[3] = {0, 0, 0}, diffuse[4] = {1, 1, 1, 1},
-              specular[4] = {0, 0, 0, 0};
-        float tex[8][4] = {};
         for (const InputElement& e : layout.elements) {
             const uint8_t* p = streams[e.stream] + size_t(vi) * strides[e.stream] + e.offset;
             float v[4];

@@ -39,6 +39,7 @@ constexpr int kTrailEvery = 5;              // frames between trail points
 constexpr float kSettleSlack = 0.05f;       // metres beyond the goal distance that still count as arrived
 constexpr float kStartSpacing = 0.9f;       // metres between the starts given to extra escorts
 constexpr uint32_t kMaxAccessArcs = 0xFFFF; // arc indices of access-ways data are 16 bits
+constexpr float kOnWallMargin = 0.01f;      // metres: a grid point closer to a wall stands on or in it
 
 std::string Format(const char* format, double a, double b = 0.0, double c = 0.0, double d = 0.0)
 {
@@ -49,14 +50,14 @@ std::string Format(const char* format, double a, double b = 0.0, double c = 0.0,
 
 // Copies the grid's nodes that stand on the level's free floor, and the arcs between
 // them, into out (in index order). The host's can-go test also joins grid points that
-// lie inside one wall (a ray that starts inside a box is not stopped by it); such
-// islands would be found as the nearest node of a body beside the wall.
+// lie inside one wall or on its face (a ray that starts inside a box is not stopped by
+// it); such islands would be found as the nearest node of a body beside the wall.
 void KeepFreeFloor(CSpatialGraph& grid, const CEscortLevel& level, CSpatialGraph& out)
 {
     std::vector<CGraphNode*> kept(size_t(grid.GetHighestNodeIndex() + 1), nullptr);
     for (int32_t i = 0; i <= grid.GetHighestNodeIndex(); ++i)
         if (const CGraphNode* node = grid.GetNode(i);
-            node != nullptr && EscortLevelIsFree(level, node->GetPosition(), 0.0f))
+            node != nullptr && EscortLevelIsFree(level, node->GetPosition(), kOnWallMargin))
             kept[size_t(i)] = AddNodeAtPosition(out, node->GetPosition());
     for (int32_t i = 0; i <= grid.GetHighestArcIndex(); ++i) {
         const CGraphArc* arc = grid.GetArc(i);

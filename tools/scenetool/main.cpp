@@ -12,6 +12,10 @@
 //                           with the fields it knows decoded
 //   scenetool roundtrip IN OUT  reads the model (clump) in IN and writes it
 //                           to OUT
+//   scenetool native IN OUT reads a model or world, instances it on the
+//                           software device into native form (every atomic of
+//                           a one-target geometry, every world sector) and
+//                           writes it with its native data to OUT
 //   scenetool collide IN OUT    reads a world or model, gives every sector or
 //                           geometry a collision tree and writes it to OUT
 //   scenetool raycast WORLD x0 y0 z0 x1 y1 z1  prints every triangle the
@@ -25,6 +29,7 @@
 #include <string>
 
 #include "graphics/core/chunk.h"
+#include "graphics/core/littleendian.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
 #include "graphics/scene/atomic.h"
@@ -40,6 +45,7 @@
 #include "graphics/scene/world.h"
 #include "tools/scenebuild/meshcheck.h"
 #include "tools/scenebuild/meshshapes.h"
+#include "tools/scenebuild/nativeengine.h"
 #include "tools/scenebuild/scenecorpus.h"
 #include "tools/scenebuild/sceneengine.h"
 #include "tools/scenetool/scenedump.h"
@@ -136,44 +142,9 @@ int Dump(const std::string& file)
     return SceneDump(bytes, stdout) ? 0 : 1;
 }
 
-int RoundTrip(const std::string& in, const std::string& out)
-{
-    std::vector<uint8_t> bytes;
-    if (!ReadFile(in, &bytes)) {
-        return 1;
-    }
-    StreamMemory memory = {bytes.data(), bytes.size()};
-    Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
-    Clump* clump =
-        stream && StreamFindChunk(stream, kChunkClump, nullptr, nullptr) ? ClumpStreamRead(stream) : nullptr;
-    if (stream) {
-        StreamClose(stream, nullptr);
-    }
-    if (!clump) {
-        std::fprintf(stderr, "scenetool: %s holds no readable clump\n", in.c_str());
-        return 1;
-    }
-    Stream* writer = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    bool ok = writer && ClumpStreamWrite(clump, writer);
-    StreamMemory written{};
-    if (writer) {
-        StreamClose(writer, &written);
-    }
-    ClumpDestroy(clump);
-    if (ok) {
-        std::ofstream file(out, std::ios::binary);
-        file.write(reinterpret_cast<const char*>(written.block), std::streamsize(written.length));
-        ok = bool(file);
-    }
-    MemoryFree(written.block);
-    if (!ok) {
-        std::fprintf(stderr, "scenetool: cannot write %s\n", out.c_str());
-        return 1;
-    }
-    return 0;
-}
-
-template <typename Write> bool WriteFile(const std::string& out, Write write)
+// Writes what `write` puts into a memory stream to the file `out`; false
+// when the write or the file fails.
+template <typename Write> bool WriteObject(const std::string& out, Write write)
 {
     Stream* writer = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
     bool ok = writer && write(writer);
@@ -190,16 +161,74 @@ template <typename Write> bool WriteFile(const std::string& out, Write write)
     return ok;
 }
 
-World* ReadWorld(const std::vector<uint8_t>& bytes)
+// The first chunk of `type` in the bytes, read by `read`; null when absent or unreadable.
+template <typename T> T* ReadObject(std::vector<uint8_t>& bytes, uint32_t type, T* (*read)(Stream*))
 {
-    StreamMemory memory = {const_cast<uint8_t*>(bytes.data()), bytes.size()};
+    StreamMemory memory = {bytes.data(), bytes.size()};
     Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
-    World* world =
-        stream && StreamFindChunk(stream, kChunkWorld, nullptr, nullptr) ? WorldStreamRead(stream) : nullptr;
+    T* object = stream && StreamFindChunk(stream, type, nullptr, nullptr) ? read(stream) : nullptr;
     if (stream) {
         StreamClose(stream, nullptr);
     }
-    return world;
+    return object;
+}
+
+int RoundTrip(const std::string& in, const std::string& out)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReadFile(in, &bytes)) {
+        return 1;
+    }
+    Clump* clump = ReadObject(bytes, kChunkClump, ClumpStreamRead);
+    if (!clump) {
+        std::fprintf(stderr, "scenetool: %s holds no readable clump\n", in.c_str());
+        return 1;
+    }
+    const bool ok =
+        WriteObject(out, [&](Stream* stream) { return ClumpStreamWrite(clump, stream) != nullptr; });
+    ClumpDestroy(clump);
+    if (!ok) {
+        std::fprintf(stderr, "scenetool: cannot write %s\n", out.c_str());
+    }
+    return ok ? 0 : 1;
+}
+
+int Native(const std::string& in, const std::string& out)
+{
+    std::vector<uint8_t> bytes;
+    if (!ReadFile(in, &bytes)) {
+        return 1;
+    }
+    const uint32_t type = bytes.size() >= 4 ? LittleEndianGetU32(bytes.data()) : 0;
+    Clump* clump = type == kChunkClump ? ReadObject(bytes, kChunkClump, ClumpStreamRead) : nullptr;
+    World* world = type == kChunkWorld ? ReadObject(bytes, kChunkWorld, WorldStreamRead) : nullptr;
+    if (!clump && !world) {
+        std::fprintf(stderr, "scenetool: %s holds no readable model or world\n", in.c_str());
+        return 1;
+    }
+    bool ok = true;
+    if (clump) {
+        ClumpVisitAtomics(
+            clump,
+            [](Atomic* atomic, void* data) {
+                if (atomic->geometry && atomic->geometry->numMorphTargets == 1) {
+                    *static_cast<bool*>(data) &= AtomicInstance(atomic) != 0;
+                }
+                return atomic;
+            },
+            &ok);
+        ok = ok &&
+             WriteObject(out, [&](Stream* stream) { return ClumpStreamWrite(clump, stream) != nullptr; });
+        ClumpDestroy(clump);
+    } else {
+        ok = WorldInstance(world) &&
+             WriteObject(out, [&](Stream* stream) { return WorldStreamWrite(world, stream) != nullptr; });
+        WorldDestroy(world);
+    }
+    if (!ok) {
+        std::fprintf(stderr, "scenetool: cannot instance or write %s\n", out.c_str());
+    }
+    return ok ? 0 : 1;
 }
 
 int Collide(const std::string& in, const std::string& out)
@@ -209,19 +238,12 @@ int Collide(const std::string& in, const std::string& out)
         return 1;
     }
     bool ok = false;
-    if (World* world = ReadWorld(bytes)) {
+    if (World* world = ReadObject(bytes, kChunkWorld, WorldStreamRead)) {
         ok = WorldBuildCollision(world, kCollisionBuildLeaf) &&
-             WriteFile(out, [&](Stream* s) { return WorldStreamWrite(world, s) != nullptr; });
+             WriteObject(out, [&](Stream* s) { return WorldStreamWrite(world, s) != nullptr; });
         WorldDestroy(world);
     } else {
-        StreamMemory memory = {bytes.data(), bytes.size()};
-        Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
-        Clump* clump = stream && StreamFindChunk(stream, kChunkClump, nullptr, nullptr)
-                           ? ClumpStreamRead(stream)
-                           : nullptr;
-        if (stream) {
-            StreamClose(stream, nullptr);
-        }
+        Clump* clump = ReadObject(bytes, kChunkClump, ClumpStreamRead);
         if (!clump) {
             std::fprintf(stderr, "scenetool: %s holds no readable world or model\n", in.c_str());
             return 1;
@@ -235,7 +257,7 @@ int Collide(const std::string& in, const std::string& out)
                 return atomic;
             },
             &ok);
-        ok = ok && WriteFile(out, [&](Stream* s) { return ClumpStreamWrite(clump, s) != nullptr; });
+        ok = ok && WriteObject(out, [&](Stream* s) { return ClumpStreamWrite(clump, s) != nullptr; });
         ClumpDestroy(clump);
     }
     if (!ok) {
@@ -251,7 +273,7 @@ int Raycast(const std::string& file, const std::vector<float>& ends)
     if (!ReadFile(file, &bytes)) {
         return 1;
     }
-    World* world = ReadWorld(bytes);
+    World* world = ReadObject(bytes, kChunkWorld, WorldStreamRead);
     if (!world) {
         std::fprintf(stderr, "scenetool: %s holds no readable world\n", file.c_str());
         return 1;
@@ -321,6 +343,9 @@ int main(int argc, char** argv)
     std::string in, out;
     roundtrip->add_option("in", in, "model to read")->required();
     roundtrip->add_option("out", out, "file to write")->required();
+    CLI::App* native = app.add_subcommand("native", "write a model or world pre-instanced (native data)");
+    native->add_option("in", in, "model or world to read")->required();
+    native->add_option("out", out, "file to write")->required();
     CLI::App* collide = app.add_subcommand("collide", "give a world or model collision trees");
     collide->add_option("in", in, "world or model to read")->required();
     collide->add_option("out", out, "file to write")->required();
@@ -333,7 +358,8 @@ int main(int argc, char** argv)
         return parseStatus;
     }
 
-    if (!SceneEngineStart()) {
+    // Native data is the software device's buffers; the other commands run on the device double.
+    if (*native ? !NativeEngineStart() : !SceneEngineStart()) {
         std::fprintf(stderr, "scenetool: the engine did not start\n");
         return 1;
     }
@@ -346,6 +372,8 @@ int main(int argc, char** argv)
         result = Dump(file);
     } else if (*roundtrip) {
         result = RoundTrip(in, out);
+    } else if (*native) {
+        result = Native(in, out);
     } else if (*collide) {
         result = Collide(in, out);
     } else if (*raycast) {

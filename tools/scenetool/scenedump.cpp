@@ -270,6 +270,20 @@ void DumpExtension(const uint8_t* p, size_t size, std::FILE* out, int depth)
                 std::fprintf(out, "mesh %u: %u indices, material %d\n", i, U32(body + m), int32_t(material));
                 m += 8 + 4ull * U32(body + m);
             }
+        } else if (id == 0x510 && whole && length >= 12 + 8 + 64) {
+            // Native data: a struct chunk holding the platform, the record
+            // size, the record, the elements, indices and vertex bytes.
+            const uint8_t* n = body + 12;
+            const uint32_t recordBytes = U32(n + 4);
+            std::fprintf(out,
+                         ": native platform %u, meshes %u, primitive type %u, indices %u, vertices %u, "
+                         "strides %u/%u",
+                         U32(n), U32(n + 12), U32(n + 20), U32(n + 64), U32(n + 68), U32(n + 32),
+                         U32(n + 48));
+            if (recordBytes <= length - 12 - 8 - 4) {
+                std::fprintf(out, ", elements %u", U32(n + 8 + recordBytes));
+            }
+            std::fprintf(out, "\n");
         } else {
             std::fprintf(out, "\n");
         }

@@ -3,17 +3,24 @@
 // their data come from the file (nothing rebuilt), runs the escort scenario as
 // its text with the data files does and to the same end as the run that builds
 // its graphs over the level, and its graphs
-// fit the level (no arc through a wall, few access-way directions, every start
-// on free floor near a node).
+// fit the level (no arc through a wall of the world file, few access-way
+// directions, every start on free floor near a node).
 #include "ai/navigation/access_ways_data.h"
 #include "ai/navigation/astar_data.h"
 #include "ai/navigation/find_nearest_data.h"
 #include "ai/navigation/graph_manager.h"
 #include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/config_node.h"
+#include "graphics/core/chunk.h"
+#include "graphics/core/stream.h"
+#include "graphics/scene/collision.h"
+#include "graphics/scene/intersection.h"
+#include "graphics/scene/sceneids.h"
+#include "graphics/scene/world.h"
 #include "tools/aisc/aisc_compile.h"
 #include "tools/common/toolfiles.h"
 #include "tools/escort-run/escort_scenario.h"
+#include "tools/scenebuild/sceneengine.h"
 #include <cmath>
 #include <gtest/gtest.h>
 
@@ -122,17 +129,38 @@ TEST_F(SampleDataAi, WorldTakesTheGraphsFromRawDataAndRunsTheEscortsAsBefore)
     EXPECT_EQ(built.Summary(), summary);
 }
 
-// True when the segment a-b (horizontal, sampled every centimetre) meets a wall of the level.
-bool CrossesWall(const CEscortLevel& level, const CVec3& a, const CVec3& b)
+// The world file's sectors, read with their collision trees.
+World* ReadWorldFile()
 {
-    const CVec3 d = b - a;
-    const int steps = std::max(1, int(std::ceil(std::sqrt(d.SquaredLengthXZ()) / 0.01f)));
-    for (int i = 0; i <= steps; ++i) {
-        const float t = float(i) / float(steps);
-        if (!EscortLevelIsFree(level, CVec3(a.x + d.x * t, 0.0f, a.z + d.z * t), 0.0f))
-            return true;
-    }
-    return false;
+    std::vector<uint8_t> bytes;
+    if (!ToolReadFile(OLAI_DEMO_DATA_DIR "/models/wardels.bsp", &bytes))
+        return nullptr;
+    StreamMemory memory{bytes.data(), bytes.size()};
+    Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
+    World* world = stream != nullptr && StreamFindChunk(stream, kChunkWorld, nullptr, nullptr)
+                       ? WorldStreamRead(stream)
+                       : nullptr;
+    if (stream != nullptr)
+        StreamClose(stream, nullptr);
+    return world;
+}
+
+// Triangles of the world that the segment a-b, raised to waist height, meets.
+int WallHits(World* world, const CVec3& a, const CVec3& b)
+{
+    constexpr float kWaist = 1.0f;
+    IntersectionQuery query{};
+    query.type = kIntersectionLine;
+    query.t.line = {{a.x, a.y + kWaist, a.z}, {b.x, b.y + kWaist, b.z}};
+    int hits = 0;
+    WorldForAllTriangleIntersections(
+        world, &query,
+        [](IntersectionQuery*, WorldSector* sector, TriangleHitInfo*, float, void* data) {
+            ++*static_cast<int*>(data);
+            return sector;
+        },
+        &hits);
+    return hits;
 }
 
 TEST_F(SampleDataAi, GraphsFitTheLevel)
@@ -142,16 +170,25 @@ TEST_F(SampleDataAi, GraphsFitTheLevel)
     ASSERT_TRUE(scenario.StartFromAis(level, ais, CEscortRunOptions(), error)) << error;
     const CGraphManager* manager = CGraphManager::FindInCurrentWorld();
     ASSERT_NE(manager, nullptr);
+    // No arc passes through a wall of the world file (segment queries on its collision trees).
+    ASSERT_TRUE(SceneEngineStart());
+    World* world = ReadWorldFile();
+    ASSERT_NE(world, nullptr);
+    EXPECT_TRUE(WorldHasCollisionData(world));
     for (const char* name : kGraphNames) {
         const CSpatialGraph* graph = manager->GetGraph(name);
         ASSERT_NE(graph, nullptr);
         for (int32_t i = 0; i <= graph->GetHighestArcIndex(); ++i) {
             if (const CGraphArc* arc = graph->GetArc(i)) {
-                EXPECT_FALSE(CrossesWall(level, arc->GetFrom()->GetPosition(), arc->GetTo()->GetPosition()))
+                EXPECT_EQ(WallHits(world, arc->GetFrom()->GetPosition(), arc->GetTo()->GetPosition()), 0)
                     << name << " arc " << i;
             }
         }
     }
+    // The check sees walls: a segment across the hall's south wall meets it.
+    EXPECT_GT(WallHits(world, CVec3(0.0f, 0.0f, -8.0f), CVec3(0.0f, 0.0f, -3.0f)), 0);
+    WorldDestroy(world);
+    SceneEngineStop();
 
     const CSpatialGraph* access = manager->GetGraph("AccessWaysGraph");
     const auto* ways = static_cast<const CAccessWaysData*>(

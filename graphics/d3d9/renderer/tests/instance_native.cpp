@@ -10,6 +10,7 @@
 #include "graphics/d3d9/renderer/tests/renderertesting.h"
 #include "graphics/scene/materiallist.h"
 #include "graphics/scene/mesh.h"
+#include "graphics/scene/sceneids.h"
 #include "tools/scenebuild/modelbuild.h"
 
 namespace {
@@ -169,6 +170,31 @@ TEST_F(NativeData, EveryPrefixIsRefused)
         GeometryRelease(target);
         TakeError();
     }
+}
+
+TEST_F(NativeData, PreInstancedGeometryIsSavedWithoutArraysAndReadsBackNative)
+{
+    Geometry* geometry = ModelBuildPreLit();
+    Atomic* atomic = AtomicOf(geometry);
+    GeometryRelease(geometry);
+    ASSERT_EQ(AtomicInstance(atomic), 1);
+    ASSERT_NE(geometry->morphTargets[0].vertices, nullptr) << "the arrays stay in memory";
+    const Bytes bytes = WriteBytes([&](Stream* s) { return GeometryStreamWrite(geometry, s) != nullptr; });
+    ASSERT_EQ(bytes.size(), 12 + GeometryStreamGetSize(geometry)) << "the header and the size it announces";
+
+    Geometry* read = ReadBytes<Geometry*>(bytes, [](Stream* s) {
+        return StreamFindChunk(s, kChunkGeometry, nullptr, nullptr) ? GeometryStreamRead(s) : nullptr;
+    });
+    ASSERT_NE(read, nullptr);
+    EXPECT_NE(read->format & kGeometryNative, 0u);
+    EXPECT_EQ(read->morphTargets[0].vertices, nullptr);
+    ASSERT_NE(read->instanced, nullptr);
+    EXPECT_EQ(InstancedDataFromEntry(read->instanced)->numVertices, uint32_t(geometry->numVertices));
+    // Drawn from its native data alone.
+    ASSERT_NE(AtomicDefaultRender(AtomicOf(read)), nullptr);
+    ASSERT_EQ(gRenders.size(), 1u);
+    EXPECT_EQ(gRenders[0].entry, read->instanced);
+    GeometryRelease(read);
 }
 
 } // namespace

@@ -1,4 +1,4 @@
-#include "fuzz/scene_native/nativeengine.h"
+#include "tools/scenebuild/nativeengine.h"
 
 #include <cstdlib>
 
