@@ -45,6 +45,8 @@ void CStandardApplication::Update()
             globals.cameraManager->NextFixedCamera();
         OnUpdate(m_lastStep);
     }
+    if (globals.physicsWorld)
+        globals.physicsWorld->Step(m_lastStep);
     if (globals.hud)
         globals.hud->Update(m_lastStep);
     if (globals.cameraManager)

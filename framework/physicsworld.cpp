@@ -1,6 +1,7 @@
 // The physics world's section, world loading, per-world cameras, drawing and teardown.
 #include "framework/physicsworld.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -16,6 +17,12 @@
 #include "graphics/scene/worldmembers.h"
 #include "graphics/shared/skel/win/shellpath.h"
 #include "graphics/toolkit2d/imagetexdict.h"
+#include "physics/core/body/body.h"
+#include "physics/core/context/context.h"
+#include "physics/core/context/contextparams.h"
+#include "physics/core/pipeline/pipeline.h"
+#include "physics/core/volume/coefficients.h"
+#include "physics/core/volume/trilist.h"
 
 namespace {
 
@@ -43,6 +50,15 @@ bool ReadSettingAttributes(const char** attributes, const SettingAttribute* tabl
         }
     }
     return true;
+}
+
+/// The most bodies or joints a configuration may ask the context for: more
+/// would only be a request to exhaust memory.
+constexpr int32_t kMaxPhysicsCount = 4096;
+
+uint32_t PhysicsCount(int32_t value)
+{
+    return uint32_t(std::clamp(value, 0, kMaxPhysicsCount));
 }
 
 /// A stream on `path` positioned after the header of its first chunk of
@@ -73,6 +89,17 @@ CPhysicsWorld::~CPhysicsWorld()
     for (int32_t index = 0; index < m_worldCount; ++index) {
         WorldDestroy(m_worlds[index]);
         m_worlds[index] = nullptr;
+    }
+    for (OlpVolume*& volume : m_worldVolumes) {
+        if (!volume)
+            continue;
+        OlpContextRemoveObject(m_context, volume);
+        OlpVolumeDestroy(volume);
+        volume = nullptr;
+    }
+    if (m_context) {
+        OlpContextDestroy(m_context);
+        m_context = nullptr;
     }
     m_worldCount = 0;
     if (Framework().physicsWorld == this) {
@@ -184,8 +211,9 @@ bool CPhysicsWorld::ReadGlobalSetting(const char* element, const char** attribut
 
 bool CPhysicsWorld::ReadWorld(const char** attributes)
 {
+    // A "World" without attributes ends its list at once: no name to compare.
     const char** file = AttributePair(attributes, 0);
-    if (!file || std::strcmp(file[0], "filename") != 0 || !file[1])
+    if (!file || !file[0] || std::strcmp(file[0], "filename") != 0 || !file[1])
         return false;
     int32_t flags = 0;
     if (!ReadIntAttribute("flags", AttributePair(attributes, 2), &flags)) {
@@ -244,6 +272,16 @@ bool CPhysicsWorld::LoadWorld(const char* fileName, int32_t renderMode)
     m_renderModes[slot] = renderMode;
     m_worlds[slot] = world;
     m_worldCount = slot + 1;
+    if (!m_context && !CreateContext())
+        return false; // the world stays, drawn but not simulated
+    // The world's triangles collide in place, through its collision trees.
+    if (OlpVolume* volume = OlpTrilistCreate(world, kOlpTrilistWorld)) {
+        OlpVolumeSetSlide(volume, m_settings.solidSlide);
+        if (OlpContextAddObject(m_context, volume, 0))
+            m_worldVolumes[slot] = volume;
+        else
+            OlpVolumeDestroy(volume);
+    }
     if (m_mainCamera) {
         // A world loaded after the camera was set gets its camera too.
         m_worldCameras[slot] = CCameraManager::CreateWorldCamera(*m_mainCamera);
@@ -251,6 +289,36 @@ bool CPhysicsWorld::LoadWorld(const char* fileName, int32_t renderMode)
             WorldAddCamera(world, m_worldCameras[slot]->GetCamera());
     }
     return true;
+}
+
+bool CPhysicsWorld::CreateContext()
+{
+    OlpContextParams params;
+    OlpContextParamsDefault(&params);
+    OlpBodyParamsReserve(&params, PhysicsCount(m_settings.maxRegisteredBodies),
+                         PhysicsCount(m_settings.maxActiveBodies));
+    OlpContextParamsSetFreeJoints(&params, PhysicsCount(m_settings.maxFreeJoints));
+    const V3d& upper = m_settings.boxUpper;
+    const V3d& lower = m_settings.boxLower;
+    const float box[6] = {upper.x, upper.y, upper.z, lower.x, lower.y, lower.z};
+    m_context = OlpContextCreate(&params, 1.0f, box);
+    if (!m_context)
+        return false;
+    OlpBodyRegisterType(m_context);
+    const float gravity[3] = {m_settings.gravity.x, m_settings.gravity.y, m_settings.gravity.z};
+    OlpPipelineSetGravity(OlpContextGetPipeline(m_context), gravity);
+    return true;
+}
+
+void CPhysicsWorld::Step(float dt)
+{
+    if (!m_context)
+        return;
+    // Very short steps make the solver stiff: the simulation never steps below 0.01 s.
+    const float step = std::max(dt, 0.01f);
+    OlpPipeline* pipeline = OlpContextGetPipeline(m_context);
+    OlpPipelineSetTimeStep(pipeline, step); // the continuous collision reads the step from here
+    OlpPipelineStep(pipeline, step);
 }
 
 bool CPhysicsWorld::SetCamera(CCameraManager* main)

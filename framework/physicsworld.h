@@ -18,6 +18,8 @@
 #include "graphics/core/vector.h"
 
 struct World;
+struct OlpContext;
+struct OlpVolume;
 class CCameraManager;
 class CSceneObject;
 
@@ -70,6 +72,10 @@ class CPhysicsWorld : public CConfigSection
     /// file holds no world.
     bool LoadWorld(const char* fileName, int32_t renderMode);
 
+    /// One simulation frame of `dt` seconds (a shorter step than 0.01 s is
+    /// simulated as 0.01 s); nothing before the first world makes the context.
+    void Step(float dt);
+
     /// Gives every world a camera made from `main`; false when a main camera is already set.
     bool SetCamera(CCameraManager* main);
     /// Takes the per-world cameras away; false unless `main` is the main camera.
@@ -92,6 +98,8 @@ class CPhysicsWorld : public CConfigSection
     void SetScale(float scale) { m_scale = scale; }
     float GetScale() const { return m_scale; }
     const PhysicsWorldSettings& GetSettings() const { return m_settings; }
+    /// The physics context, made with the first world (null before).
+    OlpContext* GetContext() const { return m_context; }
     int32_t GetWorldCount() const { return m_worldCount; }
     /// World `index` (0 to GetWorldCount() - 1), null outside.
     World* GetWorld(int32_t index) const;
@@ -100,6 +108,8 @@ class CPhysicsWorld : public CConfigSection
   private:
     bool ReadGlobalSetting(const char* element, const char** attributes);
     bool ReadWorld(const char** attributes);
+    /// The context from the settings, gravity set; false when it cannot be made.
+    bool CreateContext();
     /// Makes the camera manager's pick use TestSegment, or (false) nothing.
     static void ConnectCameraPick(bool connect);
 
@@ -107,6 +117,8 @@ class CPhysicsWorld : public CConfigSection
     bool m_inGlobalSettings = false;
     PhysicsWorldSettings m_settings;
     World* m_worlds[kMaxWorlds] = {};
+    OlpVolume* m_worldVolumes[kMaxWorlds] = {}; ///< each world's triangles in the context
+    OlpContext* m_context = nullptr;
     int32_t m_renderModes[kMaxWorlds] = {};
     CCameraManager* m_worldCameras[kMaxWorlds] = {};
     int32_t m_worldCount = 0;

@@ -13,6 +13,8 @@
 #include "framework/testing/configbuilder.h"
 #include "framework/tests/frameworktesting.h"
 #include "graphics/core/vector.h"
+#include "physics/core/context/context.h"
+#include "physics/core/pipeline/pipeline.h"
 
 namespace {
 
@@ -85,8 +87,11 @@ TEST_F(PhysicsWorld, MalformedElementsShowTheirMessage)
              c.Element("World", {{"filename", "world/level.bsp"}, {"flags", "0"}});
          },
          "'Flags' attribute not found in 'World' section.\nPlease update your XML file"},
+        // Without a file name the element is refused without a message.
         {[](ConfigBuilder& c) {
-             c.Element("World", {{"filename", "world/none.bsp"}, {"name", "x"}, {"flags", "0"}});
+             c.Element("World")
+                 .Element("World", {{"name", "x"}})
+                 .Element("World", {{"filename", "world/none.bsp"}, {"name", "x"}, {"flags", "0"}});
          },
          "Can not load world in file world/none.bsp\n please check your data"},
     };
@@ -139,6 +144,40 @@ TEST_F(PhysicsWorld, LoadedWorldIsDrawnThroughItsOwnCameraAndTornDown)
 
     Stop();
     EXPECT_EQ(Framework().physicsWorld, nullptr);
+}
+
+int32_t CountVolume(OlpVolume*, void* data)
+{
+    ++*static_cast<int32_t*>(data);
+    return 1;
+}
+
+TEST_F(PhysicsWorld, FirstWorldMakesTheContextThatEachStepRuns)
+{
+    StartWith([](ConfigBuilder& c) {
+        c.Open("PhysicsGlobalSettings").Element("Gravity", {{"x", "1"}, {"y", "-9.5"}, {"z", "2"}}).Close();
+        // Counts far beyond memory are kept to the most the context accepts.
+        c.Open("PhysicsGlobalSettings").Element("Joints", {{"max", "2000000000"}}).Close();
+        c.Element("World", {{"filename", "world/level.bsp"}, {"name", "a"}, {"flags", "0"}});
+        c.Element("World", {{"filename", "world/level.bsp"}, {"name", "b"}, {"flags", "0"}});
+    });
+    OlpContext* context = Worlds()->GetContext();
+    ASSERT_NE(context, nullptr);
+    int32_t volumes = 0;
+    OlpContextForAllObjects(context, CountVolume, &volumes);
+    EXPECT_EQ(volumes, 2) << "one triangle list per world";
+    const OlpPipeline* pipeline = OlpContextGetPipeline(context);
+    EXPECT_EQ(pipeline->gravity.x, 1.0f);
+    EXPECT_EQ(pipeline->gravity.y, -9.5f);
+    // A step shorter than 0.01 s is simulated as 0.01 s.
+    Worlds()->Step(0.004f);
+    EXPECT_FLOAT_EQ(pipeline->timeStep, 0.01f);
+    Worlds()->Step(0.02f);
+    EXPECT_FLOAT_EQ(pipeline->timeStep, 0.02f);
+    // The frame steps the world with its own step (the first frame's is 0).
+    RunFrame(25);
+    RunFrame(25);
+    EXPECT_FLOAT_EQ(pipeline->timeStep, 0.025f);
 }
 
 TEST_F(PhysicsWorld, RemoveCameraAnswersOnlyForTheMainCamera)
