@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "framework/cameramanager.h"
+#include "framework/characterprofile.h"
 #include "framework/framework.h"
 #include "framework/hud.h"
 #include "framework/inputmanager.h"
@@ -36,8 +37,8 @@ void XMLCALL EndHandler(void* user, const XML_Char* name)
 } // namespace
 
 // The top-level elements. Sections whose receivers the framework does not
-// have yet (the physics world's "Worlds" children, "Physics", "Light", which needs the physics world, and
-// "Character") are swallowed with everything inside them, as is "Audio"; the interactive objects, single
+// have yet (the physics world's "Worlds" children, "Physics" and "Light", which needs the physics world)
+// are swallowed with everything inside them, as is "Audio"; the interactive objects, single
 // elements kept by the physics world, are ignored. "Camera" needs the physics world, which "Worlds" makes:
 // until that world exists, a "Worlds" element read before stands for it.
 const CStandardApplication::TopLevelElement CStandardApplication::kTopLevelElements[] = {
@@ -57,7 +58,7 @@ const CStandardApplication::TopLevelElement CStandardApplication::kTopLevelEleme
     {"Physics", &CStandardApplication::OpenIgnoredSection},
     {"Light", &CStandardApplication::OpenIgnoredSection},
     {"Camera", &CStandardApplication::OpenCamera},
-    {"Character", &CStandardApplication::OpenIgnoredSection},
+    {"Character", &CStandardApplication::OpenCharacter},
     {"Audio", &CStandardApplication::OpenIgnoredSection},
     {"Application", &CStandardApplication::OpenApplication},
 };
@@ -249,6 +250,20 @@ bool CStandardApplication::OpenCamera(const char** attributes)
     const ShellSettings* settings = ShellGetSettings();
     globals.cameraManager->CreateCamera(settings->width, settings->height, true);
     OpenSection(globals.cameraManager);
+    return true;
+}
+
+// A character profile, named by the first attribute, once the physics world
+// exists (until it does, a "Worlds" element read before stands for it).
+bool CStandardApplication::OpenCharacter(const char** attributes)
+{
+    const char** pair = AttributePair(attributes, 0);
+    if (!m_charset || !pair || !pair[0] || !pair[1] || std::strcmp(pair[0], "name") != 0)
+        return OpenIgnoredSection(attributes);
+    CCharacterProfile* profile = CCharacterProfile::Create(pair[1], m_scale);
+    if (!profile) // the table is full: the section is passed over
+        return OpenIgnoredSection(attributes);
+    OpenSection(profile);
     return true;
 }
 

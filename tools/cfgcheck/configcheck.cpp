@@ -61,9 +61,10 @@ int WriteBox(HWND, const char* text, const char* caption, UINT)
     return IDOK;
 }
 
-/// The engine on the software device in a hidden window, with the readers
-/// and the file system the shell gives a started engine, so that the
-/// sections' pictures are read as the program reads them.
+/// The engine on the software device in a hidden window, with the program's
+/// plug-ins, the readers and the file system the shell gives a started
+/// engine, so that the sections' pictures and animations are read as the
+/// program reads them.
 bool StartEngine()
 {
     static const bool started = [] {
@@ -74,8 +75,17 @@ bool StartEngine()
             return false;
         EngineSetDeviceDriver(D3D9DriverGet());
         static EngineOpenParams params = {window};
-        return EngineInit(nullptr, 0, 0x400000) && EngineOpen(&params) && EngineStart() &&
-               ShellRegisterImageReaders() && FileSystemManagerOpen(-1) && ShellRegisterFileSystems();
+        if (!EngineInit(nullptr, 0, 0x400000))
+            return false;
+        // The program's plug-ins, so that the sections' animations are read too.
+        size_t count = 0;
+        const FrameworkPluginAttach* attaches = FrameworkGetPluginAttaches(&count);
+        for (size_t i = 0; i < count; ++i) {
+            if (!attaches[i].attach())
+                return false;
+        }
+        return EngineOpen(&params) && EngineStart() && ShellRegisterImageReaders() &&
+               FileSystemManagerOpen(-1) && ShellRegisterFileSystems();
     }();
     return started;
 }
