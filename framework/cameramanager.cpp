@@ -19,12 +19,13 @@
 #include "graphics/core/image.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/texture.h"
+#include "graphics/scene/intersection.h"
 #include "graphics/shared/skel/win/shellcamera.h"
 #include "graphics/shared/skel/win/shellpath.h"
 
 namespace {
 
-CameraPickQueries gPickQueries = {nullptr, nullptr};
+CameraPickQueries gPickQueries = {nullptr};
 
 /// Where the main camera starts, before "Free" places it.
 constexpr V3d kStartPosition = {7.46f, 8.72f, -2.64f};
@@ -72,7 +73,7 @@ CCameraManager* CCameraManager::CreateWorldCamera(const CCameraManager& main)
 
 void CCameraManager::SetPickQueries(const CameraPickQueries* queries)
 {
-    gPickQueries = queries ? *queries : CameraPickQueries{nullptr, nullptr};
+    gPickQueries = queries ? *queries : CameraPickQueries{nullptr};
 }
 
 bool CCameraManager::CreateCamera(int32_t width, int32_t height, bool withDepth)
@@ -379,18 +380,20 @@ void CCameraManager::DrawDebugText(CFont* font)
 
 bool CCameraManager::PickUnderPointer(V3d* point, V3d* normal, const void* ignored)
 {
-    if (!m_camera || !gPickQueries.pixelRay || !gPickQueries.testSegment)
+    if (!m_camera || !gPickQueries.testSegment)
         return false;
     V2d pixel;
     CInputManager::Instance()->GetPointerPosition(&pixel.x, &pixel.y);
-    V3d start, end;
-    if (!gPickQueries.pixelRay(m_camera, &pixel, &start, &end))
-        return false;
+    // The ray comes from the camera's view, which follows its frame only
+    // when synchronised (the frame may have moved since the last draw).
+    CameraSync(m_camera);
+    IntersectionLine ray;
+    CameraCalcPixelRay(m_camera, &ray, &pixel);
     float fraction = 0.0f;
     V3d hitNormal;
-    if (!gPickQueries.testSegment(&start, &end, ignored, &fraction, &hitNormal))
+    if (!gPickQueries.testSegment(&ray.start, &ray.end, ignored, &fraction, &hitNormal))
         return false;
-    m_pickPoint = V3dAdd(start, V3dScaled(V3dSub(end, start), fraction));
+    m_pickPoint = V3dAdd(ray.start, V3dScaled(V3dSub(ray.end, ray.start), fraction));
     m_pickNormal = hitNormal;
     *point = m_pickPoint;
     *normal = m_pickNormal;

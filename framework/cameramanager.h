@@ -31,13 +31,10 @@ struct Spline;
 struct Texture;
 struct ShellCameraRect;
 
-/// The world queries behind CCameraManager::PickUnderPointer. Until the scene
-/// queries and the physics world exist nothing is set and picks hit nothing.
+/// The world query behind CCameraManager::PickUnderPointer. Until the
+/// physics world exists nothing is set and picks hit nothing.
 struct CameraPickQueries
 {
-    /// The segment under `pixel` (raster pixels) from the camera's near to
-    /// its far clip plane; false when there is none.
-    bool (*pixelRay)(Camera* camera, const V2d* pixel, V3d* start, V3d* end);
     /// The first hit of the segment start-end, ignoring `ignored`: the
     /// fraction along it (0 to 1) and the surface normal. False: no hit.
     bool (*testSegment)(const V3d* start, const V3d* end, const void* ignored, float* fraction, V3d* normal);
@@ -71,7 +68,7 @@ class CCameraManager : public CConfigSection
     /// clone of its camera (sharing its frame and rasters); null without a
     /// main camera or when the clone fails.
     static CCameraManager* CreateWorldCamera(const CCameraManager& main);
-    /// Replaces the pick's world queries (null: none, picks hit nothing).
+    /// Replaces the pick's world query (null: none, picks hit nothing).
     static void SetPickQueries(const CameraPickQueries* queries);
 
     /// The main camera, width x height pixels with a depth buffer when
@@ -113,8 +110,9 @@ class CCameraManager : public CConfigSection
     void DrawOverlays(CFont* font);
     /// The camera's position by mode and, above debug level 2, the pick marker.
     void DrawDebugText(CFont* font);
-    /// The first hit under the pointer, ignoring `ignored`: its point and
-    /// normal, kept as the last pick. False when nothing is hit.
+    /// The first hit of the pixel ray under the pointer (near to far clip),
+    /// ignoring `ignored`: its point and normal, kept as the last pick.
+    /// False when nothing is hit.
     bool PickUnderPointer(V3d* point, V3d* normal, const void* ignored);
     /// The window's new client rectangle: the camera resized (view window
     /// 1.0, aspect 4/3) and the screen quads rebuilt.

@@ -17,6 +17,7 @@
 #include "bench/physics/contacts_scene.h"
 #include "bench/physics/distance_scene.h"
 #include "bench/physics/shapes_scene.h"
+#include "bench/physics/step_scene.h"
 #include "graphics/core/tests/enginetesting.h"
 #include "physics/core/body/body.h"
 #include "physics/core/manager/activation.h"
@@ -283,6 +284,22 @@ void SolveChain(benchmark::State& state)
     SolveStage(state, "chain");
 }
 
+void StepBoxes(benchmark::State& state)
+{
+    EngineTestStart();
+    {
+        std::unique_ptr<PipelineScene> scene = MakeStepBoxes();
+        state.SetLabel("3000 boxes dropped on a plane, 60 Hz");
+        for (auto _ : state) {
+            scene->Step();
+        }
+        state.SetItemsProcessed(state.iterations());
+        state.counters["resting"] = StepRestShare(*scene);
+        state.counters["islands"] = scene->pipeline->islands.count;
+    }
+    EngineTestShutdown();
+}
+
 BENCHMARK(SolvePyramid)->Name("Solver/Pyramid55")->Arg(1)->Arg(2);
 BENCHMARK(SolveChain)->Name("Solver/Chain20")->Arg(1)->Arg(2);
 BENCHMARK(ContactPass)->Name("Contacts/Pass")->Arg(0)->Arg(1);
@@ -294,3 +311,4 @@ BENCHMARK(SatBoxes)->Name("Distance/SatBoxPairs");
 BENCHMARK(SupportFeature)->Name("Shapes/SupportFeature")->DenseRange(0, 3);
 BENCHMARK(SupportPoint)->Name("Shapes/SupportPoint")->DenseRange(0, 3);
 BENCHMARK(LineTest)->Name("Shapes/LineTest")->DenseRange(0, 3);
+BENCHMARK(StepBoxes)->Name("Step/boxes3000")->Iterations(1200)->Unit(benchmark::kMillisecond);

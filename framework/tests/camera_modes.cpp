@@ -342,13 +342,11 @@ TEST_F(CameraModes, PickGoesThroughTheWorldQueries)
     V3d point{}, normal{};
     EXPECT_FALSE(Cameras()->PickUnderPointer(&point, &normal, nullptr)) << "no queries: nothing is hit";
     static const void* ignoredSeen = nullptr;
+    static V3d start{}, end{};
     const CameraPickQueries queries = {
-        [](Camera*, const V2d* pixel, V3d* start, V3d* end) {
-            *start = {pixel->x, pixel->y, 0.0f};
-            *end = {pixel->x, pixel->y, 10.0f};
-            return true;
-        },
-        [](const V3d*, const V3d*, const void* ignored, float* fraction, V3d* hitNormal) {
+        [](const V3d* from, const V3d* to, const void* ignored, float* fraction, V3d* hitNormal) {
+            start = *from;
+            end = *to;
             ignoredSeen = ignored;
             *fraction = 0.25f;
             *hitNormal = {0.0f, 1.0f, 0.0f};
@@ -356,15 +354,20 @@ TEST_F(CameraModes, PickGoesThroughTheWorldQueries)
         },
     };
     CCameraManager::SetPickQueries(&queries);
-    ShellMouseRecord record{30.0f, 40.0f, 0.0f, 0.0f, 0, 0};
+    // The pointer at the raster's centre: the ray runs along the view from
+    // the near to the far clip plane.
+    ShellMouseRecord record{320.0f, 240.0f, 0.0f, 0.0f, 0, 0};
     CInputManager::MouseHandler(ShellEventMouseMove, &record);
     int marker = 0;
     const bool hit = Cameras()->PickUnderPointer(&point, &normal, &marker);
     CCameraManager::SetPickQueries(nullptr);
     ASSERT_TRUE(hit);
     EXPECT_EQ(ignoredSeen, &marker);
-    EXPECT_EQ(point.x, 30.0f);
-    EXPECT_EQ(point.z, 2.5f);
+    const Matrix* m = CameraMatrix();
+    EXPECT_NEAR(end.x - start.x, m->at.x * (500.0f - 0.1f), 0.05f);
+    EXPECT_NEAR(end.z - start.z, m->at.z * (500.0f - 0.1f), 0.05f);
+    EXPECT_NEAR(point.x, start.x + 0.25f * (end.x - start.x), 1e-3f);
+    EXPECT_NEAR(point.z, start.z + 0.25f * (end.z - start.z), 1e-3f);
     EXPECT_EQ(normal.y, 1.0f);
 }
 

@@ -212,9 +212,11 @@ void WorldSeeds(std::vector<SceneCorpusFile>& files)
     Material* glass = MaterialCreate();
     glass->colour = {200, 220, 255, 96};
     // Worlds are saved as read back once, meshes and all.
-    auto worldSeed = [&](const char* name, const WorldSoup& soup, uint32_t leaf, bool selectors) {
+    auto worldSeed = [&](const char* name, const WorldSoup& soup, uint32_t leaf, bool selectors,
+                         uint32_t collisionLeaf = 0) {
         WorldBuildLimits limits;
         limits.leafTriangles = leaf;
+        limits.collisionLeaf = collisionLeaf;
         World* world = WorldBuild(soup, limits);
         Pipeline* pipeline = world && selectors ? PipelineCreate() : nullptr;
         if (pipeline) {
@@ -254,6 +256,7 @@ void WorldSeeds(std::vector<SceneCorpusFile>& files)
     terrain.format |= kGeometryTriStrip;
     worldSeed("two-planes.bin", WorldSoupRow(5, {plain}), 2, false);
     worldSeed("terrain-selectors.bin", terrain, 16, true);
+    worldSeed("terrain-trees.bin", WorldSoupTerrain(60, 20.0f, {plain}), 24, false, 4);
     std::vector<uint8_t> older = worldSeed("older-order.bin", WorldSoupRow(5, {plain}), 2, false);
     OlderTriangleOrder(older, 0, older.size(), 0x36001);
     files.back().bytes = older;

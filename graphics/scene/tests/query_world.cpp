@@ -587,3 +587,114 @@ TEST_F(SceneQuery, PixelRaysRunThroughTheFrustumCorners)
 }
 
 } // namespace
+
+namespace {
+
+class SceneQueryGeometry : public SceneQuery
+{
+  protected:
+    /// The row of 16 triangles as a geometry of one morph target (or two,
+    /// the second 2 m higher in z).
+    static Geometry* RowGeometry(int targets)
+    {
+        Row row;
+        Geometry* geometry = GeometryCreate(48, 16, 0);
+        if (targets > 1) {
+            GeometryAddMorphTarget(geometry);
+        }
+        for (int t = 0; t < targets; ++t) {
+            for (int v = 0; v < 48; ++v) {
+                const V3d& p = row.vertices[size_t(v)];
+                geometry->morphTargets[t].vertices[v] = {p.x, p.y, p.z + 2.0f * float(t)};
+            }
+            MorphTargetCalcBoundingSphere(&geometry->morphTargets[t],
+                                          &geometry->morphTargets[t].boundingSphere);
+        }
+        for (uint16_t t = 0; t < 16; ++t) {
+            GeometryTriangleSetVertexIndices(geometry, &geometry->triangles[t], uint16_t(3 * t),
+                                             uint16_t(3 * t + 1), uint16_t(3 * t + 2));
+        }
+        return geometry;
+    }
+};
+
+using Reported = std::vector<std::pair<int32_t, float>>;
+
+TriangleHitInfo* Record(IntersectionQuery*, TriangleHitInfo* hit, float distance, void* data)
+{
+    static_cast<Reported*>(data)->push_back({hit->index, distance});
+    return hit;
+}
+
+// A sphere whose inner cube holds the whole tree reports every triangle in
+// position order without testing, with its plane distance over the radius.
+TEST_F(SceneQueryGeometry, ASphereAroundTheWholeTreeReportsEveryTriangleUntested)
+{
+    Geometry* geometry = RowGeometry(1);
+    ASSERT_TRUE(GeometryBuildCollision(geometry, 4));
+    IntersectionQuery query;
+    query.type = kIntersectionSphere;
+    query.t.sphere = {{15.5f, 0.5f, 2.0f}, 100.0f};
+    Reported hits;
+    GeometryForAllTriangleIntersections(geometry, &query, Record, &hits);
+    ASSERT_EQ(hits.size(), 16u);
+    const CollisionData* data = GeometryGetCollisionData(geometry);
+    for (size_t p = 0; p < hits.size(); ++p) {
+        EXPECT_EQ(hits[p].first, data->remap[p]);
+        EXPECT_FLOAT_EQ(hits[p].second, 2.0f / 100.0f) << "above the +z face";
+    }
+    // A point query makes no triangle callback.
+    query.type = kIntersectionPoint;
+    query.t.point = {0.2f, 0.2f, 0};
+    hits.clear();
+    GeometryForAllTriangleIntersections(geometry, &query, Record, &hits);
+    EXPECT_TRUE(hits.empty());
+    GeometryRelease(geometry);
+}
+
+// A morphing atomic is tested against interpolated vertices: temporaries
+// between two targets, the target's own array when both ends are one target.
+TEST_F(SceneQueryGeometry, MorphingAtomicsAreHitOnTheirInterpolatedTriangles)
+{
+    Geometry* geometry = RowGeometry(2);
+    Atomic* atomic = AtomicCreate();
+    AtomicSetGeometry(atomic, geometry, 0);
+    Frame* frame = FrameCreate();
+    AtomicSetFrame(atomic, frame);
+    atomic->interpolator.startMorphTarget = 0;
+    atomic->interpolator.endMorphTarget = 1;
+    atomic->interpolator.position = 0.5f;
+    IntersectionQuery query;
+    query.type = kIntersectionLine;
+    query.t.line = {{2.25f, 0.25f, 3}, {2.25f, 0.25f, -1}};
+    struct Seen
+    {
+        int32_t index = -1;
+        float distance = 0;
+        const V3d* vertex = nullptr;
+    } seen;
+    auto record = [](IntersectionQuery*, TriangleHitInfo* hit, float distance, void* data) {
+        auto* s = static_cast<Seen*>(data);
+        *s = {hit->index, distance, hit->vertex[0]};
+        return hit;
+    };
+    AtomicForAllIntersections(atomic, &query, record, &seen);
+    EXPECT_EQ(seen.index, 1);
+    EXPECT_NEAR(seen.distance, 0.5f, 1e-5f) << "halfway between z = 0 and z = 2";
+    const V3d* first = geometry->morphTargets[1].vertices;
+    EXPECT_FALSE(seen.vertex >= geometry->morphTargets[0].vertices && seen.vertex < first + 48)
+        << "interpolated copies";
+    atomic->interpolator.startMorphTarget = 1;
+    AtomicForAllIntersections(atomic, &query, record, &seen);
+    EXPECT_NEAR(seen.distance, 0.25f, 1e-5f);
+    EXPECT_EQ(seen.vertex, &first[3]);
+    // Targets beyond the geometry fall back to target 0.
+    atomic->interpolator.startMorphTarget = 7;
+    AtomicForAllIntersections(atomic, &query, record, &seen);
+    EXPECT_NEAR(seen.distance, 0.75f, 1e-5f);
+    AtomicDestroy(atomic);
+    FrameDestroy(frame);
+    GeometryRelease(geometry);
+}
+
+} // namespace

@@ -1,6 +1,7 @@
 #include "physics/core/pipeline/pipeline.h"
 
 #include <cmath>
+#include <initializer_list>
 
 #include "physics/core/contact/contact.h"
 #include "physics/core/context/context.h"
@@ -64,6 +65,7 @@ void LayOut(OlpPipeline* p, Layout* l, const OlpContextParams* params)
     p->contacts = l->Take<OlpContact>(contacts);
     p->impulses = l->Take<OlpContactImpulse>(contacts);
     p->partRows = l->Take<uint32_t>(parts);
+    p->partGroups = l->Take<uint32_t>(parts);
     p->continuous.objects = l->Take<OlpObj*>(continuous);
     p->continuous.poses = l->Take<Matrix>(continuous);
     p->continuous.orientations = l->Take<Quaternion>(continuous);
@@ -284,6 +286,94 @@ void ImpactAndMove(OlpPipeline* p, OlpDynArrays* arrays)
             }
         }
         WriteBack(object);
+    }
+}
+
+/// The dynamics row of a contact end's part; kNoRow when the end is not an
+/// active part.
+constexpr uint32_t kNoRow = 0xFFFFFFFFu;
+
+uint32_t EndRow(const void* object, uint32_t part, uint32_t rows)
+{
+    if (!OlpPartitionActiveEnd(object, part)) {
+        return kNoRow;
+    }
+    const auto* obj = static_cast<const OlpObj*>(object);
+    const OlpDyn* dyn = part < obj->partCount ? obj->parts[part].dyn : nullptr;
+    return dyn != nullptr && dyn->index < rows ? dyn->index : kNoRow;
+}
+
+uint32_t ContactGroups(const OlpContact* c)
+{
+    return c->count > 0 ? ((c->count + 1) * 3) / 4 : 0;
+}
+
+void CountContact(uint32_t* groups, const OlpContact* c, uint32_t rows, int32_t sign)
+{
+    const uint32_t g = ContactGroups(c);
+    for (uint32_t row : {EndRow(c->objectA, c->partA, rows), EndRow(c->objectB, c->partB, rows)}) {
+        if (row != kNoRow) {
+            groups[row] = sign > 0 ? groups[row] + g : groups[row] - g;
+        }
+    }
+}
+
+/// A part whose row groups exceed the island block keeps, of the contacts
+/// that touch it, the first (block) cut to their deepest point; the later
+/// ones are emptied.
+void LimitPartContacts(OlpPipeline* p, const OlpIsland& island, uint32_t rows)
+{
+    uint32_t* groups = p->partGroups;
+    for (uint32_t o = 0; o < island.objectCount; ++o) {
+        const OlpObj* object = island.objects[o];
+        for (uint32_t k = 0; k < object->partCount; ++k) {
+            const OlpDyn* dyn = object->parts[k].dyn;
+            if (dyn != nullptr && dyn->index < rows) {
+                groups[dyn->index] = 0;
+            }
+        }
+    }
+    auto jointGroups = [&](const OlpJoint* joint) {
+        uint32_t g = (OlpConstraintJointRowCount(joint) + 3) / 4;
+        for (const OlpJointEnd& end : joint->ends) {
+            uint32_t row = EndRow(end.pointer, end.part, rows);
+            if (row != kNoRow) {
+                groups[row] += g;
+            }
+        }
+    };
+    for (uint32_t j = 0; j < island.jointCount; ++j) {
+        jointGroups(island.joints[j]);
+    }
+    for (uint32_t o = 0; o < island.objectCount; ++o) {
+        for (uint32_t j = 0; j < island.objects[o]->jointCount; ++j) {
+            jointGroups(island.objects[o]->joints[j]);
+        }
+    }
+    for (const OlpContact* c = island.firstContact; c != nullptr; c = c->listLink) {
+        CountContact(groups, c, rows, 1);
+    }
+    const uint32_t limit = p->islandBlockRows;
+    for (const OlpContact* c = island.firstContact; c != nullptr; c = c->listLink) {
+        for (uint32_t row : {EndRow(c->objectA, c->partA, rows), EndRow(c->objectB, c->partB, rows)}) {
+            if (row == kNoRow || groups[row] <= limit) {
+                continue;
+            }
+            uint32_t kept = 0;
+            for (OlpContact* t = island.firstContact; t != nullptr; t = t->listLink) {
+                if (t->count == 0 || (EndRow(t->objectA, t->partA, rows) != row &&
+                                      EndRow(t->objectB, t->partB, rows) != row)) {
+                    continue;
+                }
+                CountContact(groups, t, rows, -1);
+                if (kept++ < limit) {
+                    OlpContactReduceToDeepest(t);
+                    CountContact(groups, t, rows, 1);
+                } else {
+                    t->count = 0;
+                }
+            }
+        }
     }
 }
 
@@ -643,11 +733,13 @@ void OlpContactReduceToDeepest(OlpContact* contact)
 
 OlpPipeline* OlpPipelineRowSizingStage(OlpPipeline* pipeline)
 {
-    for (uint32_t n = 0; n < pipeline->islands.count; ++n) {
+    OlpMgr* mgr = Manager(pipeline);
+    for (uint32_t n = 0; n < pipeline->islands.count && mgr != nullptr; ++n) {
         OlpIsland& island = pipeline->islands.islands[n];
         if (AtRest(island)) {
             continue;
         }
+        LimitPartContacts(pipeline, island, mgr->dyn.capacity);
         uint32_t groups = OlpIslandRowGroups(&island);
         island.rowGroups = groups < pipeline->islandBlockRows ? groups : pipeline->islandBlockRows;
         island.blockSums[0] = island.rowGroups;

@@ -83,7 +83,8 @@ struct OlpPipeline
     OlpSolverKernels kernels;
     OlpPipelineCommonKernel commonKernel;
     OlpSolverWork* solver;
-    uint32_t* partRows; ///< the dynamics rows the solve handed to motion
+    uint32_t* partGroups; ///< row sizing: all row groups per dynamics row
+    uint32_t* partRows;   ///< the dynamics rows the solve handed to motion
     uint32_t partRowCount, partRowCapacity;
     OlpBatchArea batch;      ///< the narrow-phase workspace with the touch records
     uint32_t statistic[2];   ///< largest moves of one block this step: position, velocity pass
@@ -131,7 +132,9 @@ OlpPipeline* OlpPipelinePairStage(OlpPipeline* pipeline);
 OlpPipeline* OlpPipelinePartitionStage(OlpPipeline* pipeline);
 /// 4: contacts against the context's own volumes, per island not at rest.
 OlpPipeline* OlpPipelineExtraStage(OlpPipeline* pipeline);
-/// 5: each island's row-group total, never above the rows per island block.
+/// 5: contacts of a part over the rows per island block cut to their
+/// deepest point (and those past the block emptied); then each island's
+/// row-group total, never above the rows per island block.
 OlpPipeline* OlpPipelineRowSizingStage(OlpPipeline* pipeline);
 /// 7: the islands solved in batches; null when an island was over the
 /// batch limit (it alone is left unsolved).

@@ -17,9 +17,12 @@
 
 namespace {
 
+/// Runs the app with the given environment; its output goes to a file named after the
+/// running test, because CTest runs the tests of one program in parallel processes.
 std::string RunApp(const std::string& variables)
 {
-    const std::string out = std::string(OLAI_TEST_OUTPUT_DIR) + "/run.txt";
+    const std::string out = std::string(OLAI_TEST_OUTPUT_DIR) + "/" +
+                            ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
     const std::string command = "cd " OLAI_DATA_DIR " && SDL_VIDEODRIVER=offscreen OLAI_FRAME_MS=33 " +
                                 variables +
                                 " OLAI_INPUT_SCRIPT=" OLAI_FRAMEWORK_APP_DIR "/drag.txt " OLAI_FRAMEWORK_APP

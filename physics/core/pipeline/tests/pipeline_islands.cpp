@@ -204,3 +204,40 @@ TEST_F(PipelineIslands, CacheFindsItsPairInEitherOrderAndOnlyItsPair)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(PipelineIslands, AnOverloadedPartKeepsItsDeepestPoints)
+{
+    OlpPipeline* p = scene->pipeline;
+    OlpObj** o = objects;
+    OlpPipelineSetIslandBlockRows(p, 4);
+    // Object 0 touches the six others with four points each: 18 row groups.
+    OlpContact* c = p->contacts;
+    for (int i = 0; i < 6; ++i) {
+        c[i] = Contact(o[0], o[i + 1], 4);
+        for (int k = 0; k < 4; ++k) {
+            c[i].points[k].separation = -0.01f * static_cast<float>((k + i) % 4);
+        }
+    }
+    p->contactCount = 6;
+    p->objectCount = 7;
+    for (int i = 0; i < 7; ++i) {
+        p->objects[i] = o[i];
+    }
+    OlpPipelinePartitionStage(p);
+    ASSERT_EQ(p->islands.count, 1u);
+    p->islands.islands[0].flags = 0;
+    OlpPipelineRowSizingStage(p);
+    for (int i = 0; i < 6; ++i) {
+        if (i < 4) {
+            EXPECT_EQ(c[i].count, 1u) << i;
+            EXPECT_FLOAT_EQ(c[i].points[0].separation, -0.03f) << i;
+        } else {
+            EXPECT_EQ(c[i].count, 0u) << i;
+        }
+    }
+    EXPECT_LE(p->islands.islands[0].rowGroups, 4u);
+}
+
+} // namespace

@@ -168,3 +168,33 @@ TEST_F(PipelineStep, AStepAllocatesNothing)
 }
 
 } // namespace
+
+namespace {
+
+void SmallLists(OlpContextParams* params, void*)
+{
+    params->words[kOlpParamPairs] = 7;
+    params->words[kOlpParamContacts] = 5;
+}
+
+TEST_F(PipelineStep, FullListsCutTheWorkAndNeverOverrun)
+{
+    PipelineScene scene(12, SmallLists);
+    scene.AddPlane({0, 0, 0}, {0, 1, 0});
+    // A row of touching boxes: 11 neighbour pairs and 12 ground contacts.
+    for (int i = 0; i < 12; ++i) {
+        scene.AddBox(kCube, 1.0f, {0.99f * static_cast<float>(i), 0.5f, 0});
+    }
+    for (int n = 0; n < 60; ++n) {
+        OlpPipelineFarfieldStage(scene.pipeline);
+        EXPECT_LE(scene.pipeline->pairCount, 7u);
+        OlpPipelinePairStage(scene.pipeline);
+        OlpPipelinePartitionStage(scene.pipeline);
+        OlpPipelineExtraStage(scene.pipeline);
+        EXPECT_LE(scene.pipeline->contactCount, 5u);
+        OlpPipelineSolveStages(scene.pipeline, scene.step);
+    }
+    EXPECT_EQ(scene.pipeline->contactCount, 5u);
+}
+
+} // namespace
