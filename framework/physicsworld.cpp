@@ -63,6 +63,7 @@ Stream* OpenChunk(const char* path, uint32_t type)
 CPhysicsWorld::CPhysicsWorld()
 {
     Framework().physicsWorld = this;
+    ConnectCameraPick(true);
 }
 
 CPhysicsWorld::~CPhysicsWorld()
@@ -74,8 +75,10 @@ CPhysicsWorld::~CPhysicsWorld()
         m_worlds[index] = nullptr;
     }
     m_worldCount = 0;
-    if (Framework().physicsWorld == this)
+    if (Framework().physicsWorld == this) {
         Framework().physicsWorld = nullptr;
+        ConnectCameraPick(false);
+    }
 }
 
 bool CPhysicsWorld::OnStart(const char* element, const char** attributes)

@@ -3,8 +3,10 @@
 // the "Worlds" section of "config.xml" (the "PhysicsGlobalSettings" values
 // and one "World" element per world file), loads each world file with its
 // texture dictionary, gives each world a camera made from the main camera,
-// renders the worlds once per frame before the main camera draws, and
-// destroys everything again.
+// renders the worlds once per frame before the main camera draws, answers
+// segment and corridor queries against the worlds' triangles (the camera
+// manager's pick goes through them while the world exists), and destroys
+// everything again.
 //
 // Usage: the configuration reader constructs it at "Worlds" and hands it the
 // section; the framework sets the main camera after the configuration, the
@@ -17,6 +19,7 @@
 
 struct World;
 class CCameraManager;
+class CSceneObject;
 
 /// The values of "PhysicsGlobalSettings".
 struct PhysicsWorldSettings
@@ -74,6 +77,17 @@ class CPhysicsWorld : public CConfigSection
     /// Draws every world through its camera, before the main camera's update.
     void RenderWorlds();
 
+    /// Non-zero when the segment from-to meets a triangle of a world. With
+    /// both outputs the nearest hit is kept (its fraction of the segment, 0 to
+    /// 1, and the triangle's unit normal; 100000 and a zero normal without a
+    /// hit); otherwise the first hit answers. `outObject` (may be null)
+    /// receives the registered object hit, none for a world. From equal to to: 0.
+    int32_t TestSegment(const V3d* from, const V3d* to, bool skipDynamic, float* outDistance, V3d* outNormal,
+                        CSceneObject** outObject) const;
+    /// True when one of 96 segments parallel to from-to, on six rings of up
+    /// to `radius` around it, is blocked; the axis itself is not tested.
+    bool TestCorridor(const V3d* from, const V3d* to, float radius, bool skipDynamic) const;
+
     /// The application's "Scale" value.
     void SetScale(float scale) { m_scale = scale; }
     float GetScale() const { return m_scale; }
@@ -86,6 +100,8 @@ class CPhysicsWorld : public CConfigSection
   private:
     bool ReadGlobalSetting(const char* element, const char** attributes);
     bool ReadWorld(const char** attributes);
+    /// Makes the camera manager's pick use TestSegment, or (false) nothing.
+    static void ConnectCameraPick(bool connect);
 
     float m_scale = 1.0f;
     bool m_inGlobalSettings = false;

@@ -2,11 +2,13 @@
 // the per-world cameras and teardown.
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
 
 #include "framework/cameramanager.h"
 #include "framework/framelookat.h"
 #include "framework/framework.h"
+#include "framework/inputmanager.h"
 #include "framework/physicsworld.h"
 #include "framework/testing/configbuilder.h"
 #include "framework/tests/frameworktesting.h"
@@ -21,7 +23,8 @@ class PhysicsWorld : public SoftwareFrameworkTest
     void StartWith(void (*worlds)(ConfigBuilder&))
     {
         ConfigBuilder config;
-        config.Open("Config").Open("Worlds");
+        // The window's mouse, so that tests place the pointer with mouse events.
+        config.Open("Config").Open("Input").Element("MouseMode", {{"Value", "1"}}).Close().Open("Worlds");
         worlds(config);
         config.Close().Open("Camera", {{"nearClip", "0.1"}, {"farClip", "500"}, {"fov", "45"}}).Close();
         ASSERT_TRUE(Start(config.Text()));
@@ -147,6 +150,85 @@ TEST_F(PhysicsWorld, RemoveCameraAnswersOnlyForTheMainCamera)
     EXPECT_FALSE(Worlds()->RemoveCamera(&other));
     EXPECT_TRUE(Worlds()->RemoveCamera(Framework().cameraManager));
     EXPECT_FALSE(Worlds()->SetCamera(Framework().cameraManager)) << "the main camera stays recorded";
+}
+
+/// The level loaded (30 x 30, outer walls at x, z = +-14 or 15, 3 high).
+class PhysicsQueries : public PhysicsWorld
+{
+  protected:
+    void SetUp() override
+    {
+        PhysicsWorld::SetUp();
+        StartWith([](ConfigBuilder& c) {
+            c.Element("World", {{"filename", "world/level.bsp"}, {"name", "l"}, {"flags", "0"}});
+        });
+        ASSERT_EQ(Worlds()->GetWorldCount(), 1);
+    }
+};
+
+TEST_F(PhysicsQueries, SegmentKeepsTheNearestHitOnlyWithBothOutputs)
+{
+    // Through the hall's east door to the outer wall at x = 14.
+    const V3d from = {0.0f, 1.5f, 0.0f}, to = {20.0f, 1.5f, 0.0f};
+    float distance = -1.0f;
+    V3d normal = {9.0f, 9.0f, 9.0f};
+    CSceneObject* object = reinterpret_cast<CSceneObject*>(&distance);
+    ASSERT_EQ(Worlds()->TestSegment(&from, &to, false, &distance, &normal, &object), 1);
+    EXPECT_NEAR(distance, 14.0f / 20.0f, 1e-4f);
+    EXPECT_NEAR(std::fabs(normal.x), 1.0f, 1e-4f);
+    EXPECT_NEAR(normal.y, 0.0f, 1e-4f);
+    EXPECT_EQ(object, nullptr) << "a world hit names no object";
+
+    // One output alone: the first hit answers and the output is left alone.
+    distance = -1.0f;
+    EXPECT_EQ(Worlds()->TestSegment(&from, &to, false, &distance, nullptr, nullptr), 1);
+    EXPECT_EQ(distance, -1.0f);
+
+    // Inside the floor's plane or below it, and a segment of no length.
+    const V3d down = {0.5f, 1.0f, 0.5f}, below = {0.5f, -1.0f, 0.5f};
+    EXPECT_EQ(Worlds()->TestSegment(&down, &below, false, nullptr, nullptr, nullptr), 1);
+    const V3d onFloor = {0.5f, 0.0f, 0.5f};
+    EXPECT_EQ(Worlds()->TestSegment(&onFloor, &onFloor, false, &distance, &normal, nullptr), 0);
+    // Above the walls nothing is met: the kept values say so.
+    const V3d high = {-20.0f, 10.0f, 0.0f}, highEnd = {20.0f, 10.0f, 0.0f};
+    EXPECT_EQ(Worlds()->TestSegment(&high, &highEnd, false, &distance, &normal, nullptr), 0);
+    EXPECT_EQ(distance, 100000.0f);
+    EXPECT_EQ(normal.x, 0.0f);
+}
+
+TEST_F(PhysicsQueries, CorridorIsBlockedByWhatItsRingsMeet)
+{
+    // Out of the hall through its east door (3 m wide, in the wall at x = 5.5
+    // to 6): a tube of radius 1 passes, one of radius 2 meets the door's sides.
+    const V3d from = {0.0f, 1.5f, 0.0f}, to = {10.0f, 1.5f, 0.0f};
+    EXPECT_FALSE(Worlds()->TestCorridor(&from, &to, 1.0f, false));
+    EXPECT_TRUE(Worlds()->TestCorridor(&from, &to, 2.0f, false));
+    // Into the outer wall at x = 14.
+    const V3d out = {20.0f, 1.5f, 0.0f};
+    EXPECT_TRUE(Worlds()->TestCorridor(&from, &out, 0.1f, false));
+}
+
+TEST_F(PhysicsQueries, CameraPickMeetsTheWorldUnderThePointer)
+{
+    CCameraManager* cameras = Framework().cameraManager;
+    const V3d eye = {0.5f, 25.0f, -0.5f}, centre = {0.0f, 0.0f, 0.0f};
+    FrameLookAt(cameras->GetCameraFrame(), &eye, &centre);
+    V3d point, normal;
+    // The pointer at the window's centre: the floor (or a wall top) below.
+    ShellMouseRecord record{320.0f, 240.0f, 0.0f, 0.0f, 0, 0};
+    CInputManager::MouseHandler(ShellEventMouseMove, &record);
+    float x = 0.0f, y = 0.0f;
+    CInputManager::Instance()->GetPointerPosition(&x, &y);
+    ASSERT_EQ(x, 320.0f);
+    ASSERT_TRUE(cameras->PickUnderPointer(&point, &normal, nullptr));
+    EXPECT_NEAR(normal.y, 1.0f, 1e-3f);
+    EXPECT_LT(std::fabs(point.x), 15.0f);
+    EXPECT_GE(point.y, -1e-3f);
+    EXPECT_LE(point.y, 3.001f);
+    // Without the physics world picks meet nothing.
+    Worlds()->RemoveCamera(cameras);
+    delete Worlds();
+    EXPECT_FALSE(cameras->PickUnderPointer(&point, &normal, nullptr));
 }
 
 } // namespace
