@@ -20,6 +20,10 @@
 //                           geometry a collision tree and writes it to OUT
 //   scenetool raycast WORLD x0 y0 z0 x1 y1 z1  prints every triangle the
 //                           segment hits (sector, triangle, t) and the nearest
+//   scenetool pick WORLD MODEL x0 y0 z0 x1 y1 z1 [--spacing S]  places
+//                           copies of the model on the world's floor every S
+//                           metres (default 4) and lists the atomics the
+//                           segment meets (by their spheres) and the nearest
 #include "tools/cli/tool_cli.h"
 
 #include <algorithm>
@@ -29,6 +33,7 @@
 #include <string>
 
 #include "graphics/core/chunk.h"
+#include "graphics/core/frame.h"
 #include "graphics/core/littleendian.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
@@ -43,6 +48,7 @@
 #include "graphics/scene/meshbuild.h"
 #include "graphics/scene/sceneids.h"
 #include "graphics/scene/world.h"
+#include "graphics/scene/worldmembers.h"
 #include "tools/scenebuild/meshcheck.h"
 #include "tools/scenebuild/meshshapes.h"
 #include "tools/scenebuild/nativeengine.h"
@@ -326,6 +332,69 @@ int Raycast(const std::string& file, const std::vector<float>& ends)
     return 0;
 }
 
+int Pick(const std::string& worldFile, const std::string& modelFile, float spacing,
+         const std::vector<float>& ends)
+{
+    std::vector<uint8_t> worldBytes;
+    std::vector<uint8_t> modelBytes;
+    if (!ReadFile(worldFile, &worldBytes) || !ReadFile(modelFile, &modelBytes)) {
+        return 1;
+    }
+    World* world = ReadObject(worldBytes, kChunkWorld, WorldStreamRead);
+    Clump* model = ReadObject(modelBytes, kChunkClump, ClumpStreamRead);
+    if (!world || !model || !ClumpGetFrame(model)) {
+        std::fprintf(stderr, "scenetool: %s or %s cannot be read\n", worldFile.c_str(), modelFile.c_str());
+        if (world) {
+            WorldDestroy(world);
+        }
+        if (model) {
+            ClumpDestroy(model);
+        }
+        return 1;
+    }
+    // Copies on the floor of the world's box, in rows along x.
+    std::vector<Clump*> copies;
+    const BBox& box = world->boundingBox;
+    for (float z = box.inf.z + 0.5f * spacing; z < box.sup.z; z += spacing) {
+        for (float x = box.inf.x + 0.5f * spacing; x < box.sup.x; x += spacing) {
+            Clump* copy = ClumpClone(model);
+            if (!copy) {
+                continue;
+            }
+            const V3d position = {x, box.inf.y, z};
+            FrameTranslate(ClumpGetFrame(copy), &position, kCombineReplace);
+            WorldAddClump(world, copy);
+            copies.push_back(copy);
+        }
+    }
+    IntersectionQuery query;
+    query.type = kIntersectionLine;
+    query.t.line = {{ends[0], ends[1], ends[2]}, {ends[3], ends[4], ends[5]}};
+    int hits = 0;
+    WorldForAllAtomicIntersections(
+        world, &query,
+        [](IntersectionQuery*, WorldSector*, Atomic* atomic, float distance, void* data) {
+            const V3d& c = AtomicWorldBoundingSphere(atomic)->centre;
+            std::printf("atomic at (%g, %g, %g) distance %.6f\n", double(c.x), double(c.y), double(c.z),
+                        double(distance));
+            ++*static_cast<int*>(data);
+            return atomic;
+        },
+        &hits);
+    if (Atomic* nearest = WorldFindNearestAtomicOnLine(world, &query.t.line)) {
+        const V3d& c = AtomicWorldBoundingSphere(nearest)->centre;
+        std::printf("nearest: atomic at (%g, %g, %g)\n", double(c.x), double(c.y), double(c.z));
+    } else {
+        std::printf("no atomic on the segment (%zu placed)\n", copies.size());
+    }
+    for (Clump* copy : copies) {
+        ClumpDestroy(copy);
+    }
+    ClumpDestroy(model);
+    WorldDestroy(world);
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -353,6 +422,13 @@ int main(int argc, char** argv)
     raycast->add_option("world", file, "the world")->required();
     std::vector<float> ends;
     raycast->add_option("ends", ends, "x0 y0 z0 x1 y1 z1")->required()->expected(6);
+    CLI::App* pick = app.add_subcommand("pick", "place copies of a model and list those a segment meets");
+    std::string model;
+    float spacing = 4.0f;
+    pick->add_option("world", file, "the world")->required();
+    pick->add_option("model", model, "the model to place")->required();
+    pick->add_option("ends", ends, "x0 y0 z0 x1 y1 z1")->required()->expected(6);
+    pick->add_option("--spacing", spacing, "metres between the copies")->check(CLI::Range(0.5f, 1000.0f));
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
         return parseStatus;
@@ -378,6 +454,8 @@ int main(int argc, char** argv)
         result = Collide(in, out);
     } else if (*raycast) {
         result = Raycast(file, ends);
+    } else if (*pick) {
+        result = Pick(file, model, spacing, ends);
     }
     SceneEngineStop();
     return result;

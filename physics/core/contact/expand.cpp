@@ -9,6 +9,7 @@
 #include "physics/core/utils/vec3.h"
 #include "physics/core/volume/aggregate.h"
 #include "physics/core/volume/dispatch.h"
+#include "physics/core/volume/trilist.h"
 
 using namespace olp;
 
@@ -95,6 +96,64 @@ uint32_t ExpandGrid(OlpBatchArea* area, const OlpVolume* grid, const OlpBatchEnt
     return appended;
 }
 
+/// The triangles a triangle list gives for the other side's grown box,
+/// each entered as a triangle volume from the area's pool under the list's
+/// frame. Records marked kOlpTrilistSkipTriangle are left out; triangles
+/// from a collision tree come without normals, which are computed here.
+uint32_t ExpandTrilist(OlpBatchArea* area, const OlpVolume* list, const OlpBatchEntry* listEntry,
+                       const OlpBBox* swept, const OlpBBox* otherBox)
+{
+    OlpBBox grown;
+    OlpBBoxGrow(&grown, otherBox, area->contactDistance, 1.0f);
+    const uint32_t first = area->triangleCount;
+    const uint32_t room = area->triangleCapacity - first;
+    OlpTrilistQuery query = {area->triangleRecords + first, 0, room, 0, nullptr};
+    OlpTrilistGetCallback(list)(list, listEntry->frame, &grown, 0, &query);
+    const uint32_t count = std::min(query.count, room);
+    // A pool another list of this pair has shared is retaken whole in the next chunk.
+    if (count == room && room < area->triangleCapacity) {
+        area->overflow = 1;
+    }
+    area->triangleCount += count;
+    uint32_t appended = 0;
+    for (uint32_t i = first; i < first + count; ++i) {
+        const OlpTriangleData& record = area->triangleRecords[i];
+        if ((record.edgeFlags & kOlpTrilistSkipTriangle) != 0) {
+            continue;
+        }
+        OlpBatchEntry* entry = NewEntry(area);
+        if (entry == nullptr) {
+            break;
+        }
+        OlpVolume* triangle = &area->triangles[i];
+        OlpVolumeInit(triangle, &kOlpTriangleDescriptor);
+        OlpTriangleData* data = OlpTriangleGetData(triangle);
+        const uint32_t frameFlags = data->frameFlags;
+        *data = record;
+        data->frameFlags = frameFlags;
+        if ((query.flags & kOlpTrilistFromTree) != 0) {
+            V3d normal = Cross(data->b - data->a, data->c - data->a);
+            float length = Length(normal);
+            data->normal = length > kOlpFloatMin ? normal * (1.0f / length) : V3d{0.0f, 0.0f, 0.0f};
+            data->planeOffset = Dot(data->normal, data->a);
+        }
+        triangle->margin = list->margin;
+        triangle->bounce = list->bounce;
+        triangle->slide = list->slide;
+        triangle->tag = list->tag;
+        *const_cast<Matrix*>(entry->frame) = *listEntry->frame;
+        *entry = {listEntry->object, listEntry->part,
+                  listEntry->featureId + static_cast<uint32_t>(record.index), triangle, entry->frame};
+        if (swept != nullptr) {
+            *BoxOf(area, entry) = *swept;
+        } else if (OlpVolumeGetBBox(triangle, entry->frame, 0, BoxOf(area, entry)) == nullptr) {
+            entry->volume = OlpBatchRemovedVolume();
+        }
+        ++appended;
+    }
+    return appended;
+}
+
 } // namespace
 
 uint32_t OlpBatchExpandChildren(OlpBatchArea* area, void* object, uint32_t part, const OlpVolume* volume,
@@ -150,6 +209,9 @@ uint32_t OlpBatchExpandChildren(OlpBatchArea* area, void* object, uint32_t part,
     }
     if ((flags & kOlpVolumeWorldQuery) == 0 && volume->descriptor->typeId == kOlpTypeGrid) {
         return 1 + ExpandGrid(area, volume, entry, swept, otherBox);
+    }
+    if ((flags & kOlpVolumeWorldQuery) != 0 && volume->descriptor->typeId == kOlpTypeTrilist) {
+        return 1 + ExpandTrilist(area, volume, entry, swept, otherBox);
     }
     return 1;
 }
@@ -266,7 +328,7 @@ uint32_t OlpBatchContactPass(OlpBatchArea* area, const OlpBatchPair* pairs, uint
         while (next < pairCount && area->overflow == 0) {
             const OlpBatchPair& pair = pairs[next];
             OlpBBox boxA, boxB;
-            area->entryCount = area->frameCount = area->partPairCount = 0;
+            area->entryCount = area->frameCount = area->partPairCount = area->triangleCount = 0;
             if (!boxOf(pair.objectA, pair.selectorA, boxData, &boxA) ||
                 !boxOf(pair.objectB, pair.selectorB, boxData, &boxB)) {
                 ++next;

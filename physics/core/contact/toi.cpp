@@ -240,7 +240,7 @@ uint32_t OlpBatchTimeOfImpactPass(OlpBatchArea* area, const OlpBatchPair* pairs,
         const OlpBBox* sweptB = slotB != 0 ? &sweptBoxes[slotB] : nullptr;
         const OlpBBox* ownA = sweptA != nullptr ? sweptA : &boxA;
         const OlpBBox* ownB = sweptB != nullptr ? sweptB : &boxB;
-        area->entryCount = area->frameCount = area->partPairCount = 0;
+        area->entryCount = area->frameCount = area->partPairCount = area->triangleCount = 0;
         OlpBatchExpandObject(area, pair.objectA, pair.selectorA, sweptA, ownA, ownB);
         uint32_t firstB = area->entryCount;
         OlpBatchExpandObject(area, pair.objectB, pair.selectorB, sweptB, ownB, ownA);

@@ -10,16 +10,14 @@
 #include "physics/core/volume/plane.h"
 #include "physics/core/volume/sphere.h"
 #include "physics/core/volume/triangle.h"
+#include "physics/core/volume/trilist.h"
 
 const OlpVolumeDescriptor* OlpVolumeGetBuiltinDescriptor(uint32_t typeId)
 {
     static const OlpVolumeDescriptor* const kTable[kOlpBuiltinTypeCount] = {
-        &kOlpNullDescriptor,      &kOlpPlaneDescriptor,
-        &kOlpSphereDescriptor,    &kOlpCapsuleDescriptor,
-        &kOlpTriangleDescriptor,  &kOlpBoxDescriptor,
-        &kOlpCylinderDescriptor,  &kOlpConvexDescriptor,
-        &kOlpAggregateDescriptor, nullptr,
-        &kOlpGridDescriptor,
+        &kOlpNullDescriptor,      &kOlpPlaneDescriptor,   &kOlpSphereDescriptor,   &kOlpCapsuleDescriptor,
+        &kOlpTriangleDescriptor,  &kOlpBoxDescriptor,     &kOlpCylinderDescriptor, &kOlpConvexDescriptor,
+        &kOlpAggregateDescriptor, &kOlpTrilistDescriptor, &kOlpGridDescriptor,
     };
     return typeId < kOlpBuiltinTypeCount ? kTable[typeId] : nullptr;
 }

@@ -11,6 +11,7 @@
 #include "physics/core/volume/grid.h"
 #include "physics/core/volume/plane.h"
 #include "physics/core/volume/sphere.h"
+#include "physics/core/volume/trilist.h"
 
 using namespace olp;
 
@@ -64,7 +65,7 @@ class ContactNarrow : public ContactTest
         OlpBBox boxA, boxB;
         UnionBox(a, selA, nullptr, &boxA);
         UnionBox(b, selB, nullptr, &boxB);
-        area.entryCount = area.frameCount = area.partPairCount = 0;
+        area.entryCount = area.frameCount = area.partPairCount = area.triangleCount = 0;
         OlpBatchExpandObject(&area, a, selA, nullptr, &boxA, &boxB);
         uint32_t firstB = area.entryCount;
         OlpBatchExpandObject(&area, b, selB, nullptr, &boxB, &boxA);
@@ -228,4 +229,70 @@ TEST_F(ContactNarrow, GridCellsNearTheOtherSideBecomeEntries)
     ASSERT_EQ(n, 1u); // four coplanar records merged
     ExpectNearV3(contacts[0].normal, {0, 0, 1}, 1e-4f);
     OlpVolumeDestroy(grid);
+}
+
+namespace {
+
+/// A floor quad of two triangles at z = 0 over [-5, 5]^2 and a third one
+/// marked to be left out, without normals (as a collision tree gives them).
+OlpTrilistQuery* FloorQuery(const OlpVolume*, const Matrix*, const OlpBBox* box, uintptr_t,
+                            OlpTrilistQuery* query)
+{
+    static const V3d corners[4] = {{-5, -5, 0}, {5, -5, 0}, {5, 5, 0}, {-5, 5, 0}};
+    const V3d* triangles[3][3] = {{&corners[0], &corners[1], &corners[2]},
+                                  {&corners[0], &corners[2], &corners[3]},
+                                  {&corners[0], &corners[2], &corners[1]}};
+    query->count = 0;
+    query->flags = kOlpTrilistFromTree;
+    // The box asked for is the other side's, grown by the contact distance.
+    EXPECT_NEAR(box->min.z, -0.01f - 0.05f, 1e-5f);
+    for (uint32_t i = 0; i < 3 && query->count < query->capacity; ++i) {
+        OlpTriangleData& t = query->triangles[query->count++];
+        t = {};
+        t.a = *triangles[i][0];
+        t.b = *triangles[i][1];
+        t.c = *triangles[i][2];
+        t.index = 10 + i;
+        t.edgeFlags = i == 2 ? 0xF | kOlpTrilistSkipTriangle : 0xF;
+    }
+    return query;
+}
+
+} // namespace
+
+TEST_F(ContactNarrow, TriangleListsBecomeTriangleEntries)
+{
+    OlpVolume list;
+    OlpTrilistInit(&list, nullptr, kOlpTrilistUnbounded);
+    OlpTrilistSetCallback(&list, FloorQuery);
+    OlpVolumeSetMargin(&list, 0.02f);
+    OlpVolumeSetTag(&list, 3);
+    V3d half = {0.5f, 0.5f, 0.5f};
+    OlpVolume box;
+    OlpBoxInit(&box, &half);
+    Matrix resting = Translation({1.0f, 1.0f, 0.49f});
+    OlpVolumeSetFrame(&box, &resting);
+    EXPECT_EQ(PairsOf(&box, kOlpBarePart, &list, kOlpBarePart), 0u) << "two bare volumes never pair";
+    OlpObj object;
+    OlpObjInit(&object, 1, 0);
+    object.partCount = 1;
+    object.parts[0].volume = &box;
+    object.parts[0].sourceMatrix = nullptr;
+    ASSERT_EQ(PairsOf(&object, 0, &list, kOlpBarePart), 2u);
+    for (uint32_t k = 0; k < area.partPairCount; ++k) {
+        const OlpBatchEntry* t = area.partPairs[k].b;
+        ASSERT_EQ(t->volume->descriptor, &kOlpTriangleDescriptor);
+        EXPECT_TRUE(t->featureId == 10 || t->featureId == 11);
+        ExpectNearV3(*OlpTriangleGetNormal(t->volume), {0, 0, 1});
+        EXPECT_NEAR(OlpTriangleGetData(t->volume)->planeOffset, 0.0f, 1e-6f);
+        EXPECT_EQ(t->volume->margin, 0.02f);
+        EXPECT_EQ(t->volume->tag, 3);
+    }
+    OlpBatchPair pair = {&object, 0, &list, kOlpBarePart, nullptr};
+    OlpContact contacts[8];
+    uint32_t n = OlpBatchContactPass(&area, &pair, 1, UnionBox, nullptr, contacts, 8);
+    ASSERT_EQ(n, 1u); // both triangles' records merged into one plane
+    ExpectNearV3(contacts[0].normal, {0, 0, 1}, 1e-4f);
+    EXPECT_EQ(area.triangleCount, 3u);
+    OlpObjDeinit(&object);
 }
