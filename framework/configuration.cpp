@@ -10,6 +10,7 @@
 #include "framework/framework.h"
 #include "framework/hud.h"
 #include "framework/inputmanager.h"
+#include "framework/physicsworld.h"
 #include "framework/standardapplication.h"
 #include "graphics/core/resources.h"
 #include "graphics/shared/skel/win/shellinput.h"
@@ -36,10 +37,10 @@ void XMLCALL EndHandler(void* user, const XML_Char* name)
 } // namespace
 
 // The top-level elements. Sections whose receivers the framework does not
-// have yet (the physics world's "Worlds" children, "Physics", "Light", which needs the physics world, and
-// "Character") are swallowed with everything inside them, as is "Audio"; the interactive objects, single
-// elements kept by the physics world, are ignored. "Camera" needs the physics world, which "Worlds" makes:
-// until that world exists, a "Worlds" element read before stands for it.
+// have yet ("Physics", "Light" and "Character") are swallowed with everything
+// inside them, as is "Audio"; the interactive objects, single elements kept by
+// the physics world, are ignored. "Worlds" makes the physics world, which
+// "Camera" needs.
 const CStandardApplication::TopLevelElement CStandardApplication::kTopLevelElements[] = {
     {"GraphicsGlobalSettings", &CStandardApplication::OpenGraphicsSettings},
     {"Worlds", &CStandardApplication::OpenWorlds},
@@ -191,9 +192,11 @@ bool CStandardApplication::OpenWorlds(const char** attributes)
         ShellReportError("Cannot create raster charset.");
         return false;
     }
-    // The worlds themselves are read by the physics world, which the
-    // framework does not have yet: their elements are passed over.
-    return OpenIgnoredSection(attributes);
+    // The physics world reads the section's worlds and settings.
+    CPhysicsWorld* worlds = new CPhysicsWorld();
+    worlds->SetScale(m_scale);
+    OpenSection(worlds);
+    return true;
 }
 
 bool CStandardApplication::ReadDebug(const char** attributes)

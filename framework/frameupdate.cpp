@@ -8,6 +8,7 @@
 #include "framework/framework.h"
 #include "framework/hud.h"
 #include "framework/inputmanager.h"
+#include "framework/physicsworld.h"
 #include "framework/standardapplication.h"
 
 namespace {
@@ -59,6 +60,8 @@ void CStandardApplication::Render()
     CCameraManager* cameras = globals.cameraManager;
     if (cameras)
         cameras->Clear();
+    if (globals.physicsWorld)
+        globals.physicsWorld->RenderWorlds();
     // Without a camera that began its update only the game's hook runs.
     const bool drawing = cameras && cameras->BeginUpdate();
     OnRender();

@@ -7,6 +7,8 @@
 #include "graphics/animation/animation.h"
 #include "graphics/animation/hierarchy.h"
 #include "graphics/animation/spline.h"
+#include "graphics/d3d9/renderer/scenerenderer.h"
+#include "graphics/scene/collision.h"
 #include "graphics/scene/scenelibrary.h"
 #include "platform/win32/debugout.h"
 #include "platform/win32/timing.h"
@@ -14,11 +16,18 @@
 namespace {
 
 // The plug-ins whose code exists, in the order the engine expects them: the
-// scene library, then the animation toolkit, hierarchies and splines. The
-// collision data, particles, skinning, material effects and physics bodies
-// join this list with their libraries.
+// scene library (with the device's scene renderer, which draws the worlds
+// and models and must be installed before the library attaches), the
+// collision data (the worlds' trees, which the queries walk), then the
+// animation toolkit, hierarchies and splines. Particles, skinning, material
+// effects and physics bodies join this list with their libraries.
 const FrameworkPluginAttach kAttaches[] = {
-    {"WorldLibraryAttach", [] { return WorldLibraryAttach() != 0; }},
+    {"WorldLibraryAttach",
+     [] {
+         D3D9SceneRendererInstall();
+         return WorldLibraryAttach() != 0;
+     }},
+    {"CollisionPluginAttach", [] { return CollisionPluginAttach() != 0; }},
     {"AnimToolkitAttach", AnimToolkitAttach},
     {"HierarchyPluginAttach", HierarchyPluginAttach},
     {"SplinePluginAttach", SplinePluginAttach},

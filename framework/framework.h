@@ -16,6 +16,7 @@
 class CCameraManager;
 class CFont;
 class CHud;
+class CPhysicsWorld;
 
 /// Framework globals: created, reached and destroyed by the application
 /// object (standardapplication.h); null or zero when absent.
@@ -26,6 +27,7 @@ struct FrameworkGlobals
     CFont* font = nullptr;                   ///< the one on-screen text font
     CCameraManager* cameraManager = nullptr; ///< made by the "Camera" section
     CHud* hud = nullptr;                     ///< the start screen, made by the "Hud" section
+    CPhysicsWorld* physicsWorld = nullptr;   ///< the worlds, made by the "Worlds" section
     int32_t debugLevel = 0;                  ///< 1: frame counter, 2: also statistics
     bool halt = false;                       ///< set by an error box; no frame runs afterwards
     bool active = false;                     ///< the main window is active (event 29)

@@ -7,6 +7,7 @@
 #include "framework/hud.h"
 #include "framework/inputmanager.h"
 #include "framework/light.h"
+#include "framework/physicsworld.h"
 #include "graphics/shared/skel/win/shellcamera.h"
 #include "graphics/shared/skel/win/shellengine.h"
 #include "graphics/shared/skel/win/shellinput.h"
@@ -151,12 +152,19 @@ bool CStandardApplication::Initialize(HWND window)
     Framework().font = new CFont();
     if (CCameraManager* cameras = Framework().cameraManager)
         Framework().font->Load(cameras->GetCamera());
+    if (CPhysicsWorld* worlds = Framework().physicsWorld; worlds && Framework().cameraManager)
+        worlds->SetCamera(Framework().cameraManager);
     return true;
 }
 
 bool CStandardApplication::Terminate()
 {
     FrameworkGlobals& globals = Framework();
+    if (globals.physicsWorld) {
+        // The worlds' cameras are copies of the main camera: they go first.
+        globals.physicsWorld->RemoveCamera(globals.cameraManager);
+        delete globals.physicsWorld; // empties the global
+    }
     delete globals.cameraManager; // releases its camera
     globals.cameraManager = nullptr;
     delete m_defaultLight1;

@@ -71,7 +71,7 @@ class CStandardApplication
     /// Event 16: the shell's initialisation, 640 x 480 unless set, the title. False on failure.
     bool OpenEngine();
     /// Event 9: each plug-in attach in order; false at the first failure.
-    bool AttachPlugins();
+    static bool AttachPlugins();
     /// Event 13: engine start, configuration, default lights, font. False
     /// when the engine does not start.
     bool Initialize(HWND window);

@@ -121,6 +121,35 @@ std::string Faulty()
     return config.Text();
 }
 
+/// The "Worlds" section: every physics setting, the same elements with
+/// attributes missing or misplaced, and worlds that load, are missing and
+/// hold no world (paths from the data root, where the fuzzer runs).
+std::string Worlds()
+{
+    ConfigBuilder config;
+    config.Open("Config").Open("Worlds").Open("PhysicsGlobalSettings");
+    config.Element("Bodies", {{"maxRegistered", "50"}, {"maxActive", "25"}})
+        .Element("Joints", {{"max", "7"}})
+        .Element("Stick", {{"inAir", "3"}, {"onGround", "0.5"}})
+        .Element("BBox", {{"x1", "9"}, {"y1", "9"}, {"z1", "9"}, {"x2", "-9"}, {"y2", "-9"}, {"z2", "-9"}})
+        .Element("Gravity", {{"x", "0"}, {"y", "-9.8"}, {"z", "0"}})
+        .Element("MobileBounce", {{"value", "0.5"}})
+        .Element("MobileSlide", {{"value", "2"}})
+        .Element("SolidSlide", {{"value", "4"}})
+        .Element("Bodies", {{"maxRegistered", "50"}})
+        .Element("BBox", {{"x1", "9"}, {"y1", "9"}, {"x2", "-9"}})
+        .Element("Gravity", {{"y", "1"}})
+        .Close();
+    config.Element("World", {{"filename", "world/level.bsp"}, {"name", "level"}, {"flags", "2"}})
+        .Element("World", {{"filename", "world\\level.bsp"}, {"name", "again"}, {"flags", "1"}})
+        .Element("World", {{"filename", "world/none.bsp"}, {"name", "missing"}, {"flags", "0"}})
+        .Element("World", {{"filename", "fonts/did16.met"}, {"name", "no world"}, {"flags", "0"}})
+        .Element("World", {{"filename", "world/level.bsp"}, {"flags", "0"}})
+        .Element("World", {{"name", "level"}});
+    config.Close().Open("Camera").Close();
+    return config.Text();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -137,6 +166,7 @@ int main(int argc, char** argv)
         {"faulty.xml", Faulty()},
         {"camera.xml", Camera()},
         {"hud.xml", Hud()},
+        {"worlds.xml", Worlds()},
     };
     for (const auto& [name, text] : seeds) {
         const std::string path = std::string(argv[1]) + "/" + name;

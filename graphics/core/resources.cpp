@@ -137,6 +137,12 @@ ResourcesEntry* ResourcesAllocate(uint32_t owner, ResourcesEntry** ownerRef, uin
     return nullptr;
 }
 
+void ResourcesUseEntry(ResourcesEntry* entry)
+{
+    LinkListRemove(&entry->link);
+    LinkListAddFront(ResourcesData()->current, &entry->link);
+}
+
 int32_t ResourcesFreeEntry(ResourcesEntry* entry)
 {
     ReleaseEntry(ResourcesData(), entry);

@@ -36,6 +36,9 @@ inline void* ResourcesEntryData(ResourcesEntry* entry)
 /// or has no memory; callers then build the data without keeping it.
 ResourcesEntry* ResourcesAllocate(uint32_t owner, ResourcesEntry** ownerRef, uint32_t size,
                                   ResourcesDestroyCallback destroy);
+/// Marks an entry as used this frame: it moves to the head of the current-frame
+/// list, so that it is evicted last (its bytes count in this frame's usage).
+void ResourcesUseEntry(ResourcesEntry* entry);
 /// Destroy callback, owner reference cleared, memory released. 1.
 int32_t ResourcesFreeEntry(ResourcesEntry* entry);
 /// Frame boundary: the current frame's entries become the newest of the older ones.

@@ -5,6 +5,7 @@
 #include "framework/cameramanager.h"
 #include "framework/framework.h"
 #include "framework/hud.h"
+#include "framework/physicsworld.h"
 #include "framework/standardapplication.h"
 #include "graphics/core/engine.h"
 #include "graphics/core/filesystem.h"
@@ -61,9 +62,9 @@ int WriteBox(HWND, const char* text, const char* caption, UINT)
     return IDOK;
 }
 
-/// The engine on the software device in a hidden window, with the readers
-/// and the file system the shell gives a started engine, so that the
-/// sections' pictures are read as the program reads them.
+/// The engine on the software device in a hidden window, with the plug-ins,
+/// the readers and the file system the framework gives a started engine, so
+/// that the sections' pictures and the worlds are read as the program reads them.
 bool StartEngine()
 {
     static const bool started = [] {
@@ -74,8 +75,9 @@ bool StartEngine()
             return false;
         EngineSetDeviceDriver(D3D9DriverGet());
         static EngineOpenParams params = {window};
-        return EngineInit(nullptr, 0, 0x400000) && EngineOpen(&params) && EngineStart() &&
-               ShellRegisterImageReaders() && FileSystemManagerOpen(-1) && ShellRegisterFileSystems();
+        return EngineInit(nullptr, 0, 0x400000) && CStandardApplication::AttachPlugins() &&
+               EngineOpen(&params) && EngineStart() && ShellRegisterImageReaders() &&
+               FileSystemManagerOpen(-1) && ShellRegisterFileSystems();
     }();
     return started;
 }
@@ -103,10 +105,14 @@ int ConfigCheck(const char* path, std::string* out)
         CharsetDestroy(charset);
     // The sections' objects are only read here, never run.
     FrameworkGlobals& globals = Framework();
+    delete globals.physicsWorld; // empties the global
     delete globals.cameraManager;
     globals.cameraManager = nullptr;
     delete globals.hud;
     globals.hud = nullptr;
+    // The worlds' dictionaries, which the engine keeps until it stops: the
+    // engine runs on here, so each file's go with it.
+    ShellGetEngine()->destroyDictionaries();
     Win32SetMessageBoxSink(previous);
     const bool halted = Framework().halt;
     if (!halted) {

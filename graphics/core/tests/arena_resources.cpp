@@ -55,6 +55,23 @@ TEST_F(ResourcesTest, HoldsThreeEntriesAndEvictsTheOldestFrameFirst)
     EXPECT_EQ(refs_[2], nullptr);
 }
 
+TEST_F(ResourcesTest, AnEntryUsedThisFrameIsEvictedLast)
+{
+    ResourcesEntry* first = Allocate(1);
+    ASSERT_NE(Allocate(2), nullptr);
+    ResourcesNextFrame();
+    ASSERT_NE(Allocate(3), nullptr);
+    // Entry 1, the oldest, is used again this frame: entry 2 goes first, then
+    // 3 (allocated this frame before 1 was used), and 1 last.
+    ResourcesUseEntry(first);
+    EXPECT_EQ(ResourcesGetArenaUsage(), 2 * kEntryBytes);
+    ASSERT_NE(Allocate(4), nullptr);
+    EXPECT_EQ(gDestroyed, std::vector<uint32_t>{2});
+    ASSERT_NE(Allocate(5), nullptr);
+    EXPECT_EQ(gDestroyed, (std::vector<uint32_t>{2, 3}));
+    EXPECT_EQ(refs_[1], first);
+}
+
 TEST_F(ResourcesTest, WithinOneFrameEvictsFromTheCurrentFrameAndCountsIt)
 {
     for (uint32_t owner = 1; owner <= 3; ++owner) {

@@ -236,6 +236,7 @@ int32_t AtomicNodeBody(PipelineNode* node, const PipelineExecution* execution)
                 atomic->interpolator.flags &= ~kInterpolatorMoved;
                 geometry->lockFlags = 0;
             }
+            ResourcesUseEntry(entry);
         } else {
             if (entry) {
                 ResourcesFreeEntry(entry);

@@ -4,6 +4,7 @@
 #include "graphics/d3d9/renderer/lights.h"
 #include "graphics/d3d9/renderer/rendererstate.h"
 #include "graphics/d3d9/renderer/scenerenderer.h"
+#include "graphics/d3d9/renderer/vertexshader.h"
 
 namespace {
 
@@ -141,6 +142,7 @@ RenderCallBack AllInOneNodeGetRenderCallBack(PipelineNode* node)
 Pipeline* DefaultAtomicPipelineCreate()
 {
     LightsReset();
+    VertexShaderCacheReset();
     Pipeline* pipeline = DefaultPipelineCreate(&gAtomicNode);
     if (pipeline) {
         PipelineGetDefaultSlots()->defaults[kPipelineKindAtomic] = pipeline;
@@ -178,6 +180,7 @@ void D3D9DefaultPipelinesClose()
     CloseKind(kPipelineKindWorldSector);
     RendererRestoreListClose();
     LightsClose();
+    VertexShaderCacheFlush();
     CloseKind(kPipelineKindAtomic);
 }
 

@@ -127,6 +127,8 @@ int32_t SectorNodeBody(PipelineNode* node, const PipelineExecution* execution)
             if (!entry) {
                 return 0;
             }
+        } else {
+            ResourcesUseEntry(entry);
         }
     }
     if (format & kGeometryNativeInstance) {

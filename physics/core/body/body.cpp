@@ -1,6 +1,7 @@
 #include "physics/core/body/body.h"
 
 #include "graphics/core/memory.h"
+#include "physics/core/body/bodyatomic.h"
 #include "physics/core/dyn/dyn.h"
 #include "physics/core/manager/manager.h"
 #include "physics/core/manager/pools.h"
@@ -109,6 +110,10 @@ int32_t OlpBodyDeinit(OlpBody* body)
     // A body destroyed while registered would leave the manager pointing at freed memory.
     if (body->base.manager != nullptr) {
         OlpMgrRemoveObject(body->base.manager, &body->base);
+    }
+    // Nor may an atomic keep a destroyed body.
+    if (body->atomic != nullptr) {
+        OlpBodyAttach(static_cast<Atomic*>(body->atomic), nullptr);
     }
     OlpBodySetDef(body, nullptr);
     OlpObjDeinit(&body->base);
