@@ -255,14 +255,16 @@ std::vector<ModelSpec> Specs()
         // The dynamic ball: 0.5 m radius, as the physics sphere.
         {"models/sphere.dff", parts({Ball(0.5f, {200, 200, 60})})},
         // The sky, in metres: atomic 0 is the dome (textured "skydome" inside a 150 m
-        // half sphere), atomic 1 the ground's half below the horizon.
+        // half sphere), atomic 1 the ground's half below the horizon. A loaded
+        // clump lists its atomics in the reverse of the building order, so the
+        // ground is built first.
         {"models/sky1.dff",
          [] {
              Part dome{{}, {255, 255, 255}, "skydome"};
              AddSphere(dome.mesh, {0, 0, 0}, 150.0f, 8, 16, 0, 4, true);
              Part ground{{}, {70, 90, 60}};
              AddSphere(ground.mesh, {0, 0, 0}, 150.0f, 8, 16, 4, 8, true);
-             return MakeClump({dome, ground});
+             return MakeClump({ground, dome});
          }},
     };
 }
