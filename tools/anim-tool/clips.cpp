@@ -149,7 +149,7 @@ std::vector<Clip> ClipList()
     return clips;
 }
 
-Animation* ClipBuild(const Skeleton& skeleton, const Motion& motion)
+Animation* ClipBuild(const Skeleton& skeleton, const Motion& motion, float unitsPerMetre)
 {
     const int32_t nodes = static_cast<int32_t>(skeleton.bones.size());
     const int32_t samples = std::max(1, motion.samples);
@@ -166,8 +166,10 @@ Animation* ClipBuild(const Skeleton& skeleton, const Motion& motion)
         const float s = 2.0f * kPi * static_cast<float>(j) / static_cast<float>(samples);
         for (int32_t i = 0; i < nodes; ++i) {
             const Pose pose = BonePose(skeleton.bones[i], motion, s);
+            const V3d moved = {pose.translation.x * unitsPerMetre, pose.translation.y * unitsPerMetre,
+                               pose.translation.z * unitsPerMetre};
             HierKey& key = keys[j * nodes + i];
-            key = {j == 0 ? nullptr : &keys[(j - 1) * nodes + i], t, pose.rotation, pose.translation};
+            key = {j == 0 ? nullptr : &keys[(j - 1) * nodes + i], t, pose.rotation, moved};
         }
     }
     return animation;

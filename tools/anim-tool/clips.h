@@ -45,5 +45,6 @@ struct Clip
 
 /// The 37 clips, in the profiles' key order.
 std::vector<Clip> ClipList();
-/// The clip's animation for the skeleton (scheme type 1); null on failure.
-Animation* ClipBuild(const Skeleton& skeleton, const Motion& motion);
+/// The clip's animation for the skeleton (scheme type 1), its translations
+/// (bone offsets, bob, crouch) scaled from metres to `unitsPerMetre`; null on failure.
+Animation* ClipBuild(const Skeleton& skeleton, const Motion& motion, float unitsPerMetre = 1.0f);

@@ -1,8 +1,9 @@
 // anim-tool: writes and inspects keyframe animations and splines.
 //
-//   anim-tool clips SKELETON OUTDIR
+//   anim-tool clips SKELETON OUTDIR [--units-per-metre N]
 //       writes one ".anm" per animation key of the character profiles
-//       (walk.anm, run.anm, idle.anm, ...) for the text skeleton
+//       (walk.anm, run.anm, idle.anm, ...) for the text skeleton, its
+//       translations in N units a metre (1 by default)
 //   anim-tool spline POINTS OUT.ols
 //       writes a spline file from a text list of points ("x y z" a line;
 //       "closed" makes a loop, "name NAME" names the spline)
@@ -79,7 +80,7 @@ bool LoadSkeleton(const std::string& path, Skeleton* skeleton)
     return true;
 }
 
-int Clips(const std::string& skeletonPath, const std::string& outDir)
+int Clips(const std::string& skeletonPath, const std::string& outDir, float unitsPerMetre)
 {
     Skeleton skeleton;
     if (!LoadSkeleton(skeletonPath, &skeleton)) {
@@ -88,7 +89,7 @@ int Clips(const std::string& skeletonPath, const std::string& outDir)
     std::error_code ignored;
     std::filesystem::create_directories(outDir, ignored);
     for (const Clip& clip : ClipList()) {
-        Animation* animation = ClipBuild(skeleton, clip.motion);
+        Animation* animation = ClipBuild(skeleton, clip.motion, unitsPerMetre);
         const std::string path = (std::filesystem::path(outDir) / clip.file).string();
         const bool ok = animation != nullptr && AnimationWriteFile(animation, path.c_str());
         AnimationDestroy(animation);
@@ -209,11 +210,16 @@ int main(int argc, char** argv)
     app.require_subcommand(1);
     std::string skeleton, outDir, points, out, file;
     float time = 0.0f;
+    float unitsPerMetre = 1.0f;
 
     CLI::App* clips =
         app.add_subcommand("clips", "write one .anm per animation key of the character profiles");
     clips->add_option("skeleton", skeleton, "text skeleton")->required()->check(CLI::ExistingFile);
     clips->add_option("outdir", outDir, "output folder")->required();
+    clips
+        ->add_option("--units-per-metre", unitsPerMetre,
+                     "model units in a metre (translations scaled; default 1)")
+        ->check(ToolCli::FiniteRange(1.0e-3, 1.0e6));
 
     CLI::App* spline = app.add_subcommand("spline", "write a spline file from a text list of points");
     spline->add_option("points", points, "points text")->required()->check(CLI::ExistingFile);
@@ -235,7 +241,7 @@ int main(int argc, char** argv)
     }
     int result = 1;
     if (*clips) {
-        result = Clips(skeleton, outDir);
+        result = Clips(skeleton, outDir, unitsPerMetre);
     } else if (*spline) {
         result = SplineCommand(points, out);
     } else if (*dump) {

@@ -44,6 +44,18 @@ awk '
     END { if (!head || !thigh || !pelvis || !second) { print "dump differs from the written keys"; exit 1 } }
 ' "$out/walk-dump.txt"
 
+# At 500 units a metre every translation is 500 times longer (the bobbing
+# pelvis and the thigh's offset included); rotations are unchanged.
+"$tool" clips "$skeleton" "$out/anims500" --units-per-metre 500 > /dev/null
+"$tool" dump "$out/anims500/walk.anm" > "$out/walk-dump500.txt"
+awk '
+    function near(a, b) { return (a - b < 1e-2 && b - a < 1e-2) }
+    BEGIN { s = sin(-12.5 * 3.14159265358979 / 180) }
+    $1 == "key" && $2 == 1 { pelvis = near($14, 460) }
+    $1 == "key" && $2 == 2 { thigh = near($8, s) && near($13, 50) && near($14, -25) }
+    END { if (!pelvis || !thigh) { print "--units-per-metre 500 does not scale the translations"; exit 1 } }
+' "$out/walk-dump500.txt"
+
 # Every clip plays on the skeleton.
 for clip in "$out/anims"/*.anm; do
     "$tool" play "$clip" --skeleton "$skeleton" --time 0.3 > /dev/null

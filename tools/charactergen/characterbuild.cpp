@@ -145,7 +145,7 @@ void WriteBox(Geometry* geometry, const Box& box, int32_t vertex, int32_t triang
 /// A clump whose frame holds one atomic (the geometry of the boxes) and,
 /// below it, the skeleton's frames (node id = bone index) with the
 /// hierarchy on bone 0's frame.
-Clump* BuildClump(const Skeleton& skeleton, const std::vector<Box>& boxes, bool textured)
+Clump* BuildClump(const Skeleton& skeleton, const std::vector<Box>& boxes, const RGBA* solid)
 {
     const int32_t bones = int32_t(skeleton.bones.size());
     const std::vector<uint32_t> flags = SkeletonNodeFlags(skeleton);
@@ -182,13 +182,13 @@ Clump* BuildClump(const Skeleton& skeleton, const std::vector<Box>& boxes, bool 
                                         kGeometryPositions | kGeometryNormals | kGeometryTextured |
                                             kGeometryLight | kGeometryModulateMaterialColor);
     Material* material = MaterialCreate();
-    if (textured) {
+    if (solid) {
+        material->colour = *solid;
+    } else {
         Texture* texture = TextureCreate(nullptr);
         TextureSetName(texture, kCharacterTextureName);
         MaterialSetTexture(material, texture);
         TextureDestroy(texture);
-    } else {
-        material->colour = {200, 190, 170, 255};
     }
     std::vector<float> weights(size_t(vertices) * 4);
     std::vector<uint32_t> indices(static_cast<size_t>(vertices));
@@ -233,6 +233,9 @@ Skeleton Line(int32_t bones, V3d step)
     return skeleton;
 }
 
+/// The colour of the test models.
+constexpr RGBA kPlainColour = {200, 190, 170, 255};
+
 /// Half widths of a segment owned by `name`: torso, head and thighs broad, limbs narrow.
 float HalfWidth(const std::string& name)
 {
@@ -251,8 +254,12 @@ float HalfWidth(const std::string& name)
 
 } // namespace
 
-Clump* CharacterBuildSoldier(const Skeleton& skeleton)
+Clump* CharacterBuildSoldier(const Skeleton& metres, const CharacterLook& look)
 {
+    Skeleton skeleton = metres;
+    for (SkeletonBone& bone : skeleton.bones) {
+        bone.offset = Scale(bone.offset, look.unitsPerMetre);
+    }
     const std::vector<V3d> rest = RestPositions(skeleton);
     const int32_t pelvis = SkeletonFind(skeleton, "Pelvis");
     const int32_t spine = SkeletonFind(skeleton, "Spine");
@@ -269,7 +276,7 @@ Clump* CharacterBuildSoldier(const Skeleton& skeleton)
         Box box;
         box.from = rest[size_t(owner)];
         box.to = rest[b];
-        box.halfFrom = HalfWidth(name);
+        box.halfFrom = HalfWidth(name) * look.unitsPerMetre;
         box.halfTo = box.halfFrom * 0.8f;
         box.rings[0] = above > 0 ? Two(owner, above) : One(owner);
         box.rings[1] = One(owner);
@@ -282,13 +289,13 @@ Clump* CharacterBuildSoldier(const Skeleton& skeleton)
         }
         boxes.push_back(box);
     }
-    return BuildClump(skeleton, boxes, true);
+    return BuildClump(skeleton, boxes, look.solid ? &look.colour : nullptr);
 }
 
 Clump* CharacterBuildBar()
 {
     Box box = {{0, 0, 0}, {2, 0, 0}, 0.1f, 0.1f, {One(0), Two(0, 1), One(1)}};
-    return BuildClump(Line(2, {1, 0, 0}), {box}, false);
+    return BuildClump(Line(2, {1, 0, 0}), {box}, &kPlainColour);
 }
 
 Clump* CharacterBuildChain()
@@ -299,7 +306,7 @@ Clump* CharacterBuildChain()
         const float y = 0.1f * float(b);
         boxes.push_back({{0, y, 0}, {0, y + 0.1f, 0}, 0.05f, 0.04f, {One(b), One(b), One(b)}});
     }
-    Clump* clump = BuildClump(Line(kBones, {0, 0.1f, 0}), boxes, false);
+    Clump* clump = BuildClump(Line(kBones, {0, 0.1f, 0}), boxes, &kPlainColour);
     if (!clump) {
         return nullptr;
     }

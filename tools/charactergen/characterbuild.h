@@ -8,6 +8,7 @@
 
 #include <cstdint>
 
+#include "graphics/scene/scenetypes.h"
 #include "tools/anim-tool/skeleton.h"
 
 struct Clump;
@@ -17,10 +18,19 @@ constexpr int32_t kCharacterTextureSize = 64;
 /// The texture name of the soldier's material.
 constexpr const char* kCharacterTextureName = "soldier";
 
+/// How a soldier is built: its size and its cloth.
+struct CharacterLook
+{
+    float unitsPerMetre = 1.0f; ///< model units in a metre of the skeleton (the framework's models: 500)
+    bool solid = false;         ///< one plain colour instead of the kCharacterTextureName texture
+    RGBA colour = {255, 255, 255, 255};
+};
+
 /// The humanoid: a tapered box per limb, torso and head segment, vertices
 /// weighted to one or two bones across joints and to four at the hips,
-/// textured with kCharacterTextureName. Null on failure.
-Clump* CharacterBuildSoldier(const Skeleton& skeleton);
+/// textured with kCharacterTextureName or in the look's solid colour, every
+/// length scaled by the look's units per metre. Null on failure.
+Clump* CharacterBuildSoldier(const Skeleton& skeleton, const CharacterLook& look = {});
 /// A bar along x from 0 to 2 over two bones jointed at x = 1, whose middle
 /// vertices weigh 0.5 and 0.5.
 Clump* CharacterBuildBar();
