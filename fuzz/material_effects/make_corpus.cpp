@@ -1,0 +1,108 @@
+// Writes the seed corpus of the material-effects fuzz target: a material of
+// every effect type through the material writer (textures "base", "height"
+// and "other"), one with a slot kind its type does not give, one with a
+// texture flag of 2, and truncated copies.
+#include <cstdio>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "fuzz/material_effects/effectsengine.h"
+#include "graphics/animation/effects/effects.h"
+#include "graphics/core/littleendian.h"
+#include "graphics/core/memory.h"
+#include "graphics/core/stream.h"
+#include "graphics/core/texture.h"
+#include "graphics/scene/material.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+Bytes Written(const std::function<bool(Stream*)>& write)
+{
+    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
+    if (!stream) {
+        return {};
+    }
+    const bool ok = write(stream);
+    StreamMemory memory{};
+    StreamClose(stream, &memory);
+    Bytes bytes(memory.block, memory.block + (ok ? memory.length : 0));
+    MemoryFree(memory.block);
+    return bytes;
+}
+
+bool Save(const std::string& path, const Bytes& bytes)
+{
+    FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file || bytes.empty()) {
+        if (file) {
+            std::fclose(file);
+        }
+        return false;
+    }
+    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+    return std::fclose(file) == 0 && ok;
+}
+
+Texture* Find(const char* name)
+{
+    return TexDictionaryFindNamedTexture(TexDictionaryGetCurrent(), name);
+}
+
+Bytes MaterialOfType(uint32_t type)
+{
+    Material* material = MaterialCreate();
+    MaterialSetTexture(material, Find("base"));
+    MaterialEffectsSetType(material, type);
+    MaterialEffectsSetupBumpMap(material, Find("height"), nullptr, 0.5f);
+    MaterialEffectsSetupEnvMap(material, Find("other"), nullptr, 1, 0.75f);
+    MaterialEffectsSetupDualTexture(material, Find("other"), 9, 1);
+    const Bytes bytes =
+        Written([&](Stream* stream) { return MaterialStreamWrite(material, stream) != nullptr; });
+    MaterialRelease(material);
+    return bytes;
+}
+
+/// Offset of the effects sub-chunk's body, or 0.
+size_t EffectsBody(const Bytes& bytes)
+{
+    for (size_t at = 0; at + 12 <= bytes.size(); at += 4) {
+        if (LittleEndianGetU32(&bytes[at]) == kPluginIdMaterialEffects &&
+            LittleEndianGetU32(&bytes[at + 8]) >= 0x30000) {
+            return at + 12;
+        }
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc != 2 || !EffectsEngineStart()) {
+        std::fprintf(stderr, "usage: fuzz_material_effects_make_corpus DIR\n");
+        return 1;
+    }
+    const std::string dir = std::string(argv[1]) + "/";
+    bool ok = true;
+    for (uint32_t type = 0; type <= 6; ++type) {
+        const Bytes bytes = MaterialOfType(type);
+        ok = Save(dir + "type" + std::to_string(type) + ".bin", bytes) && ok;
+        const size_t body = EffectsBody(bytes);
+        if (body == 0) {
+            continue;
+        }
+        Bytes mismatched = bytes;
+        LittleEndianPutU32(&mismatched[body + 4], type == 2 ? 1 : 2);
+        ok = Save(dir + "mismatch" + std::to_string(type) + ".bin", mismatched) && ok;
+        ok = Save(dir + "cut" + std::to_string(type) + ".bin", Bytes(bytes.begin(), bytes.end() - 9)) && ok;
+    }
+    Bytes flag = MaterialOfType(EffectTypeDual);
+    if (const size_t body = EffectsBody(flag)) {
+        LittleEndianPutU32(&flag[body + 16], 2); // the second texture's flag
+        ok = Save(dir + "flag2.bin", flag) && ok;
+    }
+    return ok ? 0 : 1;
+}

@@ -1,0 +1,28 @@
+#pragma once
+// Shared between the effects record code and its stream bodies.
+
+#include <cstdint>
+
+#include "graphics/animation/effects/effects.h"
+
+struct Stream;
+
+/// The material's record slot (the material extension).
+MaterialEffects** EffectsMaterialSlot(const Material* material);
+/// The record of `material`, created zero-filled when it has none; null when out of memory.
+MaterialEffects* EffectsMaterialRecord(Material* material);
+/// The slot of `kind` in the material's record, or null.
+EffectSlot* EffectsFindSlot(const Material* material, uint32_t kind);
+/// The effects-on word at `offset` in an atomic or world sector.
+uint32_t* EffectsWordAt(const void* object, int32_t offset);
+/// Replaces *held by `texture` (reference taken, the old one released).
+void EffectsReplaceTexture(Texture** held, Texture* texture);
+
+Stream* EffectsMaterialStreamRead(Stream* stream, int32_t length, void* object, int32_t offset, int32_t size);
+Stream* EffectsMaterialStreamWrite(Stream* stream, int32_t length, const void* object, int32_t offset,
+                                   int32_t size);
+int32_t EffectsMaterialStreamGetSize(const void* object, int32_t offset, int32_t size);
+Stream* EffectsWordStreamRead(Stream* stream, int32_t length, void* object, int32_t offset, int32_t size);
+Stream* EffectsWordStreamWrite(Stream* stream, int32_t length, const void* object, int32_t offset,
+                               int32_t size);
+int32_t EffectsWordStreamGetSize(const void* object, int32_t offset, int32_t size);
