@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "framework/cameramanager.h"
+#include "framework/characterprofile.h"
 #include "framework/framework.h"
 #include "framework/hud.h"
 #include "framework/inputmanager.h"
@@ -37,10 +38,10 @@ void XMLCALL EndHandler(void* user, const XML_Char* name)
 } // namespace
 
 // The top-level elements. Sections whose receivers the framework does not
-// have yet ("Physics", "Light" and "Character") are swallowed with everything
-// inside them, as is "Audio"; the interactive objects, single elements kept by
-// the physics world, are ignored. "Worlds" makes the physics world, which
-// "Camera" needs.
+// have yet ("Physics" and "Light") are swallowed with everything inside them,
+// as is "Audio"; the interactive objects, single elements kept by the physics
+// world, are ignored. "Worlds" makes the physics world, which "Camera" and
+// "Character" need.
 const CStandardApplication::TopLevelElement CStandardApplication::kTopLevelElements[] = {
     {"GraphicsGlobalSettings", &CStandardApplication::OpenGraphicsSettings},
     {"Worlds", &CStandardApplication::OpenWorlds},
@@ -58,7 +59,7 @@ const CStandardApplication::TopLevelElement CStandardApplication::kTopLevelEleme
     {"Physics", &CStandardApplication::OpenIgnoredSection},
     {"Light", &CStandardApplication::OpenIgnoredSection},
     {"Camera", &CStandardApplication::OpenCamera},
-    {"Character", &CStandardApplication::OpenIgnoredSection},
+    {"Character", &CStandardApplication::OpenCharacter},
     {"Audio", &CStandardApplication::OpenIgnoredSection},
     {"Application", &CStandardApplication::OpenApplication},
 };
@@ -252,6 +253,20 @@ bool CStandardApplication::OpenCamera(const char** attributes)
     const ShellSettings* settings = ShellGetSettings();
     globals.cameraManager->CreateCamera(settings->width, settings->height, true);
     OpenSection(globals.cameraManager);
+    return true;
+}
+
+// A character profile, named by the first attribute, once "Worlds" has made
+// the physics world.
+bool CStandardApplication::OpenCharacter(const char** attributes)
+{
+    const char** pair = AttributePair(attributes, 0);
+    if (!m_charset || !pair || !pair[0] || !pair[1] || std::strcmp(pair[0], "name") != 0)
+        return OpenIgnoredSection(attributes);
+    CCharacterProfile* profile = CCharacterProfile::Create(pair[1], m_scale);
+    if (!profile) // the table is full: the section is passed over
+        return OpenIgnoredSection(attributes);
+    OpenSection(profile);
     return true;
 }
 

@@ -1,6 +1,7 @@
 #include "framework/standardapplication.h"
 
 #include "framework/cameramanager.h"
+#include "framework/characterprofile.h"
 #include "framework/font.h"
 #include "framework/fpscounter.h"
 #include "framework/framework.h"
@@ -175,6 +176,7 @@ bool CStandardApplication::Terminate()
     globals.font = nullptr;
     delete globals.hud;
     globals.hud = nullptr;
+    DestroyCharacterProfiles(); // releases their animations
     if (m_charset) {
         CharsetDestroy(m_charset);
         m_charset = nullptr;

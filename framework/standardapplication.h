@@ -109,6 +109,7 @@ class CStandardApplication
     bool OpenInput(const char** attributes);
     bool OpenHud(const char** attributes);
     bool OpenCamera(const char** attributes);
+    bool OpenCharacter(const char** attributes);
     bool OpenIgnoredSection(const char** attributes);
     bool IgnoreElement(const char** attributes);
     void OpenSection(CConfigSection* receiver);

@@ -1,5 +1,6 @@
 // Writes the config_xml seed corpus with the configuration builder the tests
 // use: config_xml_seed <corpus directory>
+#include <cctype>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -121,6 +122,89 @@ std::string Faulty()
     return config.Text();
 }
 
+/// Two "Character" profiles: one complete (every animation key, in mixed
+/// letter case, two keys sharing a file), one broken element by element
+/// (attributes out of order, "Speeds" outside "Actions", an animation that
+/// cannot be read, an unknown key, a missing file, names past their fields).
+std::string Characters()
+{
+    static const char* const kKeys[] = {"Run",
+                                        "Walk",
+                                        "Idle",
+                                        "StrafeLeft",
+                                        "StrafeRight",
+                                        "Backward",
+                                        "BackwardLeft",
+                                        "BackwardRight",
+                                        "ForwardLeft",
+                                        "ForwardRight",
+                                        "AlertWalk",
+                                        "AlertIdle",
+                                        "AlertStrafeLeft",
+                                        "AlertStrafeRight",
+                                        "AlertBackward",
+                                        "AlertBackwardLeft",
+                                        "AlertBackwardRight",
+                                        "AlertForwardLeft",
+                                        "AlertForwardRight",
+                                        "CrouchAimUpLeft",
+                                        "CrouchAimUpFront",
+                                        "CrouchAimUpRight",
+                                        "CrouchAimMiddleLeft",
+                                        "CrouchAimMiddleFront",
+                                        "CrouchAimMiddleRight",
+                                        "CrouchAimDownLeft",
+                                        "CrouchAimDownFront",
+                                        "CrouchAimDownRight",
+                                        "IdleAimUpLeft",
+                                        "IdleAimUpFront",
+                                        "IdleAimUpRight",
+                                        "IdleAimMiddleLeft",
+                                        "IdleAimMiddleFront",
+                                        "IdleAimMiddleRight",
+                                        "IdleAimDownLeft",
+                                        "IdleAimDownFront",
+                                        "IdleAimDownRight"};
+    ConfigBuilder config;
+    config.Open("Config").Element("Scale", {{"value", "0.5"}}).Open("Worlds").Close();
+    config.Open("Character", {{"name", "BlueSoldier"}})
+        .Element("Geometry", {{"clump", "models/bluesoldier.dff"}, {"heigth", "1.8"}, {"width", "0.6"}})
+        .Element("GlobalAnimator", {{"transitionSpeed", "4"}})
+        .Element("GlobalDynamics", {{"slideIntensity", "1"},
+                                    {"slideCreaseYComponent", "0.7"},
+                                    {"accuracy", "4"},
+                                    {"sphereRadius", "0.3"},
+                                    {"sphereModel", "models/sphere.dff"},
+                                    {"gravity", "10"}})
+        .Open("Actions")
+        .Element("Speeds", {{"forwardRun", "3"}, {"forwardWalk", "1.5"}, {"lateralWalk", "1"}})
+        .Open("Animations");
+    for (const char* key : kKeys) {
+        std::string file = std::string("anims/") + key + ".anm";
+        for (char& c : file)
+            c = char(std::tolower(static_cast<unsigned char>(c)));
+        config.Element("Animation", {{"key", key}, {"file", file}});
+    }
+    config.Element("Animation", {{"key", "walk"}, {"file", "ANIMS/RUN.ANM"}}).Close().Close().Close();
+    config.Open("Character", {{"name", std::string(200, 'R')}})
+        .Element("Speeds", {{"forwardRun", "3"}})
+        .Element("Geometry", {{"clump", std::string(600, 'c')}, {"width", "1"}, {"heigth", "2"}})
+        .Element("GlobalDynamics", {{"slideIntensity", "1"}, {"accuracy", "x"}})
+        .Element("GlobalAnimator", {{"speed", "4"}})
+        .Open("Actions")
+        .Element("Speeds", {{"forwardWalk", "3"}})
+        .Open("Animations")
+        .Element("Animation", {{"key", "Idle"}, {"file", "anims/none.anm"}})
+        .Element("Animation", {{"key", "Dance"}, {"file", "anims/idle.anm"}})
+        .Element("Animation", {{"key", "Run"}})
+        .Element("Animation", {{"key", "Run"}, {"file", std::string(700, 'a')}})
+        .Close()
+        .Close()
+        .Close();
+    config.Open("Character", {{"title", "Nameless"}}).Close();
+    return config.Text();
+}
+
 /// The "Worlds" section: every physics setting, the same elements with
 /// attributes missing or misplaced, and worlds that load, are missing and
 /// hold no world (paths from the data root, where the fuzzer runs).
@@ -166,6 +250,7 @@ int main(int argc, char** argv)
         {"faulty.xml", Faulty()},
         {"camera.xml", Camera()},
         {"hud.xml", Hud()},
+        {"characters.xml", Characters()},
         {"worlds.xml", Worlds()},
     };
     for (const auto& [name, text] : seeds) {

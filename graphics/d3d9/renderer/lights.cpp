@@ -128,17 +128,6 @@ void AmbientAdd(const Light* light)
     ambient[2] += light->colour.blue;
 }
 
-Matrix LightMatrix(const Light* light)
-{
-    Frame* frame = LightGetFrame(light);
-    if (frame) {
-        return *FrameGetLTM(frame);
-    }
-    Matrix identity = {};
-    identity.right.x = identity.up.y = identity.at.z = 1.0f;
-    return identity;
-}
-
 D3DVECTOR Vector(const V3d& v)
 {
     return {v.x, v.y, v.z};
@@ -256,6 +245,17 @@ void* ExtensionCopy(void* destination, const void* source, int32_t offset, int32
 }
 
 } // namespace
+
+Matrix LightMatrix(const Light* light)
+{
+    Frame* frame = LightGetFrame(light);
+    if (frame) {
+        return *FrameGetLTM(frame);
+    }
+    Matrix identity = {};
+    identity.right.x = identity.up.y = identity.at.z = 1.0f;
+    return identity;
+}
 
 int32_t LightsExtensionAttach()
 {

@@ -11,6 +11,8 @@
 
 #include <cstdint>
 
+#include "graphics/core/matrix.h"
+
 struct Atomic;
 struct Light;
 struct WorldSector;
@@ -26,6 +28,8 @@ void LightSetAttenuation(Light* light, const float attenuation[3]);
 float* LightGetAttenuation(const Light* light, float out[3]);
 /// The light's device index; -1 while it has none.
 int32_t LightGetDeviceIndex(const Light* light);
+/// The light's world matrix (its frame's), the identity without a frame.
+Matrix LightMatrix(const Light* light);
 
 /// Empties the index allocator and enabled lists and reads MaxActiveLights
 /// from the device caps (0: no limit); 1.

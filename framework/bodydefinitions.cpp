@@ -1,0 +1,51 @@
+#include "framework/bodydefinitions.h"
+
+#include "physics/core/body/bodydef.h"
+#include "physics/core/volume/box.h"
+#include "physics/core/volume/coefficients.h"
+#include "physics/core/volume/mass.h"
+#include "physics/core/volume/part.h"
+#include "physics/core/volume/sphere.h"
+#include "physics/core/volume/volume.h"
+
+namespace {
+
+constexpr float kBoxMargin = 0.001f;
+
+// The definition's part takes a copy of `volume` with its coefficients, then
+// the mass over it (scalar inertia).
+OlpBodyDef* DefinitionOf(OlpVolume* volume, float mass, float slide, float bounce)
+{
+    OlpVolumeSetBounce(volume, bounce);
+    OlpVolumeSetSlide(volume, slide);
+    OlpBodyDef* def = OlpBodyDefCreate();
+    if (def != nullptr && OlpPartSetVolume(&def->part, volume) == nullptr) {
+        OlpBodyDefRelease(def);
+        def = nullptr;
+    }
+    OlpVolumeDestroyContents(volume);
+    if (def != nullptr)
+        OlpPartSetMass(&def->part, mass, 0);
+    return def;
+}
+
+} // namespace
+
+OlpBodyDef* CreateSphereBodyDefinition(float radius, float mass, float slide, float bounce)
+{
+    OlpVolume sphere;
+    if (OlpSphereInit(&sphere, radius) == nullptr)
+        return nullptr;
+    return DefinitionOf(&sphere, mass, slide, bounce);
+}
+
+OlpBodyDef* CreateBoxBodyDefinition(float halfX, float halfY, float halfZ, float mass, float slide,
+                                    float bounce)
+{
+    OlpVolume box;
+    const V3d half{halfX, halfY, halfZ};
+    if (OlpBoxInit(&box, &half) == nullptr)
+        return nullptr;
+    OlpVolumeSetMargin(&box, kBoxMargin);
+    return DefinitionOf(&box, mass, slide, bounce);
+}
