@@ -148,6 +148,23 @@ TEST_F(EffectsData, CombinedBumpTextureIsNamedBuiltAndReused)
     TextureDestroy(bump);
 }
 
+TEST_F(EffectsData, CombinedNameOfTwoLongNamesStopsAtThirty)
+{
+    Texture* base = MakeTexture("aaaaaaaaaaaaaaaaaaaa");
+    Texture* bump = MakeTexture("bbbbbbbbbbbbbbbbbbbb");
+    Material* material = MaterialCreate();
+    MaterialSetTexture(material, base);
+    MaterialEffectsSetType(material, EffectTypeBumpMap);
+    ASSERT_TRUE(MaterialEffectsSetBumpMapTexture(material, bump));
+    const Texture* combined = MaterialEffectsGetBumpMapTexture(material);
+    ASSERT_NE(combined, nullptr);
+    EXPECT_EQ(std::strlen(combined->name), 30u);
+    EXPECT_EQ(std::string(combined->name, 4), "abab");
+    MaterialRelease(material);
+    TextureDestroy(base);
+    TextureDestroy(bump);
+}
+
 TEST_F(EffectsData, CopyTakesReferences)
 {
     Texture* env = MakeTexture("env");
