@@ -207,13 +207,13 @@ Clump* FromSample(const char* name, Colour colour)
     return clump;
 }
 
-struct ModelSpec
+struct ModelRecipe
 {
     const char* file;
     std::function<Clump*()> make;
 };
 
-std::vector<ModelSpec> Specs()
+std::vector<ModelRecipe> Recipes()
 {
     const auto parts = [](std::vector<Part> list) { return [list] { return MakeClump(list); }; };
     return {
@@ -275,8 +275,8 @@ const std::vector<std::string>& DemoModelNames()
 {
     static const std::vector<std::string> names = [] {
         std::vector<std::string> n;
-        for (const ModelSpec& spec : Specs())
-            n.push_back(spec.file);
+        for (const ModelRecipe& recipe : Recipes())
+            n.push_back(recipe.file);
         return n;
     }();
     return names;
@@ -284,8 +284,8 @@ const std::vector<std::string>& DemoModelNames()
 
 bool DemoModelsWrite(const std::string& root, std::string& error)
 {
-    for (const ModelSpec& spec : Specs()) {
-        Clump* clump = spec.make();
+    for (const ModelRecipe& recipe : Recipes()) {
+        Clump* clump = recipe.make();
         Stream* writer = clump != nullptr ? StreamOpen(kStreamMemory, kStreamWrite, nullptr) : nullptr;
         bool ok = writer != nullptr && ClumpStreamWrite(clump, writer) != nullptr;
         StreamMemory written{};
@@ -293,10 +293,10 @@ bool DemoModelsWrite(const std::string& root, std::string& error)
             StreamClose(writer, &written);
         if (clump != nullptr)
             ClumpDestroy(clump);
-        ok = ok && ToolWriteFile(root + "/" + spec.file, written.block, written.length);
+        ok = ok && ToolWriteFile(root + "/" + recipe.file, written.block, written.length);
         MemoryFree(written.block);
         if (!ok) {
-            error = std::string(spec.file) + ": cannot build or write the model";
+            error = std::string(recipe.file) + ": cannot build or write the model";
             return false;
         }
     }

@@ -87,14 +87,14 @@ void DrawSky(Canvas& c)
     }
 }
 
-struct TextureSpec
+struct TextureRecipe
 {
     const char* name;
     int width, height;
     void (*paint)(Canvas&);
 };
 
-std::vector<TextureSpec> Specs()
+std::vector<TextureRecipe> Recipes()
 {
     return {{"particle.png", 32, 32, DrawParticle}, {"skydome.bmp", 256, 128, DrawSky}};
 }
@@ -133,8 +133,8 @@ const std::vector<std::string>& DemoTextureNames()
 {
     static const std::vector<std::string> names = [] {
         std::vector<std::string> n;
-        for (const TextureSpec& spec : Specs())
-            n.push_back(spec.name);
+        for (const TextureRecipe& recipe : Recipes())
+            n.push_back(recipe.name);
         return n;
     }();
     return names;
@@ -142,15 +142,15 @@ const std::vector<std::string>& DemoTextureNames()
 
 bool DemoTexturesWrite(std::string& error)
 {
-    for (const TextureSpec& spec : Specs()) {
-        Canvas canvas(spec.width, spec.height);
-        const std::string file = std::string("models/textures/") + spec.name;
+    for (const TextureRecipe& recipe : Recipes()) {
+        Canvas canvas(recipe.width, recipe.height);
+        const std::string file = std::string("models/textures/") + recipe.name;
         if (!canvas.Valid()) {
-            error =
-                file + ": no image of " + std::to_string(spec.width) + " x " + std::to_string(spec.height);
+            error = file + ": no image of " + std::to_string(recipe.width) + " x " +
+                    std::to_string(recipe.height);
             return false;
         }
-        spec.paint(canvas);
+        recipe.paint(canvas);
         const bool written = EndsWith(file, ".png") ? PngWrite(canvas.Get(), file.c_str()) != nullptr
                                                     : BmpWrite(canvas.Get(), file.c_str()) != nullptr;
         if (!written) {

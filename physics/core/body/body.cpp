@@ -136,7 +136,7 @@ OlpBody* OlpBodySetDef(OlpBody* body, OlpBodyDef* def)
         OlpBodyDefRelease(DefOf(&body->base));
     }
     body->base.definition = def;
-    // Part 0 must never keep the volume of a definition that may be gone.
+    // The first part must never keep the volume of a definition that may be gone.
     body->base.parts[0].volume = def != nullptr ? def->volume : nullptr;
     return body;
 }
