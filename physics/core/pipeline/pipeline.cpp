@@ -64,6 +64,7 @@ void LayOut(OlpPipeline* p, Layout* l, const OlpContextParams* params)
     p->islands.islands = l->Take<OlpIsland>(active);
     p->contacts = l->Take<OlpContact>(contacts);
     p->impulses = l->Take<OlpContactImpulse>(contacts);
+    p->warm = l->Take<OlpContactWarm>(contacts);
     p->partRows = l->Take<uint32_t>(parts);
     p->partGroups = l->Take<uint32_t>(parts);
     p->continuous.objects = l->Take<OlpObj*>(continuous);
@@ -433,6 +434,7 @@ OlpPipeline* OlpPipelineInit(OlpPipeline* pipeline, OlpContext* context, const O
     pipeline->islands.capacity = Word(params, kOlpParamActiveObjects);
     pipeline->islands.jointCapacity = pipeline->jointCapacity;
     pipeline->batch.scale = scale;
+    pipeline->cache.pointTolerance = 0.05f * scale;
     pipeline->kernels = OlpSolverKernelsForMode(pipeline->mode);
     pipeline->commonKernel = OlpSolveCommon;
     if (context != nullptr) {
@@ -794,7 +796,7 @@ OlpPipeline* OlpPipelineSolveStage(OlpPipeline* pipeline)
         }
         uint32_t used = OlpSolverStageSequence(work, &mgr->dyn, islands + first, end - first, &settings,
                                                &pipeline->kernels, pipeline->contacts, pipeline->impulses,
-                                               pipeline->partRows + pipeline->partRowCount);
+                                               pipeline->warm, pipeline->partRows + pipeline->partRowCount);
         pipeline->partRowCount += used;
         for (uint32_t pass = 0; pass < 2; ++pass) {
             for (uint32_t b = 0; b < work->blockCount; ++b) {
@@ -883,9 +885,10 @@ OlpPipeline* OlpPipelineSolveStages(OlpPipeline* pipeline, float step)
 {
     pipeline->timeStep = step;
     OlpPipelineRowSizingStage(pipeline);
-    OlpContactCacheLookup(&pipeline->cache, &pipeline->islands);
+    OlpContactCacheLookup(&pipeline->cache, &pipeline->islands, pipeline->contacts, pipeline->warm);
     OlpPipelineSolveStage(pipeline);
-    OlpContactCacheStore(&pipeline->cache, &pipeline->islands, pipeline->contacts, pipeline->impulses);
+    OlpContactCacheStore(&pipeline->cache, &pipeline->islands, pipeline->contacts, pipeline->impulses,
+                         pipeline->warm);
     OlpPipelineCollideStage(pipeline);
     OlpPipelineSleepStage(pipeline);
     return pipeline;

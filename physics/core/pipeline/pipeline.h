@@ -75,6 +75,7 @@ struct OlpPipeline
     OlpContact* contacts;
     uint32_t contactCount, contactCapacity;
     OlpContactImpulse* impulses; ///< one 64-byte block per contact
+    OlpContactWarm* warm;        ///< per contact: its points' impulses, between the cache and the solve
     OlpJoint** joints;
     uint32_t jointCount, jointCapacity;
     OlpContactCache cache;

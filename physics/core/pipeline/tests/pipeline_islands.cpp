@@ -176,7 +176,14 @@ TEST_F(PipelineIslands, CacheFindsItsPairInEitherOrderAndOnlyItsPair)
     island = {};
     island.firstContact = &c[0];
     p->islands.count = 1;
-    OlpContactCacheStore(&p->cache, &p->islands, p->contacts, p->impulses);
+    // The first contact's point impulses: its point at the origin.
+    p->warm[0] = {};
+    p->warm[0].normal[0] = 2.0f;
+    p->warm[0].tangent[0] = {0.5f, 0, 0};
+    for (int i = 1; i < 5; ++i) {
+        p->warm[i] = {};
+    }
+    OlpContactCacheStore(&p->cache, &p->islands, p->contacts, p->impulses, p->warm);
     EXPECT_EQ(p->cache.used, 5u);
 
     // Next step: the first pair comes with swapped ends (its normal turned),
@@ -190,8 +197,16 @@ TEST_F(PipelineIslands, CacheFindsItsPairInEitherOrderAndOnlyItsPair)
         c[i].load = 99.0f;
         c[i].listLink = i + 1 < 5 ? &c[i + 1] : nullptr;
     }
-    OlpContactCacheLookup(&p->cache, &p->islands);
+    // Its second point lies within the tolerance of the stored one, its
+    // first beyond it.
+    c[0].points[0].position = {1.0f, 0, 0};
+    c[0].points[1].position = {0.01f, 0, 0};
+    OlpContactCacheLookup(&p->cache, &p->islands, p->contacts, p->warm);
     EXPECT_EQ(c[0].load, 2.0f);
+    EXPECT_EQ(p->warm[0].normal[0], 0.0f);
+    EXPECT_EQ(p->warm[0].normal[1], 2.0f);
+    EXPECT_EQ(p->warm[0].tangent[1].x, -0.5f); // the impulse on the new end A
+    EXPECT_EQ(p->warm[1].normal[0], 0.0f);
     EXPECT_EQ(c[1].load, 7.0f);
     EXPECT_EQ(c[2].load, 0.0f);
     EXPECT_EQ(c[3].load, 0.0f); // negative stored as 0
@@ -199,7 +214,7 @@ TEST_F(PipelineIslands, CacheFindsItsPairInEitherOrderAndOnlyItsPair)
     // Islands at rest are left alone.
     island.flags = kOlpIslandAtRest;
     c[0].load = 99.0f;
-    OlpContactCacheLookup(&p->cache, &p->islands);
+    OlpContactCacheLookup(&p->cache, &p->islands, p->contacts, p->warm);
     EXPECT_EQ(c[0].load, 99.0f);
 }
 

@@ -98,6 +98,51 @@ TEST_F(PipelineStep, AStackOfThreeStaysAndSleeps)
     }
 }
 
+TEST_F(PipelineStep, TallStacksRestInPlaceAndSleep)
+{
+    // Boxes start 2 cm apart; each comes to rest a whole number of metres
+    // plus a half up, within the contact's sinking, and stays there.
+    struct Case
+    {
+        const char* name;
+        size_t bodies;
+        int sleepBy;
+    };
+    for (const Case& c : {Case{"stack10", 10, 120}, Case{"pyramid", 55, 120}}) {
+        ScenarioOptions options;
+        options.steps = 180;
+        ScenarioReport report = RunScenario(c.name, options);
+        ASSERT_EQ(report.bodies.size(), c.bodies) << c.name;
+        const std::vector<float>& start = report.heights[0];
+        for (const auto& row : report.heights) {
+            for (size_t i = 0; i < c.bodies; ++i) {
+                ASSERT_GE(row[i], std::floor(start[i]) + 0.5f - 0.04f) << c.name << " body " << i;
+                ASSERT_LE(row[i], start[i] + 0.01f) << c.name << " body " << i;
+            }
+        }
+        for (size_t i = 0; i < c.bodies; ++i) {
+            EXPECT_NEAR(report.bodies[i].position.y, std::floor(start[i]) + 0.5f, 0.02f) << c.name << i;
+        }
+        EXPECT_LT(report.penetration, 0.03f) << c.name;
+        for (size_t i = 0; i < c.bodies; ++i) {
+            EXPECT_TRUE(report.bodies[i].asleep) << c.name << " body " << i;
+            EXPECT_GE(report.bodies[i].sleptAt, 1) << c.name;
+            EXPECT_LE(report.bodies[i].sleptAt, c.sleepBy) << c.name << " body " << i;
+        }
+    }
+}
+
+TEST_F(PipelineStep, APyramidEndsInItsPinnedState)
+{
+    // Any change to the arithmetic of a step shows here; both kernels agree.
+    for (int32_t mode : {1, 2}) {
+        ScenarioOptions options;
+        options.mode = mode;
+        options.steps = 120;
+        EXPECT_EQ(RunScenario("pyramid", options).hash, 0x86712c57d242101eull) << mode;
+    }
+}
+
 TEST_F(PipelineStep, AFastSphereDoesNotPassAThinSlab)
 {
     ScenarioReport report = RunScenario("fast-sphere", {});
