@@ -57,7 +57,8 @@ int main(int argc, char** argv)
     std::string scenario, runSvg, runCsv, solverPath;
     ScenarioOptions runOptions;
     CLI::App* run = app.add_subcommand("run", "a named scene stepped through a whole context");
-    run->add_option("scenario", scenario, "box-drop, stack3, pendulum, fast-sphere, slope or bounce")
+    run->add_option("scenario", scenario,
+                    "box-drop, stack3, stack10, pyramid, pendulum, fast-sphere, slope or bounce")
         ->required()
         ->check(CLI::IsMember(ScenarioNames()));
     run->add_option("--svg", runSvg, "plot the heights over time to this SVG file");

@@ -91,6 +91,7 @@ struct ScenarioOptions
 
 /// Names of the scenarios, for the usage text.
 const std::vector<std::string>& ScenarioNames();
-/// Runs "box-drop", "stack3", "pendulum", "fast-sphere", "slope" or "bounce";
+/// Runs "box-drop", "stack3", "stack10", "pyramid", "pendulum", "fast-sphere",
+/// "slope" or "bounce";
 /// an unknown name gives `known` false.
 ScenarioReport RunScenario(const std::string& name, const ScenarioOptions& options);
