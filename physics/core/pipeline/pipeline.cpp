@@ -75,12 +75,14 @@ void LayOut(OlpPipeline* p, Layout* l, const OlpContextParams* params)
     p->continuous.slots = l->Take<uint16_t>(objects);
     l->used = Round16(l->used);
     if (l->base == nullptr) {
-        l->used += OlpPartitionSize(active, objects, freeJoints) + OlpContactCacheSize(contacts);
+        l->used += OlpPartitionSize(active, objects, freeJoints) + OlpContactCacheSize(contacts) +
+                   OlpGroupScratchSize(active, objects, freeJoints);
         return;
     }
     uint8_t* cursor = l->base + l->used;
     OlpPartitionLayout(&p->partition, &cursor, active, objects, freeJoints);
     OlpContactCacheInit(&p->cache, &cursor, contacts);
+    OlpGroupScratchLayout(&p->grouping, &cursor, active, objects, freeJoints);
     l->used = static_cast<size_t>(cursor - l->base);
 }
 
@@ -205,14 +207,15 @@ void TakeFastObjects(OlpPipeline* p, OlpDynArrays* arrays)
         for (uint32_t o = 0; o < island.objectCount; ++o) {
             OlpObj* object = island.objects[o];
             if (object->partCount == 0 || object->id >= p->partition.nodeCapacity ||
-                !IsFast(p, arrays, object) ||
-                (object->partCount - 1u) + cc.slotCount > p->continuousCapacity) {
+                !IsFast(p, arrays, object)) {
                 continue;
             }
-            uint32_t slot = cc.slotCount;
+            uint32_t slot = OlpPipelineContinuousSlot(&cc, object->partCount, p->continuousCapacity);
+            if (slot == 0) {
+                continue;
+            }
             cc.slots[object->id] = static_cast<uint16_t>(slot);
             cc.objects[cc.objectCount++] = object;
-            cc.slotCount += object->partCount;
             cc.time[slot] = p->timeStep;
             for (uint32_t k = 0; k < object->partCount; ++k) {
                 const OlpDyn* dyn = object->parts[k].dyn;
@@ -304,14 +307,9 @@ uint32_t EndRow(const void* object, uint32_t part, uint32_t rows)
     return dyn != nullptr && dyn->index < rows ? dyn->index : kNoRow;
 }
 
-uint32_t ContactGroups(const OlpContact* c)
-{
-    return c->count > 0 ? ((c->count + 1) * 3) / 4 : 0;
-}
-
 void CountContact(uint32_t* groups, const OlpContact* c, uint32_t rows, int32_t sign)
 {
-    const uint32_t g = ContactGroups(c);
+    const uint32_t g = OlpContactRowGroups(c);
     for (uint32_t row : {EndRow(c->objectA, c->partA, rows), EndRow(c->objectB, c->partB, rows)}) {
         if (row != kNoRow) {
             groups[row] = sign > 0 ? groups[row] + g : groups[row] - g;
@@ -379,6 +377,16 @@ void LimitPartContacts(OlpPipeline* p, const OlpIsland& island, uint32_t rows)
 }
 
 } // namespace
+
+uint32_t OlpPipelineContinuousSlot(OlpPipelineContinuous* continuous, uint32_t parts, uint32_t capacity)
+{
+    if (parts == 0 || (parts - 1u) + continuous->slotCount > capacity) {
+        return 0;
+    }
+    uint32_t slot = continuous->slotCount;
+    continuous->slotCount += parts;
+    return slot;
+}
 
 int32_t OlpCpuGetSolverMode()
 {
@@ -694,7 +702,7 @@ uint32_t OlpIslandRowGroups(const OlpIsland* island)
 {
     uint32_t groups = 0;
     for (const OlpContact* c = island->firstContact; c != nullptr; c = c->listLink) {
-        uint32_t g = ((c->count + 1) * 3) / 4;
+        uint32_t g = OlpContactRowGroups(c);
         groups += OlpPartitionActiveEnd(c->objectA, c->partA) ? g : 0;
         groups += OlpPartitionActiveEnd(c->objectB, c->partB) ? g : 0;
     }
@@ -743,6 +751,10 @@ OlpPipeline* OlpPipelineRowSizingStage(OlpPipeline* pipeline)
         }
         LimitPartContacts(pipeline, island, mgr->dyn.capacity);
         uint32_t groups = OlpIslandRowGroups(&island);
+        if (groups > pipeline->islandBlockRows && OlpIslandSplit(pipeline, n) > 1) {
+            // The islands it became after this one are sized in their turn.
+            groups = OlpIslandRowGroups(&island);
+        }
         island.rowGroups = groups < pipeline->islandBlockRows ? groups : pipeline->islandBlockRows;
         island.blockSums[0] = island.rowGroups;
         island.blockSums[1] = 0;

@@ -214,7 +214,7 @@ uint64_t PipelineScene::Hash() const
 
 const std::vector<std::string>& ScenarioNames()
 {
-    static const std::vector<std::string> names = {"box-drop", "stack3",      "stack10", "pyramid",
+    static const std::vector<std::string> names = {"box-drop", "stack3",      "stack10", "stack20", "pyramid",
                                                    "pendulum", "fast-sphere", "slope",   "bounce"};
     return names;
 }
@@ -235,9 +235,9 @@ bool Build(PipelineScene* s, const std::string& name, int* steps)
             s->AddBox(cube, 1.0f, {0, 0.5f + 1.02f * static_cast<float>(i), 0});
         }
         *steps = 600;
-    } else if (name == "stack10") {
+    } else if (name == "stack10" || name == "stack20") {
         s->AddPlane({0, 0, 0}, {0, 1, 0});
-        for (int i = 0; i < 10; ++i) {
+        for (int i = 0; i < (name == "stack10" ? 10 : 20); ++i) {
             s->AddBox(cube, 1.0f, {0, 0.5f + 1.02f * static_cast<float>(i), 0});
         }
         *steps = 600;
@@ -305,6 +305,9 @@ ScenarioReport RunScenario(const std::string& name, const ScenarioOptions& optio
         scene.pipeline->kernels = OlpSolverKernelsForMode(options.mode);
     }
     steps = options.steps > 0 ? options.steps : steps;
+    if (options.blockRows > 0) {
+        OlpPipelineSetIslandBlockRows(scene.pipeline, options.blockRows);
+    }
     std::vector<int> sleptAt(scene.bodies.size(), -1);
     for (int n = 1; n <= steps; ++n) {
         scene.Step();
