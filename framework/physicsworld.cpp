@@ -7,11 +7,13 @@
 
 #include "framework/cameramanager.h"
 #include "framework/framework.h"
+#include "framework/sceneobject.h"
 #include "framework/standardapplication.h"
 #include "graphics/core/camera.h"
 #include "graphics/core/chunk.h"
 #include "graphics/core/stream.h"
 #include "graphics/core/texture.h"
+#include "graphics/scene/clump.h"
 #include "graphics/scene/sceneids.h"
 #include "graphics/scene/world.h"
 #include "graphics/scene/worldmembers.h"
@@ -86,6 +88,7 @@ CPhysicsWorld::~CPhysicsWorld()
 {
     if (m_mainCamera)
         RemoveCamera(m_mainCamera);
+    DestroyRegisteredObjects();
     for (int32_t index = 0; index < m_worldCount; ++index) {
         WorldDestroy(m_worlds[index]);
         m_worlds[index] = nullptr;
@@ -256,8 +259,8 @@ bool CPhysicsWorld::LoadWorld(const char* fileName, int32_t renderMode)
         world = WorldStreamRead(worldStream);
         StreamClose(worldStream, nullptr);
     }
-    ShellFreePath(path);
     if (!world) {
+        ShellFreePath(path);
         // Nothing of the file stays: the dictionary would have no owner.
         if (dictionary) {
             TexDictionarySetCurrent(previous);
@@ -272,8 +275,10 @@ bool CPhysicsWorld::LoadWorld(const char* fileName, int32_t renderMode)
     m_renderModes[slot] = renderMode;
     m_worlds[slot] = world;
     m_worldCount = slot + 1;
-    if (!m_context && !CreateContext())
+    if (!m_context && !CreateContext()) {
+        ShellFreePath(path);
         return false; // the world stays, drawn but not simulated
+    }
     // The world's triangles collide in place, through its collision trees.
     if (OlpVolume* volume = OlpTrilistCreate(world, kOlpTrilistWorld)) {
         OlpVolumeSetSlide(volume, m_settings.solidSlide);
@@ -288,7 +293,104 @@ bool CPhysicsWorld::LoadWorld(const char* fileName, int32_t renderMode)
         if (m_worldCameras[slot])
             WorldAddCamera(world, m_worldCameras[slot]->GetCamera());
     }
+    LoadWorldClumps(path);
+    ShellFreePath(path);
     return true;
+}
+
+void CPhysicsWorld::LoadWorldClumps(const char* path)
+{
+    Stream* stream = StreamOpen(kStreamFileName, kStreamRead, path);
+    if (!stream)
+        return;
+    while (StreamFindChunk(stream, kChunkClump, nullptr, nullptr)) {
+        auto* object = new CSceneObject;
+        // A damaged clump leaves the stream at no known chunk: the rest is
+        // not read.
+        if (!object->ReadClump(stream)) {
+            delete object;
+            break;
+        }
+        object->SetCollidable(true);
+        RegisterObject(object);
+    }
+    StreamClose(stream, nullptr);
+}
+
+bool CPhysicsWorld::RegisterObject(CSceneObject* object)
+{
+    if (!object || m_worldCount == 0)
+        return false;
+    auto entry = std::find(m_registered.begin(), m_registered.end(), object);
+    if (entry == m_registered.end()) {
+        entry = std::find(m_registered.begin(), m_registered.end(), nullptr);
+        if (entry != m_registered.end()) {
+            *entry = object;
+        } else {
+            if (int32_t(m_registered.size()) == m_registeredCapacity) {
+                m_registeredCapacity += kRegisteredGrowth;
+                m_registered.reserve(size_t(m_registeredCapacity));
+            }
+            m_registered.push_back(object);
+        }
+        object->m_registered = false;
+    }
+    return RefreshObject(object);
+}
+
+bool CPhysicsWorld::RefreshObject(CSceneObject* object)
+{
+    if (!object || std::find(m_registered.begin(), m_registered.end(), object) == m_registered.end())
+        return false;
+    Clump* clump = object->GetClump();
+    if (!clump)
+        return true; // nothing to place until it has a clump
+    World* first = m_worlds[0];
+    if (!object->IsInWorld()) {
+        if (object->m_registered)
+            WorldRemoveClump(first, clump);
+        object->m_registered = false;
+        return true;
+    }
+    // Removed and added again, so that the world sees the clump where it now is.
+    if (object->m_registered)
+        WorldRemoveClump(first, clump);
+    WorldAddClump(first, clump);
+    object->m_registered = true;
+    return true;
+}
+
+bool CPhysicsWorld::UnregisterObject(CSceneObject* object)
+{
+    if (!object)
+        return false;
+    if (object->m_registered && object->GetClump())
+        WorldRemoveClump(m_worlds[0], object->GetClump());
+    object->m_registered = false;
+    const auto entry = std::find(m_registered.begin(), m_registered.end(), object);
+    if (entry != m_registered.end())
+        *entry = nullptr; // the used length stays
+    return true;
+}
+
+CSceneObject* CPhysicsWorld::GetRegistered(int32_t index) const
+{
+    return index >= 0 && index < GetRegisteredCount() ? m_registered[size_t(index)] : nullptr;
+}
+
+void CPhysicsWorld::DestroyRegisteredObjects()
+{
+    for (CSceneObject*& entry : m_registered) {
+        CSceneObject* object = entry;
+        if (!object)
+            continue;
+        UnregisterObject(object);
+        object->Unload();
+        delete object;
+    }
+    m_registered.clear();
+    m_registered.shrink_to_fit();
+    m_registeredCapacity = 0;
 }
 
 bool CPhysicsWorld::CreateContext()
