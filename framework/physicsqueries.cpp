@@ -5,6 +5,8 @@
 #include <cmath>
 
 #include "framework/cameramanager.h"
+#include "framework/collisionplane.h"
+#include "framework/collisiontriangle.h"
 #include "framework/framework.h"
 #include "framework/physicsworld.h"
 #include "framework/sceneobject.h"
@@ -49,6 +51,11 @@ WorldSector* WorldTriangle(IntersectionQuery*, WorldSector* sector, TriangleHitI
     return Offer(static_cast<SegmentQuery*>(data), distance, triangle->normal, nullptr) ? sector : nullptr;
 }
 
+TriangleHitInfo* DynamicTriangle(IntersectionQuery*, TriangleHitInfo* triangle, float distance, void* data)
+{
+    return Offer(static_cast<SegmentQuery*>(data), distance, triangle->normal, nullptr) ? triangle : nullptr;
+}
+
 TriangleHitInfo* ObjectTriangle(IntersectionQuery*, TriangleHitInfo* triangle, float distance, void* data)
 {
     auto* query = static_cast<SegmentQuery*>(data);
@@ -70,6 +77,9 @@ Atomic* SegmentAtomic(Atomic* atomic, void* data)
     return query->hit && !query->nearest ? nullptr : atomic;
 }
 
+/// Objects picked alone lie within this distance of the origin along x.
+constexpr float kPickableExtent = 1000.0f;
+
 /// The camera manager's pick: the physics world's segment test.
 bool PickSegment(const V3d* start, const V3d* end, float* fraction, V3d* normal, CSceneObject** object)
 {
@@ -89,7 +99,6 @@ void CPhysicsWorld::ConnectCameraPick(bool connect)
 int32_t CPhysicsWorld::TestSegment(const V3d* from, const V3d* to, bool skipDynamic, float* outDistance,
                                    V3d* outNormal, CSceneObject** outObject) const
 {
-    (void)skipDynamic; // the dynamic collision geometry joins these queries with its tables
     if (outObject)
         *outObject = nullptr;
     if (from->x == to->x && from->y == to->y && from->z == to->z)
@@ -105,6 +114,15 @@ int32_t CPhysicsWorld::TestSegment(const V3d* from, const V3d* to, bool skipDyna
     const auto stopped = [&state] { return state.hit && !state.nearest; };
     for (int32_t index = 0; index < m_worldCount && !stopped(); ++index)
         WorldForAllTriangleIntersections(m_worlds[index], &state.line, WorldTriangle, &state);
+    // The dynamic collision geometry lies in world space.
+    for (int32_t i = 0; i < m_planeCount && !skipDynamic && !stopped(); ++i) {
+        if (Geometry* geometry = m_planes[i]->GetGeometry())
+            GeometryForAllTriangleIntersections(geometry, &state.line, DynamicTriangle, &state);
+    }
+    for (int32_t i = 0; i < m_triangleCount && !skipDynamic && !stopped(); ++i) {
+        if (Geometry* geometry = m_triangles[i]->GetGeometry())
+            GeometryForAllTriangleIntersections(geometry, &state.line, DynamicTriangle, &state);
+    }
     for (CSceneObject* object : m_registered) {
         if (!object || stopped())
             continue;
@@ -145,4 +163,31 @@ bool CPhysicsWorld::TestCorridor(const V3d* from, const V3d* to, float radius, b
         }
     }
     return false;
+}
+
+bool CPhysicsWorld::RayPickObject(CSceneObject* object, const V3d* from, const V3d* to, float* outDistance,
+                                  V3d* outNormal) const
+{
+    if (!object || !object->IsCollidable() || !object->GetClump())
+        return false;
+    if (from->x == to->x && from->y == to->y && from->z == to->z)
+        return false;
+    // Objects far outside the level are not picked.
+    const float x = FrameGetLTM(object->GetFrame())->pos.x;
+    if (!(x > -kPickableExtent && x < kPickableExtent))
+        return false;
+    SegmentQuery state = {};
+    state.line.type = kIntersectionLine;
+    state.line.t.line = {*from, *to};
+    state.nearest = true;
+    state.distance = 100000.0f;
+    state.current = object;
+    ClumpVisitAtomics(object->GetClump(), SegmentAtomic, &state);
+    if (state.hit) {
+        if (outDistance)
+            *outDistance = state.distance;
+        if (outNormal)
+            *outNormal = state.normal;
+    }
+    return state.hit;
 }
