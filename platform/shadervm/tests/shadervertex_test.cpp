@@ -1,8 +1,7 @@
 // Vertex shader execution against a double-precision reference of each
 // instruction's published definition, on random inputs, plus the special
 // cases (rcp/rsq of 0 and negatives, lit clamping, expp/logp forms, a0
-// rounding, relative addressing out of range). The renderer's generated
-// shaders run in graphics/d3d9/tests/generatedshaders.cpp.
+// rounding, relative addressing out of range).
 #include "platform/shadervm/shadervm.h"
 
 #include "shadertest_util.h"

@@ -1,9 +1,7 @@
-// The renderer's shader generator (VertexShaderText) through the platform's
-// assembler, disassembler and interpreter: the lighting and skinning shaders
-// against their formulas, batches in groups against single runs, and a
-// spread of descriptors covering every line form the generator writes that
-// assembles, round-trips and runs. Here rather than beside the interpreter,
-// because the platform does not depend on the graphics engine.
+// The interpreter on the generator's own texts: the directional-light and
+// skinning shaders against double-precision formulas on random inputs,
+// grouped batches against single runs, and every form the generator writes
+// decoded and run.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,17 +9,9 @@
 #include <vector>
 
 #include "graphics/d3d9/renderer/vertexshader.h"
-#include "platform/d3dx9/tests/shaderroundtrip.h"
 #include "platform/shadervm/tests/shadertest_util.h"
 
 namespace {
-
-// The generator's table of texture-effect constants is filled by a cache reset.
-class GeneratedShaders : public ::testing::Test
-{
-  protected:
-    void SetUp() override { VertexShaderCacheReset(); }
-};
 
 ShaderVertexBatch* NewBatch()
 {
@@ -30,73 +20,74 @@ ShaderVertexBatch* NewBatch()
     return &batch;
 }
 
-// Descriptors covering every line form: no lights, lights of every kind and
-// group size with material colour, prelit and fog variants, skinning with 1
-// to 4 weights with and without normals and morphing, and every texture
-// effect with and without lights (bump mode with each light kind).
+VertexShaderDescriptor Make(uint32_t d, uint32_t p, uint32_t s, uint32_t t, uint32_t w, uint32_t fog,
+                            uint32_t effect, uint32_t flags)
+{
+    return VertexShaderDescriptorMake(d, p, s, t, w, fog, effect, flags);
+}
+
+// A spread of descriptors covering every line form of the generator.
 std::vector<VertexShaderDescriptor> Spread()
 {
-    std::vector<VertexShaderDescriptor> spread = {
-        0, VertexShaderDescriptorMake(1, 0, 0, 1, 0, 0, 0, kVertexShaderNormals)};
+    std::vector<VertexShaderDescriptor> spread = {0, Make(1, 0, 0, 1, 0, 0, 0, kVertexShaderNormals)};
+    // Lights of every kind and group size, with material colour, prelit and fog variants.
     for (uint32_t i = 0; i < 6; ++i) {
-        const uint32_t flags = kVertexShaderNormals | (i & 1 ? kVertexShaderNormalise : 0) |
-                               (i & 2 ? kVertexShaderMaterialColour : 0) |
+        const uint32_t flags = kVertexShaderNormals | ((i & 1) ? kVertexShaderNormalise : 0) |
+                               ((i & 2) ? kVertexShaderMaterialColour : 0) |
                                (i % 3 == 0 ? kVertexShaderPrelit : 0);
-        spread.push_back(
-            VertexShaderDescriptorMake((i * 3) % 6, i == 1 ? 5 : i, (i + 2) % 6, i % 3, 0, i % 4, 0, flags));
+        spread.push_back(Make(i * 3 % 6, i == 1 ? 5 : i, (i + 2) % 6, i % 3, 0, i % 4, 0, flags));
     }
-    for (uint32_t weights = 1; weights <= 4; ++weights) {
+    // Skinning with 1-4 weights, with and without normals, with morphing.
+    for (uint32_t w = 1; w <= 4; ++w) {
         for (uint32_t normals = 0; normals < 2; ++normals) {
-            const uint32_t flags =
-                (normals ? kVertexShaderNormals : 0) | (weights == 2 ? kVertexShaderMorph : 0);
-            spread.push_back(VertexShaderDescriptorMake(1, normals, 0, 1, weights, weights % 4, 0, flags));
+            const uint32_t flags = (normals ? kVertexShaderNormals : 0) | (w == 2 ? kVertexShaderMorph : 0);
+            spread.push_back(Make(1, normals, 0, 1, w, w % 4, 0, flags));
         }
     }
-    spread.push_back(
-        VertexShaderDescriptorMake(2, 0, 0, 0, 0, 0, 0, kVertexShaderMorph | kVertexShaderNormals));
-    for (uint32_t effect = 1; effect <= 11; ++effect) {
-        spread.push_back(VertexShaderDescriptorMake(effect % 2, 0, 0, effect == 4 || effect == 7 ? 2 : 1,
-                                                    effect == 3    ? 2
-                                                    : effect == 10 ? 1
-                                                                   : 0,
-                                                    0, effect, kVertexShaderNormals));
+    spread.push_back(Make(2, 0, 0, 0, 0, 0, 0, kVertexShaderMorph | kVertexShaderNormals));
+    // Every texture effect, with and without lights; bump mode with each light kind.
+    for (uint32_t e = 1; e <= 11; ++e) {
+        spread.push_back(Make(e % 2, 0, 0, e == 4 || e == 7 ? 2 : 1,
+                              e == 3    ? 2
+                              : e == 10 ? 1
+                                        : 0,
+                              0, e, kVertexShaderNormals));
     }
     for (uint32_t light = 0; light < 4; ++light) {
-        for (uint32_t effect = 8; effect <= 9; ++effect) {
+        for (uint32_t e = 8; e <= 9; ++e) {
             const uint32_t flags =
                 kVertexShaderNormals | kVertexShaderNormalise | (light == 3 ? kVertexShaderPrelit : 0);
-            spread.push_back(VertexShaderDescriptorMake(light == 0, light == 1, light == 2, 2,
-                                                        light == 3   ? 1
-                                                        : light == 2 ? 3
-                                                                     : 0,
-                                                        0, effect, flags));
+            spread.push_back(Make(light == 0, light == 1, light == 2, 2,
+                                  light == 3   ? 1
+                                  : light == 2 ? 3
+                                               : 0,
+                                  0, e, flags));
         }
     }
     return spread;
 }
 
-TEST_F(GeneratedShaders, RoundTripThroughTheDisassembler)
+ProgramPtr Build(VertexShaderDescriptor d, int profile, uint32_t budget = 256,
+                 VertexShaderConstantLayout* layout = nullptr)
 {
-    for (VertexShaderDescriptor d : Spread()) {
-        for (int profile : {10, 20, 25}) {
-            for (bool wFog : {false, true}) {
-                SCOPED_TRACE(testing::Message() << std::hex << d << std::dec << " profile " << profile);
-                const std::string text = VertexShaderText(d, profile, 256, wFog, nullptr);
-                ASSERT_FALSE(text.empty());
-                ExpectRoundTrip(text);
-            }
-        }
-    }
+    return Assemble(VertexShaderText(d, profile, budget, false, layout));
 }
 
-// The generator's one-directional-light shader: transform by the transposed
-// matrix in c0..c3, ambient c4 plus colour c6 times max(0, -L.N).
-TEST_F(GeneratedShaders, DirectionalLightShader)
+class GeneratedRun : public ::testing::Test
 {
-    const VertexShaderDescriptor d = VertexShaderDescriptorMake(1, 0, 0, 1, 0, 0, 0, kVertexShaderNormals);
+  protected:
+    void SetUp() override { VertexShaderCacheReset(); } // fills the effect table
+};
+
+} // namespace
+
+// Transform by the transposed matrix in c0..c3, ambient c4 plus colour c6
+// times max(0, -L.N).
+TEST_F(GeneratedRun, DirectionalLightShader)
+{
     TestRandom random(3);
     for (int profile : {10, 20, 25}) {
-        ProgramPtr program = Assemble(VertexShaderText(d, profile, 256, false, nullptr));
+        ProgramPtr program = Build(Make(1, 0, 0, 1, 0, 0, 0, kVertexShaderNormals), profile);
         ASSERT_NE(program, nullptr);
         EXPECT_EQ(ShaderProgramFindInput(program.get(), ShaderUsage::Normal, 0), 3);
         float c[7][4];
@@ -138,16 +129,15 @@ TEST_F(GeneratedShaders, DirectionalLightShader)
     }
 }
 
-// Skinning with two weights through the bone palette and relative addressing.
-TEST_F(GeneratedShaders, SkinningShader)
+// Two weights through the bone palette and relative addressing.
+TEST_F(GeneratedRun, SkinningShader)
 {
-    const VertexShaderDescriptor d = VertexShaderDescriptorMake(1, 0, 0, 0, 2, 0, 0, kVertexShaderNormals);
-    VertexShaderConstantLayout layout;
     TestRandom random(11);
     for (int profile : {10, 20}) {
-        ProgramPtr program = Assemble(VertexShaderText(d, profile, 96, false, &layout));
+        VertexShaderConstantLayout layout;
+        ProgramPtr program = Build(Make(1, 0, 0, 0, 2, 0, 0, kVertexShaderNormals), profile, 96, &layout);
         ASSERT_NE(program, nullptr);
-        ASSERT_EQ(layout.bones, 7) << "after the transform, ambient and one light";
+        ASSERT_EQ(layout.bones, 7);
         float c[96][4];
         for (auto& row : c) {
             for (float& v : row) {
@@ -162,9 +152,8 @@ TEST_F(GeneratedShaders, SkinningShader)
             }
             batch->input[1].v[0][l] = random.Uniform(0, 1);
             batch->input[1].v[1][l] = 1.0f - batch->input[1].v[0][l];
-            batch->input[2].v[0][l] =
-                static_cast<float>(3 * (random.Next() % 20)); // register offsets, 3 per bone
-            batch->input[2].v[1][l] = static_cast<float>(3 * (random.Next() % 20));
+            batch->input[2].v[0][l] = float(3 * (random.Next() % 20)); // register offsets, 3 per bone
+            batch->input[2].v[1][l] = float(3 * (random.Next() % 20));
         }
         ASSERT_TRUE(ShaderVertexRun(program.get(), c, 96, batch));
         for (int l = 0; l < kShaderLanes; ++l) {
@@ -173,7 +162,7 @@ TEST_F(GeneratedShaders, SkinningShader)
             for (int row = 0; row < 3; ++row) {
                 double sum = 0;
                 for (int w = 0; w < 2; ++w) {
-                    const int base = layout.bones + static_cast<int>(batch->input[2].v[w][l]) + row;
+                    const int base = layout.bones + int(batch->input[2].v[w][l]) + row;
                     double dot = 0;
                     for (int comp = 0; comp < 4; ++comp) {
                         dot += batch->input[0].v[comp][l] * c[base][comp];
@@ -193,12 +182,12 @@ TEST_F(GeneratedShaders, SkinningShader)
     }
 }
 
-// Batches run in groups give exactly what one-batch runs give, for every
-// generated shader (relative addressing, temporaries and a0 per batch).
-TEST_F(GeneratedShaders, GroupsOfBatchesMatchSingleRuns)
+// Batches run in groups give exactly what one-batch runs give (relative
+// addressing, temporaries and a0 per batch).
+TEST_F(GeneratedRun, GroupsOfBatchesMatchSingleRuns)
 {
     TestRandom random(5);
-    float constants[256][4];
+    static float constants[256][4];
     for (auto& row : constants) {
         for (float& v : row) {
             v = random.Uniform(-1, 1);
@@ -208,8 +197,8 @@ TEST_F(GeneratedShaders, GroupsOfBatchesMatchSingleRuns)
     std::vector<ShaderVertexBatch> grouped(kBatches);
     std::vector<ShaderVertexBatch> single(kBatches);
     for (VertexShaderDescriptor d : Spread()) {
-        ProgramPtr program = Assemble(VertexShaderText(d, 20, 256, false, nullptr));
-        ASSERT_NE(program, nullptr);
+        ProgramPtr program = Build(d, 20);
+        ASSERT_NE(program, nullptr) << std::hex << d;
         for (ShaderVertexBatch& batch : grouped) {
             for (auto& reg : batch.input) {
                 for (auto& component : reg.v) {
@@ -219,10 +208,9 @@ TEST_F(GeneratedShaders, GroupsOfBatchesMatchSingleRuns)
                 }
             }
             for (int l = 0; l < kShaderLanes; ++l) {
-                batch.input[2].v[0][l] = static_cast<float>(3 * (random.Next() % 40));
-                batch.input[2].v[1][l] = static_cast<float>(3 * (random.Next() % 40));
-                batch.input[2].v[2][l] = static_cast<float>(3 * (random.Next() % 40));
-                batch.input[2].v[3][l] = static_cast<float>(3 * (random.Next() % 40));
+                for (int w = 0; w < 4; ++w) {
+                    batch.input[2].v[w][l] = float(3 * (random.Next() % 40));
+                }
             }
         }
         single = grouped;
@@ -236,24 +224,21 @@ TEST_F(GeneratedShaders, GroupsOfBatchesMatchSingleRuns)
                 if (written & (1u << o)) {
                     EXPECT_EQ(std::memcmp(&grouped[b].output[o], &single[b].output[o], sizeof(ShaderLanes4)),
                               0)
-                        << "batch " << b << " output " << o;
+                        << std::hex << d << std::dec << " batch " << b << " output " << o;
                 }
             }
         }
     }
 }
 
-// Every shader the generator can write decodes and runs.
-TEST_F(GeneratedShaders, EveryShaderOfTheSpreadRuns)
+TEST_F(GeneratedRun, EveryFormDecodesAndRuns)
 {
     static const float constants[256][4] = {};
     for (VertexShaderDescriptor d : Spread()) {
         for (int profile : {10, 20, 25}) {
-            ProgramPtr program = Assemble(VertexShaderText(d, profile, 256, false, nullptr));
-            ASSERT_NE(program, nullptr);
+            ProgramPtr program = Build(d, profile);
+            ASSERT_NE(program, nullptr) << std::hex << d;
             EXPECT_TRUE(ShaderVertexRun(program.get(), constants, 256, NewBatch()));
         }
     }
 }
-
-} // namespace
