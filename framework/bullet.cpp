@@ -36,7 +36,8 @@ void CBullet::Update(float dt)
 void CBullet::Render() const
 {
     Im3DVertex vertices[kMarkerVertices] = {};
-    MarkerBuild(vertices, m_position, m_direction, m_side1, m_side2, kTracerLength, kTracerHalfWidth, kTracerTail);
+    MarkerBuild(vertices, m_position, m_direction, m_side1, m_side2, kTracerLength, kTracerHalfWidth,
+                kTracerTail);
     MarkerSetColour(vertices, kMarkerVertices, kTracerColour);
     MarkerDraw(vertices, kMarkerVertices);
 }

@@ -89,10 +89,11 @@ bool CCharacter::ApplyProfile(const char* profileName, const V3d& position)
     CCharacterProfile* profile = FindCharacterProfile(profileName);
     if (!profile) {
         char text[512];
-        std::snprintf(text, sizeof text,
-                      "Can not find character profile definition '%s'\nplease check the 'Characters' section in "
-                      "your XML file",
-                      profileName ? profileName : "");
+        std::snprintf(
+            text, sizeof text,
+            "Can not find character profile definition '%s'\nplease check the 'Characters' section in "
+            "your XML file",
+            profileName ? profileName : "");
         CStandardApplication::ReportEngineError(text);
         return false;
     }
@@ -220,8 +221,9 @@ CAnimationCommand* CCharacter::TakeCommand()
 {
     CAnimationCommand* command = AcquireCommand(kAnimationCommandBlend);
     if (!command)
-        CStandardApplication::ReportEngineError("No more animation command in animation command pool\n increase "
-                                                "MAX_ANIMATION_COMMANDS to \n(max characters in game) * 3");
+        CStandardApplication::ReportEngineError(
+            "No more animation command in animation command pool\n increase "
+            "MAX_ANIMATION_COMMANDS to \n(max characters in game) * 3");
     return command;
 }
 
@@ -308,8 +310,8 @@ void CCharacter::Update(float dt)
         CharacterAnimation wanted = kAnimIdle;
         if (m_mode == kModeCrouchAim || m_mode == kModeStandAim) {
             if (UpdateAim(dt, &wanted))
-                changed = m_profile->animations[wanted] != CurrentFirstAnimation() ||
-                          !m_currentCommand || m_currentCommand->entryCount != 1;
+                changed = m_profile->animations[wanted] != CurrentFirstAnimation() || !m_currentCommand ||
+                          m_currentCommand->entryCount != 1;
         } else {
             choice = ChooseMovement(m_mode, m_forward, m_side, k, m_profile->scale);
             wanted = choice.animation;

@@ -29,7 +29,7 @@ constexpr float kDegreesPerRadian = 180.0f * 0.31830996f;
 struct Sector
 {
     CharacterAnimation animation;
-    bool strafe; ///< speed from the side input, no forward speed
+    bool strafe;   ///< speed from the side input, no forward speed
     bool sideways; ///< a side speed
 };
 
@@ -94,7 +94,8 @@ CharacterAnimation AimGroup(int32_t mode)
     return mode == kModeCrouchAim ? kAnimCrouchAimUpLeft : kAnimIdleAimUpLeft;
 }
 
-bool ComputeAimBlend(const Matrix& frame, float scale, const V3d& target, CharacterAnimation group, AimBlend* out)
+bool ComputeAimBlend(const Matrix& frame, float scale, const V3d& target, CharacterAnimation group,
+                     AimBlend* out)
 {
     const V3d right = V3dUnit(frame.right);
     const V3d up = V3dUnit(frame.up);

@@ -126,8 +126,8 @@ void CCharacterMotion::SetSpeeds(float forward, float side, float turnRate)
     m_turnRate = turnRate;
 }
 
-void CCharacterMotion::SetProfileValues(float scale, float sphereRadius, float slideIntensity, float slideCreaseY,
-                                        int32_t accuracy, float gravity)
+void CCharacterMotion::SetProfileValues(float scale, float sphereRadius, float slideIntensity,
+                                        float slideCreaseY, int32_t accuracy, float gravity)
 {
     m_scale = scale;
     m_sphereRadius[0] = m_sphereRadius[1] = sphereRadius;
@@ -169,7 +169,8 @@ void CCharacterMotion::Update(float dt)
         const V3d p = FrameGetMatrix(proxyFrame)->pos;
         CPhysicsWorld::SetSphereQueryMode(0);
         SphereQueryResult ground;
-        m_onGround = world->SphereQuery(p.x, p.y - kGroundDrop * m_scale, p.z, kGroundRadius * m_scale, &ground);
+        m_onGround =
+            world->SphereQuery(p.x, p.y - kGroundDrop * m_scale, p.z, kGroundRadius * m_scale, &ground);
         const PhysicsWorldSettings& settings = world->GetSettings();
         const float moving = kMovingSpeed * m_scale;
         if (!m_onGround)

@@ -63,7 +63,6 @@ class CCharacterMotion
     int32_t GetJumpState() const { return m_jumpState; }
     float GetPreviousSpeed() const { return m_previousSpeed; }
     float GetScale() const { return m_scale; }
-    float GetProxyOffset() const { return m_proxyOffset; }
     /// True when the last ground test found contact.
     bool IsOnGround() const { return m_onGround; }
 

@@ -20,7 +20,8 @@
 namespace {
 
 constexpr int32_t kTableSize = 8;
-constexpr uint32_t kEmitterFlags = kParticleSeparate | kParticleEmitterTexRect | kParticlePosition | kParticleColour;
+constexpr uint32_t kEmitterFlags =
+    kParticleSeparate | kParticleEmitterTexRect | kParticlePosition | kParticleColour;
 constexpr float kGravity = -294.0f;
 constexpr float kParticlesPerSecond = 960.0f;
 constexpr float kImpactParticleSize = 1.4f;
@@ -59,7 +60,8 @@ bool CImpactParticles::Init(float scale, uint8_t r, uint8_t g, uint8_t b)
     ShellFreePath(path);
     m_texture = TextureRead("PARTICLE.PNG", nullptr);
     if (!m_texture) {
-        CStandardApplication::ReportEngineError("Texture file 'PARTICLE.PNG' not found\nPlease check your data");
+        CStandardApplication::ReportEngineError(
+            "Texture file 'PARTICLE.PNG' not found\nPlease check your data");
         return false;
     }
     m_emitter = ParticleEmitterCreate(kParticles, kEmitterFlags, kParticleValuePointSprites);

@@ -42,7 +42,6 @@ class CImpactParticles
     int32_t GetActiveCount() const { return m_activeCount; }
     const V3d& GetPosition(int32_t i) const { return m_positions[i]; }
     const V3d& GetVelocity(int32_t i) const { return m_velocities[i]; }
-    Atomic* GetEmitter() const { return m_emitter; }
 
   private:
     uint8_t m_colour[4] = {223, 0, 0, 192};

@@ -34,8 +34,6 @@ constexpr float kFlashShown = 0.75f;
 const V3d kFirePlace = {13.0f, 1.0f, 1.97f};
 const V3d kHidden = {0.0f, -1000.0f, 0.0f};
 
-int32_t gWeaponSerial = 0;
-
 /// Wakes the registered body `object` carries and sets its force.
 void Push(CSceneObject* object, const V3d& direction)
 {
@@ -79,8 +77,6 @@ CCharacter* FindCharacterOnLine(const V3d& muzzle, const V3d& end, const CCharac
         *fraction = best;
     return hit;
 }
-
-CWeapon::CWeapon() : m_serial(gWeaponSerial++) {}
 
 CWeapon::~CWeapon()
 {
@@ -136,8 +132,8 @@ bool CWeapon::GetMuzzle(V3d* point, V3d* up, V3d* at, V3d* right) const
     const V3d u = V3dUnit(bone->up);
     const V3d a = V3dUnit(bone->at);
     if (point)
-        *point = V3dAdd(bone->pos,
-                        V3dAdd(V3dScaled(u, kMuzzleUp), V3dAdd(V3dScaled(a, kMuzzleAt), V3dScaled(r, kMuzzleRight))));
+        *point = V3dAdd(bone->pos, V3dAdd(V3dScaled(u, kMuzzleUp),
+                                          V3dAdd(V3dScaled(a, kMuzzleAt), V3dScaled(r, kMuzzleRight))));
     if (up)
         *up = u;
     if (at)

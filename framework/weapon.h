@@ -24,7 +24,7 @@ class CWeapon
     /// Units a shot reaches.
     static constexpr float kRange = 30.0f;
 
-    CWeapon();
+    CWeapon() = default;
     CWeapon(const CWeapon&) = delete;
     CWeapon& operator=(const CWeapon&) = delete;
     ~CWeapon();
@@ -53,7 +53,6 @@ class CWeapon
     void SetHandHeld(bool handHeld) { m_handHeld = handHeld; }
     void SetFireRequest(bool fire) { m_fireRequest = fire; }
     bool CanShoot() const { return m_canShoot; }
-    int32_t GetSerial() const { return m_serial; }
     CBullet& GetBullet(int32_t i) { return m_bullets[i]; }
     const CBullet& GetBullet(int32_t i) const { return m_bullets[i]; }
     CSceneObject* GetFireModel() const { return m_fireModel; }
@@ -74,7 +73,6 @@ class CWeapon
     CBullet m_bullets[kBullets];
     bool m_aim = false;
     V3d m_aimTarget = {0.0f, 0.0f, 0.0f};
-    int32_t m_serial = 0;
     bool m_holdsImpacts = false;
 };
 
@@ -82,4 +80,5 @@ class CWeapon
 /// 1 unit above its position lies within 0.85 of the segment, other than
 /// `shooter` and the dead; `fraction` gets its place along the segment
 /// (0 to 1). Null when none.
-CCharacter* FindCharacterOnLine(const V3d& muzzle, const V3d& end, const CCharacter* shooter, float* fraction);
+CCharacter* FindCharacterOnLine(const V3d& muzzle, const V3d& end, const CCharacter* shooter,
+                                float* fraction);

@@ -38,6 +38,7 @@ class BenchApp : public CStandardApplication
     const char* GetTitle() override { return "characters bench"; }
 };
 
+BenchApp* gApp = nullptr;
 CCharacter* gBots[kBots] = {};
 
 /// The framework started once on the sample configuration, with 32 bots on
@@ -49,11 +50,11 @@ bool Started()
             return false;
         setenv("SDL_VIDEODRIVER", "offscreen", 0);
         HWND window = Win32WindowCreate("characters bench", 640, 480);
-        auto* app = new BenchApp();
-        if (!window || app->OnEvent(ShellEventInitialise, nullptr) != ShellEventHandled)
+        gApp = new BenchApp();
+        if (!window || gApp->OnEvent(ShellEventInitialise, nullptr) != ShellEventHandled)
             return false;
-        app->SetHWND(window);
-        if (app->OnEvent(ShellEventStartEngine, window) != ShellEventHandled || Framework().halt ||
+        gApp->SetHWND(window);
+        if (gApp->OnEvent(ShellEventStartEngine, window) != ShellEventHandled || Framework().halt ||
             !Framework().physicsWorld || CharacterProfileCount() == 0)
             return false;
         for (int32_t i = 0; i < kBots; ++i) {
@@ -98,9 +99,8 @@ void BM_CharacterUpdate(benchmark::State& state)
         }
         ++frame;
     }
-    state.counters["us/character"] =
-        benchmark::Counter(double(state.iterations() * kBots) * 1e-6,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["us/character"] = benchmark::Counter(
+        double(state.iterations() * kBots) * 1e-6, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_CharacterUpdate)->Arg(kModeWalk)->Arg(kModeStandAim)->Unit(benchmark::kMillisecond);
 
@@ -119,10 +119,14 @@ void BM_FrameWithPhysics(benchmark::State& state)
         Framework().physicsWorld->Step(kStep);
         ++frame;
     }
-    state.counters["us/character"] =
-        benchmark::Counter(double(state.iterations() * kBots) * 1e-6,
-                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+    state.counters["us/character"] = benchmark::Counter(
+        double(state.iterations() * kBots) * 1e-6, benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_FrameWithPhysics)->Unit(benchmark::kMillisecond);
 
 } // namespace
+
+ShellEventResult AppEventHandler(ShellEvent event, void* param)
+{
+    return gApp ? gApp->OnEvent(event, param) : ShellEventNotHandled;
+}

@@ -18,14 +18,14 @@ struct SectorCase
 
 // Each sector bound from just below and just above, lower bounds inclusive.
 const SectorCase kSectorCases[] = {
-    {0.392699f - 1e-3f, kAnimStrafeRight, true},    {0.392699f + 1e-3f, kAnimForwardLeft, false},
-    {1.178097f - 1e-3f, kAnimForwardLeft, false},   {1.178097f + 1e-3f, kAnimWalk, false},
-    {1.963495f - 1e-3f, kAnimWalk, false},          {1.963495f + 1e-3f, kAnimForwardRight, false},
-    {2.748893f - 1e-3f, kAnimForwardRight, false},  {2.748893f + 1e-3f, kAnimStrafeLeft, true},
-    {-2.748893f - 1e-3f, kAnimStrafeLeft, true},    {-2.748893f + 1e-3f, kAnimBackwardRight, false},
+    {0.392699f - 1e-3f, kAnimStrafeRight, true},     {0.392699f + 1e-3f, kAnimForwardLeft, false},
+    {1.178097f - 1e-3f, kAnimForwardLeft, false},    {1.178097f + 1e-3f, kAnimWalk, false},
+    {1.963495f - 1e-3f, kAnimWalk, false},           {1.963495f + 1e-3f, kAnimForwardRight, false},
+    {2.748893f - 1e-3f, kAnimForwardRight, false},   {2.748893f + 1e-3f, kAnimStrafeLeft, true},
+    {-2.748893f - 1e-3f, kAnimStrafeLeft, true},     {-2.748893f + 1e-3f, kAnimBackwardRight, false},
     {-1.963495f - 1e-3f, kAnimBackwardRight, false}, {-1.963495f + 1e-3f, kAnimBackward, false},
-    {-1.178097f - 1e-3f, kAnimBackward, false},     {-1.178097f + 1e-3f, kAnimBackwardLeft, false},
-    {-0.392699f - 1e-3f, kAnimBackwardLeft, false}, {-0.392699f + 1e-3f, kAnimStrafeRight, true},
+    {-1.178097f - 1e-3f, kAnimBackward, false},      {-1.178097f + 1e-3f, kAnimBackwardLeft, false},
+    {-0.392699f - 1e-3f, kAnimBackwardLeft, false},  {-0.392699f + 1e-3f, kAnimStrafeRight, true},
 };
 
 TEST(CharacterActions, EightSectorsPickTheirAnimationAndSpeeds)
@@ -40,7 +40,8 @@ TEST(CharacterActions, EightSectorsPickTheirAnimationAndSpeeds)
             const bool sideways = c.walk != kAnimWalk && c.walk != kAnimBackward;
             EXPECT_FLOAT_EQ(got.sideSpeed, sideways ? 2.0f * side * kScale : 0.0f) << c.t;
             EXPECT_FLOAT_EQ(got.forwardSpeed, c.strafe ? 0.0f : 2.0f * forward * kScale) << c.t;
-            EXPECT_FLOAT_EQ(got.animationSpeed, c.strafe ? 2.5f * std::fabs(side) : 2.0f * std::fabs(forward));
+            EXPECT_FLOAT_EQ(got.animationSpeed,
+                            c.strafe ? 2.5f * std::fabs(side) : 2.0f * std::fabs(forward));
         }
     }
 }
@@ -91,8 +92,8 @@ TEST(CharacterActions, AimStraightAheadIsQuadrantOneAtTheLowestFactors)
     EXPECT_EQ(blend.quadrant, 1);
     EXPECT_FLOAT_EQ(blend.a, 0.01f);
     EXPECT_FLOAT_EQ(blend.f, 0.01f);
-    const CharacterAnimation expected[4] = {kAnimIdleAimMiddleRight, kAnimIdleAimMiddleFront, kAnimIdleAimUpFront,
-                                            kAnimIdleAimUpRight};
+    const CharacterAnimation expected[4] = {kAnimIdleAimMiddleRight, kAnimIdleAimMiddleFront,
+                                            kAnimIdleAimUpFront, kAnimIdleAimUpRight};
     const float weights[4] = {0.99f * 0.01f, 0.01f * 0.01f, 0.01f * 0.99f, 0.99f * 0.99f};
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(blend.animations[i], expected[i]) << i;
@@ -112,16 +113,19 @@ TEST(CharacterActions, AimQuadrantsFollowTheTargetsSideAndHeight)
     } cases[] = {
         {{10.0f - off, kScale + off, 45.0f},
          1,
-         {kAnimCrouchAimMiddleRight, kAnimCrouchAimMiddleFront, kAnimCrouchAimUpFront, kAnimCrouchAimUpRight}},
+         {kAnimCrouchAimMiddleRight, kAnimCrouchAimMiddleFront, kAnimCrouchAimUpFront,
+          kAnimCrouchAimUpRight}},
         {{10.0f - off, kScale - off, 45.0f},
          2,
-         {kAnimCrouchAimMiddleRight, kAnimCrouchAimMiddleFront, kAnimCrouchAimDownRight, kAnimCrouchAimDownFront}},
+         {kAnimCrouchAimMiddleRight, kAnimCrouchAimMiddleFront, kAnimCrouchAimDownRight,
+          kAnimCrouchAimDownFront}},
         {{10.0f + off, kScale + off, 45.0f},
          3,
          {kAnimCrouchAimMiddleLeft, kAnimCrouchAimMiddleFront, kAnimCrouchAimUpLeft, kAnimCrouchAimUpFront}},
         {{10.0f + off, kScale - off, 45.0f},
          4,
-         {kAnimCrouchAimMiddleLeft, kAnimCrouchAimMiddleFront, kAnimCrouchAimDownLeft, kAnimCrouchAimDownFront}},
+         {kAnimCrouchAimMiddleLeft, kAnimCrouchAimMiddleFront, kAnimCrouchAimDownLeft,
+          kAnimCrouchAimDownFront}},
     };
     for (const auto& c : cases) {
         AimBlend blend;
@@ -141,12 +145,15 @@ TEST(CharacterActions, AimQuadrantsFollowTheTargetsSideAndHeight)
 TEST(CharacterActions, TargetsOutsideTheConeAreRefused)
 {
     AimBlend blend;
-    EXPECT_FALSE(ComputeAimBlend(FacingZ(), kScale, {10.0f, kScale, -40.0f}, kAnimIdleAimUpLeft, &blend)) << "behind";
-    EXPECT_FALSE(ComputeAimBlend(FacingZ(), kScale, {50.0f, kScale, 5.0f}, kAnimIdleAimUpLeft, &blend)) << "beside";
+    EXPECT_FALSE(ComputeAimBlend(FacingZ(), kScale, {10.0f, kScale, -40.0f}, kAnimIdleAimUpLeft, &blend))
+        << "behind";
+    EXPECT_FALSE(ComputeAimBlend(FacingZ(), kScale, {50.0f, kScale, 5.0f}, kAnimIdleAimUpLeft, &blend))
+        << "beside";
     // cos 0.72 is about 43.9 degrees: 43 degrees off is inside, 45 outside.
     EXPECT_TRUE(ComputeAimBlend(FacingZ(), kScale, {10.0f + std::tan(0.7505f) * 10.0f, kScale, 15.0f},
                                 kAnimIdleAimUpLeft, &blend));
-    EXPECT_FALSE(ComputeAimBlend(FacingZ(), kScale, {10.0f + 10.0f, kScale, 15.0f}, kAnimIdleAimUpLeft, &blend));
+    EXPECT_FALSE(
+        ComputeAimBlend(FacingZ(), kScale, {10.0f + 10.0f, kScale, 15.0f}, kAnimIdleAimUpLeft, &blend));
 }
 
 } // namespace

@@ -147,8 +147,8 @@ class CFrameworkApp : public CStandardApplication
             m_reportedMode = mode;
             if (m_player && m_player->GetFrame()) {
                 const V3d& p = FrameGetMatrix(m_player->GetFrame())->pos;
-                std::printf("frame %d: player at %.2f %.2f %.2f health %.1f\n", m_frame, double(p.x), double(p.y),
-                            double(p.z), double(m_player->GetHealth()));
+                std::printf("frame %d: player at %.2f %.2f %.2f health %.1f\n", m_frame, double(p.x),
+                            double(p.y), double(p.z), double(m_player->GetHealth()));
             }
             std::fflush(stdout);
         }

@@ -22,13 +22,15 @@ namespace {
 /// running test, because CTest runs the tests of one program in parallel processes.
 /// The script and configuration default to the drag on framework-app's own
 /// configuration.
-std::string RunApp(const std::string& variables, const std::string& script = OLAI_FRAMEWORK_APP_DIR "/drag.txt",
+std::string RunApp(const std::string& variables,
+                   const std::string& script = OLAI_FRAMEWORK_APP_DIR "/drag.txt",
                    const std::string& config = OLAI_FRAMEWORK_APP_DIR "/config.xml")
 {
     const std::string out = std::string(OLAI_TEST_OUTPUT_DIR) + "/" +
                             ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
-    const std::string command = "cd " OLAI_DATA_DIR " && SDL_VIDEODRIVER=offscreen OLAI_FRAME_MS=33 " + variables +
-                                " OLAI_INPUT_SCRIPT=" + script + " " OLAI_FRAMEWORK_APP " " + config + " > " + out;
+    const std::string command = "cd " OLAI_DATA_DIR " && SDL_VIDEODRIVER=offscreen OLAI_FRAME_MS=33 " +
+                                variables + " OLAI_INPUT_SCRIPT=" + script + " " OLAI_FRAMEWORK_APP " " +
+                                config + " > " + out;
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     std::ifstream file(out);
     std::stringstream text;
@@ -112,8 +114,9 @@ TEST(FrameworkApp, ThePlayerRunsJumpsAndFiresUnderTheFollowCamera)
     std::vector<uint32_t> pixels;
     uint32_t width = 0, height = 0;
     ASSERT_TRUE(ReadPng(shot, &pixels, &width, &height));
-    const std::string failure = d3d9test::CompareWithReferenceIn(
-        OLAI_TEST_SOURCE_DIR "/reference", OLAI_TEST_OUTPUT_DIR, "framework_app_player", pixels, width, height);
+    const std::string failure =
+        d3d9test::CompareWithReferenceIn(OLAI_TEST_SOURCE_DIR "/reference", OLAI_TEST_OUTPUT_DIR,
+                                         "framework_app_player", pixels, width, height);
     EXPECT_TRUE(failure.empty()) << failure;
 }
 
