@@ -282,6 +282,45 @@ TEST_F(Characters, TheNearestCharacterCloseToTheLineIsHit)
     EXPECT_EQ(FindCharacterOnLine(end, muzzle, shooter, &fraction), far) << "from the other end";
 }
 
+TEST_F(Characters, APlayerAndEightBotsLiveThreeHundredFrames)
+{
+    // The player in the middle, the bots around it: they walk, run, then aim
+    // at it and fire, while the frames step the physics and draw.
+    characters_.push_back(std::make_unique<CCharacter>());
+    CCharacter* player = characters_.back().get();
+    ASSERT_TRUE(player->ApplyProfile("BlueSoldier", {0.0f, 0.5f, 0.0f}));
+    Framework().physicsWorld->RegisterObject(player);
+    CCharacter* bots[8];
+    for (int i = 0; i < 8; ++i) {
+        const float angle = float(i) * 0.785398f;
+        bots[i] = Bot({4.0f * std::cos(angle), 0.5f, 4.0f * std::sin(angle)});
+        Framework().physicsWorld->RegisterObject(bots[i]);
+    }
+    RunFrame(0);
+    for (int frame = 0; frame < 300; ++frame) {
+        for (int i = 0; i < 8; ++i) {
+            CCharacter* bot = bots[i];
+            const int phase = (frame / 50 + i) % 4;
+            bot->SetMode(phase == 3 ? kModeStandAim : phase == 2 ? kModeRun : kModeWalk);
+            bot->SetInputs(phase == 1 ? -0.5f : 0.6f, phase == 0 ? 0.4f : 0.0f, 0.1f);
+            if (phase == 3) {
+                const V3d& target = FrameGetMatrix(player->GetFrame())->pos;
+                bot->SetAimTarget({target.x, target.y + 1.0f, target.z});
+                bot->SetFireRequest(true);
+            }
+            bot->Update(0.033f);
+        }
+        player->Update(0.033f);
+        RunFrame(33);
+    }
+    EXPECT_FALSE(Framework().halt) << (Boxes().empty() ? "" : Boxes()[0]);
+    EXPECT_LT(player->GetHealth(), CCharacter::kFullHealth) << "the bots hit it";
+    EXPECT_EQ(CCharacter::Count(), 9);
+    for (CCharacter* bot : bots)
+        EXPECT_TRUE(std::isfinite(FrameGetMatrix(bot->GetFrame())->pos.y));
+    EXPECT_LE(AnimationCommandsInUse(), 2 * 9) << "two commands a character";
+}
+
 class Weapons : public Characters
 {
   protected:
