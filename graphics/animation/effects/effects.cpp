@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "graphics/animation/effects/effectsinternal.h"
+#include "graphics/animation/effects/effectspipelines.h"
 #include "graphics/core/engine.h"
 #include "graphics/core/error.h"
 #include "graphics/core/freelist.h"
@@ -40,6 +41,8 @@ constexpr uint32_t kTypeKinds[7][2] = {
     {kEffectSlotUvTransform, kEffectSlotDual},
 };
 
+void* EffectsClose(void* instance, int32_t, int32_t);
+
 void* EffectsOpen(void* instance, int32_t, int32_t)
 {
     if (gOpenCount == 0) {
@@ -50,12 +53,17 @@ void* EffectsOpen(void* instance, int32_t, int32_t)
         }
     }
     ++gOpenCount;
+    if (gOpenCount == 1 && !EffectsPipelinesCreate()) {
+        EffectsClose(instance, 0, 0);
+        return nullptr;
+    }
     return instance;
 }
 
 void* EffectsClose(void* instance, int32_t, int32_t)
 {
     if (gOpenCount > 0 && --gOpenCount == 0) {
+        EffectsPipelinesDestroy();
         FreeListDestroy(gFreeList);
         gFreeList = nullptr;
     }
@@ -136,6 +144,24 @@ void* WordCopy(void* destination, const void* source, int32_t offset, int32_t)
         *EffectsWordAt(destination, offset) = 1;
     }
     return destination;
+}
+
+Stream* AtomicWordStreamRead(Stream* stream, int32_t length, void* object, int32_t, int32_t)
+{
+    uint32_t word = 0;
+    if (!EffectsWordRead(stream, length, &word)) {
+        return nullptr;
+    }
+    return word == 0 || AtomicEnableEffects(static_cast<Atomic*>(object)) ? stream : nullptr;
+}
+
+Stream* SectorWordStreamRead(Stream* stream, int32_t length, void* object, int32_t, int32_t)
+{
+    uint32_t word = 0;
+    if (!EffectsWordRead(stream, length, &word)) {
+        return nullptr;
+    }
+    return word == 0 || WorldSectorEnableEffects(static_cast<WorldSector*>(object)) ? stream : nullptr;
 }
 
 float InverseWidth(const Texture* texture)
@@ -223,14 +249,14 @@ bool EffectsPluginAttach()
     gAtomicOffset = AtomicRegisterPlugin(sizeof(uint32_t), kPluginIdMaterialEffects, WordConstruct,
                                          WordConstruct, WordCopy);
     if (gAtomicOffset < 0 ||
-        AtomicRegisterPluginStream(kPluginIdMaterialEffects, EffectsWordStreamRead, EffectsWordStreamWrite,
+        AtomicRegisterPluginStream(kPluginIdMaterialEffects, AtomicWordStreamRead, EffectsWordStreamWrite,
                                    EffectsWordStreamGetSize) < 0) {
         return false;
     }
     gSectorOffset = WorldSectorRegisterPlugin(sizeof(uint32_t), kPluginIdMaterialEffects, WordConstruct,
                                               WordConstruct, WordCopy);
     return gSectorOffset >= 0 &&
-           WorldSectorRegisterPluginStream(kPluginIdMaterialEffects, EffectsWordStreamRead,
+           WorldSectorRegisterPluginStream(kPluginIdMaterialEffects, SectorWordStreamRead,
                                            EffectsWordStreamWrite, EffectsWordStreamGetSize) >= 0;
 }
 
@@ -534,7 +560,14 @@ bool MaterialEffectsGetUvTransformMatrices(const Material* material, Matrix** ba
 
 Atomic* AtomicEnableEffects(Atomic* atomic)
 {
-    *EffectsWordAt(atomic, gAtomicOffset) = 1;
+    uint32_t* word = EffectsWordAt(atomic, gAtomicOffset);
+    if (*word == 0) {
+        if (!EffectsGetPipeline(kEffectsPipelineAtomic)) {
+            return nullptr;
+        }
+        AtomicSetEffectsPipeline(atomic);
+        *word = 1;
+    }
     return atomic;
 }
 
@@ -545,7 +578,14 @@ bool AtomicEffectsEnabled(const Atomic* atomic)
 
 WorldSector* WorldSectorEnableEffects(WorldSector* sector)
 {
-    *EffectsWordAt(sector, gSectorOffset) = 1;
+    uint32_t* word = EffectsWordAt(sector, gSectorOffset);
+    if (*word == 0) {
+        if (!EffectsGetPipeline(kEffectsPipelineWorldSector)) {
+            return nullptr;
+        }
+        WorldSectorSetEffectsPipeline(sector);
+        *word = 1;
+    }
     return sector;
 }
 

@@ -148,11 +148,12 @@ void MaterialEffectsSetUvTransformMatrices(Material* material, Matrix* baseMatri
 bool MaterialEffectsGetUvTransformMatrices(const Material* material, Matrix** baseMatrix,
                                            Matrix** dualMatrix);
 
-/// Sets the atomic's effects-on word (once; it is never cleared).
+/// Switches the atomic to the effects pipeline and sets its effects-on word
+/// (once; it is never cleared). Null when the plug-in is not open.
 Atomic* AtomicEnableEffects(Atomic* atomic);
 /// The atomic's effects-on word.
 bool AtomicEffectsEnabled(const Atomic* atomic);
-/// Sets the sector's effects-on word (once; it is never cleared).
+/// The same for a world sector.
 WorldSector* WorldSectorEnableEffects(WorldSector* sector);
 /// The sector's effects-on word.
 bool WorldSectorEffectsEnabled(const WorldSector* sector);

@@ -22,7 +22,8 @@ Stream* EffectsMaterialStreamRead(Stream* stream, int32_t length, void* object, 
 Stream* EffectsMaterialStreamWrite(Stream* stream, int32_t length, const void* object, int32_t offset,
                                    int32_t size);
 int32_t EffectsMaterialStreamGetSize(const void* object, int32_t offset, int32_t size);
-Stream* EffectsWordStreamRead(Stream* stream, int32_t length, void* object, int32_t offset, int32_t size);
+/// Reads a stored effects-on word into *word (0 on failure).
+Stream* EffectsWordRead(Stream* stream, int32_t length, uint32_t* word);
 Stream* EffectsWordStreamWrite(Stream* stream, int32_t length, const void* object, int32_t offset,
                                int32_t size);
 int32_t EffectsWordStreamGetSize(const void* object, int32_t offset, int32_t size);

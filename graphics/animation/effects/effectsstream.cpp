@@ -208,19 +208,13 @@ int32_t EffectsMaterialStreamGetSize(const void* object, int32_t, int32_t)
     return 4 + SlotSize(record->slots[0]) + SlotSize(record->slots[1]);
 }
 
-Stream* EffectsWordStreamRead(Stream* stream, int32_t length, void* object, int32_t offset, int32_t)
+Stream* EffectsWordRead(Stream* stream, int32_t length, uint32_t* word)
 {
-    uint32_t word = 0;
+    *word = 0;
     if (length < 4) {
         return Fail();
     }
-    if (!StreamReadUInt32(stream, &word)) {
-        return nullptr;
-    }
-    if (word != 0 && *EffectsWordAt(object, offset) == 0) {
-        *EffectsWordAt(object, offset) = 1;
-    }
-    return stream;
+    return StreamReadUInt32(stream, word) ? stream : nullptr;
 }
 
 Stream* EffectsWordStreamWrite(Stream* stream, int32_t, const void* object, int32_t offset, int32_t)

@@ -5,10 +5,13 @@
 #include <string>
 
 #include "graphics/animation/effects/effects.h"
+#include "graphics/animation/effects/effectspipelines.h"
 #include "graphics/core/chunk.h"
+#include "graphics/core/pipeline.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/texture.h"
 #include "graphics/scene/atomic.h"
+#include "graphics/scene/geometry.h"
 #include "graphics/scene/material.h"
 #include "graphics/scene/sceneids.h"
 #include "graphics/scene/tests/scenetesting.h"
@@ -322,12 +325,52 @@ TEST_F(EffectsData, AtomicWordIsSavedOnlyWhenSet)
     const uint32_t plain = AtomicStreamGetSize(atomic);
     AtomicEnableEffects(atomic);
     EXPECT_TRUE(AtomicEffectsEnabled(atomic));
-    EXPECT_EQ(AtomicStreamGetSize(atomic), plain + 16);
+    // The word's sub-chunk, and the pipeline selector naming the effects plug-in.
+    EXPECT_EQ(AtomicStreamGetSize(atomic), plain + 16 + 20);
     Atomic* clone = AtomicClone(atomic);
     ASSERT_NE(clone, nullptr);
     EXPECT_TRUE(AtomicEffectsEnabled(clone));
+    EXPECT_EQ(clone->pipeline, EffectsGetPipeline(kEffectsPipelineAtomic));
     AtomicDestroy(clone);
     AtomicDestroy(atomic);
+}
+
+TEST_F(EffectsData, WordSwitchesThePipelineOnce)
+{
+    Pipeline* effects = EffectsGetPipeline(kEffectsPipelineAtomic);
+    ASSERT_NE(effects, nullptr);
+    EXPECT_NE(EffectsGetPipeline(kEffectsPipelineWorldSector), nullptr);
+    EXPECT_EQ(EffectsGetPipeline(3), nullptr);
+    EXPECT_EQ(effects->pluginId, kPluginIdMaterialEffects);
+
+    Geometry* geometry = GeometryCreate(3, 1, kGeometryPositions);
+    ASSERT_NE(geometry, nullptr);
+    GeometryTriangleSetVertexIndices(geometry, &geometry->triangles[0], 0, 1, 2);
+    ASSERT_NE(GeometryUnlock(geometry), nullptr);
+    Atomic* atomic = AtomicCreate();
+    AtomicSetGeometry(atomic, geometry, 0);
+    GeometryRelease(geometry);
+    ASSERT_EQ(AtomicEnableEffects(atomic), atomic);
+    EXPECT_EQ(atomic->pipeline, effects);
+    // A set word leaves a pipeline chosen since then alone.
+    atomic->pipeline = nullptr;
+    EXPECT_EQ(AtomicEnableEffects(atomic), atomic);
+    EXPECT_EQ(atomic->pipeline, nullptr);
+
+    // Read back, the stored word switches the new atomic.
+    AtomicEnableEffects(atomic);
+    atomic->pipeline = effects;
+    const Bytes bytes = WriteBytes([&](Stream* stream) {
+        return AtomicStreamWriteInClump(atomic, stream, nullptr, nullptr) != nullptr;
+    });
+    AtomicDestroy(atomic);
+    Atomic* read = ReadBytes<Atomic*>(bytes, [](Stream* stream) {
+        return StreamFindChunk(stream, kChunkAtomic, nullptr, nullptr) ? AtomicStreamRead(stream) : nullptr;
+    });
+    ASSERT_NE(read, nullptr);
+    EXPECT_TRUE(AtomicEffectsEnabled(read));
+    EXPECT_EQ(read->pipeline, effects);
+    AtomicDestroy(read);
 }
 
 } // namespace

@@ -51,12 +51,16 @@ class RendererFixture : public SceneFixture
         D3D9SceneRendererInstall();
         ASSERT_TRUE(EngineInit(nullptr, 0, 0x400000));
         ASSERT_TRUE(WorldLibraryAttach());
+        ASSERT_TRUE(AttachPlugins());
         ASSERT_TRUE(Open());
         ASSERT_TRUE(EngineStart());
         Pipeline* pipeline = PipelineGetDefaultSlots()->current[kPipelineKindAtomic];
         ASSERT_NE(pipeline, nullptr);
         AllInOneNodeSetRenderCallBack(PipelineGetNode(pipeline, 0), RecordRender);
     }
+
+    /// Plug-ins a derived fixture attaches after the scene library.
+    virtual bool AttachPlugins() { return true; }
 
     void TearDown() override
     {

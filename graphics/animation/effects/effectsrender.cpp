@@ -1,0 +1,146 @@
+// The effects pipelines' render callback: binds an object's instanced data
+// and draws each mesh by its material's effect type; and the plain and
+// single-texture draws the effect draws fall back to.
+#include "graphics/animation/effects/effectsrender.h"
+
+#include "graphics/animation/effects/effects.h"
+#include "graphics/animation/effects/effectspipelines.h"
+#include "graphics/core/matrix.h"
+#include "graphics/d3d9/d3d9buffers.h"
+#include "graphics/d3d9/d3d9cache.h"
+#include "graphics/d3d9/d3d9renderstate.h"
+#include "graphics/d3d9/d3d9transform.h"
+#include "graphics/d3d9/renderer/scenerenderer.h"
+#include "graphics/scene/geometry.h"
+#include "graphics/scene/material.h"
+
+namespace {
+
+constexpr uint32_t kOpaqueBlack = 0xFF000000;
+
+void DrawMesh(const InstancedData* data, const InstancedMesh& mesh, uint32_t flags, bool lighting)
+{
+    const Material* material = mesh.material;
+    if (lighting && material) {
+        const D3D9SurfaceProperties surface = {material->surfaceProperties.ambient,
+                                               material->surfaceProperties.specular,
+                                               material->surfaceProperties.diffuse};
+        const uint8_t colour[4] = {material->colour.red, material->colour.green, material->colour.blue,
+                                   material->colour.alpha};
+        D3D9SetSurfaceProperties(&surface, colour, flags);
+    }
+    EffectsRenderSingleTexture(data, mesh, flags, material ? material->texture : nullptr);
+}
+
+} // namespace
+
+void EffectsRenderPlain(const InstancedData* data, const InstancedMesh& mesh)
+{
+    if (D3D9GetBindingCache()->pixelShader != 0) {
+        D3D9SetPixelShader(nullptr);
+    }
+    D3D9SetVertexShader(mesh.vertexShader);
+    D3D9RenderStateFlush();
+    const auto type = D3DPRIMITIVETYPE(data->primType);
+    if (!data->indexBuffer) {
+        D3D9DrawPrimitive(type, mesh.baseVertexIndex, mesh.numPrimitives);
+    } else {
+        D3D9DrawIndexedPrimitive(type, int32_t(mesh.baseVertexIndex), 0, mesh.numVertices, mesh.startIndex,
+                                 mesh.numPrimitives);
+    }
+}
+
+void EffectsStageOps(uint32_t stage, uint32_t op, uint32_t arg1, uint32_t arg2)
+{
+    D3D9SetTextureStageState(stage, D3DTSS_COLOROP, op);
+    D3D9SetTextureStageState(stage, D3DTSS_COLORARG1, arg1);
+    D3D9SetTextureStageState(stage, D3DTSS_COLORARG2, arg2);
+    D3D9SetTextureStageState(stage, D3DTSS_ALPHAOP, op);
+    D3D9SetTextureStageState(stage, D3DTSS_ALPHAARG1, arg1);
+    D3D9SetTextureStageState(stage, D3DTSS_ALPHAARG2, arg2);
+}
+
+void EffectsStageDisable(uint32_t stage)
+{
+    D3D9SetTextureStageState(stage, D3DTSS_COLOROP, D3DTOP_DISABLE);
+    D3D9SetTextureStageState(stage, D3DTSS_ALPHAOP, D3DTOP_DISABLE);
+}
+
+bool EffectsStageBase(const Texture* texture, uint32_t flags)
+{
+    // Sampling an unbound stage would darken the mesh: without a texture
+    // the diffuse colour passes alone, as in the default drawing.
+    if (!(flags & kEffectsFlagsTextured) || !texture) {
+        D3D9SetTexture(nullptr, 0);
+        EffectsStageOps(0, D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+        return false;
+    }
+    D3D9SetTexture(texture, 0);
+    EffectsStageOps(0, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE);
+    return true;
+}
+
+bool EffectsTextureTransform(uint32_t stage, const Matrix* m)
+{
+    if (!m || (m->flags & kMatrixFlagIdentity)) {
+        return false;
+    }
+    D3DMATRIX t = {};
+    t.m[0][0] = m->right.x;
+    t.m[0][1] = m->right.y;
+    t.m[1][0] = m->up.x;
+    t.m[1][1] = m->up.y;
+    t.m[2][0] = m->pos.x;
+    t.m[2][1] = m->pos.y;
+    t.m[2][2] = 1.0f;
+    D3D9SetTextureStageState(stage, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+    D3D9SetTransform(D3DTS_TEXTURE0 + stage, &t);
+    return true;
+}
+
+void EffectsTextureTransformOff(uint32_t stage)
+{
+    D3D9SetTextureStageState(stage, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
+}
+
+void EffectsRenderSingleTexture(const InstancedData* data, const InstancedMesh& mesh, uint32_t flags,
+                                const Texture* texture)
+{
+    bool transformed = false;
+    if (EffectsStageBase(texture, flags) && mesh.material &&
+        MaterialEffectsGetType(mesh.material) == EffectTypeUvTransform) {
+        Matrix* base = nullptr;
+        MaterialEffectsGetUvTransformMatrices(mesh.material, &base, nullptr);
+        transformed = EffectsTextureTransform(0, base);
+    }
+    EffectsRenderPlain(data, mesh);
+    if (transformed) {
+        EffectsTextureTransformOff(0);
+    }
+}
+
+void EffectsRenderCallback(ResourcesEntry* entry, void* object, int32_t objectType, uint32_t flags)
+{
+    AtomicSetClipping(object, objectType);
+    uint32_t lighting = 0;
+    D3D9GetRenderState(D3DRS_LIGHTING, &lighting);
+    const bool black = !lighting && !(flags & kGeometryPreLit);
+    if (black) {
+        D3D9SetTexture(nullptr, 0);
+        D3D9SetRenderState(D3DRS_TEXTUREFACTOR, kOpaqueBlack);
+        EffectsStageOps(0, D3DTOP_SELECTARG2, D3DTA_TEXTURE, D3DTA_TFACTOR);
+    }
+    InstancedData* data = InstancedDataFromEntry(entry);
+    InstancedDataBind(data);
+    InstancedMesh* meshes = InstancedDataMeshes(data);
+    for (uint32_t i = 0; i < data->numMeshes; ++i) {
+        const InstancedMesh& mesh = meshes[i];
+        const bool alpha = mesh.vertexAlpha || (mesh.material && mesh.material->colour.alpha != 255);
+        D3D9SetVertexAlphaEnable(alpha ? 1 : 0);
+        if (black) {
+            EffectsRenderPlain(data, mesh);
+        } else {
+            DrawMesh(data, mesh, flags, lighting != 0);
+        }
+    }
+}
