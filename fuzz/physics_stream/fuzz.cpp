@@ -8,6 +8,8 @@
 #include "graphics/core/chunk.h"
 #include "graphics/core/tests/fuzzengine.h"
 #include "physics/core/body/bodystream.h"
+#include "physics/core/generic/generic.h"
+#include "physics/core/ragdoll/ragdoll.h"
 #include "physics/core/serial/serialchunk.h"
 
 namespace {
@@ -45,6 +47,34 @@ void ReadOne(Stream* stream, uint32_t type)
             CheckRewrite([&] { return OlpBodyStreamSize(body); },
                          [&](Stream* s) { return OlpBodyStreamWrite(body, s) != nullptr; });
             OlpBodyDestroy(body);
+        }
+        break;
+    case kOlpChunkRagdollDef:
+        if (OlpRagdollDef* def = OlpRagdollDefStreamRead(stream)) {
+            CheckRewrite([&] { return OlpRagdollDefStreamSize(def); },
+                         [&](Stream* s) { return OlpRagdollDefStreamWrite(def, s) != nullptr; });
+            OlpRagdollDefRelease(def);
+        }
+        break;
+    case kOlpChunkRagdoll:
+        if (OlpRagdoll* ragdoll = OlpRagdollStreamRead(stream)) {
+            CheckRewrite([&] { return OlpRagdollStreamSize(ragdoll); },
+                         [&](Stream* s) { return OlpRagdollStreamWrite(ragdoll, s) != nullptr; });
+            OlpRagdollDestroy(ragdoll);
+        }
+        break;
+    case kOlpChunkGenericDef:
+        if (OlpGenericDef* def = OlpGenericDefStreamRead(stream)) {
+            CheckRewrite([&] { return OlpGenericDefStreamSize(def); },
+                         [&](Stream* s) { return OlpGenericDefStreamWrite(def, s) != nullptr; });
+            OlpGenericDefRelease(def);
+        }
+        break;
+    case kOlpChunkGeneric:
+        if (OlpGenericObj* object = OlpGenericObjStreamRead(stream)) {
+            CheckRewrite([&] { return OlpGenericObjStreamSize(object); },
+                         [&](Stream* s) { return OlpGenericObjStreamWrite(object, s) != nullptr; });
+            OlpGenericObjDestroy(object);
         }
         break;
     default:

@@ -1,12 +1,15 @@
 #include "fuzz/physics_stream/seeds.h"
 
 #include <functional>
+#include <vector>
 
 #include "graphics/core/chunk.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
 #include "physics/core/body/bodystream.h"
 #include "physics/core/context/volumetype.h"
+#include "physics/core/generic/generic.h"
+#include "physics/core/ragdoll/ragdoll.h"
 #include "physics/core/volume/aggregate.h"
 #include "physics/core/volume/box.h"
 #include "physics/core/volume/capsule.h"
@@ -149,5 +152,49 @@ std::vector<PhysicsStreamSeed> PhysicsStreamSeeds()
         }
         OlpBodyDefRelease(def);
     }
+
+    // A ragdoll chain of eleven capsules with a mapping of twelve bones.
+    OlpRagdollDef* ragdoll = OlpRagdollDefCreate();
+    OlpRagdollDefSetPartCount(ragdoll, 11);
+    OlpRagdollDefSetJointCount(ragdoll, 10);
+    std::vector<uint32_t> keys(12), values(12, 0);
+    for (uint32_t i = 0; i < 12; ++i) {
+        keys[i] = i;
+        if (i < 11) {
+            ragdoll->boneKeys[i] = i;
+            OlpBitMatrixSetBit(ragdoll->partPairs, i + i * 11, true);
+        }
+        if (i < 10) {
+            OlpRagdollSetJointIndex(ragdoll, i, 1, i);
+            OlpRagdollSetJointIndex(ragdoll, i, 0, i + 1);
+        }
+    }
+    OlpRagdollDefSetMapping(ragdoll, keys.data(), values.data(), 12);
+    OlpRagdoll* ragdollObject = OlpRagdollCreate(ragdoll);
+    seeds.push_back({"ragdolldef.bin",
+                     Written([&](Stream* s) { return OlpRagdollDefStreamWrite(ragdoll, s) != nullptr; })});
+    seeds.push_back({"ragdoll.bin",
+                     Written([&](Stream* s) { return OlpRagdollStreamWrite(ragdollObject, s) != nullptr; })});
+    OlpRagdollDestroy(ragdollObject);
+    OlpRagdollDefRelease(ragdoll);
+
+    // A generic object of three used parts out of four, two joints out of three.
+    OlpGenericDef* generic = OlpGenericDefCreate(4, 3);
+    OlpGenericDefSetPartCount(generic, 3);
+    OlpGenericDefSetJointCount(generic, 2);
+    for (uint32_t i = 0; i < 3; ++i) {
+        Shape(&generic->volumes[i], i == 0 ? "box" : "sphere");
+        generic->boneKeys[i] = 10 + i;
+    }
+    OlpGenericDefSetJointIndex(generic, 1, 0, 2);
+    OlpGenericDefSetMapping(generic, keys.data(), values.data(), 4);
+    OlpGenericObj* genericObject = OlpGenericObjCreate(generic);
+    seeds.push_back({"genericdef.bin",
+                     Written([&](Stream* s) { return OlpGenericDefStreamWrite(generic, s) != nullptr; })});
+    seeds.push_back({"generic.bin", Written([&](Stream* s) {
+                         return OlpGenericObjStreamWrite(genericObject, s) != nullptr;
+                     })});
+    OlpGenericObjDestroy(genericObject);
+    OlpGenericDefRelease(generic);
     return seeds;
 }
