@@ -32,46 +32,46 @@ template <typename Size, typename Write> void CheckRewrite(Size size, Write writ
     }
 }
 
-void ReadOne(Stream* stream, uint32_t type)
+void ReadOne(Stream* stream, uint32_t type, uint32_t size)
 {
     switch (type) {
     case kOlpChunkBodyDef:
-        if (OlpBodyDef* def = OlpBodyDefStreamRead(stream)) {
+        if (OlpBodyDef* def = OlpBodyDefStreamRead(stream, size)) {
             CheckRewrite([&] { return OlpBodyDefStreamSize(def); },
                          [&](Stream* s) { return OlpBodyDefStreamWrite(def, s) != nullptr; });
             OlpBodyDefRelease(def);
         }
         break;
     case kOlpChunkBody:
-        if (OlpBody* body = OlpBodyStreamRead(stream)) {
+        if (OlpBody* body = OlpBodyStreamRead(stream, size)) {
             CheckRewrite([&] { return OlpBodyStreamSize(body); },
                          [&](Stream* s) { return OlpBodyStreamWrite(body, s) != nullptr; });
             OlpBodyDestroy(body);
         }
         break;
     case kOlpChunkRagdollDef:
-        if (OlpRagdollDef* def = OlpRagdollDefStreamRead(stream)) {
+        if (OlpRagdollDef* def = OlpRagdollDefStreamRead(stream, size)) {
             CheckRewrite([&] { return OlpRagdollDefStreamSize(def); },
                          [&](Stream* s) { return OlpRagdollDefStreamWrite(def, s) != nullptr; });
             OlpRagdollDefRelease(def);
         }
         break;
     case kOlpChunkRagdoll:
-        if (OlpRagdoll* ragdoll = OlpRagdollStreamRead(stream)) {
+        if (OlpRagdoll* ragdoll = OlpRagdollStreamRead(stream, size)) {
             CheckRewrite([&] { return OlpRagdollStreamSize(ragdoll); },
                          [&](Stream* s) { return OlpRagdollStreamWrite(ragdoll, s) != nullptr; });
             OlpRagdollDestroy(ragdoll);
         }
         break;
     case kOlpChunkGenericDef:
-        if (OlpGenericDef* def = OlpGenericDefStreamRead(stream)) {
+        if (OlpGenericDef* def = OlpGenericDefStreamRead(stream, size)) {
             CheckRewrite([&] { return OlpGenericDefStreamSize(def); },
                          [&](Stream* s) { return OlpGenericDefStreamWrite(def, s) != nullptr; });
             OlpGenericDefRelease(def);
         }
         break;
     case kOlpChunkGeneric:
-        if (OlpGenericObj* object = OlpGenericObjStreamRead(stream)) {
+        if (OlpGenericObj* object = OlpGenericObjStreamRead(stream, size)) {
             CheckRewrite([&] { return OlpGenericObjStreamSize(object); },
                          [&](Stream* s) { return OlpGenericObjStreamWrite(object, s) != nullptr; });
             OlpGenericObjDestroy(object);
@@ -95,7 +95,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     uint32_t length = 0;
     if (stream != nullptr && ChunkHeaderRead(stream, &type, &length, nullptr, nullptr)) {
         const int64_t before = StreamGetRemaining(stream);
-        ReadOne(stream, type);
+        ReadOne(stream, type, length);
         // Nothing past the chunk's own bytes may have been read.
         if (before - StreamGetRemaining(stream) > int64_t(length)) {
             std::abort();

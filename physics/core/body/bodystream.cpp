@@ -29,9 +29,9 @@ const OlpBodyDef* OlpBodyDefStreamWrite(const OlpBodyDef* def, Stream* stream)
     return OlpSerialDefChunkWrite(stream, kOlpChunkBodyDef, OlpBodyDefSerialize, def) ? def : nullptr;
 }
 
-OlpBodyDef* OlpBodyDefStreamRead(Stream* stream)
+OlpBodyDef* OlpBodyDefStreamRead(Stream* stream, uint32_t size)
 {
-    return static_cast<OlpBodyDef*>(OlpSerialDefChunkRead(stream, kOlpChunkUnbounded, OlpBodyDefDeserialize));
+    return static_cast<OlpBodyDef*>(OlpSerialDefChunkRead(stream, size, OlpBodyDefDeserialize));
 }
 
 uint32_t OlpBodyDefStreamSize(const OlpBodyDef* def)
@@ -48,10 +48,10 @@ const OlpBody* OlpBodyStreamWrite(const OlpBody* body, Stream* stream)
                : nullptr;
 }
 
-OlpBody* OlpBodyStreamRead(Stream* stream)
+OlpBody* OlpBodyStreamRead(Stream* stream, uint32_t size)
 {
     auto* def = static_cast<OlpBodyDef*>(
-        OlpSerialObjectChunkRead(stream, kOlpChunkUnbounded, kOlpChunkBodyDef, OlpBodyDefDeserialize));
+        OlpSerialObjectChunkRead(stream, size, kOlpChunkBodyDef, OlpBodyDefDeserialize));
     if (def == nullptr) {
         return nullptr;
     }

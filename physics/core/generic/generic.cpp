@@ -149,10 +149,9 @@ const OlpGenericDef* OlpGenericDefStreamWrite(const OlpGenericDef* def, Stream* 
     return OlpSerialDefChunkWrite(stream, kOlpChunkGenericDef, OlpGenericDefSerialize, def) ? def : nullptr;
 }
 
-OlpGenericDef* OlpGenericDefStreamRead(Stream* stream)
+OlpGenericDef* OlpGenericDefStreamRead(Stream* stream, uint32_t size)
 {
-    return static_cast<OlpGenericDef*>(
-        OlpSerialDefChunkRead(stream, kOlpChunkUnbounded, OlpGenericDefDeserialize));
+    return static_cast<OlpGenericDef*>(OlpSerialDefChunkRead(stream, size, OlpGenericDefDeserialize));
 }
 
 uint32_t OlpGenericDefStreamSize(const OlpGenericDef* def)
@@ -169,10 +168,10 @@ const OlpGenericObj* OlpGenericObjStreamWrite(const OlpGenericObj* object, Strea
                : nullptr;
 }
 
-OlpGenericObj* OlpGenericObjStreamRead(Stream* stream)
+OlpGenericObj* OlpGenericObjStreamRead(Stream* stream, uint32_t size)
 {
     auto* def = static_cast<OlpGenericDef*>(
-        OlpSerialObjectChunkRead(stream, kOlpChunkUnbounded, kOlpChunkGenericDef, OlpGenericDefDeserialize));
+        OlpSerialObjectChunkRead(stream, size, kOlpChunkGenericDef, OlpGenericDefDeserialize));
     if (def == nullptr) {
         return nullptr;
     }

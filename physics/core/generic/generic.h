@@ -8,6 +8,7 @@
 
 #include "physics/core/articulated/articulated.h"
 #include "physics/core/context/context.h"
+#include "physics/core/serial/serialchunk.h"
 
 struct Stream;
 
@@ -53,11 +54,13 @@ int32_t OlpGenericDefSerialize(OlpSerialCtx* ctx, const void* def);
 int32_t OlpGenericDefDeserialize(OlpSerialCtx* ctx, void** out);
 /// Chunk 0x90B; def or null.
 const OlpGenericDef* OlpGenericDefStreamWrite(const OlpGenericDef* def, Stream* stream);
-/// The body of a chunk 0x90B the caller found: a new definition or null.
-OlpGenericDef* OlpGenericDefStreamRead(Stream* stream);
+/// The body of a chunk 0x90B the caller found (its `size`, when given,
+/// bounds every read): a new definition or null.
+OlpGenericDef* OlpGenericDefStreamRead(Stream* stream, uint32_t size = kOlpChunkUnbounded);
 uint32_t OlpGenericDefStreamSize(const OlpGenericDef* def);
 /// Chunk 0x90C around the definition's chunk; object or null.
 const OlpGenericObj* OlpGenericObjStreamWrite(const OlpGenericObj* object, Stream* stream);
-/// The body of a chunk 0x90C the caller found: a new object or null.
-OlpGenericObj* OlpGenericObjStreamRead(Stream* stream);
+/// The body of a chunk 0x90C the caller found (`size` as above): a new
+/// object or null.
+OlpGenericObj* OlpGenericObjStreamRead(Stream* stream, uint32_t size = kOlpChunkUnbounded);
 uint32_t OlpGenericObjStreamSize(const OlpGenericObj* object);

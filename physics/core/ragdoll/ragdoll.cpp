@@ -186,10 +186,9 @@ const OlpRagdollDef* OlpRagdollDefStreamWrite(const OlpRagdollDef* def, Stream* 
     return OlpSerialDefChunkWrite(stream, kOlpChunkRagdollDef, OlpRagdollDefSerialize, def) ? def : nullptr;
 }
 
-OlpRagdollDef* OlpRagdollDefStreamRead(Stream* stream)
+OlpRagdollDef* OlpRagdollDefStreamRead(Stream* stream, uint32_t size)
 {
-    return static_cast<OlpRagdollDef*>(
-        OlpSerialDefChunkRead(stream, kOlpChunkUnbounded, OlpRagdollDefDeserialize));
+    return static_cast<OlpRagdollDef*>(OlpSerialDefChunkRead(stream, size, OlpRagdollDefDeserialize));
 }
 
 uint32_t OlpRagdollDefStreamSize(const OlpRagdollDef* def)
@@ -206,10 +205,10 @@ const OlpRagdoll* OlpRagdollStreamWrite(const OlpRagdoll* ragdoll, Stream* strea
                : nullptr;
 }
 
-OlpRagdoll* OlpRagdollStreamRead(Stream* stream)
+OlpRagdoll* OlpRagdollStreamRead(Stream* stream, uint32_t size)
 {
     auto* def = static_cast<OlpRagdollDef*>(
-        OlpSerialObjectChunkRead(stream, kOlpChunkUnbounded, kOlpChunkRagdollDef, OlpRagdollDefDeserialize));
+        OlpSerialObjectChunkRead(stream, size, kOlpChunkRagdollDef, OlpRagdollDefDeserialize));
     if (def == nullptr) {
         return nullptr;
     }

@@ -13,6 +13,7 @@
 
 #include "physics/core/articulated/articulated.h"
 #include "physics/core/context/context.h"
+#include "physics/core/serial/serialchunk.h"
 
 struct Frame;
 struct Stream;
@@ -72,11 +73,13 @@ int32_t OlpRagdollDefSerialize(OlpSerialCtx* ctx, const void* def);
 int32_t OlpRagdollDefDeserialize(OlpSerialCtx* ctx, void** out);
 /// Chunk 0x909; def or null.
 const OlpRagdollDef* OlpRagdollDefStreamWrite(const OlpRagdollDef* def, Stream* stream);
-/// The body of a chunk 0x909 the caller found: a new definition or null.
-OlpRagdollDef* OlpRagdollDefStreamRead(Stream* stream);
+/// The body of a chunk 0x909 the caller found (its `size`, when given,
+/// bounds every read): a new definition or null.
+OlpRagdollDef* OlpRagdollDefStreamRead(Stream* stream, uint32_t size = kOlpChunkUnbounded);
 uint32_t OlpRagdollDefStreamSize(const OlpRagdollDef* def);
 /// Chunk 0x90A around the definition's chunk; ragdoll or null.
 const OlpRagdoll* OlpRagdollStreamWrite(const OlpRagdoll* ragdoll, Stream* stream);
-/// The body of a chunk 0x90A the caller found: a new ragdoll or null.
-OlpRagdoll* OlpRagdollStreamRead(Stream* stream);
+/// The body of a chunk 0x90A the caller found (`size` as above): a new
+/// ragdoll or null.
+OlpRagdoll* OlpRagdollStreamRead(Stream* stream, uint32_t size = kOlpChunkUnbounded);
 uint32_t OlpRagdollStreamSize(const OlpRagdoll* ragdoll);

@@ -1,10 +1,9 @@
 #include "physics/core/serial/serialctx.h"
 
-#include <cstring>
-
 #include "graphics/core/chunk.h"
 #include "graphics/core/error.h"
 #include "graphics/core/memory.h"
+#include "graphics/core/stream.h"
 #include "physics/core/utils/memory.h"
 
 namespace {
@@ -118,6 +117,14 @@ int32_t OlpSerialGetFloats(OlpSerialCtx* ctx, float* values, uint32_t n)
         return OlpSerialFail();
     }
     return n == 0 || StreamReadReal(ctx->stream, values, 4 * size_t(n)) != nullptr ? 1 : 0;
+}
+
+int32_t OlpSerialGetBytes(OlpSerialCtx* ctx, uint8_t* bytes, uint32_t n)
+{
+    if (!Take(ctx, n) || ctx->stream == nullptr) {
+        return OlpSerialFail();
+    }
+    return n == 0 || StreamRead(ctx->stream, bytes, n) == n ? 1 : 0;
 }
 
 int32_t OlpSerialPutTag(OlpSerialCtx* ctx, uint16_t kind, uint16_t version)

@@ -89,6 +89,8 @@ int32_t OlpSerialPutHalves(OlpSerialCtx* ctx, const uint16_t* values, uint32_t n
 int32_t OlpSerialGetHalves(OlpSerialCtx* ctx, uint16_t* values, uint32_t n);
 int32_t OlpSerialPutFloats(OlpSerialCtx* ctx, const float* values, uint32_t n);
 int32_t OlpSerialGetFloats(OlpSerialCtx* ctx, float* values, uint32_t n);
+/// Reads `n` raw bytes.
+int32_t OlpSerialGetBytes(OlpSerialCtx* ctx, uint8_t* bytes, uint32_t n);
 /// Writes the tag of `kind` with `version`; 1 or 0.
 int32_t OlpSerialPutTag(OlpSerialCtx* ctx, uint16_t kind, uint16_t version);
 /// Reads a tag: 1 when it is of `kind` with a version up to `version`

@@ -1,5 +1,7 @@
 #include "physics/core/serial/serialvolume.h"
 
+#include <vector>
+
 #include "graphics/core/stream.h"
 #include "physics/core/context/volumetype.h"
 #include "physics/core/serial/serialcompound.h"
@@ -185,42 +187,52 @@ int32_t OlpVolumeStreamWriteCustom(OlpSerialCtx* ctx, const OlpVolume* volume)
     if (descriptor == nullptr || descriptor->streamWrite == nullptr) {
         return 0;
     }
-    if (!OlpSerialWriteU32(ctx, descriptor->typeId)) {
+    const int32_t bytes = descriptor->streamWrite(volume, nullptr);
+    if (bytes <= 0 || !OlpSerialWriteU32(ctx, descriptor->typeId) ||
+        !OlpSerialWriteU32(ctx, uint32_t(bytes))) {
         return 0;
     }
-    const int32_t bytes = descriptor->streamWrite(volume, ctx->stream);
-    if (bytes <= 0 || uint64_t(ctx->count) + uint32_t(bytes) > UINT32_MAX) {
+    if (uint64_t(ctx->count) + uint32_t(bytes) > UINT32_MAX) {
         return 0;
     }
     ctx->count += uint32_t(bytes);
-    return 1;
+    return ctx->stream == nullptr || descriptor->streamWrite(volume, ctx->stream) == bytes ? 1 : 0;
 }
 
 int32_t OlpVolumeStreamReadCustom(OlpSerialCtx* ctx, OlpVolume* volume)
 {
     uint32_t typeId = 0;
-    if (!OlpSerialReadU32(ctx, &typeId)) {
+    uint32_t bytes = 0;
+    if (!OlpSerialReadU32(ctx, &typeId) || !OlpSerialReadU32(ctx, &bytes)) {
         return 0;
     }
     const OlpVolumeDescriptor* descriptor = OlpVolumeTypeFind(nullptr, typeId);
-    // The type's reader consumes what it wrote; only a stream that knows
-    // its length lets that be held to the chunk.
-    const int64_t before = ctx->stream != nullptr ? StreamGetRemaining(ctx->stream) : -1;
-    if (descriptor == nullptr || descriptor->streamRead == nullptr || before < 0) {
+    if (descriptor == nullptr || descriptor->streamRead == nullptr || bytes == 0 ||
+        bytes > OlpSerialRemaining(ctx)) {
         return OlpSerialFail();
+    }
+    // The type's reader gets exactly its own bytes, in a stream of their own,
+    // so it can neither read past the chunk nor leave bytes unread.
+    std::vector<uint8_t> payload(bytes);
+    if (!OlpSerialGetBytes(ctx, payload.data(), bytes)) {
+        return 0;
+    }
+    StreamMemory memory = {payload.data(), payload.size()};
+    Stream own;
+    if (StreamInit(&own, false, kStreamMemory, kStreamRead, &memory) == nullptr) {
+        return 0;
     }
     OlpVolumeInit(volume, descriptor);
-    if (descriptor->streamRead(volume, ctx->stream) == nullptr) {
+    const bool read = descriptor->streamRead(volume, &own) != nullptr;
+    const bool whole = StreamGetRemaining(&own) == 0;
+    StreamClose(&own, nullptr);
+    if (!read || !whole) {
+        if (read) {
+            OlpVolumeDestroyContents(volume);
+        }
         OlpNullInit(volume);
         return OlpSerialFail();
     }
-    const int64_t used = before - StreamGetRemaining(ctx->stream);
-    if (used < 0 || uint64_t(used) > OlpSerialRemaining(ctx)) {
-        OlpVolumeDestroyContents(volume);
-        OlpNullInit(volume);
-        return OlpSerialFail();
-    }
-    ctx->count += uint32_t(used);
     return 1;
 }
 
