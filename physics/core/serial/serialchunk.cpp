@@ -12,6 +12,11 @@ bool ReadHeader(Stream* stream, uint32_t type, uint32_t bytes, uint32_t* size)
 {
     uint32_t found = 0;
     uint32_t version = 0;
+    // Not even the header may be read when the enclosing chunk cannot hold it.
+    if (bytes < kChunkHeaderSize) {
+        ErrorRaise(0, kErrorRead);
+        return false;
+    }
     if (!ChunkHeaderRead(stream, &found, size, &version, nullptr)) {
         return false;
     }
@@ -24,7 +29,7 @@ bool ReadHeader(Stream* stream, uint32_t type, uint32_t bytes, uint32_t* size)
         return false;
     }
     const int64_t left = StreamGetRemaining(stream);
-    if (bytes < kChunkHeaderSize || *size > bytes - kChunkHeaderSize || (left >= 0 && *size > left)) {
+    if (*size > bytes - kChunkHeaderSize || (left >= 0 && *size > left)) {
         ErrorRaise(0, kErrorRead);
         return false;
     }
