@@ -45,8 +45,8 @@ class SceneWorld : public ::testing::Test
         OlpContextParams params;
         OlpContextParamsDefault(&params);
         OlpBodyParamsReserve(&params, 4, 4);
-        const float box[6] = {100, 100, 100, -100, -100, -100};
-        context_ = OlpContextCreate(&params, 1.0f, box);
+        const float bounds[6] = {100, 100, 100, -100, -100, -100};
+        context_ = OlpContextCreate(&params, 1.0f, bounds);
         ASSERT_NE(context_, nullptr);
         OlpBodyRegisterType(context_);
         pipeline_ = OlpContextGetPipeline(context_);
