@@ -28,7 +28,8 @@
 //            sequential-impulse solver) and ODE (quick step, hash space):
 //            steps per second, the share of bodies resting (below 0.1 m/s)
 //            and the deepest overlap that this engine's contact pass finds
-//            on each engine's final poses.
+//            on each engine's final poses; ragdolls (bench/physics/
+//            ragdolls_compare) the heap of 100 ragdolls against Bullet and ODE.
 #include <BulletCollision/NarrowPhaseCollision/btGjkEpaPenetrationDepthSolver.h>
 #include <BulletCollision/NarrowPhaseCollision/btGjkPairDetector.h>
 #include <BulletCollision/NarrowPhaseCollision/btPointCollector.h>
@@ -50,6 +51,7 @@
 #include "bench/physics/broadphase_scene.h"
 #include "bench/physics/contacts_scene.h"
 #include "bench/physics/distance_scene.h"
+#include "bench/physics/ragdolls_compare.h"
 #include "bench/physics/shapes_scene.h"
 #include "bench/physics/step_scene.h"
 #include "graphics/core/tests/enginetesting.h"
@@ -705,8 +707,11 @@ StepResult StepOde()
 
 int CompareStep(const char* scene)
 {
+    if (std::strcmp(scene, "ragdolls") == 0) {
+        return CompareRagdolls();
+    }
     if (std::strcmp(scene, "boxes3000") != 0) {
-        std::fprintf(stderr, "bench_physics_compare: unknown step scene %s (boxes3000)\n", scene);
+        std::fprintf(stderr, "bench_physics_compare: unknown step scene %s (boxes3000, ragdolls)\n", scene);
         return 2;
     }
     std::printf("boxes3000: %d boxes, %d steps at 60 Hz, one thread\n", kStepBodies, kStepCount);
@@ -733,7 +738,7 @@ int CompareStep(const char* scene)
 int Usage()
 {
     std::fprintf(stderr, "usage: bench_physics_compare shapes|distance|contacts|broadphase [rounds]\n"
-                         "       bench_physics_compare step boxes3000\n");
+                         "       bench_physics_compare step boxes3000|ragdolls\n");
     return 2;
 }
 

@@ -83,7 +83,8 @@ TEST_F(BodyStreams, ABodyReadBackCarriesItsPartAndOwnsItsDefinition)
     OlpBodyDef* def = SphereDef();
     OlpBody* body = OlpBodyCreate(def);
     std::vector<uint8_t> bytes = Written([&](Stream* s) { return OlpBodyStreamWrite(body, s) != nullptr; });
-    OlpBody* read = ReadChunk(bytes, bytes.size(), kOlpChunkBody, OlpBodyStreamRead);
+    OlpBody* read =
+        ReadChunk(bytes, bytes.size(), kOlpChunkBody, [](Stream* s) { return OlpBodyStreamRead(s); });
     ASSERT_NE(read, nullptr);
     auto* readDef = static_cast<OlpBodyDef*>(read->base.definition);
     EXPECT_EQ(readDef->refCount, 1u) << "the reading reference is dropped";
@@ -129,7 +130,9 @@ TEST_F(BodyStreams, BadVersionsWrongChunksAndCutsGiveNullAndLeakNothing)
         for (int i = 0; i < 4; ++i) {
             bad[damage.offset + i] = uint8_t(damage.word >> (8 * i));
         }
-        EXPECT_EQ(ReadChunk(bad, bad.size(), kOlpChunkBodyDef, OlpBodyDefStreamRead), nullptr);
+        EXPECT_EQ(
+            ReadChunk(bad, bad.size(), kOlpChunkBodyDef, [](Stream* s) { return OlpBodyDefStreamRead(s); }),
+            nullptr);
         EXPECT_EQ(TakeError().code, damage.error);
     }
     // The outer chunk claims its full size: every cut is caught by the chunk
@@ -141,7 +144,9 @@ TEST_F(BodyStreams, BadVersionsWrongChunksAndCutsGiveNullAndLeakNothing)
         for (int i = 0; i < 4; ++i) {
             bad[4 + i] = uint8_t(size >> (8 * i));
         }
-        EXPECT_EQ(ReadChunk(bad, cut, kOlpChunkBodyDef, OlpBodyDefStreamRead), nullptr) << "cut at " << cut;
+        EXPECT_EQ(ReadChunk(bad, cut, kOlpChunkBodyDef, [](Stream* s) { return OlpBodyDefStreamRead(s); }),
+                  nullptr)
+            << "cut at " << cut;
         TakeError();
     }
     EXPECT_EQ(CountingMemory::live, live);

@@ -15,20 +15,10 @@ using namespace olp;
 
 namespace {
 
-enum Axis
-{
-    kAlongX,
-    kAlongY
-};
+constexpr bool kAlongX = true;
+constexpr bool kAlongY = false;
 
-struct PartShape
-{
-    V3d centre; ///< in the rest pose
-    Axis axis;
-    float radius, halfLength, mass;
-};
-
-const PartShape kParts[kOlpRagdollParts] = {
+const RagdollScenePart kParts[kOlpRagdollParts] = {
     {{0.0f, 1.00f, 0.0f}, kAlongX, 0.12f, 0.08f, 10.0f}, // pelvis
     {{0.0f, 1.36f, 0.0f}, kAlongY, 0.15f, 0.10f, 15.0f}, // torso
     {{0.0f, 1.78f, 0.0f}, kAlongY, 0.11f, 0.02f, 5.0f},  // head
@@ -42,13 +32,7 @@ const PartShape kParts[kOlpRagdollParts] = {
     {{0.12f, 0.26f, 0.0f}, kAlongY, 0.06f, 0.14f, 4.0f},
 };
 
-struct JointShape
-{
-    uint16_t first, second;
-    V3d anchor; ///< in the rest pose
-};
-
-const JointShape kJoints[kOlpRagdollJoints] = {
+const RagdollSceneJoint kJoints[kOlpRagdollJoints] = {
     {0, 1, {0.0f, 1.16f, 0.0f}},   {1, 2, {0.0f, 1.60f, 0.0f}},   {1, 3, {-0.20f, 1.50f, 0.0f}},
     {3, 4, {-0.51f, 1.50f, 0.0f}}, {1, 5, {0.20f, 1.50f, 0.0f}},  {5, 6, {0.51f, 1.50f, 0.0f}},
     {0, 7, {-0.12f, 0.88f, 0.0f}}, {7, 8, {-0.12f, 0.47f, 0.0f}}, {0, 9, {0.12f, 0.88f, 0.0f}},
@@ -67,10 +51,10 @@ Matrix Translation(V3d at)
 }
 
 // A capsule lies along its z axis: turn it onto x or y.
-Matrix CapsuleFrame(Axis axis)
+Matrix CapsuleFrame(bool alongX)
 {
     Matrix m = Translation({0, 0, 0});
-    if (axis == kAlongX) {
+    if (alongX) {
         m.right = {0, 0, -1};
         m.at = {1, 0, 0};
     } else {
@@ -98,11 +82,11 @@ OlpRagdollDef* RagdollSceneCreateHumanoid()
     uint32_t keys[kOlpRagdollParts];
     uint32_t values[kOlpRagdollParts];
     for (uint32_t i = 0; i < kOlpRagdollParts; ++i) {
-        const PartShape& s = kParts[i];
+        const RagdollScenePart& s = kParts[i];
         OlpVolume* v = &def->volumes[i];
         OlpCapsuleSetRadius(v, s.radius);
         OlpCapsuleSetHalfHeight(v, s.halfLength);
-        const Matrix frame = CapsuleFrame(s.axis);
+        const Matrix frame = CapsuleFrame(s.alongX);
         OlpVolumeSetFrame(v, &frame);
         OlpVolumeSetSlide(v, 0.8f);
         OlpVolumeSetBounce(v, 0.0f);
@@ -116,7 +100,7 @@ OlpRagdollDef* RagdollSceneCreateHumanoid()
         }
     }
     for (uint32_t j = 0; j < kOlpRagdollJoints; ++j) {
-        const JointShape& s = kJoints[j];
+        const RagdollSceneJoint& s = kJoints[j];
         OlpRagdollSetJointIndex(def, j, 1, s.first);
         OlpRagdollSetJointIndex(def, j, 0, s.second);
         def->joints[j].frames[0].position = s.anchor - kParts[s.first].centre;
@@ -124,6 +108,29 @@ OlpRagdollDef* RagdollSceneCreateHumanoid()
     }
     OlpRagdollDefSetMapping(def, keys, values, kOlpRagdollParts);
     return def;
+}
+
+const RagdollScenePart& RagdollScenePartShape(uint32_t part)
+{
+    return kParts[part];
+}
+
+const RagdollSceneJoint& RagdollSceneJointShape(uint32_t joint)
+{
+    return kJoints[joint];
+}
+
+void RagdollSceneHeapPlace(uint32_t i, V3d* base, float* yaw, float* tilt)
+{
+    const uint32_t layer = i / 25;
+    const float a = 2.0f * float(i % 5) - 4.0f;
+    const float b = 2.2f * float((i / 5) % 5) - 4.4f;
+    const bool turned = layer % 2 == 1;
+    // Tipped flat the body lies along +z from its feet: centre it on its cell.
+    *tilt = 1.5707964f;
+    *yaw = turned ? 1.5707964f : 0.0f;
+    *base =
+        turned ? V3d{b - 0.9f, 0.3f + 0.5f * float(layer), a} : V3d{a, 0.3f + 0.5f * float(layer), b - 0.9f};
 }
 
 Matrix RagdollSceneRestPose(uint32_t part)

@@ -47,6 +47,26 @@ class RagdollScene
     OlpVolume* ground_ = nullptr;
 };
 
+/// One part of the humanoid in its rest pose (standing at the origin, y up):
+/// a capsule along x or y.
+struct RagdollScenePart
+{
+    V3d centre;
+    bool alongX; ///< else along y
+    float radius, halfLength, mass;
+};
+/// One ball joint: the parts it binds and its anchor in the rest pose.
+struct RagdollSceneJoint
+{
+    uint16_t first, second;
+    V3d anchor;
+};
+const RagdollScenePart& RagdollScenePartShape(uint32_t part);
+const RagdollSceneJoint& RagdollSceneJointShape(uint32_t joint);
+/// Where ragdoll `i` of a heap lies: 5 x 5 per layer, lying flat (tipped a
+/// quarter turn), each layer turned a quarter turn from the one below.
+void RagdollSceneHeapPlace(uint32_t i, V3d* base, float* yaw, float* tilt);
+
 /// The humanoid definition (a new reference): 11 parts keyed 0 to 10 and
 /// mapped on 11 bones, 10 ball joints, parts of one ragdoll never collide.
 OlpRagdollDef* RagdollSceneCreateHumanoid();

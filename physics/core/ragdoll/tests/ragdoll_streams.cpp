@@ -77,7 +77,8 @@ TEST_F(RagdollStreams, ADefinitionComesBackWholeAndItsChunksMeasureRight)
         Written([&](Stream* s) { return OlpRagdollStreamWrite(ragdoll, s) != nullptr; });
     ASSERT_EQ(bytes.size(), measure.count + 36);
 
-    OlpRagdoll* read = ReadChunk(bytes, bytes.size(), kOlpChunkRagdoll, OlpRagdollStreamRead);
+    OlpRagdoll* read =
+        ReadChunk(bytes, bytes.size(), kOlpChunkRagdoll, [](Stream* s) { return OlpRagdollStreamRead(s); });
     ASSERT_NE(read, nullptr);
     auto* back = static_cast<OlpRagdollDef*>(read->base.definition);
     EXPECT_EQ(back->refCount, 1u);
@@ -120,14 +121,18 @@ TEST_F(RagdollStreams, CutsAndForeignCapacitiesGiveNullAndLeakNothing)
             bad[4 + i] = uint8_t(sizes[0] >> (8 * i));
             bad[16 + i] = uint8_t(sizes[1] >> (8 * i));
         }
-        EXPECT_EQ(ReadChunk(bad, cut, kOlpChunkRagdollDef, OlpRagdollDefStreamRead), nullptr)
+        EXPECT_EQ(
+            ReadChunk(bad, cut, kOlpChunkRagdollDef, [](Stream* s) { return OlpRagdollDefStreamRead(s); }),
+            nullptr)
             << "cut at " << cut;
         EXPECT_EQ(TakeError().code, kErrorRead);
     }
     // A part capacity of 12 is not a ragdoll's (the first item's payload).
     std::vector<uint8_t> bad = good;
     bad[24 + 4] = 12;
-    EXPECT_EQ(ReadChunk(bad, bad.size(), kOlpChunkRagdollDef, OlpRagdollDefStreamRead), nullptr);
+    EXPECT_EQ(
+        ReadChunk(bad, bad.size(), kOlpChunkRagdollDef, [](Stream* s) { return OlpRagdollDefStreamRead(s); }),
+        nullptr);
     EXPECT_EQ(TakeError().code, kErrorRead);
     EXPECT_EQ(CountingMemory::live, live);
 }
