@@ -1,6 +1,9 @@
 #include "tools/physics-sim/dump.h"
 
 #include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <vector>
 
 #include "graphics/core/chunk.h"
 #include "graphics/core/error.h"
@@ -96,7 +99,10 @@ bool DumpChunk(Stream* stream, uint32_t type, uint32_t size)
 
 int RunDump(const std::string& path)
 {
-    Stream* stream = StreamOpen(kStreamFileName, kStreamRead, path.c_str());
+    std::ifstream in(path, std::ios::binary);
+    std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    StreamMemory memory = {bytes.data(), bytes.size()};
+    Stream* stream = in ? StreamOpen(kStreamMemory, kStreamRead, &memory) : nullptr;
     if (stream == nullptr) {
         std::fprintf(stderr, "physics-sim: cannot open %s\n", path.c_str());
         return 1;
