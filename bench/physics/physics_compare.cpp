@@ -29,7 +29,9 @@
 //            steps per second, the share of bodies resting (below 0.1 m/s)
 //            and the deepest overlap that this engine's contact pass finds
 //            on each engine's final poses; ragdolls (bench/physics/
-//            ragdolls_compare) the heap of 100 ragdolls against Bullet and ODE.
+//            ragdolls_compare) the heap of 100 ragdolls against Bullet and ODE;
+//            convex1764-world (bench/physics/convexworld_compare) 1764 hulls
+//            on the sample terrain's world against Bullet and ODE.
 #include <BulletCollision/NarrowPhaseCollision/btGjkEpaPenetrationDepthSolver.h>
 #include <BulletCollision/NarrowPhaseCollision/btGjkPairDetector.h>
 #include <BulletCollision/NarrowPhaseCollision/btPointCollector.h>
@@ -50,6 +52,8 @@
 
 #include "bench/physics/broadphase_scene.h"
 #include "bench/physics/contacts_scene.h"
+#include "bench/physics/convexworld_compare.h"
+#include "bench/physics/convexworld_scene.h"
 #include "bench/physics/distance_scene.h"
 #include "bench/physics/ragdolls_compare.h"
 #include "bench/physics/shapes_scene.h"
@@ -711,7 +715,9 @@ int CompareStep(const char* scene)
         return CompareRagdolls();
     }
     if (std::strcmp(scene, "boxes3000") != 0) {
-        std::fprintf(stderr, "bench_physics_compare: unknown step scene %s (boxes3000, ragdolls)\n", scene);
+        std::fprintf(stderr,
+                     "bench_physics_compare: unknown step scene %s (boxes3000, ragdolls, convex1764-world)\n",
+                     scene);
         return 2;
     }
     std::printf("boxes3000: %d boxes, %d steps at 60 Hz, one thread\n", kStepBodies, kStepCount);
@@ -738,7 +744,7 @@ int CompareStep(const char* scene)
 int Usage()
 {
     std::fprintf(stderr, "usage: bench_physics_compare shapes|distance|contacts|broadphase [rounds]\n"
-                         "       bench_physics_compare step boxes3000|ragdolls\n");
+                         "       bench_physics_compare step boxes3000|ragdolls|convex1764-world\n");
     return 2;
 }
 
@@ -748,6 +754,12 @@ int main(int argc, char** argv)
 {
     if (argc < 2) {
         return Usage();
+    }
+    if (std::strcmp(argv[1], "step") == 0 && argc == 3 && std::strcmp(argv[2], "convex1764-world") == 0) {
+        // The world needs the scene library, collision trees and edge data.
+        int result = ConvexWorldEngineStart() ? CompareConvexWorld() : 1;
+        EngineTestShutdown();
+        return result;
     }
     if (std::strcmp(argv[1], "step") == 0) {
         if (argc != 3 || !EngineTestStart()) {
