@@ -70,7 +70,8 @@ int main(int argc, char** argv)
     scenarioNames.push_back(kRagdollDropName);
     scenarioNames.push_back(kWorldDropName);
     run->add_option("scenario", scenario,
-                    "box-drop, stack3, pendulum, fast-sphere, slope, bounce, ragdoll-drop or world-drop")
+                    "box-drop, stack3, stack10, stack20, pyramid, pendulum, fast-sphere, slope, bounce, "
+                    "ragdoll-drop or world-drop")
         ->required()
         ->check(CLI::IsMember(scenarioNames));
     run->add_option("--svg", runSvg, "plot the heights over time to this SVG file");
@@ -79,6 +80,9 @@ int main(int argc, char** argv)
         ->check(CLI::IsMember({"scalar", "sse"}));
     run->add_option("--layout", runOptions.layout, "working-memory layout flags (context parameter 0)");
     run->add_option("--steps", runOptions.steps, "steps to run (default: the scenario's)")
+        ->check(CLI::Range(1, 100000));
+    run->add_option("--block-rows", runOptions.blockRows,
+                    "row groups per island block (larger islands are split; default: the context's)")
         ->check(CLI::Range(1, 100000));
     std::string corpusFolder;
     CLI::App* corpus = app.add_subcommand("corpus", "write the seed corpus of the physics_hull fuzz target");

@@ -55,14 +55,19 @@ void VertexShaderDescriptorFromObject(void* object, int32_t kind, VertexShaderDe
     if (flags & kGeometryModulateMaterialColor) {
         d |= kVertexShaderMaterialColour;
     }
+    *descriptor = d | D3D9VertexShaderFogType() << 24;
+}
+
+uint32_t D3D9VertexShaderFogType()
+{
     uint32_t fog = 0;
     D3D9RenderStateGet(kRenderStateFogEnable, &fog);
-    if (fog) {
-        uint32_t type = 0;
-        D3D9RenderStateGet(kRenderStateFogType, &type);
-        d |= (type & 0x3) << 24;
+    if (!fog) {
+        return 0;
     }
-    *descriptor = d;
+    uint32_t type = 0;
+    D3D9RenderStateGet(kRenderStateFogType, &type);
+    return type & 0x3;
 }
 
 IDirect3DVertexShader9* D3D9VertexShaderFindCallback(void*, VertexShaderDescriptor descriptor,

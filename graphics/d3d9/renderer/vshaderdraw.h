@@ -20,6 +20,10 @@ struct Material;
 /// position. The light counts are left 0 for the lighting callback.
 void VertexShaderDescriptorFromObject(void* object, int32_t kind, VertexShaderDescriptor* descriptor);
 
+/// The engine's fog type (1 linear, 2 exponential, 3 exponential squared)
+/// while fog is on, else 0: the descriptor's fog bits.
+uint32_t D3D9VertexShaderFogType();
+
 /// The shader of a descriptor from the cache (`object` is not read); *layout gets its constant layout.
 IDirect3DVertexShader9* D3D9VertexShaderFindCallback(void* object, VertexShaderDescriptor descriptor,
                                                      VertexShaderConstantLayout* layout);
