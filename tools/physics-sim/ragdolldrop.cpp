@@ -14,7 +14,7 @@ ScenarioReport RunRagdollDrop(const ScenarioOptions& options, float* gap)
     RagdollScene scene(2);
     scene.AddRagdoll({0.0f, 1.0f, 0.0f}, 0.0f, 0.0f);
     scene.AddRagdoll({1.5f, 0.6f, 0.5f}, 0.7f, 1.2f);
-    const int steps = options.steps > 0 ? options.steps : 600;
+    const int steps = options.steps > 0 ? options.steps : 2400;
     OlpPipeline* pipeline = OlpContextGetPipeline(scene.context);
     for (int n = 0; n < steps; ++n) {
         scene.Step();

@@ -10,7 +10,7 @@
 /// The scenario's name.
 inline const char* kRagdollDropName = "ragdoll-drop";
 
-/// Runs the drop (600 steps unless `options` says otherwise); per ragdoll
+/// Runs the drop (2400 steps, 40 s, unless `options` says otherwise); per ragdoll
 /// its pelvis, the heights are the pelvis heights. `gap` gets the widest
 /// joint gap at the end, metres.
 ScenarioReport RunRagdollDrop(const ScenarioOptions& options, float* gap);

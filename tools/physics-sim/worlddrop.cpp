@@ -116,6 +116,8 @@ WorldDropReport RunWorldDrop(const ScenarioOptions& options)
     OlpPipeline* pipeline = OlpContextGetPipeline(context);
     const float g[3] = {0, -10.0f, 0};
     OlpPipelineSetGravity(pipeline, g);
+    OlpPipelineSetMaxPosIterations(pipeline, kRagdollSceneIterations);
+    OlpPipelineSetMaxVelIterations(pipeline, kRagdollSceneIterations);
     OlpMgr* mgr = OlpContextGetMgr(context);
     OlpVolume* ground = OlpTrilistCreate(world, kOlpTrilistWorld);
     OlpVolumeSetSlide(ground, 0.8f);

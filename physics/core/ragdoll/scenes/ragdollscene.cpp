@@ -1,5 +1,6 @@
 #include "physics/core/ragdoll/scenes/ragdollscene.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
 
@@ -143,6 +144,16 @@ RagdollScene::RagdollScene(uint32_t count)
     OlpContextParams params;
     OlpContextParamsDefault(&params);
     OlpRagdollParamsReserve(&params, count, count);
+    // A heap is one island: its rows, pairs and contacts must all fit, or
+    // the pipeline would drop contacts and leave the island unsolved.
+    uint32_t* w = params.words;
+    w[kOlpParamBatchRows] = std::max(w[kOlpParamBatchRows], 200 * count);
+    w[kOlpParamIslandRows] = w[kOlpParamBatchRows];
+    w[kOlpParamPairs] += 40 * count;
+    w[kOlpParamContacts] += 40 * count;
+    for (int word : {kOlpParamNarrowFirst, kOlpParamNarrowSecond, kOlpParamNarrowThird}) {
+        w[word] *= 1 + count / 4;
+    }
     const float world[6] = {1000, 1000, 1000, -1000, -1000, -1000};
     context = OlpContextCreate(&params, 1.0f, world);
     def = RagdollSceneCreateHumanoid();
@@ -152,6 +163,9 @@ RagdollScene::RagdollScene(uint32_t count)
     OlpRagdollRegisterType(context);
     const float g[3] = {0, -10.0f, 0};
     OlpPipelineSetGravity(OlpContextGetPipeline(context), g);
+    // Chains of ball joints need more relaxation moves than the defaults give.
+    OlpPipelineSetMaxPosIterations(OlpContextGetPipeline(context), kRagdollSceneIterations);
+    OlpPipelineSetMaxVelIterations(OlpContextGetPipeline(context), kRagdollSceneIterations);
     ground_ = OlpPlaneCreate();
     Matrix frame = Translation({0, 0, 0});
     frame.right = {0, 0, 1};

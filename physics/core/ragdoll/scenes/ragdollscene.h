@@ -10,10 +10,14 @@
 
 #include "physics/core/ragdoll/ragdoll.h"
 
+/// Move limit of both solver passes (the demo's menu allows up to 5000).
+constexpr uint32_t kRagdollSceneIterations = 5000;
+
 class RagdollScene
 {
   public:
-    /// Room for `ragdolls` ragdolls, all of which may be active.
+    /// Room for `ragdolls` ragdolls, all of which may be active, heaped in
+    /// one island if need be.
     explicit RagdollScene(uint32_t ragdolls);
     ~RagdollScene();
     RagdollScene(const RagdollScene&) = delete;
