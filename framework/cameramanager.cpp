@@ -13,7 +13,6 @@
 #include "framework/screenquad.h"
 #include "framework/standardapplication.h"
 #include "framework/vectorops.h"
-#include "graphics/animation/spline.h"
 #include "graphics/core/camera.h"
 #include "graphics/core/frame.h"
 #include "graphics/core/image.h"
@@ -98,10 +97,7 @@ bool CCameraManager::CreateCamera(int32_t width, int32_t height, bool withDepth)
         return false;
     }
     BuildScreenQuads();
-    char* splinePath = ShellMakeNativePath("models\\spindrel\\spline.ols");
-    m_spline = SplineReadFile(splinePath ? splinePath : "models/spindrel/spline.ols");
-    ShellFreePath(splinePath);
-    return true;
+    return m_path.Load();
 }
 
 bool CCameraManager::Release()
@@ -117,10 +113,7 @@ bool CCameraManager::Release()
         TextureDestroy(m_targetTexture);
         m_targetTexture = nullptr;
     }
-    if (m_spline) {
-        SplineDestroy(m_spline);
-        m_spline = nullptr;
-    }
+    m_path.Destroy();
     for (int32_t i = 0; i < m_fixedCount; ++i) {
         FrameDestroy(m_fixed[i].frame);
         m_fixed[i].frame = nullptr;

@@ -20,6 +20,7 @@
 #include <cstdint>
 
 #include "framework/configsection.h"
+#include "framework/splinepath.h"
 #include "graphics/core/vector.h"
 #include "graphics/d3d9/d3d9im2d.h"
 
@@ -27,7 +28,6 @@ class CCameraTarget;
 class CFont;
 struct Camera;
 struct Frame;
-struct Spline;
 struct Texture;
 struct ShellCameraRect;
 
@@ -150,7 +150,7 @@ class CCameraManager : public CConfigSection
     float GetFollowDistance() const { return m_followDistance; }
     float GetFpsPitch() const { return m_fpsPitch; }
     float GetPathParameter() const { return m_pathT; }
-    bool HasSpline() const { return m_spline != nullptr; }
+    bool HasSpline() const { return m_path.IsLoaded(); }
     /// The debug line of DrawDebugText ("Free camera at x y z", ...; empty in Fixed).
     void FormatDebugText(char* text, int32_t size) const;
     /// The target sprite's and the overlay's vertices (4 each).
@@ -207,7 +207,7 @@ class CCameraManager : public CConfigSection
     float m_followYaw = 0.0f;
     float m_followPitch = 40.0f;
     float m_followDistance;
-    Spline* m_spline = nullptr;
+    CSplinePath m_path;
     float m_pathT = 0.0f;
     FixedCamera m_fixed[kMaxFixedCameras] = {};
     int32_t m_fixedCount = 0;

@@ -7,7 +7,6 @@
 #include "framework/framelookat.h"
 #include "framework/inputmanager.h"
 #include "framework/vectorops.h"
-#include "graphics/animation/spline.h"
 #include "graphics/core/camera.h"
 #include "graphics/core/frame.h"
 #include "graphics/core/matrix.h"
@@ -186,11 +185,9 @@ bool CCameraManager::FpsStep()
 bool CCameraManager::PathStep(float dt)
 {
     Frame* frame = GetCameraFrame();
-    if (!m_spline || !frame)
-        return FallBackToFree();
     V3d p, q;
-    if (!SplineEvaluate(m_spline, kSplinePathEased, m_pathT, &p, nullptr) ||
-        !SplineEvaluate(m_spline, kSplinePathEased, m_pathT + kPathLookAhead, &q, nullptr))
+    if (!frame || !m_path.Evaluate(m_pathT, &p, nullptr) ||
+        !m_path.Evaluate(m_pathT + kPathLookAhead, &q, nullptr))
         return FallBackToFree();
     FrameLookAt(frame, &p, &q);
     // The flight plays once: t is never reset, so choosing Path again hands
