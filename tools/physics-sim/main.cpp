@@ -57,7 +57,8 @@ int main(int argc, char** argv)
     std::string scenario, runSvg, runCsv, solverPath;
     ScenarioOptions runOptions;
     CLI::App* run = app.add_subcommand("run", "a named scene stepped through a whole context");
-    run->add_option("scenario", scenario, "box-drop, stack3, pendulum, fast-sphere, slope or bounce")
+    run->add_option("scenario", scenario,
+                    "box-drop, stack3, stack10, stack20, pyramid, pendulum, fast-sphere, slope or bounce")
         ->required()
         ->check(CLI::IsMember(ScenarioNames()));
     run->add_option("--svg", runSvg, "plot the heights over time to this SVG file");
@@ -66,6 +67,9 @@ int main(int argc, char** argv)
         ->check(CLI::IsMember({"scalar", "sse"}));
     run->add_option("--layout", runOptions.layout, "working-memory layout flags (context parameter 0)");
     run->add_option("--steps", runOptions.steps, "steps to run (default: the scenario's)")
+        ->check(CLI::Range(1, 100000));
+    run->add_option("--block-rows", runOptions.blockRows,
+                    "row groups per island block (larger islands are split; default: the context's)")
         ->check(CLI::Range(1, 100000));
     std::string corpusFolder;
     CLI::App* corpus = app.add_subcommand("corpus", "write the seed corpus of the physics_hull fuzz target");

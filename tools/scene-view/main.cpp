@@ -4,12 +4,13 @@
 //
 //   scene-view [WORLD] [MODEL...] [--data DIR] [--instances N]
 //              [--camera EX EY EZ TX TY TZ] [--width W] [--height H]
-//              [--anim FILE.anm --time T] [--caps PROFILE]
+//              [--anim FILE.anm --time T] [--caps PROFILE] [--shaders]
 //
 // Without files: DIR/level.bsp and every DIR/*.dff (the sample data set);
 // with models (.dff) only: DIR/level.bsp and those models. --anim poses the
 // skinned models at T seconds; --caps gives the device the caps of a named
-// profile (full, vs96, nohwtl, ff3, minimal).
+// profile (full, vs96, nohwtl, ff3, minimal); --shaders draws the atomics
+// and the world through generated vertex shaders.
 #include "tools/cli/tool_cli.h"
 
 #include <SDL.h>
@@ -68,6 +69,7 @@ int main(int argc, char** argv)
         ->capture_default_str();
     app.add_option("--caps", caps, "caps profile of the device")
         ->check(CLI::IsMember({"full", "vs96", "nohwtl", "ff3", "minimal"}));
+    app.add_flag("--shaders", options.shaders, "draw atomics and the world through generated vertex shaders");
     int status = 0;
     if (!ToolCli::Parse(app, argc, argv, &status)) {
         return status;

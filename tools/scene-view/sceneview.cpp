@@ -17,11 +17,13 @@
 #include "graphics/core/frame.h"
 #include "graphics/core/image.h"
 #include "graphics/core/matrix.h"
+#include "graphics/core/pipeline.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/stream.h"
 #include "graphics/core/win32filesystem.h"
 #include "graphics/d3d9/d3d9device.h"
 #include "graphics/d3d9/renderer/scenerenderer.h"
+#include "graphics/d3d9/renderer/vshadernode.h"
 #include "graphics/scene/atomic.h"
 #include "graphics/scene/clump.h"
 #include "graphics/scene/geometry.h"
@@ -282,6 +284,17 @@ bool SceneViewCreate(SceneView* view, const SceneViewOptions& options, std::stri
         SceneViewDestroy(view);
         return false;
     }
+    if (options.shaders) {
+        view->shaderPipelines[0] = VertexShaderAtomicPipelineCreate();
+        view->shaderPipelines[1] = VertexShaderSectorPipelineCreate();
+        if (!view->shaderPipelines[0] || !view->shaderPipelines[1]) {
+            *error = "the device runs no vertex shaders";
+            SceneViewDestroy(view);
+            return false;
+        }
+        AtomicSetDefaultPipeline(view->shaderPipelines[0]);
+        WorldSectorSetDefaultPipeline(view->shaderPipelines[1]);
+    }
     if (!options.anim.empty()) {
         view->animation = AnimationReadFile(options.anim.c_str());
         if (!view->animation) {
@@ -313,6 +326,12 @@ bool SceneViewRender(SceneView* view)
 
 void SceneViewDestroy(SceneView* view)
 {
+    if (view->shaderPipelines[0] || view->shaderPipelines[1]) {
+        AtomicSetDefaultPipeline(nullptr);
+        WorldSectorSetDefaultPipeline(nullptr);
+        PipelineDestroy(view->shaderPipelines[0]);
+        PipelineDestroy(view->shaderPipelines[1]);
+    }
     if (view->camera) {
         if (view->world) {
             WorldRemoveCamera(view->world, view->camera);

@@ -17,6 +17,7 @@ struct Camera;
 struct Clump;
 struct Frame;
 struct Light;
+struct Pipeline;
 struct World;
 
 struct SceneViewOptions
@@ -29,8 +30,9 @@ struct SceneViewOptions
     V3d target = {0, 0, 0};          ///< the point the camera looks at
     int32_t width = 320;             ///< pixels of the camera's rasters
     int32_t height = 240;
-    std::string anim;  ///< a keyframe animation (.anm) posing the skinned models; empty: none
-    float time = 0.0f; ///< seconds into the animation
+    std::string anim;     ///< a keyframe animation (.anm) posing the skinned models; empty: none
+    float time = 0.0f;    ///< seconds into the animation
+    bool shaders = false; ///< atomics and the world drawn through generated vertex shaders
 };
 
 struct SceneView
@@ -38,10 +40,11 @@ struct SceneView
     World* world = nullptr;
     Camera* camera = nullptr;
     Frame* cameraFrame = nullptr;
-    std::vector<Clump*> clumps;     ///< models and their copies, all in the world
-    std::vector<Light*> lights;     ///< in the world, each on a frame of its own
-    Animation* animation = nullptr; ///< played by the skinned models' hierarchies
-    float poseTime = 0.0f;          ///< seconds into it
+    std::vector<Clump*> clumps;        ///< models and their copies, all in the world
+    std::vector<Light*> lights;        ///< in the world, each on a frame of its own
+    Animation* animation = nullptr;    ///< played by the skinned models' hierarchies
+    float poseTime = 0.0f;             ///< seconds into it
+    Pipeline* shaderPipelines[2] = {}; ///< atomic and sector, the defaults while they live
     uint32_t frames = 0;
 };
 
@@ -51,8 +54,10 @@ struct SceneView
 bool SceneViewEngineStart(HWND window);
 void SceneViewEngineStop();
 /// Reads the files and builds the scene (skinned models posed by the
-/// animation at the time when one is given); false with `*error` naming the
-/// file and the engine's first error (nothing left behind).
+/// animation at the time when one is given; with `shaders` the vertex-shader
+/// pipelines become the defaults); false with `*error` naming the file and
+/// the engine's first error, or saying that the device runs no vertex
+/// shaders (nothing left behind).
 bool SceneViewCreate(SceneView* view, const SceneViewOptions& options, std::string* error);
 /// Clears, draws the world with everything in it and shows the frame; false
 /// when the camera could not be updated.

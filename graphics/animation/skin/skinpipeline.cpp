@@ -1,9 +1,10 @@
 // The skin pipeline node: instancing with the skin's layouts, the software
-// deformation into the vertex stream every frame, and the fixed-function
-// draw through the scene renderer's lighting and render callbacks.
+// deformation into the vertex stream every frame with the fixed-function
+// draw through the scene renderer's lighting and render callbacks, and the
+// shader draw through a bone palette in the vertex-shader constants.
 #include "graphics/animation/skin/skinpipeline.h"
 
-#include <initializer_list>
+#include <cstring>
 
 #include "graphics/animation/animationids.h"
 #include "graphics/animation/hierarchy.h"
@@ -17,6 +18,9 @@
 #include "graphics/d3d9/d3d9transform.h"
 #include "graphics/d3d9/renderer/scenerenderer.h"
 #include "graphics/d3d9/renderer/vertexconvert.h"
+#include "graphics/d3d9/renderer/vshaderconstants.h"
+#include "graphics/d3d9/renderer/vshaderdraw.h"
+#include "graphics/d3d9/renderer/vshaderlighting.h"
 #include "graphics/scene/atomic.h"
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/mesh.h"
@@ -28,26 +32,10 @@ constexpr uint32_t kSkinPipelineData = 1;
 /// Registers before the palette that the generated shaders keep for
 /// themselves (transform, lights base, material, fog).
 constexpr uint32_t kShaderFixedRegisters = 12;
-constexpr uint32_t kMatrixNormal = 0x1;
-constexpr uint32_t kMatrixIdentity = 0x20000;
-
-/// The shader-path callbacks a vertex-shader generator provides.
-using ShaderCallBack = void (*)(void*);
-
-/// The node's private data: the atomic node's callbacks first (so the
-/// renderer's accessors and its lighting and render callbacks apply), then
-/// the shader path's five.
-struct SkinNodeData
-{
-    AllInOneNodeData base;
-    ShaderCallBack shaderDescriptor;
-    ShaderCallBack shaderLighting;
-    ShaderCallBack shaderFind;
-    ShaderCallBack shaderRender;
-    ShaderCallBack shaderEnd;
-};
 
 SkinDeviceState gDevice = {};
+/// The shader path's palette, one entry per hierarchy node.
+SkinPaletteBone gPalette[kSkinWorkspaceBones];
 /// Whether the node being run holds the shader callbacks (read by the instancing).
 bool gShaderCallbacks = false;
 
@@ -57,11 +45,22 @@ int32_t SkinNodeInit(PipelineNode* node)
 {
     // The atomic node's lighting and render callbacks are the renderer's defaults.
     AtomicNodeInit(node);
-    auto* data = static_cast<SkinNodeData*>(node->privateData);
+    SkinNodeData* data = SkinNodeGetData(node);
     data->base.instance = nullptr;
     data->base.reinstance = nullptr;
-    data->shaderDescriptor = data->shaderLighting = data->shaderFind = nullptr;
-    data->shaderRender = data->shaderEnd = nullptr;
+    if (gDevice.shaderPathUsable) {
+        data->shaderDescriptor = SkinAtomicDescriptorCallback;
+        data->shaderLighting = D3D9VertexShaderLightingCallback;
+        data->shaderFind = D3D9VertexShaderFindCallback;
+        data->shaderRender = D3D9VertexShaderRenderCallback;
+        data->shaderEnd = D3D9VertexShaderEndCallback;
+    } else {
+        data->shaderDescriptor = nullptr;
+        data->shaderLighting = nullptr;
+        data->shaderFind = nullptr;
+        data->shaderRender = nullptr;
+        data->shaderEnd = nullptr;
+    }
     return 1;
 }
 
@@ -331,21 +330,73 @@ void FixedFunctionDraw(const SkinNodeData* callbacks, Atomic* atomic, ResourcesE
     // Blended normals are not unit length; hardware renormalises cheaply.
     uint32_t lighting = 0;
     D3D9GetRenderState(D3DRS_LIGHTING, &lighting);
-    uint32_t normalize = 0;
-    if (lighting && gDevice.hardwareTnL) {
-        normalize = 1;
-    } else if (lighting && matrix && !(matrix->flags & (kMatrixNormal | kMatrixIdentity))) {
-        for (const V3d* row : {&matrix->right, &matrix->up, &matrix->at}) {
-            const float squared = row->x * row->x + row->y * row->y + row->z * row->z;
-            if (!(squared >= 0.9f && squared <= 1.1f)) {
-                normalize = 1;
-            }
-        }
-    }
-    D3D9SetRenderState(D3DRS_NORMALIZENORMALS, normalize);
+    const bool normalize = lighting && (gDevice.hardwareTnL || D3D9MatrixScalesNormals(matrix));
+    D3D9SetRenderState(D3DRS_NORMALIZENORMALS, normalize ? 1 : 0);
     if (callbacks->base.render) {
         callbacks->base.render(entry, atomic, kInstancedAtomic, atomic->geometry->format);
     }
+}
+
+/// Draws the untouched vertices with the generated skinning shaders: the
+/// transform and lights from c0, lights dropped (spots first) while they
+/// and the palette exceed the constants, then per mesh its shader, material
+/// constants and the palette at the shader's palette register. False when
+/// the palette cannot be had (a hierarchy larger than the workspace).
+bool ShaderDraw(const SkinNodeData* callbacks, Atomic* atomic, const Skin* skin, ResourcesEntry* entry)
+{
+    VertexShaderDescriptor descriptor = 0;
+    callbacks->shaderDescriptor(atomic, kInstancedAtomic, &descriptor);
+    descriptor |= (skin->maxWeights & 0x7) << 17;
+    D3D9SetRenderState(D3DRS_CLIPPING, 1);
+    Frame* frame = AtomicGetFrame(atomic);
+    D3D9VertexShaderSetWorldMatrix(frame ? FrameGetLTM(frame) : nullptr);
+    if (!SkinBonePaletteCompute(gPalette, atomic, skin)) {
+        return false;
+    }
+    VertexShaderRegister* constants = D3D9VertexShaderConstantBuffer();
+    D3DXMATRIX transform;
+    D3D9VertexShaderCalcWorldViewProjection(&transform);
+    std::memcpy(constants, &transform, sizeof transform);
+    const VertexShaderRegister* end =
+        callbacks->shaderLighting
+            ? callbacks->shaderLighting(atomic, kInstancedAtomic, constants + 4, &descriptor)
+            : constants + 4;
+    D3D9SetVertexShaderConstant(0, constants[0], uint32_t(end - constants));
+    // The same for every mesh, so decided once: the dropped lights end the
+    // block, whose registers the material constants may then reuse.
+    const uint32_t paletteRegisters = kSkinPaletteRegisters * skin->paletteBoneCount;
+    while (VertexShaderCost(descriptor) + paletteRegisters > gDevice.maxConstants &&
+           VertexShaderDropLight(&descriptor)) {
+    }
+
+    InstancedData* data = InstancedDataFromEntry(entry);
+    InstancedDataBind(data);
+    const int32_t nodes = SkinAtomicGetHierarchy(atomic)->nodeCount;
+    VertexShaderMeshConstants uploaded;
+    VertexShaderMeshConstantsBegin(&uploaded, descriptor);
+    uint32_t paletteRegister = 0xFF;
+    InstancedMesh* meshes = InstancedDataMeshes(data);
+    for (uint32_t i = 0; i < data->numMeshes; ++i) {
+        InstancedMesh& mesh = meshes[i];
+        VertexShaderMeshVertexAlpha(&mesh);
+        VertexShaderConstantLayout layout;
+        mesh.vertexShader = callbacks->shaderFind(mesh.material, descriptor, &layout);
+        if (!mesh.vertexShader) {
+            continue; // no shader for this descriptor: the mesh is not drawn
+        }
+        VertexShaderMeshConstantsUpload(&uploaded, mesh.material, &layout);
+        // Split skins bring each mesh's own bones.
+        if (layout.bones != paletteRegister || SkinIsSplit(skin)) {
+            SkinBonePaletteUpload(gPalette, skin, nodes, layout.bones, i);
+            paletteRegister = layout.bones;
+        }
+        callbacks->shaderRender(data, &mesh, descriptor, &layout);
+        mesh.vertexShader = nullptr;
+    }
+    if (callbacks->shaderEnd) {
+        callbacks->shaderEnd(atomic, kInstancedAtomic, descriptor);
+    }
+    return true;
 }
 
 int32_t SkinNodeBody(PipelineNode* node, const PipelineExecution* execution)
@@ -387,6 +438,9 @@ int32_t SkinNodeBody(PipelineNode* node, const PipelineExecution* execution)
         return 0;
     }
     atomic->object.object.privateFlags &= uint8_t(~1u);
+    if (skin && skin->shaderPath && hierarchy && ShaderCallbacksPresent(callbacks)) {
+        return ShaderDraw(callbacks, atomic, skin, entry) ? 1 : 0;
+    }
     FixedFunctionDraw(callbacks, atomic, entry);
     return 1;
 }
@@ -434,6 +488,27 @@ void SkinPipelinesDestroy()
 PipelineNodeDefinition* SkinNodeGet()
 {
     return &gNode;
+}
+
+SkinNodeData* SkinNodeGetData(PipelineNode* node)
+{
+    return static_cast<SkinNodeData*>(node->privateData);
+}
+
+void SkinAtomicDescriptorCallback(void* object, int32_t, VertexShaderDescriptor* descriptor)
+{
+    const Geometry* geometry = static_cast<Atomic*>(object)->geometry;
+    VertexShaderDescriptor d = uint32_t(geometry->numTexCoordSets & 0xF) << 12;
+    if (geometry->format & kGeometryPreLit) {
+        d |= kVertexShaderPrelit;
+    }
+    if (geometry->format & kGeometryNormals) {
+        d |= kVertexShaderNormals | kVertexShaderNormalise;
+    }
+    if (geometry->format & kGeometryModulateMaterialColor) {
+        d |= kVertexShaderMaterialColour;
+    }
+    *descriptor = d | D3D9VertexShaderFogType() << 24;
 }
 
 const SkinDeviceState* SkinGetDeviceState()

@@ -7,12 +7,13 @@
 // bone palette in its constants (shader path).
 //
 // The shader path is chosen only while the node holds the vertex-shader
-// callbacks (descriptor, lighting, find, render, end); until the shader
-// generator provides them every skinned atomic takes the software path. The
-// palette, its slots, its uploads and the shader declaration are in place.
+// callbacks (descriptor, lighting, find, render, end): the node's init puts
+// the renderer's there when the device can run the shaders; a caller may
+// replace them, or clear them to force the software path.
 
 #include <cstdint>
 
+#include "graphics/d3d9/renderer/vshadernode.h"
 #include "platform/d3d9/d3d9types.h"
 
 struct Atomic;
@@ -38,6 +39,26 @@ struct SkinPaletteBone
 {
     float column[3][4];
 };
+
+/// The node's private data: the atomic node's callbacks first (so the
+/// renderer's accessors and its lighting and render callbacks apply), then
+/// the shader path's five.
+struct SkinNodeData
+{
+    AllInOneNodeData base;
+    VertexShaderLightingCallBack shaderDescriptor;
+    VertexShaderConstantsCallBack shaderLighting;
+    VertexShaderMaterialCallBack shaderFind;
+    VertexShaderRenderCallBack shaderRender;
+    VertexShaderEndCallBack shaderEnd;
+};
+/// A skin node's callbacks (to read or replace).
+SkinNodeData* SkinNodeGetData(PipelineNode* node);
+
+/// The shader descriptor of a skinned atomic (kind is not read), bone
+/// weights aside: texture sets, prelit, normals renormalised, material
+/// colour (modulate flag) and the engine's fog type while fog is on.
+void SkinAtomicDescriptorCallback(void* atomic, int32_t kind, VertexShaderDescriptor* descriptor);
 
 /// Reads the device caps, creates the pipeline (plug-in 0x116, data 1) with
 /// its node and keeps it in the first of the table's slots; null on failure.

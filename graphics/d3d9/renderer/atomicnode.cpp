@@ -22,8 +22,6 @@
 namespace {
 
 constexpr uint32_t kPipelineSingleStream = 0x12E;
-constexpr uint32_t kMatrixNormal = 0x1;
-constexpr uint32_t kMatrixIdentity = 0x20000;
 constexpr uint32_t kInterpolatorMoved = 0x1;
 
 // Elements and streams of a first instancing, from the geometry's format,
@@ -109,6 +107,22 @@ bool CreateStreams(InstancedData* data, uint32_t streamCount)
 }
 
 } // namespace
+
+bool D3D9MatrixScalesNormals(const Matrix* matrix)
+{
+    // The device renormalises only when asked, which costs, so ask only
+    // when a row is off unit length.
+    if (!matrix || (matrix->flags & (kMatrixFlagNormal | kMatrixFlagIdentity))) {
+        return false;
+    }
+    for (const V3d* row : {&matrix->right, &matrix->up, &matrix->at}) {
+        const float squared = row->x * row->x + row->y * row->y + row->z * row->z;
+        if (!(squared >= 0.9f && squared <= 1.1f)) {
+            return true;
+        }
+    }
+    return false;
+}
 
 int32_t AtomicInstance(void* object, InstancedData* data, int32_t reinstance)
 {
@@ -209,29 +223,30 @@ int32_t AtomicReinstance(void* object, ResourcesEntry* entry, InstanceCallBack i
     return 1;
 }
 
-int32_t AtomicNodeBody(PipelineNode* node, const PipelineExecution* execution)
+ResourcesEntry* AtomicInstancedDataGet(Atomic* atomic, InstanceCallBack instance,
+                                       ReinstanceCallBack reinstance, int32_t* ok)
 {
-    auto* atomic = static_cast<Atomic*>(execution->data);
     Geometry* geometry = atomic->geometry;
-    const auto* callbacks = static_cast<const AllInOneNodeData*>(node->privateData);
+    *ok = 1;
     if (!geometry || geometry->numVertices < 1 || !geometry->mesh || geometry->mesh->numMeshes == 0) {
-        return 1;
+        return nullptr;
     }
     ResourcesEntry* entry = nullptr;
     if ((geometry->format & kGeometryNative) && geometry->instanced) {
         entry = geometry->instanced;
     } else if ((geometry->format & kGeometryNative) && !geometry->morphTargets[0].vertices) {
         // Native data that is gone cannot be rebuilt: a native geometry keeps no vertex arrays.
-        return 1;
+        return nullptr;
     } else {
         const bool shared = geometry->numMorphTargets == 1;
         ResourcesEntry** slot = shared ? &geometry->instanced : &atomic->instanced;
         entry = *slot;
         if (entry && InstancedDataFromEntry(entry)->serial == geometry->mesh->serial) {
             if (geometry->lockFlags || geometry->numMorphTargets > 1) {
-                if (callbacks->reinstance && !callbacks->reinstance(atomic, entry, callbacks->instance)) {
+                if (reinstance && !reinstance(atomic, entry, instance)) {
                     ResourcesFreeEntry(entry);
-                    return 0;
+                    *ok = 0;
+                    return nullptr;
                 }
                 atomic->interpolator.flags &= ~kInterpolatorMoved;
                 geometry->lockFlags = 0;
@@ -242,16 +257,28 @@ int32_t AtomicNodeBody(PipelineNode* node, const PipelineExecution* execution)
                 ResourcesFreeEntry(entry);
             }
             entry = InstancedDataCreate(atomic, shared ? static_cast<void*>(geometry) : atomic,
-                                        kInstancedAtomic, slot, geometry->mesh, callbacks->instance,
+                                        kInstancedAtomic, slot, geometry->mesh, instance,
                                         geometry->format & kGeometryNativeInstance);
             if (!entry) {
-                return 0;
+                *ok = 0;
+                return nullptr;
             }
             geometry->lockFlags = 0;
         }
     }
-    if (geometry->format & kGeometryNativeInstance) {
-        return 1;
+    // Instanced to be saved, not drawn.
+    return (geometry->format & kGeometryNativeInstance) ? nullptr : entry;
+}
+
+int32_t AtomicNodeBody(PipelineNode* node, const PipelineExecution* execution)
+{
+    auto* atomic = static_cast<Atomic*>(execution->data);
+    Geometry* geometry = atomic->geometry;
+    const auto* callbacks = static_cast<const AllInOneNodeData*>(node->privateData);
+    int32_t ok = 1;
+    ResourcesEntry* entry = AtomicInstancedDataGet(atomic, callbacks->instance, callbacks->reinstance, &ok);
+    if (!entry) {
+        return ok;
     }
     if (callbacks->lighting) {
         callbacks->lighting(atomic);
@@ -260,19 +287,9 @@ int32_t AtomicNodeBody(PipelineNode* node, const PipelineExecution* execution)
     const Matrix* matrix = frame ? FrameGetLTM(frame) : nullptr;
     D3D9SetWorldMatrix(matrix);
 
-    // Scaled transforms stretch the normals; the device renormalises them
-    // only when asked, which costs, so ask only when a row is off unit length.
     uint32_t lighting = 0;
     D3D9GetRenderState(D3DRS_LIGHTING, &lighting);
-    uint32_t normalize = 0;
-    if (lighting && matrix && !(matrix->flags & (kMatrixNormal | kMatrixIdentity))) {
-        for (const V3d* row : {&matrix->right, &matrix->up, &matrix->at}) {
-            const float squared = row->x * row->x + row->y * row->y + row->z * row->z;
-            if (!(squared >= 0.9f && squared <= 1.1f)) {
-                normalize = 1;
-            }
-        }
-    }
+    const uint32_t normalize = lighting && D3D9MatrixScalesNormals(matrix) ? 1 : 0;
     D3D9SetRenderState(D3DRS_NORMALIZENORMALS, normalize);
     if (callbacks->render) {
         callbacks->render(entry, atomic, kInstancedAtomic, geometry->format);

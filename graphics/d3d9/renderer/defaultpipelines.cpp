@@ -45,21 +45,6 @@ AllInOneNodeData* NodeData(PipelineNode* node)
     return static_cast<AllInOneNodeData*>(node->privateData);
 }
 
-Pipeline* DefaultPipelineCreate(PipelineNodeDefinition* definition)
-{
-    Pipeline* pipeline = PipelineCreate();
-    if (!pipeline) {
-        return nullptr;
-    }
-    pipeline->pluginId = kPipelinePluginSceneRenderer;
-    if (!PipelineLock(pipeline) || !PipelineAddNodes(pipeline, nullptr, definition, nullptr) ||
-        !PipelineUnlock(pipeline)) {
-        PipelineDestroy(pipeline);
-        return nullptr;
-    }
-    return pipeline;
-}
-
 void SetCurrent(PipelineObjectKind kind, Pipeline* pipeline)
 {
     if (PipelineDefaultSlots* slots = PipelineGetDefaultSlots()) {
@@ -80,6 +65,21 @@ void CloseKind(PipelineObjectKind kind)
 }
 
 } // namespace
+
+Pipeline* RendererPipelineCreate(PipelineNodeDefinition* definition)
+{
+    Pipeline* pipeline = PipelineCreate();
+    if (!pipeline) {
+        return nullptr;
+    }
+    pipeline->pluginId = kPipelinePluginSceneRenderer;
+    if (!PipelineLock(pipeline) || !PipelineAddNodes(pipeline, nullptr, definition, nullptr) ||
+        !PipelineUnlock(pipeline)) {
+        PipelineDestroy(pipeline);
+        return nullptr;
+    }
+    return pipeline;
+}
 
 PipelineNodeDefinition* AtomicNodeGet()
 {
@@ -143,7 +143,7 @@ Pipeline* DefaultAtomicPipelineCreate()
 {
     LightsReset();
     VertexShaderCacheReset();
-    Pipeline* pipeline = DefaultPipelineCreate(&gAtomicNode);
+    Pipeline* pipeline = RendererPipelineCreate(&gAtomicNode);
     if (pipeline) {
         PipelineGetDefaultSlots()->defaults[kPipelineKindAtomic] = pipeline;
         AtomicSetDefaultPipeline(nullptr);
@@ -153,7 +153,7 @@ Pipeline* DefaultAtomicPipelineCreate()
 
 Pipeline* DefaultSectorPipelineCreate()
 {
-    Pipeline* pipeline = DefaultPipelineCreate(&gSectorNode);
+    Pipeline* pipeline = RendererPipelineCreate(&gSectorNode);
     if (pipeline) {
         PipelineGetDefaultSlots()->defaults[kPipelineKindWorldSector] = pipeline;
         WorldSectorSetDefaultPipeline(nullptr);

@@ -185,14 +185,8 @@ void AtomicSetClipping(void* object, int32_t objectType)
     D3D9SetRenderState(D3DRS_CLIPPING, inside ? 0 : 1);
 }
 
-void DefaultRender(ResourcesEntry* entry, void* object, int32_t objectType, uint32_t flags)
+void InstancedDataBind(const InstancedData* data)
 {
-    if (D3D9GetBindingCache()->pixelShader != 0) {
-        D3D9SetPixelShader(nullptr);
-    }
-    AtomicSetClipping(object, objectType);
-
-    InstancedData* data = InstancedDataFromEntry(entry);
     if (data->indexBuffer) {
         D3D9SetIndices(data->indexBuffer);
     }
@@ -201,6 +195,17 @@ void DefaultRender(ResourcesEntry* entry, void* object, int32_t objectType, uint
         {data->streams[1].buffer, data->streams[1].offset, data->streams[1].stride}};
     D3D9SetStreams(streams, data->useOffsets != 0);
     D3D9SetVertexDeclaration(data->declaration);
+}
+
+void DefaultRender(ResourcesEntry* entry, void* object, int32_t objectType, uint32_t flags)
+{
+    if (D3D9GetBindingCache()->pixelShader != 0) {
+        D3D9SetPixelShader(nullptr);
+    }
+    AtomicSetClipping(object, objectType);
+
+    InstancedData* data = InstancedDataFromEntry(entry);
+    InstancedDataBind(data);
 
     uint32_t lighting = 0;
     D3D9GetRenderState(D3DRS_LIGHTING, &lighting);

@@ -1,5 +1,10 @@
 #pragma once
 // State shared by the renderer's files (private to the renderer).
 
+struct Pipeline;
+struct PipelineNodeDefinition;
+
 /// Gives every restore-list node back and destroys the list's free list.
 void RendererRestoreListClose();
+/// A pipeline of the one node, plug-in id 2; null on failure (nothing left behind).
+Pipeline* RendererPipelineCreate(PipelineNodeDefinition* definition);

@@ -14,7 +14,9 @@
 
 #include "graphics/d3d9/renderer/instanceddata.h"
 
+struct Atomic;
 struct Geometry;
+struct Matrix;
 struct Pipeline;
 struct PipelineNode;
 struct PipelineNodeDefinition;
@@ -114,6 +116,20 @@ void DefaultRender(ResourcesEntry* entry, void* object, int32_t objectType, uint
 /// frustum (an atomic's world bounding sphere, a sector's box), else 1 (also
 /// without a camera).
 void AtomicSetClipping(void* object, int32_t objectType);
+
+/// The atomic's instanced data, found, refreshed (`reinstance`, may be
+/// null) or built (`instance`) as the atomic node does. Null when there is
+/// nothing to draw (*ok 1: no vertices or meshes, or instanced to be saved
+/// only) or when building failed (*ok 0, error recorded).
+ResourcesEntry* AtomicInstancedDataGet(Atomic* atomic, InstanceCallBack instance,
+                                       ReinstanceCallBack reinstance, int32_t* ok);
+/// The same for a world sector of the current world.
+ResourcesEntry* SectorInstancedDataGet(WorldSector* sector, InstanceCallBack instance, int32_t* ok);
+/// Binds an instanced object's index buffer, streams and declaration through the caches.
+void InstancedDataBind(const InstancedData* data);
+/// True when a world matrix stretches normals: not flagged identity or
+/// orthonormal, and an axis whose squared length lies outside [0.9, 1.1].
+bool D3D9MatrixScalesNormals(const Matrix* matrix);
 
 /// The sector node's body and instance callback.
 int32_t SectorNodeBody(PipelineNode* node, const struct PipelineExecution* execution);

@@ -108,12 +108,11 @@ int32_t SectorInstance(void* object, InstancedData* data, int32_t)
     return 1;
 }
 
-int32_t SectorNodeBody(PipelineNode* node, const PipelineExecution* execution)
+ResourcesEntry* SectorInstancedDataGet(WorldSector* sector, InstanceCallBack instance, int32_t* ok)
 {
-    auto* sector = static_cast<WorldSector*>(execution->data);
-    const auto* callbacks = static_cast<const AllInOneNodeData*>(node->privateData);
+    *ok = 1;
     if (sector->numVertices < 1 || !sector->mesh || sector->mesh->numMeshes == 0) {
-        return 1;
+        return nullptr;
     }
     const uint32_t format = CurrentWorldFormat();
     ResourcesEntry* entry = sector->instanced;
@@ -123,17 +122,29 @@ int32_t SectorNodeBody(PipelineNode* node, const PipelineExecution* execution)
                 ResourcesFreeEntry(entry);
             }
             entry = InstancedDataCreate(sector, sector, kInstancedWorldSector, &sector->instanced,
-                                        sector->mesh, callbacks->instance, format & kGeometryNativeInstance);
+                                        sector->mesh, instance, format & kGeometryNativeInstance);
             if (!entry) {
-                return 0;
+                *ok = 0;
+                return nullptr;
             }
         } else {
             ResourcesUseEntry(entry);
         }
     }
-    if (format & kGeometryNativeInstance) {
-        return 1;
+    // Instanced to be saved, not drawn.
+    return (format & kGeometryNativeInstance) ? nullptr : entry;
+}
+
+int32_t SectorNodeBody(PipelineNode* node, const PipelineExecution* execution)
+{
+    auto* sector = static_cast<WorldSector*>(execution->data);
+    const auto* callbacks = static_cast<const AllInOneNodeData*>(node->privateData);
+    int32_t ok = 1;
+    ResourcesEntry* entry = SectorInstancedDataGet(sector, callbacks->instance, &ok);
+    if (!entry) {
+        return ok;
     }
+    const uint32_t format = CurrentWorldFormat();
     if (callbacks->lighting) {
         callbacks->lighting(sector);
     }

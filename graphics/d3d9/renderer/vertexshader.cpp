@@ -126,6 +126,22 @@ uint32_t VertexShaderCost(VertexShaderDescriptor d)
            VertexShaderEffectConstants(VertexShaderEffect(d)) + ((d & kVertexShaderMorph) ? 1 : 0);
 }
 
+bool VertexShaderDropLight(VertexShaderDescriptor* d)
+{
+    if (VertexShaderSpot(*d)) {
+        *d -= 1u << 8;
+    } else if (VertexShaderPoint(*d)) {
+        *d -= 1u << 4;
+    } else if (VertexShaderDirectional(*d)) {
+        *d -= 1u;
+    } else if (VertexShaderFog(*d)) {
+        *d &= ~(3u << 24);
+    } else {
+        return false;
+    }
+    return true;
+}
+
 std::string VertexShaderText(VertexShaderDescriptor d, int profile, uint32_t budgetRegisters, bool wfog,
                              VertexShaderConstantLayout* layout)
 {

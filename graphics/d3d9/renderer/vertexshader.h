@@ -60,6 +60,9 @@ inline VertexShaderDescriptor VertexShaderDescriptorMake(uint32_t directional, u
            (weights & 0x7) << 17 | (fog & 0x3) << 24 | (effect & 0x3F) << 26 | flags;
 }
 
+/// The three light counts (directional, point, spot).
+inline constexpr VertexShaderDescriptor kVertexShaderLightCounts = 0xFFF;
+
 /// Constant registers the caller uploads; 0xFF = not used.
 struct VertexShaderConstantLayout
 {
@@ -81,6 +84,15 @@ inline constexpr int kVertexShaderProfile2x = 25;
 uint32_t VertexShaderEffectConstants(uint32_t effect);
 /// Registers the shader uses below the bone palette (fog counted even with W fog).
 uint32_t VertexShaderCost(VertexShaderDescriptor descriptor);
+/// Takes one light out of the descriptor to make its shader cheaper: a spot
+/// light while any is left, else a point light, else a directional light,
+/// else the fog; false when nothing is left to take.
+bool VertexShaderDropLight(VertexShaderDescriptor* descriptor);
+/// Registers c0 up to the end of the light block (transform, ambient, lights).
+inline uint32_t VertexShaderLightRegisters(VertexShaderDescriptor descriptor)
+{
+    return VertexShaderCost(descriptor & kVertexShaderLightCounts);
+}
 /// The shader text for a profile (10/20/25), a constant budget and the
 /// device's W fog; fills *layout (may be null); empty for an unknown profile
 /// and for an effect that reads the normal (1, 2, 3, 10, 11) without normals.

@@ -22,6 +22,7 @@ struct WorldState
 };
 
 WorldState gState;
+VertexShaderRegister gConstants[kVertexShaderConstantRegisters];
 D3DXMATRIX gViewProjection;
 
 // log2(e): the shader's exp is base 2, so e^-(d density) = 2^-(d density log2 e).
@@ -130,6 +131,11 @@ void Scale(float* reg, float factor)
 }
 
 } // namespace
+
+VertexShaderRegister* D3D9VertexShaderConstantBuffer()
+{
+    return gConstants;
+}
 
 void D3D9VertexShaderSetWorldMatrix(const Matrix* world)
 {

@@ -11,6 +11,14 @@
 #include "graphics/scene/scenetypes.h"
 #include "platform/d3dx9/d3dx9math.h"
 
+/// One constant register: four floats.
+using VertexShaderRegister = float[4];
+/// Registers in the renderer's constant buffer: every register a shader can
+/// read, so the largest light block (up to c133) always fits.
+inline constexpr uint32_t kVertexShaderConstantRegisters = 256;
+/// The renderer's constant buffer, filled per object from c0 and sent to the device in one call.
+VertexShaderRegister* D3D9VertexShaderConstantBuffer();
+
 /// Records the object's world matrix (null = identity) and forgets the derived matrices.
 void D3D9VertexShaderSetWorldMatrix(const Matrix* world);
 /// out = transpose(world x view x projection) (view x projection cached until the camera changes).

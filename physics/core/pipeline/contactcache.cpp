@@ -3,7 +3,6 @@
 #include "physics/core/contact/contact.h"
 #include "physics/core/object/object.h"
 #include "physics/core/pipeline/partition.h"
-#include "physics/core/solver/stages.h"
 #include "physics/core/utils/vec3.h"
 
 using namespace olp;
@@ -96,7 +95,8 @@ uint32_t OlpContactCacheKey(const void* objectA, uint32_t selectorA, const void*
     return a * 16381u + b;
 }
 
-void OlpContactCacheLookup(OlpContactCache* cache, const OlpIslandList* islands)
+void OlpContactCacheLookup(OlpContactCache* cache, const OlpIslandList* islands,
+                           const OlpContact* contactBase, OlpContactWarm* warm)
 {
     for (uint32_t i = 0; i < islands->count; ++i) {
         const OlpIsland& island = islands->islands[i];
@@ -107,6 +107,8 @@ void OlpContactCacheLookup(OlpContactCache* cache, const OlpIslandList* islands)
             c->load = 0.0f;
             uint32_t key = OlpContactCacheKey(c->objectA, c->partA, c->objectB, c->partB);
             float best = -3.4028235e38f;
+            const OlpContactCacheEntry* found = nullptr;
+            float foundOrder = 1.0f;
             for (const OlpContactCacheEntry* e = cache->buckets[key & (cache->bucketCount - 1)]; e != nullptr;
                  e = e->next) {
                 float order = SameEnds(*e, *c);
@@ -117,14 +119,23 @@ void OlpContactCacheLookup(OlpContactCache* cache, const OlpIslandList* islands)
                 if (along > best) {
                     best = along;
                     c->load = e->load;
+                    found = e;
+                    foundOrder = order;
                 }
+            }
+            OlpContactWarm& start = warm[c - contactBase];
+            if (found != nullptr) {
+                OlpContactWarmMatch(&found->warm, found->points, found->pointCount, foundOrder, c,
+                                    cache->pointTolerance, &start);
+            } else {
+                start = {};
             }
         }
     }
 }
 
 void OlpContactCacheStore(OlpContactCache* cache, const OlpIslandList* islands, const OlpContact* contactBase,
-                          const OlpContactImpulse* impulses)
+                          const OlpContactImpulse* impulses, const OlpContactWarm* warm)
 {
     for (uint32_t i = 0; i < cache->bucketCount; ++i) {
         cache->buckets[i] = nullptr;
@@ -147,6 +158,11 @@ void OlpContactCacheStore(OlpContactCache* cache, const OlpIslandList* islands, 
             e.selectorB = c->partB;
             e.normal = c->normal;
             e.load = load > 0.0f ? load : 0.0f; // also NaN
+            e.pointCount = c->count < kOlpContactMaxPoints ? c->count : kOlpContactMaxPoints;
+            for (uint32_t k = 0; k < e.pointCount; ++k) {
+                e.points[k] = c->points[k].position;
+            }
+            e.warm = warm[c - contactBase];
             uint32_t key = OlpContactCacheKey(c->objectA, c->partA, c->objectB, c->partB);
             OlpContactCacheEntry** bucket = &cache->buckets[key & (cache->bucketCount - 1)];
             e.next = *bucket;

@@ -8,9 +8,9 @@
 #include <cstdint>
 
 #include "graphics/core/vector.h"
+#include "physics/core/solver/stages.h"
 
 struct OlpContact;
-struct OlpContactImpulse;
 struct OlpIslandList;
 
 struct OlpContactCacheEntry
@@ -22,6 +22,9 @@ struct OlpContactCacheEntry
     V3d normal; ///< the contact's normal, from B towards A as stored
     float load; ///< newton seconds, never negative
     OlpContactCacheEntry* next;
+    uint32_t pointCount;
+    V3d points[4];       ///< the contact's points, world space
+    OlpContactWarm warm; ///< their solved impulses
 };
 
 struct OlpContactCache
@@ -31,6 +34,7 @@ struct OlpContactCache
     uint32_t capacity;
     OlpContactCacheEntry* entries;
     uint32_t used;
+    float pointTolerance; ///< farthest a point may move and keep its impulses, world units
 };
 
 /// Buckets for `capacity` contacts: the largest power of two not above it
@@ -45,9 +49,12 @@ OlpContactCache* OlpContactCacheInit(OlpContactCache* cache, uint8_t** cursor, u
 uint32_t OlpContactCacheKey(const void* objectA, uint32_t selectorA, const void* objectB, uint32_t selectorB);
 /// Warm start: each contact of the islands not at rest gets the load of the
 /// cached entry of the same two ends (in either order) whose normal is
-/// closest to its own, 0 when none.
-void OlpContactCacheLookup(OlpContactCache* cache, const OlpIslandList* islands);
+/// closest to its own, 0 when none, and in `warm[i]` (the block of
+/// `contactBase[i]`) that entry's point impulses, point by nearest point.
+void OlpContactCacheLookup(OlpContactCache* cache, const OlpIslandList* islands,
+                           const OlpContact* contactBase, OlpContactWarm* warm);
 /// Stores the solved normal impulse of each contact of the islands not at
-/// rest (`impulses[i]` belongs to `contactBase[i]`); negative or NaN as 0.
+/// rest (`impulses[i]` and `warm[i]` belong to `contactBase[i]`); a
+/// negative or NaN load as 0.
 void OlpContactCacheStore(OlpContactCache* cache, const OlpIslandList* islands, const OlpContact* contactBase,
-                          const OlpContactImpulse* impulses);
+                          const OlpContactImpulse* impulses, const OlpContactWarm* warm);

@@ -64,6 +64,7 @@ void LayOut(OlpPipeline* p, Layout* l, const OlpContextParams* params)
     p->islands.islands = l->Take<OlpIsland>(active);
     p->contacts = l->Take<OlpContact>(contacts);
     p->impulses = l->Take<OlpContactImpulse>(contacts);
+    p->warm = l->Take<OlpContactWarm>(contacts);
     p->partRows = l->Take<uint32_t>(parts);
     p->partGroups = l->Take<uint32_t>(parts);
     p->continuous.objects = l->Take<OlpObj*>(continuous);
@@ -74,12 +75,14 @@ void LayOut(OlpPipeline* p, Layout* l, const OlpContextParams* params)
     p->continuous.slots = l->Take<uint16_t>(objects);
     l->used = Round16(l->used);
     if (l->base == nullptr) {
-        l->used += OlpPartitionSize(active, objects, freeJoints) + OlpContactCacheSize(contacts);
+        l->used += OlpPartitionSize(active, objects, freeJoints) + OlpContactCacheSize(contacts) +
+                   OlpGroupScratchSize(active, objects, freeJoints);
         return;
     }
     uint8_t* cursor = l->base + l->used;
     OlpPartitionLayout(&p->partition, &cursor, active, objects, freeJoints);
     OlpContactCacheInit(&p->cache, &cursor, contacts);
+    OlpGroupScratchLayout(&p->grouping, &cursor, active, objects, freeJoints);
     l->used = static_cast<size_t>(cursor - l->base);
 }
 
@@ -204,14 +207,15 @@ void TakeFastObjects(OlpPipeline* p, OlpDynArrays* arrays)
         for (uint32_t o = 0; o < island.objectCount; ++o) {
             OlpObj* object = island.objects[o];
             if (object->partCount == 0 || object->id >= p->partition.nodeCapacity ||
-                !IsFast(p, arrays, object) ||
-                (object->partCount - 1u) + cc.slotCount > p->continuousCapacity) {
+                !IsFast(p, arrays, object)) {
                 continue;
             }
-            uint32_t slot = cc.slotCount;
+            uint32_t slot = OlpPipelineContinuousSlot(&cc, object->partCount, p->continuousCapacity);
+            if (slot == 0) {
+                continue;
+            }
             cc.slots[object->id] = static_cast<uint16_t>(slot);
             cc.objects[cc.objectCount++] = object;
-            cc.slotCount += object->partCount;
             cc.time[slot] = p->timeStep;
             for (uint32_t k = 0; k < object->partCount; ++k) {
                 const OlpDyn* dyn = object->parts[k].dyn;
@@ -303,14 +307,9 @@ uint32_t EndRow(const void* object, uint32_t part, uint32_t rows)
     return dyn != nullptr && dyn->index < rows ? dyn->index : kNoRow;
 }
 
-uint32_t ContactGroups(const OlpContact* c)
-{
-    return c->count > 0 ? ((c->count + 1) * 3) / 4 : 0;
-}
-
 void CountContact(uint32_t* groups, const OlpContact* c, uint32_t rows, int32_t sign)
 {
-    const uint32_t g = ContactGroups(c);
+    const uint32_t g = OlpContactRowGroups(c);
     for (uint32_t row : {EndRow(c->objectA, c->partA, rows), EndRow(c->objectB, c->partB, rows)}) {
         if (row != kNoRow) {
             groups[row] = sign > 0 ? groups[row] + g : groups[row] - g;
@@ -379,6 +378,16 @@ void LimitPartContacts(OlpPipeline* p, const OlpIsland& island, uint32_t rows)
 
 } // namespace
 
+uint32_t OlpPipelineContinuousSlot(OlpPipelineContinuous* continuous, uint32_t parts, uint32_t capacity)
+{
+    if (parts == 0 || (parts - 1u) + continuous->slotCount > capacity) {
+        return 0;
+    }
+    uint32_t slot = continuous->slotCount;
+    continuous->slotCount += parts;
+    return slot;
+}
+
 int32_t OlpCpuGetSolverMode()
 {
     OlpCpuDetect();
@@ -433,6 +442,7 @@ OlpPipeline* OlpPipelineInit(OlpPipeline* pipeline, OlpContext* context, const O
     pipeline->islands.capacity = Word(params, kOlpParamActiveObjects);
     pipeline->islands.jointCapacity = pipeline->jointCapacity;
     pipeline->batch.scale = scale;
+    pipeline->cache.pointTolerance = 0.05f * scale;
     pipeline->kernels = OlpSolverKernelsForMode(pipeline->mode);
     pipeline->commonKernel = OlpSolveCommon;
     if (context != nullptr) {
@@ -692,7 +702,7 @@ uint32_t OlpIslandRowGroups(const OlpIsland* island)
 {
     uint32_t groups = 0;
     for (const OlpContact* c = island->firstContact; c != nullptr; c = c->listLink) {
-        uint32_t g = ((c->count + 1) * 3) / 4;
+        uint32_t g = OlpContactRowGroups(c);
         groups += OlpPartitionActiveEnd(c->objectA, c->partA) ? g : 0;
         groups += OlpPartitionActiveEnd(c->objectB, c->partB) ? g : 0;
     }
@@ -741,6 +751,10 @@ OlpPipeline* OlpPipelineRowSizingStage(OlpPipeline* pipeline)
         }
         LimitPartContacts(pipeline, island, mgr->dyn.capacity);
         uint32_t groups = OlpIslandRowGroups(&island);
+        if (groups > pipeline->islandBlockRows && OlpIslandSplit(pipeline, n) > 1) {
+            // The islands it became after this one are sized in their turn.
+            groups = OlpIslandRowGroups(&island);
+        }
         island.rowGroups = groups < pipeline->islandBlockRows ? groups : pipeline->islandBlockRows;
         island.blockSums[0] = island.rowGroups;
         island.blockSums[1] = 0;
@@ -794,7 +808,7 @@ OlpPipeline* OlpPipelineSolveStage(OlpPipeline* pipeline)
         }
         uint32_t used = OlpSolverStageSequence(work, &mgr->dyn, islands + first, end - first, &settings,
                                                &pipeline->kernels, pipeline->contacts, pipeline->impulses,
-                                               pipeline->partRows + pipeline->partRowCount);
+                                               pipeline->warm, pipeline->partRows + pipeline->partRowCount);
         pipeline->partRowCount += used;
         for (uint32_t pass = 0; pass < 2; ++pass) {
             for (uint32_t b = 0; b < work->blockCount; ++b) {
@@ -883,9 +897,10 @@ OlpPipeline* OlpPipelineSolveStages(OlpPipeline* pipeline, float step)
 {
     pipeline->timeStep = step;
     OlpPipelineRowSizingStage(pipeline);
-    OlpContactCacheLookup(&pipeline->cache, &pipeline->islands);
+    OlpContactCacheLookup(&pipeline->cache, &pipeline->islands, pipeline->contacts, pipeline->warm);
     OlpPipelineSolveStage(pipeline);
-    OlpContactCacheStore(&pipeline->cache, &pipeline->islands, pipeline->contacts, pipeline->impulses);
+    OlpContactCacheStore(&pipeline->cache, &pipeline->islands, pipeline->contacts, pipeline->impulses,
+                         pipeline->warm);
     OlpPipelineCollideStage(pipeline);
     OlpPipelineSleepStage(pipeline);
     return pipeline;

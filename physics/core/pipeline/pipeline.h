@@ -15,6 +15,7 @@
 #include "physics/core/context/contextparams.h"
 #include "physics/core/manager/pair.h"
 #include "physics/core/pipeline/contactcache.h"
+#include "physics/core/pipeline/grouping.h"
 #include "physics/core/pipeline/partition.h"
 #include "physics/core/solver/stages.h"
 
@@ -75,11 +76,13 @@ struct OlpPipeline
     OlpContact* contacts;
     uint32_t contactCount, contactCapacity;
     OlpContactImpulse* impulses; ///< one 64-byte block per contact
+    OlpContactWarm* warm;        ///< per contact: its points' impulses, between the cache and the solve
     OlpJoint** joints;
     uint32_t jointCount, jointCapacity;
     OlpContactCache cache;
     OlpIslandList islands;
     OlpPartition partition;
+    OlpGroupScratch grouping; ///< row sizing: the splitting of islands over the block
     OlpSolverKernels kernels;
     OlpPipelineCommonKernel commonKernel;
     OlpSolverWork* solver;
@@ -133,7 +136,8 @@ OlpPipeline* OlpPipelinePartitionStage(OlpPipeline* pipeline);
 /// 4: contacts against the context's own volumes, per island not at rest.
 OlpPipeline* OlpPipelineExtraStage(OlpPipeline* pipeline);
 /// 5: contacts of a part over the rows per island block cut to their
-/// deepest point (and those past the block emptied); then each island's
+/// deepest point (and those past the block emptied); an island over the
+/// block split into islands that fit (OlpIslandSplit); then each island's
 /// row-group total, never above the rows per island block.
 OlpPipeline* OlpPipelineRowSizingStage(OlpPipeline* pipeline);
 /// 7: the islands solved in batches; null when an island was over the
@@ -162,6 +166,10 @@ uint32_t OlpPipelineAddPairs(OlpPipeline* pipeline, const OlpPair* pairs, uint32
 uint32_t OlpPipelineGetStatisticMaxA(const OlpPipeline* pipeline);
 /// Largest moves of one block in the last step's velocity pass.
 uint32_t OlpPipelineGetStatisticMaxB(const OlpPipeline* pipeline);
+
+/// Takes the continuous-collision slots of an object of `parts` parts: its
+/// first slot, or 0 (nothing taken) when its last would pass `capacity`.
+uint32_t OlpPipelineContinuousSlot(OlpPipelineContinuous* continuous, uint32_t parts, uint32_t capacity);
 
 /// The island's row groups from its contacts and joints (active ends only).
 uint32_t OlpIslandRowGroups(const OlpIsland* island);

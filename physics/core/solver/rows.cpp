@@ -194,6 +194,7 @@ void OlpConstraintContactRows(OlpRowBuilder* store, const OlpContact* contact, f
         row.bias = point.separation > 0.0f && !reaches ? -point.separation * stepArgument : restitution;
         row.bounds[0] = row.bounds[2] = 0.0f;
         row.bounds[1] = row.bounds[3] = kOlpRowUnbounded;
+        row.tag = OlpContactRowTag(i, 0);
         OlpConstraintAddRow(store, &row);
 
         if ((contact->flags & 1) != 0) {
@@ -226,6 +227,7 @@ void OlpConstraintContactRows(OlpRowBuilder* store, const OlpContact* contact, f
             friction.bounds[1] = kOlpRowUnbounded;
             friction.bounds[2] = -bound;
             friction.bounds[3] = bound;
+            friction.tag = OlpContactRowTag(i, 1 + f);
             OlpConstraintAddRow(store, &friction);
         }
     }

@@ -108,6 +108,12 @@ OlpDyn* OlpContactSideDyn(void* object, uint32_t part);
 /// The body index the solver gave a state (-1 for null).
 int32_t OlpConstraintBodyIndex(const OlpDyn* dyn);
 
+/// The tag word of a contact row: its point (0-3) and kind (0 normal, 1 and
+/// 2 the friction rows); padding rows carry -1.
+constexpr int32_t OlpContactRowTag(uint32_t point, uint32_t kind)
+{
+    return static_cast<int32_t>(point * 4 + kind);
+}
 /// Rows of one contact record: per point a normal row and (unless flag 0)
 /// two friction rows. `stepArgument` is 1 / h: the resting threshold is
 /// 0.001 x it, and a point still apart by s may close at s x it.

@@ -54,11 +54,12 @@ void Layout(OlpSolverWork* work, Carver* carver, uint32_t rows, uint32_t parts, 
     b.constraintSource = carver->Take<const void*>(constraints);
     work->groupParts = carver->Take<int32_t[2]>(groups);
     work->blocks = carver->Take<OlpSolveBlock[2]>(groups);
-    float** perRow[] = {&work->scale,        &work->diagonal,     &work->zero,      &work->accumulators,
-                        &work->mayDecrease,  &work->mayIncrease,  &work->values[0], &work->values[1],
-                        &work->residuals[0], &work->residuals[1], &work->lower[0],  &work->lower[1],
-                        &work->upper[0],     &work->upper[1],     &work->a[0],      &work->a[1],
-                        &work->b[0],         &work->b[1],         &work->c[0],      &work->c[1]};
+    float** perRow[] = {&work->scale,        &work->diagonal,     &work->zero,         &work->start,
+                        &work->accumulators, &work->mayDecrease,  &work->mayIncrease,  &work->values[0],
+                        &work->values[1],    &work->residuals[0], &work->residuals[1], &work->lower[0],
+                        &work->lower[1],     &work->upper[0],     &work->upper[1],     &work->a[0],
+                        &work->a[1],         &work->b[0],         &work->b[1],         &work->c[0],
+                        &work->c[1]};
     for (float** array : perRow) {
         *array = carver->Take<float>(rows);
     }
@@ -160,7 +161,125 @@ float MassDiagonal(const OlpSolverWork* work, uint32_t i, const int32_t parts[2]
     return sum;
 }
 
+/// The unit direction a row pushes end A along (end B's, turned round,
+/// when A is static).
+V3d RowDirection(const float* jacobian)
+{
+    return jacobian[3] >= 0.0f ? Load3(jacobian) : -Load3(jacobian + 8);
+}
+
+/// The impulse one contact row had in the last step, as a warm start.
+float RememberedImpulse(const OlpContactWarm& warm, int32_t tag, const float* jacobian)
+{
+    uint32_t point = static_cast<uint32_t>(tag) / 4, kind = static_cast<uint32_t>(tag) % 4;
+    return kind == 0 ? warm.normal[point] : Dot(warm.tangent[point], RowDirection(jacobian));
+}
+
+/// Calls `visit(row, contact index)` for every tagged row of every contact
+/// of the builder.
+template <typename Visit> void ForContactRows(const OlpSolverWork* work, const OlpContact* base, Visit visit)
+{
+    const OlpRowBuilder& rb = work->builder;
+    uint32_t row = 0;
+    for (uint32_t k = 0; k < rb.constraintCount; ++k) {
+        auto* contact = static_cast<const OlpContact*>(rb.constraintSource[k]);
+        for (uint32_t r = row; contact != nullptr && r < row + rb.constraintRows[k]; ++r) {
+            if (rb.tag[r] >= 0) {
+                visit(r, static_cast<size_t>(contact - base));
+            }
+        }
+        row += rb.constraintRows[k];
+    }
+}
+
+/// The velocity pass's start from the last step's impulses, clamped to this
+/// step's bounds; the residuals then include A x0 (through the parts, as
+/// the solve kernel propagates a move).
+void LoadWarmStart(OlpSolverWork* work, const OlpContact* base, const OlpContactWarm* warm)
+{
+    uint32_t rows = work->groupCount * 4;
+    std::memset(work->start, 0, rows * sizeof(float));
+    if (warm == nullptr || base == nullptr) {
+        return;
+    }
+    bool any = false;
+    ForContactRows(work, base, [&](uint32_t r, size_t contact) {
+        if (work->scale[r] == 0.0f) {
+            return;
+        }
+        float x = RememberedImpulse(warm[contact], work->builder.tag[r], work->builder.jacobian[r]) /
+                  work->scale[r];
+        x = x < work->lower[1][r] ? work->lower[1][r] : (x > work->upper[1][r] ? work->upper[1][r] : x);
+        work->start[r] = std::isfinite(x) ? x : 0.0f;
+        any = any || work->start[r] != 0.0f;
+    });
+    if (!any) {
+        return;
+    }
+    OlpSolverApplyResults(work, work->start);
+    for (uint32_t g = 0; g < work->groupCount; ++g) {
+        for (int e = 0; e < 2; ++e) {
+            int32_t p = work->groupParts[g][e];
+            if (p < 0) {
+                continue;
+            }
+            const float* sum = work->sums[p];
+            const float w[6] = {sum[0], sum[1], sum[2], sum[4], sum[5], sum[6]};
+            const OlpSolveBlock& b = work->blocks[g][e];
+            for (uint32_t l = 0; l < 4; ++l) {
+                float dot = b.c[l] * w[0];
+                for (uint32_t c = 1; c < 6; ++c) {
+                    dot = dot + b.c[c * 4 + l] * w[c];
+                }
+                work->residuals[1][g * 4 + l] += dot;
+            }
+        }
+    }
+    for (uint32_t r = 0; r < rows; ++r) {
+        work->residuals[1][r] += work->diagonal[r] * work->start[r];
+    }
+}
+
+/// Each contact's solved per-point impulses, for the next step's start.
+void SaveWarmStart(const OlpSolverWork* work, const OlpContact* base, OlpContactWarm* warm)
+{
+    const OlpRowBuilder& rb = work->builder;
+    for (uint32_t k = 0; k < rb.constraintCount; ++k) {
+        if (rb.constraintSource[k] != nullptr) {
+            warm[static_cast<const OlpContact*>(rb.constraintSource[k]) - base] = {};
+        }
+    }
+    ForContactRows(work, base, [&](uint32_t r, size_t contact) {
+        float lambda = work->values[1][r] * work->scale[r];
+        uint32_t point = static_cast<uint32_t>(rb.tag[r]) / 4, kind = static_cast<uint32_t>(rb.tag[r]) % 4;
+        OlpContactWarm& out = warm[contact];
+        if (kind == 0) {
+            out.normal[point] = lambda;
+        } else {
+            out.tangent[point] = out.tangent[point] + RowDirection(rb.jacobian[r]) * lambda;
+        }
+    });
+}
+
 } // namespace
+
+void OlpContactWarmMatch(const OlpContactWarm* remembered, const V3d* points, uint32_t pointCount, float sign,
+                         const OlpContact* contact, float tolerance, OlpContactWarm* out)
+{
+    *out = {};
+    uint32_t count = contact->count < kOlpContactMaxPoints ? contact->count : kOlpContactMaxPoints;
+    for (uint32_t i = 0; i < count; ++i) {
+        float best = tolerance * tolerance;
+        for (uint32_t j = 0; j < pointCount && j < kOlpContactMaxPoints; ++j) {
+            float d = LengthSq(points[j] - contact->points[i].position);
+            if (d <= best) {
+                best = d;
+                out->normal[i] = remembered->normal[j];
+                out->tangent[i] = remembered->tangent[j] * sign;
+            }
+        }
+    }
+}
 
 OlpSolverSettings* OlpSolverSettingsDefault(OlpSolverSettings* s)
 {
@@ -383,7 +502,7 @@ void OlpAccumulateAcceleration(OlpDynMotion* velocities, const uint32_t* parts, 
 uint32_t OlpSolverStageSequence(OlpSolverWork* work, OlpDynArrays* arrays, const OlpIsland* islands,
                                 uint32_t islandCount, const OlpSolverSettings* settings,
                                 const OlpSolverKernels* kernels, const OlpContact* contactBase,
-                                OlpContactImpulse* impulses, uint32_t* partScratch)
+                                OlpContactImpulse* impulses, OlpContactWarm* warm, uint32_t* partScratch)
 {
     const float h = settings->step;
     // 1-2. Number the parts; gravity and damping into the forces.
@@ -492,13 +611,25 @@ uint32_t OlpSolverStageSequence(OlpSolverWork* work, OlpDynArrays* arrays, const
     for (uint32_t i = 0; i < rows; ++i) {
         work->residuals[0][i] = -(work->a[0][i] - work->b[0][i] * work->c[0][i]);
     }
-    // 6-7. The position pass, then the velocity pass, both from 0.
+    LoadWarmStart(work, contactBase, warm);
+    // 6-7. The position pass from 0, then the velocity pass from the warm
+    // start.
     OlpSolveSystem systems[2];
     for (int pass = 0; pass < 2; ++pass) {
-        systems[pass] = {work->groupCount,      work->groupParts,  work->blocks,      work->values[pass],
-                         work->residuals[pass], work->lower[pass], work->upper[pass], work->mayDecrease,
-                         work->mayIncrease,     work->diagonal,    work->zero,        work->partGroupCount,
-                         work->partGroupFirst,  work->adjacency};
+        systems[pass] = {work->groupCount,
+                         work->groupParts,
+                         work->blocks,
+                         work->values[pass],
+                         work->residuals[pass],
+                         work->lower[pass],
+                         work->upper[pass],
+                         work->mayDecrease,
+                         work->mayIncrease,
+                         work->diagonal,
+                         pass == 0 ? work->zero : work->start,
+                         work->partGroupCount,
+                         work->partGroupFirst,
+                         work->adjacency};
     }
     OlpSolveState* state = OlpSolveGetState();
     OlpSolveBlocks blocks = {work->blockCount, work->blockRows, work->blockWeights, work->blockIterations[0]};
@@ -541,6 +672,9 @@ uint32_t OlpSolverStageSequence(OlpSolverWork* work, OlpDynArrays* arrays, const
             }
         }
         row += rb.constraintRows[k];
+    }
+    if (warm != nullptr && contactBase != nullptr) {
+        SaveWarmStart(work, contactBase, warm);
     }
     // 9. Corrections over time 1, then the velocities.
     OlpIntegrateCorrections(arrays, work->partRows, partCount, arrays->correction, 1.0f);

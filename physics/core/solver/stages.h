@@ -25,14 +25,22 @@
 //  4. The value 200: the largest correction speed (m/s); a row's position
 //     target is held within +-200 h per step, so a deep overlap is undone
 //     over several steps rather than flung apart.
-//  5. Hand-over: the velocity pass starts from values 0 with the residuals
-//     of the set-up kernel; only the mass-scaled blocks and the adjacency
-//     carry over, since the two passes solve in different units.
+//  5. Hand-over: the position pass starts from 0 (its errors are new every
+//     step); the velocity pass starts from the impulses its rows had in the
+//     last step (OlpContactWarm, one block per contact: per point the normal
+//     impulse and the friction impulse as a world vector, projected on this
+//     step's friction directions and clamped to this step's bounds), with
+//     the residuals of the set-up kernel raised by A x0. Only the
+//     mass-scaled blocks and the adjacency carry over between the passes,
+//     since they solve in different units. Without the start a resting
+//     stack must rebuild its whole load within one step's move limit, which
+//     a tall column cannot: it sinks and tips.
 //  6. Warm start: after the velocity pass every contact's impulse block
 //     (OlpContactImpulse, 64 bytes) gets the solved impulse on end A in
 //     floats 0-2 and on end B in floats 8-10, newton seconds: the load is
 //     the normal impulse of the contact, the unit the friction bound
-//     load x slide x 0.7071 expects.
+//     load x slide x 0.7071 expects. Its OlpContactWarm block gets the
+//     per-point impulses for the start of point 5.
 //  7. Step arguments: contacts get 1 / h; joints get 0 and h.
 //  8. Iteration sharing: a block's weight is its number of row groups.
 
@@ -73,6 +81,22 @@ struct OlpContactImpulse
 };
 static_assert(sizeof(OlpContactImpulse) == 64, "a contact-point block is 64 bytes");
 
+/// The solved impulses of one contact's points, the start of its rows in
+/// the next step's velocity pass (newton seconds).
+struct OlpContactWarm
+{
+    float normal[4]; ///< along the contact normal, per point
+    V3d tangent[4];  ///< friction impulse on end A, world axes, per point
+};
+static_assert(sizeof(OlpContactWarm) == 64, "four points of one normal and one tangent impulse");
+
+/// Fills `out` for `contact` from a remembered contact of the same ends:
+/// each point takes the impulses of the nearest remembered point within
+/// `tolerance` (world units), the others 0. `sign` is -1 when the ends were
+/// remembered in swapped order (the tangent impulse then turns round).
+void OlpContactWarmMatch(const OlpContactWarm* remembered, const V3d* points, uint32_t pointCount, float sign,
+                         const OlpContact* contact, float tolerance, OlpContactWarm* out);
+
 /// The values the sequencer takes from the pipeline.
 struct OlpSolverSettings
 {
@@ -111,6 +135,7 @@ struct OlpSolverWork
     float* scale;
     float* diagonal;
     float* zero;
+    float* start; ///< the velocity pass's warm start, scaled
     float* accumulators;
     float* mayDecrease;
     float* mayIncrease;
@@ -153,13 +178,15 @@ void OlpSolverWorkDestroy(OlpSolverWork* work);
 
 /// Solves one batch of islands (islands at rest are skipped): forces and
 /// damping, rows, both passes, corrections, velocities, the energy check,
-/// forces cleared. `impulses[i]` is the block of `contactBase[i]`.
+/// forces cleared. `impulses[i]` and `warm[i]` are the blocks of
+/// `contactBase[i]`: `warm` (may be null: no warm start) is read as the
+/// start of the velocity pass and then overwritten with its result.
 /// `partScratch` (room for every part of the batch) receives the dynamics
 /// rows; returns the number used.
 uint32_t OlpSolverStageSequence(OlpSolverWork* work, OlpDynArrays* arrays, const OlpIsland* islands,
                                 uint32_t islandCount, const OlpSolverSettings* settings,
                                 const OlpSolverKernels* kernels, const OlpContact* contactBase,
-                                OlpContactImpulse* impulses, uint32_t* partScratch);
+                                OlpContactImpulse* impulses, OlpContactWarm* warm, uint32_t* partScratch);
 
 // Builder helpers.
 void OlpSolverReset(OlpSolverWork* work);

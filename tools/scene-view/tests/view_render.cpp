@@ -1,7 +1,8 @@
 // The scene viewer's picture of the sample data set, rendered headless and
 // compared with its reference image (every channel within 3 levels on at
 // least 99.5 % of the pixels) plus pixels that follow from the scene, and
-// its refusal of a truncated world.
+// its refusal of a truncated world; the same scene through generated vertex
+// shaders against its fixed-function picture.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
@@ -12,7 +13,12 @@
 #include <string>
 #include <vector>
 
+#include "graphics/core/pipeline.h"
 #include "graphics/d3d9/d3d9device.h"
+#include "graphics/scene/atomic.h"
+#include "graphics/scene/clump.h"
+#include "graphics/scene/geometry.h"
+#include "graphics/scene/light.h"
 #include "platform/d3d9/d3d9control.h"
 #include "platform/d3d9/testing/referenceimage.h"
 #include "tools/scene-view/sceneview.h"
@@ -53,6 +59,33 @@ std::vector<std::string> SampleModels()
         models.push_back(kData + "/" + name + ".dff");
     }
     return models;
+}
+
+Atomic* HalfwayMorph(Atomic* atomic, void*)
+{
+    if (atomic->geometry && atomic->geometry->numMorphTargets > 1) {
+        atomic->interpolator.startMorphTarget = 0;
+        atomic->interpolator.endMorphTarget = 1;
+        atomic->interpolator.time = 1.0f;
+        atomic->interpolator.recipTime = 1.0f;
+        atomic->interpolator.position = 0.5f;
+        atomic->interpolator.flags |= 0x1 | kAtomicInterpolatorDirty;
+    }
+    return atomic;
+}
+
+// Channels of `a` and `b` within `tolerance` levels on what share of the pixels.
+double ShareWithin(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int tolerance)
+{
+    size_t close = 0;
+    for (size_t i = 0; i < a.size(); ++i) {
+        bool near = true;
+        for (int shift = 0; shift < 24; shift += 8) {
+            near = near && std::abs(int(a[i] >> shift & 0xFF) - int(b[i] >> shift & 0xFF)) <= tolerance;
+        }
+        close += near;
+    }
+    return a.empty() ? 0.0 : double(close) / double(a.size());
 }
 
 class View : public ::testing::Test
@@ -101,6 +134,71 @@ TEST_F(View, SampleWorldMatchesItsReferencePicture)
     EXPECT_EQ(d3d9test::CompareWithReferenceIn(OLAI_TEST_SOURCE_DIR "/reference", OLAI_TEST_OUTPUT_DIR,
                                                "scene-view", pixels, kWidth, kHeight),
               "");
+}
+
+// The sample scene lit by its ambient and directional light only (the local
+// lights darkened: the shaders' falloff is not the fixed-function one), the
+// morphing model half-way between its targets.
+std::vector<uint32_t> SunlitScene(bool shaders)
+{
+    SceneViewOptions options;
+    options.world = kData + "/level.bsp";
+    options.models = SampleModels();
+    options.instances = 20;
+    options.width = kWidth;
+    options.height = kHeight;
+    options.shaders = shaders;
+    SceneView view;
+    std::string error;
+    EXPECT_TRUE(SceneViewCreate(&view, options, &error)) << error;
+    if (!view.world) {
+        return {};
+    }
+    const RGBAReal dark = {0, 0, 0, 1};
+    for (Light* light : view.lights) {
+        if (LightGetType(light) >= kLightPoint) {
+            LightSetColor(light, &dark);
+        }
+    }
+    for (Clump* clump : view.clumps) {
+        ClumpVisitAtomics(clump, HalfwayMorph, nullptr);
+    }
+    EXPECT_TRUE(SceneViewRender(&view));
+    std::vector<uint32_t> pixels = BackBufferPixels();
+    SceneViewDestroy(&view);
+    return pixels;
+}
+
+TEST_F(View, ShadersDrawTheSunlitSceneAsTheFixedFunctionPathDoes)
+{
+    const std::vector<uint32_t> fixed = SunlitScene(false);
+    const std::vector<uint32_t> shaded = SunlitScene(true);
+    ASSERT_EQ(fixed.size(), size_t(kWidth * kHeight));
+    ASSERT_EQ(shaded.size(), fixed.size());
+    EXPECT_NE(shaded[size_t(kHeight / 2 * kWidth + kWidth / 2)] & 0xFFFFFF, 0x6080A0u)
+        << "the world is drawn";
+    EXPECT_GE(ShareWithin(fixed, shaded, 3), 0.99);
+    if (HasFailure()) {
+        d3d9test::CompareWithReferenceIn(OLAI_TEST_OUTPUT_DIR, OLAI_TEST_OUTPUT_DIR, "sunlit-fixed", fixed,
+                                         kWidth, kHeight);
+        d3d9test::CompareWithReferenceIn(OLAI_TEST_OUTPUT_DIR, OLAI_TEST_OUTPUT_DIR, "sunlit-fixed", shaded,
+                                         kWidth, kHeight);
+    }
+}
+
+TEST_F(View, WithoutVertexShadersTheShaderViewIsRefused)
+{
+    const std::string output = std::string(OLAI_TEST_OUTPUT_DIR) + "/no-shaders.txt";
+    std::filesystem::create_directories(OLAI_TEST_OUTPUT_DIR);
+    const std::string command = "SDL_VIDEODRIVER=offscreen OLAI_EXIT_AFTER_FRAMES=1 " OLAI_SCENE_VIEW
+                                " --data " +
+                                kData + " --caps ff3 --shaders 2>" + output;
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 1);
+    std::ifstream in(output);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_NE(text.find("the device runs no vertex shaders"), std::string::npos) << text;
 }
 
 TEST_F(View, TruncatedWorldIsRefusedWithTheEnginesError)

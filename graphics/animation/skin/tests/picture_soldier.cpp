@@ -1,5 +1,6 @@
-// The soldier walking, drawn through the skin pipeline's software path and
-// the renderer's fixed-function draw, against a reference picture.
+// The soldier walking against one reference picture: deformed on the
+// processor and drawn through the renderer's fixed-function draw, or
+// blended by the generated vertex shaders through the bone palette.
 #include <memory>
 
 #include "graphics/animation/animation.h"
@@ -160,10 +161,11 @@ class SkinPicture : public SkinFixture
     Clump* clump_ = nullptr;
     Animation* animation_ = nullptr;
 
-    void ExpectWalkPicture()
+    void ExpectWalkPicture(bool shaderPath)
     {
         Atomic* soldier = Soldier(0.5f);
         ASSERT_NE(AtomicDefaultRender(soldier), nullptr);
+        EXPECT_EQ(SkinGeometryGetSkin(soldier->geometry)->shaderPath, shaderPath ? 1u : 0u);
         const std::string why =
             d3d9test::CompareWithReferenceIn(OLAI_TEST_SOURCE_DIR "/reference", OLAI_TEST_OUTPUT_DIR,
                                              "soldier_walk", Pixels(), kWidth, kHeight);
@@ -171,18 +173,26 @@ class SkinPicture : public SkinFixture
     }
 };
 
-// Deformed into a dynamic stream of its own (hardware T&L) or in place in
-// the single stream: the same picture.
-TEST_F(SkinPicture, SoldierWalkingAtHalfASecondWithHardwareTnL)
+// Blended by the shaders (every bone in the palette), deformed into a
+// dynamic stream of its own (hardware T&L, but 96 constants hold fewer
+// bones than the soldier uses) or in place in the single stream: the same
+// picture.
+TEST_F(SkinPicture, SoldierWalkingAtHalfASecondThroughTheShaders)
 {
     Start("full");
-    ExpectWalkPicture();
+    ExpectWalkPicture(true);
+}
+
+TEST_F(SkinPicture, SoldierWalkingAtHalfASecondWithHardwareTnL)
+{
+    Start("vs96");
+    ExpectWalkPicture(false);
 }
 
 TEST_F(SkinPicture, SoldierWalkingAtHalfASecondWithoutHardwareTnL)
 {
     Start("nohwtl");
-    ExpectWalkPicture();
+    ExpectWalkPicture(false);
 }
 
 } // namespace

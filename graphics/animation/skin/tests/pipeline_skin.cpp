@@ -8,9 +8,13 @@
 #include "graphics/d3d9/d3d9device.h"
 #include "graphics/d3d9/renderer/scenerenderer.h"
 #include "graphics/d3d9/renderer/vertexconvert.h"
+#include "graphics/d3d9/renderer/vshaderdraw.h"
 #include "graphics/scene/atomic.h"
 #include "graphics/scene/clump.h"
+#include "graphics/scene/light.h"
 #include "graphics/scene/mesh.h"
+#include "graphics/scene/world.h"
+#include "graphics/scene/worldmembers.h"
 #include "platform/d3d9/testing/capsprofiles.h"
 #include "tools/charactergen/characterbuild.h"
 
@@ -33,7 +37,14 @@ class SkinPipeline : public SkinFixture
     /// The engine on the device with the caps of `profile` ("full", "vs96", "nohwtl").
     void Start(const char* profile)
     {
-        ASSERT_TRUE(D3D9UseCapsProfile(profile));
+        D3D9AdapterConfig config;
+        ASSERT_TRUE(D3D9CapsProfile(profile, &config));
+        StartWith(config);
+    }
+
+    void StartWith(const D3D9AdapterConfig& config)
+    {
+        D3D9SetAdapters(&config, 1);
         gDraws.clear();
         ASSERT_TRUE(EngineInit(nullptr, 0, 0x400000) && WorldLibraryAttach() && D3D9SceneRendererOpen() &&
                     HierarchyPluginAttach() && SkinPluginAttach() && Open() && EngineStart() &&
@@ -276,6 +287,8 @@ TEST_F(SkinPipeline, SoftwarePathDeformsTheBarIntoTheVertexStream)
         SCOPED_TRACE(profile);
         Start(profile);
         Atomic* bar = Model(CharacterBuildBar());
+        // Without the shader callbacks a device with shaders deforms on the processor too.
+        SkinNodeGetData(PipelineGetNode(bar->pipeline, 0))->shaderDescriptor = nullptr;
         Hierarchy* hierarchy = SkinAtomicGetHierarchy(bar);
         ASSERT_NE(hierarchy, nullptr);
         hierarchy->flags &= ~kHierarchyLocalSpace;
@@ -290,7 +303,7 @@ TEST_F(SkinPipeline, SoftwarePathDeformsTheBarIntoTheVertexStream)
         InstancedData* data = InstancedDataFromEntry(gDraws[0].entry);
         const Geometry* geometry = bar->geometry;
         const Skin* skin = SkinGeometryGetSkin(geometry);
-        EXPECT_EQ(skin->shaderPath, 0u); // until the shader generator provides its callbacks
+        EXPECT_EQ(skin->shaderPath, 0u);
         EXPECT_EQ(skin->paletteBoneCount, 2u);
         const uint32_t streams = data->streams[1].buffer ? 2 : 1;
         EXPECT_EQ(streams, std::string(profile) == "full" ? 2u : 1u);
@@ -316,6 +329,83 @@ TEST_F(SkinPipeline, SoftwarePathDeformsTheBarIntoTheVertexStream)
         geometries_.clear();
         SetUp();
     }
+}
+
+namespace {
+
+std::vector<VertexShaderDescriptor> gDescriptors;
+IDirect3DVertexShader9* RecordingFind(void* material, VertexShaderDescriptor descriptor,
+                                      VertexShaderConstantLayout* layout)
+{
+    gDescriptors.push_back(descriptor);
+    return D3D9VertexShaderFindCallback(material, descriptor, layout);
+}
+
+Light* AddLight(World* world, uint8_t type, V3d at)
+{
+    Light* light = LightCreate(type);
+    Frame* frame = FrameCreate();
+    FrameTranslate(frame, &at, kCombineReplace);
+    ObjectHasFrameSetFrame(&light->object, frame);
+    LightSetRadius(light, 40.0f);
+    LightSetConeAngle(light, 0.5f);
+    WorldAddLight(world, light);
+    return light;
+}
+
+} // namespace
+
+// 60 constants: the bar's two palette bones take 6 registers, and the
+// lights that reach it (5 directional, 12 point, 3 spot) one register more
+// than is left; spot lights go first, the rest stay.
+TEST_F(SkinPipeline, OverTheConstantsSpotLightsAreDroppedFirst)
+{
+    D3D9AdapterConfig config;
+    ASSERT_TRUE(D3D9CapsProfile("full", &config));
+    config.caps.MaxVertexShaderConst = 60;
+    StartWith(config);
+    Atomic* bar = Model(CharacterBuildBar());
+    SkinNodeGetData(PipelineGetNode(bar->pipeline, 0))->shaderFind = RecordingFind;
+    const BBox box = {{50, 50, 50}, {-50, -50, -50}};
+    World* world = WorldCreate(&box);
+    ASSERT_NE(world, nullptr);
+    world->format |= kGeometryLight;
+    WorldAddClump(world, clumps_.back());
+    std::vector<Light*> lights;
+    for (int i = 0; i < 5; ++i) {
+        lights.push_back(AddLight(world, kLightDirectional, {0, 0, 0}));
+    }
+    for (int i = 0; i < 12; ++i) {
+        lights.push_back(AddLight(world, kLightPoint, {float(i), 1, -2}));
+    }
+    for (int i = 0; i < 3; ++i) {
+        lights.push_back(AddLight(world, kLightSpot, {float(i), 2, -2}));
+    }
+    FrameSyncDirty();
+    EngineGetInstance()->currentWorld = world;
+    gDescriptors.clear();
+    EXPECT_NE(AtomicDefaultRender(bar), nullptr);
+    EngineGetInstance()->currentWorld = nullptr;
+
+    ASSERT_FALSE(gDescriptors.empty());
+    const VertexShaderDescriptor drawn = gDescriptors.back();
+    EXPECT_EQ(SkinGeometryGetSkin(bar->geometry)->shaderPath, 1u);
+    EXPECT_EQ(VertexShaderWeights(drawn), 2u);
+    EXPECT_EQ(VertexShaderDirectional(drawn), 5u);
+    EXPECT_EQ(VertexShaderPoint(drawn), 12u);
+    EXPECT_EQ(VertexShaderSpot(drawn), 2u);
+    EXPECT_LE(VertexShaderCost(drawn) + 6, 60u);
+    EXPECT_GT(VertexShaderCost(drawn + (1u << 8)) + 6, 60u) << "a third spot light does not fit";
+
+    for (Light* light : lights) {
+        WorldRemoveLight(world, light);
+        Frame* frame = LightGetFrame(light);
+        ObjectHasFrameSetFrame(&light->object, nullptr);
+        FrameDestroy(frame);
+        LightDestroy(light);
+    }
+    WorldRemoveClump(world, clumps_.back());
+    WorldDestroy(world);
 }
 
 TEST_F(SkinPipeline, HierarchiesLargerThanTheWorkspaceAreNotDrawn)

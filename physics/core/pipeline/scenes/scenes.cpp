@@ -214,8 +214,8 @@ uint64_t PipelineScene::Hash() const
 
 const std::vector<std::string>& ScenarioNames()
 {
-    static const std::vector<std::string> names = {"box-drop",    "stack3", "pendulum",
-                                                   "fast-sphere", "slope",  "bounce"};
+    static const std::vector<std::string> names = {"box-drop", "stack3",      "stack10", "stack20", "pyramid",
+                                                   "pendulum", "fast-sphere", "slope",   "bounce"};
     return names;
 }
 
@@ -233,6 +233,22 @@ bool Build(PipelineScene* s, const std::string& name, int* steps)
         s->AddPlane({0, 0, 0}, {0, 1, 0});
         for (int i = 0; i < 3; ++i) {
             s->AddBox(cube, 1.0f, {0, 0.5f + 1.02f * static_cast<float>(i), 0});
+        }
+        *steps = 600;
+    } else if (name == "stack10" || name == "stack20") {
+        s->AddPlane({0, 0, 0}, {0, 1, 0});
+        for (int i = 0; i < (name == "stack10" ? 10 : 20); ++i) {
+            s->AddBox(cube, 1.0f, {0, 0.5f + 1.02f * static_cast<float>(i), 0});
+        }
+        *steps = 600;
+    } else if (name == "pyramid") {
+        // Ten rows, 55 boxes, 5 cm apart within a row.
+        s->AddPlane({0, 0, 0}, {0, 1, 0});
+        for (int row = 0; row < 10; ++row) {
+            for (int i = 0; i < 10 - row; ++i) {
+                float x = (static_cast<float>(i) + 0.5f * static_cast<float>(row)) * 1.05f;
+                s->AddBox(cube, 1.0f, {x, 0.5f + 1.02f * static_cast<float>(row), 0});
+            }
         }
         *steps = 600;
     } else if (name == "pendulum") {
@@ -278,7 +294,7 @@ ScenarioReport RunScenario(const std::string& name, const ScenarioOptions& optio
 {
     ScenarioReport report;
     uint32_t layout = options.layout;
-    PipelineScene scene(8, SetLayout, &layout);
+    PipelineScene scene(64, SetLayout, &layout);
     int steps = 0;
     if (scene.pipeline == nullptr || !Build(&scene, name, &steps)) {
         report.known = false;
@@ -289,6 +305,9 @@ ScenarioReport RunScenario(const std::string& name, const ScenarioOptions& optio
         scene.pipeline->kernels = OlpSolverKernelsForMode(options.mode);
     }
     steps = options.steps > 0 ? options.steps : steps;
+    if (options.blockRows > 0) {
+        OlpPipelineSetIslandBlockRows(scene.pipeline, options.blockRows);
+    }
     std::vector<int> sleptAt(scene.bodies.size(), -1);
     for (int n = 1; n <= steps; ++n) {
         scene.Step();

@@ -87,10 +87,12 @@ struct ScenarioOptions
     int32_t mode = 0;              ///< 0: the processor's, 1 scalar, 2 SSE
     uint32_t layout = 0xFFFFFFFFu; ///< context parameter 0
     int steps = 0;                 ///< 0: the scenario's own
+    uint32_t blockRows = 0;        ///< row groups per island block; 0: the context's
 };
 
 /// Names of the scenarios, for the usage text.
 const std::vector<std::string>& ScenarioNames();
-/// Runs "box-drop", "stack3", "pendulum", "fast-sphere", "slope" or "bounce";
+/// Runs "box-drop", "stack3", "stack10", "stack20", "pyramid", "pendulum",
+/// "fast-sphere", "slope" or "bounce";
 /// an unknown name gives `known` false.
 ScenarioReport RunScenario(const std::string& name, const ScenarioOptions& options);

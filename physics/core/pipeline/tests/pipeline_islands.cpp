@@ -176,7 +176,14 @@ TEST_F(PipelineIslands, CacheFindsItsPairInEitherOrderAndOnlyItsPair)
     island = {};
     island.firstContact = &c[0];
     p->islands.count = 1;
-    OlpContactCacheStore(&p->cache, &p->islands, p->contacts, p->impulses);
+    // The first contact's point impulses: its point at the origin.
+    p->warm[0] = {};
+    p->warm[0].normal[0] = 2.0f;
+    p->warm[0].tangent[0] = {0.5f, 0, 0};
+    for (int i = 1; i < 5; ++i) {
+        p->warm[i] = {};
+    }
+    OlpContactCacheStore(&p->cache, &p->islands, p->contacts, p->impulses, p->warm);
     EXPECT_EQ(p->cache.used, 5u);
 
     // Next step: the first pair comes with swapped ends (its normal turned),
@@ -190,8 +197,16 @@ TEST_F(PipelineIslands, CacheFindsItsPairInEitherOrderAndOnlyItsPair)
         c[i].load = 99.0f;
         c[i].listLink = i + 1 < 5 ? &c[i + 1] : nullptr;
     }
-    OlpContactCacheLookup(&p->cache, &p->islands);
+    // Its second point lies within the tolerance of the stored one, its
+    // first beyond it.
+    c[0].points[0].position = {1.0f, 0, 0};
+    c[0].points[1].position = {0.01f, 0, 0};
+    OlpContactCacheLookup(&p->cache, &p->islands, p->contacts, p->warm);
     EXPECT_EQ(c[0].load, 2.0f);
+    EXPECT_EQ(p->warm[0].normal[0], 0.0f);
+    EXPECT_EQ(p->warm[0].normal[1], 2.0f);
+    EXPECT_EQ(p->warm[0].tangent[1].x, -0.5f); // the impulse on the new end A
+    EXPECT_EQ(p->warm[1].normal[0], 0.0f);
     EXPECT_EQ(c[1].load, 7.0f);
     EXPECT_EQ(c[2].load, 0.0f);
     EXPECT_EQ(c[3].load, 0.0f); // negative stored as 0
@@ -199,7 +214,7 @@ TEST_F(PipelineIslands, CacheFindsItsPairInEitherOrderAndOnlyItsPair)
     // Islands at rest are left alone.
     island.flags = kOlpIslandAtRest;
     c[0].load = 99.0f;
-    OlpContactCacheLookup(&p->cache, &p->islands);
+    OlpContactCacheLookup(&p->cache, &p->islands, p->contacts, p->warm);
     EXPECT_EQ(c[0].load, 99.0f);
 }
 
@@ -229,15 +244,99 @@ TEST_F(PipelineIslands, AnOverloadedPartKeepsItsDeepestPoints)
     ASSERT_EQ(p->islands.count, 1u);
     p->islands.islands[0].flags = 0;
     OlpPipelineRowSizingStage(p);
+    // Still over the block with two groups for each one-point contact, the
+    // island splits: 0, 1 and 2 stay together, the contacts with 3 and 4 are
+    // cut in two (half the overlap each side), 3 to 6 become islands alone.
     for (int i = 0; i < 6; ++i) {
         if (i < 4) {
             EXPECT_EQ(c[i].count, 1u) << i;
-            EXPECT_FLOAT_EQ(c[i].points[0].separation, -0.03f) << i;
+            EXPECT_FLOAT_EQ(c[i].points[0].separation, i < 2 ? -0.03f : -0.015f) << i;
         } else {
             EXPECT_EQ(c[i].count, 0u) << i;
         }
     }
-    EXPECT_LE(p->islands.islands[0].rowGroups, 4u);
+    EXPECT_EQ(p->islands.count, 5u);
+    EXPECT_EQ(p->contactCount, 8u);
+    EXPECT_EQ(p->islands.islands[0].objectCount, 3u);
+    for (uint32_t n = 0; n < p->islands.count; ++n) {
+        EXPECT_LE(p->islands.islands[n].rowGroups, 4u);
+    }
+}
+
+} // namespace
+
+namespace {
+
+TEST(PipelineGroups, RootsCompressMergesKeepTheLowerIndexAndFitsCount)
+{
+    OlpGroup g[5];
+    const uint32_t rows[5] = {1, 2, 3, 4, 5};
+    OlpGroupResetBlocks(g, 5, rows);
+    EXPECT_EQ(OlpGroupMerge(g, 4, 3), 3u);
+    EXPECT_EQ(OlpGroupMerge(g, 3, 1), 1u);
+    EXPECT_EQ(g[1].rows, 11u);
+    EXPECT_EQ(g[1].objectCount, 3u);
+    EXPECT_EQ(g[4].parent, 3u);
+    EXPECT_EQ(OlpGroupFindRoot(g, 4), 1u);
+    EXPECT_EQ(g[4].parent, 1u); // pointed straight at the root
+    EXPECT_TRUE(OlpGroupCanJoin(g, 0, 1, 2, 14));
+    EXPECT_FALSE(OlpGroupCanJoin(g, 0, 1, 2, 13));
+    EXPECT_TRUE(OlpGroupFitsBlock(g, 1, 0, 11));
+    EXPECT_FALSE(OlpGroupFitsBlock(g, 1, 1, 11));
+}
+
+TEST_F(PipelineIslands, AnIslandOverTheBlockSplitsAndCutsAContactInTwo)
+{
+    // A row 0 - 1 - 2 - 3 of one-point contacts (one row group per end):
+    // with four groups to a block the first two contacts join 0, 1 and 2,
+    // the third is cut into one side for 2 and one for 3.
+    OlpPipeline* p = scene->pipeline;
+    OlpObj** o = objects;
+    scene->SetVelocity(scene->bodies[2].get(), {2, 0, 0});
+    scene->SetVelocity(scene->bodies[3].get(), {0, 1, 0});
+    OlpContact* c = p->contacts;
+    for (int i = 0; i < 3; ++i) {
+        c[i] = Contact(o[i], o[i + 1], 1, {-1, 0, 0});
+        c[i].points[0].position = {3.0f * static_cast<float>(i) + 1.5f, 0, 0};
+        c[i].points[0].separation = -0.02f;
+    }
+    p->contactCount = 3;
+    ASSERT_EQ(Partition(o, 4, nullptr, 0, c, 3), 1u);
+    OlpPipelineSetIslandBlockRows(p, 4);
+    ASSERT_EQ(OlpIslandSplit(p, 0), 2u);
+
+    ASSERT_EQ(p->islands.count, 2u);
+    ASSERT_EQ(p->contactCount, 4u);
+    const OlpIsland& first = p->islands.islands[0];
+    const OlpIsland& second = p->islands.islands[1];
+    EXPECT_EQ(first.objectCount, 3u);
+    EXPECT_EQ(first.partCount, 3u);
+    ASSERT_EQ(second.objectCount, 1u);
+    EXPECT_EQ(second.objects[0], o[3]);
+    EXPECT_EQ(second.firstContact, &c[3]);
+    EXPECT_EQ(c[3].listLink, nullptr);
+    uint32_t chained = 0;
+    for (const OlpContact* k = first.firstContact; k != nullptr; k = k->listLink) {
+        ++chained;
+        EXPECT_NE(k, &c[3]);
+    }
+    EXPECT_EQ(chained, 3u);
+    // The cut contact keeps end A (2), its copy end B (3); each takes half
+    // the overlap and sees the other end's motion as a target.
+    EXPECT_EQ(c[2].objectA, o[2]);
+    EXPECT_EQ(c[2].objectB, nullptr);
+    EXPECT_EQ(c[2].partB, kOlpBarePart);
+    EXPECT_EQ(c[3].objectA, nullptr);
+    EXPECT_EQ(c[3].partA, kOlpBarePart);
+    EXPECT_EQ(c[3].objectB, o[3]);
+    EXPECT_FLOAT_EQ(c[2].points[0].separation, -0.01f);
+    EXPECT_FLOAT_EQ(c[3].points[0].separation, -0.01f);
+    EXPECT_FLOAT_EQ(c[2].points[0].targetVelocity.y, -1.0f);
+    EXPECT_FLOAT_EQ(c[3].points[0].targetVelocity.x, 2.0f);
+    // The joined group fits its block; the cut contact's own side is added
+    // to it afterwards.
+    EXPECT_EQ(OlpIslandRowGroups(&first), 5u);
+    EXPECT_EQ(OlpIslandRowGroups(&second), 1u);
 }
 
 } // namespace

@@ -98,6 +98,78 @@ TEST_F(PipelineStep, AStackOfThreeStaysAndSleeps)
     }
 }
 
+TEST_F(PipelineStep, TallStacksRestInPlaceAndSleep)
+{
+    // Boxes start 2 cm apart; each comes to rest a whole number of metres
+    // plus a half up, within the contact's sinking, and stays there.
+    struct Case
+    {
+        const char* name;
+        size_t bodies;
+        int sleepBy;
+    };
+    for (const Case& c : {Case{"stack10", 10, 120}, Case{"pyramid", 55, 120}}) {
+        ScenarioOptions options;
+        options.steps = 180;
+        ScenarioReport report = RunScenario(c.name, options);
+        ASSERT_EQ(report.bodies.size(), c.bodies) << c.name;
+        const std::vector<float>& start = report.heights[0];
+        for (const auto& row : report.heights) {
+            for (size_t i = 0; i < c.bodies; ++i) {
+                ASSERT_GE(row[i], std::floor(start[i]) + 0.5f - 0.04f) << c.name << " body " << i;
+                ASSERT_LE(row[i], start[i] + 0.01f) << c.name << " body " << i;
+            }
+        }
+        for (size_t i = 0; i < c.bodies; ++i) {
+            EXPECT_NEAR(report.bodies[i].position.y, std::floor(start[i]) + 0.5f, 0.02f) << c.name << i;
+        }
+        EXPECT_LT(report.penetration, 0.03f) << c.name;
+        for (size_t i = 0; i < c.bodies; ++i) {
+            EXPECT_TRUE(report.bodies[i].asleep) << c.name << " body " << i;
+            EXPECT_GE(report.bodies[i].sleptAt, 1) << c.name;
+            EXPECT_LE(report.bodies[i].sleptAt, c.sleepBy) << c.name << " body " << i;
+        }
+    }
+}
+
+TEST_F(PipelineStep, ATwentyBoxStackSplitByASmallBlockStaysStanding)
+{
+    PipelineScene scene(24);
+    scene.AddPlane({0, 0, 0}, {0, 1, 0});
+    for (int i = 0; i < 20; ++i) {
+        scene.AddBox(kCube, 1.0f, {0, 0.5f + 1.02f * static_cast<float>(i), 0});
+    }
+    OlpPipelineSetIslandBlockRows(scene.pipeline, 12);
+    uint32_t mostIslands = 0;
+    for (int n = 0; n < 240; ++n) {
+        scene.Step();
+        mostIslands = std::max(mostIslands, scene.pipeline->islands.count);
+        for (size_t i = 0; i < scene.bodies.size(); ++i) {
+            V3d p = scene.Position(scene.bodies[i].get());
+            float rest = 0.5f + static_cast<float>(i);
+            // Each contact may sink a little more than a whole block's.
+            ASSERT_GE(p.y, rest - 0.02f * static_cast<float>(i + 1)) << n << " box " << i;
+            ASSERT_NEAR(p.x, 0.0f, 0.02f) << n << " box " << i;
+            ASSERT_NEAR(p.z, 0.0f, 0.02f) << n << " box " << i;
+        }
+    }
+    EXPECT_GT(mostIslands, 4u);
+    for (const auto& body : scene.bodies) {
+        EXPECT_TRUE(scene.Asleep(body.get()));
+    }
+}
+
+TEST_F(PipelineStep, APyramidEndsInItsPinnedState)
+{
+    // Any change to the arithmetic of a step shows here; both kernels agree.
+    for (int32_t mode : {1, 2}) {
+        ScenarioOptions options;
+        options.mode = mode;
+        options.steps = 120;
+        EXPECT_EQ(RunScenario("pyramid", options).hash, 0x32b5a1d2c12a294aull) << mode;
+    }
+}
+
 TEST_F(PipelineStep, AFastSphereDoesNotPassAThinSlab)
 {
     ScenarioReport report = RunScenario("fast-sphere", {});
@@ -105,6 +177,21 @@ TEST_F(PipelineStep, AFastSphereDoesNotPassAThinSlab)
     for (const auto& row : report.heights) {
         ASSERT_GT(row[0], 0.0f);
     }
+}
+
+TEST(PipelineContinuous, ObjectsTakeSlotsUpToTheCapacity)
+{
+    // Capacity 40: three objects of 11 parts take slots 1, 12 and 23; the
+    // fourth would need 34 to 44 and is not taken, a 7-part one still fits.
+    OlpPipelineContinuous cc{};
+    cc.slotCount = 1;
+    EXPECT_EQ(OlpPipelineContinuousSlot(&cc, 11, 40), 1u);
+    EXPECT_EQ(OlpPipelineContinuousSlot(&cc, 11, 40), 12u);
+    EXPECT_EQ(OlpPipelineContinuousSlot(&cc, 11, 40), 23u);
+    EXPECT_EQ(OlpPipelineContinuousSlot(&cc, 11, 40), 0u);
+    EXPECT_EQ(cc.slotCount, 34u);
+    EXPECT_EQ(OlpPipelineContinuousSlot(&cc, 7, 40), 34u);
+    EXPECT_EQ(OlpPipelineContinuousSlot(&cc, 1, 40), 0u);
 }
 
 TEST_F(PipelineStep, AJointToAStaticVolumeHoldsItsAnchor)

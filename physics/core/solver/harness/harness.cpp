@@ -52,6 +52,7 @@ SolverHarness::SolverHarness(uint32_t bodies, uint32_t rows)
     area_.contactDistance = 0.02f;
     contacts.resize(4 * bodies + 16);
     impulses.resize(contacts.size());
+    warm.resize(contacts.size());
     work = OlpSolverWorkCreate(rows, bodies, 4 * bodies + 64, 4);
 }
 
@@ -176,13 +177,16 @@ void SolverHarness::WarmStart()
         OlpContact& c = contacts[i];
         c.load = 0.0f;
         float best = -3.4028235e38f;
+        warm[i] = {};
         for (const Cached& e : cache_) {
-            bool same = (e.a == c.objectA && e.pa == c.partA && e.b == c.objectB && e.pb == c.partB) ||
-                        (e.a == c.objectB && e.pa == c.partB && e.b == c.objectA && e.pb == c.partA);
-            float along = Dot(e.normal, c.normal);
-            if (same && along > best) {
+            bool kept = e.a == c.objectA && e.pa == c.partA && e.b == c.objectB && e.pb == c.partB;
+            bool swapped = e.a == c.objectB && e.pa == c.partB && e.b == c.objectA && e.pb == c.partA;
+            float sign = kept ? 1.0f : -1.0f;
+            float along = sign * Dot(e.normal, c.normal);
+            if ((kept || swapped) && along > best) {
                 best = along;
                 c.load = e.load;
+                OlpContactWarmMatch(&e.warm, e.points, e.pointCount, sign, &c, 0.05f, &warm[i]);
             }
         }
     }
@@ -195,7 +199,13 @@ void SolverHarness::Remember()
         const OlpContact& c = contacts[i];
         bool activeA = OlpContactSideDyn(c.objectA, c.partA) != nullptr;
         float load = activeA ? Dot(c.normal, impulses[i].onA) : -Dot(c.normal, impulses[i].onB);
-        cache_.push_back({c.objectA, c.partA, c.objectB, c.partB, c.normal, load > 0.0f ? load : 0.0f});
+        Cached entry = {c.objectA, c.partA, c.objectB, c.partB, c.normal, load > 0.0f ? load : 0.0f,
+                        {},        0,       warm[i]};
+        entry.pointCount = c.count < kOlpContactMaxPoints ? c.count : kOlpContactMaxPoints;
+        for (uint32_t k = 0; k < entry.pointCount; ++k) {
+            entry.points[k] = c.points[k].position;
+        }
+        cache_.push_back(entry);
     }
 }
 
@@ -210,7 +220,7 @@ void SolverHarness::Solve()
     island.flags = restFlag;
     rows_.resize(bodies.size());
     OlpSolverStageSequence(work, &arrays, &island, 1, &settings, &kernels, contacts.data(), impulses.data(),
-                           rows_.data());
+                           warm.data(), rows_.data());
 }
 
 void SolverHarness::Step()

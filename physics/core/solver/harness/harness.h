@@ -57,6 +57,7 @@ class SolverHarness
     std::vector<std::unique_ptr<HarnessBody>> bodies;
     std::vector<OlpContact> contacts;
     std::vector<OlpContactImpulse> impulses;
+    std::vector<OlpContactWarm> warm;
     uint32_t contactCount = 0;
     OlpIsland island{};
     uint32_t restFlag = 0; ///< the island's flags (kOlpIslandAtRest skips it)
@@ -74,6 +75,9 @@ class SolverHarness
         uint32_t pb;
         V3d normal;
         float load;
+        V3d points[4];
+        uint32_t pointCount;
+        OlpContactWarm warm;
     };
     std::vector<Cached> cache_;
     std::vector<OlpObj*> objects_;

@@ -106,6 +106,40 @@ TEST_F(SolverIsland, AnIslandAtRestStaysBitIdentical)
     EXPECT_EQ(std::memcmp(pose.data(), h.arrays.pose, pose.size()), 0);
 }
 
+TEST_F(SolverIsland, AWarmStartCarriesAPyramidsLoad)
+{
+    // With the default move limits a cold start cannot rebuild the load of
+    // 55 boxes in one step; carried from step to step it holds them.
+    SolverHarness h(64);
+    ASSERT_TRUE(BuildSolverIsland(&h, "pyramid", 120));
+    for (const auto& body : h.bodies) {
+        V3d p = h.arrays.pose[body->dyn->index].pos;
+        ASSERT_NEAR(p.z - std::floor(p.z), 0.5f, 0.02f);
+        ASSERT_LT(LengthSq(h.arrays.velocity[body->dyn->index].linear), 0.01f);
+    }
+    size_t bytes = h.arrays.capacity * sizeof(OlpDynMotion);
+    std::vector<char> velocity(bytes), pose(h.arrays.capacity * sizeof(Matrix));
+    std::memcpy(velocity.data(), h.arrays.velocity, bytes);
+    std::memcpy(pose.data(), h.arrays.pose, pose.size());
+    std::vector<OlpContactWarm> warm = h.warm;
+    auto fastest = [&h] {
+        float speed = 0.0f;
+        for (const auto& body : h.bodies) {
+            speed = std::fmax(speed, Length(h.arrays.velocity[body->dyn->index].linear));
+        }
+        return speed;
+    };
+    h.Solve();
+    float warmSpeed = fastest();
+    std::memcpy(h.arrays.velocity, velocity.data(), bytes);
+    std::memcpy(h.arrays.pose, pose.data(), pose.size());
+    std::fill(h.warm.begin(), h.warm.end(), OlpContactWarm{});
+    h.Solve();
+    float coldSpeed = fastest();
+    EXPECT_LT(warmSpeed, 0.02f);
+    EXPECT_GT(coldSpeed, 5.0f * warmSpeed);
+}
+
 TEST_F(SolverIsland, PushingIntoTheGroundAddsNoEnergy)
 {
     // A box 5 cm deep in the ground, falling at 1 m/s and pushed down by
