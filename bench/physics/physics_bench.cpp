@@ -314,3 +314,21 @@ BENCHMARK(SupportFeature)->Name("Shapes/SupportFeature")->DenseRange(0, 3);
 BENCHMARK(SupportPoint)->Name("Shapes/SupportPoint")->DenseRange(0, 3);
 BENCHMARK(LineTest)->Name("Shapes/LineTest")->DenseRange(0, 3);
 BENCHMARK(StepBoxes)->Name("Step/boxes3000")->Iterations(1200)->Unit(benchmark::kMillisecond);
+
+void StepHulls(benchmark::State& state)
+{
+    EngineTestStart();
+    {
+        std::unique_ptr<StepHullWorld> world = MakeStepHullWorld();
+        std::unique_ptr<PipelineScene> scene = MakeStepHulls(*world);
+        state.SetLabel("1764 hulls dropped on 20,000 triangles, 60 Hz");
+        for (auto _ : state) {
+            scene->Step();
+        }
+        state.SetItemsProcessed(state.iterations());
+        state.counters["resting"] = StepRestShare(*scene);
+        state.counters["islands"] = scene->pipeline->islands.count;
+    }
+    EngineTestShutdown();
+}
+BENCHMARK(StepHulls)->Name("Step/convex1764")->Iterations(1200)->Unit(benchmark::kMillisecond);

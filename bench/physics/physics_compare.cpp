@@ -28,7 +28,11 @@
 //            sequential-impulse solver) and ODE (quick step, hash space):
 //            steps per second, the share of bodies resting (below 0.1 m/s)
 //            and the deepest overlap that this engine's contact pass finds
-//            on each engine's final poses.
+//            on each engine's final poses; convex1764 (1764 hulls of six
+//            shapes dropped on a 20,000-triangle height field) the same with
+//            btConvexHullShape over btBvhTriangleMeshShape and ODE's dConvex
+//            over dTriMesh (left out, and said, when ODE's build cannot
+//            collide the two).
 #include <BulletCollision/NarrowPhaseCollision/btGjkEpaPenetrationDepthSolver.h>
 #include <BulletCollision/NarrowPhaseCollision/btGjkPairDetector.h>
 #include <BulletCollision/NarrowPhaseCollision/btPointCollector.h>
@@ -55,6 +59,7 @@
 #include "graphics/core/tests/enginetesting.h"
 #include "physics/core/object/object.h"
 #include "physics/core/pipeline/pipeline.h"
+#include "physics/core/utils/vec3.h"
 #include "physics/core/volume/dispatch.h"
 #include "physics/core/volume/sat.h"
 #include "physics/qhull/qhullbuild.h"
@@ -547,12 +552,15 @@ struct StepResult
     double stepsPerSecond = 0.0;
     double resting = 0.0;
     std::vector<Matrix> poses;
+    const char* missing = nullptr; ///< why the run was left out
 };
 
-/// The deepest overlap our contact pass finds with the boxes at `poses`.
-float MeasurePenetration(const std::vector<Matrix>& poses)
+using StepSceneMaker = std::function<std::unique_ptr<PipelineScene>()>;
+
+/// The deepest overlap our contact pass finds with the bodies at `poses`.
+float MeasurePenetration(const StepSceneMaker& make, const std::vector<Matrix>& poses)
 {
-    std::unique_ptr<PipelineScene> scene = MakeStepBoxes(kStepColumns, kStepLayers);
+    std::unique_ptr<PipelineScene> scene = make();
     for (size_t i = 0; i < poses.size(); ++i) {
         scene->bodies[i]->pose = poses[i];
         OlpObjResetPartPose(&scene->bodies[i]->body->base, 0);
@@ -562,9 +570,9 @@ float MeasurePenetration(const std::vector<Matrix>& poses)
     return scene->Penetration();
 }
 
-StepResult StepOurs()
+StepResult StepOurs(const StepSceneMaker& make)
 {
-    std::unique_ptr<PipelineScene> scene = MakeStepBoxes(kStepColumns, kStepLayers);
+    std::unique_ptr<PipelineScene> scene = make();
     double seconds = Time([&] {
         for (int n = 0; n < kStepCount; ++n) {
             scene->Step();
@@ -635,6 +643,66 @@ StepResult StepBullet()
     return r;
 }
 
+/// Bullet's hull scene: btConvexHullShape bodies over a btBvhTriangleMeshShape.
+StepResult StepBulletHulls(const StepHullWorld& hulls)
+{
+    btDefaultCollisionConfiguration configuration;
+    btCollisionDispatcher dispatcher(&configuration);
+    btDbvtBroadphase broadphase;
+    btSequentialImpulseConstraintSolver solver;
+    btDiscreteDynamicsWorld world(&dispatcher, &broadphase, &solver, &configuration);
+    world.setGravity({0, -10, 0});
+    btTriangleMesh mesh;
+    for (size_t t = 0; t + 2 < hulls.terrain.size(); t += 3) {
+        const V3d* v = &hulls.terrain[t];
+        mesh.addTriangle({v[0].x, v[0].y, v[0].z}, {v[1].x, v[1].y, v[1].z}, {v[2].x, v[2].y, v[2].z});
+    }
+    btBvhTriangleMeshShape terrainShape(&mesh, true);
+    btRigidBody ground(0.0f, nullptr, &terrainShape);
+    ground.setFriction(0.5f);
+    world.addRigidBody(&ground);
+    std::vector<std::unique_ptr<btConvexHullShape>> shapes;
+    std::vector<btVector3> inertias;
+    for (const auto& points : hulls.shapes) {
+        shapes.push_back(std::make_unique<btConvexHullShape>());
+        for (const V3d& p : points) {
+            shapes.back()->addPoint({p.x, p.y, p.z}, false);
+        }
+        shapes.back()->recalcLocalAabb();
+        inertias.emplace_back();
+        shapes.back()->calculateLocalInertia(1.0f, inertias.back());
+    }
+    std::vector<std::unique_ptr<btRigidBody>> bodies;
+    for (size_t i = 0; i < hulls.starts.size(); ++i) {
+        const V3d& at = hulls.starts[i];
+        auto shape = static_cast<size_t>(hulls.shapeOf[i]);
+        btTransform t;
+        t.setIdentity();
+        t.setOrigin({at.x, at.y, at.z});
+        btRigidBody::btRigidBodyConstructionInfo info(1.0f, nullptr, shapes[shape].get(), inertias[shape]);
+        info.m_startWorldTransform = t;
+        info.m_friction = 0.5f;
+        bodies.push_back(std::make_unique<btRigidBody>(info));
+        world.addRigidBody(bodies.back().get());
+    }
+    double seconds = Time([&] {
+        for (int n = 0; n < kStepCount; ++n) {
+            world.stepSimulation(1.0f / 60.0f, 0);
+        }
+    });
+    StepResult r;
+    r.stepsPerSecond = kStepCount / seconds;
+    int resting = 0;
+    for (auto& body : bodies) {
+        resting += body->getLinearVelocity().length() < 0.1f ? 1 : 0;
+        r.poses.push_back(FromBullet(body->getWorldTransform()));
+        world.removeRigidBody(body.get());
+    }
+    world.removeRigidBody(&ground);
+    r.resting = static_cast<double>(resting) / static_cast<double>(bodies.size());
+    return r;
+}
+
 struct OdeWorld
 {
     dWorldID world;
@@ -652,6 +720,18 @@ void OdeNear(void* data, dGeomID a, dGeomID b)
         dJointID joint = dJointCreateContact(w->world, w->contacts, &contact[i]);
         dJointAttach(joint, dGeomGetBody(a), dGeomGetBody(b));
     }
+}
+
+Matrix OdePose(dBodyID body)
+{
+    const dReal* p = dBodyGetPosition(body);
+    const dReal* m = dBodyGetRotation(body); // rows of three, padded to four
+    Matrix pose{};
+    pose.right = {static_cast<float>(m[0]), static_cast<float>(m[4]), static_cast<float>(m[8])};
+    pose.up = {static_cast<float>(m[1]), static_cast<float>(m[5]), static_cast<float>(m[9])};
+    pose.at = {static_cast<float>(m[2]), static_cast<float>(m[6]), static_cast<float>(m[10])};
+    pose.pos = {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
+    return pose;
 }
 
 StepResult StepOde()
@@ -686,14 +766,7 @@ StepResult StepOde()
     for (dBodyID body : bodies) {
         const dReal* v = dBodyGetLinearVel(body);
         resting += std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]) < 0.1 ? 1 : 0;
-        const dReal* p = dBodyGetPosition(body);
-        const dReal* m = dBodyGetRotation(body); // rows of three, padded to four
-        Matrix pose{};
-        pose.right = {static_cast<float>(m[0]), static_cast<float>(m[4]), static_cast<float>(m[8])};
-        pose.up = {static_cast<float>(m[1]), static_cast<float>(m[5]), static_cast<float>(m[9])};
-        pose.at = {static_cast<float>(m[2]), static_cast<float>(m[6]), static_cast<float>(m[10])};
-        pose.pos = {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
-        r.poses.push_back(pose);
+        r.poses.push_back(OdePose(body));
     }
     r.resting = static_cast<double>(resting) / kStepBodies;
     dJointGroupDestroy(w.contacts);
@@ -703,29 +776,167 @@ StepResult StepOde()
     return r;
 }
 
+/// ODE's hull scene: dConvex bodies over a dTriMesh; left out when the
+/// packaged build does not collide the two (checked on one overlapping hull).
+StepResult StepOdeHulls(const StepHullWorld& hulls)
+{
+    StepResult r;
+    dInitODE2(0);
+    OdeWorld w{dWorldCreate(), dJointGroupCreate(0)};
+    dWorldSetGravity(w.world, 0, -10, 0);
+    dWorldSetQuickStepNumIterations(w.world, 20);
+    dSpaceID space = dHashSpaceCreate(nullptr);
+    std::vector<float> vertices;
+    std::vector<dTriIndex> indices;
+    for (const V3d& v : hulls.terrain) {
+        vertices.insert(vertices.end(), {v.x, v.y, v.z});
+        indices.push_back(static_cast<dTriIndex>(indices.size()));
+    }
+    dTriMeshDataID mesh = dGeomTriMeshDataCreate();
+    dGeomTriMeshDataBuildSingle(mesh, vertices.data(), 3 * sizeof(float),
+                                static_cast<int>(hulls.terrain.size()), indices.data(),
+                                static_cast<int>(indices.size()), 3 * sizeof(dTriIndex));
+    dGeomTriMeshDataPreprocess2(mesh, 1u << dTRIDATAPREPROCESS_BUILD_FACE_ANGLES, nullptr);
+    dGeomID terrain = dCreateTriMesh(space, mesh, nullptr, nullptr, nullptr);
+    // Per shape: planes (normal, offset), points and polygons (count, then
+    // the corners counter-clockwise from outside).
+    struct Shape
+    {
+        std::vector<dReal> planes, points;
+        std::vector<unsigned int> polygons;
+        float radius;
+    };
+    std::vector<Shape> shapes;
+    for (const OlpConvexHull* hull : hulls.hulls) {
+        Shape s;
+        for (uint32_t v = 0; v < hull->vertexCount; ++v) {
+            s.points.insert(s.points.end(), {hull->vertices[v].x, hull->vertices[v].y, hull->vertices[v].z});
+        }
+        for (uint32_t f = 0; f < hull->faceCount; ++f) {
+            const V3d& n = hull->faceNormals[f];
+            const V3d& on = hull->vertices[hull->edges[hull->faceEdgeStart[f]].from];
+            s.planes.insert(s.planes.end(), {n.x, n.y, n.z, n.x * on.x + n.y * on.y + n.z * on.z});
+            s.polygons.push_back(
+                static_cast<unsigned int>(hull->faceEdgeStart[f + 1] - hull->faceEdgeStart[f]));
+            for (uint32_t e = hull->faceEdgeStart[f]; e < hull->faceEdgeStart[f + 1]; ++e) {
+                s.polygons.push_back(hull->edges[e].from);
+            }
+        }
+        s.radius = hull->sphere.radius + olp::Length(hull->sphere.centre);
+        shapes.push_back(std::move(s));
+    }
+    auto makeConvex = [&](size_t shape) {
+        Shape& s = shapes[shape];
+        return dCreateConvex(space, s.planes.data(), static_cast<unsigned int>(s.planes.size() / 4),
+                             s.points.data(), static_cast<unsigned int>(s.points.size() / 3),
+                             s.polygons.data());
+    };
+    // The probe: a hull centred on the terrain must touch it.
+    dGeomID probe = makeConvex(0);
+    V3d at = hulls.starts[0];
+    dGeomSetPosition(probe, at.x, at.y - 1.0f, at.z);
+    dReal box[6];
+    dGeomGetAABB(probe, box); // brings both boxes up to date
+    dGeomGetAABB(terrain, box);
+    dContactGeom touch[4];
+    bool collides = dCollide(probe, terrain, 4, touch, sizeof(dContactGeom)) > 0;
+    dGeomDestroy(probe);
+    std::vector<dBodyID> bodies;
+    if (!collides) {
+        r.missing = "its packaged build does not collide convex hulls with a triangle mesh";
+    } else {
+        for (size_t i = 0; i < hulls.starts.size(); ++i) {
+            auto shape = static_cast<size_t>(hulls.shapeOf[i]);
+            dBodyID body = dBodyCreate(w.world);
+            dMass mass;
+            dMassSetSphereTotal(&mass, 1.0, shapes[shape].radius);
+            dBodySetMass(body, &mass);
+            dBodySetPosition(body, hulls.starts[i].x, hulls.starts[i].y, hulls.starts[i].z);
+            dGeomSetBody(makeConvex(shape), body);
+            bodies.push_back(body);
+        }
+        double seconds = Time([&] {
+            for (int n = 0; n < kStepCount; ++n) {
+                dSpaceCollide(space, &w, OdeNear);
+                dWorldQuickStep(w.world, 1.0 / 60.0);
+                dJointGroupEmpty(w.contacts);
+            }
+        });
+        r.stepsPerSecond = kStepCount / seconds;
+    }
+    int resting = 0;
+    for (dBodyID body : bodies) {
+        const dReal* v = dBodyGetLinearVel(body);
+        resting += std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]) < 0.1 ? 1 : 0;
+        r.poses.push_back(OdePose(body));
+    }
+    r.resting = bodies.empty() ? 0.0 : static_cast<double>(resting) / static_cast<double>(bodies.size());
+    dJointGroupDestroy(w.contacts);
+    dSpaceDestroy(space);
+    dGeomTriMeshDataDestroy(mesh);
+    dWorldDestroy(w.world);
+    dCloseODE();
+    return r;
+}
+
+int CompareStepHulls()
+{
+    std::unique_ptr<StepHullWorld> world = MakeStepHullWorld();
+    StepSceneMaker make = [&world] { return MakeStepHulls(*world); };
+    std::printf("convex1764: %zu hulls of %d shapes over %zu triangles, %d steps at 60 Hz, one thread\n",
+                world->starts.size(), kStepHullShapes, world->terrain.size() / 3, kStepCount);
+    std::printf("%-8s %12s %9s %14s  %s\n", "engine", "steps/s", "resting", "penetration", "settings");
+    struct Entry
+    {
+        const char* name;
+        std::function<StepResult()> run;
+        const char* settings;
+    };
+    const Entry entries[] = {
+        {"ours", [&] { return StepOurs(make); }, "iterations 5000 / 5000, tolerances 1e-5"},
+        {"bullet", [&] { return StepBulletHulls(*world); },
+         "sequential impulse, 10 iterations, friction 0.5"},
+        {"ode", [&] { return StepOdeHulls(*world); }, "quick step, 20 iterations, mu 0.5, 4 points a pair"},
+    };
+    for (const Entry& e : entries) {
+        StepResult r = e.run();
+        if (r.missing != nullptr) {
+            std::printf("%-8s left out: %s\n", e.name, r.missing);
+            continue;
+        }
+        std::printf("%-8s %12.1f %8.1f%% %12.4f m  %s\n", e.name, r.stepsPerSecond, 100.0 * r.resting,
+                    static_cast<double>(MeasurePenetration(make, r.poses)), e.settings);
+    }
+    return 0;
+}
+
 int CompareStep(const char* scene)
 {
+    if (std::strcmp(scene, "convex1764") == 0) {
+        return CompareStepHulls();
+    }
     if (std::strcmp(scene, "boxes3000") != 0) {
-        std::fprintf(stderr, "bench_physics_compare: unknown step scene %s (boxes3000)\n", scene);
+        std::fprintf(stderr, "bench_physics_compare: unknown step scene %s (boxes3000, convex1764)\n", scene);
         return 2;
     }
+    StepSceneMaker make = [] { return MakeStepBoxes(kStepColumns, kStepLayers); };
     std::printf("boxes3000: %d boxes, %d steps at 60 Hz, one thread\n", kStepBodies, kStepCount);
     std::printf("%-8s %12s %9s %14s  %s\n", "engine", "steps/s", "resting", "penetration", "settings");
     struct Entry
     {
         const char* name;
-        StepResult (*run)();
+        std::function<StepResult()> run;
         const char* settings;
     };
     const Entry entries[] = {
-        {"ours", StepOurs, "iterations 5000 / 5000, tolerances 1e-5"},
+        {"ours", [&make] { return StepOurs(make); }, "iterations 5000 / 5000, tolerances 1e-5"},
         {"bullet", StepBullet, "sequential impulse, 10 iterations, friction 0.5"},
         {"ode", StepOde, "quick step, 20 iterations, mu 0.5, 4 points a pair"},
     };
     for (const Entry& e : entries) {
         StepResult r = e.run();
         std::printf("%-8s %12.1f %8.1f%% %12.4f m  %s\n", e.name, r.stepsPerSecond, 100.0 * r.resting,
-                    static_cast<double>(MeasurePenetration(r.poses)), e.settings);
+                    static_cast<double>(MeasurePenetration(make, r.poses)), e.settings);
     }
     return 0;
 }
@@ -733,7 +944,7 @@ int CompareStep(const char* scene)
 int Usage()
 {
     std::fprintf(stderr, "usage: bench_physics_compare shapes|distance|contacts|broadphase [rounds]\n"
-                         "       bench_physics_compare step boxes3000\n");
+                         "       bench_physics_compare step boxes3000|convex1764\n");
     return 2;
 }
 

@@ -1,14 +1,23 @@
 // The software skinning path: one matrix per bone from the hierarchy and
 // the skin's inverse bind-pose matrices, and the routines that deform
 // positions and normals with one, two or up to four influences per vertex.
+//
+// On x86 the routines work on columns of four lanes (SSE): the same
+// products summed in the same order as the portable arithmetic, so both
+// give the same results.
 #include <algorithm>
 
 #include "graphics/animation/hierarchy.h"
 #include "graphics/animation/skin/skininternal.h"
+#include "graphics/core/cpu_config.h"
 #include "graphics/core/error.h"
 #include "graphics/core/frame.h"
 #include "graphics/core/matrix.h"
 #include "graphics/scene/atomic.h"
+
+#ifdef OLAI_CPU_X86
+#include <xmmintrin.h>
+#endif
 
 namespace {
 
@@ -30,17 +39,19 @@ Matrix Identity()
     return m;
 }
 
+float* At(float* base, int32_t v, uint32_t stride)
+{
+    return reinterpret_cast<float*>(reinterpret_cast<uint8_t*>(base) + size_t(v) * stride);
+}
+
+#ifndef OLAI_CPU_X86
+
 inline void Transform(float* out, const SkinBoneMatrix& bone, float x, float y, float z, float w)
 {
     for (int r = 0; r < 3; ++r) {
         const float* row = bone.row[r];
         out[r] = row[0] * x + row[1] * y + row[2] * z + row[3] * w;
     }
-}
-
-float* At(float* base, int32_t v, uint32_t stride)
-{
-    return reinterpret_cast<float*>(reinterpret_cast<uint8_t*>(base) + size_t(v) * stride);
 }
 
 /// One matrix per vertex: `fixed` for every vertex, else the first influence's.
@@ -99,6 +110,104 @@ void BlendMany(const Skin* skin, const SkinBoneMatrix* bones, int32_t count, con
         }
     }
 }
+
+#else
+
+/// A bone matrix as four columns (x, y, z outputs in lanes 0-2): the
+/// weights of x, y, z and the translation.
+struct Columns
+{
+    __m128 c[4];
+};
+
+/// The bones' columns, made once per blend; its bones follow the skin's.
+struct ColumnSet
+{
+    Columns bones[kSkinWorkspaceBones];
+};
+
+void ToColumns(Columns* out, const SkinBoneMatrix& m)
+{
+    for (int k = 0; k < 4; ++k) {
+        out->c[k] = _mm_set_ps(0.0f, m.row[2][k], m.row[1][k], m.row[0][k]);
+    }
+}
+
+void Store3(float* out, __m128 v)
+{
+    _mm_storel_pi(reinterpret_cast<__m64*>(out), v);
+    _mm_store_ss(out + 2, _mm_movehl_ps(v, v));
+}
+
+/// x, y and z of a vertex's point or normal broadcast; `safe`: a fourth float may be read.
+inline void Broadcast(const float* v, bool safe, __m128* x, __m128* y, __m128* z)
+{
+    const __m128 xyz = safe ? _mm_loadu_ps(v) : _mm_set_ps(0.0f, v[2], v[1], v[0]);
+    *x = _mm_shuffle_ps(xyz, xyz, _MM_SHUFFLE(0, 0, 0, 0));
+    *y = _mm_shuffle_ps(xyz, xyz, _MM_SHUFFLE(1, 1, 1, 1));
+    *z = _mm_shuffle_ps(xyz, xyz, _MM_SHUFFLE(2, 2, 2, 2));
+}
+
+/// Point and (when `n`) normal through `m`: ((c0 x + c1 y) + c2 z) + c3.
+/// `safe`: the inputs are followed by another vertex's. `packed`: the
+/// normal follows the point in the output, so the point may be written
+/// four wide (the normal then overwrites the fourth float).
+inline void TransformColumns(const Columns& m, const float* p, const float* n, float* outP, float* outN,
+                             bool safe, bool packed)
+{
+    __m128 x, y, z;
+    Broadcast(p, safe, &x, &y, &z);
+    __m128 sum = _mm_add_ps(_mm_mul_ps(m.c[0], x), _mm_mul_ps(m.c[1], y));
+    sum = _mm_add_ps(_mm_add_ps(sum, _mm_mul_ps(m.c[2], z)), m.c[3]);
+    if (packed) {
+        _mm_storeu_ps(outP, sum);
+    } else {
+        Store3(outP, sum);
+    }
+    if (n) {
+        Broadcast(n, safe, &x, &y, &z);
+        __m128 normal = _mm_add_ps(_mm_mul_ps(m.c[0], x), _mm_mul_ps(m.c[1], y));
+        Store3(outN, _mm_add_ps(normal, _mm_mul_ps(m.c[2], z)));
+    }
+}
+
+/// Columns of every vertex's blend over its first `Influences` slots (one
+/// bone when Influences is 1, or every vertex of `fixed`), each vertex
+/// transformed as it comes.
+template <uint32_t Influences>
+void BlendColumns(const Skin* skin, const ColumnSet& set, const Columns* fixed, int32_t count, const float* p,
+                  const float* n, float* outP, float* outN, uint32_t stride)
+{
+    Columns blended;
+    const bool packed = n && outN == outP + 3;
+    for (int32_t v = 0; v < count; ++v) {
+        const uint32_t indices = skin->vertexBoneIndices[v];
+        const Columns* m = fixed ? fixed : &set.bones[indices & 0xFF];
+        if constexpr (Influences > 1) {
+            const float* weights = skin->vertexBoneWeights + 4 * v;
+            if (weights[0] < 1.0f) {
+                const __m128 w0 = _mm_set1_ps(weights[0]);
+                for (int k = 0; k < 4; ++k) {
+                    blended.c[k] = _mm_mul_ps(m->c[k], w0);
+                }
+                for (uint32_t slot = 1; slot < Influences; ++slot) {
+                    if (weights[slot] != 0.0f) {
+                        const Columns& other = set.bones[(indices >> (8 * slot)) & 0xFF];
+                        const __m128 w = _mm_set1_ps(weights[slot]);
+                        for (int k = 0; k < 4; ++k) {
+                            blended.c[k] = _mm_add_ps(blended.c[k], _mm_mul_ps(other.c[k], w));
+                        }
+                    }
+                }
+                m = &blended;
+            }
+        }
+        TransformColumns(*m, p + 3 * v, n ? n + 3 * v : nullptr, At(outP, v, stride),
+                         n ? At(outN, v, stride) : nullptr, v + 1 < count, packed);
+    }
+}
+
+#endif
 
 } // namespace
 
@@ -164,14 +273,29 @@ void SkinVerticesBlend(const Skin* skin, const SkinBoneMatrix* bones, int32_t nu
 {
     const int32_t count = std::min(numVertices, skin->numVertices);
     const float* n = normals && outNormals ? normals : nullptr;
+#ifdef OLAI_CPU_X86
+    static ColumnSet set;
+    const uint32_t bonesUsed = std::min<uint32_t>(skin->numBones, kSkinWorkspaceBones);
+    for (uint32_t b = 0; b < bonesUsed; ++b) {
+        ToColumns(&set.bones[b], bones[b]);
+    }
+    const Columns* fixed =
+        skin->maxWeights <= 1 && skin->numUsedBones == 1 ? &set.bones[skin->usedBones[0]] : nullptr;
+    if (skin->maxWeights <= 1) {
+        BlendColumns<1>(skin, set, fixed, count, positions, n, outPositions, outNormals, stride);
+    } else if (skin->maxWeights == 2) {
+        BlendColumns<2>(skin, set, nullptr, count, positions, n, outPositions, outNormals, stride);
+    } else {
+        BlendColumns<4>(skin, set, nullptr, count, positions, n, outPositions, outNormals, stride);
+    }
+#else
     if (skin->maxWeights <= 1) {
         const SkinBoneMatrix* fixed = skin->numUsedBones == 1 ? &bones[skin->usedBones[0]] : nullptr;
         BlendOne(skin, bones, fixed, count, positions, n, outPositions, outNormals, stride);
+    } else if (skin->maxWeights == 2) {
+        BlendMany<2>(skin, bones, count, positions, n, outPositions, outNormals, stride);
     } else {
-        if (skin->maxWeights == 2) {
-            BlendMany<2>(skin, bones, count, positions, n, outPositions, outNormals, stride);
-        } else {
-            BlendMany<4>(skin, bones, count, positions, n, outPositions, outNormals, stride);
-        }
+        BlendMany<4>(skin, bones, count, positions, n, outPositions, outNormals, stride);
     }
+#endif
 }

@@ -2,7 +2,6 @@
 // text with the right line, and disassembly round trips.
 #include "platform/d3dx9/shaderasm.h"
 
-#include "generated_shaders.h"
 #include "platform/shadervm/shadertokens.h"
 
 #include <gtest/gtest.h>
@@ -285,20 +284,6 @@ void ExpectRoundTrip(const std::string& text)
     std::string again;
     ASSERT_TRUE(ShaderDisassemble(second.tokens.data(), second.tokens.size(), &again, &error));
     EXPECT_EQ(again, disassembled);
-}
-
-TEST(ShaderDisassemble, RoundTripsEveryGeneratedShader)
-{
-    int count = 0;
-    for (const GeneratedShaderKey& key : GeneratedShaderKeys()) {
-        for (int profile : {10, 20, 25}) {
-            for (bool wfog : {false, true}) {
-                ExpectRoundTrip(GeneratedShaderWrite(key, profile, 256, wfog, nullptr));
-                ++count;
-            }
-        }
-    }
-    EXPECT_GT(count, 100);
 }
 
 TEST(ShaderDisassemble, RoundTripsEveryLineForm)

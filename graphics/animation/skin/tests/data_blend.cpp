@@ -202,3 +202,91 @@ TEST_F(SkinBlend, HierarchiesLargerThanTheWorkspaceAreRefused)
 }
 
 } // namespace
+
+namespace {
+
+// A bone matrix with distinct, non-round coefficients.
+SkinBoneMatrix Bone(int b)
+{
+    SkinBoneMatrix m = {};
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            m.row[r][c] = 0.1f * float(b + 1) + 0.37f * float(r) - 0.21f * float(c) + (r == c ? 1.0f : 0.0f);
+        }
+    }
+    return m;
+}
+
+} // namespace
+
+// Each maximum weight count and both output layouts (normals right after
+// the points, or in an array of their own whose neighbours must stay as
+// they were) against the weighted sum of the bones' transforms.
+TEST_F(SkinBlend, BlendsFollowTheWeightedFormulaInEveryLayout)
+{
+    constexpr int32_t kVertices = 5;
+    SkinBoneMatrix bones[4];
+    for (int b = 0; b < 4; ++b) {
+        bones[b] = Bone(b);
+    }
+    const float weightRows[kVertices][4] = {{1.0f, 0, 0, 0},
+                                            {0.5f, 0.5f, 0, 0},
+                                            {0.7f, 0.3f, 0, 0},
+                                            {0.4f, 0.3f, 0.2f, 0.1f},
+                                            {0.25f, 0.25f, 0.25f, 0.25f}};
+    for (uint32_t maxWeights : {1u, 2u, 4u}) {
+        std::vector<float> weights, points, normals;
+        std::vector<uint32_t> indices;
+        for (int32_t v = 0; v < kVertices; ++v) {
+            float sum = 0.0f;
+            for (uint32_t k = 0; k < 4; ++k) {
+                const float w = k < maxWeights ? weightRows[v][k] : 0.0f;
+                weights.push_back(w);
+                sum += w;
+            }
+            weights[size_t(4 * v)] += 1.0f - sum; // the dropped weights go to the first bone
+            indices.push_back(
+                Indices(uint8_t(v % 4), uint8_t((v + 1) % 4), uint8_t((v + 2) % 4), uint8_t((v + 3) % 4)));
+            for (float c : {1.5f + float(v), -0.5f * float(v), 0.25f}) {
+                points.push_back(c);
+            }
+            for (float c : {0.6f, 0.0f, 0.8f - 0.1f * float(v)}) {
+                normals.push_back(c);
+            }
+        }
+        Skin* skin = SkinCreate(kVertices, 4, weights.data(), indices.data(), nullptr);
+        ASSERT_NE(skin, nullptr);
+        ASSERT_EQ(skin->maxWeights, maxWeights);
+        for (bool packed : {true, false}) {
+            SCOPED_TRACE(testing::Message() << maxWeights << " weights, packed " << packed);
+            std::vector<float> out(size_t(kVertices) * 8, -99.0f);
+            float* outPoints = out.data();
+            float* outNormals = packed ? out.data() + 3 : out.data() + 4;
+            SkinVerticesBlend(skin, bones, kVertices, points.data(), normals.data(), outPoints, outNormals,
+                              packed ? 24 : 32);
+            const uint32_t stride = packed ? 6 : 8;
+            for (int32_t v = 0; v < kVertices; ++v) {
+                const float* w = skin->vertexBoneWeights + 4 * v;
+                const uint32_t idx = skin->vertexBoneIndices[v];
+                for (int r = 0; r < 3; ++r) {
+                    double p = 0.0, n = 0.0;
+                    for (int k = 0; k < 4; ++k) {
+                        const SkinBoneMatrix& m = bones[(idx >> (8 * k)) & 0xFF];
+                        const float* in = &points[size_t(3 * v)];
+                        const float* nin = &normals[size_t(3 * v)];
+                        p += w[k] *
+                             (m.row[r][0] * in[0] + m.row[r][1] * in[1] + m.row[r][2] * in[2] + m.row[r][3]);
+                        n += w[k] * (m.row[r][0] * nin[0] + m.row[r][1] * nin[1] + m.row[r][2] * nin[2]);
+                    }
+                    EXPECT_NEAR(outPoints[stride * v + r], p, 1e-5) << v;
+                    EXPECT_NEAR(outNormals[stride * v + r], n, 1e-5) << v;
+                }
+                if (!packed) {
+                    EXPECT_EQ(out[size_t(stride * v + 3)], -99.0f) << "between the point and the normal";
+                    EXPECT_EQ(out[size_t(stride * v + 7)], -99.0f) << "after the normal";
+                }
+            }
+        }
+        SkinDestroy(skin);
+    }
+}

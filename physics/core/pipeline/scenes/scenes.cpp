@@ -11,6 +11,7 @@
 #include "physics/core/utils/vec3.h"
 #include "physics/core/volume/box.h"
 #include "physics/core/volume/coefficients.h"
+#include "physics/core/volume/convex.h"
 #include "physics/core/volume/plane.h"
 #include "physics/core/volume/sphere.h"
 
@@ -62,6 +63,9 @@ PipelineScene::~PipelineScene()
     }
     for (OlpVolume* v : statics_) {
         OlpVolumeDestroy(v);
+    }
+    for (OlpConvexHull* hull : hulls_) {
+        OlpConvexHullRelease(hull);
     }
 }
 
@@ -131,6 +135,24 @@ OlpVolume* PipelineScene::AddStaticBox(V3d half, V3d position)
     OlpContextAddObject(context, box, 0);
     statics_.push_back(box);
     return box;
+}
+
+SceneBody* PipelineScene::AddConvex(OlpConvexHull* hull, float mass, V3d position)
+{
+    OlpVolume convex;
+    OlpConvexInit(&convex, hull);
+    hulls_.push_back(OlpConvexHullAddRef(hull));
+    float r = hull->sphere.radius + Length(hull->sphere.centre);
+    SceneBody* b = Add(&convex, mass, 0.4f * mass * r * r, position, kOlpObjFlagsBody);
+    OlpVolumeDestroyContents(&convex);
+    return b;
+}
+
+OlpVolume* PipelineScene::AddStaticVolume(OlpVolume* volume)
+{
+    OlpContextAddObject(context, volume, 0);
+    statics_.push_back(volume);
+    return volume;
 }
 
 OlpJoint* PipelineScene::AddAnchor(SceneBody* body, OlpVolume* volume, V3d anchor)

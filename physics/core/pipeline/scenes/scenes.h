@@ -13,6 +13,7 @@
 #include "physics/core/context/context.h"
 #include "physics/core/joint/joint.h"
 #include "physics/core/pipeline/pipeline.h"
+#include "physics/core/volume/convexhull.h"
 
 struct SceneBody
 {
@@ -39,6 +40,11 @@ class PipelineScene
     OlpVolume* AddPlane(V3d point, V3d normal, float slide = 0.5f, float bounce = 0.0f);
     /// A static box.
     OlpVolume* AddStaticBox(V3d half, V3d position);
+    /// A convex body of `hull` (the scene keeps a reference while it lives).
+    SceneBody* AddConvex(OlpConvexHull* hull, float mass, V3d position);
+    /// Adds a created volume (a grid of triangles, say) to the context as a
+    /// static volume; the scene destroys it.
+    OlpVolume* AddStaticVolume(OlpVolume* volume);
     /// A joint whose frame sits at `anchor` (world) on the body and the
     /// static volume.
     OlpJoint* AddAnchor(SceneBody* body, OlpVolume* volume, V3d anchor);
@@ -63,6 +69,7 @@ class PipelineScene
     SceneBody* Add(OlpVolume* volume, float mass, float inertia, V3d position, uint32_t flags);
     std::vector<OlpVolume*> statics_;
     std::vector<OlpJoint*> joints_;
+    std::vector<OlpConvexHull*> hulls_;
 };
 
 /// What a named scenario printed and measured.
