@@ -45,16 +45,96 @@ uint32_t Word(const OlpContextParams* params, OlpContextParam index)
     return params->words[index];
 }
 
-/// Everything except the narrow-phase workspace and the solver.
-void LayOut(OlpPipeline* p, Layout* l, const OlpContextParams* params)
+/// The working-memory groups that layout flag bits may move into the shared
+/// block, by bit, and the phases of the step in which each lives: groups of
+/// different phases are never alive together, so in the shared block each
+/// phase's groups start again at its base. The narrow-phase workspace (bit
+/// 3) stays in the own block whatever its bit: it holds the touch records,
+/// which objects point at from one step to the next, and the triangle
+/// volumes the contacts refer to until the solve. There are no separate
+/// contact index lists (bit 5): the contacts are indexed in place.
+constexpr uint32_t kGroupSizing = 0;     ///< stage 5
+constexpr uint32_t kGroupPartition = 1;  ///< stage 3
+constexpr uint32_t kGroupContinuous = 2; ///< stage 9
+constexpr uint32_t kGroupSolver = 4;     ///< stage 7
+constexpr uint32_t kGroupPoints = 6;     ///< stages 6 to 8: the contact-point blocks
+constexpr uint32_t kPhases[3][2] = {
+    {kGroupSizing, kGroupSizing}, {kGroupPartition, kGroupContinuous}, {kGroupSolver, kGroupPoints}};
+
+/// Lays one group out at the layout's cursor (or measures it).
+void TakeGroup(OlpPipeline* p, uint32_t group, Layout* l, const OlpContextParams* params, bool solver)
 {
     const uint32_t objects = Word(params, kOlpParamObjects);
     const uint32_t freeJoints = Word(params, kOlpParamFreeJoints);
     const uint32_t active = Word(params, kOlpParamActiveObjects);
     const uint32_t parts = Word(params, kOlpParamActiveParts);
-    const uint32_t pairs = Word(params, kOlpParamPairs);
     const uint32_t contacts = Word(params, kOlpParamContacts);
     const uint32_t continuous = Word(params, kOlpParamContinuous) + 1;
+    l->used = Round16(l->used);
+    uint8_t* cursor = l->base != nullptr ? l->base + l->used : nullptr;
+    switch (group) {
+    case kGroupSizing:
+        p->partGroups = l->Take<uint32_t>(parts);
+        l->used = Round16(l->used);
+        if (l->base == nullptr) {
+            l->used += OlpGroupScratchSize(active, objects, freeJoints);
+        } else {
+            cursor = l->base + l->used;
+            OlpGroupScratchLayout(&p->grouping, &cursor, active, objects, freeJoints);
+            l->used = static_cast<size_t>(cursor - l->base);
+        }
+        break;
+    case kGroupPartition:
+        if (l->base == nullptr) {
+            l->used += OlpPartitionSize(active, objects, freeJoints);
+        } else {
+            OlpPartitionLayout(&p->partition, &cursor, active, objects, freeJoints);
+            l->used = static_cast<size_t>(cursor - l->base);
+        }
+        break;
+    case kGroupContinuous:
+        p->continuous.objects = l->Take<OlpObj*>(continuous);
+        p->continuous.poses = l->Take<Matrix>(continuous);
+        p->continuous.orientations = l->Take<Quaternion>(continuous);
+        p->continuous.swept = l->Take<OlpBBox>(continuous);
+        p->continuous.time = l->Take<float>(continuous);
+        p->continuous.slots = l->Take<uint16_t>(objects);
+        break;
+    case kGroupSolver:
+        if (solver) {
+            const uint32_t rows = 4 * Word(params, kOlpParamBatchRows);
+            const uint32_t constraints = contacts + Word(params, kOlpParamJoints);
+            if (l->base != nullptr) {
+                OlpSolverWorkLayout(&p->solverRecord, cursor, rows, parts, constraints, active + 1);
+                p->solver = &p->solverRecord;
+            }
+            l->used += OlpSolverWorkArraysSize(rows, parts, constraints, active + 1);
+        }
+        break;
+    case kGroupPoints:
+        p->impulses = l->Take<OlpContactImpulse>(contacts);
+        p->warm = l->Take<OlpContactWarm>(contacts);
+        break;
+    default:
+        break;
+    }
+}
+
+bool Shared(uint32_t flags, uint32_t group)
+{
+    return ((flags >> group) & 1u) != 0;
+}
+
+/// The own block: the lists that live from step to step and every group
+/// whose layout bit is clear (the narrow-phase workspace comes after).
+void LayOutOwn(OlpPipeline* p, Layout* l, const OlpContextParams* params, bool solver)
+{
+    const uint32_t freeJoints = Word(params, kOlpParamFreeJoints);
+    const uint32_t active = Word(params, kOlpParamActiveObjects);
+    const uint32_t parts = Word(params, kOlpParamActiveParts);
+    const uint32_t pairs = Word(params, kOlpParamPairs);
+    const uint32_t contacts = Word(params, kOlpParamContacts);
+    const uint32_t flags = Word(params, kOlpParamLayoutFlags);
     p->objects = l->Take<OlpObj*>(active);
     p->pairs = l->Take<OlpPair>(pairs);
     p->batchPairs = l->Take<OlpBatchPair>(pairs);
@@ -63,27 +143,41 @@ void LayOut(OlpPipeline* p, Layout* l, const OlpContextParams* params)
     p->islands.joints = l->Take<OlpJoint*>(freeJoints);
     p->islands.islands = l->Take<OlpIsland>(active);
     p->contacts = l->Take<OlpContact>(contacts);
-    p->impulses = l->Take<OlpContactImpulse>(contacts);
-    p->warm = l->Take<OlpContactWarm>(contacts);
     p->partRows = l->Take<uint32_t>(parts);
-    p->partGroups = l->Take<uint32_t>(parts);
-    p->continuous.objects = l->Take<OlpObj*>(continuous);
-    p->continuous.poses = l->Take<Matrix>(continuous);
-    p->continuous.orientations = l->Take<Quaternion>(continuous);
-    p->continuous.swept = l->Take<OlpBBox>(continuous);
-    p->continuous.time = l->Take<float>(continuous);
-    p->continuous.slots = l->Take<uint16_t>(objects);
     l->used = Round16(l->used);
     if (l->base == nullptr) {
-        l->used += OlpPartitionSize(active, objects, freeJoints) + OlpContactCacheSize(contacts) +
-                   OlpGroupScratchSize(active, objects, freeJoints);
-        return;
+        l->used += OlpContactCacheSize(contacts);
+    } else {
+        uint8_t* cursor = l->base + l->used;
+        OlpContactCacheInit(&p->cache, &cursor, contacts);
+        l->used = static_cast<size_t>(cursor - l->base);
     }
-    uint8_t* cursor = l->base + l->used;
-    OlpPartitionLayout(&p->partition, &cursor, active, objects, freeJoints);
-    OlpContactCacheInit(&p->cache, &cursor, contacts);
-    OlpGroupScratchLayout(&p->grouping, &cursor, active, objects, freeJoints);
-    l->used = static_cast<size_t>(cursor - l->base);
+    for (const auto& phase : kPhases) {
+        for (uint32_t k = 0; k < 2; ++k) {
+            if (!Shared(flags, phase[k]) && (k == 0 || phase[1] != phase[0])) {
+                TakeGroup(p, phase[k], l, params, solver);
+            }
+        }
+    }
+    l->used = Round16(l->used);
+}
+
+/// The shared block: each phase's groups from the base; its size is the
+/// largest phase.
+size_t LayOutShared(OlpPipeline* p, uint8_t* base, const OlpContextParams* params, bool solver)
+{
+    const uint32_t flags = Word(params, kOlpParamLayoutFlags);
+    size_t largest = 0;
+    for (const auto& phase : kPhases) {
+        Layout l{base, 0};
+        for (uint32_t k = 0; k < 2; ++k) {
+            if (Shared(flags, phase[k]) && (k == 0 || phase[1] != phase[0])) {
+                TakeGroup(p, phase[k], &l, params, solver);
+            }
+        }
+        largest = l.used > largest ? l.used : largest;
+    }
+    return Round16(largest);
 }
 
 OlpMgr* Manager(const OlpPipeline* p)
@@ -402,18 +496,34 @@ OlpPipeline* OlpPipelineInit(OlpPipeline* pipeline, OlpContext* context, const O
     if (narrow == 0) {
         return nullptr;
     }
+    // Measure both blocks, then take them; a block that cannot be had
+    // leaves nothing taken.
+    const bool solver = context != nullptr;
     Layout measure{nullptr, 0};
-    LayOut(pipeline, &measure, params);
-    const size_t bytes = Round16(measure.used) + narrow;
-    auto* block = static_cast<uint8_t*>(OlpAlignedAlloc(bytes, 16, kOlpMemoryHint));
-    if (block == nullptr) {
+    LayOutOwn(pipeline, &measure, params, solver);
+    const size_t own = measure.used + narrow;
+    const size_t shared = LayOutShared(pipeline, nullptr, params, solver);
+    auto* block = static_cast<uint8_t*>(OlpAlignedAlloc(own, 16, kOlpMemoryHint));
+    uint8_t* sharedBlock = block != nullptr && shared > 0
+                               ? static_cast<uint8_t*>(OlpAlignedAlloc(shared, 16, kOlpMemoryHint))
+                               : nullptr;
+    if (block == nullptr || (shared > 0 && sharedBlock == nullptr)) {
+        OlpAlignedFree(block);
+        *pipeline = {};
         return nullptr;
     }
-    OlpMemFill(block, 0, bytes);
+    OlpMemFill(block, 0, own);
+    if (sharedBlock != nullptr) {
+        OlpMemFill(sharedBlock, 0, shared);
+    }
     Layout place{block, 0};
-    LayOut(pipeline, &place, params);
-    OlpBatchAreaInit(&pipeline->batch, block + Round16(measure.used), params);
+    LayOutOwn(pipeline, &place, params, solver);
+    LayOutShared(pipeline, sharedBlock, params, solver);
+    OlpBatchAreaInit(&pipeline->batch, block + measure.used, params);
     pipeline->block = block;
+    pipeline->ownSize = own;
+    pipeline->shared = sharedBlock;
+    pipeline->sharedSize = shared;
 
     pipeline->context = context;
     pipeline->maxPosIterations = 100;
@@ -445,16 +555,6 @@ OlpPipeline* OlpPipelineInit(OlpPipeline* pipeline, OlpContext* context, const O
     pipeline->cache.pointTolerance = 0.05f * scale;
     pipeline->kernels = OlpSolverKernelsForMode(pipeline->mode);
     pipeline->commonKernel = OlpSolveCommon;
-    if (context != nullptr) {
-        pipeline->solver = OlpSolverWorkCreate(4 * pipeline->batchRows, pipeline->partRowCapacity,
-                                               pipeline->contactCapacity + Word(params, kOlpParamJoints),
-                                               pipeline->islands.capacity + 1);
-        if (pipeline->solver == nullptr) {
-            OlpAlignedFree(block);
-            *pipeline = {};
-            return nullptr;
-        }
-    }
     return pipeline;
 }
 
@@ -473,12 +573,11 @@ OlpPipeline* OlpPipelineCreate(OlpContext* context, const OlpContextParams* para
 
 int32_t OlpPipelineDeinit(OlpPipeline* pipeline)
 {
-    if (pipeline->solver != nullptr) {
-        OlpSolverWorkDestroy(pipeline->solver);
-    }
     OlpAlignedFree(pipeline->block);
+    OlpAlignedFree(pipeline->shared);
     pipeline->solver = nullptr;
     pipeline->block = nullptr;
+    pipeline->shared = nullptr;
     return 1;
 }
 

@@ -85,14 +85,18 @@ struct OlpPipeline
     OlpGroupScratch grouping; ///< row sizing: the splitting of islands over the block
     OlpSolverKernels kernels;
     OlpPipelineCommonKernel commonKernel;
-    OlpSolverWork* solver;
-    uint32_t* partGroups; ///< row sizing: all row groups per dynamics row
-    uint32_t* partRows;   ///< the dynamics rows the solve handed to motion
+    OlpSolverWork* solver;      ///< the record below, null without a context
+    OlpSolverWork solverRecord; ///< its arrays live in a block
+    uint32_t* partGroups;       ///< row sizing: all row groups per dynamics row
+    uint32_t* partRows;         ///< the dynamics rows the solve handed to motion
     uint32_t partRowCount, partRowCapacity;
     OlpBatchArea batch;      ///< the narrow-phase workspace with the touch records
     uint32_t statistic[2];   ///< largest moves of one block this step: position, velocity pass
     uint32_t droppedIslands; ///< islands left unsolved this step (over the batch limit)
-    void* block;             ///< the one allocation behind every list
+    void* block;             ///< the own block: lists kept from step to step
+    size_t ownSize;          ///< bytes
+    void* shared;            ///< the shared block: groups of the layout flags, by phase; may be null
+    size_t sharedSize;       ///< bytes: the largest phase
 };
 
 /// A pipeline for `context` sized from `params` (a null context gives a

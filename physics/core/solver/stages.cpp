@@ -304,22 +304,36 @@ OlpSolverKernels OlpSolverKernelsForMode(int32_t mode)
     return {OlpSolveScalarA, OlpSolveScalarB};
 }
 
-OlpSolverWork* OlpSolverWorkCreate(uint32_t rows, uint32_t parts, uint32_t constraints, uint32_t islands)
+size_t OlpSolverWorkArraysSize(uint32_t rows, uint32_t parts, uint32_t constraints, uint32_t islands)
 {
-    rows = (rows + 3) & ~3u;
     OlpSolverWork probe{};
     Carver measure{nullptr};
-    measure.Take<OlpSolverWork>(1);
-    Layout(&probe, &measure, rows, parts, constraints, islands);
-    void* memory = OlpAlignedAlloc(measure.used, 16, kOlpMemoryHint);
+    Layout(&probe, &measure, (rows + 3) & ~3u, parts, constraints, islands);
+    return measure.used;
+}
+
+OlpSolverWork* OlpSolverWorkCreate(uint32_t rows, uint32_t parts, uint32_t constraints, uint32_t islands)
+{
+    const size_t record = (sizeof(OlpSolverWork) + 15) & ~size_t{15};
+    const size_t bytes = record + OlpSolverWorkArraysSize(rows, parts, constraints, islands);
+    void* memory = OlpAlignedAlloc(bytes, 16, kOlpMemoryHint);
     if (memory == nullptr) {
         return nullptr;
     }
-    std::memset(memory, 0, measure.used);
-    Carver carver{static_cast<char*>(memory)};
-    auto* work = carver.Take<OlpSolverWork>(1);
-    Layout(work, &carver, rows, parts, constraints, islands);
+    std::memset(memory, 0, bytes);
+    auto* work = static_cast<OlpSolverWork*>(memory);
+    OlpSolverWorkLayout(work, static_cast<char*>(memory) + record, rows, parts, constraints, islands);
     work->memory = memory;
+    return work;
+}
+
+OlpSolverWork* OlpSolverWorkLayout(OlpSolverWork* work, void* memory, uint32_t rows, uint32_t parts,
+                                   uint32_t constraints, uint32_t islands)
+{
+    rows = (rows + 3) & ~3u;
+    *work = {};
+    Carver carver{static_cast<char*>(memory)};
+    Layout(work, &carver, rows, parts, constraints, islands);
     work->rowCapacity = rows;
     work->partCapacity = parts;
     work->constraintCapacity = constraints;
@@ -611,6 +625,7 @@ uint32_t OlpSolverStageSequence(OlpSolverWork* work, OlpDynArrays* arrays, const
     for (uint32_t i = 0; i < rows; ++i) {
         work->residuals[0][i] = -(work->a[0][i] - work->b[0][i] * work->c[0][i]);
     }
+    std::memset(work->zero, 0, rows * sizeof(float));
     LoadWarmStart(work, contactBase, warm);
     // 6-7. The position pass from 0, then the velocity pass from the warm
     // start.

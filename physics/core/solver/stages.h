@@ -44,6 +44,7 @@
 //  7. Step arguments: contacts get 1 / h; joints get 0 and h.
 //  8. Iteration sharing: a block's weight is its number of row groups.
 
+#include <cstddef>
 #include <cstdint>
 
 #include "graphics/core/vector.h"
@@ -174,6 +175,14 @@ struct OlpSolverWork
 /// parts, `constraints` constraints and `islands` blocks; null when memory
 /// runs out.
 OlpSolverWork* OlpSolverWorkCreate(uint32_t rows, uint32_t parts, uint32_t constraints, uint32_t islands);
+/// Bytes of the workspaces' arrays alone (the record not included).
+size_t OlpSolverWorkArraysSize(uint32_t rows, uint32_t parts, uint32_t constraints, uint32_t islands);
+/// Lays the arrays out in `memory` (16-byte aligned, OlpSolverWorkArraysSize
+/// bytes) for the caller's record, which must not be destroyed. The arrays
+/// need not keep their contents between solves: another user may share the
+/// memory between them.
+OlpSolverWork* OlpSolverWorkLayout(OlpSolverWork* work, void* memory, uint32_t rows, uint32_t parts,
+                                   uint32_t constraints, uint32_t islands);
 void OlpSolverWorkDestroy(OlpSolverWork* work);
 
 /// Solves one batch of islands (islands at rest are skipped): forces and

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 #include "graphics/core/instance.h"
 #include "graphics/core/tests/mathstesting.h"
@@ -163,11 +164,39 @@ TEST_F(PipelineStep, APyramidEndsInItsPinnedState)
 {
     // Any change to the arithmetic of a step shows here; both kernels agree.
     for (int32_t mode : {1, 2}) {
-        ScenarioOptions options;
-        options.mode = mode;
-        options.steps = 120;
-        EXPECT_EQ(RunScenario("pyramid", options).hash, 0x32b5a1d2c12a294aull) << mode;
+        // Every working-memory group shared, none, or every other one.
+        for (uint32_t layout : {0xFFFFFFFFu, 0u, 0x55u}) {
+            ScenarioOptions options;
+            options.mode = mode;
+            options.layout = layout;
+            options.steps = 120;
+            EXPECT_EQ(RunScenario("pyramid", options).hash, 0x32b5a1d2c12a294aull) << mode << " " << layout;
+        }
     }
+}
+
+TEST_F(PipelineStep, SharedGroupsOverlapByPhase)
+{
+    auto sizes = [](uint32_t layout) {
+        PipelineScene scene(
+            64,
+            [](OlpContextParams* params, void* data) {
+                OlpContextParamsSetLayoutFlags(params, *static_cast<uint32_t*>(data));
+            },
+            &layout);
+        EXPECT_NE(scene.pipeline, nullptr);
+        return std::pair<size_t, size_t>{scene.pipeline->ownSize, scene.pipeline->sharedSize};
+    };
+    auto [ownAll, sharedAll] = sizes(0xFFFFFFFFu);
+    auto [ownNone, sharedNone] = sizes(0u);
+    auto [ownSolver, sharedSolver] = sizes(1u << 4);
+    EXPECT_EQ(sharedNone, 0u);
+    EXPECT_GT(sharedAll, 0u);
+    // The phases share their memory: together less than all kept apart.
+    EXPECT_LT(ownAll + sharedAll, ownNone);
+    // One group moved: its bytes go from the own block to the shared one.
+    EXPECT_EQ(ownSolver + sharedSolver, ownNone);
+    EXPECT_LE(sharedSolver, sharedAll);
 }
 
 TEST_F(PipelineStep, AFastSphereDoesNotPassAThinSlab)
