@@ -73,6 +73,8 @@ void CStandardApplication::Render()
         if (CFpsCounter* counter = CFpsCounter::Instance())
             counter->Draw(globals.font);
     }
+    if (globals.debugLevel >= 2 && globals.physicsWorld)
+        globals.physicsWorld->PrintStats(globals.font);
     CInputManager::Instance()->RenderPointer();
     cameras->DrawOverlays(globals.font);
     if (globals.hud)

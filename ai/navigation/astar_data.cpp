@@ -104,19 +104,24 @@ bool CAstarData::ReadFromMemory(const uint8_t* data, size_t size)
     if (reader.Remaining() / 4 != n * n || reader.Remaining() % 4 != 0)
         return reader.Fail(ENavError::BadCount, "A* data does not match the graph's node count");
     std::vector<uint32_t> table(n * n);
-    for (uint32_t& v : table)
-        reader.ReadU32(v);
-    if (reader.Failed())
+    if (!reader.ReadU32Array(table.data(), table.size()))
         return false;
-    for (size_t i = 0; i < n; ++i)
+    // The node each arc leaves (-1 for an empty slot), looked up instead of
+    // reaching into the arc for every entry of the table.
+    std::vector<int32_t> arcFrom(size_t(m_graph->GetHighestArcIndex() + 1), -1);
+    for (size_t a = 0; a < arcFrom.size(); ++a)
+        if (const CGraphArc* arc = m_graph->GetArc(int32_t(a)))
+            arcFrom[a] = arc->GetFrom()->GetIndex();
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t* row = &table[i * n];
         for (size_t j = 0; j < n; ++j) {
-            const uint32_t v = table[i * n + j];
+            const uint32_t v = row[j];
             if (i == j ? v == i : v == kNoArc)
                 continue;
-            const CGraphArc* arc = v <= uint32_t(INT32_MAX) ? m_graph->GetArc(int32_t(v)) : nullptr;
-            if (i == j || arc == nullptr || arc->GetFrom()->GetIndex() != int32_t(i))
+            if (i == j || v >= arcFrom.size() || arcFrom[v] != int32_t(i))
                 return reader.Fail(ENavError::BadIndex, "A* data entry is not an arc leaving its node");
         }
+    }
     m_table = std::move(table);
     m_ready = true;
     return true;

@@ -8,6 +8,8 @@
 #include "ai/runtime/entity.h"
 #include "ai/runtime/world.h"
 
+#include <algorithm>
+
 namespace Zelk {
 
 float NavOneMeter()
@@ -45,8 +47,11 @@ bool NavReadRawData(CConfigNode* rawDataNode, std::vector<uint8_t>& out)
         return false;
     }
     // The block's size is a hint only (a text configuration's files do not
-    // tell it): read until the source delivers nothing more.
+    // tell it): read until the source delivers nothing more. The hint saves
+    // regrowing a large block, up to the largest table a graph can carry.
     constexpr uint32_t kPiece = 65536;
+    constexpr uint32_t kLargestHint = 64u << 20;
+    out.reserve(std::min(source->GetRawDataSize(rawDataNode), kLargestHint) + kPiece);
     for (;;) {
         const size_t old = out.size();
         out.resize(old + kPiece);

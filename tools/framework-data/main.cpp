@@ -1,14 +1,16 @@
 // framework-data: writes the framework's sample pictures as BMP files into
 // <data directory>/models/textures (pointer.bmp, target.bmp and the start
-// screen's st*.bmp pages).
+// screen's st*.bmp pages, the text page showing the lines of a text file).
 //
-//   framework-data --out <data directory>
+//   framework-data --out <data directory> --text <help text>
 
 #include "tools/cli/tool_cli.h"
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <vector>
 
 #include "graphics/core/filesystem.h"
 #include "graphics/core/image.h"
@@ -23,10 +25,20 @@ int main(int argc, char** argv)
     std::string out;
     app.add_option("--out", out, "data directory; the pictures go to its models/textures/ folder")
         ->required();
+    std::string textFile;
+    app.add_option("--text", textFile, "the help text the start screen's text page shows")
+        ->required()
+        ->check(CLI::ExistingFile);
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus))
         return parseStatus;
 
+    std::vector<std::string> lines;
+    {
+        std::ifstream text(textFile);
+        for (std::string line; std::getline(text, line);)
+            lines.push_back(line);
+    }
     std::error_code error;
     std::filesystem::create_directories(std::filesystem::path(out) / "models" / "textures", error);
     if (error || !FuzzEngineStart() || !FileSystemManagerOpen(0)) {
@@ -44,6 +56,8 @@ int main(int argc, char** argv)
     bool ok = true;
     for (int32_t i = 0; i < count && ok; ++i) {
         Image* image = SamplePictureMake(pictures[i]);
+        if (image && std::string(pictures[i].file) == kSamplePictureText)
+            SamplePicturePrint(image, lines);
         const std::string path =
             std::string("models/textures/") + pictures[i].file; // under the data directory
         ok = image && BmpWrite(image, path.c_str());

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "graphics/core/image.h"
+#include "graphics/toolkit2d/charset.h"
 
 namespace {
 
@@ -79,16 +80,10 @@ void PaintTitle(Image* image)
     Fill(image, 0, 24, image->width, 40, 30, 70, 150);
 }
 
-/// Lines of "text": dark bars of varying length, a paragraph gap every eight.
+/// A white page: the help text is printed on it (SamplePicturePrint).
 void PaintText(Image* image)
 {
     Fill(image, 0, 0, image->width, image->height, 255, 255, 255);
-    for (int32_t line = 0; line * 24 + 20 < image->height; ++line) {
-        if (line % 8 == 7)
-            continue;
-        const int32_t length = 200 + (line * 97) % 280;
-        Fill(image, 16, line * 24 + 8, 16 + length, line * 24 + 20, 60, 60, 60);
-    }
 }
 
 void PaintMessage(Image* image)
@@ -125,7 +120,7 @@ void PaintScrollBar(Image* image)
 const SamplePicture kPictures[] = {
     {"pointer.bmp", 16, 16, 8, PaintPointer},          {"target.bmp", 8, 8, 32, PaintTarget},
     {"stvarnlogo.bmp", 128, 128, 32, PaintFirstLogo},  {"stolailogo.bmp", 256, 64, 32, PaintSecondLogo},
-    {"sttitle.bmp", 512, 64, 32, PaintTitle},          {"sttext.bmp", 512, 1024, 32, PaintText},
+    {"sttitle.bmp", 512, 64, 32, PaintTitle},          {kSamplePictureText, 512, 1024, 32, PaintText},
     {"stmessage.bmp", 512, 32, 32, PaintMessage},      {"stscrollup.bmp", 32, 32, 32, PaintScrollUp},
     {"stscrolldown.bmp", 32, 32, 32, PaintScrollDown}, {"stscroll.bmp", 32, 256, 32, PaintScrollBar},
 };
@@ -149,4 +144,22 @@ Image* SamplePictureMake(const SamplePicture& picture)
     }
     picture.paint(image);
     return image;
+}
+
+void SamplePicturePrint(Image* image, const std::vector<std::string>& lines)
+{
+    constexpr int32_t kMargin = 16, kLineHeight = 16, kGlyphWidth = 8, kGlyphHeight = 14;
+    for (size_t line = 0; line < lines.size(); ++line) {
+        const int32_t top = kMargin + int32_t(line) * kLineHeight;
+        for (size_t i = 0; i < lines[line].size(); ++i) {
+            const int32_t left = kMargin + int32_t(i) * kGlyphWidth;
+            for (int32_t row = 0; row < kGlyphHeight; ++row) {
+                const uint8_t bits = CharsetGlyphRow(lines[line][i], row);
+                for (int32_t x = 0; x < kGlyphWidth; ++x) {
+                    if ((bits >> x & 1) && left + x < image->width && top + row < image->height)
+                        SetRgb(image, left + x, top + row, 30, 30, 40);
+                }
+            }
+        }
+    }
 }

@@ -107,28 +107,6 @@ bool EndsWith(const std::string& s, const char* tail)
 
 } // namespace
 
-const std::vector<std::string>& DemoHelpLines()
-{
-    static const std::vector<std::string> lines = {
-        "WARDELS - the escorts' demonstration",
-        "",
-        "You steer the VIP (blue) through the level. Four escorts",
-        "(red) place themselves around you so that every way that",
-        "leads to you is watched.",
-        "",
-        "Controls",
-        "  Up / Down arrows       walk forwards / backwards",
-        "  Left / Right arrows    step sideways",
-        "  Z / X                  turn left / right",
-        "  Mouse                  move the pointer and the camera",
-        "  C                      switch fixed / free camera",
-        "  F1                     show / hide the covered area",
-        "  Space                  leave the start screen",
-        "  Escape                 quit",
-    };
-    return lines;
-}
-
 const std::vector<std::string>& DemoTextureNames()
 {
     static const std::vector<std::string> names = [] {

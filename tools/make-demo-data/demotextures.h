@@ -5,9 +5,6 @@
 #include <string>
 #include <vector>
 
-/// The help page's lines ("readme.txt"): what the demo shows and its controls.
-const std::vector<std::string>& DemoHelpLines();
-
 /// The textures' file names under "models/textures/", lower case, in writing order.
 const std::vector<std::string>& DemoTextureNames();
 

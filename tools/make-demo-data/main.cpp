@@ -2,8 +2,8 @@
 // makes: the particle and sky textures drawn in code under "models/textures/",
 // the small models built in code under "models/", the world file
 // "models/wardels.bsp" (the texture dictionary texdict packs, then the world
-// sample-world builds), the help page "readme.txt", and "config.xml" and
-// "furniture.xml" from the sources folder. Everything is
+// sample-world builds with the edge data of its triangles), and the help page
+// "readme.txt", "config.xml" and "furniture.xml" from the sources folder. Everything is
 // made in a temporary folder inside <out> first and moved into place only when
 // all of it was written, so a failure leaves <out> as it was. The output is the
 // same, byte for byte, on every run.
@@ -17,6 +17,7 @@
 #include "tools/common/toolfiles.h"
 #include "tools/make-demo-data/demomodels.h"
 #include "tools/make-demo-data/demotextures.h"
+#include "tools/make-demo-data/demoworld.h"
 #include "tools/scenebuild/sceneengine.h"
 
 #include <algorithm>
@@ -29,55 +30,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr uint32_t kChunkHeaderSize = 12;
-constexpr uint32_t kChunkTextureDictionary = 0x23;
-constexpr uint32_t kChunkWorld = 0x0B;
-
-uint32_t ReadU32(const std::vector<uint8_t>& bytes, size_t at)
-{
-    return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
-           uint32_t(bytes[at + 3]) << 24;
-}
-
-// True when the bytes are exactly one chunk of that type (header and body).
-bool IsOneChunk(const std::vector<uint8_t>& bytes, uint32_t type)
-{
-    return bytes.size() >= kChunkHeaderSize && ReadU32(bytes, 0) == type &&
-           uint64_t(ReadU32(bytes, 4)) == uint64_t(bytes.size() - kChunkHeaderSize);
-}
-
-// The world file: the texture dictionary first (the world loader reads it before
-// the world), then the world chunk.
-bool WriteWorld(const std::string& textures, const std::string& world, const fs::path& out,
-                std::string& error)
-{
-    std::vector<uint8_t> dictionary;
-    std::vector<uint8_t> sectors;
-    if (!ToolReadFile(textures, &dictionary) || !IsOneChunk(dictionary, kChunkTextureDictionary)) {
-        error = textures + ": not one texture dictionary chunk";
-        return false;
-    }
-    if (!ToolReadFile(world, &sectors) || !IsOneChunk(sectors, kChunkWorld)) {
-        error = world + ": not one world chunk";
-        return false;
-    }
-    dictionary.insert(dictionary.end(), sectors.begin(), sectors.end());
-    if (!ToolWriteFile(out.string(), dictionary.data(), dictionary.size())) {
-        error = out.string() + ": cannot write";
-        return false;
-    }
-    return true;
-}
-
 constexpr const char* kPartial = ".make-demo-data.partial";
-
-bool WriteReadme(const fs::path& root)
-{
-    std::string text;
-    for (const std::string& line : DemoHelpLines())
-        text += line + "\n";
-    return ToolWriteFile((root / "readme.txt").string(), text.data(), text.size());
-}
 
 // Moves every file under from to the same place under to (replacing what is there).
 bool MoveInto(const fs::path& from, const fs::path& to, std::string& error)
@@ -110,7 +63,7 @@ int main(int argc, char** argv)
                  "make-demo-data");
     std::string out;
     std::string sources;
-    app.add_option("--sources", sources, "folder of config.xml and furniture.xml")
+    app.add_option("--sources", sources, "folder of readme.txt, config.xml and furniture.xml")
         ->required()
         ->check(CLI::ExistingDirectory);
     std::string worldTextures;
@@ -131,7 +84,7 @@ int main(int argc, char** argv)
     std::error_code failure;
     fs::remove_all(partial, failure);
     fs::create_directories(partial / "models" / "textures", failure);
-    if (failure || !SceneEngineStart() || !FileSystemManagerOpen(0)) {
+    if (failure || !SceneEngineStart(DemoWorldAttach) || !FileSystemManagerOpen(0)) {
         std::fprintf(stderr, "make-demo-data: cannot prepare %s\n", partial.string().c_str());
         return 1;
     }
@@ -143,12 +96,8 @@ int main(int argc, char** argv)
     FileSystemManagerSetDefault(files);
     std::string error;
     bool made = DemoTexturesWrite(error) && DemoModelsWrite(partial.string(), error) &&
-                WriteWorld(worldTextures, world, partial / "models" / "wardels.bsp", error);
-    if (made && !WriteReadme(partial)) {
-        error = (partial / "readme.txt").string() + ": cannot write";
-        made = false;
-    }
-    for (const char* name : {"config.xml", "furniture.xml"}) {
+                DemoWorldWrite(worldTextures, world, (partial / "models" / "wardels.bsp").string(), error);
+    for (const char* name : {"readme.txt", "config.xml", "furniture.xml"}) {
         std::vector<uint8_t> bytes;
         if (made && !(ToolReadFile((fs::path(sources) / name).string(), &bytes) &&
                       ToolWriteFile((partial / name).string(), bytes.data(), bytes.size()))) {

@@ -5,12 +5,14 @@
 //   scene-view [WORLD] [MODEL...] [--data DIR] [--instances N]
 //              [--camera EX EY EZ TX TY TZ] [--width W] [--height H]
 //              [--anim FILE.anm --time T] [--caps PROFILE] [--shaders]
+//              [--model-scale S]
 //
 // Without files: DIR/level.bsp and every DIR/*.dff (the sample data set);
 // with models (.dff) only: DIR/level.bsp and those models. --anim poses the
 // skinned models at T seconds; --caps gives the device the caps of a named
 // profile (full, vs96, nohwtl, ff3, minimal); --shaders draws the atomics
-// and the world through generated vertex shaders.
+// and the world through generated vertex shaders; --model-scale scales every
+// model (the demo's characters are built at 500 units a metre: 0.002).
 #include "tools/cli/tool_cli.h"
 
 #include <SDL.h>
@@ -56,6 +58,10 @@ int main(int argc, char** argv)
     app.add_option("--camera", camera, "camera position and the point it looks at (world units)")
         ->expected(6)
         ->check(ToolCli::FiniteRange(-1e6, 1e6));
+    app.add_option("--model-scale", options.modelScale,
+                   "scale of the models (0.002 for models at 500 units a metre in a world in metres)")
+        ->check(ToolCli::FiniteRange(1e-6, 1e6))
+        ->capture_default_str();
     app.add_option("--width", options.width, "window width, pixels")
         ->check(CLI::Range(16, 4096))
         ->capture_default_str();

@@ -20,6 +20,7 @@
 #include "graphics/core/pipeline.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/texture.h"
 #include "graphics/core/win32filesystem.h"
 #include "graphics/d3d9/d3d9device.h"
 #include "graphics/d3d9/renderer/scenerenderer.h"
@@ -33,6 +34,7 @@
 #include "graphics/scene/world.h"
 #include "graphics/scene/worldmembers.h"
 #include "graphics/toolkit2d/imageformats.h"
+#include "graphics/toolkit2d/imagetexdict.h"
 
 namespace {
 
@@ -137,16 +139,26 @@ bool AddLights(SceneView* view, const BBox& box)
     return spot && LightSetConeAngle(spot, 0.5f);
 }
 
+// Models built in other units are scaled before they are placed.
+void PlaceModel(Clump* clump, const V3d& at, float scale)
+{
+    FrameTranslate(ClumpGetFrame(clump), &at, kCombineReplace);
+    const V3d factors = {scale, scale, scale};
+    FrameScale(ClumpGetFrame(clump), &factors, kCombinePreConcat);
+}
+
 // Copies of the models, in turn, on a grid over the floor; the models
 // themselves in a row across the middle.
-bool PlaceModels(SceneView* view, const std::vector<Clump*>& models, int32_t instances, const BBox& box)
+bool PlaceModels(SceneView* view, const std::vector<Clump*>& models, const SceneViewOptions& options,
+                 const BBox& box)
 {
     const float width = box.sup.x - box.inf.x, depth = box.sup.z - box.inf.z;
     const float middle = (box.inf.z + box.sup.z) * 0.5f;
     for (size_t i = 0; i < models.size(); ++i) {
         const V3d at = {box.inf.x + width * float(i + 1) / float(models.size() + 1), box.inf.y, middle};
-        FrameTranslate(ClumpGetFrame(models[i]), &at, kCombineReplace);
+        PlaceModel(models[i], at, options.modelScale);
     }
+    const int32_t instances = options.instances;
     const int32_t side = int32_t(std::ceil(std::sqrt(double(std::max(instances, 1)))));
     for (int32_t i = 0; i < instances && !models.empty(); ++i) {
         Clump* copy = ClumpClone(models[size_t(i) % models.size()]);
@@ -156,7 +168,7 @@ bool PlaceModels(SceneView* view, const std::vector<Clump*>& models, int32_t ins
         view->clumps.push_back(copy);
         const V3d at = {box.inf.x + width * (float(i % side) + 0.5f) / float(side), box.inf.y,
                         box.inf.z + depth * (float(i / side) + 0.5f) / float(side)};
-        FrameTranslate(ClumpGetFrame(copy), &at, kCombineReplace);
+        PlaceModel(copy, at, options.modelScale);
         WorldAddClump(view->world, copy);
     }
     return true;
@@ -260,9 +272,14 @@ bool SceneViewCreate(SceneView* view, const SceneViewOptions& options, std::stri
     // Textures are found next to the world.
     const std::string folder = std::filesystem::path(options.world).parent_path().string();
     ImageSetPath((folder.empty() ? std::string("./") : folder + "/").c_str());
+    view->textures = ReadFile<TexDictionary>(options.world, kChunkImageTexDictionary, ImageTexDictionaryRead);
+    if (view->textures) {
+        TexDictionarySetCurrent(view->textures);
+    }
     view->world = ReadFile<World>(options.world, kChunkWorld, WorldStreamRead);
     if (!view->world) {
         *error = options.world + ": no world read (" + EngineError() + ")";
+        SceneViewDestroy(view);
         return false;
     }
     std::vector<Clump*> models;
@@ -278,7 +295,7 @@ bool SceneViewCreate(SceneView* view, const SceneViewOptions& options, std::stri
         WorldAddClump(view->world, clump);
     }
     const BBox box = view->world->boundingBox;
-    if (!PlaceModels(view, models, options.instances, box) || !AddLights(view, box) ||
+    if (!PlaceModels(view, models, options, box) || !AddLights(view, box) ||
         !MakeCamera(view, options, box)) {
         *error = "the scene could not be made (" + EngineError() + ")";
         SceneViewDestroy(view);
@@ -368,6 +385,10 @@ void SceneViewDestroy(SceneView* view)
     }
     if (view->animation) {
         AnimationDestroy(view->animation);
+    }
+    if (view->textures) {
+        TexDictionarySetCurrent(nullptr);
+        TexDictionaryDestroy(view->textures);
     }
     *view = {};
 }

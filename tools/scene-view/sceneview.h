@@ -18,12 +18,14 @@ struct Clump;
 struct Frame;
 struct Light;
 struct Pipeline;
+struct TexDictionary;
 struct World;
 
 struct SceneViewOptions
 {
     std::string world;               ///< a world file (chunk 0x0B); its folder is the texture path
     std::vector<std::string> models; ///< model files (chunk 0x10)
+    float modelScale = 1.0f;         ///< scale of each model's frame (0.002 for 500 units a metre); > 0
     int32_t instances = 0;           ///< copies of the models, in turn, on a grid over the floor
     bool cameraGiven = false;        ///< use eye and target instead of the overview
     V3d eye = {0, 0, 0};             ///< camera position, world units
@@ -38,6 +40,7 @@ struct SceneViewOptions
 struct SceneView
 {
     World* world = nullptr;
+    TexDictionary* textures = nullptr; ///< the world file's own dictionary, current while the view lives
     Camera* camera = nullptr;
     Frame* cameraFrame = nullptr;
     std::vector<Clump*> clumps;        ///< models and their copies, all in the world
@@ -53,11 +56,12 @@ struct SceneView
 /// and registers the image formats; false on failure.
 bool SceneViewEngineStart(HWND window);
 void SceneViewEngineStop();
-/// Reads the files and builds the scene (skinned models posed by the
-/// animation at the time when one is given; with `shaders` the vertex-shader
-/// pipelines become the defaults); false with `*error` naming the file and
-/// the engine's first error, or saying that the device runs no vertex
-/// shaders (nothing left behind).
+/// Reads the files and builds the scene (a texture dictionary stored
+/// before the world gives the world's and the models' textures; skinned
+/// models posed by the animation at the time when one is given; with
+/// `shaders` the vertex-shader pipelines become the defaults); false with
+/// `*error` naming the file and the engine's first error, or saying that the
+/// device runs no vertex shaders (nothing left behind).
 bool SceneViewCreate(SceneView* view, const SceneViewOptions& options, std::string* error);
 /// Clears, draws the world with everything in it and shows the frame; false
 /// when the camera could not be updated.

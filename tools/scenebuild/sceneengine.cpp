@@ -6,14 +6,14 @@
 #include "graphics/scene/collision.h"
 #include "graphics/scene/scenelibrary.h"
 
-bool SceneEngineStart()
+bool SceneEngineStart(bool (*attach)())
 {
     DeviceDoubleReset();
     EngineSetDeviceDriver(DeviceDoubleDriver());
     static int window;
     static EngineOpenParams params = {&window};
     return EngineInit(nullptr, 0, 0x400000) && WorldLibraryAttach() && CollisionPluginAttach() &&
-           EngineOpen(&params) && EngineStart();
+           (attach == nullptr || attach()) && EngineOpen(&params) && EngineStart();
 }
 
 void SceneEngineStop()

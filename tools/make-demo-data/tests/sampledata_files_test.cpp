@@ -25,6 +25,7 @@
 #include "graphics/scene/world.h"
 #include "graphics/toolkit2d/bmp.h"
 #include "graphics/toolkit2d/png.h"
+#include "physics/refpair/refpair.h"
 #include "tools/common/toolfiles.h"
 #include "tools/make-demo-data/demomodels.h"
 #include "tools/make-demo-data/demotextures.h"
@@ -59,7 +60,8 @@ class SampleDataFiles : public ::testing::Test
         static int window;
         static EngineOpenParams params = {&window};
         ASSERT_TRUE(EngineInit(nullptr, 0, 0x400000) && WorldLibraryAttach() && CollisionPluginAttach() &&
-                    HierarchyPluginAttach() && SkinPluginAttach() && EngineOpen(&params) && EngineStart());
+                    HierarchyPluginAttach() && SkinPluginAttach() && OlpRefPairRegister() == 1 &&
+                    EngineOpen(&params) && EngineStart());
         ASSERT_TRUE(FileSystemManagerOpen(0));
         FileSystem* files = Win32FileSystemCreate(8, OLAI_DEMO_DATA_DIR "/", "data");
         ASSERT_NE(files, nullptr);
@@ -118,7 +120,7 @@ TEST_F(SampleDataFiles, EveryModelReadsBackAsAClump)
     }
 }
 
-TEST_F(SampleDataFiles, WorldFileHoldsItsTexturesThenItsSectors)
+TEST_F(SampleDataFiles, WorldFileHoldsItsTexturesThenItsSectorsWithEdgeData)
 {
     std::vector<uint8_t> bytes;
     ASSERT_TRUE(ToolReadFile(OLAI_DEMO_DATA_DIR "/models/wardels.bsp", &bytes));
@@ -135,6 +137,38 @@ TEST_F(SampleDataFiles, WorldFileHoldsItsTexturesThenItsSectors)
     StreamClose(stream, nullptr);
     ASSERT_NE(world, nullptr);
     EXPECT_EQ(world->materials.count, 3) << "floor, walls and pillars";
+
+    // Every sector with triangles carries their edge data: the edges the flat
+    // floor's triangles share are cleared, the outline of walls and pillars
+    // keeps edges that make contacts.
+    struct Bits
+    {
+        int sectors = 0, blocks = 0, edgesSet = 0, edgesCleared = 0;
+    } bits;
+    WorldForAllSectors(
+        world,
+        [](WorldSector* sector, void* data) {
+            auto& b = *static_cast<Bits*>(data);
+            if (sector->numTriangles == 0)
+                return sector;
+            ++b.sectors;
+            const OlpRefPair* block = OlpRefPairGetA(sector);
+            if (!block || block->wordCount != OlpRefPairWordCount(sector->numTriangles))
+                return sector;
+            ++b.blocks;
+            for (uint32_t t = 0; t < sector->numTriangles; ++t) {
+                const uint32_t nibble = block->words[t / 8] >> (t % 8 * 4) & 0xF;
+                const int set = __builtin_popcount(nibble & kOlpRefPairEdges);
+                b.edgesSet += set;
+                b.edgesCleared += 3 - set;
+            }
+            return sector;
+        },
+        &bits);
+    EXPECT_GT(bits.sectors, 0);
+    EXPECT_EQ(bits.blocks, bits.sectors);
+    EXPECT_GT(bits.edgesCleared, bits.edgesSet / 4) << "shared floor edges cleared";
+    EXPECT_GT(bits.edgesSet, 0) << "outer edges kept";
     WorldDestroy(world);
 }
 
@@ -254,12 +288,32 @@ TEST_F(SampleDataFiles, SoldiersReadBackSkinnedInTheirColours)
     }
 }
 
-TEST_F(SampleDataFiles, HelpPageListsTheControls)
+TEST_F(SampleDataFiles, HelpPageAndStartScreenListTheControls)
 {
     std::string text;
     ASSERT_TRUE(ToolReadText(OLAI_DEMO_DATA_DIR "/readme.txt", &text));
     for (const char* key : {"arrows", "Space", "F1", "C  "})
         EXPECT_NE(text.find(key), std::string::npos) << key;
+
+    // The start screen's text page prints those lines: ink in the band of
+    // every line with text (16 pixels a line from y = 16), none in the others.
+    Image* page = BmpRead("models/textures/sttext.bmp");
+    ASSERT_NE(page, nullptr);
+    std::istringstream lines(text);
+    int line = 0;
+    for (std::string words; std::getline(lines, words); ++line) {
+        int ink = 0;
+        for (int y = 16 + 16 * line; y < 32 + 16 * line; ++y)
+            for (int x = 0; x < page->width; ++x)
+                ink += PixelAt(page, x, y)[0] < 128;
+        EXPECT_EQ(ink > 0, words.find_first_not_of(' ') != std::string::npos)
+            << "line " << line << ": " << words;
+        if (words.find('/') != std::string::npos) {
+            EXPECT_GT(ink, 8 * 10) << "line " << line << ": " << words;
+        }
+    }
+    EXPECT_GT(line, 10);
+    ImageDestroy(page);
 }
 
 TEST_F(SampleDataFiles, TwoRunsWriteTheSameBytes)

@@ -1,5 +1,5 @@
-// The scene viewer's picture of the sample data set, rendered headless and
-// compared with its reference image (every channel within 3 levels on at
+// The scene viewer's pictures of the sample data set and of the demo's data
+// set, rendered headless and compared with their reference images (every channel within 3 levels on at
 // least 99.5 % of the pixels) plus pixels that follow from the scene, and
 // its refusal of a truncated world; the same scene through generated vertex
 // shaders against its fixed-function picture.
@@ -13,6 +13,8 @@
 #include <string>
 #include <vector>
 
+#include "graphics/core/frame.h"
+#include "graphics/core/matrix.h"
 #include "graphics/core/pipeline.h"
 #include "graphics/d3d9/d3d9device.h"
 #include "graphics/scene/atomic.h"
@@ -20,6 +22,7 @@
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/light.h"
 #include "platform/d3d9/d3d9control.h"
+#include "platform/d3d9/testing/capsprofiles.h"
 #include "platform/d3d9/testing/referenceimage.h"
 #include "tools/scene-view/sceneview.h"
 
@@ -134,6 +137,83 @@ TEST_F(View, SampleWorldMatchesItsReferencePicture)
     EXPECT_EQ(d3d9test::CompareWithReferenceIn(OLAI_TEST_SOURCE_DIR "/reference", OLAI_TEST_OUTPUT_DIR,
                                                "scene-view", pixels, kWidth, kHeight),
               "");
+}
+
+// A device without hardware transform and lighting: skinned models take the
+// software path, which the data set's pictures are about.
+class SoftwareSkinnedView : public View
+{
+  protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(D3D9UseCapsProfile("nohwtl"));
+        View::SetUp();
+    }
+    void TearDown() override
+    {
+        View::TearDown();
+        D3D9ResetAdapters();
+    }
+};
+
+// The demo's data set as the demo sees it: its world with the textures of
+// its own dictionary, and each soldier (500 units a metre, scaled by 0.002)
+// in the walk at half a second, in front of the camera.
+TEST_F(SoftwareSkinnedView, DemoDataSetMatchesItsReferencePictures)
+{
+    const std::string data = OLAI_DEMO_DATA;
+    const struct
+    {
+        const char* name;
+        const char* model; ///< under models/; null: the world alone
+        uint32_t dominant; ///< colour channel mask of the soldier's pixels
+    } cases[] = {{"demo-world", nullptr, 0},
+                 {"demo-bluesoldier", "bluesoldier.dff", 0x0000FF},
+                 {"demo-redsoldier", "redsoldier.dff", 0xFF0000}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SceneViewOptions options;
+        options.world = data + "/models/wardels.bsp";
+        options.width = kWidth;
+        options.height = kHeight;
+        if (c.model) {
+            options.models = {data + "/models/" + c.model};
+            options.modelScale = 0.002f;
+            options.anim = data + "/anims/walk.anm";
+            options.time = 0.5f;
+        }
+        SceneView view;
+        std::string error;
+        ASSERT_TRUE(SceneViewCreate(&view, options, &error)) << error;
+        ASSERT_NE(view.textures, nullptr) << "the world file carries its textures";
+        if (c.model) {
+            // Three metres in front of the soldier, who stands at the middle of the floor.
+            const V3d feet = ClumpGetFrame(view.clumps[0])->modelling.pos;
+            Matrix camera = {};
+            camera.right = {1, 0, 0};
+            camera.up = {0, 1, 0};
+            camera.at = {0, 0, 1};
+            camera.pos = {feet.x, feet.y + 1.0f, feet.z - 3.0f};
+            FrameTransform(view.cameraFrame, &camera, kCombineReplace);
+        }
+        ASSERT_TRUE(SceneViewRender(&view));
+        const std::vector<uint32_t> pixels = BackBufferPixels();
+        SceneViewDestroy(&view);
+        ASSERT_EQ(pixels.size(), size_t(kWidth * kHeight));
+        if (c.model) {
+            // The soldier stands out in his own colour in the middle column.
+            int own = 0;
+            for (int y = 0; y < kHeight; ++y) {
+                const uint32_t pixel = pixels[size_t(y * kWidth + kWidth / 2)];
+                const uint32_t r = pixel >> 16 & 0xFF, b = pixel & 0xFF;
+                own += c.dominant == 0xFF ? b > r + 40 : r > b + 40;
+            }
+            EXPECT_GT(own, kHeight / 4);
+        }
+        EXPECT_EQ(d3d9test::CompareWithReferenceIn(OLAI_TEST_SOURCE_DIR "/reference", OLAI_TEST_OUTPUT_DIR,
+                                                   c.name, pixels, kWidth, kHeight),
+                  "");
+    }
 }
 
 // The sample scene lit by its ambient and directional light only (the local
