@@ -6,6 +6,8 @@
 
 #include "graphics/animation/animation.h"
 #include "graphics/animation/hierarchy.h"
+#include "graphics/animation/particle.h"
+#include "graphics/animation/skin/skin.h"
 #include "graphics/animation/spline.h"
 #include "graphics/d3d9/renderer/scenerenderer.h"
 #include "graphics/scene/collision.h"
@@ -21,8 +23,9 @@ namespace {
 // and models and must be installed before the library attaches), the
 // collision data (the worlds' trees, which the queries walk), the physics
 // bodies on atomics (the frames of physical scene objects follow them), then
-// the animation toolkit, hierarchies and splines. Particles, skinning and
-// material effects join this list with their libraries.
+// the animation toolkit, hierarchies and splines, the skinning of the
+// characters and the particles of their weapons' impacts. Material effects
+// join this list with their library.
 const FrameworkPluginAttach kAttaches[] = {
     {"WorldLibraryAttach",
      [] {
@@ -34,6 +37,8 @@ const FrameworkPluginAttach kAttaches[] = {
     {"AnimToolkitAttach", AnimToolkitAttach},
     {"HierarchyPluginAttach", HierarchyPluginAttach},
     {"SplinePluginAttach", SplinePluginAttach},
+    {"SkinPluginAttach", SkinPluginAttach},
+    {"ParticlePluginAttach", ParticlePluginAttach},
 };
 
 const FrameworkPluginAttach* gAttaches = kAttaches;
