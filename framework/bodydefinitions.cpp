@@ -13,11 +13,10 @@ namespace {
 constexpr float kBoxMargin = 0.001f;
 
 // The definition's part takes a copy of `volume` with its coefficients, then
-// the mass over it (scalar inertia).
-OlpBodyDef* DefinitionOf(OlpVolume* volume, float mass, float slide, float bounce)
+// the mass over it (a negative mass is a density: -1 gives the volume's own
+// size as mass), a full inertia tensor or a scalar one.
+OlpBodyDef* DefinitionOf(OlpVolume* volume, float mass, int32_t fullTensor)
 {
-    OlpVolumeSetBounce(volume, bounce);
-    OlpVolumeSetSlide(volume, slide);
     OlpBodyDef* def = OlpBodyDefCreate();
     if (def != nullptr && OlpPartSetVolume(&def->part, volume) == nullptr) {
         OlpBodyDefRelease(def);
@@ -25,8 +24,15 @@ OlpBodyDef* DefinitionOf(OlpVolume* volume, float mass, float slide, float bounc
     }
     OlpVolumeDestroyContents(volume);
     if (def != nullptr)
-        OlpPartSetMass(&def->part, mass, 0);
+        OlpPartSetMass(&def->part, mass, fullTensor);
     return def;
+}
+
+OlpVolume* WithCoefficients(OlpVolume* volume, float slide, float bounce)
+{
+    OlpVolumeSetBounce(volume, bounce);
+    OlpVolumeSetSlide(volume, slide);
+    return volume;
 }
 
 } // namespace
@@ -36,7 +42,7 @@ OlpBodyDef* CreateSphereBodyDefinition(float radius, float mass, float slide, fl
     OlpVolume sphere;
     if (OlpSphereInit(&sphere, radius) == nullptr)
         return nullptr;
-    return DefinitionOf(&sphere, mass, slide, bounce);
+    return DefinitionOf(WithCoefficients(&sphere, slide, bounce), mass, 0);
 }
 
 OlpBodyDef* CreateBoxBodyDefinition(float halfX, float halfY, float halfZ, float mass, float slide,
@@ -47,5 +53,15 @@ OlpBodyDef* CreateBoxBodyDefinition(float halfX, float halfY, float halfZ, float
     if (OlpBoxInit(&box, &half) == nullptr)
         return nullptr;
     OlpVolumeSetMargin(&box, kBoxMargin);
-    return DefinitionOf(&box, mass, slide, bounce);
+    return DefinitionOf(WithCoefficients(&box, slide, bounce), mass, 0);
+}
+
+OlpBodyDef* CreateBoxBody(float halfX, float halfY, float halfZ, float margin)
+{
+    OlpVolume box;
+    const V3d half{halfX, halfY, halfZ};
+    if (OlpBoxInit(&box, &half) == nullptr)
+        return nullptr;
+    OlpVolumeSetMargin(&box, margin);
+    return DefinitionOf(&box, -1.0f, 1);
 }

@@ -1,6 +1,7 @@
 #pragma once
-// Body definitions of the framework's dynamic models and lift: a sphere or a
-// box volume with its bounce and slide, the part's mass spread over it.
+// Body definitions of the framework's dynamic models, lift and doors: a
+// sphere or a box volume with its bounce and slide, the part's mass spread
+// over it.
 
 struct OlpBodyDef;
 
@@ -11,3 +12,7 @@ OlpBodyDef* CreateSphereBodyDefinition(float radius, float mass, float slide, fl
 /// halfZ) with margin 0.001.
 OlpBodyDef* CreateBoxBodyDefinition(float halfX, float halfY, float halfZ, float mass, float slide,
                                     float bounce);
+/// A new definition (one reference) of a box of half extents (halfX, halfY,
+/// halfZ) with `margin`, the default bounce and slide, whose mass is its
+/// volume (density 1) with a full inertia tensor; null when memory runs out.
+OlpBodyDef* CreateBoxBody(float halfX, float halfY, float halfZ, float margin);

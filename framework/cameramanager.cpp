@@ -371,7 +371,7 @@ void CCameraManager::DrawDebugText(CFont* font)
     MarkerDraw(marker, kMarkerVertices);
 }
 
-bool CCameraManager::PickUnderPointer(V3d* point, V3d* normal, const void* ignored)
+bool CCameraManager::PickUnderPointer(V3d* point, V3d* normal, CSceneObject** object)
 {
     if (!m_camera || !gPickQueries.testSegment)
         return false;
@@ -384,7 +384,7 @@ bool CCameraManager::PickUnderPointer(V3d* point, V3d* normal, const void* ignor
     CameraCalcPixelRay(m_camera, &ray, &pixel);
     float fraction = 0.0f;
     V3d hitNormal;
-    if (!gPickQueries.testSegment(&ray.start, &ray.end, ignored, &fraction, &hitNormal))
+    if (!gPickQueries.testSegment(&ray.start, &ray.end, &fraction, &hitNormal, object))
         return false;
     m_pickPoint = V3dAdd(ray.start, V3dScaled(V3dSub(ray.end, ray.start), fraction));
     m_pickNormal = hitNormal;

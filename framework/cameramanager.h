@@ -25,6 +25,7 @@
 #include "graphics/d3d9/d3d9im2d.h"
 
 class CCameraTarget;
+class CSceneObject;
 class CFont;
 struct Camera;
 struct Frame;
@@ -35,9 +36,11 @@ struct ShellCameraRect;
 /// physics world exists nothing is set and picks hit nothing.
 struct CameraPickQueries
 {
-    /// The first hit of the segment start-end, ignoring `ignored`: the
-    /// fraction along it (0 to 1) and the surface normal. False: no hit.
-    bool (*testSegment)(const V3d* start, const V3d* end, const void* ignored, float* fraction, V3d* normal);
+    /// The nearest hit of the segment start-end: the fraction along it (0 to
+    /// 1), the surface normal and (when `object` is not null) the scene object
+    /// hit, null for static geometry. False: no hit.
+    bool (*testSegment)(const V3d* start, const V3d* end, float* fraction, V3d* normal,
+                        CSceneObject** object);
 };
 
 class CCameraManager : public CConfigSection
@@ -110,10 +113,11 @@ class CCameraManager : public CConfigSection
     void DrawOverlays(CFont* font);
     /// The camera's position by mode and, above debug level 2, the pick marker.
     void DrawDebugText(CFont* font);
-    /// The first hit of the pixel ray under the pointer (near to far clip),
-    /// ignoring `ignored`: its point and normal, kept as the last pick.
-    /// False when nothing is hit.
-    bool PickUnderPointer(V3d* point, V3d* normal, const void* ignored);
+    /// The nearest hit of the pixel ray under the pointer (near to far clip):
+    /// its point and normal, kept as the last pick, and (when `object` is not
+    /// null) the scene object hit, null for static geometry. False when
+    /// nothing is hit.
+    bool PickUnderPointer(V3d* point, V3d* normal, CSceneObject** object);
     /// The window's new client rectangle: the camera resized (view window
     /// 1.0, aspect 4/3) and the screen quads rebuilt.
     void OnResize(const ShellCameraRect* rect);

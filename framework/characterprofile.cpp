@@ -313,6 +313,12 @@ int32_t CharacterProfileCount()
     return Table().count;
 }
 
+CCharacterProfile* GetCharacterProfile(int32_t index)
+{
+    const ProfileTable& table = Table();
+    return index >= 0 && index < table.count ? table.profiles[index] : nullptr;
+}
+
 void DestroyCharacterProfiles()
 {
     ProfileTable& table = Table();

@@ -103,5 +103,7 @@ class CCharacterProfile : public CConfigSection
 CCharacterProfile* FindCharacterProfile(const char* name);
 /// Profiles in the table (0 to 32).
 int32_t CharacterProfileCount();
+/// Profile `index` in the order read; null outside the table.
+CCharacterProfile* GetCharacterProfile(int32_t index);
 /// Releases and deletes every profile; the table is empty afterwards.
 void DestroyCharacterProfiles();

@@ -11,6 +11,7 @@
 #include "framework/framework.h"
 #include "framework/hud.h"
 #include "framework/inputmanager.h"
+#include "framework/light.h"
 #include "framework/physicsworld.h"
 #include "framework/standardapplication.h"
 #include "graphics/core/resources.h"
@@ -38,7 +39,7 @@ void XMLCALL EndHandler(void* user, const XML_Char* name)
 } // namespace
 
 // The top-level elements. Sections whose receivers the framework does not
-// have yet ("Physics" and "Light") are swallowed with everything inside them,
+// have yet ("Physics") are swallowed with everything inside them,
 // as is "Audio"; the interactive objects, single elements kept by the physics
 // world, are ignored. "Worlds" makes the physics world, which "Camera" and
 // "Character" need.
@@ -57,7 +58,7 @@ const CStandardApplication::TopLevelElement CStandardApplication::kTopLevelEleme
     {"Hud", &CStandardApplication::OpenHud},
     {"Input", &CStandardApplication::OpenInput},
     {"Physics", &CStandardApplication::OpenIgnoredSection},
-    {"Light", &CStandardApplication::OpenIgnoredSection},
+    {"Light", &CStandardApplication::OpenLight},
     {"Camera", &CStandardApplication::OpenCamera},
     {"Character", &CStandardApplication::OpenCharacter},
     {"Audio", &CStandardApplication::OpenIgnoredSection},
@@ -89,6 +90,8 @@ void CStandardApplication::LoadConfiguration()
     std::fclose(file);
     XML_ParserFree(parser);
     // A file cut short leaves sections open: close them without their ends.
+    delete m_lastLight;
+    m_lastLight = nullptr;
     m_receiver = nullptr;
     m_sectionDepth = 0;
     m_graphicsSettingsDepth = 0;
@@ -159,6 +162,8 @@ bool CStandardApplication::EndElement(const char* element)
         if (m_sectionDepth != 0)
             return true;
     }
+    if (m_receiver == m_lastLight)
+        CloseLight();
     m_receiver = nullptr;
     m_sectionDepth = 0;
     m_sectionIsApplication = false;
@@ -254,6 +259,30 @@ bool CStandardApplication::OpenCamera(const char** attributes)
     globals.cameraManager->CreateCamera(settings->width, settings->height, true);
     OpenSection(globals.cameraManager);
     return true;
+}
+
+// A light, read by its own receiver and handed to the physics world at its
+// end, which makes one light from it in every world.
+bool CStandardApplication::OpenLight(const char** attributes)
+{
+    if (!Framework().physicsWorld) {
+        OpenIgnoredSection(attributes);
+        return false;
+    }
+    m_lastLight = new CLight();
+    OpenSection(m_lastLight);
+    return true;
+}
+
+void CStandardApplication::CloseLight()
+{
+    CPhysicsWorld* worlds = Framework().physicsWorld;
+    // Refused (no world loaded, or a type that made no light): not kept.
+    if (worlds && worlds->AddLight(m_lastLight))
+        m_configuredLights.push_back(m_lastLight);
+    else
+        delete m_lastLight;
+    m_lastLight = nullptr;
 }
 
 // A character profile, named by the first attribute, once "Worlds" has made

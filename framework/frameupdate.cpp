@@ -1,12 +1,13 @@
 // One frame: the step measured with the frame clock, input, camera switching,
-// the game's update, the start screen, the cameras and the frame counter,
-// then the drawing through the main camera. Nothing here allocates.
+// the game's update, the start screen, the cameras, the impact particles and
+// the frame counter, then the drawing through the main camera. Nothing here allocates.
 #include <algorithm>
 
 #include "framework/cameramanager.h"
 #include "framework/fpscounter.h"
 #include "framework/framework.h"
 #include "framework/hud.h"
+#include "framework/impactparticles.h"
 #include "framework/inputmanager.h"
 #include "framework/physicsworld.h"
 #include "framework/standardapplication.h"
@@ -51,6 +52,8 @@ void CStandardApplication::Update()
         globals.hud->Update(m_lastStep);
     if (globals.cameraManager)
         globals.cameraManager->Update(m_lastStep);
+    if (!globals.paused)
+        UpdateImpactParticles(m_lastStep);
     if (CFpsCounter* counter = CFpsCounter::Instance())
         counter->Update(m_lastElapsed);
     Render();
@@ -73,10 +76,13 @@ void CStandardApplication::Render()
         if (CFpsCounter* counter = CFpsCounter::Instance())
             counter->Draw(globals.font);
     }
+    if (globals.debugLevel >= 2 && globals.physicsWorld)
+        globals.physicsWorld->PrintStats(globals.font);
     CInputManager::Instance()->RenderPointer();
     cameras->DrawOverlays(globals.font);
     if (globals.hud)
         globals.hud->Render();
+    RenderImpactParticles();
     cameras->EndUpdate();
     cameras->ShowRaster();
 }

@@ -6,10 +6,13 @@
 
 #include "graphics/animation/animation.h"
 #include "graphics/animation/hierarchy.h"
+#include "graphics/animation/particle.h"
+#include "graphics/animation/skin/skin.h"
 #include "graphics/animation/spline.h"
 #include "graphics/d3d9/renderer/scenerenderer.h"
 #include "graphics/scene/collision.h"
 #include "graphics/scene/scenelibrary.h"
+#include "physics/core/body/bodyatomic.h"
 #include "platform/win32/debugout.h"
 #include "platform/win32/timing.h"
 
@@ -18,9 +21,11 @@ namespace {
 // The plug-ins whose code exists, in the order the engine expects them: the
 // scene library (with the device's scene renderer, which draws the worlds
 // and models and must be installed before the library attaches), the
-// collision data (the worlds' trees, which the queries walk), then the
-// animation toolkit, hierarchies and splines. Particles, skinning, material
-// effects and physics bodies join this list with their libraries.
+// collision data (the worlds' trees, which the queries walk), the physics
+// bodies on atomics (the frames of physical scene objects follow them), then
+// the animation toolkit, hierarchies and splines, the skinning of the
+// characters and the particles of their weapons' impacts. Material effects
+// join this list with their library.
 const FrameworkPluginAttach kAttaches[] = {
     {"WorldLibraryAttach",
      [] {
@@ -28,9 +33,12 @@ const FrameworkPluginAttach kAttaches[] = {
          return WorldLibraryAttach() != 0;
      }},
     {"CollisionPluginAttach", [] { return CollisionPluginAttach() != 0; }},
+    {"OlpBodyPluginAttach", [] { return OlpBodyPluginAttach() != 0; }},
     {"AnimToolkitAttach", AnimToolkitAttach},
     {"HierarchyPluginAttach", HierarchyPluginAttach},
     {"SplinePluginAttach", SplinePluginAttach},
+    {"SkinPluginAttach", SkinPluginAttach},
+    {"ParticlePluginAttach", ParticlePluginAttach},
 };
 
 const FrameworkPluginAttach* gAttaches = kAttaches;

@@ -5,13 +5,19 @@
 #include <cstdio>
 #include <cstring>
 
+#include "framework/attributeslots.h"
 #include "framework/cameramanager.h"
 #include "framework/framework.h"
+#include "framework/inputmanager.h"
+#include "framework/interactiveobject.h"
+#include "framework/physicshelpers.h"
+#include "framework/sceneobject.h"
 #include "framework/standardapplication.h"
 #include "graphics/core/camera.h"
 #include "graphics/core/chunk.h"
 #include "graphics/core/stream.h"
 #include "graphics/core/texture.h"
+#include "graphics/scene/clump.h"
 #include "graphics/scene/sceneids.h"
 #include "graphics/scene/world.h"
 #include "graphics/scene/worldmembers.h"
@@ -26,31 +32,8 @@
 
 namespace {
 
-/// One float or int attribute of a "PhysicsGlobalSettings" element: its
-/// place, its name and the message shown when that place does not hold it.
-struct SettingAttribute
-{
-    const char* name;
-    const char* missing;
-    float* real;
-    int32_t* integer;
-};
-
-bool ReadSettingAttributes(const char** attributes, const SettingAttribute* table, int32_t count)
-{
-    // In place order; the first missing attribute stops the element.
-    for (int32_t place = 0; place < count; ++place) {
-        const SettingAttribute& entry = table[place];
-        const char** pair = AttributePair(attributes, place);
-        const bool found = entry.real ? ReadFloatAttribute(entry.name, pair, entry.real)
-                                      : ReadIntAttribute(entry.name, pair, entry.integer);
-        if (!found) {
-            CStandardApplication::ReportEngineError(entry.missing);
-            return false;
-        }
-    }
-    return true;
-}
+/// The slide coefficient of the dynamic collision triangles.
+constexpr float kDynamicSlide = 10.0f;
 
 /// The most bodies or joints a configuration may ask the context for: more
 /// would only be a request to exhaust memory.
@@ -86,34 +69,38 @@ CPhysicsWorld::~CPhysicsWorld()
 {
     if (m_mainCamera)
         RemoveCamera(m_mainCamera);
+    DestroyTables();
+    DestroyRegisteredObjects();
+    DestroyLights();
     for (int32_t index = 0; index < m_worldCount; ++index) {
         WorldDestroy(m_worlds[index]);
         m_worlds[index] = nullptr;
     }
-    for (OlpVolume*& volume : m_worldVolumes) {
-        if (!volume)
-            continue;
-        OlpContextRemoveObject(m_context, volume);
-        OlpVolumeDestroy(volume);
-        volume = nullptr;
-    }
+    m_worldCount = 0;
     if (m_context) {
+        // The worlds' triangle lists and whatever else is left in it.
+        RemoveContextContents(m_context);
         OlpContextDestroy(m_context);
         m_context = nullptr;
     }
-    m_worldCount = 0;
     if (Framework().physicsWorld == this) {
         Framework().physicsWorld = nullptr;
         ConnectCameraPick(false);
+        s_sphereQueryMode = kSphereAll;
     }
 }
 
 bool CPhysicsWorld::OnStart(const char* element, const char** attributes)
 {
+    if (m_subReader)
+        return m_subReader->OnStart(element, attributes);
     if (std::strcmp(element, "PhysicsGlobalSettings") == 0) {
         m_inGlobalSettings = true;
         return true;
     }
+    // The dynamic collision geometry is read inside the settings and outside.
+    if (OpenCollisionElement(element))
+        return true;
     if (m_inGlobalSettings)
         return ReadGlobalSetting(element, attributes);
     if (std::strcmp(element, "World") == 0)
@@ -121,90 +108,44 @@ bool CPhysicsWorld::OnStart(const char* element, const char** attributes)
     return true;
 }
 
-bool CPhysicsWorld::OnEnd(const char* element)
-{
-    if (std::strcmp(element, "PhysicsGlobalSettings") == 0)
-        m_inGlobalSettings = false;
-    return true;
-}
-
 bool CPhysicsWorld::ReadGlobalSetting(const char* element, const char** attributes)
 {
     PhysicsWorldSettings& s = m_settings;
-    if (std::strcmp(element, "Bodies") == 0) {
-        const SettingAttribute table[] = {
-            {"maxRegistered",
-             "'MaxRegistered' attribute not found in 'Bodies' section.\nPlease update your XML file", nullptr,
-             &s.maxRegisteredBodies},
-            {"maxActive", "'MaxActive' attribute not found in 'Bodies' section.\nPlease update your XML file",
-             nullptr, &s.maxActiveBodies},
-        };
-        return ReadSettingAttributes(attributes, table, 2);
-    }
-    if (std::strcmp(element, "Joints") == 0) {
-        const SettingAttribute table[] = {
-            {"max", "'Max' attribute not found in 'Joints' section.\nPlease update your XML file", nullptr,
-             &s.maxFreeJoints},
-        };
-        return ReadSettingAttributes(attributes, table, 1);
-    }
-    if (std::strcmp(element, "Stick") == 0) {
-        const SettingAttribute table[] = {
-            {"inAir", "'InAir' attribute not found in 'Stick' section.\nPlease update your XML file",
-             &s.stickInAir, nullptr},
-            {"onGround", "'OnGround' attribute not found in 'Stick' section.\nPlease update your XML file",
-             &s.stickOnGround, nullptr},
-        };
-        return ReadSettingAttributes(attributes, table, 2);
-    }
-    if (std::strcmp(element, "BBox") == 0) {
-        const SettingAttribute table[] = {
-            {"x1", "'x1' attribute not found in 'BBox' section.\nPlease update your XML file", &s.boxUpper.x,
-             nullptr},
-            {"y1", "'y1' attribute not found in 'BBox' section.\nPlease update your XML file", &s.boxUpper.y,
-             nullptr},
-            {"z1", "'z1' attribute not found in 'BBox' section.\nPlease update your XML file", &s.boxUpper.z,
-             nullptr},
-            {"x2", "'x2' attribute not found in 'BBox' section.\nPlease update your XML file", &s.boxLower.x,
-             nullptr},
-            {"y2", "'y2' attribute not found in 'BBox' section.\nPlease update your XML file", &s.boxLower.y,
-             nullptr},
-            {"z2", "'z2' attribute not found in 'BBox' section.\nPlease update your XML file", &s.boxLower.z,
-             nullptr},
-        };
-        return ReadSettingAttributes(attributes, table, 6);
-    }
-    if (std::strcmp(element, "Gravity") == 0) {
-        const SettingAttribute table[] = {
-            {"x", "'x' attribute not found in 'Gravity' section.\nPlease update your XML file", &s.gravity.x,
-             nullptr},
-            {"y", "'y' attribute not found in 'Gravity' section.\nPlease update your XML file", &s.gravity.y,
-             nullptr},
-            {"z", "'z' attribute not found in 'Gravity' section.\nPlease update your XML file", &s.gravity.z,
-             nullptr},
-        };
-        return ReadSettingAttributes(attributes, table, 3);
-    }
-    struct SingleValue
+    struct Element
     {
-        const char* element;
-        const char* missing;
-        float* value;
+        const char* name;
+        AttributeSlot slots[6];
+        int32_t count;
     };
-    const SingleValue singles[] = {
-        {"MobileBounce",
-         "'value' attribute not found in 'MobileBounce' section.\nPlease update your XML file",
-         &s.mobileBounce},
-        {"MobileSlide", "'value' attribute not found in 'MobileSlide' section.\nPlease update your XML file",
-         &s.mobileSlide},
-        {"SolidSlide", "'value' attribute not found in 'SolidSlide' section.\nPlease update your XML file",
-         &s.solidSlide},
+    const Element elements[] = {
+        {"Bodies",
+         {{"maxRegistered", "MaxRegistered", nullptr, &s.maxRegisteredBodies},
+          {"maxActive", "MaxActive", nullptr, &s.maxActiveBodies}},
+         2},
+        {"Joints", {{"max", "Max", nullptr, &s.maxFreeJoints}}, 1},
+        {"Stick",
+         {{"inAir", "InAir", &s.stickInAir, nullptr}, {"onGround", "OnGround", &s.stickOnGround, nullptr}},
+         2},
+        {"BBox",
+         {{"x1", "x1", &s.boxUpper.x, nullptr},
+          {"y1", "y1", &s.boxUpper.y, nullptr},
+          {"z1", "z1", &s.boxUpper.z, nullptr},
+          {"x2", "x2", &s.boxLower.x, nullptr},
+          {"y2", "y2", &s.boxLower.y, nullptr},
+          {"z2", "z2", &s.boxLower.z, nullptr}},
+         6},
+        {"Gravity",
+         {{"x", "x", &s.gravity.x, nullptr},
+          {"y", "y", &s.gravity.y, nullptr},
+          {"z", "z", &s.gravity.z, nullptr}},
+         3},
+        {"MobileBounce", {{"value", "value", &s.mobileBounce, nullptr}}, 1},
+        {"MobileSlide", {{"value", "value", &s.mobileSlide, nullptr}}, 1},
+        {"SolidSlide", {{"value", "value", &s.solidSlide, nullptr}}, 1},
     };
-    for (const SingleValue& single : singles) {
-        if (std::strcmp(element, single.element) == 0) {
-            const SettingAttribute entry = {"value", single.missing, single.value, nullptr};
-            return ReadSettingAttributes(attributes, &entry, 1);
-        }
+    for (const Element& e : elements) {
+        if (std::strcmp(element, e.name) == 0)
+            return ReadAttributeSlots(attributes, e.name, e.slots, e.count);
     }
     return true;
 }
@@ -256,8 +197,8 @@ bool CPhysicsWorld::LoadWorld(const char* fileName, int32_t renderMode)
         world = WorldStreamRead(worldStream);
         StreamClose(worldStream, nullptr);
     }
-    ShellFreePath(path);
     if (!world) {
+        ShellFreePath(path);
         // Nothing of the file stays: the dictionary would have no owner.
         if (dictionary) {
             TexDictionarySetCurrent(previous);
@@ -272,14 +213,14 @@ bool CPhysicsWorld::LoadWorld(const char* fileName, int32_t renderMode)
     m_renderModes[slot] = renderMode;
     m_worlds[slot] = world;
     m_worldCount = slot + 1;
-    if (!m_context && !CreateContext())
+    if (!m_context && !CreateContext()) {
+        ShellFreePath(path);
         return false; // the world stays, drawn but not simulated
+    }
     // The world's triangles collide in place, through its collision trees.
     if (OlpVolume* volume = OlpTrilistCreate(world, kOlpTrilistWorld)) {
         OlpVolumeSetSlide(volume, m_settings.solidSlide);
-        if (OlpContextAddObject(m_context, volume, 0))
-            m_worldVolumes[slot] = volume;
-        else
+        if (!OlpContextAddObject(m_context, volume, 0))
             OlpVolumeDestroy(volume);
     }
     if (m_mainCamera) {
@@ -288,7 +229,107 @@ bool CPhysicsWorld::LoadWorld(const char* fileName, int32_t renderMode)
         if (m_worldCameras[slot])
             WorldAddCamera(world, m_worldCameras[slot]->GetCamera());
     }
+    LoadWorldClumps(path);
+    ShellFreePath(path);
     return true;
+}
+
+void CPhysicsWorld::LoadWorldClumps(const char* path)
+{
+    Stream* stream = StreamOpen(kStreamFileName, kStreamRead, path);
+    if (!stream)
+        return;
+    while (StreamFindChunk(stream, kChunkClump, nullptr, nullptr)) {
+        auto* object = new CSceneObject;
+        // A damaged clump leaves the stream at no known chunk: the rest is
+        // not read.
+        if (!object->ReadClump(stream)) {
+            delete object;
+            break;
+        }
+        object->SetCollidable(true);
+        RegisterObject(object);
+    }
+    StreamClose(stream, nullptr);
+}
+
+bool CPhysicsWorld::RegisterObject(CSceneObject* object)
+{
+    if (!object || m_worldCount == 0)
+        return false;
+    auto entry = std::find(m_registered.begin(), m_registered.end(), object);
+    if (entry == m_registered.end()) {
+        entry = std::find(m_registered.begin(), m_registered.end(), nullptr);
+        if (entry != m_registered.end()) {
+            *entry = object;
+        } else {
+            if (int32_t(m_registered.size()) == m_registeredCapacity) {
+                m_registeredCapacity += kRegisteredGrowth;
+                m_registered.reserve(size_t(m_registeredCapacity));
+            }
+            m_registered.push_back(object);
+        }
+        object->m_registered = false;
+    }
+    return RefreshObject(object);
+}
+
+bool CPhysicsWorld::RefreshObject(CSceneObject* object)
+{
+    if (!object || std::find(m_registered.begin(), m_registered.end(), object) == m_registered.end())
+        return false;
+    Clump* clump = object->GetClump();
+    if (!clump)
+        return true; // nothing to place until it has a clump
+    World* first = m_worlds[0];
+    if (!object->IsInWorld()) {
+        if (object->m_registered)
+            WorldRemoveClump(first, clump);
+        object->m_registered = false;
+        return true;
+    }
+    // Removed and added again, so that the world sees the clump where it now is.
+    if (object->m_registered)
+        WorldRemoveClump(first, clump);
+    WorldAddClump(first, clump);
+    object->m_registered = true;
+    return true;
+}
+
+bool CPhysicsWorld::UnregisterObject(CSceneObject* object)
+{
+    if (!object)
+        return false;
+    if (object->m_registered && object->GetClump())
+        WorldRemoveClump(m_worlds[0], object->GetClump());
+    object->m_registered = false;
+    const auto entry = std::find(m_registered.begin(), m_registered.end(), object);
+    if (entry != m_registered.end())
+        *entry = nullptr; // the used length stays
+    return true;
+}
+
+CSceneObject* CPhysicsWorld::GetRegistered(int32_t index) const
+{
+    return index >= 0 && index < GetRegisteredCount() ? m_registered[size_t(index)] : nullptr;
+}
+
+void CPhysicsWorld::DestroyRegisteredObjects()
+{
+    for (CSceneObject* object : m_registered) {
+        if (!object)
+            continue;
+        // The world's own now, with the body that moves it.
+        OlpBody* body = object->GetPhysicsObject();
+        UnregisterObject(object);
+        object->Unload();
+        delete object;
+        if (body)
+            OlpBodyDestroy(body);
+    }
+    m_registered.clear();
+    m_registered.shrink_to_fit();
+    m_registeredCapacity = 0;
 }
 
 bool CPhysicsWorld::CreateContext()
@@ -312,6 +353,26 @@ bool CPhysicsWorld::CreateContext()
 
 void CPhysicsWorld::Step(float dt)
 {
+    // The dynamic triangles join the simulation once there is one.
+    if (m_dynamicVolumePending && m_context) {
+        m_dynamicVolumePending = false;
+        m_dynamicVolume = OlpTrilistCreate(nullptr, kOlpTrilistUnbounded);
+        if (m_dynamicVolume) {
+            OlpTrilistSetCallback(m_dynamicVolume, CollectDynamicTriangles);
+            OlpVolumeSetSlide(m_dynamicVolume, kDynamicSlide);
+            if (!OlpContextAddObject(m_context, m_dynamicVolume, 0)) {
+                OlpVolumeDestroy(m_dynamicVolume);
+                m_dynamicVolume = nullptr;
+            }
+        }
+    }
+    for (int32_t kind : {kJumpHelpers, kSwitches}) {
+        for (int32_t i = 0; i < m_interactiveCount[kind]; ++i)
+            m_interactive[kind][i]->Update(dt);
+    }
+    if (CInputManager::Instance()->IsClicked())
+        ToggleClickedSwitches();
+    UpdateObjects(dt);
     if (!m_context)
         return;
     // Very short steps make the solver stiff: the simulation never steps below 0.01 s.
@@ -348,22 +409,6 @@ bool CPhysicsWorld::RemoveCamera(CCameraManager* main)
     }
     // The main camera stays recorded: a later SetCamera is refused.
     return true;
-}
-
-void CPhysicsWorld::RenderWorlds()
-{
-    if (!m_mainCamera || !m_mainCamera->GetCamera())
-        return;
-    for (int32_t index = 0; index < m_worldCount; ++index) {
-        CCameraManager* wrapper = m_worldCameras[index];
-        if (!wrapper || m_renderModes[index] == kRenderWireframe)
-            continue;
-        wrapper->CopyCameraSettings(m_mainCamera->GetCamera());
-        if (!wrapper->BeginUpdate())
-            continue;
-        WorldRender(m_worlds[index]);
-        wrapper->EndUpdate();
-    }
 }
 
 World* CPhysicsWorld::GetWorld(int32_t index) const

@@ -27,7 +27,13 @@ CStandardApplication::CStandardApplication(const char* configFile) : m_configFil
     globals.paused = false;
 }
 
-CStandardApplication::~CStandardApplication() = default;
+CStandardApplication::~CStandardApplication()
+{
+    // Lights read by a configuration that no Terminate followed (a reader
+    // run alone, as the configuration check does).
+    for (CLight* light : m_configuredLights)
+        delete light;
+}
 
 bool CStandardApplication::OnXmlStartElement(const char*, const char**)
 {
@@ -134,26 +140,33 @@ bool CStandardApplication::Initialize(HWND window)
     }
     LoadConfiguration();
 
-    // No light in the configuration: an ambient and a directional light.
-    // They join the physics world's scenes once that world exists.
-    static const float kAmbientColour[4] = {0.45f, 0.45f, 0.45f, 0.0f};
-    static const float kDirectionalColour[4] = {0.5f, 0.5f, 0.5f, 0.0f};
-    static const V3d kOrigin = {0.0f, 0.0f, 0.0f};
-    static const V3d kFrom = {-174.0173f, 21.1665f, 247.2818f};
-    static const V3d kTowards = {66.6262f, -11.3181f, -8.2992f};
-    m_defaultLight1 = new CLight();
-    m_defaultLight1->Create(CLight::kAmbient, &kOrigin, &kOrigin);
-    m_defaultLight1->SetColour(kAmbientColour);
-    m_defaultLight2 = new CLight();
-    m_defaultLight2->Create(CLight::kDirectional, &kFrom, &kTowards);
-    m_defaultLight2->SetColour(kDirectionalColour);
+    // No light in the configuration: an ambient and a directional light in
+    // every world.
+    CPhysicsWorld* worlds = Framework().physicsWorld;
+    if (!worlds || worlds->GetLightCount() == 0) {
+        static const float kAmbientColour[4] = {0.45f, 0.45f, 0.45f, 0.0f};
+        static const float kDirectionalColour[4] = {0.5f, 0.5f, 0.5f, 0.0f};
+        static const V3d kOrigin = {0.0f, 0.0f, 0.0f};
+        static const V3d kFrom = {-174.0173f, 21.1665f, 247.2818f};
+        static const V3d kTowards = {66.6262f, -11.3181f, -8.2992f};
+        m_defaultLight1 = new CLight();
+        m_defaultLight1->Create(CLight::kAmbient, &kOrigin, &kOrigin);
+        m_defaultLight1->SetColour(kAmbientColour);
+        m_defaultLight2 = new CLight();
+        m_defaultLight2->Create(CLight::kDirectional, &kFrom, &kTowards);
+        m_defaultLight2->SetColour(kDirectionalColour);
+        if (worlds) {
+            worlds->AddLight(m_defaultLight1);
+            worlds->AddLight(m_defaultLight2);
+        }
+    }
 
     // The font is loaded on the main camera; without a "Camera" section there
     // is none and the font stays empty, printing nothing.
     Framework().font = new CFont();
     if (CCameraManager* cameras = Framework().cameraManager)
         Framework().font->Load(cameras->GetCamera());
-    if (CPhysicsWorld* worlds = Framework().physicsWorld; worlds && Framework().cameraManager)
+    if (worlds && Framework().cameraManager)
         worlds->SetCamera(Framework().cameraManager);
     return true;
 }
@@ -162,8 +175,11 @@ bool CStandardApplication::Terminate()
 {
     FrameworkGlobals& globals = Framework();
     if (globals.physicsWorld) {
-        // The worlds' cameras are copies of the main camera: they go first.
+        // The worlds' cameras are copies of the main camera, and the default
+        // lights are the application's: they go first.
         globals.physicsWorld->RemoveCamera(globals.cameraManager);
+        globals.physicsWorld->RemoveLight(m_defaultLight1);
+        globals.physicsWorld->RemoveLight(m_defaultLight2);
         delete globals.physicsWorld; // empties the global
     }
     delete globals.cameraManager; // releases its camera
@@ -172,6 +188,9 @@ bool CStandardApplication::Terminate()
     m_defaultLight1 = nullptr;
     delete m_defaultLight2;
     m_defaultLight2 = nullptr;
+    for (CLight* light : m_configuredLights)
+        delete light;
+    m_configuredLights.clear();
     delete globals.font;
     globals.font = nullptr;
     delete globals.hud;

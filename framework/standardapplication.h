@@ -12,6 +12,7 @@
 // sets the halt flag: the window keeps answering events, but no further frame
 // is updated or drawn.
 #include <cstdint>
+#include <vector>
 
 #include "framework/configsection.h"
 #include "graphics/shared/skel/win/shellevent.h"
@@ -110,6 +111,9 @@ class CStandardApplication
     bool OpenHud(const char** attributes);
     bool OpenCamera(const char** attributes);
     bool OpenCharacter(const char** attributes);
+    bool OpenLight(const char** attributes);
+    /// The end of a "Light": the physics world takes the light read (or it is deleted).
+    void CloseLight();
     bool OpenIgnoredSection(const char** attributes);
     bool IgnoreElement(const char** attributes);
     void OpenSection(CConfigSection* receiver);
@@ -148,6 +152,8 @@ class CStandardApplication
     float m_scale = 1.0f;
     CLight* m_defaultLight1 = nullptr;
     CLight* m_defaultLight2 = nullptr;
+    CLight* m_lastLight = nullptr;           ///< the "Light" being read
+    std::vector<CLight*> m_configuredLights; ///< read and added to the physics world
     Charset* m_charset = nullptr;
     uint8_t m_charsetForeground[4] = {200, 200, 200, 255};
     uint8_t m_charsetBackground[4] = {64, 64, 64, 0};

@@ -32,3 +32,8 @@ inline V3d V3dUnit(const V3d& v)
         return {0.0f, 0.0f, 0.0f};
     return {v.x / length, v.y / length, v.z / length};
 }
+
+inline float V3dDot(const V3d& a, const V3d& b)
+{
+    return a.x * b.x + a.y * b.y + a.z * b.z;
+}

@@ -341,13 +341,13 @@ TEST_F(CameraModes, PickGoesThroughTheWorldQueries)
     StartWith(nullptr);
     V3d point{}, normal{};
     EXPECT_FALSE(Cameras()->PickUnderPointer(&point, &normal, nullptr)) << "no queries: nothing is hit";
-    static const void* ignoredSeen = nullptr;
+    static CSceneObject** objectSeen = nullptr;
     static V3d start{}, end{};
     const CameraPickQueries queries = {
-        [](const V3d* from, const V3d* to, const void* ignored, float* fraction, V3d* hitNormal) {
+        [](const V3d* from, const V3d* to, float* fraction, V3d* hitNormal, CSceneObject** object) {
             start = *from;
             end = *to;
-            ignoredSeen = ignored;
+            objectSeen = object;
             *fraction = 0.25f;
             *hitNormal = {0.0f, 1.0f, 0.0f};
             return true;
@@ -358,11 +358,11 @@ TEST_F(CameraModes, PickGoesThroughTheWorldQueries)
     // the near to the far clip plane.
     ShellMouseRecord record{320.0f, 240.0f, 0.0f, 0.0f, 0, 0};
     CInputManager::MouseHandler(ShellEventMouseMove, &record);
-    int marker = 0;
-    const bool hit = Cameras()->PickUnderPointer(&point, &normal, &marker);
+    CSceneObject* object = nullptr;
+    const bool hit = Cameras()->PickUnderPointer(&point, &normal, &object);
     CCameraManager::SetPickQueries(nullptr);
     ASSERT_TRUE(hit);
-    EXPECT_EQ(ignoredSeen, &marker);
+    EXPECT_EQ(objectSeen, &object);
     const Matrix* m = CameraMatrix();
     EXPECT_NEAR(end.x - start.x, m->at.x * (500.0f - 0.1f), 0.05f);
     EXPECT_NEAR(end.z - start.z, m->at.z * (500.0f - 0.1f), 0.05f);

@@ -234,6 +234,44 @@ std::string Worlds()
     return config.Text();
 }
 
+/// The dynamic collision geometry, inside the physics settings and outside,
+/// whole and with attributes missing, and lights of every type.
+std::string Dynamic()
+{
+    ConfigBuilder config;
+    config.Open("Config").Open("Worlds").Open("PhysicsGlobalSettings");
+    config.Open("CollisionTriangle")
+        .Element("flags", {{"value", "1"}})
+        .Element("v1", {{"x", "0"}, {"y", "0"}, {"z", "0"}})
+        .Element("v2", {{"x", "1"}, {"y", "0"}, {"z", "0"}})
+        .Element("v3", {{"x", "0"}, {"y", "1"}, {"z", "0"}})
+        .Close()
+        .Open("CollisionPlane")
+        .Element("Position", {{"x", "0"}, {"y", "1"}, {"z", "0"}})
+        .Element("Normal", {{"x", "0"}, {"y", "1"}, {"z", "0"}})
+        .Element("Right", {{"x", "1"}, {"y", "1"}, {"z", "0"}})
+        .Element("Length", {{"value", "1"}})
+        .Element("Width", {{"value", "2"}})
+        .Close()
+        .Close();
+    config.Element("World", {{"filename", "world/level.bsp"}, {"name", "level"}, {"flags", "2"}});
+    config.Open("CollisionPlane").Close();
+    config.Open("CollisionTriangle").Element("v2", {{"x", "1"}, {"z", "1"}}).Close();
+    config.Open("CollisionPlane").Element("Width").Close();
+    config.Close();
+    config.Open("Light", {{"type", "Ambient"}})
+        .Element("Color", {{"r", "0.2"}, {"g", "0.3"}, {"b", "0.4"}})
+        .Close();
+    config.Open("Light", {{"type", "Directional"}})
+        .Element("Color", {{"r", "0.5"}, {"g", "0.5"}, {"b", "0.5"}})
+        .Element("Position", {{"x", "1"}, {"y", "2"}, {"z", "3"}})
+        .Element("Target", {{"x", "0"}, {"y", "0"}, {"z", "0"}})
+        .Close();
+    config.Open("Light", {{"type", "Spot"}}).Close();
+    config.Open("Light").Close();
+    return config.Text();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -252,6 +290,7 @@ int main(int argc, char** argv)
         {"hud.xml", Hud()},
         {"characters.xml", Characters()},
         {"worlds.xml", Worlds()},
+        {"dynamic.xml", Dynamic()},
     };
     for (const auto& [name, text] : seeds) {
         const std::string path = std::string(argv[1]) + "/" + name;

@@ -62,10 +62,9 @@ int WriteBox(HWND, const char* text, const char* caption, UINT)
     return IDOK;
 }
 
-/// The engine on the software device in a hidden window, with the plug-ins,
-/// the readers and the file system the framework gives a started engine, so
-/// that the sections' pictures and the worlds are read as the program reads them.
-bool StartEngine()
+} // namespace
+
+bool StartHeadlessEngine()
 {
     static const bool started = [] {
         if (!std::getenv("DISPLAY"))
@@ -82,8 +81,6 @@ bool StartEngine()
     return started;
 }
 
-} // namespace
-
 // The shell's events never reach this program: it runs no shell.
 ShellEventResult AppEventHandler(ShellEvent, void*)
 {
@@ -93,7 +90,7 @@ ShellEventResult AppEventHandler(ShellEvent, void*)
 int ConfigCheck(const char* path, std::string* out)
 {
     gOut = out;
-    if (!StartEngine()) {
+    if (!StartHeadlessEngine()) {
         *out += "the engine does not start\n";
         return 1;
     }

@@ -9,3 +9,8 @@
 /// Reads `path`; the transcript goes to `out`. Answers 1 when an error box
 /// was shown (the framework would run no frame), else 0.
 int ConfigCheck(const char* path, std::string* out);
+
+/// The engine on the software device in a hidden window, with the plug-ins,
+/// the readers and the file system the framework gives a started engine;
+/// started once, kept running. False when it does not start.
+bool StartHeadlessEngine();

@@ -2,17 +2,24 @@
 // named by its argument (default "config.xml") in the data root (the current
 // directory), shows the start screen when the configuration has one, moves
 // the main camera as the user asks and draws a ground grid so that the
-// camera's moves show. Each time the camera mode changes, and every 10
-// frames, it prints the camera's mode, position and view direction:
+// camera's moves show. When the configuration has character profiles, the
+// player walks as the first of them (arrows, right shift runs, left shift
+// aims, space fires, keypad 0 jumps) and the follow camera takes it. Each
+// time the camera mode changes, and every 10 frames, it prints the camera's
+// mode, position and view direction, and where the player stands:
 //
 //   frame 12: Free camera at 0.00 12.00 -30.00 looking 0.00 -0.37 0.93
+//   frame 12: player at 0.00 0.00 1.25 health 100.0
 //
 //   framework-app [config.xml]     (run in the data root)
 #include <cstdio>
 #include <cstring>
 
 #include "framework/cameramanager.h"
+#include "framework/character.h"
+#include "framework/characterprofile.h"
 #include "framework/framework.h"
+#include "framework/physicsworld.h"
 #include "framework/screenquad.h"
 #include "framework/standardapplication.h"
 #include "graphics/core/frame.h"
@@ -47,14 +54,44 @@ class CFrameworkApp : public CStandardApplication
   public:
     CFrameworkApp() : CStandardApplication(gConfigPath) {}
 
-    bool OnInitialize() override { return true; }
-    bool OnUpdate(float) override { return true; }
-    bool OnTerminate() override { return true; }
+    bool OnInitialize() override
+    {
+        // The player: the first profile, dropped at the origin, followed by the camera.
+        CPhysicsWorld* world = Framework().physicsWorld;
+        if (CharacterProfileCount() == 0 || !world)
+            return true;
+        m_player = new CCharacter();
+        if (!m_player->ApplyProfile(GetCharacterProfile(0)->name, kPlayerStart))
+            return true;
+        world->RegisterObject(m_player);
+        if (CCameraManager* cameras = Framework().cameraManager)
+            cameras->SetTarget(m_player);
+        return true;
+    }
+    bool OnUpdate(float step) override
+    {
+        if (m_player)
+            m_player->Update(step);
+        return true;
+    }
+    bool OnTerminate() override
+    {
+        if (m_player) {
+            if (CCameraManager* cameras = Framework().cameraManager)
+                cameras->SetTarget(nullptr);
+            m_player->Unload();
+            delete m_player;
+            m_player = nullptr;
+        }
+        return true;
+    }
     const char* GetTitle() override { return "OLAI - Framework"; }
 
     void OnRender() override
     {
         DrawGrid();
+        if (m_player)
+            m_player->RenderShots();
         Report();
     }
 
@@ -107,13 +144,20 @@ class CFrameworkApp : public CStandardApplication
             std::printf("frame %d: %s camera at %.2f %.2f %.2f looking %.2f %.2f %.2f\n", m_frame,
                         ModeName(mode), double(m->pos.x), double(m->pos.y), double(m->pos.z), double(m->at.x),
                         double(m->at.y), double(m->at.z));
-            std::fflush(stdout);
             m_reportedMode = mode;
+            if (m_player && m_player->GetFrame()) {
+                const V3d& p = FrameGetMatrix(m_player->GetFrame())->pos;
+                std::printf("frame %d: player at %.2f %.2f %.2f health %.1f\n", m_frame, double(p.x),
+                            double(p.y), double(p.z), double(m_player->GetHealth()));
+            }
+            std::fflush(stdout);
         }
         ++m_frame;
     }
 
     static constexpr int32_t kReportEvery = 10;
+    static constexpr V3d kPlayerStart = {0.0f, 1.0f, 0.0f};
+    CCharacter* m_player = nullptr;
     int32_t m_frame = 0;
     int32_t m_reportedMode = 0;
 };

@@ -1,7 +1,8 @@
 // framework-app run headless on the sample data with its scripted input:
 // the start screen closes on Space, the drag turns the free camera, "c"
 // changes the mode and Tab steps the fixed cameras (the printed camera
-// lines), and the free camera's picture after the drag matches a reference.
+// lines), and the free camera's picture after the drag matches a reference;
+// on the sample configuration the player runs, jumps and fires.
 #include <gtest/gtest.h>
 
 #include <png.h>
@@ -19,15 +20,17 @@ namespace {
 
 /// Runs the app with the given environment; its output goes to a file named after the
 /// running test, because CTest runs the tests of one program in parallel processes.
-std::string RunApp(const std::string& variables)
+/// The script and configuration default to the drag on framework-app's own
+/// configuration.
+std::string RunApp(const std::string& variables,
+                   const std::string& script = OLAI_FRAMEWORK_APP_DIR "/drag.txt",
+                   const std::string& config = OLAI_FRAMEWORK_APP_DIR "/config.xml")
 {
     const std::string out = std::string(OLAI_TEST_OUTPUT_DIR) + "/" +
                             ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".txt";
     const std::string command = "cd " OLAI_DATA_DIR " && SDL_VIDEODRIVER=offscreen OLAI_FRAME_MS=33 " +
-                                variables +
-                                " OLAI_INPUT_SCRIPT=" OLAI_FRAMEWORK_APP_DIR "/drag.txt " OLAI_FRAMEWORK_APP
-                                " " OLAI_FRAMEWORK_APP_DIR "/config.xml > " +
-                                out;
+                                variables + " OLAI_INPUT_SCRIPT=" + script + " " OLAI_FRAMEWORK_APP " " +
+                                config + " > " + out;
     EXPECT_EQ(std::system(command.c_str()), 0) << command;
     std::ifstream file(out);
     std::stringstream text;
@@ -35,10 +38,10 @@ std::string RunApp(const std::string& variables)
     return text.str();
 }
 
-/// The line printed for `frame`, or an empty string.
-std::string LineOf(const std::string& text, int frame)
+/// The line printed for `frame` (the player's with `what` "player"), or an empty string.
+std::string LineOf(const std::string& text, int frame, const std::string& what = "")
 {
-    const std::string start = "frame " + std::to_string(frame) + ": ";
+    const std::string start = "frame " + std::to_string(frame) + ": " + what;
     const size_t at = text.find(start);
     if (at == std::string::npos)
         return "";
@@ -85,6 +88,36 @@ TEST(FrameworkApp, FreeCameraPictureMatchesTheReference)
     EXPECT_EQ(height, 480u);
     const std::string failure = d3d9test::CompareWithReferenceIn(
         OLAI_TEST_SOURCE_DIR "/reference", OLAI_TEST_OUTPUT_DIR, "framework_app_free", pixels, width, height);
+    EXPECT_TRUE(failure.empty()) << failure;
+}
+
+/// The player's position in its line for `frame`; false without one.
+bool PlayerAt(const std::string& text, int frame, float* x, float* y, float* z)
+{
+    const std::string line = LineOf(text, frame, "player");
+    return std::sscanf(line.c_str(), "frame %*d: player at %f %f %f", x, y, z) == 3;
+}
+
+TEST(FrameworkApp, ThePlayerRunsJumpsAndFiresUnderTheFollowCamera)
+{
+    const std::string shot = std::string(OLAI_TEST_OUTPUT_DIR) + "/player.png";
+    std::remove(shot.c_str());
+    const std::string text = RunApp("OLAI_EXIT_AFTER_FRAMES=150 OLAI_SCREENSHOT=" + shot,
+                                    OLAI_FRAMEWORK_APP_DIR "/player.txt", "config.xml");
+    EXPECT_EQ(LineOf(text, 10).rfind("frame 10: Follow camera", 0), 0u) << text;
+    float x[5], y[5], z[5];
+    const int frames[5] = {10, 20, 30, 100, 140};
+    for (int i = 0; i < 5; ++i)
+        ASSERT_TRUE(PlayerAt(text, frames[i], &x[i], &y[i], &z[i])) << text;
+    EXPECT_GT(z[1] - z[0], 2.0f) << "running at 9 units a second";
+    EXPECT_GT(y[2], y[0] + 1.0f) << "in the air after the jump";
+    EXPECT_LT(z[4], z[3] - 1.0f) << "turned about and running back";
+    std::vector<uint32_t> pixels;
+    uint32_t width = 0, height = 0;
+    ASSERT_TRUE(ReadPng(shot, &pixels, &width, &height));
+    const std::string failure =
+        d3d9test::CompareWithReferenceIn(OLAI_TEST_SOURCE_DIR "/reference", OLAI_TEST_OUTPUT_DIR,
+                                         "framework_app_player", pixels, width, height);
     EXPECT_TRUE(failure.empty()) << failure;
 }
 

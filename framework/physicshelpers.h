@@ -1,0 +1,38 @@
+#pragma once
+// Physics object helpers: move and turn physics objects while keeping the
+// simulation in step with their graphics frames, colour and texture render
+// geometry, and empty a physics context before it is destroyed.
+//
+// To resynchronise a part (done by the moving helpers): its frame is marked
+// changed, the part's source matrix is copied into its dynamics state, the
+// object's box in the far field follows and the object is woken.
+#include <cstdint>
+
+#include "graphics/core/vector.h"
+#include "graphics/scene/scenetypes.h"
+
+struct Atomic;
+struct OlpBody;
+struct OlpContext;
+struct OlpObj;
+struct Texture;
+
+/// Places part 0's source matrix (its frame) at (x, y, z); resynchronises it.
+void PhysicsObjectSetPosition(OlpObj* object, float x, float y, float z);
+/// Replaces part 0's rotation by `radians` about the axis (x, y, z) (any
+/// length but 0), keeping its position; resynchronises it.
+void PhysicsObjectRotate(OlpObj* object, float x, float y, float z, float radians);
+/// Activates `body` when it is not, moves its simulated pose to (x, y, z)
+/// and wakes it. Nothing for a body outside a manager.
+void PhysicsBodySetPosition(OlpBody* body, float x, float y, float z);
+
+/// Every material of the atomic's geometry gets `colour`, ambient 1,
+/// specular 1 and diffuse 0.5.
+void AtomicSetMaterialColour(Atomic* atomic, RGBA colour);
+/// Every material of the atomic's geometry gets `texture` (null: none).
+void ObjectSetGeometryTexture(Atomic* atomic, Texture* texture);
+
+/// Takes every object out of the context's manager and deinitialises it,
+/// releases every free joint and takes out and destroys every static volume.
+/// The objects' memory stays with their owners.
+void RemoveContextContents(OlpContext* context);
