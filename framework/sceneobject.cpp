@@ -96,7 +96,9 @@ bool CSceneObject::ReadClump(Stream* stream)
 
 bool CSceneObject::Unload()
 {
-    if (m_registered && Framework().physicsWorld)
+    // Also when its clump is out of the world: the world's table must not
+    // keep an object that goes.
+    if (Framework().physicsWorld)
         Framework().physicsWorld->UnregisterObject(this);
     m_registered = false;
     if (m_clump) {

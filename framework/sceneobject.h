@@ -46,8 +46,8 @@ class CSceneObject
     /// The frame's three axes as thin solids, and those of the bounding
     /// sphere's centre (debug view of the physics world's statistics).
     virtual void RenderDebug();
-    /// Takes the object out of the physics world when registered and frees
-    /// the clump; true.
+    /// Takes the object out of the physics world's table (registered or
+    /// not) and frees the clump; true.
     virtual bool Unload();
 
     /// Copies up to kMaxNameLength characters; null gives "Noname".

@@ -111,6 +111,11 @@ TEST_F(PhysicsWorld, RegistrationNeedsAWorldAndReusesEmptiedEntries)
     EXPECT_TRUE(Worlds()->UnregisterObject(&stranger));
     EXPECT_FALSE(Worlds()->UnregisterObject(nullptr));
 
+    // An object out of the world is still in the table: unloading it takes it out.
+    objects[20]->SetInWorld(false);
+    objects[20]->Unload();
+    EXPECT_EQ(Worlds()->GetRegistered(20), nullptr);
+
     // These objects are the test's: each unregisters as it goes.
     objects.clear();
     late.reset();

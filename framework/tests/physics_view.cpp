@@ -8,6 +8,7 @@
 #include "framework/cameramanager.h"
 #include "framework/framelookat.h"
 #include "framework/inputmanager.h"
+#include "framework/interactiveobject.h"
 #include "framework/sceneobject.h"
 #include "framework/tests/physicstesting.h"
 #include "graphics/d3d9/d3d9cache.h"
@@ -117,6 +118,72 @@ TEST_F(PhysicsView, LargeSectorsAreDrawnInBatches)
     uint32_t depth = 0;
     D3D9GetRenderState(D3DRS_ZFUNC, &depth);
     EXPECT_EQ(depth, before);
+}
+
+/// Pixels that differ between two pictures in the hint lines' band (the
+/// lower fifth of the screen but the last tenth).
+size_t HintBandChanges(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int32_t width,
+                       int32_t height)
+{
+    size_t changed = 0;
+    for (int32_t y = int32_t(0.7f * float(height)); y < int32_t(0.9f * float(height)); ++y) {
+        for (int32_t x = 0; x < width; ++x) {
+            const size_t i = size_t(y) * size_t(width) + size_t(x);
+            changed += a[i] != b[i];
+        }
+    }
+    return changed;
+}
+
+/// A switch that the pointer is always on.
+class NearSwitch : public CInteractiveObject
+{
+  public:
+    bool OnStart(const char*, const char**) override { return true; }
+    bool OnEnd(const char*) override { return true; }
+    bool Load() override { return true; }
+    void Update(float) override {}
+    void RenderDebug() override {}
+    void Shutdown() override {}
+    bool IsNear(const V3d&) const override { return true; }
+    const char* GetActionText() const override { return "open the gate"; }
+};
+
+TEST_F(PhysicsView, PointerHintsNameWhatAClickOrAPullWouldDo)
+{
+    StartWith([](ConfigBuilder& c) {
+        c.Element("World", {{"filename", "world/level.bsp"}, {"name", "l"}, {"flags", "0"}});
+    });
+    auto crate = std::make_unique<CSceneObject>();
+    ASSERT_TRUE(crate->LoadClump("world/crate.dff"));
+    crate->SetScale(500.0f);
+    crate->SetCollidable(true);
+    ASSERT_TRUE(Worlds()->RegisterObject(crate.get()));
+    LookDown(6.0f);
+    // The pointer at the centre, on the crate.
+    ShellMouseRecord record{320.0f, 240.0f, 0.0f, 0.0f, 0, 0};
+    CInputManager::MouseHandler(ShellEventMouseMove, &record);
+    int32_t width = 0, height = 0;
+    RunFrame(20);
+    const std::vector<uint32_t> plain = CameraPixels(&width, &height);
+    ASSERT_FALSE(plain.empty());
+
+    // A body on the crate: the two lines on applying a force appear.
+    OlpBody body = {};
+    crate->SetPhysicsObject(&body);
+    RunFrame(20);
+    EXPECT_GT(HintBandChanges(plain, CameraPixels(&width, &height), width, height), 200u);
+
+    // Nothing but the floor under the pointer: a switch there says what a
+    // click does.
+    crate->SetPhysicsObject(nullptr);
+    crate->SetCollidable(false);
+    RunFrame(20);
+    const std::vector<uint32_t> floor = CameraPixels(&width, &height);
+    ASSERT_TRUE(Worlds()->AddSwitch(new NearSwitch));
+    RunFrame(20);
+    EXPECT_GT(HintBandChanges(floor, CameraPixels(&width, &height), width, height), 100u);
+    crate->Unload();
 }
 
 TEST_F(PhysicsQueries, RayPickTestsOneObject)
