@@ -72,8 +72,9 @@ std::unique_ptr<StepHullWorld> MakeStepHullWorld()
         world->shapes.emplace_back(hull->vertices, hull->vertices + hull->vertexCount);
     }
     for (int k = 0; k < kStepHullSide * kStepHullSide; ++k) {
-        float x = 0.8f + 1.15f * static_cast<float>(k % kStepHullSide);
-        float z = 0.8f + 1.15f * static_cast<float>(k / kStepHullSide);
+        // 2.45 m from every edge, so that no hull slides off the field.
+        float x = 2.45f + 1.1f * static_cast<float>(k % kStepHullSide);
+        float z = 2.45f + 1.1f * static_cast<float>(k / kStepHullSide);
         world->starts.push_back({x, ContactTerrainHeight(x, z) + 1.0f, z});
         world->shapeOf.push_back(k % kStepHullShapes);
     }

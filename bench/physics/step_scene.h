@@ -19,7 +19,7 @@ std::unique_ptr<PipelineScene> MakeStepBoxes(int columns = 10, int layers = 30);
 /// The centre of box `i` of the lattice at the start.
 V3d StepBoxStart(int i, int columns);
 /// The hull scene: 1764 convex hulls of six shapes (24-point clouds about
-/// 0.5 x 0.4 x 0.3 m) in a 42 x 42 grid 1.15 m apart, dropped from 1 m over
+/// 0.5 x 0.4 x 0.3 m) in a 42 x 42 grid 1.1 m apart, dropped from 1 m over
 /// a height field of 20,000 triangles (100 x 100 cells of 0.5 m, y up).
 constexpr int kStepHullSide = 42;
 constexpr int kStepHullShapes = 6;
