@@ -5,19 +5,10 @@
 // framework character.
 #include <cstdint>
 
+#include "framework/characteractions.h"
 #include "graphics/core/matrix.h"
 
 class CCharacterProfile;
-
-/// Character modes as the characters read them.
-enum AiCharacterMode : int32_t
-{
-    kModeWalk = 0,
-    kModeRun = 1,
-    kModeAlert = 2,
-    kModeCrouchAim = 3,
-    kModeStandAim = 4,
-};
 
 class CAiCharacter
 {
@@ -30,6 +21,7 @@ class CAiCharacter
     virtual const Matrix* GetFrameMatrix() const = 0;
     /// World units per second of the current mode: walk 0, run 1, 0 in the others.
     virtual float GetCurrentSpeed() const = 0;
+    /// The CharacterMode.
     virtual int32_t GetMode() const = 0;
     virtual void SetMode(int32_t mode) = 0;
     /// Movement inputs: forward and side along the frame's at and right vectors;

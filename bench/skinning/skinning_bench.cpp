@@ -4,16 +4,19 @@
 // vertex) with 4 index bytes and 16 weight bytes read per vertex, over 36
 // bone matrices. "memcpy" copies 34 bytes per vertex (34 read and 34
 // written: the same traffic as the blend), so its vertices per second are
-// the bound. The shader path runs a palette skin shader (c[a0.x + n], two
-// weights) on the interpreter eight vertices at a time, with the inputs
-// gathered into lanes and the positions and normals scattered out.
+// the bound. The shader path runs the generated skinning shader (vs_1_1,
+// two weights, normals renormalised, one directional light) on the
+// interpreter eight vertices at a time, with the inputs gathered into lanes
+// and the positions and lit colours scattered out.
 #include <benchmark/benchmark.h>
 
 #include <cmath>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "graphics/animation/skin/skin.h"
+#include "graphics/d3d9/renderer/vertexshader.h"
 #include "platform/d3dx9/shaderasm.h"
 #include "platform/shadervm/shadervm.h"
 
@@ -104,40 +107,17 @@ void MemcpyBound(benchmark::State& state)
     Report(state, state.range(0));
 }
 
-// Two weights; v2 holds each bone's first palette register (3 x bone), the
-// palette starts at c4 after the transform of c0 to c3.
-const char kSkinShader[] = "vs_1_1\n"
-                           "dcl_position0 v0\n"
-                           "dcl_blendweight0 v1\n"
-                           "dcl_blendindices0 v2\n"
-                           "dcl_normal0 v3\n"
-                           "mov a0.x, v2.x\n"
-                           "dp4 r0.x, v0, c[a0.x + 4]\n"
-                           "dp4 r0.y, v0, c[a0.x + 5]\n"
-                           "dp4 r0.z, v0, c[a0.x + 6]\n"
-                           "dp3 r1.x, v3, c[a0.x + 4]\n"
-                           "dp3 r1.y, v3, c[a0.x + 5]\n"
-                           "dp3 r1.z, v3, c[a0.x + 6]\n"
-                           "mov a0.x, v2.y\n"
-                           "dp4 r2.x, v0, c[a0.x + 4]\n"
-                           "dp4 r2.y, v0, c[a0.x + 5]\n"
-                           "dp4 r2.z, v0, c[a0.x + 6]\n"
-                           "dp3 r3.x, v3, c[a0.x + 4]\n"
-                           "dp3 r3.y, v3, c[a0.x + 5]\n"
-                           "dp3 r3.z, v3, c[a0.x + 6]\n"
-                           "mul r0.xyz, r0.xyz, v1.x\n"
-                           "mad r0.xyz, r2.xyz, v1.y, r0.xyz\n"
-                           "mul r1.xyz, r1.xyz, v1.x\n"
-                           "mad oT1.xyz, r3.xyz, v1.y, r1.xyz\n"
-                           "mov oT0.xyz, r0.xyz\n"
-                           "mov r0.w, c[0].w\n"
-                           "m4x4 oPos, r0, c[0]\n";
-
 void ShaderPath(benchmark::State& state)
 {
     Mesh mesh(int32_t(state.range(0)), 2);
+    // The skin node's shader under vs_1_1: two weights, normals renormalised, one directional light.
+    VertexShaderCacheReset();
+    VertexShaderConstantLayout layout;
+    const std::string text = VertexShaderText(
+        VertexShaderDescriptorMake(1, 0, 0, 0, 2, 0, 0, kVertexShaderNormals | kVertexShaderNormalise),
+        kVertexShaderProfile11, 96, false, &layout);
     ShaderAssembly assembly;
-    if (!ShaderAssemble(kSkinShader, &assembly)) {
+    if (!ShaderAssemble(text, &assembly)) {
         state.SkipWithError(assembly.error.c_str());
         return;
     }
@@ -146,14 +126,16 @@ void ShaderPath(benchmark::State& state)
         state.SkipWithError("shader refused");
         return;
     }
-    std::vector<float[4]> constants(4 + 3 * kBones);
+    std::vector<float[4]> constants(layout.bones + 3 * kBones);
     for (int r = 0; r < 4; ++r) {
         for (int c = 0; c < 4; ++c) {
             constants[size_t(r)][c] = r == c ? 1.0f : 0.0f;
         }
     }
+    const float light[3][4] = {{0.2f, 0.2f, 0.2f, 1.0f}, {0.0f, 0.0f, -1.0f, 0.0f}, {0.8f, 0.8f, 0.7f, 0.0f}};
+    std::memcpy(constants[4], light, sizeof light); // ambient, direction, colour
     for (int b = 0; b < kBones; ++b) {
-        std::memcpy(constants[size_t(4 + 3 * b)], mesh.bones[size_t(b)].row, sizeof(float) * 12);
+        std::memcpy(constants[size_t(layout.bones + 3 * b)], mesh.bones[size_t(b)].row, sizeof(float) * 12);
     }
     constexpr int kBatches = 16;
     std::vector<ShaderVertexBatch> batches(kBatches);
@@ -182,8 +164,8 @@ void ShaderPath(benchmark::State& state)
                 const size_t l = i % kShaderLanes;
                 float* out = &mesh.out[6 * (first + i)];
                 for (int c = 0; c < 3; ++c) {
-                    out[c] = batch.output[kShaderOutTexCoord0].v[c][l];
-                    out[3 + c] = batch.output[kShaderOutTexCoord0 + 1].v[c][l];
+                    out[c] = batch.output[kShaderOutPosition].v[c][l];
+                    out[3 + c] = batch.output[kShaderOutColor0].v[c][l];
                 }
             }
         }

@@ -1,10 +1,13 @@
 #pragma once
-// A character for the AI class tests: plain fields behind CAiCharacter, with
-// a profile of height 2, width 0.6, walk 1.5 and run 3 world units a second.
-#include "demo/aicharacter.h"
+// A character for the demo's tests: plain fields behind CWardelCharacter
+// that record what the application and the AI classes do to it, with a
+// profile of height 2, width 0.6, walk 1.5 and run 3 world units a second.
+#include <string>
+
+#include "demo/wardelcharacter.h"
 #include "framework/characterprofile.h"
 
-class FakeCharacter : public CAiCharacter
+class FakeCharacter : public CWardelCharacter
 {
   public:
     FakeCharacter()
@@ -68,6 +71,27 @@ class FakeCharacter : public CAiCharacter
         return true;
     }
 
+    bool ApplyProfile(const char* name, const V3d& position) override
+    {
+        appliedProfile = name;
+        profilePosition = position;
+        return true;
+    }
+    void SetPosition(const V3d& position) override { matrix.pos = position; }
+    void SetHeading(float degrees) override { heading = degrees; }
+    void SetPlayerControlled(bool player) override { playerControlled = player; }
+    void SetAnimate(bool value) override { animate = value; }
+    void SetInWorld(bool value) override { inWorld = value; }
+    void Register() override { registered = true; }
+    void Unregister() override { registered = false; }
+    void Update(float step) override
+    {
+        ++updates;
+        lastStep = step;
+    }
+    void RenderShots() override { ++shotRenders; }
+    void Unload() override { unloaded = true; }
+
     const CCharacterProfile* profile = Profile();
     Matrix matrix{};
     int32_t mode = kModeWalk;
@@ -80,4 +104,10 @@ class FakeCharacter : public CAiCharacter
     V3d muzzle{};
     bool hasHead = false;
     V3d headUp{};
+    std::string appliedProfile;
+    V3d profilePosition{};
+    float heading = 0.0f;
+    bool playerControlled = false, animate = false, inWorld = false, registered = false, unloaded = false;
+    int updates = 0, shotRenders = 0;
+    float lastStep = 0.0f;
 };
