@@ -32,7 +32,10 @@
 //            shapes dropped on a 20,000-triangle height field) the same with
 //            btConvexHullShape over btBvhTriangleMeshShape and ODE's dConvex
 //            over dTriMesh (left out, and said, when ODE's build cannot
-//            collide the two).
+//            collide the two); ragdolls (bench/physics/ragdolls_compare) the
+//            heap of 100 ragdolls against Bullet and ODE; convex1764-world
+//            (bench/physics/convexworld_compare) 1764 hulls on the sample
+//            terrain's built world, ours as one triangle list.
 #include <BulletCollision/NarrowPhaseCollision/btGjkEpaPenetrationDepthSolver.h>
 #include <BulletCollision/NarrowPhaseCollision/btGjkPairDetector.h>
 #include <BulletCollision/NarrowPhaseCollision/btPointCollector.h>
@@ -53,7 +56,10 @@
 
 #include "bench/physics/broadphase_scene.h"
 #include "bench/physics/contacts_scene.h"
+#include "bench/physics/convexworld_compare.h"
+#include "bench/physics/convexworld_scene.h"
 #include "bench/physics/distance_scene.h"
+#include "bench/physics/ragdolls_compare.h"
 #include "bench/physics/shapes_scene.h"
 #include "bench/physics/step_scene.h"
 #include "graphics/core/tests/enginetesting.h"
@@ -915,8 +921,14 @@ int CompareStep(const char* scene)
     if (std::strcmp(scene, "convex1764") == 0) {
         return CompareStepHulls();
     }
+    if (std::strcmp(scene, "ragdolls") == 0) {
+        return CompareRagdolls();
+    }
     if (std::strcmp(scene, "boxes3000") != 0) {
-        std::fprintf(stderr, "bench_physics_compare: unknown step scene %s (boxes3000, convex1764)\n", scene);
+        std::fprintf(stderr,
+                     "bench_physics_compare: unknown step scene %s (boxes3000, convex1764, ragdolls, "
+                     "convex1764-world)\n",
+                     scene);
         return 2;
     }
     StepSceneMaker make = [] { return MakeStepBoxes(kStepColumns, kStepLayers); };
@@ -943,8 +955,9 @@ int CompareStep(const char* scene)
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: bench_physics_compare shapes|distance|contacts|broadphase [rounds]\n"
-                         "       bench_physics_compare step boxes3000|convex1764\n");
+    std::fprintf(stderr,
+                 "usage: bench_physics_compare shapes|distance|contacts|broadphase [rounds]\n"
+                 "       bench_physics_compare step boxes3000|convex1764|ragdolls|convex1764-world\n");
     return 2;
 }
 
@@ -954,6 +967,12 @@ int main(int argc, char** argv)
 {
     if (argc < 2) {
         return Usage();
+    }
+    if (std::strcmp(argv[1], "step") == 0 && argc == 3 && std::strcmp(argv[2], "convex1764-world") == 0) {
+        // The world needs the scene library, collision trees and edge data.
+        int result = ConvexWorldEngineStart() ? CompareConvexWorld() : 1;
+        EngineTestShutdown();
+        return result;
     }
     if (std::strcmp(argv[1], "step") == 0) {
         if (argc != 3 || !EngineTestStart()) {

@@ -9,6 +9,8 @@
 //   physics-sim solve <case>          a one-island solver case beside closed form
 //   physics-sim run <scenario> [--svg f] [--csv f] [--solver scalar|sse] [--layout n]
 //                                     a named scene stepped through a whole context
+//                                     (ragdoll-drop, world-drop: see their files)
+//   physics-sim dump <file>           the physics chunks of a stream file
 //   physics-sim corpus <folder>       the hull builder's fuzz seeds
 //   physics-sim corpus --grid <folder> the grid data block's fuzz seeds
 #include "tools/cli/tool_cli.h"
@@ -16,15 +18,22 @@
 #include <cstdio>
 
 #include "graphics/core/tests/enginetesting.h"
+#include "graphics/scene/collision.h"
+#include "graphics/scene/scenelibrary.h"
+#include "physics/core/body/bodyatomic.h"
 #include "physics/core/solver/harness/harness.h"
+#include "physics/refpair/refpair.h"
 #include "tools/physics-sim/activation.h"
 #include "tools/physics-sim/broadphase.h"
 #include "tools/physics-sim/contacts.h"
 #include "tools/physics-sim/distance.h"
+#include "tools/physics-sim/dump.h"
 #include "tools/physics-sim/gridcorpus.h"
 #include "tools/physics-sim/hull.h"
+#include "tools/physics-sim/ragdolldrop.h"
 #include "tools/physics-sim/scenario.h"
 #include "tools/physics-sim/shapes.h"
+#include "tools/physics-sim/worlddrop.h"
 
 int main(int argc, char** argv)
 {
@@ -57,10 +66,14 @@ int main(int argc, char** argv)
     std::string scenario, runSvg, runCsv, solverPath;
     ScenarioOptions runOptions;
     CLI::App* run = app.add_subcommand("run", "a named scene stepped through a whole context");
+    std::vector<std::string> scenarioNames = ScenarioNames();
+    scenarioNames.push_back(kRagdollDropName);
+    scenarioNames.push_back(kWorldDropName);
     run->add_option("scenario", scenario,
-                    "box-drop, stack3, stack10, stack20, pyramid, pendulum, fast-sphere, slope or bounce")
+                    "box-drop, stack3, stack10, stack20, pyramid, pendulum, fast-sphere, slope, bounce, "
+                    "ragdoll-drop or world-drop")
         ->required()
-        ->check(CLI::IsMember(ScenarioNames()));
+        ->check(CLI::IsMember(scenarioNames));
     run->add_option("--svg", runSvg, "plot the heights over time to this SVG file");
     run->add_option("--csv", runCsv, "write the height trace to this CSV file");
     run->add_option("--solver", solverPath, "solver kernels: scalar or sse")
@@ -76,12 +89,19 @@ int main(int argc, char** argv)
     corpus->add_option("folder", corpusFolder, "an existing folder")->required();
     bool gridCorpus = false;
     corpus->add_flag("--grid", gridCorpus, "write the physics_grid target's seeds instead");
+    std::string dumpPath;
+    CLI::App* dump = app.add_subcommand("dump", "the physics definitions and objects of a stream file");
+    dump->add_option("file", dumpPath, "a stream file holding chunks 0x907 to 0x90C")->required();
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
         return parseStatus;
     }
-    // The engine runs on its recording device double: nothing is drawn.
-    if (!EngineTestStart()) {
+    // The engine runs on its recording device double: nothing is drawn. The
+    // scene library, collision trees, edge data and bodies on atomics serve
+    // the test world.
+    if (!EngineTestInit() || !WorldLibraryAttach() || !CollisionPluginAttach() || OlpRefPairRegister() != 1 ||
+        OlpRefPairRegisterGeometry() != 1 || OlpBodyPluginAttach() != 1 || !EngineTestOpen() ||
+        !EngineStart()) {
         std::fprintf(stderr, "physics-sim: the engine did not start\n");
         return 1;
     }
@@ -103,7 +123,15 @@ int main(int argc, char** argv)
         result = report.passed ? 0 : 1;
     } else if (run->parsed()) {
         runOptions.mode = solverPath == "scalar" ? 1 : solverPath == "sse" ? 2 : 0;
-        result = RunScenarioCommand(scenario, runOptions, runSvg, runCsv);
+        if (scenario == kRagdollDropName) {
+            result = RunRagdollDropCommand(runOptions, runSvg, runCsv);
+        } else if (scenario == kWorldDropName) {
+            result = RunWorldDropCommand(runOptions, runSvg, runCsv);
+        } else {
+            result = RunScenarioCommand(scenario, runOptions, runSvg, runCsv);
+        }
+    } else if (dump->parsed()) {
+        result = RunDump(dumpPath);
     } else if (corpus->parsed()) {
         result = gridCorpus ? WriteGridCorpus(corpusFolder) : WriteHullCorpus(corpusFolder);
     }

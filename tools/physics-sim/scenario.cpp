@@ -77,6 +77,12 @@ int RunScenarioCommand(const std::string& name, const ScenarioOptions& options, 
         std::fprintf(stderr, "physics-sim: unknown scenario %s\n", name.c_str());
         return 2;
     }
+    return ReportScenario(name, report, svgPath, csvPath);
+}
+
+int ReportScenario(const std::string& name, const ScenarioReport& report, const std::string& svgPath,
+                   const std::string& csvPath)
+{
     std::printf("%s: %zu steps at 60 Hz, gravity (0, -10, 0)\n", name.c_str(), report.heights.size());
     for (size_t i = 0; i < report.bodies.size(); ++i) {
         const auto& b = report.bodies[i];

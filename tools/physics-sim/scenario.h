@@ -10,3 +10,6 @@
 /// height trace as SVG and CSV when the paths are not empty. 0 on success.
 int RunScenarioCommand(const std::string& name, const ScenarioOptions& options, const std::string& svgPath,
                        const std::string& csvPath);
+/// Prints and writes a scenario's report as RunScenarioCommand does.
+int ReportScenario(const std::string& name, const ScenarioReport& report, const std::string& svgPath,
+                   const std::string& csvPath);

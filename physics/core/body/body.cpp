@@ -2,6 +2,7 @@
 
 #include "graphics/core/memory.h"
 #include "physics/core/body/bodyatomic.h"
+#include "physics/core/body/bodystream.h"
 #include "physics/core/dyn/dyn.h"
 #include "physics/core/manager/manager.h"
 #include "physics/core/manager/pools.h"
@@ -167,6 +168,5 @@ OlpContextParams* OlpBodyParamsReserve(OlpContextParams* params, uint32_t maxReg
 
 int32_t OlpBodyRegisterType(OlpContext* context)
 {
-    // The definition stream handlers are installed with the body streams.
-    return OlpContextRegisterObjectType(context, kOlpObjTypeBody, nullptr, nullptr);
+    return OlpContextRegisterObjectType(context, kOlpObjTypeBody, OlpBodyDefSerialize, OlpBodyDefDeserialize);
 }

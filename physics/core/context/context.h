@@ -13,13 +13,14 @@
 struct OlpContext;
 struct OlpMgr;
 struct OlpPipeline;
+struct OlpSerialCtx;
 
-/// Writes an object type's shared definition through the context (or
-/// answers its size); non-zero on success.
-using OlpObjectDefWriter = int32_t (*)(OlpContext* context, const void* definition);
-/// Reads an object type's definition through the context into `out`;
-/// non-zero on success.
-using OlpObjectDefReader = int32_t (*)(OlpContext* context, void** out);
+/// Writes an object type's shared definition through a serialiser context
+/// (which only measures without a stream); non-zero on success.
+using OlpObjectDefWriter = int32_t (*)(OlpSerialCtx* ctx, const void* definition);
+/// Reads an object type's definition through a serialiser context into a
+/// new definition stored in `out`; non-zero on success.
+using OlpObjectDefReader = int32_t (*)(OlpSerialCtx* ctx, void** out);
 
 struct OlpObjectTypeHandlers
 {

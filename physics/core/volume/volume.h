@@ -131,8 +131,9 @@ struct OlpVolumeDescriptor
     OlpProjectionSlot getProjection;         ///< 8: core interval on an axis
     OlpCoreThicknessSlot getCoreThickness;   ///< 9: smallest width
     OlpLineIntersectSlot lineIntersect;      ///< 10: first hit of a segment
-    OlpVolumeStreamWriteFunc streamWrite;    ///< custom types only
-    OlpVolumeStreamReadFunc streamRead;      ///< custom types only
+    OlpVolumeStreamWriteFunc
+        streamWrite; ///< custom types only: bytes written (counted with a null stream), 0 on failure
+    OlpVolumeStreamReadFunc streamRead; ///< custom types only: reads every byte its writer wrote
     const char* name;
     uint8_t minFeatureDim; ///< 0 point, 1 segment, 2 face
     uint8_t maxFeatureDim;

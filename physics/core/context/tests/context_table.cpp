@@ -105,8 +105,8 @@ TEST_F(ContextTable, UserDataWalksAndAbsentVolumes)
 TEST_F(ContextTable, ObjectTypesRegisterOnlyBelowTheTypeCount)
 {
     ASSERT_NE(Make(1), nullptr);
-    const OlpObjectDefWriter writer = [](OlpContext*, const void*) { return 1; };
-    const OlpObjectDefReader reader = [](OlpContext*, void**) { return 1; };
+    const OlpObjectDefWriter writer = [](OlpSerialCtx*, const void*) { return 1; };
+    const OlpObjectDefReader reader = [](OlpSerialCtx*, void**) { return 1; };
     for (uint32_t id = 0; id < 3; ++id) {
         EXPECT_EQ(context->handlers[id].write, nullptr);
         EXPECT_EQ(OlpContextRegisterObjectType(context, id, writer, reader), 1);

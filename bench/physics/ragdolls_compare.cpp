@@ -1,0 +1,289 @@
+#include "bench/physics/ragdolls_compare.h"
+
+#include <btBulletDynamicsCommon.h>
+#include <ode/ode.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <memory>
+
+#include "bench/physics/ragdolls_scene.h"
+#include "physics/core/ragdoll/scenes/ragdollscene.h"
+#include "physics/core/utils/vec3.h"
+
+using namespace olp;
+
+namespace {
+
+constexpr int kSteps = 600;
+constexpr float kStep = 1.0f / 60.0f;
+
+struct Result
+{
+    double stepsPerSecond = 0.0;
+    RagdollHeapMeasure measure;
+};
+
+template <typename Step, typename Poses> Result Run(Step step, Poses poses)
+{
+    std::vector<Matrix> before;
+    const auto start = std::chrono::steady_clock::now();
+    for (int n = 0; n < kSteps; ++n) {
+        if (n == kSteps - 1) {
+            before = poses();
+        }
+        step();
+    }
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    Result r;
+    r.stepsPerSecond = kSteps / seconds;
+    r.measure = RagdollHeapMeasureOf(before, poses(), kStep);
+    return r;
+}
+
+Result Ours()
+{
+    RagdollScene scene(kRagdollHeapCount);
+    for (uint32_t i = 0; i < kRagdollHeapCount; ++i) {
+        V3d base{};
+        float yaw = 0.0f, tilt = 0.0f;
+        RagdollSceneHeapPlace(i, &base, &yaw, &tilt);
+        scene.AddRagdoll(base, yaw, tilt);
+    }
+    return Run([&] { scene.Step(); },
+               [&] {
+                   std::vector<Matrix> poses;
+                   for (const auto& entry : scene.ragdolls) {
+                       poses.insert(poses.end(), entry->bones.begin(), entry->bones.end());
+                   }
+                   return poses;
+               });
+}
+
+btTransform ToBullet(const Matrix& m)
+{
+    btMatrix3x3 basis(m.right.x, m.up.x, m.at.x, m.right.y, m.up.y, m.at.y, m.right.z, m.up.z, m.at.z);
+    return btTransform(basis, btVector3(m.pos.x, m.pos.y, m.pos.z));
+}
+
+Matrix FromBullet(const btTransform& t)
+{
+    const btMatrix3x3& b = t.getBasis();
+    Matrix m{};
+    m.right = {b[0][0], b[1][0], b[2][0]};
+    m.up = {b[0][1], b[1][1], b[2][1]};
+    m.at = {b[0][2], b[1][2], b[2][2]};
+    m.pos = {t.getOrigin().x(), t.getOrigin().y(), t.getOrigin().z()};
+    return m;
+}
+
+// A ragdoll's own parts never collide (the user index is the ragdoll).
+struct SameRagdollFilter : btOverlapFilterCallback
+{
+    bool needBroadphaseCollision(btBroadphaseProxy* a, btBroadphaseProxy* b) const override
+    {
+        const auto* oa = static_cast<const btCollisionObject*>(a->m_clientObject);
+        const auto* ob = static_cast<const btCollisionObject*>(b->m_clientObject);
+        return oa->getUserIndex() < 0 || oa->getUserIndex() != ob->getUserIndex();
+    }
+};
+
+Result Bullet()
+{
+    btDefaultCollisionConfiguration configuration;
+    btCollisionDispatcher dispatcher(&configuration);
+    btDbvtBroadphase broadphase;
+    btSequentialImpulseConstraintSolver solver;
+    btDiscreteDynamicsWorld world(&dispatcher, &broadphase, &solver, &configuration);
+    SameRagdollFilter filter;
+    world.getPairCache()->setOverlapFilterCallback(&filter);
+    world.setGravity({0, -10, 0});
+    btStaticPlaneShape planeShape({0, 1, 0}, 0);
+    btRigidBody ground(0.0f, nullptr, &planeShape);
+    ground.setFriction(0.8f);
+    ground.setUserIndex(-1);
+    world.addRigidBody(&ground);
+    std::vector<std::unique_ptr<btCollisionShape>> shapes;
+    for (uint32_t p = 0; p < 11; ++p) {
+        const RagdollScenePart& s = RagdollScenePartShape(p);
+        if (s.alongX) {
+            shapes.push_back(std::make_unique<btCapsuleShapeX>(s.radius, 2.0f * s.halfLength));
+        } else {
+            shapes.push_back(std::make_unique<btCapsuleShape>(s.radius, 2.0f * s.halfLength));
+        }
+    }
+    std::vector<std::unique_ptr<btRigidBody>> bodies;
+    std::vector<std::unique_ptr<btPoint2PointConstraint>> joints;
+    for (uint32_t r = 0; r < kRagdollHeapCount; ++r) {
+        for (uint32_t p = 0; p < 11; ++p) {
+            const RagdollScenePart& s = RagdollScenePartShape(p);
+            btVector3 inertia;
+            shapes[p]->calculateLocalInertia(s.mass, inertia);
+            btRigidBody::btRigidBodyConstructionInfo info(s.mass, nullptr, shapes[p].get(), inertia);
+            info.m_startWorldTransform = ToBullet(RagdollHeapStart(r, p));
+            info.m_friction = 0.8f;
+            bodies.push_back(std::make_unique<btRigidBody>(info));
+            bodies.back()->setUserIndex(int(r));
+            world.addRigidBody(bodies.back().get());
+        }
+        for (uint32_t j = 0; j < 10; ++j) {
+            const RagdollSceneJoint& joint = RagdollSceneJointShape(j);
+            const V3d a = joint.anchor - RagdollScenePartShape(joint.first).centre;
+            const V3d b = joint.anchor - RagdollScenePartShape(joint.second).centre;
+            joints.push_back(std::make_unique<btPoint2PointConstraint>(
+                *bodies[r * 11 + joint.first], *bodies[r * 11 + joint.second], btVector3(a.x, a.y, a.z),
+                btVector3(b.x, b.y, b.z)));
+            world.addConstraint(joints.back().get(), true);
+        }
+    }
+    Result result = Run([&] { world.stepSimulation(kStep, 0); },
+                        [&] {
+                            std::vector<Matrix> poses;
+                            for (auto& body : bodies) {
+                                poses.push_back(FromBullet(body->getWorldTransform()));
+                            }
+                            return poses;
+                        });
+    for (auto& joint : joints) {
+        world.removeConstraint(joint.get());
+    }
+    for (auto& body : bodies) {
+        world.removeRigidBody(body.get());
+    }
+    world.removeRigidBody(&ground);
+    return result;
+}
+
+struct OdeWorld
+{
+    dWorldID world;
+    dJointGroupID contacts;
+};
+
+// Geom data: the ragdoll's index + 1 (0 for the ground).
+void OdeNear(void* data, dGeomID a, dGeomID b)
+{
+    const auto ra = reinterpret_cast<uintptr_t>(dGeomGetData(a));
+    const auto rb = reinterpret_cast<uintptr_t>(dGeomGetData(b));
+    if (ra != 0 && ra == rb) {
+        return;
+    }
+    auto* w = static_cast<OdeWorld*>(data);
+    dContact contact[4];
+    const int n = dCollide(a, b, 4, &contact[0].geom, sizeof(dContact));
+    for (int i = 0; i < n; ++i) {
+        contact[i].surface.mode = 0;
+        contact[i].surface.mu = 0.8;
+        dJointID joint = dJointCreateContact(w->world, w->contacts, &contact[i]);
+        dJointAttach(joint, dGeomGetBody(a), dGeomGetBody(b));
+    }
+}
+
+Matrix FromOde(dBodyID body)
+{
+    const dReal* p = dBodyGetPosition(body);
+    const dReal* m = dBodyGetRotation(body); // rows of three, padded to four
+    Matrix pose{};
+    pose.right = {float(m[0]), float(m[4]), float(m[8])};
+    pose.up = {float(m[1]), float(m[5]), float(m[9])};
+    pose.at = {float(m[2]), float(m[6]), float(m[10])};
+    pose.pos = {float(p[0]), float(p[1]), float(p[2])};
+    return pose;
+}
+
+Result Ode()
+{
+    dInitODE2(0);
+    OdeWorld w{dWorldCreate(), dJointGroupCreate(0)};
+    dWorldSetGravity(w.world, 0, -10, 0);
+    dWorldSetQuickStepNumIterations(w.world, 20);
+    dSpaceID space = dHashSpaceCreate(nullptr);
+    dCreatePlane(space, 0, 1, 0, 0);
+    std::vector<dBodyID> bodies;
+    for (uint32_t r = 0; r < kRagdollHeapCount; ++r) {
+        for (uint32_t p = 0; p < 11; ++p) {
+            const RagdollScenePart& s = RagdollScenePartShape(p);
+            const Matrix start = RagdollHeapStart(r, p);
+            dBodyID body = dBodyCreate(w.world);
+            dMass mass;
+            // ODE's capsules lie along z: direction 3, then turned onto x or y.
+            dMassSetCapsuleTotal(&mass, s.mass, 3, s.radius, 2.0f * s.halfLength);
+            dMatrix3 onto;
+            if (s.alongX) {
+                dRFromAxisAndAngle(onto, 0, 1, 0, M_PI / 2);
+            } else {
+                dRFromAxisAndAngle(onto, 1, 0, 0, -M_PI / 2);
+            }
+            dMassRotate(&mass, onto);
+            dBodySetMass(body, &mass);
+            dBodySetPosition(body, start.pos.x, start.pos.y, start.pos.z);
+            dMatrix3 rotation = {start.right.x, start.up.x, start.at.x, 0,
+                                 start.right.y, start.up.y, start.at.y, 0,
+                                 start.right.z, start.up.z, start.at.z, 0};
+            dBodySetRotation(body, rotation);
+            dGeomID geom = dCreateCapsule(space, s.radius, 2.0f * s.halfLength);
+            dGeomSetBody(geom, body);
+            dGeomSetOffsetRotation(geom, onto);
+            dGeomSetData(geom, reinterpret_cast<void*>(uintptr_t(r + 1)));
+            bodies.push_back(body);
+        }
+        for (uint32_t j = 0; j < 10; ++j) {
+            const RagdollSceneJoint& joint = RagdollSceneJointShape(j);
+            const Matrix a = RagdollHeapStart(r, joint.first);
+            const V3d local = joint.anchor - RagdollScenePartShape(joint.first).centre;
+            const V3d anchor = {a.right.x * local.x + a.up.x * local.y + a.at.x * local.z + a.pos.x,
+                                a.right.y * local.x + a.up.y * local.y + a.at.y * local.z + a.pos.y,
+                                a.right.z * local.x + a.up.z * local.y + a.at.z * local.z + a.pos.z};
+            dJointID ball = dJointCreateBall(w.world, nullptr);
+            dJointAttach(ball, bodies[r * 11 + joint.first], bodies[r * 11 + joint.second]);
+            dJointSetBallAnchor(ball, anchor.x, anchor.y, anchor.z);
+        }
+    }
+    Result result = Run(
+        [&] {
+            dSpaceCollide(space, &w, OdeNear);
+            dWorldQuickStep(w.world, kStep);
+            dJointGroupEmpty(w.contacts);
+        },
+        [&] {
+            std::vector<Matrix> poses;
+            for (dBodyID body : bodies) {
+                poses.push_back(FromOde(body));
+            }
+            return poses;
+        });
+    dJointGroupDestroy(w.contacts);
+    dSpaceDestroy(space);
+    dWorldDestroy(w.world);
+    dCloseODE();
+    return result;
+}
+
+} // namespace
+
+int CompareRagdolls()
+{
+    std::printf("ragdolls: %u ragdolls of 11 capsules and 10 ball joints in a heap, %d steps at 60 Hz\n",
+                kRagdollHeapCount, kSteps);
+    std::printf("%-8s %12s %9s %14s %12s  %s\n", "engine", "steps/s", "resting", "penetration", "joint gap",
+                "settings");
+    struct Entry
+    {
+        const char* name;
+        Result (*run)();
+        const char* settings;
+    };
+    const Entry entries[] = {
+        {"ours", Ours, "ball joints, own parts never collide, friction 0.8"},
+        {"bullet", Bullet, "btPoint2PointConstraint, sequential impulse, 10 iterations"},
+        {"ode", Ode, "ball joints, quick step, 20 iterations, 4 points a pair"},
+    };
+    for (const Entry& e : entries) {
+        const Result r = e.run();
+        std::printf("%-8s %12.1f %8.1f%% %12.4f m %10.4f m  %s\n", e.name, r.stepsPerSecond,
+                    100.0 * r.measure.resting, double(r.measure.penetration), double(r.measure.jointGap),
+                    e.settings);
+    }
+    return 0;
+}

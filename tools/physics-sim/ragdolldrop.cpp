@@ -1,0 +1,58 @@
+#include "tools/physics-sim/ragdolldrop.h"
+
+#include <cmath>
+#include <cstdio>
+
+#include "physics/core/contact/contact.h"
+#include "physics/core/manager/manager.h"
+#include "physics/core/ragdoll/scenes/ragdollscene.h"
+#include "tools/physics-sim/scenario.h"
+
+ScenarioReport RunRagdollDrop(const ScenarioOptions& options, float* gap)
+{
+    ScenarioReport report;
+    RagdollScene scene(2);
+    scene.AddRagdoll({0.0f, 1.0f, 0.0f}, 0.0f, 0.0f);
+    scene.AddRagdoll({1.5f, 0.6f, 0.5f}, 0.7f, 1.2f);
+    const int steps = options.steps > 0 ? options.steps : 2400;
+    OlpPipeline* pipeline = OlpContextGetPipeline(scene.context);
+    for (int n = 0; n < steps; ++n) {
+        scene.Step();
+        std::vector<float> heights;
+        for (const auto& entry : scene.ragdolls) {
+            heights.push_back(entry->bones[0].pos.y);
+        }
+        report.heights.push_back(heights);
+        for (uint32_t i = 0; i < pipeline->contactCount; ++i) {
+            const OlpContact& c = pipeline->contacts[i];
+            for (uint32_t k = 0; k < c.count; ++k) {
+                report.penetration = std::fmax(report.penetration, -c.points[k].separation);
+            }
+        }
+        for (size_t r = 0; r < scene.ragdolls.size(); ++r) {
+            if (report.bodies.size() <= r) {
+                report.bodies.push_back({{}, false, -1});
+            }
+            const bool asleep =
+                !OlpMgrIsObjectAwake(OlpContextGetMgr(scene.context), &scene.ragdolls[r]->ragdoll->base);
+            ScenarioReport::Body& body = report.bodies[r];
+            body.sleptAt = asleep ? (body.asleep ? body.sleptAt : n + 1) : -1;
+            body.asleep = asleep;
+            body.position = scene.ragdolls[r]->bones[0].pos;
+        }
+        report.maxA = std::max(report.maxA, OlpPipelineGetStatisticMaxA(pipeline));
+        report.maxB = std::max(report.maxB, OlpPipelineGetStatisticMaxB(pipeline));
+    }
+    report.hash = scene.Hash();
+    *gap = scene.LargestJointGap();
+    return report;
+}
+
+int RunRagdollDropCommand(const ScenarioOptions& options, const std::string& svgPath,
+                          const std::string& csvPath)
+{
+    float gap = 0.0f;
+    const ScenarioReport report = RunRagdollDrop(options, &gap);
+    std::printf("ragdolls: 2 of 11 capsules and 10 ball joints; largest joint gap %.4f m\n", double(gap));
+    return ReportScenario(kRagdollDropName, report, svgPath, csvPath);
+}
