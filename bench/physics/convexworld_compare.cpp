@@ -176,6 +176,8 @@ Result Ode(const ConvexWorldScene& scene)
     dTriMeshDataID data = dGeomTriMeshDataCreate();
     dGeomTriMeshDataBuildSingle(data, vertices.data(), 3 * sizeof(float), int(scene.soup.positions.size()),
                                 indices.data(), int(indices.size()), 3 * sizeof(dTriIndex));
+    // Convex against trimesh needs the triangles' face angles.
+    dGeomTriMeshDataPreprocess2(data, 1U << dTRIDATAPREPROCESS_BUILD_FACE_ANGLES, nullptr);
     dCreateTriMesh(space, data, nullptr, nullptr, nullptr);
     std::vector<OdeConvex> convexes;
     for (const OlpConvexHull* hull : scene.hulls) {
