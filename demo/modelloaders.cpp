@@ -12,6 +12,8 @@
 #include "graphics/scene/sceneids.h"
 #include "graphics/scene/world.h"
 #include "graphics/scene/worldmembers.h"
+#include "physics/core/volume/grid.h"
+#include "physics/core/volume/trilist.h"
 #include <string>
 
 namespace {
@@ -36,6 +38,21 @@ Material* SetMaterialTexture(Material* material, void* texture)
 {
     MaterialSetTexture(material, static_cast<Texture*>(texture));
     return material;
+}
+
+struct SectorCells
+{
+    OlpVolume* grid; ///< null while counting
+    uint32_t count;
+};
+
+WorldSector* AddSectorCell(WorldSector* sector, void* data)
+{
+    auto* cells = static_cast<SectorCells*>(data);
+    if (cells->grid != nullptr)
+        OlpTrilistInit(OlpGridGetCell(cells->grid, cells->count), sector, kOlpTrilistSector);
+    ++cells->count;
+    return sector;
 }
 
 } // namespace
@@ -110,6 +127,23 @@ Atomic* LoadSkyDome(World* world)
     TextureDestroy(texture);
     WorldAddAtomic(world, sky);
     return sky;
+}
+
+OlpVolume* CreateWorldGridVolume(World* world, float minimumCellSize)
+{
+    if (world == nullptr)
+        return nullptr;
+    SectorCells cells{nullptr, 0};
+    WorldForAllSectors(world, AddSectorCell, &cells);
+    if (cells.count == 0)
+        return nullptr;
+    cells.grid = OlpGridCreate(cells.count);
+    if (cells.grid == nullptr)
+        return nullptr;
+    cells.count = 0;
+    WorldForAllSectors(world, AddSectorCell, &cells);
+    OlpGridBuild(cells.grid, minimumCellSize);
+    return cells.grid;
 }
 
 Stream* OpenOutputStream(const char* name)

@@ -6,6 +6,7 @@
 
 struct Atomic;
 struct Clump;
+struct OlpVolume;
 struct Stream;
 struct World;
 
@@ -23,5 +24,10 @@ World* LoadBspWorld(const char* name);
 /// material and added to `world`; null (nothing left behind) when the model
 /// or the texture cannot be read.
 Atomic* LoadSkyDome(World* world);
+/// A grid volume with one cell per sector of `world`, in the world's sector
+/// order, each cell a triangle list over its sector; the grid's cells are at
+/// least `minimumCellSize` wide. Null for a world without sectors or when
+/// memory runs out. Freed with OlpVolumeDestroy; the world must outlive it.
+OlpVolume* CreateWorldGridVolume(World* world, float minimumCellSize);
 /// The file `name` opened for writing; null when it cannot be created.
 Stream* OpenOutputStream(const char* name);

@@ -17,6 +17,8 @@
 #include "graphics/scene/world.h"
 #include "graphics/scene/worldmembers.h"
 #include "graphics/toolkit2d/imageformats.h"
+#include "physics/core/volume/grid.h"
+#include "physics/core/volume/trilist.h"
 #include "platform/win32/win32.h"
 #include <cstdlib>
 #include <filesystem>
@@ -24,6 +26,7 @@
 #include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -184,6 +187,42 @@ TEST_F(DemoLoaders, SkyDomeWithoutItsTextureAnswersNull)
     fs::rename(kRoot / "sky1.dff", kModels / "sky1.dff");
     EXPECT_EQ(LoadSkyDome(nullptr), nullptr);
     WorldDestroy(world);
+}
+
+WorldSector* CollectSector(WorldSector* sector, void* data)
+{
+    static_cast<std::vector<WorldSector*>*>(data)->push_back(sector);
+    return sector;
+}
+
+TEST_F(DemoLoaders, WorldGridHasOneTriangleListCellPerSector)
+{
+    World* world = LoadBspWorld("wardels");
+    ASSERT_NE(world, nullptr);
+    std::vector<WorldSector*> sectors;
+    WorldForAllSectors(world, CollectSector, &sectors);
+    ASSERT_GT(sectors.size(), 1u);
+
+    OlpVolume* grid = CreateWorldGridVolume(world, 1.0f);
+    ASSERT_NE(grid, nullptr);
+    EXPECT_EQ(grid->descriptor->typeId, kOlpTypeGrid);
+    ASSERT_EQ(OlpGridGetCellCount(grid), sectors.size());
+    for (uint32_t i = 0; i < sectors.size(); ++i) {
+        OlpVolume* cell = OlpGridGetCell(grid, i);
+        uint32_t kind = 99;
+        EXPECT_EQ(cell->descriptor->typeId, kOlpTypeTrilist) << i;
+        EXPECT_EQ(OlpTrilistGetSource(cell, &kind), sectors[i]) << i;
+        EXPECT_EQ(kind, kOlpTrilistSector) << i;
+    }
+    // The hash covers the whole world.
+    const OlpGridHeader* header = OlpGridGetHeader(grid);
+    EXPECT_GT(header->entryCount, 0u);
+    EXPECT_LE(header->box.min.x, world->boundingBox.inf.x + 0.01f);
+    EXPECT_GE(header->box.max.x, world->boundingBox.sup.x - 0.01f);
+    OlpVolumeDestroy(grid);
+    WorldDestroy(world);
+
+    EXPECT_EQ(CreateWorldGridVolume(nullptr, 1.0f), nullptr);
 }
 
 } // namespace

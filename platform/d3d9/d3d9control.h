@@ -4,6 +4,7 @@
 // that tests reach every recovery path of the engine.
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <vector>
 
@@ -81,11 +82,16 @@ enum class D3D9Call : uint8_t
     DrawIndexedPrimitiveUP, ///< type, primitives
 };
 /// One recorded call: the method and up to three arguments (interfaces as
-/// their addresses), valid or not.
+/// their addresses), valid or not, and what the call passed beyond them, so
+/// that the log can be replayed: SetTransform's matrix, SetMaterial's
+/// material and SetLight's light as their bytes; SetStreamSource's stride in
+/// data[0]; DrawIndexedPrimitive's minimum index, vertex count and start
+/// index in data[0..2].
 struct D3D9CallRecord
 {
     D3D9Call call;
     uint64_t a, b, c;
+    std::array<uint32_t, 26> data;
 };
 /// Clears the device's call log and records every later call of the listed
 /// methods until D3D9CallLogStop (the recording device of the tests).
@@ -95,6 +101,10 @@ void D3D9CallLogStop(IDirect3DDevice9* device);
 std::vector<D3D9CallRecord> D3D9CallLog(IDirect3DDevice9* device);
 /// How many calls of `call` were recorded since the last start.
 UINT D3D9CallCount(IDirect3DDevice9* device, D3D9Call call);
+/// Makes the recorded call again on the device (interfaces must still be
+/// alive); D3DERR_INVALIDCALL for the user-pointer draws, whose vertices the
+/// log does not keep.
+HRESULT D3D9CallReplay(IDirect3DDevice9* device, const D3D9CallRecord& record);
 
 /// Lets the software device choose its AVX2 span routines where the
 /// processor has them (the default), or keeps it on the SSE2 ones; devices

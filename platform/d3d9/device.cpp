@@ -640,3 +640,51 @@ UINT D3D9CallCount(IDirect3DDevice9* device, D3D9Call call)
         count += record.call == call;
     return count;
 }
+
+HRESULT D3D9CallReplay(IDirect3DDevice9* device, const D3D9CallRecord& r)
+{
+    if (!device)
+        return D3DERR_INVALIDCALL;
+    const auto* data = r.data.data();
+    const auto word = [](uint64_t value) { return DWORD(value); };
+    switch (r.call) {
+    case D3D9Call::SetRenderState:
+        return device->SetRenderState(D3DRENDERSTATETYPE(r.a), word(r.b));
+    case D3D9Call::SetTextureStageState:
+        return device->SetTextureStageState(word(r.a), D3DTEXTURESTAGESTATETYPE(r.b), word(r.c));
+    case D3D9Call::SetSamplerState:
+        return device->SetSamplerState(word(r.a), D3DSAMPLERSTATETYPE(r.b), word(r.c));
+    case D3D9Call::SetTexture:
+        return device->SetTexture(word(r.a), reinterpret_cast<IDirect3DBaseTexture9*>(r.b));
+    case D3D9Call::SetLight:
+        return device->SetLight(word(r.a), reinterpret_cast<const D3DLIGHT9*>(data));
+    case D3D9Call::LightEnable:
+        return device->LightEnable(word(r.a), BOOL(r.b));
+    case D3D9Call::SetMaterial:
+        return device->SetMaterial(reinterpret_cast<const D3DMATERIAL9*>(data));
+    case D3D9Call::SetTransform:
+        return device->SetTransform(D3DTRANSFORMSTATETYPE(r.a), reinterpret_cast<const D3DMATRIX*>(data));
+    case D3D9Call::SetIndices:
+        return device->SetIndices(reinterpret_cast<IDirect3DIndexBuffer9*>(r.a));
+    case D3D9Call::SetStreamSource:
+        return device->SetStreamSource(word(r.a), reinterpret_cast<IDirect3DVertexBuffer9*>(r.b), word(r.c),
+                                       data[0]);
+    case D3D9Call::SetVertexDeclaration:
+        return device->SetVertexDeclaration(reinterpret_cast<IDirect3DVertexDeclaration9*>(r.a));
+    case D3D9Call::SetFVF:
+        return device->SetFVF(word(r.a));
+    case D3D9Call::SetVertexShader:
+        return device->SetVertexShader(reinterpret_cast<IDirect3DVertexShader9*>(r.a));
+    case D3D9Call::SetPixelShader:
+        return device->SetPixelShader(reinterpret_cast<IDirect3DPixelShader9*>(r.a));
+    case D3D9Call::DrawPrimitive:
+        return device->DrawPrimitive(D3DPRIMITIVETYPE(r.a), word(r.b), word(r.c));
+    case D3D9Call::DrawIndexedPrimitive:
+        return device->DrawIndexedPrimitive(D3DPRIMITIVETYPE(r.a), INT(int64_t(r.b)), data[0], data[1],
+                                            data[2], word(r.c));
+    case D3D9Call::DrawPrimitiveUP:
+    case D3D9Call::DrawIndexedPrimitiveUP:
+        break;
+    }
+    return D3DERR_INVALIDCALL;
+}

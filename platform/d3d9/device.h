@@ -5,7 +5,9 @@
 #include "platform/d3d9/pipeline.h"
 #include "platform/d3d9/resources.h"
 
+#include <algorithm>
 #include <array>
+#include <cstring>
 #include <map>
 #include <memory>
 #include <type_traits>
@@ -227,7 +229,18 @@ class Device final : public Object<IDirect3DDevice9>
     void Record(D3D9Call call, A a = 0, B b = 0, C c = 0)
     {
         if (recording_)
-            callLog_.push_back({call, Word(a), Word(b), Word(c)});
+            callLog_.push_back({call, Word(a), Word(b), Word(c), {}});
+    }
+    /// Records the call with the bytes it passed by pointer (at most the record's data).
+    template <typename A = int, typename B = int, typename C = int>
+    void RecordData(D3D9Call call, const void* bytes, size_t size, A a = 0, B b = 0, C c = 0)
+    {
+        if (!recording_)
+            return;
+        D3D9CallRecord record{call, Word(a), Word(b), Word(c), {}};
+        if (bytes)
+            std::memcpy(record.data.data(), bytes, std::min(size, sizeof record.data));
+        callLog_.push_back(record);
     }
     template <typename T> static uint64_t Word(T value)
     {

@@ -101,7 +101,7 @@ HRESULT Device::GetTexture(DWORD stage, IDirect3DBaseTexture9** texture)
 
 HRESULT Device::SetStreamSource(UINT stream, IDirect3DVertexBuffer9* buffer, UINT offset, UINT stride)
 {
-    Record(D3D9Call::SetStreamSource, stream, buffer, offset);
+    RecordData(D3D9Call::SetStreamSource, &stride, sizeof stride, stream, buffer, offset);
     if (stream >= kMaxStreams)
         return D3DERR_INVALIDCALL;
     if (offset && !(caps_.DevCaps2 & D3DDEVCAPS2_STREAMOFFSET))
@@ -269,7 +269,7 @@ D3DMATRIX* TransformSlot(DeviceState& s, D3DTRANSFORMSTATETYPE t)
 
 HRESULT Device::SetTransform(D3DTRANSFORMSTATETYPE t, const D3DMATRIX* m)
 {
-    Record(D3D9Call::SetTransform, t);
+    RecordData(D3D9Call::SetTransform, m, sizeof(D3DMATRIX), t);
     D3DMATRIX* slot = TransformSlot(state_, t);
     if (!m)
         return D3DERR_INVALIDCALL;
@@ -328,7 +328,7 @@ HRESULT Device::GetViewport(D3DVIEWPORT9* v)
 
 HRESULT Device::SetMaterial(const D3DMATERIAL9* m)
 {
-    Record(D3D9Call::SetMaterial);
+    RecordData(D3D9Call::SetMaterial, m, sizeof(D3DMATERIAL9));
     if (!m)
         return D3DERR_INVALIDCALL;
     state_.material = *m;
@@ -346,7 +346,7 @@ HRESULT Device::GetMaterial(D3DMATERIAL9* m)
 
 HRESULT Device::SetLight(DWORD index, const D3DLIGHT9* light)
 {
-    Record(D3D9Call::SetLight, index);
+    RecordData(D3D9Call::SetLight, light, sizeof(D3DLIGHT9), index);
     if (!light || index > 4095)
         return D3DERR_INVALIDCALL;
     if (light->Type < D3DLIGHT_POINT || light->Type > D3DLIGHT_DIRECTIONAL)

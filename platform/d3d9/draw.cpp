@@ -152,7 +152,8 @@ HRESULT Device::DrawPrimitive(D3DPRIMITIVETYPE type, UINT startVertex, UINT prim
 HRESULT Device::DrawIndexedPrimitive(D3DPRIMITIVETYPE type, INT baseVertex, UINT minIndex, UINT numVertices,
                                      UINT startIndex, UINT primitiveCount)
 {
-    Record(D3D9Call::DrawIndexedPrimitive, type, baseVertex, primitiveCount);
+    const UINT range[3] = {minIndex, numVertices, startIndex};
+    RecordData(D3D9Call::DrawIndexedPrimitive, range, sizeof range, type, baseVertex, primitiveCount);
     if (!indices_)
         return D3DERR_INVALIDCALL;
     const bool index32 = indices_->format == D3DFMT_INDEX32;
