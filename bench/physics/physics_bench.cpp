@@ -262,7 +262,7 @@ void SolveStage(benchmark::State& state, const char* island)
             std::copy(orientation.begin(), orientation.end(), h.arrays.orientation);
             std::copy(velocity.begin(), velocity.end(), h.arrays.velocity);
             // A cold start every time: the kernels' work, not a converged island's.
-            std::fill(h.warm.begin(), h.warm.end(), OlpContactWarm{});
+            h.ClearWarmStart();
             h.Solve();
             pivots += h.work->blockIterations[0][0] + h.work->blockIterations[1][0];
         }
