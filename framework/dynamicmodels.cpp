@@ -197,7 +197,9 @@ bool CDynamicModels::ReadInstance(const char** attributes)
         OlpBodyDestroy(body);
         return false;
     }
-    // From here on the physics world owns the model and its body.
+    // From here on the physics world owns the model and its body; the
+    // pointer's pick finds it.
+    object->SetCollidable(true);
     worlds->RegisterObject(object);
     OlpMgrAddObject(OlpContextGetMgr(worlds->GetContext()), &body->base, kOlpMgrAnyId,
                     kOlpMgrAddAwake | kOlpMgrAddDynamic | kOlpMgrAddActivate);
