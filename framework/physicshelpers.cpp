@@ -27,13 +27,20 @@ Frame* PartFrame(const OlpObj* object)
     return atomic ? AtomicGetFrame(atomic) : nullptr;
 }
 
-void Resynchronise(OlpObj* object)
+/// Marks part `index`'s source matrix changed and copies it into its
+/// dynamics state.
+void ResynchronisePart(OlpObj* object, uint32_t index)
 {
-    Matrix* source = object->parts[0].sourceMatrix;
+    Matrix* source = object->parts[index].sourceMatrix;
     MatrixUpdate(source);
-    if (Frame* frame = PartFrame(object))
+    if (Frame* frame = index == 0 ? PartFrame(object) : nullptr)
         FrameUpdateObjects(frame);
-    OlpObjResetPartPose(object, 0);
+    OlpObjResetPartPose(object, index);
+}
+
+/// Moves the object's box in the far field and wakes it.
+void FollowInManager(OlpObj* object)
+{
     if (!object->manager)
         return;
     if (object->type == &gOlpBodyType)
@@ -41,6 +48,22 @@ void Resynchronise(OlpObj* object)
     else
         OlpObjUpdateBounds(object);
     OlpMgrSetObjectAwake(object->manager, object, 1);
+}
+
+void Resynchronise(OlpObj* object)
+{
+    ResynchronisePart(object, 0);
+    FollowInManager(object);
+}
+
+/// Activates a registered object that is not active; false when it is
+/// unregistered, has no parts or its manager refuses.
+bool MakeActive(OlpObj* object)
+{
+    OlpMgr* manager = object->manager;
+    if (!manager || object->partCount == 0)
+        return false;
+    return OlpMgrIsObjectActive(manager, object) || OlpMgrActivateObject(manager, object);
 }
 
 /// Part 0's source matrix; null for an object without parts or matrix.
@@ -107,14 +130,68 @@ void PhysicsObjectRotate(OlpObj* object, float x, float y, float z, float radian
 void PhysicsBodySetPosition(OlpBody* body, float x, float y, float z)
 {
     OlpObj* object = &body->base;
-    OlpMgr* manager = object->manager;
-    if (!manager || object->partCount == 0)
-        return;
-    if (!OlpMgrIsObjectActive(manager, object) && !OlpMgrActivateObject(manager, object))
+    if (!MakeActive(object))
         return;
     if (OlpDyn* dyn = object->parts[0].dyn)
         OlpDynGetPose(dyn)->pos = {x, y, z};
-    OlpMgrSetObjectAwake(manager, object, 1);
+    OlpMgrSetObjectAwake(object->manager, object, 1);
+}
+
+void RagdollRotate(OlpRagdoll* ragdoll, float x, float y, float z, float radians)
+{
+    OlpObj* object = &ragdoll->base;
+    const Matrix* first = SourceOf(object);
+    const V3d axis = {x, y, z};
+    V3d unit;
+    if (!first || V3dNormalize(&unit, &axis) == 0.0f)
+        return;
+    // The turn about the pivot: to the origin, turned, and back.
+    const V3d pivot = first->pos;
+    const V3d back = {-pivot.x, -pivot.y, -pivot.z};
+    Matrix turn;
+    MatrixTranslate(&turn, &back, kCombineReplace);
+    MatrixRotate(&turn, &unit, radians * kDegreesPerRadian, kCombinePostConcat);
+    MatrixTranslate(&turn, &pivot, kCombinePostConcat);
+    for (uint32_t i = 0; i < object->partCount; ++i) {
+        if (Matrix* source = object->parts[i].sourceMatrix) {
+            MatrixTransform(source, &turn, kCombinePostConcat);
+            if (i == 0)
+                source->pos = pivot; // the pivot stays put, without rounding
+            ResynchronisePart(object, i);
+        }
+    }
+    FollowInManager(object);
+}
+
+void RagdollSetPosition(OlpRagdoll* ragdoll, float x, float y, float z)
+{
+    OlpObj* object = &ragdoll->base;
+    if (!MakeActive(object) || !object->parts[0].dyn)
+        return;
+    const V3d& first = OlpDynGetPose(object->parts[0].dyn)->pos;
+    const V3d offset = {x - first.x, y - first.y, z - first.z};
+    for (uint32_t i = 0; i < object->partCount; ++i) {
+        if (OlpDyn* dyn = object->parts[i].dyn) {
+            V3d& position = OlpDynGetPose(dyn)->pos;
+            position = {position.x + offset.x, position.y + offset.y, position.z + offset.z};
+        }
+    }
+    OlpMgrSetObjectAwake(object->manager, object, 1);
+}
+
+void RagdollSetVelocity(OlpRagdoll* ragdoll, float x, float y, float z, float speed)
+{
+    OlpObj* object = &ragdoll->base;
+    const V3d direction = {x, y, z};
+    V3d unit;
+    if (V3dNormalize(&unit, &direction) == 0.0f || !MakeActive(object))
+        return;
+    const V3d velocity = {unit.x * speed, unit.y * speed, unit.z * speed};
+    for (uint32_t i = 0; i < object->partCount; ++i) {
+        if (OlpDyn* dyn = object->parts[i].dyn)
+            OlpDynSetVelocity(dyn, &velocity, &OlpDynGetVelocity(dyn)->angular);
+    }
+    OlpMgrSetObjectAwake(object->manager, object, 1);
 }
 
 void AtomicSetMaterialColour(Atomic* atomic, RGBA colour)

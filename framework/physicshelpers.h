@@ -10,6 +10,7 @@
 
 #include "graphics/core/vector.h"
 #include "graphics/scene/scenetypes.h"
+#include "physics/core/ragdoll/ragdoll.h"
 
 struct Atomic;
 struct OlpBody;
@@ -25,6 +26,18 @@ void PhysicsObjectRotate(OlpObj* object, float x, float y, float z, float radian
 /// Activates `body` when it is not, moves its simulated pose to (x, y, z)
 /// and wakes it. Nothing for a body outside a manager.
 void PhysicsBodySetPosition(OlpBody* body, float x, float y, float z);
+
+/// Turns every part of the ragdoll by `radians` about the axis (x, y, z)
+/// (any length but 0) through part 0's position; resynchronises each part.
+void RagdollRotate(OlpRagdoll* ragdoll, float x, float y, float z, float radians);
+/// Activates the ragdoll when it is not, moves every part's simulated pose
+/// by one offset that brings part 0 to (x, y, z), and wakes it. Nothing for
+/// a ragdoll outside a manager.
+void RagdollSetPosition(OlpRagdoll* ragdoll, float x, float y, float z);
+/// Activates the ragdoll when it is not, gives every part the linear
+/// velocity `speed` along the direction (x, y, z) (any length but 0; the
+/// spin is kept) and wakes it. Nothing for a ragdoll outside a manager.
+void RagdollSetVelocity(OlpRagdoll* ragdoll, float x, float y, float z, float speed);
 
 /// Every material of the atomic's geometry gets `colour`, ambient 1,
 /// specular 1 and diffuse 0.5.

@@ -12,6 +12,7 @@
 #include "framework/light.h"
 #include "framework/physicsworld.h"
 #include "framework/standardapplication.h"
+#include "framework/vectorops.h"
 #include "graphics/scene/worldmembers.h"
 #include "physics/core/volume/trilist.h"
 
@@ -29,14 +30,19 @@ const char* const kTooMany[] = {
 };
 static_assert(sizeof kTooMany / sizeof kTooMany[0] == CPhysicsWorld::kInteractiveKinds, "one message a kind");
 
+/// Deletes the first `count` entries of `table` and empties it.
+template <typename T> void DeleteAll(T** table, int32_t& count)
+{
+    for (int32_t i = 0; i < count; ++i) {
+        delete table[i];
+        table[i] = nullptr;
+    }
+    count = 0;
+}
+
 /// The edge flags of a dynamic triangle record: no face normal, so that
 /// both sides collide.
 constexpr uint32_t kDynamicTriangleTag = 14;
-
-float Dot(const V3d& a, const V3d& b)
-{
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
 
 } // namespace
 
@@ -177,16 +183,8 @@ void CPhysicsWorld::DestroyTables()
         }
         m_interactiveCount[kind] = 0;
     }
-    for (int32_t i = 0; i < m_planeCount; ++i) {
-        delete m_planes[i];
-        m_planes[i] = nullptr;
-    }
-    m_planeCount = 0;
-    for (int32_t i = 0; i < m_triangleCount; ++i) {
-        delete m_triangles[i];
-        m_triangles[i] = nullptr;
-    }
-    m_triangleCount = 0;
+    DeleteAll(m_planes, m_planeCount);
+    DeleteAll(m_triangles, m_triangleCount);
     // The element of a file cut short.
     delete m_pendingPlane;
     m_pendingPlane = nullptr;
@@ -213,12 +211,10 @@ OlpTrilistQuery* CPhysicsWorld::CollectDynamicTriangles(const OlpVolume*, const 
         record.a = triangle->GetPoint(0);
         record.b = triangle->GetPoint(1);
         record.c = triangle->GetPoint(2);
-        const V3d ab = {record.b.x - record.a.x, record.b.y - record.a.y, record.b.z - record.a.z};
-        const V3d ac = {record.c.x - record.a.x, record.c.y - record.a.y, record.c.z - record.a.z};
-        V3d normal = {ab.y * ac.z - ab.z * ac.y, ab.z * ac.x - ab.x * ac.z, ab.x * ac.y - ab.y * ac.x};
+        V3d normal = V3dCross(V3dSub(record.b, record.a), V3dSub(record.c, record.a));
         V3dNormalize(&normal, &normal);
         record.normal = normal;
-        record.planeOffset = Dot(normal, record.a);
+        record.planeOffset = V3dDot(normal, record.a);
         record.index = uint64_t(i);
         record.edgeFlags = kDynamicTriangleTag;
     }

@@ -17,11 +17,9 @@
 #include <BulletCollision/CollisionDispatch/btCollisionDispatcher.h>
 #include <BulletCollision/CollisionDispatch/btCollisionWorld.h>
 #include <BulletCollision/CollisionDispatch/btDefaultCollisionConfiguration.h>
-#include <BulletCollision/CollisionShapes/btBvhTriangleMeshShape.h>
 #include <BulletCollision/CollisionShapes/btSphereShape.h>
-#include <BulletCollision/CollisionShapes/btTriangleIndexVertexArray.h>
-#include <BulletCollision/NarrowPhaseCollision/btRaycastCallback.h>
 
+#include "bench/scene-query/bullet_triangles.h"
 #include "framework/physicsworld.h"
 #include "graphics/scene/intersection.h"
 #include "graphics/scene/world.h"
@@ -88,6 +86,17 @@ const Scene& SampleScene()
     return scene;
 }
 
+/// The sample scene; null, with the benchmark skipped, when the world did not load.
+const Scene* LoadedScene(benchmark::State& state)
+{
+    const Scene& s = SampleScene();
+    if (s.segments.empty()) {
+        state.SkipWithError("no sample world");
+        return nullptr;
+    }
+    return &s;
+}
+
 void SetRate(benchmark::State& state, size_t perIteration)
 {
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(perIteration));
@@ -95,11 +104,10 @@ void SetRate(benchmark::State& state, size_t perIteration)
 
 void BM_OursSegments(benchmark::State& state)
 {
-    const Scene& s = SampleScene();
-    if (s.segments.empty()) {
-        state.SkipWithError("no sample world");
+    const Scene* loaded = LoadedScene(state);
+    if (!loaded)
         return;
-    }
+    const Scene& s = *loaded;
     for (auto _ : state) {
         for (const IntersectionLine& segment : s.segments) {
             float distance = 0.0f;
@@ -113,11 +121,10 @@ void BM_OursSegments(benchmark::State& state)
 
 void BM_OursFirstHit(benchmark::State& state)
 {
-    const Scene& s = SampleScene();
-    if (s.segments.empty()) {
-        state.SkipWithError("no sample world");
+    const Scene* loaded = LoadedScene(state);
+    if (!loaded)
         return;
-    }
+    const Scene& s = *loaded;
     for (auto _ : state) {
         for (const IntersectionLine& segment : s.segments)
             benchmark::DoNotOptimize(
@@ -128,11 +135,10 @@ void BM_OursFirstHit(benchmark::State& state)
 
 void BM_OursCorridors(benchmark::State& state)
 {
-    const Scene& s = SampleScene();
-    if (s.corridors.empty()) {
-        state.SkipWithError("no sample world");
+    const Scene* loaded = LoadedScene(state);
+    if (!loaded)
         return;
-    }
+    const Scene& s = *loaded;
     for (auto _ : state) {
         for (const IntersectionLine& corridor : s.corridors)
             benchmark::DoNotOptimize(s.worlds->TestCorridor(&corridor.start, &corridor.end, 0.5f, false));
@@ -142,11 +148,10 @@ void BM_OursCorridors(benchmark::State& state)
 
 void BM_OursSpheres(benchmark::State& state)
 {
-    const Scene& s = SampleScene();
-    if (s.centres.empty()) {
-        state.SkipWithError("no sample world");
+    const Scene* loaded = LoadedScene(state);
+    if (!loaded)
         return;
-    }
+    const Scene& s = *loaded;
     CPhysicsWorld::SetSphereQueryMode(CPhysicsWorld::kSphereAll);
     SphereQueryResult result = {};
     for (auto _ : state) {
@@ -161,7 +166,7 @@ void BM_OursSpheres(benchmark::State& state)
 /// The level's triangles in a Bullet collision world of their own.
 struct BulletLevel
 {
-    btTriangleIndexVertexArray array;
+    BulletTriangles array;
     std::unique_ptr<btBvhTriangleMeshShape> mesh;
     btDefaultCollisionConfiguration configuration;
     btCollisionDispatcher dispatcher{&configuration};
@@ -169,10 +174,7 @@ struct BulletLevel
     btCollisionWorld world{&dispatcher, &broadphase, &configuration};
     btCollisionObject level;
 
-    explicit BulletLevel(const Scene& scene)
-        : array(int(scene.indices.size() / 3), const_cast<int32_t*>(scene.indices.data()),
-                3 * sizeof(int32_t), int(scene.positions.size() / 3),
-                const_cast<float*>(scene.positions.data()), 3 * sizeof(float))
+    explicit BulletLevel(const Scene& scene) : array(scene.positions, scene.indices)
     {
         mesh = std::make_unique<btBvhTriangleMeshShape>(&array, true);
         level.setCollisionShape(mesh.get());
@@ -181,23 +183,10 @@ struct BulletLevel
     ~BulletLevel() { world.removeCollisionObject(&level); }
 };
 
-struct BulletNearest : btTriangleRaycastCallback
-{
-    BulletNearest(const btVector3& from, const btVector3& to)
-        : btTriangleRaycastCallback(from, to, kF_FilterBackfaces)
-    {
-    }
-    btScalar reportHit(const btVector3&, btScalar hitFraction, int, int) override { return hitFraction; }
-};
-
 /// The closest hit's fraction, kMiss without one.
 float BulletSegment(const BulletLevel& level, const IntersectionLine& segment)
 {
-    const btVector3 from(segment.start.x, segment.start.y, segment.start.z);
-    const btVector3 to(segment.end.x, segment.end.y, segment.end.z);
-    BulletNearest callback(from, to);
-    level.mesh->performRaycast(&callback, from, to);
-    return callback.m_hitFraction < 1.0f ? callback.m_hitFraction : kMiss;
+    return BulletClosestHit(*level.mesh, segment, kMiss);
 }
 
 /// The deepest contact of a sphere with the level.
@@ -214,11 +203,10 @@ struct BulletContact : btCollisionWorld::ContactResultCallback
 
 void BM_BulletSegments(benchmark::State& state)
 {
-    const Scene& s = SampleScene();
-    if (s.segments.empty()) {
-        state.SkipWithError("no sample world");
+    const Scene* loaded = LoadedScene(state);
+    if (!loaded)
         return;
-    }
+    const Scene& s = *loaded;
     BulletLevel level(s);
     int differ = 0;
     for (const IntersectionLine& segment : s.segments) {
@@ -237,11 +225,10 @@ void BM_BulletSegments(benchmark::State& state)
 
 void BM_BulletSpheres(benchmark::State& state)
 {
-    const Scene& s = SampleScene();
-    if (s.centres.empty()) {
-        state.SkipWithError("no sample world");
+    const Scene* loaded = LoadedScene(state);
+    if (!loaded)
         return;
-    }
+    const Scene& s = *loaded;
     BulletLevel level(s);
     btSphereShape shape(kSphereRadius);
     btCollisionObject sphere;

@@ -106,13 +106,8 @@ std::unique_ptr<ContactScene> MakeTerrainScene()
     }
     OlpGridBuild(scene->ground, 0.0f);
     std::mt19937 random(17);
-    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
     for (int h = 0; h < 16; ++h) {
-        std::vector<V3d> cloud(24);
-        for (V3d& p : cloud) {
-            p = {0.25f * unit(random), 0.2f * unit(random), 0.15f * unit(random)};
-        }
-        scene->hulls.push_back(OlpQHullBuildHull(24, cloud.data(), nullptr, OlpQHullDiscard()));
+        scene->hulls.push_back(ContactRandomHull(random));
         const OlpConvexHull* hull = scene->hulls.back();
         scene->hullVertices.emplace_back(hull->vertices, hull->vertices + hull->vertexCount);
     }
@@ -158,4 +153,14 @@ void DestroyContactScene(ContactScene& scene)
         OlpVolumeDestroy(scene.ground);
         scene.ground = nullptr;
     }
+}
+
+OlpConvexHull* ContactRandomHull(std::mt19937& random)
+{
+    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
+    std::vector<V3d> cloud(24);
+    for (V3d& p : cloud) {
+        p = {0.25f * unit(random), 0.2f * unit(random), 0.15f * unit(random)};
+    }
+    return OlpQHullBuildHull(24, cloud.data(), nullptr, OlpQHullDiscard());
 }

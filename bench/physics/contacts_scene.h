@@ -8,6 +8,7 @@
 // field would give them.
 
 #include <memory>
+#include <random>
 #include <vector>
 
 #include "physics/core/contact/batch.h"
@@ -41,3 +42,6 @@ void DestroyContactScene(ContactScene& scene);
 bool ContactSceneBox(void* object, uint32_t selector, void* data, OlpBBox* out);
 /// Height of the terrain at (x, y).
 float ContactTerrainHeight(float x, float y);
+/// The hull of 24 points drawn from `random` in a 0.5 x 0.4 x 0.3 m box
+/// about the origin; null when the build fails.
+OlpConvexHull* ContactRandomHull(std::mt19937& random);

@@ -262,7 +262,7 @@ void SolveStage(benchmark::State& state, const char* island)
             std::copy(orientation.begin(), orientation.end(), h.arrays.orientation);
             std::copy(velocity.begin(), velocity.end(), h.arrays.velocity);
             // A cold start every time: the kernels' work, not a converged island's.
-            std::fill(h.warm.begin(), h.warm.end(), OlpContactWarm{});
+            h.ClearWarmStart();
             h.Solve();
             pivots += h.work->blockIterations[0][0] + h.work->blockIterations[1][0];
         }
@@ -286,19 +286,22 @@ void SolveChain(benchmark::State& state)
     SolveStage(state, "chain");
 }
 
+/// Steps `scene` once per iteration; counts the resting share and islands at the end.
+void RunStepScene(benchmark::State& state, PipelineScene& scene, const char* label)
+{
+    state.SetLabel(label);
+    for (auto _ : state) {
+        scene.Step();
+    }
+    state.SetItemsProcessed(state.iterations());
+    state.counters["resting"] = StepRestShare(scene);
+    state.counters["islands"] = scene.pipeline->islands.count;
+}
+
 void StepBoxes(benchmark::State& state)
 {
     EngineTestStart();
-    {
-        std::unique_ptr<PipelineScene> scene = MakeStepBoxes();
-        state.SetLabel("3000 boxes dropped on a plane, 60 Hz");
-        for (auto _ : state) {
-            scene->Step();
-        }
-        state.SetItemsProcessed(state.iterations());
-        state.counters["resting"] = StepRestShare(*scene);
-        state.counters["islands"] = scene->pipeline->islands.count;
-    }
+    RunStepScene(state, *MakeStepBoxes(), "3000 boxes dropped on a plane, 60 Hz");
     EngineTestShutdown();
 }
 
@@ -320,14 +323,7 @@ void StepHulls(benchmark::State& state)
     EngineTestStart();
     {
         std::unique_ptr<StepHullWorld> world = MakeStepHullWorld();
-        std::unique_ptr<PipelineScene> scene = MakeStepHulls(*world);
-        state.SetLabel("1764 hulls dropped on 20,000 triangles, 60 Hz");
-        for (auto _ : state) {
-            scene->Step();
-        }
-        state.SetItemsProcessed(state.iterations());
-        state.counters["resting"] = StepRestShare(*scene);
-        state.counters["islands"] = scene->pipeline->islands.count;
+        RunStepScene(state, *MakeStepHulls(*world), "1764 hulls dropped on 20,000 triangles, 60 Hz");
     }
     EngineTestShutdown();
 }

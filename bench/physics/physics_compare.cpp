@@ -604,60 +604,74 @@ Matrix FromBullet(const btTransform& t)
     return m;
 }
 
-StepResult StepBullet()
+/// A Bullet dynamics world as the step scenes use it: dbvt broadphase,
+/// sequential-impulse solver, gravity -10 along y.
+struct BulletWorld
 {
     btDefaultCollisionConfiguration configuration;
-    btCollisionDispatcher dispatcher(&configuration);
+    btCollisionDispatcher dispatcher{&configuration};
     btDbvtBroadphase broadphase;
     btSequentialImpulseConstraintSolver solver;
-    btDiscreteDynamicsWorld world(&dispatcher, &broadphase, &solver, &configuration);
-    world.setGravity({0, -10, 0});
-    btStaticPlaneShape planeShape({0, 1, 0}, 0);
-    btRigidBody ground(0.0f, nullptr, &planeShape);
-    ground.setFriction(0.5f);
-    world.addRigidBody(&ground);
-    btBoxShape boxShape({0.5f, 0.5f, 0.5f});
-    btVector3 inertia;
-    boxShape.calculateLocalInertia(1.0f, inertia);
+    btDiscreteDynamicsWorld world{&dispatcher, &broadphase, &solver, &configuration};
     std::vector<std::unique_ptr<btRigidBody>> bodies;
-    for (int i = 0; i < kStepBodies; ++i) {
-        V3d at = StepBoxStart(i, kStepColumns);
-        btTransform t;
-        t.setIdentity();
-        t.setOrigin({at.x, at.y, at.z});
-        btRigidBody::btRigidBodyConstructionInfo info(1.0f, nullptr, &boxShape, inertia);
-        info.m_startWorldTransform = t;
-        info.m_friction = 0.5f;
-        bodies.push_back(std::make_unique<btRigidBody>(info));
-        world.addRigidBody(bodies.back().get());
-    }
+    BulletWorld() { world.setGravity({0, -10, 0}); }
+};
+
+/// Adds a body of mass 1 and friction 0.5 centred at `at`.
+void AddBulletBody(BulletWorld& w, btCollisionShape* shape, const btVector3& inertia, const V3d& at)
+{
+    btTransform t;
+    t.setIdentity();
+    t.setOrigin({at.x, at.y, at.z});
+    btRigidBody::btRigidBodyConstructionInfo info(1.0f, nullptr, shape, inertia);
+    info.m_startWorldTransform = t;
+    info.m_friction = 0.5f;
+    w.bodies.push_back(std::make_unique<btRigidBody>(info));
+    w.world.addRigidBody(w.bodies.back().get());
+}
+
+/// Steps `w` over the static `ground` for the benchmark's steps, then takes
+/// every body out of the world again.
+StepResult RunBullet(BulletWorld& w, btRigidBody& ground)
+{
     double seconds = Time([&] {
         for (int n = 0; n < kStepCount; ++n) {
-            world.stepSimulation(1.0f / 60.0f, 0);
+            w.world.stepSimulation(1.0f / 60.0f, 0);
         }
     });
     StepResult r;
     r.stepsPerSecond = kStepCount / seconds;
     int resting = 0;
-    for (auto& body : bodies) {
+    for (auto& body : w.bodies) {
         resting += body->getLinearVelocity().length() < 0.1f ? 1 : 0;
         r.poses.push_back(FromBullet(body->getWorldTransform()));
-        world.removeRigidBody(body.get());
+        w.world.removeRigidBody(body.get());
     }
-    world.removeRigidBody(&ground);
-    r.resting = static_cast<double>(resting) / kStepBodies;
+    w.world.removeRigidBody(&ground);
+    r.resting = static_cast<double>(resting) / static_cast<double>(w.bodies.size());
     return r;
+}
+
+StepResult StepBullet()
+{
+    BulletWorld w;
+    btStaticPlaneShape planeShape({0, 1, 0}, 0);
+    btRigidBody ground(0.0f, nullptr, &planeShape);
+    ground.setFriction(0.5f);
+    w.world.addRigidBody(&ground);
+    btBoxShape boxShape({0.5f, 0.5f, 0.5f});
+    btVector3 inertia;
+    boxShape.calculateLocalInertia(1.0f, inertia);
+    for (int i = 0; i < kStepBodies; ++i) {
+        AddBulletBody(w, &boxShape, inertia, StepBoxStart(i, kStepColumns));
+    }
+    return RunBullet(w, ground);
 }
 
 /// Bullet's hull scene: btConvexHullShape bodies over a btBvhTriangleMeshShape.
 StepResult StepBulletHulls(const StepHullWorld& hulls)
 {
-    btDefaultCollisionConfiguration configuration;
-    btCollisionDispatcher dispatcher(&configuration);
-    btDbvtBroadphase broadphase;
-    btSequentialImpulseConstraintSolver solver;
-    btDiscreteDynamicsWorld world(&dispatcher, &broadphase, &solver, &configuration);
-    world.setGravity({0, -10, 0});
+    BulletWorld w;
     btTriangleMesh mesh;
     for (size_t t = 0; t + 2 < hulls.terrain.size(); t += 3) {
         const V3d* v = &hulls.terrain[t];
@@ -666,7 +680,7 @@ StepResult StepBulletHulls(const StepHullWorld& hulls)
     btBvhTriangleMeshShape terrainShape(&mesh, true);
     btRigidBody ground(0.0f, nullptr, &terrainShape);
     ground.setFriction(0.5f);
-    world.addRigidBody(&ground);
+    w.world.addRigidBody(&ground);
     std::vector<std::unique_ptr<btConvexHullShape>> shapes;
     std::vector<btVector3> inertias;
     for (const auto& points : hulls.shapes) {
@@ -678,35 +692,11 @@ StepResult StepBulletHulls(const StepHullWorld& hulls)
         inertias.emplace_back();
         shapes.back()->calculateLocalInertia(1.0f, inertias.back());
     }
-    std::vector<std::unique_ptr<btRigidBody>> bodies;
     for (size_t i = 0; i < hulls.starts.size(); ++i) {
-        const V3d& at = hulls.starts[i];
         auto shape = static_cast<size_t>(hulls.shapeOf[i]);
-        btTransform t;
-        t.setIdentity();
-        t.setOrigin({at.x, at.y, at.z});
-        btRigidBody::btRigidBodyConstructionInfo info(1.0f, nullptr, shapes[shape].get(), inertias[shape]);
-        info.m_startWorldTransform = t;
-        info.m_friction = 0.5f;
-        bodies.push_back(std::make_unique<btRigidBody>(info));
-        world.addRigidBody(bodies.back().get());
+        AddBulletBody(w, shapes[shape].get(), inertias[shape], hulls.starts[i]);
     }
-    double seconds = Time([&] {
-        for (int n = 0; n < kStepCount; ++n) {
-            world.stepSimulation(1.0f / 60.0f, 0);
-        }
-    });
-    StepResult r;
-    r.stepsPerSecond = kStepCount / seconds;
-    int resting = 0;
-    for (auto& body : bodies) {
-        resting += body->getLinearVelocity().length() < 0.1f ? 1 : 0;
-        r.poses.push_back(FromBullet(body->getWorldTransform()));
-        world.removeRigidBody(body.get());
-    }
-    world.removeRigidBody(&ground);
-    r.resting = static_cast<double>(resting) / static_cast<double>(bodies.size());
-    return r;
+    return RunBullet(w, ground);
 }
 
 struct OdeWorld
@@ -740,12 +730,57 @@ Matrix OdePose(dBodyID body)
     return pose;
 }
 
-StepResult StepOde()
+/// Opens ODE with a world as the step scenes use it: gravity -10 along y,
+/// 20 quick-step iterations.
+OdeWorld OpenOdeWorld()
 {
     dInitODE2(0);
     OdeWorld w{dWorldCreate(), dJointGroupCreate(0)};
     dWorldSetGravity(w.world, 0, -10, 0);
     dWorldSetQuickStepNumIterations(w.world, 20);
+    return w;
+}
+
+/// Steps per second over the benchmark's steps of `w` colliding in `space`.
+double RunOde(OdeWorld& w, dSpaceID space)
+{
+    double seconds = Time([&] {
+        for (int n = 0; n < kStepCount; ++n) {
+            dSpaceCollide(space, &w, OdeNear);
+            dWorldQuickStep(w.world, 1.0 / 60.0);
+            dJointGroupEmpty(w.contacts);
+        }
+    });
+    return kStepCount / seconds;
+}
+
+/// The resting share and final poses of `bodies` into `r`.
+void CollectOde(const std::vector<dBodyID>& bodies, StepResult& r)
+{
+    int resting = 0;
+    for (dBodyID body : bodies) {
+        const dReal* v = dBodyGetLinearVel(body);
+        resting += std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]) < 0.1 ? 1 : 0;
+        r.poses.push_back(OdePose(body));
+    }
+    r.resting = bodies.empty() ? 0.0 : static_cast<double>(resting) / static_cast<double>(bodies.size());
+}
+
+/// Frees what OpenOdeWorld made, `space` and the optional `mesh`, and closes ODE.
+void CloseOdeWorld(OdeWorld& w, dSpaceID space, dTriMeshDataID mesh)
+{
+    dJointGroupDestroy(w.contacts);
+    dSpaceDestroy(space);
+    if (mesh != nullptr) {
+        dGeomTriMeshDataDestroy(mesh);
+    }
+    dWorldDestroy(w.world);
+    dCloseODE();
+}
+
+StepResult StepOde()
+{
+    OdeWorld w = OpenOdeWorld();
     dSpaceID space = dHashSpaceCreate(nullptr);
     dCreatePlane(space, 0, 1, 0, 0);
     std::vector<dBodyID> bodies;
@@ -759,26 +794,10 @@ StepResult StepOde()
         dGeomSetBody(dCreateBox(space, 1.0, 1.0, 1.0), body);
         bodies.push_back(body);
     }
-    double seconds = Time([&] {
-        for (int n = 0; n < kStepCount; ++n) {
-            dSpaceCollide(space, &w, OdeNear);
-            dWorldQuickStep(w.world, 1.0 / 60.0);
-            dJointGroupEmpty(w.contacts);
-        }
-    });
     StepResult r;
-    r.stepsPerSecond = kStepCount / seconds;
-    int resting = 0;
-    for (dBodyID body : bodies) {
-        const dReal* v = dBodyGetLinearVel(body);
-        resting += std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]) < 0.1 ? 1 : 0;
-        r.poses.push_back(OdePose(body));
-    }
-    r.resting = static_cast<double>(resting) / kStepBodies;
-    dJointGroupDestroy(w.contacts);
-    dSpaceDestroy(space);
-    dWorldDestroy(w.world);
-    dCloseODE();
+    r.stepsPerSecond = RunOde(w, space);
+    CollectOde(bodies, r);
+    CloseOdeWorld(w, space, nullptr);
     return r;
 }
 
@@ -787,10 +806,7 @@ StepResult StepOde()
 StepResult StepOdeHulls(const StepHullWorld& hulls)
 {
     StepResult r;
-    dInitODE2(0);
-    OdeWorld w{dWorldCreate(), dJointGroupCreate(0)};
-    dWorldSetGravity(w.world, 0, -10, 0);
-    dWorldSetQuickStepNumIterations(w.world, 20);
+    OdeWorld w = OpenOdeWorld();
     dSpaceID space = dHashSpaceCreate(nullptr);
     std::vector<float> vertices;
     std::vector<dTriIndex> indices;
@@ -861,36 +877,18 @@ StepResult StepOdeHulls(const StepHullWorld& hulls)
             dGeomSetBody(makeConvex(shape), body);
             bodies.push_back(body);
         }
-        double seconds = Time([&] {
-            for (int n = 0; n < kStepCount; ++n) {
-                dSpaceCollide(space, &w, OdeNear);
-                dWorldQuickStep(w.world, 1.0 / 60.0);
-                dJointGroupEmpty(w.contacts);
-            }
-        });
-        r.stepsPerSecond = kStepCount / seconds;
+        r.stepsPerSecond = RunOde(w, space);
     }
-    int resting = 0;
-    for (dBodyID body : bodies) {
-        const dReal* v = dBodyGetLinearVel(body);
-        resting += std::sqrt(v[0] * v[0] + v[1] * v[1] + v[2] * v[2]) < 0.1 ? 1 : 0;
-        r.poses.push_back(OdePose(body));
-    }
-    r.resting = bodies.empty() ? 0.0 : static_cast<double>(resting) / static_cast<double>(bodies.size());
-    dJointGroupDestroy(w.contacts);
-    dSpaceDestroy(space);
-    dGeomTriMeshDataDestroy(mesh);
-    dWorldDestroy(w.world);
-    dCloseODE();
+    CollectOde(bodies, r);
+    CloseOdeWorld(w, space, mesh);
     return r;
 }
 
-int CompareStepHulls()
+/// Runs each engine on one step scene and prints its row: steps per second,
+/// resting share and the deepest overlap on its final poses.
+int PrintStepTable(const StepSceneMaker& make, const std::function<StepResult()>& bullet,
+                   const std::function<StepResult()>& ode)
 {
-    std::unique_ptr<StepHullWorld> world = MakeStepHullWorld();
-    StepSceneMaker make = [&world] { return MakeStepHulls(*world); };
-    std::printf("convex1764: %zu hulls of %d shapes over %zu triangles, %d steps at 60 Hz, one thread\n",
-                world->starts.size(), kStepHullShapes, world->terrain.size() / 3, kStepCount);
     std::printf("%-8s %12s %9s %14s  %s\n", "engine", "steps/s", "resting", "penetration", "settings");
     struct Entry
     {
@@ -899,10 +897,9 @@ int CompareStepHulls()
         const char* settings;
     };
     const Entry entries[] = {
-        {"ours", [&] { return StepOurs(make); }, "iterations 5000 / 5000, tolerances 1e-5"},
-        {"bullet", [&] { return StepBulletHulls(*world); },
-         "sequential impulse, 10 iterations, friction 0.5"},
-        {"ode", [&] { return StepOdeHulls(*world); }, "quick step, 20 iterations, mu 0.5, 4 points a pair"},
+        {"ours", [&make] { return StepOurs(make); }, "iterations 5000 / 5000, tolerances 1e-5"},
+        {"bullet", bullet, "sequential impulse, 10 iterations, friction 0.5"},
+        {"ode", ode, "quick step, 20 iterations, mu 0.5, 4 points a pair"},
     };
     for (const Entry& e : entries) {
         StepResult r = e.run();
@@ -914,6 +911,16 @@ int CompareStepHulls()
                     static_cast<double>(MeasurePenetration(make, r.poses)), e.settings);
     }
     return 0;
+}
+
+int CompareStepHulls()
+{
+    std::unique_ptr<StepHullWorld> world = MakeStepHullWorld();
+    StepSceneMaker make = [&world] { return MakeStepHulls(*world); };
+    std::printf("convex1764: %zu hulls of %d shapes over %zu triangles, %d steps at 60 Hz, one thread\n",
+                world->starts.size(), kStepHullShapes, world->terrain.size() / 3, kStepCount);
+    return PrintStepTable(
+        make, [&] { return StepBulletHulls(*world); }, [&] { return StepOdeHulls(*world); });
 }
 
 int CompareStep(const char* scene)
@@ -933,24 +940,7 @@ int CompareStep(const char* scene)
     }
     StepSceneMaker make = [] { return MakeStepBoxes(kStepColumns, kStepLayers); };
     std::printf("boxes3000: %d boxes, %d steps at 60 Hz, one thread\n", kStepBodies, kStepCount);
-    std::printf("%-8s %12s %9s %14s  %s\n", "engine", "steps/s", "resting", "penetration", "settings");
-    struct Entry
-    {
-        const char* name;
-        std::function<StepResult()> run;
-        const char* settings;
-    };
-    const Entry entries[] = {
-        {"ours", [&make] { return StepOurs(make); }, "iterations 5000 / 5000, tolerances 1e-5"},
-        {"bullet", StepBullet, "sequential impulse, 10 iterations, friction 0.5"},
-        {"ode", StepOde, "quick step, 20 iterations, mu 0.5, 4 points a pair"},
-    };
-    for (const Entry& e : entries) {
-        StepResult r = e.run();
-        std::printf("%-8s %12.1f %8.1f%% %12.4f m  %s\n", e.name, r.stepsPerSecond, 100.0 * r.resting,
-                    static_cast<double>(MeasurePenetration(make, r.poses)), e.settings);
-    }
-    return 0;
+    return PrintStepTable(make, StepBullet, StepOde);
 }
 
 int Usage()

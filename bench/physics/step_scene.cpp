@@ -8,7 +8,6 @@
 #include "physics/core/volume/coefficients.h"
 #include "physics/core/volume/grid.h"
 #include "physics/core/volume/triangle.h"
-#include "physics/qhull/qhullbuild.h"
 
 using namespace olp;
 
@@ -61,13 +60,8 @@ std::unique_ptr<StepHullWorld> MakeStepHullWorld()
         }
     }
     std::mt19937 random(23);
-    std::uniform_real_distribution<float> unit(-1.0f, 1.0f);
     for (int h = 0; h < kStepHullShapes; ++h) {
-        std::vector<V3d> cloud(24);
-        for (V3d& p : cloud) {
-            p = {0.25f * unit(random), 0.2f * unit(random), 0.15f * unit(random)};
-        }
-        world->hulls.push_back(OlpQHullBuildHull(24, cloud.data(), nullptr, OlpQHullDiscard()));
+        world->hulls.push_back(ContactRandomHull(random));
         const OlpConvexHull* hull = world->hulls.back();
         world->shapes.emplace_back(hull->vertices, hull->vertices + hull->vertexCount);
     }

@@ -13,10 +13,7 @@
 #include <random>
 #include <vector>
 
-#include <BulletCollision/CollisionShapes/btBvhTriangleMeshShape.h>
-#include <BulletCollision/CollisionShapes/btTriangleIndexVertexArray.h>
-#include <BulletCollision/NarrowPhaseCollision/btRaycastCallback.h>
-
+#include "bench/scene-query/bullet_triangles.h"
 #include "graphics/scene/collision.h"
 #include "graphics/scene/intersection.h"
 #include "graphics/scene/world.h"
@@ -184,36 +181,15 @@ float OursIterators(World* world, const IntersectionLine& segment)
 
 struct BulletMesh
 {
-    btTriangleIndexVertexArray array;
+    BulletTriangles array;
     btBvhTriangleMeshShape* shape = nullptr;
 
-    explicit BulletMesh(const Scene& scene)
-        : array(int(scene.indices.size() / 3), const_cast<int32_t*>(scene.indices.data()),
-                3 * sizeof(int32_t), int(scene.positions.size() / 3),
-                const_cast<float*>(scene.positions.data()), 3 * sizeof(float))
+    explicit BulletMesh(const Scene& scene) : array(scene.positions, scene.indices)
     {
         shape = new btBvhTriangleMeshShape(&array, true);
     }
     ~BulletMesh() { delete shape; }
 };
-
-struct BulletNearest : btTriangleRaycastCallback
-{
-    BulletNearest(const btVector3& from, const btVector3& to)
-        : btTriangleRaycastCallback(from, to, kF_FilterBackfaces)
-    {
-    }
-    btScalar reportHit(const btVector3&, btScalar hitFraction, int, int) override { return hitFraction; }
-};
-
-float BulletQuery(const BulletMesh& mesh, const IntersectionLine& segment)
-{
-    const btVector3 from(segment.start.x, segment.start.y, segment.start.z);
-    const btVector3 to(segment.end.x, segment.end.y, segment.end.z);
-    BulletNearest callback(from, to);
-    mesh.shape->performRaycast(&callback, from, to);
-    return callback.m_hitFraction < 1.0f ? callback.m_hitFraction : kMiss;
-}
 
 struct EmbreeScene
 {
@@ -335,7 +311,9 @@ void BM_Bullet(benchmark::State& state, const Scene& (*scene)())
         return;
     }
     BulletMesh mesh(s);
-    RunSegments(state, s, [&](const IntersectionLine& segment) { return BulletQuery(mesh, segment); });
+    RunSegments(state, s, [&](const IntersectionLine& segment) {
+        return BulletClosestHit(*mesh.shape, segment, kMiss);
+    });
 }
 
 void BM_Embree(benchmark::State& state, const Scene& (*scene)())

@@ -2,8 +2,6 @@
 // file of this process's own and loaded by CPhysicsWorld::LoadWorld (texture
 // dictionary, world and clumps, each read by its own pass), then the world is
 // queried and taken down; error boxes are discarded.
-#include <unistd.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -11,6 +9,7 @@
 
 #include "framework/framework.h"
 #include "framework/physicsworld.h"
+#include "fuzz/input_file.h"
 #include "graphics/core/error.h"
 #include "graphics/shared/skel/win/shellengine.h"
 #include "platform/win32/debugout.h"
@@ -30,12 +29,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     static const bool started = StartHeadlessEngine();
     if (!started)
         return 0;
-    static const std::string path = "/tmp/olai-world-file-" + std::to_string(getpid()) + ".bsp";
-    std::FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file)
+    const std::string path = InputFileWrite("world-file", ".bsp", data, size);
+    if (path.empty())
         return 0;
-    std::fwrite(data, 1, size, file);
-    std::fclose(file);
     const Win32MessageBoxSink previous = Win32SetMessageBoxSink(DiscardBox);
     {
         CPhysicsWorld worlds;

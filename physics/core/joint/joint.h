@@ -36,7 +36,7 @@ struct OlpJoint
 {
     OlpMgr* manager;
     uint16_t id;      ///< kOlpJointNoId while not entered in the manager
-    V3d vectors[4];   ///< the solver's anchors and axes
+    V3d vectors[4];   ///< the solver's: its rows' impulses of the last step
     OlpJointDef* def; ///< holds one reference
     OlpJointEnd ends[2];
     OlpJointState state;

@@ -2,17 +2,13 @@
 
 #include "physics/core/contact/contact.h"
 #include "physics/core/object/object.h"
+#include "physics/core/pipeline/carve.h"
 #include "physics/core/pipeline/partition.h"
 #include "physics/core/utils/vec3.h"
 
 using namespace olp;
 
 namespace {
-
-size_t Round16(size_t bytes)
-{
-    return (bytes + 15) & ~size_t{15};
-}
 
 uint32_t EndId(const void* object, uint32_t selector)
 {
@@ -70,14 +66,10 @@ size_t OlpContactCacheSize(uint32_t capacity)
 
 OlpContactCache* OlpContactCacheInit(OlpContactCache* cache, uint8_t** cursor, uint32_t capacity)
 {
-    auto* at = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(*cursor) + 15) & ~uintptr_t{15});
     cache->capacity = capacity;
     cache->bucketCount = OlpContactCacheBuckets(capacity);
-    cache->entries = reinterpret_cast<OlpContactCacheEntry*>(at);
-    at += Round16(sizeof(OlpContactCacheEntry) * size_t{capacity});
-    cache->buckets = reinterpret_cast<OlpContactCacheEntry**>(at);
-    at += Round16(sizeof(OlpContactCacheEntry*) * cache->bucketCount);
-    *cursor = at;
+    cache->entries = Take<OlpContactCacheEntry>(cursor, capacity);
+    cache->buckets = Take<OlpContactCacheEntry*>(cursor, cache->bucketCount);
     cache->used = 0;
     for (uint32_t i = 0; i < cache->bucketCount; ++i) {
         cache->buckets[i] = nullptr;

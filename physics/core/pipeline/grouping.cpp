@@ -4,8 +4,10 @@
 #include "physics/core/dyn/dyn.h"
 #include "physics/core/joint/joint.h"
 #include "physics/core/object/object.h"
+#include "physics/core/pipeline/carve.h"
 #include "physics/core/pipeline/partition.h"
 #include "physics/core/pipeline/pipeline.h"
+#include "physics/core/pipeline/unionfind.h"
 #include "physics/core/solver/rows.h"
 #include "physics/core/utils/vec3.h"
 
@@ -14,18 +16,6 @@ using namespace olp;
 namespace {
 
 constexpr uint32_t kNone = 0xFFFFFFFFu;
-
-size_t Round16(size_t bytes)
-{
-    return (bytes + 15) & ~size_t{15};
-}
-
-template <typename T> T* Take(uint8_t** cursor, size_t count)
-{
-    auto* at = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(*cursor) + 15) & ~uintptr_t{15});
-    *cursor = at + Round16(sizeof(T) * count);
-    return reinterpret_cast<T*>(at);
-}
 
 uint32_t JointGroups(const OlpJoint* joint)
 {
@@ -132,16 +122,7 @@ OlpGroupScratch* OlpGroupScratchLayout(OlpGroupScratch* scratch, uint8_t** curso
 
 uint32_t OlpGroupFindRoot(OlpGroup* groups, uint32_t g)
 {
-    uint32_t root = g;
-    while (groups[root].parent != root) {
-        root = groups[root].parent;
-    }
-    while (groups[g].parent != root) {
-        uint32_t next = groups[g].parent;
-        groups[g].parent = root;
-        g = next;
-    }
-    return root;
+    return FindRoot(groups, g);
 }
 
 uint32_t OlpGroupMerge(OlpGroup* groups, uint32_t a, uint32_t b)

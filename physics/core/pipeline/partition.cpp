@@ -6,20 +6,12 @@
 #include "physics/core/joint/joint.h"
 #include "physics/core/manager/manager.h"
 #include "physics/core/object/object.h"
+#include "physics/core/pipeline/carve.h"
+#include "physics/core/pipeline/unionfind.h"
+
+using namespace olp;
 
 namespace {
-
-size_t Round16(size_t bytes)
-{
-    return (bytes + 15) & ~size_t{15};
-}
-
-uint8_t* Take(uint8_t** cursor, size_t bytes)
-{
-    auto* at = reinterpret_cast<uint8_t*>((reinterpret_cast<uintptr_t>(*cursor) + 15) & ~uintptr_t{15});
-    *cursor = at + Round16(bytes);
-    return at;
-}
 
 void AppendJoint(OlpPartition* partition, OlpPartitionSet* set, uint32_t joint)
 {
@@ -141,26 +133,15 @@ OlpPartition* OlpPartitionLayout(OlpPartition* partition, uint8_t** cursor, uint
 {
     partition->nodeCapacity = objects;
     partition->setCount = 0;
-    partition->sets =
-        reinterpret_cast<OlpPartitionSet*>(Take(cursor, sizeof(OlpPartitionSet) * activeObjects));
-    partition->nodes = reinterpret_cast<OlpPartitionNode*>(Take(cursor, sizeof(OlpPartitionNode) * objects));
-    partition->jointNext = reinterpret_cast<uint32_t*>(Take(cursor, sizeof(uint32_t) * joints));
+    partition->sets = Take<OlpPartitionSet>(cursor, activeObjects);
+    partition->nodes = Take<OlpPartitionNode>(cursor, objects);
+    partition->jointNext = Take<uint32_t>(cursor, joints);
     return partition;
 }
 
 uint32_t OlpPartitionFindRoot(OlpPartition* partition, uint32_t node)
 {
-    OlpPartitionNode* nodes = partition->nodes;
-    uint32_t root = node;
-    while (nodes[root].parent != root) {
-        root = nodes[root].parent;
-    }
-    while (nodes[node].parent != root) {
-        uint32_t up = nodes[node].parent;
-        nodes[node].parent = root;
-        node = up;
-    }
-    return root;
+    return FindRoot(partition->nodes, node);
 }
 
 uint32_t OlpPartitionNewSet(OlpPartition* partition, uint32_t a, uint32_t b, uint32_t joint,

@@ -12,6 +12,7 @@
 #include "physics/core/manager/activation.h"
 #include "physics/core/manager/manager.h"
 #include "physics/core/object/object.h"
+#include "physics/core/pipeline/carve.h"
 #include "physics/core/solver/cpu.h"
 #include "physics/core/utils/memory.h"
 #include "physics/core/utils/vec3.h"
@@ -20,11 +21,6 @@
 using namespace olp;
 
 namespace {
-
-size_t Round16(size_t bytes)
-{
-    return (bytes + 15) & ~size_t{15};
-}
 
 /// Lays out or measures the lists: with a null base only the cursor moves.
 struct Layout

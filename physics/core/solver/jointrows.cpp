@@ -200,6 +200,7 @@ void AngularLimitRows(OlpRowBuilder* store, const OlpJointDef* def, const OlpJoi
         row.bounds[0] = row.bounds[2] = 0.0f;
         row.bounds[1] = row.bounds[3] = kOlpRowUnbounded;
         row.reduction = kOlpRowReduction;
+        row.tag = kOlpJointTagLimit + (soft ? 2 : 0) + k;
         OlpConstraintAddRow(store, &row);
     }
 }
@@ -265,6 +266,7 @@ void AngularDriveRows(OlpRowBuilder* store, const OlpJoint* joint, const Matrix&
         row.bounds[2] = -limit;
         row.bounds[3] = limit;
         row.reduction = kOlpRowReduction;
+        row.tag = -1;
         OlpConstraintAddRow(store, &row);
     }
 }
@@ -330,6 +332,7 @@ void OlpConstraintJointRows(OlpRowBuilder* store, const OlpJoint* joint, float s
         OlpConstraintJacobian(&row, &negated, &rA, &rB, a, b);
         row.error = -Dot(axis, offset);
         Unbounded(&row);
+        row.tag = kOlpJointTagLinearLock + i;
         OlpConstraintAddRow(store, &row);
     }
     // Angular locks from the relative rotation.
@@ -343,6 +346,7 @@ void OlpConstraintJointRows(OlpRowBuilder* store, const OlpJoint* joint, float s
         Angular(&row, MatrixAxis(frameB, i), a, b);
         row.error = lockErrors[i];
         Unbounded(&row);
+        row.tag = kOlpJointTagAngularLock + i;
         OlpConstraintAddRow(store, &row);
     }
     if ((flags & 6) == 2 || (flags & 6) == 4) {
@@ -351,6 +355,7 @@ void OlpConstraintJointRows(OlpRowBuilder* store, const OlpJoint* joint, float s
         Angular(&row, Cross(frameA.right, other), a, b);
         row.error = (flags & 6) == 2 ? relative.at.x : relative.up.x;
         Unbounded(&row);
+        row.tag = kOlpJointTagAngularLock + 1;
         OlpConstraintAddRow(store, &row);
     }
     // Distance limits: J v = -d/dt distance.
@@ -378,6 +383,7 @@ void OlpConstraintJointRows(OlpRowBuilder* store, const OlpJoint* joint, float s
             row.bounds[0] = 0.0f;
             row.bounds[1] = row.bounds[3] = kOlpRowUnbounded;
             row.reduction = kOlpRowReduction;
+            row.tag = kOlpJointTagDistance;
             OlpConstraintAddRow(store, &row);
         }
     }
@@ -411,6 +417,7 @@ void OlpConstraintJointRows(OlpRowBuilder* store, const OlpJoint* joint, float s
         row.bounds[2] = -limit;
         row.bounds[3] = limit;
         row.reduction = kOlpRowReduction;
+        row.tag = -1;
         OlpConstraintAddRow(store, &row);
     }
     OlpConstraintClose(store);

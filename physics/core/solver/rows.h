@@ -119,6 +119,15 @@ constexpr int32_t OlpContactRowTag(uint32_t point, uint32_t kind)
 /// 0.001 x it, and a point still apart by s may close at s x it.
 void OlpConstraintContactRows(OlpRowBuilder* store, const OlpContact* contact, float stepArgument);
 
+/// The tag word of a joint row: the slot (0-11) of the joint's four
+/// vectors its impulse is kept in from step to step, -1 for a drive row
+/// (started from 0). The single swing lock takes the second angular slot.
+constexpr int32_t kOlpJointTagLinearLock = 0;  ///< + frame axis
+constexpr int32_t kOlpJointTagAngularLock = 3; ///< + frame axis
+constexpr int32_t kOlpJointTagDistance = 6;
+constexpr int32_t kOlpJointTagLimit = 7; ///< + 2 for the soft block, + 1 for the swing
+constexpr uint32_t kOlpJointTagSlots = 12;
+
 /// Rows of one joint. `s0` x `h` softens spring rows; h is the time step.
 void OlpConstraintJointRows(OlpRowBuilder* store, const OlpJoint* joint, float s0, float h);
 /// The world frame `matrix` (axes and origin `anchor`) of joint frame

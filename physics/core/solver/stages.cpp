@@ -52,6 +52,7 @@ void Layout(OlpSolverWork* work, Carver* carver, uint32_t rows, uint32_t parts, 
     b.bodies = carver->Take<int32_t[2]>(constraints);
     b.constraintRows = carver->Take<uint32_t>(constraints);
     b.constraintSource = carver->Take<const void*>(constraints);
+    work->constraintJoint = carver->Take<OlpJoint*>(constraints);
     work->groupParts = carver->Take<int32_t[2]>(groups);
     work->blocks = carver->Take<OlpSolveBlock[2]>(groups);
     float** perRow[] = {&work->scale,        &work->diagonal,     &work->zero,         &work->start,
@@ -192,6 +193,30 @@ template <typename Visit> void ForContactRows(const OlpSolverWork* work, const O
     }
 }
 
+/// The impulse slot `tag` of a joint (its four vectors, read as 12 floats).
+float& JointSlot(OlpJoint* joint, int32_t tag)
+{
+    V3d& v = joint->vectors[tag / 3];
+    return tag % 3 == 0 ? v.x : (tag % 3 == 1 ? v.y : v.z);
+}
+
+/// Calls `visit(row, joint)` for every kept row of every joint of the
+/// builder.
+template <typename Visit> void ForJointRows(const OlpSolverWork* work, Visit visit)
+{
+    const OlpRowBuilder& rb = work->builder;
+    uint32_t row = 0;
+    for (uint32_t k = 0; k < rb.constraintCount; ++k) {
+        OlpJoint* joint = work->constraintJoint[k];
+        for (uint32_t r = row; joint != nullptr && r < row + rb.constraintRows[k]; ++r) {
+            if (rb.tag[r] >= 0 && static_cast<uint32_t>(rb.tag[r]) < kOlpJointTagSlots) {
+                visit(r, joint);
+            }
+        }
+        row += rb.constraintRows[k];
+    }
+}
+
 /// The velocity pass's start from the last step's impulses, clamped to this
 /// step's bounds; the residuals then include A x0 (through the parts, as
 /// the solve kernel propagates a move).
@@ -199,20 +224,26 @@ void LoadWarmStart(OlpSolverWork* work, const OlpContact* base, const OlpContact
 {
     uint32_t rows = work->groupCount * 4;
     std::memset(work->start, 0, rows * sizeof(float));
-    if (warm == nullptr || base == nullptr) {
+    if (warm == nullptr) {
         return;
     }
     bool any = false;
-    ForContactRows(work, base, [&](uint32_t r, size_t contact) {
+    auto start = [&](uint32_t r, float impulse) {
         if (work->scale[r] == 0.0f) {
             return;
         }
-        float x = RememberedImpulse(warm[contact], work->builder.tag[r], work->builder.jacobian[r]) /
-                  work->scale[r];
+        float x = impulse / work->scale[r];
         x = x < work->lower[1][r] ? work->lower[1][r] : (x > work->upper[1][r] ? work->upper[1][r] : x);
         work->start[r] = std::isfinite(x) ? x : 0.0f;
         any = any || work->start[r] != 0.0f;
-    });
+    };
+    if (base != nullptr) {
+        ForContactRows(work, base, [&](uint32_t r, size_t contact) {
+            start(r, RememberedImpulse(warm[contact], work->builder.tag[r], work->builder.jacobian[r]));
+        });
+    }
+    ForJointRows(work,
+                 [&](uint32_t r, OlpJoint* joint) { start(r, JointSlot(joint, work->builder.tag[r])); });
     if (!any) {
         return;
     }
@@ -238,6 +269,23 @@ void LoadWarmStart(OlpSolverWork* work, const OlpContact* base, const OlpContact
     for (uint32_t r = 0; r < rows; ++r) {
         work->residuals[1][r] += work->diagonal[r] * work->start[r];
     }
+}
+
+/// Each joint's solved row impulses, for the next step's start; a slot
+/// without a row this step is cleared.
+void SaveJointWarmStart(const OlpSolverWork* work)
+{
+    const OlpRowBuilder& rb = work->builder;
+    for (uint32_t k = 0; k < rb.constraintCount; ++k) {
+        if (work->constraintJoint[k] != nullptr) {
+            for (V3d& v : work->constraintJoint[k]->vectors) {
+                v = {0, 0, 0};
+            }
+        }
+    }
+    ForJointRows(work, [&](uint32_t r, OlpJoint* joint) {
+        JointSlot(joint, rb.tag[r]) = work->values[1][r] * work->scale[r];
+    });
 }
 
 /// Each contact's solved per-point impulses, for the next step's start.
@@ -565,18 +613,29 @@ uint32_t OlpSolverStageSequence(OlpSolverWork* work, OlpDynArrays* arrays, const
             continue;
         }
         uint32_t firstGroup = work->builder.groupCount;
+        auto jointRows = [work, h](OlpJoint* joint) {
+            uint32_t k = work->builder.constraintCount;
+            OlpConstraintJointRows(&work->builder, joint, 0.0f, h);
+            if (work->builder.constraintCount > k) {
+                work->constraintJoint[k] = joint;
+            }
+        };
         for (uint32_t j = 0; j < island.jointCount; ++j) {
-            OlpConstraintJointRows(&work->builder, island.joints[j], 0.0f, h);
+            jointRows(island.joints[j]);
         }
         for (uint32_t o = 0; o < island.objectCount; ++o) {
             OlpObj* object = island.objects[o];
             for (uint32_t j = 0; j < object->jointCount; ++j) {
-                OlpConstraintJointRows(&work->builder, object->joints[j], 0.0f, h);
+                jointRows(object->joints[j]);
             }
         }
         for (const OlpContact* c = island.firstContact; c != nullptr; c = c->listLink) {
+            uint32_t k = work->builder.constraintCount;
             if (c->count > 0) {
                 OlpConstraintContactRows(&work->builder, c, 1.0f / h);
+            }
+            if (work->builder.constraintCount > k) {
+                work->constraintJoint[k] = nullptr;
             }
         }
         OlpSolverEndIsland(work, firstGroup);
@@ -690,6 +749,9 @@ uint32_t OlpSolverStageSequence(OlpSolverWork* work, OlpDynArrays* arrays, const
     }
     if (warm != nullptr && contactBase != nullptr) {
         SaveWarmStart(work, contactBase, warm);
+    }
+    if (warm != nullptr) {
+        SaveJointWarmStart(work);
     }
     // 9. Corrections over time 1, then the velocities.
     OlpIntegrateCorrections(arrays, work->partRows, partCount, arrays->correction, 1.0f);

@@ -30,7 +30,10 @@
 //     last step (OlpContactWarm, one block per contact: per point the normal
 //     impulse and the friction impulse as a world vector, projected on this
 //     step's friction directions and clamped to this step's bounds), with
-//     the residuals of the set-up kernel raised by A x0. Only the
+//     the residuals of the set-up kernel raised by A x0. A joint's rows
+//     start likewise from the impulses kept in its four vectors, one slot
+//     per kind of row (the row's tag), so that a chain holds its load
+//     rather than rebuilding it within one step's move limit. Only the
 //     mass-scaled blocks and the adjacency carry over between the passes,
 //     since they solve in different units. Without the start a resting
 //     stack must rebuild its whole load within one step's move limit, which
@@ -40,7 +43,8 @@
 //     floats 0-2 and on end B in floats 8-10, newton seconds: the load is
 //     the normal impulse of the contact, the unit the friction bound
 //     load x slide x 0.7071 expects. Its OlpContactWarm block gets the
-//     per-point impulses for the start of point 5.
+//     per-point impulses for the start of point 5, and every joint its
+//     rows' impulses (newton seconds, drive rows not kept).
 //  7. Step arguments: contacts get 1 / h; joints get 0 and h.
 //  8. Iteration sharing: a block's weight is its number of row groups.
 
@@ -129,6 +133,7 @@ struct OlpSolverWork
 {
     uint32_t rowCapacity, partCapacity, constraintCapacity, blockCapacity;
     OlpRowBuilder builder;
+    OlpJoint** constraintJoint; ///< per constraint: its joint (null for a contact)
     // Per group.
     int32_t (*groupParts)[2];
     OlpSolveBlock (*blocks)[2];
@@ -188,8 +193,9 @@ void OlpSolverWorkDestroy(OlpSolverWork* work);
 /// Solves one batch of islands (islands at rest are skipped): forces and
 /// damping, rows, both passes, corrections, velocities, the energy check,
 /// forces cleared. `impulses[i]` and `warm[i]` are the blocks of
-/// `contactBase[i]`: `warm` (may be null: no warm start) is read as the
-/// start of the velocity pass and then overwritten with its result.
+/// `contactBase[i]`: `warm` (may be null: no warm start, for the joints
+/// too) is read as the start of the velocity pass and then overwritten
+/// with its result; so are the joints' vectors.
 /// `partScratch` (room for every part of the batch) receives the dynamics
 /// rows; returns the number used.
 uint32_t OlpSolverStageSequence(OlpSolverWork* work, OlpDynArrays* arrays, const OlpIsland* islands,

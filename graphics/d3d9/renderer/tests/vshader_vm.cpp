@@ -129,54 +129,85 @@ TEST_F(GeneratedRun, DirectionalLightShader)
     }
 }
 
-// Two weights through the bone palette and relative addressing.
+// Two, three and four weights through the bone palette and relative
+// addressing, with and without normals (two different blend forms).
 TEST_F(GeneratedRun, SkinningShader)
 {
     TestRandom random(11);
-    for (int profile : {10, 20}) {
-        VertexShaderConstantLayout layout;
-        ProgramPtr program = Build(Make(1, 0, 0, 0, 2, 0, 0, kVertexShaderNormals), profile, 96, &layout);
-        ASSERT_NE(program, nullptr);
-        ASSERT_EQ(layout.bones, 7);
-        float c[96][4];
-        for (auto& row : c) {
-            for (float& v : row) {
-                v = random.Uniform(-1, 1);
-            }
-        }
-        ShaderVertexBatch* batch = NewBatch();
-        for (int l = 0; l < kShaderLanes; ++l) {
-            for (int comp = 0; comp < 4; ++comp) {
-                batch->input[0].v[comp][l] = comp == 3 ? 1.0f : random.Uniform(-5, 5);
-                batch->input[3].v[comp][l] = random.Uniform(-1, 1);
-            }
-            batch->input[1].v[0][l] = random.Uniform(0, 1);
-            batch->input[1].v[1][l] = 1.0f - batch->input[1].v[0][l];
-            batch->input[2].v[0][l] = float(3 * (random.Next() % 20)); // register offsets, 3 per bone
-            batch->input[2].v[1][l] = float(3 * (random.Next() % 20));
-        }
-        ASSERT_TRUE(ShaderVertexRun(program.get(), c, 96, batch));
-        for (int l = 0; l < kShaderLanes; ++l) {
-            // Blended 4x3 palette matrix, then the position through it, then through c0..c3.
-            double skinned[4] = {0, 0, 0, 1};
-            for (int row = 0; row < 3; ++row) {
-                double sum = 0;
-                for (int w = 0; w < 2; ++w) {
-                    const int base = layout.bones + int(batch->input[2].v[w][l]) + row;
-                    double dot = 0;
-                    for (int comp = 0; comp < 4; ++comp) {
-                        dot += batch->input[0].v[comp][l] * c[base][comp];
+    for (uint32_t weights = 2; weights <= 4; ++weights) {
+        for (uint32_t flags : {uint32_t(kVertexShaderNormals), 0u}) {
+            for (int profile : {10, 20}) {
+                VertexShaderConstantLayout layout;
+                ProgramPtr program = Build(Make(1, 0, 0, 0, weights, 0, 0, flags), profile, 96, &layout);
+                ASSERT_NE(program, nullptr);
+                ASSERT_EQ(layout.bones, 7);
+                float c[96][4];
+                for (auto& row : c) {
+                    for (float& v : row) {
+                        v = random.Uniform(-1, 1);
                     }
-                    sum += batch->input[1].v[w][l] * dot;
                 }
-                skinned[row] = sum;
-            }
-            for (int row = 0; row < 4; ++row) {
-                double expected = 0;
-                for (int comp = 0; comp < 4; ++comp) {
-                    expected += skinned[comp] * c[row][comp];
+                c[5][3] = 0; // the light direction's w is the zero of the clamp
+                ShaderVertexBatch* batch = NewBatch();
+                for (int l = 0; l < kShaderLanes; ++l) {
+                    for (int comp = 0; comp < 4; ++comp) {
+                        batch->input[0].v[comp][l] = comp == 3 ? 1.0f : random.Uniform(-5, 5);
+                        batch->input[3].v[comp][l] = random.Uniform(-1, 1);
+                    }
+                    float left = 1.0f;
+                    for (uint32_t w = 0; w < weights; ++w) {
+                        const float weight = w + 1 == weights ? left : random.Uniform(0, left);
+                        batch->input[1].v[w][l] = weight;
+                        left -= weight;
+                        batch->input[2].v[w][l] = float(3 * (random.Next() % 20)); // 3 registers per bone
+                    }
                 }
-                EXPECT_NEAR(batch->output[kShaderOutPosition].v[row][l], expected, 1e-4) << profile;
+                ASSERT_TRUE(ShaderVertexRun(program.get(), c, 96, batch));
+                for (int l = 0; l < kShaderLanes; ++l) {
+                    // Blended 4x3 palette matrix, then the position through it, then through c0..c3.
+                    double skinned[4] = {0, 0, 0, 1};
+                    for (int row = 0; row < 3; ++row) {
+                        double sum = 0;
+                        for (uint32_t w = 0; w < weights; ++w) {
+                            const int base = layout.bones + int(batch->input[2].v[w][l]) + row;
+                            double dot = 0;
+                            for (int comp = 0; comp < 4; ++comp) {
+                                dot += batch->input[0].v[comp][l] * c[base][comp];
+                            }
+                            sum += batch->input[1].v[w][l] * dot;
+                        }
+                        skinned[row] = sum;
+                    }
+                    for (int row = 0; row < 4; ++row) {
+                        double expected = 0;
+                        for (int comp = 0; comp < 4; ++comp) {
+                            expected += skinned[comp] * c[row][comp];
+                        }
+                        EXPECT_NEAR(batch->output[kShaderOutPosition].v[row][l], expected, 1e-4)
+                            << weights << " weights, flags " << flags << ", profile " << profile;
+                    }
+                    if (flags == 0) {
+                        continue;
+                    }
+                    // The normal through the blended 3x3, lit by the directional light.
+                    double normal[3] = {0, 0, 0};
+                    for (int row = 0; row < 3; ++row) {
+                        for (uint32_t w = 0; w < weights; ++w) {
+                            const int base = layout.bones + int(batch->input[2].v[w][l]) + row;
+                            for (int comp = 0; comp < 3; ++comp) {
+                                normal[row] +=
+                                    batch->input[1].v[w][l] * batch->input[3].v[comp][l] * c[base][comp];
+                            }
+                        }
+                    }
+                    const double lambert =
+                        std::max(0.0, -(c[5][0] * normal[0] + c[5][1] * normal[1] + c[5][2] * normal[2]));
+                    for (int comp = 0; comp < 3; ++comp) {
+                        EXPECT_NEAR(batch->output[kShaderOutColor0].v[comp][l],
+                                    c[4][comp] + c[6][comp] * lambert, 1e-4)
+                            << weights << " weights, profile " << profile;
+                    }
+                }
             }
         }
     }

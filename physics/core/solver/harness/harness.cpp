@@ -1,5 +1,6 @@
 #include "physics/core/solver/harness/harness.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 
@@ -221,6 +222,16 @@ void SolverHarness::Solve()
     rows_.resize(bodies.size());
     OlpSolverStageSequence(work, &arrays, &island, 1, &settings, &kernels, contacts.data(), impulses.data(),
                            warm.data(), rows_.data());
+}
+
+void SolverHarness::ClearWarmStart()
+{
+    std::fill(warm.begin(), warm.end(), OlpContactWarm{});
+    for (auto& joint : joints_) {
+        for (V3d& v : joint->vectors) {
+            v = {0, 0, 0};
+        }
+    }
 }
 
 void SolverHarness::Step()

@@ -50,6 +50,8 @@ class SolverHarness
     /// The solve stage alone over the current contacts (for benchmarks).
     void Solve();
     void Collide();
+    /// Forgets every contact's and joint's impulses: the next solve starts cold.
+    void ClearWarmStart();
 
     OlpSolverSettings settings;
     OlpSolverKernels kernels;
