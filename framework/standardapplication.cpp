@@ -1,6 +1,7 @@
 #include "framework/standardapplication.h"
 
 #include "framework/cameramanager.h"
+#include "framework/character.h"
 #include "framework/characterprofile.h"
 #include "framework/dynamicmodels.h"
 #include "framework/font.h"
@@ -74,8 +75,9 @@ ShellEventResult CStandardApplication::OnEvent(ShellEvent event, void* parameter
         ShellAttachInputDevice(ShellDeviceKeyboard, CInputManager::KeyboardHandler);
         ShellAttachInputDevice(ShellDevicePad, CInputManager::PadHandler);
         CInputManager::Instance()->InitPointer(Framework().hud != nullptr);
-        // The camera follows the game's first character, when there is one;
-        // characters join the framework with their own work.
+        // The camera follows the game's first character, when there is one.
+        if (CCharacter* first = CCharacter::Get(0); first && Framework().cameraManager)
+            Framework().cameraManager->SetTarget(first);
         return ShellEventHandled;
     case ShellEventStopEngine:
         OnTerminate();

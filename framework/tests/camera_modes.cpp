@@ -11,6 +11,7 @@
 
 #include "framework/cameramanager.h"
 #include "framework/cameratarget.h"
+#include "framework/character.h"
 #include "framework/framework.h"
 #include "framework/inputmanager.h"
 #include "framework/testing/configbuilder.h"
@@ -97,6 +98,18 @@ void FixedCameras(ConfigBuilder& config)
         .Element("Position", {{"x", "3"}, {"y", "0"}, {"z", "0"}})
         .Element("Target", {{"x", "0"}, {"y", "0"}, {"z", "0"}})
         .Close();
+}
+
+TEST_F(CameraModes, StartUpGivesTheFirstCharacterAsTarget)
+{
+    StartWith(nullptr);
+    EXPECT_EQ(Cameras()->GetTarget(), nullptr) << "no character, no target";
+    Stop();
+
+    CCharacter first, second;
+    StartWith(nullptr);
+    EXPECT_EQ(Cameras()->GetTarget(), &first);
+    Stop(); // the camera manager goes before the characters
 }
 
 TEST_F(CameraModes, SectionPlacesTheFreeCameraAndNamesTheFixedOnes)

@@ -4,7 +4,8 @@
 // the main camera as the user asks and draws a ground grid so that the
 // camera's moves show. When the configuration has character profiles, the
 // player walks as the first of them (arrows, right shift runs, left shift
-// aims, space fires, keypad 0 jumps) and the follow camera takes it. Each
+// aims, space fires, keypad 0 jumps); being the first character, the follow
+// camera takes it. Each
 // time the camera mode changes, and every 10 frames, it prints the camera's
 // mode, position and view direction, and where the player stands:
 //
@@ -64,8 +65,6 @@ class CFrameworkApp : public CStandardApplication
         if (!m_player->ApplyProfile(GetCharacterProfile(0)->name, kPlayerStart))
             return true;
         world->RegisterObject(m_player);
-        if (CCameraManager* cameras = Framework().cameraManager)
-            cameras->SetTarget(m_player);
         return true;
     }
     bool OnUpdate(float step) override
@@ -77,8 +76,6 @@ class CFrameworkApp : public CStandardApplication
     bool OnTerminate() override
     {
         if (m_player) {
-            if (CCameraManager* cameras = Framework().cameraManager)
-                cameras->SetTarget(nullptr);
             m_player->Unload();
             delete m_player;
             m_player = nullptr;
