@@ -7,8 +7,6 @@
 // in the same state, and the last frame shows the blue VIP and red escorts.
 #include <gtest/gtest.h>
 
-#include <png.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -19,6 +17,8 @@
 #include <sstream>
 #include <string>
 #include <vector>
+
+#include "platform/d3d9/testing/referenceimage.h"
 
 namespace {
 
@@ -91,20 +91,6 @@ Report ReadReport(const std::string& path)
         }
     }
     return report;
-}
-
-bool ReadPng(const std::string& path, std::vector<uint32_t>* pixels, uint32_t* width, uint32_t* height)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return false;
-    image.format = PNG_FORMAT_BGRA;
-    pixels->resize(size_t(image.width) * image.height);
-    const bool ok = png_image_finish_read(&image, nullptr, pixels->data(), 0, nullptr) != 0;
-    *width = image.width;
-    *height = image.height;
-    return ok;
 }
 
 /// Runs the probe for kFrames frames of 33 ms; its exit code. The report goes
@@ -219,7 +205,7 @@ void ExpectTheVipAmongItsEscorts(const std::string& png)
 {
     std::vector<uint32_t> pixels;
     uint32_t width = 0, height = 0;
-    ASSERT_TRUE(ReadPng(png, &pixels, &width, &height));
+    ASSERT_TRUE(d3d9test::ReadPng(png, &pixels, &width, &height));
     EXPECT_EQ(width, 640u);
     EXPECT_EQ(height, 480u);
     EXPECT_GE(Blobs(pixels, width, height, &IsBlue, 10), 1) << "the VIP";
