@@ -17,7 +17,27 @@
 #include "graphics/shared/skel/win/shellstate.h"
 #include "graphics/toolkit2d/charset.h"
 #include "platform/win32/debugout.h"
+#include "platform/win32/messagequeue.h"
 #include "platform/win32/windowclass.h"
+
+namespace {
+
+/// The exit code of an unattended run that an error box stopped.
+constexpr int kHaltedExitCode = 1;
+
+// After an error box no frame runs. A user closes the window when done
+// reading; until then the loop sleeps rather than spinning. An unattended run
+// (a frame limit) has nobody to close it and would never present the frame
+// that ends it: it ends now, failing, since an error was reported.
+void IdleWhileHalted()
+{
+    if (Win32ExitAfterFrames() > 0)
+        PostQuitMessage(kHaltedExitCode);
+    else
+        WaitMessage();
+}
+
+} // namespace
 
 CStandardApplication::CStandardApplication(const char* configFile) : m_configFile(configFile)
 {
@@ -86,7 +106,9 @@ ShellEventResult CStandardApplication::OnEvent(ShellEvent event, void* parameter
     case ShellEventInitialise:
         return OpenEngine() ? ShellEventHandled : ShellEventFailed;
     case ShellEventIdle:
-        if (!Framework().halt)
+        if (Framework().halt)
+            IdleWhileHalted();
+        else
             Update();
         return ShellEventHandled;
     case ShellEventActivate:

@@ -10,7 +10,8 @@
 //
 // Configuration errors are shown in an error box (ReportEngineError), which
 // sets the halt flag: the window keeps answering events, but no further frame
-// is updated or drawn.
+// is updated or drawn; the idle event then waits for a message, or, in an
+// unattended run (OLAI_EXIT_AFTER_FRAMES), ends the program with exit code 1.
 #include <cstdint>
 #include <vector>
 

@@ -59,6 +59,11 @@ const Damage kDamages[] = {
     {"world-cut",
      [](const std::string& s) { return Replace(s, "models/wardels\\.bsp", "damaged/wardels.bsp"); },
      "damaged/wardels.bsp", "models/wardels.bsp", 3000, 0, ""},
+    // A world that cannot be opened stops the frames after its error box; an
+    // unattended run then ends at once, failing.
+    {"world-missing",
+     [](const std::string& s) { return Replace(s, "models/wardels\\.bsp", "models/none.bsp"); }, "", "", 0, 1,
+     "Can not load world in file models/none.bsp"},
     // Cut inside the characters: no "Application" keys, so no AI data path.
     {"config-cut", [](const std::string& s) { return s.substr(0, 2000); }, "", "", 0, 0,
      "Wardels: the AI data cannot be opened"},

@@ -22,6 +22,7 @@
 #include "graphics/shared/skel/win/shellstate.h"
 #include "platform/dinput8/dinput8.h"
 #include "platform/win32/debugout.h"
+#include "platform/win32/messagequeue.h"
 
 namespace {
 
@@ -163,9 +164,31 @@ TEST_F(AppEvents, ErrorBoxHaltsTheFrames)
     CStandardApplication::ReportEngineError("broken");
     EXPECT_EQ(Boxes(), Calls{"broken"});
     app_.calls.clear();
+    // A halted idle sleeps until a message comes: one is waiting.
+    PostMessageA(nullptr, WM_NULL, 0, 0);
     for (int i = 0; i < 3; ++i)
         EXPECT_EQ(app_.OnEvent(ShellEventIdle, nullptr), ShellEventHandled);
     EXPECT_TRUE(app_.calls.empty());
+    MSG message{};
+    ASSERT_TRUE(PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE));
+    EXPECT_EQ(message.message, WM_NULL) << "the waiting message stays for the loop";
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE))
+        EXPECT_NE(message.message, WM_QUIT) << "with a user the window stays until closed";
+}
+
+TEST_F(AppEvents, ErrorBoxEndsAnUnattendedRunFailing)
+{
+    // Nobody can close the window, and no frame would count towards the limit.
+    setenv("OLAI_EXIT_AFTER_FRAMES", "5", 1);
+    CStandardApplication::ReportEngineError("broken");
+    app_.OnEvent(ShellEventIdle, nullptr);
+    unsetenv("OLAI_EXIT_AFTER_FRAMES");
+    EXPECT_TRUE(app_.calls.empty());
+    MSG message{};
+    while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE) && message.message != WM_QUIT) {
+    }
+    ASSERT_EQ(message.message, WM_QUIT);
+    EXPECT_EQ(message.wParam, WPARAM(1)) << "an error is not a success";
 }
 
 TEST_F(AppEvents, ErrorBoxCaptionAndIcon)

@@ -4,9 +4,11 @@
 // lines), and the free camera's picture after the drag matches a reference;
 // on the sample configuration the player runs, jumps and fires; on the sample
 // furniture the bumper throws it, the teleporter moves it and the lift carries it.
+// A world that cannot be loaded ends an unattended run with a failure.
 #include <gtest/gtest.h>
 
 #include <png.h>
+#include <sys/wait.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -184,6 +186,25 @@ TEST(FrameworkApp, TheLiftCarriesThePlayerUpAndDown)
     EXPECT_NEAR(at[35].y, 3.2f, 0.1f) << "waiting at the top";
     EXPECT_GT(at[31].y, at[29].y + 1.0f) << "on the way up";
     EXPECT_LT(at[44].y, at[42].y - 1.0f) << "on the way down";
+}
+
+TEST(FrameworkApp, AMissingWorldEndsAnUnattendedRunFailing)
+{
+    // No frame is shown after the error, so the frame limit alone would never
+    // end the run; `timeout` turns a hang into status 124.
+    const std::string out = OLAI_TEST_OUTPUT_DIR "/missing-world.txt";
+    const std::string command = "cd " OLAI_DATA_DIR " && SDL_VIDEODRIVER=offscreen OLAI_EXIT_AFTER_FRAMES=5 "
+                                "timeout 120 " OLAI_FRAMEWORK_APP " " OLAI_TEST_SOURCE_DIR
+                                "/missing-world.xml > " +
+                                out + " 2>&1";
+    const int status = std::system(command.c_str());
+    ASSERT_TRUE(WIFEXITED(status)) << command;
+    EXPECT_EQ(WEXITSTATUS(status), 1) << command;
+    std::ifstream file(out);
+    std::stringstream text;
+    text << file.rdbuf();
+    EXPECT_NE(text.str().find("Can not load world in file world/missing.bsp"), std::string::npos)
+        << text.str();
 }
 
 } // namespace
