@@ -19,23 +19,29 @@ namespace {
 // number). Popping it gives the nodes in ascending f and, among equal f, in
 // the order they arrived -- the order of a list sorted by f in which a new
 // node goes behind the equal ones -- at logarithmic cost instead of a walk.
-// The entry keeps the node's index so that moving it in the heap does not
-// reach into the node.
 struct AstarOpenEntry
 {
     float f;
     uint32_t arrival;
     int32_t index;
-    CGraphNode* node;
 };
 
-// A node's state in the search whose stamp it carries (any other stamp:
-// neither open nor closed): its heap position + 1 while open, 0 when
-// neither, kAstarClosed when closed.
+// A node's search fields in the search whose stamp it carries (any other
+// stamp: not reached yet), in two arrays by node index: what every arc to
+// the node reads, and the rest. They are written back to the node objects
+// when the search ends or suspends, so that the search itself touches no node.
 struct AstarNodeState
 {
     uint32_t stamp;
-    int32_t state;
+    int32_t state; // heap position + 1 while open, 0 when neither, kAstarClosed
+    float f;
+    float h;
+};
+struct AstarNodeRoute
+{
+    float g;
+    int32_t parent;   // node index; -1 while not reached through an arc
+    uint32_t arrival; // packed arc entry of the arrival arc
 };
 constexpr int32_t kAstarClosed = -1;
 
@@ -80,24 +86,23 @@ struct AstarOpenHeap
         Place(i, entry);
     }
     // False when the pool is full.
-    bool Insert(CGraphNode* node)
+    bool Insert(int32_t index)
     {
         if (count >= capacity)
             return false;
-        SiftUp(count++, AstarOpenEntry{node->GetData().f, nextArrival++, node->GetIndex(), node});
+        SiftUp(count++, AstarOpenEntry{nodes[index].f, nextArrival++, index});
         return true;
     }
     // The node's f dropped: it moves up as though removed and inserted
     // anew (a new arrival number), since its new key is below its old one.
-    void Lower(CGraphNode* node)
+    void Lower(int32_t index)
     {
-        const int32_t i = nodes[node->GetIndex()].state - 1;
-        SiftUp(i, AstarOpenEntry{node->GetData().f, nextArrival++, node->GetIndex(), node});
+        SiftUp(nodes[index].state - 1, AstarOpenEntry{nodes[index].f, nextArrival++, index});
     }
-    void Remove(const CGraphNode* node)
+    void Remove(int32_t index)
     {
-        const int32_t i = nodes[node->GetIndex()].state - 1;
-        nodes[node->GetIndex()].state = 0;
+        const int32_t i = nodes[index].state - 1;
+        nodes[index].state = 0;
         const AstarOpenEntry last = entries[--count];
         if (i == count)
             return;
@@ -106,25 +111,29 @@ struct AstarOpenHeap
         else
             SiftDown(i, last);
     }
-    CGraphNode* Top() const { return count > 0 ? entries[0].node : nullptr; }
 };
 
 // Per-node state counts only where the node's stamp equals the current
 // search's: a fresh search bumps the stamp instead of clearing the state of
-// every node.
+// every node, and lists the nodes it reaches for the write-back.
 struct AstarMemory
 {
     int32_t capacity = 0;
     AstarOpenHeap open;
+    AstarNodeRoute* routes = nullptr; // per node index
+    int32_t* reached = nullptr;       // node indices, in the order first reached
+    int32_t reachedCount = 0;
     uint32_t search = 0; // the current search's stamp
     CGraphNode* lastStart = nullptr;
     uint8_t idle = 1;
-    // The query of the suspended sliced search.
+    // The query of the suspended sliced search, and the graph layout it ran on.
     CGraphNode* savedStart = nullptr;
     CGraphNode* savedGoal = nullptr;
     void* savedUser = nullptr;
     CHeuristic* savedHeuristic = nullptr;
     CConstraint* savedConstraint = nullptr;
+    CSpatialGraph* savedGraph = nullptr;
+    uint32_t savedLayout = 0;
     uint32_t expansions = 0;
 };
 
@@ -142,36 +151,16 @@ bool FailSearch(const char* what)
 }
 
 // Gives the node the current stamp, neither open nor closed, if it lacks it.
-void Touch(int32_t index)
+AstarNodeState& Touch(int32_t index)
 {
     AstarNodeState& node = g_memory.open.nodes[index];
     if (node.stamp != g_memory.search) {
         node.stamp = g_memory.search;
         node.state = 0;
+        g_memory.routes[index].parent = -1;
+        g_memory.reached[g_memory.reachedCount++] = index;
     }
-}
-
-void InsertOpen(CGraphNode* node, bool& ok)
-{
-    Touch(node->GetIndex());
-    ok = g_memory.open.Insert(node) && ok;
-}
-
-void RemoveOpen(CGraphNode* node)
-{
-    g_memory.open.Remove(node);
-}
-
-bool IsOpen(int32_t index)
-{
-    const AstarNodeState& node = g_memory.open.nodes[index];
-    return node.stamp == g_memory.search && node.state > 0;
-}
-
-bool IsClosed(int32_t index)
-{
-    const AstarNodeState& node = g_memory.open.nodes[index];
-    return node.stamp == g_memory.search && node.state < 0;
+    return node;
 }
 
 // A new stamp for a fresh search; after the stamps wrap, every node is
@@ -179,6 +168,7 @@ bool IsClosed(int32_t index)
 void NextSearch()
 {
     g_memory.open.count = 0;
+    g_memory.reachedCount = 0;
     if (++g_memory.search == 0) {
         for (int32_t i = 0; i < g_memory.capacity; ++i)
             g_memory.open.nodes[i].stamp = 0;
@@ -186,24 +176,85 @@ void NextSearch()
     }
 }
 
-// Empties both sets, clears every node's entries and puts the start
-// on the open list. False when the start is refused or a node index does not
+// The arc's cost and the estimate from a node to the goal, through the
+// graph's constraint and heuristic; the common pair (shortest path,
+// straight-line distance) is recognised once per search and priced inline.
+struct AstarPricing
+{
+    CConstraint* constraint;
+    CHeuristic* heuristic;
+    bool shortestPath; // the constraint is exactly CConstraintShortestPath
+    bool straightLine; // the heuristic is exactly CHeuristicEuclidianDistance
+
+    explicit AstarPricing(CSpatialGraph& graph)
+        : constraint(graph.GetConstraint()), heuristic(graph.GetHeuristic()),
+          shortestPath(typeid(*constraint) == typeid(CConstraintShortestPath)),
+          straightLine(typeid(*heuristic) == typeid(CHeuristicEuclidianDistance))
+    {
+    }
+};
+
+// What one search reads on every step.
+struct AstarQuery
+{
+    CSpatialGraph& graph;
+    CPackedGraph& packed;
+    AstarPricing pricing;
+    CGraphNode* goal;
+    int32_t goalIndex;
+    CVec3 goalPosition;
+    void* user;
+
+    AstarQuery(CSpatialGraph& g, CGraphNode* t, void* u)
+        : graph(g), packed(g.GetPacked()), pricing(g), goal(t), goalIndex(t->GetIndex()),
+          goalPosition(t->GetPosition()), user(u)
+    {
+    }
+};
+
+// Writes the search fields of every node this search reached into the node
+// objects, as the search would have written them there.
+void WriteBack(const AstarQuery& query)
+{
+    CGraphArc* const* arcObjects = query.packed.ArcObjects();
+    for (int32_t r = 0; r < g_memory.reachedCount; ++r) {
+        const int32_t index = g_memory.reached[r];
+        const AstarNodeState& state = g_memory.open.nodes[index];
+        const AstarNodeRoute& route = g_memory.routes[index];
+        CGraphNodeData& data = query.graph.GetNode(index)->GetSearchData();
+        data.f = state.f;
+        data.g = route.g;
+        data.h = state.h;
+        if (route.parent >= 0) {
+            data.parent = query.graph.GetNode(route.parent);
+            data.arrivalArc = arcObjects[route.arrival];
+        }
+    }
+}
+
+// Empties the open set, gives every node a fresh state and puts the start
+// on the open set. False when the start is refused or a node index does not
 // fit the memory.
-bool FreshStart(CSpatialGraph& graph, CGraphNode* start, CGraphNode* goal, void* user)
+bool FreshStart(const AstarQuery& query, CGraphNode* start)
 {
     NextSearch();
-    if (graph.GetHighestNodeIndex() >= g_memory.capacity)
+    if (query.graph.GetHighestNodeIndex() >= g_memory.capacity)
         return FailSearch("graph has node indices beyond the A* memory's capacity");
     g_memory.expansions = 0;
-    CGraphNodeData& data = start->GetData();
-    data.g = 0.0f;
-    if (!graph.GetHeuristic()->Estimate(user, start, goal, &data.h))
+    float h = 0.0f;
+    if (!query.pricing.heuristic->Estimate(query.user, start, query.goal, &h))
         return false;
-    data.f = data.h + data.g;
-    data.startMarker = 1;
-    bool ok = true;
-    InsertOpen(start, ok);
-    return ok;
+    AstarNodeState& s = Touch(start->GetIndex());
+    AstarNodeRoute& route = g_memory.routes[start->GetIndex()];
+    route.g = 0.0f;
+    s.h = h;
+    s.f = s.h + route.g;
+    start->GetSearchData().startMarker = 1;
+    if (!g_memory.open.Insert(start->GetIndex())) {
+        NavSetError(ENavError::NoMemory, "A* memory exhausted");
+        return false;
+    }
+    return true;
 }
 
 enum class EStep
@@ -214,115 +265,87 @@ enum class EStep
     Failed
 };
 
-// The arc's cost and the estimate from its end to the goal, through the
-// graph's constraint and heuristic; the common pair (shortest path,
-// straight-line distance) is recognised once per search and priced inline.
-struct AstarPricing
+// Prices an arc through its object: skips a blocked arc, else asks the arc's
+// linked path object or the constraint, which write the arc's cost field.
+// False when the arc is not followed.
+bool PriceArcObject(const AstarQuery& query, uint32_t entry, float& cost)
 {
-    CConstraint* constraint;
-    CHeuristic* heuristic;
-    bool shortestPath; // the constraint is exactly CConstraintShortestPath
-    bool straightLine; // the heuristic is exactly CHeuristicEuclidianDistance
+    CGraphArc* object = query.packed.ArcObjects()[entry];
+    CGraphArcData& data = object->GetSearchData();
+    if (data.blocked == 1)
+        return false;
+    bool priced = true;
+    if (data.linkedObject != nullptr)
+        priced = PathObjectCostThroughArc(data.linkedObject, query.user, object, query.pricing.constraint,
+                                          &data.cost);
+    else if (query.pricing.shortestPath)
+        data.cost = data.length;
+    else
+        priced = query.pricing.constraint->ComputeCost(query.user, object, &data.cost);
+    query.packed.NoteCostWritten(entry);
+    cost = data.cost;
+    return priced;
+}
 
-    AstarPricing(CSpatialGraph& graph)
-        : constraint(graph.GetConstraint()), heuristic(graph.GetHeuristic()),
-          shortestPath(typeid(*constraint) == typeid(CConstraintShortestPath)),
-          straightLine(typeid(*heuristic) == typeid(CHeuristicEuclidianDistance))
-    {
-    }
-    bool Cost(void* user, CGraphArc* arc, float* cost) const
-    {
-        if (shortestPath) {
-            *cost = arc->GetLength();
-            return true;
-        }
-        return constraint->ComputeCost(user, arc, cost);
-    }
-    bool Estimate(void* user, CGraphNode* from, CGraphNode* goal, float* estimate) const
-    {
-        if (straightLine) {
-            *estimate = std::sqrt(CVec3::SquaredDistance(from->GetPosition(), goal->GetPosition()));
-            return true;
-        }
-        return heuristic->Estimate(user, from, goal, estimate);
-    }
-};
-
-// Expands the node at the head of the open list toward the goal.
-EStep Step(const AstarPricing& pricing, CGraphNode* goal, void* user)
+// Expands the node at the head of the open set toward the goal.
+EStep Step(const AstarQuery& query)
 {
-    CGraphNode* n = g_memory.open.Top();
-    if (n == nullptr)
+    AstarOpenHeap& open = g_memory.open;
+    if (open.count == 0)
         return EStep::Exhausted;
-    if (n->GetIndex() == goal->GetIndex())
+    const int32_t n = open.entries[0].index;
+    if (n == query.goalIndex)
         return EStep::Goal;
     bool ok = true;
-    const float g = n->GetData().g;
-    CGraphArc* const* arcs = n->GetOutArcs();
-    const int32_t count = n->GetOutArcCount();
-    // The arcs and the nodes they reach live apart in memory: ask for all of
-    // them before the walk needs the first.
-    for (int32_t i = 0; i < count; ++i)
-        __builtin_prefetch(arcs[i]);
-    for (int32_t i = 0; i < count; ++i)
-        __builtin_prefetch(arcs[i]->GetTo());
-    for (int32_t i = 0; i < count; ++i) {
-        CGraphArc* arc = arcs[i];
-        CGraphArcData& arcData = arc->GetData();
-        if (arcData.blocked == 1)
+    AstarNodeState* nodes = open.nodes;
+    AstarNodeRoute* routes = g_memory.routes;
+    const float g = routes[n].g;
+    const CPackedArc* arcs = query.packed.Arcs();
+    const CVec3* positions = query.packed.Positions();
+    // Plain arcs under the shortest-path constraint cost their length, which
+    // their cost field holds already; every other arc is priced by its object.
+    const bool priceEveryArc = !query.pricing.shortestPath;
+    const uint32_t first = query.packed.FirstArcs()[n];
+    const uint32_t end = query.packed.FirstArcs()[n + 1];
+    // The nodes the arcs reach lie apart in memory: ask for all of them
+    // before the walk needs the first.
+    for (uint32_t entry = first; entry < end; ++entry) {
+        const uint32_t m = arcs[entry].to & kPackedArcIndexMask;
+        __builtin_prefetch(&nodes[m]);
+        __builtin_prefetch(&positions[m]);
+    }
+    for (uint32_t entry = first; entry < end; ++entry) {
+        float cost = arcs[entry].length;
+        if ((priceEveryArc || (arcs[entry].to & kPackedArcSpecial) != 0) &&
+            !PriceArcObject(query, entry, cost))
             continue;
-        const bool priced =
-            arcData.linkedObject != nullptr
-                ? PathObjectCostThroughArc(arcData.linkedObject, user, arc, pricing.constraint, &arcData.cost)
-                : pricing.Cost(user, arc, &arcData.cost);
-        if (!priced)
-            continue;
-        CGraphNode* m = arc->GetTo();
-        if (!IndexInRange(m)) {
-            FailSearch("node index beyond the A* memory's capacity");
-            return EStep::Failed;
-        }
-        CGraphNodeData& md = m->GetData();
-        const int32_t mi = m->GetIndex();
+        const int32_t m = int32_t(arcs[entry].to & kPackedArcIndexMask);
+        AstarNodeState& ms = nodes[m];
+        const bool reached = ms.stamp == g_memory.search;
         // A node this search reached already keeps its straight-line
         // estimate (the same number again); others are asked.
         float h = 0.0f;
-        if (pricing.straightLine && g_memory.open.nodes[mi].stamp == g_memory.search)
-            h = md.h;
-        else if (!pricing.Estimate(user, m, goal, &h))
+        if (query.pricing.straightLine)
+            h = reached ? ms.h : std::sqrt(CVec3::SquaredDistance(positions[m], query.goalPosition));
+        else if (!query.pricing.heuristic->Estimate(query.user, query.graph.GetNode(m), query.goal, &h))
             continue;
-        const float newG = g + arcData.cost;
+        const float newG = g + cost;
         const float newF = newG + h;
-        if (IsClosed(mi)) {
-            if (!(newF < md.f))
-                continue;
-            md.g = newG;
-            md.h = h;
-            md.f = newF;
-            g_memory.open.nodes[mi].state = 0;
-            md.parent = n;
-            md.arrivalArc = arc;
-            InsertOpen(m, ok);
-        } else if (IsOpen(mi)) {
-            if (!(newF < md.f))
-                continue;
-            md.g = newG;
-            md.h = h;
-            md.f = newF;
-            g_memory.open.Lower(m);
-            md.parent = n;
-            md.arrivalArc = arc;
+        if (reached && ms.state != 0 && !(newF < ms.f))
+            continue;
+        AstarNodeState& to = Touch(m);
+        to.h = h;
+        to.f = newF;
+        routes[m] = AstarNodeRoute{newG, n, entry};
+        if (to.state > 0) {
+            open.Lower(m);
         } else {
-            md.g = newG;
-            md.h = h;
-            md.f = newF;
-            md.parent = n;
-            md.arrivalArc = arc;
-            InsertOpen(m, ok);
+            to.state = 0; // a closed node reopens
+            ok = open.Insert(m) && ok;
         }
     }
-    RemoveOpen(n);
-    g_memory.open.nodes[n->GetIndex()].state = kAstarClosed;
+    open.Remove(n);
+    nodes[n].state = kAstarClosed;
     ++g_memory.expansions;
     if (!ok) {
         NavSetError(ENavError::NoMemory, "A* memory exhausted");
@@ -333,26 +356,30 @@ EStep Step(const AstarPricing& pricing, CGraphNode* goal, void* user)
 
 void ClearStartMarker(CGraphNode* start)
 {
-    start->GetData().startMarker = 0;
+    start->GetSearchData().startMarker = 0;
     if (g_memory.lastStart == start)
         g_memory.lastStart = nullptr;
 }
 
 // Writes the path from the start (the node with the start marker) to the goal.
-bool BuildPath(CSpatialGraph& graph, CPathRecord& path, CGraphNode* goal)
+bool BuildPath(const AstarQuery& query, CPathRecord& path)
 {
+    CSpatialGraph& graph = query.graph;
+    const AstarNodeRoute* routes = g_memory.routes;
+    CGraphArc* const* arcObjects = query.packed.ArcObjects();
     path.graph = &graph;
     int32_t d = 0;
-    CGraphNode* walk = goal;
-    while (walk->GetData().startMarker != 1) {
-        walk = walk->GetData().parent;
+    int32_t walk = query.goalIndex;
+    while (graph.GetNode(walk)->GetSearchData().startMarker != 1) {
+        walk = routes[walk].parent;
         ++d;
-        if (walk == nullptr || d >= graph.GetNodeCount()) {
+        if (walk < 0 || d >= graph.GetNodeCount()) {
             path.count = 0;
             return false;
         }
     }
-    CGraphNode* start = walk;
+    CGraphNode* start = graph.GetNode(walk);
+    CGraphNode* goal = query.goal;
     if (d + 1 > path.capacity) {
         path.truncated = 1;
         path.count = path.capacity;
@@ -364,18 +391,18 @@ bool BuildPath(CSpatialGraph& graph, CPathRecord& path, CGraphNode* goal)
         path.positions[size_t(d)] = goal->GetPosition();
         path.pathObjects[size_t(d)] = nullptr;
     }
-    CGraphNode* current = goal;
+    int32_t current = query.goalIndex;
     while (d > path.capacity) {
-        path.remainingLength += current->GetData().arrivalArc->GetLength();
-        current = current->GetData().parent;
+        path.remainingLength += arcObjects[routes[current].arrival]->GetLength();
+        current = routes[current].parent;
         --d;
     }
     for (; d > 0; --d) {
-        CGraphNode* parent = current->GetData().parent;
-        CGraphArc* arc = current->GetData().arrivalArc;
+        const int32_t parent = routes[current].parent;
+        const CGraphArc* arc = arcObjects[routes[current].arrival];
         const size_t e = size_t(d - 1);
-        path.nodeIndices[e] = uint32_t(parent->GetIndex());
-        path.positions[e] = parent->GetPosition();
+        path.nodeIndices[e] = uint32_t(parent);
+        path.positions[e] = graph.GetNode(parent)->GetPosition();
         path.arcIndices[e] = uint32_t(arc->GetIndex());
         path.pathObjects[e] = arc->GetData().linkedObject;
         current = parent;
@@ -427,7 +454,10 @@ bool AstarMemoryInit(int32_t nodeCount)
         static_cast<AstarOpenEntry*>(std::calloc(size_t(nodeCount), sizeof(AstarOpenEntry)));
     g_memory.open.nodes =
         static_cast<AstarNodeState*>(std::calloc(size_t(nodeCount), sizeof(AstarNodeState)));
-    if (g_memory.open.entries == nullptr || g_memory.open.nodes == nullptr) {
+    g_memory.routes = static_cast<AstarNodeRoute*>(std::calloc(size_t(nodeCount), sizeof(AstarNodeRoute)));
+    g_memory.reached = static_cast<int32_t*>(std::calloc(size_t(nodeCount), sizeof(int32_t)));
+    if (g_memory.open.entries == nullptr || g_memory.open.nodes == nullptr || g_memory.routes == nullptr ||
+        g_memory.reached == nullptr) {
         AstarMemoryFree();
         NavSetError(ENavError::NoMemory, "A* memory could not be allocated");
         return false;
@@ -439,6 +469,8 @@ void AstarMemoryFree()
 {
     std::free(g_memory.open.entries);
     std::free(g_memory.open.nodes);
+    std::free(g_memory.routes);
+    std::free(g_memory.reached);
     g_memory = AstarMemory();
 }
 
@@ -457,23 +489,26 @@ bool AstarSearch(CSpatialGraph& graph, CPathRecord& path, CGraphNode* start, CGr
     if (!CheckQuery(graph, start, goal))
         return false;
     if (g_memory.lastStart != nullptr)
-        g_memory.lastStart->GetData().startMarker = 0;
+        g_memory.lastStart->GetSearchData().startMarker = 0;
     g_memory.lastStart = nullptr;
     g_memory.idle = 1;
-    if (!FreshStart(graph, start, goal, user)) {
-        start->GetData().startMarker = 0;
+    const AstarQuery query(graph, goal, user);
+    if (!FreshStart(query, start)) {
+        start->GetSearchData().startMarker = 0;
+        WriteBack(query);
         return false;
     }
-    const AstarPricing pricing(graph);
     for (;;) {
-        switch (Step(pricing, goal, user)) {
+        switch (Step(query)) {
         case EStep::Expanded:
             continue;
         case EStep::Goal:
-            return BuildPath(graph, path, goal);
+            WriteBack(query);
+            return BuildPath(query, path);
         case EStep::Exhausted:
         case EStep::Failed:
-            start->GetData().startMarker = 0;
+            start->GetSearchData().startMarker = 0;
+            WriteBack(query);
             return false;
         }
     }
@@ -487,37 +522,43 @@ EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNo
     float sliceStart = NavClock();
     float remaining = budget;
     float allowed = AllowedNodes(budget, stats, spread);
+    const AstarQuery query(graph, goal, user);
 
     bool resume = false;
     if (!restart && g_memory.idle == 0) {
         if (g_memory.lastStart != start) {
             if (g_memory.lastStart != nullptr)
-                g_memory.lastStart->GetData().startMarker = 0;
+                g_memory.lastStart->GetSearchData().startMarker = 0;
         } else {
+            // A search suspended on another layout of the graph (nodes or
+            // arcs added, removed or renumbered since) starts afresh: its
+            // state names nodes by index.
             resume = g_memory.savedStart == start && g_memory.savedGoal == goal &&
                      g_memory.savedUser == user && g_memory.savedHeuristic == graph.GetHeuristic() &&
-                     g_memory.savedConstraint == graph.GetConstraint();
+                     g_memory.savedConstraint == graph.GetConstraint() && g_memory.savedGraph == &graph &&
+                     g_memory.savedLayout == query.packed.GetLayout();
         }
     }
     if (!resume) {
         if (g_memory.lastStart != nullptr && g_memory.lastStart != start)
-            g_memory.lastStart->GetData().startMarker = 0;
+            g_memory.lastStart->GetSearchData().startMarker = 0;
         g_memory.idle = 1;
         g_memory.lastStart = start;
-        if (!FreshStart(graph, start, goal, user)) {
+        if (!FreshStart(query, start)) {
             ClearStartMarker(start);
+            WriteBack(query);
             return kAstarNoPath;
         }
     }
 
-    const AstarPricing pricing(graph);
     uint32_t n = 0;
     for (;;) {
-        switch (Step(pricing, goal, user)) {
+        switch (Step(query)) {
         case EStep::Expanded:
             break;
         case EStep::Goal: {
-            const bool built = BuildPath(graph, path, goal);
+            WriteBack(query);
+            const bool built = BuildPath(query, path);
             g_memory.idle = built ? 1 : 0;
             UpdateStats(stats, NavClock() - sliceStart, n);
             return built ? kAstarFound : kAstarNoPath;
@@ -526,6 +567,7 @@ EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNo
         case EStep::Failed:
             ClearStartMarker(start);
             g_memory.idle = 1;
+            WriteBack(query);
             return kAstarNoPath;
         }
         ++n;
@@ -540,7 +582,10 @@ EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNo
             g_memory.savedUser = user;
             g_memory.savedHeuristic = graph.GetHeuristic();
             g_memory.savedConstraint = graph.GetConstraint();
+            g_memory.savedGraph = &graph;
+            g_memory.savedLayout = query.packed.GetLayout();
             g_memory.idle = 0;
+            WriteBack(query);
             return kAstarSuspended;
         }
         allowed = AllowedNodes(remaining - elapsed, stats, spread);
