@@ -4,6 +4,8 @@
 #include "graphics/animation/effects/effectsrender.h"
 
 #include "graphics/animation/effects/effects.h"
+#include "graphics/animation/effects/effectsbumpmap.h"
+#include "graphics/animation/effects/effectsenvmap.h"
 #include "graphics/animation/effects/effectspipelines.h"
 #include "graphics/core/matrix.h"
 #include "graphics/d3d9/d3d9buffers.h"
@@ -29,7 +31,22 @@ void DrawMesh(const InstancedData* data, const InstancedMesh& mesh, uint32_t fla
                                    material->colour.alpha};
         D3D9SetSurfaceProperties(&surface, colour, flags);
     }
-    EffectsRenderSingleTexture(data, mesh, flags, material ? material->texture : nullptr);
+    const Texture* texture = material ? material->texture : nullptr;
+    switch (material ? MaterialEffectsGetType(material) : EffectTypeNull) {
+    case EffectTypeBumpMap:
+        EffectsRenderBumpMap(data, mesh, flags, texture, MaterialEffectsGetBumpMapTexture(material), nullptr);
+        break;
+    case EffectTypeEnvMap:
+        EffectsRenderEnvMap(data, mesh, flags, 0, texture, MaterialEffectsGetEnvMapTexture(material));
+        break;
+    case EffectTypeBumpEnvMap:
+        EffectsRenderBumpMap(data, mesh, flags, texture, MaterialEffectsGetBumpMapTexture(material),
+                             MaterialEffectsGetEnvMapTexture(material));
+        break;
+    default:
+        EffectsRenderSingleTexture(data, mesh, flags, texture);
+        break;
+    }
 }
 
 } // namespace
