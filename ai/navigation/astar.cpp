@@ -7,6 +7,7 @@
 #include "ai/navigation/path_record.h"
 #include "ai/navigation/spatial_graph.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <typeinfo>
@@ -28,18 +29,18 @@ struct AstarOpenEntry
 
 // A node's search fields in the search whose stamp it carries (any other
 // stamp: not reached yet), in two arrays by node index: what every arc to
-// the node reads, and the rest. They are written back to the node objects
-// when the search ends or suspends, so that the search itself touches no node.
+// the node reads, and the rest. The search touches no node object: the
+// nodes of a path found get their fields when the path is written.
 struct AstarNodeState
 {
     uint32_t stamp;
     int32_t state; // heap position + 1 while open, 0 when neither, kAstarClosed
     float f;
-    float h;
+    float g;
 };
 struct AstarNodeRoute
 {
-    float g;
+    float h;
     int32_t parent;   // node index; -1 while not reached through an arc
     uint32_t arrival; // packed arc entry of the arrival arc
 };
@@ -115,15 +116,14 @@ struct AstarOpenHeap
 
 // Per-node state counts only where the node's stamp equals the current
 // search's: a fresh search bumps the stamp instead of clearing the state of
-// every node, and lists the nodes it reaches for the write-back.
+// every node.
 struct AstarMemory
 {
     int32_t capacity = 0;
     AstarOpenHeap open;
     AstarNodeRoute* routes = nullptr; // per node index
-    int32_t* reached = nullptr;       // node indices, in the order first reached
-    int32_t reachedCount = 0;
-    uint32_t search = 0; // the current search's stamp
+    int32_t* chain = nullptr;         // a found path's node indices, goal first
+    uint32_t search = 0;              // the current search's stamp
     CGraphNode* lastStart = nullptr;
     uint8_t idle = 1;
     // The query of the suspended sliced search, and the graph layout it ran on.
@@ -158,7 +158,6 @@ AstarNodeState& Touch(int32_t index)
         node.stamp = g_memory.search;
         node.state = 0;
         g_memory.routes[index].parent = -1;
-        g_memory.reached[g_memory.reachedCount++] = index;
     }
     return node;
 }
@@ -168,7 +167,6 @@ AstarNodeState& Touch(int32_t index)
 void NextSearch()
 {
     g_memory.open.count = 0;
-    g_memory.reachedCount = 0;
     if (++g_memory.search == 0) {
         for (int32_t i = 0; i < g_memory.capacity; ++i)
             g_memory.open.nodes[i].stamp = 0;
@@ -200,35 +198,31 @@ struct AstarQuery
     CSpatialGraph& graph;
     CPackedGraph& packed;
     AstarPricing pricing;
+    int32_t startIndex;
     CGraphNode* goal;
     int32_t goalIndex;
     CVec3 goalPosition;
     void* user;
 
-    AstarQuery(CSpatialGraph& g, CGraphNode* t, void* u)
-        : graph(g), packed(g.GetPacked()), pricing(g), goal(t), goalIndex(t->GetIndex()),
-          goalPosition(t->GetPosition()), user(u)
+    AstarQuery(CSpatialGraph& g, CGraphNode* s, CGraphNode* t, void* u)
+        : graph(g), packed(g.GetPacked()), pricing(g), startIndex(s->GetIndex()), goal(t),
+          goalIndex(t->GetIndex()), goalPosition(t->GetPosition()), user(u)
     {
     }
 };
 
-// Writes the search fields of every node this search reached into the node
-// objects, as the search would have written them there.
-void WriteBack(const AstarQuery& query)
+// Gives the node object the search fields that the search keeps for it.
+void WriteFields(const AstarQuery& query, int32_t index)
 {
-    CGraphArc* const* arcObjects = query.packed.ArcObjects();
-    for (int32_t r = 0; r < g_memory.reachedCount; ++r) {
-        const int32_t index = g_memory.reached[r];
-        const AstarNodeState& state = g_memory.open.nodes[index];
-        const AstarNodeRoute& route = g_memory.routes[index];
-        CGraphNodeData& data = query.graph.GetNode(index)->GetSearchData();
-        data.f = state.f;
-        data.g = route.g;
-        data.h = state.h;
-        if (route.parent >= 0) {
-            data.parent = query.graph.GetNode(route.parent);
-            data.arrivalArc = arcObjects[route.arrival];
-        }
+    const AstarNodeState& state = g_memory.open.nodes[index];
+    const AstarNodeRoute& route = g_memory.routes[index];
+    CGraphNodeData& data = query.graph.GetNode(index)->GetSearchData();
+    data.f = state.f;
+    data.g = state.g;
+    data.h = route.h;
+    if (route.parent >= 0) {
+        data.parent = query.graph.GetNode(route.parent);
+        data.arrivalArc = query.packed.ArcObjects()[route.arrival];
     }
 }
 
@@ -246,9 +240,9 @@ bool FreshStart(const AstarQuery& query, CGraphNode* start)
         return false;
     AstarNodeState& s = Touch(start->GetIndex());
     AstarNodeRoute& route = g_memory.routes[start->GetIndex()];
-    route.g = 0.0f;
-    s.h = h;
-    s.f = s.h + route.g;
+    s.g = 0.0f;
+    route.h = h;
+    s.f = route.h + s.g;
     start->GetSearchData().startMarker = 1;
     if (!g_memory.open.Insert(start->GetIndex())) {
         NavSetError(ENavError::NoMemory, "A* memory exhausted");
@@ -287,10 +281,12 @@ bool PriceArcObject(const AstarQuery& query, uint32_t entry, float& cost)
     return priced;
 }
 
-// Expands the node at the head of the open set toward the goal.
+// Expands the node at the head of the open set toward the goal. It works on
+// local copies of the memory's fields, which the callbacks it makes cannot
+// reach, and stores them back at the end.
 EStep Step(const AstarQuery& query)
 {
-    AstarOpenHeap& open = g_memory.open;
+    AstarOpenHeap open = g_memory.open;
     if (open.count == 0)
         return EStep::Exhausted;
     const int32_t n = open.entries[0].index;
@@ -299,12 +295,15 @@ EStep Step(const AstarQuery& query)
     bool ok = true;
     AstarNodeState* nodes = open.nodes;
     AstarNodeRoute* routes = g_memory.routes;
-    const float g = routes[n].g;
+    const uint32_t search = g_memory.search;
+    const float g = nodes[n].g;
     const CPackedArc* arcs = query.packed.Arcs();
     const CVec3* positions = query.packed.Positions();
     // Plain arcs under the shortest-path constraint cost their length, which
     // their cost field holds already; every other arc is priced by its object.
     const bool priceEveryArc = !query.pricing.shortestPath;
+    const bool straightLine = query.pricing.straightLine;
+    const CVec3 goalPosition = query.goalPosition;
     const uint32_t first = query.packed.FirstArcs()[n];
     const uint32_t end = query.packed.FirstArcs()[n + 1];
     // The nodes the arcs reach lie apart in memory: ask for all of them
@@ -320,23 +319,26 @@ EStep Step(const AstarQuery& query)
             !PriceArcObject(query, entry, cost))
             continue;
         const int32_t m = int32_t(arcs[entry].to & kPackedArcIndexMask);
-        AstarNodeState& ms = nodes[m];
-        const bool reached = ms.stamp == g_memory.search;
-        // A node this search reached already keeps its straight-line
-        // estimate (the same number again); others are asked.
+        AstarNodeState& to = nodes[m];
+        const bool seen = to.stamp == search;
+        // The straight-line estimate is worked out inline, to the same
+        // number for every arc into a node.
         float h = 0.0f;
-        if (query.pricing.straightLine)
-            h = reached ? ms.h : std::sqrt(CVec3::SquaredDistance(positions[m], query.goalPosition));
+        if (straightLine)
+            h = std::sqrt(CVec3::SquaredDistance(positions[m], goalPosition));
         else if (!query.pricing.heuristic->Estimate(query.user, query.graph.GetNode(m), query.goal, &h))
             continue;
         const float newG = g + cost;
         const float newF = newG + h;
-        if (reached && ms.state != 0 && !(newF < ms.f))
+        if (!seen) {
+            to.stamp = search;
+            to.state = 0;
+        } else if (to.state != 0 && !(newF < to.f)) {
             continue;
-        AstarNodeState& to = Touch(m);
-        to.h = h;
+        }
         to.f = newF;
-        routes[m] = AstarNodeRoute{newG, n, entry};
+        to.g = newG;
+        routes[m] = AstarNodeRoute{h, n, entry};
         if (to.state > 0) {
             open.Lower(m);
         } else {
@@ -346,6 +348,7 @@ EStep Step(const AstarQuery& query)
     }
     open.Remove(n);
     nodes[n].state = kAstarClosed;
+    g_memory.open = open;
     ++g_memory.expansions;
     if (!ok) {
         NavSetError(ENavError::NoMemory, "A* memory exhausted");
@@ -361,53 +364,60 @@ void ClearStartMarker(CGraphNode* start)
         g_memory.lastStart = nullptr;
 }
 
-// Writes the path from the start (the node with the start marker) to the goal.
+// Writes the path from the start to the goal, and gives the nodes on it
+// their search fields.
 bool BuildPath(const AstarQuery& query, CPathRecord& path)
 {
     CSpatialGraph& graph = query.graph;
     const AstarNodeRoute* routes = g_memory.routes;
     CGraphArc* const* arcObjects = query.packed.ArcObjects();
+    int32_t* chain = g_memory.chain;
     path.graph = &graph;
+    // The parents from the goal (chain[0]) back to the start (chain[d])
+    // first: the node and arc objects along them are then asked for ahead.
     int32_t d = 0;
-    int32_t walk = query.goalIndex;
-    while (graph.GetNode(walk)->GetSearchData().startMarker != 1) {
-        walk = routes[walk].parent;
+    chain[0] = query.goalIndex;
+    while (chain[d] != query.startIndex) {
+        const int32_t parent = routes[chain[d]].parent;
         ++d;
-        if (walk < 0 || d >= graph.GetNodeCount()) {
+        if (parent < 0 || d >= graph.GetNodeCount()) {
             path.count = 0;
             return false;
         }
+        chain[d] = parent;
     }
-    CGraphNode* start = graph.GetNode(walk);
-    CGraphNode* goal = query.goal;
+    constexpr int32_t kAhead = 8;
+    for (int32_t k = 0; k <= d; ++k) {
+        if (k + kAhead <= d) {
+            __builtin_prefetch(&graph.GetNode(chain[k + kAhead])->GetSearchData().f, 1);
+            __builtin_prefetch(arcObjects[routes[chain[k + kAhead - 1]].arrival]);
+        }
+        WriteFields(query, chain[k]);
+    }
     if (d + 1 > path.capacity) {
         path.truncated = 1;
         path.count = path.capacity;
     } else {
         path.truncated = 0;
         path.count = d + 1;
-        path.nodeIndices[size_t(d)] = uint32_t(goal->GetIndex());
+        path.nodeIndices[size_t(d)] = uint32_t(query.goalIndex);
         path.arcIndices[size_t(d)] = uint32_t(-1);
-        path.positions[size_t(d)] = goal->GetPosition();
+        path.positions[size_t(d)] = query.goal->GetPosition();
         path.pathObjects[size_t(d)] = nullptr;
     }
-    int32_t current = query.goalIndex;
-    while (d > path.capacity) {
-        path.remainingLength += arcObjects[routes[current].arrival]->GetLength();
-        current = routes[current].parent;
-        --d;
+    // Beyond the last entry: the length from the node after it to the goal.
+    for (int32_t k = 0; k < d - path.capacity; ++k)
+        path.remainingLength += arcObjects[routes[chain[k]].arrival]->GetLength();
+    // Entry e: the node e steps from the start and the arc leaving it.
+    for (int32_t e = 0; e < std::min(d, path.capacity); ++e) {
+        const int32_t node = chain[d - e];
+        const CGraphArc* arc = arcObjects[routes[chain[d - e - 1]].arrival];
+        path.nodeIndices[size_t(e)] = uint32_t(node);
+        path.positions[size_t(e)] = graph.GetNode(node)->GetPosition();
+        path.arcIndices[size_t(e)] = uint32_t(arc->GetIndex());
+        path.pathObjects[size_t(e)] = arc->GetData().linkedObject;
     }
-    for (; d > 0; --d) {
-        const int32_t parent = routes[current].parent;
-        const CGraphArc* arc = arcObjects[routes[current].arrival];
-        const size_t e = size_t(d - 1);
-        path.nodeIndices[e] = uint32_t(parent);
-        path.positions[e] = graph.GetNode(parent)->GetPosition();
-        path.arcIndices[e] = uint32_t(arc->GetIndex());
-        path.pathObjects[e] = arc->GetData().linkedObject;
-        current = parent;
-    }
-    ClearStartMarker(start);
+    ClearStartMarker(graph.GetNode(chain[d]));
     return true;
 }
 
@@ -455,9 +465,9 @@ bool AstarMemoryInit(int32_t nodeCount)
     g_memory.open.nodes =
         static_cast<AstarNodeState*>(std::calloc(size_t(nodeCount), sizeof(AstarNodeState)));
     g_memory.routes = static_cast<AstarNodeRoute*>(std::calloc(size_t(nodeCount), sizeof(AstarNodeRoute)));
-    g_memory.reached = static_cast<int32_t*>(std::calloc(size_t(nodeCount), sizeof(int32_t)));
+    g_memory.chain = static_cast<int32_t*>(std::calloc(size_t(nodeCount), sizeof(int32_t)));
     if (g_memory.open.entries == nullptr || g_memory.open.nodes == nullptr || g_memory.routes == nullptr ||
-        g_memory.reached == nullptr) {
+        g_memory.chain == nullptr) {
         AstarMemoryFree();
         NavSetError(ENavError::NoMemory, "A* memory could not be allocated");
         return false;
@@ -470,7 +480,7 @@ void AstarMemoryFree()
     std::free(g_memory.open.entries);
     std::free(g_memory.open.nodes);
     std::free(g_memory.routes);
-    std::free(g_memory.reached);
+    std::free(g_memory.chain);
     g_memory = AstarMemory();
 }
 
@@ -492,10 +502,9 @@ bool AstarSearch(CSpatialGraph& graph, CPathRecord& path, CGraphNode* start, CGr
         g_memory.lastStart->GetSearchData().startMarker = 0;
     g_memory.lastStart = nullptr;
     g_memory.idle = 1;
-    const AstarQuery query(graph, goal, user);
+    const AstarQuery query(graph, start, goal, user);
     if (!FreshStart(query, start)) {
         start->GetSearchData().startMarker = 0;
-        WriteBack(query);
         return false;
     }
     for (;;) {
@@ -503,12 +512,10 @@ bool AstarSearch(CSpatialGraph& graph, CPathRecord& path, CGraphNode* start, CGr
         case EStep::Expanded:
             continue;
         case EStep::Goal:
-            WriteBack(query);
             return BuildPath(query, path);
         case EStep::Exhausted:
         case EStep::Failed:
             start->GetSearchData().startMarker = 0;
-            WriteBack(query);
             return false;
         }
     }
@@ -522,7 +529,7 @@ EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNo
     float sliceStart = NavClock();
     float remaining = budget;
     float allowed = AllowedNodes(budget, stats, spread);
-    const AstarQuery query(graph, goal, user);
+    const AstarQuery query(graph, start, goal, user);
 
     bool resume = false;
     if (!restart && g_memory.idle == 0) {
@@ -546,7 +553,6 @@ EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNo
         g_memory.lastStart = start;
         if (!FreshStart(query, start)) {
             ClearStartMarker(start);
-            WriteBack(query);
             return kAstarNoPath;
         }
     }
@@ -557,7 +563,6 @@ EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNo
         case EStep::Expanded:
             break;
         case EStep::Goal: {
-            WriteBack(query);
             const bool built = BuildPath(query, path);
             g_memory.idle = built ? 1 : 0;
             UpdateStats(stats, NavClock() - sliceStart, n);
@@ -567,7 +572,6 @@ EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNo
         case EStep::Failed:
             ClearStartMarker(start);
             g_memory.idle = 1;
-            WriteBack(query);
             return kAstarNoPath;
         }
         ++n;
@@ -585,7 +589,6 @@ EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNo
             g_memory.savedGraph = &graph;
             g_memory.savedLayout = query.packed.GetLayout();
             g_memory.idle = 0;
-            WriteBack(query);
             return kAstarSuspended;
         }
         allowed = AllowedNodes(remaining - elapsed, stats, spread);

@@ -24,6 +24,10 @@ class CConstraint;
 class CHeuristic;
 
 // What a node carries: its position, then the scratch fields of the A* search.
+// A search keeps them in its own memory while it runs; once it has found a
+// path, each node on the path holds its fields from that search (g: cost
+// from the start, h: the estimate to the goal, f = g + h, parent and arrival
+// arc: the step back toward the start). Other nodes' fields mean nothing.
 struct CGraphNodeData
 {
     CVec3 position{0.0f, 0.0f, 0.0f};
