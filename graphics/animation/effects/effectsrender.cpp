@@ -29,7 +29,16 @@ void DrawMesh(const InstancedData* data, const InstancedMesh& mesh, uint32_t fla
                                    material->colour.alpha};
         D3D9SetSurfaceProperties(&surface, colour, flags);
     }
-    EffectsRenderSingleTexture(data, mesh, flags, material ? material->texture : nullptr);
+    const Texture* texture = material ? material->texture : nullptr;
+    switch (material ? MaterialEffectsGetType(material) : EffectTypeNull) {
+    case EffectTypeDual:
+    case EffectTypeDualUvTransform:
+        EffectsRenderDualTexture(data, mesh, flags, texture, MaterialEffectsGetDualTexture(material));
+        break;
+    default:
+        EffectsRenderSingleTexture(data, mesh, flags, texture);
+        break;
+    }
 }
 
 } // namespace

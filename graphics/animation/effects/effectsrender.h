@@ -35,3 +35,8 @@ void EffectsTextureTransformOff(uint32_t stage);
 /// its base matrix transforms the coordinates.
 void EffectsRenderSingleTexture(const InstancedData* data, const InstancedMesh& mesh, uint32_t flags,
                                 const Texture* texture);
+/// The second texture over the base by the dual slot's blend: one pass
+/// through texture stages when the device can, else a second pass blended
+/// into the frame buffer; the base alone without a second raster.
+void EffectsRenderDualTexture(const InstancedData* data, const InstancedMesh& mesh, uint32_t flags,
+                              const Texture* base, Texture* second);

@@ -3,41 +3,9 @@
 // mode, and the texture-coordinate transform of type 5.
 #include <gtest/gtest.h>
 
-#include "graphics/animation/effects/effects.h"
-#include "graphics/animation/effects/effectspipelines.h"
-#include "graphics/core/matrix.h"
-#include "graphics/d3d9/renderer/tests/drawtesting.h"
-#include "graphics/scene/geometry.h"
+#include "graphics/animation/effects/tests/effectsdrawtesting.h"
 
 namespace {
-
-constexpr uint32_t kPreLitTextured = kGeometryPreLit | kGeometryTextured;
-constexpr uint32_t kRed = 0xFF0000;
-constexpr uint32_t kGreen = 0x00FF00;
-// The facing quad at distance 2 covers 40 x 30 pixels.
-constexpr double kQuadPixels = 1200.0;
-
-class EffectsDrawing : public DrawFixture
-{
-  protected:
-    bool AttachPlugins() override { return EffectsPluginAttach(); }
-
-    std::vector<uint32_t> Draw(Atomic* atomic)
-    {
-        EXPECT_NE(CameraClear(camera_, kBackground, 3), nullptr);
-        EXPECT_NE(AtomicDefaultRender(atomic), nullptr);
-        return Pixels();
-    }
-
-    static Matrix Translation(float u, float v)
-    {
-        Matrix m = {};
-        m.right.x = m.up.y = m.at.z = 1.0f;
-        m.pos = {u, v, 0.0f};
-        m.flags = kMatrixFlagsOrthonormal;
-        return m;
-    }
-};
 
 struct PlainCase
 {

@@ -1,0 +1,75 @@
+#pragma once
+// The effects drawing tests' fixture: the drawing fixture with the effects
+// plug-in attached on an adapter of a chosen caps profile, and helpers that
+// draw an atomic (counting the device's draws) and build texture matrices.
+
+#include <gtest/gtest.h>
+
+#include "graphics/animation/effects/effects.h"
+#include "graphics/animation/effects/effectspipelines.h"
+#include "graphics/core/matrix.h"
+#include "graphics/d3d9/renderer/tests/drawtesting.h"
+#include "graphics/scene/geometry.h"
+#include "platform/d3d9/d3d9control.h"
+#include "platform/d3d9/testing/capsprofiles.h"
+
+constexpr uint32_t kPreLitTextured = kGeometryPreLit | kGeometryTextured;
+constexpr uint32_t kRed = 0xFF0000;
+constexpr uint32_t kGreen = 0x00FF00;
+/// The facing quad at distance 2 covers 40 x 30 pixels.
+constexpr double kQuadPixels = 1200.0;
+
+class EffectsDrawing : public DrawFixture
+{
+  protected:
+    /// An adapter of caps profile `profile_` (with `blendStages_` texture
+    /// stages when not 0), then the effects plug-in.
+    bool AttachPlugins() override
+    {
+        D3D9AdapterConfig adapter = {};
+        if (!D3D9CapsProfile(profile_, &adapter)) {
+            return false;
+        }
+        if (blendStages_ != 0) {
+            adapter.caps.MaxTextureBlendStages = blendStages_;
+        }
+        D3D9SetAdapters(&adapter, 1);
+        return EffectsPluginAttach();
+    }
+
+    void TearDown() override
+    {
+        DrawFixture::TearDown();
+        D3D9ResetAdapters();
+    }
+
+    std::vector<uint32_t> Draw(Atomic* atomic)
+    {
+        EXPECT_NE(CameraClear(camera_, kBackground, 3), nullptr);
+        EXPECT_NE(AtomicDefaultRender(atomic), nullptr);
+        return Pixels();
+    }
+
+    /// Draws the atomic over the background, counting the device's draws.
+    std::vector<uint32_t> Draw(Atomic* atomic, UINT* draws)
+    {
+        D3D9CallLogStart(Device());
+        std::vector<uint32_t> frame = Draw(atomic);
+        *draws = D3D9CallCount(Device(), D3D9Call::DrawIndexedPrimitive) +
+                 D3D9CallCount(Device(), D3D9Call::DrawPrimitive);
+        D3D9CallLogStop(Device());
+        return frame;
+    }
+
+    static Matrix Translation(float u, float v)
+    {
+        Matrix m = {};
+        m.right.x = m.up.y = m.at.z = 1.0f;
+        m.pos = {u, v, 0.0f};
+        m.flags = kMatrixFlagsOrthonormal;
+        return m;
+    }
+
+    const char* profile_ = "full";
+    uint32_t blendStages_ = 0;
+};
