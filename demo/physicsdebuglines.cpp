@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "framework/screenquad.h"
+#include "framework/vectorops.h"
 #include "graphics/core/matrix.h"
 #include "graphics/d3d9/d3d9renderstate.h"
 #include "physics/core/contact/contact.h"
@@ -44,16 +45,6 @@ constexpr float kTwoPi = 6.2831853f;
 constexpr uint32_t kCullNone = 1;
 constexpr uint32_t kCullBack = 2;
 
-V3d Scaled(const V3d& v, float s)
-{
-    return {v.x * s, v.y * s, v.z * s};
-}
-
-V3d Sum(const V3d& a, const V3d& b)
-{
-    return {a.x + b.x, a.y + b.y, a.z + b.z};
-}
-
 struct ContextWalk
 {
     CPhysicsDebugLines* lines;
@@ -90,7 +81,7 @@ OlpJoint* AddJoint(OlpJoint* joint, void* data)
         for (int32_t axis = 0; axis < 3; ++axis)
             walk->lines->AddSegment(
                 anchors[end].position,
-                Sum(anchors[end].position, Scaled(anchors[end].axes[axis], kJointAxisLength)),
+                V3dAdd(anchors[end].position, V3dScaled(anchors[end].axes[axis], kJointAxisLength)),
                 kAxisColours[axis]);
     }
     walk->lines->AddSegment(anchors[0].position, anchors[1].position, kJointColour);
@@ -120,11 +111,11 @@ void CPhysicsDebugLines::AddLocalSegment(const V3d& a, const V3d& b, const Matri
 void CPhysicsDebugLines::AddRing(const V3d& centre, const V3d& u, const V3d& v, float radius,
                                  const Matrix* frame, uint32_t colour)
 {
-    V3d previous = Sum(centre, Scaled(u, radius));
+    V3d previous = V3dAdd(centre, V3dScaled(u, radius));
     for (int32_t i = 1; i <= kRingSegments; ++i) {
         const float angle = kTwoPi * float(i) / float(kRingSegments);
-        const V3d next =
-            Sum(centre, Sum(Scaled(u, radius * std::cos(angle)), Scaled(v, radius * std::sin(angle))));
+        const V3d next = V3dAdd(
+            centre, V3dAdd(V3dScaled(u, radius * std::cos(angle)), V3dScaled(v, radius * std::sin(angle))));
         AddLocalSegment(previous, next, frame, colour);
         previous = next;
     }
@@ -141,7 +132,8 @@ void CPhysicsDebugLines::AddBox(const V3d& centre, const V3d& half, const Matrix
         b[axis] = h[axis];
         a[second] = b[second] = (edge & 1) ? h[second] : -h[second];
         a[third] = b[third] = (edge & 2) ? h[third] : -h[third];
-        AddLocalSegment(Sum(centre, {a[0], a[1], a[2]}), Sum(centre, {b[0], b[1], b[2]}), frame, colour);
+        AddLocalSegment(V3dAdd(centre, {a[0], a[1], a[2]}), V3dAdd(centre, {b[0], b[1], b[2]}), frame,
+                        colour);
     }
 }
 
@@ -172,9 +164,9 @@ void CPhysicsDebugLines::AddVolume(const OlpVolume* volume, const Matrix* matrix
     const V3d o{0, 0, 0}, x{1, 0, 0}, y{0, 1, 0}, z{0, 0, 1};
     switch (volume->descriptor->typeId) {
     case kOlpTypeNull:
-        AddLocalSegment(Scaled(x, -kNullCross), Scaled(x, kNullCross), frame, colour);
-        AddLocalSegment(Scaled(y, -kNullCross), Scaled(y, kNullCross), frame, colour);
-        AddLocalSegment(Scaled(z, -kNullCross), Scaled(z, kNullCross), frame, colour);
+        AddLocalSegment(V3dScaled(x, -kNullCross), V3dScaled(x, kNullCross), frame, colour);
+        AddLocalSegment(V3dScaled(y, -kNullCross), V3dScaled(y, kNullCross), frame, colour);
+        AddLocalSegment(V3dScaled(z, -kNullCross), V3dScaled(z, kNullCross), frame, colour);
         break;
     case kOlpTypePlane: {
         // The plane's normal is its local z: a patch of its x-y plane and the normal.
@@ -200,11 +192,12 @@ void CPhysicsDebugLines::AddVolume(const OlpVolume* volume, const Matrix* matrix
         const bool capsule = volume->descriptor->typeId == kOlpTypeCapsule;
         const float r = capsule ? volume->margin : OlpCylinderGetRadius(volume);
         const float h = capsule ? OlpCapsuleGetHalfHeight(volume) : OlpCylinderGetHalfHeight(volume);
-        const V3d top = Scaled(z, h), bottom = Scaled(z, -h);
+        const V3d top = V3dScaled(z, h), bottom = V3dScaled(z, -h);
         AddRing(top, x, y, r, frame, colour);
         AddRing(bottom, x, y, r, frame, colour);
-        for (const V3d& side : {x, y, Scaled(x, -1.0f), Scaled(y, -1.0f)})
-            AddLocalSegment(Sum(bottom, Scaled(side, r)), Sum(top, Scaled(side, r)), frame, colour);
+        for (const V3d& side : {x, y, V3dScaled(x, -1.0f), V3dScaled(y, -1.0f)})
+            AddLocalSegment(V3dAdd(bottom, V3dScaled(side, r)), V3dAdd(top, V3dScaled(side, r)), frame,
+                            colour);
         if (capsule) {
             AddRing(top, x, z, r, frame, colour);
             AddRing(bottom, x, z, r, frame, colour);
@@ -253,7 +246,7 @@ void CPhysicsDebugLines::AddVolume(const OlpVolume* volume, const Matrix* matrix
         // A type of its own: its box in world terms.
         OlpBBox box;
         if (OlpVolumeGetBBox(volume, matrix, 1, &box) != nullptr)
-            AddBox(Scaled(Sum(box.max, box.min), 0.5f), Scaled(Sum(box.max, Scaled(box.min, -1.0f)), 0.5f),
+            AddBox(V3dScaled(V3dAdd(box.max, box.min), 0.5f), V3dScaled(V3dSub(box.max, box.min), 0.5f),
                    nullptr, colour);
         break;
     }
@@ -278,9 +271,9 @@ void CPhysicsDebugLines::AddContext(OlpContext* context, const Content& content)
         const OlpContact& contact = pipeline->contacts[c];
         for (uint32_t i = 0; i < std::min<uint32_t>(contact.count, kOlpContactMaxPoints); ++i) {
             const V3d& p = contact.points[i].position;
-            AddSegment(p, Sum(p, Scaled(contact.normal, kContactNormalLength)), kContactColour);
-            AddSegment(Sum(p, {-kContactCross, 0, 0}), Sum(p, {kContactCross, 0, 0}), kContactColour);
-            AddSegment(Sum(p, {0, 0, -kContactCross}), Sum(p, {0, 0, kContactCross}), kContactColour);
+            AddSegment(p, V3dAdd(p, V3dScaled(contact.normal, kContactNormalLength)), kContactColour);
+            AddSegment(V3dAdd(p, {-kContactCross, 0, 0}), V3dAdd(p, {kContactCross, 0, 0}), kContactColour);
+            AddSegment(V3dAdd(p, {0, 0, -kContactCross}), V3dAdd(p, {0, 0, kContactCross}), kContactColour);
         }
     }
 }

@@ -56,7 +56,7 @@ class CCharacter : public CAnimatedObject, public CCameraTarget
     /// Holds the trigger for the next update.
     void SetFireRequest(bool fire) { m_fireRequest = fire; }
     /// Jumps at the next update.
-    void SetJumpRequest(bool jump) { m_jumpRequest = jump; }
+    void RequestJump() { m_jumpRequest = true; }
     /// The profile's walking speed in walk mode, running speed in run mode, else 0.
     float GetCurrentSpeed() const;
     /// A shot hit the character: health less 1.5 (player) or 5 (bot), not below 0.

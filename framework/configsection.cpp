@@ -62,3 +62,8 @@ const char** AttributePair(const char** attributes, int32_t k)
     }
     return attributes + 2 * k;
 }
+
+const char* ReadTextAttribute(const char* key, const char** pair)
+{
+    return ValueFor(key, pair);
+}

@@ -27,6 +27,9 @@ class CConfigSection
 bool ReadIntAttribute(const char* key, const char** pair, int32_t* result);
 /// The same with "%f" into a 32-bit float.
 bool ReadFloatAttribute(const char* key, const char** pair, float* result);
+/// The value of `pair` when it holds `key` (exact, case-sensitive); null
+/// otherwise.
+const char* ReadTextAttribute(const char* key, const char** pair);
 /// The pair of the k-th attribute (k from 0), or null when the list ends
 /// before it; for the readers above, which answer false for null.
 const char** AttributePair(const char** attributes, int32_t k);

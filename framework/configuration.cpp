@@ -6,14 +6,22 @@
 #include <cstdio>
 #include <cstring>
 
+#include "framework/bumper.h"
 #include "framework/cameramanager.h"
 #include "framework/characterprofile.h"
+#include "framework/door.h"
+#include "framework/dynamicmodels.h"
 #include "framework/framework.h"
 #include "framework/hud.h"
 #include "framework/inputmanager.h"
+#include "framework/jumphelper.h"
+#include "framework/laserbeam.h"
+#include "framework/lift.h"
 #include "framework/light.h"
 #include "framework/physicsworld.h"
 #include "framework/standardapplication.h"
+#include "framework/switch.h"
+#include "framework/teleporter.h"
 #include "graphics/core/resources.h"
 #include "graphics/shared/skel/win/shellinput.h"
 #include "graphics/shared/skel/win/shellstate.h"
@@ -48,16 +56,16 @@ const CStandardApplication::TopLevelElement CStandardApplication::kTopLevelEleme
     {"Worlds", &CStandardApplication::OpenWorlds},
     {"Debug", &CStandardApplication::ReadDebug},
     {"Scale", &CStandardApplication::ReadScale},
-    {"JumpHelper", &CStandardApplication::IgnoreElement},
-    {"Switch", &CStandardApplication::IgnoreElement},
-    {"LaserBeam", &CStandardApplication::IgnoreElement},
-    {"Teleporter", &CStandardApplication::IgnoreElement},
-    {"Lift", &CStandardApplication::IgnoreElement},
-    {"Bumper", &CStandardApplication::IgnoreElement},
-    {"Door", &CStandardApplication::IgnoreElement},
+    {"JumpHelper", &CStandardApplication::ReadFurniture<CJumpHelper, &CPhysicsWorld::AddJumpHelper>},
+    {"Switch", &CStandardApplication::ReadFurniture<CSwitch, &CPhysicsWorld::AddSwitch>},
+    {"LaserBeam", &CStandardApplication::ReadFurniture<CLaserBeam, &CPhysicsWorld::AddLaserBeam>},
+    {"Teleporter", &CStandardApplication::ReadFurniture<CTeleporter, &CPhysicsWorld::AddTeleporter>},
+    {"Lift", &CStandardApplication::ReadFurniture<CLift, &CPhysicsWorld::AddLift>},
+    {"Bumper", &CStandardApplication::ReadFurniture<CBumper, &CPhysicsWorld::AddBumper>},
+    {"Door", &CStandardApplication::ReadFurniture<CDoor, &CPhysicsWorld::AddDoor>},
     {"Hud", &CStandardApplication::OpenHud},
     {"Input", &CStandardApplication::OpenInput},
-    {"Physics", &CStandardApplication::OpenIgnoredSection},
+    {"Physics", &CStandardApplication::OpenDynamicModels},
     {"Light", &CStandardApplication::OpenLight},
     {"Camera", &CStandardApplication::OpenCamera},
     {"Character", &CStandardApplication::OpenCharacter},
@@ -296,6 +304,44 @@ bool CStandardApplication::OpenCharacter(const char** attributes)
     if (!profile) // the table is full: the section is passed over
         return OpenIgnoredSection(attributes);
     OpenSection(profile);
+    return true;
+}
+
+// Made, loaded, read from the element's attributes, then kept by the physics
+// world; one that does not load is dropped without a word (the failing load
+// has said what it had to), one whose attributes are wrong stops the reading.
+template <typename Kind, bool (CPhysicsWorld::*Add)(CInteractiveObject*)>
+bool CStandardApplication::ReadFurniture(const char** attributes)
+{
+    CPhysicsWorld* worlds = Framework().physicsWorld;
+    if (!worlds)
+        return true; // no "Worlds" yet: nothing to place it in
+    auto* object = new Kind;
+    if (!object->Load()) {
+        object->Shutdown();
+        delete object;
+        return true;
+    }
+    // The element's name is the one the table was looked up with.
+    const char* element = nullptr;
+    for (const TopLevelElement& entry : kTopLevelElements) {
+        if (entry.handle == &CStandardApplication::ReadFurniture<Kind, Add>)
+            element = entry.name;
+    }
+    if (!object->OnStart(element, attributes) || !(worlds->*Add)(object)) {
+        object->Shutdown();
+        delete object;
+        return false;
+    }
+    return true;
+}
+
+bool CStandardApplication::OpenDynamicModels(const char** attributes)
+{
+    CDynamicModels* models = Framework().physicsWorld ? CDynamicModels::Instance() : nullptr;
+    if (!models)
+        return OpenIgnoredSection(attributes);
+    OpenSection(models);
     return true;
 }
 

@@ -1,9 +1,11 @@
 // One frame: the step measured with the frame clock, input, camera switching,
-// the game's update, the start screen, the cameras, the impact particles and
-// the frame counter, then the drawing through the main camera. Nothing here allocates.
+// the game's update, the start screen, the cameras, the impact particles, the
+// dynamic models and the frame counter, then the drawing through the main
+// camera. Nothing here allocates.
 #include <algorithm>
 
 #include "framework/cameramanager.h"
+#include "framework/dynamicmodels.h"
 #include "framework/fpscounter.h"
 #include "framework/framework.h"
 #include "framework/hud.h"
@@ -54,6 +56,8 @@ void CStandardApplication::Update()
         globals.cameraManager->Update(m_lastStep);
     if (!globals.paused)
         UpdateImpactParticles(m_lastStep);
+    if (CDynamicModels* models = CDynamicModels::Existing(); models && !globals.paused)
+        models->Update(m_lastStep);
     if (CFpsCounter* counter = CFpsCounter::Instance())
         counter->Update(m_lastElapsed);
     Render();
@@ -83,6 +87,8 @@ void CStandardApplication::Render()
     if (globals.hud)
         globals.hud->Render();
     RenderImpactParticles();
+    if (CDynamicModels* models = CDynamicModels::Existing())
+        models->Render();
     cameras->EndUpdate();
     cameras->ShowRaster();
 }

@@ -3,6 +3,7 @@
 #include "framework/cameramanager.h"
 #include "framework/character.h"
 #include "framework/characterprofile.h"
+#include "framework/dynamicmodels.h"
 #include "framework/font.h"
 #include "framework/fpscounter.h"
 #include "framework/framework.h"
@@ -176,6 +177,8 @@ bool CStandardApplication::Initialize(HWND window)
 bool CStandardApplication::Terminate()
 {
     FrameworkGlobals& globals = Framework();
+    // The grab refers to a model of the physics world: it goes first.
+    CDynamicModels::Destroy();
     if (globals.physicsWorld) {
         // The worlds' cameras are copies of the main camera, and the default
         // lights are the application's: they go first.

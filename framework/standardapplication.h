@@ -20,7 +20,9 @@
 
 struct Raster;
 using Charset = Raster;
+class CInteractiveObject;
 class CLight;
+class CPhysicsWorld;
 
 /// Watches the configuration reader's dispatch (for tools and tests).
 class CConfigObserver
@@ -114,6 +116,11 @@ class CStandardApplication
     bool OpenLight(const char** attributes);
     /// The end of a "Light": the physics world takes the light read (or it is deleted).
     void CloseLight();
+    /// A piece of level furniture of type Kind, read from its element and
+    /// handed to the physics world's adder for its kind.
+    template <typename Kind, bool (CPhysicsWorld::*Add)(CInteractiveObject*)>
+    bool ReadFurniture(const char** attributes);
+    bool OpenDynamicModels(const char** attributes);
     bool OpenIgnoredSection(const char** attributes);
     bool IgnoreElement(const char** attributes);
     void OpenSection(CConfigSection* receiver);

@@ -224,7 +224,7 @@ TEST_F(Characters, JumpsLeaveAtSixUpwardAndAreDroppedInTheAir)
     CCharacter* bot = Bot({0.0f, 0.5f, 0.0f});
     for (int i = 0; i < 30; ++i)
         Step(bot, 0.02f);
-    bot->SetJumpRequest(true);
+    bot->RequestJump();
     bot->Update(0.04f);
     EXPECT_EQ(bot->GetMotion().GetJumpState(), CCharacterMotion::kTakeOff);
     EXPECT_EQ(Velocity(bot)->linear.y, 6.0f);
@@ -235,7 +235,7 @@ TEST_F(Characters, JumpsLeaveAtSixUpwardAndAreDroppedInTheAir)
     bot->Update(0.04f); // 0.12 s: in the air from now on
     EXPECT_EQ(bot->GetMotion().GetJumpState(), CCharacterMotion::kInAir);
     Framework().physicsWorld->Step(0.04f);
-    bot->SetJumpRequest(true);
+    bot->RequestJump();
     bot->Update(0.04f);
     EXPECT_EQ(bot->GetMotion().GetJumpState(), CCharacterMotion::kInAir) << "the request is dropped";
     EXPECT_NE(Velocity(bot)->linear.y, 6.0f);

@@ -272,6 +272,79 @@ std::string Dynamic()
     return config.Text();
 }
 
+/// Every piece of level furniture and the dynamic models, each element once
+/// whole and once with an attribute missing, misnamed or out of place, a
+/// lift naming a switch that is not there, and instances of kinds that do
+/// not exist or are malformed.
+std::string Furniture()
+{
+    using A = ConfigBuilder::Attributes;
+    const A points = {{"p1x", "0"}, {"p1y", "0"}, {"p1z", "0"}, {"p2x", "1"}, {"p2y", "2"}, {"p2z", "3"}};
+    const A pw = {{"pw1x", "0"}, {"pw1y", "0"}, {"pw1z", "0"}, {"pw2x", "1"}, {"pw2y", "1"}, {"pw2z", "1"}};
+    const auto join = [](A a, const A& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    const auto cut = [](A a, size_t keep) {
+        a.resize(keep);
+        return a;
+    };
+    const A beam = join(join(points, pw), {{"timeOn", "2"}, {"timeOff", "1"}, {"startTime", "0"}});
+    const A lift = join(join(points, pw), {{"switch", "Gate"}});
+    const A door = join({{"px", "0"},
+                         {"py", "0"},
+                         {"pz", "5"},
+                         {"width", "0.75"},
+                         {"height", "2"},
+                         {"depth", "0.2"},
+                         {"axis", "1"}},
+                        pw);
+    const A button = {{"name", "Gate"}, {"px", "3"}, {"py", "1"},        {"pz", "0"},         {"nx", "0"},
+                      {"ny", "0"},      {"nz", "1"}, {"stringOn", "on"}, {"stringOff", "off"}};
+    ConfigBuilder config;
+    config.Open("Config").Element("Switch", button).Open("Worlds");
+    config.Element("World", {{"filename", "world/level.bsp"}, {"name", "level"}, {"flags", "0"}}).Close();
+    const struct
+    {
+        const char* element;
+        const A& attributes;
+    } kinds[] = {{"LaserBeam", beam}, {"Teleporter", points}, {"Switch", button},    {"Lift", lift},
+                 {"Bumper", points},  {"Door", door},         {"JumpHelper", points}};
+    for (const auto& kind : kinds) {
+        config.Element(kind.element, kind.attributes);
+        config.Element(kind.element, cut(kind.attributes, kind.attributes.size() / 2));
+        A misnamed = kind.attributes;
+        misnamed[1].first = "wrong";
+        config.Element(kind.element, misnamed);
+    }
+    config.Element("Lift", join(join(points, pw), {{"switch", "Nobody"}}));
+    for (int i = 0; i < 17; ++i)
+        config.Element("Bumper", points);
+    config.Open("Physics").Open("Models");
+    config.Element("Sphere", {{"name", "Ball"}, {"clumpFilename", "models/sphere.dff"}})
+        .Element("Sphere", {{"clumpFilename", "models/sphere.dff"}})
+        .Element("Box", {{"name", "Crate"},
+                         {"clumpFilename", "models/box.dff"},
+                         {"dx", "0.5"},
+                         {"dy", "0.5"},
+                         {"dz", "0.5"},
+                         {"mass", "20"},
+                         {"slide", "1"},
+                         {"bounce", "0.2"}})
+        .Element("Box", {{"name", "Flat"}, {"clumpFilename", "models/box.dff"}, {"dx", "0.5"}})
+        .Close()
+        .Open("Instances");
+    const A instance = {{"model", "Crate"}, {"px", "0"}, {"py", "1"}, {"pz", "0"},
+                        {"ox", "0"},        {"oy", "1"}, {"oz", "0"}, {"angle", "30"}};
+    config.Element("Instance", instance)
+        .Element("Instance", cut(instance, 5))
+        .Element("Instance", join({{"model", "Nope"}}, {instance.begin() + 1, instance.end()}))
+        .Element("Instance", join({{"model", "Ball"}}, {instance.begin() + 1, instance.end()}))
+        .Close()
+        .Close();
+    return config.Text();
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -291,6 +364,7 @@ int main(int argc, char** argv)
         {"characters.xml", Characters()},
         {"worlds.xml", Worlds()},
         {"dynamic.xml", Dynamic()},
+        {"furniture.xml", Furniture()},
     };
     for (const auto& [name, text] : seeds) {
         const std::string path = std::string(argv[1]) + "/" + name;

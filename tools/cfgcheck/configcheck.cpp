@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "framework/cameramanager.h"
+#include "framework/dynamicmodels.h"
 #include "framework/framework.h"
 #include "framework/hud.h"
 #include "framework/physicsworld.h"
@@ -102,6 +103,7 @@ int ConfigCheck(const char* path, std::string* out)
         CharsetDestroy(charset);
     // The sections' objects are only read here, never run.
     FrameworkGlobals& globals = Framework();
+    CDynamicModels::Destroy();
     delete globals.physicsWorld; // empties the global
     delete globals.cameraManager;
     globals.cameraManager = nullptr;
