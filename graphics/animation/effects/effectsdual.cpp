@@ -171,10 +171,7 @@ void SecondPass(const InstancedData* data, const InstancedMesh& mesh, uint32_t f
     if (!vertexAlpha) {
         D3D9SetVertexAlphaEnable(1);
     }
-    // Blending with the frame buffer must not discard texels by their alpha;
-    // alpha testing is put back as the engine had it afterwards.
-    uint32_t alphaTest = 0;
-    D3D9GetRenderState(D3DRS_ALPHATESTENABLE, &alphaTest);
+    // Blending with the frame buffer must not discard texels by their alpha.
     if (blend.Multiply() || blend.Is(D3DBLEND_DESTCOLOR, D3DBLEND_SRCCOLOR)) {
         D3D9SetRenderState(D3DRS_ALPHATESTENABLE, 0);
     }
@@ -208,7 +205,7 @@ void SecondPass(const InstancedData* data, const InstancedMesh& mesh, uint32_t f
         D3D9SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
     }
     D3D9SetVertexAlphaEnable(vertexAlpha);
-    D3D9SetRenderState(D3DRS_ALPHATESTENABLE, alphaTest);
+    EffectsAlphaTestRestore();
     D3D9SetSrcBlend(source);
     D3D9SetDestBlend(destination);
 }

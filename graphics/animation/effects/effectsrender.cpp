@@ -112,6 +112,17 @@ void EffectsTextureTransformOff(uint32_t stage)
     D3D9SetTextureStageState(stage, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
 }
 
+void EffectsAlphaTestRestore()
+{
+    // Vertex alpha re-derives alpha testing only when its flag changes, so a
+    // pass that cleared it while the flag stayed put must set it back here.
+    uint32_t blending = 0;
+    uint32_t function = 0;
+    D3D9GetRenderState(D3DRS_ALPHABLENDENABLE, &blending);
+    D3D9RenderStateGet(kRenderStateAlphaFunction, &function);
+    D3D9SetRenderState(D3DRS_ALPHATESTENABLE, blending && function != D3DCMP_ALWAYS ? 1 : 0);
+}
+
 void EffectsRenderSingleTexture(const InstancedData* data, const InstancedMesh& mesh, uint32_t flags,
                                 const Texture* texture)
 {

@@ -30,6 +30,9 @@ bool EffectsStageBase(const Texture* texture, uint32_t flags);
 bool EffectsTextureTransform(uint32_t stage, const Matrix* m);
 /// Switches stage `stage`'s coordinate transform off.
 void EffectsTextureTransformOff(uint32_t stage);
+/// Alpha testing as the engine's rule has it (on while blending, unless the
+/// alpha function is "always"), after a pass that changed it.
+void EffectsAlphaTestRestore();
 
 /// The material's texture drawn modulated by the diffuse colour; for type 5
 /// its base matrix transforms the coordinates.

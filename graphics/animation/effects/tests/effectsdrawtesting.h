@@ -23,7 +23,8 @@ class EffectsDrawing : public DrawFixture
 {
   protected:
     /// An adapter of caps profile `profile_` (with `blendStages_` texture
-    /// stages when not 0), then the effects plug-in.
+    /// stages when not 0, without the op caps `withoutOps_`), then the effects
+    /// plug-in.
     bool AttachPlugins() override
     {
         D3D9AdapterConfig adapter = {};
@@ -33,6 +34,7 @@ class EffectsDrawing : public DrawFixture
         if (blendStages_ != 0) {
             adapter.caps.MaxTextureBlendStages = blendStages_;
         }
+        adapter.caps.TextureOpCaps &= ~withoutOps_;
         D3D9SetAdapters(&adapter, 1);
         return EffectsPluginAttach();
     }
@@ -72,4 +74,5 @@ class EffectsDrawing : public DrawFixture
 
     const char* profile_ = "full";
     uint32_t blendStages_ = 0;
+    uint32_t withoutOps_ = 0; ///< TextureOpCaps bits the adapter lacks
 };
