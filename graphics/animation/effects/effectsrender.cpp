@@ -4,6 +4,7 @@
 #include "graphics/animation/effects/effectsrender.h"
 
 #include "graphics/animation/effects/effects.h"
+#include "graphics/animation/effects/effectsenvmap.h"
 #include "graphics/animation/effects/effectspipelines.h"
 #include "graphics/core/matrix.h"
 #include "graphics/d3d9/d3d9buffers.h"
@@ -34,6 +35,9 @@ void DrawMesh(const InstancedData* data, const InstancedMesh& mesh, uint32_t fla
     case EffectTypeDual:
     case EffectTypeDualUvTransform:
         EffectsRenderDualTexture(data, mesh, flags, texture, MaterialEffectsGetDualTexture(material));
+        break;
+    case EffectTypeEnvMap:
+        EffectsRenderEnvMap(data, mesh, flags, 0, texture, MaterialEffectsGetEnvMapTexture(material));
         break;
     default:
         EffectsRenderSingleTexture(data, mesh, flags, texture);
