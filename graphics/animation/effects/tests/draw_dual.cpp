@@ -9,7 +9,6 @@
 namespace {
 
 constexpr uint32_t kWithoutOps = D3DTEXOPCAPS_MULTIPLYADD | D3DTEXOPCAPS_MODULATE2X;
-constexpr uint32_t kNoBase = 0;
 
 struct Device
 {
@@ -36,23 +35,6 @@ class DualTexture : public EffectsDrawing, public testing::WithParamInterface<De
         blendStages_ = GetParam().blendStages;
         withoutOps_ = GetParam().withoutOps;
         EffectsDrawing::SetUp();
-    }
-
-    /// A quad at distance 2 pre-lit `diffuse`, with base (kNoBase: none) and
-    /// second textures of one texel each, blended by (source, destination).
-    /// The base is given in `baseFormat`, the second texture has alpha.
-    Atomic* DualQuad(uint32_t base, uint32_t second, uint32_t source, uint32_t destination,
-                     uint32_t baseFormat = kRasterFormat888, uint32_t secondFormat = kRasterFormat8888)
-    {
-        Texture* baseTexture = base == kNoBase ? nullptr : TextureOf(1, 1, {base}, baseFormat);
-        Material* material = MaterialOf({255, 255, 255, 255}, baseTexture);
-        EXPECT_NE(MaterialEffectsSetType(material, EffectTypeDual), nullptr);
-        Texture* texture = TextureOf(1, 1, {second}, secondFormat);
-        EXPECT_NE(MaterialEffectsSetupDualTexture(material, texture, source, destination), nullptr);
-        TextureDestroy(texture);
-        Atomic* atomic = Place(FacingQuad(kPreLitTextured, material), 0, 0, 2);
-        AtomicEnableEffects(atomic);
-        return atomic;
     }
 
     /// The pixel at the quad's centre.
@@ -195,6 +177,58 @@ TEST_P(DualTexture, UvTransformMovesTheSecondTextureInEitherPath)
         D3D9RenderStateFlush();
         EXPECT_EQ(DeviceStage(0, D3DTSS_TEXTURETRANSFORMFLAGS), DWORD(D3DTTFF_DISABLE));
         EXPECT_EQ(DeviceStage(1, D3DTSS_TEXTURETRANSFORMFLAGS), DWORD(D3DTTFF_DISABLE));
+    }
+}
+
+// The modulate-2x set-up is validated once per run (each test runs in a
+// process of its own under CTest).
+class Modulate2xValidation : public EffectsDrawing
+{
+  protected:
+    void SetUp() override
+    {
+        profile_ = "ff3";
+        withoutOps_ = withoutSelect_ ? D3DTEXOPCAPS_SELECTARG1 : 0;
+        EffectsDrawing::SetUp();
+        if (!HasFatalFailure() && !EffectsGetDeviceCaps()->modulate2xCheck) {
+            GTEST_SKIP() << "validated earlier in this process";
+        }
+    }
+
+    bool withoutSelect_ = false;
+};
+
+TEST_F(Modulate2xValidation, PassingKeepsOnePass)
+{
+    for (int draw = 0; draw < 2; ++draw) {
+        UINT draws = 0;
+        Draw(DualQuad(0x808080, 0xFF808080, 9, 3), &draws);
+        EXPECT_EQ(draws, 1u);
+        EXPECT_EQ(EffectsGetDeviceCaps()->modulate2x, D3DTEXOPCAPS_MODULATE2X);
+        EXPECT_EQ(EffectsGetDeviceCaps()->modulate2xCheck, 0u);
+    }
+}
+
+class Modulate2xValidationFailing : public Modulate2xValidation
+{
+  protected:
+    void SetUp() override
+    {
+        // The three-stage layout selects the base on stage 0, which this
+        // device cannot do.
+        withoutSelect_ = true;
+        Modulate2xValidation::SetUp();
+    }
+};
+
+TEST_F(Modulate2xValidationFailing, FailingTurnsModulate2xOffForGood)
+{
+    for (int draw = 0; draw < 2; ++draw) {
+        UINT draws = 0;
+        Draw(DualQuad(0x808080, 0xFF808080, 9, 3), &draws);
+        EXPECT_EQ(draws, 2u);
+        EXPECT_EQ(EffectsGetDeviceCaps()->modulate2x, 0u);
+        EXPECT_EQ(EffectsGetDeviceCaps()->modulate2xCheck, 0u);
     }
 }
 

@@ -18,6 +18,8 @@ constexpr uint32_t kRed = 0xFF0000;
 constexpr uint32_t kGreen = 0x00FF00;
 /// The facing quad at distance 2 covers 40 x 30 pixels.
 constexpr double kQuadPixels = 1200.0;
+/// DualQuad's base colour for a material without texture.
+constexpr uint32_t kNoBase = 0;
 
 class EffectsDrawing : public DrawFixture
 {
@@ -61,6 +63,24 @@ class EffectsDrawing : public DrawFixture
                  D3D9CallCount(Device(), D3D9Call::DrawPrimitive);
         D3D9CallLogStop(Device());
         return frame;
+    }
+
+    /// A pre-lit white quad at distance 2 as an effects atomic, with base (kNoBase: none) and
+    /// second textures of one texel each, blended by (source, destination).
+    /// The textures have the raster formats given (opaque base, second with
+    /// alpha by default).
+    Atomic* DualQuad(uint32_t base, uint32_t second, uint32_t source, uint32_t destination,
+                     uint32_t baseFormat = kRasterFormat888, uint32_t secondFormat = kRasterFormat8888)
+    {
+        Texture* baseTexture = base == kNoBase ? nullptr : TextureOf(1, 1, {base}, baseFormat);
+        Material* material = MaterialOf({255, 255, 255, 255}, baseTexture);
+        EXPECT_NE(MaterialEffectsSetType(material, EffectTypeDual), nullptr);
+        Texture* texture = TextureOf(1, 1, {second}, secondFormat);
+        EXPECT_NE(MaterialEffectsSetupDualTexture(material, texture, source, destination), nullptr);
+        TextureDestroy(texture);
+        Atomic* atomic = Place(FacingQuad(kPreLitTextured, material), 0, 0, 2);
+        AtomicEnableEffects(atomic);
+        return atomic;
     }
 
     static Matrix Translation(float u, float v)
