@@ -52,15 +52,7 @@ void EffectsRenderPlain(const InstancedData* data, const InstancedMesh& mesh)
     if (D3D9GetBindingCache()->pixelShader != 0) {
         D3D9SetPixelShader(nullptr);
     }
-    D3D9SetVertexShader(mesh.vertexShader);
-    D3D9RenderStateFlush();
-    const auto type = D3DPRIMITIVETYPE(data->primType);
-    if (!data->indexBuffer) {
-        D3D9DrawPrimitive(type, mesh.baseVertexIndex, mesh.numPrimitives);
-    } else {
-        D3D9DrawIndexedPrimitive(type, int32_t(mesh.baseVertexIndex), 0, mesh.numVertices, mesh.startIndex,
-                                 mesh.numPrimitives);
-    }
+    InstancedMeshDraw(data, mesh);
 }
 
 void EffectsStageOps(uint32_t stage, uint32_t op, uint32_t arg1, uint32_t arg2)
