@@ -7,7 +7,8 @@ struct Frame;
 class CCameraTarget
 {
   public:
-    virtual ~CCameraTarget() = default;
+    /// The framework's camera manager stops following a target that goes.
+    virtual ~CCameraTarget();
     /// The target's frame (its world matrix places the follow and
     /// first-person cameras; the first-person camera turns it).
     virtual Frame* GetCameraFrame() = 0;

@@ -6,6 +6,7 @@
 #include "framework/animatedobject.h"
 #include "framework/bodydefinitions.h"
 #include "framework/framework.h"
+#include "framework/lift.h"
 #include "framework/physicshelpers.h"
 #include "framework/physicsworld.h"
 #include "framework/sceneobject.h"
@@ -46,6 +47,29 @@ OlpDynMotion* VelocityOf(OlpBody* body)
 float Length(const V3d& v)
 {
     return std::sqrt(V3dDot(v, v));
+}
+
+/// The velocity of the lift whose platform the segment from `p` down by
+/// `depth` meets first; zero over anything else.
+V3d LiftVelocityBelow(const CPhysicsWorld& world, const V3d& p, float depth)
+{
+    const int32_t lifts = world.GetInteractiveCount(CPhysicsWorld::kLifts);
+    if (lifts == 0)
+        return {0.0f, 0.0f, 0.0f};
+    const V3d below = {p.x, p.y - depth, p.z};
+    CSceneObject* hit = nullptr;
+    if (!world.TestSegment(&p, &below, false, nullptr, nullptr, &hit) || !hit || !hit->GetPhysicsObject())
+        return {0.0f, 0.0f, 0.0f};
+    for (int32_t i = 0; i < lifts; ++i) {
+        const auto* lift = static_cast<const CLift*>(world.GetInteractive(CPhysicsWorld::kLifts, i));
+        if (lift->GetBody() == hit->GetPhysicsObject()) {
+            // The direction is a unit vector: the platform moves at the lift's speed.
+            V3d direction;
+            lift->GetMoveDirection(&direction);
+            return V3dScaled(direction, CLift::kSpeed);
+        }
+    }
+    return {0.0f, 0.0f, 0.0f};
 }
 
 } // namespace
@@ -178,11 +202,15 @@ void CCharacterMotion::Update(float dt)
         else if ((std::fabs(v.x) > moving || std::fabs(v.z) > moving) && ground.normal.y < kSteepNormalY)
             v.y -= settings.stickOnGround * m_scale;
 
-        // 6. Bumpers push the body.
+        // 6. Standing on a moving lift carries the body along.
+        const V3d carried = m_onGround ? LiftVelocityBelow(*world, p, m_scale) : V3d{0.0f, 0.0f, 0.0f};
+        v = V3dAdd(v, carried);
+
+        // 7. Bumpers push the body.
         v = V3dAdd(v, m_push);
         m_push = {0.0f, 0.0f, 0.0f};
 
-        // 7. The jump state machine writes the body's velocity.
+        // 8. The jump state machine writes the body's velocity.
         if (OlpDynMotion* velocity = VelocityOf(body)) {
             switch (m_jumpState) {
             case kOnFoot:
@@ -192,6 +220,10 @@ void CCharacterMotion::Update(float dt)
                     velocity->angular = {0.0f, 0.0f, 0.0f};
                 } else {
                     velocity->linear = v;
+                    // A rider moves with its platform: rolling over it would
+                    // make the contact drag the body sideways.
+                    if (Length(carried) != 0.0f)
+                        velocity->angular = {0.0f, 0.0f, 0.0f};
                 }
                 break;
             case kTakeOff:
@@ -208,7 +240,7 @@ void CCharacterMotion::Update(float dt)
             }
         }
 
-        // 8. The owner stands on the body and turns about the vertical.
+        // 9. The owner stands on the body and turns about the vertical.
         if (ownerFrame) {
             FrameRotate(ownerFrame, &kUp, dt * m_turnRate, kCombinePreConcat);
             Matrix* m = FrameGetMatrix(ownerFrame);
@@ -216,6 +248,6 @@ void CCharacterMotion::Update(float dt)
             FrameUpdateObjects(ownerFrame);
         }
     }
-    // 9.
+    // 10. The speed that the next update compares with.
     m_previousSpeed = Length(v);
 }

@@ -13,6 +13,7 @@
 #include "graphics/scene/collision.h"
 #include "graphics/scene/scenelibrary.h"
 #include "physics/core/body/bodyatomic.h"
+#include "physics/refpair/refpair.h"
 #include "platform/win32/debugout.h"
 #include "platform/win32/timing.h"
 
@@ -23,9 +24,11 @@ namespace {
 // and models and must be installed before the library attaches), the
 // collision data (the worlds' trees, which the queries walk), the physics
 // bodies on atomics (the frames of physical scene objects follow them), then
-// the animation toolkit, hierarchies and splines, the skinning of the
-// characters and the particles of their weapons' impacts. Material effects
-// join this list with their library.
+// the edge data of the worlds' sectors (read with the level, so that bodies
+// slide over its inner edges without catching), the animation toolkit,
+// hierarchies and splines, the skinning of the characters and the particles
+// of their weapons' impacts. Material effects join this list with their
+// library.
 const FrameworkPluginAttach kAttaches[] = {
     {"WorldLibraryAttach",
      [] {
@@ -34,6 +37,7 @@ const FrameworkPluginAttach kAttaches[] = {
      }},
     {"CollisionPluginAttach", [] { return CollisionPluginAttach() != 0; }},
     {"OlpBodyPluginAttach", [] { return OlpBodyPluginAttach() != 0; }},
+    {"OlpRefPairRegister", [] { return OlpRefPairRegister() != 0 || OlpRefPairRegistered(); }},
     {"AnimToolkitAttach", AnimToolkitAttach},
     {"HierarchyPluginAttach", HierarchyPluginAttach},
     {"SplinePluginAttach", SplinePluginAttach},

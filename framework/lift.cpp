@@ -50,6 +50,9 @@ bool CLift::Load()
     m_platform = new CSceneObject;
     if (!m_body || !m_platform->LoadClump("models/lift.dff") || !AttachBodyToModel(m_platform, m_body, 1.0f))
         return false;
+    // The characters' ground and lift tests find the platform through the
+    // physics world's queries.
+    m_platform->SetCollidable(true);
     Framework().physicsWorld->RegisterObject(m_platform);
     if (!OlpMgrAddObject(mgr, &m_body->base, kOlpMgrAnyId,
                          kOlpMgrAddAwake | kOlpMgrAddDynamic | kOlpMgrAddActivate))
@@ -91,10 +94,9 @@ bool CLift::OnStart(const char* element, const char** attributes)
     // Only the switches read so far can be found; the last of a name wins.
     CPhysicsWorld* worlds = Framework().physicsWorld;
     if (const char* name = ReadTextAttribute("switch", AttributePair(attributes, 12)); name && worlds) {
-        for (int32_t i = 0; i < worlds->GetInteractiveCount(CPhysicsWorld::kSwitches); ++i) {
-            auto* candidate = static_cast<CSwitch*>(worlds->GetInteractive(CPhysicsWorld::kSwitches, i));
-            if (std::strcmp(candidate->GetName(), name) == 0)
-                m_switch = candidate;
+        for (int32_t i = 0; i < worlds->GetSwitchCount(); ++i) {
+            if (std::strcmp(worlds->GetSwitch(i)->GetName(), name) == 0)
+                m_switch = worlds->GetSwitch(i);
         }
     }
     m_position = m_p1;

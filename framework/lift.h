@@ -36,7 +36,8 @@ class CLift : public CInteractiveObject
     /// the platform starts at p1.
     bool OnStart(const char* element, const char** attributes) override;
     bool OnEnd(const char*) override { return true; }
-    /// The platform model with its body and the joint that moves it; false
+    /// The platform model with its body and the joint that moves it (the
+    /// model is collidable: characters stand on it and ride along); false
     /// without a physics context or when a part cannot be made.
     bool Load() override;
     /// Waits, or moves the platform's anchor along, unless its switch is off.

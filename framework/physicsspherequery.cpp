@@ -16,11 +16,6 @@
 
 namespace {
 
-float Dot(const V3d& a, const V3d& b)
-{
-    return a.x * b.x + a.y * b.y + a.z * b.z;
-}
-
 /// The state of one sphere query, handed to the triangle callbacks.
 struct SphereState
 {
@@ -39,7 +34,7 @@ bool Accepted(int32_t mode, const V3d& n, const V3d& direction)
     case CPhysicsWorld::kSphereWalls:
         return n.y > -0.9f && n.y < 0.9f;
     case CPhysicsWorld::kSphereFacing:
-        return n.y > -0.8f && n.y < 0.8f && Dot(n, direction) < 0.0f;
+        return n.y > -0.8f && n.y < 0.8f && V3dDot(n, direction) < 0.0f;
     default:
         return true;
     }
@@ -54,7 +49,7 @@ void Offer(SphereState* state, const V3d v[3], const V3d& n)
     V3d point = state->sphere.t.sphere.centre;
     const float distance = std::sqrt(ClosestPointOnTriangle(&v[0], &v[1], &v[2], &n, &point));
     if (state->mode == CPhysicsWorld::kSphereFacing) {
-        const float product = Dot(n, state->direction);
+        const float product = V3dDot(n, state->direction);
         if (product >= r.bestProduct)
             return;
         r.bestProduct = product;
@@ -157,7 +152,7 @@ bool CPhysicsWorld::SphereQuery(float x, float y, float z, float radius, SphereQ
             continue;
         // Objects far from the query are passed over on their bounding sphere.
         const V3d offset = V3dSub(bound->centre, state.sphere.t.sphere.centre);
-        if (std::sqrt(Dot(offset, offset)) >= bound->radius * m_scale * 4.0f)
+        if (std::sqrt(V3dDot(offset, offset)) >= bound->radius * m_scale * 4.0f)
             continue;
         ++m_stats.touched;
         ClumpVisitAtomics(object->GetClump(), SphereAtomic, &visit);

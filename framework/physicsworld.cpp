@@ -411,6 +411,11 @@ bool CPhysicsWorld::RemoveCamera(CCameraManager* main)
     return true;
 }
 
+CCameraManager* CPhysicsWorld::GetWorldCamera(int32_t index) const
+{
+    return index >= 0 && index < m_worldCount ? m_worldCameras[index] : nullptr;
+}
+
 World* CPhysicsWorld::GetWorld(int32_t index) const
 {
     return index >= 0 && index < m_worldCount ? m_worlds[index] : nullptr;

@@ -48,6 +48,7 @@ class CFont;
 class CInteractiveObject;
 class CLight;
 class CSceneObject;
+class CSwitch;
 
 /// The values of "PhysicsGlobalSettings".
 struct PhysicsWorldSettings
@@ -173,6 +174,9 @@ class CPhysicsWorld : public CConfigSection
     bool AddCollisionPlane(CCollisionPlane* plane);
     int32_t GetInteractiveCount(InteractiveKind kind) const { return m_interactiveCount[kind]; }
     CInteractiveObject* GetInteractive(InteractiveKind kind, int32_t index) const;
+    int32_t GetSwitchCount() const { return m_interactiveCount[kSwitches]; }
+    /// Switch `index` (0 to GetSwitchCount() - 1), in the order read; null outside.
+    CSwitch* GetSwitch(int32_t index) const;
     int32_t GetCollisionTriangleCount() const { return m_triangleCount; }
     CCollisionTriangle* GetCollisionTriangle(int32_t index) const;
     int32_t GetCollisionPlaneCount() const { return m_planeCount; }
@@ -212,6 +216,9 @@ class CPhysicsWorld : public CConfigSection
     bool SetCamera(CCameraManager* main);
     /// Takes the per-world cameras away; false unless `main` is the main camera.
     bool RemoveCamera(CCameraManager* main);
+    /// The camera of world `index` made by SetCamera; null outside, before
+    /// SetCamera and after RemoveCamera.
+    CCameraManager* GetWorldCamera(int32_t index) const;
     /// Draws every world through its camera, before the main camera's update,
     /// as its render mode says: plain (with the pointer hints over physical
     /// bodies and switches and, for the first world, the interactive

@@ -12,6 +12,7 @@
 #include "framework/light.h"
 #include "framework/physicsworld.h"
 #include "framework/standardapplication.h"
+#include "framework/switch.h"
 #include "framework/vectorops.h"
 #include "graphics/scene/worldmembers.h"
 #include "physics/core/volume/trilist.h"
@@ -64,6 +65,11 @@ CInteractiveObject* CPhysicsWorld::GetInteractive(InteractiveKind kind, int32_t 
     return kind >= 0 && kind < kInteractiveKinds && index >= 0 && index < m_interactiveCount[kind]
                ? m_interactive[kind][index]
                : nullptr;
+}
+
+CSwitch* CPhysicsWorld::GetSwitch(int32_t index) const
+{
+    return static_cast<CSwitch*>(GetInteractive(kSwitches, index));
 }
 
 bool CPhysicsWorld::AddCollisionTriangle(CCollisionTriangle* triangle)

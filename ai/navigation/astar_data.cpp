@@ -8,6 +8,11 @@
 #include "ai/navigation/path_record.h"
 #include "ai/navigation/spatial_graph.h"
 
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <new>
+
 namespace Zelk {
 
 namespace {
@@ -81,7 +86,8 @@ bool CAstarData::Build()
     CPathRecord path;
     path.SetCapacity(m_nodeCount);
     const size_t n = size_t(m_nodeCount);
-    m_table.assign(n * n, kNoArc);
+    m_table.reset(new uint32_t[n * n]);
+    std::fill_n(m_table.get(), n * n, kNoArc);
     for (int32_t i = 0; i < m_nodeCount; ++i)
         for (int32_t j = 0; j < m_nodeCount; ++j) {
             uint32_t& entry = m_table[size_t(i) * n + size_t(j)];
@@ -94,37 +100,89 @@ bool CAstarData::Build()
     return true;
 }
 
-bool CAstarData::ReadFromMemory(const uint8_t* data, size_t size)
+template <typename Read> bool CAstarData::ReadTable(Read read, size_t sizeHint)
 {
     m_ready = false;
-    CNavByteReader reader(data, size);
+    uint8_t header[kMagicLength + 4];
+    CNavByteReader reader(header, read(header, sizeof header));
     if (!reader.ReadHeader(kMagic, kMagicLength))
         return false;
     const size_t n = size_t(m_nodeCount > 0 ? m_nodeCount : 0);
-    if (reader.Remaining() / 4 != n * n || reader.Remaining() % 4 != 0)
-        return reader.Fail(ENavError::BadCount, "A* data does not match the graph's node count");
-    std::vector<uint32_t> table(n * n);
-    if (!reader.ReadU32Array(table.data(), table.size()))
+    const size_t bytes = n * n * sizeof(uint32_t);
+    const char* const mismatch = "A* data does not match the graph's node count";
+    if (m_nodeCount > kMaxNodes) {
+        NavSetError(ENavError::BadCount, "A* data holds a table for at most 4096 nodes");
         return false;
-    // The node each arc leaves (-1 for an empty slot), looked up instead of
-    // reaching into the arc for every entry of the table.
-    std::vector<int32_t> arcFrom(size_t(m_graph->GetHighestArcIndex() + 1), -1);
-    for (size_t a = 0; a < arcFrom.size(); ++a)
-        if (const CGraphArc* arc = m_graph->GetArc(int32_t(a)))
-            arcFrom[a] = arc->GetFrom()->GetIndex();
-    for (size_t i = 0; i < n; ++i) {
-        const uint32_t* row = &table[i * n];
-        for (size_t j = 0; j < n; ++j) {
-            const uint32_t v = row[j];
-            if (i == j ? v == i : v == kNoArc)
-                continue;
-            if (i == j || v >= arcFrom.size() || arcFrom[v] != int32_t(i))
-                return reader.Fail(ENavError::BadIndex, "A* data entry is not an arc leaving its node");
+    }
+    if (sizeHint != 0 && sizeHint != sizeof header + bytes) {
+        NavSetError(ENavError::BadCount, mismatch);
+        return false;
+    }
+    // The words go straight into the table (no zeroing, no staging copy).
+    m_table.reset(new (std::nothrow) uint32_t[n * n]);
+    uint8_t beyond = 0;
+    if (m_table == nullptr || read(m_table.get(), bytes) != bytes || read(&beyond, 1) != 0) {
+        m_table.reset();
+        NavSetError(ENavError::BadCount, mismatch);
+        return false;
+    }
+    if constexpr (std::endian::native == std::endian::big) {
+        for (size_t k = 0; k < n * n; ++k) {
+            const uint32_t v = m_table[k];
+            m_table[k] = v >> 24 | (v >> 8 & 0xFF00u) | (v << 8 & 0xFF0000u) | v << 24;
         }
     }
-    m_table = std::move(table);
+    if (!CheckTable()) {
+        m_table.reset();
+        NavSetError(ENavError::BadIndex, "A* data entry is not an arc leaving its node");
+        return false;
+    }
     m_ready = true;
     return true;
+}
+
+bool CAstarData::CheckTable() const
+{
+    // The node each arc leaves, one slot up: slot 0 answers for "no path"
+    // (kNoArc + 1 wraps to 0) and holds each row's node in turn, the last
+    // slot answers for every index beyond the arcs. An entry off the
+    // diagonal is sound when its slot holds its row's node (empty arc slots
+    // and the last one hold -1, which no node is): no branch per entry.
+    const uint32_t arcs = uint32_t(m_graph->GetHighestArcIndex() + 1);
+    std::vector<int32_t> from(size_t(arcs) + 2, -1);
+    for (uint32_t a = 0; a < arcs; ++a)
+        if (const CGraphArc* arc = m_graph->GetArc(int32_t(a)))
+            from[a + 1] = arc->GetFrom()->GetIndex();
+    const size_t n = size_t(m_nodeCount);
+    uint32_t bad = 0;
+    for (size_t i = 0; i < n; ++i) {
+        const uint32_t* row = &m_table[i * n];
+        const int32_t node = int32_t(i);
+        from[0] = node;
+        const auto check = [&](size_t begin, size_t end) {
+            for (size_t j = begin; j < end; ++j)
+                bad |= uint32_t(from[std::min(row[j] + 1u, arcs + 1)] != node);
+        };
+        check(0, i);
+        check(i + 1, n);
+        // The diagonal holds the row's own index.
+        bad |= uint32_t(row[i] != i);
+    }
+    return bad == 0;
+}
+
+bool CAstarData::ReadFromMemory(const uint8_t* data, size_t size)
+{
+    size_t position = 0;
+    return ReadTable(
+        [&](void* out, size_t count) {
+            count = std::min(count, size - position);
+            if (count > 0)
+                std::memcpy(out, data + position, count);
+            position += count;
+            return count;
+        },
+        size);
 }
 
 bool CAstarData::Init(CConfigNode* node)
@@ -133,8 +191,10 @@ bool CAstarData::Init(CConfigNode* node)
         NavSetError(ENavError::BadArgument, "A* data needs a graph of nodes 0..N-1");
         return false;
     }
-    std::vector<uint8_t> bytes;
-    return NavReadRawData(NavFindRawData(node), bytes) && ReadFromMemory(bytes.data(), bytes.size());
+    CNavRawDataInput input;
+    return input.Open(NavFindRawData(node)) &&
+           ReadTable([&input](void* out, size_t count) { return input.Read(out, count); },
+                     input.GetSizeHint());
 }
 
 bool CAstarData::ReadFromFile(const char* fileName)
@@ -153,8 +213,8 @@ bool CAstarData::WriteToMemory(std::vector<uint8_t>& out) const
     }
     CNavByteWriter writer;
     writer.WriteHeader(kMagic, kMagicLength);
-    for (uint32_t v : m_table)
-        writer.WriteU32(v);
+    for (size_t k = 0; k < size_t(m_nodeCount) * size_t(m_nodeCount); ++k)
+        writer.WriteU32(m_table[k]);
     out = writer.Bytes();
     return true;
 }

@@ -8,6 +8,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 namespace Zelk {
@@ -20,12 +21,13 @@ class CAstarData : public CGraphAdditionalData
     static constexpr char kMagic[] = "Varnoth Astar Data";
     static constexpr size_t kMagicLength = sizeof(kMagic) - 1;
     static constexpr uint32_t kNoArc = 0xFFFFFFFFu;
-    /// Most nodes a table is built for: it holds nodes x nodes entries (64 MB at this size).
+    /// Most nodes a table is built or read for: it holds nodes x nodes entries (64 MB at this size).
     static constexpr int32_t kMaxNodes = 4096;
 
     explicit CAstarData(CSpatialGraph* graph);
 
-    // Reads the file of the node's "RawData" child; false for a graph without nodes.
+    // Reads the block of the node's "RawData" child straight into the table;
+    // false for a graph without nodes or a block refused as ReadFromMemory says.
     bool Init(CConfigNode* node) override;
     const CClassRecord* GetClassRecord() const override;
     // Runs A* between all pairs with the shortest-path constraint (whatever
@@ -34,9 +36,9 @@ class CAstarData : public CGraphAdditionalData
     bool Build() override;
     bool Write(const char* fileName) override;
 
-    // Fails on wrong magic or version, a size other than N x N entries, or an
-    // entry that is neither -1 nor an out-arc of its row's node (the diagonal
-    // must hold the row's own index).
+    // Fails on wrong magic or version, a graph beyond kMaxNodes, a size other
+    // than N x N entries, or an entry that is neither -1 nor an out-arc of its
+    // row's node (the diagonal must hold the row's own index).
     bool ReadFromMemory(const uint8_t* data, size_t size);
     bool ReadFromFile(const char* fileName);
     bool WriteToMemory(std::vector<uint8_t>& out) const;
@@ -56,8 +58,14 @@ class CAstarData : public CGraphAdditionalData
     bool IsReady() const { return m_ready; }
 
   private:
+    // Reads the header and the table from `read` (out, size) -> bytes copied,
+    // fewer only at the end, and checks them; sizeHint is the whole size in
+    // bytes when known (0: not known).
+    template <typename Read> bool ReadTable(Read read, size_t sizeHint);
+    bool CheckTable() const;
+
     int32_t m_nodeCount;
-    std::vector<uint32_t> m_table; // row-major N x N
+    std::unique_ptr<uint32_t[]> m_table; // row-major N x N
     bool m_ready = false;
 };
 

@@ -36,24 +36,6 @@ bool CNavByteReader::ReadU32(uint32_t& value)
     return true;
 }
 
-bool CNavByteReader::ReadU32Array(uint32_t* values, size_t count)
-{
-    if (m_failed)
-        return false;
-    if (!HasRecords(count, 4))
-        return Fail(ENavError::Truncated, "data ends inside a table");
-    const uint8_t* b = m_data + m_pos;
-    if constexpr (std::endian::native == std::endian::little) {
-        if (count > 0)
-            std::memcpy(values, b, count * 4);
-    } else {
-        for (size_t i = 0; i < count; ++i, b += 4)
-            values[i] = uint32_t(b[0]) | uint32_t(b[1]) << 8 | uint32_t(b[2]) << 16 | uint32_t(b[3]) << 24;
-    }
-    m_pos += count * 4;
-    return true;
-}
-
 bool CNavByteReader::ReadU16(uint16_t& value)
 {
     uint8_t b[2];

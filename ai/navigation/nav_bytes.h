@@ -22,8 +22,6 @@ class CNavByteReader
     // Checks the magic characters and the version word that follows (must be 1).
     bool ReadHeader(const char* magic, size_t magicLength);
     bool ReadU32(uint32_t& value);
-    // Reads count little-endian words at once (large tables); nothing is read when they do not all fit.
-    bool ReadU32Array(uint32_t* values, size_t count);
     bool ReadU16(uint16_t& value);
     bool ReadF32(float& value);
     bool ReadBytes(void* out, size_t count);

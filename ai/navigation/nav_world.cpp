@@ -33,12 +33,17 @@ bool NavIsPointInFieldOfView(const CEntity* entity, const CVec3& point)
     return IsPointInFieldOfView(point, entity);
 }
 
-bool NavReadRawData(CConfigNode* rawDataNode, std::vector<uint8_t>& out)
+CNavRawDataInput::~CNavRawDataInput()
 {
-    out.clear();
+    if (m_source != nullptr)
+        m_source->CloseRawData(m_node);
+}
+
+bool CNavRawDataInput::Open(CConfigNode* rawDataNode)
+{
     CWorld* world = GetCurrentWorld();
     CDataSource* source = world != nullptr ? world->GetDataSource() : nullptr;
-    if (rawDataNode == nullptr || source == nullptr) {
+    if (m_source != nullptr || rawDataNode == nullptr || source == nullptr) {
         NavSetError(ENavError::CannotOpen, "no RawData node or no world data source");
         return false;
     }
@@ -46,21 +51,48 @@ bool NavReadRawData(CConfigNode* rawDataNode, std::vector<uint8_t>& out)
         NavSetError(ENavError::CannotOpen, "raw-data block cannot be opened");
         return false;
     }
-    // The block's size is a hint only (a text configuration's files do not
-    // tell it): read until the source delivers nothing more. The hint saves
-    // regrowing a large block, up to the largest table a graph can carry.
-    constexpr uint32_t kPiece = 65536;
-    constexpr uint32_t kLargestHint = 64u << 20;
-    out.reserve(std::min(source->GetRawDataSize(rawDataNode), kLargestHint) + kPiece);
+    m_source = source;
+    m_node = rawDataNode;
+    m_sizeHint = source->GetRawDataSize(rawDataNode);
+    return true;
+}
+
+size_t CNavRawDataInput::Read(void* out, size_t size)
+{
+    // A source may deliver less than asked before the end (a file read in
+    // pieces) and hands out at most a 32-bit count at a time: only 0 ends it.
+    constexpr size_t kLargestPiece = size_t(1) << 30;
+    size_t done = 0;
+    while (m_source != nullptr && done < size) {
+        const uint32_t piece = uint32_t(std::min(size - done, kLargestPiece));
+        const uint32_t got = m_source->ReadRawData(m_node, static_cast<uint8_t*>(out) + done, piece);
+        if (got == 0)
+            break;
+        done += got;
+    }
+    return done;
+}
+
+bool NavReadRawData(CConfigNode* rawDataNode, std::vector<uint8_t>& out)
+{
+    out.clear();
+    CNavRawDataInput input;
+    if (!input.Open(rawDataNode))
+        return false;
+    // The size is a hint only: read until the source delivers nothing more.
+    // The hint saves regrowing a large block, up to the largest table a graph
+    // can carry.
+    constexpr size_t kPiece = 65536;
+    constexpr size_t kLargestHint = 64u << 20;
+    out.reserve(std::min(size_t(input.GetSizeHint()), kLargestHint) + kPiece);
     for (;;) {
         const size_t old = out.size();
         out.resize(old + kPiece);
-        const uint32_t got = source->ReadRawData(rawDataNode, out.data() + old, kPiece);
-        out.resize(old + (got < kPiece ? got : kPiece));
-        if (got == 0)
+        const size_t got = input.Read(out.data() + old, kPiece);
+        out.resize(old + got);
+        if (got < kPiece)
             break;
     }
-    source->CloseRawData(rawDataNode);
     return true;
 }
 

@@ -27,6 +27,7 @@
 #include "framework/physicsworld.h"
 #include "framework/standardapplication.h"
 #include "framework/testing/configbuilder.h"
+#include "framework/testing/furnitureconfig.h"
 #include "graphics/scene/world.h"
 #include "graphics/shared/skel/win/shellstate.h"
 #include "platform/d3d9/d3d9control.h"
@@ -59,13 +60,6 @@ V3d SphereAt(int i)
     return {-6.0f + 1.5f * float(i), 2.0f, 3.0f};
 }
 
-std::string Number(float value)
-{
-    char text[32];
-    std::snprintf(text, sizeof text, "%g", double(value));
-    return text;
-}
-
 std::string SceneConfig()
 {
     ConfigBuilder c;
@@ -73,62 +67,19 @@ std::string SceneConfig()
     c.Open("PhysicsGlobalSettings").Element("Bodies", {{"maxRegistered", "200"}, {"maxActive", "100"}});
     c.Element("Joints", {{"max", "64"}}).Close();
     c.Element("World", {{"filename", "models/wardels.bsp"}, {"name", "level"}, {"flags", "0"}}).Close();
-    for (int i = 0; i < kDoors; ++i) {
-        const V3d p = DoorAt(i);
-        c.Element("Door", {{"px", Number(p.x)},
-                           {"py", Number(p.y)},
-                           {"pz", Number(p.z)},
-                           {"width", Number(kDoorWidth)},
-                           {"height", Number(kDoorHeight)},
-                           {"depth", Number(kDoorDepth)},
-                           {"axis", "1"},
-                           {"pw1x", "0"},
-                           {"pw1y", "0"},
-                           {"pw1z", "0"},
-                           {"pw2x", "0"},
-                           {"pw2y", "0"},
-                           {"pw2z", "0"}});
-    }
+    for (int i = 0; i < kDoors; ++i)
+        AddDoor(c, DoorAt(i), kDoorWidth, kDoorHeight, kDoorDepth, 1);
     for (int i = 0; i < kLifts; ++i) {
         const V3d p = LiftAt(i);
-        c.Element("Lift", {{"p1x", Number(p.x)},
-                           {"p1y", Number(p.y)},
-                           {"p1z", Number(p.z)},
-                           {"p2x", Number(p.x)},
-                           {"p2y", Number(p.y + kLiftRise)},
-                           {"p2z", Number(p.z)},
-                           {"pw1x", "0"},
-                           {"pw1y", "0"},
-                           {"pw1z", "0"},
-                           {"pw2x", "0"},
-                           {"pw2y", "0"},
-                           {"pw2z", "0"}});
+        AddLift(c, p, {p.x, p.y + kLiftRise, p.z});
     }
-    c.Open("Physics").Open("Models");
-    c.Element("Sphere", {{"name", "Ball"}, {"clumpFilename", "models/sphere.dff"}});
-    c.Element("Box", {{"name", "Crate"},
-                      {"clumpFilename", "models/box.dff"},
-                      {"dx", "0.5"},
-                      {"dy", "0.5"},
-                      {"dz", "0.5"},
-                      {"mass", "20"},
-                      {"slide", "1"},
-                      {"bounce", "0.2"}});
-    c.Close().Open("Instances");
-    const auto instance = [&c](const char* model, const V3d& p) {
-        c.Element("Instance", {{"model", model},
-                               {"px", Number(p.x)},
-                               {"py", Number(p.y)},
-                               {"pz", Number(p.z)},
-                               {"ox", "0"},
-                               {"oy", "1"},
-                               {"oz", "0"},
-                               {"angle", "0"}});
-    };
+    c.Open("Physics");
+    AddBallAndCrateModels(c);
+    c.Open("Instances");
     for (int i = 0; i < kBoxes; ++i)
-        instance("Crate", BoxAt(i));
+        AddInstance(c, "Crate", BoxAt(i), 0.0f);
     for (int i = 0; i < kSpheres; ++i)
-        instance("Ball", SphereAt(i));
+        AddInstance(c, "Ball", SphereAt(i), 0.0f);
     return c.Text();
 }
 

@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -110,6 +111,30 @@ TEST_F(CameraModes, StartUpGivesTheFirstCharacterAsTarget)
     StartWith(nullptr);
     EXPECT_EQ(Cameras()->GetTarget(), &first);
     Stop(); // the camera manager goes before the characters
+}
+
+TEST_F(CameraModes, ACharacterThatGoesIsNoLongerFollowed)
+{
+    StartWith(nullptr);
+    auto followed = std::make_unique<CCharacter>();
+    ASSERT_TRUE(followed->LoadClump("models/world.dff"));
+    FakeTarget other;
+    Cameras()->SetTarget(followed.get());
+    Cameras()->SetMode(CM::kFollow);
+    Cameras()->Update(0.02f);
+    EXPECT_EQ(Cameras()->GetMode(), CM::kFollow);
+    followed->Unload();
+    followed.reset();
+    EXPECT_EQ(Cameras()->GetTarget(), nullptr);
+    Cameras()->Update(0.02f); // nothing left to follow: the free camera
+    EXPECT_EQ(Cameras()->GetMode(), CM::kFree);
+
+    // Another target stays when something else goes.
+    Cameras()->SetTarget(&other);
+    {
+        CCharacter passing;
+    }
+    EXPECT_EQ(Cameras()->GetTarget(), &other);
 }
 
 TEST_F(CameraModes, SectionPlacesTheFreeCameraAndNamesTheFixedOnes)

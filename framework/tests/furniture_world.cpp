@@ -8,6 +8,7 @@
 #include <string>
 
 #include "framework/cameramanager.h"
+#include "framework/character.h"
 #include "framework/door.h"
 #include "framework/dynamicmodels.h"
 #include "framework/framework.h"
@@ -16,11 +17,15 @@
 #include "framework/physicsworld.h"
 #include "framework/sceneobject.h"
 #include "framework/switch.h"
+#include "framework/testing/characterconfig.h"
 #include "framework/testing/configbuilder.h"
+#include "framework/testing/furnitureconfig.h"
 #include "framework/tests/frameworktesting.h"
+#include "graphics/core/frame.h"
 #include "graphics/shared/skel/win/shellinput.h"
 #include "physics/core/body/body.h"
 #include "physics/core/context/context.h"
+#include "physics/core/dyn/dyn.h"
 #include "physics/core/manager/manager.h"
 
 namespace {
@@ -75,32 +80,8 @@ class FurnitureWorld : public SoftwareFrameworkTest
                              {"nz", "1"},
                              {"stringOn", "start"},
                              {"stringOff", "stop"}});
-        c.Element("Lift", {{"p1x", "-3"},
-                           {"p1y", "0.2"},
-                           {"p1z", "0"},
-                           {"p2x", "-3"},
-                           {"p2y", "4.2"},
-                           {"p2z", "0"},
-                           {"pw1x", "0"},
-                           {"pw1y", "0"},
-                           {"pw1z", "0"},
-                           {"pw2x", "0"},
-                           {"pw2y", "0"},
-                           {"pw2z", "0"},
-                           {"switch", "Gate"}});
-        c.Element("Door", {{"px", "0"},
-                           {"py", "0"},
-                           {"pz", "6"},
-                           {"width", "0.75"},
-                           {"height", "1"},
-                           {"depth", "0.1"},
-                           {"axis", "1"},
-                           {"pw1x", "0"},
-                           {"pw1y", "0"},
-                           {"pw1z", "0"},
-                           {"pw2x", "0"},
-                           {"pw2y", "0"},
-                           {"pw2z", "0"}});
+        AddLift(c, {-3.0f, 0.2f, 0.0f}, {-3.0f, 4.2f, 0.0f}, "Gate");
+        AddDoor(c, {0.0f, 0.0f, 6.0f}, 0.75f, 1.0f, 0.1f, 1);
         c.Element("JumpHelper",
                   {{"p1x", "0"}, {"p1y", "0"}, {"p1z", "0"}, {"p2x", "1"}, {"p2y", "0"}, {"p2z", "0"}});
         c.Element("Bumper",
@@ -114,9 +95,17 @@ TEST_F(FurnitureWorld, EachKindLandsInItsTableAndTheLiftFindsItsSwitch)
     EXPECT_TRUE(Boxes().empty()) << Boxes().front();
     for (CW::InteractiveKind kind : {CW::kSwitches, CW::kLifts, CW::kDoors, CW::kJumpHelpers, CW::kBumpers})
         EXPECT_EQ(Worlds()->GetInteractiveCount(kind), 1) << kind;
-    auto* button = static_cast<CSwitch*>(Worlds()->GetInteractive(CW::kSwitches, 0));
+    ASSERT_EQ(Worlds()->GetSwitchCount(), 1);
+    CSwitch* button = Worlds()->GetSwitch(0);
+    EXPECT_EQ(button, Worlds()->GetInteractive(CW::kSwitches, 0));
+    EXPECT_EQ(Worlds()->GetSwitch(1), nullptr);
+    EXPECT_EQ(Worlds()->GetSwitch(-1), nullptr);
     auto* lift = static_cast<CLift*>(Worlds()->GetInteractive(CW::kLifts, 0));
     EXPECT_EQ(lift->GetSwitch(), button);
+    // The one world has its camera, made from the main one.
+    ASSERT_NE(Worlds()->GetWorldCamera(0), nullptr);
+    EXPECT_NE(Worlds()->GetWorldCamera(0), Framework().cameraManager);
+    EXPECT_EQ(Worlds()->GetWorldCamera(1), nullptr);
     // The switch's lit green and plain red are in the world, the others not.
     EXPECT_TRUE(button->GetModel(CSwitch::kGreenLit)->IsRegistered());
     EXPECT_TRUE(button->GetModel(CSwitch::kRed)->IsRegistered());
@@ -172,35 +161,93 @@ TEST_F(FurnitureWorld, LiftStandsStillWhileItsSwitchIsOff)
     EXPECT_GT(lift->GetTravelled(), moved);
 }
 
+/// An ungated lift from (-3, 0.2, 0) to `top` and the profile "BlueSoldier".
+void LiftAndSoldier(ConfigBuilder& c, const V3d& top)
+{
+    AddLift(c, {-3.0f, 0.2f, 0.0f}, top);
+    AddCharacterProfile(c, "BlueSoldier", "models/bluesoldier.dff");
+}
+
+/// Where a body's frame is.
+V3d BodyPosition(const OlpBody* body)
+{
+    return body->base.parts[0].sourceMatrix->pos;
+}
+
+TEST_F(FurnitureWorld, ACharacterOnAMovingLiftRidesWithIt)
+{
+    const struct
+    {
+        void (*config)(ConfigBuilder&);
+        const char* name;
+    } lifts[] = {{[](ConfigBuilder& c) {
+                      LiftAndSoldier(c, {-3.0f, 4.2f, 0.0f});
+                  },
+                  "up from 0.2 to 4.2"},
+                 {[](ConfigBuilder& c) {
+                      LiftAndSoldier(c, {1.0f, 0.2f, 0.0f});
+                  },
+                  "along x from -3 to 1"}};
+    for (const auto& kind : lifts) {
+        SCOPED_TRACE(kind.name);
+        ASSERT_TRUE(StartWith(kind.config));
+        auto* lift = static_cast<CLift*>(Worlds()->GetInteractive(CW::kLifts, 0));
+        ASSERT_NE(lift, nullptr);
+        {
+            CCharacter rider;
+            rider.SetPlayerControlled(false);
+            // Standing on the platform (its top at 0.3), the body's centre 0.4 above it.
+            ASSERT_TRUE(rider.ApplyProfile("BlueSoldier", {-3.0f, 0.72f, 0.0f}));
+            const auto step = [&rider] {
+                rider.Update(0.02f);
+                Worlds()->Step(0.02f);
+            };
+            step();
+            ASSERT_TRUE(rider.GetMotion().IsOnGround()) << "the platform is ground";
+            // Along the way the body takes the platform's velocity.
+            for (int i = 0; i < 50; ++i)
+                step();
+            ASSERT_EQ(lift->GetState(), CLift::kMovingUp);
+            rider.Update(0.02f);
+            V3d direction;
+            lift->GetMoveDirection(&direction);
+            const OlpBody* body = rider.GetMotion().GetBody();
+            const OlpDyn* dyn = body->base.parts[0].dyn;
+            ASSERT_NE(dyn, nullptr);
+            const V3d velocity = dyn->arrays->velocity[dyn->index].linear;
+            EXPECT_NEAR(velocity.x, CLift::kSpeed * direction.x, 1e-4f);
+            EXPECT_NEAR(velocity.y, CLift::kSpeed * direction.y, 1e-4f);
+            Worlds()->Step(0.02f);
+            // There and back again (2 s each way, 3 s at the far end), the
+            // rider stays on the platform, well inside its 2 x 2 top.
+            const struct
+            {
+                int steps;
+                CLift::State state;
+            } checks[] = {
+                {60, CLift::kWaitingAtTop}, {190, CLift::kMovingDown}, {100, CLift::kWaitingAtBottom}};
+            for (const auto& check : checks) {
+                for (int i = 0; i < check.steps; ++i)
+                    step();
+                EXPECT_EQ(lift->GetState(), check.state);
+                const V3d platform = BodyPosition(lift->GetBody());
+                const V3d feet = FrameGetMatrix(rider.GetFrame())->pos;
+                EXPECT_LT(std::hypot(feet.x - platform.x, feet.z - platform.z), 0.75f) << check.state;
+                EXPECT_NEAR(feet.y, platform.y + 0.1f, 0.1f) << check.state;
+            }
+            rider.Unload();
+        }
+        Stop();
+    }
+}
+
 void Models(ConfigBuilder& c)
 {
-    c.Open("Physics").Open("Models");
-    c.Element("Sphere", {{"name", "Ball"}, {"clumpFilename", "models/sphere.dff"}});
-    c.Element("Box", {{"name", "Crate"},
-                      {"clumpFilename", "models/box.dff"},
-                      {"dx", "0.5"},
-                      {"dy", "0.5"},
-                      {"dz", "0.5"},
-                      {"mass", "20"},
-                      {"slide", "1"},
-                      {"bounce", "0.2"}});
-    c.Close().Open("Instances");
-    c.Element("Instance", {{"model", "Crate"},
-                           {"px", "0"},
-                           {"py", "0.5"},
-                           {"pz", "0"},
-                           {"ox", "0"},
-                           {"oy", "1"},
-                           {"oz", "0"},
-                           {"angle", "0"}});
-    c.Element("Instance", {{"model", "Ball"},
-                           {"px", "2"},
-                           {"py", "0.5"},
-                           {"pz", "0"},
-                           {"ox", "0"},
-                           {"oy", "1"},
-                           {"oz", "0"},
-                           {"angle", "90"}});
+    c.Open("Physics");
+    AddBallAndCrateModels(c);
+    c.Open("Instances");
+    AddInstance(c, "Crate", {0.0f, 0.5f, 0.0f}, 0.0f);
+    AddInstance(c, "Ball", {2.0f, 0.5f, 0.0f}, 90.0f);
     // Refused: a kind that does not exist, and an instance without its angle.
     c.Element("Instance", {{"model", "Nope"},
                            {"px", "0"},

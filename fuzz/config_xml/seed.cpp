@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "framework/testing/characterconfig.h"
 #include "framework/testing/configbuilder.h"
 
 namespace {
@@ -128,43 +129,6 @@ std::string Faulty()
 /// cannot be read, an unknown key, a missing file, names past their fields).
 std::string Characters()
 {
-    static const char* const kKeys[] = {"Run",
-                                        "Walk",
-                                        "Idle",
-                                        "StrafeLeft",
-                                        "StrafeRight",
-                                        "Backward",
-                                        "BackwardLeft",
-                                        "BackwardRight",
-                                        "ForwardLeft",
-                                        "ForwardRight",
-                                        "AlertWalk",
-                                        "AlertIdle",
-                                        "AlertStrafeLeft",
-                                        "AlertStrafeRight",
-                                        "AlertBackward",
-                                        "AlertBackwardLeft",
-                                        "AlertBackwardRight",
-                                        "AlertForwardLeft",
-                                        "AlertForwardRight",
-                                        "CrouchAimUpLeft",
-                                        "CrouchAimUpFront",
-                                        "CrouchAimUpRight",
-                                        "CrouchAimMiddleLeft",
-                                        "CrouchAimMiddleFront",
-                                        "CrouchAimMiddleRight",
-                                        "CrouchAimDownLeft",
-                                        "CrouchAimDownFront",
-                                        "CrouchAimDownRight",
-                                        "IdleAimUpLeft",
-                                        "IdleAimUpFront",
-                                        "IdleAimUpRight",
-                                        "IdleAimMiddleLeft",
-                                        "IdleAimMiddleFront",
-                                        "IdleAimMiddleRight",
-                                        "IdleAimDownLeft",
-                                        "IdleAimDownFront",
-                                        "IdleAimDownRight"};
     ConfigBuilder config;
     config.Open("Config").Element("Scale", {{"value", "0.5"}}).Open("Worlds").Close();
     config.Open("Character", {{"name", "BlueSoldier"}})
@@ -179,7 +143,7 @@ std::string Characters()
         .Open("Actions")
         .Element("Speeds", {{"forwardRun", "3"}, {"forwardWalk", "1.5"}, {"lateralWalk", "1"}})
         .Open("Animations");
-    for (const char* key : kKeys) {
+    for (const char* key : kCharacterAnimationKeys) {
         std::string file = std::string("anims/") + key + ".anm";
         for (char& c : file)
             c = char(std::tolower(static_cast<unsigned char>(c)));

@@ -26,9 +26,12 @@ bool EffectsEngineStart()
         EngineSetDeviceDriver(DeviceDoubleDriver());
         static int window;
         static EngineOpenParams params = {&window};
-        return EngineInit(nullptr, 0, 0x400000) && WorldLibraryAttach() && EffectsPluginAttach() &&
-               EngineOpen(&params) && EngineStart() && AddTexture("base") && AddTexture("height") &&
-               AddTexture("other");
+        bool ok = EngineInit(nullptr, 0, 0x400000) && WorldLibraryAttach() && EffectsPluginAttach() &&
+                  EngineOpen(&params) && EngineStart();
+        for (const char* name : kEffectsSeedTextures) {
+            ok = ok && AddTexture(name);
+        }
+        return ok;
     }();
     return started;
 }

@@ -1,8 +1,7 @@
 // Material effects on arbitrary bytes: the first chunk decides whether a
-// material or an atomic is read. A material read is written back and freed;
-// the seed textures' reference counts must come back to one.
+// material, an atomic or a clump is read. A material read is written back
+// and freed; the seed textures' reference counts must come back to one.
 #include <cstdlib>
-#include <initializer_list>
 
 #include "fuzz/material_effects/effectsengine.h"
 #include "graphics/core/chunk.h"
@@ -10,6 +9,7 @@
 #include "graphics/core/stream.h"
 #include "graphics/core/texture.h"
 #include "graphics/scene/atomic.h"
+#include "graphics/scene/clump.h"
 #include "graphics/scene/material.h"
 #include "graphics/scene/sceneids.h"
 
@@ -17,7 +17,7 @@ namespace {
 
 void CheckTexturesReleased()
 {
-    for (const char* name : {"base", "height", "other"}) {
+    for (const char* name : kEffectsSeedTextures) {
         const Texture* texture = TexDictionaryFindNamedTexture(TexDictionaryGetCurrent(), name);
         if (!texture || texture->refCount != 1) {
             std::abort();
@@ -47,6 +47,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         } else if (type == kChunkAtomic) {
             if (Atomic* atomic = AtomicStreamRead(stream)) {
                 AtomicDestroy(atomic);
+            }
+        } else if (type == kChunkClump) {
+            if (Clump* clump = ClumpStreamRead(stream)) {
+                ClumpDestroy(clump);
             }
         }
     }

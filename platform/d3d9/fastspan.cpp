@@ -1,7 +1,8 @@
-// Specialised span routines for the common states: Gouraud colour and one
-// bilinear or point-sampled texture into a 32-bit target, with or without
-// depth and source-alpha blending; and the choice between them and the
-// general pipeline whenever the state is compiled.
+// Specialised span routines for the common states: Gouraud colour, one
+// bilinear or point-sampled texture, and a second texture multiplied over
+// it, into a 32-bit target, with or without depth and source-alpha
+// blending; and the choice between them and the general pipeline whenever
+// the state is compiled.
 #include <algorithm>
 #include <atomic>
 #include <cstring>
@@ -234,6 +235,142 @@ inline uint32_t MulByte(uint32_t x, uint32_t y)
     return (t + (t >> 8)) >> 8;
 }
 
+// The 32-bit level a fast-path stage samples (no mip-mapping: its first).
+struct StageLevel
+{
+    const uint32_t* texels;
+    int tw, th;
+};
+
+StageLevel LevelOf(const StageConfig& st)
+{
+    const SamplerConfig& smp = st.sampler;
+    Surface* level = smp.chain->Level(0, std::min(smp.firstLevel, smp.chain->levels - 1));
+    return {level->Argb(smp.palette, smp.paletteStamp), int(level->width), int(level->height)};
+}
+
+// Texel addresses (row offsets and columns) and filter weights of one
+// stage for the pixels of a chunk.
+struct ChunkTexels
+{
+    int row0[kChunk], row1[kChunk], col0[kChunk], col1[kChunk];
+    uint32_t wx[kChunk], wy[kChunk];
+};
+
+// Fills `t` for n pixels from x = fx on row fy, in loops the compiler can
+// vectorise: wrap (power-of-two sizes) or clamp addressing.
+template <bool Linear, bool Wrap>
+void AddressChunk(const StageLevel& lv, const Plane& pu, const Plane& pv, float fx, float fy, int n,
+                  const float* w, ChunkTexels* t)
+{
+    const int tw = lv.tw, th = lv.th;
+    const float fw = float(tw) * 256.0f, fh = float(th) * 256.0f;
+    const float u0 = pu.At(fx, fy), v0 = pv.At(fx, fy);
+    // Texel coordinates in 24.8 fixed point.
+    int iu[kChunk], iv[kChunk];
+    const float bias = Linear ? 128.0f : 0.0f;
+    for (int i = 0; i < n; ++i) {
+        float u = (u0 + pu.dx * float(i)) * w[i];
+        float v = (v0 + pv.dx * float(i)) * w[i];
+        // Wrap: keep the fixed-point coordinates in range (masks wrap them).
+        constexpr float lo = Wrap ? -1024.0f : 0.0f, hi = Wrap ? 1024.0f : 1.0f;
+        u = std::min(std::max(u, lo), hi);
+        v = std::min(std::max(v, lo), hi);
+        iu[i] = int(u * fw - bias);
+        iv[i] = int(v * fh - bias);
+    }
+    for (int i = 0; i < n; ++i) {
+        int x0 = iu[i] >> 8, y0 = iv[i] >> 8;
+        int x1, y1;
+        if constexpr (Wrap) {
+            x0 &= tw - 1;
+            y0 &= th - 1;
+            x1 = (x0 + 1) & (tw - 1);
+            y1 = (y0 + 1) & (th - 1);
+        } else if constexpr (Linear) {
+            x1 = std::max(std::min(x0 + 1, tw - 1), 0);
+            y1 = std::max(std::min(y0 + 1, th - 1), 0);
+            x0 = std::max(x0, 0);
+            y0 = std::max(y0, 0);
+        } else {
+            x0 = x1 = std::min(x0, tw - 1);
+            y0 = y1 = std::min(y0, th - 1);
+        }
+        t->col0[i] = x0;
+        t->col1[i] = x1;
+        t->row0[i] = y0 * tw;
+        t->row1[i] = y1 * tw;
+        t->wx[i] = uint32_t(iu[i] & 255);
+        t->wy[i] = uint32_t(iv[i] & 255);
+    }
+}
+
+// The diffuse colours of a chunk as ARGB words. Vertex colours lie in
+// [0, 1], so interpolated ones only stray by rounding: an integer clamp
+// suffices (and vectorises).
+void DiffuseChunk(const Plane* pc, float fx, float fy, int n, const float* w, uint32_t* dc)
+{
+    int c[4][kChunk];
+    for (int k = 0; k < 4; ++k) {
+        float a0 = pc[k].At(fx, fy);
+        for (int i = 0; i < n; ++i) {
+            int v = int((a0 + pc[k].dx * float(i)) * w[i] * 255.0f + 0.5f);
+            c[k][i] = std::min(std::max(v, 0), 255);
+        }
+    }
+    for (int i = 0; i < n; ++i)
+        dc[i] =
+            uint32_t(c[3][i]) << 24 | uint32_t(c[0][i]) << 16 | uint32_t(c[1][i]) << 8 | uint32_t(c[2][i]);
+}
+
+// The filtered (or point-sampled) texel of pixel i.
+template <bool Linear> uint32_t TexelOf(const uint32_t* texels, const ChunkTexels& t, int i)
+{
+    if constexpr (Linear) {
+        const uint32_t* r0 = texels + t.row0[i];
+        const uint32_t* r1 = texels + t.row1[i];
+        const uint32_t ax = t.wx[i];
+        return LerpArgb(LerpArgb(r0[t.col0[i]], r0[t.col1[i]], ax),
+                        LerpArgb(r1[t.col0[i]], r1[t.col1[i]], ax), t.wy[i]);
+    } else {
+        return texels[t.row0[i] + t.col0[i]];
+    }
+}
+
+#if OLAI_SPAN_SSE2
+// BilinearModulate of every live pixel of a chunk, two at a time, handed to
+// put(i, value).
+template <typename Put>
+void FilterChunk(const uint32_t* texels, const ChunkTexels& t, const uint32_t* mul, uint32_t alphaOr,
+                 const uint8_t* live, int n, Put put)
+{
+    auto texelsOf = [&](int i, uint32_t* q) {
+        q[0] = texels[t.row0[i] + t.col0[i]];
+        q[1] = texels[t.row0[i] + t.col1[i]];
+        q[2] = texels[t.row1[i] + t.col0[i]];
+        q[3] = texels[t.row1[i] + t.col1[i]];
+    };
+    int i = 0;
+    for (; i + 1 < n; i += 2) {
+        if (!(live[i] | live[i + 1]))
+            continue;
+        uint32_t q[8];
+        texelsOf(i, q);
+        texelsOf(i + 1, q + 4);
+        const uint64_t both = BilinearModulate2(q, t.wx + i, t.wy + i, mul + i, alphaOr);
+        if (live[i])
+            put(i, uint32_t(both));
+        if (live[i + 1])
+            put(i + 1, uint32_t(both >> 32));
+    }
+    if (i < n && live[i]) {
+        uint32_t q[4];
+        texelsOf(i, q);
+        put(i, BilinearModulate(q[0], q[1], q[2], q[3], t.wx[i], t.wy[i], mul[i], alphaOr));
+    }
+}
+#endif
+
 // Fast path: one texture stage (texture, or texture times diffuse) sampled
 // from a 32-bit level without mip-mapping, with wrap (power-of-two sizes) or
 // clamp addressing; otherwise as the Gouraud path.
@@ -245,11 +382,7 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
     float* depth =
         ps.target.depth ? ps.target.depth->depth.data() + size_t(y) * ps.target.depth->width : nullptr;
     const StageConfig& st = ps.stages[0];
-    const SamplerConfig& smp = st.sampler;
-    Surface* level = smp.chain->Level(0, std::min(smp.firstLevel, smp.chain->levels - 1));
-    const uint32_t* texels = level->Argb(smp.palette, smp.paletteStamp);
-    const int tw = int(level->width), th = int(level->height);
-    const float fw = float(tw) * 256.0f, fh = float(th) * 256.0f;
+    const StageLevel level = LevelOf(st);
     const float fy = float(y);
     const Plane& pu = pl.attr[st.coordSlot];
     const Plane& pv = pl.attr[st.coordSlot + 1];
@@ -264,67 +397,13 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
         if (!ps.fastDepth(pl.z, fx, fy, n, depth ? depth + x : nullptr, live))
             continue;
         ChunkW(pl, fx, fy, n, w);
-        const float u0 = pu.At(fx, fy), v0 = pv.At(fx, fy);
-        // Texel coordinates in 24.8 fixed point and the diffuse colour as
-        // bytes, in loops the compiler can vectorise.
-        int iu[kChunk], iv[kChunk];
-        const float bias = Linear ? 128.0f : 0.0f;
-        for (int i = 0; i < n; ++i) {
-            float u = (u0 + pu.dx * float(i)) * w[i];
-            float v = (v0 + pv.dx * float(i)) * w[i];
-            // Wrap: keep the fixed-point coordinates in range (masks wrap them).
-            constexpr float lo = Wrap ? -1024.0f : 0.0f, hi = Wrap ? 1024.0f : 1.0f;
-            u = std::min(std::max(u, lo), hi);
-            v = std::min(std::max(v, lo), hi);
-            iu[i] = int(u * fw - bias);
-            iv[i] = int(v * fh - bias);
-        }
         uint32_t dc[kChunk];
-        if (modulate || alphaMode != 0) {
-            // Vertex colours lie in [0, 1], so interpolated ones only stray by
-            // rounding: an integer clamp suffices (and vectorises).
-            int c[4][kChunk];
-            for (int k = 0; k < 4; ++k) {
-                float a0 = pc[k].At(fx, fy);
-                for (int i = 0; i < n; ++i) {
-                    int v = int((a0 + pc[k].dx * float(i)) * w[i] * 255.0f + 0.5f);
-                    c[k][i] = std::min(std::max(v, 0), 255);
-                }
-            }
-            for (int i = 0; i < n; ++i)
-                dc[i] = uint32_t(c[3][i]) << 24 | uint32_t(c[0][i]) << 16 | uint32_t(c[1][i]) << 8 |
-                        uint32_t(c[2][i]);
-        } else {
+        if (modulate || alphaMode != 0)
+            DiffuseChunk(pc, fx, fy, n, w, dc);
+        else
             std::fill(dc, dc + n, 0u);
-        }
-        // Texel addresses (row offsets and columns) and filter weights of
-        // every pixel, in a loop the compiler vectorises.
-        int row0[kChunk], row1[kChunk], col0[kChunk], col1[kChunk];
-        uint32_t wx[kChunk], wy[kChunk];
-        for (int i = 0; i < n; ++i) {
-            int x0 = iu[i] >> 8, y0 = iv[i] >> 8;
-            int x1, y1;
-            if constexpr (Wrap) {
-                x0 &= tw - 1;
-                y0 &= th - 1;
-                x1 = (x0 + 1) & (tw - 1);
-                y1 = (y0 + 1) & (th - 1);
-            } else if constexpr (Linear) {
-                x1 = std::max(std::min(x0 + 1, tw - 1), 0);
-                y1 = std::max(std::min(y0 + 1, th - 1), 0);
-                x0 = std::max(x0, 0);
-                y0 = std::max(y0, 0);
-            } else {
-                x0 = x1 = std::min(x0, tw - 1);
-                y0 = y1 = std::min(y0, th - 1);
-            }
-            col0[i] = x0;
-            col1[i] = x1;
-            row0[i] = y0 * tw;
-            row1[i] = y1 * tw;
-            wx[i] = uint32_t(iu[i] & 255);
-            wy[i] = uint32_t(iv[i] & 255);
-        }
+        ChunkTexels t;
+        AddressChunk<Linear, Wrap>(level, pu, pv, fx, fy, n, w, &t);
         uint32_t* out = row + x;
 #if OLAI_SPAN_SSE2
         if constexpr (Linear) {
@@ -335,50 +414,17 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
             const uint32_t alphaOr = alphaMode == 2 ? 0xFF000000u : 0u;
             for (int i = 0; i < n; ++i)
                 mul[i] = dc[i] | keep;
-            auto texelsOf = [&](int i, uint32_t* q) {
-                q[0] = texels[row0[i] + col0[i]];
-                q[1] = texels[row0[i] + col1[i]];
-                q[2] = texels[row1[i] + col0[i]];
-                q[3] = texels[row1[i] + col1[i]];
-            };
-            auto put = [&](int i, uint32_t value) {
+            FilterChunk(level.texels, t, mul, alphaOr, live, n, [&](int i, uint32_t value) {
                 out[i] = ps.fastBlend ? BlendSourceAlpha(out[i], value) : value;
-            };
-            int i = 0;
-            for (; i + 1 < n; i += 2) {
-                if (!(live[i] | live[i + 1]))
-                    continue;
-                uint32_t q[8];
-                texelsOf(i, q);
-                texelsOf(i + 1, q + 4);
-                const uint64_t both = BilinearModulate2(q, wx + i, wy + i, mul + i, alphaOr);
-                if (live[i])
-                    put(i, uint32_t(both));
-                if (live[i + 1])
-                    put(i + 1, uint32_t(both >> 32));
-            }
-            if (i < n && live[i]) {
-                uint32_t q[4];
-                texelsOf(i, q);
-                put(i, BilinearModulate(q[0], q[1], q[2], q[3], wx[i], wy[i], mul[i], alphaOr));
-            }
+            });
             continue;
         }
 #endif
         for (int i = 0; i < n; ++i) {
             if (!live[i])
                 continue;
-            uint32_t t;
-            if constexpr (Linear) {
-                const uint32_t* r0 = texels + row0[i];
-                const uint32_t* r1 = texels + row1[i];
-                const uint32_t ax = wx[i];
-                t = LerpArgb(LerpArgb(r0[col0[i]], r0[col1[i]], ax), LerpArgb(r1[col0[i]], r1[col1[i]], ax),
-                             wy[i]);
-            } else {
-                t = texels[row0[i] + col0[i]];
-            }
-            uint32_t r = (t >> 16) & 255, g = (t >> 8) & 255, b = t & 255, a = t >> 24;
+            const uint32_t t0 = TexelOf<Linear>(level.texels, t, i);
+            uint32_t r = (t0 >> 16) & 255, g = (t0 >> 8) & 255, b = t0 & 255, a = t0 >> 24;
             const uint32_t d = dc[i];
             if (modulate) {
                 r = MulByte(r, (d >> 16) & 255);
@@ -395,6 +441,75 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
     }
 }
 
+// Fast path: two texture stages, the first as in ShadeSpanTextured with
+// texture x diffuse colour, the second modulating the colour by its texture
+// and keeping the alpha (a second texture multiplied over a base), both
+// filtered alike and addressed alike.
+template <bool Linear, bool Wrap>
+void ShadeSpanDual(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
+{
+    Surface* rt = ps.target.color;
+    uint32_t* row = reinterpret_cast<uint32_t*>(rt->bits.data() + size_t(y) * rt->pitch);
+    float* depth =
+        ps.target.depth ? ps.target.depth->depth.data() + size_t(y) * ps.target.depth->width : nullptr;
+    const StageLevel levels[2] = {LevelOf(ps.stages[0]), LevelOf(ps.stages[1])};
+    const float fy = float(y);
+    const Plane* pc = &pl.attr[kAttrDiffuse];
+    const int alphaMode = ps.fastAlphaMode;
+    for (int x = xa; x < xb; x += kChunk) {
+        const int n = std::min(kChunk, xb - x);
+        uint8_t live[kChunk];
+        float w[kChunk];
+        const float fx = float(x);
+        if (!ps.fastDepth(pl.z, fx, fy, n, depth ? depth + x : nullptr, live))
+            continue;
+        ChunkW(pl, fx, fy, n, w);
+        uint32_t dc[kChunk];
+        DiffuseChunk(pc, fx, fy, n, w, dc);
+        ChunkTexels t[2];
+        for (int s = 0; s < 2; ++s) {
+            const int slot = ps.stages[s].coordSlot;
+            AddressChunk<Linear, Wrap>(levels[s], pl.attr[slot], pl.attr[slot + 1], fx, fy, n, w, &t[s]);
+        }
+        uint32_t* out = row + x;
+#if OLAI_SPAN_SSE2
+        if constexpr (Linear) {
+            uint32_t first[kChunk];
+            uint32_t mul[kChunk];
+            const uint32_t keep = alphaMode == 0 ? 0xFF000000u : 0u;
+            const uint32_t alphaOr = alphaMode == 2 ? 0xFF000000u : 0u;
+            for (int i = 0; i < n; ++i)
+                mul[i] = dc[i] | keep;
+            FilterChunk(levels[0].texels, t[0], mul, alphaOr, live, n,
+                        [&](int i, uint32_t value) { first[i] = value; });
+            // The second texture's alpha forced to 255 and multiplied by the
+            // first stage's: the alpha passes unchanged.
+            FilterChunk(levels[1].texels, t[1], first, 0xFF000000u, live, n, [&](int i, uint32_t value) {
+                out[i] = ps.fastBlend ? BlendSourceAlpha(out[i], value) : value;
+            });
+            continue;
+        }
+#endif
+        for (int i = 0; i < n; ++i) {
+            if (!live[i])
+                continue;
+            const uint32_t t0 = TexelOf<Linear>(levels[0].texels, t[0], i);
+            const uint32_t t1 = TexelOf<Linear>(levels[1].texels, t[1], i);
+            const uint32_t d = dc[i];
+            uint32_t a = t0 >> 24;
+            if (alphaMode == 1)
+                a = MulByte(a, d >> 24);
+            else if (alphaMode == 2)
+                a = d >> 24;
+            uint32_t value = a << 24;
+            for (int shift = 0; shift < 24; shift += 8)
+                value |= MulByte(MulByte((t0 >> shift) & 255, (d >> shift) & 255), (t1 >> shift) & 255)
+                         << shift;
+            out[i] = ps.fastBlend ? BlendSourceAlpha(out[i], value) : value;
+        }
+    }
+}
+
 #if OLAI_SPAN_WIDE
 OLAI_WIDE_ROUTINE void ShadeSpanGouraudWide(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
 {
@@ -406,6 +521,12 @@ OLAI_WIDE_ROUTINE void ShadeSpanTexturedWide(const PixelState& ps, const SpanPla
                                              int xb)
 {
     ShadeSpanTextured<Linear, Wrap>(ps, pl, y, xa, xb);
+}
+
+template <bool Linear, bool Wrap>
+OLAI_WIDE_ROUTINE void ShadeSpanDualWide(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
+{
+    ShadeSpanDual<Linear, Wrap>(ps, pl, y, xa, xb);
 }
 #endif
 
@@ -481,6 +602,43 @@ bool StageIsSimpleTexture(const StageConfig& st, bool* modulate, int* alphaMode)
     return true;
 }
 
+// The second stage of the dual fast path: colour TEXTURE x CURRENT, alpha
+// CURRENT.
+bool StageModulatesCurrent(const StageConfig& st)
+{
+    if (st.resultArg == D3DTA_TEMP || st.projected || st.coordCount < 2 || st.colorOp != D3DTOP_MODULATE)
+        return false;
+    const bool colour = (st.colorArg1 == D3DTA_TEXTURE && st.colorArg2 == D3DTA_CURRENT) ||
+                        (st.colorArg2 == D3DTA_TEXTURE && st.colorArg1 == D3DTA_CURRENT);
+    const bool alpha = (st.alphaOp == D3DTOP_SELECTARG2 && st.alphaArg2 == D3DTA_CURRENT) ||
+                       (st.alphaOp == D3DTOP_SELECTARG1 && st.alphaArg1 == D3DTA_CURRENT);
+    return colour && alpha;
+}
+
+// How a stage's sampler reads for the textured fast paths: `ok` when it
+// does at all (a 32-bit decodable level without mip-mapping, one filter for
+// magnification and minification, wrap on power-of-two sizes or clamp).
+struct FastSampling
+{
+    bool ok, linear, wrap;
+};
+
+FastSampling SamplingOf(const SamplerConfig& smp)
+{
+    if (!smp.chain || smp.cube)
+        return {};
+    if ((smp.mipFilter != D3DTEXF_NONE && smp.chain->levels > smp.firstLevel + 1) ||
+        (smp.magFilter >= D3DTEXF_LINEAR) != (smp.minFilter >= D3DTEXF_LINEAR))
+        return {};
+    const Surface* level = smp.chain->Level(0, std::min(smp.firstLevel, smp.chain->levels - 1));
+    if (!level->info.decodable || level->info.signedBump || level->info.depth)
+        return {};
+    const bool pow2 = (level->width & (level->width - 1)) == 0 && (level->height & (level->height - 1)) == 0;
+    const bool wrap = smp.addressU == D3DTADDRESS_WRAP && smp.addressV == D3DTADDRESS_WRAP && pow2;
+    const bool clamp = smp.addressU == D3DTADDRESS_CLAMP && smp.addressV == D3DTADDRESS_CLAMP;
+    return {wrap || clamp, smp.magFilter >= D3DTEXF_LINEAR, wrap};
+}
+
 } // namespace
 
 void PixelStateFinish(PixelState* ps)
@@ -533,31 +691,38 @@ void PixelStateFinish(PixelState* ps)
 #endif
         return;
     }
-    if (ps->stageCount != 1)
+    if (ps->stageCount != 1 && ps->stageCount != 2)
         return;
-    const StageConfig& st = ps->stages[0];
-    const SamplerConfig& smp = st.sampler;
-    if (!smp.chain || smp.cube || !StageIsSimpleTexture(st, &ps->fastModulate, &ps->fastAlphaMode))
+    const FastSampling first = SamplingOf(ps->stages[0].sampler);
+    if (!first.ok || !StageIsSimpleTexture(ps->stages[0], &ps->fastModulate, &ps->fastAlphaMode))
         return;
-    // No mip-mapping and one filter for both magnification and minification.
-    if ((smp.mipFilter != D3DTEXF_NONE && smp.chain->levels > smp.firstLevel + 1) ||
-        (smp.magFilter >= D3DTEXF_LINEAR) != (smp.minFilter >= D3DTEXF_LINEAR))
+    const bool linear = first.linear, wrap = first.wrap;
+    if (ps->stageCount == 2) {
+        // A second texture multiplied over the first, both sampled alike.
+        const FastSampling second = SamplingOf(ps->stages[1].sampler);
+        if (!second.ok || second.linear != linear || second.wrap != wrap || !ps->fastModulate ||
+            !StageModulatesCurrent(ps->stages[1]))
+            return;
+        if (wrap)
+            ps->span = linear ? &ShadeSpanDual<true, true> : &ShadeSpanDual<false, true>;
+        else
+            ps->span = linear ? &ShadeSpanDual<true, false> : &ShadeSpanDual<false, false>;
+#if OLAI_SPAN_WIDE
+        if (wide && wrap)
+            ps->span = linear ? &ShadeSpanDualWide<true, true> : &ShadeSpanDualWide<false, true>;
+        else if (wide)
+            ps->span = linear ? &ShadeSpanDualWide<true, false> : &ShadeSpanDualWide<false, false>;
+#endif
         return;
-    const Surface* level = smp.chain->Level(0, std::min(smp.firstLevel, smp.chain->levels - 1));
-    if (!level->info.decodable || level->info.signedBump || level->info.depth)
-        return;
-    const bool linear = smp.magFilter >= D3DTEXF_LINEAR;
-    const bool pow2 = (level->width & (level->width - 1)) == 0 && (level->height & (level->height - 1)) == 0;
-    const bool wrap = smp.addressU == D3DTADDRESS_WRAP && smp.addressV == D3DTADDRESS_WRAP;
-    const bool clamp = smp.addressU == D3DTADDRESS_CLAMP && smp.addressV == D3DTADDRESS_CLAMP;
-    if (wrap && pow2)
+    }
+    if (wrap)
         ps->span = linear ? &ShadeSpanTextured<true, true> : &ShadeSpanTextured<false, true>;
-    else if (clamp)
+    else
         ps->span = linear ? &ShadeSpanTextured<true, false> : &ShadeSpanTextured<false, false>;
 #if OLAI_SPAN_WIDE
-    if (wide && wrap && pow2)
+    if (wide && wrap)
         ps->span = linear ? &ShadeSpanTexturedWide<true, true> : &ShadeSpanTexturedWide<false, true>;
-    else if (wide && clamp)
+    else if (wide)
         ps->span = linear ? &ShadeSpanTexturedWide<true, false> : &ShadeSpanTexturedWide<false, false>;
 #endif
 }

@@ -178,7 +178,6 @@ struct CEscortScenario::State
     CConfigNode* root = nullptr;
     CTextConfigSource source;
     CGraphManager* manager = nullptr;
-    std::vector<uint8_t> ais; // the ".AIS" file a run from data reads
     StreamMemory memory{};
     Stream stream{};
     bool streamOpen = false;
@@ -218,9 +217,9 @@ bool CEscortScenario::StartFromAis(const CEscortLevel& level, const std::vector<
     if (!StartRuntime(level, options, error))
         return false;
     // The world's services read their raw data through the stream while it is created,
-    // so the bytes and the stream live as long as the scenario.
-    m_state->ais = ais;
-    m_state->memory = StreamMemory{m_state->ais.data(), m_state->ais.size()};
+    // so the stream lives as long as the scenario, over the caller's bytes (a read
+    // stream never writes to its block).
+    m_state->memory = StreamMemory{const_cast<uint8_t*>(ais.data()), ais.size()};
     if (StreamInit(&m_state->stream, false, kStreamMemory, kStreamRead, &m_state->memory) == nullptr) {
         error = "the \".AIS\" data cannot be opened as a stream";
         return false;

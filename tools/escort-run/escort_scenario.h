@@ -52,9 +52,9 @@ class CEscortScenario
     /// the configuration does not load over the level and creates the VIP, the escorts and their team.
     bool Start(const CEscortLevel& level, const std::string& aiConfig, const CEscortRunOptions& options,
                std::string& error);
-    /// As Start, with the configuration and its raw data read from an ".AIS" file's bytes
-    /// (kept by the scenario). Graphs and access-ways data the file holds are used as
-    /// loaded; only those it lacks are built over the level.
+    /// As Start, with the configuration and its raw data read from an ".AIS" file's bytes,
+    /// read in place: they must outlive the scenario. Graphs and access-ways data the file
+    /// holds are used as loaded; only those it lacks are built over the level.
     bool StartFromAis(const CEscortLevel& level, const std::vector<uint8_t>& ais,
                       const CEscortRunOptions& options, std::string& error);
     /// Graphs of the three that Start built over the level (0 when the configuration loaded them all).

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "graphics/animation/animation.h"
+#include "graphics/animation/effects/effects.h"
 #include "graphics/animation/hierarchy.h"
 #include "graphics/animation/skin/skin.h"
 #include "graphics/core/camera.h"
@@ -23,6 +24,7 @@
 #include "graphics/core/texture.h"
 #include "graphics/core/win32filesystem.h"
 #include "graphics/d3d9/d3d9device.h"
+#include "graphics/d3d9/ddsread.h"
 #include "graphics/d3d9/renderer/scenerenderer.h"
 #include "graphics/d3d9/renderer/vshadernode.h"
 #include "graphics/scene/atomic.h"
@@ -63,6 +65,22 @@ template <typename T> T* ReadFile(const std::string& path, uint32_t type, T* (*r
     }
     StreamClose(stream, nullptr);
     return object;
+}
+
+TextureReadCallback gImageRead = nullptr;
+
+/// Textures by name: a ".dds" file on the image path (cube environments
+/// come as those), else an image file as the engine reads it.
+Texture* ReadTexture(const char* name, const char* maskName)
+{
+    Texture* texture = D3D9TextureReadDDS(name);
+    return texture ? texture : gImageRead(name, maskName);
+}
+
+std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b)
+{
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
 }
 
 V3d Sub(const V3d& a, const V3d& b)
@@ -238,7 +256,8 @@ bool SceneViewEngineStart(HWND window)
     if (!EngineInit(nullptr, 0, 0x4000000)) {
         return false;
     }
-    if (!WorldLibraryAttach() || !HierarchyPluginAttach() || !SkinPluginAttach() || !EngineOpen(&params)) {
+    if (!WorldLibraryAttach() || !HierarchyPluginAttach() || !SkinPluginAttach() || !EffectsPluginAttach() ||
+        !EngineOpen(&params)) {
         EngineTerm();
         return false;
     }
@@ -255,6 +274,8 @@ bool SceneViewEngineStart(HWND window)
         return false;
     }
     FileSystemManagerSetDefault(files);
+    gImageRead = TextureGetReadCallback();
+    TextureSetReadCallback(ReadTexture);
     return true;
 }
 
@@ -269,9 +290,13 @@ void SceneViewEngineStop()
 bool SceneViewCreate(SceneView* view, const SceneViewOptions& options, std::string* error)
 {
     *view = {};
-    // Textures are found next to the world.
-    const std::string folder = std::filesystem::path(options.world).parent_path().string();
-    ImageSetPath((folder.empty() ? std::string("./") : folder + "/").c_str());
+    // Textures are found next to the world, then next to each model.
+    std::string imagePath;
+    for (const std::string& file : Concat({options.world}, options.models)) {
+        const std::string folder = std::filesystem::path(file).parent_path().string();
+        imagePath += (folder.empty() ? std::string(".") : folder) + "/;";
+    }
+    ImageSetPath(imagePath.c_str());
     view->textures = ReadFile<TexDictionary>(options.world, kChunkImageTexDictionary, ImageTexDictionaryRead);
     if (view->textures) {
         TexDictionarySetCurrent(view->textures);
@@ -284,7 +309,21 @@ bool SceneViewCreate(SceneView* view, const SceneViewOptions& options, std::stri
     }
     std::vector<Clump*> models;
     for (const std::string& path : options.models) {
+        // A model's own textures, current while it is read.
+        const std::string own = std::filesystem::path(path).replace_extension(".txd").string();
+        if (std::filesystem::exists(own)) {
+            TexDictionary* textures =
+                ReadFile<TexDictionary>(own, kChunkImageTexDictionary, ImageTexDictionaryRead);
+            if (!textures) {
+                *error = own + ": no textures read (" + EngineError() + ")";
+                SceneViewDestroy(view);
+                return false;
+            }
+            view->modelTextures.push_back(textures);
+            TexDictionarySetCurrent(textures);
+        }
         Clump* clump = ReadFile<Clump>(path, kChunkClump, ClumpStreamRead);
+        TexDictionarySetCurrent(view->textures);
         if (!clump) {
             *error = path + ": no model read (" + EngineError() + ")";
             SceneViewDestroy(view);
@@ -386,8 +425,11 @@ void SceneViewDestroy(SceneView* view)
     if (view->animation) {
         AnimationDestroy(view->animation);
     }
+    TexDictionarySetCurrent(nullptr);
+    for (TexDictionary* textures : view->modelTextures) {
+        TexDictionaryDestroy(textures);
+    }
     if (view->textures) {
-        TexDictionarySetCurrent(nullptr);
         TexDictionaryDestroy(view->textures);
     }
     *view = {};

@@ -23,14 +23,15 @@ struct World;
 
 struct SceneViewOptions
 {
-    std::string world;               ///< a world file (chunk 0x0B); its folder is the texture path
-    std::vector<std::string> models; ///< model files (chunk 0x10)
-    float modelScale = 1.0f;         ///< scale of each model's frame (0.002 for 500 units a metre); > 0
-    int32_t instances = 0;           ///< copies of the models, in turn, on a grid over the floor
-    bool cameraGiven = false;        ///< use eye and target instead of the overview
-    V3d eye = {0, 0, 0};             ///< camera position, world units
-    V3d target = {0, 0, 0};          ///< the point the camera looks at
-    int32_t width = 320;             ///< pixels of the camera's rasters
+    std::string world; ///< a world file (chunk 0x0B); its folder is the texture path
+    std::vector<std::string>
+        models;               ///< model files (chunk 0x10); "<model>.txd" beside one holds its textures
+    float modelScale = 1.0f;  ///< scale of each model's frame (0.002 for 500 units a metre); > 0
+    int32_t instances = 0;    ///< copies of the models, in turn, on a grid over the floor
+    bool cameraGiven = false; ///< use eye and target instead of the overview
+    V3d eye = {0, 0, 0};      ///< camera position, world units
+    V3d target = {0, 0, 0};   ///< the point the camera looks at
+    int32_t width = 320;      ///< pixels of the camera's rasters
     int32_t height = 240;
     std::string anim;     ///< a keyframe animation (.anm) posing the skinned models; empty: none
     float time = 0.0f;    ///< seconds into the animation
@@ -41,6 +42,7 @@ struct SceneView
 {
     World* world = nullptr;
     TexDictionary* textures = nullptr; ///< the world file's own dictionary, current while the view lives
+    std::vector<TexDictionary*> modelTextures; ///< the models' own dictionaries
     Camera* camera = nullptr;
     Frame* cameraFrame = nullptr;
     std::vector<Clump*> clumps;        ///< models and their copies, all in the world
@@ -52,12 +54,13 @@ struct SceneView
 };
 
 /// Installs the scene renderer, starts the engine on the Direct3D 9 driver
-/// in `window` with the scene library, hierarchical animation and skinning,
-/// and registers the image formats; false on failure.
+/// in `window` with the scene library, hierarchical animation, skinning and
+/// material effects, and registers the image formats; false on failure.
 bool SceneViewEngineStart(HWND window);
 void SceneViewEngineStop();
 /// Reads the files and builds the scene (a texture dictionary stored
-/// before the world gives the world's and the models' textures; skinned
+/// before the world gives the world's and the models' textures, a model's
+/// own dictionary and folder come first for that model's; skinned
 /// models posed by the animation at the time when one is given; with
 /// `shaders` the vertex-shader pipelines become the defaults); false with
 /// `*error` naming the file and the engine's first error, or saying that the

@@ -3,6 +3,7 @@
 #include "ai/navigation/constraint.h"
 #include "ai/navigation/grid_graph.h"
 #include "ai/navigation/heuristic.h"
+#include "ai/navigation/nav_bytes.h"
 #include "ai/navigation/nav_error.h"
 #include "ai/navigation/path_cost_data.h"
 #include "ai/navigation/path_record.h"
@@ -78,7 +79,7 @@ TEST_F(AstarDataTest, LookupsEqualAstarOnAllPairs)
 }
 
 // The table grows with the square of the graph: a graph beyond the stated limit is
-// refused before anything is allocated, even with A* memory to spare.
+// refused before anything is allocated, even with A* memory to spare, built or read.
 TEST_F(AstarDataTest, GraphsBeyondTheLimitAreRefused)
 {
     CSpatialGraph big;
@@ -88,6 +89,12 @@ TEST_F(AstarDataTest, GraphsBeyondTheLimitAreRefused)
     CAstarData data(&big);
     NavClearError();
     EXPECT_FALSE(data.Build());
+    EXPECT_EQ(NavGetLastError(), ENavError::BadCount);
+    // Nor is a table read for it.
+    CNavByteWriter header;
+    header.WriteHeader(CAstarData::kMagic, CAstarData::kMagicLength);
+    NavClearError();
+    EXPECT_FALSE(data.ReadFromMemory(header.Bytes().data(), header.Bytes().size()));
     EXPECT_EQ(NavGetLastError(), ENavError::BadCount);
 }
 

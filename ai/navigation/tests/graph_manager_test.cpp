@@ -1,4 +1,5 @@
 #include "ai/navigation/astar.h"
+#include "ai/navigation/astar_data.h"
 #include "ai/navigation/find_nearest_data.h"
 #include "ai/navigation/graph_manager.h"
 #include "ai/navigation/graph_wrapper.h"
@@ -146,6 +147,47 @@ TEST_F(GraphManagerTest, RefusedDataIsLeftOutAndExtrasBeyondThirtyTwoDropped)
     EXPECT_EQ(AstarMemoryCapacity(), 100);
     // A negative coverage stores 0: the radius comes from the arcs (1.5 x the diagonal).
     EXPECT_FLOAT_EQ(entry->GetGraph()->GetSearchRadius(), 1.5f * std::sqrt(2.0f));
+}
+
+TEST_F(GraphManagerTest, AstarDataIsReadWholeFromItsBlockOrLeftOut)
+{
+    const std::string file = WriteGridFiles("astar", 4, 3, 1.0f);
+    CSpatialGraph grid;
+    BuildGridGraph(grid, 4, 3, 1.0f, 0, 1);
+    NavTest::StartRuntime();
+    ASSERT_TRUE(AstarMemoryInit(grid.GetNodeCount()));
+    CAstarData built(&grid);
+    ASSERT_TRUE(built.Build());
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(built.WriteToMemory(bytes));
+    AstarMemoryFree();
+    NavTest::StopRuntime();
+    // The table whole, one byte short and one byte beyond it.
+    const std::string whole = NavTest::OutputPath("astar.whole"),
+                      shorter = NavTest::OutputPath("astar.short"),
+                      longer = NavTest::OutputPath("astar.long");
+    WriteFile(whole, bytes);
+    WriteFile(shorter, std::vector<uint8_t>(bytes.begin(), bytes.end() - 1));
+    std::vector<uint8_t> extra = bytes;
+    extra.push_back(0);
+    WriteFile(longer, extra);
+    const auto astar = [](const std::string& data) {
+        return "<AdditionalData><Class>CAstarData</Class><RawData>" + data + "</RawData></AdditionalData>";
+    };
+    CGraphManager* manager = Start(Manager(GraphElement("Whole", file, astar(whole)) +
+                                           GraphElement("Short", file, astar(shorter)) +
+                                           GraphElement("Long", file, astar(longer))));
+    ASSERT_NE(manager, nullptr);
+    const CClassRecord* record = CGraphDataClassRecord::Find("CAstarData");
+    const auto* read =
+        static_cast<const CAstarData*>(manager->GetAdditionalData(manager->GetGraph("Whole"), record));
+    ASSERT_NE(read, nullptr);
+    ASSERT_TRUE(read->IsReady());
+    for (int32_t i = 0; i < grid.GetNodeCount(); ++i)
+        for (int32_t j = 0; j < grid.GetNodeCount(); ++j)
+            ASSERT_EQ(read->GetEntry(i, j), built.GetEntry(i, j)) << i << " " << j;
+    for (const char* name : {"Short", "Long"})
+        EXPECT_EQ(manager->GetAdditionalData(manager->GetGraph(name), record), nullptr) << name;
 }
 
 TEST_F(GraphManagerTest, AddAndRemoveGraphs)

@@ -5,6 +5,7 @@
 
 #include <cstring>
 
+#include "graphics/animation/effects/effectsbumpmap.h"
 #include "graphics/animation/effects/effectsinternal.h"
 #include "graphics/animation/effects/effectspipelines.h"
 #include "graphics/core/engine.h"
@@ -64,6 +65,7 @@ void* EffectsClose(void* instance, int32_t, int32_t)
 {
     if (gOpenCount > 0 && --gOpenCount == 0) {
         EffectsPipelinesDestroy();
+        EffectsBumpMapRelease();
         FreeListDestroy(gFreeList);
         gFreeList = nullptr;
     }

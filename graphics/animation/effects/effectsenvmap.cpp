@@ -69,6 +69,8 @@ void ReflectionPass(const InstancedData* data, const InstancedMesh& mesh, const 
                     Frame* frame, uint32_t amount)
 {
     EffectsEnvMapSetStage(envTexture, 0, frame);
+    uint32_t alphaTest = 0;
+    D3D9GetRenderState(D3DRS_ALPHATESTENABLE, &alphaTest);
     const uint32_t vertexAlpha = D3D9GetVertexAlphaEnable();
     D3D9SetVertexAlphaEnable(1);
     uint32_t source = 0;
@@ -108,6 +110,8 @@ void ReflectionPass(const InstancedData* data, const InstancedMesh& mesh, const 
     D3D9SetRenderState(D3DRS_LIGHTING, lighting);
     EffectsStageOps(0, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE);
     D3D9SetVertexAlphaEnable(vertexAlpha);
+    // Alpha testing as the engine had it, whatever blending re-derived.
+    D3D9SetRenderState(D3DRS_ALPHATESTENABLE, alphaTest);
     D3D9SetSrcBlend(source);
     D3D9SetDestBlend(destination);
     EffectsTextureTransformOff(0);

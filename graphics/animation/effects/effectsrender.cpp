@@ -4,6 +4,7 @@
 #include "graphics/animation/effects/effectsrender.h"
 
 #include "graphics/animation/effects/effects.h"
+#include "graphics/animation/effects/effectsbumpmap.h"
 #include "graphics/animation/effects/effectsenvmap.h"
 #include "graphics/animation/effects/effectspipelines.h"
 #include "graphics/core/matrix.h"
@@ -36,8 +37,15 @@ void DrawMesh(const InstancedData* data, const InstancedMesh& mesh, uint32_t fla
     case EffectTypeDualUvTransform:
         EffectsRenderDualTexture(data, mesh, flags, texture, MaterialEffectsGetDualTexture(material));
         break;
+    case EffectTypeBumpMap:
+        EffectsRenderBumpMap(data, mesh, flags, texture, MaterialEffectsGetBumpMapTexture(material), nullptr);
+        break;
     case EffectTypeEnvMap:
         EffectsRenderEnvMap(data, mesh, flags, 0, texture, MaterialEffectsGetEnvMapTexture(material));
+        break;
+    case EffectTypeBumpEnvMap:
+        EffectsRenderBumpMap(data, mesh, flags, texture, MaterialEffectsGetBumpMapTexture(material),
+                             MaterialEffectsGetEnvMapTexture(material));
         break;
     default:
         EffectsRenderSingleTexture(data, mesh, flags, texture);

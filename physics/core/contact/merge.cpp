@@ -67,6 +67,26 @@ bool SamePlane(const OlpContact& lead, const OlpContact& r, float scale)
     return std::fabs(Dot(lead.normal, gap)) < limit || std::fabs(Dot(r.normal, gap)) < limit;
 }
 
+/// Makes sure the deepest point is among the kept ones: the extremes
+/// alone can all lie outside an overlap at the middle of the group (a hull
+/// across the crease of two terrain triangles), and the solver would never
+/// see it. The deepest point is added, or takes the place of the kept point
+/// nearest to it when all four are taken.
+void KeepDeepest(OlpContactPoint* kept, uint32_t* keptCount, const OlpContactPoint& deepest, float scale)
+{
+    uint32_t nearest = 0;
+    for (uint32_t k = 0; k < *keptCount; ++k) {
+        if (Manhattan(kept[k].position, deepest.position) < 0.001f * scale) {
+            return;
+        }
+        if (Manhattan(kept[k].position, deepest.position) <
+            Manhattan(kept[nearest].position, deepest.position)) {
+            nearest = k;
+        }
+    }
+    kept[*keptCount < kOlpContactMaxPoints ? (*keptCount)++ : nearest] = deepest;
+}
+
 /// The records of one plane as one record: the weighted normal and the
 /// points farthest along and against two axes through the deepest point.
 void Join(OlpContact* const* group, uint32_t size, float scale, OlpContact* out)
@@ -115,6 +135,7 @@ void Join(OlpContact* const* group, uint32_t size, float scale, OlpContact* out)
             kept[keptCount++] = *best;
         }
     }
+    KeepDeepest(kept, &keptCount, *deepest, scale);
     std::copy(kept, kept + keptCount, out->points);
     out->count = keptCount;
 }

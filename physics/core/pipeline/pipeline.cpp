@@ -953,6 +953,11 @@ OlpPipeline* OlpPipelineSleepStage(OlpPipeline* pipeline)
     const float w2 = pipeline->restAngularVelocity * pipeline->restAngularVelocity;
     const float a2 = pipeline->restLinearAcceleration * pipeline->restLinearAcceleration;
     const float alpha2 = pipeline->restAngularAcceleration * pipeline->restAngularAcceleration;
+    // A part the position pass still pushed out of an overlap this step is
+    // not at rest, however slowly it moves: its correction is a move over
+    // the step, held against the rest speed times the step. Without this a
+    // hull that lands and stops in one step falls asleep sunk in the ground.
+    const float h2 = pipeline->timeStep * pipeline->timeStep;
     const OlpDynArrays* arrays = &mgr->dyn;
     for (uint32_t n = 0; n < pipeline->islands.count; ++n) {
         const OlpIsland& island = pipeline->islands.islands[n];
@@ -969,8 +974,10 @@ OlpPipeline* OlpPipelineSleepStage(OlpPipeline* pipeline)
                 }
                 const OlpDynMotion& v = arrays->velocity[dyn->index];
                 const OlpDynMotion& a = arrays->acceleration[dyn->index];
-                moving = !(LengthSq(v.linear) <= v2 && LengthSq(v.angular) <= w2 &&
-                           LengthSq(a.linear) <= a2 && LengthSq(a.angular) <= alpha2);
+                const OlpDynMotion& c = arrays->correction[dyn->index];
+                moving =
+                    !(LengthSq(v.linear) <= v2 && LengthSq(v.angular) <= w2 && LengthSq(a.linear) <= a2 &&
+                      LengthSq(a.angular) <= alpha2 && LengthSq(c.linear) <= v2 * h2);
             }
             OlpMgrSetObjectAwake(mgr, object, moving ? 1 : 0);
         }

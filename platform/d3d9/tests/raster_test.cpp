@@ -2,6 +2,7 @@
 // near-plane clipping and texture transforms.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
 
 #include "testdevice.h"
@@ -164,8 +165,9 @@ TEST(Raster, HostileInputFailsOrDrawsNothingHarmful)
 
 TEST(Raster, FastPathsMatchTheGeneralPipeline)
 {
-    // The same draws twice: plain (specialised span routines) and with fog
-    // enabled at factor 1 (general pipeline, same colours).
+    // The same draws twice: plain (specialised span routines, one texture
+    // and two) and with fog enabled at factor 1 (general pipeline, same
+    // colours).
     auto render = [](bool general) {
         TestDevice t(32, 32);
         IDirect3DDevice9* d = t.device;
@@ -192,6 +194,27 @@ TEST(Raster, FastPathsMatchTheGeneralPipeline)
         d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
         d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
         DrawRect(d, 8, 2, 30, 20, 0.3f, 0xFFFFFFFF, 0.1f, 0.1f, 0.9f, 0.6f);
+        // A second texture multiplied over the first, wrapped, then clamped.
+        std::reverse(texels.begin(), texels.end());
+        IDirect3DTexture9* second = MakeTexture(d, 16, 16, texels);
+        d->SetTexture(1, second);
+        d->SetSamplerState(1, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+        d->SetSamplerState(1, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+        d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
+        d->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        d->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT);
+        d->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+        d->SetTextureStageState(1, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
+        d->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+        DrawRect(d, 2, 10, 26, 30, 0.2f, 0xE0E0F0FF, -0.5f, 0.2f, 1.4f, 1.9f);
+        for (DWORD stage : {0u, 1u}) {
+            d->SetSamplerState(stage, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+            d->SetSamplerState(stage, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
+        }
+        DrawRect(d, 12, 12, 31, 31, 0.1f, 0xFFFFFFFF, -0.2f, -0.1f, 1.2f, 1.3f);
+        d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_DISABLE);
+        d->SetTexture(1, nullptr);
+        second->Release();
         d->SetTexture(0, nullptr);
         tex->Release();
         return t.Pixels();

@@ -183,6 +183,46 @@ TEST_F(ContactPairs, AShadowedVertexRecordIsEmptied)
     EXPECT_FALSE(OlpContactShadowed(&face, &below, 1.0f));
 }
 
+TEST_F(ContactPairs, AMergedRecordKeepsItsDeepestPoint)
+{
+    // Two records of nearly one plane (a hull across a shallow crease of two
+    // triangles): the extremes of the group lie at its rim, the deepest point
+    // in its middle. The merged record must keep it, or the solver never
+    // sees the overlap; with room it is added, with four extremes it takes
+    // the place of the nearest one.
+    struct Case
+    {
+        const char* name;
+        std::vector<V3d> rim; ///< of the first record, each at separation 0
+        uint32_t count;       ///< points of the merged record
+    };
+    const Case cases[] = {
+        {"three extremes", {{-1, 0, 0}, {1, 0, 0}}, 4},
+        {"four extremes", {{-1, 0, 0}, {1, 0, 0}, {0, 1, 0}}, 4},
+    };
+    for (const Case& c : cases) {
+        OlpContact rim{}, middle{};
+        rim.normal = {0, 0, 1};
+        for (const V3d& p : c.rim) {
+            OlpContactAddPoint(&p, 0.0f, &rim, 0.0f);
+        }
+        const V3d tilted = {0.05f, 0, 1};
+        OlpVecNormalize(&middle.normal, &tilted);
+        const V3d edge = {0, -1, 0.005f}, deep = {0.1f, -0.3f, -0.02f};
+        OlpContactAddPoint(&edge, 0.0f, &middle, 0.0f);
+        OlpContactAddPoint(&deep, -0.025f, &middle, 0.0f);
+        OlpContact records[2] = {rim, middle};
+        OlpContact out[2];
+        ASSERT_EQ(OlpContactMerge(records, 2, 0, out, 2, 1.0f), 1u) << c.name;
+        EXPECT_EQ(out[0].count, c.count) << c.name;
+        float deepest = 0.0f;
+        for (uint32_t i = 0; i < out[0].count; ++i) {
+            deepest = std::fmin(deepest, out[0].points[i].separation);
+        }
+        EXPECT_EQ(deepest, -0.025f) << c.name;
+    }
+}
+
 TEST_F(ContactPairs, ASphereRollingOverAnInnerEdgeKeepsTheFaceNormal)
 {
     // Two flat triangles sharing the edge x = 0; the shared edge may not give

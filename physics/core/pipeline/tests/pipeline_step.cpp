@@ -71,6 +71,29 @@ TEST_F(PipelineStep, ABoxDroppedOnAPlaneRestsAndSleeps)
     EXPECT_EQ(scene.Hash(), hash);
 }
 
+TEST_F(PipelineStep, ABoxStillPushedOutOfTheGroundStaysAwake)
+{
+    // A box placed sunk into the ground, at no speed: the position pass
+    // lifts it by 0.8 of its overlap a step while its velocities stay
+    // small. It may sleep only once that correction is within the rest
+    // speed times the step (1/600 m), that is with at most ~2 mm left.
+    for (float depth : {0.01f, 0.03f, 0.1f}) {
+        PipelineScene scene(2);
+        scene.AddPlane({0, 0, 0}, {0, 1, 0});
+        SceneBody* box = scene.AddBox(kCube, 1.0f, {0, 0.5f - depth, 0});
+        scene.Step();
+        EXPECT_FALSE(scene.Asleep(box)) << depth;
+        int steps = 1;
+        while (!scene.Asleep(box) && steps < 300) {
+            scene.Step();
+            ++steps;
+        }
+        EXPECT_TRUE(scene.Asleep(box)) << depth;
+        EXPECT_LT(steps, 30) << depth;
+        EXPECT_NEAR(scene.Position(box).y, 0.5f, 0.0025f) << depth;
+    }
+}
+
 TEST_F(PipelineStep, AnObjectThatMayNotRestNeverSleeps)
 {
     PipelineScene scene(2);
@@ -148,10 +171,13 @@ TEST_F(PipelineStep, ATwentyBoxStackSplitByASmallBlockStaysStanding)
         for (size_t i = 0; i < scene.bodies.size(); ++i) {
             V3d p = scene.Position(scene.bodies[i].get());
             float rest = 0.5f + static_cast<float>(i);
-            // Each contact may sink a little more than a whole block's.
+            // Each contact may sink a little more than a whole block's. The
+            // cut contacts keep correcting a few millimetres a step for about
+            // a hundred steps before the boxes rest, and the top sways by
+            // as much as 2 cm meanwhile.
             ASSERT_GE(p.y, rest - 0.02f * static_cast<float>(i + 1)) << n << " box " << i;
-            ASSERT_NEAR(p.x, 0.0f, 0.02f) << n << " box " << i;
-            ASSERT_NEAR(p.z, 0.0f, 0.02f) << n << " box " << i;
+            ASSERT_NEAR(p.x, 0.0f, 0.03f) << n << " box " << i;
+            ASSERT_NEAR(p.z, 0.0f, 0.03f) << n << " box " << i;
         }
     }
     EXPECT_GT(mostIslands, 4u);
@@ -170,7 +196,7 @@ TEST_F(PipelineStep, APyramidEndsInItsPinnedState)
             options.mode = mode;
             options.layout = layout;
             options.steps = 120;
-            EXPECT_EQ(RunScenario("pyramid", options).hash, 0x32b5a1d2c12a294aull) << mode << " " << layout;
+            EXPECT_EQ(RunScenario("pyramid", options).hash, 0xcdcf229da0bbb362ull) << mode << " " << layout;
         }
     }
 }
