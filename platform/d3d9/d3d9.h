@@ -249,7 +249,10 @@ class IDirect3DDevice9 : public IUnknown
     virtual HRESULT GetClipPlane(DWORD index, float* plane) = 0;
     virtual HRESULT SetRenderState(D3DRENDERSTATETYPE state, DWORD value) = 0;
     virtual HRESULT GetRenderState(D3DRENDERSTATETYPE state, DWORD* value) = 0;
-    /// D3D_OK with one pass when the current stage setup can be drawn.
+    /// D3D_OK with one pass when the current stage setup can be drawn:
+    /// D3DERR_UNSUPPORTEDCOLOROPERATION / ALPHAOPERATION for an op outside
+    /// the caps' TextureOpCaps, D3DERR_TOOMANYOPERATIONS for more stages than
+    /// MaxTextureBlendStages or more textures than MaxSimultaneousTextures.
     virtual HRESULT ValidateDevice(DWORD* passes) = 0;
     virtual HRESULT SetPaletteEntries(UINT palette, const PALETTEENTRY* entries) = 0;
     virtual HRESULT GetPaletteEntries(UINT palette, PALETTEENTRY* entries) = 0;

@@ -274,6 +274,8 @@ class Device final : public Object<IDirect3DDevice9>
     void CompileSampler(int stage, StageConfig* config);
     void CompileClipRect();
     void CompilePixelShader();
+    /// True when the caps' TextureOpCaps offer the texture-stage op.
+    bool OpSupported(DWORD op) const;
 
     Direct3D* d3d_;
     UINT adapter_;

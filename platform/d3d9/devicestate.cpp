@@ -436,17 +436,32 @@ HRESULT Device::ValidateDevice(DWORD* passes)
     if (!passes)
         return D3DERR_INVALIDCALL;
     *passes = 0;
-    for (int i = 0; i < kMaxStages; ++i) {
-        DWORD cop = state_.stageStates[i][D3DTSS_COLOROP];
-        if (cop == D3DTOP_DISABLE)
-            break;
-        if (cop > D3DTOP_LERP)
-            return D3DERR_UNSUPPORTEDCOLOROPERATION;
-        if (state_.stageStates[i][D3DTSS_ALPHAOP] > D3DTOP_LERP)
-            return D3DERR_UNSUPPORTEDALPHAOPERATION;
+    // A pixel shader replaces the stage operations; only they are checked.
+    if (!pixelShader_) {
+        DWORD stages = 0;
+        DWORD textures = 0;
+        for (int i = 0; i < kMaxStages; ++i) {
+            const DWORD cop = state_.stageStates[i][D3DTSS_COLOROP];
+            if (cop == D3DTOP_DISABLE)
+                break;
+            if (!OpSupported(cop))
+                return D3DERR_UNSUPPORTEDCOLOROPERATION;
+            if (!OpSupported(state_.stageStates[i][D3DTSS_ALPHAOP]))
+                return D3DERR_UNSUPPORTEDALPHAOPERATION;
+            ++stages;
+            textures += textures_[i] != nullptr;
+        }
+        if (stages > caps_.MaxTextureBlendStages || textures > caps_.MaxSimultaneousTextures)
+            return D3DERR_TOOMANYOPERATIONS;
     }
     *passes = 1;
     return D3D_OK;
+}
+
+bool Device::OpSupported(DWORD op) const
+{
+    // D3DTEXOPCAPS_x is bit (D3DTOP_x - 1), from DISABLE up to LERP.
+    return op >= D3DTOP_DISABLE && op <= D3DTOP_LERP && (caps_.TextureOpCaps >> (op - 1) & 1);
 }
 
 HRESULT Device::SetPaletteEntries(UINT palette, const PALETTEENTRY* entries)

@@ -4,6 +4,7 @@
 #include "graphics/animation/effects/effectspipelines.h"
 
 #include "graphics/animation/effects/effects.h"
+#include "graphics/animation/effects/effectsshaders.h"
 #include "graphics/core/pipeline.h"
 #include "graphics/d3d9/d3d9device.h"
 #include "graphics/d3d9/renderer/scenerenderer.h"
@@ -75,6 +76,8 @@ void CapsRead()
     }
     gCaps.modulate2xCheck = gModulate2xCheck;
     gCaps.addCheck = gAddCheck;
+    // Version tokens keep major.minor in the low 16 bits.
+    gCaps.pixelShaders = caps && (caps->PixelShaderVersion & 0xFFFF) >= 0x101 && EffectsPixelShadersCreate();
 }
 
 } // namespace
@@ -114,6 +117,8 @@ int32_t EffectsPipelinesDestroy()
     // Validation outcomes outlive the pipelines.
     gModulate2xCheck = gCaps.modulate2xCheck;
     gAddCheck = gCaps.addCheck;
+    EffectsPixelShadersDestroy();
+    gCaps.pixelShaders = 0;
     PipelineDestroy(gAtomicPipeline);
     PipelineDestroy(gSectorPipeline);
     gAtomicPipeline = nullptr;

@@ -36,6 +36,10 @@ void DrawMesh(const InstancedData* data, const InstancedMesh& mesh, uint32_t fla
     case EffectTypeBumpMap:
         EffectsRenderBumpMap(data, mesh, flags, texture, MaterialEffectsGetBumpMapTexture(material), nullptr);
         break;
+    case EffectTypeDual:
+    case EffectTypeDualUvTransform:
+        EffectsRenderDualTexture(data, mesh, flags, texture, MaterialEffectsGetDualTexture(material));
+        break;
     case EffectTypeEnvMap:
         EffectsRenderEnvMap(data, mesh, flags, 0, texture, MaterialEffectsGetEnvMapTexture(material));
         break;
@@ -56,15 +60,7 @@ void EffectsRenderPlain(const InstancedData* data, const InstancedMesh& mesh)
     if (D3D9GetBindingCache()->pixelShader != 0) {
         D3D9SetPixelShader(nullptr);
     }
-    D3D9SetVertexShader(mesh.vertexShader);
-    D3D9RenderStateFlush();
-    const auto type = D3DPRIMITIVETYPE(data->primType);
-    if (!data->indexBuffer) {
-        D3D9DrawPrimitive(type, mesh.baseVertexIndex, mesh.numPrimitives);
-    } else {
-        D3D9DrawIndexedPrimitive(type, int32_t(mesh.baseVertexIndex), 0, mesh.numVertices, mesh.startIndex,
-                                 mesh.numPrimitives);
-    }
+    InstancedMeshDraw(data, mesh);
 }
 
 void EffectsStageOps(uint32_t stage, uint32_t op, uint32_t arg1, uint32_t arg2)
@@ -118,6 +114,17 @@ bool EffectsTextureTransform(uint32_t stage, const Matrix* m)
 void EffectsTextureTransformOff(uint32_t stage)
 {
     D3D9SetTextureStageState(stage, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_DISABLE);
+}
+
+void EffectsAlphaTestRestore()
+{
+    // Vertex alpha re-derives alpha testing only when its flag changes, so a
+    // pass that cleared it while the flag stayed put must set it back here.
+    uint32_t blending = 0;
+    uint32_t function = 0;
+    D3D9GetRenderState(D3DRS_ALPHABLENDENABLE, &blending);
+    D3D9RenderStateGet(kRenderStateAlphaFunction, &function);
+    D3D9SetRenderState(D3DRS_ALPHATESTENABLE, blending && function != D3DCMP_ALWAYS ? 1 : 0);
 }
 
 void EffectsRenderSingleTexture(const InstancedData* data, const InstancedMesh& mesh, uint32_t flags,

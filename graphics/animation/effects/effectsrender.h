@@ -30,8 +30,16 @@ bool EffectsStageBase(const Texture* texture, uint32_t flags);
 bool EffectsTextureTransform(uint32_t stage, const Matrix* m);
 /// Switches stage `stage`'s coordinate transform off.
 void EffectsTextureTransformOff(uint32_t stage);
+/// Alpha testing as the engine's rule has it (on while blending, unless the
+/// alpha function is "always"), after a pass that changed it.
+void EffectsAlphaTestRestore();
 
 /// The material's texture drawn modulated by the diffuse colour; for type 5
 /// its base matrix transforms the coordinates.
 void EffectsRenderSingleTexture(const InstancedData* data, const InstancedMesh& mesh, uint32_t flags,
                                 const Texture* texture);
+/// The second texture over the base by the dual slot's blend: one pass
+/// through texture stages when the device can, else a second pass blended
+/// into the frame buffer; the base alone without a second raster.
+void EffectsRenderDualTexture(const InstancedData* data, const InstancedMesh& mesh, uint32_t flags,
+                              const Texture* base, Texture* second);

@@ -80,19 +80,6 @@ void StagesSet(uint32_t mode, uint32_t previous)
     }
 }
 
-void Draw(const InstancedData* data, const InstancedMesh& mesh)
-{
-    D3D9SetVertexShader(mesh.vertexShader);
-    D3D9RenderStateFlush();
-    const auto type = D3DPRIMITIVETYPE(data->primType);
-    if (!data->indexBuffer) {
-        D3D9DrawPrimitive(type, mesh.baseVertexIndex, mesh.numPrimitives);
-    } else {
-        D3D9DrawIndexedPrimitive(type, int32_t(mesh.baseVertexIndex), 0, mesh.numVertices, mesh.startIndex,
-                                 mesh.numPrimitives);
-    }
-}
-
 // Unlit and without pre-lit colours: opaque black, flat, the texture's alpha
 // still cutting out where the texture has alpha.
 void DrawBlack(InstancedData* data, uint32_t flags)
@@ -121,7 +108,7 @@ void DrawBlack(InstancedData* data, uint32_t flags)
             D3D9SetTexture(nullptr, 0);
             bound = false;
         }
-        Draw(data, meshes[i]);
+        InstancedMeshDraw(data, meshes[i]);
     }
     D3D9SetRenderState(D3DRS_DITHERENABLE, dither);
     D3D9SetRenderState(D3DRS_SHADEMODE, shade);
@@ -163,7 +150,7 @@ void DrawLitOrPreLit(InstancedData* data, uint32_t flags, bool lighting)
             StagesSet(next, mode);
             mode = next;
         }
-        Draw(data, meshes[i]);
+        InstancedMeshDraw(data, meshes[i]);
     }
     if (mode == (kModeTexture | kModeFactor)) {
         StageDisable(1);
@@ -195,6 +182,19 @@ void InstancedDataBind(const InstancedData* data)
         {data->streams[1].buffer, data->streams[1].offset, data->streams[1].stride}};
     D3D9SetStreams(streams, data->useOffsets != 0);
     D3D9SetVertexDeclaration(data->declaration);
+}
+
+void InstancedMeshDraw(const InstancedData* data, const InstancedMesh& mesh)
+{
+    D3D9SetVertexShader(mesh.vertexShader);
+    D3D9RenderStateFlush();
+    const auto type = D3DPRIMITIVETYPE(data->primType);
+    if (!data->indexBuffer) {
+        D3D9DrawPrimitive(type, mesh.baseVertexIndex, mesh.numPrimitives);
+    } else {
+        D3D9DrawIndexedPrimitive(type, int32_t(mesh.baseVertexIndex), 0, mesh.numVertices, mesh.startIndex,
+                                 mesh.numPrimitives);
+    }
 }
 
 void DefaultRender(ResourcesEntry* entry, void* object, int32_t objectType, uint32_t flags)

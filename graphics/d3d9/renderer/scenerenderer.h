@@ -127,6 +127,10 @@ ResourcesEntry* AtomicInstancedDataGet(Atomic* atomic, InstanceCallBack instance
 ResourcesEntry* SectorInstancedDataGet(WorldSector* sector, InstanceCallBack instance, int32_t* ok);
 /// Binds an instanced object's index buffer, streams and declaration through the caches.
 void InstancedDataBind(const InstancedData* data);
+/// Draws one mesh of bound instanced data: sets the mesh's vertex shader,
+/// flushes the queued states, then draws indexed when the data has an index
+/// buffer.
+void InstancedMeshDraw(const InstancedData* data, const InstancedMesh& mesh);
 /// True when a world matrix stretches normals: not flagged identity or
 /// orthonormal, and an axis whose squared length lies outside [0.9, 1.1].
 bool D3D9MatrixScalesNormals(const Matrix* matrix);

@@ -96,15 +96,7 @@ void D3D9VertexShaderRenderCallback(InstancedData* data, InstancedMesh* mesh, Ve
         D3D9SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
     }
     D3D9SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
-    D3D9SetVertexShader(mesh->vertexShader);
-    D3D9RenderStateFlush();
-    const auto type = D3DPRIMITIVETYPE(data->primType);
-    if (!data->indexBuffer) {
-        D3D9DrawPrimitive(type, mesh->baseVertexIndex, mesh->numPrimitives);
-    } else {
-        D3D9DrawIndexedPrimitive(type, int32_t(mesh->baseVertexIndex), 0, mesh->numVertices, mesh->startIndex,
-                                 mesh->numPrimitives);
-    }
+    InstancedMeshDraw(data, *mesh);
 }
 
 void D3D9VertexShaderEndCallback(void*, int32_t, VertexShaderDescriptor)

@@ -118,6 +118,24 @@ void BindTexture(IDirect3DDevice9* d, DWORD stage, IDirect3DTexture9* t)
     t->Release(); // the device keeps its own reference
 }
 
+// A 4 x 4 cube map on stage 0, one colour per face: +X red, -X green, +Y
+// blue, -Y yellow, +Z cyan, -Z magenta.
+void BindFaceColours(IDirect3DDevice9* d)
+{
+    IDirect3DCubeTexture9* cube = nullptr;
+    d->CreateCubeTexture(4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr);
+    const uint32_t faces[6] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00, 0xFF00FFFF, 0xFFFF00FF};
+    for (int f = 0; f < 6; ++f) {
+        D3DLOCKED_RECT lr;
+        cube->LockRect(D3DCUBEMAP_FACES(f), 0, &lr, nullptr, 0);
+        for (int i = 0; i < 16; ++i)
+            static_cast<uint32_t*>(lr.pBits)[i] = faces[f];
+        cube->UnlockRect(D3DCUBEMAP_FACES(f), 0);
+    }
+    d->SetTexture(0, cube);
+    cube->Release();
+}
+
 // Strip of one depth function: z runs from 0 at the top edge to 1 at the
 // bottom edge of a 32-pixel-high target.
 void DepthStrip(IDirect3DDevice9* d, float x0, DWORD func)
@@ -477,18 +495,7 @@ const Scene kScenes[] = {
      }},
     {"cube_map", 32, 32,
      [](IDirect3DDevice9* d) {
-         IDirect3DCubeTexture9* cube = nullptr;
-         d->CreateCubeTexture(4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &cube, nullptr);
-         const uint32_t faces[6] = {0xFFFF0000, 0xFF00FF00, 0xFF0000FF, 0xFFFFFF00, 0xFF00FFFF, 0xFFFF00FF};
-         for (int f = 0; f < 6; ++f) {
-             D3DLOCKED_RECT lr;
-             cube->LockRect(D3DCUBEMAP_FACES(f), 0, &lr, nullptr, 0);
-             for (int i = 0; i < 16; ++i)
-                 static_cast<uint32_t*>(lr.pBits)[i] = faces[f];
-             cube->UnlockRect(D3DCUBEMAP_FACES(f), 0);
-         }
-         d->SetTexture(0, cube);
-         cube->Release();
+         BindFaceColours(d);
          d->SetRenderState(D3DRS_LIGHTING, 0);
          d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACENORMAL);
          CameraLooking(d, 3.0f);
@@ -498,6 +505,54 @@ const Scene kScenes[] = {
          EXPECT_EQ(t.Pixel(16, 16), 0xFFFF00FFu) << "normal towards the camera: -Z face";
          EXPECT_EQ(t.Pixel(5, 16), 0xFF00FF00u) << "left rim: -X face";
          EXPECT_EQ(t.Pixel(16, 5), 0xFF0000FFu) << "top rim: +Y face";
+     }},
+    // Camera-space normals through a COUNT2 transform: u = nx / 2 + 0.6,
+    // v = -ny / 2 + 0.6 (the fourth row translates the (n, 1) input).
+    {"texgen_normal_count2", 32, 32,
+     [](IDirect3DDevice9* d) {
+         BindTexture(d, 0, MakeTexture(d, 4, 4, Quadrants()));
+         d->SetSamplerState(0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+         d->SetSamplerState(0, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
+         d->SetRenderState(D3DRS_LIGHTING, 0);
+         d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACENORMAL);
+         d->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT2);
+         D3DMATRIX m{};
+         m.m[0][0] = 0.5f;
+         m.m[1][1] = -0.5f;
+         m.m[3][0] = m.m[3][1] = 0.6f;
+         d->SetTransform(D3DTS_TEXTURE0, &m);
+         CameraLooking(d, 3.0f);
+         DrawSphere(d, 12, 16);
+     },
+     [](TestDevice& t) {
+         EXPECT_EQ(t.Pixel(16, 16), QuadrantTexel(2, 2)) << "n = (0, 0, -1): u = v = 0.6";
+         EXPECT_EQ(t.Pixel(5, 16), QuadrantTexel(0, 2)) << "left rim, nx near -0.8: u near 0.2";
+         EXPECT_EQ(t.Pixel(27, 16), QuadrantTexel(3, 2)) << "right rim: u beyond 1, clamped";
+         EXPECT_EQ(t.Pixel(16, 5), QuadrantTexel(2, 0)) << "top rim, ny near 0.8: v near 0.2";
+     }},
+    // Camera-space reflection vectors (distant viewer) through a COUNT3
+    // rotation into the cube map: (x, y, z) becomes (-z, y, x).
+    {"texgen_reflection_count3", 32, 32,
+     [](IDirect3DDevice9* d) {
+         BindFaceColours(d);
+         d->SetRenderState(D3DRS_LIGHTING, 0);
+         d->SetRenderState(D3DRS_LOCALVIEWER, 0);
+         d->SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, D3DTSS_TCI_CAMERASPACEREFLECTIONVECTOR);
+         d->SetTextureStageState(0, D3DTSS_TEXTURETRANSFORMFLAGS, D3DTTFF_COUNT3);
+         D3DMATRIX m{};
+         m.m[0][2] = 1;
+         m.m[1][1] = 1;
+         m.m[2][0] = -1;
+         m.m[3][3] = 1;
+         d->SetTransform(D3DTS_TEXTURE0, &m);
+         CameraLooking(d, 3.0f);
+         DrawSphere(d, 12, 16);
+     },
+     [](TestDevice& t) {
+         EXPECT_EQ(t.Pixel(16, 16), 0xFFFF0000u) << "r = (0, 0, -1) turned to +X";
+         EXPECT_EQ(t.Pixel(5, 16), 0xFFFF00FFu) << "left rim: r near (-0.96, 0, 0.26) turned to -Z";
+         EXPECT_EQ(t.Pixel(24, 16), 0xFF00FFFFu) << "right of centre: r near (0.89, 0, -0.46) turned to +Z";
+         EXPECT_EQ(t.Pixel(16, 7), 0xFF0000FFu) << "above centre: r near (0, 0.96, -0.29) stays +Y";
      }},
 };
 

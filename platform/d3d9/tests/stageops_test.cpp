@@ -74,6 +74,88 @@ INSTANTIATE_TEST_SUITE_P(Ops, StageOps, ::testing::ValuesIn(kCases),
                              return std::string(info.param.name);
                          });
 
+TEST(StageOps, AlphaFollowsTheSameFormulas)
+{
+    // Alphas: texture 128, diffuse 255, factor 64; the colour ops set to
+    // SELECTARG2 of the diffuse colour so that only alpha varies.
+    struct AlphaCase
+    {
+        const char* name;
+        DWORD op, arg1, arg2, arg0;
+        int alpha;
+    };
+    const AlphaCase cases[] = {
+        {"multiplyadd: arg0 + arg1 x arg2", D3DTOP_MULTIPLYADD, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTA_TFACTOR,
+         192},
+        {"modulate2x: 2 x arg1 x arg2", D3DTOP_MODULATE2X, D3DTA_TEXTURE, D3DTA_TFACTOR, 0, 64},
+        {"modulate2x saturates", D3DTOP_MODULATE2X, D3DTA_TEXTURE, D3DTA_DIFFUSE, 0, 255},
+        {"blendtexturealpha: arg1 x At + arg2 x (1 - At)", D3DTOP_BLENDTEXTUREALPHA, D3DTA_TEXTURE,
+         D3DTA_TFACTOR, 0, 96},
+        {"alphareplicate leaves alpha", D3DTOP_SELECTARG1, D3DTA_TFACTOR | D3DTA_ALPHAREPLICATE,
+         D3DTA_DIFFUSE, 0, 64},
+    };
+    for (const AlphaCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestDevice t(4, 4, D3DFMT_A8R8G8B8);
+        IDirect3DDevice9* d = t.device;
+        IDirect3DTexture9* tex = MakeTexture(d, 1, 1, {kTexel});
+        d->SetTexture(0, tex);
+        tex->Release();
+        d->SetRenderState(D3DRS_TEXTUREFACTOR, kFactor);
+        d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+        d->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        d->SetTextureStageState(0, D3DTSS_ALPHAOP, c.op);
+        d->SetTextureStageState(0, D3DTSS_ALPHAARG1, c.arg1);
+        d->SetTextureStageState(0, D3DTSS_ALPHAARG2, c.arg2);
+        d->SetTextureStageState(0, D3DTSS_ALPHAARG0, c.arg0);
+        d->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        DrawRect(d, 0, 0, 4, 4, 0.5f, kDiffuse);
+        EXPECT_NEAR(int(t.Pixel(1, 1) >> 24), c.alpha, 2);
+    }
+}
+
+TEST(StageOps, SecondStageCombinesWithCurrent)
+{
+    // Stage 0 passes the diffuse colour D as CURRENT; stage 1 combines the
+    // texture T with it the way two-texture effects do.
+    struct CurrentCase
+    {
+        const char* name;
+        DWORD op, arg1, arg2, arg0;
+        int r, g, b;
+    };
+    const CurrentCase cases[] = {
+        {"multiplyadd: current + T x D", D3DTOP_MULTIPLYADD, D3DTA_TEXTURE, D3DTA_DIFFUSE, D3DTA_CURRENT, 178,
+         70, 239},
+        {"modulate2x: 2 x T x current", D3DTOP_MODULATE2X, D3DTA_TEXTURE, D3DTA_CURRENT, 0, 157, 39, 78},
+        {"blendtexturealpha: T x At + current x (1 - At)", D3DTOP_BLENDTEXTUREALPHA, D3DTA_TEXTURE,
+         D3DTA_CURRENT, 0, 150, 75, 125},
+        {"modulate by the replicated alpha", D3DTOP_MODULATE, D3DTA_TEXTURE | D3DTA_ALPHAREPLICATE,
+         D3DTA_CURRENT, 0, 50, 25, 100},
+    };
+    for (const CurrentCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        TestDevice t(4, 4);
+        IDirect3DDevice9* d = t.device;
+        IDirect3DTexture9* tex = MakeTexture(d, 1, 1, {kTexel});
+        d->SetTexture(1, tex);
+        tex->Release();
+        d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG2);
+        d->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        d->SetTextureStageState(1, D3DTSS_COLOROP, c.op);
+        d->SetTextureStageState(1, D3DTSS_COLORARG1, c.arg1);
+        d->SetTextureStageState(1, D3DTSS_COLORARG2, c.arg2);
+        d->SetTextureStageState(1, D3DTSS_COLORARG0, c.arg0);
+        d->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+        d->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        DrawRect(d, 0, 0, 4, 4, 0.5f, kDiffuse);
+        const uint32_t p = t.Pixel(1, 1);
+        EXPECT_NEAR(Red(p), c.r, 2);
+        EXPECT_NEAR(Green(p), c.g, 2);
+        EXPECT_NEAR(Blue(p), c.b, 2);
+    }
+}
+
 TEST(StageOps, TempRegisterAndSecondStage)
 {
     TestDevice t(4, 4);

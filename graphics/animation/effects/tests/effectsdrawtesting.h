@@ -18,12 +18,15 @@ constexpr uint32_t kRed = 0xFF0000;
 constexpr uint32_t kGreen = 0x00FF00;
 /// The facing quad at distance 2 covers 40 x 30 pixels.
 constexpr double kQuadPixels = 1200.0;
+/// DualQuad's base colour for a material without texture.
+constexpr uint32_t kNoBase = 0;
 
 class EffectsDrawing : public DrawFixture
 {
   protected:
     /// An adapter of caps profile `profile_` (with `blendStages_` texture
-    /// stages when not 0), then the effects plug-in.
+    /// stages when not 0, without the op caps `withoutOps_`), then the effects
+    /// plug-in.
     bool AttachPlugins() override
     {
         D3D9AdapterConfig adapter = {};
@@ -33,6 +36,7 @@ class EffectsDrawing : public DrawFixture
         if (blendStages_ != 0) {
             adapter.caps.MaxTextureBlendStages = blendStages_;
         }
+        adapter.caps.TextureOpCaps &= ~withoutOps_;
         D3D9SetAdapters(&adapter, 1);
         return EffectsPluginAttach();
     }
@@ -61,6 +65,24 @@ class EffectsDrawing : public DrawFixture
         return frame;
     }
 
+    /// A pre-lit white quad at distance 2 as an effects atomic, with base (kNoBase: none) and
+    /// second textures of one texel each, blended by (source, destination).
+    /// The textures have the raster formats given (opaque base, second with
+    /// alpha by default).
+    Atomic* DualQuad(uint32_t base, uint32_t second, uint32_t source, uint32_t destination,
+                     uint32_t baseFormat = kRasterFormat888, uint32_t secondFormat = kRasterFormat8888)
+    {
+        Texture* baseTexture = base == kNoBase ? nullptr : TextureOf(1, 1, {base}, baseFormat);
+        Material* material = MaterialOf({255, 255, 255, 255}, baseTexture);
+        EXPECT_NE(MaterialEffectsSetType(material, EffectTypeDual), nullptr);
+        Texture* texture = TextureOf(1, 1, {second}, secondFormat);
+        EXPECT_NE(MaterialEffectsSetupDualTexture(material, texture, source, destination), nullptr);
+        TextureDestroy(texture);
+        Atomic* atomic = Place(FacingQuad(kPreLitTextured, material), 0, 0, 2);
+        AtomicEnableEffects(atomic);
+        return atomic;
+    }
+
     static Matrix Translation(float u, float v)
     {
         Matrix m = {};
@@ -72,4 +94,5 @@ class EffectsDrawing : public DrawFixture
 
     const char* profile_ = "full";
     uint32_t blendStages_ = 0;
+    uint32_t withoutOps_ = 0; ///< TextureOpCaps bits the adapter lacks
 };

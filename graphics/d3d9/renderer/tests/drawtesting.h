@@ -114,10 +114,12 @@ class DrawFixture : public RendererFixture
         return material;
     }
 
-    /// A point-sampled, clamped texture of w x h texels given as 0xAARRGGBB.
-    static Texture* TextureOf(int32_t w, int32_t h, const std::vector<uint32_t>& texels)
+    /// A point-sampled, clamped texture of w x h texels given as 0xAARRGGBB;
+    /// kRasterFormat888 gives a raster without alpha (blending stays off).
+    static Texture* TextureOf(int32_t w, int32_t h, const std::vector<uint32_t>& texels,
+                              uint32_t format = kRasterFormat8888)
     {
-        Raster* raster = RasterCreate(w, h, 32, kRasterTypeTexture | kRasterFormat8888);
+        Raster* raster = RasterCreate(w, h, 32, kRasterTypeTexture | format);
         EXPECT_NE(raster, nullptr);
         auto* pixels = reinterpret_cast<uint32_t*>(RasterLock(raster, 0, kRasterLockWrite));
         EXPECT_NE(pixels, nullptr);
