@@ -12,6 +12,7 @@
 #include "graphics/toolkit2d/imagetexdict.h"
 #include "physics/refpair/refpair.h"
 #include "tools/common/toolfiles.h"
+#include "tools/scenebuild/nameonlytexture.h"
 
 namespace {
 
@@ -68,18 +69,6 @@ std::string EngineError()
     return "error " + std::to_string(error.pluginId) + ":" + std::to_string(error.code);
 }
 
-// A texture with the name and no raster.
-Texture* NameOnlyTexture(const char* name, const char* maskName)
-{
-    Texture* texture = TextureCreate(nullptr);
-    if (texture) {
-        TextureSetName(texture, name);
-        if (maskName)
-            TextureSetMaskName(texture, maskName);
-    }
-    return texture;
-}
-
 } // namespace
 
 bool DemoWorldAttach()
@@ -102,7 +91,7 @@ bool DemoWorldWrite(const std::string& textures, const std::string& world, const
     }
     // Its materials keep their textures' names: the images are in the dictionary.
     const TextureReadCallback previous = TextureGetReadCallback();
-    TextureSetReadCallback(NameOnlyTexture);
+    TextureSetReadCallback(SceneNameOnlyTexture);
     World* read = ReadChunk(worldBytes, kChunkWorld, WorldStreamRead);
     TextureSetReadCallback(previous);
     std::vector<uint8_t> withEdges;

@@ -11,7 +11,7 @@
 //   scenetool dump FILE     prints the chunk tree of a model or world file
 //                           with the fields it knows decoded
 //   scenetool roundtrip IN OUT  reads the model (clump) in IN and writes it
-//                           to OUT
+//                           to OUT (its textures kept by name)
 //   scenetool native IN OUT reads a model or world, instances it on the
 //                           software device into native form (every atomic of
 //                           a one-target geometry, every world sector) and
@@ -37,6 +37,7 @@
 #include "graphics/core/littleendian.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/texture.h"
 #include "graphics/scene/atomic.h"
 #include "graphics/scene/clump.h"
 #include "graphics/scene/collision.h"
@@ -51,6 +52,7 @@
 #include "graphics/scene/worldmembers.h"
 #include "tools/scenebuild/meshcheck.h"
 #include "tools/scenebuild/meshshapes.h"
+#include "tools/scenebuild/nameonlytexture.h"
 #include "tools/scenebuild/nativeengine.h"
 #include "tools/scenebuild/scenecorpus.h"
 #include "tools/scenebuild/sceneengine.h"
@@ -185,7 +187,12 @@ int RoundTrip(const std::string& in, const std::string& out)
     if (!ReadFile(in, &bytes)) {
         return 1;
     }
+    // Textures are kept by name: a rewrite must not drop a material's texture
+    // because its image is not beside the model.
+    const TextureReadCallback previous = TextureGetReadCallback();
+    TextureSetReadCallback(SceneNameOnlyTexture);
     Clump* clump = ReadObject(bytes, kChunkClump, ClumpStreamRead);
+    TextureSetReadCallback(previous);
     if (!clump) {
         std::fprintf(stderr, "scenetool: %s holds no readable clump\n", in.c_str());
         return 1;

@@ -33,12 +33,12 @@ void DrawMesh(const InstancedData* data, const InstancedMesh& mesh, uint32_t fla
     }
     const Texture* texture = material ? material->texture : nullptr;
     switch (material ? MaterialEffectsGetType(material) : EffectTypeNull) {
-    case EffectTypeBumpMap:
-        EffectsRenderBumpMap(data, mesh, flags, texture, MaterialEffectsGetBumpMapTexture(material), nullptr);
-        break;
     case EffectTypeDual:
     case EffectTypeDualUvTransform:
         EffectsRenderDualTexture(data, mesh, flags, texture, MaterialEffectsGetDualTexture(material));
+        break;
+    case EffectTypeBumpMap:
+        EffectsRenderBumpMap(data, mesh, flags, texture, MaterialEffectsGetBumpMapTexture(material), nullptr);
         break;
     case EffectTypeEnvMap:
         EffectsRenderEnvMap(data, mesh, flags, 0, texture, MaterialEffectsGetEnvMapTexture(material));

@@ -106,6 +106,30 @@ TEST_F(FrameListTest, SingleFrameWritesCountOneAndParentNone)
     FrameDestroy(frames[0]);
 }
 
+// The stored flags word is the frame's own, identity bit included, but the
+// reader trusts only the axes: an identity frame reads back orthonormal
+// without that bit, so only a list read back once writes the same bytes again.
+TEST_F(FrameListTest, IdentityBitIsWrittenButNotReadBack)
+{
+    Frame* fresh = FrameCreate();
+    const Bytes first = WriteHierarchy(fresh);
+    FrameDestroy(fresh);
+    EXPECT_EQ(GetU32(first, 28 + 52), 0x20003u);
+    std::vector<Frame*> read = ReadHierarchy(first);
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(read[0]->modelling.flags, kMatrixFlagsOrthonormal);
+    const Bytes second = WriteHierarchy(read[0]);
+    FrameDestroy(read[0]);
+    EXPECT_EQ(GetU32(second, 28 + 52), kMatrixFlagsOrthonormal);
+    Bytes expected = first;
+    expected[28 + 54] = 0; // the identity bit, 0x20000
+    EXPECT_EQ(second, expected) << "nothing else changes";
+    read = ReadHierarchy(second);
+    ASSERT_EQ(read.size(), 1u);
+    EXPECT_EQ(WriteHierarchy(read[0]), second);
+    FrameDestroy(read[0]);
+}
+
 TEST_F(FrameListTest, HierarchyRoundTrip)
 {
     Frame* root = FrameCreate();
