@@ -7,6 +7,7 @@
 #include "ai/navigation/path_record.h"
 #include "ai/navigation/spatial_graph.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <typeinfo>
@@ -19,23 +20,29 @@ namespace {
 // number). Popping it gives the nodes in ascending f and, among equal f, in
 // the order they arrived -- the order of a list sorted by f in which a new
 // node goes behind the equal ones -- at logarithmic cost instead of a walk.
-// The entry keeps the node's index so that moving it in the heap does not
-// reach into the node.
 struct AstarOpenEntry
 {
     float f;
     uint32_t arrival;
     int32_t index;
-    CGraphNode* node;
 };
 
-// A node's state in the search whose stamp it carries (any other stamp:
-// neither open nor closed): its heap position + 1 while open, 0 when
-// neither, kAstarClosed when closed.
+// A node's search fields in the search whose stamp it carries (any other
+// stamp: not reached yet), in two arrays by node index: what every arc to
+// the node reads, and the rest. The search touches no node object: the
+// nodes of a path found get their fields when the path is written.
 struct AstarNodeState
 {
     uint32_t stamp;
-    int32_t state;
+    int32_t state; // heap position + 1 while open, 0 when neither, kAstarClosed
+    float f;
+    float g;
+};
+struct AstarNodeRoute
+{
+    float h;
+    int32_t parent;   // node index; -1 while not reached through an arc
+    uint32_t arrival; // packed arc entry of the arrival arc
 };
 constexpr int32_t kAstarClosed = -1;
 
@@ -80,24 +87,23 @@ struct AstarOpenHeap
         Place(i, entry);
     }
     // False when the pool is full.
-    bool Insert(CGraphNode* node)
+    bool Insert(int32_t index)
     {
         if (count >= capacity)
             return false;
-        SiftUp(count++, AstarOpenEntry{node->GetData().f, nextArrival++, node->GetIndex(), node});
+        SiftUp(count++, AstarOpenEntry{nodes[index].f, nextArrival++, index});
         return true;
     }
     // The node's f dropped: it moves up as though removed and inserted
     // anew (a new arrival number), since its new key is below its old one.
-    void Lower(CGraphNode* node)
+    void Lower(int32_t index)
     {
-        const int32_t i = nodes[node->GetIndex()].state - 1;
-        SiftUp(i, AstarOpenEntry{node->GetData().f, nextArrival++, node->GetIndex(), node});
+        SiftUp(nodes[index].state - 1, AstarOpenEntry{nodes[index].f, nextArrival++, index});
     }
-    void Remove(const CGraphNode* node)
+    void Remove(int32_t index)
     {
-        const int32_t i = nodes[node->GetIndex()].state - 1;
-        nodes[node->GetIndex()].state = 0;
+        const int32_t i = nodes[index].state - 1;
+        nodes[index].state = 0;
         const AstarOpenEntry last = entries[--count];
         if (i == count)
             return;
@@ -106,7 +112,6 @@ struct AstarOpenHeap
         else
             SiftDown(i, last);
     }
-    CGraphNode* Top() const { return count > 0 ? entries[0].node : nullptr; }
 };
 
 // Per-node state counts only where the node's stamp equals the current
@@ -116,15 +121,19 @@ struct AstarMemory
 {
     int32_t capacity = 0;
     AstarOpenHeap open;
-    uint32_t search = 0; // the current search's stamp
+    AstarNodeRoute* routes = nullptr; // per node index
+    int32_t* chain = nullptr;         // a found path's node indices, goal first
+    uint32_t search = 0;              // the current search's stamp
     CGraphNode* lastStart = nullptr;
     uint8_t idle = 1;
-    // The query of the suspended sliced search.
+    // The query of the suspended sliced search, and the graph layout it ran on.
     CGraphNode* savedStart = nullptr;
     CGraphNode* savedGoal = nullptr;
     void* savedUser = nullptr;
     CHeuristic* savedHeuristic = nullptr;
     CConstraint* savedConstraint = nullptr;
+    CSpatialGraph* savedGraph = nullptr;
+    uint32_t savedLayout = 0;
     uint32_t expansions = 0;
 };
 
@@ -142,36 +151,15 @@ bool FailSearch(const char* what)
 }
 
 // Gives the node the current stamp, neither open nor closed, if it lacks it.
-void Touch(int32_t index)
+AstarNodeState& Touch(int32_t index)
 {
     AstarNodeState& node = g_memory.open.nodes[index];
     if (node.stamp != g_memory.search) {
         node.stamp = g_memory.search;
         node.state = 0;
+        g_memory.routes[index].parent = -1;
     }
-}
-
-void InsertOpen(CGraphNode* node, bool& ok)
-{
-    Touch(node->GetIndex());
-    ok = g_memory.open.Insert(node) && ok;
-}
-
-void RemoveOpen(CGraphNode* node)
-{
-    g_memory.open.Remove(node);
-}
-
-bool IsOpen(int32_t index)
-{
-    const AstarNodeState& node = g_memory.open.nodes[index];
-    return node.stamp == g_memory.search && node.state > 0;
-}
-
-bool IsClosed(int32_t index)
-{
-    const AstarNodeState& node = g_memory.open.nodes[index];
-    return node.stamp == g_memory.search && node.state < 0;
+    return node;
 }
 
 // A new stamp for a fresh search; after the stamps wrap, every node is
@@ -186,24 +174,81 @@ void NextSearch()
     }
 }
 
-// Empties both sets, clears every node's entries and puts the start
-// on the open list. False when the start is refused or a node index does not
+// The arc's cost and the estimate from a node to the goal, through the
+// graph's constraint and heuristic; the common pair (shortest path,
+// straight-line distance) is recognised once per search and priced inline.
+struct AstarPricing
+{
+    CConstraint* constraint;
+    CHeuristic* heuristic;
+    bool shortestPath; // the constraint is exactly CConstraintShortestPath
+    bool straightLine; // the heuristic is exactly CHeuristicEuclidianDistance
+
+    explicit AstarPricing(CSpatialGraph& graph)
+        : constraint(graph.GetConstraint()), heuristic(graph.GetHeuristic()),
+          shortestPath(typeid(*constraint) == typeid(CConstraintShortestPath)),
+          straightLine(typeid(*heuristic) == typeid(CHeuristicEuclidianDistance))
+    {
+    }
+};
+
+// What one search reads on every step.
+struct AstarQuery
+{
+    CSpatialGraph& graph;
+    CPackedGraph& packed;
+    AstarPricing pricing;
+    int32_t startIndex;
+    CGraphNode* goal;
+    int32_t goalIndex;
+    CVec3 goalPosition;
+    void* user;
+
+    AstarQuery(CSpatialGraph& g, CGraphNode* s, CGraphNode* t, void* u)
+        : graph(g), packed(g.GetPacked()), pricing(g), startIndex(s->GetIndex()), goal(t),
+          goalIndex(t->GetIndex()), goalPosition(t->GetPosition()), user(u)
+    {
+    }
+};
+
+// Gives the node object the search fields that the search keeps for it.
+void WriteFields(const AstarQuery& query, int32_t index)
+{
+    const AstarNodeState& state = g_memory.open.nodes[index];
+    const AstarNodeRoute& route = g_memory.routes[index];
+    CGraphNodeData& data = query.graph.GetNode(index)->GetSearchData();
+    data.f = state.f;
+    data.g = state.g;
+    data.h = route.h;
+    if (route.parent >= 0) {
+        data.parent = query.graph.GetNode(route.parent);
+        data.arrivalArc = query.packed.ArcObjects()[route.arrival];
+    }
+}
+
+// Empties the open set, gives every node a fresh state and puts the start
+// on the open set. False when the start is refused or a node index does not
 // fit the memory.
-bool FreshStart(CSpatialGraph& graph, CGraphNode* start, CGraphNode* goal, void* user)
+bool FreshStart(const AstarQuery& query, CGraphNode* start)
 {
     NextSearch();
-    if (graph.GetHighestNodeIndex() >= g_memory.capacity)
+    if (query.graph.GetHighestNodeIndex() >= g_memory.capacity)
         return FailSearch("graph has node indices beyond the A* memory's capacity");
     g_memory.expansions = 0;
-    CGraphNodeData& data = start->GetData();
-    data.g = 0.0f;
-    if (!graph.GetHeuristic()->Estimate(user, start, goal, &data.h))
+    float h = 0.0f;
+    if (!query.pricing.heuristic->Estimate(query.user, start, query.goal, &h))
         return false;
-    data.f = data.h + data.g;
-    data.startMarker = 1;
-    bool ok = true;
-    InsertOpen(start, ok);
-    return ok;
+    AstarNodeState& s = Touch(start->GetIndex());
+    AstarNodeRoute& route = g_memory.routes[start->GetIndex()];
+    s.g = 0.0f;
+    route.h = h;
+    s.f = route.h + s.g;
+    start->GetSearchData().startMarker = 1;
+    if (!g_memory.open.Insert(start->GetIndex())) {
+        NavSetError(ENavError::NoMemory, "A* memory exhausted");
+        return false;
+    }
+    return true;
 }
 
 enum class EStep
@@ -214,115 +259,96 @@ enum class EStep
     Failed
 };
 
-// The arc's cost and the estimate from its end to the goal, through the
-// graph's constraint and heuristic; the common pair (shortest path,
-// straight-line distance) is recognised once per search and priced inline.
-struct AstarPricing
+// Prices an arc through its object: skips a blocked arc, else asks the arc's
+// linked path object or the constraint, which write the arc's cost field.
+// False when the arc is not followed.
+bool PriceArcObject(const AstarQuery& query, uint32_t entry, float& cost)
 {
-    CConstraint* constraint;
-    CHeuristic* heuristic;
-    bool shortestPath; // the constraint is exactly CConstraintShortestPath
-    bool straightLine; // the heuristic is exactly CHeuristicEuclidianDistance
+    CGraphArc* object = query.packed.ArcObjects()[entry];
+    CGraphArcData& data = object->GetSearchData();
+    if (data.blocked == 1)
+        return false;
+    bool priced = true;
+    if (data.linkedObject != nullptr)
+        priced = PathObjectCostThroughArc(data.linkedObject, query.user, object, query.pricing.constraint,
+                                          &data.cost);
+    else if (query.pricing.shortestPath)
+        data.cost = data.length;
+    else
+        priced = query.pricing.constraint->ComputeCost(query.user, object, &data.cost);
+    query.packed.NoteCostWritten(entry);
+    cost = data.cost;
+    return priced;
+}
 
-    AstarPricing(CSpatialGraph& graph)
-        : constraint(graph.GetConstraint()), heuristic(graph.GetHeuristic()),
-          shortestPath(typeid(*constraint) == typeid(CConstraintShortestPath)),
-          straightLine(typeid(*heuristic) == typeid(CHeuristicEuclidianDistance))
-    {
-    }
-    bool Cost(void* user, CGraphArc* arc, float* cost) const
-    {
-        if (shortestPath) {
-            *cost = arc->GetLength();
-            return true;
-        }
-        return constraint->ComputeCost(user, arc, cost);
-    }
-    bool Estimate(void* user, CGraphNode* from, CGraphNode* goal, float* estimate) const
-    {
-        if (straightLine) {
-            *estimate = std::sqrt(CVec3::SquaredDistance(from->GetPosition(), goal->GetPosition()));
-            return true;
-        }
-        return heuristic->Estimate(user, from, goal, estimate);
-    }
-};
-
-// Expands the node at the head of the open list toward the goal.
-EStep Step(const AstarPricing& pricing, CGraphNode* goal, void* user)
+// Expands the node at the head of the open set toward the goal. It works on
+// local copies of the memory's fields, which the callbacks it makes cannot
+// reach, and stores them back at the end.
+EStep Step(const AstarQuery& query)
 {
-    CGraphNode* n = g_memory.open.Top();
-    if (n == nullptr)
+    AstarOpenHeap open = g_memory.open;
+    if (open.count == 0)
         return EStep::Exhausted;
-    if (n->GetIndex() == goal->GetIndex())
+    const int32_t n = open.entries[0].index;
+    if (n == query.goalIndex)
         return EStep::Goal;
     bool ok = true;
-    const float g = n->GetData().g;
-    CGraphArc* const* arcs = n->GetOutArcs();
-    const int32_t count = n->GetOutArcCount();
-    // The arcs and the nodes they reach live apart in memory: ask for all of
-    // them before the walk needs the first.
-    for (int32_t i = 0; i < count; ++i)
-        __builtin_prefetch(arcs[i]);
-    for (int32_t i = 0; i < count; ++i)
-        __builtin_prefetch(arcs[i]->GetTo());
-    for (int32_t i = 0; i < count; ++i) {
-        CGraphArc* arc = arcs[i];
-        CGraphArcData& arcData = arc->GetData();
-        if (arcData.blocked == 1)
+    AstarNodeState* nodes = open.nodes;
+    AstarNodeRoute* routes = g_memory.routes;
+    const uint32_t search = g_memory.search;
+    const float g = nodes[n].g;
+    const CPackedArc* arcs = query.packed.Arcs();
+    const CVec3* positions = query.packed.Positions();
+    // Plain arcs under the shortest-path constraint cost their length, which
+    // their cost field holds already; every other arc is priced by its object.
+    const bool priceEveryArc = !query.pricing.shortestPath;
+    const bool straightLine = query.pricing.straightLine;
+    const CVec3 goalPosition = query.goalPosition;
+    const uint32_t first = query.packed.FirstArcs()[n];
+    const uint32_t end = query.packed.FirstArcs()[n + 1];
+    // The nodes the arcs reach lie apart in memory: ask for all of them
+    // before the walk needs the first.
+    for (uint32_t entry = first; entry < end; ++entry) {
+        const uint32_t m = arcs[entry].to & kPackedArcIndexMask;
+        __builtin_prefetch(&nodes[m]);
+        __builtin_prefetch(&positions[m]);
+    }
+    for (uint32_t entry = first; entry < end; ++entry) {
+        float cost = arcs[entry].length;
+        if ((priceEveryArc || (arcs[entry].to & kPackedArcSpecial) != 0) &&
+            !PriceArcObject(query, entry, cost))
             continue;
-        const bool priced =
-            arcData.linkedObject != nullptr
-                ? PathObjectCostThroughArc(arcData.linkedObject, user, arc, pricing.constraint, &arcData.cost)
-                : pricing.Cost(user, arc, &arcData.cost);
-        if (!priced)
-            continue;
-        CGraphNode* m = arc->GetTo();
-        if (!IndexInRange(m)) {
-            FailSearch("node index beyond the A* memory's capacity");
-            return EStep::Failed;
-        }
-        CGraphNodeData& md = m->GetData();
-        const int32_t mi = m->GetIndex();
-        // A node this search reached already keeps its straight-line
-        // estimate (the same number again); others are asked.
+        const int32_t m = int32_t(arcs[entry].to & kPackedArcIndexMask);
+        AstarNodeState& to = nodes[m];
+        const bool seen = to.stamp == search;
+        // The straight-line estimate is worked out inline, to the same
+        // number for every arc into a node.
         float h = 0.0f;
-        if (pricing.straightLine && g_memory.open.nodes[mi].stamp == g_memory.search)
-            h = md.h;
-        else if (!pricing.Estimate(user, m, goal, &h))
+        if (straightLine)
+            h = std::sqrt(CVec3::SquaredDistance(positions[m], goalPosition));
+        else if (!query.pricing.heuristic->Estimate(query.user, query.graph.GetNode(m), query.goal, &h))
             continue;
-        const float newG = g + arcData.cost;
+        const float newG = g + cost;
         const float newF = newG + h;
-        if (IsClosed(mi)) {
-            if (!(newF < md.f))
-                continue;
-            md.g = newG;
-            md.h = h;
-            md.f = newF;
-            g_memory.open.nodes[mi].state = 0;
-            md.parent = n;
-            md.arrivalArc = arc;
-            InsertOpen(m, ok);
-        } else if (IsOpen(mi)) {
-            if (!(newF < md.f))
-                continue;
-            md.g = newG;
-            md.h = h;
-            md.f = newF;
-            g_memory.open.Lower(m);
-            md.parent = n;
-            md.arrivalArc = arc;
+        if (!seen) {
+            to.stamp = search;
+            to.state = 0;
+        } else if (to.state != 0 && !(newF < to.f)) {
+            continue;
+        }
+        to.f = newF;
+        to.g = newG;
+        routes[m] = AstarNodeRoute{h, n, entry};
+        if (to.state > 0) {
+            open.Lower(m);
         } else {
-            md.g = newG;
-            md.h = h;
-            md.f = newF;
-            md.parent = n;
-            md.arrivalArc = arc;
-            InsertOpen(m, ok);
+            to.state = 0; // a closed node reopens
+            ok = open.Insert(m) && ok;
         }
     }
-    RemoveOpen(n);
-    g_memory.open.nodes[n->GetIndex()].state = kAstarClosed;
+    open.Remove(n);
+    nodes[n].state = kAstarClosed;
+    g_memory.open = open;
     ++g_memory.expansions;
     if (!ok) {
         NavSetError(ENavError::NoMemory, "A* memory exhausted");
@@ -333,54 +359,65 @@ EStep Step(const AstarPricing& pricing, CGraphNode* goal, void* user)
 
 void ClearStartMarker(CGraphNode* start)
 {
-    start->GetData().startMarker = 0;
+    start->GetSearchData().startMarker = 0;
     if (g_memory.lastStart == start)
         g_memory.lastStart = nullptr;
 }
 
-// Writes the path from the start (the node with the start marker) to the goal.
-bool BuildPath(CSpatialGraph& graph, CPathRecord& path, CGraphNode* goal)
+// Writes the path from the start to the goal, and gives the nodes on it
+// their search fields.
+bool BuildPath(const AstarQuery& query, CPathRecord& path)
 {
+    CSpatialGraph& graph = query.graph;
+    const AstarNodeRoute* routes = g_memory.routes;
+    CGraphArc* const* arcObjects = query.packed.ArcObjects();
+    int32_t* chain = g_memory.chain;
     path.graph = &graph;
+    // The parents from the goal (chain[0]) back to the start (chain[d])
+    // first: the node and arc objects along them are then asked for ahead.
     int32_t d = 0;
-    CGraphNode* walk = goal;
-    while (walk->GetData().startMarker != 1) {
-        walk = walk->GetData().parent;
+    chain[0] = query.goalIndex;
+    while (chain[d] != query.startIndex) {
+        const int32_t parent = routes[chain[d]].parent;
         ++d;
-        if (walk == nullptr || d >= graph.GetNodeCount()) {
+        if (parent < 0 || d >= graph.GetNodeCount()) {
             path.count = 0;
             return false;
         }
+        chain[d] = parent;
     }
-    CGraphNode* start = walk;
+    constexpr int32_t kAhead = 8;
+    for (int32_t k = 0; k <= d; ++k) {
+        if (k + kAhead <= d) {
+            __builtin_prefetch(&graph.GetNode(chain[k + kAhead])->GetSearchData().f, 1);
+            __builtin_prefetch(arcObjects[routes[chain[k + kAhead - 1]].arrival]);
+        }
+        WriteFields(query, chain[k]);
+    }
     if (d + 1 > path.capacity) {
         path.truncated = 1;
         path.count = path.capacity;
     } else {
         path.truncated = 0;
         path.count = d + 1;
-        path.nodeIndices[size_t(d)] = uint32_t(goal->GetIndex());
+        path.nodeIndices[size_t(d)] = uint32_t(query.goalIndex);
         path.arcIndices[size_t(d)] = uint32_t(-1);
-        path.positions[size_t(d)] = goal->GetPosition();
+        path.positions[size_t(d)] = query.goal->GetPosition();
         path.pathObjects[size_t(d)] = nullptr;
     }
-    CGraphNode* current = goal;
-    while (d > path.capacity) {
-        path.remainingLength += current->GetData().arrivalArc->GetLength();
-        current = current->GetData().parent;
-        --d;
+    // Beyond the last entry: the length from the node after it to the goal.
+    for (int32_t k = 0; k < d - path.capacity; ++k)
+        path.remainingLength += arcObjects[routes[chain[k]].arrival]->GetLength();
+    // Entry e: the node e steps from the start and the arc leaving it.
+    for (int32_t e = 0; e < std::min(d, path.capacity); ++e) {
+        const int32_t node = chain[d - e];
+        const CGraphArc* arc = arcObjects[routes[chain[d - e - 1]].arrival];
+        path.nodeIndices[size_t(e)] = uint32_t(node);
+        path.positions[size_t(e)] = graph.GetNode(node)->GetPosition();
+        path.arcIndices[size_t(e)] = uint32_t(arc->GetIndex());
+        path.pathObjects[size_t(e)] = arc->GetData().linkedObject;
     }
-    for (; d > 0; --d) {
-        CGraphNode* parent = current->GetData().parent;
-        CGraphArc* arc = current->GetData().arrivalArc;
-        const size_t e = size_t(d - 1);
-        path.nodeIndices[e] = uint32_t(parent->GetIndex());
-        path.positions[e] = parent->GetPosition();
-        path.arcIndices[e] = uint32_t(arc->GetIndex());
-        path.pathObjects[e] = arc->GetData().linkedObject;
-        current = parent;
-    }
-    ClearStartMarker(start);
+    ClearStartMarker(graph.GetNode(chain[d]));
     return true;
 }
 
@@ -427,7 +464,10 @@ bool AstarMemoryInit(int32_t nodeCount)
         static_cast<AstarOpenEntry*>(std::calloc(size_t(nodeCount), sizeof(AstarOpenEntry)));
     g_memory.open.nodes =
         static_cast<AstarNodeState*>(std::calloc(size_t(nodeCount), sizeof(AstarNodeState)));
-    if (g_memory.open.entries == nullptr || g_memory.open.nodes == nullptr) {
+    g_memory.routes = static_cast<AstarNodeRoute*>(std::calloc(size_t(nodeCount), sizeof(AstarNodeRoute)));
+    g_memory.chain = static_cast<int32_t*>(std::calloc(size_t(nodeCount), sizeof(int32_t)));
+    if (g_memory.open.entries == nullptr || g_memory.open.nodes == nullptr || g_memory.routes == nullptr ||
+        g_memory.chain == nullptr) {
         AstarMemoryFree();
         NavSetError(ENavError::NoMemory, "A* memory could not be allocated");
         return false;
@@ -439,6 +479,8 @@ void AstarMemoryFree()
 {
     std::free(g_memory.open.entries);
     std::free(g_memory.open.nodes);
+    std::free(g_memory.routes);
+    std::free(g_memory.chain);
     g_memory = AstarMemory();
 }
 
@@ -457,23 +499,23 @@ bool AstarSearch(CSpatialGraph& graph, CPathRecord& path, CGraphNode* start, CGr
     if (!CheckQuery(graph, start, goal))
         return false;
     if (g_memory.lastStart != nullptr)
-        g_memory.lastStart->GetData().startMarker = 0;
+        g_memory.lastStart->GetSearchData().startMarker = 0;
     g_memory.lastStart = nullptr;
     g_memory.idle = 1;
-    if (!FreshStart(graph, start, goal, user)) {
-        start->GetData().startMarker = 0;
+    const AstarQuery query(graph, start, goal, user);
+    if (!FreshStart(query, start)) {
+        start->GetSearchData().startMarker = 0;
         return false;
     }
-    const AstarPricing pricing(graph);
     for (;;) {
-        switch (Step(pricing, goal, user)) {
+        switch (Step(query)) {
         case EStep::Expanded:
             continue;
         case EStep::Goal:
-            return BuildPath(graph, path, goal);
+            return BuildPath(query, path);
         case EStep::Exhausted:
         case EStep::Failed:
-            start->GetData().startMarker = 0;
+            start->GetSearchData().startMarker = 0;
             return false;
         }
     }
@@ -487,37 +529,41 @@ EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNo
     float sliceStart = NavClock();
     float remaining = budget;
     float allowed = AllowedNodes(budget, stats, spread);
+    const AstarQuery query(graph, start, goal, user);
 
     bool resume = false;
     if (!restart && g_memory.idle == 0) {
         if (g_memory.lastStart != start) {
             if (g_memory.lastStart != nullptr)
-                g_memory.lastStart->GetData().startMarker = 0;
+                g_memory.lastStart->GetSearchData().startMarker = 0;
         } else {
+            // A search suspended on another layout of the graph (nodes or
+            // arcs added, removed or renumbered since) starts afresh: its
+            // state names nodes by index.
             resume = g_memory.savedStart == start && g_memory.savedGoal == goal &&
                      g_memory.savedUser == user && g_memory.savedHeuristic == graph.GetHeuristic() &&
-                     g_memory.savedConstraint == graph.GetConstraint();
+                     g_memory.savedConstraint == graph.GetConstraint() && g_memory.savedGraph == &graph &&
+                     g_memory.savedLayout == query.packed.GetLayout();
         }
     }
     if (!resume) {
         if (g_memory.lastStart != nullptr && g_memory.lastStart != start)
-            g_memory.lastStart->GetData().startMarker = 0;
+            g_memory.lastStart->GetSearchData().startMarker = 0;
         g_memory.idle = 1;
         g_memory.lastStart = start;
-        if (!FreshStart(graph, start, goal, user)) {
+        if (!FreshStart(query, start)) {
             ClearStartMarker(start);
             return kAstarNoPath;
         }
     }
 
-    const AstarPricing pricing(graph);
     uint32_t n = 0;
     for (;;) {
-        switch (Step(pricing, goal, user)) {
+        switch (Step(query)) {
         case EStep::Expanded:
             break;
         case EStep::Goal: {
-            const bool built = BuildPath(graph, path, goal);
+            const bool built = BuildPath(query, path);
             g_memory.idle = built ? 1 : 0;
             UpdateStats(stats, NavClock() - sliceStart, n);
             return built ? kAstarFound : kAstarNoPath;
@@ -540,6 +586,8 @@ EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNo
             g_memory.savedUser = user;
             g_memory.savedHeuristic = graph.GetHeuristic();
             g_memory.savedConstraint = graph.GetConstraint();
+            g_memory.savedGraph = &graph;
+            g_memory.savedLayout = query.packed.GetLayout();
             g_memory.idle = 0;
             return kAstarSuspended;
         }

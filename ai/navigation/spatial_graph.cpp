@@ -62,6 +62,27 @@ bool ReserveSlots(auto& slots, int32_t index)
 
 } // namespace
 
+CGraphNode& CGraphNode::operator=(const CGraphNode& other)
+{
+    m_index = other.m_index;
+    m_outArcs = other.m_outArcs;
+    m_inArcs = other.m_inArcs;
+    m_data = other.m_data;
+    LayoutChanged();
+    return *this;
+}
+
+CGraphArc& CGraphArc::operator=(const CGraphArc& other)
+{
+    m_data = other.m_data;
+    m_from = other.m_from;
+    m_to = other.m_to;
+    m_index = other.m_index;
+    if (m_link.store != nullptr)
+        m_link.store->Invalidate();
+    return *this;
+}
+
 CGraphArc* CGraphNode::GetOutArc(int32_t i) const
 {
     return i >= 0 && i < GetOutArcCount() ? m_outArcs[size_t(i)] : nullptr;
@@ -74,6 +95,7 @@ CGraphArc* CGraphNode::GetInArc(int32_t i) const
 
 bool CGraphNode::AddOutArc(CGraphArc* arc)
 {
+    LayoutChanged();
     m_outArcs.push_back(arc);
     return true;
 }
@@ -86,6 +108,7 @@ bool CGraphNode::AddInArc(CGraphArc* arc)
 
 bool CGraphNode::RemoveOutArc(const CGraphArc* arc)
 {
+    LayoutChanged();
     return RemoveFromList(m_outArcs, arc);
 }
 bool CGraphNode::RemoveInArc(const CGraphArc* arc)
@@ -94,6 +117,7 @@ bool CGraphNode::RemoveInArc(const CGraphArc* arc)
 }
 bool CGraphNode::RemoveOutArcByIndex(int32_t arcIndex)
 {
+    LayoutChanged();
     return RemoveFromListByIndex(m_outArcs, arcIndex);
 }
 bool CGraphNode::RemoveInArcByIndex(int32_t arcIndex)
@@ -126,6 +150,12 @@ CGraphArc* CSpatialGraph::GetArc(int32_t index) const
     return index >= 0 && index <= m_highestArc ? m_arcs[size_t(index)] : nullptr;
 }
 
+CPackedGraph& CSpatialGraph::GetPacked()
+{
+    m_packed.Update(*this);
+    return m_packed;
+}
+
 bool CSpatialGraph::ReserveNodes(int32_t index)
 {
     return ReserveSlots(m_nodes, index);
@@ -155,6 +185,7 @@ bool CSpatialGraph::SetArcCapacity(int32_t n)
 
 void CSpatialGraph::PlaceNode(CGraphNode* node, int32_t index)
 {
+    m_packed.Invalidate();
     m_nodes[size_t(index)] = node;
     node->m_index = index;
     ++m_nodeCount;
@@ -192,6 +223,7 @@ bool CSpatialGraph::OpenNodeSlot(int32_t index)
         return false;
     if (!ReserveNodes(m_highestNode + 1))
         return false;
+    m_packed.Invalidate();
     for (int32_t i = m_highestNode; i >= index; --i) {
         CGraphNode* moved = m_nodes[size_t(i)];
         m_nodes[size_t(i + 1)] = moved;
@@ -255,6 +287,7 @@ bool CSpatialGraph::SetArcAt(CGraphArc* arc, CGraphNode* from, CGraphNode* to, i
     // An arc already in the slot is detached from its nodes before it goes.
     if (m_arcs[size_t(index)] != nullptr)
         RemoveArc(index);
+    m_packed.Invalidate();
     m_arcs[size_t(index)] = arc;
     arc->m_index = index;
     ++m_arcCount;
@@ -312,6 +345,7 @@ void CSpatialGraph::DeleteNodeObject(int32_t index)
 {
     if (index < 0 || size_t(index) >= m_nodes.size())
         return;
+    m_packed.Invalidate();
     delete m_nodes[size_t(index)];
     m_nodes[size_t(index)] = nullptr;
 }
@@ -320,12 +354,14 @@ void CSpatialGraph::DeleteArcObject(int32_t index)
 {
     if (index < 0 || size_t(index) >= m_arcs.size())
         return;
+    m_packed.Invalidate();
     delete m_arcs[size_t(index)];
     m_arcs[size_t(index)] = nullptr;
 }
 
 bool CSpatialGraph::PackNodeSlots()
 {
+    m_packed.Invalidate();
     int32_t to = 0;
     for (int32_t i = 0; i <= m_highestNode; ++i) {
         CGraphNode* node = m_nodes[size_t(i)];
@@ -386,6 +422,7 @@ CGraphArc* CSpatialGraph::FindOutArcTo(const CGraphNode* node, const CGraphNode*
 
 void CSpatialGraph::Clear()
 {
+    m_packed.Invalidate();
     for (int32_t i = 0; i <= m_highestNode; ++i)
         DeleteNodeObject(i);
     for (int32_t i = 0; i <= m_highestArc; ++i)

@@ -4,6 +4,7 @@
 // slot is emptied or the graph is renumbered/packed.
 #pragma once
 
+#include "ai/navigation/packed_graph.h"
 #include "ai/runtime/allocator.h"
 #include "ai/runtime/vec3.h"
 
@@ -23,6 +24,10 @@ class CConstraint;
 class CHeuristic;
 
 // What a node carries: its position, then the scratch fields of the A* search.
+// A search keeps them in its own memory while it runs; once it has found a
+// path, each node on the path holds its fields from that search (g: cost
+// from the start, h: the estimate to the goal, f = g + h, parent and arrival
+// arc: the step back toward the start). Other nodes' fields mean nothing.
 struct CGraphNodeData
 {
     CVec3 position{0.0f, 0.0f, 0.0f};
@@ -50,12 +55,23 @@ class CGraphNode : public CAiObject
     explicit CGraphNode(const CGraphNodeData& data) : m_data(data) {}
     virtual ~CGraphNode() = default;
     CGraphNode(const CGraphNode&) = default;
-    CGraphNode& operator=(const CGraphNode&) = default;
+    // Copies everything; the graph holding this node rebuilds its packed copy.
+    CGraphNode& operator=(const CGraphNode& other);
 
     int32_t GetIndex() const { return m_index; }
     const CVec3& GetPosition() const { return m_data.position; }
-    CGraphNodeData& GetData() { return m_data; }
+    // The record, for reading or writing; the graph's packed copy re-reads it
+    // before the next search (see packed_graph.h).
+    CGraphNodeData& GetData()
+    {
+        if (m_link.store != nullptr && !m_link.edited)
+            m_link.store->NoteEdited(*this);
+        return m_data;
+    }
     const CGraphNodeData& GetData() const { return m_data; }
+    // The record for the A* search, which writes only the fields that the
+    // packed copy does not hold (all but the position): the copy is not told.
+    CGraphNodeData& GetSearchData() { return m_data; }
 
     int32_t GetOutArcCount() const { return int32_t(m_outArcs.size()); }
     int32_t GetInArcCount() const { return int32_t(m_inArcs.size()); }
@@ -80,10 +96,18 @@ class CGraphNode : public CAiObject
 
   private:
     friend class CSpatialGraph;
+    friend class CPackedGraph;
+    void LayoutChanged()
+    {
+        if (m_link.store != nullptr)
+            m_link.store->Invalidate();
+    }
+
     int32_t m_index = -1;
     std::vector<CGraphArc*> m_outArcs; // not owned, dense
     std::vector<CGraphArc*> m_inArcs;  // not owned, dense
     CGraphNodeData m_data;
+    CPackedLink m_link;
 };
 
 class CGraphArc : public CAiObject
@@ -91,17 +115,32 @@ class CGraphArc : public CAiObject
   public:
     explicit CGraphArc(const CGraphArcData& data) : m_data(data) {}
     virtual ~CGraphArc() = default;
+    CGraphArc(const CGraphArc&) = default;
+    // Copies everything; the graph holding this arc rebuilds its packed copy.
+    CGraphArc& operator=(const CGraphArc& other);
 
     int32_t GetIndex() const { return m_index; }
     CGraphNode* GetFrom() const { return m_from; }
     CGraphNode* GetTo() const { return m_to; }
-    CGraphArcData& GetData() { return m_data; }
+    // The record, for reading or writing; the graph's packed copy re-reads it
+    // before the next search (see packed_graph.h).
+    CGraphArcData& GetData()
+    {
+        if (m_link.store != nullptr && !m_link.edited)
+            m_link.store->NoteEdited(*this);
+        return m_data;
+    }
     const CGraphArcData& GetData() const { return m_data; }
+    // The record for the A* search, which writes only the cost and keeps the
+    // packed copy of it in step itself.
+    CGraphArcData& GetSearchData() { return m_data; }
     float GetLength() const { return m_data.length; }
 
   private:
     friend class CSpatialGraph;
+    friend class CPackedGraph;
     CGraphArcData m_data;
+    CPackedLink m_link;
     CGraphNode* m_from = nullptr;
     CGraphNode* m_to = nullptr;
     int32_t m_index = -1;
@@ -161,6 +200,8 @@ class CSpatialGraph : public CAiObject
     // Null below 0, above the highest index, or for an empty slot.
     CGraphNode* GetNode(int32_t index) const;
     CGraphArc* GetArc(int32_t index) const;
+    // The packed copy that the A* search walks, brought up to date.
+    CPackedGraph& GetPacked();
     int32_t GetNodeCount() const { return m_nodeCount; }
     int32_t GetArcCount() const { return m_arcCount; }
     int32_t GetHighestNodeIndex() const { return m_highestNode; }
@@ -241,6 +282,7 @@ class CSpatialGraph : public CAiObject
     int32_t m_highestNode = -1;
     int32_t m_highestArc = -1;
     float m_searchRadius = 0.0f;
+    CPackedGraph m_packed;
 };
 
 // Adds a node at the position (other fields at their defaults) behind the

@@ -59,6 +59,7 @@
 #include "bench/physics/convexworld_compare.h"
 #include "bench/physics/convexworld_scene.h"
 #include "bench/physics/distance_scene.h"
+#include "bench/physics/peerworlds.h"
 #include "bench/physics/ragdolls_compare.h"
 #include "bench/physics/shapes_scene.h"
 #include "bench/physics/step_scene.h"
@@ -213,12 +214,6 @@ int CompareShapes(int rounds)
     }
     DestroyShapeCases(cases);
     return 0;
-}
-
-btTransform BulletPose(const Matrix& m)
-{
-    btMatrix3x3 basis(m.right.x, m.up.x, m.at.x, m.right.y, m.up.y, m.at.y, m.right.z, m.up.z, m.at.z);
-    return btTransform(basis, btVector3(m.pos.x, m.pos.y, m.pos.z));
 }
 
 /// Ours and Bullet's distances for one set of pairs, timed in rounds.
@@ -593,30 +588,6 @@ StepResult StepOurs(const StepSceneMaker& make)
     return r;
 }
 
-Matrix FromBullet(const btTransform& t)
-{
-    const btMatrix3x3& b = t.getBasis();
-    Matrix m{};
-    m.right = {b[0][0], b[1][0], b[2][0]};
-    m.up = {b[0][1], b[1][1], b[2][1]};
-    m.at = {b[0][2], b[1][2], b[2][2]};
-    m.pos = {t.getOrigin().x(), t.getOrigin().y(), t.getOrigin().z()};
-    return m;
-}
-
-/// A Bullet dynamics world as the step scenes use it: dbvt broadphase,
-/// sequential-impulse solver, gravity -10 along y.
-struct BulletWorld
-{
-    btDefaultCollisionConfiguration configuration;
-    btCollisionDispatcher dispatcher{&configuration};
-    btDbvtBroadphase broadphase;
-    btSequentialImpulseConstraintSolver solver;
-    btDiscreteDynamicsWorld world{&dispatcher, &broadphase, &solver, &configuration};
-    std::vector<std::unique_ptr<btRigidBody>> bodies;
-    BulletWorld() { world.setGravity({0, -10, 0}); }
-};
-
 /// Adds a body of mass 1 and friction 0.5 centred at `at`.
 void AddBulletBody(BulletWorld& w, btCollisionShape* shape, const btVector3& inertia, const V3d& at)
 {
@@ -699,56 +670,12 @@ StepResult StepBulletHulls(const StepHullWorld& hulls)
     return RunBullet(w, ground);
 }
 
-struct OdeWorld
-{
-    dWorldID world;
-    dJointGroupID contacts;
-};
-
-void OdeNear(void* data, dGeomID a, dGeomID b)
-{
-    auto* w = static_cast<OdeWorld*>(data);
-    dContact contact[4];
-    int n = dCollide(a, b, 4, &contact[0].geom, sizeof(dContact));
-    for (int i = 0; i < n; ++i) {
-        contact[i].surface.mode = 0;
-        contact[i].surface.mu = 0.5;
-        dJointID joint = dJointCreateContact(w->world, w->contacts, &contact[i]);
-        dJointAttach(joint, dGeomGetBody(a), dGeomGetBody(b));
-    }
-}
-
-Matrix OdePose(dBodyID body)
-{
-    const dReal* p = dBodyGetPosition(body);
-    const dReal* m = dBodyGetRotation(body); // rows of three, padded to four
-    Matrix pose{};
-    pose.right = {static_cast<float>(m[0]), static_cast<float>(m[4]), static_cast<float>(m[8])};
-    pose.up = {static_cast<float>(m[1]), static_cast<float>(m[5]), static_cast<float>(m[9])};
-    pose.at = {static_cast<float>(m[2]), static_cast<float>(m[6]), static_cast<float>(m[10])};
-    pose.pos = {static_cast<float>(p[0]), static_cast<float>(p[1]), static_cast<float>(p[2])};
-    return pose;
-}
-
-/// Opens ODE with a world as the step scenes use it: gravity -10 along y,
-/// 20 quick-step iterations.
-OdeWorld OpenOdeWorld()
-{
-    dInitODE2(0);
-    OdeWorld w{dWorldCreate(), dJointGroupCreate(0)};
-    dWorldSetGravity(w.world, 0, -10, 0);
-    dWorldSetQuickStepNumIterations(w.world, 20);
-    return w;
-}
-
 /// Steps per second over the benchmark's steps of `w` colliding in `space`.
 double RunOde(OdeWorld& w, dSpaceID space)
 {
     double seconds = Time([&] {
         for (int n = 0; n < kStepCount; ++n) {
-            dSpaceCollide(space, &w, OdeNear);
-            dWorldQuickStep(w.world, 1.0 / 60.0);
-            dJointGroupEmpty(w.contacts);
+            OdeStep(w, space, 1.0 / 60.0);
         }
     });
     return kStepCount / seconds;
@@ -766,21 +693,9 @@ void CollectOde(const std::vector<dBodyID>& bodies, StepResult& r)
     r.resting = bodies.empty() ? 0.0 : static_cast<double>(resting) / static_cast<double>(bodies.size());
 }
 
-/// Frees what OpenOdeWorld made, `space` and the optional `mesh`, and closes ODE.
-void CloseOdeWorld(OdeWorld& w, dSpaceID space, dTriMeshDataID mesh)
-{
-    dJointGroupDestroy(w.contacts);
-    dSpaceDestroy(space);
-    if (mesh != nullptr) {
-        dGeomTriMeshDataDestroy(mesh);
-    }
-    dWorldDestroy(w.world);
-    dCloseODE();
-}
-
 StepResult StepOde()
 {
-    OdeWorld w = OpenOdeWorld();
+    OdeWorld w = OpenOdeWorld(0.5);
     dSpaceID space = dHashSpaceCreate(nullptr);
     dCreatePlane(space, 0, 1, 0, 0);
     std::vector<dBodyID> bodies;
@@ -806,7 +721,7 @@ StepResult StepOde()
 StepResult StepOdeHulls(const StepHullWorld& hulls)
 {
     StepResult r;
-    OdeWorld w = OpenOdeWorld();
+    OdeWorld w = OpenOdeWorld(0.5);
     dSpaceID space = dHashSpaceCreate(nullptr);
     std::vector<float> vertices;
     std::vector<dTriIndex> indices;
@@ -820,41 +735,14 @@ StepResult StepOdeHulls(const StepHullWorld& hulls)
                                 static_cast<int>(indices.size()), 3 * sizeof(dTriIndex));
     dGeomTriMeshDataPreprocess2(mesh, 1u << dTRIDATAPREPROCESS_BUILD_FACE_ANGLES, nullptr);
     dGeomID terrain = dCreateTriMesh(space, mesh, nullptr, nullptr, nullptr);
-    // Per shape: planes (normal, offset), points and polygons (count, then
-    // the corners counter-clockwise from outside).
-    struct Shape
-    {
-        std::vector<dReal> planes, points;
-        std::vector<unsigned int> polygons;
-        float radius;
-    };
-    std::vector<Shape> shapes;
+    std::vector<OdeConvex> shapes;
+    std::vector<float> radii; // of the spheres whose mass each body takes
     for (const OlpConvexHull* hull : hulls.hulls) {
-        Shape s;
-        for (uint32_t v = 0; v < hull->vertexCount; ++v) {
-            s.points.insert(s.points.end(), {hull->vertices[v].x, hull->vertices[v].y, hull->vertices[v].z});
-        }
-        for (uint32_t f = 0; f < hull->faceCount; ++f) {
-            const V3d& n = hull->faceNormals[f];
-            const V3d& on = hull->vertices[hull->edges[hull->faceEdgeStart[f]].from];
-            s.planes.insert(s.planes.end(), {n.x, n.y, n.z, n.x * on.x + n.y * on.y + n.z * on.z});
-            s.polygons.push_back(
-                static_cast<unsigned int>(hull->faceEdgeStart[f + 1] - hull->faceEdgeStart[f]));
-            for (uint32_t e = hull->faceEdgeStart[f]; e < hull->faceEdgeStart[f + 1]; ++e) {
-                s.polygons.push_back(hull->edges[e].from);
-            }
-        }
-        s.radius = hull->sphere.radius + olp::Length(hull->sphere.centre);
-        shapes.push_back(std::move(s));
+        shapes.push_back(OdeConvexOf(hull));
+        radii.push_back(hull->sphere.radius + olp::Length(hull->sphere.centre));
     }
-    auto makeConvex = [&](size_t shape) {
-        Shape& s = shapes[shape];
-        return dCreateConvex(space, s.planes.data(), static_cast<unsigned int>(s.planes.size() / 4),
-                             s.points.data(), static_cast<unsigned int>(s.points.size() / 3),
-                             s.polygons.data());
-    };
     // The probe: a hull centred on the terrain must touch it.
-    dGeomID probe = makeConvex(0);
+    dGeomID probe = OdeConvexGeom(space, shapes[0]);
     V3d at = hulls.starts[0];
     dGeomSetPosition(probe, at.x, at.y - 1.0f, at.z);
     dReal box[6];
@@ -871,10 +759,10 @@ StepResult StepOdeHulls(const StepHullWorld& hulls)
             auto shape = static_cast<size_t>(hulls.shapeOf[i]);
             dBodyID body = dBodyCreate(w.world);
             dMass mass;
-            dMassSetSphereTotal(&mass, 1.0, shapes[shape].radius);
+            dMassSetSphereTotal(&mass, 1.0, radii[shape]);
             dBodySetMass(body, &mass);
             dBodySetPosition(body, hulls.starts[i].x, hulls.starts[i].y, hulls.starts[i].z);
-            dGeomSetBody(makeConvex(shape), body);
+            dGeomSetBody(OdeConvexGeom(space, shapes[shape]), body);
             bodies.push_back(body);
         }
         r.stepsPerSecond = RunOde(w, space);

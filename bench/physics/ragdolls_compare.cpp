@@ -1,13 +1,10 @@
 #include "bench/physics/ragdolls_compare.h"
 
-#include <btBulletDynamicsCommon.h>
-#include <ode/ode.h>
-
-#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <memory>
 
+#include "bench/physics/peerworlds.h"
 #include "bench/physics/ragdolls_scene.h"
 #include "physics/core/ragdoll/scenes/ragdollscene.h"
 #include "physics/core/utils/vec3.h"
@@ -27,19 +24,8 @@ struct Result
 
 template <typename Step, typename Poses> Result Run(Step step, Poses poses)
 {
-    std::vector<Matrix> before;
-    const auto start = std::chrono::steady_clock::now();
-    for (int n = 0; n < kSteps; ++n) {
-        if (n == kSteps - 1) {
-            before = poses();
-        }
-        step();
-    }
-    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    Result r;
-    r.stepsPerSecond = kSteps / seconds;
-    r.measure = RagdollHeapMeasureOf(before, poses(), kStep);
-    return r;
+    const TimedSteps run = RunTimedSteps(kSteps, step, poses);
+    return {run.stepsPerSecond, RagdollHeapMeasureOf(run.before, run.after, kStep)};
 }
 
 Result Ours()
@@ -61,23 +47,6 @@ Result Ours()
                });
 }
 
-btTransform ToBullet(const Matrix& m)
-{
-    btMatrix3x3 basis(m.right.x, m.up.x, m.at.x, m.right.y, m.up.y, m.at.y, m.right.z, m.up.z, m.at.z);
-    return btTransform(basis, btVector3(m.pos.x, m.pos.y, m.pos.z));
-}
-
-Matrix FromBullet(const btTransform& t)
-{
-    const btMatrix3x3& b = t.getBasis();
-    Matrix m{};
-    m.right = {b[0][0], b[1][0], b[2][0]};
-    m.up = {b[0][1], b[1][1], b[2][1]};
-    m.at = {b[0][2], b[1][2], b[2][2]};
-    m.pos = {t.getOrigin().x(), t.getOrigin().y(), t.getOrigin().z()};
-    return m;
-}
-
 // A ragdoll's own parts never collide (the user index is the ragdoll).
 struct SameRagdollFilter : btOverlapFilterCallback
 {
@@ -91,14 +60,10 @@ struct SameRagdollFilter : btOverlapFilterCallback
 
 Result Bullet()
 {
-    btDefaultCollisionConfiguration configuration;
-    btCollisionDispatcher dispatcher(&configuration);
-    btDbvtBroadphase broadphase;
-    btSequentialImpulseConstraintSolver solver;
-    btDiscreteDynamicsWorld world(&dispatcher, &broadphase, &solver, &configuration);
+    BulletWorld w;
+    btDiscreteDynamicsWorld& world = w.world;
     SameRagdollFilter filter;
     world.getPairCache()->setOverlapFilterCallback(&filter);
-    world.setGravity({0, -10, 0});
     btStaticPlaneShape planeShape({0, 1, 0}, 0);
     btRigidBody ground(0.0f, nullptr, &planeShape);
     ground.setFriction(0.8f);
@@ -113,7 +78,7 @@ Result Bullet()
             shapes.push_back(std::make_unique<btCapsuleShape>(s.radius, 2.0f * s.halfLength));
         }
     }
-    std::vector<std::unique_ptr<btRigidBody>> bodies;
+    std::vector<std::unique_ptr<btRigidBody>>& bodies = w.bodies;
     std::vector<std::unique_ptr<btPoint2PointConstraint>> joints;
     for (uint32_t r = 0; r < kRagdollHeapCount; ++r) {
         for (uint32_t p = 0; p < 11; ++p) {
@@ -121,7 +86,7 @@ Result Bullet()
             btVector3 inertia;
             shapes[p]->calculateLocalInertia(s.mass, inertia);
             btRigidBody::btRigidBodyConstructionInfo info(s.mass, nullptr, shapes[p].get(), inertia);
-            info.m_startWorldTransform = ToBullet(RagdollHeapStart(r, p));
+            info.m_startWorldTransform = BulletPose(RagdollHeapStart(r, p));
             info.m_friction = 0.8f;
             bodies.push_back(std::make_unique<btRigidBody>(info));
             bodies.back()->setUserIndex(int(r));
@@ -155,49 +120,9 @@ Result Bullet()
     return result;
 }
 
-struct OdeWorld
-{
-    dWorldID world;
-    dJointGroupID contacts;
-};
-
-// Geom data: the ragdoll's index + 1 (0 for the ground).
-void OdeNear(void* data, dGeomID a, dGeomID b)
-{
-    const auto ra = reinterpret_cast<uintptr_t>(dGeomGetData(a));
-    const auto rb = reinterpret_cast<uintptr_t>(dGeomGetData(b));
-    if (ra != 0 && ra == rb) {
-        return;
-    }
-    auto* w = static_cast<OdeWorld*>(data);
-    dContact contact[4];
-    const int n = dCollide(a, b, 4, &contact[0].geom, sizeof(dContact));
-    for (int i = 0; i < n; ++i) {
-        contact[i].surface.mode = 0;
-        contact[i].surface.mu = 0.8;
-        dJointID joint = dJointCreateContact(w->world, w->contacts, &contact[i]);
-        dJointAttach(joint, dGeomGetBody(a), dGeomGetBody(b));
-    }
-}
-
-Matrix FromOde(dBodyID body)
-{
-    const dReal* p = dBodyGetPosition(body);
-    const dReal* m = dBodyGetRotation(body); // rows of three, padded to four
-    Matrix pose{};
-    pose.right = {float(m[0]), float(m[4]), float(m[8])};
-    pose.up = {float(m[1]), float(m[5]), float(m[9])};
-    pose.at = {float(m[2]), float(m[6]), float(m[10])};
-    pose.pos = {float(p[0]), float(p[1]), float(p[2])};
-    return pose;
-}
-
 Result Ode()
 {
-    dInitODE2(0);
-    OdeWorld w{dWorldCreate(), dJointGroupCreate(0)};
-    dWorldSetGravity(w.world, 0, -10, 0);
-    dWorldSetQuickStepNumIterations(w.world, 20);
+    OdeWorld w = OpenOdeWorld(0.8);
     dSpaceID space = dHashSpaceCreate(nullptr);
     dCreatePlane(space, 0, 1, 0, 0);
     std::vector<dBodyID> bodies;
@@ -225,6 +150,7 @@ Result Ode()
             dGeomID geom = dCreateCapsule(space, s.radius, 2.0f * s.halfLength);
             dGeomSetBody(geom, body);
             dGeomSetOffsetRotation(geom, onto);
+            // The ragdoll's own parts never collide.
             dGeomSetData(geom, reinterpret_cast<void*>(uintptr_t(r + 1)));
             bodies.push_back(body);
         }
@@ -240,23 +166,15 @@ Result Ode()
             dJointSetBallAnchor(ball, anchor.x, anchor.y, anchor.z);
         }
     }
-    Result result = Run(
-        [&] {
-            dSpaceCollide(space, &w, OdeNear);
-            dWorldQuickStep(w.world, kStep);
-            dJointGroupEmpty(w.contacts);
-        },
-        [&] {
-            std::vector<Matrix> poses;
-            for (dBodyID body : bodies) {
-                poses.push_back(FromOde(body));
-            }
-            return poses;
-        });
-    dJointGroupDestroy(w.contacts);
-    dSpaceDestroy(space);
-    dWorldDestroy(w.world);
-    dCloseODE();
+    Result result = Run([&] { OdeStep(w, space, kStep); },
+                        [&] {
+                            std::vector<Matrix> poses;
+                            for (dBodyID body : bodies) {
+                                poses.push_back(OdePose(body));
+                            }
+                            return poses;
+                        });
+    CloseOdeWorld(w, space, nullptr);
     return result;
 }
 

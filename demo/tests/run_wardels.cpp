@@ -1,39 +1,110 @@
 // The demo run headless on the sample data with its scripted input (Space
-// closes the start screen, the VIP runs, turns and stops): it ends by itself
-// with exit code 0 and keeps its last frame, which shows
-// the blue VIP and the red escorts.
+// closes the start screen, the VIP runs for 3 s, turns and stops), through
+// wardels-probe, which reports the application's characters and escort team:
+// the run ends by itself with exit code 0, the escorts follow the VIP, take
+// distinct guard slots and stand on their guard points 20 s after the VIP
+// stopped, every access way of the VIP's node is watched, a second run ends
+// in the same state, and the last frame shows the blue VIP and red escorts.
 #include <gtest/gtest.h>
 
-#include <png.h>
-
+#include <algorithm>
+#include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <future>
+#include <map>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "platform/d3d9/testing/referenceimage.h"
+
 namespace {
 
-bool ReadPng(const std::string& path, std::vector<uint32_t>* pixels, uint32_t* width, uint32_t* height)
+constexpr int kFrames = 800;
+constexpr float kFrameSeconds = 0.033f;
+/// Seconds the escorts are given after the VIP's last move.
+constexpr float kSettleSeconds = 20.0f;
+/// A VIP moving less than this in a frame stands (world units).
+constexpr float kStill = 0.001f;
+/// An escort standing on its guard point: within the goal distance and this slack.
+constexpr float kSettleSlack = 0.05f;
+/// While the VIP runs its escorts keep within this distance of it (it runs
+/// as fast as they do, so the gap of the start grows by the run's length).
+constexpr float kFollowDistance = 16.0f;
+
+struct Frame
 {
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return false;
-    image.format = PNG_FORMAT_BGRA;
-    pixels->resize(size_t(image.width) * image.height);
-    const bool ok = png_image_finish_read(&image, nullptr, pixels->data(), 0, nullptr) != 0;
-    *width = image.width;
-    *height = image.height;
-    return ok;
+    int frame = 0;
+    float vipX = 0.0f, vipZ = 0.0f;
+    std::vector<float> escortDistances;
+};
+
+struct Escort
+{
+    float x = 0.0f, z = 0.0f, targetX = 0.0f, targetZ = 0.0f, goal = 0.0f;
+    int slot = -1;
+    bool holding = false;
+    std::set<int> watched;
+};
+
+struct Report
+{
+    std::vector<Frame> frames;
+    std::vector<Escort> escorts;
+    std::map<int, int> slotOfCluster;
+    std::string hash;
+    std::string text;
+};
+
+Report ReadReport(const std::string& path)
+{
+    std::ifstream in(path);
+    Report report;
+    std::string line, word;
+    while (std::getline(in, line)) {
+        report.text += line + "\n";
+        std::istringstream s(line);
+        s >> word;
+        if (word == "frame") {
+            Frame f;
+            s >> f.frame >> word >> f.vipX >> f.vipZ >> word;
+            for (float d; s >> d;)
+                f.escortDistances.push_back(d);
+            report.frames.push_back(f);
+        } else if (word == "escort") {
+            Escort e;
+            int index = 0, holding = 0;
+            s >> index >> word >> e.x >> e.z >> word >> e.targetX >> e.targetZ >> word >> e.goal >> word >>
+                e.slot >> word >> holding >> word;
+            e.holding = holding != 0;
+            for (int c; s >> c;)
+                e.watched.insert(c);
+            report.escorts.push_back(e);
+        } else if (word == "cluster") {
+            int cluster = 0, slot = 0;
+            s >> cluster >> word >> slot;
+            report.slotOfCluster[cluster] = slot;
+        } else if (word == "hash") {
+            s >> report.hash;
+        }
+    }
+    return report;
 }
 
-/// Runs the demo for `frames` frames of 33 ms; its exit code, the last frame in `png`.
-int RunDemo(int frames, const std::string& png)
+/// Runs the probe for kFrames frames of 33 ms; its exit code. The report goes
+/// to `name`.txt, the last frame to `name`.png, the output to `name`.log.
+int RunProbe(const std::string& name)
 {
-    const std::string command = "cd " OLAI_DATA_DIR " && SDL_VIDEODRIVER=offscreen OLAI_FRAME_MS=33 "
-                                "OLAI_EXIT_AFTER_FRAMES=" +
-                                std::to_string(frames) + " OLAI_SCREENSHOT=" + png +
-                                " OLAI_INPUT_SCRIPT=" OLAI_DEMO_SCRIPT " " OLAI_WARDELS " > " + png +
-                                ".txt 2>&1";
+    const std::string base = OLAI_TEST_OUTPUT_DIR "/" + name;
+    std::remove((base + ".txt").c_str());
+    std::remove((base + ".png").c_str());
+    const std::string command =
+        "cd " OLAI_DATA_DIR " && SDL_VIDEODRIVER=offscreen OLAI_FRAME_MS=33 "
+        "OLAI_EXIT_AFTER_FRAMES=" +
+        std::to_string(kFrames) + " OLAI_SCREENSHOT=" + base + ".png OLAI_PROBE_REPORT=" + base +
+        ".txt OLAI_INPUT_SCRIPT=" OLAI_DEMO_SCRIPT " " OLAI_WARDELS_PROBE " > " + base + ".log 2>&1";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -83,18 +154,86 @@ int Blobs(const std::vector<uint32_t>& pixels, uint32_t width, uint32_t height, 
     return blobs;
 }
 
-TEST(DemoRun, HeadlessRunEndsAndShowsTheVipAmongItsEscorts)
+/// The last frame in which the VIP moved; -1 when it never did.
+int VipStopFrame(const Report& report)
 {
-    const std::string png = OLAI_TEST_OUTPUT_DIR "/wardels.png";
-    std::remove(png.c_str());
-    ASSERT_EQ(RunDemo(150, png), 0);
+    int stop = -1;
+    for (size_t i = 1; i < report.frames.size(); ++i) {
+        const Frame &a = report.frames[i - 1], &b = report.frames[i];
+        if (std::hypot(b.vipX - a.vipX, b.vipZ - a.vipZ) > kStill)
+            stop = b.frame;
+    }
+    return stop;
+}
+
+void ExpectEscortsFollowTheRunningVip(const Report& report, int stop)
+{
+    const Frame& start = report.frames.front();
+    const Frame& end = report.frames[size_t(stop) - 1];
+    EXPECT_GT(std::hypot(end.vipX - start.vipX, end.vipZ - start.vipZ), 6.0f) << "the VIP runs about 3 s";
+    for (const Frame& f : report.frames) {
+        if (f.frame > stop)
+            break;
+        for (size_t i = 0; i < f.escortDistances.size(); ++i)
+            EXPECT_LT(f.escortDistances[i], kFollowDistance) << "escort " << i << " at frame " << f.frame;
+    }
+}
+
+void ExpectEscortsGuardFromDistinctSlots(const Report& report)
+{
+    std::set<int> slots;
+    for (size_t i = 0; i < report.escorts.size(); ++i) {
+        const Escort& e = report.escorts[i];
+        EXPECT_GE(e.slot, 0) << "escort " << i << " has a guard slot";
+        EXPECT_TRUE(slots.insert(e.slot).second) << "escort " << i << " shares slot " << e.slot;
+        // An escort whose guard point lies behind a wall holds close to the VIP instead.
+        if (!e.holding) {
+            EXPECT_LE(std::hypot(e.targetX - e.x, e.targetZ - e.z), e.goal + kSettleSlack)
+                << "escort " << i << " stands on its guard point";
+        }
+    }
+    ASSERT_FALSE(report.slotOfCluster.empty()) << "the VIP's node has access ways";
+    for (const auto& [cluster, slot] : report.slotOfCluster) {
+        bool watched = false;
+        for (const Escort& e : report.escorts)
+            watched = watched || (e.slot == slot && e.watched.count(cluster) > 0);
+        EXPECT_TRUE(watched) << "access way " << cluster << " (slot " << slot << ") is watched";
+    }
+}
+
+void ExpectTheVipAmongItsEscorts(const std::string& png)
+{
     std::vector<uint32_t> pixels;
     uint32_t width = 0, height = 0;
-    ASSERT_TRUE(ReadPng(png, &pixels, &width, &height));
+    ASSERT_TRUE(d3d9test::ReadPng(png, &pixels, &width, &height));
     EXPECT_EQ(width, 640u);
     EXPECT_EQ(height, 480u);
     EXPECT_GE(Blobs(pixels, width, height, &IsBlue, 10), 1) << "the VIP";
     EXPECT_GE(Blobs(pixels, width, height, &IsRed, 5), 3) << "the escorts";
+}
+
+// One test for the two runs (each takes minutes under the sanitizers).
+TEST(DemoRun, EscortsGuardTheVipAndTwoRunsEndAlike)
+{
+    auto again = std::async(std::launch::async, [] { return RunProbe("wardels-again"); });
+    EXPECT_EQ(RunProbe("wardels"), 0);
+    EXPECT_EQ(again.get(), 0);
+    const Report first = ReadReport(OLAI_TEST_OUTPUT_DIR "/wardels.txt");
+    const Report second = ReadReport(OLAI_TEST_OUTPUT_DIR "/wardels-again.txt");
+    ASSERT_EQ(first.frames.size(), size_t(kFrames));
+    ASSERT_EQ(first.escorts.size(), 4u);
+
+    const int stop = VipStopFrame(first);
+    ASSERT_GT(stop, 0) << "the script makes the VIP run";
+    ASSERT_GE(float(kFrames - stop) * kFrameSeconds, kSettleSeconds) << "the VIP stopped at frame " << stop;
+    ExpectEscortsFollowTheRunningVip(first, stop);
+    ExpectEscortsGuardFromDistinctSlots(first);
+
+    EXPECT_FALSE(first.hash.empty());
+    EXPECT_EQ(first.hash, second.hash);
+    EXPECT_EQ(first.text, second.text) << "frame by frame";
+
+    ExpectTheVipAmongItsEscorts(OLAI_TEST_OUTPUT_DIR "/wardels.png");
 }
 
 } // namespace

@@ -311,6 +311,48 @@ std::string Furniture()
 
 } // namespace
 
+/// The demo's "Application" section as the sample has it, then one broken
+/// element by element: coordinates out of order and missing, "Bots" without
+/// its number, a position outside "Player" and "Bots", an "AiPathData" of 300
+/// characters and one without "value", an "AiMode" other than "InGame", an
+/// unknown element, a "Bots" inside "Player".
+std::string Application()
+{
+    ConfigBuilder config;
+    config.Open("Config").Element("Scale", {{"value", "1.0"}}).Open("Worlds").Close();
+    config.Open("Application")
+        .Open("Player")
+        .Element("InitialPosition", {{"x", "-11.0"}, {"y", "0.0"}, {"z", "-6.0"}})
+        .Close()
+        .Open("Bots", {{"number", "4"}})
+        .Element("InitialPosition", {{"x", "-11.0"}, {"y", "0.0"}, {"z", "-8.0"}})
+        .Close()
+        .Element("AiPathData", {{"value", "data/wardels.ais"}})
+        .Element("AiMode", {{"value", "InGame"}})
+        .Close();
+    config.Open("Application")
+        .Element("InitialPosition", {{"x", "1"}, {"y", "2"}, {"z", "3"}})
+        .Open("Player")
+        .Element("InitialPosition", {{"y", "1"}, {"x", "2"}, {"z", "3"}})
+        .Element("InitialPosition", {{"x", "1"}, {"y", "2"}})
+        .Open("Bots", {{"count", "2"}})
+        .Element("InitialPosition", {{"x", "1e40"}, {"y", "-0"}, {"z", "nan"}})
+        .Close()
+        .Close()
+        .Open("Bots", {{"number", "-3"}})
+        .Close()
+        .Open("Bots", {{"number", "2147483648"}})
+        .Close()
+        .Element("AiPathData", {{"value", std::string(300, 'a')}})
+        .Element("AiPathData", {{"file", "x.ais"}})
+        .Element("AiPathData")
+        .Element("AiMode", {{"value", "Foo"}})
+        .Element("AiMode")
+        .Element("Unknown", {{"value", "1"}})
+        .Open("Player");
+    return config.Text();
+}
+
 int main(int argc, char** argv)
 {
     if (argc != 2) {
@@ -329,6 +371,7 @@ int main(int argc, char** argv)
         {"worlds.xml", Worlds()},
         {"dynamic.xml", Dynamic()},
         {"furniture.xml", Furniture()},
+        {"application.xml", Application()},
     };
     for (const auto& [name, text] : seeds) {
         const std::string path = std::string(argv[1]) + "/" + name;

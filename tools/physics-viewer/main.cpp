@@ -28,10 +28,8 @@
 #include "graphics/scene/worldmembers.h"
 #include "graphics/shared/skel/win/menu.h"
 #include "graphics/shared/skel/win/shellcamera.h"
-#include "graphics/shared/skel/win/shellengine.h"
 #include "graphics/shared/skel/win/shellevent.h"
 #include "graphics/shared/skel/win/shellinput.h"
-#include "graphics/shared/skel/win/shellstate.h"
 #include "graphics/toolkit2d/charset.h"
 #include "graphics/toolkit2d/imagetexdict.h"
 #include "physics/core/body/bodyatomic.h"
@@ -44,6 +42,7 @@
 #include "physics/core/pipeline/pipeline.h"
 #include "physics/core/volume/nullvolume.h"
 #include "physics/core/volume/volume.h"
+#include "tools/viewershell/viewershell.h"
 
 namespace {
 
@@ -314,11 +313,9 @@ void DrawLines()
     gViewer.lines.Draw();
 }
 
-void RenderFrame()
+// Before the frame: the step, the view, and what is shown.
+void Update()
 {
-    Camera* camera = gViewer.camera;
-    if (camera == nullptr)
-        return;
     StepPhysics();
     MoveView();
     const PhysicsViewState& view = PhysicsView();
@@ -326,48 +323,25 @@ void RenderFrame()
         SetRendered(gViewer.sky, view.displayFlags[0] != 0);
     for (TestObject& object : gViewer.objects)
         SetRendered(object.atomic, view.displayFlags[2] != 0);
-    const uint8_t background[4] = {40, 40, 60, 255};
-    CameraClear(camera, background, 3);
-    if (!CameraBeginUpdate(camera))
-        return;
+}
+
+void Draw(Camera*)
+{
+    const PhysicsViewState& view = PhysicsView();
     if (gViewer.world != nullptr && view.displayFlags[1])
         WorldRender(gViewer.world);
     DrawLines();
     PrintIterations(view.showIterations ? gViewer.charset : nullptr);
-    MenuRender(camera);
-    CameraEndUpdate(camera);
-    ShellCameraShowRaster(camera);
 }
 
-ShellEventResult Keyboard(ShellEvent event, void* param)
+bool Start(Camera* camera)
 {
-    if (MenuKeyboardHandler(event, param) != ShellEventNotHandled)
-        return ShellEventHandled;
-    return PhysicsViewKeyboardHandler(event, param);
-}
-
-ShellEventResult Mouse(ShellEvent event, void* param)
-{
-    if (MenuMouseHandler(event, param) != ShellEventNotHandled)
-        return ShellEventHandled;
-    return PhysicsViewMouseHandler(event, param);
-}
-
-bool Start(HWND window)
-{
-    if (!ShellStartEngine(window))
-        return false;
-    const ShellSettings* settings = ShellGetSettings();
-    gViewer.camera = ShellCameraCreate(settings->width, settings->height, true);
-    if (gViewer.camera == nullptr)
-        return false;
-    CameraSetNearClipPlane(gViewer.camera, 0.1f);
-    CameraSetFarClipPlane(gViewer.camera, 500.0f);
-    Frame* frame = CameraGetFrame(gViewer.camera);
+    gViewer.camera = camera;
+    Frame* frame = CameraGetFrame(camera);
     const V3d back{0.0f, 0.0f, -kOrbitDistance};
     FrameTranslate(frame, &back, kCombineReplace);
     FrameTranslate(frame, &gViewer.target, kCombinePostConcat);
-    ShellCameraTilt(gViewer.camera, &gViewer.target, 35.0f);
+    ShellCameraTilt(camera, &gViewer.target, 35.0f);
 
     PhysicsViewReset();
     PhysicsView().context = CreateViewerContext();
@@ -376,12 +350,9 @@ bool Start(HWND window)
     PhysicsViewReadLimits();
     const uint8_t white[4] = {255, 255, 255, 255}, clear[4] = {0, 0, 0, 0};
     gViewer.charset = CharsetCreate(white, clear);
-    if (!MenuOpen(true, nullptr, nullptr) || !PhysicsViewAddMenu())
+    if (!PhysicsViewAddMenu())
         return false;
-    MenuSetMode(kMenuHidden);
     LoadScene();
-    ShellAttachInputDevice(ShellDeviceKeyboard, Keyboard);
-    ShellAttachInputDevice(ShellDeviceMouse, Mouse);
     ShellAttachInputDevice(ShellDevicePad, PhysicsViewPadHandler);
     return true;
 }
@@ -389,16 +360,13 @@ bool Start(HWND window)
 void Stop()
 {
     UnloadScene();
-    MenuClose();
     if (gViewer.charset != nullptr)
         CharsetDestroy(gViewer.charset);
     gViewer.charset = nullptr;
     if (PhysicsView().context != nullptr)
         OlpContextDestroy(PhysicsView().context);
     PhysicsViewReset();
-    ShellCameraDestroy(gViewer.camera);
     gViewer.camera = nullptr;
-    ShellStopEngine();
 }
 
 bool AttachPlugins()
@@ -407,38 +375,14 @@ bool AttachPlugins()
     return WorldLibraryAttach() && CollisionPluginAttach() && OlpBodyPluginAttach();
 }
 
+const ViewerProgram kProgram = {
+    "physics-viewer", 500.0f, {40, 40, 60, 255},          AttachPlugins,           Start, Stop,
+    Update,           Draw,   PhysicsViewKeyboardHandler, PhysicsViewMouseHandler,
+};
+
 } // namespace
 
 ShellEventResult AppEventHandler(ShellEvent event, void* param)
 {
-    switch (event) {
-    case ShellEventInitialise: {
-        if (!ShellInitialize())
-            return ShellEventFailed;
-        ShellSettings* settings = ShellGetSettings();
-        settings->width = 640;
-        settings->height = 480;
-        settings->applicationName = "physics-viewer";
-        return ShellEventHandled;
-    }
-    case ShellEventAttachPlugins:
-        return AttachPlugins() ? ShellEventHandled : ShellEventFailed;
-    case ShellEventStartEngine:
-        return Start(static_cast<HWND>(param)) ? ShellEventHandled : ShellEventFailed;
-    case ShellEventStopEngine:
-        Stop();
-        return ShellEventHandled;
-    case ShellEventResize:
-        if (gViewer.camera != nullptr) {
-            const auto* r = static_cast<const ShellRect*>(param);
-            const ShellCameraRect rect{r->x, r->y, r->width, r->height};
-            ShellCameraSize(gViewer.camera, &rect, 0.5f, 4.0f / 3.0f);
-        }
-        return ShellEventHandled;
-    case ShellEventIdle:
-        RenderFrame();
-        return ShellEventHandled;
-    default:
-        return ShellEventNotHandled;
-    }
+    return ViewerHandleEvent(kProgram, event, param);
 }

@@ -21,17 +21,14 @@
 #include "graphics/shared/skel/win/menu.h"
 #include "graphics/shared/skel/win/presetviews.h"
 #include "graphics/shared/skel/win/shellcamera.h"
-#include "graphics/shared/skel/win/shellengine.h"
 #include "graphics/shared/skel/win/shellevent.h"
 #include "graphics/shared/skel/win/shellinput.h"
-#include "graphics/shared/skel/win/shellstate.h"
-#include "graphics/shared/skel/win/shellwin.h"
+#include "tools/viewershell/viewershell.h"
 
 namespace {
 
 struct Viewer
 {
-    Camera* camera = nullptr;
     int32_t spin = 1;  ///< toggle
     int32_t shape = 1; ///< 0 triangle, 1 quad, 2 star
     float speed = 0.5f;
@@ -88,17 +85,14 @@ int BuildShape(Im3DVertex* v)
     return n;
 }
 
-void RenderFrame()
+void Spin()
 {
-    Camera* camera = gViewer.camera;
-    if (!camera)
-        return;
     if (gViewer.spin)
         gViewer.angle += gViewer.speed * 4.0f; // degrees per frame
-    const uint8_t background[4] = {16, 32, 64, 255};
-    CameraClear(camera, background, 3);
-    if (!CameraBeginUpdate(camera))
-        return;
+}
+
+void Draw(Camera*)
+{
     Matrix* model = MatrixCreate();
     const V3d axis{0, 0, 1};
     MatrixRotate(model, &axis, gViewer.angle, kCombineReplace);
@@ -111,27 +105,22 @@ void RenderFrame()
         Im3DEnd();
     }
     MatrixDestroy(model);
-    MenuRender(camera);
-    CameraEndUpdate(camera);
-    ShellCameraShowRaster(camera);
 }
 
 ShellEventResult Keyboard(ShellEvent event, void* param)
 {
-    if (MenuKeyboardHandler(event, param) != ShellEventNotHandled)
-        return ShellEventHandled;
     const auto* key = static_cast<const ShellKeyRecord*>(param);
     if (event != ShellEventKeyDown || !key)
         return ShellEventNotHandled;
     switch (key->key) {
     case kShellKeyPageDown:
-        PresetViewNext(gViewer.camera);
+        PresetViewNext(ViewerCamera());
         break;
     case kShellKeyPageUp:
-        PresetViewPrevious(gViewer.camera);
+        PresetViewPrevious(ViewerCamera());
         break;
     case kShellKeyF1 + 1:
-        PresetViewsSave(gViewer.camera);
+        PresetViewsSave(ViewerCamera());
         break;
     default:
         return ShellEventNotHandled;
@@ -141,81 +130,34 @@ ShellEventResult Keyboard(ShellEvent event, void* param)
     return ShellEventHandled;
 }
 
-ShellEventResult Mouse(ShellEvent event, void* param)
+bool Start(Camera* camera)
 {
-    return MenuMouseHandler(event, param);
-}
-
-bool Start(HWND window)
-{
-    if (!ShellStartEngine(window))
-        return false;
-    const ShellSettings* settings = ShellGetSettings();
-    gViewer.camera = ShellCameraCreate(settings->width, settings->height, true);
-    if (!gViewer.camera)
-        return false;
-    Frame* frame = CameraGetFrame(gViewer.camera);
+    Frame* frame = CameraGetFrame(camera);
     const V3d back{0, 0, -3};
     FrameTranslate(frame, &back, kCombineReplace);
-    LogoCameraSetEnabled(gViewer.camera, 1);
+    LogoCameraSetEnabled(camera, 1);
     LogoSetPosition(9);
-    CameraSetNearClipPlane(gViewer.camera, 0.1f);
-    CameraSetFarClipPlane(gViewer.camera, 100.0f);
-    if (!MenuOpen(true, nullptr, nullptr))
-        return false;
     MenuAddToggle("SPIN_S", &gViewer.spin, nullptr);
     MenuAddInt("SHAPE_H", &gViewer.shape, nullptr, 0, 2, 1, kShapeNames);
     MenuAddFloat("SPEEDF5", &gViewer.speed, nullptr, 0.0f, 2.0f, 0.25f);
     MenuAddSeparator();
     MenuAddText("PAGE UP/DOWN: VIEWS", nullptr);
-    MenuSetMode(kMenuHidden);
     PresetViewsLoad();
-    ShellAttachInputDevice(ShellDeviceKeyboard, Keyboard);
-    ShellAttachInputDevice(ShellDeviceMouse, Mouse);
     return true;
 }
 
 void Stop()
 {
     PresetViewsFree();
-    MenuClose();
-    ShellCameraDestroy(gViewer.camera);
-    gViewer.camera = nullptr;
-    ShellStopEngine();
 }
+
+const ViewerProgram kProgram = {
+    "shell-viewer", 100.0f, {16, 32, 64, 255}, LogoPluginAttach, Start, Stop, Spin, Draw, Keyboard, nullptr,
+};
 
 } // namespace
 
 ShellEventResult AppEventHandler(ShellEvent event, void* param)
 {
-    switch (event) {
-    case ShellEventInitialise: {
-        if (!ShellInitialize())
-            return ShellEventFailed;
-        ShellSettings* settings = ShellGetSettings();
-        settings->width = 640;
-        settings->height = 480;
-        settings->applicationName = "shell-viewer";
-        return ShellEventHandled;
-    }
-    case ShellEventAttachPlugins:
-        return LogoPluginAttach() ? ShellEventHandled : ShellEventFailed;
-    case ShellEventStartEngine:
-        return Start(static_cast<HWND>(param)) ? ShellEventHandled : ShellEventFailed;
-    case ShellEventStopEngine:
-        Stop();
-        return ShellEventHandled;
-    case ShellEventResize:
-        if (gViewer.camera) {
-            const auto* r = static_cast<const ShellRect*>(param);
-            const ShellCameraRect rect{r->x, r->y, r->width, r->height};
-            ShellCameraSize(gViewer.camera, &rect, 0.5f, 4.0f / 3.0f);
-        }
-        return ShellEventHandled;
-    case ShellEventIdle:
-        RenderFrame();
-        return ShellEventHandled;
-    default:
-        return ShellEventNotHandled;
-    }
+    return ViewerHandleEvent(kProgram, event, param);
 }

@@ -103,6 +103,16 @@ TEST_F(AstarTest, CostsEqualDijkstraOnRandomGraphs)
             EXPECT_EQ(path.arcIndices[size_t(path.count - 1)], uint32_t(-1));
             EXPECT_NEAR(PathLength(graph, path), expected, 1e-3f * (1.0f + expected));
             EXPECT_EQ(graph.GetNode(s)->GetData().startMarker, 0);
+            // The path's nodes carry their search fields: the cost so far and
+            // the step back along the path.
+            EXPECT_NEAR(graph.GetNode(t)->GetData().g, expected, 1e-3f * (1.0f + expected));
+            for (int32_t i = 1; i < path.count; ++i) {
+                const CGraphNodeData& data = graph.GetNode(int32_t(path.nodeIndices[size_t(i)]))->GetData();
+                ASSERT_NE(data.parent, nullptr);
+                EXPECT_EQ(uint32_t(data.parent->GetIndex()), path.nodeIndices[size_t(i - 1)]);
+                EXPECT_EQ(uint32_t(data.arrivalArc->GetIndex()), path.arcIndices[size_t(i - 1)]);
+                EXPECT_FLOAT_EQ(data.f, data.g + data.h);
+            }
         }
     }
 }

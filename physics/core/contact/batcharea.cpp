@@ -21,11 +21,6 @@ Layout CountsOf(const OlpContextParams* params)
             third,     contacts,  second};
 }
 
-uint64_t Aligned(uint64_t bytes)
-{
-    return (bytes + 15) & ~uint64_t{15};
-}
-
 /// Walks the lists in layout order, calling `place(offset, count)` for each;
 /// returns the total bytes.
 template <typename Place> uint64_t Walk(const Layout& c, Place place)
@@ -33,7 +28,7 @@ template <typename Place> uint64_t Walk(const Layout& c, Place place)
     uint64_t offset = 0;
     auto next = [&](uint64_t count, uint64_t size) {
         place(offset, count);
-        offset += Aligned(count * size);
+        offset += olp::Round16(count * size);
     };
     next(c.partPairs, sizeof(OlpBatchPartPair));
     next(c.entries, sizeof(OlpBatchEntry));

@@ -5,6 +5,7 @@
 
 #include "physics/core/utils/inertia.h"
 #include "physics/core/utils/maths.h"
+#include "physics/core/utils/memory.h"
 #include "physics/core/utils/vec3.h"
 
 using namespace olp;
@@ -12,19 +13,6 @@ using namespace olp;
 namespace {
 
 constexpr float kDefaultDamping = 0.01f;
-
-size_t RoundUp16(size_t bytes)
-{
-    return (bytes + 15) & ~size_t{15};
-}
-
-/// Carves `count` rows of T from the running cursor.
-template <typename T> T* Carve(uint8_t*& cursor, uint32_t count)
-{
-    T* rows = reinterpret_cast<T*>(cursor);
-    cursor += RoundUp16(sizeof(T) * count);
-    return rows;
-}
 
 /// A mass or inertia that would give infinite inverses counts as 1.
 float Usable(float value)
@@ -81,11 +69,11 @@ void SetPose(OlpDyn* handle, const Matrix* matrix)
 
 size_t OlpDynArraysSize(uint32_t count)
 {
-    return RoundUp16(sizeof(OlpDyn) * count) + RoundUp16(sizeof(OlpDyn*) * count) +
-           RoundUp16(sizeof(Matrix) * count) + RoundUp16(sizeof(Quaternion) * count) +
-           RoundUp16(sizeof(uint32_t) * count) + 2 * RoundUp16(sizeof(OlpDynMass) * count) +
-           4 * RoundUp16(sizeof(OlpDynMotion) * count) + RoundUp16(sizeof(OlpDynVector) * count) +
-           RoundUp16(sizeof(uint32_t) * count);
+    return Round16(sizeof(OlpDyn) * count) + Round16(sizeof(OlpDyn*) * count) +
+           Round16(sizeof(Matrix) * count) + Round16(sizeof(Quaternion) * count) +
+           Round16(sizeof(uint32_t) * count) + 2 * Round16(sizeof(OlpDynMass) * count) +
+           4 * Round16(sizeof(OlpDynMotion) * count) + Round16(sizeof(OlpDynVector) * count) +
+           Round16(sizeof(uint32_t) * count);
 }
 
 OlpDynArrays* OlpDynArraysInit(OlpDynArrays* arrays, void* area, uint32_t count)
@@ -93,19 +81,19 @@ OlpDynArrays* OlpDynArraysInit(OlpDynArrays* arrays, void* area, uint32_t count)
     std::memset(area, 0, OlpDynArraysSize(count));
     auto* cursor = static_cast<uint8_t*>(area);
     arrays->capacity = count;
-    arrays->handles = Carve<OlpDyn>(cursor, count);
-    arrays->freeStack = Carve<OlpDyn*>(cursor, count);
-    arrays->pose = Carve<Matrix>(cursor, count);
-    arrays->orientation = Carve<Quaternion>(cursor, count);
-    arrays->flags = Carve<uint32_t>(cursor, count);
-    arrays->mass = Carve<OlpDynMass>(cursor, count);
-    arrays->inverseMass = Carve<OlpDynMass>(cursor, count);
-    arrays->velocity = Carve<OlpDynMotion>(cursor, count);
-    arrays->acceleration = Carve<OlpDynMotion>(cursor, count);
-    arrays->force = Carve<OlpDynMotion>(cursor, count);
-    arrays->correction = Carve<OlpDynMotion>(cursor, count);
-    arrays->spinAxis = Carve<OlpDynVector>(cursor, count);
-    arrays->solverIndex = Carve<uint32_t>(cursor, count);
+    arrays->handles = Take<OlpDyn>(&cursor, count);
+    arrays->freeStack = Take<OlpDyn*>(&cursor, count);
+    arrays->pose = Take<Matrix>(&cursor, count);
+    arrays->orientation = Take<Quaternion>(&cursor, count);
+    arrays->flags = Take<uint32_t>(&cursor, count);
+    arrays->mass = Take<OlpDynMass>(&cursor, count);
+    arrays->inverseMass = Take<OlpDynMass>(&cursor, count);
+    arrays->velocity = Take<OlpDynMotion>(&cursor, count);
+    arrays->acceleration = Take<OlpDynMotion>(&cursor, count);
+    arrays->force = Take<OlpDynMotion>(&cursor, count);
+    arrays->correction = Take<OlpDynMotion>(&cursor, count);
+    arrays->spinAxis = Take<OlpDynVector>(&cursor, count);
+    arrays->solverIndex = Take<uint32_t>(&cursor, count);
     // Filled in reverse, so that handle 0 is taken first.
     for (uint32_t i = 0; i < count; ++i) {
         arrays->handles[i].arrays = arrays;

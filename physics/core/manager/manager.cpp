@@ -5,15 +5,12 @@
 #include "physics/core/manager/pools.h"
 #include "physics/core/utils/memory.h"
 
+using olp::Round16;
+
 namespace {
 
 /// Ids are 16-bit with 0xFFFF meaning none.
 constexpr uint32_t kMaxObjects = 0xFFFE;
-
-size_t Align16(size_t bytes)
-{
-    return (bytes + 15) & ~size_t{15};
-}
 
 uint32_t SetWords(uint32_t bits)
 {
@@ -47,13 +44,13 @@ struct Layout
     size_t Total() const
     {
         const size_t n = objects;
-        return Align16(sizeof(OlpMgr)) + Align16(pairLists()) + Align16(grid()) +
-               Align16(OlpDynArraysSize(activeParts)) +
-               Align16(sizeof(OlpMgrJointLink) * 2 * size_t(freeJoints)) +
-               Align16(sizeof(OlpMgrJointLink*) * n) + Align16(sizeof(OlpJoint) * size_t(joints)) +
-               Align16(sizeof(OlpJoint*) * size_t(joints)) + Align16(sizeof(OlpObj*) * n) +
-               8 * Align16(4 * size_t(words)) + Align16(4 * size_t(SetWords(freeJoints))) +
-               2 * Align16(2 * n);
+        return Round16(sizeof(OlpMgr)) + Round16(pairLists()) + Round16(grid()) +
+               Round16(OlpDynArraysSize(activeParts)) +
+               Round16(sizeof(OlpMgrJointLink) * 2 * size_t(freeJoints)) +
+               Round16(sizeof(OlpMgrJointLink*) * n) + Round16(sizeof(OlpJoint) * size_t(joints)) +
+               Round16(sizeof(OlpJoint*) * size_t(joints)) + Round16(sizeof(OlpObj*) * n) +
+               8 * Round16(4 * size_t(words)) + Round16(4 * size_t(SetWords(freeJoints))) +
+               2 * Round16(2 * n);
     }
 };
 
@@ -63,13 +60,13 @@ struct Cursor
     template <typename T> T* Take(size_t count)
     {
         T* area = reinterpret_cast<T*>(at);
-        at += Align16(sizeof(T) * count);
+        at += Round16(sizeof(T) * count);
         return area;
     }
     void* TakeBytes(size_t bytes)
     {
         void* area = at;
-        at += Align16(bytes);
+        at += Round16(bytes);
         return area;
     }
 };

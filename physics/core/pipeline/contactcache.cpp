@@ -2,8 +2,8 @@
 
 #include "physics/core/contact/contact.h"
 #include "physics/core/object/object.h"
-#include "physics/core/pipeline/carve.h"
 #include "physics/core/pipeline/partition.h"
+#include "physics/core/utils/memory.h"
 #include "physics/core/utils/vec3.h"
 
 using namespace olp;

@@ -4,11 +4,11 @@
 #include "physics/core/dyn/dyn.h"
 #include "physics/core/joint/joint.h"
 #include "physics/core/object/object.h"
-#include "physics/core/pipeline/carve.h"
 #include "physics/core/pipeline/partition.h"
 #include "physics/core/pipeline/pipeline.h"
 #include "physics/core/pipeline/unionfind.h"
 #include "physics/core/solver/rows.h"
+#include "physics/core/utils/memory.h"
 #include "physics/core/utils/vec3.h"
 
 using namespace olp;

@@ -6,8 +6,8 @@
 #include "physics/core/joint/joint.h"
 #include "physics/core/manager/manager.h"
 #include "physics/core/object/object.h"
-#include "physics/core/pipeline/carve.h"
 #include "physics/core/pipeline/unionfind.h"
+#include "physics/core/utils/memory.h"
 
 using namespace olp;
 

@@ -12,7 +12,6 @@
 #include "physics/core/manager/activation.h"
 #include "physics/core/manager/manager.h"
 #include "physics/core/object/object.h"
-#include "physics/core/pipeline/carve.h"
 #include "physics/core/solver/cpu.h"
 #include "physics/core/utils/memory.h"
 #include "physics/core/utils/vec3.h"

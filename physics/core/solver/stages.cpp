@@ -28,7 +28,7 @@ struct Carver
     template <typename T> T* Take(size_t count)
     {
         T* out = base != nullptr ? reinterpret_cast<T*>(base + used) : nullptr;
-        used += (count * sizeof(T) + 15) & ~size_t{15};
+        used += Round16(count * sizeof(T));
         return out;
     }
 };
@@ -362,7 +362,7 @@ size_t OlpSolverWorkArraysSize(uint32_t rows, uint32_t parts, uint32_t constrain
 
 OlpSolverWork* OlpSolverWorkCreate(uint32_t rows, uint32_t parts, uint32_t constraints, uint32_t islands)
 {
-    const size_t record = (sizeof(OlpSolverWork) + 15) & ~size_t{15};
+    const size_t record = Round16(sizeof(OlpSolverWork));
     const size_t bytes = record + OlpSolverWorkArraysSize(rows, parts, constraints, islands);
     void* memory = OlpAlignedAlloc(bytes, 16, kOlpMemoryHint);
     if (memory == nullptr) {

@@ -3,12 +3,25 @@
 #include <png.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 
 namespace d3d9test {
 
 namespace {
+
+bool WritePng(const std::string& path, const std::vector<uint32_t>& pixels, uint32_t width, uint32_t height)
+{
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    image.width = width;
+    image.height = height;
+    image.format = PNG_FORMAT_BGRA;
+    return png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr) != 0;
+}
+
+} // namespace
 
 bool ReadPng(const std::string& path, std::vector<uint32_t>* pixels, uint32_t* width, uint32_t* height)
 {
@@ -24,18 +37,6 @@ bool ReadPng(const std::string& path, std::vector<uint32_t>* pixels, uint32_t* w
     png_image_free(&image);
     return ok;
 }
-
-bool WritePng(const std::string& path, const std::vector<uint32_t>& pixels, uint32_t width, uint32_t height)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    image.width = width;
-    image.height = height;
-    image.format = PNG_FORMAT_BGRA;
-    return png_image_write_to_file(&image, path.c_str(), 0, pixels.data(), 0, nullptr) != 0;
-}
-
-} // namespace
 
 std::string CompareWithReferenceIn(const std::string& referenceDir, const std::string& outputDir,
                                    const std::string& name, const std::vector<uint32_t>& pixels,
@@ -77,6 +78,20 @@ std::string CompareWithReferenceIn(const std::string& referenceDir, const std::s
     WritePng(out + ".actual.png", pixels, width, height);
     WritePng(out + ".diff.png", diff, width, height);
     return std::to_string(bad) + " pixels differ; see " + out + ".actual.png and .diff.png";
+}
+
+std::string CompareProgramFrameWithReference(const std::string& command, const std::string& shot,
+                                             const std::string& referenceDir, const std::string& outputDir,
+                                             const std::string& name)
+{
+    std::remove(shot.c_str());
+    if (std::system(command.c_str()) != 0)
+        return "the program failed: " + command;
+    std::vector<uint32_t> pixels;
+    uint32_t width = 0, height = 0;
+    if (!ReadPng(shot, &pixels, &width, &height))
+        return "no frame in " + shot;
+    return CompareWithReferenceIn(referenceDir, outputDir, name, pixels, width, height);
 }
 
 } // namespace d3d9test

@@ -2,11 +2,13 @@
 // the start screen closes on Space, the drag turns the free camera, "c"
 // changes the mode and Tab steps the fixed cameras (the printed camera
 // lines), and the free camera's picture after the drag matches a reference;
-// on the sample configuration the player runs, jumps and fires.
+// on the sample configuration the player runs, jumps and fires; on the sample
+// furniture the bumper throws it, the teleporter moves it and the lift carries it.
 #include <gtest/gtest.h>
 
 #include <png.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -91,6 +93,11 @@ TEST(FrameworkApp, FreeCameraPictureMatchesTheReference)
     EXPECT_TRUE(failure.empty()) << failure;
 }
 
+struct V3
+{
+    float x, y, z;
+};
+
 /// The player's position in its line for `frame`; false without one.
 bool PlayerAt(const std::string& text, int frame, float* x, float* y, float* z)
 {
@@ -119,6 +126,64 @@ TEST(FrameworkApp, ThePlayerRunsJumpsAndFiresUnderTheFollowCamera)
         d3d9test::CompareWithReferenceIn(OLAI_TEST_SOURCE_DIR "/reference", OLAI_TEST_OUTPUT_DIR,
                                          "framework_app_player", pixels, width, height);
     EXPECT_TRUE(failure.empty()) << failure;
+}
+
+/// The player's positions every 10 frames of a run of framework-app on the
+/// sample furniture with `script` (frame n / 10 at index n / 10).
+std::vector<V3> FurnitureRun(const std::string& script, int frames)
+{
+    const std::string text = RunApp("OLAI_EXIT_AFTER_FRAMES=" + std::to_string(frames),
+                                    OLAI_FRAMEWORK_APP_DIR "/" + script, "furniture.xml");
+    std::vector<V3> positions;
+    for (int frame = 0; frame < frames; frame += 10) {
+        V3 p{};
+        if (!PlayerAt(text, frame, &p.x, &p.y, &p.z)) {
+            ADD_FAILURE() << "no player line for frame " << frame << ":\n" << text;
+            break;
+        }
+        positions.push_back(p);
+    }
+    return positions;
+}
+
+TEST(FrameworkApp, TheBumperThrowsThePlayerUp)
+{
+    const std::vector<V3> at = FurnitureRun("furniture-bumper.txt", 100);
+    ASSERT_EQ(at.size(), 10u);
+    EXPECT_LT(at[5].y, 0.2f) << "running on the floor, short of the bumper at x = 12";
+    EXPECT_GT(at[5].x, 8.0f);
+    float highest = 0.0f;
+    for (size_t i = 6; i < at.size(); ++i)
+        highest = std::max(highest, at[i].y);
+    EXPECT_GT(highest, 2.0f) << "thrown";
+}
+
+TEST(FrameworkApp, TheTeleporterMovesThePlayerToTheOtherCorner)
+{
+    const std::vector<V3> at = FurnitureRun("furniture-teleporter.txt", 150);
+    ASSERT_EQ(at.size(), 15u);
+    // Running north up the west corridor, towards the entry at (-12, 0, 12).
+    EXPECT_NEAR(at[11].x, -12.0f, 0.5f);
+    EXPECT_GT(at[11].z, 9.0f);
+    // Then in the north-east corner, at the exit (12, 0, 12), against the wall.
+    EXPECT_NEAR(at[14].x, 12.0f, 0.1f);
+    EXPECT_GT(at[14].z, 12.0f);
+    EXPECT_LT(at[14].y, 0.1f);
+}
+
+TEST(FrameworkApp, TheLiftCarriesThePlayerUpAndDown)
+{
+    const std::vector<V3> at = FurnitureRun("furniture-lift.txt", 470);
+    ASSERT_EQ(at.size(), 47u);
+    // On the platform at (12, 0.1, -8) from frame 190: its top is at 0.2.
+    for (size_t i = 19; i < at.size(); ++i) {
+        EXPECT_NEAR(at[i].x, 12.0f, 0.6f) << "frame " << 10 * i;
+        EXPECT_NEAR(at[i].z, -8.0f, 0.6f) << "frame " << 10 * i;
+    }
+    EXPECT_NEAR(at[20].y, 0.2f, 0.05f) << "waiting at the bottom";
+    EXPECT_NEAR(at[35].y, 3.2f, 0.1f) << "waiting at the top";
+    EXPECT_GT(at[31].y, at[29].y + 1.0f) << "on the way up";
+    EXPECT_LT(at[44].y, at[42].y - 1.0f) << "on the way down";
 }
 
 } // namespace

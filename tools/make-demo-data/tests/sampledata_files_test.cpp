@@ -223,7 +223,8 @@ TEST_F(SampleDataFiles, EveryNameTheFrameworkLoadsExists)
         animations += name.ends_with(".anm");
         EXPECT_TRUE(fs::is_regular_file(fs::path(OLAI_DEMO_DATA_DIR) / name)) << name;
     }
-    EXPECT_EQ(animations, 2 * 37) << "both characters name all 37 animations";
+    EXPECT_EQ(animations, 3 * 37)
+        << "config.xml's two characters and furniture.xml's player name all 37 animations";
 }
 
 Clump* ReadClump(const std::string& path)

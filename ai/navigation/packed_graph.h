@@ -1,0 +1,93 @@
+// The search's copy of a CSpatialGraph: the out-arcs of every node packed
+// one after another in node-index order (end index, length, cost, flags),
+// beside the node positions, so that the A* search walks arrays instead of
+// chasing node and arc objects.
+//
+// Keeping it true: the graph drops the copy whenever its layout changes
+// (a node or arc placed, removed, deleted or renumbered; an out-arc list
+// edited), and Update rebuilds it. A node or arc whose record is reached
+// through its non-const GetData() is noted, and Update re-reads it: write
+// records through GetData() each time rather than keeping the reference
+// from one search to the next.
+#pragma once
+
+#include "ai/runtime/vec3.h"
+
+#include <cstdint>
+#include <vector>
+
+namespace Zelk {
+
+class CGraphArc;
+class CGraphNode;
+class CSpatialGraph;
+
+// One out-arc as the search reads it: the end's node index and the length.
+// An arc that the search cannot take as it stands -- blocked, linked to a
+// path object, or with a cost field other than its length -- carries
+// kPackedArcSpecial in its end word, and the search reads its object.
+struct CPackedArc
+{
+    uint32_t to;
+    float length;
+};
+inline constexpr uint32_t kPackedArcSpecial = 0x80000000u;
+inline constexpr uint32_t kPackedArcIndexMask = ~kPackedArcSpecial;
+
+class CPackedGraph;
+
+// Where a node or arc stands in its graph's packed copy. A copied node or
+// arc stands nowhere until the graph's next rebuild.
+struct CPackedLink
+{
+    CPackedGraph* store = nullptr;
+    int32_t slot = -1;   // arcs: their entry in the packed arcs
+    bool edited = false; // noted for re-reading
+
+    CPackedLink() = default;
+    CPackedLink(const CPackedLink& /*other*/) {}
+    CPackedLink& operator=(const CPackedLink& /*other*/) { return *this; }
+};
+
+class CPackedGraph
+{
+  public:
+    // Makes the copy equal to the graph: rebuilds it after a layout change,
+    // else re-reads the noted nodes and arcs.
+    void Update(const CSpatialGraph& graph);
+    // The graph's layout changed: the next Update rebuilds.
+    void Invalidate() { m_valid = false; }
+    // A record may change: re-read at the next Update (nothing while the
+    // copy awaits a rebuild, which reads everything).
+    void NoteEdited(CGraphNode& node);
+    void NoteEdited(CGraphArc& arc);
+    // Changes with every rebuild: a search that began under another layout
+    // cannot go on.
+    uint32_t GetLayout() const { return m_layout; }
+
+    // Node i's out-arcs are entries FirstArc(i) .. FirstArc(i + 1) - 1, in
+    // out-arc order; indices run to the graph's highest node index (empty
+    // slots have no arcs).
+    const uint32_t* FirstArcs() const { return m_firstArc.data(); }
+    const CPackedArc* Arcs() const { return m_arcs.data(); }
+    // The arc object of each entry.
+    CGraphArc* const* ArcObjects() const { return m_arcObjects.data(); }
+    const CVec3* Positions() const { return m_positions.data(); }
+    // The search wrote the cost field of the entry's arc: re-marks it.
+    void NoteCostWritten(uint32_t entry);
+
+  private:
+    void Rebuild(const CSpatialGraph& graph);
+    static CPackedArc Pack(const CGraphArc& arc);
+
+    std::vector<uint32_t> m_firstArc; // per node index, plus one past the end
+    std::vector<CPackedArc> m_arcs;
+    std::vector<CGraphArc*> m_arcObjects;
+    std::vector<CVec3> m_positions;
+    std::vector<CGraphNode*> m_editedNodes;
+    std::vector<CGraphArc*> m_editedArcs;
+    bool m_valid = false;
+    uint32_t m_layout = 0;
+};
+
+} // namespace Zelk
