@@ -68,19 +68,21 @@ void CDoor::Build()
     CPhysicsWorld* worlds = Framework().physicsWorld;
     if (!worlds || !worlds->GetContext())
         return;
-    // The leaves stand either side of the middle, along z (axis 0) or x.
+    // The leaves stand either side of the middle, along z (axis 0) or x,
+    // each hinged at its outer edge (a half width out from its centre), so
+    // that it swings clear of its neighbour.
     const float half = m_height * 0.5f, out = m_width + kLeafGap;
     const bool alongZ = m_axis == 0;
     const V3d centres[kLeaves] = {alongZ ? V3d{0.0f, half, out} : V3d{out, half, 0.0f},
                                   alongZ ? V3d{0.0f, half, -out} : V3d{-out, half, 0.0f}};
-    const V3d hinges[kLeaves] = {alongZ ? V3d{0.0f, 0.0f, m_width} : V3d{m_width, 0.0f, 0.0f},
-                                 alongZ ? V3d{0.0f, 0.0f, -m_width} : V3d{-m_width, 0.0f, 0.0f}};
+    const V3d edges[kLeaves] = {alongZ ? V3d{0.0f, 0.0f, m_width} : V3d{m_width, 0.0f, 0.0f},
+                                alongZ ? V3d{0.0f, 0.0f, -m_width} : V3d{-m_width, 0.0f, 0.0f}};
     m_anchor = OlpNullCreate();
     if (!m_anchor)
         return;
     for (int32_t i = 0; i < kLeaves; ++i) {
         m_leaves[i].centre = Plus(m_position, centres[i]);
-        m_leaves[i].hinge = Plus(m_position, hinges[i]);
+        m_leaves[i].hinge = Plus(m_leaves[i].centre, edges[i]);
         BuildLeaf(m_leaves[i]);
     }
 }

@@ -1,12 +1,16 @@
 #pragma once
 // CDoor: two leaves on vertical hinges either side of a doorway, pushed
-// open by whatever walks into them (at most a quarter turn) and sprung back
-// closed. The leaves are box bodies drawn by their own shapes in light blue;
-// they are made by the first update after the configuration, when the
-// physics world is complete. "config.xml": <Door px py pz width height depth
-// axis pw1x .. pw2z/>: axis 0 puts the leaves along z, 1 along x; the
-// leaves are boxes of half extents (depth, height, width) turned by the axis,
-// centred width + 0.02 either side of the door and height / 2 above it.
+// open by whatever walks into them, at most a quarter turn either way. The
+// hinge also carries a spring limit at 0, which the physics treats as off
+// (a limit of angle 0 is no limit), so a pushed leaf stays where it stops.
+// The leaves are box bodies drawn by their own shapes in light blue; they
+// are made by the first update after the configuration, when the physics
+// world is complete. "config.xml": <Door px py pz width height depth axis
+// pw1x .. pw2z/>: axis 0 puts the leaves along z, 1 along x; the leaves are
+// boxes of half extents (depth, height, width) turned by the axis, centred
+// width + 0.02 either side of the door and height / 2 above it, each hinged
+// at its outer edge (2 width + 0.02 out): the doorway needs 4 width + 0.04
+// plus twice the depth for the leaves to swing clear.
 #include "framework/interactiveobject.h"
 
 struct Atomic;
@@ -18,7 +22,7 @@ class CDoor : public CInteractiveObject
 {
   public:
     static constexpr int32_t kLeaves = 2;
-    /// The hinge's limits: open up to a quarter turn, sprung back to 0.
+    /// The hinge's limits: open up to a quarter turn; a spring limit at 0 (off).
     static constexpr float kOpenAngle = 1.5707964f;
     static constexpr float kSpring = 200.0f;
     static constexpr float kDamping = 0.1f;

@@ -135,9 +135,44 @@ TEST_F(FurnitureWorld, DoorLeavesAppearWithTheFirstStep)
     EXPECT_FLOAT_EQ(door->GetLeafCentre(0).x, 0.77f);
     EXPECT_FLOAT_EQ(door->GetLeafCentre(1).x, -0.77f);
     EXPECT_FLOAT_EQ(door->GetLeafCentre(0).y, 0.5f);
-    EXPECT_FLOAT_EQ(door->GetHinge(0).x, 0.75f);
+    EXPECT_FLOAT_EQ(door->GetHinge(0).x, 1.52f) << "hinged at the outer edge";
+    EXPECT_FLOAT_EQ(door->GetHinge(1).x, -1.52f);
     RunFrame(20);
     EXPECT_EQ(Bodies(), before + 2) << "made once";
+}
+
+TEST_F(FurnitureWorld, PushedDoorLeavesSwingAQuarterTurnAboutTheirHinges)
+{
+    // The sample's door in the hall's 3 m north doorway (x -1.5 to 1.5, in
+    // the wall from z 5.5 to 6). Gravity is along the hinges, so a leaf
+    // spun about its hinge turns freely until its quarter-turn limit holds it
+    // (at the hinge's old place, in the leaf's middle, it hit the wall end
+    // after a few degrees).
+    ASSERT_TRUE(StartWith([](ConfigBuilder& c) { AddDoor(c, {0.0f, 0.65f, 5.75f}, 0.7f, 1.25f, 0.05f, 1); }));
+    auto* door = static_cast<CDoor*>(Worlds()->GetInteractive(CW::kDoors, 0));
+    RunFrame(20);
+    const float spins[CDoor::kLeaves] = {3.0f, -3.0f};
+    for (int32_t i = 0; i < CDoor::kLeaves; ++i) {
+        // Turning about the hinge: the centre moves at spin x (centre - hinge).
+        const V3d arm{door->GetLeafCentre(i).x - door->GetHinge(i).x, 0.0f,
+                      door->GetLeafCentre(i).z - door->GetHinge(i).z};
+        const V3d spin{0.0f, spins[i], 0.0f}, along{spins[i] * arm.z, 0.0f, -spins[i] * arm.x};
+        ASSERT_NE(door->GetLeaf(i), nullptr);
+        OlpDynSetVelocity(door->GetLeaf(i)->base.parts[0].dyn, &along, &spin);
+    }
+    // At 3 rad/s a quarter turn takes 0.52 s; run for 1.2 s.
+    for (int frame = 0; frame < 60; ++frame)
+        RunFrame(20);
+    for (int32_t i = 0; i < CDoor::kLeaves; ++i) {
+        const Matrix* pose = OlpDynGetPose(door->GetLeaf(i)->base.parts[0].dyn);
+        const float turned = std::atan2(std::fabs(pose->right.z), std::fabs(pose->right.x));
+        EXPECT_NEAR(turned, 1.5707964f, 0.1f) << "leaf " << i;
+        // The hinge stays where it was: the centre is a half width from it.
+        const V3d& hinge = door->GetHinge(i);
+        const float dx = pose->pos.x - hinge.x, dz = pose->pos.z - hinge.z;
+        EXPECT_NEAR(std::sqrt(dx * dx + dz * dz), 0.7f, 0.02f) << "leaf " << i;
+        EXPECT_NEAR(pose->pos.y, 1.275f, 0.02f) << "leaf " << i;
+    }
 }
 
 TEST_F(FurnitureWorld, LiftStandsStillWhileItsSwitchIsOff)

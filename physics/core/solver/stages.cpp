@@ -271,9 +271,33 @@ void LoadWarmStart(OlpSolverWork* work, const OlpContact* base, const OlpContact
     }
 }
 
+/// The largest speed error (|residual| over the row scale) among the rows of
+/// [first, first + rows) the velocity pass left violated.
+float LargestSpeedError(const OlpSolverWork* work, const OlpSolveSystem* velocity, uint32_t first,
+                        uint32_t rows, float tolerance)
+{
+    float largest = 0.0f;
+    for (uint32_t i = first; i < first + rows; ++i) {
+        float r = velocity->residuals[i];
+        bool violated = velocity->mayDecrease[i] * r > tolerance || velocity->mayIncrease[i] * r < -tolerance;
+        if (violated && work->scale[i] != 0.0f) {
+            largest = std::fmax(largest, std::fabs(r) / work->scale[i]);
+        }
+    }
+    return largest;
+}
+
 /// Each joint's solved row impulses, for the next step's start; a slot
-/// without a row this step is cleared.
-void SaveJointWarmStart(const OlpSolverWork* work)
+/// without a row this step is cleared. An island block whose velocity pass
+/// ran out of moves with a row still off by more than gravity adds in one
+/// step keeps only half of them: the next pass would inherit the error of
+/// the rows it could not reach, and step after step a starved heap of
+/// jointed bodies diverged; halved, what a pass leaves unsettled fades
+/// instead of building up. A pass short of the tolerance but within that
+/// speed (a long chain at the default limits) keeps all: its joints need
+/// the carried load.
+void SaveJointWarmStart(const OlpSolverWork* work, const OlpSolveSystem* velocity,
+                        const OlpSolverSettings* settings)
 {
     const OlpRowBuilder& rb = work->builder;
     for (uint32_t k = 0; k < rb.constraintCount; ++k) {
@@ -283,8 +307,24 @@ void SaveJointWarmStart(const OlpSolverWork* work)
             }
         }
     }
+    if (work->blockCount == 0) {
+        return;
+    }
+    const float settled = Length(settings->gravity) * settings->step;
+    auto share = [&](uint32_t first, uint32_t block) {
+        float error =
+            LargestSpeedError(work, velocity, first, work->blockRows[block], settings->velocityTolerance);
+        return error <= settled ? 1.0f : 0.5f;
+    };
+    uint32_t block = 0, first = 0;
+    float keep = share(first, block);
     ForJointRows(work, [&](uint32_t r, OlpJoint* joint) {
-        JointSlot(joint, rb.tag[r]) = work->values[1][r] * work->scale[r];
+        while (block + 1 < work->blockCount && r >= first + work->blockRows[block]) {
+            first += work->blockRows[block];
+            ++block;
+            keep = share(first, block);
+        }
+        JointSlot(joint, rb.tag[r]) = work->values[1][r] * work->scale[r] * keep;
     });
 }
 
@@ -751,7 +791,7 @@ uint32_t OlpSolverStageSequence(OlpSolverWork* work, OlpDynArrays* arrays, const
         SaveWarmStart(work, contactBase, warm);
     }
     if (warm != nullptr) {
-        SaveJointWarmStart(work);
+        SaveJointWarmStart(work, &systems[1], settings);
     }
     // 9. Corrections over time 1, then the velocities.
     OlpIntegrateCorrections(arrays, work->partRows, partCount, arrays->correction, 1.0f);

@@ -3,7 +3,8 @@
 // changes the mode and Tab steps the fixed cameras (the printed camera
 // lines), and the free camera's picture after the drag matches a reference;
 // on the sample configuration the player runs, jumps and fires; on the sample
-// furniture the bumper throws it, the teleporter moves it and the lift carries it.
+// furniture the bumper throws it, the teleporter moves it, the lift carries it
+// and it pushes the north door open.
 #include <gtest/gtest.h>
 
 #include <png.h>
@@ -169,6 +170,18 @@ TEST(FrameworkApp, TheTeleporterMovesThePlayerToTheOtherCorner)
     EXPECT_NEAR(at[14].x, 12.0f, 0.1f);
     EXPECT_GT(at[14].z, 12.0f);
     EXPECT_LT(at[14].y, 0.1f);
+}
+
+TEST(FrameworkApp, ThePlayerPushesTheNorthDoorOpenAndRunsThrough)
+{
+    const std::vector<V3> at = FurnitureRun("furniture-door.txt", 80);
+    ASSERT_EQ(at.size(), 8u);
+    // The leaves fill the doorway in the wall from z 5.5 to 6: past it the
+    // player has swung them open.
+    EXPECT_GT(at[4].z, 9.0f) << "through the doorway without being held up";
+    EXPECT_GT(at.back().z, 7.0f);
+    EXPECT_NEAR(at.back().x, 0.0f, 1.0f);
+    EXPECT_LT(at.back().y, 0.1f) << "on the floor";
 }
 
 TEST(FrameworkApp, TheLiftCarriesThePlayerUpAndDown)
