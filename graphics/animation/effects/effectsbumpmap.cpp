@@ -14,6 +14,7 @@
 #include "graphics/core/frame.h"
 #include "graphics/core/matrix.h"
 #include "graphics/core/memory.h"
+#include "graphics/core/texture.h"
 #include "graphics/d3d9/d3d9buffers.h"
 #include "graphics/d3d9/d3d9cache.h"
 #include "graphics/d3d9/d3d9device.h"
@@ -422,6 +423,43 @@ void TwoPasses(const InstancedData* data, const InstancedMesh& mesh)
     D3D9SetRenderState(D3DRS_ALPHATESTENABLE, alphaTest);
 }
 
+/// The emboss in one pass through a pixel shader, the texture sampled on
+/// stages 0 and 1 at both coordinate sets; with an environment of slot 1 at
+/// a non-zero amount it is added on stage 2 in the same pass.
+void ShaderPass(const InstancedData* data, const InstancedMesh& mesh, const Texture* texture,
+                const Texture* envTexture)
+{
+    const uint32_t vertexAlpha = D3D9GetVertexAlphaEnable();
+    D3D9SetVertexAlphaEnable(0);
+    D3D9SetTexture(texture, 1);
+    uint32_t blending = 0;
+    uint32_t alphaTest = 0;
+    D3D9GetRenderState(D3DRS_ALPHABLENDENABLE, &blending);
+    D3D9GetRenderState(D3DRS_ALPHATESTENABLE, &alphaTest);
+    D3D9SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    D3D9SetRenderState(D3DRS_ALPHATESTENABLE, 0);
+    const MaterialEffects* effects = MaterialEffectsGet(mesh.material);
+    const EffectSlot& slot = effects->slots[1];
+    if (envTexture && envTexture->raster && slot.kind == kEffectSlotEnvMap &&
+        EffectsEnvMapAmount(slot.envMap.coefficient) != 0) {
+        EffectsShaderCoefficient(slot.envMap.coefficient);
+        EffectsEnvMapSetStage(envTexture, 2, slot.envMap.frame);
+        const EffectsPixelShader shader = !slot.envMap.frameBufferAlpha     ? kEffectsShaderBumpEnv
+                                          : D3D9TextureHasAlpha(envTexture) ? kEffectsShaderBumpEnvAlpha
+                                                                            : kEffectsShaderBumpEnvOpaque;
+        EffectsRenderShaded(data, mesh, shader);
+        EffectsEnvMapStageOff(2);
+    } else {
+        EffectsRenderShaded(data, mesh, kEffectsShaderBump);
+    }
+    D3D9SetTexture(nullptr, 1);
+    // The engine's vertex alpha back, then its blending and alpha testing
+    // as they were, whatever the flag's change re-derived.
+    D3D9SetVertexAlphaEnable(vertexAlpha);
+    D3D9SetRenderState(D3DRS_ALPHABLENDENABLE, blending);
+    D3D9SetRenderState(D3DRS_ALPHATESTENABLE, alphaTest);
+}
+
 } // namespace
 
 bool EffectsBumpMapCanFill(const InstancedData* data)
@@ -486,11 +524,16 @@ void EffectsRenderBumpMap(const InstancedData* data, const InstancedMesh& mesh, 
     D3D9SetStreamSource(0, buffer, 0, sizeof(EffectsBumpVertex));
     InstancedMesh bumpMesh = mesh;
     bumpMesh.baseVertexIndex = first;
-    TwoPasses(data, bumpMesh);
+    const bool shaders = EffectsGetDeviceCaps()->pixelShaders != 0;
+    if (shaders) {
+        ShaderPass(data, bumpMesh, texture, envTexture);
+    } else {
+        TwoPasses(data, bumpMesh);
+    }
 
     // Back to the instance's own vertices.
     InstancedDataBind(data);
-    if (envTexture) {
+    if (envTexture && !shaders) {
         EffectsRenderEnvMap(data, mesh, flags, 1, base, envTexture);
     }
 }

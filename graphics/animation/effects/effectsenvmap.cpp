@@ -118,14 +118,6 @@ void ReflectionPass(const InstancedData* data, const InstancedMesh& mesh, const 
     D3D9SetTextureStageState(0, D3DTSS_TEXCOORDINDEX, 0);
 }
 
-/// Unbinds an environment stage and gives it back its own coordinates.
-void EnvStageOff(uint32_t stage)
-{
-    D3D9SetTexture(nullptr, stage);
-    EffectsTextureTransformOff(stage);
-    D3D9SetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, stage);
-}
-
 /// The one-time check that the device adds the environment on stage 1 in
 /// one pass.
 void ValidateAdd(EffectsDeviceCaps& caps)
@@ -146,7 +138,7 @@ void SinglePass(const InstancedData* data, const InstancedMesh& mesh, const Text
         EffectsEnvMapSetStage(envTexture, 0, frame);
         D3D9SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_ADD);
         EffectsRenderPlain(data, mesh);
-        EnvStageOff(0);
+        EffectsEnvMapStageOff(0);
         EffectsStageOps(0, D3DTOP_MODULATE, D3DTA_TEXTURE, D3DTA_DIFFUSE);
         return;
     }
@@ -170,11 +162,30 @@ void SinglePass(const InstancedData* data, const InstancedMesh& mesh, const Text
         ValidateAdd(caps);
     }
     EffectsRenderPlain(data, mesh);
-    EnvStageOff(1);
+    EffectsEnvMapStageOff(1);
     EffectsStageDisable(1);
 }
 
+/// One pass through a pixel shader: the environment, weighted by its own
+/// alpha and the coefficient, added to the base or to the diffuse colour.
+void ShaderPass(const InstancedData* data, const InstancedMesh& mesh, const Texture* envTexture, Frame* frame,
+                float coefficient, bool hasBase)
+{
+    EffectsShaderCoefficient(coefficient);
+    const uint32_t stage = hasBase ? 1 : 0;
+    EffectsEnvMapSetStage(envTexture, stage, frame);
+    EffectsRenderShaded(data, mesh, hasBase ? kEffectsShaderBaseEnv : kEffectsShaderEnv);
+    EffectsEnvMapStageOff(stage);
+}
+
 } // namespace
+
+void EffectsEnvMapStageOff(uint32_t stage)
+{
+    D3D9SetTexture(nullptr, stage);
+    EffectsTextureTransformOff(stage);
+    D3D9SetTextureStageState(stage, D3DTSS_TEXCOORDINDEX, stage);
+}
 
 uint32_t EffectsEnvMapAmount(float coefficient)
 {
@@ -258,6 +269,10 @@ void EffectsRenderEnvMap(const InstancedData* data, const InstancedMesh& mesh, u
     const bool opaque = env.frameBufferAlpha || (!mesh.vertexAlpha && mesh.material->colour.alpha == 255 &&
                                                  !(hasBase && D3D9TextureHasAlpha(base)));
     EffectsDeviceCaps& caps = *EffectsGetDeviceCaps();
+    if (opaque && caps.pixelShaders && D3D9TextureHasAlpha(envTexture)) {
+        ShaderPass(data, mesh, envTexture, env.frame, env.coefficient, hasBase);
+        return;
+    }
     bool onePass = false;
     if (opaque && !D3D9TextureHasAlpha(envTexture)) {
         onePass =

@@ -21,9 +21,14 @@ uint32_t EffectsEnvMapAmount(float coefficient);
 /// 0..1. Returns 1.
 int32_t EffectsEnvMapSetStage(const Texture* texture, uint32_t stage, Frame* frame);
 
+/// Unbinds an environment stage and gives it back its own coordinates.
+void EffectsEnvMapStageOff(uint32_t stage);
+
 /// Draws the mesh with the environment of effect slot `slotIndex` of its
 /// material over `base`. Slot 0 (effect type 2) draws base and reflection
-/// (the base alone when the amount is 0 or there is no environment raster);
-/// slot 1 (after a bump map) draws only the additive reflection pass.
+/// (the base alone when the amount is 0 or there is no environment raster):
+/// an opaque surface in one pass through a pixel shader (environment with
+/// alpha) or texture stages (without), else in two; slot 1 (after a bump
+/// map) draws only the additive reflection pass.
 void EffectsRenderEnvMap(const InstancedData* data, const InstancedMesh& mesh, uint32_t flags,
                          uint32_t slotIndex, const Texture* base, const Texture* envTexture);

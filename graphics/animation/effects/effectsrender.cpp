@@ -63,6 +63,18 @@ void EffectsRenderPlain(const InstancedData* data, const InstancedMesh& mesh)
     InstancedMeshDraw(data, mesh);
 }
 
+void EffectsRenderShaded(const InstancedData* data, const InstancedMesh& mesh, EffectsPixelShader shader)
+{
+    D3D9SetPixelShader(EffectsGetPixelShader(shader));
+    InstancedMeshDraw(data, mesh);
+}
+
+void EffectsShaderCoefficient(float k)
+{
+    const float constant[4] = {k, k, k, k};
+    D3D9SetPixelShaderConstant(0, constant, 1);
+}
+
 void EffectsStageOps(uint32_t stage, uint32_t op, uint32_t arg1, uint32_t arg2)
 {
     D3D9SetTextureStageState(stage, D3DTSS_COLOROP, op);

@@ -4,6 +4,8 @@
 
 #include <cstdint>
 
+#include "graphics/animation/effects/effectsshaders.h"
+
 struct InstancedData;
 struct InstancedMesh;
 struct Material;
@@ -17,6 +19,11 @@ constexpr uint32_t kEffectsFlagsTwoSets = 0x80;
 /// Draws the mesh with the states as they are (no pixel shader, the mesh's
 /// vertex shader, queued states flushed).
 void EffectsRenderPlain(const InstancedData* data, const InstancedMesh& mesh);
+/// Draws the mesh through the effect pixel shader `shader`.
+void EffectsRenderShaded(const InstancedData* data, const InstancedMesh& mesh, EffectsPixelShader shader);
+/// The shaders' coefficient: pixel-shader constant 0, `k` in all four
+/// components.
+void EffectsShaderCoefficient(float k);
 /// Stage `stage` colour and alpha: `op` of `arg1` and `arg2`.
 void EffectsStageOps(uint32_t stage, uint32_t op, uint32_t arg1, uint32_t arg2);
 /// Stage `stage` colour and alpha disabled.

@@ -216,6 +216,53 @@ TEST_F(SoftwareSkinnedView, DemoDataSetMatchesItsReferencePictures)
     }
 }
 
+// The material-effects sample, a row of eight spheres (three dual textures,
+// a texture transform, a sphere and a cube environment, a bump map, a bump
+// map with an environment), six metres in front of the camera, on a device
+// with one texture stage and no pixel shaders and on one with both.
+class EffectsSampleView : public View, public testing::WithParamInterface<const char*>
+{
+  protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(D3D9UseCapsProfile(GetParam()));
+        View::SetUp();
+    }
+    void TearDown() override
+    {
+        View::TearDown();
+        D3D9ResetAdapters();
+    }
+};
+
+TEST_P(EffectsSampleView, MatchesItsReferencePicture)
+{
+    SceneViewOptions options;
+    options.world = kData + "/level.bsp";
+    options.models = {std::string(OLAI_DEMO_DATA) + "/models/effects_sample.dff"};
+    options.width = kWidth;
+    options.height = kHeight;
+    SceneView view;
+    std::string error;
+    ASSERT_TRUE(SceneViewCreate(&view, options, &error)) << error;
+    const V3d centre = ClumpGetFrame(view.clumps[0])->modelling.pos;
+    Matrix camera = {};
+    camera.right = {1, 0, 0};
+    camera.up = {0, 1, 0};
+    camera.at = {0, 0, 1};
+    camera.pos = {centre.x, centre.y + 0.5f, centre.z - 6.0f};
+    FrameTransform(view.cameraFrame, &camera, kCombineReplace);
+    ASSERT_TRUE(SceneViewRender(&view));
+    const std::vector<uint32_t> pixels = BackBufferPixels();
+    SceneViewDestroy(&view);
+    ASSERT_EQ(pixels.size(), size_t(kWidth * kHeight));
+    EXPECT_EQ(d3d9test::CompareWithReferenceIn(OLAI_TEST_SOURCE_DIR "/reference", OLAI_TEST_OUTPUT_DIR,
+                                               std::string("effects-") + GetParam(), pixels, kWidth, kHeight),
+              "");
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, EffectsSampleView, testing::Values("minimal", "full"));
+
 // The sample scene lit by its ambient and directional light only (the local
 // lights darkened: the shaders' falloff is not the fixed-function one), the
 // morphing model half-way between its targets.

@@ -5,8 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <string>
 
 #include "graphics/animation/effects/effectsbumpmap.h"
+#include "graphics/animation/effects/effectsshaders.h"
 #include "graphics/animation/effects/tests/effectsdrawtesting.h"
 #include "graphics/d3d9/d3d9buffers.h"
 #include "graphics/d3d9/d3d9transform.h"
@@ -271,13 +273,28 @@ TEST_F(BumpMap, VerticesWithoutTextureCoordinatesAreNotRead)
     EXPECT_EQ(ok, 0);
 }
 
-class BumpMapWithoutShaders : public BumpMap
+class BumpMapDraws : public BumpMap, public testing::WithParamInterface<const char*>
 {
   protected:
     void SetUp() override
     {
-        profile_ = "ff3";
+        profile_ = GetParam();
         BumpMap::SetUp();
+    }
+
+    /// Whether the profile's device has the effects' pixel shaders.
+    static bool Shaders() { return std::string(GetParam()) == "full"; }
+
+    /// The non-null pixel shaders set while the log ran.
+    std::vector<IDirect3DPixelShader9*> ShadersSet()
+    {
+        std::vector<IDirect3DPixelShader9*> shaders;
+        for (const D3D9CallRecord& record : D3D9CallLog(Device())) {
+            if (record.call == D3D9Call::SetPixelShader && record.a != 0) {
+                shaders.push_back(reinterpret_cast<IDirect3DPixelShader9*>(record.a));
+            }
+        }
+        return shaders;
     }
 };
 
@@ -286,43 +303,110 @@ struct DrawCase
     const char* name;
     EffectType type;
     uint32_t geometry;
-    UINT passes;
+    uint32_t envTexel; ///< 0: no environment
+    uint32_t frameBufferAlpha;
+    UINT passes[2]; ///< without, with pixel shaders
+    EffectsPixelShader shader;
     uint32_t colour;
 };
 
-TEST_F(BumpMapWithoutShaders, TheEmbossTakesTwoPassesAndTheEnvironmentAThird)
+TEST_P(BumpMapDraws, TwoBlendedPassesAndTheEnvironmentAThirdOrOneThroughAShader)
 {
     // An even height embosses nothing: the red base; a quarter of the blue
-    // environment on the third pass; white diffuse alone without coordinates.
+    // environment (weighted by its alpha); white diffuse alone without
+    // coordinates.
+    const uint32_t lit = kPreLitTextured | kGeometryNormals;
     const DrawCase cases[] = {
-        {"bump", EffectTypeBumpMap, kPreLitTextured | kGeometryNormals, 2, 0xFF0000},
-        {"bump and environment", EffectTypeBumpEnvMap, kPreLitTextured | kGeometryNormals, 3, 0xFF0040},
-        {"no texture coordinates", EffectTypeBumpMap, kGeometryPreLit | kGeometryNormals, 1, 0xFFFFFF},
+        {"bump", EffectTypeBumpMap, lit, 0, 0, {2, 1}, kEffectsShaderBump, 0xFF0000},
+        {"bump and environment",
+         EffectTypeBumpEnvMap,
+         lit,
+         0xFF0000FF,
+         0,
+         {3, 1},
+         kEffectsShaderBumpEnv,
+         0xFF0040},
+        {"frame-buffer alpha, environment with alpha",
+         EffectTypeBumpEnvMap,
+         lit,
+         0xFF0000FF,
+         1,
+         {3, 1},
+         kEffectsShaderBumpEnvAlpha,
+         0xFF0040},
+        {"frame-buffer alpha, opaque environment",
+         EffectTypeBumpEnvMap,
+         lit,
+         0x000000FF,
+         1,
+         {3, 1},
+         kEffectsShaderBumpEnvOpaque,
+         0xFF0040},
+        {"no texture coordinates",
+         EffectTypeBumpMap,
+         kGeometryPreLit | kGeometryNormals,
+         0,
+         0,
+         {1, 1},
+         kEffectsShaderCount,
+         0xFFFFFF},
     };
     for (const DrawCase& c : cases) {
         SCOPED_TRACE(c.name);
-        Material* material = MaterialOf({255, 255, 255, 255}, TextureOf(1, 1, {0xFFFF0000}));
+        Material* material =
+            MaterialOf({255, 255, 255, 255}, TextureOf(1, 1, {0xFFFF0000}, kRasterFormat888));
         ASSERT_NE(MaterialEffectsSetType(material, c.type), nullptr);
         Texture* bump = TextureOf(kBumpWidth, 1, std::vector<uint32_t>(kBumpWidth, 0xFF808080));
         ASSERT_NE(
             MaterialEffectsSetupBumpMap(material, bump, LightFrame(kLightDirectional, {}), kCoefficient),
             nullptr);
         TextureDestroy(bump);
-        if (c.type == EffectTypeBumpEnvMap) {
-            Texture* env = TextureOf(1, 1, {0xFF0000FF});
-            ASSERT_NE(MaterialEffectsSetupEnvMap(material, env, nullptr, 0, 0.25f), nullptr);
+        if (c.envTexel != 0) {
+            Texture* env =
+                TextureOf(1, 1, {c.envTexel}, c.envTexel >> 24 == 0 ? kRasterFormat888 : kRasterFormat8888);
+            ASSERT_NE(MaterialEffectsSetupEnvMap(material, env, nullptr, c.frameBufferAlpha, 0.25f), nullptr);
             TextureDestroy(env);
         }
         Atomic* atomic = Place(FacingQuad(c.geometry, material), 0, 0, 2);
         AtomicEnableEffects(atomic);
-        UINT draws = 0;
-        const std::vector<uint32_t> frame = Draw(atomic, &draws);
-        EXPECT_EQ(draws, c.passes);
+        D3D9CallLogStart(Device());
+        const std::vector<uint32_t> frame = Draw(atomic);
+        const UINT draws = D3D9CallCount(Device(), D3D9Call::DrawIndexedPrimitive) +
+                           D3D9CallCount(Device(), D3D9Call::DrawPrimitive);
+        const std::vector<IDirect3DPixelShader9*> shaders = ShadersSet();
+        D3D9CallLogStop(Device());
+        EXPECT_EQ(draws, c.passes[Shaders() ? 1 : 0]);
+        if (Shaders() && c.shader != kEffectsShaderCount) {
+            EXPECT_EQ(shaders, std::vector<IDirect3DPixelShader9*>{EffectsGetPixelShader(c.shader)});
+        } else {
+            EXPECT_TRUE(shaders.empty());
+        }
         const uint32_t centre = frame[size_t(kHeight / 2 * kWidth + kWidth / 2)] & 0xFFFFFF;
         for (int shift = 0; shift < 24; shift += 8) {
             EXPECT_NEAR(int(centre >> shift & 0xFF), int(c.colour >> shift & 0xFF), 3) << std::hex << centre;
         }
+        // Alpha testing as the engine's rule has it for the blending the
+        // combined texture's alpha turned on; stages 1 and 2 unbound and
+        // disabled.
+        D3D9RenderStateFlush();
+        DWORD blending = 0;
+        DWORD value = 0;
+        Device()->GetRenderState(D3DRS_ALPHABLENDENABLE, &blending);
+        Device()->GetRenderState(D3DRS_ALPHATESTENABLE, &value);
+        EXPECT_EQ(value, blending);
+        Device()->GetRenderState(D3DRS_ZWRITEENABLE, &value);
+        EXPECT_EQ(value, 1u);
+        for (DWORD stage : {1u, 2u}) {
+            IDirect3DBaseTexture9* bound = nullptr;
+            Device()->GetTexture(stage, &bound);
+            EXPECT_EQ(bound, nullptr) << stage;
+            EXPECT_EQ(DeviceStage(stage, D3DTSS_COLOROP), DWORD(D3DTOP_DISABLE)) << stage;
+        }
+        EXPECT_EQ(DeviceStage(2, D3DTSS_TEXCOORDINDEX), 2u);
+        EXPECT_EQ(DeviceStage(2, D3DTSS_TEXTURETRANSFORMFLAGS), DWORD(D3DTTFF_DISABLE));
     }
 }
+
+INSTANTIATE_TEST_SUITE_P(Profiles, BumpMapDraws, testing::Values("ff3", "full"));
 
 } // namespace

@@ -181,7 +181,8 @@ TEST_P(EnvMap, OneOrTwoPassesByTheSurfaceAndTheDevice)
         {"opaque, full strength, no base", false, false, {255, 255, 255, 255}, 0, 1.0f, {1, 1, 1}},
         {"translucent material", true, false, {255, 255, 255, 128}, 0, 0.5f, {2, 2, 2}},
         {"translucent, frame-buffer alpha", true, false, {255, 255, 255, 128}, 1, 0.5f, {1, 2, 1}},
-        {"environment with alpha", true, true, {255, 255, 255, 255}, 0, 0.5f, {2, 2, 2}},
+        {"environment with alpha, through a shader", true, true, {255, 255, 255, 255}, 0, 0.5f, {1, 2, 2}},
+        {"environment with alpha, no base", false, true, {255, 255, 255, 255}, 0, 0.5f, {1, 2, 2}},
     };
     const int device = GetParam().blendStages == 1 ? 1 : std::string(GetParam().profile) == "ff3" ? 2 : 0;
     for (const PassCase& c : cases) {
@@ -192,9 +193,10 @@ TEST_P(EnvMap, OneOrTwoPassesByTheSurfaceAndTheDevice)
         UINT draws = 0;
         const std::vector<uint32_t> frame = Draw(atomic, &draws);
         EXPECT_EQ(draws, c.passes[device]);
-        if (c.colour.alpha == 255 && !c.envAlpha) {
-            // One pass or two, the same picture.
-            const uint32_t blue = c.coefficient >= 1.0f ? 0xFF : 0x80;
+        if (c.colour.alpha == 255) {
+            // One pass or two, through stages or a shader, the same picture:
+            // the environment weighted by the amount and its own alpha.
+            const uint32_t blue = c.envAlpha ? 0x40 : c.coefficient >= 1.0f ? 0xFF : 0x80;
             ExpectColour(Centre(frame), (c.base ? 0xFF0000 : 0xFFFFFF) | blue);
         }
     }
