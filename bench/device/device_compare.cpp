@@ -10,7 +10,6 @@
 #include <GL/glext.h>
 #include <GL/osmesa.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -19,12 +18,12 @@
 
 #include "bench/compare_row.h"
 #include "bench/device/device_draw.h"
+#include "bench/picture_compare.h"
 #include "platform/d3d9/d3d9control.h"
 
 namespace {
 
 using namespace devbench;
-using Clock = std::chrono::steady_clock;
 
 /// The same scenes through OpenGL 1.5 fixed function on OSMesa.
 class PeerScene
@@ -182,29 +181,6 @@ class PeerScene
     GLuint m_buffers[2] = {0, 0};
     GLsizei m_indexCount = 0;
 };
-
-/// Percent of pixels where some colour channel differs by more than 8.
-double DifferingPercent(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
-{
-    size_t differing = 0;
-    for (size_t i = 0; i < a.size(); ++i)
-        for (int shift = 0; shift < 24; shift += 8) {
-            const int d = int((a[i] >> shift) & 255) - int((b[i] >> shift) & 255);
-            if (d > 8 || d < -8) {
-                ++differing;
-                break;
-            }
-        }
-    return 100.0 * double(differing) / double(a.size());
-}
-
-template <class Draw> double Seconds(int frames, Draw draw)
-{
-    const Clock::time_point start = Clock::now();
-    for (int f = 0; f < frames; ++f)
-        draw();
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 /// Runs `rounds` rounds of `frames` frames each, ours then the peer's, and
 /// prints the row (`work` units per frame, in millions per second: the

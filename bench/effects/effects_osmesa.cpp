@@ -9,7 +9,6 @@
 #include <GL/osmesa.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -18,12 +17,12 @@
 
 #include "bench/compare_row.h"
 #include "bench/effects/effects_grid.h"
+#include "bench/picture_compare.h"
 #include "platform/d3d9/d3d9control.h"
 
 namespace {
 
 using namespace fxbench;
-using Clock = std::chrono::steady_clock;
 
 /// The grid through OpenGL 1.3 multitexture on OSMesa.
 class PeerGrid
@@ -112,31 +111,6 @@ class PeerGrid
     std::vector<GridVertex> m_vertices;
     GLuint m_textures[2] = {0, 0};
 };
-
-/// Percent of pixels where some colour channel differs by more than 8.
-double DifferingPercent(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
-{
-    size_t differing = 0;
-    for (size_t i = 0; i < a.size(); ++i) {
-        for (int shift = 0; shift < 24; shift += 8) {
-            const int d = int((a[i] >> shift) & 255) - int((b[i] >> shift) & 255);
-            if (d > 8 || d < -8) {
-                ++differing;
-                break;
-            }
-        }
-    }
-    return 100.0 * double(differing) / double(a.size());
-}
-
-template <class Draw> double Seconds(int frames, Draw draw)
-{
-    const Clock::time_point start = Clock::now();
-    for (int f = 0; f < frames; ++f) {
-        draw();
-    }
-    return std::chrono::duration<double>(Clock::now() - start).count();
-}
 
 } // namespace
 
