@@ -14,6 +14,7 @@
 #include "graphics/core/raster.h"
 #include "graphics/d3d9/tests/d3d9testing.h"
 #include "graphics/scene/scenelibrary.h"
+#include "platform/d3d9/testing/backbuffer.h"
 #include "platform/d3d9/testing/capsprofiles.h"
 
 class ParticleTest : public EngineFixture
@@ -87,18 +88,7 @@ class ParticleTest : public EngineFixture
     }
 
     /// The back buffer pixel (0xRRGGBB).
-    uint32_t Pixel(int x, int y)
-    {
-        IDirect3DSurface9* surface = nullptr;
-        Device()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface);
-        D3DLOCKED_RECT locked{};
-        surface->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-        const uint32_t value = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
-                                                                 y * locked.Pitch)[x];
-        surface->UnlockRect();
-        surface->Release();
-        return value & 0xFFFFFF;
-    }
+    uint32_t Pixel(int x, int y) { return d3d9test::BackBufferPixel(Device(), x, y); }
 
     Camera* camera_ = nullptr;
     Frame* frame_ = nullptr;

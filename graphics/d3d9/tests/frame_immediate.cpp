@@ -12,6 +12,7 @@
 #include "graphics/d3d9/d3d9renderstate.h"
 #include "graphics/d3d9/im3d.h"
 #include "graphics/d3d9/tests/d3d9testing.h"
+#include "platform/d3d9/testing/backbuffer.h"
 
 namespace {
 
@@ -45,18 +46,7 @@ class Immediate : public EngineFixture
         EngineFixture::TearDown();
     }
 
-    uint32_t Pixel(int x, int y)
-    {
-        IDirect3DSurface9* surface = nullptr;
-        Device()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface);
-        D3DLOCKED_RECT locked{};
-        surface->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-        const uint32_t value = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
-                                                                 y * locked.Pitch)[x];
-        surface->UnlockRect();
-        surface->Release();
-        return value & 0xFFFFFF;
-    }
+    uint32_t Pixel(int x, int y) { return d3d9test::BackBufferPixel(Device(), x, y); }
 
     static ErrorRecord LastError()
     {

@@ -16,6 +16,7 @@
 #include "graphics/d3d9/tests/d3d9testing.h"
 #include "graphics/toolkit2d/brush.h"
 #include "graphics/toolkit2d/toolkit2d.h"
+#include "platform/d3d9/testing/backbuffer.h"
 
 class TwoDTest : public EngineFixture
 {
@@ -65,28 +66,7 @@ class TwoDTest : public EngineFixture
     }
 
     /// The back buffer as 0xFFRRGGBB words, row by row.
-    std::vector<uint32_t> FramePixels()
-    {
-        std::vector<uint32_t> pixels;
-        IDirect3DSurface9* surface = nullptr;
-        if (FAILED(Device()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) {
-            return pixels;
-        }
-        D3DLOCKED_RECT locked{};
-        if (SUCCEEDED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-            for (int y = 0; y < kHeight; ++y) {
-                const auto* row = reinterpret_cast<const uint32_t*>(
-                    static_cast<const uint8_t*>(locked.pBits) + y * locked.Pitch);
-                pixels.insert(pixels.end(), row, row + kWidth);
-            }
-            surface->UnlockRect();
-        }
-        surface->Release();
-        for (uint32_t& pixel : pixels) {
-            pixel |= 0xFF000000;
-        }
-        return pixels;
-    }
+    std::vector<uint32_t> FramePixels() { return d3d9test::BackBufferPixels(Device(), kWidth, kHeight); }
 
     uint32_t DevicePixel(int x, int y) { return FramePixels()[size_t(y) * kWidth + x]; }
 

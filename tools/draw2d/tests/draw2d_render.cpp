@@ -12,6 +12,7 @@
 #include "graphics/d3d9/d3d9device.h"
 #include "graphics/toolkit2d/font.h"
 #include "platform/d3d9/d3d9control.h"
+#include "platform/d3d9/testing/backbuffer.h"
 #include "platform/d3d9/testing/referenceimage.h"
 #include "tools/draw2d/draw2dscene.h"
 #include "tools/draw2d/draw2dshapes.h"
@@ -21,29 +22,6 @@ namespace {
 
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
-
-std::vector<uint32_t> BackBufferPixels()
-{
-    std::vector<uint32_t> pixels;
-    IDirect3DSurface9* surface = nullptr;
-    if (FAILED(D3D9GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) {
-        return pixels;
-    }
-    D3DLOCKED_RECT locked{};
-    if (SUCCEEDED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-        for (int y = 0; y < kHeight; ++y) {
-            const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
-                                                                y * locked.Pitch);
-            pixels.insert(pixels.end(), row, row + kWidth);
-        }
-        surface->UnlockRect();
-    }
-    surface->Release();
-    for (uint32_t& pixel : pixels) {
-        pixel |= 0xFF000000;
-    }
-    return pixels;
-}
 
 /// The pixel at 2-D point (x, y): one unit is the raster's height, y up.
 uint32_t At(const std::vector<uint32_t>& pixels, float x, float y)
@@ -66,7 +44,7 @@ TEST(Draw2D, RendersTheReferencePicture)
     Draw2DScene scene;
     ASSERT_TRUE(Draw2DSceneCreate(&scene, kWidth, kHeight));
     ASSERT_TRUE(Draw2DSceneRender(&scene));
-    const std::vector<uint32_t> pixels = BackBufferPixels();
+    const std::vector<uint32_t> pixels = d3d9test::BackBufferPixels(D3D9GetDevice(), kWidth, kHeight);
     ASSERT_EQ(pixels.size(), size_t(kWidth) * kHeight);
 
     const uint32_t background = kDraw2DBackground & 0xFFFFFF;
@@ -105,7 +83,7 @@ TEST(Draw2D, RendersTextInTheSampleFont)
     Font* font = Draw2DReadSampleFont(OLAI_SAMPLE_DATA_DIR, "did16");
     ASSERT_NE(font, nullptr);
     ASSERT_TRUE(Draw2DSceneRenderText(&scene, font, "Score 42", false));
-    const std::vector<uint32_t> pixels = BackBufferPixels();
+    const std::vector<uint32_t> pixels = d3d9test::BackBufferPixels(D3D9GetDevice(), kWidth, kHeight);
     ASSERT_EQ(pixels.size(), size_t(kWidth) * kHeight);
 
     // Where the words lie: advances at one texel per pixel from the start.
@@ -156,7 +134,7 @@ TEST(Draw2D, ShapesDrawTheSameImmediateAndBuilt)
     Draw2DScene scene;
     ASSERT_TRUE(Draw2DSceneCreate(&scene, kWidth, kHeight));
     ASSERT_TRUE(Draw2DSceneRenderShapes(&scene));
-    const std::vector<uint32_t> pixels = BackBufferPixels();
+    const std::vector<uint32_t> pixels = d3d9test::BackBufferPixels(D3D9GetDevice(), kWidth, kHeight);
     ASSERT_EQ(pixels.size(), size_t(kWidth) * kHeight);
 
     const auto near = [](uint32_t a, uint32_t b) {

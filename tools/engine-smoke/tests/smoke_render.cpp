@@ -10,6 +10,7 @@
 
 #include "graphics/d3d9/d3d9device.h"
 #include "platform/d3d9/d3d9control.h"
+#include "platform/d3d9/testing/backbuffer.h"
 #include "platform/d3d9/testing/referenceimage.h"
 #include "tools/engine-smoke/smokescene.h"
 
@@ -17,30 +18,6 @@ namespace {
 
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
-
-/// The back buffer as 0xAARRGGBB words.
-std::vector<uint32_t> BackBufferPixels()
-{
-    std::vector<uint32_t> pixels;
-    IDirect3DSurface9* surface = nullptr;
-    if (FAILED(D3D9GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) {
-        return pixels;
-    }
-    D3DLOCKED_RECT locked{};
-    if (SUCCEEDED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-        for (int y = 0; y < kHeight; ++y) {
-            const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
-                                                                y * locked.Pitch);
-            pixels.insert(pixels.end(), row, row + kWidth);
-        }
-        surface->UnlockRect();
-    }
-    surface->Release();
-    for (uint32_t& pixel : pixels) {
-        pixel |= 0xFF000000; // the window shows no alpha
-    }
-    return pixels;
-}
 
 uint32_t At(const std::vector<uint32_t>& pixels, int x, int y)
 {
@@ -63,7 +40,7 @@ TEST(SmokeScene, RendersTheReferencePicture)
     ASSERT_TRUE(SmokeSceneRender(&scene));
     ASSERT_TRUE(SmokeSceneRender(&scene));
     // Draw once more without presenting, to read what the frame holds.
-    const std::vector<uint32_t> pixels = BackBufferPixels();
+    const std::vector<uint32_t> pixels = d3d9test::BackBufferPixels(D3D9GetDevice(), kWidth, kHeight);
     ASSERT_EQ(pixels.size(), size_t(kWidth) * kHeight);
 
     EXPECT_EQ(At(pixels, kWidth - 2, kHeight - 2), kSmokeBackground & 0xFFFFFF) << "cleared background";

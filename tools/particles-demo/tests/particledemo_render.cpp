@@ -10,6 +10,7 @@
 #include "graphics/animation/particle.h"
 #include "graphics/d3d9/d3d9device.h"
 #include "platform/d3d9/d3d9control.h"
+#include "platform/d3d9/testing/backbuffer.h"
 #include "platform/d3d9/testing/referenceimage.h"
 #include "tools/particles-demo/particlescene.h"
 
@@ -17,29 +18,6 @@ namespace {
 
 constexpr int kWidth = 320;
 constexpr int kHeight = 240;
-
-std::vector<uint32_t> BackBufferPixels()
-{
-    std::vector<uint32_t> pixels;
-    IDirect3DSurface9* surface = nullptr;
-    if (FAILED(D3D9GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) {
-        return pixels;
-    }
-    D3DLOCKED_RECT locked{};
-    if (SUCCEEDED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-        for (int y = 0; y < kHeight; ++y) {
-            const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
-                                                                y * locked.Pitch);
-            pixels.insert(pixels.end(), row, row + kWidth);
-        }
-        surface->UnlockRect();
-    }
-    surface->Release();
-    for (uint32_t& pixel : pixels) {
-        pixel |= 0xFF000000;
-    }
-    return pixels;
-}
 
 /// Pixels brighter than the background in columns [x0, x1).
 int LitIn(const std::vector<uint32_t>& pixels, int x0, int x1)
@@ -75,7 +53,7 @@ TEST_P(ParticleDemo, RendersTheReferencePicture)
         << "sprites where the device draws points larger than one pixel";
     ParticleSceneUpdate(&scene, 0.5f);
     ASSERT_TRUE(ParticleSceneRender(&scene));
-    const std::vector<uint32_t> pixels = BackBufferPixels();
+    const std::vector<uint32_t> pixels = d3d9test::BackBufferPixels(D3D9GetDevice(), kWidth, kHeight);
     ASSERT_EQ(pixels.size(), size_t(kWidth * kHeight));
     // Each emitter lights its own third of the view; the corners stay clear.
     for (int third = 0; third < 3; ++third) {

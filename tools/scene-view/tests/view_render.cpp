@@ -22,6 +22,7 @@
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/light.h"
 #include "platform/d3d9/d3d9control.h"
+#include "platform/d3d9/testing/backbuffer.h"
 #include "platform/d3d9/testing/capsprofiles.h"
 #include "platform/d3d9/testing/referenceimage.h"
 #include "tools/scene-view/sceneview.h"
@@ -31,29 +32,6 @@ namespace {
 constexpr int kWidth = 160;
 constexpr int kHeight = 120;
 const std::string kData = OLAI_SAMPLE_DATA;
-
-std::vector<uint32_t> BackBufferPixels()
-{
-    std::vector<uint32_t> pixels;
-    IDirect3DSurface9* surface = nullptr;
-    if (FAILED(D3D9GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) {
-        return pixels;
-    }
-    D3DLOCKED_RECT locked{};
-    if (SUCCEEDED(surface->LockRect(&locked, nullptr, D3DLOCK_READONLY))) {
-        for (int y = 0; y < kHeight; ++y) {
-            const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
-                                                                y * locked.Pitch);
-            pixels.insert(pixels.end(), row, row + kWidth);
-        }
-        surface->UnlockRect();
-    }
-    surface->Release();
-    for (uint32_t& pixel : pixels) {
-        pixel |= 0xFF000000;
-    }
-    return pixels;
-}
 
 std::vector<std::string> SampleModels()
 {
@@ -126,7 +104,7 @@ TEST_F(View, SampleWorldMatchesItsReferencePicture)
     std::string error;
     ASSERT_TRUE(SceneViewCreate(&view, options, &error)) << error;
     ASSERT_TRUE(SceneViewRender(&view));
-    const std::vector<uint32_t> pixels = BackBufferPixels();
+    const std::vector<uint32_t> pixels = d3d9test::BackBufferPixels(D3D9GetDevice(), kWidth, kHeight);
     SceneViewDestroy(&view);
     ASSERT_EQ(pixels.size(), size_t(kWidth * kHeight));
 
@@ -197,7 +175,7 @@ TEST_F(SoftwareSkinnedView, DemoDataSetMatchesItsReferencePictures)
             FrameTransform(view.cameraFrame, &camera, kCombineReplace);
         }
         ASSERT_TRUE(SceneViewRender(&view));
-        const std::vector<uint32_t> pixels = BackBufferPixels();
+        const std::vector<uint32_t> pixels = d3d9test::BackBufferPixels(D3D9GetDevice(), kWidth, kHeight);
         SceneViewDestroy(&view);
         ASSERT_EQ(pixels.size(), size_t(kWidth * kHeight));
         if (c.model) {
@@ -253,7 +231,7 @@ TEST_P(EffectsSampleView, MatchesItsReferencePicture)
     camera.pos = {centre.x, centre.y + 0.5f, centre.z - 6.0f};
     FrameTransform(view.cameraFrame, &camera, kCombineReplace);
     ASSERT_TRUE(SceneViewRender(&view));
-    const std::vector<uint32_t> pixels = BackBufferPixels();
+    const std::vector<uint32_t> pixels = d3d9test::BackBufferPixels(D3D9GetDevice(), kWidth, kHeight);
     SceneViewDestroy(&view);
     ASSERT_EQ(pixels.size(), size_t(kWidth * kHeight));
     EXPECT_EQ(d3d9test::CompareWithReferenceIn(OLAI_TEST_SOURCE_DIR "/reference", OLAI_TEST_OUTPUT_DIR,
@@ -291,7 +269,7 @@ std::vector<uint32_t> SunlitScene(bool shaders)
         ClumpVisitAtomics(clump, HalfwayMorph, nullptr);
     }
     EXPECT_TRUE(SceneViewRender(&view));
-    std::vector<uint32_t> pixels = BackBufferPixels();
+    std::vector<uint32_t> pixels = d3d9test::BackBufferPixels(D3D9GetDevice(), kWidth, kHeight);
     SceneViewDestroy(&view);
     return pixels;
 }

@@ -17,6 +17,7 @@
 #include "graphics/scene/light.h"
 #include "graphics/scene/material.h"
 #include "graphics/scene/world.h"
+#include "platform/d3d9/testing/backbuffer.h"
 #include "platform/d3d9/testing/capsprofiles.h"
 #include "platform/d3d9/testing/referenceimage.h"
 #include "tools/anim-tool/clips.h"
@@ -135,24 +136,7 @@ class SkinPicture : public SkinFixture
         return atomic;
     }
 
-    std::vector<uint32_t> Pixels()
-    {
-        std::vector<uint32_t> out(size_t(kWidth * kHeight));
-        IDirect3DSurface9* surface = nullptr;
-        D3D9GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface);
-        D3DLOCKED_RECT locked{};
-        surface->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-        for (int y = 0; y < kHeight; ++y) {
-            const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
-                                                                y * locked.Pitch);
-            for (int x = 0; x < kWidth; ++x) {
-                out[size_t(y * kWidth + x)] = row[x] | 0xFF000000;
-            }
-        }
-        surface->UnlockRect();
-        surface->Release();
-        return out;
-    }
+    std::vector<uint32_t> Pixels() { return d3d9test::BackBufferPixels(D3D9GetDevice(), kWidth, kHeight); }
 
     std::unique_ptr<World> world_;
     std::vector<Light*> lights_;

@@ -16,6 +16,7 @@
 #include "graphics/d3d9/d3d9renderstate.h"
 #include "graphics/d3d9/renderer/tests/renderertesting.h"
 #include "graphics/scene/material.h"
+#include "platform/d3d9/testing/backbuffer.h"
 
 class DrawFixture : public RendererFixture
 {
@@ -135,24 +136,7 @@ class DrawFixture : public RendererFixture
     }
 
     /// The back buffer as 0xAARRGGBB words with alpha forced to 0xFF.
-    std::vector<uint32_t> Pixels()
-    {
-        std::vector<uint32_t> out(size_t(kWidth * kHeight));
-        IDirect3DSurface9* surface = nullptr;
-        Device()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface);
-        D3DLOCKED_RECT locked{};
-        surface->LockRect(&locked, nullptr, D3DLOCK_READONLY);
-        for (int y = 0; y < kHeight; ++y) {
-            const auto* row = reinterpret_cast<const uint32_t*>(static_cast<const uint8_t*>(locked.pBits) +
-                                                                y * locked.Pitch);
-            for (int x = 0; x < kWidth; ++x) {
-                out[size_t(y * kWidth + x)] = row[x] | 0xFF000000;
-            }
-        }
-        surface->UnlockRect();
-        surface->Release();
-        return out;
-    }
+    std::vector<uint32_t> Pixels() { return d3d9test::BackBufferPixels(Device(), kWidth, kHeight); }
 
     static size_t CountColour(const std::vector<uint32_t>& frame, uint32_t colour)
     {
