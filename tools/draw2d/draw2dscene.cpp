@@ -9,7 +9,6 @@
 #include "graphics/core/camera.h"
 #include "graphics/core/engine.h"
 #include "graphics/core/filesystem.h"
-#include "graphics/core/frame.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/texture.h"
 #include "graphics/core/win32filesystem.h"
@@ -22,6 +21,7 @@
 #include "graphics/toolkit2d/tess.h"
 #include "graphics/toolkit2d/toolkit2d.h"
 #include "graphics/toolkit2d/twoddevice.h"
+#include "tools/engine-smoke/smokescene.h"
 
 namespace {
 
@@ -173,20 +173,9 @@ int32_t Draw2DFillPath(Path* path, uint32_t colour)
 bool Draw2DSceneCreate(Draw2DScene* scene, int32_t width, int32_t height)
 {
     *scene = {};
-    scene->camera = CameraCreate();
-    scene->frame = FrameCreate();
-    if (!scene->camera || !scene->frame) {
-        Draw2DSceneDestroy(scene);
-        return false;
-    }
-    CameraSetFrame(scene->camera, scene->frame);
-    const V2d window = {0.5f * float(width) / float(height), 0.5f};
-    CameraSetViewWindow(scene->camera, &window);
-    scene->camera->frameBuffer = RasterCreate(width, height, 0, kRasterTypeCamera);
-    scene->camera->zBuffer = RasterCreate(width, height, 0, kRasterTypeZBuffer);
+    scene->camera = SmokeCameraCreate(width, height);
     scene->checker = MakeChecker();
-    if (!scene->camera->frameBuffer || !scene->camera->zBuffer || !scene->checker ||
-        !TwoDToolkitOpen(scene->camera)) {
+    if (!scene->camera || !scene->checker || !TwoDToolkitOpen(scene->camera)) {
         Draw2DSceneDestroy(scene);
         return false;
     }
@@ -205,19 +194,7 @@ void Draw2DSceneDestroy(Draw2DScene* scene)
     if (scene->checker) {
         TextureDestroy(scene->checker);
     }
-    if (scene->camera) {
-        if (scene->camera->frameBuffer) {
-            RasterDestroy(scene->camera->frameBuffer);
-        }
-        if (scene->camera->zBuffer) {
-            RasterDestroy(scene->camera->zBuffer);
-        }
-        CameraSetFrame(scene->camera, nullptr);
-        CameraDestroy(scene->camera);
-    }
-    if (scene->frame) {
-        FrameDestroy(scene->frame);
-    }
+    SmokeCameraDestroy(scene->camera);
     *scene = {};
 }
 

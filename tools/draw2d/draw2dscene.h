@@ -9,7 +9,6 @@
 
 struct Camera;
 struct Font;
-struct Frame;
 struct Texture;
 
 struct Draw2DCounts
@@ -22,7 +21,6 @@ struct Draw2DCounts
 struct Draw2DScene
 {
     Camera* camera;
-    Frame* frame;
     Texture* checker;
     Draw2DCounts counts; ///< of the last frame drawn
 };

@@ -122,24 +122,58 @@ void SmokeEngineStop()
     EngineTerm();
 }
 
+Camera* SmokeCameraCreate(int32_t width, int32_t height)
+{
+    Camera* camera = CameraCreate();
+    Frame* frame = camera ? FrameCreate() : nullptr;
+    if (!frame) {
+        if (camera) {
+            CameraDestroy(camera);
+        }
+        return nullptr;
+    }
+    CameraSetFrame(camera, frame);
+    const V2d window = {0.5f * float(width) / float(height), 0.5f};
+    CameraSetViewWindow(camera, &window);
+    camera->frameBuffer = RasterCreate(width, height, 0, kRasterTypeCamera);
+    camera->zBuffer = RasterCreate(width, height, 0, kRasterTypeZBuffer);
+    if (!camera->frameBuffer || !camera->zBuffer) {
+        SmokeCameraDestroy(camera);
+        return nullptr;
+    }
+    return camera;
+}
+
+void SmokeCameraDestroy(Camera* camera)
+{
+    if (!camera) {
+        return;
+    }
+    if (camera->frameBuffer) {
+        RasterDestroy(camera->frameBuffer);
+    }
+    if (camera->zBuffer) {
+        RasterDestroy(camera->zBuffer);
+    }
+    Frame* frame = CameraGetFrame(camera);
+    CameraSetFrame(camera, nullptr);
+    CameraDestroy(camera);
+    if (frame) {
+        FrameDestroy(frame);
+    }
+}
+
 bool SmokeSceneCreate(SmokeScene* scene, int32_t width, int32_t height)
 {
     *scene = {};
-    scene->camera = CameraCreate();
-    scene->frame = FrameCreate();
-    if (!scene->camera || !scene->frame) {
-        SmokeSceneDestroy(scene);
+    scene->camera = SmokeCameraCreate(width, height);
+    if (!scene->camera) {
         return false;
     }
     const V3d back = {0.0f, 0.0f, -3.0f};
-    FrameTranslate(scene->frame, &back, kCombineReplace);
-    CameraSetFrame(scene->camera, scene->frame);
-    const V2d window = {0.5f * float(width) / float(height), 0.5f};
-    CameraSetViewWindow(scene->camera, &window);
-    scene->camera->frameBuffer = RasterCreate(width, height, 0, kRasterTypeCamera);
-    scene->camera->zBuffer = RasterCreate(width, height, 0, kRasterTypeZBuffer);
+    FrameTranslate(CameraGetFrame(scene->camera), &back, kCombineReplace);
     scene->texture = MakeCheckerTexture();
-    if (!scene->camera->frameBuffer || !scene->camera->zBuffer || !scene->texture) {
+    if (!scene->texture) {
         SmokeSceneDestroy(scene);
         return false;
     }
@@ -150,18 +184,7 @@ bool SmokeSceneCreate(SmokeScene* scene, int32_t width, int32_t height)
 
 void SmokeSceneDestroy(SmokeScene* scene)
 {
-    if (scene->camera) {
-        if (scene->camera->frameBuffer) {
-            RasterDestroy(scene->camera->frameBuffer);
-        }
-        if (scene->camera->zBuffer) {
-            RasterDestroy(scene->camera->zBuffer);
-        }
-        CameraDestroy(scene->camera);
-    }
-    if (scene->frame) {
-        FrameDestroy(scene->frame);
-    }
+    SmokeCameraDestroy(scene->camera);
     if (scene->texture) {
         RasterDestroy(scene->texture);
     }

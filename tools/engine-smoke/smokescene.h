@@ -10,12 +10,10 @@
 
 struct Camera;
 struct Raster;
-struct Frame;
 
 struct SmokeScene
 {
     Camera* camera;
-    Frame* frame;
     Raster* texture;
     uint32_t frames;
 };
@@ -30,7 +28,14 @@ bool SmokeEngineStart(HWND window);
 bool SmokeEngineStartWith(HWND window, bool (*attach)());
 /// Stops and terminates the engine.
 void SmokeEngineStop();
-/// Camera, frame and texture for the window's client size; false on failure.
+/// A camera on a frame of its own, with width x height colour and depth
+/// rasters and a view window of their aspect (half-height 0.5), for the
+/// picture programs built on this scene; null when any part cannot be made
+/// (nothing left behind).
+Camera* SmokeCameraCreate(int32_t width, int32_t height);
+/// Destroys what SmokeCameraCreate made; nothing for null.
+void SmokeCameraDestroy(Camera* camera);
+/// Camera and texture for the window's client size; false on failure.
 bool SmokeSceneCreate(SmokeScene* scene, int32_t width, int32_t height);
 void SmokeSceneDestroy(SmokeScene* scene);
 /// Clears, draws and presents one frame; false when the device could not draw it.

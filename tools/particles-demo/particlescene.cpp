@@ -5,7 +5,6 @@
 
 #include "graphics/animation/particle.h"
 #include "graphics/core/camera.h"
-#include "graphics/core/frame.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/texture.h"
 #include "graphics/scene/geometry.h"
@@ -87,23 +86,13 @@ void ParticleEngineStop()
 bool ParticleSceneCreate(ParticleScene* scene, int32_t width, int32_t height)
 {
     *scene = {};
-    scene->camera = CameraCreate();
-    scene->frame = FrameCreate();
-    if (!scene->camera || !scene->frame) {
-        ParticleSceneDestroy(scene);
-        return false;
-    }
-    CameraSetFrame(scene->camera, scene->frame);
-    const V2d window = {0.5f * float(width) / float(height), 0.5f};
-    CameraSetViewWindow(scene->camera, &window);
-    scene->camera->frameBuffer = RasterCreate(width, height, 0, kRasterTypeCamera);
-    scene->camera->zBuffer = RasterCreate(width, height, 0, kRasterTypeZBuffer);
+    scene->camera = SmokeCameraCreate(width, height);
     scene->texture = MakeDisc();
     const uint32_t flags[kParticleSceneEmitters] = {
         kParticleColour | kParticleEmitterTexRect, kParticleColour,
         kParticleColour | kParticleRotation | kParticleEmitterTexRect};
     const uint32_t values[kParticleSceneEmitters] = {0, kParticleValuePointSprites, 0};
-    bool ok = scene->camera->frameBuffer && scene->camera->zBuffer && scene->texture;
+    bool ok = scene->camera && scene->texture;
     for (int32_t i = 0; ok && i < kParticleSceneEmitters; ++i) {
         scene->emitters[i] = MakeEmitter(flags[i], values[i], scene->texture);
         ok = scene->emitters[i] != nullptr;
@@ -127,19 +116,7 @@ void ParticleSceneDestroy(ParticleScene* scene)
     if (scene->texture) {
         TextureDestroy(scene->texture);
     }
-    if (scene->camera) {
-        if (scene->camera->frameBuffer) {
-            RasterDestroy(scene->camera->frameBuffer);
-        }
-        if (scene->camera->zBuffer) {
-            RasterDestroy(scene->camera->zBuffer);
-        }
-        CameraSetFrame(scene->camera, nullptr);
-        CameraDestroy(scene->camera);
-    }
-    if (scene->frame) {
-        FrameDestroy(scene->frame);
-    }
+    SmokeCameraDestroy(scene->camera);
     *scene = {};
 }
 

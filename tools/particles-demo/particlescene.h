@@ -12,7 +12,6 @@
 
 struct Atomic;
 struct Camera;
-struct Frame;
 struct Texture;
 
 constexpr int32_t kParticleSceneEmitters = 3;
@@ -23,7 +22,6 @@ constexpr uint32_t kParticleSceneBackground = 0xFF101828;
 struct ParticleScene
 {
     Camera* camera;
-    Frame* frame;
     Texture* texture;
     Atomic* emitters[kParticleSceneEmitters]; ///< quads, sprites, rotating quads
 };
