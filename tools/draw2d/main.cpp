@@ -13,28 +13,10 @@
 #include <string>
 
 #include "graphics/core/filesystem.h"
-#include "graphics/d3d9/d3d9device.h"
 #include "graphics/toolkit2d/font.h"
-#include "platform/d3d9/d3d9control.h"
 #include "tools/draw2d/draw2dscene.h"
 #include "tools/draw2d/draw2dshapes.h"
 #include "tools/engine-smoke/smokescene.h"
-
-namespace {
-
-/// The back buffer (what the camera drew) written as a PNG.
-bool WriteFrame(const std::string& path)
-{
-    IDirect3DSurface9* surface = nullptr;
-    if (FAILED(D3D9GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) {
-        return false;
-    }
-    const bool written = D3D9SurfaceWritePng(surface, path.c_str());
-    surface->Release();
-    return written;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -83,7 +65,7 @@ int main(int argc, char** argv)
                                       : Draw2DSceneRender(&scene))) {
         std::fprintf(stderr, "draw2d: the picture could not be drawn\n");
         status = 1;
-    } else if (!WriteFrame(out)) {
+    } else if (!SmokeWriteFrame(out.c_str())) {
         std::fprintf(stderr, "draw2d: cannot write %s\n", out.c_str());
         status = 1;
     } else if (shapes) {

@@ -11,6 +11,7 @@
 #include "graphics/d3d9/d3d9im2d.h"
 #include "graphics/d3d9/d3d9renderstate.h"
 #include "graphics/d3d9/im3d.h"
+#include "platform/d3d9/d3d9control.h"
 
 namespace {
 
@@ -120,6 +121,17 @@ void SmokeEngineStop()
     EngineStop();
     EngineClose();
     EngineTerm();
+}
+
+bool SmokeWriteFrame(const char* path)
+{
+    IDirect3DSurface9* surface = nullptr;
+    if (FAILED(D3D9GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) {
+        return false;
+    }
+    const bool written = D3D9SurfaceWritePng(surface, path);
+    surface->Release();
+    return written;
 }
 
 Camera* SmokeCameraCreate(int32_t width, int32_t height)

@@ -28,6 +28,8 @@ bool SmokeEngineStart(HWND window);
 bool SmokeEngineStartWith(HWND window, bool (*attach)());
 /// Stops and terminates the engine.
 void SmokeEngineStop();
+/// Writes the back buffer (what the camera drew) as a PNG; false on failure.
+bool SmokeWriteFrame(const char* path);
 /// A camera on a frame of its own, with width x height colour and depth
 /// rasters and a view window of their aspect (half-height 0.5), for the
 /// picture programs built on this scene; null when any part cannot be made

@@ -12,24 +12,8 @@
 #include <string>
 
 #include "graphics/animation/particle.h"
-#include "graphics/d3d9/d3d9device.h"
-#include "platform/d3d9/d3d9control.h"
+#include "tools/engine-smoke/smokescene.h"
 #include "tools/particles-demo/particlescene.h"
-
-namespace {
-
-bool WriteFrame(const std::string& path)
-{
-    IDirect3DSurface9* surface = nullptr;
-    if (FAILED(D3D9GetDevice()->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &surface))) {
-        return false;
-    }
-    const bool written = D3D9SurfaceWritePng(surface, path.c_str());
-    surface->Release();
-    return written;
-}
-
-} // namespace
 
 int main(int argc, char** argv)
 {
@@ -66,7 +50,7 @@ int main(int argc, char** argv)
     bool ok = ParticleSceneCreate(&scene, width, height);
     if (ok) {
         ParticleSceneUpdate(&scene, time);
-        ok = ParticleSceneRender(&scene) && WriteFrame(out);
+        ok = ParticleSceneRender(&scene) && SmokeWriteFrame(out.c_str());
         const bool sprites = ParticleAtomicGetEmitter(scene.emitters[1])->pointSprites;
         std::printf(
             "particles-demo: %d emitters of %d particles, middle one as %s (caps %s), written to %s\n",
