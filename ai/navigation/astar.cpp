@@ -8,6 +8,7 @@
 #include "ai/navigation/spatial_graph.h"
 
 #include <algorithm>
+#include <bit>
 #include <cmath>
 #include <cstdlib>
 #include <typeinfo>
@@ -20,31 +21,49 @@ namespace {
 // number). Popping it gives the nodes in ascending f and, among equal f, in
 // the order they arrived -- the order of a list sorted by f in which a new
 // node goes behind the equal ones -- at logarithmic cost instead of a walk.
+// Both sort as one integer, so that the heap's comparisons compile to
+// selects rather than branches that the processor cannot foretell. The entry
+// carries where the node's out-arcs start, so that expanding it loads the arc
+// row at once instead of after a lookup that misses too.
 struct AstarOpenEntry
 {
-    float f;
-    uint32_t arrival;
+    uint64_t key; // OpenKey(f, arrival)
     int32_t index;
+    uint32_t firstArc;
 };
 
+// f's bits, turned to sort as unsigned integers in the order of the floats
+// (-0 as +0), above the arrival number.
+inline uint64_t OpenKey(float f, uint32_t arrival)
+{
+    const uint32_t bits = std::bit_cast<uint32_t>(f + 0.0f);
+    const uint32_t ordered = bits ^ ((bits & 0x80000000u) != 0 ? 0xffffffffu : 0x80000000u);
+    return uint64_t(ordered) << 32 | arrival;
+}
+
+// The f of a key.
+inline float OpenKeyF(uint64_t key)
+{
+    const uint32_t ordered = uint32_t(key >> 32);
+    return std::bit_cast<float>(ordered ^ ((ordered & 0x80000000u) != 0 ? 0x80000000u : 0xffffffffu));
+}
+
 // A node's search fields in the search whose stamp it carries (any other
-// stamp: not reached yet), in two arrays by node index: what every arc to
-// the node reads, and the rest. The search touches no node object: the
-// nodes of a path found get their fields when the path is written.
+// stamp: not reached yet): one 16-byte record by node index, so that an arc
+// into the node touches one cache line. f is g + h: the open set's entry
+// holds it, and h is worked out again (straight line) or kept aside (other
+// heuristics). The parent is where the arrival arc leaves. The search touches no
+// node object: the nodes of a path found get their fields when the path is
+// written.
 struct AstarNodeState
 {
     uint32_t stamp;
     int32_t state; // heap position + 1 while open, 0 when neither, kAstarClosed
-    float f;
     float g;
-};
-struct AstarNodeRoute
-{
-    float h;
-    int32_t parent;   // node index; -1 while not reached through an arc
-    uint32_t arrival; // packed arc entry of the arrival arc
+    uint32_t arrival; // packed arc entry of the arrival arc; kAstarNoArc for the start
 };
 constexpr int32_t kAstarClosed = -1;
+constexpr uint32_t kAstarNoArc = 0xffffffffu;
 
 struct AstarOpenHeap
 {
@@ -54,10 +73,7 @@ struct AstarOpenHeap
     AstarNodeState* nodes = nullptr; // per node index
     uint32_t nextArrival = 0;
 
-    static bool Before(const AstarOpenEntry& a, const AstarOpenEntry& b)
-    {
-        return a.f < b.f || (a.f == b.f && a.arrival < b.arrival);
-    }
+    static bool Before(const AstarOpenEntry& a, const AstarOpenEntry& b) { return a.key < b.key; }
     void Place(int32_t i, const AstarOpenEntry& entry)
     {
         entries[i] = entry;
@@ -77,8 +93,7 @@ struct AstarOpenHeap
             int32_t child = 2 * i + 1;
             if (child >= count)
                 break;
-            if (child + 1 < count && Before(entries[child + 1], entries[child]))
-                ++child;
+            child += int32_t((child + 1 < count) & Before(entries[child + 1], entries[child]));
             if (!Before(entries[child], entry))
                 break;
             Place(i, entries[child]);
@@ -87,18 +102,20 @@ struct AstarOpenHeap
         Place(i, entry);
     }
     // False when the pool is full.
-    bool Insert(int32_t index)
+    bool Insert(int32_t index, float f, uint32_t firstArc)
     {
         if (count >= capacity)
             return false;
-        SiftUp(count++, AstarOpenEntry{nodes[index].f, nextArrival++, index});
+        SiftUp(count++, AstarOpenEntry{OpenKey(f, nextArrival++), index, firstArc});
         return true;
     }
+    // The open node's f as its entry holds it.
+    float OpenF(int32_t index) const { return OpenKeyF(entries[nodes[index].state - 1].key); }
     // The node's f dropped: it moves up as though removed and inserted
     // anew (a new arrival number), since its new key is below its old one.
-    void Lower(int32_t index)
+    void Lower(int32_t index, float f, uint32_t firstArc)
     {
-        SiftUp(nodes[index].state - 1, AstarOpenEntry{nodes[index].f, nextArrival++, index});
+        SiftUp(nodes[index].state - 1, AstarOpenEntry{OpenKey(f, nextArrival++), index, firstArc});
     }
     void Remove(int32_t index)
     {
@@ -121,9 +138,9 @@ struct AstarMemory
 {
     int32_t capacity = 0;
     AstarOpenHeap open;
-    AstarNodeRoute* routes = nullptr; // per node index
-    int32_t* chain = nullptr;         // a found path's node indices, goal first
-    uint32_t search = 0;              // the current search's stamp
+    float* estimates = nullptr; // h per node index, kept for heuristics other than the straight line
+    int32_t* chain = nullptr;   // a found path's node indices, goal first
+    uint32_t search = 0;        // the current search's stamp
     CGraphNode* lastStart = nullptr;
     uint8_t idle = 1;
     // The query of the suspended sliced search, and the graph layout it ran on.
@@ -157,7 +174,7 @@ AstarNodeState& Touch(int32_t index)
     if (node.stamp != g_memory.search) {
         node.stamp = g_memory.search;
         node.state = 0;
-        g_memory.routes[index].parent = -1;
+        node.arrival = kAstarNoArc;
     }
     return node;
 }
@@ -192,6 +209,14 @@ struct AstarPricing
     }
 };
 
+// The straight-line estimate from a packed node to the goal, to the same bits
+// as CHeuristicEuclidianDistance gives.
+float StraightLine(const CPackedNode& node, const CVec3& goal)
+{
+    const float dx = goal.x - node.x, dy = goal.y - node.y, dz = goal.z - node.z;
+    return std::sqrt(dx * dx + dy * dy + dz * dz);
+}
+
 // What one search reads on every step.
 struct AstarQuery
 {
@@ -203,26 +228,36 @@ struct AstarQuery
     int32_t goalIndex;
     CVec3 goalPosition;
     void* user;
+    bool plain; // shortest path and straight line
 
     AstarQuery(CSpatialGraph& g, CGraphNode* s, CGraphNode* t, void* u)
         : graph(g), packed(g.GetPacked()), pricing(g), startIndex(s->GetIndex()), goal(t),
-          goalIndex(t->GetIndex()), goalPosition(t->GetPosition()), user(u)
+          goalIndex(t->GetIndex()), goalPosition(t->GetPosition()), user(u),
+          plain(pricing.shortestPath && pricing.straightLine)
     {
     }
 };
+
+// The estimate the search used for the node.
+float EstimateOf(const AstarQuery& query, int32_t index)
+{
+    return query.pricing.straightLine ? StraightLine(query.packed.Nodes()[index], query.goalPosition)
+                                      : g_memory.estimates[index];
+}
 
 // Gives the node object the search fields that the search keeps for it.
 void WriteFields(const AstarQuery& query, int32_t index)
 {
     const AstarNodeState& state = g_memory.open.nodes[index];
-    const AstarNodeRoute& route = g_memory.routes[index];
+    const float h = EstimateOf(query, index);
     CGraphNodeData& data = query.graph.GetNode(index)->GetSearchData();
-    data.f = state.f;
+    data.f = state.g + h;
     data.g = state.g;
-    data.h = route.h;
-    if (route.parent >= 0) {
-        data.parent = query.graph.GetNode(route.parent);
-        data.arrivalArc = query.packed.ArcObjects()[route.arrival];
+    data.h = h;
+    if (state.arrival != kAstarNoArc) {
+        CGraphArc* arc = query.packed.ArcObjects()[state.arrival];
+        data.parent = arc->GetFrom();
+        data.arrivalArc = arc;
     }
 }
 
@@ -238,13 +273,11 @@ bool FreshStart(const AstarQuery& query, CGraphNode* start)
     float h = 0.0f;
     if (!query.pricing.heuristic->Estimate(query.user, start, query.goal, &h))
         return false;
-    AstarNodeState& s = Touch(start->GetIndex());
-    AstarNodeRoute& route = g_memory.routes[start->GetIndex()];
-    s.g = 0.0f;
-    route.h = h;
-    s.f = route.h + s.g;
+    const int32_t index = start->GetIndex();
+    Touch(index).g = 0.0f;
+    g_memory.estimates[index] = h;
     start->GetSearchData().startMarker = 1;
-    if (!g_memory.open.Insert(start->GetIndex())) {
+    if (!g_memory.open.Insert(index, h + 0.0f, query.packed.Nodes()[index].firstArc)) {
         NavSetError(ENavError::NoMemory, "A* memory exhausted");
         return false;
     }
@@ -281,80 +314,99 @@ bool PriceArcObject(const AstarQuery& query, uint32_t entry, float& cost)
     return priced;
 }
 
-// Expands the node at the head of the open set toward the goal. It works on
-// local copies of the memory's fields, which the callbacks it makes cannot
-// reach, and stores them back at the end.
-EStep Step(const AstarQuery& query)
+// Expands nodes from the head of the open set toward the goal, at most
+// `limit` of them: Expanded when it did that many, else why it stopped. It
+// works on local copies of the memory's fields, which the callbacks it makes
+// cannot reach, and stores them back at the end. kPlain: the pricing is
+// shortest path and straight line, so no callback runs for plain arcs.
+template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
 {
     AstarOpenHeap open = g_memory.open;
-    if (open.count == 0)
-        return EStep::Exhausted;
-    const int32_t n = open.entries[0].index;
-    if (n == query.goalIndex)
-        return EStep::Goal;
-    bool ok = true;
-    AstarNodeState* nodes = open.nodes;
-    AstarNodeRoute* routes = g_memory.routes;
+    AstarNodeState* const nodes = open.nodes;
+    float* const estimates = g_memory.estimates;
     const uint32_t search = g_memory.search;
-    const float g = nodes[n].g;
-    const CPackedArc* arcs = query.packed.Arcs();
-    const CVec3* positions = query.packed.Positions();
+    const CPackedArc* const arcs = query.packed.Arcs();
+    const CPackedNode* const places = query.packed.Nodes();
     // Plain arcs under the shortest-path constraint cost their length, which
     // their cost field holds already; every other arc is priced by its object.
-    const bool priceEveryArc = !query.pricing.shortestPath;
-    const bool straightLine = query.pricing.straightLine;
+    const bool priceEveryArc = !kPlain && !query.pricing.shortestPath;
+    const bool straightLine = kPlain || query.pricing.straightLine;
     const CVec3 goalPosition = query.goalPosition;
-    const uint32_t first = query.packed.FirstArcs()[n];
-    const uint32_t end = query.packed.FirstArcs()[n + 1];
-    // The nodes the arcs reach lie apart in memory: ask for all of them
-    // before the walk needs the first.
-    for (uint32_t entry = first; entry < end; ++entry) {
-        const uint32_t m = arcs[entry].to & kPackedArcIndexMask;
-        __builtin_prefetch(&nodes[m]);
-        __builtin_prefetch(&positions[m]);
-    }
-    for (uint32_t entry = first; entry < end; ++entry) {
-        float cost = arcs[entry].length;
-        if ((priceEveryArc || (arcs[entry].to & kPackedArcSpecial) != 0) &&
-            !PriceArcObject(query, entry, cost))
-            continue;
-        const int32_t m = int32_t(arcs[entry].to & kPackedArcIndexMask);
-        AstarNodeState& to = nodes[m];
-        const bool seen = to.stamp == search;
-        // The straight-line estimate is worked out inline, to the same
-        // number for every arc into a node.
-        float h = 0.0f;
-        if (straightLine)
-            h = std::sqrt(CVec3::SquaredDistance(positions[m], goalPosition));
-        else if (!query.pricing.heuristic->Estimate(query.user, query.graph.GetNode(m), query.goal, &h))
-            continue;
-        const float newG = g + cost;
-        const float newF = newG + h;
-        if (!seen) {
-            to.stamp = search;
-            to.state = 0;
-        } else if (to.state != 0 && !(newF < to.f)) {
-            continue;
+    EStep result = EStep::Expanded;
+    uint32_t done = 0;
+    while (done < limit) {
+        if (open.count == 0) {
+            result = EStep::Exhausted;
+            break;
         }
-        to.f = newF;
-        to.g = newG;
-        routes[m] = AstarNodeRoute{h, n, entry};
-        if (to.state > 0) {
-            open.Lower(m);
-        } else {
-            to.state = 0; // a closed node reopens
-            ok = open.Insert(m) && ok;
+        const AstarOpenEntry head = open.entries[0];
+        const int32_t n = head.index;
+        if (n == query.goalIndex) {
+            result = EStep::Goal;
+            break;
+        }
+        bool ok = true;
+        const float g = nodes[n].g;
+        for (uint32_t entry = head.firstArc, to = head.firstArc == kPackedNoArcs ? kPackedArcLast : 0;
+             (to & kPackedArcLast) == 0; ++entry) {
+            to = arcs[entry].to;
+            float cost = arcs[entry].length;
+            if ((priceEveryArc || (to & kPackedArcSpecial) != 0) && !PriceArcObject(query, entry, cost))
+                continue;
+            const int32_t m = int32_t(to & kPackedArcIndexMask);
+            AstarNodeState& node = nodes[m];
+            const CPackedNode& place = places[m];
+            // The straight-line estimate is worked out inline, to the same
+            // number for every arc into a node.
+            float h = 0.0f;
+            if (straightLine)
+                h = StraightLine(place, goalPosition);
+            else if (!query.pricing.heuristic->Estimate(query.user, query.graph.GetNode(m), query.goal, &h))
+                continue;
+            const float newG = g + cost;
+            const float newF = newG + h;
+            if (node.stamp != search) {
+                node.stamp = search;
+                node.state = 0;
+            } else if (node.state > 0) {
+                if (!(newF < open.OpenF(m)))
+                    continue;
+            } else if (node.state == kAstarClosed && !(newF < node.g + (straightLine ? h : estimates[m]))) {
+                continue;
+            }
+            node.g = newG;
+            node.arrival = entry;
+            if (!straightLine)
+                estimates[m] = h;
+            if (node.state > 0) {
+                open.Lower(m, newF, place.firstArc);
+            } else {
+                node.state = 0; // a closed node reopens
+                ok = open.Insert(m, newF, place.firstArc) && ok;
+                // Most nodes put on the open set are expanded later: their
+                // arc rows are asked for now, long before they are walked.
+                if (place.firstArc != kPackedNoArcs)
+                    __builtin_prefetch(&arcs[place.firstArc]);
+            }
+        }
+        open.Remove(n);
+        nodes[n].state = kAstarClosed;
+        ++done;
+        if (!ok) {
+            NavSetError(ENavError::NoMemory, "A* memory exhausted");
+            result = EStep::Failed;
+            break;
         }
     }
-    open.Remove(n);
-    nodes[n].state = kAstarClosed;
     g_memory.open = open;
-    ++g_memory.expansions;
-    if (!ok) {
-        NavSetError(ENavError::NoMemory, "A* memory exhausted");
-        return EStep::Failed;
-    }
-    return EStep::Expanded;
+    g_memory.expansions += done;
+    return result;
+}
+
+// Expand, for the query's pricing.
+EStep ExpandFor(const AstarQuery& query, uint32_t limit)
+{
+    return query.plain ? Expand<true>(query, limit) : Expand<false>(query, limit);
 }
 
 void ClearStartMarker(CGraphNode* start)
@@ -369,7 +421,7 @@ void ClearStartMarker(CGraphNode* start)
 bool BuildPath(const AstarQuery& query, CPathRecord& path)
 {
     CSpatialGraph& graph = query.graph;
-    const AstarNodeRoute* routes = g_memory.routes;
+    const AstarNodeState* nodes = g_memory.open.nodes;
     CGraphArc* const* arcObjects = query.packed.ArcObjects();
     int32_t* chain = g_memory.chain;
     path.graph = &graph;
@@ -378,19 +430,19 @@ bool BuildPath(const AstarQuery& query, CPathRecord& path)
     int32_t d = 0;
     chain[0] = query.goalIndex;
     while (chain[d] != query.startIndex) {
-        const int32_t parent = routes[chain[d]].parent;
+        const uint32_t arrival = nodes[chain[d]].arrival;
         ++d;
-        if (parent < 0 || d >= graph.GetNodeCount()) {
+        if (arrival == kAstarNoArc || d >= graph.GetNodeCount()) {
             path.count = 0;
             return false;
         }
-        chain[d] = parent;
+        chain[d] = int32_t(query.packed.ArcSources()[arrival]);
     }
     constexpr int32_t kAhead = 8;
     for (int32_t k = 0; k <= d; ++k) {
         if (k + kAhead <= d) {
             __builtin_prefetch(&graph.GetNode(chain[k + kAhead])->GetSearchData().f, 1);
-            __builtin_prefetch(arcObjects[routes[chain[k + kAhead - 1]].arrival]);
+            __builtin_prefetch(arcObjects[nodes[chain[k + kAhead - 1]].arrival]);
         }
         WriteFields(query, chain[k]);
     }
@@ -407,11 +459,11 @@ bool BuildPath(const AstarQuery& query, CPathRecord& path)
     }
     // Beyond the last entry: the length from the node after it to the goal.
     for (int32_t k = 0; k < d - path.capacity; ++k)
-        path.remainingLength += arcObjects[routes[chain[k]].arrival]->GetLength();
+        path.remainingLength += arcObjects[nodes[chain[k]].arrival]->GetLength();
     // Entry e: the node e steps from the start and the arc leaving it.
     for (int32_t e = 0; e < std::min(d, path.capacity); ++e) {
         const int32_t node = chain[d - e];
-        const CGraphArc* arc = arcObjects[routes[chain[d - e - 1]].arrival];
+        const CGraphArc* arc = arcObjects[nodes[chain[d - e - 1]].arrival];
         path.nodeIndices[size_t(e)] = uint32_t(node);
         path.positions[size_t(e)] = graph.GetNode(node)->GetPosition();
         path.arcIndices[size_t(e)] = uint32_t(arc->GetIndex());
@@ -445,10 +497,17 @@ void UpdateStats(AstarSliceStats& stats, float elapsed, uint32_t n)
     stats.nodeCount = c + n;
 }
 
-float AllowedNodes(float time, const AstarSliceStats& stats, float spread)
+// Expansions to run before the clock is read again: the first count that
+// reaches time / (spread x deviation + mean time), at least one.
+uint32_t AllowedNodes(float time, const AstarSliceStats& stats, float spread)
 {
     const float denominator = spread * stats.deviation + stats.meanTime;
-    return denominator == 0.0f ? 1.0f : time / denominator;
+    const float allowed = denominator == 0.0f ? 1.0f : time / denominator;
+    if (!(allowed > 1.0f))
+        return 1;
+    if (allowed > 4294967040.0f) // the largest float below 2^32
+        return UINT32_MAX;
+    return uint32_t(std::ceil(allowed));
 }
 
 } // namespace
@@ -458,15 +517,19 @@ bool AstarMemoryInit(int32_t nodeCount)
     AstarMemoryFree();
     if (nodeCount <= 0)
         return true;
+    if (nodeCount > kPackedMaxNodes) {
+        NavSetError(ENavError::BadArgument, "A* memory cannot hold that many nodes");
+        return false;
+    }
     g_memory.capacity = nodeCount;
     g_memory.open.capacity = nodeCount;
     g_memory.open.entries =
         static_cast<AstarOpenEntry*>(std::calloc(size_t(nodeCount), sizeof(AstarOpenEntry)));
     g_memory.open.nodes =
         static_cast<AstarNodeState*>(std::calloc(size_t(nodeCount), sizeof(AstarNodeState)));
-    g_memory.routes = static_cast<AstarNodeRoute*>(std::calloc(size_t(nodeCount), sizeof(AstarNodeRoute)));
+    g_memory.estimates = static_cast<float*>(std::calloc(size_t(nodeCount), sizeof(float)));
     g_memory.chain = static_cast<int32_t*>(std::calloc(size_t(nodeCount), sizeof(int32_t)));
-    if (g_memory.open.entries == nullptr || g_memory.open.nodes == nullptr || g_memory.routes == nullptr ||
+    if (g_memory.open.entries == nullptr || g_memory.open.nodes == nullptr || g_memory.estimates == nullptr ||
         g_memory.chain == nullptr) {
         AstarMemoryFree();
         NavSetError(ENavError::NoMemory, "A* memory could not be allocated");
@@ -479,7 +542,7 @@ void AstarMemoryFree()
 {
     std::free(g_memory.open.entries);
     std::free(g_memory.open.nodes);
-    std::free(g_memory.routes);
+    std::free(g_memory.estimates);
     std::free(g_memory.chain);
     g_memory = AstarMemory();
 }
@@ -508,7 +571,7 @@ bool AstarSearch(CSpatialGraph& graph, CPathRecord& path, CGraphNode* start, CGr
         return false;
     }
     for (;;) {
-        switch (Step(query)) {
+        switch (ExpandFor(query, UINT32_MAX)) {
         case EStep::Expanded:
             continue;
         case EStep::Goal:
@@ -528,7 +591,7 @@ EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNo
         return kAstarNoPath;
     float sliceStart = NavClock();
     float remaining = budget;
-    float allowed = AllowedNodes(budget, stats, spread);
+    uint32_t allowed = AllowedNodes(budget, stats, spread);
     const AstarQuery query(graph, start, goal, user);
 
     bool resume = false;
@@ -557,9 +620,11 @@ EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNo
         }
     }
 
-    uint32_t n = 0;
     for (;;) {
-        switch (Step(query)) {
+        const uint32_t before = g_memory.expansions;
+        const EStep step = ExpandFor(query, allowed);
+        const uint32_t n = g_memory.expansions - before;
+        switch (step) {
         case EStep::Expanded:
             break;
         case EStep::Goal: {
@@ -574,9 +639,6 @@ EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNo
             g_memory.idle = 1;
             return kAstarNoPath;
         }
-        ++n;
-        if (float(n) < allowed)
-            continue;
         const float now = NavClock();
         const float elapsed = now - sliceStart;
         UpdateStats(stats, elapsed, n);
@@ -594,7 +656,6 @@ EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNo
         allowed = AllowedNodes(remaining - elapsed, stats, spread);
         sliceStart = now;
         remaining -= elapsed;
-        n = 0;
     }
 }
 

@@ -14,7 +14,7 @@ class CSpatialGraph;
 
 // Sizes the working memory for node indices 0..nodeCount-1 (frees the old
 // one first); nodeCount <= 0 leaves it empty. False when allocation failed
-// (the memory is then empty).
+// or nodeCount is above kPackedMaxNodes (2^30) (the memory is then empty).
 bool AstarMemoryInit(int32_t nodeCount);
 // Releases the working memory.
 void AstarMemoryFree();

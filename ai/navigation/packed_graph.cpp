@@ -27,7 +27,7 @@ void CPackedGraph::NoteCostWritten(uint32_t entry)
 {
     const CGraphArc& object = *m_arcObjects[entry];
     CPackedArc& arc = m_arcs[entry];
-    arc.to = (arc.to & kPackedArcIndexMask) | (IsSpecial(object.GetData()) ? kPackedArcSpecial : 0u);
+    arc.to = (arc.to & ~kPackedArcSpecial) | (IsSpecial(object.GetData()) ? kPackedArcSpecial : 0u);
 }
 
 void CPackedGraph::NoteEdited(CGraphNode& node)
@@ -55,11 +55,17 @@ void CPackedGraph::Update(const CSpatialGraph& graph)
     // While the copy stays valid no node or arc was deleted, so the noted
     // pointers are live.
     for (CGraphNode* node : m_editedNodes) {
-        m_positions[size_t(node->GetIndex())] = node->GetPosition();
+        CPackedNode& packed = m_nodes[size_t(node->GetIndex())];
+        packed.x = node->GetPosition().x;
+        packed.y = node->GetPosition().y;
+        packed.z = node->GetPosition().z;
         node->m_link.edited = false;
     }
     for (CGraphArc* arc : m_editedArcs) {
-        m_arcs[size_t(arc->m_link.slot)] = Pack(*arc);
+        CPackedArc& packed = m_arcs[size_t(arc->m_link.slot)];
+        const uint32_t last = packed.to & kPackedArcLast;
+        packed = Pack(*arc);
+        packed.to |= last;
         arc->m_link.edited = false;
     }
     m_editedNodes.clear();
@@ -73,20 +79,22 @@ void CPackedGraph::Rebuild(const CSpatialGraph& graph)
     m_editedNodes.clear();
     m_editedArcs.clear();
     const size_t nodeCount = size_t(graph.GetNodeArraySize());
-    m_firstArc.assign(nodeCount + 1, 0);
-    m_positions.assign(nodeCount, CVec3(0.0f, 0.0f, 0.0f));
+    m_nodes.assign(nodeCount, CPackedNode{0.0f, 0.0f, 0.0f, kPackedNoArcs});
     m_arcs.clear();
     m_arcObjects.clear();
+    m_arcSources.clear();
     m_arcs.reserve(size_t(graph.GetArcCount()));
     m_arcObjects.reserve(size_t(graph.GetArcCount()));
+    m_arcSources.reserve(size_t(graph.GetArcCount()));
     for (size_t i = 0; i < nodeCount; ++i) {
-        m_firstArc[i] = uint32_t(m_arcs.size());
         CGraphNode* node = graph.GetNode(int32_t(i));
         if (node == nullptr)
             continue;
         node->m_link.store = this;
         node->m_link.edited = false;
-        m_positions[i] = node->GetPosition();
+        const CVec3& position = node->GetPosition();
+        m_nodes[i] = CPackedNode{position.x, position.y, position.z,
+                                 node->GetOutArcCount() > 0 ? uint32_t(m_arcs.size()) : kPackedNoArcs};
         CGraphArc* const* arcs = node->GetOutArcs();
         for (int32_t a = 0; a < node->GetOutArcCount(); ++a) {
             CGraphArc* arc = arcs[a];
@@ -95,9 +103,11 @@ void CPackedGraph::Rebuild(const CSpatialGraph& graph)
             arc->m_link.edited = false;
             m_arcs.push_back(Pack(*arc));
             m_arcObjects.push_back(arc);
+            m_arcSources.push_back(uint32_t(i));
         }
+        if (node->GetOutArcCount() > 0)
+            m_arcs.back().to |= kPackedArcLast;
     }
-    m_firstArc[nodeCount] = uint32_t(m_arcs.size());
     m_valid = true;
     ++m_layout;
 }

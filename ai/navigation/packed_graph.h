@@ -1,6 +1,6 @@
 // The search's copy of a CSpatialGraph: the out-arcs of every node packed
-// one after another in node-index order (end index, length, cost, flags),
-// beside the node positions, so that the A* search walks arrays instead of
+// one after another in node-index order (end index, length, flags), beside
+// the node positions, so that the A* search walks arrays instead of
 // chasing node and arc objects.
 //
 // Keeping it true: the graph drops the copy whenever its layout changes
@@ -10,8 +10,6 @@
 // records through GetData() each time rather than keeping the reference
 // from one search to the next.
 #pragma once
-
-#include "ai/runtime/vec3.h"
 
 #include <cstdint>
 #include <vector>
@@ -25,14 +23,28 @@ class CSpatialGraph;
 // One out-arc as the search reads it: the end's node index and the length.
 // An arc that the search cannot take as it stands -- blocked, linked to a
 // path object, or with a cost field other than its length -- carries
-// kPackedArcSpecial in its end word, and the search reads its object.
+// kPackedArcSpecial in its end word, and the search reads its object. The
+// last arc of a node's row carries kPackedArcLast.
 struct CPackedArc
 {
     uint32_t to;
     float length;
 };
 inline constexpr uint32_t kPackedArcSpecial = 0x80000000u;
-inline constexpr uint32_t kPackedArcIndexMask = ~kPackedArcSpecial;
+inline constexpr uint32_t kPackedArcLast = 0x40000000u;
+inline constexpr uint32_t kPackedArcIndexMask = 0x3fffffffu;
+// Node indices the packed copy can hold (the end word keeps two flag bits).
+inline constexpr int32_t kPackedMaxNodes = int32_t(kPackedArcIndexMask) + 1;
+
+// One node as the search reads it: its position and where its out-arc row
+// starts (kPackedNoArcs: none), in one 16-byte record, so that the load that
+// prices a node also tells where its arcs are.
+struct CPackedNode
+{
+    float x, y, z;
+    uint32_t firstArc;
+};
+inline constexpr uint32_t kPackedNoArcs = 0xffffffffu;
 
 class CPackedGraph;
 
@@ -65,14 +77,14 @@ class CPackedGraph
     // cannot go on.
     uint32_t GetLayout() const { return m_layout; }
 
-    // Node i's out-arcs are entries FirstArc(i) .. FirstArc(i + 1) - 1, in
-    // out-arc order; indices run to the graph's highest node index (empty
-    // slots have no arcs).
-    const uint32_t* FirstArcs() const { return m_firstArc.data(); }
+    // Node i's out-arcs are entries Nodes()[i].firstArc up to the one marked
+    // kPackedArcLast, in out-arc order; indices run to the graph's highest
+    // node index (empty slots have no arcs).
+    const CPackedNode* Nodes() const { return m_nodes.data(); }
     const CPackedArc* Arcs() const { return m_arcs.data(); }
-    // The arc object of each entry.
+    // The arc object of each entry, and the index of the node it leaves.
     CGraphArc* const* ArcObjects() const { return m_arcObjects.data(); }
-    const CVec3* Positions() const { return m_positions.data(); }
+    const uint32_t* ArcSources() const { return m_arcSources.data(); }
     // The search wrote the cost field of the entry's arc: re-marks it.
     void NoteCostWritten(uint32_t entry);
 
@@ -80,10 +92,10 @@ class CPackedGraph
     void Rebuild(const CSpatialGraph& graph);
     static CPackedArc Pack(const CGraphArc& arc);
 
-    std::vector<uint32_t> m_firstArc; // per node index, plus one past the end
+    std::vector<CPackedNode> m_nodes; // per node index
     std::vector<CPackedArc> m_arcs;
     std::vector<CGraphArc*> m_arcObjects;
-    std::vector<CVec3> m_positions;
+    std::vector<uint32_t> m_arcSources;
     std::vector<CGraphNode*> m_editedNodes;
     std::vector<CGraphArc*> m_editedArcs;
     bool m_valid = false;

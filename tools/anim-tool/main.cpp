@@ -23,51 +23,22 @@
 #include "graphics/animation/hierarchy.h"
 #include "graphics/animation/hierkeys.h"
 #include "graphics/animation/spline.h"
-#include "graphics/core/engine.h"
-#include "graphics/core/error.h"
-#include "graphics/core/filesystem.h"
-#include "graphics/core/tests/devicedouble.h"
-#include "graphics/core/win32filesystem.h"
 #include "tools/anim-tool/clips.h"
 #include "tools/anim-tool/skeleton.h"
 #include "tools/cli/tool_cli.h"
+#include "tools/cli/tool_engine.h"
 
 namespace {
 
-/// The engine on the device double with the animation plug-ins, and a
-/// default file system over the current directory.
-bool EngineUp()
+/// The spline and hierarchy animation plug-ins.
+bool AttachPlugins()
 {
-    DeviceDoubleReset();
-    EngineSetDeviceDriver(DeviceDoubleDriver());
-    static int window;
-    static EngineOpenParams params = {&window};
-    if (!EngineInit(nullptr, 0, 0x400000) || !SplinePluginAttach() || !HierarchyPluginAttach() ||
-        !EngineOpen(&params) || !EngineStart() || !FileSystemManagerOpen(0)) {
-        return false;
-    }
-    FileSystem* files = Win32FileSystemCreate(8, "", "files");
-    if (files == nullptr || !FileSystemManagerRegister(files)) {
-        return false;
-    }
-    FileSystemManagerSetDefault(files);
-    return true;
-}
-
-void EngineDown()
-{
-    FileSystemManagerClose();
-    EngineStop();
-    EngineClose();
-    EngineTerm();
+    return SplinePluginAttach() && HierarchyPluginAttach();
 }
 
 int Fail(const std::string& what)
 {
-    ErrorRecord error;
-    ErrorGet(&error);
-    std::fprintf(stderr, "anim-tool: %s (error %u:0x%x)\n", what.c_str(), error.pluginId, error.code);
-    return 1;
+    return ToolEngineFail("anim-tool", what);
 }
 
 bool LoadSkeleton(const std::string& path, Skeleton* skeleton)
@@ -236,7 +207,7 @@ int main(int argc, char** argv)
     int status = 0;
     if (!ToolCli::Parse(app, argc, argv, &status))
         return status;
-    if (!EngineUp()) {
+    if (!ToolEngineStart(AttachPlugins)) {
         return Fail("the engine did not start");
     }
     int result = 1;
@@ -249,6 +220,6 @@ int main(int argc, char** argv)
     } else if (*play) {
         result = Play(file, skeleton, time);
     }
-    EngineDown();
+    ToolEngineStop();
     return result;
 }

@@ -17,51 +17,24 @@
 
 #include "graphics/animation/hierarchy.h"
 #include "graphics/animation/skin/skin.h"
-#include "graphics/core/engine.h"
-#include "graphics/core/error.h"
-#include "graphics/core/filesystem.h"
 #include "graphics/core/stream.h"
-#include "graphics/core/tests/devicedouble.h"
-#include "graphics/core/win32filesystem.h"
 #include "graphics/scene/clump.h"
 #include "graphics/scene/scenelibrary.h"
 #include "tools/charactergen/characterbuild.h"
 #include "tools/cli/tool_cli.h"
+#include "tools/cli/tool_engine.h"
 
 namespace {
 
-bool EngineUp()
+/// The scene library and the skinned-character plug-ins.
+bool AttachPlugins()
 {
-    DeviceDoubleReset();
-    EngineSetDeviceDriver(DeviceDoubleDriver());
-    static int window;
-    static EngineOpenParams params = {&window};
-    if (!EngineInit(nullptr, 0, 0x400000) || !WorldLibraryAttach() || !HierarchyPluginAttach() ||
-        !SkinPluginAttach() || !EngineOpen(&params) || !EngineStart() || !FileSystemManagerOpen(0)) {
-        return false;
-    }
-    FileSystem* files = Win32FileSystemCreate(8, "", "files");
-    if (files == nullptr || !FileSystemManagerRegister(files)) {
-        return false;
-    }
-    FileSystemManagerSetDefault(files);
-    return true;
-}
-
-void EngineDown()
-{
-    FileSystemManagerClose();
-    EngineStop();
-    EngineClose();
-    EngineTerm();
+    return WorldLibraryAttach() && HierarchyPluginAttach() && SkinPluginAttach();
 }
 
 int Fail(const std::string& what)
 {
-    ErrorRecord error;
-    ErrorGet(&error);
-    std::fprintf(stderr, "charactergen: %s (error %u:0x%x)\n", what.c_str(), error.pluginId, error.code);
-    return 1;
+    return ToolEngineFail("charactergen", what);
 }
 
 /// Writes the clump to `path` and destroys it; false when it was null or the write failed.
@@ -166,10 +139,10 @@ int main(int argc, char** argv)
             return 2;
         }
     }
-    if (!EngineUp()) {
+    if (!ToolEngineStart(AttachPlugins)) {
         return Fail("the engine did not start");
     }
     const int result = Generate(skeleton, outDir, unitsPerMetre, coloured);
-    EngineDown();
+    ToolEngineStop();
     return result;
 }

@@ -7,55 +7,27 @@
 //       environment), the cube environment MODELDIR/fxcube.dds, and the
 //       other textures as TEXTUREDIR/<name>.png for texdict to pack into
 //       MODELDIR/effects_sample.txd
-#include <cstdio>
 #include <string>
 
 #include "graphics/animation/effects/effects.h"
-#include "graphics/core/engine.h"
-#include "graphics/core/error.h"
-#include "graphics/core/filesystem.h"
 #include "graphics/core/stream.h"
-#include "graphics/core/tests/devicedouble.h"
-#include "graphics/core/win32filesystem.h"
 #include "graphics/scene/clump.h"
 #include "graphics/scene/scenelibrary.h"
 #include "tools/cli/tool_cli.h"
+#include "tools/cli/tool_engine.h"
 #include "tools/effectsgen/effectsbuild.h"
 
 namespace {
 
-bool EngineUp()
+/// The scene library and the material effects.
+bool AttachPlugins()
 {
-    DeviceDoubleReset();
-    EngineSetDeviceDriver(DeviceDoubleDriver());
-    static int window;
-    static EngineOpenParams params = {&window};
-    if (!EngineInit(nullptr, 0, 0x400000) || !WorldLibraryAttach() || !EffectsPluginAttach() ||
-        !EngineOpen(&params) || !EngineStart() || !FileSystemManagerOpen(0)) {
-        return false;
-    }
-    FileSystem* files = Win32FileSystemCreate(8, "", "files");
-    if (files == nullptr || !FileSystemManagerRegister(files)) {
-        return false;
-    }
-    FileSystemManagerSetDefault(files);
-    return true;
-}
-
-void EngineDown()
-{
-    FileSystemManagerClose();
-    EngineStop();
-    EngineClose();
-    EngineTerm();
+    return WorldLibraryAttach() && EffectsPluginAttach();
 }
 
 int Fail(const std::string& what)
 {
-    ErrorRecord error;
-    ErrorGet(&error);
-    std::fprintf(stderr, "effectsgen: %s (error %u:0x%x)\n", what.c_str(), error.pluginId, error.code);
-    return 1;
+    return ToolEngineFail("effectsgen", what);
 }
 
 int Generate(const std::string& modelDir, const std::string& textureDir)
@@ -90,10 +62,10 @@ int main(int argc, char** argv)
     if (!ToolCli::Parse(app, argc, argv, &status)) {
         return status;
     }
-    if (!EngineUp()) {
+    if (!ToolEngineStart(AttachPlugins)) {
         return Fail("the engine did not start");
     }
     const int result = Generate(modelDir, textureDir);
-    EngineDown();
+    ToolEngineStop();
     return result;
 }

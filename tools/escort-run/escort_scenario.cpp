@@ -70,15 +70,21 @@ void KeepFreeFloor(CSpatialGraph& grid, const CEscortLevel& level, CSpatialGraph
     }
 }
 
-// A walkable grid over the level's free floor with find-nearest data, handed to the
-// graph manager.
+// The level's floor point (x, z) where a body standing on it has its position.
+CVec3 AtBodyMiddle(const CVec3& floor)
+{
+    return CVec3(floor.x, kEscortBodyMiddle, floor.z);
+}
+
+// A walkable grid over the level's free floor, its nodes at the bodies' middle, with
+// find-nearest data, handed to the graph manager.
 CSpatialGraph* AddGridGraph(CGraphManager& manager, const char* name, const CEscortLevel& level,
                             float spacing)
 {
     CSpatialGraph grid;
     const int w = int((level.maxX - level.minX) / spacing);
     const int h = int((level.maxZ - level.minZ) / spacing);
-    const CVec3 origin(level.minX + spacing * 0.5f, 0.0f, level.minZ + spacing * 0.5f);
+    const CVec3 origin(level.minX + spacing * 0.5f, kEscortBodyMiddle, level.minZ + spacing * 0.5f);
     BuildWalkableGridGraph(grid, origin, w, h, spacing, kEscortWidth);
     auto* graph = new CSpatialGraph;
     KeepFreeFloor(grid, level, *graph);
@@ -128,6 +134,7 @@ CEntity* MakeEntity(CWorld* world, const char* definition, const char* name, con
         return nullptr;
     StandInForDemoClasses(config);
     AddConfigChild(config, nullptr, "StartX", Format("%.3f", start.x).c_str());
+    AddConfigChild(config, nullptr, "StartY", Format("%.3f", start.y).c_str());
     AddConfigChild(config, nullptr, "StartZ", Format("%.3f", start.z).c_str());
     CEntity* entity = CreateEntityFromConfig(name, config, AiGetClassMask(), nullptr);
     delete config;
@@ -140,19 +147,19 @@ CEntity* MakeEntity(CWorld* world, const char* definition, const char* name, con
 
 // The level's escort starts, then, for escorts beyond them, the walkable grid's points
 // on free floor nearest to the first start (the VIP's when the level lists none), each
-// at least kStartSpacing from the VIP and from every start taken.
+// at least kStartSpacing from the VIP and from every start taken; all at the bodies' middle.
 std::vector<CVec3> EscortStarts(const CEscortLevel& level, const CSpatialGraph& grid, int count)
 {
-    std::vector<CVec3> starts(level.escorts.begin(),
-                              level.escorts.begin() +
-                                  std::min<ptrdiff_t>(count, ptrdiff_t(level.escorts.size())));
+    std::vector<CVec3> starts;
+    for (size_t i = 0; i < level.escorts.size() && starts.size() < size_t(count); ++i)
+        starts.push_back(AtBodyMiddle(level.escorts[i]));
     if (starts.size() >= size_t(count))
         return starts;
     const CVec3 from = level.escorts.empty() ? level.route[0] : level.escorts[0];
     std::vector<CVec3> free;
     for (int32_t i = 0; i <= grid.GetHighestNodeIndex(); ++i)
         if (const CGraphNode* node = grid.GetNode(i))
-            free.push_back(CVec3(node->GetPosition().x, 0.0f, node->GetPosition().z));
+            free.push_back(AtBodyMiddle(node->GetPosition()));
     // Stable, so equal distances keep the grid's order and runs repeat exactly.
     std::stable_sort(free.begin(), free.end(), [&from](const CVec3& a, const CVec3& b) {
         return (a - from).SquaredLengthXZ() < (b - from).SquaredLengthXZ();
@@ -312,7 +319,7 @@ bool CEscortScenario::StartWorld(const CEscortLevel& level, const CEscortRunOpti
         return false;
     CSpatialGraph* moveGraph = manager->GetGraph("MoveGraph");
 
-    m_vip = MakeEntity(m_world, "Player", "Player", level.route[0], false);
+    m_vip = MakeEntity(m_world, "Player", "Player", AtBodyMiddle(level.route[0]), false);
     CConfigNode* teamConfig = CopyTeamConfig(m_world, "WardelsTeam");
     CTeam* team =
         teamConfig != nullptr ? CreateTeam(teamConfig, uint32_t(options.escorts), "WardelsTeam") : nullptr;
@@ -401,7 +408,7 @@ void CEscortScenario::StepVip()
         m_vip->SetSpeed(0.0f);
         return;
     }
-    const CVec3 goal = m_level.route[m_waypoint];
+    const CVec3 goal = AtBodyMiddle(m_level.route[m_waypoint]);
     const CVec3 to = goal - m_vip->GetPosition();
     const float stride = kVipSpeed * m_options.step;
     if (to.Length() <= stride) {

@@ -18,6 +18,10 @@ class CWorld;
 
 /// Most escorts a run takes.
 inline constexpr int kMaxEscortCount = 32;
+/// Height above the floor of the entities' positions and of the graphs' nodes (metres):
+/// the middle of the 1.8 m bodies, where the demo's entity class puts an entity, so
+/// that distances between entities and nodes are measured at one height.
+inline constexpr float kEscortBodyMiddle = 0.9f;
 
 struct CEscortRunOptions
 {

@@ -7,6 +7,7 @@
 //   texdict list FILE       names, sizes, depths, levels, filter, addressing
 //   texdict unpack FILE DIR writes each texture's first level as DIR/<name>.png
 #include "tools/cli/tool_cli.h"
+#include "tools/cli/tool_engine.h"
 
 #include <algorithm>
 #include <cctype>
@@ -18,14 +19,11 @@
 
 #include "graphics/core/chunk.h"
 #include "graphics/core/engine.h"
-#include "graphics/core/error.h"
-#include "graphics/core/filesystem.h"
 #include "graphics/core/image.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/stream.h"
 #include "graphics/core/texture.h"
-#include "graphics/core/win32filesystem.h"
 #include "graphics/d3d9/d3d9device.h"
 #include "graphics/toolkit2d/imageformats.h"
 #include "graphics/toolkit2d/imagetexdict.h"
@@ -48,33 +46,19 @@ bool EngineUp()
     EngineSetDeviceDriver(D3D9DriverGet());
     static EngineOpenParams params{};
     params.displayId = gWindow;
-    if (!EngineInit(nullptr, 0, 0x400000) || !EngineOpen(&params) || !EngineStart() ||
-        !Toolkit2dImageFormatsRegister() || !FileSystemManagerOpen(0)) {
-        return false;
-    }
-    FileSystem* files = Win32FileSystemCreate(8, "", "files");
-    if (files == nullptr || !FileSystemManagerRegister(files)) {
-        return false;
-    }
-    FileSystemManagerSetDefault(files);
-    return true;
+    return EngineInit(nullptr, 0, 0x400000) && EngineOpen(&params) && EngineStart() &&
+           Toolkit2dImageFormatsRegister() && ToolFilesOpen();
 }
 
 void EngineDown()
 {
-    FileSystemManagerClose();
-    EngineStop();
-    EngineClose();
-    EngineTerm();
+    ToolEngineStop();
     Win32WindowDestroy(gWindow);
 }
 
 int Fail(const std::string& what)
 {
-    ErrorRecord error;
-    ErrorGet(&error);
-    std::fprintf(stderr, "texdict: %s (error %u:0x%x)\n", what.c_str(), error.pluginId, error.code);
-    return 1;
+    return ToolEngineFail("texdict", what);
 }
 
 std::string TextureName(const std::string& path)

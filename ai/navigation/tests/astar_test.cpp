@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 #include <queue>
@@ -229,6 +230,154 @@ class CDoubledDistance : public CHeuristicEuclidianDistance
     int calls = 0;
 };
 
+// Estimates below the distance by a constant: f runs below zero near the
+// start, and the open set must still order it as the floats do.
+class CShiftedDistance : public CHeuristicEuclidianDistance
+{
+  public:
+    bool Estimate(void* user, CGraphNode* from, CGraphNode* to, float* estimate) override
+    {
+        CHeuristicEuclidianDistance::Estimate(user, from, to, estimate);
+        *estimate -= 40.0f;
+        return true;
+    }
+};
+// Prices every arc at twice its length.
+class CDoubledLength : public CConstraintShortestPath
+{
+  public:
+    bool ComputeCost(void*, CGraphArc* arc, float* cost) override
+    {
+        *cost = 2.0f * arc->GetLength();
+        return true;
+    }
+};
+
+struct SearchAnswer
+{
+    bool found = false;
+    uint32_t expansions = 0;
+    std::vector<uint32_t> nodes;
+    float cost = 0.0f;
+
+    bool operator==(const SearchAnswer&) const = default;
+};
+
+// A plain A* to hold the search against, with the graph's constraint and
+// heuristic: the open set is a list scanned for the least (f, arrival
+// number); a node reached for a lower f, open or closed, takes the new route
+// and a new arrival number; the expanded node leaves the list after its arcs
+// are walked.
+SearchAnswer PlainSearch(CSpatialGraph& graph, int32_t s, int32_t t)
+{
+    struct Entry
+    {
+        float f;
+        uint32_t arrival;
+        int32_t node;
+    };
+    const size_t n = size_t(graph.GetNodeArraySize());
+    std::vector<float> g(n), f(n);
+    std::vector<int32_t> parent(n, -1);
+    std::vector<uint8_t> reached(n, 0);
+    std::vector<Entry> open;
+    uint32_t arrivals = 0;
+    CGraphNode* goal = graph.GetNode(t);
+    float h = 0.0f;
+    graph.GetHeuristic()->Estimate(nullptr, graph.GetNode(s), goal, &h);
+    g[size_t(s)] = 0.0f;
+    f[size_t(s)] = h + 0.0f;
+    reached[size_t(s)] = 1;
+    open.push_back({f[size_t(s)], arrivals++, s});
+    const auto byNode = [&](int32_t node) {
+        return std::find_if(open.begin(), open.end(), [node](const Entry& e) { return e.node == node; });
+    };
+    SearchAnswer answer;
+    while (!open.empty()) {
+        const int32_t node = std::min_element(open.begin(), open.end(), [](const Entry& a, const Entry& b) {
+                                 return a.f < b.f || (a.f == b.f && a.arrival < b.arrival);
+                             })->node;
+        if (node == t) {
+            answer.found = true;
+            answer.cost = g[size_t(t)];
+            for (int32_t k = t; k != s; k = parent[size_t(k)])
+                answer.nodes.insert(answer.nodes.begin(), uint32_t(k));
+            answer.nodes.insert(answer.nodes.begin(), uint32_t(s));
+            return answer;
+        }
+        const CGraphNode* from = graph.GetNode(node);
+        for (int32_t a = 0; a < from->GetOutArcCount(); ++a) {
+            CGraphArc* arc = from->GetOutArc(a);
+            float cost = 0.0f;
+            if (arc->GetData().blocked == 1 || !graph.GetConstraint()->ComputeCost(nullptr, arc, &cost))
+                continue;
+            const size_t m = size_t(arc->GetTo()->GetIndex());
+            graph.GetHeuristic()->Estimate(nullptr, arc->GetTo(), goal, &h);
+            const float newG = g[size_t(node)] + cost;
+            const float newF = newG + h;
+            if (reached[m] == 1 && !(newF < f[m]))
+                continue;
+            g[m] = newG;
+            f[m] = newF;
+            parent[m] = node;
+            reached[m] = 1;
+            if (auto entry = byNode(int32_t(m)); entry != open.end())
+                *entry = Entry{newF, arrivals++, int32_t(m)};
+            else
+                open.push_back({newF, arrivals++, int32_t(m)});
+        }
+        open.erase(byNode(node));
+        ++answer.expansions;
+    }
+    return answer;
+}
+
+TEST_F(AstarTest, ExpansionsAndPathsMatchAPlainSearchUnderEveryPricing)
+{
+    CDoubledLength doubledLength;
+    CZeroHeuristic zero;
+    CShiftedDistance shifted;
+    CDoubledDistance overestimate; // reopens closed nodes
+    struct Pricing
+    {
+        const char* name;
+        CConstraint* constraint;
+        CHeuristic* heuristic;
+    };
+    const Pricing pricings[] = {
+        {"shortest, straight line", &shortest, &euclid},
+        {"shortest, none (ties)", &shortest, &zero},
+        {"shortest, below zero", &shortest, &shifted},
+        {"shortest, overestimate", &shortest, &overestimate},
+        {"doubled, straight line", &doubledLength, &euclid},
+    };
+    CSpatialGraph graphs[3];
+    NavTest::MakeRandomGraph(graphs[0], 120, 100.0f, 3, 21);
+    BuildGridGraph(graphs[1], 16, 16, 1.0f, 20, 4);
+    BuildGridGraph(graphs[2], 16, 16, 3.0f, 0, 1);
+    for (CSpatialGraph& graph : graphs) {
+        Prepare(graph);
+        std::mt19937 random(9);
+        std::uniform_int_distribution<int32_t> pick(0, graph.GetNodeArraySize() - 1);
+        for (int q = 0; q < 12; ++q) {
+            const int32_t s = pick(random);
+            const int32_t t = pick(random);
+            for (const Pricing& pricing : pricings) {
+                graph.SetConstraint(pricing.constraint);
+                graph.SetHeuristic(pricing.heuristic);
+                SearchAnswer ours;
+                ours.found = AstarSearch(graph, path, graph.GetNode(s), graph.GetNode(t), nullptr);
+                ours.expansions = AstarLastExpansionCount();
+                if (ours.found) {
+                    ours.nodes.assign(path.nodeIndices.begin(), path.nodeIndices.begin() + path.count);
+                    ours.cost = graph.GetNode(t)->GetData().g;
+                }
+                EXPECT_EQ(ours, PlainSearch(graph, s, t)) << pricing.name << ": " << s << " -> " << t;
+            }
+        }
+    }
+}
+
 TEST_F(AstarTest, DerivedConstraintsAndHeuristicsAreAskedThemselves)
 {
     CSpatialGraph graph;
@@ -296,6 +445,9 @@ TEST_F(AstarTest, CapacityExhaustionFailsCleanly)
         kAstarNoPath);
     AstarMemoryFree();
     EXPECT_FALSE(AstarSearch(graph, path, graph.GetNode(0), graph.GetNode(1), nullptr));
+    // Beyond what the packed graph can index: refused before allocating.
+    EXPECT_FALSE(AstarMemoryInit(kPackedMaxNodes + 1));
+    EXPECT_EQ(AstarMemoryCapacity(), 0);
     ASSERT_TRUE(AstarMemoryInit(100));
     EXPECT_TRUE(AstarSearch(graph, path, graph.GetNode(0), graph.GetNode(99), nullptr));
 }

@@ -1,24 +1,18 @@
-// The material-effects plug-in: its engine module (the record free list,
-// counted over engine opens), the three extensions, the record's type and
-// its setters and getters.
+// The material-effects records: their free list, the material extension
+// that holds them, the record's type and its setters and getters.
 #include "graphics/animation/effects/effects.h"
 
 #include <cstring>
 
-#include "graphics/animation/effects/effectsbumpmap.h"
 #include "graphics/animation/effects/effectsinternal.h"
-#include "graphics/animation/effects/effectspipelines.h"
-#include "graphics/core/engine.h"
 #include "graphics/core/error.h"
 #include "graphics/core/freelist.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/texture.h"
 #include "graphics/d3d9/rasterext.h"
-#include "graphics/scene/atomic.h"
 #include "graphics/scene/material.h"
 #include "graphics/scene/sceneplugins.h"
-#include "graphics/scene/world.h"
 #include "graphics/toolkit2d/texturecombine.h"
 
 namespace {
@@ -28,11 +22,8 @@ constexpr uint32_t kHintEngine = kMemoryHintEngine | kPluginIdMaterialEffects;
 constexpr uint32_t kEntriesPerBlock = 128;
 constexpr uint32_t kBlocksToPreallocate = 1;
 
-int32_t gOpenCount = 0;
 FreeList* gFreeList = nullptr;
 int32_t gMaterialOffset = -1;
-int32_t gAtomicOffset = -1;
-int32_t gSectorOffset = -1;
 
 /// Slot kinds of each effect type (slot 0, slot 1).
 constexpr uint32_t kTypeKinds[7][2] = {
@@ -41,36 +32,6 @@ constexpr uint32_t kTypeKinds[7][2] = {
     {kEffectSlotDual, kEffectSlotNone},        {kEffectSlotUvTransform, kEffectSlotNone},
     {kEffectSlotUvTransform, kEffectSlotDual},
 };
-
-void* EffectsClose(void* instance, int32_t, int32_t);
-
-void* EffectsOpen(void* instance, int32_t, int32_t)
-{
-    if (gOpenCount == 0) {
-        gFreeList = FreeListCreate(sizeof(MaterialEffects), kEntriesPerBlock, 4, kBlocksToPreallocate,
-                                   nullptr, kHintEngine);
-        if (!gFreeList) {
-            return nullptr;
-        }
-    }
-    ++gOpenCount;
-    if (gOpenCount == 1 && !EffectsPipelinesCreate()) {
-        EffectsClose(instance, 0, 0);
-        return nullptr;
-    }
-    return instance;
-}
-
-void* EffectsClose(void* instance, int32_t, int32_t)
-{
-    if (gOpenCount > 0 && --gOpenCount == 0) {
-        EffectsPipelinesDestroy();
-        EffectsBumpMapRelease();
-        FreeListDestroy(gFreeList);
-        gFreeList = nullptr;
-    }
-    return instance;
-}
 
 void* MaterialConstruct(void* object, int32_t, int32_t)
 {
@@ -134,38 +95,6 @@ void* MaterialCopy(void* destinationObject, const void* sourceObject, int32_t, i
     return destinationObject;
 }
 
-void* WordConstruct(void* object, int32_t offset, int32_t)
-{
-    *EffectsWordAt(object, offset) = 0;
-    return object;
-}
-
-void* WordCopy(void* destination, const void* source, int32_t offset, int32_t)
-{
-    if (*EffectsWordAt(source, offset) != 0) {
-        *EffectsWordAt(destination, offset) = 1;
-    }
-    return destination;
-}
-
-Stream* AtomicWordStreamRead(Stream* stream, int32_t length, void* object, int32_t, int32_t)
-{
-    uint32_t word = 0;
-    if (!EffectsWordRead(stream, length, &word)) {
-        return nullptr;
-    }
-    return word == 0 || AtomicEnableEffects(static_cast<Atomic*>(object)) ? stream : nullptr;
-}
-
-Stream* SectorWordStreamRead(Stream* stream, int32_t length, void* object, int32_t, int32_t)
-{
-    uint32_t word = 0;
-    if (!EffectsWordRead(stream, length, &word)) {
-        return nullptr;
-    }
-    return word == 0 || WorldSectorEnableEffects(static_cast<WorldSector*>(object)) ? stream : nullptr;
-}
-
 float InverseWidth(const Texture* texture)
 {
     const Raster* raster = texture ? texture->raster : nullptr;
@@ -185,9 +114,24 @@ Texture* CreateBumpTexture(Texture* base, Texture* bump)
 
 } // namespace
 
-uint32_t* EffectsWordAt(const void* object, int32_t offset)
+bool EffectsRecordsOpen()
 {
-    return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(const_cast<void*>(object)) + offset);
+    gFreeList = FreeListCreate(sizeof(MaterialEffects), kEntriesPerBlock, 4, kBlocksToPreallocate, nullptr,
+                               kHintEngine);
+    return gFreeList != nullptr;
+}
+
+void EffectsRecordsClose()
+{
+    FreeListDestroy(gFreeList);
+    gFreeList = nullptr;
+}
+
+bool EffectsMaterialRegister()
+{
+    gMaterialOffset = MaterialRegisterPlugin(sizeof(MaterialEffects*), kPluginIdMaterialEffects,
+                                             MaterialConstruct, MaterialDestruct, MaterialCopy);
+    return gMaterialOffset >= 0;
 }
 
 MaterialEffects** EffectsMaterialSlot(const Material* material)
@@ -234,32 +178,6 @@ void EffectsReplaceTexture(Texture** held, Texture* texture)
         TextureDestroy(*held);
     }
     *held = texture;
-}
-
-bool EffectsPluginAttach()
-{
-    if (EngineAttachPlugin(0, kPluginIdMaterialEffects, EffectsOpen, EffectsClose) < 0) {
-        return false;
-    }
-    gMaterialOffset = MaterialRegisterPlugin(sizeof(MaterialEffects*), kPluginIdMaterialEffects,
-                                             MaterialConstruct, MaterialDestruct, MaterialCopy);
-    if (gMaterialOffset < 0 ||
-        MaterialRegisterPluginStream(kPluginIdMaterialEffects, EffectsMaterialStreamRead,
-                                     EffectsMaterialStreamWrite, EffectsMaterialStreamGetSize) < 0) {
-        return false;
-    }
-    gAtomicOffset = AtomicRegisterPlugin(sizeof(uint32_t), kPluginIdMaterialEffects, WordConstruct,
-                                         WordConstruct, WordCopy);
-    if (gAtomicOffset < 0 ||
-        AtomicRegisterPluginStream(kPluginIdMaterialEffects, AtomicWordStreamRead, EffectsWordStreamWrite,
-                                   EffectsWordStreamGetSize) < 0) {
-        return false;
-    }
-    gSectorOffset = WorldSectorRegisterPlugin(sizeof(uint32_t), kPluginIdMaterialEffects, WordConstruct,
-                                              WordConstruct, WordCopy);
-    return gSectorOffset >= 0 &&
-           WorldSectorRegisterPluginStream(kPluginIdMaterialEffects, SectorWordStreamRead,
-                                           EffectsWordStreamWrite, EffectsWordStreamGetSize) >= 0;
 }
 
 MaterialEffects* MaterialEffectsGet(const Material* material)
@@ -558,40 +476,4 @@ bool MaterialEffectsGetUvTransformMatrices(const Material* material, Matrix** ba
         *dualMatrix = slot->uvTransform.dualMatrix;
     }
     return true;
-}
-
-Atomic* AtomicEnableEffects(Atomic* atomic)
-{
-    uint32_t* word = EffectsWordAt(atomic, gAtomicOffset);
-    if (*word == 0) {
-        if (!EffectsGetPipeline(kEffectsPipelineAtomic)) {
-            return nullptr;
-        }
-        AtomicSetEffectsPipeline(atomic);
-        *word = 1;
-    }
-    return atomic;
-}
-
-bool AtomicEffectsEnabled(const Atomic* atomic)
-{
-    return *EffectsWordAt(atomic, gAtomicOffset) != 0;
-}
-
-WorldSector* WorldSectorEnableEffects(WorldSector* sector)
-{
-    uint32_t* word = EffectsWordAt(sector, gSectorOffset);
-    if (*word == 0) {
-        if (!EffectsGetPipeline(kEffectsPipelineWorldSector)) {
-            return nullptr;
-        }
-        WorldSectorSetEffectsPipeline(sector);
-        *word = 1;
-    }
-    return sector;
-}
-
-bool WorldSectorEffectsEnabled(const WorldSector* sector)
-{
-    return *EffectsWordAt(sector, gSectorOffset) != 0;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Shared between the effects record code and its stream bodies.
+// Shared between the effects records, the plug-in and the stream bodies.
 
 #include <cstdint>
 
@@ -7,6 +7,12 @@
 
 struct Stream;
 
+/// Makes the records' free list (on the plug-in's first open); false when out of memory.
+bool EffectsRecordsOpen();
+/// Frees the records' free list (on the plug-in's last close).
+void EffectsRecordsClose();
+/// Registers the material extension that holds the record; false on failure.
+bool EffectsMaterialRegister();
 /// The material's record slot (the material extension).
 MaterialEffects** EffectsMaterialSlot(const Material* material);
 /// The record of `material`, created zero-filled when it has none; null when out of memory.
@@ -14,7 +20,10 @@ MaterialEffects* EffectsMaterialRecord(Material* material);
 /// The slot of `kind` in the material's record, or null.
 EffectSlot* EffectsFindSlot(const Material* material, uint32_t kind);
 /// The effects-on word at `offset` in an atomic or world sector.
-uint32_t* EffectsWordAt(const void* object, int32_t offset);
+inline uint32_t* EffectsWordAt(const void* object, int32_t offset)
+{
+    return reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(const_cast<void*>(object)) + offset);
+}
 /// Replaces *held by `texture` (reference taken, the old one released).
 void EffectsReplaceTexture(Texture** held, Texture* texture);
 

@@ -8,7 +8,6 @@
 // unattended run with a failure.
 #include <gtest/gtest.h>
 
-#include <png.h>
 #include <sys/wait.h>
 
 #include <algorithm>
@@ -53,20 +52,6 @@ std::string LineOf(const std::string& text, int frame, const std::string& what =
     return text.substr(at, text.find('\n', at) - at);
 }
 
-bool ReadPng(const std::string& path, std::vector<uint32_t>* pixels, uint32_t* width, uint32_t* height)
-{
-    png_image image{};
-    image.version = PNG_IMAGE_VERSION;
-    if (!png_image_begin_read_from_file(&image, path.c_str()))
-        return false;
-    image.format = PNG_FORMAT_BGRA;
-    pixels->resize(size_t(image.width) * image.height);
-    const bool ok = png_image_finish_read(&image, nullptr, pixels->data(), 0, nullptr) != 0;
-    *width = image.width;
-    *height = image.height;
-    return ok;
-}
-
 TEST(FrameworkApp, ScriptedDragTurnsAndKeysSwitchTheCamera)
 {
     const std::string text = RunApp("OLAI_EXIT_AFTER_FRAMES=50");
@@ -88,7 +73,7 @@ TEST(FrameworkApp, FreeCameraPictureMatchesTheReference)
     RunApp("OLAI_EXIT_AFTER_FRAMES=25 OLAI_SCREENSHOT=" + shot);
     std::vector<uint32_t> pixels;
     uint32_t width = 0, height = 0;
-    ASSERT_TRUE(ReadPng(shot, &pixels, &width, &height));
+    ASSERT_TRUE(d3d9test::ReadPng(shot, &pixels, &width, &height));
     EXPECT_EQ(width, 640u);
     EXPECT_EQ(height, 480u);
     const std::string failure = d3d9test::CompareWithReferenceIn(
@@ -124,7 +109,7 @@ TEST(FrameworkApp, ThePlayerRunsJumpsAndFiresUnderTheFollowCamera)
     EXPECT_LT(z[4], z[3] - 1.0f) << "turned about and running back";
     std::vector<uint32_t> pixels;
     uint32_t width = 0, height = 0;
-    ASSERT_TRUE(ReadPng(shot, &pixels, &width, &height));
+    ASSERT_TRUE(d3d9test::ReadPng(shot, &pixels, &width, &height));
     const std::string failure =
         d3d9test::CompareWithReferenceIn(OLAI_TEST_SOURCE_DIR "/reference", OLAI_TEST_OUTPUT_DIR,
                                          "framework_app_player", pixels, width, height);

@@ -4,7 +4,8 @@
 // its text with the data files does and to the same end as the run that builds
 // its graphs over the level, and its graphs
 // fit the level (no arc through a wall of the world file, few access-way
-// directions, every start on free floor near a node).
+// directions, every start on free floor near a node) and lie at the height where
+// the demo's entities have their positions.
 #include "ai/navigation/access_ways_data.h"
 #include "ai/navigation/astar_data.h"
 #include "ai/navigation/find_nearest_data.h"
@@ -22,6 +23,7 @@
 #include "tools/escort-run/escort_scenario.h"
 #include "tools/scenebuild/sceneengine.h"
 #include <cmath>
+#include <cstdlib>
 #include <gtest/gtest.h>
 
 namespace Zelk {
@@ -129,6 +131,38 @@ TEST_F(SampleDataAi, WorldTakesTheGraphsFromRawDataAndRunsTheEscortsAsBefore)
     EXPECT_EQ(built.Summary(), summary);
 }
 
+// The demo's entity class puts an entity half its character's height above the
+// character's feet, and the path finder measures its distances to sub-goals and goals
+// from there: every node of the three graphs lies at that height for every character
+// of the demo's configuration.
+TEST_F(SampleDataAi, GraphsLieAtTheMiddleOfTheDemosBodies)
+{
+    std::string config;
+    ASSERT_TRUE(ToolReadText(OLAI_WARDELS_DIR "/config.xml", &config));
+    std::vector<float> middles;
+    const std::string key = "heigth=\"";
+    for (size_t at = config.find(key); at != std::string::npos; at = config.find(key, at + 1))
+        middles.push_back(0.5f * std::strtof(config.c_str() + at + key.size(), nullptr));
+    ASSERT_EQ(middles.size(), 2u) << "the VIP's and the escorts' characters";
+
+    CEscortScenario scenario;
+    std::string error;
+    ASSERT_TRUE(scenario.StartFromAis(level, ais, CEscortRunOptions(), error)) << error;
+    const CGraphManager* manager = CGraphManager::FindInCurrentWorld();
+    ASSERT_NE(manager, nullptr);
+    for (const char* name : kGraphNames) {
+        const CSpatialGraph* graph = manager->GetGraph(name);
+        ASSERT_NE(graph, nullptr);
+        for (const float middle : middles) {
+            int elsewhere = 0;
+            for (int32_t i = 0; i <= graph->GetHighestNodeIndex(); ++i)
+                if (const CGraphNode* node = graph->GetNode(i))
+                    elsewhere += std::fabs(node->GetPosition().y - middle) > 1e-4f ? 1 : 0;
+            EXPECT_EQ(elsewhere, 0) << name << ": nodes not " << middle << " m above the floor";
+        }
+    }
+}
+
 // The world file's sectors, read with their collision trees.
 World* ReadWorldFile()
 {
@@ -145,13 +179,12 @@ World* ReadWorldFile()
     return world;
 }
 
-// Triangles of the world that the segment a-b, raised to waist height, meets.
+// Triangles of the world that the segment a-b meets.
 int WallHits(World* world, const CVec3& a, const CVec3& b)
 {
-    constexpr float kWaist = 1.0f;
     IntersectionQuery query{};
     query.type = kIntersectionLine;
-    query.t.line = {{a.x, a.y + kWaist, a.z}, {b.x, b.y + kWaist, b.z}};
+    query.t.line = {{a.x, a.y, a.z}, {b.x, b.y, b.z}};
     int hits = 0;
     WorldForAllTriangleIntersections(
         world, &query,
@@ -170,7 +203,8 @@ TEST_F(SampleDataAi, GraphsFitTheLevel)
     ASSERT_TRUE(scenario.StartFromAis(level, ais, CEscortRunOptions(), error)) << error;
     const CGraphManager* manager = CGraphManager::FindInCurrentWorld();
     ASSERT_NE(manager, nullptr);
-    // No arc passes through a wall of the world file (segment queries on its collision trees).
+    // No arc passes through a wall of the world file (segment queries on its collision trees,
+    // at the arcs' own height: the middle of the bodies).
     ASSERT_TRUE(SceneEngineStart());
     World* world = ReadWorldFile();
     ASSERT_NE(world, nullptr);
@@ -186,7 +220,8 @@ TEST_F(SampleDataAi, GraphsFitTheLevel)
         }
     }
     // The check sees walls: a segment across the hall's south wall meets it.
-    EXPECT_GT(WallHits(world, CVec3(0.0f, 0.0f, -8.0f), CVec3(0.0f, 0.0f, -3.0f)), 0);
+    EXPECT_GT(WallHits(world, CVec3(0.0f, kEscortBodyMiddle, -8.0f), CVec3(0.0f, kEscortBodyMiddle, -3.0f)),
+              0);
     WorldDestroy(world);
     SceneEngineStop();
 

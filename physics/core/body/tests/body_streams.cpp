@@ -29,21 +29,6 @@ class BodyStreams : public SerialTest
         return uint32_t(bytes[at]) | uint32_t(bytes[at + 1]) << 8 | uint32_t(bytes[at + 2]) << 16 |
                uint32_t(bytes[at + 3]) << 24;
     }
-
-    /// Finds `type` in the bytes and runs `read` on the chunk's body.
-    template <typename Read>
-    static auto ReadChunk(const std::vector<uint8_t>& bytes, size_t length, uint32_t type, Read read)
-    {
-        std::vector<uint8_t> copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
-        StreamMemory memory = {copy.data(), copy.size()};
-        Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
-        decltype(read(stream)) result = nullptr;
-        if (StreamFindChunk(stream, type, nullptr, nullptr)) {
-            result = read(stream);
-        }
-        StreamClose(stream, nullptr);
-        return result;
-    }
 };
 
 } // namespace

@@ -124,11 +124,8 @@ TEST_F(GenericTest, ChunksMeasureRightAndReadBackOrFailCleanly)
     ASSERT_EQ(bytes.size(), OlpGenericObjStreamSize(object) + 12);
     EXPECT_EQ(OlpGenericObjStreamSize(object), OlpGenericDefStreamSize(def) + 12);
 
-    StreamMemory memory = {bytes.data(), bytes.size()};
-    Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
-    ASSERT_TRUE(StreamFindChunk(stream, kOlpChunkGeneric, nullptr, nullptr));
-    OlpGenericObj* read = OlpGenericObjStreamRead(stream);
-    StreamClose(stream, nullptr);
+    OlpGenericObj* read = ReadChunk(bytes, bytes.size(), kOlpChunkGeneric,
+                                    [](Stream* s) { return OlpGenericObjStreamRead(s); });
     ASSERT_NE(read, nullptr);
     auto* back = static_cast<OlpGenericDef*>(read->base.definition);
     EXPECT_EQ(back->partCapacity, 6);
@@ -145,12 +142,10 @@ TEST_F(GenericTest, ChunksMeasureRightAndReadBackOrFailCleanly)
     // Every cut of the object chunk (its size field kept) fails and leaks nothing.
     const int64_t live = CountingMemory::live;
     for (size_t cut = 0; cut < bytes.size(); cut += 5) {
-        StreamMemory part = {bytes.data(), cut};
-        Stream* s = StreamOpen(kStreamMemory, kStreamRead, &part);
-        if (StreamFindChunk(s, kOlpChunkGeneric, nullptr, nullptr)) {
-            EXPECT_EQ(OlpGenericObjStreamRead(s), nullptr) << "cut at " << cut;
-        }
-        StreamClose(s, nullptr);
+        EXPECT_EQ(
+            ReadChunk(bytes, cut, kOlpChunkGeneric, [](Stream* s) { return OlpGenericObjStreamRead(s); }),
+            nullptr)
+            << "cut at " << cut;
         TakeError();
     }
     EXPECT_EQ(CountingMemory::live, live);

@@ -46,20 +46,6 @@ class RagdollStreams : public SerialTest
         OlpRagdollDefSetMapping(def, keys.data(), values.data(), 12);
         return def;
     }
-
-    template <typename Read>
-    static auto ReadChunk(const std::vector<uint8_t>& bytes, size_t length, uint32_t type, Read read)
-    {
-        std::vector<uint8_t> copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
-        StreamMemory memory = {copy.data(), copy.size()};
-        Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
-        decltype(read(stream)) result = nullptr;
-        if (StreamFindChunk(stream, type, nullptr, nullptr)) {
-            result = read(stream);
-        }
-        StreamClose(stream, nullptr);
-        return result;
-    }
 };
 
 } // namespace

@@ -1,7 +1,7 @@
 #pragma once
 // Helpers for the serialisation tests: an engine started on a counting
 // memory table (so a failed read can be shown to leave nothing behind),
-// items written into a byte vector and read back from it.
+// items and chunks written into a byte vector and read back from it.
 
 #include <gtest/gtest.h>
 
@@ -9,6 +9,7 @@
 #include <functional>
 #include <vector>
 
+#include "graphics/core/chunk.h"
 #include "graphics/core/error.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
@@ -45,6 +46,22 @@ class SerialTest : public ::testing::Test
         std::vector<uint8_t> bytes(out.block, out.block + out.length);
         MemoryFree(out.block);
         return ok ? bytes : std::vector<uint8_t>{};
+    }
+
+    /// Finds the chunk `type` in the first `length` bytes and runs `read` on
+    /// its body; `read`'s answer, or null when the chunk is not there.
+    template <typename Read>
+    static auto ReadChunk(const std::vector<uint8_t>& bytes, size_t length, uint32_t type, Read read)
+    {
+        std::vector<uint8_t> copy(bytes.begin(), bytes.begin() + static_cast<std::ptrdiff_t>(length));
+        StreamMemory memory = {copy.data(), copy.size()};
+        Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
+        decltype(read(stream)) result = nullptr;
+        if (StreamFindChunk(stream, type, nullptr, nullptr)) {
+            result = read(stream);
+        }
+        StreamClose(stream, nullptr);
+        return result;
     }
 
     /// Items written through a write context; `measured` gets what a
