@@ -383,6 +383,10 @@ template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
             } else {
                 node.state = 0; // a closed node reopens
                 ok = open.Insert(m, newF, place.firstArc) && ok;
+                // Most nodes put on the open set are expanded later: their
+                // arc rows are asked for now, long before they are walked.
+                if (place.firstArc != kPackedNoArcs)
+                    __builtin_prefetch(&arcs[place.firstArc]);
             }
         }
         open.Remove(n);

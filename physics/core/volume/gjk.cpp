@@ -8,6 +8,7 @@
 #include "physics/core/utils/maths.h"
 #include "physics/core/utils/vec3.h"
 #include "physics/core/volume/dispatch.h"
+#include "physics/core/volume/sat.h"
 
 using namespace olp;
 
@@ -295,6 +296,40 @@ V3d PlanePosition(const OlpPairSide& side)
     return side.frame != nullptr ? side.frame->pos : V3d{0.0f, 0.0f, 0.0f};
 }
 
+/// Overlapping cores: the direction the shift search leaves by is one way
+/// out, and the face normals a side lists (a triangle's, a box's) are
+/// others. The search is led by the boxes' centres: a hull sunk into a
+/// large terrain triangle is pushed out sideways, along one of its own
+/// faces, and the vertex that lies deepest under the triangle never makes
+/// a contact point. The axis whose core intervals separate best wins.
+void TryFaceAxes(const OlpPartPair* pair, OlpDistance* kept)
+{
+    constexpr uint16_t kMaxAxes = 3;
+    for (const OlpPairSide* side : {&pair->a, &pair->b}) {
+        const OlpVolumeDescriptor* d = side->volume->descriptor;
+        OlpFaceAxis faces[kMaxAxes];
+        V3d edges[kMaxAxes];
+        if (d->faceAxisCount > kMaxAxes || d->edgeAxisCount > kMaxAxes ||
+            d->getSeparatingAxes(side->volume, side->frame, faces, edges) == 0) {
+            continue;
+        }
+        for (uint16_t i = 0; i < d->faceAxisCount; ++i) {
+            V3d axis = faces[i].normal;
+            // A degenerate triangle lists a zero normal.
+            if (!(LengthSq(axis) > 0.5f)) {
+                continue;
+            }
+            float separation = OlpSatAxisOverlap(pair, &axis);
+            if (separation > kept->distance) {
+                float top = 0.0f;
+                float bottom = 0.0f;
+                OlpVolumeGetProjection(pair->b.volume, pair->b.frame, &axis, &bottom, &top);
+                *kept = {axis, top + 0.5f * separation, separation};
+            }
+        }
+    }
+}
+
 } // namespace
 
 int32_t OlpGjkPenetration(const OlpPartPair* pair, float maxDistance, OlpDistance* out, float scale)
@@ -360,6 +395,7 @@ int32_t OlpGjkPenetration(const OlpPartPair* pair, float maxDistance, OlpDistanc
         float along = keptShift * Dot(estimate, kept.direction);
         kept.distance -= along;
         kept.midPlane += 0.5f * along;
+        TryFaceAxes(pair, &kept);
     }
     out->direction = kept.direction;
     out->midPlane = kept.midPlane - 0.5f * (marginA - marginB);

@@ -9,6 +9,7 @@
 #include "physics/core/volume/sat.h"
 #include "physics/core/volume/sphere.h"
 #include "physics/core/volume/tests/volumetesting.h"
+#include "physics/core/volume/triangle.h"
 
 #include <algorithm>
 #include <random>
@@ -205,6 +206,37 @@ TEST_F(VolumeDistance, OverlapIsResolvedByShifting)
     ExpectNearV3(out.direction, {0, 0, 1}, 1e-3f);
     EXPECT_NEAR(out.distance, -0.7f, 1e-3f);
     OlpVolumeDestroyContents(&cube);
+}
+
+TEST_F(VolumeDistance, AHullSunkIntoALargeTriangleLeavesAlongItsNormal)
+{
+    // A terrain triangle 4 m wide facing up, and a tilted box hull near one
+    // of its corners with its lowest corner `depth` under it: the boxes'
+    // centres lie mostly side by side, yet the way out is straight up.
+    alignas(16) OlpVolume triangle, hull;
+    const V3d a = {0, 0, 0}, b = {0, 0, 4}, c = {4, 0, 0};
+    OlpTriangleInit(&triangle, &a, &b, &c);
+    OlpConvexHull* box = BoxHull({0.25f, 0.1f, 0.15f});
+    OlpConvexInit(&hull, box);
+    const float depth = 0.007f;
+    for (V3d at : {V3d{3.0f, 0.0f, 0.5f}, V3d{0.6f, 0.0f, 3.0f}, V3d{0.4f, 0.0f, 0.4f}}) {
+        const float s = 1.0f / std::sqrt(2.0f);
+        Matrix frame = MakeFrame({s, 0.0f, s}, 6.0f, at);
+        float lowest = 3.4e38f;
+        for (uint32_t v = 0; v < box->vertexCount; ++v) {
+            lowest = std::min(lowest, TransformPoint(frame, box->vertices[v]).y);
+        }
+        frame.pos.y -= lowest + depth;
+        OlpPartPair pair = {{&triangle, nullptr}, {&hull, &frame}};
+        OlpDistance out;
+        ASSERT_EQ(OlpGjkPenetration(&pair, 0.05f, &out, 1.0f), 1);
+        // From the hull (B) towards the triangle (A): down.
+        ExpectNearV3(out.direction, {0, -1, 0}, 1e-3f);
+        EXPECT_NEAR(out.distance, -depth, 1e-4f);
+        EXPECT_NEAR(out.midPlane, 0.5f * depth, 1e-4f);
+    }
+    OlpVolumeDestroyContents(&hull);
+    OlpConvexHullRelease(box);
 }
 
 TEST_F(VolumeDistance, RandomHullPairsAgreeWithBruteForce)
