@@ -50,6 +50,51 @@ class CSearchSettingsGuard
     CHeuristic* m_heuristic;
 };
 
+// The most out-arcs of a row's node that the row is checked against
+// directly (a node with more is checked by look-up), and the values an entry
+// is compared with: those arcs and kNoArc.
+constexpr size_t kCheckedOutArcs = 8;
+using CRowValues = uint32_t[kCheckedOutArcs + 1];
+
+// 1 when the entry equals none of the values, else 0: a fixed number of
+// compares and no branch.
+inline uint32_t Miss(uint32_t entry, const CRowValues& values)
+{
+    uint32_t hit = 0;
+#pragma GCC unroll 16
+    for (const uint32_t value : values)
+        hit |= uint32_t(entry == value);
+    return hit ^ 1u;
+}
+
+// The entries of row[0..n) that equal none of the values. The first loop runs
+// a multiple of four entries, which the compiler turns into whole vectors of
+// entries even at its most cautious vectorising level.
+uint32_t CountMisses(const uint32_t* row, size_t n, const CRowValues& values)
+{
+    const size_t whole = n & ~size_t(3);
+    uint32_t misses = 0;
+    for (size_t j = 0; j < whole; ++j)
+        misses += Miss(row[j], values);
+    for (size_t j = whole; j < n; ++j)
+        misses += Miss(row[j], values);
+    return misses;
+}
+
+// The values a row's entries may hold off the diagonal: kNoArc and the
+// node's out-arc indices (kNoArc fills the rest); false when the node has
+// more out-arcs than the array holds. A null node has none.
+bool RowValues(const CGraphNode* node, CRowValues& allowed)
+{
+    std::fill(std::begin(allowed), std::end(allowed), CAstarData::kNoArc);
+    const int32_t count = node != nullptr ? node->GetOutArcCount() : 0;
+    if (size_t(count) > kCheckedOutArcs)
+        return false;
+    for (int32_t a = 0; a < count; ++a)
+        allowed[size_t(a) + 1] = uint32_t(node->GetOutArcs()[a]->GetIndex());
+    return true;
+}
+
 } // namespace
 
 CAstarData::CAstarData(CSpatialGraph* graph)
@@ -143,30 +188,36 @@ template <typename Read> bool CAstarData::ReadTable(Read read, size_t sizeHint)
 
 bool CAstarData::CheckTable() const
 {
-    // The node each arc leaves, one slot up: slot 0 answers for "no path"
-    // (kNoArc + 1 wraps to 0) and holds each row's node in turn, the last
-    // slot answers for every index beyond the arcs. An entry off the
-    // diagonal is sound when its slot holds its row's node (empty arc slots
-    // and the last one hold -1, which no node is): no branch per entry.
+    // An entry off the diagonal is kNoArc or an out-arc of its row's node.
+    // Rows of nodes with few out-arcs compare each entry with every allowed
+    // value. Other rows look up the node each arc leaves, one slot up: slot
+    // 0 answers for "no path" (kNoArc + 1 wraps to 0) and holds the row's
+    // node, the last slot answers for every index beyond the arcs, and empty
+    // arc slots hold -1, which no node is.
     const uint32_t arcs = uint32_t(m_graph->GetHighestArcIndex() + 1);
-    std::vector<int32_t> from(size_t(arcs) + 2, -1);
-    for (uint32_t a = 0; a < arcs; ++a)
-        if (const CGraphArc* arc = m_graph->GetArc(int32_t(a)))
-            from[a + 1] = arc->GetFrom()->GetIndex();
+    std::vector<int32_t> from;
     const size_t n = size_t(m_nodeCount);
     uint32_t bad = 0;
     for (size_t i = 0; i < n; ++i) {
         const uint32_t* row = &m_table[i * n];
-        const int32_t node = int32_t(i);
-        from[0] = node;
-        const auto check = [&](size_t begin, size_t end) {
-            for (size_t j = begin; j < end; ++j)
-                bad |= uint32_t(from[std::min(row[j] + 1u, arcs + 1)] != node);
-        };
-        check(0, i);
-        check(i + 1, n);
         // The diagonal holds the row's own index.
         bad |= uint32_t(row[i] != i);
+        CRowValues allowed;
+        if (RowValues(m_graph->GetNode(int32_t(i)), allowed)) {
+            // The whole row in one pass: the diagonal (i, checked above)
+            // misses or not like any entry.
+            bad |= uint32_t(CountMisses(row, n, allowed) != Miss(uint32_t(i), allowed));
+            continue;
+        }
+        if (from.empty()) {
+            from.assign(size_t(arcs) + 2, -1);
+            for (uint32_t a = 0; a < arcs; ++a)
+                if (const CGraphArc* arc = m_graph->GetArc(int32_t(a)))
+                    from[a + 1] = arc->GetFrom()->GetIndex();
+        }
+        from[0] = int32_t(i);
+        for (size_t j = 0; j < n; ++j)
+            bad |= uint32_t(j != i && from[std::min(row[j] + 1u, arcs + 1)] != int32_t(i));
     }
     return bad == 0;
 }

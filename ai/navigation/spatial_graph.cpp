@@ -20,7 +20,7 @@ float Distance(const CVec3& a, const CVec3& b)
     return std::sqrt(CVec3::SquaredDistance(a, b));
 }
 
-bool RemoveFromList(std::vector<CGraphArc*>& list, const CGraphArc* arc)
+bool RemoveFromList(std::pmr::vector<CGraphArc*>& list, const CGraphArc* arc)
 {
     auto it = std::find(list.begin(), list.end(), arc);
     if (it == list.end())
@@ -29,7 +29,7 @@ bool RemoveFromList(std::vector<CGraphArc*>& list, const CGraphArc* arc)
     return true;
 }
 
-bool RemoveFromListByIndex(std::vector<CGraphArc*>& list, int32_t arcIndex)
+bool RemoveFromListByIndex(std::pmr::vector<CGraphArc*>& list, int32_t arcIndex)
 {
     auto it = std::find_if(list.begin(), list.end(),
                            [arcIndex](const CGraphArc* a) { return a->GetIndex() == arcIndex; });
@@ -39,7 +39,7 @@ bool RemoveFromListByIndex(std::vector<CGraphArc*>& list, int32_t arcIndex)
     return true;
 }
 
-bool ReserveList(std::vector<CGraphArc*>& list, int32_t n)
+bool ReserveList(std::pmr::vector<CGraphArc*>& list, int32_t n)
 {
     if (n <= 0)
         return false;
@@ -287,6 +287,12 @@ bool CSpatialGraph::SetArcAt(CGraphArc* arc, CGraphNode* from, CGraphNode* to, i
     // An arc already in the slot is detached from its nodes before it goes.
     if (m_arcs[size_t(index)] != nullptr)
         RemoveArc(index);
+    PlaceArc(arc, from, to, index);
+    return true;
+}
+
+void CSpatialGraph::PlaceArc(CGraphArc* arc, CGraphNode* from, CGraphNode* to, int32_t index)
+{
     m_packed.Invalidate();
     m_arcs[size_t(index)] = arc;
     arc->m_index = index;
@@ -296,7 +302,6 @@ bool CSpatialGraph::SetArcAt(CGraphArc* arc, CGraphNode* from, CGraphNode* to, i
     arc->m_to = to;
     from->AddOutArc(arc);
     to->AddInArc(arc);
-    return true;
 }
 
 bool CSpatialGraph::OpenArcSlot(int32_t index)
@@ -346,7 +351,11 @@ void CSpatialGraph::DeleteNodeObject(int32_t index)
     if (index < 0 || size_t(index) >= m_nodes.size())
         return;
     m_packed.Invalidate();
-    delete m_nodes[size_t(index)];
+    CGraphNode* node = m_nodes[size_t(index)];
+    if (m_block.Holds(node))
+        node->~CGraphNode();
+    else
+        delete node;
     m_nodes[size_t(index)] = nullptr;
 }
 
@@ -355,7 +364,11 @@ void CSpatialGraph::DeleteArcObject(int32_t index)
     if (index < 0 || size_t(index) >= m_arcs.size())
         return;
     m_packed.Invalidate();
-    delete m_arcs[size_t(index)];
+    CGraphArc* arc = m_arcs[size_t(index)];
+    if (m_block.Holds(arc))
+        arc->~CGraphArc();
+    else
+        delete arc;
     m_arcs[size_t(index)] = nullptr;
 }
 
@@ -431,6 +444,7 @@ void CSpatialGraph::Clear()
     m_nodes.shrink_to_fit();
     m_arcs.clear();
     m_arcs.shrink_to_fit();
+    m_block.Release();
     m_nodeCount = m_arcCount = 0;
     m_highestNode = m_highestArc = -1;
 }
@@ -510,11 +524,23 @@ bool CSpatialGraph::ReadFromMemory(const uint8_t* data, size_t size)
     if (!reader.ReadHeader(kMagic, kMagicLength) || !reader.ReadF32(radius) || !reader.ReadU32(nodeCount))
         return false;
     m_searchRadius = radius;
-    // The count must fit both the data (node records plus the arc count word)
-    // and the index type before anything is allocated from it.
+    // The count must fit both the data and the index type before anything
+    // is allocated from it.
     if (nodeCount > uint32_t(INT32_MAX) || !reader.HasRecords(nodeCount, kNodeRecordSize))
         return reader.Fail(ENavError::BadCount, "node count larger than the graph file");
     const uint64_t maxArcs = (reader.Remaining() - nodeCount * kNodeRecordSize) / kArcRecordSize;
+    // One block for every node, arc and arc-list entry: the arc count behind
+    // the node records is read ahead and bounded by the data, so that a wrong
+    // count costs no more memory than the file's size allows (it fails below).
+    uint32_t arcCountAhead = 0;
+    const size_t arcCountAt = size - reader.Remaining() + nodeCount * kNodeRecordSize;
+    if (size - arcCountAt >= 4) {
+        CNavByteReader ahead(data + arcCountAt, 4);
+        ahead.ReadU32(arcCountAhead);
+    }
+    const uint64_t arcRoom = std::min<uint64_t>(arcCountAhead, maxArcs);
+    if (!m_block.Allocate(nodeCount, arcRoom, 2 * arcRoom))
+        return reader.Fail(ENavError::NoMemory, "no memory for the graph");
     if (nodeCount > 0)
         SetNodeCapacity(int32_t(nodeCount));
     for (uint32_t i = 0; i < nodeCount; ++i) {
@@ -526,13 +552,16 @@ bool CSpatialGraph::ReadFromMemory(const uint8_t* data, size_t size)
             return false;
         if (inCount > maxArcs || outCount > maxArcs)
             return reader.Fail(ENavError::BadCount, "node arc count larger than the graph file");
-        const int32_t index = AddNode(record, -1);
-        if (index < 0)
-            return reader.Fail(ENavError::NoMemory, "node could not be added");
-        if (inCount > 0)
-            m_nodes[size_t(index)]->ReserveInArcs(int32_t(inCount));
-        if (outCount > 0)
-            m_nodes[size_t(index)]->ReserveOutArcs(int32_t(outCount));
+        CGraphNode* node = m_block.NewNode(record);
+        if (node == nullptr)
+            return reader.Fail(ENavError::NoMemory, "node beyond the graph's block");
+        PlaceNode(node, int32_t(i));
+        // The lists get their room from the block while it lasts (the stored
+        // counts of a sound file fill it exactly); beyond, they grow as arcs come.
+        if (uint64_t(inCount) + outCount <= m_block.GetListEntriesLeft()) {
+            node->m_inArcs.reserve(inCount);
+            node->m_outArcs.reserve(outCount);
+        }
     }
     uint32_t arcCount = 0;
     if (!reader.ReadU32(arcCount))
@@ -546,8 +575,8 @@ bool CSpatialGraph::ReadFromMemory(const uint8_t* data, size_t size)
         uint32_t toIndex = 0;
         if (!reader.ReadU32(fromIndex) || !reader.ReadU32(toIndex))
             return false;
-        CGraphNode* from = fromIndex < nodeCount ? GetNode(int32_t(fromIndex)) : nullptr;
-        CGraphNode* to = toIndex < nodeCount ? GetNode(int32_t(toIndex)) : nullptr;
+        CGraphNode* from = fromIndex < nodeCount ? m_nodes[fromIndex] : nullptr;
+        CGraphNode* to = toIndex < nodeCount ? m_nodes[toIndex] : nullptr;
         if (from == nullptr || to == nullptr)
             return reader.Fail(ENavError::BadIndex, "arc end outside the graph's nodes");
         // A repeated pair would shift the indices of every later arc, which the
@@ -556,8 +585,10 @@ bool CSpatialGraph::ReadFromMemory(const uint8_t* data, size_t size)
             return reader.Fail(ENavError::BadIndex, "arc repeats an earlier arc");
         CGraphArcData record;
         record.length = record.cost = Distance(from->GetPosition(), to->GetPosition());
-        if (AddArc(record, from, to, -1) < 0)
-            return reader.Fail(ENavError::NoMemory, "arc could not be added");
+        CGraphArc* arc = m_block.NewArc(record);
+        if (arc == nullptr)
+            return reader.Fail(ENavError::NoMemory, "arc beyond the graph's block");
+        PlaceArc(arc, from, to, int32_t(i));
     }
     return true;
 }

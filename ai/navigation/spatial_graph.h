@@ -4,12 +4,14 @@
 // slot is emptied or the graph is renumbered/packed.
 #pragma once
 
+#include "ai/navigation/graph_block.h"
 #include "ai/navigation/packed_graph.h"
 #include "ai/runtime/allocator.h"
 #include "ai/runtime/vec3.h"
 
 #include <cstddef>
 #include <cstdint>
+#include <memory_resource>
 #include <string>
 #include <vector>
 
@@ -97,6 +99,12 @@ class CGraphNode : public CAiObject
   private:
     friend class CSpatialGraph;
     friend class CPackedGraph;
+    friend class CGraphBlock;
+    // A node whose arc lists come from the given memory (a graph's block).
+    CGraphNode(const CGraphNodeData& data, std::pmr::memory_resource* lists)
+        : m_outArcs(lists), m_inArcs(lists), m_data(data)
+    {
+    }
     void LayoutChanged()
     {
         if (m_link.store != nullptr)
@@ -104,8 +112,8 @@ class CGraphNode : public CAiObject
     }
 
     int32_t m_index = -1;
-    std::vector<CGraphArc*> m_outArcs; // not owned, dense
-    std::vector<CGraphArc*> m_inArcs;  // not owned, dense
+    std::pmr::vector<CGraphArc*> m_outArcs; // not owned, dense
+    std::pmr::vector<CGraphArc*> m_inArcs;  // not owned, dense
     CGraphNodeData m_data;
     CPackedLink m_link;
 };
@@ -270,6 +278,8 @@ class CSpatialGraph : public CAiObject
     // Adds an arc between the nodes at the two positions; false when one matches no node.
     bool AddArcBetweenPositions(const CVec3& from, const CVec3& to);
     void PlaceNode(CGraphNode* node, int32_t index);
+    // Puts the arc into its (empty, addressable) slot and joins it to its ends.
+    void PlaceArc(CGraphArc* arc, CGraphNode* from, CGraphNode* to, int32_t index);
     bool OpenNodeSlot(int32_t index);
     bool OpenArcSlot(int32_t index);
 
@@ -283,6 +293,7 @@ class CSpatialGraph : public CAiObject
     int32_t m_highestArc = -1;
     float m_searchRadius = 0.0f;
     CPackedGraph m_packed;
+    CGraphBlock m_block; // the nodes and arcs of a read graph
 };
 
 // Adds a node at the position (other fields at their defaults) behind the

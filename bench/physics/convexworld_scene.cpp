@@ -48,7 +48,7 @@ Matrix ConvexWorldStart(int k)
 ConvexWorldScene::ConvexWorldScene()
 {
     material = MaterialCreate();
-    soup = WorldSoupTerrain(20000, 200.0f, {material});
+    soup = WorldSoupTerrain(kConvexWorldTriangles, 200.0f, {material});
     WorldBuildLimits limits;
     limits.collisionLeaf = 4;
     world = WorldBuild(soup, limits);
@@ -139,7 +139,7 @@ void ConvexWorldMeasure(const ConvexWorldScene& scene, const std::vector<Matrix>
         for (uint32_t v = 0; v < hull->vertexCount; ++v) {
             const V3d p = hull->vertices[v];
             const V3d w = m.right * p.x + m.up * p.y + m.at * p.z + m.pos;
-            *penetration = std::fmax(*penetration, ConvexWorldHeight(w.x, w.z) - w.y);
+            *penetration = std::fmax(*penetration, WorldSoupTerrainHeight(scene.soup, w.x, w.z) - w.y);
         }
     }
     *resting = after.empty() ? 0.0 : double(still) / double(after.size());

@@ -16,6 +16,7 @@
 constexpr int kConvexWorldSide = 42;
 constexpr int kConvexWorldBodies = kConvexWorldSide * kConvexWorldSide;
 constexpr int kConvexWorldShapes = 16;
+constexpr int kConvexWorldTriangles = 20000;
 
 /// Starts the engine with the scene library, collision trees and edge data
 /// (the scene's world needs them); false on failure.
@@ -45,9 +46,9 @@ struct ConvexWorldScene
 /// Body `k`'s start: its hull shape is k % 16.
 Matrix ConvexWorldStart(int k);
 /// The terrain's height at (x, z) by its formula (the triangles follow it
-/// within a few millimetres).
+/// within 7.4 mm: on hills they lie under it, in hollows over it).
 float ConvexWorldHeight(float x, float z);
 /// Share of bodies that moved less than 0.1 m/s over the last step, and the
-/// deepest hull vertex below the terrain, from the poses alone.
+/// deepest hull vertex below the terrain's triangles, from the poses alone.
 void ConvexWorldMeasure(const ConvexWorldScene& scene, const std::vector<Matrix>& before,
                         const std::vector<Matrix>& after, float step, double* resting, float* penetration);

@@ -1,6 +1,7 @@
 // Triangle soups for the world builder.
 #include "tools/worldbuild/worldshapes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <initializer_list>
 
@@ -77,4 +78,32 @@ WorldSoup WorldSoupTerrain(int32_t triangles, float size, const std::vector<Mate
         }
     }
     return soup;
+}
+
+float WorldSoupTerrainHeight(const WorldSoup& terrain, float x, float z)
+{
+    // A grid of (side + 1)^2 vertices row by row, two triangles a cell.
+    const int32_t side = int32_t(std::lround(std::sqrt(double(terrain.positions.size())))) - 1;
+    const V3d& origin = terrain.positions[0];
+    const float step = terrain.positions[1].x - origin.x;
+    const int32_t i = std::clamp(int32_t(std::floor((x - origin.x) / step)), 0, side - 1);
+    const int32_t j = std::clamp(int32_t(std::floor((z - origin.z) / step)), 0, side - 1);
+    float height = 0.0f;
+    float outside = 3.4e38f;
+    for (int32_t half = 0; half < 2; ++half) {
+        const WorldSoupTriangle& t = terrain.triangles[size_t(2 * (j * side + i) + half)];
+        const V3d& a = terrain.positions[t.vertex[0]];
+        const V3d& b = terrain.positions[t.vertex[1]];
+        const V3d& c = terrain.positions[t.vertex[2]];
+        // Barycentric weights in the x-z plane; the triangle the point is least outside of.
+        const float d = (b.x - a.x) * (c.z - a.z) - (c.x - a.x) * (b.z - a.z);
+        const float u = ((x - a.x) * (c.z - a.z) - (c.x - a.x) * (z - a.z)) / d;
+        const float v = ((b.x - a.x) * (z - a.z) - (x - a.x) * (b.z - a.z)) / d;
+        const float miss = std::fmax(std::fmax(-u, -v), u + v - 1.0f);
+        if (miss < outside) {
+            outside = miss;
+            height = a.y + u * (b.y - a.y) + v * (c.y - a.y);
+        }
+    }
+    return height;
 }

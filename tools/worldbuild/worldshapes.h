@@ -18,3 +18,6 @@ WorldSoup WorldSoupLane(Material* material);
 /// `size` metres centred on the origin, with normals, one texture set and
 /// pre-lit colours, its cells alternating over `materials`. Deterministic.
 WorldSoup WorldSoupTerrain(int32_t triangles, float size, const std::vector<Material*>& materials);
+/// The height of a WorldSoupTerrain soup under (x, z): the plane of its
+/// triangle there (outside the square, of the nearest border cell's).
+float WorldSoupTerrainHeight(const WorldSoup& terrain, float x, float z);

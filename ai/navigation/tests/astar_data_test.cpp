@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstring>
 
 namespace Zelk {
@@ -164,6 +165,63 @@ TEST_F(AstarDataTest, FileRoundTripAndRefusals)
     }
     for (size_t length : {size_t(0), size_t(10), size_t(21), size_t(25), bytes.size() - 1})
         EXPECT_FALSE(read.ReadFromMemory(bytes.data(), length)) << length;
+}
+
+// Each entry must be an out-arc of its row's node, whether the node has a few
+// out-arcs (a hub's spokes) or many (the hub), and whatever order the arcs
+// were added in (spokes' arcs interleaved with the hub's).
+TEST_F(AstarDataTest, EntriesAreCheckedAgainstTheirRowsOutArcs)
+{
+    CSpatialGraph star;
+    CGraphNode* hub = AddNodeAtPosition(star, CVec3(0, 0, 0));
+    for (int k = 0; k < 12; ++k) {
+        CGraphNode* spoke = AddNodeAtPosition(star, CVec3(std::cos(float(k)), 0, std::sin(float(k))));
+        star.AddArc(CGraphArcData(), spoke, hub);
+        star.AddArc(CGraphArcData(), hub, spoke);
+    }
+    ASSERT_GT(hub->GetOutArcCount(), 8);
+    ASSERT_TRUE(AstarMemoryInit(star.GetNodeCount()));
+    CAstarData data(&star);
+    ASSERT_TRUE(data.Build());
+    std::vector<uint8_t> bytes;
+    ASSERT_TRUE(data.WriteToMemory(bytes));
+    const size_t n = size_t(star.GetNodeCount());
+    const auto arcIndex = [&](int32_t from, int32_t to) {
+        return uint32_t(CSpatialGraph::FindOutArcTo(star.GetNode(from), star.GetNode(to))->GetIndex());
+    };
+    struct Case
+    {
+        const char* what;
+        size_t row;
+        size_t column;
+        uint32_t value;
+        bool accepted;
+    };
+    const Case cases[] = {
+        {"hub: another of its arcs", 0, 3, arcIndex(0, 5), true},
+        {"hub: no path", 0, 3, CAstarData::kNoArc, true},
+        {"hub: a spoke's arc", 0, 3, arcIndex(4, 0), false},
+        {"hub: beyond the arcs", 0, 3, uint32_t(star.GetArcCount()), false},
+        {"hub: its own index off the diagonal", 0, 3, 0, false},
+        {"hub: the diagonal", 0, 0, arcIndex(0, 1), false},
+        {"spoke: no path", 7, 2, CAstarData::kNoArc, true},
+        {"spoke: the hub's arc", 7, 2, arcIndex(0, 7), false},
+        {"spoke: the next spoke's arc", 7, 2, arcIndex(8, 0), false},
+        {"spoke: beyond the arcs", 7, 2, CAstarData::kNoArc - 1, false},
+        {"spoke: the last column", 7, n - 1, arcIndex(0, 12), false},
+        {"spoke: the diagonal", 7, 7, arcIndex(7, 0), false},
+    };
+    for (const Case& c : cases) {
+        std::vector<uint8_t> changed = bytes;
+        for (size_t k = 0; k < 4; ++k)
+            changed[22 + (c.row * n + c.column) * 4 + k] = uint8_t(c.value >> (8 * k));
+        CAstarData read(&star);
+        NavClearError();
+        EXPECT_EQ(read.ReadFromMemory(changed.data(), changed.size()), c.accepted) << c.what;
+        if (!c.accepted) {
+            EXPECT_EQ(NavGetLastError(), ENavError::BadIndex) << c.what;
+        }
+    }
 }
 
 TEST_F(AstarDataTest, ALoopInTheTableEndsTheLookup)

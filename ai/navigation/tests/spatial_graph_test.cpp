@@ -254,6 +254,70 @@ void PutU32(std::vector<uint8_t>& bytes, size_t offset, uint32_t value)
         bytes[offset + size_t(i)] = uint8_t(value >> (8 * i));
 }
 
+// A read graph keeps its nodes and arcs in one block: every later edit still
+// works on them, and each object, in the block or added after, is freed once
+// (the sanitizers' leak and use-after-free checks watch this test).
+TEST(SpatialGraphFile, AReadGraphCanBeEditedLikeABuiltOne)
+{
+    const std::vector<uint8_t> bytes = SmallGraphBytes();
+    CSpatialGraph graph;
+    ASSERT_TRUE(graph.ReadFromMemory(bytes.data(), bytes.size()));
+    CGraphNode* const node2 = graph.GetNode(2);
+    CGraphArc* const arc1 = graph.GetArc(1);
+
+    // Lists grow beyond the room they were read with; an arc and a node go.
+    graph.AddArc(CGraphArcData(), graph.GetNode(2), graph.GetNode(1));
+    graph.AddArc(CGraphArcData(), graph.GetNode(3), graph.GetNode(0));
+    graph.AddArc(CGraphArcData(), graph.GetNode(0), graph.GetNode(3));
+    ASSERT_TRUE(graph.RemoveArc(0));
+    ASSERT_TRUE(graph.RemoveNode(3));
+    EXPECT_EQ(graph.GetNode(2), node2);
+    EXPECT_EQ(graph.GetArc(1), arc1);
+    EXPECT_EQ(node2->GetOutArcCount(), 2);
+    EXPECT_EQ(node2->GetInArcCount(), 1);
+
+    // Placing over a read node, inserting before one, copying one.
+    ASSERT_TRUE(graph.SetNodeAt(new CGraphNode(At(5, 0, 0)), 0));
+    ASSERT_TRUE(graph.InsertNodeAt(new CGraphNode(At(6, 0, 0)), 1));
+    EXPECT_EQ(graph.GetNode(3), node2);
+    EXPECT_EQ(node2->GetIndex(), 3);
+    CGraphNode copy(*node2);
+    EXPECT_EQ(copy.GetOutArcCount(), 1);
+    *node2 = copy; // the same lists again: the graph stays whole
+    graph.AddArc(CGraphArcData(), graph.GetNode(1), node2);
+    EXPECT_EQ(node2->GetInArcCount(), 2);
+    graph.Renumber();
+    EXPECT_EQ(graph.GetNodeCount(), 4);
+    EXPECT_EQ(graph.GetNode(3), node2);
+
+    // Reading again replaces everything; the graph then goes with the test.
+    ASSERT_TRUE(graph.ReadFromMemory(bytes.data(), bytes.size()));
+    EXPECT_EQ(graph.GetNodeCount(), 4);
+    EXPECT_EQ(graph.GetArcCount(), 4);
+    graph.AddNode(At(1, 1, 1));
+    graph.AddArc(CGraphArcData(), graph.GetNode(4), graph.GetNode(0));
+    std::vector<uint8_t> again;
+    ASSERT_TRUE(graph.WriteToMemory(again));
+    EXPECT_EQ(again.size(), bytes.size() + 20 + 8);
+}
+
+// The stored arc counts only size the lists' first room: counts that do not
+// match the arcs (too few, too many) still read the arcs as they are.
+TEST(SpatialGraphFile, StoredArcCountsThatDisagreeOnlyCostRoom)
+{
+    std::vector<uint8_t> bytes = SmallGraphBytes();
+    PutU32(bytes, 33 + 12, 0);      // node 0: no in-arcs stored (it has one)
+    PutU32(bytes, 33 + 16, 3);      // node 0: three out-arcs stored (it has one)
+    PutU32(bytes, 33 + 20 + 16, 4); // node 1: all the file's arcs
+    CSpatialGraph graph;
+    ASSERT_TRUE(graph.ReadFromMemory(bytes.data(), bytes.size()));
+    EXPECT_EQ(graph.GetNode(0)->GetInArcCount(), 1);
+    EXPECT_EQ(graph.GetNode(0)->GetOutArcCount(), 1);
+    EXPECT_EQ(graph.GetNode(1)->GetOutArcCount(), 1);
+    EXPECT_EQ(graph.GetNode(2)->GetOutArcCount(), 2);
+    EXPECT_EQ(graph.GetNode(2)->GetOutArc(1)->GetTo(), graph.GetNode(3));
+}
+
 TEST(SpatialGraphFile, RefusesMalformedFiles)
 {
     struct Case

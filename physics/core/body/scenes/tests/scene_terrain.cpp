@@ -3,7 +3,6 @@
 // world is: they come to rest on its triangles instead of sinking into them.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <deque>
 #include <random>
@@ -114,35 +113,6 @@ class SceneTerrain : public ::testing::Test
         EngineTestShutdown();
     }
 
-    /// The terrain's height under (x, z): the plane of its triangle there.
-    /// The soup is a grid of square cells of two triangles, row by row.
-    float Height(float x, float z) const
-    {
-        const int side = int(std::lround(std::sqrt(double(soup_.positions.size())))) - 1;
-        const V3d& origin = soup_.positions[0];
-        const float step = soup_.positions[1].x - origin.x;
-        const int i = std::clamp(int(std::floor((x - origin.x) / step)), 0, side - 1);
-        const int j = std::clamp(int(std::floor((z - origin.z) / step)), 0, side - 1);
-        float height = 0.0f;
-        float outside = 3.4e38f;
-        for (int half = 0; half < 2; ++half) {
-            const WorldSoupTriangle& t = soup_.triangles[size_t(2 * (j * side + i) + half)];
-            const V3d& a = soup_.positions[t.vertex[0]];
-            const V3d& b = soup_.positions[t.vertex[1]];
-            const V3d& c = soup_.positions[t.vertex[2]];
-            // Barycentric weights in the x-z plane: the triangle the point is least outside of.
-            const float d = (b.x - a.x) * (c.z - a.z) - (c.x - a.x) * (b.z - a.z);
-            const float u = ((x - a.x) * (c.z - a.z) - (c.x - a.x) * (z - a.z)) / d;
-            const float v = ((b.x - a.x) * (z - a.z) - (x - a.x) * (b.z - a.z)) / d;
-            const float miss = std::fmax(std::fmax(-u, -v), u + v - 1.0f);
-            if (miss < outside) {
-                outside = miss;
-                height = a.y + u * (b.y - a.y) + v * (c.y - a.y);
-            }
-        }
-        return height;
-    }
-
     /// Drops a square of kSide x kSide hulls 1.15 m apart, centred on
     /// (x0, z0), from 3 m over the terrain.
     void Drop(float x0, float z0)
@@ -154,7 +124,7 @@ class SceneTerrain : public ::testing::Test
             m.at = {0, 0, 1};
             const float x = x0 + 1.15f * (float(k % kSide) - 0.5f * (kSide - 1));
             const float z = z0 + 1.15f * (float(k / kSide) - 0.5f * (kSide - 1));
-            m.pos = {x, Height(x, z) + 3.0f, z};
+            m.pos = {x, WorldSoupTerrainHeight(soup_, x, z) + 3.0f, z};
             m.flags = kMatrixFlagsOrthonormal;
             poses_.push_back(m);
             OlpBody* body = OlpBodyCreate(defs_[size_t(k % kShapes)]);
@@ -175,7 +145,7 @@ class SceneTerrain : public ::testing::Test
             const OlpConvexHull* hull = hulls_[size_t(shapes_[k])];
             for (uint32_t v = 0; v < hull->vertexCount; ++v) {
                 const V3d w = TransformPoint(m, hull->vertices[v]);
-                deepest = std::fmax(deepest, Height(w.x, w.z) - w.y);
+                deepest = std::fmax(deepest, WorldSoupTerrainHeight(soup_, w.x, w.z) - w.y);
             }
         }
         return deepest;
