@@ -14,7 +14,6 @@
 #include "graphics/core/chunk.h"
 #include "graphics/core/engine.h"
 #include "graphics/core/error.h"
-#include "graphics/core/filesystem.h"
 #include "graphics/core/frame.h"
 #include "graphics/core/image.h"
 #include "graphics/core/matrix.h"
@@ -22,7 +21,6 @@
 #include "graphics/core/raster.h"
 #include "graphics/core/stream.h"
 #include "graphics/core/texture.h"
-#include "graphics/core/win32filesystem.h"
 #include "graphics/d3d9/d3d9device.h"
 #include "graphics/d3d9/ddsread.h"
 #include "graphics/d3d9/renderer/scenerenderer.h"
@@ -37,6 +35,7 @@
 #include "graphics/scene/worldmembers.h"
 #include "graphics/toolkit2d/imageformats.h"
 #include "graphics/toolkit2d/imagetexdict.h"
+#include "tools/cli/tool_engine.h"
 
 namespace {
 
@@ -267,13 +266,10 @@ bool SceneViewEngineStart(HWND window)
         return false;
     }
     // Files and images through a file system over the current directory.
-    FileSystem* files = nullptr;
-    if (!Toolkit2dImageFormatsRegister() || !FileSystemManagerOpen(0) ||
-        !(files = Win32FileSystemCreate(8, "", "files")) || !FileSystemManagerRegister(files)) {
+    if (!Toolkit2dImageFormatsRegister() || !ToolFilesOpen()) {
         SceneViewEngineStop();
         return false;
     }
-    FileSystemManagerSetDefault(files);
     gImageRead = TextureGetReadCallback();
     TextureSetReadCallback(ReadTexture);
     return true;
@@ -281,10 +277,7 @@ bool SceneViewEngineStart(HWND window)
 
 void SceneViewEngineStop()
 {
-    FileSystemManagerClose();
-    EngineStop();
-    EngineClose();
-    EngineTerm();
+    ToolEngineStop();
 }
 
 bool SceneViewCreate(SceneView* view, const SceneViewOptions& options, std::string* error)
