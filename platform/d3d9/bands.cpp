@@ -1,12 +1,18 @@
 #include "platform/d3d9/bands.h"
 
 #include <algorithm>
-#include <condition_variable>
+#include <atomic>
+#include <climits>
+#include <cstdint>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
 #include <thread>
 #include <vector>
+
+#include <linux/futex.h>
+#include <sys/syscall.h>
+#include <unistd.h>
 
 #include "platform/d3d9/d3d9control.h"
 
@@ -15,7 +21,27 @@ namespace {
 
 constexpr int kMaxThreads = 64;
 
+static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t) && std::atomic<uint32_t>::is_always_lock_free,
+              "a futex is a plain 32-bit word");
+
+// Sleeps while *word == expected (or until woken); Linux futexes wake a
+// waiter without a lock, so the workers of a short band do not queue on one
+// mutex before and after it.
+void FutexWait(std::atomic<uint32_t>& word, uint32_t expected)
+{
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAIT_PRIVATE, expected, nullptr, nullptr, 0);
+}
+
+void FutexWake(std::atomic<uint32_t>& word, int count)
+{
+    syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAKE_PRIVATE, count, nullptr, nullptr, 0);
+}
+
 // Workers 1..n-1 wait for a job; each runs the band of its own number.
+// A job is published as one word, generation << 7 | bands, so a worker sees
+// the band count of the very job whose generation it saw. Every job wakes
+// every sleeping worker, so none can miss the 2^25 jobs the word takes to
+// wrap.
 class BandPool
 {
   public:
@@ -26,11 +52,8 @@ class BandPool
     }
     ~BandPool()
     {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            stop_ = true;
-        }
-        wake_.notify_all();
+        state_.store(kStop, std::memory_order_release);
+        FutexWake(state_, INT_MAX);
         for (std::thread& t : workers_)
             t.join();
     }
@@ -39,50 +62,45 @@ class BandPool
 
     void Run(int bands, const std::function<void(int)>& job)
     {
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            job_ = &job;
-            bands_ = bands;
-            remaining_ = bands - 1;
-            ++generation_;
-        }
-        wake_.notify_all();
+        job_ = &job;
+        remaining_.store(uint32_t(bands - 1), std::memory_order_relaxed);
+        generation_ = (generation_ + kGenerationStep) % kStop; // never the stop word
+        state_.store(generation_ | uint32_t(bands), std::memory_order_release);
+        FutexWake(state_, INT_MAX);
         job(0);
-        std::unique_lock<std::mutex> lock(mutex_);
-        done_.wait(lock, [this] { return remaining_ == 0; });
-        job_ = nullptr;
+        for (uint32_t left; (left = remaining_.load(std::memory_order_acquire)) != 0;)
+            FutexWait(remaining_, left);
     }
 
   private:
+    static constexpr uint32_t kGenerationStep = 1u << 7;
+    static constexpr uint32_t kBandsMask = kGenerationStep - 1;
+    static constexpr uint32_t kStop = ~uint32_t(0) & ~kBandsMask;
+
     void Serve(int band)
     {
-        unsigned seen = 0;
+        uint32_t seen = 0;
         for (;;) {
-            const std::function<void(int)>* job;
-            {
-                std::unique_lock<std::mutex> lock(mutex_);
-                wake_.wait(lock, [&] { return stop_ || generation_ != seen; });
-                if (stop_)
-                    return;
-                seen = generation_;
-                if (band >= bands_)
-                    continue;
-                job = job_;
-            }
-            (*job)(band);
-            std::lock_guard<std::mutex> lock(mutex_);
-            if (--remaining_ == 0)
-                done_.notify_one();
+            uint32_t state;
+            while ((state = state_.load(std::memory_order_acquire)) == seen)
+                FutexWait(state_, seen);
+            if (state == kStop)
+                return;
+            seen = state;
+            // Run waits for every band it handed out, so job_ stays valid.
+            if (uint32_t(band) >= (seen & kBandsMask))
+                continue;
+            (*job_)(band);
+            if (remaining_.fetch_sub(1, std::memory_order_acq_rel) == 1)
+                FutexWake(remaining_, 1);
         }
     }
 
     std::vector<std::thread> workers_;
-    std::mutex mutex_;
-    std::condition_variable wake_, done_;
     const std::function<void(int)>* job_ = nullptr;
-    int bands_ = 0, remaining_ = 0;
-    unsigned generation_ = 0;
-    bool stop_ = false;
+    uint32_t generation_ = 0; // the caller's own copy
+    std::atomic<uint32_t> state_{0};
+    std::atomic<uint32_t> remaining_{0};
 };
 
 int ThreadsFromEnvironment()
