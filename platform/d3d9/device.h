@@ -17,6 +17,7 @@ namespace d3d9sw {
 
 class Direct3D;
 class Device;
+struct PrimitiveSetup;
 
 // The Direct3D object seen from the device (direct3d.cpp).
 void Direct3DAddRef(Direct3D* d3d);
@@ -262,8 +263,10 @@ class Device final : public Object<IDirect3DDevice9>
     bool FindStreams(int64_t first, UINT numVertices, const uint8_t* userVertices, UINT userStride,
                      const uint8_t** base, UINT* strides) const;
     /// Transforms and lights `count` vertices from the streams into the
-    /// vertex cache, in ranges on the device's threads when there are many.
-    void ProcessVertexRange(const uint8_t* const* base, const UINT* strides, UINT count);
+    /// vertex cache, with their clip codes and screen positions under
+    /// `setup`, in ranges on the device's threads when there are many.
+    void ProcessVertexRange(const PrimitiveSetup& setup, const uint8_t* const* base, const UINT* strides,
+                            UINT count);
     // Compiling the state for drawing, one state group each (drawcompile.cpp).
     bool CompileDraw();
     bool CompileInputLayout();

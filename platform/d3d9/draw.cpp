@@ -217,31 +217,29 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
     if (!FindStreams(int64_t(baseVertex) + minIndex, numVertices, userVertices, userStride, base, strides))
         return D3DERR_INVALIDCALL;
 
-    // Transform and light the used range once.
+    const DWORD* rs = state_.renderStates;
+    const PrimitiveSetup setup = MakePrimitiveSetup(pixel_, vertex_, layout_.positionT, rs[D3DRS_SHADEMODE],
+                                                    rs[D3DRS_CULLMODE], rs[D3DRS_FILLMODE]);
+    // Transform and light the used range once, with clip codes and screen
+    // positions per vertex, not per triangle.
     if (vertexCache_.size() < numVertices)
         vertexCache_.resize(numVertices);
-    ProcessVertexRange(base, strides, numVertices);
+    if (codes_.size() < numVertices) {
+        codes_.resize(numVertices);
+        screen_.resize(numVertices);
+    }
+    ProcessVertexRange(setup, base, strides, numVertices);
     const VertexOut* verts = vertexCache_.data();
     pixel_.target.color->Touch();
     if (pixel_.target.depth)
         pixel_.target.depth->Touch();
 
-    const DWORD* rs = state_.renderStates;
-    const PrimitiveSetup setup = MakePrimitiveSetup(pixel_, vertex_, layout_.positionT, rs[D3DRS_SHADEMODE],
-                                                    rs[D3DRS_CULLMODE], rs[D3DRS_FILLMODE]);
-    // Clip codes and screen positions once per vertex, not per triangle.
-    if (codes_.size() < numVertices) {
-        codes_.resize(numVertices);
-        screen_.resize(numVertices);
-    }
     // The screen rectangle the vertices span (all of it when one is clipped).
     float left = float(pixel_.clipX0), right = float(pixel_.clipX1);
     float top = float(pixel_.clipY0), bottom = float(pixel_.clipY1);
     float minX = right, maxX = left, minY = bottom, maxY = top;
     for (UINT i = 0; i < numVertices; ++i) {
-        codes_[i] = uint8_t(ClipCode(setup, verts[i]));
         if (codes_[i] == 0) {
-            ToScreen(setup, verts[i], &screen_[i]);
             minX = std::min(minX, screen_[i].x);
             maxX = std::max(maxX, screen_[i].x);
             minY = std::min(minY, screen_[i].y);
@@ -282,18 +280,29 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
     return D3D_OK;
 }
 
-void Device::ProcessVertexRange(const uint8_t* const* base, const UINT* strides, UINT count)
+void Device::ProcessVertexRange(const PrimitiveSetup& setup, const uint8_t* const* base, const UINT* strides,
+                                UINT count)
 {
+    // Runs of vertices small enough that their positions are still in the
+    // cache when their clip codes and screen positions are made.
+    constexpr UINT kRun = 32 * kShaderLanes;
     auto process = [&](UINT first, UINT n) {
-        const uint8_t* streams[kMaxStreams];
-        for (int k = 0; k < kMaxStreams; ++k)
-            streams[k] = base[k] ? base[k] + size_t(first) * strides[k] : nullptr;
-        if (vertexShader_)
-            ProcessVerticesShader(vertex_, layout_, streams, strides, n, pixel_.attrCount,
-                                  vertexCache_.data() + first);
-        else
-            ProcessVertices(vertex_, layout_, streams, strides, n, pixel_.attrCount,
-                            vertexCache_.data() + first);
+        for (UINT start = first; start < first + n; start += kRun) {
+            const UINT run = std::min(kRun, first + n - start);
+            const uint8_t* streams[kMaxStreams];
+            for (int k = 0; k < kMaxStreams; ++k)
+                streams[k] = base[k] ? base[k] + size_t(start) * strides[k] : nullptr;
+            VertexOut* out = vertexCache_.data() + start;
+            if (vertexShader_)
+                ProcessVerticesShader(vertex_, layout_, streams, strides, run, pixel_.attrCount, out);
+            else
+                ProcessVertices(vertex_, layout_, streams, strides, run, pixel_.attrCount, out);
+            for (UINT i = start; i < start + run; ++i) {
+                codes_[i] = uint8_t(ClipCode(setup, vertexCache_[i]));
+                if (codes_[i] == 0)
+                    ToScreen(setup, vertexCache_[i], &screen_[i]);
+            }
+        }
     };
     const UINT most =
         DeviceSplitsEveryDraw() ? (count + kShaderLanes - 1) / kShaderLanes : count / kBandMinVertices;

@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <vector>
 
 #include "platform/d3d9/pipeline.h"
 
@@ -62,36 +63,38 @@ void ProcessVertices(const VertexConfig& cfg, const InputLayout& layout, const u
     Colour(cfg.material.Emissive, matEmissive);
     // Every vertex overwrites the same inputs (the layout's elements), so
     // the defaults of the others are set once.
-    float pos[4] = {0, 0, 0, 1}, normal[3] = {0, 0, 0}, diffuse[4] = {1, 1, 1, 1}, specular[4] = {0, 0, 0, 0};
+    float pos[4] = {0, 0, 0, 1}, normal[4] = {0, 0, 0, 0}, diffuse[4] = {1, 1, 1, 1},
+          specular[4] = {0, 0, 0, 0};
     float tex[8][4] = {};
+    // Where each element lands (null: unused). Fetching straight into place
+    // spares copying a freshly written vector, which stalls the load.
+    std::vector<float*> targets(layout.elements.size(), nullptr);
+    for (size_t i = 0; i < layout.elements.size(); ++i) {
+        const InputElement& e = layout.elements[i];
+        switch (e.usage) {
+        case D3DDECLUSAGE_POSITION:
+        case D3DDECLUSAGE_POSITIONT:
+            targets[i] = e.index == 0 ? pos : nullptr;
+            break;
+        case D3DDECLUSAGE_NORMAL:
+            targets[i] = e.index == 0 ? normal : nullptr;
+            break;
+        case D3DDECLUSAGE_COLOR:
+            targets[i] = e.index == 0 ? diffuse : e.index == 1 ? specular : nullptr;
+            break;
+        case D3DDECLUSAGE_TEXCOORD:
+            targets[i] = e.index < 8 ? tex[e.index] : nullptr;
+            break;
+        default:
+            break;
+        }
+    }
     for (UINT vi = 0; vi < count; ++vi) {
-        for (const InputElement& e : layout.elements) {
-            const uint8_t* p = streams[e.stream] + size_t(vi) * strides[e.stream] + e.offset;
-            float v[4];
-            FetchElement(e.type, p, v);
-            switch (e.usage) {
-            case D3DDECLUSAGE_POSITION:
-            case D3DDECLUSAGE_POSITIONT:
-                if (e.index == 0)
-                    std::memcpy(pos, v, sizeof(pos));
-                break;
-            case D3DDECLUSAGE_NORMAL:
-                if (e.index == 0)
-                    std::memcpy(normal, v, sizeof(normal));
-                break;
-            case D3DDECLUSAGE_COLOR:
-                if (e.index == 0)
-                    std::memcpy(diffuse, v, sizeof(diffuse));
-                if (e.index == 1)
-                    std::memcpy(specular, v, sizeof(specular));
-                break;
-            case D3DDECLUSAGE_TEXCOORD:
-                if (e.index < 8)
-                    std::memcpy(tex[e.index], v, sizeof(tex[0]));
-                break;
-            default:
-                break;
-            }
+        for (size_t i = 0; i < layout.elements.size(); ++i) {
+            const InputElement& e = layout.elements[i];
+            if (targets[i])
+                FetchElement(e.type, streams[e.stream] + size_t(vi) * strides[e.stream] + e.offset,
+                             targets[i]);
         }
         VertexOut& o = out[vi];
         float* attr = o.attr;
@@ -213,7 +216,12 @@ void ProcessVertices(const VertexConfig& cfg, const InputLayout& layout, const u
         attr[kAttrEyeDepth] = eye[2];
         for (int s = 0; s < cfg.stageCount; ++s) {
             const TexGen& g = cfg.tex[s];
-            float in[4] = {0, 0, 0, 0};
+            // Untransformed coordinates are made in place: copying a vector
+            // just written piecewise stalls the load.
+            float* dst = attr + kAttrTex + 4 * s;
+            float transformIn[4];
+            float* in = g.transform ? transformIn : dst;
+            std::fill(in, in + 4, 0.0f);
             switch (g.mode) {
             case D3DTSS_TCI_CAMERASPACENORMAL:
                 std::memcpy(in, n, sizeof(n));
@@ -253,11 +261,8 @@ void ProcessVertices(const VertexConfig& cfg, const InputLayout& layout, const u
                 break;
             }
             }
-            float* dst = attr + kAttrTex + 4 * s;
             if (g.transform)
                 Transform4(in, g.matrix, dst);
-            else
-                std::memcpy(dst, in, sizeof(in));
         }
         SanitizeAttributes(attr, attrCount);
     }
