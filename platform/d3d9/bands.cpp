@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <climits>
 #include <cstdint>
 #include <cstdlib>
@@ -10,6 +11,7 @@
 #include <thread>
 #include <vector>
 
+#include <immintrin.h>
 #include <linux/futex.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -35,6 +37,24 @@ void FutexWait(std::atomic<uint32_t>& word, uint32_t expected)
 void FutexWake(std::atomic<uint32_t>& word, int count)
 {
     syscall(SYS_futex, reinterpret_cast<uint32_t*>(&word), FUTEX_WAKE_PRIVATE, count, nullptr, nullptr, 0);
+}
+
+// A band is tens of microseconds of work, less than a sleep and wake-up
+// cost, so a waiting thread first spins this long before it sleeps.
+constexpr auto kSpin = std::chrono::microseconds(50);
+
+// Spins up to kSpin while word == value; the word's last value.
+uint32_t SpinWhile(const std::atomic<uint32_t>& word, uint32_t value)
+{
+    const auto until = std::chrono::steady_clock::now() + kSpin;
+    uint32_t now = word.load(std::memory_order_acquire);
+    while (now == value && std::chrono::steady_clock::now() < until) {
+        for (int i = 0; i < 32 && now == value; ++i) {
+            _mm_pause();
+            now = word.load(std::memory_order_acquire);
+        }
+    }
+    return now;
 }
 
 // Workers 1..n-1 wait for a job; each runs the band of its own number.
@@ -68,8 +88,15 @@ class BandPool
         state_.store(generation_ | uint32_t(bands), std::memory_order_release);
         FutexWake(state_, INT_MAX);
         job(0);
-        for (uint32_t left; (left = remaining_.load(std::memory_order_acquire)) != 0;)
-            FutexWait(remaining_, left);
+        uint32_t left = remaining_.load(std::memory_order_acquire);
+        while (left != 0) {
+            const uint32_t before = left;
+            left = SpinWhile(remaining_, before);
+            if (left == before) {
+                FutexWait(remaining_, before);
+                left = remaining_.load(std::memory_order_acquire);
+            }
+        }
     }
 
   private:
@@ -82,7 +109,7 @@ class BandPool
         uint32_t seen = 0;
         for (;;) {
             uint32_t state;
-            while ((state = state_.load(std::memory_order_acquire)) == seen)
+            while ((state = SpinWhile(state_, seen)) == seen)
                 FutexWait(state_, seen);
             if (state == kStop)
                 return;
