@@ -36,20 +36,6 @@ class DualTexture : public EffectsDrawing, public testing::WithParamInterface<De
         withoutOps_ = GetParam().withoutOps;
         EffectsDrawing::SetUp();
     }
-
-    /// The pixel at the quad's centre.
-    static uint32_t Centre(const std::vector<uint32_t>& frame)
-    {
-        return frame[size_t(kHeight / 2 * kWidth + kWidth / 2)] & 0xFFFFFF;
-    }
-
-    static void ExpectColour(uint32_t actual, uint32_t expected)
-    {
-        for (int shift = 0; shift < 24; shift += 8) {
-            EXPECT_NEAR(int(actual >> shift & 0xFF), int(expected >> shift & 0xFF), 2)
-                << std::hex << actual << " for " << expected;
-        }
-    }
 };
 
 TEST_P(DualTexture, PassesFollowTheBlendTheStagesAndTheOps)

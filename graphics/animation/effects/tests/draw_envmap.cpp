@@ -92,19 +92,6 @@ class EnvMap : public EffectsDrawing, public testing::WithParamInterface<Setup>
         return atomic;
     }
 
-    static uint32_t Centre(const std::vector<uint32_t>& frame)
-    {
-        return frame[size_t(kHeight / 2 * kWidth + kWidth / 2)] & 0xFFFFFF;
-    }
-
-    static void ExpectColour(uint32_t actual, uint32_t expected)
-    {
-        for (int shift = 0; shift < 24; shift += 8) {
-            EXPECT_NEAR(int(actual >> shift & 0xFF), int(expected >> shift & 0xFF), 2)
-                << std::hex << actual << " for " << expected;
-        }
-    }
-
     bool FactorSent(uint32_t factor)
     {
         for (const D3D9CallRecord& record : D3D9CallLog(Device())) {

@@ -83,6 +83,21 @@ class EffectsDrawing : public DrawFixture
         return atomic;
     }
 
+    /// The pixel at the quad's centre, without alpha.
+    static uint32_t Centre(const std::vector<uint32_t>& frame)
+    {
+        return frame[size_t(kHeight / 2 * kWidth + kWidth / 2)] & 0xFFFFFF;
+    }
+
+    /// Each colour channel within 2 of the expected one.
+    static void ExpectColour(uint32_t actual, uint32_t expected)
+    {
+        for (int shift = 0; shift < 24; shift += 8) {
+            EXPECT_NEAR(int(actual >> shift & 0xFF), int(expected >> shift & 0xFF), 2)
+                << std::hex << actual << " for " << expected;
+        }
+    }
+
     static Matrix Translation(float u, float v)
     {
         Matrix m = {};
