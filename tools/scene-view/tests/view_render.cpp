@@ -55,6 +55,17 @@ Atomic* HalfwayMorph(Atomic* atomic, void*)
     return atomic;
 }
 
+/// Puts the view's camera at `eye`, upright, looking along +z.
+void LookAlongZFrom(SceneView& view, const V3d& eye)
+{
+    Matrix camera = {};
+    camera.right = {1, 0, 0};
+    camera.up = {0, 1, 0};
+    camera.at = {0, 0, 1};
+    camera.pos = eye;
+    FrameTransform(view.cameraFrame, &camera, kCombineReplace);
+}
+
 // Channels of `a` and `b` within `tolerance` levels on what share of the pixels.
 double ShareWithin(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b, int tolerance)
 {
@@ -167,12 +178,7 @@ TEST_F(SoftwareSkinnedView, DemoDataSetMatchesItsReferencePictures)
         if (c.model) {
             // Three metres in front of the soldier, who stands at the middle of the floor.
             const V3d feet = ClumpGetFrame(view.clumps[0])->modelling.pos;
-            Matrix camera = {};
-            camera.right = {1, 0, 0};
-            camera.up = {0, 1, 0};
-            camera.at = {0, 0, 1};
-            camera.pos = {feet.x, feet.y + 1.0f, feet.z - 3.0f};
-            FrameTransform(view.cameraFrame, &camera, kCombineReplace);
+            LookAlongZFrom(view, {feet.x, feet.y + 1.0f, feet.z - 3.0f});
         }
         ASSERT_TRUE(SceneViewRender(&view));
         const std::vector<uint32_t> pixels = d3d9test::BackBufferPixels(D3D9GetDevice(), kWidth, kHeight);
@@ -224,12 +230,7 @@ TEST_P(EffectsSampleView, MatchesItsReferencePicture)
     std::string error;
     ASSERT_TRUE(SceneViewCreate(&view, options, &error)) << error;
     const V3d centre = ClumpGetFrame(view.clumps[0])->modelling.pos;
-    Matrix camera = {};
-    camera.right = {1, 0, 0};
-    camera.up = {0, 1, 0};
-    camera.at = {0, 0, 1};
-    camera.pos = {centre.x, centre.y + 0.5f, centre.z - 6.0f};
-    FrameTransform(view.cameraFrame, &camera, kCombineReplace);
+    LookAlongZFrom(view, {centre.x, centre.y + 0.5f, centre.z - 6.0f});
     ASSERT_TRUE(SceneViewRender(&view));
     const std::vector<uint32_t> pixels = d3d9test::BackBufferPixels(D3D9GetDevice(), kWidth, kHeight);
     SceneViewDestroy(&view);
