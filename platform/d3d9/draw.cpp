@@ -111,16 +111,20 @@ void AssemblePrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT
 constexpr float kBandMinPixels = 16384.0f;
 constexpr float kBandMinPixelsPerPrimitive = 256.0f;
 constexpr int kBandMinRows = 8;
+// Bands per thread: threads take the next band as they finish one, so one
+// that is slow or descheduled delays the draw by a short band only.
+constexpr int kBandsPerThread = 4;
 
 // Bands to draw the primitives in (1: on the calling thread alone).
 int BandsForDraw(UINT primitiveCount, float area, int rows)
 {
-    const int threads = std::min(DeviceThreads(), rows / kBandMinRows);
-    if (threads <= 1)
+    const int threads = DeviceThreads();
+    const int bands = std::min(threads * kBandsPerThread, rows / kBandMinRows);
+    if (threads <= 1 || bands <= 1)
         return 1;
     if (DeviceSplitsEveryDraw())
-        return threads;
-    return area >= kBandMinPixels && area >= kBandMinPixelsPerPrimitive * float(primitiveCount) ? threads : 1;
+        return bands;
+    return area >= kBandMinPixels && area >= kBandMinPixelsPerPrimitive * float(primitiveCount) ? bands : 1;
 }
 
 // Texture levels decode on first use; decode every level the draw may
