@@ -221,9 +221,9 @@ struct VertexConfig
 /// that the pixel pipeline only ever interpolates finite numbers.
 inline void SanitizeAttributes(float* attr, int count)
 {
+    // A select rather than a branch, so that the loop vectorises.
     for (int k = 0; k < count; ++k)
-        if (!(attr[k] >= -1e30f && attr[k] <= 1e30f))
-            attr[k] = 0.0f;
+        attr[k] = attr[k] >= -1e30f && attr[k] <= 1e30f ? attr[k] : 0.0f;
 }
 
 /// Runs transform and lighting over `count` vertices fetched through
