@@ -61,33 +61,33 @@ float ClipPlaneDistance(int plane, const float* v, float guardX, float guardY)
     }
 }
 
-int ClipCode(const PrimitiveSetup& setup, const VertexOut& v)
+int ClipCode(const PrimitiveSetup& setup, const float* pos)
 {
     if (setup.pretransformed) {
-        const bool inside = std::fabs(v.pos[0]) < kGuardBandPixels &&
-                            std::fabs(v.pos[1]) < kGuardBandPixels && v.pos[3] > 0.0f;
+        const bool inside =
+            std::fabs(pos[0]) < kGuardBandPixels && std::fabs(pos[1]) < kGuardBandPixels && pos[3] > 0.0f;
         return inside ? 0 : 1;
     }
     int code = 0;
     for (int p = 0; p < kClipPlanes; ++p)
-        if (!(ClipPlaneDistance(p, v.pos, setup.guardX, setup.guardY) >= 0.0f))
+        if (!(ClipPlaneDistance(p, pos, setup.guardX, setup.guardY) >= 0.0f))
             code |= 1 << p;
     return code;
 }
 
-void ToScreen(const PrimitiveSetup& setup, const VertexOut& v, ScreenVertex* s)
+void ToScreen(const PrimitiveSetup& setup, const float* pos, const float* attr, ScreenVertex* s)
 {
     if (setup.pretransformed) {
-        *s = {v.pos[0], v.pos[1], v.pos[2], v.pos[3], v.attr};
+        *s = {pos[0], pos[1], pos[2], pos[3], attr};
         return;
     }
     const VertexConfig& vc = *setup.vertex;
-    float rhw = 1.0f / v.pos[3];
-    s->x = vc.vpX + (v.pos[0] * rhw + 1.0f) * vc.vpW * 0.5f;
-    s->y = vc.vpY + (1.0f - v.pos[1] * rhw) * vc.vpH * 0.5f;
-    s->z = vc.vpMinZ + v.pos[2] * rhw * (vc.vpMaxZ - vc.vpMinZ);
+    float rhw = 1.0f / pos[3];
+    s->x = vc.vpX + (pos[0] * rhw + 1.0f) * vc.vpW * 0.5f;
+    s->y = vc.vpY + (1.0f - pos[1] * rhw) * vc.vpH * 0.5f;
+    s->z = vc.vpMinZ + pos[2] * rhw * (vc.vpMaxZ - vc.vpMinZ);
     s->rhw = rhw;
-    s->attr = v.attr;
+    s->attr = attr;
 }
 
 int ClipPolygon(const PrimitiveSetup& setup, int planes, VertexOut (&buffers)[2][kMaxClipPolygon], int* count)
@@ -154,10 +154,10 @@ void DrawScreenPolygon(const PrimitiveSetup& setup, const ScreenVertex* sv, int 
     }
 }
 
-void AssembleTriangle(const PrimitiveSetup& setup, const VertexOut* verts, const uint8_t* codes,
+void AssembleTriangle(const PrimitiveSetup& setup, const VertexStore& verts, const uint8_t* codes,
                       const ScreenVertex* screen, UINT ia, UINT ib, UINT ic)
 {
-    const float* flat = setup.flat ? verts[ia].attr : nullptr;
+    const float* flat = setup.flat ? verts.Attr(ia) : nullptr;
     const int ca = codes[ia], cb = codes[ib], cc = codes[ic];
     if (ca & cb & cc)
         return;
@@ -172,9 +172,9 @@ void AssembleTriangle(const PrimitiveSetup& setup, const VertexOut* verts, const
     if (setup.pretransformed)
         return; // beyond the guard band: dropped
     VertexOut clipped[2][kMaxClipPolygon];
-    CopyVertex(setup, clipped[0][0], verts[ia]);
-    CopyVertex(setup, clipped[0][1], verts[ib]);
-    CopyVertex(setup, clipped[0][2], verts[ic]);
+    verts.Get(ia, &clipped[0][0]);
+    verts.Get(ib, &clipped[0][1]);
+    verts.Get(ic, &clipped[0][2]);
     int n = 3;
     const int result = ClipPolygon(setup, ca | cb | cc, clipped, &n);
     if (n < 3)

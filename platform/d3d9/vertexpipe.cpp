@@ -218,7 +218,7 @@ void GenerateTexCoords(const VertexConfig& cfg, const InputLayout& layout, const
 } // namespace
 
 void ProcessVertices(const VertexConfig& cfg, const InputLayout& layout, const uint8_t* const* streams,
-                     const UINT* strides, UINT count, int attrCount, VertexOut* out)
+                     const UINT* strides, UINT count, int attrCount, const VertexStore& out)
 {
     // Every batch overwrites the same inputs (the layout's elements), so the
     // defaults of the others are set once.
@@ -279,6 +279,8 @@ void ProcessVertices(const VertexConfig& cfg, const InputLayout& layout, const u
     const Lanes* ms = source(cfg.specularSource, matSpecular);
     const Lanes* me = source(cfg.emissiveSource, matEmissive);
     const bool needEye = cfg.needCamera || cfg.lighting || cfg.fogVertex;
+    // Stages whose coordinates fit the attribute slots written.
+    const int stages = std::min(cfg.stageCount, (attrCount - kAttrTex) / 4);
     const bool needNormal = cfg.needCamera || cfg.lighting;
 
     // Every attribute slot is made in lanes too, so that values are written
@@ -317,14 +319,13 @@ void ProcessVertices(const VertexConfig& cfg, const InputLayout& layout, const u
         }
         if (layout.positionT) {
             for (int l = 0; l < lanes; ++l) {
-                VertexOut& o = out[first + UINT(l)];
-                float* attr = o.attr;
+                float* attr = out.Attr(first + UINT(l));
                 std::fill(attr, attr + attrCount, 0.0f);
-                Gather(in.pos, 4, l, o.pos);
+                Gather(in.pos, 4, l, out.Pos(first + UINT(l)));
                 Gather(in.diffuse, 4, l, attr + kAttrDiffuse);
                 Gather(in.specular, 4, l, attr + kAttrSpecular);
                 attr[kAttrFog] = layout.hasSpecular ? in.specular[3][l] : 1.0f;
-                for (int s = 0; s < cfg.stageCount; ++s)
+                for (int s = 0; s < stages; ++s)
                     Gather(in.tex[std::min(cfg.tex[s].source, 7)], 4, l, attr + kAttrTex + 4 * s);
                 SanitizeAttributes(attr, attrCount);
             }
@@ -417,7 +418,7 @@ void ProcessVertices(const VertexConfig& cfg, const InputLayout& layout, const u
         std::memcpy(attrs[kAttrEyeDepth], eye[2], sizeof(Lanes));
         for (int k = kAttrEyeDepth + 1; k < kAttrTex; ++k) // unused slots
             std::fill(attrs[k], attrs[k] + kLanes, 0.0f);
-        for (int s = 0; s < cfg.stageCount; ++s) {
+        for (int s = 0; s < stages; ++s) {
             const TexGen& g = cfg.tex[s];
             Lanes* dst = attrs + kAttrTex + 4 * s;
             if (PassesThrough(g)) {
@@ -439,15 +440,14 @@ void ProcessVertices(const VertexConfig& cfg, const InputLayout& layout, const u
                     dst[c][l] = coords[c];
             }
         }
-        for (int k = kAttrTex + 4 * cfg.stageCount; k < attrCount; ++k)
+        for (int k = kAttrTex + 4 * stages; k < attrCount; ++k)
             std::fill(attrs[k], attrs[k] + kLanes, 0.0f);
         for (int k = 0; k < attrCount; ++k)
             SanitizeAttributes(attrs[k], kLanes);
 
         for (int l = 0; l < lanes; ++l) {
-            VertexOut& o = out[first + UINT(l)];
-            Gather(clip, 4, l, o.pos);
-            Gather(attrs, attrCount, l, o.attr);
+            Gather(clip, 4, l, out.Pos(first + UINT(l)));
+            Gather(attrs, attrCount, l, out.Attr(first + UINT(l)));
         }
     }
 }
