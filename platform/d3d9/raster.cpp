@@ -1,6 +1,9 @@
 // Rasterisation of triangles, lines and points into spans.
 #include <algorithm>
 #include <cmath>
+#if defined(__SSE2__) && !defined(OLAI_NO_SIMD)
+#include <emmintrin.h>
+#endif
 
 #include "platform/d3d9/pipeline.h"
 
@@ -84,6 +87,38 @@ struct EdgeBound
 // pixel centre, wider ones by stepping their edge bounds.
 constexpr int kNarrowTriangle = 8;
 
+// Planes of four neighbouring attribute slots (a colour, a coordinate set),
+// each as MakePlane makes it, side by side in vector registers.
+void MakePlanes4(const float* f0, const float* f1, const float* f2, float r0, float r1, float r2, float x0,
+                 float y0, float x1, float y1, float x2, float y2, float invDet, Plane* out)
+{
+    alignas(16) float pa[4], pdx[4], pdy[4];
+#if defined(__SSE2__) && !defined(OLAI_NO_SIMD)
+    const __m128 g0 = _mm_mul_ps(_mm_loadu_ps(f0), _mm_set1_ps(r0));
+    const __m128 g1 = _mm_mul_ps(_mm_loadu_ps(f1), _mm_set1_ps(r1));
+    const __m128 g2 = _mm_mul_ps(_mm_loadu_ps(f2), _mm_set1_ps(r2));
+    const __m128 dx1 = _mm_set1_ps(x1 - x0), dy1 = _mm_set1_ps(y1 - y0);
+    const __m128 dx2 = _mm_set1_ps(x2 - x0), dy2 = _mm_set1_ps(y2 - y0);
+    const __m128 df1 = _mm_sub_ps(g1, g0), df2 = _mm_sub_ps(g2, g0), inv = _mm_set1_ps(invDet);
+    const __m128 dx = _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(df1, dy2), _mm_mul_ps(df2, dy1)), inv);
+    const __m128 dy = _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(df2, dx1), _mm_mul_ps(df1, dx2)), inv);
+    const __m128 a =
+        _mm_sub_ps(_mm_sub_ps(g0, _mm_mul_ps(dx, _mm_set1_ps(x0))), _mm_mul_ps(dy, _mm_set1_ps(y0)));
+    _mm_store_ps(pa, a);
+    _mm_store_ps(pdx, dx);
+    _mm_store_ps(pdy, dy);
+#else
+    for (int c = 0; c < 4; ++c) {
+        const Plane p = MakePlane(x0, y0, f0[c] * r0, x1, y1, f1[c] * r1, x2, y2, f2[c] * r2, invDet);
+        pa[c] = p.a;
+        pdx[c] = p.dx;
+        pdy[c] = p.dy;
+    }
+#endif
+    for (int c = 0; c < 4; ++c)
+        out[c] = {pa[c], pdx[c], pdy[c]};
+}
+
 // Attribute planes of a triangle (values divided by w; flat shading takes
 // the colours of the first vertex of the primitive). False when the
 // triangle cannot be interpolated (degenerate, or 1/w not positive).
@@ -100,12 +135,22 @@ bool MakePlanes(const PixelState& ps, const ScreenVertex* const* v, const float*
         return false;
     planes->rhw = MakePlane(fx0, fy0, r0, fx1, fy1, r1, fx2, fy2, r2, invDet);
     planes->perspective = !(r0 == r1 && r1 == r2);
-    for (int j = 0; j < ps.usedCount; ++j) {
+    const float* a0 = v[0]->attr;
+    const float* a1 = v[1]->attr;
+    const float* a2 = v[2]->attr;
+    for (int j = 0; j < ps.usedCount;) {
         const int k = ps.usedAttr[j];
-        float f0 = v[0]->attr[k], f1 = v[1]->attr[k], f2 = v[2]->attr[k];
+        if (j + 3 < ps.usedCount && ps.usedAttr[j + 3] == k + 3 && !(flat && k < kAttrFog)) {
+            MakePlanes4(a0 + k, a1 + k, a2 + k, r0, r1, r2, fx0, fy0, fx1, fy1, fx2, fy2, invDet,
+                        planes->attr + k);
+            j += 4;
+            continue;
+        }
+        float f0 = a0[k], f1 = a1[k], f2 = a2[k];
         if (flat && k < kAttrFog)
             f0 = f1 = f2 = flat[k];
         planes->attr[k] = MakePlane(fx0, fy0, f0 * r0, fx1, fy1, f1 * r1, fx2, fy2, f2 * r2, invDet);
+        ++j;
     }
     return true;
 }
