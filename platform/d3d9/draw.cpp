@@ -305,11 +305,7 @@ void Device::ProcessVertexRange(const PrimitiveSetup& setup, const VertexStore& 
                 ProcessVerticesShader(vertex_, layout_, streams, strides, run, pixel_.attrCount, out);
             else
                 ProcessVertices(vertex_, layout_, streams, strides, run, pixel_.attrCount, out);
-            for (UINT i = start; i < start + run; ++i) {
-                codes_[i] = uint8_t(ClipCode(setup, verts.Pos(i)));
-                if (codes_[i] == 0)
-                    ToScreen(setup, verts.Pos(i), verts.Attr(i), &screen_[i]);
-            }
+            ClipAndMapVertices(setup, out, run, codes_.data() + start, screen_.data() + start);
         }
     };
     const UINT most =

@@ -25,6 +25,16 @@ void Interpolate(const PrimitiveSetup& setup, const VertexOut& s, const VertexOu
         out.attr[k] = s.attr[k] + (e.attr[k] - s.attr[k]) * t;
 }
 
+// Maps clip-space `pos` to the viewport (x, y, z, rhw of `s`).
+inline void MapToViewport(const VertexConfig& vc, const float* pos, ScreenVertex* s)
+{
+    float rhw = 1.0f / pos[3];
+    s->x = vc.vpX + (pos[0] * rhw + 1.0f) * vc.vpW * 0.5f;
+    s->y = vc.vpY + (1.0f - pos[1] * rhw) * vc.vpH * 0.5f;
+    s->z = vc.vpMinZ + pos[2] * rhw * (vc.vpMaxZ - vc.vpMinZ);
+    s->rhw = rhw;
+}
+
 } // namespace
 
 PrimitiveSetup MakePrimitiveSetup(const PixelState& pixel, const VertexConfig& vertex, bool pretransformed,
@@ -81,13 +91,51 @@ void ToScreen(const PrimitiveSetup& setup, const float* pos, const float* attr, 
         *s = {pos[0], pos[1], pos[2], pos[3], attr};
         return;
     }
-    const VertexConfig& vc = *setup.vertex;
-    float rhw = 1.0f / pos[3];
-    s->x = vc.vpX + (pos[0] * rhw + 1.0f) * vc.vpW * 0.5f;
-    s->y = vc.vpY + (1.0f - pos[1] * rhw) * vc.vpH * 0.5f;
-    s->z = vc.vpMinZ + pos[2] * rhw * (vc.vpMaxZ - vc.vpMinZ);
-    s->rhw = rhw;
+    MapToViewport(*setup.vertex, pos, s);
     s->attr = attr;
+}
+
+void ClipAndMapVertices(const PrimitiveSetup& setup, const VertexStore& verts, size_t count, uint8_t* codes,
+                        ScreenVertex* screen)
+{
+    if (setup.pretransformed) {
+        for (size_t i = 0; i < count; ++i) {
+            codes[i] = uint8_t(ClipCode(setup, verts.Pos(i)));
+            if (codes[i] == 0)
+                ToScreen(setup, verts.Pos(i), verts.Attr(i), &screen[i]);
+        }
+        return;
+    }
+    // Eight vertices at a time, one array per component, so that the tests
+    // and the divisions run as vector code.
+    constexpr int kLanes = 8;
+    float pos[4][kLanes] = {}, mapped[4][kLanes];
+    int code[kLanes];
+    for (size_t first = 0; first < count; first += kLanes) {
+        const int n = int(std::min<size_t>(kLanes, count - first));
+        for (int l = 0; l < n; ++l)
+            for (int c = 0; c < 4; ++c)
+                pos[c][l] = verts.Pos(first + size_t(l))[c];
+        for (int l = 0; l < kLanes; ++l) {
+            const float v[4] = {pos[0][l], pos[1][l], pos[2][l], pos[3][l]};
+            int bits = 0;
+            for (int p = 0; p < kClipPlanes; ++p)
+                bits |= ClipPlaneDistance(p, v, setup.guardX, setup.guardY) >= 0.0f ? 0 : 1 << p;
+            code[l] = bits;
+            ScreenVertex s;
+            MapToViewport(*setup.vertex, v, &s);
+            mapped[0][l] = s.x;
+            mapped[1][l] = s.y;
+            mapped[2][l] = s.z;
+            mapped[3][l] = s.rhw;
+        }
+        for (int l = 0; l < n; ++l) {
+            const size_t i = first + size_t(l);
+            codes[i] = uint8_t(code[l]);
+            if (code[l] == 0)
+                screen[i] = {mapped[0][l], mapped[1][l], mapped[2][l], mapped[3][l], verts.Attr(i)};
+        }
+    }
 }
 
 int ClipPolygon(const PrimitiveSetup& setup, int planes, VertexOut (&buffers)[2][kMaxClipPolygon], int* count)

@@ -53,6 +53,10 @@ inline void ToScreen(const PrimitiveSetup& setup, const VertexOut& v, ScreenVert
 {
     ToScreen(setup, v.pos, v.attr, out);
 }
+/// Clip codes of `count` stored vertices, and the screen positions of those
+/// whose code is 0 (the others' are left as they are).
+void ClipAndMapVertices(const PrimitiveSetup& setup, const VertexStore& verts, size_t count, uint8_t* codes,
+                        ScreenVertex* screen);
 
 /// Clips the convex polygon in `buffers[0][0 .. count)` against each plane
 /// whose bit is set in `planes` (Sutherland-Hodgman), alternating between the
