@@ -1,6 +1,7 @@
 // The device object: state, resource creation, presentation and draws.
 #pragma once
 
+#include "platform/d3d9/binning.h"
 #include "platform/d3d9/d3d9control.h"
 #include "platform/d3d9/pipeline.h"
 #include "platform/d3d9/resources.h"
@@ -325,6 +326,7 @@ class Device final : public Object<IDirect3DDevice9>
     std::vector<float> vertexCache_;   ///< processed vertices, packed (VertexStore)
     std::vector<uint8_t> codes_;       ///< clip codes of vertexCache_
     std::vector<ScreenVertex> screen_; ///< screen positions of unclipped vertices
+    TriangleBins bins_;                ///< lists of the bands of triangle draws
     std::vector<D3DVERTEXELEMENT9> fvfElements_;
     DWORD layoutFvf_ = ~0u;
     const VertexDeclaration* layoutDeclaration_ = nullptr;

@@ -1,7 +1,7 @@
 // Draw calls: checking the call and its vertex and index ranges, vertex
 // processing, and handing the primitives to assembly (primitive.cpp).
 #include <algorithm>
-#include <cstring>
+#include <cmath>
 
 #include "platform/d3d9/bands.h"
 #include "platform/d3d9/device.h"
@@ -30,36 +30,6 @@ UINT VerticesFor(D3DPRIMITIVETYPE type, UINT primitives)
     }
 }
 
-// The vertex of each element of a draw: the element itself without an index
-// buffer, else its index relative to the processed range.
-struct IndexSource
-{
-    const void* data; ///< null: no index buffer
-    bool index32;
-    UINT minIndex, numVertices;
-
-    bool Fetch(UINT i, UINT* out) const
-    {
-        if (!data) {
-            *out = i;
-            return true;
-        }
-        uint32_t idx;
-        if (index32) {
-            std::memcpy(&idx, static_cast<const uint8_t*>(data) + size_t(i) * 4, 4);
-        } else {
-            uint16_t v;
-            std::memcpy(&v, static_cast<const uint8_t*>(data) + size_t(i) * 2, 2);
-            idx = v;
-        }
-        // Indices outside the declared range would read unprocessed vertices.
-        if (idx < minIndex || idx - minIndex >= numVertices)
-            return false;
-        *out = idx - minIndex;
-        return true;
-    }
-};
-
 // Assembles (and so rasterises) the primitives of a draw in order.
 void AssemblePrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT primitiveCount,
                         const IndexSource& indices, const VertexStore& verts, const uint8_t* codes,
@@ -67,7 +37,6 @@ void AssemblePrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT
 {
     // Points and lines take their vertices whole.
     VertexOut a, b;
-    auto triangle = [&](UINT a, UINT b, UINT c) { AssembleTriangle(setup, verts, codes, screen, a, b, c); };
     for (UINT p = 0; p < primitiveCount; ++p) {
         UINT i[3];
         switch (type) {
@@ -88,23 +57,10 @@ void AssemblePrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT
             break;
         }
         case D3DPT_TRIANGLELIST:
-            if (indices.Fetch(3 * p, &i[0]) && indices.Fetch(3 * p + 1, &i[1]) &&
-                indices.Fetch(3 * p + 2, &i[2]))
-                triangle(i[0], i[1], i[2]);
-            break;
         case D3DPT_TRIANGLESTRIP:
-            // Every second strip triangle is wound the other way round.
-            if (indices.Fetch(p, &i[0]) && indices.Fetch(p + 1, &i[1]) && indices.Fetch(p + 2, &i[2])) {
-                if (p & 1)
-                    triangle(i[0], i[2], i[1]);
-                else
-                    triangle(i[0], i[1], i[2]);
-            }
-            break;
         case D3DPT_TRIANGLEFAN:
-            // The provoking vertex of a fan triangle is its second vertex.
-            if (indices.Fetch(0, &i[0]) && indices.Fetch(p + 1, &i[1]) && indices.Fetch(p + 2, &i[2]))
-                triangle(i[1], i[2], i[0]);
+            if (TriangleVertices(type, p, indices, i))
+                AssembleTriangle(setup, verts, codes, screen, i[0], i[1], i[2]);
             break;
         default:
             break;
@@ -113,21 +69,38 @@ void AssemblePrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT
 }
 
 // Pixels of the draw's screen rectangle above which a draw is worth cutting
-// into bands, and the fewest of them per primitive (a draw of many small
-// triangles is left whole: every band would walk all of them).
+// into bands, and triangles above which a triangle draw is, whatever its
+// area (each band assembles only the triangles binned to it).
 constexpr float kBandMinPixels = 16384.0f;
+constexpr UINT kBandMinTriangles = 1024;
+// Points and lines are not binned: every band walks all of them, so a draw
+// of many small ones is left whole.
 constexpr float kBandMinPixelsPerPrimitive = 256.0f;
 constexpr int kBandMinRows = 8;
+// Bands per thread of a triangle draw: the threads take bands one at a
+// time, so that bands crowded with triangles even out.
+constexpr int kBinBandsPerThread = 4;
 
-// Bands to draw the primitives in (1: on the calling thread alone).
-int BandsForDraw(UINT primitiveCount, float area, int rows)
+bool IsTriangles(D3DPRIMITIVETYPE type)
 {
-    const int threads = std::min(DeviceThreads(), rows / kBandMinRows);
-    if (threads <= 1)
+    return type == D3DPT_TRIANGLELIST || type == D3DPT_TRIANGLESTRIP || type == D3DPT_TRIANGLEFAN;
+}
+
+// Bands to draw the primitives in (1: on the calling thread alone); tests
+// that split every draw get bands down to one row.
+int BandsForDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, float area, int rows)
+{
+    const int threads = DeviceThreads();
+    const bool everyDraw = DeviceSplitsEveryDraw();
+    const int most = std::min(IsTriangles(type) ? threads * kBinBandsPerThread : threads,
+                              rows / (everyDraw ? 1 : kBandMinRows));
+    if (threads <= 1 || most <= 1)
         return 1;
-    if (DeviceSplitsEveryDraw())
-        return threads;
-    return area >= kBandMinPixels && area >= kBandMinPixelsPerPrimitive * float(primitiveCount) ? threads : 1;
+    if (everyDraw)
+        return most;
+    if (IsTriangles(type))
+        return area >= kBandMinPixels || primitiveCount >= kBandMinTriangles ? most : 1;
+    return area >= kBandMinPixels && area >= kBandMinPixelsPerPrimitive * float(primitiveCount) ? most : 1;
 }
 
 // Texture levels decode on first use; decode every level the draw may
@@ -267,14 +240,26 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
         return D3DERR_INVALIDCALL;
     const float area = std::max(0.0f, std::min(maxX, right) - std::max(minX, left)) *
                        std::max(0.0f, std::min(maxY, bottom) - std::max(minY, top));
-    const int bands = BandsForDraw(primitiveCount, area, pixel_.clipY1 - pixel_.clipY0);
+    // Rows a triangle may draw in: those of the vertices, two more either
+    // way (see binning.h); points of any size may draw anywhere.
+    const bool triangles = IsTriangles(type);
+    const int rowTop = std::max(pixel_.clipY0, int(std::floor(std::max(minY, top))) - 2);
+    const int rowEnd = std::min(pixel_.clipY1, int(std::floor(std::min(maxY, bottom))) + 3);
+    const int bands =
+        BandsForDraw(type, primitiveCount, area, triangles ? rowEnd - rowTop : pixel_.clipY1 - pixel_.clipY0);
     if (bands <= 1) {
         AssemblePrimitives(setup, type, primitiveCount, indices, verts, codes_.data(), screen_.data(),
                            pointSizes.data(), sprites);
         return D3D_OK;
     }
-    // Each band draws every primitive clipped to its rows.
     PrepareSharedReads(pixel_);
+    if (triangles) {
+        DrawTrianglesInBands(bins_,
+                             {&setup, type, indices, primitiveCount, verts, codes_.data(), screen_.data()},
+                             rowTop, rowEnd, bands);
+        return D3D_OK;
+    }
+    // Each band draws every point or line clipped to its rows.
     const int y0 = pixel_.clipY0, rows = pixel_.clipY1 - pixel_.clipY0;
     RunBands(bands, [&](int band) {
         PixelState banded = pixel_;

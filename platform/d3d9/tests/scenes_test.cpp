@@ -267,7 +267,102 @@ void CheckLitSphere(TestDevice& t, bool spot)
     }
 }
 
+// Many small triangles, drawn in painter's order without depth: a red floor
+// running under the camera (clipped at the near plane), a blue wedge with
+// one vertex far beyond the guard band, a 12 x 12 grid of 4-pixel cells with
+// jittered corners and flat colours where every third cell or so is wound
+// the other way round (culled), a triangle beyond the pre-transformed guard
+// band (dropped), a blended strip and a blended fan that wraps around twice,
+// so that later triangles cover earlier ones.
+constexpr int kGridCells = 12;
+
+D3DCOLOR GridColour(int i, int j)
+{
+    return 0xFF000000u | ((uint32_t(i * 13 + j * 29 + 1) * 2654435761u) >> 8);
+}
+
+bool GridCellCulled(int i, int j)
+{
+    return (i * 7 + j * 3) % 4 == 0;
+}
+
+void SmallTriangles(IDirect3DDevice9* d)
+{
+    d->SetRenderState(D3DRS_ZENABLE, 0);
+    d->SetRenderState(D3DRS_LIGHTING, 0);
+    D3DMATRIX world = Identity(), view = Identity(), proj = Perspective(1.5707963f, 1.0f, 0.5f, 20.0f);
+    d->SetTransform(D3DTS_WORLD, &world);
+    d->SetTransform(D3DTS_VIEW, &view);
+    d->SetTransform(D3DTS_PROJECTION, &proj);
+    struct V
+    {
+        float x, y, z;
+        D3DCOLOR c;
+    } clipped[6] = {{-2, -0.5f, 4, 0xFFFF0000}, {2, -0.5f, 4, 0xFFFF0000}, {0, -0.5f, -2, 0xFFFF0000},
+                    {0, 0.25f, 1, 0xFF0000FF},  {0, 1, 1, 0xFF0000FF},     {600, 0.5f, 0.51f, 0xFF0000FF}};
+    d->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, clipped, sizeof(V));
+
+    std::vector<TVertex> grid;
+    uint32_t seed = 7;
+    auto jitter = [&]() {
+        seed = seed * 1103515245u + 12345u;
+        return float(int((seed >> 16) % 9) - 4) * 0.125f;
+    };
+    for (int j = 0; j <= kGridCells; ++j)
+        for (int i = 0; i <= kGridCells; ++i)
+            grid.push_back({8.0f + 4.0f * float(i) + jitter(), 8.0f + 4.0f * float(j) + jitter(), 0.5f, 1,
+                            GridColour(i, j), 0, 0});
+    grid.push_back({20000.0f, 30.0f, 0.5f, 1, 0xFFFFFFFF, 0, 0});
+    std::vector<uint16_t> idx;
+    for (int j = 0; j < kGridCells; ++j)
+        for (int i = 0; i < kGridCells; ++i) {
+            const uint16_t a = uint16_t(j * (kGridCells + 1) + i), b = uint16_t(a + 1),
+                           c = uint16_t(a + kGridCells + 1), e = uint16_t(c + 1);
+            if (GridCellCulled(i, j))
+                idx.insert(idx.end(), {a, c, b, b, c, e});
+            else
+                idx.insert(idx.end(), {a, b, c, b, e, c});
+        }
+    idx.insert(idx.end(), {0, uint16_t(grid.size() - 1), uint16_t(kGridCells + 1)});
+    d->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_FLAT);
+    d->SetFVF(kTVertexFvf);
+    d->DrawIndexedPrimitiveUP(D3DPT_TRIANGLELIST, 0, UINT(grid.size()), UINT(idx.size() / 3), idx.data(),
+                              D3DFMT_INDEX16, grid.data(), sizeof(TVertex));
+
+    d->SetRenderState(D3DRS_SHADEMODE, D3DSHADE_GOURAUD);
+    d->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    std::vector<TVertex> strip;
+    for (int k = 0; k < 31; ++k)
+        strip.push_back(
+            {2.0f + 2.0f * float(k), k % 2 ? 57.0f : 63.0f, 0.5f, 1, 0x8000FF00u | uint32_t(k * 8), 0, 0});
+    d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, UINT(strip.size() - 2), strip.data(), sizeof(TVertex));
+    std::vector<TVertex> fan = {{32, 30, 0.5f, 1, 0x80FFFFFF, 0, 0}};
+    for (int k = 0; k <= 32; ++k) {
+        const float angle = 3.14159265f * float(k) / 8.0f;
+        fan.push_back({32.0f + 11.0f * std::cos(angle), 30.0f + 11.0f * std::sin(angle), 0.5f, 1,
+                       0x80000000u | uint32_t(k * 7) << 16 | uint32_t(255 - k * 7), 0, 0});
+    }
+    d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    d->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, UINT(fan.size() - 2), fan.data(), sizeof(TVertex));
+}
+
 const Scene kScenes[] = {
+    {"many_small_triangles", 64, 64, SmallTriangles,
+     [](TestDevice& t) {
+         EXPECT_EQ(t.Pixel(4, 50), 0xFFFF0000u) << "the floor clipped at the near plane";
+         EXPECT_EQ(t.Pixel(60, 12), 0xFF0000FFu) << "the wedge clipped at the guard band";
+         EXPECT_EQ(t.Pixel(2, 2), 0xFF000000u);
+         ASSERT_TRUE(GridCellCulled(0, 0));
+         EXPECT_EQ(t.Pixel(10, 10), 0xFF000000u)
+             << "a cell wound the other way round is culled, the triangle beyond the guard band dropped";
+         ASSERT_FALSE(GridCellCulled(1, 0));
+         EXPECT_EQ(t.Pixel(13, 9), GridColour(1, 0)) << "flat: the colour of the first vertex";
+         EXPECT_EQ(t.Pixel(15, 11), GridColour(2, 0)) << "the second triangle of the cell";
+         EXPECT_GT(Green(t.Pixel(30, 61)), 100) << "the strip blended over the floor";
+     }},
     {"depth_funcs", 32, 32,
      [](IDirect3DDevice9* d) {
          d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000, 0.5f, 0);

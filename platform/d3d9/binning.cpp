@@ -1,0 +1,197 @@
+#include "platform/d3d9/binning.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cmath>
+
+#include "platform/d3d9/bands.h"
+
+namespace d3d9sw {
+namespace {
+
+// Entries (4 bytes each) the lists of one turn may take at most: a draw
+// whose triangles could need more (each may go to every band) is binned
+// and drawn in turns. The lists take only what the triangles need.
+constexpr size_t kMaxBinEntries = size_t(1) << 23;
+// Fewest triangles of a turn, whatever the band count.
+constexpr UINT kMinTurn = 4096;
+// Triangles a binning range takes at least: fewer are binned on the calling
+// thread, as handing them out would cost more than it saves.
+constexpr UINT kMinBinRange = 2048;
+// Tests that split every draw bin in turns of this many triangles, a range
+// per thread, so that small scenes go through every path.
+constexpr UINT kTestTurn = 64;
+// How far around its vertices a triangle may cover pixel centres: the
+// rasteriser snaps vertices to 1/16 pixel; the point and wireframe fill
+// modes round them to the nearest pixel, lines extrapolating by up to half a
+// pixel. The rows a draw is banded over reach as far around its vertices.
+constexpr float kSnapMargin = 0.125f;
+constexpr float kRoundMargin = 2.0f;
+// The span of a triangle that no band draws.
+constexpr uint32_t kNoSpan = ~uint32_t(0);
+
+// Triangles [first, first + count) of a draw, binned in `ranges` ranges.
+struct Turn
+{
+    UINT first, count;
+    int ranges;
+
+    UINT RangeStart(int r) const { return first + UINT(uint64_t(count) * UINT(r) / UINT(ranges)); }
+};
+
+// The bands the triangle of vertices v may draw in: first | last << 16, or
+// kNoSpan when assembly would draw nothing of it.
+uint32_t BandSpan(const TriangleBins& bins, const TriangleDraw& d, const UINT v[3])
+{
+    const PrimitiveSetup& setup = *d.setup;
+    const int ca = d.codes[v[0]], cb = d.codes[v[1]], cc = d.codes[v[2]];
+    const uint32_t all = uint32_t(bins.bandTop.size() - 2) << 16;
+    // Assembly's own decisions, taken early: outside one plane with all
+    // three vertices, or dropped beyond the guard band.
+    if (ca & cb & cc)
+        return kNoSpan;
+    if (ca | cb | cc) // clipped: any band may get some of it
+        return setup.pretransformed ? kNoSpan : all;
+    const ScreenVertex sv[3] = {d.screen[v[0]], d.screen[v[1]], d.screen[v[2]]};
+    // The very test assembly makes on these positions.
+    if (CullsArea(setup.cull, ScreenArea(sv, 3)))
+        return kNoSpan;
+    if (!std::isfinite(sv[0].x + sv[0].y + sv[1].x + sv[1].y + sv[2].x + sv[2].y))
+        return all;
+    // The pixel centres it may cover, from the vertices' positions and how
+    // far the rasteriser may move them (less than 1/16 pixel: it snaps to
+    // 1/16); the point and wireframe fill modes round positions to pixels.
+    const float margin = setup.fill == D3DFILL_SOLID ? kSnapMargin : kRoundMargin;
+    const float y0 = std::min({sv[0].y, sv[1].y, sv[2].y}) - margin;
+    const float y1 = std::max({sv[0].y, sv[1].y, sv[2].y}) + margin;
+    const float x0 = std::min({sv[0].x, sv[1].x, sv[2].x}) - margin;
+    const float x1 = std::max({sv[0].x, sv[1].x, sv[2].x}) + margin;
+    const int top = bins.bandTop.front(), bottom = bins.bandTop.back();
+    const float topF = float(top), bottomF = float(bottom);
+    if (y1 < topF || y0 >= bottomF || x1 < float(setup.pixel->clipX0) || x0 >= float(setup.pixel->clipX1))
+        return kNoSpan;
+    const int rowLo = std::max(top, int(std::ceil(std::max(y0, topF))));
+    const int rowHi = std::min(bottom - 1, int(std::floor(std::min(y1, bottomF))));
+    if (rowLo > rowHi)
+        return kNoSpan; // between two rows of pixel centres
+    return uint32_t(bins.bandOf[size_t(rowLo - top)]) | uint32_t(bins.bandOf[size_t(rowHi - top)]) << 16;
+}
+
+// Bins triangles [from, to) into the lists of `range`: the span of each,
+// then each band's count, then the numbers in order.
+void BinRange(TriangleBins& bins, const TriangleDraw& d, TriangleBinRange& range, UINT from, UINT to)
+{
+    const size_t bands = bins.bandTop.size() - 1;
+    if (range.spans.size() < to - from)
+        range.spans.resize(to - from);
+    range.starts.assign(bands + 1, 0);
+    uint32_t* counts = range.starts.data() + 1;
+    for (UINT p = from; p < to; ++p) {
+        UINT v[3];
+        const uint32_t span = TriangleVertices(d.type, p, d.indices, v) ? BandSpan(bins, d, v) : kNoSpan;
+        range.spans[p - from] = span;
+        if (span != kNoSpan)
+            for (uint32_t b = span & 0xFFFF; b <= span >> 16; ++b)
+                ++counts[b];
+    }
+    for (size_t b = 0; b < bands; ++b)
+        range.starts[b + 1] += range.starts[b];
+    if (range.entries.size() < range.starts[bands])
+        range.entries.resize(range.starts[bands]);
+    range.fill.assign(range.starts.begin(), range.starts.end() - 1);
+    for (UINT p = from; p < to; ++p) {
+        const uint32_t span = range.spans[p - from];
+        if (span != kNoSpan)
+            for (uint32_t b = span & 0xFFFF; b <= span >> 16; ++b)
+                range.entries[range.fill[b]++] = p;
+    }
+}
+
+// Bins one turn's triangles, on the device's threads when there are many.
+void BinTurn(TriangleBins& bins, const TriangleDraw& d, const Turn& turn)
+{
+    if (bins.ranges.size() < size_t(turn.ranges))
+        bins.ranges.resize(size_t(turn.ranges));
+    auto range = [&](int r) {
+        BinRange(bins, d, bins.ranges[size_t(r)], turn.RangeStart(r), turn.RangeStart(r + 1));
+    };
+    if (turn.ranges == 1)
+        range(0);
+    else
+        RunBands(turn.ranges, range);
+}
+
+// Assembles each band's triangles of one turn, in submission order; the
+// threads take bands one at a time, so a band crowded with triangles holds
+// up only the thread that drew it.
+void DrawTurn(TriangleBins& bins, const TriangleDraw& d, const Turn& turn, int threads)
+{
+    const int bands = int(bins.bandTop.size()) - 1;
+    // The bands with the most triangles first, so that no thread starts a
+    // crowded band when the others are nearly done.
+    bins.work.assign(size_t(bands), 0);
+    for (int r = 0; r < turn.ranges; ++r)
+        for (int b = 0; b < bands; ++b)
+            bins.work[size_t(b)] +=
+                bins.ranges[size_t(r)].starts[size_t(b) + 1] - bins.ranges[size_t(r)].starts[size_t(b)];
+    bins.order.resize(size_t(bands));
+    for (int b = 0; b < bands; ++b)
+        bins.order[size_t(b)] = b;
+    std::stable_sort(bins.order.begin(), bins.order.end(),
+                     [&](int a, int b) { return bins.work[size_t(a)] > bins.work[size_t(b)]; });
+    std::atomic<int> next{0};
+    RunBands(threads, [&](int) {
+        for (int k; (k = next.fetch_add(1, std::memory_order_relaxed)) < bands;) {
+            const int b = bins.order[size_t(k)];
+            PixelState banded = *d.setup->pixel;
+            banded.clipY0 = bins.bandTop[size_t(b)];
+            banded.clipY1 = bins.bandTop[size_t(b) + 1];
+            PrimitiveSetup setup = *d.setup;
+            setup.pixel = &banded;
+            for (int r = 0; r < turn.ranges; ++r) {
+                const TriangleBinRange& range = bins.ranges[size_t(r)];
+                for (uint32_t i = range.starts[size_t(b)]; i < range.starts[size_t(b) + 1]; ++i) {
+                    UINT v[3];
+                    if (TriangleVertices(d.type, range.entries[i], d.indices, v))
+                        AssembleTriangle(setup, d.verts, d.codes, d.screen, v[0], v[1], v[2]);
+                }
+            }
+        }
+    });
+}
+
+// Cuts rows [top, bottom) into `bands` bands of (nearly) equal height.
+void LayBands(TriangleBins& bins, int top, int bottom, int bands)
+{
+    const int rows = bottom - top;
+    bins.bandTop.resize(size_t(bands) + 1);
+    bins.bandOf.resize(size_t(rows));
+    for (int b = 0; b <= bands; ++b)
+        bins.bandTop[size_t(b)] = top + int(int64_t(rows) * b / bands);
+    for (int b = 0; b < bands; ++b)
+        for (int y = bins.bandTop[size_t(b)]; y < bins.bandTop[size_t(b) + 1]; ++y)
+            bins.bandOf[size_t(y - top)] = uint16_t(b);
+}
+
+} // namespace
+
+void DrawTrianglesInBands(TriangleBins& bins, const TriangleDraw& draw, int top, int bottom, int bands)
+{
+    if (bottom <= top || draw.primitiveCount == 0)
+        return;
+    bands = std::clamp(bands, 1, std::min(kMaxBinBands, bottom - top));
+    LayBands(bins, top, bottom, bands);
+    const int threads = DeviceThreads();
+    const bool everyDraw = DeviceSplitsEveryDraw();
+    const UINT most = everyDraw ? kTestTurn : std::max(kMinTurn, UINT(kMaxBinEntries / size_t(bands)));
+    for (UINT first = 0; first < draw.primitiveCount; first += most) {
+        Turn turn;
+        turn.first = first;
+        turn.count = std::min(most, draw.primitiveCount - first);
+        turn.ranges = std::clamp(int(turn.count / (everyDraw ? 1 : kMinBinRange)), 1, threads);
+        BinTurn(bins, draw, turn);
+        DrawTurn(bins, draw, turn, std::min(threads, bands));
+    }
+}
+
+} // namespace d3d9sw
