@@ -175,13 +175,14 @@ void LayBands(TriangleBins& bins, int top, int bottom, int bands)
 
 } // namespace
 
-void DrawTrianglesInBands(TriangleBins& bins, const TriangleDraw& draw, int top, int bottom, int bands)
+void DrawTrianglesInBands(TriangleBins& bins, const TriangleDraw& draw, int top, int bottom, int bands,
+                          int threads)
 {
     if (bottom <= top || draw.primitiveCount == 0)
         return;
     bands = std::clamp(bands, 1, std::min(kMaxBinBands, bottom - top));
     LayBands(bins, top, bottom, bands);
-    const int threads = DeviceThreads();
+    threads = std::clamp(threads, 1, bands);
     const bool everyDraw = DeviceSplitsEveryDraw();
     const UINT most = everyDraw ? kTestTurn : std::max(kMinTurn, UINT(kMaxBinEntries / size_t(bands)));
     for (UINT first = 0; first < draw.primitiveCount; first += most) {
@@ -190,7 +191,7 @@ void DrawTrianglesInBands(TriangleBins& bins, const TriangleDraw& draw, int top,
         turn.count = std::min(most, draw.primitiveCount - first);
         turn.ranges = std::clamp(int(turn.count / (everyDraw ? 1 : kMinBinRange)), 1, threads);
         BinTurn(bins, draw, turn);
-        DrawTurn(bins, draw, turn, std::min(threads, bands));
+        DrawTurn(bins, draw, turn, threads);
     }
 }
 

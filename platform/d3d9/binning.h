@@ -105,9 +105,10 @@ struct TriangleBins
 constexpr int kMaxBinBands = 1024;
 
 /// Draws the triangles of `draw` in `bands` bands (2 to kMaxBinBands) of the
-/// rows [top, bottom) on the device's threads. Every pixel the triangles may
+/// rows [top, bottom) on `threads` of the device's threads. Every pixel the triangles may
 /// draw must lie in those rows: the rows of the draw's vertices and two more
 /// either way, or the whole clip rectangle when a vertex is clipped.
-void DrawTrianglesInBands(TriangleBins& bins, const TriangleDraw& draw, int top, int bottom, int bands);
+void DrawTrianglesInBands(TriangleBins& bins, const TriangleDraw& draw, int top, int bottom, int bands,
+                          int threads);
 
 } // namespace d3d9sw
