@@ -97,18 +97,15 @@ struct TriangleBins
     std::vector<TriangleBinRange> ranges;
     std::vector<uint16_t> bandOf; ///< band of each row, from the first row
     std::vector<int> bandTop;     ///< first row of each band, then the end
-    std::vector<uint32_t> work;   ///< triangles of each band in this turn
-    std::vector<int> order;       ///< the bands, the most crowded first
 };
 
 /// Most bands a draw is cut into.
 constexpr int kMaxBinBands = 1024;
 
 /// Draws the triangles of `draw` in `bands` bands (2 to kMaxBinBands) of the
-/// rows [top, bottom) on `threads` of the device's threads. Every pixel the triangles may
+/// rows [top, bottom) on the device's threads. Every pixel the triangles may
 /// draw must lie in those rows: the rows of the draw's vertices and two more
 /// either way, or the whole clip rectangle when a vertex is clipped.
-void DrawTrianglesInBands(TriangleBins& bins, const TriangleDraw& draw, int top, int bottom, int bands,
-                          int threads);
+void DrawTrianglesInBands(TriangleBins& bins, const TriangleDraw& draw, int top, int bottom, int bands);
 
 } // namespace d3d9sw

@@ -62,12 +62,12 @@ void AssemblePrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT
 }
 
 // Pixels of the draw's screen rectangle above which a draw is worth cutting
-// into bands on every thread.
+// into bands for every thread.
 constexpr float kBandMinPixels = 16384.0f;
-// Below that, triangles a thread takes at least (each band assembles only
-// the triangles binned to it): a thread that wakes for less costs more than
-// it saves, all the more on a busy machine.
-constexpr UINT kBandMinTrianglesPerThread = 512;
+// Below that, triangles a band takes at least (each band assembles only the
+// triangles binned to it): a thread that wakes for less costs more than it
+// saves, all the more on a busy machine.
+constexpr UINT kBandMinTriangles = 512;
 // Points and lines are not binned: every band walks all of them, so a draw
 // of many small ones is left whole.
 constexpr float kBandMinPixelsPerPrimitive = 256.0f;
@@ -81,29 +81,23 @@ bool IsTriangles(D3DPRIMITIVETYPE type)
     return type == D3DPT_TRIANGLELIST || type == D3DPT_TRIANGLESTRIP || type == D3DPT_TRIANGLEFAN;
 }
 
-// How a draw is cut: into `bands` bands of rows drawn on `threads` threads
-// (1 and 1: whole, on the calling thread).
-struct Banding
+// Bands to draw the primitives in (1: whole, on the calling thread); tests
+// that split every draw get bands down to one row.
+int BandsForDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, float area, int rows)
 {
-    int bands = 1, threads = 1;
-};
-
-// Tests that split every draw get bands down to one row.
-Banding BandsForDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, float area, int rows)
-{
-    const int all = DeviceThreads();
+    const int threads = DeviceThreads();
+    if (threads <= 1)
+        return 1;
     const bool everyDraw = DeviceSplitsEveryDraw();
-    const int minRows = everyDraw ? 1 : kBandMinRows;
-    int threads = all;
-    if (!everyDraw && area < kBandMinPixels)
-        threads =
-            IsTriangles(type) ? int(std::min(UINT(all), primitiveCount / kBandMinTrianglesPerThread)) : 1;
-    if (!everyDraw && !IsTriangles(type) && area < kBandMinPixelsPerPrimitive * float(primitiveCount))
-        threads = 1;
-    const int bands = std::min(IsTriangles(type) ? threads * kBinBandsPerThread : threads, rows / minRows);
-    if (threads <= 1 || bands <= 1)
-        return {};
-    return {bands, std::min(threads, bands)};
+    const bool large = everyDraw || area >= kBandMinPixels;
+    int most = rows / (everyDraw ? 1 : kBandMinRows);
+    if (IsTriangles(type))
+        most = std::min(most, large ? threads * kBinBandsPerThread : int(primitiveCount / kBandMinTriangles));
+    else if (large && (everyDraw || area >= kBandMinPixelsPerPrimitive * float(primitiveCount)))
+        most = std::min(most, threads);
+    else
+        most = 1;
+    return std::max(most, 1);
 }
 
 // Texture levels decode on first use; decode every level the draw may
@@ -247,9 +241,8 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
     const bool triangles = IsTriangles(type);
     const int rowTop = std::max(pixel_.clipY0, int(std::floor(std::max(minY, top))) - 2);
     const int rowEnd = std::min(pixel_.clipY1, int(std::floor(std::min(maxY, bottom))) + 3);
-    const Banding banding =
+    const int bands =
         BandsForDraw(type, primitiveCount, area, triangles ? rowEnd - rowTop : pixel_.clipY1 - pixel_.clipY0);
-    const int bands = banding.bands;
     if (bands <= 1) {
         AssemblePrimitives(setup, type, primitiveCount, indices, verts, codes_.data(), screen_.data(),
                            pointSizes.data(), sprites);
@@ -259,7 +252,7 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
     if (triangles) {
         DrawTrianglesInBands(bins_,
                              {&setup, type, indices, primitiveCount, verts, codes_.data(), screen_.data()},
-                             rowTop, rowEnd, bands, banding.threads);
+                             rowTop, rowEnd, bands);
         return D3D_OK;
     }
     // Each band draws every point or line clipped to its rows.
