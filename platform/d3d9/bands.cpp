@@ -22,6 +22,7 @@ namespace d3d9sw {
 namespace {
 
 constexpr int kMaxThreads = 64;
+constexpr int kMaxJobBands = 0xFFFF;
 
 static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t) && std::atomic<uint32_t>::is_always_lock_free,
               "a futex is a plain 32-bit word");
@@ -57,18 +58,24 @@ uint32_t SpinWhile(const std::atomic<uint32_t>& word, uint32_t value)
     return now;
 }
 
-// Workers 1..n-1 wait for a job; each runs the band of its own number.
-// A job is published as one word, generation << 7 | bands, so a worker sees
-// the band count of the very job whose generation it saw. Every job wakes
-// every sleeping worker, so none can miss the 2^25 jobs the word takes to
-// wrap.
+// Every thread of the pool (the caller is the first) owns a run of
+// consecutive bands of a job, the same rows draw after draw, so that the
+// rows it draws stay in its core's cache. It takes its own bands one at a
+// time, then those left in the runs of the others, so that a thread that is
+// slow or descheduled holds up at most the band it is drawing.
+// A job is published as a generation number in a futex word (every job
+// wakes every sleeping worker, so none can miss the 2^32 jobs the word takes
+// to wrap). Each run is handed out from a 64-bit ticket of its own,
+// generation << 32 | end << 16 | next band: a worker that arrives after its
+// job is done, or during the next one, finds another generation or no band
+// left and takes nothing.
 class BandPool
 {
   public:
-    explicit BandPool(int threads)
+    explicit BandPool(int threads) : runs_(size_t(threads))
     {
-        for (int band = 1; band < threads; ++band)
-            workers_.emplace_back([this, band] { Serve(band); });
+        for (int worker = 1; worker < threads; ++worker)
+            workers_.emplace_back([this, worker] { Serve(worker); });
     }
     ~BandPool()
     {
@@ -83,11 +90,16 @@ class BandPool
     void Run(int bands, const std::function<void(int)>& job)
     {
         job_ = &job;
-        remaining_.store(uint32_t(bands - 1), std::memory_order_relaxed);
-        generation_ = (generation_ + kGenerationStep) % kStop; // never the stop word
-        state_.store(generation_ | uint32_t(bands), std::memory_order_release);
+        remaining_.store(uint32_t(bands), std::memory_order_relaxed);
+        generation_ = generation_ + 1 == kStop ? 0 : generation_ + 1;
+        const uint64_t threads = runs_.size();
+        for (uint64_t k = 0; k < threads; ++k) {
+            const uint64_t first = uint64_t(bands) * k / threads, end = uint64_t(bands) * (k + 1) / threads;
+            runs_[k].ticket.store(uint64_t(generation_) << 32 | end << 16 | first, std::memory_order_release);
+        }
+        state_.store(generation_, std::memory_order_release);
         FutexWake(state_, INT_MAX);
-        job(0);
+        TakeBands(0, generation_);
         uint32_t left = remaining_.load(std::memory_order_acquire);
         while (left != 0) {
             const uint32_t before = left;
@@ -100,11 +112,38 @@ class BandPool
     }
 
   private:
-    static constexpr uint32_t kGenerationStep = 1u << 7;
-    static constexpr uint32_t kBandsMask = kGenerationStep - 1;
-    static constexpr uint32_t kStop = ~uint32_t(0) & ~kBandsMask;
+    static constexpr uint32_t kStop = ~uint32_t(0);
 
-    void Serve(int band)
+    struct alignas(64) BandRun
+    {
+        std::atomic<uint64_t> ticket{0};
+    };
+
+    // Draws the bands of job `generation` left in the runs, the thread's own
+    // (`home`) first, until none is left to take.
+    void TakeBands(size_t home, uint32_t generation)
+    {
+        for (size_t k = 0; k < runs_.size(); ++k) {
+            std::atomic<uint64_t>& run = runs_[(home + k) % runs_.size()].ticket;
+            uint64_t ticket = run.load(std::memory_order_acquire);
+            for (;;) {
+                const uint32_t band = uint32_t(ticket & 0xFFFF), end = uint32_t(ticket >> 16 & 0xFFFF);
+                if (uint32_t(ticket >> 32) != generation || band >= end)
+                    break;
+                if (!run.compare_exchange_weak(ticket, ticket + 1, std::memory_order_acq_rel,
+                                               std::memory_order_acquire))
+                    continue;
+                // The job is not done while one of its bands is unfinished,
+                // so job_ still holds it.
+                (*job_)(int(band));
+                if (remaining_.fetch_sub(1, std::memory_order_acq_rel) == 1)
+                    FutexWake(remaining_, 1);
+                ticket = run.load(std::memory_order_acquire);
+            }
+        }
+    }
+
+    void Serve(size_t home)
     {
         uint32_t seen = 0;
         for (;;) {
@@ -114,20 +153,16 @@ class BandPool
             if (state == kStop)
                 return;
             seen = state;
-            // Run waits for every band it handed out, so job_ stays valid.
-            if (uint32_t(band) >= (seen & kBandsMask))
-                continue;
-            (*job_)(band);
-            if (remaining_.fetch_sub(1, std::memory_order_acq_rel) == 1)
-                FutexWake(remaining_, 1);
+            TakeBands(home, seen);
         }
     }
 
+    std::vector<BandRun> runs_; // one per thread, the caller's first
     std::vector<std::thread> workers_;
     const std::function<void(int)>* job_ = nullptr;
     uint32_t generation_ = 0; // the caller's own copy
-    std::atomic<uint32_t> state_{0};
-    std::atomic<uint32_t> remaining_{0};
+    alignas(64) std::atomic<uint32_t> state_{0};
+    alignas(64) std::atomic<uint32_t> remaining_{0};
 };
 
 int ThreadsFromEnvironment()
@@ -174,14 +209,16 @@ void RunBands(int bands, const std::function<void(int)>& job)
 {
     Settings& s = TheSettings();
     std::lock_guard<std::mutex> lock(s.mutex);
-    bands = std::clamp(bands, 1, s.threads);
-    if (bands == 1) {
-        job(0);
+    if (s.threads == 1 || bands <= 1) {
+        for (int band = 0; band < bands; ++band)
+            job(band);
         return;
     }
     if (!s.pool)
         s.pool = std::make_unique<BandPool>(s.threads);
-    s.pool->Run(bands, job);
+    // A ticket counts at most kMaxJobBands bands; more run as several jobs.
+    for (int first = 0; first < bands; first += kMaxJobBands)
+        s.pool->Run(std::min(bands - first, kMaxJobBands), [&](int band) { job(first + band); });
 }
 
 } // namespace d3d9sw

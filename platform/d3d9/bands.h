@@ -1,5 +1,5 @@
 // Worker threads of the software device. A large draw is cut into bands of
-// rows, one per thread; each band rasterises every primitive of the draw,
+// rows, a few per thread, which the threads take in turn; each band rasterises every primitive of the draw,
 // clipped to its rows, in submission order, so the picture is byte for byte
 // the one a single thread draws. Large vertex ranges are split the same way.
 #pragma once
@@ -13,9 +13,9 @@ namespace d3d9sw {
 int DeviceThreads();
 /// True when every draw is split, however small (tests).
 bool DeviceSplitsEveryDraw();
-/// Runs job(band) for band 0..bands-1 (bands <= DeviceThreads()): band 0 on
-/// the calling thread, the others on the workers; returns when all are done.
-/// Calls from several threads take turns.
+/// Runs job(band) once for every band 0..bands-1, on the calling thread and
+/// the workers, each taking the next band left as it becomes free; returns
+/// when all are done. Calls from several threads take turns.
 void RunBands(int bands, const std::function<void(int)>& job);
 
 } // namespace d3d9sw

@@ -69,10 +69,12 @@ void AssemblePrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT
 }
 
 // Pixels of the draw's screen rectangle above which a draw is worth cutting
-// into bands, and triangles above which a triangle draw is, whatever its
-// area (each band assembles only the triangles binned to it).
+// into bands for every thread.
 constexpr float kBandMinPixels = 16384.0f;
-constexpr UINT kBandMinTriangles = 1024;
+// Below that, triangles a band takes at least (each band assembles only the
+// triangles binned to it): a thread that wakes for less costs more than it
+// saves, all the more on a busy machine.
+constexpr UINT kBandMinTriangles = 512;
 // Points and lines are not binned: every band walks all of them, so a draw
 // of many small ones is left whole.
 constexpr float kBandMinPixelsPerPrimitive = 256.0f;
@@ -86,21 +88,23 @@ bool IsTriangles(D3DPRIMITIVETYPE type)
     return type == D3DPT_TRIANGLELIST || type == D3DPT_TRIANGLESTRIP || type == D3DPT_TRIANGLEFAN;
 }
 
-// Bands to draw the primitives in (1: on the calling thread alone); tests
+// Bands to draw the primitives in (1: whole, on the calling thread); tests
 // that split every draw get bands down to one row.
 int BandsForDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, float area, int rows)
 {
     const int threads = DeviceThreads();
-    const bool everyDraw = DeviceSplitsEveryDraw();
-    const int most = std::min(IsTriangles(type) ? threads * kBinBandsPerThread : threads,
-                              rows / (everyDraw ? 1 : kBandMinRows));
-    if (threads <= 1 || most <= 1)
+    if (threads <= 1)
         return 1;
-    if (everyDraw)
-        return most;
+    const bool everyDraw = DeviceSplitsEveryDraw();
+    const bool large = everyDraw || area >= kBandMinPixels;
+    int most = rows / (everyDraw ? 1 : kBandMinRows);
     if (IsTriangles(type))
-        return area >= kBandMinPixels || primitiveCount >= kBandMinTriangles ? most : 1;
-    return area >= kBandMinPixels && area >= kBandMinPixelsPerPrimitive * float(primitiveCount) ? most : 1;
+        most = std::min(most, large ? threads * kBinBandsPerThread : int(primitiveCount / kBandMinTriangles));
+    else if (large && (everyDraw || area >= kBandMinPixelsPerPrimitive * float(primitiveCount)))
+        most = std::min(most, threads);
+    else
+        most = 1;
+    return std::max(most, 1);
 }
 
 // Texture levels decode on first use; decode every level the draw may

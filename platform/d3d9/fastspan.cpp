@@ -15,6 +15,9 @@
 #if OLAI_SPAN_SSE2
 #include <emmintrin.h>
 #endif
+#if OLAI_SPAN_WIDE
+#include <immintrin.h>
+#endif
 
 namespace d3d9sw {
 namespace {
@@ -338,11 +341,10 @@ template <bool Linear> uint32_t TexelOf(const uint32_t* texels, const ChunkTexel
 }
 
 #if OLAI_SPAN_SSE2
-// BilinearModulate of every live pixel of a chunk, two at a time, handed to
-// put(i, value).
-template <typename Put>
-void FilterChunk(const uint32_t* texels, const ChunkTexels& t, const uint32_t* mul, uint32_t alphaOr,
-                 const uint8_t* live, int n, Put put)
+// BilinearModulate of the pixels first..n-1 of a chunk, two at a time, into
+// value[i] where live[i] (pairs with no live pixel are skipped).
+inline void FilterPairs(const uint32_t* texels, const ChunkTexels& t, const uint32_t* mul, uint32_t alphaOr,
+                        const uint8_t* live, int first, int n, uint32_t* value)
 {
     auto texelsOf = [&](int i, uint32_t* q) {
         q[0] = texels[t.row0[i] + t.col0[i]];
@@ -350,7 +352,7 @@ void FilterChunk(const uint32_t* texels, const ChunkTexels& t, const uint32_t* m
         q[2] = texels[t.row1[i] + t.col0[i]];
         q[3] = texels[t.row1[i] + t.col1[i]];
     };
-    int i = 0;
+    int i = first;
     for (; i + 1 < n; i += 2) {
         if (!(live[i] | live[i + 1]))
             continue;
@@ -358,15 +360,105 @@ void FilterChunk(const uint32_t* texels, const ChunkTexels& t, const uint32_t* m
         texelsOf(i, q);
         texelsOf(i + 1, q + 4);
         const uint64_t both = BilinearModulate2(q, t.wx + i, t.wy + i, mul + i, alphaOr);
-        if (live[i])
-            put(i, uint32_t(both));
-        if (live[i + 1])
-            put(i + 1, uint32_t(both >> 32));
+        value[i] = uint32_t(both);
+        value[i + 1] = uint32_t(both >> 32);
     }
     if (i < n && live[i]) {
         uint32_t q[4];
         texelsOf(i, q);
-        put(i, BilinearModulate(q[0], q[1], q[2], q[3], t.wx[i], t.wy[i], mul[i], alphaOr));
+        value[i] = BilinearModulate(q[0], q[1], q[2], q[3], t.wx[i], t.wy[i], mul[i], alphaOr);
+    }
+}
+
+#if OLAI_SPAN_WIDE
+#define OLAI_AVX2 __attribute__((target("avx2")))
+
+OLAI_AVX2 inline __m256i Load8(const void* p)
+{
+    return _mm256_loadu_si256(static_cast<const __m256i*>(p));
+}
+
+// A weight of 0..255 per 32-bit lane into both of its 16-bit halves.
+OLAI_AVX2 inline __m256i Weight8(const uint32_t* w)
+{
+    const __m256i v = Load8(w);
+    return _mm256_or_si256(v, _mm256_slli_epi32(v, 16));
+}
+
+// (a * (256 - w) + b * w) >> 8 per 16-bit lane (below 65281: exact).
+OLAI_AVX2 inline __m256i Lerp16(__m256i a, __m256i b, __m256i w)
+{
+    const __m256i inverse = _mm256_sub_epi16(_mm256_set1_epi16(256), w);
+    return _mm256_srli_epi16(_mm256_add_epi16(_mm256_mullo_epi16(a, inverse), _mm256_mullo_epi16(b, w)), 8);
+}
+
+// x * m / 255 rounded per 16-bit lane, as MulByte.
+OLAI_AVX2 inline __m256i Modulate16(__m256i x, __m256i m)
+{
+    const __m256i p = _mm256_add_epi16(_mm256_mullo_epi16(x, m), _mm256_set1_epi16(128));
+    return _mm256_srli_epi16(_mm256_add_epi16(p, _mm256_srli_epi16(p, 8)), 8);
+}
+
+// The same eight pixels at a time in AVX2 registers (whole groups of eight
+// are filtered whether live or not; the rest go by pairs). The four texels
+// of each pixel are gathered; red and blue sit in the 16-bit halves of one
+// register, green and alpha in those of another, so that every 16-bit lane
+// computes what the lane of its channel in BilinearModulate computes.
+OLAI_AVX2 inline void FilterEights(const uint32_t* texels, const ChunkTexels& t, const uint32_t* mul,
+                                   uint32_t alphaOr, const uint8_t* live, int n, uint32_t* value)
+{
+    const __m256i low = _mm256_set1_epi32(0x00FF00FF);
+    const __m256i alphaAg = _mm256_set1_epi32(int((alphaOr >> 8) & 0x00FF00FFu));
+    const int* base = reinterpret_cast<const int*>(texels);
+    int i = 0;
+    for (; i + 8 <= n; i += 8) {
+        const __m256i row0 = Load8(t.row0 + i), row1 = Load8(t.row1 + i);
+        const __m256i col0 = Load8(t.col0 + i), col1 = Load8(t.col1 + i);
+        const __m256i t00 = _mm256_i32gather_epi32(base, _mm256_add_epi32(row0, col0), 4);
+        const __m256i t01 = _mm256_i32gather_epi32(base, _mm256_add_epi32(row0, col1), 4);
+        const __m256i t10 = _mm256_i32gather_epi32(base, _mm256_add_epi32(row1, col0), 4);
+        const __m256i t11 = _mm256_i32gather_epi32(base, _mm256_add_epi32(row1, col1), 4);
+        const __m256i wx = Weight8(t.wx + i), wy = Weight8(t.wy + i);
+        const __m256i m = Load8(mul + i);
+        const __m256i rb = Lerp16(Lerp16(_mm256_and_si256(t00, low), _mm256_and_si256(t10, low), wy),
+                                  Lerp16(_mm256_and_si256(t01, low), _mm256_and_si256(t11, low), wy), wx);
+        __m256i ag = Lerp16(Lerp16(_mm256_srli_epi16(t00, 8), _mm256_srli_epi16(t10, 8), wy),
+                            Lerp16(_mm256_srli_epi16(t01, 8), _mm256_srli_epi16(t11, 8), wy), wx);
+        ag = _mm256_or_si256(ag, alphaAg);
+        const __m256i out = _mm256_or_si256(Modulate16(rb, _mm256_and_si256(m, low)),
+                                            _mm256_slli_epi16(Modulate16(ag, _mm256_srli_epi16(m, 8)), 8));
+        _mm256_storeu_si256(reinterpret_cast<__m256i*>(value + i), out);
+    }
+    FilterPairs(texels, t, mul, alphaOr, live, i, n, value);
+}
+#endif
+
+// BilinearModulate of every live pixel of a chunk into value[i].
+template <bool Wide>
+void FilterChunk(const uint32_t* texels, const ChunkTexels& t, const uint32_t* mul, uint32_t alphaOr,
+                 const uint8_t* live, int n, uint32_t* value)
+{
+#if OLAI_SPAN_WIDE
+    if constexpr (Wide) {
+        FilterEights(texels, t, mul, alphaOr, live, n, value);
+        return;
+    }
+#endif
+    FilterPairs(texels, t, mul, alphaOr, live, 0, n, value);
+}
+
+// Writes value[i] where live[i]: as it is, or blended over the target.
+inline void PutChunk(const PixelState& ps, const uint8_t* live, const uint32_t* value, int n,
+                     uint32_t* __restrict out)
+{
+    if (ps.fastBlend) {
+        for (int i = 0; i < n; ++i)
+            if (live[i])
+                out[i] = BlendSourceAlpha(out[i], value[i]);
+    } else {
+        for (int i = 0; i < n; ++i)
+            if (live[i])
+                out[i] = value[i];
     }
 }
 #endif
@@ -374,7 +466,7 @@ void FilterChunk(const uint32_t* texels, const ChunkTexels& t, const uint32_t* m
 // Fast path: one texture stage (texture, or texture times diffuse) sampled
 // from a 32-bit level without mip-mapping, with wrap (power-of-two sizes) or
 // clamp addressing; otherwise as the Gouraud path.
-template <bool Linear, bool Wrap>
+template <bool Linear, bool Wrap, bool Wide>
 void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
 {
     Surface* rt = ps.target.color;
@@ -414,9 +506,9 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
             const uint32_t alphaOr = alphaMode == 2 ? 0xFF000000u : 0u;
             for (int i = 0; i < n; ++i)
                 mul[i] = dc[i] | keep;
-            FilterChunk(level.texels, t, mul, alphaOr, live, n, [&](int i, uint32_t value) {
-                out[i] = ps.fastBlend ? BlendSourceAlpha(out[i], value) : value;
-            });
+            uint32_t value[kChunk];
+            FilterChunk<Wide>(level.texels, t, mul, alphaOr, live, n, value);
+            PutChunk(ps, live, value, n, out);
             continue;
         }
 #endif
@@ -445,7 +537,7 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
 // texture x diffuse colour, the second modulating the colour by its texture
 // and keeping the alpha (a second texture multiplied over a base), both
 // filtered alike and addressed alike.
-template <bool Linear, bool Wrap>
+template <bool Linear, bool Wrap, bool Wide>
 void ShadeSpanDual(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
 {
     Surface* rt = ps.target.color;
@@ -480,13 +572,12 @@ void ShadeSpanDual(const PixelState& ps, const SpanPlanes& pl, int y, int xa, in
             const uint32_t alphaOr = alphaMode == 2 ? 0xFF000000u : 0u;
             for (int i = 0; i < n; ++i)
                 mul[i] = dc[i] | keep;
-            FilterChunk(levels[0].texels, t[0], mul, alphaOr, live, n,
-                        [&](int i, uint32_t value) { first[i] = value; });
+            FilterChunk<Wide>(levels[0].texels, t[0], mul, alphaOr, live, n, first);
             // The second texture's alpha forced to 255 and multiplied by the
             // first stage's: the alpha passes unchanged.
-            FilterChunk(levels[1].texels, t[1], first, 0xFF000000u, live, n, [&](int i, uint32_t value) {
-                out[i] = ps.fastBlend ? BlendSourceAlpha(out[i], value) : value;
-            });
+            uint32_t value[kChunk];
+            FilterChunk<Wide>(levels[1].texels, t[1], first, 0xFF000000u, live, n, value);
+            PutChunk(ps, live, value, n, out);
             continue;
         }
 #endif
@@ -520,13 +611,13 @@ template <bool Linear, bool Wrap>
 OLAI_WIDE_ROUTINE void ShadeSpanTexturedWide(const PixelState& ps, const SpanPlanes& pl, int y, int xa,
                                              int xb)
 {
-    ShadeSpanTextured<Linear, Wrap>(ps, pl, y, xa, xb);
+    ShadeSpanTextured<Linear, Wrap, true>(ps, pl, y, xa, xb);
 }
 
 template <bool Linear, bool Wrap>
 OLAI_WIDE_ROUTINE void ShadeSpanDualWide(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
 {
-    ShadeSpanDual<Linear, Wrap>(ps, pl, y, xa, xb);
+    ShadeSpanDual<Linear, Wrap, true>(ps, pl, y, xa, xb);
 }
 #endif
 
@@ -704,9 +795,9 @@ void PixelStateFinish(PixelState* ps)
             !StageModulatesCurrent(ps->stages[1]))
             return;
         if (wrap)
-            ps->span = linear ? &ShadeSpanDual<true, true> : &ShadeSpanDual<false, true>;
+            ps->span = linear ? &ShadeSpanDual<true, true, false> : &ShadeSpanDual<false, true, false>;
         else
-            ps->span = linear ? &ShadeSpanDual<true, false> : &ShadeSpanDual<false, false>;
+            ps->span = linear ? &ShadeSpanDual<true, false, false> : &ShadeSpanDual<false, false, false>;
 #if OLAI_SPAN_WIDE
         if (wide && wrap)
             ps->span = linear ? &ShadeSpanDualWide<true, true> : &ShadeSpanDualWide<false, true>;
@@ -716,9 +807,9 @@ void PixelStateFinish(PixelState* ps)
         return;
     }
     if (wrap)
-        ps->span = linear ? &ShadeSpanTextured<true, true> : &ShadeSpanTextured<false, true>;
+        ps->span = linear ? &ShadeSpanTextured<true, true, false> : &ShadeSpanTextured<false, true, false>;
     else
-        ps->span = linear ? &ShadeSpanTextured<true, false> : &ShadeSpanTextured<false, false>;
+        ps->span = linear ? &ShadeSpanTextured<true, false, false> : &ShadeSpanTextured<false, false, false>;
 #if OLAI_SPAN_WIDE
     if (wide && wrap)
         ps->span = linear ? &ShadeSpanTexturedWide<true, true> : &ShadeSpanTexturedWide<false, true>;

@@ -189,6 +189,62 @@ uint32_t QuadrantTexel(int tx, int ty)
     return Quadrants()[ty * 4 + tx];
 }
 
+// A 4 x 4 texture whose texels all differ in every channel.
+std::vector<uint32_t> Varied()
+{
+    std::vector<uint32_t> texels;
+    for (uint32_t i = 0; i < 16; ++i)
+        texels.push_back((0x40 + i * 12) << 24 | (i * 17) << 16 | (255 - i * 13) << 8 | ((i * 29 + 7) & 255));
+    return texels;
+}
+
+// The bilinear fast paths on spans long enough for their widest registers:
+// rows 0-15 texture x diffuse in colour and alpha, wrapped, in perspective;
+// rows 16-31 the texture alone, clamped and blended by its alpha; rows
+// 32-47 a second texture multiplied over the first, alpha from the diffuse
+// colour.
+void BilinearFastPaths(IDirect3DDevice9* d)
+{
+    BindTexture(d, 0, MakeTexture(d, 4, 4, Varied()));
+    BindTexture(d, 1, MakeTexture(d, 2, 2, {0xFF20FF80, 0xFFFFFFFF, 0xFF8040FF, 0xFFFF8000}));
+    for (DWORD stage : {0u, 1u}) {
+        d->SetSamplerState(stage, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
+        d->SetSamplerState(stage, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
+    }
+    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_MODULATE);
+    const TVertex wrapped[4] = {{-0.5f, -0.5f, 0.5f, 1.0f, 0xFFFF8040, -0.3f, -0.6f},
+                                {47.5f, -0.5f, 0.5f, 0.5f, 0x80FFFFFF, 2.2f, -0.6f},
+                                {-0.5f, 15.5f, 0.5f, 1.0f, 0xC020FF80, -0.3f, 1.4f},
+                                {47.5f, 15.5f, 0.5f, 0.5f, 0xFF808080, 2.2f, 1.4f}};
+    d->SetFVF(kTVertexFvf);
+    d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, wrapped, sizeof(TVertex));
+
+    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    d->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    for (DWORD stage : {0u, 1u}) {
+        d->SetSamplerState(stage, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
+        d->SetSamplerState(stage, D3DSAMP_ADDRESSV, D3DTADDRESS_CLAMP);
+    }
+    d->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    DrawRect(d, 0, 16, 48, 32, 0.5f, 0xFFFFFFFF, -0.2f, -0.3f, 1.3f, 1.2f);
+    d->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+
+    d->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    d->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+    d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    d->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    d->SetTextureStageState(1, D3DTSS_ALPHAARG1, D3DTA_CURRENT);
+    d->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+    const TVertex dual[4] = {{-0.5f, 31.5f, 0.5f, 1.0f, 0xFF40FF80, -0.1f, 0.0f},
+                             {47.5f, 31.5f, 0.5f, 1.0f, 0x80FF8040, 1.1f, 0.1f},
+                             {-0.5f, 47.5f, 0.5f, 1.0f, 0xFFFFFFFF, 0.0f, 1.0f},
+                             {47.5f, 47.5f, 0.5f, 1.0f, 0x40C0C0C0, 1.0f, 1.2f}};
+    d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, dual, sizeof(TVertex));
+}
+
 void FogFloor(IDirect3DDevice9* d, DWORD tableMode, DWORD vertexMode)
 {
     d->SetRenderState(D3DRS_LIGHTING, 0);
@@ -572,6 +628,18 @@ const Scene kScenes[] = {
      [](TestDevice& t) { CheckLitSphere(t, false); }},
     {"light_spot", 32, 32, [](IDirect3DDevice9* d) { LitSphere(d, Light(D3DLIGHT_SPOT)); },
      [](TestDevice& t) { CheckLitSphere(t, true); }},
+    {"bilinear_fast_paths", 48, 48, BilinearFastPaths,
+     [](TestDevice& t) {
+         // Clamped corners sample one texel; blended over black by its alpha
+         // (0x40, then 0xF4): channel x (alpha + alpha / 128) / 256.
+         const uint32_t first = t.Pixel(0, 16), last = t.Pixel(47, 31);
+         EXPECT_EQ(Red(first), 0);
+         EXPECT_EQ(Green(first), 255 * 64 / 256);
+         EXPECT_EQ(Blue(first), 7 * 64 / 256);
+         EXPECT_EQ(Red(last), 255 * 245 / 256);
+         EXPECT_EQ(Green(last), 60 * 245 / 256);
+         EXPECT_EQ(Blue(last), 186 * 245 / 256);
+     }},
     {"two_stage_blend", 32, 32,
      [](IDirect3DDevice9* d) {
          BindTexture(d, 0, MakeTexture(d, 2, 1, {0xFF800000, 0xFF008000}));
