@@ -1,7 +1,6 @@
 #include "platform/d3d9/binning.h"
 
 #include <algorithm>
-#include <atomic>
 #include <cmath>
 
 #include "platform/d3d9/bands.h"
@@ -121,40 +120,21 @@ void BinTurn(TriangleBins& bins, const TriangleDraw& d, const Turn& turn)
         RunBands(turn.ranges, range);
 }
 
-// Assembles each band's triangles of one turn, in submission order; the
-// threads take bands one at a time, so a band crowded with triangles holds
-// up only the thread that drew it.
-void DrawTurn(TriangleBins& bins, const TriangleDraw& d, const Turn& turn, int threads)
+// Assembles each band's triangles of one turn, in submission order.
+void DrawTurn(const TriangleBins& bins, const TriangleDraw& d, const Turn& turn)
 {
-    const int bands = int(bins.bandTop.size()) - 1;
-    // The bands with the most triangles first, so that no thread starts a
-    // crowded band when the others are nearly done.
-    bins.work.assign(size_t(bands), 0);
-    for (int r = 0; r < turn.ranges; ++r)
-        for (int b = 0; b < bands; ++b)
-            bins.work[size_t(b)] +=
-                bins.ranges[size_t(r)].starts[size_t(b) + 1] - bins.ranges[size_t(r)].starts[size_t(b)];
-    bins.order.resize(size_t(bands));
-    for (int b = 0; b < bands; ++b)
-        bins.order[size_t(b)] = b;
-    std::stable_sort(bins.order.begin(), bins.order.end(),
-                     [&](int a, int b) { return bins.work[size_t(a)] > bins.work[size_t(b)]; });
-    std::atomic<int> next{0};
-    RunBands(threads, [&](int) {
-        for (int k; (k = next.fetch_add(1, std::memory_order_relaxed)) < bands;) {
-            const int b = bins.order[size_t(k)];
-            PixelState banded = *d.setup->pixel;
-            banded.clipY0 = bins.bandTop[size_t(b)];
-            banded.clipY1 = bins.bandTop[size_t(b) + 1];
-            PrimitiveSetup setup = *d.setup;
-            setup.pixel = &banded;
-            for (int r = 0; r < turn.ranges; ++r) {
-                const TriangleBinRange& range = bins.ranges[size_t(r)];
-                for (uint32_t i = range.starts[size_t(b)]; i < range.starts[size_t(b) + 1]; ++i) {
-                    UINT v[3];
-                    if (TriangleVertices(d.type, range.entries[i], d.indices, v))
-                        AssembleTriangle(setup, d.verts, d.codes, d.screen, v[0], v[1], v[2]);
-                }
+    RunBands(int(bins.bandTop.size()) - 1, [&](int b) {
+        PixelState banded = *d.setup->pixel;
+        banded.clipY0 = bins.bandTop[size_t(b)];
+        banded.clipY1 = bins.bandTop[size_t(b) + 1];
+        PrimitiveSetup setup = *d.setup;
+        setup.pixel = &banded;
+        for (int r = 0; r < turn.ranges; ++r) {
+            const TriangleBinRange& range = bins.ranges[size_t(r)];
+            for (uint32_t i = range.starts[size_t(b)]; i < range.starts[size_t(b) + 1]; ++i) {
+                UINT v[3];
+                if (TriangleVertices(d.type, range.entries[i], d.indices, v))
+                    AssembleTriangle(setup, d.verts, d.codes, d.screen, v[0], v[1], v[2]);
             }
         }
     });
@@ -190,7 +170,7 @@ void DrawTrianglesInBands(TriangleBins& bins, const TriangleDraw& draw, int top,
         turn.count = std::min(most, draw.primitiveCount - first);
         turn.ranges = std::clamp(int(turn.count / (everyDraw ? 1 : kMinBinRange)), 1, threads);
         BinTurn(bins, draw, turn);
-        DrawTurn(bins, draw, turn, std::min(threads, bands));
+        DrawTurn(bins, draw, turn);
     }
 }
 

@@ -75,7 +75,7 @@ struct TriangleDraw
     D3DPRIMITIVETYPE type; ///< list, strip or fan
     IndexSource indices;
     UINT primitiveCount;
-    const VertexOut* verts;
+    VertexStore verts;
     const uint8_t* codes;
     const ScreenVertex* screen;
 };
@@ -97,8 +97,6 @@ struct TriangleBins
     std::vector<TriangleBinRange> ranges;
     std::vector<uint16_t> bandOf; ///< band of each row, from the first row
     std::vector<int> bandTop;     ///< first row of each band, then the end
-    std::vector<uint32_t> work;   ///< triangles of each band in this turn
-    std::vector<int> order;       ///< the bands, the most crowded first
 };
 
 /// Most bands a draw is cut into.

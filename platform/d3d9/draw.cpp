@@ -32,21 +32,28 @@ UINT VerticesFor(D3DPRIMITIVETYPE type, UINT primitives)
 
 // Assembles (and so rasterises) the primitives of a draw in order.
 void AssemblePrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT primitiveCount,
-                        const IndexSource& indices, const VertexOut* verts, const uint8_t* codes,
+                        const IndexSource& indices, const VertexStore& verts, const uint8_t* codes,
                         const ScreenVertex* screen, const float* pointSizes, bool sprites)
 {
+    // Points and lines take their vertices whole.
+    VertexOut a, b;
     for (UINT p = 0; p < primitiveCount; ++p) {
         UINT i[3];
         switch (type) {
         case D3DPT_POINTLIST:
-            if (indices.Fetch(p, &i[0]))
-                AssemblePointSprite(setup, verts[i[0]], pointSizes[i[0]], sprites);
+            if (indices.Fetch(p, &i[0])) {
+                verts.Get(i[0], &a);
+                AssemblePointSprite(setup, a, pointSizes[i[0]], sprites);
+            }
             break;
         case D3DPT_LINELIST:
         case D3DPT_LINESTRIP: {
             UINT k = type == D3DPT_LINELIST ? 2 * p : p;
-            if (indices.Fetch(k, &i[0]) && indices.Fetch(k + 1, &i[1]))
-                AssembleLine(setup, verts[i[0]], verts[i[1]]);
+            if (indices.Fetch(k, &i[0]) && indices.Fetch(k + 1, &i[1])) {
+                verts.Get(i[0], &a);
+                verts.Get(i[1], &b);
+                AssembleLine(setup, a, b);
+            }
             break;
         }
         case D3DPT_TRIANGLELIST:
@@ -62,10 +69,12 @@ void AssemblePrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT
 }
 
 // Pixels of the draw's screen rectangle above which a draw is worth cutting
-// into bands, and triangles above which a triangle draw is, whatever its
-// area (each band assembles only the triangles binned to it).
+// into bands for every thread.
 constexpr float kBandMinPixels = 16384.0f;
-constexpr UINT kBandMinTriangles = 1024;
+// Below that, triangles a band takes at least (each band assembles only the
+// triangles binned to it): a thread that wakes for less costs more than it
+// saves, all the more on a busy machine.
+constexpr UINT kBandMinTriangles = 512;
 // Points and lines are not binned: every band walks all of them, so a draw
 // of many small ones is left whole.
 constexpr float kBandMinPixelsPerPrimitive = 256.0f;
@@ -79,21 +88,23 @@ bool IsTriangles(D3DPRIMITIVETYPE type)
     return type == D3DPT_TRIANGLELIST || type == D3DPT_TRIANGLESTRIP || type == D3DPT_TRIANGLEFAN;
 }
 
-// Bands to draw the primitives in (1: on the calling thread alone); tests
+// Bands to draw the primitives in (1: whole, on the calling thread); tests
 // that split every draw get bands down to one row.
 int BandsForDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, float area, int rows)
 {
     const int threads = DeviceThreads();
-    const bool everyDraw = DeviceSplitsEveryDraw();
-    const int most = std::min(IsTriangles(type) ? threads * kBinBandsPerThread : threads,
-                              rows / (everyDraw ? 1 : kBandMinRows));
-    if (threads <= 1 || most <= 1)
+    if (threads <= 1)
         return 1;
-    if (everyDraw)
-        return most;
+    const bool everyDraw = DeviceSplitsEveryDraw();
+    const bool large = everyDraw || area >= kBandMinPixels;
+    int most = rows / (everyDraw ? 1 : kBandMinRows);
     if (IsTriangles(type))
-        return area >= kBandMinPixels || primitiveCount >= kBandMinTriangles ? most : 1;
-    return area >= kBandMinPixels && area >= kBandMinPixelsPerPrimitive * float(primitiveCount) ? most : 1;
+        most = std::min(most, large ? threads * kBinBandsPerThread : int(primitiveCount / kBandMinTriangles));
+    else if (large && (everyDraw || area >= kBandMinPixelsPerPrimitive * float(primitiveCount)))
+        most = std::min(most, threads);
+    else
+        most = 1;
+    return std::max(most, 1);
 }
 
 // Texture levels decode on first use; decode every level the draw may
@@ -195,14 +206,15 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
                                                     rs[D3DRS_CULLMODE], rs[D3DRS_FILLMODE]);
     // Transform and light the used range once, with clip codes and screen
     // positions per vertex, not per triangle.
-    if (vertexCache_.size() < numVertices)
-        vertexCache_.resize(numVertices);
+    const size_t stride = VertexStride(pixel_.attrCount);
+    if (vertexCache_.size() < numVertices * stride)
+        vertexCache_.resize(numVertices * stride);
     if (codes_.size() < numVertices) {
         codes_.resize(numVertices);
         screen_.resize(numVertices);
     }
-    ProcessVertexRange(setup, base, strides, numVertices);
-    const VertexOut* verts = vertexCache_.data();
+    const VertexStore verts{vertexCache_.data(), stride};
+    ProcessVertexRange(setup, verts, base, strides, numVertices);
     pixel_.target.color->Touch();
     if (pixel_.target.depth)
         pixel_.target.depth->Touch();
@@ -265,8 +277,8 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
     return D3D_OK;
 }
 
-void Device::ProcessVertexRange(const PrimitiveSetup& setup, const uint8_t* const* base, const UINT* strides,
-                                UINT count)
+void Device::ProcessVertexRange(const PrimitiveSetup& setup, const VertexStore& verts,
+                                const uint8_t* const* base, const UINT* strides, UINT count)
 {
     // Runs of vertices small enough that their positions are still in the
     // cache when their clip codes and screen positions are made.
@@ -277,16 +289,12 @@ void Device::ProcessVertexRange(const PrimitiveSetup& setup, const uint8_t* cons
             const uint8_t* streams[kMaxStreams];
             for (int k = 0; k < kMaxStreams; ++k)
                 streams[k] = base[k] ? base[k] + size_t(start) * strides[k] : nullptr;
-            VertexOut* out = vertexCache_.data() + start;
+            const VertexStore out = verts.From(start);
             if (vertexShader_)
                 ProcessVerticesShader(vertex_, layout_, streams, strides, run, pixel_.attrCount, out);
             else
                 ProcessVertices(vertex_, layout_, streams, strides, run, pixel_.attrCount, out);
-            for (UINT i = start; i < start + run; ++i) {
-                codes_[i] = uint8_t(ClipCode(setup, vertexCache_[i]));
-                if (codes_[i] == 0)
-                    ToScreen(setup, vertexCache_[i], &screen_[i]);
-            }
+            ClipAndMapVertices(setup, out, run, codes_.data() + start, screen_.data() + start);
         }
     };
     const UINT most =
