@@ -75,7 +75,7 @@ struct TriangleDraw
     D3DPRIMITIVETYPE type; ///< list, strip or fan
     IndexSource indices;
     UINT primitiveCount;
-    const VertexOut* verts;
+    VertexStore verts;
     const uint8_t* codes;
     const ScreenVertex* screen;
 };

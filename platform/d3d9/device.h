@@ -263,11 +263,11 @@ class Device final : public Object<IDirect3DDevice9>
     /// `numVertices` vertices; false when a stream is missing or too short.
     bool FindStreams(int64_t first, UINT numVertices, const uint8_t* userVertices, UINT userStride,
                      const uint8_t** base, UINT* strides) const;
-    /// Transforms and lights `count` vertices from the streams into the
-    /// vertex cache, with their clip codes and screen positions under
+    /// Transforms and lights `count` vertices from the streams into `verts`
+    /// (the vertex cache), with their clip codes and screen positions under
     /// `setup`, in ranges on the device's threads when there are many.
-    void ProcessVertexRange(const PrimitiveSetup& setup, const uint8_t* const* base, const UINT* strides,
-                            UINT count);
+    void ProcessVertexRange(const PrimitiveSetup& setup, const VertexStore& verts, const uint8_t* const* base,
+                            const UINT* strides, UINT count);
     // Compiling the state for drawing, one state group each (drawcompile.cpp).
     bool CompileDraw();
     bool CompileInputLayout();
@@ -323,7 +323,7 @@ class Device final : public Object<IDirect3DDevice9>
     InputLayout layout_;
     PixelState pixel_;
     VertexConfig vertex_;
-    std::vector<VertexOut> vertexCache_;
+    std::vector<float> vertexCache_;   ///< processed vertices, packed (VertexStore)
     std::vector<uint8_t> codes_;       ///< clip codes of vertexCache_
     std::vector<ScreenVertex> screen_; ///< screen positions of unclipped vertices
     TriangleBins bins_;                ///< lists of the bands of triangle draws

@@ -32,21 +32,28 @@ UINT VerticesFor(D3DPRIMITIVETYPE type, UINT primitives)
 
 // Assembles (and so rasterises) the primitives of a draw in order.
 void AssemblePrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT primitiveCount,
-                        const IndexSource& indices, const VertexOut* verts, const uint8_t* codes,
+                        const IndexSource& indices, const VertexStore& verts, const uint8_t* codes,
                         const ScreenVertex* screen, const float* pointSizes, bool sprites)
 {
+    // Points and lines take their vertices whole.
+    VertexOut a, b;
     for (UINT p = 0; p < primitiveCount; ++p) {
         UINT i[3];
         switch (type) {
         case D3DPT_POINTLIST:
-            if (indices.Fetch(p, &i[0]))
-                AssemblePointSprite(setup, verts[i[0]], pointSizes[i[0]], sprites);
+            if (indices.Fetch(p, &i[0])) {
+                verts.Get(i[0], &a);
+                AssemblePointSprite(setup, a, pointSizes[i[0]], sprites);
+            }
             break;
         case D3DPT_LINELIST:
         case D3DPT_LINESTRIP: {
             UINT k = type == D3DPT_LINELIST ? 2 * p : p;
-            if (indices.Fetch(k, &i[0]) && indices.Fetch(k + 1, &i[1]))
-                AssembleLine(setup, verts[i[0]], verts[i[1]]);
+            if (indices.Fetch(k, &i[0]) && indices.Fetch(k + 1, &i[1])) {
+                verts.Get(i[0], &a);
+                verts.Get(i[1], &b);
+                AssembleLine(setup, a, b);
+            }
             break;
         }
         case D3DPT_TRIANGLELIST:
@@ -199,14 +206,15 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
                                                     rs[D3DRS_CULLMODE], rs[D3DRS_FILLMODE]);
     // Transform and light the used range once, with clip codes and screen
     // positions per vertex, not per triangle.
-    if (vertexCache_.size() < numVertices)
-        vertexCache_.resize(numVertices);
+    const size_t stride = VertexStride(pixel_.attrCount);
+    if (vertexCache_.size() < numVertices * stride)
+        vertexCache_.resize(numVertices * stride);
     if (codes_.size() < numVertices) {
         codes_.resize(numVertices);
         screen_.resize(numVertices);
     }
-    ProcessVertexRange(setup, base, strides, numVertices);
-    const VertexOut* verts = vertexCache_.data();
+    const VertexStore verts{vertexCache_.data(), stride};
+    ProcessVertexRange(setup, verts, base, strides, numVertices);
     pixel_.target.color->Touch();
     if (pixel_.target.depth)
         pixel_.target.depth->Touch();
@@ -259,8 +267,8 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
     return D3D_OK;
 }
 
-void Device::ProcessVertexRange(const PrimitiveSetup& setup, const uint8_t* const* base, const UINT* strides,
-                                UINT count)
+void Device::ProcessVertexRange(const PrimitiveSetup& setup, const VertexStore& verts,
+                                const uint8_t* const* base, const UINT* strides, UINT count)
 {
     // Runs of vertices small enough that their positions are still in the
     // cache when their clip codes and screen positions are made.
@@ -271,16 +279,12 @@ void Device::ProcessVertexRange(const PrimitiveSetup& setup, const uint8_t* cons
             const uint8_t* streams[kMaxStreams];
             for (int k = 0; k < kMaxStreams; ++k)
                 streams[k] = base[k] ? base[k] + size_t(start) * strides[k] : nullptr;
-            VertexOut* out = vertexCache_.data() + start;
+            const VertexStore out = verts.From(start);
             if (vertexShader_)
                 ProcessVerticesShader(vertex_, layout_, streams, strides, run, pixel_.attrCount, out);
             else
                 ProcessVertices(vertex_, layout_, streams, strides, run, pixel_.attrCount, out);
-            for (UINT i = start; i < start + run; ++i) {
-                codes_[i] = uint8_t(ClipCode(setup, vertexCache_[i]));
-                if (codes_[i] == 0)
-                    ToScreen(setup, vertexCache_[i], &screen_[i]);
-            }
+            ClipAndMapVertices(setup, out, run, codes_.data() + start, screen_.data() + start);
         }
     };
     const UINT most =

@@ -4,8 +4,8 @@
 //
 // A draw runs in four phases. (1) Vertex processing (vertexpipe.cpp) fetches
 // the used vertex range through the compiled input layout and runs fixed-
-// function transform and lighting (or the vertex shader) into VertexOut
-// records. (2) Primitive assembly (primitive.cpp) builds points, lines and
+// function transform and lighting (or the vertex shader) into a packed
+// VertexStore. (2) Primitive assembly (primitive.cpp) builds points, lines and
 // triangles, culls, clips against 0 <= z <= w and the guard band and maps to
 // the viewport. (3) The rasteriser (raster.cpp) walks rows with exact
 // fixed-point edge tests (top-left rule, 4 sub-pixel bits) and hands spans
@@ -20,6 +20,7 @@
 #include "platform/d3d9/resources.h"
 
 #include <cstdint>
+#include <cstring>
 #include <vector>
 
 namespace d3d9sw {
@@ -67,6 +68,33 @@ struct VertexOut
     float pos[4];
     float attr[kMaxAttr];
 };
+
+/// The processed vertices of a draw, packed: each is its position (4
+/// floats) followed by only the attribute slots the draw uses, `stride`
+/// floats in all, so that vertex processing writes and the rasteriser reads
+/// no more memory than the draw needs.
+struct VertexStore
+{
+    float* data = nullptr;
+    size_t stride = 4 + kMaxAttr;
+
+    float* Pos(size_t i) const { return data + i * stride; }
+    float* Attr(size_t i) const { return data + i * stride + 4; }
+    /// The store from vertex `first` on.
+    VertexStore From(size_t first) const { return {data + first * stride, stride}; }
+    /// Vertex `i` as a whole record (for clipping); slots beyond the stride
+    /// are left as they are.
+    void Get(size_t i, VertexOut* out) const
+    {
+        std::memcpy(out->pos, Pos(i), sizeof(out->pos));
+        std::memcpy(out->attr, Attr(i), sizeof(float) * (stride - 4));
+    }
+};
+/// Floats a stored vertex takes with `attrCount` attribute slots.
+constexpr size_t VertexStride(int attrCount)
+{
+    return 4 + size_t(attrCount);
+}
 
 /// A vertex mapped to the screen: pixel x, y, depth z in [MinZ, MaxZ],
 /// rhw = 1/w, and its attributes (kept where the vertex lives).
@@ -221,23 +249,24 @@ struct VertexConfig
 /// that the pixel pipeline only ever interpolates finite numbers.
 inline void SanitizeAttributes(float* attr, int count)
 {
+    // A select rather than a branch, so that the loop vectorises.
     for (int k = 0; k < count; ++k)
-        if (!(attr[k] >= -1e30f && attr[k] <= 1e30f))
-            attr[k] = 0.0f;
+        attr[k] = attr[k] >= -1e30f && attr[k] <= 1e30f ? attr[k] : 0.0f;
 }
 
 /// Runs transform and lighting over `count` vertices fetched through
 /// `layout` from stream pointers (already offset to the first vertex) with
-/// their strides. `attrCount` attribute slots are written.
+/// their strides. `attrCount` attribute slots are written (the store's
+/// stride holds at least that many).
 void ProcessVertices(const VertexConfig& config, const InputLayout& layout, const uint8_t* const* streams,
-                     const UINT* strides, UINT count, int attrCount, VertexOut* out);
+                     const UINT* strides, UINT count, int attrCount, const VertexStore& out);
 
 /// The same through the vertex shader of `config`: inputs bound by usage
 /// and usage index, outputs oPos, oD0, oD1, oFog and oT (per stage, by its
 /// texture-coordinate index).
 void ProcessVerticesShader(const VertexConfig& config, const InputLayout& layout,
                            const uint8_t* const* streams, const UINT* strides, UINT count, int attrCount,
-                           VertexOut* out);
+                           const VertexStore& out);
 
 /// Chooses the span routine and derived flags; call after filling the state.
 void PixelStateFinish(PixelState* state);

@@ -25,6 +25,16 @@ void Interpolate(const PrimitiveSetup& setup, const VertexOut& s, const VertexOu
         out.attr[k] = s.attr[k] + (e.attr[k] - s.attr[k]) * t;
 }
 
+// Maps clip-space `pos` to the viewport (x, y, z, rhw of `s`).
+inline void MapToViewport(const VertexConfig& vc, const float* pos, ScreenVertex* s)
+{
+    float rhw = 1.0f / pos[3];
+    s->x = vc.vpX + (pos[0] * rhw + 1.0f) * vc.vpW * 0.5f;
+    s->y = vc.vpY + (1.0f - pos[1] * rhw) * vc.vpH * 0.5f;
+    s->z = vc.vpMinZ + pos[2] * rhw * (vc.vpMaxZ - vc.vpMinZ);
+    s->rhw = rhw;
+}
+
 } // namespace
 
 PrimitiveSetup MakePrimitiveSetup(const PixelState& pixel, const VertexConfig& vertex, bool pretransformed,
@@ -61,33 +71,71 @@ float ClipPlaneDistance(int plane, const float* v, float guardX, float guardY)
     }
 }
 
-int ClipCode(const PrimitiveSetup& setup, const VertexOut& v)
+int ClipCode(const PrimitiveSetup& setup, const float* pos)
 {
     if (setup.pretransformed) {
-        const bool inside = std::fabs(v.pos[0]) < kGuardBandPixels &&
-                            std::fabs(v.pos[1]) < kGuardBandPixels && v.pos[3] > 0.0f;
+        const bool inside =
+            std::fabs(pos[0]) < kGuardBandPixels && std::fabs(pos[1]) < kGuardBandPixels && pos[3] > 0.0f;
         return inside ? 0 : 1;
     }
     int code = 0;
     for (int p = 0; p < kClipPlanes; ++p)
-        if (!(ClipPlaneDistance(p, v.pos, setup.guardX, setup.guardY) >= 0.0f))
+        if (!(ClipPlaneDistance(p, pos, setup.guardX, setup.guardY) >= 0.0f))
             code |= 1 << p;
     return code;
 }
 
-void ToScreen(const PrimitiveSetup& setup, const VertexOut& v, ScreenVertex* s)
+void ToScreen(const PrimitiveSetup& setup, const float* pos, const float* attr, ScreenVertex* s)
 {
     if (setup.pretransformed) {
-        *s = {v.pos[0], v.pos[1], v.pos[2], v.pos[3], v.attr};
+        *s = {pos[0], pos[1], pos[2], pos[3], attr};
         return;
     }
-    const VertexConfig& vc = *setup.vertex;
-    float rhw = 1.0f / v.pos[3];
-    s->x = vc.vpX + (v.pos[0] * rhw + 1.0f) * vc.vpW * 0.5f;
-    s->y = vc.vpY + (1.0f - v.pos[1] * rhw) * vc.vpH * 0.5f;
-    s->z = vc.vpMinZ + v.pos[2] * rhw * (vc.vpMaxZ - vc.vpMinZ);
-    s->rhw = rhw;
-    s->attr = v.attr;
+    MapToViewport(*setup.vertex, pos, s);
+    s->attr = attr;
+}
+
+void ClipAndMapVertices(const PrimitiveSetup& setup, const VertexStore& verts, size_t count, uint8_t* codes,
+                        ScreenVertex* screen)
+{
+    if (setup.pretransformed) {
+        for (size_t i = 0; i < count; ++i) {
+            codes[i] = uint8_t(ClipCode(setup, verts.Pos(i)));
+            if (codes[i] == 0)
+                ToScreen(setup, verts.Pos(i), verts.Attr(i), &screen[i]);
+        }
+        return;
+    }
+    // Eight vertices at a time, one array per component, so that the tests
+    // and the divisions run as vector code.
+    constexpr int kLanes = 8;
+    float pos[4][kLanes] = {}, mapped[4][kLanes];
+    int code[kLanes];
+    for (size_t first = 0; first < count; first += kLanes) {
+        const int n = int(std::min<size_t>(kLanes, count - first));
+        for (int l = 0; l < n; ++l)
+            for (int c = 0; c < 4; ++c)
+                pos[c][l] = verts.Pos(first + size_t(l))[c];
+        for (int l = 0; l < kLanes; ++l) {
+            const float v[4] = {pos[0][l], pos[1][l], pos[2][l], pos[3][l]};
+            int bits = 0;
+            for (int p = 0; p < kClipPlanes; ++p)
+                bits |= ClipPlaneDistance(p, v, setup.guardX, setup.guardY) >= 0.0f ? 0 : 1 << p;
+            code[l] = bits;
+            ScreenVertex s;
+            MapToViewport(*setup.vertex, v, &s);
+            mapped[0][l] = s.x;
+            mapped[1][l] = s.y;
+            mapped[2][l] = s.z;
+            mapped[3][l] = s.rhw;
+        }
+        for (int l = 0; l < n; ++l) {
+            const size_t i = first + size_t(l);
+            codes[i] = uint8_t(code[l]);
+            if (code[l] == 0)
+                screen[i] = {mapped[0][l], mapped[1][l], mapped[2][l], mapped[3][l], verts.Attr(i)};
+        }
+    }
 }
 
 int ClipPolygon(const PrimitiveSetup& setup, int planes, VertexOut (&buffers)[2][kMaxClipPolygon], int* count)
@@ -154,10 +202,10 @@ void DrawScreenPolygon(const PrimitiveSetup& setup, const ScreenVertex* sv, int 
     }
 }
 
-void AssembleTriangle(const PrimitiveSetup& setup, const VertexOut* verts, const uint8_t* codes,
+void AssembleTriangle(const PrimitiveSetup& setup, const VertexStore& verts, const uint8_t* codes,
                       const ScreenVertex* screen, UINT ia, UINT ib, UINT ic)
 {
-    const float* flat = setup.flat ? verts[ia].attr : nullptr;
+    const float* flat = setup.flat ? verts.Attr(ia) : nullptr;
     const int ca = codes[ia], cb = codes[ib], cc = codes[ic];
     if (ca & cb & cc)
         return;
@@ -172,9 +220,9 @@ void AssembleTriangle(const PrimitiveSetup& setup, const VertexOut* verts, const
     if (setup.pretransformed)
         return; // beyond the guard band: dropped
     VertexOut clipped[2][kMaxClipPolygon];
-    CopyVertex(setup, clipped[0][0], verts[ia]);
-    CopyVertex(setup, clipped[0][1], verts[ib]);
-    CopyVertex(setup, clipped[0][2], verts[ic]);
+    verts.Get(ia, &clipped[0][0]);
+    verts.Get(ib, &clipped[0][1]);
+    verts.Get(ic, &clipped[0][2]);
     int n = 3;
     const int result = ClipPolygon(setup, ca | cb | cc, clipped, &n);
     if (n < 3)

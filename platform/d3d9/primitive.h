@@ -41,9 +41,22 @@ PrimitiveSetup MakePrimitiveSetup(const PixelState& pixel, const VertexConfig& v
 float ClipPlaneDistance(int plane, const float* pos, float guardX, float guardY);
 /// Bit p set for each plane the vertex lies outside; a pre-transformed vertex
 /// gets bit 0 beyond the guard band or with rhw <= 0 (it is then dropped).
-int ClipCode(const PrimitiveSetup& setup, const VertexOut& v);
-/// Maps a clip-space (or pre-transformed) vertex to the viewport.
-void ToScreen(const PrimitiveSetup& setup, const VertexOut& v, ScreenVertex* out);
+int ClipCode(const PrimitiveSetup& setup, const float* pos);
+inline int ClipCode(const PrimitiveSetup& setup, const VertexOut& v)
+{
+    return ClipCode(setup, v.pos);
+}
+/// Maps a clip-space (or pre-transformed) position to the viewport; the
+/// screen vertex points at `attr`.
+void ToScreen(const PrimitiveSetup& setup, const float* pos, const float* attr, ScreenVertex* out);
+inline void ToScreen(const PrimitiveSetup& setup, const VertexOut& v, ScreenVertex* out)
+{
+    ToScreen(setup, v.pos, v.attr, out);
+}
+/// Clip codes of `count` stored vertices, and the screen positions of those
+/// whose code is 0 (the others' are left as they are).
+void ClipAndMapVertices(const PrimitiveSetup& setup, const VertexStore& verts, size_t count, uint8_t* codes,
+                        ScreenVertex* screen);
 
 /// Clips the convex polygon in `buffers[0][0 .. count)` against each plane
 /// whose bit is set in `planes` (Sutherland-Hodgman), alternating between the
@@ -66,7 +79,7 @@ void DrawScreenPolygon(const PrimitiveSetup& setup, const ScreenVertex* vertices
 /// flat shading): trivially rejected, drawn from the precomputed screen
 /// positions when no vertex is outside, clipped otherwise. `codes` are the
 /// vertices' clip codes, `screen` their screen positions where the code is 0.
-void AssembleTriangle(const PrimitiveSetup& setup, const VertexOut* vertices, const uint8_t* codes,
+void AssembleTriangle(const PrimitiveSetup& setup, const VertexStore& vertices, const uint8_t* codes,
                       const ScreenVertex* screen, UINT a, UINT b, UINT c);
 /// Clips and draws a line without its last pixel.
 void AssembleLine(const PrimitiveSetup& setup, const VertexOut& a, const VertexOut& b);

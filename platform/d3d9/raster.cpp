@@ -1,6 +1,9 @@
 // Rasterisation of triangles, lines and points into spans.
 #include <algorithm>
 #include <cmath>
+#if defined(__SSE2__) && !defined(OLAI_NO_SIMD)
+#include <emmintrin.h>
+#endif
 
 #include "platform/d3d9/pipeline.h"
 
@@ -30,6 +33,126 @@ Plane MakePlane(float x0, float y0, float f0, float x1, float y1, float f1, floa
     p.dy = (df2 * dx1 - df1 * dx2) * invDet;
     p.a = f0 - p.dx * x0 - p.dy * y0;
     return p;
+}
+
+// One edge of a triangle as the bound it puts on the pixels of a row: a
+// pixel x of row y is inside when a * x + c(y) >= 0, with c stepping by
+// `step` from row to row. Rising edges (a > 0) bound a row's first pixel,
+// falling ones (a < 0) its last; the bound is kept as a quotient and
+// remainder and stepped without dividing.
+struct EdgeBound
+{
+    int64_t a, c, step;
+    int64_t bound, rem; // first (a > 0) or last (a < 0) pixel inside; remainder
+    int64_t boundStep, remStep;
+
+    void Start()
+    {
+        if (a > 0) {
+            // bound = ceil(-c / a), rem = bound * a + c in [0, a).
+            bound = CeilDiv(-c, a);
+            rem = bound * a + c;
+            boundStep = FloorDiv(-step, a);
+            remStep = -step - boundStep * a; // -step = boundStep * a + remStep, 0 <= remStep < a
+        } else if (a < 0) {
+            // bound = floor(c / -a), rem = c - bound * -a in [0, -a).
+            bound = FloorDiv(c, -a);
+            rem = c + bound * a;
+            boundStep = FloorDiv(step, -a);
+            remStep = step + boundStep * a;
+        }
+    }
+    void Next()
+    {
+        c += step;
+        if (a > 0) {
+            bound += boundStep;
+            rem -= remStep;
+            if (rem < 0) {
+                ++bound;
+                rem += a;
+            }
+        } else if (a < 0) {
+            bound += boundStep;
+            rem += remStep;
+            if (rem >= -a) {
+                ++bound;
+                rem += a;
+            }
+        }
+    }
+};
+
+// Triangles at most this many pixels wide find their spans by testing each
+// pixel centre, wider ones by stepping their edge bounds.
+constexpr int kNarrowTriangle = 8;
+
+// Planes of four neighbouring attribute slots (a colour, a coordinate set),
+// each as MakePlane makes it, side by side in vector registers.
+void MakePlanes4(const float* f0, const float* f1, const float* f2, float r0, float r1, float r2, float x0,
+                 float y0, float x1, float y1, float x2, float y2, float invDet, Plane* out)
+{
+    alignas(16) float pa[4], pdx[4], pdy[4];
+#if defined(__SSE2__) && !defined(OLAI_NO_SIMD)
+    const __m128 g0 = _mm_mul_ps(_mm_loadu_ps(f0), _mm_set1_ps(r0));
+    const __m128 g1 = _mm_mul_ps(_mm_loadu_ps(f1), _mm_set1_ps(r1));
+    const __m128 g2 = _mm_mul_ps(_mm_loadu_ps(f2), _mm_set1_ps(r2));
+    const __m128 dx1 = _mm_set1_ps(x1 - x0), dy1 = _mm_set1_ps(y1 - y0);
+    const __m128 dx2 = _mm_set1_ps(x2 - x0), dy2 = _mm_set1_ps(y2 - y0);
+    const __m128 df1 = _mm_sub_ps(g1, g0), df2 = _mm_sub_ps(g2, g0), inv = _mm_set1_ps(invDet);
+    const __m128 dx = _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(df1, dy2), _mm_mul_ps(df2, dy1)), inv);
+    const __m128 dy = _mm_mul_ps(_mm_sub_ps(_mm_mul_ps(df2, dx1), _mm_mul_ps(df1, dx2)), inv);
+    const __m128 a =
+        _mm_sub_ps(_mm_sub_ps(g0, _mm_mul_ps(dx, _mm_set1_ps(x0))), _mm_mul_ps(dy, _mm_set1_ps(y0)));
+    _mm_store_ps(pa, a);
+    _mm_store_ps(pdx, dx);
+    _mm_store_ps(pdy, dy);
+#else
+    for (int c = 0; c < 4; ++c) {
+        const Plane p = MakePlane(x0, y0, f0[c] * r0, x1, y1, f1[c] * r1, x2, y2, f2[c] * r2, invDet);
+        pa[c] = p.a;
+        pdx[c] = p.dx;
+        pdy[c] = p.dy;
+    }
+#endif
+    for (int c = 0; c < 4; ++c)
+        out[c] = {pa[c], pdx[c], pdy[c]};
+}
+
+// Attribute planes of a triangle (values divided by w; flat shading takes
+// the colours of the first vertex of the primitive). False when the
+// triangle cannot be interpolated (degenerate, or 1/w not positive).
+bool MakePlanes(const PixelState& ps, const ScreenVertex* const* v, const float* flat, SpanPlanes* planes)
+{
+    const float fx0 = v[0]->x, fy0 = v[0]->y, fx1 = v[1]->x, fy1 = v[1]->y, fx2 = v[2]->x, fy2 = v[2]->y;
+    float det = (fx1 - fx0) * (fy2 - fy0) - (fx2 - fx0) * (fy1 - fy0);
+    if (!(det != 0.0f) || !std::isfinite(det))
+        return false;
+    const float invDet = 1.0f / det;
+    planes->z = MakePlane(fx0, fy0, v[0]->z, fx1, fy1, v[1]->z, fx2, fy2, v[2]->z, invDet);
+    const float r0 = v[0]->rhw, r1 = v[1]->rhw, r2 = v[2]->rhw;
+    if (!(r0 > 0.0f && r1 > 0.0f && r2 > 0.0f) || !std::isfinite(r0 + r1 + r2))
+        return false;
+    planes->rhw = MakePlane(fx0, fy0, r0, fx1, fy1, r1, fx2, fy2, r2, invDet);
+    planes->perspective = !(r0 == r1 && r1 == r2);
+    const float* a0 = v[0]->attr;
+    const float* a1 = v[1]->attr;
+    const float* a2 = v[2]->attr;
+    for (int j = 0; j < ps.usedCount;) {
+        const int k = ps.usedAttr[j];
+        if (j + 3 < ps.usedCount && ps.usedAttr[j + 3] == k + 3 && !(flat && k < kAttrFog)) {
+            MakePlanes4(a0 + k, a1 + k, a2 + k, r0, r1, r2, fx0, fy0, fx1, fy1, fx2, fy2, invDet,
+                        planes->attr + k);
+            j += 4;
+            continue;
+        }
+        float f0 = a0[k], f1 = a1[k], f2 = a2[k];
+        if (flat && k < kAttrFog)
+            f0 = f1 = f2 = flat[k];
+        planes->attr[k] = MakePlane(fx0, fy0, f0 * r0, fx1, fy1, f1 * r1, fx2, fy2, f2 * r2, invDet);
+        ++j;
+    }
+    return true;
 }
 
 } // namespace
@@ -65,60 +188,72 @@ void RasterTriangle(const PixelState& ps, const ScreenVertex& a, const ScreenVer
     if (xlo > xhi)
         return;
 
-    // Attribute planes (values divided by w; flat shading takes the colours of
-    // the first vertex of the primitive).
-    SpanPlanes planes;
-    const float fx0 = v[0]->x, fy0 = v[0]->y, fx1 = v[1]->x, fy1 = v[1]->y, fx2 = v[2]->x, fy2 = v[2]->y;
-    float det = (fx1 - fx0) * (fy2 - fy0) - (fx2 - fx0) * (fy1 - fy0);
-    if (!(det != 0.0f) || !std::isfinite(det))
-        return;
-    const float invDet = 1.0f / det;
-    planes.z = MakePlane(fx0, fy0, v[0]->z, fx1, fy1, v[1]->z, fx2, fy2, v[2]->z, invDet);
-    const float r0 = v[0]->rhw, r1 = v[1]->rhw, r2 = v[2]->rhw;
-    if (!(r0 > 0.0f && r1 > 0.0f && r2 > 0.0f) || !std::isfinite(r0 + r1 + r2))
-        return;
-    planes.rhw = MakePlane(fx0, fy0, r0, fx1, fy1, r1, fx2, fy2, r2, invDet);
-    planes.perspective = !(r0 == r1 && r1 == r2);
-    for (int j = 0; j < ps.usedCount; ++j) {
-        const int k = ps.usedAttr[j];
-        float f0 = v[0]->attr[k], f1 = v[1]->attr[k], f2 = v[2]->attr[k];
-        if (flat && k < kAttrFog)
-            f0 = f1 = f2 = flat[k];
-        planes.attr[k] = MakePlane(fx0, fy0, f0 * r0, fx1, fy1, f1 * r1, fx2, fy2, f2 * r2, invDet);
-    }
-
     // Edge functions E(p) = dx * (py - ya) - dy * (px - xa), positive inside;
-    // pixels exactly on an edge belong to it only for top and left edges.
-    struct Edge
-    {
-        int64_t dx, dy, xa, ya, bias;
-    } e[3];
+    // pixels exactly on an edge belong to it only for top and left edges. In
+    // pixel units of x at row y0: E = a * x + c with a = -dy * 16.
+    EdgeBound e[3];
+    const int64_t py0 = int64_t(y0) << kSubBits;
     for (int i = 0; i < 3; ++i) {
         int j = (i + 1) % 3;
         int64_t dx = X[j] - X[i], dy = Y[j] - Y[i];
         bool topLeft = dy < 0 || (dy == 0 && dx > 0);
-        e[i] = {dx, dy, X[i], Y[i], topLeft ? 0 : 1};
+        e[i].a = -dy * (1 << kSubBits);
+        e[i].c = dx * (py0 - Y[i]) + dy * X[i] - (topLeft ? 0 : 1);
+        e[i].step = dx * (1 << kSubBits);
     }
+
+    // The planes are made with the first span: most tiny triangles cover no
+    // pixel centre at all.
+    SpanPlanes planes;
+    bool planesMade = false;
+    auto emit = [&](int y, int lo, int hi) {
+        if (!planesMade) {
+            if (!MakePlanes(ps, v, flat, &planes))
+                return false;
+            planesMade = true;
+        }
+        ps.span(ps, planes, y, lo, hi + 1);
+        return true;
+    };
+
+    if (xhi - xlo < kNarrowTriangle) {
+        auto inside = [&](int x) {
+            return e[0].a * x + e[0].c >= 0 && e[1].a * x + e[1].c >= 0 && e[2].a * x + e[2].c >= 0;
+        };
+        for (int y = y0; y <= y1; ++y) {
+            int lo = xlo;
+            while (lo <= xhi && !inside(lo))
+                ++lo;
+            if (lo <= xhi) {
+                int hi = lo; // a triangle covers one run of a row
+                while (hi < xhi && inside(hi + 1))
+                    ++hi;
+                if (!emit(y, lo, hi))
+                    return;
+            }
+            for (EdgeBound& ed : e)
+                ed.c += ed.step;
+        }
+        return;
+    }
+
+    for (EdgeBound& ed : e)
+        ed.Start();
     for (int y = y0; y <= y1; ++y) {
-        const int64_t py = int64_t(y) << kSubBits;
         int64_t lo = xlo, hi = xhi;
         bool empty = false;
-        for (const Edge& ed : e) {
-            // A * px + C >= 0 with A = -dy * 16.
-            int64_t A = -ed.dy * (1 << kSubBits);
-            int64_t C = ed.dx * (py - ed.ya) + ed.dy * ed.xa - ed.bias;
-            if (A > 0) {
-                lo = std::max(lo, CeilDiv(-C, A));
-            } else if (A < 0) {
-                hi = std::min(hi, FloorDiv(C, -A));
-            } else if (C < 0) {
+        for (const EdgeBound& ed : e) {
+            if (ed.a > 0)
+                lo = std::max(lo, ed.bound);
+            else if (ed.a < 0)
+                hi = std::min(hi, ed.bound);
+            else if (ed.c < 0)
                 empty = true;
-                break;
-            }
         }
-        if (empty || lo > hi)
-            continue;
-        ps.span(ps, planes, y, int(lo), int(hi) + 1);
+        if (!empty && lo <= hi && !emit(y, int(lo), int(hi)))
+            return;
+        for (EdgeBound& ed : e)
+            ed.Next();
     }
 }
 

@@ -8,7 +8,7 @@
 namespace d3d9sw {
 
 void ProcessVerticesShader(const VertexConfig& cfg, const InputLayout& layout, const uint8_t* const* streams,
-                           const UINT* strides, UINT count, int attrCount, VertexOut* out)
+                           const UINT* strides, UINT count, int attrCount, const VertexStore& out)
 {
     const ShaderProgram* program = cfg.vertexShader;
     // Input register -> declaration element with the same usage and index.
@@ -32,6 +32,8 @@ void ProcessVerticesShader(const VertexConfig& cfg, const InputLayout& layout, c
     constexpr int kGroup = 8;
     std::vector<ShaderVertexBatch> batches(kGroup);
     const uint32_t written = ShaderProgramOutputMask(program);
+    // Stages whose coordinates fit the attribute slots written.
+    const int stages = std::min(cfg.stageCount, (attrCount - kAttrTex) / 4);
     for (int o = 0; o < kShaderOutputCount; ++o) {
         if (written & (1u << o))
             continue;
@@ -75,22 +77,23 @@ void ProcessVerticesShader(const VertexConfig& cfg, const InputLayout& layout, c
             const int lanes = int(std::min<UINT>(kShaderLanes, count - first));
             const ShaderVertexBatch& batch = batches[size_t(b)];
             for (int lane = 0; lane < lanes; ++lane) {
-                VertexOut& o = out[first + lane];
-                std::fill(o.attr, o.attr + attrCount, 0.0f);
+                float* pos = out.Pos(first + lane);
+                float* attr = out.Attr(first + lane);
+                std::fill(attr, attr + attrCount, 0.0f);
                 for (int c = 0; c < 4; ++c) {
-                    o.pos[c] = batch.output[kShaderOutPosition].v[c][lane];
-                    o.attr[kAttrDiffuse + c] =
+                    pos[c] = batch.output[kShaderOutPosition].v[c][lane];
+                    attr[kAttrDiffuse + c] =
                         std::clamp(batch.output[kShaderOutColor0].v[c][lane], 0.0f, 1.0f);
-                    o.attr[kAttrSpecular + c] =
+                    attr[kAttrSpecular + c] =
                         std::clamp(batch.output[kShaderOutColor1].v[c][lane], 0.0f, 1.0f);
                 }
-                o.attr[kAttrFog] = std::clamp(batch.output[kShaderOutFog].v[0][lane], 0.0f, 1.0f);
-                for (int s = 0; s < cfg.stageCount; ++s) {
+                attr[kAttrFog] = std::clamp(batch.output[kShaderOutFog].v[0][lane], 0.0f, 1.0f);
+                for (int s = 0; s < stages; ++s) {
                     int set = std::clamp(cfg.tex[s].source, 0, kShaderTexCoordOutputs - 1);
                     for (int c = 0; c < 4; ++c)
-                        o.attr[kAttrTex + 4 * s + c] = batch.output[kShaderOutTexCoord0 + set].v[c][lane];
+                        attr[kAttrTex + 4 * s + c] = batch.output[kShaderOutTexCoord0 + set].v[c][lane];
                 }
-                SanitizeAttributes(o.attr, attrCount);
+                SanitizeAttributes(attr, attrCount);
             }
         }
     }

@@ -1,13 +1,52 @@
 // Stencil, colour write mask, flat shading, lines, points, 16-bit targets,
-// near-plane clipping and texture transforms.
+// near-plane clipping, texture transforms, and the pixels a triangle covers.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <limits>
+#include <random>
+#include <vector>
 
+#include "platform/d3d9/pipeline.h"
 #include "testdevice.h"
 
 using namespace d3d9test;
+
+namespace {
+
+std::vector<int> g_covered; // per pixel of the clip rectangle: spans that drew it
+
+constexpr int kCoverWidth = 96, kCoverHeight = 64;
+
+void CountSpan(const d3d9sw::PixelState&, const d3d9sw::SpanPlanes&, int y, int x0, int x1)
+{
+    for (int x = x0; x < x1; ++x)
+        ++g_covered[size_t(y) * kCoverWidth + size_t(x)];
+}
+
+// Whether the pixel centre (px, py) lies inside the triangle of vertices on
+// the 1/16 grid (X, Y in sixteenths, any winding): every edge function
+// non-negative, zero only on top and left edges.
+bool CentreCovered(const int64_t* X, const int64_t* Y, int px, int py)
+{
+    const int64_t area = (X[1] - X[0]) * (Y[2] - Y[0]) - (X[2] - X[0]) * (Y[1] - Y[0]);
+    if (area == 0)
+        return false;
+    const int order[2][3] = {{0, 1, 2}, {0, 2, 1}};
+    const int* o = order[area < 0 ? 1 : 0];
+    for (int k = 0; k < 3; ++k) {
+        const int i = o[k], j = o[(k + 1) % 3];
+        const int64_t dx = X[j] - X[i], dy = Y[j] - Y[i];
+        const int64_t e = dx * (int64_t(py) * 16 - Y[i]) - dy * (int64_t(px) * 16 - X[i]);
+        const bool topLeft = dy < 0 || (dy == 0 && dx > 0);
+        if (e < 0 || (e == 0 && !topLeft))
+            return false;
+    }
+    return true;
+}
+
+} // namespace
 
 TEST(Raster, StencilMarksAndMasks)
 {
@@ -266,4 +305,46 @@ TEST(Raster, ReflectionVectorLooksUpTheFaceBehindTheViewer)
     d->SetFVF(D3DFVF_XYZ | D3DFVF_NORMAL);
     ASSERT_EQ(d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(V)), D3D_OK);
     EXPECT_EQ(t.Pixel(8, 8), 0xFFFF00FFu);
+}
+
+TEST(Raster, TrianglesCoverExactlyThePixelCentresInside)
+{
+    // Random triangles from below a pixel to wider than the clip rectangle,
+    // slivers and edges through pixel centres, partly outside the clip
+    // rectangle (which starts at 0, 0), in both windings: each row's span
+    // must be exactly the centres the edge tests accept, drawn once.
+    d3d9sw::PixelState ps;
+    ps.clipX0 = 3;
+    ps.clipY0 = 2;
+    ps.clipX1 = kCoverWidth - 5;
+    ps.clipY1 = kCoverHeight - 1;
+    ps.span = CountSpan;
+    std::mt19937 rng(24);
+    const int sizes[] = {1, 4, 16, 40, 160, 400, 2400}; // sixteenths of a pixel
+    for (int n = 0; n < 4000; ++n) {
+        const int size = sizes[n % 7];
+        std::uniform_int_distribution<int> centre(-32, kCoverWidth * 16 + 32), offset(-size, size);
+        const int64_t cx = centre(rng), cy = centre(rng) * kCoverHeight / kCoverWidth;
+        int64_t X[3], Y[3];
+        for (int i = 0; i < 3; ++i) {
+            X[i] = cx + offset(rng);
+            Y[i] = cy + offset(rng);
+            if (n % 5 == 0) // edges through pixel centres
+                X[i] &= ~int64_t(15);
+            if (n % 3 == 0)
+                Y[i] = i == 2 ? Y[0] + (n % 2 ? 160 : 3) : Y[0]; // horizontal edge, and slivers
+        }
+        d3d9sw::ScreenVertex v[3];
+        for (int i = 0; i < 3; ++i)
+            v[i] = {float(X[i]) / 16.0f, float(Y[i]) / 16.0f, 0.5f, 1.0f, nullptr};
+        g_covered.assign(size_t(kCoverWidth) * kCoverHeight, 0);
+        d3d9sw::RasterTriangle(ps, v[0], v[1], v[2], nullptr);
+        for (int y = 0; y < kCoverHeight; ++y)
+            for (int x = 0; x < kCoverWidth; ++x) {
+                const bool clipped = x >= ps.clipX0 && x < ps.clipX1 && y >= ps.clipY0 && y < ps.clipY1;
+                const int expected = clipped && CentreCovered(X, Y, x, y) ? 1 : 0;
+                ASSERT_EQ(g_covered[size_t(y) * kCoverWidth + size_t(x)], expected)
+                    << "triangle " << n << " pixel " << x << ", " << y;
+            }
+    }
 }
