@@ -4,6 +4,9 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
+
+#include "platform/d3d9/bands.h"
 
 namespace d3d9sw {
 namespace {
@@ -23,6 +26,29 @@ bool ValidRect(const RECT& r, UINT w, UINT h)
            UINT(r.bottom) <= h;
 }
 
+// Fills of at least this many pixels are cut into bands of rows for the
+// device threads, each band at least kFillBandMinRows rows: a full-screen
+// clear alone on the calling thread would leave the others idle for a few
+// hundred microseconds a frame.
+constexpr LONG kFillBandMinPixels = 65536;
+constexpr LONG kFillBandMinRows = 16;
+
+// Runs fill(top, bottom) over the rows of r, in bands on the device threads
+// when r is large.
+void FillRows(const RECT& r, const std::function<void(LONG, LONG)>& fill)
+{
+    const LONG height = r.bottom - r.top;
+    const int bands = (r.right - r.left) * height >= kFillBandMinPixels
+                          ? int(std::min<LONG>(DeviceThreads(), height / kFillBandMinRows))
+                          : 1;
+    if (bands <= 1) {
+        fill(r.top, r.bottom);
+        return;
+    }
+    RunBands(bands,
+             [&](int band) { fill(r.top + height * band / bands, r.top + height * (band + 1) / bands); });
+}
+
 // Fills a rectangle of a colour surface with one A8R8G8B8 colour.
 void FillColour(Surface* s, const RECT& r, D3DCOLOR color)
 {
@@ -30,9 +56,11 @@ void FillColour(Surface* s, const RECT& r, D3DCOLOR color)
     std::vector<uint32_t> src(n, color);
     std::vector<uint8_t> encoded(size_t(n) * s->info.bytesPerPixel);
     EncodeRow(s->format, src.data(), encoded.data(), n);
-    for (LONG y = r.top; y < r.bottom; ++y)
-        std::memcpy(s->bits.data() + size_t(y) * s->pitch + size_t(r.left) * s->info.bytesPerPixel,
-                    encoded.data(), encoded.size());
+    FillRows(r, [&](LONG top, LONG bottom) {
+        for (LONG y = top; y < bottom; ++y)
+            std::memcpy(s->bits.data() + size_t(y) * s->pitch + size_t(r.left) * s->info.bytesPerPixel,
+                        encoded.data(), encoded.size());
+    });
     s->Touch();
 }
 
@@ -76,13 +104,15 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
             RECT c = r;
             if (!ClipRect(c, LONG(ds->width), LONG(ds->height)))
                 continue;
-            for (LONG y = c.top; y < c.bottom; ++y) {
-                size_t row = size_t(y) * ds->width;
-                if (flags & D3DCLEAR_ZBUFFER)
-                    std::fill(&ds->depth[row + c.left], &ds->depth[row + c.right], z);
-                if (flags & D3DCLEAR_STENCIL)
-                    std::fill(&ds->stencil[row + c.left], &ds->stencil[row + c.right], uint8_t(stencil));
-            }
+            FillRows(c, [&](LONG top, LONG bottom) {
+                for (LONG y = top; y < bottom; ++y) {
+                    size_t row = size_t(y) * ds->width;
+                    if (flags & D3DCLEAR_ZBUFFER)
+                        std::fill(&ds->depth[row + c.left], &ds->depth[row + c.right], z);
+                    if (flags & D3DCLEAR_STENCIL)
+                        std::fill(&ds->stencil[row + c.left], &ds->stencil[row + c.right], uint8_t(stencil));
+                }
+            });
             ds->Touch();
         }
     }

@@ -1,6 +1,7 @@
 // Clear, colour fill, stretch-rect, update-surface and get-render-target-data.
 #include <gtest/gtest.h>
 
+#include "platform/d3d9/d3d9control.h"
 #include "testdevice.h"
 
 using namespace d3d9test;
@@ -28,6 +29,33 @@ TEST(Clear, WholeTargetRectanglesAndViewport)
     EXPECT_EQ(t.Pixel(8, 8), 0xFF102030u);
     EXPECT_EQ(d->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 2.0f, 0), D3DERR_INVALIDCALL) << "z outside [0, 1]";
     EXPECT_EQ(d->Clear(1, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0), D3DERR_INVALIDCALL);
+}
+
+TEST(Clear, LargeClearsCoverEveryRowOnAnyThreadCount)
+{
+    // Large enough to be cut into bands of rows for the device threads.
+    constexpr int kWidth = 300, kHeight = 250;
+    for (int threads : {1, 3, 8}) {
+        D3D9SetDeviceThreads(threads, false);
+        TestDevice t(kWidth, kHeight);
+        IDirect3DDevice9* d = t.device;
+        ASSERT_EQ(d->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF102030, 0.25f, 0), D3D_OK);
+        const D3DRECT inner{5, 7, 290, 243};
+        ASSERT_EQ(d->Clear(1, &inner, D3DCLEAR_TARGET, 0xFFFF0000, 1.0f, 0), D3D_OK);
+        // Behind the cleared depth everywhere: draws nothing.
+        d->BeginScene();
+        DrawRect(d, 0, 0, kWidth, kHeight, 0.3f, 0xFF00FF00);
+        d->EndScene();
+        const std::vector<uint32_t> pixels = t.Pixels();
+        int wrong = 0;
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const bool in = x >= inner.x1 && x < inner.x2 && y >= inner.y1 && y < inner.y2;
+                wrong += pixels[size_t(y) * kWidth + size_t(x)] != (in ? 0xFFFF0000u : 0xFF102030u);
+            }
+        EXPECT_EQ(wrong, 0) << threads << " threads";
+    }
+    D3D9SetDeviceThreads(0, false);
 }
 
 TEST(Clear, SixteenBitTargetRoundsToItsLevels)
