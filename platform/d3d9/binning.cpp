@@ -26,6 +26,9 @@ constexpr UINT kTestTurn = 64;
 // pixel. The rows a draw is banded over reach as far around its vertices.
 constexpr float kSnapMargin = 0.125f;
 constexpr float kRoundMargin = 2.0f;
+// Vertices a thread scans at least for the draw's screen rectangle (tests
+// that split every draw: one).
+constexpr UINT kMinRectRange = 16384;
 // The span of a triangle that no band draws.
 constexpr uint32_t kNoSpan = ~uint32_t(0);
 
@@ -153,7 +156,57 @@ void LayBands(TriangleBins& bins, int top, int bottom, int bands)
             bins.bandOf[size_t(y - top)] = uint16_t(b);
 }
 
+// The rectangle of the unclipped vertices of [from, to) (empty when there
+// are none); *clipped tells whether one is clipped.
+ScreenRect RangeRect(const uint8_t* codes, const ScreenVertex* screen, UINT from, UINT to, bool* clipped)
+{
+    ScreenRect r{INFINITY, INFINITY, -INFINITY, -INFINITY};
+    uint8_t any = 0;
+    for (UINT i = from; i < to; ++i) {
+        any |= codes[i];
+        if (codes[i] == 0) {
+            r.left = std::min(r.left, screen[i].x);
+            r.right = std::max(r.right, screen[i].x);
+            r.top = std::min(r.top, screen[i].y);
+            r.bottom = std::max(r.bottom, screen[i].y);
+        }
+    }
+    *clipped = any != 0;
+    return r;
+}
+
 } // namespace
+
+ScreenRect VertexScreenRect(const uint8_t* codes, const ScreenVertex* screen, UINT count,
+                            const ScreenRect& clip)
+{
+    constexpr int kMaxRanges = 64;
+    ScreenRect parts[kMaxRanges];
+    bool clipped[kMaxRanges] = {};
+    const UINT least = DeviceSplitsEveryDraw() ? 1 : kMinRectRange;
+    const int ranges = std::clamp(int(count / least), 1, std::min(kMaxRanges, DeviceThreads()));
+    auto range = [&](int k) {
+        parts[k] = RangeRect(codes, screen, UINT(uint64_t(count) * UINT(k) / UINT(ranges)),
+                             UINT(uint64_t(count) * UINT(k + 1) / UINT(ranges)), &clipped[k]);
+    };
+    if (ranges == 1)
+        range(0);
+    else
+        RunBands(ranges, range);
+    ScreenRect r = parts[0];
+    for (int k = 0; k < ranges; ++k) {
+        if (clipped[k])
+            return clip;
+        r.left = std::min(r.left, parts[k].left);
+        r.right = std::max(r.right, parts[k].right);
+        r.top = std::min(r.top, parts[k].top);
+        r.bottom = std::max(r.bottom, parts[k].bottom);
+    }
+    if (!(r.left <= r.right && r.top <= r.bottom))
+        return {clip.right, clip.bottom, clip.left, clip.top}; // no vertex on screen: empty
+    return {std::max(r.left, clip.left), std::max(r.top, clip.top), std::min(r.right, clip.right),
+            std::min(r.bottom, clip.bottom)};
+}
 
 void DrawTrianglesInBands(TriangleBins& bins, const TriangleDraw& draw, int top, int bottom, int bands)
 {

@@ -99,6 +99,18 @@ struct TriangleBins
     std::vector<int> bandTop;     ///< first row of each band, then the end
 };
 
+/// A screen rectangle in pixels.
+struct ScreenRect
+{
+    float left, top, right, bottom;
+};
+
+/// The rectangle of the screen positions of vertices [0, count) that have
+/// clip code 0, within `clip`; all of `clip` when a vertex is clipped. Many
+/// vertices are scanned on the device's threads.
+ScreenRect VertexScreenRect(const uint8_t* codes, const ScreenVertex* screen, UINT count,
+                            const ScreenRect& clip);
+
 /// Most bands a draw is cut into.
 constexpr int kMaxBinBands = 1024;
 

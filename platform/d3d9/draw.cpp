@@ -219,21 +219,6 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
     if (pixel_.target.depth)
         pixel_.target.depth->Touch();
 
-    // The screen rectangle the vertices span (all of it when one is clipped).
-    float left = float(pixel_.clipX0), right = float(pixel_.clipX1);
-    float top = float(pixel_.clipY0), bottom = float(pixel_.clipY1);
-    float minX = right, maxX = left, minY = bottom, maxY = top;
-    for (UINT i = 0; i < numVertices; ++i) {
-        if (codes_[i] == 0) {
-            minX = std::min(minX, screen_[i].x);
-            maxX = std::max(maxX, screen_[i].x);
-            minY = std::min(minY, screen_[i].y);
-            maxY = std::max(maxY, screen_[i].y);
-        } else {
-            minX = left, maxX = right, minY = top, maxY = bottom;
-        }
-    }
-
     std::vector<float> pointSizes;
     if (type == D3DPT_POINTLIST)
         pointSizes = PointSizes(rs, caps_.MaxPointSize, vertex_, layout_, vertexShader_ != nullptr, base,
@@ -242,13 +227,18 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
     const IndexSource indices{indexData, index32, minIndex, numVertices};
     if (!indexData && VerticesFor(type, primitiveCount) > numVertices)
         return D3DERR_INVALIDCALL;
-    const float area = std::max(0.0f, std::min(maxX, right) - std::max(minX, left)) *
-                       std::max(0.0f, std::min(maxY, bottom) - std::max(minY, top));
+    // The screen rectangle the vertices span (all of it when one is
+    // clipped): only cutting the draw into bands needs it.
+    const ScreenRect clip{float(pixel_.clipX0), float(pixel_.clipY0), float(pixel_.clipX1),
+                          float(pixel_.clipY1)};
+    const ScreenRect rect =
+        DeviceThreads() > 1 ? VertexScreenRect(codes_.data(), screen_.data(), numVertices, clip) : clip;
+    const float area = std::max(0.0f, rect.right - rect.left) * std::max(0.0f, rect.bottom - rect.top);
     // Rows a triangle may draw in: those of the vertices, two more either
     // way (see binning.h); points of any size may draw anywhere.
     const bool triangles = IsTriangles(type);
-    const int rowTop = std::max(pixel_.clipY0, int(std::floor(std::max(minY, top))) - 2);
-    const int rowEnd = std::min(pixel_.clipY1, int(std::floor(std::min(maxY, bottom))) + 3);
+    const int rowTop = std::max(pixel_.clipY0, int(std::floor(rect.top)) - 2);
+    const int rowEnd = std::min(pixel_.clipY1, int(std::floor(rect.bottom)) + 3);
     const int bands =
         BandsForDraw(type, primitiveCount, area, triangles ? rowEnd - rowTop : pixel_.clipY1 - pixel_.clipY0);
     if (bands <= 1) {
