@@ -202,6 +202,30 @@ void DrawScreenPolygon(const PrimitiveSetup& setup, const ScreenVertex* sv, int 
     }
 }
 
+namespace {
+
+// The part of a triangle inside the planes of `planes`, drawn. Kept out of
+// AssembleTriangle so that the common, unclipped triangle does not pay for
+// its buffers.
+[[gnu::noinline]] void AssembleClippedTriangle(const PrimitiveSetup& setup, const VertexStore& verts,
+                                               int planes, UINT ia, UINT ib, UINT ic, const float* flat)
+{
+    VertexOut clipped[2][kMaxClipPolygon];
+    verts.Get(ia, &clipped[0][0]);
+    verts.Get(ib, &clipped[0][1]);
+    verts.Get(ic, &clipped[0][2]);
+    int n = 3;
+    const int result = ClipPolygon(setup, planes, clipped, &n);
+    if (n < 3)
+        return;
+    ScreenVertex sv[kMaxClipPolygon];
+    for (int i = 0; i < n; ++i)
+        ToScreen(setup, clipped[result][i], &sv[i]);
+    DrawScreenPolygon(setup, sv, n, flat);
+}
+
+} // namespace
+
 void AssembleTriangle(const PrimitiveSetup& setup, const VertexStore& verts, const uint8_t* codes,
                       const ScreenVertex* screen, UINT ia, UINT ib, UINT ic)
 {
@@ -209,27 +233,14 @@ void AssembleTriangle(const PrimitiveSetup& setup, const VertexStore& verts, con
     const int ca = codes[ia], cb = codes[ib], cc = codes[ic];
     if (ca & cb & cc)
         return;
-    ScreenVertex sv[kMaxClipPolygon];
     if ((ca | cb | cc) == 0) {
-        sv[0] = screen[ia];
-        sv[1] = screen[ib];
-        sv[2] = screen[ic];
+        const ScreenVertex sv[3] = {screen[ia], screen[ib], screen[ic]};
         DrawScreenPolygon(setup, sv, 3, flat);
         return;
     }
     if (setup.pretransformed)
         return; // beyond the guard band: dropped
-    VertexOut clipped[2][kMaxClipPolygon];
-    verts.Get(ia, &clipped[0][0]);
-    verts.Get(ib, &clipped[0][1]);
-    verts.Get(ic, &clipped[0][2]);
-    int n = 3;
-    const int result = ClipPolygon(setup, ca | cb | cc, clipped, &n);
-    if (n < 3)
-        return;
-    for (int i = 0; i < n; ++i)
-        ToScreen(setup, clipped[result][i], &sv[i]);
-    DrawScreenPolygon(setup, sv, n, flat);
+    AssembleClippedTriangle(setup, verts, ca | cb | cc, ia, ib, ic, flat);
 }
 
 void AssembleLine(const PrimitiveSetup& setup, const VertexOut& a, const VertexOut& b)
