@@ -106,7 +106,8 @@ UINT D3D9CallCount(IDirect3DDevice9* device, D3D9Call call);
 /// log does not keep.
 HRESULT D3D9CallReplay(IDirect3DDevice9* device, const D3D9CallRecord& record);
 
-/// Lets the software device choose its AVX2 span routines where the
-/// processor has them (the default), or keeps it on the SSE2 ones; devices
-/// compile their states with the choice in force. Pictures are the same.
-void D3D9AllowWideVectors(bool allow);
+/// The widest vectors the software device's span routines may use: 128
+/// (SSE2), 256 (AVX2) or 512 bits (AVX-512); 0, the default: the widest the
+/// processor has. Devices compile their states with the limit in force.
+/// Pictures are the same whatever the width.
+void D3D9SetVectorBits(int bits);

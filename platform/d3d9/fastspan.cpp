@@ -51,11 +51,27 @@ int DepthPass(const Plane& pz, float fx, float fy, int n, float* __restrict dept
     }
 }
 
+// Vector widths the routines are built for: SSE2 (the baseline), and on
+// x86-64 twins for AVX2 and AVX-512 chosen at run time.
+enum VectorTier
+{
+    kSse2,
+    kAvx2,
+    kAvx512
+};
+
 #if OLAI_SPAN_WIDE
-// AVX2 builds of the routines: each wrapper inlines its whole routine, so
-// the compiler vectorises it eight floats wide. AVX2 alone does not fuse
-// multiplies and adds, so every value is the one the SSE2 build computes.
+// Each twin inlines its whole routine, so that the compiler vectorises it
+// eight or sixteen floats wide. Multiplies and adds are never fused
+// (-ffp-contract=off), so every value is the one the SSE2 build computes.
 #define OLAI_WIDE_ROUTINE __attribute__((target("avx2"), flatten))
+#if defined(__clang__)
+#define OLAI_WIDEST_ROUTINE                                                                                  \
+    __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512dq"), min_vector_width(512), flatten))
+#else
+#define OLAI_WIDEST_ROUTINE                                                                                  \
+    __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512dq,prefer-vector-width=512"), flatten))
+#endif
 
 template <DWORD Func, bool Write>
 OLAI_WIDE_ROUTINE int DepthPassWide(const Plane& pz, float fx, float fy, int n, float* depth, uint8_t* live)
@@ -63,39 +79,47 @@ OLAI_WIDE_ROUTINE int DepthPassWide(const Plane& pz, float fx, float fy, int n, 
     return DepthPass<Func, Write>(pz, fx, fy, n, depth, live);
 }
 
-#endif
-
-template <bool Write, bool Wide> DepthPassFn PickDepthAs(DWORD func)
+template <DWORD Func, bool Write>
+OLAI_WIDEST_ROUTINE int DepthPassWidest(const Plane& pz, float fx, float fy, int n, float* depth,
+                                        uint8_t* live)
 {
-#if OLAI_SPAN_WIDE
-#define OLAI_DEPTH_PASS(F) (Wide ? &DepthPassWide<F, Write> : &DepthPass<F, Write>)
-#else
-#define OLAI_DEPTH_PASS(F) (&DepthPass<F, Write>)
-#endif
-    switch (func) {
-    case D3DCMP_LESS:
-        return OLAI_DEPTH_PASS(D3DCMP_LESS);
-    case D3DCMP_LESSEQUAL:
-        return OLAI_DEPTH_PASS(D3DCMP_LESSEQUAL);
-    case D3DCMP_GREATER:
-        return OLAI_DEPTH_PASS(D3DCMP_GREATER);
-    case D3DCMP_GREATEREQUAL:
-        return OLAI_DEPTH_PASS(D3DCMP_GREATEREQUAL);
-    case D3DCMP_EQUAL:
-        return OLAI_DEPTH_PASS(D3DCMP_EQUAL);
-    case D3DCMP_NOTEQUAL:
-        return OLAI_DEPTH_PASS(D3DCMP_NOTEQUAL);
-    case D3DCMP_NEVER:
-        return OLAI_DEPTH_PASS(D3DCMP_NEVER);
-    default:
-        return OLAI_DEPTH_PASS(D3DCMP_ALWAYS);
-    }
-#undef OLAI_DEPTH_PASS
+    return DepthPass<Func, Write>(pz, fx, fy, n, depth, live);
 }
 
-template <bool Write> DepthPassFn PickDepth(DWORD func, bool wide)
+#endif
+
+template <DWORD Func, bool Write> DepthPassFn DepthPassFor(VectorTier tier)
 {
-    return wide ? PickDepthAs<Write, true>(func) : PickDepthAs<Write, false>(func);
+#if OLAI_SPAN_WIDE
+    if (tier == kAvx512)
+        return &DepthPassWidest<Func, Write>;
+    if (tier == kAvx2)
+        return &DepthPassWide<Func, Write>;
+#endif
+    (void)tier;
+    return &DepthPass<Func, Write>;
+}
+
+template <bool Write> DepthPassFn PickDepth(DWORD func, VectorTier tier)
+{
+    switch (func) {
+    case D3DCMP_LESS:
+        return DepthPassFor<D3DCMP_LESS, Write>(tier);
+    case D3DCMP_LESSEQUAL:
+        return DepthPassFor<D3DCMP_LESSEQUAL, Write>(tier);
+    case D3DCMP_GREATER:
+        return DepthPassFor<D3DCMP_GREATER, Write>(tier);
+    case D3DCMP_GREATEREQUAL:
+        return DepthPassFor<D3DCMP_GREATEREQUAL, Write>(tier);
+    case D3DCMP_EQUAL:
+        return DepthPassFor<D3DCMP_EQUAL, Write>(tier);
+    case D3DCMP_NOTEQUAL:
+        return DepthPassFor<D3DCMP_NOTEQUAL, Write>(tier);
+    case D3DCMP_NEVER:
+        return DepthPassFor<D3DCMP_NEVER, Write>(tier);
+    default:
+        return DepthPassFor<D3DCMP_ALWAYS, Write>(tier);
+    }
 }
 
 // 1/w per pixel of a chunk (constant when the primitive is affine).
@@ -601,8 +625,16 @@ void ShadeSpanDual(const PixelState& ps, const SpanPlanes& pl, int y, int xa, in
     }
 }
 
+using SpanFn = decltype(PixelState::span);
+
 #if OLAI_SPAN_WIDE
 OLAI_WIDE_ROUTINE void ShadeSpanGouraudWide(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
+{
+    ShadeSpanGouraud(ps, pl, y, xa, xb);
+}
+
+OLAI_WIDEST_ROUTINE void ShadeSpanGouraudWidest(const PixelState& ps, const SpanPlanes& pl, int y, int xa,
+                                                int xb)
 {
     ShadeSpanGouraud(ps, pl, y, xa, xb);
 }
@@ -615,23 +647,79 @@ OLAI_WIDE_ROUTINE void ShadeSpanTexturedWide(const PixelState& ps, const SpanPla
 }
 
 template <bool Linear, bool Wrap>
+OLAI_WIDEST_ROUTINE void ShadeSpanTexturedWidest(const PixelState& ps, const SpanPlanes& pl, int y, int xa,
+                                                 int xb)
+{
+    ShadeSpanTextured<Linear, Wrap, true>(ps, pl, y, xa, xb);
+}
+
+template <bool Linear, bool Wrap>
 OLAI_WIDE_ROUTINE void ShadeSpanDualWide(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
+{
+    ShadeSpanDual<Linear, Wrap, true>(ps, pl, y, xa, xb);
+}
+
+template <bool Linear, bool Wrap>
+OLAI_WIDEST_ROUTINE void ShadeSpanDualWidest(const PixelState& ps, const SpanPlanes& pl, int y, int xa,
+                                             int xb)
 {
     ShadeSpanDual<Linear, Wrap, true>(ps, pl, y, xa, xb);
 }
 #endif
 
-std::atomic<bool> g_allowWide{true};
-
-// True when the AVX2 routines may run here.
-bool UseWide()
+SpanFn GouraudSpan(VectorTier tier)
 {
 #if OLAI_SPAN_WIDE
-    static const bool supported = __builtin_cpu_supports("avx2");
-    return supported && g_allowWide.load(std::memory_order_relaxed);
-#else
-    return false;
+    if (tier == kAvx512)
+        return &ShadeSpanGouraudWidest;
+    if (tier == kAvx2)
+        return &ShadeSpanGouraudWide;
 #endif
+    (void)tier;
+    return &ShadeSpanGouraud;
+}
+
+template <bool Linear, bool Wrap> SpanFn TexturedSpan(VectorTier tier)
+{
+#if OLAI_SPAN_WIDE
+    if (tier == kAvx512)
+        return &ShadeSpanTexturedWidest<Linear, Wrap>;
+    if (tier == kAvx2)
+        return &ShadeSpanTexturedWide<Linear, Wrap>;
+#endif
+    (void)tier;
+    return &ShadeSpanTextured<Linear, Wrap, false>;
+}
+
+template <bool Linear, bool Wrap> SpanFn DualSpan(VectorTier tier)
+{
+#if OLAI_SPAN_WIDE
+    if (tier == kAvx512)
+        return &ShadeSpanDualWidest<Linear, Wrap>;
+    if (tier == kAvx2)
+        return &ShadeSpanDualWide<Linear, Wrap>;
+#endif
+    (void)tier;
+    return &ShadeSpanDual<Linear, Wrap, false>;
+}
+
+std::atomic<int> g_vectorBits{0};
+
+// The widest routines this processor runs and D3D9SetVectorBits allows.
+VectorTier TierInUse()
+{
+#if OLAI_SPAN_WIDE
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    static const bool avx512 = avx2 && __builtin_cpu_supports("avx512f") &&
+                               __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vl") &&
+                               __builtin_cpu_supports("avx512dq");
+    const int bits = g_vectorBits.load(std::memory_order_relaxed);
+    if (avx512 && (bits <= 0 || bits >= 512))
+        return kAvx512;
+    if (avx2 && (bits <= 0 || bits >= 256))
+        return kAvx2;
+#endif
+    return kSse2;
 }
 
 // True when the stages reduce to "the diffuse colour".
@@ -768,18 +856,14 @@ void PixelStateFinish(PixelState* ps)
         return;
     const bool test = ps->target.depth && ps->depthTest;
     const bool write = ps->target.depth && ps->depthWrite;
-    const bool wide = UseWide();
+    const VectorTier tier = TierInUse();
     if (!test && !write)
         ps->fastDepth = &DepthPass<0, false>;
     else
-        ps->fastDepth = write ? PickDepth<true>(test ? ps->depthFunc : DWORD(D3DCMP_ALWAYS), wide)
-                              : PickDepth<false>(ps->depthFunc, wide);
+        ps->fastDepth = write ? PickDepth<true>(test ? ps->depthFunc : DWORD(D3DCMP_ALWAYS), tier)
+                              : PickDepth<false>(ps->depthFunc, tier);
     if (StagesAreDiffuse(*ps, &ps->fastAlphaOne)) {
-        ps->span = &ShadeSpanGouraud;
-#if OLAI_SPAN_WIDE
-        if (wide)
-            ps->span = &ShadeSpanGouraudWide;
-#endif
+        ps->span = GouraudSpan(tier);
         return;
     }
     if (ps->stageCount != 1 && ps->stageCount != 2)
@@ -795,32 +879,20 @@ void PixelStateFinish(PixelState* ps)
             !StageModulatesCurrent(ps->stages[1]))
             return;
         if (wrap)
-            ps->span = linear ? &ShadeSpanDual<true, true, false> : &ShadeSpanDual<false, true, false>;
+            ps->span = linear ? DualSpan<true, true>(tier) : DualSpan<false, true>(tier);
         else
-            ps->span = linear ? &ShadeSpanDual<true, false, false> : &ShadeSpanDual<false, false, false>;
-#if OLAI_SPAN_WIDE
-        if (wide && wrap)
-            ps->span = linear ? &ShadeSpanDualWide<true, true> : &ShadeSpanDualWide<false, true>;
-        else if (wide)
-            ps->span = linear ? &ShadeSpanDualWide<true, false> : &ShadeSpanDualWide<false, false>;
-#endif
+            ps->span = linear ? DualSpan<true, false>(tier) : DualSpan<false, false>(tier);
         return;
     }
     if (wrap)
-        ps->span = linear ? &ShadeSpanTextured<true, true, false> : &ShadeSpanTextured<false, true, false>;
+        ps->span = linear ? TexturedSpan<true, true>(tier) : TexturedSpan<false, true>(tier);
     else
-        ps->span = linear ? &ShadeSpanTextured<true, false, false> : &ShadeSpanTextured<false, false, false>;
-#if OLAI_SPAN_WIDE
-    if (wide && wrap)
-        ps->span = linear ? &ShadeSpanTexturedWide<true, true> : &ShadeSpanTexturedWide<false, true>;
-    else if (wide)
-        ps->span = linear ? &ShadeSpanTexturedWide<true, false> : &ShadeSpanTexturedWide<false, false>;
-#endif
+        ps->span = linear ? TexturedSpan<true, false>(tier) : TexturedSpan<false, false>(tier);
 }
 
 } // namespace d3d9sw
 
-void D3D9AllowWideVectors(bool allow)
+void D3D9SetVectorBits(int bits)
 {
-    d3d9sw::g_allowWide.store(allow, std::memory_order_relaxed);
+    d3d9sw::g_vectorBits.store(bits, std::memory_order_relaxed);
 }

@@ -744,13 +744,13 @@ TEST_P(Scenes, MatchReference)
 
 TEST_P(Scenes, SameOnEveryThreadCountAndInstructionSet)
 {
-    // Every draw cut into four bands of rows (and its vertices into four
-    // ranges), and the AVX2 span routines where the processor has them,
-    // must give the picture of one thread on SSE2, byte for byte.
+    // Every draw cut into bands of rows (and its vertices into ranges), and
+    // the AVX2 and AVX-512 span routines where the processor has them, must
+    // give the picture of one thread on SSE2, byte for byte.
     const Scene& s = GetParam();
-    auto render = [&](int threads, bool wide) {
+    auto render = [&](int threads, int vectorBits) {
         D3D9SetDeviceThreads(threads, true);
-        D3D9AllowWideVectors(wide);
+        D3D9SetVectorBits(vectorBits);
         TestDevice t(s.width, s.height);
         EXPECT_NE(t.device, nullptr);
         if (!t.device)
@@ -761,22 +761,21 @@ TEST_P(Scenes, SameOnEveryThreadCountAndInstructionSet)
         t.device->EndScene();
         return t.Pixels();
     };
-    const std::vector<uint32_t> one = render(1, false);
+    const std::vector<uint32_t> one = render(1, 128);
     struct Way
     {
-        int threads;
-        bool wide;
+        int threads, vectorBits;
     };
-    for (const Way way : {Way{4, false}, Way{1, true}, Way{4, true}}) {
-        const std::vector<uint32_t> other = render(way.threads, way.wide);
+    for (const Way way : {Way{4, 128}, Way{1, 256}, Way{4, 256}, Way{1, 512}, Way{4, 512}}) {
+        const std::vector<uint32_t> other = render(way.threads, way.vectorBits);
         ASSERT_EQ(one.size(), other.size());
         size_t differing = 0;
         for (size_t i = 0; i < one.size(); ++i)
             differing += one[i] != other[i];
-        EXPECT_EQ(differing, 0u) << way.threads << " threads, wide " << way.wide;
+        EXPECT_EQ(differing, 0u) << way.threads << " threads, " << way.vectorBits << "-bit vectors";
     }
     D3D9SetDeviceThreads(0, false);
-    D3D9AllowWideVectors(true);
+    D3D9SetVectorBits(0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, Scenes, ::testing::ValuesIn(kScenes),
