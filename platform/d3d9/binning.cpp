@@ -41,43 +41,69 @@ struct Turn
     UINT RangeStart(int r) const { return first + UINT(uint64_t(count) * UINT(r) / UINT(ranges)); }
 };
 
-// The bands the triangle of vertices v may draw in: first | last << 16, or
-// kNoSpan when assembly would draw nothing of it.
-uint32_t BandSpan(const TriangleBins& bins, const TriangleDraw& d, const UINT v[3])
+// What binning a draw's triangles needs, taken out of the draw once.
+struct Binner
 {
-    const PrimitiveSetup& setup = *d.setup;
-    const int ca = d.codes[v[0]], cb = d.codes[v[1]], cc = d.codes[v[2]];
-    const uint32_t all = uint32_t(bins.bandTop.size() - 2) << 16;
-    // Assembly's own decisions, taken early: outside one plane with all
-    // three vertices, or dropped beyond the guard band.
-    if (ca & cb & cc)
-        return kNoSpan;
-    if (ca | cb | cc) // clipped: any band may get some of it
-        return setup.pretransformed ? kNoSpan : all;
-    const ScreenVertex sv[3] = {d.screen[v[0]], d.screen[v[1]], d.screen[v[2]]};
-    // The very test assembly makes on these positions.
-    if (CullsArea(setup.cull, ScreenArea(sv, 3)))
-        return kNoSpan;
-    if (!std::isfinite(sv[0].x + sv[0].y + sv[1].x + sv[1].y + sv[2].x + sv[2].y))
-        return all;
-    // The pixel centres it may cover, from the vertices' positions and how
-    // far the rasteriser may move them (less than 1/16 pixel: it snaps to
-    // 1/16); the point and wireframe fill modes round positions to pixels.
-    const float margin = setup.fill == D3DFILL_SOLID ? kSnapMargin : kRoundMargin;
-    const float y0 = std::min({sv[0].y, sv[1].y, sv[2].y}) - margin;
-    const float y1 = std::max({sv[0].y, sv[1].y, sv[2].y}) + margin;
-    const float x0 = std::min({sv[0].x, sv[1].x, sv[2].x}) - margin;
-    const float x1 = std::max({sv[0].x, sv[1].x, sv[2].x}) + margin;
-    const int top = bins.bandTop.front(), bottom = bins.bandTop.back();
-    const float topF = float(top), bottomF = float(bottom);
-    if (y1 < topF || y0 >= bottomF || x1 < float(setup.pixel->clipX0) || x0 >= float(setup.pixel->clipX1))
-        return kNoSpan;
-    const int rowLo = std::max(top, int(std::ceil(std::max(y0, topF))));
-    const int rowHi = std::min(bottom - 1, int(std::floor(std::min(y1, bottomF))));
-    if (rowLo > rowHi)
-        return kNoSpan; // between two rows of pixel centres
-    return uint32_t(bins.bandOf[size_t(rowLo - top)]) | uint32_t(bins.bandOf[size_t(rowHi - top)]) << 16;
-}
+    const TriangleDraw& d;
+    const uint16_t* bandOf; // band of each row from `top`
+    int top, bottom;
+    float topF, bottomF, leftF, rightF;
+    float margin;
+    uint32_t all; // the span of every band
+
+    Binner(const TriangleBins& bins, const TriangleDraw& draw)
+        : d(draw), bandOf(bins.bandOf.data()), top(bins.bandTop.front()), bottom(bins.bandTop.back()),
+          topF(float(top)), bottomF(float(bottom)), leftF(float(draw.setup->pixel->clipX0)),
+          rightF(float(draw.setup->pixel->clipX1)),
+          margin(draw.setup->fill == D3DFILL_SOLID ? kSnapMargin : kRoundMargin),
+          all(uint32_t(bins.bandTop.size() - 2) << 16)
+    {
+    }
+
+    // The bands the triangle of vertices v may draw in: first | last << 16,
+    // or kNoSpan when assembly would draw nothing of it.
+    uint32_t Span(const UINT v[3]) const
+    {
+        const int ca = d.codes[v[0]], cb = d.codes[v[1]], cc = d.codes[v[2]];
+        // Assembly's own decisions, taken early: outside one plane with all
+        // three vertices, or dropped beyond the guard band.
+        if (ca & cb & cc)
+            return kNoSpan;
+        if (ca | cb | cc) // clipped: any band may get some of it
+            return d.setup->pretransformed ? kNoSpan : all;
+        const ScreenVertex sv[3] = {d.screen[v[0]], d.screen[v[1]], d.screen[v[2]]};
+        // The very test assembly makes on these positions.
+        if (CullsArea(d.setup->cull, ScreenArea(sv, 3)))
+            return kNoSpan;
+        if (!std::isfinite(sv[0].x + sv[0].y + sv[1].x + sv[1].y + sv[2].x + sv[2].y))
+            return all;
+        // The pixel centres it may cover.
+        const float y0 = std::min({sv[0].y, sv[1].y, sv[2].y}) - margin;
+        const float y1 = std::max({sv[0].y, sv[1].y, sv[2].y}) + margin;
+        const float x0 = std::min({sv[0].x, sv[1].x, sv[2].x}) - margin;
+        const float x1 = std::max({sv[0].x, sv[1].x, sv[2].x}) + margin;
+        if (y1 < topF || y0 >= bottomF || x1 < leftF || x0 >= rightF)
+            return kNoSpan;
+        const int rowLo = std::max(top, int(std::ceil(std::max(y0, topF))));
+        const int rowHi = std::min(bottom - 1, int(std::floor(std::min(y1, bottomF))));
+        if (rowLo > rowHi)
+            return kNoSpan; // between two rows of pixel centres
+        return uint32_t(bandOf[rowLo - top]) | uint32_t(bandOf[rowHi - top]) << 16;
+    }
+
+    // Spans of triangles [from, to) of a draw of `Type`, counted per band.
+    template <D3DPRIMITIVETYPE Type> void Spans(UINT from, UINT to, uint32_t* spans, uint32_t* counts) const
+    {
+        for (UINT p = from; p < to; ++p) {
+            UINT v[3];
+            const uint32_t span = TriangleVertices(Type, p, d.indices, v) ? Span(v) : kNoSpan;
+            spans[p - from] = span;
+            if (span != kNoSpan)
+                for (uint32_t b = span & 0xFFFF; b <= span >> 16; ++b)
+                    ++counts[b];
+        }
+    }
+};
 
 // Bins triangles [from, to) into the lists of `range`: the span of each,
 // then each band's count, then the numbers in order.
@@ -87,25 +113,27 @@ void BinRange(TriangleBins& bins, const TriangleDraw& d, TriangleBinRange& range
     if (range.spans.size() < to - from)
         range.spans.resize(to - from);
     range.starts.assign(bands + 1, 0);
+    const Binner binner(bins, d);
+    uint32_t* spans = range.spans.data();
     uint32_t* counts = range.starts.data() + 1;
-    for (UINT p = from; p < to; ++p) {
-        UINT v[3];
-        const uint32_t span = TriangleVertices(d.type, p, d.indices, v) ? BandSpan(bins, d, v) : kNoSpan;
-        range.spans[p - from] = span;
-        if (span != kNoSpan)
-            for (uint32_t b = span & 0xFFFF; b <= span >> 16; ++b)
-                ++counts[b];
-    }
+    if (d.type == D3DPT_TRIANGLELIST)
+        binner.Spans<D3DPT_TRIANGLELIST>(from, to, spans, counts);
+    else if (d.type == D3DPT_TRIANGLESTRIP)
+        binner.Spans<D3DPT_TRIANGLESTRIP>(from, to, spans, counts);
+    else
+        binner.Spans<D3DPT_TRIANGLEFAN>(from, to, spans, counts);
     for (size_t b = 0; b < bands; ++b)
         range.starts[b + 1] += range.starts[b];
     if (range.entries.size() < range.starts[bands])
         range.entries.resize(range.starts[bands]);
     range.fill.assign(range.starts.begin(), range.starts.end() - 1);
+    uint32_t* entries = range.entries.data();
+    uint32_t* fill = range.fill.data();
     for (UINT p = from; p < to; ++p) {
-        const uint32_t span = range.spans[p - from];
+        const uint32_t span = spans[p - from];
         if (span != kNoSpan)
             for (uint32_t b = span & 0xFFFF; b <= span >> 16; ++b)
-                range.entries[range.fill[b]++] = p;
+                entries[fill[b]++] = p;
     }
 }
 
