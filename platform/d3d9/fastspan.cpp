@@ -423,18 +423,34 @@ OLAI_AVX2 inline __m256i Modulate16(__m256i x, __m256i m)
     return _mm256_srli_epi16(_mm256_add_epi16(p, _mm256_srli_epi16(p, 8)), 8);
 }
 
-// The same eight pixels at a time in AVX2 registers (whole groups of eight
-// are filtered whether live or not; the rest go by pairs). The four texels
-// of each pixel are gathered; red and blue sit in the 16-bit halves of one
-// register, green and alpha in those of another, so that every 16-bit lane
-// computes what the lane of its channel in BilinearModulate computes.
-OLAI_AVX2 inline void FilterEights(const uint32_t* texels, const ChunkTexels& t, const uint32_t* mul,
-                                   uint32_t alphaOr, const uint8_t* live, int n, uint32_t* value)
+// BilinearModulate of eight pixels, one per 32-bit lane: their four texels,
+// the filter weights in both 16-bit halves of each lane and the multipliers.
+// Red and blue sit in the 16-bit halves of one register, green and alpha in
+// those of another, so that every 16-bit lane computes what the lane of its
+// channel in BilinearModulate computes. alphaAg (0x00FF0000 or 0 per lane)
+// forces the filtered alpha.
+OLAI_AVX2 inline __m256i FilterModulate(__m256i t00, __m256i t01, __m256i t10, __m256i t11, __m256i wx,
+                                        __m256i wy, __m256i mul, __m256i alphaAg)
 {
     const __m256i low = _mm256_set1_epi32(0x00FF00FF);
+    const __m256i rb = Lerp16(Lerp16(_mm256_and_si256(t00, low), _mm256_and_si256(t10, low), wy),
+                              Lerp16(_mm256_and_si256(t01, low), _mm256_and_si256(t11, low), wy), wx);
+    const __m256i ag = Lerp16(Lerp16(_mm256_srli_epi16(t00, 8), _mm256_srli_epi16(t10, 8), wy),
+                              Lerp16(_mm256_srli_epi16(t01, 8), _mm256_srli_epi16(t11, 8), wy), wx);
+    return _mm256_or_si256(
+        Modulate16(rb, _mm256_and_si256(mul, low)),
+        _mm256_slli_epi16(Modulate16(_mm256_or_si256(ag, alphaAg), _mm256_srli_epi16(mul, 8)), 8));
+}
+
+// FilterPairs of the pixels first..n-1 eight at a time in AVX2 registers
+// (whole groups of eight are filtered whether live or not; the rest go by
+// pairs), the texels gathered.
+OLAI_AVX2 inline void FilterEights(const uint32_t* texels, const ChunkTexels& t, const uint32_t* mul,
+                                   uint32_t alphaOr, const uint8_t* live, int first, int n, uint32_t* value)
+{
     const __m256i alphaAg = _mm256_set1_epi32(int((alphaOr >> 8) & 0x00FF00FFu));
     const int* base = reinterpret_cast<const int*>(texels);
-    int i = 0;
+    int i = first;
     for (; i + 8 <= n; i += 8) {
         const __m256i row0 = Load8(t.row0 + i), row1 = Load8(t.row1 + i);
         const __m256i col0 = Load8(t.col0 + i), col1 = Load8(t.col1 + i);
@@ -442,29 +458,102 @@ OLAI_AVX2 inline void FilterEights(const uint32_t* texels, const ChunkTexels& t,
         const __m256i t01 = _mm256_i32gather_epi32(base, _mm256_add_epi32(row0, col1), 4);
         const __m256i t10 = _mm256_i32gather_epi32(base, _mm256_add_epi32(row1, col0), 4);
         const __m256i t11 = _mm256_i32gather_epi32(base, _mm256_add_epi32(row1, col1), 4);
-        const __m256i wx = Weight8(t.wx + i), wy = Weight8(t.wy + i);
-        const __m256i m = Load8(mul + i);
-        const __m256i rb = Lerp16(Lerp16(_mm256_and_si256(t00, low), _mm256_and_si256(t10, low), wy),
-                                  Lerp16(_mm256_and_si256(t01, low), _mm256_and_si256(t11, low), wy), wx);
-        __m256i ag = Lerp16(Lerp16(_mm256_srli_epi16(t00, 8), _mm256_srli_epi16(t10, 8), wy),
-                            Lerp16(_mm256_srli_epi16(t01, 8), _mm256_srli_epi16(t11, 8), wy), wx);
-        ag = _mm256_or_si256(ag, alphaAg);
-        const __m256i out = _mm256_or_si256(Modulate16(rb, _mm256_and_si256(m, low)),
-                                            _mm256_slli_epi16(Modulate16(ag, _mm256_srli_epi16(m, 8)), 8));
+        const __m256i out =
+            FilterModulate(t00, t01, t10, t11, Weight8(t.wx + i), Weight8(t.wy + i), Load8(mul + i), alphaAg);
         _mm256_storeu_si256(reinterpret_cast<__m256i*>(value + i), out);
     }
     FilterPairs(texels, t, mul, alphaOr, live, i, n, value);
 }
+
+#define OLAI_AVX512 __attribute__((target("avx2,avx512f,avx512bw,avx512vl,avx512dq")))
+
+// GCC's AVX-512 intrinsics start from deliberately undefined registers,
+// which its uninitialised-use warning would report here.
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+
+// The AVX-512 forms of the helpers above: sixteen pixels per register.
+OLAI_AVX512 inline __m512i Load16(const void* p)
+{
+    return _mm512_loadu_si512(p);
+}
+
+// The texels at index (all sixteen lanes; the masked form, as the plain one
+// starts from an undefined register that compilers warn about).
+OLAI_AVX512 inline __m512i Gather16(const uint32_t* texels, __m512i index)
+{
+    return _mm512_mask_i32gather_epi32(_mm512_setzero_si512(), __mmask16(0xFFFF), index, texels, 4);
+}
+
+OLAI_AVX512 inline __m512i Weight16(const uint32_t* w)
+{
+    const __m512i v = Load16(w);
+    return _mm512_or_si512(v, _mm512_slli_epi32(v, 16));
+}
+
+OLAI_AVX512 inline __m512i Lerp16(__m512i a, __m512i b, __m512i w)
+{
+    const __m512i inverse = _mm512_sub_epi16(_mm512_set1_epi16(256), w);
+    return _mm512_srli_epi16(_mm512_add_epi16(_mm512_mullo_epi16(a, inverse), _mm512_mullo_epi16(b, w)), 8);
+}
+
+OLAI_AVX512 inline __m512i Modulate16(__m512i x, __m512i m)
+{
+    const __m512i p = _mm512_add_epi16(_mm512_mullo_epi16(x, m), _mm512_set1_epi16(128));
+    return _mm512_srli_epi16(_mm512_add_epi16(p, _mm512_srli_epi16(p, 8)), 8);
+}
+
+OLAI_AVX512 inline __m512i FilterModulate(__m512i t00, __m512i t01, __m512i t10, __m512i t11, __m512i wx,
+                                          __m512i wy, __m512i mul, __m512i alphaAg)
+{
+    const __m512i low = _mm512_set1_epi32(0x00FF00FF);
+    const __m512i rb = Lerp16(Lerp16(_mm512_and_si512(t00, low), _mm512_and_si512(t10, low), wy),
+                              Lerp16(_mm512_and_si512(t01, low), _mm512_and_si512(t11, low), wy), wx);
+    const __m512i ag = Lerp16(Lerp16(_mm512_srli_epi16(t00, 8), _mm512_srli_epi16(t10, 8), wy),
+                              Lerp16(_mm512_srli_epi16(t01, 8), _mm512_srli_epi16(t11, 8), wy), wx);
+    return _mm512_or_si512(
+        Modulate16(rb, _mm512_and_si512(mul, low)),
+        _mm512_slli_epi16(Modulate16(_mm512_or_si512(ag, alphaAg), _mm512_srli_epi16(mul, 8)), 8));
+}
+
+// FilterEights sixteen pixels at a time (then by eights and pairs).
+OLAI_AVX512 inline void FilterSixteens(const uint32_t* texels, const ChunkTexels& t, const uint32_t* mul,
+                                       uint32_t alphaOr, const uint8_t* live, int n, uint32_t* value)
+{
+    const __m512i alphaAg = _mm512_set1_epi32(int((alphaOr >> 8) & 0x00FF00FFu));
+    int i = 0;
+    for (; i + 16 <= n; i += 16) {
+        const __m512i row0 = Load16(t.row0 + i), row1 = Load16(t.row1 + i);
+        const __m512i col0 = Load16(t.col0 + i), col1 = Load16(t.col1 + i);
+        const __m512i t00 = Gather16(texels, _mm512_add_epi32(row0, col0));
+        const __m512i t01 = Gather16(texels, _mm512_add_epi32(row0, col1));
+        const __m512i t10 = Gather16(texels, _mm512_add_epi32(row1, col0));
+        const __m512i t11 = Gather16(texels, _mm512_add_epi32(row1, col1));
+        const __m512i out = FilterModulate(t00, t01, t10, t11, Weight16(t.wx + i), Weight16(t.wy + i),
+                                           Load16(mul + i), alphaAg);
+        _mm512_storeu_si512(value + i, out);
+    }
+    FilterEights(texels, t, mul, alphaOr, live, i, n, value);
+}
+#if defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif
 #endif
 
 // BilinearModulate of every live pixel of a chunk into value[i].
-template <bool Wide>
+template <VectorTier Tier>
 void FilterChunk(const uint32_t* texels, const ChunkTexels& t, const uint32_t* mul, uint32_t alphaOr,
                  const uint8_t* live, int n, uint32_t* value)
 {
 #if OLAI_SPAN_WIDE
-    if constexpr (Wide) {
-        FilterEights(texels, t, mul, alphaOr, live, n, value);
+    if constexpr (Tier == kAvx512) {
+        FilterSixteens(texels, t, mul, alphaOr, live, n, value);
+        return;
+    }
+    if constexpr (Tier == kAvx2) {
+        FilterEights(texels, t, mul, alphaOr, live, 0, n, value);
         return;
     }
 #endif
@@ -490,7 +579,7 @@ inline void PutChunk(const PixelState& ps, const uint8_t* live, const uint32_t* 
 // Fast path: one texture stage (texture, or texture times diffuse) sampled
 // from a 32-bit level without mip-mapping, with wrap (power-of-two sizes) or
 // clamp addressing; otherwise as the Gouraud path.
-template <bool Linear, bool Wrap, bool Wide>
+template <bool Linear, bool Wrap, VectorTier Tier>
 void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
 {
     Surface* rt = ps.target.color;
@@ -531,7 +620,7 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
             for (int i = 0; i < n; ++i)
                 mul[i] = dc[i] | keep;
             uint32_t value[kChunk];
-            FilterChunk<Wide>(level.texels, t, mul, alphaOr, live, n, value);
+            FilterChunk<Tier>(level.texels, t, mul, alphaOr, live, n, value);
             PutChunk(ps, live, value, n, out);
             continue;
         }
@@ -561,7 +650,7 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
 // texture x diffuse colour, the second modulating the colour by its texture
 // and keeping the alpha (a second texture multiplied over a base), both
 // filtered alike and addressed alike.
-template <bool Linear, bool Wrap, bool Wide>
+template <bool Linear, bool Wrap, VectorTier Tier>
 void ShadeSpanDual(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
 {
     Surface* rt = ps.target.color;
@@ -596,11 +685,11 @@ void ShadeSpanDual(const PixelState& ps, const SpanPlanes& pl, int y, int xa, in
             const uint32_t alphaOr = alphaMode == 2 ? 0xFF000000u : 0u;
             for (int i = 0; i < n; ++i)
                 mul[i] = dc[i] | keep;
-            FilterChunk<Wide>(levels[0].texels, t[0], mul, alphaOr, live, n, first);
+            FilterChunk<Tier>(levels[0].texels, t[0], mul, alphaOr, live, n, first);
             // The second texture's alpha forced to 255 and multiplied by the
             // first stage's: the alpha passes unchanged.
             uint32_t value[kChunk];
-            FilterChunk<Wide>(levels[1].texels, t[1], first, 0xFF000000u, live, n, value);
+            FilterChunk<Tier>(levels[1].texels, t[1], first, 0xFF000000u, live, n, value);
             PutChunk(ps, live, value, n, out);
             continue;
         }
@@ -643,27 +732,27 @@ template <bool Linear, bool Wrap>
 OLAI_WIDE_ROUTINE void ShadeSpanTexturedWide(const PixelState& ps, const SpanPlanes& pl, int y, int xa,
                                              int xb)
 {
-    ShadeSpanTextured<Linear, Wrap, true>(ps, pl, y, xa, xb);
+    ShadeSpanTextured<Linear, Wrap, kAvx2>(ps, pl, y, xa, xb);
 }
 
 template <bool Linear, bool Wrap>
 OLAI_WIDEST_ROUTINE void ShadeSpanTexturedWidest(const PixelState& ps, const SpanPlanes& pl, int y, int xa,
                                                  int xb)
 {
-    ShadeSpanTextured<Linear, Wrap, true>(ps, pl, y, xa, xb);
+    ShadeSpanTextured<Linear, Wrap, kAvx512>(ps, pl, y, xa, xb);
 }
 
 template <bool Linear, bool Wrap>
 OLAI_WIDE_ROUTINE void ShadeSpanDualWide(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
 {
-    ShadeSpanDual<Linear, Wrap, true>(ps, pl, y, xa, xb);
+    ShadeSpanDual<Linear, Wrap, kAvx2>(ps, pl, y, xa, xb);
 }
 
 template <bool Linear, bool Wrap>
 OLAI_WIDEST_ROUTINE void ShadeSpanDualWidest(const PixelState& ps, const SpanPlanes& pl, int y, int xa,
                                              int xb)
 {
-    ShadeSpanDual<Linear, Wrap, true>(ps, pl, y, xa, xb);
+    ShadeSpanDual<Linear, Wrap, kAvx512>(ps, pl, y, xa, xb);
 }
 #endif
 
@@ -688,7 +777,7 @@ template <bool Linear, bool Wrap> SpanFn TexturedSpan(VectorTier tier)
         return &ShadeSpanTexturedWide<Linear, Wrap>;
 #endif
     (void)tier;
-    return &ShadeSpanTextured<Linear, Wrap, false>;
+    return &ShadeSpanTextured<Linear, Wrap, kSse2>;
 }
 
 template <bool Linear, bool Wrap> SpanFn DualSpan(VectorTier tier)
@@ -700,7 +789,7 @@ template <bool Linear, bool Wrap> SpanFn DualSpan(VectorTier tier)
         return &ShadeSpanDualWide<Linear, Wrap>;
 #endif
     (void)tier;
-    return &ShadeSpanDual<Linear, Wrap, false>;
+    return &ShadeSpanDual<Linear, Wrap, kSse2>;
 }
 
 std::atomic<int> g_vectorBits{0};

@@ -235,6 +235,10 @@ void AssembleTriangle(const PrimitiveSetup& setup, const VertexStore& verts, con
         return;
     if ((ca | cb | cc) == 0) {
         const ScreenVertex sv[3] = {screen[ia], screen[ib], screen[ic]};
+        // The rasteriser reads the attributes after culling and snapping.
+        __builtin_prefetch(sv[0].attr);
+        __builtin_prefetch(sv[1].attr);
+        __builtin_prefetch(sv[2].attr);
         DrawScreenPolygon(setup, sv, 3, flat);
         return;
     }

@@ -3,6 +3,9 @@
 #include <cmath>
 #include <cstring>
 #include <vector>
+#if defined(__SSE2__) && !defined(OLAI_NO_SIMD)
+#include <xmmintrin.h>
+#endif
 
 #include "platform/d3d9/pipeline.h"
 
@@ -56,6 +59,31 @@ inline void Gather(const Lanes* v, int count, int l, float* out)
 {
     for (int c = 0; c < count; ++c)
         out[c] = v[c][l];
+}
+
+// Writes components [0, count) of the first `lanes` lanes to the vertices
+// at `out`, `stride` floats apart: component c of lane l to out[l * stride + c].
+void StoreLanes(const Lanes* v, int count, int lanes, float* out, size_t stride)
+{
+    int c = 0;
+#if defined(__SSE2__) && !defined(OLAI_NO_SIMD)
+    // Four components of four lanes at a time, transposed in registers.
+    if (lanes == kLanes) {
+        for (; c + 4 <= count; c += 4)
+            for (int l = 0; l < kLanes; l += 4) {
+                __m128 r0 = _mm_loadu_ps(v[c] + l), r1 = _mm_loadu_ps(v[c + 1] + l);
+                __m128 r2 = _mm_loadu_ps(v[c + 2] + l), r3 = _mm_loadu_ps(v[c + 3] + l);
+                _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+                _mm_storeu_ps(out + size_t(l) * stride + size_t(c), r0);
+                _mm_storeu_ps(out + size_t(l + 1) * stride + size_t(c), r1);
+                _mm_storeu_ps(out + size_t(l + 2) * stride + size_t(c), r2);
+                _mm_storeu_ps(out + size_t(l + 3) * stride + size_t(c), r3);
+            }
+    }
+#endif
+    for (int l = 0; l < lanes; ++l)
+        for (int k = c; k < count; ++k)
+            out[size_t(l) * stride + size_t(k)] = v[k][l];
 }
 
 // out = v * m (row vector) for every lane.
@@ -445,10 +473,8 @@ void ProcessVertices(const VertexConfig& cfg, const InputLayout& layout, const u
         for (int k = 0; k < attrCount; ++k)
             SanitizeAttributes(attrs[k], kLanes);
 
-        for (int l = 0; l < lanes; ++l) {
-            Gather(clip, 4, l, out.Pos(first + UINT(l)));
-            Gather(attrs, attrCount, l, out.Attr(first + UINT(l)));
-        }
+        StoreLanes(clip, 4, lanes, out.Pos(first), out.stride);
+        StoreLanes(attrs, attrCount, lanes, out.Attr(first), out.stride);
     }
 }
 
