@@ -22,6 +22,11 @@
 namespace d3d9sw {
 namespace {
 
+// Pixels the fast paths work on at once (their arrays live on the stack):
+// twice the general pipeline's chunk, as their per-pixel state is small and
+// each chunk has set-up work of its own.
+constexpr int kFastChunk = 2 * kChunk;
+
 using DepthPassFn = decltype(PixelState::fastDepth);
 
 // Depth pass of a chunk for the fast paths: fills `live`, writes depth
@@ -162,17 +167,17 @@ void ShadeSpanGouraud(const PixelState& ps, const SpanPlanes& pl, int y, int xa,
         ps.target.depth ? ps.target.depth->depth.data() + size_t(y) * ps.target.depth->width : nullptr;
     const float fy = float(y);
     const Plane* pc = &pl.attr[kAttrDiffuse];
-    for (int x = xa; x < xb; x += kChunk) {
-        const int n = std::min(kChunk, xb - x);
-        uint8_t live[kChunk];
-        float w[kChunk];
+    for (int x = xa; x < xb; x += kFastChunk) {
+        const int n = std::min(kFastChunk, xb - x);
+        uint8_t live[kFastChunk];
+        float w[kFastChunk];
         const float fx = float(x);
         if (!ps.fastDepth(pl.z, fx, fy, n, depth ? depth + x : nullptr, live))
             continue;
         ChunkW(pl, fx, fy, n, w);
         // Colours to packed words in loops the compiler vectorises: vertex
         // colours lie in [0, 1], so an integer clamp catches rounding.
-        uint32_t packed[kChunk];
+        uint32_t packed[kFastChunk];
         std::fill(packed, packed + n, ps.fastAlphaOne ? 0xFF000000u : 0u);
         for (int k = 0; k < 4; ++k) {
             if (k == 3 && ps.fastAlphaOne)
@@ -280,8 +285,8 @@ StageLevel LevelOf(const StageConfig& st)
 // stage for the pixels of a chunk.
 struct ChunkTexels
 {
-    int row0[kChunk], row1[kChunk], col0[kChunk], col1[kChunk];
-    uint32_t wx[kChunk], wy[kChunk];
+    int row0[kFastChunk], row1[kFastChunk], col0[kFastChunk], col1[kFastChunk];
+    uint32_t wx[kFastChunk], wy[kFastChunk];
 };
 
 // Fills `t` for n pixels from x = fx on row fy, in loops the compiler can
@@ -294,7 +299,7 @@ void AddressChunk(const StageLevel& lv, const Plane& pu, const Plane& pv, float 
     const float fw = float(tw) * 256.0f, fh = float(th) * 256.0f;
     const float u0 = pu.At(fx, fy), v0 = pv.At(fx, fy);
     // Texel coordinates in 24.8 fixed point.
-    int iu[kChunk], iv[kChunk];
+    int iu[kFastChunk], iv[kFastChunk];
     const float bias = Linear ? 128.0f : 0.0f;
     for (int i = 0; i < n; ++i) {
         float u = (u0 + pu.dx * float(i)) * w[i];
@@ -337,7 +342,7 @@ void AddressChunk(const StageLevel& lv, const Plane& pu, const Plane& pv, float 
 // suffices (and vectorises).
 void DiffuseChunk(const Plane* pc, float fx, float fy, int n, const float* w, uint32_t* dc)
 {
-    int c[4][kChunk];
+    int c[4][kFastChunk];
     for (int k = 0; k < 4; ++k) {
         float a0 = pc[k].At(fx, fy);
         for (int i = 0; i < n; ++i) {
@@ -594,15 +599,15 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
     const Plane* pc = &pl.attr[kAttrDiffuse];
     const bool modulate = ps.fastModulate;
     const int alphaMode = ps.fastAlphaMode;
-    for (int x = xa; x < xb; x += kChunk) {
-        const int n = std::min(kChunk, xb - x);
-        uint8_t live[kChunk];
-        float w[kChunk];
+    for (int x = xa; x < xb; x += kFastChunk) {
+        const int n = std::min(kFastChunk, xb - x);
+        uint8_t live[kFastChunk];
+        float w[kFastChunk];
         const float fx = float(x);
         if (!ps.fastDepth(pl.z, fx, fy, n, depth ? depth + x : nullptr, live))
             continue;
         ChunkW(pl, fx, fy, n, w);
-        uint32_t dc[kChunk];
+        uint32_t dc[kFastChunk];
         if (modulate || alphaMode != 0)
             DiffuseChunk(pc, fx, fy, n, w, dc);
         else
@@ -614,12 +619,12 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
         if constexpr (Linear) {
             // Per-channel multipliers of the filtered texel: the diffuse colour
             // where the stage modulates, 255 (unchanged) elsewhere.
-            uint32_t mul[kChunk];
+            uint32_t mul[kFastChunk];
             const uint32_t keep = (modulate ? 0u : 0x00FFFFFFu) | (alphaMode == 0 ? 0xFF000000u : 0u);
             const uint32_t alphaOr = alphaMode == 2 ? 0xFF000000u : 0u;
             for (int i = 0; i < n; ++i)
                 mul[i] = dc[i] | keep;
-            uint32_t value[kChunk];
+            uint32_t value[kFastChunk];
             FilterChunk<Tier>(level.texels, t, mul, alphaOr, live, n, value);
             PutChunk(ps, live, value, n, out);
             continue;
@@ -661,15 +666,15 @@ void ShadeSpanDual(const PixelState& ps, const SpanPlanes& pl, int y, int xa, in
     const float fy = float(y);
     const Plane* pc = &pl.attr[kAttrDiffuse];
     const int alphaMode = ps.fastAlphaMode;
-    for (int x = xa; x < xb; x += kChunk) {
-        const int n = std::min(kChunk, xb - x);
-        uint8_t live[kChunk];
-        float w[kChunk];
+    for (int x = xa; x < xb; x += kFastChunk) {
+        const int n = std::min(kFastChunk, xb - x);
+        uint8_t live[kFastChunk];
+        float w[kFastChunk];
         const float fx = float(x);
         if (!ps.fastDepth(pl.z, fx, fy, n, depth ? depth + x : nullptr, live))
             continue;
         ChunkW(pl, fx, fy, n, w);
-        uint32_t dc[kChunk];
+        uint32_t dc[kFastChunk];
         DiffuseChunk(pc, fx, fy, n, w, dc);
         ChunkTexels t[2];
         for (int s = 0; s < 2; ++s) {
@@ -679,8 +684,8 @@ void ShadeSpanDual(const PixelState& ps, const SpanPlanes& pl, int y, int xa, in
         uint32_t* out = row + x;
 #if OLAI_SPAN_SSE2
         if constexpr (Linear) {
-            uint32_t first[kChunk];
-            uint32_t mul[kChunk];
+            uint32_t first[kFastChunk];
+            uint32_t mul[kFastChunk];
             const uint32_t keep = alphaMode == 0 ? 0xFF000000u : 0u;
             const uint32_t alphaOr = alphaMode == 2 ? 0xFF000000u : 0u;
             for (int i = 0; i < n; ++i)
@@ -688,7 +693,7 @@ void ShadeSpanDual(const PixelState& ps, const SpanPlanes& pl, int y, int xa, in
             FilterChunk<Tier>(levels[0].texels, t[0], mul, alphaOr, live, n, first);
             // The second texture's alpha forced to 255 and multiplied by the
             // first stage's: the alpha passes unchanged.
-            uint32_t value[kChunk];
+            uint32_t value[kFastChunk];
             FilterChunk<Tier>(levels[1].texels, t[1], first, 0xFF000000u, live, n, value);
             PutChunk(ps, live, value, n, out);
             continue;
