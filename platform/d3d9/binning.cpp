@@ -1,3 +1,5 @@
+// Binning of triangle draws into bands of rows, and drawing the bands (see
+// binning.h).
 #include "platform/d3d9/binning.h"
 
 #include <algorithm>
