@@ -678,6 +678,19 @@ void PixelStateFinish(PixelState* ps)
             ps->usedAttr[ps->usedCount++] = kAttrSpecular + k;
     if (ps->fog && ps->fogTableMode == D3DFOG_NONE)
         ps->usedAttr[ps->usedCount++] = kAttrFog;
+    // Coordinates up to the last stage that reads its own: one that samples a
+    // texture or follows a bump-mapping stage (a pixel shader reads all of its
+    // stages'). Vertex processing and clipping carry no more than these.
+    if (!ps->pixelShader) {
+        int reading = 0;
+        for (int s = 0; s < ps->stageCount; ++s) {
+            const DWORD before = s > 0 ? ps->stages[s - 1].colorOp : DWORD(D3DTOP_DISABLE);
+            if (ps->stages[s].sampler.chain || before == D3DTOP_BUMPENVMAP ||
+                before == D3DTOP_BUMPENVMAPLUMINANCE)
+                reading = s + 1;
+        }
+        ps->attrCount = kAttrTex + 4 * reading;
+    }
     for (int k = kAttrTex; k < ps->attrCount; ++k)
         ps->usedAttr[ps->usedCount++] = k;
 
