@@ -79,7 +79,7 @@ struct Binner
             return d.setup->pretransformed ? kNoSpan : all;
         const ScreenVertex sv[3] = {d.screen[v[0]], d.screen[v[1]], d.screen[v[2]]};
         // The very test assembly makes on these positions.
-        if (CullsArea(d.setup->cull, ScreenArea(sv, 3)))
+        if (CullsArea(d.setup->cull, ScreenArea(sv[0], sv[1], sv[2])))
             return kNoSpan;
         if (!std::isfinite(sv[0].x + sv[0].y + sv[1].x + sv[1].y + sv[2].x + sv[2].y))
             return all;

@@ -185,10 +185,11 @@ bool CullsArea(DWORD cull, float area)
     return false;
 }
 
-void DrawScreenPolygon(const PrimitiveSetup& setup, const ScreenVertex* sv, int n, const float* flat)
+namespace {
+
+// A polygon that culling kept, drawn by the fill mode.
+void DrawKeptPolygon(const PrimitiveSetup& setup, const ScreenVertex* sv, int n, const float* flat)
 {
-    if (CullsArea(setup.cull, ScreenArea(sv, n)))
-        return;
     const PixelState& ps = *setup.pixel;
     if (setup.fill == D3DFILL_POINT) {
         for (int i = 0; i < n; ++i)
@@ -200,6 +201,14 @@ void DrawScreenPolygon(const PrimitiveSetup& setup, const ScreenVertex* sv, int 
         for (int i = 1; i + 1 < n; ++i)
             RasterTriangle(ps, sv[0], sv[i], sv[i + 1], flat);
     }
+}
+
+} // namespace
+
+void DrawScreenPolygon(const PrimitiveSetup& setup, const ScreenVertex* sv, int n, const float* flat)
+{
+    if (!CullsArea(setup.cull, ScreenArea(sv, n)))
+        DrawKeptPolygon(setup, sv, n, flat);
 }
 
 namespace {
@@ -239,7 +248,8 @@ void AssembleTriangle(const PrimitiveSetup& setup, const VertexStore& verts, con
         __builtin_prefetch(sv[0].attr);
         __builtin_prefetch(sv[1].attr);
         __builtin_prefetch(sv[2].attr);
-        DrawScreenPolygon(setup, sv, 3, flat);
+        if (!CullsArea(setup.cull, ScreenArea(sv[0], sv[1], sv[2])))
+            DrawKeptPolygon(setup, sv, 3, flat);
         return;
     }
     if (setup.pretransformed)

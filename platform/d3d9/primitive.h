@@ -66,6 +66,16 @@ int ClipPolygon(const PrimitiveSetup& setup, int planes, VertexOut (&buffers)[2]
                 int* count);
 /// Twice the signed area of a screen polygon (positive: clockwise on screen).
 float ScreenArea(const ScreenVertex* vertices, int count);
+/// The same for a triangle, inline for binning and assembly; summed in the
+/// same order as the polygon form, so the same bits.
+inline float ScreenArea(const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c)
+{
+    float area = 0.0f;
+    area += a.x * b.y - b.x * a.y;
+    area += b.x * c.y - c.x * b.y;
+    area += c.x * a.y - a.x * c.y;
+    return area;
+}
 /// True when `cull` removes a polygon of this signed area (a degenerate one
 /// is always removed): D3DCULL_CCW removes counter-clockwise ones, D3DCULL_CW
 /// clockwise ones.

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
+#include <cstring>
 #include <ostream>
 #include <utility>
 
@@ -238,6 +240,33 @@ TEST(BackFaceCulling, DropsDegenerateTrianglesInEveryMode)
 {
     for (DWORD cull : {D3DCULL_NONE, D3DCULL_CW, D3DCULL_CCW})
         EXPECT_TRUE(CullsArea(cull, 0.0f)) << cull;
+}
+
+// Binning and unclipped assembly take the three-vertex form, clipped polygons
+// the general one: they must keep or drop a triangle alike, to the bit.
+TEST(BackFaceCulling, TriangleAreaHasThePolygonAreasBits)
+{
+    const float big = 3e38f;
+    const float triangles[][6] = {
+        {0, 0, 16, 0, 0, 16},                            // clockwise
+        {0, 0, 0, 16, 16, 0},                            // counter-clockwise
+        {1, 1, 2, 2, 3, 3},                              // collinear
+        {-0.0f, 0, 0, -0.0f, -0.0f, -0.0f},              // signed zeros
+        {4096.5f, 3.25f, 4097.5f, 3.5f, 4098.5f, 3.75f}, // cancels far from the origin
+        {0.1f, 0.7f, 639.3f, 0.2f, 0.4f, 479.9f},
+        {-big, -big, big, -big, -big, big}, // overflows
+    };
+    for (const auto& t : triangles) {
+        ScreenVertex sv[3];
+        for (int i = 0; i < 3; ++i)
+            sv[i] = {t[2 * i], t[2 * i + 1], 0.5f, 1.0f, nullptr};
+        const float polygon = ScreenArea(sv, 3), triangle = ScreenArea(sv[0], sv[1], sv[2]);
+        uint32_t a, b;
+        std::memcpy(&a, &polygon, sizeof a);
+        std::memcpy(&b, &triangle, sizeof b);
+        EXPECT_EQ(a, b) << t[0] << ", " << t[1] << " / " << t[2] << ", " << t[3] << " / " << t[4] << ", "
+                        << t[5];
+    }
 }
 
 } // namespace
