@@ -63,12 +63,14 @@ uint32_t SpinWhile(const std::atomic<uint32_t>& word, uint32_t value)
 // rows it draws stay in its core's cache. It takes its own bands one at a
 // time, then those left in the runs of the others, so that a thread that is
 // slow or descheduled holds up at most the band it is drawing.
-// A job is published as a generation number in a futex word (every job
-// wakes every sleeping worker, so none can miss the 2^32 jobs the word takes
-// to wrap). Each run is handed out from a 64-bit ticket of its own,
-// generation << 32 | end << 16 | next band: a worker that arrives after its
-// job is done, or during the next one, finds another generation or no band
-// left and takes nothing.
+// A job is published as a generation number in a futex word. It wakes only
+// as many sleeping workers as it has bands for beyond the caller and the
+// workers still spinning: a worker that sleeps through jobs (even through
+// the 2^32 the word takes to wrap) only leaves their bands to the others,
+// who take every band left in any run. Each run is handed out from a 64-bit
+// ticket of its own, generation << 32 | end << 16 | next band: a worker that
+// arrives after its job is done, or during the next one, finds another
+// generation or no band left and takes nothing.
 class BandPool
 {
   public:
@@ -97,15 +99,25 @@ class BandPool
             const uint64_t first = uint64_t(bands) * k / threads, end = uint64_t(bands) * (k + 1) / threads;
             runs_[k].ticket.store(uint64_t(generation_) << 32 | end << 16 | first, std::memory_order_release);
         }
-        state_.store(generation_, std::memory_order_release);
-        FutexWake(state_, INT_MAX);
+        // Sequentially consistent with the sleepers' count: a worker either
+        // is counted here or sees the new generation when it goes to sleep.
+        state_.store(generation_);
+        const int sleeping = sleepers_.load();
+        const int spinning = int(threads) - 1 - sleeping;
+        const int wake = std::min(sleeping, bands - 1 - spinning);
+        if (wake > 0)
+            FutexWake(state_, wake);
         TakeBands(0, generation_);
         uint32_t left = remaining_.load(std::memory_order_acquire);
         while (left != 0) {
             const uint32_t before = left;
             left = SpinWhile(remaining_, before);
             if (left == before) {
+                // Sequentially consistent with the last band's count, as for
+                // the workers' sleep.
+                callerSleeps_.store(true);
                 FutexWait(remaining_, before);
+                callerSleeps_.store(false);
                 left = remaining_.load(std::memory_order_acquire);
             }
         }
@@ -136,7 +148,7 @@ class BandPool
                 // The job is not done while one of its bands is unfinished,
                 // so job_ still holds it.
                 (*job_)(int(band));
-                if (remaining_.fetch_sub(1, std::memory_order_acq_rel) == 1)
+                if (remaining_.fetch_sub(1) == 1 && callerSleeps_.load())
                     FutexWake(remaining_, 1);
                 ticket = run.load(std::memory_order_acquire);
             }
@@ -148,8 +160,11 @@ class BandPool
         uint32_t seen = 0;
         for (;;) {
             uint32_t state;
-            while ((state = SpinWhile(state_, seen)) == seen)
+            while ((state = SpinWhile(state_, seen)) == seen) {
+                sleepers_.fetch_add(1);
                 FutexWait(state_, seen);
+                sleepers_.fetch_sub(1);
+            }
             if (state == kStop)
                 return;
             seen = state;
@@ -162,7 +177,9 @@ class BandPool
     const std::function<void(int)>* job_ = nullptr;
     uint32_t generation_ = 0; // the caller's own copy
     alignas(64) std::atomic<uint32_t> state_{0};
+    std::atomic<int> sleepers_{0}; // workers in (or about to enter) FutexWait
     alignas(64) std::atomic<uint32_t> remaining_{0};
+    std::atomic<bool> callerSleeps_{false};
 };
 
 int ThreadsFromEnvironment()

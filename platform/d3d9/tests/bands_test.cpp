@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <thread>
 #include <vector>
 
@@ -37,6 +38,29 @@ TEST(Bands, EveryBandRunsOnceForAnyCountOfBandsAndThreads)
         D3D9SetDeviceThreads(c.threads, false);
         for (int job = 0; job < c.jobs; ++job)
             ASSERT_EQ(BandsNotRunOnce(c.bands), 0) << c.threads << " threads, " << c.bands << " bands";
+    }
+    D3D9SetDeviceThreads(0, false);
+}
+
+// Workers that fell asleep between jobs are woken only as far as a job has
+// bands for them, and the caller sleeps while the last band runs elsewhere:
+// every job still runs each band once and returns.
+TEST(Bands, JobsAfterTheWorkersSleep)
+{
+    using namespace std::chrono_literals;
+    D3D9SetDeviceThreads(4, false);
+    for (int bands : {2, 3, 4, 9}) {
+        for (int job = 0; job < 40; ++job) {
+            std::this_thread::sleep_for(300us); // longer than a worker spins
+            std::vector<std::atomic<int>> runs(static_cast<size_t>(bands));
+            d3d9sw::RunBands(bands, [&](int band) {
+                std::this_thread::sleep_for(band % 2 ? 200us : 20us);
+                runs[size_t(band)].fetch_add(1, std::memory_order_relaxed);
+            });
+            for (int band = 0; band < bands; ++band)
+                ASSERT_EQ(runs[size_t(band)].load(), 1)
+                    << bands << " bands, job " << job << ", band " << band;
+        }
     }
     D3D9SetDeviceThreads(0, false);
 }
