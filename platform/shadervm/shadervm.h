@@ -116,12 +116,17 @@ bool ShaderVertexRun(const ShaderProgram* program, const float (*constants)[4], 
 /// ShaderVertexRun over batchCount batches with one set of constants. The
 /// constant operands are prepared once per call and the batches run in
 /// groups of eight, instruction by instruction, so a draw should pass at
-/// least eight batches (64 vertices) per call. Uses about 50 KB of stack.
+/// least eight batches (64 vertices) per call. Uses about 70 KB of stack.
 /// Unlike ShaderVertexRun, outputs the program never writes are left
 /// untouched (only the unwritten components of written outputs get their
 /// defaults): read only the outputs in ShaderProgramOutputMask.
 bool ShaderVertexRunBatches(const ShaderProgram* program, const float (*constants)[4], int constantCount,
                             ShaderVertexBatch* batches, int batchCount);
+
+/// The widest vectors the vertex interpreter may use: 128 (SSE2) or 256 bits
+/// (AVX2); 0, the default: the widest the processor has. Results are the
+/// same, bit for bit, whatever the width. Applies to every thread.
+void ShaderSetVectorBits(int bits);
 
 // ---------------------------------------------------------------- pixel shaders
 
