@@ -1,3 +1,5 @@
+// Binning of triangle draws into bands of rows, and drawing the bands (see
+// binning.h).
 #include "platform/d3d9/binning.h"
 
 #include <algorithm>
@@ -33,8 +35,12 @@ constexpr UINT kMinRectRange = 16384;
 constexpr uint32_t kNoSpan = ~uint32_t(0);
 
 // Triangles [first, first + count) of a draw, binned in `ranges` ranges.
+// The jobs handed to the threads reach everything through the turn alone,
+// so that std::function holds them without allocating.
 struct Turn
 {
+    TriangleBins* bins;
+    const TriangleDraw* draw;
     UINT first, count;
     int ranges;
 
@@ -138,12 +144,14 @@ void BinRange(TriangleBins& bins, const TriangleDraw& d, TriangleBinRange& range
 }
 
 // Bins one turn's triangles, on the device's threads when there are many.
-void BinTurn(TriangleBins& bins, const TriangleDraw& d, const Turn& turn)
+void BinTurn(const Turn& turn)
 {
+    TriangleBins& bins = *turn.bins;
     if (bins.ranges.size() < size_t(turn.ranges))
         bins.ranges.resize(size_t(turn.ranges));
-    auto range = [&](int r) {
-        BinRange(bins, d, bins.ranges[size_t(r)], turn.RangeStart(r), turn.RangeStart(r + 1));
+    auto range = [&turn](int r) {
+        BinRange(*turn.bins, *turn.draw, turn.bins->ranges[size_t(r)], turn.RangeStart(r),
+                 turn.RangeStart(r + 1));
     };
     if (turn.ranges == 1)
         range(0);
@@ -152,9 +160,11 @@ void BinTurn(TriangleBins& bins, const TriangleDraw& d, const Turn& turn)
 }
 
 // Assembles each band's triangles of one turn, in submission order.
-void DrawTurn(const TriangleBins& bins, const TriangleDraw& d, const Turn& turn)
+void DrawTurn(const Turn& turn)
 {
-    RunBands(int(bins.bandTop.size()) - 1, [&](int b) {
+    RunBands(int(turn.bins->bandTop.size()) - 1, [&turn](int b) {
+        const TriangleBins& bins = *turn.bins;
+        const TriangleDraw& d = *turn.draw;
         PixelState banded = *d.setup->pixel;
         banded.clipY0 = bins.bandTop[size_t(b)];
         banded.clipY1 = bins.bandTop[size_t(b) + 1];
@@ -209,26 +219,35 @@ ScreenRect VertexScreenRect(const uint8_t* codes, const ScreenVertex* screen, UI
                             const ScreenRect& clip)
 {
     constexpr int kMaxRanges = 64;
-    ScreenRect parts[kMaxRanges];
-    bool clipped[kMaxRanges] = {};
+    // One object for the threads' job to reach, as for the turns above.
+    struct Scan
+    {
+        const uint8_t* codes;
+        const ScreenVertex* screen;
+        UINT count;
+        int ranges;
+        ScreenRect parts[kMaxRanges];
+        bool clipped[kMaxRanges];
+    } scan{codes, screen, count, 1, {}, {}};
     const UINT least = DeviceSplitsEveryDraw() ? 1 : kMinRectRange;
-    const int ranges = std::clamp(int(count / least), 1, std::min(kMaxRanges, DeviceThreads()));
-    auto range = [&](int k) {
-        parts[k] = RangeRect(codes, screen, UINT(uint64_t(count) * UINT(k) / UINT(ranges)),
-                             UINT(uint64_t(count) * UINT(k + 1) / UINT(ranges)), &clipped[k]);
+    scan.ranges = std::clamp(int(count / least), 1, std::min(kMaxRanges, DeviceThreads()));
+    auto range = [&scan](int k) {
+        const UINT from = UINT(uint64_t(scan.count) * UINT(k) / UINT(scan.ranges));
+        const UINT to = UINT(uint64_t(scan.count) * UINT(k + 1) / UINT(scan.ranges));
+        scan.parts[k] = RangeRect(scan.codes, scan.screen, from, to, &scan.clipped[k]);
     };
-    if (ranges == 1)
+    if (scan.ranges == 1)
         range(0);
     else
-        RunBands(ranges, range);
-    ScreenRect r = parts[0];
-    for (int k = 0; k < ranges; ++k) {
-        if (clipped[k])
+        RunBands(scan.ranges, range);
+    ScreenRect r = scan.parts[0];
+    for (int k = 0; k < scan.ranges; ++k) {
+        if (scan.clipped[k])
             return clip;
-        r.left = std::min(r.left, parts[k].left);
-        r.right = std::max(r.right, parts[k].right);
-        r.top = std::min(r.top, parts[k].top);
-        r.bottom = std::max(r.bottom, parts[k].bottom);
+        r.left = std::min(r.left, scan.parts[k].left);
+        r.right = std::max(r.right, scan.parts[k].right);
+        r.top = std::min(r.top, scan.parts[k].top);
+        r.bottom = std::max(r.bottom, scan.parts[k].bottom);
     }
     if (!(r.left <= r.right && r.top <= r.bottom))
         return {clip.right, clip.bottom, clip.left, clip.top}; // no vertex on screen: empty
@@ -247,11 +266,13 @@ void DrawTrianglesInBands(TriangleBins& bins, const TriangleDraw& draw, int top,
     const UINT most = everyDraw ? kTestTurn : std::max(kMinTurn, UINT(kMaxBinEntries / size_t(bands)));
     for (UINT first = 0; first < draw.primitiveCount; first += most) {
         Turn turn;
+        turn.bins = &bins;
+        turn.draw = &draw;
         turn.first = first;
         turn.count = std::min(most, draw.primitiveCount - first);
         turn.ranges = std::clamp(int(turn.count / (everyDraw ? 1 : kMinBinRange)), 1, threads);
-        BinTurn(bins, draw, turn);
-        DrawTurn(bins, draw, turn);
+        BinTurn(turn);
+        DrawTurn(turn);
     }
 }
 

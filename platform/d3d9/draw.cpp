@@ -1,5 +1,7 @@
 // Draw calls: checking the call and its vertex and index ranges, vertex
-// processing, and handing the primitives to assembly (primitive.cpp).
+// processing, and handing the primitives to assembly (primitive.cpp), on
+// the calling thread or in bands of rows on the device's threads (triangles
+// binned to their bands first, binning.cpp).
 #include <algorithm>
 #include <cmath>
 

@@ -329,7 +329,8 @@ void CheckLitSphere(TestDevice& t, bool spot)
 // jittered corners and flat colours where every third cell or so is wound
 // the other way round (culled), a triangle beyond the pre-transformed guard
 // band (dropped), a blended strip and a blended fan that wraps around twice,
-// so that later triangles cover earlier ones.
+// so that later triangles cover earlier ones, and a triangle drawn as edges
+// and one as corners.
 constexpr int kGridCells = 12;
 
 D3DCOLOR GridColour(int i, int j)
@@ -403,6 +404,17 @@ void SmallTriangles(IDirect3DDevice9* d)
     }
     d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     d->DrawPrimitiveUP(D3DPT_TRIANGLEFAN, UINT(fan.size() - 2), fan.data(), sizeof(TVertex));
+    // The edges and the corners of a triangle each, across several bands.
+    const TVertex edges[3] = {{4, 40, 0.5f, 1, 0xFFFFFF00, 0, 0},
+                              {20, 44, 0.5f, 1, 0xFFFFFF00, 0, 0},
+                              {6, 58, 0.5f, 1, 0xFFFFFF00, 0, 0}};
+    d->SetRenderState(D3DRS_FILLMODE, D3DFILL_WIREFRAME);
+    d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, edges, sizeof(TVertex));
+    const TVertex corners[3] = {{60.2f, 30.7f, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                                {58.6f, 40.4f, 0.5f, 1, 0xFFFFFFFF, 0, 0},
+                                {62.9f, 50.1f, 0.5f, 1, 0xFFFFFFFF, 0, 0}};
+    d->SetRenderState(D3DRS_FILLMODE, D3DFILL_POINT);
+    d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 1, corners, sizeof(TVertex));
 }
 
 const Scene kScenes[] = {
@@ -418,6 +430,8 @@ const Scene kScenes[] = {
          EXPECT_EQ(t.Pixel(13, 9), GridColour(1, 0)) << "flat: the colour of the first vertex";
          EXPECT_EQ(t.Pixel(15, 11), GridColour(2, 0)) << "the second triangle of the cell";
          EXPECT_GT(Green(t.Pixel(30, 61)), 100) << "the strip blended over the floor";
+         EXPECT_EQ(t.Pixel(4, 40), 0xFFFFFF00u) << "the first pixel of a wireframe edge";
+         EXPECT_EQ(t.Pixel(60, 31), 0xFFFFFFFFu) << "a corner in point fill mode, at the nearest pixel";
      }},
     {"depth_funcs", 32, 32,
      [](IDirect3DDevice9* d) {
