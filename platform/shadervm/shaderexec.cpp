@@ -750,30 +750,6 @@ template <int L> void Execute(Frame<L>& f)
     }
 }
 
-#if OLAI_SHADER_WIDE
-// Execute compiled for AVX2, every lane loop one instruction wide.
-// Multiplies and adds are never fused (-ffp-contract=off), so every value
-// is the one the SSE2 build computes.
-__attribute__((target("avx2"), flatten)) void ExecuteWide(Frame<kShaderLanes>& f)
-{
-    Execute(f);
-}
-#endif
-
-std::atomic<int> g_vectorBits{0};
-
-// True when the AVX2 executor runs: the processor has it and ShaderSetVectorBits allows it.
-bool UseWide()
-{
-#if OLAI_SHADER_WIDE
-    static const bool avx2 = __builtin_cpu_supports("avx2");
-    const int bits = g_vectorBits.load(std::memory_order_relaxed);
-    return avx2 && (bits <= 0 || bits >= 256);
-#else
-    return false;
-#endif
-}
-
 // Zeroes what the program reads before writing, in every batch of the group.
 template <int L> void ResetState(Frame<L>& f)
 {
@@ -793,6 +769,46 @@ constexpr float kOutputDefaults[kShaderOutputCount][4] = {
     {0, 0, 0, 1}, {1, 1, 1, 1}, {0, 0, 0, 0}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1},
     {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {1, 0, 0, 0}, {0, 0, 0, 0},
 };
+
+// Sets the unwritten components of the outputs the program writes to their
+// defaults, then runs the program on the group.
+OLAI_INLINE void RunGroup(Frame<kShaderLanes>& f, ShaderVertexBatch* group)
+{
+    for (uint16_t entry : f.program->outputDefaults) {
+        const float value = kOutputDefaults[entry >> 2][entry & 3];
+        for (int i = 0; i < f.batches; ++i) {
+            float* lanes = group[i].output[entry >> 2].v[entry & 3];
+            for (int l = 0; l < kShaderLanes; ++l) {
+                lanes[l] = value;
+            }
+        }
+    }
+    Execute(f);
+}
+
+#if OLAI_SHADER_WIDE
+// RunGroup compiled for AVX2, every lane loop one instruction wide.
+// Multiplies and adds are never fused (-ffp-contract=off), so every value
+// is the one the SSE2 build computes.
+__attribute__((target("avx2"), flatten)) void RunGroupWide(Frame<kShaderLanes>& f, ShaderVertexBatch* group)
+{
+    RunGroup(f, group);
+}
+#endif
+
+std::atomic<int> g_vectorBits{0};
+
+// True when the AVX2 executor runs: the processor has it and ShaderSetVectorBits allows it.
+bool UseWide()
+{
+#if OLAI_SHADER_WIDE
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    const int bits = g_vectorBits.load(std::memory_order_relaxed);
+    return avx2 && (bits <= 0 || bits >= 256);
+#else
+    return false;
+#endif
+}
 
 // Constant lanes live on the stack for typical programs, on the heap for large ones.
 template <int L> class PreparedLanes
@@ -851,21 +867,13 @@ bool ShaderVertexRunBatches(const ShaderProgram* program, const float (*constant
         f.inputs = &group->input[0].v[0][0];
         f.outputs = &group->output[0].v[0][0];
         ResetState(f);
-        for (int i = 0; i < f.batches; ++i) {
-            for (uint16_t entry : program->outputDefaults) {
-                const float value = kOutputDefaults[entry >> 2][entry & 3];
-                for (int l = 0; l < L; ++l) {
-                    group[i].output[entry >> 2].v[entry & 3][l] = value;
-                }
-            }
-        }
 #if OLAI_SHADER_WIDE
         if (wide) {
-            ExecuteWide(f);
+            RunGroupWide(f, group);
             continue;
         }
 #endif
-        Execute(f);
+        RunGroup(f, group);
     }
     return true;
 }

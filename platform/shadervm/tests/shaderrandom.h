@@ -45,8 +45,16 @@ inline std::string RandomVertexShader(TestRandom& random, bool transcendental)
         }
         return s;
     };
+    // r8, when set, holds a constant and is never written again (the form
+    // the renderer's generator writes for its ambient term).
+    if (pick(2) == 0) {
+        text += "mov r8, c" + std::to_string(pick(21)) + "\n";
+    }
     // A register source (temp or input), or a constant one.
-    auto reg = [&]() { return pick(2) == 0 ? "r" + std::to_string(pick(6)) : "v" + std::to_string(pick(4)); };
+    auto reg = [&]() {
+        const int temp = pick(7);
+        return pick(2) == 0 ? "r" + std::to_string(temp == 6 ? 8 : temp) : "v" + std::to_string(pick(4));
+    };
     auto source = [&](bool allowConstant) {
         std::string s = pick(4) == 0 ? "-" : "";
         const int kind = allowConstant ? pick(5) : 0;
