@@ -98,7 +98,7 @@ float ApplyMod(uint8_t mod, float x)
 // Groups of batches run instruction by instruction: each instruction is
 // decoded into pointers once per group, then applied to every batch of the
 // group, so the interpretive work is shared by kGroup x kShaderLanes vertices.
-constexpr int kGroup = 8;
+constexpr int kGroup = kShaderBatchGroup;
 
 // Where one operand's four components are for the first batch of a group,
 // and how far (in floats) the next batch's are.
