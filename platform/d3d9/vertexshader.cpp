@@ -26,10 +26,10 @@ void ProcessVerticesShader(const VertexConfig& cfg, const InputLayout& layout, c
                 break;
             }
     }
-    // Eight batches (64 vertices) per interpreter call, which prepares the
-    // constants once per call. The interpreter leaves outputs the program
-    // never writes alone: they hold their defaults from the start.
-    constexpr int kGroup = 8;
+    // One group of batches (128 vertices) per interpreter call, which
+    // prepares the constants once per call. The interpreter leaves outputs
+    // the program never writes alone: they hold their defaults from the start.
+    constexpr int kGroup = kShaderBatchGroup;
     std::vector<ShaderVertexBatch> batches(kGroup);
     const uint32_t written = ShaderProgramOutputMask(program);
     // Stages whose coordinates fit the attribute slots written.

@@ -93,6 +93,9 @@ class Decoder
 
     bool Finish()
     {
+        if (!p_->pixel) {
+            ForwardConstantMoves();
+        }
         // With relative addressing, def registers must be found at run time.
         for (const VmInst& inst : p_->code) {
             for (int s = 0; s < inst.sources; ++s) {
@@ -141,6 +144,58 @@ class Decoder
                 if (p_->outputWritten[o] != 0 && ((p_->outputWritten[o] >> c) & 1) == 0) {
                     p_->outputDefaults.push_back(static_cast<uint16_t>(o * 4 + c));
                 }
+            }
+        }
+        return true;
+    }
+
+    // A vertex shader's "mov rN, cM" (whole register, no modifier, no
+    // swizzle) whose temporary is never written again is dropped, and the
+    // later reads of rN read cM with their own swizzle and modifier: the
+    // values are the same, bit for bit, and the copy into lanes is saved.
+    void ForwardConstantMoves()
+    {
+        std::vector<VmInst>& code = p_->code;
+        for (size_t i = 0; i < code.size();) {
+            const VmInst& mov = code[i];
+            const VmSrc& from = mov.src[0];
+            const bool candidate = mov.op == VmOp::Mov && mov.dst.bank == VmBank::Temp &&
+                                   mov.dst.mask == 0xF && !mov.dst.saturate && mov.dst.shift == 0 &&
+                                   from.bank == VmBank::Const && from.mod == 0 && from.swizzle[0] == 0 &&
+                                   from.swizzle[1] == 1 && from.swizzle[2] == 2 && from.swizzle[3] == 3;
+            if (!candidate || !ReadOnlyAfter(i, mov.dst.index)) {
+                ++i;
+                continue;
+            }
+            const uint16_t temp = mov.dst.index;
+            const uint16_t constant = from.index;
+            for (size_t j = i + 1; j < code.size(); ++j) {
+                for (int s = 0; s < code[j].sources; ++s) {
+                    VmSrc& src = code[j].src[s];
+                    if (src.bank == VmBank::Temp && src.index == temp) {
+                        src.bank = VmBank::Const;
+                        src.index = constant;
+                    }
+                }
+            }
+            code.erase(code.begin() + static_cast<ptrdiff_t>(i));
+        }
+    }
+
+    // True when no instruction after `first` writes temporary `temp` or
+    // reads it as a row of a matrix.
+    bool ReadOnlyAfter(size_t first, uint16_t temp) const
+    {
+        const std::vector<VmInst>& code = p_->code;
+        for (size_t j = first + 1; j < code.size(); ++j) {
+            const VmInst& inst = code[j];
+            if (inst.dst.bank == VmBank::Temp && inst.dst.index == temp) {
+                return false;
+            }
+            const VmSrc& rows = inst.src[1];
+            if (inst.sources > 1 && RowsOf(inst.op) > 1 && rows.bank == VmBank::Temp && temp >= rows.index &&
+                temp < rows.index + RowsOf(inst.op)) {
+                return false;
             }
         }
         return true;

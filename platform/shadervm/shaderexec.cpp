@@ -1,13 +1,15 @@
 // Shader execution. One executor, templated on the number of lanes: eight
 // vertices at a time for vertex shaders (every register component is an
 // array of eight floats, so each operation is a short loop the compiler
-// turns into vector code), one lane for pixel shaders. Constant operands are
+// turns into vector code; on x86-64 it is also built for AVX2, where each
+// is one instruction), one lane for pixel shaders. Constant operands are
 // swizzled, modified and spread into lanes once per call (Prepare), so
 // instructions read registers and constants alike through pointers. Results
 // follow the published instruction definitions, including their special cases.
 #include "platform/shadervm/shaderprogram.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -15,6 +17,14 @@
 #include <vector>
 
 #define OLAI_INLINE inline __attribute__((always_inline))
+
+// On x86-64 the vertex executor is also built for AVX2 and chosen at run time.
+#if defined(__SSE2__) && !defined(OLAI_NO_SIMD) && defined(__x86_64__) &&                                    \
+    (defined(__GNUC__) || defined(__clang__))
+#define OLAI_SHADER_WIDE 1
+#else
+#define OLAI_SHADER_WIDE 0
+#endif
 
 namespace {
 
@@ -88,7 +98,7 @@ float ApplyMod(uint8_t mod, float x)
 // Groups of batches run instruction by instruction: each instruction is
 // decoded into pointers once per group, then applied to every batch of the
 // group, so the interpretive work is shared by kGroup x kShaderLanes vertices.
-constexpr int kGroup = 8;
+constexpr int kGroup = kShaderBatchGroup;
 
 // Where one operand's four components are for the first batch of a group,
 // and how far (in floats) the next batch's are.
@@ -147,7 +157,9 @@ template <int L> void Prepare(const Frame<L>& f, float* lanes)
             if (f.pixel) {
                 v = v < -1.0f ? -1.0f : v > 1.0f ? 1.0f : v; // ps_1_x constants lie in [-1, 1]
             }
-            v = ApplyMod(p.mod, v);
+            if (p.mod != 0) {
+                v = ApplyMod(p.mod, v);
+            }
             for (int l = 0; l < L; ++l) {
                 lanes[(i * 4 + k) * L + l] = v;
             }
@@ -200,14 +212,36 @@ OLAI_INLINE void Dot4(float* __restrict r, const float* __restrict a0, const flo
     }
 }
 
-// r = a . b over n = 3 or 4 components, for every batch.
-template <int L>
-OLAI_INLINE void DotBatches(int batches, float* r, ptrdiff_t rs, const Ref& a, const Ref& b, int n)
+// r = a . b over N = 3 or 4 components, for every batch. A constant
+// operand (the rows of a transform, a light direction) is loaded once for
+// all batches; products commute exactly, so it may be either one.
+template <int L, int N>
+OLAI_INLINE void DotBatches(int batches, float* r, ptrdiff_t rs, const Ref& varying, const Ref& other)
 {
+    const bool swap = varying.stride == 0 && other.stride != 0;
+    const Ref& a = swap ? other : varying;
+    const Ref& b = swap ? varying : other;
+    if (b.stride == 0) {
+        float c[4][L];
+        for (int k = 0; k < N; ++k) {
+            for (int l = 0; l < L; ++l) {
+                c[k][l] = b.p[k][l];
+            }
+        }
+        for (int i = 0; i < batches; ++i) {
+            const ptrdiff_t x = i * a.stride;
+            if constexpr (N == 4) {
+                Dot4<L>(r + i * rs, a.p[0] + x, a.p[1] + x, a.p[2] + x, a.p[3] + x, c[0], c[1], c[2], c[3]);
+            } else {
+                Dot3<L>(r + i * rs, a.p[0] + x, a.p[1] + x, a.p[2] + x, c[0], c[1], c[2]);
+            }
+        }
+        return;
+    }
     for (int i = 0; i < batches; ++i) {
         const ptrdiff_t x = i * a.stride;
         const ptrdiff_t y = i * b.stride;
-        if (n == 4) {
+        if constexpr (N == 4) {
             Dot4<L>(r + i * rs, a.p[0] + x, a.p[1] + x, a.p[2] + x, a.p[3] + x, b.p[0] + y, b.p[1] + y,
                     b.p[2] + y, b.p[3] + y);
         } else {
@@ -386,7 +420,11 @@ template <int L> void Compute(Frame<L>& f, const VmInst& in, float* const r[4], 
         for (int row = 0; row < rows; ++row) {
             if ((mask >> row) & 1) {
                 Fetch(f, in.src[1], row, scratch[1], &s[1]);
-                DotBatches<L>(n, r[row], rs, s[0], s[1], columns);
+                if (columns == 4) {
+                    DotBatches<L, 4>(n, r[row], rs, s[0], s[1]);
+                } else {
+                    DotBatches<L, 3>(n, r[row], rs, s[0], s[1]);
+                }
             }
         }
         return;
@@ -511,8 +549,11 @@ template <int L> void Compute(Frame<L>& f, const VmInst& in, float* const r[4], 
         each3([](float x, float y, float z) { return x >= 0.0f ? y : z; });
         return;
     case VmOp::Dp3:
+        DotBatches<L, 3>(n, r[first], rs, a, b);
+        replicate();
+        return;
     case VmOp::Dp4:
-        DotBatches<L>(n, r[first], rs, a, b, in.op == VmOp::Dp4 ? 4 : 3);
+        DotBatches<L, 4>(n, r[first], rs, a, b);
         replicate();
         return;
     case VmOp::Rcp:
@@ -729,6 +770,46 @@ constexpr float kOutputDefaults[kShaderOutputCount][4] = {
     {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {0, 0, 0, 1}, {1, 0, 0, 0}, {0, 0, 0, 0},
 };
 
+// Sets the unwritten components of the outputs the program writes to their
+// defaults, then runs the program on the group.
+OLAI_INLINE void RunGroup(Frame<kShaderLanes>& f, ShaderVertexBatch* group)
+{
+    for (uint16_t entry : f.program->outputDefaults) {
+        const float value = kOutputDefaults[entry >> 2][entry & 3];
+        for (int i = 0; i < f.batches; ++i) {
+            float* lanes = group[i].output[entry >> 2].v[entry & 3];
+            for (int l = 0; l < kShaderLanes; ++l) {
+                lanes[l] = value;
+            }
+        }
+    }
+    Execute(f);
+}
+
+#if OLAI_SHADER_WIDE
+// RunGroup compiled for AVX2, every lane loop one instruction wide.
+// Multiplies and adds are never fused (-ffp-contract=off), so every value
+// is the one the SSE2 build computes.
+__attribute__((target("avx2"), flatten)) void RunGroupWide(Frame<kShaderLanes>& f, ShaderVertexBatch* group)
+{
+    RunGroup(f, group);
+}
+#endif
+
+std::atomic<int> g_vectorBits{0};
+
+// True when the AVX2 executor runs: the processor has it and ShaderSetVectorBits allows it.
+bool UseWide()
+{
+#if OLAI_SHADER_WIDE
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    const int bits = g_vectorBits.load(std::memory_order_relaxed);
+    return avx2 && (bits <= 0 || bits >= 256);
+#else
+    return false;
+#endif
+}
+
 // Constant lanes live on the stack for typical programs, on the heap for large ones.
 template <int L> class PreparedLanes
 {
@@ -748,6 +829,11 @@ template <int L> class PreparedLanes
 };
 
 } // namespace
+
+void ShaderSetVectorBits(int bits)
+{
+    g_vectorBits.store(bits, std::memory_order_relaxed);
+}
 
 bool ShaderVertexRunBatches(const ShaderProgram* program, const float (*constants)[4], int constantCount,
                             ShaderVertexBatch* batches, int batchCount)
@@ -774,21 +860,20 @@ bool ShaderVertexRunBatches(const ShaderProgram* program, const float (*constant
     PreparedLanes<L> prepared(program->prepared.size());
     Prepare(f, prepared.data());
     f.prepared = prepared.data();
+    const bool wide = UseWide();
     for (int first = 0; first < batchCount; first += kGroup) {
         ShaderVertexBatch* group = batches + first;
         f.batches = std::min(kGroup, batchCount - first);
         f.inputs = &group->input[0].v[0][0];
         f.outputs = &group->output[0].v[0][0];
         ResetState(f);
-        for (int i = 0; i < f.batches; ++i) {
-            for (uint16_t entry : program->outputDefaults) {
-                const float value = kOutputDefaults[entry >> 2][entry & 3];
-                for (int l = 0; l < L; ++l) {
-                    group[i].output[entry >> 2].v[entry & 3][l] = value;
-                }
-            }
+#if OLAI_SHADER_WIDE
+        if (wide) {
+            RunGroupWide(f, group);
+            continue;
         }
-        Execute(f);
+#endif
+        RunGroup(f, group);
     }
     return true;
 }

@@ -9,7 +9,7 @@
 //       vertex-declaration element with that usage/index to batch.input[reg];
 //   per group of up to kShaderLanes vertices: fill batch.input, ShaderVertexRun(p, consts, 256, &batch),
 //       read batch.output[kShaderOutPosition] etc.;
-//   faster: fill an array of batches (64 vertices or more) and call ShaderVertexRunBatches once,
+//   faster: fill an array of kShaderBatchGroup batches (128 vertices) and call ShaderVertexRunBatches once,
 //       reading only the outputs in ShaderProgramOutputMask(p);
 //   ShaderProgramDestroy(p).
 //
@@ -26,6 +26,7 @@
 struct ShaderProgram;
 
 inline constexpr int kShaderLanes = 8;                ///< vertices per ShaderVertexRun
+inline constexpr int kShaderBatchGroup = 16;          ///< batches ShaderVertexRunBatches runs together
 inline constexpr int kShaderVertexInputs = 16;        ///< v0..v15
 inline constexpr int kShaderMaxVertexConstants = 256; ///< c0..c255 addressable by vertex shaders
 inline constexpr int kShaderPixelConstants = 8;       ///< c0..c7 of ps_1_x
@@ -115,13 +116,19 @@ bool ShaderVertexRun(const ShaderProgram* program, const float (*constants)[4], 
                      ShaderVertexBatch* batch);
 /// ShaderVertexRun over batchCount batches with one set of constants. The
 /// constant operands are prepared once per call and the batches run in
-/// groups of eight, instruction by instruction, so a draw should pass at
-/// least eight batches (64 vertices) per call. Uses about 50 KB of stack.
+/// groups of kShaderBatchGroup, instruction by instruction, so a draw should
+/// pass kShaderBatchGroup batches (128 vertices) per call. Uses about 100 KB
+/// of stack.
 /// Unlike ShaderVertexRun, outputs the program never writes are left
 /// untouched (only the unwritten components of written outputs get their
 /// defaults): read only the outputs in ShaderProgramOutputMask.
 bool ShaderVertexRunBatches(const ShaderProgram* program, const float (*constants)[4], int constantCount,
                             ShaderVertexBatch* batches, int batchCount);
+
+/// The widest vectors the vertex interpreter may use: 128 (SSE2) or 256 bits
+/// (AVX2); 0, the default: the widest the processor has. Results are the
+/// same, bit for bit, whatever the width. Applies to every thread.
+void ShaderSetVectorBits(int bits);
 
 // ---------------------------------------------------------------- pixel shaders
 
