@@ -1,5 +1,6 @@
 // Worker threads of the software device. A large draw is cut into bands of
-// rows, a few per thread, which the threads take in turn; each band rasterises every primitive of the draw,
+// rows, a few per thread, which the threads take in turn; each band draws
+// its primitives (triangles binned to it, binning.h; points and lines all)
 // clipped to its rows, in submission order, so the picture is byte for byte
 // the one a single thread draws. Large vertex ranges are split the same way.
 #pragma once
