@@ -85,13 +85,19 @@ void DrawSphere(IDirect3DDevice9* d, int rings, int segments)
                               D3DFMT_INDEX16, v.data(), sizeof(LitVertex));
 }
 
-void CameraLooking(IDirect3DDevice9* d, float distance, float aspect = 1.0f)
+// An identity world seen through `view` and a perspective of the field of
+// view given, near 0.5, far 20.
+void Camera(IDirect3DDevice9* d, const D3DMATRIX& view, float fovY, float aspect = 1.0f)
 {
-    D3DMATRIX world = Identity(), view = Translation(0, 0, distance),
-              proj = Perspective(0.9f, aspect, 0.5f, 20.0f);
+    const D3DMATRIX world = Identity(), proj = Perspective(fovY, aspect, 0.5f, 20.0f);
     d->SetTransform(D3DTS_WORLD, &world);
     d->SetTransform(D3DTS_VIEW, &view);
     d->SetTransform(D3DTS_PROJECTION, &proj);
+}
+
+void CameraLooking(IDirect3DDevice9* d, float distance, float aspect = 1.0f)
+{
+    Camera(d, Translation(0, 0, distance), 0.9f, aspect);
 }
 
 void WhiteMaterial(IDirect3DDevice9* d)
@@ -255,10 +261,7 @@ void FogFloor(IDirect3DDevice9* d, DWORD tableMode, DWORD vertexMode)
     d->SetRenderState(D3DRS_FOGSTART, F(1.0f));
     d->SetRenderState(D3DRS_FOGEND, F(12.0f));
     d->SetRenderState(D3DRS_FOGDENSITY, F(0.25f));
-    D3DMATRIX world = Identity(), view = Identity(), proj = Perspective(1.2f, 1.0f, 0.5f, 20.0f);
-    d->SetTransform(D3DTS_WORLD, &world);
-    d->SetTransform(D3DTS_VIEW, &view);
-    d->SetTransform(D3DTS_PROJECTION, &proj);
+    Camera(d, Identity(), 1.2f);
     struct V
     {
         float x, y, z;
@@ -347,10 +350,7 @@ void SmallTriangles(IDirect3DDevice9* d)
 {
     d->SetRenderState(D3DRS_ZENABLE, 0);
     d->SetRenderState(D3DRS_LIGHTING, 0);
-    D3DMATRIX world = Identity(), view = Identity(), proj = Perspective(1.5707963f, 1.0f, 0.5f, 20.0f);
-    d->SetTransform(D3DTS_WORLD, &world);
-    d->SetTransform(D3DTS_VIEW, &view);
-    d->SetTransform(D3DTS_PROJECTION, &proj);
+    Camera(d, Identity(), 1.5707963f);
     struct V
     {
         float x, y, z;
