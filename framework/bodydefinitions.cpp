@@ -2,6 +2,7 @@
 
 #include "physics/core/body/bodydef.h"
 #include "physics/core/volume/box.h"
+#include "physics/core/volume/capsule.h"
 #include "physics/core/volume/coefficients.h"
 #include "physics/core/volume/mass.h"
 #include "physics/core/volume/part.h"
@@ -64,4 +65,20 @@ OlpBodyDef* CreateBoxBody(float halfX, float halfY, float halfZ, float margin)
         return nullptr;
     OlpVolumeSetMargin(&box, margin);
     return DefinitionOf(&box, -1.0f, 1);
+}
+
+OlpBodyDef* CreateSphereBody(float radius)
+{
+    OlpVolume sphere;
+    if (OlpSphereInit(&sphere, radius) == nullptr)
+        return nullptr;
+    return DefinitionOf(&sphere, -1.0f, 1);
+}
+
+OlpBodyDef* CreateCapsuleBody(float radius, float halfHeight)
+{
+    OlpVolume capsule;
+    if (OlpCapsuleInit(&capsule, radius, halfHeight) == nullptr)
+        return nullptr;
+    return DefinitionOf(&capsule, -1.0f, 1);
 }

@@ -16,3 +16,8 @@ OlpBodyDef* CreateBoxBodyDefinition(float halfX, float halfY, float halfZ, float
 /// halfZ) with `margin`, the default bounce and slide, whose mass is its
 /// volume (density 1) with a full inertia tensor; null when memory runs out.
 OlpBodyDef* CreateBoxBody(float halfX, float halfY, float halfZ, float margin);
+/// As CreateBoxBody for a sphere of `radius` (margin 0).
+OlpBodyDef* CreateSphereBody(float radius);
+/// As CreateBoxBody for a capsule of `radius` round a core of half height
+/// `halfHeight` along its z axis.
+OlpBodyDef* CreateCapsuleBody(float radius, float halfHeight);

@@ -46,11 +46,14 @@ void XMLCALL EndHandler(void* user, const XML_Char* name)
 
 } // namespace
 
-// The top-level elements. Sections whose receivers the framework does not
-// have yet ("Physics") are swallowed with everything inside them,
-// as is "Audio"; the interactive objects, single elements kept by the physics
-// world, are ignored. "Worlds" makes the physics world, which "Camera" and
-// "Character" need.
+// The top-level elements and their readers; any other name is passed over.
+// "Worlds" makes the physics world, whose section also reads
+// "PhysicsGlobalSettings", "CollisionTriangle" and "CollisionPlane"; the
+// interactive objects, single elements, are added to that world, and
+// "Physics" (dynamic models), "Light", "Camera" and "Character" need it too.
+// "GraphicsGlobalSettings" reads the arena size; "Hud", "Input" and
+// "Application" (the game's elements) open receivers of their own. "Audio"
+// is swallowed with everything inside it.
 const CStandardApplication::TopLevelElement CStandardApplication::kTopLevelElements[] = {
     {"GraphicsGlobalSettings", &CStandardApplication::OpenGraphicsSettings},
     {"Worlds", &CStandardApplication::OpenWorlds},

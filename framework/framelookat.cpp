@@ -28,3 +28,12 @@ void FrameLookAt(Frame* frame, const V3d* position, const V3d* target)
     }
     FrameUpdateObjects(frame);
 }
+
+void FrameLookAlong(Frame* frame, const V3d* direction)
+{
+    if (!frame)
+        return;
+    const V3d position = FrameGetMatrix(frame)->pos;
+    const V3d target = V3dAdd(position, *direction);
+    FrameLookAt(frame, &position, &target);
+}

@@ -5,6 +5,7 @@
 #include "framework/standardapplication.h"
 
 #include "graphics/animation/animation.h"
+#include "graphics/animation/effects/effects.h"
 #include "graphics/animation/hierarchy.h"
 #include "graphics/animation/particle.h"
 #include "graphics/animation/skin/skin.h"
@@ -26,9 +27,9 @@ namespace {
 // bodies on atomics (the frames of physical scene objects follow them), then
 // the edge data of the worlds' sectors (read with the level, so that bodies
 // slide over its inner edges without catching), the animation toolkit,
-// hierarchies and splines, the skinning of the characters and the particles
-// of their weapons' impacts. Material effects join this list with their
-// library.
+// hierarchies and splines, the skinning of the characters, the particles of
+// their weapons' impacts and the material effects (bump, environment and
+// dual-texture materials, read with the models and worlds that carry them).
 const FrameworkPluginAttach kAttaches[] = {
     {"WorldLibraryAttach",
      [] {
@@ -43,6 +44,7 @@ const FrameworkPluginAttach kAttaches[] = {
     {"SplinePluginAttach", SplinePluginAttach},
     {"SkinPluginAttach", SkinPluginAttach},
     {"ParticlePluginAttach", ParticlePluginAttach},
+    {"EffectsPluginAttach", EffectsPluginAttach},
 };
 
 const FrameworkPluginAttach* gAttaches = kAttaches;

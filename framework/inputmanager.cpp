@@ -196,44 +196,44 @@ ShellEventResult CInputManager::OnPadDown(uint32_t buttons)
 {
     const bool free = m_cameraMode == kCameraFree;
     // The first set bit in this order decides.
-    if (buttons & 0x4) {
+    if (buttons & kPadUp) {
         if (PadMovesPointer()) {
             m_leftHeld = 1;
             m_deltaY = free ? -8.0f : 2.0f;
         }
-    } else if (buttons & 0x8) {
+    } else if (buttons & kPadDown) {
         if (PadMovesPointer()) {
             m_leftHeld = 1;
             m_deltaY = free ? 8.0f : -2.0f;
         }
-    } else if (buttons & 0x1) {
+    } else if (buttons & kPadRight) {
         if (PadMovesPointer()) {
             m_leftHeld = 1;
             m_deltaX = free ? 8.0f : 2.0f;
         }
-    } else if (buttons & 0x2) {
+    } else if (buttons & kPadLeft) {
         if (PadMovesPointer()) {
             m_leftHeld = 1;
             m_deltaX = free ? -8.0f : -2.0f;
         }
-    } else if (buttons & 0x40) {
+    } else if (buttons & kPadShoulderUp) {
         if (PadMovesPointer()) {
             m_rightHeld = 1;
             m_deltaY = -10.0f;
         }
-    } else if (buttons & 0x80) {
+    } else if (buttons & kPadShoulderDown) {
         if (PadMovesPointer()) {
             m_rightHeld = 1;
             m_deltaY = 10.0f;
         }
-    } else if (buttons & 0x1000) {
+    } else if (buttons & kPadHelp) {
         m_function[0] = 1;
-    } else if (buttons & 0x2000) {
+    } else if (buttons & kPadSelect) {
         m_spaceHeld = 1;
         m_leftHeld = 1;
-    } else if (buttons & 0x800) {
+    } else if (buttons & kPadAim) {
         m_leftShift = 1;
-    } else if (buttons & 0x400) {
+    } else if (buttons & kPadCamera) {
         m_cameraSwitch = 1;
     } else {
         return ShellEventNotHandled;
@@ -244,31 +244,31 @@ ShellEventResult CInputManager::OnPadDown(uint32_t buttons)
 ShellEventResult CInputManager::OnPadUp(uint32_t buttons)
 {
     const bool free = m_cameraMode == kCameraFree;
-    if (buttons & (0x4 | 0x8)) {
+    if (buttons & (kPadUp | kPadDown)) {
         if (PadMovesPointer()) {
-            // Bit 2 pushes y negative in Free mode and positive otherwise; bit 3 the other way.
-            const bool negative = ((buttons & 0x4) != 0) == free;
+            // Up pushes y negative in Free mode and positive otherwise; Down the other way.
+            const bool negative = ((buttons & kPadUp) != 0) == free;
             if (negative ? m_deltaY < 0.0f : m_deltaY > 0.0f)
                 m_deltaY = 0.0f;
             if (m_deltaX == 0.0f)
                 m_leftHeld = 0;
         }
-    } else if (buttons & (0x1 | 0x2)) {
+    } else if (buttons & (kPadRight | kPadLeft)) {
         if (PadMovesPointer()) {
-            if ((buttons & 0x1) ? m_deltaX > 0.0f : m_deltaX < 0.0f)
+            if ((buttons & kPadRight) ? m_deltaX > 0.0f : m_deltaX < 0.0f)
                 m_deltaX = 0.0f;
             if (m_deltaY == 0.0f)
                 m_leftHeld = 0;
         }
-    } else if (buttons & (0x40 | 0x80)) {
+    } else if (buttons & (kPadShoulderUp | kPadShoulderDown)) {
         if (PadMovesPointer()) {
             m_rightHeld = 0;
             m_deltaY = 0.0f;
         }
-    } else if (buttons & 0x2000) {
+    } else if (buttons & kPadSelect) {
         m_spaceHeld = 0;
         m_leftHeld = 0;
-    } else if (buttons & 0x800) {
+    } else if (buttons & kPadAim) {
         m_leftShift = 0;
     } else {
         return ShellEventNotHandled;

@@ -13,24 +13,6 @@
 #include "graphics/d3d9/d3d9im2d.h"
 #include "graphics/shared/skel/win/shellevent.h"
 
-/// Parameter of pad events 22 and 23: the pressed or released button bits
-/// are its third word.
-struct PadButtonRecord
-{
-    int32_t reserved[2];
-    uint32_t buttons;
-};
-/// Parameter of pad event 24 (analogue turn): turn and pitch.
-struct PadTurnRecord
-{
-    float turn, pitch;
-};
-/// Parameter of pad event 26 (analogue stick): x and y in [-1, 1].
-struct PadStickRecord
-{
-    float x, y;
-};
-
 class CDirectInputMouse;
 struct Texture;
 

@@ -1,7 +1,11 @@
 #include "framework/physicshelpers.h"
 
+#include <algorithm>
+#include <cmath>
+
 #include <vector>
 
+#include "framework/vectorops.h"
 #include "graphics/core/frame.h"
 #include "graphics/core/matrix.h"
 #include "graphics/scene/atomic.h"
@@ -11,12 +15,18 @@
 #include "physics/core/context/context.h"
 #include "physics/core/dyn/dyn.h"
 #include "physics/core/joint/joint.h"
+#include "physics/core/joint/jointdef.h"
 #include "physics/core/manager/manager.h"
 #include "physics/core/object/object.h"
 
 namespace {
 
 constexpr float kDegreesPerRadian = 57.295776f;
+// PhysicsObjectStepTowards: where the object rests against the target, in
+// multiples of its radius, and the share of the way taken per call.
+constexpr float kStepRaise = 0.35f;
+constexpr float kStepShorten = 0.93675f;
+constexpr float kStepShare = 0.05f;
 
 /// The frame whose modelling matrix part 0 follows: a body's atomic's frame.
 Frame* PartFrame(const OlpObj* object)
@@ -103,6 +113,33 @@ int32_t CollectVolume(OlpVolume* volume, void* data)
     return 1;
 }
 
+void SetLinearVelocity(OlpObj* object, float x, float y, float z, float speed)
+{
+    const V3d direction = {x, y, z};
+    V3d unit;
+    if (V3dNormalize(&unit, &direction) == 0.0f || !MakeActive(object))
+        return;
+    const V3d velocity = {unit.x * speed, unit.y * speed, unit.z * speed};
+    for (uint32_t i = 0; i < object->partCount; ++i) {
+        if (OlpDyn* dyn = object->parts[i].dyn)
+            OlpDynSetVelocity(dyn, &velocity, &OlpDynGetVelocity(dyn)->angular);
+    }
+    OlpMgrSetObjectAwake(object->manager, object, 1);
+}
+
+int32_t SetDrives(OlpJointDef* joint, void* data)
+{
+    const auto* values = static_cast<const float*>(data);
+    for (int32_t i = 0; i < 3; ++i) {
+        for (OlpJointDrive* drive :
+             {OlpJointDefGetDriveB(joint, i), OlpJointBlockCGetDrive(&joint->blockC, i)}) {
+            OlpJointDriveSetFirst(drive, values[0]);
+            OlpJointDriveSetSecond(drive, values[1]);
+        }
+    }
+    return 1;
+}
+
 } // namespace
 
 void PhysicsObjectSetPosition(OlpObj* object, float x, float y, float z)
@@ -181,17 +218,47 @@ void RagdollSetPosition(OlpRagdoll* ragdoll, float x, float y, float z)
 
 void RagdollSetVelocity(OlpRagdoll* ragdoll, float x, float y, float z, float speed)
 {
+    SetLinearVelocity(&ragdoll->base, x, y, z, speed);
+}
+
+void PhysicsBodySetVelocity(OlpBody* body, float x, float y, float z, float speed)
+{
+    SetLinearVelocity(&body->base, x, y, z, speed);
+}
+
+void RagdollTranslate(OlpRagdoll* ragdoll, float x, float y, float z)
+{
     OlpObj* object = &ragdoll->base;
-    const V3d direction = {x, y, z};
-    V3d unit;
-    if (V3dNormalize(&unit, &direction) == 0.0f || !MakeActive(object))
-        return;
-    const V3d velocity = {unit.x * speed, unit.y * speed, unit.z * speed};
     for (uint32_t i = 0; i < object->partCount; ++i) {
-        if (OlpDyn* dyn = object->parts[i].dyn)
-            OlpDynSetVelocity(dyn, &velocity, &OlpDynGetVelocity(dyn)->angular);
+        if (Matrix* source = object->parts[i].sourceMatrix) {
+            source->pos = {source->pos.x + x, source->pos.y + y, source->pos.z + z};
+            ResynchronisePart(object, i);
+        }
     }
-    OlpMgrSetObjectAwake(object->manager, object, 1);
+    FollowInManager(object);
+}
+
+void RagdollSetDrives(OlpRagdoll* ragdoll, float first, float second)
+{
+    auto* definition = static_cast<OlpRagdollDef*>(ragdoll->base.definition);
+    float values[2] = {first, second};
+    if (definition)
+        OlpArtDefForAllJoints(definition, SetDrives, values);
+}
+
+void PhysicsObjectStepTowards(OlpObj* object, float x, float y, float z, float radius)
+{
+    Matrix* source = SourceOf(object);
+    if (!source)
+        return;
+    const V3d from = source->pos;
+    const float dx = x - from.x, dz = z - from.z;
+    const float horizontal = std::sqrt(dx * dx + dz * dz);
+    const float kept =
+        horizontal > 0.0f ? std::max(0.0f, horizontal - kStepShorten * radius) / horizontal : 0.0f;
+    const V3d goal = {from.x + dx * kept, y + kStepRaise * radius, from.z + dz * kept};
+    source->pos = V3dAdd(from, V3dScaled(V3dSub(goal, from), kStepShare));
+    Resynchronise(object);
 }
 
 void AtomicSetMaterialColour(Atomic* atomic, RGBA colour)

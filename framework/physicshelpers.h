@@ -27,9 +27,26 @@ void PhysicsObjectRotate(OlpObj* object, float x, float y, float z, float radian
 /// and wakes it. Nothing for a body outside a manager.
 void PhysicsBodySetPosition(OlpBody* body, float x, float y, float z);
 
+/// Activates `body` when it is not, gives it the linear velocity `speed`
+/// along the direction (x, y, z) (any length but 0; the spin is kept) and
+/// wakes it. Nothing for a body outside a manager.
+void PhysicsBodySetVelocity(OlpBody* body, float x, float y, float z, float speed);
+/// Moves part 0 of the object 5 % of the way towards a point beside the
+/// target: the target raised by 0.35 x `radius`, its horizontal distance
+/// from the part shortened by 0.93675 x `radius` (not below 0), so that an
+/// object of that radius comes to rest against the target's side. Then
+/// resynchronises it. Called once a frame, it eases the object there.
+void PhysicsObjectStepTowards(OlpObj* object, float x, float y, float z, float radius);
+
 /// Turns every part of the ragdoll by `radians` about the axis (x, y, z)
 /// (any length but 0) through part 0's position; resynchronises each part.
 void RagdollRotate(OlpRagdoll* ragdoll, float x, float y, float z, float radians);
+/// Moves every part of the ragdoll by (x, y, z); resynchronises each part.
+void RagdollTranslate(OlpRagdoll* ragdoll, float x, float y, float z);
+/// Sets the first and second values of every drive of the ragdoll's joints
+/// (both blocks that carry drives: limit block B and block C), in its
+/// shared definition: every ragdoll of that definition follows.
+void RagdollSetDrives(OlpRagdoll* ragdoll, float first, float second);
 /// Activates the ragdoll when it is not, moves every part's simulated pose
 /// by one offset that brings part 0 to (x, y, z), and wakes it. Nothing for
 /// a ragdoll outside a manager.

@@ -6,10 +6,12 @@
 #include "framework/physicshelpers.h"
 #include "framework/vectorops.h"
 #include "graphics/core/frame.h"
+#include "graphics/core/matrix.h"
 #include "graphics/scene/atomic.h"
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/material.h"
 #include "graphics/scene/worldmembers.h"
+#include "graphics/shared/skel/win/shellinput.h"
 #include "physics/core/body/body.h"
 #include "physics/core/body/bodyatomic.h"
 #include "physics/core/volume/aggregate.h"
@@ -22,6 +24,10 @@ namespace {
 constexpr int32_t kMaxDirections = 60;
 /// A triangle volume has no thickness: its hull needs some.
 constexpr float kTriangleMargin = 0.005f;
+constexpr int32_t kMaxGridSide = 255; // n x n vertices stay below 65536
+constexpr RGBA kGridColour = {0x40, 0x60, 0x40, 0xFF};
+constexpr uint32_t kGridFormat = kGeometryPositions | kGeometryNormals | kGeometryTextured | kGeometryLight |
+                                 kGeometryModulateMaterialColor;
 constexpr uint32_t kShapeFormat = kGeometryPositions | kGeometryNormals | kGeometryTextured | kGeometryLight |
                                   kGeometryModulateMaterialColor;
 
@@ -232,7 +238,7 @@ Atomic* PhysicsShapeToGeometry(const OlpVolume* volume, World* world, RGBA colou
     const uint32_t type = volume->descriptor->typeId;
     if (type != kOlpTypeAggregate && type != kOlpTypeGrid)
         return ConvexAtomic(volume, world, colour);
-    Atomic* root = AtomicOn(nullptr, world);
+    Atomic* root = AtomicCreateEmpty(world);
     if (!root)
         return nullptr;
     if (type == kOlpTypeAggregate) {
@@ -253,6 +259,70 @@ Atomic* PhysicsShapeToGeometry(const OlpVolume* volume, World* world, RGBA colou
         }
     }
     return root;
+}
+
+Atomic* AtomicCreateEmpty(World* world)
+{
+    return AtomicOn(nullptr, world);
+}
+
+Geometry* GeometryCreateGrid(int32_t n, float cellSize, const RGBA* colour)
+{
+    if (n < 3 || n > kMaxGridSide || n % 2 == 0 || !(cellSize > 0.0f))
+        return nullptr;
+    const int32_t cells = n - 1;
+    Geometry* geometry = GeometryCreate(n * n, 2 * cells * cells, kGridFormat);
+    Material* material = geometry ? MaterialCreate() : nullptr;
+    if (!material) {
+        if (geometry)
+            GeometryRelease(geometry);
+        return nullptr;
+    }
+    material->colour = colour ? *colour : kGridColour;
+    MorphTarget& target = geometry->morphTargets[0];
+    const float half = float(cells / 2) * cellSize;
+    for (int32_t row = 0; row < n; ++row) {
+        for (int32_t column = 0; column < n; ++column) {
+            const int32_t v = row * n + column;
+            target.vertices[v] = {float(column) * cellSize - half, 0.0f, float(row) * cellSize - half};
+            target.normals[v] = {0.0f, 1.0f, 0.0f};
+            geometry->texCoords[0][v] = {float(column) / float(cells), float(row) / float(cells)};
+        }
+    }
+    int32_t t = 0;
+    for (int32_t row = 0; row < cells; ++row) {
+        for (int32_t column = 0; column < cells; ++column) {
+            const auto corner = [n, row, column](int32_t dr, int32_t dc) {
+                return uint16_t((row + dr) * n + column + dc);
+            };
+            // Counter-clockwise seen from above (+y).
+            GeometryTriangleSetVertexIndices(geometry, &geometry->triangles[t], corner(0, 0), corner(1, 0),
+                                             corner(1, 1));
+            GeometryTriangleSetMaterial(geometry, &geometry->triangles[t++], material);
+            GeometryTriangleSetVertexIndices(geometry, &geometry->triangles[t], corner(0, 0), corner(1, 1),
+                                             corner(0, 1));
+            GeometryTriangleSetMaterial(geometry, &geometry->triangles[t++], material);
+        }
+    }
+    MaterialRelease(material);
+    MorphTargetCalcBoundingSphere(&target, &target.boundingSphere);
+    if (!GeometryUnlock(geometry)) {
+        GeometryRelease(geometry);
+        return nullptr;
+    }
+    return geometry;
+}
+
+bool AtomicScaleGeometry(Atomic* atomic, float x, float y, float z)
+{
+    if (!atomic || !atomic->geometry) {
+        ShellReportError("The geometry of the atomic is undefined.");
+        return false;
+    }
+    Matrix scale;
+    const V3d factors = {x, y, z};
+    MatrixScale(&scale, &factors, kCombineReplace);
+    return GeometryTransform(atomic->geometry, &scale) != nullptr;
 }
 
 Atomic* PhysicsObjectCreateAtomic(OlpBody* body, World* world)

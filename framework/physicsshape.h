@@ -9,6 +9,7 @@
 #include "graphics/scene/scenetypes.h"
 
 struct Atomic;
+struct Geometry;
 struct OlpBody;
 struct OlpVolume;
 struct World;
@@ -26,6 +27,20 @@ Atomic* PhysicsShapeToGeometry(const OlpVolume* volume, World* world, RGBA colou
 /// PhysicsShapeToGeometry of the body's volume in white, attached to the
 /// body as its graphics link (the frame then follows the body). Null as there.
 Atomic* PhysicsObjectCreateAtomic(OlpBody* body, World* world);
+/// An invisible atomic (an empty geometry of bounding radius 1, its render
+/// flag cleared) on a new frame, added to `world` (null: none); null when
+/// memory runs out. PhysicsShapeGeometryDestroy frees it.
+Atomic* AtomicCreateEmpty(World* world);
+/// A square grid in the x-z plane centred on the origin: n x n vertices (n
+/// odd, 3 to 255) `cellSize` apart, normal (0, 1, 0), texture coordinates 0
+/// to 1 across it, two triangles per cell facing up, one material of
+/// `colour` (null: (0x40, 0x60, 0x40, 0xFF)). Null for another n, a cell
+/// size not above 0 or when memory runs out.
+Geometry* GeometryCreateGrid(int32_t n, float cellSize, const RGBA* colour);
+/// Scales the atomic's geometry by (x, y, z) about its origin; without a
+/// geometry it reports "The geometry of the atomic is undefined." (debugger
+/// output) and answers false.
+bool AtomicScaleGeometry(Atomic* atomic, float x, float y, float z);
 /// Takes every atomic of the hierarchy below the atomic's frame out of its
 /// world and destroys them with their frames.
 void PhysicsShapeGeometryDestroy(Atomic* atomic);

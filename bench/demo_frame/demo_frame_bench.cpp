@@ -8,6 +8,15 @@
 //     entity and action classes), the physics step and the render alone on
 //     the same scene; "share" is the part of BM_DemoFrame's mean frame they
 //     take (targets: AI under 10 %, physics under 15 %).
+// Those run on the settled scene: nobody moves, the bodies sleep. The moving
+// case plays a walk-and-fire script instead, 120 frames a round: the VIP
+// walks ahead (Up) for 80 frames, turning right (x) in frames 50 to 64, then
+// aims (left Shift) and fires (Space) for 40; the escorts follow and regroup.
+//   BM_DemoMovingFrame: 600 whole frames of the script; frames per second.
+//   BM_DemoMovingAi, BM_DemoMovingPhysics: each iteration plays one whole
+//     frame of the script untimed, then times one more AI update (the clock
+//     one frame on) or physics step on the scene it left; "share" as above,
+//     of BM_DemoMovingFrame's mean frame.
 // OLAI_DEVICE_THREADS=n gives the device n threads (default here: 1).
 #include <benchmark/benchmark.h>
 
@@ -33,6 +42,29 @@ constexpr float kStep = 0.033f;
 CWardelApplication* gApp = nullptr;
 /// Mean seconds of a whole frame, from BM_DemoFrame (0 before it ran).
 double gFrameSeconds = 0.0;
+/// The same for the moving case, from BM_DemoMovingFrame.
+double gMovingFrameSeconds = 0.0;
+
+/// The walk-and-fire script: a key going down or up at a frame of the round.
+struct ScriptKey
+{
+    uint32_t frame;
+    int32_t key;
+    bool down;
+};
+constexpr uint32_t kRoundFrames = 120;
+constexpr ScriptKey kWalkAndFire[] = {
+    {0, kShellKeyUp, true},
+    {50, 'x', true},
+    {65, 'x', false},
+    {80, kShellKeyUp, false},
+    {80, kShellKeyLeftShift, true},
+    {80, ' ', true},
+    {119, kShellKeyLeftShift, false},
+    {119, ' ', false},
+};
+/// Frames of the script played so far, over every moving benchmark.
+uint32_t gScriptFrame = 0;
 
 using Clock = std::chrono::steady_clock;
 
@@ -68,11 +100,25 @@ bool Started()
     return started;
 }
 
-/// The part of a whole frame that `seconds` over the state's iterations take.
-void Share(benchmark::State& state, double seconds)
+/// The part of a whole frame (`frameSeconds`) that `seconds` over the
+/// state's iterations take.
+void Share(benchmark::State& state, double seconds, double frameSeconds)
 {
-    if (gFrameSeconds > 0.0 && state.iterations() > 0)
-        state.counters["share"] = seconds / double(state.iterations()) / gFrameSeconds;
+    if (frameSeconds > 0.0 && state.iterations() > 0)
+        state.counters["share"] = seconds / double(state.iterations()) / frameSeconds;
+}
+
+/// One whole frame of the walk-and-fire script: its keys, then the idle event.
+void ScriptedFrame()
+{
+    const uint32_t frame = gScriptFrame++ % kRoundFrames;
+    for (const ScriptKey& k : kWalkAndFire) {
+        if (k.frame != frame)
+            continue;
+        ShellKeyRecord record{0, k.key};
+        CInputManager::KeyboardHandler(k.down ? ShellEventKeyDown : ShellEventKeyUp, &record);
+    }
+    gApp->OnEvent(ShellEventIdle, nullptr);
 }
 
 void BM_DemoFrame(benchmark::State& state)
@@ -99,7 +145,7 @@ void BM_DemoAi(benchmark::State& state)
         Win32ClockAdvance(kFrameMs);
         Zelk::AiUpdateWorld(gApp->GetAiWorld());
     }
-    Share(state, SecondsSince(start));
+    Share(state, SecondsSince(start), gFrameSeconds);
 }
 
 void BM_DemoPhysics(benchmark::State& state)
@@ -111,7 +157,7 @@ void BM_DemoPhysics(benchmark::State& state)
     const Clock::time_point start = Clock::now();
     for (auto _ : state)
         Framework().physicsWorld->Step(kStep);
-    Share(state, SecondsSince(start));
+    Share(state, SecondsSince(start), gFrameSeconds);
 }
 
 void BM_DemoRender(benchmark::State& state)
@@ -123,13 +169,62 @@ void BM_DemoRender(benchmark::State& state)
     const Clock::time_point start = Clock::now();
     for (auto _ : state)
         gApp->Render();
-    Share(state, SecondsSince(start));
+    Share(state, SecondsSince(start), gFrameSeconds);
+}
+
+void BM_DemoMovingFrame(benchmark::State& state)
+{
+    if (!Started()) {
+        state.SkipWithError("the demo or its sample data did not start");
+        return;
+    }
+    const Clock::time_point start = Clock::now();
+    for (auto _ : state)
+        ScriptedFrame();
+    gMovingFrameSeconds = SecondsSince(start) / double(state.iterations());
+    state.counters["frames/s"] = 1.0 / gMovingFrameSeconds;
+}
+
+void BM_DemoMovingAi(benchmark::State& state)
+{
+    if (!Started()) {
+        state.SkipWithError("the demo or its sample data did not start");
+        return;
+    }
+    double seconds = 0.0;
+    for (auto _ : state) {
+        ScriptedFrame();
+        Win32ClockAdvance(kFrameMs);
+        const Clock::time_point start = Clock::now();
+        Zelk::AiUpdateWorld(gApp->GetAiWorld());
+        seconds += SecondsSince(start);
+    }
+    Share(state, seconds, gMovingFrameSeconds);
+}
+
+void BM_DemoMovingPhysics(benchmark::State& state)
+{
+    if (!Started() || Framework().physicsWorld == nullptr) {
+        state.SkipWithError("the demo or its sample data did not start");
+        return;
+    }
+    double seconds = 0.0;
+    for (auto _ : state) {
+        ScriptedFrame();
+        const Clock::time_point start = Clock::now();
+        Framework().physicsWorld->Step(kStep);
+        seconds += SecondsSince(start);
+    }
+    Share(state, seconds, gMovingFrameSeconds);
 }
 
 BENCHMARK(BM_DemoFrame)->Iterations(600)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DemoAi)->Iterations(600)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DemoPhysics)->Iterations(600)->UseRealTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_DemoRender)->Iterations(600)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DemoMovingFrame)->Iterations(600)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DemoMovingAi)->Iterations(600)->UseRealTime()->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_DemoMovingPhysics)->Iterations(600)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 } // namespace
 

@@ -7,6 +7,7 @@
 #include "ai/runtime/brain.h"
 #include "ai/runtime/entity.h"
 #include "ai/runtime/team.h"
+#include "ai/runtime/vec3.h"
 #include "ai/testhost/support/test_world.h"
 #include "demo/aihostcallbacks.h"
 #include "demo/registrations.h"
@@ -71,6 +72,16 @@ TEST(DemoRegistrations, ModuleCheckSeesEveryModule)
     EXPECT_TRUE(CheckDemoClassesRegistered());
     EXPECT_TRUE(CheckDataManagerClassesRegistered());
     EXPECT_TRUE(AiRegisterModules());
+}
+
+// The escort code's two angle constants are the products it was tuned with,
+// bit for bit: 3.1415927 x 0.0055555557 lies one step above pi / 180 as a float.
+TEST(DemoRegistrations, AngleConstantsOfTheEscortCode)
+{
+    volatile float pi = 3.1415927f, half = 0.5f, perDegree = 0.0055555557f;
+    EXPECT_EQ(kHalfPi, pi * half);
+    EXPECT_EQ(kDegToRad, pi * perDegree);
+    EXPECT_NE(kDegToRad, float(3.14159265358979323846 / 180.0));
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "graphics/core/engine.h"
 #include "graphics/core/tests/enginetesting.h"
 #include "physics/core/dyn/dyn.h"
+#include "physics/core/joint/jointdef.h"
 #include "physics/core/manager/manager.h"
 #include "physics/core/ragdoll/scenes/ragdollscene.h"
 
@@ -161,6 +162,57 @@ TEST_F(Ragdolls, SetVelocityGivesEveryPartTheSpeedAlongTheDirection)
     // No direction: nothing changes.
     RagdollSetVelocity(ragdoll_, 0.0f, 0.0f, 0.0f, 5.0f);
     ExpectNear(OlpDynGetVelocity(Object()->parts[4].dyn)->linear, {-1.0f, -1.0f, 0.0f}, "velocity", 4);
+}
+
+TEST_F(Ragdolls, TranslateMovesEveryPartAndTheSimulationWithIt)
+{
+    std::array<V3d, kOlpRagdollParts> before;
+    for (uint32_t i = 0; i < kOlpRagdollParts; ++i)
+        before[i] = Bone(i).pos;
+    OlpMgrSetObjectAwake(Manager(), Object(), 0);
+    const V3d offset = {2.0f, 0.5f, -3.0f};
+    RagdollTranslate(ragdoll_, offset.x, offset.y, offset.z);
+    OlpBBox box;
+    ASSERT_NE(OlpMgrGetFarfieldBox(Manager(), Object(), &box), nullptr);
+    for (uint32_t i = 0; i < kOlpRagdollParts; ++i) {
+        const V3d moved = {before[i].x + offset.x, before[i].y + offset.y, before[i].z + offset.z};
+        ExpectNear(Bone(i).pos, moved, "bone", i);
+        ExpectNear(Pose(i).pos, moved, "simulated pose", i);
+        EXPECT_LE(box.min.z, moved.z) << "the far field follows part " << i;
+        EXPECT_GE(box.max.z, moved.z) << "the far field follows part " << i;
+    }
+    EXPECT_TRUE(OlpMgrIsObjectAwake(Manager(), Object()));
+    EXPECT_LT(scene_->LargestJointGap(), 1e-4f);
+}
+
+TEST_F(Ragdolls, DrivesReachEveryJointOfTheDefinition)
+{
+    RagdollSetDrives(ragdoll_, 200.0f, 0.1f);
+    OlpRagdollDefForAllJoints(
+        scene_->def,
+        [](OlpJointDef* joint, void*) {
+            for (int32_t i = 0; i < 3; ++i) {
+                for (const OlpJointDrive* drive :
+                     {OlpJointDefGetDriveB(joint, i), OlpJointBlockCGetDrive(&joint->blockC, i)}) {
+                    EXPECT_EQ(drive->first, 200.0f);
+                    EXPECT_EQ(drive->second, 0.1f);
+                }
+            }
+            return 1;
+        },
+        nullptr);
+    int32_t joints = 0;
+    OlpRagdollDefForAllJoints(
+        scene_->def,
+        [](OlpJointDef*, void* count) {
+            ++*static_cast<int32_t*>(count);
+            return 1;
+        },
+        &joints);
+    EXPECT_EQ(joints, int32_t(kOlpRagdollJoints));
+    // The active ragdoll's joints use that definition: a step keeps them closed.
+    scene_->Step();
+    EXPECT_LT(scene_->LargestJointGap(), 0.02f);
 }
 
 TEST_F(Ragdolls, RagdollsOutsideAManagerOnlyTurn)

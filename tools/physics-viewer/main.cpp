@@ -14,6 +14,7 @@
 #include "demo/physicsviewer.h"
 #include "framework/bodydefinitions.h"
 #include "framework/light.h"
+#include "framework/physicsscene.h"
 #include "graphics/core/camera.h"
 #include "graphics/core/chunk.h"
 #include "graphics/core/frame.h"
@@ -86,15 +87,9 @@ void SetRendered(Atomic* atomic, bool on)
 
 OlpContext* CreateViewerContext()
 {
-    OlpContextParams params;
-    OlpContextParamsDefault(&params);
-    OlpBodyParamsReserve(&params, 200, 100);
-    OlpContextParamsSetFreeJoints(&params, 20);
-    const float box[6] = {1000.0f, 1000.0f, 1000.0f, -1000.0f, -1000.0f, -1000.0f};
-    OlpContext* context = OlpContextCreate(&params, 1.0f, box);
+    OlpContext* context = PhysicsCreateDemoContext(1.0f);
     if (context == nullptr)
         return nullptr;
-    OlpBodyRegisterType(context);
     const float gravity[3] = {0.0f, -10.0f, 0.0f};
     OlpPipelineSetGravity(OlpContextGetPipeline(context), gravity);
     return context;

@@ -80,6 +80,15 @@ int32_t MenuToggleHelp();
 ShellEventResult MenuKeyboardHandler(ShellEvent event, void* param);
 /// Mouse events: the wheel and, on a fraction, dragging; 2 when unused.
 ShellEventResult MenuMouseHandler(ShellEvent event, void* param);
+/// Pad events, answered as the keys they stand for (MenuKeyboardHandler):
+/// 22 and 23 (a PadButtonRecord) press and release, for each button held in
+/// the record, Up, Down, Right, Left, Page Up, Page Down, F1 and Space (the
+/// buttons of shellevent.h, in that order); 24 (a PadTurnRecord) presses
+/// Left or Right when the turn leaves the rest zone (|turn| < 0.5) towards
+/// +1 or -1, Down or Up when the pitch does so towards +1 or -1, and
+/// releases the key when the axis returns or swaps side. 1 when one of the
+/// keys was used; 2 for other events and unused keys.
+ShellEventResult MenuPadHandler(ShellEvent event, void* param);
 
 /// Creates the overlay's character sets (with `ownTextSet`, also the text
 /// set; otherwise the one given to MenuSetTextCharset is used) from the

@@ -33,6 +33,10 @@ struct MenuState
     std::vector<std::string> help;
     int32_t firstHelpLine = 0;
     int32_t visibleHelpLines = 0;
+    /// The key each analogue axis of the pad holds down (turn: Left or
+    /// Right, pitch: Up or Down), 0 while the axis rests.
+    int32_t padTurnKey = 0;
+    int32_t padPitchKey = 0;
 };
 
 MenuState& MenuGetState();

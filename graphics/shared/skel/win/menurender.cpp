@@ -146,6 +146,7 @@ void MenuClose()
     MenuFreeEntries();
     DestroySets();
     MenuGetState().mode = kMenuHidden;
+    MenuGetState().padTurnKey = MenuGetState().padPitchKey = 0;
 }
 
 void MenuRender(Camera* camera)

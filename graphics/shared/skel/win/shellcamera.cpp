@@ -13,9 +13,6 @@
 
 namespace {
 
-// The window size seen by the first ShellCameraSize (kept as the Part keeps it).
-int32_t gFirstWidth = 0, gFirstHeight = 0;
-
 void Turn(Camera* camera, const V3d* point, const V3d& axis, float degrees)
 {
     Frame* frame = camera ? CameraGetFrame(camera) : nullptr;
@@ -76,10 +73,6 @@ void ShellCameraSize(Camera* camera, const ShellCameraRect* rect, float viewWind
     if (!camera)
         return;
     Raster* colour = camera->frameBuffer;
-    if (gFirstWidth == 0 && colour) {
-        gFirstWidth = colour->width;
-        gFirstHeight = colour->height;
-    }
     ShellCameraRect r{0, 0, colour ? colour->width : 0, colour ? colour->height : 0};
     if (rect)
         r = *rect;

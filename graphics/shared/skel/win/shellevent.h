@@ -5,12 +5,15 @@
 // with one pointer-sized parameter, answered by a ShellEventResult. The
 // dispatcher asks, in order, the platform handler, the application's handler
 // (AppEventHandler, which every program built on the shell defines) and the
-// shell's own defaults. Input events (5-8, 11, 12, 19, 20) do not come here:
-// they go straight to the handler installed for their device (shellinput.h).
+// shell's own defaults. Input events (5-8, 11, 12, 19, 20, 22-24, 26) do not
+// come here: they go straight to the handler installed for their device
+// (shellinput.h). No window message raises the pad events; a pad driver or a
+// test sends them with ShellSendPadEvent.
 //
 // Parameters: 0 ShellRect*; 1, 2, 28 const char*; 5, 7, 11 ShellMouseRecord*;
 // 8 int32_t* (1: wheel forward); 13, 15 the main window (HWND); 19, 20
-// ShellKeyRecord*; 29 the value 1 (activated) or 0 itself, as intptr_t;
+// ShellKeyRecord*; 22, 23 PadButtonRecord*; 24 PadTurnRecord*; 26
+// PadStickRecord*; 29 the value 1 (activated) or 0 itself, as intptr_t;
 // 30 MemoryTable* (graphics/core/memory.h); every other event null.
 
 #include <cstdint>
@@ -93,6 +96,38 @@ struct ShellKeyRecord
 {
     int32_t scan;
     int32_t key;
+};
+
+/// Parameter of pad events 22 (pressed) and 23 (released): the button bits
+/// are its third word.
+struct PadButtonRecord
+{
+    int32_t reserved[2];
+    uint32_t buttons;
+};
+/// Pad buttons: the four directions, the second pair of up and down
+/// (shoulder buttons), the help (F1), select (Space), aim (left Shift) and
+/// camera-switch buttons.
+constexpr uint32_t kPadRight = 0x1;
+constexpr uint32_t kPadLeft = 0x2;
+constexpr uint32_t kPadUp = 0x4;
+constexpr uint32_t kPadDown = 0x8;
+constexpr uint32_t kPadShoulderUp = 0x40;
+constexpr uint32_t kPadShoulderDown = 0x80;
+constexpr uint32_t kPadHelp = 0x1000;
+constexpr uint32_t kPadCamera = 0x400;
+constexpr uint32_t kPadAim = 0x800;
+constexpr uint32_t kPadSelect = 0x2000;
+/// Parameter of pad event 24 (analogue turn), each in [-1, 1]: turn (+1 as
+/// the "z" key, towards the left) and pitch (+1 downwards).
+struct PadTurnRecord
+{
+    float turn, pitch;
+};
+/// Parameter of pad event 26 (analogue stick): x and y in [-1, 1].
+struct PadStickRecord
+{
+    float x, y;
 };
 
 /// The dispatcher: platform handler, application handler, shell defaults.

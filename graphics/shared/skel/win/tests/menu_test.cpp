@@ -21,6 +21,8 @@ class Menu : public ::testing::Test
         HelpClear();
         MenuGetState().mode = kMenuHidden;
         MenuGetState().modeBeforeHelp = kMenuHidden;
+        MenuGetState().padTurnKey = MenuGetState().padPitchKey = 0;
+        ShellResetInputDevices();
     }
     static ShellEventResult Key(int32_t key, bool down = true)
     {
@@ -222,6 +224,87 @@ TEST_F(Menu, EntryTexts)
     EXPECT_EQ(MenuEntryText(1), "RENDER     Solid");
     EXPECT_EQ(MenuEntryText(2), "SPEED [F5] 0.50 ");
     EXPECT_EQ(MenuEntryText(3), "ABOUT      ");
+}
+
+// A pad script played through the shell's pad device: buttons and the
+// analogue turn drive the menu and the help as the keys they stand for.
+TEST_F(Menu, PadScriptDrivesTheMenuAndTheHelp)
+{
+    int32_t toggle = 0, whole = 1, fire = 0, lights = 0;
+    MenuAddToggle("TOGGLE", &toggle, nullptr);
+    MenuAddInt("WHOLE", &whole, nullptr, 1, 3, 1, nullptr);
+    MenuAddButton("FIRE", &fire, nullptr);
+    MenuAddToggle("LIGHTSF1", &lights, nullptr);
+    MenuGetState().help.assign(50, "line");
+    HelpSetVisibleLines(12);
+    ASSERT_EQ(ShellAttachInputDevice(ShellDevicePad, MenuPadHandler), 1);
+
+    enum Kind
+    {
+        kDown,
+        kUp,
+        kAxes
+    };
+    struct Step
+    {
+        const char* what;
+        Kind kind;
+        uint32_t buttons;
+        float turn, pitch;
+        ShellEventResult answer;
+        int32_t mode, current, toggle, whole, fire, lights, helpLine;
+    };
+    const Step script[] = {
+        {"hidden: the pad is the game's", kDown, kPadDown, 0, 0, ShellEventNotHandled, kMenuHidden, 0, 0, 1,
+         0, 0, 0},
+        {"select shows the menu", kDown, kPadSelect, 0, 0, ShellEventHandled, kMenuShown, 0, 0, 1, 0, 0, 0},
+        {"its release is unused", kUp, kPadSelect, 0, 0, ShellEventNotHandled, kMenuShown, 0, 0, 1, 0, 0, 0},
+        {"right changes the toggle", kDown, kPadRight, 0, 0, ShellEventHandled, kMenuShown, 0, 1, 1, 0, 0, 0},
+        {"down moves on", kDown, kPadDown, 0, 0, ShellEventHandled, kMenuShown, 1, 1, 1, 0, 0, 0},
+        {"stick pushed down: one more", kAxes, 0, 0, 0.8f, ShellEventHandled, kMenuShown, 2, 1, 1, 0, 0, 0},
+        {"held down: no repeat", kAxes, 0, 0, 0.9f, ShellEventNotHandled, kMenuShown, 2, 1, 1, 0, 0, 0},
+        {"back in the rest zone", kAxes, 0, 0, 0.3f, ShellEventNotHandled, kMenuShown, 2, 1, 1, 0, 0, 0},
+        {"stick up", kAxes, 0, 0.1f, -0.6f, ShellEventHandled, kMenuShown, 1, 1, 1, 0, 0, 0},
+        {"turned left: whole 1 wraps to 3", kAxes, 0, 0.7f, 0, ShellEventHandled, kMenuShown, 1, 1, 3, 0, 0,
+         0},
+        {"swapped to the right: 3 wraps to 1", kAxes, 0, -0.7f, 0, ShellEventHandled, kMenuShown, 1, 1, 1, 0,
+         0, 0},
+        {"rest", kAxes, 0, 0, 0, ShellEventNotHandled, kMenuShown, 1, 1, 1, 0, 0, 0},
+        {"down and right together", kDown, kPadDown | kPadRight, 0, 0, ShellEventHandled, kMenuShown, 2, 1, 1,
+         1, 0, 0},
+        {"released: the button lets go", kUp, kPadDown | kPadRight, 0, 0, ShellEventHandled, kMenuShown, 2, 1,
+         1, 0, 0, 0},
+        {"help button is F1, a shortcut", kDown, kPadHelp, 0, 0, ShellEventHandled, kMenuShown, 2, 1, 1, 0, 1,
+         0},
+        {"select: on to the help", kDown, kPadSelect, 0, 0, ShellEventHandled, kMenuHelp, 2, 1, 1, 0, 1, 0},
+        {"shoulder down pages", kDown, kPadShoulderDown, 0, 0, ShellEventHandled, kMenuHelp, 2, 1, 1, 0, 1,
+         10},
+        {"stick down scrolls a line", kAxes, 0, 0, 1.0f, ShellEventHandled, kMenuHelp, 2, 1, 1, 0, 1, 11},
+        {"shoulder up pages back", kDown, kPadShoulderUp, 0, 0, ShellEventHandled, kMenuHelp, 2, 1, 1, 0, 1,
+         1},
+        {"no button", kDown, 0, 0, 0, ShellEventNotHandled, kMenuHelp, 2, 1, 1, 0, 1, 1},
+        {"a dead axis rests", kAxes, 0, NAN, NAN, ShellEventHandled, kMenuHelp, 2, 1, 1, 0, 1, 1},
+    };
+    for (const Step& step : script) {
+        SCOPED_TRACE(step.what);
+        PadButtonRecord buttons{{0, 0}, step.buttons};
+        PadTurnRecord axes{step.turn, step.pitch};
+        const ShellEventResult answer =
+            step.kind == kAxes
+                ? ShellSendPadEvent(ShellEventPadAnalogue, &axes)
+                : ShellSendPadEvent(step.kind == kDown ? ShellEventPadButtonDown : ShellEventPadButtonUp,
+                                    &buttons);
+        EXPECT_EQ(answer, step.answer);
+        EXPECT_EQ(MenuGetMode(), step.mode);
+        EXPECT_EQ(MenuCurrentEntry(), step.current);
+        EXPECT_EQ(toggle, step.toggle);
+        EXPECT_EQ(whole, step.whole);
+        EXPECT_EQ(fire, step.fire);
+        EXPECT_EQ(lights, step.lights);
+        EXPECT_EQ(HelpFirstLine(), step.helpLine);
+    }
+    EXPECT_EQ(MenuPadHandler(ShellEventPadAnalogue, nullptr), ShellEventNotHandled);
+    EXPECT_EQ(MenuPadHandler(ShellEventKeyDown, &whole), ShellEventNotHandled) << "not a pad event";
 }
 
 TEST(MenuColours, HsvRoundTripAndBlackIsGrey)
