@@ -34,8 +34,9 @@ constexpr float kSettleSlack = 0.05f;
 /// (data/wardels/wardels_ai.txt, metres): an escort heads for a guard point
 /// that stands between half and twice the team's "DistanceToVIP" (3) from the
 /// VIP, and its path finder counts a goal within "DistGoal" (at most
-/// "OneMeter", 1) as reached. The VIP runs at 3 m/s, the escorts' "MaxSpeed",
-/// so an escort cannot gain on it: its distance to the VIP stays within the
+/// "OneMeter", 1) as reached. The VIP and the escorts share one run speed
+/// (the profiles' "forwardRun" in data/wardels/config.xml), so an escort's lag
+/// grows at most by the VIP's run: its distance to the VIP stays within the
 /// farthest guard point and the goal distance, plus the length the VIP has
 /// run so far.
 constexpr float kGuardDistance = 3.0f;
