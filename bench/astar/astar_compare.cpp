@@ -50,6 +50,12 @@ struct FlatGraph
     std::vector<uint32_t> firstArc; // per node, plus one past the end
     std::vector<uint32_t> arcTo;
     std::vector<float> arcCost;
+
+    size_t Bytes() const
+    {
+        return position.capacity() * sizeof(Position) + firstArc.capacity() * 4 + arcTo.capacity() * 4 +
+               arcCost.capacity() * 4;
+    }
 };
 
 FlatGraph Flatten(const Zelk::CSpatialGraph& graph)
@@ -303,6 +309,14 @@ class BoostAstar
         return examined;
     }
 
+    /// The compressed rows and arc costs of its copy of the graph.
+    size_t GraphBytes() const
+    {
+        using Traits = boost::graph_traits<BoostGraph>;
+        return (boost::num_vertices(m_graph) + 1) * sizeof(Traits::edges_size_type) +
+               boost::num_edges(m_graph) * (sizeof(Traits::vertex_descriptor) + sizeof(ArcCost));
+    }
+
   private:
     static BoostGraph MakeGraph(const FlatGraph& f)
     {
@@ -338,9 +352,16 @@ int main(int argc, char** argv)
     for (int side : {64, 256, 1024}) {
         astarbench::Scene& scene = astarbench::GetScene(side);
         const FlatGraph flat = Flatten(scene.graph);
+        const double nodes = double(scene.graph.GetNodeArraySize());
+        size_t before = astarbench::HeapBytesInUse();
         TextbookAstar textbook(flat);
+        const size_t textbookSearchBytes = astarbench::HeapBytesInUse() - before;
+        before = astarbench::HeapBytesInUse();
         BoostAstar boostSearch(flat);
+        const size_t boostBytes = astarbench::HeapBytesInUse() - before;
+        before = astarbench::HeapBytesInUse();
         Zelk::AstarMemoryInit(scene.graph.GetNodeArraySize());
+        const size_t oursSearchBytes = astarbench::HeapBytesInUse() - before;
         // Untimed first: every searcher on every query, checked against ours.
         uint64_t expansions[3] = {0, 0, 0};
         int costMismatches = 0, expansionMismatches = 0;
@@ -389,6 +410,16 @@ int main(int argc, char** argv)
                       "textbook expanded otherwise %d, where a path cost differs %d",
                       side, side, double(expansions[0]) / 64, double(expansions[1]) / 64,
                       double(expansions[2]) / 64, expansionMismatches, costMismatches);
+        remarks.push_back(remark);
+        std::snprintf(
+            remark, sizeof remark,
+            "%d x %d, bytes per node: graph ours %.0f, textbook %.0f, Boost %.0f; search memory ours "
+            "%.0f (and %zu in each graph node), textbook %.0f (and its heap, as it grows), Boost "
+            "%.0f with its graph",
+            side, side, double(scene.graphBytes) / nodes, double(flat.Bytes()) / nodes,
+            double(boostSearch.GraphBytes()) / nodes, double(oursSearchBytes) / nodes,
+            sizeof(Zelk::CGraphNodeData), double(textbookSearchBytes) / nodes,
+            double(boostBytes - boostSearch.GraphBytes()) / nodes);
         remarks.push_back(remark);
         same = same && expansionMismatches == 0 && costMismatches == 0;
     }
