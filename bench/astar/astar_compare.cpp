@@ -415,7 +415,7 @@ int main(int argc, char** argv)
             remark, sizeof remark,
             "%d x %d, bytes per node: graph ours %.0f, textbook %.0f, Boost %.0f; search memory ours "
             "%.0f (and %zu in each graph node), textbook %.0f (and its heap, as it grows), Boost "
-            "%.0f with its graph",
+            "%.0f (its maps)",
             side, side, double(scene.graphBytes) / nodes, double(flat.Bytes()) / nodes,
             double(boostSearch.GraphBytes()) / nodes, double(oursSearchBytes) / nodes,
             sizeof(Zelk::CGraphNodeData), double(textbookSearchBytes) / nodes,
