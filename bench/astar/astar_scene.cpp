@@ -16,7 +16,9 @@ size_t HeapBytesInUse()
 
 Scene& GetScene(int side)
 {
-    static std::vector<std::pair<int, std::unique_ptr<Scene>>> scenes;
+    // Kept to the end: the AI allocator the graphs free into may be gone
+    // before static objects made earlier than it are destroyed.
+    static auto& scenes = *new std::vector<std::pair<int, std::unique_ptr<Scene>>>;
     for (auto& [s, scene] : scenes)
         if (s == side)
             return *scene;
