@@ -154,6 +154,7 @@ double SecondsOf(int builds, MeshBuildCallBack strips, const Case& c, uint32_t* 
         g_faults += PageFaults() - faults;
         *indices = header ? header->totalIndices : 0;
         MeshHeaderDestroy(header);
+        MeshBuildListDestroy(list);
     }
     return seconds;
 }
