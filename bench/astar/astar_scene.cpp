@@ -2,19 +2,30 @@
 
 #include "ai/navigation/grid_graph.h"
 
+#include <malloc.h>
 #include <memory>
 #include <random>
 
 namespace astarbench {
 
+size_t HeapBytesInUse()
+{
+    const struct mallinfo2 info = mallinfo2();
+    return info.uordblks + info.hblkhd;
+}
+
 Scene& GetScene(int side)
 {
-    static std::vector<std::pair<int, std::unique_ptr<Scene>>> scenes;
+    // Kept to the end: the AI allocator the graphs free into may be gone
+    // before static objects made earlier than it are destroyed.
+    static auto& scenes = *new std::vector<std::pair<int, std::unique_ptr<Scene>>>;
     for (auto& [s, scene] : scenes)
         if (s == side)
             return *scene;
     auto scene = std::make_unique<Scene>();
+    const size_t before = HeapBytesInUse();
     Zelk::BuildGridGraph(scene->graph, side, side, 1.0f, 20, 1234);
+    scene->graphBytes = HeapBytesInUse() - before;
     scene->graph.SetConstraint(&scene->constraint);
     scene->graph.SetHeuristic(&scene->heuristic);
     scene->path.SetCapacity(side * side);

@@ -22,7 +22,11 @@ struct Scene
     Zelk::CHeuristicEuclidianDistance heuristic;
     Zelk::CPathRecord path;
     std::vector<std::pair<int32_t, int32_t>> queries; ///< start and goal node indices
+    size_t graphBytes = 0;                            ///< heap the graph took when it was built
 };
+
+/// Bytes of heap in use now (malloc'd and mapped blocks).
+size_t HeapBytesInUse();
 
 /// The scene of a side x side grid, built on first use and kept.
 Scene& GetScene(int side);

@@ -1,10 +1,10 @@
 // bench_device_compare [--peer-threads N] [rounds]: the scenes of
 // bench_device drawn by the software device and by Mesa's OSMesa (llvmpipe)
 // in one process, in interleaved rounds, as rows of figure, ours, peer and
-// ratio. llvmpipe runs with LP_NUM_THREADS=N (0, the default: on the calling
-// thread alone), the device on N threads (0: one). Both draw the same vertices, texture, matrices, material
-// and light; after the rounds the two pictures are compared and the share of pixels that differ by more than
-// 8 in a channel is printed.
+// ratio, both under the allocator settings of bench/peer_tunables.h. llvmpipe runs with LP_NUM_THREADS=N (0,
+// the default: on the calling thread alone), the device on N threads (0: one). Both draw the same vertices,
+// texture, matrices, material and light; after the rounds the two pictures are compared and the share of
+// pixels that differ by more than 8 in a channel is printed.
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -18,6 +18,7 @@
 
 #include "bench/compare_row.h"
 #include "bench/device/device_draw.h"
+#include "bench/peer_tunables.h"
 #include "bench/picture_compare.h"
 #include "platform/d3d9/d3d9control.h"
 
@@ -204,6 +205,7 @@ void Race(const std::string& figure, const std::string& peerName, double work, i
 
 int main(int argc, char** argv)
 {
+    const char* allocator = KeepAllocatorMemory(argv);
     int threads = 0, rounds = 10;
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--peer-threads") == 0 && i + 1 < argc)
@@ -226,8 +228,8 @@ int main(int argc, char** argv)
     const std::string peerName =
         std::string(renderer && std::strstr(renderer, "llvmpipe") ? "llvmpipe" : "OSMesa") + ", " +
         (threads == 0 ? std::string("1 thread") : std::to_string(threads) + " threads");
-    std::printf("device against %s (%s), 640 x 480, %d interleaved rounds\n", peerName.c_str(),
-                renderer ? renderer : "?", rounds);
+    std::printf("device against %s (%s), 640 x 480, %d interleaved rounds, allocator: %s\n", peerName.c_str(),
+                renderer ? renderer : "?", rounds, allocator);
     PrintCompareHeader();
     const std::string threadNote = threads > 1 ? ", " + std::to_string(threads) + " threads" : std::string();
     const double fillPixels = double(kWidth) * kHeight * kQuads;

@@ -1,8 +1,8 @@
 // bench_effects_osmesa [rounds]: the dual-textured grid of bench_effects
 // drawn by the software device and by Mesa's OSMesa (llvmpipe, two texture
 // units modulated, fixed-function GL) in one process, both on one thread, in
-// interleaved rounds, as a row of figure, ours, peer and ratio; then the
-// share of pixels whose colours differ by more than 8 in a channel.
+// interleaved rounds (under the allocator settings of bench/peer_tunables.h), as a row of figure, ours, peer
+// and ratio; then the share of pixels whose colours differ by more than 8 in a channel.
 #define GL_GLEXT_PROTOTYPES 1
 #include <GL/gl.h>
 #include <GL/glext.h>
@@ -17,6 +17,7 @@
 
 #include "bench/compare_row.h"
 #include "bench/effects/effects_grid.h"
+#include "bench/peer_tunables.h"
 #include "bench/picture_compare.h"
 #include "platform/d3d9/d3d9control.h"
 
@@ -116,6 +117,7 @@ class PeerGrid
 
 int main(int argc, char** argv)
 {
+    const char* allocator = KeepAllocatorMemory(argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
     // Both on the calling thread: llvmpipe reads its thread count when the
     // first context is made.
@@ -131,8 +133,8 @@ int main(int argc, char** argv)
     const char* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
     const std::string peerName =
         std::string(renderer && std::strstr(renderer, "llvmpipe") ? "llvmpipe" : "OSMesa") + ", 1 thread";
-    std::printf("device against %s (%s), 640 x 480, %d interleaved rounds\n", peerName.c_str(),
-                renderer ? renderer : "?", rounds);
+    std::printf("device against %s (%s), 640 x 480, %d interleaved rounds, allocator: %s\n", peerName.c_str(),
+                renderer ? renderer : "?", rounds, allocator);
     PrintCompareHeader();
     constexpr int kFrames = 10;
     ours.DrawFrame();

@@ -4,7 +4,8 @@
 // software device and, in the same run, the same frame (its buffers, textures,
 // matrices, lights, material and states, recorded from the device's call log)
 // through Mesa's OSMesa with llvmpipe, both on one thread
-// (LP_NUM_THREADS=0), in interleaved rounds. Prints the frame rates and their
+// (LP_NUM_THREADS=0), in interleaved rounds, under the allocator settings of
+// bench/peer_tunables.h. Prints the frame rates and their
 // ratio, writes both pictures (scene-render-device.png, scene-render-gl.png,
 // in the current folder unless one is given) and the share of pixels whose
 // channels all lie within 8 levels.
@@ -21,6 +22,7 @@
 #include <vector>
 
 #include "bench/compare_row.h"
+#include "bench/peer_tunables.h"
 #include "bench/scene-render/glframe.h"
 #include "bench/scene-render/sceneviewer.h"
 #include "graphics/d3d9/d3d9device.h"
@@ -80,6 +82,7 @@ double WithinEightPercent(const std::vector<uint32_t>& a, const std::vector<uint
 
 int main(int argc, char** argv)
 {
+    const char* allocator = KeepAllocatorMemory(argv);
     const int rounds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
     const std::string folder = argc > 2 ? std::string(argv[2]) + "/" : std::string();
     const std::string devicePicture = folder + "scene-render-device.png",
@@ -116,8 +119,9 @@ int main(int argc, char** argv)
             const std::string peerName =
                 std::string(renderer && std::strstr(renderer, "llvmpipe") ? "llvmpipe" : "OSMesa") +
                 ", 1 thread";
-            std::printf("scene renderer against %s (%s): %zu draws, 640 x 480, %d interleaved rounds\n",
-                        peerName.c_str(), renderer ? renderer : "?", peer.DrawCount(), rounds);
+            std::printf("scene renderer against %s (%s): %zu draws, 640 x 480, %d interleaved rounds, "
+                        "allocator: %s\n",
+                        peerName.c_str(), renderer ? renderer : "?", peer.DrawCount(), rounds, allocator);
             PrintCompareHeader();
             std::vector<double> ours, theirs;
             viewer.Render();
