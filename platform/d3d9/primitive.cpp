@@ -9,6 +9,9 @@
 namespace d3d9sw {
 namespace {
 
+// The code of a vertex the device cannot draw: outside every plane as well.
+constexpr int kUnsafeCode = kClipUnsafe | ((1 << kClipPlanes) - 1);
+
 // Copies the position and the attribute slots in use.
 void CopyVertex(const PrimitiveSetup& setup, VertexOut& to, const VertexOut& from)
 {
@@ -83,7 +86,7 @@ int ClipCode(const PrimitiveSetup& setup, const float* pos)
         return inside ? 0 : 1;
     }
     if (!AllFinite4(pos))
-        return kClipUnsafe | ((1 << kClipPlanes) - 1);
+        return kUnsafeCode;
     int code = 0;
     for (int p = 0; p < kClipPlanes; ++p)
         if (!(ClipPlaneDistance(p, pos, setup.guardX, setup.guardY) >= 0.0f))
@@ -132,7 +135,7 @@ void ClipAndMapVertices(const PrimitiveSetup& setup, const VertexStore& verts, s
             // A NaN fails every plane test above; an infinity or a w next to
             // 0 may pass them all and still map to no screen position.
             const bool finite = AllFinite4(v) && ScreenFinite(s);
-            code[l] = finite ? bits : kClipUnsafe | ((1 << kClipPlanes) - 1);
+            code[l] = finite ? bits : kUnsafeCode;
             mapped[0][l] = s.x;
             mapped[1][l] = s.y;
             mapped[2][l] = s.z;
