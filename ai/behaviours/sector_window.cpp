@@ -19,9 +19,12 @@ int32_t Wrap(int32_t i, int32_t n)
 
 void AddWeightedCosineWindow(float* acc, int32_t n, float heading, float weight)
 {
-    if (acc == nullptr || n < 1)
+    // A heading that is not a number has no sector.
+    if (acc == nullptr || n < 1 || !std::isfinite(heading))
         return;
-    const int32_t centre = int32_t(heading);
+    // Reduced first, so that any finite heading converts; the same sector as the
+    // whole degrees of the heading taken modulo n.
+    const int32_t centre = int32_t(std::fmod(heading, float(n)));
     for (int32_t j = -kHalfWindow; j <= kHalfWindow; ++j) {
         // The sample's angle is formed in double from the single-precision constants.
         const double sample = std::cos(double(j) * double(kWindowStep) * double(kHalfPi));

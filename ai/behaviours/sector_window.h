@@ -6,7 +6,8 @@
 namespace Zelk {
 
 /// Adds a cosine window of 51 samples, 25 degrees on each side of int(heading),
-/// indices taken modulo n; 1.0 at the centre, almost 0 at the ends.
+/// indices taken modulo n; 1.0 at the centre, almost 0 at the ends. Nothing for a
+/// heading that is not finite.
 void AddCosineWindow(float* acc, int32_t n, float heading);
 /// The same with every sample multiplied by weight.
 void AddWeightedCosineWindow(float* acc, int32_t n, float heading, float weight);

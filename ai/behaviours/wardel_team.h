@@ -87,7 +87,11 @@ class CWardelTeam : public CTeam
                            int32_t nodeIndex);
     /// Chooses at most memberCount guard directions covering the record's clusters and
     /// writes their points (distance about `distance` from vip) and, per cluster, the
-    /// direction that covers it (kNoCluster: none). The number of directions.
+    /// direction that covers it (kNoCluster: none). The number of directions. A larger
+    /// team never covers fewer clusters than a smaller one: where the directions chosen
+    /// for the whole team cover fewer than those of a smaller team, the smaller team's
+    /// are kept and the members beyond them stay free. Clusters whose heading from the
+    /// VIP is not a number (a VIP or a distance that is not finite) are not covered.
     int16_t ComputeGuardSlots(const CGuardNodeRecord& record, const CVec3& vip, float distance,
                               CVec3* outPoints, uint16_t* outSlotOfCluster, int32_t memberCount);
 
@@ -120,6 +124,10 @@ class CWardelTeam : public CTeam
 
   private:
     CGuardNodeRecord* RecordOf(int32_t nodeIndex);
+    /// The passes of the coverage windows for a team of exactly memberCount: what
+    /// ComputeGuardSlots answers before it compares with smaller teams.
+    int16_t ChooseGuardDirections(const CGuardNodeRecord& record, const CVec3& vip, float distance,
+                                  CVec3* outPoints, uint16_t* outSlotOfCluster, int32_t memberCount);
     void OfferAssignment(const CPermutationCounter& candidate, double& best, bool& first);
 
     uint32_t m_capacity;
@@ -138,6 +146,7 @@ class CWardelTeam : public CTeam
     uint16_t m_currentNode = kNoCluster;
     std::vector<std::vector<uint16_t>> m_watched; // [member][60]
     std::vector<uint8_t> m_absorbed;              // per access way of the node being clustered
+    std::vector<CVec3> m_smallerTeamPoints;       // guard points of a smaller team, compared
     std::vector<int32_t> m_directions;
     CPermutationCounter m_counter;
     CPermutationCounter m_zeroCounter;

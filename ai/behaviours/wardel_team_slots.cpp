@@ -5,6 +5,7 @@
 #include "ai/navigation/access_ways_data.h"
 #include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/warning.h"
+#include <algorithm>
 #include <cmath>
 
 namespace Zelk {
@@ -35,7 +36,23 @@ float HeadingOf(const CVec3& d)
     return DirectionToAngles(CVec3(d.x, 0.0f, d.z)).y;
 }
 
-// Whole degrees from sector s to a heading, folded into [-180, 180].
+// The sector (0..359) of a finite heading in degrees, of any size.
+int32_t SectorOf(float heading)
+{
+    const int32_t s = int32_t(std::fmod(heading, float(kSectors)));
+    return s < 0 ? s + kSectors : s;
+}
+
+int32_t CoveredClusters(const uint16_t* slotOfCluster)
+{
+    int32_t covered = 0;
+    for (int32_t e = 0; e < kMaxAccessWayClusters; ++e)
+        covered += slotOfCluster[e] != kNoCluster ? 1 : 0;
+    return covered;
+}
+
+// Whole degrees from sector s to a heading, folded into [-180, 180]. The
+// heading is finite and within a turn of 0, as HeadingOf gives it.
 int32_t FoldedAngle(float heading, int32_t s)
 {
     int32_t a = int32_t(heading - float(s));
@@ -132,6 +149,35 @@ void CWardelTeam::BuildNodeClusters(CGuardNodeRecord& record, float cosThreshold
 int16_t CWardelTeam::ComputeGuardSlots(const CGuardNodeRecord& record, const CVec3& vip, float distance,
                                        CVec3* outPoints, uint16_t* outSlotOfCluster, int32_t memberCount)
 {
+    int16_t k = ChooseGuardDirections(record, vip, distance, outPoints, outSlotOfCluster, memberCount);
+    int32_t covered = CoveredClusters(outSlotOfCluster);
+    int32_t inUse = 0;
+    for (const CAccessWayCluster& cluster : record.clusters)
+        inUse += cluster.InUse() ? 1 : 0;
+    // The windows narrow as the team grows, and a narrower first window can leave a
+    // cluster out that a smaller team's wider one took: the largest smaller team that
+    // covers more wins, its extra members left free, so that adding an escort never
+    // leaves a way unwatched.
+    if (memberCount > 1 && covered < inUse && m_smallerTeamPoints.size() < size_t(memberCount))
+        m_smallerTeamPoints.resize(size_t(memberCount));
+    for (int32_t m = memberCount - 1; m >= 1 && covered < inUse; --m) {
+        uint16_t slotOf[kMaxAccessWayClusters];
+        const int16_t smallerK =
+            ChooseGuardDirections(record, vip, distance, m_smallerTeamPoints.data(), slotOf, m);
+        const int32_t smallerCovered = CoveredClusters(slotOf);
+        if (smallerCovered > covered) {
+            k = smallerK;
+            covered = smallerCovered;
+            std::copy(slotOf, slotOf + kMaxAccessWayClusters, outSlotOfCluster);
+            std::copy(m_smallerTeamPoints.begin(), m_smallerTeamPoints.begin() + k, outPoints);
+        }
+    }
+    return k;
+}
+
+int16_t CWardelTeam::ChooseGuardDirections(const CGuardNodeRecord& record, const CVec3& vip, float distance,
+                                           CVec3* outPoints, uint16_t* outSlotOfCluster, int32_t memberCount)
+{
     for (int32_t e = 0; e < kMaxAccessWayClusters; ++e)
         outSlotOfCluster[e] = kNoCluster;
     if (memberCount <= 0)
@@ -159,6 +205,10 @@ int16_t CWardelTeam::ComputeGuardSlots(const CGuardNodeRecord& record, const CVe
             if (length != 0.0f)
                 d = d * (distance / length);
             heading[e] = HeadingOf(d);
+            if (!std::isfinite(heading[e])) {
+                done[e] = true; // no direction leads to it: left uncovered
+                continue;
+            }
             AddCosineWindow(coverage, kSectors, heading[e]);
             // The slope is taken from the scaled offset, the distance weight unscaled.
             AddWeightedCosineWindow(slopeSum, kSectors, heading[e], d.y);
@@ -206,7 +256,7 @@ int16_t CWardelTeam::ComputeGuardSlots(const CGuardNodeRecord& record, const CVe
                     nearestAngle = a;
                 }
             }
-            s = (int32_t(heading[nearest]) + kSectors) % kSectors;
+            s = SectorOf(heading[nearest]);
             m_directions[size_t(r)] = s;
             MarkCovered(record, heading, s, w, r, done, outSlotOfCluster);
         }
@@ -215,7 +265,9 @@ int16_t CWardelTeam::ComputeGuardSlots(const CGuardNodeRecord& record, const CVe
     for (int32_t i = 0; i < r; ++i) {
         const int32_t s = m_directions[size_t(i)];
         // No way away from the VIP at all gives no slope.
-        const float ratio = distanceSum[s] != 0.0f ? slopeSum[s] / distanceSum[s] : 0.0f;
+        const float ratio = distanceSum[s] != 0.0f && std::isfinite(slopeSum[s] / distanceSum[s])
+                                ? slopeSum[s] / distanceSum[s]
+                                : 0.0f;
         float v = std::atan(ratio) * (1.0f / kHalfPi) * 10.0f;
         if (v < -0.5f)
             v = 0.5f;

@@ -69,6 +69,7 @@ int32_t KeyIndex(const Animation* animation, const AnimKeyHeader* key)
 Animation* ReadBody(Stream* stream, int64_t limit)
 {
     int32_t head[5];
+    const int64_t at = StreamGetPosition(stream);
     if (StreamReadInt32(stream, head, sizeof(head)) == nullptr || head[0] != kAnimationStreamVersion) {
         return nullptr;
     }
@@ -76,6 +77,9 @@ Animation* ReadBody(Stream* stream, int64_t limit)
     const int32_t keyCount = head[2];
     float duration;
     std::memcpy(&duration, &head[4], sizeof(duration));
+    if (!StreamCheckFinite(&duration, 1, at < 0 ? -1 : at + 16)) {
+        return nullptr;
+    }
     const AnimScheme* scheme = AnimSchemeGet(typeId);
     if (scheme == nullptr) {
         return nullptr;

@@ -145,7 +145,8 @@ Animation* HierKeysStreamRead(Stream* stream, Animation* animation)
     for (int32_t i = 0; i < animation->keyCount; ++i) {
         float values[8];
         int32_t offset;
-        if (StreamReadReal(stream, values, sizeof(values)) == nullptr ||
+        // Times, rotations and translations are all finite numbers.
+        if (StreamReadFiniteReal(stream, values, sizeof(values)) == nullptr ||
             StreamReadInt32(stream, &offset, sizeof(offset)) == nullptr) {
             return nullptr;
         }

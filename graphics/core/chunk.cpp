@@ -1,6 +1,7 @@
 #include "graphics/core/chunk.h"
 
 #include <bit>
+#include <cmath>
 #include <cstring>
 
 #include "graphics/core/engine.h"
@@ -245,6 +246,45 @@ Stream* StreamWriteInt16(Stream* stream, const int16_t* values, size_t bytes)
 Stream* StreamReadReal(Stream* stream, float* values, size_t bytes)
 {
     return ReadLittleEndian(stream, values, bytes, sizeof(float));
+}
+
+namespace {
+
+// The offset of the value a reader on this thread refused last; -2: none.
+// Per thread, as readers of different threads share nothing else.
+thread_local int64_t gRefusedOffset = -2;
+
+} // namespace
+
+bool StreamCheckFinite(const float* values, size_t count, int64_t offset)
+{
+    for (size_t i = 0; i < count; ++i) {
+        if (!std::isfinite(values[i])) {
+            gRefusedOffset = offset < 0 ? -1 : offset + int64_t(4 * i);
+            ErrorRaise(0, kErrorRead);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool StreamTakeRefusal(int64_t* offset)
+{
+    const int64_t refused = gRefusedOffset;
+    gRefusedOffset = -2;
+    if (offset) {
+        *offset = refused < -1 ? -1 : refused;
+    }
+    return refused != -2;
+}
+
+Stream* StreamReadFiniteReal(Stream* stream, float* values, size_t bytes)
+{
+    const int64_t offset = StreamGetPosition(stream);
+    if (!StreamReadReal(stream, values, bytes)) {
+        return nullptr;
+    }
+    return StreamCheckFinite(values, bytes / sizeof(float), offset) ? stream : nullptr;
 }
 
 Stream* StreamReadInt32(Stream* stream, int32_t* values, size_t bytes)

@@ -78,6 +78,19 @@ Stream* StreamWriteInt16(Stream* stream, const int16_t* values, size_t bytes);
 Stream* StreamReadReal(Stream* stream, float* values, size_t bytes);
 Stream* StreamReadInt32(Stream* stream, int32_t* values, size_t bytes);
 Stream* StreamReadInt16(Stream* stream, int16_t* values, size_t bytes);
+/// StreamReadReal for data whose domain is finite (positions, matrices,
+/// bounding spheres, animation keys): a value that is not a finite number
+/// refuses the data as StreamCheckFinite does.
+Stream* StreamReadFiniteReal(Stream* stream, float* values, size_t bytes);
+/// Checks `count` values a reader decoded from the stream, the first of them
+/// stored `offset` bytes from the stream's start (-1: unknown): true when all
+/// are finite; else refuses the data (kErrorRead) and keeps the offset of the
+/// first one that is not for StreamTakeRefusal.
+bool StreamCheckFinite(const float* values, size_t count, int64_t offset);
+/// True when a reader on this thread refused a value (StreamCheckFinite)
+/// since the last call, with its offset in the stream (-1: unknown), so
+/// that the caller, which knows the file, can name both; clears it.
+bool StreamTakeRefusal(int64_t* offset);
 /// One little-endian u32 (a convenience over StreamReadInt32/StreamWriteInt32).
 bool StreamReadUInt32(Stream* stream, uint32_t* value);
 Stream* StreamWriteUInt32(Stream* stream, uint32_t value);

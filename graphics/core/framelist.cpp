@@ -184,8 +184,17 @@ FrameList* FrameListStreamRead(Stream* stream, FrameList* list)
     }
     for (int32_t i = 0; i < int32_t(count); ++i) {
         uint8_t record[kRecordSize];
+        const int64_t at = StreamGetPosition(stream);
         if (StreamRead(stream, record, kRecordSize) != kRecordSize) {
             ErrorRaise(0, kErrorRead);
+            return FailRead(list, i);
+        }
+        // A frame's matrix places everything below it: only finite numbers.
+        float rows[12];
+        for (int k = 0; k < 12; ++k) {
+            rows[k] = LittleEndianGetFloat(record + 4 * k);
+        }
+        if (!StreamCheckFinite(rows, 12, at)) {
             return FailRead(list, i);
         }
         int32_t parentIndex = int32_t(LittleEndianGetU32(record + 48));

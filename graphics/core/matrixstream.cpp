@@ -60,6 +60,16 @@ MatrixChunkData* MatrixStreamReadStruct(Stream* stream, MatrixChunkData* data, u
     if (!StreamReadStructRecord(stream, record, kRecordSize, 0, &stored)) {
         return nullptr;
     }
+    float values[12];
+    for (int k = 0; k < 12; ++k) {
+        values[k] = LittleEndianGetFloat(record + 4 * k);
+    }
+    // The record was read whole (or what the chunk holds of it) and the
+    // stream stands after the chunk: its start lies that far back.
+    const int64_t end = StreamGetPosition(stream);
+    if (!StreamCheckFinite(values, 12, end < 0 ? -1 : end - int64_t(stored))) {
+        return nullptr;
+    }
     data->right = GetV3d(record);
     data->up = GetV3d(record + 12);
     data->at = GetV3d(record + 24);

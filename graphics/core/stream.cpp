@@ -332,6 +332,19 @@ Stream* StreamSkip(Stream* stream, size_t n)
     }
 }
 
+int64_t StreamGetPosition(const Stream* stream)
+{
+    switch (stream->kind) {
+    case kStreamFile:
+    case kStreamFileName:
+        return int64_t(stream->file->position);
+    case kStreamMemory:
+        return int64_t(stream->memory.position);
+    default:
+        return -1;
+    }
+}
+
 int64_t StreamGetRemaining(const Stream* stream)
 {
     switch (stream->kind) {

@@ -88,3 +88,6 @@ Stream* StreamWrite(Stream* stream, const void* buffer, size_t n);
 Stream* StreamSkip(Stream* stream, size_t n);
 /// Bytes left to read, or -1 when the stream cannot tell (caller functions).
 int64_t StreamGetRemaining(const Stream* stream);
+/// Bytes from the start of the file or memory block to where the stream
+/// stands, or -1 when the stream cannot tell (caller functions).
+int64_t StreamGetPosition(const Stream* stream);

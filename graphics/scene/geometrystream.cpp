@@ -53,9 +53,10 @@ Geometry* Fail(Geometry* geometry)
     return nullptr;
 }
 
+// Coordinates, positions and normals: finite numbers only.
 bool ReadFloats(Stream* stream, void* values, uint64_t count)
 {
-    return count == 0 || StreamReadReal(stream, static_cast<float*>(values), size_t(count) * 4);
+    return count == 0 || StreamReadFiniteReal(stream, static_cast<float*>(values), size_t(count) * 4);
 }
 
 } // namespace
@@ -186,12 +187,16 @@ Geometry* GeometryStreamRead(Stream* stream)
     for (int32_t i = 0; i < targets; ++i) {
         MorphTarget& target = geometry->morphTargets[i];
         uint8_t bytes[kTargetHeadSize];
+        const int64_t at = StreamGetPosition(stream);
         if (StreamRead(stream, bytes, sizeof(bytes)) != sizeof(bytes)) {
             return Fail(geometry);
         }
-        target.boundingSphere = {
-            {LittleEndianGetFloat(bytes), LittleEndianGetFloat(bytes + 4), LittleEndianGetFloat(bytes + 8)},
-            LittleEndianGetFloat(bytes + 12)};
+        const float sphere[4] = {LittleEndianGetFloat(bytes), LittleEndianGetFloat(bytes + 4),
+                                 LittleEndianGetFloat(bytes + 8), LittleEndianGetFloat(bytes + 12)};
+        if (!StreamCheckFinite(sphere, 4, at)) {
+            return Fail(geometry);
+        }
+        target.boundingSphere = {{sphere[0], sphere[1], sphere[2]}, sphere[3]};
         const bool hasVertices = LittleEndianGetU32(bytes + 16) != 0;
         const bool hasNormals = LittleEndianGetU32(bytes + 20) != 0;
         // Saved arrays must be ones this geometry holds.

@@ -6,6 +6,7 @@
 // is checked against the counts and the block, so a tree holding more than
 // its struct announced is refused rather than written past the block.
 #include <cstring>
+#include <initializer_list>
 
 #include "graphics/core/chunk.h"
 #include "graphics/core/error.h"
@@ -170,6 +171,32 @@ bool WriteSector(const World* world, const Sector* sector, Stream* stream)
 
 // ---- reading ----
 
+// Whether the floats at these byte offsets of a struct record are finite
+// (positions, planes and boxes place the world); the record stood `at` bytes
+// from the stream's start (-1: unknown).
+bool FieldsFinite(const uint8_t* bytes, int64_t at, std::initializer_list<uint32_t> fields)
+{
+    for (const uint32_t field : fields) {
+        const float value = LittleEndianGetFloat(bytes + field);
+        if (!StreamCheckFinite(&value, 1, at < 0 ? -1 : at + field)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Where a struct record of `stored` bytes, just read whole, began.
+int64_t RecordStart(const Stream* stream, uint32_t stored)
+{
+    const int64_t end = StreamGetPosition(stream);
+    return end < 0 ? -1 : end - int64_t(stored);
+}
+
+bool WorldFieldsFinite(const Stream* stream, const uint8_t* bytes, uint32_t stored)
+{
+    return FieldsFinite(bytes, RecordStart(stream, stored), {4, 8, 12, 40, 44, 48, 52, 56, 60});
+}
+
 void DecodeWorld(const uint8_t* bytes, WorldChunkInfo* info)
 {
     info->rootIsWorldSector = LittleEndianGetU32(bytes);
@@ -246,7 +273,11 @@ Sector* ReadSector(Reader* reader, bool atomic, int32_t depth);
 Sector* ReadPlaneSector(Reader* reader, int32_t depth)
 {
     uint8_t bytes[kPlaneStructSize];
-    if (!SceneReadStruct(reader->stream, bytes, kPlaneStructSize, nullptr)) {
+    uint32_t stored = 0;
+    if (!SceneReadStruct(reader->stream, bytes, kPlaneStructSize, &stored)) {
+        return nullptr;
+    }
+    if (!FieldsFinite(bytes, RecordStart(reader->stream, stored), {4, 16, 20})) {
         return nullptr;
     }
     PlaneSectorChunkInfo info;
@@ -287,7 +318,7 @@ bool ReadArrays(Reader* reader, WorldSector* sector, uint32_t version)
     const uint64_t triangles = sector->numTriangles;
     sector->vertices = TakeArray<V3d>(reader, vertices);
     if (!sector->vertices ||
-        (vertices > 0 && !StreamReadReal(stream, &sector->vertices[0].x, 12 * vertices))) {
+        (vertices > 0 && !StreamReadFiniteReal(stream, &sector->vertices[0].x, 12 * vertices))) {
         return false;
     }
     if (world->format & kGeometryNormals) {
@@ -306,7 +337,7 @@ bool ReadArrays(Reader* reader, WorldSector* sector, uint32_t version)
     for (int32_t s = 0; s < world->numTexCoordSets; ++s) {
         sector->texCoords[s] = TakeArray<TexCoords>(reader, vertices);
         if (!sector->texCoords[s] ||
-            (vertices > 0 && !StreamReadReal(stream, &sector->texCoords[s][0].u, 8 * vertices))) {
+            (vertices > 0 && !StreamReadFiniteReal(stream, &sector->texCoords[s][0].u, 8 * vertices))) {
             return false;
         }
     }
@@ -346,8 +377,12 @@ Sector* ReadAtomicSector(Reader* reader)
     if (structSize < kSectorStructSize) {
         return Refuse();
     }
+    const int64_t at = StreamGetPosition(stream);
     if (StreamRead(stream, bytes, kSectorStructSize) != kSectorStructSize) {
         return Refuse();
+    }
+    if (!FieldsFinite(bytes, at, {12, 16, 20, 24, 28, 32})) {
+        return nullptr;
     }
     WorldSectorChunkInfo info;
     DecodeSector(bytes, &info);
@@ -475,7 +510,9 @@ World* WorldStreamWrite(World* world, Stream* stream)
 World* WorldStreamRead(Stream* stream)
 {
     uint8_t bytes[kWorldStructSize];
-    if (!SceneReadStruct(stream, bytes, kWorldStructSize, nullptr)) {
+    uint32_t stored = 0;
+    if (!SceneReadStruct(stream, bytes, kWorldStructSize, &stored) ||
+        !WorldFieldsFinite(stream, bytes, stored)) {
         return nullptr;
     }
     WorldChunkInfo info;
@@ -543,7 +580,8 @@ WorldChunkInfo* WorldStreamReadChunkInfo(Stream* stream, WorldChunkInfo* info, i
 {
     uint8_t bytes[kWorldStructSize];
     uint32_t structSize = 0;
-    if (!SceneReadStruct(stream, bytes, kWorldStructSize, &structSize)) {
+    if (!SceneReadStruct(stream, bytes, kWorldStructSize, &structSize) ||
+        !WorldFieldsFinite(stream, bytes, structSize)) {
         return nullptr;
     }
     DecodeWorld(bytes, info);

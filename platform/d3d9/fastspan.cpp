@@ -16,6 +16,15 @@
 namespace d3d9sw {
 namespace {
 
+// A colour channel of 0 to 255 from its value times 255 plus a half: NaN
+// (from extreme w) and values below 0 give 0. Clamped before the conversion,
+// so that the conversion stays defined; written as selects, so that it
+// vectorises.
+inline int ToChannel(float f)
+{
+    return int(f > 0.0f ? (f < 255.0f ? f : 255.0f) : 0.0f);
+}
+
 using DepthPassFn = decltype(PixelState::fastDepth);
 
 // Depth pass of a chunk for the fast paths: fills `live`, writes depth
@@ -174,8 +183,8 @@ void ShadeSpanGouraud(const PixelState& ps, const SpanPlanes& pl, int y, int xa,
             const float v = pc[k].At(fx, fy), dv = pc[k].dx;
             const int shift = k == 3 ? 24 : 16 - 8 * k;
             for (int i = 0; i < n; ++i) {
-                const int b = int((v + dv * float(i)) * w[i] * 255.0f + 0.5f);
-                packed[i] |= uint32_t(std::min(std::max(b, 0), 255)) << shift;
+                const float f = (v + dv * float(i)) * w[i] * 255.0f + 0.5f;
+                packed[i] |= uint32_t(ToChannel(f)) << shift;
             }
         }
         uint32_t* __restrict out = row + x;
@@ -229,8 +238,9 @@ void AddressChunk(const StageLevel& lv, const Plane& pu, const Plane& pv, float 
         float v = (v0 + pv.dx * float(i)) * w[i];
         // Wrap: keep the fixed-point coordinates in range (masks wrap them).
         constexpr float lo = Wrap ? -1024.0f : 0.0f, hi = Wrap ? 1024.0f : 1.0f;
-        u = std::min(std::max(u, lo), hi);
-        v = std::min(std::max(v, lo), hi);
+        // NaN (from extreme w) goes to the lower end: max(lo, NaN) is lo.
+        u = std::min(std::max(lo, u), hi);
+        v = std::min(std::max(lo, v), hi);
         iu[i] = int(u * fw - bias);
         iv[i] = int(v * fh - bias);
     }
@@ -269,8 +279,7 @@ void DiffuseChunk(const Plane* pc, float fx, float fy, int n, const float* w, ui
     for (int k = 0; k < 4; ++k) {
         float a0 = pc[k].At(fx, fy);
         for (int i = 0; i < n; ++i) {
-            int v = int((a0 + pc[k].dx * float(i)) * w[i] * 255.0f + 0.5f);
-            c[k][i] = std::min(std::max(v, 0), 255);
+            c[k][i] = ToChannel((a0 + pc[k].dx * float(i)) * w[i] * 255.0f + 0.5f);
         }
     }
     for (int i = 0; i < n; ++i)

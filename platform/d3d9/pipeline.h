@@ -19,6 +19,7 @@
 
 #include "platform/d3d9/resources.h"
 
+#include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -273,12 +274,23 @@ void PixelStateFinish(PixelState* state);
 /// General span routine (also used by the fast paths for what they skip).
 void ShadeSpanGeneral(const PixelState& state, const SpanPlanes& planes, int y, int x0, int x1);
 
+/// Screen positions the rasteriser takes, in pixels either way of 0: far
+/// beyond any guard band, near enough that positions snapped to sixteenths
+/// of a pixel multiply without overflowing 64 bits. A primitive with a vertex
+/// beyond it, or whose x or y is not a number, is not drawn.
+constexpr float kRasterLimit = 16777216.0f;
+inline bool Rasterisable(const ScreenVertex& v)
+{
+    return std::fabs(v.x) <= kRasterLimit && std::fabs(v.y) <= kRasterLimit;
+}
+
 /// Rasterises one screen-space triangle (any winding), with the top-left
 /// rule, into spans clipped to the state's clip rectangle. `flat` non-null:
 /// the colours (diffuse, specular) of every pixel are these attributes.
 void RasterTriangle(const PixelState& state, const ScreenVertex& v0, const ScreenVertex& v1,
                     const ScreenVertex& v2, const float* flat);
-/// A line without its last pixel, and a square point of `size` pixels.
+/// A line without its last pixel, and a square point of `size` pixels (at
+/// least 1, at most kRasterLimit; a NaN size draws one pixel).
 void RasterLine(const PixelState& state, const ScreenVertex& v0, const ScreenVertex& v1, const float* flat);
 void RasterPoint(const PixelState& state, const ScreenVertex& v, float size);
 

@@ -26,6 +26,9 @@ const InputElement* FindElement(const InputLayout& layout, BYTE usage)
 /// across it from (0, 0) at the top left to (1, 1) at the bottom right.
 void RasterSprite(const PixelState& ps, const ScreenVertex& v, float size)
 {
+    if (!Rasterisable(v))
+        return;
+    size = std::min(size, kRasterLimit); // size > 0
     const float left = v.x - size * 0.5f, top = v.y - size * 0.5f;
     const int x0 = int(std::ceil(left)), y0 = int(std::ceil(top));
     const int n = std::max(1, int(size + 0.5f));
@@ -94,13 +97,15 @@ std::vector<float> PointSizes(const DWORD* rs, float maxPointSize, const VertexC
 namespace {
 
 /// Points are clipped by their centre against the view volume itself, not
-/// the guard band: a centre outside drops the whole point.
+/// the guard band: a centre outside (or not a number) drops the whole point.
 bool CentreInside(const PrimitiveSetup& setup, const VertexOut& v)
 {
     if (setup.pretransformed)
         return ClipCode(setup, v) == 0;
+    if (!AllFinite4(v.pos))
+        return false;
     for (int plane = 0; plane < kClipPlanes; ++plane)
-        if (ClipPlaneDistance(plane, v.pos, 1.0f, 1.0f) < 0.0f)
+        if (!(ClipPlaneDistance(plane, v.pos, 1.0f, 1.0f) >= 0.0f))
             return false;
     return true;
 }
@@ -113,6 +118,8 @@ void AssemblePointSprite(const PrimitiveSetup& setup, const VertexOut& v, float 
         return;
     ScreenVertex s;
     ToScreen(setup, v, &s);
+    if (!ScreenFinite(s))
+        return; // w next to 0
     if (sprite && size > 0.0f)
         RasterSprite(*setup.pixel, s, size);
     else

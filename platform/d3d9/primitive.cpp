@@ -9,6 +9,9 @@
 namespace d3d9sw {
 namespace {
 
+// The code of a vertex the device cannot draw: outside every plane as well.
+constexpr int kUnsafeCode = kClipUnsafe | ((1 << kClipPlanes) - 1);
+
 // Copies the position and the attribute slots in use.
 void CopyVertex(const PrimitiveSetup& setup, VertexOut& to, const VertexOut& from)
 {
@@ -19,8 +22,12 @@ void CopyVertex(const PrimitiveSetup& setup, VertexOut& to, const VertexOut& fro
 // The point at `t` from `s` to `e`, position and attributes.
 void Interpolate(const PrimitiveSetup& setup, const VertexOut& s, const VertexOut& e, float t, VertexOut& out)
 {
-    for (int k = 0; k < 4; ++k)
-        out.pos[k] = s.pos[k] + (e.pos[k] - s.pos[k]) * t;
+    for (int k = 0; k < 4; ++k) {
+        const float d = e.pos[k] - s.pos[k];
+        // Ends near the largest floats on either side of 0: their difference
+        // overflows, their weighted sum does not.
+        out.pos[k] = d - d == 0.0f ? s.pos[k] + d * t : s.pos[k] * (1.0f - t) + e.pos[k] * t;
+    }
     for (int k = 0; k < setup.attrCount; ++k)
         out.attr[k] = s.attr[k] + (e.attr[k] - s.attr[k]) * t;
 }
@@ -74,10 +81,12 @@ float ClipPlaneDistance(int plane, const float* v, float guardX, float guardY)
 int ClipCode(const PrimitiveSetup& setup, const float* pos)
 {
     if (setup.pretransformed) {
-        const bool inside =
-            std::fabs(pos[0]) < kGuardBandPixels && std::fabs(pos[1]) < kGuardBandPixels && pos[3] > 0.0f;
+        const bool inside = AllFinite4(pos) && std::fabs(pos[0]) < kGuardBandPixels &&
+                            std::fabs(pos[1]) < kGuardBandPixels && pos[3] > 0.0f;
         return inside ? 0 : 1;
     }
+    if (!AllFinite4(pos))
+        return kUnsafeCode;
     int code = 0;
     for (int p = 0; p < kClipPlanes; ++p)
         if (!(ClipPlaneDistance(p, pos, setup.guardX, setup.guardY) >= 0.0f))
@@ -121,9 +130,12 @@ void ClipAndMapVertices(const PrimitiveSetup& setup, const VertexStore& verts, s
             int bits = 0;
             for (int p = 0; p < kClipPlanes; ++p)
                 bits |= ClipPlaneDistance(p, v, setup.guardX, setup.guardY) >= 0.0f ? 0 : 1 << p;
-            code[l] = bits;
             ScreenVertex s;
             MapToViewport(*setup.vertex, v, &s);
+            // A NaN fails every plane test above; an infinity or a w next to
+            // 0 may pass them all and still map to no screen position.
+            const bool finite = AllFinite4(v) && ScreenFinite(s);
+            code[l] = finite ? bits : kUnsafeCode;
             mapped[0][l] = s.x;
             mapped[1][l] = s.y;
             mapped[2][l] = s.z;
@@ -228,8 +240,12 @@ namespace {
     if (n < 3)
         return;
     ScreenVertex sv[kMaxClipPolygon];
-    for (int i = 0; i < n; ++i)
+    for (int i = 0; i < n; ++i) {
         ToScreen(setup, clipped[result][i], &sv[i]);
+        // Finite ends near the largest floats can cut to an infinite point.
+        if (!ScreenFinite(sv[i]))
+            return;
+    }
     DrawScreenPolygon(setup, sv, n, flat);
 }
 
@@ -240,7 +256,7 @@ void AssembleTriangle(const PrimitiveSetup& setup, const VertexStore& verts, con
 {
     const float* flat = setup.flat ? verts.Attr(ia) : nullptr;
     const int ca = codes[ia], cb = codes[ib], cc = codes[ic];
-    if (ca & cb & cc)
+    if ((ca & cb & cc) || ((ca | cb | cc) & kClipUnsafe))
         return;
     if ((ca | cb | cc) == 0) {
         const ScreenVertex sv[3] = {screen[ia], screen[ib], screen[ic]};
@@ -260,7 +276,7 @@ void AssembleTriangle(const PrimitiveSetup& setup, const VertexStore& verts, con
 void AssembleLine(const PrimitiveSetup& setup, const VertexOut& a, const VertexOut& b)
 {
     const int ca = ClipCode(setup, a), cb = ClipCode(setup, b);
-    if (ca & cb)
+    if ((ca & cb) || ((ca | cb) & kClipUnsafe))
         return;
     VertexOut ends[2];
     const VertexOut* pa = &a;
@@ -290,6 +306,8 @@ void AssembleLine(const PrimitiveSetup& setup, const VertexOut& a, const VertexO
     ScreenVertex sa, sb;
     ToScreen(setup, *pa, &sa);
     ToScreen(setup, *pb, &sb);
+    if (!ScreenFinite(sa) || !ScreenFinite(sb))
+        return;
     RasterLine(*setup.pixel, sa, sb, setup.flat ? a.attr : nullptr);
 }
 
@@ -299,7 +317,8 @@ void AssemblePoint(const PrimitiveSetup& setup, const VertexOut& v)
         return;
     ScreenVertex s;
     ToScreen(setup, v, &s);
-    RasterPoint(*setup.pixel, s, setup.vertex->pointSize);
+    if (ScreenFinite(s))
+        RasterPoint(*setup.pixel, s, setup.vertex->pointSize);
 }
 
 } // namespace d3d9sw

@@ -15,6 +15,10 @@ namespace d3d9sw {
 constexpr int kClipPlanes = 6;
 /// Most vertices a clipped triangle can have (each plane adds at most one).
 constexpr int kMaxClipPolygon = 3 + kClipPlanes;
+/// Clip-code bit of a vertex the device cannot draw: a position that is not
+/// finite, or one that maps to no finite screen position (w next to 0). Such
+/// a vertex is outside every plane too; a primitive with one is dropped whole.
+constexpr int kClipUnsafe = 1 << kClipPlanes;
 /// Half the width of the guard band in pixels, centred on the viewport:
 /// screen coordinates stay within +-8192 pixels of it.
 constexpr float kGuardBandPixels = 16384.0f;
@@ -39,8 +43,10 @@ PrimitiveSetup MakePrimitiveSetup(const PixelState& pixel, const VertexConfig& v
 /// Signed distance of a clip-space position to `plane` (inside >= 0); the x
 /// and y planes lie `guardX`, `guardY` times further out than the viewport.
 float ClipPlaneDistance(int plane, const float* pos, float guardX, float guardY);
-/// Bit p set for each plane the vertex lies outside; a pre-transformed vertex
-/// gets bit 0 beyond the guard band or with rhw <= 0 (it is then dropped).
+/// Bit p set for each plane the vertex lies outside, every bit and
+/// kClipUnsafe for a position that is not finite; a pre-transformed vertex
+/// gets bit 0 beyond the guard band, with rhw <= 0 or with a number that is
+/// not finite (it is then dropped).
 int ClipCode(const PrimitiveSetup& setup, const float* pos);
 inline int ClipCode(const PrimitiveSetup& setup, const VertexOut& v)
 {
@@ -53,8 +59,21 @@ inline void ToScreen(const PrimitiveSetup& setup, const VertexOut& v, ScreenVert
 {
     ToScreen(setup, v.pos, v.attr, out);
 }
+/// True when all four numbers are finite (times 0, an infinity or a NaN
+/// gives NaN); written without branches so that loops over vertices vectorise.
+inline bool AllFinite4(const float* v)
+{
+    return v[0] * 0.0f + v[1] * 0.0f + v[2] * 0.0f + v[3] * 0.0f == 0.0f;
+}
+/// True when a screen position can be rasterised: x, y, z and rhw finite.
+inline bool ScreenFinite(const ScreenVertex& s)
+{
+    const float v[4] = {s.x, s.y, s.z, s.rhw};
+    return AllFinite4(v);
+}
 /// Clip codes of `count` stored vertices, and the screen positions of those
-/// whose code is 0 (the others' are left as they are).
+/// whose code is 0 (the others' are left as they are); a vertex inside every
+/// plane whose screen position is not finite gets kClipUnsafe instead.
 void ClipAndMapVertices(const PrimitiveSetup& setup, const VertexStore& verts, size_t count, uint8_t* codes,
                         ScreenVertex* screen);
 

@@ -160,10 +160,12 @@ bool MakePlanes(const PixelState& ps, const ScreenVertex* const* v, const float*
 void RasterTriangle(const PixelState& ps, const ScreenVertex& a, const ScreenVertex& b, const ScreenVertex& c,
                     const float* flat)
 {
+    if (!Rasterisable(a) || !Rasterisable(b) || !Rasterisable(c))
+        return;
     const ScreenVertex* v[3] = {&a, &b, &c};
     int64_t X[3], Y[3];
     for (int i = 0; i < 3; ++i) {
-        // Snap to the sub-pixel grid (coordinates are within the guard band).
+        // Snap to the sub-pixel grid (coordinates are within kRasterLimit).
         float fx = v[i]->x * kSub, fy = v[i]->y * kSub;
         X[i] = int64_t(fx + (fx >= 0.0f ? 0.5f : -0.5f));
         Y[i] = int64_t(fy + (fy >= 0.0f ? 0.5f : -0.5f));
@@ -259,6 +261,8 @@ void RasterTriangle(const PixelState& ps, const ScreenVertex& a, const ScreenVer
 
 void RasterLine(const PixelState& ps, const ScreenVertex& a, const ScreenVertex& b, const float* flat)
 {
+    if (!Rasterisable(a) || !Rasterisable(b))
+        return;
     float dx = b.x - a.x, dy = b.y - a.y;
     const bool xMajor = std::fabs(dx) >= std::fabs(dy);
     float major0 = xMajor ? a.x : a.y, major1 = xMajor ? b.x : b.y;
@@ -273,6 +277,11 @@ void RasterLine(const PixelState& ps, const ScreenVertex& a, const ScreenVertex&
         ++p0;
         ++p1;
     }
+    // Only the pixels inside the clip rectangle along the major axis.
+    p0 = std::max(p0, xMajor ? ps.clipX0 : ps.clipY0);
+    p1 = std::min(p1, xMajor ? ps.clipX1 : ps.clipY1);
+    if (p0 >= p1)
+        return;
     // Planes along the major axis only.
     SpanPlanes planes;
     auto plane = [&](float fa, float fb) {
@@ -305,7 +314,9 @@ void RasterLine(const PixelState& ps, const ScreenVertex& a, const ScreenVertex&
 
 void RasterPoint(const PixelState& ps, const ScreenVertex& v, float size)
 {
-    size = std::max(size, 1.0f);
+    if (!Rasterisable(v))
+        return;
+    size = size >= 1.0f ? std::min(size, kRasterLimit) : 1.0f;
     // Pixels whose centres lie in [x - size/2, x + size/2).
     int x0 = int(std::ceil(v.x - size * 0.5f));
     int y0 = int(std::ceil(v.y - size * 0.5f));

@@ -59,20 +59,26 @@ inline void Unpack(uint32_t c, float out[4])
     out[3] = float(c >> 24) * kInv255;
 }
 
+// A texel coordinate kept well inside int range (NaN, from extreme w, at
+// the lower end), so that turning it into an index stays defined.
+inline float ClampTexel(float f)
+{
+    return f > -1e8f ? (f < 1e8f ? f : 1e8f) : -1e8f;
+}
+
 // One filtered sample of a level at normalised (u, v): r, g, b, a.
 void SampleLevel(const Level& l, float u, float v, bool linear, DWORD au, DWORD av, uint32_t border,
                  float out[4])
 {
     float fu = u * float(l.width), fv = v * float(l.height);
     if (!linear) {
-        // Guard against coordinates far outside int range.
-        fu = std::clamp(fu, -1e8f, 1e8f);
-        fv = std::clamp(fv, -1e8f, 1e8f);
+        fu = ClampTexel(fu);
+        fv = ClampTexel(fv);
         Unpack(Fetch(l, int(std::floor(fu)), int(std::floor(fv)), au, av, border), out);
         return;
     }
-    fu = std::clamp(fu - 0.5f, -1e8f, 1e8f);
-    fv = std::clamp(fv - 0.5f, -1e8f, 1e8f);
+    fu = ClampTexel(fu - 0.5f);
+    fv = ClampTexel(fv - 0.5f);
     float x0f = std::floor(fu), y0f = std::floor(fv);
     float ax = fu - x0f, ay = fv - y0f;
     int x0 = int(x0f), y0 = int(y0f);

@@ -45,8 +45,14 @@ std::string EngineError()
 {
     ErrorRecord error;
     ErrorGet(&error);
-    char text[64];
-    std::snprintf(text, sizeof text, "error %u:0x%x", error.pluginId, error.code);
+    char text[128];
+    int64_t offset = -1;
+    if (StreamTakeRefusal(&offset)) {
+        std::snprintf(text, sizeof text, "error %u:0x%x, a number that is not finite at offset %lld",
+                      error.pluginId, error.code, static_cast<long long>(offset));
+    } else {
+        std::snprintf(text, sizeof text, "error %u:0x%x", error.pluginId, error.code);
+    }
     return text;
 }
 

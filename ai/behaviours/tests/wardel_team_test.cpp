@@ -81,6 +81,14 @@ TEST(SectorWindowTest, WindowIsCentredAndWrapsAround)
     EXPECT_EQ(acc[324], 0.0f);
     float empty[4] = {};
     EXPECT_EQ(FindMaxSector(empty, 4), -1);
+    // Headings that are not numbers add nothing; any finite one lands in the table.
+    float far[360] = {};
+    for (const float heading : {std::nanf(""), INFINITY, -INFINITY})
+        AddCosineWindow(far, 360, heading);
+    EXPECT_EQ(FindMaxSector(far, 360), -1);
+    AddCosineWindow(far, 360, 3.6e9f + 10.0f); // 3600000010 is 10 modulo 360
+    AddCosineWindow(far, 360, -1e30f);
+    EXPECT_GT(FindMaxSector(far, 360), -1);
     MarkSectorWindow(acc, 360, 0, 2);
     EXPECT_EQ(acc[358], -1.0f);
     EXPECT_EQ(acc[2], -1.0f);
@@ -140,10 +148,15 @@ TEST_F(WardelTeamTest, MoreThanSixtyDirectionsFoldIntoTheNearestCluster)
         ways += cluster.count;
     }
     EXPECT_EQ(ways, 90);
-    // Every guard direction still covers clusters around the whole circle.
+    // Every cluster around the whole circle is still covered: two directions with the
+    // wide windows of a team of two take them all, where the narrower ones of four
+    // leave some out, so two members stay free.
     CVec3 points[4];
     uint16_t slotOf[kMaxAccessWayClusters];
-    EXPECT_EQ(team.ComputeGuardSlots(record, centre, 3.0f, points, slotOf, 4), 4);
+    const int k = team.ComputeGuardSlots(record, centre, 3.0f, points, slotOf, 4);
+    EXPECT_EQ(k, 2);
+    for (int e = 0; e < kMaxAccessWayClusters; ++e)
+        EXPECT_LT(int(slotOf[e]), k) << e;
 }
 
 TEST_F(WardelTeamTest, MissingArcsAreSkipped)
@@ -178,7 +191,10 @@ TEST_F(WardelTeamTest, GuardPointsFaceTheAccessWays)
         {"crossing", {0.0f, 90.0f, 180.0f, 270.0f}, 4, {{0, 0, d}, {d, 0, 0}, {0, 0, -d}, {-d, 0, 0}}},
         {"corridor", {0.0f, 180.0f}, 4, {{0, 0, d}, {0, 0, -d}}},
         {"dead end", {90.0f}, 3, {{d, 0, 0}}},
-        {"crossing, two guards", {0.0f, 90.0f, 180.0f, 270.0f}, 2, {{0, 0, d}, {d, 0, 0}}},
+        // One guard's window (half the occupied arc) covers three ways of the crossing,
+        // two guards' halved windows one each: the one guard's point is kept, the
+        // second member stays free.
+        {"crossing, two guards", {0.0f, 90.0f, 180.0f, 270.0f}, 2, {{0, 0, d}}},
         {"no guard", {0.0f}, 0, {}},
     };
     for (const GuardCase& c : cases) {
@@ -236,6 +252,83 @@ TEST_F(WardelTeamTest, EveryTeamSizeCoversEveryDirection)
         for (int i = 0; i < k; ++i)
             for (int j = i + 1; j < k; ++j)
                 EXPECT_GT((points[size_t(i)] - points[size_t(j)]).Length(), 0.1f) << i << " " << j;
+        delete m_team;
+        m_team = nullptr;
+    }
+}
+
+// A VIP or a guard distance that is not a number leaves no direction to guard (the
+// angle-to-sector lookups once indexed their tables with it), and a far VIP still
+// gives whole sectors.
+TEST_F(WardelTeamTest, HeadingsThatAreNotNumbersGuardNothing)
+{
+    const CVec3 centre(0.0f, 0.0f, 0.0f);
+    CStar star = MakeStar(centre, WaysAtHeadings(centre, 8.0f, {0.0f, 90.0f, 180.0f, 270.0f}));
+    CWardelTeam& team = MakeTeam(4, star, centre);
+    CGuardNodeRecord record;
+    record.graph = star.graph.get();
+    team.BuildNodeClusters(record, 0.999f, *star.data, 0);
+    const float nan = std::nanf("");
+    struct Case
+    {
+        CVec3 vip;
+        float distance;
+        bool guards;
+    };
+    const Case cases[] = {{CVec3(nan, 0.0f, 0.0f), 3.0f, false},
+                          {CVec3(0.0f, nan, nan), 3.0f, false},
+                          {CVec3(INFINITY, 0.0f, 0.0f), 3.0f, false},
+                          {centre, nan, false},
+                          {centre, INFINITY, false},
+                          {CVec3(1e30f, 0.0f, -1e30f), 3.0f, true}};
+    for (const Case& c : cases) {
+        for (const int members : {1, 2, 4}) {
+            CVec3 points[4];
+            uint16_t slotOf[kMaxAccessWayClusters];
+            const int k = team.ComputeGuardSlots(record, c.vip, c.distance, points, slotOf, members);
+            if (!c.guards) {
+                EXPECT_EQ(k, 0) << c.vip.x << " " << c.distance << " " << members;
+                continue;
+            }
+            EXPECT_GE(k, 1);
+            for (int e = 0; e < 4; ++e)
+                EXPECT_TRUE(slotOf[e] == kNoCluster || slotOf[e] < k);
+        }
+    }
+}
+
+// Adding an escort never leaves fewer clusters covered, on stars of random headings
+// (some close together, some spread, as courtyards and pillar fields give them).
+TEST_F(WardelTeamTest, AddingAnEscortNeverCoversFewerClusters)
+{
+    std::mt19937 random(20261211);
+    const CVec3 centre(0.0f, 0.0f, 0.0f);
+    for (int trial = 0; trial < 60; ++trial) {
+        std::vector<float> headings;
+        const int count = 3 + int(random() % 20);
+        for (int i = 0; i < count; ++i)
+            headings.push_back(float(random() % 360) + float(random() % 100) / 100.0f);
+        CStar star = MakeStar(centre, WaysAtHeadings(centre, 8.0f, headings));
+        CWardelTeam& team = MakeTeam(16, star, centre);
+        CGuardNodeRecord record;
+        record.graph = star.graph.get();
+        team.BuildNodeClusters(record, 0.999f, *star.data, 0);
+        int previous = 0;
+        for (int members = 1; members <= 16; ++members) {
+            CVec3 points[16];
+            uint16_t slotOf[kMaxAccessWayClusters];
+            const int k = team.ComputeGuardSlots(record, centre, 3.0f, points, slotOf, members);
+            ASSERT_LE(k, members);
+            int covered = 0;
+            for (int e = 0; e < kMaxAccessWayClusters; ++e) {
+                if (slotOf[e] == kNoCluster)
+                    continue;
+                ++covered;
+                EXPECT_LT(int(slotOf[e]), k);
+            }
+            EXPECT_GE(covered, previous) << "trial " << trial << ", " << members << " members";
+            previous = covered;
+        }
         delete m_team;
         m_team = nullptr;
     }

@@ -58,9 +58,22 @@ bool ReadMatrices(Stream* stream, Matrix* matrices, uint32_t count, uint32_t ski
 {
     uint8_t bytes[kMatrixBytes];
     for (uint32_t b = 0; b < count; ++b) {
-        if ((skipBefore && !StreamSkip(stream, skipBefore)) ||
-            StreamRead(stream, bytes, sizeof(bytes)) != sizeof(bytes)) {
+        if (skipBefore && !StreamSkip(stream, skipBefore)) {
             return false;
+        }
+        const int64_t at = StreamGetPosition(stream);
+        if (StreamRead(stream, bytes, sizeof(bytes)) != sizeof(bytes)) {
+            return false;
+        }
+        // Bone matrices place the skinned vertices: finite numbers only (the
+        // fourth word of each row is a flag or a pad, not a number).
+        for (int row = 0; row < 4; ++row) {
+            const uint8_t* axis = bytes + 16 * row;
+            const float values[3] = {LittleEndianGetFloat(axis), LittleEndianGetFloat(axis + 4),
+                                     LittleEndianGetFloat(axis + 8)};
+            if (!StreamCheckFinite(values, 3, at < 0 ? -1 : at + 16 * row)) {
+                return false;
+            }
         }
         MatrixFromBytes(&matrices[b], bytes);
     }
@@ -72,7 +85,7 @@ bool ReadVertices(Stream* stream, Skin* skin)
     const size_t vertices = size_t(skin->numVertices);
     return vertices == 0 ||
            (StreamReadInt32(stream, reinterpret_cast<int32_t*>(skin->vertexBoneIndices), 4 * vertices) &&
-            StreamReadReal(stream, skin->vertexBoneWeights, 16 * vertices));
+            StreamReadFiniteReal(stream, skin->vertexBoneWeights, 16 * vertices));
 }
 
 bool IndicesBelow(const Skin* skin, uint32_t bones)

@@ -152,6 +152,42 @@ TEST_F(HierTest, AnmReaderRefusesBadOffsetsCountsAndVersions)
     }
 }
 
+// Key times, rotations and translations, and the duration, are finite numbers:
+// any that is not refuses the clip, and the refusal names its offset.
+TEST_F(HierTest, AnmReaderRefusesNumbersThatAreNotFiniteAtTheirOffset)
+{
+    Animation* animation = TwoNodeClip();
+    const Bytes good = WriteAnimation(animation);
+    AnimationDestroy(animation);
+    ASSERT_EQ(GetF32(good, 28), 1.0f);               // duration
+    ASSERT_EQ(GetF32(good, 32 + 3 * 36 + 20), 4.0f); // key 3, translation x
+    struct Case
+    {
+        const char* name;
+        size_t field;
+    } cases[] = {
+        {"duration", 28},
+        {"key 1 time", 32 + 36},
+        {"key 2 rotation w", 32 + 2 * 36 + 16},
+        {"key 3 translation x", 32 + 3 * 36 + 20},
+        {"key 3 translation z", 32 + 3 * 36 + 28},
+    };
+    for (const Case& c : cases) {
+        for (uint32_t bits : kNotFiniteBits) {
+            Bytes bytes = good;
+            PutU32(bytes, c.field, bits);
+            EXPECT_EQ(ReadAnimation(bytes), nullptr) << c.name;
+            EXPECT_EQ(TakeError(), (ErrorRecord{0, kErrorRead})) << c.name;
+            // ReadAnimation reads the body after the 12-byte chunk header.
+            EXPECT_EQ(TakeRefusedOffset(), int64_t(c.field) - 12) << c.name;
+        }
+    }
+    Animation* back = ReadAnimation(good);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(TakeRefusedOffset(), -2);
+    AnimationDestroy(back);
+}
+
 TEST_F(HierTest, FrameExtensionRoundTrip)
 {
     Frame* root = FrameCreate();

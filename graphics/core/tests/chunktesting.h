@@ -56,3 +56,14 @@ inline float GetF32(const Bytes& bytes, size_t offset)
     std::memcpy(&v, bytes.data() + offset, 4);
     return v;
 }
+
+/// Bit patterns of a NaN, +infinity and -infinity, for patching fixtures.
+inline constexpr uint32_t kNotFiniteBits[] = {0x7FC00000u, 0x7F800000u, 0xFF800000u};
+
+/// The offset of the value a reader refused (StreamTakeRefusal); -2 when none
+/// was refused.
+inline int64_t TakeRefusedOffset()
+{
+    int64_t offset = -1;
+    return StreamTakeRefusal(&offset) ? offset : -2;
+}

@@ -231,6 +231,29 @@ TEST_F(FrameListMemoryTest, BadParentIndicesAreRefused)
     FrameDestroyHierarchy(frames[0]);
 }
 
+// A matrix places every frame below it: any of its twelve numbers that is
+// not finite refuses the list, and the refusal names its offset.
+TEST_F(FrameListMemoryTest, NonFiniteMatrixNumbersAreRefusedAtTheirOffset)
+{
+    Bytes good = ThreeFrames();
+    const int64_t liveBefore = CountingMemory::live;
+    for (size_t field = 0; field < 12; ++field) {
+        for (uint32_t bits : kNotFiniteBits) {
+            Bytes bytes = good;
+            const size_t offset = 28 + 56 + 4 * field; // the second frame's matrix
+            PutU32(bytes, offset, bits);
+            EXPECT_TRUE(ReadHierarchy(bytes).empty()) << field;
+            EXPECT_EQ(TakeError(), (ErrorRecord{0, kErrorRead})) << field;
+            EXPECT_EQ(TakeRefusedOffset(), int64_t(offset)) << field;
+            EXPECT_EQ(CountingMemory::live, liveBefore) << field;
+        }
+    }
+    std::vector<Frame*> frames = ReadHierarchy(good);
+    ASSERT_EQ(frames.size(), 3u);
+    EXPECT_EQ(TakeRefusedOffset(), -2);
+    FrameDestroyHierarchy(frames[0]);
+}
+
 TEST_F(FrameListMemoryTest, TruncatedAndOversizedCountsFailCleanly)
 {
     Bytes good = ThreeFrames();

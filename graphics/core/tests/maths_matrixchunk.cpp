@@ -99,6 +99,28 @@ TEST_F(MatrixChunkTest, ShortAndLongStructChunks)
     EXPECT_EQ(matrices, 2);
 }
 
+TEST_F(MatrixChunkTest, NonFiniteNumbersAreRefusedAtTheirOffset)
+{
+    Matrix m{};
+    m.right = {1, 0, 0};
+    const Bytes good = WriteBytes([&](Stream* s) { return MatrixStreamWrite(&m, s) != nullptr; });
+    for (size_t field = 0; field < 12; ++field) {
+        for (uint32_t bits : kNotFiniteBits) {
+            Bytes bytes = good;
+            PutU32(bytes, 24 + 4 * field, bits);
+            bool ok;
+            ReadMatrix(bytes, &ok);
+            EXPECT_FALSE(ok) << field;
+            EXPECT_EQ(TakeError(), (ErrorRecord{0, kErrorRead})) << field;
+            EXPECT_EQ(TakeRefusedOffset(), int64_t(24 + 4 * field)) << field;
+        }
+    }
+    bool ok;
+    ReadMatrix(good, &ok);
+    EXPECT_TRUE(ok);
+    EXPECT_EQ(TakeRefusedOffset(), -2);
+}
+
 TEST_F(MatrixChunkTest, TruncatedAndBadVersionFail)
 {
     Matrix m{};

@@ -263,6 +263,35 @@ TEST_F(SceneGeometryRefused, EveryPrefixAndCorruption)
         ExpectRefused(bytes, c.what);
     }
 
+    // Coordinates, positions, normals and bounding spheres are finite numbers: any
+    // that is not refuses the geometry, and the refusal names its offset. The quad's
+    // arrays follow the struct (24..40): colours, two coordinate sets, triangles,
+    // then per target a sphere, two flags, positions and normals.
+    struct Field
+    {
+        const char* what;
+        size_t offset;
+        float stored;
+    } fields[] = {
+        {"second set's v of vertex 0", 60, 0.5f},
+        {"first target's sphere radius", 148, -1.0f},
+        {"x of vertex 1", 172, 1.0f},
+        {"z of the first normal", 216, 1.0f},
+        {"second target's sphere centre x", 256, -1.0f},
+        {"second target's vertex 0", 280, 1.0f},
+    };
+    for (const Field& f : fields) {
+        if (f.stored >= 0.0f) {
+            ASSERT_EQ(GetF32(valid, f.offset), f.stored) << f.what;
+        }
+        for (uint32_t bits : kNotFiniteBits) {
+            Bytes bytes = valid;
+            PutU32(bytes, f.offset, bits);
+            ExpectRefused(bytes, f.what);
+            EXPECT_EQ(TakeRefusedOffset(), int64_t(f.offset)) << f.what;
+        }
+    }
+
     // Morph targets whose heads fit the struct but whose vertices cannot are
     // refused before their arrays are allocated.
     Bytes many = valid;

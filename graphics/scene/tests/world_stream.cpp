@@ -234,6 +234,41 @@ TEST_F(SceneWorldStream, DamagedWorldsAreRefusedLeavingNothing)
     }
 }
 
+// Positions, coordinates, planes and boxes place the world: any number there that
+// is not finite refuses it, leaving nothing, and the refusal names its offset.
+TEST_F(SceneWorldStream, NumbersThatAreNotFiniteAreRefusedAtTheirOffset)
+{
+    const Bytes original = FiveTriangleBytes();
+    ASSERT_FALSE(original.empty());
+    std::vector<size_t> planes;
+    FindChunks(original, 0, original.size(), kChunkPlaneSector, &planes);
+    ASSERT_FALSE(planes.empty());
+    const size_t plane = planes[0] + 24, sector = SectorStructs(original)[0] + 12;
+    struct Field
+    {
+        const char* what;
+        size_t offset;
+    } fields[] = {
+        {"world origin", kStruct + 4}, {"world box", kStruct + 40},
+        {"plane value", plane + 4},    {"plane's right value", plane + 20},
+        {"sector box", sector + 12},   {"sector box top", sector + 32},
+        {"first vertex", sector + 44}, {"last coordinate of a vertex", sector + 44 + 8},
+    };
+    for (const Field& f : fields) {
+        for (uint32_t bits : kNotFiniteBits) {
+            SCOPED_TRACE(f.what);
+            Bytes bytes = original;
+            PutU32(bytes, f.offset, bits);
+            const int64_t before = CountingMemory::live;
+            TakeError();
+            EXPECT_EQ(Read(bytes), nullptr);
+            EXPECT_EQ(TakeError().code, kErrorRead);
+            EXPECT_EQ(TakeRefusedOffset(), int64_t(f.offset));
+            EXPECT_EQ(CountingMemory::live, before);
+        }
+    }
+}
+
 TEST_F(SceneWorldStream, EveryPrefixIsRefused)
 {
     const Bytes original = FiveTriangleBytes();

@@ -8,6 +8,7 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -305,6 +306,29 @@ TEST_F(View, WithoutVertexShadersTheShaderViewIsRefused)
     std::ifstream in(output);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     EXPECT_NE(text.find("the device runs no vertex shaders"), std::string::npos) << text;
+}
+
+TEST_F(View, WorldWithANumberThatIsNotFiniteIsRefusedAtItsOffset)
+{
+    std::ifstream in(kData + "/level.bsp", std::ios::binary);
+    std::vector<char> bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    ASSERT_GT(bytes.size(), 64u);
+    ASSERT_EQ(bytes[0], 0x0B) << "the world chunk comes first";
+    // The x of the world's origin: after the chunk and struct headers and the root flag.
+    const uint32_t nan = 0x7FC00000u;
+    std::memcpy(bytes.data() + 28, &nan, 4);
+    std::filesystem::create_directories(OLAI_TEST_OUTPUT_DIR);
+    const std::string patched = std::string(OLAI_TEST_OUTPUT_DIR) + "/nan.bsp";
+    std::ofstream(patched, std::ios::binary).write(bytes.data(), std::streamsize(bytes.size()));
+
+    SceneViewOptions options;
+    options.world = patched;
+    SceneView view;
+    std::string error;
+    EXPECT_FALSE(SceneViewCreate(&view, options, &error));
+    EXPECT_NE(error.find("nan.bsp"), std::string::npos) << error;
+    EXPECT_NE(error.find("not finite at offset 28"), std::string::npos) << error;
+    EXPECT_EQ(view.world, nullptr);
 }
 
 TEST_F(View, TruncatedWorldIsRefusedWithTheEnginesError)

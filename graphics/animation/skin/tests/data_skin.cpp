@@ -1,6 +1,7 @@
 // Skin data: maximum weights, used bones, preparation, the stored forms and
 // the refusal of bad stored data.
 #include <algorithm>
+#include <cmath>
 #include <string>
 
 #include "graphics/animation/skin/tests/skintesting.h"
@@ -267,6 +268,10 @@ TEST_F(SkinData, BadBodiesAreRefusedAndLeaveTheGeometryAsItWas)
              b.splitHead[2] = 1;
              b.split = {0, 1, 2, 0, 1, 2, 2};
          }},
+        {"weight not a number", [](SkinBody& b) { b.weights[1] = std::nanf(""); }},
+        {"weight infinite", [](SkinBody& b) { b.weights[0] = INFINITY; }},
+        {"bone matrix axis infinite", [](SkinBody& b) { b.matrices[1] = -INFINITY; }},
+        {"bone matrix position not a number", [](SkinBody& b) { b.matrices[16 + 12] = std::nanf(""); }},
         {"remap byte past the bones",
          [](SkinBody& b) {
              b.splitHead[1] = 1;
@@ -284,6 +289,10 @@ TEST_F(SkinData, BadBodiesAreRefusedAndLeaveTheGeometryAsItWas)
         EXPECT_EQ(SkinGeometryGetSkin(geometry), before) << c.what;
         TakeError();
     }
+    // The fourth word of a bone matrix row is a flag, not a number: any bits pass.
+    SkinBody flagged = ValidBody();
+    flagged.matrices[3] = std::nanf("");
+    EXPECT_TRUE(ReadBody(geometry, flagged.Bytes()));
     // Every prefix of a valid body with split data is refused too.
     SkinBody split = ValidBody();
     split.splitHead[0] = 2;
