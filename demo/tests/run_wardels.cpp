@@ -9,12 +9,14 @@
 // The tour (data/wardels/tour-input.txt) checks what a user sees: no
 // character or graph node inside a wall or crate, bullets and bursts when the
 // VIP fires, the VIP in view in every 30th frame, every camera, the sky's
-// colour on both headless drivers, and two runs that end alike.
+// colour on both headless drivers, the far wall filtered from mip levels, and
+// two runs that end alike.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -266,6 +268,13 @@ constexpr float kBodyRadius = 0.3f;
 constexpr float kBodyClearance = 0.15f;
 /// The clear colour of the sky (the camera's background, 88 88 110).
 constexpr uint32_t kSky = 0x58586E;
+/// The fixed camera "Hall" (frame 270) sees the level's far north wall 25 to
+/// 30 m away in this band of pixels (x0, y0, x1, y1). Its bricks, sampled
+/// without mip levels, give a mean brightness step of about 42 between
+/// neighbouring pixels; filtered from mip levels about 15.
+constexpr int kHallFrame = 270;
+constexpr int kFarWall[4] = {180, 100, 380, 125};
+constexpr double kFarWallMostEnergy = 25.0;
 
 struct Box
 {
@@ -349,6 +358,22 @@ Picture ReadPicture(const std::string& path)
 int CountPixels(const Picture& p, bool (*test)(uint32_t))
 {
     return int(std::count_if(p.pixels.begin(), p.pixels.end(), test));
+}
+
+/// The mean brightness step between neighbouring pixels (right and below)
+/// in the band: how much high-frequency detail a region shows.
+double HighFrequencyEnergy(const Picture& p, const int band[4])
+{
+    const auto brightness = [&p](int x, int y) {
+        const uint32_t c = p.pixels[size_t(y) * p.width + size_t(x)];
+        return 0.3 * double((c >> 16) & 0xFF) + 0.6 * double((c >> 8) & 0xFF) + 0.1 * double(c & 0xFF);
+    };
+    double energy = 0.0;
+    for (int y = band[1]; y < band[3]; ++y)
+        for (int x = band[0]; x < band[2]; ++x)
+            energy += std::abs(brightness(x + 1, y) - brightness(x, y)) +
+                      std::abs(brightness(x, y + 1) - brightness(x, y));
+    return energy / double((band[2] - band[0]) * (band[3] - band[1]));
 }
 
 std::string KeptFrame(const std::string& folder, int frame)
@@ -471,9 +496,13 @@ TEST(DemoTour, WhatTheUserSeesHoldsAndTwoRunsEndAlike)
     for (const auto& [frame, s] : tour.shots)
         modes.insert(s[2]);
     EXPECT_EQ(modes, (std::set<int>{1, 2, 5}));
-    const Picture hall = ReadPicture(KeptFrame(folder, 270));
+    const Picture hall = ReadPicture(KeptFrame(folder, kHallFrame));
     const Picture corridor = ReadPicture(KeptFrame(folder, 300));
     EXPECT_NE(hall.pixels, corridor.pixels) << "Tab shows the next fixed camera";
+    ASSERT_EQ(tour.shots.at(kHallFrame)[2], 5);
+    EXPECT_LT(HighFrequencyEnergy(hall, kFarWall), kFarWallMostEnergy)
+        << "the far wall's bricks from mip levels";
+    EXPECT_GT(HighFrequencyEnergy(hall, kFarWall), 1.0) << "the far wall still shows";
 
     // The sky clears to the camera's background, opaque, in the kept frames
     // and in the screenshots, on the offscreen and on the dummy driver.
