@@ -91,11 +91,7 @@ HRESULT Device::PresentSurface(Surface* surface, HWND window)
         if (window)
             ShowInWindow(argb, surface->width, surface->height, window);
         if (keep) {
-            // Kept as the window shows it: opaque, whatever the alpha the
-            // clear colour or the blending left behind.
             lastFrame_.assign(argb, argb + size_t(surface->width) * surface->height);
-            for (uint32_t& pixel : lastFrame_)
-                pixel |= 0xFF000000u;
             lastFrameWidth_ = surface->width;
             lastFrameHeight_ = surface->height;
         }
