@@ -14,6 +14,7 @@
 #include "demo/characterbinding.h"
 #include "demo/registrations.h"
 #include "demo/wardelqueries.h"
+#include "framework/cameramanager.h"
 #include "framework/font.h"
 #include "framework/framework.h"
 #include "framework/inputmanager.h"
@@ -29,6 +30,7 @@ constexpr const char* kTitle = "OLAI - Wardels";
 constexpr int32_t kNotInGameExit = -1;
 constexpr int32_t kNoPlayerExit = -2;
 constexpr float kTextHeight = 0.03f;
+constexpr uint8_t kSky[4] = {88, 88, 110, 255};
 /// The overlay lines' left edge, unless they would pass the view's right
 /// edge, and their least distance from either edge (2-D units).
 constexpr float kTextX = 0.55f;
@@ -236,6 +238,10 @@ bool CWardelApplication::CreateEscorts()
 bool CWardelApplication::OnInitialize()
 {
     SetHWND(ShellGetWindow());
+    // The framework's slate sky, opaque: a kept frame (OLAI_SCREENSHOT) then
+    // shows the sky the window shows, where alpha 0 reads as white.
+    if (CCameraManager* cameras = Framework().cameraManager)
+        cameras->SetBackgroundColour(kSky);
     if (!StartAi() || !LoadAiData())
         return false;
     if (m_escortCount > 0) {

@@ -196,7 +196,7 @@ void KeepFrame()
     IDirect3DSurface9* back = nullptr;
     if (device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back) != D3D_OK || back == nullptr)
         return;
-    // Opaque, as the window shows it (the clear colour's alpha is 0).
+    // Opaque, as the window shows it (blending leaves other alphas).
     D3DLOCKED_RECT locked{};
     D3DSURFACE_DESC desc{};
     if (back->GetDesc(&desc) == D3D_OK && back->LockRect(&locked, nullptr, 0) == D3D_OK) {
