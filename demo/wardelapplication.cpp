@@ -1,5 +1,6 @@
 #include "demo/wardelapplication.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <new>
@@ -13,6 +14,7 @@
 #include "demo/characterbinding.h"
 #include "demo/registrations.h"
 #include "demo/wardelqueries.h"
+#include "framework/cameramanager.h"
 #include "framework/font.h"
 #include "framework/framework.h"
 #include "framework/inputmanager.h"
@@ -28,6 +30,11 @@ constexpr const char* kTitle = "OLAI - Wardels";
 constexpr int32_t kNotInGameExit = -1;
 constexpr int32_t kNoPlayerExit = -2;
 constexpr float kTextHeight = 0.03f;
+constexpr uint8_t kSky[4] = {88, 88, 110, 255};
+/// The overlay lines' left edge, unless they would pass the view's right
+/// edge, and their least distance from either edge (2-D units).
+constexpr float kTextX = 0.55f;
+constexpr float kTextMargin = 0.02f;
 
 WardelCharacterFactory gCharacterFactory = &CCharacterBinding::Create;
 
@@ -231,6 +238,10 @@ bool CWardelApplication::CreateEscorts()
 bool CWardelApplication::OnInitialize()
 {
     SetHWND(ShellGetWindow());
+    // The framework's slate sky, opaque: a kept frame (OLAI_SCREENSHOT) then
+    // shows the sky the window shows, where alpha 0 reads as white.
+    if (CCameraManager* cameras = Framework().cameraManager)
+        cameras->SetBackgroundColour(kSky);
     if (!StartAi() || !LoadAiData())
         return false;
     if (m_escortCount > 0) {
@@ -279,11 +290,20 @@ void CWardelApplication::OnRender()
     CFont* font = Framework().font;
     if (font == nullptr)
         return;
-    const V2d coverage{0.55f, 0.15f}, camera{0.55f, 0.18f};
-    font->Print(Zelk::ShowCoverage != 0 ? "Press F1 to hide covered area"
-                                        : "Press F1 to display covered area",
-                &coverage, kTextHeight);
-    font->Print("Use \"C\" key to switch fixed/free camera", &camera, kTextHeight);
+    const char* coverageText =
+        Zelk::ShowCoverage != 0 ? "Press F1 to hide covered area" : "Press F1 to display covered area";
+    const char* cameraText = "Use \"C\" key to switch fixed/free camera";
+    // Both lines start at one x, moved left as far as the wider needs to end
+    // inside the view.
+    float x = kTextX;
+    if (const float view = CFont::ViewWidth(); view > 0.0f) {
+        const float widest =
+            std::max(font->Width(coverageText, kTextHeight), font->Width(cameraText, kTextHeight));
+        x = std::max(std::min(x, view - kTextMargin - widest), kTextMargin);
+    }
+    const V2d coverage{x, 0.15f}, camera{x, 0.18f};
+    font->Print(coverageText, &coverage, kTextHeight);
+    font->Print(cameraText, &camera, kTextHeight);
 }
 
 void CWardelApplication::RemoveCharacter(CWardelCharacter*& character)

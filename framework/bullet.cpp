@@ -6,8 +6,10 @@
 namespace {
 
 constexpr uint32_t kTracerColour = 0xB0FFFFFF;
-constexpr float kTracerLength = 0.4f;
-constexpr float kTracerHalfWidth = 0.01f;
+// A streak about as long as a frame's flight at 30 frames a second, wide
+// enough to cover a few pixels 10 m from the camera.
+constexpr float kTracerLength = 1.2f;
+constexpr float kTracerHalfWidth = 0.05f;
 constexpr float kTracerTail = 0.5f; // the tail is half as wide as the head
 
 } // namespace

@@ -1,6 +1,7 @@
 // The "Camera" section of "config.xml": clip planes, the switch sequence, the
 // starting mode, the follow limits, the free camera's start and the fixed
 // cameras. Attributes are read by position; a missing one shows its error box.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -183,6 +184,12 @@ bool CCameraManager::ReadFollow(const char** attributes)
     if (!ReadReported(attributes, 3, "maxDistance", "Follow", &m_maxDistance))
         return false;
     m_maxDistance *= m_scale;
+    // The follow camera starts inside its limits, not only once the user
+    // turns or zooms it.
+    if (m_minVAngle <= m_maxVAngle)
+        m_followPitch = std::clamp(m_followPitch, m_minVAngle, m_maxVAngle);
+    if (m_minDistance <= m_maxDistance)
+        m_followDistance = std::clamp(m_followDistance, m_minDistance, m_maxDistance);
     return true;
 }
 

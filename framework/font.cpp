@@ -1,5 +1,6 @@
 #include "framework/font.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "framework/standardapplication.h"
@@ -12,6 +13,9 @@
 #include "graphics/toolkit2d/twoddevice.h"
 
 namespace {
+
+/// Text keeps this far from the view's left and right edges (2-D units).
+constexpr float kEdgeMargin = 0.01f;
 
 /// Glyph pages are drawn scaled: bilinear filtering keeps them smooth.
 Texture* SetLinearFilter(Texture* texture, void*)
@@ -50,7 +54,31 @@ Font* CFont::Print(const char* text, const V2d* position, float height)
     if (!m_font || !text || !position)
         return nullptr;
     float at[2] = {position->x, position->y};
+    if (const float view = ViewWidth(); view > 0.0f) {
+        const float room = view - 2.0f * kEdgeMargin;
+        float width = Width(text, height);
+        if (width > room) {
+            height *= room / width;
+            width = room;
+        }
+        if (at[0] + width > view - kEdgeMargin)
+            at[0] = std::max(view - kEdgeMargin - width, kEdgeMargin);
+    }
     return FontRenderString(m_font, text, height, at, m_brush);
+}
+
+float CFont::Width(const char* text, float height) const
+{
+    return m_font && text ? FontGetStringWidth(m_font, text, height) : 0.0f;
+}
+
+float CFont::ViewWidth()
+{
+    // The toolkit's user viewport: its width in 2-D units.
+    float x = 0.0f, y = 0.0f, w = 0.0f, h = 0.0f;
+    if (!TwoDDeviceGetCamera() || !TwoDDeviceGetViewport(&x, &y, &w, &h) || !(w > 0.0f))
+        return 0.0f;
+    return x + w;
 }
 
 bool CFont::Release()

@@ -23,9 +23,17 @@ class CFont
     /// textures, the 2-D flatness 1.0 and the layer depth 1.1 x the camera's
     /// near plane. True when the font is loaded.
     bool Load(Camera* camera);
-    /// Draws `text` at `position` (2-D device space) with characters
-    /// `height` high; the toolkit's answer, null (nothing drawn) without a font.
+    /// Draws `text` at `position` (2-D device space: the toolkit's viewport) with characters `height` high,
+    /// kept inside the view: a line that would run past the right edge moves left, and one wider than the
+    /// view is drawn smaller. The toolkit's answer, null (nothing drawn)
+    /// without a font.
     Font* Print(const char* text, const V2d* position, float height);
+    /// The width `text` takes at `height` (2-D units); 0 without a font.
+    float Width(const char* text, float height) const;
+    /// The right edge of the toolkit's viewport in 2-D units (4/3 for a
+    /// camera whose view window was 4:3 when the toolkit took it); 0 without
+    /// a camera.
+    static float ViewWidth();
     /// Destroys the font and the brush (each when present) and closes the
     /// 2-D toolkit that Load opened; true.
     bool Release();

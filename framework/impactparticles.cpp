@@ -25,7 +25,10 @@ constexpr uint32_t kEmitterFlags =
 constexpr float kGravity = -294.0f;
 constexpr float kParticlesPerSecond = 960.0f;
 constexpr float kImpactParticleSize = 1.4f;
-constexpr float kSystemScale = 0.01f;
+// Sized for a world in metres: 7 cm sprites thrown out at up to 4 m/s and
+// up to 8.5 m/s up, which a camera a few metres off sees (at 0.01 they are
+// 1.4 cm, under a pixel at 10 m).
+constexpr float kSystemScale = 0.05f;
 // Blend modes: by source alpha over the inverse source alpha.
 constexpr uint32_t kBlendSourceAlpha = 5;
 constexpr uint32_t kBlendInverseSourceAlpha = 6;

@@ -136,7 +136,10 @@ ShellEventResult CInputManager::OnKey(ShellEvent event, int32_t key)
         m_keypad0 = 1;
         return ShellEventHandled;
     case kShellKeyTab:
-        m_tab = down ? 1 : 0;
+        // A press, like "c": a tap between two frames still steps once.
+        if (!down)
+            return ShellEventNotHandled;
+        m_tab = 1;
         return ShellEventHandled;
     case kShellKeyLeftShift:
         m_leftShift = down ? 1 : 0;

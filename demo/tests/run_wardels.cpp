@@ -5,11 +5,20 @@
 // distinct guard slots and stand on their guard points 20 s after the VIP
 // stopped, every access way of the VIP's node is watched, a second run ends
 // in the same state, and the last frame shows the blue VIP and red escorts.
+//
+// The tour (data/wardels/tour-input.txt) checks what a user sees: no
+// character or graph node inside a wall or crate, bullets and bursts when the
+// VIP fires, the VIP in view in every 30th frame, every camera, the sky's
+// colour on both headless drivers, the far wall filtered from mip levels, and
+// two runs that end alike.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 #include <future>
 #include <map>
@@ -102,18 +111,21 @@ Report ReadReport(const std::string& path)
     return report;
 }
 
-/// Runs the probe for kFrames frames of 33 ms; its exit code. The report goes
-/// to `name`.txt, the last frame to `name`.png, the output to `name`.log.
-int RunProbe(const std::string& name)
+/// Runs the probe for `frames` frames of 33 ms on `script`; its exit code.
+/// The report goes to `name`.txt, the last frame to `name`.png, the output to
+/// `name`.log; `environment` comes before the program (extra variables).
+int RunProbe(const std::string& name, const std::string& script = OLAI_DEMO_SCRIPT, int frames = kFrames,
+             const std::string& environment = "SDL_VIDEODRIVER=offscreen")
 {
     const std::string base = OLAI_TEST_OUTPUT_DIR "/" + name;
     std::remove((base + ".txt").c_str());
     std::remove((base + ".png").c_str());
-    const std::string command =
-        "cd " OLAI_DATA_DIR " && SDL_VIDEODRIVER=offscreen OLAI_FRAME_MS=33 "
-        "OLAI_EXIT_AFTER_FRAMES=" +
-        std::to_string(kFrames) + " OLAI_SCREENSHOT=" + base + ".png OLAI_PROBE_REPORT=" + base +
-        ".txt OLAI_INPUT_SCRIPT=" OLAI_DEMO_SCRIPT " " OLAI_WARDELS_PROBE " > " + base + ".log 2>&1";
+    const std::string command = "cd " OLAI_DATA_DIR " && " + environment +
+                                " OLAI_FRAME_MS=33 "
+                                "OLAI_EXIT_AFTER_FRAMES=" +
+                                std::to_string(frames) + " OLAI_SCREENSHOT=" + base +
+                                ".png OLAI_PROBE_REPORT=" + base + ".txt OLAI_INPUT_SCRIPT=" + script +
+                                " " OLAI_WARDELS_PROBE " > " + base + ".log 2>&1";
     const int status = std::system(command.c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
@@ -246,6 +258,272 @@ TEST(DemoRun, EscortsGuardTheVipAndTwoRunsEndAlike)
     EXPECT_EQ(first.text, second.text) << "frame by frame";
 
     ExpectTheVipAmongItsEscorts(OLAI_TEST_OUTPUT_DIR "/wardels.png");
+}
+
+// The tour (data/wardels/tour-input.txt): what a user sees while the VIP
+// turns, aims and fires up the west corridor, walks and runs, and the cameras
+// are switched through.
+constexpr int kTourFrames = 420;
+/// Frames kept by the probe: every 30th.
+constexpr int kKeepEvery = 30;
+/// A frame kept while the VIP fires (bullets are in flight in it).
+constexpr int kFiringFrame = 90;
+/// The VIP's blue in every kept frame, and while the follow camera shows it.
+constexpr int kVipSeen = 25;
+constexpr int kVipFollowed = 500;
+/// A body's radius (the escorts' width is 0.6 m): no graph node is closer
+/// to a wall or crate.
+constexpr float kBodyRadius = 0.3f;
+/// How close a character's position comes to a solid box: a character running
+/// into a wall presses its physical proxy up to 0.1 m into the contact before
+/// it stops, so positions keep at least this far (world units).
+constexpr float kBodyClearance = 0.15f;
+/// The clear colour of the sky (the camera's background, 88 88 110).
+constexpr uint32_t kSky = 0x58586E;
+/// The fixed camera "Hall" (frame 270) sees the level's far north wall 25 to
+/// 30 m away in this band of pixels (x0, y0, x1, y1). Its bricks, sampled
+/// without mip levels, give a mean brightness step of about 42 between
+/// neighbouring pixels; filtered from mip levels about 15.
+constexpr int kHallFrame = 270;
+constexpr int kFarWall[4] = {180, 100, 380, 125};
+constexpr double kFarWallMostEnergy = 25.0;
+
+struct Box
+{
+    float x0, z0, x1, z1;
+};
+
+struct Tour
+{
+    std::vector<Box> boxes;
+    std::vector<std::pair<float, float>> nodes;
+    /// Per frame: every character's position, the VIP first.
+    std::map<int, std::vector<std::pair<float, float>>> at;
+    /// Per frame: bullets in flight, grey bursts, camera mode.
+    std::map<int, std::array<int, 3>> shots;
+    std::string text;
+};
+
+std::vector<Box> LevelBoxes()
+{
+    std::ifstream in(OLAI_ESCORT_LEVEL);
+    std::vector<Box> boxes;
+    std::string line, word;
+    while (std::getline(in, line)) {
+        std::istringstream s(line);
+        Box b;
+        if (s >> word && word == "box" && s >> b.x0 >> b.z0 >> b.x1 >> b.z1)
+            boxes.push_back(b);
+    }
+    return boxes;
+}
+
+Tour ReadTour(const std::string& path)
+{
+    Tour tour;
+    tour.boxes = LevelBoxes();
+    std::ifstream in(path);
+    std::string line, word;
+    while (std::getline(in, line)) {
+        tour.text += line + "\n";
+        std::istringstream s(line);
+        s >> word;
+        int frame = 0;
+        if (word == "node") {
+            float x = 0, z = 0;
+            s >> x >> z;
+            tour.nodes.emplace_back(x, z);
+        } else if (word == "at") {
+            s >> frame;
+            for (float x, z; s >> x >> z;)
+                tour.at[frame].emplace_back(x, z);
+        } else if (word == "shots") {
+            int bullets = 0, grey = 0, red = 0, camera = 0;
+            s >> frame >> word >> bullets >> word >> grey >> red >> word >> camera;
+            tour.shots[frame] = {bullets, grey, camera};
+        }
+    }
+    return tour;
+}
+
+/// The distance from (x, z) to the box (0 inside it).
+float DistanceToBox(const Box& b, float x, float z)
+{
+    const float dx = std::max({b.x0 - x, 0.0f, x - b.x1});
+    const float dz = std::max({b.z0 - z, 0.0f, z - b.z1});
+    return std::hypot(dx, dz);
+}
+
+struct Picture
+{
+    std::vector<uint32_t> pixels;
+    uint32_t width = 0, height = 0;
+};
+
+Picture ReadPicture(const std::string& path)
+{
+    Picture p;
+    d3d9test::ReadPng(path, &p.pixels, &p.width, &p.height);
+    return p;
+}
+
+int CountPixels(const Picture& p, bool (*test)(uint32_t))
+{
+    return int(std::count_if(p.pixels.begin(), p.pixels.end(), test));
+}
+
+/// The mean brightness step between neighbouring pixels (right and below)
+/// in the band: how much high-frequency detail a region shows.
+double HighFrequencyEnergy(const Picture& p, const int band[4])
+{
+    const auto brightness = [&p](int x, int y) {
+        const uint32_t c = p.pixels[size_t(y) * p.width + size_t(x)];
+        return 0.3 * double((c >> 16) & 0xFF) + 0.6 * double((c >> 8) & 0xFF) + 0.1 * double(c & 0xFF);
+    };
+    double energy = 0.0;
+    for (int y = band[1]; y < band[3]; ++y)
+        for (int x = band[0]; x < band[2]; ++x)
+            energy += std::abs(brightness(x + 1, y) - brightness(x, y)) +
+                      std::abs(brightness(x, y + 1) - brightness(x, y));
+    return energy / double((band[2] - band[0]) * (band[3] - band[1]));
+}
+
+std::string KeptFrame(const std::string& folder, int frame)
+{
+    return folder + "/frame-" + std::to_string(frame) + ".png";
+}
+
+/// Runs the tour with its frames kept in OLAI_TEST_OUTPUT_DIR/<name>/.
+int RunTour(const std::string& name, const std::string& script, const char* driver)
+{
+    const std::string folder = OLAI_TEST_OUTPUT_DIR "/" + name;
+    std::filesystem::remove_all(folder);
+    std::filesystem::create_directories(folder);
+    return RunProbe(name, script, kTourFrames,
+                    std::string("SDL_VIDEODRIVER=") + driver + " OLAI_PROBE_FRAMES=" + folder);
+}
+
+/// The tour without its shots: the same script with Space held nowhere after the start screen.
+std::string TourWithoutShots()
+{
+    std::ifstream in(OLAI_TOUR_SCRIPT);
+    const std::string path = OLAI_TEST_OUTPUT_DIR "/tour-still-input.txt";
+    std::ofstream out(path);
+    std::string line;
+    while (std::getline(in, line)) {
+        std::istringstream s(line);
+        int frame = 0;
+        if (s >> frame && frame > 10 && line.find("Space") != std::string::npos)
+            continue;
+        out << line << "\n";
+    }
+    return path;
+}
+
+void ExpectNothingInsideTheSolidBoxes(const Tour& tour)
+{
+    ASSERT_GE(tour.boxes.size(), 10u) << "the level's walls and crates";
+    ASSERT_GT(tour.nodes.size(), 100u) << "the escorts' graph";
+    for (const auto& [x, z] : tour.nodes)
+        for (const Box& b : tour.boxes)
+            EXPECT_GE(DistanceToBox(b, x, z), kBodyRadius) << "graph node at " << x << " " << z;
+    ASSERT_EQ(tour.at.size(), size_t(kTourFrames));
+    int reported = 0;
+    for (const auto& [frame, characters] : tour.at) {
+        ASSERT_EQ(characters.size(), 5u);
+        for (size_t i = 0; i < characters.size(); ++i)
+            for (const Box& b : tour.boxes) {
+                const float d = DistanceToBox(b, characters[i].first, characters[i].second);
+                if (d < kBodyClearance && reported++ < 10)
+                    ADD_FAILURE() << "character " << i << " at frame " << frame << " is " << d
+                                  << " from the box " << b.x0 << " " << b.z0 << " " << b.x1 << " " << b.z1;
+            }
+    }
+}
+
+void ExpectShotsAndImpacts(const Tour& tour, const std::string& firing, const std::string& still)
+{
+    int shotFrames = 0, burstFrames = 0;
+    for (const auto& [frame, s] : tour.shots) {
+        // The first weapon made starts every burst at the origin: count the
+        // bursts of the shots, after the start screen.
+        shotFrames += s[0] > 0 ? 1 : 0;
+        burstFrames += frame > 100 && frame < 140 && s[1] > 0 ? 1 : 0;
+    }
+    EXPECT_GT(shotFrames, 30) << "bullets fly while Space is held (frames 60 to 120)";
+    EXPECT_GT(burstFrames, 30) << "grey bursts where the bullets hit the far wall";
+    ASSERT_GT(tour.shots.at(kFiringFrame)[0], 0) << "bullets in flight in the kept frame";
+
+    // The same frame without the shots: what differs is the bullets, the
+    // bursts and the muzzle fire; the bullets' markers are white at 0xB0.
+    const Picture a = ReadPicture(KeptFrame(firing, kFiringFrame));
+    const Picture b = ReadPicture(KeptFrame(still, kFiringFrame));
+    ASSERT_EQ(a.pixels.size(), size_t(640 * 480));
+    ASSERT_EQ(a.pixels.size(), b.pixels.size());
+    int changed = 0, tracer = 0;
+    for (size_t i = 0; i < a.pixels.size(); ++i) {
+        if (a.pixels[i] == b.pixels[i])
+            continue;
+        ++changed;
+        const int r = int((a.pixels[i] >> 16) & 0xFF), g = int((a.pixels[i] >> 8) & 0xFF),
+                  bl = int(a.pixels[i] & 0xFF);
+        tracer += std::min({r, g, bl}) >= 170 && std::max({r, g, bl}) - std::min({r, g, bl}) <= 60 ? 1 : 0;
+    }
+    EXPECT_GE(tracer, 8) << "white bullet markers";
+    EXPECT_LE(changed, 20000) << "only the shots differ";
+}
+
+void ExpectTheVipInView(const Tour& tour, const std::string& folder)
+{
+    for (int frame = kKeepEvery; frame <= kTourFrames; frame += kKeepEvery) {
+        const Picture p = ReadPicture(KeptFrame(folder, frame));
+        ASSERT_EQ(p.pixels.size(), size_t(640 * 480)) << frame;
+        const int blue = CountPixels(p, [](uint32_t c) { return IsBlue(c); });
+        const bool followed = tour.shots.at(frame)[2] == 2;
+        EXPECT_GE(blue, followed ? kVipFollowed : kVipSeen) << "the VIP in frame " << frame;
+    }
+}
+
+TEST(DemoTour, WhatTheUserSeesHoldsAndTwoRunsEndAlike)
+{
+    const std::string still = TourWithoutShots();
+    auto again =
+        std::async(std::launch::async, [] { return RunTour("tour-again", OLAI_TOUR_SCRIPT, "offscreen"); });
+    auto quiet = std::async(std::launch::async, [&still] { return RunTour("tour-still", still, "dummy"); });
+    EXPECT_EQ(RunTour("tour", OLAI_TOUR_SCRIPT, "offscreen"), 0);
+    EXPECT_EQ(again.get(), 0);
+    EXPECT_EQ(quiet.get(), 0);
+    const Tour tour = ReadTour(OLAI_TEST_OUTPUT_DIR "/tour.txt");
+    const Tour second = ReadTour(OLAI_TEST_OUTPUT_DIR "/tour-again.txt");
+    EXPECT_EQ(tour.text, second.text) << "frame by frame";
+    const std::string folder = OLAI_TEST_OUTPUT_DIR "/tour";
+
+    ExpectNothingInsideTheSolidBoxes(tour);
+    ExpectShotsAndImpacts(tour, folder, OLAI_TEST_OUTPUT_DIR "/tour-still");
+    ExpectTheVipInView(tour, folder);
+
+    // Every camera is seen: follow, the fixed ones (Tab steps to the second)
+    // and the free one.
+    std::set<int> modes;
+    for (const auto& [frame, s] : tour.shots)
+        modes.insert(s[2]);
+    EXPECT_EQ(modes, (std::set<int>{1, 2, 5}));
+    const Picture hall = ReadPicture(KeptFrame(folder, kHallFrame));
+    const Picture corridor = ReadPicture(KeptFrame(folder, 300));
+    EXPECT_NE(hall.pixels, corridor.pixels) << "Tab shows the next fixed camera";
+    ASSERT_EQ(tour.shots.at(kHallFrame)[2], 5);
+    EXPECT_LT(HighFrequencyEnergy(hall, kFarWall), kFarWallMostEnergy)
+        << "the far wall's bricks from mip levels";
+    EXPECT_GT(HighFrequencyEnergy(hall, kFarWall), 1.0) << "the far wall still shows";
+
+    // The sky clears to the camera's background, opaque, in the kept frames
+    // and in the screenshots, on the offscreen and on the dummy driver.
+    for (const std::string& shot : {KeptFrame(folder, kTourFrames), folder + ".png",
+                                    std::string(OLAI_TEST_OUTPUT_DIR "/tour-still.png")}) {
+        const Picture p = ReadPicture(shot);
+        ASSERT_FALSE(p.pixels.empty()) << shot;
+        EXPECT_EQ(p.pixels[5 * p.width + 5], 0xFF000000u | kSky) << shot;
+    }
 }
 
 } // namespace

@@ -15,6 +15,19 @@
 //       each cluster of the VIP's access-ways node and the slot covering it
 //   hash <h>
 //       a hash of the final state (positions and headings bit by bit, slots)
+//   node <x> <z>
+//       after the first frame: each node of the graph the escorts' path
+//       finders walk
+//   at <n> <x> <z> <x> <z> ...
+//       after each frame: every character's position, the VIP first
+//   shots <n> bullets <b> bursts <g> <r> camera <mode>
+//       after each frame: the VIP's bullets in flight, the grey and red
+//       impact bursts under way (each burst lasts 2 s; the first weapon made
+//       starts all sixteen at the origin) and the camera mode (1 Free,
+//       2 Follow, 3 FPS, 4 Path, 5 Fixed)
+//
+// With OLAI_PROBE_FRAMES=<folder> every 30th presented frame is also kept
+// there as frame-<n>.png (n = 30, 60, ...), opaque as the window shows it.
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
@@ -24,14 +37,25 @@
 #include "ai/behaviours/wardel_agent.h"
 #include "ai/behaviours/wardel_team.h"
 #include "ai/navigation/path_finder.h"
+#include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/entity.h"
 #include "ai/testhost/state_hash.h"
+#include "demo/characterbinding.h"
 #include "demo/wardelapplication.h"
+#include "framework/bullet.h"
+#include "framework/cameramanager.h"
+#include "framework/framework.h"
+#include "framework/impactparticles.h"
+#include "framework/weapon.h"
+#include "graphics/d3d9/d3d9device.h"
+#include "platform/d3d9/d3d9control.h"
 
 namespace {
 
 FILE* gReport = nullptr;
 int gFrame = 0;
+/// Presented frames between two kept pictures.
+constexpr int kKeepEvery = 30;
 
 const V3d& PositionOf(const CWardelCharacter* character)
 {
@@ -64,6 +88,53 @@ void WriteFrame(const CWardelApplication& app)
             std::fprintf(gReport, " %.4f", std::hypot(double(e.x - at.x), double(e.z - at.z)));
         }
     std::fputc('\n', gReport);
+}
+
+/// The graph escort 0's path finder walks, once.
+void WriteNodes(const CWardelApplication& app)
+{
+    const Zelk::CEntity* entity = EntityOf(app, 0);
+    const auto* brain =
+        entity != nullptr ? static_cast<const Zelk::CSoldierBrain*>(entity->GetBrain()) : nullptr;
+    const auto* finder =
+        brain != nullptr
+            ? static_cast<const Zelk::CPathFinder*>(brain->FindService(&Zelk::IPathFinder::s_classRecord))
+            : nullptr;
+    const Zelk::CSpatialGraph* graph = finder != nullptr ? finder->GetGraph() : nullptr;
+    for (int32_t i = 0; graph != nullptr && i <= graph->GetHighestNodeIndex(); ++i)
+        if (const Zelk::CGraphNode* node = graph->GetNode(i))
+            std::fprintf(gReport, "node %.4f %.4f\n", double(node->GetPosition().x),
+                         double(node->GetPosition().z));
+}
+
+void WriteCharacters(const CWardelApplication& app)
+{
+    std::fprintf(gReport, "at %d", gFrame);
+    for (int32_t i = -1; i < app.GetEscortCount(); ++i)
+        if (const CWardelCharacter* character = i < 0 ? app.GetVip() : app.GetEscort(i)) {
+            const V3d& p = PositionOf(character);
+            std::fprintf(gReport, " %.4f %.4f", double(p.x), double(p.z));
+        }
+    std::fputc('\n', gReport);
+}
+
+void WriteShots(const CWardelApplication& app)
+{
+    int bullets = 0;
+    // The demo's characters are bindings of framework characters.
+    auto* vip = static_cast<CCharacterBinding*>(app.GetVip());
+    if (const CWeapon* weapon = vip != nullptr ? vip->GetCharacter().GetWeapon() : nullptr)
+        for (int32_t i = 0; i < CWeapon::kBullets; ++i)
+            bullets += weapon->GetBullet(i).IsAlive() ? 1 : 0;
+    int bursts[2] = {};
+    for (ImpactKind kind : {kImpactWorld, kImpactCharacter})
+        for (int32_t i = 0; i < 8; ++i)
+            if (const CImpactParticles* system = GetImpactSystem(kind, i);
+                system != nullptr && system->IsBursting())
+                ++bursts[kind == kImpactWorld ? 0 : 1];
+    const CCameraManager* cameras = Framework().cameraManager;
+    std::fprintf(gReport, "shots %d bullets %d bursts %d %d camera %d\n", gFrame, bullets, bursts[0],
+                 bursts[1], int(cameras != nullptr ? cameras->GetMode() : 0));
 }
 
 void WriteEscort(const CWardelApplication& app, const Zelk::CWardelTeam& team, int32_t index)
@@ -114,6 +185,36 @@ void WriteEnd(const CWardelApplication& app)
     std::fprintf(gReport, "hash %016" PRIx64 "\n", hash.Get());
 }
 
+/// Writes the frame just presented (the back buffer keeps it) to
+/// <OLAI_PROBE_FRAMES>/frame-<n>.png every kKeepEvery frames.
+void KeepFrame()
+{
+    const char* folder = std::getenv("OLAI_PROBE_FRAMES");
+    IDirect3DDevice9* device = D3D9GetDevice();
+    if (folder == nullptr || *folder == '\0' || device == nullptr || gFrame % kKeepEvery != 0)
+        return;
+    IDirect3DSurface9* back = nullptr;
+    if (device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back) != D3D_OK || back == nullptr)
+        return;
+    // Opaque, as the window shows it (blending leaves other alphas).
+    D3DLOCKED_RECT locked{};
+    D3DSURFACE_DESC desc{};
+    if (back->GetDesc(&desc) == D3D_OK && back->LockRect(&locked, nullptr, 0) == D3D_OK) {
+        for (UINT y = 0; y < desc.Height; ++y) {
+            auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(locked.pBits) +
+                                                    size_t(y) * size_t(locked.Pitch));
+            for (UINT x = 0; x < desc.Width; ++x)
+                row[x] |= 0xFF000000u;
+        }
+        back->UnlockRect();
+    }
+    char path[1024];
+    std::snprintf(path, sizeof path, "%s/frame-%d.png", folder, gFrame);
+    if (!D3D9SurfaceWritePng(back, path))
+        std::fprintf(stderr, "wardels-probe: cannot write %s\n", path);
+    back->Release();
+}
+
 } // namespace
 
 ShellEventResult AppEventHandler(ShellEvent event, void* parameter)
@@ -128,9 +229,16 @@ ShellEventResult AppEventHandler(ShellEvent event, void* parameter)
         gReport = nullptr;
     }
     const ShellEventResult result = app->OnEvent(event, parameter);
-    if (gReport != nullptr && event == ShellEventIdle) {
+    if (event == ShellEventIdle) {
         ++gFrame;
-        WriteFrame(*app);
+        if (gReport != nullptr) {
+            WriteFrame(*app);
+            WriteCharacters(*app);
+            WriteShots(*app);
+            if (gFrame == 1)
+                WriteNodes(*app);
+        }
+        KeepFrame();
     }
     return result;
 }

@@ -174,10 +174,7 @@ TEST_F(CameraModes, FixedCamerasAreSteppedByTabAndCopied)
     Key(kShellKeyTab);
     Key(kShellKeyTab, ShellEventKeyUp);
     RunFrame(20);
-    EXPECT_EQ(Cameras()->GetMode(), CM::kFree) << "Tab released before the frame: no request";
-    Key(kShellKeyTab);
-    RunFrame(20);
-    EXPECT_EQ(Cameras()->GetMode(), CM::kFixed);
+    EXPECT_EQ(Cameras()->GetMode(), CM::kFixed) << "Tab tapped between two frames steps once";
     EXPECT_EQ(Cameras()->GetCurrentFixedCamera(), 1);
     EXPECT_NEAR(CameraMatrix()->pos.x, 3.0f, 1e-6f);
     EXPECT_NEAR(CameraMatrix()->at.x, -1.0f, 1e-6f);

@@ -80,7 +80,22 @@ TEST_F(CameraSection, ValuesAreReadAndDistancesScaled)
     EXPECT_EQ(cameras_.GetFieldOfView(), 60.0f);
     EXPECT_EQ(cameras_.GetMode(), CM::kPath);
     EXPECT_EQ(cameras_.GetFollowDistance(), 20.0f) << "10 x the scale 2";
+    EXPECT_EQ(cameras_.GetFollowPitch(), 40.0f);
     EXPECT_TRUE(Boxes().empty());
+}
+
+// The follow camera's start (pitch 40, distance 10 x the scale 2) is brought
+// inside the configured limits.
+TEST_F(CameraSection, FollowStartsInsideItsLimits)
+{
+    EXPECT_TRUE(
+        Start("Follow", {"minVAngle", "45", "maxVAngle", "70", "minDistance", "1", "maxDistance", "3"}));
+    EXPECT_EQ(cameras_.GetFollowPitch(), 45.0f);
+    EXPECT_EQ(cameras_.GetFollowDistance(), 6.0f);
+    EXPECT_TRUE(
+        Start("Follow", {"minVAngle", "0", "maxVAngle", "30", "minDistance", "4", "maxDistance", "9"}));
+    EXPECT_EQ(cameras_.GetFollowPitch(), 30.0f);
+    EXPECT_EQ(cameras_.GetFollowDistance(), 8.0f);
 }
 
 TEST_F(CameraSection, SwitchSequenceHoldsEightModes)

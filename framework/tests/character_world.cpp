@@ -430,8 +430,8 @@ TEST_F(Weapons, ImpactTablesLiveUntilTheLastWeaponIsReleased)
     Zelk::AiSetRandomSource([](void*) { return int32_t(150); }, nullptr);
     TriggerImpact(kImpactCharacter, {1.0f, 2.0f, 3.0f});
     CImpactParticles* red = GetImpactSystem(kImpactCharacter, 0);
-    EXPECT_FLOAT_EQ(red->GetVelocity(3).x, 0.5f * 80.0f * 0.01f);
-    EXPECT_FLOAT_EQ(red->GetVelocity(3).y, (0.5f * 150.0f + 20.0f) * 0.01f);
+    EXPECT_FLOAT_EQ(red->GetVelocity(3).x, 0.5f * 80.0f * 0.05f) << "bursts sized for metres";
+    EXPECT_FLOAT_EQ(red->GetVelocity(3).y, (0.5f * 150.0f + 20.0f) * 0.05f);
     red->Update(0.005f);
     EXPECT_EQ(red->GetActiveCount(), 4) << "960 a second";
     red->Update(0.005f);

@@ -2,12 +2,15 @@
 // fonts (the tests run in <build>/data, where fontgen writes "fonts/").
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "framework/font.h"
 #include "framework/framework.h"
+#include "graphics/core/camera.h"
 #include "graphics/core/filesystem.h"
 #include "graphics/core/texture.h"
 #include "graphics/core/win32filesystem.h"
@@ -79,6 +82,51 @@ TEST_F(FontLoad, Did16WithLinearGlyphPages)
     EXPECT_EQ(font.Print("FPS : 60.00", &at, 0.04f), font.GetFont());
     EXPECT_TRUE(font.Release());
     EXPECT_EQ(font.GetFont(), nullptr);
+}
+
+/// The columns the text drawn over a black frame covers: first and last, -1 when none.
+std::pair<int, int> TextColumns(const std::vector<uint32_t>& pixels, int width)
+{
+    int first = -1, last = -1;
+    for (size_t i = 0; i < pixels.size(); ++i) {
+        if ((pixels[i] & 0xFFFFFF) == 0)
+            continue;
+        const int x = int(i % size_t(width));
+        first = first < 0 ? x : std::min(first, x);
+        last = std::max(last, x);
+    }
+    return {first, last};
+}
+
+// Lines that would run past the right edge move left; a line wider than the
+// view shrinks. Either way every glyph pixel lies inside the frame.
+TEST_F(FontLoad, PrintedLinesStayInsideTheView)
+{
+    CFont font;
+    ASSERT_TRUE(font.Load(camera_));
+    EXPECT_FLOAT_EQ(CFont::ViewWidth(), float(kWidth) / float(kHeight));
+    const struct
+    {
+        const char* text;
+        float x;
+    } lines[] = {
+        {"Use \"C\" key to switch fixed/free camera", 0.55f},
+        {"2 worlds with 12 clumps (3 active clumps, 40 geometries) and more", 0.025f},
+        {"short", 1.3f},
+    };
+    const uint8_t black[4] = {0, 0, 0, 255};
+    for (const auto& line : lines) {
+        ASSERT_GT(font.Width(line.text, 0.08f), 0.0f);
+        ASSERT_NE(CameraClear(camera_, black, 3), nullptr);
+        ASSERT_NE(CameraBeginUpdate(camera_), nullptr);
+        const V2d at = {line.x, 0.5f};
+        EXPECT_EQ(font.Print(line.text, &at, 0.08f), font.GetFont());
+        CameraEndUpdate(camera_);
+        const auto [first, last] = TextColumns(FramePixels(), kWidth);
+        EXPECT_GE(first, 1) << line.text;
+        EXPECT_LE(last, kWidth - 2) << line.text;
+    }
+    EXPECT_TRUE(font.Release());
 }
 
 TEST_F(FontLoad, MissingFontIsReportedAndPrintsNothing)

@@ -10,6 +10,8 @@ namespace {
 
 constexpr float kPi = 3.14159265f;
 constexpr float kCrouchDrop = 0.35f;
+/// An aiming arm is turned this far forward from hanging: level with the chest.
+constexpr float kAimArmsRaised = 90.0f;
 
 struct Pose
 {
@@ -55,7 +57,11 @@ Pose BonePose(const SkeletonBone& bone, const Motion& m, float s)
         const float forward = -side * m.armSwing * std::cos(s) + m.armsRaised;
         pose.rotation = Turn(swingAxis, -forward);
     } else if (n == "LeftForearm" || n == "RightForearm") {
-        pose.rotation = Turn(x, m.armsRaised > 0.0f ? -20.0f : -10.0f);
+        pose.rotation = m.aim ? Turn(x, 0.0f) : Turn(x, m.armsRaised > 0.0f ? -20.0f : -10.0f);
+    } else if (n == "RightHand" && m.aim) {
+        // Undo the arm's forward turn, then turn the hand's x axis to the front.
+        pose.rotation = Turn(x, m.armsRaised);
+        QuaternionRotate(&pose.rotation, &y, -90.0f, kQuaternionPreConcat);
     } else if (n == "Spine") {
         pose.rotation = Turn(y, m.spineYaw);
     } else if (n == "Chest") {
@@ -100,7 +106,8 @@ Motion Aim(bool crouch, float pitch, float yaw)
     m.crouch = crouch;
     m.chestPitch = pitch;
     m.spineYaw = yaw;
-    m.armsRaised = 80.0f - pitch;
+    m.armsRaised = kAimArmsRaised;
+    m.aim = true;
     return m;
 }
 

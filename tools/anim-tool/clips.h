@@ -12,6 +12,9 @@
 //   upper-arm swing       left -armSwing cos s, right  armSwing cos s
 //   pelvis height         restHeight - crouchDrop - bob cos 2s
 //   chest pitch           chestPitch + breathe sin s (about x), spine yaw about y
+// An aim pose holds both arms level with the chest (90 forward, forearms
+// straight) and turns the right hand by 90 about y and back by 90 about x,
+// which lays its x axis, the gun's direction, along the arm.
 
 #include <string>
 #include <vector>
@@ -33,7 +36,11 @@ struct Motion
     float chestPitch = 0.0f; ///< aim up (negative) or down (positive)
     float spineYaw = 0.0f;   ///< aim left (positive) or right (negative)
     float armsRaised = 0.0f; ///< both upper arms turned forward, as when holding a gun
-    bool crouch = false;     ///< thighs forward 80, knees 110, pelvis 0.35 m lower
+    /// Aiming: both arms straight ahead of the chest (so the chest's pitch
+    /// and the spine's yaw point them), the right hand turned so that its x
+    /// axis, along which the framework's weapon fires, runs along the arm.
+    bool aim = false;
+    bool crouch = false; ///< thighs forward 80, knees 110, pelvis 0.35 m lower
 };
 
 struct Clip

@@ -178,6 +178,43 @@ std::vector<CVec3> EscortStarts(const CEscortLevel& level, const CSpatialGraph& 
     return starts;
 }
 
+// The picture's legend at x: one line per kind of mark, and a bar of 5 m
+// (`scale` pixels a metre).
+std::string Legend(float x, float scale)
+{
+    const struct
+    {
+        const char* mark;
+        const char* text;
+    } entries[] = {
+        {"<rect x=\"0\" y=\"-6\" width=\"16\" height=\"12\" fill=\"#555\"/>", "walls and crates"},
+        {"<circle cx=\"8\" cy=\"0\" r=\"7\" fill=\"#000\"/>", "VIP (black line: its way)"},
+        {"<line x1=\"0\" y1=\"0\" x2=\"16\" y2=\"0\" stroke=\"#c33\" stroke-width=\"2\"/>",
+         "escorts' ways (one colour each)"},
+        {"<rect x=\"3\" y=\"-5\" width=\"10\" height=\"10\" fill=\"none\" stroke=\"#c33\" "
+         "stroke-width=\"2\"/>",
+         "guard points, escort's colour"},
+        {"<line x1=\"0\" y1=\"0\" x2=\"16\" y2=\"0\" stroke=\"#2a2\" stroke-width=\"3\"/>",
+         "access ways to the VIP"},
+        {"<circle cx=\"8\" cy=\"0\" r=\"6\" fill=\"none\" stroke=\"#2a2\" stroke-width=\"2\"/>",
+         "access-way clusters"},
+    };
+    std::string svg;
+    float y = 20.0f;
+    for (const auto& e : entries) {
+        svg += Format("<g transform=\"translate(%.0f %.0f)\">", x, y) + e.mark +
+               Format("<text x=\"24\" y=\"4\" font-family=\"sans-serif\" font-size=\"11\">", 0.0) + e.text +
+               "</text></g>\n";
+        y += 24.0f;
+    }
+    svg +=
+        Format("<line x1=\"%.0f\" y1=\"%.0f\" x2=\"%.0f\" y2=\"%.0f\" stroke=\"#000\" stroke-width=\"2\"/>",
+               x, y, x + 5.0f * scale, y) +
+        Format("<text x=\"%.0f\" y=\"%.0f\" font-family=\"sans-serif\" font-size=\"11\">5 m</text>\n",
+               x + 5.0f * scale + 6.0f, y + 4.0f);
+    return svg;
+}
+
 } // namespace
 
 struct CEscortScenario::State
@@ -599,12 +636,17 @@ std::string CEscortScenario::Summary() const
 {
     if (m_team == nullptr)
         return "escort-run: the scenario did not run";
-    const std::string of = "/" + std::to_string(GetClusterCount());
-    const std::string ways = "access ways assigned " + std::to_string(CountAssignedClusters()) + of +
-                             ", watched " + std::to_string(CountWatchedClusters()) + of;
+    if (GetTime() <= 0.0f)
+        return "escort-run: no time simulated; the level, its graphs and access ways are ready";
+    const std::string ways = "of the " + std::to_string(GetClusterCount()) +
+                             " access-way clusters around the VIP, " +
+                             std::to_string(CountAssignedClusters()) + " have an escort assigned and " +
+                             std::to_string(CountWatchedClusters()) + " are watched";
     if (m_vipStopTime < 0.0f)
-        return Format("escort-run: after %.1f s the VIP never arrived; ", GetTime()) + ways;
-    return Format("escort-run: the VIP stopped at %.1f s; at %.1f s ", m_vipStopTime, GetTime()) + ways;
+        return Format("escort-run: after %.1f s the VIP is still on its route; ", GetTime()) + ways;
+    return Format("escort-run: the VIP reached the end of its route at %.1f s; at %.1f s, ", m_vipStopTime,
+                  GetTime()) +
+           ways;
 }
 
 std::string CEscortScenario::MakeSvg() const
@@ -615,9 +657,11 @@ std::string CEscortScenario::MakeSvg() const
     // x to the right, z up the picture.
     auto px = [&](float x) { return (x - m_level.minX) * scale; };
     auto pz = [&](float z) { return (m_level.maxZ - z) * scale; };
-    std::string svg =
-        Format("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\">\n", width, height) +
-        Format("<rect width=\"%.0f\" height=\"%.0f\" fill=\"#f4f1ea\"/>\n", width, height);
+    // The legend stands in a panel right of the level.
+    const float panel = 210.0f;
+    std::string svg = Format("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%.0f\" height=\"%.0f\">\n",
+                             width + panel, std::max(height, 200.0f)) +
+                      Format("<rect width=\"%.0f\" height=\"%.0f\" fill=\"#f4f1ea\"/>\n", width, height);
     for (size_t i = 0; i < m_level.boxMin.size(); ++i)
         svg +=
             Format("<rect x=\"%.1f\" y=\"%.1f\" width=\"%.1f\" ", px(m_level.boxMin[i].x),
@@ -664,7 +708,7 @@ std::string CEscortScenario::MakeSvg() const
         }
         svg += Format("<circle cx=\"%.1f\" cy=\"%.1f\" r=\"7\" fill=\"#000\"/>\n", px(v.x), pz(v.z));
     }
-    return svg + "</svg>\n";
+    return svg + Legend(width + 10.0f, scale) + "</svg>\n";
 }
 
 } // namespace Zelk

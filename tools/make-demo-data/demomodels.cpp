@@ -219,11 +219,19 @@ std::vector<ModelRecipe> Recipes()
     return {
         // A body proxy's carrier: a small grey ball of the proxy's 0.4 m radius.
         {"models/world.dff", parts({Ball(0.4f, {128, 128, 128})})},
-        // The muzzle fire: an orange cone pointing along +z.
+        // The muzzle fire, placed on the right hand bone, whose x axis is the
+        // gun's: an orange cone along +x from the muzzle (0.6 m along x,
+        // 0.11 m along z and 0.05 m along y of the hand, as the weapon reckons it).
         {"models/fire.dff",
          [] {
              Part part{{}, {255, 150, 30}};
              AddCone(part.mesh, {0, 0, 0}, 0.1f * kUnitsPerMetre, 0.4f * kUnitsPerMetre, 10);
+             const V3d muzzle = Scaled({0.6f, 0.05f, 0.11f}, kUnitsPerMetre);
+             for (Mesh::Vertex& v : part.mesh.vertices) {
+                 // A quarter turn about y takes +z to +x.
+                 v.position = {muzzle.x + v.position.z, muzzle.y + v.position.y, muzzle.z - v.position.x};
+                 v.normal = {v.normal.z, v.normal.y, -v.normal.x};
+             }
              return MakeClump({part});
          }},
         // The switch's four buttons (the sample button), dark and lit green and red.

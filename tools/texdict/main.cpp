@@ -84,7 +84,9 @@ Texture* TextureFromImage(Image* image, bool mips, uint32_t filter)
     if (width != image->width || height != image->height) {
         sized = ImageScale(image, width, height);
     }
-    const bool filled = sized != nullptr && RasterSetLevelFromImage(raster, 0, sized);
+    // Every level is filled here: the dictionary keeps the levels as written.
+    const bool filled = sized != nullptr && RasterSetLevelFromImage(raster, 0, sized) &&
+                        (!mips || TextureGenerateMipmaps(raster, sized) == 1);
     if (sized != nullptr && sized != image) {
         ImageDestroy(sized);
     }
