@@ -278,7 +278,8 @@ void DepthStencil(const PixelState& ps, Work& wk, int y, int x, int n)
         bool zpass = !ps.depthTest || Compare(ps.depthFunc, wk.z[i], depth[i]);
         if (useStencil) {
             uint8_t s = stencil[i];
-            bool spass = Compare<uint32_t>(ps.stencilFunc, ps.stencilRef & ps.stencilMask, s & ps.stencilMask);
+            bool spass =
+                Compare<uint32_t>(ps.stencilFunc, ps.stencilRef & ps.stencilMask, s & ps.stencilMask);
             DWORD op = !spass ? ps.stencilFail : (!zpass ? ps.stencilZFail : ps.stencilPass);
             uint8_t ns = StencilOp(op, s, ref);
             stencil[i] = uint8_t((s & ~wmask) | (ns & wmask));

@@ -26,8 +26,7 @@ constexpr int kChunk = 64;
 
 /// Direct3D comparison `a func b`: on floats for the depth test, on integers
 /// for stencil values and alpha as a byte.
-template <typename T>
-inline bool Compare(DWORD func, T a, T b)
+template <typename T> inline bool Compare(DWORD func, T a, T b)
 {
     switch (func) {
     case D3DCMP_NEVER:
