@@ -5,8 +5,8 @@
 // go through the engine core's quaternions; every quaternion stored
 // here is normalised (the conversion from a matrix is good to about 1e-4).
 
-#include "graphics/core/quaternion.h"
 #include "graphics/core/matrix.h"
+#include "graphics/core/quaternion.h"
 #include "graphics/core/vector.h"
 
 struct OlpInertia
