@@ -9,7 +9,7 @@
 #include "framework/physicshelpers.h"
 #include "framework/physicsshape.h"
 #include "framework/physicsworld.h"
-#include "graphics/animation/quaternion.h"
+#include "graphics/core/quaternion.h"
 #include "physics/core/body/body.h"
 #include "physics/core/body/bodydef.h"
 #include "physics/core/joint/joint.h"

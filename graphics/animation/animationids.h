@@ -4,7 +4,6 @@
 
 #include <cstdint>
 
-constexpr uint32_t kPluginIdQuaternion = 0x195;
 constexpr uint32_t kPluginIdSpline = 0x102;
 constexpr uint32_t kPluginIdAnimToolkit = 0x1B7;
 constexpr uint32_t kPluginIdHierarchy = 0x11E;

@@ -8,7 +8,7 @@
 #include <cstdint>
 
 #include "graphics/animation/animation.h"
-#include "graphics/animation/quaternion.h"
+#include "graphics/core/quaternion.h"
 
 constexpr int32_t kHierKeyTypeId = 1;
 constexpr int32_t kHierKeyStreamBytes = 36;

@@ -5,7 +5,7 @@
 #include <cstdint>
 
 #include "graphics/animation/particle.h"
-#include "platform/d3d9/d3d9.h"
+#include "graphics/d3d9/d3d9buffers.h"
 
 struct Material;
 

@@ -278,7 +278,8 @@ void DepthStencil(const PixelState& ps, Work& wk, int y, int x, int n)
         bool zpass = !ps.depthTest || Compare(ps.depthFunc, wk.z[i], depth[i]);
         if (useStencil) {
             uint8_t s = stencil[i];
-            bool spass = CompareU(ps.stencilFunc, ps.stencilRef & ps.stencilMask, s & ps.stencilMask);
+            bool spass =
+                Compare<uint32_t>(ps.stencilFunc, ps.stencilRef & ps.stencilMask, s & ps.stencilMask);
             DWORD op = !spass ? ps.stencilFail : (!zpass ? ps.stencilZFail : ps.stencilPass);
             uint8_t ns = StencilOp(op, s, ref);
             stencil[i] = uint8_t((s & ~wmask) | (ns & wmask));
@@ -600,7 +601,7 @@ void ShadeSpanGeneral(const PixelState& ps, const SpanPlanes& pl, int y, int xa,
         if (ps.alphaTest) {
             const uint32_t ref = uint32_t(ps.alphaRef);
             for (int i = 0; i < n; ++i)
-                if (wk.live[i] && !CompareU(ps.alphaFunc, ToByte(colour[3][i]), ref))
+                if (wk.live[i] && !Compare<uint32_t>(ps.alphaFunc, ToByte(colour[3][i]), ref))
                     wk.live[i] = 0;
         }
         if (!earlyDepth && ps.target.depth)

@@ -24,31 +24,9 @@ namespace d3d9sw {
 /// stack).
 constexpr int kChunk = 64;
 
-/// Direct3D comparison `a func b` (depth and alpha reference tests).
-inline bool Compare(DWORD func, float a, float b)
-{
-    switch (func) {
-    case D3DCMP_NEVER:
-        return false;
-    case D3DCMP_LESS:
-        return a < b;
-    case D3DCMP_EQUAL:
-        return a == b;
-    case D3DCMP_LESSEQUAL:
-        return a <= b;
-    case D3DCMP_GREATER:
-        return a > b;
-    case D3DCMP_NOTEQUAL:
-        return a != b;
-    case D3DCMP_GREATEREQUAL:
-        return a >= b;
-    default:
-        return true;
-    }
-}
-
-/// The same on integers (stencil values, alpha as a byte).
-inline bool CompareU(DWORD func, uint32_t a, uint32_t b)
+/// Direct3D comparison `a func b`: on floats for the depth test, on integers
+/// for stencil values and alpha as a byte.
+template <typename T> inline bool Compare(DWORD func, T a, T b)
 {
     switch (func) {
     case D3DCMP_NEVER:

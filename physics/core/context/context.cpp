@@ -2,6 +2,7 @@
 
 #include "graphics/core/memory.h"
 #include "physics/core/manager/manager.h"
+#include "physics/core/object/object.h"
 #include "physics/core/pipeline/pipeline.h"
 #include "physics/core/utils/memory.h"
 

@@ -8,8 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "graphics/animation/quaternion.h"
 #include "graphics/core/matrix.h"
+#include "graphics/core/quaternion.h"
 #include "graphics/core/vector.h"
 #include "physics/core/volume/part.h"
 

@@ -1,6 +1,7 @@
 #include "physics/core/joint/joint.h"
 
 #include "physics/core/manager/pools.h"
+#include "physics/core/object/object.h"
 #include "physics/core/volume/volume.h"
 
 namespace {

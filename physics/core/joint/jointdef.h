@@ -6,8 +6,8 @@
 
 #include <cstdint>
 
-#include "graphics/animation/quaternion.h"
 #include "graphics/core/matrix.h"
+#include "graphics/core/quaternion.h"
 #include "graphics/core/vector.h"
 
 /// A local frame: orientation, then position.

@@ -1,4 +1,7 @@
 #include "physics/core/manager/activation.h"
+#include "physics/core/farfield/farfield.h"
+#include "physics/core/joint/joint.h"
+#include "physics/core/object/object.h"
 
 #include <cstring>
 

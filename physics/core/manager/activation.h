@@ -5,8 +5,10 @@
 
 #include <cstdint>
 
+#include "physics/core/joint/joint.h"
 #include "physics/core/manager/manager.h"
 #include "physics/core/manager/pair.h"
+#include "physics/core/object/object.h"
 
 /// Partner classes of OlpMgrCollectPairs.
 constexpr uint32_t kOlpPairClassDynamicAwake = 0x1;

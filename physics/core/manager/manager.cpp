@@ -2,7 +2,11 @@
 
 #include <cstring>
 
+#include "physics/core/context/contextparams.h"
+#include "physics/core/farfield/farfield.h"
+#include "physics/core/joint/joint.h"
 #include "physics/core/manager/pools.h"
+#include "physics/core/object/object.h"
 #include "physics/core/utils/memory.h"
 
 using olp::Round16;

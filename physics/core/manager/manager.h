@@ -17,6 +17,16 @@
 #include "physics/core/joint/joint.h"
 #include "physics/core/object/object.h"
 
+// Declared, not included: the joint, object, context and farfield libraries
+// build on the manager, so their headers must not come back through this one.
+struct OlpBBox;
+struct OlpBitMatrix;
+struct OlpContextParams;
+struct OlpFarfield;
+struct OlpJoint;
+struct OlpObj;
+struct OlpPairLists;
+
 /// A node of an object's joint list.
 struct OlpMgrJointLink
 {

@@ -1,4 +1,6 @@
 #include "physics/core/manager/pools.h"
+#include "physics/core/joint/joint.h"
+#include "physics/core/object/object.h"
 
 namespace {
 

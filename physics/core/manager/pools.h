@@ -5,7 +5,9 @@
 
 #include <cstdint>
 
+#include "physics/core/joint/joint.h"
 #include "physics/core/manager/manager.h"
+#include "physics/core/object/object.h"
 
 /// A free handle, its row initialised from `part` and `sourceMatrix` (see
 /// OlpDynInit); null when the pool is empty.

@@ -2,6 +2,7 @@
 
 #include "graphics/core/memory.h"
 #include "physics/core/dyn/dyn.h"
+#include "physics/core/joint/joint.h"
 #include "physics/core/manager/manager.h"
 #include "physics/core/utils/memory.h"
 

@@ -14,8 +14,8 @@
 
 #include <cstdint>
 
-#include "graphics/animation/quaternion.h"
 #include "graphics/core/matrix.h"
+#include "graphics/core/quaternion.h"
 #include "graphics/core/vector.h"
 
 struct Stream;

@@ -2,11 +2,11 @@
 // Inertia records and their principal axes. An inertia record is the three
 // principal moments followed by the rotation of the principal axes; a
 // tensor is a symmetric 3 x 3 matrix of 9 floats, row by row. Rotations
-// go through the animation library's quaternions; every quaternion stored
+// go through the engine core's quaternions; every quaternion stored
 // here is normalised (the conversion from a matrix is good to about 1e-4).
 
-#include "graphics/animation/quaternion.h"
 #include "graphics/core/matrix.h"
+#include "graphics/core/quaternion.h"
 #include "graphics/core/vector.h"
 
 struct OlpInertia

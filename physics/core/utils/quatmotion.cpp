@@ -21,7 +21,7 @@ Quaternion* OlpQuatRotateAboutAxis(Quaternion* q, const V3d* axis, float angle)
     if (lengthSq < 0.0001f * 0.0001f) {
         return q;
     }
-    // The rotation before the old orientation: the animation library's
+    // The rotation before the old orientation: the engine's quaternion
     // post-concatenation, in degrees.
     QuaternionRotate(q, axis, angle * 57.29577951f, kQuaternionPostConcat);
     Normalise(q);

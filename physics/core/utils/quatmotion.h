@@ -2,7 +2,7 @@
 // Turning orientations over a time step: the quaternion updates of the
 // integrator.
 
-#include "graphics/animation/quaternion.h"
+#include "graphics/core/quaternion.h"
 #include "graphics/core/vector.h"
 
 /// Premultiplies q by the rotation of `angle` radians about `axis` (taken

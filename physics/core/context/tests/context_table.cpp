@@ -6,6 +6,7 @@
 #include "graphics/core/instance.h"
 #include "physics/core/context/context.h"
 #include "physics/core/manager/pools.h"
+#include "physics/core/object/object.h"
 #include "physics/core/pipeline/pipeline.h"
 
 namespace {

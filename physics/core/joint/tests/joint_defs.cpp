@@ -6,6 +6,7 @@
 #include "graphics/core/tests/mathstesting.h"
 #include "physics/core/joint/joint.h"
 #include "physics/core/manager/tests/managertesting.h"
+#include "physics/core/object/object.h"
 #include "physics/core/utils/maths.h"
 #include "physics/core/volume/plane.h"
 #include "physics/core/volume/sphere.h"

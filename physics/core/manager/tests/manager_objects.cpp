@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "physics/core/manager/tests/managertesting.h"
+#include "physics/core/object/object.h"
 
 namespace {
 

@@ -7,8 +7,10 @@
 #include <vector>
 
 #include "graphics/core/tests/mathstesting.h"
+#include "physics/core/joint/joint.h"
 #include "physics/core/manager/activation.h"
 #include "physics/core/manager/tests/managertesting.h"
+#include "physics/core/object/object.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "physics/core/context/contextparams.h"
 #include "physics/core/manager/manager.h"
 #include "physics/core/manager/pools.h"
+#include "physics/core/object/object.h"
 
 struct TestObject
 {

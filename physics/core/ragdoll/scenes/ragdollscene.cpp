@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "physics/core/joint/joint.h"
 #include "physics/core/manager/manager.h"
 #include "physics/core/pipeline/pipeline.h"
 #include "physics/core/utils/vec3.h"

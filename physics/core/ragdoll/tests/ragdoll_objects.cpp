@@ -5,6 +5,7 @@
 #include "graphics/core/frame.h"
 #include "graphics/core/tests/mathstesting.h"
 #include "physics/core/dyn/dyn.h"
+#include "physics/core/joint/joint.h"
 #include "physics/core/manager/manager.h"
 #include "physics/core/manager/pools.h"
 #include "physics/core/ragdoll/ragdoll.h"

@@ -1,11 +1,13 @@
-#include "graphics/animation/quaternion.h"
+#include "graphics/core/quaternion.h"
 
 #include <cmath>
 
-#include "graphics/animation/animationids.h"
 #include "graphics/core/error.h"
 
 namespace {
+
+/// The plug-in id of the quaternion functions' error records.
+constexpr uint32_t kPluginIdQuaternion = 0x195;
 
 struct Vec3
 {

@@ -1,8 +1,8 @@
 #include <cmath>
 #include <random>
 
-#include "graphics/animation/quaternion.h"
 #include "graphics/core/matrix.h"
+#include "graphics/core/quaternion.h"
 #include "graphics/core/tests/mathstesting.h"
 
 namespace {
