@@ -23,7 +23,9 @@
 //            btDbvtBroadphase and ODE's hash space, and the pair count of
 //            each (exact box overlaps) against a brute force.
 //   step     boxes3000 (3000 cubes in a 10 x 10 x 30 lattice dropped on a
-//            plane), 1200 steps at 60 Hz through this engine's whole step,
+//            plane), 1200 steps at 60 Hz (20 s; or the steps given, in the
+//            rounds given: 120 steps measure the step while all is awake)
+//            through this engine's whole step,
 //            Bullet (btDiscreteDynamicsWorld, dbvt broadphase,
 //            sequential-impulse solver) and ODE (quick step, hash space):
 //            steps per second, the share of bodies resting (below 0.1 m/s)
@@ -543,7 +545,7 @@ int CompareContacts(int rounds)
     return 0;
 }
 
-constexpr int kStepCount = 1200;
+constexpr int kStepCount = 1200; ///< 20 s at 60 Hz
 constexpr int kStepColumns = 10;
 constexpr int kStepLayers = 30;
 constexpr int kStepBodies = kStepColumns * kStepColumns * kStepLayers;
@@ -571,16 +573,16 @@ float MeasurePenetration(const StepSceneMaker& make, const std::vector<Matrix>& 
     return scene->Penetration();
 }
 
-StepResult StepOurs(const StepSceneMaker& make)
+StepResult StepOurs(const StepSceneMaker& make, int steps)
 {
     std::unique_ptr<PipelineScene> scene = make();
     double seconds = Time([&] {
-        for (int n = 0; n < kStepCount; ++n) {
+        for (int n = 0; n < steps; ++n) {
             scene->Step();
         }
     });
     StepResult r;
-    r.stepsPerSecond = kStepCount / seconds;
+    r.stepsPerSecond = steps / seconds;
     r.resting = StepRestShare(*scene);
     for (const auto& b : scene->bodies) {
         r.poses.push_back(b->pose);
@@ -601,17 +603,17 @@ void AddBulletBody(BulletWorld& w, btCollisionShape* shape, const btVector3& ine
     w.world.addRigidBody(w.bodies.back().get());
 }
 
-/// Steps `w` over the static `ground` for the benchmark's steps, then takes
-/// every body out of the world again.
-StepResult RunBullet(BulletWorld& w, btRigidBody& ground)
+/// Steps `w` over the static `ground` `steps` times, then takes every body
+/// out of the world again.
+StepResult RunBullet(BulletWorld& w, btRigidBody& ground, int steps)
 {
     double seconds = Time([&] {
-        for (int n = 0; n < kStepCount; ++n) {
+        for (int n = 0; n < steps; ++n) {
             w.world.stepSimulation(1.0f / 60.0f, 0);
         }
     });
     StepResult r;
-    r.stepsPerSecond = kStepCount / seconds;
+    r.stepsPerSecond = steps / seconds;
     int resting = 0;
     for (auto& body : w.bodies) {
         resting += body->getLinearVelocity().length() < 0.1f ? 1 : 0;
@@ -623,7 +625,7 @@ StepResult RunBullet(BulletWorld& w, btRigidBody& ground)
     return r;
 }
 
-StepResult StepBullet()
+StepResult StepBullet(int steps)
 {
     BulletWorld w;
     btStaticPlaneShape planeShape({0, 1, 0}, 0);
@@ -636,11 +638,11 @@ StepResult StepBullet()
     for (int i = 0; i < kStepBodies; ++i) {
         AddBulletBody(w, &boxShape, inertia, StepBoxStart(i, kStepColumns));
     }
-    return RunBullet(w, ground);
+    return RunBullet(w, ground, steps);
 }
 
 /// Bullet's hull scene: btConvexHullShape bodies over a btBvhTriangleMeshShape.
-StepResult StepBulletHulls(const StepHullWorld& hulls)
+StepResult StepBulletHulls(const StepHullWorld& hulls, int steps)
 {
     BulletWorld w;
     btTriangleMesh mesh;
@@ -667,18 +669,18 @@ StepResult StepBulletHulls(const StepHullWorld& hulls)
         auto shape = static_cast<size_t>(hulls.shapeOf[i]);
         AddBulletBody(w, shapes[shape].get(), inertias[shape], hulls.starts[i]);
     }
-    return RunBullet(w, ground);
+    return RunBullet(w, ground, steps);
 }
 
-/// Steps per second over the benchmark's steps of `w` colliding in `space`.
-double RunOde(OdeWorld& w, dSpaceID space)
+/// Steps per second over `steps` steps of `w` colliding in `space`.
+double RunOde(OdeWorld& w, dSpaceID space, int steps)
 {
     double seconds = Time([&] {
-        for (int n = 0; n < kStepCount; ++n) {
+        for (int n = 0; n < steps; ++n) {
             OdeStep(w, space, 1.0 / 60.0);
         }
     });
-    return kStepCount / seconds;
+    return steps / seconds;
 }
 
 /// The resting share and final poses of `bodies` into `r`.
@@ -693,7 +695,7 @@ void CollectOde(const std::vector<dBodyID>& bodies, StepResult& r)
     r.resting = bodies.empty() ? 0.0 : static_cast<double>(resting) / static_cast<double>(bodies.size());
 }
 
-StepResult StepOde()
+StepResult StepOde(int steps)
 {
     OdeWorld w = OpenOdeWorld(0.5);
     dSpaceID space = dHashSpaceCreate(nullptr);
@@ -710,7 +712,7 @@ StepResult StepOde()
         bodies.push_back(body);
     }
     StepResult r;
-    r.stepsPerSecond = RunOde(w, space);
+    r.stepsPerSecond = RunOde(w, space, steps);
     CollectOde(bodies, r);
     CloseOdeWorld(w, space, nullptr);
     return r;
@@ -718,7 +720,7 @@ StepResult StepOde()
 
 /// ODE's hull scene: dConvex bodies over a dTriMesh; left out when the
 /// packaged build does not collide the two (checked on one overlapping hull).
-StepResult StepOdeHulls(const StepHullWorld& hulls)
+StepResult StepOdeHulls(const StepHullWorld& hulls, int steps)
 {
     StepResult r;
     OdeWorld w = OpenOdeWorld(0.5);
@@ -765,59 +767,73 @@ StepResult StepOdeHulls(const StepHullWorld& hulls)
             dGeomSetBody(OdeConvexGeom(space, shapes[shape]), body);
             bodies.push_back(body);
         }
-        r.stepsPerSecond = RunOde(w, space);
+        r.stepsPerSecond = RunOde(w, space, steps);
     }
     CollectOde(bodies, r);
     CloseOdeWorld(w, space, mesh);
     return r;
 }
 
-/// Runs each engine on one step scene and prints its row: steps per second,
-/// resting share and the deepest overlap on its final poses.
-int PrintStepTable(const StepSceneMaker& make, const std::function<StepResult()>& bullet,
-                   const std::function<StepResult()>& ode)
+using StepRun = std::function<StepResult(int steps)>;
+
+/// Runs each engine on one step scene `steps` steps from the drop, `rounds`
+/// times in interleaved rounds, and prints its row: steps per second over
+/// all rounds, the resting share and the deepest overlap on the last
+/// round's final poses.
+int PrintStepTable(const StepSceneMaker& make, const StepRun& bullet, const StepRun& ode, int steps,
+                   int rounds)
 {
     std::printf("%-8s %12s %9s %14s  %s\n", "engine", "steps/s", "resting", "penetration", "settings");
     struct Entry
     {
         const char* name;
-        std::function<StepResult()> run;
+        StepRun run;
         const char* settings;
+        double seconds = 0.0;
+        StepResult last;
     };
-    const Entry entries[] = {
-        {"ours", [&make] { return StepOurs(make); }, "iterations 5000 / 5000, tolerances 1e-5"},
-        {"bullet", bullet, "sequential impulse, 10 iterations, friction 0.5"},
-        {"ode", ode, "quick step, 20 iterations, mu 0.5, 4 points a pair"},
+    Entry entries[] = {
+        {"ours", [&make](int n) { return StepOurs(make, n); }, "moves 5000 / 5000, tolerances 1e-5", 0.0, {}},
+        {"bullet", bullet, "sequential impulse, 10 iterations, friction 0.5", 0.0, {}},
+        {"ode", ode, "quick step, 20 iterations, mu 0.5, 4 points a pair", 0.0, {}},
     };
+    for (int round = 0; round < rounds; ++round) {
+        for (Entry& e : entries) {
+            e.last = e.run(steps);
+            e.seconds += e.last.missing == nullptr ? steps / e.last.stepsPerSecond : 0.0;
+        }
+    }
     for (const Entry& e : entries) {
-        StepResult r = e.run();
-        if (r.missing != nullptr) {
-            std::printf("%-8s left out: %s\n", e.name, r.missing);
+        if (e.last.missing != nullptr) {
+            std::printf("%-8s left out: %s\n", e.name, e.last.missing);
             continue;
         }
-        std::printf("%-8s %12.1f %8.1f%% %12.4f m  %s\n", e.name, r.stepsPerSecond, 100.0 * r.resting,
-                    static_cast<double>(MeasurePenetration(make, r.poses)), e.settings);
+        std::printf("%-8s %12.1f %8.1f%% %12.4f m  %s\n", e.name, steps * rounds / e.seconds,
+                    100.0 * e.last.resting, static_cast<double>(MeasurePenetration(make, e.last.poses)),
+                    e.settings);
     }
     return 0;
 }
 
-int CompareStepHulls()
+int CompareStepHulls(int steps, int rounds)
 {
     std::unique_ptr<StepHullWorld> world = MakeStepHullWorld();
     StepSceneMaker make = [&world] { return MakeStepHulls(*world); };
-    std::printf("convex1764: %zu hulls of %d shapes over %zu triangles, %d steps at 60 Hz, one thread\n",
-                world->starts.size(), kStepHullShapes, world->terrain.size() / 3, kStepCount);
+    std::printf("convex1764: %zu hulls of %d shapes over %zu triangles, %d steps at 60 Hz, one thread, "
+                "%d interleaved rounds\n",
+                world->starts.size(), kStepHullShapes, world->terrain.size() / 3, steps, rounds);
     return PrintStepTable(
-        make, [&] { return StepBulletHulls(*world); }, [&] { return StepOdeHulls(*world); });
+        make, [&](int n) { return StepBulletHulls(*world, n); },
+        [&](int n) { return StepOdeHulls(*world, n); }, steps, rounds);
 }
 
-int CompareStep(const char* scene)
+int CompareStep(const char* scene, int steps, int rounds)
 {
     if (std::strcmp(scene, "convex1764") == 0) {
-        return CompareStepHulls();
+        return CompareStepHulls(steps, rounds);
     }
     if (std::strcmp(scene, "ragdolls") == 0) {
-        return CompareRagdolls();
+        return CompareRagdolls(steps, rounds);
     }
     if (std::strcmp(scene, "boxes3000") != 0) {
         std::fprintf(stderr,
@@ -827,15 +843,16 @@ int CompareStep(const char* scene)
         return 2;
     }
     StepSceneMaker make = [] { return MakeStepBoxes(kStepColumns, kStepLayers); };
-    std::printf("boxes3000: %d boxes, %d steps at 60 Hz, one thread\n", kStepBodies, kStepCount);
-    return PrintStepTable(make, StepBullet, StepOde);
+    std::printf("boxes3000: %d boxes, %d steps at 60 Hz, one thread, %d interleaved rounds\n", kStepBodies,
+                steps, rounds);
+    return PrintStepTable(make, StepBullet, StepOde, steps, rounds);
 }
 
 int Usage()
 {
-    std::fprintf(stderr,
-                 "usage: bench_physics_compare shapes|distance|contacts|broadphase [rounds]\n"
-                 "       bench_physics_compare step boxes3000|convex1764|ragdolls|convex1764-world\n");
+    std::fprintf(stderr, "usage: bench_physics_compare shapes|distance|contacts|broadphase [rounds]\n"
+                         "       bench_physics_compare step boxes3000|convex1764|ragdolls [steps [rounds]]\n"
+                         "       bench_physics_compare step convex1764-world\n");
     return 2;
 }
 
@@ -853,10 +870,15 @@ int main(int argc, char** argv)
         return result;
     }
     if (std::strcmp(argv[1], "step") == 0) {
-        if (argc != 3 || !EngineTestStart()) {
-            return argc != 3 ? Usage() : 1;
+        const int steps = argc > 3 ? std::atoi(argv[3]) : kStepCount;
+        const int rounds = argc > 4 ? std::atoi(argv[4]) : 1;
+        if (argc < 3 || argc > 5 || steps < 2 || steps > 100000 || rounds < 1 || rounds > 100) {
+            return Usage();
         }
-        int result = CompareStep(argv[2]);
+        if (!EngineTestStart()) {
+            return 1;
+        }
+        int result = CompareStep(argv[2], steps, rounds);
         EngineTestShutdown();
         return result;
     }

@@ -13,7 +13,6 @@ using namespace olp;
 
 namespace {
 
-constexpr int kSteps = 600;
 constexpr float kStep = 1.0f / 60.0f;
 
 struct Result
@@ -22,13 +21,13 @@ struct Result
     RagdollHeapMeasure measure;
 };
 
-template <typename Step, typename Poses> Result Run(Step step, Poses poses)
+template <typename Step, typename Poses> Result Run(int steps, Step step, Poses poses)
 {
-    const TimedSteps run = RunTimedSteps(kSteps, step, poses);
+    const TimedSteps run = RunTimedSteps(steps, step, poses);
     return {run.stepsPerSecond, RagdollHeapMeasureOf(run.before, run.after, kStep)};
 }
 
-Result Ours()
+Result Ours(int steps)
 {
     RagdollScene scene(kRagdollHeapCount);
     for (uint32_t i = 0; i < kRagdollHeapCount; ++i) {
@@ -37,14 +36,15 @@ Result Ours()
         RagdollSceneHeapPlace(i, &base, &yaw, &tilt);
         scene.AddRagdoll(base, yaw, tilt);
     }
-    return Run([&] { scene.Step(); },
-               [&] {
-                   std::vector<Matrix> poses;
-                   for (const auto& entry : scene.ragdolls) {
-                       poses.insert(poses.end(), entry->bones.begin(), entry->bones.end());
-                   }
-                   return poses;
-               });
+    return Run(
+        steps, [&] { scene.Step(); },
+        [&] {
+            std::vector<Matrix> poses;
+            for (const auto& entry : scene.ragdolls) {
+                poses.insert(poses.end(), entry->bones.begin(), entry->bones.end());
+            }
+            return poses;
+        });
 }
 
 // A ragdoll's own parts never collide (the user index is the ragdoll).
@@ -58,7 +58,7 @@ struct SameRagdollFilter : btOverlapFilterCallback
     }
 };
 
-Result Bullet()
+Result Bullet(int steps)
 {
     BulletWorld w;
     btDiscreteDynamicsWorld& world = w.world;
@@ -102,14 +102,15 @@ Result Bullet()
             world.addConstraint(joints.back().get(), true);
         }
     }
-    Result result = Run([&] { world.stepSimulation(kStep, 0); },
-                        [&] {
-                            std::vector<Matrix> poses;
-                            for (auto& body : bodies) {
-                                poses.push_back(FromBullet(body->getWorldTransform()));
-                            }
-                            return poses;
-                        });
+    Result result = Run(
+        steps, [&] { world.stepSimulation(kStep, 0); },
+        [&] {
+            std::vector<Matrix> poses;
+            for (auto& body : bodies) {
+                poses.push_back(FromBullet(body->getWorldTransform()));
+            }
+            return poses;
+        });
     for (auto& joint : joints) {
         world.removeConstraint(joint.get());
     }
@@ -120,7 +121,7 @@ Result Bullet()
     return result;
 }
 
-Result Ode()
+Result Ode(int steps)
 {
     OdeWorld w = OpenOdeWorld(0.8);
     dSpaceID space = dHashSpaceCreate(nullptr);
@@ -166,40 +167,50 @@ Result Ode()
             dJointSetBallAnchor(ball, anchor.x, anchor.y, anchor.z);
         }
     }
-    Result result = Run([&] { OdeStep(w, space, kStep); },
-                        [&] {
-                            std::vector<Matrix> poses;
-                            for (dBodyID body : bodies) {
-                                poses.push_back(OdePose(body));
-                            }
-                            return poses;
-                        });
+    Result result = Run(
+        steps, [&] { OdeStep(w, space, kStep); },
+        [&] {
+            std::vector<Matrix> poses;
+            for (dBodyID body : bodies) {
+                poses.push_back(OdePose(body));
+            }
+            return poses;
+        });
     CloseOdeWorld(w, space, nullptr);
     return result;
 }
 
 } // namespace
 
-int CompareRagdolls()
+int CompareRagdolls(int steps, int rounds)
 {
-    std::printf("ragdolls: %u ragdolls of 11 capsules and 10 ball joints in a heap, %d steps at 60 Hz\n",
-                kRagdollHeapCount, kSteps);
+    std::printf("ragdolls: %u ragdolls of 11 capsules and 10 ball joints in a heap, %d steps at 60 Hz, "
+                "%d interleaved rounds\n",
+                kRagdollHeapCount, steps, rounds);
     std::printf("%-8s %12s %9s %14s %12s  %s\n", "engine", "steps/s", "resting", "penetration", "joint gap",
                 "settings");
     struct Entry
     {
         const char* name;
-        Result (*run)();
+        Result (*run)(int);
         const char* settings;
+        double seconds = 0.0;
+        Result last;
     };
-    const Entry entries[] = {
-        {"ours", Ours, "ball joints, own parts never collide, friction 0.8"},
-        {"bullet", Bullet, "btPoint2PointConstraint, sequential impulse, 10 iterations"},
-        {"ode", Ode, "ball joints, quick step, 20 iterations, 4 points a pair"},
+    Entry entries[] = {
+        {"ours", Ours, "ball joints, own parts never collide, friction 0.8, moves 5000 / 5000", 0.0, {}},
+        {"bullet", Bullet, "btPoint2PointConstraint, sequential impulse, 10 iterations", 0.0, {}},
+        {"ode", Ode, "ball joints, quick step, 20 iterations, 4 points a pair", 0.0, {}},
     };
+    for (int round = 0; round < rounds; ++round) {
+        for (Entry& e : entries) {
+            e.last = e.run(steps);
+            e.seconds += steps / e.last.stepsPerSecond;
+        }
+    }
     for (const Entry& e : entries) {
-        const Result r = e.run();
-        std::printf("%-8s %12.1f %8.1f%% %12.4f m %10.4f m  %s\n", e.name, r.stepsPerSecond,
+        const Result& r = e.last;
+        std::printf("%-8s %12.1f %8.1f%% %12.4f m %10.4f m  %s\n", e.name, steps * rounds / e.seconds,
                     100.0 * r.measure.resting, double(r.measure.penetration), double(r.measure.jointGap),
                     e.settings);
     }

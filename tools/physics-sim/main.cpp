@@ -9,7 +9,9 @@
 //   physics-sim solve <case>          a one-island solver case beside closed form
 //   physics-sim run <scenario> [--svg f] [--csv f] [--solver scalar|sse] [--layout n]
 //                                     a named scene stepped through a whole context
-//                                     (ragdoll-drop, world-drop: see their files)
+//                                     (ragdoll-drop, ragdoll-heap, world-drop: see
+//                                     their files); --moves, --velocity-moves set
+//                                     the solver's move limits
 //   physics-sim dump <file>           the physics chunks of a stream file
 //   physics-sim corpus <folder>       the hull builder's fuzz seeds
 //   physics-sim corpus --grid <folder> the grid data block's fuzz seeds
@@ -69,9 +71,10 @@ int main(int argc, char** argv)
     std::vector<std::string> scenarioNames = ScenarioNames();
     scenarioNames.push_back(kRagdollDropName);
     scenarioNames.push_back(kWorldDropName);
+    scenarioNames.push_back(kRagdollHeapName);
     run->add_option("scenario", scenario,
                     "box-drop, stack3, stack10, stack20, pyramid, pendulum, fast-sphere, slope, bounce, "
-                    "ragdoll-drop or world-drop")
+                    "ragdoll-drop, ragdoll-heap or world-drop")
         ->required()
         ->check(CLI::IsMember(scenarioNames));
     run->add_option("--svg", runSvg, "plot the heights over time to this SVG file");
@@ -84,6 +87,12 @@ int main(int argc, char** argv)
     run->add_option("--block-rows", runOptions.blockRows,
                     "row groups per island block (larger islands are split; default: the context's)")
         ->check(CLI::Range(1, 100000));
+    run->add_option("--moves", runOptions.positionMoves,
+                    "move limit of the position pass (default: the scenario's; the context's is 100)")
+        ->check(CLI::Range(1u, 100000u));
+    run->add_option("--velocity-moves", runOptions.velocityMoves,
+                    "move limit of the velocity pass (default: the scenario's; the context's is 300)")
+        ->check(CLI::Range(1u, 100000u));
     std::string corpusFolder;
     CLI::App* corpus = app.add_subcommand("corpus", "write the seed corpus of the physics_hull fuzz target");
     corpus->add_option("folder", corpusFolder, "an existing folder")->required();
@@ -125,6 +134,8 @@ int main(int argc, char** argv)
         runOptions.mode = solverPath == "scalar" ? 1 : solverPath == "sse" ? 2 : 0;
         if (scenario == kRagdollDropName) {
             result = RunRagdollDropCommand(runOptions, runSvg, runCsv);
+        } else if (scenario == kRagdollHeapName) {
+            result = RunRagdollHeapCommand(runOptions);
         } else if (scenario == kWorldDropName) {
             result = RunWorldDropCommand(runOptions, runSvg, runCsv);
         } else {

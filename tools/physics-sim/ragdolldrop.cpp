@@ -16,6 +16,7 @@ ScenarioReport RunRagdollDrop(const ScenarioOptions& options, float* gap)
     scene.AddRagdoll({1.5f, 0.6f, 0.5f}, 0.7f, 1.2f);
     const int steps = options.steps > 0 ? options.steps : 2400;
     OlpPipeline* pipeline = OlpContextGetPipeline(scene.context);
+    ApplyScenarioMoves(pipeline, options);
     for (int n = 0; n < steps; ++n) {
         scene.Step();
         std::vector<float> heights;
@@ -55,4 +56,36 @@ int RunRagdollDropCommand(const ScenarioOptions& options, const std::string& svg
     const ScenarioReport report = RunRagdollDrop(options, &gap);
     std::printf("ragdolls: 2 of 11 capsules and 10 ball joints; largest joint gap %.4f m\n", double(gap));
     return ReportScenario(kRagdollDropName, report, svgPath, csvPath);
+}
+
+int RunRagdollHeapCommand(const ScenarioOptions& options)
+{
+    constexpr uint32_t kCount = 100;
+    RagdollScene scene(kCount);
+    if (scene.context == nullptr) {
+        return 1;
+    }
+    OlpPipeline* pipeline = OlpContextGetPipeline(scene.context);
+    ApplyScenarioMoves(pipeline, options);
+    for (uint32_t i = 0; i < kCount; ++i) {
+        V3d base;
+        float yaw = 0.0f, tilt = 0.0f;
+        RagdollSceneHeapPlace(i, &base, &yaw, &tilt);
+        if (scene.AddRagdoll(base, yaw, tilt) == nullptr) {
+            return 1;
+        }
+    }
+    const int steps = options.steps > 0 ? options.steps : 600;
+    std::printf("ragdoll-heap: %u ragdolls, moves %u / %u\n", kCount, pipeline->maxPosIterations,
+                pipeline->maxVelIterations);
+    for (int n = 1; n <= steps; ++n) {
+        scene.Step();
+        if (n % 60 == 0 || n == steps) {
+            std::printf("%6.2f s: %3u asleep, lowest part centre %7.3f m, widest joint gap %.4f m\n",
+                        double(n) / 60.0, scene.AsleepCount(), double(scene.LowestPart()),
+                        double(scene.LargestJointGap()));
+        }
+    }
+    const float lowest = scene.LowestPart();
+    return std::isfinite(lowest) && lowest > -0.1f ? 0 : 1;
 }

@@ -17,3 +17,11 @@ ScenarioReport RunRagdollDrop(const ScenarioOptions& options, float* gap);
 /// Runs, prints (with the joint gap) and plots; 0 on success.
 int RunRagdollDropCommand(const ScenarioOptions& options, const std::string& svgPath,
                           const std::string& csvPath);
+
+/// The heap's name: 100 ragdolls in crossed layers (the benchmark's heap).
+inline const char* kRagdollHeapName = "ragdoll-heap";
+
+/// Runs the heap (600 steps, 10 s, unless `options` says otherwise) and
+/// prints, every second, the ragdolls asleep, the lowest part centre and the
+/// widest joint gap; 0 when it ends bounded (finite, above -0.1 m).
+int RunRagdollHeapCommand(const ScenarioOptions& options);

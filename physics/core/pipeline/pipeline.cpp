@@ -262,9 +262,14 @@ bool IsFast(const OlpPipeline* p, const OlpDynArrays* arrays, const OlpObj* obje
         if (part.dyn == nullptr || part.volume == nullptr) {
             continue;
         }
+        // A part that moves less than half its thinnest width in a step
+        // cannot pass anything: the step's overlap still has its centre on
+        // the near side, and the contact pass pushes it back out.
         float r = BoundingRadius(part.volume);
         float t = PartTravel(arrays, part.dyn, r, p->timeStep);
-        if (part.volume->margin < t && r * p->fastFraction < t) {
+        float half =
+            0.5f * (2.0f * part.volume->margin + part.volume->descriptor->getCoreThickness(part.volume));
+        if (half < t && r * p->fastFraction < t) {
             return true;
         }
     }

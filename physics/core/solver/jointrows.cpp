@@ -12,10 +12,13 @@
 //    B with mode bit 0 soft ones (a spring with block B's first drive):
 //    limit 0 bounds the twist (the angle about the first axis, from the
 //    twist part of the relative rotation), limit 1 the swing (the angle
-//    between the two first axes, a cone). A limit whose stored cosine is
-//    0.999999 or more is off; a free twist or swing only. The row pushes
-//    back when the angle is past the limit: about the first axis of frame
-//    B for the twist, about A's first axis x B's first axis for the swing;
+//    between the two first axes, a cone). A hard limit whose stored cosine
+//    is 0.999999 or more is off; a soft one there is a closing spring (a
+//    door's closer): its row acts at any angle, both ways, so that its
+//    damping brakes the return instead of letting it swing through. A
+//    free twist or swing only. The row pushes back when the angle is past
+//    the limit: about the first axis of frame B for the twist, about A's
+//    first axis x B's first axis for the swing;
 //  - angular drives (block C's drives: 0 linear, 1 twist or all axes, 2
 //    swing) pull the relative rotation q of B to A towards the target
 //    orientation t of the joint state: with e = t* q (w >= 0), a row about
@@ -145,15 +148,17 @@ void OlpConstraintRelativeRotation(const Matrix* frameA, const Matrix* frameB, Q
 
 namespace {
 
+constexpr float kClosedCosine = 0.999999f;
+
 /// Which angular limits a block may add: bit 0 twist, bit 1 swing.
-uint32_t AngularLimits(const OlpJointDef* def, const OlpJointLimit& limit)
+uint32_t AngularLimits(const OlpJointDef* def, const OlpJointLimit& limit, bool soft)
 {
     if ((limit.mode & 1) == 0) {
         return 0;
     }
     uint32_t out = 0;
-    out |= (def->flags & 1) == 0 && limit.cosHalf[0] < 0.999999f ? 1 : 0;
-    out |= (def->flags & 6) == 0 && limit.cosHalf[1] < 0.999999f ? 2 : 0;
+    out |= (def->flags & 1) == 0 && (soft || limit.cosHalf[0] < kClosedCosine) ? 1 : 0;
+    out |= (def->flags & 6) == 0 && (soft || limit.cosHalf[1] < kClosedCosine) ? 2 : 0;
     return out;
 }
 
@@ -162,12 +167,13 @@ void AngularLimitRows(OlpRowBuilder* store, const OlpJointDef* def, const OlpJoi
                       const Matrix& frameA, const Matrix& frameB, const Quaternion& q, const OlpDyn* a,
                       const OlpDyn* b, float s0, float h)
 {
-    uint32_t which = AngularLimits(def, limit);
+    uint32_t which = AngularLimits(def, limit, soft);
     for (int k = 0; k < 2; ++k) {
         if ((which & (1u << k)) == 0) {
             continue;
         }
-        float maximum = 2.0f * std::acos(limit.cosHalf[k]);
+        bool closing = limit.cosHalf[k] >= kClosedCosine;
+        float maximum = closing ? 0.0f : 2.0f * std::acos(limit.cosHalf[k]);
         float angle;
         V3d axis;
         if (k == 0) {
@@ -184,7 +190,7 @@ void AngularLimitRows(OlpRowBuilder* store, const OlpJointDef* def, const OlpJoi
             axis = normal * (1.0f / sine);
         }
         float excess = std::fabs(angle) - maximum;
-        if (excess <= 0.0f) {
+        if (excess <= 0.0f && !closing) {
             continue;
         }
         // J v is the rate at which the angle returns towards the limit.
@@ -197,7 +203,7 @@ void AngularLimitRows(OlpRowBuilder* store, const OlpJointDef* def, const OlpJoi
                 continue;
             }
         }
-        row.bounds[0] = row.bounds[2] = 0.0f;
+        row.bounds[0] = row.bounds[2] = closing ? -kOlpRowUnbounded : 0.0f;
         row.bounds[1] = row.bounds[3] = kOlpRowUnbounded;
         row.reduction = kOlpRowReduction;
         row.tag = kOlpJointTagLimit + (soft ? 2 : 0) + k;
@@ -291,7 +297,8 @@ uint32_t OlpConstraintLimitRowCount(const OlpJoint* joint)
 {
     const OlpJointDef* def = joint->def;
     uint32_t distance = HardLimit(def) || SoftLimit(def) ? 1 : 0;
-    return distance + Bits(AngularLimits(def, def->limitA)) + Bits(AngularLimits(def, def->limitB));
+    return distance + Bits(AngularLimits(def, def->limitA, false)) +
+           Bits(AngularLimits(def, def->limitB, true));
 }
 
 uint32_t OlpConstraintJointRowCount(const OlpJoint* joint)

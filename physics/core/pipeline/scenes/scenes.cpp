@@ -312,6 +312,16 @@ void SetLayout(OlpContextParams* params, void* data)
 
 } // namespace
 
+void ApplyScenarioMoves(OlpPipeline* pipeline, const ScenarioOptions& options)
+{
+    if (options.positionMoves > 0) {
+        OlpPipelineSetMaxPosIterations(pipeline, options.positionMoves);
+    }
+    if (options.velocityMoves > 0) {
+        OlpPipelineSetMaxVelIterations(pipeline, options.velocityMoves);
+    }
+}
+
 ScenarioReport RunScenario(const std::string& name, const ScenarioOptions& options)
 {
     ScenarioReport report;
@@ -330,6 +340,7 @@ ScenarioReport RunScenario(const std::string& name, const ScenarioOptions& optio
     if (options.blockRows > 0) {
         OlpPipelineSetIslandBlockRows(scene.pipeline, options.blockRows);
     }
+    ApplyScenarioMoves(scene.pipeline, options);
     std::vector<int> sleptAt(scene.bodies.size(), -1);
     for (int n = 1; n <= steps; ++n) {
         scene.Step();

@@ -95,7 +95,12 @@ struct ScenarioOptions
     uint32_t layout = 0xFFFFFFFFu; ///< context parameter 0
     int steps = 0;                 ///< 0: the scenario's own
     uint32_t blockRows = 0;        ///< row groups per island block; 0: the context's
+    uint32_t positionMoves = 0;    ///< move limit of the position pass; 0: the scenario's
+    uint32_t velocityMoves = 0;    ///< of the velocity pass; 0: the scenario's
 };
+
+/// Sets the move limits `options` asks for on `pipeline`.
+void ApplyScenarioMoves(OlpPipeline* pipeline, const ScenarioOptions& options);
 
 /// Names of the scenarios, for the usage text.
 const std::vector<std::string>& ScenarioNames();

@@ -234,6 +234,32 @@ TEST_F(PipelineStep, AFastSphereDoesNotPassAThinSlab)
     }
 }
 
+TEST_F(PipelineStep, ABoxMovingUnderHalfItsWidthAStepStopsOnAThinSlabWithoutContinuousCollision)
+{
+    // A 1 m box falling onto a 2 cm slab at up to 28 m/s moves up to 0.47 m
+    // a step, under half its width, so it is not taken for continuous
+    // collision: the overlap of the step where it lands keeps its centre
+    // above the slab, and the contacts push it back out. Each speed is tried
+    // from several gaps, so that the landing step's overlap runs from
+    // shallow to nearly half the box.
+    for (float speed : {15.0f, 28.0f}) {
+        for (float gap : {0.05f, 0.2f, 0.4f}) {
+            SCOPED_TRACE(testing::Message() << speed << " m/s from " << gap << " m");
+            PipelineScene scene(2);
+            scene.AddStaticBox({2.0f, 0.01f, 2.0f}, {0, 0, 0});
+            SceneBody* box = scene.AddBox(kCube, 1.0f, {0, 0.51f + gap, 0});
+            scene.SetVelocity(box, {0, -speed, 0});
+            float lowest = 1e30f;
+            for (int n = 0; n < 120; ++n) {
+                scene.Step();
+                lowest = std::min(lowest, scene.Position(box).y);
+            }
+            EXPECT_GT(lowest, 0.01f) << "the centre never passes the slab's top";
+            EXPECT_NEAR(scene.Position(box).y, 0.51f, 0.02f) << "and the box comes to rest on it";
+        }
+    }
+}
+
 TEST(PipelineContinuous, ObjectsTakeSlotsUpToTheCapacity)
 {
     // Capacity 40: three objects of 11 parts take slots 1, 12 and 23; the
