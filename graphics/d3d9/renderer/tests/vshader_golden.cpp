@@ -7,17 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <ostream>
 #include <string>
 
-#include "graphics/d3d9/renderer/vertexshader.h"
+#include "graphics/d3d9/renderer/vertexshadertext.h"
 
 namespace {
-
-class Golden : public ::testing::Test
-{
-  protected:
-    void SetUp() override { VertexShaderCacheReset(); } // fills the effect table
-};
 
 struct Fnv
 {
@@ -85,7 +80,12 @@ struct Pinned
     uint64_t hash;
 };
 
-class GoldenEffect : public Golden, public testing::WithParamInterface<Pinned>
+void PrintTo(const Pinned& pinned, std::ostream* out)
+{
+    *out << "effect " << pinned.effect;
+}
+
+class GoldenEffect : public testing::TestWithParam<Pinned>
 {
 };
 
