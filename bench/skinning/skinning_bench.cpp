@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "graphics/animation/skin/skin.h"
-#include "graphics/d3d9/renderer/vertexshader.h"
+#include "graphics/d3d9/renderer/vertexshadertext.h"
 #include "platform/d3dx9/shaderasm.h"
 #include "platform/shadervm/shadervm.h"
 
@@ -111,7 +111,6 @@ void ShaderPath(benchmark::State& state)
 {
     Mesh mesh(int32_t(state.range(0)), 2);
     // The skin node's shader under vs_1_1: two weights, normals renormalised, one directional light.
-    VertexShaderCacheReset();
     VertexShaderConstantLayout layout;
     const std::string text = VertexShaderText(
         VertexShaderDescriptorMake(1, 0, 0, 0, 2, 0, 0, kVertexShaderNormals | kVertexShaderNormalise),

@@ -137,14 +137,46 @@ ResourcesEntry* ResourcesAllocate(uint32_t owner, ResourcesEntry** ownerRef, uin
     return nullptr;
 }
 
+ResourcesEntry* ResourcesAllocateOutsideArena(uint32_t owner, ResourcesEntry** ownerRef, uint32_t size,
+                                              ResourcesDestroyCallback destroy, uint32_t hint)
+{
+    auto* entry = static_cast<ResourcesEntry*>(MemoryAllocate(sizeof(ResourcesEntry) + size_t(size), hint));
+    if (ownerRef) {
+        *ownerRef = entry;
+    }
+    if (!entry) {
+        ErrorRaise(0, ErrorCode(kErrorOutOfMemory, uint32_t(sizeof(ResourcesEntry) + size)));
+        return nullptr;
+    }
+    entry->link = {nullptr, nullptr}; // on no list: never evicted
+    entry->size = size;
+    entry->owner = owner;
+    entry->ownerRef = ownerRef;
+    entry->destroy = destroy;
+    return entry;
+}
+
 void ResourcesUseEntry(ResourcesEntry* entry)
 {
+    if (ResourcesEntryIsOutsideArena(entry)) {
+        return;
+    }
     LinkListRemove(&entry->link);
     LinkListAddFront(ResourcesData()->current, &entry->link);
 }
 
 int32_t ResourcesFreeEntry(ResourcesEntry* entry)
 {
+    if (ResourcesEntryIsOutsideArena(entry)) {
+        if (entry->destroy) {
+            entry->destroy(entry);
+        }
+        if (entry->ownerRef) {
+            *entry->ownerRef = nullptr;
+        }
+        MemoryFree(entry);
+        return 1;
+    }
     ReleaseEntry(ResourcesData(), entry);
     return 1;
 }

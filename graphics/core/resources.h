@@ -4,6 +4,11 @@
 // the least recently allocated entries are evicted, oldest frame first:
 // their owners' references are cleared and their destroy callbacks run.
 // Every shown raster starts a new frame (ResourcesNextFrame).
+//
+// Data that cannot be rebuilt (pre-instanced data read from a file) takes an
+// entry of the same shape from the engine's heap instead: it is on neither
+// list (its links are clear), so it is never evicted, and it lives until its
+// owner frees it with ResourcesFreeEntry.
 
 #include <cstdint>
 
@@ -36,10 +41,22 @@ inline void* ResourcesEntryData(ResourcesEntry* entry)
 /// or has no memory; callers then build the data without keeping it.
 ResourcesEntry* ResourcesAllocate(uint32_t owner, ResourcesEntry** ownerRef, uint32_t size,
                                   ResourcesDestroyCallback destroy);
+/// An entry of `size` data bytes from the engine's heap (hint `hint`),
+/// outside the arena; the owner reference (may be null) receives it. Null,
+/// with the reference cleared and kErrorOutOfMemory, when the heap has no room.
+ResourcesEntry* ResourcesAllocateOutsideArena(uint32_t owner, ResourcesEntry** ownerRef, uint32_t size,
+                                              ResourcesDestroyCallback destroy, uint32_t hint);
+/// True for an entry from ResourcesAllocateOutsideArena.
+inline bool ResourcesEntryIsOutsideArena(const ResourcesEntry* entry)
+{
+    return entry->link.next == nullptr;
+}
 /// Marks an entry as used this frame: it moves to the head of the current-frame
 /// list, so that it is evicted last (its bytes count in this frame's usage).
+/// Nothing happens to an entry outside the arena.
 void ResourcesUseEntry(ResourcesEntry* entry);
-/// Destroy callback, owner reference cleared, memory released. 1.
+/// Destroy callback, owner reference cleared, memory released (to the arena
+/// or, for an entry outside it, to the engine's heap). 1.
 int32_t ResourcesFreeEntry(ResourcesEntry* entry);
 /// Frame boundary: the current frame's entries become the newest of the older ones.
 void ResourcesNextFrame();

@@ -28,6 +28,8 @@ struct SceneRendererHooks
     Stream* (*sectorNativeWrite)(Stream* stream, const WorldSector* sector, const World* world);
     WorldSector* (*sectorNativeRead)(Stream* stream, WorldSector* sector, const World* world);
     uint32_t (*sectorNativeSize)(const WorldSector* sector, const World* world);
+    /// Last step of the world extensions' attach (native data); positive on success.
+    int32_t (*nativeAttach)();
 };
 
 /// Installs a copy of the renderer's entry points; null removes them.

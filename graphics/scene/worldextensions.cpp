@@ -259,5 +259,7 @@ int32_t WorldExtensionsAttach()
           WorldSectorRegisterPluginStream(kPluginIdNativeData, SectorNativeRead, SectorNativeWrite,
                                           SectorNativeSize) >= 0;
     ok &= PipelineSelectorAttach();
+    const SceneRendererHooks* renderer = SceneGetRendererHooks();
+    ok = ok && (!renderer->nativeAttach || renderer->nativeAttach() > 0);
     return ok ? 1 : 0;
 }

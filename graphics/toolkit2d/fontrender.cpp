@@ -122,6 +122,10 @@ Font* FontRenderStringBitmap(Font* font, const char* string, float size, float* 
                                          StateValue(bound ? bound->filterAddressing & 0xFF : 0));
                 TwoDDeviceSetRenderState(kRenderStateTextureRaster,
                                          bound ? TextureGetRaster(bound) : nullptr);
+                // The glyph pages take the place of the brush's texture.
+                if (brush && brush->texture) {
+                    brush->flags &= ~kBrushTextured;
+                }
             }
         }
         const float right = pen + glyph->advance;

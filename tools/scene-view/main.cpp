@@ -5,14 +5,15 @@
 //   scene-view [WORLD] [MODEL...] [--data DIR] [--instances N]
 //              [--camera EX EY EZ TX TY TZ] [--width W] [--height H]
 //              [--anim FILE.anm --time T] [--caps PROFILE] [--shaders]
-//              [--model-scale S]
+//              [--model-scale S] [--arena BYTES]
 //
 // Without files: DIR/level.bsp and every DIR/*.dff (the sample data set);
 // with models (.dff) only: DIR/level.bsp and those models. --anim poses the
 // skinned models at T seconds; --caps gives the device the caps of a named
 // profile (full, vs96, nohwtl, ff3, minimal); --shaders draws the atomics
 // and the world through generated vertex shaders; --model-scale scales every
-// model (the demo's characters are built at 500 units a metre: 0.002).
+// model (the demo's characters are built at 500 units a metre: 0.002);
+// --arena sizes the resources arena that holds the instanced data.
 #include "tools/cli/tool_cli.h"
 
 #include <SDL.h>
@@ -76,6 +77,9 @@ int main(int argc, char** argv)
     app.add_option("--caps", caps, "caps profile of the device")
         ->check(CLI::IsMember({"full", "vs96", "nohwtl", "ff3", "minimal"}));
     app.add_flag("--shaders", options.shaders, "draw atomics and the world through generated vertex shaders");
+    app.add_option("--arena", options.arenaBytes, "resources arena size in bytes (0: the engine's)")
+        ->check(CLI::Range(0u, 1u << 30))
+        ->capture_default_str();
     int status = 0;
     if (!ToolCli::Parse(app, argc, argv, &status)) {
         return status;

@@ -19,6 +19,7 @@
 #include "graphics/core/matrix.h"
 #include "graphics/core/pipeline.h"
 #include "graphics/core/raster.h"
+#include "graphics/core/resources.h"
 #include "graphics/core/stream.h"
 #include "graphics/core/texture.h"
 #include "graphics/d3d9/d3d9device.h"
@@ -289,6 +290,11 @@ void SceneViewEngineStop()
 bool SceneViewCreate(SceneView* view, const SceneViewOptions& options, std::string* error)
 {
     *view = {};
+    if (options.arenaBytes > 0 && !ResourcesSetArenaSize(options.arenaBytes)) {
+        *error =
+            "no resources arena of " + std::to_string(options.arenaBytes) + " bytes (" + EngineError() + ")";
+        return false;
+    }
     // Textures are found next to the world, then next to each model.
     std::string imagePath;
     for (const std::string& file : Concat({options.world}, options.models)) {

@@ -33,9 +33,10 @@ struct SceneViewOptions
     V3d target = {0, 0, 0};   ///< the point the camera looks at
     int32_t width = 320;      ///< pixels of the camera's rasters
     int32_t height = 240;
-    std::string anim;     ///< a keyframe animation (.anm) posing the skinned models; empty: none
-    float time = 0.0f;    ///< seconds into the animation
-    bool shaders = false; ///< atomics and the world drawn through generated vertex shaders
+    std::string anim;        ///< a keyframe animation (.anm) posing the skinned models; empty: none
+    float time = 0.0f;       ///< seconds into the animation
+    bool shaders = false;    ///< atomics and the world drawn through generated vertex shaders
+    uint32_t arenaBytes = 0; ///< resources arena size for the view; 0 keeps the engine's
 };
 
 struct SceneView
@@ -62,7 +63,8 @@ void SceneViewEngineStop();
 /// before the world gives the world's and the models' textures, a model's
 /// own dictionary and folder come first for that model's; skinned
 /// models posed by the animation at the time when one is given; with
-/// `shaders` the vertex-shader pipelines become the defaults); false with
+/// `shaders` the vertex-shader pipelines become the defaults; with
+/// `arenaBytes` the resources arena is emptied and resized first); false with
 /// `*error` naming the file and the engine's first error, or saying that the
 /// device runs no vertex shaders (nothing left behind).
 bool SceneViewCreate(SceneView* view, const SceneViewOptions& options, std::string* error);

@@ -213,8 +213,12 @@ int Native(const std::string& in, const std::string& out)
         return 1;
     }
     const uint32_t type = bytes.size() >= 4 ? LittleEndianGetU32(bytes.data()) : 0;
+    // Textures are kept by name, as by a rewrite: instancing needs no image.
+    const TextureReadCallback previous = TextureGetReadCallback();
+    TextureSetReadCallback(SceneNameOnlyTexture);
     Clump* clump = type == kChunkClump ? ReadObject(bytes, kChunkClump, ClumpStreamRead) : nullptr;
     World* world = type == kChunkWorld ? ReadObject(bytes, kChunkWorld, WorldStreamRead) : nullptr;
+    TextureSetReadCallback(previous);
     if (!clump && !world) {
         std::fprintf(stderr, "scenetool: %s holds no readable model or world\n", in.c_str());
         return 1;

@@ -1,6 +1,7 @@
 # scenetool native on the sample world and every sample model: each output
-# holds native records (platform 9; a morphing model none) and reads back (a second native pass
-# over it succeeds and changes nothing).
+# holds native records (platform 9; a morphing model none), keeps its
+# materials' textures and reads back (a second native pass over it succeeds
+# and changes nothing).
 file(MAKE_DIRECTORY ${OUT})
 file(GLOB inputs ${DATA}/*.bsp ${DATA}/*.dff)
 if(NOT inputs)
@@ -16,6 +17,11 @@ foreach(input IN LISTS inputs)
   # Geometries of several morph targets stay as they are.
   if(NOT status EQUAL 0 OR (NOT dump MATCHES "native platform 9" AND NOT dump MATCHES "targets [2-9]"))
     message(FATAL_ERROR "${name}: no native records in the dump")
+  endif()
+  # Materials keep their textures.
+  execute_process(COMMAND ${TOOL} dump ${input} OUTPUT_VARIABLE source)
+  if(source MATCHES "textured 1" AND NOT dump MATCHES "textured 1")
+    message(FATAL_ERROR "${name}: the native file lost its textures")
   endif()
   execute_process(COMMAND ${TOOL} native ${OUT}/${name} ${OUT}/${name}.again RESULT_VARIABLE status)
   if(NOT status EQUAL 0)

@@ -6,6 +6,8 @@
 
 #include <cstdint>
 
+#include "graphics/d3d9/renderer/vertexshadertext.h"
+
 struct Atomic;
 struct Frame;
 struct Material;
@@ -16,16 +18,19 @@ struct WorldSector;
 /// Plug-in id of the material effects and of their stream sub-chunks.
 constexpr uint32_t kPluginIdMaterialEffects = 0x120;
 
-/// Effect types and the slot kinds each gives (slot 0, slot 1).
+/// Effect types and the slot kinds each gives (slot 0, slot 1). The first
+/// five are the generated vertex shaders' texture effects of the same
+/// value; the shaders' forms of the two transforms are
+/// kVertexShaderTexEffectUvTransform and kVertexShaderTexEffectDualUvTransform.
 enum EffectType : uint32_t
 {
-    EffectTypeNull = 0,            ///< none, none
-    EffectTypeBumpMap = 1,         ///< bump, none
-    EffectTypeEnvMap = 2,          ///< environment, none
-    EffectTypeBumpEnvMap = 3,      ///< bump, environment
-    EffectTypeDual = 4,            ///< dual, none
-    EffectTypeUvTransform = 5,     ///< transform, none
-    EffectTypeDualUvTransform = 6, ///< transform, dual
+    EffectTypeNull = kVertexShaderTexEffectNone,             ///< none, none
+    EffectTypeBumpMap = kVertexShaderTexEffectBumpMap,       ///< bump, none
+    EffectTypeEnvMap = kVertexShaderTexEffectEnvMap,         ///< environment, none
+    EffectTypeBumpEnvMap = kVertexShaderTexEffectBumpEnvMap, ///< bump, environment
+    EffectTypeDual = kVertexShaderTexEffectDual,             ///< dual, none
+    EffectTypeUvTransform = 5,                               ///< transform, none
+    EffectTypeDualUvTransform = 6,                           ///< transform, dual
 };
 
 /// Slot kinds (there is no kind 3).

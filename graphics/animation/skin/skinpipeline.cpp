@@ -425,11 +425,15 @@ int32_t SkinNodeBody(PipelineNode* node, const PipelineExecution* execution)
     if (!entry) {
         gShaderCallbacks = ShaderCallbacksPresent(callbacks);
         entry = InstancedDataCreate(atomic, shared ? static_cast<void*>(geometry) : atomic, kInstancedAtomic,
-                                    slot, geometry->mesh, SkinInstance, 0);
+                                    slot, geometry->mesh, SkinInstance,
+                                    geometry->format & kGeometryNativeInstance);
         if (!entry) {
             return 0;
         }
         geometry->lockFlags = 0;
+    }
+    if (geometry->format & kGeometryNativeInstance) {
+        return 1; // instanced to be saved, not drawn
     }
     InstancedData* data = InstancedDataFromEntry(entry);
     const Skin* skin = SkinGeometryGetSkin(geometry);

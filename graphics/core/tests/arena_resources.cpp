@@ -2,6 +2,7 @@
 #include <vector>
 
 #include "graphics/core/engine.h"
+#include "graphics/core/memory.h"
 #include "graphics/core/resources.h"
 #include "graphics/core/tests/mathstesting.h"
 
@@ -113,6 +114,32 @@ TEST_F(ResourcesTest, FreeEntryAndEmptyArenaRunTheCallbacks)
         ASSERT_NE(Allocate(owner), nullptr);
     }
     EXPECT_EQ(gDestroyed.size(), 3u);
+}
+
+// An entry outside the arena is on no list: a full arena, its emptying and
+// use marks leave it alone; freeing it runs its callback and clears its owner.
+TEST_F(ResourcesTest, EntryOutsideTheArenaIsNeverEvicted)
+{
+    ResourcesEntry* outside =
+        ResourcesAllocateOutsideArena(7, &refs_[7], kThreeEntries, RecordDestroy, kMemoryHintObject);
+    ASSERT_NE(outside, nullptr);
+    EXPECT_EQ(refs_[7], outside);
+    EXPECT_TRUE(ResourcesEntryIsOutsideArena(outside));
+    std::memset(ResourcesEntryData(outside), 0xAB, kThreeEntries);
+    ResourcesUseEntry(outside);
+    EXPECT_EQ(ResourcesGetArenaUsage(), 0u) << "its bytes are not the arena's";
+    for (uint32_t owner = 1; owner <= 5; ++owner) {
+        ASSERT_NE(Allocate(owner), nullptr);
+        ResourcesNextFrame();
+    }
+    EXPECT_EQ(gDestroyed, (std::vector<uint32_t>{1, 2}));
+    EXPECT_EQ(ResourcesEmptyArena(), 1);
+    EXPECT_EQ(gDestroyed.size(), 5u);
+    EXPECT_EQ(refs_[7], outside);
+    EXPECT_FALSE(ResourcesEntryIsOutsideArena(Allocate(8)));
+    EXPECT_EQ(ResourcesFreeEntry(outside), 1);
+    EXPECT_EQ(gDestroyed.back(), 7u);
+    EXPECT_EQ(refs_[7], nullptr);
 }
 
 TEST_F(ResourcesTest, EntryDataIsUsableAndAligned)

@@ -45,11 +45,14 @@ AllInOneNodeData* NodeData(PipelineNode* node)
     return static_cast<AllInOneNodeData*>(node->privateData);
 }
 
-void SetCurrent(PipelineObjectKind kind, Pipeline* pipeline)
+Pipeline* SetCurrent(PipelineObjectKind kind, Pipeline* pipeline)
 {
-    if (PipelineDefaultSlots* slots = PipelineGetDefaultSlots()) {
-        slots->current[kind] = pipeline ? pipeline : slots->defaults[kind];
+    PipelineDefaultSlots* slots = PipelineGetDefaultSlots();
+    if (!slots) {
+        return nullptr;
     }
+    slots->current[kind] = pipeline ? pipeline : slots->defaults[kind];
+    return slots->current[kind];
 }
 
 void CloseKind(PipelineObjectKind kind)
@@ -191,4 +194,8 @@ void AtomicSetDefaultPipeline(Pipeline* pipeline)
 void WorldSectorSetDefaultPipeline(Pipeline* pipeline)
 {
     SetCurrent(kPipelineKindWorldSector, pipeline);
+}
+Pipeline* ThirdKindSetDefaultPipeline(Pipeline* pipeline)
+{
+    return SetCurrent(kPipelineKindThird, pipeline);
 }

@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "graphics/core/memory.h"
 #include "graphics/d3d9/d3d9buffers.h"
 #include "graphics/d3d9/renderer/scenerenderer.h"
 #include "graphics/scene/atomic.h"
@@ -71,6 +72,13 @@ void SortThree(const uint16_t* t, uint16_t out[3])
 uint32_t InstancedDataSize(uint32_t numMeshes)
 {
     return static_cast<uint32_t>(sizeof(InstancedData) + numMeshes * sizeof(InstancedMesh));
+}
+
+ResourcesEntry* InstancedDataAllocateOutsideArena(uint32_t ownerType, ResourcesEntry** slot,
+                                                  uint32_t numMeshes)
+{
+    return ResourcesAllocateOutsideArena(ownerType, slot, InstancedDataSize(numMeshes), InstancedDataDestroy,
+                                         kMemoryHintObject | kInstancedDataHint);
 }
 
 void IndexListRange(const uint16_t* indices, uint32_t count, uint32_t* range, uint32_t* minimum)
@@ -185,22 +193,19 @@ void InstancedDataDestroy(ResourcesEntry* entry)
     InstancedStreamsRelease(data);
 }
 
-void InstancedDataFree(ResourcesEntry* entry)
-{
-    ResourcesFreeEntry(entry);
-}
-
 ResourcesEntry* InstancedDataCreate(void* object, void* owner, int32_t objectType, ResourcesEntry** slot,
                                     const MeshHeader* meshHeader, InstanceCallBack instance,
                                     uint32_t outsideArena)
 {
-    (void)outsideArena; // native entries live in the arena too; see InstancedDataCreate's callers
     const uint32_t numMeshes = meshHeader->numMeshes;
     // The owner tag records the owner's object type for the destroy callback.
     const uint32_t ownerType = objectType == kInstancedAtomic ? static_cast<const ObjectHeader*>(owner)->type
                                                               : kInstancedSectorOwner;
+    // Data instanced to be saved cannot be rebuilt once saved: it lives
+    // outside the arena, where nothing evicts it.
     ResourcesEntry* entry =
-        ResourcesAllocate(ownerType, slot, InstancedDataSize(numMeshes), InstancedDataDestroy);
+        outsideArena ? InstancedDataAllocateOutsideArena(ownerType, slot, numMeshes)
+                     : ResourcesAllocate(ownerType, slot, InstancedDataSize(numMeshes), InstancedDataDestroy);
     if (!entry) {
         return nullptr;
     }

@@ -5,7 +5,9 @@
 // entry whose owner slot is the geometry's (one morph target), the atomic's
 // (several targets) or the sector's. Built by the atomic and sector nodes,
 // read by the render callbacks and the skin and effects pipelines, saved by
-// the native-data streams.
+// the native-data streams. Native data (read from a native stream, or
+// instanced to be saved) has nothing to be rebuilt from: its entry lives
+// outside the arena, is never evicted and is freed with its owner.
 //
 // Stream records and the entry never move while the entry lives: the driver
 // rewrites a dynamic stream's buffer pointer through its slot at a reset.
@@ -73,6 +75,9 @@ inline InstancedData* InstancedDataFromEntry(ResourcesEntry* entry)
     return static_cast<InstancedData*>(ResourcesEntryData(entry));
 }
 
+/// Low word of the memory hint of instanced data outside the arena.
+constexpr uint32_t kInstancedDataHint = 0x50D;
+
 /// Owner tag of a sector's entry (sectors carry no object header); other
 /// entries carry their owner's object type (geometry 8, atomic 1).
 constexpr uint32_t kInstancedSectorOwner = 0xFFFFFFFF;
@@ -91,12 +96,16 @@ using InstanceCallBack = int32_t (*)(void* object, InstancedData* data, int32_t 
 ResourcesEntry* InstancedDataCreate(void* object, void* owner, int32_t objectType, ResourcesEntry** slot,
                                     const MeshHeader* meshHeader, InstanceCallBack instance,
                                     uint32_t outsideArena);
-/// The arena's destroy callback: buffers, declaration and restore-list entry given back.
+/// The entries' destroy callback: buffers, declaration and restore-list
+/// entry given back. Entries in and outside the arena are freed alike, by
+/// ResourcesFreeEntry.
 void InstancedDataDestroy(ResourcesEntry* entry);
-/// Frees an entry made in or outside the arena (its destroy callback runs).
-void InstancedDataFree(ResourcesEntry* entry);
 /// Bytes of an entry's data with `numMeshes` meshes.
 uint32_t InstancedDataSize(uint32_t numMeshes);
+/// An uncleared entry for `numMeshes` meshes outside the arena (native data:
+/// never evicted, freed with its owner), stored in `*slot`; null on failure.
+ResourcesEntry* InstancedDataAllocateOutsideArena(uint32_t ownerType, ResourcesEntry** slot,
+                                                  uint32_t numMeshes);
 
 /// Gives back what the two stream records hold and clears them.
 void InstancedStreamsRelease(InstancedData* data);

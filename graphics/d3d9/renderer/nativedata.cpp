@@ -333,8 +333,8 @@ bool NativeRead(Stream* stream, uint32_t ownerType, ResourcesEntry** slot, bool 
     if (*slot) {
         ResourcesFreeEntry(*slot);
     }
-    ResourcesEntry* entry =
-        ResourcesAllocate(ownerType, slot, InstancedDataSize(numMeshes), InstancedDataDestroy);
+    // Native data has nothing to be rebuilt from: it lives outside the arena.
+    ResourcesEntry* entry = InstancedDataAllocateOutsideArena(ownerType, slot, numMeshes);
     if (!entry) {
         return false;
     }

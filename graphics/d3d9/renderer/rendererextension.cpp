@@ -7,6 +7,7 @@
 #include "graphics/d3d9/renderer/lights.h"
 #include "graphics/d3d9/renderer/rendererstate.h"
 #include "graphics/d3d9/renderer/scenerenderer.h"
+#include "graphics/d3d9/renderer/vertexshader.h"
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/sceneplugins.h"
 #include "graphics/scene/world.h"
@@ -23,6 +24,7 @@ struct RestoreNode
 };
 
 uint32_t gModuleOpenCount = 0;
+int32_t gModuleOffset = -1;
 int32_t gGeometryOffset = -1;
 int32_t gSectorOffset = -1;
 D3D9DeviceCallback gPreviousDeviceCallback = nullptr;
@@ -62,7 +64,9 @@ void* ExtensionCopy(void* destination, const void* source, int32_t offset, int32
 
 int32_t D3D9ExtensionAttach()
 {
-    if (EngineAttachPlugin(0, kPluginIdD3D9Renderer, ExtensionModuleOpen, ExtensionModuleClose) < 0) {
+    gModuleOffset = EngineAttachPlugin(int32_t(VertexShaderCacheDataSize()), kPluginIdD3D9Renderer,
+                                       ExtensionModuleOpen, ExtensionModuleClose);
+    if (gModuleOffset < 0) {
         return 0;
     }
     gGeometryOffset = GeometryRegisterPlugin(sizeof(uint32_t), kPluginIdD3D9Renderer, ExtensionConstruct,
@@ -73,6 +77,11 @@ int32_t D3D9ExtensionAttach()
     gSectorOffset = WorldSectorRegisterPlugin(sizeof(uint32_t), kPluginIdD3D9Renderer, ExtensionConstruct,
                                               ExtensionConstruct, ExtensionCopy);
     return gSectorOffset < 0 ? 0 : 1;
+}
+
+void* RendererModuleData()
+{
+    return EngineGetModuleData(gModuleOffset);
 }
 
 int32_t D3D9SceneRendererOpen()

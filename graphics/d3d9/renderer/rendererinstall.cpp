@@ -7,9 +7,10 @@
 
 void D3D9SceneRendererInstall()
 {
-    const SceneRendererHooks hooks = {
-        D3D9SceneRendererOpen,        D3D9DefaultPipelinesOpen,    D3D9DefaultPipelinesClose,
-        GeometryNativeStreamWrite,    GeometryNativeStreamRead,    GeometryNativeStreamSize,
-        WorldSectorNativeStreamWrite, WorldSectorNativeStreamRead, WorldSectorNativeStreamSize};
+    const SceneRendererHooks hooks = {D3D9SceneRendererOpen,        D3D9DefaultPipelinesOpen,
+                                      D3D9DefaultPipelinesClose,    GeometryNativeStreamWrite,
+                                      GeometryNativeStreamRead,     GeometryNativeStreamSize,
+                                      WorldSectorNativeStreamWrite, WorldSectorNativeStreamRead,
+                                      WorldSectorNativeStreamSize,  NativeDataAttach};
     SceneSetRendererHooks(&hooks);
 }

@@ -101,6 +101,9 @@ void D3D9DefaultPipelinesClose();
 /// A pipeline becomes the current one of its kind; null restores the default.
 void AtomicSetDefaultPipeline(Pipeline* pipeline);
 void WorldSectorSetDefaultPipeline(Pipeline* pipeline);
+/// The same for the third kind of slots (no default pipeline and no user in
+/// the engine); the pipeline now current.
+Pipeline* ThirdKindSetDefaultPipeline(Pipeline* pipeline);
 
 /// The atomic node's body, instance and reinstance callbacks.
 int32_t AtomicNodeBody(PipelineNode* node, const struct PipelineExecution* execution);

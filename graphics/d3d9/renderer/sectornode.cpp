@@ -116,7 +116,11 @@ ResourcesEntry* SectorInstancedDataGet(WorldSector* sector, InstanceCallBack ins
     }
     const uint32_t format = CurrentWorldFormat();
     ResourcesEntry* entry = sector->instanced;
-    if (!((format & kGeometryNative) && entry)) {
+    if ((format & kGeometryNative) && !entry) {
+        // A native sector keeps no vertex or index arrays to build from.
+        return nullptr;
+    }
+    if (!(format & kGeometryNative)) {
         if (!entry || InstancedDataFromEntry(entry)->serial != sector->mesh->serial) {
             if (entry) {
                 ResourcesFreeEntry(entry);

@@ -115,6 +115,25 @@ const D3DXMATRIX* ViewProjection()
     return static_cast<const D3DXMATRIX*>(*cache);
 }
 
+D3DXMATRIX Transform(D3DTRANSFORMSTATETYPE state)
+{
+    D3DXMATRIX m;
+    D3D9GetTransform(state, reinterpret_cast<D3DMATRIX*>(&m));
+    return m;
+}
+
+// The world (identity without one) times the view.
+D3DXMATRIX WorldView()
+{
+    const D3DXMATRIX view = Transform(D3DTS_VIEW);
+    if (!HasWorld()) {
+        return view;
+    }
+    D3DXMATRIX worldView;
+    D3DXMatrixMultiply(&worldView, &gState.world4x4, &view);
+    return worldView;
+}
+
 void LastRowIdentity(D3DXMATRIX* m)
 {
     m->m[3][0] = 0.0f;
@@ -198,8 +217,8 @@ void D3D9VertexShaderTransposeOrthoWorldTimes(D3DXMATRIX* out, const D3DXMATRIX*
 
 void D3D9VertexShaderTransposeOrthoWorldViewTimes(D3DXMATRIX* out, const D3DXMATRIX* matrix)
 {
-    D3DXMATRIX view, worldView;
-    D3D9GetTransform(D3DTS_VIEW, reinterpret_cast<D3DMATRIX*>(&view));
+    const D3DXMATRIX view = Transform(D3DTS_VIEW);
+    D3DXMATRIX worldView;
     D3DXMatrixMultiply(&worldView, OrthoWorld(), &view);
     D3DXMatrixMultiplyTranspose(out, &worldView, matrix);
     LastRowIdentity(out);
@@ -212,6 +231,41 @@ void D3D9VertexShaderTransposeOrthoWorld(D3DXMATRIX* out)
         out->m[0][3] = out->m[1][3] = out->m[2][3] = 0.0f;
         out->m[3][3] = 1.0f;
     }
+}
+
+void D3D9VertexShaderTransposeWorldView(D3DXMATRIX* out)
+{
+    const D3DXMATRIX worldView = WorldView();
+    D3DXMatrixTranspose(out, &worldView);
+}
+
+void D3D9VertexShaderWorldView(D3DXMATRIX* out)
+{
+    *out = WorldView();
+    out->m[0][3] = out->m[1][3] = out->m[2][3] = 0.0f;
+    out->m[3][3] = 1.0f;
+}
+
+void D3D9VertexShaderWorldTimes(D3DXMATRIX* out, const D3DXMATRIX* matrix)
+{
+    if (HasWorld()) {
+        D3DXMatrixMultiply(out, &gState.world4x4, matrix);
+    } else {
+        *out = *matrix;
+    }
+}
+
+void D3D9VertexShaderTransposeWorldViewTimes(D3DXMATRIX* out, const D3DXMATRIX* matrix)
+{
+    const D3DXMATRIX worldView = WorldView();
+    D3DXMatrixMultiplyTranspose(out, &worldView, matrix);
+    LastRowIdentity(out);
+}
+
+void D3D9VertexShaderTransposeProjection(D3DXMATRIX* out)
+{
+    const D3DXMATRIX projection = Transform(D3DTS_PROJECTION);
+    D3DXMatrixTranspose(out, &projection);
 }
 
 void D3D9VertexShaderLightDirection(const V3d* in, V3d* out)

@@ -35,6 +35,17 @@ void D3D9VertexShaderTransposeOrthoWorldTimes(D3DXMATRIX* out, const D3DXMATRIX*
 void D3D9VertexShaderTransposeOrthoWorldViewTimes(D3DXMATRIX* out, const D3DXMATRIX* matrix);
 /// The transposed orthonormal world; identity with last column 0, 0, 0, 1 without a world.
 void D3D9VertexShaderTransposeOrthoWorld(D3DXMATRIX* out);
+/// Products for shaders written by applications (the generated ones do not use them):
+/// out = transpose(world x view); transpose(view) without a world.
+void D3D9VertexShaderTransposeWorldView(D3DXMATRIX* out);
+/// out = world x view with fourth column 0, 0, 0, 1; the view without a world.
+void D3D9VertexShaderWorldView(D3DXMATRIX* out);
+/// out = world x matrix; the matrix without a world.
+void D3D9VertexShaderWorldTimes(D3DXMATRIX* out, const D3DXMATRIX* matrix);
+/// out = transpose(world x view x matrix) with last row 0, 0, 0, 1.
+void D3D9VertexShaderTransposeWorldViewTimes(D3DXMATRIX* out, const D3DXMATRIX* matrix);
+/// out = transpose(projection).
+void D3D9VertexShaderTransposeProjection(D3DXMATRIX* out);
 /// A world direction in object space (through the direction matrix).
 void D3D9VertexShaderLightDirection(const V3d* in, V3d* out);
 /// A world point in object space (through the inverse world).

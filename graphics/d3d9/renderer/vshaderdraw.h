@@ -17,7 +17,9 @@ struct Material;
 /// the geometry changes or its frame scales), texture sets, material colour
 /// (modulate flag) and the engine's fog type while fog is on. The morph bit
 /// stays clear: instancing already blends the morph targets into one
-/// position. The light counts are left 0 for the lighting callback.
+/// position on the processor, and the instanced vertices carry no second
+/// position for a morphing shader to read. The light counts are left 0 for
+/// the lighting callback.
 void VertexShaderDescriptorFromObject(void* object, int32_t kind, VertexShaderDescriptor* descriptor);
 
 /// The engine's fog type (1 linear, 2 exponential, 3 exponential squared)

@@ -1,9 +1,13 @@
 // Attaching the scene library: module registration, attach errors and the
 // sweep of forgotten objects when the engine stops.
+#include <string>
+#include <vector>
+
 #include "graphics/core/camera.h"
 #include "graphics/scene/clump.h"
 #include "graphics/scene/light.h"
 #include "graphics/scene/material.h"
+#include "graphics/scene/rendererhooks.h"
 #include "graphics/scene/sceneids.h"
 #include "graphics/scene/scenemodules.h"
 #include "graphics/scene/sceneplugins.h"
@@ -37,6 +41,37 @@ TEST_F(SceneLibrary, ModulesRegisterInOrderAndOpenWithTheEngine)
     EXPECT_TRUE(EngineStop());
     for (int i = 0; i < kSceneModuleCount; ++i) {
         EXPECT_EQ(SceneModuleGetOpenCount(SceneModule(i)), 0) << i;
+    }
+}
+
+// The renderer's native-data attach ends the world extensions' attach,
+// before the renderer's own open; its failure fails the library's attach.
+TEST_F(SceneLibrary, RendererNativeAttachRunsBeforeTheRendererOpen)
+{
+    static std::vector<std::string> calls;
+    static int32_t nativeResult = 1;
+    SceneRendererHooks hooks = {};
+    hooks.open = [] {
+        calls.push_back("open");
+        return int32_t(1);
+    };
+    hooks.nativeAttach = [] {
+        calls.push_back("native");
+        return nativeResult;
+    };
+    for (const int32_t result : {1, 0}) {
+        SCOPED_TRACE(result);
+        calls.clear();
+        nativeResult = result;
+        SceneSetRendererHooks(&hooks);
+        ASSERT_TRUE(Init());
+        EXPECT_EQ(WorldLibraryAttach(), result);
+        const std::vector<std::string> expected =
+            result ? std::vector<std::string>{"native", "open"} : std::vector<std::string>{"native"};
+        EXPECT_EQ(calls, expected);
+        SceneSetRendererHooks(nullptr);
+        TearDown();
+        SetUp();
     }
 }
 

@@ -125,6 +125,42 @@ TEST_F(FontDrawing, BitmapQuadsCarryTheGlyphCellsAndAdvanceThePen)
     FontDestroy(font);
 }
 
+// Drawing bitmap text with a textured brush clears the brush's textured
+// flag (the glyph pages take the texture's place); a brush with texture
+// coordinates but no texture keeps it.
+TEST_F(FontDrawing, BitmapTextClearsTheTexturedFlagOfABrushWithATexture)
+{
+    PutPage("cells", 32, 15, {{0, 0}, {6, 0}, {10, 0}, {11, 0}, {0, 7}, {5, 7}, {6, 7}, {0, 14}});
+    PutText("cells.met", "METRICS2\ncells\n1\nAB\nZ\n");
+    Font* font = FontRead("cells");
+    ASSERT_NE(font, nullptr);
+    Texture* page = FontGetGlyph(font, 'A')->texture;
+    ASSERT_NE(page, nullptr);
+    const float uv[4][2] = {{0, 0}, {1, 0}, {1, 1}, {0, 1}};
+    struct Case
+    {
+        const char* name;
+        bool texture;
+        uint32_t flagsAfter;
+    };
+    for (const Case& c : {Case{"texture", true, 0u}, Case{"coordinates only", false, kBrushTextured}}) {
+        SCOPED_TRACE(c.name);
+        Im3DRecorder recorder;
+        Brush* brush = BrushCreate();
+        BrushSetUVs(brush, uv[0], uv[1], uv[2], uv[3]);
+        if (c.texture) {
+            BrushSetTexture(brush, page);
+        }
+        ASSERT_NE(brush->flags & kBrushTextured, 0u);
+        float position[2] = {0, 0};
+        ASSERT_EQ(FontRenderString(font, "AB", 1.0f, position, brush), font);
+        EXPECT_EQ(brush->flags & kBrushTextured, c.flagsAfter);
+        EXPECT_EQ(brush->texture, c.texture ? page : nullptr) << "the texture itself stays";
+        BrushDestroy(brush);
+    }
+    FontDestroy(font);
+}
+
 TEST_F(FontDrawing, ManyGlyphsDrawInBatchesOfSixtyFourQuads)
 {
     Font* font = StubFont();

@@ -331,6 +331,39 @@ TEST_F(View, WorldWithANumberThatIsNotFiniteIsRefusedAtItsOffset)
     EXPECT_EQ(view.world, nullptr);
 }
 
+// The program on the sample world written native by scenetool, with the
+// sample models, in an arena of 16 KB: the models' instanced data fills it
+// over and over, every frame; the native sectors, outside it, are drawn from
+// their own data frame after frame. The last frame is the one the program
+// shows of the plain world with the engine's arena.
+TEST_F(View, ProgramShowsANativeWorldAfterTheArenaFills)
+{
+    const std::string out = std::string(OLAI_TEST_OUTPUT_DIR) + "/native";
+    std::filesystem::create_directories(out);
+    const std::string native = out + "/level.bsp";
+    const std::string write = std::string(OLAI_SCENETOOL) + " native " + kData + "/level.bsp " + native;
+    ASSERT_EQ(std::system(write.c_str()), 0) << write;
+    auto show = [&](const std::string& world, const std::string& options, const std::string& shot) {
+        std::string command = "SDL_VIDEODRIVER=offscreen OLAI_EXIT_AFTER_FRAMES=3 OLAI_SCREENSHOT=" + shot +
+                              " " OLAI_SCENE_VIEW " " + world;
+        for (const std::string& model : SampleModels()) {
+            command += " " + model;
+        }
+        command += " --instances 20 --width " + std::to_string(kWidth) + " --height " +
+                   std::to_string(kHeight) + options + " >/dev/null";
+        EXPECT_EQ(std::system(command.c_str()), 0) << command;
+        std::vector<uint32_t> pixels;
+        uint32_t width = 0, height = 0;
+        EXPECT_TRUE(d3d9test::ReadPng(shot, &pixels, &width, &height)) << shot;
+        return pixels;
+    };
+    const std::vector<uint32_t> plain = show(kData + "/level.bsp", "", out + "/plain.png");
+    const std::vector<uint32_t> full = show(native, " --arena 16384", out + "/native-full-arena.png");
+    ASSERT_EQ(plain.size(), size_t(kWidth * kHeight));
+    EXPECT_NE(plain[size_t(kHeight / 2 * kWidth + kWidth / 2)] & 0xFFFFFF, 0x6080A0u) << "the world is drawn";
+    EXPECT_EQ(full, plain);
+}
+
 TEST_F(View, TruncatedWorldIsRefusedWithTheEnginesError)
 {
     std::ifstream in(kData + "/level.bsp", std::ios::binary);

@@ -8,6 +8,8 @@
 #include "graphics/core/camera.h"
 #include "graphics/core/instance.h"
 #include "graphics/core/raster.h"
+#include "graphics/core/resources.h"
+#include "graphics/core/tests/chunktesting.h"
 #include "graphics/core/texture.h"
 #include "graphics/d3d9/d3d9cache.h"
 #include "graphics/d3d9/d3d9device.h"
@@ -16,6 +18,8 @@
 #include "graphics/scene/clump.h"
 #include "graphics/scene/light.h"
 #include "graphics/scene/material.h"
+#include "graphics/scene/rendererhooks.h"
+#include "graphics/scene/sceneids.h"
 #include "graphics/scene/world.h"
 #include "platform/d3d9/testing/backbuffer.h"
 #include "platform/d3d9/testing/capsprofiles.h"
@@ -145,6 +149,43 @@ class SkinPicture : public SkinFixture
     Clump* clump_ = nullptr;
     Animation* animation_ = nullptr;
 
+    /// A new frame: cleared, the atomic drawn, the pixels read back.
+    std::vector<uint32_t> Picture(Atomic* atomic)
+    {
+        ResourcesNextFrame();
+        const uint8_t background[4] = {64, 64, 96, 255};
+        EXPECT_NE(CameraClear(camera_, background, 3), nullptr);
+        EXPECT_NE(AtomicDefaultRender(atomic), nullptr);
+        return Pixels();
+    }
+
+    /// Instanced data of many small triangles over two frames: everything
+    /// the arena held before is evicted.
+    void FillArena()
+    {
+        std::vector<Atomic*> fillers;
+        for (int frame = 0; frame < 2; ++frame) {
+            ResourcesNextFrame();
+            for (int i = 0; i < 200; ++i) {
+                Geometry* geometry = GeometryCreate(3, 1, kGeometryPositions);
+                ASSERT_NE(geometry, nullptr);
+                geometry->morphTargets[0].vertices[1] = {1, 0, 0};
+                geometry->morphTargets[0].vertices[2] = {0, 1, 0};
+                GeometryTriangleSetVertexIndices(geometry, &geometry->triangles[0], 0, 1, 2);
+                ASSERT_NE(GeometryUnlock(geometry), nullptr);
+                Atomic* atomic = AtomicCreate();
+                AtomicSetGeometry(atomic, geometry, 0);
+                GeometryRelease(geometry);
+                int32_t ok = 0;
+                EXPECT_NE(AtomicInstancedDataGet(atomic, AtomicInstance, AtomicReinstance, &ok), nullptr);
+                fillers.push_back(atomic);
+            }
+        }
+        for (Atomic* atomic : fillers) {
+            AtomicDestroy(atomic);
+        }
+    }
+
     void ExpectWalkPicture(bool shaderPath)
     {
         Atomic* soldier = Soldier(0.5f);
@@ -178,5 +219,58 @@ TEST_F(SkinPicture, SoldierWalkingAtHalfASecondWithoutHardwareTnL)
     Start("nohwtl");
     ExpectWalkPicture(false);
 }
+
+// The soldier under arena pressure, on the shader path and the processor
+// path: drawn, the arena filled with other instanced data, drawn again. The
+// posed soldier is rebuilt to the same picture; pre-instanced (his bind
+// pose), and then read back through the native reader, he keeps his record.
+class SkinArenaPressure : public SkinPicture, public testing::WithParamInterface<const char*>
+{
+};
+
+TEST_P(SkinArenaPressure, SoldierDrawsTheSameAfterTheArenaFills)
+{
+    Start(GetParam());
+    ASSERT_EQ(ResourcesSetArenaSize(16 * 1024), 1);
+    Atomic* soldier = Soldier(0.5f);
+    Geometry* geometry = soldier->geometry;
+    const std::vector<uint32_t> posed = Picture(soldier);
+    ASSERT_NE(geometry->instanced, nullptr);
+    FillArena();
+    EXPECT_EQ(geometry->instanced, nullptr) << "evicted";
+    EXPECT_EQ(Picture(soldier), posed);
+
+    ASSERT_EQ(AtomicInstance(soldier), 1);
+    ASSERT_NE(geometry->format & kGeometryNative, 0u);
+    const std::vector<uint32_t> bindPose = Picture(soldier);
+    EXPECT_NE(bindPose, posed) << "native data is drawn as it was saved";
+    ResourcesEntry* const entry = geometry->instanced;
+    ASSERT_NE(entry, nullptr);
+    FillArena();
+    EXPECT_EQ(geometry->instanced, entry);
+    EXPECT_EQ(Picture(soldier), bindPose);
+    EXPECT_EQ(geometry->instanced, entry) << "never rebuilt";
+
+    // The native geometry written and read back, in the soldier's place
+    // (the renderer's native-data streams installed for the scene library).
+    D3D9SceneRendererInstall();
+    const Bytes bytes = WriteBytes([&](Stream* s) { return GeometryStreamWrite(geometry, s) != nullptr; });
+    Geometry* read = ReadBytes<Geometry*>(bytes, [](Stream* s) {
+        return StreamFindChunk(s, kChunkGeometry, nullptr, nullptr) ? GeometryStreamRead(s) : nullptr;
+    });
+    ASSERT_NE(read, nullptr);
+    ASSERT_NE(read->format & kGeometryNative, 0u);
+    AtomicSetGeometry(soldier, read, 0);
+    GeometryRelease(read);
+    ResourcesEntry* const readEntry = read->instanced;
+    ASSERT_NE(readEntry, nullptr);
+    EXPECT_EQ(Picture(soldier), bindPose);
+    FillArena();
+    EXPECT_EQ(read->instanced, readEntry);
+    EXPECT_EQ(Picture(soldier), bindPose);
+    SceneSetRendererHooks(nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(Profiles, SkinArenaPressure, testing::Values("full", "nohwtl"));
 
 } // namespace

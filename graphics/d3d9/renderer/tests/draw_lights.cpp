@@ -197,6 +197,48 @@ TEST_F(Lights, LocalLightsReachingTheAtomicAreEnabledOthersAreNot)
     WorldRemoveAtomic(world_, atomic);
 }
 
+// A sector takes the lights that light the world: global ones with that
+// flag, and every local one tied to it with no range test of its own.
+TEST_F(Lights, SectorLightingTakesTheLightsThatLightTheWorld)
+{
+    WorldSector* sector = nullptr;
+    WorldForAllSectors(
+        world_,
+        [](WorldSector* s, void* data) {
+            *static_cast<WorldSector**>(data) = s;
+            return s;
+        },
+        &sector);
+    ASSERT_NE(sector, nullptr);
+    Light* sun = MakeLight(kLightDirectional);
+    Light* atomicsSun = MakeLight(kLightDirectional);
+    atomicsSun->object.object.flags = kLightLightsAtomics;
+    Light* distant = MakeLight(kLightPoint, {0, 0, 45}, 2.0f);
+    Light* atomicsOnly = MakeLight(kLightPoint, {0, 0, 3}, 2.0f);
+    atomicsOnly->object.object.flags = kLightLightsAtomics;
+    FrameSyncDirty();
+
+    SectorLightingCallBack(sector);
+    D3D9RenderStateFlush();
+    EXPECT_EQ(DeviceRenderState(D3DRS_LIGHTING), 1u);
+    EXPECT_NE(LightGetDeviceIndex(sun), -1);
+    EXPECT_EQ(LightGetDeviceIndex(atomicsSun), -1) << "lights atomics only";
+    EXPECT_NE(LightGetDeviceIndex(distant), -1) << "tied to the sector: it reaches it";
+    EXPECT_EQ(LightGetDeviceIndex(atomicsOnly), -1) << "lights atomics only";
+    EXPECT_TRUE(Enabled(LightGetDeviceIndex(sun)));
+    EXPECT_TRUE(Enabled(LightGetDeviceIndex(distant)));
+
+    world_->format &= ~kGeometryLight;
+    SectorLightingCallBack(sector);
+    D3D9RenderStateFlush();
+    EXPECT_EQ(DeviceRenderState(D3DRS_LIGHTING), 0u) << "a world without the light flag";
+    world_->format |= kGeometryLight;
+    EngineGetInstance()->currentWorld = nullptr;
+    SectorLightingCallBack(sector);
+    D3D9RenderStateFlush();
+    EXPECT_EQ(DeviceRenderState(D3DRS_LIGHTING), 0u) << "no world, no lights";
+}
+
 TEST_F(Lights, PointLightBrightensTheFaceItReaches)
 {
     const uint32_t format = kGeometryNormals | kGeometryLight;

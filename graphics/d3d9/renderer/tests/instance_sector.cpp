@@ -4,11 +4,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 
 #include "graphics/core/instance.h"
 #include "graphics/d3d9/d3d9transform.h"
 #include "graphics/d3d9/renderer/tests/renderertesting.h"
 #include "graphics/scene/material.h"
+#include "graphics/scene/mesh.h"
 #include "graphics/scene/world.h"
 #include "tools/worldbuild/worldbuild.h"
 
@@ -137,6 +139,37 @@ TEST_F(SectorInstancing, PackedNormalsBecomeDec3nAndTheSectorIsDrawnUntransforme
     uint32_t normalize = 7;
     D3D9GetRenderState(D3DRS_NORMALIZENORMALS, &normalize);
     EXPECT_EQ(normalize, 0u);
+}
+
+TEST_F(SectorInstancing, SectorWithoutVerticesOrMeshesIsSkippedWithSuccess)
+{
+    WorldSector* sector = OneSector(0);
+    ASSERT_NE(sector, nullptr);
+    struct Case
+    {
+        const char* name;
+        std::function<void(WorldSector*)> empty;
+    };
+    const Case cases[] = {
+        {"no vertices", [](WorldSector* s) { s->numVertices = 0; }},
+        {"no mesh header", [](WorldSector* s) { s->mesh = nullptr; }},
+        {"no meshes", [](WorldSector* s) { s->mesh->numMeshes = 0; }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        const uint16_t vertices = sector->numVertices;
+        MeshHeader* mesh = sector->mesh;
+        const uint16_t meshes = mesh->numMeshes;
+        c.empty(sector);
+        EXPECT_EQ(WorldSectorRenderDefault(sector), sector);
+        EXPECT_EQ(sector->instanced, nullptr);
+        EXPECT_TRUE(gRenders.empty());
+        sector->numVertices = vertices;
+        sector->mesh = mesh;
+        mesh->numMeshes = meshes;
+    }
+    ASSERT_EQ(WorldSectorRenderDefault(sector), sector);
+    EXPECT_EQ(gRenders.size(), 1u) << "drawn once whole again";
 }
 
 TEST_F(SectorInstancing, InstancingOnlyWorldBuildsDataWithoutDrawing)

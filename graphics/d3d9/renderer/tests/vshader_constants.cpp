@@ -114,6 +114,91 @@ TEST_F(VertexShaderConstants, WorldViewProjectionIsTheProductAndStaysCached)
     EXPECT_GT(std::fabs(out.m[3][3] - expected.m[3][3]), 1.0f) << "recomputed after the camera changed";
 }
 
+namespace {
+
+D3DXMATRIX Product(const D3DXMATRIX& a, const D3DXMATRIX& b)
+{
+    D3DXMATRIX out;
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            out.m[r][c] = 0.0f;
+            for (int k = 0; k < 4; ++k) {
+                out.m[r][c] += a.m[r][k] * b.m[k][c];
+            }
+        }
+    }
+    return out;
+}
+
+D3DXMATRIX Transposed(const D3DXMATRIX& a)
+{
+    D3DXMATRIX out;
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            out.m[r][c] = a.m[c][r];
+        }
+    }
+    return out;
+}
+
+D3DXMATRIX WithLastRow0001(D3DXMATRIX m)
+{
+    m.m[3][0] = m.m[3][1] = m.m[3][2] = 0.0f;
+    m.m[3][3] = 1.0f;
+    return m;
+}
+
+D3DXMATRIX WithLastColumn0001(D3DXMATRIX m)
+{
+    m.m[0][3] = m.m[1][3] = m.m[2][3] = 0.0f;
+    m.m[3][3] = 1.0f;
+    return m;
+}
+
+} // namespace
+
+// The products offered to applications' shaders, with a scaled and moved
+// world and with none, against products written out here.
+TEST_F(VertexShaderConstants, FurtherProductsAreTheProductsTheyName)
+{
+    D3DXMATRIX view, projection, matrix;
+    D3DXMatrixRotationY(&view, 0.4f);
+    view.m[3][0] = 3;
+    view.m[3][2] = 7;
+    D3DXMatrixPerspectiveFovLH(&projection, 1.0f, 1.5f, 0.1f, 100.0f);
+    for (int i = 0; i < 16; ++i) {
+        matrix.m[i / 4][i % 4] = float(i % 5) - 1.5f + 0.25f * float(i);
+    }
+    D3D9SetTransform(D3DTS_VIEW, reinterpret_cast<const D3DMATRIX*>(&view));
+    D3D9SetTransform(D3DTS_PROJECTION, reinterpret_cast<const D3DMATRIX*>(&projection));
+
+    const Matrix world = ScaleThenTranslate(2.0f, {1, -2, 4});
+    D3DXMATRIX world4x4;
+    D3DXMatrixScaling(&world4x4, 2, 2, 2);
+    world4x4.m[3][0] = 1;
+    world4x4.m[3][1] = -2;
+    world4x4.m[3][2] = 4;
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    for (const Matrix* set : {&world, static_cast<const Matrix*>(nullptr)}) {
+        SCOPED_TRACE(set ? "world" : "no world");
+        D3D9VertexShaderSetWorldMatrix(set);
+        const D3DXMATRIX& w = set ? world4x4 : identity;
+        const D3DXMATRIX wv = Product(w, view);
+        D3DXMATRIX out;
+        D3D9VertexShaderTransposeWorldView(&out);
+        ExpectNear(out, Transposed(wv));
+        D3D9VertexShaderWorldView(&out);
+        ExpectNear(out, WithLastColumn0001(wv));
+        D3D9VertexShaderWorldTimes(&out, &matrix);
+        ExpectNear(out, Product(w, matrix));
+        D3D9VertexShaderTransposeWorldViewTimes(&out, &matrix);
+        ExpectNear(out, WithLastRow0001(Transposed(Product(wv, matrix))));
+        D3D9VertexShaderTransposeProjection(&out);
+        ExpectNear(out, Transposed(projection));
+    }
+}
+
 TEST_F(VertexShaderConstants, ColourFogAndMorphRegisters)
 {
     float reg[4];

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <memory>
 
-#include "graphics/d3d9/renderer/vertexshader.h"
+#include "graphics/d3d9/renderer/vertexshadertext.h"
 #include "platform/d3dx9/shaderasm.h"
 #include "platform/shadervm/shadervm.h"
 
@@ -33,7 +33,6 @@ class VertexShaderRun : public ::testing::TestWithParam<int>
   protected:
     void SetUp() override
     {
-        VertexShaderCacheReset();
         batch_ = std::make_unique<ShaderVertexBatch>();
         *batch_ = {};
         const float position[4] = {1.0f, 2.0f, 3.0f, 1.0f};

@@ -7,16 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "graphics/d3d9/renderer/vertexshader.h"
+#include "graphics/d3d9/renderer/vertexshadertext.h"
 #include "platform/d3dx9/shaderasm.h"
 
 namespace {
 
-class GeneratedText : public ::testing::Test
-{
-  protected:
-    void SetUp() override { VertexShaderCacheReset(); } // fills the effect table
-};
+using GeneratedText = ::testing::Test;
 
 std::vector<std::string> Lines(const std::string& text)
 {

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <vector>
 
-#include "graphics/d3d9/renderer/vertexshader.h"
+#include "graphics/d3d9/renderer/vertexshadertext.h"
 #include "platform/shadervm/tests/shadertest_util.h"
 
 namespace {
@@ -73,11 +73,7 @@ ProgramPtr Build(VertexShaderDescriptor d, int profile, uint32_t budget = 256,
     return Assemble(VertexShaderText(d, profile, budget, false, layout));
 }
 
-class GeneratedRun : public ::testing::Test
-{
-  protected:
-    void SetUp() override { VertexShaderCacheReset(); } // fills the effect table
-};
+using GeneratedRun = ::testing::Test;
 
 } // namespace
 
