@@ -53,12 +53,27 @@ function(olai_test name)
                        DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
 endfunction()
 
-# olai_test_groups(<prefix> [DEPS targets...])
+# olai_test_groups(<prefix> [DEPS targets...] [SUPPORT files...] [DATA targets...]
+#                  [WORKDIR dir])
 # Test groups: tests/<group>_*.cpp build one program per group, registered as
 # <prefix>_<group> (ctest -R <prefix>_<group>; ctest -R <prefix>_ runs them
-# all). A new group needs no edit of the CMakeLists.txt.
+# all). A new group needs no edit of the CMakeLists.txt. SUPPORT files, the
+# fixtures the groups share, are compiled once into <prefix>_test_support, an
+# object library whose files every group links; the DATA targets (data the tests read) are built
+# before the groups; WORKDIR as for olai_test.
 function(olai_test_groups prefix)
-  cmake_parse_arguments(ARG "" "" "DEPS" ${ARGN})
+  if(NOT OLAI_TESTS)
+    return()
+  endif()
+  cmake_parse_arguments(ARG "" "WORKDIR" "DEPS;SUPPORT;DATA" ${ARGN})
+  set(deps ${ARG_DEPS})
+  if(ARG_SUPPORT)
+    olai_test_support(${prefix}_test_support OBJECT SOURCES ${ARG_SUPPORT} DEPS ${ARG_DEPS})
+    set(deps ${prefix}_test_support)
+  endif()
+  if(ARG_WORKDIR)
+    set(workdir WORKDIR ${ARG_WORKDIR})
+  endif()
   file(GLOB sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*_*.cpp)
   set(groups "")
   foreach(source IN LISTS sources)
@@ -69,19 +84,28 @@ function(olai_test_groups prefix)
   endforeach()
   list(REMOVE_DUPLICATES groups)
   foreach(group IN LISTS groups)
-    olai_test(${prefix}_${group} SOURCES ${sources_${group}} DEPS ${ARG_DEPS})
+    olai_test(${prefix}_${group} SOURCES ${sources_${group}} DEPS ${deps} ${workdir})
+    if(ARG_DATA)
+      add_dependencies(${prefix}_${group}_tests ${ARG_DATA})
+    endif()
   endforeach()
 endfunction()
 
-# olai_test_support(<target> SOURCES files... [DEPS targets...])
+# olai_test_support(<target> [OBJECT] SOURCES files... [DEPS targets...])
 # Code that several test programs share (hosts, fixtures, comparisons),
 # compiled once like the tests themselves; nothing when tests are off.
+# OBJECT links every file into every program, for code that defines what a
+# program must (the shell's AppEventHandler) even where no test calls it.
 function(olai_test_support target)
   if(NOT OLAI_TESTS)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "" "SOURCES;DEPS" ${ARGN})
-  add_library(${target} STATIC ${ARG_SOURCES})
+  cmake_parse_arguments(ARG "OBJECT" "" "SOURCES;DEPS" ${ARGN})
+  if(ARG_OBJECT)
+    add_library(${target} OBJECT ${ARG_SOURCES})
+  else()
+    add_library(${target} STATIC ${ARG_SOURCES})
+  endif()
   olai_test_options(${target})
   target_link_libraries(${target} PUBLIC ${ARG_DEPS} GTest::gtest)
 endfunction()

@@ -179,7 +179,7 @@ int Run(const Options& o, CTestHost& host)
 int main(int argc, char** argv)
 {
     Options options;
-    CLI::App app(
+    ToolCli::App app(
         "A headless AI run with the test host: loads a configuration, spawns its \"Spawn\" entities, "
         "ticks frames and prints a trace of thoughts and decisions. With --scenario it runs the "
         "path-finding scenario instead.",
@@ -193,13 +193,13 @@ int main(int argc, char** argv)
     app.add_option("--data", options.agents.dataDir,
                    "the agents' scenario: folder of the data navtool made (default: the build's "
                    "data/agents/<scenario>)")
-        ->check(CLI::ExistingDirectory);
+        ->check(ToolCli::ExistingDirectory);
     app.add_option("--seconds", options.agents.seconds,
                    "the agents' scenario: simulated time (default: the configuration's \"Seconds\")")
         ->check(ToolCli::FiniteRange(0.0, 3600.0));
     app.add_option("--seed", options.agents.seed, "the agents' scenario: seed of the random generator");
     app.add_option("--frames", options.frames, "frames to run (default 100; the scenario: 3000)")
-        ->check(CLI::Range(0, 10000000));
+        ->check(ToolCli::Range(0, 10000000));
     app.add_option("--step", options.step, "clock advance per frame (seconds)")
         ->check(ToolCli::FiniteRange(1e-6, 10.0))
         ->capture_default_str();

@@ -117,16 +117,17 @@ int Dump(const char* input, const char* output)
 
 int main(int argc, char** argv)
 {
-    CLI::App app(
+    ToolCli::App app(
         "Compiles a text configuration into an \".AIS\" file, and dumps an \".AIS\" file back as text.",
         "aisc");
     app.require_subcommand(1);
     std::string input;
     std::string output;
-    CLI::App* compile = app.add_subcommand("compile", "text configuration -> \".AIS\" file");
+    ToolCli::App* compile = app.add_subcommand("compile", "text configuration -> \".AIS\" file");
     compile->add_option("config", input, "text configuration")->required();
     compile->add_option("out", output, "\".AIS\" file to write")->required();
-    CLI::App* dump = app.add_subcommand("dump", "\".AIS\" file -> text (raw-data blocks as <out>.<n>.bin)");
+    ToolCli::App* dump =
+        app.add_subcommand("dump", "\".AIS\" file -> text (raw-data blocks as <out>.<n>.bin)");
     dump->add_option("in", input, "\".AIS\" file")->required();
     dump->add_option("out", output, "text file to write")->required();
     int status = 0;

@@ -177,31 +177,32 @@ int Play(const std::string& path, const std::string& skeletonPath, float time)
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"Writes and inspects keyframe animations (.anm) and splines (.ols)."};
+    ToolCli::App app{"Writes and inspects keyframe animations (.anm) and splines (.ols)."};
     app.require_subcommand(1);
     std::string skeleton, outDir, points, out, file;
     float time = 0.0f;
     float unitsPerMetre = 1.0f;
 
-    CLI::App* clips =
+    ToolCli::App* clips =
         app.add_subcommand("clips", "write one .anm per animation key of the character profiles");
-    clips->add_option("skeleton", skeleton, "text skeleton")->required()->check(CLI::ExistingFile);
+    clips->add_option("skeleton", skeleton, "text skeleton")->required()->check(ToolCli::ExistingFile);
     clips->add_option("outdir", outDir, "output folder")->required();
     clips
         ->add_option("--units-per-metre", unitsPerMetre,
                      "model units in a metre (translations scaled; default 1)")
         ->check(ToolCli::FiniteRange(1.0e-3, 1.0e6));
 
-    CLI::App* spline = app.add_subcommand("spline", "write a spline file from a text list of points");
-    spline->add_option("points", points, "points text")->required()->check(CLI::ExistingFile);
+    ToolCli::App* spline = app.add_subcommand("spline", "write a spline file from a text list of points");
+    spline->add_option("points", points, "points text")->required()->check(ToolCli::ExistingFile);
     spline->add_option("out", out, "output .ols file")->required();
 
-    CLI::App* dump = app.add_subcommand("dump", "print an animation's head and keys");
-    dump->add_option("file", file, ".anm file")->required()->check(CLI::ExistingFile);
+    ToolCli::App* dump = app.add_subcommand("dump", "print an animation's head and keys");
+    dump->add_option("file", file, ".anm file")->required()->check(ToolCli::ExistingFile);
 
-    CLI::App* play = app.add_subcommand("play", "pose a skeleton at a time and print each bone's position");
-    play->add_option("file", file, ".anm file")->required()->check(CLI::ExistingFile);
-    play->add_option("--skeleton", skeleton, "text skeleton")->required()->check(CLI::ExistingFile);
+    ToolCli::App* play =
+        app.add_subcommand("play", "pose a skeleton at a time and print each bone's position");
+    play->add_option("file", file, ".anm file")->required()->check(ToolCli::ExistingFile);
+    play->add_option("--skeleton", skeleton, "text skeleton")->required()->check(ToolCli::ExistingFile);
     play->add_option("--time", time, "seconds")->required()->check(ToolCli::FiniteRange(0.0, 1.0e6));
 
     int status = 0;

@@ -9,7 +9,7 @@
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"Reads a config.xml as the game framework does and prints its dispatch and error boxes"};
+    ToolCli::App app{"Reads a config.xml as the game framework does and prints its dispatch and error boxes"};
     std::string path;
     app.add_option("config", path, "the configuration file")->required();
     int parseStatus = 0;

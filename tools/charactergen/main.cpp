@@ -119,9 +119,9 @@ int Generate(const std::string& skeletonPath, const std::string& outDir, float u
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"Writes the skinned sample models (soldier, bar, chain) from a text skeleton."};
+    ToolCli::App app{"Writes the skinned sample models (soldier, bar, chain) from a text skeleton."};
     std::string skeleton, outDir;
-    app.add_option("skeleton", skeleton, "text skeleton")->required()->check(CLI::ExistingFile);
+    app.add_option("skeleton", skeleton, "text skeleton")->required()->check(ToolCli::ExistingFile);
     app.add_option("outdir", outDir, "output folder")->required();
     float unitsPerMetre = 1.0f;
     app.add_option("--units-per-metre", unitsPerMetre, "model units in a metre of the skeleton (default 1)")

@@ -82,7 +82,7 @@ D3DMATRIX Rotation(float yaw, float pitch)
 
 int main(int argc, char** argv)
 {
-    CLI::App app(
+    ToolCli::App app(
         "A spinning cube drawn through the software Direct3D 9 device in an SDL window, until Escape or the "
         "window is closed. Unattended: OLAI_EXIT_AFTER_FRAMES=N, OLAI_SCREENSHOT=path.png.",
         "cube");

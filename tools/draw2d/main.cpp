@@ -20,13 +20,13 @@
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"Draws the 2-D toolkit's picture and writes it to a PNG file."};
+    ToolCli::App app{"Draws the 2-D toolkit's picture and writes it to a PNG file."};
     std::string out = "draw2d.png";
     int width = 320;
     int height = 240;
     app.add_option("--out", out, "PNG file to write");
-    app.add_option("--width", width, "raster width in pixels")->check(CLI::Range(16, 4096));
-    app.add_option("--height", height, "raster height in pixels")->check(CLI::Range(16, 4096));
+    app.add_option("--width", width, "raster width in pixels")->check(ToolCli::Range(16, 4096));
+    app.add_option("--height", height, "raster height in pixels")->check(ToolCli::Range(16, 4096));
     std::string fontName;
     std::string text = "Score 42";
     std::string data = OLAI_SAMPLE_DATA_DIR;

@@ -54,7 +54,8 @@ int Generate(const std::string& modelDir, const std::string& textureDir)
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"Writes the material-effects sample model, its cube environment and its other textures."};
+    ToolCli::App app{
+        "Writes the material-effects sample model, its cube environment and its other textures."};
     std::string modelDir, textureDir;
     app.add_option("modeldir", modelDir, "folder of the model and the cube environment")->required();
     app.add_option("texturedir", textureDir, "folder of the PNG textures")->required();

@@ -128,7 +128,7 @@ bool Run()
 
 int main(int argc, char** argv)
 {
-    CLI::App app(
+    ToolCli::App app(
         "Takes the engine through its whole lifecycle (init, open, start, stop, close, term) on the "
         "recording device double, printing every step with its result and the device requests it sent.",
         "engine-lifecycle");

@@ -12,7 +12,7 @@
 
 int main(int argc, char** argv)
 {
-    CLI::App app(
+    ToolCli::App app(
         "The engine started on the Direct3D 9 driver in an SDL window, showing the smoke scene until Escape "
         "or the window is closed. Unattended: OLAI_EXIT_AFTER_FRAMES=N, OLAI_SCREENSHOT=path.png.",
         "engine-smoke");

@@ -45,13 +45,14 @@ int main(int argc, char** argv)
     std::string dataDir;
     std::string teamSizes;
     Zelk::CEscortRunOptions options;
-    CLI::App app("The escort scenario, headless: a VIP walks the level's route and stops; the escorts guard "
-                 "every way of access to it.",
-                 "escort-run");
+    ToolCli::App app(
+        "The escort scenario, headless: a VIP walks the level's route and stops; the escorts guard "
+        "every way of access to it.",
+        "escort-run");
     app.add_option("--level", levelName, "level text file")->capture_default_str();
-    CLI::Option* ai = app.add_option("--ai", aiName, "AI configuration text")->capture_default_str();
+    ToolCli::Option* ai = app.add_option("--ai", aiName, "AI configuration text")->capture_default_str();
     app.add_option("--escorts", options.escorts, "number of escorts")
-        ->check(CLI::Range(1, Zelk::kMaxEscortCount))
+        ->check(ToolCli::Range(1, Zelk::kMaxEscortCount))
         ->capture_default_str();
     app.add_option("--seconds", options.seconds, "simulated time (a study: at most this until the VIP stops)")
         ->check(ToolCli::FiniteRange(0.0, 3600.0))
@@ -59,7 +60,7 @@ int main(int argc, char** argv)
     app.add_option("--seed", options.seed, "seed of the project's random generator")->capture_default_str();
     app.add_option("--out", out, "folder for escort-trace.csv and escort.svg")->capture_default_str();
     app.add_option("--write-data", dataDir, "also write the level's navigation data into this folder");
-    CLI::Option* sizes =
+    ToolCli::Option* sizes =
         app.add_option("--team-sizes", teamSizes,
                        "run once per team size (\"1-16\" or \"4\") and print the coverage table instead");
     app.add_option("--ais", aisName,

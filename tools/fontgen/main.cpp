@@ -20,11 +20,11 @@
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"Writes the sample fonts (\".met\" metrics and glyph pages) from a TrueType face."};
+    ToolCli::App app{"Writes the sample fonts (\".met\" metrics and glyph pages) from a TrueType face."};
     std::string out;
     std::string face = "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf";
     app.add_option("--out", out, "data directory; the fonts go to its fonts/ folder")->required();
-    app.add_option("--face", face, "TrueType face to render")->check(CLI::ExistingFile);
+    app.add_option("--face", face, "TrueType face to render")->check(ToolCli::ExistingFile);
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
         return parseStatus;

@@ -21,14 +21,14 @@
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"Writes the framework's sample pictures (pointer, target, start screen) as BMP files."};
+    ToolCli::App app{"Writes the framework's sample pictures (pointer, target, start screen) as BMP files."};
     std::string out;
     app.add_option("--out", out, "data directory; the pictures go to its models/textures/ folder")
         ->required();
     std::string textFile;
     app.add_option("--text", textFile, "the help text the start screen's text page shows")
         ->required()
-        ->check(CLI::ExistingFile);
+        ->check(ToolCli::ExistingFile);
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus))
         return parseStatus;

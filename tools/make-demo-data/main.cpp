@@ -58,22 +58,23 @@ bool MoveInto(const fs::path& from, const fs::path& to, std::string& error)
 
 int main(int argc, char** argv)
 {
-    CLI::App app("Writes the demo's textures and models built in code, its help page and its configurations "
-                 "into the data root.",
-                 "make-demo-data");
+    ToolCli::App app(
+        "Writes the demo's textures and models built in code, its help page and its configurations "
+        "into the data root.",
+        "make-demo-data");
     std::string out;
     std::string sources;
     app.add_option("--sources", sources, "folder of readme.txt, config.xml and furniture.xml")
         ->required()
-        ->check(CLI::ExistingDirectory);
+        ->check(ToolCli::ExistingDirectory);
     std::string worldTextures;
     std::string world;
     app.add_option("--world-textures", worldTextures, "the world's texture dictionary (texdict pack)")
         ->required()
-        ->check(CLI::ExistingFile);
+        ->check(ToolCli::ExistingFile);
     app.add_option("--world", world, "the world (sample-world's level.bsp)")
         ->required()
-        ->check(CLI::ExistingFile);
+        ->check(ToolCli::ExistingFile);
     app.add_option("out", out, "the data root")->required();
     int status = 0;
     if (!ToolCli::Parse(app, argc, argv, &status))

@@ -320,43 +320,43 @@ int NeuralNet(const std::string& description, const std::string& out)
 
 int main(int argc, char** argv)
 {
-    CLI::App app("Makes and inspects the navigation's data files.", "navtool");
+    ToolCli::App app("Makes and inspects the navigation's data files.", "navtool");
     app.require_subcommand(1);
     std::string a;
     std::string b;
     std::string c;
     float spacing = 1.0f;
 
-    CLI::App* info =
+    ToolCli::App* info =
         app.add_subcommand("info", "print what a graph file holds, or a data file of the given graph");
     info->add_option("file", a, "navigation file")->required();
     info->add_option("graph", b, "the graph file of a data file");
-    CLI::App* text = app.add_subcommand("text", "build a graph from a text description");
+    ToolCli::App* text = app.add_subcommand("text", "build a graph from a text description");
     text->add_option("description", a, "graph description")->required();
     text->add_option("out", b, "graph file to write")->required();
-    CLI::App* grid = app.add_subcommand("grid", "lay a grid of walkable nodes over a box world");
+    ToolCli::App* grid = app.add_subcommand("grid", "lay a grid of walkable nodes over a box world");
     grid->add_option("world", a, "box world")->required();
     grid->add_option("out", b, "graph file to write")->required();
     grid->add_option("spacing", spacing, "grid spacing (world units)")
         ->required()
         ->check(ToolCli::FiniteRange(1e-3, 1e6));
-    CLI::App* findNearest = app.add_subcommand("findnearest", "build find-nearest data");
+    ToolCli::App* findNearest = app.add_subcommand("findnearest", "build find-nearest data");
     findNearest->add_option("graph", a, "graph file")->required();
     findNearest->add_option("out", b, "data file to write")->required();
-    CLI::App* accessWays = app.add_subcommand("accessways", "build access-ways data");
+    ToolCli::App* accessWays = app.add_subcommand("accessways", "build access-ways data");
     accessWays->add_option("graph", a, "graph file")->required();
     accessWays->add_option("world", b, "box world")->required();
     accessWays->add_option("out", c, "data file to write")->required();
-    CLI::App* astar = app.add_subcommand("astar", "build A* data");
+    ToolCli::App* astar = app.add_subcommand("astar", "build A* data");
     astar->add_option("graph", a, "graph file")->required();
     astar->add_option("out", b, "data file to write")->required();
-    CLI::App* pathWay = app.add_subcommand("pathway", "write a path-way file from its description");
+    ToolCli::App* pathWay = app.add_subcommand("pathway", "write a path-way file from its description");
     pathWay->add_option("description", a, "path-way description")->required();
     pathWay->add_option("out", b, "path-way file to write")->required();
-    CLI::App* neuralNet = app.add_subcommand("neuralnet", "write a neural-net file from its description");
+    ToolCli::App* neuralNet = app.add_subcommand("neuralnet", "write a neural-net file from its description");
     neuralNet->add_option("description", a, "neural-net description")->required();
     neuralNet->add_option("out", b, "neural-net file to write")->required();
-    CLI::App* corpus = app.add_subcommand("corpus", "write the fuzz targets' seed corpora");
+    ToolCli::App* corpus = app.add_subcommand("corpus", "write the fuzz targets' seed corpora");
     corpus->add_option("folder", a, "fuzz folder")->required();
     int status = 0;
     if (!ToolCli::Parse(app, argc, argv, &status))

@@ -49,11 +49,11 @@ void EngineDown()
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"Draws a text with the debug character set, at once and buffered, and the logo."};
+    ToolCli::App app{"Draws a text with the debug character set, at once and buffered, and the logo."};
     std::string text;
     int logo = 8;
     app.add_option("text", text, "text to print")->required();
-    app.add_option("--logo", logo, "the logo's place: 1 to 9")->check(CLI::Range(1, 9));
+    app.add_option("--logo", logo, "the logo's place: 1 to 9")->check(ToolCli::Range(1, 9));
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
         return parseStatus;

@@ -17,17 +17,18 @@
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"Draws three particle emitters and writes the picture to a PNG file."};
+    ToolCli::App app{"Draws three particle emitters and writes the picture to a PNG file."};
     std::string caps = "full";
     std::string out = "particles.png";
     float time = 0.5f;
     int width = 320;
     int height = 240;
-    app.add_option("--caps", caps, "device caps profile")->check(CLI::IsMember({"minimal", "full"}));
+    app.add_option("--caps", caps, "device caps profile")->check(ToolCli::IsMember({"minimal", "full"}));
     app.add_option("--out", out, "PNG file to write");
-    app.add_option("--time", time, "seconds of motion before the picture")->check(CLI::Range(0.0f, 1000.0f));
-    app.add_option("--width", width, "raster width in pixels")->check(CLI::Range(16, 4096));
-    app.add_option("--height", height, "raster height in pixels")->check(CLI::Range(16, 4096));
+    app.add_option("--time", time, "seconds of motion before the picture")
+        ->check(ToolCli::Range(0.0f, 1000.0f));
+    app.add_option("--width", width, "raster width in pixels")->check(ToolCli::Range(16, 4096));
+    app.add_option("--height", height, "raster height in pixels")->check(ToolCli::Range(16, 4096));
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
         return parseStatus;

@@ -9,8 +9,8 @@
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"Loads the worlds of a config.xml as the game framework does, runs a table of collision "
-                 "queries and drops a box until it rests"};
+    ToolCli::App app{"Loads the worlds of a config.xml as the game framework does, runs a table of collision "
+                     "queries and drops a box until it rests"};
     std::string path;
     app.add_option("config", path, "the configuration file")->required();
     int parseStatus = 0;

@@ -39,35 +39,39 @@
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"Headless runs of the physics engine"};
+    ToolCli::App app{"Headless runs of the physics engine"};
     app.require_subcommand(1);
     std::string svgPath;
-    CLI::App* shapes = app.add_subcommand("shapes", "bounds, mass and support features of every volume type");
+    ToolCli::App* shapes =
+        app.add_subcommand("shapes", "bounds, mass and support features of every volume type");
     shapes->add_option("--svg", svgPath, "write a fan of line tests against rounded shapes to this SVG file");
     uint32_t hullCount = 200;
-    CLI::App* hull = app.add_subcommand("hull", "counts, validity and mass of a random cloud's hull");
-    hull->add_option("count", hullCount, "number of points")->required()->check(CLI::Range(1u, 100000u));
-    CLI::App* distance =
+    ToolCli::App* hull = app.add_subcommand("hull", "counts, validity and mass of a random cloud's hull");
+    hull->add_option("count", hullCount, "number of points")->required()->check(ToolCli::Range(1u, 100000u));
+    ToolCli::App* distance =
         app.add_subcommand("distance", "a table of volume pairs measured by GJK or separating axes");
     uint32_t boxCount = 500;
-    CLI::App* broadphase = app.add_subcommand(
+    ToolCli::App* broadphase = app.add_subcommand(
         "broadphase", "moving boxes through the far field and the activation against brute force");
-    broadphase->add_option("count", boxCount, "number of boxes")->required()->check(CLI::Range(2u, 20000u));
+    broadphase->add_option("count", boxCount, "number of boxes")
+        ->required()
+        ->check(ToolCli::Range(2u, 20000u));
     std::string scene;
     std::string contactSvg;
-    CLI::App* contacts = app.add_subcommand("contacts", "the contact records of a scene made in code");
+    ToolCli::App* contacts = app.add_subcommand("contacts", "the contact records of a scene made in code");
     contacts->add_option("scene", scene, "box-on-plane, box-on-box, sphere-on-mesh or hulls-on-terrain")
         ->required()
-        ->check(CLI::IsMember({"box-on-plane", "box-on-box", "sphere-on-mesh", "hulls-on-terrain"}));
+        ->check(ToolCli::IsMember({"box-on-plane", "box-on-box", "sphere-on-mesh", "hulls-on-terrain"}));
     contacts->add_option("--svg", contactSvg, "write a side view to this SVG file");
     std::string solveCase;
-    CLI::App* solve = app.add_subcommand("solve", "a one-island solver case measured beside its closed form");
+    ToolCli::App* solve =
+        app.add_subcommand("solve", "a one-island solver case measured beside its closed form");
     solve->add_option("case", solveCase, "free-fall, box-rest, pendulum, slope, bounce or hinge")
         ->required()
-        ->check(CLI::IsMember({"free-fall", "box-rest", "pendulum", "slope", "bounce", "hinge"}));
+        ->check(ToolCli::IsMember({"free-fall", "box-rest", "pendulum", "slope", "bounce", "hinge"}));
     std::string scenario, runSvg, runCsv, solverPath;
     ScenarioOptions runOptions;
-    CLI::App* run = app.add_subcommand("run", "a named scene stepped through a whole context");
+    ToolCli::App* run = app.add_subcommand("run", "a named scene stepped through a whole context");
     std::vector<std::string> scenarioNames = ScenarioNames();
     scenarioNames.push_back(kRagdollDropName);
     scenarioNames.push_back(kWorldDropName);
@@ -76,30 +80,31 @@ int main(int argc, char** argv)
                     "box-drop, stack3, stack10, stack20, pyramid, pendulum, fast-sphere, slope, bounce, "
                     "ragdoll-drop, ragdoll-heap or world-drop")
         ->required()
-        ->check(CLI::IsMember(scenarioNames));
+        ->check(ToolCli::IsMember(scenarioNames));
     run->add_option("--svg", runSvg, "plot the heights over time to this SVG file");
     run->add_option("--csv", runCsv, "write the height trace to this CSV file");
     run->add_option("--solver", solverPath, "solver kernels: scalar or sse")
-        ->check(CLI::IsMember({"scalar", "sse"}));
+        ->check(ToolCli::IsMember({"scalar", "sse"}));
     run->add_option("--layout", runOptions.layout, "working-memory layout flags (context parameter 0)");
     run->add_option("--steps", runOptions.steps, "steps to run (default: the scenario's)")
-        ->check(CLI::Range(1, 100000));
+        ->check(ToolCli::Range(1, 100000));
     run->add_option("--block-rows", runOptions.blockRows,
                     "row groups per island block (larger islands are split; default: the context's)")
-        ->check(CLI::Range(1, 100000));
+        ->check(ToolCli::Range(1, 100000));
     run->add_option("--moves", runOptions.positionMoves,
                     "move limit of the position pass (default: the scenario's; the context's is 100)")
-        ->check(CLI::Range(1u, 100000u));
+        ->check(ToolCli::Range(1u, 100000u));
     run->add_option("--velocity-moves", runOptions.velocityMoves,
                     "move limit of the velocity pass (default: the scenario's; the context's is 300)")
-        ->check(CLI::Range(1u, 100000u));
+        ->check(ToolCli::Range(1u, 100000u));
     std::string corpusFolder;
-    CLI::App* corpus = app.add_subcommand("corpus", "write the seed corpus of the physics_hull fuzz target");
+    ToolCli::App* corpus =
+        app.add_subcommand("corpus", "write the seed corpus of the physics_hull fuzz target");
     corpus->add_option("folder", corpusFolder, "an existing folder")->required();
     bool gridCorpus = false;
     corpus->add_flag("--grid", gridCorpus, "write the physics_grid target's seeds instead");
     std::string dumpPath;
-    CLI::App* dump = app.add_subcommand("dump", "the physics definitions and objects of a stream file");
+    ToolCli::App* dump = app.add_subcommand("dump", "the physics definitions and objects of a stream file");
     dump->add_option("file", dumpPath, "a stream file holding chunks 0x907 to 0x90C")->required();
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {

@@ -12,7 +12,7 @@
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"sample-world: writes the sample world, models and textures"};
+    ToolCli::App app{"sample-world: writes the sample world, models and textures"};
     std::string out;
     std::string level = "data/escort/level.txt";
     app.add_option("outdir", out, "folder to write into")->required();

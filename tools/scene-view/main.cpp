@@ -44,9 +44,9 @@ std::vector<std::string> ModelsIn(const std::string& folder)
 
 int main(int argc, char** argv)
 {
-    CLI::App app("scene-view: a world and models lit and drawn by the scene renderer. Unattended: "
-                 "OLAI_EXIT_AFTER_FRAMES=N, OLAI_SCREENSHOT=path.png.",
-                 "scene-view");
+    ToolCli::App app("scene-view: a world and models lit and drawn by the scene renderer. Unattended: "
+                     "OLAI_EXIT_AFTER_FRAMES=N, OLAI_SCREENSHOT=path.png.",
+                     "scene-view");
     std::vector<std::string> files;
     std::string data = "data/world";
     SceneViewOptions options;
@@ -54,7 +54,7 @@ int main(int argc, char** argv)
     app.add_option("files", files, "a world file, then model files");
     app.add_option("--data", data, "folder of the sample data set used without files")->capture_default_str();
     app.add_option("--instances", options.instances, "copies of the models spread over the floor")
-        ->check(CLI::Range(0, 100000))
+        ->check(ToolCli::Range(0, 100000))
         ->capture_default_str();
     app.add_option("--camera", camera, "camera position and the point it looks at (world units)")
         ->expected(6)
@@ -64,10 +64,10 @@ int main(int argc, char** argv)
         ->check(ToolCli::FiniteRange(1e-6, 1e6))
         ->capture_default_str();
     app.add_option("--width", options.width, "window width, pixels")
-        ->check(CLI::Range(16, 4096))
+        ->check(ToolCli::Range(16, 4096))
         ->capture_default_str();
     app.add_option("--height", options.height, "window height, pixels")
-        ->check(CLI::Range(16, 4096))
+        ->check(ToolCli::Range(16, 4096))
         ->capture_default_str();
     std::string caps;
     app.add_option("--anim", options.anim, "keyframe animation (.anm) that poses the skinned models");
@@ -75,10 +75,10 @@ int main(int argc, char** argv)
         ->check(ToolCli::FiniteRange(0.0, 1.0e6))
         ->capture_default_str();
     app.add_option("--caps", caps, "caps profile of the device")
-        ->check(CLI::IsMember({"full", "vs96", "nohwtl", "ff3", "minimal"}));
+        ->check(ToolCli::IsMember({"full", "vs96", "nohwtl", "ff3", "minimal"}));
     app.add_flag("--shaders", options.shaders, "draw atomics and the world through generated vertex shaders");
     app.add_option("--arena", options.arenaBytes, "resources arena size in bytes (0: the engine's)")
-        ->check(CLI::Range(0u, 1u << 30))
+        ->check(ToolCli::Range(0u, 1u << 30))
         ->capture_default_str();
     int status = 0;
     if (!ToolCli::Parse(app, argc, argv, &status)) {

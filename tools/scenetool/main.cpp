@@ -410,36 +410,36 @@ int Pick(const std::string& worldFile, const std::string& modelFile, float spaci
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"scenetool: tools for the scene objects' data"};
+    ToolCli::App app{"scenetool: tools for the scene objects' data"};
     app.require_subcommand(1);
-    CLI::App* strips = app.add_subcommand("strips", "check every mesh builder on generated shapes");
-    CLI::App* corpus = app.add_subcommand("corpus", "write the scene fuzz targets' seeds");
+    ToolCli::App* strips = app.add_subcommand("strips", "check every mesh builder on generated shapes");
+    ToolCli::App* corpus = app.add_subcommand("corpus", "write the scene fuzz targets' seeds");
     std::string dir;
     corpus->add_option("dir", dir, "folder holding the fuzz targets (fuzz/)")->required();
-    CLI::App* dump = app.add_subcommand("dump", "print the chunk tree of a model or world file");
+    ToolCli::App* dump = app.add_subcommand("dump", "print the chunk tree of a model or world file");
     std::string file;
     dump->add_option("file", file, "the file")->required();
-    CLI::App* roundtrip = app.add_subcommand("roundtrip", "read a model and write it again");
+    ToolCli::App* roundtrip = app.add_subcommand("roundtrip", "read a model and write it again");
     std::string in, out;
     roundtrip->add_option("in", in, "model to read")->required();
     roundtrip->add_option("out", out, "file to write")->required();
-    CLI::App* native = app.add_subcommand("native", "write a model or world pre-instanced (native data)");
+    ToolCli::App* native = app.add_subcommand("native", "write a model or world pre-instanced (native data)");
     native->add_option("in", in, "model or world to read")->required();
     native->add_option("out", out, "file to write")->required();
-    CLI::App* collide = app.add_subcommand("collide", "give a world or model collision trees");
+    ToolCli::App* collide = app.add_subcommand("collide", "give a world or model collision trees");
     collide->add_option("in", in, "world or model to read")->required();
     collide->add_option("out", out, "file to write")->required();
-    CLI::App* raycast = app.add_subcommand("raycast", "list the triangles a segment hits");
+    ToolCli::App* raycast = app.add_subcommand("raycast", "list the triangles a segment hits");
     raycast->add_option("world", file, "the world")->required();
     std::vector<float> ends;
     raycast->add_option("ends", ends, "x0 y0 z0 x1 y1 z1")->required()->expected(6);
-    CLI::App* pick = app.add_subcommand("pick", "place copies of a model and list those a segment meets");
+    ToolCli::App* pick = app.add_subcommand("pick", "place copies of a model and list those a segment meets");
     std::string model;
     float spacing = 4.0f;
     pick->add_option("world", file, "the world")->required();
     pick->add_option("model", model, "the model to place")->required();
     pick->add_option("ends", ends, "x0 y0 z0 x1 y1 z1")->required()->expected(6);
-    pick->add_option("--spacing", spacing, "metres between the copies")->check(CLI::Range(0.5f, 1000.0f));
+    pick->add_option("--spacing", spacing, "metres between the copies")->check(ToolCli::Range(0.5f, 1000.0f));
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
         return parseStatus;

@@ -205,26 +205,26 @@ int Unpack(const std::string& path, const std::string& dir)
 
 int main(int argc, char** argv)
 {
-    CLI::App app{"Packs images into image-based texture dictionaries (.txd), lists and unpacks them."};
+    ToolCli::App app{"Packs images into image-based texture dictionaries (.txd), lists and unpacks them."};
     app.require_subcommand(1);
     std::string out, file, dir;
     std::vector<std::string> images;
     bool mips = false;
     int filter = 2;
 
-    CLI::App* pack = app.add_subcommand("pack", "write a dictionary of BMP and PNG images");
+    ToolCli::App* pack = app.add_subcommand("pack", "write a dictionary of BMP and PNG images");
     pack->add_option("out", out, "output .txd file")->required();
-    pack->add_option("images", images, "BMP or PNG files")->required()->check(CLI::ExistingFile);
+    pack->add_option("images", images, "BMP or PNG files")->required()->check(ToolCli::ExistingFile);
     pack->add_flag("--mips", mips, "give every texture mip levels");
     pack->add_option("--filter", filter, "filter mode (1 nearest, 2 linear, 3-6 mip-mapped)")
-        ->check(CLI::Range(0, 6));
+        ->check(ToolCli::Range(0, 6));
 
-    CLI::App* list =
+    ToolCli::App* list =
         app.add_subcommand("list", "print every texture's name, size, depth, levels and sampling");
-    list->add_option("file", file, ".txd file")->required()->check(CLI::ExistingFile);
+    list->add_option("file", file, ".txd file")->required()->check(ToolCli::ExistingFile);
 
-    CLI::App* unpack = app.add_subcommand("unpack", "write every texture's first level as a PNG");
-    unpack->add_option("file", file, ".txd file")->required()->check(CLI::ExistingFile);
+    ToolCli::App* unpack = app.add_subcommand("unpack", "write every texture's first level as a PNG");
+    unpack->add_option("file", file, ".txd file")->required()->check(ToolCli::ExistingFile);
     unpack->add_option("dir", dir, "output folder")->required();
 
     int parseStatus = 0;

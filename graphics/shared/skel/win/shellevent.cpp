@@ -1,6 +1,7 @@
 // The dispatcher and the shell's default answers.
 #include "graphics/shared/skel/win/shellevent.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -118,6 +119,17 @@ ShellEventFunc DefaultFor(ShellEvent event)
 }
 
 } // namespace
+
+// Every program that runs the shell defines AppEventHandler. Programs that only
+// link it (tests and tools over the framework) need not: whether the linker
+// pulls in the members that call the handler depends on the optimiser, so this
+// weak stand-in keeps their link the same in every build configuration. A
+// program that runs the shell without its own handler fails at the first event.
+__attribute__((weak)) ShellEventResult AppEventHandler(ShellEvent event, void*)
+{
+    std::fprintf(stderr, "shell: the program defines no AppEventHandler (event %s)\n", ShellEventName(event));
+    return ShellEventFailed;
+}
 
 ShellEventResult ShellEventHandler(ShellEvent event, void* param)
 {

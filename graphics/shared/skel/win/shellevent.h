@@ -136,7 +136,8 @@ ShellEventResult ShellEventHandler(ShellEvent event, void* param);
 /// The platform step: fills the MemoryTable of event 30 with the C library's
 /// functions; answers 2 for every event, 30 included.
 ShellEventResult PlatformEventHandler(ShellEvent event, void* param);
-/// The application step: defined by every program built on the shell.
+/// The application step: defined by every program built on the shell (the
+/// library's weak stand-in, for programs that only link it, fails every event).
 ShellEventResult AppEventHandler(ShellEvent event, void* param);
 
 /// The event's name without the prefix ("Resize"), "?" outside 0 to 30.
