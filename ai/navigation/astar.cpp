@@ -436,7 +436,7 @@ bool BuildPath(const AstarQuery& query, CPathRecord& path)
             path.count = 0;
             return false;
         }
-        chain[d] = int32_t(query.packed.ArcSources()[arrival]);
+        chain[d] = arcObjects[arrival]->GetFrom()->GetIndex();
     }
     constexpr int32_t kAhead = 8;
     for (int32_t k = 0; k <= d; ++k) {

@@ -1,6 +1,6 @@
-// The one block of memory that a graph read from a file keeps its nodes, its
-// arcs and their arc lists in, so that reading and clearing the graph call
-// the allocator once instead of once per object. The objects in it are
+// The one block of memory that a graph read from a file (or built at once)
+// keeps its nodes, its arcs and their arc lists in, so that reading and
+// clearing the graph call the allocator once instead of once per object. The objects in it are
 // constructed and destroyed one by one like any others (the graph destroys
 // them in place instead of deleting them); their memory returns only with
 // the whole block.

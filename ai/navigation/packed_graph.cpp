@@ -82,10 +82,8 @@ void CPackedGraph::Rebuild(const CSpatialGraph& graph)
     m_nodes.assign(nodeCount, CPackedNode{0.0f, 0.0f, 0.0f, kPackedNoArcs});
     m_arcs.clear();
     m_arcObjects.clear();
-    m_arcSources.clear();
     m_arcs.reserve(size_t(graph.GetArcCount()));
     m_arcObjects.reserve(size_t(graph.GetArcCount()));
-    m_arcSources.reserve(size_t(graph.GetArcCount()));
     for (size_t i = 0; i < nodeCount; ++i) {
         CGraphNode* node = graph.GetNode(int32_t(i));
         if (node == nullptr)
@@ -103,7 +101,6 @@ void CPackedGraph::Rebuild(const CSpatialGraph& graph)
             arc->m_link.edited = false;
             m_arcs.push_back(Pack(*arc));
             m_arcObjects.push_back(arc);
-            m_arcSources.push_back(uint32_t(i));
         }
         if (node->GetOutArcCount() > 0)
             m_arcs.back().to |= kPackedArcLast;

@@ -82,9 +82,8 @@ class CPackedGraph
     // node index (empty slots have no arcs).
     const CPackedNode* Nodes() const { return m_nodes.data(); }
     const CPackedArc* Arcs() const { return m_arcs.data(); }
-    // The arc object of each entry, and the index of the node it leaves.
+    // The arc object of each entry.
     CGraphArc* const* ArcObjects() const { return m_arcObjects.data(); }
-    const uint32_t* ArcSources() const { return m_arcSources.data(); }
     // The search wrote the cost field of the entry's arc: re-marks it.
     void NoteCostWritten(uint32_t entry);
 
@@ -95,7 +94,6 @@ class CPackedGraph
     std::vector<CPackedNode> m_nodes; // per node index
     std::vector<CPackedArc> m_arcs;
     std::vector<CGraphArc*> m_arcObjects;
-    std::vector<uint32_t> m_arcSources;
     std::vector<CGraphNode*> m_editedNodes;
     std::vector<CGraphArc*> m_editedArcs;
     bool m_valid = false;

@@ -183,6 +183,12 @@ bool CSpatialGraph::SetArcCapacity(int32_t n)
     return true;
 }
 
+bool CSpatialGraph::ReserveBlock(size_t nodes, size_t arcs, size_t listEntries)
+{
+    // Every object of an old block was destroyed with the last node and arc.
+    return m_nodeCount == 0 && m_arcCount == 0 && m_block.Allocate(nodes, arcs, listEntries);
+}
+
 void CSpatialGraph::PlaceNode(CGraphNode* node, int32_t index)
 {
     m_packed.Invalidate();
@@ -214,7 +220,8 @@ int32_t CSpatialGraph::AddNode(const CGraphNodeData& record, int32_t index)
         index = m_highestNode + 1;
     if (index < 0)
         return -1;
-    return SetNodeAt(new CGraphNode(record), index) ? index : -1;
+    CGraphNode* node = m_block.NewNode(record);
+    return SetNodeAt(node != nullptr ? node : new CGraphNode(record), index) ? index : -1;
 }
 
 bool CSpatialGraph::OpenNodeSlot(int32_t index)
@@ -273,7 +280,8 @@ int32_t CSpatialGraph::AddArc(const CGraphArcData& record, CGraphNode* from, CGr
         index = m_highestArc + 1;
     if (index < 0)
         return -1;
-    return SetArcAt(new CGraphArc(record), from, to, index) ? index : -1;
+    CGraphArc* arc = m_block.NewArc(record);
+    return SetArcAt(arc != nullptr ? arc : new CGraphArc(record), from, to, index) ? index : -1;
 }
 
 bool CSpatialGraph::SetArcAt(CGraphArc* arc, CGraphNode* from, CGraphNode* to, int32_t index)

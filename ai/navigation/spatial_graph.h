@@ -228,6 +228,11 @@ class CSpatialGraph : public CAiObject
     // Exactly n slots (n >= highest + 1); false otherwise.
     bool SetNodeCapacity(int32_t n);
     bool SetArcCapacity(int32_t n);
+    // Room in one block for that many nodes, arcs and arc-list entries, which
+    // AddNode, AddArc and the nodes' arc lists take before the allocator: for
+    // building a large graph at once. Only for a graph without nodes or arcs;
+    // false otherwise or when the block cannot be had.
+    bool ReserveBlock(size_t nodes, size_t arcs, size_t listEntries);
     bool VisitNodes(CGraphVisitor& visitor);
     bool VisitArcs(CGraphVisitor& visitor);
     // Moves nodes then arcs down to the lowest free slots, keeping their order.
@@ -293,7 +298,7 @@ class CSpatialGraph : public CAiObject
     int32_t m_highestArc = -1;
     float m_searchRadius = 0.0f;
     CPackedGraph m_packed;
-    CGraphBlock m_block; // the nodes and arcs of a read graph
+    CGraphBlock m_block; // the nodes and arcs of a graph read or built at once
 };
 
 // Adds a node at the position (other fields at their defaults) behind the

@@ -301,6 +301,36 @@ TEST(SpatialGraphFile, AReadGraphCanBeEditedLikeABuiltOne)
     EXPECT_EQ(again.size(), bytes.size() + 20 + 8);
 }
 
+// A graph built at once takes its objects from its block while the block
+// lasts and from the allocator beyond; each is freed once, whichever way it
+// goes (the sanitizers watch this test). Only an empty graph gets a block.
+TEST(SpatialGraph, ABlockServesAddedObjectsWhileItLasts)
+{
+    CSpatialGraph graph;
+    graph.AddNode(At(0, 0, 0));
+    EXPECT_FALSE(graph.ReserveBlock(2, 1, 2));
+    graph.Clear();
+    ASSERT_TRUE(graph.ReserveBlock(2, 1, 2));
+    for (int i = 0; i < 3; ++i)
+        ASSERT_EQ(graph.AddNode(At(float(i), 0, 0)), i);
+    ASSERT_EQ(graph.AddArc(CGraphArcData(), graph.GetNode(0), graph.GetNode(1)), 0);
+    ASSERT_EQ(graph.AddArc(CGraphArcData(), graph.GetNode(0), graph.GetNode(2)), 1);
+    ASSERT_EQ(graph.AddArc(CGraphArcData(), graph.GetNode(2), graph.GetNode(0)), 2);
+    EXPECT_EQ(graph.GetNode(0)->GetOutArcCount(), 2);
+    EXPECT_FALSE(graph.ReserveBlock(8, 8, 8));
+    ASSERT_TRUE(graph.RemoveNode(2));
+    EXPECT_EQ(graph.GetArcCount(), 1);
+    ASSERT_TRUE(graph.SetNodeAt(new CGraphNode(At(5, 0, 0)), 1));
+    EXPECT_EQ(graph.GetArcCount(), 0);
+    ASSERT_TRUE(graph.RemoveNode(0));
+    ASSERT_TRUE(graph.RemoveNode(1));
+    // Emptied by removals, the graph takes a new block.
+    ASSERT_TRUE(graph.ReserveBlock(1, 0, 0));
+    graph.AddNode(At(1, 1, 1));
+    graph.AddNode(At(2, 2, 2));
+    EXPECT_EQ(graph.GetNodeCount(), 2);
+}
+
 // The stored arc counts only size the lists' first room: counts that do not
 // match the arcs (too few, too many) still read the arcs as they are.
 TEST(SpatialGraphFile, StoredArcCountsThatDisagreeOnlyCostRoom)
