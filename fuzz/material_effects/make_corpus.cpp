@@ -14,6 +14,7 @@
 #include "graphics/core/littleendian.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/texture.h"
 #include "graphics/scene/clump.h"
 #include "graphics/scene/material.h"
@@ -22,20 +23,6 @@
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes Written(const std::function<bool(Stream*)>& write)
-{
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    if (!stream) {
-        return {};
-    }
-    const bool ok = write(stream);
-    StreamMemory memory{};
-    StreamClose(stream, &memory);
-    Bytes bytes(memory.block, memory.block + (ok ? memory.length : 0));
-    MemoryFree(memory.block);
-    return bytes;
-}
 
 bool Save(const std::string& path, const Bytes& bytes)
 {
@@ -64,7 +51,7 @@ Bytes MaterialOfType(uint32_t type)
     MaterialEffectsSetupEnvMap(material, Find("other"), nullptr, 1, 0.75f);
     MaterialEffectsSetupDualTexture(material, Find("other"), 9, 1);
     const Bytes bytes =
-        Written([&](Stream* stream) { return MaterialStreamWrite(material, stream) != nullptr; });
+        StreamWrittenBytes([&](Stream* stream) { return MaterialStreamWrite(material, stream) != nullptr; });
     MaterialRelease(material);
     return bytes;
 }
@@ -96,7 +83,8 @@ size_t TextureChunk(const Bytes& bytes, size_t from)
 bool SampleSeeds(const std::string& dir)
 {
     Clump* clump = EffectsBuildSample(2);
-    const Bytes bytes = Written([&](Stream* stream) { return clump && ClumpStreamWrite(clump, stream); });
+    const Bytes bytes =
+        StreamWrittenBytes([&](Stream* stream) { return clump && ClumpStreamWrite(clump, stream); });
     if (clump) {
         ClumpDestroy(clump);
     }

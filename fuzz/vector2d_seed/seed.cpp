@@ -9,6 +9,7 @@
 
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/tests/fuzzengine.h"
 #include "graphics/core/texture.h"
 #include "graphics/toolkit2d/brush.h"
@@ -146,18 +147,14 @@ bool WriteFontSeeds(const std::string& dir)
                           Lie{"/lying_texture_index.font", glyphs + 20, 5, 1},
                           Lie{"/lying_texture_count.font", textures, 5, 4}}) {
         ok = ok && WriteSeed(dir + lie.name, [&](Stream* s) {
-                 Stream* memory = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-                 const bool written = memory && FontStreamWrite(bitmap, memory) != nullptr;
-                 StreamMemory bytes{};
-                 StreamClose(memory, &bytes);
-                 if (written && lie.at + lie.width <= bytes.length) {
+                 std::vector<uint8_t> bytes =
+                     StreamWrittenBytes([&](Stream* m) { return FontStreamWrite(bitmap, m) != nullptr; });
+                 if (lie.at + lie.width <= bytes.size()) {
                      for (uint32_t i = 0; i < lie.width; ++i) {
-                         bytes.block[lie.at + i] = uint8_t(lie.value >> (8 * i));
+                         bytes[lie.at + i] = uint8_t(lie.value >> (8 * i));
                      }
                  }
-                 const bool copied = written && StreamWrite(s, bytes.block, bytes.length);
-                 MemoryFree(bytes.block);
-                 return copied;
+                 return !bytes.empty() && StreamWrite(s, bytes.data(), bytes.size());
              });
     }
     FontDestroy(bitmap);
