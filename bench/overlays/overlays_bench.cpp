@@ -29,6 +29,7 @@
 #include "graphics/toolkit2d/imagetexdict.h"
 #include "graphics/toolkit2d/renderstatesave.h"
 #include "platform/win32/win32.h"
+#include "tools/cli/tool_engine.h"
 
 namespace {
 
@@ -72,9 +73,7 @@ struct Scene
             RasterDestroy(camera->zBuffer);
             CameraDestroy(camera);
         }
-        EngineStop();
-        EngineClose();
-        EngineTerm();
+        ToolEngineShutdown();
         Win32WindowDestroy(window);
     }
 };

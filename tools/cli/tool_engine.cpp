@@ -35,9 +35,20 @@ bool ToolFilesOpen()
 void ToolEngineStop()
 {
     FileSystemManagerClose();
-    EngineStop();
-    EngineClose();
-    EngineTerm();
+    ToolEngineShutdown();
+}
+
+void ToolEngineShutdown()
+{
+    if (EngineGetState() == kEngineStateStarted) {
+        EngineStop();
+    }
+    if (EngineGetState() == kEngineStateOpened) {
+        EngineClose();
+    }
+    if (EngineGetState() == kEngineStateInitialised) {
+        EngineTerm();
+    }
 }
 
 int ToolEngineFail(const char* tool, const std::string& what)
