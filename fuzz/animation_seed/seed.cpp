@@ -15,6 +15,7 @@
 #include "graphics/core/framelist.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/streambytes.h"
+#include "tools/common/toolfiles.h"
 
 namespace {
 
@@ -29,11 +30,7 @@ void Put(Bytes& bytes, size_t offset, uint32_t value)
 
 bool Save(const std::string& path, const Bytes& bytes)
 {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    const bool ok = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (file != nullptr) {
-        std::fclose(file);
-    }
+    const bool ok = ToolWriteFile(path, bytes.data(), bytes.size());
     if (!ok) {
         std::fprintf(stderr, "animation_seed: cannot write %s\n", path.c_str());
     }

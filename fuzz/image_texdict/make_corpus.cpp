@@ -18,6 +18,7 @@
 #include "graphics/core/texture.h"
 #include "graphics/d3d9/tests/fuzzdriver.h"
 #include "graphics/toolkit2d/imagetexdict.h"
+#include "tools/common/toolfiles.h"
 
 namespace {
 
@@ -84,12 +85,7 @@ void Put(Bytes& bytes, size_t offset, uint32_t value)
 
 bool Save(const std::string& path, const Bytes& bytes)
 {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    const bool ok =
-        file && !bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (file) {
-        std::fclose(file);
-    }
+    const bool ok = !bytes.empty() && ToolWriteFile(path, bytes.data(), bytes.size());
     if (!ok) {
         std::fprintf(stderr, "make_corpus: cannot write %s\n", path.c_str());
     }

@@ -18,6 +18,7 @@
 #include "graphics/core/texture.h"
 #include "graphics/scene/clump.h"
 #include "graphics/scene/material.h"
+#include "tools/common/toolfiles.h"
 #include "tools/effectsgen/effectsbuild.h"
 
 namespace {
@@ -26,15 +27,7 @@ using Bytes = std::vector<uint8_t>;
 
 bool Save(const std::string& path, const Bytes& bytes)
 {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file || bytes.empty()) {
-        if (file) {
-            std::fclose(file);
-        }
-        return false;
-    }
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
+    return !bytes.empty() && ToolWriteFile(path, bytes.data(), bytes.size());
 }
 
 Texture* Find(const char* name)
