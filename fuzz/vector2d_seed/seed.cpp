@@ -20,6 +20,7 @@
 #include "graphics/toolkit2d/path.h"
 #include "graphics/toolkit2d/shape.h"
 #include "graphics/toolkit2d/tess.h"
+#include "tools/common/toolfiles.h"
 #include "tools/scenebuild/sceneengine.h"
 
 namespace {
@@ -28,20 +29,8 @@ using Writer = std::function<bool(Stream*)>;
 
 bool WriteSeed(const std::string& path, const Writer& write)
 {
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    const bool written = stream && write(stream);
-    StreamMemory memory{};
-    if (!stream || !StreamClose(stream, &memory) || !written) {
-        MemoryFree(memory.block);
-        return false;
-    }
-    FILE* file = std::fopen(path.c_str(), "wb");
-    const bool saved = file && std::fwrite(memory.block, 1, memory.length, file) == memory.length;
-    if (file) {
-        std::fclose(file);
-    }
-    MemoryFree(memory.block);
-    return saved;
+    const std::vector<uint8_t> bytes = StreamWrittenBytes(write);
+    return !bytes.empty() && ToolWriteFile(path, bytes.data(), bytes.size());
 }
 
 bool WritePath(Stream* stream, const std::function<void(Path*)>& build)
