@@ -16,6 +16,7 @@
 #include "graphics/core/tests/devicedouble.h"
 #include "tools/anim-tool/clips.h"
 #include "tools/anim-tool/skeleton.h"
+#include "tools/cli/tool_engine.h"
 
 namespace {
 
@@ -33,9 +34,7 @@ bool StartEngine()
 
 void StopEngine()
 {
-    EngineStop();
-    EngineClose();
-    EngineTerm();
+    ToolEngineShutdown();
 }
 
 void BM_WalkPlayback(benchmark::State& state)

@@ -26,6 +26,7 @@
 #include "graphics/scene/scenelibrary.h"
 #include "platform/d3d9/d3d9control.h"
 #include "platform/win32/win32.h"
+#include "tools/cli/tool_engine.h"
 
 namespace {
 
@@ -74,15 +75,7 @@ class BumpScene
         if (m_frame) {
             FrameDestroy(m_frame);
         }
-        if (EngineGetState() == kEngineStateStarted) {
-            EngineStop();
-        }
-        if (EngineGetState() == kEngineStateOpened) {
-            EngineClose();
-        }
-        if (EngineGetState() == kEngineStateInitialised) {
-            EngineTerm();
-        }
+        ToolEngineShutdown();
         if (m_window) {
             Win32WindowDestroy(m_window);
         }

@@ -11,6 +11,7 @@
 #include "graphics/core/engine.h"
 #include "graphics/core/frame.h"
 #include "graphics/core/tests/devicedouble.h"
+#include "tools/cli/tool_engine.h"
 
 namespace {
 
@@ -28,9 +29,7 @@ bool StartEngine()
 
 void StopEngine()
 {
-    EngineStop();
-    EngineClose();
-    EngineTerm();
+    ToolEngineShutdown();
 }
 
 int DirtyRoots()

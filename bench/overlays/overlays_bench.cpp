@@ -21,6 +21,7 @@
 #include "graphics/core/memory.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/texture.h"
 #include "graphics/d3d9/d3d9device.h"
 #include "graphics/d3d9/d3d9im2d.h"
@@ -28,6 +29,7 @@
 #include "graphics/toolkit2d/imagetexdict.h"
 #include "graphics/toolkit2d/renderstatesave.h"
 #include "platform/win32/win32.h"
+#include "tools/cli/tool_engine.h"
 
 namespace {
 
@@ -71,9 +73,7 @@ struct Scene
             RasterDestroy(camera->zBuffer);
             CameraDestroy(camera);
         }
-        EngineStop();
-        EngineClose();
-        EngineTerm();
+        ToolEngineShutdown();
         Win32WindowDestroy(window);
     }
 };
@@ -165,13 +165,13 @@ void BM_ImageTexDictionaryRead(benchmark::State& state)
         TextureSetName(texture, name);
         TexDictionaryAddTexture(dictionary, texture);
     }
-    Stream* out = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    ImageTexDictionaryWrite(dictionary, out);
-    StreamMemory memory{};
-    StreamClose(out, &memory);
+    std::vector<uint8_t> written = StreamWrittenBytes([&](Stream* s) {
+        ImageTexDictionaryWrite(dictionary, s);
+        return true;
+    });
     TexDictionaryDestroy(dictionary);
     for (auto _ : state) {
-        StreamMemory body = {memory.block + 12, memory.length - 12};
+        StreamMemory body = {written.data() + 12, written.size() - 12};
         Stream* in = StreamOpen(kStreamMemory, kStreamRead, &body);
         TexDictionary* back = ImageTexDictionaryRead(in);
         StreamClose(in, nullptr);
@@ -182,8 +182,7 @@ void BM_ImageTexDictionaryRead(benchmark::State& state)
         TexDictionaryDestroy(back);
     }
     state.counters["MB/s"] = benchmark::Counter(
-        static_cast<double>(state.iterations()) * memory.length / 1.0e6, benchmark::Counter::kIsRate);
-    MemoryFree(memory.block);
+        static_cast<double>(state.iterations()) * written.size() / 1.0e6, benchmark::Counter::kIsRate);
     scene.Stop();
 }
 BENCHMARK(BM_ImageTexDictionaryRead)->Unit(benchmark::kMillisecond);

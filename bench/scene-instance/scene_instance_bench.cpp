@@ -17,6 +17,7 @@
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/scenelibrary.h"
 #include "platform/win32/win32.h"
+#include "tools/cli/tool_engine.h"
 
 namespace {
 
@@ -85,15 +86,7 @@ struct Engine
         if (frame) {
             FrameDestroy(frame);
         }
-        if (EngineGetState() == kEngineStateStarted) {
-            EngineStop();
-        }
-        if (EngineGetState() == kEngineStateOpened) {
-            EngineClose();
-        }
-        if (EngineGetState() == kEngineStateInitialised) {
-            EngineTerm();
-        }
+        ToolEngineShutdown();
         if (window) {
             Win32WindowDestroy(window);
         }

@@ -10,6 +10,7 @@
 #include "graphics/core/chunk.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/scene/clump.h"
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/mesh.h"
@@ -39,14 +40,8 @@ const std::vector<uint8_t>& SavedClump()
         std::vector<uint8_t> saved;
         Geometry* geometry = SharedGeometry();
         Clump* clump = geometry ? ModelBuildClumpOf(geometry) : nullptr;
-        Stream* stream = clump ? StreamOpen(kStreamMemory, kStreamWrite, nullptr) : nullptr;
-        if (stream && ClumpStreamWrite(clump, stream)) {
-            StreamMemory memory{};
-            StreamClose(stream, &memory);
-            saved.assign(memory.block, memory.block + memory.length);
-            MemoryFree(memory.block);
-        }
         if (clump) {
+            saved = StreamWrittenBytes([&](Stream* s) { return ClumpStreamWrite(clump, s) != nullptr; });
             ClumpDestroy(clump);
         }
         return saved;

@@ -13,6 +13,7 @@
 #include "graphics/core/frame.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/scene/atomic.h"
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/material.h"
@@ -38,17 +39,10 @@ bool Started()
 
 std::vector<uint8_t> Write(World* world)
 {
-    std::vector<uint8_t> bytes;
-    Stream* stream = world ? StreamOpen(kStreamMemory, kStreamWrite, nullptr) : nullptr;
-    if (stream && WorldStreamWrite(world, stream)) {
-        StreamMemory memory{};
-        StreamClose(stream, &memory);
-        bytes.assign(memory.block, memory.block + memory.length);
-        MemoryFree(memory.block);
-    } else if (stream) {
-        StreamClose(stream, nullptr);
+    if (world == nullptr) {
+        return {};
     }
-    return bytes;
+    return StreamWrittenBytes([&](Stream* s) { return WorldStreamWrite(world, s) != nullptr; });
 }
 
 const std::vector<uint8_t>& SampleBytes()

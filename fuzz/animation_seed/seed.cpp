@@ -14,23 +14,12 @@
 #include "graphics/animation/tests/fuzzanimation.h"
 #include "graphics/core/framelist.h"
 #include "graphics/core/memory.h"
+#include "graphics/core/streambytes.h"
+#include "tools/common/toolfiles.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
-
-Bytes Write(const std::function<bool(Stream*)>& write)
-{
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    const bool ok = stream != nullptr && write(stream);
-    StreamMemory memory{};
-    if (stream != nullptr) {
-        StreamClose(stream, &memory);
-    }
-    Bytes bytes(memory.block, memory.block + (ok ? memory.length : 0));
-    MemoryFree(memory.block);
-    return bytes;
-}
 
 void Put(Bytes& bytes, size_t offset, uint32_t value)
 {
@@ -41,11 +30,7 @@ void Put(Bytes& bytes, size_t offset, uint32_t value)
 
 bool Save(const std::string& path, const Bytes& bytes)
 {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    const bool ok = file != nullptr && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (file != nullptr) {
-        std::fclose(file);
-    }
+    const bool ok = ToolWriteFile(path, bytes.data(), bytes.size());
     if (!ok) {
         std::fprintf(stderr, "animation_seed: cannot write %s\n", path.c_str());
     }
@@ -76,7 +61,7 @@ bool WriteAnm(const std::string& dir)
 {
     Animation* animation = Clip();
     const Bytes good =
-        Write([animation](Stream* s) { return AnimationStreamWrite(animation, s) != nullptr; });
+        StreamWrittenBytes([animation](Stream* s) { return AnimationStreamWrite(animation, s) != nullptr; });
     AnimationDestroy(animation);
     const size_t keys = 12 + 20;
     auto previous = [](int32_t i) { return 12 + 20 + 36 * static_cast<size_t>(i) + 32; };
@@ -102,7 +87,8 @@ bool WriteSpline(const std::string& dir)
     for (uint32_t type : {kSplineOpen, kSplineClosed}) {
         Spline* spline = SplineCreate(5, type, points);
         std::memset(spline->name, 'p', sizeof(spline->name)); // no terminator
-        const Bytes good = Write([spline](Stream* s) { return SplineStreamWrite(spline, s) != nullptr; });
+        const Bytes good =
+            StreamWrittenBytes([spline](Stream* s) { return SplineStreamWrite(spline, s) != nullptr; });
         SplineDestroy(spline);
         const std::string name = dir + (type == kSplineOpen ? "/open" : "/closed");
         Bytes count = good, tooFew = good, badType = good;
@@ -136,7 +122,8 @@ Bytes FrameListWithHierarchy(int32_t frames, const std::function<uint32_t(int32_
     FrameSetHierarchy(chain[0], hierarchy);
     FrameList list{};
     FrameListInitialize(&list, chain[0]);
-    const Bytes bytes = Write([&list](Stream* s) { return FrameListStreamWrite(&list, s) != nullptr; });
+    const Bytes bytes =
+        StreamWrittenBytes([&list](Stream* s) { return FrameListStreamWrite(&list, s) != nullptr; });
     FrameListDeinitialize(&list);
     FrameDestroyHierarchy(chain[0]);
     return bytes;

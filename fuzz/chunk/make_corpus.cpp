@@ -7,7 +7,9 @@
 #include "fuzz/chunk/fuzzsetup.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/name.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/stringstream.h"
+#include "tools/common/toolfiles.h"
 
 namespace {
 
@@ -17,20 +19,12 @@ int gFailures = 0;
 // Runs `write` on a memory stream and saves what it wrote as `file`.
 template <typename Write> void Save(const char* file, Write write)
 {
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    bool ok = stream && write(stream);
-    StreamMemory out{};
-    StreamClose(stream, &out);
+    const std::vector<uint8_t> bytes = StreamWrittenBytes(write);
     std::string path = gDirectory + "/" + file;
-    std::FILE* f = ok ? std::fopen(path.c_str(), "wb") : nullptr;
-    if (!f || std::fwrite(out.block, 1, out.length, f) != out.length) {
+    if (bytes.empty() || !ToolWriteFile(path, bytes.data(), bytes.size())) {
         std::fprintf(stderr, "make_corpus: cannot write %s\n", path.c_str());
         ++gFailures;
     }
-    if (f) {
-        std::fclose(f);
-    }
-    MemoryFree(out.block);
 }
 
 bool WriteStruct(Stream* stream)

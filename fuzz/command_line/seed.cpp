@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "platform/win32/commandline.h"
+#include "tools/common/toolfiles.h"
 
 int main(int argc, char** argv)
 {
@@ -23,8 +24,7 @@ int main(int argc, char** argv)
     for (const auto& args : lines) {
         const std::string text = Win32QuoteCommandLine(int(args.size()), args.data());
         const std::string path = std::string(argv[1]) + "/line" + std::to_string(n++) + ".txt";
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fclose(f) != 0) {
+        if (!ToolWriteFile(path, text.data(), text.size())) {
             std::fprintf(stderr, "cannot write %s\n", path.c_str());
             return 1;
         }

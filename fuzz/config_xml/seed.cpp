@@ -7,6 +7,7 @@
 
 #include "framework/testing/characterconfig.h"
 #include "framework/testing/configbuilder.h"
+#include "tools/common/toolfiles.h"
 
 namespace {
 
@@ -375,8 +376,7 @@ int main(int argc, char** argv)
     };
     for (const auto& [name, text] : seeds) {
         const std::string path = std::string(argv[1]) + "/" + name;
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fclose(f) != 0) {
+        if (!ToolWriteFile(path, text.data(), text.size())) {
             std::fprintf(stderr, "cannot write %s\n", path.c_str());
             return 1;
         }

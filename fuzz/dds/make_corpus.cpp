@@ -5,6 +5,7 @@
 
 #include "graphics/d3d9/dds.h"
 #include "graphics/d3d9/dxt.h"
+#include "tools/common/toolfiles.h"
 
 namespace {
 
@@ -15,12 +16,7 @@ bool Write(const std::string& path, const DdsHeader& header, size_t bodyBytes)
     for (size_t i = 0; i < bodyBytes; ++i) {
         file[kDdsHeaderBytes + i] = uint8_t(i * 37 + 11);
     }
-    FILE* out = std::fopen(path.c_str(), "wb");
-    if (!out) {
-        return false;
-    }
-    const bool ok = std::fwrite(file.data(), 1, file.size(), out) == file.size();
-    return std::fclose(out) == 0 && ok;
+    return ToolWriteFile(path, file.data(), file.size());
 }
 
 DdsHeader Header(uint32_t pixelFlags, uint32_t fourCC, uint32_t bits, uint32_t r, uint32_t a, uint32_t w,

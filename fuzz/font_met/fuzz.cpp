@@ -14,6 +14,7 @@
 #include "graphics/core/image.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/tests/fuzzengine.h"
 #include "graphics/toolkit2d/brush.h"
 #include "graphics/toolkit2d/font.h"
@@ -154,16 +155,13 @@ bool MakePage(size_t index, const Markers& markers)
     for (const auto& [x, y] : markers) {
         std::memcpy(image->pixels + y * image->stride + x * 4, marker, 4);
     }
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    const bool written = stream && PngStreamWrite(image, stream);
+    std::vector<uint8_t> bytes =
+        StreamWrittenBytes([&](Stream* s) { return PngStreamWrite(image, s) != nullptr; });
     ImageDestroy(image);
-    StreamMemory memory{};
-    if (!stream || !StreamClose(stream, &memory) || !written) {
-        MemoryFree(memory.block);
+    if (bytes.empty()) {
         return false;
     }
-    Files()[index].bytes.assign(memory.block, memory.block + memory.length);
-    MemoryFree(memory.block);
+    Files()[index].bytes.assign(bytes.begin(), bytes.end());
     return true;
 }
 

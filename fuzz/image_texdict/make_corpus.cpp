@@ -14,9 +14,11 @@
 #include "graphics/core/memory.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/texture.h"
 #include "graphics/d3d9/tests/fuzzdriver.h"
 #include "graphics/toolkit2d/imagetexdict.h"
+#include "tools/common/toolfiles.h"
 
 namespace {
 
@@ -71,13 +73,7 @@ Texture* MakeTexture(const char* name, int32_t side, int32_t depth, int32_t leve
 
 Bytes WriteDictionary(TexDictionary* dictionary)
 {
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    const bool ok = ImageTexDictionaryWrite(dictionary, stream) != nullptr;
-    StreamMemory memory{};
-    StreamClose(stream, &memory);
-    Bytes bytes(memory.block, memory.block + (ok ? memory.length : 0));
-    MemoryFree(memory.block);
-    return bytes;
+    return StreamWrittenBytes([&](Stream* s) { return ImageTexDictionaryWrite(dictionary, s) != nullptr; });
 }
 
 void Put(Bytes& bytes, size_t offset, uint32_t value)
@@ -89,12 +85,7 @@ void Put(Bytes& bytes, size_t offset, uint32_t value)
 
 bool Save(const std::string& path, const Bytes& bytes)
 {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    const bool ok =
-        file && !bytes.empty() && std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    if (file) {
-        std::fclose(file);
-    }
+    const bool ok = !bytes.empty() && ToolWriteFile(path, bytes.data(), bytes.size());
     if (!ok) {
         std::fprintf(stderr, "make_corpus: cannot write %s\n", path.c_str());
     }
@@ -105,10 +96,10 @@ bool Save(const std::string& path, const Bytes& bytes)
 Bytes RecordForm()
 {
     Image* image = Pattern(4, 32, 0);
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    ImageStreamWrite(image, stream);
-    StreamMemory memory{};
-    StreamClose(stream, &memory);
+    const Bytes written = StreamWrittenBytes([&](Stream* s) {
+        ImageStreamWrite(image, s);
+        return true;
+    });
     ImageDestroy(image);
     Bytes body = {1, 0, 0, 0};
     Bytes record(72, 0);
@@ -117,8 +108,7 @@ Bytes RecordForm()
     Put(record, 64, 1);
     Put(record, 68, 0x1102);
     body.insert(body.end(), record.begin(), record.end());
-    body.insert(body.end(), memory.block, memory.block + memory.length);
-    MemoryFree(memory.block);
+    body.insert(body.end(), written.begin(), written.end());
     Bytes chunk(12, 0);
     Put(chunk, 0, kChunkImageTexDictionary);
     Put(chunk, 4, static_cast<uint32_t>(body.size()));

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/win32/inputscript.h"
+#include "tools/common/toolfiles.h"
 
 int main(int argc, char** argv)
 {
@@ -32,8 +33,7 @@ int main(int argc, char** argv)
     for (const auto& script : scripts) {
         const std::string text = InputScriptWrite(script);
         const std::string path = std::string(argv[1]) + "/script" + std::to_string(n++) + ".txt";
-        std::FILE* f = std::fopen(path.c_str(), "wb");
-        if (!f || std::fwrite(text.data(), 1, text.size(), f) != text.size() || std::fclose(f) != 0) {
+        if (!ToolWriteFile(path, text.data(), text.size())) {
             std::fprintf(stderr, "cannot write %s\n", path.c_str());
             return 1;
         }

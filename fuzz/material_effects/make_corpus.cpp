@@ -14,40 +14,20 @@
 #include "graphics/core/littleendian.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/texture.h"
 #include "graphics/scene/clump.h"
 #include "graphics/scene/material.h"
+#include "tools/common/toolfiles.h"
 #include "tools/effectsgen/effectsbuild.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Written(const std::function<bool(Stream*)>& write)
-{
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    if (!stream) {
-        return {};
-    }
-    const bool ok = write(stream);
-    StreamMemory memory{};
-    StreamClose(stream, &memory);
-    Bytes bytes(memory.block, memory.block + (ok ? memory.length : 0));
-    MemoryFree(memory.block);
-    return bytes;
-}
-
 bool Save(const std::string& path, const Bytes& bytes)
 {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file || bytes.empty()) {
-        if (file) {
-            std::fclose(file);
-        }
-        return false;
-    }
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
+    return !bytes.empty() && ToolWriteFile(path, bytes.data(), bytes.size());
 }
 
 Texture* Find(const char* name)
@@ -64,7 +44,7 @@ Bytes MaterialOfType(uint32_t type)
     MaterialEffectsSetupEnvMap(material, Find("other"), nullptr, 1, 0.75f);
     MaterialEffectsSetupDualTexture(material, Find("other"), 9, 1);
     const Bytes bytes =
-        Written([&](Stream* stream) { return MaterialStreamWrite(material, stream) != nullptr; });
+        StreamWrittenBytes([&](Stream* stream) { return MaterialStreamWrite(material, stream) != nullptr; });
     MaterialRelease(material);
     return bytes;
 }
@@ -96,7 +76,8 @@ size_t TextureChunk(const Bytes& bytes, size_t from)
 bool SampleSeeds(const std::string& dir)
 {
     Clump* clump = EffectsBuildSample(2);
-    const Bytes bytes = Written([&](Stream* stream) { return clump && ClumpStreamWrite(clump, stream); });
+    const Bytes bytes =
+        StreamWrittenBytes([&](Stream* stream) { return clump && ClumpStreamWrite(clump, stream); });
     if (clump) {
         ClumpDestroy(clump);
     }

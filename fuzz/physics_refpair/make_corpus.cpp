@@ -8,10 +8,12 @@
 #include "graphics/core/chunk.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/material.h"
 #include "graphics/scene/world.h"
 #include "physics/refpair/refpair.h"
+#include "tools/common/toolfiles.h"
 #include "tools/worldbuild/worldbuild.h"
 #include "tools/worldbuild/worldshapes.h"
 
@@ -19,21 +21,8 @@ namespace {
 
 template <typename Write> bool Save(const std::string& path, Write write)
 {
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    if (stream == nullptr) {
-        return false;
-    }
-    const bool ok = write(stream);
-    StreamMemory memory{};
-    StreamClose(stream, &memory);
-    FILE* file = ok ? std::fopen(path.c_str(), "wb") : nullptr;
-    const bool written =
-        file != nullptr && std::fwrite(memory.block, 1, memory.length, file) == memory.length;
-    if (file != nullptr) {
-        std::fclose(file);
-    }
-    MemoryFree(memory.block);
-    return written;
+    const std::vector<uint8_t> bytes = StreamWrittenBytes(write);
+    return !bytes.empty() && ToolWriteFile(path, bytes.data(), bytes.size());
 }
 
 bool SaveWorld(const std::string& path, const WorldSoup& soup, uint32_t leaf)

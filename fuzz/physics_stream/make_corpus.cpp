@@ -9,6 +9,7 @@
 
 #include "fuzz/physics_stream/seeds.h"
 #include "graphics/core/tests/fuzzengine.h"
+#include "tools/common/toolfiles.h"
 
 int main(int argc, char** argv)
 {
@@ -33,9 +34,7 @@ int main(int argc, char** argv)
                 ++failures;
             }
         } else {
-            std::ofstream out(path, std::ios::binary);
-            out.write(reinterpret_cast<const char*>(seed.bytes.data()), std::streamsize(seed.bytes.size()));
-            failures += out ? 0 : 1;
+            failures += ToolWriteFile(path, seed.bytes.data(), seed.bytes.size()) ? 0 : 1;
         }
     }
     return failures == 0 ? 0 : 1;

@@ -6,6 +6,7 @@
 #include "graphics/core/chunk.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "physics/core/body/bodystream.h"
 #include "physics/core/context/volumetype.h"
 #include "physics/core/generic/generic.h"
@@ -37,21 +38,6 @@ OlpVolume* CustomRead(OlpVolume* volume, Stream* stream)
 {
     float radius = 0.0f;
     return StreamReadReal(stream, &radius, 4) != nullptr ? OlpVolumeSetMargin(volume, radius) : nullptr;
-}
-
-std::vector<uint8_t> Written(const std::function<bool(Stream*)>& write)
-{
-    StreamMemory memory = {nullptr, 0};
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, &memory);
-    if (stream == nullptr) {
-        return {};
-    }
-    const bool ok = write(stream);
-    StreamMemory out = {nullptr, 0};
-    StreamClose(stream, &out);
-    std::vector<uint8_t> bytes(out.block, out.block + out.length);
-    MemoryFree(out.block);
-    return ok ? bytes : std::vector<uint8_t>{};
 }
 
 Matrix Placed(V3d position)
@@ -142,12 +128,14 @@ std::vector<PhysicsStreamSeed> PhysicsStreamSeeds()
         OlpVolumeDestroyContents(def->volume);
         Shape(def->volume, kind);
         OlpPartSetMass(&def->part, 1.5f, 1);
-        seeds.push_back({std::string("bodydef-") + kind + ".bin",
-                         Written([&](Stream* s) { return OlpBodyDefStreamWrite(def, s) != nullptr; })});
+        seeds.push_back({std::string("bodydef-") + kind + ".bin", StreamWrittenBytes([&](Stream* s) {
+                             return OlpBodyDefStreamWrite(def, s) != nullptr;
+                         })});
         if (std::string(kind) == "box") {
             OlpBody* body = OlpBodyCreate(def);
-            seeds.push_back(
-                {"body-box.bin", Written([&](Stream* s) { return OlpBodyStreamWrite(body, s) != nullptr; })});
+            seeds.push_back({"body-box.bin", StreamWrittenBytes([&](Stream* s) {
+                                 return OlpBodyStreamWrite(body, s) != nullptr;
+                             })});
             OlpBodyDestroy(body);
         }
         OlpBodyDefRelease(def);
@@ -171,10 +159,12 @@ std::vector<PhysicsStreamSeed> PhysicsStreamSeeds()
     }
     OlpRagdollDefSetMapping(ragdoll, keys.data(), values.data(), 12);
     OlpRagdoll* ragdollObject = OlpRagdollCreate(ragdoll);
-    seeds.push_back({"ragdolldef.bin",
-                     Written([&](Stream* s) { return OlpRagdollDefStreamWrite(ragdoll, s) != nullptr; })});
-    seeds.push_back({"ragdoll.bin",
-                     Written([&](Stream* s) { return OlpRagdollStreamWrite(ragdollObject, s) != nullptr; })});
+    seeds.push_back({"ragdolldef.bin", StreamWrittenBytes([&](Stream* s) {
+                         return OlpRagdollDefStreamWrite(ragdoll, s) != nullptr;
+                     })});
+    seeds.push_back({"ragdoll.bin", StreamWrittenBytes([&](Stream* s) {
+                         return OlpRagdollStreamWrite(ragdollObject, s) != nullptr;
+                     })});
     OlpRagdollDestroy(ragdollObject);
     OlpRagdollDefRelease(ragdoll);
 
@@ -189,9 +179,10 @@ std::vector<PhysicsStreamSeed> PhysicsStreamSeeds()
     OlpGenericDefSetJointIndex(generic, 1, 0, 2);
     OlpGenericDefSetMapping(generic, keys.data(), values.data(), 4);
     OlpGenericObj* genericObject = OlpGenericObjCreate(generic);
-    seeds.push_back({"genericdef.bin",
-                     Written([&](Stream* s) { return OlpGenericDefStreamWrite(generic, s) != nullptr; })});
-    seeds.push_back({"generic.bin", Written([&](Stream* s) {
+    seeds.push_back({"genericdef.bin", StreamWrittenBytes([&](Stream* s) {
+                         return OlpGenericDefStreamWrite(generic, s) != nullptr;
+                     })});
+    seeds.push_back({"generic.bin", StreamWrittenBytes([&](Stream* s) {
                          return OlpGenericObjStreamWrite(genericObject, s) != nullptr;
                      })});
     OlpGenericObjDestroy(genericObject);

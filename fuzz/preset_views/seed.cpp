@@ -18,6 +18,7 @@
 #include "graphics/shared/skel/win/shellengine.h"
 #include "graphics/shared/skel/win/shellevent.h"
 #include "platform/win32/win32.h"
+#include "tools/cli/tool_engine.h"
 
 // Programs on the shell supply the application's handler; this one answers nothing.
 ShellEventResult AppEventHandler(ShellEvent, void*)
@@ -66,10 +67,7 @@ int main(int argc, char** argv)
     }
     PresetViewsFree();
     ShellCameraDestroy(camera);
-    FileSystemManagerClose();
-    EngineStop();
-    EngineClose();
-    EngineTerm();
+    ToolEngineStop();
     Win32WindowDestroy(window);
     fs::remove_all(folder);
     return 0;

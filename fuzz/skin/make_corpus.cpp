@@ -13,48 +13,28 @@
 #include "graphics/core/memory.h"
 #include "graphics/core/plugin.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/scene/atomic.h"
 #include "graphics/scene/clump.h"
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/sceneplugins.h"
 #include "tools/charactergen/characterbuild.h"
+#include "tools/common/toolfiles.h"
 
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes Written(const std::function<bool(Stream*)>& write)
-{
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    if (!stream) {
-        return {};
-    }
-    const bool ok = write(stream);
-    StreamMemory memory{};
-    StreamClose(stream, &memory);
-    Bytes bytes(memory.block, memory.block + (ok ? memory.length : 0));
-    MemoryFree(memory.block);
-    return bytes;
-}
-
 bool Save(const std::string& path, const Bytes& bytes)
 {
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (!file || bytes.empty()) {
-        if (file) {
-            std::fclose(file);
-        }
-        return false;
-    }
-    const bool ok = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
-    return std::fclose(file) == 0 && ok;
+    return !bytes.empty() && ToolWriteFile(path, bytes.data(), bytes.size());
 }
 
 /// Adds a skin sub-chunk to an object chunk whose extension chunk (of
 /// `extensionBytes` bytes with its header) comes last.
 Bytes WithSkinSubChunk(Bytes object, size_t extensionBytes, const Bytes& body)
 {
-    const Bytes sub = Written([&](Stream* stream) {
+    const Bytes sub = StreamWrittenBytes([&](Stream* stream) {
         return ChunkHeaderWriteCurrent(stream, 0x116, uint32_t(body.size())) &&
                StreamWrite(stream, body.data(), body.size());
     });
@@ -68,7 +48,8 @@ Bytes WithSkinSubChunk(Bytes object, size_t extensionBytes, const Bytes& body)
 
 Bytes ClumpBytes(Clump* clump)
 {
-    Bytes bytes = Written([&](Stream* stream) { return clump && ClumpStreamWrite(clump, stream); });
+    Bytes bytes =
+        StreamWrittenBytes([&](Stream* stream) { return clump && ClumpStreamWrite(clump, stream); });
     if (clump) {
         ClumpDestroy(clump);
     }
@@ -83,15 +64,15 @@ Bytes OlderAtomic()
     Atomic* atomic = AtomicCreate();
     AtomicSetGeometry(atomic, geometry, 0);
     GeometryRelease(geometry);
-    const Bytes plain =
-        Written([&](Stream* stream) { return AtomicStreamWriteInClump(atomic, stream, nullptr, nullptr); });
-    const Bytes extension = Written(
+    const Bytes plain = StreamWrittenBytes(
+        [&](Stream* stream) { return AtomicStreamWriteInClump(atomic, stream, nullptr, nullptr); });
+    const Bytes extension = StreamWrittenBytes(
         [&](Stream* stream) { return PluginRegistryStreamWrite(AtomicGetPluginRegistry(), stream, atomic); });
     AtomicDestroy(atomic);
     const float weights[8] = {0.75f, 0.25f, 0, 0, 1, 0, 0, 0};
     const float identity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
     const uint8_t skipped[12] = {};
-    const Bytes body = Written([&](Stream* stream) {
+    const Bytes body = StreamWrittenBytes([&](Stream* stream) {
         bool ok = StreamWriteUInt32(stream, 2) && StreamWriteUInt32(stream, 0) &&
                   StreamWriteUInt32(stream, 0x0100) && StreamWriteUInt32(stream, 0x0001) &&
                   StreamWriteReal(stream, weights, sizeof(weights));
@@ -109,12 +90,12 @@ Bytes PreInstanced()
 {
     Geometry* geometry = GeometryCreate(4, 0, kGeometryPositions | kGeometryNative);
     const Bytes plain =
-        Written([&](Stream* stream) { return GeometryStreamWrite(geometry, stream) != nullptr; });
-    const Bytes extension = Written([&](Stream* stream) {
+        StreamWrittenBytes([&](Stream* stream) { return GeometryStreamWrite(geometry, stream) != nullptr; });
+    const Bytes extension = StreamWrittenBytes([&](Stream* stream) {
         return PluginRegistryStreamWrite(GeometryGetPluginRegistry(), stream, geometry);
     });
     GeometryRelease(geometry);
-    const Bytes body = Written([](Stream* stream) {
+    const Bytes body = StreamWrittenBytes([](Stream* stream) {
         return ChunkHeaderWriteCurrent(stream, kChunkStruct, 8) && StreamWriteUInt32(stream, 9) &&
                StreamWriteUInt32(stream, 12);
     });

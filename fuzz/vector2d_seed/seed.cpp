@@ -9,6 +9,7 @@
 
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/tests/fuzzengine.h"
 #include "graphics/core/texture.h"
 #include "graphics/toolkit2d/brush.h"
@@ -19,6 +20,7 @@
 #include "graphics/toolkit2d/path.h"
 #include "graphics/toolkit2d/shape.h"
 #include "graphics/toolkit2d/tess.h"
+#include "tools/common/toolfiles.h"
 #include "tools/scenebuild/sceneengine.h"
 
 namespace {
@@ -27,20 +29,8 @@ using Writer = std::function<bool(Stream*)>;
 
 bool WriteSeed(const std::string& path, const Writer& write)
 {
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    const bool written = stream && write(stream);
-    StreamMemory memory{};
-    if (!stream || !StreamClose(stream, &memory) || !written) {
-        MemoryFree(memory.block);
-        return false;
-    }
-    FILE* file = std::fopen(path.c_str(), "wb");
-    const bool saved = file && std::fwrite(memory.block, 1, memory.length, file) == memory.length;
-    if (file) {
-        std::fclose(file);
-    }
-    MemoryFree(memory.block);
-    return saved;
+    const std::vector<uint8_t> bytes = StreamWrittenBytes(write);
+    return !bytes.empty() && ToolWriteFile(path, bytes.data(), bytes.size());
 }
 
 bool WritePath(Stream* stream, const std::function<void(Path*)>& build)
@@ -146,18 +136,14 @@ bool WriteFontSeeds(const std::string& dir)
                           Lie{"/lying_texture_index.font", glyphs + 20, 5, 1},
                           Lie{"/lying_texture_count.font", textures, 5, 4}}) {
         ok = ok && WriteSeed(dir + lie.name, [&](Stream* s) {
-                 Stream* memory = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-                 const bool written = memory && FontStreamWrite(bitmap, memory) != nullptr;
-                 StreamMemory bytes{};
-                 StreamClose(memory, &bytes);
-                 if (written && lie.at + lie.width <= bytes.length) {
+                 std::vector<uint8_t> bytes =
+                     StreamWrittenBytes([&](Stream* m) { return FontStreamWrite(bitmap, m) != nullptr; });
+                 if (lie.at + lie.width <= bytes.size()) {
                      for (uint32_t i = 0; i < lie.width; ++i) {
-                         bytes.block[lie.at + i] = uint8_t(lie.value >> (8 * i));
+                         bytes[lie.at + i] = uint8_t(lie.value >> (8 * i));
                      }
                  }
-                 const bool copied = written && StreamWrite(s, bytes.block, bytes.length);
-                 MemoryFree(bytes.block);
-                 return copied;
+                 return !bytes.empty() && StreamWrite(s, bytes.data(), bytes.size());
              });
     }
     FontDestroy(bitmap);

@@ -5,6 +5,7 @@
 // children.
 
 #include "graphics/core/memory.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/toolkit2d/chunkreader.h"
 #include "graphics/toolkit2d/container.h"
 #include "graphics/toolkit2d/object2d.h"
@@ -96,19 +97,17 @@ Object2D* ObjectCopy(Object2D* dst, const Object2D* src)
         return nullptr;
     }
     // Written to memory and read back: the copy shares nothing but the font.
-    Stream* out = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    const bool written = out && ObjectStreamWrite(src, out);
-    StreamMemory memory{};
-    if (!out || !StreamClose(out, &memory) || !written) {
-        MemoryFree(memory.block);
+    std::vector<uint8_t> written =
+        StreamWrittenBytes([&](Stream* s) { return ObjectStreamWrite(src, s) != nullptr; });
+    if (written.empty()) {
         return nullptr;
     }
+    StreamMemory memory = {written.data(), written.size()};
     Stream* in = StreamOpen(kStreamMemory, kStreamRead, &memory);
     Object2D* copied = in ? ObjectStreamReadBody(dst, in, uint32_t(memory.length), nullptr) : nullptr;
     if (in) {
         StreamClose(in, nullptr);
     }
-    MemoryFree(memory.block);
     if (copied) {
         // The reader left a fresh record; the drawing state goes along too.
         copied->flags = src->flags;

@@ -7,6 +7,7 @@
 #include "graphics/core/error.h"
 #include "graphics/core/filesystem.h"
 #include "graphics/core/tests/devicedouble.h"
+#include "graphics/core/tests/enginetesting.h"
 #include "graphics/core/win32filesystem.h"
 
 bool ToolEngineStart(bool (*attach)())
@@ -35,9 +36,14 @@ bool ToolFilesOpen()
 void ToolEngineStop()
 {
     FileSystemManagerClose();
-    EngineStop();
-    EngineClose();
-    EngineTerm();
+    ToolEngineShutdown();
+}
+
+// The engine tests' shutdown serves any driver: the device double's refusals
+// it clears are unused elsewhere.
+void ToolEngineShutdown()
+{
+    EngineTestShutdown();
 }
 
 int ToolEngineFail(const char* tool, const std::string& what)

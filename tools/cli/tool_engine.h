@@ -16,6 +16,9 @@ bool ToolEngineStart(bool (*attach)());
 bool ToolFilesOpen();
 /// Closes the files and stops, closes and ends the engine.
 void ToolEngineStop();
+/// Takes the engine down from whatever state it is in: stops it when
+/// started, closes it when open, ends it when initialised.
+void ToolEngineShutdown();
 /// Prints "<tool>: <what> (error <plug-in>:0x<code>)" with the engine's
 /// recorded error to standard error; returns 1, the tools' failure status.
 int ToolEngineFail(const char* tool, const std::string& what);

@@ -2,6 +2,7 @@
 // and a frame of immediate-mode 3-D and 2-D drawing.
 
 #include "tools/engine-smoke/smokescene.h"
+#include "tools/cli/tool_engine.h"
 
 #include "graphics/core/camera.h"
 #include "graphics/core/engine.h"
@@ -109,8 +110,7 @@ bool SmokeEngineStartWith(HWND window, bool (*attach)())
         return false;
     }
     if (!EngineStart()) {
-        EngineClose();
-        EngineTerm();
+        ToolEngineShutdown();
         return false;
     }
     return true;
@@ -118,9 +118,7 @@ bool SmokeEngineStartWith(HWND window, bool (*attach)())
 
 void SmokeEngineStop()
 {
-    EngineStop();
-    EngineClose();
-    EngineTerm();
+    ToolEngineShutdown();
 }
 
 bool SmokeWriteFrame(const char* path)

@@ -3,6 +3,7 @@
 #include "graphics/core/matrix.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/texture.h"
 #include "graphics/scene/atomic.h"
 #include "graphics/scene/clump.h"
@@ -294,16 +295,13 @@ bool DemoModelsWrite(const std::string& root, std::string& error)
 {
     for (const ModelRecipe& recipe : Recipes()) {
         Clump* clump = recipe.make();
-        Stream* writer = clump != nullptr ? StreamOpen(kStreamMemory, kStreamWrite, nullptr) : nullptr;
-        bool ok = writer != nullptr && ClumpStreamWrite(clump, writer) != nullptr;
-        StreamMemory written{};
-        if (writer != nullptr)
-            StreamClose(writer, &written);
+        const std::vector<uint8_t> written =
+            clump != nullptr
+                ? StreamWrittenBytes([&](Stream* s) { return ClumpStreamWrite(clump, s) != nullptr; })
+                : std::vector<uint8_t>{};
         if (clump != nullptr)
             ClumpDestroy(clump);
-        ok = ok && ToolWriteFile(root + "/" + recipe.file, written.block, written.length);
-        MemoryFree(written.block);
-        if (!ok) {
+        if (written.empty() || !ToolWriteFile(root + "/" + recipe.file, written.data(), written.size())) {
             error = std::string(recipe.file) + ": cannot build or write the model";
             return false;
         }

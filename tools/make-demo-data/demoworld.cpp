@@ -7,6 +7,7 @@
 #include "graphics/core/error.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/texture.h"
 #include "graphics/scene/world.h"
 #include "graphics/toolkit2d/imagetexdict.h"
@@ -50,16 +51,7 @@ std::vector<uint8_t> WorldWithEdgeData(World* world)
     std::vector<uint8_t> bytes;
     if (!OlpRefPairPrepareWorld(world))
         return bytes;
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    if (!stream)
-        return bytes;
-    const bool written = WorldStreamWrite(world, stream) != nullptr;
-    StreamMemory memory{};
-    StreamClose(stream, &memory);
-    if (written)
-        bytes.assign(memory.block, memory.block + memory.length);
-    MemoryFree(memory.block);
-    return bytes;
+    return StreamWrittenBytes([&](Stream* s) { return WorldStreamWrite(world, s) != nullptr; });
 }
 
 std::string EngineError()

@@ -18,6 +18,7 @@
 #include "graphics/d3d9/d3d9device.h"
 #include "graphics/toolkit2d/charset.h"
 #include "platform/win32/win32.h"
+#include "tools/cli/tool_engine.h"
 
 namespace {
 
@@ -34,15 +35,7 @@ bool EngineUp(HWND window)
 
 void EngineDown()
 {
-    if (EngineGetState() == kEngineStateStarted) {
-        EngineStop();
-    }
-    if (EngineGetState() == kEngineStateOpened) {
-        EngineClose();
-    }
-    if (EngineGetState() == kEngineStateInitialised) {
-        EngineTerm();
-    }
+    ToolEngineShutdown();
 }
 
 } // namespace

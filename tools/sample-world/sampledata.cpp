@@ -9,6 +9,7 @@
 #include "graphics/core/image.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/texture.h"
 #include "graphics/scene/clump.h"
 #include "graphics/scene/geometry.h"
@@ -184,15 +185,8 @@ Clump* Morph(Material* material)
 
 template <typename Write> bool WriteStream(const std::string& path, Write write)
 {
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    bool ok = stream && write(stream);
-    StreamMemory memory{};
-    if (stream) {
-        StreamClose(stream, &memory);
-    }
-    ok = ok && ToolWriteFile(path, memory.block, memory.length);
-    MemoryFree(memory.block);
-    return ok;
+    const std::vector<uint8_t> bytes = StreamWrittenBytes(write);
+    return !bytes.empty() && ToolWriteFile(path, bytes.data(), bytes.size());
 }
 
 // A world built from a soup with collision trees, written as the builder

@@ -268,8 +268,7 @@ bool SceneViewEngineStart(HWND window)
         return false;
     }
     if (!EngineStart()) {
-        EngineClose();
-        EngineTerm();
+        ToolEngineShutdown();
         return false;
     }
     // Files and images through a file system over the current directory.

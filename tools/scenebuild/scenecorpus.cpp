@@ -8,6 +8,7 @@
 #include "graphics/core/memory.h"
 #include "graphics/core/pipeline.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/texture.h"
 #include "graphics/scene/clump.h"
 #include "graphics/scene/collision.h"
@@ -28,23 +29,6 @@
 
 namespace {
 
-template <typename Write> std::vector<uint8_t> Capture(Write write)
-{
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    if (!stream) {
-        return {};
-    }
-    bool ok = write(stream);
-    StreamMemory memory{};
-    StreamClose(stream, &memory);
-    std::vector<uint8_t> bytes;
-    if (ok) {
-        bytes.assign(memory.block, memory.block + memory.length);
-    }
-    MemoryFree(memory.block);
-    return bytes;
-}
-
 void MaterialSeeds(std::vector<SceneCorpusFile>& files)
 {
     Texture* texture = TextureCreate(nullptr);
@@ -61,14 +45,14 @@ void MaterialSeeds(std::vector<SceneCorpusFile>& files)
         MaterialListAppendMaterial(&list, m);
     }
     files.push_back({"scene_material", "shared.bin",
-                     Capture([&](Stream* s) { return MaterialListStreamWrite(&list, s); })});
+                     StreamWrittenBytes([&](Stream* s) { return MaterialListStreamWrite(&list, s); })});
     MaterialList one{};
     MaterialListAppendMaterial(&one, glass);
     files.push_back({"scene_material", "single.bin",
-                     Capture([&](Stream* s) { return MaterialListStreamWrite(&one, s); })});
+                     StreamWrittenBytes([&](Stream* s) { return MaterialListStreamWrite(&one, s); })});
     MaterialList empty{};
     files.push_back({"scene_material", "empty.bin",
-                     Capture([&](Stream* s) { return MaterialListStreamWrite(&empty, s); })});
+                     StreamWrittenBytes([&](Stream* s) { return MaterialListStreamWrite(&empty, s); })});
     MaterialListDeinitialize(&one);
     MaterialListDeinitialize(&list);
     for (Material* m : {plain, textured, glass}) {
@@ -85,10 +69,10 @@ void LightSeeds(std::vector<SceneCorpusFile>& files)
     LightSetRadius(spot, 12.0f);
     LightSetConeAngle(spot, 0.6f);
     files.push_back({"scene_light", "spot.bin",
-                     Capture([&](Stream* s) { return LightStreamWrite(spot, s) != nullptr; })});
+                     StreamWrittenBytes([&](Stream* s) { return LightStreamWrite(spot, s) != nullptr; })});
     Light* ambient = LightCreate(kLightAmbient);
     files.push_back({"scene_light", "ambient.bin",
-                     Capture([&](Stream* s) { return LightStreamWrite(ambient, s) != nullptr; })});
+                     StreamWrittenBytes([&](Stream* s) { return LightStreamWrite(ambient, s) != nullptr; })});
     LightDestroy(spot);
     LightDestroy(ambient);
 }
@@ -114,9 +98,10 @@ void MeshSeed(std::vector<SceneCorpusFile>& files, const char* name, const MeshS
         }
     }
     std::vector<uint8_t> bytes = {uint8_t(vertices), uint8_t(vertices >> 8), 3, uint8_t(native ? 1 : 0)};
-    std::vector<uint8_t> payload =
-        header ? Capture([&](Stream* s) { return MeshStreamWrite(header, &owner, s, &list) != nullptr; })
-               : std::vector<uint8_t>{};
+    std::vector<uint8_t> payload = header ? StreamWrittenBytes([&](Stream* s) {
+        return MeshStreamWrite(header, &owner, s, &list) != nullptr;
+    })
+                                          : std::vector<uint8_t>{};
     bytes.insert(bytes.end(), payload.begin(), payload.end());
     files.push_back({"scene_mesh", name, payload.empty() ? std::vector<uint8_t>{} : bytes});
     MeshHeaderDestroy(header);
@@ -130,9 +115,10 @@ void ModelSeeds(std::vector<SceneCorpusFile>& files)
 {
     auto geometrySeed = [&](const char* name, Geometry* geometry) {
         files.push_back({"scene_geometry", name,
-                         geometry
-                             ? Capture([&](Stream* s) { return GeometryStreamWrite(geometry, s) != nullptr; })
-                             : std::vector<uint8_t>{}});
+                         geometry ? StreamWrittenBytes([&](Stream* s) {
+                             return GeometryStreamWrite(geometry, s) != nullptr;
+                         })
+                                  : std::vector<uint8_t>{}});
     };
     // Clumps are saved as read back once: the frame reader keeps no
     // identity flag, so these bytes are what a round trip writes again.
@@ -140,7 +126,7 @@ void ModelSeeds(std::vector<SceneCorpusFile>& files)
         std::vector<uint8_t> bytes;
         if (clump) {
             std::vector<uint8_t> first =
-                Capture([&](Stream* s) { return ClumpStreamWrite(clump, s) != nullptr; });
+                StreamWrittenBytes([&](Stream* s) { return ClumpStreamWrite(clump, s) != nullptr; });
             ClumpDestroy(clump);
             StreamMemory memory = {first.data(), first.size()};
             Stream* stream = StreamOpen(kStreamMemory, kStreamRead, &memory);
@@ -151,7 +137,7 @@ void ModelSeeds(std::vector<SceneCorpusFile>& files)
                 StreamClose(stream, nullptr);
             }
             if (read) {
-                bytes = Capture([&](Stream* s) { return ClumpStreamWrite(read, s) != nullptr; });
+                bytes = StreamWrittenBytes([&](Stream* s) { return ClumpStreamWrite(read, s) != nullptr; });
                 ClumpDestroy(read);
             }
         }
@@ -232,7 +218,7 @@ void WorldSeeds(std::vector<SceneCorpusFile>& files)
                 pipeline);
         }
         std::vector<uint8_t> bytes =
-            world ? Capture([&](Stream* s) { return WorldStreamWrite(world, s) != nullptr; })
+            world ? StreamWrittenBytes([&](Stream* s) { return WorldStreamWrite(world, s) != nullptr; })
                   : std::vector<uint8_t>{};
         if (pipeline) {
             world->pipeline = nullptr;
@@ -292,7 +278,7 @@ void CollisionSeeds(std::vector<SceneCorpusFile>& files)
         }
         std::vector<uint8_t> extension;
         if (GeometryBuildCollision(geometry, 4)) {
-            extension = Capture([&](Stream* s) {
+            extension = StreamWrittenBytes([&](Stream* s) {
                 return PluginRegistryStreamWrite(GeometryGetPluginRegistry(), s, geometry) != nullptr;
             });
         }

@@ -1,5 +1,6 @@
 // The engine for the scene tools, benchmarks and fuzz targets.
 #include "tools/scenebuild/sceneengine.h"
+#include "tools/cli/tool_engine.h"
 
 #include "graphics/core/engine.h"
 #include "graphics/core/tests/devicedouble.h"
@@ -18,13 +19,5 @@ bool SceneEngineStart(bool (*attach)())
 
 void SceneEngineStop()
 {
-    if (EngineGetState() == kEngineStateStarted) {
-        EngineStop();
-    }
-    if (EngineGetState() == kEngineStateOpened) {
-        EngineClose();
-    }
-    if (EngineGetState() == kEngineStateInitialised) {
-        EngineTerm();
-    }
+    ToolEngineShutdown();
 }

@@ -37,6 +37,7 @@
 #include "graphics/core/littleendian.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/texture.h"
 #include "graphics/scene/atomic.h"
 #include "graphics/scene/clump.h"
@@ -154,19 +155,13 @@ int Dump(const std::string& file)
 // when the write or the file fails.
 template <typename Write> bool WriteObject(const std::string& out, Write write)
 {
-    Stream* writer = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    bool ok = writer && write(writer);
-    StreamMemory written{};
-    if (writer) {
-        StreamClose(writer, &written);
+    const std::vector<uint8_t> written = StreamWrittenBytes(write);
+    if (written.empty()) {
+        return false;
     }
-    if (ok) {
-        std::ofstream file(out, std::ios::binary);
-        file.write(reinterpret_cast<const char*>(written.block), std::streamsize(written.length));
-        ok = bool(file);
-    }
-    MemoryFree(written.block);
-    return ok;
+    std::ofstream file(out, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(written.data()), std::streamsize(written.size()));
+    return bool(file);
 }
 
 // The first chunk of `type` in the bytes, read by `read`; null when absent or unreadable.

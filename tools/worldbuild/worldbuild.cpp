@@ -9,6 +9,7 @@
 #include "graphics/core/chunk.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/scene/collision.h"
 #include "graphics/scene/geometry.h"
 #include "graphics/scene/materiallist.h"
@@ -239,18 +240,7 @@ std::vector<uint8_t> WorldBuildBytes(const WorldSoup& soup, const WorldBuildLimi
     if (!image.Build()) {
         return {};
     }
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    bool ok = stream && WorldStreamWrite(image.world(), stream);
-    StreamMemory memory{};
-    if (stream) {
-        StreamClose(stream, &memory);
-    }
-    std::vector<uint8_t> bytes;
-    if (ok) {
-        bytes.assign(memory.block, memory.block + memory.length);
-    }
-    MemoryFree(memory.block);
-    return bytes;
+    return StreamWrittenBytes([&](Stream* s) { return WorldStreamWrite(image.world(), s) != nullptr; });
 }
 
 World* WorldReadBytes(const std::vector<uint8_t>& bytes)

@@ -10,22 +10,14 @@
 #include "graphics/core/chunk.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 
 using Bytes = std::vector<uint8_t>;
 
 /// The bytes that `write` puts into a memory stream; empty when it fails.
 inline Bytes WriteBytes(const std::function<bool(Stream*)>& write)
 {
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    if (!stream) {
-        return {};
-    }
-    bool ok = write(stream);
-    StreamMemory memory{};
-    StreamClose(stream, &memory);
-    Bytes bytes(memory.block, memory.block + (ok ? memory.length : 0));
-    MemoryFree(memory.block);
-    return bytes;
+    return StreamWrittenBytes(write);
 }
 
 /// Runs `read` on a read stream over `bytes`; its result.

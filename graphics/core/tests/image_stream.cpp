@@ -10,6 +10,7 @@
 #include "graphics/core/image.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/tests/enginetesting.h"
 
 namespace {
@@ -39,14 +40,10 @@ class ImageStreamTest : public ::testing::Test
 
     static std::vector<uint8_t> Write(const Image* image)
     {
-        Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-        EXPECT_NE(stream, nullptr);
-        EXPECT_EQ(ImageStreamWrite(image, stream), image);
-        StreamMemory memory{};
-        EXPECT_TRUE(StreamClose(stream, &memory));
-        std::vector<uint8_t> bytes(memory.block, memory.block + memory.length);
-        MemoryFree(memory.block);
-        return bytes;
+        return StreamWrittenBytes([&](Stream* s) {
+            EXPECT_EQ(ImageStreamWrite(image, s), image);
+            return true;
+        });
     }
 
     // Finds the image chunk and reads it from `bytes`.

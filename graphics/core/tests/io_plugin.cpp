@@ -7,6 +7,7 @@
 #include "graphics/core/chunk.h"
 #include "graphics/core/plugin.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/tests/iotesting.h"
 
 namespace {
@@ -85,13 +86,11 @@ class ExtensionTest : public IoTest
 
     std::string Save(void* object)
     {
-        Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-        EXPECT_EQ(PluginRegistryStreamWrite(&registry, stream, object), &registry);
-        StreamMemory out{};
-        StreamClose(stream, &out);
-        std::string bytes(reinterpret_cast<char*>(out.block), out.length);
-        MemoryFree(out.block);
-        return bytes;
+        const std::vector<uint8_t> bytes = StreamWrittenBytes([&](Stream* s) {
+            EXPECT_EQ(PluginRegistryStreamWrite(&registry, s, object), &registry);
+            return true;
+        });
+        return std::string(bytes.begin(), bytes.end());
     }
 
     bool Load(std::string bytes, void* object)

@@ -6,6 +6,7 @@
 #include "graphics/core/chunk.h"
 #include "graphics/core/name.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/stringstream.h"
 #include "graphics/core/tests/iotesting.h"
 
@@ -15,13 +16,11 @@ using StringChunkTest = IoTest;
 
 std::string Written(void (*write)(Stream*))
 {
-    Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-    write(stream);
-    StreamMemory out{};
-    StreamClose(stream, &out);
-    std::string bytes(reinterpret_cast<char*>(out.block), out.length);
-    MemoryFree(out.block);
-    return bytes;
+    const std::vector<uint8_t> bytes = StreamWrittenBytes([&](Stream* s) {
+        write(s);
+        return true;
+    });
+    return std::string(bytes.begin(), bytes.end());
 }
 
 struct Memory

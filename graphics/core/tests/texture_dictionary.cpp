@@ -10,6 +10,7 @@
 #include "graphics/core/memory.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/tests/imagefiletesting.h"
 #include "graphics/core/texture.h"
 
@@ -23,14 +24,10 @@ class TexDictionaryTest : public ImageFileTest
   protected:
     template <typename Write> static std::vector<uint8_t> WriteBytes(Write write)
     {
-        Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-        EXPECT_NE(stream, nullptr);
-        EXPECT_TRUE(write(stream));
-        StreamMemory memory{};
-        EXPECT_TRUE(StreamClose(stream, &memory));
-        std::vector<uint8_t> bytes(memory.block, memory.block + memory.length);
-        MemoryFree(memory.block);
-        return bytes;
+        return StreamWrittenBytes([&](Stream* s) {
+            EXPECT_TRUE(write(s));
+            return true;
+        });
     }
 
     template <typename Read>

@@ -13,6 +13,7 @@
 #include "graphics/core/memory.h"
 #include "graphics/core/raster.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/texture.h"
 #include "graphics/core/win32filesystem.h"
 #include "graphics/d3d9/d3d9renderstate.h"
@@ -77,13 +78,8 @@ class NativeTextureRead : public EngineFixture
 
     static Bytes WriteDictionary(TexDictionary* dictionary)
     {
-        Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-        const bool ok = TexDictionaryStreamWrite(dictionary, stream) != nullptr;
-        StreamMemory memory{};
-        StreamClose(stream, &memory);
-        Bytes bytes(memory.block, memory.block + (ok ? memory.length : 0));
-        MemoryFree(memory.block);
-        return bytes;
+        return StreamWrittenBytes(
+            [&](Stream* s) { return TexDictionaryStreamWrite(dictionary, s) != nullptr; });
     }
 
     static TexDictionary* ReadDictionary(const Bytes& bytes)

@@ -7,6 +7,7 @@
 #include "graphics/core/chunk.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/texture.h"
 #include "graphics/toolkit2d/brush.h"
 #include "graphics/toolkit2d/tests/twodtesting.h"
@@ -31,13 +32,10 @@ class Brushes : public TwoDTest
 
     static std::vector<uint8_t> Write(const Brush* brush)
     {
-        Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-        EXPECT_NE(BrushStreamWrite(brush, stream), nullptr);
-        StreamMemory memory{};
-        StreamClose(stream, &memory);
-        std::vector<uint8_t> bytes(memory.block, memory.block + memory.length);
-        MemoryFree(memory.block);
-        return bytes;
+        return StreamWrittenBytes([&](Stream* s) {
+            EXPECT_NE(BrushStreamWrite(brush, s), nullptr);
+            return true;
+        });
     }
 
     static Brush* Read(std::vector<uint8_t>& bytes, size_t* consumed = nullptr)

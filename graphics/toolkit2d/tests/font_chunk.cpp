@@ -6,6 +6,7 @@
 #include "graphics/core/chunk.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/texture.h"
 #include "graphics/toolkit2d/path.h"
 #include "graphics/toolkit2d/tests/fonttesting.h"
@@ -19,13 +20,10 @@ class FontChunks : public FontTest
   protected:
     static Bytes Write(const Font* font)
     {
-        Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-        EXPECT_NE(FontStreamWrite(font, stream), nullptr);
-        StreamMemory memory{};
-        StreamClose(stream, &memory);
-        Bytes bytes(memory.block, memory.block + memory.length);
-        MemoryFree(memory.block);
-        return bytes;
+        return StreamWrittenBytes([&](Stream* s) {
+            EXPECT_NE(FontStreamWrite(font, s), nullptr);
+            return true;
+        });
     }
 
     static Font* Read(Bytes bytes)

@@ -6,6 +6,7 @@
 #include "graphics/core/chunk.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/toolkit2d/path.h"
 #include "graphics/toolkit2d/tests/twodtesting.h"
 
@@ -30,16 +31,13 @@ class PathStreams : public TwoDTest
 
     static Bytes Write(const Path* path, bool marker = false)
     {
-        Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-        EXPECT_NE(PathStreamWrite(path, stream), nullptr);
-        if (marker) {
-            StreamWriteUInt32(stream, 0xC0FFEE);
-        }
-        StreamMemory memory{};
-        StreamClose(stream, &memory);
-        Bytes bytes(memory.block, memory.block + memory.length);
-        MemoryFree(memory.block);
-        return bytes;
+        return StreamWrittenBytes([&](Stream* s) {
+            EXPECT_NE(PathStreamWrite(path, s), nullptr);
+            if (marker) {
+                StreamWriteUInt32(s, 0xC0FFEE);
+            }
+            return true;
+        });
     }
 
     /// Reads into `into` (or a new path); the marker after the chunk must be next.

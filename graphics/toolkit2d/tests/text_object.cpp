@@ -7,6 +7,7 @@
 #include "graphics/core/chunk.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/texture.h"
 #include "graphics/toolkit2d/brush.h"
 #include "graphics/toolkit2d/object2d.h"
@@ -32,13 +33,10 @@ class Texts : public FontTest
 
     static Bytes Write(const Object2D* object)
     {
-        Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, nullptr);
-        EXPECT_NE(TextStreamWrite(object, stream), nullptr);
-        StreamMemory memory{};
-        StreamClose(stream, &memory);
-        Bytes bytes(memory.block, memory.block + memory.length);
-        MemoryFree(memory.block);
-        return bytes;
+        return StreamWrittenBytes([&](Stream* s) {
+            EXPECT_NE(TextStreamWrite(object, s), nullptr);
+            return true;
+        });
     }
 
     static Object2D* Read(Bytes bytes)

@@ -10,6 +10,7 @@
 #include "physics/core/volume/mass.h"
 #include "physics/core/volume/primitive.h"
 #include "physics/core/volume/raytests.h"
+#include "physics/core/volume/sweptsphere.h"
 
 using namespace olp;
 
@@ -236,29 +237,21 @@ int32_t ConvexLineIntersect(const OlpVolume* volume, const V3d* start, const V3d
             const V3d& a = hull->vertices[edge.from];
             const V3d& b = hull->vertices[edge.to];
             V3d axis = (b - a) * edge.inverseLength;
-            if (edge.inverseLength > 0.0f && OlpRayCylinder(&hit, start, &d, &a, &axis, m, 1, 0) == 1) {
-                float t = hit.numerator / hit.denominator;
-                V3d p = *start + d * t;
-                float along = Dot(p - a, axis);
-                if (t < best && along >= 0.0f && along * edge.inverseLength <= 1.0f) {
-                    best = t;
-                    V3d nearest;
-                    SegmentDistanceSq(p, a, b, &nearest);
-                    V3d outward = p - nearest;
-                    OlpSafeNormalize(&bestNormal, &outward, &fallback, 1.0f);
-                }
+            float t;
+            V3d p;
+            float along;
+            if (edge.inverseLength > 0.0f &&
+                OlpSweptSphereEdge(start, &d, &a, &axis, m, best, &t, &p, &along) &&
+                along * edge.inverseLength <= 1.0f) {
+                best = t;
+                V3d nearest;
+                SegmentDistanceSq(p, a, b, &nearest);
+                V3d outward = p - nearest;
+                OlpSafeNormalize(&bestNormal, &outward, &fallback, 1.0f);
             }
         }
         for (uint32_t i = 0; i < hull->vertexCount; ++i) {
-            const V3d& v = hull->vertices[i];
-            if (OlpRaySphere(&hit, start, &d, &v, m) == 1) {
-                float t = hit.numerator / hit.denominator;
-                if (t < best) {
-                    best = t;
-                    V3d outward = *start + d * t - v;
-                    OlpSafeNormalize(&bestNormal, &outward, &fallback, 1.0f);
-                }
-            }
+            OlpSweptSphereCorner(start, &d, &hull->vertices[i], m, &fallback, &best, &bestNormal);
         }
     }
     if (best > 1.0f) {

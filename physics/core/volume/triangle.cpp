@@ -7,6 +7,7 @@
 #include "physics/core/utils/vec3.h"
 #include "physics/core/volume/primitive.h"
 #include "physics/core/volume/raytests.h"
+#include "physics/core/volume/sweptsphere.h"
 
 using namespace olp;
 
@@ -208,7 +209,6 @@ int32_t TriangleLineIntersect(const OlpVolume* volume, const V3d* start, const V
     float best = 2.0f;
     V3d bestNormal = t->normal;
     V3d fallback = -d;
-    OlpRayFraction hit;
     for (int i = 0; i < 3; ++i) {
         const V3d& a = v.p[i];
         const V3d& b = v.p[(i + 1) % 3];
@@ -216,25 +216,16 @@ int32_t TriangleLineIntersect(const OlpVolume* volume, const V3d* start, const V
         float length = Length(axis);
         if (length > 0.0f) {
             axis = axis * (1.0f / length);
-            if (OlpRayCylinder(&hit, start, &d, &a, &axis, m, 1, 0) == 1) {
-                float fraction = hit.numerator / hit.denominator;
-                V3d p = *start + d * fraction;
-                float along = Dot(p - a, axis);
-                if (fraction < best && along >= 0.0f && along <= length) {
-                    best = fraction;
-                    V3d outward = p - (a + axis * along);
-                    OlpSafeNormalize(&bestNormal, &outward, &fallback, 1.0f);
-                }
-            }
-        }
-        if (OlpRaySphere(&hit, start, &d, &a, m) == 1) {
-            float fraction = hit.numerator / hit.denominator;
-            if (fraction < best) {
+            float fraction;
+            V3d p;
+            float along;
+            if (OlpSweptSphereEdge(start, &d, &a, &axis, m, best, &fraction, &p, &along) && along <= length) {
                 best = fraction;
-                V3d outward = *start + d * fraction - a;
+                V3d outward = p - (a + axis * along);
                 OlpSafeNormalize(&bestNormal, &outward, &fallback, 1.0f);
             }
         }
+        OlpSweptSphereCorner(start, &d, &a, m, &fallback, &best, &bestNormal);
     }
     if (best > 1.0f) {
         return 0;

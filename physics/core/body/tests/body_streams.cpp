@@ -1,5 +1,6 @@
 // Body definitions and bodies in chunks 0x907 and 0x908.
 #include "graphics/core/chunk.h"
+#include "graphics/core/streambytes.h"
 #include "physics/core/body/bodystream.h"
 #include "physics/core/serial/serialchunk.h"
 #include "physics/core/serial/serialpart.h"
@@ -44,7 +45,8 @@ TEST_F(BodyStreams, ChunkSizesAreTheMeasuredItemsPlusTheirHeaders)
     EXPECT_EQ(measure.count, 4u + 108 + 8 + 40 + 24 + 16 + 8 + 16);
     EXPECT_EQ(OlpBodyDefStreamSize(def), measure.count + 12);
 
-    std::vector<uint8_t> bytes = Written([&](Stream* s) { return OlpBodyDefStreamWrite(def, s) != nullptr; });
+    std::vector<uint8_t> bytes =
+        StreamWrittenBytes([&](Stream* s) { return OlpBodyDefStreamWrite(def, s) != nullptr; });
     ASSERT_EQ(bytes.size(), measure.count + 24);
     EXPECT_EQ(Word(bytes, 0), kOlpChunkBodyDef);
     EXPECT_EQ(Word(bytes, 4), measure.count + 12);
@@ -54,7 +56,7 @@ TEST_F(BodyStreams, ChunkSizesAreTheMeasuredItemsPlusTheirHeaders)
 
     OlpBody* body = OlpBodyCreate(def);
     EXPECT_EQ(OlpBodyStreamSize(body), measure.count + 24);
-    bytes = Written([&](Stream* s) { return OlpBodyStreamWrite(body, s) != nullptr; });
+    bytes = StreamWrittenBytes([&](Stream* s) { return OlpBodyStreamWrite(body, s) != nullptr; });
     ASSERT_EQ(bytes.size(), measure.count + 36);
     EXPECT_EQ(Word(bytes, 0), kOlpChunkBody);
     EXPECT_EQ(Word(bytes, 4), measure.count + 24);
@@ -67,7 +69,8 @@ TEST_F(BodyStreams, ABodyReadBackCarriesItsPartAndOwnsItsDefinition)
 {
     OlpBodyDef* def = SphereDef();
     OlpBody* body = OlpBodyCreate(def);
-    std::vector<uint8_t> bytes = Written([&](Stream* s) { return OlpBodyStreamWrite(body, s) != nullptr; });
+    std::vector<uint8_t> bytes =
+        StreamWrittenBytes([&](Stream* s) { return OlpBodyStreamWrite(body, s) != nullptr; });
     OlpBody* read =
         ReadChunk(bytes, bytes.size(), kOlpChunkBody, [](Stream* s) { return OlpBodyStreamRead(s); });
     ASSERT_NE(read, nullptr);
@@ -92,7 +95,8 @@ TEST_F(BodyStreams, ABodyReadBackCarriesItsPartAndOwnsItsDefinition)
 TEST_F(BodyStreams, BadVersionsWrongChunksAndCutsGiveNullAndLeakNothing)
 {
     OlpBodyDef* def = SphereDef();
-    std::vector<uint8_t> good = Written([&](Stream* s) { return OlpBodyDefStreamWrite(def, s) != nullptr; });
+    std::vector<uint8_t> good =
+        StreamWrittenBytes([&](Stream* s) { return OlpBodyDefStreamWrite(def, s) != nullptr; });
     OlpBodyDefRelease(def);
     const int64_t live = CountingMemory::live;
     struct Damage

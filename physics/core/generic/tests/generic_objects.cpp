@@ -1,6 +1,7 @@
 // Generic objects: caller capacities, null volumes, flags 27, activation
 // and reservation, and their chunks 0x90B and 0x90C.
 #include "graphics/core/chunk.h"
+#include "graphics/core/streambytes.h"
 #include "physics/core/generic/generic.h"
 #include "physics/core/manager/manager.h"
 #include "physics/core/manager/pools.h"
@@ -120,7 +121,7 @@ TEST_F(GenericTest, ChunksMeasureRightAndReadBackOrFailCleanly)
     OlpGenericDef* def = ThreeSpheres(6, 4);
     OlpGenericObj* object = OlpGenericObjCreate(def);
     std::vector<uint8_t> bytes =
-        Written([&](Stream* s) { return OlpGenericObjStreamWrite(object, s) != nullptr; });
+        StreamWrittenBytes([&](Stream* s) { return OlpGenericObjStreamWrite(object, s) != nullptr; });
     ASSERT_EQ(bytes.size(), OlpGenericObjStreamSize(object) + 12);
     EXPECT_EQ(OlpGenericObjStreamSize(object), OlpGenericDefStreamSize(def) + 12);
 

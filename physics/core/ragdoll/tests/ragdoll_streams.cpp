@@ -1,5 +1,6 @@
 // Ragdoll definitions and ragdolls in chunks 0x909 and 0x90A.
 #include "graphics/core/chunk.h"
+#include "graphics/core/streambytes.h"
 #include "physics/core/ragdoll/ragdoll.h"
 #include "physics/core/serial/serialchunk.h"
 #include "physics/core/serial/tests/serialtesting.h"
@@ -60,7 +61,7 @@ TEST_F(RagdollStreams, ADefinitionComesBackWholeAndItsChunksMeasureRight)
     EXPECT_EQ(OlpRagdollDefStreamSize(def), measure.count + 12);
     EXPECT_EQ(OlpRagdollStreamSize(ragdoll), measure.count + 24);
     std::vector<uint8_t> bytes =
-        Written([&](Stream* s) { return OlpRagdollStreamWrite(ragdoll, s) != nullptr; });
+        StreamWrittenBytes([&](Stream* s) { return OlpRagdollStreamWrite(ragdoll, s) != nullptr; });
     ASSERT_EQ(bytes.size(), measure.count + 36);
 
     OlpRagdoll* read =
@@ -97,7 +98,7 @@ TEST_F(RagdollStreams, CutsAndForeignCapacitiesGiveNullAndLeakNothing)
 {
     OlpRagdollDef* def = FullDef();
     std::vector<uint8_t> good =
-        Written([&](Stream* s) { return OlpRagdollDefStreamWrite(def, s) != nullptr; });
+        StreamWrittenBytes([&](Stream* s) { return OlpRagdollDefStreamWrite(def, s) != nullptr; });
     OlpRagdollDefRelease(def);
     const int64_t live = CountingMemory::live;
     for (size_t cut = 24; cut < good.size(); cut += 7) {

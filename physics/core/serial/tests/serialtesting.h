@@ -13,6 +13,7 @@
 #include "graphics/core/error.h"
 #include "graphics/core/memory.h"
 #include "graphics/core/stream.h"
+#include "graphics/core/streambytes.h"
 #include "graphics/core/tests/enginetesting.h"
 #include "physics/core/serial/serialctx.h"
 
@@ -32,20 +33,6 @@ class SerialTest : public ::testing::Test
         ErrorRecord record;
         ErrorGet(&record);
         return record;
-    }
-
-    /// What `write` puts into a memory stream; empty when it fails.
-    static std::vector<uint8_t> Written(const std::function<bool(Stream*)>& write)
-    {
-        StreamMemory memory = {nullptr, 0};
-        Stream* stream = StreamOpen(kStreamMemory, kStreamWrite, &memory);
-        EXPECT_NE(stream, nullptr);
-        const bool ok = write(stream);
-        StreamMemory out = {nullptr, 0};
-        StreamClose(stream, &out);
-        std::vector<uint8_t> bytes(out.block, out.block + out.length);
-        MemoryFree(out.block);
-        return ok ? bytes : std::vector<uint8_t>{};
     }
 
     /// Finds the chunk `type` in the first `length` bytes and runs `read` on
@@ -72,7 +59,7 @@ class SerialTest : public ::testing::Test
         OlpSerialCtx measure;
         OlpSerialCtxInit(&measure, nullptr, kOlpSerialWrite);
         *measured = items(&measure) ? measure.count : 0;
-        return Written([&](Stream* stream) {
+        return StreamWrittenBytes([&](Stream* stream) {
             OlpSerialCtx ctx;
             OlpSerialCtxInit(&ctx, stream, kOlpSerialWrite);
             return items(&ctx) != 0 && ctx.count == *measured;
