@@ -8,6 +8,7 @@
 #include "framework/screenquad.h"
 #include "framework/standardapplication.h"
 #include "graphics/animation/particle.h"
+#include "graphics/core/error.h"
 #include "graphics/core/frame.h"
 #include "graphics/core/image.h"
 #include "graphics/core/texture.h"
@@ -58,10 +59,16 @@ bool CImpactParticles::Init(float scale, uint8_t r, uint8_t g, uint8_t b)
     char* path = ShellMakeNativePath("MODELS/TEXTURES/");
     ImageSetPath(path ? path : "MODELS/TEXTURES/");
     ShellFreePath(path);
+    // The engine keeps the first error since the last look: clear it, so
+    // that the one after a failed read tells a missing file from a damaged one.
+    ErrorRecord error{};
+    ErrorGet(&error);
     m_texture = TextureRead("PARTICLE.PNG", nullptr);
     if (!m_texture) {
+        const bool missing = ErrorGet(&error)->code == kErrorFileOpen;
         CStandardApplication::ReportEngineError(
-            "Texture file 'PARTICLE.PNG' not found\nPlease check your data");
+            missing ? "Texture file 'PARTICLE.PNG' not found\nPlease check your data"
+                    : "Texture file 'PARTICLE.PNG' cannot be read: the file is damaged\nPlease check your data");
         return false;
     }
     m_emitter = ParticleEmitterCreate(kParticles, kEmitterFlags, kParticleValuePointSprites);

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -97,6 +98,27 @@ TEST_F(FontLoad, MissingFontIsReportedAndPrintsNothing)
     EXPECT_EQ(font.GetBrush(), nullptr);
     const V2d at = {0, 0};
     EXPECT_EQ(font.Print("text", &at, 0.04f), nullptr);
+    EXPECT_TRUE(font.Release());
+}
+
+// A metrics file cut after its header reads as a font without glyphs: it
+// is reported as damaged rather than printing every text as nothing.
+TEST_F(FontLoad, FontWithoutGlyphsIsReportedAsDamaged)
+{
+    CFont font;
+    root_ = (std::filesystem::path(OLAI_TEST_OUTPUT_DIR) / "cutfonts").string();
+    std::filesystem::create_directories(root_ + "/fonts");
+    std::ofstream(root_ + "/fonts/did16.met", std::ios::binary) << "METRICS1\n\n";
+    FileSystemManagerClose();
+    ASSERT_TRUE(FileSystemManagerOpen(0));
+    FileSystem* files = Win32FileSystemCreate(20, (root_ + "/").c_str(), "unc");
+    ASSERT_TRUE(FileSystemManagerRegister(files));
+    FileSystemManagerSetDefault(files);
+    EXPECT_FALSE(font.Load(camera_));
+    EXPECT_EQ(Boxes(), std::vector<std::string>{
+                           "Font DID16 has no glyph: FONTS/DID16.MET is damaged\nPlease update your assets"});
+    EXPECT_TRUE(Framework().halt);
+    EXPECT_EQ(font.GetFont(), nullptr);
     EXPECT_TRUE(font.Release());
 }
 

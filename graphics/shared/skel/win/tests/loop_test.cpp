@@ -12,6 +12,7 @@
 #include "graphics/core/win32filesystem.h"
 #include "graphics/shared/skel/win/shellinput.h"
 #include "graphics/shared/skel/win/shellstate.h"
+#include "platform/win32/debugout.h"
 #include "graphics/shared/skel/win/shellwin.h"
 #include "graphics/shared/skel/win/tests/shelltesting.h"
 #include "platform/win32/commandline.h"
@@ -436,6 +437,19 @@ TEST_F(Loop, ExitInTheDeviceChoiceEndsBeforeTheWindowShows)
     EXPECT_EQ(Recorder().Count(ShellEventStopEngine), 0);
     EXPECT_EQ(Recorder().events.back().event, ShellEventTerminate);
     EXPECT_EQ(EngineGetState(), kEngineStateNone) << "closed and terminated";
+}
+
+// An engine that did not start is a failure, unless the user asked to end.
+TEST_F(Loop, AnEngineThatDoesNotStartEndsFailing)
+{
+    Win32SetMessageBoxSink([](HWND, const char*, const char*, UINT) { return IDOK; });
+    for (const char* device : {"ten", "7"}) {
+        ShellTestReset({"prog", "-device", device});
+        Recorder().startEngine = true;
+        EXPECT_EQ(Run({}), 2) << device;
+        EXPECT_EQ(Recorder().Count(ShellEventIdle), 0) << device;
+    }
+    Win32SetMessageBoxSink(nullptr);
 }
 
 } // namespace
