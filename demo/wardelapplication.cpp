@@ -174,6 +174,8 @@ bool CWardelApplication::StartAi()
 
 bool CWardelApplication::LoadAiData()
 {
+    if (m_aiPathData[0] == '\0')
+        return Refuse("the configuration names no AI data (\"AiPathData\")");
     char* path = ShellMakeNativePath(m_aiPathData);
     Stream* stream = path != nullptr ? StreamOpen(kStreamFileName, kStreamRead, path) : nullptr;
     ShellFreePath(path);

@@ -227,11 +227,18 @@ bool CPhysicsWorld::LoadWorld(const char* fileName, int32_t renderMode)
     StreamClose(stream, nullptr);
 
     World* world = nullptr;
-    if (Stream* worldStream = OpenChunk(path, kChunkWorld)) {
+    Stream* worldStream = OpenChunk(path, kChunkWorld);
+    if (worldStream) {
         world = WorldStreamRead(worldStream);
         StreamClose(worldStream, nullptr);
     }
     if (!world) {
+        // A level that does not load leaves every frame empty: as much an
+        // error as a file that is not there.
+        char text[512];
+        std::snprintf(text, sizeof text, "Can not load world in file %s\n %s", fileName,
+                      worldStream ? "its world is damaged" : "it holds no world");
+        CStandardApplication::ReportEngineError(text);
         ShellFreePath(path);
         // Nothing of the file stays: the dictionary would have no owner.
         if (dictionary) {

@@ -165,9 +165,14 @@ int ShellStartExitCode()
     return gStartExitCode;
 }
 
-bool DeviceSelectDialog()
+void ShellClearStartExitCode()
 {
     gStartExitCode = 1;
+}
+
+bool DeviceSelectDialog()
+{
+    ShellClearStartExitCode();
     const ShellEngine& e = *ShellGetEngine();
     ShellDeviceChoices choices{};
     const int32_t available = e.numSubSystems();

@@ -47,6 +47,8 @@ bool DeviceSelectDialog();
 /// device choice ended it on request (-list-devices, -device exit), 2 when
 /// the default chooser refused a value, 1 for any other failure.
 int ShellStartExitCode();
+/// Sets that code back to 1; each engine start (ShellStartEngine) begins so.
+void ShellClearStartExitCode();
 
 /// What the command line and the environment ask of the chooser.
 struct ShellDeviceRequest
