@@ -166,7 +166,8 @@ bool CCameraManager::ReadCameraElement(const char** attributes)
         return false;
     }
     if (!(fov > 0.0f && fov < 180.0f)) {
-        ConfigRefuseValue("fov", AttributePair(attributes, 2)[1], "is not an angle between 0 and 180 degrees");
+        ConfigRefuseValue("fov", AttributePair(attributes, 2)[1],
+                          "is not an angle between 0 and 180 degrees");
         return false;
     }
     m_nearClip = nearClip;

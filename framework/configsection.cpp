@@ -66,7 +66,8 @@ void ConfigRefuseValue(const char* key, const char* value, const char* why)
 {
     const ReadingPlace& place = Place();
     char text[512];
-    std::snprintf(text, sizeof text, "%s: element '%s' attribute '%s' value '%.64s' %s.\nPlease update your XML file",
+    std::snprintf(text, sizeof text,
+                  "%s: element '%s' attribute '%s' value '%.64s' %s.\nPlease update your XML file",
                   place.file ? place.file : "configuration", place.element ? place.element : "?", key,
                   value ? value : "", why);
     CStandardApplication::ReportEngineError(text);

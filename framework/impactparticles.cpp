@@ -67,8 +67,9 @@ bool CImpactParticles::Init(float scale, uint8_t r, uint8_t g, uint8_t b)
     if (!m_texture) {
         const bool missing = ErrorGet(&error)->code == kErrorFileOpen;
         CStandardApplication::ReportEngineError(
-            missing ? "Texture file 'PARTICLE.PNG' not found\nPlease check your data"
-                    : "Texture file 'PARTICLE.PNG' cannot be read: the file is damaged\nPlease check your data");
+            missing
+                ? "Texture file 'PARTICLE.PNG' not found\nPlease check your data"
+                : "Texture file 'PARTICLE.PNG' cannot be read: the file is damaged\nPlease check your data");
         return false;
     }
     m_emitter = ParticleEmitterCreate(kParticles, kEmitterFlags, kParticleValuePointSprites);

@@ -164,8 +164,8 @@ bool CPhysicsWorld::ReadGlobalSetting(const char* element, const char** attribut
 
 // Counts beyond what the context serves, and a gravity that throws every
 // body out of the level in one frame, are refused with their attribute.
-bool CPhysicsWorld::CheckGlobalSetting(const PhysicsWorldSettings& read, const AttributeSlot* slots, int32_t count,
-                                       const char** attributes)
+bool CPhysicsWorld::CheckGlobalSetting(const PhysicsWorldSettings& read, const AttributeSlot* slots,
+                                       int32_t count, const char** attributes)
 {
     for (int32_t place = 0; place < count; ++place) {
         const AttributeSlot& slot = slots[place];
@@ -177,7 +177,8 @@ bool CPhysicsWorld::CheckGlobalSetting(const PhysicsWorldSettings& read, const A
         const bool gravity =
             slot.real == &read.gravity.x || slot.real == &read.gravity.y || slot.real == &read.gravity.z;
         if (gravity && std::fabs(*slot.real) > kLargestGravity) {
-            ConfigRefuseValue(slot.name, value, "is not a gravity from -1000 to 1000 units per second squared");
+            ConfigRefuseValue(slot.name, value,
+                              "is not a gravity from -1000 to 1000 units per second squared");
             return false;
         }
     }

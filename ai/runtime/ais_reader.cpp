@@ -58,7 +58,8 @@ CAisReader::~CAisReader()
 bool CAisReader::Fail(const char* why)
 {
     if (m_error[0] == 0) {
-        std::snprintf(m_error, sizeof m_error, "%s at byte %llu", why, static_cast<unsigned long long>(m_offset));
+        std::snprintf(m_error, sizeof m_error, "%s at byte %llu", why,
+                      static_cast<unsigned long long>(m_offset));
     }
     return false;
 }
@@ -103,8 +104,7 @@ bool CAisReader::Load(CAisInput* input, CConfigNode* root)
         return Fail("no input");
     }
     char magic[sizeof kAisMagic];
-    if (Take(magic, sizeof magic) != sizeof magic ||
-        std::memcmp(magic, kAisMagic, sizeof magic) != 0) {
+    if (Take(magic, sizeof magic) != sizeof magic || std::memcmp(magic, kAisMagic, sizeof magic) != 0) {
         return Fail("not an .AIS file (wrong magic)");
     }
     uint8_t version[4];
@@ -174,8 +174,8 @@ bool CAisReader::ReadNode(CConfigNode* node, int depth)
         // As the text compiler: a number that is not a finite float is refused.
         if (ConfigIsNonFiniteNumber(node->GetValue())) {
             char why[128];
-            std::snprintf(why, sizeof why, "<%.32s> holds \"%.32s\", which is not a finite number", node->GetKey(),
-                          node->GetValue());
+            std::snprintf(why, sizeof why, "<%.32s> holds \"%.32s\", which is not a finite number",
+                          node->GetKey(), node->GetValue());
             return Fail(why);
         }
         return true;

@@ -260,7 +260,8 @@ void CWorld::CreateGlobalServices(CConfigNode* root)
         const char* className = definition->GetChildValue("Class");
         CGlobalServiceClassRecord* record = CGlobalServiceClassRecord::Find(className);
         if (!record || !record->GetCreator()) {
-            LeaveOut("world service \"%s\": unknown class \"%s\"; left out", name, className ? className : "");
+            LeaveOut("world service \"%s\": unknown class \"%s\"; left out", name,
+                     className ? className : "");
             continue;
         }
         CGlobalService* service = record->GetCreator()();

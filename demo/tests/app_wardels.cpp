@@ -296,11 +296,13 @@ TEST_F(WardelApp, BrokenAiDataStopsTheStartWithAMessage)
         {"missing file", "", "", 0, {"Wardels: the AI data data/none.ais cannot be opened"}},
     };
     for (const Case& c : cases) {
-        std::string path = std::string(c.what) == "missing file" ? "data/none.ais" : DamagedAis(c.from, c.to, c.keep);
+        std::string path =
+            std::string(c.what) == "missing file" ? "data/none.ais" : DamagedAis(c.from, c.to, c.keep);
         std::vector<std::string> said = c.said;
         if (std::string(c.what) == "NaN in a leaf") {
             path = DamagedAis(std::string("4000\0", 5), std::string("nan\0\0", 5));
-            said = {"damaged.ais is damaged: <AstarMemory> holds \"nan\", which is not a finite number at byte "};
+            said = {
+                "damaged.ais is damaged: <AstarMemory> holds \"nan\", which is not a finite number at byte "};
         }
         Boxes().clear();
         EXPECT_FALSE(Start(SampleConfig(Application("<Bots number=\"2\"/>", path)))) << c.what;

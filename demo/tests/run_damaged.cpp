@@ -58,15 +58,17 @@ std::string NoDamage(const std::string& sample)
 // What the demo needs and cannot have ends the run with exit code 1 after
 // its error box, which names the file and what is wrong with it.
 const Damage kDamages[] = {
-    {"ais-missing", [](const std::string& s) { return Replace(s, "data/wardels\\.ais", "data/none.ais"); }, "",
-     "", NoDamage, 1, "Wardels: the AI data data/none.ais cannot be opened"},
+    {"ais-missing", [](const std::string& s) { return Replace(s, "data/wardels\\.ais", "data/none.ais"); },
+     "", "", NoDamage, 1, "Wardels: the AI data data/none.ais cannot be opened"},
     {"ais-cut", [](const std::string& s) { return Replace(s, "data/wardels\\.ais", "damaged/wardels.ais"); },
      "damaged/wardels.ais", "data/wardels.ais", [](const std::string& s) { return s.substr(0, 4096); }, 1,
      "Wardels: the AI data damaged/wardels.ais is damaged: "},
     // The tree is whole, a raw block at the end is not: its service refuses it.
-    {"ais-raw-cut", [](const std::string& s) { return Replace(s, "data/wardels\\.ais", "damaged/wardels.ais"); },
-     "damaged/wardels.ais", "data/wardels.ais", [](const std::string& s) { return s.substr(0, s.size() - 100); },
-     1, "Wardels: the AI data damaged/wardels.ais is refused: world service \""},
+    {"ais-raw-cut",
+     [](const std::string& s) { return Replace(s, "data/wardels\\.ais", "damaged/wardels.ais"); },
+     "damaged/wardels.ais", "data/wardels.ais",
+     [](const std::string& s) { return s.substr(0, s.size() - 100); }, 1,
+     "Wardels: the AI data damaged/wardels.ais is refused: world service \""},
     {"ais-nan", [](const std::string& s) { return Replace(s, "data/wardels\\.ais", "damaged/wardels.ais"); },
      "damaged/wardels.ais", "data/wardels.ais",
      [](const std::string& s) {
@@ -77,8 +79,10 @@ const Damage kDamages[] = {
              patched.replace(key + 128, 4, std::string("nan\0", 4));
          return patched;
      },
-     1, "Wardels: the AI data damaged/wardels.ais is damaged: <DistanceToVIP> holds \"nan\", which is not a finite "
-        "number at byte "},
+     1,
+     "Wardels: the AI data damaged/wardels.ais is damaged: <DistanceToVIP> holds \"nan\", which is not a "
+     "finite "
+     "number at byte "},
     {"world-cut",
      [](const std::string& s) { return Replace(s, "models/wardels\\.bsp", "damaged/wardels.bsp"); },
      "damaged/wardels.bsp", "models/wardels.bsp", [](const std::string& s) { return s.substr(0, 3000); }, 1,
@@ -93,23 +97,32 @@ const Damage kDamages[] = {
      NoDamage, 255, ""},
     // Values that would run on into an empty frame or an escort team fed NaN.
     {"config-camera-nan",
-     [](const std::string& s) { return Replace(s, "<InitialPosition x=\"0.0\" y=\"25.0\"", "<InitialPosition x=\"nan\" y=\"25.0\""); },
+     [](const std::string& s) {
+         return Replace(s, "<InitialPosition x=\"0.0\" y=\"25.0\"", "<InitialPosition x=\"nan\" y=\"25.0\"");
+     },
      "", "", NoDamage, 1, "element 'InitialPosition' attribute 'x' value 'nan' is not a finite number"},
     {"config-player-inf",
-     [](const std::string& s) { return Replace(s, "x=\"-11.0\" y=\"0.0\" z=\"-6.0\"", "x=\"-11.0\" y=\"inf\" z=\"-6.0\""); },
+     [](const std::string& s) {
+         return Replace(s, "x=\"-11.0\" y=\"0.0\" z=\"-6.0\"", "x=\"-11.0\" y=\"inf\" z=\"-6.0\"");
+     },
      "", "", NoDamage, 1, "element 'InitialPosition' attribute 'y' value 'inf' is not a finite number"},
-    {"config-bots-huge", [](const std::string& s) { return Replace(s, "<Bots number=\"[0-9]+\"", "<Bots number=\"2147483647\""); },
+    {"config-bots-huge",
+     [](const std::string& s) {
+         return Replace(s, "<Bots number=\"[0-9]+\"", "<Bots number=\"2147483647\"");
+     },
      "", "", NoDamage, 1, "element 'Bots' attribute 'number' value '2147483647'"},
-    {"config-arena-zero", [](const std::string& s) { return Replace(s, "size=\"16777216\"", "size=\"0\""); }, "",
-     "", NoDamage, 1, "element 'RessourceArena' attribute 'size' value '0'"},
-    {"config-scale-zero", [](const std::string& s) { return Replace(s, "<Scale value=\"1.0\"", "<Scale value=\"0\""); },
-     "", "", NoDamage, 1, "element 'Scale' attribute 'value' value '0'"},
-    {"config-clip-reversed", [](const std::string& s) { return Replace(s, "farClip=\"200.0\"", "farClip=\"0.05\""); },
-     "", "", NoDamage, 1, "element 'Camera' attribute 'farClip' value '0.05' is not beyond the near clip"},
-    {"config-gravity-huge", [](const std::string& s) { return Replace(s, "y=\"-10.0\"", "y=\"-1e30\""); }, "", "",
-     NoDamage, 1, "element 'Gravity' attribute 'y' value '-1e30'"},
-    {"config-word", [](const std::string& s) { return Replace(s, "heigth=\"1.8\"", "heigth=\"tall\""); }, "", "",
-     NoDamage, 1, "element 'Geometry' attribute 'heigth' value 'tall' is not a finite number"},
+    {"config-arena-zero", [](const std::string& s) { return Replace(s, "size=\"16777216\"", "size=\"0\""); },
+     "", "", NoDamage, 1, "element 'RessourceArena' attribute 'size' value '0'"},
+    {"config-scale-zero",
+     [](const std::string& s) { return Replace(s, "<Scale value=\"1.0\"", "<Scale value=\"0\""); }, "", "",
+     NoDamage, 1, "element 'Scale' attribute 'value' value '0'"},
+    {"config-clip-reversed",
+     [](const std::string& s) { return Replace(s, "farClip=\"200.0\"", "farClip=\"0.05\""); }, "", "",
+     NoDamage, 1, "element 'Camera' attribute 'farClip' value '0.05' is not beyond the near clip"},
+    {"config-gravity-huge", [](const std::string& s) { return Replace(s, "y=\"-10.0\"", "y=\"-1e30\""); }, "",
+     "", NoDamage, 1, "element 'Gravity' attribute 'y' value '-1e30'"},
+    {"config-word", [](const std::string& s) { return Replace(s, "heigth=\"1.8\"", "heigth=\"tall\""); }, "",
+     "", NoDamage, 1, "element 'Geometry' attribute 'heigth' value 'tall' is not a finite number"},
 };
 
 /// A data root in the test's output folder: the sample's entries linked, the

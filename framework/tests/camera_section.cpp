@@ -93,10 +93,14 @@ TEST_F(CameraSection, ClipsAndFieldOfViewThatDrawNothingAreRefused)
         std::vector<const char*> attributes;
         const char* box;
     } cases[] = {
-        {{"nearClip", "0", "farClip", "9", "fov", "60"}, "attribute 'nearClip' value '0' is not a distance above 0"},
-        {{"nearClip", "nan", "farClip", "9", "fov", "60"}, nullptr}, // the reader's own message, then the default
-        {{"nearClip", "10", "farClip", "9", "fov", "60"}, "attribute 'farClip' value '9' is not beyond the near clip"},
-        {{"nearClip", "1", "farClip", "1", "fov", "60"}, "attribute 'farClip' value '1' is not beyond the near clip"},
+        {{"nearClip", "0", "farClip", "9", "fov", "60"},
+         "attribute 'nearClip' value '0' is not a distance above 0"},
+        {{"nearClip", "nan", "farClip", "9", "fov", "60"},
+         nullptr}, // the reader's own message, then the default
+        {{"nearClip", "10", "farClip", "9", "fov", "60"},
+         "attribute 'farClip' value '9' is not beyond the near clip"},
+        {{"nearClip", "1", "farClip", "1", "fov", "60"},
+         "attribute 'farClip' value '1' is not beyond the near clip"},
         {{"nearClip", "1", "farClip", "9", "fov", "0"},
          "attribute 'fov' value '0' is not an angle between 0 and 180 degrees"},
         {{"nearClip", "1", "farClip", "9", "fov", "180"},

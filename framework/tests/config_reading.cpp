@@ -82,8 +82,8 @@ TEST_F(RefusedValues, WordsFractionsAndNonFiniteNumbersAreNamedInTheErrorBox)
         EXPECT_EQ(real, 7.0f) << c.value;
         EXPECT_EQ(whole, 7) << c.value;
         EXPECT_TRUE(Framework().halt) << c.value;
-        EXPECT_EQ(Boxes(), Calls{"dir/config.xml: element 'Gravity' attribute 'y' value '" + std::string(c.value) +
-                                 "' " + c.why + ".\nPlease update your XML file"});
+        EXPECT_EQ(Boxes(), Calls{"dir/config.xml: element 'Gravity' attribute 'y' value '" +
+                                 std::string(c.value) + "' " + c.why + ".\nPlease update your XML file"});
     }
     ConfigSetReadingPlace(nullptr, nullptr);
 }

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "framework/font.h"
-#include "framework/impactparticles.h"
 #include "framework/framework.h"
+#include "framework/impactparticles.h"
 #include "graphics/core/filesystem.h"
 #include "graphics/core/texture.h"
 #include "graphics/core/win32filesystem.h"

@@ -71,8 +71,11 @@ TEST_F(PhysicsWorld, ACutWorldIsReportedAsDamaged)
 {
     const std::string level = ReadBytes("world/level.bsp");
     const std::string file = WriteFile("cut.bsp", level.substr(0, level.size() / 2));
-    StartWith([&](ConfigBuilder& c) { c.Element("World", {{"filename", file}, {"name", "a"}, {"flags", "0"}}); });
-    EXPECT_EQ(Boxes(), std::vector<std::string>{"Can not load world in file " + file + "\n its world is damaged"});
+    StartWith([&](ConfigBuilder& c) {
+        c.Element("World", {{"filename", file}, {"name", "a"}, {"flags", "0"}});
+    });
+    EXPECT_EQ(Boxes(),
+              std::vector<std::string>{"Can not load world in file " + file + "\n its world is damaged"});
     EXPECT_TRUE(Framework().halt);
     EXPECT_EQ(Worlds()->GetWorldCount(), 0);
 }

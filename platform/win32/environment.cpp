@@ -23,7 +23,8 @@ long Win32EnvironmentNumber(const char* name, long least, long most, long fallba
     errno = 0;
     const long value = digits ? std::strtol(text, nullptr, 10) : 0;
     if (!digits || errno == ERANGE || value < least || value > most) {
-        const std::string why = "not a whole number from " + std::to_string(least) + " to " + std::to_string(most);
+        const std::string why =
+            "not a whole number from " + std::to_string(least) + " to " + std::to_string(most);
         Win32RefuseEnvironment(name, text, why.c_str());
     }
     return value;

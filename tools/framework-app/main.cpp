@@ -172,7 +172,10 @@ int main(int argc, char** argv)
                  "directory).",
                  "framework-app");
     app.add_option_function<std::string>(
-           "config", [](const std::string& path) { std::snprintf(gConfigPath, sizeof gConfigPath, "%s", path.c_str()); },
+           "config",
+           [](const std::string& path) {
+               std::snprintf(gConfigPath, sizeof gConfigPath, "%s", path.c_str());
+           },
            "the configuration file (default config.xml)")
         ->check([](const std::string& path) {
             return path.size() < sizeof gConfigPath ? std::string() : std::string("the path is too long");

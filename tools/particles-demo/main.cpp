@@ -25,7 +25,8 @@ int main(int argc, char** argv)
     int height = 240;
     app.add_option("--caps", caps, "device caps profile")->check(CLI::IsMember({"minimal", "full"}));
     app.add_option("--out", out, "PNG file to write");
-    app.add_option("--time", time, "seconds of motion before the picture")->check(ToolCli::FiniteRange(0.0, 1000.0));
+    app.add_option("--time", time, "seconds of motion before the picture")
+        ->check(ToolCli::FiniteRange(0.0, 1000.0));
     app.add_option("--width", width, "raster width in pixels")->check(CLI::Range(16, 4096));
     app.add_option("--height", height, "raster height in pixels")->check(CLI::Range(16, 4096));
     int parseStatus = 0;

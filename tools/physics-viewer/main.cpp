@@ -42,8 +42,8 @@
 #include "physics/core/pipeline/pipeline.h"
 #include "physics/core/volume/nullvolume.h"
 #include "physics/core/volume/volume.h"
-#include "tools/viewershell/viewershell.h"
 #include "tools/cli/tool_shell.h"
+#include "tools/viewershell/viewershell.h"
 
 namespace {
 
@@ -390,6 +390,8 @@ ShellEventResult AppEventHandler(ShellEvent event, void* param)
 
 int main(int argc, char** argv)
 {
-    CLI::App app("Crates and balls dropped on the sample level, drawn with their volumes, contacts and joints; run in the data root.", "physics-viewer");
+    CLI::App app("Crates and balls dropped on the sample level, drawn with their volumes, contacts and "
+                 "joints; run in the data root.",
+                 "physics-viewer");
     return ToolCli::ShellMain(app, argc, argv);
 }

@@ -441,7 +441,8 @@ int main(int argc, char** argv)
         ->required()
         ->expected(6)
         ->check(ToolCli::FiniteRange(-1e6, 1e6));
-    pick->add_option("--spacing", spacing, "metres between the copies")->check(ToolCli::FiniteRange(0.5, 1000.0));
+    pick->add_option("--spacing", spacing, "metres between the copies")
+        ->check(ToolCli::FiniteRange(0.5, 1000.0));
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
         return parseStatus;

@@ -23,8 +23,8 @@
 #include "graphics/shared/skel/win/shellcamera.h"
 #include "graphics/shared/skel/win/shellevent.h"
 #include "graphics/shared/skel/win/shellinput.h"
-#include "tools/viewershell/viewershell.h"
 #include "tools/cli/tool_shell.h"
+#include "tools/viewershell/viewershell.h"
 
 namespace {
 
@@ -165,6 +165,8 @@ ShellEventResult AppEventHandler(ShellEvent event, void* param)
 
 int main(int argc, char** argv)
 {
-    CLI::App app("The engine started through the shell, with the overlay menu, the help and the preset views; run in tools/shell-viewer.", "shell-viewer");
+    CLI::App app("The engine started through the shell, with the overlay menu, the help and the preset "
+                 "views; run in tools/shell-viewer.",
+                 "shell-viewer");
     return ToolCli::ShellMain(app, argc, argv);
 }

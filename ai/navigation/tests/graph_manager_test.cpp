@@ -2,7 +2,6 @@
 #include "ai/navigation/astar_data.h"
 #include "ai/navigation/find_nearest_data.h"
 #include "ai/navigation/graph_manager.h"
-#include "ai/runtime/warning.h"
 #include "ai/navigation/graph_wrapper.h"
 #include "ai/navigation/grid_graph.h"
 #include "ai/navigation/nav_error.h"
@@ -10,6 +9,7 @@
 #include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/config_node.h"
 #include "ai/runtime/runtime.h"
+#include "ai/runtime/warning.h"
 #include "ai/runtime/world.h"
 #include "nav_test_host.h"
 
@@ -161,8 +161,9 @@ TEST_F(GraphManagerTest, AstarMemoryBelowAGraphIsReported)
     ASSERT_NE(Start(Manager(GraphElement("Tight", file) + "<AstarMemory>1</AstarMemory>")), nullptr);
     AiSetWarningSink(nullptr, nullptr);
     ASSERT_EQ(warnings.size(), 1u);
-    EXPECT_EQ(warnings[0], "graph manager: \"AstarMemory\" 1 is below the 9 nodes of graph \"Tight\": no path can "
-                           "be searched on it");
+    EXPECT_EQ(warnings[0],
+              "graph manager: \"AstarMemory\" 1 is below the 9 nodes of graph \"Tight\": no path can "
+              "be searched on it");
 }
 
 TEST_F(GraphManagerTest, AstarDataIsReadWholeFromItsBlockOrLeftOut)

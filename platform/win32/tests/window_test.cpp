@@ -61,7 +61,8 @@ TEST(Window, QuitFlagAndFrameLimit)
 TEST(WindowDeathTest, BadEnvironmentValuesEndTheProgramWithTheirName)
 {
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    for (const char* value : {"ten", "30x", "-5", "1e3", "0", " 3", "+3", "1000000001", "99999999999999999999"}) {
+    for (const char* value :
+         {"ten", "30x", "-5", "1e3", "0", " 3", "+3", "1000000001", "99999999999999999999"}) {
         setenv("OLAI_EXIT_AFTER_FRAMES", value, 1);
         EXPECT_EXIT(Win32ExitAfterFrames(), ::testing::ExitedWithCode(2),
                     "OLAI_EXIT_AFTER_FRAMES=.*: not a whole number from 1 to 1000000000")
