@@ -39,7 +39,7 @@ WardelCharacterFactory gCharacterFactory = &CCharacterBinding::Create;
 /// ends an unattended run, failing).
 bool Refuse(const char* message)
 {
-    char text[512];
+    char text[1024];
     std::snprintf(text, sizeof text, "Wardels: %s", message);
     CStandardApplication::ReportEngineError(text);
     return false;
@@ -179,7 +179,7 @@ bool CWardelApplication::LoadAiData()
     char* path = ShellMakeNativePath(m_aiPathData);
     Stream* stream = path != nullptr ? StreamOpen(kStreamFileName, kStreamRead, path) : nullptr;
     ShellFreePath(path);
-    char text[400];
+    char text[768];
     if (stream == nullptr) {
         std::snprintf(text, sizeof text, "the AI data %s cannot be opened", m_aiPathData);
         return Refuse(text);
