@@ -140,7 +140,7 @@ TEST_F(Loop, FailedInitialiseEndsAtOnce)
     Recorder().answer = [](ShellEvent e, void*) {
         return e == ShellEventInitialise ? ShellEventFailed : ShellEventNotHandled;
     };
-    EXPECT_EQ(Run({}), 0);
+    EXPECT_EQ(Run({}), 1) << "a program that could not start ends failing";
     EXPECT_EQ(Recorder().Codes(), Codes{ShellEventInitialise});
 }
 
