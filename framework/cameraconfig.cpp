@@ -6,6 +6,7 @@
 
 #include "framework/cameramanager.h"
 #include "framework/framelookat.h"
+#include "framework/framework.h"
 #include "framework/standardapplication.h"
 #include "graphics/core/camera.h"
 #include "graphics/core/frame.h"
@@ -150,12 +151,12 @@ bool CCameraManager::ReadCameraElement(const char** attributes)
 {
     // Clip planes at or behind the eye, or a far plane before the near one,
     // leave nothing to draw; so does a field of view of 0 or a half turn.
-    // The camera changes only when all three are sound (a value the reader
-    // refused is the camera's own).
+    // The camera changes only when all three are sound.
     float nearClip = m_nearClip, farClip = m_farClip, fov = m_fov;
+    const bool halted = Framework().halt;
     if (!ReadReported(attributes, 0, "nearClip", "Camera", &nearClip) ||
         !ReadReported(attributes, 1, "farClip", "Camera", &farClip) ||
-        !ReadReported(attributes, 2, "fov", "Camera", &fov))
+        !ReadReported(attributes, 2, "fov", "Camera", &fov) || (!halted && Framework().halt))
         return false;
     if (!(nearClip > 0.0f)) {
         ConfigRefuseValue("nearClip", AttributePair(attributes, 0)[1], "is not a distance above 0");

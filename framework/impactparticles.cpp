@@ -3,12 +3,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "ai/runtime/random.h"
 #include "framework/screenquad.h"
 #include "framework/standardapplication.h"
 #include "graphics/animation/particle.h"
-#include "graphics/core/error.h"
+#include "graphics/core/filesystem.h"
 #include "graphics/core/frame.h"
 #include "graphics/core/image.h"
 #include "graphics/core/texture.h"
@@ -57,15 +58,16 @@ bool CImpactParticles::Init(float scale, uint8_t r, uint8_t g, uint8_t b)
     Destroy();
     m_scale = scale;
     char* path = ShellMakeNativePath("MODELS/TEXTURES/");
-    ImageSetPath(path ? path : "MODELS/TEXTURES/");
+    const std::string folder = path ? path : "MODELS/TEXTURES/";
     ShellFreePath(path);
-    // The engine keeps the first error since the last look: clear it, so
-    // that the one after a failed read tells a missing file from a damaged one.
-    ErrorRecord error{};
-    ErrorGet(&error);
+    ImageSetPath(folder.c_str());
     m_texture = TextureRead("PARTICLE.PNG", nullptr);
     if (!m_texture) {
-        const bool missing = ErrorGet(&error)->code == kErrorFileOpen;
+        // A file that is there but does not read is damaged, not missing.
+        FileSlot* file = FileSystemManagerFOpen((folder + "PARTICLE.PNG").c_str(), "rb");
+        const bool missing = file == nullptr;
+        if (file)
+            FileSystemManagerFClose(file);
         CStandardApplication::ReportEngineError(
             missing
                 ? "Texture file 'PARTICLE.PNG' not found\nPlease check your data"

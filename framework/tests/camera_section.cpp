@@ -110,6 +110,7 @@ TEST_F(CameraSection, ClipsAndFieldOfViewThatDrawNothingAreRefused)
     const float nearClip = cameras_.GetNearClip(), farClip = cameras_.GetFarClip();
     for (const auto& c : cases) {
         Boxes().clear();
+        Framework().halt = false;
         Start("Camera", c.attributes);
         ASSERT_FALSE(Boxes().empty()) << c.attributes[1];
         if (c.box) {

@@ -218,6 +218,7 @@ TEST_F(ConfigReading, ResourceArenaOnlyInsideGraphicsSettings)
 
     ConfigBuilder missing;
     missing.Open("Config").Open("GraphicsGlobalSettings").Element("RessourceArena", {{"bytes", "1"}});
+    Boxes().clear();
     Read(missing.Text());
     EXPECT_EQ(Boxes(),
               Calls{"'size' attribute not found in 'RessourceArena' section.\nPlease update your XML file"});
