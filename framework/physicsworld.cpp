@@ -237,8 +237,7 @@ bool CPhysicsWorld::LoadWorld(const char* fileName, int32_t renderMode)
         // A level that does not load leaves every frame empty: as much an
         // error as a file that is not there.
         char text[512];
-        std::snprintf(text, sizeof text, "Can not load world in file %s\n %s", fileName,
-                      worldStream ? "its world is damaged" : "it holds no world");
+        std::snprintf(text, sizeof text, "Can not load world in file %s\n it holds no whole world", fileName);
         CStandardApplication::ReportEngineError(text);
         ShellFreePath(path);
         // Nothing of the file stays: the dictionary would have no owner.
