@@ -149,8 +149,8 @@ TEST_F(PhysicsWorld, LoadedWorldIsDrawnThroughItsOwnCameraAndTornDown)
         // A file without a world chunk gives no level: an error, not an empty frame.
         c.Element("World", {{"filename", "fonts/did16.met"}, {"name", "x"}, {"flags", "0"}});
     });
-    EXPECT_EQ(Boxes(),
-              std::vector<std::string>{"Can not load world in file fonts/did16.met\n it holds no whole world"});
+    EXPECT_EQ(Boxes(), std::vector<std::string>{
+                           "Can not load world in file fonts/did16.met\n it holds no whole world"});
     Framework().halt = false;
     ASSERT_EQ(Worlds()->GetWorldCount(), 1);
     ASSERT_NE(Worlds()->GetWorld(0), nullptr);
