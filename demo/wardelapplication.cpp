@@ -6,6 +6,7 @@
 #include <new>
 
 #include "ai/behaviours/wardel_team.h"
+#include "ai/runtime/ais_reader.h"
 #include "ai/runtime/runtime.h"
 #include "demo/aiclock.h"
 #include "demo/aidebuglines.h"
@@ -15,6 +16,7 @@
 #include "demo/registrations.h"
 #include "demo/wardelqueries.h"
 #include "framework/cameramanager.h"
+#include "framework/character.h"
 #include "framework/font.h"
 #include "framework/framework.h"
 #include "framework/inputmanager.h"
@@ -35,13 +37,18 @@ constexpr uint8_t kSky[4] = {88, 88, 110, 255};
 /// edge, and their least distance from either edge (2-D units).
 constexpr float kTextX = 0.55f;
 constexpr float kTextMargin = 0.02f;
+constexpr int32_t kMaxEscorts = CCharacter::kMaxCharacters - 1;
 
 WardelCharacterFactory gCharacterFactory = &CCharacterBinding::Create;
 
-/// Fails the start-up with a message on standard error.
+/// Fails the start-up: the demo cannot run without what it refuses, so the
+/// message goes to the framework's error box, which stops the frames (and
+/// ends an unattended run, failing).
 bool Refuse(const char* message)
 {
-    std::fprintf(stderr, "Wardels: %s\n", message);
+    char text[1024];
+    std::snprintf(text, sizeof text, "Wardels: %s", message);
+    CStandardApplication::ReportEngineError(text);
     return false;
 }
 
@@ -101,7 +108,18 @@ bool CWardelApplication::OnXmlStartElement(const char* element, const char** att
     }
     if (IsElement(element, "Bots")) {
         m_insideBots = true;
-        return ReadIntAttribute("number", AttributePair(attributes, 0), &m_escortCount);
+        int32_t count = m_escortCount;
+        if (!ReadIntAttribute("number", AttributePair(attributes, 0), &count))
+            return false;
+        // Every escort is a character of the framework's table, beside the VIP.
+        if (count < 0 || count > kMaxEscorts) {
+            ConfigRefuseValue("number", AttributePair(attributes, 0)[1],
+                              "is not a number of escorts from 0 to 255 (the framework's characters beside "
+                              "the VIP)");
+            return false;
+        }
+        m_escortCount = count;
+        return true;
     }
     if (IsElement(element, "InitialPosition")) {
         if (m_insidePlayer)
@@ -163,16 +181,32 @@ bool CWardelApplication::StartAi()
 
 bool CWardelApplication::LoadAiData()
 {
+    if (m_aiPathData[0] == '\0')
+        return Refuse("the configuration names no AI data (\"AiPathData\")");
     char* path = ShellMakeNativePath(m_aiPathData);
     Stream* stream = path != nullptr ? StreamOpen(kStreamFileName, kStreamRead, path) : nullptr;
     ShellFreePath(path);
-    if (stream == nullptr)
-        return Refuse("the AI data cannot be opened");
+    char text[768];
+    if (stream == nullptr) {
+        std::snprintf(text, sizeof text, "the AI data %s cannot be opened", m_aiPathData);
+        return Refuse(text);
+    }
     m_aiConfig = Zelk::AiLoadConfigStream(stream);
+    if (const char* damage = Zelk::AiGetAisReader()->GetLastError(); *damage != '\0') {
+        StreamClose(stream, nullptr);
+        std::snprintf(text, sizeof text, "the AI data %s is damaged: %s", m_aiPathData, damage);
+        return Refuse(text);
+    }
     m_aiWorld = Zelk::AiCreateWorld(m_aiConfig, kAiHeapSize);
     StreamClose(stream, nullptr);
-    if (m_aiWorld == nullptr)
-        return Refuse("the AI data makes no AI world");
+    if (m_aiWorld == nullptr) {
+        std::snprintf(text, sizeof text, "the AI data %s makes no AI world", m_aiPathData);
+        return Refuse(text);
+    }
+    if (const char* leftOut = Zelk::AiGetWorldLeftOutService(m_aiWorld); *leftOut != '\0') {
+        std::snprintf(text, sizeof text, "the AI data %s is refused: %s", m_aiPathData, leftOut);
+        return Refuse(text);
+    }
     if (DebugLinesInit(Zelk::AiGetWorldOneMeter(m_aiWorld)) != 1)
         ShellReportWarning("Can't initialise debug rendering system");
     return true;

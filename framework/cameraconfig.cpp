@@ -7,6 +7,7 @@
 
 #include "framework/cameramanager.h"
 #include "framework/framelookat.h"
+#include "framework/framework.h"
 #include "framework/standardapplication.h"
 #include "graphics/core/camera.h"
 #include "graphics/core/frame.h"
@@ -149,15 +150,36 @@ bool CCameraManager::OnEnd(const char* element)
 
 bool CCameraManager::ReadCameraElement(const char** attributes)
 {
-    if (!ReadReported(attributes, 0, "nearClip", "Camera", &m_nearClip))
+    // Clip planes at or behind the eye, or a far plane before the near one,
+    // leave nothing to draw; so does a field of view of 0 or a half turn.
+    // The camera changes only when all three are sound.
+    float nearClip = m_nearClip, farClip = m_farClip, fov = m_fov;
+    const bool halted = Framework().halt;
+    if (!ReadReported(attributes, 0, "nearClip", "Camera", &nearClip) ||
+        !ReadReported(attributes, 1, "farClip", "Camera", &farClip) ||
+        !ReadReported(attributes, 2, "fov", "Camera", &fov) || (!halted && Framework().halt))
         return false;
-    if (m_camera)
+    if (!(nearClip > 0.0f)) {
+        ConfigRefuseValue("nearClip", AttributePair(attributes, 0)[1], "is not a distance above 0");
+        return false;
+    }
+    if (!(farClip > nearClip)) {
+        ConfigRefuseValue("farClip", AttributePair(attributes, 1)[1], "is not beyond the near clip");
+        return false;
+    }
+    if (!(fov > 0.0f && fov < 180.0f)) {
+        ConfigRefuseValue("fov", AttributePair(attributes, 2)[1],
+                          "is not an angle between 0 and 180 degrees");
+        return false;
+    }
+    m_nearClip = nearClip;
+    m_farClip = farClip;
+    m_fov = fov;
+    if (m_camera) {
         CameraSetNearClipPlane(m_camera, m_nearClip);
-    if (!ReadReported(attributes, 1, "farClip", "Camera", &m_farClip))
-        return false;
-    if (m_camera)
         CameraSetFarClipPlane(m_camera, m_farClip);
-    return ReadReported(attributes, 2, "fov", "Camera", &m_fov);
+    }
+    return true;
 }
 
 bool CCameraManager::ReadMode(const char** attributes, int32_t* mode, const char* message) const

@@ -20,13 +20,27 @@ class CConfigSection
     virtual bool OnEnd(const char* element) = 0;
 };
 
+/// The largest magnitude a number in "config.xml" may have: beyond it no
+/// length, speed or position of a level is meant, and products with the
+/// scale could overflow.
+inline constexpr float kConfigLargestMagnitude = 1e6f;
+
 /// True when `pair` holds `key` (exact, case-sensitive) with a value; the
-/// value is then scanned as "%d" in the "C" locale into `result` (left alone
-/// when it holds no number). False, result untouched, otherwise. Never reads
-/// past a null name.
+/// value must then be a whole number (white space around it and a leading
+/// '+' allowed) in the "C" locale, stored into `result`. A value that is not
+/// one is refused (ConfigRefuseValue: the error box, which halts) and leaves
+/// `result` alone; the answer is still true. False, result untouched, when
+/// the pair is absent or misnamed. Never reads past a null name.
 bool ReadIntAttribute(const char* key, const char** pair, int32_t* result);
-/// The same with "%f" into a 32-bit float.
+/// The same for a 32-bit float, which must be finite and at most
+/// kConfigLargestMagnitude in magnitude.
 bool ReadFloatAttribute(const char* key, const char** pair, float* result);
+/// Names the file and the element that the readers are reading, for their
+/// messages (null: not known). The configuration reader sets both.
+void ConfigSetReadingPlace(const char* file, const char* element);
+/// Refuses a value: "<file>: element '<element>' attribute '<key>' value
+/// '<value>' <why>." in the framework's error box, which halts the program.
+void ConfigRefuseValue(const char* key, const char* value, const char* why);
 /// The value of `pair` when it holds `key` (exact, case-sensitive); null
 /// otherwise.
 const char* ReadTextAttribute(const char* key, const char** pair);

@@ -33,6 +33,8 @@ namespace {
 constexpr size_t kBlockSize = 1024;
 /// The largest resource arena a configuration may ask for (256 MiB).
 constexpr uint32_t kMaxArenaSize = 256u << 20;
+/// The smallest "Scale": below it a level of a kilometre is under a metre.
+constexpr float kSmallestScale = 0.001f;
 
 void XMLCALL StartHandler(void* user, const XML_Char* name, const XML_Char** attributes)
 {
@@ -90,6 +92,7 @@ void CStandardApplication::LoadConfiguration()
         return;
     }
     m_depth = 0;
+    ConfigSetReadingPlace(m_configFile, nullptr);
     char block[kBlockSize];
     for (;;) {
         const size_t read = std::fread(block, 1, sizeof block, file);
@@ -100,6 +103,7 @@ void CStandardApplication::LoadConfiguration()
     }
     std::fclose(file);
     XML_ParserFree(parser);
+    ConfigSetReadingPlace(nullptr, nullptr);
     // A file cut short leaves sections open: close them without their ends.
     delete m_lastLight;
     m_lastLight = nullptr;
@@ -112,6 +116,7 @@ void CStandardApplication::LoadConfiguration()
 bool CStandardApplication::StartElement(const char* element, const char** attributes)
 {
     ++m_depth;
+    ConfigSetReadingPlace(m_configFile, element);
     if (m_graphicsSettingsDepth != 0) {
         if (std::strcmp(element, "RessourceArena") != 0)
             return true;
@@ -121,11 +126,14 @@ bool CStandardApplication::StartElement(const char* element, const char** attrib
                 "'size' attribute not found in 'RessourceArena' section.\nPlease update your XML file");
             return false;
         }
-        // A negative size would wrap to an arena of gigabytes, and an arena
-        // beyond kMaxArenaSize is no resource cache but a request to exhaust
-        // memory: either keeps the size.
-        if (size >= 0 && uint32_t(size) <= kMaxArenaSize)
-            m_arenaSize = uint32_t(size);
+        // A size of 0 or below leaves the engine no cache (every resource
+        // fails), one beyond kMaxArenaSize asks for most of the memory.
+        if (size <= 0 || uint32_t(size) > kMaxArenaSize) {
+            const char** pair = AttributePair(attributes, 0);
+            ConfigRefuseValue("size", pair[1], "is not a size from 1 to 268435456 bytes");
+            return false;
+        }
+        m_arenaSize = uint32_t(size);
         return true;
     }
     if (m_receiver) {
@@ -227,7 +235,17 @@ bool CStandardApplication::ReadDebug(const char** attributes)
 
 bool CStandardApplication::ReadScale(const char** attributes)
 {
-    return ReadFloatAttribute("value", AttributePair(attributes, 0), &m_scale);
+    float scale = m_scale;
+    if (!ReadFloatAttribute("value", AttributePair(attributes, 0), &scale))
+        return false;
+    // Every length of the level is multiplied by the scale: 0 or below
+    // folds the level to a point or turns it inside out.
+    if (!(scale >= kSmallestScale)) {
+        ConfigRefuseValue("value", AttributePair(attributes, 0)[1], "is not a scale of 0.001 or more");
+        return false;
+    }
+    m_scale = scale;
+    return true;
 }
 
 bool CStandardApplication::OpenApplication(const char**)

@@ -40,6 +40,15 @@ bool CFont::Load(Camera* camera)
         CStandardApplication::ReportEngineError("Unable to load font DID16\nPlease update your assets");
         return false;
     }
+    // A metrics file cut after its header reads as a font without a glyph,
+    // which would print every text as nothing.
+    if (FontGetGlyphCount(m_font) == 0) {
+        FontDestroy(m_font);
+        m_font = nullptr;
+        CStandardApplication::ReportEngineError(
+            "Font DID16 has no glyph: FONTS/DID16.MET is damaged\nPlease update your assets");
+        return false;
+    }
     m_brush = BrushCreate();
     if (TexDictionary* glyphs = FontGetTexDictionary())
         TexDictionaryForAllTextures(glyphs, SetLinearFilter, nullptr);

@@ -3,11 +3,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <string>
 
 #include "ai/runtime/random.h"
 #include "framework/screenquad.h"
 #include "framework/standardapplication.h"
 #include "graphics/animation/particle.h"
+#include "graphics/core/filesystem.h"
 #include "graphics/core/frame.h"
 #include "graphics/core/image.h"
 #include "graphics/core/texture.h"
@@ -59,12 +61,20 @@ bool CImpactParticles::Init(float scale, uint8_t r, uint8_t g, uint8_t b)
     Destroy();
     m_scale = scale;
     char* path = ShellMakeNativePath("MODELS/TEXTURES/");
-    ImageSetPath(path ? path : "MODELS/TEXTURES/");
+    const std::string folder = path ? path : "MODELS/TEXTURES/";
     ShellFreePath(path);
+    ImageSetPath(folder.c_str());
     m_texture = TextureRead("PARTICLE.PNG", nullptr);
     if (!m_texture) {
+        // A file that is there but does not read is damaged, not missing.
+        FileSlot* file = FileSystemManagerFOpen((folder + "PARTICLE.PNG").c_str(), "rb");
+        const bool missing = file == nullptr;
+        if (file)
+            FileSystemManagerFClose(file);
         CStandardApplication::ReportEngineError(
-            "Texture file 'PARTICLE.PNG' not found\nPlease check your data");
+            missing
+                ? "Texture file 'PARTICLE.PNG' not found\nPlease check your data"
+                : "Texture file 'PARTICLE.PNG' cannot be read: the file is damaged\nPlease check your data");
         return false;
     }
     m_emitter = ParticleEmitterCreate(kParticles, kEmitterFlags, kParticleValuePointSprites);

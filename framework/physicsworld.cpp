@@ -2,6 +2,7 @@
 #include "framework/physicsworld.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 
@@ -38,6 +39,8 @@ constexpr float kDynamicSlide = 10.0f;
 /// The most bodies or joints a configuration may ask the context for: more
 /// would only be a request to exhaust memory.
 constexpr int32_t kMaxPhysicsCount = 4096;
+/// The strongest gravity, per axis, in world units per second squared.
+constexpr float kLargestGravity = 1000.0f;
 
 uint32_t PhysicsCount(int32_t value)
 {
@@ -110,7 +113,8 @@ bool CPhysicsWorld::OnStart(const char* element, const char** attributes)
 
 bool CPhysicsWorld::ReadGlobalSetting(const char* element, const char** attributes)
 {
-    PhysicsWorldSettings& s = m_settings;
+    // Read into a copy: a value refused by CheckGlobalSetting is not kept.
+    PhysicsWorldSettings s = m_settings;
     struct Element
     {
         const char* name;
@@ -144,8 +148,39 @@ bool CPhysicsWorld::ReadGlobalSetting(const char* element, const char** attribut
         {"SolidSlide", {{"value", "value", &s.solidSlide, nullptr}}, 1},
     };
     for (const Element& e : elements) {
-        if (std::strcmp(element, e.name) == 0)
-            return ReadAttributeSlots(attributes, e.name, e.slots, e.count);
+        if (std::strcmp(element, e.name) != 0)
+            continue;
+        if (!ReadAttributeSlots(attributes, e.name, e.slots, e.count)) {
+            m_settings = s; // the values before the missing one stay
+            return false;
+        }
+        if (!CheckGlobalSetting(s, e.slots, e.count, attributes))
+            return false;
+        m_settings = s;
+        return true;
+    }
+    return true;
+}
+
+// Counts beyond what the context serves, and a gravity that throws every
+// body out of the level in one frame, are refused with their attribute.
+bool CPhysicsWorld::CheckGlobalSetting(const PhysicsWorldSettings& read, const AttributeSlot* slots,
+                                       int32_t count, const char** attributes)
+{
+    for (int32_t place = 0; place < count; ++place) {
+        const AttributeSlot& slot = slots[place];
+        const char* value = AttributePair(attributes, place)[1];
+        if (slot.integer && (*slot.integer < 0 || *slot.integer > kMaxPhysicsCount)) {
+            ConfigRefuseValue(slot.name, value, "is not a count from 0 to 4096");
+            return false;
+        }
+        const bool gravity =
+            slot.real == &read.gravity.x || slot.real == &read.gravity.y || slot.real == &read.gravity.z;
+        if (gravity && std::fabs(*slot.real) > kLargestGravity) {
+            ConfigRefuseValue(slot.name, value,
+                              "is not a gravity from -1000 to 1000 units per second squared");
+            return false;
+        }
     }
     return true;
 }
@@ -193,11 +228,17 @@ bool CPhysicsWorld::LoadWorld(const char* fileName, int32_t renderMode)
     StreamClose(stream, nullptr);
 
     World* world = nullptr;
-    if (Stream* worldStream = OpenChunk(path, kChunkWorld)) {
+    Stream* worldStream = OpenChunk(path, kChunkWorld);
+    if (worldStream) {
         world = WorldStreamRead(worldStream);
         StreamClose(worldStream, nullptr);
     }
     if (!world) {
+        // A level that does not load leaves every frame empty: as much an
+        // error as a file that is not there.
+        char text[512];
+        std::snprintf(text, sizeof text, "Can not load world in file %s\n it holds no whole world", fileName);
+        CStandardApplication::ReportEngineError(text);
         ShellFreePath(path);
         // Nothing of the file stays: the dictionary would have no owner.
         if (dictionary) {

@@ -41,6 +41,7 @@ struct OlpTrilistQuery;
 struct OlpVolume;
 struct World;
 struct WorldSector;
+struct AttributeSlot;
 class CCameraManager;
 class CCollisionPlane;
 class CCollisionTriangle;
@@ -291,6 +292,9 @@ class CPhysicsWorld : public CConfigSection
 
     bool AddInteractive(InteractiveKind kind, CInteractiveObject* object);
     bool ReadGlobalSetting(const char* element, const char** attributes);
+    /// Refuses a count or a gravity that was read but cannot be served.
+    bool CheckGlobalSetting(const PhysicsWorldSettings& read, const AttributeSlot* slots, int32_t count,
+                            const char** attributes);
     /// "CollisionPlane" or "CollisionTriangle" starts a pending object read by
     /// the following elements; false for another element.
     bool OpenCollisionElement(const char* element);

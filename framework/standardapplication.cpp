@@ -11,6 +11,7 @@
 #include "framework/inputmanager.h"
 #include "framework/light.h"
 #include "framework/physicsworld.h"
+#include "graphics/shared/skel/win/devicechooser.h"
 #include "graphics/shared/skel/win/shellcamera.h"
 #include "graphics/shared/skel/win/shellengine.h"
 #include "graphics/shared/skel/win/shellinput.h"
@@ -86,7 +87,7 @@ ShellEventResult CStandardApplication::OnEvent(ShellEvent event, void* parameter
         return AttachPlugins() ? ShellEventHandled : ShellEventFailed;
     case ShellEventStartEngine:
         if (!Initialize(static_cast<HWND>(parameter))) {
-            FrameworkExitProcess(0);
+            FrameworkExitProcess(ShellStartExitCode());
             return ShellEventFailed; // reached only when the exit hook returns
         }
         OnInitialize();

@@ -7,6 +7,7 @@
 #include "ai/navigation/nav_host.h"
 #include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/config_node.h"
+#include "ai/runtime/warning.h"
 #include "ai/runtime/world.h"
 
 #include <algorithm>
@@ -97,13 +98,19 @@ bool CGraphManager::Init(CConfigNode* node)
     m_astarMemoryGiven = false;
     if (!CGlobalService::Init(node))
         return false;
-    if (!m_astarMemoryGiven && !m_entries.empty()) {
-        int32_t largest = 0;
-        for (const CGraphEntry* entry : m_entries)
-            largest = std::max(largest, entry->GetGraph()->GetNodeArraySize());
-        if (largest > 0 && !AstarMemoryInit(largest))
-            return false;
-    }
+    const CGraphEntry* largest = nullptr;
+    for (const CGraphEntry* entry : m_entries)
+        if (!largest || entry->GetGraph()->GetNodeArraySize() > largest->GetGraph()->GetNodeArraySize())
+            largest = entry;
+    const int32_t nodes = largest ? largest->GetGraph()->GetNodeArraySize() : 0;
+    if (!m_astarMemoryGiven && nodes > 0 && !AstarMemoryInit(nodes))
+        return false;
+    // A search needs a record per node of its graph: with less, every path
+    // request on the larger graphs fails, and the agents stand still.
+    if (m_astarMemoryGiven && AstarMemoryCapacity() < nodes)
+        AiWarning("graph manager: \"AstarMemory\" %d is below the %d nodes of graph \"%s\": no path can be "
+                  "searched on it",
+                  AstarMemoryCapacity(), nodes, largest->GetName());
     const float oneMeter = NavOneMeter();
     g_tolerance = 0.1f * oneMeter;
     g_tolerance2 = g_tolerance * g_tolerance;

@@ -58,15 +58,23 @@ CAisReader::~CAisReader()
 bool CAisReader::Fail(const char* why)
 {
     if (m_error[0] == 0) {
-        std::snprintf(m_error, sizeof m_error, "%s", why);
+        std::snprintf(m_error, sizeof m_error, "%s at byte %llu", why,
+                      static_cast<unsigned long long>(m_offset));
     }
     return false;
+}
+
+uint32_t CAisReader::Take(void* buffer, uint32_t n)
+{
+    const uint32_t got = m_input->Read(buffer, n);
+    m_offset += got;
+    return got;
 }
 
 bool CAisReader::ReadHeader(uint32_t* type, uint32_t* size)
 {
     uint8_t header[12];
-    if (!m_input || m_input->Read(header, sizeof header) != sizeof header) {
+    if (!m_input || Take(header, sizeof header) != sizeof header) {
         return false;
     }
     *type = ReadU32(header);
@@ -86,6 +94,7 @@ bool CAisReader::ReadString(const uint8_t* field, CConfigNode* node, bool (CConf
 bool CAisReader::Load(CAisInput* input, CConfigNode* root)
 {
     m_error[0] = 0;
+    m_offset = 0;
     m_input = input;
     m_root = root;
     m_remaining = m_size = 0;
@@ -95,12 +104,11 @@ bool CAisReader::Load(CAisInput* input, CConfigNode* root)
         return Fail("no input");
     }
     char magic[sizeof kAisMagic];
-    if (input->Read(magic, sizeof magic) != sizeof magic ||
-        std::memcmp(magic, kAisMagic, sizeof magic) != 0) {
+    if (Take(magic, sizeof magic) != sizeof magic || std::memcmp(magic, kAisMagic, sizeof magic) != 0) {
         return Fail("not an .AIS file (wrong magic)");
     }
     uint8_t version[4];
-    if (input->Read(version, 4) != 4) {
+    if (Take(version, 4) != 4) {
         return Fail("truncated before the version");
     }
     if (ReadU32(version) != kAisVersion) {
@@ -131,7 +139,7 @@ bool CAisReader::ReadNode(CConfigNode* node, int depth)
             return Fail("node without its 260-byte struct chunk");
         }
         uint8_t body[kAisNodeStructSize];
-        if (m_input->Read(body, sizeof body) != sizeof body) {
+        if (Take(body, sizeof body) != sizeof body) {
             return Fail("truncated node");
         }
         // An empty name field is a node without a name, as in the text it came from.
@@ -156,15 +164,25 @@ bool CAisReader::ReadNode(CConfigNode* node, int depth)
             return Fail("leaf chunk of the wrong size");
         }
         uint8_t body[kAisLeafSize];
-        if (m_input->Read(body, sizeof body) != sizeof body) {
+        if (Take(body, sizeof body) != sizeof body) {
             return Fail("truncated leaf");
         }
-        return ReadString(body, node, &CConfigNode::SetKey) &&
-               ReadString(body + kAisStringField, node, &CConfigNode::SetValue);
+        if (!ReadString(body, node, &CConfigNode::SetKey) ||
+            !ReadString(body + kAisStringField, node, &CConfigNode::SetValue)) {
+            return false;
+        }
+        // As the text compiler: a number that is not a finite float is refused.
+        if (ConfigIsNonFiniteNumber(node->GetValue())) {
+            char why[128];
+            std::snprintf(why, sizeof why, "<%.32s> holds \"%.32s\", which is not a finite number",
+                          node->GetKey(), node->GetValue());
+            return Fail(why);
+        }
+        return true;
     }
     case kAisChunkRawMarker: {
         uint8_t body[4];
-        if (size != sizeof body || m_input->Read(body, sizeof body) != sizeof body) {
+        if (size != sizeof body || Take(body, sizeof body) != sizeof body) {
             return Fail("truncated raw-data marker");
         }
         if (!node->SetKey("RawData")) {
@@ -181,7 +199,11 @@ bool CAisReader::ReadNode(CConfigNode* node, int depth)
     }
     default:
         // An unknown chunk: skip its body so the next chunk is read from its start.
-        return m_input->Skip(size) || Fail("truncated unknown chunk");
+        if (!m_input->Skip(size)) {
+            return Fail("truncated unknown chunk");
+        }
+        m_offset += size;
+        return true;
     }
 }
 
@@ -231,7 +253,7 @@ uint32_t CAisReader::ReadRawData(CConfigNode* node, void* buffer, uint32_t size)
         m_remaining -= n;
         return n;
     }
-    uint32_t got = m_input->Read(buffer, n);
+    uint32_t got = Take(buffer, n);
     m_remaining -= got;
     if (got < n) {
         m_remaining = 0; // the file ends inside the block
@@ -246,7 +268,7 @@ void CAisReader::CloseRawData(CConfigNode* node)
         uint8_t scratch[kSkipPiece];
         while (m_remaining > 0) {
             uint32_t piece = m_remaining < kSkipPiece ? m_remaining : kSkipPiece;
-            uint32_t got = m_input->Read(scratch, piece);
+            uint32_t got = Take(scratch, piece);
             m_remaining = got == piece ? m_remaining - piece : 0;
         }
     }

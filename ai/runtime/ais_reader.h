@@ -81,7 +81,7 @@ class CAisReader : public CDataSource
     /// False on wrong magic or version, a malformed or truncated tree (root then holds what
     /// was read), or more "RawData" nodes than raw-data handles.
     bool Load(CAisInput* input, CConfigNode* root);
-    /// Why the last Load failed ("" after success).
+    /// Why the last Load failed, with the byte offset reached ("" after success).
     const char* GetLastError() const { return m_error; }
 
     bool OpenRawData(CConfigNode* node) override;
@@ -96,7 +96,10 @@ class CAisReader : public CDataSource
     virtual bool ReadNode(CConfigNode* node, int depth);
 
   private:
+    /// Records `why` and the offset reached, once: "<why> at byte <offset>".
     bool Fail(const char* why);
+    /// Reads from the input, counting the offset.
+    uint32_t Take(void* buffer, uint32_t n);
     bool ReadHeader(uint32_t* type, uint32_t* size);
     bool ReadString(const uint8_t* field, CConfigNode* node, bool (CConfigNode::*set)(const char*));
 
@@ -108,7 +111,8 @@ class CAisReader : public CDataSource
     uint32_t m_blockCounter = 0;
     uint32_t m_rawCount = 0;
     const CConfigNode* m_openNode = nullptr;
-    char m_error[128] = {};
+    uint64_t m_offset = 0; ///< bytes of the file read so far
+    char m_error[160] = {};
 };
 
 /// Wraps the engine's stream (not owned) as reader input; null for a null stream.

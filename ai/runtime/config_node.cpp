@@ -243,8 +243,9 @@ bool ConfigIsNonFiniteNumber(const char* text)
         return false;
     }
     auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    // Read as the float it becomes: 1e39 overflows to infinity.
     char* end = nullptr;
-    const double value = strtod_l(text, &end, CLocale());
+    const float value = strtof_l(text, &end, CLocale());
     if (end == text) {
         return false;
     }

@@ -93,7 +93,7 @@ CConfigNode* AddConfigChild(CConfigNode* node, const char* name, const char* key
 int32_t ConfigToInt(const char* text, int32_t fallback = 0);
 float ConfigToFloat(const char* text, float fallback = 0.0f);
 /// True when text reads whole (blanks around allowed) as a number in the "C" locale that is
-/// not finite: "nan", "inf", "1e999" and the like.
+/// not finite as a 32-bit float: "nan", "inf", "1e39" and the like.
 bool ConfigIsNonFiniteNumber(const char* text);
 
 } // namespace Zelk

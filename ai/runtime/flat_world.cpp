@@ -61,6 +61,11 @@ uint32_t AiGetWorldMaxTeam(const CWorld* world)
     return world ? world->GetMaxTeam() : 0;
 }
 
+const char* AiGetWorldLeftOutService(const CWorld* world)
+{
+    return world ? world->GetLeftOutService() : "";
+}
+
 int AiStartWorld(CWorld* world)
 {
     if (!world) {

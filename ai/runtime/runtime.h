@@ -126,6 +126,9 @@ CWorld* AiCreateWorldWithSource(CConfigNode* root, CDataSource* source, uint32_t
 float AiGetWorldOneMeter(const CWorld* world);
 uint32_t AiGetWorldMaxEntity(const CWorld* world);
 uint32_t AiGetWorldMaxTeam(const CWorld* world);
+/// Why the first wanted global service of the world was left out ("" when none was; a
+/// service that refused its definition, for example because its raw data is damaged).
+const char* AiGetWorldLeftOutService(const CWorld* world);
 /// Starts every entity, brain and world service; returns 1 (0 for null).
 int AiStartWorld(CWorld* world);
 /// One AI frame.

@@ -59,6 +59,9 @@ class Parser
     // A NUL byte would cut a value short without a word: refuse the text instead.
     bool CheckNoNulByte()
     {
+        if (m_end == 0) {
+            return Fail(0, "the text ends before its root element (it is empty)");
+        }
         const void* nul = std::memchr(m_text, '\0', m_end);
         return !nul || Fail(std::size_t(static_cast<const char*>(nul) - m_text), "NUL byte in the text");
     }

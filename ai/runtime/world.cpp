@@ -10,7 +10,9 @@
 #include "ai/runtime/time_manager.h"
 #include "ai/runtime/warning.h"
 
+#include <cstdio>
 #include <cstring>
+#include <initializer_list>
 
 namespace Zelk {
 
@@ -203,6 +205,16 @@ bool CWorld::ReadConfiguration(CConfigNode* root)
         aperiodic += IsKey(timeMgt->GetChild(i), "Aperiodic");
         periodic += IsKey(timeMgt->GetChild(i), "Periodic");
     }
+    // Each task slot is a record of its own: a count beyond the limit is a
+    // request for gigabytes, refused before anything is reserved.
+    for (const char* key : {"MaxAperiodicTask", "MaxPeriodicTask"}) {
+        const char* text = root->GetChildValue(key);
+        const int32_t tasks = ConfigToInt(text, 0);
+        if (text && (tasks < 0 || tasks > kMaxTaskLimit)) {
+            AiWarning("world: \"%s\" %s is outside 0..%d", key, text, kMaxTaskLimit);
+            return false;
+        }
+    }
     aperiodic = ConfigToInt(root->GetChildValue("MaxAperiodicTask"), aperiodic);
     periodic = ConfigToInt(root->GetChildValue("MaxPeriodicTask"), periodic);
     CTimeManager::SetCapacities(aperiodic, periodic);
@@ -242,23 +254,33 @@ void CWorld::CreateGlobalServices(CConfigNode* root)
         const char* name = entry->GetValue();
         CConfigNode* definition = library->FindNamedChild("Service", name);
         if (!definition) {
-            AiWarning("world service \"%s\" has no definition under \"Services\"; left out", name);
+            LeaveOut("world service \"%s\" has no definition under \"Services\"%s; left out", name, "");
             continue;
         }
         const char* className = definition->GetChildValue("Class");
         CGlobalServiceClassRecord* record = CGlobalServiceClassRecord::Find(className);
         if (!record || !record->GetCreator()) {
-            AiWarning("world service \"%s\": unknown class \"%s\"; left out", name,
-                      className ? className : "");
+            LeaveOut("world service \"%s\": unknown class \"%s\"; left out", name,
+                     className ? className : "");
             continue;
         }
         CGlobalService* service = record->GetCreator()();
         if (service && service->Init(definition)) {
             AddGlobalService(service);
         } else {
-            AiWarning("world service \"%s\" (%s) refused its definition; left out", name, className);
+            LeaveOut("world service \"%s\" (%s) refused its definition; left out", name, className);
             delete service;
         }
+    }
+}
+
+void CWorld::LeaveOut(const char* format, const char* name, const char* className)
+{
+    char text[sizeof m_leftOut];
+    std::snprintf(text, sizeof text, format, name, className);
+    AiWarning("%s", text);
+    if (m_leftOut[0] == 0) {
+        std::snprintf(m_leftOut, sizeof m_leftOut, "%s", text);
     }
 }
 

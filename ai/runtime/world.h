@@ -23,6 +23,8 @@ namespace Zelk {
 
 /// Most teams a world may hold: a larger "MaxTeam" is refused with a warning.
 inline constexpr int32_t kMaxTeamLimit = 65535;
+/// The most aperiodic or periodic tasks a world may reserve ("MaxAperiodicTask", "MaxPeriodicTask").
+inline constexpr int32_t kMaxTaskLimit = 65535;
 
 class CConfigNode;
 class CDataSource;
@@ -79,11 +81,16 @@ class CWorld : public CAiObject
     float GetOneMeter() const { return m_oneMeter; }
     uint32_t GetMaxEntity() const { return m_entityLimit; }
     uint32_t GetMaxTeam() const { return m_teamLimit; }
+    /// Why the first wanted global service was left out (no definition, an
+    /// unknown class, a refused definition); "" when every one was made.
+    const char* GetLeftOutService() const { return m_leftOut; }
     uint32_t GetSlot() const { return m_slot; }
     void SetSlot(uint32_t slot) { m_slot = slot; }
 
   private:
     void CreateGlobalServices(CConfigNode* root);
+    /// Warns that a service was left out and keeps the first such text.
+    void LeaveOut(const char* format, const char* name, const char* className);
 
     CDataSource* m_source;
     CConfigNode* m_config = nullptr;
@@ -97,6 +104,7 @@ class CWorld : public CAiObject
     uint32_t m_serviceCapacity = 0;
     uint32_t m_slot = 0;
     bool m_started = false;
+    char m_leftOut[192] = {};
 };
 
 /// Creates the world from root with source as its data source; it becomes the current

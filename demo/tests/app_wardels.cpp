@@ -274,6 +274,10 @@ TEST_F(WardelApp, AiQueriesGoThroughThePhysicsWorld)
     EXPECT_EQ(Zelk::AiGetHostInterface()->rayCast(p, p, nullptr, 1, 7.0f, normal), 7.0f);
 }
 
+// The demo needs its AI data whole: a file that is missing, cut short,
+// carries a number that is not a finite float, or whose world leaves out a
+// service stops the start with an error box that names the file and what is
+// wrong (and where), which halts the frames.
 TEST_F(WardelApp, BrokenAiDataStopsTheStartWithAMessage)
 {
     struct Case
@@ -281,22 +285,68 @@ TEST_F(WardelApp, BrokenAiDataStopsTheStartWithAMessage)
         const char* what;
         std::string from, to;
         size_t keep;
+        std::vector<std::string> said;
     };
+    const size_t size = ReadText("data/wardels.ais").size();
     const Case cases[] = {
-        {"no team", "WardelsTeam", "WardelsTeaX", 0},
-        {"cut short", "", "", 200},
-        {"missing file", "", "", 0},
+        {"no team", "WardelsTeam", "WardelsTeaX", 0, {"Wardels: the AI data has no team \"WardelsTeam\""}},
+        {"cut in the tree", "", "", 200, {"damaged.ais is damaged: ", " at byte "}},
+        {"NaN in a leaf", "<AstarMemory>", "<AstarMemory>", 0, {}}, // replaced below
+        {"cut in the raw data", "", "", size - 100, {"damaged.ais is refused: world service \""}},
+        {"missing file", "", "", 0, {"Wardels: the AI data data/none.ais cannot be opened"}},
     };
     for (const Case& c : cases) {
-        const std::string path =
+        std::string path =
             std::string(c.what) == "missing file" ? "data/none.ais" : DamagedAis(c.from, c.to, c.keep);
-        ::testing::internal::CaptureStderr();
+        std::vector<std::string> said = c.said;
+        if (std::string(c.what) == "NaN in a leaf") {
+            path = DamagedAis(std::string("4000\0", 5), std::string("nan\0\0", 5));
+            said = {
+                "damaged.ais is damaged: <AstarMemory> holds \"nan\", which is not a finite number at byte "};
+        }
+        Boxes().clear();
         EXPECT_FALSE(Start(SampleConfig(Application("<Bots number=\"2\"/>", path)))) << c.what;
-        const std::string said = ::testing::internal::GetCapturedStderr();
-        EXPECT_NE(said.find("Wardels: "), std::string::npos) << c.what << ": " << said;
+        std::string boxes;
+        for (const std::string& box : Boxes())
+            boxes += box + "\n";
+        for (const std::string& part : said)
+            EXPECT_NE(boxes.find(part), std::string::npos) << c.what << ": " << boxes;
+        EXPECT_TRUE(Framework().halt) << c.what;
         EXPECT_EQ(app_->GetVip(), nullptr) << c.what;
         Stop();
     }
+}
+
+// "Bots" asks for as many characters as the framework's table holds beside
+// the VIP at most; more is refused with the key before anything is made.
+TEST_F(WardelApp, EscortCountsBeyondTheCharacterTableAreRefused)
+{
+    for (const char* number : {"2147483647", "256", "-1", "many"}) {
+        Boxes().clear();
+        Start(SampleConfig(Application(std::string("<Bots number=\"") + number + "\"/>")));
+        ASSERT_FALSE(Boxes().empty()) << number;
+        EXPECT_NE(Boxes()[0].find(std::string("element 'Bots' attribute 'number' value '") + number + "'"),
+                  std::string::npos)
+            << Boxes()[0];
+        EXPECT_EQ(app_->GetEscortCount(), 0) << number;
+        Stop();
+    }
+    ASSERT_TRUE(Start(SampleConfig(Application("<Bots number=\"255\"/>", "data/wardels.ais"))));
+    EXPECT_EQ(app_->GetEscortCount(), 255);
+}
+
+// A position that is not a finite number never reaches the characters and
+// the escort team: the configuration is refused with the element and value.
+TEST_F(WardelApp, NonFinitePositionsAreRefused)
+{
+    const std::string bots = "<Bots number=\"1\"><InitialPosition x=\"1\" y=\"inf\" z=\"0\"/></Bots>";
+    Boxes().clear();
+    Start(SampleConfig(Application(bots)));
+    ASSERT_FALSE(Boxes().empty());
+    EXPECT_NE(Boxes()[0].find("element 'InitialPosition' attribute 'y' value 'inf' is not a finite number"),
+              std::string::npos)
+        << Boxes()[0];
+    EXPECT_TRUE(std::isfinite(app_->GetBotsPosition().y));
 }
 
 TEST_F(WardelApp, EscortsWithoutGuardConfigurationHaveNoEntities)

@@ -206,7 +206,8 @@ TEST_F(AppEvents, ErrorBoxCaptionAndIcon)
     EXPECT_EQ(type, 0x10u);
 }
 
-TEST_F(AppEvents, FailedEngineStartExitsWithZero)
+// An engine that did not start is a failure: the program ends with 1.
+TEST_F(AppEvents, FailedEngineStartExitsFailing)
 {
     static int exitCode = -1;
     FrameworkSetExit([](int code) { exitCode = code; });
@@ -214,7 +215,7 @@ TEST_F(AppEvents, FailedEngineStartExitsWithZero)
     static const FrameworkPluginAttach refusing[] = {{"refusing", [] { return false; }}};
     FrameworkSetPluginAttaches(refusing, 1);
     app_.OnEvent(ShellEventStartEngine, nullptr);
-    EXPECT_EQ(exitCode, 0);
+    EXPECT_EQ(exitCode, 1);
     EXPECT_TRUE(app_.calls.empty()) << "the game is not initialised";
     EXPECT_EQ(EngineGetState(), 0);
 }

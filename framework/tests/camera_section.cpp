@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "framework/cameramanager.h"
+#include "framework/configsection.h"
 #include "framework/framework.h"
 #include "framework/tests/frameworktesting.h"
 
@@ -82,6 +83,46 @@ TEST_F(CameraSection, ValuesAreReadAndDistancesScaled)
     EXPECT_EQ(cameras_.GetFollowDistance(), 20.0f) << "10 x the scale 2";
     EXPECT_EQ(cameras_.GetFollowPitch(), 40.0f);
     EXPECT_TRUE(Boxes().empty());
+}
+
+// Clip planes and fields of view that leave nothing to draw are refused with
+// the element, the attribute and the value; the camera keeps its values.
+TEST_F(CameraSection, ClipsAndFieldOfViewThatDrawNothingAreRefused)
+{
+    const struct
+    {
+        std::vector<const char*> attributes;
+        const char* box;
+    } cases[] = {
+        {{"nearClip", "0", "farClip", "9", "fov", "60"},
+         "attribute 'nearClip' value '0' is not a distance above 0"},
+        {{"nearClip", "nan", "farClip", "9", "fov", "60"},
+         nullptr}, // the reader's own message, then the default
+        {{"nearClip", "10", "farClip", "9", "fov", "60"},
+         "attribute 'farClip' value '9' is not beyond the near clip"},
+        {{"nearClip", "1", "farClip", "1", "fov", "60"},
+         "attribute 'farClip' value '1' is not beyond the near clip"},
+        {{"nearClip", "1", "farClip", "9", "fov", "0"},
+         "attribute 'fov' value '0' is not an angle between 0 and 180 degrees"},
+        {{"nearClip", "1", "farClip", "9", "fov", "180"},
+         "attribute 'fov' value '180' is not an angle between 0 and 180 degrees"},
+    };
+    ConfigSetReadingPlace("config.xml", "Camera");
+    const float nearClip = cameras_.GetNearClip(), farClip = cameras_.GetFarClip();
+    for (const auto& c : cases) {
+        Boxes().clear();
+        Framework().halt = false;
+        Start("Camera", c.attributes);
+        ASSERT_FALSE(Boxes().empty()) << c.attributes[1];
+        if (c.box) {
+            EXPECT_EQ(Boxes().back(), std::string("config.xml: element 'Camera' ") + c.box +
+                                          ".\nPlease update your XML file");
+        }
+        EXPECT_TRUE(Framework().halt);
+        EXPECT_EQ(cameras_.GetNearClip(), nearClip) << c.attributes[1];
+        EXPECT_EQ(cameras_.GetFarClip(), farClip) << c.attributes[3];
+    }
+    ConfigSetReadingPlace(nullptr, nullptr);
 }
 
 // The follow camera's start (pitch 40, distance 10 x the scale 2) is brought

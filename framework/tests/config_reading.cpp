@@ -28,9 +28,8 @@ TEST(AttributeReaders, MatchNamesExactlyAndReadTheValue)
         {"value", {"scale", "2.5"}, false, -1.0f},
         {"value", {"value", nullptr}, false, -1.0f},
         {"value", {nullptr, nullptr}, false, -1.0f},
-        {"value", {"value", "  +3"}, true, 3.0f},
-        {"value", {"value", "1.5e1tail"}, true, 15.0f},
-        {"value", {"value", "none"}, true, -1.0f}, // a value without a number: true, result kept
+        {"value", {"value", "  +3 "}, true, 3.0f},
+        {"value", {"value", "-1e6"}, true, -1e6f},
     };
     for (const auto& c : cases) {
         std::vector<const char*> pair = c.pair;
@@ -38,14 +37,55 @@ TEST(AttributeReaders, MatchNamesExactlyAndReadTheValue)
         EXPECT_EQ(ReadFloatAttribute(c.key, pair.data(), &result), c.answer) << c.pair[0];
         EXPECT_EQ(result, c.value) << (c.pair[1] ? c.pair[1] : "(null)");
     }
-    const char* ints[] = {"level", "12.9", nullptr};
+    const char* ints[] = {"level", " 12 ", nullptr};
     int32_t level = 0;
     EXPECT_TRUE(ReadIntAttribute("level", ints, &level));
     EXPECT_EQ(level, 12);
-    const char* huge[] = {"level", "99999999999", nullptr};
-    EXPECT_TRUE(ReadIntAttribute("level", huge, &level));
-    EXPECT_EQ(level, 12) << "a number out of range leaves the result alone";
     EXPECT_FALSE(ReadIntAttribute("level", nullptr, &level));
+}
+
+class RefusedValues : public FrameworkTest
+{
+};
+
+// A value that is there but is no number of the kind asked for is refused
+// with the file, the element, the attribute and the value, and halts the
+// program; the reader still answers true (the attribute is there) and keeps
+// the result as it was.
+TEST_F(RefusedValues, WordsFractionsAndNonFiniteNumbersAreNamedInTheErrorBox)
+{
+    const struct
+    {
+        const char* value;
+        bool integer;
+        const char* why;
+    } cases[] = {
+        {"none", false, "is not a finite number from -1e6 to 1e6"},
+        {"1.5e1tail", false, "is not a finite number from -1e6 to 1e6"},
+        {"nan", false, "is not a finite number from -1e6 to 1e6"},
+        {"-inf", false, "is not a finite number from -1e6 to 1e6"},
+        {"1e39", false, "is not a finite number from -1e6 to 1e6"},
+        {"-1e30", false, "is not a finite number from -1e6 to 1e6"},
+        {"", false, "is not a finite number from -1e6 to 1e6"},
+        {"ten", true, "is not a whole number"},
+        {"12.9", true, "is not a whole number"},
+        {"99999999999", true, "is not a whole number from -2147483648 to 2147483647"},
+    };
+    ConfigSetReadingPlace("dir/config.xml", "Gravity");
+    for (const auto& c : cases) {
+        Boxes().clear();
+        Framework().halt = false;
+        const char* pair[] = {"y", c.value, nullptr};
+        float real = 7.0f;
+        int32_t whole = 7;
+        EXPECT_TRUE(c.integer ? ReadIntAttribute("y", pair, &whole) : ReadFloatAttribute("y", pair, &real));
+        EXPECT_EQ(real, 7.0f) << c.value;
+        EXPECT_EQ(whole, 7) << c.value;
+        EXPECT_TRUE(Framework().halt) << c.value;
+        EXPECT_EQ(Boxes(), Calls{"dir/config.xml: element 'Gravity' attribute 'y' value '" +
+                                 std::string(c.value) + "' " + c.why + ".\nPlease update your XML file"});
+    }
+    ConfigSetReadingPlace(nullptr, nullptr);
 }
 
 TEST(AttributeReaders, PairsByPosition)
@@ -97,6 +137,36 @@ TEST_F(ConfigReading, ScaleWithAMisnamedAttributeStaysSilently)
     EXPECT_EQ(Read(good.Text()).GetScale(), 0.5f);
 }
 
+// Values that would leave every frame blank are refused with the element,
+// the attribute and the value, whatever section they are in.
+TEST_F(ConfigReading, ValuesThatLeaveNothingToDrawAreRefused)
+{
+    const struct
+    {
+        const char* what;
+        std::string text;
+        const char* box;
+    } cases[] = {
+        {"scale 0", ConfigBuilder().Open("Config").Element("Scale", {{"value", "0"}}).Text(),
+         "element 'Scale' attribute 'value' value '0' is not a scale of 0.001 or more"},
+        {"scale -2", ConfigBuilder().Open("Config").Element("Scale", {{"value", "-2"}}).Text(),
+         "element 'Scale' attribute 'value' value '-2' is not a scale of 0.001 or more"},
+        {"scale word", ConfigBuilder().Open("Config").Element("Scale", {{"value", "big"}}).Text(),
+         "element 'Scale' attribute 'value' value 'big' is not a finite number from -1e6 to 1e6"},
+        {"debug word", ConfigBuilder().Open("Config").Element("Debug", {{"level", "high"}}).Text(),
+         "element 'Debug' attribute 'level' value 'high' is not a whole number"},
+    };
+    for (const auto& c : cases) {
+        Boxes().clear();
+        Framework().halt = false;
+        Read(c.text);
+        ASSERT_EQ(Boxes().size(), 1u) << c.what;
+        EXPECT_EQ(Boxes()[0], path_ + ": " + c.box + ".\nPlease update your XML file") << c.what;
+        EXPECT_TRUE(Framework().halt) << c.what;
+        EXPECT_EQ(app_->GetScale(), 1.0f) << c.what;
+    }
+}
+
 TEST_F(ConfigReading, DebugLevelIsTheFirstAttribute)
 {
     ConfigBuilder good;
@@ -132,11 +202,15 @@ TEST_F(ConfigReading, ResourceArenaOnlyInsideGraphicsSettings)
     EXPECT_EQ(app_->GetResourceArenaSize(), 4096u);
     EXPECT_EQ(app_->GetScale(), 3.0f) << "the settings end where their element ends";
 
-    // Sizes that wrap or would take most of the memory keep the size.
-    for (const char* size : {"-1", "268435457", "838388608"}) {
+    // Sizes that leave no cache, wrap or would take most of the memory are
+    // refused and keep the size.
+    for (const char* size : {"0", "-1", "268435457", "838388608"}) {
         ConfigBuilder huge;
         huge.Open("Config").Open("GraphicsGlobalSettings").Element("RessourceArena", {{"size", size}});
+        Boxes().clear();
         EXPECT_EQ(Read(huge.Text()).GetResourceArenaSize(), 0x800000u) << size;
+        EXPECT_EQ(Boxes(), Calls{path_ + ": element 'RessourceArena' attribute 'size' value '" + size +
+                                 "' is not a size from 1 to 268435456 bytes.\nPlease update your XML file"});
     }
     ConfigBuilder largest;
     largest.Open("Config").Open("GraphicsGlobalSettings").Element("RessourceArena", {{"size", "268435456"}});
@@ -144,6 +218,7 @@ TEST_F(ConfigReading, ResourceArenaOnlyInsideGraphicsSettings)
 
     ConfigBuilder missing;
     missing.Open("Config").Open("GraphicsGlobalSettings").Element("RessourceArena", {{"bytes", "1"}});
+    Boxes().clear();
     Read(missing.Text());
     EXPECT_EQ(Boxes(),
               Calls{"'size' attribute not found in 'RessourceArena' section.\nPlease update your XML file"});

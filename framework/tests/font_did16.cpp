@@ -4,12 +4,14 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "framework/font.h"
 #include "framework/framework.h"
+#include "framework/impactparticles.h"
 #include "graphics/core/camera.h"
 #include "graphics/core/filesystem.h"
 #include "graphics/core/texture.h"
@@ -146,6 +148,58 @@ TEST_F(FontLoad, MissingFontIsReportedAndPrintsNothing)
     const V2d at = {0, 0};
     EXPECT_EQ(font.Print("text", &at, 0.04f), nullptr);
     EXPECT_TRUE(font.Release());
+}
+
+// A metrics file cut after its header reads as a font without glyphs: it
+// is reported as damaged rather than printing every text as nothing.
+TEST_F(FontLoad, FontWithoutGlyphsIsReportedAsDamaged)
+{
+    CFont font;
+    root_ = (std::filesystem::path(OLAI_TEST_OUTPUT_DIR) / "cutfonts").string();
+    std::filesystem::create_directories(root_ + "/fonts");
+    std::ofstream(root_ + "/fonts/did16.met", std::ios::binary) << "METRICS1\n\n";
+    FileSystemManagerClose();
+    ASSERT_TRUE(FileSystemManagerOpen(0));
+    FileSystem* files = Win32FileSystemCreate(20, (root_ + "/").c_str(), "unc");
+    ASSERT_TRUE(FileSystemManagerRegister(files));
+    FileSystemManagerSetDefault(files);
+    EXPECT_FALSE(font.Load(camera_));
+    EXPECT_EQ(Boxes(), std::vector<std::string>{
+                           "Font DID16 has no glyph: FONTS/DID16.MET is damaged\nPlease update your assets"});
+    EXPECT_TRUE(Framework().halt);
+    EXPECT_EQ(font.GetFont(), nullptr);
+    EXPECT_TRUE(font.Release());
+}
+
+// The impact particles' picture, read the same way from the data root: a
+// damaged file is reported as damaged, not as missing.
+TEST_F(FontLoad, ParticlePictureMissingOrDamagedIsToldApart)
+{
+    const struct
+    {
+        const char* bytes; // null: no file
+        const char* box;
+    } cases[] = {
+        {nullptr, "Texture file 'PARTICLE.PNG' not found\nPlease check your data"},
+        {"\x89PNG\r\n\x1a\n cut short",
+         "Texture file 'PARTICLE.PNG' cannot be read: the file is damaged\nPlease check your data"},
+    };
+    for (const auto& c : cases) {
+        const std::string root = (std::filesystem::path(OLAI_TEST_OUTPUT_DIR) / "particles").string();
+        std::filesystem::remove_all(root);
+        std::filesystem::create_directories(root + "/models/textures");
+        if (c.bytes)
+            std::ofstream(root + "/models/textures/particle.png", std::ios::binary) << c.bytes;
+        FileSystemManagerClose();
+        ASSERT_TRUE(FileSystemManagerOpen(0));
+        FileSystem* files = Win32FileSystemCreate(20, (root + "/").c_str(), "unc");
+        ASSERT_TRUE(FileSystemManagerRegister(files));
+        FileSystemManagerSetDefault(files);
+        Boxes().clear();
+        CImpactParticles particles;
+        EXPECT_FALSE(particles.Init(1.0f, 255, 0, 0));
+        EXPECT_EQ(Boxes(), std::vector<std::string>{c.box});
+    }
 }
 
 } // namespace

@@ -67,6 +67,19 @@ TEST_F(PhysicsWorld, WorldFileClumpsBecomeCollidableRegisteredObjects)
     // The world owns them: its teardown (under ASan's leak check) frees them.
 }
 
+TEST_F(PhysicsWorld, ACutWorldIsReported)
+{
+    const std::string level = ReadBytes("world/level.bsp");
+    const std::string file = WriteFile("cut.bsp", level.substr(0, level.size() / 2));
+    StartWith([&](ConfigBuilder& c) {
+        c.Element("World", {{"filename", file}, {"name", "a"}, {"flags", "0"}});
+    });
+    EXPECT_EQ(Boxes(),
+              std::vector<std::string>{"Can not load world in file " + file + "\n it holds no whole world"});
+    EXPECT_TRUE(Framework().halt);
+    EXPECT_EQ(Worlds()->GetWorldCount(), 0);
+}
+
 TEST_F(PhysicsWorld, RegistrationNeedsAWorldAndReusesEmptiedEntries)
 {
     StartWith([](ConfigBuilder&) {});

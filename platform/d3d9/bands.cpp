@@ -17,11 +17,14 @@
 #include <unistd.h>
 
 #include "platform/d3d9/d3d9control.h"
+#include "platform/win32/environment.h"
 
 namespace d3d9sw {
 namespace {
 
 constexpr int kMaxThreads = 64;
+/// The largest OLAI_DEVICE_THREADS accepted (then clamped to kMaxThreads).
+constexpr long kMostRequestedThreads = 4096;
 constexpr int kMaxJobBands = 0xFFFF;
 
 static_assert(sizeof(std::atomic<uint32_t>) == sizeof(uint32_t) && std::atomic<uint32_t>::is_always_lock_free,
@@ -184,11 +187,9 @@ class BandPool
 
 int ThreadsFromEnvironment()
 {
-    if (const char* text = std::getenv("OLAI_DEVICE_THREADS")) {
-        const int n = std::atoi(text);
-        if (n >= 1)
-            return std::min(n, kMaxThreads);
-    }
+    // More threads than the pool holds are clamped to it, as the core count is.
+    if (const long n = Win32EnvironmentNumber("OLAI_DEVICE_THREADS", 1, kMostRequestedThreads, 0); n > 0)
+        return std::min(int(n), kMaxThreads);
     return std::clamp(int(std::thread::hardware_concurrency()), 1, kMaxThreads);
 }
 

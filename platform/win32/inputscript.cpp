@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/win32/environment.h"
 #include "platform/win32/timing.h"
 #include "platform/win32/windowrecord.h"
 
@@ -220,7 +221,8 @@ bool InputScriptParse(const char* text, size_t size, std::vector<InputScriptEven
                       std::string* error)
 {
     events->clear();
-    size_t pos = 0;
+    // A UTF-8 byte-order mark, as some editors write, is no part of the first line.
+    size_t pos = size >= 3 && std::memcmp(text, "\xEF\xBB\xBF", 3) == 0 ? 3 : 0;
     int lineNumber = 0;
     uint64_t lastFrame = 0;
     while (pos < size) {
@@ -306,10 +308,8 @@ void InputScriptStart()
     if (!path || !*path)
         return;
     std::FILE* file = std::fopen(path, "rb");
-    if (!file) {
-        std::fprintf(stderr, "input script %s: cannot open it\n", path);
-        return;
-    }
+    if (!file)
+        Win32RefuseEnvironment("OLAI_INPUT_SCRIPT", path, "the script cannot be opened");
     std::string text;
     char buffer[4096];
     size_t n = 0;
@@ -318,10 +318,8 @@ void InputScriptStart()
     std::fclose(file);
     std::vector<InputScriptEvent> events;
     std::string error;
-    if (!InputScriptParse(text.data(), text.size(), &events, &error)) {
-        std::fprintf(stderr, "input script %s: %s; the script is not played\n", path, error.c_str());
-        return;
-    }
+    if (!InputScriptParse(text.data(), text.size(), &events, &error))
+        Win32RefuseEnvironment("OLAI_INPUT_SCRIPT", path, error.c_str());
     InputScriptPlay(std::move(events));
 }
 

@@ -15,9 +15,10 @@
 //   <frame> mouse up left|right|middle
 //   <frame> wheel <notches>              signed, -100 to 100, not 0
 //
-// Frames run from 0 to 1000000000 and never go backwards. A line that does
-// not parse refuses the whole script: its line number and the reason are
-// reported and nothing is played.
+// Frames run from 0 to 1000000000 and never go backwards. A UTF-8
+// byte-order mark at the start is skipped. A line that does not parse
+// refuses the whole script: its line number and the reason are reported
+// and nothing is played.
 
 #include <SDL_scancode.h>
 
@@ -58,7 +59,8 @@ std::string InputScriptWrite(const std::vector<InputScriptEvent>& events);
 /// already presented are pushed at the next frame.
 void InputScriptPlay(std::vector<InputScriptEvent> events);
 /// Loads OLAI_INPUT_SCRIPT once (later calls do nothing) and pushes its
-/// frame-0 events; a bad script is reported on standard error and ignored.
+/// frame-0 events; a script that cannot be read or parsed is refused with
+/// the variable's name and ends the program with exit code 2.
 void InputScriptStart();
 /// Pushes the events due at presented frame `frame` (timing.cpp calls it).
 void InputScriptFramePresented(uint64_t frame);

@@ -1,6 +1,7 @@
 // One millisecond clock behind every clock of the platform layer.
 #include "platform/win32/timing.h"
 
+#include "platform/win32/environment.h"
 #include "platform/win32/inputscript.h"
 
 #include <chrono>
@@ -24,12 +25,7 @@ ClockState& Clock()
     static ClockState state;
     if (!state.configured) {
         state.configured = true;
-        if (const char* text = std::getenv("OLAI_FRAME_MS"); text && *text) {
-            char* end = nullptr;
-            long ms = std::strtol(text, &end, 10);
-            if (*end == '\0' && ms > 0 && ms <= 1000000)
-                state.frameStep = uint32_t(ms);
-        }
+        state.frameStep = uint32_t(Win32EnvironmentNumber("OLAI_FRAME_MS", 1, 1000000, 0));
     }
     return state;
 }

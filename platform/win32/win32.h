@@ -87,8 +87,9 @@ bool Win32PeekQuit();
 /// Clears the quit flag (for tests and programs that run several loops).
 void Win32ClearQuit();
 
-/// Unattended-run frame limit: the value of OLAI_EXIT_AFTER_FRAMES, 0 when
-/// unset or not a positive number.
+/// Unattended-run frame limit: the value of OLAI_EXIT_AFTER_FRAMES (1 to
+/// 1000000000), 0 when unset or empty; any other value ends the program
+/// with exit code 2 (Win32EnvironmentNumber).
 long Win32ExitAfterFrames();
 
 // Win32-style window functions; each answers FALSE (0) for an unknown handle.

@@ -6,10 +6,14 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/win32/environment.h"
 #include "platform/win32/inputscript.h"
 #include "platform/win32/windowrecord.h"
 
 namespace {
+
+/// The largest OLAI_EXIT_AFTER_FRAMES: over a year of frames at 30 a second.
+constexpr long kMostFrames = 1000000000;
 
 struct Win32State
 {
@@ -185,12 +189,7 @@ void Win32ClearQuit()
 
 long Win32ExitAfterFrames()
 {
-    const char* text = std::getenv("OLAI_EXIT_AFTER_FRAMES");
-    if (!text || !*text)
-        return 0;
-    char* end = nullptr;
-    long n = std::strtol(text, &end, 10);
-    return (*end == '\0' && n > 0) ? n : 0;
+    return Win32EnvironmentNumber("OLAI_EXIT_AFTER_FRAMES", 1, kMostFrames, 0);
 }
 
 BOOL GetClientRect(HWND window, RECT* rect)

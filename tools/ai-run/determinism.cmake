@@ -33,3 +33,18 @@ execute_process(COMMAND ${CMAKE_COMMAND} -E compare_files ${OUT}/trace1.txt ${OU
 if(NOT rc EQUAL 0)
   message(FATAL_ERROR "the .AIS file gave another trace than the text")
 endif()
+
+# The same file cut short fails the run with a message naming the file and
+# the offset; an empty text is refused by the compiler.
+file(SIZE ${OUT}/sample.ais size)
+math(EXPR keep "${size} / 2")
+execute_process(COMMAND head -c ${keep} ${OUT}/sample.ais OUTPUT_FILE ${OUT}/cut.ais)
+execute_process(COMMAND ${AIRUN} ${OUT}/cut.ais --frames 10 RESULT_VARIABLE rc ERROR_VARIABLE said)
+if(rc EQUAL 0 OR NOT said MATCHES "cut.ais: .* at byte [0-9]+")
+  message(FATAL_ERROR "ai-run on a cut .AIS file: exit ${rc}, said: ${said}")
+endif()
+file(WRITE ${OUT}/empty.txt "")
+execute_process(COMMAND ${AISC} compile ${OUT}/empty.txt ${OUT}/empty.ais RESULT_VARIABLE rc ERROR_VARIABLE said)
+if(NOT rc EQUAL 1 OR NOT said MATCHES "ends before its root")
+  message(FATAL_ERROR "aisc on an empty file: exit ${rc}, said: ${said}")
+endif()

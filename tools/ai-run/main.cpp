@@ -151,7 +151,11 @@ int Run(const Options& o, CTestHost& host)
         return 1;
     }
     int status = 0;
-    if (Spawn(world, root)) {
+    if (const char* leftOut = AiGetWorldLeftOutService(world); *leftOut != '\0') {
+        // A service the configuration asks for and cannot have: a run without it tells nothing.
+        std::fprintf(stderr, "ai-run: %s: %s\n", o.config.c_str(), leftOut);
+        status = 1;
+    } else if (Spawn(world, root)) {
         AiStartWorld(world);
         for (int frame = 1; frame <= o.frames; ++frame) {
             host.SetTime(static_cast<float>(frame) * o.step);
@@ -197,7 +201,8 @@ int main(int argc, char** argv)
     app.add_option("--seconds", options.agents.seconds,
                    "the agents' scenario: simulated time (default: the configuration's \"Seconds\")")
         ->check(ToolCli::FiniteRange(0.0, 3600.0));
-    app.add_option("--seed", options.agents.seed, "the agents' scenario: seed of the random generator");
+    app.add_option("--seed", options.agents.seed, "the agents' scenario: seed of the random generator")
+        ->check(CLI::Range(uint32_t(0), UINT32_MAX));
     app.add_option("--frames", options.frames, "frames to run (default 100; the scenario: 3000)")
         ->check(ToolCli::Range(0, 10000000));
     app.add_option("--step", options.step, "clock advance per frame (seconds)")

@@ -24,17 +24,20 @@ std::string* gOut = nullptr;
 class CheckApplication : public CStandardApplication, public CConfigObserver
 {
   public:
-    explicit CheckApplication(const char* path) : CStandardApplication(path) { SetConfigObserver(this); }
+    CheckApplication(const char* path, CConfigSection* game) : CStandardApplication(path), m_game(game)
+    {
+        SetConfigObserver(this);
+    }
 
-    bool OnXmlStartElement(const char* element, const char**) override
+    bool OnXmlStartElement(const char* element, const char** attributes) override
     {
         *gOut += std::string("game start ") + element + "\n";
-        return true;
+        return !m_game || m_game->OnStart(element, attributes);
     }
     bool OnXmlEndElement(const char* element) override
     {
         *gOut += std::string("game end ") + element + "\n";
-        return true;
+        return !m_game || m_game->OnEnd(element);
     }
     bool OnInitialize() override { return true; }
     bool OnUpdate(float) override { return true; }
@@ -55,6 +58,9 @@ class CheckApplication : public CStandardApplication, public CConfigObserver
 
     bool sawWorlds = false;
     bool sawCamera = false;
+
+  private:
+    CConfigSection* m_game;
 };
 
 int WriteBox(HWND, const char* text, const char* caption, UINT)
@@ -88,7 +94,7 @@ ShellEventResult AppEventHandler(ShellEvent, void*)
     return ShellEventNotHandled;
 }
 
-int ConfigCheck(const char* path, std::string* out)
+int ConfigCheck(const char* path, std::string* out, CConfigSection* game)
 {
     gOut = out;
     if (!StartHeadlessEngine()) {
@@ -97,7 +103,7 @@ int ConfigCheck(const char* path, std::string* out)
     }
     const Win32MessageBoxSink previous = Win32SetMessageBoxSink(WriteBox);
     Framework().halt = false;
-    CheckApplication application(path);
+    CheckApplication application(path, game);
     application.LoadConfiguration();
     if (Charset* charset = application.GetCharset())
         CharsetDestroy(charset);

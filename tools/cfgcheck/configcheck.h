@@ -6,9 +6,12 @@
 // The engine runs on the device double, started at the first call.
 #include <string>
 
-/// Reads `path`; the transcript goes to `out`. Answers 1 when an error box
-/// was shown (the framework would run no frame), else 0.
-int ConfigCheck(const char* path, std::string* out);
+class CConfigSection;
+
+/// Reads `path`; the transcript goes to `out`. The elements of "Application"
+/// are also handed to `game` when given (a game's own reader). Answers 1 when
+/// an error box was shown (the framework would run no frame), else 0.
+int ConfigCheck(const char* path, std::string* out, CConfigSection* game = nullptr);
 
 /// The engine on the software device in a hidden window, with the plug-ins,
 /// the readers and the file system the framework gives a started engine;

@@ -1,6 +1,7 @@
 cmake_minimum_required(VERSION 3.16)
 # Runs a tool with command lines that must end with given exit codes.
 # Variables: TOOL (the program), CASES (a list of "<code>|<arguments separated by spaces>").
+# Leading arguments of the form NAME=value are set in the tool's environment instead.
 # "--help" must also print a usage line.
 foreach(case IN LISTS CASES)
   string(FIND "${case}" "|" bar)
@@ -8,7 +9,17 @@ foreach(case IN LISTS CASES)
   math(EXPR start "${bar} + 1")
   string(SUBSTRING "${case}" ${start} -1 arguments)
   separate_arguments(arguments UNIX_COMMAND "${arguments}")
-  execute_process(COMMAND ${TOOL} ${arguments} RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
+  set(environment)
+  while(arguments)
+    list(GET arguments 0 first)
+    if(NOT first MATCHES "^[A-Z_][A-Z0-9_]*=")
+      break()
+    endif()
+    list(APPEND environment "${first}")
+    list(REMOVE_AT arguments 0)
+  endwhile()
+  execute_process(COMMAND ${CMAKE_COMMAND} -E env ${environment} ${TOOL} ${arguments}
+                  RESULT_VARIABLE code OUTPUT_VARIABLE out ERROR_VARIABLE err)
   if(NOT code STREQUAL expected)
     message(FATAL_ERROR "${TOOL} ${arguments}: exit ${code}, expected ${expected}\n${out}${err}")
   endif()

@@ -275,6 +275,10 @@ bool CEscortScenario::StartFromAis(const CEscortLevel& level, const std::vector<
         return false;
     }
     m_world = AiCreateWorld(m_state->root, 0);
+    if (const char* leftOut = AiGetWorldLeftOutService(m_world); *leftOut != 0) {
+        error = std::string("\".AIS\" data refused: ") + leftOut;
+        return false;
+    }
     return StartWorld(level, options, error);
 }
 

@@ -25,11 +25,12 @@
 #include "framework/standardapplication.h"
 #include "graphics/core/frame.h"
 #include "graphics/d3d9/im3d.h"
+#include "tools/cli/tool_shell.h"
 
 namespace {
 
-/// The configuration's path: the shell passes the arguments before the
-/// engine starts, and the application keeps a pointer to this text.
+/// The configuration's path, from the command line; the application keeps
+/// a pointer to this text.
 char gConfigPath[4096] = "config.xml";
 
 const char* ModeName(int32_t mode)
@@ -94,13 +95,6 @@ class CFrameworkApp : public CStandardApplication
 
     ShellEventResult OnEvent(ShellEvent event, void* parameter) override
     {
-        if (event == ShellEventEarlyArgument) {
-            const char* argument = static_cast<const char*>(parameter);
-            if (argument && argument[0] != '-') {
-                std::snprintf(gConfigPath, sizeof gConfigPath, "%s", argument);
-                return ShellEventHandled;
-            }
-        }
         if (event == ShellEventStartEngine)
             SetHWND(static_cast<HWND>(parameter));
         return CStandardApplication::OnEvent(event, parameter);
@@ -170,4 +164,21 @@ CFrameworkApp& App()
 ShellEventResult AppEventHandler(ShellEvent event, void* param)
 {
     return App().OnEvent(event, param);
+}
+
+int main(int argc, char** argv)
+{
+    CLI::App app("The game framework without a game, on a configuration of the data root (the current "
+                 "directory).",
+                 "framework-app");
+    app.add_option_function<std::string>(
+           "config",
+           [](const std::string& path) {
+               std::snprintf(gConfigPath, sizeof gConfigPath, "%s", path.c_str());
+           },
+           "the configuration file (default config.xml)")
+        ->check([](const std::string& path) {
+            return path.size() < sizeof gConfigPath ? std::string() : std::string("the path is too long");
+        });
+    return ToolCli::ShellMain(app, argc, argv);
 }

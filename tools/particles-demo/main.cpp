@@ -26,7 +26,7 @@ int main(int argc, char** argv)
     app.add_option("--caps", caps, "device caps profile")->check(ToolCli::IsMember({"minimal", "full"}));
     app.add_option("--out", out, "PNG file to write");
     app.add_option("--time", time, "seconds of motion before the picture")
-        ->check(ToolCli::Range(0.0f, 1000.0f));
+        ->check(ToolCli::FiniteRange(0.0, 1000.0));
     app.add_option("--width", width, "raster width in pixels")->check(ToolCli::Range(16, 4096));
     app.add_option("--height", height, "raster height in pixels")->check(ToolCli::Range(16, 4096));
     int parseStatus = 0;

@@ -43,6 +43,7 @@
 #include "physics/core/pipeline/pipeline.h"
 #include "physics/core/volume/nullvolume.h"
 #include "physics/core/volume/volume.h"
+#include "tools/cli/tool_shell.h"
 #include "tools/viewershell/viewershell.h"
 
 namespace {
@@ -380,4 +381,12 @@ const ViewerProgram kProgram = {
 ShellEventResult AppEventHandler(ShellEvent event, void* param)
 {
     return ViewerHandleEvent(kProgram, event, param);
+}
+
+int main(int argc, char** argv)
+{
+    CLI::App app("Crates and balls dropped on the sample level, drawn with their volumes, contacts and "
+                 "joints; run in the data root.",
+                 "physics-viewer");
+    return ToolCli::ShellMain(app, argc, argv);
 }

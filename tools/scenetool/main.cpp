@@ -427,14 +427,21 @@ int main(int argc, char** argv)
     ToolCli::App* raycast = app.add_subcommand("raycast", "list the triangles a segment hits");
     raycast->add_option("world", file, "the world")->required();
     std::vector<float> ends;
-    raycast->add_option("ends", ends, "x0 y0 z0 x1 y1 z1")->required()->expected(6);
+    raycast->add_option("ends", ends, "x0 y0 z0 x1 y1 z1")
+        ->required()
+        ->expected(6)
+        ->check(ToolCli::FiniteRange(-1e6, 1e6));
     ToolCli::App* pick = app.add_subcommand("pick", "place copies of a model and list those a segment meets");
     std::string model;
     float spacing = 4.0f;
     pick->add_option("world", file, "the world")->required();
     pick->add_option("model", model, "the model to place")->required();
-    pick->add_option("ends", ends, "x0 y0 z0 x1 y1 z1")->required()->expected(6);
-    pick->add_option("--spacing", spacing, "metres between the copies")->check(ToolCli::Range(0.5f, 1000.0f));
+    pick->add_option("ends", ends, "x0 y0 z0 x1 y1 z1")
+        ->required()
+        ->expected(6)
+        ->check(ToolCli::FiniteRange(-1e6, 1e6));
+    pick->add_option("--spacing", spacing, "metres between the copies")
+        ->check(ToolCli::FiniteRange(0.5, 1000.0));
     int parseStatus = 0;
     if (!ToolCli::Parse(app, argc, argv, &parseStatus)) {
         return parseStatus;

@@ -9,6 +9,7 @@
 #include "graphics/shared/skel/win/shellinput.h"
 #include "graphics/shared/skel/win/shellstate.h"
 #include "platform/win32/timing.h"
+#include "tools/cli/tool_shell.h"
 
 namespace {
 
@@ -99,4 +100,13 @@ ShellEventResult AppEventHandler(ShellEvent event, void* param)
     default:
         return ShellEventNotHandled;
     }
+}
+
+int main(int argc, char** argv)
+{
+    CLI::App app("Prints every shell event with its parameter; the arguments come back as argument events.",
+                 "shell-smoke");
+    std::vector<std::string> arguments;
+    app.add_option("arguments", arguments, "any words, passed to the shell as arguments");
+    return ToolCli::ShellMain(app, argc, argv);
 }

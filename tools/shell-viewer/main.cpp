@@ -23,6 +23,7 @@
 #include "graphics/shared/skel/win/shellcamera.h"
 #include "graphics/shared/skel/win/shellevent.h"
 #include "graphics/shared/skel/win/shellinput.h"
+#include "tools/cli/tool_shell.h"
 #include "tools/viewershell/viewershell.h"
 
 namespace {
@@ -160,4 +161,12 @@ const ViewerProgram kProgram = {
 ShellEventResult AppEventHandler(ShellEvent event, void* param)
 {
     return ViewerHandleEvent(kProgram, event, param);
+}
+
+int main(int argc, char** argv)
+{
+    CLI::App app("The engine started through the shell, with the overlay menu, the help and the preset "
+                 "views; run in tools/shell-viewer.",
+                 "shell-viewer");
+    return ToolCli::ShellMain(app, argc, argv);
 }

@@ -9,6 +9,7 @@
 #include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/config_node.h"
 #include "ai/runtime/runtime.h"
+#include "ai/runtime/warning.h"
 #include "ai/runtime/world.h"
 #include "nav_test_host.h"
 
@@ -147,6 +148,22 @@ TEST_F(GraphManagerTest, RefusedDataIsLeftOutAndExtrasBeyondThirtyTwoDropped)
     EXPECT_EQ(AstarMemoryCapacity(), 100);
     // A negative coverage stores 0: the radius comes from the arcs (1.5 x the diagonal).
     EXPECT_FLOAT_EQ(entry->GetGraph()->GetSearchRadius(), 1.5f * std::sqrt(2.0f));
+}
+
+// Less A* memory than a graph has nodes leaves every search on it failing
+// (the escorts stand still): the manager says so, naming the graph.
+TEST_F(GraphManagerTest, AstarMemoryBelowAGraphIsReported)
+{
+    static std::vector<std::string> warnings;
+    warnings.clear();
+    AiSetWarningSink([](const char* text, void*) { warnings.emplace_back(text); }, nullptr);
+    const std::string file = WriteGridFiles("tight", 3, 3, 1.0f);
+    ASSERT_NE(Start(Manager(GraphElement("Tight", file) + "<AstarMemory>1</AstarMemory>")), nullptr);
+    AiSetWarningSink(nullptr, nullptr);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0],
+              "graph manager: \"AstarMemory\" 1 is below the 9 nodes of graph \"Tight\": no path can "
+              "be searched on it");
 }
 
 TEST_F(GraphManagerTest, AstarDataIsReadWholeFromItsBlockOrLeftOut)

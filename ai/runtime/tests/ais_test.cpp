@@ -215,6 +215,42 @@ TEST_F(AisTest, RefusesWrongMagicVersionAndLeafSize)
     }
 }
 
+// As the text compiler: a leaf whose value reads whole as a number that is
+// not a finite float is refused, naming the key, the value and the offset
+// reached; a file cut short names the offset too.
+TEST_F(AisTest, RefusesNonFiniteLeavesAndNamesTheOffset)
+{
+    const struct
+    {
+        const char* value;
+        const char* error; // null: loads
+    } cases[] = {
+        {"nan", "<Distance> holds \"nan\", which is not a finite number at byte 286"},
+        {" -inf ", "<Distance> holds \" -inf \", which is not a finite number at byte 286"},
+        {"1e39", "<Distance> holds \"1e39\", which is not a finite number at byte 286"},
+        {"3.4e38", nullptr},
+        {"Infantry", nullptr},
+    };
+    for (const auto& c : cases) {
+        CConfigNode leaf;
+        leaf.SetKey("Distance");
+        leaf.SetValue(c.value);
+        std::vector<uint8_t> file;
+        ASSERT_TRUE(AisWriteTree(leaf, nullptr, nullptr, &file, nullptr));
+        CMemoryAisInput input(file.data(), file.size());
+        CAisReader reader;
+        CConfigNode root;
+        EXPECT_EQ(reader.Load(&input, &root), c.error == nullptr) << c.value;
+        EXPECT_STREQ(reader.GetLastError(), c.error ? c.error : "") << c.value;
+    }
+    std::vector<uint8_t> cut(m_file.begin(), m_file.begin() + 100);
+    CMemoryAisInput input(cut.data(), cut.size());
+    CAisReader reader;
+    CConfigNode root;
+    EXPECT_FALSE(reader.Load(&input, &root));
+    EXPECT_STREQ(reader.GetLastError(), "truncated node at byte 100");
+}
+
 TEST_F(AisTest, LeafRootedFileLoadsOneNode)
 {
     CConfigNode leaf;

@@ -80,6 +80,7 @@ TEST(ConfigTextTest, RefusesBadSourcesNamingTheLine)
         {"<W>\n<K>nan</K>\n</W>", 2, "not a finite number"},
         {"<W>\n<K> -inf </K>\n</W>", 2, "not a finite number"},
         {"<W>\n<K>1e999</K>\n</W>", 2, "not a finite number"},
+        {"<W>\n<K>1e39</K>\n</W>", 2, "not a finite number"}, // beyond a 32-bit float
         {"<W>\n<K>1</K>\n</W>\n<X>2</X>\n", 4, "after the root"},
         {"<W>\n<K>1</K>\n</W>\ntrailing words", 4, "after the root"},
         {"<W>\n<K>1</K\n", 2, "'>'"},
@@ -95,6 +96,16 @@ TEST(ConfigTextTest, RefusesBadSourcesNamingTheLine)
         EXPECT_NE(std::string(error.message).find(c.reason), std::string::npos)
             << c.text << ": " << error.message;
     }
+}
+
+TEST(ConfigTextTest, AnEmptyTextWithoutABufferIsRefused)
+{
+    // An empty file read into an empty vector gives no buffer at all.
+    CConfigNode root;
+    CConfigError error;
+    EXPECT_FALSE(ParseConfigText(nullptr, 0, &root, &error));
+    EXPECT_EQ(error.line, 1);
+    EXPECT_NE(std::string(error.message).find("ends before its root"), std::string::npos) << error.message;
 }
 
 TEST(ConfigTextTest, NulBytesAreRefusedNotCut)
@@ -176,6 +187,8 @@ TEST(ConfigNodeTest, NumbersAreReadInTheCLocale)
     EXPECT_FLOAT_EQ(ConfigToFloat("nan", 7.0f), 7.0f);
     EXPECT_FLOAT_EQ(ConfigToFloat("inf", 7.0f), 7.0f);
     EXPECT_TRUE(ConfigIsNonFiniteNumber(" NaN "));
+    EXPECT_TRUE(ConfigIsNonFiniteNumber("1e39")) << "infinite as a 32-bit float";
+    EXPECT_FALSE(ConfigIsNonFiniteNumber("3.4e38"));
     EXPECT_FALSE(ConfigIsNonFiniteNumber("Infantry"));
     EXPECT_FALSE(ConfigIsNonFiniteNumber("2.5"));
     EXPECT_EQ(ConfigToInt("-3"), -3);

@@ -63,6 +63,9 @@ TEST_F(WorldTest, RefusesLimitsAndUnitsItCannotServe)
         {"<OneMeter>2</OneMeter>", "<OneMeter>0</OneMeter>", "OneMeter"},
         {"<OneMeter>2</OneMeter>", "<OneMeter>-2</OneMeter>", "OneMeter"},
         {"<Tpf>5</Tpf>", "<Tpf>-5</Tpf>", "Tpf"},
+        // A task slot each: two thousand million of them would ask for tens of gigabytes.
+        {"<Tpf>5</Tpf>", "<Tpf>5</Tpf><MaxAperiodicTask>2000000000</MaxAperiodicTask>", "MaxAperiodicTask"},
+        {"<Tpf>5</Tpf>", "<Tpf>5</Tpf><MaxPeriodicTask>-1</MaxPeriodicTask>", "MaxPeriodicTask"},
     };
     for (const auto& c : cases) {
         m_warnings.clear();

@@ -1,5 +1,6 @@
 #include "physics/core/solver/cpu.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
@@ -81,10 +82,16 @@ void OlpCpuDetect()
     usable = usable && (gId->hasSse() & 1) != 0;
     OlpCpuSseUsable = gId->probe() != 0 && usable ? 1 : 0;
     const char* force = std::getenv("OLAI_PHYSICS_KERNELS");
-    if (force != nullptr && std::strcmp(force, "scalar") == 0) {
+    if (force == nullptr || *force == '\0')
+        return;
+    if (std::strcmp(force, "scalar") == 0) {
         OlpCpuSseUsable = 0;
-    } else if (force != nullptr && std::strcmp(force, "sse") == 0) {
+    } else if (std::strcmp(force, "sse") == 0) {
         OlpCpuSseUsable = 1;
+    } else {
+        // As every OLAI_* variable: a value that is set but wrong ends the run.
+        std::fprintf(stderr, "OLAI_PHYSICS_KERNELS=%s: not \"scalar\" or \"sse\"\n", force);
+        std::exit(2);
     }
 }
 

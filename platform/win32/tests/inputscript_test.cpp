@@ -55,6 +55,24 @@ TEST(InputScript, ReadsEveryKindAndWritesItBack)
     EXPECT_EQ(InputScriptWrite(again), written);
 }
 
+// Editors that save UTF-8 may start the file with a byte-order mark: it is
+// no part of the first line. Anywhere else the bytes are refused.
+TEST(InputScript, AByteOrderMarkAtTheStartIsSkipped)
+{
+    std::string error;
+    const auto events = Parse("\xEF\xBB\xBF"
+                              "2 key down Escape\n",
+                              &error);
+    ASSERT_EQ(events.size(), 1u) << error;
+    EXPECT_EQ(events[0].key, SDL_SCANCODE_ESCAPE);
+    EXPECT_EQ(Parse("\xEF\xBB\xBF# comment first\n1 wheel 1\n", &error).size(), 1u) << error;
+    EXPECT_TRUE(Parse("1 wheel 1\n\xEF\xBB\xBF"
+                      "2 wheel 1\n",
+                      &error)
+                    .empty());
+    EXPECT_NE(error.find("line 2"), std::string::npos) << error;
+}
+
 TEST(InputScript, BadLinesAreReportedWithTheirNumber)
 {
     const struct

@@ -1,3 +1,4 @@
+#include "platform/win32/environment.h"
 #include "platform/win32/win32.h"
 
 #include <gtest/gtest.h>
@@ -48,8 +49,32 @@ TEST(Window, QuitFlagAndFrameLimit)
     Win32ClearQuit();
     setenv("OLAI_EXIT_AFTER_FRAMES", "12", 1);
     EXPECT_EQ(Win32ExitAfterFrames(), 12);
-    setenv("OLAI_EXIT_AFTER_FRAMES", "x3", 1);
+    setenv("OLAI_EXIT_AFTER_FRAMES", "", 1);
     EXPECT_EQ(Win32ExitAfterFrames(), 0);
     unsetenv("OLAI_EXIT_AFTER_FRAMES");
     EXPECT_EQ(Win32ExitAfterFrames(), 0);
+}
+
+// An unattended run whose limit is not understood would never end: every
+// value that is set but is no whole number in range ends the program with
+// exit code 2 and names the variable.
+TEST(WindowDeathTest, BadEnvironmentValuesEndTheProgramWithTheirName)
+{
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    for (const char* value :
+         {"ten", "30x", "-5", "1e3", "0", " 3", "+3", "1000000001", "99999999999999999999"}) {
+        setenv("OLAI_EXIT_AFTER_FRAMES", value, 1);
+        EXPECT_EXIT(Win32ExitAfterFrames(), ::testing::ExitedWithCode(2),
+                    "OLAI_EXIT_AFTER_FRAMES=.*: not a whole number from 1 to 1000000000")
+            << value;
+    }
+    unsetenv("OLAI_EXIT_AFTER_FRAMES");
+    setenv("OLAI_TEST_NUMBER", "7", 1);
+    EXPECT_EQ(Win32EnvironmentNumber("OLAI_TEST_NUMBER", 1, 9, 4), 7);
+    unsetenv("OLAI_TEST_NUMBER");
+    EXPECT_EQ(Win32EnvironmentNumber("OLAI_TEST_NUMBER", 1, 9, 4), 4);
+    setenv("OLAI_TEST_NUMBER", "10", 1);
+    EXPECT_EXIT(Win32EnvironmentNumber("OLAI_TEST_NUMBER", 1, 9, 4), ::testing::ExitedWithCode(2),
+                "OLAI_TEST_NUMBER=10: not a whole number from 1 to 9");
+    unsetenv("OLAI_TEST_NUMBER");
 }

@@ -14,6 +14,7 @@
 namespace {
 
 ShellDeviceChooser gChooser = ShellDefaultDeviceChooser;
+int gStartExitCode = 1;
 
 // A whole number 0 to 999999, nothing else.
 bool ParseIndex(const char* text, int32_t* value)
@@ -48,6 +49,7 @@ bool ParseValue(const char* option, const char* text, bool allowExit, ShellDevic
 
 void Refuse(const std::string& text)
 {
+    gStartExitCode = 2;
     MessageBoxA(ShellGetWindowInfo()->window, text.c_str(), "Device Selection", MB_ICONERROR);
 }
 
@@ -131,10 +133,13 @@ int32_t ShellDefaultDeviceChooser(const ShellDeviceChoices* choices, int32_t* su
     }
     if (request.list) {
         List(choices);
+        gStartExitCode = 0;
         return 0;
     }
-    if (request.exit)
+    if (request.exit) {
+        gStartExitCode = 0;
         return 0;
+    }
     const ShellEngine& e = *ShellGetEngine();
     *subSystem = request.subSystem >= 0 ? request.subSystem : choices->currentSubSystem;
     if (*subSystem >= choices->count) {
@@ -155,8 +160,19 @@ int32_t ShellDefaultDeviceChooser(const ShellDeviceChoices* choices, int32_t* su
     return 1;
 }
 
+int ShellStartExitCode()
+{
+    return gStartExitCode;
+}
+
+void ShellClearStartExitCode()
+{
+    gStartExitCode = 1;
+}
+
 bool DeviceSelectDialog()
 {
+    ShellClearStartExitCode();
     const ShellEngine& e = *ShellGetEngine();
     ShellDeviceChoices choices{};
     const int32_t available = e.numSubSystems();

@@ -9,7 +9,8 @@
 //   -mode m              (environment: OLAI_VIDEO_MODE)  video mode m of it
 //   -list-devices        print every subsystem with its modes, then EXIT
 // A bad value (not a whole number, out of range) is shown in a message box
-// ("Device Selection") and answers EXIT. Modes print as
+// ("Device Selection") and answers EXIT; the program then ends with exit
+// code 2 (ShellStartExitCode), where a requested EXIT ends it with 0. Modes print as
 // "%lu x %lu x %lu %s" (width, height, depth, "(Fullscreen)" or nothing).
 
 #include <cstdint>
@@ -41,6 +42,13 @@ int32_t ShellDefaultDeviceChooser(const ShellDeviceChoices* choices, int32_t* su
 /// windowed one keeps the window's client size. False for EXIT, no
 /// subsystem, or a choice the engine refuses.
 bool DeviceSelectDialog();
+
+/// The exit code of a program whose engine did not start: 0 when the last
+/// device choice ended it on request (-list-devices, -device exit), 2 when
+/// the default chooser refused a value, 1 for any other failure.
+int ShellStartExitCode();
+/// Sets that code back to 1; each engine start (ShellStartEngine) begins so.
+void ShellClearStartExitCode();
 
 /// What the command line and the environment ask of the chooser.
 struct ShellDeviceRequest

@@ -91,6 +91,7 @@ void ShellSetEngine(const ShellEngine* engine)
 bool ShellStartEngine(HWND window)
 {
     const ShellEngine& e = *gEngine;
+    ShellClearStartExitCode();
     gMemoryTable = {};
     if (Ask(ShellEventMemoryFunctions, &gMemoryTable) == ShellEventFailed)
         return false;

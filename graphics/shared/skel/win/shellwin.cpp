@@ -3,6 +3,7 @@
 
 #include <cstdlib>
 
+#include "graphics/shared/skel/win/devicechooser.h"
 #include "graphics/shared/skel/win/shellevent.h"
 #include "graphics/shared/skel/win/shellinput.h"
 #include "graphics/shared/skel/win/shellstate.h"
@@ -58,14 +59,14 @@ int RunLoop()
 int ShellWinMain(HINSTANCE instance, HINSTANCE, const char*, int showCommand)
 {
     if (ShellEventHandler(ShellEventInitialise, nullptr) == ShellEventFailed)
-        return 0;
+        return 1;
     if (!ShellRegisterWindowClass(instance))
-        return 0;
+        return 1;
     int32_t argc = 0;
     char** argv = SplitCommandLine(GetCommandLineA(), &argc);
     if (!argv) {
         UnregisterClassA(kShellWindowClass, instance);
-        return 0;
+        return 1;
     }
     RaiseForArguments(ShellEventEarlyArgument, argv, argc);
     ShellWindowInfo* info = ShellGetWindowInfo();
@@ -75,7 +76,7 @@ int ShellWinMain(HINSTANCE instance, HINSTANCE, const char*, int showCommand)
     if (!info->window) {
         std::free(argv);
         UnregisterClassA(kShellWindowClass, instance);
-        return 0;
+        return 1;
     }
     if (ShellEventHandler(ShellEventStartEngine, info->window) == ShellEventFailed) {
         DestroyWindow(info->window);
@@ -83,7 +84,7 @@ int ShellWinMain(HINSTANCE instance, HINSTANCE, const char*, int showCommand)
         ShellEventHandler(ShellEventTerminate, nullptr);
         std::free(argv);
         UnregisterClassA(kShellWindowClass, instance);
-        return 0;
+        return ShellStartExitCode(); // an engine that did not start is a failure, unless asked for
     }
     ShellSetEngineStarted(true);
     RaiseForArguments(ShellEventArgument, argv, argc);

@@ -278,7 +278,12 @@ TEST_F(StartSequence, OutOfRangeChoicesAreRefusedWithAMessage)
         message.clear();
         EXPECT_FALSE(DeviceSelectDialog());
         EXPECT_NE(message.find("Device Selection: -"), std::string::npos) << message;
+        EXPECT_EQ(ShellStartExitCode(), 2) << "a refused choice ends the program failing";
     }
+    // Ending on request is no failure; the listing is such a request.
+    ShellTestReset({"prog", "-device", "exit"});
+    EXPECT_FALSE(DeviceSelectDialog());
+    EXPECT_EQ(ShellStartExitCode(), 0);
     Win32SetMessageBoxSink(nullptr);
     EXPECT_EQ(ShellVideoModeText({800, 600, 16, 0, 0, 0}), "800 x 600 x 16 ");
 }

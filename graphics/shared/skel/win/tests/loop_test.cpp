@@ -16,6 +16,7 @@
 #include "graphics/shared/skel/win/tests/shelltesting.h"
 #include "platform/win32/commandline.h"
 #include "platform/win32/cursor.h"
+#include "platform/win32/debugout.h"
 #include "platform/win32/dragdrop.h"
 #include "platform/win32/inputscript.h"
 #include "platform/win32/timing.h"
@@ -139,7 +140,7 @@ TEST_F(Loop, FailedInitialiseEndsAtOnce)
     Recorder().answer = [](ShellEvent e, void*) {
         return e == ShellEventInitialise ? ShellEventFailed : ShellEventNotHandled;
     };
-    EXPECT_EQ(Run({}), 0);
+    EXPECT_EQ(Run({}), 1) << "a program that could not start ends failing";
     EXPECT_EQ(Recorder().Codes(), Codes{ShellEventInitialise});
 }
 
@@ -436,6 +437,19 @@ TEST_F(Loop, ExitInTheDeviceChoiceEndsBeforeTheWindowShows)
     EXPECT_EQ(Recorder().Count(ShellEventStopEngine), 0);
     EXPECT_EQ(Recorder().events.back().event, ShellEventTerminate);
     EXPECT_EQ(EngineGetState(), kEngineStateNone) << "closed and terminated";
+}
+
+// An engine that did not start is a failure, unless the user asked to end.
+TEST_F(Loop, AnEngineThatDoesNotStartEndsFailing)
+{
+    Win32SetMessageBoxSink([](HWND, const char*, const char*, UINT) { return IDOK; });
+    for (const char* device : {"ten", "7"}) {
+        ShellTestReset({"prog", "-device", device});
+        Recorder().startEngine = true;
+        EXPECT_EQ(Run({}), 2) << device;
+        EXPECT_EQ(Recorder().Count(ShellEventIdle), 0) << device;
+    }
+    Win32SetMessageBoxSink(nullptr);
 }
 
 } // namespace
