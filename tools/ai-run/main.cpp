@@ -202,7 +202,7 @@ int main(int argc, char** argv)
                    "the agents' scenario: simulated time (default: the configuration's \"Seconds\")")
         ->check(ToolCli::FiniteRange(0.0, 3600.0));
     app.add_option("--seed", options.agents.seed, "the agents' scenario: seed of the random generator")
-        ->check(CLI::Range(uint32_t(0), UINT32_MAX));
+        ->check(ToolCli::Range(uint32_t(0), UINT32_MAX));
     app.add_option("--frames", options.frames, "frames to run (default 100; the scenario: 3000)")
         ->check(ToolCli::Range(0, 10000000));
     app.add_option("--step", options.step, "clock advance per frame (seconds)")

@@ -130,6 +130,12 @@ App* App::require_subcommand(int count)
     return this;
 }
 
+App* App::footer(std::string text)
+{
+    app_->footer(std::move(text));
+    return this;
+}
+
 std::size_t App::count(const std::string& name) const
 {
     return app_->count(name);

@@ -70,6 +70,8 @@ class App
     Option* add_flag(std::string name, bool& flag, std::string description = "");
     App* add_subcommand(std::string name, std::string description = "");
     App* require_subcommand(int count);
+    /// Text printed after the usage by "--help".
+    App* footer(std::string text);
     /// How often the option was given.
     std::size_t count(const std::string& name) const;
     /// Whether this subcommand was given.

@@ -16,7 +16,7 @@ namespace ToolCli {
 
 /// Parses argv with `app` (the shell's device options left out) and, when
 /// the tool should run, runs the shell; answers the exit status.
-inline int ShellMain(CLI::App& app, int argc, char** argv)
+inline int ShellMain(App& app, int argc, char** argv)
 {
     app.footer("Device choice (read by the shell): -device n|exit, -mode m, -list-devices; "
                "or the environment variables OLAI_DEVICE and OLAI_VIDEO_MODE.");

@@ -58,7 +58,7 @@ int main(int argc, char** argv)
         ->check(ToolCli::FiniteRange(0.0, 3600.0))
         ->capture_default_str();
     app.add_option("--seed", options.seed, "seed of the project's random generator")
-        ->check(CLI::Range(uint32_t(0), UINT32_MAX))
+        ->check(ToolCli::Range(uint32_t(0), UINT32_MAX))
         ->capture_default_str();
     app.add_option("--out", out, "folder for escort-trace.csv and escort.svg")->capture_default_str();
     app.add_option("--write-data", dataDir, "also write the level's navigation data into this folder");

@@ -15,6 +15,7 @@
 //   framework-app [config.xml]     (run in the data root)
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "framework/cameramanager.h"
 #include "framework/character.h"
@@ -31,7 +32,7 @@ namespace {
 
 /// The configuration's path, from the command line; the application keeps
 /// a pointer to this text.
-char gConfigPath[4096] = "config.xml";
+std::string gConfigPath = "config.xml";
 
 const char* ModeName(int32_t mode)
 {
@@ -54,7 +55,7 @@ const char* ModeName(int32_t mode)
 class CFrameworkApp : public CStandardApplication
 {
   public:
-    CFrameworkApp() : CStandardApplication(gConfigPath) {}
+    CFrameworkApp() : CStandardApplication(gConfigPath.c_str()) {}
 
     bool OnInitialize() override
     {
@@ -168,17 +169,9 @@ ShellEventResult AppEventHandler(ShellEvent event, void* param)
 
 int main(int argc, char** argv)
 {
-    CLI::App app("The game framework without a game, on a configuration of the data root (the current "
-                 "directory).",
-                 "framework-app");
-    app.add_option_function<std::string>(
-           "config",
-           [](const std::string& path) {
-               std::snprintf(gConfigPath, sizeof gConfigPath, "%s", path.c_str());
-           },
-           "the configuration file (default config.xml)")
-        ->check([](const std::string& path) {
-            return path.size() < sizeof gConfigPath ? std::string() : std::string("the path is too long");
-        });
+    ToolCli::App app("The game framework without a game, on a configuration of the data root (the current "
+                     "directory).",
+                     "framework-app");
+    app.add_option("config", gConfigPath, "the configuration file (default config.xml)");
     return ToolCli::ShellMain(app, argc, argv);
 }

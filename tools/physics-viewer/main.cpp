@@ -385,8 +385,8 @@ ShellEventResult AppEventHandler(ShellEvent event, void* param)
 
 int main(int argc, char** argv)
 {
-    CLI::App app("Crates and balls dropped on the sample level, drawn with their volumes, contacts and "
-                 "joints; run in the data root.",
-                 "physics-viewer");
+    ToolCli::App app("Crates and balls dropped on the sample level, drawn with their volumes, contacts and "
+                     "joints; run in the data root.",
+                     "physics-viewer");
     return ToolCli::ShellMain(app, argc, argv);
 }

@@ -104,8 +104,9 @@ ShellEventResult AppEventHandler(ShellEvent event, void* param)
 
 int main(int argc, char** argv)
 {
-    CLI::App app("Prints every shell event with its parameter; the arguments come back as argument events.",
-                 "shell-smoke");
+    ToolCli::App app(
+        "Prints every shell event with its parameter; the arguments come back as argument events.",
+        "shell-smoke");
     std::vector<std::string> arguments;
     app.add_option("arguments", arguments, "any words, passed to the shell as arguments");
     return ToolCli::ShellMain(app, argc, argv);

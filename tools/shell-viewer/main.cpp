@@ -165,8 +165,8 @@ ShellEventResult AppEventHandler(ShellEvent event, void* param)
 
 int main(int argc, char** argv)
 {
-    CLI::App app("The engine started through the shell, with the overlay menu, the help and the preset "
-                 "views; run in tools/shell-viewer.",
-                 "shell-viewer");
+    ToolCli::App app("The engine started through the shell, with the overlay menu, the help and the preset "
+                     "views; run in tools/shell-viewer.",
+                     "shell-viewer");
     return ToolCli::ShellMain(app, argc, argv);
 }
