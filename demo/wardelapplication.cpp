@@ -289,8 +289,11 @@ bool CWardelApplication::OnInitialize()
     m_escortTeam =
         Zelk::AiCreateTeam(teamConfig, uint32_t(m_escortCount > 0 ? m_escortCount : 0), "WardelsTeam");
     Zelk::AiDeleteConfigNode(teamConfig);
-    if (m_escortTeam == nullptr || m_escortTeam->GetClassRecord() != &Zelk::CWardelTeam::s_classRecord)
-        return Refuse("the team \"WardelsTeam\" is not an escort team");
+    if (m_escortTeam == nullptr || m_escortTeam->GetClassRecord() != &Zelk::CWardelTeam::s_classRecord) {
+        char text[768];
+        std::snprintf(text, sizeof text, "the AI data %s makes no escort team \"WardelsTeam\"", m_aiPathData);
+        return Refuse(text);
+    }
     if (m_inGame != 1) {
         FrameworkExitProcess(kNotInGameExit);
         return Refuse("the configuration has no \"AiMode\"");

@@ -176,8 +176,13 @@ bool CGraphManager::ReadGraph(CConfigNode* child)
         CGraphAdditionalData* data = record->GetCreator()(entry->GetGraph());
         if (data == nullptr)
             continue;
-        if (!data->Init(c) || !entry->AddAdditionalData(data))
+        if (!data->Init(c)) {
+            AiWarning("graph \"%s\": its %s data is refused (%s); left out", name, c->GetChildValue("Class"),
+                      NavGetLastErrorText());
             delete data;
+        } else if (!entry->AddAdditionalData(data)) {
+            delete data;
+        }
     }
     return true;
 }

@@ -127,7 +127,8 @@ TEST_F(Loop, FailedEngineStartDestroysTheWindowAndTerminates)
     Recorder().answer = [](ShellEvent e, void*) {
         return e == ShellEventStartEngine ? ShellEventFailed : ShellEventNotHandled;
     };
-    EXPECT_EQ(Run({}), 0);
+    // An engine that did not start is a failure of the program.
+    EXPECT_EQ(Run({}), 1);
     EXPECT_EQ(Recorder().CodesWithoutFrames(),
               (Codes{ShellEventInitialise, ShellEventEarlyArgument, ShellEventEarlyArgument,
                      ShellEventStartEngine, ShellEventTerminate}));
