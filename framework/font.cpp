@@ -49,6 +49,15 @@ bool CFont::Load(Camera* camera)
             "Font DID16 has no glyph: FONTS/DID16.MET is damaged\nPlease update your assets");
         return false;
     }
+    // The framework's texts are 8-bit strings: a font of 16-bit codes would
+    // read each of them two bytes at a time, past its end.
+    if (FontIsWide(m_font)) {
+        FontDestroy(m_font);
+        m_font = nullptr;
+        CStandardApplication::ReportEngineError(
+            "Font DID16 has characters beyond 8 bits: FONTS/DID16.MET is damaged\nPlease update your assets");
+        return false;
+    }
     m_brush = BrushCreate();
     if (TexDictionary* glyphs = FontGetTexDictionary())
         TexDictionaryForAllTextures(glyphs, SetLinearFilter, nullptr);

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 #include <utility>
 #include <vector>
@@ -167,6 +168,39 @@ TEST_F(FontLoad, FontWithoutGlyphsIsReportedAsDamaged)
     EXPECT_EQ(Boxes(), std::vector<std::string>{
                            "Font DID16 has no glyph: FONTS/DID16.MET is damaged\nPlease update your assets"});
     EXPECT_TRUE(Framework().halt);
+    EXPECT_EQ(font.GetFont(), nullptr);
+    EXPECT_TRUE(font.Release());
+}
+
+// A metrics file whose character list holds a code above 127 reads as a
+// font of 16-bit codes, which would read the framework's 8-bit texts past
+// their end: it is reported as damaged.
+TEST_F(FontLoad, FontOfWideCharactersIsReportedAsDamaged)
+{
+    CFont font;
+    root_ = (std::filesystem::path(OLAI_TEST_OUTPUT_DIR) / "widefonts").string();
+    std::filesystem::create_directories(root_ + "/fonts");
+    std::filesystem::copy_file("fonts/did16.met", root_ + "/fonts/did16.met",
+                               std::filesystem::copy_options::overwrite_existing);
+    for (const auto& entry : std::filesystem::directory_iterator("fonts"))
+        if (entry.path().stem() == "did16" && entry.path().extension() != ".met")
+            std::filesystem::copy_file(entry.path(), root_ + "/fonts/" + entry.path().filename().string(),
+                                       std::filesystem::copy_options::overwrite_existing);
+    std::ifstream in(root_ + "/fonts/did16.met", std::ios::binary);
+    std::string met((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    in.close();
+    const size_t letter = met.find('A', met.find('!'));
+    ASSERT_NE(letter, std::string::npos);
+    met.replace(letter, 1, "\xC3\x81"); // U+00C1 in place of "A"
+    std::ofstream(root_ + "/fonts/did16.met", std::ios::binary) << met;
+    FileSystemManagerClose();
+    ASSERT_TRUE(FileSystemManagerOpen(0));
+    FileSystem* files = Win32FileSystemCreate(20, (root_ + "/").c_str(), "unc");
+    ASSERT_TRUE(FileSystemManagerRegister(files));
+    FileSystemManagerSetDefault(files);
+    EXPECT_FALSE(font.Load(camera_));
+    EXPECT_EQ(Boxes(), std::vector<std::string>{"Font DID16 has characters beyond 8 bits: FONTS/DID16.MET is "
+                                                "damaged\nPlease update your assets"});
     EXPECT_EQ(font.GetFont(), nullptr);
     EXPECT_TRUE(font.Release());
 }
