@@ -52,6 +52,18 @@ class FontLoad : public TwoDTest
         FileSystemManagerSetDefault(files);
         ASSERT_TRUE(Toolkit2dImageFormatsRegister());
     }
+    /// Reads the data from `root` from now on, in place of the data root.
+    static bool ReadFrom(const std::string& root)
+    {
+        FileSystemManagerClose();
+        if (!FileSystemManagerOpen(0))
+            return false;
+        FileSystem* files = Win32FileSystemCreate(20, (root + "/").c_str(), "unc");
+        if (!files || !FileSystemManagerRegister(files))
+            return false;
+        FileSystemManagerSetDefault(files);
+        return true;
+    }
     void TearDown() override
     {
         Win32SetMessageBoxSink(nullptr);
@@ -137,11 +149,7 @@ TEST_F(FontLoad, MissingFontIsReportedAndPrintsNothing)
     CFont font;
     root_ = (std::filesystem::path(OLAI_TEST_OUTPUT_DIR) / "nofonts").string();
     std::filesystem::create_directories(root_);
-    FileSystemManagerClose();
-    ASSERT_TRUE(FileSystemManagerOpen(0));
-    FileSystem* files = Win32FileSystemCreate(20, (root_ + "/").c_str(), "unc");
-    ASSERT_TRUE(FileSystemManagerRegister(files));
-    FileSystemManagerSetDefault(files);
+    ASSERT_TRUE(ReadFrom(root_));
     EXPECT_FALSE(font.Load(camera_));
     EXPECT_EQ(Boxes(), std::vector<std::string>{"Unable to load font DID16\nPlease update your assets"});
     EXPECT_TRUE(Framework().halt);
@@ -159,11 +167,7 @@ TEST_F(FontLoad, FontWithoutGlyphsIsReportedAsDamaged)
     root_ = (std::filesystem::path(OLAI_TEST_OUTPUT_DIR) / "cutfonts").string();
     std::filesystem::create_directories(root_ + "/fonts");
     std::ofstream(root_ + "/fonts/did16.met", std::ios::binary) << "METRICS1\n\n";
-    FileSystemManagerClose();
-    ASSERT_TRUE(FileSystemManagerOpen(0));
-    FileSystem* files = Win32FileSystemCreate(20, (root_ + "/").c_str(), "unc");
-    ASSERT_TRUE(FileSystemManagerRegister(files));
-    FileSystemManagerSetDefault(files);
+    ASSERT_TRUE(ReadFrom(root_));
     EXPECT_FALSE(font.Load(camera_));
     EXPECT_EQ(Boxes(), std::vector<std::string>{
                            "Font DID16 has no glyph: FONTS/DID16.MET is damaged\nPlease update your assets"});
@@ -193,11 +197,7 @@ TEST_F(FontLoad, FontOfWideCharactersIsReportedAsDamaged)
     ASSERT_NE(letter, std::string::npos);
     met.replace(letter, 1, "\xC3\x81"); // U+00C1 in place of "A"
     std::ofstream(root_ + "/fonts/did16.met", std::ios::binary) << met;
-    FileSystemManagerClose();
-    ASSERT_TRUE(FileSystemManagerOpen(0));
-    FileSystem* files = Win32FileSystemCreate(20, (root_ + "/").c_str(), "unc");
-    ASSERT_TRUE(FileSystemManagerRegister(files));
-    FileSystemManagerSetDefault(files);
+    ASSERT_TRUE(ReadFrom(root_));
     EXPECT_FALSE(font.Load(camera_));
     EXPECT_EQ(Boxes(), std::vector<std::string>{"Font DID16 has characters beyond 8 bits: FONTS/DID16.MET is "
                                                 "damaged\nPlease update your assets"});
