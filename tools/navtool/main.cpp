@@ -3,7 +3,8 @@
 //   navtool info <file> [<graph file>]
 //       prints what a graph file holds, or a data file of the given graph
 //   navtool text <description> <out graph>
-//       builds a graph from a text description (see below)
+//       builds a graph from a text description (see below); text and grid
+//       print a one-line summary of the graph they write
 //   navtool grid <box world> <out graph> <spacing>
 //       lays a grid of nodes over the walkable area of a box world, joining
 //       8-neighbours that a body can walk between
@@ -81,10 +82,15 @@ bool ReadGraph(const std::string& path, CSpatialGraph& graph)
     return false;
 }
 
-void PrintGraph(CSpatialGraph& graph)
+void PrintGraphSummary(CSpatialGraph& graph)
 {
     std::printf("graph: %d nodes, %d arcs, search radius %g\n", graph.GetNodeCount(), graph.GetArcCount(),
                 double(graph.GetSearchRadius()));
+}
+
+void PrintGraph(CSpatialGraph& graph)
+{
+    PrintGraphSummary(graph);
     for (int32_t i = 0; i <= graph.GetHighestNodeIndex(); ++i)
         if (const CGraphNode* node = graph.GetNode(i))
             std::printf("  node %d (%g, %g, %g) in %d out %d\n", i, double(node->GetPosition().x),
@@ -179,7 +185,8 @@ int WriteGraph(CSpatialGraph& graph, const std::string& path)
     NavClearError();
     if (!graph.WriteToMemory(bytes) || !ToolWriteFile(path.c_str(), bytes.data(), bytes.size()))
         return Fail(path, "cannot write the graph");
-    PrintGraph(graph);
+    // One line: the data builds write many graphs, and "info" prints a graph whole.
+    PrintGraphSummary(graph);
     return 0;
 }
 
