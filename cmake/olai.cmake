@@ -1,14 +1,20 @@
 # Helpers shared by every folder's CMakeLists.txt.
 
-# olai_library(<target> [OBJECT] [SOURCES files...] [DEPS targets...])
+# olai_library(<target> [OBJECT] [SOURCES files...] [OBJECTS targets...] [DEPS targets...])
 # Without SOURCES, every .cpp at the folder's root is compiled (tests/ and
 # other sub-folders are not). OBJECT builds an object library, for code whose
 # static initialisers register classes and must not be dropped by the linker.
+# OBJECTS are object libraries whose files the library holds as its own.
 function(olai_library target)
-  cmake_parse_arguments(ARG "OBJECT" "" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "OBJECT" "" "SOURCES;OBJECTS;DEPS" ${ARGN})
   if(NOT ARG_SOURCES)
     file(GLOB ARG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   endif()
+  set(objects $<TARGET_OBJECTS:${target}>)
+  foreach(held IN LISTS ARG_OBJECTS)
+    list(APPEND ARG_SOURCES $<TARGET_OBJECTS:${held}>)
+    list(APPEND objects $<TARGET_OBJECTS:${held}>)
+  endforeach()
   if(ARG_OBJECT)
     add_library(${target} OBJECT ${ARG_SOURCES})
   else()
@@ -17,7 +23,7 @@ function(olai_library target)
   target_link_libraries(${target} PUBLIC ${ARG_DEPS})
   # The object files, one a line, for scripts/check-cycles.
   file(GENERATE OUTPUT ${CMAKE_BINARY_DIR}/olai-libraries/${target}.txt
-       CONTENT "$<JOIN:$<TARGET_OBJECTS:${target}>,\n>\n")
+       CONTENT "$<JOIN:${objects},\n>\n")
 endfunction()
 
 # Test code is compiled without optimisation whatever the build type: it
@@ -31,15 +37,20 @@ function(olai_test_options target)
     OLAI_TEST_OUTPUT_DIR="${CMAKE_CURRENT_BINARY_DIR}/test-output")
 endfunction()
 
-# olai_test(<name> [SOURCES files...] [DEPS targets...] [WORKDIR dir])
-# One GoogleTest program per call; each test registers with CTest as
-# "<name>.<Suite>.<Test>", so `ctest -R <name>` runs that group.
+# olai_test(<name> [SOURCES files...] [DEPS targets...] [WORKDIR dir] [EACH])
+# One GoogleTest program per call, registered with CTest as "<name>": the
+# program runs all its tests in one process (ctest -R <name> runs that group;
+# <name>_tests --gtest_filter=Suite.* runs part of it). Starting a sanitized
+# program costs more than most tests, so one process a test would double the
+# test run. EACH registers every test on its own as "<name>.<Suite>.<Test>",
+# started before the others, for programs of a few long tests that would
+# otherwise run one after another at the end of a parallel run.
 # Without SOURCES, every .cpp in the folder's tests/ is used.
 function(olai_test name)
   if(NOT OLAI_TESTS)
     return()
   endif()
-  cmake_parse_arguments(ARG "" "WORKDIR" "SOURCES;DEPS" ${ARGN})
+  cmake_parse_arguments(ARG "EACH" "WORKDIR" "SOURCES;DEPS" ${ARGN})
   if(NOT ARG_SOURCES)
     file(GLOB ARG_SOURCES CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/tests/*.cpp)
   endif()
@@ -49,8 +60,12 @@ function(olai_test name)
   add_executable(${name}_tests ${ARG_SOURCES})
   olai_test_options(${name}_tests)
   target_link_libraries(${name}_tests PRIVATE ${ARG_DEPS} GTest::gtest GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${name}_tests TEST_PREFIX "${name}." WORKING_DIRECTORY ${ARG_WORKDIR}
-                       DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60)
+  if(ARG_EACH)
+    gtest_discover_tests(${name}_tests TEST_PREFIX "${name}." WORKING_DIRECTORY ${ARG_WORKDIR}
+                         DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60 PROPERTIES COST 1000)
+  else()
+    add_test(NAME ${name} COMMAND ${name}_tests WORKING_DIRECTORY ${ARG_WORKDIR})
+  endif()
 endfunction()
 
 # olai_test_groups(<prefix> [DEPS targets...] [SUPPORT files...] [DATA targets...]

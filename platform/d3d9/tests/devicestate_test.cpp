@@ -79,8 +79,8 @@ TEST(Present, WindowResizeFrameLimitAndScreenshot)
     ASSERT_EQ(d3d->CreateDevice(0, D3DDEVTYPE_HAL, window, 0, &p, &d), D3D_OK);
     EXPECT_EQ(p.BackBufferWidth, 32u) << "the back buffer takes the client size";
     EXPECT_EQ(p.BackBufferHeight, 24u);
-    const std::string shot = std::string(OLAI_TEST_OUTPUT_DIR) + "/present_shot.png";
-    std::filesystem::create_directories(OLAI_TEST_OUTPUT_DIR);
+    const std::string shot = d3d9test::TestOutputDir() + "/present_shot.png";
+    std::filesystem::create_directories(d3d9test::TestOutputDir());
     std::remove(shot.c_str());
     setenv("OLAI_EXIT_AFTER_FRAMES", "2", 1);
     setenv("OLAI_SCREENSHOT", shot.c_str(), 1);

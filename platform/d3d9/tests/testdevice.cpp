@@ -3,6 +3,7 @@
 #include "platform/d3d9/testing/referenceimage.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 
@@ -106,11 +107,16 @@ IDirect3DTexture9* MakeTexture(IDirect3DDevice9* device, UINT width, UINT height
     return texture;
 }
 
+std::string TestOutputDir()
+{
+    return std::string(OLAI_TEST_OUTPUT_DIR) + "/" + program_invocation_short_name;
+}
+
 std::string CompareWithReference(const std::string& name, const std::vector<uint32_t>& pixels, UINT width,
                                  UINT height)
 {
-    return CompareWithReferenceIn(std::string(OLAI_TEST_SOURCE_DIR) + "/reference", OLAI_TEST_OUTPUT_DIR,
-                                  name, pixels, width, height);
+    return CompareWithReferenceIn(std::string(OLAI_TEST_SOURCE_DIR) + "/reference", TestOutputDir(), name,
+                                  pixels, width, height);
 }
 
 } // namespace d3d9test

@@ -42,11 +42,16 @@ void DrawRect(IDirect3DDevice9* device, float x0, float y0, float x1, float y1, 
 IDirect3DTexture9* MakeTexture(IDirect3DDevice9* device, UINT width, UINT height,
                                const std::vector<uint32_t>& texels);
 
+/// Where this program writes: the folder's test output, in a folder named
+/// after the program, since the SSE2 and scalar device programs run the same
+/// tests side by side.
+std::string TestOutputDir();
+
 /// Compares a rendered frame with tests/reference/<name>.png: every channel
 /// of at least 99.5 % of the pixels within 3 levels. With the environment
 /// variable OLAI_UPDATE_REFERENCES=1 the reference is (re)written instead.
 /// On a mismatch the actual frame and a difference image go to
-/// OLAI_TEST_OUTPUT_DIR. Returns an empty string on success, else why not.
+/// TestOutputDir(). Returns an empty string on success, else why not.
 std::string CompareWithReference(const std::string& name, const std::vector<uint32_t>& pixels, UINT width,
                                  UINT height);
 

@@ -58,6 +58,9 @@ int RunLoop()
 
 int ShellWinMain(HINSTANCE instance, HINSTANCE, const char*, int showCommand)
 {
+    // A start that fails is a failure unless this run asks to end; what an
+    // earlier run in the same process chose says nothing about this one.
+    ShellClearStartExitCode();
     if (ShellEventHandler(ShellEventInitialise, nullptr) == ShellEventFailed)
         return 1;
     if (!ShellRegisterWindowClass(instance))
