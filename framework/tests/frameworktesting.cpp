@@ -2,6 +2,7 @@
 
 #include <fstream>
 
+#include "framework/animationfile.h"
 #include "framework/cameramanager.h"
 #include "framework/fpscounter.h"
 #include "framework/framework.h"
@@ -162,6 +163,9 @@ void SoftwareFrameworkTest::Stop()
     Win32WindowDestroy(window_);
     window_ = nullptr;
     D3D9ResetAdapters();
+    // The animation table lives as long as the process and never takes a
+    // freed slot again; a program that starts many applications empties it.
+    ResetAnimationRegistry();
 }
 
 void SoftwareFrameworkTest::RunFrame(uint32_t ms)
