@@ -4,6 +4,7 @@
 #include "physics/core/solver/kernels.h"
 
 #include "physics/core/dyn/dyn.h"
+#include "physics/core/solver/violationscores.h"
 
 #if defined(__SSE__) || defined(_M_X64)
 #include <xmmintrin.h>
@@ -86,6 +87,50 @@ int32_t OlpSolveFindViolationSse(const OlpSolveSystem* s, uint32_t first, uint32
     return best;
 }
 
+void OlpSolveScoreGroupSse(const OlpSolveSystem* s, uint32_t g, float tolerance)
+{
+    const __m128 signBits = _mm_set1_ps(-0.0f);
+    const __m128 up = _mm_set1_ps(tolerance);
+    __m128 r = _mm_load_ps(s->residuals + g * 4);
+    __m128 candidate = _mm_or_ps(
+        _mm_cmpgt_ps(_mm_mul_ps(_mm_load_ps(s->mayDecrease + g * 4), r), up),
+        _mm_cmplt_ps(_mm_mul_ps(_mm_load_ps(s->mayIncrease + g * 4), r), _mm_sub_ps(_mm_setzero_ps(), up)));
+    __m128 size = _mm_and_ps(candidate, _mm_andnot_ps(signBits, r));
+    size = _mm_max_ps(size, _mm_shuffle_ps(size, size, _MM_SHUFFLE(1, 0, 3, 2)));
+    size = _mm_max_ps(size, _mm_shuffle_ps(size, size, _MM_SHUFFLE(2, 3, 0, 1)));
+    _mm_store_ss(s->groupScores + g, size);
+}
+
+int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count)
+{
+    // The highest score four groups at a time, then its first group.
+    const uint32_t end = first + count;
+    __m128 high = _mm_setzero_ps();
+    uint32_t g = first;
+    for (; g + 4 <= end; g += 4) {
+        high = _mm_max_ps(high, _mm_loadu_ps(scores + g));
+    }
+    high = _mm_max_ps(high, _mm_shuffle_ps(high, high, _MM_SHUFFLE(1, 0, 3, 2)));
+    high = _mm_max_ps(high, _mm_shuffle_ps(high, high, _MM_SHUFFLE(2, 3, 0, 1)));
+    float best = _mm_cvtss_f32(high);
+    for (; g < end; ++g) {
+        best = scores[g] > best ? scores[g] : best;
+    }
+    if (!(best > 0.0f)) {
+        return -1;
+    }
+    const __m128 wanted = _mm_set1_ps(best);
+    for (g = first; g + 4 <= end; g += 4) {
+        int mask = _mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(scores + g), wanted));
+        if (mask != 0) {
+            return static_cast<int32_t>(g) + __builtin_ctz(static_cast<unsigned>(mask));
+        }
+    }
+    for (; scores[g] != best; ++g) {
+    }
+    return static_cast<int32_t>(g);
+}
+
 float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
 {
     __m128 old = _mm_load_ss(s->values + row);
@@ -134,13 +179,19 @@ uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_
     }
     OlpSolveState* state = OlpSolveGetState();
     state->iteration = 0;
+    if (limit == 0) {
+        return 0;
+    }
+    OlpGroupScoresRead<OlpSolveScoreGroupSse>(s, first, count, tolerance);
     while (state->iteration < limit) {
-        int32_t row = OlpSolveFindViolationSse(s, first, count, tolerance);
+        int32_t row =
+            OlpGroupScoresPick<OlpSolveFindViolationSse, OlpSolveBestGroupSse>(s, first, count, tolerance);
         if (row < 0) {
             break;
         }
         float delta = OlpSolvePivotSse(s, static_cast<uint32_t>(row));
         OlpSolvePropagateSse(s, static_cast<uint32_t>(row), delta);
+        OlpGroupScoresAfterMove<OlpSolveScoreGroupSse>(s, static_cast<uint32_t>(row), tolerance);
         ++state->iteration;
     }
     return state->iteration;
@@ -155,6 +206,14 @@ void OlpSolveSseA(const OlpSolveSetup* setup)
 int32_t OlpSolveFindViolationSse(const OlpSolveSystem* s, uint32_t first, uint32_t count, float tolerance)
 {
     return OlpSolveFindViolation(s, first, count, tolerance);
+}
+void OlpSolveScoreGroupSse(const OlpSolveSystem* s, uint32_t g, float tolerance)
+{
+    OlpSolveScoreGroup(s, g, tolerance);
+}
+int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count)
+{
+    return OlpSolveBestGroup(scores, first, count);
 }
 float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
 {
