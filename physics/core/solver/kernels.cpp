@@ -116,7 +116,7 @@ float OlpSolvePivot(OlpSolveSystem* s, uint32_t row)
     return value - old;
 }
 
-void OlpSolvePropagate(OlpSolveSystem* s, uint32_t row, float delta)
+void OlpSolvePropagate(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
 {
     uint32_t g = row / 4, lane = row % 4;
     for (uint32_t e = 0; e < 2; ++e) {
@@ -137,9 +137,11 @@ void OlpSolvePropagate(OlpSolveSystem* s, uint32_t row, float delta)
             for (uint32_t l = 0; l < 4; ++l) {
                 s->residuals[other * 4 + l] = s->residuals[other * 4 + l] + LaneDot(b, l, w);
             }
+            OlpSolveScoreGroup(s, other, tolerance);
         }
     }
     s->residuals[row] = s->residuals[row] + s->diagonal[row] * delta;
+    OlpSolveScoreGroup(s, g, tolerance);
 }
 
 uint32_t OlpSolveScalarB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t limit, float tolerance)
@@ -161,8 +163,7 @@ uint32_t OlpSolveScalarB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint
             break;
         }
         float delta = OlpSolvePivot(s, static_cast<uint32_t>(row));
-        OlpSolvePropagate(s, static_cast<uint32_t>(row), delta);
-        OlpGroupScoresAfterMove<OlpSolveScoreGroup>(s, static_cast<uint32_t>(row), tolerance);
+        OlpSolvePropagate(s, static_cast<uint32_t>(row), delta, tolerance);
         ++gState.iteration;
     }
     return gState.iteration;

@@ -101,9 +101,10 @@ int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count
 /// Moves one row to where its residual vanishes, clamped; returns the change.
 float OlpSolvePivot(OlpSolveSystem* system, uint32_t row);
 float OlpSolvePivotSse(OlpSolveSystem* system, uint32_t row);
-/// Adds the effect of `delta` on row `row` to every group sharing a part.
-void OlpSolvePropagate(OlpSolveSystem* system, uint32_t row, float delta);
-void OlpSolvePropagateSse(OlpSolveSystem* system, uint32_t row, float delta);
+/// Adds the effect of `delta` on row `row` to every group sharing a part,
+/// and reads their scores again.
+void OlpSolvePropagate(OlpSolveSystem* system, uint32_t row, float delta, float tolerance);
+void OlpSolvePropagateSse(OlpSolveSystem* system, uint32_t row, float delta, float tolerance);
 
 /// Iteration sharing modes of the pass driver.
 constexpr int32_t kOlpSolveProportional = 0;

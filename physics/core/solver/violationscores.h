@@ -1,9 +1,9 @@
 #pragma once
 // The solve kernels' search for the most violated row of a block. Every row
 // group keeps a score: the largest |residual| among its violated rows (0
-// when it has none; a violated row's |residual| is above the tolerance). A move changes
-// the residuals of the groups around the moved row's parts only, so only
-// their scores are read again, and the search runs over one float per group
+// when it has none; a violated row's |residual| is above the tolerance). A
+// move changes the residuals of the groups around the moved row's parts
+// only, so the propagation reads only their scores again, and the search runs over one float per group
 // instead of four rows with their flags. The first group of the highest
 // score holds the row the whole-block scan picks (the largest |residual|
 // among the violated rows, the earliest on ties): an earlier group of the
@@ -22,25 +22,6 @@ void OlpGroupScoresRead(const OlpSolveSystem* s, uint32_t first, uint32_t count,
 {
     for (uint32_t g = first; g < first + count; ++g) {
         Score(s, g, tolerance);
-    }
-}
-
-/// After a move of `row`: reads again its group and every group sharing a
-/// part with it (those the propagation changed).
-template <auto Score> void OlpGroupScoresAfterMove(const OlpSolveSystem* s, uint32_t row, float tolerance)
-{
-    uint32_t g = row / 4;
-    Score(s, g, tolerance);
-    for (uint32_t e = 0; e < 2; ++e) {
-        int32_t part = s->groupParts[g][e];
-        if (part < 0) {
-            continue;
-        }
-        auto p = static_cast<uint32_t>(part);
-        const uint32_t* entries = s->adjacency + s->partGroupFirst[p];
-        for (uint32_t k = 0; k < s->partGroupCount[p]; ++k) {
-            Score(s, entries[k] >> 1, tolerance);
-        }
     }
 }
 

@@ -185,9 +185,9 @@ uint32_t ScanningKernel(bool sse, OlpSolveSystem* s, uint32_t first, uint32_t co
         }
         auto r = static_cast<uint32_t>(row);
         if (sse) {
-            OlpSolvePropagateSse(s, r, OlpSolvePivotSse(s, r));
+            OlpSolvePropagateSse(s, r, OlpSolvePivotSse(s, r), tolerance);
         } else {
-            OlpSolvePropagate(s, r, OlpSolvePivot(s, r));
+            OlpSolvePropagate(s, r, OlpSolvePivot(s, r), tolerance);
         }
     }
     return moves;
