@@ -109,32 +109,42 @@ void OlpSolveScoreGroupSse(const OlpSolveSystem* s, uint32_t g, float tolerance)
 
 int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count)
 {
-    // The highest score four groups at a time, then its first group.
-    const uint32_t end = first + count;
-    __m128 high = _mm_setzero_ps();
-    uint32_t g = first;
-    for (; g + 4 <= end; g += 4) {
-        high = _mm_max_ps(high, _mm_loadu_ps(scores + g));
+    // The highest score sixteen groups at a time (four running maxima), then
+    // the first group of it, sixteen at a time.
+    const float* at = scores + first;
+    __m128 high[4] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
+    uint32_t g = 0;
+    for (; g + 16 <= count; g += 16) {
+        for (uint32_t k = 0; k < 4; ++k) {
+            high[k] = _mm_max_ps(high[k], _mm_loadu_ps(at + g + 4 * k));
+        }
     }
-    high = _mm_max_ps(high, _mm_shuffle_ps(high, high, _MM_SHUFFLE(1, 0, 3, 2)));
-    high = _mm_max_ps(high, _mm_shuffle_ps(high, high, _MM_SHUFFLE(2, 3, 0, 1)));
-    float best = _mm_cvtss_f32(high);
-    for (; g < end; ++g) {
-        best = scores[g] > best ? scores[g] : best;
+    for (; g + 4 <= count; g += 4) {
+        high[0] = _mm_max_ps(high[0], _mm_loadu_ps(at + g));
+    }
+    __m128 top = _mm_max_ps(_mm_max_ps(high[0], high[1]), _mm_max_ps(high[2], high[3]));
+    top = _mm_max_ps(top, _mm_shuffle_ps(top, top, _MM_SHUFFLE(1, 0, 3, 2)));
+    top = _mm_max_ps(top, _mm_shuffle_ps(top, top, _MM_SHUFFLE(2, 3, 0, 1)));
+    float best = _mm_cvtss_f32(top);
+    for (; g < count; ++g) {
+        best = at[g] > best ? at[g] : best;
     }
     if (!(best > 0.0f)) {
         return -1;
     }
     const __m128 wanted = _mm_set1_ps(best);
-    for (g = first; g + 4 <= end; g += 4) {
-        int mask = _mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(scores + g), wanted));
-        if (mask != 0) {
-            return static_cast<int32_t>(g) + __builtin_ctz(static_cast<unsigned>(mask));
+    for (g = 0; g + 16 <= count; g += 16) {
+        __m128 hit = _mm_or_ps(_mm_or_ps(_mm_cmpeq_ps(_mm_loadu_ps(at + g), wanted),
+                                         _mm_cmpeq_ps(_mm_loadu_ps(at + g + 4), wanted)),
+                               _mm_or_ps(_mm_cmpeq_ps(_mm_loadu_ps(at + g + 8), wanted),
+                                         _mm_cmpeq_ps(_mm_loadu_ps(at + g + 12), wanted)));
+        if (_mm_movemask_ps(hit) != 0) {
+            break;
         }
     }
-    for (; scores[g] != best; ++g) {
+    for (; at[g] != best; ++g) {
     }
-    return static_cast<int32_t>(g);
+    return static_cast<int32_t>(first + g);
 }
 
 float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
