@@ -97,7 +97,7 @@ void LooseHalf(float lo, float hi, bool upper, float* outLo, float* outHi)
     }
 }
 
-OlpBBox LooseCell(const OlpBBox& region, int octant)
+[[gnu::always_inline]] inline OlpBBox LooseCell(const OlpBBox& region, int octant)
 {
     OlpBBox cell = region;
     for (int axis = 0; axis < 3; ++axis) {
@@ -125,7 +125,7 @@ OlpBBox TightCell(const OlpBBox& region, int octant)
 }
 
 /// Octants whose loose cells the box overlaps (bit k for octant k).
-uint32_t OctantMask(const OlpBBox& region, const OlpBBox& box)
+[[gnu::always_inline]] inline uint32_t OctantMask(const OlpBBox& region, const OlpBBox& box)
 {
     static const uint32_t kUpper[3] = {170, 204, 240};
     static const uint32_t kLower[3] = {85, 51, 15};
@@ -166,6 +166,13 @@ int ContainingOctant(const OlpBBox& region, const OlpBBox& box)
         octant |= inLower ? 0 : (1 << axis);
     }
     return octant;
+}
+
+/// OlpBBoxOverlap, here where the walk can have it inline.
+bool Overlap(const OlpBBox& a, const OlpBBox& b)
+{
+    return a.min.x <= b.max.x && b.min.x <= a.max.x && a.min.y <= b.max.y && b.min.y <= a.max.y &&
+           a.min.z <= b.max.z && b.min.z <= a.max.z;
 }
 
 bool Contains(const OlpBBox& outer, const OlpBBox& inner)
@@ -412,7 +419,7 @@ bool OlpFarfieldInsert(OlpFarfield* table, uint32_t id, const OlpBBox* box)
     OlpBBoxGrow(&table->boxes[id], box, table->margin, 1.0f);
     const OlpBBox& grown = table->boxes[id];
     auto visit = [&](uint16_t other) {
-        if (other != id && OlpBBoxOverlap(&table->boxes[other], &grown) && !Excluded(table, id, other)) {
+        if (other != id && Overlap(table->boxes[other], grown) && !Excluded(table, id, other)) {
             AddPair(table->pairs, id, other);
         }
     };

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "physics/core/dyn/dyn.h"
+#include "physics/core/solver/violationscores.h"
 
 namespace {
 
@@ -78,6 +79,31 @@ int32_t OlpSolveFindViolation(const OlpSolveSystem* s, uint32_t first, uint32_t 
     return best;
 }
 
+void OlpSolveScoreGroup(const OlpSolveSystem* s, uint32_t g, float tolerance)
+{
+    float score = 0.0f;
+    for (uint32_t i = g * 4; i < g * 4 + 4; ++i) {
+        float r = s->residuals[i];
+        if (s->mayDecrease[i] * r > tolerance || s->mayIncrease[i] * r < -tolerance) {
+            score = std::fmax(score, std::fabs(r));
+        }
+    }
+    s->groupScores[g] = score;
+}
+
+int32_t OlpSolveBestGroup(const float* scores, uint32_t first, uint32_t count)
+{
+    float best = 0.0f;
+    int32_t at = -1;
+    for (uint32_t g = first; g < first + count; ++g) {
+        if (scores[g] > best) {
+            best = scores[g];
+            at = static_cast<int32_t>(g);
+        }
+    }
+    return at;
+}
+
 float OlpSolvePivot(OlpSolveSystem* s, uint32_t row)
 {
     float old = s->values[row];
@@ -90,7 +116,7 @@ float OlpSolvePivot(OlpSolveSystem* s, uint32_t row)
     return value - old;
 }
 
-void OlpSolvePropagate(OlpSolveSystem* s, uint32_t row, float delta)
+void OlpSolvePropagate(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
 {
     uint32_t g = row / 4, lane = row % 4;
     for (uint32_t e = 0; e < 2; ++e) {
@@ -111,9 +137,11 @@ void OlpSolvePropagate(OlpSolveSystem* s, uint32_t row, float delta)
             for (uint32_t l = 0; l < 4; ++l) {
                 s->residuals[other * 4 + l] = s->residuals[other * 4 + l] + LaneDot(b, l, w);
             }
+            OlpSolveScoreGroup(s, other, tolerance);
         }
     }
     s->residuals[row] = s->residuals[row] + s->diagonal[row] * delta;
+    OlpSolveScoreGroup(s, g, tolerance);
 }
 
 uint32_t OlpSolveScalarB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t limit, float tolerance)
@@ -124,13 +152,18 @@ uint32_t OlpSolveScalarB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint
         s->mayIncrease[i] = s->values[i] == s->upper[i] ? 0.0f : 1.0f;
     }
     gState.iteration = 0;
+    if (limit == 0) {
+        return 0;
+    }
+    OlpGroupScoresRead<OlpSolveScoreGroup>(s, first, count, tolerance);
     while (gState.iteration < limit) {
-        int32_t row = OlpSolveFindViolation(s, first, count, tolerance);
+        int32_t row =
+            OlpGroupScoresPick<OlpSolveFindViolation, OlpSolveBestGroup>(s, first, count, tolerance);
         if (row < 0) {
             break;
         }
         float delta = OlpSolvePivot(s, static_cast<uint32_t>(row));
-        OlpSolvePropagate(s, static_cast<uint32_t>(row), delta);
+        OlpSolvePropagate(s, static_cast<uint32_t>(row), delta, tolerance);
         ++gState.iteration;
     }
     return gState.iteration;

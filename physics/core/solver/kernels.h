@@ -41,6 +41,7 @@ struct OlpSolveSystem
     const uint32_t* partGroupCount;
     const uint32_t* partGroupFirst;
     const uint32_t* adjacency; ///< group x 2 + end, listed per part
+    float* groupScores;        ///< scratch per group: its largest violated |residual| (violationscores.h)
 };
 
 /// Process-wide state of the running solve.
@@ -77,8 +78,8 @@ void OlpSolveScalarA(const OlpSolveSetup* setup);
 void OlpSolveSseA(const OlpSolveSetup* setup);
 
 /// Solve kernels: relax the most violated row of groups [first, first +
-/// count) until none is violated beyond `tolerance` or `limit` moves were
-/// made; returns the moves made.
+/// count) until none is violated beyond `tolerance` (>= 0) or `limit`
+/// moves were made; returns the moves made.
 using OlpSolveKernel = uint32_t (*)(OlpSolveSystem* system, uint32_t first, uint32_t count, uint32_t limit,
                                     float tolerance);
 uint32_t OlpSolveScalarB(OlpSolveSystem* system, uint32_t first, uint32_t count, uint32_t limit,
@@ -90,12 +91,20 @@ uint32_t OlpSolveSseB(OlpSolveSystem* system, uint32_t first, uint32_t count, ui
 int32_t OlpSolveFindViolation(const OlpSolveSystem* system, uint32_t first, uint32_t count, float tolerance);
 int32_t OlpSolveFindViolationSse(const OlpSolveSystem* system, uint32_t first, uint32_t count,
                                  float tolerance);
+/// Reads the score of group g (violationscores.h).
+void OlpSolveScoreGroup(const OlpSolveSystem* system, uint32_t g, float tolerance);
+void OlpSolveScoreGroupSse(const OlpSolveSystem* system, uint32_t g, float tolerance);
+/// The first group of [first, first + count) with the highest score, or -1
+/// when every score is 0.
+int32_t OlpSolveBestGroup(const float* scores, uint32_t first, uint32_t count);
+int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count);
 /// Moves one row to where its residual vanishes, clamped; returns the change.
 float OlpSolvePivot(OlpSolveSystem* system, uint32_t row);
 float OlpSolvePivotSse(OlpSolveSystem* system, uint32_t row);
-/// Adds the effect of `delta` on row `row` to every group sharing a part.
-void OlpSolvePropagate(OlpSolveSystem* system, uint32_t row, float delta);
-void OlpSolvePropagateSse(OlpSolveSystem* system, uint32_t row, float delta);
+/// Adds the effect of `delta` on row `row` to every group sharing a part,
+/// and reads their scores again.
+void OlpSolvePropagate(OlpSolveSystem* system, uint32_t row, float delta, float tolerance);
+void OlpSolvePropagateSse(OlpSolveSystem* system, uint32_t row, float delta, float tolerance);
 
 /// Iteration sharing modes of the pass driver.
 constexpr int32_t kOlpSolveProportional = 0;

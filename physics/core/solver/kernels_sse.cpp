@@ -4,6 +4,7 @@
 #include "physics/core/solver/kernels.h"
 
 #include "physics/core/dyn/dyn.h"
+#include "physics/core/solver/violationscores.h"
 
 #if defined(__SSE__) || defined(_M_X64)
 #include <xmmintrin.h>
@@ -18,6 +19,18 @@ __m128 GroupDot(const OlpSolveBlock& b, const float w[6])
         s = _mm_add_ps(s, _mm_mul_ps(_mm_load_ps(b.c + c * 4), _mm_set1_ps(w[c])));
     }
     return s;
+}
+
+/// The largest |residual| among a group's violated lanes (0 for none), in
+/// the lowest lane; `down` is 0 - `up`, the tolerance.
+__m128 GroupScore(__m128 r, const float* mayDecrease, const float* mayIncrease, __m128 up, __m128 down)
+{
+    const __m128 signBits = _mm_set1_ps(-0.0f);
+    __m128 candidate = _mm_or_ps(_mm_cmpgt_ps(_mm_mul_ps(_mm_load_ps(mayDecrease), r), up),
+                                 _mm_cmplt_ps(_mm_mul_ps(_mm_load_ps(mayIncrease), r), down));
+    __m128 size = _mm_and_ps(candidate, _mm_andnot_ps(signBits, r));
+    size = _mm_max_ps(size, _mm_shuffle_ps(size, size, _MM_SHUFFLE(1, 0, 3, 2)));
+    return _mm_max_ps(size, _mm_shuffle_ps(size, size, _MM_SHUFFLE(2, 3, 0, 1)));
 }
 
 } // namespace
@@ -86,6 +99,54 @@ int32_t OlpSolveFindViolationSse(const OlpSolveSystem* s, uint32_t first, uint32
     return best;
 }
 
+void OlpSolveScoreGroupSse(const OlpSolveSystem* s, uint32_t g, float tolerance)
+{
+    const __m128 up = _mm_set1_ps(tolerance);
+    _mm_store_ss(s->groupScores + g,
+                 GroupScore(_mm_load_ps(s->residuals + g * 4), s->mayDecrease + g * 4, s->mayIncrease + g * 4,
+                            up, _mm_sub_ps(_mm_setzero_ps(), up)));
+}
+
+int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count)
+{
+    // The highest score sixteen groups at a time (four running maxima), then
+    // the first group of it, sixteen at a time.
+    const float* at = scores + first;
+    __m128 high[4] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
+    uint32_t g = 0;
+    for (; g + 16 <= count; g += 16) {
+        for (uint32_t k = 0; k < 4; ++k) {
+            high[k] = _mm_max_ps(high[k], _mm_loadu_ps(at + g + 4 * k));
+        }
+    }
+    for (; g + 4 <= count; g += 4) {
+        high[0] = _mm_max_ps(high[0], _mm_loadu_ps(at + g));
+    }
+    __m128 top = _mm_max_ps(_mm_max_ps(high[0], high[1]), _mm_max_ps(high[2], high[3]));
+    top = _mm_max_ps(top, _mm_shuffle_ps(top, top, _MM_SHUFFLE(1, 0, 3, 2)));
+    top = _mm_max_ps(top, _mm_shuffle_ps(top, top, _MM_SHUFFLE(2, 3, 0, 1)));
+    float best = _mm_cvtss_f32(top);
+    for (; g < count; ++g) {
+        best = at[g] > best ? at[g] : best;
+    }
+    if (!(best > 0.0f)) {
+        return -1;
+    }
+    const __m128 wanted = _mm_set1_ps(best);
+    for (g = 0; g + 16 <= count; g += 16) {
+        __m128 hit = _mm_or_ps(_mm_or_ps(_mm_cmpeq_ps(_mm_loadu_ps(at + g), wanted),
+                                         _mm_cmpeq_ps(_mm_loadu_ps(at + g + 4), wanted)),
+                               _mm_or_ps(_mm_cmpeq_ps(_mm_loadu_ps(at + g + 8), wanted),
+                                         _mm_cmpeq_ps(_mm_loadu_ps(at + g + 12), wanted)));
+        if (_mm_movemask_ps(hit) != 0) {
+            break;
+        }
+    }
+    for (; at[g] != best; ++g) {
+    }
+    return static_cast<int32_t>(first + g);
+}
+
 float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
 {
     __m128 old = _mm_load_ss(s->values + row);
@@ -99,27 +160,47 @@ float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
     return v - _mm_cvtss_f32(old);
 }
 
-void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta)
+void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
 {
-    uint32_t g = row / 4, lane = row % 4;
+    // The arrays in locals: the stores to the residuals cannot then be
+    // taken to change them.
+    float* residuals = s->residuals;
+    float* scores = s->groupScores;
+    const float* mayDecrease = s->mayDecrease;
+    const float* mayIncrease = s->mayIncrease;
+    const OlpSolveBlock(*blocks)[2] = s->blocks;
+    const __m128 up = _mm_set1_ps(tolerance);
+    const __m128 down = _mm_sub_ps(_mm_setzero_ps(), up);
+    const uint32_t g = row / 4, lane = row % 4;
     for (uint32_t e = 0; e < 2; ++e) {
         int32_t part = s->groupParts[g][e];
         if (part < 0) {
             continue;
         }
-        const OlpSolveBlock& moved = s->blocks[g][e];
-        float w[6];
+        const OlpSolveBlock& moved = blocks[g][e];
+        __m128 w[6];
         for (uint32_t c = 0; c < 6; ++c) {
-            w[c] = moved.c[c * 4 + lane] * delta;
+            w[c] = _mm_set1_ps(moved.c[c * 4 + lane] * delta);
         }
         auto p = static_cast<uint32_t>(part);
-        for (uint32_t k = 0; k < s->partGroupCount[p]; ++k) {
-            uint32_t entry = s->adjacency[s->partGroupFirst[p] + k];
-            float* r = s->residuals + (entry >> 1) * 4;
-            _mm_store_ps(r, _mm_add_ps(_mm_load_ps(r), GroupDot(s->blocks[entry >> 1][entry & 1], w)));
+        const uint32_t* entries = s->adjacency + s->partGroupFirst[p];
+        const uint32_t count = s->partGroupCount[p];
+        for (uint32_t k = 0; k < count; ++k) {
+            const uint32_t other = entries[k] >> 1;
+            const float* b = blocks[other][entries[k] & 1].c;
+            __m128 dot = _mm_mul_ps(_mm_load_ps(b), w[0]);
+            for (uint32_t c = 1; c < 6; ++c) {
+                dot = _mm_add_ps(dot, _mm_mul_ps(_mm_load_ps(b + c * 4), w[c]));
+            }
+            __m128 r = _mm_add_ps(_mm_load_ps(residuals + other * 4), dot);
+            _mm_store_ps(residuals + other * 4, r);
+            _mm_store_ss(scores + other,
+                         GroupScore(r, mayDecrease + other * 4, mayIncrease + other * 4, up, down));
         }
     }
-    s->residuals[row] = s->residuals[row] + s->diagonal[row] * delta;
+    residuals[row] = residuals[row] + s->diagonal[row] * delta;
+    _mm_store_ss(scores + g, GroupScore(_mm_load_ps(residuals + g * 4), mayDecrease + g * 4,
+                                        mayIncrease + g * 4, up, down));
 }
 
 uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t limit, float tolerance)
@@ -134,13 +215,18 @@ uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_
     }
     OlpSolveState* state = OlpSolveGetState();
     state->iteration = 0;
+    if (limit == 0) {
+        return 0;
+    }
+    OlpGroupScoresRead<OlpSolveScoreGroupSse>(s, first, count, tolerance);
     while (state->iteration < limit) {
-        int32_t row = OlpSolveFindViolationSse(s, first, count, tolerance);
+        int32_t row =
+            OlpGroupScoresPick<OlpSolveFindViolationSse, OlpSolveBestGroupSse>(s, first, count, tolerance);
         if (row < 0) {
             break;
         }
         float delta = OlpSolvePivotSse(s, static_cast<uint32_t>(row));
-        OlpSolvePropagateSse(s, static_cast<uint32_t>(row), delta);
+        OlpSolvePropagateSse(s, static_cast<uint32_t>(row), delta, tolerance);
         ++state->iteration;
     }
     return state->iteration;
@@ -156,13 +242,21 @@ int32_t OlpSolveFindViolationSse(const OlpSolveSystem* s, uint32_t first, uint32
 {
     return OlpSolveFindViolation(s, first, count, tolerance);
 }
+void OlpSolveScoreGroupSse(const OlpSolveSystem* s, uint32_t g, float tolerance)
+{
+    OlpSolveScoreGroup(s, g, tolerance);
+}
+int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count)
+{
+    return OlpSolveBestGroup(scores, first, count);
+}
 float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
 {
     return OlpSolvePivot(s, row);
 }
-void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta)
+void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
 {
-    OlpSolvePropagate(s, row, delta);
+    OlpSolvePropagate(s, row, delta, tolerance);
 }
 uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t limit, float tolerance)
 {

@@ -55,6 +55,7 @@ void Layout(OlpSolverWork* work, Carver* carver, uint32_t rows, uint32_t parts, 
     work->constraintJoint = carver->Take<OlpJoint*>(constraints);
     work->groupParts = carver->Take<int32_t[2]>(groups);
     work->blocks = carver->Take<OlpSolveBlock[2]>(groups);
+    work->groupScores = carver->Take<float>(groups);
     float** perRow[] = {&work->scale,        &work->diagonal,     &work->zero,         &work->start,
                         &work->accumulators, &work->mayDecrease,  &work->mayIncrease,  &work->values[0],
                         &work->values[1],    &work->residuals[0], &work->residuals[1], &work->lower[0],
@@ -743,7 +744,8 @@ uint32_t OlpSolverStageSequence(OlpSolverWork* work, OlpDynArrays* arrays, const
                          pass == 0 ? work->zero : work->start,
                          work->partGroupCount,
                          work->partGroupFirst,
-                         work->adjacency};
+                         work->adjacency,
+                         work->groupScores};
     }
     OlpSolveState* state = OlpSolveGetState();
     OlpSolveBlocks blocks = {work->blockCount, work->blockRows, work->blockWeights, work->blockIterations[0]};

@@ -137,6 +137,7 @@ struct OlpSolverWork
     // Per group.
     int32_t (*groupParts)[2];
     OlpSolveBlock (*blocks)[2];
+    float* groupScores; ///< the solve kernels' search scratch
     // Per row.
     float* scale;
     float* diagonal;

@@ -14,7 +14,8 @@ namespace {
 struct RandomSystem
 {
     RandomSystem(uint32_t seed, uint32_t groups, uint32_t parts)
-        : parts_(groups), blocks(groups), lanes(groups * 4), velocities(parts), inverseMass(parts)
+        : parts_(groups), blocks(groups), lanes(groups * 4), velocities(parts), inverseMass(parts),
+          scores(groups)
     {
         std::mt19937 rng(seed);
         std::uniform_real_distribution<float> u(-1.0f, 1.0f);
@@ -85,7 +86,8 @@ struct RandomSystem
                 zero.data(),
                 count.data(),
                 first.data(),
-                adjacency.data()};
+                adjacency.data(),
+                scores.data()};
     }
     void Setup(bool sse)
     {
@@ -144,6 +146,7 @@ struct RandomSystem
     std::vector<float> lower, upper, diagonal, a, zero, values, residuals, mayDecrease, mayIncrease,
         accumulators;
     std::vector<uint32_t> count, first, adjacency;
+    std::vector<float> scores;
 };
 
 TEST(SolverKernels, RandomBoundedSystemsMeetBoundsAndAgree)
@@ -159,6 +162,66 @@ TEST(SolverKernels, RandomBoundedSystemsMeetBoundsAndAgree)
         EXPECT_LT(scalar.Violation(), 1e-4f) << seed;
         for (uint32_t i = 0; i < scalar.lanes; ++i) {
             ASSERT_NEAR(scalar.values[i], sse.values[i], 1e-4f) << seed;
+        }
+    }
+}
+
+/// The kernel as written out in full: a scan of the whole block for the
+/// most violated row before every move, with the helpers of one mode.
+uint32_t ScanningKernel(bool sse, OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t limit,
+                        float tolerance)
+{
+    for (uint32_t i = first * 4; i < (first + count) * 4; ++i) {
+        s->values[i] = s->input[i];
+        s->mayDecrease[i] = s->values[i] == s->lower[i] ? 0.0f : 1.0f;
+        s->mayIncrease[i] = s->values[i] == s->upper[i] ? 0.0f : 1.0f;
+    }
+    uint32_t moves = 0;
+    for (; moves < limit; ++moves) {
+        int32_t row = sse ? OlpSolveFindViolationSse(s, first, count, tolerance)
+                          : OlpSolveFindViolation(s, first, count, tolerance);
+        if (row < 0) {
+            break;
+        }
+        auto r = static_cast<uint32_t>(row);
+        if (sse) {
+            OlpSolvePropagateSse(s, r, OlpSolvePivotSse(s, r), tolerance);
+        } else {
+            OlpSolvePropagate(s, r, OlpSolvePivot(s, r), tolerance);
+        }
+    }
+    return moves;
+}
+
+// The kernels keep a score per row group rather than scanning every row of
+// the block before each move; they must make the very same moves, bit for bit,
+// in whole batches and in blocks inside them, solved out or cut short.
+TEST(SolverKernels, KernelsMoveTheRowsAWholeScanWouldPick)
+{
+    struct Case
+    {
+        uint32_t groups, parts, first, count, limit;
+    };
+    const Case cases[] = {{1, 1, 0, 1, 50},         {7, 3, 0, 7, 10000},     {64, 20, 0, 64, 40},
+                          {300, 40, 0, 300, 20000}, {300, 40, 37, 150, 500}, {129, 5, 1, 128, 3000}};
+    for (const Case& c : cases) {
+        for (uint32_t seed = 0; seed < 8; ++seed) {
+            for (bool sse : {false, true}) {
+                RandomSystem reference(seed, c.groups, c.parts), scored(seed, c.groups, c.parts);
+                reference.Setup(sse);
+                scored.Setup(sse);
+                OlpSolveSystem s0 = reference.System(), s1 = scored.System();
+                uint32_t used = ScanningKernel(sse, &s0, c.first, c.count, c.limit, 1e-5f);
+                OlpSolveKernel kernel = sse ? OlpSolveSseB : OlpSolveScalarB;
+                ASSERT_EQ(kernel(&s1, c.first, c.count, c.limit, 1e-5f), used) << c.groups << " " << seed;
+                EXPECT_GT(used, 0u);
+                for (uint32_t i = 0; i < reference.lanes; ++i) {
+                    ASSERT_EQ(scored.values[i], reference.values[i])
+                        << c.groups << " " << seed << " row " << i;
+                    ASSERT_EQ(scored.residuals[i], reference.residuals[i])
+                        << c.groups << " " << seed << " row " << i;
+                }
+            }
         }
     }
 }
