@@ -42,6 +42,10 @@ void DrawRect(IDirect3DDevice9* device, float x0, float y0, float x1, float y1, 
 IDirect3DTexture9* MakeTexture(IDirect3DDevice9* device, UINT width, UINT height,
                                const std::vector<uint32_t>& texels);
 
+/// The tokens of an assembled shader (empty after a failure, which the
+/// test reports).
+std::vector<DWORD> Assemble(const std::string& text);
+
 /// Compares a rendered frame with tests/reference/<name>.png: every channel
 /// of at least 99.5 % of the pixels within 3 levels. With the environment
 /// variable OLAI_UPDATE_REFERENCES=1 the reference is (re)written instead.
