@@ -30,7 +30,10 @@ SwapChain::SwapChain(Device* device, bool implicit, const D3DPRESENT_PARAMETERS&
                                            D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT);
 }
 
-SwapChain::~SwapChain() = default;
+SwapChain::~SwapChain()
+{
+    device_->FlushDraws(); // a queued draw may draw into the back buffer
+}
 
 ULONG SwapChain::AddRef()
 {

@@ -33,9 +33,9 @@ UINT VerticesFor(D3DPRIMITIVETYPE type, UINT primitives)
     }
 }
 
-// Texture levels decode on first use; decode every level the draw may
-// sample before bands share them, so that the bands only read.
-void PrepareSharedReads(const PixelState& ps)
+// Calls `use` with every texture level the draw may sample and the stamp
+// of the palette it samples through.
+template <typename Use> void ForEachSampledLevel(const PixelState& ps, const Use& use)
 {
     for (const StageConfig& st : ps.stages) {
         const SamplerConfig& smp = st.sampler;
@@ -43,8 +43,27 @@ void PrepareSharedReads(const PixelState& ps)
             continue;
         for (UINT face = 0; face < (smp.cube ? 6u : 1u); ++face)
             for (UINT level = 0; level < smp.chain->levels; ++level)
-                smp.chain->Level(face, level)->Argb(smp.palette, smp.paletteStamp);
+                use(smp.chain->Level(face, level), smp);
     }
+}
+
+// Texture levels decode on first use; decode every level the draw may
+// sample before bands share them, so that the bands only read.
+void PrepareSharedReads(const PixelState& ps)
+{
+    ForEachSampledLevel(ps,
+                        [](Surface* s, const SamplerConfig& smp) { s->Argb(smp.palette, smp.paletteStamp); });
+}
+
+// True when a level the draw samples must be decoded first (as after a
+// change of palette), which would change what a queued draw reads.
+bool DecodesLevels(const PixelState& ps)
+{
+    bool decodes = false;
+    ForEachSampledLevel(ps, [&decodes](Surface* s, const SamplerConfig& smp) {
+        decodes = decodes || !s->Decoded(smp.paletteStamp);
+    });
+    return decodes;
 }
 
 // Vertices a vertex-processing band takes at least.
@@ -160,7 +179,7 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
     }
 
     // Queued for the device's threads, with everything it draws with.
-    if (queue_.Full(numVertices * stride))
+    if (queue_.Full(numVertices * stride) || DecodesLevels(pixel_))
         FlushDraws();
     QueuedDraw& q = queue_.Next();
     q.pixel = pixel_;

@@ -150,8 +150,7 @@ const uint32_t* Surface::Argb(const uint32_t* palette, uint32_t paletteStamp)
 {
     if (format == D3DFMT_A8R8G8B8)
         return reinterpret_cast<const uint32_t*>(bits.data());
-    bool paletted = format == D3DFMT_P8 || format == D3DFMT_A8P8;
-    if (decodedVersion_ == version_ && (!paletted || decodedPalette_ == paletteStamp))
+    if (Decoded(paletteStamp))
         return decoded_.data();
     decoded_.resize(size_t(width) * height);
     if (info.block) {

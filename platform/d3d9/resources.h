@@ -56,6 +56,13 @@ class Surface final : public Object<IDirect3DSurface9>
     /// other formats; P8 through `palette`, re-decoded when `paletteStamp`
     /// changes).
     const uint32_t* Argb(const uint32_t* palette, uint32_t paletteStamp);
+    /// True when Argb answers without decoding.
+    bool Decoded(uint32_t paletteStamp) const
+    {
+        const bool paletted = format == D3DFMT_P8 || format == D3DFMT_A8P8;
+        return format == D3DFMT_A8R8G8B8 ||
+               (decodedVersion_ == version_ && (!paletted || decodedPalette_ == paletteStamp));
+    }
     /// Marks the contents changed (after drawing, clearing or copying).
     void Touch() { ++version_; }
     Device* device() const { return device_; }

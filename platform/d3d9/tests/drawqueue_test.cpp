@@ -253,10 +253,22 @@ void ConstantsChangedBetweenDraws(Readings& r)
     DrawRect(r.d, 0, 32, 48, 64, 0.5f, kWhite);
     palette[7] = {255, 255, 0, 255};
     r.d->SetPaletteEntries(1, palette);
-    DrawRect(r.d, 48, 32, 96, 64, 0.5f, kWhite);
+    DrawRect(r.d, 48, 32, 72, 64, 0.5f, kWhite);
+    // Another palette for the same texture: its levels decode anew.
+    palette[7] = {0, 255, 255, 255};
+    r.d->SetPaletteEntries(2, palette);
+    r.d->SetCurrentTexturePalette(2);
+    DrawRect(r.d, 72, 32, 96, 64, 0.5f, kWhite);
+    r.d->SetCurrentTexturePalette(1);
+    DrawRect(r.d, 0, 56, 8, 64, 0.5f, kWhite);
     r.d->SetTexture(0, nullptr);
     p8->Release();
-    r.Read({{{10, 10}, kRed}, {{70, 10}, kGreen}, {{10, 50}, kBlue}, {{70, 50}, kYellow}});
+    r.Read({{{10, 10}, kRed},
+            {{70, 10}, kGreen},
+            {{10, 50}, kBlue},
+            {{60, 50}, kYellow},
+            {{80, 50}, kCyan},
+            {{4, 60}, kYellow}});
 }
 
 // Blended overlapping draws of every size come out in submission order,
