@@ -66,6 +66,9 @@ bool DecodesLevels(const PixelState& ps)
     return decodes;
 }
 
+// The work of a primitive's setup in pixels, for a queued draw's work.
+constexpr float kPrimitiveWork = 32.0f;
+
 // Vertices a vertex-processing band takes at least.
 constexpr UINT kBandMinVertices = 2048;
 
@@ -209,12 +212,14 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
     // Rows a triangle may draw in: those of the vertices (all of the clip
     // rectangle when one is clipped), two more either way (see binning.h);
     // points of any size and lines may draw anywhere.
+    const ScreenRect clip{float(pixel_.clipX0), float(pixel_.clipY0), float(pixel_.clipX1),
+                          float(pixel_.clipY1)};
+    const ScreenRect rect = VertexScreenRect(q.codes.data(), q.screen.data(), numVertices, clip);
+    q.work = std::max(0.0f, rect.right - rect.left) * std::max(0.0f, rect.bottom - rect.top) +
+             kPrimitiveWork * float(primitiveCount);
     q.rowTop = pixel_.clipY0;
     q.rowEnd = pixel_.clipY1;
     if (IsTriangles(type)) {
-        const ScreenRect clip{float(pixel_.clipX0), float(pixel_.clipY0), float(pixel_.clipX1),
-                              float(pixel_.clipY1)};
-        const ScreenRect rect = VertexScreenRect(q.codes.data(), q.screen.data(), numVertices, clip);
         q.rowTop = std::max(pixel_.clipY0, int(std::floor(rect.top)) - 2);
         q.rowEnd = std::min(pixel_.clipY1, int(std::floor(rect.bottom)) + 3);
     }

@@ -13,6 +13,9 @@ namespace {
 // however long the application draws without presenting.
 constexpr size_t kMaxQueuedDraws = 4096;
 constexpr size_t kMaxQueuedFloats = size_t(1) << 24;
+// Work (QueuedDraw::work) of a flush below which it is drawn on the calling
+// thread alone: waking the threads would cost more than they save.
+constexpr double kMinBandedWork = 16384.0;
 // Bands per thread: the threads take bands one at a time, so that bands
 // crowded with primitives even out; a band has at least kMinBandRows rows.
 constexpr int kBandsPerThread = 4;
@@ -94,22 +97,28 @@ void DrawQueue::Flush()
     if (count_ == 0)
         return;
     int top = INT_MAX, bottom = INT_MIN;
+    double work = 0;
     for (size_t i = 0; i < count_; ++i) {
         top = std::min(top, draws_[i]->rowTop);
         bottom = std::max(bottom, draws_[i]->rowEnd);
+        work += draws_[i]->work;
     }
     if (top < bottom) {
         const bool everyDraw = DeviceSplitsEveryDraw();
         const int rows = bottom - top;
-        const int bands = everyDraw ? rows : std::min(DeviceThreads() * kBandsPerThread, rows / kMinBandRows);
-        LayBands(layout_, top, bottom, std::clamp(bands, 1, std::min(rows, kMaxBinBands)));
+        int bands = everyDraw ? rows : std::min(DeviceThreads() * kBandsPerThread, rows / kMinBandRows);
+        if (!everyDraw && work < kMinBandedWork)
+            bands = 1;
+        bands = std::clamp(bands, 1, std::min(rows, kMaxBinBands));
+        LayBands(layout_, top, bottom, bands);
         const UINT pieceSize = everyDraw ? kTestPieceTriangles : kPieceTriangles;
         pieces_.clear();
         for (size_t i = 0; i < count_; ++i) {
             const QueuedDraw& d = *draws_[i];
             if (d.rowTop >= d.rowEnd)
                 continue;
-            if (!IsTriangles(d.type)) {
+            // One band walks every primitive: nothing to bin.
+            if (!IsTriangles(d.type) || bands == 1) {
                 pieces_.push_back({uint32_t(i), 0, d.primitiveCount, false});
                 continue;
             }
@@ -142,20 +151,23 @@ void DrawQueue::Flush()
 
 void DrawQueue::DrawPieces(size_t from, size_t to)
 {
+    const int bands = int(layout_.bandTop.size()) - 1;
     if (from == to)
         return;
-    RunBands(int(to - from), [this, from](int k) {
-        const size_t p = from + size_t(k);
-        const Piece& piece = pieces_[p];
-        if (!piece.binned)
-            return;
-        const QueuedDraw& d = *draws_[piece.draw];
-        const TriangleDraw draw{&d.setup,  d.type,         d.indices,      d.primitiveCount,
-                                d.Store(), d.codes.data(), d.screen.data()};
-        BinTriangles(layout_, draw, d.rowTop, d.rowEnd, bins_[p], piece.first, piece.first + piece.count);
-    });
+    // Only the pieces of several bands are binned.
+    if (bands > 1)
+        RunBands(int(to - from), [this, from](int k) {
+            const size_t p = from + size_t(k);
+            const Piece& piece = pieces_[p];
+            if (!piece.binned)
+                return;
+            const QueuedDraw& d = *draws_[piece.draw];
+            const TriangleDraw draw{&d.setup,  d.type,         d.indices,      d.primitiveCount,
+                                    d.Store(), d.codes.data(), d.screen.data()};
+            BinTriangles(layout_, draw, d.rowTop, d.rowEnd, bins_[p], piece.first, piece.first + piece.count);
+        });
     // Each band draws every piece's primitives for its rows, in order.
-    RunBands(int(layout_.bandTop.size()) - 1, [this, from, to](int b) {
+    RunBands(bands, [this, from, to](int b) {
         const int y0 = layout_.bandTop[size_t(b)], y1 = layout_.bandTop[size_t(b) + 1];
         PixelState banded;
         PrimitiveSetup setup;

@@ -50,6 +50,7 @@ struct QueuedDraw
     std::vector<float> pointSizes;    ///< point lists: per vertex
     bool sprites = false;
     int rowTop = 0, rowEnd = 0; ///< every pixel it may draw lies in these rows
+    float work = 0;             ///< pixels of its vertices' rectangle, and more per primitive
 
     VertexStore Store() const { return {const_cast<float*>(vertices.data()), stride}; }
 };
