@@ -1,3 +1,5 @@
+// The queue of draws for the device's threads (see drawqueue.h): recording
+// slots, binning the queued triangles and drawing them band by band.
 #include "platform/d3d9/drawqueue.h"
 
 #include <algorithm>
