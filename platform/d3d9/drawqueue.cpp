@@ -26,6 +26,10 @@ constexpr int kMinBandRows = 8;
 // bin in small pieces, so that small scenes go through every path.
 constexpr UINT kPieceTriangles = 2048;
 constexpr UINT kTestPieceTriangles = 64;
+// Triangles of a turn below which the calling thread bins them alone: a
+// wait for the threads would cost more than binning them (some ten
+// nanoseconds each), all the more on a busy machine.
+constexpr UINT kMinSharedBinTriangles = 4096;
 // Bin entries (4 bytes each) the pieces of one turn may need at most (each
 // triangle may go to every band of its draw's rows): a queue whose
 // triangles could need more is drawn in several turns. The lists take only
@@ -156,18 +160,26 @@ void DrawQueue::DrawPieces(size_t from, size_t to)
     const int bands = int(layout_.bandTop.size()) - 1;
     if (from == to)
         return;
-    // Only the pieces of several bands are binned.
-    if (bands > 1)
-        RunBands(int(to - from), [this, from](int k) {
-            const size_t p = from + size_t(k);
-            const Piece& piece = pieces_[p];
-            if (!piece.binned)
-                return;
-            const QueuedDraw& d = *draws_[piece.draw];
-            const TriangleDraw draw{&d.setup,  d.type,         d.indices,      d.primitiveCount,
-                                    d.Store(), d.codes.data(), d.screen.data()};
-            BinTriangles(layout_, draw, d.rowTop, d.rowEnd, bins_[p], piece.first, piece.first + piece.count);
-        });
+    // Bins the pieces (those of several bands), on the threads when they
+    // hold many triangles.
+    const auto bin = [this, from](int k) {
+        const size_t p = from + size_t(k);
+        const Piece& piece = pieces_[p];
+        if (!piece.binned)
+            return;
+        const QueuedDraw& d = *draws_[piece.draw];
+        const TriangleDraw draw{&d.setup,  d.type,         d.indices,      d.primitiveCount,
+                                d.Store(), d.codes.data(), d.screen.data()};
+        BinTriangles(layout_, draw, d.rowTop, d.rowEnd, bins_[p], piece.first, piece.first + piece.count);
+    };
+    size_t binned = 0;
+    for (size_t p = from; p < to; ++p)
+        binned += pieces_[p].binned ? pieces_[p].count : 0;
+    if (binned >= kMinSharedBinTriangles || (binned > 0 && DeviceSplitsEveryDraw()))
+        RunBands(int(to - from), bin);
+    else if (binned > 0)
+        for (size_t k = 0; k < to - from; ++k)
+            bin(int(k));
     // Each band draws every piece's primitives for its rows, in order.
     RunBands(bands, [this, from, to](int b) {
         const int y0 = layout_.bandTop[size_t(b)], y1 = layout_.bandTop[size_t(b) + 1];

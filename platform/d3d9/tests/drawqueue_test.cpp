@@ -293,6 +293,28 @@ void ManyOverlappingBlendedDraws(Readings& r)
     r.Read({});
 }
 
+// A few large draws: worth the bands, too few triangles to bin on the
+// threads.
+void FewLargeDraws(Readings& r)
+{
+    DrawRect(r.d, 0, 0, 96, 64, 0.5f, kRed);
+    r.d->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    r.d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    r.d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    DrawRect(r.d, 0, 0, 96, 64, 0.5f, 0x800000FFu);
+    DrawRect(r.d, 0, 0, 96, 64, 0.5f, 0x8000FF00u);
+    r.d->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    DrawRect(r.d, 0, 0, 96, 64, 0.5f, kWhite, 0, 0, 1, 1);
+    DrawRect(r.d, 10, 30, 90, 34, 0.5f, kBlue);
+    r.Read({{{5, 5}, kWhite}, {{50, 31}, kBlue}});
+    r.d->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    DrawRect(r.d, 0, 0, 96, 64, 0.5f, 0x80FF0000u);
+    DrawRect(r.d, 0, 0, 96, 64, 0.5f, 0x4000FF00u);
+    DrawRect(r.d, 0, 0, 96, 64, 0.5f, 0x400000FFu);
+    r.d->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    r.Read({});
+}
+
 struct Case
 {
     const char* name;
@@ -309,6 +331,7 @@ const Case kCases[] = {
     {"BuffersRewrittenBetweenDraws", BuffersRewrittenBetweenDraws},
     {"ConstantsChangedBetweenDraws", ConstantsChangedBetweenDraws},
     {"ManyOverlappingBlendedDraws", ManyOverlappingBlendedDraws},
+    {"FewLargeDraws", FewLargeDraws},
 };
 
 class DrawQueue : public ::testing::TestWithParam<Case>
