@@ -1,8 +1,9 @@
-// Worker threads of the software device. A large draw is cut into bands of
-// rows, a few per thread, which the threads take in turn; each band draws
-// its primitives (triangles binned to it, binning.h; points and lines all)
-// clipped to its rows, in submission order, so the picture is byte for byte
-// the one a single thread draws. Large vertex ranges are split the same way.
+// Worker threads of the software device. The queued draws (drawqueue.h) are
+// cut into bands of rows, a few per thread, which the threads take in turn;
+// each band draws their primitives (triangles binned to it, binning.h;
+// points and lines all) clipped to its rows, in submission order, so the
+// picture is byte for byte the one a single thread draws. Large vertex
+// ranges and clears are split the same way.
 #pragma once
 
 #include <functional>

@@ -1,10 +1,10 @@
-// Binning of a draw's triangles into bands of rows, so that many threads can
-// rasterise one draw without each of them walking every triangle. A pass
-// over ranges of triangles (one range per thread) lists, per range and band,
-// the triangles whose rows may touch the band; then each band assembles only
-// its own triangles, in submission order, clipped to its rows. A triangle
-// that spans two bands is drawn by both, each covering only its own rows, so
-// the picture is byte for byte the one a single thread draws.
+// Binning of triangles into bands of rows, so that many threads can
+// rasterise them without each of them walking every triangle. A pass over
+// ranges of triangles lists, per range and band, the triangles whose rows
+// may touch the band; then each band assembles only its own triangles, in
+// submission order, clipped to its rows. A triangle that spans two bands is
+// drawn by both, each covering only its own rows, so the picture is byte for
+// byte the one a single thread draws.
 #pragma once
 
 #include <cstdint>
@@ -80,7 +80,7 @@ struct TriangleDraw
     const ScreenVertex* screen;
 };
 
-/// The lists that one thread's range of triangles gives each band of rows.
+/// The lists that one range of triangles gives each band of rows.
 struct TriangleBinRange
 {
     std::vector<uint32_t> spans;   ///< per triangle: first band | last band << 16
@@ -89,12 +89,9 @@ struct TriangleBinRange
     std::vector<uint32_t> fill;    ///< where the next entry of each band goes
 };
 
-/// Everything a binned draw needs, kept by the device from draw to draw so
-/// that drawing allocates only when a draw needs more room than every draw
-/// before it.
-struct TriangleBins
+/// Rows cut into bands.
+struct BandLayout
 {
-    std::vector<TriangleBinRange> ranges;
     std::vector<uint16_t> bandOf; ///< band of each row, from the first row
     std::vector<int> bandTop;     ///< first row of each band, then the end
 };
@@ -111,13 +108,19 @@ struct ScreenRect
 ScreenRect VertexScreenRect(const uint8_t* codes, const ScreenVertex* screen, UINT count,
                             const ScreenRect& clip);
 
-/// Most bands a draw is cut into.
+/// Most bands the rows are cut into.
 constexpr int kMaxBinBands = 1024;
 
-/// Draws the triangles of `draw` in `bands` bands (2 to kMaxBinBands) of the
-/// rows [top, bottom) on the device's threads. Every pixel the triangles may
-/// draw must lie in those rows: the rows of the draw's vertices and two more
-/// either way, or the whole clip rectangle when a vertex is clipped.
-void DrawTrianglesInBands(TriangleBins& bins, const TriangleDraw& draw, int top, int bottom, int bands);
+/// Cuts rows [top, bottom) into `bands` bands (1 to kMaxBinBands, at most
+/// one per row) of (nearly) equal height.
+void LayBands(BandLayout& layout, int top, int bottom, int bands);
+
+/// Lists in `range` the triangles [from, to) of `draw` under the bands of
+/// `layout` whose rows they may touch, in order. Every pixel the triangles
+/// may draw must lie in the rows [top, bottom) (within the layout's): the
+/// rows of the draw's vertices and two more either way, or the whole clip
+/// rectangle when a vertex is clipped.
+void BinTriangles(const BandLayout& layout, const TriangleDraw& draw, int top, int bottom,
+                  TriangleBinRange& range, UINT from, UINT to);
 
 } // namespace d3d9sw

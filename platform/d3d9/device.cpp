@@ -30,7 +30,10 @@ SwapChain::SwapChain(Device* device, bool implicit, const D3DPRESENT_PARAMETERS&
                                            D3DUSAGE_RENDERTARGET, D3DPOOL_DEFAULT);
 }
 
-SwapChain::~SwapChain() = default;
+SwapChain::~SwapChain()
+{
+    device_->FlushDraws(); // a queued draw may draw into the back buffer
+}
 
 ULONG SwapChain::AddRef()
 {
@@ -86,6 +89,7 @@ Device::Device(Direct3D* d3d, UINT adapter, HWND focus, DWORD behavior, const D3
 
 Device::~Device()
 {
+    FlushDraws();
     swapChain_.reset();
     autoDepth_.reset();
     Direct3DRelease(d3d_);
@@ -98,6 +102,7 @@ ULONG Device::Release()
     if (left > 0)
         return Object::Release();
     if (!released_) {
+        FlushDraws();
         FlushScreenshot();
         UnbindAll();
         // Only now: unbinding may release the last resources, which must not
@@ -298,6 +303,7 @@ HRESULT Device::Reset(D3DPRESENT_PARAMETERS* params)
 {
     if (!params)
         return D3DERR_INVALIDCALL;
+    FlushDraws();
     if (condition_ == D3D9Condition::Lost)
         return D3DERR_DEVICELOST;
     UnbindAll();
@@ -393,6 +399,7 @@ HRESULT Device::GetSwapChain(UINT index, IDirect3DSwapChain9** chain)
 
 HRESULT Device::Present(const RECT*, const RECT*, HWND window, const void*)
 {
+    FlushDraws();
     if (condition_ == D3D9Condition::Lost)
         return D3DERR_DEVICELOST;
     if (condition_ == D3D9Condition::NotReset)

@@ -1,8 +1,8 @@
 // The device object: state, resource creation, presentation and draws.
 #pragma once
 
-#include "platform/d3d9/binning.h"
 #include "platform/d3d9/d3d9control.h"
+#include "platform/d3d9/drawqueue.h"
 #include "platform/d3d9/pipeline.h"
 #include "platform/d3d9/resources.h"
 
@@ -224,6 +224,14 @@ class Device final : public Object<IDirect3DDevice9>
     HRESULT PresentSurface(Surface* surface, HWND window);
     /// Writes the kept frame to OLAI_SCREENSHOT when one is pending.
     void FlushScreenshot();
+    /// Draws the queued draws (drawqueue.h). Called before anything reads
+    /// or writes a surface, palette or shader that a queued draw may use,
+    /// frees one, or changes the render target or depth buffer.
+    void FlushDraws()
+    {
+        if (!queue_.Empty())
+            queue_.Flush();
+    }
 
   private:
     ~Device() override;
@@ -263,11 +271,11 @@ class Device final : public Object<IDirect3DDevice9>
     /// `numVertices` vertices; false when a stream is missing or too short.
     bool FindStreams(int64_t first, UINT numVertices, const uint8_t* userVertices, UINT userStride,
                      const uint8_t** base, UINT* strides) const;
-    /// Transforms and lights `count` vertices from the streams into `verts`
-    /// (the vertex cache), with their clip codes and screen positions under
-    /// `setup`, in ranges on the device's threads when there are many.
+    /// Transforms and lights `count` vertices from the streams into `verts`,
+    /// with their clip codes and screen positions under `setup`, in ranges
+    /// on the device's threads when there are many.
     void ProcessVertexRange(const PrimitiveSetup& setup, const VertexStore& verts, const uint8_t* const* base,
-                            const UINT* strides, UINT count);
+                            const UINT* strides, UINT count, uint8_t* codes, ScreenVertex* screen);
     // Compiling the state for drawing, one state group each (drawcompile.cpp).
     bool CompileDraw();
     bool CompileInputLayout();
@@ -287,6 +295,8 @@ class Device final : public Object<IDirect3DDevice9>
     DWORD behavior_;
     D3DCAPS9 caps_;
     UINT textureMemory_;
+    // Before the surfaces, which flush it as they go.
+    DrawQueue queue_;
     std::unique_ptr<SwapChain> swapChain_;
     std::unique_ptr<Surface> autoDepth_;
     long resources_ = 0;
@@ -323,10 +333,10 @@ class Device final : public Object<IDirect3DDevice9>
     InputLayout layout_;
     PixelState pixel_;
     VertexConfig vertex_;
+    // One thread draws at once, from these.
     std::vector<float> vertexCache_;   ///< processed vertices, packed (VertexStore)
     std::vector<uint8_t> codes_;       ///< clip codes of vertexCache_
     std::vector<ScreenVertex> screen_; ///< screen positions of unclipped vertices
-    TriangleBins bins_;                ///< lists of the bands of triangle draws
     std::vector<D3DVERTEXELEMENT9> fvfElements_;
     DWORD layoutFvf_ = ~0u;
     const VertexDeclaration* layoutDeclaration_ = nullptr;

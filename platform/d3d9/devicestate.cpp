@@ -11,6 +11,7 @@ namespace d3d9sw {
 
 HRESULT Device::SetRenderTarget(DWORD index, IDirect3DSurface9* surface)
 {
+    FlushDraws();
     if (index >= caps_.NumSimultaneousRTs || index >= 4)
         return D3DERR_INVALIDCALL;
     auto* s = static_cast<Surface*>(surface);
@@ -41,6 +42,7 @@ HRESULT Device::GetRenderTarget(DWORD index, IDirect3DSurface9** surface)
 
 HRESULT Device::SetDepthStencilSurface(IDirect3DSurface9* surface)
 {
+    FlushDraws();
     auto* s = static_cast<Surface*>(surface);
     if (s && !s->info.depth)
         return D3DERR_INVALIDCALL;
@@ -466,6 +468,7 @@ bool Device::OpSupported(DWORD op) const
 
 HRESULT Device::SetPaletteEntries(UINT palette, const PALETTEENTRY* entries)
 {
+    FlushDraws();
     if (!entries || palette > 0xFFFF)
         return D3DERR_INVALIDCALL;
     auto& slot = palettes_[palette];

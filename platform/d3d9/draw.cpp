@@ -1,12 +1,13 @@
 // Draw calls: checking the call and its vertex and index ranges, vertex
-// processing, and handing the primitives to assembly (primitive.cpp), on
-// the calling thread or in bands of rows on the device's threads (triangles
-// binned to their bands first, binning.cpp).
+// processing, and handing the primitives to assembly (primitive.cpp) on
+// the calling thread, or to the queue that draws them in bands of rows on
+// the device's threads (drawqueue.h).
 #include <algorithm>
 #include <cmath>
 
 #include "platform/d3d9/bands.h"
 #include "platform/d3d9/device.h"
+#include "platform/d3d9/drawqueue.h"
 #include "platform/d3d9/pointsprite.h"
 #include "platform/d3d9/primitive.h"
 
@@ -32,86 +33,9 @@ UINT VerticesFor(D3DPRIMITIVETYPE type, UINT primitives)
     }
 }
 
-// Assembles (and so rasterises) the primitives of a draw in order.
-void AssemblePrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT primitiveCount,
-                        const IndexSource& indices, const VertexStore& verts, const uint8_t* codes,
-                        const ScreenVertex* screen, const float* pointSizes, bool sprites)
-{
-    // Points and lines take their vertices whole.
-    VertexOut a, b;
-    for (UINT p = 0; p < primitiveCount; ++p) {
-        UINT i[3];
-        switch (type) {
-        case D3DPT_POINTLIST:
-            if (indices.Fetch(p, &i[0])) {
-                verts.Get(i[0], &a);
-                AssemblePointSprite(setup, a, pointSizes[i[0]], sprites);
-            }
-            break;
-        case D3DPT_LINELIST:
-        case D3DPT_LINESTRIP: {
-            UINT k = type == D3DPT_LINELIST ? 2 * p : p;
-            if (indices.Fetch(k, &i[0]) && indices.Fetch(k + 1, &i[1])) {
-                verts.Get(i[0], &a);
-                verts.Get(i[1], &b);
-                AssembleLine(setup, a, b);
-            }
-            break;
-        }
-        case D3DPT_TRIANGLELIST:
-        case D3DPT_TRIANGLESTRIP:
-        case D3DPT_TRIANGLEFAN:
-            if (TriangleVertices(type, p, indices, i))
-                AssembleTriangle(setup, verts, codes, screen, i[0], i[1], i[2]);
-            break;
-        default:
-            break;
-        }
-    }
-}
-
-// Pixels of the draw's screen rectangle above which a draw is worth cutting
-// into bands for every thread.
-constexpr float kBandMinPixels = 16384.0f;
-// Below that, triangles a band takes at least (each band assembles only the
-// triangles binned to it): a thread that wakes for less costs more than it
-// saves, all the more on a busy machine.
-constexpr UINT kBandMinTriangles = 512;
-// Points and lines are not binned: every band walks all of them, so a draw
-// of many small ones is left whole.
-constexpr float kBandMinPixelsPerPrimitive = 256.0f;
-constexpr int kBandMinRows = 8;
-// Bands per thread of a triangle draw: the threads take bands one at a
-// time, so that bands crowded with triangles even out.
-constexpr int kBinBandsPerThread = 4;
-
-bool IsTriangles(D3DPRIMITIVETYPE type)
-{
-    return type == D3DPT_TRIANGLELIST || type == D3DPT_TRIANGLESTRIP || type == D3DPT_TRIANGLEFAN;
-}
-
-// Bands to draw the primitives in (1: whole, on the calling thread); tests
-// that split every draw get bands down to one row.
-int BandsForDraw(D3DPRIMITIVETYPE type, UINT primitiveCount, float area, int rows)
-{
-    const int threads = DeviceThreads();
-    if (threads <= 1)
-        return 1;
-    const bool everyDraw = DeviceSplitsEveryDraw();
-    const bool large = everyDraw || area >= kBandMinPixels;
-    int most = rows / (everyDraw ? 1 : kBandMinRows);
-    if (IsTriangles(type))
-        most = std::min(most, large ? threads * kBinBandsPerThread : int(primitiveCount / kBandMinTriangles));
-    else if (large && (everyDraw || area >= kBandMinPixelsPerPrimitive * float(primitiveCount)))
-        most = std::min(most, threads);
-    else
-        most = 1;
-    return std::max(most, 1);
-}
-
-// Texture levels decode on first use; decode every level the draw may
-// sample before bands share them, so that the bands only read.
-void PrepareSharedReads(const PixelState& ps)
+// Calls `use` with every texture level the draw may sample and the stamp
+// of the palette it samples through.
+template <typename Use> void ForEachSampledLevel(const PixelState& ps, const Use& use)
 {
     for (const StageConfig& st : ps.stages) {
         const SamplerConfig& smp = st.sampler;
@@ -119,9 +43,31 @@ void PrepareSharedReads(const PixelState& ps)
             continue;
         for (UINT face = 0; face < (smp.cube ? 6u : 1u); ++face)
             for (UINT level = 0; level < smp.chain->levels; ++level)
-                smp.chain->Level(face, level)->Argb(smp.palette, smp.paletteStamp);
+                use(smp.chain->Level(face, level), smp);
     }
 }
+
+// Texture levels decode on first use; decode every level the draw may
+// sample before bands share them, so that the bands only read.
+void PrepareSharedReads(const PixelState& ps)
+{
+    ForEachSampledLevel(ps,
+                        [](Surface* s, const SamplerConfig& smp) { s->Argb(smp.palette, smp.paletteStamp); });
+}
+
+// True when a level the draw samples must be decoded first (as after a
+// change of palette), which would change what a queued draw reads.
+bool DecodesLevels(const PixelState& ps)
+{
+    bool decodes = false;
+    ForEachSampledLevel(ps, [&decodes](Surface* s, const SamplerConfig& smp) {
+        decodes = decodes || !s->Decoded(smp.paletteStamp);
+    });
+    return decodes;
+}
+
+// The work of a primitive's setup in pixels, for a queued draw's work.
+constexpr float kPrimitiveWork = 32.0f;
 
 // Vertices a vertex-processing band takes at least.
 constexpr UINT kBandMinVertices = 2048;
@@ -203,74 +149,88 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
     if (!FindStreams(int64_t(baseVertex) + minIndex, numVertices, userVertices, userStride, base, strides))
         return D3DERR_INVALIDCALL;
 
-    const DWORD* rs = state_.renderStates;
-    const PrimitiveSetup setup = MakePrimitiveSetup(pixel_, vertex_, layout_.positionT, rs[D3DRS_SHADEMODE],
-                                                    rs[D3DRS_CULLMODE], rs[D3DRS_FILLMODE]);
-    // Transform and light the used range once, with clip codes and screen
-    // positions per vertex, not per triangle.
-    const size_t stride = VertexStride(pixel_.attrCount);
-    if (vertexCache_.size() < numVertices * stride)
-        vertexCache_.resize(numVertices * stride);
-    if (codes_.size() < numVertices) {
-        codes_.resize(numVertices);
-        screen_.resize(numVertices);
-    }
-    const VertexStore verts{vertexCache_.data(), stride};
-    ProcessVertexRange(setup, verts, base, strides, numVertices);
-    pixel_.target.color->Touch();
-    if (pixel_.target.depth)
-        pixel_.target.depth->Touch();
-
-    std::vector<float> pointSizes;
-    if (type == D3DPT_POINTLIST)
-        pointSizes = PointSizes(rs, caps_.MaxPointSize, vertex_, layout_, vertexShader_ != nullptr, base,
-                                strides, numVertices);
-    const bool sprites = rs[D3DRS_POINTSPRITEENABLE] != 0;
     const IndexSource indices{indexData, index32, minIndex, numVertices};
     if (!indexData && VerticesFor(type, primitiveCount) > numVertices)
         return D3DERR_INVALIDCALL;
-    // The screen rectangle the vertices span (all of it when one is
-    // clipped): only cutting the draw into bands needs it.
+    const DWORD* rs = state_.renderStates;
+    const bool sprites = rs[D3DRS_POINTSPRITEENABLE] != 0;
+    pixel_.target.color->Touch();
+    if (pixel_.target.depth)
+        pixel_.target.depth->Touch();
+    // Transform and light the used range once, with clip codes and screen
+    // positions per vertex, not per triangle.
+    const size_t stride = VertexStride(pixel_.attrCount);
+    if (DeviceThreads() <= 1) {
+        FlushDraws();
+        const PrimitiveSetup setup = MakePrimitiveSetup(
+            pixel_, vertex_, layout_.positionT, rs[D3DRS_SHADEMODE], rs[D3DRS_CULLMODE], rs[D3DRS_FILLMODE]);
+        if (vertexCache_.size() < numVertices * stride)
+            vertexCache_.resize(numVertices * stride);
+        if (codes_.size() < numVertices) {
+            codes_.resize(numVertices);
+            screen_.resize(numVertices);
+        }
+        const VertexStore verts{vertexCache_.data(), stride};
+        ProcessVertexRange(setup, verts, base, strides, numVertices, codes_.data(), screen_.data());
+        std::vector<float> pointSizes;
+        if (type == D3DPT_POINTLIST)
+            pointSizes = PointSizes(rs, caps_.MaxPointSize, vertex_, layout_, vertexShader_ != nullptr, base,
+                                    strides, numVertices);
+        AssemblePrimitives(setup, type, 0, primitiveCount, indices, verts, codes_.data(), screen_.data(),
+                           pointSizes.data(), sprites);
+        return D3D_OK;
+    }
+
+    // Queued for the device's threads, with everything it draws with.
+    if (queue_.Full(numVertices * stride) || DecodesLevels(pixel_))
+        FlushDraws();
+    QueuedDraw& q = queue_.Next();
+    q.pixel = pixel_;
+    q.vertex = vertex_;
+    std::memcpy(q.psConstants, state_.psConstants, sizeof q.psConstants);
+    q.setup = MakePrimitiveSetup(q.pixel, q.vertex, layout_.positionT, rs[D3DRS_SHADEMODE],
+                                 rs[D3DRS_CULLMODE], rs[D3DRS_FILLMODE]);
+    q.type = type;
+    q.primitiveCount = primitiveCount;
+    q.stride = stride;
+    q.vertices.resize(numVertices * stride);
+    q.codes.resize(numVertices);
+    q.screen.resize(numVertices);
+    ProcessVertexRange(q.setup, q.Store(), base, strides, numVertices, q.codes.data(), q.screen.data());
+    q.indices = indices;
+    if (indexData) {
+        const auto* bytes = static_cast<const uint8_t*>(indexData);
+        q.indexBytes.assign(bytes, bytes + size_t(VerticesFor(type, primitiveCount)) * (index32 ? 4 : 2));
+    } else {
+        q.indexBytes.clear();
+    }
+    q.pointSizes.clear();
+    if (type == D3DPT_POINTLIST)
+        q.pointSizes = PointSizes(rs, caps_.MaxPointSize, vertex_, layout_, vertexShader_ != nullptr, base,
+                                  strides, numVertices);
+    q.sprites = sprites;
+    // Rows a triangle may draw in: those of the vertices (all of the clip
+    // rectangle when one is clipped), two more either way (see binning.h);
+    // points of any size and lines may draw anywhere.
     const ScreenRect clip{float(pixel_.clipX0), float(pixel_.clipY0), float(pixel_.clipX1),
                           float(pixel_.clipY1)};
-    const ScreenRect rect =
-        DeviceThreads() > 1 ? VertexScreenRect(codes_.data(), screen_.data(), numVertices, clip) : clip;
-    const float area = std::max(0.0f, rect.right - rect.left) * std::max(0.0f, rect.bottom - rect.top);
-    // Rows a triangle may draw in: those of the vertices, two more either
-    // way (see binning.h); points of any size may draw anywhere.
-    const bool triangles = IsTriangles(type);
-    const int rowTop = std::max(pixel_.clipY0, int(std::floor(rect.top)) - 2);
-    const int rowEnd = std::min(pixel_.clipY1, int(std::floor(rect.bottom)) + 3);
-    const int bands =
-        BandsForDraw(type, primitiveCount, area, triangles ? rowEnd - rowTop : pixel_.clipY1 - pixel_.clipY0);
-    if (bands <= 1) {
-        AssemblePrimitives(setup, type, primitiveCount, indices, verts, codes_.data(), screen_.data(),
-                           pointSizes.data(), sprites);
-        return D3D_OK;
+    const ScreenRect rect = VertexScreenRect(q.codes.data(), q.screen.data(), numVertices, clip);
+    q.work = std::max(0.0f, rect.right - rect.left) * std::max(0.0f, rect.bottom - rect.top) +
+             kPrimitiveWork * float(primitiveCount);
+    q.rowTop = pixel_.clipY0;
+    q.rowEnd = pixel_.clipY1;
+    if (IsTriangles(type)) {
+        q.rowTop = std::max(pixel_.clipY0, int(std::floor(rect.top)) - 2);
+        q.rowEnd = std::min(pixel_.clipY1, int(std::floor(rect.bottom)) + 3);
     }
-    PrepareSharedReads(pixel_);
-    if (triangles) {
-        DrawTrianglesInBands(bins_,
-                             {&setup, type, indices, primitiveCount, verts, codes_.data(), screen_.data()},
-                             rowTop, rowEnd, bands);
-        return D3D_OK;
-    }
-    // Each band draws every point or line clipped to its rows.
-    const int y0 = pixel_.clipY0, rows = pixel_.clipY1 - pixel_.clipY0;
-    RunBands(bands, [&](int band) {
-        PixelState banded = pixel_;
-        banded.clipY0 = y0 + rows * band / bands;
-        banded.clipY1 = y0 + rows * (band + 1) / bands;
-        PrimitiveSetup bandSetup = setup;
-        bandSetup.pixel = &banded;
-        AssemblePrimitives(bandSetup, type, primitiveCount, indices, verts, codes_.data(), screen_.data(),
-                           pointSizes.data(), sprites);
-    });
+    PrepareSharedReads(q.pixel);
+    queue_.Commit();
     return D3D_OK;
 }
 
 void Device::ProcessVertexRange(const PrimitiveSetup& setup, const VertexStore& verts,
-                                const uint8_t* const* base, const UINT* strides, UINT count)
+                                const uint8_t* const* base, const UINT* strides, UINT count, uint8_t* codes,
+                                ScreenVertex* screen)
 {
     // Runs of vertices small enough that their positions are still in the
     // cache when their clip codes and screen positions are made.
@@ -286,7 +246,7 @@ void Device::ProcessVertexRange(const PrimitiveSetup& setup, const VertexStore& 
                 ProcessVerticesShader(vertex_, layout_, streams, strides, run, pixel_.attrCount, out);
             else
                 ProcessVertices(vertex_, layout_, streams, strides, run, pixel_.attrCount, out);
-            ClipAndMapVertices(setup, out, run, codes_.data() + start, screen_.data() + start);
+            ClipAndMapVertices(setup, out, run, codes + start, screen + start);
         }
     };
     const UINT most =

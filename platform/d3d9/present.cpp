@@ -76,6 +76,7 @@ void ShowInWindow(const uint32_t* argb, UINT width, UINT height, HWND window)
 
 HRESULT Device::PresentSurface(Surface* surface, HWND window)
 {
+    FlushDraws();
     if (condition_ != D3D9Condition::Operational)
         return D3DERR_DEVICELOST;
     if (inScene_) {
@@ -124,6 +125,7 @@ bool D3D9SurfaceWritePng(IDirect3DSurface9* surface, const char* path)
     if (!surface || !path)
         return false;
     auto* s = static_cast<d3d9sw::Surface*>(surface);
+    s->device()->FlushDraws();
     if (!s->info.decodable && !s->info.block && !s->info.depth)
         return false;
     std::vector<uint32_t> argb = d3d9sw::SurfaceArgb(s);

@@ -55,7 +55,12 @@ Surface::Surface(Device* device, IUnknown* owner_, D3DFORMAT format_, UINT width
     }
 }
 
-Surface::~Surface() = default;
+Surface::~Surface()
+{
+    // A surface of a texture or of the device is flushed for by its owner.
+    if (!owner)
+        device_->FlushDraws();
+}
 
 ULONG Surface::AddRef()
 {
@@ -82,6 +87,7 @@ HRESULT Surface::GetDesc(D3DSURFACE_DESC* desc)
 
 HRESULT Surface::LockRect(D3DLOCKED_RECT* out, const RECT* rect, DWORD flags)
 {
+    device_->FlushDraws();
     if (!out || locked)
         return D3DERR_INVALIDCALL;
     RECT r = rect ? *rect : RECT{0, 0, LONG(width), LONG(height)};
@@ -144,8 +150,7 @@ const uint32_t* Surface::Argb(const uint32_t* palette, uint32_t paletteStamp)
 {
     if (format == D3DFMT_A8R8G8B8)
         return reinterpret_cast<const uint32_t*>(bits.data());
-    bool paletted = format == D3DFMT_P8 || format == D3DFMT_A8P8;
-    if (decodedVersion_ == version_ && (!paletted || decodedPalette_ == paletteStamp))
+    if (Decoded(paletteStamp))
         return decoded_.data();
     decoded_.resize(size_t(width) * height);
     if (info.block) {
@@ -265,8 +270,14 @@ HRESULT Texture::SetAutoGenFilterType(D3DTEXTUREFILTERTYPE filter)
     return D3D_OK;
 }
 
+Texture::~Texture()
+{
+    link_->device()->FlushDraws();
+}
+
 void Texture::GenerateMipSubLevels()
 {
+    link_->device()->FlushDraws();
     GenerateMips(chain, 0);
 }
 
@@ -332,8 +343,14 @@ HRESULT CubeTexture::SetAutoGenFilterType(D3DTEXTUREFILTERTYPE filter)
     return D3D_OK;
 }
 
+CubeTexture::~CubeTexture()
+{
+    link_->device()->FlushDraws();
+}
+
 void CubeTexture::GenerateMipSubLevels()
 {
+    link_->device()->FlushDraws();
     for (UINT f = 0; f < 6; ++f)
         GenerateMips(chain, f);
 }
@@ -487,6 +504,7 @@ Shader<Interface>::Shader(Device* device, ShaderProgram* program_) : program(pro
 
 template <class Interface> Shader<Interface>::~Shader()
 {
+    link_->device()->FlushDraws();
     ShaderProgramDestroy(program);
 }
 

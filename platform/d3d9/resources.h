@@ -56,8 +56,16 @@ class Surface final : public Object<IDirect3DSurface9>
     /// other formats; P8 through `palette`, re-decoded when `paletteStamp`
     /// changes).
     const uint32_t* Argb(const uint32_t* palette, uint32_t paletteStamp);
+    /// True when Argb answers without decoding.
+    bool Decoded(uint32_t paletteStamp) const
+    {
+        const bool paletted = format == D3DFMT_P8 || format == D3DFMT_A8P8;
+        return format == D3DFMT_A8R8G8B8 ||
+               (decodedVersion_ == version_ && (!paletted || decodedPalette_ == paletteStamp));
+    }
     /// Marks the contents changed (after drawing, clearing or copying).
     void Touch() { ++version_; }
+    Device* device() const { return device_; }
 
     D3DFORMAT format;
     UINT width, height;
@@ -99,6 +107,7 @@ class Texture final : public Object<IDirect3DTexture9>
   public:
     Texture(Device* device, UINT width, UINT height, UINT levels, DWORD usage, D3DFORMAT format,
             D3DPOOL pool);
+    ~Texture() override;
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_TEXTURE; }
     void PreLoad() override {}
@@ -129,6 +138,7 @@ class CubeTexture final : public Object<IDirect3DCubeTexture9>
 {
   public:
     CubeTexture(Device* device, UINT edge, UINT levels, DWORD usage, D3DFORMAT format, D3DPOOL pool);
+    ~CubeTexture() override;
     HRESULT GetDevice(IDirect3DDevice9** device) override;
     D3DRESOURCETYPE GetType() override { return D3DRTYPE_CUBETEXTURE; }
     void PreLoad() override {}

@@ -68,6 +68,7 @@ void FillColour(Surface* s, const RECT& r, D3DCOLOR color)
 
 HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil)
 {
+    FlushDraws();
     if ((count > 0 && !rects) || (flags & ~7u) || flags == 0)
         return D3DERR_INVALIDCALL;
     Surface* rt = renderTargets_[0];
@@ -121,6 +122,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
 
 HRESULT Device::ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR color)
 {
+    FlushDraws();
     auto* s = static_cast<Surface*>(surface);
     if (!s || s->pool != D3DPOOL_DEFAULT || s->info.depth || s->info.block || !s->info.decodable)
         return D3DERR_INVALIDCALL;
@@ -134,6 +136,7 @@ HRESULT Device::ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR
 HRESULT Device::StretchRect(IDirect3DSurface9* srcSurface, const RECT* srcRect, IDirect3DSurface9* dstSurface,
                             const RECT* dstRect, D3DTEXTUREFILTERTYPE filter)
 {
+    FlushDraws();
     auto* src = static_cast<Surface*>(srcSurface);
     auto* dst = static_cast<Surface*>(dstSurface);
     if (!src || !dst || src == dst)
@@ -204,6 +207,7 @@ HRESULT Device::StretchRect(IDirect3DSurface9* srcSurface, const RECT* srcRect, 
 HRESULT Device::UpdateSurface(IDirect3DSurface9* srcSurface, const RECT* srcRect,
                               IDirect3DSurface9* dstSurface, const POINT* dstPoint)
 {
+    FlushDraws();
     auto* src = static_cast<Surface*>(srcSurface);
     auto* dst = static_cast<Surface*>(dstSurface);
     // Direct3D wants system memory to default pool; every pool is memory
@@ -242,6 +246,7 @@ HRESULT Device::UpdateSurface(IDirect3DSurface9* srcSurface, const RECT* srcRect
 
 HRESULT Device::UpdateTexture(IDirect3DBaseTexture9* srcTexture, IDirect3DBaseTexture9* dstTexture)
 {
+    FlushDraws();
     bool srcCube = false, dstCube = false;
     const MipChain* src = TextureChain(srcTexture, &srcCube);
     const MipChain* dst = TextureChain(dstTexture, &dstCube);
@@ -269,6 +274,7 @@ HRESULT Device::UpdateTexture(IDirect3DBaseTexture9* srcTexture, IDirect3DBaseTe
 
 HRESULT Device::GetRenderTargetData(IDirect3DSurface9* renderTarget, IDirect3DSurface9* dstSurface)
 {
+    FlushDraws();
     auto* src = static_cast<Surface*>(renderTarget);
     auto* dst = static_cast<Surface*>(dstSurface);
     // The destination may be any surface of the same size and format (a

@@ -11,24 +11,6 @@ using namespace d3d9test;
 
 namespace {
 
-std::vector<DWORD> Assemble(const std::string& text)
-{
-    ID3DXBuffer *code = nullptr, *errors = nullptr;
-    int32_t hr = D3DXAssembleShader(text.c_str(), uint32_t(text.size()), nullptr, nullptr, 0, &code, &errors);
-    std::vector<DWORD> tokens;
-    if (hr == 0 && code) {
-        auto* p = static_cast<const DWORD*>(code->GetBufferPointer());
-        tokens.assign(p, p + code->GetBufferSize() / 4);
-    } else if (errors) {
-        ADD_FAILURE() << static_cast<const char*>(errors->GetBufferPointer());
-    }
-    if (code)
-        code->Release();
-    if (errors)
-        errors->Release();
-    return tokens;
-}
-
 struct ShaderVertex
 {
     float x, y, z;

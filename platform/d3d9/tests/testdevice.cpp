@@ -1,6 +1,9 @@
 #include "testdevice.h"
 
 #include "platform/d3d9/testing/referenceimage.h"
+#include "platform/d3dx9/d3dx9shader.h"
+
+#include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -110,6 +113,24 @@ IDirect3DTexture9* MakeTexture(IDirect3DDevice9* device, UINT width, UINT height
 std::string TestOutputDir()
 {
     return std::string(OLAI_TEST_OUTPUT_DIR) + "/" + program_invocation_short_name;
+}
+
+std::vector<DWORD> Assemble(const std::string& text)
+{
+    ID3DXBuffer *code = nullptr, *errors = nullptr;
+    int32_t hr = D3DXAssembleShader(text.c_str(), uint32_t(text.size()), nullptr, nullptr, 0, &code, &errors);
+    std::vector<DWORD> tokens;
+    if (hr == 0 && code) {
+        auto* p = static_cast<const DWORD*>(code->GetBufferPointer());
+        tokens.assign(p, p + code->GetBufferSize() / 4);
+    } else if (errors) {
+        ADD_FAILURE() << static_cast<const char*>(errors->GetBufferPointer());
+    }
+    if (code)
+        code->Release();
+    if (errors)
+        errors->Release();
+    return tokens;
 }
 
 std::string CompareWithReference(const std::string& name, const std::vector<uint32_t>& pixels, UINT width,

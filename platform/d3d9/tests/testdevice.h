@@ -47,6 +47,10 @@ IDirect3DTexture9* MakeTexture(IDirect3DDevice9* device, UINT width, UINT height
 /// tests side by side.
 std::string TestOutputDir();
 
+/// The tokens of an assembled shader (empty after a failure, which the
+/// test reports).
+std::vector<DWORD> Assemble(const std::string& text);
+
 /// Compares a rendered frame with tests/reference/<name>.png: every channel
 /// of at least 99.5 % of the pixels within 3 levels. With the environment
 /// variable OLAI_UPDATE_REFERENCES=1 the reference is (re)written instead.

@@ -1,0 +1,376 @@
+// On more than one thread the device queues draws and draws them later: a
+// queued draw must still see the state, resources and target of its call,
+// and whatever reads, writes, frees or switches what it uses must find it
+// drawn. Each case draws, does one such thing, draws again and reads the
+// frame back; on every thread count (bands of many rows and of one row) the
+// readings must be one thread's byte for byte, and the probes the colours
+// the calls ask for.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "testdevice.h"
+
+using namespace d3d9test;
+
+namespace {
+
+constexpr UINT kWidth = 96, kHeight = 64;
+constexpr uint32_t kRed = 0xFFFF0000, kGreen = 0xFF00FF00, kBlue = 0xFF0000FF, kYellow = 0xFFFFFF00,
+                   kCyan = 0xFF00FFFF, kBlack = 0xFF000000, kWhite = 0xFFFFFFFF;
+
+// The back buffer read through a lock of its own (no copy by the device).
+std::vector<uint32_t> ReadByLock(IDirect3DDevice9* d)
+{
+    IDirect3DSurface9* bb = nullptr;
+    d->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &bb);
+    std::vector<uint32_t> out(size_t(kWidth) * kHeight);
+    D3DLOCKED_RECT lr{};
+    if (bb && SUCCEEDED(bb->LockRect(&lr, nullptr, D3DLOCK_READONLY))) {
+        for (UINT y = 0; y < kHeight; ++y)
+            std::memcpy(&out[size_t(y) * kWidth],
+                        static_cast<const uint8_t*>(lr.pBits) + size_t(y) * lr.Pitch, kWidth * 4);
+        bb->UnlockRect();
+    }
+    if (bb)
+        bb->Release();
+    for (uint32_t& c : out)
+        c |= 0xFF000000u; // X8R8G8B8
+    return out;
+}
+
+// Readings of one case: the frames it read back, one after the other.
+struct Readings
+{
+    IDirect3DDevice9* d;
+    std::vector<uint32_t> frames;
+
+    // Reads the frame and checks the probes.
+    void Read(std::initializer_list<std::pair<std::pair<int, int>, uint32_t>> probes)
+    {
+        const std::vector<uint32_t> frame = ReadByLock(d);
+        for (const auto& [at, colour] : probes)
+            EXPECT_EQ(frame[size_t(at.second) * kWidth + size_t(at.first)], colour)
+                << "pixel " << at.first << ", " << at.second << ", reading " << frames.size() / frame.size();
+        frames.insert(frames.end(), frame.begin(), frame.end());
+    }
+};
+
+IDirect3DTexture9* SolidTexture(IDirect3DDevice9* d, uint32_t colour)
+{
+    return MakeTexture(d, 2, 2, std::vector<uint32_t>(4, colour));
+}
+
+void FillTexture(IDirect3DTexture9* texture, uint32_t colour)
+{
+    D3DLOCKED_RECT lr;
+    ASSERT_EQ(texture->LockRect(0, &lr, nullptr, 0), D3D_OK);
+    for (int y = 0; y < 2; ++y)
+        for (int x = 0; x < 2; ++x)
+            std::memcpy(static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch + x * 4, &colour, 4);
+    texture->UnlockRect(0);
+}
+
+void LockReadsQueuedDraws(Readings& r)
+{
+    DrawRect(r.d, 0, 0, 48, 64, 0.5f, kRed);
+    r.Read({{{10, 10}, kRed}, {{70, 10}, kBlack}});
+    DrawRect(r.d, 48, 0, 96, 64, 0.5f, kGreen);
+    DrawRect(r.d, 40, 20, 56, 44, 0.5f, kBlue);
+    r.Read({{{10, 10}, kRed}, {{70, 10}, kGreen}, {{44, 30}, kBlue}, {{52, 30}, kBlue}});
+}
+
+void TextureWrittenBetweenDraws(Readings& r)
+{
+    IDirect3DTexture9* texture = SolidTexture(r.d, kRed);
+    r.d->SetTexture(0, texture);
+    DrawRect(r.d, 0, 0, 48, 64, 0.5f, kWhite);
+    FillTexture(texture, kBlue);
+    DrawRect(r.d, 48, 0, 96, 64, 0.5f, kWhite);
+    r.d->SetTexture(0, nullptr);
+    texture->Release();
+    r.Read({{{10, 10}, kRed}, {{70, 10}, kBlue}});
+}
+
+void TextureFreedBetweenDraws(Readings& r)
+{
+    IDirect3DTexture9* texture = SolidTexture(r.d, kRed);
+    r.d->SetTexture(0, texture);
+    texture->Release(); // the device holds the last reference
+    DrawRect(r.d, 0, 0, 48, 64, 0.5f, kWhite);
+    IDirect3DTexture9* other = SolidTexture(r.d, kGreen);
+    r.d->SetTexture(0, other); // frees the first
+    other->Release();
+    DrawRect(r.d, 48, 0, 96, 64, 0.5f, kWhite);
+    r.d->SetTexture(0, nullptr);
+    r.Read({{{10, 10}, kRed}, {{70, 10}, kGreen}});
+}
+
+// A texture drawn into, then drawn with, then drawn into again: each draw
+// sees the target's contents of its call.
+void RenderTargetSwitches(Readings& r)
+{
+    IDirect3DTexture9* target = nullptr;
+    ASSERT_EQ(r.d->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target,
+                                 nullptr),
+              D3D_OK);
+    IDirect3DSurface9 *level = nullptr, *back = nullptr;
+    target->GetSurfaceLevel(0, &level);
+    r.d->GetRenderTarget(0, &back);
+    DrawRect(r.d, 0, 0, 48, 64, 0.5f, kRed);
+    r.d->SetRenderTarget(0, level);
+    DrawRect(r.d, 0, 0, 32, 32, 0.5f, kYellow);
+    r.d->SetRenderTarget(0, back);
+    r.d->SetTexture(0, target);
+    DrawRect(r.d, 48, 0, 96, 64, 0.5f, kWhite);
+    r.d->SetTexture(0, nullptr);
+    r.d->SetRenderTarget(0, level);
+    DrawRect(r.d, 0, 0, 32, 32, 0.5f, kCyan);
+    r.d->SetRenderTarget(0, back);
+    DrawRect(r.d, 0, 0, 8, 8, 0.5f, kBlue);
+    r.Read({{{10, 10}, kRed}, {{70, 30}, kYellow}, {{2, 2}, kBlue}});
+    r.d->SetTexture(0, target);
+    DrawRect(r.d, 48, 0, 96, 32, 0.5f, kWhite);
+    r.d->SetTexture(0, nullptr);
+    r.Read({{{70, 10}, kCyan}, {{70, 50}, kYellow}});
+    level->Release();
+    back->Release();
+    target->Release();
+}
+
+void ClearBetweenDraws(Readings& r)
+{
+    DrawRect(r.d, 0, 0, 96, 64, 0.5f, kRed);
+    const D3DRECT hole{24, 16, 72, 48};
+    r.d->Clear(1, &hole, D3DCLEAR_TARGET, kBlue, 1.0f, 0);
+    DrawRect(r.d, 40, 0, 56, 64, 0.5f, kGreen);
+    r.Read({{{5, 5}, kRed}, {{30, 20}, kBlue}, {{48, 32}, kGreen}, {{48, 5}, kGreen}});
+}
+
+void CopiesBetweenDraws(Readings& r)
+{
+    IDirect3DSurface9 *copy = nullptr, *back = nullptr;
+    ASSERT_EQ(r.d->CreateRenderTarget(48, 64, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, 0, &copy, nullptr),
+              D3D_OK);
+    r.d->GetRenderTarget(0, &back);
+    DrawRect(r.d, 0, 0, 48, 64, 0.5f, kRed);
+    const RECT left{0, 0, 48, 64}, right{48, 0, 96, 64};
+    r.d->StretchRect(back, &left, copy, nullptr, D3DTEXF_NONE);
+    DrawRect(r.d, 0, 0, 48, 64, 0.5f, kGreen);
+    r.d->StretchRect(copy, nullptr, back, &right, D3DTEXF_NONE);
+    r.d->ColorFill(copy, nullptr, kBlue);
+    r.Read({{{10, 10}, kGreen}, {{70, 10}, kRed}});
+    copy->Release();
+    back->Release();
+}
+
+// Buffers rewritten between draws that read them.
+void BuffersRewrittenBetweenDraws(Readings& r)
+{
+    IDirect3DVertexBuffer9* vb = nullptr;
+    IDirect3DIndexBuffer9* ib = nullptr;
+    ASSERT_EQ(r.d->CreateVertexBuffer(8 * sizeof(TVertex), 0, kTVertexFvf, D3DPOOL_MANAGED, &vb, nullptr),
+              D3D_OK);
+    ASSERT_EQ(r.d->CreateIndexBuffer(6 * 2, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib, nullptr), D3D_OK);
+    auto quad = [](TVertex* v, float x0, float y0, float x1, float y1, D3DCOLOR c) {
+        v[0] = {x0, y0, 0.5f, 1, c, 0, 0};
+        v[1] = {x1, y0, 0.5f, 1, c, 0, 0};
+        v[2] = {x0, y1, 0.5f, 1, c, 0, 0};
+        v[3] = {x1, y1, 0.5f, 1, c, 0, 0};
+    };
+    auto writeVertices = [&](float leftBottom, D3DCOLOR leftColour) {
+        void* p = nullptr;
+        vb->Lock(0, 0, &p, 0);
+        auto* v = static_cast<TVertex*>(p);
+        quad(v, 0, 0, 48, leftBottom, leftColour);
+        quad(v + 4, 48, 0, 96, 64, kGreen);
+        vb->Unlock();
+    };
+    auto writeIndices = [&](uint16_t first) {
+        void* p = nullptr;
+        ib->Lock(0, 0, &p, 0);
+        const uint16_t idx[6] = {first,
+                                 uint16_t(first + 1),
+                                 uint16_t(first + 2),
+                                 uint16_t(first + 2),
+                                 uint16_t(first + 1),
+                                 uint16_t(first + 3)};
+        std::memcpy(p, idx, sizeof idx);
+        ib->Unlock();
+    };
+    writeVertices(64, kRed);
+    writeIndices(0);
+    r.d->SetFVF(kTVertexFvf);
+    r.d->SetStreamSource(0, vb, 0, sizeof(TVertex));
+    r.d->SetIndices(ib);
+    r.d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 8, 0, 2);
+    writeIndices(4);
+    r.d->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 8, 0, 2);
+    writeVertices(16, kBlue);
+    r.d->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+    r.d->SetStreamSource(0, nullptr, 0, 0);
+    r.d->SetIndices(nullptr);
+    vb->Release();
+    ib->Release();
+    // A user-pointer draw's memory, reused at once.
+    TVertex v[4];
+    quad(v, 0, 40, 16, 64, kYellow);
+    r.d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TVertex));
+    quad(v, 80, 40, 96, 64, kCyan);
+    r.d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, v, sizeof(TVertex));
+    r.Read({{{30, 40}, kRed}, {{30, 8}, kBlue}, {{60, 30}, kGreen}, {{8, 50}, kYellow}, {{88, 50}, kCyan}});
+}
+
+// Shader constants and palettes changed between draws.
+void ConstantsChangedBetweenDraws(Readings& r)
+{
+    const std::vector<DWORD> tokens = Assemble("ps_1_1\nmov r0, c0\n");
+    IDirect3DPixelShader9* shader = nullptr;
+    ASSERT_EQ(r.d->CreatePixelShader(tokens.data(), &shader), D3D_OK);
+    r.d->SetPixelShader(shader);
+    const float red[4] = {1, 0, 0, 1}, green[4] = {0, 1, 0, 1};
+    r.d->SetPixelShaderConstantF(0, red, 1);
+    DrawRect(r.d, 0, 0, 48, 32, 0.5f, kWhite);
+    r.d->SetPixelShaderConstantF(0, green, 1);
+    DrawRect(r.d, 48, 0, 96, 32, 0.5f, kWhite);
+    r.d->SetPixelShader(nullptr);
+    shader->Release(); // freed with a draw of it queued
+
+    IDirect3DTexture9* p8 = nullptr;
+    ASSERT_EQ(r.d->CreateTexture(4, 4, 1, 0, D3DFMT_P8, D3DPOOL_MANAGED, &p8, nullptr), D3D_OK);
+    D3DLOCKED_RECT lr;
+    p8->LockRect(0, &lr, nullptr, 0);
+    for (int y = 0; y < 4; ++y)
+        std::memset(static_cast<uint8_t*>(lr.pBits) + y * lr.Pitch, 7, 4);
+    p8->UnlockRect(0);
+    PALETTEENTRY palette[256] = {};
+    palette[7] = {0, 0, 255, 255};
+    r.d->SetPaletteEntries(1, palette);
+    r.d->SetCurrentTexturePalette(1);
+    r.d->SetTexture(0, p8);
+    DrawRect(r.d, 0, 32, 48, 64, 0.5f, kWhite);
+    palette[7] = {255, 255, 0, 255};
+    r.d->SetPaletteEntries(1, palette);
+    DrawRect(r.d, 48, 32, 72, 64, 0.5f, kWhite);
+    // Another palette for the same texture: its levels decode anew.
+    palette[7] = {0, 255, 255, 255};
+    r.d->SetPaletteEntries(2, palette);
+    r.d->SetCurrentTexturePalette(2);
+    DrawRect(r.d, 72, 32, 96, 64, 0.5f, kWhite);
+    r.d->SetCurrentTexturePalette(1);
+    DrawRect(r.d, 0, 56, 8, 64, 0.5f, kWhite);
+    r.d->SetTexture(0, nullptr);
+    p8->Release();
+    r.Read({{{10, 10}, kRed},
+            {{70, 10}, kGreen},
+            {{10, 50}, kBlue},
+            {{60, 50}, kYellow},
+            {{80, 50}, kCyan},
+            {{4, 60}, kYellow}});
+}
+
+// Blended overlapping draws of every size come out in submission order,
+// also when more draws are made than the queue holds at once.
+void ManyOverlappingBlendedDraws(Readings& r)
+{
+    r.d->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    r.d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    r.d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    uint32_t seed = 12345;
+    auto next = [&seed](uint32_t range) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % range;
+    };
+    for (int i = 0; i < 5000; ++i) {
+        const float x = float(next(kWidth)), y = float(next(kHeight));
+        const float w = float(1 + next(i % 50 == 0 ? kWidth : 12)),
+                    h = float(1 + next(i % 50 == 0 ? kHeight : 12));
+        DrawRect(r.d, x, y, x + w, y + h, 0.5f, 0x80000000u | (next(0x1000000)));
+    }
+    r.d->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    r.Read({});
+}
+
+// A few large draws: worth the bands, too few triangles to bin on the
+// threads.
+void FewLargeDraws(Readings& r)
+{
+    DrawRect(r.d, 0, 0, 96, 64, 0.5f, kRed);
+    r.d->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    r.d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    r.d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    DrawRect(r.d, 0, 0, 96, 64, 0.5f, 0x800000FFu);
+    DrawRect(r.d, 0, 0, 96, 64, 0.5f, 0x8000FF00u);
+    r.d->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    DrawRect(r.d, 0, 0, 96, 64, 0.5f, kWhite, 0, 0, 1, 1);
+    DrawRect(r.d, 10, 30, 90, 34, 0.5f, kBlue);
+    r.Read({{{5, 5}, kWhite}, {{50, 31}, kBlue}});
+    r.d->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    DrawRect(r.d, 0, 0, 96, 64, 0.5f, 0x80FF0000u);
+    DrawRect(r.d, 0, 0, 96, 64, 0.5f, 0x4000FF00u);
+    DrawRect(r.d, 0, 0, 96, 64, 0.5f, 0x400000FFu);
+    r.d->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    r.Read({});
+}
+
+struct Case
+{
+    const char* name;
+    void (*run)(Readings&);
+};
+
+const Case kCases[] = {
+    {"LockReadsQueuedDraws", LockReadsQueuedDraws},
+    {"TextureWrittenBetweenDraws", TextureWrittenBetweenDraws},
+    {"TextureFreedBetweenDraws", TextureFreedBetweenDraws},
+    {"RenderTargetSwitches", RenderTargetSwitches},
+    {"ClearBetweenDraws", ClearBetweenDraws},
+    {"CopiesBetweenDraws", CopiesBetweenDraws},
+    {"BuffersRewrittenBetweenDraws", BuffersRewrittenBetweenDraws},
+    {"ConstantsChangedBetweenDraws", ConstantsChangedBetweenDraws},
+    {"ManyOverlappingBlendedDraws", ManyOverlappingBlendedDraws},
+    {"FewLargeDraws", FewLargeDraws},
+};
+
+class DrawQueue : public ::testing::TestWithParam<Case>
+{
+};
+
+TEST_P(DrawQueue, DrawsSeeTheirCallOnEveryThreadCount)
+{
+    auto run = [](int threads, bool everyDraw) {
+        D3D9SetDeviceThreads(threads, everyDraw);
+        TestDevice t(kWidth, kHeight);
+        Readings r{t.device, {}};
+        EXPECT_NE(t.device, nullptr);
+        if (!t.device)
+            return r.frames;
+        t.device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlack, 1.0f, 0);
+        t.device->BeginScene();
+        GetParam().run(r);
+        t.device->EndScene();
+        return r.frames;
+    };
+    const std::vector<uint32_t> one = run(1, false);
+    for (int threads = 2; threads <= 8; ++threads)
+        for (bool everyDraw : {false, true}) {
+            SCOPED_TRACE(std::to_string(threads) + " threads" + (everyDraw ? ", one-row bands" : ""));
+            const std::vector<uint32_t> other = run(threads, everyDraw);
+            ASSERT_EQ(one.size(), other.size());
+            size_t differing = 0;
+            for (size_t i = 0; i < one.size(); ++i)
+                differing += one[i] != other[i];
+            EXPECT_EQ(differing, 0u);
+        }
+    D3D9SetDeviceThreads(0, false);
+    EXPECT_EQ(D3D9LiveObjectCount(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Hazards, DrawQueue, ::testing::ValuesIn(kCases),
+                         [](const ::testing::TestParamInfo<Case>& info) {
+                             return std::string(info.param.name);
+                         });
+
+} // namespace
