@@ -609,11 +609,11 @@ void ExpectTheVipInView(const Tour& tour, const std::string& folder)
 }
 
 /// The level's furniture (data/wardels/config.xml): three crates (two
-/// stacked) and a ball in the east corridor, a door in the hall's north
+/// stacked) and a ball in the east corridor, a door in the hall's east
 /// doorway, a lift in the north-east corner.
 constexpr size_t kCrates = 3;
 constexpr float kCrateHalf = 0.5f;
-constexpr float kDoorwayX = 0.0f, kDoorwayZ = 5.75f;
+constexpr float kDoorwayX = 5.75f, kDoorwayZ = 0.0f;
 constexpr float kLiftBottom = 0.1f, kLiftTop = 2.1f;
 /// The frames of the CTRL drag (data/wardels/tour-input.txt) and a frame well after it.
 constexpr int kDragStart = 264, kDragEnd = 282, kDragSettled = 420;
