@@ -1,8 +1,8 @@
 #pragma once
 // CDoor: two leaves on vertical hinges either side of a doorway, pushed
 // open by whatever walks into them, at most a quarter turn either way. The
-// hinge also carries a spring limit at 0, which the physics treats as off
-// (a limit of angle 0 is no limit), so a pushed leaf stays where it stops.
+// hinge also carries a spring limit at 0, which swings a pushed leaf back
+// closed once nothing holds it open.
 // The leaves are box bodies drawn by their own shapes in light blue; they
 // are made by the first update after the configuration, when the physics
 // world is complete. "config.xml": <Door px py pz width height depth axis

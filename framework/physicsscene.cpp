@@ -13,6 +13,7 @@
 #include "physics/core/manager/manager.h"
 #include "physics/core/manager/pools.h"
 #include "physics/core/object/object.h"
+#include "physics/core/pipeline/pipeline.h"
 #include "physics/core/ragdoll/ragdoll.h"
 #include "physics/core/volume/coefficients.h"
 #include "physics/core/volume/plane.h"
@@ -54,6 +55,11 @@ OlpContext* PhysicsCreateDemoContext(float scale)
     if (context && (!OlpBodyRegisterType(context) || !OlpRagdollRegisterType(context))) {
         OlpContextDestroy(context);
         return nullptr;
+    }
+    if (context) {
+        OlpPipeline* pipeline = OlpContextGetPipeline(context);
+        OlpPipelineSetMaxPosIterations(pipeline, kPhysicsPositionMoves);
+        OlpPipelineSetMaxVelIterations(pipeline, kPhysicsVelocityMoves);
     }
     return context;
 }

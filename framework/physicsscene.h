@@ -19,6 +19,13 @@ struct OlpObj;
 struct OlpVolume;
 struct World;
 
+/// The solver's move limits (position pass, velocity pass) of the
+/// framework's physics world and of the demo context. The engine's own,
+/// 100 and 300, are one budget for all the islands of a step, which crowded
+/// scenes exhaust: see the README's physics limits for the measurements.
+constexpr uint32_t kPhysicsPositionMoves = 1000;
+constexpr uint32_t kPhysicsVelocityMoves = 1000;
+
 /// Joint definition flags of the framework's joints and of the demo's.
 constexpr uint32_t kPhysicsJointFlagsFramework = 62;
 constexpr uint32_t kPhysicsJointFlagsDemo = 56;

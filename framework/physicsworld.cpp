@@ -12,6 +12,7 @@
 #include "framework/inputmanager.h"
 #include "framework/interactiveobject.h"
 #include "framework/physicshelpers.h"
+#include "framework/physicsscene.h"
 #include "framework/sceneobject.h"
 #include "framework/standardapplication.h"
 #include "graphics/core/camera.h"
@@ -387,8 +388,11 @@ bool CPhysicsWorld::CreateContext()
     if (!m_context)
         return false;
     OlpBodyRegisterType(m_context);
+    OlpPipeline* pipeline = OlpContextGetPipeline(m_context);
     const float gravity[3] = {m_settings.gravity.x, m_settings.gravity.y, m_settings.gravity.z};
-    OlpPipelineSetGravity(OlpContextGetPipeline(m_context), gravity);
+    OlpPipelineSetGravity(pipeline, gravity);
+    OlpPipelineSetMaxPosIterations(pipeline, kPhysicsPositionMoves);
+    OlpPipelineSetMaxVelIterations(pipeline, kPhysicsVelocityMoves);
     return true;
 }
 

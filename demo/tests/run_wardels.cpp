@@ -8,9 +8,12 @@
 //
 // The tour (data/wardels/tour-input.txt) checks what a user sees: no
 // character or graph node inside a wall or crate, bullets and bursts when the
-// VIP fires, the VIP in view in every 30th frame, every camera, the sky's
-// colour on both headless drivers, the far wall filtered from mip levels, and
-// two runs that end alike.
+// VIP fires, the muzzle fire at the VIP, the VIP in view in every 30th frame,
+// the overlay text inside the frame with F1 off and on, every camera, the sky's
+// colour on both headless drivers, the far wall filtered from mip levels, the
+// level's furniture at work (a crate stack pulled with left CTRL slides and
+// comes to rest, the door's leaves open as the VIP walks through and swing
+// back closed, the lift goes up and down), and two runs that end alike.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -263,11 +266,22 @@ TEST(DemoRun, EscortsGuardTheVipAndTwoRunsEndAlike)
 // The tour (data/wardels/tour-input.txt): what a user sees while the VIP
 // turns, aims and fires up the west corridor, walks and runs, and the cameras
 // are switched through.
-constexpr int kTourFrames = 420;
+constexpr int kTourFrames = 600;
 /// Frames kept by the probe: every 30th.
 constexpr int kKeepEvery = 30;
 /// A frame kept while the VIP fires (bullets are in flight in it).
 constexpr int kFiringFrame = 90;
+/// Frames also kept while the VIP fires: its muzzle fire flickers, shown in
+/// one frame of three.
+constexpr int kFlashFrames[] = {91, 92, 93, 94, 95, 96};
+/// Pixels of the muzzle fire's orange near the VIP (within this many pixels
+/// of the box round its blue) in a frame that shows it.
+constexpr int kNearTheVip = 40;
+constexpr int kFirePixels = 5;
+/// The overlay text: near-white pixels in the bottom band of the frame.
+constexpr int kTextBandTop = 380;
+constexpr int kTextPixels = 300;
+constexpr int kTextWidest = 300;
 /// The VIP's blue in every kept frame, and while the follow camera shows it.
 constexpr int kVipSeen = 25;
 constexpr int kVipFollowed = 500;
@@ -293,14 +307,28 @@ struct Box
     float x0, z0, x1, z1;
 };
 
+/// A dynamic model of the level in one frame.
+struct LevelBody
+{
+    std::string kind;
+    float x = 0, y = 0, z = 0;
+    bool asleep = false;
+};
+
 struct Tour
 {
     std::vector<Box> boxes;
+    /// Per frame: the dynamic models, each door leaf's turn from closed
+    /// (radians), each lift's platform height, whether a CTRL drag holds a body.
+    std::map<int, std::vector<LevelBody>> bodies;
+    std::map<int, std::vector<float>> doors;
+    std::map<int, std::vector<float>> lifts;
+    std::map<int, bool> grabs;
     std::vector<std::pair<float, float>> nodes;
     /// Per frame: every character's position, the VIP first.
     std::map<int, std::vector<std::pair<float, float>>> at;
-    /// Per frame: bullets in flight, grey bursts, camera mode.
-    std::map<int, std::array<int, 3>> shots;
+    /// Per frame: bullets in flight, grey bursts, camera mode, muzzle fire shown.
+    std::map<int, std::array<int, 4>> shots;
     std::string text;
 };
 
@@ -338,9 +366,29 @@ Tour ReadTour(const std::string& path)
             for (float x, z; s >> x >> z;)
                 tour.at[frame].emplace_back(x, z);
         } else if (word == "shots") {
-            int bullets = 0, grey = 0, red = 0, camera = 0;
-            s >> frame >> word >> bullets >> word >> grey >> red >> word >> camera;
-            tour.shots[frame] = {bullets, grey, camera};
+            int bullets = 0, grey = 0, red = 0, camera = 0, flash = 0;
+            s >> frame >> word >> bullets >> word >> grey >> red >> word >> camera >> word >> flash;
+            tour.shots[frame] = {bullets, grey, camera, flash};
+        } else if (word == "bodies") {
+            s >> frame;
+            LevelBody b;
+            for (int asleep = 0; s >> b.kind >> b.x >> b.y >> b.z >> asleep;) {
+                b.asleep = asleep != 0;
+                tour.bodies[frame].push_back(b);
+            }
+        } else if (word == "doors") {
+            s >> frame;
+            for (float turn; s >> turn;)
+                tour.doors[frame].push_back(turn);
+        } else if (word == "lifts") {
+            s >> frame;
+            float y = 0;
+            for (int state = 0; s >> y >> state;)
+                tour.lifts[frame].push_back(y);
+        } else if (word == "grab") {
+            int held = 0;
+            s >> frame >> held;
+            tour.grabs[frame] = held != 0;
         }
     }
     return tour;
@@ -399,8 +447,12 @@ int RunTour(const std::string& name, const std::string& script, const char* driv
     const std::string folder = OLAI_TEST_OUTPUT_DIR "/" + name;
     std::filesystem::remove_all(folder);
     std::filesystem::create_directories(folder);
+    std::string keep;
+    for (int frame : kFlashFrames)
+        keep += (keep.empty() ? "" : ",") + std::to_string(frame);
     return RunProbe(name, script, kTourFrames,
-                    std::string("SDL_VIDEODRIVER=") + driver + " OLAI_PROBE_FRAMES=" + folder);
+                    std::string("SDL_VIDEODRIVER=") + driver + " OLAI_PROBE_FRAMES=" + folder +
+                        " OLAI_PROBE_KEEP=" + keep);
 }
 
 /// The tour without its shots: the same script with Space held nowhere after the start screen.
@@ -473,6 +525,78 @@ void ExpectShotsAndImpacts(const Tour& tour, const std::string& firing, const st
     EXPECT_LE(changed, 20000) << "only the shots differ";
 }
 
+/// The bounding box (x0, y0, x1, y1) of the pixels passing `test`; x0 > x1 when none do.
+std::array<int, 4> Extent(const Picture& p, bool (*test)(uint32_t), int fromRow = 0)
+{
+    std::array<int, 4> box = {int(p.width), int(p.height), -1, -1};
+    for (int y = fromRow; y < int(p.height); ++y)
+        for (int x = 0; x < int(p.width); ++x)
+            if (test(p.pixels[size_t(y) * p.width + size_t(x)]))
+                box = {std::min(box[0], x), std::min(box[1], y), std::max(box[2], x), std::max(box[3], y)};
+    return box;
+}
+
+// The muzzle fire model is orange (255 150 30), lit; the bricks (about
+// 155 70 50) hold more blue.
+bool IsFireOrange(uint32_t bgra)
+{
+    const int b = int(bgra & 0xFF), g = int((bgra >> 8) & 0xFF), r = int((bgra >> 16) & 0xFF);
+    return r >= 120 && 4 * b < r && 5 * g >= 2 * r && 5 * g <= 4 * r;
+}
+
+/// In the kept frames that the report says show the muzzle fire, orange
+/// pixels that the same frame without shots lacks lie next to the VIP.
+void ExpectTheMuzzleFireAtTheVip(const Tour& tour, const std::string& firing, const std::string& still)
+{
+    int shown = 0;
+    for (int frame : kFlashFrames) {
+        if (tour.shots.at(frame)[3] == 0)
+            continue;
+        ++shown;
+        const Picture a = ReadPicture(KeptFrame(firing, frame));
+        const Picture b = ReadPicture(KeptFrame(still, frame));
+        ASSERT_EQ(a.pixels.size(), size_t(640 * 480)) << frame;
+        ASSERT_EQ(a.pixels.size(), b.pixels.size()) << frame;
+        const std::array<int, 4> vip = Extent(a, [](uint32_t c) { return IsBlue(c); });
+        ASSERT_LE(vip[0], vip[2]) << "the VIP in frame " << frame;
+        int fire = 0;
+        for (int y = std::max(vip[1] - kNearTheVip, 0); y <= std::min(vip[3] + kNearTheVip, 479); ++y)
+            for (int x = std::max(vip[0] - kNearTheVip, 0); x <= std::min(vip[2] + kNearTheVip, 639); ++x) {
+                const size_t i = size_t(y) * 640 + size_t(x);
+                fire += a.pixels[i] != b.pixels[i] && IsFireOrange(a.pixels[i]) ? 1 : 0;
+            }
+        EXPECT_GE(fire, kFirePixels) << "the muzzle fire next to the VIP in frame " << frame;
+    }
+    EXPECT_GE(shown, 1) << "the muzzle fire shows in one frame of three while the VIP fires";
+}
+
+// The overlay's letters are near white; the floor's white squares are 200 at most.
+bool IsTextWhite(uint32_t bgra)
+{
+    const int b = int(bgra & 0xFF), g = int((bgra >> 8) & 0xFF), r = int((bgra >> 16) & 0xFF);
+    return std::min({r, g, b}) >= 225 && std::max({r, g, b}) - std::min({r, g, b}) <= 10;
+}
+
+/// In every kept frame, F1 off (up to frame 380) and on, the two overlay
+/// lines show whole: their letters span a wide band that ends short of the
+/// frame's edges (a line run past the right edge would reach its last column).
+void ExpectTheTextInsideTheFrame(const std::string& folder)
+{
+    for (int frame = kKeepEvery; frame <= kTourFrames; frame += kKeepEvery) {
+        const Picture p = ReadPicture(KeptFrame(folder, frame));
+        ASSERT_EQ(p.pixels.size(), size_t(640 * 480)) << frame;
+        int letters = 0;
+        for (size_t i = size_t(kTextBandTop) * p.width; i < p.pixels.size(); ++i)
+            letters += IsTextWhite(p.pixels[i]) ? 1 : 0;
+        EXPECT_GE(letters, kTextPixels) << "the overlay text in frame " << frame;
+        const std::array<int, 4> text = Extent(p, &IsTextWhite, kTextBandTop);
+        EXPECT_GE(text[2] - text[0], kTextWidest) << frame;
+        EXPECT_GT(text[0], 1) << "the text's left end in frame " << frame;
+        EXPECT_LT(text[2], int(p.width) - 2) << "the text's right end in frame " << frame;
+        EXPECT_LT(text[3], int(p.height) - 2) << "the text's bottom in frame " << frame;
+    }
+}
+
 void ExpectTheVipInView(const Tour& tour, const std::string& folder)
 {
     for (int frame = kKeepEvery; frame <= kTourFrames; frame += kKeepEvery) {
@@ -482,6 +606,102 @@ void ExpectTheVipInView(const Tour& tour, const std::string& folder)
         const bool followed = tour.shots.at(frame)[2] == 2;
         EXPECT_GE(blue, followed ? kVipFollowed : kVipSeen) << "the VIP in frame " << frame;
     }
+}
+
+/// The level's furniture (data/wardels/config.xml): three crates (two
+/// stacked) and a ball in the east corridor, a door in the hall's east
+/// doorway, a lift in the north-east corner.
+constexpr size_t kCrates = 3;
+constexpr float kCrateHalf = 0.5f;
+constexpr float kDoorwayX = 5.75f, kDoorwayZ = 0.0f;
+constexpr float kLiftBottom = 0.1f, kLiftTop = 2.1f;
+/// The frames of the CTRL drag (data/wardels/tour-input.txt) and a frame well after it.
+constexpr int kDragStart = 264, kDragEnd = 282, kDragSettled = 420;
+/// The frame the VIP sets off towards the door (nobody comes near it before).
+constexpr int kTowardsTheDoor = 420;
+/// A leaf pushed open by the VIP is back within this of closed (radians) ...
+constexpr float kLeafClosed = 0.05f;
+/// ... within this many frames of its widest turn as the VIP goes through.
+constexpr int kLeafClosesWithin = 30;
+
+void ExpectTheFurnitureActs(const Tour& tour)
+{
+    ASSERT_EQ(tour.bodies.size(), size_t(kTourFrames));
+    const std::vector<LevelBody>& before = tour.bodies.at(kDragStart - 1);
+    ASSERT_EQ(before.size(), kCrates + 1) << "three crates and a ball";
+
+    // Every body stays on the floor inside the outer walls, and no
+    // character's position is inside a crate standing on the floor.
+    int reported = 0;
+    for (const auto& [frame, bodies] : tour.bodies)
+        for (const LevelBody& b : bodies) {
+            EXPECT_GT(b.y, 0.45f) << b.kind << " at frame " << frame;
+            EXPECT_LT(std::max(std::abs(b.x), std::abs(b.z)), 14.0f) << b.kind << " at frame " << frame;
+            if (b.kind != "Crate" || b.y > 1.0f)
+                continue;
+            for (const auto& [x, z] : tour.at.at(frame))
+                if (std::hypot(x - b.x, z - b.z) < kCrateHalf && reported++ < 10)
+                    ADD_FAILURE() << "a character at " << x << " " << z << " inside the crate at " << b.x
+                                  << " " << b.z << " in frame " << frame;
+        }
+
+    // Left CTRL over the lower crate grabs it while held, and the pull drags
+    // it away; some time later every body rests again.
+    int held = 0;
+    for (const auto& [frame, grabbing] : tour.grabs) {
+        held += grabbing ? 1 : 0;
+        if (grabbing) {
+            EXPECT_GE(frame, kDragStart) << "a grab only while left CTRL is held";
+            EXPECT_LE(frame, kDragEnd);
+        }
+    }
+    EXPECT_GE(held, 10) << "the pointer was over a crate";
+    const std::vector<LevelBody>& after = tour.bodies.at(kDragSettled);
+    EXPECT_GT(std::hypot(after[0].x - before[0].x, after[0].z - before[0].z), 1.0f)
+        << "the grabbed crate moved";
+    for (size_t i = 0; i < after.size(); ++i) {
+        EXPECT_TRUE(after[i].asleep) << after[i].kind << " " << i << " rests";
+        const LevelBody& earlier = tour.bodies.at(kDragSettled - 30)[i];
+        EXPECT_LT(std::hypot(after[i].x - earlier.x, after[i].z - earlier.z), 0.001f) << "body " << i;
+    }
+
+    // The door's leaves stay closed until the VIP walks into them; they open
+    // as it goes through and swing back closed behind it.
+    int opened = -1;
+    for (const auto& [frame, turns] : tour.doors) {
+        ASSERT_EQ(turns.size(), 2u) << "two leaves from the first frame";
+        float widest = 0.0f;
+        for (float turn : turns) {
+            EXPECT_LE(std::abs(turn), 1.58f) << "a quarter turn at most, frame " << frame;
+            widest = std::max(widest, std::abs(turn));
+        }
+        if (opened < 0 && widest > 0.3f)
+            opened = frame;
+        if (frame < kTowardsTheDoor) {
+            EXPECT_LT(widest, 0.01f) << "closed before anyone comes, frame " << frame;
+        }
+    }
+    ASSERT_GT(opened, 0) << "the VIP pushes a leaf open";
+    const auto& [vipX, vipZ] = tour.at.at(opened).front();
+    EXPECT_LT(std::hypot(vipX - kDoorwayX, vipZ - kDoorwayZ), 1.5f) << "the VIP in the doorway";
+    int closed = -1;
+    for (int frame = opened + 1; frame <= opened + kLeafClosesWithin && closed < 0; ++frame) {
+        const std::vector<float>& turns = tour.doors.at(frame);
+        if (std::abs(turns[0]) < kLeafClosed && std::abs(turns[1]) < kLeafClosed)
+            closed = frame;
+    }
+    EXPECT_GT(closed, 0) << "the leaves close behind the VIP within " << kLeafClosesWithin
+                         << " frames of frame " << opened;
+
+    // The lift goes from the bottom to the top and back.
+    float lowest = 1e9f, highest = -1e9f;
+    for (const auto& [frame, heights] : tour.lifts) {
+        ASSERT_EQ(heights.size(), 1u);
+        lowest = std::min(lowest, heights[0]);
+        highest = std::max(highest, heights[0]);
+    }
+    EXPECT_NEAR(lowest, kLiftBottom, 0.01f);
+    EXPECT_NEAR(highest, kLiftTop, 0.06f);
 }
 
 TEST(DemoTour, WhatTheUserSeesHoldsAndTwoRunsEndAlike)
@@ -500,7 +720,10 @@ TEST(DemoTour, WhatTheUserSeesHoldsAndTwoRunsEndAlike)
 
     ExpectNothingInsideTheSolidBoxes(tour);
     ExpectShotsAndImpacts(tour, folder, OLAI_TEST_OUTPUT_DIR "/tour-still");
+    ExpectTheMuzzleFireAtTheVip(tour, folder, OLAI_TEST_OUTPUT_DIR "/tour-still");
     ExpectTheVipInView(tour, folder);
+    ExpectTheTextInsideTheFrame(folder);
+    ExpectTheFurnitureActs(tour);
 
     // Every camera is seen: follow, the fixed ones (Tab steps to the second)
     // and the free one.

@@ -20,18 +20,33 @@
 //       finders walk
 //   at <n> <x> <z> <x> <z> ...
 //       after each frame: every character's position, the VIP first
-//   shots <n> bullets <b> bursts <g> <r> camera <mode>
+//   shots <n> bullets <b> bursts <g> <r> camera <mode> flash <0|1>
 //       after each frame: the VIP's bullets in flight, the grey and red
 //       impact bursts under way (each burst lasts 2 s; the first weapon made
-//       starts all sixteen at the origin) and the camera mode (1 Free,
-//       2 Follow, 3 FPS, 4 Path, 5 Fixed)
+//       starts all sixteen at the origin), the camera mode (1 Free,
+//       2 Follow, 3 FPS, 4 Path, 5 Fixed) and whether the VIP's muzzle fire
+//       model is shown (it flickers: placed on the hand, or hidden far below)
+//   bodies <n> <name> <x> <y> <z> <asleep> ...
+//       after each frame: every dynamic model of the level (config.xml's
+//       "Physics" instances) by its kind's name, its body's position and
+//       whether the body sleeps (1) or is awake (0)
+//   doors <n> <turn> <turn> ...
+//       after each frame: each door's leaves' turns about their hinges from
+//       closed (radians, signed)
+//   lifts <n> <y> <state> ...
+//       after each frame: each lift platform's height and state (0 waiting at
+//       the bottom, 1 at the top, 2 down, 3 up)
+//   grab <n> <0|1>
+//       after each frame: whether a left CTRL drag holds a body
 //
 // With OLAI_PROBE_FRAMES=<folder> every 30th presented frame is also kept
-// there as frame-<n>.png (n = 30, 60, ...), opaque as the window shows it.
+// there as frame-<n>.png (n = 30, 60, ...), opaque as the window shows it,
+// and so is each frame OLAI_PROBE_KEEP lists (numbers separated by commas).
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "ai/behaviours/soldier_brain.h"
 #include "ai/behaviours/wardel_agent.h"
@@ -44,10 +59,21 @@
 #include "demo/wardelapplication.h"
 #include "framework/bullet.h"
 #include "framework/cameramanager.h"
+#include "framework/door.h"
+#include "framework/dynamicmodels.h"
 #include "framework/framework.h"
 #include "framework/impactparticles.h"
+#include "framework/lift.h"
+#include "framework/physicsworld.h"
+#include "framework/sceneobject.h"
 #include "framework/weapon.h"
+#include "graphics/core/frame.h"
 #include "graphics/d3d9/d3d9device.h"
+#include "graphics/scene/atomic.h"
+#include "physics/core/body/body.h"
+#include "physics/core/context/context.h"
+#include "physics/core/dyn/dyn.h"
+#include "physics/core/manager/manager.h"
 #include "platform/d3d9/d3d9control.h"
 
 namespace {
@@ -56,6 +82,24 @@ FILE* gReport = nullptr;
 int gFrame = 0;
 /// Presented frames between two kept pictures.
 constexpr int kKeepEvery = 30;
+/// The weapon hides its muzzle fire 1000 units below the origin.
+constexpr float kFireHidden = -100.0f;
+
+/// Whether OLAI_PROBE_KEEP lists frame `n`.
+bool Listed(int n)
+{
+    const char* list = std::getenv("OLAI_PROBE_KEEP");
+    for (const char* at = list; at != nullptr && *at != '\0';) {
+        char* end = nullptr;
+        const long value = std::strtol(at, &end, 10);
+        if (end == at)
+            return false;
+        if (value == n)
+            return true;
+        at = *end == ',' ? end + 1 : end;
+    }
+    return false;
+}
 
 const V3d& PositionOf(const CWardelCharacter* character)
 {
@@ -121,11 +165,15 @@ void WriteCharacters(const CWardelApplication& app)
 void WriteShots(const CWardelApplication& app)
 {
     int bullets = 0;
+    bool flash = false;
     // The demo's characters are bindings of framework characters.
     auto* vip = static_cast<CCharacterBinding*>(app.GetVip());
-    if (const CWeapon* weapon = vip != nullptr ? vip->GetCharacter().GetWeapon() : nullptr)
+    if (const CWeapon* weapon = vip != nullptr ? vip->GetCharacter().GetWeapon() : nullptr) {
         for (int32_t i = 0; i < CWeapon::kBullets; ++i)
             bullets += weapon->GetBullet(i).IsAlive() ? 1 : 0;
+        if (const CSceneObject* fire = weapon->GetFireModel(); fire != nullptr && fire->GetFrame() != nullptr)
+            flash = FrameGetLTM(fire->GetFrame())->pos.y > kFireHidden;
+    }
     int bursts[2] = {};
     for (ImpactKind kind : {kImpactWorld, kImpactCharacter})
         for (int32_t i = 0; i < 8; ++i)
@@ -133,8 +181,59 @@ void WriteShots(const CWardelApplication& app)
                 system != nullptr && system->IsBursting())
                 ++bursts[kind == kImpactWorld ? 0 : 1];
     const CCameraManager* cameras = Framework().cameraManager;
-    std::fprintf(gReport, "shots %d bullets %d bursts %d %d camera %d\n", gFrame, bullets, bursts[0],
-                 bursts[1], int(cameras != nullptr ? cameras->GetMode() : 0));
+    std::fprintf(gReport, "shots %d bullets %d bursts %d %d camera %d flash %d\n", gFrame, bullets, bursts[0],
+                 bursts[1], int(cameras != nullptr ? cameras->GetMode() : 0), flash ? 1 : 0);
+}
+
+/// Whether `name` is one of the "Physics" section's model kinds.
+bool IsDynamicModel(const char* name)
+{
+    const CDynamicModels* models = CDynamicModels::Existing();
+    for (int32_t k = 0; models != nullptr && name != nullptr && k < models->GetKindCount(); ++k)
+        if (std::strcmp(models->GetKind(k).name, name) == 0)
+            return true;
+    return false;
+}
+
+void WriteLevelBodies()
+{
+    const CPhysicsWorld* worlds = Framework().physicsWorld;
+    if (worlds == nullptr || worlds->GetContext() == nullptr)
+        return;
+    OlpMgr* manager = OlpContextGetMgr(worlds->GetContext());
+    std::fprintf(gReport, "bodies %d", gFrame);
+    for (int32_t i = 0; i < worlds->GetRegisteredCount(); ++i) {
+        const CSceneObject* object = worlds->GetRegistered(i);
+        const OlpBody* body = object != nullptr ? object->GetPhysicsObject() : nullptr;
+        if (body == nullptr || !IsDynamicModel(object->GetName()))
+            continue;
+        // The model's atomic has a frame of its own that follows the body (a
+        // sleeping body has no dynamics to ask).
+        Atomic* atomic = object->GetFirstAtomic();
+        Frame* frame = atomic != nullptr ? AtomicGetFrame(atomic) : nullptr;
+        if (frame == nullptr)
+            continue;
+        const V3d& at = FrameGetLTM(frame)->pos;
+        std::fprintf(gReport, " %s %.4f %.4f %.4f %d", object->GetName(), double(at.x), double(at.y),
+                     double(at.z), OlpMgrIsObjectAwake(manager, &body->base) ? 0 : 1);
+    }
+    std::fprintf(gReport, "\ndoors %d", gFrame);
+    for (int32_t i = 0; i < worlds->GetInteractiveCount(CPhysicsWorld::kDoors); ++i) {
+        const auto* door = static_cast<const CDoor*>(worlds->GetInteractive(CPhysicsWorld::kDoors, i));
+        for (int32_t leaf = 0; leaf < CDoor::kLeaves; ++leaf)
+            if (const OlpBody* body = door->GetLeaf(leaf); body != nullptr && body->base.parts[0].dyn) {
+                // The leaf's right axis turns about the vertical hinge.
+                const Matrix* pose = OlpDynGetPose(body->base.parts[0].dyn);
+                std::fprintf(gReport, " %.4f", double(std::atan2(-pose->right.z, pose->right.x)));
+            }
+    }
+    std::fprintf(gReport, "\nlifts %d", gFrame);
+    for (int32_t i = 0; i < worlds->GetInteractiveCount(CPhysicsWorld::kLifts); ++i) {
+        const auto* lift = static_cast<const CLift*>(worlds->GetInteractive(CPhysicsWorld::kLifts, i));
+        std::fprintf(gReport, " %.4f %d", double(lift->GetPosition().y), int(lift->GetState()));
+    }
+    const CDynamicModels* models = CDynamicModels::Existing();
+    std::fprintf(gReport, "\ngrab %d %d\n", gFrame, models != nullptr && models->IsGrabbing() ? 1 : 0);
 }
 
 void WriteEscort(const CWardelApplication& app, const Zelk::CWardelTeam& team, int32_t index)
@@ -186,12 +285,13 @@ void WriteEnd(const CWardelApplication& app)
 }
 
 /// Writes the frame just presented (the back buffer keeps it) to
-/// <OLAI_PROBE_FRAMES>/frame-<n>.png every kKeepEvery frames.
+/// <OLAI_PROBE_FRAMES>/frame-<n>.png every kKeepEvery frames and in the listed ones.
 void KeepFrame()
 {
     const char* folder = std::getenv("OLAI_PROBE_FRAMES");
     IDirect3DDevice9* device = D3D9GetDevice();
-    if (folder == nullptr || *folder == '\0' || device == nullptr || gFrame % kKeepEvery != 0)
+    if (folder == nullptr || *folder == '\0' || device == nullptr ||
+        (gFrame % kKeepEvery != 0 && !Listed(gFrame)))
         return;
     IDirect3DSurface9* back = nullptr;
     if (device->GetBackBuffer(0, 0, D3DBACKBUFFER_TYPE_MONO, &back) != D3D_OK || back == nullptr)
@@ -235,6 +335,7 @@ ShellEventResult AppEventHandler(ShellEvent event, void* parameter)
             WriteFrame(*app);
             WriteCharacters(*app);
             WriteShots(*app);
+            WriteLevelBodies();
             if (gFrame == 1)
                 WriteNodes(*app);
         }
