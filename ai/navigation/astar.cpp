@@ -6,11 +6,13 @@
 #include "ai/navigation/nav_host.h"
 #include "ai/navigation/path_record.h"
 #include "ai/navigation/spatial_graph.h"
+#include "ai/runtime/allocator.h"
 
 #include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <typeinfo>
 
 namespace Zelk {
@@ -65,19 +67,43 @@ struct AstarNodeState
 constexpr int32_t kAstarClosed = -1;
 constexpr uint32_t kAstarNoArc = 0xffffffffu;
 
+// The records of a run of node indices (one memory page of node states),
+// made when a search first reaches one of them and kept until the memory is
+// freed: the memory grows to the part of the graph that searches reach
+// instead of holding a record for every node from the start.
+constexpr int32_t kAstarPageShift = 8;
+constexpr int32_t kAstarPageNodes = 1 << kAstarPageShift;
+constexpr int32_t kAstarPageMask = kAstarPageNodes - 1;
+
+// A fresh page of zeroed T (stamp 0: no search's) in `page`; false when it
+// cannot be had.
+template <typename T> bool NewPage(T*& page)
+{
+    page = static_cast<T*>(AiAlloc(sizeof(T) * kAstarPageNodes));
+    if (page != nullptr)
+        std::memset(page, 0, sizeof(T) * kAstarPageNodes);
+    return page != nullptr;
+}
+
 struct AstarOpenHeap
 {
     AstarOpenEntry* entries = nullptr;
     int32_t count = 0;
-    int32_t capacity = 0;
-    AstarNodeState* nodes = nullptr; // per node index
+    int32_t capacity = 0;    // entries allocated, grown as the open set grows
+    int32_t maxCapacity = 0; // the memory's node capacity
+    AstarNodeState** pages = nullptr; // per page of node indices; null until reached
     uint32_t nextArrival = 0;
 
+    // The state of a node whose page exists.
+    AstarNodeState& Node(int32_t index) const
+    {
+        return pages[index >> kAstarPageShift][index & kAstarPageMask];
+    }
     static bool Before(const AstarOpenEntry& a, const AstarOpenEntry& b) { return a.key < b.key; }
     void Place(int32_t i, const AstarOpenEntry& entry)
     {
         entries[i] = entry;
-        nodes[entry.index].state = i + 1;
+        Node(entry.index).state = i + 1;
     }
     void SiftUp(int32_t i, const AstarOpenEntry entry)
     {
@@ -101,26 +127,43 @@ struct AstarOpenHeap
         }
         Place(i, entry);
     }
-    // False when the pool is full.
+    // Twice the room (at most the node capacity, which the open set cannot
+    // outgrow); false when it cannot be had.
+    bool Grow()
+    {
+        const int32_t grown = std::min(std::max(2 * capacity, kAstarPageNodes), maxCapacity);
+        if (grown <= capacity)
+            return false;
+        auto* more = static_cast<AstarOpenEntry*>(AiAlloc(sizeof(AstarOpenEntry) * size_t(grown)));
+        if (more == nullptr)
+            return false;
+        if (count > 0)
+            std::memcpy(more, entries, sizeof(AstarOpenEntry) * size_t(count));
+        AiFree(entries);
+        entries = more;
+        capacity = grown;
+        return true;
+    }
+    // False when the open set cannot grow.
     bool Insert(int32_t index, float f, uint32_t firstArc)
     {
-        if (count >= capacity)
+        if (count >= capacity && !Grow())
             return false;
         SiftUp(count++, AstarOpenEntry{OpenKey(f, nextArrival++), index, firstArc});
         return true;
     }
     // The open node's f as its entry holds it.
-    float OpenF(int32_t index) const { return OpenKeyF(entries[nodes[index].state - 1].key); }
+    float OpenF(int32_t index) const { return OpenKeyF(entries[Node(index).state - 1].key); }
     // The node's f dropped: it moves up as though removed and inserted
     // anew (a new arrival number), since its new key is below its old one.
     void Lower(int32_t index, float f, uint32_t firstArc)
     {
-        SiftUp(nodes[index].state - 1, AstarOpenEntry{OpenKey(f, nextArrival++), index, firstArc});
+        SiftUp(Node(index).state - 1, AstarOpenEntry{OpenKey(f, nextArrival++), index, firstArc});
     }
     void Remove(int32_t index)
     {
-        const int32_t i = nodes[index].state - 1;
-        nodes[index].state = 0;
+        const int32_t i = Node(index).state - 1;
+        Node(index).state = 0;
         const AstarOpenEntry last = entries[--count];
         if (i == count)
             return;
@@ -137,10 +180,12 @@ struct AstarOpenHeap
 struct AstarMemory
 {
     int32_t capacity = 0;
+    int32_t pageCount = 0;
     AstarOpenHeap open;
-    float* estimates = nullptr; // h per node index, kept for heuristics other than the straight line
-    int32_t* chain = nullptr;   // a found path's node indices, goal first
-    uint32_t search = 0;        // the current search's stamp
+    // h by node index in pages like the states', kept for heuristics other
+    // than the straight line (which is worked out again).
+    float** estimatePages = nullptr;
+    uint32_t search = 0; // the current search's stamp
     CGraphNode* lastStart = nullptr;
     uint8_t idle = 1;
     // The query of the suspended sliced search, and the graph layout it ran on.
@@ -167,16 +212,29 @@ bool FailSearch(const char* what)
     return false;
 }
 
-// Gives the node the current stamp, neither open nor closed, if it lacks it.
-AstarNodeState& Touch(int32_t index)
+// The node's h slot, its page made when missing; null when it cannot be.
+float* EstimateSlot(int32_t index)
 {
-    AstarNodeState& node = g_memory.open.nodes[index];
+    float*& page = g_memory.estimatePages[index >> kAstarPageShift];
+    if (page == nullptr && !NewPage(page))
+        return nullptr;
+    return &page[index & kAstarPageMask];
+}
+
+// Gives the node the current stamp, neither open nor closed, if it lacks it;
+// null when its page cannot be made.
+AstarNodeState* Touch(int32_t index)
+{
+    AstarNodeState*& page = g_memory.open.pages[index >> kAstarPageShift];
+    if (page == nullptr && !NewPage(page))
+        return nullptr;
+    AstarNodeState& node = page[index & kAstarPageMask];
     if (node.stamp != g_memory.search) {
         node.stamp = g_memory.search;
         node.state = 0;
         node.arrival = kAstarNoArc;
     }
-    return node;
+    return &node;
 }
 
 // A new stamp for a fresh search; after the stamps wrap, every node is
@@ -185,8 +243,9 @@ void NextSearch()
 {
     g_memory.open.count = 0;
     if (++g_memory.search == 0) {
-        for (int32_t i = 0; i < g_memory.capacity; ++i)
-            g_memory.open.nodes[i].stamp = 0;
+        for (int32_t p = 0; p < g_memory.pageCount; ++p)
+            for (int32_t i = 0; g_memory.open.pages[p] != nullptr && i < kAstarPageNodes; ++i)
+                g_memory.open.pages[p][i].stamp = 0;
         g_memory.search = 1;
     }
 }
@@ -241,23 +300,24 @@ struct AstarQuery
 // The estimate the search used for the node.
 float EstimateOf(const AstarQuery& query, int32_t index)
 {
-    return query.pricing.straightLine ? StraightLine(query.packed.Nodes()[index], query.goalPosition)
-                                      : g_memory.estimates[index];
+    return query.pricing.straightLine
+               ? StraightLine(query.packed.Nodes()[index], query.goalPosition)
+               : g_memory.estimatePages[index >> kAstarPageShift][index & kAstarPageMask];
 }
 
-// Gives the node object the search fields that the search keeps for it.
-void WriteFields(const AstarQuery& query, int32_t index)
+// Gives the node object the search fields that the search keeps for it; its
+// arrival arc is given (null for the start).
+void WriteFields(const AstarQuery& query, int32_t index, CGraphArc* arrival)
 {
-    const AstarNodeState& state = g_memory.open.nodes[index];
+    const AstarNodeState& state = g_memory.open.Node(index);
     const float h = EstimateOf(query, index);
     CGraphNodeData& data = query.graph.GetNode(index)->GetSearchData();
     data.f = state.g + h;
     data.g = state.g;
     data.h = h;
-    if (state.arrival != kAstarNoArc) {
-        CGraphArc* arc = query.packed.ArcObjects()[state.arrival];
-        data.parent = arc->GetFrom();
-        data.arrivalArc = arc;
+    if (arrival != nullptr) {
+        data.parent = arrival->GetFrom();
+        data.arrivalArc = arrival;
     }
 }
 
@@ -274,8 +334,15 @@ bool FreshStart(const AstarQuery& query, CGraphNode* start)
     if (!query.pricing.heuristic->Estimate(query.user, start, query.goal, &h))
         return false;
     const int32_t index = start->GetIndex();
-    Touch(index).g = 0.0f;
-    g_memory.estimates[index] = h;
+    AstarNodeState* state = Touch(index);
+    float* estimate = query.pricing.straightLine || state == nullptr ? nullptr : EstimateSlot(index);
+    if (state == nullptr || (!query.pricing.straightLine && estimate == nullptr)) {
+        NavSetError(ENavError::NoMemory, "A* memory exhausted");
+        return false;
+    }
+    state->g = 0.0f;
+    if (estimate != nullptr)
+        *estimate = h;
     start->GetSearchData().startMarker = 1;
     if (!g_memory.open.Insert(index, h + 0.0f, query.packed.Nodes()[index].firstArc)) {
         NavSetError(ENavError::NoMemory, "A* memory exhausted");
@@ -292,12 +359,12 @@ enum class EStep
     Failed
 };
 
-// Prices an arc through its object: skips a blocked arc, else asks the arc's
-// linked path object or the constraint, which write the arc's cost field.
-// False when the arc is not followed.
-bool PriceArcObject(const AstarQuery& query, uint32_t entry, float& cost)
+// Prices an arc of node n's row through its object: skips a blocked arc,
+// else asks the arc's linked path object or the constraint, which write the
+// arc's cost field. False when the arc is not followed.
+bool PriceArcObject(const AstarQuery& query, int32_t n, uint32_t rowStart, uint32_t entry, float& cost)
 {
-    CGraphArc* object = query.packed.ArcObjects()[entry];
+    CGraphArc* object = CPackedGraph::ArcObject(*query.graph.GetNode(n), rowStart, entry);
     CGraphArcData& data = object->GetSearchData();
     if (data.blocked == 1)
         return false;
@@ -309,7 +376,7 @@ bool PriceArcObject(const AstarQuery& query, uint32_t entry, float& cost)
         data.cost = data.length;
     else
         priced = query.pricing.constraint->ComputeCost(query.user, object, &data.cost);
-    query.packed.NoteCostWritten(entry);
+    query.packed.NoteCostWritten(entry, *object);
     cost = data.cost;
     return priced;
 }
@@ -322,8 +389,8 @@ bool PriceArcObject(const AstarQuery& query, uint32_t entry, float& cost)
 template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
 {
     AstarOpenHeap open = g_memory.open;
-    AstarNodeState* const nodes = open.nodes;
-    float* const estimates = g_memory.estimates;
+    AstarNodeState** const pages = open.pages;
+    float** const estimatePages = g_memory.estimatePages;
     const uint32_t search = g_memory.search;
     const CPackedArc* const arcs = query.packed.Arcs();
     const CPackedNode* const places = query.packed.Nodes();
@@ -346,15 +413,22 @@ template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
             break;
         }
         bool ok = true;
-        const float g = nodes[n].g;
-        for (uint32_t entry = head.firstArc, to = head.firstArc == kPackedNoArcs ? kPackedArcLast : 0;
+        const float g = open.Node(n).g;
+        const uint32_t rowStart = head.firstArc & kPackedRowStartMask;
+        for (uint32_t entry = rowStart, to = (head.firstArc & kPackedRowEmpty) != 0 ? kPackedArcLast : 0;
              (to & kPackedArcLast) == 0; ++entry) {
             to = arcs[entry].to;
             float cost = arcs[entry].length;
-            if ((priceEveryArc || (to & kPackedArcSpecial) != 0) && !PriceArcObject(query, entry, cost))
+            if ((priceEveryArc || (to & kPackedArcSpecial) != 0) &&
+                !PriceArcObject(query, n, rowStart, entry, cost))
                 continue;
             const int32_t m = int32_t(to & kPackedArcIndexMask);
-            AstarNodeState& node = nodes[m];
+            AstarNodeState*& page = pages[m >> kAstarPageShift];
+            if (page == nullptr && !NewPage(page)) {
+                ok = false;
+                continue;
+            }
+            AstarNodeState& node = page[m & kAstarPageMask];
             const CPackedNode& place = places[m];
             // The straight-line estimate is worked out inline, to the same
             // number for every arc into a node.
@@ -371,13 +445,21 @@ template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
             } else if (node.state > 0) {
                 if (!(newF < open.OpenF(m)))
                     continue;
-            } else if (node.state == kAstarClosed && !(newF < node.g + (straightLine ? h : estimates[m]))) {
+            } else if (node.state == kAstarClosed &&
+                       !(newF <
+                         node.g + (straightLine ? h : estimatePages[m >> kAstarPageShift][m & kAstarPageMask]))) {
                 continue;
+            }
+            if (!straightLine) {
+                float*& hPage = estimatePages[m >> kAstarPageShift];
+                if (hPage == nullptr && !NewPage(hPage)) {
+                    ok = false;
+                    continue;
+                }
+                hPage[m & kAstarPageMask] = h;
             }
             node.g = newG;
             node.arrival = entry;
-            if (!straightLine)
-                estimates[m] = h;
             if (node.state > 0) {
                 open.Lower(m, newF, place.firstArc);
             } else {
@@ -385,12 +467,11 @@ template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
                 ok = open.Insert(m, newF, place.firstArc) && ok;
                 // Most nodes put on the open set are expanded later: their
                 // arc rows are asked for now, long before they are walked.
-                if (place.firstArc != kPackedNoArcs)
-                    __builtin_prefetch(&arcs[place.firstArc]);
+                __builtin_prefetch(&arcs[place.firstArc & kPackedRowStartMask]);
             }
         }
         open.Remove(n);
-        nodes[n].state = kAstarClosed;
+        open.Node(n).state = kAstarClosed;
         ++done;
         if (!ok) {
             NavSetError(ENavError::NoMemory, "A* memory exhausted");
@@ -421,30 +502,18 @@ void ClearStartMarker(CGraphNode* start)
 bool BuildPath(const AstarQuery& query, CPathRecord& path)
 {
     CSpatialGraph& graph = query.graph;
-    const AstarNodeState* nodes = g_memory.open.nodes;
-    CGraphArc* const* arcObjects = query.packed.ArcObjects();
-    int32_t* chain = g_memory.chain;
+    const AstarOpenHeap& states = g_memory.open;
     path.graph = &graph;
-    // The parents from the goal (chain[0]) back to the start (chain[d])
-    // first: the node and arc objects along them are then asked for ahead.
+    // The steps d from the goal back to the start.
     int32_t d = 0;
-    chain[0] = query.goalIndex;
-    while (chain[d] != query.startIndex) {
-        const uint32_t arrival = nodes[chain[d]].arrival;
+    for (int32_t n = query.goalIndex; n != query.startIndex;) {
+        const uint32_t arrival = states.Node(n).arrival;
         ++d;
         if (arrival == kAstarNoArc || d >= graph.GetNodeCount()) {
             path.count = 0;
             return false;
         }
-        chain[d] = arcObjects[arrival]->GetFrom()->GetIndex();
-    }
-    constexpr int32_t kAhead = 8;
-    for (int32_t k = 0; k <= d; ++k) {
-        if (k + kAhead <= d) {
-            __builtin_prefetch(&graph.GetNode(chain[k + kAhead])->GetSearchData().f, 1);
-            __builtin_prefetch(arcObjects[nodes[chain[k + kAhead - 1]].arrival]);
-        }
-        WriteFields(query, chain[k]);
+        n = query.packed.RowOf(arrival);
     }
     if (d + 1 > path.capacity) {
         path.truncated = 1;
@@ -457,19 +526,28 @@ bool BuildPath(const AstarQuery& query, CPathRecord& path)
         path.positions[size_t(d)] = query.goal->GetPosition();
         path.pathObjects[size_t(d)] = nullptr;
     }
-    // Beyond the last entry: the length from the node after it to the goal.
-    for (int32_t k = 0; k < d - path.capacity; ++k)
-        path.remainingLength += arcObjects[nodes[chain[k]].arrival]->GetLength();
-    // Entry e: the node e steps from the start and the arc leaving it.
-    for (int32_t e = 0; e < std::min(d, path.capacity); ++e) {
-        const int32_t node = chain[d - e];
-        const CGraphArc* arc = arcObjects[nodes[chain[d - e - 1]].arrival];
-        path.nodeIndices[size_t(e)] = uint32_t(node);
-        path.positions[size_t(e)] = graph.GetNode(node)->GetPosition();
-        path.arcIndices[size_t(e)] = uint32_t(arc->GetIndex());
-        path.pathObjects[size_t(e)] = arc->GetData().linkedObject;
+    // Back from the goal: the node k steps before it arrives by an arc that
+    // leaves entry d - k - 1; the arcs of the first d - capacity steps lie
+    // beyond the last entry and add to the length from there to the goal.
+    int32_t node = query.goalIndex;
+    for (int32_t k = 0; k < d; ++k) {
+        CGraphArc* arc = query.packed.ArcObject(graph, states.Node(node).arrival);
+        WriteFields(query, node, arc);
+        const int32_t parent = arc->GetFrom()->GetIndex();
+        const int32_t e = d - k - 1;
+        if (e >= path.capacity) {
+            path.remainingLength += arc->GetLength();
+        } else {
+            const CGraphArc& leaving = *arc;
+            path.nodeIndices[size_t(e)] = uint32_t(parent);
+            path.positions[size_t(e)] = arc->GetFrom()->GetPosition();
+            path.arcIndices[size_t(e)] = uint32_t(leaving.GetIndex());
+            path.pathObjects[size_t(e)] = leaving.GetData().linkedObject;
+        }
+        node = parent;
     }
-    ClearStartMarker(graph.GetNode(chain[d]));
+    WriteFields(query, node, nullptr);
+    ClearStartMarker(graph.GetNode(node));
     return true;
 }
 
@@ -521,29 +599,35 @@ bool AstarMemoryInit(int32_t nodeCount)
         NavSetError(ENavError::BadArgument, "A* memory cannot hold that many nodes");
         return false;
     }
+    // Only the page tables now: the states, estimates and open set grow as
+    // searches reach further.
+    const int32_t pages = (nodeCount + kAstarPageMask) >> kAstarPageShift;
     g_memory.capacity = nodeCount;
-    g_memory.open.capacity = nodeCount;
-    g_memory.open.entries =
-        static_cast<AstarOpenEntry*>(std::calloc(size_t(nodeCount), sizeof(AstarOpenEntry)));
-    g_memory.open.nodes =
-        static_cast<AstarNodeState*>(std::calloc(size_t(nodeCount), sizeof(AstarNodeState)));
-    g_memory.estimates = static_cast<float*>(std::calloc(size_t(nodeCount), sizeof(float)));
-    g_memory.chain = static_cast<int32_t*>(std::calloc(size_t(nodeCount), sizeof(int32_t)));
-    if (g_memory.open.entries == nullptr || g_memory.open.nodes == nullptr || g_memory.estimates == nullptr ||
-        g_memory.chain == nullptr) {
+    g_memory.pageCount = pages;
+    g_memory.open.maxCapacity = nodeCount;
+    g_memory.open.pages = static_cast<AstarNodeState**>(AiAlloc(sizeof(AstarNodeState*) * size_t(pages)));
+    g_memory.estimatePages = static_cast<float**>(AiAlloc(sizeof(float*) * size_t(pages)));
+    if (g_memory.open.pages == nullptr || g_memory.estimatePages == nullptr) {
         AstarMemoryFree();
         NavSetError(ENavError::NoMemory, "A* memory could not be allocated");
         return false;
     }
+    std::memset(g_memory.open.pages, 0, sizeof(AstarNodeState*) * size_t(pages));
+    std::memset(g_memory.estimatePages, 0, sizeof(float*) * size_t(pages));
     return true;
 }
 
 void AstarMemoryFree()
 {
-    std::free(g_memory.open.entries);
-    std::free(g_memory.open.nodes);
-    std::free(g_memory.estimates);
-    std::free(g_memory.chain);
+    for (int32_t p = 0; p < g_memory.pageCount; ++p) {
+        if (g_memory.open.pages != nullptr)
+            AiFree(g_memory.open.pages[p]);
+        if (g_memory.estimatePages != nullptr)
+            AiFree(g_memory.estimatePages[p]);
+    }
+    AiFree(g_memory.open.pages);
+    AiFree(g_memory.estimatePages);
+    AiFree(g_memory.open.entries);
     g_memory = AstarMemory();
 }
 

@@ -74,12 +74,12 @@ CGraphNode& CGraphNode::operator=(const CGraphNode& other)
 
 CGraphArc& CGraphArc::operator=(const CGraphArc& other)
 {
+    if (m_mark.packed)
+        m_from->m_link.store->Invalidate();
     m_data = other.m_data;
     m_from = other.m_from;
     m_to = other.m_to;
     m_index = other.m_index;
-    if (m_link.store != nullptr)
-        m_link.store->Invalidate();
     return *this;
 }
 

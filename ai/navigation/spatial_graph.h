@@ -66,7 +66,7 @@ class CGraphNode : public CAiObject
     // before the next search (see packed_graph.h).
     CGraphNodeData& GetData()
     {
-        if (m_link.store != nullptr && !m_link.edited)
+        if (m_link.store != nullptr && !m_mark.edited)
             m_link.store->NoteEdited(*this);
         return m_data;
     }
@@ -100,6 +100,7 @@ class CGraphNode : public CAiObject
     friend class CSpatialGraph;
     friend class CPackedGraph;
     friend class CGraphBlock;
+    friend class CGraphArc;
     // A node whose arc lists come from the given memory (a graph's block).
     CGraphNode(const CGraphNodeData& data, std::pmr::memory_resource* lists)
         : m_outArcs(lists), m_inArcs(lists), m_data(data)
@@ -111,11 +112,12 @@ class CGraphNode : public CAiObject
             m_link.store->Invalidate();
     }
 
+    CPackedLink m_link;
     int32_t m_index = -1;
+    CPackedMark m_mark;
     std::pmr::vector<CGraphArc*> m_outArcs; // not owned, dense
     std::pmr::vector<CGraphArc*> m_inArcs;  // not owned, dense
     CGraphNodeData m_data;
-    CPackedLink m_link;
 };
 
 class CGraphArc : public CAiObject
@@ -134,8 +136,8 @@ class CGraphArc : public CAiObject
     // before the next search (see packed_graph.h).
     CGraphArcData& GetData()
     {
-        if (m_link.store != nullptr && !m_link.edited)
-            m_link.store->NoteEdited(*this);
+        if (m_mark.packed && !m_mark.edited)
+            m_from->m_link.store->NoteEdited(*this);
         return m_data;
     }
     const CGraphArcData& GetData() const { return m_data; }
@@ -148,10 +150,10 @@ class CGraphArc : public CAiObject
     friend class CSpatialGraph;
     friend class CPackedGraph;
     CGraphArcData m_data;
-    CPackedLink m_link;
     CGraphNode* m_from = nullptr;
     CGraphNode* m_to = nullptr;
     int32_t m_index = -1;
+    CPackedMark m_mark;
 };
 
 // Walks the nodes or arcs of a graph; a false answer stops the walk.
