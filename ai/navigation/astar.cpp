@@ -75,23 +75,47 @@ constexpr int32_t kAstarPageShift = 8;
 constexpr int32_t kAstarPageNodes = 1 << kAstarPageShift;
 constexpr int32_t kAstarPageMask = kAstarPageNodes - 1;
 
-// A fresh page of zeroed T (stamp 0: no search's) in `page`; false when it
-// cannot be had.
-template <typename T> bool NewPage(T*& page)
+// A fresh page of zeroed T (stamp 0: no search's) in `page`; false, `page`
+// unchanged, when it cannot be had.
+template <typename T> [[gnu::noinline, gnu::cold]] bool NewPage(T*& page)
 {
-    page = static_cast<T*>(AiAlloc(sizeof(T) * kAstarPageNodes));
-    if (page != nullptr)
-        std::memset(page, 0, sizeof(T) * kAstarPageNodes);
-    return page != nullptr;
+    T* made = static_cast<T*>(AiAlloc(sizeof(T) * kAstarPageNodes));
+    if (made == nullptr)
+        return false; // the page stays as it was: unreached
+    std::memset(made, 0, sizeof(T) * kAstarPageNodes);
+    page = made;
+    return true;
+}
+
+// Room for the open set, as GrowOpenSet gives it.
+struct AstarOpenRoom
+{
+    AstarOpenEntry* entries;
+    int32_t capacity;
+};
+
+// Twice the room (at most the memory's node capacity, which the open set
+// cannot outgrow) with the first `count` entries kept; the old room when no
+// more can be had. By value, so that the search can keep its open set in
+// registers.
+[[gnu::noinline, gnu::cold]] AstarOpenRoom GrowOpenSet(AstarOpenRoom room, int32_t count);
+
+// Stands for every page of states that no search has reached yet, so that
+// a search learns that a node is new from its stamp alone (0 matches no
+// search) before it checks for the page. Never written.
+const AstarNodeState g_unreached[kAstarPageNodes] = {};
+
+inline AstarNodeState* UnreachedPage()
+{
+    return const_cast<AstarNodeState*>(g_unreached);
 }
 
 struct AstarOpenHeap
 {
     AstarOpenEntry* entries = nullptr;
     int32_t count = 0;
-    int32_t capacity = 0;    // entries allocated, grown as the open set grows
-    int32_t maxCapacity = 0; // the memory's node capacity
-    AstarNodeState** pages = nullptr; // per page of node indices; null until reached
+    int32_t capacity = 0;             // entries allocated, grown as the open set grows
+    AstarNodeState** pages = nullptr; // per page of node indices; UnreachedPage() until reached
     uint32_t nextArrival = 0;
 
     // The state of a node whose page exists.
@@ -127,43 +151,31 @@ struct AstarOpenHeap
         }
         Place(i, entry);
     }
-    // Twice the room (at most the node capacity, which the open set cannot
-    // outgrow); false when it cannot be had.
-    bool Grow()
-    {
-        const int32_t grown = std::min(std::max(2 * capacity, kAstarPageNodes), maxCapacity);
-        if (grown <= capacity)
-            return false;
-        auto* more = static_cast<AstarOpenEntry*>(AiAlloc(sizeof(AstarOpenEntry) * size_t(grown)));
-        if (more == nullptr)
-            return false;
-        if (count > 0)
-            std::memcpy(more, entries, sizeof(AstarOpenEntry) * size_t(count));
-        AiFree(entries);
-        entries = more;
-        capacity = grown;
-        return true;
-    }
     // False when the open set cannot grow.
     bool Insert(int32_t index, float f, uint32_t firstArc)
     {
-        if (count >= capacity && !Grow())
-            return false;
+        if (count >= capacity) [[unlikely]] {
+            const AstarOpenRoom room = GrowOpenSet(AstarOpenRoom{entries, capacity}, count);
+            entries = room.entries;
+            capacity = room.capacity;
+            if (count >= capacity)
+                return false;
+        }
         SiftUp(count++, AstarOpenEntry{OpenKey(f, nextArrival++), index, firstArc});
         return true;
     }
-    // The open node's f as its entry holds it.
-    float OpenF(int32_t index) const { return OpenKeyF(entries[Node(index).state - 1].key); }
+    // The open node's f as its entry holds it (the node's state given).
+    float OpenF(const AstarNodeState& node) const { return OpenKeyF(entries[node.state - 1].key); }
     // The node's f dropped: it moves up as though removed and inserted
     // anew (a new arrival number), since its new key is below its old one.
-    void Lower(int32_t index, float f, uint32_t firstArc)
+    void Lower(const AstarNodeState& node, int32_t index, float f, uint32_t firstArc)
     {
-        SiftUp(Node(index).state - 1, AstarOpenEntry{OpenKey(f, nextArrival++), index, firstArc});
+        SiftUp(node.state - 1, AstarOpenEntry{OpenKey(f, nextArrival++), index, firstArc});
     }
-    void Remove(int32_t index)
+    // Takes the node out; its state is left to the caller.
+    void Remove(const AstarNodeState& node)
     {
-        const int32_t i = Node(index).state - 1;
-        Node(index).state = 0;
+        const int32_t i = node.state - 1;
         const AstarOpenEntry last = entries[--count];
         if (i == count)
             return;
@@ -201,6 +213,20 @@ struct AstarMemory
 
 AstarMemory g_memory;
 
+AstarOpenRoom GrowOpenSet(AstarOpenRoom room, int32_t count)
+{
+    const int32_t grown = std::min(std::max(2 * room.capacity, kAstarPageNodes), g_memory.capacity);
+    if (grown <= room.capacity)
+        return room;
+    auto* more = static_cast<AstarOpenEntry*>(AiAlloc(sizeof(AstarOpenEntry) * size_t(grown)));
+    if (more == nullptr)
+        return room;
+    if (count > 0)
+        std::memcpy(more, room.entries, sizeof(AstarOpenEntry) * size_t(count));
+    AiFree(room.entries);
+    return AstarOpenRoom{more, grown};
+}
+
 bool IndexInRange(const CGraphNode* node)
 {
     return node->GetIndex() >= 0 && node->GetIndex() < g_memory.capacity;
@@ -226,7 +252,7 @@ float* EstimateSlot(int32_t index)
 AstarNodeState* Touch(int32_t index)
 {
     AstarNodeState*& page = g_memory.open.pages[index >> kAstarPageShift];
-    if (page == nullptr && !NewPage(page))
+    if (page == UnreachedPage() && !NewPage(page))
         return nullptr;
     AstarNodeState& node = page[index & kAstarPageMask];
     if (node.stamp != g_memory.search) {
@@ -244,7 +270,7 @@ void NextSearch()
     g_memory.open.count = 0;
     if (++g_memory.search == 0) {
         for (int32_t p = 0; p < g_memory.pageCount; ++p)
-            for (int32_t i = 0; g_memory.open.pages[p] != nullptr && i < kAstarPageNodes; ++i)
+            for (int32_t i = 0; g_memory.open.pages[p] != UnreachedPage() && i < kAstarPageNodes; ++i)
                 g_memory.open.pages[p][i].stamp = 0;
         g_memory.search = 1;
     }
@@ -413,7 +439,8 @@ template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
             break;
         }
         bool ok = true;
-        const float g = open.Node(n).g;
+        AstarNodeState& expanded = open.Node(n);
+        const float g = expanded.g;
         const uint32_t rowStart = head.firstArc & kPackedRowStartMask;
         for (uint32_t entry = rowStart, to = (head.firstArc & kPackedRowEmpty) != 0 ? kPackedArcLast : 0;
              (to & kPackedArcLast) == 0; ++entry) {
@@ -423,12 +450,7 @@ template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
                 !PriceArcObject(query, n, rowStart, entry, cost))
                 continue;
             const int32_t m = int32_t(to & kPackedArcIndexMask);
-            AstarNodeState*& page = pages[m >> kAstarPageShift];
-            if (page == nullptr && !NewPage(page)) {
-                ok = false;
-                continue;
-            }
-            AstarNodeState& node = page[m & kAstarPageMask];
+            AstarNodeState* node = &pages[m >> kAstarPageShift][m & kAstarPageMask];
             const CPackedNode& place = places[m];
             // The straight-line estimate is worked out inline, to the same
             // number for every arc into a node.
@@ -439,15 +461,23 @@ template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
                 continue;
             const float newG = g + cost;
             const float newF = newG + h;
-            if (node.stamp != search) {
-                node.stamp = search;
-                node.state = 0;
-            } else if (node.state > 0) {
-                if (!(newF < open.OpenF(m)))
+            if (node->stamp != search) {
+                if (pages[m >> kAstarPageShift] == UnreachedPage()) [[unlikely]] {
+                    if (!NewPage(pages[m >> kAstarPageShift])) {
+                        ok = false;
+                        continue;
+                    }
+                    node = &pages[m >> kAstarPageShift][m & kAstarPageMask];
+                }
+                node->stamp = search;
+                node->state = 0;
+            } else if (node->state > 0) {
+                if (!(newF < open.OpenF(*node)))
                     continue;
-            } else if (node.state == kAstarClosed &&
+            } else if (node->state == kAstarClosed &&
                        !(newF <
-                         node.g + (straightLine ? h : estimatePages[m >> kAstarPageShift][m & kAstarPageMask]))) {
+                         node->g +
+                             (straightLine ? h : estimatePages[m >> kAstarPageShift][m & kAstarPageMask]))) {
                 continue;
             }
             if (!straightLine) {
@@ -458,20 +488,20 @@ template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
                 }
                 hPage[m & kAstarPageMask] = h;
             }
-            node.g = newG;
-            node.arrival = entry;
-            if (node.state > 0) {
-                open.Lower(m, newF, place.firstArc);
+            node->g = newG;
+            node->arrival = entry;
+            if (node->state > 0) {
+                open.Lower(*node, m, newF, place.firstArc);
             } else {
-                node.state = 0; // a closed node reopens
+                node->state = 0; // a closed node reopens
                 ok = open.Insert(m, newF, place.firstArc) && ok;
                 // Most nodes put on the open set are expanded later: their
                 // arc rows are asked for now, long before they are walked.
                 __builtin_prefetch(&arcs[place.firstArc & kPackedRowStartMask]);
             }
         }
-        open.Remove(n);
-        open.Node(n).state = kAstarClosed;
+        open.Remove(expanded);
+        expanded.state = kAstarClosed;
         ++done;
         if (!ok) {
             NavSetError(ENavError::NoMemory, "A* memory exhausted");
@@ -603,8 +633,6 @@ bool AstarMemoryInit(int32_t nodeCount)
     // searches reach further.
     const int32_t pages = (nodeCount + kAstarPageMask) >> kAstarPageShift;
     g_memory.capacity = nodeCount;
-    g_memory.pageCount = pages;
-    g_memory.open.maxCapacity = nodeCount;
     g_memory.open.pages = static_cast<AstarNodeState**>(AiAlloc(sizeof(AstarNodeState*) * size_t(pages)));
     g_memory.estimatePages = static_cast<float**>(AiAlloc(sizeof(float*) * size_t(pages)));
     if (g_memory.open.pages == nullptr || g_memory.estimatePages == nullptr) {
@@ -612,18 +640,19 @@ bool AstarMemoryInit(int32_t nodeCount)
         NavSetError(ENavError::NoMemory, "A* memory could not be allocated");
         return false;
     }
-    std::memset(g_memory.open.pages, 0, sizeof(AstarNodeState*) * size_t(pages));
+    std::fill_n(g_memory.open.pages, pages, UnreachedPage());
     std::memset(g_memory.estimatePages, 0, sizeof(float*) * size_t(pages));
+    g_memory.pageCount = pages;
     return true;
 }
 
 void AstarMemoryFree()
 {
+    // The tables are filled only once both were had (pageCount stays 0 otherwise).
     for (int32_t p = 0; p < g_memory.pageCount; ++p) {
-        if (g_memory.open.pages != nullptr)
+        if (g_memory.open.pages[p] != UnreachedPage())
             AiFree(g_memory.open.pages[p]);
-        if (g_memory.estimatePages != nullptr)
-            AiFree(g_memory.estimatePages[p]);
+        AiFree(g_memory.estimatePages[p]);
     }
     AiFree(g_memory.open.pages);
     AiFree(g_memory.estimatePages);

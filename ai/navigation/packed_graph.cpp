@@ -34,10 +34,10 @@ int32_t CPackedGraph::RowOf(uint32_t entry) const
 {
     // The last node whose row starts at or before the entry: a node without
     // arcs shares its start with the row after it, so it is never the last.
-    const auto after = std::upper_bound(m_nodes.begin(), m_nodes.end(), entry,
-                                        [](uint32_t e, const CPackedNode& node) {
-                                            return e < (node.firstArc & kPackedRowStartMask);
-                                        });
+    const auto after =
+        std::upper_bound(m_nodes.begin(), m_nodes.end(), entry, [](uint32_t e, const CPackedNode& node) {
+            return e < (node.firstArc & kPackedRowStartMask);
+        });
     return int32_t(after - m_nodes.begin()) - 1;
 }
 
@@ -88,7 +88,8 @@ void CPackedGraph::Update(const CSpatialGraph& graph)
         const CGraphNode& from = *arc->GetFrom();
         CGraphArc* const* row = from.GetOutArcs();
         const uint32_t place = uint32_t(std::find(row, row + from.GetOutArcCount(), arc) - row);
-        CPackedArc& packed = m_arcs[(m_nodes[size_t(from.GetIndex())].firstArc & kPackedRowStartMask) + place];
+        CPackedArc& packed =
+            m_arcs[(m_nodes[size_t(from.GetIndex())].firstArc & kPackedRowStartMask) + place];
         const uint32_t last = packed.to & kPackedArcLast;
         packed = Pack(*arc);
         packed.to |= last;

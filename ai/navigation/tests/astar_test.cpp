@@ -5,6 +5,7 @@
 #include "ai/navigation/nav_error.h"
 #include "ai/navigation/path_record.h"
 #include "ai/navigation/spatial_graph.h"
+#include "ai/runtime/allocator.h"
 #include "nav_test_host.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,8 @@
 #include <limits>
 #include <queue>
 #include <random>
+#include <tuple>
+#include <vector>
 
 namespace Zelk {
 namespace {
@@ -494,6 +497,113 @@ TEST_F(AstarTest, EqualTotalsExpandInArrivalOrderAndCheaperRoutesReopen)
     ASSERT_TRUE(AstarSearch(graph, path, graph.GetNode(0), graph.GetNode(3), nullptr));
     ASSERT_EQ(path.count, 3);
     EXPECT_EQ(path.nodeIndices[1], 2u);
+}
+
+// An allocator that serves `allow` requests through the default allocator
+// and refuses the rest.
+class CRefusingAllocator : public CChainedAllocator
+{
+  public:
+    explicit CRefusingAllocator(int allow) : CChainedAllocator(0, nullptr), m_allow(allow) {}
+    CAllocator* Free(void* /*p*/) override { return nullptr; }
+    void* RawAlloc(std::size_t size) override
+    {
+        return m_allow-- > 0 ? AiGetDefaultAllocator()->RawAlloc(size) : nullptr;
+    }
+    void RawFree(void* /*p*/) override {}
+
+  private:
+    int m_allow;
+};
+
+// A hub joined to `leaves` leaves on a circle, one of which (`exit`) leads
+// on to a far goal; node i of the compact layout sits at index at(i).
+struct HubAndLeaves
+{
+    static constexpr int kLeaves = 600;
+    static constexpr int kExit = 417;
+    int32_t goal = 0;
+
+    void Build(CSpatialGraph& graph, int32_t (*at)(int32_t))
+    {
+        CGraphNodeData record;
+        record.position = CVec3{0.0f, 0.0f, 0.0f};
+        graph.AddNode(record, at(0));
+        for (int32_t i = 1; i <= kLeaves; ++i) {
+            const float angle = 6.2831853f * float(i) / float(kLeaves);
+            record.position = CVec3{10.0f * std::cos(angle), 10.0f * std::sin(angle), 0.0f};
+            graph.AddNode(record, at(i));
+        }
+        goal = at(kLeaves + 1);
+        record.position = CVec3{-60.0f, 25.0f, 0.0f};
+        graph.AddNode(record, goal);
+        for (int32_t i = 1; i <= kLeaves; ++i)
+            Join(graph, at(0), at(i));
+        Join(graph, at(kExit), goal);
+    }
+    static void Join(CSpatialGraph& graph, int32_t from, int32_t to)
+    {
+        CGraphArcData arc;
+        arc.length = arc.cost = std::sqrt(
+            CVec3::SquaredDistance(graph.GetNode(from)->GetPosition(), graph.GetNode(to)->GetPosition()));
+        graph.AddArc(arc, graph.GetNode(from), graph.GetNode(to));
+    }
+};
+
+// The working memory holds only what searches reached: node indices spread
+// over many pages, an open set far larger than its first room and estimates
+// kept for another heuristic must give exactly the search of a compact graph,
+// and a search that cannot get more memory fails cleanly and leaves the
+// memory fit for the next one.
+TEST_F(AstarTest, MemoryGrowsAsSearchesReachFurther)
+{
+    CSpatialGraph compact, sparse;
+    HubAndLeaves compactShape, sparseShape;
+    compactShape.Build(compact, [](int32_t i) { return i; });
+    sparseShape.Build(sparse, [](int32_t i) { return i * 1000 + 37; });
+    CDoubledDistance derived; // a heuristic whose estimates the search keeps
+    for (CHeuristic* heuristic : {static_cast<CHeuristic*>(&euclid), static_cast<CHeuristic*>(&derived)}) {
+        uint32_t expansions[2] = {0, 0};
+        std::vector<uint32_t> nodes[2];
+        int side = 0;
+        for (auto [graph, shape, at] :
+             {std::tuple{&compact, &compactShape, +[](int32_t i) { return i; }},
+              std::tuple{&sparse, &sparseShape, +[](int32_t i) { return i * 1000 + 37; }}}) {
+            Prepare(*graph);
+            graph->SetHeuristic(heuristic);
+            ASSERT_TRUE(
+                AstarSearch(*graph, path, graph->GetNode(at(0)), graph->GetNode(shape->goal), nullptr));
+            expansions[side] = AstarLastExpansionCount();
+            for (int32_t e = 0; e < path.count; ++e)
+                nodes[side].push_back(path.nodeIndices[size_t(e)]);
+            ++side;
+        }
+        EXPECT_EQ(expansions[0], expansions[1]);
+        EXPECT_GT(expansions[0], 300u); // most leaves were open at once
+        EXPECT_EQ(nodes[0], (std::vector<uint32_t>{0, HubAndLeaves::kExit, HubAndLeaves::kLeaves + 1}));
+        EXPECT_EQ(nodes[1], (std::vector<uint32_t>{37, HubAndLeaves::kExit * 1000 + 37,
+                                                   (HubAndLeaves::kLeaves + 1) * 1000 + 37}));
+    }
+
+    // Fresh memory, and an allocator that refuses after some requests: each
+    // search either finds the path or fails with NoMemory, and with the
+    // allocator back the same memory serves again.
+    CChainedAllocator* current = AiGetCurrentAllocator();
+    CGraphNode* start = sparse.GetNode(37);
+    CGraphNode* goal = sparse.GetNode(sparseShape.goal);
+    for (int allow : {0, 1, 2, 3, 40, 300, 598, 602, 2000}) {
+        Prepare(sparse);
+        CRefusingAllocator refusing(allow);
+        AiSetCurrentAllocator(&refusing);
+        NavClearError();
+        const bool found = AstarSearch(sparse, path, start, goal, nullptr);
+        AiSetCurrentAllocator(current);
+        EXPECT_TRUE(found || NavGetLastError() == ENavError::NoMemory) << allow;
+        EXPECT_EQ(start->GetData().startMarker, 0);
+        ASSERT_TRUE(AstarSearch(sparse, path, start, goal, nullptr)) << allow;
+        ASSERT_EQ(path.count, 3);
+        EXPECT_EQ(path.nodeIndices[1], uint32_t(HubAndLeaves::kExit * 1000 + 37));
+    }
 }
 
 } // namespace
