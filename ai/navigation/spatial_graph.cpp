@@ -396,7 +396,10 @@ bool CSpatialGraph::RemoveArc(int32_t index)
     CGraphArc* arc = GetArc(index);
     if (arc == nullptr)
         return false;
-    const bool detached = arc->m_from->RemoveOutArc(arc) & arc->m_to->RemoveInArc(arc);
+    // Both lists lose the arc, whatever the first answers.
+    const bool leftFrom = arc->m_from->RemoveOutArc(arc);
+    const bool leftTo = arc->m_to->RemoveInArc(arc);
+    const bool detached = leftFrom && leftTo;
     DeleteArcObject(index);
     --m_arcCount;
     return detached;
