@@ -67,67 +67,21 @@ struct AstarNodeState
 constexpr int32_t kAstarClosed = -1;
 constexpr uint32_t kAstarNoArc = 0xffffffffu;
 
-// The records of a run of node indices (one memory page of node states),
-// made when a search first reaches one of them and kept until the memory is
-// freed: the memory grows to the part of the graph that searches reach
-// instead of holding a record for every node from the start.
-constexpr int32_t kAstarPageShift = 8;
-constexpr int32_t kAstarPageNodes = 1 << kAstarPageShift;
-constexpr int32_t kAstarPageMask = kAstarPageNodes - 1;
-
-// A fresh page of zeroed T (stamp 0: no search's) in `page`; false, `page`
-// unchanged, when it cannot be had.
-template <typename T> [[gnu::noinline, gnu::cold]] bool NewPage(T*& page)
-{
-    T* made = static_cast<T*>(AiAlloc(sizeof(T) * kAstarPageNodes));
-    if (made == nullptr)
-        return false; // the page stays as it was: unreached
-    std::memset(made, 0, sizeof(T) * kAstarPageNodes);
-    page = made;
-    return true;
-}
-
-// Room for the open set, as GrowOpenSet gives it.
-struct AstarOpenRoom
-{
-    AstarOpenEntry* entries;
-    int32_t capacity;
-};
-
-// Twice the room (at most the memory's node capacity, which the open set
-// cannot outgrow) with the first `count` entries kept; the old room when no
-// more can be had. By value, so that the search can keep its open set in
-// registers.
-[[gnu::noinline, gnu::cold]] AstarOpenRoom GrowOpenSet(AstarOpenRoom room, int32_t count);
-
-// Stands for every page of states that no search has reached yet, so that
-// a search learns that a node is new from its stamp alone (0 matches no
-// search) before it checks for the page. Never written.
-const AstarNodeState g_unreached[kAstarPageNodes] = {};
-
-inline AstarNodeState* UnreachedPage()
-{
-    return const_cast<AstarNodeState*>(g_unreached);
-}
-
+// Room for one entry per node index: a node is at most once on the open set
+// and every index of a searched graph lies below the memory's capacity, so
+// an insertion always finds room.
 struct AstarOpenHeap
 {
     AstarOpenEntry* entries = nullptr;
     int32_t count = 0;
-    int32_t capacity = 0;             // entries allocated, grown as the open set grows
-    AstarNodeState** pages = nullptr; // per page of node indices; UnreachedPage() until reached
+    AstarNodeState* nodes = nullptr; // per node index
     uint32_t nextArrival = 0;
 
-    // The state of a node whose page exists.
-    AstarNodeState& Node(int32_t index) const
-    {
-        return pages[index >> kAstarPageShift][index & kAstarPageMask];
-    }
     static bool Before(const AstarOpenEntry& a, const AstarOpenEntry& b) { return a.key < b.key; }
     void Place(int32_t i, const AstarOpenEntry& entry)
     {
         entries[i] = entry;
-        Node(entry.index).state = i + 1;
+        nodes[entry.index].state = i + 1;
     }
     void SiftUp(int32_t i, const AstarOpenEntry entry)
     {
@@ -151,18 +105,9 @@ struct AstarOpenHeap
         }
         Place(i, entry);
     }
-    // False when the open set cannot grow.
-    bool Insert(int32_t index, float f, uint32_t firstArc)
+    void Insert(int32_t index, float f, uint32_t firstArc)
     {
-        if (count >= capacity) [[unlikely]] {
-            const AstarOpenRoom room = GrowOpenSet(AstarOpenRoom{entries, capacity}, count);
-            entries = room.entries;
-            capacity = room.capacity;
-            if (count >= capacity)
-                return false;
-        }
         SiftUp(count++, AstarOpenEntry{OpenKey(f, nextArrival++), index, firstArc});
-        return true;
     }
     // The open node's f as its entry holds it (the node's state given).
     float OpenF(const AstarNodeState& node) const { return OpenKeyF(entries[node.state - 1].key); }
@@ -192,11 +137,10 @@ struct AstarOpenHeap
 struct AstarMemory
 {
     int32_t capacity = 0;
-    int32_t pageCount = 0;
     AstarOpenHeap open;
-    // h by node index in pages like the states', kept for heuristics other
-    // than the straight line (which is worked out again).
-    float** estimatePages = nullptr;
+    // h by node index, kept for heuristics other than the straight line
+    // (which is worked out again).
+    float* estimates = nullptr;
     uint32_t search = 0; // the current search's stamp
     CGraphNode* lastStart = nullptr;
     uint8_t idle = 1;
@@ -213,20 +157,6 @@ struct AstarMemory
 
 AstarMemory g_memory;
 
-AstarOpenRoom GrowOpenSet(AstarOpenRoom room, int32_t count)
-{
-    const int32_t grown = std::min(std::max(2 * room.capacity, kAstarPageNodes), g_memory.capacity);
-    if (grown <= room.capacity)
-        return room;
-    auto* more = static_cast<AstarOpenEntry*>(AiAlloc(sizeof(AstarOpenEntry) * size_t(grown)));
-    if (more == nullptr)
-        return room;
-    if (count > 0)
-        std::memcpy(more, room.entries, sizeof(AstarOpenEntry) * size_t(count));
-    AiFree(room.entries);
-    return AstarOpenRoom{more, grown};
-}
-
 bool IndexInRange(const CGraphNode* node)
 {
     return node->GetIndex() >= 0 && node->GetIndex() < g_memory.capacity;
@@ -238,29 +168,16 @@ bool FailSearch(const char* what)
     return false;
 }
 
-// The node's h slot, its page made when missing; null when it cannot be.
-float* EstimateSlot(int32_t index)
+// Gives the node the current stamp, neither open nor closed, if it lacks it.
+AstarNodeState& Touch(int32_t index)
 {
-    float*& page = g_memory.estimatePages[index >> kAstarPageShift];
-    if (page == nullptr && !NewPage(page))
-        return nullptr;
-    return &page[index & kAstarPageMask];
-}
-
-// Gives the node the current stamp, neither open nor closed, if it lacks it;
-// null when its page cannot be made.
-AstarNodeState* Touch(int32_t index)
-{
-    AstarNodeState*& page = g_memory.open.pages[index >> kAstarPageShift];
-    if (page == UnreachedPage() && !NewPage(page))
-        return nullptr;
-    AstarNodeState& node = page[index & kAstarPageMask];
+    AstarNodeState& node = g_memory.open.nodes[index];
     if (node.stamp != g_memory.search) {
         node.stamp = g_memory.search;
         node.state = 0;
         node.arrival = kAstarNoArc;
     }
-    return &node;
+    return node;
 }
 
 // A new stamp for a fresh search; after the stamps wrap, every node is
@@ -269,9 +186,8 @@ void NextSearch()
 {
     g_memory.open.count = 0;
     if (++g_memory.search == 0) {
-        for (int32_t p = 0; p < g_memory.pageCount; ++p)
-            for (int32_t i = 0; g_memory.open.pages[p] != UnreachedPage() && i < kAstarPageNodes; ++i)
-                g_memory.open.pages[p][i].stamp = 0;
+        for (int32_t i = 0; i < g_memory.capacity; ++i)
+            g_memory.open.nodes[i].stamp = 0;
         g_memory.search = 1;
     }
 }
@@ -326,16 +242,15 @@ struct AstarQuery
 // The estimate the search used for the node.
 float EstimateOf(const AstarQuery& query, int32_t index)
 {
-    return query.pricing.straightLine
-               ? StraightLine(query.packed.Nodes()[index], query.goalPosition)
-               : g_memory.estimatePages[index >> kAstarPageShift][index & kAstarPageMask];
+    return query.pricing.straightLine ? StraightLine(query.packed.Nodes()[index], query.goalPosition)
+                                      : g_memory.estimates[index];
 }
 
 // Gives the node object the search fields that the search keeps for it; its
 // arrival arc is given (null for the start).
 void WriteFields(const AstarQuery& query, int32_t index, CGraphArc* arrival)
 {
-    const AstarNodeState& state = g_memory.open.Node(index);
+    const AstarNodeState& state = g_memory.open.nodes[index];
     const float h = EstimateOf(query, index);
     CGraphNodeData& data = query.graph.GetNode(index)->GetSearchData();
     data.f = state.g + h;
@@ -360,20 +275,10 @@ bool FreshStart(const AstarQuery& query, CGraphNode* start)
     if (!query.pricing.heuristic->Estimate(query.user, start, query.goal, &h))
         return false;
     const int32_t index = start->GetIndex();
-    AstarNodeState* state = Touch(index);
-    float* estimate = query.pricing.straightLine || state == nullptr ? nullptr : EstimateSlot(index);
-    if (state == nullptr || (!query.pricing.straightLine && estimate == nullptr)) {
-        NavSetError(ENavError::NoMemory, "A* memory exhausted");
-        return false;
-    }
-    state->g = 0.0f;
-    if (estimate != nullptr)
-        *estimate = h;
+    Touch(index).g = 0.0f;
+    g_memory.estimates[index] = h;
     start->GetSearchData().startMarker = 1;
-    if (!g_memory.open.Insert(index, h + 0.0f, query.packed.Nodes()[index].firstArc)) {
-        NavSetError(ENavError::NoMemory, "A* memory exhausted");
-        return false;
-    }
+    g_memory.open.Insert(index, h + 0.0f, query.packed.Nodes()[index].firstArc);
     return true;
 }
 
@@ -381,8 +286,7 @@ enum class EStep
 {
     Expanded,
     Goal,
-    Exhausted,
-    Failed
+    Exhausted
 };
 
 // Prices an arc of node n's row through its object: skips a blocked arc,
@@ -415,8 +319,8 @@ bool PriceArcObject(const AstarQuery& query, int32_t n, uint32_t rowStart, uint3
 template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
 {
     AstarOpenHeap open = g_memory.open;
-    AstarNodeState** const pages = open.pages;
-    float** const estimatePages = g_memory.estimatePages;
+    AstarNodeState* const nodes = open.nodes;
+    float* const estimates = g_memory.estimates;
     const uint32_t search = g_memory.search;
     const CPackedArc* const arcs = query.packed.Arcs();
     const CPackedNode* const places = query.packed.Nodes();
@@ -438,8 +342,7 @@ template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
             result = EStep::Goal;
             break;
         }
-        bool ok = true;
-        AstarNodeState& expanded = open.Node(n);
+        AstarNodeState& expanded = nodes[n];
         const float g = expanded.g;
         const uint32_t rowStart = head.firstArc & kPackedRowStartMask;
         for (uint32_t entry = rowStart, to = (head.firstArc & kPackedRowEmpty) != 0 ? kPackedArcLast : 0;
@@ -450,7 +353,7 @@ template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
                 !PriceArcObject(query, n, rowStart, entry, cost))
                 continue;
             const int32_t m = int32_t(to & kPackedArcIndexMask);
-            AstarNodeState* node = &pages[m >> kAstarPageShift][m & kAstarPageMask];
+            AstarNodeState& node = nodes[m];
             const CPackedNode& place = places[m];
             // The straight-line estimate is worked out inline, to the same
             // number for every arc into a node.
@@ -461,40 +364,24 @@ template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
                 continue;
             const float newG = g + cost;
             const float newF = newG + h;
-            if (node->stamp != search) {
-                if (pages[m >> kAstarPageShift] == UnreachedPage()) [[unlikely]] {
-                    if (!NewPage(pages[m >> kAstarPageShift])) {
-                        ok = false;
-                        continue;
-                    }
-                    node = &pages[m >> kAstarPageShift][m & kAstarPageMask];
-                }
-                node->stamp = search;
-                node->state = 0;
-            } else if (node->state > 0) {
-                if (!(newF < open.OpenF(*node)))
+            if (node.stamp != search) {
+                node.stamp = search;
+                node.state = 0;
+            } else if (node.state > 0) {
+                if (!(newF < open.OpenF(node)))
                     continue;
-            } else if (node->state == kAstarClosed &&
-                       !(newF <
-                         node->g +
-                             (straightLine ? h : estimatePages[m >> kAstarPageShift][m & kAstarPageMask]))) {
+            } else if (node.state == kAstarClosed && !(newF < node.g + (straightLine ? h : estimates[m]))) {
                 continue;
             }
-            if (!straightLine) {
-                float*& hPage = estimatePages[m >> kAstarPageShift];
-                if (hPage == nullptr && !NewPage(hPage)) {
-                    ok = false;
-                    continue;
-                }
-                hPage[m & kAstarPageMask] = h;
-            }
-            node->g = newG;
-            node->arrival = entry;
-            if (node->state > 0) {
-                open.Lower(*node, m, newF, place.firstArc);
+            node.g = newG;
+            node.arrival = entry;
+            if (!straightLine)
+                estimates[m] = h;
+            if (node.state > 0) {
+                open.Lower(node, m, newF, place.firstArc);
             } else {
-                node->state = 0; // a closed node reopens
-                ok = open.Insert(m, newF, place.firstArc) && ok;
+                node.state = 0; // a closed node reopens
+                open.Insert(m, newF, place.firstArc);
                 // Most nodes put on the open set are expanded later: their
                 // arc rows are asked for now, long before they are walked.
                 __builtin_prefetch(&arcs[place.firstArc & kPackedRowStartMask]);
@@ -503,11 +390,6 @@ template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
         open.Remove(expanded);
         expanded.state = kAstarClosed;
         ++done;
-        if (!ok) {
-            NavSetError(ENavError::NoMemory, "A* memory exhausted");
-            result = EStep::Failed;
-            break;
-        }
     }
     g_memory.open = open;
     g_memory.expansions += done;
@@ -537,7 +419,7 @@ bool BuildPath(const AstarQuery& query, CPathRecord& path)
     // The steps d from the goal back to the start.
     int32_t d = 0;
     for (int32_t n = query.goalIndex; n != query.startIndex;) {
-        const uint32_t arrival = states.Node(n).arrival;
+        const uint32_t arrival = states.nodes[n].arrival;
         ++d;
         if (arrival == kAstarNoArc || d >= graph.GetNodeCount()) {
             path.count = 0;
@@ -561,7 +443,7 @@ bool BuildPath(const AstarQuery& query, CPathRecord& path)
     // beyond the last entry and add to the length from there to the goal.
     int32_t node = query.goalIndex;
     for (int32_t k = 0; k < d; ++k) {
-        CGraphArc* arc = query.packed.ArcObject(graph, states.Node(node).arrival);
+        CGraphArc* arc = query.packed.ArcObject(graph, states.nodes[node].arrival);
         WriteFields(query, node, arc);
         const int32_t parent = arc->GetFrom()->GetIndex();
         const int32_t e = d - k - 1;
@@ -629,34 +511,27 @@ bool AstarMemoryInit(int32_t nodeCount)
         NavSetError(ENavError::BadArgument, "A* memory cannot hold that many nodes");
         return false;
     }
-    // Only the page tables now: the states, estimates and open set grow as
-    // searches reach further.
-    const int32_t pages = (nodeCount + kAstarPageMask) >> kAstarPageShift;
-    g_memory.capacity = nodeCount;
-    g_memory.open.pages = static_cast<AstarNodeState**>(AiAlloc(sizeof(AstarNodeState*) * size_t(pages)));
-    g_memory.estimatePages = static_cast<float**>(AiAlloc(sizeof(float*) * size_t(pages)));
-    if (g_memory.open.pages == nullptr || g_memory.estimatePages == nullptr) {
-        AstarMemoryFree();
+    // One block through the AI allocator: the open set's entries, the node
+    // states (zeroed: stamp 0 is no search's) and the estimates, all by node
+    // index, so that no search allocates.
+    const size_t count = size_t(nodeCount);
+    auto* block = static_cast<unsigned char*>(
+        AiAlloc(count * (sizeof(AstarOpenEntry) + sizeof(AstarNodeState) + sizeof(float))));
+    if (block == nullptr) {
         NavSetError(ENavError::NoMemory, "A* memory could not be allocated");
         return false;
     }
-    std::fill_n(g_memory.open.pages, pages, UnreachedPage());
-    std::memset(g_memory.estimatePages, 0, sizeof(float*) * size_t(pages));
-    g_memory.pageCount = pages;
+    g_memory.capacity = nodeCount;
+    g_memory.open.entries = reinterpret_cast<AstarOpenEntry*>(block);
+    g_memory.open.nodes = reinterpret_cast<AstarNodeState*>(block + count * sizeof(AstarOpenEntry));
+    std::memset(g_memory.open.nodes, 0, count * sizeof(AstarNodeState));
+    g_memory.estimates = reinterpret_cast<float*>(g_memory.open.nodes + count);
     return true;
 }
 
 void AstarMemoryFree()
 {
-    // The tables are filled only once both were had (pageCount stays 0 otherwise).
-    for (int32_t p = 0; p < g_memory.pageCount; ++p) {
-        if (g_memory.open.pages[p] != UnreachedPage())
-            AiFree(g_memory.open.pages[p]);
-        AiFree(g_memory.estimatePages[p]);
-    }
-    AiFree(g_memory.open.pages);
-    AiFree(g_memory.estimatePages);
-    AiFree(g_memory.open.entries);
+    AiFree(g_memory.open.entries); // the start of the one block
     g_memory = AstarMemory();
 }
 
@@ -690,7 +565,6 @@ bool AstarSearch(CSpatialGraph& graph, CPathRecord& path, CGraphNode* start, CGr
         case EStep::Goal:
             return BuildPath(query, path);
         case EStep::Exhausted:
-        case EStep::Failed:
             start->GetSearchData().startMarker = 0;
             return false;
         }
@@ -747,7 +621,6 @@ EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNo
             return built ? kAstarFound : kAstarNoPath;
         }
         case EStep::Exhausted:
-        case EStep::Failed:
             ClearStartMarker(start);
             g_memory.idle = 1;
             return kAstarNoPath;

@@ -499,21 +499,38 @@ TEST_F(AstarTest, EqualTotalsExpandInArrivalOrderAndCheaperRoutesReopen)
     EXPECT_EQ(path.nodeIndices[1], 2u);
 }
 
-// An allocator that serves `allow` requests through the default allocator
-// and refuses the rest.
-class CRefusingAllocator : public CChainedAllocator
+// An allocator that counts the requests it gets and serves the first
+// `allow` of them through the default allocator.
+class CCountingAllocator : public CChainedAllocator
 {
   public:
-    explicit CRefusingAllocator(int allow) : CChainedAllocator(0, nullptr), m_allow(allow) {}
+    explicit CCountingAllocator(int allow) : CChainedAllocator(0, nullptr), m_allow(allow) {}
     CAllocator* Free(void* /*p*/) override { return nullptr; }
     void* RawAlloc(std::size_t size) override
     {
-        return m_allow-- > 0 ? AiGetDefaultAllocator()->RawAlloc(size) : nullptr;
+        return ++requests <= m_allow ? AiGetDefaultAllocator()->RawAlloc(size) : nullptr;
     }
     void RawFree(void* /*p*/) override {}
+    int requests = 0;
 
   private:
     int m_allow;
+};
+
+// Makes an allocator the current one for a scope.
+class CCurrentAllocator
+{
+  public:
+    explicit CCurrentAllocator(CChainedAllocator* allocator) : m_previous(AiGetCurrentAllocator())
+    {
+        AiSetCurrentAllocator(allocator);
+    }
+    ~CCurrentAllocator() { AiSetCurrentAllocator(m_previous); }
+    CCurrentAllocator(const CCurrentAllocator&) = delete;
+    CCurrentAllocator& operator=(const CCurrentAllocator&) = delete;
+
+  private:
+    CChainedAllocator* m_previous;
 };
 
 // A hub joined to `leaves` leaves on a circle, one of which (`exit`) leads
@@ -550,12 +567,10 @@ struct HubAndLeaves
     }
 };
 
-// The working memory holds only what searches reached: node indices spread
-// over many pages, an open set far larger than its first room and estimates
-// kept for another heuristic must give exactly the search of a compact graph,
-// and a search that cannot get more memory fails cleanly and leaves the
-// memory fit for the next one.
-TEST_F(AstarTest, MemoryGrowsAsSearchesReachFurther)
+// Node indices far apart, an open set that holds most of the graph at once
+// and estimates kept for another heuristic give exactly the search of a
+// compact graph.
+TEST_F(AstarTest, FarApartIndicesSearchLikeACompactGraph)
 {
     CSpatialGraph compact, sparse;
     HubAndLeaves compactShape, sparseShape;
@@ -584,26 +599,108 @@ TEST_F(AstarTest, MemoryGrowsAsSearchesReachFurther)
         EXPECT_EQ(nodes[1], (std::vector<uint32_t>{37, HubAndLeaves::kExit * 1000 + 37,
                                                    (HubAndLeaves::kLeaves + 1) * 1000 + 37}));
     }
+}
 
-    // Fresh memory, and an allocator that refuses after some requests: each
-    // search either finds the path or fails with NoMemory, and with the
-    // allocator back the same memory serves again.
-    CChainedAllocator* current = AiGetCurrentAllocator();
-    CGraphNode* start = sparse.GetNode(37);
-    CGraphNode* goal = sparse.GetNode(sparseShape.goal);
-    for (int allow : {0, 1, 2, 3, 40, 300, 598, 602, 2000}) {
-        Prepare(sparse);
-        CRefusingAllocator refusing(allow);
-        AiSetCurrentAllocator(&refusing);
+// A refused allocation leaves no working memory: init says so, and searches
+// fail as on a memory never made until an init succeeds.
+TEST_F(AstarTest, RefusedInitLeavesNoMemory)
+{
+    CSpatialGraph graph;
+    BuildGridGraph(graph, 20, 20, 1.0f, 10, 3);
+    Prepare(graph);
+    CGraphNode* start = graph.GetNode(0);
+    CGraphNode* goal = graph.GetNode(399);
+    ASSERT_TRUE(AstarSearch(graph, path, start, goal, nullptr));
+    const std::vector<uint32_t> found(path.nodeIndices.begin(), path.nodeIndices.begin() + path.count);
+    {
+        CCountingAllocator refusing(0);
+        CCurrentAllocator current(&refusing);
         NavClearError();
-        const bool found = AstarSearch(sparse, path, start, goal, nullptr);
-        AiSetCurrentAllocator(current);
-        EXPECT_TRUE(found || NavGetLastError() == ENavError::NoMemory) << allow;
-        EXPECT_EQ(start->GetData().startMarker, 0);
-        ASSERT_TRUE(AstarSearch(sparse, path, start, goal, nullptr)) << allow;
-        ASSERT_EQ(path.count, 3);
-        EXPECT_EQ(path.nodeIndices[1], uint32_t(HubAndLeaves::kExit * 1000 + 37));
+        EXPECT_FALSE(AstarMemoryInit(graph.GetNodeArraySize()));
+        EXPECT_EQ(refusing.requests, 1);
     }
+    EXPECT_EQ(NavGetLastError(), ENavError::NoMemory);
+    EXPECT_EQ(AstarMemoryCapacity(), 0);
+    NavClearError();
+    EXPECT_FALSE(AstarSearch(graph, path, start, goal, nullptr));
+    EXPECT_EQ(NavGetLastError(), ENavError::BadIndex);
+    AstarSliceStats stats;
+    EXPECT_EQ(AstarSearchSliced(graph, path, start, goal, nullptr, stats, 1.0f, 1.0f, false), kAstarNoPath);
+    EXPECT_EQ(start->GetData().startMarker, 0);
+    ASSERT_TRUE(AstarMemoryInit(graph.GetNodeArraySize()));
+    ASSERT_TRUE(AstarSearch(graph, path, start, goal, nullptr));
+    EXPECT_EQ(std::vector<uint32_t>(path.nodeIndices.begin(), path.nodeIndices.begin() + path.count), found);
+}
+
+// The working memory comes whole from the AI allocator at init; no search
+// asks for more, from the first after init on, however far it reaches,
+// whatever the pricing, whole or sliced.
+TEST_F(AstarTest, SearchesNeverAllocate)
+{
+    CSpatialGraph grid, hub;
+    BuildGridGraph(grid, 40, 40, 1.0f, 20, 9);
+    HubAndLeaves hubShape;
+    hubShape.Build(hub, [](int32_t i) { return i * 1000 + 37; });
+    CDoubledDistance derived; // its estimates are kept
+    CDoubledLength doubled;   // priced through its object, writing the arcs' cost fields
+    NavTest::Host().SetClockStep(0.001f);
+    auto open = [&grid](int32_t i) { // the first open grid node from i on
+        while (grid.GetNode(i)->GetOutArcCount() == 0)
+            ++i;
+        return i;
+    };
+    struct Query
+    {
+        CSpatialGraph* graph;
+        int32_t start, goal;
+    };
+    const Query queries[] = {{&grid, open(0), open(1560)},
+                             {&grid, open(1520), open(39)},
+                             {&grid, open(820), open(3)},
+                             {&hub, 37, hubShape.goal}};
+    for (const Query& q : queries)
+        for (CHeuristic* heuristic :
+             {static_cast<CHeuristic*>(&euclid), static_cast<CHeuristic*>(&derived)}) {
+            CSpatialGraph& graph = *q.graph;
+            CGraphNode* start = graph.GetNode(q.start);
+            CGraphNode* goal = graph.GetNode(q.goal);
+            auto search = [&] {
+                graph.SetHeuristic(heuristic);
+                graph.SetConstraint(heuristic == &euclid ? static_cast<CConstraint*>(&shortest) : &doubled);
+                return AstarSearch(graph, path, start, goal, nullptr);
+            };
+            // The answer on fresh memory from the default allocator.
+            Prepare(graph);
+            ASSERT_TRUE(search()) << q.start << " -> " << q.goal;
+            const std::vector<uint32_t> nodes(path.nodeIndices.begin(),
+                                              path.nodeIndices.begin() + path.count);
+            const uint32_t expansions = AstarLastExpansionCount();
+            // Fresh memory again, then every later request refused.
+            CCountingAllocator counting(1);
+            CCountingAllocator refusing(0);
+            {
+                CCurrentAllocator current(&counting);
+                Prepare(graph);
+            }
+            EXPECT_EQ(counting.requests, 1);
+            CCurrentAllocator current(&refusing);
+            for (int repeat = 0; repeat < 2; ++repeat) {
+                ASSERT_TRUE(search());
+                EXPECT_EQ(AstarLastExpansionCount(), expansions);
+                EXPECT_EQ(
+                    std::vector<uint32_t>(path.nodeIndices.begin(), path.nodeIndices.begin() + path.count),
+                    nodes);
+            }
+            AstarSliceStats stats;
+            EAstarResult result = kAstarSuspended;
+            int calls = 0;
+            for (; calls < 100000 && result == kAstarSuspended; ++calls)
+                result = AstarSearchSliced(graph, path, start, goal, nullptr, stats, 1.0f, 0.003f, false);
+            EXPECT_EQ(result, kAstarFound);
+            EXPECT_GT(calls, 1);
+            EXPECT_EQ(AstarLastExpansionCount(), expansions);
+            EXPECT_EQ(refusing.requests, 0);
+        }
 }
 
 } // namespace
