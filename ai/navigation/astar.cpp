@@ -416,16 +416,25 @@ bool BuildPath(const AstarQuery& query, CPathRecord& path)
     CSpatialGraph& graph = query.graph;
     const AstarOpenHeap& states = g_memory.open;
     path.graph = &graph;
-    // The steps d from the goal back to the start.
+    // The steps d from the goal back to the start. The node each step leaves
+    // is found once and kept for the second walk in the open set's unused
+    // room -- as the index and arc entry of an entry -- which holds every
+    // step when the nodes on the way are closed (steps beyond it are found
+    // again).
+    AstarOpenEntry* const steps = states.entries + states.count;
+    const int32_t room = g_memory.capacity - states.count;
     int32_t d = 0;
-    for (int32_t n = query.goalIndex; n != query.startIndex;) {
+    for (int32_t n = query.goalIndex; n != query.startIndex; ++d) {
         const uint32_t arrival = states.nodes[n].arrival;
-        ++d;
-        if (arrival == kAstarNoArc || d >= graph.GetNodeCount()) {
+        n = arrival == kAstarNoArc ? -1 : query.packed.RowOf(*graph.GetNode(n), arrival);
+        if (n < 0 || d + 1 >= graph.GetNodeCount()) {
             path.count = 0;
             return false;
         }
-        n = query.packed.RowOf(arrival);
+        if (d < room) {
+            steps[d].index = n;
+            steps[d].firstArc = arrival;
+        }
     }
     if (d + 1 > path.capacity) {
         path.truncated = 1;
@@ -441,18 +450,21 @@ bool BuildPath(const AstarQuery& query, CPathRecord& path)
     // Back from the goal: the node k steps before it arrives by an arc that
     // leaves entry d - k - 1; the arcs of the first d - capacity steps lie
     // beyond the last entry and add to the length from there to the goal.
+    const CPackedNode* const places = query.packed.Nodes();
     int32_t node = query.goalIndex;
     for (int32_t k = 0; k < d; ++k) {
-        CGraphArc* arc = query.packed.ArcObject(graph, states.nodes[node].arrival);
+        const uint32_t arrival = k < room ? steps[k].firstArc : states.nodes[node].arrival;
+        const int32_t parent = k < room ? steps[k].index : query.packed.RowOf(*graph.GetNode(node), arrival);
+        CGraphNode& from = *graph.GetNode(parent);
+        CGraphArc* arc = CPackedGraph::ArcObject(from, places[parent].firstArc, arrival);
         WriteFields(query, node, arc);
-        const int32_t parent = arc->GetFrom()->GetIndex();
         const int32_t e = d - k - 1;
         if (e >= path.capacity) {
             path.remainingLength += arc->GetLength();
         } else {
-            const CGraphArc& leaving = *arc;
             path.nodeIndices[size_t(e)] = uint32_t(parent);
-            path.positions[size_t(e)] = arc->GetFrom()->GetPosition();
+            path.positions[size_t(e)] = from.GetPosition();
+            const CGraphArc& leaving = *arc; // read, not noted as edited
             path.arcIndices[size_t(e)] = uint32_t(leaving.GetIndex());
             path.pathObjects[size_t(e)] = leaving.GetData().linkedObject;
         }

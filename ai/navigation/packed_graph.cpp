@@ -30,26 +30,24 @@ void CPackedGraph::NoteCostWritten(uint32_t entry, const CGraphArc& object)
     arc.to = (arc.to & ~kPackedArcSpecial) | (IsSpecial(object.GetData()) ? kPackedArcSpecial : 0u);
 }
 
-int32_t CPackedGraph::RowOf(uint32_t entry) const
+int32_t CPackedGraph::RowOf(const CGraphNode& to, uint32_t entry) const
 {
-    // The last node whose row starts at or before the entry: a node without
-    // arcs shares its start with the row after it, so it is never the last.
-    const auto after =
-        std::upper_bound(m_nodes.begin(), m_nodes.end(), entry, [](uint32_t e, const CPackedNode& node) {
-            return e < (node.firstArc & kPackedRowStartMask);
-        });
-    return int32_t(after - m_nodes.begin()) - 1;
+    // The entry's arc is one of the node's in-arcs: the one whose source's
+    // row spans the entry (a few to look at, where a bisection of all the
+    // rows would take a dozen steps or more).
+    const CArcList& in = to.m_inArcs;
+    for (int32_t i = 0; i < in.Count(); ++i) {
+        const CGraphNode& from = *in[i]->GetFrom();
+        const uint32_t rowStart = m_nodes[size_t(from.GetIndex())].firstArc & kPackedRowStartMask;
+        if (entry - rowStart < uint32_t(from.GetOutArcCount()))
+            return from.GetIndex();
+    }
+    return -1;
 }
 
 CGraphArc* CPackedGraph::ArcObject(const CGraphNode& from, uint32_t rowStart, uint32_t entry)
 {
     return from.GetOutArcs()[entry - (rowStart & kPackedRowStartMask)];
-}
-
-CGraphArc* CPackedGraph::ArcObject(const CSpatialGraph& graph, uint32_t entry) const
-{
-    const int32_t row = RowOf(entry);
-    return ArcObject(*graph.GetNode(row), m_nodes[size_t(row)].firstArc, entry);
 }
 
 void CPackedGraph::NoteEdited(CGraphNode& node)

@@ -97,12 +97,12 @@ class CPackedGraph
     // node index (empty slots have no arcs).
     const CPackedNode* Nodes() const { return m_nodes.data(); }
     const CPackedArc* Arcs() const { return m_arcs.data(); }
-    // The index of the node whose row holds the entry.
-    int32_t RowOf(uint32_t entry) const;
+    // The index of the node whose row holds the entry, an arc into `to`;
+    // -1 when none of to's in-arcs has it.
+    int32_t RowOf(const CGraphNode& to, uint32_t entry) const;
     // The arc object of an entry of the given node's row (its out-arc at the
-    // same place), and of any entry.
+    // same place).
     static CGraphArc* ArcObject(const CGraphNode& from, uint32_t rowStart, uint32_t entry);
-    CGraphArc* ArcObject(const CSpatialGraph& graph, uint32_t entry) const;
     // The search wrote the cost field of the entry's arc: re-marks it.
     void NoteCostWritten(uint32_t entry, const CGraphArc& arc);
 

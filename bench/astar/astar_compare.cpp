@@ -1,7 +1,9 @@
-// bench_astar_compare [rounds]: the A* benchmark's grids and queries searched
-// by this library's AstarSearch, by a plain textbook A* and by Boost.Graph's
-// astar_search_no_init (maps reset only where a query touched them), in one process and in interleaved
-// rounds, as rows of figure, ours, peer and ratio (node expansions per second).
+// bench_astar_compare [rounds [side...]]: the A* benchmark's grids (sides 64,
+// 256 and 1024, or those given) and queries searched by this library's
+// AstarSearch, by a plain textbook A* and by Boost.Graph's
+// astar_search_no_init (maps reset only where a query touched them), in one
+// process and in interleaved rounds, as rows of figure, ours, peer and ratio
+// (node expansions per second).
 //
 // The peers search copies of the same graph (out-arcs in the same order,
 // the same float arc lengths) with the same straight-line heuristic, and no
@@ -364,7 +366,12 @@ int main(int argc, char** argv)
     PrintCompareHeader();
     std::vector<std::string> remarks;
     bool same = true;
-    for (int side : {64, 256, 1024}) {
+    std::vector<int> sides;
+    for (int a = 2; a < argc; ++a)
+        sides.push_back(std::atoi(argv[a]));
+    if (sides.empty())
+        sides = {64, 256, 1024};
+    for (int side : sides) {
         astarbench::Scene& scene = astarbench::GetScene(side);
         const FlatGraph flat = Flatten(scene.graph);
         const double nodes = double(scene.graph.GetNodeArraySize());
@@ -416,8 +423,8 @@ int main(int argc, char** argv)
             costMismatches += std::fabs(ours - textbookCost) > 1e-3f * (1.0f + ours) ||
                               std::fabs(ours - boostCost) > 1e-3f * (1.0f + ours);
         }
-        // Ours keeps what its searches reached (the textbook's own memory
-        // does not change between queries).
+        // Neither ours nor the textbook's own memory should change between
+        // queries: shown after them to tell.
         const size_t oursSearchBytes = astarbench::HeapBytesInUse() - beforeInit - packedBytes;
         // Then the rounds: each searcher answers every query `passes` times.
         const int passes = side <= 64 ? 16 : side <= 256 ? 2 : 1;
@@ -447,7 +454,7 @@ int main(int argc, char** argv)
                         MedianOf(rates[2]), rounds);
         char remark[640];
         std::snprintf(remark, sizeof remark,
-                      "%d x %d: expansions a query ours %.0f, textbook %.0f, Boost %.0f; queries where the "
+                      "%d x %d: expansions a query ours %.2f, textbook %.2f, Boost %.2f; queries where the "
                       "textbook expanded otherwise %d, where a path cost differs %d",
                       side, side, double(expansions[0]) / 64, double(expansions[1]) / 64,
                       double(expansions[2]) / 64, expansionMismatches, costMismatches);
