@@ -499,6 +499,32 @@ TEST_F(AstarTest, EqualTotalsExpandInArrivalOrderAndCheaperRoutesReopen)
     EXPECT_EQ(path.nodeIndices[1], 2u);
 }
 
+// A negative arc lets the search reach its start again more cheaply: the
+// start is open once more when the goal comes up (0 -> 1 -> 2, priced -4,
+// arrives before 1 -> 0 does). The memory holds exactly the three nodes, so
+// the steps back from the goal outnumber the nodes that are closed.
+TEST_F(AstarTest, StartReopenedByANegativeArcStillEndsThePath)
+{
+    CSpatialGraph graph;
+    for (int i = 0; i < 3; ++i)
+        graph.AddNode(CGraphNodeData{}); // all at one place: every estimate is 0
+    const auto join = [&](int a, int b, float length) {
+        CGraphArcData arc;
+        arc.length = arc.cost = length;
+        graph.AddArc(arc, graph.GetNode(a), graph.GetNode(b));
+    };
+    join(0, 1, -5.0f);
+    join(1, 2, 1.0f);
+    join(1, 0, 1.0f);
+    Prepare(graph);
+    ASSERT_EQ(AstarMemoryCapacity(), 3);
+    ASSERT_TRUE(AstarSearch(graph, path, graph.GetNode(0), graph.GetNode(2), nullptr));
+    ASSERT_EQ(path.count, 3);
+    EXPECT_EQ(path.nodeIndices, (std::vector<uint32_t>{0, 1, 2}));
+    EXPECT_EQ(path.arcIndices, (std::vector<uint32_t>{0, 1, uint32_t(-1)}));
+    EXPECT_FLOAT_EQ(graph.GetNode(2)->GetData().g, -4.0f);
+}
+
 // An allocator that counts the requests it gets and serves the first
 // `allow` of them through the default allocator.
 class CCountingAllocator : public CChainedAllocator
