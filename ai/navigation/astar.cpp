@@ -8,10 +8,8 @@
 #include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/allocator.h"
 
-#include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstdlib>
 #include <cstring>
 #include <typeinfo>
 
