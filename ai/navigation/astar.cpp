@@ -6,11 +6,11 @@
 #include "ai/navigation/nav_host.h"
 #include "ai/navigation/path_record.h"
 #include "ai/navigation/spatial_graph.h"
+#include "ai/runtime/allocator.h"
 
-#include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstdlib>
+#include <cstring>
 #include <typeinfo>
 
 namespace Zelk {
@@ -65,11 +65,13 @@ struct AstarNodeState
 constexpr int32_t kAstarClosed = -1;
 constexpr uint32_t kAstarNoArc = 0xffffffffu;
 
+// Room for one entry per node index: a node is at most once on the open set
+// and every index of a searched graph lies below the memory's capacity, so
+// an insertion always finds room.
 struct AstarOpenHeap
 {
     AstarOpenEntry* entries = nullptr;
     int32_t count = 0;
-    int32_t capacity = 0;
     AstarNodeState* nodes = nullptr; // per node index
     uint32_t nextArrival = 0;
 
@@ -101,26 +103,22 @@ struct AstarOpenHeap
         }
         Place(i, entry);
     }
-    // False when the pool is full.
-    bool Insert(int32_t index, float f, uint32_t firstArc)
+    void Insert(int32_t index, float f, uint32_t firstArc)
     {
-        if (count >= capacity)
-            return false;
         SiftUp(count++, AstarOpenEntry{OpenKey(f, nextArrival++), index, firstArc});
-        return true;
     }
-    // The open node's f as its entry holds it.
-    float OpenF(int32_t index) const { return OpenKeyF(entries[nodes[index].state - 1].key); }
+    // The open node's f as its entry holds it (the node's state given).
+    float OpenF(const AstarNodeState& node) const { return OpenKeyF(entries[node.state - 1].key); }
     // The node's f dropped: it moves up as though removed and inserted
     // anew (a new arrival number), since its new key is below its old one.
-    void Lower(int32_t index, float f, uint32_t firstArc)
+    void Lower(const AstarNodeState& node, int32_t index, float f, uint32_t firstArc)
     {
-        SiftUp(nodes[index].state - 1, AstarOpenEntry{OpenKey(f, nextArrival++), index, firstArc});
+        SiftUp(node.state - 1, AstarOpenEntry{OpenKey(f, nextArrival++), index, firstArc});
     }
-    void Remove(int32_t index)
+    // Takes the node out; its state is left to the caller.
+    void Remove(const AstarNodeState& node)
     {
-        const int32_t i = nodes[index].state - 1;
-        nodes[index].state = 0;
+        const int32_t i = node.state - 1;
         const AstarOpenEntry last = entries[--count];
         if (i == count)
             return;
@@ -138,9 +136,10 @@ struct AstarMemory
 {
     int32_t capacity = 0;
     AstarOpenHeap open;
-    float* estimates = nullptr; // h per node index, kept for heuristics other than the straight line
-    int32_t* chain = nullptr;   // a found path's node indices, goal first
-    uint32_t search = 0;        // the current search's stamp
+    // h by node index, kept for heuristics other than the straight line
+    // (which is worked out again).
+    float* estimates = nullptr;
+    uint32_t search = 0; // the current search's stamp
     CGraphNode* lastStart = nullptr;
     uint8_t idle = 1;
     // The query of the suspended sliced search, and the graph layout it ran on.
@@ -245,8 +244,9 @@ float EstimateOf(const AstarQuery& query, int32_t index)
                                       : g_memory.estimates[index];
 }
 
-// Gives the node object the search fields that the search keeps for it.
-void WriteFields(const AstarQuery& query, int32_t index)
+// Gives the node object the search fields that the search keeps for it; its
+// arrival arc is given (null for the start).
+void WriteFields(const AstarQuery& query, int32_t index, CGraphArc* arrival)
 {
     const AstarNodeState& state = g_memory.open.nodes[index];
     const float h = EstimateOf(query, index);
@@ -254,10 +254,9 @@ void WriteFields(const AstarQuery& query, int32_t index)
     data.f = state.g + h;
     data.g = state.g;
     data.h = h;
-    if (state.arrival != kAstarNoArc) {
-        CGraphArc* arc = query.packed.ArcObjects()[state.arrival];
-        data.parent = arc->GetFrom();
-        data.arrivalArc = arc;
+    if (arrival != nullptr) {
+        data.parent = arrival->GetFrom();
+        data.arrivalArc = arrival;
     }
 }
 
@@ -277,10 +276,7 @@ bool FreshStart(const AstarQuery& query, CGraphNode* start)
     Touch(index).g = 0.0f;
     g_memory.estimates[index] = h;
     start->GetSearchData().startMarker = 1;
-    if (!g_memory.open.Insert(index, h + 0.0f, query.packed.Nodes()[index].firstArc)) {
-        NavSetError(ENavError::NoMemory, "A* memory exhausted");
-        return false;
-    }
+    g_memory.open.Insert(index, h + 0.0f, query.packed.Nodes()[index].firstArc);
     return true;
 }
 
@@ -288,16 +284,15 @@ enum class EStep
 {
     Expanded,
     Goal,
-    Exhausted,
-    Failed
+    Exhausted
 };
 
-// Prices an arc through its object: skips a blocked arc, else asks the arc's
-// linked path object or the constraint, which write the arc's cost field.
-// False when the arc is not followed.
-bool PriceArcObject(const AstarQuery& query, uint32_t entry, float& cost)
+// Prices an arc of node n's row through its object: skips a blocked arc,
+// else asks the arc's linked path object or the constraint, which write the
+// arc's cost field. False when the arc is not followed.
+bool PriceArcObject(const AstarQuery& query, int32_t n, uint32_t rowStart, uint32_t entry, float& cost)
 {
-    CGraphArc* object = query.packed.ArcObjects()[entry];
+    CGraphArc* object = CPackedGraph::ArcObject(*query.graph.GetNode(n), rowStart, entry);
     CGraphArcData& data = object->GetSearchData();
     if (data.blocked == 1)
         return false;
@@ -309,7 +304,7 @@ bool PriceArcObject(const AstarQuery& query, uint32_t entry, float& cost)
         data.cost = data.length;
     else
         priced = query.pricing.constraint->ComputeCost(query.user, object, &data.cost);
-    query.packed.NoteCostWritten(entry);
+    query.packed.NoteCostWritten(entry, *object);
     cost = data.cost;
     return priced;
 }
@@ -345,13 +340,15 @@ template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
             result = EStep::Goal;
             break;
         }
-        bool ok = true;
-        const float g = nodes[n].g;
-        for (uint32_t entry = head.firstArc, to = head.firstArc == kPackedNoArcs ? kPackedArcLast : 0;
+        AstarNodeState& expanded = nodes[n];
+        const float g = expanded.g;
+        const uint32_t rowStart = head.firstArc & kPackedRowStartMask;
+        for (uint32_t entry = rowStart, to = (head.firstArc & kPackedRowEmpty) != 0 ? kPackedArcLast : 0;
              (to & kPackedArcLast) == 0; ++entry) {
             to = arcs[entry].to;
             float cost = arcs[entry].length;
-            if ((priceEveryArc || (to & kPackedArcSpecial) != 0) && !PriceArcObject(query, entry, cost))
+            if ((priceEveryArc || (to & kPackedArcSpecial) != 0) &&
+                !PriceArcObject(query, n, rowStart, entry, cost))
                 continue;
             const int32_t m = int32_t(to & kPackedArcIndexMask);
             AstarNodeState& node = nodes[m];
@@ -369,7 +366,7 @@ template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
                 node.stamp = search;
                 node.state = 0;
             } else if (node.state > 0) {
-                if (!(newF < open.OpenF(m)))
+                if (!(newF < open.OpenF(node)))
                     continue;
             } else if (node.state == kAstarClosed && !(newF < node.g + (straightLine ? h : estimates[m]))) {
                 continue;
@@ -379,24 +376,18 @@ template <bool kPlain> EStep Expand(const AstarQuery& query, uint32_t limit)
             if (!straightLine)
                 estimates[m] = h;
             if (node.state > 0) {
-                open.Lower(m, newF, place.firstArc);
+                open.Lower(node, m, newF, place.firstArc);
             } else {
                 node.state = 0; // a closed node reopens
-                ok = open.Insert(m, newF, place.firstArc) && ok;
+                open.Insert(m, newF, place.firstArc);
                 // Most nodes put on the open set are expanded later: their
                 // arc rows are asked for now, long before they are walked.
-                if (place.firstArc != kPackedNoArcs)
-                    __builtin_prefetch(&arcs[place.firstArc]);
+                __builtin_prefetch(&arcs[place.firstArc & kPackedRowStartMask]);
             }
         }
-        open.Remove(n);
-        nodes[n].state = kAstarClosed;
+        open.Remove(expanded);
+        expanded.state = kAstarClosed;
         ++done;
-        if (!ok) {
-            NavSetError(ENavError::NoMemory, "A* memory exhausted");
-            result = EStep::Failed;
-            break;
-        }
     }
     g_memory.open = open;
     g_memory.expansions += done;
@@ -421,30 +412,27 @@ void ClearStartMarker(CGraphNode* start)
 bool BuildPath(const AstarQuery& query, CPathRecord& path)
 {
     CSpatialGraph& graph = query.graph;
-    const AstarNodeState* nodes = g_memory.open.nodes;
-    CGraphArc* const* arcObjects = query.packed.ArcObjects();
-    int32_t* chain = g_memory.chain;
+    const AstarOpenHeap& states = g_memory.open;
     path.graph = &graph;
-    // The parents from the goal (chain[0]) back to the start (chain[d])
-    // first: the node and arc objects along them are then asked for ahead.
+    // The steps d from the goal back to the start. The node each step leaves
+    // is found once and kept for the second walk in the open set's unused
+    // room -- as the index and arc entry of an entry -- which holds every
+    // step when the nodes on the way are closed (steps beyond it are found
+    // again).
+    AstarOpenEntry* const steps = states.entries + states.count;
+    const int32_t room = g_memory.capacity - states.count;
     int32_t d = 0;
-    chain[0] = query.goalIndex;
-    while (chain[d] != query.startIndex) {
-        const uint32_t arrival = nodes[chain[d]].arrival;
-        ++d;
-        if (arrival == kAstarNoArc || d >= graph.GetNodeCount()) {
+    for (int32_t n = query.goalIndex; n != query.startIndex; ++d) {
+        const uint32_t arrival = states.nodes[n].arrival;
+        n = arrival == kAstarNoArc ? -1 : query.packed.RowOf(*graph.GetNode(n), arrival);
+        if (n < 0 || d + 1 >= graph.GetNodeCount()) {
             path.count = 0;
             return false;
         }
-        chain[d] = arcObjects[arrival]->GetFrom()->GetIndex();
-    }
-    constexpr int32_t kAhead = 8;
-    for (int32_t k = 0; k <= d; ++k) {
-        if (k + kAhead <= d) {
-            __builtin_prefetch(&graph.GetNode(chain[k + kAhead])->GetSearchData().f, 1);
-            __builtin_prefetch(arcObjects[nodes[chain[k + kAhead - 1]].arrival]);
+        if (d < room) {
+            steps[d].index = n;
+            steps[d].firstArc = arrival;
         }
-        WriteFields(query, chain[k]);
     }
     if (d + 1 > path.capacity) {
         path.truncated = 1;
@@ -457,19 +445,31 @@ bool BuildPath(const AstarQuery& query, CPathRecord& path)
         path.positions[size_t(d)] = query.goal->GetPosition();
         path.pathObjects[size_t(d)] = nullptr;
     }
-    // Beyond the last entry: the length from the node after it to the goal.
-    for (int32_t k = 0; k < d - path.capacity; ++k)
-        path.remainingLength += arcObjects[nodes[chain[k]].arrival]->GetLength();
-    // Entry e: the node e steps from the start and the arc leaving it.
-    for (int32_t e = 0; e < std::min(d, path.capacity); ++e) {
-        const int32_t node = chain[d - e];
-        const CGraphArc* arc = arcObjects[nodes[chain[d - e - 1]].arrival];
-        path.nodeIndices[size_t(e)] = uint32_t(node);
-        path.positions[size_t(e)] = graph.GetNode(node)->GetPosition();
-        path.arcIndices[size_t(e)] = uint32_t(arc->GetIndex());
-        path.pathObjects[size_t(e)] = arc->GetData().linkedObject;
+    // Back from the goal: the node k steps before it arrives by an arc that
+    // leaves entry d - k - 1; the arcs of the first d - capacity steps lie
+    // beyond the last entry and add to the length from there to the goal.
+    const CPackedNode* const places = query.packed.Nodes();
+    int32_t node = query.goalIndex;
+    for (int32_t k = 0; k < d; ++k) {
+        const uint32_t arrival = k < room ? steps[k].firstArc : states.nodes[node].arrival;
+        const int32_t parent = k < room ? steps[k].index : query.packed.RowOf(*graph.GetNode(node), arrival);
+        CGraphNode& from = *graph.GetNode(parent);
+        CGraphArc* arc = CPackedGraph::ArcObject(from, places[parent].firstArc, arrival);
+        WriteFields(query, node, arc);
+        const int32_t e = d - k - 1;
+        if (e >= path.capacity) {
+            path.remainingLength += arc->GetLength();
+        } else {
+            path.nodeIndices[size_t(e)] = uint32_t(parent);
+            path.positions[size_t(e)] = from.GetPosition();
+            const CGraphArc& leaving = *arc; // read, not noted as edited
+            path.arcIndices[size_t(e)] = uint32_t(leaving.GetIndex());
+            path.pathObjects[size_t(e)] = leaving.GetData().linkedObject;
+        }
+        node = parent;
     }
-    ClearStartMarker(graph.GetNode(chain[d]));
+    WriteFields(query, node, nullptr);
+    ClearStartMarker(graph.GetNode(node));
     return true;
 }
 
@@ -521,29 +521,27 @@ bool AstarMemoryInit(int32_t nodeCount)
         NavSetError(ENavError::BadArgument, "A* memory cannot hold that many nodes");
         return false;
     }
-    g_memory.capacity = nodeCount;
-    g_memory.open.capacity = nodeCount;
-    g_memory.open.entries =
-        static_cast<AstarOpenEntry*>(std::calloc(size_t(nodeCount), sizeof(AstarOpenEntry)));
-    g_memory.open.nodes =
-        static_cast<AstarNodeState*>(std::calloc(size_t(nodeCount), sizeof(AstarNodeState)));
-    g_memory.estimates = static_cast<float*>(std::calloc(size_t(nodeCount), sizeof(float)));
-    g_memory.chain = static_cast<int32_t*>(std::calloc(size_t(nodeCount), sizeof(int32_t)));
-    if (g_memory.open.entries == nullptr || g_memory.open.nodes == nullptr || g_memory.estimates == nullptr ||
-        g_memory.chain == nullptr) {
-        AstarMemoryFree();
+    // One block through the AI allocator: the open set's entries, the node
+    // states (zeroed: stamp 0 is no search's) and the estimates, all by node
+    // index, so that no search allocates.
+    const size_t count = size_t(nodeCount);
+    auto* block = static_cast<unsigned char*>(
+        AiAlloc(count * (sizeof(AstarOpenEntry) + sizeof(AstarNodeState) + sizeof(float))));
+    if (block == nullptr) {
         NavSetError(ENavError::NoMemory, "A* memory could not be allocated");
         return false;
     }
+    g_memory.capacity = nodeCount;
+    g_memory.open.entries = reinterpret_cast<AstarOpenEntry*>(block);
+    g_memory.open.nodes = reinterpret_cast<AstarNodeState*>(block + count * sizeof(AstarOpenEntry));
+    std::memset(g_memory.open.nodes, 0, count * sizeof(AstarNodeState));
+    g_memory.estimates = reinterpret_cast<float*>(g_memory.open.nodes + count);
     return true;
 }
 
 void AstarMemoryFree()
 {
-    std::free(g_memory.open.entries);
-    std::free(g_memory.open.nodes);
-    std::free(g_memory.estimates);
-    std::free(g_memory.chain);
+    AiFree(g_memory.open.entries); // the start of the one block
     g_memory = AstarMemory();
 }
 
@@ -577,7 +575,6 @@ bool AstarSearch(CSpatialGraph& graph, CPathRecord& path, CGraphNode* start, CGr
         case EStep::Goal:
             return BuildPath(query, path);
         case EStep::Exhausted:
-        case EStep::Failed:
             start->GetSearchData().startMarker = 0;
             return false;
         }
@@ -634,7 +631,6 @@ EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNo
             return built ? kAstarFound : kAstarNoPath;
         }
         case EStep::Exhausted:
-        case EStep::Failed:
             ClearStartMarker(start);
             g_memory.idle = 1;
             return kAstarNoPath;

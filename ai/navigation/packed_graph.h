@@ -37,28 +37,43 @@ inline constexpr uint32_t kPackedArcIndexMask = 0x3fffffffu;
 inline constexpr int32_t kPackedMaxNodes = int32_t(kPackedArcIndexMask) + 1;
 
 // One node as the search reads it: its position and where its out-arc row
-// starts (kPackedNoArcs: none), in one 16-byte record, so that the load that
-// prices a node also tells where its arcs are.
+// starts, in one 16-byte record, so that the load that prices a node also
+// tells where its arcs are. The rows follow one another in node-index order,
+// so the row starts never decrease (an entry's node is found by bisection);
+// a node without out-arcs has kPackedRowEmpty set beside the start of the
+// row after it.
 struct CPackedNode
 {
     float x, y, z;
     uint32_t firstArc;
 };
-inline constexpr uint32_t kPackedNoArcs = 0xffffffffu;
+inline constexpr uint32_t kPackedRowEmpty = 0x80000000u;
+inline constexpr uint32_t kPackedRowStartMask = 0x7fffffffu;
 
 class CPackedGraph;
 
-// Where a node or arc stands in its graph's packed copy. A copied node or
-// arc stands nowhere until the graph's next rebuild.
+// The packed copy a node stands in (none for a copied node until the graph's
+// next rebuild).
 struct CPackedLink
 {
     CPackedGraph* store = nullptr;
-    int32_t slot = -1;   // arcs: their entry in the packed arcs
-    bool edited = false; // noted for re-reading
 
     CPackedLink() = default;
     CPackedLink(const CPackedLink& /*other*/) {}
     CPackedLink& operator=(const CPackedLink& /*other*/) { return *this; }
+};
+
+// Whether an arc stands in its graph's packed copy (the copy its from node
+// stands in), and whether a node or arc is noted for re-reading; cleared for
+// a copy.
+struct CPackedMark
+{
+    bool packed = false; // arcs only
+    bool edited = false;
+
+    CPackedMark() = default;
+    CPackedMark(const CPackedMark& /*other*/) {}
+    CPackedMark& operator=(const CPackedMark& /*other*/) { return *this; }
 };
 
 class CPackedGraph
@@ -82,10 +97,14 @@ class CPackedGraph
     // node index (empty slots have no arcs).
     const CPackedNode* Nodes() const { return m_nodes.data(); }
     const CPackedArc* Arcs() const { return m_arcs.data(); }
-    // The arc object of each entry.
-    CGraphArc* const* ArcObjects() const { return m_arcObjects.data(); }
+    // The index of the node whose row holds the entry, an arc into `to`;
+    // -1 when none of to's in-arcs has it.
+    int32_t RowOf(const CGraphNode& to, uint32_t entry) const;
+    // The arc object of an entry of the given node's row (its out-arc at the
+    // same place).
+    static CGraphArc* ArcObject(const CGraphNode& from, uint32_t rowStart, uint32_t entry);
     // The search wrote the cost field of the entry's arc: re-marks it.
-    void NoteCostWritten(uint32_t entry);
+    void NoteCostWritten(uint32_t entry, const CGraphArc& arc);
 
   private:
     void Rebuild(const CSpatialGraph& graph);
@@ -93,7 +112,6 @@ class CPackedGraph
 
     std::vector<CPackedNode> m_nodes; // per node index
     std::vector<CPackedArc> m_arcs;
-    std::vector<CGraphArc*> m_arcObjects;
     std::vector<CGraphNode*> m_editedNodes;
     std::vector<CGraphArc*> m_editedArcs;
     bool m_valid = false;

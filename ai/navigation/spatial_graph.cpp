@@ -20,31 +20,15 @@ float Distance(const CVec3& a, const CVec3& b)
     return std::sqrt(CVec3::SquaredDistance(a, b));
 }
 
-bool RemoveFromList(std::pmr::vector<CGraphArc*>& list, const CGraphArc* arc)
+// Removes the first entry that `matches`; false when none does.
+bool RemoveFromList(CArcList& list, auto matches)
 {
-    auto it = std::find(list.begin(), list.end(), arc);
-    if (it == list.end())
-        return false;
-    list.erase(it);
-    return true;
-}
-
-bool RemoveFromListByIndex(std::pmr::vector<CGraphArc*>& list, int32_t arcIndex)
-{
-    auto it = std::find_if(list.begin(), list.end(),
-                           [arcIndex](const CGraphArc* a) { return a->GetIndex() == arcIndex; });
-    if (it == list.end())
-        return false;
-    list.erase(it);
-    return true;
-}
-
-bool ReserveList(std::pmr::vector<CGraphArc*>& list, int32_t n)
-{
-    if (n <= 0)
-        return false;
-    list.reserve(size_t(n));
-    return true;
+    for (int32_t i = 0; i < list.Count(); ++i)
+        if (matches(list[i])) {
+            list.RemoveAt(i);
+            return true;
+        }
+    return false;
 }
 
 // Grows the slot array so that the index is addressable: 64 slots first,
@@ -62,11 +46,69 @@ bool ReserveSlots(auto& slots, int32_t index)
 
 } // namespace
 
+void CArcList::Reserve(int32_t n, std::pmr::memory_resource* memory)
+{
+    if (n <= m_capacity)
+        return;
+    auto* entries =
+        static_cast<CGraphArc**>(memory->allocate(sizeof(CGraphArc*) * size_t(n), alignof(CGraphArc*)));
+    std::copy_n(m_entries, m_count, entries);
+    const int32_t count = m_count;
+    Release(memory);
+    m_entries = entries;
+    m_count = count;
+    m_capacity = n;
+}
+
+void CArcList::Append(CGraphArc* arc, std::pmr::memory_resource* memory)
+{
+    if (m_count == m_capacity)
+        Reserve(m_capacity == 0 ? 4 : 2 * m_capacity, memory);
+    m_entries[m_count++] = arc;
+}
+
+void CArcList::RemoveAt(int32_t i)
+{
+    std::copy(m_entries + i + 1, m_entries + m_count, m_entries + i);
+    --m_count;
+}
+
+void CArcList::Assign(const CArcList& other, std::pmr::memory_resource* memory)
+{
+    m_count = 0;
+    Reserve(other.m_capacity, memory);
+    std::copy_n(other.m_entries, other.m_count, m_entries);
+    m_count = other.m_count;
+}
+
+void CArcList::Release(std::pmr::memory_resource* memory)
+{
+    if (m_entries != nullptr)
+        memory->deallocate(m_entries, sizeof(CGraphArc*) * size_t(m_capacity), alignof(CGraphArc*));
+    m_entries = nullptr;
+    m_count = m_capacity = 0;
+}
+
+CGraphNode::CGraphNode(const CGraphNode& other)
+    : CAiObject(other), m_index(other.m_index), m_data(other.m_data)
+{
+    m_outArcs.Assign(other.m_outArcs, m_lists);
+    m_inArcs.Assign(other.m_inArcs, m_lists);
+}
+
+CGraphNode::~CGraphNode()
+{
+    m_outArcs.Release(m_lists);
+    m_inArcs.Release(m_lists);
+}
+
 CGraphNode& CGraphNode::operator=(const CGraphNode& other)
 {
+    if (this == &other)
+        return *this;
     m_index = other.m_index;
-    m_outArcs = other.m_outArcs;
-    m_inArcs = other.m_inArcs;
+    m_outArcs.Assign(other.m_outArcs, m_lists);
+    m_inArcs.Assign(other.m_inArcs, m_lists);
     m_data = other.m_data;
     LayoutChanged();
     return *this;
@@ -74,63 +116,69 @@ CGraphNode& CGraphNode::operator=(const CGraphNode& other)
 
 CGraphArc& CGraphArc::operator=(const CGraphArc& other)
 {
+    if (m_mark.packed)
+        m_from->m_link.store->Invalidate();
     m_data = other.m_data;
     m_from = other.m_from;
     m_to = other.m_to;
     m_index = other.m_index;
-    if (m_link.store != nullptr)
-        m_link.store->Invalidate();
     return *this;
 }
 
 CGraphArc* CGraphNode::GetOutArc(int32_t i) const
 {
-    return i >= 0 && i < GetOutArcCount() ? m_outArcs[size_t(i)] : nullptr;
+    return i >= 0 && i < GetOutArcCount() ? m_outArcs[i] : nullptr;
 }
 
 CGraphArc* CGraphNode::GetInArc(int32_t i) const
 {
-    return i >= 0 && i < GetInArcCount() ? m_inArcs[size_t(i)] : nullptr;
+    return i >= 0 && i < GetInArcCount() ? m_inArcs[i] : nullptr;
 }
 
 bool CGraphNode::AddOutArc(CGraphArc* arc)
 {
     LayoutChanged();
-    m_outArcs.push_back(arc);
+    m_outArcs.Append(arc, m_lists);
     return true;
 }
 
 bool CGraphNode::AddInArc(CGraphArc* arc)
 {
-    m_inArcs.push_back(arc);
+    m_inArcs.Append(arc, m_lists);
     return true;
 }
 
 bool CGraphNode::RemoveOutArc(const CGraphArc* arc)
 {
     LayoutChanged();
-    return RemoveFromList(m_outArcs, arc);
+    return RemoveFromList(m_outArcs, [arc](const CGraphArc* a) { return a == arc; });
 }
 bool CGraphNode::RemoveInArc(const CGraphArc* arc)
 {
-    return RemoveFromList(m_inArcs, arc);
+    return RemoveFromList(m_inArcs, [arc](const CGraphArc* a) { return a == arc; });
 }
 bool CGraphNode::RemoveOutArcByIndex(int32_t arcIndex)
 {
     LayoutChanged();
-    return RemoveFromListByIndex(m_outArcs, arcIndex);
+    return RemoveFromList(m_outArcs, [arcIndex](const CGraphArc* a) { return a->GetIndex() == arcIndex; });
 }
 bool CGraphNode::RemoveInArcByIndex(int32_t arcIndex)
 {
-    return RemoveFromListByIndex(m_inArcs, arcIndex);
+    return RemoveFromList(m_inArcs, [arcIndex](const CGraphArc* a) { return a->GetIndex() == arcIndex; });
 }
 bool CGraphNode::ReserveOutArcs(int32_t n)
 {
-    return ReserveList(m_outArcs, n);
+    if (n <= 0)
+        return false;
+    m_outArcs.Reserve(n, m_lists);
+    return true;
 }
 bool CGraphNode::ReserveInArcs(int32_t n)
 {
-    return ReserveList(m_inArcs, n);
+    if (n <= 0)
+        return false;
+    m_inArcs.Reserve(n, m_lists);
+    return true;
 }
 
 CSpatialGraph::~CSpatialGraph()
@@ -261,10 +309,10 @@ bool CSpatialGraph::RemoveNode(int32_t index)
     CGraphNode* node = GetNode(index);
     if (node == nullptr)
         return false;
-    while (!node->m_outArcs.empty())
-        RemoveArc(node->m_outArcs.back()->GetIndex());
-    while (!node->m_inArcs.empty())
-        RemoveArc(node->m_inArcs.back()->GetIndex());
+    while (node->m_outArcs.Count() > 0)
+        RemoveArc(node->m_outArcs[node->m_outArcs.Count() - 1]->GetIndex());
+    while (node->m_inArcs.Count() > 0)
+        RemoveArc(node->m_inArcs[node->m_inArcs.Count() - 1]->GetIndex());
     DeleteNodeObject(index);
     --m_nodeCount;
     return true;
@@ -348,7 +396,10 @@ bool CSpatialGraph::RemoveArc(int32_t index)
     CGraphArc* arc = GetArc(index);
     if (arc == nullptr)
         return false;
-    const bool detached = arc->m_from->RemoveOutArc(arc) & arc->m_to->RemoveInArc(arc);
+    // Both lists lose the arc, whatever the first answers.
+    const bool leftFrom = arc->m_from->RemoveOutArc(arc);
+    const bool leftTo = arc->m_to->RemoveInArc(arc);
+    const bool detached = leftFrom && leftTo;
     DeleteArcObject(index);
     --m_arcCount;
     return detached;
@@ -435,9 +486,9 @@ CGraphArc* CSpatialGraph::FindOutArcTo(const CGraphNode* node, const CGraphNode*
 {
     if (node == nullptr || to == nullptr)
         return nullptr;
-    for (CGraphArc* arc : node->m_outArcs)
-        if (arc->GetTo() == to)
-            return arc;
+    for (int32_t i = 0; i < node->m_outArcs.Count(); ++i)
+        if (node->m_outArcs[i]->GetTo() == to)
+            return node->m_outArcs[i];
     return nullptr;
 }
 
@@ -567,8 +618,8 @@ bool CSpatialGraph::ReadFromMemory(const uint8_t* data, size_t size)
         // The lists get their room from the block while it lasts (the stored
         // counts of a sound file fill it exactly); beyond, they grow as arcs come.
         if (uint64_t(inCount) + outCount <= m_block.GetListEntriesLeft()) {
-            node->m_inArcs.reserve(inCount);
-            node->m_outArcs.reserve(outCount);
+            node->m_inArcs.Reserve(int32_t(inCount), node->m_lists);
+            node->m_outArcs.Reserve(int32_t(outCount), node->m_lists);
         }
     }
     uint32_t arcCount = 0;

@@ -51,12 +51,41 @@ struct CGraphArcData
     CPathObject* linkedObject = nullptr;
 };
 
+// A node's arc list: dense entries (not owned) in memory from the resource
+// that its node names, so that the node holds one resource for both lists.
+class CArcList
+{
+  public:
+    CArcList() = default;
+    CArcList(const CArcList&) = delete;
+    CArcList& operator=(const CArcList&) = delete;
+
+    int32_t Count() const { return m_count; }
+    CGraphArc* const* Data() const { return m_entries; }
+    CGraphArc* operator[](int32_t i) const { return m_entries[i]; }
+    // Room for n entries, exactly, when it has less.
+    void Reserve(int32_t n, std::pmr::memory_resource* memory);
+    // Appends; the room grows to 4 entries first, then doubles.
+    void Append(CGraphArc* arc, std::pmr::memory_resource* memory);
+    // Removes entry i, moving the later ones down.
+    void RemoveAt(int32_t i);
+    // The other list's entries, in room of at least the other's capacity.
+    void Assign(const CArcList& other, std::pmr::memory_resource* memory);
+    void Release(std::pmr::memory_resource* memory);
+
+  private:
+    CGraphArc** m_entries = nullptr;
+    int32_t m_count = 0;
+    int32_t m_capacity = 0;
+};
+
 class CGraphNode : public CAiObject
 {
   public:
     explicit CGraphNode(const CGraphNodeData& data) : m_data(data) {}
-    virtual ~CGraphNode() = default;
-    CGraphNode(const CGraphNode&) = default;
+    virtual ~CGraphNode();
+    // Copies everything; the copy's lists are fresh, of the same capacities.
+    CGraphNode(const CGraphNode& other);
     // Copies everything; the graph holding this node rebuilds its packed copy.
     CGraphNode& operator=(const CGraphNode& other);
 
@@ -66,7 +95,7 @@ class CGraphNode : public CAiObject
     // before the next search (see packed_graph.h).
     CGraphNodeData& GetData()
     {
-        if (m_link.store != nullptr && !m_link.edited)
+        if (m_link.store != nullptr && !m_mark.edited)
             m_link.store->NoteEdited(*this);
         return m_data;
     }
@@ -75,12 +104,12 @@ class CGraphNode : public CAiObject
     // packed copy does not hold (all but the position): the copy is not told.
     CGraphNodeData& GetSearchData() { return m_data; }
 
-    int32_t GetOutArcCount() const { return int32_t(m_outArcs.size()); }
-    int32_t GetInArcCount() const { return int32_t(m_inArcs.size()); }
+    int32_t GetOutArcCount() const { return m_outArcs.Count(); }
+    int32_t GetInArcCount() const { return m_inArcs.Count(); }
     // The i-th out-arc (0-based), null outside 0..count-1.
     CGraphArc* GetOutArc(int32_t i) const;
     /// The out-arcs as one array of GetOutArcCount() entries (for inner loops).
-    CGraphArc* const* GetOutArcs() const { return m_outArcs.data(); }
+    CGraphArc* const* GetOutArcs() const { return m_outArcs.Data(); }
     CGraphArc* GetInArc(int32_t i) const;
 
     // Append an arc; false only when the list cannot grow.
@@ -100,22 +129,22 @@ class CGraphNode : public CAiObject
     friend class CSpatialGraph;
     friend class CPackedGraph;
     friend class CGraphBlock;
+    friend class CGraphArc;
     // A node whose arc lists come from the given memory (a graph's block).
-    CGraphNode(const CGraphNodeData& data, std::pmr::memory_resource* lists)
-        : m_outArcs(lists), m_inArcs(lists), m_data(data)
-    {
-    }
+    CGraphNode(const CGraphNodeData& data, std::pmr::memory_resource* lists) : m_lists(lists), m_data(data) {}
     void LayoutChanged()
     {
         if (m_link.store != nullptr)
             m_link.store->Invalidate();
     }
 
-    int32_t m_index = -1;
-    std::pmr::vector<CGraphArc*> m_outArcs; // not owned, dense
-    std::pmr::vector<CGraphArc*> m_inArcs;  // not owned, dense
-    CGraphNodeData m_data;
     CPackedLink m_link;
+    int32_t m_index = -1;
+    CPackedMark m_mark;
+    std::pmr::memory_resource* m_lists = std::pmr::get_default_resource(); // the arc lists' memory
+    CArcList m_outArcs;
+    CArcList m_inArcs;
+    CGraphNodeData m_data;
 };
 
 class CGraphArc : public CAiObject
@@ -134,8 +163,8 @@ class CGraphArc : public CAiObject
     // before the next search (see packed_graph.h).
     CGraphArcData& GetData()
     {
-        if (m_link.store != nullptr && !m_link.edited)
-            m_link.store->NoteEdited(*this);
+        if (m_mark.packed && !m_mark.edited)
+            m_from->m_link.store->NoteEdited(*this);
         return m_data;
     }
     const CGraphArcData& GetData() const { return m_data; }
@@ -148,10 +177,10 @@ class CGraphArc : public CAiObject
     friend class CSpatialGraph;
     friend class CPackedGraph;
     CGraphArcData m_data;
-    CPackedLink m_link;
     CGraphNode* m_from = nullptr;
     CGraphNode* m_to = nullptr;
     int32_t m_index = -1;
+    CPackedMark m_mark;
 };
 
 // Walks the nodes or arcs of a graph; a false answer stops the walk.

@@ -1,7 +1,9 @@
-// bench_astar_compare [rounds]: the A* benchmark's grids and queries searched
-// by this library's AstarSearch, by a plain textbook A* and by Boost.Graph's
-// astar_search_no_init (maps reset only where a query touched them), in one process and in interleaved
-// rounds, as rows of figure, ours, peer and ratio (node expansions per second).
+// bench_astar_compare [rounds [side...]]: the A* benchmark's grids (sides 64,
+// 256 and 1024, or those given) and queries searched by this library's
+// AstarSearch, by a plain textbook A* and by Boost.Graph's
+// astar_search_no_init (maps reset only where a query touched them), in one
+// process and in interleaved rounds, as rows of figure, ours, peer and ratio
+// (node expansions per second).
 //
 // The peers search copies of the same graph (out-arcs in the same order,
 // the same float arc lengths) with the same straight-line heuristic, and no
@@ -26,6 +28,7 @@
 #include <functional>
 #include <limits>
 #include <string>
+#include <sys/resource.h>
 #include <time.h>
 #include <vector>
 
@@ -38,6 +41,19 @@ double ThreadSeconds()
     timespec t{};
     clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
     return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
+}
+
+/// Page faults this process has taken so far.
+long PageFaults()
+{
+    rusage usage{};
+    getrusage(RUSAGE_SELF, &usage);
+    return usage.ru_minflt + usage.ru_majflt;
+}
+
+double Seconds(std::chrono::steady_clock::time_point since)
+{
+    return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
 }
 
 /// The graph as arrays: positions and compressed out-arc rows.
@@ -350,7 +366,12 @@ int main(int argc, char** argv)
     PrintCompareHeader();
     std::vector<std::string> remarks;
     bool same = true;
-    for (int side : {64, 256, 1024}) {
+    std::vector<int> sides;
+    for (int a = 2; a < argc; ++a)
+        sides.push_back(std::atoi(argv[a]));
+    if (sides.empty())
+        sides = {64, 256, 1024};
+    for (int side : sides) {
         astarbench::Scene& scene = astarbench::GetScene(side);
         const FlatGraph flat = Flatten(scene.graph);
         const double nodes = double(scene.graph.GetNodeArraySize());
@@ -360,27 +381,41 @@ int main(int argc, char** argv)
         before = astarbench::HeapBytesInUse();
         BoostAstar boostSearch(flat);
         const size_t boostBytes = astarbench::HeapBytesInUse() - before;
-        before = astarbench::HeapBytesInUse();
+        const size_t beforeInit = astarbench::HeapBytesInUse();
         Zelk::AstarMemoryInit(scene.graph.GetNodeArraySize());
-        const size_t oursSearchBytes = astarbench::HeapBytesInUse() - before;
+        const size_t oursInitBytes = astarbench::HeapBytesInUse() - beforeInit;
+        // The packed copy of the graph that ours searches, made on first use:
+        // its heap, time and page faults.
+        before = astarbench::HeapBytesInUse();
+        long faults = PageFaults();
+        auto started = std::chrono::steady_clock::now();
+        scene.graph.GetPacked();
+        const double packedSeconds = Seconds(started);
+        const long packedFaults = PageFaults() - faults;
+        const size_t packedBytes = astarbench::HeapBytesInUse() - before;
         // Untimed first: every searcher on every query, checked against ours.
         uint64_t expansions[3] = {0, 0, 0};
         int costMismatches = 0, expansionMismatches = 0;
-        // The first query also builds the graph's packed copy and faults in
-        // the search memory it touches: its wall time and the heap it adds.
+        // The first query after AstarMemoryInit: its wall time, page faults
+        // and the search memory it adds; and the heap that ours adds over
+        // all the queries (the peers' heap grows between them).
         double firstQuerySeconds = -1.0;
         size_t firstQueryBytes = 0;
+        long firstQueryFaults = 0;
+        size_t oursQueryBytes = 0;
         for (const auto& [s, t] : scene.queries) {
             Zelk::CGraphNode* goal = scene.graph.GetNode(t);
             float ours = -1.0f, textbookCost = -1.0f, boostCost = -1.0f;
             const bool first = firstQuerySeconds < 0.0;
             before = astarbench::HeapBytesInUse();
-            const auto started = std::chrono::steady_clock::now();
+            faults = PageFaults();
+            started = std::chrono::steady_clock::now();
             if (Zelk::AstarSearch(scene.graph, scene.path, scene.graph.GetNode(s), goal, nullptr))
                 ours = goal->GetData().g;
+            oursQueryBytes += astarbench::HeapBytesInUse() - before;
             if (first) {
-                firstQuerySeconds =
-                    std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+                firstQuerySeconds = Seconds(started);
+                firstQueryFaults = PageFaults() - faults;
                 firstQueryBytes = astarbench::HeapBytesInUse() - before;
             }
             expansions[0] += Zelk::AstarLastExpansionCount();
@@ -391,6 +426,7 @@ int main(int argc, char** argv)
             costMismatches += std::fabs(ours - textbookCost) > 1e-3f * (1.0f + ours) ||
                               std::fabs(ours - boostCost) > 1e-3f * (1.0f + ours);
         }
+        const size_t oursSearchBytes = oursInitBytes + oursQueryBytes;
         // Then the rounds: each searcher answers every query `passes` times.
         const int passes = side <= 64 ? 16 : side <= 256 ? 2 : 1;
         std::vector<double> rates[3];
@@ -417,9 +453,9 @@ int main(int argc, char** argv)
         PrintCompareRow(figure.c_str(), MedianOf(rates[0]), "textbook A*", MedianOf(rates[1]), rounds);
         PrintCompareRow(figure.c_str(), MedianOf(rates[0]), "Boost.Graph astar_search_no_init",
                         MedianOf(rates[2]), rounds);
-        char remark[320];
+        char remark[640];
         std::snprintf(remark, sizeof remark,
-                      "%d x %d: expansions a query ours %.0f, textbook %.0f, Boost %.0f; queries where the "
+                      "%d x %d: expansions a query ours %.2f, textbook %.2f, Boost %.2f; queries where the "
                       "textbook expanded otherwise %d, where a path cost differs %d",
                       side, side, double(expansions[0]) / 64, double(expansions[1]) / 64,
                       double(expansions[2]) / 64, expansionMismatches, costMismatches);
@@ -428,15 +464,19 @@ int main(int argc, char** argv)
         if (scene.graphBytes > 0 && boostBytes >= boostSearch.GraphBytes()) {
             std::snprintf(
                 remark, sizeof remark,
-                "%d x %d, bytes per node: graph ours %.0f, textbook %.0f, Boost %.0f; search memory ours "
-                "%.0f (and %zu in each graph node), textbook %.0f (and its heap, as it grows), Boost "
-                "%.0f (its maps); ours adds at its first query %.0f (the packed copy of the graph), which "
-                "takes %.1f ms",
-                side, side, double(scene.graphBytes) / nodes, double(flat.Bytes()) / nodes,
-                double(boostSearch.GraphBytes()) / nodes, double(oursSearchBytes) / nodes,
-                sizeof(Zelk::CGraphNodeData), double(textbookSearchBytes) / nodes,
-                double(boostBytes - boostSearch.GraphBytes()) / nodes, double(firstQueryBytes) / nodes,
-                firstQuerySeconds * 1e3);
+                "%d x %d, bytes per node: graph ours %.0f (a node object %zu B, an arc object %zu B) and "
+                "its packed copy %.0f, textbook %.0f, Boost %.0f; search memory ours %.1f after "
+                "AstarMemoryInit and %.1f after the 64 queries (and %zu in each graph node), textbook "
+                "%.0f (and its heap, as it grows), Boost %.0f (its maps); the packed copy takes %.1f ms "
+                "and %ld page faults at first use; the first query after AstarMemoryInit %.1f ms, %ld "
+                "page faults, adds %.1f",
+                side, side, double(scene.graphBytes) / nodes, sizeof(Zelk::CGraphNode),
+                sizeof(Zelk::CGraphArc), double(packedBytes) / nodes, double(flat.Bytes()) / nodes,
+                double(boostSearch.GraphBytes()) / nodes, double(oursInitBytes) / nodes,
+                double(oursSearchBytes) / nodes, sizeof(Zelk::CGraphNodeData),
+                double(textbookSearchBytes) / nodes, double(boostBytes - boostSearch.GraphBytes()) / nodes,
+                packedSeconds * 1e3, packedFaults, firstQuerySeconds * 1e3, firstQueryFaults,
+                double(firstQueryBytes) / nodes);
             remarks.push_back(remark);
         }
         same = same && expansionMismatches == 0 && costMismatches == 0;

@@ -2,11 +2,13 @@
 // degree buckets, strips grown forward and backward from the triangle of
 // fewest unused neighbours, and the joining of a material's strips into one.
 //
-// All working memory is allocated once per build, sized from the triangle
-// count, and reused for every material group.
+// All working memory is one block per build, sized from the triangle count
+// and the highest vertex index, and reused for every material group. A
+// triangle's record (32 bytes) holds its adjacency itself: side j (from
+// corner j to corner j + 1) of triangle t is half-edge 4t + j, and each side
+// keeps the half-edge it shares an edge with.
 #include <cstdint>
 #include <cstring>
-#include <initializer_list>
 
 #include "graphics/core/error.h"
 #include "graphics/core/memory.h"
@@ -28,23 +30,29 @@ enum class StartChoice
     Search,     // every unused triangle and direction tried
 };
 
-struct Edge
-{
-    uint16_t a, b;
-    int32_t first;          ///< triangle
-    int32_t second;         ///< triangle, kNone while open
-    int32_t nextFromVertex; ///< older edge starting at the same vertex a
-};
+constexpr int kNextCorner[3] = {1, 2, 0};
+constexpr int kPreviousCorner[3] = {2, 0, 1};
 
 struct Node
 {
     uint16_t v[3];
-    int32_t edge[3];
-    int32_t bucketNext, bucketPrev;
-    uint32_t trial; ///< marked in the pass whose stamp this equals
     uint8_t used;
     uint8_t degree;
+    /// Per side: the half-edge on the other side of its edge (>= 0), or, while
+    /// the side is unmatched, -2 - the next older unmatched half-edge that
+    /// starts at the same vertex (-1: none). Negative: no neighbour.
+    int32_t twin[3];
+    int32_t bucketNext, bucketPrev;
+    uint32_t trial; ///< marked in the pass whose stamp this equals
 };
+static_assert(sizeof(Node) == 32);
+
+/// The triangle across side j of a triangle (itself for a side matched
+/// with one of its own), kNone when the side has no neighbour.
+inline int32_t Across(const Node& node, int j)
+{
+    return node.twin[j] < 0 ? kNone : node.twin[j] >> 2;
+}
 
 // A strip under construction: indices in a fixed buffer.
 struct Strip
@@ -68,21 +76,25 @@ struct Builder
 {
     bool parity;
     StartChoice choice;
-    // Per build, sized from the triangle count n.
-    Node* nodes;           // n
-    Edge* edges;           // 3n
-    int32_t* vertexEdges;  // 65536: newest edge starting at each vertex
-    uint16_t* forward;     // 2n + 2
-    uint16_t* backward;    // 2n + 3
-    uint16_t* pool;        // stored strips: 4n + 3
-    StoredStrip* strips;   // n
-    uint16_t* joined;      // all groups' joined strips: 10n
-    uint32_t* offsets;     // groups + 1
-    int32_t* firstByIndex; // 65536 chain heads by first index
-    int32_t* lastByIndex;  // 65536 chain tails
+    // Per build, sized from the triangle count n and the vertex count V
+    // (highest index + 1), in one block.
+    void* block;
+    Node* nodes; // n
+    // V: newest unmatched half-edge starting at each vertex while the
+    // adjacency is built; then, while strips are joined, the chain head of
+    // the strips by first index. Both leave it all kNone.
+    int32_t* vertexEdges;
+    int32_t* firstByIndex;
+    int32_t* lastByIndex; // V chain tails
+    StoredStrip* strips;  // n
+    uint32_t* offsets;    // groups + 1
+    uint16_t* forward;    // 2n + 2
+    uint16_t* backward;   // 2n + 3
+    uint16_t* pool;       // stored strips: 4n + 3
+    uint16_t* joined;     // all groups' joined strips: 10n + 6
     // Per group.
     int32_t bucket[kBuckets];
-    uint32_t nodeCount, edgeCount, stripCount, poolUsed, usedCount;
+    uint32_t nodeCount, stripCount, poolUsed, usedCount;
     uint32_t stamp;
     bool committing;
 
@@ -90,12 +102,8 @@ struct Builder
     {
         return t != kNone && !nodes[t].used && (committing || nodes[t].trial != stamp);
     }
-    bool EdgeHasUnused(int32_t e) const { return Unused(edges[e].first) || Unused(edges[e].second); }
-    bool EdgeHasUnusedOtherThan(int32_t e, int32_t t) const
-    {
-        return (edges[e].first != t && Unused(edges[e].first)) ||
-               (edges[e].second != t && Unused(edges[e].second));
-    }
+    /// An unused triangle across side j of t, which is marked.
+    bool LeadsOn(int32_t t, int j) const { return Unused(Across(nodes[t], j)); }
 
     void BucketRemove(int32_t t)
     {
@@ -131,25 +139,26 @@ struct Builder
         nodes[t].used = 1;
         ++usedCount;
         BucketRemove(t);
-        for (int32_t e : nodes[t].edge) {
-            for (int32_t other : {edges[e].first, edges[e].second}) {
-                if (other != t && other != kNone && !nodes[other].used && nodes[other].degree > 0) {
-                    BucketRemove(other);
-                    --nodes[other].degree;
-                    BucketInsert(other);
-                }
+        for (int j = 0; j < 3; ++j) {
+            const int32_t other = Across(nodes[t], j);
+            if (other != t && other != kNone && !nodes[other].used && nodes[other].degree > 0) {
+                BucketRemove(other);
+                --nodes[other].degree;
+                BucketInsert(other);
             }
         }
     }
 
-    // Adjacency of the group's triangles. Each vertex keeps the edges that
-    // start at it, newest first, so the newest unmatched edge (b, a) is the
-    // first one found from b: the edge a search from the most recent edge
-    // backwards would find, with the lookups staying near the vertex.
+    int32_t& TwinOf(int32_t halfEdge) { return nodes[halfEdge >> 2].twin[halfEdge & 3]; }
+
+    // Adjacency of the group's triangles. Each vertex keeps its unmatched
+    // half-edges, newest first, so the newest unmatched half-edge (b, a) is
+    // the first one found from b: the edge a search from the most recent
+    // edge backwards would find, with the lookups staying near the vertex.
+    // A half-edge leaves its list when it is matched.
     void BuildAdjacency(const MeshBuildTriangle* const* triangles, uint32_t count)
     {
         nodeCount = count;
-        edgeCount = 0;
         for (int b = 0; b < kBuckets; ++b) {
             bucket[b] = kNone;
         }
@@ -161,22 +170,30 @@ struct Builder
             node.degree = 0;
             for (int j = 0; j < 3; ++j) {
                 const uint16_t a = node.v[j];
-                const uint16_t b = node.v[(j + 1) % 3];
+                const uint16_t b = node.v[kNextCorner[j]];
+                int32_t previous = kNone;
                 int32_t match = vertexEdges[b];
-                while (match != kNone && (edges[match].b != a || edges[match].second != kNone)) {
-                    match = edges[match].nextFromVertex;
+                while (match != kNone && nodes[match >> 2].v[kNextCorner[match & 3]] != a) {
+                    previous = match;
+                    match = -2 - TwinOf(match);
                 }
+                const int32_t self = int32_t(4 * t) + j;
                 if (match != kNone) {
-                    edges[match].second = int32_t(t);
-                    node.edge[j] = match;
+                    // Unlinked: the list's head is a plain index, a link
+                    // the encoded one that the matched half-edge holds.
+                    if (previous == kNone) {
+                        vertexEdges[b] = -2 - TwinOf(match);
+                    } else {
+                        TwinOf(previous) = TwinOf(match);
+                    }
+                    TwinOf(match) = self;
+                    node.twin[j] = match;
                     ++node.degree;
-                    ++nodes[edges[match].first].degree;
+                    ++nodes[match >> 2].degree;
                     continue;
                 }
-                const int32_t e = int32_t(edgeCount++);
-                edges[e] = {a, b, int32_t(t), kNone, vertexEdges[a]};
-                vertexEdges[a] = e;
-                node.edge[j] = e;
+                node.twin[j] = -2 - vertexEdges[a];
+                vertexEdges[a] = self;
             }
         }
         for (uint32_t t = 0; t < count; ++t) {
@@ -195,38 +212,36 @@ struct Builder
         }
     }
 
-    // Walks a strip on from `edge`; the number of triangles walked.
-    uint32_t Walk(Strip& strip, int32_t edge)
+    // Walks a strip on across side `side` of the marked triangle t; the
+    // number of triangles walked.
+    uint32_t Walk(Strip& strip, int32_t t, int side)
     {
         uint32_t walked = 0;
         for (;;) {
-            int32_t next = Unused(edges[edge].first)    ? edges[edge].first
-                           : Unused(edges[edge].second) ? edges[edge].second
-                                                        : kNone;
-            if (next == kNone) {
+            const int32_t twin = nodes[t].twin[side];
+            const int32_t next = twin < 0 ? kNone : twin >> 2;
+            if (!Unused(next)) {
                 return walked;
             }
             Mark(next);
             ++walked;
             const Node& node = nodes[next];
-            int entering = 0;
-            while (node.edge[entering] != edge) {
-                ++entering;
-            }
-            const uint16_t added = node.v[(entering + 2) % 3];
-            const int natural = strip.index[strip.count - 1] == node.v[(entering + 1) % 3]
-                                    ? (entering + 1) % 3
-                                    : (entering + 2) % 3;
+            const int entering = twin & 3;
+            const uint16_t added = node.v[kPreviousCorner[entering]];
+            const int natural = strip.index[strip.count - 1] == node.v[kNextCorner[entering]]
+                                    ? kNextCorner[entering]
+                                    : kPreviousCorner[entering];
             const int other = 3 - entering - natural;
-            if (EdgeHasUnused(node.edge[natural])) {
+            t = next;
+            if (LeadsOn(t, natural)) {
                 strip.Push(added);
-                edge = node.edge[natural];
+                side = natural;
                 continue;
             }
-            if (EdgeHasUnused(node.edge[other]) && strip.count % 2 == 0) {
+            if (LeadsOn(t, other) && strip.count % 2 == 0) {
                 strip.Push(strip.index[strip.count - 2]);
                 strip.Push(added);
-                edge = node.edge[other];
+                side = other;
                 continue;
             }
             strip.Push(added);
@@ -243,16 +258,14 @@ struct Builder
         fwd.count = 0;
         bwd.count = 0;
         fwd.Push(start.v[k]);
-        fwd.Push(start.v[(k + 1) % 3]);
-        fwd.Push(start.v[(k + 2) % 3]);
-        const int32_t forwardEdge = start.edge[(k + 1) % 3];
-        const int32_t backwardEdge = start.edge[k];
+        fwd.Push(start.v[kNextCorner[k]]);
+        fwd.Push(start.v[kPreviousCorner[k]]);
         Mark(t);
-        uint32_t score = 1 + Walk(fwd, forwardEdge);
-        if (EdgeHasUnused(backwardEdge)) {
-            bwd.Push(start.v[(k + 1) % 3]);
+        uint32_t score = 1 + Walk(fwd, t, kNextCorner[k]);
+        if (LeadsOn(t, k)) {
+            bwd.Push(start.v[kNextCorner[k]]);
             bwd.Push(start.v[k]);
-            score += Walk(bwd, backwardEdge);
+            score += Walk(bwd, t, k);
             if (bwd.count % 2 == 1) {
                 bwd.Push(bwd.index[bwd.count - 2]);
             }
@@ -282,8 +295,7 @@ struct Builder
         const Node& node = nodes[t];
         int n[3];
         for (int j = 0; j < 3; ++j) {
-            const Edge& edge = edges[node.edge[j]];
-            n[j] = Unused(edge.first) + Unused(edge.second);
+            n[j] = Unused(t) + Unused(Across(node, j));
         }
         if (n[2] > 1 && n[1] > 1) {
             return 1;
@@ -309,17 +321,18 @@ struct Builder
         for (int b = 1; b < kBuckets; ++b) {
             for (int32_t t = bucket[b]; t != kNone; t = nodes[t].bucketNext) {
                 for (int k = 0; k < 3; ++k) {
-                    if (!EdgeHasUnusedOtherThan(nodes[t].edge[(k + 1) % 3], t)) {
+                    const int32_t across = Across(nodes[t], kNextCorner[k]);
+                    if (across == t || !Unused(across)) {
                         continue;
                     }
                     ++stamp;
                     const Node& start = nodes[t];
                     fwd.count = 0;
                     fwd.Push(start.v[k]);
-                    fwd.Push(start.v[(k + 1) % 3]);
-                    fwd.Push(start.v[(k + 2) % 3]);
+                    fwd.Push(start.v[kNextCorner[k]]);
+                    fwd.Push(start.v[kPreviousCorner[k]]);
                     Mark(t);
-                    uint32_t walked = Walk(fwd, start.edge[(k + 1) % 3]);
+                    uint32_t walked = Walk(fwd, t, kNextCorner[k]);
                     int64_t score = 2 * (int64_t(walked) + 1) - int64_t(fwd.count);
                     if (score > best) {
                         best = score;
@@ -460,48 +473,66 @@ struct Builder
         return out;
     }
 
-    bool Allocate(uint32_t n, uint32_t groups)
+    // One block for n triangles, the given vertex count and groups: the
+    // 4-byte arrays first, then the 2-byte ones.
+    bool Allocate(uint32_t n, uint32_t vertices, uint32_t groups)
     {
-        struct Block
+        // Half-edge numbers (4t + j) stay within int32_t; so many triangles
+        // would not fit in memory either.
+        constexpr uint32_t kMaxTriangles = (uint32_t(INT32_MAX) - 3) / 4;
+        if (n > kMaxTriangles) {
+            SceneError(ErrorCode(kErrorOutOfMemory, sizeof(Node) * size_t(n)));
+            return false;
+        }
+        struct Part
         {
             void** pointer;
             size_t bytes;
-        } blocks[] = {
+        } parts[] = {
             {reinterpret_cast<void**>(&nodes), sizeof(Node) * n},
-            {reinterpret_cast<void**>(&edges), sizeof(Edge) * 3 * size_t(n)},
-            {reinterpret_cast<void**>(&vertexEdges), sizeof(int32_t) * 0x10000},
+            {reinterpret_cast<void**>(&vertexEdges), sizeof(int32_t) * vertices},
+            {reinterpret_cast<void**>(&lastByIndex), sizeof(int32_t) * vertices},
+            {reinterpret_cast<void**>(&strips), sizeof(StoredStrip) * n},
+            {reinterpret_cast<void**>(&offsets), sizeof(uint32_t) * (size_t(groups) + 1)},
             {reinterpret_cast<void**>(&forward), sizeof(uint16_t) * (2 * size_t(n) + 2)},
             {reinterpret_cast<void**>(&backward), sizeof(uint16_t) * (2 * size_t(n) + 3)},
             {reinterpret_cast<void**>(&pool), sizeof(uint16_t) * (4 * size_t(n) + 3)},
-            {reinterpret_cast<void**>(&strips), sizeof(StoredStrip) * n},
             {reinterpret_cast<void**>(&joined), sizeof(uint16_t) * (10 * size_t(n) + 6)},
-            {reinterpret_cast<void**>(&offsets), sizeof(uint32_t) * (size_t(groups) + 1)},
-            {reinterpret_cast<void**>(&firstByIndex), sizeof(int32_t) * 0x10000},
-            {reinterpret_cast<void**>(&lastByIndex), sizeof(int32_t) * 0x10000},
         };
-        for (Block& block : blocks) {
-            *block.pointer = MemoryAllocate(block.bytes, kHintMeshBuildScratch);
-            if (!*block.pointer) {
-                SceneError(ErrorCode(kErrorOutOfMemory, block.bytes));
-                return false;
-            }
+        static_assert(alignof(Node) == 4 && alignof(StoredStrip) == 4);
+        size_t total = 0;
+        for (const Part& part : parts) {
+            total += part.bytes;
         }
-        std::memset(firstByIndex, 0xFF, sizeof(int32_t) * 0x10000);
-        std::memset(vertexEdges, 0xFF, sizeof(int32_t) * 0x10000);
+        block = MemoryAllocate(total, kHintMeshBuildScratch);
+        if (!block) {
+            SceneError(ErrorCode(kErrorOutOfMemory, total));
+            return false;
+        }
+        auto* at = static_cast<unsigned char*>(block);
+        for (const Part& part : parts) {
+            *part.pointer = at;
+            at += part.bytes;
+        }
+        firstByIndex = vertexEdges;
+        std::memset(vertexEdges, 0xFF, sizeof(int32_t) * vertices);
         return true;
     }
 
-    void Free()
-    {
-        for (void* block :
-             {static_cast<void*>(nodes), static_cast<void*>(edges), static_cast<void*>(vertexEdges),
-              static_cast<void*>(forward), static_cast<void*>(backward), static_cast<void*>(pool),
-              static_cast<void*>(strips), static_cast<void*>(joined), static_cast<void*>(offsets),
-              static_cast<void*>(firstByIndex), static_cast<void*>(lastByIndex)}) {
-            MemoryFree(block);
+    void Free() { MemoryFree(block); }
+};
+
+/// Highest vertex index of the triangles + 1.
+uint32_t VertexCount(const MeshSortedTriangles& sorted, uint32_t count)
+{
+    uint32_t highest = 0;
+    for (uint32_t t = 0; t < count; ++t) {
+        for (uint16_t v : sorted.triangles[t]->vertex) {
+            highest = v > highest ? v : highest;
         }
     }
-};
+    return count > 0 ? highest + 1 : 0;
+}
 
 MeshHeader* BuildStripHeader(MeshBuildList* list, StartChoice choice, bool parity)
 {
@@ -513,7 +544,7 @@ MeshHeader* BuildStripHeader(MeshBuildList* list, StartChoice choice, bool parit
     builder.parity = parity;
     builder.choice = choice;
     MeshHeader* header = nullptr;
-    if (builder.Allocate(list->count, sorted.groupCount)) {
+    if (builder.Allocate(list->count, VertexCount(sorted, list->count), sorted.groupCount)) {
         uint32_t out = 0;
         for (uint32_t g = 0; g < sorted.groupCount; ++g) {
             builder.offsets[g] = out;

@@ -5,6 +5,7 @@
 #include "ai/navigation/nav_error.h"
 #include "ai/navigation/path_record.h"
 #include "ai/navigation/spatial_graph.h"
+#include "ai/runtime/allocator.h"
 #include "nav_test_host.h"
 
 #include <gtest/gtest.h>
@@ -14,6 +15,8 @@
 #include <limits>
 #include <queue>
 #include <random>
+#include <tuple>
+#include <vector>
 
 namespace Zelk {
 namespace {
@@ -494,6 +497,236 @@ TEST_F(AstarTest, EqualTotalsExpandInArrivalOrderAndCheaperRoutesReopen)
     ASSERT_TRUE(AstarSearch(graph, path, graph.GetNode(0), graph.GetNode(3), nullptr));
     ASSERT_EQ(path.count, 3);
     EXPECT_EQ(path.nodeIndices[1], 2u);
+}
+
+// A negative arc lets the search reach its start again more cheaply: the
+// start is open once more when the goal comes up (0 -> 1 -> 2, priced -4,
+// arrives before 1 -> 0 does). The memory holds exactly the three nodes, so
+// the steps back from the goal outnumber the nodes that are closed.
+TEST_F(AstarTest, StartReopenedByANegativeArcStillEndsThePath)
+{
+    CSpatialGraph graph;
+    for (int i = 0; i < 3; ++i)
+        graph.AddNode(CGraphNodeData{}); // all at one place: every estimate is 0
+    const auto join = [&](int a, int b, float length) {
+        CGraphArcData arc;
+        arc.length = arc.cost = length;
+        graph.AddArc(arc, graph.GetNode(a), graph.GetNode(b));
+    };
+    join(0, 1, -5.0f);
+    join(1, 2, 1.0f);
+    join(1, 0, 1.0f);
+    Prepare(graph);
+    ASSERT_EQ(AstarMemoryCapacity(), 3);
+    ASSERT_TRUE(AstarSearch(graph, path, graph.GetNode(0), graph.GetNode(2), nullptr));
+    ASSERT_EQ(path.count, 3);
+    EXPECT_EQ(path.nodeIndices, (std::vector<uint32_t>{0, 1, 2}));
+    EXPECT_EQ(path.arcIndices, (std::vector<uint32_t>{0, 1, uint32_t(-1)}));
+    EXPECT_FLOAT_EQ(graph.GetNode(2)->GetData().g, -4.0f);
+}
+
+// An allocator that counts the requests it gets and serves the first
+// `allow` of them through the default allocator.
+class CCountingAllocator : public CChainedAllocator
+{
+  public:
+    explicit CCountingAllocator(int allow) : CChainedAllocator(0, nullptr), m_allow(allow) {}
+    CAllocator* Free(void* /*p*/) override { return nullptr; }
+    void* RawAlloc(std::size_t size) override
+    {
+        return ++requests <= m_allow ? AiGetDefaultAllocator()->RawAlloc(size) : nullptr;
+    }
+    void RawFree(void* /*p*/) override {}
+    int requests = 0;
+
+  private:
+    int m_allow;
+};
+
+// Makes an allocator the current one for a scope.
+class CCurrentAllocator
+{
+  public:
+    explicit CCurrentAllocator(CChainedAllocator* allocator) : m_previous(AiGetCurrentAllocator())
+    {
+        AiSetCurrentAllocator(allocator);
+    }
+    ~CCurrentAllocator() { AiSetCurrentAllocator(m_previous); }
+    CCurrentAllocator(const CCurrentAllocator&) = delete;
+    CCurrentAllocator& operator=(const CCurrentAllocator&) = delete;
+
+  private:
+    CChainedAllocator* m_previous;
+};
+
+// A hub joined to `leaves` leaves on a circle, one of which (`exit`) leads
+// on to a far goal; node i of the compact layout sits at index at(i).
+struct HubAndLeaves
+{
+    static constexpr int kLeaves = 600;
+    static constexpr int kExit = 417;
+    int32_t goal = 0;
+
+    void Build(CSpatialGraph& graph, int32_t (*at)(int32_t))
+    {
+        CGraphNodeData record;
+        record.position = CVec3{0.0f, 0.0f, 0.0f};
+        graph.AddNode(record, at(0));
+        for (int32_t i = 1; i <= kLeaves; ++i) {
+            const float angle = 6.2831853f * float(i) / float(kLeaves);
+            record.position = CVec3{10.0f * std::cos(angle), 10.0f * std::sin(angle), 0.0f};
+            graph.AddNode(record, at(i));
+        }
+        goal = at(kLeaves + 1);
+        record.position = CVec3{-60.0f, 25.0f, 0.0f};
+        graph.AddNode(record, goal);
+        for (int32_t i = 1; i <= kLeaves; ++i)
+            Join(graph, at(0), at(i));
+        Join(graph, at(kExit), goal);
+    }
+    static void Join(CSpatialGraph& graph, int32_t from, int32_t to)
+    {
+        CGraphArcData arc;
+        arc.length = arc.cost = std::sqrt(
+            CVec3::SquaredDistance(graph.GetNode(from)->GetPosition(), graph.GetNode(to)->GetPosition()));
+        graph.AddArc(arc, graph.GetNode(from), graph.GetNode(to));
+    }
+};
+
+// Node indices far apart, an open set that holds most of the graph at once
+// and estimates kept for another heuristic give exactly the search of a
+// compact graph.
+TEST_F(AstarTest, FarApartIndicesSearchLikeACompactGraph)
+{
+    CSpatialGraph compact, sparse;
+    HubAndLeaves compactShape, sparseShape;
+    compactShape.Build(compact, [](int32_t i) { return i; });
+    sparseShape.Build(sparse, [](int32_t i) { return i * 1000 + 37; });
+    CDoubledDistance derived; // a heuristic whose estimates the search keeps
+    for (CHeuristic* heuristic : {static_cast<CHeuristic*>(&euclid), static_cast<CHeuristic*>(&derived)}) {
+        uint32_t expansions[2] = {0, 0};
+        std::vector<uint32_t> nodes[2];
+        int side = 0;
+        for (auto [graph, shape, at] :
+             {std::tuple{&compact, &compactShape, +[](int32_t i) { return i; }},
+              std::tuple{&sparse, &sparseShape, +[](int32_t i) { return i * 1000 + 37; }}}) {
+            Prepare(*graph);
+            graph->SetHeuristic(heuristic);
+            ASSERT_TRUE(
+                AstarSearch(*graph, path, graph->GetNode(at(0)), graph->GetNode(shape->goal), nullptr));
+            expansions[side] = AstarLastExpansionCount();
+            for (int32_t e = 0; e < path.count; ++e)
+                nodes[side].push_back(path.nodeIndices[size_t(e)]);
+            ++side;
+        }
+        EXPECT_EQ(expansions[0], expansions[1]);
+        EXPECT_GT(expansions[0], 300u); // most leaves were open at once
+        EXPECT_EQ(nodes[0], (std::vector<uint32_t>{0, HubAndLeaves::kExit, HubAndLeaves::kLeaves + 1}));
+        EXPECT_EQ(nodes[1], (std::vector<uint32_t>{37, HubAndLeaves::kExit * 1000 + 37,
+                                                   (HubAndLeaves::kLeaves + 1) * 1000 + 37}));
+    }
+}
+
+// A refused allocation leaves no working memory: init says so, and searches
+// fail as on a memory never made until an init succeeds.
+TEST_F(AstarTest, RefusedInitLeavesNoMemory)
+{
+    CSpatialGraph graph;
+    BuildGridGraph(graph, 20, 20, 1.0f, 10, 3);
+    Prepare(graph);
+    CGraphNode* start = graph.GetNode(0);
+    CGraphNode* goal = graph.GetNode(399);
+    ASSERT_TRUE(AstarSearch(graph, path, start, goal, nullptr));
+    const std::vector<uint32_t> found(path.nodeIndices.begin(), path.nodeIndices.begin() + path.count);
+    {
+        CCountingAllocator refusing(0);
+        CCurrentAllocator current(&refusing);
+        NavClearError();
+        EXPECT_FALSE(AstarMemoryInit(graph.GetNodeArraySize()));
+        EXPECT_EQ(refusing.requests, 1);
+    }
+    EXPECT_EQ(NavGetLastError(), ENavError::NoMemory);
+    EXPECT_EQ(AstarMemoryCapacity(), 0);
+    NavClearError();
+    EXPECT_FALSE(AstarSearch(graph, path, start, goal, nullptr));
+    EXPECT_EQ(NavGetLastError(), ENavError::BadIndex);
+    AstarSliceStats stats;
+    EXPECT_EQ(AstarSearchSliced(graph, path, start, goal, nullptr, stats, 1.0f, 1.0f, false), kAstarNoPath);
+    EXPECT_EQ(start->GetData().startMarker, 0);
+    ASSERT_TRUE(AstarMemoryInit(graph.GetNodeArraySize()));
+    ASSERT_TRUE(AstarSearch(graph, path, start, goal, nullptr));
+    EXPECT_EQ(std::vector<uint32_t>(path.nodeIndices.begin(), path.nodeIndices.begin() + path.count), found);
+}
+
+// The working memory comes whole from the AI allocator at init; no search
+// asks for more, from the first after init on, however far it reaches,
+// whatever the pricing, whole or sliced.
+TEST_F(AstarTest, SearchesNeverAllocate)
+{
+    CSpatialGraph grid, hub;
+    BuildGridGraph(grid, 40, 40, 1.0f, 20, 9);
+    HubAndLeaves hubShape;
+    hubShape.Build(hub, [](int32_t i) { return i * 1000 + 37; });
+    CDoubledDistance derived; // its estimates are kept
+    CDoubledLength doubled;   // priced through its object, writing the arcs' cost fields
+    NavTest::Host().SetClockStep(0.001f);
+    auto open = [&grid](int32_t i) { // the first open grid node from i on
+        while (grid.GetNode(i)->GetOutArcCount() == 0)
+            ++i;
+        return i;
+    };
+    struct Query
+    {
+        CSpatialGraph* graph;
+        int32_t start, goal;
+    };
+    const Query queries[] = {{&grid, open(0), open(1560)},
+                             {&grid, open(1520), open(39)},
+                             {&grid, open(820), open(3)},
+                             {&hub, 37, hubShape.goal}};
+    for (const Query& q : queries)
+        for (CHeuristic* heuristic :
+             {static_cast<CHeuristic*>(&euclid), static_cast<CHeuristic*>(&derived)}) {
+            CSpatialGraph& graph = *q.graph;
+            CGraphNode* start = graph.GetNode(q.start);
+            CGraphNode* goal = graph.GetNode(q.goal);
+            auto search = [&] {
+                graph.SetHeuristic(heuristic);
+                graph.SetConstraint(heuristic == &euclid ? static_cast<CConstraint*>(&shortest) : &doubled);
+                return AstarSearch(graph, path, start, goal, nullptr);
+            };
+            // The answer on fresh memory from the default allocator.
+            Prepare(graph);
+            ASSERT_TRUE(search()) << q.start << " -> " << q.goal;
+            const std::vector<uint32_t> nodes(path.nodeIndices.begin(),
+                                              path.nodeIndices.begin() + path.count);
+            const uint32_t expansions = AstarLastExpansionCount();
+            // Fresh memory again, then every later request refused.
+            CCountingAllocator counting(1);
+            CCountingAllocator refusing(0);
+            {
+                CCurrentAllocator current(&counting);
+                Prepare(graph);
+            }
+            EXPECT_EQ(counting.requests, 1);
+            CCurrentAllocator current(&refusing);
+            for (int repeat = 0; repeat < 2; ++repeat) {
+                ASSERT_TRUE(search());
+                EXPECT_EQ(AstarLastExpansionCount(), expansions);
+                EXPECT_EQ(
+                    std::vector<uint32_t>(path.nodeIndices.begin(), path.nodeIndices.begin() + path.count),
+                    nodes);
+            }
+            AstarSliceStats stats;
+            EAstarResult result = kAstarSuspended;
+            int calls = 0;
+            for (; calls < 100000 && result == kAstarSuspended; ++calls)
+                result = AstarSearchSliced(graph, path, start, goal, nullptr, stats, 1.0f, 0.003f, false);
+            EXPECT_EQ(result, kAstarFound);
+            EXPECT_GT(calls, 1);
+            EXPECT_EQ(AstarLastExpansionCount(), expansions);
+            EXPECT_EQ(refusing.requests, 0);
+        }
 }
 
 } // namespace
