@@ -37,6 +37,8 @@ constexpr uint8_t kSky[4] = {88, 88, 110, 255};
 /// edge, and their least distance from either edge (2-D units).
 constexpr float kTextX = 0.55f;
 constexpr float kTextMargin = 0.02f;
+/// How far the two lines move up while the framework's pointer hints show.
+constexpr float kAboveHints = 0.11f;
 constexpr int32_t kMaxEscorts = CCharacter::kMaxCharacters - 1;
 
 WardelCharacterFactory gCharacterFactory = &CCharacterBinding::Create;
@@ -338,7 +340,11 @@ void CWardelApplication::OnRender()
             std::max(font->Width(coverageText, kTextHeight), font->Width(cameraText, kTextHeight));
         x = std::max(std::min(x, view - kTextMargin - widest), kTextMargin);
     }
-    const V2d coverage{x, 0.15f}, camera{x, 0.18f};
+    // Over a physical body or a switch the framework prints its pointer hints
+    // across the same rows (0.15 to 0.24): the lines move up above them.
+    const CPhysicsWorld* physics = Framework().physicsWorld;
+    const float lift = physics != nullptr && physics->PrintedPointerHints() ? kAboveHints : 0.0f;
+    const V2d coverage{x, 0.15f + lift}, camera{x, 0.18f + lift};
     font->Print(coverageText, &coverage, kTextHeight);
     font->Print(cameraText, &camera, kTextHeight);
 }

@@ -225,6 +225,10 @@ class CPhysicsWorld : public CConfigSection
     /// bodies and switches and, for the first world, the interactive
     /// objects' debug drawing), as the collision wireframe, or both.
     void RenderWorlds();
+    /// True when the last RenderWorlds printed pointer hints (the lines at
+    /// 0.15 and 0.2 of the view's height), so that a program's own lines can
+    /// stay clear of them.
+    bool PrintedPointerHints() const { return m_printedHints; }
     /// The statistics line of the last query; above debug level 2 also the
     /// debug drawing of every registered object and collision plane and triangle.
     void PrintStats(CFont* font);
@@ -331,6 +335,7 @@ class CPhysicsWorld : public CConfigSection
     CCollisionPlane* m_pendingPlane = nullptr;
     CCollisionTriangle* m_pendingTriangle = nullptr;
     bool m_dynamicVolumePending = true;
+    bool m_printedHints = false;
     OlpVolume* m_dynamicVolume = nullptr;
     CInteractiveObject* m_interactive[kInteractiveKinds][kMaxInteractive] = {};
     int32_t m_interactiveCount[kInteractiveKinds] = {};

@@ -91,6 +91,7 @@ WorldSector* CPhysicsWorld::RenderCollisionWireframe(WorldSector* sector)
 
 void CPhysicsWorld::RenderWorlds()
 {
+    m_printedHints = false;
     if (!m_mainCamera || !m_mainCamera->GetCamera())
         return;
     for (int32_t index = 0; index < m_worldCount; ++index) {
@@ -139,6 +140,7 @@ void CPhysicsWorld::PrintPointerHints()
         if (!platform && object->GetPhysicsObject()) {
             Print("Press left CTRL and move mouse pointer to apply", 0.05f, 0.2f);
             Print("a force on this physical body", 0.05f, 0.15f);
+            m_printedHints = true;
         }
         return;
     }
@@ -149,6 +151,7 @@ void CPhysicsWorld::PrintPointerHints()
             char text[300];
             std::snprintf(text, sizeof text, "Click here to %s", action);
             Print(text, 0.05f, 0.15f);
+            m_printedHints = true;
         }
     }
 }
