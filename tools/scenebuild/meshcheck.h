@@ -7,10 +7,32 @@
 #include <string>
 #include <vector>
 
+#include "graphics/scene/meshbuild.h"
 #include "tools/scenebuild/meshshapes.h"
 
 struct Material;
 struct MeshHeader;
+
+/// A mesh builder by name: a strip builder, or (null) the list builder.
+struct MeshBuilderEntry
+{
+    const char* name;
+    MeshBuildCallBack strips; ///< null: MeshBuildLists
+    bool keepsWinding;
+};
+
+/// Every builder the engine has, the six strip builders first.
+inline constexpr MeshBuilderEntry kMeshBuilders[] = {
+    {"StripBuild", StripBuild, true},
+    {"StripBuildNoWinding", StripBuildNoWinding, false},
+    {"StripBuildExhaustive", StripBuildExhaustive, true},
+    {"StripBuildExhaustiveNoWinding", StripBuildExhaustiveNoWinding, false},
+    {"StripBuildSearch", StripBuildSearch, true},
+    {"StripBuildSearchNoWinding", StripBuildSearchNoWinding, false},
+    {"MeshBuildLists", nullptr, true},
+};
+/// The strip builders of kMeshBuilders.
+inline constexpr size_t kStripBuilderCount = 6;
 
 struct DecodedTriangle
 {

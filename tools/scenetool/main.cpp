@@ -62,23 +62,6 @@
 
 namespace {
 
-struct Builder
-{
-    const char* name;
-    MeshBuildCallBack strips; // null: plain lists
-    bool keepsWinding;
-};
-
-const Builder kBuilders[] = {
-    {"StripBuild", StripBuild, true},
-    {"StripBuildNoWinding", StripBuildNoWinding, false},
-    {"StripBuildExhaustive", StripBuildExhaustive, true},
-    {"StripBuildExhaustiveNoWinding", StripBuildExhaustiveNoWinding, false},
-    {"StripBuildSearch", StripBuildSearch, true},
-    {"StripBuildSearchNoWinding", StripBuildSearchNoWinding, false},
-    {"MeshBuildLists", nullptr, true},
-};
-
 int Strips()
 {
     Material* materials[3];
@@ -88,7 +71,7 @@ int Strips()
     materials[2]->colour.alpha = 128;
     int failures = 0;
     for (const MeshShape& shape : MeshShapesStandard()) {
-        for (const Builder& builder : kBuilders) {
+        for (const MeshBuilderEntry& builder : kMeshBuilders) {
             MeshSetBuildCallBack(builder.strips, nullptr);
             MeshHeader* header = MeshBuild(MeshShapeBuildList(shape, materials), builder.strips ? 1 : 0);
             MeshSetBuildCallBack(nullptr, nullptr);

@@ -154,24 +154,7 @@ TEST_F(SceneMesh, EmptyHeaderAndSerials)
     EXPECT_EQ(MeshHeaderNextSerial(), 1);
 }
 
-struct Builder
-{
-    const char* name;
-    MeshBuildCallBack strips; ///< null: MeshBuildLists
-    bool keepsWinding;
-};
-
-const Builder kBuilders[] = {
-    {"StripBuild", StripBuild, true},
-    {"StripBuildNoWinding", StripBuildNoWinding, false},
-    {"StripBuildExhaustive", StripBuildExhaustive, true},
-    {"StripBuildExhaustiveNoWinding", StripBuildExhaustiveNoWinding, false},
-    {"StripBuildSearch", StripBuildSearch, true},
-    {"StripBuildSearchNoWinding", StripBuildSearchNoWinding, false},
-    {"MeshBuildLists", nullptr, true},
-};
-
-MeshHeader* BuildWith(const Builder& builder, MeshBuildList* list)
+MeshHeader* BuildWith(const MeshBuilderEntry& builder, MeshBuildList* list)
 {
     MeshSetBuildCallBack(builder.strips, nullptr);
     MeshHeader* header = MeshBuild(list, builder.strips ? 1 : 0);
@@ -184,7 +167,7 @@ TEST_F(SceneMesh, EveryBuilderDrawsItsInputOnce)
     // One build first, so the build-list pool holds its block.
     MeshHeaderDestroy(MeshBuild(MeshShapeBuildList(MeshShapeFan(1), materials_), 1));
     for (const MeshShape& shape : MeshShapesStandard()) {
-        for (const Builder& builder : kBuilders) {
+        for (const MeshBuilderEntry& builder : kMeshBuilders) {
             const int64_t baseline = CountingMemory::live;
             MeshHeader* header = BuildWith(builder, MeshShapeBuildList(shape, materials_));
             ASSERT_NE(header, nullptr) << builder.name << " " << shape.name;

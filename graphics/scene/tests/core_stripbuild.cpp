@@ -39,22 +39,6 @@ class SceneStripBuild : public SceneFixture
     Material* materials_[3] = {};
 };
 
-struct Builder
-{
-    const char* name;
-    MeshBuildCallBack build;
-    bool keepsWinding;
-};
-
-const Builder kBuilders[] = {
-    {"StripBuild", StripBuild, true},
-    {"StripBuildNoWinding", StripBuildNoWinding, false},
-    {"StripBuildExhaustive", StripBuildExhaustive, true},
-    {"StripBuildExhaustiveNoWinding", StripBuildExhaustiveNoWinding, false},
-    {"StripBuildSearch", StripBuildSearch, true},
-    {"StripBuildSearchNoWinding", StripBuildSearchNoWinding, false},
-};
-
 /// Triangles over few vertices near the top of the index range, so that
 /// edges meet many triangles; every seventh a flipped copy of an earlier
 /// one; with `repeatedCorners`, every eleventh has its last corner equal to
@@ -103,10 +87,11 @@ TEST_F(SceneStripBuild, EveryBuilderDrawsATangleOnce)
 {
     for (uint32_t seed = 1; seed <= 30; ++seed) {
         const MeshShape shape = Tangle(seed, false);
-        for (const Builder& builder : kBuilders) {
+        for (size_t b = 0; b < kStripBuilderCount; ++b) {
+            const MeshBuilderEntry& builder = kMeshBuilders[b];
             MeshBuildList* list = MeshShapeBuildList(shape, materials_);
             const int64_t baseline = CountingMemory::live;
-            MeshHeader* header = builder.build(list, nullptr);
+            MeshHeader* header = builder.strips(list, nullptr);
             ASSERT_NE(header, nullptr) << builder.name << " " << shape.name;
             EXPECT_EQ(MeshCheckHeader(header, shape, materials_, builder.keepsWinding), "")
                 << builder.name << " " << shape.name;
@@ -128,7 +113,7 @@ TEST_F(SceneStripBuild, TangledStripsArePinned)
     {
         uint32_t seed;
         bool repeatedCorners;
-        uint64_t hashes[6]; ///< by builder, in kBuilders order
+        uint64_t hashes[kStripBuilderCount]; ///< by strip builder, in kMeshBuilders order
     } cases[] = {
         {3,
          false,
@@ -145,12 +130,12 @@ TEST_F(SceneStripBuild, TangledStripsArePinned)
     };
     for (const Case& c : cases) {
         const MeshShape shape = Tangle(c.seed, c.repeatedCorners);
-        for (size_t b = 0; b < std::size(kBuilders); ++b) {
+        for (size_t b = 0; b < kStripBuilderCount; ++b) {
             MeshBuildList* list = MeshShapeBuildList(shape, materials_);
-            MeshHeader* header = kBuilders[b].build(list, nullptr);
+            MeshHeader* header = kMeshBuilders[b].strips(list, nullptr);
             MeshBuildListDestroy(list);
             ASSERT_NE(header, nullptr);
-            EXPECT_EQ(StripHash(header), c.hashes[b]) << kBuilders[b].name << " " << shape.name;
+            EXPECT_EQ(StripHash(header), c.hashes[b]) << kMeshBuilders[b].name << " " << shape.name;
             MeshHeaderDestroy(header);
         }
     }
