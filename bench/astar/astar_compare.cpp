@@ -16,6 +16,7 @@
 #include "ai/navigation/astar.h"
 #include "bench/astar/astar_scene.h"
 #include "bench/compare_row.h"
+#include "bench/process_clock.h"
 
 #include <boost/graph/astar_search.hpp>
 #include <boost/graph/compressed_sparse_row_graph.hpp>
@@ -28,28 +29,9 @@
 #include <functional>
 #include <limits>
 #include <string>
-#include <sys/resource.h>
-#include <time.h>
 #include <vector>
 
 namespace {
-
-/// Seconds of CPU time this thread has used: on a loaded machine, time spent
-/// waiting for a core does not count against whoever searches then.
-double ThreadSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
-}
-
-/// Page faults this process has taken so far.
-long PageFaults()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_minflt + usage.ru_majflt;
-}
 
 double Seconds(std::chrono::steady_clock::time_point since)
 {

@@ -21,10 +21,9 @@
 #include <vector>
 
 #include <meshoptimizer.h>
-#include <sys/resource.h>
-#include <time.h>
 
 #include "bench/compare_row.h"
+#include "bench/process_clock.h"
 #include "graphics/scene/material.h"
 #include "graphics/scene/mesh.h"
 #include "graphics/scene/meshbuild.h"
@@ -119,22 +118,6 @@ void BM_Meshopt(benchmark::State& state, int caseIndex)
     }
     state.SetItemsProcessed(int64_t(state.iterations()) * int64_t(c.shape.triangles.size()));
     state.counters["indices_per_triangle"] = double(count) / double(c.shape.triangles.size());
-}
-
-/// Seconds of CPU time this thread has used: on a loaded machine, time spent
-/// waiting for a core does not count against whoever builds then.
-double ThreadSeconds()
-{
-    timespec t{};
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &t);
-    return double(t.tv_sec) + 1e-9 * double(t.tv_nsec);
-}
-
-long PageFaults()
-{
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_minflt + usage.ru_majflt;
 }
 
 /// Page faults taken inside the timed builds (of either side), for the remarks.
