@@ -8,7 +8,6 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <regex>
 
 #include "ai/behaviours/wardel_team.h"
 #include "ai/runtime/entity.h"
@@ -24,6 +23,7 @@
 #include "graphics/shared/skel/win/shellstate.h"
 #include "graphics/shared/skel/win/shellwin.h"
 #include "platform/d3d9/d3d9control.h"
+#include "testing/textpattern.h"
 
 namespace {
 
@@ -75,8 +75,8 @@ class WardelApp : public FrameworkTest
     static std::string SampleConfig(const std::string& application)
     {
         std::string text = ReadText("config.xml");
-        text = std::regex_replace(text, std::regex("<Application>[\\s\\S]*</Application>"), application);
-        return std::regex_replace(text, std::regex("<Hud/>"), "");
+        text = TextPatternReplace(text, "<Application>[\\s\\S]*</Application>", application);
+        return TextPatternReplace(text, "<Hud/>", "");
     }
 
     static std::string Application(const std::string& bots, const std::string& aiPath = "data/wardels.ais",

@@ -10,9 +10,10 @@
 #include <fstream>
 #include <future>
 #include <iterator>
-#include <regex>
 #include <string>
 #include <vector>
+
+#include "testing/textpattern.h"
 
 namespace {
 
@@ -47,7 +48,7 @@ struct Damage
 
 std::string Replace(const std::string& text, const char* pattern, const char* by)
 {
-    return std::regex_replace(text, std::regex(pattern), by);
+    return TextPatternReplace(text, pattern, by);
 }
 
 std::string NoDamage(const std::string& sample)

@@ -30,12 +30,12 @@
 #include "tools/make-demo-data/demomodels.h"
 #include "tools/make-demo-data/demotextures.h"
 #include "tools/scenebuild/sceneengine.h"
+#include "testing/textpattern.h"
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <regex>
 #include <sstream>
 
 namespace {
@@ -212,11 +212,10 @@ TEST_F(SampleDataFiles, EveryNameTheFrameworkLoadsExists)
     for (const char* config : {"config.xml", "furniture.xml"}) {
         std::string text;
         ASSERT_TRUE(ToolReadText(std::string(OLAI_DEMO_DATA_DIR) + "/" + config, &text));
-        const std::regex file(
-            R"re(\b(?:file|clump|clumpFilename|sphereModel|filename)="([^"]+)"|<AiPathData value="([^"]+)")re");
-        for (auto it = std::sregex_iterator(text.begin(), text.end(), file); it != std::sregex_iterator();
-             ++it)
-            names.push_back((*it)[1].matched ? (*it)[1].str() : (*it)[2].str());
+        // Each group needs a letter, so an empty one took no part in the match.
+        for (const auto& file : TextPatternMatches(
+                 text, R"re(\b(?:file|clump|clumpFilename|sphereModel|filename)="([^"]+)"|<AiPathData value="([^"]+)")re"))
+            names.push_back(file[1].empty() ? file[2] : file[1]);
     }
     int animations = 0;
     for (const std::string& name : names) {

@@ -2,11 +2,11 @@
 // the range, labels in seconds and metres, and every traced point inside the
 // axes' box.
 #include "tools/physics-sim/heightplot.h"
+#include "testing/textpattern.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <regex>
 #include <string>
 #include <vector>
 
@@ -67,23 +67,19 @@ TEST(HeightPlot, TracesStayInsideTheAxes)
     const std::string svg = HeightPlotSvg(ThreeBodies(), "stack3");
     // The axes: a polyline from the top of the height axis down to the origin
     // and along the time axis.
-    std::smatch axes;
-    ASSERT_TRUE(
-        std::regex_search(svg, axes,
-                          std::regex("stroke=\"black\" points=\"([0-9.]+),([0-9.]+) [0-9.]+,([0-9.]+) "
-                                     "([0-9.]+),[0-9.]+\"")));
+    const auto found = TextPatternMatches(svg, "stroke=\"black\" points=\"([0-9.]+),([0-9.]+) [0-9.]+,([0-9.]+) "
+                                               "([0-9.]+),[0-9.]+\"");
+    ASSERT_FALSE(found.empty());
+    const std::vector<std::string>& axes = found[0];
     const double left = std::stod(axes[1]), top = std::stod(axes[2]), bottom = std::stod(axes[3]),
                  right = std::stod(axes[4]);
-    const std::regex trace("stroke=\"#[0-9a-f]{6}\" points=\"([^\"]*)\"");
     int traces = 0;
-    for (auto it = std::sregex_iterator(svg.begin(), svg.end(), trace); it != std::sregex_iterator(); ++it) {
+    for (const auto& trace : TextPatternMatches(svg, "stroke=\"#[0-9a-f]{6}\" points=\"([^\"]*)\"")) {
         ++traces;
-        const std::string points = (*it)[1];
-        const std::regex point("([0-9.-]+),([0-9.-]+)");
         int count = 0;
-        for (auto p = std::sregex_iterator(points.begin(), points.end(), point); p != std::sregex_iterator();
-             ++p, ++count) {
-            const double x = std::stod((*p)[1]), y = std::stod((*p)[2]);
+        for (const auto& point : TextPatternMatches(trace[1], "([0-9.-]+),([0-9.-]+)")) {
+            ++count;
+            const double x = std::stod(point[1]), y = std::stod(point[2]);
             EXPECT_GE(x, left);
             EXPECT_LE(x, right + 0.05);
             EXPECT_GE(y, top - 0.05);

@@ -3,12 +3,12 @@
 // text and checks that no constant at or above the shader's cost is read.
 #include <gtest/gtest.h>
 
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "graphics/d3d9/renderer/vertexshadertext.h"
 #include "platform/d3dx9/shaderasm.h"
+#include "testing/textpattern.h"
 
 namespace {
 
@@ -41,11 +41,9 @@ VertexShaderDescriptor Make(uint32_t d, uint32_t p, uint32_t s, uint32_t t, uint
 // Highest constant register read with an absolute index ("c[5]", "c[1 + 5]").
 int HighestAbsoluteConstant(const std::string& text)
 {
-    static const std::regex absolute(R"(c\[(\d+)(?: \+ (\d+))?\])");
     int highest = -1;
-    for (auto it = std::sregex_iterator(text.begin(), text.end(), absolute); it != std::sregex_iterator();
-         ++it) {
-        int value = std::stoi((*it)[1]) + ((*it)[2].matched ? std::stoi((*it)[2]) : 0);
+    for (const auto& match : TextPatternMatches(text, R"(c\[(\d+)(?: \+ (\d+))?\])")) {
+        int value = std::stoi(match[1]) + (match[2].empty() ? 0 : std::stoi(match[2]));
         highest = std::max(highest, value);
     }
     return highest;
