@@ -26,11 +26,11 @@
 #include "graphics/toolkit2d/bmp.h"
 #include "graphics/toolkit2d/png.h"
 #include "physics/refpair/refpair.h"
+#include "testing/textpattern.h"
 #include "tools/common/toolfiles.h"
 #include "tools/make-demo-data/demomodels.h"
 #include "tools/make-demo-data/demotextures.h"
 #include "tools/scenebuild/sceneengine.h"
-#include "testing/textpattern.h"
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -213,8 +213,10 @@ TEST_F(SampleDataFiles, EveryNameTheFrameworkLoadsExists)
         std::string text;
         ASSERT_TRUE(ToolReadText(std::string(OLAI_DEMO_DATA_DIR) + "/" + config, &text));
         // Each group needs a letter, so an empty one took no part in the match.
-        for (const auto& file : TextPatternMatches(
-                 text, R"re(\b(?:file|clump|clumpFilename|sphereModel|filename)="([^"]+)"|<AiPathData value="([^"]+)")re"))
+        for (
+            const auto& file : TextPatternMatches(
+                text,
+                R"re(\b(?:file|clump|clumpFilename|sphereModel|filename)="([^"]+)"|<AiPathData value="([^"]+)")re"))
             names.push_back(file[1].empty() ? file[2] : file[1]);
     }
     int animations = 0;

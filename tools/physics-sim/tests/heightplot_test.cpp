@@ -1,8 +1,8 @@
 // The height plot's axes: tick steps of 1, 2 or 5 times a power of ten inside
 // the range, labels in seconds and metres, and every traced point inside the
 // axes' box.
-#include "tools/physics-sim/heightplot.h"
 #include "testing/textpattern.h"
+#include "tools/physics-sim/heightplot.h"
 
 #include <gtest/gtest.h>
 
@@ -67,8 +67,9 @@ TEST(HeightPlot, TracesStayInsideTheAxes)
     const std::string svg = HeightPlotSvg(ThreeBodies(), "stack3");
     // The axes: a polyline from the top of the height axis down to the origin
     // and along the time axis.
-    const auto found = TextPatternMatches(svg, "stroke=\"black\" points=\"([0-9.]+),([0-9.]+) [0-9.]+,([0-9.]+) "
-                                               "([0-9.]+),[0-9.]+\"");
+    const auto found =
+        TextPatternMatches(svg, "stroke=\"black\" points=\"([0-9.]+),([0-9.]+) [0-9.]+,([0-9.]+) "
+                                "([0-9.]+),[0-9.]+\"");
     ASSERT_FALSE(found.empty());
     const std::vector<std::string>& axes = found[0];
     const double left = std::stod(axes[1]), top = std::stod(axes[2]), bottom = std::stod(axes[3]),
