@@ -204,7 +204,11 @@ OlpBBox& CellBound(OlpFarfield* t, uint16_t node, int octant)
 /// ancestors.
 void BuildBounds(OlpFarfield* t)
 {
-    for (uint32_t n = 0; n < t->nodeCount; ++n) {
+    // Nodes are taken from the front of the free list, which runs in index
+    // order, and never given back: the nodes before its head are all that
+    // were ever used, and a node taken later gets its bounds when it is.
+    const uint32_t used = t->nodeFreeHead == kOlpFarfieldNone ? t->nodeCount : t->nodeFreeHead;
+    for (uint32_t n = 0; n < used; ++n) {
         t->nodeBounds[n] = EmptyBound();
         for (int octant = 0; octant < 8; ++octant) {
             CellBound(t, static_cast<uint16_t>(n), octant) = EmptyBound();
