@@ -175,6 +175,61 @@ bool Overlap(const OlpBBox& a, const OlpBBox& b)
            a.min.z <= b.max.z && b.min.z <= a.max.z;
 }
 
+/// A bound that holds nothing: it overlaps no box.
+OlpBBox EmptyBound()
+{
+    constexpr float kHuge = 3.4028235e38f;
+    OlpBBox b{};
+    b.min = {kHuge, kHuge, kHuge};
+    b.max = {-kHuge, -kHuge, -kHuge};
+    return b;
+}
+
+/// Grows `bound` to hold `box`.
+void Hold(OlpBBox& bound, const OlpBBox& box)
+{
+    bound.min = {std::min(bound.min.x, box.min.x), std::min(bound.min.y, box.min.y),
+                 std::min(bound.min.z, box.min.z)};
+    bound.max = {std::max(bound.max.x, box.max.x), std::max(bound.max.y, box.max.y),
+                 std::max(bound.max.z, box.max.z)};
+}
+
+OlpBBox& CellBound(OlpFarfield* t, uint16_t node, int octant)
+{
+    return t->cellBounds[size_t{node} * 8 + static_cast<size_t>(octant)];
+}
+
+/// Builds every bound again from the entries: each entry's box goes into
+/// its list cell's bound and into the bounds of its node and the node's
+/// ancestors.
+void BuildBounds(OlpFarfield* t)
+{
+    // Nodes are taken from the front of the free list, which runs in index
+    // order, and never given back: the nodes before its head are all that
+    // were ever used, and a node taken later gets its bounds when it is.
+    const uint32_t used = t->nodeFreeHead == kOlpFarfieldNone ? t->nodeCount : t->nodeFreeHead;
+    for (uint32_t n = 0; n < used; ++n) {
+        t->nodeBounds[n] = EmptyBound();
+        for (int octant = 0; octant < 8; ++octant) {
+            CellBound(t, static_cast<uint16_t>(n), octant) = EmptyBound();
+        }
+    }
+    for (uint32_t id = 0; id < t->objectCount; ++id) {
+        if (!t->inserted[id]) {
+            continue;
+        }
+        const OlpBBox& box = t->boxes[id];
+        uint16_t node = t->locationNode[id];
+        if (t->locationOctant[id] != kOlpFarfieldNodeList) {
+            Hold(CellBound(t, node, t->locationOctant[id]), box);
+        }
+        for (; node != kOlpFarfieldNone; node = t->nodes[node].parent) {
+            Hold(t->nodeBounds[node], box);
+        }
+    }
+    t->staleRemovals = 0;
+}
+
 bool Contains(const OlpBBox& outer, const OlpBBox& inner)
 {
     return OlpBBoxContains(&outer, &inner);
@@ -192,11 +247,13 @@ bool Excluded(const OlpFarfield* t, uint32_t a, uint32_t b)
            OlpBitMatrixGetBit(t->exclusion, gb + ga * columns);
 }
 
-/// Calls `visit(id)` for every entry in the lists the box can reach.
+/// Calls `visit(id)` for every entry in the lists the box can reach whose
+/// bound it overlaps; `node`'s own bound overlaps it.
 template <typename Visit>
 void Walk(const OlpFarfield* t, uint16_t node, const OlpBBox& region, const OlpBBox& box, Visit& visit)
 {
     const OlpFarfieldNode& n = t->nodes[node];
+    const OlpBBox* cellBounds = t->cellBounds + size_t{node} * 8;
     for (uint16_t e = n.listHead; e != kOlpFarfieldNone; e = t->entryNext[e]) {
         visit(e);
     }
@@ -210,10 +267,12 @@ void Walk(const OlpFarfield* t, uint16_t node, const OlpBBox& region, const OlpB
             continue;
         }
         if (cell.isList) {
-            for (uint16_t e = cell.link; e != kOlpFarfieldNone; e = t->entryNext[e]) {
-                visit(e);
+            if (Overlap(cellBounds[octant], box)) {
+                for (uint16_t e = cell.link; e != kOlpFarfieldNone; e = t->entryNext[e]) {
+                    visit(e);
+                }
             }
-        } else {
+        } else if (Overlap(t->nodeBounds[cell.link], box)) {
             Walk(t, cell.link, LooseCell(region, octant), box, visit);
         }
     }
@@ -231,6 +290,7 @@ void File(OlpFarfield* t, uint16_t node, OlpBBox region, uint16_t id)
     const OlpBBox& box = t->boxes[id];
     for (;;) {
         OlpFarfieldNode& n = t->nodes[node];
+        Hold(t->nodeBounds[node], box);
         int octant = ContainingOctant(region, box);
         if (octant < 0) {
             t->entryNext[id] = n.listHead;
@@ -248,6 +308,7 @@ void File(OlpFarfield* t, uint16_t node, OlpBBox region, uint16_t id)
         }
         t->entryNext[id] = cell.link;
         cell.link = id;
+        Hold(CellBound(t, node, octant), box);
         t->locationNode[id] = node;
         t->locationOctant[id] = static_cast<uint8_t>(octant);
         t->entryMarked[id] = Contains(TightCell(region, octant), box) ? 1 : 0;
@@ -269,6 +330,10 @@ void File(OlpFarfield* t, uint16_t node, OlpBBox region, uint16_t id)
         for (OlpFarfieldCell& fresh : c.cells) {
             fresh = FreshCell();
         }
+        t->nodeBounds[child] = CellBound(t, node, octant);
+        for (int sub = 0; sub < 8; ++sub) {
+            CellBound(t, child, sub) = EmptyBound();
+        }
         uint16_t moving = cell.link;
         cell = {child, 0, 0};
         OlpBBox childRegion = LooseCell(region, octant);
@@ -288,6 +353,7 @@ void File(OlpFarfield* t, uint16_t node, OlpBBox region, uint16_t id)
                     OlpFarfieldCell& into = c.cells[sub];
                     t->entryNext[moving] = into.link;
                     into.link = moving;
+                    Hold(CellBound(t, child, sub), b);
                     t->locationOctant[moving] = static_cast<uint8_t>(sub);
                     t->entryMarked[moving] = Contains(TightCell(childRegion, sub), b) ? 1 : 0;
                     if (t->entryMarked[moving] && into.count < 31) {
@@ -351,8 +417,10 @@ size_t OlpFarfieldGridSize(uint32_t objects)
         return 0;
     }
     size_t n = objects;
+    const size_t nodes = NodeCount(objects);
     return Align16(sizeof(OlpFarfield)) + Align16(sizeof(OlpBBox) * n) +
-           Align16(sizeof(OlpFarfieldNode) * NodeCount(objects)) + Align16(2 * n) * 3 + Align16(n) * 3;
+           Align16(sizeof(OlpFarfieldNode) * nodes) + Align16(2 * n) * 3 + Align16(n) * 3 +
+           sizeof(OlpBBox) * nodes * 9;
 }
 
 OlpFarfield* OlpFarfieldInitGrid(void* area, OlpPairLists* pairs, uint32_t objects, const OlpBBox* world,
@@ -384,6 +452,8 @@ OlpFarfield* OlpFarfieldInitGrid(void* area, OlpPairLists* pairs, uint32_t objec
     t->entryMarked = take(n);
     t->inserted = take(n);
     t->locationOctant = take(n);
+    t->nodeBounds = reinterpret_cast<OlpBBox*>(take(sizeof(OlpBBox) * t->nodeCount));
+    t->cellBounds = reinterpret_cast<OlpBBox*>(take(sizeof(OlpBBox) * t->nodeCount * 8));
     for (uint32_t i = 0; i < t->nodeCount; ++i) {
         OlpFarfieldNode& node = t->nodes[i];
         node.listHead = kOlpFarfieldNone;
@@ -405,6 +475,7 @@ OlpFarfield* OlpFarfieldInitGrid(void* area, OlpPairLists* pairs, uint32_t objec
         t->inserted[i] = 0;
         t->locationOctant[i] = 0;
     }
+    BuildBounds(t);
     return t;
 }
 
@@ -423,7 +494,9 @@ bool OlpFarfieldInsert(OlpFarfield* table, uint32_t id, const OlpBBox* box)
             AddPair(table->pairs, id, other);
         }
     };
-    Walk(table, 0, table->world, grown, visit);
+    if (Overlap(table->nodeBounds[0], grown)) {
+        Walk(table, 0, table->world, grown, visit);
+    }
     File(table, 0, table->world, static_cast<uint16_t>(id));
     table->inserted[id] = 1;
     return true;
@@ -450,6 +523,9 @@ bool OlpFarfieldRemove(OlpFarfield* table, uint32_t id)
     table->entryNext[id] = kOlpFarfieldNone;
     table->entryMarked[id] = 0;
     table->inserted[id] = 0;
+    if (++table->staleRemovals >= table->objectCount) {
+        BuildBounds(table);
+    }
     return true;
 }
 
@@ -511,5 +587,7 @@ void OlpFarfieldQuery(const OlpFarfield* table, const OlpBBox* box, void (*callb
             callback(id, data);
         }
     };
-    Walk(table, 0, table->world, *box, visit);
+    if (Overlap(table->nodeBounds[0], *box)) {
+        Walk(table, 0, table->world, *box, visit);
+    }
 }

@@ -12,6 +12,14 @@
 // most 65534 pair nodes. The octree has max(408, objects x 408 / 1023)
 // nodes; a cell with four fitting entries becomes a child node while nodes
 // last, else it keeps its entries as a list.
+//
+// Every node and every list cell also keeps a bound: a box holding the
+// stored boxes of all entries under it. A walk skips a node or a list
+// whose bound misses the query box, so it visits the same overlapping
+// entries in the same order while it reads only the part of the tree near
+// the query. Inserts grow the bounds on the way down; removals leave them
+// large (still holding every entry), and after as many removals as there
+// are objects they are all built again from the entries.
 
 #include <cstddef>
 #include <cstdint>
@@ -74,7 +82,10 @@ struct OlpFarfield
     uint8_t* inserted;
     uint16_t* locationNode;
     uint8_t* locationOctant;
-    uint16_t* groups; ///< per object, its collision group
+    uint16_t* groups;       ///< per object, its collision group
+    OlpBBox* nodeBounds;    ///< per node: holds every entry under it
+    OlpBBox* cellBounds;    ///< per node and octant: holds the entries of a list cell
+    uint32_t staleRemovals; ///< removals since the bounds were last built
 };
 
 /// Bytes of the pair lists for `objects` objects and `pairs` pairs; 0 when

@@ -3,11 +3,13 @@
 // arithmetic, so the results agree; without SSE they are the scalar ones.
 #include "physics/core/solver/kernels.h"
 
+#include <bit>
+
 #include "physics/core/dyn/dyn.h"
 #include "physics/core/solver/violationscores.h"
 
-#if defined(__SSE__) || defined(_M_X64)
-#include <xmmintrin.h>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
 
 namespace {
 
@@ -21,16 +23,46 @@ __m128 GroupDot(const OlpSolveBlock& b, const float w[6])
     return s;
 }
 
-/// The largest |residual| among a group's violated lanes (0 for none), in
-/// the lowest lane; `down` is 0 - `up`, the tolerance.
-__m128 GroupScore(__m128 r, const float* mayDecrease, const float* mayIncrease, __m128 up, __m128 down)
+/// The lanes of v in the order `order` (_MM_SHUFFLE).
+template <int order> __m128 Turn(__m128 v)
+{
+    return _mm_castsi128_ps(_mm_shuffle_epi32(_mm_castps_si128(v), order));
+}
+
+/// |residual| in a group's violated lanes, 0 in the others; `down` is 0 -
+/// `up`, the tolerance.
+__m128 ViolationSizes(__m128 r, const float* mayDecrease, const float* mayIncrease, __m128 up, __m128 down)
 {
     const __m128 signBits = _mm_set1_ps(-0.0f);
     __m128 candidate = _mm_or_ps(_mm_cmpgt_ps(_mm_mul_ps(_mm_load_ps(mayDecrease), r), up),
                                  _mm_cmplt_ps(_mm_mul_ps(_mm_load_ps(mayIncrease), r), down));
-    __m128 size = _mm_and_ps(candidate, _mm_andnot_ps(signBits, r));
-    size = _mm_max_ps(size, _mm_shuffle_ps(size, size, _MM_SHUFFLE(1, 0, 3, 2)));
-    return _mm_max_ps(size, _mm_shuffle_ps(size, size, _MM_SHUFFLE(2, 3, 0, 1)));
+    return _mm_and_ps(candidate, _mm_andnot_ps(signBits, r));
+}
+
+/// The largest |residual| among a group's violated lanes (0 for none), in
+/// the lowest lane.
+__m128 GroupScore(__m128 r, const float* mayDecrease, const float* mayIncrease, __m128 up, __m128 down)
+{
+    __m128 size = ViolationSizes(r, mayDecrease, mayIncrease, up, down);
+    // The lanes turned round with an integer shuffle: it writes a new
+    // register, so no copy goes before it.
+    size = _mm_max_ps(size, Turn<_MM_SHUFFLE(1, 0, 3, 2)>(size));
+    return _mm_max_ps(size, Turn<_MM_SHUFFLE(2, 3, 0, 1)>(size));
+}
+
+/// The most violated row of group `first` (`count` is 1) once its score is
+/// known: the first lane whose |residual| is the score, the row a scan of
+/// the group picks (every violated lane's |residual| is above the
+/// tolerance, and the scan keeps the first of the largest).
+int32_t GroupViolation(const OlpSolveSystem* s, uint32_t first, uint32_t, float tolerance)
+{
+    const __m128 up = _mm_set1_ps(tolerance);
+    const uint32_t i = first * 4;
+    __m128 size = ViolationSizes(_mm_load_ps(s->residuals + i), s->mayDecrease + i, s->mayIncrease + i, up,
+                                 _mm_sub_ps(_mm_setzero_ps(), up));
+    auto hits =
+        static_cast<uint32_t>(_mm_movemask_ps(_mm_cmpeq_ps(size, _mm_set1_ps(s->groupScores[first]))));
+    return static_cast<int32_t>(i + static_cast<uint32_t>(std::countr_zero(hits)));
 }
 
 } // namespace
@@ -169,6 +201,7 @@ void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float to
     const float* mayDecrease = s->mayDecrease;
     const float* mayIncrease = s->mayIncrease;
     const OlpSolveBlock(*blocks)[2] = s->blocks;
+    const OlpSolveBlock* allBlocks = blocks[0];
     const __m128 up = _mm_set1_ps(tolerance);
     const __m128 down = _mm_sub_ps(_mm_setzero_ps(), up);
     const uint32_t g = row / 4, lane = row % 4;
@@ -186,8 +219,10 @@ void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float to
         const uint32_t* entries = s->adjacency + s->partGroupFirst[p];
         const uint32_t count = s->partGroupCount[p];
         for (uint32_t k = 0; k < count; ++k) {
+            // An entry (group x 2 + end) is also the block's place among
+            // all blocks.
             const uint32_t other = entries[k] >> 1;
-            const float* b = blocks[other][entries[k] & 1].c;
+            const float* b = allBlocks[entries[k]].c;
             __m128 dot = _mm_mul_ps(_mm_load_ps(b), w[0]);
             for (uint32_t c = 1; c < 6; ++c) {
                 dot = _mm_add_ps(dot, _mm_mul_ps(_mm_load_ps(b + c * 4), w[c]));
@@ -220,8 +255,7 @@ uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_
     }
     OlpGroupScoresRead<OlpSolveScoreGroupSse>(s, first, count, tolerance);
     while (state->iteration < limit) {
-        int32_t row =
-            OlpGroupScoresPick<OlpSolveFindViolationSse, OlpSolveBestGroupSse>(s, first, count, tolerance);
+        int32_t row = OlpGroupScoresPick<GroupViolation, OlpSolveBestGroupSse>(s, first, count, tolerance);
         if (row < 0) {
             break;
         }

@@ -282,7 +282,8 @@ float LargestSpeedError(const OlpSolverWork* work, const OlpSolveSystem* velocit
         float r = velocity->residuals[i];
         bool violated = velocity->mayDecrease[i] * r > tolerance || velocity->mayIncrease[i] * r < -tolerance;
         if (violated && work->scale[i] != 0.0f) {
-            largest = std::fmax(largest, std::fabs(r) / work->scale[i]);
+            float error = std::fabs(r) / work->scale[i];
+            largest = error > largest ? error : largest;
         }
     }
     return largest;

@@ -1,6 +1,7 @@
 // The far field against a brute force over the grown boxes.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -111,6 +112,50 @@ TEST_F(Farfield, RandomInsertsMovesAndRemovesMatchBruteForce)
         field.ExpectPairsMatch();
         if (HasFatalFailure()) {
             FAIL() << "step " << step;
+        }
+    }
+}
+
+// Walks skip the parts of the tree whose bounds miss the query box; those
+// bounds must keep holding every entry while boxes drift away from where
+// they were filed and after the bounds are built again (every 120
+// removals here).
+TEST_F(Farfield, QueriesAndPairsFollowBoxesThatDriftAcrossTheTree)
+{
+    Field field(120, 4000);
+    std::mt19937 random(3);
+    std::vector<OlpBBox> boxes;
+    for (uint32_t id = 0; id < 120; ++id) {
+        boxes.push_back(RandomBox(random, 6.0f, 1.0f));
+        field.Insert(id, boxes[id]);
+    }
+    std::uniform_real_distribution<float> step(-0.2f, 0.6f);
+    for (int round = 0; round < 40; ++round) {
+        for (uint32_t id = 0; id < 120; ++id) {
+            // A drift along +x with some spread: every box leaves its cell.
+            V3d move = {step(random), 0.5f * step(random), -0.5f * step(random)};
+            boxes[id].min = boxes[id].min + move;
+            boxes[id].max = boxes[id].max + move;
+            field.Insert(id, boxes[id]);
+        }
+        field.ExpectPairsMatch();
+        OlpBBox query = RandomBox(random, 6.0f, 3.0f);
+        query.min.x += 0.2f * static_cast<float>(round);
+        query.max.x += 0.2f * static_cast<float>(round);
+        std::vector<uint32_t> found, expected;
+        OlpFarfieldQuery(
+            field.table, &query,
+            [](uint32_t id, void* data) { static_cast<std::vector<uint32_t>*>(data)->push_back(id); },
+            &found);
+        for (uint32_t id = 0; id < 120; ++id) {
+            if (OlpBBoxOverlap(&field.table->boxes[id], &query)) {
+                expected.push_back(id);
+            }
+        }
+        std::sort(found.begin(), found.end());
+        ASSERT_EQ(found, expected) << "round " << round;
+        if (HasFatalFailure()) {
+            FAIL() << "round " << round;
         }
     }
 }
