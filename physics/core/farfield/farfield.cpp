@@ -420,7 +420,7 @@ size_t OlpFarfieldGridSize(uint32_t objects)
     const size_t nodes = NodeCount(objects);
     return Align16(sizeof(OlpFarfield)) + Align16(sizeof(OlpBBox) * n) +
            Align16(sizeof(OlpFarfieldNode) * nodes) + Align16(2 * n) * 3 + Align16(n) * 3 +
-           sizeof(OlpBBox) * nodes * 9;
+           Align16(sizeof(OlpBBox) * nodes) + Align16(sizeof(OlpBBox) * nodes * 8);
 }
 
 OlpFarfield* OlpFarfieldInitGrid(void* area, OlpPairLists* pairs, uint32_t objects, const OlpBBox* world,
