@@ -1,8 +1,8 @@
 // Specialised span routines for the common states: Gouraud colour, one
-// bilinear or point-sampled texture, and a second texture multiplied over
-// it, into a 32-bit target, with or without depth and source-alpha
-// blending; and the choice between them and the general pipeline whenever
-// the state is compiled.
+// bilinear or point-sampled texture (mip-mapped or not), and a second
+// texture multiplied over it, into a 32-bit target, with or without depth,
+// source-alpha blending and (textured) the alpha test; and the choice
+// between them and the general pipeline whenever the state is compiled.
 #include <algorithm>
 #include <atomic>
 #include <bit>
@@ -478,6 +478,8 @@ void FilterChunk(const StageLevels& lv, const StageChunk& sc, const uint32_t* mu
         value);
 }
 
+#endif
+
 // Writes value[i] where live[i]: as it is, or blended over the target.
 inline void PutChunk(const PixelState& ps, const uint8_t* live, const uint32_t* value, int n,
                      uint32_t* __restrict out)
@@ -492,12 +494,36 @@ inline void PutChunk(const PixelState& ps, const uint8_t* live, const uint32_t* 
                 out[i] = value[i];
     }
 }
-#endif
+
+// The alpha test of a chunk's shaded values (their alpha byte against the
+// reference, as the general pipeline tests it): clears `live` where it
+// fails and answers whether any pixel still lives. The depth of the pixels
+// that pass is written now, where the state writes it: the depth pass left
+// it for after this test.
+bool AlphaTestChunk(const PixelState& ps, const Plane& pz, float fx, float fy, int n, const uint32_t* value,
+                    uint8_t* live, float* __restrict depth)
+{
+    const uint32_t ref = uint32_t(ps.alphaRef);
+    int alive = 0;
+    for (int i = 0; i < n; ++i) {
+        live[i] = uint8_t(live[i] && Compare<uint32_t>(ps.alphaFunc, value[i] >> 24, ref));
+        alive += live[i];
+    }
+    if (alive && depth && ps.depthWrite) {
+        const float z0 = pz.At(fx, fy), dz = pz.dx;
+        for (int i = 0; i < n; ++i) {
+            float z = z0 + dz * float(i);
+            z = z < 0.0f ? 0.0f : (z > 1.0f ? 1.0f : z);
+            depth[i] = live[i] ? z : depth[i];
+        }
+    }
+    return alive != 0;
+}
 
 // Fast path: one texture stage (texture, or texture times diffuse) sampled
 // from 32-bit levels (one, or a mip chain by point or linear mip filter),
 // with wrap (power-of-two sizes) or clamp addressing; otherwise as the
-// Gouraud path.
+// Gouraud path, and with the alpha test.
 template <bool Linear, bool Wrap, VectorTier Tier>
 void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
 {
@@ -526,7 +552,8 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
             std::fill(dc, dc + n, 0u);
         StageChunk sc;
         StageChunkOf<Wrap>(levels, pl, st, fx, fy, n, w, &sc);
-        uint32_t* out = row + x;
+        uint32_t value[kFastChunk];
+        bool filtered = false;
 #if OLAI_SPAN_SSE2
         if constexpr (Linear) {
             // Per-channel multipliers of the filtered texel: the diffuse colour
@@ -536,32 +563,32 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
             const uint32_t alphaOr = alphaMode == 2 ? 0xFF000000u : 0u;
             for (int i = 0; i < n; ++i)
                 mul[i] = dc[i] | keep;
-            uint32_t value[kFastChunk];
             FilterChunk<Wrap, Tier>(levels, sc, mul, alphaOr, live, n, value);
-            PutChunk(ps, live, value, n, out);
-            continue;
+            filtered = true;
         }
 #endif
-        uint32_t texel[kFastChunk];
-        TexelChunk<Linear, Wrap>(levels, sc, live, n, texel);
-        for (int i = 0; i < n; ++i) {
-            if (!live[i])
-                continue;
-            const uint32_t t0 = texel[i];
-            uint32_t r = (t0 >> 16) & 255, g = (t0 >> 8) & 255, b = t0 & 255, a = t0 >> 24;
-            const uint32_t d = dc[i];
-            if (modulate) {
-                r = MulByte(r, (d >> 16) & 255);
-                g = MulByte(g, (d >> 8) & 255);
-                b = MulByte(b, d & 255);
+        if (!filtered) {
+            uint32_t texel[kFastChunk];
+            TexelChunk<Linear, Wrap>(levels, sc, live, n, texel);
+            for (int i = 0; i < n; ++i) {
+                const uint32_t t0 = live[i] ? texel[i] : 0u;
+                uint32_t r = (t0 >> 16) & 255, g = (t0 >> 8) & 255, b = t0 & 255, a = t0 >> 24;
+                const uint32_t d = dc[i];
+                if (modulate) {
+                    r = MulByte(r, (d >> 16) & 255);
+                    g = MulByte(g, (d >> 8) & 255);
+                    b = MulByte(b, d & 255);
+                }
+                if (alphaMode == 1)
+                    a = MulByte(a, d >> 24);
+                else if (alphaMode == 2)
+                    a = d >> 24;
+                value[i] = a << 24 | r << 16 | g << 8 | b;
             }
-            if (alphaMode == 1)
-                a = MulByte(a, d >> 24);
-            else if (alphaMode == 2)
-                a = d >> 24;
-            uint32_t value = a << 24 | r << 16 | g << 8 | b;
-            out[i] = ps.fastBlend ? BlendSourceAlpha(out[i], value) : value;
         }
+        if (ps.alphaTest && !AlphaTestChunk(ps, pl.z, fx, fy, n, value, live, depth ? depth + x : nullptr))
+            continue;
+        PutChunk(ps, live, value, n, row + x);
     }
 }
 
@@ -593,7 +620,8 @@ void ShadeSpanDual(const PixelState& ps, const SpanPlanes& pl, int y, int xa, in
         StageChunk sc[2];
         for (int s = 0; s < 2; ++s)
             StageChunkOf<Wrap>(levels[s], pl, ps.stages[s], fx, fy, n, w, &sc[s]);
-        uint32_t* out = row + x;
+        uint32_t value[kFastChunk];
+        bool filtered = false;
 #if OLAI_SPAN_SSE2
         if constexpr (Linear) {
             uint32_t first[kFastChunk];
@@ -605,32 +633,32 @@ void ShadeSpanDual(const PixelState& ps, const SpanPlanes& pl, int y, int xa, in
             FilterChunk<Wrap, Tier>(levels[0], sc[0], mul, alphaOr, live, n, first);
             // The second texture's alpha forced to 255 and multiplied by the
             // first stage's: the alpha passes unchanged.
-            uint32_t value[kFastChunk];
             FilterChunk<Wrap, Tier>(levels[1], sc[1], first, 0xFF000000u, live, n, value);
-            PutChunk(ps, live, value, n, out);
-            continue;
+            filtered = true;
         }
 #endif
-        uint32_t texel[2][kFastChunk];
-        for (int s = 0; s < 2; ++s)
-            TexelChunk<Linear, Wrap>(levels[s], sc[s], live, n, texel[s]);
-        for (int i = 0; i < n; ++i) {
-            if (!live[i])
-                continue;
-            const uint32_t t0 = texel[0][i];
-            const uint32_t t1 = texel[1][i];
-            const uint32_t d = dc[i];
-            uint32_t a = t0 >> 24;
-            if (alphaMode == 1)
-                a = MulByte(a, d >> 24);
-            else if (alphaMode == 2)
-                a = d >> 24;
-            uint32_t value = a << 24;
-            for (int shift = 0; shift < 24; shift += 8)
-                value |= MulByte(MulByte((t0 >> shift) & 255, (d >> shift) & 255), (t1 >> shift) & 255)
-                         << shift;
-            out[i] = ps.fastBlend ? BlendSourceAlpha(out[i], value) : value;
+        if (!filtered) {
+            uint32_t texel[2][kFastChunk];
+            for (int s = 0; s < 2; ++s)
+                TexelChunk<Linear, Wrap>(levels[s], sc[s], live, n, texel[s]);
+            for (int i = 0; i < n; ++i) {
+                const uint32_t t0 = live[i] ? texel[0][i] : 0u;
+                const uint32_t t1 = live[i] ? texel[1][i] : 0u;
+                const uint32_t d = dc[i];
+                uint32_t a = t0 >> 24;
+                if (alphaMode == 1)
+                    a = MulByte(a, d >> 24);
+                else if (alphaMode == 2)
+                    a = d >> 24;
+                value[i] = a << 24;
+                for (int shift = 0; shift < 24; shift += 8)
+                    value[i] |= MulByte(MulByte((t0 >> shift) & 255, (d >> shift) & 255), (t1 >> shift) & 255)
+                                << shift;
+            }
         }
+        if (ps.alphaTest && !AlphaTestChunk(ps, pl.z, fx, fy, n, value, live, depth ? depth + x : nullptr))
+            continue;
+        PutChunk(ps, live, value, n, row + x);
     }
 }
 
@@ -872,11 +900,12 @@ void PixelStateFinish(PixelState* ps)
     ps->fastBlend = ps->blend && !ps->separateAlpha && ps->blendOp == D3DBLENDOP_ADD &&
                     ((ps->srcBlend == D3DBLEND_SRCALPHA && ps->destBlend == D3DBLEND_INVSRCALPHA) ||
                      ps->srcBlend == D3DBLEND_BOTHSRCALPHA);
-    if ((ps->blend && !ps->fastBlend) || ps->fog || ps->alphaTest || ps->stencil || ps->specularAdd ||
+    if ((ps->blend && !ps->fastBlend) || ps->fog || ps->stencil || ps->specularAdd ||
         ps->colorWriteMask != 0xF)
         return;
     const bool test = ps->target.depth && ps->depthTest;
-    const bool write = ps->target.depth && ps->depthWrite;
+    // With the alpha test the textured paths write depth after it.
+    const bool write = ps->target.depth && ps->depthWrite && !ps->alphaTest;
     const VectorTier tier = TierInUse();
     if (!test && !write)
         ps->fastDepth = &DepthPass<0, false>;
@@ -884,7 +913,8 @@ void PixelStateFinish(PixelState* ps)
         ps->fastDepth = write ? PickDepth<true>(test ? ps->depthFunc : DWORD(D3DCMP_ALWAYS), tier)
                               : PickDepth<false>(ps->depthFunc, tier);
     if (StagesAreDiffuse(*ps, &ps->fastAlphaOne)) {
-        ps->span = GouraudSpan(tier);
+        if (!ps->alphaTest)
+            ps->span = GouraudSpan(tier);
         return;
     }
     if (ps->stageCount != 1 && ps->stageCount != 2)
