@@ -242,10 +242,11 @@ OLAI_AVX512 inline __m512i FilterModulate(__m512i t00, __m512i t01, __m512i t10,
 
 // FilterEights sixteen pixels at a time (then by eights and pairs).
 OLAI_AVX512 inline void FilterSixteens(const uint32_t* texels, const ChunkTexels& t, const uint32_t* mul,
-                                       uint32_t alphaOr, const uint8_t* live, int n, uint32_t* value)
+                                       uint32_t alphaOr, const uint8_t* live, int first, int n,
+                                       uint32_t* value)
 {
     const __m512i alphaAg = _mm512_set1_epi32(int((alphaOr >> 8) & 0x00FF00FFu));
-    int i = 0;
+    int i = first;
     for (; i + 16 <= n; i += 16) {
         const __m512i row0 = Load16(t.row0 + i), row1 = Load16(t.row1 + i);
         const __m512i col0 = Load16(t.col0 + i), col1 = Load16(t.col1 + i);

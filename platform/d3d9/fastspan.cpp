@@ -1,10 +1,11 @@
 // Specialised span routines for the common states: Gouraud colour, one
-// bilinear or point-sampled texture, and a second texture multiplied over
-// it, into a 32-bit target, with or without depth and source-alpha
-// blending; and the choice between them and the general pipeline whenever
-// the state is compiled.
+// bilinear or point-sampled texture (mip-mapped or not), and a second
+// texture multiplied over it, into a 32-bit target, with or without depth,
+// source-alpha blending and (textured) the alpha test; and the choice
+// between them and the general pipeline whenever the state is compiled.
 #include <algorithm>
 #include <atomic>
+#include <bit>
 #include <cstring>
 
 #include "platform/d3d9/d3d9control.h"
@@ -207,44 +208,122 @@ inline uint32_t MulByte(uint32_t x, uint32_t y)
     return (t + (t >> 8)) >> 8;
 }
 
-// The 32-bit level a fast-path stage samples (no mip-mapping: its first).
+// A 32-bit level a fast-path stage samples.
 struct StageLevel
 {
     const uint32_t* texels;
     int tw, th;
 };
 
-StageLevel LevelOf(const StageConfig& st)
+// Levels SampleTexture reads at most.
+constexpr int kMaxSampledLevels = 16;
+
+// The levels a fast-path stage samples, from its first one on: that one
+// alone, or with mip-mapping every level down to the last, and what picks
+// among them (as SampleTexture picks).
+struct StageLevels
+{
+    StageLevel level[kMaxSampledLevels];
+    int count;     // 1 without mip-mapping
+    bool pointMip; // the nearest level, rather than a blend of two
+    float tu, tv;  // size of the first level in texels
+    float lodBias;
+};
+
+StageLevels LevelsOf(const StageConfig& st)
 {
     const SamplerConfig& smp = st.sampler;
-    Surface* level = smp.chain->Level(0, std::min(smp.firstLevel, smp.chain->levels - 1));
-    return {level->Argb(smp.palette, smp.paletteStamp), int(level->width), int(level->height)};
+    const int levelCount = int(std::min<UINT>(smp.chain->levels, kMaxSampledLevels));
+    const int first = std::min(int(smp.firstLevel), levelCount - 1);
+    const bool mip = smp.mipFilter != D3DTEXF_NONE && levelCount - 1 > first;
+    StageLevels lv{};
+    lv.count = mip ? levelCount - first : 1;
+    for (int l = 0; l < lv.count; ++l) {
+        Surface* s = smp.chain->Level(0, UINT(first + l));
+        lv.level[l] = {s->Argb(smp.palette, smp.paletteStamp), int(s->width), int(s->height)};
+    }
+    lv.pointMip = smp.mipFilter == D3DTEXF_POINT;
+    lv.tu = float(lv.level[0].tw);
+    lv.tv = float(lv.level[0].th);
+    lv.lodBias = smp.lodBias;
+    return lv;
 }
 
-// Fills `t` for n pixels from x = fx on row fy, in loops the compiler can
-// vectorise: wrap (power-of-two sizes) or clamp addressing.
+// log2(x) for finite x > 0 within 1e-4 (exact at powers of two): the
+// exponent, and a polynomial over the mantissa. In selects and bit casts,
+// so that the loop around it vectorises.
+inline float Log2Approx(float x)
+{
+    const uint32_t bits = std::bit_cast<uint32_t>(x);
+    const float exponent = float(int(bits >> 23) - 127);
+    const float m = std::bit_cast<float>((bits & 0x007FFFFFu) | 0x3F800000u) - 1.0f;
+    return exponent + m * (1.4390154f + m * (-0.6799503f + m * (0.3256097f + m * -0.0847775f)));
+}
+
+// The mip level (counted from the stage's first) of each pixel of a chunk
+// and the weight of the level after it (0 to 255; 0 for point mip
+// filtering), from the level of detail of SampleTexture: log2 of texels per
+// pixel along the screen axis where the coordinates change fastest, plus the
+// bias. Magnified pixels take the first level.
+void LevelChunk(const StageLevels& lv, const SpanPlanes& pl, const Plane& pu, const Plane& pv, float fx,
+                float fy, int n, const float* w, int* level, uint32_t* weight)
+{
+    if (lv.count == 1) {
+        std::fill(level, level + n, 0);
+        std::fill(weight, weight + n, 0u);
+        return;
+    }
+    const float u0 = pu.At(fx, fy), v0 = pv.At(fx, fy);
+    const float last = float(lv.count - 1);
+    const float round = lv.pointMip ? 0.5f : 0.0f;
+    for (int i = 0; i < n; ++i) {
+        const float u = (u0 + pu.dx * float(i)) * w[i], v = (v0 + pv.dx * float(i)) * w[i];
+        const float dudx = (pu.dx - u * pl.rhw.dx) * w[i] * lv.tu,
+                    dvdx = (pv.dx - v * pl.rhw.dx) * w[i] * lv.tv;
+        const float dudy = (pu.dy - u * pl.rhw.dy) * w[i] * lv.tu,
+                    dvdy = (pv.dy - v * pl.rhw.dy) * w[i] * lv.tv;
+        const float rho = std::max(dudx * dudx + dvdx * dvdx, dudy * dudy + dvdy * dvdy);
+        // rho of 0 or NaN magnifies; infinity takes the last level.
+        float l = rho > 0.0f ? 0.5f * Log2Approx(rho) + lv.lodBias : 0.0f;
+        l = l > 0.0f ? (l < last ? l : last) : 0.0f;
+        const float picked = std::min(l + round, last);
+        level[i] = int(picked);
+        weight[i] = lv.pointMip ? 0u : uint32_t((l - float(level[i])) * 256.0f);
+    }
+}
+
+// The coordinates of a chunk's pixels, kept in range for the addressing:
+// wrap keeps them where the fixed-point texel coordinates hold them (masks
+// wrap those), clamp in [0, 1].
+template <bool Wrap>
+void CoordChunk(const Plane& pu, const Plane& pv, float fx, float fy, int n, const float* w, float* u,
+                float* v)
+{
+    const float u0 = pu.At(fx, fy), v0 = pv.At(fx, fy);
+    constexpr float lo = Wrap ? -1024.0f : 0.0f, hi = Wrap ? 1024.0f : 1.0f;
+    for (int i = 0; i < n; ++i) {
+        // NaN (from extreme w) goes to the lower end: max(lo, NaN) is lo.
+        u[i] = std::min(std::max(lo, (u0 + pu.dx * float(i)) * w[i]), hi);
+        v[i] = std::min(std::max(lo, (v0 + pv.dx * float(i)) * w[i]), hi);
+    }
+}
+
+// Fills `t` for the pixels first..last-1 of a chunk from their coordinates
+// in one level, in loops the compiler can vectorise: wrap (power-of-two
+// sizes) or clamp addressing.
 template <bool Linear, bool Wrap>
-void AddressChunk(const StageLevel& lv, const Plane& pu, const Plane& pv, float fx, float fy, int n,
-                  const float* w, ChunkTexels* t)
+void AddressRange(const StageLevel& lv, const float* u, const float* v, int first, int last, ChunkTexels* t)
 {
     const int tw = lv.tw, th = lv.th;
     const float fw = float(tw) * 256.0f, fh = float(th) * 256.0f;
-    const float u0 = pu.At(fx, fy), v0 = pv.At(fx, fy);
     // Texel coordinates in 24.8 fixed point.
     int iu[kFastChunk], iv[kFastChunk];
     const float bias = Linear ? 128.0f : 0.0f;
-    for (int i = 0; i < n; ++i) {
-        float u = (u0 + pu.dx * float(i)) * w[i];
-        float v = (v0 + pv.dx * float(i)) * w[i];
-        // Wrap: keep the fixed-point coordinates in range (masks wrap them).
-        constexpr float lo = Wrap ? -1024.0f : 0.0f, hi = Wrap ? 1024.0f : 1.0f;
-        // NaN (from extreme w) goes to the lower end: max(lo, NaN) is lo.
-        u = std::min(std::max(lo, u), hi);
-        v = std::min(std::max(lo, v), hi);
-        iu[i] = int(u * fw - bias);
-        iv[i] = int(v * fh - bias);
+    for (int i = first; i < last; ++i) {
+        iu[i] = int(u[i] * fw - bias);
+        iv[i] = int(v[i] * fh - bias);
     }
-    for (int i = 0; i < n; ++i) {
+    for (int i = first; i < last; ++i) {
         int x0 = iu[i] >> 8, y0 = iv[i] >> 8;
         int x1, y1;
         if constexpr (Wrap) {
@@ -301,24 +380,105 @@ template <bool Linear> uint32_t TexelOf(const uint32_t* texels, const ChunkTexel
     }
 }
 
+// One stage's samples over a chunk: its coordinates, and the level and
+// next-level weight of each pixel.
+struct StageChunk
+{
+    float u[kFastChunk], v[kFastChunk];
+    int level[kFastChunk];
+    uint32_t weight[kFastChunk];
+};
+
+template <bool Wrap>
+void StageChunkOf(const StageLevels& lv, const SpanPlanes& pl, const StageConfig& st, float fx, float fy,
+                  int n, const float* w, StageChunk* sc)
+{
+    const Plane& pu = pl.attr[st.coordSlot];
+    const Plane& pv = pl.attr[st.coordSlot + 1];
+    CoordChunk<Wrap>(pu, pv, fx, fy, n, w, sc->u, sc->v);
+    LevelChunk(lv, pl, pu, pv, fx, fy, n, w, sc->level, sc->weight);
+}
+
+// Samples every live pixel of a chunk into value[i] through `sample(level,
+// first, last, out)`, which writes the live pixels first..last-1 as sampled
+// from one level: by runs of pixels on the same level, blending in the next
+// level by the pixels' weights where any is above 0.
+template <typename Sample>
+void SampleLevels(const StageLevels& lv, const StageChunk& sc, const uint8_t* live, int n,
+                  const Sample& sample, uint32_t* value)
+{
+    for (int i = 0; i < n;) {
+        const int l = sc.level[i];
+        int end = i + 1;
+        while (end < n && sc.level[end] == l)
+            ++end;
+        sample(lv.level[l], i, end, value);
+        uint32_t blend = 0;
+        for (int k = i; k < end; ++k)
+            blend |= sc.weight[k];
+        if (blend && l + 1 < lv.count) {
+            uint32_t next[kFastChunk];
+            sample(lv.level[l + 1], i, end, next);
+            for (int k = i; k < end; ++k)
+                if (live[k])
+                    value[k] = LerpArgb(value[k], next[k], sc.weight[k]);
+        }
+        i = end;
+    }
+}
+
+// Point-sampled or filtered texels (as TexelOf) of a stage's live pixels.
+template <bool Linear, bool Wrap>
+void TexelChunk(const StageLevels& lv, const StageChunk& sc, const uint8_t* live, int n, uint32_t* value)
+{
+    ChunkTexels t;
+    SampleLevels(
+        lv, sc, live, n,
+        [&](const StageLevel& level, int first, int last, uint32_t* out) {
+            AddressRange<Linear, Wrap>(level, sc.u, sc.v, first, last, &t);
+            for (int i = first; i < last; ++i)
+                if (live[i])
+                    out[i] = TexelOf<Linear>(level.texels, t, i);
+        },
+        value);
+}
+
 #if OLAI_SPAN_SSE2
-// BilinearModulate of every live pixel of a chunk into value[i].
+// BilinearModulate of the live pixels first..n-1 of a chunk into value[i].
 template <VectorTier Tier>
-void FilterChunk(const uint32_t* texels, const ChunkTexels& t, const uint32_t* mul, uint32_t alphaOr,
-                 const uint8_t* live, int n, uint32_t* value)
+void FilterRange(const uint32_t* texels, const ChunkTexels& t, const uint32_t* mul, uint32_t alphaOr,
+                 const uint8_t* live, int first, int n, uint32_t* value)
 {
 #if OLAI_SPAN_WIDE
     if constexpr (Tier == kAvx512) {
-        FilterSixteens(texels, t, mul, alphaOr, live, n, value);
+        FilterSixteens(texels, t, mul, alphaOr, live, first, n, value);
         return;
     }
     if constexpr (Tier == kAvx2) {
-        FilterEights(texels, t, mul, alphaOr, live, 0, n, value);
+        FilterEights(texels, t, mul, alphaOr, live, first, n, value);
         return;
     }
 #endif
-    FilterPairs(texels, t, mul, alphaOr, live, 0, n, value);
+    FilterPairs(texels, t, mul, alphaOr, live, first, n, value);
 }
+
+// Bilinear samples of a stage's live pixels, each channel times the byte of
+// `mul` (BilinearModulate), blended between mip levels.
+template <bool Wrap, VectorTier Tier>
+void FilterChunk(const StageLevels& lv, const StageChunk& sc, const uint32_t* mul, uint32_t alphaOr,
+                 const uint8_t* live, int n, uint32_t* value)
+{
+    ChunkTexels t;
+    SampleLevels(
+        lv, sc, live, n,
+        [&](const StageLevel& level, int first, int last, uint32_t* out) {
+            AddressRange<true, Wrap>(level, sc.u, sc.v, first, last, &t);
+            FilterRange<Tier>(level.texels, t, mul, alphaOr, live, first, last, out);
+        },
+        value);
+}
+
+#endif
 
 // Writes value[i] where live[i]: as it is, or blended over the target.
 inline void PutChunk(const PixelState& ps, const uint8_t* live, const uint32_t* value, int n,
@@ -334,11 +494,36 @@ inline void PutChunk(const PixelState& ps, const uint8_t* live, const uint32_t* 
                 out[i] = value[i];
     }
 }
-#endif
+
+// The alpha test of a chunk's shaded values (their alpha byte against the
+// reference, as the general pipeline tests it): clears `live` where it
+// fails and answers whether any pixel still lives. The depth of the pixels
+// that pass is written now, where the state writes it: the depth pass left
+// it for after this test.
+bool AlphaTestChunk(const PixelState& ps, const Plane& pz, float fx, float fy, int n, const uint32_t* value,
+                    uint8_t* live, float* __restrict depth)
+{
+    const uint32_t ref = uint32_t(ps.alphaRef);
+    int alive = 0;
+    for (int i = 0; i < n; ++i) {
+        live[i] = uint8_t(live[i] && Compare<uint32_t>(ps.alphaFunc, value[i] >> 24, ref));
+        alive += live[i];
+    }
+    if (alive && depth && ps.depthWrite) {
+        const float z0 = pz.At(fx, fy), dz = pz.dx;
+        for (int i = 0; i < n; ++i) {
+            float z = z0 + dz * float(i);
+            z = z < 0.0f ? 0.0f : (z > 1.0f ? 1.0f : z);
+            depth[i] = live[i] ? z : depth[i];
+        }
+    }
+    return alive != 0;
+}
 
 // Fast path: one texture stage (texture, or texture times diffuse) sampled
-// from a 32-bit level without mip-mapping, with wrap (power-of-two sizes) or
-// clamp addressing; otherwise as the Gouraud path.
+// from 32-bit levels (one, or a mip chain by point or linear mip filter),
+// with wrap (power-of-two sizes) or clamp addressing; otherwise as the
+// Gouraud path, and with the alpha test.
 template <bool Linear, bool Wrap, VectorTier Tier>
 void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa, int xb)
 {
@@ -347,10 +532,8 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
     float* depth =
         ps.target.depth ? ps.target.depth->depth.data() + size_t(y) * ps.target.depth->width : nullptr;
     const StageConfig& st = ps.stages[0];
-    const StageLevel level = LevelOf(st);
+    const StageLevels levels = LevelsOf(st);
     const float fy = float(y);
-    const Plane& pu = pl.attr[st.coordSlot];
-    const Plane& pv = pl.attr[st.coordSlot + 1];
     const Plane* pc = &pl.attr[kAttrDiffuse];
     const bool modulate = ps.fastModulate;
     const int alphaMode = ps.fastAlphaMode;
@@ -367,9 +550,10 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
             DiffuseChunk(pc, fx, fy, n, w, dc);
         else
             std::fill(dc, dc + n, 0u);
-        ChunkTexels t;
-        AddressChunk<Linear, Wrap>(level, pu, pv, fx, fy, n, w, &t);
-        uint32_t* out = row + x;
+        StageChunk sc;
+        StageChunkOf<Wrap>(levels, pl, st, fx, fy, n, w, &sc);
+        uint32_t value[kFastChunk];
+        bool filtered = false;
 #if OLAI_SPAN_SSE2
         if constexpr (Linear) {
             // Per-channel multipliers of the filtered texel: the diffuse colour
@@ -379,30 +563,32 @@ void ShadeSpanTextured(const PixelState& ps, const SpanPlanes& pl, int y, int xa
             const uint32_t alphaOr = alphaMode == 2 ? 0xFF000000u : 0u;
             for (int i = 0; i < n; ++i)
                 mul[i] = dc[i] | keep;
-            uint32_t value[kFastChunk];
-            FilterChunk<Tier>(level.texels, t, mul, alphaOr, live, n, value);
-            PutChunk(ps, live, value, n, out);
-            continue;
+            FilterChunk<Wrap, Tier>(levels, sc, mul, alphaOr, live, n, value);
+            filtered = true;
         }
 #endif
-        for (int i = 0; i < n; ++i) {
-            if (!live[i])
-                continue;
-            const uint32_t t0 = TexelOf<Linear>(level.texels, t, i);
-            uint32_t r = (t0 >> 16) & 255, g = (t0 >> 8) & 255, b = t0 & 255, a = t0 >> 24;
-            const uint32_t d = dc[i];
-            if (modulate) {
-                r = MulByte(r, (d >> 16) & 255);
-                g = MulByte(g, (d >> 8) & 255);
-                b = MulByte(b, d & 255);
+        if (!filtered) {
+            uint32_t texel[kFastChunk];
+            TexelChunk<Linear, Wrap>(levels, sc, live, n, texel);
+            for (int i = 0; i < n; ++i) {
+                const uint32_t t0 = live[i] ? texel[i] : 0u;
+                uint32_t r = (t0 >> 16) & 255, g = (t0 >> 8) & 255, b = t0 & 255, a = t0 >> 24;
+                const uint32_t d = dc[i];
+                if (modulate) {
+                    r = MulByte(r, (d >> 16) & 255);
+                    g = MulByte(g, (d >> 8) & 255);
+                    b = MulByte(b, d & 255);
+                }
+                if (alphaMode == 1)
+                    a = MulByte(a, d >> 24);
+                else if (alphaMode == 2)
+                    a = d >> 24;
+                value[i] = a << 24 | r << 16 | g << 8 | b;
             }
-            if (alphaMode == 1)
-                a = MulByte(a, d >> 24);
-            else if (alphaMode == 2)
-                a = d >> 24;
-            uint32_t value = a << 24 | r << 16 | g << 8 | b;
-            out[i] = ps.fastBlend ? BlendSourceAlpha(out[i], value) : value;
         }
+        if (ps.alphaTest && !AlphaTestChunk(ps, pl.z, fx, fy, n, value, live, depth ? depth + x : nullptr))
+            continue;
+        PutChunk(ps, live, value, n, row + x);
     }
 }
 
@@ -417,7 +603,7 @@ void ShadeSpanDual(const PixelState& ps, const SpanPlanes& pl, int y, int xa, in
     uint32_t* row = reinterpret_cast<uint32_t*>(rt->bits.data() + size_t(y) * rt->pitch);
     float* depth =
         ps.target.depth ? ps.target.depth->depth.data() + size_t(y) * ps.target.depth->width : nullptr;
-    const StageLevel levels[2] = {LevelOf(ps.stages[0]), LevelOf(ps.stages[1])};
+    const StageLevels levels[2] = {LevelsOf(ps.stages[0]), LevelsOf(ps.stages[1])};
     const float fy = float(y);
     const Plane* pc = &pl.attr[kAttrDiffuse];
     const int alphaMode = ps.fastAlphaMode;
@@ -431,12 +617,11 @@ void ShadeSpanDual(const PixelState& ps, const SpanPlanes& pl, int y, int xa, in
         ChunkW(pl, fx, fy, n, w);
         uint32_t dc[kFastChunk];
         DiffuseChunk(pc, fx, fy, n, w, dc);
-        ChunkTexels t[2];
-        for (int s = 0; s < 2; ++s) {
-            const int slot = ps.stages[s].coordSlot;
-            AddressChunk<Linear, Wrap>(levels[s], pl.attr[slot], pl.attr[slot + 1], fx, fy, n, w, &t[s]);
-        }
-        uint32_t* out = row + x;
+        StageChunk sc[2];
+        for (int s = 0; s < 2; ++s)
+            StageChunkOf<Wrap>(levels[s], pl, ps.stages[s], fx, fy, n, w, &sc[s]);
+        uint32_t value[kFastChunk];
+        bool filtered = false;
 #if OLAI_SPAN_SSE2
         if constexpr (Linear) {
             uint32_t first[kFastChunk];
@@ -445,32 +630,35 @@ void ShadeSpanDual(const PixelState& ps, const SpanPlanes& pl, int y, int xa, in
             const uint32_t alphaOr = alphaMode == 2 ? 0xFF000000u : 0u;
             for (int i = 0; i < n; ++i)
                 mul[i] = dc[i] | keep;
-            FilterChunk<Tier>(levels[0].texels, t[0], mul, alphaOr, live, n, first);
+            FilterChunk<Wrap, Tier>(levels[0], sc[0], mul, alphaOr, live, n, first);
             // The second texture's alpha forced to 255 and multiplied by the
             // first stage's: the alpha passes unchanged.
-            uint32_t value[kFastChunk];
-            FilterChunk<Tier>(levels[1].texels, t[1], first, 0xFF000000u, live, n, value);
-            PutChunk(ps, live, value, n, out);
-            continue;
+            FilterChunk<Wrap, Tier>(levels[1], sc[1], first, 0xFF000000u, live, n, value);
+            filtered = true;
         }
 #endif
-        for (int i = 0; i < n; ++i) {
-            if (!live[i])
-                continue;
-            const uint32_t t0 = TexelOf<Linear>(levels[0].texels, t[0], i);
-            const uint32_t t1 = TexelOf<Linear>(levels[1].texels, t[1], i);
-            const uint32_t d = dc[i];
-            uint32_t a = t0 >> 24;
-            if (alphaMode == 1)
-                a = MulByte(a, d >> 24);
-            else if (alphaMode == 2)
-                a = d >> 24;
-            uint32_t value = a << 24;
-            for (int shift = 0; shift < 24; shift += 8)
-                value |= MulByte(MulByte((t0 >> shift) & 255, (d >> shift) & 255), (t1 >> shift) & 255)
-                         << shift;
-            out[i] = ps.fastBlend ? BlendSourceAlpha(out[i], value) : value;
+        if (!filtered) {
+            uint32_t texel[2][kFastChunk];
+            for (int s = 0; s < 2; ++s)
+                TexelChunk<Linear, Wrap>(levels[s], sc[s], live, n, texel[s]);
+            for (int i = 0; i < n; ++i) {
+                const uint32_t t0 = live[i] ? texel[0][i] : 0u;
+                const uint32_t t1 = live[i] ? texel[1][i] : 0u;
+                const uint32_t d = dc[i];
+                uint32_t a = t0 >> 24;
+                if (alphaMode == 1)
+                    a = MulByte(a, d >> 24);
+                else if (alphaMode == 2)
+                    a = d >> 24;
+                value[i] = a << 24;
+                for (int shift = 0; shift < 24; shift += 8)
+                    value[i] |= MulByte(MulByte((t0 >> shift) & 255, (d >> shift) & 255), (t1 >> shift) & 255)
+                                << shift;
+            }
         }
+        if (ps.alphaTest && !AlphaTestChunk(ps, pl.z, fx, fy, n, value, live, depth ? depth + x : nullptr))
+            continue;
+        PutChunk(ps, live, value, n, row + x);
     }
 }
 
@@ -644,8 +832,8 @@ bool StageModulatesCurrent(const StageConfig& st)
 }
 
 // How a stage's sampler reads for the textured fast paths: `ok` when it
-// does at all (a 32-bit decodable level without mip-mapping, one filter for
-// magnification and minification, wrap on power-of-two sizes or clamp).
+// does at all (32-bit decodable levels, one filter for magnification and
+// minification, wrap on power-of-two sizes or clamp; mip-mapped or not).
 struct FastSampling
 {
     bool ok, linear, wrap;
@@ -653,11 +841,10 @@ struct FastSampling
 
 FastSampling SamplingOf(const SamplerConfig& smp)
 {
-    if (!smp.chain || smp.cube)
+    if (!smp.chain || smp.cube || (smp.magFilter >= D3DTEXF_LINEAR) != (smp.minFilter >= D3DTEXF_LINEAR))
         return {};
-    if ((smp.mipFilter != D3DTEXF_NONE && smp.chain->levels > smp.firstLevel + 1) ||
-        (smp.magFilter >= D3DTEXF_LINEAR) != (smp.minFilter >= D3DTEXF_LINEAR))
-        return {};
+    // Every level shares the format; sizes halve, so a power-of-two first
+    // level has power-of-two levels after it.
     const Surface* level = smp.chain->Level(0, std::min(smp.firstLevel, smp.chain->levels - 1));
     if (!level->info.decodable || level->info.signedBump || level->info.depth)
         return {};
@@ -713,11 +900,12 @@ void PixelStateFinish(PixelState* ps)
     ps->fastBlend = ps->blend && !ps->separateAlpha && ps->blendOp == D3DBLENDOP_ADD &&
                     ((ps->srcBlend == D3DBLEND_SRCALPHA && ps->destBlend == D3DBLEND_INVSRCALPHA) ||
                      ps->srcBlend == D3DBLEND_BOTHSRCALPHA);
-    if ((ps->blend && !ps->fastBlend) || ps->fog || ps->alphaTest || ps->stencil || ps->specularAdd ||
+    if ((ps->blend && !ps->fastBlend) || ps->fog || ps->stencil || ps->specularAdd ||
         ps->colorWriteMask != 0xF)
         return;
     const bool test = ps->target.depth && ps->depthTest;
-    const bool write = ps->target.depth && ps->depthWrite;
+    // With the alpha test the textured paths write depth after it.
+    const bool write = ps->target.depth && ps->depthWrite && !ps->alphaTest;
     const VectorTier tier = TierInUse();
     if (!test && !write)
         ps->fastDepth = &DepthPass<0, false>;
@@ -725,7 +913,8 @@ void PixelStateFinish(PixelState* ps)
         ps->fastDepth = write ? PickDepth<true>(test ? ps->depthFunc : DWORD(D3DCMP_ALWAYS), tier)
                               : PickDepth<false>(ps->depthFunc, tier);
     if (StagesAreDiffuse(*ps, &ps->fastAlphaOne)) {
-        ps->span = GouraudSpan(tier);
+        if (!ps->alphaTest)
+            ps->span = GouraudSpan(tier);
         return;
     }
     if (ps->stageCount != 1 && ps->stageCount != 2)
