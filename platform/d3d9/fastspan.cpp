@@ -268,11 +268,8 @@ inline float Log2Approx(float x)
 void LevelChunk(const StageLevels& lv, const SpanPlanes& pl, const Plane& pu, const Plane& pv, float fx,
                 float fy, int n, const float* w, int* level, uint32_t* weight)
 {
-    if (lv.count == 1) {
-        std::fill(level, level + n, 0);
-        std::fill(weight, weight + n, 0u);
+    if (lv.count == 1) // SampleLevels reads neither then
         return;
-    }
     const float u0 = pu.At(fx, fy), v0 = pv.At(fx, fy);
     const float last = float(lv.count - 1);
     const float round = lv.pointMip ? 0.5f : 0.0f;
@@ -407,6 +404,10 @@ template <typename Sample>
 void SampleLevels(const StageLevels& lv, const StageChunk& sc, const uint8_t* live, int n,
                   const Sample& sample, uint32_t* value)
 {
+    if (lv.count == 1) { // no mip-mapping: one run, nothing to blend
+        sample(lv.level[0], 0, n, value);
+        return;
+    }
     for (int i = 0; i < n;) {
         const int l = sc.level[i];
         int end = i + 1;
