@@ -225,6 +225,18 @@ int PixelsApart(const std::vector<uint32_t>& a, const std::vector<uint32_t>& b)
     return apart;
 }
 
+// Stage 1 multiplies the texture of its own over the colour so far and
+// passes the alpha, on stage 0's coordinates: the dual-texture fast path.
+void ModulateBySecondStage(IDirect3DDevice9* d)
+{
+    d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
+    d->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+    d->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT);
+    d->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
+    d->SetTextureStageState(1, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
+    d->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+}
+
 } // namespace
 
 TEST(Raster, FastPathsMatchTheGeneralPipeline)
@@ -264,12 +276,7 @@ TEST(Raster, FastPathsMatchTheGeneralPipeline)
         d->SetTexture(1, second);
         d->SetSamplerState(1, D3DSAMP_MINFILTER, D3DTEXF_LINEAR);
         d->SetSamplerState(1, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR);
-        d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
-        d->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-        d->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT);
-        d->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
-        d->SetTextureStageState(1, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
-        d->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+        ModulateBySecondStage(d);
         DrawRect(d, 2, 10, 26, 30, 0.2f, 0xE0E0F0FF, -0.5f, 0.2f, 1.4f, 1.9f);
         for (DWORD stage : {0u, 1u}) {
             d->SetSamplerState(stage, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP);
@@ -367,12 +374,7 @@ TEST_P(MipFastPath, MatchesTheGeneralPipeline)
         d->SetRenderState(D3DRS_ALPHAREF, c.alphaRef);
         d->SetRenderState(D3DRS_ALPHAFUNC, D3DCMP_GREATER);
         if (c.dual) {
-            d->SetTextureStageState(1, D3DTSS_COLOROP, D3DTOP_MODULATE);
-            d->SetTextureStageState(1, D3DTSS_COLORARG1, D3DTA_TEXTURE);
-            d->SetTextureStageState(1, D3DTSS_COLORARG2, D3DTA_CURRENT);
-            d->SetTextureStageState(1, D3DTSS_ALPHAOP, D3DTOP_SELECTARG2);
-            d->SetTextureStageState(1, D3DTSS_ALPHAARG2, D3DTA_CURRENT);
-            d->SetTextureStageState(1, D3DTSS_TEXCOORDINDEX, 0);
+            ModulateBySecondStage(d);
         }
         // The floor: its far edge twenty times as deep as its near one.
         const bool wrap = c.address == D3DTADDRESS_WRAP;
