@@ -30,19 +30,10 @@ endfunction()
 # runs once per test, and GoogleTest's templates cost most of the build time
 # when optimised. Libraries keep the build type's level (and the sanitizers).
 # Tests find their data in the folder's tests/ and write into test-output/.
-# GoogleTest's headers cost a test file more than most tests' own code, so
-# every test file reads them precompiled, from one header built once
-# (olai_test_headers). A macro that differs between targets, such as the
-# paths below, does not spoil it: GCC only refuses a precompiled header
-# whose own text uses such a macro.
+# Every test file reads GoogleTest's headers precompiled, from
+# olai_test_headers (made next to find_package(GTest)).
 function(olai_test_options target)
   target_compile_options(${target} PRIVATE -O0)
-  if(NOT TARGET olai_test_headers)
-    add_library(olai_test_headers OBJECT ${PROJECT_SOURCE_DIR}/cmake/test_headers.cpp)
-    target_compile_options(olai_test_headers PRIVATE -O0)
-    target_link_libraries(olai_test_headers PRIVATE GTest::gtest GTest::gmock)
-    target_precompile_headers(olai_test_headers PRIVATE <gtest/gtest.h> <gmock/gmock.h>)
-  endif()
   target_precompile_headers(${target} REUSE_FROM olai_test_headers)
   target_compile_definitions(${target} PRIVATE
     OLAI_TEST_SOURCE_DIR="${CMAKE_CURRENT_SOURCE_DIR}/tests"

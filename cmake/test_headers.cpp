@@ -1,2 +1,2 @@
 // Compiled only to build the precompiled GoogleTest headers that every
-// test file shares (see olai_test_options in olai.cmake).
+// test file shares (olai_test_headers in the top CMakeLists.txt).
