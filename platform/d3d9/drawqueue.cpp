@@ -79,12 +79,27 @@ QueuedDraw& DrawQueue::Next()
 {
     if (count_ == draws_.size())
         draws_.push_back(std::make_unique<QueuedDraw>());
+    draws_[count_]->clears = false;
     return *draws_[count_];
+}
+
+ClearRows& DrawQueue::NextClear()
+{
+    QueuedDraw& d = Next();
+    d.clears = true;
+    return d.clear;
 }
 
 void DrawQueue::Commit()
 {
     QueuedDraw& d = *draws_[count_];
+    if (d.clears) {
+        d.rowTop = d.clear.rowTop;
+        d.rowEnd = d.clear.rowEnd;
+        d.work = d.clear.pixels;
+        ++count_;
+        return;
+    }
     d.setup.pixel = &d.pixel;
     d.setup.vertex = &d.vertex;
     d.pixel.shaderState.constants = d.psConstants;
@@ -124,7 +139,7 @@ void DrawQueue::Flush()
             if (d.rowTop >= d.rowEnd)
                 continue;
             // One band walks every primitive: nothing to bin.
-            if (!IsTriangles(d.type) || bands == 1) {
+            if (d.clears || !IsTriangles(d.type) || bands == 1) {
                 pieces_.push_back({uint32_t(i), 0, d.primitiveCount, false});
                 continue;
             }
@@ -191,6 +206,10 @@ void DrawQueue::DrawPieces(size_t from, size_t to)
             const QueuedDraw& d = *draws_[piece.draw];
             if (d.rowEnd <= y0 || d.rowTop >= y1)
                 continue;
+            if (d.clears) {
+                FillClearRows(d.clear, y0, y1);
+                continue;
+            }
             const TriangleBinRange& bins = bins_[p];
             if (piece.binned && bins.starts[size_t(b)] == bins.starts[size_t(b) + 1])
                 continue;

@@ -1,13 +1,14 @@
 // Draws deferred for the device's threads. With more than one thread the
 // device transforms a draw's vertices when it is called but rasterises
 // nothing: it queues the draw with a copy of the state it draws with, its
-// processed vertices and its indices. A flush cuts the rows the queued draws
+// processed vertices and its indices. Clears are queued the same way, in
+// order with the draws. A flush cuts the rows the queued draws and clears
 // may touch into bands, bins every queued triangle to the bands it may touch
 // (ranges of triangles on all threads), then each band draws every queued
-// primitive for its rows in submission order, so that the picture is byte
-// for byte one thread's while the threads wake twice a flush rather than for
-// every draw. The device flushes before anything reads or writes what a
-// queued draw reads or writes (see Device::FlushDraws).
+// primitive and clear for its rows in submission order, so that the picture
+// is byte for byte one thread's while the threads wake twice a flush rather
+// than for every draw. The device flushes before anything reads or writes
+// what a queued draw or clear reads or writes (see Device::FlushDraws).
 #pragma once
 
 #include <cstddef>
@@ -15,6 +16,7 @@
 #include <vector>
 
 #include "platform/d3d9/binning.h"
+#include "platform/d3d9/clearrows.h"
 #include "platform/d3d9/primitive.h"
 #include "platform/shadervm/shadervm.h"
 
@@ -32,9 +34,12 @@ void AssemblePrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT
                         const IndexSource& indices, const VertexStore& verts, const uint8_t* codes,
                         const ScreenVertex* screen, const float* pointSizes, bool sprites);
 
-/// A draw waiting in the queue: everything it draws with, its own.
+/// A draw waiting in the queue: everything it draws with, its own; or a
+/// clear (`clears`), which fills `clear` in its rows.
 struct QueuedDraw
 {
+    bool clears = false;
+    ClearRows clear;
     PixelState pixel;
     VertexConfig vertex;
     float psConstants[kShaderPixelConstants][4]; ///< pixel.shaderState reads these
@@ -61,13 +66,16 @@ class DrawQueue
     /// A slot for the next draw (its buffers keep their room from the
     /// draws before); filled by the caller, which then calls Commit.
     QueuedDraw& Next();
-    /// Takes the slot Next gave into the queue.
+    /// A slot for the next clear, filled by the caller, which then calls Commit.
+    ClearRows& NextClear();
+    /// Takes the slot Next or NextClear gave into the queue.
     void Commit();
     /// True when a draw of `floats` processed floats should wait for a
     /// flush first, so that the queue's memory stays bounded.
     bool Full(size_t floats) const;
     bool Empty() const { return count_ == 0; }
-    /// Draws every queued draw on the device's threads and empties the queue.
+    /// Draws every queued draw and clear on the device's threads and empties
+    /// the queue.
     void Flush();
 
   private:

@@ -2,11 +2,13 @@
 #include "platform/d3d9/device.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <cstring>
 #include <functional>
 
 #include "platform/d3d9/bands.h"
+#include "platform/d3d9/clearrows.h"
 
 namespace d3d9sw {
 namespace {
@@ -68,7 +70,6 @@ void FillColour(Surface* s, const RECT& r, D3DCOLOR color)
 
 HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil)
 {
-    FlushDraws();
     if ((count > 0 && !rects) || (flags & ~7u) || flags == 0)
         return D3DERR_INVALIDCALL;
     Surface* rt = renderTargets_[0];
@@ -79,6 +80,21 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
         return D3DERR_INVALIDCALL;
     if (!(z >= 0.0f && z <= 1.0f))
         return D3DERR_INVALIDCALL;
+    // On several threads the clear waits in the queue with the draws, so
+    // that it costs the frame no flush of its own; on one it is filled now.
+    ClearRows now;
+    const bool queued = DeviceThreads() > 1;
+    if (!queued || queue_.Full(0))
+        FlushDraws();
+    ClearRows& c = queued ? queue_.NextClear() : now;
+    c.colour = (flags & D3DCLEAR_TARGET) ? rt : nullptr;
+    c.depth = (flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) ? ds : nullptr;
+    c.clearDepth = (flags & D3DCLEAR_ZBUFFER) != 0;
+    c.clearStencil = (flags & D3DCLEAR_STENCIL) != 0;
+    c.z = z;
+    c.stencil = uint8_t(stencil);
+    c.colourRects.clear();
+    c.depthRects.clear();
     const D3DVIEWPORT9& vp = state_.viewport;
     RECT viewport{LONG(vp.X), LONG(vp.Y), LONG(vp.X + vp.Width), LONG(vp.Y + vp.Height)};
     if (state_.renderStates[D3DRS_SCISSORTESTENABLE]) {
@@ -87,8 +103,18 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
         viewport.right = std::min(viewport.right, state_.scissor.right);
         viewport.bottom = std::min(viewport.bottom, state_.scissor.bottom);
     }
-    DWORD n = count ? count : 1;
-    for (DWORD i = 0; i < n; ++i) {
+    c.rowTop = INT_MAX;
+    c.rowEnd = INT_MIN;
+    c.pixels = 0;
+    const auto add = [&c](std::vector<RECT>& list, RECT r, const Surface* s) {
+        if (!ClipRect(r, LONG(s->width), LONG(s->height)))
+            return;
+        list.push_back(r);
+        c.rowTop = std::min(c.rowTop, int(r.top));
+        c.rowEnd = std::max(c.rowEnd, int(r.bottom));
+        c.pixels += float(r.right - r.left) * float(r.bottom - r.top);
+    };
+    for (DWORD i = 0; i < (count ? count : 1); ++i) {
         RECT r = viewport;
         if (count) {
             r.left = std::max<LONG>(r.left, rects[i].x1);
@@ -96,27 +122,28 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
             r.right = std::min<LONG>(r.right, rects[i].x2);
             r.bottom = std::min<LONG>(r.bottom, rects[i].y2);
         }
-        if ((flags & D3DCLEAR_TARGET) && rt) {
-            RECT c = r;
-            if (ClipRect(c, LONG(rt->width), LONG(rt->height)))
-                FillColour(rt, c, color);
-        }
-        if (flags & (D3DCLEAR_ZBUFFER | D3DCLEAR_STENCIL)) {
-            RECT c = r;
-            if (!ClipRect(c, LONG(ds->width), LONG(ds->height)))
-                continue;
-            FillRows(c, [&](LONG top, LONG bottom) {
-                for (LONG y = top; y < bottom; ++y) {
-                    size_t row = size_t(y) * ds->width;
-                    if (flags & D3DCLEAR_ZBUFFER)
-                        std::fill(&ds->depth[row + c.left], &ds->depth[row + c.right], z);
-                    if (flags & D3DCLEAR_STENCIL)
-                        std::fill(&ds->stencil[row + c.left], &ds->stencil[row + c.right], uint8_t(stencil));
-                }
-            });
-            ds->Touch();
-        }
+        if (c.colour)
+            add(c.colourRects, r, c.colour);
+        if (c.depth)
+            add(c.depthRects, r, c.depth);
     }
+    if (c.rowTop >= c.rowEnd) // nothing to fill (a queue slot is left unused)
+        return D3D_OK;
+    if (!c.colourRects.empty()) {
+        LONG widest = 0;
+        for (const RECT& r : c.colourRects)
+            widest = std::max(widest, r.right - r.left);
+        const std::vector<uint32_t> row(size_t(widest), color);
+        c.encoded.resize(size_t(widest) * c.colour->info.bytesPerPixel);
+        EncodeRow(c.colour->format, row.data(), c.encoded.data(), UINT(widest));
+        c.colour->Touch();
+    }
+    if (!c.depthRects.empty())
+        c.depth->Touch();
+    if (queued)
+        queue_.Commit();
+    else
+        FillClearRows(c, c.rowTop, c.rowEnd);
     return D3D_OK;
 }
 

@@ -4,7 +4,8 @@
 // drawn. Each case draws, does one such thing, draws again and reads the
 // frame back; on every thread count (bands of many rows and of one row) the
 // readings must be one thread's byte for byte, and the probes the colours
-// the calls ask for.
+// the calls ask for. Clears wait in the queue as draws do, so they are
+// among the calls.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -147,6 +148,118 @@ void ClearBetweenDraws(Readings& r)
     r.d->Clear(1, &hole, D3DCLEAR_TARGET, kBlue, 1.0f, 0);
     DrawRect(r.d, 40, 0, 56, 64, 0.5f, kGreen);
     r.Read({{{5, 5}, kRed}, {{30, 20}, kBlue}, {{48, 32}, kGreen}, {{48, 5}, kGreen}});
+}
+
+// Clears of the target, the depth and the stencil between draws, bounded by
+// rectangle lists, the viewport and the scissor: each draw after a clear
+// tests against what the clear left, in every band.
+void ClearsOfEveryKindBetweenDraws(Readings& r)
+{
+    DrawRect(r.d, 0, 0, 96, 64, 0.5f, kRed);
+    const D3DRECT holes[2] = {{8, 8, 40, 30}, {30, 20, 88, 56}};
+    r.d->Clear(2, holes, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kBlue, 0.25f, 0);
+    DrawRect(r.d, 0, 0, 96, 64, 0.375f, kGreen); // behind the holes' depth only
+    r.Read({{{2, 2}, kGreen}, {{10, 10}, kBlue}, {{60, 40}, kBlue}, {{90, 60}, kGreen}});
+    // Only the marked columns pass the stencil test.
+    r.d->Clear(0, nullptr, D3DCLEAR_STENCIL, 0, 1.0f, 0);
+    const D3DRECT mark{16, 0, 48, 64};
+    r.d->Clear(1, &mark, D3DCLEAR_STENCIL | D3DCLEAR_ZBUFFER, 0, 1.0f, 7);
+    r.d->SetRenderState(D3DRS_STENCILENABLE, 1);
+    r.d->SetRenderState(D3DRS_STENCILFUNC, D3DCMP_EQUAL);
+    r.d->SetRenderState(D3DRS_STENCILREF, 7);
+    DrawRect(r.d, 0, 0, 96, 64, 0.875f, kYellow);
+    r.d->SetRenderState(D3DRS_STENCILENABLE, 0);
+    D3DVIEWPORT9 right{48, 0, 48, 64, 0, 1};
+    r.d->SetViewport(&right);
+    r.d->SetRenderState(D3DRS_SCISSORTESTENABLE, 1);
+    const RECT bottom{0, 32, 96, 64};
+    r.d->SetScissorRect(&bottom);
+    r.d->Clear(0, nullptr, D3DCLEAR_TARGET, kCyan, 1.0f, 0);
+    r.d->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
+    D3DVIEWPORT9 whole{0, 0, kWidth, kHeight, 0, 1};
+    r.d->SetViewport(&whole);
+    r.Read(
+        {{{20, 10}, kYellow}, {{4, 10}, kGreen}, {{60, 10}, kGreen}, {{60, 40}, kCyan}, {{40, 40}, kYellow}});
+}
+
+// Everything that reads the target right after a clear finds it filled:
+// a lock with the clear alone in the queue, a copy back to memory, a stretch
+// and a texture drawn with after it was cleared as a target.
+void ReadsRightAfterClears(Readings& r)
+{
+    r.d->Clear(0, nullptr, D3DCLEAR_TARGET, kBlue, 1.0f, 0);
+    r.Read({{{0, 0}, kBlue}, {{95, 63}, kBlue}});
+    IDirect3DSurface9 *back = nullptr, *copy = nullptr, *memory = nullptr;
+    r.d->GetRenderTarget(0, &back);
+    ASSERT_EQ(
+        r.d->CreateRenderTarget(kWidth, kHeight, D3DFMT_X8R8G8B8, D3DMULTISAMPLE_NONE, 0, 0, &copy, nullptr),
+        D3D_OK);
+    ASSERT_EQ(r.d->CreateOffscreenPlainSurface(kWidth, kHeight, D3DFMT_X8R8G8B8, D3DPOOL_SYSTEMMEM, &memory,
+                                               nullptr),
+              D3D_OK);
+    DrawRect(r.d, 0, 0, 96, 64, 0.5f, kRed);
+    const D3DRECT left{0, 0, 48, 64};
+    r.d->Clear(1, &left, D3DCLEAR_TARGET, kGreen, 1.0f, 0);
+    ASSERT_EQ(r.d->GetRenderTargetData(back, memory), D3D_OK);
+    D3DLOCKED_RECT lr{};
+    ASSERT_EQ(memory->LockRect(&lr, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const auto* row = static_cast<const uint32_t*>(lr.pBits);
+    EXPECT_EQ(row[10] | kBlack, kGreen);
+    EXPECT_EQ(row[70] | kBlack, kRed);
+    memory->UnlockRect();
+    r.d->Clear(0, nullptr, D3DCLEAR_TARGET, kYellow, 1.0f, 0);
+    r.d->StretchRect(back, nullptr, copy, nullptr, D3DTEXF_NONE);
+    r.d->Clear(0, nullptr, D3DCLEAR_TARGET, kCyan, 1.0f, 0);
+    const RECT half{0, 0, 48, 64};
+    r.d->StretchRect(copy, &half, back, &half, D3DTEXF_NONE);
+    r.Read({{{10, 10}, kYellow}, {{70, 10}, kCyan}});
+
+    IDirect3DTexture9* target = nullptr;
+    ASSERT_EQ(r.d->CreateTexture(32, 32, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &target,
+                                 nullptr),
+              D3D_OK);
+    IDirect3DSurface9* level = nullptr;
+    target->GetSurfaceLevel(0, &level);
+    r.d->SetRenderTarget(0, level);
+    r.d->Clear(0, nullptr, D3DCLEAR_TARGET, kRed, 1.0f, 0);
+    r.d->SetRenderTarget(0, back);
+    r.d->SetTexture(0, target);
+    DrawRect(r.d, 48, 0, 96, 64, 0.5f, kWhite);
+    r.d->SetTexture(0, nullptr);
+    r.Read({{{10, 10}, kYellow}, {{70, 10}, kRed}});
+    for (IUnknown* u : std::initializer_list<IUnknown*>{level, target, back, copy, memory})
+        u->Release();
+}
+
+// Many clears of small rectangles of the target and the depth among
+// blended and depth-tested draws, more than the queue holds at once.
+void ManyClearsAmongDraws(Readings& r)
+{
+    r.d->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    r.d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    r.d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    uint32_t seed = 777;
+    auto next = [&seed](uint32_t range) {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % range;
+    };
+    for (int i = 0; i < 5000; ++i) {
+        const LONG x = LONG(next(kWidth)), y = LONG(next(kHeight));
+        const LONG w = LONG(1 + next(i % 40 == 0 ? kWidth : 16)),
+                   h = LONG(1 + next(i % 40 == 0 ? kHeight : 16));
+        const float z = float(next(256)) / 256.0f;
+        if (i % 3 == 0) {
+            const D3DRECT rect{x, y, x + w, y + h};
+            const DWORD flags = i % 2 ? D3DCLEAR_TARGET : D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER;
+            r.d->Clear(1, &rect, flags, 0xFF000000u | next(0x1000000), z, 0);
+        } else {
+            DrawRect(r.d, float(x), float(y), float(x + w), float(y + h), z, 0x80000000u | next(0x1000000));
+        }
+        if (i == 2500)
+            r.Read({});
+    }
+    r.d->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+    r.Read({});
 }
 
 void CopiesBetweenDraws(Readings& r)
@@ -327,6 +440,9 @@ const Case kCases[] = {
     {"TextureFreedBetweenDraws", TextureFreedBetweenDraws},
     {"RenderTargetSwitches", RenderTargetSwitches},
     {"ClearBetweenDraws", ClearBetweenDraws},
+    {"ClearsOfEveryKindBetweenDraws", ClearsOfEveryKindBetweenDraws},
+    {"ReadsRightAfterClears", ReadsRightAfterClears},
+    {"ManyClearsAmongDraws", ManyClearsAmongDraws},
     {"CopiesBetweenDraws", CopiesBetweenDraws},
     {"BuffersRewrittenBetweenDraws", BuffersRewrittenBetweenDraws},
     {"ConstantsChangedBetweenDraws", ConstantsChangedBetweenDraws},

@@ -1,0 +1,29 @@
+#include "platform/d3d9/clearrows.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace d3d9sw {
+
+void FillClearRows(const ClearRows& clear, int top, int bottom)
+{
+    if (Surface* s = clear.colour)
+        for (const RECT& r : clear.colourRects) {
+            const size_t bytes = size_t(r.right - r.left) * s->info.bytesPerPixel;
+            for (LONG y = std::max<LONG>(top, r.top); y < std::min<LONG>(bottom, r.bottom); ++y)
+                std::memcpy(s->bits.data() + size_t(y) * s->pitch + size_t(r.left) * s->info.bytesPerPixel,
+                            clear.encoded.data(), bytes);
+        }
+    if (Surface* ds = clear.depth)
+        for (const RECT& r : clear.depthRects)
+            for (LONG y = std::max<LONG>(top, r.top); y < std::min<LONG>(bottom, r.bottom); ++y) {
+                const size_t row = size_t(y) * ds->width;
+                if (clear.clearDepth)
+                    std::fill(ds->depth.data() + row + r.left, ds->depth.data() + row + r.right, clear.z);
+                if (clear.clearStencil)
+                    std::fill(ds->stencil.data() + row + r.left, ds->stencil.data() + row + r.right,
+                              clear.stencil);
+            }
+}
+
+} // namespace d3d9sw
