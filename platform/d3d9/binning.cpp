@@ -4,8 +4,6 @@
 #include <algorithm>
 #include <cmath>
 
-#include "platform/d3d9/bands.h"
-
 namespace d3d9sw {
 namespace {
 
@@ -15,9 +13,6 @@ namespace {
 // pixel. The rows a draw is banded over reach as far around its vertices.
 constexpr float kSnapMargin = 0.125f;
 constexpr float kRoundMargin = 2.0f;
-// Vertices a thread scans at least for the draw's screen rectangle (tests
-// that split every draw: one).
-constexpr UINT kMinRectRange = 16384;
 // The span of a triangle that no band draws.
 constexpr uint32_t kNoSpan = ~uint32_t(0);
 
@@ -87,9 +82,9 @@ struct Binner
     }
 };
 
-// The rectangle of the unclipped vertices of [from, to) (empty when there
-// are none); *clipped tells whether one is clipped.
-ScreenRect RangeRect(const uint8_t* codes, const ScreenVertex* screen, UINT from, UINT to, bool* clipped)
+} // namespace
+
+RangeRect VertexRangeRect(const uint8_t* codes, const ScreenVertex* screen, UINT from, UINT to)
 {
     ScreenRect r{INFINITY, INFINITY, -INFINITY, -INFINITY};
     uint8_t any = 0;
@@ -102,45 +97,19 @@ ScreenRect RangeRect(const uint8_t* codes, const ScreenVertex* screen, UINT from
             r.bottom = std::max(r.bottom, screen[i].y);
         }
     }
-    *clipped = any != 0;
-    return r;
+    return {r, any != 0};
 }
 
-} // namespace
-
-ScreenRect VertexScreenRect(const uint8_t* codes, const ScreenVertex* screen, UINT count,
-                            const ScreenRect& clip)
+ScreenRect MergeRangeRects(const RangeRect* parts, size_t count, const ScreenRect& clip)
 {
-    constexpr int kMaxRanges = 64;
-    // One object for the threads' job to reach, as for the turns above.
-    struct Scan
-    {
-        const uint8_t* codes;
-        const ScreenVertex* screen;
-        UINT count;
-        int ranges;
-        ScreenRect parts[kMaxRanges];
-        bool clipped[kMaxRanges];
-    } scan{codes, screen, count, 1, {}, {}};
-    const UINT least = DeviceSplitsEveryDraw() ? 1 : kMinRectRange;
-    scan.ranges = std::clamp(int(count / least), 1, std::min(kMaxRanges, DeviceThreads()));
-    auto range = [&scan](int k) {
-        const UINT from = UINT(uint64_t(scan.count) * UINT(k) / UINT(scan.ranges));
-        const UINT to = UINT(uint64_t(scan.count) * UINT(k + 1) / UINT(scan.ranges));
-        scan.parts[k] = RangeRect(scan.codes, scan.screen, from, to, &scan.clipped[k]);
-    };
-    if (scan.ranges == 1)
-        range(0);
-    else
-        RunBands(scan.ranges, range);
-    ScreenRect r = scan.parts[0];
-    for (int k = 0; k < scan.ranges; ++k) {
-        if (scan.clipped[k])
+    ScreenRect r{INFINITY, INFINITY, -INFINITY, -INFINITY};
+    for (size_t k = 0; k < count; ++k) {
+        if (parts[k].clipped)
             return clip;
-        r.left = std::min(r.left, scan.parts[k].left);
-        r.right = std::max(r.right, scan.parts[k].right);
-        r.top = std::min(r.top, scan.parts[k].top);
-        r.bottom = std::max(r.bottom, scan.parts[k].bottom);
+        r.left = std::min(r.left, parts[k].rect.left);
+        r.right = std::max(r.right, parts[k].rect.right);
+        r.top = std::min(r.top, parts[k].rect.top);
+        r.bottom = std::max(r.bottom, parts[k].rect.bottom);
     }
     if (!(r.left <= r.right && r.top <= r.bottom))
         return {clip.right, clip.bottom, clip.left, clip.top}; // no vertex on screen: empty

@@ -102,11 +102,19 @@ struct ScreenRect
     float left, top, right, bottom;
 };
 
-/// The rectangle of the screen positions of vertices [0, count) that have
-/// clip code 0, within `clip`; all of `clip` when a vertex is clipped. Many
-/// vertices are scanned on the device's threads.
-ScreenRect VertexScreenRect(const uint8_t* codes, const ScreenVertex* screen, UINT count,
-                            const ScreenRect& clip);
+/// The rectangle of the screen positions of a range of vertices that have
+/// clip code 0 (inverted when there is none), and whether a vertex of the
+/// range is clipped.
+struct RangeRect
+{
+    ScreenRect rect;
+    bool clipped;
+};
+RangeRect VertexRangeRect(const uint8_t* codes, const ScreenVertex* screen, UINT from, UINT to);
+/// The rectangle of a draw's vertices from those of its ranges, within
+/// `clip`: all of `clip` when a vertex is clipped, an inverted one when no
+/// vertex is on screen.
+ScreenRect MergeRangeRects(const RangeRect* parts, size_t count, const ScreenRect& clip);
 
 /// Most bands the rows are cut into.
 constexpr int kMaxBinBands = 1024;

@@ -1,9 +1,9 @@
-// Draw calls: checking the call and its vertex and index ranges, vertex
-// processing, and handing the primitives to assembly (primitive.cpp) on
-// the calling thread, or to the queue that draws them in bands of rows on
-// the device's threads (drawqueue.h).
+// Draw calls: checking the call and its vertex and index ranges, then
+// vertex processing and assembly (primitive.cpp) on the calling thread, or
+// a copy of the call for the queue that transforms its vertices and draws
+// it in bands of rows on the device's threads (drawqueue.h).
 #include <algorithm>
-#include <cmath>
+#include <cstring>
 
 #include "platform/d3d9/bands.h"
 #include "platform/d3d9/device.h"
@@ -66,11 +66,10 @@ bool DecodesLevels(const PixelState& ps)
     return decodes;
 }
 
-// The work of a primitive's setup in pixels, for a queued draw's work.
-constexpr float kPrimitiveWork = 32.0f;
-
-// Vertices a vertex-processing band takes at least.
-constexpr UINT kBandMinVertices = 2048;
+// Vertices of a draw whose streams are copied for the flush to transform;
+// a draw of more is transformed when called (on the threads), as copying
+// would cost about as much as transforming on many threads.
+constexpr UINT kMostCopiedVertices = 8192;
 
 } // namespace
 
@@ -171,7 +170,8 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
             screen_.resize(numVertices);
         }
         const VertexStore verts{vertexCache_.data(), stride};
-        ProcessVertexRange(setup, verts, base, strides, numVertices, codes_.data(), screen_.data());
+        TransformVertices(setup, layout_, pixel_.attrCount, base, strides, 0, numVertices, verts,
+                          codes_.data(), screen_.data());
         std::vector<float> pointSizes;
         if (type == D3DPT_POINTLIST)
             pointSizes = PointSizes(rs, caps_.MaxPointSize, vertex_, layout_, vertexShader_ != nullptr, base,
@@ -181,22 +181,50 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
         return D3D_OK;
     }
 
-    // Queued for the device's threads, with everything it draws with.
+    // Queued for the device's threads, with everything it draws with; its
+    // vertices are transformed by the flush.
     if (queue_.Full(numVertices * stride) || DecodesLevels(pixel_))
         FlushDraws();
     QueuedDraw& q = queue_.Next();
     q.pixel = pixel_;
     q.vertex = vertex_;
     std::memcpy(q.psConstants, state_.psConstants, sizeof q.psConstants);
+    if (vertex_.vertexShader)
+        std::memcpy(q.vsConstants, state_.vsConstants, sizeof q.vsConstants);
     q.setup = MakePrimitiveSetup(q.pixel, q.vertex, layout_.positionT, rs[D3DRS_SHADEMODE],
                                  rs[D3DRS_CULLMODE], rs[D3DRS_FILLMODE]);
     q.type = type;
     q.primitiveCount = primitiveCount;
+    q.layout = layout_;
+    q.attrCount = pixel_.attrCount;
+    q.vertexCount = numVertices;
+    // A draw of few vertices takes a copy of each used stream's bytes (up to
+    // the end of the last vertex's elements) for the flush to transform; one
+    // of many is transformed now, without the copy.
+    const bool copies = numVertices <= kMostCopiedVertices;
+    size_t ends[kMaxStreams] = {};
+    for (const InputElement& e : layout_.elements)
+        ends[e.stream] = std::max(ends[e.stream], size_t(e.offset) + DeclTypeSize(e.type));
+    size_t bytes = 0;
+    for (int k = 0; k < kMaxStreams; ++k)
+        if (base[k] && copies)
+            bytes += size_t(numVertices - 1) * strides[k] + ends[k];
+    q.source.resize(bytes);
+    bytes = 0;
+    for (int k = 0; k < kMaxStreams; ++k) {
+        q.strides[k] = strides[k];
+        q.streams[k] = base[k];
+        if (base[k] && copies) {
+            q.streams[k] = q.source.data() + bytes;
+            std::memcpy(q.source.data() + bytes, base[k], size_t(numVertices - 1) * strides[k] + ends[k]);
+            bytes += size_t(numVertices - 1) * strides[k] + ends[k];
+        }
+    }
+    q.transformed = false;
     q.stride = stride;
     q.vertices.resize(numVertices * stride);
     q.codes.resize(numVertices);
     q.screen.resize(numVertices);
-    ProcessVertexRange(q.setup, q.Store(), base, strides, numVertices, q.codes.data(), q.screen.data());
     q.indices = indices;
     if (indexData) {
         const auto* bytes = static_cast<const uint8_t*>(indexData);
@@ -209,61 +237,11 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
         q.pointSizes = PointSizes(rs, caps_.MaxPointSize, vertex_, layout_, vertexShader_ != nullptr, base,
                                   strides, numVertices);
     q.sprites = sprites;
-    // Rows a triangle may draw in: those of the vertices (all of the clip
-    // rectangle when one is clipped), two more either way (see binning.h);
-    // points of any size and lines may draw anywhere.
-    const ScreenRect clip{float(pixel_.clipX0), float(pixel_.clipY0), float(pixel_.clipX1),
-                          float(pixel_.clipY1)};
-    const ScreenRect rect = VertexScreenRect(q.codes.data(), q.screen.data(), numVertices, clip);
-    q.work = std::max(0.0f, rect.right - rect.left) * std::max(0.0f, rect.bottom - rect.top) +
-             kPrimitiveWork * float(primitiveCount);
-    q.rowTop = pixel_.clipY0;
-    q.rowEnd = pixel_.clipY1;
-    if (IsTriangles(type)) {
-        q.rowTop = std::max(pixel_.clipY0, int(std::floor(rect.top)) - 2);
-        q.rowEnd = std::min(pixel_.clipY1, int(std::floor(rect.bottom)) + 3);
-    }
     PrepareSharedReads(q.pixel);
     queue_.Commit();
+    if (!copies)
+        queue_.TransformLast();
     return D3D_OK;
-}
-
-void Device::ProcessVertexRange(const PrimitiveSetup& setup, const VertexStore& verts,
-                                const uint8_t* const* base, const UINT* strides, UINT count, uint8_t* codes,
-                                ScreenVertex* screen)
-{
-    // Runs of vertices small enough that their positions are still in the
-    // cache when their clip codes and screen positions are made.
-    constexpr UINT kRun = 32 * kShaderLanes;
-    auto process = [&](UINT first, UINT n) {
-        for (UINT start = first; start < first + n; start += kRun) {
-            const UINT run = std::min(kRun, first + n - start);
-            const uint8_t* streams[kMaxStreams];
-            for (int k = 0; k < kMaxStreams; ++k)
-                streams[k] = base[k] ? base[k] + size_t(start) * strides[k] : nullptr;
-            const VertexStore out = verts.From(start);
-            if (vertexShader_)
-                ProcessVerticesShader(vertex_, layout_, streams, strides, run, pixel_.attrCount, out);
-            else
-                ProcessVertices(vertex_, layout_, streams, strides, run, pixel_.attrCount, out);
-            ClipAndMapVertices(setup, out, run, codes + start, screen + start);
-        }
-    };
-    const UINT most =
-        DeviceSplitsEveryDraw() ? (count + kShaderLanes - 1) / kShaderLanes : count / kBandMinVertices;
-    const int bands = int(std::min(UINT(DeviceThreads()), most));
-    if (bands <= 1) {
-        process(0, count);
-        return;
-    }
-    // Whole batches of shader lanes per band, so that the batches are the
-    // ones a single thread runs.
-    RunBands(bands, [&](int band) {
-        const UINT first = count * UINT(band) / UINT(bands) / kShaderLanes * kShaderLanes;
-        const UINT end =
-            band + 1 == bands ? count : count * UINT(band + 1) / UINT(bands) / kShaderLanes * kShaderLanes;
-        process(first, end - first);
-    });
 }
 
 bool Device::FindStreams(int64_t first, UINT numVertices, const uint8_t* userVertices, UINT userStride,

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 
 #include "platform/d3d9/bands.h"
 #include "platform/d3d9/pointsprite.h"
@@ -30,6 +31,14 @@ constexpr UINT kTestPieceTriangles = 64;
 // wait for the threads would cost more than binning them (some ten
 // nanoseconds each), all the more on a busy machine.
 constexpr UINT kMinSharedBinTriangles = 4096;
+// Vertices of a piece of the vertex work (whole runs of shader batches);
+// tests that split every draw transform in pieces of one batch.
+constexpr UINT kVertexRun = 32 * kShaderLanes;
+constexpr UINT kPieceVertices = 8 * kVertexRun;
+// Queued vertices below which the calling thread transforms them alone.
+constexpr UINT kMinSharedVertices = 2048;
+// The work of a primitive's setup in pixels, for a queued draw's work.
+constexpr float kPrimitiveWork = 32.0f;
 // Bin entries (4 bytes each) the pieces of one turn may need at most (each
 // triangle may go to every band of its draw's rows): a queue whose
 // triangles could need more is drawn in several turns. The lists take only
@@ -75,6 +84,27 @@ void AssemblePrimitives(const PrimitiveSetup& setup, D3DPRIMITIVETYPE type, UINT
     }
 }
 
+void TransformVertices(const PrimitiveSetup& setup, const InputLayout& layout, int attrCount,
+                       const uint8_t* const* streams, const UINT* strides, UINT first, UINT count,
+                       const VertexStore& verts, uint8_t* codes, ScreenVertex* screen)
+{
+    // Runs of vertices small enough that their positions are still in the
+    // cache when their clip codes and screen positions are made.
+    const VertexConfig& config = *setup.vertex;
+    for (UINT start = first; start < first + count; start += kVertexRun) {
+        const UINT run = std::min(kVertexRun, first + count - start);
+        const uint8_t* at[kMaxStreams];
+        for (int k = 0; k < kMaxStreams; ++k)
+            at[k] = streams[k] ? streams[k] + size_t(start) * strides[k] : nullptr;
+        const VertexStore out = verts.From(start);
+        if (config.vertexShader)
+            ProcessVerticesShader(config, layout, at, strides, run, attrCount, out);
+        else
+            ProcessVertices(config, layout, at, strides, run, attrCount, out);
+        ClipAndMapVertices(setup, out, run, codes + start, screen + start);
+    }
+}
+
 QueuedDraw& DrawQueue::Next()
 {
     if (count_ == draws_.size())
@@ -103,6 +133,7 @@ void DrawQueue::Commit()
     d.setup.pixel = &d.pixel;
     d.setup.vertex = &d.vertex;
     d.pixel.shaderState.constants = d.psConstants;
+    d.vertex.vsConstants = d.vsConstants;
     d.indices.data = d.indexBytes.empty() ? nullptr : d.indexBytes.data();
     floats_ += d.vertices.size();
     ++count_;
@@ -113,10 +144,62 @@ bool DrawQueue::Full(size_t floats) const
     return count_ > 0 && (count_ >= kMaxQueuedDraws || floats_ + floats > kMaxQueuedFloats);
 }
 
+void DrawQueue::TransformDraws(size_t first)
+{
+    const UINT pieceSize = DeviceSplitsEveryDraw() ? UINT(kShaderLanes) : kPieceVertices;
+    vertexPieces_.clear();
+    size_t vertices = 0;
+    for (size_t i = first; i < count_; ++i) {
+        QueuedDraw& d = *draws_[i];
+        if (d.clears || d.transformed)
+            continue;
+        for (UINT from = 0; from < d.vertexCount; from += pieceSize)
+            vertexPieces_.push_back({uint32_t(i), from, std::min(pieceSize, d.vertexCount - from)});
+        vertices += d.vertexCount;
+        d.transformed = true;
+    }
+    rects_.resize(vertexPieces_.size());
+    const auto transform = [this](int k) {
+        const VertexPiece& piece = vertexPieces_[size_t(k)];
+        QueuedDraw& d = *draws_[piece.draw];
+        TransformVertices(d.setup, d.layout, d.attrCount, d.streams, d.strides, piece.first, piece.count,
+                          d.Store(), d.codes.data(), d.screen.data());
+        rects_[size_t(k)] =
+            VertexRangeRect(d.codes.data(), d.screen.data(), piece.first, piece.first + piece.count);
+    };
+    if (vertices >= kMinSharedVertices || pieceSize == UINT(kShaderLanes))
+        RunBands(int(vertexPieces_.size()), transform);
+    else
+        for (size_t k = 0; k < vertexPieces_.size(); ++k)
+            transform(int(k));
+    // Rows a triangle may draw in: those of the vertices (all of the clip
+    // rectangle when one is clipped), two more either way (see binning.h);
+    // points of any size and lines may draw anywhere.
+    for (size_t k = 0; k < vertexPieces_.size();) {
+        QueuedDraw& d = *draws_[vertexPieces_[k].draw];
+        size_t end = k + 1;
+        while (end < vertexPieces_.size() && vertexPieces_[end].draw == vertexPieces_[k].draw)
+            ++end;
+        const ScreenRect clip{float(d.pixel.clipX0), float(d.pixel.clipY0), float(d.pixel.clipX1),
+                              float(d.pixel.clipY1)};
+        const ScreenRect rect = MergeRangeRects(rects_.data() + k, end - k, clip);
+        d.work = std::max(0.0f, rect.right - rect.left) * std::max(0.0f, rect.bottom - rect.top) +
+                 kPrimitiveWork * float(d.primitiveCount);
+        d.rowTop = d.pixel.clipY0;
+        d.rowEnd = d.pixel.clipY1;
+        if (IsTriangles(d.type)) {
+            d.rowTop = std::max(d.pixel.clipY0, int(std::floor(rect.top)) - 2);
+            d.rowEnd = std::min(d.pixel.clipY1, int(std::floor(rect.bottom)) + 3);
+        }
+        k = end;
+    }
+}
+
 void DrawQueue::Flush()
 {
     if (count_ == 0)
         return;
+    TransformDraws(0);
     int top = INT_MAX, bottom = INT_MIN;
     double work = 0;
     for (size_t i = 0; i < count_; ++i) {

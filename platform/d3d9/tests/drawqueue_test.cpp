@@ -384,6 +384,63 @@ void ConstantsChangedBetweenDraws(Readings& r)
             {{4, 60}, kYellow}});
 }
 
+// Vertices are transformed by the flush too: each draw with the shader
+// constants, matrices and vertices of its call; a draw of many vertices
+// (transformed when called, in pieces of which one is clipped) comes out
+// whole.
+void VertexWorkOfTheCall(Readings& r)
+{
+    struct Vertex
+    {
+        float x, y, z;
+        D3DCOLOR colour;
+    };
+    r.d->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+    r.d->SetRenderState(D3DRS_LIGHTING, 0);
+    r.d->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+    // The left quarter of clip space, moved and coloured by the constants.
+    Vertex quad[4] = {
+        {-1, 1, 0.5f, kWhite}, {-0.5f, 1, 0.5f, kWhite}, {-1, -1, 0.5f, kWhite}, {-0.5f, -1, 0.5f, kWhite}};
+    const std::vector<DWORD> tokens = Assemble("vs_1_1\ndcl_position v0\nadd oPos, v0, c4\nmov oD0, c0\n");
+    IDirect3DVertexShader9* shader = nullptr;
+    ASSERT_EQ(r.d->CreateVertexShader(tokens.data(), &shader), D3D_OK);
+    r.d->SetVertexShader(shader);
+    const float red[4] = {1, 0, 0, 1}, green[4] = {0, 1, 0, 1}, stay[4] = {0, 0, 0, 0},
+                move[4] = {0.5f, 0, 0, 0};
+    r.d->SetVertexShaderConstantF(0, red, 1);
+    r.d->SetVertexShaderConstantF(4, stay, 1);
+    r.d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex));
+    r.d->SetVertexShaderConstantF(0, green, 1);
+    r.d->SetVertexShaderConstantF(4, move, 1);
+    r.d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex));
+    r.d->SetVertexShader(nullptr);
+    shader->Release(); // freed with draws of it queued
+    D3DMATRIX world{};
+    world.m[0][0] = world.m[1][1] = world.m[2][2] = world.m[3][3] = 1;
+    for (const auto& [x, colour] : {std::pair{1.0f, kBlue}, std::pair{1.5f, kYellow}}) {
+        world.m[3][0] = x;
+        r.d->SetTransform(D3DTS_WORLD, &world);
+        for (Vertex& v : quad)
+            v.colour = colour;
+        r.d->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex));
+    }
+    world.m[3][0] = 0;
+    r.d->SetTransform(D3DTS_WORLD, &world);
+    // Thin triangles along the bottom, then one whose vertices on screen are
+    // at the bottom and whose third, beyond the guard band, is clipped: it
+    // reaches up to the top past the right edge.
+    std::vector<Vertex> many;
+    for (int i = 0; i < 2800; ++i) {
+        const float x = -1 + float(i) * (2.0f / 2800), c = float(i % 256);
+        const D3DCOLOR colour = 0xFF000000u | uint32_t(c) << 8 | uint32_t(255 - c);
+        many.insert(many.end(),
+                    {{x, -0.25f, 0.5f, colour}, {x + 0.01f, -1, 0.5f, colour}, {x, -1, 0.5f, colour}});
+    }
+    many.insert(many.end(), {{0.5f, -1, 0.5f, kCyan}, {400, 1600, 0.5f, kCyan}, {3, -1, 0.5f, kCyan}});
+    r.d->DrawPrimitiveUP(D3DPT_TRIANGLELIST, UINT(many.size() / 3), many.data(), sizeof(Vertex));
+    r.Read({{{10, 10}, kRed}, {{30, 10}, kGreen}, {{60, 10}, kBlue}, {{80, 10}, kYellow}, {{95, 10}, kCyan}});
+}
+
 // Blended overlapping draws of every size come out in submission order,
 // also when more draws are made than the queue holds at once.
 void ManyOverlappingBlendedDraws(Readings& r)
@@ -446,6 +503,7 @@ const Case kCases[] = {
     {"CopiesBetweenDraws", CopiesBetweenDraws},
     {"BuffersRewrittenBetweenDraws", BuffersRewrittenBetweenDraws},
     {"ConstantsChangedBetweenDraws", ConstantsChangedBetweenDraws},
+    {"VertexWorkOfTheCall", VertexWorkOfTheCall},
     {"ManyOverlappingBlendedDraws", ManyOverlappingBlendedDraws},
     {"FewLargeDraws", FewLargeDraws},
 };
