@@ -653,8 +653,7 @@ bool AstarSearch(CSpatialGraph& graph, CPathRecord& path, CGraphNode* start, CGr
 
 bool AstarFirstArcs(CSpatialGraph& graph, CGraphNode* start, void* user, uint32_t* firstArcs)
 {
-    if (start != nullptr)
-        std::fill_n(firstArcs, size_t(graph.GetHighestNodeIndex() + 1), kAstarNoFirstArc);
+    std::fill_n(firstArcs, size_t(graph.GetHighestNodeIndex() + 1), kAstarNoFirstArc);
     if (!CheckQuery(graph, start, start))
         return false;
     if (typeid(*graph.GetHeuristic()) != typeid(CZeroHeuristic)) {
