@@ -64,6 +64,22 @@ IDirect3DTexture9* SolidTexture(IDirect3DDevice9* d, uint32_t colour)
     return MakeTexture(d, 2, 2, std::vector<uint32_t>(4, colour));
 }
 
+void BlendBySourceAlpha(IDirect3DDevice9* d)
+{
+    d->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+    d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
+    d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+}
+
+/// The same numbers on every run: next(range) is below range.
+auto Numbers(uint32_t seed)
+{
+    return [seed](uint32_t range) mutable {
+        seed = seed * 1664525u + 1013904223u;
+        return (seed >> 8) % range;
+    };
+}
+
 void FillTexture(IDirect3DTexture9* texture, uint32_t colour)
 {
     D3DLOCKED_RECT lr;
@@ -235,14 +251,8 @@ void ReadsRightAfterClears(Readings& r)
 // blended and depth-tested draws, more than the queue holds at once.
 void ManyClearsAmongDraws(Readings& r)
 {
-    r.d->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
-    r.d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    r.d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    uint32_t seed = 777;
-    auto next = [&seed](uint32_t range) {
-        seed = seed * 1664525u + 1013904223u;
-        return (seed >> 8) % range;
-    };
+    BlendBySourceAlpha(r.d);
+    auto next = Numbers(777);
     for (int i = 0; i < 5000; ++i) {
         const LONG x = LONG(next(kWidth)), y = LONG(next(kHeight));
         const LONG w = LONG(1 + next(i % 40 == 0 ? kWidth : 16)),
@@ -445,14 +455,8 @@ void VertexWorkOfTheCall(Readings& r)
 // also when more draws are made than the queue holds at once.
 void ManyOverlappingBlendedDraws(Readings& r)
 {
-    r.d->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
-    r.d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    r.d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
-    uint32_t seed = 12345;
-    auto next = [&seed](uint32_t range) {
-        seed = seed * 1664525u + 1013904223u;
-        return (seed >> 8) % range;
-    };
+    BlendBySourceAlpha(r.d);
+    auto next = Numbers(12345);
     for (int i = 0; i < 5000; ++i) {
         const float x = float(next(kWidth)), y = float(next(kHeight));
         const float w = float(1 + next(i % 50 == 0 ? kWidth : 12)),
@@ -468,9 +472,7 @@ void ManyOverlappingBlendedDraws(Readings& r)
 void FewLargeDraws(Readings& r)
 {
     DrawRect(r.d, 0, 0, 96, 64, 0.5f, kRed);
-    r.d->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
-    r.d->SetRenderState(D3DRS_SRCBLEND, D3DBLEND_SRCALPHA);
-    r.d->SetRenderState(D3DRS_DESTBLEND, D3DBLEND_INVSRCALPHA);
+    BlendBySourceAlpha(r.d);
     DrawRect(r.d, 0, 0, 96, 64, 0.5f, 0x800000FFu);
     DrawRect(r.d, 0, 0, 96, 64, 0.5f, 0x8000FF00u);
     r.d->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
