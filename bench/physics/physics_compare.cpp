@@ -331,14 +331,14 @@ int CompareDistance(int rounds)
     // boxes' centres finds, at least Bullet's least depth (EPA).
     ComparePairs("hull pairs apart, distance (GJK)", rounds, PairsInRegime(scene.hullPairs, hulls, false),
                  scene.hulls, hulls, true);
-    ComparePairs("hull pairs overlapping, depth along the shift (Bullet: least depth, EPA)", rounds,
+    ComparePairs("hull pairs overlapping, depth along the shift against Bullet's least depth (EPA)", rounds,
                  PairsInRegime(scene.hullPairs, hulls, true), scene.hulls, hulls, true);
     // The largest gap over the 15 axes: overlapping, the least depth, as
     // EPA's; apart, at most the distance (equal when the closest features
     // are a face and a corner or two edges).
     ComparePairs("box pairs overlapping, least depth (separating axes)", rounds,
                  PairsInRegime(scene.boxPairs, boxes, true), scene.boxes, boxes, false);
-    ComparePairs("box pairs apart, largest axis gap (Bullet: distance, GJK)", rounds,
+    ComparePairs("box pairs apart, largest axis gap against Bullet's distance (GJK)", rounds,
                  PairsInRegime(scene.boxPairs, boxes, false), scene.boxes, boxes, false);
 
     Race builds = RunRounds(
