@@ -178,8 +178,8 @@ int CompareShapes(int rounds)
                 }
             },
             peerSupport);
-        PrintRow(std::string("support feature, ") + shape.name, double(rounds) * repeats * directions.size(),
-                 features);
+        PrintRow(std::string("support feature, ") + shape.name + " (Bullet gives one point)",
+                 double(rounds) * repeats * directions.size(), features);
 
         btCollisionObject object;
         object.setCollisionShape(peer.get());
@@ -212,8 +212,8 @@ int CompareShapes(int rounds)
                     }
                 }
             });
-        PrintRow(std::string("line test, ") + shape.name, double(rounds) * (repeats / 10) * segments.size(),
-                 lines);
+        PrintRow(std::string("line test, ") + shape.name + " (Bullet's general convex cast, rayTestSingle)",
+                 double(rounds) * (repeats / 10) * segments.size(), lines);
         std::printf("%-34s %12d %12d\n", "  hits (grazing ones may differ)", oursHits, peerHits);
         if (sink == 12345.0) {
             std::printf(" ");
