@@ -10,8 +10,9 @@
 //   physics-sim run <scenario> [--svg f] [--csv f] [--solver scalar|sse] [--layout n]
 //                                     a named scene stepped through a whole context
 //                                     (ragdoll-drop, ragdoll-heap, world-drop: see
-//                                     their files); --moves, --velocity-moves set
-//                                     the solver's move limits
+//                                     their files, which make their context
+//                                     themselves and take no --layout); --moves,
+//                                     --velocity-moves set the solver's move limits
 //   physics-sim dump <file>           the physics chunks of a stream file
 //   physics-sim corpus <folder>       the hull builder's fuzz seeds
 //   physics-sim corpus --grid <folder> the grid data block's fuzz seeds
@@ -85,7 +86,9 @@ int main(int argc, char** argv)
     run->add_option("--csv", runCsv, "write the height trace to this CSV file");
     run->add_option("--solver", solverPath, "solver kernels: scalar or sse")
         ->check(ToolCli::IsMember({"scalar", "sse"}));
-    run->add_option("--layout", runOptions.layout, "working-memory layout flags (context parameter 0)");
+    run->add_option("--layout", runOptions.layout,
+                    "working-memory layout flags (context parameter 0; not for ragdoll-drop, ragdoll-heap or "
+                    "world-drop)");
     run->add_option("--steps", runOptions.steps, "steps to run (default: the scenario's)")
         ->check(ToolCli::Range(1, 100000));
     run->add_option("--block-rows", runOptions.blockRows,
@@ -137,7 +140,14 @@ int main(int argc, char** argv)
         result = report.passed ? 0 : 1;
     } else if (run->parsed()) {
         runOptions.mode = solverPath == "scalar" ? 1 : solverPath == "sse" ? 2 : 0;
-        if (scenario == kRagdollDropName) {
+        const bool ownContext =
+            scenario == kRagdollDropName || scenario == kRagdollHeapName || scenario == kWorldDropName;
+        if (ownContext && run->count("--layout") > 0) {
+            // These scenes make their context themselves, without the layout.
+            std::fprintf(stderr, "physics-sim: %s makes its context itself and takes no --layout\n",
+                         scenario.c_str());
+            result = 2;
+        } else if (scenario == kRagdollDropName) {
             result = RunRagdollDropCommand(runOptions, runSvg, runCsv);
         } else if (scenario == kRagdollHeapName) {
             result = RunRagdollHeapCommand(runOptions);

@@ -16,7 +16,7 @@ ScenarioReport RunRagdollDrop(const ScenarioOptions& options, float* gap)
     scene.AddRagdoll({1.5f, 0.6f, 0.5f}, 0.7f, 1.2f);
     const int steps = options.steps > 0 ? options.steps : 2400;
     OlpPipeline* pipeline = OlpContextGetPipeline(scene.context);
-    ApplyScenarioMoves(pipeline, options);
+    ApplyScenarioOptions(pipeline, options);
     for (int n = 0; n < steps; ++n) {
         scene.Step();
         std::vector<float> heights;
@@ -66,7 +66,7 @@ int RunRagdollHeapCommand(const ScenarioOptions& options)
         return 1;
     }
     OlpPipeline* pipeline = OlpContextGetPipeline(scene.context);
-    ApplyScenarioMoves(pipeline, options);
+    ApplyScenarioOptions(pipeline, options);
     for (uint32_t i = 0; i < kCount; ++i) {
         V3d base;
         float yaw = 0.0f, tilt = 0.0f;

@@ -118,7 +118,7 @@ WorldDropReport RunWorldDrop(const ScenarioOptions& options)
     OlpPipelineSetGravity(pipeline, g);
     OlpPipelineSetMaxPosIterations(pipeline, kRagdollSceneIterations);
     OlpPipelineSetMaxVelIterations(pipeline, kRagdollSceneIterations);
-    ApplyScenarioMoves(pipeline, options);
+    ApplyScenarioOptions(pipeline, options);
     OlpMgr* mgr = OlpContextGetMgr(context);
     OlpVolume* ground = OlpTrilistCreate(world, kOlpTrilistWorld);
     OlpVolumeSetSlide(ground, 0.8f);

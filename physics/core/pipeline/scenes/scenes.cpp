@@ -312,8 +312,15 @@ void SetLayout(OlpContextParams* params, void* data)
 
 } // namespace
 
-void ApplyScenarioMoves(OlpPipeline* pipeline, const ScenarioOptions& options)
+void ApplyScenarioOptions(OlpPipeline* pipeline, const ScenarioOptions& options)
 {
+    if (options.mode != 0) {
+        pipeline->mode = options.mode;
+        pipeline->kernels = OlpSolverKernelsForMode(options.mode);
+    }
+    if (options.blockRows > 0) {
+        OlpPipelineSetIslandBlockRows(pipeline, options.blockRows);
+    }
     if (options.positionMoves > 0) {
         OlpPipelineSetMaxPosIterations(pipeline, options.positionMoves);
     }
@@ -332,15 +339,8 @@ ScenarioReport RunScenario(const std::string& name, const ScenarioOptions& optio
         report.known = false;
         return report;
     }
-    if (options.mode != 0) {
-        scene.pipeline->mode = options.mode;
-        scene.pipeline->kernels = OlpSolverKernelsForMode(options.mode);
-    }
     steps = options.steps > 0 ? options.steps : steps;
-    if (options.blockRows > 0) {
-        OlpPipelineSetIslandBlockRows(scene.pipeline, options.blockRows);
-    }
-    ApplyScenarioMoves(scene.pipeline, options);
+    ApplyScenarioOptions(scene.pipeline, options);
     std::vector<int> sleptAt(scene.bodies.size(), -1);
     for (int n = 1; n <= steps; ++n) {
         scene.Step();

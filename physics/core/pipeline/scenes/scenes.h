@@ -99,8 +99,9 @@ struct ScenarioOptions
     uint32_t velocityMoves = 0;    ///< of the velocity pass; 0: the scenario's
 };
 
-/// Sets the move limits `options` asks for on `pipeline`.
-void ApplyScenarioMoves(OlpPipeline* pipeline, const ScenarioOptions& options);
+/// Sets the kernels, island block size and move limits `options` asks for
+/// on `pipeline` (the layout is the context's, set when it is made).
+void ApplyScenarioOptions(OlpPipeline* pipeline, const ScenarioOptions& options);
 
 /// Names of the scenarios, for the usage text.
 const std::vector<std::string>& ScenarioNames();
