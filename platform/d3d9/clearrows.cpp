@@ -3,7 +3,19 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/d3d9/format.h"
+
 namespace d3d9sw {
+
+void EncodeClearColour(ClearRows& clear, D3DCOLOR color)
+{
+    LONG widest = 0;
+    for (const RECT& r : clear.colourRects)
+        widest = std::max(widest, r.right - r.left);
+    const std::vector<uint32_t> row(size_t(widest), color);
+    clear.encoded.resize(size_t(widest) * clear.colour->info.bytesPerPixel);
+    EncodeRow(clear.colour->format, row.data(), clear.encoded.data(), UINT(widest));
+}
 
 void FillClearRows(const ClearRows& clear, int top, int bottom)
 {

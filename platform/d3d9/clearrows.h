@@ -26,6 +26,9 @@ struct ClearRows
     float pixels = 0;             ///< of every rectangle, colour and depth
 };
 
+/// Sets `encoded` to `color` in the colour surface's format, as wide as the
+/// widest of colourRects.
+void EncodeClearColour(ClearRows& clear, D3DCOLOR color);
 /// Fills what the clear's rectangles hold of rows [top, bottom).
 void FillClearRows(const ClearRows& clear, int top, int bottom);
 

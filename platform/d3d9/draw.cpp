@@ -202,22 +202,23 @@ HRESULT Device::Draw(D3DPRIMITIVETYPE type, UINT primitiveCount, int baseVertex,
     // the end of the last vertex's elements) for the flush to transform; one
     // of many is transformed now, without the copy.
     const bool copies = numVertices <= kMostCopiedVertices;
-    size_t ends[kMaxStreams] = {};
+    size_t sizes[kMaxStreams] = {}; // the ends of the last vertex's elements
     for (const InputElement& e : layout_.elements)
-        ends[e.stream] = std::max(ends[e.stream], size_t(e.offset) + DeclTypeSize(e.type));
+        sizes[e.stream] = std::max(sizes[e.stream], size_t(e.offset) + DeclTypeSize(e.type));
     size_t bytes = 0;
-    for (int k = 0; k < kMaxStreams; ++k)
-        if (base[k] && copies)
-            bytes += size_t(numVertices - 1) * strides[k] + ends[k];
+    for (int k = 0; k < kMaxStreams; ++k) {
+        sizes[k] = base[k] && copies ? size_t(numVertices - 1) * strides[k] + sizes[k] : 0;
+        bytes += sizes[k];
+    }
     q.source.resize(bytes);
     bytes = 0;
     for (int k = 0; k < kMaxStreams; ++k) {
         q.strides[k] = strides[k];
         q.streams[k] = base[k];
-        if (base[k] && copies) {
+        if (sizes[k] > 0) {
             q.streams[k] = q.source.data() + bytes;
-            std::memcpy(q.source.data() + bytes, base[k], size_t(numVertices - 1) * strides[k] + ends[k]);
-            bytes += size_t(numVertices - 1) * strides[k] + ends[k];
+            std::memcpy(q.source.data() + bytes, base[k], sizes[k]);
+            bytes += sizes[k];
         }
     }
     q.transformed = false;

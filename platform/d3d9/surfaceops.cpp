@@ -51,21 +51,6 @@ void FillRows(const RECT& r, const std::function<void(LONG, LONG)>& fill)
              [&](int band) { fill(r.top + height * band / bands, r.top + height * (band + 1) / bands); });
 }
 
-// Fills a rectangle of a colour surface with one A8R8G8B8 colour.
-void FillColour(Surface* s, const RECT& r, D3DCOLOR color)
-{
-    UINT n = UINT(r.right - r.left);
-    std::vector<uint32_t> src(n, color);
-    std::vector<uint8_t> encoded(size_t(n) * s->info.bytesPerPixel);
-    EncodeRow(s->format, src.data(), encoded.data(), n);
-    FillRows(r, [&](LONG top, LONG bottom) {
-        for (LONG y = top; y < bottom; ++y)
-            std::memcpy(s->bits.data() + size_t(y) * s->pitch + size_t(r.left) * s->info.bytesPerPixel,
-                        encoded.data(), encoded.size());
-    });
-    s->Touch();
-}
-
 } // namespace
 
 HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR color, float z, DWORD stencil)
@@ -130,12 +115,7 @@ HRESULT Device::Clear(DWORD count, const D3DRECT* rects, DWORD flags, D3DCOLOR c
     if (c.rowTop >= c.rowEnd) // nothing to fill (a queue slot is left unused)
         return D3D_OK;
     if (!c.colourRects.empty()) {
-        LONG widest = 0;
-        for (const RECT& r : c.colourRects)
-            widest = std::max(widest, r.right - r.left);
-        const std::vector<uint32_t> row(size_t(widest), color);
-        c.encoded.resize(size_t(widest) * c.colour->info.bytesPerPixel);
-        EncodeRow(c.colour->format, row.data(), c.encoded.data(), UINT(widest));
+        EncodeClearColour(c, color);
         c.colour->Touch();
     }
     if (!c.depthRects.empty())
@@ -156,7 +136,12 @@ HRESULT Device::ColorFill(IDirect3DSurface9* surface, const RECT* rect, D3DCOLOR
     RECT r = rect ? *rect : RECT{0, 0, LONG(s->width), LONG(s->height)};
     if (!ValidRect(r, s->width, s->height))
         return D3DERR_INVALIDCALL;
-    FillColour(s, r, color);
+    ClearRows fill;
+    fill.colour = s;
+    fill.colourRects.push_back(r);
+    EncodeClearColour(fill, color);
+    FillRows(r, [&fill](LONG top, LONG bottom) { FillClearRows(fill, int(top), int(bottom)); });
+    s->Touch();
     return D3D_OK;
 }
 
