@@ -11,7 +11,7 @@ void StepRagdolls(benchmark::State& state)
 {
     EngineTestStart();
     {
-        RagdollScene scene(kRagdollHeapCount);
+        RagdollScene scene(kRagdollHeapCount, RagdollSceneJoints::kBall);
         for (uint32_t i = 0; i < kRagdollHeapCount; ++i) {
             V3d base{};
             float yaw = 0.0f, tilt = 0.0f;

@@ -29,7 +29,8 @@ template <typename Step, typename Poses> Result Run(int steps, Step step, Poses 
 
 Result Ours(int steps)
 {
-    RagdollScene scene(kRagdollHeapCount);
+    // Plain ball joints, as the peers' point-to-point and ball joints.
+    RagdollScene scene(kRagdollHeapCount, RagdollSceneJoints::kBall);
     for (uint32_t i = 0; i < kRagdollHeapCount; ++i) {
         V3d base{};
         float yaw = 0.0f, tilt = 0.0f;

@@ -34,11 +34,21 @@ const RagdollScenePart kParts[kOlpRagdollParts] = {
     {{0.12f, 0.26f, 0.0f}, kAlongY, 0.06f, 0.14f, 4.0f},
 };
 
+// Twist limits: the neck turns the head, a shoulder its upper arm and an
+// elbow its forearm 60 degrees either way, a hip its thigh 30 and a knee its
+// shin 15.
+constexpr float kNeck = 1.0471976f;
+constexpr float kShoulder = 1.0471976f;
+constexpr float kElbow = 1.0471976f;
+constexpr float kHip = 0.5235988f;
+constexpr float kKnee = 0.2617994f;
+
 const RagdollSceneJoint kJoints[kOlpRagdollJoints] = {
-    {0, 1, {0.0f, 1.16f, 0.0f}},   {1, 2, {0.0f, 1.60f, 0.0f}},   {1, 3, {-0.20f, 1.50f, 0.0f}},
-    {3, 4, {-0.51f, 1.50f, 0.0f}}, {1, 5, {0.20f, 1.50f, 0.0f}},  {5, 6, {0.51f, 1.50f, 0.0f}},
-    {0, 7, {-0.12f, 0.88f, 0.0f}}, {7, 8, {-0.12f, 0.47f, 0.0f}}, {0, 9, {0.12f, 0.88f, 0.0f}},
-    {9, 10, {0.12f, 0.47f, 0.0f}},
+    {0, 1, {0.0f, 1.16f, 0.0f}, 0.0f},        {1, 2, {0.0f, 1.60f, 0.0f}, kNeck},
+    {1, 3, {-0.20f, 1.50f, 0.0f}, kShoulder}, {3, 4, {-0.51f, 1.50f, 0.0f}, kElbow},
+    {1, 5, {0.20f, 1.50f, 0.0f}, kShoulder},  {5, 6, {0.51f, 1.50f, 0.0f}, kElbow},
+    {0, 7, {-0.12f, 0.88f, 0.0f}, kHip},      {7, 8, {-0.12f, 0.47f, 0.0f}, kKnee},
+    {0, 9, {0.12f, 0.88f, 0.0f}, kHip},       {9, 10, {0.12f, 0.47f, 0.0f}, kKnee},
 };
 
 Matrix Translation(V3d at)
@@ -71,9 +81,30 @@ V3d Apply(const Matrix& m, V3d p)
     return m.right * p.x + m.up * p.y + m.at * p.z + m.pos;
 }
 
+// Twist is the turn about a joint frame's first axis: lay it along the
+// second part. Every part rests unturned, so both frames take the same
+// orientation and the rest pose has no twist.
+void LimitTwist(OlpJointDef* joint, const RagdollSceneJoint& s)
+{
+    Matrix axes = Translation({0, 0, 0});
+    if (!kParts[s.second].alongX) {
+        axes.right = {0, 1, 0};
+        axes.up = {-1, 0, 0};
+    }
+    OlpJointFrame turned;
+    OlpJointFrameFromMatrix(&turned, &axes);
+    for (OlpJointFrame& frame : joint->frames) {
+        frame.orientation = turned.orientation;
+    }
+    OlpJointLimitSetMode(&joint->limitA, 1);
+    OlpJointLimitSetAngle(&joint->limitA, 0, s.twist);
+    // A swing limit of 0 is off: the swing stays free.
+    OlpJointLimitSetAngle(&joint->limitA, 1, 0.0f);
+}
+
 } // namespace
 
-OlpRagdollDef* RagdollSceneCreateHumanoid()
+OlpRagdollDef* RagdollSceneCreateHumanoid(RagdollSceneJoints joints)
 {
     OlpRagdollDef* def = OlpRagdollDefCreate();
     if (def == nullptr) {
@@ -107,6 +138,9 @@ OlpRagdollDef* RagdollSceneCreateHumanoid()
         OlpRagdollSetJointIndex(def, j, 0, s.second);
         def->joints[j].frames[0].position = s.anchor - kParts[s.first].centre;
         def->joints[j].frames[1].position = s.anchor - kParts[s.second].centre;
+        if (joints == RagdollSceneJoints::kTwistLimited && s.twist > 0.0f) {
+            LimitTwist(&def->joints[j], s);
+        }
     }
     OlpRagdollDefSetMapping(def, keys, values, kOlpRagdollParts);
     return def;
@@ -140,7 +174,7 @@ Matrix RagdollSceneRestPose(uint32_t part)
     return Translation(kParts[part].centre);
 }
 
-RagdollScene::RagdollScene(uint32_t count)
+RagdollScene::RagdollScene(uint32_t count, RagdollSceneJoints joints)
 {
     OlpContextParams params;
     OlpContextParamsDefault(&params);
@@ -157,7 +191,7 @@ RagdollScene::RagdollScene(uint32_t count)
     }
     const float world[6] = {1000, 1000, 1000, -1000, -1000, -1000};
     context = OlpContextCreate(&params, 1.0f, world);
-    def = RagdollSceneCreateHumanoid();
+    def = RagdollSceneCreateHumanoid(joints);
     if (context == nullptr) {
         return;
     }

@@ -3,6 +3,14 @@
 // a humanoid of 11 capsules (pelvis, torso, head, two arms and two legs of
 // two parts each) held by 10 ball joints, its parts driving 11 bone
 // matrices. Stepped at 60 Hz with gravity (0, -10, 0).
+//
+// A ball joint takes no torque about its own anchor, so an upper arm or a
+// thigh, whose two joints both lie on its axis, would turn freely about
+// that axis, held clear of the ground by its ends: a landing that sets it
+// spinning would keep the ragdoll awake until damping slows it (so would a
+// head turning on its neck). A real ragdoll bounds the twist of its neck,
+// shoulders, elbows, hips and knees; the benchmark heap keeps plain ball
+// joints, as its Bullet and ODE peers do.
 
 #include <cstdint>
 #include <memory>
@@ -13,12 +21,20 @@
 /// Move limit of both solver passes (the demo's menu allows up to 5000).
 constexpr uint32_t kRagdollSceneIterations = 5000;
 
+/// The humanoid's joints: ball joints whose limbs' twist is bounded, or
+/// plain ball joints (the benchmark heap's, like its peers').
+enum class RagdollSceneJoints
+{
+    kTwistLimited,
+    kBall,
+};
+
 class RagdollScene
 {
   public:
     /// Room for `ragdolls` ragdolls, all of which may be active, heaped in
     /// one island if need be.
-    explicit RagdollScene(uint32_t ragdolls);
+    explicit RagdollScene(uint32_t ragdolls, RagdollSceneJoints joints = RagdollSceneJoints::kTwistLimited);
     ~RagdollScene();
     RagdollScene(const RagdollScene&) = delete;
     RagdollScene& operator=(const RagdollScene&) = delete;
@@ -59,11 +75,13 @@ struct RagdollScenePart
     bool alongX; ///< else along y
     float radius, halfLength, mass;
 };
-/// One ball joint: the parts it binds and its anchor in the rest pose.
+/// One ball joint: the parts it binds, its anchor in the rest pose and the
+/// largest twist of the second part about its own axis (radians; 0: free).
 struct RagdollSceneJoint
 {
     uint16_t first, second;
     V3d anchor;
+    float twist;
 };
 const RagdollScenePart& RagdollScenePartShape(uint32_t part);
 const RagdollSceneJoint& RagdollSceneJointShape(uint32_t joint);
@@ -73,6 +91,8 @@ void RagdollSceneHeapPlace(uint32_t i, V3d* base, float* yaw, float* tilt);
 
 /// The humanoid definition (a new reference): 11 parts keyed 0 to 10 and
 /// mapped on 11 bones, 10 ball joints, parts of one ragdoll never collide.
-OlpRagdollDef* RagdollSceneCreateHumanoid();
+/// With twist limits a limited joint's frames have their first axis along
+/// the second part (the twist axis) and a hard twist limit (block A).
+OlpRagdollDef* RagdollSceneCreateHumanoid(RagdollSceneJoints joints = RagdollSceneJoints::kTwistLimited);
 /// Part i's bone matrix in the rest pose standing at the origin.
 Matrix RagdollSceneRestPose(uint32_t part);

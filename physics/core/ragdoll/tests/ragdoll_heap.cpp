@@ -55,7 +55,7 @@ TEST_F(RagdollHeap, StarvedOfMovesItStaysBoundedAboveTheFloor)
     // pass cut short handed its whole result to the next step.
     for (const Case& c : {Case{10, 25, 75}, Case{15, 30, 90}}) {
         SCOPED_TRACE(testing::Message() << c.ragdolls << " ragdolls, " << c.position << "/" << c.velocity);
-        RagdollScene scene(c.ragdolls);
+        RagdollScene scene(c.ragdolls, RagdollSceneJoints::kBall);
         ASSERT_NE(scene.context, nullptr);
         OlpPipeline* pipeline = OlpContextGetPipeline(scene.context);
         OlpPipelineSetMaxPosIterations(pipeline, c.position);
