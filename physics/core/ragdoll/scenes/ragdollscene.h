@@ -4,7 +4,7 @@
 // two parts each) held by 10 ball joints, its parts driving 11 bone
 // matrices. Stepped at 60 Hz with gravity (0, -10, 0).
 //
-// A ball joint takes no torque about its own anchor, so an upper arm or a
+// A ball joint passes no torque between its parts, so an upper arm or a
 // thigh, whose two joints both lie on its axis, would turn freely about
 // that axis, held clear of the ground by its ends: a landing that sets it
 // spinning would keep the ragdoll awake until damping slows it (so would a
