@@ -116,6 +116,45 @@ float OlpSolvePivot(OlpSolveSystem* s, uint32_t row)
     return value - old;
 }
 
+uint32_t OlpSolvePlaceCouplings(const uint32_t* partGroupCount, uint32_t partCount, uint32_t largest,
+                                uint32_t room, uint32_t* partCouplingFirst)
+{
+    uint32_t taken = 0;
+    for (uint32_t p = 0; p < partCount; ++p) {
+        const uint32_t k = partGroupCount[p];
+        partCouplingFirst[p] = kOlpSolveUncoupled;
+        if (k > 0 && k <= largest && k * k <= room - taken) {
+            partCouplingFirst[p] = taken;
+            taken += k * k;
+        }
+    }
+    return taken;
+}
+
+void OlpSolveCouplePart(OlpSolveSystem* s, uint32_t part)
+{
+    const uint32_t k = s->partGroupCount[part];
+    const uint32_t* entries = s->adjacency + s->partGroupFirst[part];
+    OlpSolveCoupling* table = s->couplings + s->partCouplingFirst[part];
+    const OlpSolveBlock* allBlocks = s->blocks[0];
+    for (uint32_t i = 0; i < k; ++i) {
+        const OlpSolveBlock& moved = allBlocks[entries[i]];
+        for (uint32_t j = 0; j < k; ++j) {
+            const OlpSolveBlock& other = allBlocks[entries[j]];
+            for (uint32_t l = 0; l < 4; ++l) {
+                for (uint32_t m = 0; m < 4; ++m) {
+                    float sum = other.c[m] * moved.c[l];
+                    for (uint32_t c = 1; c < 6; ++c) {
+                        sum = sum + other.c[c * 4 + m] * moved.c[c * 4 + l];
+                    }
+                    table[i * k + j].c[l * 4 + m] = sum;
+                }
+            }
+        }
+    }
+    s->partCoupled[part] = 1;
+}
+
 void OlpSolvePropagate(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
 {
     uint32_t g = row / 4, lane = row % 4;
@@ -124,14 +163,31 @@ void OlpSolvePropagate(OlpSolveSystem* s, uint32_t row, float delta, float toler
         if (part < 0) {
             continue;
         }
+        auto p = static_cast<uint32_t>(part);
+        const uint32_t* entries = s->adjacency + s->partGroupFirst[p];
+        const uint32_t k = s->partGroupCount[p];
+        if (s->couplings != nullptr && s->partCouplingFirst[p] != kOlpSolveUncoupled) {
+            if (s->partCoupled[p] == 0) {
+                OlpSolveCouplePart(s, p);
+            }
+            const OlpSolveCoupling* table = s->couplings + s->partCouplingFirst[p] + s->groupSlots[g][e] * k;
+            for (uint32_t j = 0; j < k; ++j) {
+                uint32_t other = entries[j] >> 1;
+                for (uint32_t m = 0; m < 4; ++m) {
+                    s->residuals[other * 4 + m] =
+                        s->residuals[other * 4 + m] + table[j].c[lane * 4 + m] * delta;
+                }
+                OlpSolveScoreGroup(s, other, tolerance);
+            }
+            continue;
+        }
         const OlpSolveBlock& moved = s->blocks[g][e];
         float w[6];
         for (uint32_t c = 0; c < 6; ++c) {
             w[c] = moved.c[c * 4 + lane] * delta;
         }
-        auto p = static_cast<uint32_t>(part);
-        for (uint32_t k = 0; k < s->partGroupCount[p]; ++k) {
-            uint32_t entry = s->adjacency[s->partGroupFirst[p] + k];
+        for (uint32_t j = 0; j < k; ++j) {
+            uint32_t entry = entries[j];
             uint32_t other = entry >> 1;
             const OlpSolveBlock& b = s->blocks[other][entry & 1];
             for (uint32_t l = 0; l < 4; ++l) {

@@ -24,6 +24,18 @@ struct alignas(16) OlpSolveBlock
     float c[24];
 };
 
+/// The coupling of two row groups through one part: column l (a lane of the
+/// moved group) at [l * 4 + m] is what a unit move of that lane adds to lane
+/// m of the other group's residuals, the dot product of their mass-scaled
+/// Jacobian rows on that part. A move then costs one multiply-add per
+/// group it reaches instead of a six-column dot product.
+struct alignas(16) OlpSolveCoupling
+{
+    float c[16];
+};
+/// A part without a coupling table: its moves take the dot products.
+constexpr uint32_t kOlpSolveUncoupled = 0xFFFFFFFFu;
+
 /// The rows of one pass of a batch (all arrays four lanes per group).
 struct OlpSolveSystem
 {
@@ -42,6 +54,15 @@ struct OlpSolveSystem
     const uint32_t* partGroupFirst;
     const uint32_t* adjacency; ///< group x 2 + end, listed per part
     float* groupScores;        ///< scratch per group: its largest violated |residual| (violationscores.h)
+    /// Coupling tables (null: none). Part p with k groups owns the k x k
+    /// blocks from partCouplingFirst[p] (kOlpSolveUncoupled: no table), block
+    /// i x k + j coupling its i-th listed group end to its j-th; they are
+    /// filled on the first move that reaches the part (partCoupled[p] set),
+    /// from the mass-scaled blocks, and serve both passes.
+    OlpSolveCoupling* couplings;
+    const uint32_t* partCouplingFirst;
+    uint32_t* partCoupled;
+    const uint32_t (*groupSlots)[2]; ///< per group, per end: its place in its part's list
 };
 
 /// Process-wide state of the running solve.
@@ -101,6 +122,14 @@ int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count
 /// Moves one row to where its residual vanishes, clamped; returns the change.
 float OlpSolvePivot(OlpSolveSystem* system, uint32_t row);
 float OlpSolvePivotSse(OlpSolveSystem* system, uint32_t row);
+/// Places the coupling tables of parts with at most `largest` groups, in
+/// part order while they fit in `room` blocks (partCouplingFirst, the
+/// others kOlpSolveUncoupled); returns the blocks taken.
+uint32_t OlpSolvePlaceCouplings(const uint32_t* partGroupCount, uint32_t partCount, uint32_t largest,
+                                uint32_t room, uint32_t* partCouplingFirst);
+/// Fills the coupling table of part `part` (it has one).
+void OlpSolveCouplePart(OlpSolveSystem* system, uint32_t part);
+void OlpSolveCouplePartSse(OlpSolveSystem* system, uint32_t part);
 /// Adds the effect of `delta` on row `row` to every group sharing a part,
 /// and reads their scores again.
 void OlpSolvePropagate(OlpSolveSystem* system, uint32_t row, float delta, float tolerance);

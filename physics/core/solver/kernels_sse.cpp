@@ -10,6 +10,7 @@
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
+#include <xmmintrin.h>
 
 namespace {
 
@@ -40,14 +41,20 @@ __m128 ViolationSizes(__m128 r, const float* mayDecrease, const float* mayIncrea
 }
 
 /// The largest |residual| among a group's violated lanes (0 for none), in
-/// the lowest lane.
-__m128 GroupScore(__m128 r, const float* mayDecrease, const float* mayIncrease, __m128 up, __m128 down)
+/// every lane: per lane r where the row may decrease, -r where it may
+/// increase (|r| where both), which is above the tolerance just where the
+/// lane is violated; so the largest is above it just when the group has a
+/// violated lane, and is then the largest |r| among them.
+__m128 GroupScore(__m128 r, const float* mayDecrease, const float* mayIncrease, __m128 up)
 {
-    __m128 size = ViolationSizes(r, mayDecrease, mayIncrease, up, down);
+    const __m128 signBits = _mm_set1_ps(-0.0f);
+    __m128 reach = _mm_max_ps(_mm_mul_ps(_mm_load_ps(mayDecrease), r),
+                              _mm_mul_ps(_mm_load_ps(mayIncrease), _mm_xor_ps(r, signBits)));
     // The lanes turned round with an integer shuffle: it writes a new
     // register, so no copy goes before it.
-    size = _mm_max_ps(size, Turn<_MM_SHUFFLE(1, 0, 3, 2)>(size));
-    return _mm_max_ps(size, Turn<_MM_SHUFFLE(2, 3, 0, 1)>(size));
+    reach = _mm_max_ps(reach, Turn<_MM_SHUFFLE(1, 0, 3, 2)>(reach));
+    reach = _mm_max_ps(reach, Turn<_MM_SHUFFLE(2, 3, 0, 1)>(reach));
+    return _mm_and_ps(reach, _mm_cmpgt_ps(reach, up));
 }
 
 /// The most violated row of group `first` (`count` is 1) once its score is
@@ -134,9 +141,8 @@ int32_t OlpSolveFindViolationSse(const OlpSolveSystem* s, uint32_t first, uint32
 void OlpSolveScoreGroupSse(const OlpSolveSystem* s, uint32_t g, float tolerance)
 {
     const __m128 up = _mm_set1_ps(tolerance);
-    _mm_store_ss(s->groupScores + g,
-                 GroupScore(_mm_load_ps(s->residuals + g * 4), s->mayDecrease + g * 4, s->mayIncrease + g * 4,
-                            up, _mm_sub_ps(_mm_setzero_ps(), up)));
+    _mm_store_ss(s->groupScores + g, GroupScore(_mm_load_ps(s->residuals + g * 4), s->mayDecrease + g * 4,
+                                                s->mayIncrease + g * 4, up));
 }
 
 int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count)
@@ -192,6 +198,38 @@ float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
     return v - _mm_cvtss_f32(old);
 }
 
+void OlpSolveCouplePartSse(OlpSolveSystem* s, uint32_t part)
+{
+    const uint32_t k = s->partGroupCount[part];
+    const uint32_t* entries = s->adjacency + s->partGroupFirst[part];
+    OlpSolveCoupling* table = s->couplings + s->partCouplingFirst[part];
+    const OlpSolveBlock* allBlocks = s->blocks[0];
+    for (uint32_t i = 0; i < k; ++i) {
+        const float* moved = allBlocks[entries[i]].c;
+        for (uint32_t j = i; j < k; ++j) {
+            const float* other = allBlocks[entries[j]].c;
+            __m128 column[4];
+            for (uint32_t l = 0; l < 4; ++l) {
+                column[l] = _mm_mul_ps(_mm_load_ps(other), _mm_set1_ps(moved[l]));
+                for (uint32_t c = 1; c < 6; ++c) {
+                    column[l] = _mm_add_ps(
+                        column[l], _mm_mul_ps(_mm_load_ps(other + c * 4), _mm_set1_ps(moved[c * 4 + l])));
+                }
+                _mm_store_ps(table[i * k + j].c + l * 4, column[l]);
+            }
+            if (j != i) {
+                // The same products in the same order, so the mirror block
+                // is the transpose bit for bit.
+                _MM_TRANSPOSE4_PS(column[0], column[1], column[2], column[3]);
+                for (uint32_t m = 0; m < 4; ++m) {
+                    _mm_store_ps(table[j * k + i].c + m * 4, column[m]);
+                }
+            }
+        }
+    }
+    s->partCoupled[part] = 1;
+}
+
 void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
 {
     // The arrays in locals: the stores to the residuals cannot then be
@@ -203,11 +241,30 @@ void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float to
     const OlpSolveBlock(*blocks)[2] = s->blocks;
     const OlpSolveBlock* allBlocks = blocks[0];
     const __m128 up = _mm_set1_ps(tolerance);
-    const __m128 down = _mm_sub_ps(_mm_setzero_ps(), up);
+    const __m128 change = _mm_set1_ps(delta);
     const uint32_t g = row / 4, lane = row % 4;
     for (uint32_t e = 0; e < 2; ++e) {
         int32_t part = s->groupParts[g][e];
         if (part < 0) {
+            continue;
+        }
+        auto p = static_cast<uint32_t>(part);
+        const uint32_t* entries = s->adjacency + s->partGroupFirst[p];
+        const uint32_t count = s->partGroupCount[p];
+        if (s->couplings != nullptr && s->partCouplingFirst[p] != kOlpSolveUncoupled) {
+            if (s->partCoupled[p] == 0) {
+                OlpSolveCouplePartSse(s, p);
+            }
+            const float* column =
+                s->couplings[s->partCouplingFirst[p] + s->groupSlots[g][e] * count].c + lane * 4;
+            for (uint32_t k = 0; k < count; ++k) {
+                const uint32_t other = entries[k] >> 1;
+                __m128 r = _mm_add_ps(_mm_load_ps(residuals + other * 4),
+                                      _mm_mul_ps(_mm_load_ps(column + k * 16), change));
+                _mm_store_ps(residuals + other * 4, r);
+                _mm_store_ss(scores + other,
+                             GroupScore(r, mayDecrease + other * 4, mayIncrease + other * 4, up));
+            }
             continue;
         }
         const OlpSolveBlock& moved = blocks[g][e];
@@ -215,9 +272,6 @@ void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float to
         for (uint32_t c = 0; c < 6; ++c) {
             w[c] = _mm_set1_ps(moved.c[c * 4 + lane] * delta);
         }
-        auto p = static_cast<uint32_t>(part);
-        const uint32_t* entries = s->adjacency + s->partGroupFirst[p];
-        const uint32_t count = s->partGroupCount[p];
         for (uint32_t k = 0; k < count; ++k) {
             // An entry (group x 2 + end) is also the block's place among
             // all blocks.
@@ -229,13 +283,12 @@ void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float to
             }
             __m128 r = _mm_add_ps(_mm_load_ps(residuals + other * 4), dot);
             _mm_store_ps(residuals + other * 4, r);
-            _mm_store_ss(scores + other,
-                         GroupScore(r, mayDecrease + other * 4, mayIncrease + other * 4, up, down));
+            _mm_store_ss(scores + other, GroupScore(r, mayDecrease + other * 4, mayIncrease + other * 4, up));
         }
     }
     residuals[row] = residuals[row] + s->diagonal[row] * delta;
-    _mm_store_ss(scores + g, GroupScore(_mm_load_ps(residuals + g * 4), mayDecrease + g * 4,
-                                        mayIncrease + g * 4, up, down));
+    _mm_store_ss(scores + g,
+                 GroupScore(_mm_load_ps(residuals + g * 4), mayDecrease + g * 4, mayIncrease + g * 4, up));
 }
 
 uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t limit, float tolerance)
@@ -287,6 +340,10 @@ int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count
 float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
 {
     return OlpSolvePivot(s, row);
+}
+void OlpSolveCouplePartSse(OlpSolveSystem* s, uint32_t part)
+{
+    OlpSolveCouplePart(s, part);
 }
 void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
 {

@@ -128,6 +128,15 @@ struct OlpSolverKernels
 /// SSE kernels for mode 2, scalar ones otherwise.
 OlpSolverKernels OlpSolverKernelsForMode(int32_t mode);
 
+/// Room for coupling blocks per row group. A part with k groups takes k x k
+/// blocks: a box in a column (two contacts of three groups) 36, twelve per
+/// group. Parts take tables in order while they fit.
+constexpr uint32_t kOlpSolverCouplingsPerGroup = 16;
+/// Parts with more groups than this take no table: a move reaches only k
+/// of its k x k blocks, and a table fills in k x k steps of one move's
+/// cost each.
+constexpr uint32_t kOlpSolverCoupledGroupsMax = 24;
+
 /// The solver workspaces and the system builder.
 struct OlpSolverWork
 {
@@ -138,6 +147,8 @@ struct OlpSolverWork
     int32_t (*groupParts)[2];
     OlpSolveBlock (*blocks)[2];
     float* groupScores; ///< the solve kernels' search scratch
+    uint32_t (*groupSlots)[2];
+    OlpSolveCoupling* couplings; ///< kOlpSolverCouplingsPerGroup per group
     // Per row.
     float* scale;
     float* diagonal;
@@ -161,6 +172,8 @@ struct OlpSolverWork
     uint32_t* partGroupCount;
     uint32_t* partGroupFirst;
     uint32_t* inContact; ///< the part is held by a contact row
+    uint32_t* partCouplingFirst;
+    uint32_t* partCoupled;
     uint32_t* adjacency;
     // Per island block.
     uint32_t* blockRows;
