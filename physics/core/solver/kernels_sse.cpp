@@ -172,12 +172,13 @@ int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count
     }
     const __m128 wanted = _mm_set1_ps(best);
     for (g = 0; g + 16 <= count; g += 16) {
-        __m128 hit = _mm_or_ps(_mm_or_ps(_mm_cmpeq_ps(_mm_loadu_ps(at + g), wanted),
-                                         _mm_cmpeq_ps(_mm_loadu_ps(at + g + 4), wanted)),
-                               _mm_or_ps(_mm_cmpeq_ps(_mm_loadu_ps(at + g + 8), wanted),
-                                         _mm_cmpeq_ps(_mm_loadu_ps(at + g + 12), wanted)));
-        if (_mm_movemask_ps(hit) != 0) {
-            break;
+        uint32_t hits = 0;
+        for (uint32_t k = 0; k < 4; ++k) {
+            hits |= static_cast<uint32_t>(_mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(at + g + 4 * k), wanted)))
+                    << (4 * k);
+        }
+        if (hits != 0) {
+            return static_cast<int32_t>(first + g + static_cast<uint32_t>(std::countr_zero(hits)));
         }
     }
     for (; at[g] != best; ++g) {
