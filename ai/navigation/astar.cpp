@@ -8,6 +8,7 @@
 #include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/allocator.h"
 
+#include <algorithm>
 #include <bit>
 #include <cmath>
 #include <cstring>
@@ -183,6 +184,9 @@ AstarNodeState& Touch(int32_t index)
 void NextSearch()
 {
     g_memory.open.count = 0;
+    // Arrival numbers only order one search's entries: restarting them keeps
+    // them from wrapping within a search however many searches ran before.
+    g_memory.open.nextArrival = 0;
     if (++g_memory.search == 0) {
         for (int32_t i = 0; i < g_memory.capacity; ++i)
             g_memory.open.nodes[i].stamp = 0;
@@ -485,6 +489,72 @@ bool CheckQuery(CSpatialGraph& graph, CGraphNode* start, CGraphNode* goal)
     return true;
 }
 
+// Marks a node that has not come to the head of the open set yet in a
+// first-arc scan (no arc index is that high).
+constexpr uint32_t kAstarNotReached = 0xfffffffeu;
+
+// The first arc of the path that BuildPath would write from the start to the
+// node as the search stands, failing where it fails. byParent: the node's
+// parent holds its own first arc already (it was expanded, and its path
+// cannot have changed since unless a closed node reopened).
+uint32_t FirstArcBack(const AstarQuery& query, int32_t node, const uint32_t* firstArcs, bool byParent)
+{
+    CSpatialGraph& graph = query.graph;
+    for (int32_t d = 0;; ++d) {
+        const uint32_t arrival = g_memory.open.nodes[node].arrival;
+        const int32_t parent =
+            arrival == kAstarNoArc ? -1 : query.packed.RowOf(*graph.GetNode(node), arrival);
+        if (parent < 0 || d + 1 >= graph.GetNodeCount())
+            return kAstarNoFirstArc;
+        if (parent == query.startIndex) {
+            const CGraphArc* first = CPackedGraph::ArcObject(*graph.GetNode(parent),
+                                                             query.packed.Nodes()[parent].firstArc, arrival);
+            return uint32_t(first->GetIndex());
+        }
+        if (byParent)
+            return firstArcs[parent];
+        node = parent;
+    }
+}
+
+enum class EScan
+{
+    Done,
+    Reopened,
+    Refused
+};
+
+// One search from the start without a goal, run until nothing is left open.
+// A search for goal j stops when j first comes to the head of the open set,
+// having expanded the same nodes as this one so far (only the heuristic and
+// that stop read the goal), so each node's first arc is read off at that
+// moment. byParent: take it from the parent; Reopened when a node comes to
+// the head twice, as only a closed node that reopened does.
+EScan ScanFirstArcs(const AstarQuery& query, CGraphNode* start, uint32_t* firstArcs, bool byParent)
+{
+    const size_t slots = size_t(query.graph.GetHighestNodeIndex() + 1);
+    std::fill_n(firstArcs, slots, kAstarNotReached);
+    if (g_memory.lastStart != nullptr)
+        g_memory.lastStart->GetSearchData().startMarker = 0;
+    g_memory.lastStart = nullptr;
+    g_memory.idle = 1;
+    EScan result = EScan::Done;
+    if (!FreshStart(query, start))
+        result = EScan::Refused;
+    while (result == EScan::Done && g_memory.open.count > 0) {
+        const int32_t n = g_memory.open.entries[0].index;
+        if (firstArcs[n] == kAstarNotReached)
+            firstArcs[n] =
+                n == query.startIndex ? kAstarNoFirstArc : FirstArcBack(query, n, firstArcs, byParent);
+        else if (byParent)
+            result = EScan::Reopened;
+        ExpandFor(query, 1);
+    }
+    start->GetSearchData().startMarker = 0;
+    std::replace(firstArcs, firstArcs + slots, kAstarNotReached, kAstarNoFirstArc);
+    return result;
+}
+
 void UpdateStats(AstarSliceStats& stats, float elapsed, uint32_t n)
 {
     const uint32_t c = stats.nodeCount;
@@ -579,6 +649,23 @@ bool AstarSearch(CSpatialGraph& graph, CPathRecord& path, CGraphNode* start, CGr
             return false;
         }
     }
+}
+
+bool AstarFirstArcs(CSpatialGraph& graph, CGraphNode* start, void* user, uint32_t* firstArcs)
+{
+    std::fill_n(firstArcs, size_t(graph.GetHighestNodeIndex() + 1), kAstarNoFirstArc);
+    if (!CheckQuery(graph, start, start))
+        return false;
+    if (typeid(*graph.GetHeuristic()) != typeid(CZeroHeuristic)) {
+        NavSetError(ENavError::BadArgument, "one search answers every goal only with the zero heuristic");
+        return false;
+    }
+    AstarQuery query(graph, start, start, user);
+    query.goalIndex = -1; // no goal stops the search
+    EScan scan = ScanFirstArcs(query, start, firstArcs, true);
+    if (scan == EScan::Reopened)
+        scan = ScanFirstArcs(query, start, firstArcs, false);
+    return scan == EScan::Done;
 }
 
 EAstarResult AstarSearchSliced(CSpatialGraph& graph, CPathRecord& path, CGraphNode* start, CGraphNode* goal,

@@ -29,6 +29,20 @@ uint32_t AstarLastExpansionCount();
 // be reached, or a node index is not below the memory's capacity.
 bool AstarSearch(CSpatialGraph& graph, CPathRecord& path, CGraphNode* start, CGraphNode* goal, void* user);
 
+inline constexpr uint32_t kAstarNoFirstArc = 0xffffffffu;
+
+// For every goal j up to the graph's highest node index, firstArcs[j]
+// receives the first arc (arcIndices[0]) of the path that AstarSearch from
+// start to j would write, or kAstarNoFirstArc when it would find none and for
+// the start itself, as long as the arcs' prices do not change meanwhile. The
+// graph's heuristic must be exactly CZeroHeuristic: then the search expands
+// nodes in an order that does not depend on the goal, so one search run until
+// nothing is left open answers every goal. Leaves the memory as AstarSearch
+// does (no start marker, no suspended sliced search) but writes no node's
+// search fields. False, with every entry kAstarNoFirstArc, when AstarSearch
+// would fail before expanding anything or the heuristic is another.
+bool AstarFirstArcs(CSpatialGraph& graph, CGraphNode* start, void* user, uint32_t* firstArcs);
+
 enum EAstarResult : int
 {
     kAstarNoPath = 0,

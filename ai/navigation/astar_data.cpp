@@ -12,6 +12,7 @@
 #include <bit>
 #include <cstring>
 #include <new>
+#include <typeinfo>
 
 namespace Zelk {
 
@@ -23,6 +24,8 @@ CGraphAdditionalData* Create(CSpatialGraph* graph)
 }
 
 CGraphDataClassRecord s_record("CAstarData", &Create);
+
+static_assert(CAstarData::kNoArc == kAstarNoFirstArc);
 
 // Puts a constraint and heuristic on the graph for the lifetime of the object
 // and gives the graph its own pair back afterwards.
@@ -128,19 +131,26 @@ bool CAstarData::Build()
     CConstraintShortestPath shortest;
     CZeroHeuristic zero;
     CSearchSettingsGuard guard(*m_graph, &shortest, &zero);
-    CPathRecord path;
-    path.SetCapacity(m_nodeCount);
     const size_t n = size_t(m_nodeCount);
     m_table.reset(new uint32_t[n * n]);
     std::fill_n(m_table.get(), n * n, kNoArc);
-    for (int32_t i = 0; i < m_nodeCount; ++i)
-        for (int32_t j = 0; j < m_nodeCount; ++j) {
-            uint32_t& entry = m_table[size_t(i) * n + size_t(j)];
-            if (i == j)
-                entry = uint32_t(i);
-            else if (AstarSearch(*m_graph, path, m_graph->GetNode(i), m_graph->GetNode(j), nullptr))
-                entry = path.arcIndices[0];
-        }
+    // With the zero heuristic a search's order does not depend on its goal,
+    // so one search per start fills the start's row. Any other heuristic (the
+    // graph's own) steers each search toward its goal: a search per pair.
+    const bool rowBySearch = typeid(*m_graph->GetHeuristic()) == typeid(CZeroHeuristic);
+    CPathRecord path;
+    if (!rowBySearch)
+        path.SetCapacity(m_nodeCount);
+    for (int32_t i = 0; i < m_nodeCount; ++i) {
+        uint32_t* row = &m_table[size_t(i) * n];
+        if (rowBySearch)
+            AstarFirstArcs(*m_graph, m_graph->GetNode(i), nullptr, row);
+        else
+            for (int32_t j = 0; j < m_nodeCount; ++j)
+                if (j != i && AstarSearch(*m_graph, path, m_graph->GetNode(i), m_graph->GetNode(j), nullptr))
+                    row[j] = path.arcIndices[0];
+        row[i] = uint32_t(i);
+    }
     m_ready = true;
     return true;
 }

@@ -1,7 +1,8 @@
 // A* data of a graph: for every ordered pair of nodes, the index of the first
 // arc of a cheapest path between them under the shortest-path constraint, so
 // that a path can be read off without searching. Needs the graph's nodes at
-// indices 0..N-1. Table size N x N x 4 bytes; Build runs N x (N - 1) searches.
+// indices 0..N-1. Table size N x N x 4 bytes; Build runs one search per node
+// (N x (N - 1) when the graph holds a heuristic other than the zero one).
 #pragma once
 
 #include "ai/navigation/graph_data.h"
@@ -30,9 +31,11 @@ class CAstarData : public CGraphAdditionalData
     // false for a graph without nodes or a block refused as ReadFromMemory says.
     bool Init(CConfigNode* node) override;
     const CClassRecord* GetClassRecord() const override;
-    // Runs A* between all pairs with the shortest-path constraint (whatever
-    // constraint the graph holds, restored afterwards). False when the graph
-    // has holes or the A* memory is too small for it.
+    // Stores what A* finds between all pairs with the shortest-path
+    // constraint (whatever constraint the graph holds, restored afterwards)
+    // and the graph's heuristic (the zero one when it holds none). False when
+    // the graph has holes or the A* memory is too small for it. With the zero
+    // heuristic the nodes' f, g, h, parent and arrival arc are not written.
     bool Build() override;
     bool Write(const char* fileName) override;
 

@@ -13,6 +13,7 @@
 
 #include <immintrin.h>
 #include <linux/futex.h>
+#include <sched.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -190,7 +191,14 @@ int ThreadsFromEnvironment()
     // More threads than the pool holds are clamped to it, as the core count is.
     if (const long n = Win32EnvironmentNumber("OLAI_DEVICE_THREADS", 1, kMostRequestedThreads, 0); n > 0)
         return std::min(int(n), kMaxThreads);
-    return std::clamp(int(std::thread::hardware_concurrency()), 1, kMaxThreads);
+    // The cores this process may run on (taskset, a container's share), not
+    // every core the machine has: more threads than cores spin against each
+    // other at every band hand-over.
+    cpu_set_t allowed;
+    const int cores = sched_getaffinity(0, sizeof allowed, &allowed) == 0
+                          ? CPU_COUNT(&allowed)
+                          : int(std::thread::hardware_concurrency());
+    return std::clamp(cores, 1, kMaxThreads);
 }
 
 struct Settings

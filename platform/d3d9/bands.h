@@ -11,7 +11,7 @@
 namespace d3d9sw {
 
 /// Threads that draw (the calling one included): set by D3D9SetDeviceThreads,
-/// else OLAI_DEVICE_THREADS, else every core; 1 to 64.
+/// else OLAI_DEVICE_THREADS, else every core the process may run on; 1 to 64.
 int DeviceThreads();
 /// True when every draw is split, however small (tests).
 bool DeviceSplitsEveryDraw();

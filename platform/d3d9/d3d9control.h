@@ -54,7 +54,7 @@ UINT D3D9PresentCount(IDirect3DDevice9* device);
 bool D3D9SurfaceWritePng(IDirect3DSurface9* surface, const char* path);
 
 /// Threads the software device draws with (the calling one included; 0:
-/// OLAI_DEVICE_THREADS, else every core), and whether every draw is split
+/// OLAI_DEVICE_THREADS, else every core the process may run on), and whether every draw is split
 /// into bands however small (tests compare pictures across thread counts).
 /// Pictures are the same whatever the count.
 void D3D9SetDeviceThreads(int threads, bool everyDraw);

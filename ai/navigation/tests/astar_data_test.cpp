@@ -6,14 +6,20 @@
 #include "ai/navigation/nav_bytes.h"
 #include "ai/navigation/nav_error.h"
 #include "ai/navigation/path_cost_data.h"
+#include "ai/navigation/path_object.h"
 #include "ai/navigation/path_record.h"
 #include "ai/navigation/spatial_graph.h"
+#include "ai/runtime/config_node.h"
 #include "nav_test_host.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <random>
+#include <string>
 
 namespace Zelk {
 namespace {
@@ -77,6 +83,183 @@ TEST_F(AstarDataTest, LookupsEqualAstarOnAllPairs)
         }
     EXPECT_GT(reachable, 40);
     EXPECT_EQ(data.GetEntry(7, 7), 7u);
+}
+
+// What the table must hold, found the slow way: entry [i][j] is the first arc
+// of the path AstarSearch writes from i to j under the shortest-path
+// constraint and the graph's heuristic (the zero one when it has none).
+std::vector<uint32_t> TableBySearchingEachPair(CSpatialGraph& graph)
+{
+    CConstraint* const constraint = graph.GetConstraint();
+    CHeuristic* const heuristic = graph.GetHeuristic();
+    CConstraintShortestPath shortest;
+    CZeroHeuristic zero;
+    graph.SetConstraint(&shortest);
+    if (heuristic == nullptr)
+        graph.SetHeuristic(&zero);
+    const int32_t n = graph.GetNodeCount();
+    CPathRecord path;
+    path.SetCapacity(n);
+    std::vector<uint32_t> table(size_t(n) * size_t(n), CAstarData::kNoArc);
+    for (int32_t i = 0; i < n; ++i)
+        for (int32_t j = 0; j < n; ++j) {
+            uint32_t& entry = table[size_t(i) * size_t(n) + size_t(j)];
+            if (i == j)
+                entry = uint32_t(i);
+            else if (AstarSearch(graph, path, graph.GetNode(i), graph.GetNode(j), nullptr))
+                entry = path.arcIndices[0];
+        }
+    graph.SetConstraint(constraint);
+    graph.SetHeuristic(heuristic);
+    return table;
+}
+
+// Path objects that price the arcs they are linked to: a toll triples the
+// length, a shut gate refuses the arc, a discount makes it cost less than
+// nothing (so that a closed node can be reached more cheaply and reopen).
+class CPricedLink : public CSeedPathObject
+{
+  public:
+    CPricedLink(float scale, float offset, bool refuse)
+        : CSeedPathObject("priced", nullptr), m_scale(scale), m_offset(offset), m_refuse(refuse)
+    {
+    }
+    bool CostThroughArc(void* user, CGraphArc* arc, CConstraint* constraint, float* cost) override
+    {
+        const bool ok = constraint->ComputeCost(user, arc, cost);
+        *cost = *cost * m_scale + m_offset;
+        return ok && !m_refuse;
+    }
+
+  private:
+    float m_scale, m_offset;
+    bool m_refuse;
+};
+
+struct CTableGraph
+{
+    CSpatialGraph graph;
+    CPricedLink toll{3.0f, 0.0f, false};
+    CPricedLink gate{1.0f, 0.0f, true};
+    CPricedLink discount{1.0f, -2.5f, false};
+};
+
+// n nodes on a 6-wide lattice with arcsPerNode random arcs each, of length 1
+// or 2 (many equal-cost routes, so the order among ties decides the first
+// arc) and now and then 0; some arcs are doubled (two arcs to the same node);
+// the last `isolated` nodes have no arcs. forwardOnly: arcs only from lower
+// to higher indices (no cycle).
+void AddLatticeGraph(CSpatialGraph& graph, int n, int arcsPerNode, int isolated, bool forwardOnly,
+                     uint32_t seed)
+{
+    std::mt19937 random(seed);
+    for (int i = 0; i < n; ++i)
+        AddNodeAtPosition(graph, CVec3(float(i % 6), 0.0f, float(i / 6)));
+    const int linked = n - isolated;
+    for (int i = 0; i < linked; ++i)
+        for (int k = 0; k < arcsPerNode; ++k) {
+            const int low = forwardOnly ? i + 1 : 0;
+            if (low >= linked)
+                break;
+            const int to = std::uniform_int_distribution<int>(low, linked - 1)(random);
+            const int kind = std::uniform_int_distribution<int>(0, 9)(random);
+            CGraphArcData arc;
+            arc.length = arc.cost = kind == 0 ? 0.0f : kind < 6 ? 1.0f : 2.0f;
+            if (to == i)
+                continue;
+            graph.AddArc(arc, graph.GetNode(i), graph.GetNode(to));
+            if (kind == 9)
+                graph.AddArc(arc, graph.GetNode(i), graph.GetNode(to));
+        }
+}
+
+// Links every `every`-th arc, starting at `first`, to the object.
+void LinkArcs(CSpatialGraph& graph, CPathObject& object, int first, int every)
+{
+    CConfigNode config;
+    AddConfigChild(&config, nullptr, "LinkedEdgeMax", std::to_string(graph.GetArcCount()).c_str());
+    object.CPathObject::Init(&config);
+    for (int32_t a = first; a < graph.GetArcCount(); a += every)
+        ASSERT_TRUE(object.Link(&graph, graph.GetArc(a)));
+}
+
+TEST_F(AstarDataTest, TableEqualsSearchingEachPair)
+{
+    struct Case
+    {
+        const char* what;
+        std::function<void(CTableGraph&)> make;
+        bool euclid; // the graph holds the straight-line heuristic
+    };
+    const Case cases[] = {
+        {"lattice: ties, zero-length and doubled arcs, isolated nodes",
+         [](CTableGraph& g) { AddLatticeGraph(g.graph, 48, 3, 4, false, 3); }, false},
+        {"lattice, sparse: many nodes out of reach",
+         [](CTableGraph& g) { AddLatticeGraph(g.graph, 40, 1, 0, false, 8); }, false},
+        {"grid with blocked nodes and arcs",
+         [](CTableGraph& g) {
+             BuildGridGraph(g.graph, 9, 7, 1.0f, 15, 5);
+             for (int32_t a = 0; a < g.graph.GetArcCount(); a += 7)
+                 g.graph.GetArc(a)->GetData().blocked = 1;
+         },
+         false},
+        {"random graph, straight-line lengths",
+         [](CTableGraph& g) { NavTest::MakeRandomGraph(g.graph, 50, 50.0f, 3, 9); }, false},
+        {"arcs priced by linked objects",
+         [](CTableGraph& g) {
+             AddLatticeGraph(g.graph, 48, 3, 2, false, 4);
+             LinkArcs(g.graph, g.toll, 0, 5);
+             LinkArcs(g.graph, g.gate, 2, 9);
+         },
+         false},
+        {"negative costs without cycles: closed nodes reopen",
+         [](CTableGraph& g) {
+             AddLatticeGraph(g.graph, 40, 4, 0, true, 6);
+             LinkArcs(g.graph, g.discount, 1, 3);
+         },
+         false},
+        {"the graph's straight-line heuristic is kept",
+         [](CTableGraph& g) { AddLatticeGraph(g.graph, 48, 3, 4, false, 3); }, true},
+    };
+    CHeuristicEuclidianDistance euclid;
+    for (const Case& c : cases) {
+        CTableGraph g;
+        c.make(g);
+        if (c.euclid)
+            g.graph.SetHeuristic(&euclid);
+        const int32_t n = g.graph.GetNodeCount();
+        ASSERT_TRUE(AstarMemoryInit(n));
+        CAstarData data(&g.graph);
+        ASSERT_TRUE(data.Build()) << c.what;
+        const std::vector<uint32_t> expected = TableBySearchingEachPair(g.graph);
+        int reached = 0, unreached = 0;
+        for (int32_t i = 0; i < n; ++i)
+            for (int32_t j = 0; j < n; ++j) {
+                const uint32_t want = expected[size_t(i) * size_t(n) + size_t(j)];
+                ASSERT_EQ(data.GetEntry(i, j), want) << c.what << ": " << i << " -> " << j;
+                (want == CAstarData::kNoArc ? unreached : reached) += i != j;
+            }
+        EXPECT_GT(reached, n) << c.what;
+        EXPECT_GT(unreached, 0) << c.what;
+        // No search is left marked as running.
+        for (int32_t i = 0; i < n; ++i)
+            EXPECT_EQ(g.graph.GetNode(i)->GetSearchData().startMarker, 0) << c.what << ": " << i;
+        EXPECT_EQ(g.graph.GetHeuristic(), c.euclid ? &euclid : nullptr) << c.what;
+    }
+}
+
+// One search answers every goal only when the estimate ignores the goal.
+TEST_F(AstarDataTest, FirstArcsRefuseAnEstimateThatReadsTheGoal)
+{
+    CConstraintShortestPath shortest;
+    CHeuristicEuclidianDistance euclid;
+    graph.SetConstraint(&shortest);
+    graph.SetHeuristic(&euclid);
+    std::vector<uint32_t> row(size_t(graph.GetNodeCount()), 0);
+    NavClearError();
+    EXPECT_FALSE(AstarFirstArcs(graph, graph.GetNode(0), nullptr, row.data()));
+    EXPECT_EQ(NavGetLastError(), ENavError::BadArgument);
+    EXPECT_EQ(std::count(row.begin(), row.end(), kAstarNoFirstArc), graph.GetNodeCount());
 }
 
 // The table grows with the square of the graph: a graph beyond the stated limit is

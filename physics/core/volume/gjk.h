@@ -23,7 +23,9 @@
 // sets t halfway to the fallback (or, before any success, to the fallback,
 // which then grows by one scale step). The kept result is corrected by the
 // shift's component along its direction: distance - t (dir . v) and
-// mid-plane offset + t (dir . v) / 2.
+// mid-plane offset + t (dir . v) / 2. That is the overlap of the cores
+// along the way out the shift finds: the least depth when the line between
+// the boxes' centres leaves through the shallowest side, deeper otherwise.
 
 #include <cstdint>
 

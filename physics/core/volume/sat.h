@@ -8,7 +8,10 @@
 // skipped), and, when a core is a point or a segment, the direction between
 // the closest points of the two cores' segments, without which two
 // capsules or a capsule and a sphere would be measured along the wrong
-// axis. The largest separation wins, the first on ties.
+// axis. The largest separation wins, the first on ties. For two boxes,
+// overlapping, that is the least depth (every facet of their difference
+// lies across one of the axes); apart, it is at most the distance, equal to
+// it only when the closest features are a face and a corner or two edges.
 
 #include "physics/core/volume/gjk.h"
 

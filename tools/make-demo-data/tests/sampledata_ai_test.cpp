@@ -7,9 +7,13 @@
 // directions, every start on free floor near a node) and lie at the height where
 // the demo's entities have their positions.
 #include "ai/navigation/access_ways_data.h"
+#include "ai/navigation/astar.h"
 #include "ai/navigation/astar_data.h"
+#include "ai/navigation/constraint.h"
 #include "ai/navigation/find_nearest_data.h"
 #include "ai/navigation/graph_manager.h"
+#include "ai/navigation/heuristic.h"
+#include "ai/navigation/path_record.h"
 #include "ai/navigation/spatial_graph.h"
 #include "ai/runtime/config_node.h"
 #include "graphics/core/chunk.h"
@@ -161,6 +165,43 @@ TEST_F(SampleDataAi, GraphsLieAtTheMiddleOfTheDemosBodies)
             EXPECT_EQ(elsewhere, 0) << name << ": nodes not " << middle << " m above the floor";
         }
     }
+}
+
+// navtool builds the move graph's A* data with one search per start: rows of
+// starts spread over the graph hold what a search per pair finds, as navtool
+// searches (shortest path, zero heuristic).
+TEST_F(SampleDataAi, MoveGraphsAstarDataEqualsASearchPerPair)
+{
+    CEscortScenario scenario;
+    std::string error;
+    ASSERT_TRUE(scenario.StartFromAis(level, ais, CEscortRunOptions(), error)) << error;
+    CGraphManager* manager = CGraphManager::FindInCurrentWorld();
+    ASSERT_NE(manager, nullptr);
+    CSpatialGraph* move = manager->GetGraph("MoveGraph");
+    ASSERT_NE(move, nullptr);
+    const auto* table = static_cast<const CAstarData*>(
+        manager->GetAdditionalData(move, CGraphDataClassRecord::Find("CAstarData")));
+    ASSERT_NE(table, nullptr);
+    ASSERT_TRUE(table->IsReady());
+    CConstraint* const constraint = move->GetConstraint();
+    CHeuristic* const heuristic = move->GetHeuristic();
+    CConstraintShortestPath shortest;
+    CZeroHeuristic zero;
+    move->SetConstraint(&shortest);
+    move->SetHeuristic(&zero);
+    const int32_t n = move->GetNodeCount();
+    CPathRecord path;
+    path.SetCapacity(n);
+    for (const int32_t i : {0, n / 3, 2 * n / 3, n - 1})
+        for (int32_t j = 0; j < n; ++j) {
+            if (j == i)
+                continue;
+            const bool found = AstarSearch(*move, path, move->GetNode(i), move->GetNode(j), nullptr);
+            ASSERT_EQ(table->GetEntry(i, j), found ? path.arcIndices[0] : CAstarData::kNoArc)
+                << i << " -> " << j;
+        }
+    move->SetConstraint(constraint);
+    move->SetHeuristic(heuristic);
 }
 
 // The world file's sectors, read with their collision trees.

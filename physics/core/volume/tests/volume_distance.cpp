@@ -325,6 +325,75 @@ TEST_F(VolumeDistance, FaceToFaceBoxesWinOnAFace)
     EXPECT_NEAR(out.distance, 3.0f - 1.0f - std::sqrt(2.0f), 1e-4f);
 }
 
+// Box pairs with closed-form answers, through both routes: the
+// separating-axis query on boxes and the penetration query on the same
+// boxes as hulls. Each answers its own question. Apart, GJK gives the
+// distance and the axes their largest gap, which is the distance only when
+// the closest features are a face and a corner or two edges. Overlapping,
+// the axes give the least depth (a facet of the difference of two boxes
+// lies across one of the 15 axes) and the shift search the depth along
+// the way out that pushing B along the line between the centres finds:
+// the least depth only when that line leaves through the shallowest side.
+TEST_F(VolumeDistance, BoxPairsAnswerInClosedForm)
+{
+    const float root2 = std::sqrt(2.0f);
+    struct Case
+    {
+        const char* name;
+        V3d halfA, halfB;
+        Matrix frameA, frameB;
+        float axes; ///< the separating-axis query's distance
+        float gjk;  ///< the penetration query's distance
+    };
+    const V3d unit = {0.5f, 0.5f, 0.5f};
+    const V3d slab = {0.25f, 0.5f, 0.5f};
+    const Matrix origin = At({0, 0, 0});
+    // Turned 45 degrees about y, A's lowest edge runs along y; about x, B's
+    // highest along x: the two cross above the origin.
+    const Matrix crossedB = MakeFrame({1, 0, 0}, 45.0f, {0, 0, 0});
+    const Case cases[] = {
+        {"faces apart", unit, unit, At({1.5f, 0.2f, 0.1f}), origin, 0.5f, 0.5f},
+        {"corners apart", unit, unit, At({1.5f, 1.5f, 1.5f}), origin, 0.5f, 0.5f * std::sqrt(3.0f)},
+        {"crossed edges apart", unit, unit, MakeFrame({0, 1, 0}, 45.0f, {0, 0, 1.6f}), crossedB, 1.6f - root2,
+         1.6f - root2},
+        {"faces overlapping", unit, unit, At({0.8f, 0.3f, 0.0f}), origin, -0.2f, -0.2f},
+        {"corner into a face", unit, unit, MakeFrame({0, 0, 1}, 45.0f, {0, 0, 0}), At({1.1f, 0, 0}),
+         0.6f - 0.5f * root2, 0.6f - 0.5f * root2},
+        {"crossed edges overlapping", unit, unit, MakeFrame({0, 1, 0}, 45.0f, {0, 0, 1.3f}), crossedB,
+         1.3f - root2, 1.3f - root2},
+        // Least depth 0.3 along x; the centres' line (0.2, 0.5) leaves
+        // through the y sides, 0.5 deep.
+        {"way out not the shallowest", slab, slab, At({0.2f, 0.5f, 0.0f}), origin, -0.3f, -0.5f},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        alignas(16) OlpVolume boxA, boxB, hullA, hullB;
+        OlpBoxInit(&boxA, &c.halfA);
+        OlpBoxInit(&boxB, &c.halfB);
+        OlpConvexHull* shapeA = BoxHull(c.halfA);
+        OlpConvexHull* shapeB = BoxHull(c.halfB);
+        OlpConvexInit(&hullA, shapeA);
+        OlpConvexInit(&hullB, shapeB);
+        OlpPartPair boxes = {{&boxA, &c.frameA}, {&boxB, &c.frameB}};
+        OlpPartPair hulls = {{&hullA, &c.frameA}, {&hullB, &c.frameB}};
+        OlpDistance axes, gjk;
+        ASSERT_EQ(OlpSatQuery(&boxes, 10.0f, 1.0f, &axes), 1);
+        ASSERT_EQ(OlpGjkPenetration(&hulls, 10.0f, &gjk, 1.0f), 1);
+        EXPECT_NEAR(axes.distance, c.axes, 1e-4f);
+        EXPECT_NEAR(gjk.distance, c.gjk, 2e-4f);
+        // Either distance is the gap of the two boxes along its own direction.
+        for (const OlpDistance& d : {axes, gjk}) {
+            V3d direction = d.direction;
+            EXPECT_NEAR(OlpSatAxisOverlap(&boxes, &direction), d.distance, 2e-4f);
+            ExpectNearV3(direction, d.direction);
+        }
+        OlpVolumeDestroyContents(&hullA);
+        OlpVolumeDestroyContents(&hullB);
+        OlpConvexHullRelease(shapeA);
+        OlpConvexHullRelease(shapeB);
+    }
+}
+
 TEST_F(VolumeDistance, CapsulesAndSpheresUseTheClosestPointsOfTheirCores)
 {
     alignas(16) OlpVolume capsule, sphere;
