@@ -6,6 +6,7 @@
 #include <bit>
 
 #include "physics/core/dyn/dyn.h"
+#include "physics/core/solver/couplinglist.h"
 #include "physics/core/solver/violationscores.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
@@ -199,37 +200,55 @@ float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
     return v - _mm_cvtss_f32(old);
 }
 
-void OlpSolveCouplePartSse(OlpSolveSystem* s, uint32_t part)
+void OlpSolveCoupleGroupSse(OlpSolveSystem* s, uint32_t g)
 {
-    const uint32_t k = s->partGroupCount[part];
-    const uint32_t* entries = s->adjacency + s->partGroupFirst[part];
-    OlpSolveCoupling* table = s->couplings + s->partCouplingFirst[part];
-    const OlpSolveBlock* allBlocks = s->blocks[0];
-    for (uint32_t i = 0; i < k; ++i) {
-        const float* moved = allBlocks[entries[i]].c;
-        for (uint32_t j = i; j < k; ++j) {
-            const float* other = allBlocks[entries[j]].c;
-            __m128 column[4];
-            for (uint32_t l = 0; l < 4; ++l) {
-                column[l] = _mm_mul_ps(_mm_load_ps(other), _mm_set1_ps(moved[l]));
-                for (uint32_t c = 1; c < 6; ++c) {
-                    column[l] = _mm_add_ps(
-                        column[l], _mm_mul_ps(_mm_load_ps(other + c * 4), _mm_set1_ps(moved[c * 4 + l])));
-                }
-                _mm_store_ps(table[i * k + j].c + l * 4, column[l]);
+    float* columns = s->couplings[s->groupCouplingFirst[g]].c;
+    OlpSolveListCouplings(s, g, [&](uint32_t width, uint32_t index, uint32_t e, uint32_t h, int32_t end) {
+        const float* moved = s->blocks[g][e].c;
+        const float* other = s->blocks[h][end].c;
+        for (uint32_t l = 0; l < 4; ++l) {
+            __m128 sum = _mm_mul_ps(_mm_load_ps(other), _mm_set1_ps(moved[l]));
+            for (uint32_t c = 1; c < 6; ++c) {
+                sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(other + c * 4), _mm_set1_ps(moved[c * 4 + l])));
             }
-            if (j != i) {
-                // The same products in the same order, so the mirror block
-                // is the transpose bit for bit.
-                _MM_TRANSPOSE4_PS(column[0], column[1], column[2], column[3]);
-                for (uint32_t m = 0; m < 4; ++m) {
-                    _mm_store_ps(table[j * k + i].c + m * 4, column[m]);
-                }
-            }
+            _mm_store_ps(columns + (l * width + index) * 4, sum);
         }
-    }
-    s->partCoupled[part] = 1;
+    });
 }
+
+namespace {
+
+/// The effect of moving lane `lane` of group g by `delta` on the groups of
+/// the part of its end e, through the dot products.
+void PropagateByDots(OlpSolveSystem* s, uint32_t g, uint32_t e, uint32_t lane, float delta, __m128 up)
+{
+    float* residuals = s->residuals;
+    const OlpSolveBlock* allBlocks = s->blocks[0];
+    auto p = static_cast<uint32_t>(s->groupParts[g][e]);
+    const uint32_t* entries = s->adjacency + s->partGroupFirst[p];
+    const uint32_t count = s->partGroupCount[p];
+    const OlpSolveBlock& moved = s->blocks[g][e];
+    __m128 w[6];
+    for (uint32_t c = 0; c < 6; ++c) {
+        w[c] = _mm_set1_ps(moved.c[c * 4 + lane] * delta);
+    }
+    for (uint32_t k = 0; k < count; ++k) {
+        // An entry (group x 2 + end) is also the block's place among all
+        // blocks.
+        const uint32_t other = entries[k] >> 1;
+        const float* b = allBlocks[entries[k]].c;
+        __m128 dot = _mm_mul_ps(_mm_load_ps(b), w[0]);
+        for (uint32_t c = 1; c < 6; ++c) {
+            dot = _mm_add_ps(dot, _mm_mul_ps(_mm_load_ps(b + c * 4), w[c]));
+        }
+        __m128 r = _mm_add_ps(_mm_load_ps(residuals + other * 4), dot);
+        _mm_store_ps(residuals + other * 4, r);
+        _mm_store_ss(s->groupScores + other,
+                     GroupScore(r, s->mayDecrease + other * 4, s->mayIncrease + other * 4, up));
+    }
+}
+
+} // namespace
 
 void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
 {
@@ -239,53 +258,43 @@ void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float to
     float* scores = s->groupScores;
     const float* mayDecrease = s->mayDecrease;
     const float* mayIncrease = s->mayIncrease;
-    const OlpSolveBlock(*blocks)[2] = s->blocks;
-    const OlpSolveBlock* allBlocks = blocks[0];
     const __m128 up = _mm_set1_ps(tolerance);
-    const __m128 change = _mm_set1_ps(delta);
     const uint32_t g = row / 4, lane = row % 4;
-    for (uint32_t e = 0; e < 2; ++e) {
-        int32_t part = s->groupParts[g][e];
-        if (part < 0) {
-            continue;
+    const bool listed = s->couplings != nullptr && s->groupCouplingFirst[g] != kOlpSolveUncoupled;
+    const bool coupled[2] = {listed && OlpSolveCoupledEnd(s, g, 0), listed && OlpSolveCoupledEnd(s, g, 1)};
+    // The parts in end order, as each group's residuals take them.
+    if (s->groupParts[g][0] >= 0 && !coupled[0]) {
+        PropagateByDots(s, g, 0, lane, delta, up);
+    }
+    if (listed) {
+        if (s->groupCouplingCount[g] == 0) {
+            OlpSolveCoupleGroupSse(s, g);
         }
-        auto p = static_cast<uint32_t>(part);
-        const uint32_t* entries = s->adjacency + s->partGroupFirst[p];
-        const uint32_t count = s->partGroupCount[p];
-        if (s->couplings != nullptr && s->partCouplingFirst[p] != kOlpSolveUncoupled) {
-            if (s->partCoupled[p] == 0) {
-                OlpSolveCouplePartSse(s, p);
-            }
-            const float* column =
-                s->couplings[s->partCouplingFirst[p] + s->groupSlots[g][e] * count].c + lane * 4;
-            for (uint32_t k = 0; k < count; ++k) {
-                const uint32_t other = entries[k] >> 1;
-                __m128 r = _mm_add_ps(_mm_load_ps(residuals + other * 4),
-                                      _mm_mul_ps(_mm_load_ps(column + k * 16), change));
-                _mm_store_ps(residuals + other * 4, r);
-                _mm_store_ss(scores + other,
-                             GroupScore(r, mayDecrease + other * 4, mayIncrease + other * 4, up));
-            }
-            continue;
-        }
-        const OlpSolveBlock& moved = blocks[g][e];
-        __m128 w[6];
-        for (uint32_t c = 0; c < 6; ++c) {
-            w[c] = _mm_set1_ps(moved.c[c * 4 + lane] * delta);
-        }
-        for (uint32_t k = 0; k < count; ++k) {
-            // An entry (group x 2 + end) is also the block's place among
-            // all blocks.
-            const uint32_t other = entries[k] >> 1;
-            const float* b = allBlocks[entries[k]].c;
-            __m128 dot = _mm_mul_ps(_mm_load_ps(b), w[0]);
-            for (uint32_t c = 1; c < 6; ++c) {
-                dot = _mm_add_ps(dot, _mm_mul_ps(_mm_load_ps(b + c * 4), w[c]));
-            }
-            __m128 r = _mm_add_ps(_mm_load_ps(residuals + other * 4), dot);
+        const uint32_t first = s->groupCouplingFirst[g];
+        const uint32_t n = s->groupCouplingCount[g], shared = s->groupCouplingShared[g];
+        const float* column = s->couplings[first].c + lane * (n + shared) * 4;
+        const uint32_t* groups = s->couplingGroups + first;
+        const __m128 change = _mm_set1_ps(delta);
+        // The groups on both parts: through the part of end 0, then of end 1.
+        uint32_t k = 0;
+        for (; k < shared; ++k, column += 8) {
+            const uint32_t other = groups[k];
+            __m128 r =
+                _mm_add_ps(_mm_load_ps(residuals + other * 4), _mm_mul_ps(_mm_load_ps(column), change));
+            r = _mm_add_ps(r, _mm_mul_ps(_mm_load_ps(column + 4), change));
             _mm_store_ps(residuals + other * 4, r);
             _mm_store_ss(scores + other, GroupScore(r, mayDecrease + other * 4, mayIncrease + other * 4, up));
         }
+        for (; k < n; ++k, column += 4) {
+            const uint32_t other = groups[k];
+            __m128 r =
+                _mm_add_ps(_mm_load_ps(residuals + other * 4), _mm_mul_ps(_mm_load_ps(column), change));
+            _mm_store_ps(residuals + other * 4, r);
+            _mm_store_ss(scores + other, GroupScore(r, mayDecrease + other * 4, mayIncrease + other * 4, up));
+        }
+    }
+    if (s->groupParts[g][1] >= 0 && !coupled[1]) {
+        PropagateByDots(s, g, 1, lane, delta, up);
     }
     residuals[row] = residuals[row] + s->diagonal[row] * delta;
     _mm_store_ss(scores + g,
@@ -342,9 +351,9 @@ float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
 {
     return OlpSolvePivot(s, row);
 }
-void OlpSolveCouplePartSse(OlpSolveSystem* s, uint32_t part)
+void OlpSolveCoupleGroupSse(OlpSolveSystem* s, uint32_t g)
 {
-    OlpSolveCouplePart(s, part);
+    OlpSolveCoupleGroup(s, g);
 }
 void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
 {

@@ -128,13 +128,13 @@ struct OlpSolverKernels
 /// SSE kernels for mode 2, scalar ones otherwise.
 OlpSolverKernels OlpSolverKernelsForMode(int32_t mode);
 
-/// Room for coupling blocks per row group. A part with k groups takes k x k
-/// blocks: a box in a column (two contacts of three groups) 36, twelve per
-/// group. Parts take tables in order while they fit.
+/// Room for couplings per row group. A part with k groups takes k x k
+/// (each of its groups' lists k through it): a box in a column (two
+/// contacts of three groups) 36, twelve per group. Parts are coupled in
+/// order while they fit.
 constexpr uint32_t kOlpSolverCouplingsPerGroup = 16;
-/// Parts with more groups than this take no table: a move reaches only k
-/// of its k x k blocks, and a table fills in k x k steps of one move's
-/// cost each.
+/// Parts with more groups than this are not coupled: a move reaches only k
+/// of the k x k couplings, and a list fills in about k moves' cost.
 constexpr uint32_t kOlpSolverCoupledGroupsMax = 24;
 
 /// The solver workspaces and the system builder.
@@ -147,8 +147,11 @@ struct OlpSolverWork
     int32_t (*groupParts)[2];
     OlpSolveBlock (*blocks)[2];
     float* groupScores; ///< the solve kernels' search scratch
-    uint32_t (*groupSlots)[2];
+    uint32_t* groupCouplingFirst;
+    uint32_t* groupCouplingCount;
+    uint32_t* groupCouplingShared;
     OlpSolveCoupling* couplings; ///< kOlpSolverCouplingsPerGroup per group
+    uint32_t* couplingGroups;
     // Per row.
     float* scale;
     float* diagonal;
@@ -172,7 +175,6 @@ struct OlpSolverWork
     uint32_t* partGroupCount;
     uint32_t* partGroupFirst;
     uint32_t* inContact; ///< the part is held by a contact row
-    uint32_t* partCouplingFirst;
     uint32_t* partCoupled;
     uint32_t* adjacency;
     // Per island block.

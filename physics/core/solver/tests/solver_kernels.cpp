@@ -15,7 +15,7 @@ struct RandomSystem
 {
     RandomSystem(uint32_t seed, uint32_t groups, uint32_t parts)
         : parts_(groups), blocks(groups), lanes(groups * 4), velocities(parts), inverseMass(parts),
-          scores(groups), slots(groups)
+          scores(groups)
     {
         std::mt19937 rng(seed);
         std::uniform_real_distribution<float> u(-1.0f, 1.0f);
@@ -63,9 +63,7 @@ struct RandomSystem
         for (uint32_t g = 0; g < groups; ++g) {
             for (uint32_t e = 0; e < 2; ++e) {
                 int32_t p = parts_[g][e];
-                slots[g][e] = 0;
                 if (p >= 0) {
-                    slots[g][e] = fill[p];
                     adjacency[first[p] + fill[p]++] = g * 2 + e;
                 }
             }
@@ -91,18 +89,24 @@ struct RandomSystem
                 adjacency.data(),
                 scores.data(),
                 couplings.empty() ? nullptr : couplings.data(),
+                partCoupled.data(),
                 couplingFirst.data(),
                 coupled.data(),
-                slots.data()};
+                shared.data(),
+                couplingGroups.data()};
     }
-    /// Coupling tables for the parts of at most `largest` groups, within
-    /// `room` blocks.
+    /// Coupling lists through the parts of at most `largest` groups, within
+    /// `room` couplings.
     void Couple(uint32_t largest, uint32_t room)
     {
         couplings.resize(room);
-        couplingFirst.resize(count.size());
-        coupled.assign(count.size(), 0);
-        OlpSolvePlaceCouplings(count.data(), static_cast<uint32_t>(count.size()), largest, room,
+        couplingGroups.resize(room);
+        partCoupled.resize(count.size());
+        couplingFirst.resize(parts_.size());
+        coupled.assign(parts_.size(), 0);
+        shared.assign(parts_.size(), 0);
+        OlpSolvePlaceCouplings(parts_.data(), static_cast<uint32_t>(parts_.size()), count.data(),
+                               static_cast<uint32_t>(count.size()), largest, room, partCoupled.data(),
                                couplingFirst.data());
     }
     void Setup(bool sse)
@@ -163,9 +167,8 @@ struct RandomSystem
         accumulators;
     std::vector<uint32_t> count, first, adjacency;
     std::vector<float> scores;
-    std::vector<uint32_t[2]> slots;
     std::vector<OlpSolveCoupling> couplings;
-    std::vector<uint32_t> couplingFirst, coupled;
+    std::vector<uint32_t> partCoupled, couplingFirst, coupled, shared, couplingGroups;
 };
 
 TEST(SolverKernels, RandomBoundedSystemsMeetBoundsAndAgree)
@@ -213,10 +216,12 @@ std::vector<float> Rebuilt(const RandomSystem& sys, const std::vector<float>& st
     return out;
 }
 
-// Parts with coupling tables take one multiply-add per group a move reaches
-// instead of a dot product: the residuals must stay A x - rhs whichever
-// parts have tables (all, the first few that fit, none), and both kernels
-// must still make the same moves bit for bit.
+// Moves through coupling lists take one multiply-add per group and shared
+// part instead of a dot product, a group on both parts of the moved one
+// updated once: the residuals must stay A x - rhs whichever parts are
+// coupled (all, the first few that fit, none, so that lists and dot
+// products mix within one move), and both kernels must still make the same
+// moves bit for bit.
 TEST(SolverKernels, CouplingTablesKeepTheResidualsAndBothKernelsAgree)
 {
     struct Case
