@@ -148,43 +148,56 @@ void OlpSolveScoreGroupSse(const OlpSolveSystem* s, uint32_t g, float tolerance)
 
 int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count)
 {
-    // The highest score sixteen groups at a time (four running maxima), then
-    // the first group of it, sixteen at a time.
+    constexpr uint32_t kChunk = 16, kRun = 64;
+    if (count < kChunk) {
+        return OlpSolveBestGroup(scores, first, count);
+    }
+    // One pass over the scores in chunks of sixteen groups (the last one
+    // ending at the block's end, over part of the one before: that changes
+    // no maximum, and a group in both is found in the earlier), each
+    // chunk's four-lane maximum kept: the first chunk holding the highest
+    // then holds the first group of it, and only that chunk is read again.
+    // The maxima are kept for 64 chunks at a time; a later run of chunks
+    // takes the place only with a higher score.
     const float* at = scores + first;
-    __m128 high[4] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
-    uint32_t g = 0;
-    for (; g + 16 <= count; g += 16) {
-        for (uint32_t k = 0; k < 4; ++k) {
-            high[k] = _mm_max_ps(high[k], _mm_loadu_ps(at + g + 4 * k));
+    __m128 highs[kRun];
+    float best = 0.0f;
+    uint32_t bestFrom = 0;
+    for (uint32_t from = 0; from < count; from += kChunk * kRun) {
+        const uint32_t to = count - from < kChunk * kRun ? count : from + kChunk * kRun;
+        __m128 top = _mm_setzero_ps();
+        uint32_t chunks = 0;
+        for (uint32_t g = from; g < to; g += kChunk) {
+            const float* chunk = at + (g + kChunk <= count ? g : count - kChunk);
+            __m128 high = _mm_max_ps(_mm_max_ps(_mm_loadu_ps(chunk), _mm_loadu_ps(chunk + 4)),
+                                     _mm_max_ps(_mm_loadu_ps(chunk + 8), _mm_loadu_ps(chunk + 12)));
+            highs[chunks++] = high;
+            top = _mm_max_ps(top, high);
         }
-    }
-    for (; g + 4 <= count; g += 4) {
-        high[0] = _mm_max_ps(high[0], _mm_loadu_ps(at + g));
-    }
-    __m128 top = _mm_max_ps(_mm_max_ps(high[0], high[1]), _mm_max_ps(high[2], high[3]));
-    top = _mm_max_ps(top, _mm_shuffle_ps(top, top, _MM_SHUFFLE(1, 0, 3, 2)));
-    top = _mm_max_ps(top, _mm_shuffle_ps(top, top, _MM_SHUFFLE(2, 3, 0, 1)));
-    float best = _mm_cvtss_f32(top);
-    for (; g < count; ++g) {
-        best = at[g] > best ? at[g] : best;
+        top = _mm_max_ps(top, Turn<_MM_SHUFFLE(1, 0, 3, 2)>(top));
+        top = _mm_max_ps(top, Turn<_MM_SHUFFLE(2, 3, 0, 1)>(top));
+        const float runBest = _mm_cvtss_f32(top);
+        if (runBest > best) {
+            best = runBest;
+            const __m128 wanted = _mm_set1_ps(best);
+            uint32_t c = 0;
+            while (_mm_movemask_ps(_mm_cmpeq_ps(highs[c], wanted)) == 0) {
+                ++c;
+            }
+            bestFrom = from + c * kChunk + kChunk <= count ? from + c * kChunk : count - kChunk;
+        }
     }
     if (!(best > 0.0f)) {
         return -1;
     }
     const __m128 wanted = _mm_set1_ps(best);
-    for (g = 0; g + 16 <= count; g += 16) {
-        uint32_t hits = 0;
-        for (uint32_t k = 0; k < 4; ++k) {
-            hits |= static_cast<uint32_t>(_mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(at + g + 4 * k), wanted)))
-                    << (4 * k);
-        }
-        if (hits != 0) {
-            return static_cast<int32_t>(first + g + static_cast<uint32_t>(std::countr_zero(hits)));
-        }
+    uint32_t hits = 0;
+    for (uint32_t k = 0; k < 4; ++k) {
+        hits |=
+            static_cast<uint32_t>(_mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(at + bestFrom + 4 * k), wanted)))
+            << (4 * k);
     }
-    for (; at[g] != best; ++g) {
-    }
-    return static_cast<int32_t>(first + g);
+    return static_cast<int32_t>(first + bestFrom + static_cast<uint32_t>(std::countr_zero(hits)));
 }
 
 float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
