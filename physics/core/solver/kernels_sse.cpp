@@ -261,9 +261,8 @@ void PropagateByDots(OlpSolveSystem* s, uint32_t g, uint32_t e, uint32_t lane, f
     }
 }
 
-} // namespace
-
-void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
+/// OlpSolvePropagateSse, inlined into the solve kernel's loop.
+[[gnu::always_inline]] inline void Propagate(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
 {
     // The arrays in locals: the stores to the residuals cannot then be
     // taken to change them.
@@ -314,6 +313,13 @@ void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float to
                  GroupScore(_mm_load_ps(residuals + g * 4), mayDecrease + g * 4, mayIncrease + g * 4, up));
 }
 
+} // namespace
+
+void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
+{
+    Propagate(s, row, delta, tolerance);
+}
+
 uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t limit, float tolerance)
 {
     const __m128 one = _mm_set1_ps(1.0f);
@@ -336,7 +342,7 @@ uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_
             break;
         }
         float delta = OlpSolvePivotSse(s, static_cast<uint32_t>(row));
-        OlpSolvePropagateSse(s, static_cast<uint32_t>(row), delta, tolerance);
+        Propagate(s, static_cast<uint32_t>(row), delta, tolerance);
         ++state->iteration;
     }
     return state->iteration;
