@@ -206,11 +206,11 @@ float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
     __m128 lower = _mm_load_ss(s->lower + row), upper = _mm_load_ss(s->upper + row);
     __m128 value = _mm_sub_ss(old, _mm_load_ss(s->residuals + row));
     value = _mm_min_ss(_mm_max_ss(value, lower), upper);
-    float v = _mm_cvtss_f32(value);
-    s->mayDecrease[row] = v == s->lower[row] ? 0.0f : 1.0f;
-    s->mayIncrease[row] = v == s->upper[row] ? 0.0f : 1.0f;
-    s->values[row] = v;
-    return v - _mm_cvtss_f32(old);
+    const __m128 one = _mm_set_ss(1.0f);
+    _mm_store_ss(s->mayDecrease + row, _mm_and_ps(_mm_cmpneq_ss(value, lower), one));
+    _mm_store_ss(s->mayIncrease + row, _mm_and_ps(_mm_cmpneq_ss(value, upper), one));
+    _mm_store_ss(s->values + row, value);
+    return _mm_cvtss_f32(_mm_sub_ss(value, old));
 }
 
 void OlpSolveCoupleGroupSse(OlpSolveSystem* s, uint32_t g)
