@@ -31,6 +31,14 @@ template <int order> __m128 Turn(__m128 v)
     return _mm_castsi128_ps(_mm_shuffle_epi32(_mm_castps_si128(v), order));
 }
 
+/// All ones in lane `lane`, zeros in the others.
+__m128 LaneMask(uint32_t lane)
+{
+    alignas(16) static const uint32_t kMasks[4][4] = {
+        {~0u, 0, 0, 0}, {0, ~0u, 0, 0}, {0, 0, ~0u, 0}, {0, 0, 0, ~0u}};
+    return _mm_load_ps(reinterpret_cast<const float*>(kMasks[lane]));
+}
+
 /// |residual| in a group's violated lanes, 0 in the others; `down` is 0 -
 /// `up`, the tolerance.
 __m128 ViolationSizes(__m128 r, const float* mayDecrease, const float* mayIncrease, __m128 up, __m128 down)
@@ -308,9 +316,15 @@ void PropagateByDots(OlpSolveSystem* s, uint32_t g, uint32_t e, uint32_t lane, f
     if (s->groupParts[g][1] >= 0 && !coupled[1]) {
         PropagateByDots(s, g, 1, lane, delta, up);
     }
-    residuals[row] = residuals[row] + s->diagonal[row] * delta;
-    _mm_store_ss(scores + g,
-                 GroupScore(_mm_load_ps(residuals + g * 4), mayDecrease + g * 4, mayIncrease + g * 4, up));
+    // The own term on the moved lane, added to the whole group with -0 in
+    // the other lanes (x + -0 is x): a one-lane store before the group's
+    // load would stall the load.
+    const __m128 own = _mm_set1_ps(s->diagonal[row] * delta);
+    const __m128 moved = LaneMask(lane);
+    const __m128 add = _mm_or_ps(_mm_and_ps(moved, own), _mm_andnot_ps(moved, _mm_set1_ps(-0.0f)));
+    const __m128 r = _mm_add_ps(_mm_load_ps(residuals + g * 4), add);
+    _mm_store_ps(residuals + g * 4, r);
+    _mm_store_ss(scores + g, GroupScore(r, mayDecrease + g * 4, mayIncrease + g * 4, up));
 }
 
 } // namespace
