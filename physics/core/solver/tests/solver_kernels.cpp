@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -222,7 +223,7 @@ std::vector<float> Rebuilt(const RandomSystem& sys, const std::vector<float>& st
 // coupled (all, the first few that fit, none, so that lists and dot
 // products mix within one move), and both kernels must still make the same
 // moves bit for bit.
-TEST(SolverKernels, CouplingTablesKeepTheResidualsAndBothKernelsAgree)
+TEST(SolverKernels, CouplingListsKeepTheResidualsAndBothKernelsAgree)
 {
     struct Case
     {
@@ -313,6 +314,44 @@ TEST(SolverKernels, KernelsMoveTheRowsAWholeScanWouldPick)
                         << c.groups << " " << seed << " row " << i;
                 }
             }
+        }
+    }
+}
+
+// The SSE search reads the scores in chunks of sixteen (the last one over
+// part of the one before) and keeps the maxima of 64 chunks at a time: it
+// must still give the first group of the highest score, wherever the ties
+// and the block's ends fall.
+TEST(SolverKernels, TheSseSearchFindsTheFirstOfTheHighestScore)
+{
+    struct Case
+    {
+        uint32_t first, count;
+        std::vector<uint32_t> highest; ///< groups (from the block's first) given the highest score
+    };
+    const Case cases[] = {
+        {0, 1, {0}},       {3, 15, {14}},           {0, 16, {15, 3}},        {1, 17, {16}},
+        {2, 17, {1, 16}},  {5, 31, {30, 17}},       {0, 33, {32, 20}},       {7, 100, {99, 50, 97}},
+        {0, 1024, {1023}}, {0, 1030, {1029, 1025}}, {9, 1030, {1000, 1029}}, {0, 2100, {2099, 1030, 2050}},
+        {4, 40, {}}};
+    for (const Case& c : cases) {
+        std::mt19937 rng(c.count);
+        std::uniform_real_distribution<float> u(0.0f, 1.0f);
+        // Scores outside the block are higher still: the search must not see them.
+        std::vector<float> scores(c.first + c.count + 20, 5.0f);
+        for (uint32_t g = 0; g < c.count; ++g) {
+            scores[c.first + g] = c.highest.empty() ? 0.0f : (u(rng) < 0.2f ? 0.0f : u(rng));
+        }
+        for (uint32_t g : c.highest) {
+            scores[c.first + g] = 2.0f;
+        }
+        const int32_t scalar = OlpSolveBestGroup(scores.data(), c.first, c.count);
+        EXPECT_EQ(OlpSolveBestGroupSse(scores.data(), c.first, c.count), scalar) << c.first << " " << c.count;
+        if (!c.highest.empty()) {
+            uint32_t lowest = *std::min_element(c.highest.begin(), c.highest.end());
+            EXPECT_EQ(scalar, static_cast<int32_t>(c.first + lowest)) << c.first << " " << c.count;
+        } else {
+            EXPECT_EQ(scalar, -1);
         }
     }
 }
