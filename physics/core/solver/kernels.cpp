@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "physics/core/dyn/dyn.h"
+#include "physics/core/solver/couplinglist.h"
 #include "physics/core/solver/violationscores.h"
 
 namespace {
@@ -116,29 +117,102 @@ float OlpSolvePivot(OlpSolveSystem* s, uint32_t row)
     return value - old;
 }
 
+uint32_t OlpSolvePlaceCouplings(const int32_t (*groupParts)[2], uint32_t groupCount,
+                                const uint32_t* partGroupCount, uint32_t partCount, uint32_t largest,
+                                uint32_t room, uint32_t* partCoupled, uint32_t* groupCouplingFirst)
+{
+    uint32_t taken = 0;
+    for (uint32_t p = 0; p < partCount; ++p) {
+        const uint32_t k = partGroupCount[p];
+        partCoupled[p] = k > 0 && k <= largest && k * k <= room - taken ? 1 : 0;
+        taken += partCoupled[p] != 0 ? k * k : 0;
+    }
+    uint32_t placed = 0;
+    for (uint32_t g = 0; g < groupCount; ++g) {
+        uint32_t need = 0;
+        for (uint32_t e = 0; e < 2; ++e) {
+            const int32_t p = groupParts[g][e];
+            need += p >= 0 && partCoupled[p] != 0 ? partGroupCount[p] : 0;
+        }
+        groupCouplingFirst[g] = need > 0 ? placed : kOlpSolveUncoupled;
+        placed += need;
+    }
+    return placed;
+}
+
+void OlpSolveCoupleGroup(OlpSolveSystem* s, uint32_t g)
+{
+    float* columns = s->couplings[s->groupCouplingFirst[g]].c;
+    OlpSolveListCouplings(s, g, [&](uint32_t width, uint32_t index, uint32_t e, uint32_t h, int32_t end) {
+        const OlpSolveBlock& moved = s->blocks[g][e];
+        const OlpSolveBlock& other = s->blocks[h][end];
+        for (uint32_t l = 0; l < 4; ++l) {
+            for (uint32_t m = 0; m < 4; ++m) {
+                float sum = other.c[m] * moved.c[l];
+                for (uint32_t c = 1; c < 6; ++c) {
+                    sum = sum + other.c[c * 4 + m] * moved.c[c * 4 + l];
+                }
+                columns[(l * width + index) * 4 + m] = sum;
+            }
+        }
+    });
+}
+
+namespace {
+
+/// The effect of moving lane `lane` of group g by `delta` on the groups of
+/// the part of its end e, through the dot products.
+void PropagateByDots(OlpSolveSystem* s, uint32_t g, uint32_t e, uint32_t lane, float delta, float tolerance)
+{
+    auto p = static_cast<uint32_t>(s->groupParts[g][e]);
+    const uint32_t* entries = s->adjacency + s->partGroupFirst[p];
+    const OlpSolveBlock& moved = s->blocks[g][e];
+    float w[6];
+    for (uint32_t c = 0; c < 6; ++c) {
+        w[c] = moved.c[c * 4 + lane] * delta;
+    }
+    for (uint32_t j = 0; j < s->partGroupCount[p]; ++j) {
+        uint32_t entry = entries[j];
+        uint32_t other = entry >> 1;
+        const OlpSolveBlock& b = s->blocks[other][entry & 1];
+        for (uint32_t l = 0; l < 4; ++l) {
+            s->residuals[other * 4 + l] = s->residuals[other * 4 + l] + LaneDot(b, l, w);
+        }
+        OlpSolveScoreGroup(s, other, tolerance);
+    }
+}
+
+} // namespace
+
 void OlpSolvePropagate(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
 {
-    uint32_t g = row / 4, lane = row % 4;
-    for (uint32_t e = 0; e < 2; ++e) {
-        int32_t part = s->groupParts[g][e];
-        if (part < 0) {
-            continue;
+    const uint32_t g = row / 4, lane = row % 4;
+    const bool listed = s->couplings != nullptr && s->groupCouplingFirst[g] != kOlpSolveUncoupled;
+    const bool coupled[2] = {listed && OlpSolveCoupledEnd(s, g, 0), listed && OlpSolveCoupledEnd(s, g, 1)};
+    // The parts in end order, as each group's residuals take them.
+    if (s->groupParts[g][0] >= 0 && !coupled[0]) {
+        PropagateByDots(s, g, 0, lane, delta, tolerance);
+    }
+    if (listed) {
+        if (s->groupCouplingCount[g] == 0) {
+            OlpSolveCoupleGroup(s, g);
         }
-        const OlpSolveBlock& moved = s->blocks[g][e];
-        float w[6];
-        for (uint32_t c = 0; c < 6; ++c) {
-            w[c] = moved.c[c * 4 + lane] * delta;
-        }
-        auto p = static_cast<uint32_t>(part);
-        for (uint32_t k = 0; k < s->partGroupCount[p]; ++k) {
-            uint32_t entry = s->adjacency[s->partGroupFirst[p] + k];
-            uint32_t other = entry >> 1;
-            const OlpSolveBlock& b = s->blocks[other][entry & 1];
-            for (uint32_t l = 0; l < 4; ++l) {
-                s->residuals[other * 4 + l] = s->residuals[other * 4 + l] + LaneDot(b, l, w);
+        const uint32_t first = s->groupCouplingFirst[g];
+        const uint32_t n = s->groupCouplingCount[g], shared = s->groupCouplingShared[g];
+        const float* column = s->couplings[first].c + lane * (n + shared) * 4;
+        for (uint32_t k = 0; k < n; ++k) {
+            const uint32_t other = s->couplingGroups[first + k];
+            const uint32_t twice = k < shared ? 1 : 0;
+            const float* by = column + (k + (twice != 0 ? k : shared)) * 4;
+            for (uint32_t m = 0; m < 4; ++m) {
+                float r = s->residuals[other * 4 + m] + by[m] * delta;
+                s->residuals[other * 4 + m] = twice != 0 ? r + by[4 + m] * delta : r;
             }
             OlpSolveScoreGroup(s, other, tolerance);
         }
+    }
+    if (s->groupParts[g][1] >= 0 && !coupled[1]) {
+        PropagateByDots(s, g, 1, lane, delta, tolerance);
     }
     s->residuals[row] = s->residuals[row] + s->diagonal[row] * delta;
     OlpSolveScoreGroup(s, g, tolerance);

@@ -24,6 +24,19 @@ struct alignas(16) OlpSolveBlock
     float c[24];
 };
 
+/// The coupling of one row group to another through one part they share:
+/// column l (a lane of the moved group) holds what a unit move of that lane
+/// adds to the other group's four residuals, the dot products of their
+/// mass-scaled Jacobian rows on that part. A move then costs one
+/// multiply-add per group and shared part instead of a six-column dot
+/// product.
+struct alignas(16) OlpSolveCoupling
+{
+    float c[16];
+};
+/// A group without a coupling list: its moves take the dot products.
+constexpr uint32_t kOlpSolveUncoupled = 0xFFFFFFFFu;
+
 /// The rows of one pass of a batch (all arrays four lanes per group).
 struct OlpSolveSystem
 {
@@ -42,6 +55,24 @@ struct OlpSolveSystem
     const uint32_t* partGroupFirst;
     const uint32_t* adjacency; ///< group x 2 + end, listed per part
     float* groupScores;        ///< scratch per group: its largest violated |residual| (violationscores.h)
+    /// Coupling lists (null: none): a move of group g reaches each group
+    /// on its coupled parts (partCoupled[p] set) once, through the list
+    /// that g owns from groupCouplingFirst[g] on (kOlpSolveUncoupled: none),
+    /// and the groups on its other parts through the dot products. The
+    /// list is filled on the first move of g (groupCouplingCount[g], 0
+    /// before, becomes its length n, groupCouplingShared[g] the number s of
+    /// its first groups that are on both of g's parts), from the mass-scaled
+    /// blocks, and serves both passes. couplingGroups holds the n groups;
+    /// the room holds per lane of g n + s columns (a group on both parts
+    /// takes two, the coupling through the part of end 0 and then of end 1,
+    /// added in that order as the dot products would be), lane l's from
+    /// float l x (n + s) x 4 on.
+    OlpSolveCoupling* couplings;
+    const uint32_t* partCoupled;
+    const uint32_t* groupCouplingFirst;
+    uint32_t* groupCouplingCount;
+    uint32_t* groupCouplingShared;
+    uint32_t* couplingGroups;
 };
 
 /// Process-wide state of the running solve.
@@ -101,6 +132,18 @@ int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count
 /// Moves one row to where its residual vanishes, clamped; returns the change.
 float OlpSolvePivot(OlpSolveSystem* system, uint32_t row);
 float OlpSolvePivotSse(OlpSolveSystem* system, uint32_t row);
+/// Picks the coupled parts: those with at most `largest` groups, in part
+/// order while the k x k couplings of their groups' lists through them fit
+/// in `room` (partCoupled); then places the list of every group with a
+/// coupled part, k couplings per such part of k groups
+/// (groupCouplingFirst, the others kOlpSolveUncoupled). Returns the room
+/// taken.
+uint32_t OlpSolvePlaceCouplings(const int32_t (*groupParts)[2], uint32_t groupCount,
+                                const uint32_t* partGroupCount, uint32_t partCount, uint32_t largest,
+                                uint32_t room, uint32_t* partCoupled, uint32_t* groupCouplingFirst);
+/// Fills the coupling list of group g (it has room for one).
+void OlpSolveCoupleGroup(OlpSolveSystem* system, uint32_t g);
+void OlpSolveCoupleGroupSse(OlpSolveSystem* system, uint32_t g);
 /// Adds the effect of `delta` on row `row` to every group sharing a part,
 /// and reads their scores again.
 void OlpSolvePropagate(OlpSolveSystem* system, uint32_t row, float delta, float tolerance);

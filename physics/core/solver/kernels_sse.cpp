@@ -6,10 +6,12 @@
 #include <bit>
 
 #include "physics/core/dyn/dyn.h"
+#include "physics/core/solver/couplinglist.h"
 #include "physics/core/solver/violationscores.h"
 
 #if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
+#include <xmmintrin.h>
 
 namespace {
 
@@ -29,6 +31,14 @@ template <int order> __m128 Turn(__m128 v)
     return _mm_castsi128_ps(_mm_shuffle_epi32(_mm_castps_si128(v), order));
 }
 
+/// All ones in lane `lane`, zeros in the others.
+__m128 LaneMask(uint32_t lane)
+{
+    alignas(16) static const uint32_t kMasks[4][4] = {
+        {~0u, 0, 0, 0}, {0, ~0u, 0, 0}, {0, 0, ~0u, 0}, {0, 0, 0, ~0u}};
+    return _mm_load_ps(reinterpret_cast<const float*>(kMasks[lane]));
+}
+
 /// |residual| in a group's violated lanes, 0 in the others; `down` is 0 -
 /// `up`, the tolerance.
 __m128 ViolationSizes(__m128 r, const float* mayDecrease, const float* mayIncrease, __m128 up, __m128 down)
@@ -40,14 +50,20 @@ __m128 ViolationSizes(__m128 r, const float* mayDecrease, const float* mayIncrea
 }
 
 /// The largest |residual| among a group's violated lanes (0 for none), in
-/// the lowest lane.
-__m128 GroupScore(__m128 r, const float* mayDecrease, const float* mayIncrease, __m128 up, __m128 down)
+/// every lane: per lane r where the row may decrease, -r where it may
+/// increase (|r| where both), which is above the tolerance just where the
+/// lane is violated; so the largest is above it just when the group has a
+/// violated lane, and is then the largest |r| among them.
+__m128 GroupScore(__m128 r, const float* mayDecrease, const float* mayIncrease, __m128 up)
 {
-    __m128 size = ViolationSizes(r, mayDecrease, mayIncrease, up, down);
+    const __m128 signBits = _mm_set1_ps(-0.0f);
+    __m128 reach = _mm_max_ps(_mm_mul_ps(_mm_load_ps(mayDecrease), r),
+                              _mm_mul_ps(_mm_load_ps(mayIncrease), _mm_xor_ps(r, signBits)));
     // The lanes turned round with an integer shuffle: it writes a new
     // register, so no copy goes before it.
-    size = _mm_max_ps(size, Turn<_MM_SHUFFLE(1, 0, 3, 2)>(size));
-    return _mm_max_ps(size, Turn<_MM_SHUFFLE(2, 3, 0, 1)>(size));
+    reach = _mm_max_ps(reach, Turn<_MM_SHUFFLE(1, 0, 3, 2)>(reach));
+    reach = _mm_max_ps(reach, Turn<_MM_SHUFFLE(2, 3, 0, 1)>(reach));
+    return _mm_and_ps(reach, _mm_cmpgt_ps(reach, up));
 }
 
 /// The most violated row of group `first` (`count` is 1) once its score is
@@ -134,49 +150,62 @@ int32_t OlpSolveFindViolationSse(const OlpSolveSystem* s, uint32_t first, uint32
 void OlpSolveScoreGroupSse(const OlpSolveSystem* s, uint32_t g, float tolerance)
 {
     const __m128 up = _mm_set1_ps(tolerance);
-    _mm_store_ss(s->groupScores + g,
-                 GroupScore(_mm_load_ps(s->residuals + g * 4), s->mayDecrease + g * 4, s->mayIncrease + g * 4,
-                            up, _mm_sub_ps(_mm_setzero_ps(), up)));
+    _mm_store_ss(s->groupScores + g, GroupScore(_mm_load_ps(s->residuals + g * 4), s->mayDecrease + g * 4,
+                                                s->mayIncrease + g * 4, up));
 }
 
 int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count)
 {
-    // The highest score sixteen groups at a time (four running maxima), then
-    // the first group of it, sixteen at a time.
+    constexpr uint32_t kChunk = 16, kRun = 64;
+    if (count < kChunk) {
+        return OlpSolveBestGroup(scores, first, count);
+    }
+    // One pass over the scores in chunks of sixteen groups (the last one
+    // ending at the block's end, over part of the one before: that changes
+    // no maximum, and a group in both is found in the earlier), each
+    // chunk's four-lane maximum kept: the first chunk holding the highest
+    // then holds the first group of it, and only that chunk is read again.
+    // The maxima are kept for 64 chunks at a time; a later run of chunks
+    // takes the place only with a higher score.
     const float* at = scores + first;
-    __m128 high[4] = {_mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps(), _mm_setzero_ps()};
-    uint32_t g = 0;
-    for (; g + 16 <= count; g += 16) {
-        for (uint32_t k = 0; k < 4; ++k) {
-            high[k] = _mm_max_ps(high[k], _mm_loadu_ps(at + g + 4 * k));
+    __m128 highs[kRun];
+    float best = 0.0f;
+    uint32_t bestFrom = 0;
+    for (uint32_t from = 0; from < count; from += kChunk * kRun) {
+        const uint32_t to = count - from < kChunk * kRun ? count : from + kChunk * kRun;
+        __m128 top = _mm_setzero_ps();
+        uint32_t chunks = 0;
+        for (uint32_t g = from; g < to; g += kChunk) {
+            const float* chunk = at + (g + kChunk <= count ? g : count - kChunk);
+            __m128 high = _mm_max_ps(_mm_max_ps(_mm_loadu_ps(chunk), _mm_loadu_ps(chunk + 4)),
+                                     _mm_max_ps(_mm_loadu_ps(chunk + 8), _mm_loadu_ps(chunk + 12)));
+            highs[chunks++] = high;
+            top = _mm_max_ps(top, high);
         }
-    }
-    for (; g + 4 <= count; g += 4) {
-        high[0] = _mm_max_ps(high[0], _mm_loadu_ps(at + g));
-    }
-    __m128 top = _mm_max_ps(_mm_max_ps(high[0], high[1]), _mm_max_ps(high[2], high[3]));
-    top = _mm_max_ps(top, _mm_shuffle_ps(top, top, _MM_SHUFFLE(1, 0, 3, 2)));
-    top = _mm_max_ps(top, _mm_shuffle_ps(top, top, _MM_SHUFFLE(2, 3, 0, 1)));
-    float best = _mm_cvtss_f32(top);
-    for (; g < count; ++g) {
-        best = at[g] > best ? at[g] : best;
+        top = _mm_max_ps(top, Turn<_MM_SHUFFLE(1, 0, 3, 2)>(top));
+        top = _mm_max_ps(top, Turn<_MM_SHUFFLE(2, 3, 0, 1)>(top));
+        const float runBest = _mm_cvtss_f32(top);
+        if (runBest > best) {
+            best = runBest;
+            const __m128 wanted = _mm_set1_ps(best);
+            uint32_t c = 0;
+            while (_mm_movemask_ps(_mm_cmpeq_ps(highs[c], wanted)) == 0) {
+                ++c;
+            }
+            bestFrom = from + c * kChunk + kChunk <= count ? from + c * kChunk : count - kChunk;
+        }
     }
     if (!(best > 0.0f)) {
         return -1;
     }
     const __m128 wanted = _mm_set1_ps(best);
-    for (g = 0; g + 16 <= count; g += 16) {
-        __m128 hit = _mm_or_ps(_mm_or_ps(_mm_cmpeq_ps(_mm_loadu_ps(at + g), wanted),
-                                         _mm_cmpeq_ps(_mm_loadu_ps(at + g + 4), wanted)),
-                               _mm_or_ps(_mm_cmpeq_ps(_mm_loadu_ps(at + g + 8), wanted),
-                                         _mm_cmpeq_ps(_mm_loadu_ps(at + g + 12), wanted)));
-        if (_mm_movemask_ps(hit) != 0) {
-            break;
-        }
+    uint32_t hits = 0;
+    for (uint32_t k = 0; k < 4; ++k) {
+        hits |=
+            static_cast<uint32_t>(_mm_movemask_ps(_mm_cmpeq_ps(_mm_loadu_ps(at + bestFrom + 4 * k), wanted)))
+            << (4 * k);
     }
-    for (; at[g] != best; ++g) {
-    }
-    return static_cast<int32_t>(first + g);
+    return static_cast<int32_t>(first + bestFrom + static_cast<uint32_t>(std::countr_zero(hits)));
 }
 
 float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
@@ -185,14 +214,63 @@ float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
     __m128 lower = _mm_load_ss(s->lower + row), upper = _mm_load_ss(s->upper + row);
     __m128 value = _mm_sub_ss(old, _mm_load_ss(s->residuals + row));
     value = _mm_min_ss(_mm_max_ss(value, lower), upper);
-    float v = _mm_cvtss_f32(value);
-    s->mayDecrease[row] = v == s->lower[row] ? 0.0f : 1.0f;
-    s->mayIncrease[row] = v == s->upper[row] ? 0.0f : 1.0f;
-    s->values[row] = v;
-    return v - _mm_cvtss_f32(old);
+    const __m128 one = _mm_set_ss(1.0f);
+    _mm_store_ss(s->mayDecrease + row, _mm_and_ps(_mm_cmpneq_ss(value, lower), one));
+    _mm_store_ss(s->mayIncrease + row, _mm_and_ps(_mm_cmpneq_ss(value, upper), one));
+    _mm_store_ss(s->values + row, value);
+    return _mm_cvtss_f32(_mm_sub_ss(value, old));
 }
 
-void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
+void OlpSolveCoupleGroupSse(OlpSolveSystem* s, uint32_t g)
+{
+    float* columns = s->couplings[s->groupCouplingFirst[g]].c;
+    OlpSolveListCouplings(s, g, [&](uint32_t width, uint32_t index, uint32_t e, uint32_t h, int32_t end) {
+        const float* moved = s->blocks[g][e].c;
+        const float* other = s->blocks[h][end].c;
+        for (uint32_t l = 0; l < 4; ++l) {
+            __m128 sum = _mm_mul_ps(_mm_load_ps(other), _mm_set1_ps(moved[l]));
+            for (uint32_t c = 1; c < 6; ++c) {
+                sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(other + c * 4), _mm_set1_ps(moved[c * 4 + l])));
+            }
+            _mm_store_ps(columns + (l * width + index) * 4, sum);
+        }
+    });
+}
+
+namespace {
+
+/// The effect of moving lane `lane` of group g by `delta` on the groups of
+/// the part of its end e, through the dot products.
+void PropagateByDots(OlpSolveSystem* s, uint32_t g, uint32_t e, uint32_t lane, float delta, __m128 up)
+{
+    float* residuals = s->residuals;
+    const OlpSolveBlock* allBlocks = s->blocks[0];
+    auto p = static_cast<uint32_t>(s->groupParts[g][e]);
+    const uint32_t* entries = s->adjacency + s->partGroupFirst[p];
+    const uint32_t count = s->partGroupCount[p];
+    const OlpSolveBlock& moved = s->blocks[g][e];
+    __m128 w[6];
+    for (uint32_t c = 0; c < 6; ++c) {
+        w[c] = _mm_set1_ps(moved.c[c * 4 + lane] * delta);
+    }
+    for (uint32_t k = 0; k < count; ++k) {
+        // An entry (group x 2 + end) is also the block's place among all
+        // blocks.
+        const uint32_t other = entries[k] >> 1;
+        const float* b = allBlocks[entries[k]].c;
+        __m128 dot = _mm_mul_ps(_mm_load_ps(b), w[0]);
+        for (uint32_t c = 1; c < 6; ++c) {
+            dot = _mm_add_ps(dot, _mm_mul_ps(_mm_load_ps(b + c * 4), w[c]));
+        }
+        __m128 r = _mm_add_ps(_mm_load_ps(residuals + other * 4), dot);
+        _mm_store_ps(residuals + other * 4, r);
+        _mm_store_ss(s->groupScores + other,
+                     GroupScore(r, s->mayDecrease + other * 4, s->mayIncrease + other * 4, up));
+    }
+}
+
+/// OlpSolvePropagateSse, inlined into the solve kernel's loop.
+[[gnu::always_inline]] inline void Propagate(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
 {
     // The arrays in locals: the stores to the residuals cannot then be
     // taken to change them.
@@ -200,42 +278,60 @@ void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float to
     float* scores = s->groupScores;
     const float* mayDecrease = s->mayDecrease;
     const float* mayIncrease = s->mayIncrease;
-    const OlpSolveBlock(*blocks)[2] = s->blocks;
-    const OlpSolveBlock* allBlocks = blocks[0];
     const __m128 up = _mm_set1_ps(tolerance);
-    const __m128 down = _mm_sub_ps(_mm_setzero_ps(), up);
     const uint32_t g = row / 4, lane = row % 4;
-    for (uint32_t e = 0; e < 2; ++e) {
-        int32_t part = s->groupParts[g][e];
-        if (part < 0) {
-            continue;
+    const bool listed = s->couplings != nullptr && s->groupCouplingFirst[g] != kOlpSolveUncoupled;
+    const bool coupled[2] = {listed && OlpSolveCoupledEnd(s, g, 0), listed && OlpSolveCoupledEnd(s, g, 1)};
+    // The parts in end order, as each group's residuals take them.
+    if (s->groupParts[g][0] >= 0 && !coupled[0]) {
+        PropagateByDots(s, g, 0, lane, delta, up);
+    }
+    if (listed) {
+        if (s->groupCouplingCount[g] == 0) {
+            OlpSolveCoupleGroupSse(s, g);
         }
-        const OlpSolveBlock& moved = blocks[g][e];
-        __m128 w[6];
-        for (uint32_t c = 0; c < 6; ++c) {
-            w[c] = _mm_set1_ps(moved.c[c * 4 + lane] * delta);
-        }
-        auto p = static_cast<uint32_t>(part);
-        const uint32_t* entries = s->adjacency + s->partGroupFirst[p];
-        const uint32_t count = s->partGroupCount[p];
-        for (uint32_t k = 0; k < count; ++k) {
-            // An entry (group x 2 + end) is also the block's place among
-            // all blocks.
-            const uint32_t other = entries[k] >> 1;
-            const float* b = allBlocks[entries[k]].c;
-            __m128 dot = _mm_mul_ps(_mm_load_ps(b), w[0]);
-            for (uint32_t c = 1; c < 6; ++c) {
-                dot = _mm_add_ps(dot, _mm_mul_ps(_mm_load_ps(b + c * 4), w[c]));
-            }
-            __m128 r = _mm_add_ps(_mm_load_ps(residuals + other * 4), dot);
+        const uint32_t first = s->groupCouplingFirst[g];
+        const uint32_t n = s->groupCouplingCount[g], shared = s->groupCouplingShared[g];
+        const float* column = s->couplings[first].c + lane * (n + shared) * 4;
+        const uint32_t* groups = s->couplingGroups + first;
+        const __m128 change = _mm_set1_ps(delta);
+        // The groups on both parts: through the part of end 0, then of end 1.
+        uint32_t k = 0;
+        for (; k < shared; ++k, column += 8) {
+            const uint32_t other = groups[k];
+            __m128 r =
+                _mm_add_ps(_mm_load_ps(residuals + other * 4), _mm_mul_ps(_mm_load_ps(column), change));
+            r = _mm_add_ps(r, _mm_mul_ps(_mm_load_ps(column + 4), change));
             _mm_store_ps(residuals + other * 4, r);
-            _mm_store_ss(scores + other,
-                         GroupScore(r, mayDecrease + other * 4, mayIncrease + other * 4, up, down));
+            _mm_store_ss(scores + other, GroupScore(r, mayDecrease + other * 4, mayIncrease + other * 4, up));
+        }
+        for (; k < n; ++k, column += 4) {
+            const uint32_t other = groups[k];
+            __m128 r =
+                _mm_add_ps(_mm_load_ps(residuals + other * 4), _mm_mul_ps(_mm_load_ps(column), change));
+            _mm_store_ps(residuals + other * 4, r);
+            _mm_store_ss(scores + other, GroupScore(r, mayDecrease + other * 4, mayIncrease + other * 4, up));
         }
     }
-    residuals[row] = residuals[row] + s->diagonal[row] * delta;
-    _mm_store_ss(scores + g, GroupScore(_mm_load_ps(residuals + g * 4), mayDecrease + g * 4,
-                                        mayIncrease + g * 4, up, down));
+    if (s->groupParts[g][1] >= 0 && !coupled[1]) {
+        PropagateByDots(s, g, 1, lane, delta, up);
+    }
+    // The own term on the moved lane, added to the whole group with -0 in
+    // the other lanes (x + -0 is x): a one-lane store before the group's
+    // load would stall the load.
+    const __m128 own = _mm_set1_ps(s->diagonal[row] * delta);
+    const __m128 moved = LaneMask(lane);
+    const __m128 add = _mm_or_ps(_mm_and_ps(moved, own), _mm_andnot_ps(moved, _mm_set1_ps(-0.0f)));
+    const __m128 r = _mm_add_ps(_mm_load_ps(residuals + g * 4), add);
+    _mm_store_ps(residuals + g * 4, r);
+    _mm_store_ss(scores + g, GroupScore(r, mayDecrease + g * 4, mayIncrease + g * 4, up));
+}
+
+} // namespace
+
+void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
+{
+    Propagate(s, row, delta, tolerance);
 }
 
 uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t limit, float tolerance)
@@ -260,7 +356,7 @@ uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_
             break;
         }
         float delta = OlpSolvePivotSse(s, static_cast<uint32_t>(row));
-        OlpSolvePropagateSse(s, static_cast<uint32_t>(row), delta, tolerance);
+        Propagate(s, static_cast<uint32_t>(row), delta, tolerance);
         ++state->iteration;
     }
     return state->iteration;
@@ -287,6 +383,10 @@ int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count
 float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
 {
     return OlpSolvePivot(s, row);
+}
+void OlpSolveCoupleGroupSse(OlpSolveSystem* s, uint32_t g)
+{
+    OlpSolveCoupleGroup(s, g);
 }
 void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
 {

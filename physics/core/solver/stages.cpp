@@ -56,6 +56,11 @@ void Layout(OlpSolverWork* work, Carver* carver, uint32_t rows, uint32_t parts, 
     work->groupParts = carver->Take<int32_t[2]>(groups);
     work->blocks = carver->Take<OlpSolveBlock[2]>(groups);
     work->groupScores = carver->Take<float>(groups);
+    work->groupCouplingFirst = carver->Take<uint32_t>(groups);
+    work->groupCouplingCount = carver->Take<uint32_t>(groups);
+    work->groupCouplingShared = carver->Take<uint32_t>(groups);
+    work->couplings = carver->Take<OlpSolveCoupling>(size_t{groups} * kOlpSolverCouplingsPerGroup);
+    work->couplingGroups = carver->Take<uint32_t>(size_t{groups} * kOlpSolverCouplingsPerGroup);
     float** perRow[] = {&work->scale,        &work->diagonal,     &work->zero,         &work->start,
                         &work->accumulators, &work->mayDecrease,  &work->mayIncrease,  &work->values[0],
                         &work->values[1],    &work->residuals[0], &work->residuals[1], &work->lower[0],
@@ -72,6 +77,7 @@ void Layout(OlpSolverWork* work, Carver* carver, uint32_t rows, uint32_t parts, 
     work->partGroupCount = carver->Take<uint32_t>(parts);
     work->partGroupFirst = carver->Take<uint32_t>(parts);
     work->inContact = carver->Take<uint32_t>(parts);
+    work->partCoupled = carver->Take<uint32_t>(parts);
     work->adjacency = carver->Take<uint32_t>(2 * size_t{groups});
     work->blockRows = carver->Take<uint32_t>(islands);
     work->blockWeights = carver->Take<uint32_t>(islands);
@@ -528,6 +534,9 @@ void OlpSolverBuildAdjacency(OlpSolverWork* work)
             }
         }
     }
+    OlpSolvePlaceCouplings(work->groupParts, work->groupCount, work->partGroupCount, work->partCount,
+                           kOlpSolverCoupledGroupsMax, work->groupCount * kOlpSolverCouplingsPerGroup,
+                           work->partCoupled, work->groupCouplingFirst);
     uint32_t offset = 0;
     for (uint32_t p = 0; p < work->partCount; ++p) {
         work->partGroupFirst[p] = offset;
@@ -746,8 +755,15 @@ uint32_t OlpSolverStageSequence(OlpSolverWork* work, OlpDynArrays* arrays, const
                          work->partGroupCount,
                          work->partGroupFirst,
                          work->adjacency,
-                         work->groupScores};
+                         work->groupScores,
+                         work->couplings,
+                         work->partCoupled,
+                         work->groupCouplingFirst,
+                         work->groupCouplingCount,
+                         work->groupCouplingShared,
+                         work->couplingGroups};
     }
+    std::memset(work->groupCouplingCount, 0, work->groupCount * sizeof(uint32_t));
     OlpSolveState* state = OlpSolveGetState();
     OlpSolveBlocks blocks = {work->blockCount, work->blockRows, work->blockWeights, work->blockIterations[0]};
     state->pass = 0;

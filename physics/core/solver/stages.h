@@ -128,6 +128,15 @@ struct OlpSolverKernels
 /// SSE kernels for mode 2, scalar ones otherwise.
 OlpSolverKernels OlpSolverKernelsForMode(int32_t mode);
 
+/// Room for couplings per row group. A part with k groups takes k x k
+/// (each of its groups' lists k through it): a box in a column (two
+/// contacts of three groups) 36, twelve per group. Parts are coupled in
+/// order while they fit.
+constexpr uint32_t kOlpSolverCouplingsPerGroup = 16;
+/// Parts with more groups than this are not coupled: a move reaches only k
+/// of the k x k couplings, and a list fills in about k moves' cost.
+constexpr uint32_t kOlpSolverCoupledGroupsMax = 24;
+
 /// The solver workspaces and the system builder.
 struct OlpSolverWork
 {
@@ -138,6 +147,11 @@ struct OlpSolverWork
     int32_t (*groupParts)[2];
     OlpSolveBlock (*blocks)[2];
     float* groupScores; ///< the solve kernels' search scratch
+    uint32_t* groupCouplingFirst;
+    uint32_t* groupCouplingCount;
+    uint32_t* groupCouplingShared;
+    OlpSolveCoupling* couplings; ///< kOlpSolverCouplingsPerGroup per group
+    uint32_t* couplingGroups;
     // Per row.
     float* scale;
     float* diagonal;
@@ -161,6 +175,7 @@ struct OlpSolverWork
     uint32_t* partGroupCount;
     uint32_t* partGroupFirst;
     uint32_t* inContact; ///< the part is held by a contact row
+    uint32_t* partCoupled;
     uint32_t* adjacency;
     // Per island block.
     uint32_t* blockRows;

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <random>
 #include <vector>
@@ -87,7 +88,27 @@ struct RandomSystem
                 count.data(),
                 first.data(),
                 adjacency.data(),
-                scores.data()};
+                scores.data(),
+                couplings.empty() ? nullptr : couplings.data(),
+                partCoupled.data(),
+                couplingFirst.data(),
+                coupled.data(),
+                shared.data(),
+                couplingGroups.data()};
+    }
+    /// Coupling lists through the parts of at most `largest` groups, within
+    /// `room` couplings.
+    void Couple(uint32_t largest, uint32_t room)
+    {
+        couplings.resize(room);
+        couplingGroups.resize(room);
+        partCoupled.resize(count.size());
+        couplingFirst.resize(parts_.size());
+        coupled.assign(parts_.size(), 0);
+        shared.assign(parts_.size(), 0);
+        OlpSolvePlaceCouplings(parts_.data(), static_cast<uint32_t>(parts_.size()), count.data(),
+                               static_cast<uint32_t>(count.size()), largest, room, partCoupled.data(),
+                               couplingFirst.data());
     }
     void Setup(bool sse)
     {
@@ -147,6 +168,8 @@ struct RandomSystem
         accumulators;
     std::vector<uint32_t> count, first, adjacency;
     std::vector<float> scores;
+    std::vector<OlpSolveCoupling> couplings;
+    std::vector<uint32_t> partCoupled, couplingFirst, coupled, shared, couplingGroups;
 };
 
 TEST(SolverKernels, RandomBoundedSystemsMeetBoundsAndAgree)
@@ -162,6 +185,75 @@ TEST(SolverKernels, RandomBoundedSystemsMeetBoundsAndAgree)
         EXPECT_LT(scalar.Violation(), 1e-4f) << seed;
         for (uint32_t i = 0; i < scalar.lanes; ++i) {
             ASSERT_NEAR(scalar.values[i], sse.values[i], 1e-4f) << seed;
+        }
+    }
+}
+
+/// Residuals of `sys` rebuilt from scratch: the set-up residuals `start`
+/// plus A (values - input), A from the mass-scaled blocks and the diagonal.
+std::vector<float> Rebuilt(const RandomSystem& sys, const std::vector<float>& start)
+{
+    std::vector<float> out = start;
+    for (uint32_t i = 0; i < sys.lanes; ++i) {
+        double sum = start[i] + sys.diagonal[i] * (sys.values[i] - sys.zero[i]);
+        for (uint32_t j = 0; j < sys.lanes; ++j) {
+            for (uint32_t e = 0; e < 2; ++e) {
+                for (uint32_t f = 0; f < 2; ++f) {
+                    int32_t p = sys.parts_[i / 4][e];
+                    if (p < 0 || p != sys.parts_[j / 4][f]) {
+                        continue;
+                    }
+                    double dot = 0.0;
+                    for (uint32_t c = 0; c < 6; ++c) {
+                        dot += double{sys.blocks[i / 4][e].c[c * 4 + i % 4]} *
+                               sys.blocks[j / 4][f].c[c * 4 + j % 4];
+                    }
+                    sum += dot * (sys.values[j] - sys.zero[j]);
+                }
+            }
+        }
+        out[i] = static_cast<float>(sum);
+    }
+    return out;
+}
+
+// Moves through coupling lists take one multiply-add per group and shared
+// part instead of a dot product, a group on both parts of the moved one
+// updated once: the residuals must stay A x - rhs whichever parts are
+// coupled (all, the first few that fit, none, so that lists and dot
+// products mix within one move), and both kernels must still make the same
+// moves bit for bit.
+TEST(SolverKernels, CouplingListsKeepTheResidualsAndBothKernelsAgree)
+{
+    struct Case
+    {
+        uint32_t groups, parts, largest, room;
+    };
+    const Case cases[] = {
+        {6, 4, 64, 1024}, {40, 6, 64, 4096}, {40, 6, 64, 300}, {40, 12, 8, 4096}, {40, 6, 0, 0}};
+    for (const Case& c : cases) {
+        for (uint32_t seed = 0; seed < 20; ++seed) {
+            RandomSystem scalar(seed, c.groups, c.parts), sse(seed, c.groups, c.parts);
+            scalar.Setup(false);
+            sse.Setup(true);
+            scalar.Couple(c.largest, c.room);
+            sse.Couple(c.largest, c.room);
+            const std::vector<float> start = scalar.residuals;
+            OlpSolveSystem s1 = scalar.System(), s2 = sse.System();
+            uint32_t used = OlpSolveScalarB(&s1, 0, c.groups, 400, 1e-6f);
+            ASSERT_EQ(OlpSolveSseB(&s2, 0, c.groups, 400, 1e-6f), used) << c.groups << " " << seed;
+            for (uint32_t i = 0; i < scalar.lanes; ++i) {
+                ASSERT_EQ(scalar.values[i], sse.values[i]) << c.groups << " " << seed << " row " << i;
+                ASSERT_EQ(scalar.residuals[i], sse.residuals[i]) << c.groups << " " << seed << " row " << i;
+            }
+            std::vector<float> rebuilt = Rebuilt(scalar, start);
+            for (uint32_t i = 0; i < scalar.lanes; ++i) {
+                ASSERT_NEAR(scalar.residuals[i], rebuilt[i], 1e-3f)
+                    << c.groups << " " << seed << " row " << i;
+            }
+            if (c.groups < 10) {
+                EXPECT_LT(scalar.Violation(), 1e-4f) << seed;
+            }
         }
     }
 }
@@ -222,6 +314,44 @@ TEST(SolverKernels, KernelsMoveTheRowsAWholeScanWouldPick)
                         << c.groups << " " << seed << " row " << i;
                 }
             }
+        }
+    }
+}
+
+// The SSE search reads the scores in chunks of sixteen (the last one over
+// part of the one before) and keeps the maxima of 64 chunks at a time: it
+// must still give the first group of the highest score, wherever the ties
+// and the block's ends fall.
+TEST(SolverKernels, TheSseSearchFindsTheFirstOfTheHighestScore)
+{
+    struct Case
+    {
+        uint32_t first, count;
+        std::vector<uint32_t> highest; ///< groups (from the block's first) given the highest score
+    };
+    const Case cases[] = {
+        {0, 1, {0}},       {3, 15, {14}},           {0, 16, {15, 3}},        {1, 17, {16}},
+        {2, 17, {1, 16}},  {5, 31, {30, 17}},       {0, 33, {32, 20}},       {7, 100, {99, 50, 97}},
+        {0, 1024, {1023}}, {0, 1030, {1029, 1025}}, {9, 1030, {1000, 1029}}, {0, 2100, {2099, 1030, 2050}},
+        {4, 40, {}}};
+    for (const Case& c : cases) {
+        std::mt19937 rng(c.count);
+        std::uniform_real_distribution<float> u(0.0f, 1.0f);
+        // Scores outside the block are higher still: the search must not see them.
+        std::vector<float> scores(c.first + c.count + 20, 5.0f);
+        for (uint32_t g = 0; g < c.count; ++g) {
+            scores[c.first + g] = c.highest.empty() ? 0.0f : (u(rng) < 0.2f ? 0.0f : u(rng));
+        }
+        for (uint32_t g : c.highest) {
+            scores[c.first + g] = 2.0f;
+        }
+        const int32_t scalar = OlpSolveBestGroup(scores.data(), c.first, c.count);
+        EXPECT_EQ(OlpSolveBestGroupSse(scores.data(), c.first, c.count), scalar) << c.first << " " << c.count;
+        if (!c.highest.empty()) {
+            uint32_t lowest = *std::min_element(c.highest.begin(), c.highest.end());
+            EXPECT_EQ(scalar, static_cast<int32_t>(c.first + lowest)) << c.first << " " << c.count;
+        } else {
+            EXPECT_EQ(scalar, -1);
         }
     }
 }
