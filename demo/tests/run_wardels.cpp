@@ -616,6 +616,9 @@ void ExpectTheVipInView(const Tour& tour, const std::string& folder)
 /// doorway, a lift in the north-east corner.
 constexpr size_t kCrates = 3;
 constexpr float kCrateHalf = 0.5f;
+/// A crate's or the ball's centre resting on the floor, less 5 cm; and
+/// the lowest it may be for one frame as it lands.
+constexpr float kOnTheFloor = 0.45f, kLandedDepth = 0.3f;
 constexpr float kDoorwayX = 5.75f, kDoorwayZ = 0.0f;
 constexpr float kLiftBottom = 0.1f, kLiftTop = 2.1f;
 /// The frames of the CTRL drag (data/wardels/tour-input.txt) and a frame well after it.
@@ -634,11 +637,20 @@ void ExpectTheFurnitureActs(const Tour& tour)
     ASSERT_EQ(before.size(), kCrates + 1) << "three crates and a ball";
 
     // Every body stays on the floor inside the outer walls, and no
-    // character's position is inside a crate standing on the floor.
+    // character's position is inside a crate standing on the floor. A body
+    // the drag throws may land up to a frame's fall (33 ms) into the floor;
+    // its contacts push it back out by the next frame, and one that sinks
+    // further or stays low has gone through.
     int reported = 0;
     for (const auto& [frame, bodies] : tour.bodies)
-        for (const LevelBody& b : bodies) {
-            EXPECT_GT(b.y, 0.45f) << b.kind << " at frame " << frame;
+        for (size_t i = 0; i < bodies.size(); ++i) {
+            const LevelBody& b = bodies[i];
+            EXPECT_GT(b.y, kLandedDepth) << b.kind << " at frame " << frame;
+            const auto next = tour.bodies.find(frame + 1);
+            if (b.y <= kOnTheFloor && next != tour.bodies.end() && i < next->second.size()) {
+                EXPECT_GT(next->second[i].y, kOnTheFloor)
+                    << b.kind << " still low after landing in frame " << frame;
+            }
             EXPECT_LT(std::max(std::abs(b.x), std::abs(b.z)), 14.0f) << b.kind << " at frame " << frame;
             if (b.kind != "Crate" || b.y > 1.0f)
                 continue;
