@@ -48,11 +48,22 @@ template <typename Visit> void OlpVisitCouplingList(const OlpSolveSystem* s, uin
 /// between g's end e and h's end hEnd on that part.
 template <typename Column> void OlpSolveListCouplings(OlpSolveSystem* s, uint32_t g, Column&& column)
 {
+    // The groups on both parts are those of end 0's part whose other end
+    // is on end 1's part; each part's other groups are listed once.
+    const int32_t* parts = s->groupParts[g];
+    const bool coupled[2] = {OlpSolveCoupledEnd(s, g, 0), OlpSolveCoupledEnd(s, g, 1)};
     uint32_t n = 0, shared = 0;
-    OlpVisitCouplingList(s, g, [&](uint32_t, const int32_t* ends) {
-        ++n;
-        shared += ends[0] >= 0 && ends[1] >= 0 ? 1 : 0;
-    });
+    for (uint32_t e = 0; e < 2; ++e) {
+        n += coupled[e] ? s->partGroupCount[parts[e]] : 0;
+    }
+    if (coupled[0] && coupled[1]) {
+        const uint32_t* entries = s->adjacency + s->partGroupFirst[parts[0]];
+        for (uint32_t k = 0; k < s->partGroupCount[parts[0]]; ++k) {
+            const uint32_t h = entries[k] >> 1, end = entries[k] & 1;
+            shared += s->groupParts[h][1 - end] == parts[1] ? 1 : 0;
+        }
+    }
+    n -= shared;
     uint32_t* groups = s->couplingGroups + s->groupCouplingFirst[g];
     uint32_t nextShared = 0, nextSingle = shared;
     OlpVisitCouplingList(s, g, [&](uint32_t h, const int32_t* ends) {
