@@ -14,34 +14,6 @@ inline bool OlpSolveCoupledEnd(const OlpSolveSystem* s, uint32_t g, uint32_t e)
     return p >= 0 && s->partCoupled[p] != 0;
 }
 
-/// Calls visit(h, ends) for each group h of g's list, with per end e of g
-/// the end of h on g's part of end e (-1: not on it, or that part is not
-/// coupled): the groups of the part of end 0 in its order, then those of
-/// the part of end 1 not on the first.
-template <typename Visit> void OlpVisitCouplingList(const OlpSolveSystem* s, uint32_t g, Visit&& visit)
-{
-    const int32_t* parts = s->groupParts[g];
-    const bool coupled[2] = {OlpSolveCoupledEnd(s, g, 0), OlpSolveCoupledEnd(s, g, 1)};
-    for (uint32_t e = 0; e < 2; ++e) {
-        if (!coupled[e]) {
-            continue;
-        }
-        auto p = static_cast<uint32_t>(parts[e]);
-        const uint32_t* entries = s->adjacency + s->partGroupFirst[p];
-        for (uint32_t k = 0; k < s->partGroupCount[p]; ++k) {
-            const uint32_t h = entries[k] >> 1, end = entries[k] & 1;
-            const bool onOther = coupled[1 - e] && s->groupParts[h][1 - end] == parts[1 - e];
-            if (e == 1 && onOther) {
-                continue; // listed with the part of end 0
-            }
-            int32_t ends[2];
-            ends[e] = static_cast<int32_t>(end);
-            ends[1 - e] = onOther ? static_cast<int32_t>(1 - end) : -1;
-            visit(h, ends);
-        }
-    }
-}
-
 /// Lists g's groups into couplingGroups, those on both parts first, and
 /// sets g's length n and shared count s; calls column(width, index, e, h,
 /// hEnd) for each coupling: the index-th of a lane's width (n + s) columns,
@@ -64,21 +36,32 @@ template <typename Column> void OlpSolveListCouplings(OlpSolveSystem* s, uint32_
         }
     }
     n -= shared;
+    // The groups of end 0's part in its order, then those of end 1's part
+    // not on the first.
     uint32_t* groups = s->couplingGroups + s->groupCouplingFirst[g];
+    const uint32_t width = n + shared;
     uint32_t nextShared = 0, nextSingle = shared;
-    OlpVisitCouplingList(s, g, [&](uint32_t h, const int32_t* ends) {
-        if (ends[0] >= 0 && ends[1] >= 0) {
-            groups[nextShared] = h;
-            column(n + shared, 2 * nextShared, 0u, h, ends[0]);
-            column(n + shared, 2 * nextShared + 1, 1u, h, ends[1]);
-            ++nextShared;
-        } else {
-            const uint32_t e = ends[0] >= 0 ? 0 : 1;
-            groups[nextSingle] = h;
-            column(n + shared, shared + nextSingle, e, h, ends[e]);
-            ++nextSingle;
+    for (uint32_t e = 0; e < 2; ++e) {
+        if (!coupled[e]) {
+            continue;
         }
-    });
+        const int32_t otherPart = coupled[1 - e] ? parts[1 - e] : -1;
+        const uint32_t* entries = s->adjacency + s->partGroupFirst[parts[e]];
+        for (uint32_t k = 0; k < s->partGroupCount[parts[e]]; ++k) {
+            const uint32_t h = entries[k] >> 1, end = entries[k] & 1;
+            const bool onOther = otherPart >= 0 && s->groupParts[h][1 - end] == otherPart;
+            if (!onOther) {
+                groups[nextSingle] = h;
+                column(width, shared + nextSingle, e, h, static_cast<int32_t>(end));
+                ++nextSingle;
+            } else if (e == 0) {
+                groups[nextShared] = h;
+                column(width, 2 * nextShared, 0u, h, static_cast<int32_t>(end));
+                column(width, 2 * nextShared + 1, 1u, h, static_cast<int32_t>(1 - end));
+                ++nextShared;
+            }
+        }
+    }
     s->groupCouplingCount[g] = n;
     s->groupCouplingShared[g] = shared;
 }
