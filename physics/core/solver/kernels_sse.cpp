@@ -221,19 +221,37 @@ float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
     return _mm_cvtss_f32(_mm_sub_ss(value, old));
 }
 
+namespace {
+
+/// The coupling column of lane `lane` of the moved block m (its six
+/// columns) against the block `other`, summed in column order; the lane
+/// spread from the loaded column rather than loaded on its own.
+template <int lane> void CouplingColumn(const __m128 m[6], const float* other, float* column)
+{
+    constexpr int spread = _MM_SHUFFLE(lane, lane, lane, lane);
+    __m128 sum = _mm_mul_ps(_mm_load_ps(other), Turn<spread>(m[0]));
+    for (uint32_t c = 1; c < 6; ++c) {
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(other + c * 4), Turn<spread>(m[c])));
+    }
+    _mm_store_ps(column, sum);
+}
+
+} // namespace
+
 void OlpSolveCoupleGroupSse(OlpSolveSystem* s, uint32_t g)
 {
     float* columns = s->couplings[s->groupCouplingFirst[g]].c;
     OlpSolveListCouplings(s, g, [&](uint32_t width, uint32_t index, uint32_t e, uint32_t h, int32_t end) {
         const float* moved = s->blocks[g][e].c;
         const float* other = s->blocks[h][end].c;
-        for (uint32_t l = 0; l < 4; ++l) {
-            __m128 sum = _mm_mul_ps(_mm_load_ps(other), _mm_set1_ps(moved[l]));
-            for (uint32_t c = 1; c < 6; ++c) {
-                sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(other + c * 4), _mm_set1_ps(moved[c * 4 + l])));
-            }
-            _mm_store_ps(columns + (l * width + index) * 4, sum);
+        __m128 m[6];
+        for (uint32_t c = 0; c < 6; ++c) {
+            m[c] = _mm_load_ps(moved + c * 4);
         }
+        CouplingColumn<0>(m, other, columns + index * 4);
+        CouplingColumn<1>(m, other, columns + (width + index) * 4);
+        CouplingColumn<2>(m, other, columns + (2 * width + index) * 4);
+        CouplingColumn<3>(m, other, columns + (3 * width + index) * 4);
     });
 }
 
@@ -384,6 +402,23 @@ float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
 {
     return OlpSolvePivot(s, row);
 }
+namespace {
+
+/// The coupling column of lane `lane` of the moved block m (its six
+/// columns) against the block `other`, summed in column order; the lane
+/// spread from the loaded column rather than loaded on its own.
+template <int lane> void CouplingColumn(const __m128 m[6], const float* other, float* column)
+{
+    constexpr int spread = _MM_SHUFFLE(lane, lane, lane, lane);
+    __m128 sum = _mm_mul_ps(_mm_load_ps(other), Turn<spread>(m[0]));
+    for (uint32_t c = 1; c < 6; ++c) {
+        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(other + c * 4), Turn<spread>(m[c])));
+    }
+    _mm_store_ps(column, sum);
+}
+
+} // namespace
+
 void OlpSolveCoupleGroupSse(OlpSolveSystem* s, uint32_t g)
 {
     OlpSolveCoupleGroup(s, g);
