@@ -402,23 +402,6 @@ float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
 {
     return OlpSolvePivot(s, row);
 }
-namespace {
-
-/// The coupling column of lane `lane` of the moved block m (its six
-/// columns) against the block `other`, summed in column order; the lane
-/// spread from the loaded column rather than loaded on its own.
-template <int lane> void CouplingColumn(const __m128 m[6], const float* other, float* column)
-{
-    constexpr int spread = _MM_SHUFFLE(lane, lane, lane, lane);
-    __m128 sum = _mm_mul_ps(_mm_load_ps(other), Turn<spread>(m[0]));
-    for (uint32_t c = 1; c < 6; ++c) {
-        sum = _mm_add_ps(sum, _mm_mul_ps(_mm_load_ps(other + c * 4), Turn<spread>(m[c])));
-    }
-    _mm_store_ps(column, sum);
-}
-
-} // namespace
-
 void OlpSolveCoupleGroupSse(OlpSolveSystem* s, uint32_t g)
 {
     OlpSolveCoupleGroup(s, g);
