@@ -4,6 +4,10 @@
 
 #include "physics/core/utils/vec3.h"
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <xmmintrin.h>
+#endif
+
 using namespace olp;
 
 namespace {
@@ -42,21 +46,14 @@ void FreeNode(OlpPairLists* pairs, uint16_t n)
     pairs->freeHead = n;
 }
 
-bool HasPair(const OlpPairLists* pairs, uint32_t a, uint32_t b)
-{
-    for (uint16_t n = pairs->nodes[a].next; n != a; n = pairs->nodes[n].next) {
-        if (pairs->nodes[n].other == b) {
-            return true;
-        }
-    }
-    return false;
-}
-
-/// Two free nodes become the pair (a, b); no room drops it.
+/// Two free nodes become the pair (a, b); no room drops it. The caller
+/// adds each pair once: an insert starts with `a` holding no pair (a
+/// removed or new object has none) and its walk meets every other entry at
+/// most once.
 void AddPair(OlpPairLists* pairs, uint32_t a, uint32_t b)
 {
     uint16_t first = pairs->freeHead;
-    if (first == kOlpFarfieldNone || pairs->nodes[first].next == kOlpFarfieldNone || HasPair(pairs, a, b)) {
+    if (first == kOlpFarfieldNone || pairs->nodes[first].next == kOlpFarfieldNone) {
         return;
     }
     uint16_t second = pairs->nodes[first].next;
@@ -168,11 +165,19 @@ int ContainingOctant(const OlpBBox& region, const OlpBBox& box)
     return octant;
 }
 
-/// OlpBBoxOverlap, here where the walk can have it inline.
-bool Overlap(const OlpBBox& a, const OlpBBox& b)
+/// OlpBBoxOverlap, here where the walk can have it inline; with SSE one
+/// compare per corner and no branch per axis (the pad lanes are ignored).
+[[gnu::always_inline]] inline bool Overlap(const OlpBBox& a, const OlpBBox& b)
 {
+#if defined(__SSE2__) || defined(_M_X64)
+    static_assert(offsetof(OlpBBox, min) == 16, "a box is max, pad, min, pad");
+    __m128 below = _mm_cmple_ps(_mm_loadu_ps(&a.min.x), _mm_loadu_ps(&b.max.x));
+    __m128 above = _mm_cmple_ps(_mm_loadu_ps(&b.min.x), _mm_loadu_ps(&a.max.x));
+    return (_mm_movemask_ps(_mm_and_ps(below, above)) & 7) == 7;
+#else
     return a.min.x <= b.max.x && b.min.x <= a.max.x && a.min.y <= b.max.y && b.min.y <= a.max.y &&
            a.min.z <= b.max.z && b.min.z <= a.max.z;
+#endif
 }
 
 /// A bound that holds nothing: it overlaps no box.
