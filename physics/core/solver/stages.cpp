@@ -13,6 +13,10 @@
 #include "physics/core/utils/memory.h"
 #include "physics/core/utils/vec3.h"
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <xmmintrin.h>
+#endif
+
 using namespace olp;
 
 namespace {
@@ -264,13 +268,23 @@ void LoadWarmStart(OlpSolverWork* work, const OlpContact* base, const OlpContact
             const float* sum = work->sums[p];
             const float w[6] = {sum[0], sum[1], sum[2], sum[4], sum[5], sum[6]};
             const OlpSolveBlock& b = work->blocks[g][e];
+            float* residuals = work->residuals[1] + g * 4;
+#if defined(__SSE2__) || defined(_M_X64)
+            // The four rows at once, each summed in the scalar order.
+            __m128 dot = _mm_mul_ps(_mm_load_ps(b.c), _mm_set1_ps(w[0]));
+            for (uint32_t c = 1; c < 6; ++c) {
+                dot = _mm_add_ps(dot, _mm_mul_ps(_mm_load_ps(b.c + c * 4), _mm_set1_ps(w[c])));
+            }
+            _mm_storeu_ps(residuals, _mm_add_ps(_mm_loadu_ps(residuals), dot));
+#else
             for (uint32_t l = 0; l < 4; ++l) {
                 float dot = b.c[l] * w[0];
                 for (uint32_t c = 1; c < 6; ++c) {
                     dot = dot + b.c[c * 4 + l] * w[c];
                 }
-                work->residuals[1][g * 4 + l] += dot;
+                residuals[l] += dot;
             }
+#endif
         }
     }
     for (uint32_t r = 0; r < rows; ++r) {
@@ -555,11 +569,31 @@ void OlpSolverBuildAdjacency(OlpSolverWork* work)
 
 void OlpSolverAddRowGroupToPart(const OlpSolveBlock* block, const float values[4], float sum[8])
 {
+#if defined(__SSE2__) || defined(_M_X64)
+    // Transposed, lane c of column l is row c's term l: each of the six sums
+    // adds its four terms in the scalar order below.
+    __m128 r0 = _mm_load_ps(block->c), r1 = _mm_load_ps(block->c + 4);
+    __m128 r2 = _mm_load_ps(block->c + 8), r3 = _mm_load_ps(block->c + 12);
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+    const __m128 r4 = _mm_load_ps(block->c + 16), r5 = _mm_load_ps(block->c + 20);
+    const __m128 low = _mm_unpacklo_ps(r4, r5), high = _mm_unpackhi_ps(r4, r5);
+    const __m128 v0 = _mm_set1_ps(values[0]), v1 = _mm_set1_ps(values[1]);
+    const __m128 v2 = _mm_set1_ps(values[2]), v3 = _mm_set1_ps(values[3]);
+    alignas(16) float add[8];
+    _mm_store_ps(
+        add, _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(r0, v0), _mm_mul_ps(r1, v1)), _mm_mul_ps(r2, v2)),
+                        _mm_mul_ps(r3, v3)));
+    _mm_store_ps(add + 4, _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(low, v0),
+                                                           _mm_mul_ps(_mm_movehl_ps(low, low), v1)),
+                                                _mm_mul_ps(high, v2)),
+                                     _mm_mul_ps(_mm_movehl_ps(high, high), v3)));
+#else
     float add[6];
     for (uint32_t c = 0; c < 6; ++c) {
         add[c] = block->c[c * 4] * values[0] + block->c[c * 4 + 1] * values[1] +
                  block->c[c * 4 + 2] * values[2] + block->c[c * 4 + 3] * values[3];
     }
+#endif
     OlpSolverAddVector6(sum, add);
 }
 
