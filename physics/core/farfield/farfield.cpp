@@ -1,8 +1,14 @@
 #include "physics/core/farfield/farfield.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 
 #include "physics/core/utils/vec3.h"
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 using namespace olp;
 
@@ -42,21 +48,14 @@ void FreeNode(OlpPairLists* pairs, uint16_t n)
     pairs->freeHead = n;
 }
 
-bool HasPair(const OlpPairLists* pairs, uint32_t a, uint32_t b)
-{
-    for (uint16_t n = pairs->nodes[a].next; n != a; n = pairs->nodes[n].next) {
-        if (pairs->nodes[n].other == b) {
-            return true;
-        }
-    }
-    return false;
-}
-
-/// Two free nodes become the pair (a, b); no room drops it.
+/// Two free nodes become the pair (a, b); no room drops it. The caller
+/// adds each pair once: an insert starts with `a` holding no pair (a
+/// removed or new object has none) and its walk meets every other entry at
+/// most once.
 void AddPair(OlpPairLists* pairs, uint32_t a, uint32_t b)
 {
     uint16_t first = pairs->freeHead;
-    if (first == kOlpFarfieldNone || pairs->nodes[first].next == kOlpFarfieldNone || HasPair(pairs, a, b)) {
+    if (first == kOlpFarfieldNone || pairs->nodes[first].next == kOlpFarfieldNone) {
         return;
     }
     uint16_t second = pairs->nodes[first].next;
@@ -85,35 +84,120 @@ void RemovePairs(OlpPairLists* pairs, uint32_t id)
 
 // --- Octree geometry ---
 
-/// The loose bounds of the lower and upper half of [lo, hi] on one axis.
-void LooseHalf(float lo, float hi, bool upper, float* outLo, float* outHi)
-{
-    if (upper) {
-        *outLo = 0.6f * lo + 0.4f * hi;
-        *outHi = hi;
-    } else {
-        *outLo = lo;
-        *outHi = 0.4f * lo + 0.6f * hi;
-    }
-}
+// Four float lanes (x, y, z and an unused one): one SSE register where
+// there is SSE, else plain floats with the same arithmetic per lane.
+#if defined(__SSE2__) || defined(_M_X64)
+using Lanes = __m128;
 
-[[gnu::always_inline]] inline OlpBBox LooseCell(const OlpBBox& region, int octant)
+/// The three lanes from `v` on (the fourth is whatever follows it).
+Lanes LoadLanes(const V3d& v)
 {
-    OlpBBox cell = region;
+    return _mm_loadu_ps(&v.x);
+}
+Lanes Add(Lanes a, Lanes b)
+{
+    return _mm_add_ps(a, b);
+}
+Lanes Scale(Lanes a, float s)
+{
+    return _mm_mul_ps(a, _mm_set1_ps(s));
+}
+/// Bit k set when lane k of a <= lane k of b, for k < 3.
+uint32_t LessEqualBits(Lanes a, Lanes b)
+{
+    return static_cast<uint32_t>(_mm_movemask_ps(_mm_cmple_ps(a, b))) & 7u;
+}
+uint32_t LessBits(Lanes a, Lanes b)
+{
+    return static_cast<uint32_t>(_mm_movemask_ps(_mm_cmplt_ps(a, b))) & 7u;
+}
+/// Lane k from `ifSet` where bit k of `bits` is set, else from `ifClear`.
+Lanes Select(uint32_t bits, Lanes ifSet, Lanes ifClear)
+{
+    const __m128i lane = _mm_setr_epi32(1, 2, 4, 8);
+    __m128 set =
+        _mm_castsi128_ps(_mm_cmpeq_epi32(_mm_and_si128(_mm_set1_epi32(static_cast<int>(bits)), lane), lane));
+    return _mm_or_ps(_mm_and_ps(set, ifSet), _mm_andnot_ps(set, ifClear));
+}
+V3d StoreLanes(Lanes a)
+{
+    alignas(16) float f[4];
+    _mm_store_ps(f, a);
+    return {f[0], f[1], f[2]};
+}
+#else
+struct Lanes
+{
+    float v[3];
+};
+
+Lanes LoadLanes(const V3d& v)
+{
+    return {{v.x, v.y, v.z}};
+}
+Lanes Add(Lanes a, Lanes b)
+{
+    return {{a.v[0] + b.v[0], a.v[1] + b.v[1], a.v[2] + b.v[2]}};
+}
+Lanes Scale(Lanes a, float s)
+{
+    return {{a.v[0] * s, a.v[1] * s, a.v[2] * s}};
+}
+uint32_t LessEqualBits(Lanes a, Lanes b)
+{
+    return (a.v[0] <= b.v[0] ? 1u : 0u) | (a.v[1] <= b.v[1] ? 2u : 0u) | (a.v[2] <= b.v[2] ? 4u : 0u);
+}
+uint32_t LessBits(Lanes a, Lanes b)
+{
+    return (a.v[0] < b.v[0] ? 1u : 0u) | (a.v[1] < b.v[1] ? 2u : 0u) | (a.v[2] < b.v[2] ? 4u : 0u);
+}
+Lanes Select(uint32_t bits, Lanes ifSet, Lanes ifClear)
+{
+    Lanes out;
     for (int axis = 0; axis < 3; ++axis) {
-        float lo, hi;
-        LooseHalf(Component(region.min, axis), Component(region.max, axis), ((octant >> axis) & 1) != 0, &lo,
-                  &hi);
-        SetComponent(cell.min, axis, lo);
-        SetComponent(cell.max, axis, hi);
+        out.v[axis] = ((bits >> axis) & 1u) != 0 ? ifSet.v[axis] : ifClear.v[axis];
     }
-    return cell;
+    return out;
+}
+V3d StoreLanes(Lanes a)
+{
+    return {a.v[0], a.v[1], a.v[2]};
+}
+#endif
+
+/// A node's region with the inner ends of its loose halves on each axis:
+/// the lower half reaches up to 0.4 lo + 0.6 hi, the upper one down to
+/// 0.6 lo + 0.4 hi. A walk works them out once per node.
+struct Region
+{
+    Lanes lo, hi;
+    Lanes lowerTop;
+    Lanes upperBottom;
+};
+
+Region MakeRegion(Lanes lo, Lanes hi)
+{
+    return {lo, hi, Add(Scale(lo, 0.4f), Scale(hi, 0.6f)), Add(Scale(lo, 0.6f), Scale(hi, 0.4f))};
 }
 
-OlpBBox TightCell(const OlpBBox& region, int octant)
+Region MakeRegion(const OlpBBox& box)
 {
-    OlpBBox cell = region;
-    V3d middle = (region.min + region.max) * 0.5f;
+    return MakeRegion(LoadLanes(box.min), LoadLanes(box.max));
+}
+
+/// The loose cell of `octant` (bit k: the upper half on axis k).
+Region LooseCell(const Region& region, uint32_t octant)
+{
+    return MakeRegion(Select(octant, region.upperBottom, region.lo),
+                      Select(octant, region.hi, region.lowerTop));
+}
+
+OlpBBox TightCell(const Region& region, uint32_t octant)
+{
+    OlpBBox cell{};
+    cell.min = StoreLanes(region.lo);
+    cell.max = StoreLanes(region.hi);
+    V3d middle = (cell.min + cell.max) * 0.5f;
     for (int axis = 0; axis < 3; ++axis) {
         if (((octant >> axis) & 1) != 0) {
             SetComponent(cell.min, axis, Component(middle, axis));
@@ -124,55 +208,59 @@ OlpBBox TightCell(const OlpBBox& region, int octant)
     return cell;
 }
 
-/// Octants whose loose cells the box overlaps (bit k for octant k).
-[[gnu::always_inline]] inline uint32_t OctantMask(const OlpBBox& region, const OlpBBox& box)
-{
-    static const uint32_t kUpper[3] = {170, 204, 240};
-    static const uint32_t kLower[3] = {85, 51, 15};
-    uint32_t mask = 255;
-    for (int axis = 0; axis < 3; ++axis) {
-        float lo = Component(region.min, axis);
-        float hi = Component(region.max, axis);
-        uint32_t axisMask = 0;
-        if (Component(box.min, axis) <= 0.4f * lo + 0.6f * hi) {
-            axisMask |= kLower[axis];
+/// The octants a box reaches, by which halves it reaches on each axis:
+/// entry lower | upper << 3 holds bit k for octant k.
+constexpr auto kOctantMasks = [] {
+    constexpr uint32_t kUpper[3] = {170, 204, 240};
+    constexpr uint32_t kLower[3] = {85, 51, 15};
+    std::array<uint8_t, 64> masks{};
+    for (uint32_t halves = 0; halves < 64; ++halves) {
+        uint32_t mask = 255;
+        for (uint32_t axis = 0; axis < 3; ++axis) {
+            uint32_t axisMask = ((halves >> axis) & 1u) != 0 ? kLower[axis] : 0u;
+            axisMask |= ((halves >> (axis + 3)) & 1u) != 0 ? kUpper[axis] : 0u;
+            mask &= axisMask;
         }
-        if (Component(box.max, axis) >= 0.6f * lo + 0.4f * hi) {
-            axisMask |= kUpper[axis];
-        }
-        mask &= axisMask;
+        masks[halves] = static_cast<uint8_t>(mask);
     }
-    return mask;
+    return masks;
+}();
+
+/// Octants whose loose cells the box overlaps (bit k for octant k).
+uint32_t OctantMask(const Region& region, Lanes boxMin, Lanes boxMax)
+{
+    uint32_t lower = LessEqualBits(boxMin, region.lowerTop);
+    uint32_t upper = LessEqualBits(region.upperBottom, boxMax);
+    return kOctantMasks[lower | upper << 3];
 }
 
 /// The single octant whose loose cell wholly holds the box, or -1. A box in
 /// the overlap band of an axis goes to the side of its centre.
-int ContainingOctant(const OlpBBox& region, const OlpBBox& box)
+int ContainingOctant(const Region& region, const OlpBBox& box)
 {
-    int octant = 0;
-    for (int axis = 0; axis < 3; ++axis) {
-        float lo = Component(region.min, axis);
-        float hi = Component(region.max, axis);
-        float bmin = Component(box.min, axis);
-        float bmax = Component(box.max, axis);
-        bool inLower = bmin >= lo && bmax <= 0.4f * lo + 0.6f * hi;
-        bool inUpper = bmin >= 0.6f * lo + 0.4f * hi && bmax <= hi;
-        if (inLower && inUpper) {
-            inLower = 0.5f * (bmin + bmax) < 0.5f * (lo + hi);
-        }
-        if (!inLower && !inUpper) {
-            return -1;
-        }
-        octant |= inLower ? 0 : (1 << axis);
+    Lanes bmin = LoadLanes(box.min);
+    Lanes bmax = LoadLanes(box.max);
+    uint32_t inLower = LessEqualBits(region.lo, bmin) & LessEqualBits(bmax, region.lowerTop);
+    uint32_t inUpper = LessEqualBits(region.upperBottom, bmin) & LessEqualBits(bmax, region.hi);
+    if ((inLower | inUpper) != 7u) {
+        return -1;
     }
-    return octant;
+    uint32_t both = inLower & inUpper;
+    uint32_t centreLower = LessBits(Scale(Add(bmin, bmax), 0.5f), Scale(Add(region.lo, region.hi), 0.5f));
+    uint32_t lower = (inLower & ~both) | (both & centreLower);
+    return static_cast<int>(~lower & 7u);
 }
 
-/// OlpBBoxOverlap, here where the walk can have it inline.
+/// OlpBBoxOverlap of the box from qMin to qMax and `b`, here where the
+/// walk can have it inline.
+bool Overlap(Lanes qMin, Lanes qMax, const OlpBBox& b)
+{
+    return (LessEqualBits(qMin, LoadLanes(b.max)) & LessEqualBits(LoadLanes(b.min), qMax)) == 7u;
+}
+
 bool Overlap(const OlpBBox& a, const OlpBBox& b)
 {
-    return a.min.x <= b.max.x && b.min.x <= a.max.x && a.min.y <= b.max.y && b.min.y <= a.max.y &&
-           a.min.z <= b.max.z && b.min.z <= a.max.z;
+    return Overlap(LoadLanes(a.min), LoadLanes(a.max), b);
 }
 
 /// A bound that holds nothing: it overlaps no box.
@@ -247,33 +335,32 @@ bool Excluded(const OlpFarfield* t, uint32_t a, uint32_t b)
            OlpBitMatrixGetBit(t->exclusion, gb + ga * columns);
 }
 
-/// Calls `visit(id)` for every entry in the lists the box can reach whose
-/// bound it overlaps; `node`'s own bound overlaps it.
+/// Calls `visit(id)` for every entry in the lists the box (boxMin to
+/// boxMax) can reach whose bound it overlaps; `node`'s own bound overlaps
+/// it.
 template <typename Visit>
-void Walk(const OlpFarfield* t, uint16_t node, const OlpBBox& region, const OlpBBox& box, Visit& visit)
+void Walk(const OlpFarfield* t, uint16_t node, const Region& region, Lanes boxMin, Lanes boxMax, Visit& visit)
 {
     const OlpFarfieldNode& n = t->nodes[node];
     const OlpBBox* cellBounds = t->cellBounds + size_t{node} * 8;
     for (uint16_t e = n.listHead; e != kOlpFarfieldNone; e = t->entryNext[e]) {
         visit(e);
     }
-    uint32_t mask = OctantMask(region, box);
-    for (int octant = 0; octant < 8; ++octant) {
-        if ((mask & (1u << octant)) == 0) {
-            continue;
-        }
+    // The reached octants in ascending order.
+    for (uint32_t mask = OctantMask(region, boxMin, boxMax); mask != 0; mask &= mask - 1) {
+        const uint32_t octant = static_cast<uint32_t>(std::countr_zero(mask));
         const OlpFarfieldCell& cell = n.cells[octant];
         if (cell.link == kOlpFarfieldNone) {
             continue;
         }
         if (cell.isList) {
-            if (Overlap(cellBounds[octant], box)) {
+            if (Overlap(boxMin, boxMax, cellBounds[octant])) {
                 for (uint16_t e = cell.link; e != kOlpFarfieldNone; e = t->entryNext[e]) {
                     visit(e);
                 }
             }
-        } else if (Overlap(t->nodeBounds[cell.link], box)) {
-            Walk(t, cell.link, LooseCell(region, octant), box, visit);
+        } else if (Overlap(boxMin, boxMax, t->nodeBounds[cell.link])) {
+            Walk(t, cell.link, LooseCell(region, octant), boxMin, boxMax, visit);
         }
     }
 }
@@ -285,7 +372,7 @@ OlpFarfieldCell FreshCell()
 
 /// Files `id` under `node` (whose region is given), splitting a crowded
 /// cell into a child node while nodes last.
-void File(OlpFarfield* t, uint16_t node, OlpBBox region, uint16_t id)
+void File(OlpFarfield* t, uint16_t node, Region region, uint16_t id)
 {
     const OlpBBox& box = t->boxes[id];
     for (;;) {
@@ -302,7 +389,7 @@ void File(OlpFarfield* t, uint16_t node, OlpBBox region, uint16_t id)
         }
         OlpFarfieldCell& cell = n.cells[octant];
         if (!cell.isList) {
-            region = LooseCell(region, octant);
+            region = LooseCell(region, static_cast<uint32_t>(octant));
             node = cell.link;
             continue;
         }
@@ -311,7 +398,7 @@ void File(OlpFarfield* t, uint16_t node, OlpBBox region, uint16_t id)
         Hold(CellBound(t, node, octant), box);
         t->locationNode[id] = node;
         t->locationOctant[id] = static_cast<uint8_t>(octant);
-        t->entryMarked[id] = Contains(TightCell(region, octant), box) ? 1 : 0;
+        t->entryMarked[id] = Contains(TightCell(region, static_cast<uint32_t>(octant)), box) ? 1 : 0;
         if (t->entryMarked[id] && cell.count < 31) {
             ++cell.count;
         }
@@ -336,7 +423,7 @@ void File(OlpFarfield* t, uint16_t node, OlpBBox region, uint16_t id)
         }
         uint16_t moving = cell.link;
         cell = {child, 0, 0};
-        OlpBBox childRegion = LooseCell(region, octant);
+        Region childRegion = LooseCell(region, static_cast<uint32_t>(octant));
         while (moving != kOlpFarfieldNone) {
             uint16_t next = t->entryNext[moving];
             if (t->entryMarked[moving]) {
@@ -355,7 +442,8 @@ void File(OlpFarfield* t, uint16_t node, OlpBBox region, uint16_t id)
                     into.link = moving;
                     Hold(CellBound(t, child, sub), b);
                     t->locationOctant[moving] = static_cast<uint8_t>(sub);
-                    t->entryMarked[moving] = Contains(TightCell(childRegion, sub), b) ? 1 : 0;
+                    t->entryMarked[moving] =
+                        Contains(TightCell(childRegion, static_cast<uint32_t>(sub)), b) ? 1 : 0;
                     if (t->entryMarked[moving] && into.count < 31) {
                         ++into.count;
                     }
@@ -488,16 +576,17 @@ bool OlpFarfieldInsert(OlpFarfield* table, uint32_t id, const OlpBBox* box)
         OlpFarfieldRemove(table, id);
     }
     OlpBBoxGrow(&table->boxes[id], box, table->margin, 1.0f);
-    const OlpBBox& grown = table->boxes[id];
+    const Lanes grownMin = LoadLanes(table->boxes[id].min);
+    const Lanes grownMax = LoadLanes(table->boxes[id].max);
     auto visit = [&](uint16_t other) {
-        if (other != id && Overlap(table->boxes[other], grown) && !Excluded(table, id, other)) {
+        if (other != id && Overlap(grownMin, grownMax, table->boxes[other]) && !Excluded(table, id, other)) {
             AddPair(table->pairs, id, other);
         }
     };
-    if (Overlap(table->nodeBounds[0], grown)) {
-        Walk(table, 0, table->world, grown, visit);
+    if (Overlap(grownMin, grownMax, table->nodeBounds[0])) {
+        Walk(table, 0, MakeRegion(table->world), grownMin, grownMax, visit);
     }
-    File(table, 0, table->world, static_cast<uint16_t>(id));
+    File(table, 0, MakeRegion(table->world), static_cast<uint16_t>(id));
     table->inserted[id] = 1;
     return true;
 }
@@ -588,6 +677,6 @@ void OlpFarfieldQuery(const OlpFarfield* table, const OlpBBox* box, void (*callb
         }
     };
     if (Overlap(table->nodeBounds[0], *box)) {
-        Walk(table, 0, table->world, *box, visit);
+        Walk(table, 0, MakeRegion(table->world), LoadLanes(box->min), LoadLanes(box->max), visit);
     }
 }

@@ -13,6 +13,10 @@
 #include "physics/core/utils/memory.h"
 #include "physics/core/utils/vec3.h"
 
+#if defined(__SSE2__) || defined(_M_X64)
+#include <xmmintrin.h>
+#endif
+
 using namespace olp;
 
 namespace {
@@ -97,6 +101,7 @@ V3d Load3(const float* f)
     return {f[0], f[1], f[2]};
 }
 
+#if !(defined(__SSE2__) || defined(_M_X64))
 /// The position pass's target of one row, scaled: -f e, within the cap.
 float PositionTarget(const OlpRowBuilder& rb, uint32_t i, float scale, float cap)
 {
@@ -168,6 +173,97 @@ float MassDiagonal(const OlpSolverWork* work, uint32_t i, const int32_t parts[2]
     }
     return sum;
 }
+#endif
+
+#if defined(__SSE2__) || defined(_M_X64)
+/// Lane k of `value` where lane k of `mask` is all ones, else 0.
+__m128 Keep(__m128 mask, __m128 value)
+{
+    return _mm_and_ps(mask, value);
+}
+
+/// Fills the four rows of group g of the system from the builder: lane l is
+/// row 4 g + l, and every lane does the scalar AssembleRow and MassDiagonal
+/// arithmetic (the build without SSE) in its order.
+void AssembleGroup(OlpSolverWork* work, uint32_t g, const int32_t parts[2], float inverseStep)
+{
+    const OlpRowBuilder& rb = work->builder;
+    const uint32_t i = g * 4;
+    // Jacobian entry k of the four rows in column[k].
+    __m128 column[16];
+    for (uint32_t q = 0; q < 16; q += 4) {
+        __m128 r0 = _mm_loadu_ps(rb.jacobian[i] + q), r1 = _mm_loadu_ps(rb.jacobian[i + 1] + q);
+        __m128 r2 = _mm_loadu_ps(rb.jacobian[i + 2] + q), r3 = _mm_loadu_ps(rb.jacobian[i + 3] + q);
+        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+        column[q] = r0;
+        column[q + 1] = r1;
+        column[q + 2] = r2;
+        column[q + 3] = r3;
+    }
+    auto mul = [](__m128 a, __m128 b) { return _mm_mul_ps(a, b); };
+    auto add = [](__m128 a, __m128 b) { return _mm_add_ps(a, b); };
+    auto lengthSq = [&](__m128 x, __m128 y, __m128 z) { return add(add(mul(x, x), mul(y, y)), mul(z, z)); };
+    __m128 massDiagonal = _mm_setzero_ps();
+    for (int e = 0; e < 2; ++e) {
+        if (parts[e] < 0) {
+            continue;
+        }
+        const float* m = work->inverseMass[parts[e]];
+        const __m128* j = column + 8 * e;
+        __m128 mass = _mm_set1_ps(m[3]);
+        __m128 turned[3];
+        for (int r = 0; r < 3; ++r) {
+            turned[r] = add(add(mul(_mm_set1_ps(m[4 * r]), j[4]), mul(_mm_set1_ps(m[4 * r + 1]), j[5])),
+                            mul(_mm_set1_ps(m[4 * r + 2]), j[6]));
+        }
+        massDiagonal = add(massDiagonal, add(lengthSq(mul(j[0], mass), mul(j[1], mass), mul(j[2], mass)),
+                                             lengthSq(turned[0], turned[1], turned[2])));
+    }
+    const float h = 1.0f / inverseStep;
+    const __m128 own =
+        add(mul(_mm_loadu_ps(rb.softness[0] + i), _mm_set1_ps(inverseStep)), _mm_set1_ps(work->diagonalTerm));
+    const __m128 total = add(massDiagonal, own);
+    // A dead row (total not positive or not finite) is never moved: all 0.
+    const __m128 sign = _mm_set1_ps(-0.0f);
+    const __m128 live = _mm_and_ps(_mm_cmpgt_ps(total, _mm_setzero_ps()),
+                                   _mm_cmple_ps(_mm_andnot_ps(sign, total), _mm_set1_ps(FLT_MAX)));
+    const __m128 s = _mm_div_ps(_mm_set1_ps(1.0f), _mm_sqrt_ps(total));
+    _mm_storeu_ps(work->scale + i, Keep(live, s));
+    _mm_storeu_ps(work->diagonal + i, Keep(live, mul(mul(own, s), s)));
+    for (uint32_t c = 0; c < 3; ++c) {
+        _mm_store_ps(work->blocks[g][0].c + c * 4, Keep(live, mul(column[c], s)));
+        _mm_store_ps(work->blocks[g][0].c + (c + 3) * 4, Keep(live, mul(column[4 + c], s)));
+        _mm_store_ps(work->blocks[g][1].c + c * 4, Keep(live, mul(column[8 + c], s)));
+        _mm_store_ps(work->blocks[g][1].c + (c + 3) * 4, Keep(live, mul(column[12 + c], s)));
+    }
+    for (int pass = 0; pass < 2; ++pass) {
+        _mm_storeu_ps(work->lower[pass] + i,
+                      Keep(live, _mm_div_ps(_mm_loadu_ps(rb.bounds[2 * pass] + i), s)));
+        _mm_storeu_ps(work->upper[pass] + i,
+                      Keep(live, _mm_div_ps(_mm_loadu_ps(rb.bounds[2 * pass + 1] + i), s)));
+    }
+    // Position pass (h = 1, J v = 0): residual -(a - b c), the target -f e
+    // within the cap.
+    const __m128 soft0 = _mm_loadu_ps(rb.softness[0] + i);
+    const __m128 soft1 = _mm_loadu_ps(rb.softness[1] + i);
+    const __m128 rigid =
+        _mm_and_ps(_mm_cmpeq_ps(soft0, _mm_setzero_ps()), _mm_cmpeq_ps(soft1, _mm_setzero_ps()));
+    __m128 target =
+        Keep(rigid, mul(_mm_xor_ps(_mm_loadu_ps(rb.reduction + i), sign), _mm_loadu_ps(rb.error + i)));
+    const float cap = work->correctionCap * h;
+    const __m128 above = _mm_cmpgt_ps(target, _mm_set1_ps(cap));
+    const __m128 below = _mm_cmplt_ps(target, _mm_set1_ps(-cap));
+    target = _mm_or_ps(_mm_andnot_ps(below, target), _mm_and_ps(below, _mm_set1_ps(-cap)));
+    target = _mm_or_ps(_mm_andnot_ps(above, target), _mm_and_ps(above, _mm_set1_ps(cap)));
+    _mm_storeu_ps(work->a[0] + i, _mm_setzero_ps());
+    _mm_storeu_ps(work->b[0] + i, Keep(live, _mm_xor_ps(mul(target, s), sign)));
+    _mm_storeu_ps(work->c[0] + i, Keep(live, _mm_set1_ps(1.0f)));
+    // Velocity pass: target bias - k' e / h.
+    _mm_storeu_ps(work->a[1] + i, Keep(live, mul(mul(_mm_set1_ps(h), _mm_loadu_ps(rb.bias + i)), s)));
+    _mm_storeu_ps(work->b[1] + i, Keep(live, mul(soft1, s)));
+    _mm_storeu_ps(work->c[1] + i, Keep(live, mul(_mm_set1_ps(h), _mm_loadu_ps(rb.error + i))));
+}
+#endif
 
 /// The unit direction a row pushes end A along (end B's, turned round,
 /// when A is static).
@@ -264,13 +360,23 @@ void LoadWarmStart(OlpSolverWork* work, const OlpContact* base, const OlpContact
             const float* sum = work->sums[p];
             const float w[6] = {sum[0], sum[1], sum[2], sum[4], sum[5], sum[6]};
             const OlpSolveBlock& b = work->blocks[g][e];
+            float* residuals = work->residuals[1] + g * 4;
+#if defined(__SSE2__) || defined(_M_X64)
+            // The four rows at once, each summed in the scalar order.
+            __m128 dot = _mm_mul_ps(_mm_load_ps(b.c), _mm_set1_ps(w[0]));
+            for (uint32_t c = 1; c < 6; ++c) {
+                dot = _mm_add_ps(dot, _mm_mul_ps(_mm_load_ps(b.c + c * 4), _mm_set1_ps(w[c])));
+            }
+            _mm_storeu_ps(residuals, _mm_add_ps(_mm_loadu_ps(residuals), dot));
+#else
             for (uint32_t l = 0; l < 4; ++l) {
                 float dot = b.c[l] * w[0];
                 for (uint32_t c = 1; c < 6; ++c) {
                     dot = dot + b.c[c * 4 + l] * w[c];
                 }
-                work->residuals[1][g * 4 + l] += dot;
+                residuals[l] += dot;
             }
+#endif
         }
     }
     for (uint32_t r = 0; r < rows; ++r) {
@@ -511,9 +617,13 @@ void OlpSolverAssemble(OlpSolverWork* work, float inverseStep)
         int32_t parts[2] = {static_cast<int32_t>(first[3]), static_cast<int32_t>(first[11])};
         work->groupParts[g][0] = parts[0];
         work->groupParts[g][1] = parts[1];
+#if defined(__SSE2__) || defined(_M_X64)
+        AssembleGroup(work, g, parts, inverseStep);
+#else
         for (uint32_t l = 0; l < 4; ++l) {
             AssembleRow(work, g * 4 + l, MassDiagonal(work, g * 4 + l, parts), inverseStep);
         }
+#endif
     }
 }
 
@@ -555,11 +665,31 @@ void OlpSolverBuildAdjacency(OlpSolverWork* work)
 
 void OlpSolverAddRowGroupToPart(const OlpSolveBlock* block, const float values[4], float sum[8])
 {
+#if defined(__SSE2__) || defined(_M_X64)
+    // Transposed, lane c of column l is row c's term l: each of the six sums
+    // adds its four terms in the scalar order below.
+    __m128 r0 = _mm_load_ps(block->c), r1 = _mm_load_ps(block->c + 4);
+    __m128 r2 = _mm_load_ps(block->c + 8), r3 = _mm_load_ps(block->c + 12);
+    _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
+    const __m128 r4 = _mm_load_ps(block->c + 16), r5 = _mm_load_ps(block->c + 20);
+    const __m128 low = _mm_unpacklo_ps(r4, r5), high = _mm_unpackhi_ps(r4, r5);
+    const __m128 v0 = _mm_set1_ps(values[0]), v1 = _mm_set1_ps(values[1]);
+    const __m128 v2 = _mm_set1_ps(values[2]), v3 = _mm_set1_ps(values[3]);
+    alignas(16) float add[8];
+    _mm_store_ps(
+        add, _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(r0, v0), _mm_mul_ps(r1, v1)), _mm_mul_ps(r2, v2)),
+                        _mm_mul_ps(r3, v3)));
+    _mm_store_ps(add + 4, _mm_add_ps(_mm_add_ps(_mm_add_ps(_mm_mul_ps(low, v0),
+                                                           _mm_mul_ps(_mm_movehl_ps(low, low), v1)),
+                                                _mm_mul_ps(high, v2)),
+                                     _mm_mul_ps(_mm_movehl_ps(high, high), v3)));
+#else
     float add[6];
     for (uint32_t c = 0; c < 6; ++c) {
         add[c] = block->c[c * 4] * values[0] + block->c[c * 4 + 1] * values[1] +
                  block->c[c * 4 + 2] * values[2] + block->c[c * 4 + 3] * values[3];
     }
+#endif
     OlpSolverAddVector6(sum, add);
 }
 

@@ -109,6 +109,27 @@ TEST_F(RowsTest, NanRowsAreRefused)
     EXPECT_EQ(OlpConstraintAddRow(&work->builder, &row), 1);
 }
 
+TEST_F(RowsTest, EveryCheckedWordRefusesNonFinite)
+{
+    // Words 0-15 are the Jacobian (each fourth float unread), 16-19 error,
+    // bias and softness, 20-23 the bounds (infinite allowed), 24 reduction.
+    constexpr float kNan = std::numeric_limits<float>::quiet_NaN();
+    constexpr float kInf = std::numeric_limits<float>::infinity();
+    for (int word = 0; word <= 24; ++word) {
+        const bool unread = word < 16 && word % 4 == 3;
+        const bool bound = word >= 20 && word < 24;
+        for (float bad : {kNan, kInf, -kInf}) {
+            OlpSolverReset(work);
+            ASSERT_EQ(OlpConstraintOpen(&work->builder, -1, -1, nullptr), 1);
+            OlpConstraintRow row{};
+            row.linearA[0] = 1.0f;
+            reinterpret_cast<float*>(&row)[word] = bad;
+            const bool accepted = unread || (bound && !std::isnan(bad));
+            EXPECT_EQ(OlpConstraintAddRow(&work->builder, &row), accepted ? 1 : 0) << word << " " << bad;
+        }
+    }
+}
+
 TEST_F(RowsTest, JointRowCounts)
 {
     OlpJointDef* def = OlpJointDefCreate();
