@@ -89,7 +89,8 @@ void RemovePairs(OlpPairLists* pairs, uint32_t id)
 #if defined(__SSE2__) || defined(_M_X64)
 using Lanes = __m128;
 
-/// The three lanes from `v` on (the fourth is whatever follows it).
+/// A corner of an OlpBBox as lanes: the corner's pad, inside the box, is
+/// the fourth lane, which nothing reads.
 Lanes LoadLanes(const V3d& v)
 {
     return _mm_loadu_ps(&v.x);
