@@ -101,7 +101,15 @@ V3d Load3(const float* f)
     return {f[0], f[1], f[2]};
 }
 
-#if !(defined(__SSE2__) || defined(_M_X64))
+/// Group g's two parts, from its first row's end words, noted in the system.
+const int32_t* TakeGroupParts(OlpSolverWork* work, uint32_t g)
+{
+    const float* first = work->builder.jacobian[g * 4];
+    work->groupParts[g][0] = static_cast<int32_t>(first[3]);
+    work->groupParts[g][1] = static_cast<int32_t>(first[11]);
+    return work->groupParts[g];
+}
+
 /// The position pass's target of one row, scaled: -f e, within the cap.
 float PositionTarget(const OlpRowBuilder& rb, uint32_t i, float scale, float cap)
 {
@@ -173,7 +181,6 @@ float MassDiagonal(const OlpSolverWork* work, uint32_t i, const int32_t parts[2]
     }
     return sum;
 }
-#endif
 
 #if defined(__SSE2__) || defined(_M_X64)
 /// Lane k of `value` where lane k of `mask` is all ones, else 0.
@@ -613,25 +620,24 @@ void OlpSolverSetupMass(OlpSolverWork* work, const OlpDynArrays* arrays)
 void OlpSolverAssemble(OlpSolverWork* work, float inverseStep)
 {
     for (uint32_t g = 0; g < work->groupCount; ++g) {
-        const float* first = work->builder.jacobian[g * 4];
-        int32_t parts[2] = {static_cast<int32_t>(first[3]), static_cast<int32_t>(first[11])};
-        work->groupParts[g][0] = parts[0];
-        work->groupParts[g][1] = parts[1];
-#if defined(__SSE2__) || defined(_M_X64)
-        AssembleGroup(work, g, parts, inverseStep);
-#else
+        const int32_t* parts = TakeGroupParts(work, g);
         for (uint32_t l = 0; l < 4; ++l) {
             AssembleRow(work, g * 4 + l, MassDiagonal(work, g * 4 + l, parts), inverseStep);
         }
-#endif
     }
 }
 
 void OlpSolverAssembleSse(OlpSolverWork* work, float inverseStep)
 {
-    // The per-row arithmetic is the scalar one (the SSE kernels must see
-    // the same system); the groups are filled in the same order.
+#if defined(__SSE2__) || defined(_M_X64)
+    // Each lane does the scalar rows' arithmetic in their order: the two
+    // modes see the same system.
+    for (uint32_t g = 0; g < work->groupCount; ++g) {
+        AssembleGroup(work, g, TakeGroupParts(work, g), inverseStep);
+    }
+#else
     OlpSolverAssemble(work, inverseStep);
+#endif
 }
 
 void OlpSolverBuildAdjacency(OlpSolverWork* work)
