@@ -1,6 +1,7 @@
 // The scalar kernels and the pass driver.
 #include "physics/core/solver/kernels.h"
 
+#include <climits>
 #include <cmath>
 
 #include "physics/core/dyn/dyn.h"
@@ -243,8 +244,45 @@ uint32_t OlpSolveScalarB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint
     return gState.iteration;
 }
 
+namespace {
+
+/// The lowest and highest part of groups [first, first + count).
+void PartRange(const OlpSolveSystem* s, uint32_t first, uint32_t count, int32_t* low, int32_t* high)
+{
+    *low = INT32_MAX;
+    *high = -1;
+    for (uint32_t g = first; g < first + count; ++g) {
+        for (int32_t p : s->groupParts[g]) {
+            if (p >= 0) {
+                *low = p < *low ? p : *low;
+                *high = p > *high ? p : *high;
+            }
+        }
+    }
+}
+
+/// Whether the block of `count` groups from `first` and the `next` groups
+/// after it share no part: a move of one then reaches no group of the
+/// other. Blocks of different islands never do (an island's parts are
+/// numbered together); those of one split island may.
+bool Apart(const OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t next)
+{
+    int32_t low[2], high[2];
+    PartRange(s, first, count, &low[0], &high[0]);
+    PartRange(s, first + count, next, &low[1], &high[1]);
+    return high[0] < low[1] || high[1] < low[0];
+}
+
+} // namespace
+
 void OlpSolveCommon(OlpSolveSystem* system, OlpSolveBlocks* blocks, uint32_t limit, float tolerance,
                     int32_t mode, OlpSolveKernel kernel)
+{
+    OlpSolvePass(system, blocks, limit, tolerance, mode, kernel, nullptr);
+}
+
+void OlpSolvePass(OlpSolveSystem* system, OlpSolveBlocks* blocks, uint32_t limit, float tolerance,
+                  int32_t mode, OlpSolveKernel kernel, const OlpSolvePairing* pairing)
 {
     uint32_t n = blocks->count;
     if (n == 0) {
@@ -257,26 +295,56 @@ void OlpSolveCommon(OlpSolveSystem* system, OlpSolveBlocks* blocks, uint32_t lim
         remaining += blocks->weights[b];
         rows += blocks->rows[b];
     }
-    uint32_t group = 0;
-    for (uint32_t b = 0; b < n; ++b) {
-        uint32_t budget = limit;
+    // Block b's budget from the pool and the weight left before it.
+    auto budgetOf = [&](uint32_t b, int64_t poolBefore, uint64_t weightLeft) {
+        if (mode != kOlpSolveProportional) {
+            return limit;
+        }
+        const int64_t p = poolBefore + minimum;
+        if (rows == 0) {
+            return 0u;
+        }
+        if (weightLeft == 0) {
+            return static_cast<uint32_t>(p);
+        }
+        return minimum + static_cast<uint32_t>(static_cast<uint64_t>(blocks->weights[b]) *
+                                               static_cast<uint64_t>(p - minimum) / weightLeft);
+    };
+    // Block b spent `used` of its budget.
+    auto settle = [&](uint32_t b, uint32_t used) {
+        blocks->iterations[b] = used;
         if (mode == kOlpSolveProportional) {
             pool += minimum;
-            if (rows == 0) {
-                budget = 0;
-            } else if (remaining == 0) {
-                budget = static_cast<uint32_t>(pool);
-            } else {
-                budget = minimum + static_cast<uint32_t>(static_cast<uint64_t>(blocks->weights[b]) *
-                                                         static_cast<uint64_t>(pool - minimum) / remaining);
-            }
         }
-        gState.blockLimit = budget;
-        uint32_t groups = blocks->rows[b] / 4;
-        uint32_t used = kernel(system, group, groups, budget, tolerance);
-        blocks->iterations[b] = used;
         pool = pool - used > 0 ? pool - used : 0;
         remaining -= blocks->weights[b];
-        group += groups;
+    };
+    uint32_t group = 0;
+    for (uint32_t b = 0; b < n; ++b) {
+        uint32_t budget = budgetOf(b, pool, remaining);
+        gState.blockLimit = budget;
+        uint32_t groups = blocks->rows[b] / 4;
+        if (pairing == nullptr || b + 1 == n || !Apart(system, group, groups, blocks->rows[b + 1] / 4)) {
+            uint32_t used = kernel(system, group, groups, budget, tolerance);
+            settle(b, used);
+            group += groups;
+            continue;
+        }
+        OlpSolveRun first = {group, groups, budget, 0, false};
+        const int64_t poolNow = mode == kOlpSolveProportional ? pool + minimum : pool;
+        const int64_t poolIfSpent = poolNow - budget > 0 ? poolNow - budget : 0;
+        OlpSolveRun second = {group + groups, blocks->rows[b + 1] / 4,
+                              budgetOf(b + 1, poolIfSpent, remaining - blocks->weights[b]), 0, false};
+        pairing->start(system, &first, tolerance);
+        pairing->start(system, &second, tolerance);
+        pairing->moves(system, &first, &second, tolerance);
+        settle(b, first.used);
+        second.limit = budgetOf(b + 1, pool, remaining);
+        gState.blockLimit = second.limit;
+        pairing->moves(system, &second, nullptr, tolerance);
+        gState.iteration = second.used;
+        settle(b + 1, second.used);
+        group = second.first + second.count;
+        ++b;
     }
 }

@@ -118,6 +118,27 @@ uint32_t OlpSolveScalarB(OlpSolveSystem* system, uint32_t first, uint32_t count,
 uint32_t OlpSolveSseB(OlpSolveSystem* system, uint32_t first, uint32_t count, uint32_t limit,
                       float tolerance);
 
+/// One island block's run: its groups [first, first + count), its move
+/// limit, the moves made and whether it ran out of violated rows.
+struct OlpSolveRun
+{
+    uint32_t first, count, limit;
+    uint32_t used;
+    bool solved;
+};
+/// Two blocks at a time: `start` sets a block's values from the input, its
+/// flags and its scores; `moves` makes the moves of run a, and of run b
+/// when given, up to their limits (from where they stand), one of each in
+/// turn. Blocks share no group, so each makes the moves it would alone,
+/// and the processor overlaps the two chains of moves.
+struct OlpSolvePairing
+{
+    void (*start)(OlpSolveSystem* system, OlpSolveRun* run, float tolerance);
+    void (*moves)(OlpSolveSystem* system, OlpSolveRun* a, OlpSolveRun* b, float tolerance);
+};
+/// The SSE kernels' pairing (null in a build without SSE).
+const OlpSolvePairing* OlpSolveSsePairing();
+
 /// The most violated lane (group x 4 + lane) of the groups, or -1.
 int32_t OlpSolveFindViolation(const OlpSolveSystem* system, uint32_t first, uint32_t count, float tolerance);
 int32_t OlpSolveFindViolationSse(const OlpSolveSystem* system, uint32_t first, uint32_t count,
@@ -168,3 +189,9 @@ struct OlpSolveBlocks
 /// for each block).
 void OlpSolveCommon(OlpSolveSystem* system, OlpSolveBlocks* blocks, uint32_t limit, float tolerance,
                     int32_t mode, OlpSolveKernel kernel);
+/// The same pass; with a pairing, two blocks that share no part go at a
+/// time: the second starts with the budget it gets when the first spends
+/// all of its own, and goes on once the first's moves are known (a
+/// block's moves do not depend on its budget, which only stops them).
+void OlpSolvePass(OlpSolveSystem* system, OlpSolveBlocks* blocks, uint32_t limit, float tolerance,
+                  int32_t mode, OlpSolveKernel kernel, const OlpSolvePairing* pairing);

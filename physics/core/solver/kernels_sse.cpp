@@ -352,32 +352,71 @@ void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float to
     Propagate(s, row, delta, tolerance);
 }
 
-uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t limit, float tolerance)
+namespace {
+
+void Start(OlpSolveSystem* s, OlpSolveRun* run, float tolerance)
 {
     const __m128 one = _mm_set1_ps(1.0f);
-    for (uint32_t g = first; g < first + count; ++g) {
+    for (uint32_t g = run->first; g < run->first + run->count; ++g) {
         uint32_t i = g * 4;
         __m128 v = _mm_load_ps(s->input + i);
         _mm_store_ps(s->values + i, v);
         _mm_store_ps(s->mayDecrease + i, _mm_and_ps(_mm_cmpneq_ps(v, _mm_load_ps(s->lower + i)), one));
         _mm_store_ps(s->mayIncrease + i, _mm_and_ps(_mm_cmpneq_ps(v, _mm_load_ps(s->upper + i)), one));
     }
-    OlpSolveState* state = OlpSolveGetState();
-    state->iteration = 0;
-    if (limit == 0) {
-        return 0;
+    OlpGroupScoresRead<OlpSolveScoreGroupSse>(s, run->first, run->count, tolerance);
+    run->used = 0;
+    run->solved = false;
+}
+
+/// One move of the run's block, while it has moves left.
+[[gnu::always_inline]] inline void Move(OlpSolveSystem* s, OlpSolveRun* run, float tolerance)
+{
+    int32_t row =
+        OlpGroupScoresPick<GroupViolation, OlpSolveBestGroupSse>(s, run->first, run->count, tolerance);
+    if (row < 0) {
+        run->solved = true;
+        return;
     }
-    OlpGroupScoresRead<OlpSolveScoreGroupSse>(s, first, count, tolerance);
-    while (state->iteration < limit) {
-        int32_t row = OlpGroupScoresPick<GroupViolation, OlpSolveBestGroupSse>(s, first, count, tolerance);
-        if (row < 0) {
-            break;
-        }
-        float delta = OlpSolvePivotSse(s, static_cast<uint32_t>(row));
-        Propagate(s, static_cast<uint32_t>(row), delta, tolerance);
-        ++state->iteration;
+    float delta = OlpSolvePivotSse(s, static_cast<uint32_t>(row));
+    Propagate(s, static_cast<uint32_t>(row), delta, tolerance);
+    ++run->used;
+}
+
+bool HasMoves(const OlpSolveRun* run)
+{
+    return run != nullptr && !run->solved && run->used < run->limit;
+}
+
+void Moves(OlpSolveSystem* s, OlpSolveRun* a, OlpSolveRun* b, float tolerance)
+{
+    while (HasMoves(a) && HasMoves(b)) {
+        Move(s, a, tolerance);
+        Move(s, b, tolerance);
     }
-    return state->iteration;
+    while (HasMoves(a)) {
+        Move(s, a, tolerance);
+    }
+    while (HasMoves(b)) {
+        Move(s, b, tolerance);
+    }
+}
+
+} // namespace
+
+const OlpSolvePairing* OlpSolveSsePairing()
+{
+    static const OlpSolvePairing pairing = {Start, Moves};
+    return &pairing;
+}
+
+uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t limit, float tolerance)
+{
+    OlpSolveRun run = {first, count, limit, 0, false};
+    Start(s, &run, tolerance);
+    Moves(s, &run, nullptr, tolerance);
+    OlpSolveGetState()->iteration = run.used;
+    return run.used;
 }
 
 #else
@@ -413,6 +452,10 @@ void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float to
 uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t limit, float tolerance)
 {
     return OlpSolveScalarB(s, first, count, limit, tolerance);
+}
+const OlpSolvePairing* OlpSolveSsePairing()
+{
+    return nullptr;
 }
 
 #endif

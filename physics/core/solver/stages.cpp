@@ -508,9 +508,9 @@ OlpSolverSettings* OlpSolverSettingsDefault(OlpSolverSettings* s)
 OlpSolverKernels OlpSolverKernelsForMode(int32_t mode)
 {
     if (mode == 2) {
-        return {OlpSolveSseA, OlpSolveSseB};
+        return {OlpSolveSseA, OlpSolveSseB, OlpSolveSsePairing()};
     }
-    return {OlpSolveScalarA, OlpSolveScalarB};
+    return {OlpSolveScalarA, OlpSolveScalarB, nullptr};
 }
 
 size_t OlpSolverWorkArraysSize(uint32_t rows, uint32_t parts, uint32_t constraints, uint32_t islands)
@@ -903,12 +903,12 @@ uint32_t OlpSolverStageSequence(OlpSolverWork* work, OlpDynArrays* arrays, const
     OlpSolveState* state = OlpSolveGetState();
     OlpSolveBlocks blocks = {work->blockCount, work->blockRows, work->blockWeights, work->blockIterations[0]};
     state->pass = 0;
-    OlpSolveCommon(&systems[0], &blocks, settings->positionIterations, settings->positionTolerance,
-                   work->sharing, kernels->solve);
+    OlpSolvePass(&systems[0], &blocks, settings->positionIterations, settings->positionTolerance,
+                 work->sharing, kernels->solve, kernels->pairing);
     blocks.iterations = work->blockIterations[1];
     state->pass = 1;
-    OlpSolveCommon(&systems[1], &blocks, settings->velocityIterations, settings->velocityTolerance,
-                   work->sharing, kernels->solve);
+    OlpSolvePass(&systems[1], &blocks, settings->velocityIterations, settings->velocityTolerance,
+                 work->sharing, kernels->solve, kernels->pairing);
     // 8. Corrections and accelerations.
     OlpSolverApplyResults(work, work->values[0]);
     for (uint32_t p = 0; p < partCount; ++p) {

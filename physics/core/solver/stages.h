@@ -124,6 +124,7 @@ struct OlpSolverKernels
 {
     void (*setup)(const OlpSolveSetup*);
     OlpSolveKernel solve;
+    const OlpSolvePairing* pairing; ///< null: one block at a time
 };
 /// SSE kernels for mode 2, scalar ones otherwise.
 OlpSolverKernels OlpSolverKernelsForMode(int32_t mode);
