@@ -11,10 +11,11 @@
 namespace {
 
 /// A random bounded system over `parts` parts: `groups` row groups, set up
-/// with unit masses and random velocities.
+/// with unit masses and random velocities. With `islandGroups`, each run of
+/// that many groups is an island on parts of its own.
 struct RandomSystem
 {
-    RandomSystem(uint32_t seed, uint32_t groups, uint32_t parts)
+    RandomSystem(uint32_t seed, uint32_t groups, uint32_t parts, uint32_t islandGroups = 0)
         : parts_(groups), blocks(groups), lanes(groups * 4), velocities(parts), inverseMass(parts),
           scores(groups)
     {
@@ -24,6 +25,12 @@ struct RandomSystem
         for (uint32_t g = 0; g < groups; ++g) {
             int32_t a = pick(rng), b = pick(rng);
             a = a < 0 ? 0 : a;
+            if (islandGroups > 0) {
+                const auto own = static_cast<int32_t>(parts / (groups / islandGroups));
+                const auto base = static_cast<int32_t>(g / islandGroups) * own;
+                a = base + a % own;
+                b = b < 0 ? -1 : base + b % own;
+            }
             parts_[g][0] = a;
             parts_[g][1] = b == a ? -1 : b;
             for (int e = 0; e < 2; ++e) {
@@ -390,6 +397,52 @@ TEST(SolverKernels, SharingGivesSmallLimitsEvenly)
     }
     OlpSolveCommon(&s, &blocks, 100, 1e-5f, kOlpSolveProportional, Greedy);
     EXPECT_EQ(used[0] + used[1] + used[2] + used[3], 100u);
+}
+
+// Blocks that share no part go two at a time. The moves, and so the
+// values, residuals and moves per block, must be those of one block at a
+// time: when the budget stops a block and when it runs out of violated
+// rows first (the second of a pair then goes on with the budget the first
+// left), and when neighbouring blocks are pieces of one island (they share
+// parts, so one must go after the other).
+TEST(SolverKernels, PairedBlocksMakeTheMovesOfOneBlockAtATime)
+{
+    constexpr uint32_t kGroups = 24, kParts = 18, kIslandGroups = 4;
+    struct Case
+    {
+        uint32_t blockGroups, limit;
+        int32_t mode;
+    };
+    const Case cases[] = {
+        {4, 60, kOlpSolveProportional},     {4, 150, kOlpSolveProportional}, {4, 300, kOlpSolveProportional},
+        {4, 100000, kOlpSolveProportional}, {2, 60, kOlpSolveProportional},  {3, 150, kOlpSolveProportional},
+        {3, 100000, kOlpSolveProportional}, {4, 25, kOlpSolveFixed},
+    };
+    for (const Case& c : cases) {
+        for (uint32_t seed = 0; seed < 20; ++seed) {
+            SCOPED_TRACE(testing::Message()
+                         << "blocks of " << c.blockGroups << ", limit " << c.limit << ", seed " << seed);
+            RandomSystem alone(seed, kGroups, kParts, kIslandGroups),
+                paired(seed, kGroups, kParts, kIslandGroups);
+            alone.Setup(true);
+            paired.Setup(true);
+            const uint32_t n = kGroups / c.blockGroups;
+            std::vector<uint32_t> rows(n, c.blockGroups * 4), weights(n), used[2];
+            for (uint32_t b = 0; b < n; ++b) {
+                weights[b] = 1 + b % 3;
+            }
+            used[0].assign(n, 0);
+            used[1].assign(n, 0);
+            OlpSolveBlocks one = {n, rows.data(), weights.data(), used[0].data()};
+            OlpSolveBlocks two = {n, rows.data(), weights.data(), used[1].data()};
+            OlpSolveSystem s1 = alone.System(), s2 = paired.System();
+            OlpSolveCommon(&s1, &one, c.limit, 1e-6f, c.mode, OlpSolveSseB);
+            OlpSolvePass(&s2, &two, c.limit, 1e-6f, c.mode, OlpSolveSseB, OlpSolveSsePairing());
+            EXPECT_EQ(used[0], used[1]);
+            EXPECT_EQ(alone.values, paired.values);
+            EXPECT_EQ(alone.residuals, paired.residuals);
+        }
+    }
 }
 
 } // namespace
