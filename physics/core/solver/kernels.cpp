@@ -246,7 +246,9 @@ uint32_t OlpSolveScalarB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint
 
 namespace {
 
-/// The lowest and highest part of groups [first, first + count).
+/// The lowest and highest part of groups [first, first + count). Blocks of
+/// different islands have ranges apart (an island's parts are numbered
+/// together); pieces of one split island may not.
 void PartRange(const OlpSolveSystem* s, uint32_t first, uint32_t count, int32_t* low, int32_t* high)
 {
     *low = INT32_MAX;
@@ -259,18 +261,6 @@ void PartRange(const OlpSolveSystem* s, uint32_t first, uint32_t count, int32_t*
             }
         }
     }
-}
-
-/// Whether the block of `count` groups from `first` and the `next` groups
-/// after it share no part: a move of one then reaches no group of the
-/// other. Blocks of different islands never do (an island's parts are
-/// numbered together); those of one split island may.
-bool Apart(const OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t next)
-{
-    int32_t low[2], high[2];
-    PartRange(s, first, count, &low[0], &high[0]);
-    PartRange(s, first + count, next, &low[1], &high[1]);
-    return high[0] < low[1] || high[1] < low[0];
 }
 
 } // namespace
@@ -319,32 +309,53 @@ void OlpSolvePass(OlpSolveSystem* system, OlpSolveBlocks* blocks, uint32_t limit
         pool = pool - used > 0 ? pool - used : 0;
         remaining -= blocks->weights[b];
     };
+    // Blocks go together while they share no part (a move of one then
+    // reaches no group of another), up to kOlpSolveTogether of them: each
+    // starts with the budget it gets when those before it spend all of
+    // theirs, and goes on, once their moves are known, to its own.
+    const uint32_t together = pairing != nullptr ? kOlpSolveTogether : 1;
     uint32_t group = 0;
-    for (uint32_t b = 0; b < n; ++b) {
-        uint32_t budget = budgetOf(b, pool, remaining);
-        gState.blockLimit = budget;
-        uint32_t groups = blocks->rows[b] / 4;
-        if (pairing == nullptr || b + 1 == n || !Apart(system, group, groups, blocks->rows[b + 1] / 4)) {
-            uint32_t used = kernel(system, group, groups, budget, tolerance);
-            settle(b, used);
-            group += groups;
+    for (uint32_t b = 0; b < n;) {
+        OlpSolveRun runs[kOlpSolveTogether];
+        int32_t low[kOlpSolveTogether], high[kOlpSolveTogether];
+        int64_t poolIfSpent = pool;
+        uint64_t weightLeft = remaining;
+        uint32_t k = 0;
+        for (; k < together && b + k < n; ++k) {
+            const uint32_t count = blocks->rows[b + k] / 4;
+            if (together > 1) {
+                PartRange(system, group, count, &low[k], &high[k]);
+                bool apart = true;
+                for (uint32_t j = 0; j < k; ++j) {
+                    apart = apart && (high[j] < low[k] || high[k] < low[j]);
+                }
+                if (!apart) {
+                    break;
+                }
+            }
+            const uint32_t budget = budgetOf(b + k, poolIfSpent, weightLeft);
+            runs[k] = {group, count, budget, 0, false};
+            const int64_t poolNow = mode == kOlpSolveProportional ? poolIfSpent + minimum : poolIfSpent;
+            poolIfSpent = poolNow - budget > 0 ? poolNow - budget : 0;
+            weightLeft -= blocks->weights[b + k];
+            group += count;
+        }
+        if (k == 1) {
+            gState.blockLimit = runs[0].limit;
+            settle(b, kernel(system, runs[0].first, runs[0].count, runs[0].limit, tolerance));
+            ++b;
             continue;
         }
-        OlpSolveRun first = {group, groups, budget, 0, false};
-        const int64_t poolNow = mode == kOlpSolveProportional ? pool + minimum : pool;
-        const int64_t poolIfSpent = poolNow - budget > 0 ? poolNow - budget : 0;
-        OlpSolveRun second = {group + groups, blocks->rows[b + 1] / 4,
-                              budgetOf(b + 1, poolIfSpent, remaining - blocks->weights[b]), 0, false};
-        pairing->start(system, &first, tolerance);
-        pairing->start(system, &second, tolerance);
-        pairing->moves(system, &first, &second, tolerance);
-        settle(b, first.used);
-        second.limit = budgetOf(b + 1, pool, remaining);
-        gState.blockLimit = second.limit;
-        pairing->moves(system, &second, nullptr, tolerance);
-        gState.iteration = second.used;
-        settle(b + 1, second.used);
-        group = second.first + second.count;
-        ++b;
+        for (uint32_t j = 0; j < k; ++j) {
+            pairing->start(system, &runs[j], tolerance);
+        }
+        pairing->moves(system, runs, k, tolerance);
+        for (uint32_t j = 0; j < k; ++j, ++b) {
+            runs[j].limit = budgetOf(b, pool, remaining);
+            gState.blockLimit = runs[j].limit;
+            pairing->moves(system, &runs[j], 1, tolerance);
+            gState.iteration = runs[j].used;
+            settle(b, runs[j].used);
+        }
     }
 }

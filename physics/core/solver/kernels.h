@@ -126,15 +126,18 @@ struct OlpSolveRun
     uint32_t used;
     bool solved;
 };
-/// Two blocks at a time: `start` sets a block's values from the input, its
-/// flags and its scores; `moves` makes the moves of run a, and of run b
-/// when given, up to their limits (from where they stand), one of each in
-/// turn. Blocks share no group, so each makes the moves it would alone,
-/// and the processor overlaps the two chains of moves.
+/// Blocks that share no part go together, up to kOlpSolveTogether of them:
+/// `start` sets a block's values from the input, its flags and its scores;
+/// `moves` makes the moves of `count` runs up to their limits (from where
+/// they stand), one of each in turn. Each block makes the moves it would
+/// alone, and the processor overlaps their chains of moves.
+/// (Two: three or four measured no faster, a move being about as much as
+/// the processor overlaps.)
+constexpr uint32_t kOlpSolveTogether = 2;
 struct OlpSolvePairing
 {
     void (*start)(OlpSolveSystem* system, OlpSolveRun* run, float tolerance);
-    void (*moves)(OlpSolveSystem* system, OlpSolveRun* a, OlpSolveRun* b, float tolerance);
+    void (*moves)(OlpSolveSystem* system, OlpSolveRun* runs, uint32_t count, float tolerance);
 };
 /// The SSE kernels' pairing (null in a build without SSE).
 const OlpSolvePairing* OlpSolveSsePairing();
@@ -189,9 +192,9 @@ struct OlpSolveBlocks
 /// for each block).
 void OlpSolveCommon(OlpSolveSystem* system, OlpSolveBlocks* blocks, uint32_t limit, float tolerance,
                     int32_t mode, OlpSolveKernel kernel);
-/// The same pass; with a pairing, two blocks that share no part go at a
-/// time: the second starts with the budget it gets when the first spends
-/// all of its own, and goes on once the first's moves are known (a
-/// block's moves do not depend on its budget, which only stops them).
+/// The same pass; with a pairing, blocks that share no part go together:
+/// each starts with the budget it gets when those before it spend all of
+/// theirs, and goes on once their moves are known (a block's moves do not
+/// depend on its budget, which only stops them).
 void OlpSolvePass(OlpSolveSystem* system, OlpSolveBlocks* blocks, uint32_t limit, float tolerance,
                   int32_t mode, OlpSolveKernel kernel, const OlpSolvePairing* pairing);

@@ -385,20 +385,19 @@ void Start(OlpSolveSystem* s, OlpSolveRun* run, float tolerance)
 
 bool HasMoves(const OlpSolveRun* run)
 {
-    return run != nullptr && !run->solved && run->used < run->limit;
+    return !run->solved && run->used < run->limit;
 }
 
-void Moves(OlpSolveSystem* s, OlpSolveRun* a, OlpSolveRun* b, float tolerance)
+void Moves(OlpSolveSystem* s, OlpSolveRun* runs, uint32_t count, float tolerance)
 {
-    while (HasMoves(a) && HasMoves(b)) {
-        Move(s, a, tolerance);
-        Move(s, b, tolerance);
-    }
-    while (HasMoves(a)) {
-        Move(s, a, tolerance);
-    }
-    while (HasMoves(b)) {
-        Move(s, b, tolerance);
+    for (bool any = true; any;) {
+        any = false;
+        for (uint32_t i = 0; i < count; ++i) {
+            if (HasMoves(&runs[i])) {
+                Move(s, &runs[i], tolerance);
+                any = true;
+            }
+        }
     }
 }
 
@@ -414,7 +413,7 @@ uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_
 {
     OlpSolveRun run = {first, count, limit, 0, false};
     Start(s, &run, tolerance);
-    Moves(s, &run, nullptr, tolerance);
+    Moves(s, &run, 1, tolerance);
     OlpSolveGetState()->iteration = run.used;
     return run.used;
 }
