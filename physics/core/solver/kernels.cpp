@@ -3,6 +3,7 @@
 
 #include <climits>
 #include <cmath>
+#include <limits>
 
 #include "physics/core/dyn/dyn.h"
 #include "physics/core/solver/couplinglist.h"
@@ -81,21 +82,19 @@ int32_t OlpSolveFindViolation(const OlpSolveSystem* s, uint32_t first, uint32_t 
     return best;
 }
 
-void OlpSolveScoreGroup(const OlpSolveSystem* s, uint32_t g, float tolerance)
+void OlpSolveScoreGroup(const OlpSolveSystem* s, uint32_t g)
 {
-    float score = 0.0f;
+    float score = -std::numeric_limits<float>::infinity();
     for (uint32_t i = g * 4; i < g * 4 + 4; ++i) {
         float r = s->residuals[i];
-        if (s->mayDecrease[i] * r > tolerance || s->mayIncrease[i] * r < -tolerance) {
-            score = std::fmax(score, std::fabs(r));
-        }
+        score = std::fmax(score, std::fmax(s->mayDecrease[i] * r, -(s->mayIncrease[i] * r)));
     }
     s->groupScores[g] = score;
 }
 
-int32_t OlpSolveBestGroup(const float* scores, uint32_t first, uint32_t count)
+int32_t OlpSolveBestGroup(const float* scores, uint32_t first, uint32_t count, float tolerance)
 {
-    float best = 0.0f;
+    float best = tolerance;
     int32_t at = -1;
     for (uint32_t g = first; g < first + count; ++g) {
         if (scores[g] > best) {
@@ -163,7 +162,7 @@ namespace {
 
 /// The effect of moving lane `lane` of group g by `delta` on the groups of
 /// the part of its end e, through the dot products.
-void PropagateByDots(OlpSolveSystem* s, uint32_t g, uint32_t e, uint32_t lane, float delta, float tolerance)
+void PropagateByDots(OlpSolveSystem* s, uint32_t g, uint32_t e, uint32_t lane, float delta)
 {
     auto p = static_cast<uint32_t>(s->groupParts[g][e]);
     const uint32_t* entries = s->adjacency + s->partGroupFirst[p];
@@ -179,20 +178,20 @@ void PropagateByDots(OlpSolveSystem* s, uint32_t g, uint32_t e, uint32_t lane, f
         for (uint32_t l = 0; l < 4; ++l) {
             s->residuals[other * 4 + l] = s->residuals[other * 4 + l] + LaneDot(b, l, w);
         }
-        OlpSolveScoreGroup(s, other, tolerance);
+        OlpSolveScoreGroup(s, other);
     }
 }
 
 } // namespace
 
-void OlpSolvePropagate(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
+void OlpSolvePropagate(OlpSolveSystem* s, uint32_t row, float delta)
 {
     const uint32_t g = row / 4, lane = row % 4;
     const bool listed = s->couplings != nullptr && s->groupCouplingFirst[g] != kOlpSolveUncoupled;
     const bool coupled[2] = {listed && OlpSolveCoupledEnd(s, g, 0), listed && OlpSolveCoupledEnd(s, g, 1)};
     // The parts in end order, as each group's residuals take them.
     if (s->groupParts[g][0] >= 0 && !coupled[0]) {
-        PropagateByDots(s, g, 0, lane, delta, tolerance);
+        PropagateByDots(s, g, 0, lane, delta);
     }
     if (listed) {
         if (s->groupCouplingCount[g] == 0) {
@@ -209,14 +208,14 @@ void OlpSolvePropagate(OlpSolveSystem* s, uint32_t row, float delta, float toler
                 float r = s->residuals[other * 4 + m] + by[m] * delta;
                 s->residuals[other * 4 + m] = twice != 0 ? r + by[4 + m] * delta : r;
             }
-            OlpSolveScoreGroup(s, other, tolerance);
+            OlpSolveScoreGroup(s, other);
         }
     }
     if (s->groupParts[g][1] >= 0 && !coupled[1]) {
-        PropagateByDots(s, g, 1, lane, delta, tolerance);
+        PropagateByDots(s, g, 1, lane, delta);
     }
     s->residuals[row] = s->residuals[row] + s->diagonal[row] * delta;
-    OlpSolveScoreGroup(s, g, tolerance);
+    OlpSolveScoreGroup(s, g);
 }
 
 uint32_t OlpSolveScalarB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t limit, float tolerance)
@@ -230,7 +229,7 @@ uint32_t OlpSolveScalarB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint
     if (limit == 0) {
         return 0;
     }
-    OlpGroupScoresRead<OlpSolveScoreGroup>(s, first, count, tolerance);
+    OlpGroupScoresRead<OlpSolveScoreGroup>(s, first, count);
     while (gState.iteration < limit) {
         int32_t row =
             OlpGroupScoresPick<OlpSolveFindViolation, OlpSolveBestGroup>(s, first, count, tolerance);
@@ -238,7 +237,7 @@ uint32_t OlpSolveScalarB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint
             break;
         }
         float delta = OlpSolvePivot(s, static_cast<uint32_t>(row));
-        OlpSolvePropagate(s, static_cast<uint32_t>(row), delta, tolerance);
+        OlpSolvePropagate(s, static_cast<uint32_t>(row), delta);
         ++gState.iteration;
     }
     return gState.iteration;
@@ -347,7 +346,7 @@ void OlpSolvePass(OlpSolveSystem* system, OlpSolveBlocks* blocks, uint32_t limit
             continue;
         }
         for (uint32_t j = 0; j < k; ++j) {
-            pairing->start(system, &runs[j], tolerance);
+            pairing->start(system, &runs[j]);
         }
         pairing->moves(system, runs, k, tolerance);
         for (uint32_t j = 0; j < k; ++j, ++b) {

@@ -54,7 +54,7 @@ struct OlpSolveSystem
     const uint32_t* partGroupCount;
     const uint32_t* partGroupFirst;
     const uint32_t* adjacency; ///< group x 2 + end, listed per part
-    float* groupScores;        ///< scratch per group: its largest violated |residual| (violationscores.h)
+    float* groupScores; ///< scratch per group: how far its rows reach past their bounds (violationscores.h)
     /// Coupling lists (null: none): a move of group g reaches each group
     /// on its coupled parts (partCoupled[p] set) once, through the list
     /// that g owns from groupCouplingFirst[g] on (kOlpSolveUncoupled: none),
@@ -136,7 +136,7 @@ struct OlpSolveRun
 constexpr uint32_t kOlpSolveTogether = 2;
 struct OlpSolvePairing
 {
-    void (*start)(OlpSolveSystem* system, OlpSolveRun* run, float tolerance);
+    void (*start)(OlpSolveSystem* system, OlpSolveRun* run);
     void (*moves)(OlpSolveSystem* system, OlpSolveRun* runs, uint32_t count, float tolerance);
 };
 /// The SSE kernels' pairing (null in a build without SSE).
@@ -147,12 +147,12 @@ int32_t OlpSolveFindViolation(const OlpSolveSystem* system, uint32_t first, uint
 int32_t OlpSolveFindViolationSse(const OlpSolveSystem* system, uint32_t first, uint32_t count,
                                  float tolerance);
 /// Reads the score of group g (violationscores.h).
-void OlpSolveScoreGroup(const OlpSolveSystem* system, uint32_t g, float tolerance);
-void OlpSolveScoreGroupSse(const OlpSolveSystem* system, uint32_t g, float tolerance);
+void OlpSolveScoreGroup(const OlpSolveSystem* system, uint32_t g);
+void OlpSolveScoreGroupSse(const OlpSolveSystem* system, uint32_t g);
 /// The first group of [first, first + count) with the highest score, or -1
-/// when every score is 0.
-int32_t OlpSolveBestGroup(const float* scores, uint32_t first, uint32_t count);
-int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count);
+/// when no score is above `tolerance`.
+int32_t OlpSolveBestGroup(const float* scores, uint32_t first, uint32_t count, float tolerance);
+int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count, float tolerance);
 /// Moves one row to where its residual vanishes, clamped; returns the change.
 float OlpSolvePivot(OlpSolveSystem* system, uint32_t row);
 float OlpSolvePivotSse(OlpSolveSystem* system, uint32_t row);
@@ -170,8 +170,8 @@ void OlpSolveCoupleGroup(OlpSolveSystem* system, uint32_t g);
 void OlpSolveCoupleGroupSse(OlpSolveSystem* system, uint32_t g);
 /// Adds the effect of `delta` on row `row` to every group sharing a part,
 /// and reads their scores again.
-void OlpSolvePropagate(OlpSolveSystem* system, uint32_t row, float delta, float tolerance);
-void OlpSolvePropagateSse(OlpSolveSystem* system, uint32_t row, float delta, float tolerance);
+void OlpSolvePropagate(OlpSolveSystem* system, uint32_t row, float delta);
+void OlpSolvePropagateSse(OlpSolveSystem* system, uint32_t row, float delta);
 
 /// Iteration sharing modes of the pass driver.
 constexpr int32_t kOlpSolveProportional = 0;

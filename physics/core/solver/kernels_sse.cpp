@@ -49,12 +49,9 @@ __m128 ViolationSizes(__m128 r, const float* mayDecrease, const float* mayIncrea
     return _mm_and_ps(candidate, _mm_andnot_ps(signBits, r));
 }
 
-/// The largest |residual| among a group's violated lanes (0 for none), in
-/// every lane: per lane r where the row may decrease, -r where it may
-/// increase (|r| where both), which is above the tolerance just where the
-/// lane is violated; so the largest is above it just when the group has a
-/// violated lane, and is then the largest |r| among them.
-__m128 GroupScore(__m128 r, const float* mayDecrease, const float* mayIncrease, __m128 up)
+/// A group's score (violationscores.h) in every lane: the largest over
+/// its lanes of r where the row may decrease, -r where it may increase.
+__m128 GroupScore(__m128 r, const float* mayDecrease, const float* mayIncrease)
 {
     const __m128 signBits = _mm_set1_ps(-0.0f);
     __m128 reach = _mm_max_ps(_mm_mul_ps(_mm_load_ps(mayDecrease), r),
@@ -62,14 +59,13 @@ __m128 GroupScore(__m128 r, const float* mayDecrease, const float* mayIncrease, 
     // The lanes turned round with an integer shuffle: it writes a new
     // register, so no copy goes before it.
     reach = _mm_max_ps(reach, Turn<_MM_SHUFFLE(1, 0, 3, 2)>(reach));
-    reach = _mm_max_ps(reach, Turn<_MM_SHUFFLE(2, 3, 0, 1)>(reach));
-    return _mm_and_ps(reach, _mm_cmpgt_ps(reach, up));
+    return _mm_max_ps(reach, Turn<_MM_SHUFFLE(2, 3, 0, 1)>(reach));
 }
 
 /// The most violated row of group `first` (`count` is 1) once its score is
-/// known: the first lane whose |residual| is the score, the row a scan of
-/// the group picks (every violated lane's |residual| is above the
-/// tolerance, and the scan keeps the first of the largest).
+/// known to be above the tolerance: the first violated lane whose
+/// |residual| is the score, the row a scan of the group picks (the scan
+/// keeps the first of the largest).
 int32_t GroupViolation(const OlpSolveSystem* s, uint32_t first, uint32_t, float tolerance)
 {
     const __m128 up = _mm_set1_ps(tolerance);
@@ -147,18 +143,17 @@ int32_t OlpSolveFindViolationSse(const OlpSolveSystem* s, uint32_t first, uint32
     return best;
 }
 
-void OlpSolveScoreGroupSse(const OlpSolveSystem* s, uint32_t g, float tolerance)
+void OlpSolveScoreGroupSse(const OlpSolveSystem* s, uint32_t g)
 {
-    const __m128 up = _mm_set1_ps(tolerance);
     _mm_store_ss(s->groupScores + g, GroupScore(_mm_load_ps(s->residuals + g * 4), s->mayDecrease + g * 4,
-                                                s->mayIncrease + g * 4, up));
+                                                s->mayIncrease + g * 4));
 }
 
-int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count)
+int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count, float tolerance)
 {
     constexpr uint32_t kChunk = 16, kRun = 64;
     if (count < kChunk) {
-        return OlpSolveBestGroup(scores, first, count);
+        return OlpSolveBestGroup(scores, first, count, tolerance);
     }
     // One pass over the scores in chunks of sixteen groups (the last one
     // ending at the block's end, over part of the one before: that changes
@@ -169,11 +164,11 @@ int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count
     // takes the place only with a higher score.
     const float* at = scores + first;
     __m128 highs[kRun];
-    float best = 0.0f;
+    float best = tolerance;
     uint32_t bestFrom = 0;
     for (uint32_t from = 0; from < count; from += kChunk * kRun) {
         const uint32_t to = count - from < kChunk * kRun ? count : from + kChunk * kRun;
-        __m128 top = _mm_setzero_ps();
+        __m128 top = _mm_set1_ps(tolerance);
         uint32_t chunks = 0;
         for (uint32_t g = from; g < to; g += kChunk) {
             const float* chunk = at + (g + kChunk <= count ? g : count - kChunk);
@@ -195,7 +190,7 @@ int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count
             bestFrom = from + c * kChunk + kChunk <= count ? from + c * kChunk : count - kChunk;
         }
     }
-    if (!(best > 0.0f)) {
+    if (!(best > tolerance)) {
         return -1;
     }
     const __m128 wanted = _mm_set1_ps(best);
@@ -259,7 +254,7 @@ namespace {
 
 /// The effect of moving lane `lane` of group g by `delta` on the groups of
 /// the part of its end e, through the dot products.
-void PropagateByDots(OlpSolveSystem* s, uint32_t g, uint32_t e, uint32_t lane, float delta, __m128 up)
+void PropagateByDots(OlpSolveSystem* s, uint32_t g, uint32_t e, uint32_t lane, float delta)
 {
     float* residuals = s->residuals;
     const OlpSolveBlock* allBlocks = s->blocks[0];
@@ -283,12 +278,12 @@ void PropagateByDots(OlpSolveSystem* s, uint32_t g, uint32_t e, uint32_t lane, f
         __m128 r = _mm_add_ps(_mm_load_ps(residuals + other * 4), dot);
         _mm_store_ps(residuals + other * 4, r);
         _mm_store_ss(s->groupScores + other,
-                     GroupScore(r, s->mayDecrease + other * 4, s->mayIncrease + other * 4, up));
+                     GroupScore(r, s->mayDecrease + other * 4, s->mayIncrease + other * 4));
     }
 }
 
 /// OlpSolvePropagateSse, inlined into the solve kernel's loop.
-[[gnu::always_inline]] inline void Propagate(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
+[[gnu::always_inline]] inline void Propagate(OlpSolveSystem* s, uint32_t row, float delta)
 {
     // The arrays in locals: the stores to the residuals cannot then be
     // taken to change them.
@@ -296,13 +291,12 @@ void PropagateByDots(OlpSolveSystem* s, uint32_t g, uint32_t e, uint32_t lane, f
     float* scores = s->groupScores;
     const float* mayDecrease = s->mayDecrease;
     const float* mayIncrease = s->mayIncrease;
-    const __m128 up = _mm_set1_ps(tolerance);
     const uint32_t g = row / 4, lane = row % 4;
     const bool listed = s->couplings != nullptr && s->groupCouplingFirst[g] != kOlpSolveUncoupled;
     const bool coupled[2] = {listed && OlpSolveCoupledEnd(s, g, 0), listed && OlpSolveCoupledEnd(s, g, 1)};
     // The parts in end order, as each group's residuals take them.
     if (s->groupParts[g][0] >= 0 && !coupled[0]) {
-        PropagateByDots(s, g, 0, lane, delta, up);
+        PropagateByDots(s, g, 0, lane, delta);
     }
     if (listed) {
         if (s->groupCouplingCount[g] == 0) {
@@ -321,18 +315,18 @@ void PropagateByDots(OlpSolveSystem* s, uint32_t g, uint32_t e, uint32_t lane, f
                 _mm_add_ps(_mm_load_ps(residuals + other * 4), _mm_mul_ps(_mm_load_ps(column), change));
             r = _mm_add_ps(r, _mm_mul_ps(_mm_load_ps(column + 4), change));
             _mm_store_ps(residuals + other * 4, r);
-            _mm_store_ss(scores + other, GroupScore(r, mayDecrease + other * 4, mayIncrease + other * 4, up));
+            _mm_store_ss(scores + other, GroupScore(r, mayDecrease + other * 4, mayIncrease + other * 4));
         }
         for (; k < n; ++k, column += 4) {
             const uint32_t other = groups[k];
             __m128 r =
                 _mm_add_ps(_mm_load_ps(residuals + other * 4), _mm_mul_ps(_mm_load_ps(column), change));
             _mm_store_ps(residuals + other * 4, r);
-            _mm_store_ss(scores + other, GroupScore(r, mayDecrease + other * 4, mayIncrease + other * 4, up));
+            _mm_store_ss(scores + other, GroupScore(r, mayDecrease + other * 4, mayIncrease + other * 4));
         }
     }
     if (s->groupParts[g][1] >= 0 && !coupled[1]) {
-        PropagateByDots(s, g, 1, lane, delta, up);
+        PropagateByDots(s, g, 1, lane, delta);
     }
     // The own term on the moved lane, added to the whole group with -0 in
     // the other lanes (x + -0 is x): a one-lane store before the group's
@@ -342,19 +336,19 @@ void PropagateByDots(OlpSolveSystem* s, uint32_t g, uint32_t e, uint32_t lane, f
     const __m128 add = _mm_or_ps(_mm_and_ps(moved, own), _mm_andnot_ps(moved, _mm_set1_ps(-0.0f)));
     const __m128 r = _mm_add_ps(_mm_load_ps(residuals + g * 4), add);
     _mm_store_ps(residuals + g * 4, r);
-    _mm_store_ss(scores + g, GroupScore(r, mayDecrease + g * 4, mayIncrease + g * 4, up));
+    _mm_store_ss(scores + g, GroupScore(r, mayDecrease + g * 4, mayIncrease + g * 4));
 }
 
 } // namespace
 
-void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
+void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta)
 {
-    Propagate(s, row, delta, tolerance);
+    Propagate(s, row, delta);
 }
 
 namespace {
 
-void Start(OlpSolveSystem* s, OlpSolveRun* run, float tolerance)
+void Start(OlpSolveSystem* s, OlpSolveRun* run)
 {
     const __m128 one = _mm_set1_ps(1.0f);
     for (uint32_t g = run->first; g < run->first + run->count; ++g) {
@@ -364,7 +358,7 @@ void Start(OlpSolveSystem* s, OlpSolveRun* run, float tolerance)
         _mm_store_ps(s->mayDecrease + i, _mm_and_ps(_mm_cmpneq_ps(v, _mm_load_ps(s->lower + i)), one));
         _mm_store_ps(s->mayIncrease + i, _mm_and_ps(_mm_cmpneq_ps(v, _mm_load_ps(s->upper + i)), one));
     }
-    OlpGroupScoresRead<OlpSolveScoreGroupSse>(s, run->first, run->count, tolerance);
+    OlpGroupScoresRead<OlpSolveScoreGroupSse>(s, run->first, run->count);
     run->used = 0;
     run->solved = false;
 }
@@ -379,7 +373,7 @@ void Start(OlpSolveSystem* s, OlpSolveRun* run, float tolerance)
         return;
     }
     float delta = OlpSolvePivotSse(s, static_cast<uint32_t>(row));
-    Propagate(s, static_cast<uint32_t>(row), delta, tolerance);
+    Propagate(s, static_cast<uint32_t>(row), delta);
     ++run->used;
 }
 
@@ -412,7 +406,7 @@ const OlpSolvePairing* OlpSolveSsePairing()
 uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t limit, float tolerance)
 {
     OlpSolveRun run = {first, count, limit, 0, false};
-    Start(s, &run, tolerance);
+    Start(s, &run);
     Moves(s, &run, 1, tolerance);
     OlpSolveGetState()->iteration = run.used;
     return run.used;
@@ -428,13 +422,13 @@ int32_t OlpSolveFindViolationSse(const OlpSolveSystem* s, uint32_t first, uint32
 {
     return OlpSolveFindViolation(s, first, count, tolerance);
 }
-void OlpSolveScoreGroupSse(const OlpSolveSystem* s, uint32_t g, float tolerance)
+void OlpSolveScoreGroupSse(const OlpSolveSystem* s, uint32_t g)
 {
-    OlpSolveScoreGroup(s, g, tolerance);
+    OlpSolveScoreGroup(s, g);
 }
-int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count)
+int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count, float tolerance)
 {
-    return OlpSolveBestGroup(scores, first, count);
+    return OlpSolveBestGroup(scores, first, count, tolerance);
 }
 float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
 {
@@ -444,9 +438,9 @@ void OlpSolveCoupleGroupSse(OlpSolveSystem* s, uint32_t g)
 {
     OlpSolveCoupleGroup(s, g);
 }
-void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta, float tolerance)
+void OlpSolvePropagateSse(OlpSolveSystem* s, uint32_t row, float delta)
 {
-    OlpSolvePropagate(s, row, delta, tolerance);
+    OlpSolvePropagate(s, row, delta);
 }
 uint32_t OlpSolveSseB(OlpSolveSystem* s, uint32_t first, uint32_t count, uint32_t limit, float tolerance)
 {

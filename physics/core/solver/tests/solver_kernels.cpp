@@ -284,9 +284,9 @@ uint32_t ScanningKernel(bool sse, OlpSolveSystem* s, uint32_t first, uint32_t co
         }
         auto r = static_cast<uint32_t>(row);
         if (sse) {
-            OlpSolvePropagateSse(s, r, OlpSolvePivotSse(s, r), tolerance);
+            OlpSolvePropagateSse(s, r, OlpSolvePivotSse(s, r));
         } else {
-            OlpSolvePropagate(s, r, OlpSolvePivot(s, r), tolerance);
+            OlpSolvePropagate(s, r, OlpSolvePivot(s, r));
         }
     }
     return moves;
@@ -328,7 +328,8 @@ TEST(SolverKernels, KernelsMoveTheRowsAWholeScanWouldPick)
 // The SSE search reads the scores in chunks of sixteen (the last one over
 // part of the one before) and keeps the maxima of 64 chunks at a time: it
 // must still give the first group of the highest score, wherever the ties
-// and the block's ends fall.
+// and the block's ends fall, and nothing when no score is above the
+// tolerance (scores go below zero where rows cannot move).
 TEST(SolverKernels, TheSseSearchFindsTheFirstOfTheHighestScore)
 {
     struct Case
@@ -343,17 +344,20 @@ TEST(SolverKernels, TheSseSearchFindsTheFirstOfTheHighestScore)
         {4, 40, {}}};
     for (const Case& c : cases) {
         std::mt19937 rng(c.count);
-        std::uniform_real_distribution<float> u(0.0f, 1.0f);
+        std::uniform_real_distribution<float> u(-1.0f, 1.0f);
+        const float tolerance = 0.25f;
         // Scores outside the block are higher still: the search must not see them.
         std::vector<float> scores(c.first + c.count + 20, 5.0f);
         for (uint32_t g = 0; g < c.count; ++g) {
-            scores[c.first + g] = c.highest.empty() ? 0.0f : (u(rng) < 0.2f ? 0.0f : u(rng));
+            scores[c.first + g] = c.highest.empty() ? (g % 2 == 0 ? tolerance : -std::fabs(u(rng)))
+                                                    : (u(rng) < -0.6f ? tolerance : u(rng));
         }
         for (uint32_t g : c.highest) {
             scores[c.first + g] = 2.0f;
         }
-        const int32_t scalar = OlpSolveBestGroup(scores.data(), c.first, c.count);
-        EXPECT_EQ(OlpSolveBestGroupSse(scores.data(), c.first, c.count), scalar) << c.first << " " << c.count;
+        const int32_t scalar = OlpSolveBestGroup(scores.data(), c.first, c.count, tolerance);
+        EXPECT_EQ(OlpSolveBestGroupSse(scores.data(), c.first, c.count, tolerance), scalar)
+            << c.first << " " << c.count;
         if (!c.highest.empty()) {
             uint32_t lowest = *std::min_element(c.highest.begin(), c.highest.end());
             EXPECT_EQ(scalar, static_cast<int32_t>(c.first + lowest)) << c.first << " " << c.count;
