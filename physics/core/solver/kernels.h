@@ -131,8 +131,8 @@ struct OlpSolveRun
 /// `moves` makes the moves of `count` runs up to their limits (from where
 /// they stand), one of each in turn. Each block makes the moves it would
 /// alone, and the processor overlaps their chains of moves.
-/// (Two: three or four measured no faster, a move being about as much as
-/// the processor overlaps.)
+/// (Two: three or four measured no faster, with their moves made side by
+/// side or one after the other.)
 constexpr uint32_t kOlpSolveTogether = 2;
 struct OlpSolvePairing
 {

@@ -382,8 +382,38 @@ bool HasMoves(const OlpSolveRun* run)
     return !run->solved && run->used < run->limit;
 }
 
+/// The moves of two runs while both have moves left, step by step side by
+/// side: both picks, both pivots, both propagations. The processor sees
+/// less than one move ahead, so moves one after the other would overlap
+/// only where they meet. Returns with one run (or both) out of moves or
+/// solved; the runs share no part, so the order makes the same moves.
+void MovesSideBySide(OlpSolveSystem* s, OlpSolveRun* runs, float tolerance)
+{
+    while (HasMoves(&runs[0]) && HasMoves(&runs[1])) {
+        const int32_t rows[2] = {OlpGroupScoresPick<GroupViolation, OlpSolveBestGroupSse>(
+                                     s, runs[0].first, runs[0].count, tolerance),
+                                 OlpGroupScoresPick<GroupViolation, OlpSolveBestGroupSse>(
+                                     s, runs[1].first, runs[1].count, tolerance)};
+        if (rows[0] < 0 || rows[1] < 0) {
+            // The other run, if not solved, picks the same row again.
+            runs[0].solved = rows[0] < 0;
+            runs[1].solved = rows[1] < 0;
+            return;
+        }
+        const float deltas[2] = {OlpSolvePivotSse(s, static_cast<uint32_t>(rows[0])),
+                                 OlpSolvePivotSse(s, static_cast<uint32_t>(rows[1]))};
+        Propagate(s, static_cast<uint32_t>(rows[0]), deltas[0]);
+        Propagate(s, static_cast<uint32_t>(rows[1]), deltas[1]);
+        ++runs[0].used;
+        ++runs[1].used;
+    }
+}
+
 void Moves(OlpSolveSystem* s, OlpSolveRun* runs, uint32_t count, float tolerance)
 {
+    if (count == 2) {
+        MovesSideBySide(s, runs, tolerance);
+    }
     for (bool any = true; any;) {
         any = false;
         for (uint32_t i = 0; i < count; ++i) {
