@@ -39,42 +39,76 @@ __m128 LaneMask(uint32_t lane)
     return _mm_load_ps(reinterpret_cast<const float*>(kMasks[lane]));
 }
 
-/// |residual| in a group's violated lanes, 0 in the others; `down` is 0 -
-/// `up`, the tolerance.
-__m128 ViolationSizes(__m128 r, const float* mayDecrease, const float* mayIncrease, __m128 up, __m128 down)
+/// Per lane of a group, how far the row reaches past its bounds: r where
+/// it may decrease, -r where it may increase (violationscores.h).
+__m128 Reach(__m128 r, const float* mayDecrease, const float* mayIncrease)
 {
     const __m128 signBits = _mm_set1_ps(-0.0f);
-    __m128 candidate = _mm_or_ps(_mm_cmpgt_ps(_mm_mul_ps(_mm_load_ps(mayDecrease), r), up),
-                                 _mm_cmplt_ps(_mm_mul_ps(_mm_load_ps(mayIncrease), r), down));
-    return _mm_and_ps(candidate, _mm_andnot_ps(signBits, r));
+    return _mm_max_ps(_mm_mul_ps(_mm_load_ps(mayDecrease), r),
+                      _mm_mul_ps(_mm_load_ps(mayIncrease), _mm_xor_ps(r, signBits)));
 }
 
-/// A group's score (violationscores.h) in every lane: the largest over
-/// its lanes of r where the row may decrease, -r where it may increase.
+/// A group's score (violationscores.h) in every lane: the largest reach of
+/// its lanes.
 __m128 GroupScore(__m128 r, const float* mayDecrease, const float* mayIncrease)
 {
-    const __m128 signBits = _mm_set1_ps(-0.0f);
-    __m128 reach = _mm_max_ps(_mm_mul_ps(_mm_load_ps(mayDecrease), r),
-                              _mm_mul_ps(_mm_load_ps(mayIncrease), _mm_xor_ps(r, signBits)));
+    __m128 reach = Reach(r, mayDecrease, mayIncrease);
     // The lanes turned round with an integer shuffle: it writes a new
     // register, so no copy goes before it.
     reach = _mm_max_ps(reach, Turn<_MM_SHUFFLE(1, 0, 3, 2)>(reach));
     return _mm_max_ps(reach, Turn<_MM_SHUFFLE(2, 3, 0, 1)>(reach));
 }
 
-/// The most violated row of group `first` (`count` is 1) once its score is
-/// known to be above the tolerance: the first violated lane whose
-/// |residual| is the score, the row a scan of the group picks (the scan
-/// keeps the first of the largest).
-int32_t GroupViolation(const OlpSolveSystem* s, uint32_t first, uint32_t, float tolerance)
+/// The most violated row of a group whose score is above the tolerance,
+/// as its row index and as a one-lane mask.
+struct Violation
 {
-    const __m128 up = _mm_set1_ps(tolerance);
-    const uint32_t i = first * 4;
-    __m128 size = ViolationSizes(_mm_load_ps(s->residuals + i), s->mayDecrease + i, s->mayIncrease + i, up,
-                                 _mm_sub_ps(_mm_setzero_ps(), up));
-    auto hits =
-        static_cast<uint32_t>(_mm_movemask_ps(_mm_cmpeq_ps(size, _mm_set1_ps(s->groupScores[first]))));
-    return static_cast<int32_t>(i + static_cast<uint32_t>(std::countr_zero(hits)));
+    uint32_t row;
+    __m128 lane;
+};
+
+/// The first lane whose reach is the group's score: the row a scan of the
+/// group picks (a lane reaching that far is violated, its |residual| the
+/// score, and the scan keeps the first of the largest). The mask is made
+/// from the compare by shifts, not from the row: the pivot needs it first.
+Violation GroupViolation(const OlpSolveSystem* s, uint32_t g)
+{
+    const uint32_t i = g * 4;
+    const __m128i hits = _mm_castps_si128(
+        _mm_cmpeq_ps(Reach(_mm_load_ps(s->residuals + i), s->mayDecrease + i, s->mayIncrease + i),
+                     _mm_set1_ps(s->groupScores[g])));
+    const __m128i before = _mm_or_si128(_mm_or_si128(_mm_slli_si128(hits, 4), _mm_slli_si128(hits, 8)),
+                                        _mm_slli_si128(hits, 12));
+    const auto lanes = static_cast<uint32_t>(_mm_movemask_ps(_mm_castsi128_ps(hits)));
+    return {i + static_cast<uint32_t>(std::countr_zero(lanes)),
+            _mm_castsi128_ps(_mm_andnot_si128(before, hits))};
+}
+
+/// Moves the row of group g in the lane `lane` marks as OlpSolvePivot does
+/// (the other lanes keep their values and flags, stored back whole); its
+/// change in every lane. The group's loads wait only for g, not for the
+/// lane.
+__m128 PivotLane(OlpSolveSystem* s, uint32_t g, __m128 lane)
+{
+    const uint32_t i = g * 4;
+    const __m128 old = _mm_load_ps(s->values + i);
+    const __m128 lower = _mm_load_ps(s->lower + i), upper = _mm_load_ps(s->upper + i);
+    __m128 value = _mm_sub_ps(old, _mm_load_ps(s->residuals + i));
+    value = _mm_min_ps(_mm_max_ps(value, lower), upper);
+    auto merge = [lane](__m128 moved, __m128 kept) {
+        return _mm_or_ps(_mm_and_ps(lane, moved), _mm_andnot_ps(lane, kept));
+    };
+    const __m128 one = _mm_set1_ps(1.0f);
+    _mm_store_ps(s->mayDecrease + i,
+                 merge(_mm_and_ps(_mm_cmpneq_ps(value, lower), one), _mm_load_ps(s->mayDecrease + i)));
+    _mm_store_ps(s->mayIncrease + i,
+                 merge(_mm_and_ps(_mm_cmpneq_ps(value, upper), one), _mm_load_ps(s->mayIncrease + i)));
+    _mm_store_ps(s->values + i, merge(value, old));
+    // The change in its lane, zero bits in the others: or-ed across, the
+    // lanes take its bits exactly.
+    __m128 change = _mm_and_ps(lane, _mm_sub_ps(value, old));
+    change = _mm_or_ps(change, Turn<_MM_SHUFFLE(1, 0, 3, 2)>(change));
+    return _mm_or_ps(change, Turn<_MM_SHUFFLE(2, 3, 0, 1)>(change));
 }
 
 } // namespace
@@ -205,15 +239,7 @@ int32_t OlpSolveBestGroupSse(const float* scores, uint32_t first, uint32_t count
 
 float OlpSolvePivotSse(OlpSolveSystem* s, uint32_t row)
 {
-    __m128 old = _mm_load_ss(s->values + row);
-    __m128 lower = _mm_load_ss(s->lower + row), upper = _mm_load_ss(s->upper + row);
-    __m128 value = _mm_sub_ss(old, _mm_load_ss(s->residuals + row));
-    value = _mm_min_ss(_mm_max_ss(value, lower), upper);
-    const __m128 one = _mm_set_ss(1.0f);
-    _mm_store_ss(s->mayDecrease + row, _mm_and_ps(_mm_cmpneq_ss(value, lower), one));
-    _mm_store_ss(s->mayIncrease + row, _mm_and_ps(_mm_cmpneq_ss(value, upper), one));
-    _mm_store_ss(s->values + row, value);
-    return _mm_cvtss_f32(_mm_sub_ss(value, old));
+    return _mm_cvtss_f32(PivotLane(s, row / 4, LaneMask(row % 4)));
 }
 
 namespace {
@@ -363,17 +389,22 @@ void Start(OlpSolveSystem* s, OlpSolveRun* run)
     run->solved = false;
 }
 
+/// The group of the run's most violated row (violationscores.h), or -1.
+int32_t BestGroup(const OlpSolveSystem* s, const OlpSolveRun* run, float tolerance)
+{
+    return OlpSolveBestGroupSse(s->groupScores, run->first, run->count, tolerance);
+}
+
 /// One move of the run's block, while it has moves left.
 [[gnu::always_inline]] inline void Move(OlpSolveSystem* s, OlpSolveRun* run, float tolerance)
 {
-    int32_t row =
-        OlpGroupScoresPick<GroupViolation, OlpSolveBestGroupSse>(s, run->first, run->count, tolerance);
-    if (row < 0) {
+    const int32_t g = BestGroup(s, run, tolerance);
+    if (g < 0) {
         run->solved = true;
         return;
     }
-    float delta = OlpSolvePivotSse(s, static_cast<uint32_t>(row));
-    Propagate(s, static_cast<uint32_t>(row), delta);
+    const Violation v = GroupViolation(s, static_cast<uint32_t>(g));
+    Propagate(s, v.row, _mm_cvtss_f32(PivotLane(s, static_cast<uint32_t>(g), v.lane)));
     ++run->used;
 }
 
@@ -390,20 +421,19 @@ bool HasMoves(const OlpSolveRun* run)
 void MovesSideBySide(OlpSolveSystem* s, OlpSolveRun* runs, float tolerance)
 {
     while (HasMoves(&runs[0]) && HasMoves(&runs[1])) {
-        const int32_t rows[2] = {OlpGroupScoresPick<GroupViolation, OlpSolveBestGroupSse>(
-                                     s, runs[0].first, runs[0].count, tolerance),
-                                 OlpGroupScoresPick<GroupViolation, OlpSolveBestGroupSse>(
-                                     s, runs[1].first, runs[1].count, tolerance)};
-        if (rows[0] < 0 || rows[1] < 0) {
+        const int32_t gs[2] = {BestGroup(s, &runs[0], tolerance), BestGroup(s, &runs[1], tolerance)};
+        if (gs[0] < 0 || gs[1] < 0) {
             // The other run, if not solved, picks the same row again.
-            runs[0].solved = rows[0] < 0;
-            runs[1].solved = rows[1] < 0;
+            runs[0].solved = gs[0] < 0;
+            runs[1].solved = gs[1] < 0;
             return;
         }
-        const float deltas[2] = {OlpSolvePivotSse(s, static_cast<uint32_t>(rows[0])),
-                                 OlpSolvePivotSse(s, static_cast<uint32_t>(rows[1]))};
-        Propagate(s, static_cast<uint32_t>(rows[0]), deltas[0]);
-        Propagate(s, static_cast<uint32_t>(rows[1]), deltas[1]);
+        const auto g0 = static_cast<uint32_t>(gs[0]), g1 = static_cast<uint32_t>(gs[1]);
+        const Violation v0 = GroupViolation(s, g0), v1 = GroupViolation(s, g1);
+        const float delta0 = _mm_cvtss_f32(PivotLane(s, g0, v0.lane));
+        const float delta1 = _mm_cvtss_f32(PivotLane(s, g1, v1.lane));
+        Propagate(s, v0.row, delta0);
+        Propagate(s, v1.row, delta1);
         ++runs[0].used;
         ++runs[1].used;
     }
