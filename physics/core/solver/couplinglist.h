@@ -14,6 +14,25 @@ inline bool OlpSolveCoupledEnd(const OlpSolveSystem* s, uint32_t g, uint32_t e)
     return p >= 0 && s->partCoupled[p] != 0;
 }
 
+/// How a move of group g reaches the groups around it: through g's
+/// coupling list if it has one, and by dot products through each end on a
+/// part the list does not cover. Both kernels take them in this order (end
+/// 0's dots, the list, end 1's dots), as each group's residuals take them.
+struct OlpSolveRoutes
+{
+    bool listed;
+    bool byDots[2];
+};
+inline OlpSolveRoutes OlpSolveRoutesOf(const OlpSolveSystem* s, uint32_t g)
+{
+    const bool listed = s->couplings != nullptr && s->groupCouplingFirst[g] != kOlpSolveUncoupled;
+    OlpSolveRoutes routes{listed, {}};
+    for (uint32_t e = 0; e < 2; ++e) {
+        routes.byDots[e] = s->groupParts[g][e] >= 0 && !(listed && OlpSolveCoupledEnd(s, g, e));
+    }
+    return routes;
+}
+
 /// Lists g's groups into couplingGroups, those on both parts first, and
 /// sets g's length n and shared count s; calls column(width, index, e, h,
 /// hEnd) for each coupling: the index-th of a lane's width (n + s) columns,

@@ -187,13 +187,11 @@ void PropagateByDots(OlpSolveSystem* s, uint32_t g, uint32_t e, uint32_t lane, f
 void OlpSolvePropagate(OlpSolveSystem* s, uint32_t row, float delta)
 {
     const uint32_t g = row / 4, lane = row % 4;
-    const bool listed = s->couplings != nullptr && s->groupCouplingFirst[g] != kOlpSolveUncoupled;
-    const bool coupled[2] = {listed && OlpSolveCoupledEnd(s, g, 0), listed && OlpSolveCoupledEnd(s, g, 1)};
-    // The parts in end order, as each group's residuals take them.
-    if (s->groupParts[g][0] >= 0 && !coupled[0]) {
+    const OlpSolveRoutes routes = OlpSolveRoutesOf(s, g);
+    if (routes.byDots[0]) {
         PropagateByDots(s, g, 0, lane, delta);
     }
-    if (listed) {
+    if (routes.listed) {
         if (s->groupCouplingCount[g] == 0) {
             OlpSolveCoupleGroup(s, g);
         }
@@ -211,7 +209,7 @@ void OlpSolvePropagate(OlpSolveSystem* s, uint32_t row, float delta)
             OlpSolveScoreGroup(s, other);
         }
     }
-    if (s->groupParts[g][1] >= 0 && !coupled[1]) {
+    if (routes.byDots[1]) {
         PropagateByDots(s, g, 1, lane, delta);
     }
     s->residuals[row] = s->residuals[row] + s->diagonal[row] * delta;

@@ -318,13 +318,11 @@ void PropagateByDots(OlpSolveSystem* s, uint32_t g, uint32_t e, uint32_t lane, f
     const float* mayDecrease = s->mayDecrease;
     const float* mayIncrease = s->mayIncrease;
     const uint32_t g = row / 4, lane = row % 4;
-    const bool listed = s->couplings != nullptr && s->groupCouplingFirst[g] != kOlpSolveUncoupled;
-    const bool coupled[2] = {listed && OlpSolveCoupledEnd(s, g, 0), listed && OlpSolveCoupledEnd(s, g, 1)};
-    // The parts in end order, as each group's residuals take them.
-    if (s->groupParts[g][0] >= 0 && !coupled[0]) {
+    const OlpSolveRoutes routes = OlpSolveRoutesOf(s, g);
+    if (routes.byDots[0]) {
         PropagateByDots(s, g, 0, lane, delta);
     }
-    if (listed) {
+    if (routes.listed) {
         if (s->groupCouplingCount[g] == 0) {
             OlpSolveCoupleGroupSse(s, g);
         }
@@ -351,7 +349,7 @@ void PropagateByDots(OlpSolveSystem* s, uint32_t g, uint32_t e, uint32_t lane, f
             _mm_store_ss(scores + other, GroupScore(r, mayDecrease + other * 4, mayIncrease + other * 4));
         }
     }
-    if (s->groupParts[g][1] >= 0 && !coupled[1]) {
+    if (routes.byDots[1]) {
         PropagateByDots(s, g, 1, lane, delta);
     }
     // The own term on the moved lane, added to the whole group with -0 in
